@@ -1,0 +1,86 @@
+#pragma once
+// GBitmap is the engine's one in-memory image: sprite frames, glyph sheets, masks and (through
+// GDibSurface) the back buffer. It lives in the foundation because the back buffer derives
+// from it. Pixels and masks sit in reference-counted GPixelBlocks shared between images.
+//
+// Layout: rows top first, GetPitch() bytes each. 24-bit pixels are B, G, R. Palettised images
+// (formats 16..21) start their block with a u16 header of 770 (the offset of the first pixel),
+// then 256 B,G,R palette entries. Masks are one byte per pixel, 0 opaque, 255 transparent.
+// Every block carries one spare row and one spare pixel: kernels read whole 32-bit words and
+// the sub-pixel kernels read the right and lower neighbours.
+
+#include <cstdint>
+
+class GPixelBlock {
+public:
+    GPixelBlock() = default;
+    GPixelBlock(const GPixelBlock&) = delete;
+    GPixelBlock& operator=(const GPixelBlock&) = delete;
+    ~GPixelBlock() { Free(); }
+
+    static GPixelBlock* Create(uint32_t size, uint8_t* data);
+    // Without data, allocates size bytes and owns them; with data, refers to it.
+    void Init(uint32_t size, uint8_t* data);
+    void Free();
+
+    uint8_t* GetData() const { return m_data; }
+    uint32_t GetSize() const { return m_size; }
+    int16_t GetRefCount() const { return m_refCount; }
+    void AddRef() { ++m_refCount; }
+    // Returns the count left.
+    int16_t ReleaseRef() { return --m_refCount; }
+
+private:
+    uint8_t* m_data = nullptr;
+    uint32_t m_size = 0;
+    int16_t m_refCount = 0;
+    bool m_ownsData = false;
+};
+
+// Offset of the first palettised pixel from the start of its block.
+constexpr uint16_t kPalettisedPixelOffset = 770;
+
+class GBitmap {
+public:
+    GBitmap() = default;
+    GBitmap(int16_t width, int16_t height, uint32_t keyColour, uint8_t format);
+    GBitmap(const GBitmap&) = delete;
+    GBitmap& operator=(const GBitmap&) = delete;
+    virtual ~GBitmap();
+
+    static GBitmap* Create(int16_t width, int16_t height, uint32_t keyColour, uint8_t format,
+                           GPixelBlock* pixels = nullptr, GPixelBlock* alpha = nullptr);
+    void AllocBuffers(GPixelBlock* pixels, GPixelBlock* alpha);
+
+    virtual uint8_t* GetPixels() const;
+    virtual uint8_t* GetAlpha() const;
+    virtual int32_t GetPitch() const;
+    virtual int32_t GetBytesPerPixel() const;
+
+    // Names longer than 19 characters keep their first 19.
+    void SetName(const char* name);
+    const char* GetName() const { return m_name; }
+
+    int16_t GetWidth() const { return m_width; }
+    int16_t GetHeight() const { return m_height; }
+    uint32_t GetKeyColour() const { return m_keyColour; }
+    uint8_t GetFormat() const { return m_format; }
+    void SetWidth(int16_t w) { m_width = w; }
+    void SetHeight(int16_t h) { m_height = h; }
+    void SetKeyColour(uint32_t key) { m_keyColour = key; }
+    void SetFormat(uint8_t format) { m_format = format; }
+    GPixelBlock* GetPixelBlock() const { return m_pixelBlock; }
+    GPixelBlock* GetAlphaBlock() const { return m_alphaBlock; }
+
+    static bool IsPalettisedFormat(uint8_t format) { return format >= 16; }
+    static bool FormatHasAlpha(uint8_t format);
+
+protected:
+    int16_t m_width = 0;
+    int16_t m_height = 0;
+    uint32_t m_keyColour = 0; // 0x00RRGGBB
+    uint8_t m_format = 0;
+    char m_name[20] = {};
+    GPixelBlock* m_pixelBlock = nullptr;
+    GPixelBlock* m_alphaBlock = nullptr;
+};
