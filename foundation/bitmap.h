@@ -6,6 +6,9 @@
 // Layout: rows top first, GetPitch() bytes each. 24-bit pixels are B, G, R. Palettised images
 // (formats 16..21) start their block with a u16 header of 770 (the offset of the first pixel),
 // then 256 B,G,R palette entries. Masks are one byte per pixel, 0 opaque, 255 transparent.
+// Format 21 is laid out as format 20 (one byte per pixel, pitch = width, with a mask), so an
+// image of that format agrees with draw mode 21, which steps palettised rows by the width.
+// Format numbers above 21 have no meaning of their own and are stored as 24-bit images.
 // Every block carries one spare row and one spare pixel: kernels read whole 32-bit words and
 // the sub-pixel kernels read the right and lower neighbours.
 
@@ -18,8 +21,10 @@ public:
     GPixelBlock& operator=(const GPixelBlock&) = delete;
     ~GPixelBlock() { Free(); }
 
+    // Null when the block or its data cannot be allocated.
     static GPixelBlock* Create(uint32_t size, uint8_t* data);
-    // Without data, allocates size bytes and owns them; with data, refers to it.
+    // Without data, allocates size bytes (not cleared) and owns them; with data, refers to
+    // it. A failed allocation leaves the block without data.
     void Init(uint32_t size, uint8_t* data);
     void Free();
 
@@ -50,14 +55,17 @@ public:
 
     static GBitmap* Create(int16_t width, int16_t height, uint32_t keyColour, uint8_t format,
                            GPixelBlock* pixels = nullptr, GPixelBlock* alpha = nullptr);
+    // Takes a reference on each block given, or makes the blocks the format needs. A block
+    // that cannot be allocated is left out (the image then has no pixels or no mask).
     void AllocBuffers(GPixelBlock* pixels, GPixelBlock* alpha);
 
+    // Null when the image has no such block.
     virtual uint8_t* GetPixels() const;
     virtual uint8_t* GetAlpha() const;
     virtual int32_t GetPitch() const;
     virtual int32_t GetBytesPerPixel() const;
 
-    // Names longer than 19 characters keep their first 19.
+    // Names longer than 19 characters keep their first 19; null clears the name.
     void SetName(const char* name);
     const char* GetName() const { return m_name; }
 
@@ -72,7 +80,7 @@ public:
     GPixelBlock* GetPixelBlock() const { return m_pixelBlock; }
     GPixelBlock* GetAlphaBlock() const { return m_alphaBlock; }
 
-    static bool IsPalettisedFormat(uint8_t format) { return format >= 16; }
+    static bool IsPalettisedFormat(uint8_t format) { return format >= 16 && format <= 21; }
     static bool FormatHasAlpha(uint8_t format);
 
 protected:

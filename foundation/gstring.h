@@ -51,22 +51,30 @@ public:
     uint32_t GetSize() const { return m_size; }
     uint32_t GetCapacity() const { return m_capacity; }
     bool IsEmpty() const { return m_size <= 1; }
-    // Never null: a string without a buffer reads as "".
-    const char* c_str() const { return m_data ? m_data : ""; }
+    // Never null: a string without text in a buffer reads as "".
+    const char* c_str() const { return m_size ? m_data : ""; }
     char* GetData() { return m_data; }
     const char* GetData() const { return m_data; }
-    char* GetEnd() { return m_data ? m_data + m_size - 1 : nullptr; }
+    // The terminator; null without a buffer.
+    char* GetEnd() { return m_size ? m_data + m_size - 1 : nullptr; }
     void SetEmpty();
 
-    // Exactly n bytes, content not kept. Returns false when the allocation failed.
+    // Exactly n bytes, zero-filled (the old content is not kept); 0 frees the buffer.
+    // False when the allocation failed, and then the string is left as it was.
     bool Allocate(uint32_t n);
-    // 0 means 256. Keeps min(size, capacity) bytes, always terminated.
+    // 0 means 256. Keeps min(size, capacity) bytes; text cut short keeps a terminator in
+    // its last byte. False (nothing changed) when the allocation failed.
     bool Reserve(uint32_t capacity);
-    // n includes the terminator the caller supplies.
+    // n includes the terminator the caller supplies (the last byte is forced to zero).
+    // bytes may lie inside this string's own buffer. A failed allocation leaves an empty
+    // string without a buffer and returns false.
     bool AssignBytes(const char* bytes, uint32_t n);
 
+    // Appending the string to itself, or text from inside its own buffer, is allowed.
+    // False (text unchanged) when the allocation failed.
     bool Append(const GString& other);
     bool Append(const char* text);
+    // A space is not appended to an empty string, nor is a zero byte to any.
     bool AppendCharTrimmed(char c);
 
     GString operator+(const char* text) const;

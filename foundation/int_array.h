@@ -1,0 +1,209 @@
+#pragma once
+// GArray<T>: the engine's growable array of plain values (numbers, observed or owned
+// pointers). It owns its element block and nothing the elements point to. A reserve of 0
+// means 256 elements; a full array doubles. A growth that cannot allocate fails the
+// operation and leaves the array exactly as it was. Not thread-safe: one owner at a time.
+//
+// GIntArray holds pointer-sized integers so that command queues can store object pointers
+// in it; GFloatArray holds 32-bit floats.
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+template <typename T>
+class GArray {
+    static_assert(std::is_trivially_copyable_v<T>, "GArray moves its elements as bytes");
+
+public:
+    GArray() = default;
+    GArray(const GArray& other) { Assign(other); }
+    GArray(GArray&& other) noexcept
+        : m_data(std::exchange(other.m_data, nullptr)),
+          m_count(std::exchange(other.m_count, 0)),
+          m_capacity(std::exchange(other.m_capacity, 0))
+    {
+    }
+    ~GArray() { Clear(); }
+
+    GArray& operator=(const GArray& other)
+    {
+        if (this != &other)
+            Assign(other);
+        return *this;
+    }
+    GArray& operator=(GArray&& other) noexcept
+    {
+        if (this != &other) {
+            Clear();
+            m_data = std::exchange(other.m_data, nullptr);
+            m_count = std::exchange(other.m_count, 0);
+            m_capacity = std::exchange(other.m_capacity, 0);
+        }
+        return *this;
+    }
+
+    // Copies other's elements; an empty source empties this array. False (and this array
+    // unchanged) when the storage cannot be allocated.
+    bool Assign(const GArray& other)
+    {
+        if (this == &other)
+            return true;
+        if (other.m_count == 0) {
+            Clear();
+            return true;
+        }
+        if (m_capacity < other.m_count) {
+            T* block = new (std::nothrow) T[other.m_count];
+            if (!block)
+                return false;
+            delete[] m_data;
+            m_data = block;
+            m_capacity = other.m_count;
+        }
+        std::memcpy(m_data, other.m_data, sizeof(T) * other.m_count);
+        m_count = other.m_count;
+        return true;
+    }
+
+    void Clear()
+    {
+        delete[] m_data;
+        m_data = nullptr;
+        m_count = 0;
+        m_capacity = 0;
+    }
+
+    // 0 means 256. Keeps the first min(count, capacity) elements.
+    bool Reserve(uint32_t capacity)
+    {
+        if (capacity == 0)
+            capacity = kDefaultCapacity;
+        T* block = new (std::nothrow) T[capacity];
+        if (!block)
+            return false;
+        const uint32_t keep = m_count < capacity ? m_count : capacity;
+        if (keep)
+            std::memcpy(block, m_data, sizeof(T) * keep);
+        delete[] m_data;
+        m_data = block;
+        m_count = keep;
+        m_capacity = capacity;
+        return true;
+    }
+
+    bool PushBack(T value)
+    {
+        if (m_count == m_capacity && !Grow())
+            return false;
+        m_data[m_count++] = value;
+        return true;
+    }
+    bool Add(T value) { return PushBack(value); }
+
+    // An index at or past the end appends.
+    bool InsertAt(T value, uint32_t index)
+    {
+        if (index >= m_count)
+            return PushBack(value);
+        if (m_count == m_capacity && !Grow())
+            return false;
+        std::memmove(m_data + index + 1, m_data + index, sizeof(T) * (m_count - index));
+        m_data[index] = value;
+        ++m_count;
+        return true;
+    }
+
+    // Removes up to n elements from index; a range running past the end stops at the end.
+    void RemoveRange(uint32_t index, uint32_t n)
+    {
+        if (index >= m_count || n == 0)
+            return;
+        if (n >= m_count - index) {
+            m_count = index;
+            return;
+        }
+        std::memmove(m_data + index, m_data + index + n, sizeof(T) * (m_count - index - n));
+        m_count -= n;
+    }
+
+    // Sorts elements low..high (inclusive) with less(const T*, const T*). Not stable.
+    // Indices outside the array are ignored.
+    template <typename Less>
+    void QuickSort(int64_t low, int64_t high, Less less)
+    {
+        if (low < 0 || high >= static_cast<int64_t>(m_count))
+            return;
+        // Recurse into the smaller part and loop on the larger so sorted input cannot
+        // exhaust the stack; the parts are disjoint, so the result is the same.
+        while (high > low) {
+            const int64_t i = Partition(low, high, less);
+            if (i - low < high - i) {
+                if (low < i)
+                    QuickSort(low, i - 1, less);
+                low = i + 1;
+            } else {
+                if (i < high)
+                    QuickSort(i + 1, high, less);
+                high = i - 1;
+            }
+        }
+    }
+    template <typename Less>
+    void Sort(Less less)
+    {
+        if (m_count > 0)
+            QuickSort(0, static_cast<int64_t>(m_count) - 1, less);
+    }
+
+    uint32_t GetCount() const { return m_count; }
+    uint32_t GetCapacity() const { return m_capacity; }
+    T* GetData() { return m_data; }
+    const T* GetData() const { return m_data; }
+    // Null past the end.
+    T* GetAt(uint32_t i) { return i < m_count ? m_data + i : nullptr; }
+    const T* GetAt(uint32_t i) const { return i < m_count ? m_data + i : nullptr; }
+    T& operator[](uint32_t i) { return m_data[i]; }
+    const T& operator[](uint32_t i) const { return m_data[i]; }
+
+private:
+    static constexpr uint32_t kDefaultCapacity = 256;
+
+    bool Grow()
+    {
+        if (m_capacity > UINT32_MAX / 2)
+            return false;
+        return Reserve(m_capacity * 2);
+    }
+
+    // Hoare-style partition around element[high]; returns the pivot's final index.
+    template <typename Less>
+    int64_t Partition(int64_t low, int64_t high, Less& less)
+    {
+        const T pivot = m_data[high];
+        int64_t i = low - 1;
+        int64_t j = high;
+        for (;;) {
+            ++i;
+            while (i != high && less(&m_data[i], &pivot))
+                ++i;
+            --j;
+            while (j > low && less(&pivot, &m_data[j]))
+                --j;
+            if (i >= j)
+                break;
+            std::swap(m_data[i], m_data[j]);
+        }
+        std::swap(m_data[i], m_data[high]);
+        return i;
+    }
+
+    T* m_data = nullptr;
+    uint32_t m_count = 0;
+    uint32_t m_capacity = 0;
+};
+
+using GIntArray = GArray<intptr_t>;
+using GFloatArray = GArray<float>;

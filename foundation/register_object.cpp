@@ -1,0 +1,6 @@
+#include "foundation/register_object.h"
+
+void RegisterObject(const void* object)
+{
+    (void)object;
+}

@@ -1,0 +1,210 @@
+#include "foundation/string_array.h"
+
+#include <new>
+#include <utility>
+
+namespace {
+
+constexpr uint32_t kDefaultCapacity = 256;
+
+// A copy that reports failure: GString's assignment has no result.
+bool CopyString(GString& dst, const GString& src)
+{
+    if (&dst == &src)
+        return true;
+    if (!src.GetData()) {
+        dst.Clear();
+        return true;
+    }
+    return dst.AssignBytes(src.GetData(), src.GetSize());
+}
+
+// Moves the first min(count, capacity) elements into a new block of capacity elements.
+// On failure nothing changes.
+template <typename T>
+bool ReserveItems(T*& items, uint32_t& count, uint32_t& capacity, uint32_t newCapacity)
+{
+    if (newCapacity == 0)
+        newCapacity = kDefaultCapacity;
+    T* block = new (std::nothrow) T[newCapacity];
+    if (!block)
+        return false;
+    const uint32_t keep = count < newCapacity ? count : newCapacity;
+    for (uint32_t i = 0; i < keep; ++i)
+        block[i] = std::move(items[i]);
+    delete[] items;
+    items = block;
+    count = keep;
+    capacity = newCapacity;
+    return true;
+}
+
+template <typename T>
+bool GrowItems(T*& items, uint32_t& count, uint32_t& capacity)
+{
+    if (capacity > UINT32_MAX / 2)
+        return false;
+    return ReserveItems(items, count, capacity, capacity * 2);
+}
+
+template <typename T>
+bool Inside(const T* items, uint32_t capacity, const void* p)
+{
+    const auto* first = reinterpret_cast<const unsigned char*>(items);
+    const auto* last = reinterpret_cast<const unsigned char*>(items + capacity);
+    const auto* q = static_cast<const unsigned char*>(p);
+    return items && q >= first && q < last;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+
+GStringArray::GStringArray(const GStringArray& other)
+{
+    *this = other;
+}
+
+GStringArray& GStringArray::operator=(const GStringArray& other)
+{
+    if (this == &other)
+        return *this;
+    if (other.m_items)
+        Assign(other.m_items, other.m_count);
+    else
+        Clear();
+    return *this;
+}
+
+GStringArray::~GStringArray()
+{
+    delete[] m_items;
+}
+
+void GStringArray::Clear()
+{
+    delete[] m_items;
+    m_items = nullptr;
+    m_count = 0;
+    m_capacity = 0;
+}
+
+bool GStringArray::Reserve(uint32_t capacity)
+{
+    return ReserveItems(m_items, m_count, m_capacity, capacity);
+}
+
+bool GStringArray::Add(const GString& s)
+{
+    if (m_count == m_capacity) {
+        // s may be one of our own elements, which the growth moves away.
+        if (Inside(m_items, m_capacity, &s)) {
+            const GString copy(s);
+            if (copy.GetData() == nullptr && s.GetData() != nullptr)
+                return false;
+            return Add(copy);
+        }
+        if (!GrowItems(m_items, m_count, m_capacity))
+            return false;
+    }
+    if (!CopyString(m_items[m_count], s))
+        return false;
+    ++m_count;
+    return true;
+}
+
+bool GStringArray::Assign(const GString* strings, uint32_t n)
+{
+    if (m_capacity < n) {
+        GString* block = new (std::nothrow) GString[n];
+        if (!block) {
+            Clear();
+            return false;
+        }
+        bool ok = true;
+        for (uint32_t i = 0; i < n && ok; ++i)
+            ok = CopyString(block[i], strings[i]);
+        delete[] m_items;
+        m_items = block;
+        m_capacity = n;
+        m_count = ok ? n : 0;
+        return ok;
+    }
+    // Forward copy also handles a source that starts later inside this array.
+    for (uint32_t i = 0; i < n; ++i) {
+        if (!CopyString(m_items[i], strings[i])) {
+            m_count = 0;
+            return false;
+        }
+    }
+    m_count = n;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+
+GStringPairArray::~GStringPairArray()
+{
+    delete[] m_items;
+}
+
+void GStringPairArray::Clear()
+{
+    delete[] m_items;
+    m_items = nullptr;
+    m_count = 0;
+    m_capacity = 0;
+}
+
+bool GStringPairArray::Reserve(uint32_t capacity)
+{
+    return ReserveItems(m_items, m_count, m_capacity, capacity);
+}
+
+bool GStringPairArray::Add(const GStringPair& pair)
+{
+    if (m_count == m_capacity) {
+        if (Inside(m_items, m_capacity, &pair)) {
+            GStringPair copy;
+            if (!CopyString(copy.key, pair.key) || !CopyString(copy.value, pair.value))
+                return false;
+            return Add(copy);
+        }
+        if (!GrowItems(m_items, m_count, m_capacity))
+            return false;
+    }
+    GStringPair& slot = m_items[m_count];
+    if (!CopyString(slot.key, pair.key) || !CopyString(slot.value, pair.value))
+        return false;
+    ++m_count;
+    return true;
+}
+
+bool GStringPairArray::Allocate(uint32_t n)
+{
+    if (m_count == n && m_capacity == n)
+        return true;
+    Clear();
+    if (n == 0)
+        return true;
+    m_items = new (std::nothrow) GStringPair[n];
+    if (!m_items)
+        return false;
+    m_count = n;
+    m_capacity = n;
+    return true;
+}
+
+GStringPair* GStringPairArray::GetAt(uint32_t index)
+{
+    return index < m_count ? &m_items[index] : nullptr;
+}
+
+GString* GStringPairArray::FindValue(const GString& key)
+{
+    for (uint32_t i = 0; i < m_count; ++i) {
+        if (GString::Compare(m_items[i].key, key) == 0)
+            return &m_items[i].value;
+    }
+    return nullptr;
+}
