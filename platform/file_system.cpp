@@ -1,9 +1,12 @@
 #include "platform/file_system.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <string>
 
@@ -117,6 +120,159 @@ std::FILE* OpenFile(const char* name, const char* mode)
         return nullptr;
     std::string path = ResolvePath(name);
     return std::fopen(path.c_str(), mode);
+}
+
+bool PathExists(const char* name)
+{
+    return name && Exists(ResolvePath(name));
+}
+
+bool IsFolder(const char* name)
+{
+    if (!name)
+        return false;
+    struct stat st;
+    return ::stat(ResolvePath(name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+namespace {
+
+bool MakeFolder(const std::string& path, bool privateToUser)
+{
+    return ::mkdir(path.c_str(), privateToUser ? 0700 : 0755) == 0;
+}
+
+} // namespace
+
+bool CreateFolder(const char* name, bool privateToUser)
+{
+    if (!name || !*name)
+        return false;
+    return MakeFolder(ResolvePath(name), privateToUser);
+}
+
+bool CreateFolders(const char* name, bool privateToUser)
+{
+    if (!name || !*name)
+        return false;
+    std::string path = ResolvePath(name);
+    // Each prefix that ends before a slash is one level; the whole path is the last.
+    for (size_t pos = 1; pos <= path.size(); ++pos) {
+        if (pos < path.size() && path[pos] != '/')
+            continue;
+        if (path[pos - 1] == '/')
+            continue; // "a//b" or a trailing slash: no new level here
+        std::string level = path.substr(0, pos);
+        struct stat st;
+        if (::stat(level.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return false;
+            continue;
+        }
+        if (!MakeFolder(level, privateToUser) && errno != EEXIST)
+            return false;
+    }
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool RemoveFolder(const char* name)
+{
+    return name && *name && ::rmdir(ResolvePath(name).c_str()) == 0;
+}
+
+bool DeleteFile(const char* name)
+{
+    return name && *name && ::unlink(ResolvePath(name).c_str()) == 0;
+}
+
+int64_t GetFileSize(std::FILE* file)
+{
+    if (!file)
+        return -1;
+    struct stat st;
+    if (::fstat(::fileno(file), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+namespace {
+
+bool WriteAll(int fd, const void* data, size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Makes the rename itself durable; a failure here does not undo a completed replace.
+void SyncFolder(const std::string& folder)
+{
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+std::atomic<uint32_t> g_temporaryCounter{0};
+
+} // namespace
+
+ReplaceResult ReplaceFile(const char* name, const void* data, size_t size)
+{
+    if (!name || !*name || (!data && size > 0))
+        return ReplaceResult::kCannotCreate;
+    std::string path = ResolvePath(name);
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (base.empty())
+        return ReplaceResult::kCannotCreate;
+
+    mode_t mode = 0644;
+    struct stat old;
+    if (::stat(path.c_str(), &old) == 0) {
+        if (!S_ISREG(old.st_mode))
+            return ReplaceResult::kCannotCreate;
+        mode = old.st_mode & 0644;
+    }
+
+    // A hidden name of our own in the same folder, so the rename never crosses file systems.
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 64 && fd < 0; ++attempt) {
+        temporary = folder + "." + base + "." + std::to_string(::getpid()) + "." +
+                    std::to_string(g_temporaryCounter.fetch_add(1)) + ".tmp";
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EEXIST)
+            return ReplaceResult::kCannotCreate;
+    }
+    if (fd < 0)
+        return ReplaceResult::kCannotCreate;
+
+    bool ok = WriteAll(fd, data, size) && ::fsync(fd) == 0;
+    if (::close(fd) != 0)
+        ok = false;
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0)
+        ok = false;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return ReplaceResult::kWriteFailed;
+    }
+    SyncFolder(folder);
+    return ReplaceResult::kReplaced;
 }
 
 } // namespace platform

@@ -1,7 +1,10 @@
 #pragma once
 // Files as the engine names them: backslashes become slashes, and a name that does not exist
-// as written is matched case-insensitively, component by component.
+// as written is matched case-insensitively, component by component. Every operation here
+// resolves its name that way, so a data folder copied from a case-insensitive file system
+// keeps working. Any thread may call these; nothing here keeps state between calls.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -15,5 +18,36 @@ std::FILE* OpenFile(const char* name, const char* mode);
 // The name with slashes, each component that does not exist as written replaced by an entry
 // of its folder that matches ignoring ASCII case; components without a match stay as written.
 std::string ResolvePath(const char* name);
+
+bool PathExists(const char* name);
+bool IsFolder(const char* name);
+
+// One level, rwx for the owner and (unless privateToUser) r-x for others, less the umask.
+// False when the name exists already (folder or not) or the folder cannot be made.
+bool CreateFolder(const char* name, bool privateToUser = false);
+// Every missing level. True when the name is a folder afterwards; false when a level exists
+// as something other than a folder or cannot be made.
+bool CreateFolders(const char* name, bool privateToUser = false);
+// An empty folder only.
+bool RemoveFolder(const char* name);
+// A file only, never a folder.
+bool DeleteFile(const char* name);
+
+// Bytes in the regular file behind an open stream, as stored on disk (data still buffered in
+// the stream are not counted); -1 when it is not a regular file or cannot be queried.
+int64_t GetFileSize(std::FILE* file);
+
+enum class ReplaceResult {
+    kReplaced,
+    kCannotCreate, // the temporary could not be made: missing folder, no permission, a folder in the way
+    kWriteFailed,  // writing, syncing or renaming failed; the old file is untouched
+};
+
+// Replaces the whole file atomically: the bytes go to a temporary file in the same folder,
+// which is synced and then renamed over the old name, so a crash or a full disk leaves either
+// the old file or the new one, never a mixture. The new file is never more permissive than
+// the old one and never more than rw-r--r-- (less the umask); on failure the temporary is
+// removed.
+ReplaceResult ReplaceFile(const char* name, const void* data, size_t size);
 
 } // namespace platform

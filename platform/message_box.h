@@ -1,0 +1,36 @@
+#pragma once
+// Modal message boxes. A backend shows them (the SDL one installs itself once a display is
+// up); without a backend, or when the backend cannot show a box, the text goes to stderr and
+// the preset answer is returned, so headless runs never block. Title and text are narrow
+// engine text (Windows-1251); backends receive UTF-8. Any thread may call ShowMessageBox;
+// install the backend and preset the answer before other threads use boxes.
+
+namespace platform {
+
+enum class MessageBoxButtons { kOk, kYesNo };
+enum class MessageBoxIcon { kNone, kInformation, kWarning, kError };
+enum class MessageBoxAnswer { kOk, kYes, kNo };
+
+struct MessageBoxRequest {
+    const char* titleUtf8;
+    const char* textUtf8;
+    MessageBoxButtons buttons;
+    MessageBoxIcon icon;
+};
+
+// Shows the box and stores the user's answer; false when it could not show one, which sends
+// the box to the headless path.
+using MessageBoxBackend = bool (*)(const MessageBoxRequest& request, MessageBoxAnswer& answer);
+
+MessageBoxAnswer ShowMessageBox(const char* title, const char* text, MessageBoxButtons buttons,
+                                MessageBoxIcon icon);
+
+// Null returns to the headless path.
+void SetMessageBoxBackend(MessageBoxBackend backend);
+MessageBoxBackend GetMessageBoxBackend();
+
+// The headless answer of Yes/No boxes (No unless set; an OK box always answers OK, and a
+// preset of OK counts as No).
+void SetHeadlessAnswer(MessageBoxAnswer answer);
+
+} // namespace platform
