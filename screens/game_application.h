@@ -1,0 +1,38 @@
+#pragma once
+// GGameApplication: the game's application. It builds the game on top of the form-stack
+// application: its initialisation starts the game and the first screen, its exit saves what
+// the player has done (only when the game was started, so a failed start never writes over
+// the player's files), and its frame tick runs the form stack and then the game's mouse
+// cursor. Created and deleted by the application main. Main thread only.
+
+#include "gui/form_stack_application.h"
+
+class GGameApplication : public GFormStackApplication {
+public:
+    GGameApplication();
+    ~GGameApplication() override;
+
+    int OnInit() override;
+    void OnExit() override;
+    void OnFrame(int elapsedMs) override;
+
+    // True once OnInit succeeded.
+    bool IsGameStarted() const { return m_gameStarted; }
+
+protected:
+    // Writes the player's data; called by OnExit only after a successful OnInit.
+    virtual void SavePlayerData();
+    // Draws the first screen into the back buffer; false when there is nothing to draw on.
+    bool DrawFirstScreen();
+
+private:
+    // The game's drawn mouse cursor: hot-spot offsets in pixels, last drawn positions
+    // (-256: not drawn yet), state flags and a counter that the cursor handling owns.
+    int m_cursorHotX = -5;
+    int m_cursorHotY = 5;
+    int m_cursorX = -256;
+    int m_cursorY = -256;
+    int m_cursorFlags[3] = {0, 0, 0};
+    int m_cursorCounter = 60;
+    bool m_gameStarted = false;
+};
