@@ -1,0 +1,124 @@
+#include "platform/code_page.h"
+
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+
+#include <string>
+
+using namespace platform;
+
+namespace {
+
+std::string AllBytes()
+{
+    std::string bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes += static_cast<char>(b);
+    return bytes;
+}
+
+// The C library's converter as the reference for one byte; 0 when it has no mapping.
+char16_t ReferenceCp1251(iconv_t cd, uint8_t byte)
+{
+    char in[1] = {static_cast<char>(byte)};
+    char16_t out[2] = {};
+    char* inPtr = in;
+    size_t inLeft = 1;
+    char* outPtr = reinterpret_cast<char*>(out);
+    size_t outLeft = sizeof out;
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) || inLeft != 0)
+        return 0;
+    return out[0];
+}
+
+} // namespace
+
+TEST(CodePage, TableMatchesTheSystemConverter)
+{
+    iconv_t cd = iconv_open("UTF-16LE", "CP1251");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        GTEST_SKIP() << "no CP1251 converter in this C library";
+    int compared = 0;
+    for (int b = 0; b < 256; ++b) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char16_t expected = ReferenceCp1251(cd, static_cast<uint8_t>(b));
+        if (expected == 0 && b != 0)
+            continue; // 0x98 is undefined in the code page
+        EXPECT_EQ(Cp1251ToUtf16(static_cast<uint8_t>(b)), expected) << "byte " << b;
+        ++compared;
+    }
+    iconv_close(cd);
+    EXPECT_GE(compared, 255);
+}
+
+TEST(CodePage, KnownLetters)
+{
+    EXPECT_EQ(Cp1251ToUtf16(0xC0), u'\u0410'); // А
+    EXPECT_EQ(Cp1251ToUtf16(0xFF), u'\u044F'); // я
+    EXPECT_EQ(Cp1251ToUtf16(0xA8), u'\u0401'); // Ё
+    EXPECT_EQ(Cp1251ToUtf16(0xB8), u'\u0451'); // ё
+    EXPECT_EQ(Cp1251ToUtf16(0x88), u'\u20AC'); // €
+    EXPECT_EQ(Cp1251ToUtf16(0xB9), u'\u2116'); // №
+    EXPECT_EQ(Cp1251ToUtf16(0x98), u'\u0098');
+    EXPECT_EQ(Utf16ToCp1251(u'\u0416'), 0xC6);
+    EXPECT_EQ(Utf16ToCp1251(u'\u2014'), 0x97);
+    EXPECT_EQ(Utf16ToCp1251(u'\u00A0'), 0xA0);
+}
+
+TEST(CodePage, EveryByteSurvivesEveryRoundTrip)
+{
+    const std::string bytes = AllBytes();
+    std::u16string wide = AnsiToUtf16(bytes);
+    ASSERT_EQ(wide.size(), 256u);
+    EXPECT_EQ(Utf16ToAnsi(wide), bytes);
+
+    std::string utf8 = AnsiToUtf8(bytes);
+    EXPECT_EQ(Utf8ToAnsi(utf8), bytes);
+    EXPECT_EQ(Utf8ToUtf16(utf8), wide);
+    EXPECT_EQ(Utf16ToUtf8(wide), utf8);
+
+    // No two bytes share a character.
+    for (int a = 0; a < 256; ++a)
+        EXPECT_EQ(Utf16ToCp1251(Cp1251ToUtf16(static_cast<uint8_t>(a))), a);
+}
+
+TEST(CodePage, UnmappableCharactersBecomeOneQuestionMarkEach)
+{
+    // é, a CJK ideograph, a surrogate pair (U+1F600), a lone high and a lone low surrogate.
+    std::u16string wide = u"a\u00E9b\u4E2D\U0001F600\xD800z\xDC00";
+    EXPECT_EQ(Utf16ToAnsi(wide), "a?b???z?");
+    EXPECT_EQ(Utf8ToAnsi("\xC3\xA9\xF0\x9F\x98\x80!"), "?" "?!");
+    EXPECT_EQ(Utf16ToAnsi(u""), "");
+}
+
+TEST(CodePage, Utf8AndUtf16RoundTripAllScalarValues)
+{
+    std::u16string wide;
+    for (char32_t c = 1; c < 0x110000; c += (c < 0x10000 ? 1 : 97)) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        if (c < 0x10000) {
+            wide += static_cast<char16_t>(c);
+        } else {
+            wide += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            wide += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+    }
+    std::string utf8 = Utf16ToUtf8(wide);
+    EXPECT_EQ(Utf8ToUtf16(utf8), wide);
+    EXPECT_EQ(Utf16ToUtf8(u"\u0416\U0010FFFF"), "\xD0\x96\xF4\x8F\xBF\xBF");
+}
+
+TEST(CodePage, MalformedUtf8BecomesReplacementCharacters)
+{
+    const char16_t r = 0xFFFD;
+    EXPECT_EQ(Utf8ToUtf16("\xC0\x80"), (std::u16string{r, r}));            // overlong NUL
+    EXPECT_EQ(Utf8ToUtf16("\xE0\x80\xAF"), (std::u16string{r, r, r}));     // overlong slash
+    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), (std::u16string{r, r, r}));     // encoded surrogate
+    EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), (std::u16string{r, r, r, r})); // above U+10FFFF
+    EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), (std::u16string{r}));               // cut short at the end
+    EXPECT_EQ(Utf8ToUtf16("\xE2\x82x"), (std::u16string{r, u'x'}));        // cut short before ASCII
+    EXPECT_EQ(Utf8ToUtf16("\x80\xFF"), (std::u16string{r, r}));
+    EXPECT_EQ(Utf16ToUtf8(u"\xDC00\xD800"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
