@@ -1,0 +1,530 @@
+#include "foundation/data_files.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "foundation/gstring.h"
+#include "platform/message_box.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> g_alerts;
+
+bool RecordAlert(const platform::MessageBoxRequest& request, platform::MessageBoxAnswer& answer)
+{
+    EXPECT_STREQ(request.titleUtf8, "Alert");
+    EXPECT_EQ(request.buttons, platform::MessageBoxButtons::kOk);
+    EXPECT_EQ(request.icon, platform::MessageBoxIcon::kInformation);
+    g_alerts.push_back(request.textUtf8);
+    answer = platform::MessageBoxAnswer::kOk;
+    return true;
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string Scrambled(const std::string& plain, int number)
+{
+    std::string out = plain;
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char>(out[i] ^ static_cast<uint8_t>(number + i));
+    return out;
+}
+
+std::string Pattern(size_t n, int seed)
+{
+    std::string bytes(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        bytes[i] = static_cast<char>((i * 31 + static_cast<size_t>(seed)) & 0xFF);
+    return bytes;
+}
+
+std::set<std::string> Entries(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Each test runs inside a fresh folder under the working folder, with the alerts recorded
+// instead of shown and an empty prefix.
+class DataFilesTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_home = fs::current_path().string();
+        std::string pattern = m_home + "/data_files_XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back(0);
+        ASSERT_NE(::mkdtemp(buffer.data()), nullptr);
+        m_dir = buffer.data();
+        ASSERT_EQ(::chdir(m_dir.c_str()), 0);
+        ClearDataFolderPrefix();
+        g_alerts.clear();
+        platform::SetMessageBoxBackend(&RecordAlert);
+    }
+    void TearDown() override
+    {
+        platform::SetMessageBoxBackend(nullptr);
+        ClearDataFolderPrefix();
+        EXPECT_EQ(::chdir(m_home.c_str()), 0);
+        std::error_code ignored;
+        for (const auto& entry : fs::recursive_directory_iterator(m_dir, ignored))
+            if (entry.is_directory(ignored))
+                ::chmod(entry.path().c_str(), 0755);
+        fs::remove_all(m_dir, ignored);
+    }
+
+    std::string m_home;
+    std::string m_dir;
+};
+
+} // namespace
+
+// ---- record files ----
+
+TEST_F(DataFilesTest, RecordXorStartsAtTheRecordNumberAndWraps)
+{
+    const std::string zeros(300, '\0');
+    ASSERT_EQ(WriteUserRecordFile(0, zeros.data(), 300), 1);
+    ASSERT_EQ(WriteUserRecordFile(9999, zeros.data(), 300), 1);
+    ASSERT_EQ(WriteUserRecordFile(300, zeros.data(), 300), 1);
+
+    std::string r0 = ReadText("00000000.bin");
+    std::string r9999 = ReadText("00009999.bin");
+    std::string r300 = ReadText("00000300.bin");
+    ASSERT_EQ(r0.size(), 300u);
+    ASSERT_EQ(r9999.size(), 300u);
+    EXPECT_EQ(static_cast<uint8_t>(r0[0]), 0);
+    EXPECT_EQ(static_cast<uint8_t>(r9999[0]), 15);
+    EXPECT_EQ(static_cast<uint8_t>(r300[0]), 44);
+    // After the byte combined with 255 comes one combined with 0.
+    EXPECT_EQ(static_cast<uint8_t>(r0[255]), 255);
+    EXPECT_EQ(static_cast<uint8_t>(r0[256]), 0);
+    EXPECT_EQ(static_cast<uint8_t>(r9999[240]), 255);
+    EXPECT_EQ(static_cast<uint8_t>(r9999[241]), 0);
+    EXPECT_EQ(r300, Scrambled(zeros, 300));
+    EXPECT_TRUE(g_alerts.empty());
+}
+
+TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
+{
+    ASSERT_EQ(::mkdir("pre", 0755), 0);
+    ASSERT_EQ(::mkdir("pre/Profiles", 0755), 0);
+    std::strcpy(DataFolderPrefix, "pre/");
+    const std::string plain = Pattern(8160, 3);
+    ASSERT_EQ(WriteUserRecordFile(0, plain.data(), 8160, "PROFILES"), 1);
+    EXPECT_EQ(ReadText("pre/Profiles/00000000.bin"), Scrambled(plain, 0));
+
+    std::string back(8160, 'x');
+    ASSERT_EQ(ReadUserRecordFile(0, back.data(), 8160, "profiles"), 1);
+    EXPECT_EQ(back, plain);
+
+    std::string simple(8160, 'x');
+    ReadUserRecordFileSimple(0, simple.data(), 8160, "Profiles");
+    EXPECT_EQ(simple, plain);
+    EXPECT_TRUE(g_alerts.empty());
+    EXPECT_EQ(Entries("pre/Profiles"), std::set<std::string>{"00000000.bin"});
+
+    // The name is the number in eight digits; a wider number keeps all its digits.
+    ASSERT_EQ(WriteUserRecordFile(123456789, plain.data(), 10), 1);
+    EXPECT_TRUE(fs::exists("pre/123456789.bin"));
+}
+
+TEST_F(DataFilesTest, ShortRecordFileWarnsAndLeavesTheRestZero)
+{
+    const std::string plain = Pattern(100, 9);
+    WriteBytes("00009999.bin", Scrambled(plain, 9999));
+    std::string buffer(120, 'x');
+    EXPECT_EQ(ReadUserRecordFile(9999, buffer.data(), 120), 1);
+    EXPECT_EQ(buffer.substr(0, 100), plain);
+    EXPECT_EQ(buffer.substr(100), std::string(20, '\0'));
+    ASSERT_EQ(g_alerts.size(), 1u);
+    EXPECT_EQ(g_alerts[0], "WARNING! Incorrect version file 00009999.bin!\n"
+                           "File size is less then buffer's size!");
+}
+
+TEST_F(DataFilesTest, LongRecordFileWarnsAndIgnoresTheTail)
+{
+    const std::string plain = Pattern(130, 4);
+    WriteBytes("00000300.bin", Scrambled(plain, 300));
+    std::string buffer(120, 'x');
+    EXPECT_EQ(ReadUserRecordFile(300, buffer.data(), 120), 1);
+    EXPECT_EQ(buffer, plain.substr(0, 120));
+    ASSERT_EQ(g_alerts.size(), 1u);
+    EXPECT_EQ(g_alerts[0], "WARNING! Incorrect version file 00000300.bin!\n"
+                           "File size is more then buffer's size!");
+}
+
+TEST_F(DataFilesTest, MissingAndEmptyRecordFiles)
+{
+    char buffer[16];
+    EXPECT_EQ(ReadUserRecordFile(5, buffer, sizeof buffer), 0);
+    EXPECT_TRUE(g_alerts.empty()) << "a missing file is not reported";
+
+    WriteBytes("00000005.bin", "");
+    EXPECT_EQ(ReadUserRecordFile(5, buffer, sizeof buffer), 0);
+    ASSERT_EQ(g_alerts.size(), 1u);
+    EXPECT_EQ(g_alerts[0], "File 00000005.bin cannot be read! ReadFile function: 0 bytes read");
+
+    // A folder of the record's name is not a record.
+    g_alerts.clear();
+    ASSERT_EQ(::mkdir("00000006.bin", 0755), 0);
+    EXPECT_EQ(ReadUserRecordFile(6, buffer, sizeof buffer), 0);
+    EXPECT_EQ(WriteUserRecordFile(6, buffer, sizeof buffer), 0);
+    EXPECT_TRUE(g_alerts.empty());
+}
+
+TEST_F(DataFilesTest, SimpleReadStopsSilentlyAtTheEndOfTheFile)
+{
+    const std::string plain = Pattern(10, 1);
+    WriteBytes("00000007.bin", Scrambled(plain, 7));
+    std::string buffer(16, 'x');
+    ReadUserRecordFileSimple(7, buffer.data(), 16);
+    EXPECT_EQ(buffer, plain + "xxxxxx");
+    ReadUserRecordFileSimple(8, buffer.data(), 16); // missing: nothing happens
+    EXPECT_EQ(buffer, plain + "xxxxxx");
+    EXPECT_TRUE(g_alerts.empty());
+}
+
+TEST_F(DataFilesTest, RecordFilesAreNeverWorldWritable)
+{
+    mode_t oldMask = ::umask(0);
+    const std::string plain = Pattern(64, 2);
+    int written = WriteUserRecordFile(1, plain.data(), 64);
+    ::umask(oldMask);
+    ASSERT_EQ(written, 1);
+    struct stat st;
+    ASSERT_EQ(::stat("00000001.bin", &st), 0);
+    EXPECT_EQ(st.st_mode & 0022, 0u);
+}
+
+// The write runs into the file-size limit after 100 of its 8160 bytes.
+TEST_F(DataFilesTest, RecordWriteFailingHalfwayKeepsThePreviousFile)
+{
+    ASSERT_EQ(::mkdir("PROFILES", 0755), 0);
+    const std::string first = Pattern(8160, 5);
+    ASSERT_EQ(WriteUserRecordFile(0, first.data(), 8160, "PROFILES"), 1);
+    const std::string before = ReadText("PROFILES/00000000.bin");
+    ASSERT_EQ(before.size(), 8160u);
+
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string second = Pattern(8160, 6);
+        int result = WriteUserRecordFile(0, second.data(), 8160, "PROFILES");
+        bool alerted = g_alerts.size() == 1 && g_alerts[0] == "PROFILES/00000000.bin: Error in WriteFile!";
+        ::_exit(result == 0 && alerted ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write should fail and say so";
+    EXPECT_EQ(ReadText("PROFILES/00000000.bin"), before);
+    EXPECT_EQ(Entries("PROFILES"), std::set<std::string>{"00000000.bin"}) << "no temporary left";
+
+    std::string back(8160, '\0');
+    ASSERT_EQ(ReadUserRecordFile(0, back.data(), 8160, "PROFILES"), 1);
+    EXPECT_EQ(back, first);
+}
+
+TEST_F(DataFilesTest, RecordWriteIntoReadOnlyFolderKeepsThePreviousFile)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root ignores folder permissions";
+    ASSERT_EQ(::mkdir("ro", 0755), 0);
+    const std::string first = Pattern(50, 8);
+    ASSERT_EQ(WriteUserRecordFile(2, first.data(), 50, "ro"), 1);
+    const std::string before = ReadText("ro/00000002.bin");
+    ASSERT_EQ(::chmod("ro", 0555), 0);
+    const std::string second = Pattern(50, 9);
+    EXPECT_EQ(WriteUserRecordFile(2, second.data(), 50, "ro"), 0);
+    EXPECT_EQ(ReadText("ro/00000002.bin"), before);
+    EXPECT_EQ(Entries("ro"), std::set<std::string>{"00000002.bin"});
+}
+
+TEST_F(DataFilesTest, LongNamesDoNotOverflow)
+{
+    const std::string subfolder(3000, 'a');
+    std::string prefix(kDataFolderPrefixSize - 1, 'p');
+    std::memcpy(DataFolderPrefix, prefix.c_str(), prefix.size() + 1);
+    char byte = 1;
+    EXPECT_EQ(WriteUserRecordFile(1, &byte, 1, subfolder.c_str()), 0);
+    EXPECT_EQ(ReadUserRecordFile(1, &byte, 1, subfolder.c_str()), 0);
+    EXPECT_EQ(ReadWholeFile(subfolder.c_str()), nullptr);
+}
+
+// ---- pack cache ----
+
+TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnce)
+{
+    WriteBytes("Data1.dat", "first pack");
+    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
+    ASSERT_NE(cache, nullptr);
+    EXPECT_EQ(cache->GetCapacity(), 4u);
+
+    uint32_t size = 0;
+    const uint8_t* data = cache->Load(1, &size);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(size, 10u);
+    EXPECT_EQ(std::memcmp(data, "first pack", 10), 0);
+    EXPECT_EQ(data[10], 0) << "the extra byte is a zero";
+    EXPECT_TRUE(cache->IsCached(1));
+
+    size = 77;
+    EXPECT_EQ(cache->Load(1, &size), nullptr);
+    EXPECT_EQ(size, 77u);
+    EXPECT_EQ(cache->GetCount(), 1u);
+
+    cache->Unload(1);
+    EXPECT_FALSE(cache->IsCached(1));
+    EXPECT_EQ(cache->GetCount(), 0u);
+    EXPECT_NE(cache->Load(1), nullptr);
+    EXPECT_EQ(cache->GetCount(), 1u);
+}
+
+TEST_F(DataFilesTest, PackFoldersAreMatchedExactlyAndNullMatchesNoFolder)
+{
+    WriteBytes("Data3.dat", "plain");
+    ASSERT_EQ(::mkdir("packs", 0755), 0);
+    WriteBytes("packs/Data3.dat", "in folder");
+    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
+
+    const uint8_t* inFolder = cache->Load(3, nullptr, "packs");
+    ASSERT_NE(inFolder, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(inFolder), "in folder");
+    EXPECT_TRUE(cache->IsCached(3, "packs"));
+    EXPECT_FALSE(cache->IsCached(3, "PACKS")) << "exact comparison";
+    EXPECT_FALSE(cache->IsCached(3)) << "no folder matches only packs loaded without one";
+
+    const uint8_t* plain = cache->Load(3);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(plain), "plain");
+    EXPECT_EQ(cache->GetCount(), 2u);
+
+    cache->Unload(3);
+    EXPECT_TRUE(cache->IsCached(3, "packs"));
+    EXPECT_FALSE(cache->IsCached(3));
+    EXPECT_EQ(cache->GetCount(), 1u);
+    EXPECT_STREQ(cache->GetFolderAt(0), "packs");
+
+    // The folder name is resolved on disk like any other name, but kept as given.
+    const uint8_t* again = cache->Load(3, nullptr, "PACKS");
+    ASSERT_NE(again, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(again), "in folder");
+    EXPECT_STREQ(cache->GetFolderAt(1), "PACKS");
+}
+
+TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
+{
+    ASSERT_EQ(::mkdir("f", 0755), 0);
+    WriteBytes("Data1.dat", "one");
+    WriteBytes("Data2.dat", "two");
+    WriteBytes("f/Data3.dat", "three");
+    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(3);
+    const uint8_t* one = cache->Load(1);
+    ASSERT_NE(cache->Load(2), nullptr);
+    const uint8_t* three = cache->Load(3, nullptr, "f");
+    ASSERT_NE(three, nullptr);
+    EXPECT_EQ(cache->Load(4), nullptr) << "full";
+    EXPECT_EQ(cache->GetCount(), 3u);
+
+    cache->Unload(2);
+    ASSERT_EQ(cache->GetCount(), 2u);
+    EXPECT_EQ(cache->GetNumberAt(0), 1);
+    EXPECT_EQ(cache->GetDataAt(0), one);
+    EXPECT_EQ(cache->GetFolderAt(0), nullptr);
+    EXPECT_EQ(cache->GetNumberAt(1), 3);
+    EXPECT_EQ(cache->GetDataAt(1), three);
+    EXPECT_STREQ(cache->GetFolderAt(1), "f");
+
+    cache->Unload(9); // no match: nothing happens
+    cache->Unload(3); // a folder-less unload does not take the folder's pack
+    EXPECT_EQ(cache->GetCount(), 2u);
+    cache->Unload(3, "f");
+    cache->Unload(1);
+    EXPECT_EQ(cache->GetCount(), 0u);
+}
+
+TEST_F(DataFilesTest, FailedPackLoadsLeaveTheCacheAsItWas)
+{
+    WriteBytes("Data5.dat", "");
+    ASSERT_EQ(::mkdir("Data6.dat", 0755), 0);
+    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(2);
+    uint32_t size = 99;
+    EXPECT_EQ(cache->Load(4, &size), nullptr);
+    EXPECT_EQ(size, 99u) << "a missing pack leaves the size alone";
+    EXPECT_EQ(cache->Load(5, &size), nullptr);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(cache->Load(6), nullptr);
+    EXPECT_EQ(cache->GetCount(), 0u);
+    EXPECT_FALSE(cache->IsCached(5));
+
+    cache->Clear();
+    EXPECT_EQ(cache->GetCapacity(), 0u);
+    EXPECT_EQ(cache->Load(4), nullptr);
+    EXPECT_TRUE(cache->Init(1));
+    WriteBytes("Data4.dat", "x");
+    EXPECT_NE(cache->Load(4), nullptr);
+
+    std::unique_ptr<GDataPackCache> none = GDataPackCache::Create(0);
+    ASSERT_NE(none, nullptr);
+    EXPECT_EQ(none->Load(4), nullptr);
+}
+
+// ---- whole files, blocks, keyed files, logs, folders ----
+
+TEST_F(DataFilesTest, ReadWholeFileAddsAZeroAndReportsTheLength)
+{
+    ASSERT_EQ(::mkdir("Sub", 0755), 0);
+    WriteBytes("Sub/text.xml", std::string("<a>\0b", 5));
+    std::strcpy(DataFolderPrefix, "SUB\\");
+    uint32_t length = 0;
+    std::unique_ptr<char[]> block = ReadWholeFile("TEXT.XML", &length);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(length, 5u);
+    EXPECT_EQ(std::string(block.get(), 6), std::string("<a>\0b\0", 6));
+
+    length = 42;
+    EXPECT_EQ(ReadWholeFile("missing", &length), nullptr);
+    EXPECT_EQ(length, 42u);
+    WriteBytes("Sub/empty", "");
+    EXPECT_EQ(ReadWholeFile("empty", &length), nullptr);
+    EXPECT_EQ(length, 0u);
+    EXPECT_NE(ReadWholeFile("text.xml"), nullptr);
+}
+
+TEST_F(DataFilesTest, ReadBlockReadsWholeBlocksOnly)
+{
+    WriteBytes("blocks", "abcdefg");
+    std::FILE* file = std::fopen("blocks", "rb");
+    ASSERT_NE(file, nullptr);
+    char buffer[8] = {};
+    EXPECT_EQ(ReadBlock(file, buffer, 4), 1);
+    EXPECT_EQ(std::string(buffer, 4), "abcd");
+    EXPECT_EQ(ReadBlock(file, buffer, 0), 1);
+    EXPECT_EQ(ReadBlock(file, buffer, 4), 0) << "only three bytes are left";
+    EXPECT_EQ(ReadBlock(nullptr, buffer, 4), 0);
+    std::fclose(file);
+}
+
+TEST_F(DataFilesTest, KeyedFilesUseTheSumOfTheKeyBytes)
+{
+    const std::string plain = "keyed bytes";
+    const uint32_t key = 0x01020304; // 1 + 2 + 3 + 4 = 10
+    ASSERT_EQ(WriteKeyedFile("keyed.bin", plain.data(), static_cast<uint32_t>(plain.size()), key), 1);
+    std::string stored = ReadText("keyed.bin");
+    ASSERT_EQ(stored.size(), plain.size());
+    for (size_t i = 0; i < plain.size(); ++i)
+        EXPECT_EQ(stored[i], static_cast<char>(plain[i] ^ 10));
+
+    ASSERT_EQ(AppendKeyedFile("KEYED.BIN", "!!", 2, key), 1);
+    std::string back(plain.size() + 2, '\0');
+    ASSERT_EQ(ReadKeyedFile("keyed.bin", back.data(), static_cast<uint32_t>(back.size()), key), 1);
+    EXPECT_EQ(back, plain + "!!");
+    EXPECT_EQ(ReadKeyedFile("keyed.bin", back.data(), 100, key), 0) << "shorter than asked";
+
+    // Bytes summing to 256 wrap to a key byte of 0: stored as they are.
+    ASSERT_EQ(WriteKeyedFile("wrap.bin", "ab", 2, 0x80800000), 1);
+    EXPECT_EQ(ReadText("wrap.bin"), "ab");
+    ASSERT_EQ(WriteKeyedFile("raw.bin", "raw", 3, 0), 1);
+    ASSERT_EQ(AppendKeyedFile("raw.bin", "+", 1, 0), 1);
+    EXPECT_EQ(ReadText("raw.bin"), "raw+");
+    char three[3];
+    EXPECT_EQ(ReadKeyedFile("raw.bin", three, 3, 0), 1);
+    EXPECT_EQ(std::string(three, 3), "raw");
+    EXPECT_EQ(ReadKeyedFile("none.bin", three, 3, 0), 0);
+    EXPECT_EQ(WriteKeyedFile("nofolder/x.bin", "x", 1, 0), 0);
+}
+
+TEST_F(DataFilesTest, AppendLogLineAndFolderHelpers)
+{
+    AppendLogLine("log.txt", "first");
+    AppendLogLine("LOG.TXT", "second");
+    EXPECT_EQ(ReadText("log.txt"), "first\nsecond\n");
+    AppendLogLine("nofolder/log.txt", "lost"); // nothing happens
+
+    std::strcpy(DataFolderPrefix, "./");
+    EXPECT_TRUE(CreateDataSubfolder("PROFILES"));
+    EXPECT_FALSE(CreateDataSubfolder("profiles")) << "exists already";
+    EXPECT_TRUE(fs::is_directory("PROFILES"));
+    WriteBytes("PROFILES/a.bin", "a");
+    EXPECT_FALSE(RemoveDataFolder("Profiles")) << "not empty";
+    EXPECT_TRUE(DeleteDataFile("profiles\\A.BIN"));
+    EXPECT_FALSE(DeleteDataFile("profiles\\A.BIN"));
+    EXPECT_TRUE(RemoveDataFolder("Profiles"));
+    EXPECT_FALSE(fs::exists("PROFILES"));
+}
+
+TEST_F(DataFilesTest, ProgramFolderPathAndPrefix)
+{
+    GString path;
+    GetProgramFolderPath(path, "Tolvanrise.html");
+    std::string text = path.c_str();
+    ASSERT_GT(text.size(), std::strlen("/Tolvanrise.html"));
+    EXPECT_EQ(text.front(), '/');
+    EXPECT_EQ(text.substr(text.size() - 16), "/Tolvanrise.html");
+    EXPECT_TRUE(fs::exists(text.substr(0, text.size() - 15) + "test_foundation_data_files"));
+
+    std::strcpy(DataFolderPrefix, "somewhere/");
+    ClearDataFolderPrefix();
+    EXPECT_STREQ(DataFolderPrefix, "");
+}
+
+// ---- alerts and text conversion ----
+
+TEST_F(DataFilesTest, AlertsFormatTheirNumbers)
+{
+    ShowAlert("Cannot find bitmap X");
+    ShowAlertHex(0xBEEF);
+    ShowAlertDec(-12);
+    ShowAlert("\xCE\xF8\xE8\xE1\xEA\xE0"); // "Ошибка" in the narrow code page
+    ASSERT_EQ(g_alerts.size(), 4u);
+    EXPECT_EQ(g_alerts[0], "Cannot find bitmap X");
+    EXPECT_EQ(g_alerts[1], "BEEF");
+    EXPECT_EQ(g_alerts[2], "-12");
+    EXPECT_EQ(g_alerts[3], "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0");
+}
+
+TEST_F(DataFilesTest, AnsiAndWideConversions)
+{
+    std::unique_ptr<char16_t[]> wide = AnsiToWide("\xCF\xF0\xE8\xE2\xE5\xF2!"); // "Привет!"
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(std::u16string(wide.get()), u"\u041F\u0440\u0438\u0432\u0435\u0442!");
+    std::unique_ptr<char[]> narrow = WideToAnsi(wide.get());
+    ASSERT_NE(narrow, nullptr);
+    EXPECT_STREQ(narrow.get(), "\xCF\xF0\xE8\xE2\xE5\xF2!");
+    EXPECT_STREQ(WideToAnsi(u"\u4E2Dx").get(), "?x");
+    EXPECT_EQ(AnsiToWide(nullptr), nullptr);
+    EXPECT_EQ(WideToAnsi(nullptr), nullptr);
+    EXPECT_EQ(AnsiToWide("")[0], 0);
+}
