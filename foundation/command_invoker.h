@@ -1,0 +1,51 @@
+#pragma once
+// The one queue of commands of the GUI. Commands wait until the frame tick calls Execute, then
+// move into a bounded history from which they can be undone. While the priority filter is on,
+// commands below the threshold are held back in their places. The invoker owns every command it
+// has been given. Main thread only.
+
+#include "foundation/int_array.h"
+
+class GCommand;
+class GHtmlLog;
+
+class GCommandInvoker {
+public:
+    GCommandInvoker() = default;
+    GCommandInvoker(const GCommandInvoker&) = delete;
+    GCommandInvoker& operator=(const GCommandInvoker&) = delete;
+    virtual ~GCommandInvoker();
+
+    // n > 0 only; other values keep the old maximum.
+    virtual void SetHistorySize(int n);
+    // Ascending priority; not stable.
+    virtual void SortQueue();
+    // Takes ownership; null is ignored.
+    virtual void Add(GCommand* command);
+    // In front of the first queued command of greater priority. Takes ownership.
+    virtual void AddByPriority(GCommand* command);
+    // Runs up to n of the commands queued when the call starts (n < 0: all of them).
+    virtual void Execute(int n);
+    virtual void Undo(int n);
+    virtual void Dump(GHtmlLog* log) const;
+    virtual void SetPriorityFilter(int threshold);
+    virtual void ClearPriorityFilter();
+    virtual int IsPriorityFilterOn() const { return m_filterOn; }
+
+    int GetHistoryCount() const { return static_cast<int>(m_history.GetCount()); }
+    int GetQueueCount() const { return static_cast<int>(m_queue.GetCount()); }
+    GCommand* GetQueued(int index) const;
+    GCommand* GetHistory(int index) const;
+    int GetPriorityThreshold() const { return m_threshold; }
+
+    static bool ComparePriority(const intptr_t* a, const intptr_t* b);
+
+private:
+    void TrimHistory();
+
+    int m_historyMax = 1;
+    GIntArray m_queue;   // owned GCommand pointers, executed from index 0
+    GIntArray m_history; // owned GCommand pointers, oldest first
+    int m_threshold = -1;
+    int m_filterOn = 0;
+};

@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/command.h"
+#include "foundation/command_invoker.h"
+#include "foundation/html_log.h"
+
+namespace {
+
+// Counts constructions, executions, undos and destructions, and records the order of runs.
+struct Ledger {
+    int alive = 0;
+    int destroyed = 0;
+    std::vector<std::string> executed;
+    std::vector<std::string> undone;
+};
+
+class CountingCommand : public GNamedCommand {
+public:
+    CountingCommand(Ledger& ledger, const char* name, int priority)
+        : m_ledger(ledger), m_priority(priority)
+    {
+        SetName(name);
+        ++m_ledger.alive;
+    }
+    ~CountingCommand() override
+    {
+        --m_ledger.alive;
+        ++m_ledger.destroyed;
+    }
+    void Execute() override
+    {
+        GString name;
+        m_ledger.executed.push_back(GetName(name).c_str());
+        if (m_onExecute)
+            m_onExecute();
+    }
+    int Undo() override
+    {
+        GString name;
+        m_ledger.undone.push_back(GetName(name).c_str());
+        return 1;
+    }
+    int GetPriority() const override { return m_priority; }
+
+    template <typename F>
+    CountingCommand* OnExecute(F f)
+    {
+        m_onExecute = f;
+        return this;
+    }
+
+private:
+    Ledger& m_ledger;
+    int m_priority;
+    std::function<void()> m_onExecute;
+};
+
+std::vector<int> QueuePriorities(const GCommandInvoker& invoker)
+{
+    std::vector<int> result;
+    for (int i = 0; i < invoker.GetQueueCount(); ++i)
+        result.push_back(invoker.GetQueued(i)->GetPriority());
+    return result;
+}
+
+std::vector<std::string> QueueNames(const GCommandInvoker& invoker)
+{
+    std::vector<std::string> result;
+    GString name;
+    for (int i = 0; i < invoker.GetQueueCount(); ++i)
+        result.push_back(invoker.GetQueued(i)->GetName(name).c_str());
+    return result;
+}
+
+} // namespace
+
+TEST(CommandInvoker, ExecutesInOrderAndKeepsOnlyTheLastInHistory)
+{
+    Ledger ledger;
+    {
+        GCommandInvoker invoker;
+        invoker.Execute(-1);
+        EXPECT_EQ(invoker.GetHistoryCount(), 0);
+
+        invoker.Add(new CountingCommand(ledger, "a", 0));
+        invoker.Add(new CountingCommand(ledger, "b", 0));
+        invoker.Add(new CountingCommand(ledger, "c", 0));
+        invoker.Add(nullptr);
+        invoker.Execute(-1);
+        EXPECT_EQ(ledger.executed, (std::vector<std::string>{"a", "b", "c"}));
+        EXPECT_EQ(invoker.GetQueueCount(), 0);
+        EXPECT_EQ(invoker.GetHistoryCount(), 1);
+        EXPECT_EQ(ledger.alive, 1);
+        GString name;
+        EXPECT_STREQ(invoker.GetHistory(0)->GetName(name).c_str(), "c");
+    }
+    EXPECT_EQ(ledger.alive, 0);
+    EXPECT_EQ(ledger.destroyed, 3);
+}
+
+TEST(CommandInvoker, FilterHoldsBackLowPriorityInTheirPlaces)
+{
+    Ledger ledger;
+    GCommandInvoker invoker;
+    invoker.SetPriorityFilter(1024);
+    invoker.Add(new CountingCommand(ledger, "low1", 0));
+    invoker.Add(new CountingCommand(ledger, "high", 1024));
+    invoker.Add(new CountingCommand(ledger, "low2", 0));
+    invoker.Execute(-1);
+    EXPECT_EQ(ledger.executed, (std::vector<std::string>{"high"}));
+    EXPECT_EQ(QueueNames(invoker), (std::vector<std::string>{"low1", "low2"}));
+
+    invoker.ClearPriorityFilter();
+    EXPECT_EQ(invoker.GetPriorityThreshold(), 1024);
+    EXPECT_FALSE(invoker.IsPriorityFilterOn());
+    invoker.Execute(-1);
+    EXPECT_EQ(ledger.executed, (std::vector<std::string>{"high", "low1", "low2"}));
+}
+
+TEST(CommandInvoker, CountLimitsConsideredCommandsEvenWhenHeldBack)
+{
+    Ledger ledger;
+    GCommandInvoker invoker;
+    invoker.SetPriorityFilter(1024);
+    for (const char* name : {"a", "b", "c", "d", "e"})
+        invoker.Add(new CountingCommand(ledger, name, name[0] == 'b' ? 1024 : 0));
+    invoker.Execute(2);
+    EXPECT_EQ(ledger.executed, (std::vector<std::string>{"b"}));
+    EXPECT_EQ(QueueNames(invoker), (std::vector<std::string>{"a", "c", "d", "e"}));
+}
+
+TEST(CommandInvoker, FilterSwitchedOffMidwayRunsEachCommandOnceAndDeletesItOnce)
+{
+    Ledger ledger;
+    {
+        GCommandInvoker invoker;
+        invoker.SetHistorySize(100);
+        invoker.SetPriorityFilter(1024);
+        invoker.Add(new CountingCommand(ledger, "low1", 0));
+        invoker.Add((new CountingCommand(ledger, "unlock", 1024))->OnExecute([&] { invoker.ClearPriorityFilter(); }));
+        invoker.Add(new CountingCommand(ledger, "low2", 0));
+        invoker.Execute(-1);
+        // low1 was held back before the unlock ran; low2 came after it and runs.
+        EXPECT_EQ(ledger.executed, (std::vector<std::string>{"unlock", "low2"}));
+        EXPECT_EQ(QueueNames(invoker), (std::vector<std::string>{"low1"}));
+        invoker.Execute(-1);
+        EXPECT_EQ(ledger.executed, (std::vector<std::string>{"unlock", "low2", "low1"}));
+        EXPECT_EQ(invoker.GetQueueCount(), 0);
+        EXPECT_EQ(invoker.GetHistoryCount(), 3);
+    }
+    EXPECT_EQ(ledger.alive, 0);
+    EXPECT_EQ(ledger.destroyed, 3);
+}
+
+TEST(CommandInvoker, FilterSwitchedOnMidwayHoldsBackTheRest)
+{
+    Ledger ledger;
+    GCommandInvoker invoker;
+    invoker.Add((new CountingCommand(ledger, "appear", 0))->OnExecute([&] { invoker.SetPriorityFilter(1024); }));
+    invoker.Add(new CountingCommand(ledger, "next", 0));
+    invoker.Add(new CountingCommand(ledger, "close", 1024));
+    invoker.Execute(-1);
+    EXPECT_EQ(ledger.executed, (std::vector<std::string>{"appear", "close"}));
+    EXPECT_EQ(QueueNames(invoker), (std::vector<std::string>{"next"}));
+}
+
+TEST(CommandInvoker, CommandsQueuedDuringExecuteWaitForTheNextCall)
+{
+    Ledger ledger;
+    {
+        GCommandInvoker invoker;
+        invoker.SetHistorySize(10);
+        invoker.SetPriorityFilter(1024);
+        invoker.Add(new CountingCommand(ledger, "held", 0));
+        invoker.Add((new CountingCommand(ledger, "spawner", 1024))->OnExecute([&] {
+            invoker.Add(new CountingCommand(ledger, "spawned", 1024));
+            // Running the invoker from inside a command must not run anything twice.
+            invoker.Execute(-1);
+        }));
+        invoker.Execute(-1);
+        EXPECT_EQ(ledger.executed, (std::vector<std::string>{"spawner", "spawned"}));
+        EXPECT_EQ(QueueNames(invoker), (std::vector<std::string>{"held"}));
+    }
+    EXPECT_EQ(ledger.alive, 0);
+    EXPECT_EQ(ledger.destroyed, 3);
+}
+
+TEST(CommandInvoker, HistorySizeAndUndo)
+{
+    Ledger ledger;
+    GCommandInvoker invoker;
+    invoker.SetHistorySize(0);
+    invoker.SetHistorySize(-5);
+    invoker.Add(new CountingCommand(ledger, "a", 0));
+    invoker.Add(new CountingCommand(ledger, "b", 0));
+    invoker.Execute(-1);
+    EXPECT_EQ(invoker.GetHistoryCount(), 1); // the default maximum of 1 survived
+
+    invoker.SetHistorySize(5);
+    invoker.Add(new CountingCommand(ledger, "c", 0));
+    invoker.Execute(-1);
+    ASSERT_EQ(invoker.GetHistoryCount(), 2);
+    invoker.Undo(0);
+    invoker.Undo(-3);
+    EXPECT_EQ(invoker.GetHistoryCount(), 2);
+    invoker.Undo(10);
+    EXPECT_EQ(ledger.undone, (std::vector<std::string>{"c", "b"}));
+    EXPECT_EQ(invoker.GetHistoryCount(), 0);
+    EXPECT_EQ(ledger.alive, 0);
+}
+
+TEST(CommandInvoker, SortAndAddByPriority)
+{
+    Ledger ledger;
+    GCommandInvoker invoker;
+    for (int p : {5, 0, 1024, 0})
+        invoker.Add(new CountingCommand(ledger, "x", p));
+    invoker.SortQueue();
+    EXPECT_EQ(QueuePriorities(invoker), (std::vector<int>{0, 0, 5, 1024}));
+
+    GCommandInvoker byPriority;
+    for (int p : {0, 0, 5})
+        byPriority.Add(new CountingCommand(ledger, "x", p));
+    byPriority.AddByPriority(new CountingCommand(ledger, "x", 1));
+    EXPECT_EQ(QueuePriorities(byPriority), (std::vector<int>{0, 0, 1, 5}));
+
+    GCommandInvoker single;
+    single.AddByPriority(new CountingCommand(ledger, "x", 5));
+    EXPECT_EQ(QueuePriorities(single), (std::vector<int>{5}));
+    single.AddByPriority(new CountingCommand(ledger, "first", 0));
+    single.AddByPriority(new CountingCommand(ledger, "middle", 0));
+    EXPECT_EQ(QueueNames(single), (std::vector<std::string>{"first", "middle", "x"}));
+}
+
+TEST(CommandInvoker, DumpListsHistoryThenQueue)
+{
+    Ledger ledger;
+    const std::string path = testing::TempDir() + "invoker_dump.html";
+    {
+        GHtmlLog log(path.c_str());
+        GCommandInvoker invoker;
+        invoker.Add(new CountingCommand(ledger, "cmDone", 0));
+        invoker.Execute(-1);
+        invoker.Add(new CountingCommand(ledger, "cmWaiting", 0));
+        invoker.Dump(&log);
+        invoker.Dump(nullptr);
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::string text;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, n);
+    std::fclose(file);
+    const size_t history = text.find("> History: \n");
+    const size_t done = text.find("> \tcmDone\n");
+    const size_t queue = text.find("> Command queue: \n");
+    const size_t waiting = text.find("> \tcmWaiting\n");
+    ASSERT_NE(history, std::string::npos);
+    EXPECT_LT(history, done);
+    EXPECT_LT(done, queue);
+    EXPECT_LT(queue, waiting);
+    EXPECT_NE(waiting, std::string::npos);
+}

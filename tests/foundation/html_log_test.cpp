@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "foundation/html_log.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path)
+{
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            text.append(buffer, n);
+        std::fclose(file);
+    }
+    return text;
+}
+
+std::string LogPath(const char* name)
+{
+    return testing::TempDir() + name;
+}
+
+} // namespace
+
+TEST(HtmlLog, HeadReportLinesAndClosingTotals)
+{
+    const std::string path = LogPath("html_log_basic.html");
+    {
+        GHtmlLog log(path.c_str());
+        log.Printf("plain %d", 42);
+        log.PrintError("first");
+        log.PrintError("second");
+        EXPECT_EQ(log.GetErrorCount(), 2);
+    }
+    const std::string text = ReadAll(path);
+    EXPECT_EQ(text.rfind("<HTML>\n<HEAD>  <TITLE> Tolvanrise Log file  </TITLE>  </HEAD>\n<BODY>\n"
+                         "<FONT  STYLE='FONT-SIZE: 10pt'>\n<PRE>\n<B><FONT color= '0000ff'>Log file opened: ",
+                         0),
+              0u);
+    // Each line: milliseconds right-aligned in seven columns, then "> ".
+    EXPECT_TRUE(std::regex_search(text, std::regex("\n {0,6}[0-9]{1,7}> plain 42\n")));
+    EXPECT_TRUE(std::regex_search(text, std::regex("[0-9]> <B><FONT color= 'ff0000'>Error:</FONT></B> second\n")));
+    EXPECT_NE(text.find("\n<B><FONT color= '0000ff'>Total Errors = 2\nLog file closed: "), std::string::npos);
+    // The report: banners of 50 characters, the fallback processor lines, and separator lines
+    // that are a stamped line followed by an empty one.
+    EXPECT_NE(text.find("> System********************************************\n"), std::string::npos);
+    EXPECT_NE(text.find("> Paths*********************************************\n"), std::string::npos);
+    EXPECT_NE(text.find("   ProcessorType: "), std::string::npos);
+    EXPECT_EQ(text.find("Video card"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(text, std::regex("[0-9]> \n\n")));
+    EXPECT_NE(text.find("> Screen resolution*********************************\n"), std::string::npos);
+}
+
+TEST(HtmlLog, MessagesAreEscapedAndNeverCut)
+{
+    const std::string path = LogPath("html_log_long.html");
+    const std::string longText(40000, 'x');
+    {
+        GHtmlLog log(path.c_str());
+        log.Printf("a<b & c");
+        log.Printf("%s|end", longText.c_str());
+    }
+    const std::string text = ReadAll(path);
+    EXPECT_NE(text.find("> a&lt;b &amp; c\n"), std::string::npos);
+    EXPECT_NE(text.find("> " + longText + "|end\n"), std::string::npos);
+}
+
+TEST(HtmlLog, UnopenableFileDropsLinesSilently)
+{
+    GHtmlLog log("/nonexistent-folder/for/sure/log.html");
+    log.Printf("dropped");
+    log.PrintError("not counted");
+    EXPECT_EQ(log.GetErrorCount(), 0);
+}
