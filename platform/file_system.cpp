@@ -46,8 +46,8 @@ bool SameIgnoringCase(const char* a, const char* b)
     }
 }
 
-// The entry of folder whose name equals component ignoring case; an exact match wins over
-// other spellings so the result does not depend on directory order.
+// The entry of folder whose name equals component ignoring case. When several spellings
+// exist, the smallest name wins, so the result does not depend on directory order.
 bool FindEntry(const std::string& folder, const std::string& component, std::string& found)
 {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
@@ -55,12 +55,7 @@ bool FindEntry(const std::string& folder, const std::string& component, std::str
         return false;
     bool any = false;
     while (const dirent* entry = ::readdir(dir)) {
-        if (component == entry->d_name) {
-            found = component;
-            any = true;
-            break;
-        }
-        if (!any && SameIgnoringCase(component.c_str(), entry->d_name)) {
+        if (SameIgnoringCase(component.c_str(), entry->d_name) && (!any || found > entry->d_name)) {
             found = entry->d_name;
             any = true;
         }

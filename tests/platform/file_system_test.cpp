@@ -133,6 +133,8 @@ TEST(OpenFile, ExactSpellingWinsOverOtherCases)
         EXPECT_EQ(ReadStream(file), expected) << name;
         std::fclose(file);
     }
+    // Of several other spellings the smallest name is taken, whatever the directory order.
+    EXPECT_EQ(platform::ResolvePath((dir / "dAtA.txt").c_str()), dir / "DATA.TXT");
 }
 
 TEST(OpenFile, MissingNamesFailAndDotComponentsPass)
