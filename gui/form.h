@@ -31,4 +31,6 @@ public:
     virtual bool CanDelete() const { return false; }
     // Called when the form becomes the top of the stack.
     virtual void Activate() {}
+    // Redraws the whole form (after a change that dirty rectangles do not describe).
+    virtual void Repaint() {}
 };

@@ -1,0 +1,58 @@
+#pragma once
+// The commands the GUI framework itself offers, and the factory that makes them by name.
+// "cmClose", "cmCancelWait", "cmUnLock" and "cmRepaintTopDialog" have priority 1024, so they
+// still run while a dialog's appear state holds every other command back.
+
+#include "foundation/command.h"
+#include "gui/command_factory.h"
+
+class GApplication;
+class GGuiSystem;
+
+constexpr int kUnfilteredCommandPriority = 1024;
+
+// Closes the window (which may refuse through OnClose).
+class GCloseCommand : public GNamedCommand {
+public:
+    explicit GCloseCommand(GApplication* application);
+    void Execute() override;
+    int GetPriority() const override { return kUnfilteredCommandPriority; }
+    // 0 when there is no application to close.
+    int Run();
+
+private:
+    GApplication* m_application; // observed
+};
+
+// Ends the hold of the invoker's priority filter ("cmUnLock", "cmCancelWait").
+class GReleaseFilterCommand : public GNamedCommand {
+public:
+    GReleaseFilterCommand(GGuiSystem* system, const char* name);
+    void Execute() override;
+    int GetPriority() const override { return kUnfilteredCommandPriority; }
+
+private:
+    GGuiSystem* m_system; // observed
+};
+
+// Redraws the top form whole.
+class GRepaintTopDialogCommand : public GNamedCommand {
+public:
+    explicit GRepaintTopDialogCommand(GGuiSystem* system);
+    void Execute() override;
+    int GetPriority() const override { return kUnfilteredCommandPriority; }
+
+private:
+    GGuiSystem* m_system; // observed
+};
+
+class GGuiCommandFactory : public GCommandFactory {
+public:
+    GGuiCommandFactory(GGuiSystem* system, GCommandFactory* fallback = nullptr);
+
+protected:
+    GCommand* CreateOwn(const char* name, const GStringArray& parameters, GString& errorDescription) override;
+
+private:
+    GGuiSystem* m_system; // observed
+};

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/command.h"
+#include "foundation/command_invoker.h"
+#include "foundation/html_log.h"
+#include "gui/command_factory.h"
+#include "gui/gui_commands.h"
+#include "gui/gui_system.h"
+
+namespace {
+
+struct Made {
+    std::string name;
+    std::vector<std::string> parameters;
+};
+
+class RecordedCommand : public GNamedCommand {
+public:
+    explicit RecordedCommand(const char* name) { SetName(name); }
+    void Execute() override {}
+};
+
+// The game's factory in miniature: knows names starting with "cmGame", falls back on the GUI's.
+class RecordingFactory : public GCommandFactory {
+public:
+    explicit RecordingFactory(GCommandFactory* fallback) : GCommandFactory(fallback) {}
+    std::vector<Made> made;
+
+protected:
+    GCommand* CreateOwn(const char* name, const GStringArray& parameters, GString&) override
+    {
+        if (std::string(name).rfind("cmGame", 0) != 0)
+            return nullptr;
+        Made entry{name, {}};
+        for (uint32_t i = 0; i < parameters.GetCount(); ++i)
+            entry.parameters.push_back(parameters[i].c_str());
+        made.push_back(entry);
+        return new RecordedCommand(name);
+    }
+};
+
+std::string ReadAll(const std::string& path)
+{
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            text.append(buffer, n);
+        std::fclose(file);
+    }
+    return text;
+}
+
+class GuiSystemTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        logPath = testing::TempDir() + "gui_system_log.html";
+        ASSERT_EQ(system.Init(nullptr, logPath.c_str()), 1);
+        auto owned = std::make_unique<RecordingFactory>(system.GetGuiCommandFactory());
+        factory = owned.get();
+        system.SetCommandFactory(std::move(owned));
+    }
+
+    std::vector<std::string> QueuedNames()
+    {
+        std::vector<std::string> names;
+        GString name;
+        for (int i = 0; i < system.GetInvoker()->GetQueueCount(); ++i)
+            names.push_back(system.GetInvoker()->GetQueued(i)->GetName(name).c_str());
+        return names;
+    }
+
+    std::string logPath;
+    GGuiSystem system;
+    RecordingFactory* factory = nullptr;
+};
+
+} // namespace
+
+TEST_F(GuiSystemTest, ListSplitsAtSemicolonsWithParametersInParentheses)
+{
+    EXPECT_EQ(GGuiSystem::Get(), &system);
+    const int count = system.ExecuteCommandList(" cmGameA ; cmGameShow(how_to_play.cfg);;cmGameB( 1, two ,3);cmGameC(a;b)");
+    EXPECT_EQ(count, 4);
+    EXPECT_EQ(QueuedNames(), (std::vector<std::string>{"cmGameA", "cmGameShow", "cmGameB", "cmGameC"}));
+    ASSERT_EQ(factory->made.size(), 4u);
+    EXPECT_TRUE(factory->made[0].parameters.empty());
+    EXPECT_EQ(factory->made[1].parameters, (std::vector<std::string>{"how_to_play.cfg"}));
+    EXPECT_EQ(factory->made[2].parameters, (std::vector<std::string>{"1", "two", "3"}));
+    EXPECT_EQ(factory->made[3].parameters, (std::vector<std::string>{"a;b"}));
+    EXPECT_EQ(system.ExecuteCommandList(""), 0);
+    EXPECT_EQ(system.ExecuteCommandList(nullptr), 0);
+}
+
+TEST_F(GuiSystemTest, UnknownNamesAreLoggedAndNotQueued)
+{
+    EXPECT_EQ(system.ExecuteCommand("cmNoSuch", nullptr), 0);
+    EXPECT_EQ(system.ExecuteCommand("cmNoSuch2", "x,y"), 0);
+    EXPECT_EQ(system.GetInvoker()->GetQueueCount(), 0);
+    EXPECT_EQ(system.GetLog()->GetErrorCount(), 2);
+    const std::string text = ReadAll(logPath);
+    EXPECT_NE(text.find("Cannot create command: cmNoSuch without parameters. Error description: Unknown command\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("Cannot create command: cmNoSuch2 with parameters: x,y. Error description: Unknown command\n"),
+              std::string::npos);
+}
+
+TEST_F(GuiSystemTest, GuiCommandsRunThroughTheAppearHold)
+{
+    GCommandInvoker* invoker = system.GetInvoker();
+    invoker->SetPriorityFilter(1024);
+    system.ExecuteCommandList("cmGameHeld;cmRepaintTopDialog;cmClose");
+    invoker->Execute(-1);
+    // Without an application, close and repaint have nothing to act on but still run.
+    EXPECT_EQ(QueuedNames(), (std::vector<std::string>{"cmGameHeld"}));
+    EXPECT_TRUE(invoker->IsPriorityFilterOn());
+
+    system.ExecuteCommandList("cmUnLock");
+    invoker->Execute(-1);
+    EXPECT_FALSE(invoker->IsPriorityFilterOn());
+    EXPECT_EQ(invoker->GetQueueCount(), 1); // the held command waits for the next tick
+    invoker->Execute(-1);
+    EXPECT_EQ(invoker->GetQueueCount(), 0);
+
+    invoker->SetPriorityFilter(1024);
+    system.ExecuteCommand("cmCancelWait", nullptr);
+    invoker->Execute(-1);
+    EXPECT_FALSE(invoker->IsPriorityFilterOn());
+}
+
+TEST(GuiCommands, PrioritiesAndCloseWithoutApplication)
+{
+    GCloseCommand close(nullptr);
+    EXPECT_EQ(close.Run(), 0);
+    EXPECT_EQ(close.GetPriority(), 1024);
+    GString name;
+    EXPECT_STREQ(close.GetName(name).c_str(), "cmClose");
+    GReleaseFilterCommand unlock(nullptr, "cmUnLock");
+    unlock.Execute();
+    EXPECT_EQ(unlock.GetPriority(), 1024);
+    GRepaintTopDialogCommand repaint(nullptr);
+    repaint.Execute();
+    EXPECT_EQ(repaint.GetPriority(), 1024);
+}
