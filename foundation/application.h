@@ -150,6 +150,7 @@ public:
     bool GetFrameStatistics() const { return m_frameStatistics != 0; }
     double GetAverageFrameTime() const { return m_averageFrameTime; }
     const char* GetTitle() const { return m_title; }
+    GDebugFont* GetDebugFont() const { return m_debugFont.get(); }
 
 protected:
     // Minimum time between two frame ticks in ms; subclasses set it.

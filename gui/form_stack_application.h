@@ -44,6 +44,8 @@ public:
 protected:
     // Removes the finished forms and activates the top form when it changed.
     void RemoveFinishedForms();
+    // Activates the top form when it is not the one activated last.
+    void ActivateTopForm();
 
 private:
     std::vector<std::unique_ptr<GForm>> m_forms;

@@ -135,6 +135,12 @@ constexpr int VK_F4 = 0x73;
 constexpr int VK_F10 = 0x79;
 constexpr int VK_NUMLOCK = 0x90;
 constexpr int VK_SCROLL = 0x91;
+constexpr int VK_LSHIFT = 0xA0; // sided modifiers, in key states only
+constexpr int VK_RSHIFT = 0xA1;
+constexpr int VK_LCONTROL = 0xA2;
+constexpr int VK_RCONTROL = 0xA3;
+constexpr int VK_LMENU = 0xA4;
+constexpr int VK_RMENU = 0xA5;
 constexpr int VK_OEM_1 = 0xBA;      // ;:
 constexpr int VK_OEM_PLUS = 0xBB;   // =+
 constexpr int VK_OEM_COMMA = 0xBC;

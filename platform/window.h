@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace platform {
 
@@ -31,6 +32,7 @@ public:
     bool IsVisible() const;
 
     void SetTitle(const char* title);
+    std::string GetTitle() const;
     // Outer position of the client's top-left corner on the screen.
     void SetPosition(int x, int y);
     void GetPosition(int& x, int& y) const;
@@ -67,6 +69,9 @@ public:
     // Identifier the event translator uses to tell this window's events apart.
     uint32_t GetId() const;
     WindowImpl* GetImpl() const { return m_impl.get(); }
+
+    // Tests: makes every following full-screen attempt fail as a refused display would.
+    static void SimulateFullscreenFailure(bool fail);
 
 private:
     explicit Window(std::unique_ptr<WindowImpl> impl);

@@ -1,0 +1,63 @@
+#pragma once
+// Shared between the SDL backend's files only: the window's SDL objects, the coordinate
+// mapping between window points and client pixels, the event translator and the video
+// subsystem's start and stop. Main thread only.
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/messages.h"
+
+namespace platform {
+
+class WindowImpl {
+public:
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    int clientWidth = 0;  // back-buffer pixels
+    int clientHeight = 0;
+    bool fullscreen = false;
+    bool realMode = false;
+    bool confined = false;
+    int windowedX = 0; // client position before full screen
+    int windowedY = 0;
+    SDL_Rect target{}; // where the back buffer lands in renderer output pixels
+
+    // Recomputes target from the renderer's output size: 1:1 when it fits exactly, else
+    // scaled with the aspect kept and centred.
+    void UpdateTarget();
+    // Window points (as SDL events give them) -> client pixels, and back.
+    void WindowToClient(int& x, int& y) const;
+    void ClientToWindow(int& x, int& y) const;
+};
+
+namespace sdl {
+
+// Starts the video subsystem (counted); false when it cannot start.
+bool AcquireVideo();
+void ReleaseVideo();
+bool IsVideoRunning();
+// A display that a person can see (not the dummy or offscreen driver).
+bool HasRealDisplay();
+
+// The window events are meant for (the one window of the program), or null.
+WindowImpl* GetMainWindow();
+void SetMainWindow(WindowImpl* window);
+
+// Appends the messages one SDL event stands for.
+void TranslateEvent(const SDL_Event& event, std::vector<Message>& out);
+// The virtual key of a key event (0: none) and whether it counts as a right-hand or
+// extended key.
+int ScancodeToVirtualKey(SDL_Scancode scancode, SDL_Keycode sym, uint16_t mod, bool& extended);
+// Remembers the character that typing produced for the last key-down (KeyToChar's source).
+void LearnTypedChar(int scancode, int variant, char16_t unit);
+char16_t LookupTypedChar(int scancode, int variant);
+
+// The message-box backend that shows real SDL boxes.
+void InstallMessageBoxBackend();
+
+} // namespace sdl
+} // namespace platform

@@ -1,0 +1,470 @@
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/code_page.h"
+#include "platform/message_box.h"
+#include "platform/sdl/sdl_internal.h"
+#include "platform/window.h"
+
+namespace platform {
+
+namespace {
+
+int g_videoUsers = 0;
+WindowImpl* g_mainWindow = nullptr;
+bool g_failFullscreen = false;
+
+} // namespace
+
+namespace sdl {
+
+bool AcquireVideo()
+{
+    if (g_videoUsers == 0) {
+        // A veto in the program's close handler must keep the program alive, so the last
+        // window's close request must not turn into a quit by itself.
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        // A press that leaves the window still gets its release.
+        SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "1");
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            return false;
+    }
+    ++g_videoUsers;
+    return true;
+}
+
+void ReleaseVideo()
+{
+    if (g_videoUsers > 0 && --g_videoUsers == 0)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool IsVideoRunning()
+{
+    return SDL_WasInit(SDL_INIT_VIDEO) != 0;
+}
+
+bool HasRealDisplay()
+{
+    if (!IsVideoRunning())
+        return false;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0 &&
+           std::strcmp(driver, "evdev") != 0;
+}
+
+WindowImpl* GetMainWindow()
+{
+    return g_mainWindow;
+}
+
+void SetMainWindow(WindowImpl* window)
+{
+    g_mainWindow = window;
+}
+
+} // namespace sdl
+
+void WindowImpl::UpdateTarget()
+{
+    int outW = 0;
+    int outH = 0;
+    if (!renderer || SDL_GetRendererOutputSize(renderer, &outW, &outH) != 0 || outW <= 0 ||
+        outH <= 0) {
+        target = SDL_Rect{0, 0, clientWidth, clientHeight};
+        return;
+    }
+    if (outW == clientWidth && outH == clientHeight) {
+        target = SDL_Rect{0, 0, clientWidth, clientHeight};
+        return;
+    }
+    // Largest size with the client's aspect that fits; 64-bit products for safety.
+    int64_t w = outW;
+    int64_t h = int64_t(outW) * clientHeight / std::max(clientWidth, 1);
+    if (h > outH) {
+        h = outH;
+        w = int64_t(outH) * clientWidth / std::max(clientHeight, 1);
+    }
+    target = SDL_Rect{int((outW - w) / 2), int((outH - h) / 2), int(w), int(h)};
+}
+
+void WindowImpl::WindowToClient(int& x, int& y) const
+{
+    if (!window)
+        return;
+    int winW = 0;
+    int winH = 0;
+    int outW = 0;
+    int outH = 0;
+    SDL_GetWindowSize(window, &winW, &winH);
+    if (!renderer || SDL_GetRendererOutputSize(renderer, &outW, &outH) != 0) {
+        outW = winW;
+        outH = winH;
+    }
+    if (winW <= 0 || winH <= 0 || target.w <= 0 || target.h <= 0)
+        return;
+    // Points -> output pixels -> client pixels; floor division keeps positions left of or
+    // above the picture negative.
+    int64_t px = int64_t(x) * outW / winW - target.x;
+    int64_t py = int64_t(y) * outH / winH - target.y;
+    auto floorDiv = [](int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+    x = int(floorDiv(px * clientWidth, target.w));
+    y = int(floorDiv(py * clientHeight, target.h));
+}
+
+void WindowImpl::ClientToWindow(int& x, int& y) const
+{
+    if (!window)
+        return;
+    int winW = 0;
+    int winH = 0;
+    int outW = 0;
+    int outH = 0;
+    SDL_GetWindowSize(window, &winW, &winH);
+    if (!renderer || SDL_GetRendererOutputSize(renderer, &outW, &outH) != 0) {
+        outW = winW;
+        outH = winH;
+    }
+    if (outW <= 0 || outH <= 0 || clientWidth <= 0 || clientHeight <= 0)
+        return;
+    int64_t px = target.x + int64_t(x) * target.w / clientWidth;
+    int64_t py = target.y + int64_t(y) * target.h / clientHeight;
+    x = int(px * winW / outW);
+    y = int(py * winH / outH);
+}
+
+Window::Window(std::unique_ptr<WindowImpl> impl) : m_impl(std::move(impl)) {}
+
+std::unique_ptr<Window> Window::Create(const char* title, int clientWidth, int clientHeight,
+                                       bool* systemFailed)
+{
+    if (systemFailed)
+        *systemFailed = false;
+    if (clientWidth <= 0 || clientHeight <= 0)
+        return nullptr;
+    if (!sdl::AcquireVideo()) {
+        if (systemFailed)
+            *systemFailed = true;
+        return nullptr;
+    }
+    auto impl = std::make_unique<WindowImpl>();
+    impl->clientWidth = clientWidth;
+    impl->clientHeight = clientHeight;
+    std::string title8 = AnsiToUtf8(title ? title : "");
+    impl->window = SDL_CreateWindow(title8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                    clientWidth, clientHeight, SDL_WINDOW_HIDDEN);
+    if (!impl->window) {
+        sdl::ReleaseVideo();
+        return nullptr;
+    }
+    impl->renderer = SDL_CreateRenderer(impl->window, -1, 0);
+    if (!impl->renderer)
+        impl->renderer = SDL_CreateRenderer(impl->window, -1, SDL_RENDERER_SOFTWARE);
+    if (impl->renderer) {
+        impl->texture = SDL_CreateTexture(impl->renderer, SDL_PIXELFORMAT_BGR24,
+                                          SDL_TEXTUREACCESS_STREAMING, clientWidth, clientHeight);
+    }
+    if (!impl->renderer || !impl->texture) {
+        if (impl->texture)
+            SDL_DestroyTexture(impl->texture);
+        if (impl->renderer)
+            SDL_DestroyRenderer(impl->renderer);
+        SDL_DestroyWindow(impl->window);
+        sdl::ReleaseVideo();
+        return nullptr;
+    }
+    impl->UpdateTarget();
+    sdl::SetMainWindow(impl.get());
+    if (sdl::HasRealDisplay() && !GetMessageBoxBackend())
+        sdl::InstallMessageBoxBackend();
+    return std::unique_ptr<Window>(new Window(std::move(impl)));
+}
+
+Window::~Window()
+{
+    if (sdl::GetMainWindow() == m_impl.get())
+        sdl::SetMainWindow(nullptr);
+    if (m_impl->confined)
+        SDL_SetWindowMouseGrab(m_impl->window, SDL_FALSE);
+    SDL_DestroyTexture(m_impl->texture);
+    SDL_DestroyRenderer(m_impl->renderer);
+    SDL_DestroyWindow(m_impl->window);
+    sdl::ReleaseVideo();
+}
+
+void Window::Show()
+{
+    SDL_ShowWindow(m_impl->window);
+}
+
+void Window::Hide()
+{
+    SDL_HideWindow(m_impl->window);
+}
+
+void Window::Minimize()
+{
+    SDL_MinimizeWindow(m_impl->window);
+}
+
+void Window::Restore()
+{
+    SDL_ShowWindow(m_impl->window);
+    SDL_RestoreWindow(m_impl->window);
+}
+
+bool Window::IsMinimized() const
+{
+    return (SDL_GetWindowFlags(m_impl->window) & SDL_WINDOW_MINIMIZED) != 0;
+}
+
+bool Window::IsVisible() const
+{
+    return (SDL_GetWindowFlags(m_impl->window) & SDL_WINDOW_SHOWN) != 0;
+}
+
+void Window::SetTitle(const char* title)
+{
+    std::string title8 = AnsiToUtf8(title ? title : "");
+    SDL_SetWindowTitle(m_impl->window, title8.c_str());
+}
+
+std::string Window::GetTitle() const
+{
+    const char* title8 = SDL_GetWindowTitle(m_impl->window);
+    return Utf8ToAnsi(title8 ? title8 : "");
+}
+
+void Window::SetPosition(int x, int y)
+{
+    int top = 0;
+    int left = 0;
+    if (SDL_GetWindowBordersSize(m_impl->window, &top, &left, nullptr, nullptr) != 0)
+        top = left = 0;
+    SDL_SetWindowPosition(m_impl->window, x + left, y + top);
+}
+
+void Window::GetPosition(int& x, int& y) const
+{
+    int top = 0;
+    int left = 0;
+    if (SDL_GetWindowBordersSize(m_impl->window, &top, &left, nullptr, nullptr) != 0)
+        top = left = 0;
+    SDL_GetWindowPosition(m_impl->window, &x, &y);
+    x -= left;
+    y -= top;
+}
+
+void Window::SetClientSize(int width, int height)
+{
+    // The back buffer keeps its size; in a window the client area always matches it.
+    if (width > 0 && height > 0 && !m_impl->fullscreen)
+        SDL_SetWindowSize(m_impl->window, width, height);
+    m_impl->UpdateTarget();
+}
+
+void Window::GetClientSize(int& width, int& height) const
+{
+    SDL_GetWindowSize(m_impl->window, &width, &height);
+}
+
+void Window::GetFrameSize(int& width, int& height) const
+{
+    int top = 0;
+    int left = 0;
+    int bottom = 0;
+    int right = 0;
+    if (SDL_GetWindowBordersSize(m_impl->window, &top, &left, &bottom, &right) != 0) {
+        width = height = 0;
+        return;
+    }
+    width = left + right;
+    height = top + bottom;
+}
+
+bool Window::Present(const uint8_t* pixels, int width, int height, int pitch, int left, int top,
+                     int right, int bottom)
+{
+    WindowImpl& w = *m_impl;
+    if (!pixels || width != w.clientWidth || height != w.clientHeight)
+        return false;
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min(right, width - 1);
+    bottom = std::min(bottom, height - 1);
+    if (right < left || bottom < top)
+        return false;
+    const SDL_Rect rect{left, top, right - left + 1, bottom - top + 1};
+    const uint8_t* first = pixels + size_t(top) * size_t(pitch) + size_t(left) * 3;
+    if (SDL_UpdateTexture(w.texture, &rect, first, pitch) != 0)
+        return false;
+    // The whole picture goes out every time: the renderer's own back buffers do not keep
+    // what earlier frames showed.
+    w.UpdateTarget();
+    SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(w.renderer);
+    SDL_RenderCopy(w.renderer, w.texture, nullptr, &w.target);
+    SDL_RenderPresent(w.renderer);
+    return true;
+}
+
+namespace {
+
+bool FindRealMode(SDL_Window* window, int width, int height, int bitsPerPixel, SDL_DisplayMode& out)
+{
+    int display = SDL_GetWindowDisplayIndex(window);
+    if (display < 0)
+        display = 0;
+    const int count = SDL_GetNumDisplayModes(display);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(display, i, &mode) != 0)
+            continue;
+        if (mode.w == width && mode.h == height &&
+            int(SDL_BITSPERPIXEL(mode.format)) == bitsPerPixel) {
+            out = mode;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool Window::EnterFullscreen(bool* realMode)
+{
+    WindowImpl& w = *m_impl;
+    if (realMode)
+        *realMode = false;
+    if (w.fullscreen)
+        return true;
+    if (g_failFullscreen)
+        return false;
+    SDL_GetWindowPosition(w.window, &w.windowedX, &w.windowedY);
+
+    bool entered = false;
+    for (int bits : {32, 24, 16}) {
+        SDL_DisplayMode mode;
+        if (!FindRealMode(w.window, w.clientWidth, w.clientHeight, bits, mode))
+            continue;
+        if (SDL_SetWindowDisplayMode(w.window, &mode) == 0 &&
+            SDL_SetWindowFullscreen(w.window, SDL_WINDOW_FULLSCREEN) == 0) {
+            entered = true;
+            w.realMode = true;
+            break;
+        }
+        SDL_SetWindowFullscreen(w.window, 0);
+    }
+    if (!entered && SDL_SetWindowFullscreen(w.window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) {
+        entered = true;
+        w.realMode = false;
+    }
+    if (!entered) {
+        // Put the window back exactly as it was.
+        SDL_SetWindowFullscreen(w.window, 0);
+        SDL_SetWindowSize(w.window, w.clientWidth, w.clientHeight);
+        SDL_SetWindowPosition(w.window, w.windowedX, w.windowedY);
+        w.UpdateTarget();
+        return false;
+    }
+    w.fullscreen = true;
+    w.UpdateTarget();
+    if (realMode)
+        *realMode = w.realMode;
+    return true;
+}
+
+void Window::LeaveFullscreen()
+{
+    WindowImpl& w = *m_impl;
+    SDL_SetWindowFullscreen(w.window, 0);
+    w.fullscreen = false;
+    w.realMode = false;
+    // The window manager may have kept the full-screen size; the client must be the
+    // back buffer's size again.
+    SDL_SetWindowSize(w.window, w.clientWidth, w.clientHeight);
+    w.UpdateTarget();
+}
+
+bool Window::IsFullscreen() const
+{
+    return m_impl->fullscreen;
+}
+
+void Window::ClientToWindow(int& x, int& y) const
+{
+    m_impl->ClientToWindow(x, y);
+}
+
+void Window::WindowToClient(int& x, int& y) const
+{
+    m_impl->WindowToClient(x, y);
+}
+
+void Window::GetCursorClientPos(int& x, int& y) const
+{
+    int gx = 0;
+    int gy = 0;
+    int wx = 0;
+    int wy = 0;
+    SDL_GetGlobalMouseState(&gx, &gy);
+    SDL_GetWindowPosition(m_impl->window, &wx, &wy);
+    x = gx - wx;
+    y = gy - wy;
+    if (!sdl::HasRealDisplay()) {
+        // No global pointer without a display: the last position seen in the window.
+        SDL_GetMouseState(&x, &y);
+    }
+    m_impl->WindowToClient(x, y);
+}
+
+void Window::WarpCursor(int clientX, int clientY)
+{
+    m_impl->ClientToWindow(clientX, clientY);
+    SDL_WarpMouseInWindow(m_impl->window, clientX, clientY);
+}
+
+void Window::ConfineCursor(bool on)
+{
+    m_impl->confined = on;
+    SDL_SetWindowMouseGrab(m_impl->window, on ? SDL_TRUE : SDL_FALSE);
+}
+
+bool Window::IsCursorConfined() const
+{
+    return m_impl->confined;
+}
+
+uint32_t Window::GetId() const
+{
+    return SDL_GetWindowID(m_impl->window);
+}
+
+void Window::SimulateFullscreenFailure(bool fail)
+{
+    g_failFullscreen = fail;
+}
+
+bool GetScreenSize(int& width, int& height)
+{
+    width = height = 0;
+    if (!sdl::IsVideoRunning())
+        return false;
+    int display = 0;
+    if (WindowImpl* w = sdl::GetMainWindow()) {
+        display = SDL_GetWindowDisplayIndex(w->window);
+        if (display < 0)
+            display = 0;
+    }
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(display, &mode) != 0)
+        return false;
+    width = mode.w;
+    height = mode.h;
+    return true;
+}
+
+} // namespace platform
