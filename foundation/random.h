@@ -16,7 +16,8 @@ public:
 
     // 0 to 32767.
     int Next();
-    // lo to hi, both inclusive, 16-bit bounds; an empty or inverted range gives lo.
+    // lo to hi, both inclusive, 16-bit bounds; steps the seed once. An inverted range
+    // (hi < lo) gives lo.
     int Range(int16_t lo, int16_t hi);
 
 private:

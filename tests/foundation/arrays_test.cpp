@@ -1,0 +1,356 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "foundation/int_array.h"
+#include "foundation/string_array.h"
+
+// Array allocations in this program go through these replacements, so a test can make the
+// next non-throwing array allocations fail the way an exhausted heap would.
+namespace {
+std::atomic<int> g_nothrowArraysLeft{-1}; // -1: never fail
+
+class FailArrayAllocationsAfter {
+public:
+    explicit FailArrayAllocationsAfter(int successes) { g_nothrowArraysLeft = successes; }
+    ~FailArrayAllocationsAfter() { g_nothrowArraysLeft = -1; }
+};
+} // namespace
+
+void* operator new[](std::size_t n)
+{
+    void* p = std::malloc(n ? n : 1);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept
+{
+    int left = g_nothrowArraysLeft.load();
+    if (left == 0)
+        return nullptr;
+    if (left > 0)
+        g_nothrowArraysLeft = left - 1;
+    return std::malloc(n ? n : 1);
+}
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+namespace {
+
+bool LessInt(const intptr_t* a, const intptr_t* b)
+{
+    return *a < *b;
+}
+
+std::vector<intptr_t> Contents(const GIntArray& a)
+{
+    return std::vector<intptr_t>(a.GetData(), a.GetData() + a.GetCount());
+}
+
+TEST(GIntArrayTest, GrowthDoublesFrom256)
+{
+    GIntArray a;
+    EXPECT_EQ(a.GetCapacity(), 0u);
+    EXPECT_TRUE(a.PushBack(7));
+    EXPECT_EQ(a.GetCapacity(), 256u);
+    for (intptr_t i = 1; i < 256; ++i)
+        EXPECT_TRUE(a.Add(i));
+    EXPECT_EQ(a.GetCapacity(), 256u);
+    EXPECT_TRUE(a.PushBack(-1));
+    EXPECT_EQ(a.GetCapacity(), 512u);
+    EXPECT_EQ(a.GetCount(), 257u);
+    EXPECT_EQ(a[0], 7);
+    EXPECT_EQ(a[255], 255);
+    EXPECT_EQ(a[256], -1);
+}
+
+TEST(GIntArrayTest, HoldsPointers)
+{
+    GIntArray a;
+    int object = 0;
+    ASSERT_TRUE(a.PushBack(reinterpret_cast<intptr_t>(&object)));
+    EXPECT_EQ(reinterpret_cast<int*>(a[0]), &object);
+    static_assert(sizeof(intptr_t) == sizeof(void*));
+}
+
+TEST(GIntArrayTest, ReserveKeepsThePrefix)
+{
+    GIntArray a;
+    for (intptr_t i = 0; i < 10; ++i)
+        a.PushBack(i);
+    EXPECT_TRUE(a.Reserve(4));
+    EXPECT_EQ(a.GetCapacity(), 4u);
+    EXPECT_EQ(Contents(a), (std::vector<intptr_t>{0, 1, 2, 3}));
+    EXPECT_TRUE(a.Reserve(0));
+    EXPECT_EQ(a.GetCapacity(), 256u);
+    EXPECT_EQ(a.GetCount(), 4u);
+    a.Clear();
+    EXPECT_EQ(a.GetCount(), 0u);
+    EXPECT_EQ(a.GetCapacity(), 0u);
+    EXPECT_EQ(a.GetData(), nullptr);
+}
+
+TEST(GIntArrayTest, InsertAt)
+{
+    GIntArray a;
+    a.InsertAt(5, 0); // empty: appends
+    a.InsertAt(9, 100); // past the end: appends
+    a.InsertAt(1, 0);
+    a.InsertAt(7, 2);
+    EXPECT_EQ(Contents(a), (std::vector<intptr_t>{1, 5, 7, 9}));
+
+    // Insertion into a full array grows it first.
+    GIntArray full;
+    full.Reserve(2);
+    full.PushBack(1);
+    full.PushBack(3);
+    EXPECT_TRUE(full.InsertAt(2, 1));
+    EXPECT_EQ(full.GetCapacity(), 4u);
+    EXPECT_EQ(Contents(full), (std::vector<intptr_t>{1, 2, 3}));
+}
+
+TEST(GIntArrayTest, RemoveRangeStaysInBounds)
+{
+    GIntArray a;
+    for (intptr_t i = 0; i < 6; ++i)
+        a.PushBack(i);
+    a.RemoveRange(6, 1); // at the end: nothing
+    a.RemoveRange(99, 1);
+    EXPECT_EQ(a.GetCount(), 6u);
+    a.RemoveRange(1, 2);
+    EXPECT_EQ(Contents(a), (std::vector<intptr_t>{0, 3, 4, 5}));
+    a.RemoveRange(2, 0);
+    EXPECT_EQ(a.GetCount(), 4u);
+    a.RemoveRange(2, 1000); // runs past the end: stops there
+    EXPECT_EQ(Contents(a), (std::vector<intptr_t>{0, 3}));
+    a.RemoveRange(1, UINT32_MAX); // index + n would wrap in 32 bits
+    EXPECT_EQ(Contents(a), (std::vector<intptr_t>{0}));
+    a.RemoveRange(0, 1);
+    EXPECT_EQ(a.GetCount(), 0u);
+}
+
+TEST(GIntArrayTest, SortMatchesTheReference)
+{
+    srand(1234);
+    for (int round = 0; round < 50; ++round) {
+        GIntArray a;
+        std::vector<intptr_t> ref;
+        const int n = rand() % 300;
+        for (int i = 0; i < n; ++i) {
+            const intptr_t v = rand() % 17 - 8; // many duplicates
+            a.PushBack(v);
+            ref.push_back(v);
+        }
+        a.Sort(LessInt);
+        std::sort(ref.begin(), ref.end());
+        EXPECT_EQ(Contents(a), ref);
+    }
+}
+
+TEST(GIntArrayTest, SortEdges)
+{
+    GIntArray a;
+    a.Sort(LessInt); // empty: nothing
+    // Already sorted and reversed input: deep partitions must not exhaust the stack.
+    for (intptr_t i = 0; i < 100000; ++i)
+        a.PushBack(100000 - i);
+    a.Sort(LessInt);
+    for (uint32_t i = 1; i < a.GetCount(); ++i)
+        ASSERT_LE(a[i - 1], a[i]);
+    a.Sort(LessInt);
+    EXPECT_EQ(a[0], 1);
+
+    // A sub-range only; out-of-range bounds are refused.
+    GIntArray b;
+    for (intptr_t v : {9, 3, 2, 1, 0})
+        b.PushBack(v);
+    b.QuickSort(1, 3, LessInt);
+    EXPECT_EQ(Contents(b), (std::vector<intptr_t>{9, 1, 2, 3, 0}));
+    b.QuickSort(0, 5, LessInt);
+    b.QuickSort(-1, 2, LessInt);
+    EXPECT_EQ(Contents(b), (std::vector<intptr_t>{9, 1, 2, 3, 0}));
+}
+
+TEST(GIntArrayTest, CopyAndFloat)
+{
+    GIntArray a;
+    a.PushBack(4);
+    GIntArray b(a);
+    b.PushBack(5);
+    EXPECT_EQ(a.GetCount(), 1u);
+    EXPECT_EQ(b.GetCount(), 2u);
+    b = GIntArray();
+    EXPECT_EQ(b.GetCount(), 0u);
+
+    GFloatArray f;
+    f.PushBack(2.5f);
+    f.PushBack(-1.0f);
+    f.Sort([](const float* x, const float* y) { return *x < *y; });
+    EXPECT_FLOAT_EQ(f[0], -1.0f);
+    EXPECT_EQ(f.GetAt(2), nullptr);
+    ASSERT_NE(f.GetAt(1), nullptr);
+    EXPECT_FLOAT_EQ(*f.GetAt(1), 2.5f);
+}
+
+TEST(FailedGrowth, IntArrayKeepsItsContents)
+{
+    GIntArray a;
+    a.Reserve(2);
+    a.PushBack(1);
+    a.PushBack(2);
+    {
+        FailArrayAllocationsAfter fail(0);
+        EXPECT_FALSE(a.PushBack(3));
+        EXPECT_FALSE(a.InsertAt(0, 0));
+        EXPECT_FALSE(a.Reserve(8));
+    }
+    EXPECT_EQ(a.GetCapacity(), 2u);
+    EXPECT_EQ(Contents(a), (std::vector<intptr_t>{1, 2}));
+    EXPECT_TRUE(a.PushBack(3));
+    EXPECT_EQ(Contents(a), (std::vector<intptr_t>{1, 2, 3}));
+}
+
+TEST(FailedGrowth, StringKeepsItsText)
+{
+    GString s("abc");
+    {
+        FailArrayAllocationsAfter fail(0);
+        EXPECT_FALSE(s.Append("def"));
+        EXPECT_STREQ(s.c_str(), "abc");
+        EXPECT_FALSE(s.Reserve(100));
+        EXPECT_EQ(s.GetCapacity(), 4u);
+        EXPECT_FALSE(s.AppendCharTrimmed('x'));
+        EXPECT_STREQ(s.c_str(), "abc");
+        EXPECT_FALSE(s.Allocate(9));
+        EXPECT_STREQ(s.c_str(), "abc");
+        // A text that fits needs no allocation.
+        s = "xy";
+        EXPECT_STREQ(s.c_str(), "xy");
+        // A longer assignment that cannot allocate leaves an empty string, never a stale one.
+        EXPECT_FALSE(s.AssignBytes("longer", 7));
+        EXPECT_EQ(s.GetData(), nullptr);
+        EXPECT_STREQ(s.c_str(), "");
+    }
+}
+
+TEST(FailedGrowth, StringArrayKeepsItsStrings)
+{
+    GStringArray a;
+    a.Reserve(1);
+    EXPECT_TRUE(a.Add(GString("one")));
+    const GString two("two");
+    {
+        FailArrayAllocationsAfter fail(0);
+        EXPECT_FALSE(a.Add(two));
+    }
+    EXPECT_EQ(a.GetCount(), 1u);
+    EXPECT_EQ(a.GetCapacity(), 1u);
+    EXPECT_STREQ(a[0].c_str(), "one");
+    {
+        // The storage grows but the string copy fails: the count does not move.
+        FailArrayAllocationsAfter fail(1);
+        EXPECT_FALSE(a.Add(two));
+    }
+    EXPECT_EQ(a.GetCount(), 1u);
+    EXPECT_STREQ(a[0].c_str(), "one");
+
+    GStringPairArray p;
+    p.Reserve(1);
+    EXPECT_TRUE(p.Add({GString("k"), GString("v")}));
+    const GStringPair second{GString("k2"), GString("v2")};
+    {
+        FailArrayAllocationsAfter fail(0);
+        EXPECT_FALSE(p.Add(second));
+        EXPECT_FALSE(p.Allocate(4));
+    }
+    EXPECT_EQ(p.GetCount(), 0u); // Allocate drops the old storage before allocating
+}
+
+TEST(GStringArrayTest, GrowthKeepsTheStrings)
+{
+    GStringArray a;
+    EXPECT_TRUE(a.Add(GString("s0")));
+    EXPECT_EQ(a.GetCapacity(), 256u);
+    for (int i = 1; i < 257; ++i)
+        ASSERT_TRUE(a.Add(GString(("s" + std::to_string(i)).c_str())));
+    EXPECT_EQ(a.GetCapacity(), 512u);
+    EXPECT_EQ(a.GetCount(), 257u);
+    for (int i = 0; i < 257; ++i)
+        ASSERT_STREQ(a[i].c_str(), ("s" + std::to_string(i)).c_str());
+}
+
+TEST(GStringArrayTest, AddingOwnElementWhileGrowing)
+{
+    GStringArray a;
+    a.Reserve(1);
+    a.Add(GString("self"));
+    EXPECT_TRUE(a.Add(a[0])); // a[0] moves during the growth
+    EXPECT_EQ(a.GetCount(), 2u);
+    EXPECT_STREQ(a[1].c_str(), "self");
+
+    GStringPairArray p;
+    p.Reserve(1);
+    p.Add({GString("k"), GString("v")});
+    EXPECT_TRUE(p.Add(*p.GetAt(0)));
+    EXPECT_STREQ(p.GetAt(1)->value.c_str(), "v");
+}
+
+TEST(GStringArrayTest, ReserveAssignCopy)
+{
+    GStringArray a;
+    for (const char* s : {"a", "b", "c"})
+        a.Add(GString(s));
+    EXPECT_TRUE(a.Reserve(2));
+    EXPECT_EQ(a.GetCount(), 2u);
+    EXPECT_STREQ(a[1].c_str(), "b");
+
+    GStringArray b(a);
+    EXPECT_EQ(b.GetCount(), 2u);
+    EXPECT_STREQ(b[0].c_str(), "a");
+    b = b;
+    EXPECT_EQ(b.GetCount(), 2u);
+    GStringArray empty;
+    b = empty;
+    EXPECT_EQ(b.GetCount(), 0u);
+    EXPECT_EQ(b.GetCapacity(), 0u);
+
+    const GString src[3] = {GString("x"), GString(), GString("z")};
+    EXPECT_TRUE(a.Assign(src, 3));
+    EXPECT_EQ(a.GetCapacity(), 3u);
+    EXPECT_STREQ(a[0].c_str(), "x");
+    EXPECT_EQ(a[1].GetData(), nullptr);
+    EXPECT_STREQ(a[2].c_str(), "z");
+    // A source that starts inside the array itself.
+    EXPECT_TRUE(a.Assign(&a[1], 2));
+    EXPECT_EQ(a.GetCount(), 2u);
+    EXPECT_STREQ(a[1].c_str(), "z");
+}
+
+TEST(GStringPairArrayTest, FindAndAllocate)
+{
+    GStringPairArray p;
+    p.Add({GString("a"), GString("1")});
+    p.Add({GString("b"), GString("2")});
+    p.Add({GString("a"), GString("3")});
+    ASSERT_NE(p.FindValue(GString("a")), nullptr);
+    EXPECT_STREQ(p.FindValue(GString("a"))->c_str(), "1");
+    EXPECT_STREQ(p.FindValue(GString("b"))->c_str(), "2");
+    EXPECT_EQ(p.FindValue(GString("c")), nullptr);
+    EXPECT_EQ(p.GetAt(3), nullptr);
+
+    EXPECT_TRUE(p.Allocate(5));
+    EXPECT_EQ(p.GetCount(), 5u);
+    EXPECT_EQ(p.GetCapacity(), 5u);
+    EXPECT_EQ(p.GetAt(4)->key.GetData(), nullptr);
+    // A key without a buffer matches only keys without one.
+    EXPECT_EQ(p.FindValue(GString()), &p.GetAt(0)->value);
+}
+
+} // namespace

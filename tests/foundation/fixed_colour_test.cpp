@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "foundation/colour_ramp.h"
+#include "foundation/fixed.h"
+
+namespace {
+
+uint32_t Grey(int v)
+{
+    return static_cast<uint32_t>(v) * 0x010101u;
+}
+
+TEST(GFixedTest, Rounding)
+{
+    EXPECT_EQ(GFixed(384).ToInt(), 2); // 1.5
+    EXPECT_EQ(GFixed(383).ToInt(), 1);
+    EXPECT_EQ(GFixed(-384).ToInt(), -1); // halves go up
+    EXPECT_EQ(GFixed(-385).ToInt(), -2);
+    EXPECT_EQ(GFixed(INT32_MAX).ToInt(), 8388608); // no overflow adding the half
+    EXPECT_EQ(GFixed::FromInt(-3).value, -768);
+    EXPECT_EQ(GFixed::FromInt(7).ToInt(), 7);
+}
+
+TEST(GFixedTest, Arithmetic)
+{
+    const GFixed a = GFixed::FromInt(3);
+    const GFixed half(128);
+    EXPECT_EQ(GFixed::Add(a, half).value, 896);
+    EXPECT_EQ(GFixed::Subtract(half, a).value, -640);
+    EXPECT_EQ(GFixed::Multiply(GFixed(384), GFixed::FromInt(-2)).value, -768);
+    EXPECT_EQ(GFixed::Multiply(half, half).value, 64);
+    EXPECT_EQ(GFixed::Divide(a, GFixed::FromInt(2)).value, 384);
+    EXPECT_EQ(GFixed::Divide(GFixed(7), GFixed(2)).value, 896);
+    EXPECT_EQ(GFixed::Divide(GFixed(-7), GFixed(2)).value, -896);
+    GFixed x = GFixed::FromInt(2);
+    x.AddAssign(half).MultiplyAssign(GFixed::FromInt(2));
+    EXPECT_EQ(x.value, 1280);
+}
+
+TEST(GFixedTest, NoOverflowOrDivisionByZero)
+{
+    // 50000 * 50000 does not fit 24.8; a 32-bit product would wrap to garbage.
+    EXPECT_EQ(GFixed::Multiply(GFixed::FromInt(50000), GFixed::FromInt(50000)).value, INT32_MAX);
+    EXPECT_EQ(GFixed::Multiply(GFixed::FromInt(50000), GFixed::FromInt(-50000)).value, INT32_MIN);
+    // Products whose 32-bit intermediate would overflow but whose result fits.
+    EXPECT_EQ(GFixed::Multiply(GFixed::FromInt(300), GFixed::FromInt(300)).value, 90000 * 256);
+    EXPECT_EQ(GFixed::Divide(GFixed::FromInt(1), GFixed(0)).value, INT32_MAX);
+    EXPECT_EQ(GFixed::Divide(GFixed::FromInt(-1), GFixed(0)).value, INT32_MIN);
+    EXPECT_EQ(GFixed::Divide(GFixed(0), GFixed(0)).value, 0);
+    EXPECT_EQ(GFixed::Divide(GFixed(INT32_MIN), GFixed(-1)).value, INT32_MAX);
+    // a << 8 would overflow 32 bits, the quotient does not.
+    EXPECT_EQ(GFixed::Divide(GFixed::FromInt(100000), GFixed::FromInt(1000)).value, 100 * 256);
+}
+
+TEST(ColourRampTest, Brightness)
+{
+    EXPECT_EQ(ColourBrightness(0), 0);
+    EXPECT_EQ(ColourBrightness(0xffffff), 255);
+    EXPECT_EQ(ColourBrightness(0xff0000), 85);
+    EXPECT_EQ(ColourBrightness(0x010000), 0);  // 1/3 rounds down
+    EXPECT_EQ(ColourBrightness(0x010100), 1);  // 2/3 rounds up
+    EXPECT_EQ(ColourBrightness(0xfffffe), 255);
+}
+
+TEST(ColourRampTest, ToWhiteFromBlack)
+{
+    uint32_t table[256];
+    BuildColourRampToWhite(0, table);
+    for (int i = 0; i < 255; ++i)
+        ASSERT_EQ(table[i], Grey(i)) << i;
+    EXPECT_EQ(table[254], 0xfefefeu);
+    EXPECT_EQ(table[255], 0xffffffu);
+}
+
+TEST(ColourRampTest, ToWhiteIsMonotonicAndEndsWhite)
+{
+    uint32_t table[256];
+    BuildColourRampToWhite(0x204080, table);
+    EXPECT_EQ(table[0], 0x204080u);
+    for (int i = 1; i < 256; ++i)
+        for (int shift : {0, 8, 16})
+            ASSERT_GE((table[i] >> shift) & 0xff, (table[i - 1] >> shift) & 0xff) << i;
+    EXPECT_EQ(table[255], 0xffffffu);
+}
+
+TEST(ColourRampTest, BlackToWhiteThroughGrey)
+{
+    uint32_t table[256];
+    BuildColourRampBlackToWhite(Grey(128), table);
+    for (int i = 0; i < 255; ++i)
+        ASSERT_EQ(table[i], Grey(i)) << i;
+    EXPECT_EQ(table[128], Grey(128));
+    EXPECT_EQ(table[255], 0xffffffu); // defined, not left over
+}
+
+TEST(ColourRampTest, BlackToWhiteOfFullBrightness)
+{
+    uint32_t table[256];
+    for (uint32_t& t : table)
+        t = 0xdeadbeef;
+    BuildColourRampBlackToWhite(0xffffff, table);
+    for (int i = 0; i < 255; ++i)
+        ASSERT_EQ(table[i], Grey(i)) << i;
+    EXPECT_EQ(table[255], 0xffffffu);
+
+    BuildColourRampBlackToWhite(0xfffffe, table);
+    EXPECT_EQ(table[0], 0u);
+    EXPECT_EQ(table[255], 0xfffffeu); // the ramp ends at the colour itself
+    for (uint32_t t : table)
+        ASSERT_EQ(t >> 24, 0u);
+}
+
+TEST(ColourRampTest, BlackToWhiteOfBlack)
+{
+    uint32_t table[256];
+    BuildColourRampBlackToWhite(0, table);
+    EXPECT_EQ(table[0], 0u);
+    EXPECT_EQ(table[1], 0u);
+    for (int i = 2; i < 255; ++i)
+        ASSERT_GE(table[i], table[i - 1]);
+    EXPECT_EQ(table[254], Grey(254));
+    EXPECT_EQ(table[255], 0xffffffu);
+}
+
+TEST(ColourRampTest, ColourAtBrightness)
+{
+    EXPECT_EQ(ColourAtBrightness(0xff0000, 85), 0xff0000u);
+    EXPECT_EQ(ColourAtBrightness(0xff0000, 170), 0xff8080u);
+    EXPECT_EQ(ColourAtBrightness(0xff0000, 255), 0xffffffu);
+    EXPECT_EQ(ColourAtBrightness(0xff0000, 42), 0x7e0000u);
+    EXPECT_EQ(ColourAtBrightness(0xff0000, 0), 0u);
+    EXPECT_EQ(ColourAtBrightness(Grey(100), 100), Grey(100));
+    EXPECT_EQ(ColourAtBrightness(0, 0), 0u);
+    EXPECT_EQ(ColourAtBrightness(0, 255), 0xffffffu);
+    // Brightness 255 would divide by zero; the colour is already as bright as it gets.
+    EXPECT_EQ(ColourAtBrightness(0xffffff, 255), 0xffffffu);
+    EXPECT_EQ(ColourAtBrightness(0xfffffe, 255), 0xfffffeu);
+    EXPECT_EQ(ColourAtBrightness(0xffffff, 0), 0u);
+    EXPECT_EQ(ColourAtBrightness(0xffffff, 128), Grey(128));
+    // Out-of-range levels are clamped instead of overflowing the channels.
+    EXPECT_EQ(ColourAtBrightness(0x336699, 1000), 0xffffffu);
+    EXPECT_EQ(ColourAtBrightness(0x336699, -5), 0u);
+    EXPECT_EQ(ColourAtBrightness(0xff336699, 255), 0xffffffu); // the top byte is ignored
+}
+
+} // namespace

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "platform/time.h"
+
+namespace {
+
+TEST(PlatformTime, SystemClockIsMonotonic)
+{
+    ASSERT_FALSE(platform::IsTestClockSet());
+    EXPECT_EQ(platform::GetHighResFrequency(), 1000000000);
+    int64_t last = platform::GetHighResCounter();
+    for (int i = 0; i < 1000; ++i) {
+        const int64_t now = platform::GetHighResCounter();
+        ASSERT_GE(now, last);
+        last = now;
+    }
+    const uint32_t before = platform::GetTickMs();
+    platform::SleepMs(2);
+    const int32_t elapsed = static_cast<int32_t>(platform::GetTickMs() - before);
+    EXPECT_GE(elapsed, 2);
+    platform::SleepMs(0);
+}
+
+TEST(PlatformTime, ManualClockDrivesEveryReading)
+{
+    {
+        platform::ManualClock clock(1000);
+        EXPECT_TRUE(platform::IsTestClockSet());
+        EXPECT_EQ(platform::GetTickMs(), 1u);
+        EXPECT_EQ(platform::GetHighResCounter(), 1000000);
+        EXPECT_EQ(platform::GetHighResFrequency(), 1000000000);
+        clock.AdvanceMs(30);
+        EXPECT_EQ(platform::GetTickMs(), 31u);
+        // Sleeping moves the clock instead of waiting.
+        platform::SleepMs(250);
+        EXPECT_EQ(platform::GetTickMs(), 281u);
+        EXPECT_EQ(clock.GetUs(), 281000u);
+    }
+    EXPECT_FALSE(platform::IsTestClockSet());
+}
+
+TEST(PlatformTime, TickWrapsAt32Bits)
+{
+    platform::ManualClock clock((uint64_t{1} << 32) * 1000 - 5000);
+    const uint32_t before = platform::GetTickMs();
+    EXPECT_EQ(before, 0xfffffffbu);
+    clock.AdvanceMs(10);
+    const uint32_t after = platform::GetTickMs();
+    EXPECT_EQ(after, 5u);
+    EXPECT_EQ(static_cast<int32_t>(after - before), 10); // the engine's signed difference
+}
+
+TEST(PlatformTime, CustomClockWithoutSleepHook)
+{
+    static uint64_t now = 42000;
+    platform::TestClock clock;
+    clock.nowUs = [](void*) { return now; };
+    platform::SetTestClock(&clock);
+    EXPECT_EQ(platform::GetTickMs(), 42u);
+    platform::SleepMs(1000); // returns at once, the clock is not moved
+    EXPECT_EQ(platform::GetTickMs(), 42u);
+    platform::SetTestClock(nullptr);
+    EXPECT_FALSE(platform::IsTestClockSet());
+
+    platform::TestClock empty;
+    platform::SetTestClock(&empty); // no reading function: the system clock stays
+    EXPECT_FALSE(platform::IsTestClockSet());
+}
+
+} // namespace
