@@ -1,0 +1,362 @@
+// The binary cfg form: exact layout, the scrambling streams and the checks on bad input.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "foundation/cfg_binary.h"
+#include "foundation/cfg_node.h"
+#include "foundation/cfg_parser.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void PutU32(Bytes& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// The stream written out longhand, independent of the library's code.
+struct Stream {
+    uint32_t seed;
+    uint8_t Next()
+    {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<uint8_t>((seed >> 16) & 0xFF);
+    }
+};
+
+void PutText(Bytes& out, std::string_view text, Stream* stream = nullptr)
+{
+    PutU32(out, static_cast<uint32_t>(text.size()));
+    for (char c : text)
+        out.push_back(static_cast<uint8_t>(c) ^ (stream ? stream->Next() : 0));
+}
+
+Bytes Magic() { return Bytes{'C', 'F', 'G'}; }
+
+GCfgNode Sample()
+{
+    GCfgNode node;
+    node.AddValue("a", "1");
+    node.GetOrAddValue("b");
+    node.FindValueList("b")->clear();
+    GCfgNode child;
+    child.AddValue("k", "2");
+    node.AddObject("c", child);
+    return node;
+}
+
+TEST(CfgBinary, PlainLayout)
+{
+    Bytes expected = Magic();
+    PutU32(expected, 2);
+    PutText(expected, "a");
+    PutU32(expected, 1);
+    PutText(expected, "1");
+    PutText(expected, "b");
+    PutU32(expected, 0);
+    PutU32(expected, 1);
+    PutText(expected, "c");
+    PutU32(expected, 1);
+    PutU32(expected, 1); // the child
+    PutText(expected, "k");
+    PutU32(expected, 1);
+    PutText(expected, "2");
+    PutU32(expected, 0);
+
+    Bytes bytes;
+    ASSERT_TRUE(Sample().SaveBinary(bytes, 0));
+    EXPECT_EQ(bytes, expected);
+    GCfgNode back;
+    ASSERT_TRUE(back.LoadBinary(bytes.data(), bytes.size(), 0));
+    EXPECT_EQ(back, Sample());
+}
+
+TEST(CfgBinary, ScrambledLayout)
+{
+    const uint8_t key = 0x5A;
+    Stream root{key};
+    Bytes expected = Magic();
+    PutU32(expected, 2);
+    PutText(expected, "a", &root);
+    PutU32(expected, 1);
+    PutText(expected, "1", &root);
+    PutText(expected, "b", &root);
+    PutU32(expected, 0);
+    PutU32(expected, 1);
+    PutText(expected, "c", &root);
+    PutU32(expected, 1);
+    // The child's stream starts from the parent's state where the child begins.
+    Stream child{CfgChildSeed(root.seed, 0)};
+    PutU32(expected, 1);
+    PutText(expected, "k", &child);
+    PutU32(expected, 1);
+    PutText(expected, "2", &child);
+    PutU32(expected, 0);
+
+    const GCfgNode tree = Sample();
+    Bytes bytes;
+    ASSERT_TRUE(tree.SaveBinary(bytes, key));
+    EXPECT_EQ(bytes, expected);
+
+    // Saving changes nothing in the tree, so a second save gives the same bytes.
+    const uint32_t seedBefore = tree.GetSeed();
+    Bytes again;
+    ASSERT_TRUE(tree.SaveBinary(again, key));
+    EXPECT_EQ(again, bytes);
+    EXPECT_EQ(tree.GetSeed(), seedBefore);
+    EXPECT_EQ(tree, Sample());
+
+    GCfgNode back;
+    ASSERT_TRUE(back.LoadBinary(bytes.data(), bytes.size(), key));
+    EXPECT_EQ(back, tree);
+    EXPECT_EQ(back.GetSeed(), key);
+
+    // Another key reads other texts.
+    GCfgNode wrong;
+    EXPECT_TRUE(wrong.LoadBinary(bytes.data(), bytes.size(), key + 1));
+    EXPECT_FALSE(wrong == tree);
+}
+
+TEST(CfgBinary, ChildrenGetDistinctStreams)
+{
+    // Two identical children must not come out as identical bytes.
+    GCfgNode tree;
+    GCfgNode child;
+    child.AddValue("name", "value");
+    tree.AddObject("o", child);
+    tree.AddObject("o", child);
+    Bytes bytes;
+    ASSERT_TRUE(tree.SaveBinary(bytes, 9));
+    const size_t childSize = 4 + 4 + 4 + 4 + 4 + 5 + 4;
+    ASSERT_EQ(bytes.size(), 3 + 4 + 4 + 4 + 1 + 4 + 2 * childSize);
+    EXPECT_NE(Bytes(bytes.end() - 2 * childSize, bytes.end() - childSize),
+              Bytes(bytes.end() - childSize, bytes.end()));
+}
+
+TEST(CfgBinary, WrongMagicIsNotRead)
+{
+    Bytes bytes;
+    ASSERT_TRUE(Sample().SaveBinary(bytes, 0));
+    bytes[0] = 'X';
+    GCfgNode node;
+    EXPECT_FALSE(node.LoadBinary(bytes.data(), bytes.size(), 0));
+    EXPECT_EQ(node, GCfgNode());
+    EXPECT_FALSE(node.LoadBinary(bytes.data(), 2, 0));
+    EXPECT_FALSE(node.LoadBinary(nullptr, 10, 0));
+}
+
+TEST(CfgBinary, EveryTruncationFailsAndKeepsWhatWasRead)
+{
+    Bytes bytes;
+    ASSERT_TRUE(Sample().SaveBinary(bytes, 3));
+    for (size_t n = 0; n < bytes.size(); ++n) {
+        // A block of exactly n bytes, so reading past it is caught by the sanitizers.
+        std::unique_ptr<uint8_t[]> block(new uint8_t[n ? n : 1]);
+        std::memcpy(block.get(), bytes.data(), n);
+        GCfgNode node;
+        EXPECT_FALSE(node.LoadBinary(block.get(), n, 3)) << n;
+    }
+    // Cut inside the child: the root's values are there already.
+    GCfgNode partial;
+    EXPECT_FALSE(partial.LoadBinary(bytes.data(), bytes.size() - 2, 3));
+    EXPECT_STREQ(partial.Get("a", "-"), "1");
+    EXPECT_TRUE(partial.HasObject("c"));
+}
+
+TEST(CfgBinary, CountsAndLengthsAreChecked)
+{
+    auto load = [](const Bytes& bytes) {
+        GCfgNode node;
+        return node.LoadBinary(bytes.data(), bytes.size(), 0);
+    };
+    Bytes huge = Magic();
+    PutU32(huge, 0xFFFFFFFF);
+    EXPECT_FALSE(load(huge));
+
+    Bytes longName = Magic();
+    PutU32(longName, 1);
+    PutU32(longName, 0x7FFFFFFF);
+    PutU32(longName, 0);
+    EXPECT_FALSE(load(longName));
+
+    Bytes manyValues = Magic();
+    PutU32(manyValues, 1);
+    PutText(manyValues, "a");
+    PutU32(manyValues, 1000000);
+    PutU32(manyValues, 0);
+    EXPECT_FALSE(load(manyValues));
+
+    Bytes manyChildren = Magic();
+    PutU32(manyChildren, 0);
+    PutU32(manyChildren, 1);
+    PutText(manyChildren, "o");
+    PutU32(manyChildren, 0x40000000);
+    PutU32(manyChildren, 0);
+    PutU32(manyChildren, 0);
+    EXPECT_FALSE(load(manyChildren));
+
+    // Zero-length names and texts are fine; bytes after the top node are ignored.
+    Bytes empties = Magic();
+    PutU32(empties, 1);
+    PutText(empties, "");
+    PutU32(empties, 1);
+    PutText(empties, "");
+    PutU32(empties, 0);
+    empties.push_back(0xEE);
+    GCfgNode node;
+    ASSERT_TRUE(node.LoadBinary(empties.data(), empties.size(), 0));
+    ASSERT_NE(node.FindValueList(""), nullptr);
+    EXPECT_EQ(node.FindValueList("")->size(), 1u);
+}
+
+Bytes Nested(int depth)
+{
+    Bytes bytes = Magic();
+    for (int i = 0; i < depth; ++i) {
+        PutU32(bytes, 0);
+        PutU32(bytes, 1);
+        PutText(bytes, "o");
+        PutU32(bytes, 1);
+    }
+    PutU32(bytes, 0);
+    PutU32(bytes, 0);
+    return bytes;
+}
+
+TEST(CfgBinary, NestingIsBounded)
+{
+    GCfgNode ok;
+    const Bytes deepest = Nested(kCfgMaxDepth);
+    EXPECT_TRUE(ok.LoadBinary(deepest.data(), deepest.size(), 0));
+    GCfgNode tooDeep;
+    const Bytes deeper = Nested(kCfgMaxDepth + 1);
+    EXPECT_FALSE(tooDeep.LoadBinary(deeper.data(), deeper.size(), 0));
+    const Bytes extreme = Nested(100000);
+    EXPECT_FALSE(tooDeep.LoadBinary(extreme.data(), extreme.size(), 0));
+
+    // The writer refuses what the reader would refuse.
+    GCfgNode wrapper;
+    wrapper.AddObject("o", ok);
+    Bytes out;
+    EXPECT_FALSE(wrapper.SaveBinary(out, 0));
+    EXPECT_TRUE(ok.SaveBinary(out, 0));
+}
+
+TEST(CfgBinary, ScrambleBufferAndString)
+{
+    GCfgNode node;
+    node.SetSeed(1234);
+    uint8_t bytes[5] = {1, 2, 3, 4, 5};
+    EXPECT_EQ(node.ScrambleBuffer(bytes, 5), bytes);
+    Stream stream{1234};
+    const uint8_t original[5] = {1, 2, 3, 4, 5};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(bytes[i], original[i] ^ stream.Next());
+    EXPECT_EQ(node.GetSeed(), stream.seed); // the seed stays advanced
+    node.SetSeed(1234);
+    node.ScrambleBuffer(bytes, 5);
+    EXPECT_EQ(0, std::memcmp(bytes, original, 5));
+
+    const uint32_t before = node.GetSeed();
+    node.ScrambleBuffer(bytes, 0);
+    node.ScrambleBuffer(bytes, -3);
+    char empty[1] = {0};
+    node.ScrambleString(empty);
+    EXPECT_EQ(node.GetSeed(), before);
+    EXPECT_EQ(node.ScrambleString(nullptr), nullptr);
+
+    char text[] = "hello";
+    node.SetSeed(77);
+    node.ScrambleString(text);
+    EXPECT_NE(std::string(text, 5), "hello");
+    node.SetSeed(77);
+    node.ScrambleString(text);
+    EXPECT_STREQ(text, "hello");
+}
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        std::random_device rd;
+        m_path = std::filesystem::temp_directory_path() /
+                 ("cfg_binary_test_" + std::to_string(rd()) + std::to_string(rd()));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    std::string Path(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+Bytes ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(CfgBinaryFile, SaveAndLoad)
+{
+    TempFolder folder;
+    const std::string path = folder.Path("tree.cfg");
+    ASSERT_TRUE(Sample().SaveBinaryFile(path.c_str(), 0x33));
+    Bytes expected;
+    ASSERT_TRUE(Sample().SaveBinary(expected, 0x33));
+    EXPECT_EQ(ReadFile(path), expected);
+    GCfgNode back;
+    ASSERT_TRUE(back.LoadBinaryFile(path.c_str(), 0x33));
+    EXPECT_EQ(back, Sample());
+
+    // Into an open stream.
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    EXPECT_TRUE(Sample().SaveBinaryFile(nullptr, 0x33, stream));
+    EXPECT_EQ(std::ftell(stream), long(expected.size()));
+    std::fclose(stream);
+
+    GCfgNode none;
+    EXPECT_FALSE(none.LoadBinaryFile(folder.Path("missing.cfg").c_str(), 0));
+    std::ofstream(folder.Path("empty.cfg"));
+    EXPECT_FALSE(none.LoadBinaryFile(folder.Path("empty.cfg").c_str(), 0));
+    EXPECT_FALSE(Sample().SaveBinaryFile(nullptr, 0));
+}
+
+TEST(CfgBinaryFile, FailedSaveKeepsTheOldFile)
+{
+    TempFolder folder;
+    const std::string path = folder.Path("keep.cfg");
+    ASSERT_TRUE(Sample().SaveBinaryFile(path.c_str(), 0));
+    const Bytes old = ReadFile(path);
+
+    // A tree the reader would refuse is not written at all.
+    GCfgNode leaf;
+    for (int i = 0; i <= kCfgMaxDepth; ++i) {
+        GCfgNode parent;
+        parent.AddObject("o", std::move(leaf));
+        leaf = std::move(parent);
+    }
+    EXPECT_FALSE(leaf.SaveBinaryFile(path.c_str(), 0));
+    EXPECT_EQ(ReadFile(path), old);
+
+    EXPECT_FALSE(Sample().SaveBinaryFile(folder.Path("no/such/x.cfg").c_str(), 0));
+    std::filesystem::create_directories(folder.Path("dir.cfg"));
+    EXPECT_FALSE(Sample().SaveBinaryFile(folder.Path("dir.cfg").c_str(), 0));
+}
+
+} // namespace

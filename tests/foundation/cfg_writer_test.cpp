@@ -1,0 +1,233 @@
+// The cfg text writers: layout, quoting, memory output and file replacement.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "foundation/cfg_node.h"
+#include "foundation/cfg_parser.h"
+#include "foundation/cfg_writer.h"
+
+namespace {
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        std::random_device rd;
+        m_path = std::filesystem::temp_directory_path() /
+                 ("cfg_writer_test_" + std::to_string(rd()) + std::to_string(rd()));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    std::string Path(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string WriteToStream(const GCfgNode& node, int width, int level, bool* ok = nullptr)
+{
+    std::FILE* file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    const bool written = node.WriteText(nullptr, width, level, file);
+    if (ok)
+        *ok = written;
+    std::string text;
+    std::rewind(file);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
+GCfgNode Sample()
+{
+    GCfgNode node;
+    node.AddValue("a", "1");
+    node.AddValue("b", "x");
+    node.AddValue("b", "y");
+    GCfgNode child;
+    child.AddValue("k", "2");
+    node.AddObject("c", child);
+    return node;
+}
+
+TEST(CfgWriteText, Layout)
+{
+    EXPECT_EQ(WriteToStream(Sample(), 3, 0), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
+    EXPECT_EQ(WriteToStream(Sample(), 2, 1),
+              "  a = 1\n  b = [x, y]\n  c = {\n    k = 2\n  }\n");
+}
+
+TEST(CfgWriteStream, CompactLayout)
+{
+    std::string out = "keep:";
+    EXPECT_TRUE(Sample().WriteStream(out, 0, 0));
+    EXPECT_EQ(out, "keep:a=1\nb=[x, y]\nc = {\nk=2\n}\n");
+    std::string indented;
+    EXPECT_TRUE(Sample().WriteStream(indented, 1, 1));
+    EXPECT_EQ(indented, " a=1\n b=[x, y]\n c = {\n  k=2\n }\n");
+}
+
+TEST(CfgWriteText, Quoting)
+{
+    GCfgNode node;
+    node.AddValue("blank", "two words");
+    node.AddValue("empty", "");
+    node.AddValue("'name", "v");
+    node.AddValue("dq", "say \"hi\"");
+    node.AddValue("slash", "//not a comment");
+    node.AddValue("star", "/*x");
+    node.AddValue("bare", "it's/ok");
+    node.AddValue("pair", "\"\"x");
+    node.AddValue("brace", "}");
+    node.GetOrAddValue("none");
+    node.FindValueList("none")->clear();
+    const std::string text = WriteToStream(node, 0, 0);
+    EXPECT_NE(text.find("\"'name\" = v\n"), std::string::npos);
+    EXPECT_NE(text.find("blank = \"two words\"\n"), std::string::npos);
+    EXPECT_NE(text.find("dq = 'say \"hi\"'\n"), std::string::npos);
+    EXPECT_NE(text.find("slash = \"//not a comment\"\n"), std::string::npos);
+    EXPECT_NE(text.find("star = \"/*x\"\n"), std::string::npos);
+    EXPECT_NE(text.find("bare = it's/ok\n"), std::string::npos);
+    EXPECT_NE(text.find("brace = \"}\"\n"), std::string::npos);
+    // Values that a single value cannot carry go out as one-element lists.
+    EXPECT_NE(text.find("empty = [\"\"]\n"), std::string::npos);
+    EXPECT_NE(text.find("pair = ['\"\"x']\n"), std::string::npos);
+    EXPECT_NE(text.find("none = []\n"), std::string::npos);
+
+    GCfgNode back;
+    ASSERT_EQ(back.Parse(text.data(), text.size()), 1) << CfgErrorText(CfgErrorCode);
+    EXPECT_EQ(back, node);
+}
+
+TEST(CfgWriteText, EmptyObjectsReadBack)
+{
+    GCfgNode node;
+    node.AddObject("e", GCfgNode());
+    GCfgNode inner;
+    inner.AddObject("f", GCfgNode());
+    node.AddObject("e", inner);
+    const std::string text = WriteToStream(node, 3, 0);
+    EXPECT_EQ(text, "e = {\n}\ne = {\n   f = {\n   }\n}\n");
+    GCfgNode back;
+    ASSERT_EQ(back.Parse(text.data(), text.size()), 1);
+    EXPECT_EQ(back, node);
+}
+
+TEST(CfgIsBareToken, Classes)
+{
+    EXPECT_EQ(CfgIsBareToken("abc"), 1);
+    EXPECT_EQ(CfgIsBareToken("x-1.5e+3"), 1);
+    EXPECT_EQ(CfgIsBareToken("a'b"), 1);
+    EXPECT_EQ(CfgIsBareToken("\x81\xFF"), 1);
+    EXPECT_EQ(CfgIsBareToken("a//b"), 1);
+    EXPECT_EQ(CfgIsBareToken(""), 0);
+    EXPECT_EQ(CfgIsBareToken("'a"), 0);
+    EXPECT_EQ(CfgIsBareToken("\x80"), 0);
+    EXPECT_EQ(CfgIsBareToken("a b"), 0);
+    EXPECT_EQ(CfgIsBareToken("a=b"), 0);
+    EXPECT_EQ(CfgIsBareToken("//a"), 0);
+    EXPECT_EQ(CfgIsBareToken("/*a"), 0);
+    EXPECT_EQ(CfgIsBareToken("/a"), 1);
+}
+
+TEST(CfgWriteText, BothQuotesCannotBeWritten)
+{
+    std::string out;
+    EXPECT_FALSE(CfgAppendText(out, "it's \"both\""));
+    EXPECT_TRUE(out.empty());
+
+    GCfgNode node;
+    node.AddValue("a", "1");
+    node.AddValue("b", "'\"");
+    bool ok = true;
+    EXPECT_EQ(WriteToStream(node, 3, 0, &ok), ""); // nothing at all is written
+    EXPECT_FALSE(ok);
+    std::string stream;
+    EXPECT_FALSE(node.WriteStream(stream));
+    std::unique_ptr<char[]> buffer;
+    uint32_t size = 7;
+    EXPECT_FALSE(node.SaveToMemory(&buffer, &size));
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(buffer, nullptr);
+}
+
+TEST(CfgSaveToMemory, Buffer)
+{
+    std::unique_ptr<char[]> buffer;
+    uint32_t size = 0;
+    EXPECT_FALSE(Sample().SaveToMemory(nullptr, &size));
+    EXPECT_FALSE(Sample().SaveToMemory(&buffer, nullptr));
+    EXPECT_FALSE(GCfgNode().SaveToMemory(&buffer, &size)); // empty text
+    EXPECT_EQ(size, 0u);
+    ASSERT_TRUE(Sample().SaveToMemory(&buffer, &size));
+    const std::string expected = "a=1\nb=[x, y]\nc = {\nk=2\n}\n";
+    ASSERT_EQ(size, expected.size());
+    EXPECT_EQ(std::string(buffer.get(), size), expected);
+}
+
+TEST(CfgWriteText, Files)
+{
+    TempFolder folder;
+    const std::string path = folder.Path("out.cfg");
+    ASSERT_TRUE(Sample().WriteText(path.c_str(), 3, 0));
+    EXPECT_EQ(ReadFile(path), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
+    GCfgNode back;
+    ASSERT_EQ(back.LoadFile(path.c_str()), 1);
+    EXPECT_EQ(back, Sample());
+
+    // A save that fails leaves the old file whole.
+    GCfgNode bad;
+    bad.AddValue("q", "'\"");
+    EXPECT_FALSE(bad.WriteText(path.c_str()));
+    EXPECT_EQ(ReadFile(path), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
+    // A folder that does not exist is reported.
+    EXPECT_FALSE(Sample().WriteText(folder.Path("no/such/dir.cfg").c_str()));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("no")));
+    // A folder in the place of the file is not replaced.
+    std::filesystem::create_directories(folder.Path("taken.cfg"));
+    EXPECT_FALSE(Sample().WriteText(folder.Path("taken.cfg").c_str()));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.Path("taken.cfg")));
+}
+
+TEST(CfgWriteText, TooDeepIsRefused)
+{
+    GCfgNode leaf;
+    leaf.AddValue("k", "1");
+    for (int i = 0; i <= kCfgMaxDepth; ++i) {
+        GCfgNode parent;
+        parent.AddObject("o", std::move(leaf));
+        leaf = std::move(parent);
+    }
+    std::string text;
+    EXPECT_FALSE(leaf.WriteStream(text));
+    // One level less is written and read back.
+    GCfgNode shallower = leaf.FindObjectList("o")->front();
+    text.clear();
+    ASSERT_TRUE(shallower.WriteStream(text));
+    GCfgNode back;
+    ASSERT_EQ(back.Parse(text.data(), text.size()), 1);
+    EXPECT_EQ(back, shallower);
+}
+
+} // namespace
