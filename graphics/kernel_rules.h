@@ -1,0 +1,736 @@
+#pragma once
+// The insides of the blitter kernels, shared by graphics/kernels_*.cpp only: how a drawing area
+// is clipped, how the four orientations walk a source, the pixel rules, and the one loop that
+// joins a rule to an orientation. Each named kernel is this loop instantiated for one rule and
+// one orientation, so no pixel loop ever tests a mode or an orientation.
+//
+// Arithmetic of every rule: bytes widened to int, products in 32 bits, ">> n" an arithmetic
+// shift (floor division by 2^n), the low 8 bits stored. All rules keep their results inside
+// 0..255 (each is a weighted step from one byte toward another), so nothing saturates.
+//
+// Memory contract, enforced here rather than trusted: the area is cut to the destination and to
+// the source placement, the source block must hold every byte the walk reads (else nothing is
+// drawn), and the loops touch no byte outside the drawn area of the destination.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "foundation/bitmap.h"
+#include "graphics/rect.h"
+
+namespace kernel_detail {
+
+// ------------------------------------------------------------------------------------------
+// Drawing area
+
+struct GBlitArea {
+    int32_t left = 0; // destination column and row of the first drawn pixel
+    int32_t top = 0;
+    int32_t w = 0; // pixels per row and rows, both > 0 when drawing
+    int32_t h = 0;
+    int32_t sx0 = 0; // offset of the first drawn pixel inside the source placement
+    int32_t sy0 = 0;
+};
+
+// Clips the area of a source of sw x sh pixels placed at (x, y) on a w x h destination, with an
+// optional clip rectangle. `inset` is 1 for the sub-pixel kernels, whose last source column and
+// row only serve as neighbours. Returns false when nothing is left to draw.
+//
+// 32-bit arithmetic throughout: 16-bit counters would wrap for rectangles spanning more than
+// 32767 pixels, and an inverted rectangle must end here rather than reach a copy as a
+// negative length. The area is also cut to the source placement, which callers are meant to
+// guarantee; a rectangle that strays outside it can then only draw less, never read
+// beyond the source.
+inline bool ClipBlitArea(int32_t dstW, int32_t dstH, int32_t sw, int32_t sh, int32_t x, int32_t y,
+                         const GRect* clip, int32_t inset, GBlitArea& a)
+{
+    const int32_t limitW = sw - inset;
+    const int32_t limitH = sh - inset;
+    if (limitW <= 0 || limitH <= 0 || dstW <= 0 || dstH <= 0)
+        return false;
+    if (clip) {
+        a.left = clip->left;
+        a.top = clip->top;
+        a.w = int32_t(clip->right) - clip->left + 1;
+        a.h = int32_t(clip->bottom) - clip->top + 1;
+        a.sx0 = a.left - x;
+        a.sy0 = a.top - y;
+    } else {
+        a.left = x;
+        a.top = y;
+        a.w = limitW;
+        a.h = limitH;
+        a.sx0 = 0;
+        a.sy0 = 0;
+    }
+    if (a.w <= 0 || a.h <= 0)
+        return false;
+
+    // Destination edges.
+    if (a.left < 0) {
+        a.w += a.left;
+        a.sx0 -= a.left;
+        a.left = 0;
+    }
+    if (a.left + a.w > dstW)
+        a.w = dstW - a.left;
+    if (a.top < 0) {
+        a.h += a.top;
+        a.sy0 -= a.top;
+        a.top = 0;
+    }
+    if (a.top + a.h > dstH)
+        a.h = dstH - a.top;
+    if (a.w <= 0 || a.h <= 0)
+        return false;
+
+    // Source placement.
+    if (a.sx0 < 0) {
+        a.w += a.sx0;
+        a.left -= a.sx0;
+        a.sx0 = 0;
+    }
+    if (a.sx0 + a.w > limitW)
+        a.w = limitW - a.sx0;
+    if (a.sy0 < 0) {
+        a.h += a.sy0;
+        a.top -= a.sy0;
+        a.sy0 = 0;
+    }
+    if (a.sy0 + a.h > limitH)
+        a.h = limitH - a.sy0;
+    return a.w > 0 && a.h > 0;
+}
+
+// True when `needed` bytes from `p` lie inside the image's block `block`. Images that supply
+// their own memory (no block, or a pointer outside it) are taken on trust.
+inline bool BlockHolds(const GPixelBlock* block, const uint8_t* p, size_t needed)
+{
+    if (!block || !block->GetData())
+        return true;
+    const uint8_t* begin = block->GetData();
+    const uint8_t* end = begin + block->GetSize();
+    if (p < begin || p > end)
+        return true;
+    return size_t(end - p) >= needed;
+}
+
+// ------------------------------------------------------------------------------------------
+// Orientation: where the walk starts and how it steps. Orientation 1 mirrors left-right,
+// 2 flips upside down, 3 does both; mirror and flip are taken about the whole source.
+
+struct GWalk {
+    const uint8_t* start = nullptr; // element of the first drawn pixel
+    ptrdiff_t step = 0;             // bytes from one pixel to the next within a row
+    ptrdiff_t rowStep = 0;          // bytes from just after a row's last pixel to the next row's first
+};
+
+template <int O>
+struct GOrientation {
+    static_assert(O >= 0 && O <= 3);
+    static constexpr bool kMirror = (O & 1) != 0;
+    static constexpr bool kFlip = (O & 2) != 0;
+
+    // `bpp` bytes per element, `pitch` bytes per row of a source of sw x sh elements.
+    static GWalk Start(const uint8_t* base, ptrdiff_t pitch, ptrdiff_t bpp, int32_t sw, int32_t sh,
+                       const GBlitArea& a)
+    {
+        const ptrdiff_t sx = kMirror ? sw - 1 - a.sx0 : a.sx0;
+        const ptrdiff_t sy = kFlip ? sh - 1 - a.sy0 : a.sy0;
+        GWalk walk;
+        walk.start = base + sy * pitch + sx * bpp;
+        walk.step = kMirror ? -bpp : bpp;
+        walk.rowStep = (kFlip ? -pitch : pitch) - walk.step * a.w;
+        return walk;
+    }
+};
+
+// ------------------------------------------------------------------------------------------
+// Source description handed to a rule before the walk
+
+enum class GSourceKind : uint8_t {
+    Rgb24,    // 3 bytes per pixel, rows of the image's pitch
+    Indexed,  // block = u16 offset to the indices, 256 x 3-byte palette at +2, indices, rows of SW
+    Table,    // indices from the block start, rows of SW; colours from a caller's 4-byte table
+    MaskOnly, // no colours read; only the mask is walked
+};
+
+struct GSourceInfo {
+    const uint8_t* palette = nullptr; // Indexed: block + 2 (entries of 3 bytes)
+    uint32_t key = 0;                 // the source's key colour field
+};
+
+// Row fast paths of the SIMD file, one per 24-bit operation and walk direction. A row function
+// draws a prefix of a row and returns how many pixels it drew (the scalar loop does the rest).
+// s and m point at the row's first source pixel and mask byte; for `mirror` the source is read
+// backwards from there. Arguments travel by value in one small struct.
+enum class GSimdOp : uint8_t { Copy, Key, Mask, MaskAlpha, Alpha, KeyAlpha, Lighten, Darken, Count };
+
+struct GSimdArgs {
+    uint32_t key = 0;
+    uint8_t alpha = 0;
+};
+
+using GSimdRowFn = int (*)(uint8_t* d, const uint8_t* s, const uint8_t* m, int w, GSimdArgs args);
+
+// The row function of the selected instruction set for op and direction, or null for scalar.
+GSimdRowFn SimdRow(GSimdOp op, bool mirror);
+
+// ------------------------------------------------------------------------------------------
+// Pixel rules. Each has:
+//   kSource, kMask, kInset (1 for sub-pixel), kNeighbourFollowsMirror (sub-pixel only)
+//   bool Prepare<Mirror>(info)  - once per call, false draws nothing
+//   void Apply(d, s, m) const   - one pixel; d the 3 destination bytes, s the source element,
+//                                 m the mask byte (unused when the rule has no mask)
+//   int Row<Mirror>(d, s, m, w) - optional fast prefix of a row
+// The base supplies the defaults.
+
+struct GRuleBase {
+    static constexpr GSourceKind kSource = GSourceKind::Rgb24;
+    static constexpr bool kMask = false;
+    static constexpr int32_t kInset = 0;
+
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo&) { return true; }
+    template <bool Mirror>
+    int Row(uint8_t*, const uint8_t*, const uint8_t*, int) const { return 0; }
+};
+
+inline uint32_t Rgb24(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+}
+
+// d + ((s - d) * a >> 8): the alpha step shared by the alpha rules; a = 255 stops one short.
+inline uint8_t AlphaStep(int d, int s, int a) { return uint8_t(d + (((s - d) * a) >> 8)); }
+// s + ((d - s) * m >> 8): the mask step, weighing the destination by m.
+inline uint8_t MaskStep(int d, int s, int m) { return uint8_t(s + (((d - s) * m) >> 8)); }
+// d + ((s - d) * k >> 16) with k = (255 - m) * a.
+inline uint8_t MaskAlphaStep(int d, int s, int k) { return uint8_t(d + (((s - d) * k) >> 16)); }
+
+// A rule that may hand whole-row prefixes to a SIMD row function picked once per call.
+template <GSimdOp Op>
+struct GSimdRule : GRuleBase {
+    GSimdRowFn m_simd = nullptr;
+    GSimdArgs m_simdArgs{};
+
+    template <bool Mirror>
+    void PickSimd() { m_simd = SimdRow(Op, Mirror); }
+    template <bool Mirror>
+    int Row(uint8_t* d, const uint8_t* s, const uint8_t* m, int w) const
+    {
+        return m_simd ? m_simd(d, s, m, w, m_simdArgs) : 0;
+    }
+};
+
+struct GRuleCopy : GSimdRule<GSimdOp::Copy> {
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
+    // Unmirrored rows are contiguous in both images: one block copy per row.
+    template <bool Mirror>
+    int Row(uint8_t* d, const uint8_t* s, const uint8_t* m, int w) const
+    {
+        if constexpr (!Mirror) {
+            std::memcpy(d, s, size_t(w) * 3);
+            return w;
+        } else {
+            return GSimdRule<GSimdOp::Copy>::Row<Mirror>(d, s, m, w);
+        }
+    }
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
+    {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+    }
+};
+
+// The key colour is compared as a 32-bit number with the pixel's 24-bit value, so a key with
+// any of its top 8 bits set never matches.
+struct GRuleKey : GSimdRule<GSimdOp::Key> {
+    uint32_t m_key = 0;
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo& info)
+    {
+        m_key = info.key;
+        m_simdArgs.key = info.key;
+        PickSimd<Mirror>();
+        return true;
+    }
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
+    {
+        if (Rgb24(s) == m_key)
+            return;
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+    }
+};
+
+struct GRuleAlpha : GSimdRule<GSimdOp::Alpha> {
+    int m_a;
+    explicit GRuleAlpha(uint8_t a) : m_a(a) { m_simdArgs.alpha = a; }
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
+    {
+        d[0] = AlphaStep(d[0], s[0], m_a);
+        d[1] = AlphaStep(d[1], s[1], m_a);
+        d[2] = AlphaStep(d[2], s[2], m_a);
+    }
+};
+
+struct GRuleKeyAlpha : GSimdRule<GSimdOp::KeyAlpha> {
+    int m_a;
+    uint32_t m_key = 0;
+    explicit GRuleKeyAlpha(uint8_t a) : m_a(a) { m_simdArgs.alpha = a; }
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo& info)
+    {
+        m_key = info.key;
+        m_simdArgs.key = info.key;
+        PickSimd<Mirror>();
+        return true;
+    }
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
+    {
+        if (Rgb24(s) == m_key)
+            return;
+        d[0] = AlphaStep(d[0], s[0], m_a);
+        d[1] = AlphaStep(d[1], s[1], m_a);
+        d[2] = AlphaStep(d[2], s[2], m_a);
+    }
+};
+
+// Mask byte = transparency: 0 the source replaces the destination, 255 the destination stays.
+struct GRuleMask : GSimdRule<GSimdOp::Mask> {
+    static constexpr bool kMask = true;
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t* m) const
+    {
+        const int mv = *m;
+        if (mv == 255)
+            return;
+        if (mv == 0) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
+            return;
+        }
+        d[0] = MaskStep(d[0], s[0], mv);
+        d[1] = MaskStep(d[1], s[1], mv);
+        d[2] = MaskStep(d[2], s[2], mv);
+    }
+};
+
+// No opaque shortcut: m = 0 with a = 255 still weighs the source by 65025/65536.
+struct GRuleMaskAlpha : GSimdRule<GSimdOp::MaskAlpha> {
+    static constexpr bool kMask = true;
+    int m_a;
+    explicit GRuleMaskAlpha(uint8_t a) : m_a(a) { m_simdArgs.alpha = a; }
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t* m) const
+    {
+        const int mv = *m;
+        if (mv == 255)
+            return;
+        const int k = (255 - mv) * m_a;
+        d[0] = MaskAlphaStep(d[0], s[0], k);
+        d[1] = MaskAlphaStep(d[1], s[1], k);
+        d[2] = MaskAlphaStep(d[2], s[2], k);
+    }
+};
+
+// A glow: the mask brightens the destination toward white; 0 leaves it.
+struct GRuleLighten : GSimdRule<GSimdOp::Lighten> {
+    static constexpr GSourceKind kSource = GSourceKind::MaskOnly;
+    static constexpr bool kMask = true;
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
+    void Apply(uint8_t* d, const uint8_t*, const uint8_t* m) const
+    {
+        const int mv = *m;
+        if (mv == 0)
+            return;
+        d[0] = uint8_t(d[0] + (((255 - d[0]) * mv) >> 8));
+        d[1] = uint8_t(d[1] + (((255 - d[1]) * mv) >> 8));
+        d[2] = uint8_t(d[2] + (((255 - d[2]) * mv) >> 8));
+    }
+};
+
+// A shadow: the mask darkens the destination; 255 leaves it.
+struct GRuleDarken : GSimdRule<GSimdOp::Darken> {
+    static constexpr GSourceKind kSource = GSourceKind::MaskOnly;
+    static constexpr bool kMask = true;
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
+    void Apply(uint8_t* d, const uint8_t*, const uint8_t* m) const
+    {
+        const int mv = *m;
+        if (mv == 255)
+            return;
+        d[0] = uint8_t((d[0] * mv) >> 8);
+        d[1] = uint8_t((d[1] * mv) >> 8);
+        d[2] = uint8_t((d[2] * mv) >> 8);
+    }
+};
+
+// ------------------------------------------------------------------------------------------
+// Palettised rules. The element walked is the index byte; the colour is its palette entry:
+// the image's own 3-byte palette, or the caller's table of 4-byte entries for modes 10 and 12.
+
+struct GRuleIndexedBase : GRuleBase {
+    static constexpr GSourceKind kSource = GSourceKind::Indexed;
+    static constexpr ptrdiff_t kEntry = 3;
+    const uint8_t* m_palette = nullptr;
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo& info)
+    {
+        m_palette = info.palette;
+        return m_palette != nullptr;
+    }
+    const uint8_t* Colour(const uint8_t* s) const { return m_palette + *s * kEntry; }
+};
+
+struct GRuleTableBase : GRuleBase {
+    static constexpr GSourceKind kSource = GSourceKind::Table;
+    static constexpr bool kMask = true;
+    const uint8_t* m_palette;
+    explicit GRuleTableBase(const uint8_t* table) : m_palette(table) {}
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo&) { return m_palette != nullptr; }
+    const uint8_t* Colour(const uint8_t* s) const { return m_palette + *s * 4; }
+};
+
+struct GRuleIndexed : GRuleIndexedBase {
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
+    {
+        const uint8_t* p = Colour(s);
+        d[0] = p[0];
+        d[1] = p[1];
+        d[2] = p[2];
+    }
+};
+
+struct GRuleIndexedAlpha : GRuleIndexedBase {
+    int m_a;
+    explicit GRuleIndexedAlpha(uint8_t a) : m_a(a) {}
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
+    {
+        const uint8_t* p = Colour(s);
+        d[0] = AlphaStep(d[0], p[0], m_a);
+        d[1] = AlphaStep(d[1], p[1], m_a);
+        d[2] = AlphaStep(d[2], p[2], m_a);
+    }
+};
+
+// The key is a colour: every index whose palette entry has the key colour is transparent.
+struct GRuleIndexedKey : GRuleIndexedBase {
+    uint32_t m_key = 0;
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo& info)
+    {
+        m_key = info.key;
+        return GRuleIndexedBase::Prepare<Mirror>(info);
+    }
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
+    {
+        const uint8_t* p = Colour(s);
+        if (Rgb24(p) == m_key)
+            return;
+        d[0] = p[0];
+        d[1] = p[1];
+        d[2] = p[2];
+    }
+};
+
+struct GRuleIndexedKeyAlpha : GRuleIndexedBase {
+    int m_a;
+    uint32_t m_key = 0;
+    explicit GRuleIndexedKeyAlpha(uint8_t a) : m_a(a) {}
+    template <bool Mirror>
+    bool Prepare(const GSourceInfo& info)
+    {
+        m_key = info.key;
+        return GRuleIndexedBase::Prepare<Mirror>(info);
+    }
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
+    {
+        const uint8_t* p = Colour(s);
+        if (Rgb24(p) == m_key)
+            return;
+        d[0] = AlphaStep(d[0], p[0], m_a);
+        d[1] = AlphaStep(d[1], p[1], m_a);
+        d[2] = AlphaStep(d[2], p[2], m_a);
+    }
+};
+
+// The mask rule over palette colours, for both palette sources.
+template <class Base>
+struct GRulePaletteMask : Base {
+    static constexpr bool kMask = true;
+    using Base::Base;
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t* m) const
+    {
+        const int mv = *m;
+        if (mv == 255)
+            return;
+        const uint8_t* p = this->Colour(s);
+        if (mv == 0) {
+            d[0] = p[0];
+            d[1] = p[1];
+            d[2] = p[2];
+            return;
+        }
+        d[0] = MaskStep(d[0], p[0], mv);
+        d[1] = MaskStep(d[1], p[1], mv);
+        d[2] = MaskStep(d[2], p[2], mv);
+    }
+};
+
+template <class Base>
+struct GRulePaletteMaskAlpha : Base {
+    static constexpr bool kMask = true;
+    int m_a;
+    template <class... Args>
+    explicit GRulePaletteMaskAlpha(uint8_t a, Args... args) : Base(args...), m_a(a) {}
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t* m) const
+    {
+        const int mv = *m;
+        if (mv == 255)
+            return;
+        const uint8_t* p = this->Colour(s);
+        const int k = (255 - mv) * m_a;
+        d[0] = MaskAlphaStep(d[0], p[0], k);
+        d[1] = MaskAlphaStep(d[1], p[1], k);
+        d[2] = MaskAlphaStep(d[2], p[2], k);
+    }
+};
+
+using GRuleIndexedMask = GRulePaletteMask<GRuleIndexedBase>;
+using GRuleIndexedMaskAlpha = GRulePaletteMaskAlpha<GRuleIndexedBase>;
+using GRuleTableMask = GRulePaletteMask<GRuleTableBase>;
+using GRuleTableMaskAlpha = GRulePaletteMaskAlpha<GRuleTableBase>;
+
+// ------------------------------------------------------------------------------------------
+// Sub-pixel rules. A destination pixel mixes its source pixel (weight Wo = fx * fy) with the
+// horizontal (Wh = (256 - fx) * fy), vertical (Wv = fx * (256 - fy)) and diagonal
+// (Wd = (256 - fx) * (256 - fy)) neighbours; the four weights sum to 65536, so a mix >> 16 is
+// a byte again. Neighbours lie in the walk's direction; the driver hands the rule their byte
+// offsets. fx and fy are the 8 fraction bits of a 24.8 position: only their low 8 bits count,
+// which keeps every weight within 17 bits and every sum within 32.
+
+struct GSubPixelBase : GRuleBase {
+    static constexpr int32_t kInset = 1;
+    static constexpr bool kMask = true;
+    static constexpr bool kNeighbourFollowsMirror = true;
+    int32_t m_wo, m_wh, m_wv, m_wd;
+    // Byte offsets of the neighbours from a pixel (colour) and from its mask byte.
+    ptrdiff_t m_ph = 0, m_pv = 0, m_mh = 0, m_mv = 0;
+
+    GSubPixelBase(int16_t fx, int16_t fy)
+    {
+        const int32_t x = fx & 255;
+        const int32_t y = fy & 255;
+        m_wo = x * y;
+        m_wh = (256 - x) * y;
+        m_wv = x * (256 - y);
+        m_wd = (256 - x) * (256 - y);
+    }
+    void SetNeighbours(ptrdiff_t ph, ptrdiff_t pv, ptrdiff_t mh, ptrdiff_t mv)
+    {
+        m_ph = ph;
+        m_pv = pv;
+        m_mh = mh;
+        m_mv = mv;
+    }
+    int Mix(const uint8_t* p, ptrdiff_t h, ptrdiff_t v) const
+    {
+        return (m_wo * p[0] + m_wh * p[h] + m_wv * p[v] + m_wd * p[h + v]) >> 16;
+    }
+    int MixMask(const uint8_t* m) const { return Mix(m, m_mh, m_mv); }
+    int MixColour(const uint8_t* s, int c) const { return Mix(s + c, m_ph, m_pv); }
+};
+
+// Takes its horizontal neighbour to the right of the source in every orientation.
+struct GRuleMaskSubPixel : GSubPixelBase {
+    static constexpr bool kNeighbourFollowsMirror = false;
+    using GSubPixelBase::GSubPixelBase;
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t* m) const
+    {
+        const int mm = MixMask(m);
+        if (mm == 255)
+            return;
+        if (mm == 0) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
+            return;
+        }
+        for (int c = 0; c < 3; ++c)
+            d[c] = MaskStep(d[c], MixColour(s, c), mm);
+    }
+};
+
+struct GRuleMaskAlphaSubPixel : GSubPixelBase {
+    int m_a;
+    GRuleMaskAlphaSubPixel(int16_t fx, int16_t fy, uint8_t a) : GSubPixelBase(fx, fy), m_a(a) {}
+    void Apply(uint8_t* d, const uint8_t* s, const uint8_t* m) const
+    {
+        const int mm = MixMask(m);
+        if (mm == 255)
+            return;
+        const int k = (255 - mm) * m_a;
+        for (int c = 0; c < 3; ++c)
+            d[c] = MaskAlphaStep(d[c], MixColour(s, c), k);
+    }
+};
+
+struct GRuleLightenSubPixel : GSubPixelBase {
+    static constexpr GSourceKind kSource = GSourceKind::MaskOnly;
+    int m_a;
+    GRuleLightenSubPixel(int16_t fx, int16_t fy, uint8_t a) : GSubPixelBase(fx, fy), m_a(a) {}
+    void Apply(uint8_t* d, const uint8_t*, const uint8_t* m) const
+    {
+        const int mm = MixMask(m);
+        if (mm == 0)
+            return;
+        const int k = m_a * mm;
+        for (int c = 0; c < 3; ++c)
+            d[c] = uint8_t(d[c] + (((255 - d[c]) * k) >> 16));
+    }
+};
+
+// The mixed mask only decides whether to skip; the shade is the pixel's own mask byte.
+struct GRuleDarkenSubPixel : GSubPixelBase {
+    static constexpr GSourceKind kSource = GSourceKind::MaskOnly;
+    using GSubPixelBase::GSubPixelBase;
+    void Apply(uint8_t* d, const uint8_t*, const uint8_t* m) const
+    {
+        if (MixMask(m) == 255)
+            return;
+        const int own = *m;
+        d[0] = uint8_t((d[0] * own) >> 8);
+        d[1] = uint8_t((d[1] * own) >> 8);
+        d[2] = uint8_t((d[2] * own) >> 8);
+    }
+};
+
+// ------------------------------------------------------------------------------------------
+// The driver: clip, locate, walk. Reads the images' virtual operations once, here.
+
+template <class Rule>
+constexpr bool kIsSubPixel = Rule::kInset != 0;
+
+template <int O, class Rule>
+void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, const GRect* clip)
+{
+    using Orient = GOrientation<O>;
+    if (!dst || !src)
+        return;
+    uint8_t* dstPixels = dst->GetPixels();
+    const int32_t dstPitch = dst->GetPitch();
+    const int32_t dstW = dst->GetWidth();
+    const int32_t dstH = dst->GetHeight();
+    if (!dstPixels || dstPitch < dstW * 3)
+        return;
+    if (dstW > 0 && dstH > 0 &&
+        !BlockHolds(dst->GetPixelBlock(), dstPixels,
+                    size_t(ptrdiff_t(dstPitch) * (dstH - 1) + ptrdiff_t(dstW) * 3)))
+        return;
+
+    const int32_t sw = src->GetWidth();
+    const int32_t sh = src->GetHeight();
+    GBlitArea a;
+    if (!ClipBlitArea(dstW, dstH, sw, sh, x, y, clip, Rule::kInset, a))
+        return;
+
+    // Bytes a walk may reach past the start of an image's elements: the last element, or for
+    // the sub-pixel rules the pixel just after the last row's last one (its neighbour in the
+    // linear buffer, which lands in the spare row).
+    auto extent = [&](ptrdiff_t pitch, ptrdiff_t bpp) {
+        const ptrdiff_t last = pitch * (sh - 1) + bpp * sw;
+        return size_t(kIsSubPixel<Rule> ? last + bpp : last);
+    };
+
+    GSourceInfo info;
+    info.key = src->GetKeyColour();
+    const uint8_t* elements = nullptr;
+    ptrdiff_t pitch = 0;
+    ptrdiff_t bpp = 0;
+    if constexpr (Rule::kSource != GSourceKind::MaskOnly) {
+        const uint8_t* block = src->GetPixels();
+        if (!block)
+            return;
+        if constexpr (Rule::kSource == GSourceKind::Rgb24) {
+            bpp = 3;
+            pitch = src->GetPitch();
+            if (pitch < sw * 3)
+                return;
+            elements = block;
+        } else if constexpr (Rule::kSource == GSourceKind::Indexed) {
+            bpp = 1;
+            pitch = sw;
+            // The header and palette are read whole; pixel 255's entry is the last 3 bytes.
+            if (!BlockHolds(src->GetPixelBlock(), block, 2 + 256 * 3))
+                return;
+            uint16_t offset = 0;
+            std::memcpy(&offset, block, sizeof offset);
+            info.palette = block + 2;
+            elements = block + offset;
+        } else {
+            bpp = 1;
+            pitch = sw;
+            elements = block;
+        }
+        if (!BlockHolds(src->GetPixelBlock(), elements, extent(pitch, bpp)))
+            return;
+    }
+    const uint8_t* mask = nullptr;
+    if constexpr (Rule::kMask) {
+        mask = src->GetAlpha();
+        if (!mask || !BlockHolds(src->GetAlphaBlock(), mask, extent(sw, 1)))
+            return;
+    }
+    if (!rule.template Prepare<Orient::kMirror>(info))
+        return;
+
+    GWalk s{};
+    if constexpr (Rule::kSource != GSourceKind::MaskOnly)
+        s = Orient::Start(elements, pitch, bpp, sw, sh, a);
+    GWalk m{};
+    if constexpr (Rule::kMask)
+        m = Orient::Start(mask, sw, 1, sw, sh, a);
+    if constexpr (kIsSubPixel<Rule>) {
+        // Neighbours follow the walk: left when mirrored (unless the rule always looks right),
+        // up when flipped.
+        const ptrdiff_t hx = (Orient::kMirror && Rule::kNeighbourFollowsMirror) ? -1 : 1;
+        const ptrdiff_t vy = Orient::kFlip ? -1 : 1;
+        rule.SetNeighbours(hx * bpp, vy * pitch, hx, vy * sw);
+    }
+
+    uint8_t* d = dstPixels + ptrdiff_t(a.top) * dstPitch + ptrdiff_t(a.left) * 3;
+    const ptrdiff_t dRowStep = dstPitch - ptrdiff_t(a.w) * 3;
+    const uint8_t* sp = s.start;
+    const uint8_t* mp = m.start;
+    for (int32_t j = 0; j < a.h; ++j) {
+        const int done = rule.template Row<Orient::kMirror>(d, sp, mp, a.w);
+        d += ptrdiff_t(done) * 3;
+        sp += s.step * done;
+        mp += m.step * done;
+        for (int32_t i = done; i < a.w; ++i) {
+            rule.Apply(d, sp, mp);
+            d += 3;
+            sp += s.step;
+            mp += m.step;
+        }
+        d += dRowStep;
+        sp += s.rowStep;
+        mp += m.rowStep;
+    }
+}
+
+} // namespace kernel_detail

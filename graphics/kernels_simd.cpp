@@ -1,0 +1,269 @@
+// AVX2 row paths for the 24-bit rules, and the choice of instruction set.
+//
+// Layout. A 256-bit register holds ten 3-byte pixels, five per 128-bit lane: lane 0 is loaded
+// from the group's first pixel, lane 1 from its sixth (15 bytes on), so every pixel sits whole
+// inside one lane and the in-lane byte shuffle can reach all three of its bytes. Byte 15 of
+// each lane belongs to the next pixel; it is always written back with the value just loaded,
+// and the next group's destination is loaded before this group is stored, so that byte never
+// changes and no load waits on a partly overlapping store.
+//
+// Reach. A group is drawn only while at least 6 more pixels of the row follow it: the mask is
+// read 16 bytes at a time (10 used), a mirrored source lane starts one byte before its lowest
+// pixel and a destination lane ends one byte into the next pixel. Every access therefore stays
+// inside the row being drawn; the scalar loop draws the last 6 to 15 pixels.
+//
+// Arithmetic, in 16-bit lanes, the same bits as the scalar rules:
+//   floor((s - d) * a / 256)  = mulhi((s - d) << 7, 2a)           (|s - d| << 7 fits 16 bits)
+//   floor((s - d) * k / 65536) for k = (255 - m) * a up to 65025: mulhi treats k >= 32768 as
+//                               k - 65536, which lowers the result by exactly (s - d); adding
+//                               (s - d) back where k's top bit is set restores it.
+//   d * m >> 8, (255 - d) * m >> 8: the product fits 16 unsigned bits; logical shift.
+// Measured on the development machine: 5-8x the scalar rules at 64x64 and above.
+
+#include "graphics/kernels.h"
+
+#include "graphics/kernel_rules.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TOLVANRISE_KERNELS_X86 1
+#endif
+
+namespace kernel_detail {
+namespace {
+
+GKernelIsa BestIsa()
+{
+#ifdef TOLVANRISE_KERNELS_X86
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        return GKernelIsa::Avx2;
+#endif
+    return GKernelIsa::Scalar;
+}
+
+GKernelIsa& SelectedIsa()
+{
+    static GKernelIsa isa = BestIsa();
+    return isa;
+}
+
+#ifdef TOLVANRISE_KERNELS_X86
+
+using V = __m256i;
+
+// Pixels 0..4 of the group in lane 0, 5..9 in lane 1.
+[[gnu::target("avx2")]] inline V LoadGroup(const uint8_t* p)
+{
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 15));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+}
+
+// Lane 0 first, so that lane 1 leaves its own (correct) first byte in place.
+[[gnu::target("avx2")]] inline void StoreGroup(uint8_t* p, V v)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 15), _mm256_extracti128_si256(v, 1));
+}
+
+// Ten pixels walked backwards from p (the group's first pixel, highest address) in walk order.
+[[gnu::target("avx2")]] inline V LoadGroupReversed(const uint8_t* p)
+{
+    const V raw = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 13))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 28)), 1);
+    // Output pixel k of a lane is the loaded pixel 4 - k, which starts at byte 1 + 3 * (4 - k).
+    const V order = _mm256_setr_epi8(13, 14, 15, 10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3, -128,
+                                     13, 14, 15, 10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3, -128);
+    return _mm256_shuffle_epi8(raw, order);
+}
+
+// The mask bytes of the group's ten pixels, each repeated over its pixel's three bytes.
+template <bool Mirror>
+[[gnu::target("avx2")]] inline V LoadMask(const uint8_t* m)
+{
+    if constexpr (!Mirror) {
+        const V raw = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m)));
+        const V spread = _mm256_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, -128,
+                                          5, 5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, -128);
+        return _mm256_shuffle_epi8(raw, spread);
+    } else {
+        // Byte 15 is the group's first pixel, byte 15 - k its k-th.
+        const V raw =
+            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m - 15)));
+        const V spread = _mm256_setr_epi8(15, 15, 15, 14, 14, 14, 13, 13, 13, 12, 12, 12, 11, 11, 11,
+                                          -128, 10, 10, 10, 9, 9, 9, 8, 8, 8, 7, 7, 7, 6, 6, 6, -128);
+        return _mm256_shuffle_epi8(raw, spread);
+    }
+}
+
+// 0xFF over the three bytes of every pixel equal to the key pattern.
+[[gnu::target("avx2")]] inline V KeyMatch(V s, V keyPattern)
+{
+    const V eq = _mm256_cmpeq_epi8(s, keyPattern);
+    const V all = _mm256_and_si256(eq, _mm256_and_si256(_mm256_srli_si256(eq, 1), _mm256_srli_si256(eq, 2)));
+    const V spread = _mm256_setr_epi8(0, 0, 0, 3, 3, 3, 6, 6, 6, 9, 9, 9, 12, 12, 12, -128,
+                                      0, 0, 0, 3, 3, 3, 6, 6, 6, 9, 9, 9, 12, 12, 12, -128);
+    return _mm256_shuffle_epi8(all, spread);
+}
+
+struct Widened {
+    V lo, hi;
+};
+
+[[gnu::target("avx2")]] inline Widened Widen(V v)
+{
+    const V zero = _mm256_setzero_si256();
+    return {_mm256_unpacklo_epi8(v, zero), _mm256_unpackhi_epi8(v, zero)};
+}
+
+[[gnu::target("avx2")]] inline V Narrow(V lo, V hi) { return _mm256_packus_epi16(lo, hi); }
+
+// d + floor((s - d) * a / 256), with a2 = 2a in every word.
+[[gnu::target("avx2")]] inline V AlphaWords(V d, V s, V a2)
+{
+    return _mm256_add_epi16(d, _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(s, d), 7), a2));
+}
+
+// s + floor((d - s) * m / 256), with m2 = 2m.
+[[gnu::target("avx2")]] inline V MaskWords(V d, V s, V m2)
+{
+    return _mm256_add_epi16(s, _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(d, s), 7), m2));
+}
+
+// d + floor((s - d) * k / 65536) for k in 0..65025 held as unsigned words.
+[[gnu::target("avx2")]] inline V MaskAlphaWords(V d, V s, V k)
+{
+    const V diff = _mm256_sub_epi16(s, d);
+    const V hi = _mm256_mulhi_epi16(diff, k);
+    const V fix = _mm256_and_si256(diff, _mm256_srai_epi16(k, 15));
+    return _mm256_add_epi16(d, _mm256_add_epi16(hi, fix));
+}
+
+template <GSimdOp Op, bool Mirror>
+[[gnu::target("avx2")]] int RowAvx2(uint8_t* d, const uint8_t* s, const uint8_t* m, int w,
+                                    GSimdArgs args)
+{
+    constexpr bool kSource = Op != GSimdOp::Lighten && Op != GSimdOp::Darken;
+    constexpr bool kMask = Op == GSimdOp::Mask || Op == GSimdOp::MaskAlpha ||
+                           Op == GSimdOp::Lighten || Op == GSimdOp::Darken;
+    constexpr bool kKey = Op == GSimdOp::Key || Op == GSimdOp::KeyAlpha;
+    constexpr int kGroup = 10;
+    constexpr int kReach = 16; // pixels of the row a group may touch, counted from its first
+
+    if (w < kReach)
+        return 0;
+
+    const V lastByte = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1,
+                                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1);
+    const V ones = _mm256_set1_epi8(-1);
+    const V words255 = _mm256_set1_epi16(255);
+    const V a2 = _mm256_set1_epi16(int16_t(args.alpha * 2));
+    const V aw = _mm256_set1_epi16(args.alpha);
+    // A key with any of its top 8 bits set matches nothing.
+    const bool keyLive = kKey && args.key <= 0xFFFFFFu;
+    const uint8_t k0 = uint8_t(args.key), k1 = uint8_t(args.key >> 8), k2 = uint8_t(args.key >> 16);
+    const V keyPattern = _mm256_setr_epi8(
+        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), char(k0), char(k1), char(k2),
+        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), 0,
+        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), char(k0), char(k1), char(k2),
+        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), 0);
+
+    int n = 0;
+    V dv = LoadGroup(d);
+    for (; n + kReach <= w; n += kGroup) {
+        const V next = n + kGroup + kReach <= w ? LoadGroup(d + 3 * kGroup) : dv;
+        V sv = _mm256_setzero_si256();
+        if constexpr (kSource)
+            sv = Mirror ? LoadGroupReversed(s) : LoadGroup(s);
+        V mv = _mm256_setzero_si256();
+        if constexpr (kMask)
+            mv = LoadMask<Mirror>(m);
+
+        V result;
+        V keep = lastByte; // bytes that keep the destination
+        if constexpr (Op == GSimdOp::Copy || Op == GSimdOp::Key) {
+            result = sv;
+        } else if constexpr (Op == GSimdOp::Alpha || Op == GSimdOp::KeyAlpha) {
+            const Widened dw = Widen(dv), sw = Widen(sv);
+            result = Narrow(AlphaWords(dw.lo, sw.lo, a2), AlphaWords(dw.hi, sw.hi, a2));
+        } else if constexpr (Op == GSimdOp::Mask) {
+            const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
+            const V m2lo = _mm256_add_epi16(mw.lo, mw.lo), m2hi = _mm256_add_epi16(mw.hi, mw.hi);
+            result = Narrow(MaskWords(dw.lo, sw.lo, m2lo), MaskWords(dw.hi, sw.hi, m2hi));
+            keep = _mm256_or_si256(keep, _mm256_cmpeq_epi8(mv, ones));
+        } else if constexpr (Op == GSimdOp::MaskAlpha) {
+            // m = 255 gives k = 0, which leaves d by itself.
+            const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
+            const V klo = _mm256_mullo_epi16(_mm256_sub_epi16(words255, mw.lo), aw);
+            const V khi = _mm256_mullo_epi16(_mm256_sub_epi16(words255, mw.hi), aw);
+            result = Narrow(MaskAlphaWords(dw.lo, sw.lo, klo), MaskAlphaWords(dw.hi, sw.hi, khi));
+        } else if constexpr (Op == GSimdOp::Lighten) {
+            // m = 0 adds nothing, which leaves d by itself.
+            const Widened dw = Widen(dv), mw = Widen(mv);
+            const V lo = _mm256_add_epi16(
+                dw.lo, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(words255, dw.lo), mw.lo), 8));
+            const V hi = _mm256_add_epi16(
+                dw.hi, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(words255, dw.hi), mw.hi), 8));
+            result = Narrow(lo, hi);
+        } else {
+            static_assert(Op == GSimdOp::Darken);
+            const Widened dw = Widen(dv), mw = Widen(mv);
+            result = Narrow(_mm256_srli_epi16(_mm256_mullo_epi16(dw.lo, mw.lo), 8),
+                            _mm256_srli_epi16(_mm256_mullo_epi16(dw.hi, mw.hi), 8));
+            keep = _mm256_or_si256(keep, _mm256_cmpeq_epi8(mv, ones));
+        }
+        if (keyLive)
+            keep = _mm256_or_si256(keep, KeyMatch(sv, keyPattern));
+
+        StoreGroup(d, _mm256_blendv_epi8(result, dv, keep));
+        dv = next;
+        d += 3 * kGroup;
+        if constexpr (kSource)
+            s += Mirror ? -3 * kGroup : 3 * kGroup;
+        if constexpr (kMask)
+            m += Mirror ? -kGroup : kGroup;
+    }
+    return n;
+}
+
+constexpr size_t kOps = size_t(GSimdOp::Count);
+
+// [op][mirror]; unmirrored copies are block copies and need no row function.
+constexpr GSimdRowFn kAvx2Rows[kOps][2] = {
+    {nullptr, RowAvx2<GSimdOp::Copy, true>},
+    {RowAvx2<GSimdOp::Key, false>, RowAvx2<GSimdOp::Key, true>},
+    {RowAvx2<GSimdOp::Mask, false>, RowAvx2<GSimdOp::Mask, true>},
+    {RowAvx2<GSimdOp::MaskAlpha, false>, RowAvx2<GSimdOp::MaskAlpha, true>},
+    {RowAvx2<GSimdOp::Alpha, false>, RowAvx2<GSimdOp::Alpha, true>},
+    {RowAvx2<GSimdOp::KeyAlpha, false>, RowAvx2<GSimdOp::KeyAlpha, true>},
+    {RowAvx2<GSimdOp::Lighten, false>, RowAvx2<GSimdOp::Lighten, true>},
+    {RowAvx2<GSimdOp::Darken, false>, RowAvx2<GSimdOp::Darken, true>},
+};
+
+#endif // TOLVANRISE_KERNELS_X86
+
+} // namespace
+
+GSimdRowFn SimdRow(GSimdOp op, bool mirror)
+{
+#ifdef TOLVANRISE_KERNELS_X86
+    if (SelectedIsa() == GKernelIsa::Avx2 && op < GSimdOp::Count)
+        return kAvx2Rows[size_t(op)][mirror ? 1 : 0];
+#endif
+    (void)op;
+    (void)mirror;
+    return nullptr;
+}
+
+} // namespace kernel_detail
+
+GKernelIsa GetKernelIsa() { return kernel_detail::SelectedIsa(); }
+
+GKernelIsa SetKernelIsa(GKernelIsa isa)
+{
+    const GKernelIsa best = kernel_detail::BestIsa();
+    kernel_detail::SelectedIsa() = isa > best ? best : isa;
+    return kernel_detail::SelectedIsa();
+}

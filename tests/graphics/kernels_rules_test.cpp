@@ -1,0 +1,400 @@
+// The arithmetic of each pixel rule at its corner values, on single pixels and short rows, in
+// every instruction set the machine offers (rows of 16 pixels and more take the SIMD path).
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "graphics/kernels.h"
+#include "support/reference_kernels.h"
+
+namespace {
+
+using reference::MakeDestination;
+using reference::MakeSource;
+using reference::PixelAt;
+
+// Row long enough for the SIMD groups, with the pixel of interest repeated over it.
+constexpr int kRow = 40;
+
+class KernelRules : public testing::TestWithParam<GKernelIsa> {
+protected:
+    void SetUp() override
+    {
+        m_saved = GetKernelIsa();
+        if (SetKernelIsa(GetParam()) != GetParam())
+            GTEST_SKIP() << "instruction set not available";
+    }
+    void TearDown() override { SetKernelIsa(m_saved); }
+
+    // A kRow x 1 source of `rule`'s layout whose every pixel has colour bytes (s0, s1, s2) and
+    // mask byte m, and a kRow x 1 destination of (d0, d1, d2).
+    void Make(GBlitRule rule, uint8_t s0, uint8_t s1, uint8_t s2, int m, uint8_t d0, uint8_t d1,
+              uint8_t d2, int rows = 1)
+    {
+        std::mt19937 rng(7);
+        m_src = MakeSource(rule, kRow, rows, rng);
+        m_dst = MakeDestination(kRow, rows, rng);
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < kRow; ++x)
+                reference::SetPixel(*m_dst, x, y, d0, d1, d2);
+        if (reference::RuleIsIndexed(rule)) {
+            uint8_t* block = m_src->GetPixels();
+            std::memset(block + 770, 7, size_t(kRow) * (rows + 1) + 1);
+            block[2 + 7 * 3] = s0;
+            block[2 + 7 * 3 + 1] = s1;
+            block[2 + 7 * 3 + 2] = s2;
+        } else if (reference::RuleIsPaletteTable(rule)) {
+            std::memset(m_src->GetPixels(), 9, size_t(kRow) * (rows + 1) + 1);
+            m_table.assign(1024, 0xEE);
+            m_table[36] = s0;
+            m_table[37] = s1;
+            m_table[38] = s2;
+        } else if (reference::RuleReadsColours(rule)) {
+            uint8_t* p = m_src->GetPixels();
+            for (int i = 0; i < kRow * (rows + 1) + 1; ++i) {
+                p[3 * i] = s0;
+                p[3 * i + 1] = s1;
+                p[3 * i + 2] = s2;
+            }
+        }
+        if (m_src->GetAlpha())
+            std::memset(m_src->GetAlpha(), m, size_t(kRow) * (rows + 1) + 1);
+    }
+
+    // Draws with the kernel and checks every pixel of the row against (e0, e1, e2).
+    void Expect(GBlitRule rule, const GBlitArgs& args, uint8_t e0, uint8_t e1, uint8_t e2,
+                int orientation = 0)
+    {
+        GBlitArgs a = args;
+        if (reference::RuleIsPaletteTable(rule))
+            a.table = m_table.data();
+        GetBlitKernel(rule, uint8_t(orientation))(m_dst.get(), m_src.get(), 0, 0, a, nullptr);
+        const int drawn = reference::RuleIsSubPixel(rule) ? kRow - 1 : kRow;
+        for (int x = 0; x < drawn; ++x) {
+            const uint8_t* p = PixelAt(*m_dst, x, 0);
+            ASSERT_EQ(p[0], e0) << reference::RuleName(rule) << " pixel " << x;
+            ASSERT_EQ(p[1], e1) << reference::RuleName(rule) << " pixel " << x;
+            ASSERT_EQ(p[2], e2) << reference::RuleName(rule) << " pixel " << x;
+        }
+    }
+
+    GKernelIsa m_saved = GKernelIsa::Scalar;
+    std::unique_ptr<GBitmap> m_src, m_dst;
+    std::vector<uint8_t> m_table;
+};
+
+GBlitArgs Alpha(uint8_t a)
+{
+    GBlitArgs args;
+    args.alpha = a;
+    return args;
+}
+
+TEST_P(KernelRules, AlphaStopsOneShortAndFloorsNegativeSteps)
+{
+    for (GBlitRule rule : {GBlitRule::Alpha, GBlitRule::IndexedAlpha}) {
+        Make(rule, 255, 0, 200, 0, 0, 255, 100);
+        Expect(rule, Alpha(0), 0, 255, 100);
+        Make(rule, 255, 0, 200, 0, 0, 255, 100);
+        // 255 over 0 gives 254; 0 over 255: 255 + (-65025 >> 8) = 255 - 255 = 0; 200 over
+        // 100: 199.
+        Expect(rule, Alpha(255), 254, 0, 199);
+        Make(rule, 0, 0, 0, 0, 255, 255, 255);
+        // 255 + (-255 >> 8) = 254: the shift floors.
+        Expect(rule, Alpha(1), 254, 254, 254);
+    }
+}
+
+TEST_P(KernelRules, MaskCopiesAtZeroSkipsAt255AndWeighsBetween)
+{
+    for (GBlitRule rule : {GBlitRule::Mask, GBlitRule::IndexedMask, GBlitRule::PaletteMask}) {
+        Make(rule, 255, 1, 2, 0, 0, 50, 60);
+        Expect(rule, {}, 255, 1, 2);
+        Make(rule, 255, 1, 2, 255, 0, 50, 60);
+        Expect(rule, {}, 0, 50, 60);
+        Make(rule, 255, 0, 10, 128, 0, 255, 20);
+        // 255 + (-255 * 128 >> 8) = 127; 0 + (255 * 128 >> 8) = 127; 10 + (10 * 128 >> 8) = 15.
+        Expect(rule, {}, 127, 127, 15);
+    }
+}
+
+TEST_P(KernelRules, MaskAlphaHasNoOpaqueShortcut)
+{
+    for (GBlitRule rule :
+         {GBlitRule::MaskAlpha, GBlitRule::IndexedMaskAlpha, GBlitRule::PaletteMaskAlpha}) {
+        Make(rule, 255, 0, 128, 0, 0, 255, 128);
+        // k = 255 * 255: 255 over 0 gives 253, 0 over 255 gives 255 - 254 = 1.
+        Expect(rule, Alpha(255), 253, 1, 128);
+        Make(rule, 255, 0, 128, 255, 9, 8, 7);
+        Expect(rule, Alpha(255), 9, 8, 7);
+        Make(rule, 255, 255, 255, 0, 9, 8, 7);
+        Expect(rule, Alpha(0), 9, 8, 7);
+        Make(rule, 200, 200, 200, 100, 0, 100, 255);
+        // k = 155 * 77 = 11935: 0 + 200k >> 16 = 36; 100 + 100k >> 16 = 118; 255 - 55k >> 16 -> 244.
+        Expect(rule, Alpha(77), 36, 118, 244);
+    }
+}
+
+TEST_P(KernelRules, DarkenAndLightenReadOnlyTheMask)
+{
+    Make(GBlitRule::Darken, 0, 0, 0, 0, 200, 100, 50);
+    Expect(GBlitRule::Darken, {}, 0, 0, 0);
+    Make(GBlitRule::Darken, 0, 0, 0, 254, 255, 1, 128);
+    Expect(GBlitRule::Darken, {}, 253, 0, 127);
+    Make(GBlitRule::Darken, 0, 0, 0, 255, 255, 1, 128);
+    Expect(GBlitRule::Darken, {}, 255, 1, 128);
+
+    Make(GBlitRule::Lighten, 0, 0, 0, 255, 0, 100, 255);
+    // 0 + 255 * 255 >> 8 = 254; 100 + 155 * 255 >> 8 = 254; 255 stays.
+    Expect(GBlitRule::Lighten, {}, 254, 254, 255);
+    Make(GBlitRule::Lighten, 0, 0, 0, 0, 3, 100, 200);
+    Expect(GBlitRule::Lighten, {}, 3, 100, 200);
+}
+
+TEST_P(KernelRules, KeySkipsExactlyItsColour)
+{
+    for (GBlitRule rule : {GBlitRule::Key, GBlitRule::KeyAlpha, GBlitRule::IndexedKey,
+                           GBlitRule::IndexedKeyAlpha}) {
+        const bool alpha = rule == GBlitRule::KeyAlpha || rule == GBlitRule::IndexedKeyAlpha;
+        // Hit: the key's low byte is the pixel's first byte.
+        Make(rule, 0x33, 0x22, 0x11, 0, 1, 2, 3);
+        m_src->SetKeyColour(0x112233);
+        Expect(rule, Alpha(255), 1, 2, 3);
+        // Miss by one byte.
+        Make(rule, 0x33, 0x22, 0x11, 0, 1, 2, 3);
+        m_src->SetKeyColour(0x112234);
+        if (alpha) // 1 + (50 * 255 >> 8) = 50, 2 + (32 * 255 >> 8) = 33, 3 + (14 * 255 >> 8) = 16
+            Expect(rule, Alpha(255), 50, 33, 16);
+        else
+            Expect(rule, {}, 0x33, 0x22, 0x11);
+    }
+}
+
+TEST_P(KernelRules, KeyAlphaBlendsPixelsThatMiss)
+{
+    for (GBlitRule rule : {GBlitRule::KeyAlpha, GBlitRule::IndexedKeyAlpha}) {
+        Make(rule, 255, 0, 100, 0, 0, 255, 100);
+        m_src->SetKeyColour(0);
+        Expect(rule, Alpha(255), 254, 0, 100);
+    }
+}
+
+TEST_P(KernelRules, KeyWithTopBitsNeverMatches)
+{
+    for (GBlitRule rule : {GBlitRule::Key, GBlitRule::IndexedKey}) {
+        Make(rule, 0x33, 0x22, 0x11, 0, 1, 2, 3);
+        m_src->SetKeyColour(0x01112233);
+        Expect(rule, {}, 0x33, 0x22, 0x11);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Isa, KernelRules, testing::Values(GKernelIsa::Scalar, GKernelIsa::Avx2),
+                         [](const testing::TestParamInfo<GKernelIsa>& info) {
+                             return std::string(info.param == GKernelIsa::Scalar ? "Scalar" : "Avx2");
+                         });
+
+// --- Palettes ------------------------------------------------------------------------------
+
+TEST(KernelPalettes, IndexedKeyComparesColoursNotIndices)
+{
+    std::mt19937 rng(3);
+    auto src = MakeSource(GBlitRule::IndexedKey, 4, 1, rng);
+    auto dst = MakeDestination(4, 1, rng);
+    uint8_t* block = src->GetPixels();
+    // Entries 5 and 9 both hold the key colour; entry 6 holds another.
+    const uint8_t key[3] = {0x10, 0x20, 0x30};
+    const uint8_t other[3] = {0x10, 0x20, 0x31};
+    std::memcpy(block + 2 + 5 * 3, key, 3);
+    std::memcpy(block + 2 + 9 * 3, key, 3);
+    std::memcpy(block + 2 + 6 * 3, other, 3);
+    const uint8_t indices[4] = {5, 6, 9, 6};
+    std::memcpy(block + 770, indices, 4);
+    src->SetKeyColour(0x302010);
+    const auto before = reference::Snapshot(*dst);
+    BlitIndexedKey(dst.get(), src.get(), 0, 0);
+    EXPECT_EQ(0, std::memcmp(PixelAt(*dst, 0, 0), before.data(), 3));
+    EXPECT_EQ(0, std::memcmp(PixelAt(*dst, 1, 0), other, 3));
+    EXPECT_EQ(0, std::memcmp(PixelAt(*dst, 2, 0), before.data() + 6, 3));
+    EXPECT_EQ(0, std::memcmp(PixelAt(*dst, 3, 0), other, 3));
+}
+
+TEST(KernelPalettes, IndexedTakesTheOffsetFromTheBlock)
+{
+    // An image whose indices start 4 bytes later than usual: 774.
+    const uint16_t offset = 774;
+    GPixelBlock* block = GPixelBlock::Create(offset + 3, nullptr);
+    std::unique_ptr<GBitmap> src(GBitmap::Create(2, 1, 0, 16, block, nullptr));
+    uint8_t* p = src->GetPixels();
+    std::memset(p, 0, offset + 3);
+    std::memcpy(p, &offset, 2);
+    p[2 + 3 * 4] = 0xAA;
+    p[offset] = 4;
+    p[offset + 1] = 0;
+    std::mt19937 rng(1);
+    auto dst = MakeDestination(2, 1, rng);
+    BlitIndexed(dst.get(), src.get(), 0, 0);
+    EXPECT_EQ(PixelAt(*dst, 0, 0)[0], 0xAA);
+    EXPECT_EQ(PixelAt(*dst, 1, 0)[0], 0x00);
+}
+
+TEST(KernelPalettes, PaletteMaskWritesThreeBytesOfEachEntryAndIgnoresTheFourth)
+{
+    std::mt19937 rng(5);
+    auto src = MakeSource(GBlitRule::PaletteMask, 3, 1, rng);
+    auto dst = MakeDestination(3, 1, rng);
+    std::vector<uint8_t> table(1024, 0);
+    for (int i = 0; i < 256; ++i) {
+        table[4 * i] = uint8_t(i);
+        table[4 * i + 1] = uint8_t(255 - i);
+        table[4 * i + 2] = uint8_t(i ^ 0x5A);
+        table[4 * i + 3] = 0xFF; // would show if read as a colour byte
+    }
+    const uint8_t indices[3] = {0, 17, 255};
+    std::memcpy(src->GetPixels(), indices, 3);
+    std::memset(src->GetAlpha(), 0, 3);
+    const auto before = reference::Snapshot(*dst);
+    BlitPaletteMask(dst.get(), src.get(), 0, 0, table.data());
+    for (int x = 0; x < 3; ++x) {
+        EXPECT_EQ(PixelAt(*dst, x, 0)[0], indices[x]);
+        EXPECT_EQ(PixelAt(*dst, x, 0)[1], 255 - indices[x]);
+        EXPECT_EQ(PixelAt(*dst, x, 0)[2], indices[x] ^ 0x5A);
+    }
+    // A null table draws nothing.
+    auto again = MakeDestination(3, 1, rng);
+    const auto untouched = reference::Snapshot(*again);
+    BlitPaletteMask(again.get(), src.get(), 0, 0, nullptr);
+    BlitPaletteMaskAlpha(again.get(), src.get(), 0, 0, nullptr, 255);
+    EXPECT_EQ(reference::Snapshot(*again), untouched);
+    (void)before;
+}
+
+// --- Sub-pixel weights ---------------------------------------------------------------------
+
+// A 3 x 3 source: colours and mask bytes chosen per pixel; destination 3 x 3 of one colour.
+struct SubPixelScene {
+    std::unique_ptr<GBitmap> src, dst;
+    SubPixelScene(GBlitRule rule, const uint8_t (&colour)[3][3], const uint8_t (&mask)[3][3],
+                  uint8_t dstValue)
+    {
+        std::mt19937 rng(11);
+        src = MakeSource(rule, 3, 3, rng);
+        dst = MakeDestination(3, 3, rng);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x) {
+                if (reference::RuleReadsColours(rule))
+                    reference::SetPixel(*src, x, y, colour[y][x], colour[y][x], colour[y][x]);
+                src->GetAlpha()[y * 3 + x] = mask[y][x];
+                reference::SetPixel(*dst, x, y, dstValue, dstValue, dstValue);
+            }
+    }
+    int At(int x, int y) const { return PixelAt(*dst, x, y)[0]; }
+};
+
+TEST(KernelSubPixel, WithoutRectangleDrawsOneColumnAndRowLess)
+{
+    std::mt19937 rng(2);
+    auto src = MakeSource(GBlitRule::MaskSubPixel, 10, 10, rng);
+    std::memset(src->GetAlpha(), 0, 10 * 11 + 1);
+    auto dst = MakeDestination(20, 20, rng);
+    const auto before = reference::Snapshot(*dst);
+    BlitMaskSubPixel(dst.get(), src.get(), 0, 0, 3, 200);
+    const auto after = reference::Snapshot(*dst);
+    int changedRows = 0, changedCols = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            if (std::memcmp(before.data() + (y * 20 + x) * 3, after.data() + (y * 20 + x) * 3, 3)) {
+                changedRows = std::max(changedRows, y + 1);
+                changedCols = std::max(changedCols, x + 1);
+            }
+    EXPECT_EQ(changedRows, 9);
+    EXPECT_EQ(changedCols, 9);
+}
+
+TEST(KernelSubPixel, HalfFractionMixesVerticalAndDiagonalEvenly)
+{
+    // fx = 128, fy = 0: Wo = Wh = 0, Wv = Wd = 32768. Pixel (0, 0) mixes (0, 1) and (1, 1).
+    const uint8_t colour[3][3] = {{9, 9, 9}, {100, 201, 9}, {9, 9, 9}};
+    const uint8_t mask[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    SubPixelScene scene(GBlitRule::MaskAlphaSubPixel, colour, mask, 0);
+    BlitMaskAlphaSubPixel(scene.dst.get(), scene.src.get(), 0, 0, 128, 0, 255);
+    // c = (100 + 201) / 2 = 150; d = 0 + 150 * 65025 >> 16 = 148.
+    EXPECT_EQ(scene.At(0, 0), 148);
+}
+
+TEST(KernelSubPixel, OpaqueUniformNeighbourhoodKeepsItsColour)
+{
+    const uint8_t colour[3][3] = {{77, 77, 77}, {77, 77, 77}, {77, 77, 77}};
+    const uint8_t mask[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    SubPixelScene scene(GBlitRule::MaskSubPixel, colour, mask, 3);
+    BlitMaskSubPixel(scene.dst.get(), scene.src.get(), 0, 0, 255, 255);
+    EXPECT_EQ(scene.At(0, 0), 77);
+    EXPECT_EQ(scene.At(1, 1), 77);
+}
+
+TEST(KernelSubPixel, MaskRuleCopiesOwnColourWhenFullyOpaque)
+{
+    const uint8_t colour[3][3] = {{10, 200, 0}, {30, 40, 0}, {0, 0, 0}};
+    const uint8_t mask[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    SubPixelScene scene(GBlitRule::MaskSubPixel, colour, mask, 3);
+    BlitMaskSubPixel(scene.dst.get(), scene.src.get(), 0, 0, 17, 99);
+    EXPECT_EQ(scene.At(0, 0), 10);
+    EXPECT_EQ(scene.At(1, 0), 200);
+}
+
+TEST(KernelSubPixel, DarkenUsesOwnMaskByteOnceTheMixIsBelow255)
+{
+    // Own mask 255, darker neighbours: the mix is below 255, so the pixel is processed with
+    // its own byte 255: 255 -> 254.
+    const uint8_t colour[3][3] = {};
+    const uint8_t mask[3][3] = {{255, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    SubPixelScene scene(GBlitRule::DarkenSubPixel, colour, mask, 255);
+    BlitDarkenSubPixel(scene.dst.get(), scene.src.get(), 0, 0, 200, 200);
+    EXPECT_EQ(scene.At(0, 0), 254);
+    // Neighbours with own byte 0 go black.
+    EXPECT_EQ(scene.At(1, 0), 0);
+
+    const uint8_t allClear[3][3] = {{255, 255, 255}, {255, 255, 255}, {255, 255, 255}};
+    SubPixelScene clear(GBlitRule::DarkenSubPixel, colour, allClear, 1);
+    BlitDarkenSubPixel(clear.dst.get(), clear.src.get(), 0, 0, 200, 200);
+    EXPECT_EQ(clear.At(0, 0), 1);
+}
+
+TEST(KernelSubPixel, LightenWithZeroAlphaLeavesTheDestination)
+{
+    const uint8_t colour[3][3] = {};
+    const uint8_t mask[3][3] = {{255, 255, 255}, {255, 255, 255}, {255, 255, 255}};
+    SubPixelScene scene(GBlitRule::LightenSubPixel, colour, mask, 40);
+    BlitLightenSubPixel(scene.dst.get(), scene.src.get(), 0, 0, 100, 100, 0);
+    EXPECT_EQ(scene.At(0, 0), 40);
+    BlitLightenSubPixel(scene.dst.get(), scene.src.get(), 0, 0, 100, 100, 255);
+    // 40 + 215 * (255 * 255) >> 16 = 40 + 213 = 253.
+    EXPECT_EQ(scene.At(0, 0), 253);
+}
+
+TEST(KernelSubPixel, NeighboursFollowTheWalkExceptForTheMaskRule)
+{
+    // A 3 x 3 source whose centre column alone is transparent-free; fx = 0, fy = 255 gives
+    // Wh = 65280 (almost all weight on the horizontal neighbour), Wo = 0.
+    const uint8_t colour[3][3] = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
+    const uint8_t mask[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    // Mirrored: the first destination pixel shows source column 2. MaskAlpha looks left (to
+    // column 1), Mask always right (column 3 = the next row's first pixel, 40).
+    SubPixelScene a(GBlitRule::MaskAlphaSubPixel, colour, mask, 0);
+    BlitMaskAlphaSubPixelMirror(a.dst.get(), a.src.get(), 0, 0, 0, 255, 255);
+    // c = (65280 * 20 + 256 * 50) >> 16 = 20; d = 20 * 65025 >> 16 = 19.
+    EXPECT_EQ(a.At(0, 0), 19);
+    SubPixelScene b(GBlitRule::MaskSubPixel, colour, mask, 0);
+    // Horizontal neighbour of (2, 0) to the right: linear pixel 3 = (0, 1); diagonal (0, 2).
+    // Its mask byte 2 keeps the mix at 1, so the colour is mixed rather than copied.
+    b.src->GetAlpha()[3] = 2;
+    BlitMaskSubPixelMirror(b.dst.get(), b.src.get(), 0, 0, 0, 255);
+    // c = (65280 * 40 + 256 * 70) >> 16 = 40; d = 40 + ((0 - 40) * 1 >> 8) = 39.
+    EXPECT_EQ(b.At(0, 0), 39);
+}
+
+} // namespace

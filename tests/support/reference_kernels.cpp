@@ -1,0 +1,362 @@
+#include "support/reference_kernels.h"
+
+#include <cstring>
+
+namespace reference {
+namespace {
+
+int Floor(int value, int shift) { return value >> shift; } // arithmetic: floors negatives
+
+struct Source {
+    const GBitmap* image;
+    GBlitRule rule;
+    const uint8_t* table; // palette-table rules
+    int sw, sh;
+
+    const uint8_t* Block() const { return image->GetPixels(); }
+
+    // The three colour bytes of pixel (sx, sy), addressed linearly (column sw of a row is the
+    // first pixel of the next one).
+    const uint8_t* Colour(int sx, int sy) const
+    {
+        const uint8_t* block = Block();
+        if (RuleIsIndexed(rule)) {
+            uint16_t offset = 0;
+            std::memcpy(&offset, block, 2);
+            const uint8_t index = block[offset + sy * sw + sx];
+            return block + 2 + 3 * index;
+        }
+        if (RuleIsPaletteTable(rule))
+            return table + 4 * block[sy * sw + sx];
+        return block + sy * image->GetPitch() + 3 * sx;
+    }
+    int Mask(int sx, int sy) const { return image->GetAlpha()[sy * sw + sx]; }
+    uint32_t Value(int sx, int sy) const
+    {
+        const uint8_t* p = Colour(sx, sy);
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    }
+};
+
+void SubPixelPixel(GBlitRule rule, int orientation, const Source& src, int sx, int sy,
+                   const GBlitArgs& args, uint8_t* d)
+{
+    const bool mirror = orientation & 1, flip = orientation & 2;
+    const int hx = (mirror && rule != GBlitRule::MaskSubPixel) ? -1 : 1;
+    const int vy = flip ? -1 : 1;
+    const int fx = args.fx & 255, fy = args.fy & 255;
+    const int wo = fx * fy, wh = (256 - fx) * fy, wv = fx * (256 - fy), wd = (256 - fx) * (256 - fy);
+
+    // Neighbours by linear index, as the buffers are laid out.
+    auto linearMask = [&](int x, int y) { return int(src.image->GetAlpha()[y * src.sw + x]); };
+    const int mm = (wo * linearMask(sx, sy) + wh * linearMask(sx + hx, sy) +
+                    wv * linearMask(sx, sy + vy) + wd * linearMask(sx + hx, sy + vy)) >> 16;
+    auto mixed = [&](int c) {
+        auto at = [&](int x, int y) {
+            return int(src.Block()[y * src.image->GetPitch() + 3 * x + c]);
+        };
+        return (wo * at(sx, sy) + wh * at(sx + hx, sy) + wv * at(sx, sy + vy) +
+                wd * at(sx + hx, sy + vy)) >> 16;
+    };
+    switch (rule) {
+    case GBlitRule::MaskSubPixel:
+        if (mm == 255)
+            return;
+        for (int c = 0; c < 3; ++c) {
+            if (mm == 0) {
+                d[c] = src.Colour(sx, sy)[c];
+            } else {
+                const int cc = mixed(c);
+                d[c] = uint8_t(cc + Floor((d[c] - cc) * mm, 8));
+            }
+        }
+        return;
+    case GBlitRule::MaskAlphaSubPixel:
+        if (mm == 255)
+            return;
+        for (int c = 0; c < 3; ++c)
+            d[c] = uint8_t(d[c] + Floor((mixed(c) - d[c]) * ((255 - mm) * args.alpha), 16));
+        return;
+    case GBlitRule::LightenSubPixel:
+        if (mm == 0)
+            return;
+        for (int c = 0; c < 3; ++c)
+            d[c] = uint8_t(d[c] + Floor((255 - d[c]) * (args.alpha * mm), 16));
+        return;
+    case GBlitRule::DarkenSubPixel:
+        if (mm == 255)
+            return;
+        for (int c = 0; c < 3; ++c)
+            d[c] = uint8_t(Floor(d[c] * src.Mask(sx, sy), 8));
+        return;
+    default:
+        return;
+    }
+}
+
+void PlainPixel(GBlitRule rule, const Source& src, int sx, int sy, const GBlitArgs& args,
+                uint8_t* d)
+{
+    const int a = args.alpha;
+    const uint32_t key = src.image->GetKeyColour();
+    switch (rule) {
+    case GBlitRule::Copy:
+    case GBlitRule::Indexed:
+        for (int c = 0; c < 3; ++c)
+            d[c] = src.Colour(sx, sy)[c];
+        return;
+    case GBlitRule::Key:
+    case GBlitRule::IndexedKey:
+        if (src.Value(sx, sy) == key)
+            return;
+        for (int c = 0; c < 3; ++c)
+            d[c] = src.Colour(sx, sy)[c];
+        return;
+    case GBlitRule::KeyAlpha:
+    case GBlitRule::IndexedKeyAlpha:
+        if (src.Value(sx, sy) == key)
+            return;
+        [[fallthrough]];
+    case GBlitRule::Alpha:
+    case GBlitRule::IndexedAlpha:
+        for (int c = 0; c < 3; ++c)
+            d[c] = uint8_t(d[c] + Floor((src.Colour(sx, sy)[c] - d[c]) * a, 8));
+        return;
+    case GBlitRule::Mask:
+    case GBlitRule::IndexedMask:
+    case GBlitRule::PaletteMask: {
+        const int m = src.Mask(sx, sy);
+        if (m == 255)
+            return;
+        for (int c = 0; c < 3; ++c) {
+            const int s = src.Colour(sx, sy)[c];
+            d[c] = m == 0 ? uint8_t(s) : uint8_t(s + Floor((d[c] - s) * m, 8));
+        }
+        return;
+    }
+    case GBlitRule::MaskAlpha:
+    case GBlitRule::IndexedMaskAlpha:
+    case GBlitRule::PaletteMaskAlpha: {
+        const int m = src.Mask(sx, sy);
+        if (m == 255)
+            return;
+        for (int c = 0; c < 3; ++c)
+            d[c] = uint8_t(d[c] + Floor((src.Colour(sx, sy)[c] - d[c]) * ((255 - m) * a), 16));
+        return;
+    }
+    case GBlitRule::Lighten: {
+        const int m = src.Mask(sx, sy);
+        if (m == 0)
+            return;
+        for (int c = 0; c < 3; ++c)
+            d[c] = uint8_t(d[c] + Floor((255 - d[c]) * m, 8));
+        return;
+    }
+    case GBlitRule::Darken: {
+        const int m = src.Mask(sx, sy);
+        if (m == 255)
+            return;
+        for (int c = 0; c < 3; ++c)
+            d[c] = uint8_t(Floor(d[c] * m, 8));
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+std::unique_ptr<GBitmap> MakeImage(int w, int h, uint8_t format, uint32_t pixelBytes,
+                                   uint32_t maskBytes)
+{
+    GPixelBlock* pixels = pixelBytes ? GPixelBlock::Create(pixelBytes, nullptr) : nullptr;
+    GPixelBlock* alpha = maskBytes ? GPixelBlock::Create(maskBytes, nullptr) : nullptr;
+    return std::unique_ptr<GBitmap>(
+        GBitmap::Create(int16_t(w), int16_t(h), 0, format, pixels, alpha));
+}
+
+void Randomise(uint8_t* p, size_t n, std::mt19937& rng)
+{
+    for (size_t i = 0; i < n; ++i)
+        p[i] = uint8_t(rng());
+}
+
+} // namespace
+
+bool RuleReadsMask(GBlitRule rule)
+{
+    switch (rule) {
+    case GBlitRule::Copy:
+    case GBlitRule::Key:
+    case GBlitRule::Alpha:
+    case GBlitRule::KeyAlpha:
+    case GBlitRule::Indexed:
+    case GBlitRule::IndexedAlpha:
+    case GBlitRule::IndexedKey:
+    case GBlitRule::IndexedKeyAlpha:
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool RuleIsSubPixel(GBlitRule rule) { return rule >= GBlitRule::MaskSubPixel && rule < GBlitRule::Count; }
+
+bool RuleIsIndexed(GBlitRule rule) { return rule >= GBlitRule::Indexed && rule <= GBlitRule::IndexedMaskAlpha; }
+
+bool RuleIsPaletteTable(GBlitRule rule)
+{
+    return rule == GBlitRule::PaletteMask || rule == GBlitRule::PaletteMaskAlpha;
+}
+
+bool RuleReadsColours(GBlitRule rule)
+{
+    return rule != GBlitRule::Lighten && rule != GBlitRule::Darken &&
+           rule != GBlitRule::LightenSubPixel && rule != GBlitRule::DarkenSubPixel;
+}
+
+const char* RuleName(GBlitRule rule)
+{
+    constexpr const char* kNames[] = {
+        "Copy",         "Key",          "Mask",           "MaskAlpha",         "Alpha",
+        "KeyAlpha",     "Lighten",      "Darken",         "PaletteMask",       "PaletteMaskAlpha",
+        "Indexed",      "IndexedAlpha", "IndexedKey",     "IndexedKeyAlpha",   "IndexedMask",
+        "IndexedMaskAlpha", "MaskSubPixel", "MaskAlphaSubPixel", "LightenSubPixel", "DarkenSubPixel"};
+    return rule < GBlitRule::Count ? kNames[size_t(rule)] : "?";
+}
+
+void Blit(GBlitRule rule, int orientation, GBitmap* dst, const GBitmap* src, int x, int y,
+          const GBlitArgs& args, const GRect* clip)
+{
+    if (orientation < 0 || orientation > 3)
+        return;
+    if (RuleIsPaletteTable(rule) && !args.table)
+        return;
+    const int W = dst->GetWidth(), H = dst->GetHeight();
+    const int SW = src->GetWidth(), SH = src->GetHeight();
+    const int inset = RuleIsSubPixel(rule) ? 1 : 0;
+
+    int left, top, w, h, sx0, sy0;
+    if (clip) {
+        left = clip->left;
+        top = clip->top;
+        w = clip->right - clip->left + 1;
+        h = clip->bottom - clip->top + 1;
+        sx0 = left - x;
+        sy0 = top - y;
+    } else {
+        left = x;
+        top = y;
+        w = SW - inset;
+        h = SH - inset;
+        sx0 = sy0 = 0;
+    }
+    if (left > W || top > H)
+        return;
+    if (left < 0) {
+        w += left;
+        if (w < 0)
+            return;
+        sx0 -= left;
+        left = 0;
+    }
+    if (left + w > W)
+        w = W - left;
+    if (top < 0) {
+        h += top;
+        if (h < 0)
+            return;
+        sy0 -= top;
+        top = 0;
+    }
+    if (top + h > H)
+        h = H - top;
+    if (h <= 0 || w <= 0)
+        return;
+
+    const Source source{src, rule, args.table, SW, SH};
+    const bool mirror = orientation & 1, flip = orientation & 2;
+    uint8_t* pixels = dst->GetPixels();
+    const int pitch = dst->GetPitch();
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+            // Pixels outside the source placement are not drawn.
+            const int px = sx0 + i, py = sy0 + j;
+            if (px < 0 || py < 0 || px >= SW - inset || py >= SH - inset)
+                continue;
+            const int sx = mirror ? SW - 1 - px : px;
+            const int sy = flip ? SH - 1 - py : py;
+            uint8_t* d = pixels + (top + j) * pitch + 3 * (left + i);
+            if (inset)
+                SubPixelPixel(rule, orientation, source, sx, sy, args, d);
+            else
+                PlainPixel(rule, source, sx, sy, args, d);
+        }
+    }
+}
+
+std::unique_ptr<GBitmap> MakeSource(GBlitRule rule, int w, int h, std::mt19937& rng, Slack slack)
+{
+    const bool tight = slack == Slack::Tight;
+    const uint32_t area = uint32_t(w) * uint32_t(h);
+    // Standard: w * (h + 1) + 1 elements. Tight: the image alone, plus for the sub-pixel rules
+    // the one neighbour past the last pixel that the mirrored mask rule reads.
+    const uint32_t spare = tight ? (RuleIsSubPixel(rule) ? 1 : 0) : uint32_t(w) + 1;
+    const uint32_t elements = area + spare;
+    const uint32_t maskBytes = RuleReadsMask(rule) ? elements : 0;
+    std::unique_ptr<GBitmap> image;
+    if (RuleIsIndexed(rule)) {
+        image = MakeImage(w, h, 16, 770 + elements, maskBytes);
+        Randomise(image->GetPixels(), 770 + elements, rng);
+        const uint16_t offset = 770;
+        std::memcpy(image->GetPixels(), &offset, 2);
+    } else if (RuleIsPaletteTable(rule)) {
+        image = MakeImage(w, h, 12, elements, maskBytes);
+        Randomise(image->GetPixels(), elements, rng);
+    } else if (RuleReadsColours(rule)) {
+        image = MakeImage(w, h, RuleReadsMask(rule) ? 2 : 0, elements * 3, maskBytes);
+        Randomise(image->GetPixels(), size_t(elements) * 3, rng);
+    } else {
+        image = MakeImage(w, h, 14, 0, maskBytes);
+    }
+    if (maskBytes)
+        Randomise(image->GetAlpha(), maskBytes, rng);
+    return image;
+}
+
+std::unique_ptr<GBitmap> MakeDestination(int w, int h, std::mt19937& rng, Slack slack)
+{
+    const uint32_t bytes = slack == Slack::Tight ? uint32_t(w) * h * 3 : (uint32_t(w) * (h + 1) + 1) * 3;
+    auto image = MakeImage(w, h, 0, bytes ? bytes : 1, 0);
+    Randomise(image->GetPixels(), image->GetPixelBlock()->GetSize(), rng);
+    return image;
+}
+
+std::vector<uint8_t> MakeTable(std::mt19937& rng)
+{
+    std::vector<uint8_t> table(256 * 4);
+    Randomise(table.data(), table.size(), rng);
+    return table;
+}
+
+std::vector<uint8_t> Snapshot(const GBitmap& image)
+{
+    const GPixelBlock* block = image.GetPixelBlock();
+    if (!block)
+        return {};
+    return std::vector<uint8_t>(block->GetData(), block->GetData() + block->GetSize());
+}
+
+const uint8_t* PixelAt(const GBitmap& image, int x, int y)
+{
+    return image.GetPixels() + y * image.GetPitch() + 3 * x;
+}
+
+void SetPixel(GBitmap& image, int x, int y, uint8_t b0, uint8_t b1, uint8_t b2)
+{
+    uint8_t* p = image.GetPixels() + y * image.GetPitch() + 3 * x;
+    p[0] = b0;
+    p[1] = b1;
+    p[2] = b2;
+}
+
+} // namespace reference
