@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "foundation/bitmap.h"
+#include "foundation/dib_surface.h"
+#include "graphics/clip.h"
+#include "graphics/clip_array.h"
+#include "graphics/clip_container.h"
+#include "graphics/rect_array.h"
+
+namespace {
+
+std::vector<GClip*> Entries(const GClipArray& a) {
+    std::vector<GClip*> v;
+    for (int i = 0; i < a.GetCount(); ++i) {
+        v.push_back(a.GetAt(i));
+    }
+    return v;
+}
+
+class RecordingContainer : public GClipContainer {
+public:
+    int OnInit() override {
+        ++inits;
+        return initResult;
+    }
+    int inits = 0;
+    int initResult = 7;
+};
+
+// Adds a child clip to its container the first time it is updated.
+class SpawningClip : public GClip {
+public:
+    SpawningClip(GClipContainer& container, GClip& child) : m_container(container), m_child(child) {}
+    void Update() override {
+        ++updates;
+        if (!m_spawned) {
+            m_spawned = true;
+            m_container.AddClip(&m_child);
+        }
+    }
+    int updates = 0;
+
+private:
+    GClipContainer& m_container;
+    GClip& m_child;
+    bool m_spawned = false;
+};
+
+class CountingClip : public GClip {
+public:
+    void Update() override { ++updates; }
+    int updates = 0;
+};
+
+} // namespace
+
+TEST(ClipArrayTest, AddInsertRemoveFind) {
+    auto list = GClipArray::Create(4);
+    ASSERT_NE(list, nullptr);
+    GClip a, b, c, d, e;
+    EXPECT_EQ(list->Add(&a), 0);
+    EXPECT_EQ(list->Add(&c), 1);
+    EXPECT_TRUE(list->Insert(1, &b));
+    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&a, &b, &c}));
+    EXPECT_FALSE(list->Insert(5, &d)); // past the end
+    EXPECT_TRUE(list->Insert(3, &d));  // at the end
+    EXPECT_FALSE(list->Insert(0, &e)); // full
+    EXPECT_EQ(list->Add(&e), -1);
+
+    EXPECT_EQ(list->Find(&c), 2);
+    EXPECT_EQ(list->Find(&e), -1);
+    EXPECT_EQ(list->FindFrom(&a, 1, 4), -1);
+    EXPECT_EQ(list->FindFrom(&d, 0, 3), -1); // end is exclusive
+    EXPECT_EQ(list->FindFrom(&d, -5, 99), 3);
+
+    list->RemoveRange(1, 2);
+    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&a, &d}));
+    list->RemoveRange(2, 1);  // index not below the count: nothing
+    list->RemoveRange(-1, 1);
+    list->RemoveRange(0, 0);
+    EXPECT_EQ(list->GetCount(), 2);
+
+    EXPECT_EQ(GClipArray::Create(0), nullptr);
+}
+
+TEST(ClipArrayTest, RemoveRangeStopsAtTheEnd) {
+    auto list = GClipArray::Create(8);
+    GClip a, b, c;
+    list->Add(&a);
+    list->Add(&b);
+    list->Add(&c);
+    list->RemoveRange(1, 5);
+    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&a}));
+}
+
+TEST(ClipContainerTest, CreateAndInit) {
+    std::unique_ptr<GDibSurface> back(GDibSurface::Create(8, 6, 24));
+    std::unique_ptr<GDibSurface> other(GDibSurface::Create(2, 2, 24));
+    auto clips = GClipArray::Create(4);
+    auto rects = GRectArray::Create(4);
+
+    auto container = GClipContainer::Create(back.get(), nullptr, clips.get(), rects.get());
+    ASSERT_NE(container, nullptr);
+    EXPECT_EQ(container->GetTarget(), back.get());
+    EXPECT_EQ(container->GetClips(), clips.get());
+    EXPECT_EQ(container->GetDirtyRects(), rects.get());
+    EXPECT_EQ(container->GetBackgroundMode(), 0);
+    EXPECT_EQ(container->GetBackgroundColour(), 0u);
+    container->SetTarget(other.get());
+    EXPECT_EQ(container->GetTarget(), other.get());
+    container->SetTarget(nullptr);
+    EXPECT_EQ(container->GetTarget(), back.get());
+
+    GRect bounds;
+    container->GetClientBounds(bounds);
+    EXPECT_EQ(bounds, (GRect{0, 0, 7, 5}));
+    GetBitmapBoundsRect(*other, bounds);
+    EXPECT_EQ(bounds, (GRect{0, 0, 1, 1}));
+
+    RecordingContainer derived;
+    EXPECT_EQ(derived.Init(back.get(), nullptr, clips.get(), rects.get()), 7);
+    EXPECT_EQ(derived.inits, 1);
+
+    // Every input handler reports "handled".
+    EXPECT_EQ(derived.OnKeyDown(1) + derived.OnKeyUp(1) + derived.OnChar('a') +
+                  derived.OnLButtonDown(1, 2) + derived.OnLButtonDblClk(1, 2) +
+                  derived.OnRButtonDblClk(1, 2) + derived.OnLButtonUp(1, 2) +
+                  derived.OnMouseMove(1, 2) + derived.OnPlainEvent() + derived.OnMouseEvent(1, 2) +
+                  derived.OnRButtonDown(1, 2) + derived.OnRButtonUp(1, 2) + derived.OnActivate(),
+              13);
+    derived.SetFlag(3);
+    EXPECT_EQ(derived.GetFlag(), 3);
+}
+
+TEST(ClipContainerTest, AddAndRemoveClips) {
+    auto clips = GClipArray::Create(4);
+    GClipContainer container;
+    container.Init(nullptr, nullptr, clips.get(), nullptr);
+    GClip p, q, r, s;
+    EXPECT_EQ(container.AddClip(&p), 1);
+    EXPECT_EQ(container.AddClip(&q), 1);
+    EXPECT_EQ(container.AddClip(&r), 1);
+    EXPECT_EQ(container.AddClip(&q), 1);
+    EXPECT_EQ(container.AddClip(&s), 0); // full: simply not drawn
+
+    EXPECT_EQ(container.RemoveClip(&q), 3);
+    EXPECT_EQ(Entries(*clips), (std::vector<GClip*>{&p, &r, &q}));
+    EXPECT_EQ(container.RemoveClip(&s), 3);
+    EXPECT_EQ(Entries(*clips), (std::vector<GClip*>{&p, &r, &q}));
+
+    GClipContainer empty; // no list at all
+    EXPECT_EQ(empty.AddClip(&p), 0);
+    EXPECT_EQ(empty.RemoveClip(&p), 0);
+    EXPECT_EQ(empty.Update(), 1);
+}
+
+TEST(ClipContainerTest, UpdateReachesClipsAddedDuringThePass) {
+    auto clips = GClipArray::Create(4);
+    GClipContainer container;
+    container.Init(nullptr, nullptr, clips.get(), nullptr);
+    CountingClip child;
+    SpawningClip parent(container, child);
+    container.AddClip(&parent);
+    EXPECT_EQ(container.Update(), 1);
+    EXPECT_EQ(parent.updates, 1);
+    EXPECT_EQ(child.updates, 1);
+    container.Update();
+    EXPECT_EQ(parent.updates, 2);
+    EXPECT_EQ(child.updates, 2);
+}
+
+TEST(ClipContainerTest, FillBitmapKeepsToTheRowsWidth) {
+    std::unique_ptr<GDibSurface> surface(GDibSurface::Create(3, 2, 24));
+    ASSERT_EQ(surface->GetPitch(), 12);
+    uint8_t* p = surface->Lock();
+    ASSERT_NE(p, nullptr);
+    for (int i = 0; i < 36; ++i) {
+        p[i] = 0xEE;
+    }
+    FillBitmap(*surface, 0x00112233);
+    for (int row = 0; row < 2; ++row) {
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(p[row * 12 + x * 3 + 0], 0x33);
+            EXPECT_EQ(p[row * 12 + x * 3 + 1], 0x22);
+            EXPECT_EQ(p[row * 12 + x * 3 + 2], 0x11);
+        }
+        for (int pad = 9; pad < 12; ++pad) {
+            EXPECT_EQ(p[row * 12 + pad], 0xEE) << row << " " << pad;
+        }
+    }
+    EXPECT_EQ(p[24], 0xEE); // the spare row
+    surface->Unlock();
+    FillBitmap(*surface, 0); // unlocked: no pixels, nothing happens
+}
+
+TEST(ClipContainerTest, ClearTargetFillsOnlyInBackgroundModeOne) {
+    std::unique_ptr<GDibSurface> back(GDibSurface::Create(4, 3, 24));
+    GClipContainer container;
+    container.Init(back.get(), nullptr, nullptr, nullptr);
+    container.SetBackgroundColour(0x00FF8001);
+
+    container.SetBackgroundMode(2);
+    container.ClearTarget(true);
+    EXPECT_EQ(back->GetPixels(), nullptr); // unlocked again
+    EXPECT_EQ(back->Lock()[0], 0);
+    back->Unlock();
+
+    container.SetBackgroundMode(1);
+    container.ClearTarget(false); // not locked: no pixels to write
+    EXPECT_EQ(back->Lock()[0], 0);
+    back->Unlock();
+
+    container.ClearTarget(true);
+    EXPECT_EQ(back->GetPixels(), nullptr);
+    const uint8_t* p = back->Lock();
+    const int32_t pitch = back->GetPitch();
+    EXPECT_EQ(p[0], 0x01);
+    EXPECT_EQ(p[1], 0x80);
+    EXPECT_EQ(p[2], 0xFF);
+    EXPECT_EQ(p[2 * pitch + 3 * 3 + 2], 0xFF);
+    back->Unlock();
+
+    GClipContainer noTarget;
+    noTarget.SetBackgroundMode(1);
+    noTarget.ClearTarget(true);
+}

@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "graphics/clip.h"
+#include "graphics/clip_array.h"
+#include "graphics/clip_container.h"
+#include "graphics/clip_pointer_array.h"
+
+namespace {
+
+class KeyClip : public GClip {
+public:
+    int key = 0;
+};
+
+// Orders by key and records how deep below the test's own frame the sort calls it, from the
+// address of a local: an n-deep recursion on 100k entries would reach megabytes.
+class KeyOrder : public GClipComparator {
+public:
+    explicit KeyOrder(uintptr_t top) : m_top(top) {}
+    int Compare(const GClip* a, const GClip* b) const override {
+        volatile char here = 0;
+        const uintptr_t at = reinterpret_cast<uintptr_t>(&here);
+        if (at < m_top) {
+            maxDepth = std::max(maxDepth, m_top - at);
+        }
+        ++calls;
+        const int ka = static_cast<const KeyClip*>(a)->key;
+        const int kb = static_cast<const KeyClip*>(b)->key;
+        return ka < kb ? -1 : ka > kb ? 1 : 0;
+    }
+    mutable uintptr_t maxDepth = 0;
+    mutable uint64_t calls = 0;
+
+private:
+    uintptr_t m_top;
+};
+
+// Answers at random: not an order at all.
+class ChaosOrder : public GClipComparator {
+public:
+    int Compare(const GClip*, const GClip*) const override { return int(m_rng() % 3) - 1; }
+
+private:
+    mutable std::mt19937 m_rng{99};
+};
+
+uintptr_t StackHere() {
+    volatile char here = 0;
+    return reinterpret_cast<uintptr_t>(&here);
+}
+
+constexpr int32_t kUnmarked = 12345;
+
+struct Clips {
+    explicit Clips(size_t n) : items(new KeyClip[n]), count(n) {
+        for (size_t i = 0; i < n; ++i) {
+            items[i].SetPrevX(kUnmarked);
+        }
+    }
+    std::unique_ptr<KeyClip[]> items;
+    size_t count;
+};
+
+bool Marked(const GClip& c) { return c.GetPrevX() != kUnmarked; }
+
+class NotifyingContainer : public GClipContainer {
+public:
+    void OnNotify(int32_t, int32_t, int32_t) override { ++notifications; }
+    int notifications = 0;
+};
+
+std::vector<GClip*> Entries(const GClipArray& a) {
+    std::vector<GClip*> v;
+    for (int i = 0; i < a.GetCount(); ++i) {
+        v.push_back(a.GetAt(i));
+    }
+    return v;
+}
+
+} // namespace
+
+TEST(ClipPtrArrayTest, GrowthReserveEraseFind) {
+    GClipPtrArray a;
+    std::vector<GClip> clips(300);
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_EQ(a.Add(&clips[i]), i);
+        if (i == 0) {
+            EXPECT_EQ(a.GetCapacity(), 256u);
+        }
+    }
+    EXPECT_EQ(a.GetCapacity(), 512u);
+    EXPECT_EQ(a.IndexOf(&clips[299]), 299);
+    EXPECT_EQ(a.FindInRange(&clips[10], 11, 1000), -1);
+    EXPECT_EQ(a.FindInRange(&clips[10], 5, 1000), 10);
+    EXPECT_EQ(a.FindInRange(&clips[10], 5, 10), 10);
+
+    a.EraseRange(1, 3);
+    EXPECT_EQ(a.GetCount(), 297u);
+    EXPECT_EQ(a.GetAt(1), &clips[4]);
+    a.EraseRange(290, 100);
+    EXPECT_EQ(a.GetCount(), 290u);
+    a.EraseRange(290, 1); // index not below the count: nothing
+    EXPECT_EQ(a.GetCount(), 290u);
+
+    ASSERT_TRUE(a.Reserve(10)); // shrinks: keeps the first 10
+    EXPECT_EQ(a.GetCount(), 10u);
+    EXPECT_EQ(a.GetCapacity(), 10u);
+    EXPECT_EQ(a.GetAt(9), &clips[12]);
+    ASSERT_TRUE(a.Reserve(0));
+    EXPECT_EQ(a.GetCapacity(), 256u);
+    EXPECT_EQ(a.GetCount(), 10u);
+
+    a.Clear();
+    EXPECT_EQ(a.IndexOf(&clips[0]), -1);
+    EXPECT_EQ(a.FindInRange(&clips[0], 0, 5), -1);
+    a.Free();
+    EXPECT_EQ(a.GetCapacity(), 0u);
+}
+
+TEST(ClipSortTest, SortsAndMarksOnlyClipsThatMoved) {
+    Clips c(5);
+    const int keys[] = {1, 2, 5, 4, 3};
+    GClipPtrArray a;
+    for (int i = 0; i < 5; ++i) {
+        c.items[i].key = keys[i];
+        a.Add(&c.items[i]);
+    }
+    KeyOrder order(StackHere());
+    a.Sort(0, 4, order);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(static_cast<KeyClip*>(a.GetAt(i))->key, i + 1);
+    }
+    EXPECT_FALSE(Marked(c.items[0]));
+    EXPECT_FALSE(Marked(c.items[1]));
+    EXPECT_TRUE(Marked(c.items[2]));  // 5 moved to the end
+    EXPECT_FALSE(Marked(c.items[3])); // 4 stayed where it was
+    EXPECT_TRUE(Marked(c.items[4]));
+
+    // Sorting an ordered run again marks nothing.
+    for (int i = 0; i < 5; ++i) {
+        c.items[i].SetPrevX(kUnmarked);
+    }
+    a.Sort(0, 4, order);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_FALSE(Marked(c.items[i]));
+    }
+    // The base comparator orders nothing.
+    a.Sort(0, 4, GClipComparator());
+    EXPECT_EQ(static_cast<KeyClip*>(a.GetAt(0))->key, 1);
+}
+
+TEST(ClipSortTest, LargeInputsStayShallow) {
+    constexpr size_t kN = 100000;
+    enum Shape { Sorted, Reverse, Equal, Random, Sawtooth };
+    for (Shape shape : {Sorted, Reverse, Equal, Random, Sawtooth}) {
+        Clips c(kN);
+        std::mt19937 rng(7);
+        std::vector<GClip*> ptrs(kN);
+        for (size_t i = 0; i < kN; ++i) {
+            int key = 0;
+            switch (shape) {
+            case Sorted: key = int(i); break;
+            case Reverse: key = int(kN - i); break;
+            case Equal: key = 42; break;
+            case Random: key = int(rng() % 1000); break;
+            case Sawtooth: key = int(i % 97); break;
+            }
+            c.items[i].key = key;
+            ptrs[i] = &c.items[i];
+        }
+        KeyOrder order(StackHere());
+        SortClipPointers(ptrs.data(), kN, order);
+        for (size_t i = 1; i < kN; ++i) {
+            ASSERT_LE(static_cast<KeyClip*>(ptrs[i - 1])->key, static_cast<KeyClip*>(ptrs[i])->key)
+                << "shape " << shape << " at " << i;
+        }
+        // Every clip is still there exactly once.
+        std::vector<GClip*> sorted = ptrs;
+        std::sort(sorted.begin(), sorted.end());
+        ASSERT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
+        EXPECT_LT(order.maxDepth, 64u * 1024u) << "shape " << shape;
+        EXPECT_LT(order.calls, 40ull * kN) << "shape " << shape; // n log n, not n^2
+        if (shape == Sorted) {
+            for (size_t i = 0; i < kN; ++i) {
+                ASSERT_FALSE(Marked(c.items[i])) << i;
+            }
+        }
+    }
+}
+
+TEST(ClipSortTest, ComparatorThatIsNotAnOrderStaysInBounds) {
+    constexpr size_t kN = 5000;
+    Clips c(kN);
+    std::vector<GClip*> ptrs(kN);
+    for (size_t i = 0; i < kN; ++i) {
+        ptrs[i] = &c.items[i];
+    }
+    ChaosOrder chaos;
+    SortClipPointers(ptrs.data(), kN, chaos);
+    std::sort(ptrs.begin(), ptrs.end());
+    for (size_t i = 0; i < kN; ++i) {
+        ASSERT_EQ(ptrs[i], &c.items[i]); // a permutation of the input, nothing lost
+    }
+}
+
+TEST(ClipSortTest, ClipArraySortsOnlyTheRange) {
+    auto list = GClipArray::Create(8);
+    Clips c(6);
+    const int keys[] = {9, 3, 2, 1, 0, -5};
+    for (int i = 0; i < 6; ++i) {
+        c.items[i].key = keys[i];
+        list->Add(&c.items[i]);
+    }
+    KeyOrder order(StackHere());
+    list->Sort(1, 4, order);
+    std::vector<int> got;
+    for (int i = 0; i < 6; ++i) {
+        got.push_back(static_cast<KeyClip*>(list->GetAt(i))->key);
+    }
+    EXPECT_EQ(got, (std::vector<int>{9, 0, 1, 2, 3, -5}));
+    EXPECT_FALSE(Marked(c.items[0]));
+    EXPECT_FALSE(Marked(c.items[5]));
+    list->Sort(3, 99, order); // clamped to the list
+    list->Sort(-4, 0, order);
+    EXPECT_EQ(static_cast<KeyClip*>(list->GetAt(5))->key, 3);
+}
+
+TEST(ClipGroupTest, AttachDetachKeepsOneRun) {
+    auto list = GClipArray::Create(8);
+    NotifyingContainer container;
+    container.Init(nullptr, nullptr, list.get(), nullptr);
+    GClip before, a, b, c;
+    container.AddClip(&before);
+
+    GClipGroup group;
+    EXPECT_EQ(group.GetIndex(), -1);
+    group.GetClips().Add(&a);
+    group.GetClips().Add(&b);
+    group.GetClips().Add(&c);
+    EXPECT_EQ(group.Attach(nullptr), nullptr);
+    EXPECT_EQ(group.Attach(&container), &container);
+    EXPECT_EQ(group.GetIndex(), 1);
+    EXPECT_EQ(container.notifications, 1);
+    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&before, &a, &b, &c}));
+
+    NotifyingContainer other;
+    EXPECT_EQ(group.Attach(&other), &container); // already attached
+    EXPECT_EQ(list->GetCount(), 4);
+
+    group.Remove(&b);
+    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&before, &a, &c}));
+    EXPECT_EQ(group.GetClips().GetCount(), 2u);
+    EXPECT_EQ(container.notifications, 2);
+
+    // Clips before the run go away: the run is found again rather than cutting the wrong ones.
+    container.RemoveClip(&before);
+    GClip after;
+    container.AddClip(&after);
+    group.Detach();
+    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&after}));
+    EXPECT_EQ(group.GetIndex(), -1);
+    EXPECT_EQ(group.GetContainer(), nullptr);
+    EXPECT_EQ(container.notifications, 3);
+
+    // Detached groups can join again.
+    EXPECT_EQ(group.Attach(&container), &container);
+    EXPECT_EQ(group.GetIndex(), 1);
+    group.DetachAndClear();
+    EXPECT_EQ(group.GetClips().GetCount(), 0u);
+    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&after}));
+}
+
+TEST(ClipGroupTest, AttachNeedsRoomForTheWholeGroup) {
+    auto list = GClipArray::Create(3);
+    NotifyingContainer container;
+    container.Init(nullptr, nullptr, list.get(), nullptr);
+    GClip x, a, b, c;
+    container.AddClip(&x);
+    GClipGroup group;
+    group.GetClips().Add(&a);
+    group.GetClips().Add(&b);
+    group.GetClips().Add(&c);
+    EXPECT_EQ(group.Attach(&container), nullptr);
+    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&x}));
+    EXPECT_EQ(container.notifications, 0);
+    EXPECT_EQ(group.GetIndex(), -1);
+}
+
+TEST(ClipGroupTest, SortReordersGroupAndRun) {
+    auto list = GClipArray::Create(8);
+    NotifyingContainer container;
+    container.Init(nullptr, nullptr, list.get(), nullptr);
+    Clips c(5);
+    const int keys[] = {100, 3, 1, 2, -100};
+    container.AddClip(&c.items[0]);
+    GClipGroup group;
+    for (int i = 0; i < 5; ++i) {
+        c.items[i].key = keys[i];
+    }
+    group.GetClips().Add(&c.items[1]);
+    group.GetClips().Add(&c.items[2]);
+    group.GetClips().Add(&c.items[3]);
+    group.Attach(&container);
+    container.AddClip(&c.items[4]);
+
+    KeyOrder order(StackHere());
+    group.Sort(&order);
+    std::vector<int> got;
+    for (int i = 0; i < list->GetCount(); ++i) {
+        got.push_back(static_cast<KeyClip*>(list->GetAt(i))->key);
+    }
+    EXPECT_EQ(got, (std::vector<int>{100, 1, 2, 3, -100}));
+    EXPECT_EQ(static_cast<KeyClip*>(group.GetClips().GetAt(0))->key, 1);
+    EXPECT_TRUE(Marked(c.items[1]));
+    EXPECT_FALSE(Marked(c.items[0]));
+    EXPECT_FALSE(Marked(c.items[4]));
+
+    group.Sort(nullptr); // the default comparator changes nothing
+    EXPECT_EQ(static_cast<KeyClip*>(list->GetAt(1))->key, 1);
+}

@@ -1,0 +1,450 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "foundation/bitmap.h"
+#include "graphics/bitmap_table.h"
+#include "graphics/clip.h"
+#include "graphics/clip_container.h"
+#include "graphics/clip_fade.h"
+#include "graphics/rect_array.h"
+
+namespace {
+
+GRect R(int l, int t, int r, int b) { return GRect{int16_t(l), int16_t(t), int16_t(r), int16_t(b)}; }
+
+// Images by slot, without pixel memory: placement reads only their size and format.
+class FakeTable : public GBitmapTable {
+public:
+    int Put(int slot, int16_t w, int16_t h, uint8_t format = 0) {
+        if (slot >= int(m_images.size())) {
+            m_images.resize(slot + 1);
+        }
+        m_images[slot] = std::make_unique<GBitmap>(w, h, 0, format);
+        return slot;
+    }
+    GBitmap* GetBitmap(int32_t slot) const override {
+        return slot >= 0 && slot < int32_t(m_images.size()) ? m_images[slot].get() : nullptr;
+    }
+    int32_t GetSlotCount() const override { return int32_t(m_images.size()); }
+
+private:
+    std::vector<std::unique_ptr<GBitmap>> m_images;
+};
+
+class PlacementTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dirty = GRectArray::Create(64);
+        m_container.Init(nullptr, &m_table, nullptr, m_dirty.get());
+        m_table.Put(0, 5, 5);
+        m_table.Put(1, 4, 6);
+        m_table.Put(3, 5, 5, 20);
+    }
+
+    std::vector<GRect> Dirty() const {
+        std::vector<GRect> v;
+        for (int i = 0; i < m_dirty->GetCount(); ++i) {
+            v.push_back(m_dirty->GetAt(i));
+        }
+        return v;
+    }
+
+    // A clip that is on screen as it is now: as the flush leaves it after drawing.
+    static void Settle(GClip& clip) { clip.CommitPrevious(); }
+
+    FakeTable m_table;
+    std::unique_ptr<GRectArray> m_dirty;
+    GClipContainer m_container;
+};
+
+struct AnchorCase {
+    uint8_t anchor;
+    GRect plain;
+    GRect subPixel;
+};
+
+} // namespace
+
+TEST(ClipTest, Defaults) {
+    GClip c;
+    EXPECT_EQ(c.GetDrawMode(), dmImageFormat);
+    EXPECT_FALSE(c.IsVisible());
+    EXPECT_EQ(c.GetAnchorMode(), 0);
+    EXPECT_EQ(c.GetFrame(), 0);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    EXPECT_EQ(c.GetRect(), GRect{});
+    EXPECT_EQ(c.GetPalette(), nullptr);
+    c.SetFlag(7);
+    EXPECT_EQ(c.GetFlag(), 7);
+    c.SetSlot(12);
+    EXPECT_EQ(c.GetFrame(), 12 * 256);
+    EXPECT_EQ(c.GetSlot(), 12);
+}
+
+TEST(ClipTest, NormalizeRectRecordsTheCornerNamed) {
+    GClip c;
+    c.SetRect(R(0, 0, 5, 5));
+    c.NormalizeRect();
+    EXPECT_EQ(c.GetAnchorMode(), 0);
+    c.SetRect(R(5, 0, 0, 5));
+    c.NormalizeRect();
+    EXPECT_EQ(c.GetRect(), R(0, 0, 5, 5));
+    EXPECT_EQ(c.GetAnchorMode(), 2);
+    c.SetRect(R(0, 5, 5, 0));
+    c.NormalizeRect();
+    EXPECT_EQ(c.GetAnchorMode(), 3);
+    c.SetRect(R(5, 5, 0, 0));
+    c.NormalizeRect();
+    EXPECT_EQ(c.GetRect(), R(0, 0, 5, 5));
+    EXPECT_EQ(c.GetAnchorMode(), 4);
+}
+
+TEST(ClipTest, CommitPreviousAndMarkMoved) {
+    GClip c;
+    static const uint32_t palette[256] = {};
+    c.SetVisible(true);
+    c.SetPosition(300, -700);
+    c.SetFrame(0x512);
+    c.SetAlpha(9);
+    c.SetOrientation(2);
+    c.SetPalette(palette);
+    c.SetRect(R(1, 2, 3, 4));
+    c.CommitPrevious(false);
+    EXPECT_TRUE(c.WasVisible());
+    EXPECT_EQ(c.GetPrevX(), 300);
+    EXPECT_EQ(c.GetPrevY(), -700);
+    EXPECT_EQ(c.GetPrevFrame(), 0x512);
+    EXPECT_EQ(c.GetPrevAlpha(), 9);
+    EXPECT_EQ(c.GetPrevRect(), R(1, 2, 3, 4));
+    EXPECT_EQ(c.GetPrevOrientation(), 0);
+    EXPECT_EQ(c.GetPrevPalette(), nullptr);
+    c.CommitPrevious();
+    EXPECT_EQ(c.GetPrevOrientation(), 2);
+    EXPECT_EQ(c.GetPrevPalette(), palette);
+
+    c.MarkMoved();
+    EXPECT_NE(FixedWhole(c.GetPrevX()), FixedWhole(c.GetX()));
+    c.SetX(-100); // in pixel -1, where the usual mark value lies
+    c.CommitPrevious();
+    c.MarkMoved();
+    EXPECT_NE(FixedWhole(c.GetPrevX()), FixedWhole(c.GetX()));
+}
+
+TEST_F(PlacementTest, AnchorsWithPositiveAndNegativePositions) {
+    // 5 x 5 image at (10, 10), whole pixels: plain and sub-pixel rects.
+    const AnchorCase atTen[] = {
+        {0, R(10, 10, 14, 14), R(11, 11, 13, 13)},
+        {1, R(8, 8, 12, 12), R(9, 9, 11, 11)},
+        {2, R(6, 10, 10, 14), R(7, 11, 9, 13)},
+        {3, R(10, 6, 14, 10), R(12, 7, 14, 9)},
+        {4, R(6, 6, 10, 10), R(7, 7, 9, 9)},
+        {7, R(8, 6, 12, 10), R(9, 7, 11, 9)},
+    };
+    // At (-10.5, -0.25): whole parts -11 and -1 (the shift rounds down), and both fractions
+    // set, which widens the sub-pixel rect by one pixel each way.
+    const AnchorCase atNegative[] = {
+        {0, R(-11, -1, -7, 3), R(-10, 0, -7, 3)},
+        {1, R(-13, -3, -9, 1), R(-12, -2, -9, 1)},
+        {2, R(-15, -1, -11, 3), R(-14, 0, -11, 3)},
+        {3, R(-11, -5, -7, -1), R(-9, -4, -6, -1)},
+        {4, R(-15, -5, -11, -1), R(-14, -4, -11, -1)},
+        {7, R(-13, -5, -9, -1), R(-12, -4, -9, -1)},
+    };
+    struct Position {
+        int32_t x, y;
+        const AnchorCase* cases;
+    } positions[] = {{10 * 256, 10 * 256, atTen}, {-2688, -64, atNegative}};
+    for (const Position& p : positions) {
+        for (int i = 0; i < 6; ++i) {
+            const AnchorCase& ac = p.cases[i];
+            for (bool sub : {false, true}) {
+                GClip c;
+                c.SetVisible(true);
+                c.SetAnchorMode(ac.anchor);
+                c.SetPosition(p.x, p.y);
+                m_dirty->Clear();
+                sub ? m_container.PlaceClipSubPixel(c) : m_container.PlaceClip(c);
+                EXPECT_EQ(c.GetRect(), sub ? ac.subPixel : ac.plain)
+                    << "anchor " << int(ac.anchor) << (sub ? " sub-pixel" : " plain") << " at "
+                    << p.x << "," << p.y;
+            }
+        }
+    }
+}
+
+TEST_F(PlacementTest, AnchorHalvesTruncateAndOwnerPlacedAnchorsKeepTheCorner) {
+    GClip c;
+    c.SetVisible(true);
+    c.SetSlot(1); // 4 x 6
+    c.SetPosition(20 * 256, 20 * 256);
+    c.SetAnchorMode(1);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetRect(), R(18, 17, 21, 22));
+    for (uint8_t anchor : {5, 6, 8, 200}) {
+        GClip o;
+        o.SetVisible(true);
+        o.SetSlot(1);
+        o.SetAnchorMode(anchor);
+        o.SetPosition(99 * 256, 99 * 256);
+        o.SetRect(R(3, 4, 0, 0));
+        m_container.PlaceClip(o);
+        EXPECT_EQ(o.GetRect(), R(3, 4, 6, 9)) << int(anchor);
+        o.SetRect(R(3, 4, 0, 0));
+        o.SetPrevVisible(false);
+        m_container.PlaceClipSubPixel(o);
+        EXPECT_EQ(o.GetRect(), R(3, 4, 4, 7)) << int(anchor);
+    }
+}
+
+TEST_F(PlacementTest, PositionsFarOutsideSaturate) {
+    GClip c;
+    c.SetVisible(true);
+    c.SetAnchorMode(4);
+    c.SetPosition(INT32_MAX, INT32_MIN);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetRect(), R(32767, -32768, 32767, -32768));
+    c.SetAnchorMode(0);
+    c.SetPosition(INT32_MIN, INT32_MAX);
+    m_container.PlaceClipSubPixel(c);
+    EXPECT_EQ(c.GetRect(), R(-32768, 32767, -32768, 32767));
+}
+
+TEST_F(PlacementTest, DirtyStates) {
+    GClip c;
+    c.SetPosition(10 * 256, 10 * 256);
+
+    // 2: shown. Only the new area.
+    c.SetVisible(true);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
+    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(10, 10, 14, 14)}));
+    Settle(c);
+
+    // 0: unchanged. Nothing added.
+    m_dirty->Clear();
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    EXPECT_TRUE(Dirty().empty());
+
+    // 3: moved. Old and new area (disjoint here).
+    c.SetPosition(30 * 256, 10 * 256);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(30, 10, 34, 14), R(10, 10, 14, 14)}));
+    Settle(c);
+
+    // 1: hidden. Exactly the old area.
+    m_dirty->Clear();
+    c.SetVisible(false);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyHide);
+    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(30, 10, 34, 14)}));
+}
+
+TEST_F(PlacementTest, WhatCountsAsAChange) {
+    static const uint32_t paletteA[256] = {};
+    static const uint32_t paletteB[256] = {};
+    GClip c;
+    c.SetVisible(true);
+    c.SetPosition(2560, 2560);
+    c.SetPalette(paletteA);
+    m_container.PlaceClip(c);
+    Settle(c);
+
+    // Half a pixel: the same whole pixel for the plain placement.
+    c.SetX(2688);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    // Any fraction for the sub-pixel placement, and one pixel wider.
+    c.SetX(2560);
+    m_container.PlaceClipSubPixel(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    const GRect whole = R(11, 11, 13, 13);
+    c.SetX(2688);
+    m_container.PlaceClipSubPixel(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(c.GetRect().right, whole.right + 1);
+    c.SetX(2560);
+
+    // Frame: only its whole part.
+    c.SetFrame(0x7F);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    c.SetFrame(0);
+
+    // Orientation: the plain placement sees it, the sub-pixel one does not.
+    c.SetOrientation(1);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    m_container.PlaceClipSubPixel(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    m_container.PlaceClipNoMode15(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    c.SetOrientation(0);
+
+    // Palette: only for the palette draw modes.
+    c.SetPalette(paletteB);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    c.SetDrawMode(dmPaletteMask);
+    Settle(c);
+    c.SetPalette(paletteA);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    c.SetDrawMode(dmPaletteMaskFaded);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    m_container.PlaceClipNoMode15(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    Settle(c);
+
+    // Alpha: every placement.
+    c.SetAlpha(1);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    m_container.PlaceClipSubPixel(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+}
+
+TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
+    GClip c;
+    c.SetDrawMode(dmCustom);
+    c.SetSlot(40); // no image there: mode 15 never looks
+    c.SetVisible(true);
+    c.SetRect(R(50, 50, 59, 59));
+    c.SetPrevRect(R(0, 0, 9, 9));
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
+    EXPECT_EQ(c.GetRect(), R(50, 50, 59, 59));
+    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59), R(0, 0, 9, 9)}));
+
+    m_dirty->Clear();
+    m_container.PlaceClipSubPixel(c); // shown: only the current rect
+    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59)}));
+
+    m_dirty->Clear();
+    c.SetPrevVisible(true);
+    c.SetAlpha(3);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(c.GetRect(), R(50, 50, 59, 59));
+    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59), R(0, 0, 9, 9)}));
+
+    // The twins without the mode-15 case compute the rect from the image like any clip.
+    m_dirty->Clear();
+    c.SetSlot(0);
+    c.SetPosition(0, 0);
+    m_container.PlaceClipNoMode15(c);
+    EXPECT_EQ(c.GetRect(), R(0, 0, 4, 4));
+}
+
+TEST_F(PlacementTest, MissingImageGivesAnEmptyRect) {
+    GClip c;
+    c.SetSlot(2); // empty slot
+    c.SetVisible(true);
+    c.SetPosition(10 * 256, 10 * 256);
+    m_container.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
+    EXPECT_TRUE(c.GetRect().IsEmpty());
+    EXPECT_TRUE(Dirty().empty());
+
+    // Moved onto an empty slot: what it covered before is still repainted.
+    c.SetPrevVisible(true);
+    c.SetPrevRect(R(0, 0, 4, 4));
+    m_container.PlaceClipSubPixel(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_TRUE(c.GetRect().IsEmpty());
+    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(0, 0, 4, 4)}));
+
+    c.SetSlot(-3);
+    c.SetX(INT32_MIN);
+    m_container.PlaceClip(c);
+    EXPECT_TRUE(c.GetRect().IsEmpty());
+    c.SetSlot(100000);
+    m_container.PlaceClip(c);
+    EXPECT_TRUE(c.GetRect().IsEmpty());
+}
+
+TEST_F(PlacementTest, MarkClipDirtyComparesTheOwnersRect) {
+    GClip c;
+    c.SetDrawMode(dmLine);
+    c.SetVisible(true);
+    c.SetRect(R(0, 0, 10, 3));
+    m_container.MarkClipDirty(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
+    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(0, 0, 10, 3)}));
+    Settle(c);
+
+    m_dirty->Clear();
+    c.SetPosition(5000, 5000); // position is not looked at: the rect is the owner's
+    m_container.MarkClipDirty(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    c.SetRect(R(20, 0, 30, 3));
+    m_container.MarkClipDirty(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(20, 0, 30, 3), R(0, 0, 10, 3)}));
+    Settle(c);
+
+    m_dirty->Clear();
+    c.SetVisible(false);
+    m_container.MarkClipDirty(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyHide);
+    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(20, 0, 30, 3)}));
+}
+
+TEST_F(PlacementTest, WithoutADirtyListPlacementStillSetsState) {
+    GClipContainer bare;
+    bare.Init(nullptr, &m_table, nullptr, nullptr);
+    GClip c;
+    c.SetVisible(true);
+    bare.PlaceClip(c);
+    EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
+    EXPECT_EQ(c.GetRect(), R(0, 0, 4, 4));
+}
+
+TEST(ClipFadeTest, DrawModeMapping) {
+    const std::pair<uint8_t, uint8_t> mapped[] = {{0, 7}, {1, 8}, {2, 3}, {12, 10},
+                                                  {16, 17}, {18, 19}, {20, 21}};
+    for (auto [from, to] : mapped) {
+        GClip c;
+        c.SetDrawMode(from);
+        MakeClipAlphaBlended(c, nullptr);
+        EXPECT_EQ(c.GetDrawMode(), to) << int(from);
+    }
+    for (uint8_t mode : {3, 4, 5, 7, 8, 9, 10, 11, 13, 14, 15, 17, 19, 21, 22, 255}) {
+        GClip c;
+        c.SetDrawMode(mode);
+        MakeClipAlphaBlended(c, nullptr);
+        EXPECT_EQ(c.GetDrawMode(), mode) << int(mode);
+    }
+}
+
+TEST(ClipFadeTest, ImageFormatModeUsesTheImageInTheFrameSlot) {
+    FakeTable table;
+    table.Put(0, 4, 4, 20);
+    table.Put(1, 4, 4, 0);
+    table.Put(2, 4, 4, 13);
+    table.Put(3, 4, 4, 6);
+
+    GClip c;
+    c.SetSlot(0);
+    MakeClipAlphaBlended(c, &table);
+    EXPECT_EQ(c.GetDrawMode(), dmIndexedMaskFaded);
+
+    c.SetDrawMode(dmImageFormat);
+    c.SetFrame(FixedFromInt(1) + 0xFF); // the fraction of the frame does not matter
+    MakeClipAlphaBlended(c, &table);
+    EXPECT_EQ(c.GetDrawMode(), dmFaded);
+
+    for (int32_t slot : {2, 3, 7, -1}) { // no faded variant, format 6, empty, outside
+        c.SetDrawMode(dmImageFormat);
+        c.SetSlot(slot);
+        MakeClipAlphaBlended(c, &table);
+        EXPECT_EQ(c.GetDrawMode(), dmImageFormat) << slot;
+    }
+    c.SetSlot(0);
+    MakeClipAlphaBlended(c, nullptr); // no store
+    EXPECT_EQ(c.GetDrawMode(), dmImageFormat);
+}
