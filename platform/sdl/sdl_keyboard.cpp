@@ -131,6 +131,30 @@ SDL_Scancode PositionOf(int vk)
     return SDL_SCANCODE_UNKNOWN;
 }
 
+// The unshifted character of a key position on a US keyboard, 0 for other keys.
+SDL_Keycode UsKeyAt(int scanCode)
+{
+    if (scanCode >= SDL_SCANCODE_A && scanCode <= SDL_SCANCODE_Z)
+        return SDL_Keycode('a' + (scanCode - SDL_SCANCODE_A));
+    if (scanCode >= SDL_SCANCODE_1 && scanCode <= SDL_SCANCODE_9)
+        return SDL_Keycode('1' + (scanCode - SDL_SCANCODE_1));
+    switch (scanCode) {
+    case SDL_SCANCODE_0: return '0';
+    case SDL_SCANCODE_MINUS: return '-';
+    case SDL_SCANCODE_EQUALS: return '=';
+    case SDL_SCANCODE_LEFTBRACKET: return '[';
+    case SDL_SCANCODE_RIGHTBRACKET: return ']';
+    case SDL_SCANCODE_BACKSLASH: return '\\';
+    case SDL_SCANCODE_SEMICOLON: return ';';
+    case SDL_SCANCODE_APOSTROPHE: return '\'';
+    case SDL_SCANCODE_GRAVE: return '`';
+    case SDL_SCANCODE_COMMA: return ',';
+    case SDL_SCANCODE_PERIOD: return '.';
+    case SDL_SCANCODE_SLASH: return '/';
+    default: return SDLK_UNKNOWN;
+    }
+}
+
 char16_t UsShifted(char16_t c)
 {
     static const char kPlain[] = "1234567890-=[]\\;',./`";
@@ -259,7 +283,9 @@ char16_t KeyToChar(int vk, int scanCode, const uint8_t state[256])
 
     if (scanCode <= 0 || scanCode >= SDL_NUM_SCANCODES)
         return 0;
-    const SDL_Keycode key = SDL_GetKeyFromScancode(SDL_Scancode(scanCode));
+    SDL_Keycode key = SDL_GetKeyFromScancode(SDL_Scancode(scanCode));
+    if (key == SDLK_UNKNOWN)
+        key = UsKeyAt(scanCode); // no keymap before the video starts
     if (key & SDLK_SCANCODE_MASK)
         return 0;
     if (key < 32 || key == 127 || key >= 0x10000)

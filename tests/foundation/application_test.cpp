@@ -1,0 +1,681 @@
+// The window procedure, the loop's timing and the window-level operations of GApplication.
+// Messages are injected into WindowProc; the loop runs on a manual clock.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/application.h"
+#include "foundation/dib_surface.h"
+#include "foundation/key_codes.h"
+#include "platform/clipboard.h"
+#include "platform/cursor.h"
+#include "platform/keyboard.h"
+#include "platform/messages.h"
+#include "platform/time.h"
+#include "platform/window.h"
+
+using namespace platform;
+
+namespace {
+
+// Records every handler call as text, e.g. "down 10,20" or "key 32768".
+class RecordingApp : public GApplication {
+public:
+    std::vector<std::string> calls;
+    std::vector<int> frames;
+    int closeAnswer = 1;
+    int initAnswer = 1;
+    int exits = 0;
+    platform::ManualClock* clock = nullptr;
+    std::vector<uint32_t> frameWorkMs; // work per tick, taken from the front
+
+    void SetInterval(uint32_t ms) { m_frameInterval = ms; }
+    void SetStatistics(bool on) { m_frameStatistics = on ? 1 : 0; }
+
+    int OnInit() override { return initAnswer; }
+    void OnExit() override { ++exits; }
+    void OnFrame(int elapsed) override
+    {
+        frames.push_back(elapsed);
+        if (clock && !frameWorkMs.empty()) {
+            clock->AdvanceMs(frameWorkMs.front());
+            frameWorkMs.erase(frameWorkMs.begin());
+        }
+    }
+    void OnLButtonDown(int x, int y) override { Add("down", x, y); }
+    void OnLButtonUp(int x, int y) override { Add("up", x, y); }
+    void OnLButtonDblClk(int x, int y) override { Add("dbl", x, y); }
+    void OnLButtonDrag(int x, int y) override { Add("drag", x, y); }
+    void OnMouseMove(int x, int y) override { Add("move", x, y); }
+    void OnRButtonDown(int x, int y) override { Add("rdown", x, y); }
+    void OnRButtonUp(int x, int y) override { Add("rup", x, y); }
+    void OnRButtonDblClk(int x, int y) override { Add("rdbl", x, y); }
+    void OnMButtonDown(int x, int y) override { Add("mdown", x, y); }
+    void OnMButtonUp(int x, int y) override { Add("mup", x, y); }
+    void OnMButtonDblClk(int x, int y) override { Add("mdbl", x, y); }
+    void OnXButtonDown(int x, int y) override { Add("xdown", x, y); }
+    void OnXButtonUp(int x, int y) override { Add("xup", x, y); }
+    void OnXButtonDblClk(int x, int y) override { Add("xdbl", x, y); }
+    void OnMouseWheel(int x, int y, int delta) override
+    {
+        calls.push_back("wheel " + std::to_string(x) + "," + std::to_string(y) + " " +
+                        std::to_string(delta));
+    }
+    void OnKeyDown(int key) override { calls.push_back("key " + std::to_string(key)); }
+    void OnKeyUp(int key) override { calls.push_back("keyup " + std::to_string(key)); }
+    void OnChar(int code) override { calls.push_back("char " + std::to_string(code)); }
+    void OnActivate() override
+    {
+        GApplication::OnActivate();
+        calls.push_back("activate");
+    }
+    void OnDeactivate() override
+    {
+        GApplication::OnDeactivate();
+        calls.push_back("deactivate");
+    }
+    int OnClose() override
+    {
+        calls.push_back("close");
+        return closeAnswer;
+    }
+
+    void Add(const char* what, int x, int y)
+    {
+        calls.push_back(std::string(what) + " " + std::to_string(x) + "," + std::to_string(y));
+    }
+    void Send(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0)
+    {
+        WindowProc(message, wParam, lParam);
+    }
+    void Press(int x, int y) { Send(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(x, y)); }
+    void Release(int x, int y) { Send(WM_LBUTTONUP, 0, MakeLParam(x, y)); }
+    void KeyDown(int vk, bool right = false)
+    {
+        Send(WM_KEYDOWN, uintptr_t(vk), 1 | (right ? kKeyExtendedBit : 0));
+    }
+    void KeyUp(int vk, bool right = false)
+    {
+        Send(WM_KEYUP, uintptr_t(vk),
+             1 | kKeyRepeatBit | kKeyReleaseBit | (right ? kKeyExtendedBit : 0));
+    }
+    std::vector<std::string> Take()
+    {
+        std::vector<std::string> out;
+        out.swap(calls);
+        return out;
+    }
+};
+
+using Calls = std::vector<std::string>;
+
+std::string Key(int k)
+{
+    return "key " + std::to_string(k);
+}
+
+bool QueueHasQuit()
+{
+    Message m;
+    bool quit = false;
+    while (PeekMessage(m)) {
+        if (m.message == WM_QUIT)
+            quit = true;
+    }
+    return quit;
+}
+
+class ApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearMessages();
+        SetKeyToggled(VK_NUMLOCK, false);
+    }
+    void TearDown() override
+    {
+        ClearMessages();
+        SetKeyToggled(VK_NUMLOCK, false);
+    }
+};
+
+TEST_F(ApplicationTest, PressesInTheTopSevenRowsAreSwallowedWithTheirRelease)
+{
+    RecordingApp app;
+    app.Press(100, 6);
+    app.Release(100, 6);
+    EXPECT_EQ(app.Take(), Calls{});
+    app.Press(100, 7);
+    app.Release(100, 7);
+    EXPECT_EQ(app.Take(), (Calls{"down 100,7", "up 100,7"}));
+    app.Press(100, -3); // above the client area while captured
+    app.Release(100, -3);
+    EXPECT_EQ(app.Take(), Calls{});
+}
+
+TEST_F(ApplicationTest, IgnoreRectanglesReplaceTheTopRowRuleEdgesIncluded)
+{
+    RecordingApp app;
+    ASSERT_TRUE(app.AddIgnoreRect(GRect{10, 20, 30, 40}));
+    for (auto [x, y] : {std::pair{10, 20}, {30, 40}, {10, 40}, {30, 20}, {20, 30}}) {
+        app.Press(x, y);
+        app.Release(x, y);
+        EXPECT_EQ(app.Take(), Calls{}) << x << "," << y;
+    }
+    for (auto [x, y] : {std::pair{9, 20}, {31, 40}, {20, 19}, {20, 41}}) {
+        app.Press(x, y);
+        app.Release(x, y);
+        EXPECT_EQ(app.Take().size(), 2u) << x << "," << y;
+    }
+    // The top rows take presses while rectangles exist.
+    app.Press(50, 2);
+    EXPECT_EQ(app.Take(), Calls{"down 50,2"});
+    app.Release(50, 2);
+    app.Take();
+
+    for (int i = 1; i < GApplication::kMaxIgnoreRects; ++i)
+        EXPECT_TRUE(app.AddIgnoreRect(GRect{0, 500, 5, 505}));
+    EXPECT_FALSE(app.AddIgnoreRect(GRect{0, 0, 1, 1}));
+    EXPECT_EQ(app.GetIgnoreRectCount(), GApplication::kMaxIgnoreRects);
+
+    app.ClearIgnoreRects();
+    app.Press(20, 30);
+    app.Release(20, 30);
+    EXPECT_EQ(app.Take(), (Calls{"down 20,30", "up 20,30"}));
+    app.Press(20, 5);
+    EXPECT_EQ(app.Take(), Calls{});
+}
+
+TEST_F(ApplicationTest, DragComesBeforeMoveOnlyWhileAPassedPressIsHeld)
+{
+    RecordingApp app;
+    app.Press(100, 100);
+    app.Send(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(105, 103));
+    app.Release(105, 103);
+    app.Send(WM_MOUSEMOVE, 0, MakeLParam(106, 103));
+    EXPECT_EQ(app.Take(), (Calls{"down 100,100", "drag 105,103", "move 105,103", "up 105,103",
+                                 "move 106,103"}));
+
+    app.Press(100, 3); // ignored
+    app.Send(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(101, 9));
+    app.Release(101, 9);
+    EXPECT_EQ(app.Take(), Calls{"move 101,9"});
+}
+
+TEST_F(ApplicationTest, AReleaseThatNeverArrivedEndsTheDragAtTheNextMove)
+{
+    RecordingApp app;
+    app.Press(100, 100);
+    app.Send(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(110, 100));
+    // The button went up elsewhere: the next move no longer carries it.
+    app.Send(WM_MOUSEMOVE, 0, MakeLParam(120, 100));
+    app.Send(WM_MOUSEMOVE, 0, MakeLParam(130, 100));
+    EXPECT_EQ(app.Take(), (Calls{"down 100,100", "drag 110,100", "move 110,100", "up 120,100",
+                                 "move 120,100", "move 130,100"}));
+
+    // A release outside the client area (negative coordinates) ends it as well.
+    app.Press(100, 100);
+    app.Release(-40, 700);
+    app.Send(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(-30, 700));
+    EXPECT_EQ(app.Take(), (Calls{"down 100,100", "up -40,700", "move -30,700"}));
+}
+
+TEST_F(ApplicationTest, ClipboardChordsBecomePseudoKeys)
+{
+    RecordingApp app;
+    app.KeyDown(VK_CONTROL);
+    app.KeyDown('C');
+    app.KeyDown(VK_INSERT);
+    app.KeyDown('V');
+    app.KeyDown('X');
+    app.KeyDown(VK_DELETE);
+    app.KeyDown('A');
+    app.KeyUp(VK_CONTROL);
+    EXPECT_EQ(app.Take(), (Calls{Key(VK_CONTROL), Key(0x8000), Key(0x8000), Key(0x8001),
+                                 Key(0x8002), Key(VK_DELETE), Key('A'), "keyup 17"}));
+
+    app.KeyDown(VK_SHIFT);
+    app.KeyDown(VK_INSERT);
+    app.KeyDown(VK_DELETE);
+    app.KeyDown('C');
+    app.KeyDown(VK_CONTROL); // Ctrl+Shift+Insert: Ctrl decides
+    app.KeyDown(VK_INSERT);
+    app.KeyUp(VK_CONTROL);
+    app.KeyUp(VK_SHIFT);
+    app.KeyDown('C');
+    app.KeyDown(VK_INSERT);
+    EXPECT_EQ(app.Take(),
+              (Calls{Key(VK_SHIFT), Key(0x8001), Key(0x8002), Key('C'), Key(VK_CONTROL), Key(0x8000),
+                     "keyup 17", "keyup 16", Key('C'), Key(VK_INSERT)}));
+}
+
+TEST_F(ApplicationTest, ModifiersFollowTheKeysAndAreDroppedWhenFocusGoes)
+{
+    RecordingApp app;
+    // Ctrl pressed, then the window loses the focus and the release goes elsewhere.
+    app.KeyDown(VK_CONTROL);
+    app.Send(WM_ACTIVATE, WA_INACTIVE);
+    app.Send(WM_ACTIVATE, WA_ACTIVE);
+    app.Take();
+    app.KeyDown('C');
+    EXPECT_EQ(app.Take(), Calls{Key('C')});
+
+    // Right and left Ctrl are separate keys: releasing one leaves the other held.
+    app.KeyDown(VK_CONTROL);
+    app.KeyDown(VK_CONTROL, true);
+    app.KeyUp(VK_CONTROL, true);
+    app.KeyDown('C');
+    app.KeyUp(VK_CONTROL);
+    app.KeyDown('C');
+    app.Take();
+    app.KeyDown(VK_CONTROL);
+    app.KeyDown(VK_CONTROL, true);
+    app.KeyUp(VK_CONTROL, true);
+    app.KeyDown('V');
+    EXPECT_EQ(app.Take().back(), Key(0x8001));
+    app.KeyUp(VK_CONTROL);
+
+    // A Ctrl release seen as a system key (Alt held) still counts.
+    app.KeyDown(VK_CONTROL);
+    app.Send(WM_SYSKEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
+    app.KeyDown('C');
+    EXPECT_EQ(app.Take().back(), Key('C'));
+}
+
+TEST_F(ApplicationTest, CtrlWithAltIsAltGrAndTypesInsteadOfCopying)
+{
+    RecordingApp app;
+    app.KeyDown(VK_CONTROL);
+    app.KeyDown(VK_MENU, true);
+    app.KeyDown('C');
+    app.KeyDown('V');
+    EXPECT_EQ(app.Take(), (Calls{Key(VK_CONTROL), Key(VK_MENU), Key('C'), Key('V')}));
+    app.KeyUp(VK_MENU, true);
+    app.KeyDown('C');
+    EXPECT_EQ(app.Take(), (Calls{"keyup 18", Key(0x8000)}));
+}
+
+TEST_F(ApplicationTest, KeypadDigitsWithNumLockArriveOnlyAsCharacters)
+{
+    RecordingApp app;
+    SetKeyToggled(VK_NUMLOCK, true);
+    ASSERT_TRUE(IsKeyToggled(VK_NUMLOCK));
+    for (int vk = VK_NUMPAD0; vk <= VK_NUMPAD9; ++vk) {
+        app.KeyDown(vk);
+        app.Send(WM_CHAR, uintptr_t('0' + vk - VK_NUMPAD0));
+    }
+    app.KeyDown(VK_DECIMAL);
+    Calls expected;
+    for (int d = 0; d <= 9; ++d)
+        expected.push_back("char " + std::to_string('0' + d));
+    expected.push_back(Key(VK_DECIMAL));
+    EXPECT_EQ(app.Take(), expected);
+
+    SetKeyToggled(VK_NUMLOCK, false);
+    app.KeyDown(VK_NUMPAD5);
+    EXPECT_EQ(app.Take(), Calls{Key(VK_NUMPAD5)});
+}
+
+TEST_F(ApplicationTest, CloseCanBeRefused)
+{
+    RecordingApp app;
+    app.closeAnswer = 0;
+    EXPECT_EQ(app.WindowProc(WM_CLOSE, 0, 0), 0);
+    EXPECT_FALSE(QueueHasQuit());
+    app.closeAnswer = 1;
+    app.Send(WM_CLOSE);
+    EXPECT_TRUE(QueueHasQuit());
+    EXPECT_EQ(app.Take(), (Calls{"close", "close"}));
+}
+
+TEST_F(ApplicationTest, SystemRequestsThatWouldMoveOrMaximiseAreSwallowed)
+{
+    RecordingApp app;
+    for (uintptr_t request : {SC_MAXIMIZE, SC_KEYMENU, SC_MOVE, SC_SCREENSAVE, SC_MONITORPOWER})
+        EXPECT_EQ(app.WindowProc(WM_SYSCOMMAND, request, 0), 0);
+    EXPECT_FALSE(QueueHasQuit());
+    app.Send(WM_SYSCOMMAND, SC_CLOSE);
+    EXPECT_EQ(app.Take(), Calls{"close"});
+    EXPECT_TRUE(QueueHasQuit());
+}
+
+TEST_F(ApplicationTest, ActivationTogglesTheInactiveFlag)
+{
+    RecordingApp app;
+    app.Send(WM_ACTIVATE, WA_INACTIVE);
+    EXPECT_TRUE(app.IsInactive());
+    app.Send(WM_ACTIVATE, WA_CLICKACTIVE);
+    EXPECT_FALSE(app.IsInactive());
+    app.Send(WM_ACTIVATE, WA_INACTIVE | (uintptr_t(1) << 16)); // minimised
+    EXPECT_TRUE(app.IsInactive());
+    app.Send(WM_ACTIVATE, WA_ACTIVE);
+    EXPECT_FALSE(app.IsInactive());
+    EXPECT_EQ(app.Take(), (Calls{"deactivate", "activate", "deactivate", "activate"}));
+}
+
+TEST_F(ApplicationTest, OtherButtonsAndTheWheelReachTheirHandlers)
+{
+    RecordingApp app;
+    app.Send(WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(1, 2));
+    app.Send(WM_RBUTTONUP, 0, MakeLParam(1, 2));
+    app.Send(WM_RBUTTONDBLCLK, 0, MakeLParam(1, 2));
+    app.Send(WM_MBUTTONDOWN, 0, MakeLParam(3, 4));
+    app.Send(WM_MBUTTONUP, 0, MakeLParam(3, 4));
+    app.Send(WM_MBUTTONDBLCLK, 0, MakeLParam(3, 4));
+    app.Send(WM_XBUTTONDOWN, XBUTTON1 << 16, MakeLParam(5, 6));
+    app.Send(WM_XBUTTONUP, XBUTTON1 << 16, MakeLParam(5, 6));
+    app.Send(WM_XBUTTONDBLCLK, XBUTTON2 << 16, MakeLParam(5, 6));
+    app.Send(WM_LBUTTONDBLCLK, 0, MakeLParam(7, 8));
+    app.Send(WM_MOUSEWHEEL, uintptr_t(uint16_t(int16_t(-240))) << 16, MakeLParam(-2, 300));
+    app.Send(WM_CHAR, 0xC6);
+    EXPECT_EQ(app.Take(), (Calls{"rdown 1,2", "rup 1,2", "rdbl 1,2", "mdown 3,4", "mup 3,4",
+                                 "mdbl 3,4", "xdown 5,6", "xup 5,6", "xdbl 5,6", "dbl 7,8",
+                                 "wheel -2,300 -240", "char 198"}));
+}
+
+// The loop on a manual clock: every idle pass waits 1 ms of test time.
+class LoopTest : public ApplicationTest {
+protected:
+    platform::ManualClock clock{1000000};
+};
+
+TEST_F(LoopTest, TicksComeAtTheIntervalWithTheRealGap)
+{
+    RecordingApp app;
+    app.SetStatistics(false);
+    app.BeginRun();
+    for (int i = 0; i < 90; ++i)
+        ASSERT_TRUE(app.RunStep());
+    EXPECT_EQ(app.frames, (std::vector<int>{30, 30, 30}));
+
+    // A long pause (a slow frame elsewhere) is reported in full, never cut to the interval.
+    app.frames.clear();
+    clock.AdvanceMs(44);
+    app.RunStep();
+    EXPECT_EQ(app.frames, std::vector<int>{45});
+
+    // Messages are handled one per pass and do not wait.
+    app.frames.clear();
+    const uint64_t before = clock.GetUs();
+    PostMessage(WM_CHAR, 'a', 0);
+    PostMessage(WM_CHAR, 'b', 0);
+    app.RunStep();
+    app.RunStep();
+    EXPECT_EQ(clock.GetUs(), before);
+    EXPECT_EQ(app.Take(), (Calls{"char 97", "char 98"}));
+
+    PostQuitMessage(0);
+    EXPECT_FALSE(app.RunStep());
+}
+
+TEST_F(LoopTest, NoFramesWhileInactiveButTheTimingGoesOn)
+{
+    RecordingApp app;
+    app.SetStatistics(false);
+    app.BeginRun();
+    app.Send(WM_ACTIVATE, WA_INACTIVE);
+    for (int i = 0; i < 200; ++i)
+        app.RunStep();
+    EXPECT_TRUE(app.frames.empty());
+    app.Send(WM_ACTIVATE, WA_ACTIVE);
+    for (int i = 0; i < 31; ++i)
+        app.RunStep();
+    // The ticks kept their pace while inactive: the first one after activation reports one
+    // interval, not the whole time away.
+    ASSERT_EQ(app.frames.size(), 1u);
+    EXPECT_LE(app.frames[0], 31);
+    EXPECT_GE(app.frames[0], 30);
+}
+
+TEST_F(LoopTest, StatisticsAverageElevenTicks)
+{
+    RecordingApp app;
+    app.clock = &clock;
+    app.SetStatistics(true);
+    app.SetInterval(30);
+    app.frameWorkMs = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 3};
+    app.BeginRun();
+    while (app.frames.size() < 10)
+        app.RunStep();
+    EXPECT_EQ(app.GetAverageFrameTime(), 0.0); // ten ticks are not enough
+    while (app.frames.size() < 11)
+        app.RunStep();
+    EXPECT_NEAR(app.GetAverageFrameTime(), 23.0 / 11.0, 1e-9);
+
+    // A tick with more than 500 ms of work closes the window of ticks at once.
+    app.frameWorkMs = {501};
+    while (app.frames.size() < 12)
+        app.RunStep();
+    EXPECT_NEAR(app.GetAverageFrameTime(), 501.0, 1e-9);
+}
+
+TEST_F(LoopTest, RunEndsWithQuitAndCallsOnExit)
+{
+    RecordingApp app;
+    PostMessage(WM_CHAR, 'z', 0);
+    PostMessage(WM_CLOSE, 0, 0);
+    app.Run();
+    EXPECT_EQ(app.exits, 1);
+    EXPECT_EQ(app.Take(), (Calls{"char 122", "close"}));
+}
+
+// With a window (the dummy video driver under test).
+class WindowedTest : public ApplicationTest {};
+
+TEST_F(WindowedTest, CreateGivesTheExactClientSizeAndABackBuffer)
+{
+    RecordingApp app;
+    ASSERT_TRUE(app.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    ASSERT_NE(app.GetWindowHandle(), nullptr);
+    int w = 0;
+    int h = 0;
+    app.GetWindowHandle()->GetClientSize(w, h);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+    EXPECT_EQ(app.GetWidth(), 800);
+    EXPECT_EQ(app.GetHeight(), 600);
+    ASSERT_NE(app.GetBackBuffer(), nullptr);
+    EXPECT_EQ(app.GetBackBuffer()->GetWidth(), 800);
+    EXPECT_EQ(app.GetBackBuffer()->GetHeight(), 600);
+    EXPECT_STREQ(app.GetTitle(), "Tolvanrise");
+    EXPECT_EQ(app.exits, 0);
+    app.Show();
+}
+
+TEST_F(WindowedTest, ARefusedInitFailsCreateAfterOnExit)
+{
+    RecordingApp app;
+    app.initAnswer = 0;
+    EXPECT_FALSE(app.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    EXPECT_EQ(app.exits, 1);
+}
+
+TEST_F(WindowedTest, PresentsAreClippedToTheBackBuffer)
+{
+    RecordingApp app;
+    ASSERT_TRUE(app.Create("t", "t", 64, 48, 0));
+    // Rectangles partly or wholly outside, and inverted ones: nothing outside is read (the
+    // sanitizer build checks this), nothing fails.
+    for (GRect r : {GRect{-100, -100, 1000, 1000}, GRect{60, 40, 200, 200}, GRect{-5, -5, -1, -1},
+                    GRect{64, 0, 70, 10}, GRect{10, 10, 5, 5}, GRect{-32768, -32768, 32767, 32767}})
+        app.PresentRect(r);
+    GRect inner{8, 8, 55, 39};
+    app.SetBorderRect(&inner);
+    app.PresentRect(GRect{-20, -20, 100, 100});
+    GRect outside{-50, -50, 200, 200}; // inner larger than the buffer: strips lie outside
+    app.SetBorderRect(&outside);
+    app.PresentRect(GRect{0, 0, 63, 47});
+    app.SetBorderRect(nullptr);
+    app.Send(WM_PAINT);
+}
+
+TEST_F(WindowedTest, FrameTimeGoesToTheTitle)
+{
+    platform::ManualClock clock{5000};
+    RecordingApp app;
+    app.clock = &clock;
+    ASSERT_TRUE(app.Create("Tolvanrise", "Tolvanrise", 64, 48, 0));
+    app.SetStatistics(true);
+    app.frameWorkMs = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 3};
+    ClearMessages();
+    app.BeginRun();
+    while (app.frames.size() < 1)
+        app.RunStep();
+    EXPECT_EQ(app.GetWindowHandle()->GetTitle(), "0.00 ms");
+    while (app.frames.size() < 11)
+        app.RunStep();
+    EXPECT_EQ(app.GetWindowHandle()->GetTitle(), "2.09 ms");
+}
+
+TEST_F(WindowedTest, FullScreenComesAndGoesBackToTheExactClientSize)
+{
+    RecordingApp app;
+    ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
+    app.Show();
+    app.SetFullscreen(1);
+    EXPECT_TRUE(app.IsFullscreen());
+    EXPECT_TRUE(app.GetWindowHandle()->IsFullscreen());
+    app.SetFullscreen(0);
+    EXPECT_FALSE(app.IsFullscreen());
+    EXPECT_FALSE(app.GetWindowHandle()->IsFullscreen());
+    int w = 0;
+    int h = 0;
+    app.GetWindowHandle()->GetClientSize(w, h);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+}
+
+TEST_F(WindowedTest, AFailedFullScreenLeavesAWorkingWindow)
+{
+    RecordingApp app;
+    ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
+    app.Show();
+    Window::SimulateFullscreenFailure(true);
+    app.SetFullscreen(1);
+    Window::SimulateFullscreenFailure(false);
+    EXPECT_FALSE(app.IsFullscreen());
+    EXPECT_FALSE(app.GetWindowHandle()->IsFullscreen());
+    int w = 0;
+    int h = 0;
+    app.GetWindowHandle()->GetClientSize(w, h);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+    // Nothing half-entered blocks the next attempt.
+    app.SetFullscreen(1);
+    EXPECT_TRUE(app.IsFullscreen());
+    app.SetFullscreen(0);
+}
+
+TEST_F(WindowedTest, CursorModesAreStatesNotCounters)
+{
+    RecordingApp app;
+    ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
+    app.SetCursorMode(0, 0);
+    app.SetCursorMode(0, 0);
+    app.SetCursorMode(0, 0);
+    EXPECT_FALSE(platform::IsCursorShown());
+    app.SetCursorMode(1, 0);
+    EXPECT_TRUE(platform::IsCursorShown());
+    EXPECT_TRUE(app.IsCursorShown());
+
+    app.SetCursorMode(1, 1);
+    EXPECT_TRUE(app.GetWindowHandle()->IsCursorConfined());
+    // Losing the focus frees the pointer, and coming back does not confine it again.
+    app.Send(WM_ACTIVATE, WA_INACTIVE);
+    EXPECT_FALSE(app.GetWindowHandle()->IsCursorConfined());
+    app.Send(WM_ACTIVATE, WA_ACTIVE);
+    EXPECT_FALSE(app.GetWindowHandle()->IsCursorConfined());
+    EXPECT_FALSE(app.IsCursorClipped());
+
+    // In full screen confining means the whole screen: no window confinement.
+    app.SetFullscreen(1);
+    app.SetCursorMode(1, 1);
+    EXPECT_FALSE(app.GetWindowHandle()->IsCursorConfined());
+    app.SetFullscreen(0);
+    EXPECT_TRUE(app.GetWindowHandle()->IsCursorConfined());
+    app.RestoreOrMinimize(0);
+    EXPECT_TRUE(app.IsInactive());
+    EXPECT_FALSE(app.GetWindowHandle()->IsCursorConfined());
+    app.RestoreOrMinimize(-1);
+    EXPECT_FALSE(app.IsInactive());
+}
+
+TEST_F(WindowedTest, SetFullscreenWithTheCurrentStateDoesNothing)
+{
+    RecordingApp app;
+    ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
+    app.SetCursorMode(1, 0);
+    platform::ShowCursor(false); // changed behind the application's back
+    app.SetFullscreen(0);
+    EXPECT_FALSE(platform::IsCursorShown()); // the mode was not applied again
+    platform::ShowCursor(true);
+}
+
+TEST_F(WindowedTest, CursorImagesComeFromNumberedResources)
+{
+    RecordingApp app;
+    ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
+    EXPECT_EQ(app.GetCursorId(), -1);
+    EXPECT_FALSE(app.SetCursor(7)); // resource 109 does not exist
+    EXPECT_EQ(app.GetCursorId(), -1);
+    std::vector<uint32_t> picture(16 * 16, 0xFFFFFFFF);
+    ASSERT_TRUE(RegisterCursorResource(109, picture.data(), 16, 16, 1, 1));
+    EXPECT_TRUE(app.SetCursor(7));
+    EXPECT_EQ(app.GetCursorId(), 7);
+    EXPECT_FALSE(app.SetCursor(8));
+    EXPECT_EQ(app.GetCursorId(), 7);
+    app.Send(WM_SETCURSOR);
+    EXPECT_TRUE(app.SetCursor(-1));
+    EXPECT_EQ(app.GetCursorId(), -1);
+    ClearCursorResources();
+}
+
+TEST_F(WindowedTest, CloseAskesOnCloseAndEndsTheLoop)
+{
+    RecordingApp app;
+    ASSERT_TRUE(app.Create("t", "t", 64, 48, 0));
+    app.closeAnswer = 0;
+    app.Close();
+    EXPECT_FALSE(QueueHasQuit());
+    app.closeAnswer = 1;
+    app.Close();
+    EXPECT_TRUE(QueueHasQuit());
+    EXPECT_FALSE(app.GetWindowHandle()->IsCursorConfined());
+}
+
+TEST_F(ApplicationTest, ClipboardTextIsCutToTheAskedLength)
+{
+    RecordingApp app;
+    EXPECT_EQ(::SetClipboardText("abcdefg", 0), 7);
+    char buffer[16];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(app.GetClipboardText(buffer, 5), 5);
+    EXPECT_STREQ(buffer, "abcde");
+    EXPECT_EQ(buffer[6], '#');
+    EXPECT_EQ(app.GetClipboardText(buffer, 15), 7);
+    EXPECT_STREQ(buffer, "abcdefg");
+    EXPECT_EQ(app.GetClipboardText(nullptr, 5), 0);
+    EXPECT_EQ(app.GetClipboardText(buffer, 0), 0);
+
+    EXPECT_EQ(::SetClipboardText("\xC6\xE0\xE1", 2), 2); // Windows-1251 text survives
+    EXPECT_EQ(app.GetClipboardText(buffer, 15), 2);
+    EXPECT_STREQ(buffer, "\xC6\xE0");
+    EXPECT_EQ(::SetClipboardText(nullptr, 3), 0);
+}
+
+TEST_F(ApplicationTest, TheLastKeyDownTranslatesToItsCharacter)
+{
+    RecordingApp app;
+    app.Send(WM_KEYDOWN, 'A', 1 | (4 << 16)); // the A key's position
+    EXPECT_EQ(app.TranslateLastKeyToChar(), u'a');
+    app.Send(WM_KEYDOWN, VK_NUMPAD7, 1);
+    EXPECT_EQ(app.TranslateLastKeyToChar(), u'7');
+    app.Send(WM_KEYDOWN, VK_F1, 1 | (58 << 16));
+    EXPECT_EQ(app.TranslateLastKeyToChar(), 0);
+}
+
+} // namespace

@@ -1,0 +1,101 @@
+// VirtualKeyToKeyCode over every key, and the character translation of single keys.
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "foundation/key_codes.h"
+#include "platform/messages.h"
+
+using namespace platform;
+
+namespace {
+
+TEST(KeyCodes, EveryKeyMapsAsTheTableSays)
+{
+    const std::map<int, GKeyCode> table = {
+        {VK_NUMPAD7, 1},  {VK_UP, 2},       {VK_NUMPAD8, 2}, {VK_PRIOR, 3},   {VK_NUMPAD9, 3},
+        {VK_LEFT, 4},     {VK_NUMPAD4, 4},  {VK_RIGHT, 5},   {VK_NUMPAD6, 5}, {VK_NUMPAD1, 6},
+        {VK_DOWN, 7},     {VK_NUMPAD2, 7},  {VK_NEXT, 8},    {VK_NUMPAD3, 8}, {VK_SPACE, 9},
+        {VK_CLEAR, 9},    {VK_NUMPAD5, 9},  {VK_RETURN, 10}, {VK_ESCAPE, 11}, {VK_BACK, 12},
+        {VK_DELETE, 13},  {'W', 14},        {'A', 15},       {'D', 16},       {'S', 17},
+        {'X', 18},        {'C', 19},        {'B', 20},       {'O', 21},       {'P', 22},
+        {VK_CONTROL, 23}, {VK_HOME, 24},    {VK_END, 25},    {0x8000, 26},    {0x8001, 27},
+        {0x8002, 28},     {VK_TAB, 29},
+    };
+    // Every virtual key, the pseudo keys and their neighbours, and a few out-of-range values.
+    for (int key = -2; key <= 0x8010; ++key) {
+        auto it = table.find(key);
+        const GKeyCode expected = it == table.end() ? kKeyNone : it->second;
+        ASSERT_EQ(VirtualKeyToKeyCode(key), expected) << "key " << key;
+    }
+    EXPECT_EQ(VirtualKeyToKeyCode(0x10000 + 'A'), kKeyNone);
+}
+
+TEST(KeyCodes, NamedEdges)
+{
+    EXPECT_EQ(VirtualKeyToKeyCode(VK_HOME), kKeyHome);
+    EXPECT_EQ(VirtualKeyToKeyCode(VK_NUMPAD0), kKeyNone);
+    EXPECT_EQ(VirtualKeyToKeyCode('E'), kKeyNone);
+    // The keypad without Num Lock sends navigation keys: its 7 and 1 are Home and End, 5 is
+    // Clear (the centre).
+    EXPECT_EQ(VirtualKeyToKeyCode(VK_HOME), 24);
+    EXPECT_EQ(VirtualKeyToKeyCode(VK_END), 25);
+    EXPECT_EQ(VirtualKeyToKeyCode(VK_CLEAR), 9);
+}
+
+TEST(KeyCodes, KeyToWideCharGivesOneUnitOrNothing)
+{
+    uint8_t state[256] = {};
+    char16_t out[2] = {};
+    EXPECT_EQ(KeyToWideChar(VK_NUMPAD3, 0, state, out, 2), 1);
+    EXPECT_EQ(out[0], u'3');
+    EXPECT_EQ(KeyToWideChar(VK_SPACE, 44, state, out, 2), 1);
+    EXPECT_EQ(out[0], u' ');
+    EXPECT_EQ(KeyToWideChar(VK_RETURN, 40, state, out, 2), 1);
+    EXPECT_EQ(out[0], u'\r');
+    // The A key's position: lower case, upper with Shift, a control character with Ctrl.
+    EXPECT_EQ(KeyToWideChar('A', 4, state, out, 2), 1);
+    EXPECT_EQ(out[0], u'a');
+    state[VK_SHIFT] = 0x80;
+    EXPECT_EQ(KeyToWideChar('A', 4, state, out, 2), 1);
+    EXPECT_EQ(out[0], u'A');
+    EXPECT_EQ(KeyToWideChar('1', 30, state, out, 2), 1);
+    EXPECT_EQ(out[0], u'!');
+    state[VK_CAPITAL] = 0x01; // Caps Lock with Shift: lower again
+    EXPECT_EQ(KeyToWideChar('A', 4, state, out, 2), 1);
+    EXPECT_EQ(out[0], u'a');
+    state[VK_SHIFT] = 0;
+    state[VK_CAPITAL] = 0;
+    state[VK_CONTROL] = 0x80;
+    EXPECT_EQ(KeyToWideChar('C', 6, state, out, 2), 1);
+    EXPECT_EQ(out[0], char16_t(3));
+    state[VK_CONTROL] = 0;
+    // Keys that type nothing, and callers without room.
+    out[0] = u'#';
+    EXPECT_EQ(KeyToWideChar(VK_F1, 58, state, out, 2), 0);
+    EXPECT_EQ(KeyToWideChar(VK_LEFT, 80, state, out, 2), 0);
+    EXPECT_EQ(out[0], u'#');
+    EXPECT_EQ(KeyToWideChar('A', 4, state, out, 0), 0);
+    EXPECT_EQ(KeyToWideChar('A', 4, state, nullptr, 2), 0);
+    EXPECT_EQ(KeyToWideChar('A', 4, nullptr, out, 2), 0);
+    EXPECT_EQ(KeyToWideChar('A', 300, state, out, 2), 0);
+    EXPECT_EQ(KeyToWideChar('A', -1, state, out, 2), 0);
+}
+
+TEST(KeyCodes, TheKeyboardTextIsWindows1251)
+{
+    EXPECT_EQ(GetLayoutCodePage(), 1251);
+}
+
+TEST(KeyCodes, SetClipboardTextCopiesAtMostNCharacters)
+{
+    EXPECT_EQ(SetClipboardText("hello", 3), 3);
+    EXPECT_EQ(SetClipboardText("hello", 0), 5);
+    EXPECT_EQ(SetClipboardText("hello", -4), 5);
+    EXPECT_EQ(SetClipboardText("hi", 10), 2); // stops at the terminator
+    EXPECT_EQ(SetClipboardText("", 0), 0);
+    EXPECT_EQ(SetClipboardText(nullptr, 0), 0);
+}
+
+} // namespace

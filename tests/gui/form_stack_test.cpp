@@ -1,0 +1,283 @@
+// The form stack: input to the top form, the frame tick (finished forms removed, the new top
+// activated, queued commands run, the top form updated) and the clipboard pseudo keys.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/command.h"
+#include "foundation/command_invoker.h"
+#include "foundation/key_codes.h"
+#include "gui/form.h"
+#include "gui/form_stack_application.h"
+#include "gui/gui_system.h"
+#include "platform/clipboard.h"
+#include "platform/messages.h"
+
+using namespace platform;
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+class TestForm : public GForm {
+public:
+    TestForm(const char* name, Log* log) : m_name(name), m_log(log) {}
+    ~TestForm() override { Add("deleted"); }
+
+    bool finished = false;
+    std::string copyText; // put into the GUI buffer on copy and cut
+    std::string pasted;   // what the GUI buffer held on paste
+
+    void OnLButtonDown(int x, int y) override { Add("down " + Xy(x, y)); }
+    void OnLButtonUp(int x, int y) override { Add("up " + Xy(x, y)); }
+    void OnLButtonDblClk(int x, int y) override { Add("dbl " + Xy(x, y)); }
+    void OnLButtonDrag(int x, int y) override { Add("drag " + Xy(x, y)); }
+    void OnRButtonDown(int x, int y) override { Add("rdown " + Xy(x, y)); }
+    void OnRButtonUp(int x, int y) override { Add("rup " + Xy(x, y)); }
+    void OnMouseMove(int x, int y) override { Add("move " + Xy(x, y)); }
+    void OnKeyUp(int key) override { Add("keyup " + std::to_string(key)); }
+    void OnChar(int code) override { Add("char " + std::to_string(code)); }
+    void OnActivate() override { Add("app-activate"); }
+    void OnDeactivate() override { Add("app-deactivate"); }
+    void OnKeyDown(int key) override
+    {
+        Add("key " + std::to_string(key));
+        GGuiSystem* system = GGuiSystem::Get();
+        char* buffer = system ? system->GetClipboardBuffer() : nullptr;
+        if (!buffer)
+            return;
+        if (key == kKeyCopy || key == kKeyCut)
+            std::snprintf(buffer, GGuiSystem::kClipboardSize, "%s", copyText.c_str());
+        else if (key == kKeyPaste)
+            pasted = buffer;
+    }
+    int Update(int elapsedMs) override
+    {
+        Add("update " + std::to_string(elapsedMs));
+        return 1;
+    }
+    bool CanDelete() const override { return finished; }
+    void Activate() override { Add("activate"); }
+
+private:
+    static std::string Xy(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
+    void Add(const std::string& what) { m_log->push_back(m_name + ": " + what); }
+
+    std::string m_name;
+    Log* m_log;
+};
+
+class CountingCommand : public GNamedCommand {
+public:
+    explicit CountingCommand(int* counter) : m_counter(counter) { SetName("cmCount"); }
+    void Execute() override { ++*m_counter; }
+
+private:
+    int* m_counter;
+};
+
+// Opens a form when it runs, as "cmShowDialog" does.
+class OpenFormCommand : public GNamedCommand {
+public:
+    OpenFormCommand(GFormStackApplication* app, Log* log) : m_app(app), m_log(log)
+    {
+        SetName("cmOpen");
+    }
+    void Execute() override { m_app->PushForm(std::make_unique<TestForm>("opened", m_log)); }
+
+private:
+    GFormStackApplication* m_app;
+    Log* m_log;
+};
+
+class FormStackTest : public testing::Test {
+protected:
+    void SetUp() override { ClearMessages(); }
+
+    TestForm* Push(const char* name)
+    {
+        auto form = std::make_unique<TestForm>(name, &log);
+        TestForm* raw = form.get();
+        app.PushForm(std::move(form));
+        return raw;
+    }
+    Log Take()
+    {
+        Log out;
+        out.swap(log);
+        return out;
+    }
+
+    Log log;
+    GFormStackApplication app;
+};
+
+TEST_F(FormStackTest, DefaultsOfTheApplicationHold)
+{
+    EXPECT_EQ(app.GetFrameInterval(), 30);
+    EXPECT_TRUE(app.GetFrameStatistics());
+    EXPECT_TRUE(app.IsCursorShown());
+    EXPECT_EQ(app.GetFormCount(), 0);
+    EXPECT_EQ(app.GetTopForm(), nullptr);
+    // Input and ticks without forms do nothing.
+    app.WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 10));
+    app.WindowProc(WM_KEYDOWN, 'A', 1);
+    app.OnFrame(30);
+    app.PushForm(nullptr);
+    EXPECT_EQ(app.GetFormCount(), 0);
+}
+
+TEST_F(FormStackTest, InputGoesToTheTopFormOnly)
+{
+    Push("bottom");
+    Push("top");
+    app.WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 20));
+    app.WindowProc(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(11, 21));
+    app.WindowProc(WM_LBUTTONUP, 0, MakeLParam(11, 21));
+    app.WindowProc(WM_LBUTTONDBLCLK, 0, MakeLParam(11, 21));
+    app.WindowProc(WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(1, 2));
+    app.WindowProc(WM_RBUTTONUP, 0, MakeLParam(1, 2));
+    app.WindowProc(WM_KEYDOWN, VK_RETURN, 1);
+    app.WindowProc(WM_CHAR, 13, 1);
+    app.WindowProc(WM_KEYUP, VK_RETURN, 1);
+    app.WindowProc(WM_ACTIVATE, WA_INACTIVE, 0);
+    app.WindowProc(WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(Take(), (Log{"top: down 10,20", "top: drag 11,21", "top: move 11,21", "top: up 11,21",
+                           "top: dbl 11,21", "top: rdown 1,2", "top: rup 1,2", "top: key 13",
+                           "top: char 13", "top: keyup 13", "top: app-deactivate",
+                           "top: app-activate"}));
+    EXPECT_FALSE(app.IsInactive());
+}
+
+TEST_F(FormStackTest, FrameTickRemovesFinishedFormsAndActivatesTheNewTop)
+{
+    TestForm* bottom = Push("bottom");
+    TestForm* middle = Push("middle");
+    Push("top");
+    app.OnFrame(31);
+    EXPECT_EQ(Take(), (Log{"top: activate", "top: update 31"}));
+    app.OnFrame(30);
+    EXPECT_EQ(Take(), Log{"top: update 30"}); // activated once only
+
+    // A finished form below the top goes without changing the top.
+    middle->finished = true;
+    app.OnFrame(30);
+    EXPECT_EQ(Take(), (Log{"middle: deleted", "top: update 30"}));
+    EXPECT_EQ(app.GetFormCount(), 2);
+
+    static_cast<TestForm*>(app.GetTopForm())->finished = true;
+    app.OnFrame(33);
+    EXPECT_EQ(Take(), (Log{"top: deleted", "bottom: activate", "bottom: update 33"}));
+    EXPECT_EQ(app.GetTopForm(), bottom);
+    EXPECT_EQ(app.GetForm(0), bottom);
+    EXPECT_EQ(app.GetForm(1), nullptr);
+    EXPECT_EQ(app.GetForm(-1), nullptr);
+
+    bottom->finished = true;
+    app.OnFrame(30);
+    EXPECT_EQ(Take(), Log{"bottom: deleted"});
+    EXPECT_EQ(app.GetFormCount(), 0);
+}
+
+TEST_F(FormStackTest, FrameTickRunsTheQueuedCommandsBeforeTheUpdate)
+{
+    GGuiSystem system;
+    const std::string logPath = testing::TempDir() + "form_stack_log.html";
+    ASSERT_EQ(system.Init(&app, logPath.c_str()), 1);
+    Push("only");
+    int runs = 0;
+    system.GetInvoker()->Add(new CountingCommand(&runs));
+    system.GetInvoker()->Add(new CountingCommand(&runs));
+    system.GetInvoker()->Add(new OpenFormCommand(&app, &log));
+    app.OnFrame(30);
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(system.GetInvoker()->GetQueueCount(), 0);
+    // The form a command opened is the top: activated and updated in the same tick.
+    EXPECT_EQ(Take(), (Log{"only: activate", "opened: activate", "opened: update 30"}));
+}
+
+TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
+{
+    GGuiSystem system;
+    const std::string logPath = testing::TempDir() + "form_stack_clip_log.html";
+    ASSERT_EQ(system.Init(&app, logPath.c_str()), 1);
+    TestForm* form = Push("edit");
+
+    // Ctrl+C: the form fills the buffer, then the text goes to the system clipboard.
+    form->copyText = "copied text";
+    app.WindowProc(WM_KEYDOWN, VK_CONTROL, 1);
+    app.WindowProc(WM_KEYDOWN, 'C', 1);
+    std::string clip;
+    ASSERT_TRUE(platform::GetClipboardText(clip));
+    EXPECT_EQ(clip, "copied text");
+
+    // Ctrl+V: the system clipboard is read into the buffer before the form sees the key.
+    ASSERT_TRUE(platform::SetClipboardText("from outside", 12));
+    app.WindowProc(WM_KEYDOWN, 'V', 1);
+    EXPECT_EQ(form->pasted, "from outside");
+    app.WindowProc(WM_KEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
+
+    // Shift+Delete cuts, Shift+Insert pastes, Ctrl+Insert copies.
+    form->copyText = "cut";
+    app.WindowProc(WM_KEYDOWN, VK_SHIFT, 1);
+    app.WindowProc(WM_KEYDOWN, VK_DELETE, 1);
+    ASSERT_TRUE(platform::GetClipboardText(clip));
+    EXPECT_EQ(clip, "cut");
+    ASSERT_TRUE(platform::SetClipboardText("pasted", 6));
+    app.WindowProc(WM_KEYDOWN, VK_INSERT, 1);
+    EXPECT_EQ(form->pasted, "pasted");
+    app.WindowProc(WM_KEYUP, VK_SHIFT, 1 | kKeyReleaseBit);
+    form->copyText = "ins";
+    app.WindowProc(WM_KEYDOWN, VK_CONTROL, 1);
+    app.WindowProc(WM_KEYDOWN, VK_INSERT, 1);
+    ASSERT_TRUE(platform::GetClipboardText(clip));
+    EXPECT_EQ(clip, "ins");
+
+    // Ctrl+Delete is a plain Delete: nothing moves.
+    form->copyText = "not this";
+    app.WindowProc(WM_KEYDOWN, VK_DELETE, 1);
+    ASSERT_TRUE(platform::GetClipboardText(clip));
+    EXPECT_EQ(clip, "ins");
+
+    // Copying with nothing selected keeps what the user had on the clipboard.
+    form->copyText = "";
+    app.WindowProc(WM_KEYDOWN, 'C', 1);
+    ASSERT_TRUE(platform::GetClipboardText(clip));
+    EXPECT_EQ(clip, "ins");
+    app.WindowProc(WM_KEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
+
+    Log keys;
+    for (const std::string& line : Take()) {
+        if (line.rfind("edit: key ", 0) == 0)
+            keys.push_back(line.substr(10));
+    }
+    EXPECT_EQ(keys, (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46",
+                         "32768"}));
+}
+
+TEST_F(FormStackTest, LongClipboardTextIsCutToTheBuffer)
+{
+    GGuiSystem system;
+    const std::string logPath = testing::TempDir() + "form_stack_long_log.html";
+    ASSERT_EQ(system.Init(&app, logPath.c_str()), 1);
+    const std::string longText(5000, 'x');
+    ASSERT_TRUE(platform::SetClipboardText(longText.data(), longText.size()));
+    EXPECT_EQ(app.ReadClipboard(), int(GGuiSystem::kClipboardSize - 1));
+    EXPECT_EQ(std::strlen(system.GetClipboardBuffer()), GGuiSystem::kClipboardSize - 1);
+    // Back out: at most the buffer's text.
+    EXPECT_EQ(app.WriteClipboard(), int(GGuiSystem::kClipboardSize - 1));
+}
+
+TEST_F(FormStackTest, WithoutAGuiSystemTheClipboardIsLeftAlone)
+{
+    ASSERT_EQ(GGuiSystem::Get(), nullptr);
+    EXPECT_EQ(app.ReadClipboard(), 0);
+    EXPECT_EQ(app.WriteClipboard(), 0);
+    app.OnFrame(30);
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+// The game application: its defaults, its initialisation, and that a failed start never
+// saves over the player's data.
+
+#include <gtest/gtest.h>
+
+#include "foundation/dib_surface.h"
+#include "platform/cursor.h"
+#include "platform/messages.h"
+#include "screens/game_application.h"
+
+namespace {
+
+class CountingGame : public GGameApplication {
+public:
+    int saves = 0;
+    bool refuse = false;
+
+    int OnInit() override
+    {
+        if (refuse)
+            return 0; // as a start whose game system cannot be made
+        return GGameApplication::OnInit();
+    }
+
+protected:
+    void SavePlayerData() override { ++saves; }
+};
+
+TEST(GameApplication, ConstructorKeepsTheApplicationDefaults)
+{
+    GGameApplication game;
+    EXPECT_EQ(game.GetFrameInterval(), 30);
+    EXPECT_TRUE(game.GetFrameStatistics());
+    EXPECT_TRUE(game.IsCursorShown());
+    EXPECT_FALSE(game.IsCursorClipped());
+    EXPECT_FALSE(game.IsGameStarted());
+    EXPECT_EQ(game.GetFormCount(), 0);
+}
+
+TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen)
+{
+    platform::ClearMessages();
+    CountingGame game;
+    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    EXPECT_TRUE(game.IsGameStarted());
+    EXPECT_FALSE(game.IsCursorShown());
+    EXPECT_FALSE(game.IsCursorClipped());
+    EXPECT_FALSE(platform::IsCursorShown());
+    EXPECT_FALSE(game.GetFrameStatistics());
+    EXPECT_EQ(game.GetFrameInterval(), 30);
+
+    // Black with some text in the middle.
+    GDibSurface* surface = game.GetBackBuffer();
+    ASSERT_NE(surface, nullptr);
+    const uint8_t* pixels = surface->Lock();
+    ASSERT_NE(pixels, nullptr);
+    int lit = 0;
+    bool cornersBlack = true;
+    for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 800; ++x) {
+            const uint8_t* p = pixels + y * surface->GetPitch() + x * 3;
+            const bool on = p[0] | p[1] | p[2];
+            if (on) {
+                ++lit;
+                if (y < 250 || y > 350)
+                    cornersBlack = false;
+            }
+        }
+    }
+    surface->Unlock();
+    EXPECT_GT(lit, 20);
+    EXPECT_TRUE(cornersBlack);
+
+    game.Show();
+    game.OnExit();
+    EXPECT_EQ(game.saves, 1);
+    game.OnExit(); // once only
+    EXPECT_EQ(game.saves, 1);
+    platform::ShowCursor(true);
+}
+
+TEST(GameApplication, AFailedStartNeverSaves)
+{
+    platform::ClearMessages();
+    CountingGame refused;
+    refused.refuse = true;
+    EXPECT_FALSE(refused.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    EXPECT_EQ(refused.saves, 0);
+
+    // Without a back buffer there is nothing to start on either.
+    CountingGame bare;
+    EXPECT_EQ(bare.OnInit(), 0);
+    bare.OnExit();
+    EXPECT_EQ(bare.saves, 0);
+    EXPECT_FALSE(bare.IsGameStarted());
+}
+
+TEST(GameApplication, TheLoopEndsOnCloseAndSavesOnce)
+{
+    platform::ClearMessages();
+    CountingGame game;
+    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    platform::PostMessage(platform::WM_CLOSE, 0, 0);
+    game.Run();
+    EXPECT_EQ(game.saves, 1);
+    platform::ShowCursor(true);
+}
+
+} // namespace
