@@ -1,0 +1,313 @@
+// The crash handler in real crashes: each case forks a child that installs the handler and
+// then faults on purpose. The parent checks how the child died and what it left behind.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "platform/crash_handler.h"
+#include "platform/minidump_reader.h"
+
+namespace {
+
+using minidump_test::Dump;
+using minidump_test::Reader;
+
+struct TempDir {
+    std::string path;
+    TempDir()
+    {
+        char pattern[] = "/tmp/crash_handler_XXXXXX";
+        path = ::mkdtemp(pattern);
+    }
+    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+    std::string File(const char* name) const { return path + "/" + name; }
+};
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// What the child's callback does; set before the fork.
+const char* g_dumpPath = nullptr;
+const char* g_markerPath = nullptr;
+platform::MinidumpKind g_kind = platform::MinidumpKind::Normal;
+bool g_crashInCallback = false;
+
+// Volatile so the compiler cannot see the faults coming.
+volatile int g_zero = 0;
+volatile bool g_keepRecursing = true;
+volatile int* volatile g_badPointer = reinterpret_cast<int*>(16);
+
+void WriteDumpCallback(const platform::CrashInfo& info, void*)
+{
+    if (g_markerPath) {
+        int fd = ::open(g_markerPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        char text[64];
+        int n = std::snprintf(text, sizeof text, "%d %d", info.signal, info.code);
+        if (fd >= 0) {
+            (void)!::write(fd, text, size_t(n));
+            ::close(fd);
+        }
+    }
+    if (g_crashInCallback)
+        *g_badPointer = 1;
+    if (g_dumpPath) {
+        int fd = platform::OpenCrashDumpFile(g_dumpPath);
+        bool written = fd >= 0 && platform::WriteCrashDump(fd, g_kind);
+        written = platform::CloseCrashDumpFile(fd) && written;
+        if (!written)
+            ::unlink(g_dumpPath);
+    }
+}
+
+// Runs body in a child with the handler installed; returns the child's wait status.
+int RunCrashingChild(const std::function<void()>& body)
+{
+    std::fflush(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        // No core files from crashes made on purpose.
+        struct rlimit none = {0, 0};
+        ::setrlimit(RLIMIT_CORE, &none);
+        ::prctl(PR_SET_DUMPABLE, 0);
+        if (!platform::InstallCrashHandler(WriteDumpCallback, nullptr))
+            ::_exit(90);
+        body();
+        ::_exit(91); // the body was meant to crash
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+std::string ParseDump(const std::string& path, Dump& dump)
+{
+    Reader reader(minidump_test::ReadFileBytes(path));
+    std::string error = reader.Parse();
+    dump = reader.TakeDump();
+    return error;
+}
+
+__attribute__((noinline)) void WriteToBadAddress()
+{
+    volatile char marker[32] = "crash frame marker 55e1";
+    *reinterpret_cast<volatile int*>(0x1234) = 42;
+    (void)marker[0];
+}
+
+// A real divide fault; in C++ the division would be undefined behaviour that a sanitizer
+// reports before the processor can fault.
+__attribute__((noinline)) void DivideByZero()
+{
+#if defined(__x86_64__)
+    int zero = g_zero;
+    asm volatile("movl $100, %%eax\n\tcltd\n\tidivl %0" : : "r"(zero) : "eax", "edx");
+#else
+    ::raise(SIGFPE);
+#endif
+}
+
+__attribute__((noinline)) int Recurse(int depth)
+{
+    volatile char frame[512];
+    frame[0] = char(depth);
+    return (g_keepRecursing ? Recurse(depth + 1) : 0) + frame[0];
+}
+
+TEST(CrashHandler, SegmentationFaultWritesAValidDumpAndKillsTheProcess)
+{
+    TempDir dir;
+    std::string dump = dir.File("crash.mdmp");
+    g_dumpPath = dump.c_str();
+    g_markerPath = nullptr;
+    int status = RunCrashingChild([] { WriteToBadAddress(); });
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << status;
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+
+    Dump d;
+    ASSERT_EQ(ParseDump(dump, d), "");
+    EXPECT_EQ(d.exceptionCode, uint32_t(SIGSEGV));
+    EXPECT_EQ(d.exceptionFlags, uint32_t(SEGV_MAPERR));
+    EXPECT_EQ(d.exceptionAddress, 0x1234u);
+    EXPECT_TRUE(d.StackCoversStackPointer());
+    // The instruction pointer is in WriteToBadAddress of this program.
+    uint64_t function = reinterpret_cast<uint64_t>(&WriteToBadAddress);
+    EXPECT_GE(d.rip, function);
+    EXPECT_LT(d.rip, function + 4096);
+    std::vector<uint8_t> stack(d.bytes.begin() + d.threadStack.rva,
+                               d.bytes.begin() + d.threadStack.rva + d.threadStack.size);
+    std::string marker = "crash frame marker 55e1";
+    EXPECT_NE(std::search(stack.begin(), stack.end(), marker.begin(), marker.end()), stack.end());
+
+    // When the toolchain's minidump reader is at hand it must accept the file too.
+    if (Exists("/usr/bin/obj2yaml")) {
+        std::string yaml = dir.File("crash.yaml");
+        ASSERT_EQ(std::system(("/usr/bin/obj2yaml '" + dump + "' > '" + yaml + "' 2>&1").c_str()), 0);
+        auto text = minidump_test::ReadFileBytes(yaml);
+        std::string s(text.begin(), text.end());
+        for (const char* stream : {"Type:            SystemInfo", "Type:            Exception",
+                                   "Type:            ThreadList", "Type:            ModuleList",
+                                   "Type:            MemoryList", "Exception Address: 0x1234"})
+            EXPECT_NE(s.find(stream), std::string::npos) << stream;
+    }
+}
+
+TEST(CrashHandler, EachFatalSignalIsReportedWithItsNumber)
+{
+    struct Case {
+        int signal;
+        std::function<void()> crash;
+    };
+    const Case cases[] = {
+        {SIGABRT, [] { std::abort(); }},
+        {SIGFPE, [] { DivideByZero(); }},
+        {SIGILL, [] { __builtin_trap(); }},
+        {SIGBUS,
+         [] {
+             // A mapping past the end of an empty file: touching it is a bus error.
+             char name[] = "/tmp/crash_handler_bus_XXXXXX";
+             int fd = ::mkstemp(name);
+             ::unlink(name);
+             auto* p = static_cast<volatile char*>(::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0));
+             (void)p[0];
+         }},
+        {SIGSEGV, [] { ::raise(SIGSEGV); }},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::string dump = dir.File("crash.mdmp");
+        g_dumpPath = dump.c_str();
+        int status = RunCrashingChild(c.crash);
+        ASSERT_TRUE(WIFSIGNALED(status)) << strsignal(c.signal) << ": exit status " << status;
+        EXPECT_EQ(WTERMSIG(status), c.signal);
+        Dump d;
+        ASSERT_EQ(ParseDump(dump, d), "") << strsignal(c.signal);
+        EXPECT_EQ(d.exceptionCode, uint32_t(c.signal));
+    }
+}
+
+TEST(CrashHandler, StackOverflowIsHandledOnTheAlternateStack)
+{
+    TempDir dir;
+    std::string dump = dir.File("crash.mdmp");
+    g_dumpPath = dump.c_str();
+    int status = RunCrashingChild([] { Recurse(0); });
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    Dump d;
+    ASSERT_EQ(ParseDump(dump, d), "");
+    EXPECT_EQ(d.exceptionCode, uint32_t(SIGSEGV));
+    // The stack pointer ran off the stack; the copy is what remains of the stack above it.
+    EXPECT_GT(d.threadStack.start, d.rsp - 128);
+    EXPECT_LT(d.threadStack.start - d.rsp, uint64_t(1) << 20);
+    // Deep recursion: the copy is full of Recurse frames, each holding the return address.
+    EXPECT_EQ(d.threadStack.size, 64u * 1024);
+}
+
+TEST(CrashHandler, CallbackThatWritesNothingLeavesNothing)
+{
+    TempDir dir;
+    g_dumpPath = nullptr;
+    std::string marker = dir.File("called");
+    g_markerPath = marker.c_str();
+    int status = RunCrashingChild([] { WriteToBadAddress(); });
+    g_markerPath = nullptr;
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(Exists(marker));
+    EXPECT_FALSE(Exists(dir.File("crash.mdmp")));
+}
+
+TEST(CrashHandler, OldDumpIsTruncated)
+{
+    TempDir dir;
+    std::string dump = dir.File("crash.mdmp");
+    {
+        std::FILE* f = std::fopen(dump.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::vector<char> junk(8 << 20, 'J');
+        std::fwrite(junk.data(), 1, junk.size(), f);
+        std::fclose(f);
+    }
+    g_dumpPath = dump.c_str();
+    int status = RunCrashingChild([] { WriteToBadAddress(); });
+    ASSERT_TRUE(WIFSIGNALED(status));
+    Dump d;
+    ASSERT_EQ(ParseDump(dump, d), "");
+    EXPECT_LT(d.bytes.size(), size_t(1 << 20));
+    EXPECT_EQ(std::find(d.bytes.end() - 16, d.bytes.end(), 'J'), d.bytes.end());
+}
+
+TEST(CrashHandler, CrashOnAnotherThreadTakesTheDefaultAction)
+{
+    TempDir dir;
+    std::string marker = dir.File("called");
+    g_markerPath = marker.c_str();
+    g_dumpPath = nullptr;
+    int status = RunCrashingChild([] {
+        std::thread other([] { WriteToBadAddress(); });
+        other.join();
+    });
+    g_markerPath = nullptr;
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    EXPECT_FALSE(Exists(marker));
+}
+
+TEST(CrashHandler, CrashInsideTheCallbackStillEndsTheProcess)
+{
+    TempDir dir;
+    std::string marker = dir.File("called");
+    g_markerPath = marker.c_str();
+    g_dumpPath = nullptr;
+    g_crashInCallback = true;
+    int status = RunCrashingChild([] { ::raise(SIGFPE); });
+    g_crashInCallback = false;
+    g_markerPath = nullptr;
+    ASSERT_TRUE(WIFSIGNALED(status));
+    // The second fault is not reported; the process dies of it.
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    EXPECT_TRUE(Exists(marker));
+}
+
+void PreviousHandler(int) {}
+
+TEST(CrashHandler, UninstallPutsBackWhatWasThere)
+{
+    struct sigaction mine = {};
+    mine.sa_handler = PreviousHandler;
+    struct sigaction saved = {};
+    ASSERT_EQ(::sigaction(SIGBUS, &mine, &saved), 0);
+    ASSERT_TRUE(platform::InstallCrashHandler(WriteDumpCallback, nullptr));
+    EXPECT_TRUE(platform::IsCrashHandlerInstalled());
+    struct sigaction now = {};
+    ::sigaction(SIGBUS, nullptr, &now);
+    EXPECT_NE(now.sa_handler, PreviousHandler);
+    stack_t alt = {};
+    ::sigaltstack(nullptr, &alt);
+    EXPECT_FALSE(alt.ss_flags & SS_DISABLE);
+
+    platform::UninstallCrashHandler();
+    EXPECT_FALSE(platform::IsCrashHandlerInstalled());
+    ::sigaction(SIGBUS, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, PreviousHandler);
+    ::sigaction(SIGBUS, &saved, nullptr);
+    // Without a capture there is nothing to write.
+    EXPECT_FALSE(platform::WriteCrashDump(1, platform::MinidumpKind::Normal));
+    EXPECT_EQ(platform::OpenCrashDumpFile(nullptr), -1);
+    EXPECT_EQ(platform::OpenCrashDumpFile("/nonexistent-folder/crash.mdmp"), -1);
+    EXPECT_FALSE(platform::CloseCrashDumpFile(-1));
+}
+
+} // namespace

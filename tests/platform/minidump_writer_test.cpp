@@ -1,0 +1,319 @@
+// The minidump writer, driven in-process from a context taken with getcontext: the file must
+// satisfy the strict reader, and what it says must agree with what the loader and the
+// process itself know (modules, build ids, stack bytes, globals, heap).
+
+#include <gtest/gtest.h>
+
+#include <elf.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/code_page.h"
+#include "platform/minidump_writer.h"
+#include "platform/minidump_reader.h"
+
+namespace {
+
+using minidump_test::Dump;
+using minidump_test::Reader;
+
+struct TempDir {
+    std::string path;
+    TempDir()
+    {
+        char pattern[] = "/tmp/minidump_writer_XXXXXX";
+        path = ::mkdtemp(pattern);
+    }
+    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+    std::string File(const char* name) const { return path + "/" + name; }
+};
+
+std::string SelfPath()
+{
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, size_t(n)) : std::string();
+}
+
+// Writes a dump of the calling function's state; returns the parsed dump, or fails the test.
+// noinline keeps the marker in this frame, above the captured stack pointer.
+__attribute__((noinline)) std::string CaptureAndWrite(platform::MinidumpWriter& writer,
+                                                      const std::string& path,
+                                                      platform::MinidumpKind kind, Dump& dump,
+                                                      const char* marker = "stack marker 7f3a")
+{
+    volatile char onStack[32] = {};
+    for (size_t i = 0; marker[i] && i < sizeof onStack - 1; ++i)
+        onStack[i] = marker[i];
+    ucontext_t context;
+    ::getcontext(&context);
+    platform::CrashInfo info;
+    info.signal = 11;
+    info.code = 1;
+    info.faultAddress = 0x1234;
+    info.threadId = static_cast<uint32_t>(::syscall(SYS_gettid));
+    writer.Capture(info, &context);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return "cannot open " + path;
+    bool written = writer.Write(fd, kind);
+    ::close(fd);
+    (void)onStack[0];
+    if (!written)
+        return "Write failed";
+    Reader reader(minidump_test::ReadFileBytes(path));
+    std::string error = reader.Parse();
+    dump = reader.TakeDump();
+    return error;
+}
+
+bool Contains(const std::vector<uint8_t>& haystack, const std::string& needle)
+{
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+}
+
+struct LoadedModule {
+    std::string name;
+    uint64_t base = 0;
+    std::vector<uint8_t> buildId;
+};
+
+// What the dynamic loader says is loaded, with each module's build id read from its notes.
+std::vector<LoadedModule> LoaderModules()
+{
+    std::vector<LoadedModule> modules;
+    ::dl_iterate_phdr(
+        [](struct dl_phdr_info* info, size_t, void* data) {
+            auto* out = static_cast<std::vector<LoadedModule>*>(data);
+            LoadedModule m;
+            m.name = info->dlpi_name ? info->dlpi_name : "";
+            uint64_t lowest = UINT64_MAX;
+            for (int i = 0; i < info->dlpi_phnum; ++i) {
+                const ElfW(Phdr)& ph = info->dlpi_phdr[i];
+                if (ph.p_type == PT_LOAD && ph.p_vaddr < lowest)
+                    lowest = ph.p_vaddr;
+                if (ph.p_type != PT_NOTE || !m.buildId.empty())
+                    continue;
+                const uint8_t* p = reinterpret_cast<const uint8_t*>(info->dlpi_addr + ph.p_vaddr);
+                const uint8_t* end = p + ph.p_memsz;
+                while (p + sizeof(ElfW(Nhdr)) <= end) {
+                    const auto* note = reinterpret_cast<const ElfW(Nhdr)*>(p);
+                    const uint8_t* name = p + sizeof *note;
+                    const uint8_t* desc = name + ((note->n_namesz + 3) & ~3u);
+                    if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0)
+                        m.buildId.assign(desc, desc + note->n_descsz);
+                    p = desc + ((note->n_descsz + 3) & ~3u);
+                }
+            }
+            m.base = info->dlpi_addr + (lowest & ~uint64_t(4095));
+            out->push_back(m);
+            return 0;
+        },
+        &modules);
+    return modules;
+}
+
+const minidump_test::Module* ModuleAt(const Dump& dump, uint64_t address)
+{
+    for (const auto& m : dump.modules)
+        if (address >= m.base && address < m.base + m.size)
+            return &m;
+    return nullptr;
+}
+
+uint32_t g_dataSegmentValue = 0x5EEDF00D;
+
+TEST(MinidumpWriter, NormalDumpDescribesTheCapturedThread)
+{
+    TempDir dir;
+    platform::MinidumpWriter writer;
+    ASSERT_TRUE(writer.Prepare());
+    Dump dump;
+    ASSERT_EQ(CaptureAndWrite(writer, dir.File("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
+
+    EXPECT_EQ(dump.flags, 0u);
+    EXPECT_EQ(dump.architecture, 9); // AMD64
+    EXPECT_EQ(dump.platformId, 0x8201u);
+    EXPECT_GE(dump.processors, 1);
+    EXPECT_EQ(platform::Utf16ToUtf8(dump.csdVersion).rfind("Linux ", 0), 0u);
+    EXPECT_EQ(dump.exceptionCode, 11u);
+    EXPECT_EQ(dump.exceptionFlags, 1u);
+    EXPECT_EQ(dump.exceptionAddress, 0x1234u);
+    EXPECT_EQ(dump.threadId, static_cast<uint32_t>(::syscall(SYS_gettid)));
+    EXPECT_EQ(dump.threadCount, 1u);
+    EXPECT_NE(dump.contextFlags & 0xF, 0u);
+    EXPECT_TRUE(dump.StackCoversStackPointer());
+
+    // The stack copy holds the caller's local bytes.
+    std::vector<uint8_t> stack(dump.bytes.begin() + dump.threadStack.rva,
+                               dump.bytes.begin() + dump.threadStack.rva + dump.threadStack.size);
+    EXPECT_TRUE(Contains(stack, "stack marker 7f3a"));
+    // A normal dump carries the stack and nothing else.
+    EXPECT_EQ(dump.memory.size(), 1u);
+    EXPECT_TRUE(dump.Read(reinterpret_cast<uint64_t>(&g_dataSegmentValue), 4).empty());
+
+    // The instruction pointer lies in this test program, which is listed under its path.
+    const auto* self = ModuleAt(dump, dump.rip);
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(platform::Utf16ToUtf8(self->name), SelfPath());
+}
+
+TEST(MinidumpWriter, ModulesAgreeWithTheLoader)
+{
+    TempDir dir;
+    platform::MinidumpWriter writer;
+    ASSERT_TRUE(writer.Prepare());
+    Dump dump;
+    ASSERT_EQ(CaptureAndWrite(writer, dir.File("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
+    int checked = 0;
+    for (const LoadedModule& loaded : LoaderModules()) {
+        const auto* m = ModuleAt(dump, loaded.base);
+        if (loaded.name.empty() && loaded.base == 0)
+            continue;
+        ASSERT_NE(m, nullptr) << loaded.name;
+        EXPECT_EQ(m->base, loaded.base) << loaded.name;
+        EXPECT_EQ(m->buildId, loaded.buildId) << loaded.name;
+        if (loaded.name.size() > 1 && loaded.name[0] == '/') {
+            // The loader keeps the name it was asked for; the mappings show the file itself.
+            char* real = ::realpath(loaded.name.c_str(), nullptr);
+            ASSERT_NE(real, nullptr);
+            EXPECT_EQ(platform::Utf16ToUtf8(m->name), real);
+            std::free(real);
+        }
+        ++checked;
+    }
+    EXPECT_GE(checked, 3); // the program, libc and the dynamic loader at least
+}
+
+TEST(MinidumpWriter, DataSegmentsAndFullMemoryCarryMore)
+{
+    TempDir dir;
+    platform::MinidumpWriter writer;
+    // Sanitizer builds reserve huge shadow mappings; a modest cap leaves them out.
+    const uint64_t cap = 128u << 20;
+    ASSERT_TRUE(writer.Prepare(64 * 1024, cap));
+
+    Dump data;
+    ASSERT_EQ(CaptureAndWrite(writer, dir.File("data.mdmp"), platform::MinidumpKind::WithDataSegs, data), "");
+    EXPECT_EQ(data.flags, 1u);
+    std::vector<uint8_t> value = data.Read(reinterpret_cast<uint64_t>(&g_dataSegmentValue), 4);
+    ASSERT_EQ(value.size(), 4u);
+    uint32_t read = 0;
+    std::memcpy(&read, value.data(), 4);
+    EXPECT_EQ(read, g_dataSegmentValue);
+
+    // A heap block far from any module shows up only in the full dump.
+    std::vector<char> heap(1 << 20, 'h');
+    std::memcpy(heap.data() + 4096, "heap marker 91c2", 16);
+    Dump full;
+    ASSERT_EQ(CaptureAndWrite(writer, dir.File("full.mdmp"), platform::MinidumpKind::WithFullMemory, full), "");
+    EXPECT_EQ(full.flags, 2u);
+    EXPECT_EQ(full.Read(reinterpret_cast<uint64_t>(heap.data() + 4096), 16),
+              std::vector<uint8_t>(heap.begin() + 4096, heap.begin() + 4112));
+    EXPECT_GT(full.bytes.size(), data.bytes.size());
+    uint64_t extra = 0;
+    for (const auto& m : full.memory)
+        extra += m.size;
+    EXPECT_LE(extra - full.threadStack.size, cap);
+}
+
+TEST(MinidumpWriter, ModuleNamesAreUtf16)
+{
+    // Any file mapped from its start that begins with an ELF header is a module, so a copy
+    // of this program mapped under a name with non-ASCII characters stands in for a library.
+    TempDir dir;
+    std::string name = dir.File("lib\xC3\xBC\xF0\x9D\x84\x9E.so"); // u-umlaut, and a clef beyond the BMP
+    ASSERT_EQ(std::system(("cp '" + SelfPath() + "' '" + name + "'").c_str()), 0);
+    int fd = ::open(name.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    struct stat st;
+    ASSERT_EQ(::fstat(fd, &st), 0);
+    void* mapping = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    ASSERT_NE(mapping, MAP_FAILED);
+
+    platform::MinidumpWriter writer;
+    ASSERT_TRUE(writer.Prepare());
+    Dump dump;
+    std::string error = CaptureAndWrite(writer, dir.File("crash.mdmp"), platform::MinidumpKind::Normal, dump);
+    ASSERT_EQ(error, "");
+    const auto* m = ModuleAt(dump, reinterpret_cast<uint64_t>(mapping));
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->name, platform::Utf8ToUtf16(name));
+    EXPECT_EQ(m->name.size(), platform::Utf8ToUtf16(dir.path).size() + 10); // "/lib", 1 unit, 2 units, ".so"
+    // The copy carries the program's own build id.
+    const auto* self = ModuleAt(dump, dump.rip);
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(m->buildId, self->buildId);
+    EXPECT_FALSE(m->buildId.empty());
+    ::munmap(mapping, size_t(st.st_size));
+}
+
+TEST(MinidumpWriter, RefusesWithoutCaptureOrWritableFile)
+{
+    TempDir dir;
+    platform::MinidumpWriter unprepared;
+    EXPECT_FALSE(unprepared.Write(1, platform::MinidumpKind::Normal));
+
+    platform::MinidumpWriter writer;
+    ASSERT_TRUE(writer.Prepare());
+    EXPECT_FALSE(writer.HasCapture());
+    std::string path = dir.File("empty.mdmp");
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    EXPECT_FALSE(writer.Write(fd, platform::MinidumpKind::Normal));
+    ::close(fd);
+
+    Dump dump;
+    ASSERT_EQ(CaptureAndWrite(writer, path, platform::MinidumpKind::Normal, dump), "");
+    EXPECT_TRUE(writer.HasCapture());
+    EXPECT_FALSE(writer.Write(-1, platform::MinidumpKind::Normal));
+    // A descriptor open for reading only: the write fails and says so.
+    int readOnly = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(readOnly, 0);
+    EXPECT_FALSE(writer.Write(readOnly, platform::MinidumpKind::Normal));
+    ::close(readOnly);
+    // A full disk.
+    int full = ::open("/dev/full", O_WRONLY);
+    if (full >= 0) {
+        EXPECT_FALSE(writer.Write(full, platform::MinidumpKind::Normal));
+        ::close(full);
+    }
+}
+
+TEST(MinidumpWriter, ReaderRejectsDamagedFiles)
+{
+    // The reader the other tests trust must itself refuse what is broken.
+    TempDir dir;
+    platform::MinidumpWriter writer;
+    ASSERT_TRUE(writer.Prepare());
+    Dump dump;
+    ASSERT_EQ(CaptureAndWrite(writer, dir.File("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
+    const std::vector<uint8_t> good = dump.bytes;
+
+    auto parse = [](std::vector<uint8_t> bytes) { return Reader(std::move(bytes)).Parse(); };
+    EXPECT_EQ(parse(good), "");
+    EXPECT_NE(parse(std::vector<uint8_t>(good.begin(), good.begin() + 31)), "");
+    std::vector<uint8_t> bad = good;
+    bad[0] = 'X';
+    EXPECT_EQ(parse(bad), "bad signature");
+    bad = good;
+    bad[12] = 0xFF; // directory beyond the end
+    bad[13] = 0xFF;
+    bad[14] = 0xFF;
+    EXPECT_EQ(parse(bad), "directory outside the file");
+    // The file cut short inside the stack memory.
+    EXPECT_NE(parse(std::vector<uint8_t>(good.begin(), good.begin() + dump.threadStack.rva + 8)), "");
+}
+
+} // namespace
