@@ -165,13 +165,15 @@ TEST_P(KernelRules, KeySkipsExactlyItsColour)
         Make(rule, 0x33, 0x22, 0x11, 0, 1, 2, 3);
         m_src->SetKeyColour(0x112233);
         Expect(rule, Alpha(255), 1, 2, 3);
-        // Miss by one byte.
-        Make(rule, 0x33, 0x22, 0x11, 0, 1, 2, 3);
-        m_src->SetKeyColour(0x112234);
-        if (alpha) // 1 + (50 * 255 >> 8) = 50, 2 + (32 * 255 >> 8) = 33, 3 + (14 * 255 >> 8) = 16
-            Expect(rule, Alpha(255), 50, 33, 16);
-        else
-            Expect(rule, {}, 0x33, 0x22, 0x11);
+        // Misses by one byte, in each of the three places.
+        for (uint32_t key : {0x112234u, 0x112333u, 0x102233u}) {
+            Make(rule, 0x33, 0x22, 0x11, 0, 1, 2, 3);
+            m_src->SetKeyColour(key);
+            if (alpha) // 1 + (50 * 255 >> 8) = 50, 2 + (32 * 255 >> 8) = 33, 3 + (14 * 255 >> 8) = 16
+                Expect(rule, Alpha(255), 50, 33, 16);
+            else
+                Expect(rule, {}, 0x33, 0x22, 0x11);
+        }
     }
 }
 

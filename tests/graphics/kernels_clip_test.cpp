@@ -1,0 +1,317 @@
+// Clipping of the drawing area at every edge, for every rule and orientation: positions on and
+// just past each edge of the destination, one-pixel clip rectangles at each corner of the
+// placement, empty, inverted and stray rectangles, and source blocks too small for the rule.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "graphics/kernels.h"
+#include "support/reference_kernels.h"
+
+namespace {
+
+constexpr int kW = 20, kH = 12; // destination
+constexpr int kSW = 7, kSH = 5; // source
+
+int Inset(GBlitRule rule) { return reference::RuleIsSubPixel(rule) ? 1 : 0; }
+
+struct Outcome {
+    std::vector<uint8_t> before, kernel, reference;
+};
+
+// Draws with the kernel and with the reference on equal destinations.
+Outcome Draw(GBlitRule rule, int orientation, int x, int y, const GRect* clip, uint32_t seed = 1)
+{
+    std::mt19937 rng(seed);
+    auto src = reference::MakeSource(rule, kSW, kSH, rng, reference::Slack::Tight);
+    // Keep every mask byte away from the skip values so each drawn pixel visibly changes.
+    if (uint8_t* m = src->GetAlpha())
+        for (uint32_t i = 0; i < src->GetAlphaBlock()->GetSize(); ++i)
+            m[i] = uint8_t(60 + i % 100);
+    src->SetKeyColour(0xFF000000u);
+    const auto table = reference::MakeTable(rng);
+    GBlitArgs args;
+    args.alpha = 200;
+    args.table = table.data();
+    args.fx = 100;
+    args.fy = 50;
+
+    auto a = reference::MakeDestination(kW, kH, rng, reference::Slack::Tight);
+    // Mid-grey destination: every rule moves it (lighten up, darken down, blends toward s).
+    std::memset(a->GetPixels(), 128, size_t(kW) * kH * 3);
+    auto b = reference::MakeDestination(kW, kH, rng, reference::Slack::Tight);
+    std::memcpy(b->GetPixels(), a->GetPixels(), size_t(kW) * kH * 3);
+    Outcome out;
+    out.before = reference::Snapshot(*a);
+    GetBlitKernel(rule, uint8_t(orientation))(a.get(), src.get(), int16_t(x), int16_t(y), args, clip);
+    reference::Blit(rule, orientation, b.get(), src.get(), x, y, args, clip);
+    out.kernel = reference::Snapshot(*a);
+    out.reference = reference::Snapshot(*b);
+    return out;
+}
+
+// The destination pixels that changed, as a bounding box and a count.
+struct Changed {
+    int count = 0;
+    int left = kW, top = kH, right = -1, bottom = -1;
+};
+
+Changed ChangedPixels(const Outcome& o)
+{
+    Changed c;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x)
+            if (std::memcmp(&o.before[(y * kW + x) * 3], &o.kernel[(y * kW + x) * 3], 3)) {
+                ++c.count;
+                c.left = std::min(c.left, x);
+                c.top = std::min(c.top, y);
+                c.right = std::max(c.right, x);
+                c.bottom = std::max(c.bottom, y);
+            }
+    return c;
+}
+
+// Expected drawn area: the placement (less the sub-pixel inset), the destination and the
+// rectangle, intersected. Count 0 when empty.
+Changed Expected(GBlitRule rule, int x, int y, const GRect* clip)
+{
+    int l = std::max(x, 0), t = std::max(y, 0);
+    int r = std::min(x + kSW - 1 - Inset(rule), kW - 1), b = std::min(y + kSH - 1 - Inset(rule), kH - 1);
+    if (clip) {
+        l = std::max<int>(l, clip->left);
+        t = std::max<int>(t, clip->top);
+        r = std::min<int>(r, clip->right);
+        b = std::min<int>(b, clip->bottom);
+    }
+    Changed c;
+    if (l > r || t > b)
+        return c;
+    c.count = (r - l + 1) * (b - t + 1);
+    c.left = l;
+    c.top = t;
+    c.right = r;
+    c.bottom = b;
+    return c;
+}
+
+std::string Where(GBlitRule rule, int o, int x, int y, const GRect* clip)
+{
+    std::ostringstream s;
+    s << reference::RuleName(rule) << " orientation " << o << " at (" << x << "," << y << ")";
+    if (clip)
+        s << " clip (" << clip->left << "," << clip->top << "," << clip->right << "," << clip->bottom << ")";
+    return s.str();
+}
+
+void Check(GBlitRule rule, int o, int x, int y, const GRect* clip)
+{
+    const Outcome out = Draw(rule, o, x, y, clip);
+    ASSERT_EQ(out.kernel, out.reference) << Where(rule, o, x, y, clip);
+    const Changed got = ChangedPixels(out);
+    const Changed want = Expected(rule, x, y, clip);
+    // Changed pixels lie inside the expected area; a pixel may keep its value by chance, so the
+    // count is only bounded (the reference comparison pins the exact bytes).
+    ASSERT_LE(got.count, want.count) << Where(rule, o, x, y, clip);
+    if (got.count) {
+        EXPECT_GE(got.left, want.left) << Where(rule, o, x, y, clip);
+        EXPECT_GE(got.top, want.top) << Where(rule, o, x, y, clip);
+        EXPECT_LE(got.right, want.right) << Where(rule, o, x, y, clip);
+        EXPECT_LE(got.bottom, want.bottom) << Where(rule, o, x, y, clip);
+    }
+}
+
+TEST(KernelClipping, PositionsOnAndPastEveryEdge)
+{
+    const int xs[] = {kW, kW - 1, -kSW, -kSW + 1, -kSW + 2, 0, 5, kW - kSW, kW - kSW + 1};
+    const int ys[] = {kH, kH - 1, -kSH, -kSH + 1, -kSH + 2, 0, 3, kH - kSH, kH - kSH + 1};
+    for (size_t r = 0; r < kBlitRuleCount; ++r)
+        for (int o = 0; o < 4; ++o)
+            for (int x : xs)
+                for (int y : ys) {
+                    Check(GBlitRule(r), o, x, y, nullptr);
+                    if (testing::Test::HasFatalFailure())
+                        return;
+                }
+}
+
+TEST(KernelClipping, EdgePositionsDrawTheExpectedColumnsAndRows)
+{
+    // Copy with an opaque source: every drawn pixel changes (mid-grey destination, random
+    // source; a coincidence of all three bytes is ruled out by the reference comparison).
+    for (int o = 0; o < 4; ++o) {
+        EXPECT_EQ(ChangedPixels(Draw(GBlitRule::Alpha, o, kW, 0, nullptr)).count, 0);
+        EXPECT_EQ(ChangedPixels(Draw(GBlitRule::Alpha, o, 0, kH, nullptr)).count, 0);
+        EXPECT_EQ(ChangedPixels(Draw(GBlitRule::Alpha, o, -kSW, 0, nullptr)).count, 0);
+        EXPECT_EQ(ChangedPixels(Draw(GBlitRule::Alpha, o, 0, -kSH, nullptr)).count, 0);
+        const Changed lastColumn = ChangedPixels(Draw(GBlitRule::Copy, o, kW - 1, 0, nullptr));
+        EXPECT_EQ(lastColumn.left, kW - 1);
+        EXPECT_EQ(lastColumn.bottom, kSH - 1);
+        const Changed firstColumn = ChangedPixels(Draw(GBlitRule::Copy, o, -kSW + 1, 0, nullptr));
+        EXPECT_EQ(firstColumn.right, 0);
+        EXPECT_EQ(firstColumn.left, 0);
+    }
+}
+
+TEST(KernelClipping, OnePixelRectanglesAtEachCornerOfThePlacement)
+{
+    const int x = 4, y = 3;
+    for (size_t r = 0; r < kBlitRuleCount; ++r) {
+        const int in = Inset(GBlitRule(r));
+        const GRect corners[] = {
+            {int16_t(x), int16_t(y), int16_t(x), int16_t(y)},
+            {int16_t(x + kSW - 1 - in), int16_t(y), int16_t(x + kSW - 1 - in), int16_t(y)},
+            {int16_t(x), int16_t(y + kSH - 1 - in), int16_t(x), int16_t(y + kSH - 1 - in)},
+            {int16_t(x + kSW - 1 - in), int16_t(y + kSH - 1 - in), int16_t(x + kSW - 1 - in),
+             int16_t(y + kSH - 1 - in)},
+        };
+        for (int o = 0; o < 4; ++o)
+            for (const GRect& c : corners) {
+                Check(GBlitRule(r), o, x, y, &c);
+                if (testing::Test::HasFatalFailure())
+                    return;
+            }
+    }
+}
+
+TEST(KernelClipping, CornerRectanglesOnTheDestinationEdges)
+{
+    // The placement hangs over each destination corner; the rectangle is its one pixel that
+    // remains on the destination.
+    struct Placement { int x, y; GRect clip; };
+    const Placement cases[] = {
+        {-kSW + 1, -kSH + 1, {0, 0, 0, 0}},
+        {kW - 1, -kSH + 1, {kW - 1, 0, kW - 1, 0}},
+        {-kSW + 1, kH - 1, {0, kH - 1, 0, kH - 1}},
+        {kW - 1, kH - 1, {kW - 1, kH - 1, kW - 1, kH - 1}},
+    };
+    for (size_t r = 0; r < kBlitRuleCount; ++r)
+        for (int o = 0; o < 4; ++o)
+            for (const Placement& p : cases) {
+                Check(GBlitRule(r), o, p.x, p.y, &p.clip);
+                if (testing::Test::HasFatalFailure())
+                    return;
+            }
+}
+
+TEST(KernelClipping, EmptyInvertedAndStrayRectangles)
+{
+    const GRect rightBeforeLeft{6, 3, 5, 6};      // right = left - 1
+    const GRect bottomBeforeTop{4, 5, 8, 4};
+    const GRect inverted{15, 10, -20, -30};       // would be a negative width
+    const GRect huge{-32768, -32768, 32767, 32767}; // spans more than 16 bits
+    const GRect stray{0, 0, kW + 40, kH + 40};      // beyond the placement
+    for (size_t r = 0; r < kBlitRuleCount; ++r)
+        for (int o = 0; o < 4; ++o) {
+            for (const GRect* c : {&rightBeforeLeft, &bottomBeforeTop, &inverted}) {
+                const Outcome out = Draw(GBlitRule(r), o, 4, 3, c);
+                EXPECT_EQ(out.kernel, out.before) << Where(GBlitRule(r), o, 4, 3, c);
+            }
+            for (const GRect* c : {&huge, &stray}) {
+                Check(GBlitRule(r), o, 4, 3, c);
+                Check(GBlitRule(r), o, -3, -2, c);
+            }
+        }
+}
+
+TEST(KernelClipping, MirroredDrawClippedOnTheLeftShowsTheRightmostColumnsCutAway)
+{
+    std::mt19937 rng(4);
+    auto src = reference::MakeSource(GBlitRule::Copy, kSW, kSH, rng);
+    auto dst = reference::MakeDestination(kW, kH, rng);
+    BlitCopyMirror(dst.get(), src.get(), -2, 0);
+    // Destination column 0 shows source column SW - 3.
+    for (int y = 0; y < kSH; ++y)
+        EXPECT_EQ(0, std::memcmp(reference::PixelAt(*dst, 0, y), reference::PixelAt(*src, kSW - 3, y), 3));
+    BlitCopyFlip(dst.get(), src.get(), 0, -1);
+    // Flipped, one row cut off the top: destination row 0 shows source row SH - 2.
+    for (int x = 0; x < kSW; ++x)
+        EXPECT_EQ(0, std::memcmp(reference::PixelAt(*dst, x, 0), reference::PixelAt(*src, x, kSH - 2), 3));
+}
+
+TEST(KernelClipping, ClipRectangleSelectsPartOfTheWholeMirroredPlacement)
+{
+    std::mt19937 rng(8);
+    auto src = reference::MakeSource(GBlitRule::Copy, kSW, kSH, rng);
+    auto dst = reference::MakeDestination(kW, kH, rng);
+    const GRect one{6, 4, 6, 4}; // placement column 2, row 1
+    BlitCopyFlipMirror(dst.get(), src.get(), 4, 3, &one);
+    EXPECT_EQ(0, std::memcmp(reference::PixelAt(*dst, 6, 4),
+                             reference::PixelAt(*src, kSW - 1 - 2, kSH - 1 - 1), 3));
+}
+
+TEST(KernelClipping, SourceBlocksTooSmallForTheRuleDrawNothing)
+{
+    std::mt19937 rng(6);
+    for (size_t r = 0; r < kBlitRuleCount; ++r) {
+        const GBlitRule rule = GBlitRule(r);
+        // A source whose block holds one byte less than the rule reads.
+        auto full = reference::MakeSource(rule, kSW, kSH, rng, reference::Slack::Tight);
+        GPixelBlock* pixels = nullptr;
+        GPixelBlock* alpha = nullptr;
+        if (full->GetPixelBlock())
+            pixels = GPixelBlock::Create(full->GetPixelBlock()->GetSize() - (reference::RuleReadsMask(rule) ? 0 : 1), nullptr);
+        if (full->GetAlphaBlock())
+            alpha = GPixelBlock::Create(full->GetAlphaBlock()->GetSize() - 1, nullptr);
+        std::unique_ptr<GBitmap> cut(GBitmap::Create(kSW, kSH, 0, full->GetFormat(), pixels, alpha));
+        if (pixels) {
+            std::memcpy(pixels->GetData(), full->GetPixels(), pixels->GetSize());
+        }
+        if (alpha)
+            std::memcpy(alpha->GetData(), full->GetAlpha(), alpha->GetSize());
+        const auto table = reference::MakeTable(rng);
+        GBlitArgs args;
+        args.alpha = 255;
+        args.table = table.data();
+        for (int o = 0; o < 4; ++o) {
+            auto dst = reference::MakeDestination(kW, kH, rng, reference::Slack::Tight);
+            const auto before = reference::Snapshot(*dst);
+            GetBlitKernel(rule, uint8_t(o))(dst.get(), cut.get(), 0, 0, args, nullptr);
+            EXPECT_EQ(reference::Snapshot(*dst), before) << reference::RuleName(rule) << " " << o;
+        }
+    }
+}
+
+TEST(KernelClipping, EmptyImagesAndOrientationsOutsideTheTableDrawNothing)
+{
+    std::mt19937 rng(12);
+    auto dst = reference::MakeDestination(kW, kH, rng);
+    const auto before = reference::Snapshot(*dst);
+    std::unique_ptr<GBitmap> empty(GBitmap::Create(0, 5, 0, 2));
+    std::unique_ptr<GBitmap> flat(GBitmap::Create(5, 0, 0, 2));
+    std::unique_ptr<GBitmap> negative(GBitmap::Create(-3, 4, 0, 0));
+    for (size_t r = 0; r < kBlitRuleCount; ++r)
+        for (int o = 0; o < 4; ++o)
+            for (const GBitmap* src : {empty.get(), flat.get(), negative.get()})
+                GetBlitKernel(GBlitRule(r), uint8_t(o))(dst.get(), src, 0, 0, GBlitArgs{}, nullptr);
+    EXPECT_EQ(reference::Snapshot(*dst), before);
+    EXPECT_EQ(GetBlitKernel(GBlitRule::Copy, 4), nullptr);
+    EXPECT_EQ(GetBlitKernel(GBlitRule::Count, 0), nullptr);
+
+    // A sub-pixel source one pixel wide or high has no pixel with all its neighbours.
+    auto narrow = reference::MakeSource(GBlitRule::MaskSubPixel, 1, 5, rng);
+    BlitMaskSubPixel(dst.get(), narrow.get(), 0, 0, 10, 10);
+    EXPECT_EQ(reference::Snapshot(*dst), before);
+}
+
+TEST(KernelTable, DrawModesMapToTheirRules)
+{
+    GBlitRule rule{};
+    EXPECT_TRUE(BlitRuleForDrawMode(0, rule) && rule == GBlitRule::Copy);
+    EXPECT_TRUE(BlitRuleForDrawMode(10, rule) && rule == GBlitRule::PaletteMaskAlpha);
+    EXPECT_TRUE(BlitRuleForDrawMode(12, rule) && rule == GBlitRule::PaletteMask);
+    EXPECT_TRUE(BlitRuleForDrawMode(13, rule) && rule == GBlitRule::Lighten);
+    EXPECT_TRUE(BlitRuleForDrawMode(21, rule) && rule == GBlitRule::IndexedMaskAlpha);
+    for (uint8_t none : {4, 5, 6, 9, 11, 15, 22, 255})
+        EXPECT_FALSE(BlitRuleForDrawMode(none, rule)) << int(none);
+    EXPECT_TRUE(SubPixelBlitRuleForDrawMode(13, rule) && rule == GBlitRule::LightenSubPixel);
+    EXPECT_FALSE(SubPixelBlitRuleForDrawMode(10, rule));
+    // The table holds the named kernels' adapters in rule order.
+    static_assert(GetBlitKernel(GBlitRule::Copy, 1) == kBlitKernels[0][1]);
+}
+
+} // namespace
