@@ -427,25 +427,35 @@ void GApplication::HandleLButtonDown(int x, int y)
 
 void GApplication::PresentRect(const GRect& r)
 {
+    if (!m_window || !m_backBuffer || m_destroyed)
+        return;
+    const uint8_t* pixels = m_backBuffer->Lock();
+    if (!pixels) {
+        m_backBuffer->Unlock();
+        return;
+    }
+    bool any = false;
     if (m_borderMode) {
         const GRect& in = m_innerRect;
         if (r.top < in.top)
-            PresentClipped(r.left, r.top, r.right, in.top - 1);
+            any |= UploadClipped(pixels, r.left, r.top, r.right, in.top - 1);
         if (r.left < in.left)
-            PresentClipped(r.left, in.top, in.left - 1, in.bottom);
+            any |= UploadClipped(pixels, r.left, in.top, in.left - 1, in.bottom);
         if (r.right > in.right)
-            PresentClipped(in.right + 1, in.top, r.right, in.bottom);
+            any |= UploadClipped(pixels, in.right + 1, in.top, r.right, in.bottom);
         if (r.bottom > in.bottom)
-            PresentClipped(r.left, in.bottom + 1, r.right, r.bottom);
-        return;
+            any |= UploadClipped(pixels, r.left, in.bottom + 1, r.right, r.bottom);
+    } else {
+        any = UploadClipped(pixels, r.left, r.top, r.right, r.bottom);
     }
-    PresentClipped(r.left, r.top, r.right, r.bottom);
+    m_backBuffer->Unlock();
+    // One flip for all strips.
+    if (any)
+        m_window->Flip();
 }
 
-void GApplication::PresentClipped(int left, int top, int right, int bottom)
+bool GApplication::UploadClipped(const uint8_t* pixels, int left, int top, int right, int bottom)
 {
-    if (!m_window || !m_backBuffer || m_destroyed)
-        return;
     // Only what lies inside the back buffer is read.
     const int w = m_backBuffer->GetWidth();
     const int h = m_backBuffer->GetHeight();
@@ -458,11 +468,8 @@ void GApplication::PresentClipped(int left, int top, int right, int bottom)
     if (bottom > h - 1)
         bottom = h - 1;
     if (right < left || bottom < top)
-        return;
-    const uint8_t* pixels = m_backBuffer->Lock();
-    if (pixels)
-        m_window->Present(pixels, w, h, m_backBuffer->GetPitch(), left, top, right, bottom);
-    m_backBuffer->Unlock();
+        return false;
+    return m_window->Upload(pixels, w, h, m_backBuffer->GetPitch(), left, top, right, bottom);
 }
 
 void GApplication::SetWindowTitle(const char* text)

@@ -166,7 +166,8 @@ private:
     void HandleLButtonDown(int x, int y);
     void HandleActivate(bool active);
     void ReleaseCursorClip();
-    void PresentClipped(int left, int top, int right, int bottom);
+    // Uploads the part of the rectangle inside the back buffer; false when none is.
+    bool UploadClipped(const uint8_t* pixels, int left, int top, int right, int bottom);
     void FrameTick(int elapsedMs);
 
     int32_t m_borderMode = 0;

@@ -46,6 +46,11 @@ public:
     // clipped the rectangle to the image. False when nothing could be shown.
     bool Present(const uint8_t* pixels, int width, int height, int pitch, int left, int top,
                  int right, int bottom);
+    // Present in two halves, for several rectangles shown at once: Upload copies a
+    // rectangle (same arguments and clipping), Flip shows everything uploaded so far.
+    bool Upload(const uint8_t* pixels, int width, int height, int pitch, int left, int top,
+                int right, int bottom);
+    void Flip();
 
     // Tries a real display mode of the client size at 32, 24 and then 16 bits per pixel,
     // then the desktop scaled. On any failure the window is put back as it was and false

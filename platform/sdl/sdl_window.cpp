@@ -288,8 +288,17 @@ void Window::GetFrameSize(int& width, int& height) const
 bool Window::Present(const uint8_t* pixels, int width, int height, int pitch, int left, int top,
                      int right, int bottom)
 {
+    if (!Upload(pixels, width, height, pitch, left, top, right, bottom))
+        return false;
+    Flip();
+    return true;
+}
+
+bool Window::Upload(const uint8_t* pixels, int width, int height, int pitch, int left, int top,
+                    int right, int bottom)
+{
     WindowImpl& w = *m_impl;
-    if (!pixels || width != w.clientWidth || height != w.clientHeight)
+    if (!pixels || width != w.clientWidth || height != w.clientHeight || pitch < width * 3)
         return false;
     left = std::max(left, 0);
     top = std::max(top, 0);
@@ -299,8 +308,12 @@ bool Window::Present(const uint8_t* pixels, int width, int height, int pitch, in
         return false;
     const SDL_Rect rect{left, top, right - left + 1, bottom - top + 1};
     const uint8_t* first = pixels + size_t(top) * size_t(pitch) + size_t(left) * 3;
-    if (SDL_UpdateTexture(w.texture, &rect, first, pitch) != 0)
-        return false;
+    return SDL_UpdateTexture(w.texture, &rect, first, pitch) == 0;
+}
+
+void Window::Flip()
+{
+    WindowImpl& w = *m_impl;
     // The whole picture goes out every time: the renderer's own back buffers do not keep
     // what earlier frames showed.
     w.UpdateTarget();
@@ -308,7 +321,6 @@ bool Window::Present(const uint8_t* pixels, int width, int height, int pitch, in
     SDL_RenderClear(w.renderer);
     SDL_RenderCopy(w.renderer, w.texture, nullptr, &w.target);
     SDL_RenderPresent(w.renderer);
-    return true;
 }
 
 namespace {
