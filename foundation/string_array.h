@@ -20,7 +20,10 @@ public:
 
     void Clear();
     bool Reserve(uint32_t capacity);
+    // s may be one of this array's own elements.
     bool Add(const GString& s);
+    // Copies n strings (they may lie inside this array). When new storage cannot be
+    // allocated the array is left empty.
     bool Assign(const GString* strings, uint32_t n);
 
     uint32_t GetCount() const { return m_count; }
@@ -44,8 +47,9 @@ public:
     void Clear();
     bool Reserve(uint32_t capacity);
     bool Add(const GStringPair& pair);
-    // Exactly n empty pairs.
+    // Exactly n empty pairs; the old pairs are dropped first (also when this fails).
     bool Allocate(uint32_t n);
+    // Null past the end.
     GStringPair* GetAt(uint32_t index);
     // The value of the first pair whose key equals key; null when none does.
     GString* FindValue(const GString& key);
