@@ -1,0 +1,17 @@
+#pragma once
+// The inverse DCT of the JPEG decoder: dequantised coefficients of one 8x8 block to samples.
+
+#include <cstdint>
+
+// Natural (row-major) index of each zigzag position k (T.81 Figure A.6).
+inline constexpr uint8_t kJpegZigzag[64] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+};
+
+// coefficients: 64 values in natural (row-major) order, row = vertical frequency.
+// lastZigzag: the highest zigzag index that may be nonzero (0 to 63); every coefficient after
+// it in zigzag order must be 0. It only selects short cuts: the result is the same.
+// out: the top-left sample of the 8x8 block, rows stride bytes apart.
+void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride);
