@@ -15,7 +15,7 @@
 #include "graphics/rect.h"
 
 class GDibSurface;
-class GDebugFont;
+struct GDebugFont;
 class GTimer;
 
 namespace platform {

@@ -25,7 +25,6 @@ protected:
     // Draws the first screen into the back buffer; false when there is nothing to draw on.
     bool DrawFirstScreen();
 
-private:
     // The game's drawn mouse cursor: hot-spot offsets in pixels, last drawn positions
     // (-256: not drawn yet), state flags and a counter that the cursor handling owns.
     int m_cursorHotX = -5;
@@ -34,5 +33,7 @@ private:
     int m_cursorY = -256;
     int m_cursorFlags[3] = {0, 0, 0};
     int m_cursorCounter = 60;
+
+private:
     bool m_gameStarted = false;
 };

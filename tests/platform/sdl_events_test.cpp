@@ -360,6 +360,24 @@ TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
     window->WindowToClient(x, y);
     EXPECT_NEAR(x, 400, 1);
     EXPECT_NEAR(y, 300, 1);
+    // Scaled to the desktop: the middle of the screen is the middle of the picture, and a
+    // point on the bars lies outside the client area.
+    int winW = 0;
+    int winH = 0;
+    window->GetClientSize(winW, winH);
+    if (winW != 800 || winH != 600) {
+        x = winW / 2;
+        y = winH / 2;
+        window->WindowToClient(x, y);
+        EXPECT_NEAR(x, 400, 2);
+        EXPECT_NEAR(y, 300, 2);
+        x = 0;
+        y = 0;
+        window->WindowToClient(x, y);
+        EXPECT_TRUE(x <= 0 && y <= 0);
+        if (winW * 600 != winH * 800)
+            EXPECT_TRUE(x < 0 || y < 0) << "the picture keeps its aspect";
+    }
     window->LeaveFullscreen();
     EXPECT_FALSE(window->IsFullscreen());
     int w = 0;
