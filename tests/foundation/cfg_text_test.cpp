@@ -13,6 +13,7 @@
 
 #include "foundation/cfg_node.h"
 #include "foundation/cfg_parser.h"
+#include "foundation/xor_scramble.h"
 
 namespace {
 
@@ -330,6 +331,23 @@ TEST(CfgLoadFile, CodesAndLineCounter)
 
     EXPECT_EQ(node.LoadFile(folder.File("bad.cfg", "a = 1\nb = 'x").c_str()), 0);
     EXPECT_EQ(CfgErrorCode, kCfgSingleQuoteNotClosed);
+}
+
+TEST(CfgLoadFile, ScrambledTextIsReadAfterUnscrambling)
+{
+    // Callers keep scrambled cfg text and hand the reader the plain bytes.
+    const std::string plain = "Font { Name = main Size = 12 }";
+    std::vector<char> stored(plain.size());
+    ASSERT_EQ(XorScramble(plain.data(), stored.data(), uint32_t(plain.size()), 0x6B), 1);
+    TempFolder folder;
+    const std::string path = folder.File("font.cfg", std::string_view(stored.data(), stored.size()));
+    GCfgNode raw;
+    EXPECT_EQ(raw.LoadFile(path.c_str()), 0); // the scrambled bytes are no cfg text
+    std::vector<char> text(stored);
+    XorScramble(text.data(), nullptr, uint32_t(text.size()), 0x6B);
+    GCfgNode node;
+    ASSERT_EQ(node.Parse(text.data(), text.size()), 1);
+    EXPECT_EQ(node.GetI("Font.Size", 0), 12);
 }
 
 TEST(CfgLoadFile, ZeroBytesInQuotedTexts)
