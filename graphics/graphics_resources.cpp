@@ -1,0 +1,410 @@
+#include "graphics/graphics_resources.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "foundation/bitmap.h"
+#include "foundation/data_files.h"
+#include "foundation/gstring.h"
+#include "foundation/register_object.h"
+#include "platform/cursor.h"
+
+namespace {
+
+GBitmapStoreError StoreError(GBitmapStoreFault fault, std::string message)
+{
+    GBitmapStoreError error;
+    error.fault = fault;
+    error.exitCode = 255;
+    error.message = std::move(message);
+    return error;
+}
+
+std::string TooManyBitmaps(const char* folder)
+{
+    return "Bitmap set " + BitmapIndexPath(folder) + " holds too many bitmaps";
+}
+
+// The image a record makes (null for records that only serve as alpha sources, or when the
+// image cannot be allocated). mask is the block of the record the value names.
+std::unique_ptr<GBitmap> MakeImage(const GBitmapIndexEntry& entry, GPixelBlock* block,
+                                   GPixelBlock* mask)
+{
+    const auto width = static_cast<int16_t>(entry.width);
+    const auto height = static_cast<int16_t>(entry.height);
+    const auto format = static_cast<uint8_t>(entry.format);
+    GBitmap* image = nullptr;
+    switch (ImageKindOfFormat(format)) {
+    case GBitmapImageKind::kPlain:
+        image = GBitmap::Create(width, height, entry.value, format, block, nullptr);
+        break;
+    case GBitmapImageKind::kMasked:
+        image = GBitmap::Create(width, height, 0, format, block, mask);
+        break;
+    case GBitmapImageKind::kAlphaOnly:
+        image = GBitmap::Create(width, height, 0, format, nullptr, block);
+        break;
+    case GBitmapImageKind::kNone:
+        return nullptr;
+    }
+    if (!image)
+        return nullptr;
+    // Names in the file need not be terminated; SetName keeps at most 19 characters.
+    char name[kBitmapRecordNameSize + 1] = {};
+    for (uint32_t i = 0; i < kBitmapRecordNameSize && entry.name[i]; ++i)
+        name[i] = entry.name[i];
+    image->SetName(name);
+    return std::unique_ptr<GBitmap>(image);
+}
+
+} // namespace
+
+void EndWithBitmapStoreError(const GBitmapStoreError& error)
+{
+    if (error.showCursor)
+        platform::ShowCursor(true);
+    if (!error.message.empty())
+        ShowAlert(error.message.c_str());
+    std::exit(error.exitCode);
+}
+
+GGraphicsResources::~GGraphicsResources()
+{
+    Release();
+}
+
+std::unique_ptr<GGraphicsResources> GGraphicsResources::Create(const char* folder,
+                                                               uint16_t memCount,
+                                                               uint16_t loadCount)
+{
+    std::unique_ptr<GGraphicsResources> store(new (std::nothrow) GGraphicsResources);
+    if (!store)
+        return nullptr;
+    RegisterObject(store.get());
+    store->Init(folder, memCount, loadCount);
+    return store;
+}
+
+void GGraphicsResources::Init(const char* folder, uint16_t memCount, uint16_t loadCount)
+{
+    GFolderSetSource files;
+    GBitmapStoreError error = TryInit(files, folder, memCount, loadCount);
+    if (error.Failed())
+        EndWithBitmapStoreError(error);
+}
+
+void GGraphicsResources::Reinit(const char* folder, uint16_t memCount)
+{
+    Release();
+    Init(folder, memCount, 0);
+}
+
+void GGraphicsResources::SetFolder(const char* folder)
+{
+    m_hasFolder = folder != nullptr;
+    m_folder = folder ? folder : "";
+}
+
+int GGraphicsResources::ReadIndexHeader(uint16_t* fileCount, uint16_t* entryCount) const
+{
+    GFolderSetSource files;
+    return ReadBitmapIndexHeader(files, GetFolder(), fileCount, entryCount) ? 1 : 0;
+}
+
+GBitmapStoreError GGraphicsResources::TryInit(GBitmapSetSource& source, const char* folder,
+                                              uint16_t memCount, uint16_t loadCount,
+                                              const GBitmapReadLimits& limits)
+{
+    Release();
+    SetFolder(folder);
+
+    uint16_t fileCount = 0;
+    uint16_t indexEntries = 0;
+    if (!ReadBitmapIndexHeader(source, folder, &fileCount, &indexEntries)) {
+        GBitmapStoreError error =
+            StoreError(GBitmapStoreFault::kIndexMissing, BitmapIndexPath(folder) + " not found!");
+        error.showCursor = true;
+        return error;
+    }
+    if (indexEntries == 0 && memCount == 0 && loadCount == 0)
+        return StoreError(GBitmapStoreFault::kEmptyStore, "");
+
+    const int32_t entries = loadCount != 0 ? 2 * static_cast<int32_t>(loadCount) : indexEntries;
+    if (entries > kBitmapStoreMaxSlots || memCount > kBitmapStoreMaxSlots)
+        return StoreError(GBitmapStoreFault::kTooManyBitmaps, TooManyBitmaps(folder));
+
+    GBitmapSetData set;
+    GBitmapStoreError error = ReadBitmapData(source, folder, fileCount, entries, limits, set);
+    if (error.Failed())
+        return error;
+
+    // Never-filled entries read as format 0 and count too.
+    int32_t loaded = 0;
+    for (int32_t i = 0; i < entries; ++i)
+        if (CountsAsLoadedSlot(static_cast<uint8_t>(set.GetEntry(i).format)))
+            ++loaded;
+    if (loaded < loadCount)
+        loaded = loadCount;
+    const int32_t slotCount = loaded + memCount;
+    if (slotCount > kBitmapStoreMaxSlots)
+        return StoreError(GBitmapStoreFault::kTooManyBitmaps, TooManyBitmaps(folder));
+
+    // Images go to the slot of their entry index; with records that take no loaded slot
+    // (masks, unknown formats) the last images can land in the pool's first slots, but
+    // never beyond the table.
+    for (int32_t i = 0; i < entries; ++i) {
+        const auto format = static_cast<uint8_t>(set.GetEntry(i).format);
+        const bool makesImage = i >= set.GetRecordCount() ||
+                                ImageKindOfFormat(format) != GBitmapImageKind::kNone;
+        if (makesImage && i >= slotCount)
+            return StoreError(GBitmapStoreFault::kSlotPastTable,
+                              "Bitmap set " + BitmapIndexPath(folder) + ": record " +
+                                  std::to_string(i) + " lies beyond the slot table");
+    }
+
+    std::vector<std::unique_ptr<GBitmap>> slots(static_cast<size_t>(slotCount));
+    for (int32_t i = 0; i < entries; ++i) {
+        if (i >= set.GetRecordCount()) {
+            // An entry no record filled: an empty 0 x 0 image with its own (tiny) block.
+            slots[i].reset(GBitmap::Create(0, 0, 0, 0));
+            if (slots[i] && slots[i]->GetPixelBlock()) {
+                GPixelBlock* block = slots[i]->GetPixelBlock();
+                std::fill_n(block->GetData(), block->GetSize(), uint8_t{0});
+            }
+        } else {
+            const GBitmapIndexEntry& entry = set.GetEntry(i);
+            const GBitmapImageKind kind = ImageKindOfFormat(static_cast<uint8_t>(entry.format));
+            if (kind == GBitmapImageKind::kNone)
+                continue;
+            GPixelBlock* mask = nullptr;
+            if (kind == GBitmapImageKind::kMasked)
+                mask = set.GetBlock(static_cast<int32_t>(entry.value));
+            slots[i] = MakeImage(entry, set.GetBlock(i), mask);
+        }
+        if (!slots[i])
+            return StoreError(GBitmapStoreFault::kOutOfMemory,
+                              "Not enough memory for bitmap set " + BitmapIndexPath(folder));
+    }
+
+    const int32_t positions = entries + 2 * static_cast<int32_t>(memCount);
+    m_blocks.assign(static_cast<size_t>(positions), nullptr);
+    m_blockHeld.assign(static_cast<size_t>(positions), 0);
+    for (int32_t i = 0; i < set.GetRecordCount(); ++i) {
+        m_blocks[i] = set.TakeBlock(i);
+        m_blockHeld[i] = 1;
+    }
+    m_slots = std::move(slots);
+    m_entryCount = entries;
+    m_loadedSlots = loaded;
+    m_memCount = memCount;
+    m_pool.reset(new (std::nothrow) GBitmapPool(*this, loaded, entries,
+                                                static_cast<int16_t>(memCount)));
+    if (!m_pool) {
+        Release();
+        return StoreError(GBitmapStoreFault::kOutOfMemory,
+                          "Not enough memory for bitmap set " + BitmapIndexPath(folder));
+    }
+    return {};
+}
+
+void GGraphicsResources::Release()
+{
+    if (m_pool)
+        m_pool->FreeAll();
+    m_pool.reset();
+    // Images before blocks: each image drops its own references, then the store drops its.
+    m_slots.clear();
+    for (size_t i = 0; i < m_blocks.size(); ++i)
+        if (m_blockHeld[i])
+            ReleasePixelBlock(m_blocks[i]);
+    m_blocks.clear();
+    m_blockHeld.clear();
+    m_entryCount = 0;
+    m_loadedSlots = 0;
+    m_memCount = 0;
+}
+
+int16_t GGraphicsResources::FindBitmap(const char* name, int16_t first, int16_t end) const
+{
+    const int32_t count = GetSlotCount();
+    const int32_t from = first < 0 ? 0 : first;
+    const int32_t to = end < 0 || end > count ? count : end;
+    if (name) {
+        for (int32_t slot = from; slot < to; ++slot) {
+            const GBitmap* image = m_slots[slot].get();
+            if (image && StrCompare(image->GetName(), name) == 0)
+                return static_cast<int16_t>(slot);
+        }
+    }
+    ShowAlert(("Cannot find bitmap " + std::string(name ? name : "")).c_str());
+    return -1;
+}
+
+GBitmap* GGraphicsResources::GetBitmap(int32_t slot) const
+{
+    if (slot < 0 || slot >= GetSlotCount())
+        return nullptr;
+    return m_slots[slot].get();
+}
+
+GPixelBlock* GGraphicsResources::GetBlockAt(int32_t position) const
+{
+    if (position < 0 || position >= GetBlockPositionCount())
+        return nullptr;
+    return m_blocks[position];
+}
+
+bool GGraphicsResources::HoldsBlockAt(int32_t position) const
+{
+    if (position < 0 || position >= GetBlockPositionCount())
+        return false;
+    return m_blockHeld[position] != 0;
+}
+
+int32_t GGraphicsResources::FindBlockPosition(const GPixelBlock* block, int32_t from, int32_t to,
+                                              bool held) const
+{
+    for (int32_t i = from; i < to; ++i)
+        if (m_blocks[i] == block && (m_blockHeld[i] != 0) == held)
+            return i;
+    return -1;
+}
+
+void GGraphicsResources::DropStoreReference(GPixelBlock* block, const GBitmap& image)
+{
+    if (!block)
+        return;
+    const int32_t uses = (image.GetPixelBlock() == block) + (image.GetAlphaBlock() == block);
+    // Another image still counts on the block: the store keeps it.
+    if (block->GetRefCount() > uses + 1)
+        return;
+    bool held = false;
+    for (size_t i = 0; i < m_blocks.size(); ++i) {
+        if (m_blocks[i] == block && m_blockHeld[i]) {
+            held = true;
+            m_blocks[i] = nullptr;
+            m_blockHeld[i] = 0;
+        }
+    }
+    // The image still holds its own reference, so this never frees the block.
+    if (held)
+        block->ReleaseRef();
+}
+
+void GGraphicsResources::UnloadBitmaps(int16_t first, int16_t last)
+{
+    const int32_t from = first < 0 ? 0 : first;
+    const int32_t to = last >= m_loadedSlots ? m_loadedSlots - 1 : last;
+    for (int32_t slot = from; slot <= to; ++slot) {
+        GBitmap* image = m_slots[slot].get();
+        if (!image)
+            continue;
+        GPixelBlock* pixels = image->GetPixelBlock();
+        GPixelBlock* alpha = image->GetAlphaBlock();
+        DropStoreReference(pixels, *image);
+        if (alpha != pixels)
+            DropStoreReference(alpha, *image);
+        m_slots[slot].reset();
+    }
+}
+
+int GGraphicsResources::LoadBitmaps(const char* folder, int16_t first, int16_t last)
+{
+    GFolderSetSource files;
+    GBitmapStoreError error;
+    const int result = TryLoadBitmaps(files, folder, first, last, &error);
+    if (error.Failed() && EndsProcessOnReload(error.fault))
+        EndWithBitmapStoreError(error);
+    return result;
+}
+
+int GGraphicsResources::TryLoadBitmaps(GBitmapSetSource& source, const char* folder,
+                                       int16_t first, int16_t last, GBitmapStoreError* error,
+                                       const GBitmapReadLimits& limits)
+{
+    GBitmapStoreError ignored;
+    GBitmapStoreError& result = error ? *error : ignored;
+    result = {};
+    if (first < 0 || first > m_loadedSlots)
+        return 0;
+
+    uint16_t fileCount = 0;
+    uint16_t entries = 0;
+    if (!ReadBitmapIndexHeader(source, folder, &fileCount, &entries) || entries == 0) {
+        result = StoreError(GBitmapStoreFault::kReloadIndexMissing, BitmapIndexPath(folder));
+        return 0;
+    }
+    if (entries > kBitmapStoreMaxSlots) {
+        result = StoreError(GBitmapStoreFault::kTooManyBitmaps, TooManyBitmaps(folder));
+        return 0;
+    }
+
+    int32_t to = last;
+    if (to < first)
+        to = first + entries;
+    if (to >= m_loadedSlots)
+        to = m_loadedSlots - 1;
+
+    // The whole set is read and checked before anything of the table changes, so a refused
+    // reload leaves the store as it was.
+    GBitmapSetData set;
+    result = ReadBitmapData(source, folder, fileCount, entries, limits, set);
+    if (result.Failed())
+        return 0;
+
+    SetFolder(folder);
+    UnloadBitmaps(first, static_cast<int16_t>(to));
+
+    std::vector<int32_t> freePositions;
+    for (int32_t i = 0; i < GetBlockPositionCount(); ++i)
+        if (!m_blocks[i])
+            freePositions.push_back(i);
+
+    std::vector<uint8_t> kept(static_cast<size_t>(set.GetRecordCount()), 0);
+    int32_t slot = first;
+    for (int32_t i = 0; i < set.GetRecordCount() && slot <= to; ++i) {
+        const GBitmapIndexEntry& entry = set.GetEntry(i);
+        const GBitmapImageKind kind = ImageKindOfFormat(static_cast<uint8_t>(entry.format));
+        if (kind == GBitmapImageKind::kNone)
+            continue;
+        const int32_t maskIndex = static_cast<int32_t>(entry.value);
+        GPixelBlock* mask = kind == GBitmapImageKind::kMasked ? set.GetBlock(maskIndex) : nullptr;
+        m_slots[slot] = MakeImage(entry, set.GetBlock(i), mask);
+        if (m_slots[slot]) {
+            kept[i] = 1;
+            if (mask)
+                kept[maskIndex] = 1;
+        }
+        ++slot;
+    }
+
+    // Kept blocks take the free positions in record order; the store's reference on one
+    // that finds no position is dropped at once, so its images alone keep it alive and free
+    // it with the last of them.
+    size_t next = 0;
+    for (int32_t i = 0; i < set.GetRecordCount(); ++i) {
+        if (!kept[i])
+            continue;
+        GPixelBlock* block = set.TakeBlock(i);
+        if (next < freePositions.size()) {
+            m_blocks[freePositions[next]] = block;
+            m_blockHeld[freePositions[next]] = 1;
+            ++next;
+        } else {
+            ReleasePixelBlock(block);
+        }
+    }
+    // The set's destructor frees the blocks no image took.
+    return 1;
+}
+
+int16_t GGraphicsResources::CreateBitmap(uint16_t width, uint16_t height, uint32_t keyColour,
+                                         uint8_t format, GPixelBlock* pixels, GPixelBlock* alpha,
+                                         int16_t slot)
+{
+    if (!m_pool)
+        return -1;
+    return m_pool->CreateBitmap(width, height, keyColour, format, pixels, alpha, slot);
+}
