@@ -70,7 +70,10 @@ void OnFatalSignal(int sig, siginfo_t* info, void* ucontext)
     CrashInfo crash;
     crash.signal = sig;
     crash.code = info ? info->si_code : 0;
-    crash.faultAddress = info ? reinterpret_cast<uint64_t>(info->si_addr) : 0;
+    // A signal sent by a process (kill, raise, abort) has no fault address; its si_addr
+    // would be the sender's id.
+    if (info && info->si_code > 0)
+        crash.faultAddress = reinterpret_cast<uint64_t>(info->si_addr);
 #if defined(__x86_64__)
     if (ucontext)
         crash.instructionAddress =

@@ -195,6 +195,11 @@ TEST(CrashHandler, EachFatalSignalIsReportedWithItsNumber)
         Dump d;
         ASSERT_EQ(ParseDump(dump, d), "") << strsignal(c.signal);
         EXPECT_EQ(d.exceptionCode, uint32_t(c.signal));
+        // Faults carry the faulting address; signals sent by the process itself carry none.
+        if (c.signal == SIGABRT || c.signal == SIGSEGV)
+            EXPECT_EQ(d.exceptionAddress, 0u) << strsignal(c.signal);
+        else if (c.signal != SIGBUS)
+            EXPECT_EQ(d.exceptionAddress, d.rip) << strsignal(c.signal);
     }
 }
 
