@@ -1,0 +1,243 @@
+// The file chooser and the opener over stand-in zenity, kdialog and xdg-open programs that
+// record their arguments, and the platform's program runner beneath them.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/shell_files.h"
+#include "platform/message_box.h"
+#include "platform/shell.h"
+#include "platform/system_info.h"
+
+namespace {
+
+std::vector<std::string> g_boxes;
+
+bool RecordingBox(const platform::MessageBoxRequest& request, platform::MessageBoxAnswer& answer)
+{
+    g_boxes.push_back(std::string("[") + request.titleUtf8 + "] " + request.textUtf8);
+    answer = platform::MessageBoxAnswer::kOk;
+    return true;
+}
+
+std::vector<std::string> ReadArgs(const std::string& path)
+{
+    // Arguments are written NUL-separated: a filter argument holds a line break.
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> args;
+    for (std::string a; std::getline(in, a, '\0');)
+        args.push_back(a);
+    return args;
+}
+
+// A PATH of stand-in programs only; restores PATH and the box backend afterwards.
+class ShellFilesTest : public testing::Test {
+protected:
+    std::string root;
+    std::string bin;
+    std::string argsFile;
+
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/shell_files_XXXXXX";
+        root = ::mkdtemp(pattern);
+        bin = root + "/bin";
+        argsFile = root + "/args";
+        ::mkdir(bin.c_str(), 0755);
+        const char* path = std::getenv("PATH");
+        m_savedPath = path ? path : "";
+        ::setenv("PATH", bin.c_str(), 1);
+        m_savedBackend = platform::GetMessageBoxBackend();
+        platform::SetMessageBoxBackend(&RecordingBox);
+        g_boxes.clear();
+    }
+    void TearDown() override
+    {
+        ::setenv("PATH", m_savedPath.c_str(), 1);
+        platform::SetMessageBoxBackend(m_savedBackend);
+        std::system(("rm -rf '" + root + "'").c_str());
+    }
+
+    // A program that records its arguments, prints output and ends with exitCode.
+    void Install(const char* name, const std::string& output, int exitCode)
+    {
+        std::string script = bin + "/" + name;
+        std::ofstream out(script);
+        out << "#!/bin/sh\n: > '" << argsFile << "'\nfor a in \"$@\"; do printf '%s\\0' \"$a\" >> '"
+            << argsFile << "'; done\nprintf '%s' '" << output << "'\nexit " << exitCode << "\n";
+        out.close();
+        ::chmod(script.c_str(), 0755);
+    }
+
+private:
+    std::string m_savedPath;
+    platform::MessageBoxBackend m_savedBackend = nullptr;
+};
+
+const char kFilter[] = "Levels\0*.lvl; *.txt\0All files\0*\0";
+
+TEST_F(ShellFilesTest, ZenityOpenGivesPathAndFileTitle)
+{
+    Install("zenity", "/data/my levels/level one.lvl\n", 0);
+    char path[kFileDialogPathSize] = "unchanged";
+    char title[kFileDialogPathSize] = "unchanged";
+    ASSERT_TRUE(ShowFileDialog(nullptr, path, "Open level", "/data/levels\\", kFilter, title, false));
+    EXPECT_STREQ(path, "/data/my levels/level one.lvl");
+    EXPECT_STREQ(title, "level one.lvl");
+    EXPECT_EQ(ReadArgs(argsFile),
+              (std::vector<std::string>{"--file-selection", "--title=Open level", "--filename=/data/levels/",
+                                        "--file-filter=Levels | *.lvl *.txt", "--file-filter=All files | *"}));
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(ShellFilesTest, ZenitySaveAsksBeforeReplacingAndTextsBecomeUtf8)
+{
+    Install("zenity", "/tmp/out.bmp\n", 0);
+    std::string before = platform::GetCurrentFolder();
+    char path[kFileDialogPathSize] = {};
+    // Windows-1251 title; no initial folder means the current one; null title buffer skipped.
+    ASSERT_TRUE(ShowFileDialog(nullptr, path, "\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC", nullptr, nullptr, nullptr, true));
+    EXPECT_STREQ(path, "/tmp/out.bmp");
+    EXPECT_EQ(ReadArgs(argsFile),
+              (std::vector<std::string>{"--file-selection", "--title=\xD0\xA1\xD0\xBE\xD1\x85\xD1\x80\xD0\xB0\xD0\xBD\xD0\xB8\xD1\x82\xD1\x8C",
+                                        "--save", "--confirm-overwrite", "--filename=" + before + "/"}));
+    EXPECT_EQ(platform::GetCurrentFolder(), before);
+}
+
+TEST_F(ShellFilesTest, KdialogWhenZenityIsMissing)
+{
+    Install("kdialog", "/home/p/x.txt\n", 0);
+    char path[kFileDialogPathSize] = {};
+    char title[kFileDialogPathSize] = {};
+    ASSERT_TRUE(ShowFileDialog(nullptr, path, "Pick", "/srv", kFilter, title, false));
+    EXPECT_STREQ(path, "/home/p/x.txt");
+    EXPECT_STREQ(title, "x.txt");
+    EXPECT_EQ(ReadArgs(argsFile), (std::vector<std::string>{"--title", "Pick", "--getopenfilename", "/srv",
+                                                            "*.lvl *.txt|Levels\n*|All files"}));
+}
+
+TEST_F(ShellFilesTest, CancelAndMissingChooserFailQuietly)
+{
+    char path[kFileDialogPathSize] = "unchanged";
+    EXPECT_FALSE(ShowFileDialog(nullptr, path, "t", nullptr, kFilter, nullptr, false));
+    Install("zenity", "", 1);
+    EXPECT_FALSE(ShowFileDialog(nullptr, path, "t", nullptr, kFilter, nullptr, false));
+    EXPECT_STREQ(path, "unchanged");
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(ShellFilesTest, ChooserErrorsAndLongPathsAreAlerted)
+{
+    char path[kFileDialogPathSize] = "unchanged";
+    Install("zenity", "", 5);
+    EXPECT_FALSE(ShowFileDialog(nullptr, path, "t", nullptr, nullptr, nullptr, false));
+    // 259 characters fit the buffer with its terminator; 260 do not.
+    std::string fits = "/" + std::string(258, 'f');
+    Install("zenity", fits + "\n", 0);
+    EXPECT_TRUE(ShowFileDialog(nullptr, path, "t", nullptr, nullptr, nullptr, false));
+    EXPECT_EQ(std::string(path), fits);
+    Install("zenity", "/" + std::string(259, 'g') + "\n", 0);
+    EXPECT_FALSE(ShowFileDialog(nullptr, path, "t", nullptr, nullptr, nullptr, false));
+    EXPECT_EQ(std::string(path), fits);
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{"[Alert] Error: 5", "[Alert] Error: 12291"}));
+}
+
+TEST_F(ShellFilesTest, UnterminatedFilterIsCutOff)
+{
+    Install("zenity", "/a\n", 0);
+    // A description far longer than any real one stands for a filter that lost its end.
+    std::string filter(2000, 'd');
+    filter.push_back('\0');
+    filter.push_back('\0');
+    char path[kFileDialogPathSize] = {};
+    ASSERT_TRUE(ShowFileDialog(nullptr, path, nullptr, "/x", filter.c_str(), nullptr, false));
+    EXPECT_EQ(ReadArgs(argsFile), (std::vector<std::string>{"--file-selection", "--filename=/x/"}));
+}
+
+TEST_F(ShellFilesTest, OpenWithShellStartsTheOpenerWithoutWaiting)
+{
+    EXPECT_FALSE(OpenWithShell("/tmp/readme.txt")); // no opener installed
+    // The opener keeps running; the call must not wait for it.
+    std::string script = bin + "/xdg-open";
+    std::string pidFile = root + "/opener.pid";
+    std::ofstream(script) << "#!/bin/sh\necho $$ > '" << pidFile << "'\nprintf '%s\\0' \"$@\" > '" << argsFile
+                          << ".tmp'\n/bin/mv '" << argsFile << ".tmp' '" << argsFile << "'\nexec /bin/sleep 30\n";
+    ::chmod(script.c_str(), 0755);
+    EXPECT_TRUE(OpenWithShell("/tmp/read me.txt"));
+    for (int i = 0; i < 500 && ::access(argsFile.c_str(), F_OK) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(ReadArgs(argsFile), (std::vector<std::string>{"/tmp/read me.txt"}));
+    EXPECT_FALSE(OpenWithShell(""));
+    EXPECT_FALSE(OpenWithShell(nullptr));
+    // End the opener this test started, by its own id.
+    std::ifstream pidIn(pidFile);
+    int pid = 0;
+    if (pidIn >> pid && pid > 0)
+        ::kill(pid, SIGTERM);
+}
+
+// A plain file that is not executable.
+struct PlainFile {
+    std::string path;
+    PlainFile()
+    {
+        char pattern[] = "/tmp/shell_plain_XXXXXX";
+        int fd = ::mkstemp(pattern);
+        path = pattern;
+        ::fchmod(fd, 0644);
+        ::close(fd);
+    }
+    ~PlainFile() { ::unlink(path.c_str()); }
+};
+
+TEST(Shell, RunProgramReportsStartExitAndOutput)
+{
+    PlainFile plain;
+    platform::ProgramResult echo = platform::RunProgram({"/bin/echo", "a b", "c"}, true);
+    EXPECT_TRUE(echo.started);
+    EXPECT_EQ(echo.exitCode, 0);
+    EXPECT_EQ(echo.output, "a b c\n");
+
+    platform::ProgramResult seven = platform::RunProgram({"sh", "-c", "exit 7"});
+    EXPECT_TRUE(seven.started);
+    EXPECT_EQ(seven.exitCode, 7);
+    EXPECT_EQ(seven.output, "");
+
+    platform::ProgramResult killed = platform::RunProgram({"sh", "-c", "kill -9 $$"});
+    EXPECT_TRUE(killed.started);
+    EXPECT_EQ(killed.exitCode, -1);
+
+    EXPECT_FALSE(platform::RunProgram({"no-such-program-anywhere"}).started);
+    EXPECT_FALSE(platform::RunProgram({}).started);
+    EXPECT_FALSE(platform::LaunchProgram({"no-such-program-anywhere"}));
+    EXPECT_FALSE(platform::LaunchProgram({plain.path}));
+    EXPECT_TRUE(platform::LaunchProgram({"true"}));
+}
+
+TEST(Shell, FindProgramAndAbsolutePath)
+{
+    PlainFile plain;
+    EXPECT_EQ(platform::FindProgram("sh").empty(), false);
+    EXPECT_EQ(platform::FindProgram("/bin/sh"), "/bin/sh");
+    EXPECT_EQ(platform::FindProgram(plain.path.c_str()), "");
+    EXPECT_EQ(platform::FindProgram(""), "");
+    EXPECT_EQ(platform::FindProgram(nullptr), "");
+
+    std::string here = platform::GetCurrentFolder();
+    EXPECT_EQ(platform::AbsolutePath("crash.mdmp"), here + "/crash.mdmp");
+    EXPECT_EQ(platform::AbsolutePath("logs\\Tolvanrise.html"), here + "/logs/Tolvanrise.html");
+    EXPECT_EQ(platform::AbsolutePath("/var/x"), "/var/x");
+}
+
+} // namespace
