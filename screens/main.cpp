@@ -1,7 +1,35 @@
-#include <cstdio>
+// The program's entry: the game runs under the crash guard. The exit status is the
+// application main's result (0 after a normal run, 1 when the window could not be made,
+// 2 when the game object could not be); a crash ends the process by its signal instead.
+
+#include <memory>
+#include <new>
+
+#include "foundation/application_main.h"
+#include "foundation/crash_guard.h"
+#include "screens/game_application.h"
+
+namespace {
+
+constexpr const char* kSupportAddress = "support@tolvanrise.example";
+
+std::unique_ptr<GApplication> CreateGameApplication()
+{
+    return std::unique_ptr<GApplication>(new (std::nothrow) GGameApplication());
+}
+
+int RunGame()
+{
+    return ApplicationMain(&CreateGameApplication);
+}
+
+} // namespace
 
 int main()
 {
-    std::fputs("tolvanrise: the window is not built yet\n", stderr);
-    return 0;
+    GCrashGuard guard;
+    guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
+    guard.SetDumpKind(1);
+    guard.SetSupportAddress(kSupportAddress);
+    return guard.RunGuarded(&RunGame);
 }

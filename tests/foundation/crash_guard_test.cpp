@@ -1,0 +1,349 @@
+// The crash guard: its settings, running main, and the whole report after real crashes of
+// forked children: the apology, the dump (checked by the strict minidump reader), the mail
+// through a stand-in xdg-email that records its arguments, and the boxes on each failure.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "foundation/crash_guard.h"
+#include "platform/crash_handler.h"
+#include "platform/message_box.h"
+#include "platform/minidump_reader.h"
+#include "platform/system_info.h"
+
+namespace {
+
+constexpr const char* kApology =
+    "Sorry, but program raised improper operation and need to be closed.\n"
+    " You can email report about this bug to developers.\n"
+    " Do you want to do it?";
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> ReadLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// A scratch folder with a run folder (the current folder of the crashing child), a bin folder
+// with the stand-in mail program, and files the stand-ins write.
+struct Sandbox {
+    std::string root;
+    std::string run;
+    std::string bin;
+    std::string mailArgs;
+    std::string boxes;
+
+    Sandbox()
+    {
+        char pattern[] = "/tmp/crash_guard_XXXXXX";
+        root = ::mkdtemp(pattern);
+        run = root + "/run";
+        bin = root + "/bin";
+        mailArgs = root + "/mail-args";
+        boxes = root + "/boxes";
+        ::mkdir(run.c_str(), 0755);
+        ::mkdir(bin.c_str(), 0755);
+    }
+    ~Sandbox() { std::system(("rm -rf '" + root + "'").c_str()); }
+
+    // A mail program that records one argument a line and ends with the given status.
+    void InstallMailProgram(int exitCode = 0) const
+    {
+        std::string script = bin + "/xdg-email";
+        std::ofstream out(script);
+        out << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << mailArgs
+            << "'\nexit " << exitCode << "\n";
+        out.close();
+        ::chmod(script.c_str(), 0755);
+    }
+};
+
+// The child's message boxes: each is appended to a file as "[title] text" and answered.
+const char* g_boxFile = nullptr;
+platform::MessageBoxAnswer g_answer = platform::MessageBoxAnswer::kNo;
+
+bool RecordingBox(const platform::MessageBoxRequest& request, platform::MessageBoxAnswer& answer)
+{
+    if (std::FILE* f = std::fopen(g_boxFile, "a")) {
+        std::fprintf(f, "[%s] %s\n", request.titleUtf8, request.textUtf8);
+        std::fclose(f);
+    }
+    answer = request.buttons == platform::MessageBoxButtons::kYesNo ? g_answer : platform::MessageBoxAnswer::kOk;
+    return true;
+}
+
+volatile int* volatile g_badPointer = reinterpret_cast<int*>(0x2468);
+
+int CrashingMain()
+{
+    *g_badPointer = 1;
+    return 0;
+}
+
+struct CrashOptions {
+    platform::MessageBoxAnswer answer = platform::MessageBoxAnswer::kYes;
+    std::string supportAddress = "support@tolvanrise.example";
+    bool withLog = true;
+    int dumpKind = 1;
+};
+
+// Forks a child that runs CrashingMain under a guard set up as main() does, in the sandbox's
+// run folder with only the sandbox's bin folder on PATH. Returns the wait status.
+int CrashUnderGuard(const Sandbox& box, const CrashOptions& options)
+{
+    std::fflush(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        struct rlimit none = {0, 0};
+        ::setrlimit(RLIMIT_CORE, &none);
+        ::prctl(PR_SET_DUMPABLE, 0);
+        if (::chdir(box.run.c_str()) != 0)
+            ::_exit(92);
+        ::setenv("PATH", box.bin.c_str(), 1);
+        if (options.withLog)
+            std::ofstream(box.run + "/Tolvanrise.html") << "<html></html>";
+        g_boxFile = box.boxes.c_str();
+        g_answer = options.answer;
+        platform::SetMessageBoxBackend(&RecordingBox);
+        GCrashGuard guard;
+        guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
+        guard.SetDumpKind(options.dumpKind);
+        guard.SetSupportAddress(options.supportAddress.c_str());
+        int result = guard.RunGuarded(&CrashingMain);
+        ::_exit(result == 0 ? 93 : 94); // a crash never gets here
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+std::string DumpError(const std::string& path, minidump_test::Dump* out = nullptr)
+{
+    minidump_test::Reader reader(minidump_test::ReadFileBytes(path));
+    std::string error = reader.Parse();
+    if (out)
+        *out = reader.TakeDump();
+    return error;
+}
+
+TEST(CrashGuard, InitAndSettings)
+{
+    GCrashGuard guard;
+    guard.SetDumpKind(0);
+    guard.SetSupportAddress("old@example.org");
+    guard.Init("page.html", "Product", "1.0");
+    EXPECT_EQ(guard.GetDumpKind(), 1);
+    EXPECT_STREQ(guard.GetSupportAddress(), "");
+    EXPECT_FALSE(guard.IsWriterBound());
+
+    guard.SetDumpKind(2);
+    EXPECT_EQ(guard.GetDumpKind(), 2);
+    guard.SetSupportAddress("help@example.org");
+    EXPECT_STREQ(guard.GetSupportAddress(), "help@example.org");
+    guard.SetSupportAddress(nullptr);
+    EXPECT_STREQ(guard.GetSupportAddress(), "help@example.org");
+
+    // 1023 characters fit with the terminator; 1024 do not and change nothing.
+    std::string longest(1023, 'a');
+    guard.SetSupportAddress(longest.c_str());
+    EXPECT_EQ(std::string(guard.GetSupportAddress()), longest);
+    guard.Init("page.html", "Product", "1.0");
+    std::string tooLong(1024, 'b');
+    guard.SetSupportAddress(tooLong.c_str());
+    EXPECT_STREQ(guard.GetSupportAddress(), "");
+}
+
+int g_observedInstalled = -1;
+
+int ReturnsSeven()
+{
+    g_observedInstalled = platform::IsCrashHandlerInstalled() ? 1 : 0;
+    return 7;
+}
+
+TEST(CrashGuard, RunGuardedPassesTheResultOnAndUnbinds)
+{
+    GCrashGuard guard;
+    guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
+    EXPECT_EQ(guard.RunGuarded(nullptr), -1);
+    EXPECT_FALSE(platform::IsCrashHandlerInstalled());
+
+    EXPECT_EQ(guard.RunGuarded(&ReturnsSeven), 7);
+    EXPECT_EQ(g_observedInstalled, 1);
+    EXPECT_FALSE(platform::IsCrashHandlerInstalled());
+    EXPECT_FALSE(guard.IsWriterBound());
+}
+
+TEST(CrashGuard, NoDumpWithoutAWriterOrACrash)
+{
+    Sandbox box;
+    GCrashGuard guard;
+    guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
+    std::string path = box.run + "/crash.mdmp";
+    EXPECT_FALSE(guard.WriteMiniDump(1, 1));
+    EXPECT_FALSE(guard.WriteDumpFile(path.c_str(), 1));
+    EXPECT_FALSE(guard.WriteDumpFile(nullptr, 1));
+}
+
+TEST(CrashGuard, YesWritesTheDumpAndMailsItWithTheLog)
+{
+    Sandbox box;
+    box.InstallMailProgram();
+    int status = CrashUnderGuard(box, CrashOptions{});
+    // The run ended by the crash's own signal: its status says it crashed.
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+
+    minidump_test::Dump dump;
+    ASSERT_EQ(DumpError(box.run + "/crash.mdmp", &dump), "");
+    EXPECT_EQ(dump.exceptionCode, uint32_t(SIGSEGV));
+    EXPECT_EQ(dump.exceptionAddress, 0x2468u);
+    EXPECT_EQ(dump.flags, 0u); // kind 1: a normal dump
+    EXPECT_EQ(dump.memory.size(), 1u);
+
+    // The mail attaches the files by full path: the dump that was written and the log.
+    std::vector<std::string> expected = {"--utf8", "--subject", "Tolvanrise 0.3",
+                                         "--attach", box.run + "/crash.mdmp",
+                                         "--attach", box.run + "/Tolvanrise.html",
+                                         "support@tolvanrise.example"};
+    EXPECT_EQ(ReadLines(box.mailArgs), expected);
+    EXPECT_EQ(ReadText(box.boxes), std::string("[Fatal error!] ") + kApology + "\n");
+}
+
+TEST(CrashGuard, NoWritesNothingAndSendsNothing)
+{
+    Sandbox box;
+    box.InstallMailProgram();
+    CrashOptions options;
+    options.answer = platform::MessageBoxAnswer::kNo;
+    int status = CrashUnderGuard(box, options);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    EXPECT_FALSE(Exists(box.run + "/crash.mdmp"));
+    EXPECT_FALSE(Exists(box.mailArgs));
+    EXPECT_EQ(ReadText(box.boxes), std::string("[Fatal error!] ") + kApology + "\n");
+}
+
+TEST(CrashGuard, OldDumpIsReplacedWhole)
+{
+    Sandbox box;
+    box.InstallMailProgram();
+    std::ofstream(box.run + "/crash.mdmp") << std::string(4 << 20, 'J');
+    int status = CrashUnderGuard(box, CrashOptions{});
+    ASSERT_TRUE(WIFSIGNALED(status));
+    minidump_test::Dump dump;
+    ASSERT_EQ(DumpError(box.run + "/crash.mdmp", &dump), "");
+    EXPECT_LT(dump.bytes.size(), size_t(1) << 20);
+}
+
+TEST(CrashGuard, DataSegmentKindCarriesMoreMemory)
+{
+    Sandbox box;
+    box.InstallMailProgram();
+    CrashOptions options;
+    options.dumpKind = 2;
+    ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, options)));
+    minidump_test::Dump dump;
+    ASSERT_EQ(DumpError(box.run + "/crash.mdmp", &dump), "");
+    EXPECT_EQ(dump.flags, 1u);
+    EXPECT_GT(dump.memory.size(), 1u);
+    // The data segment holds the pointer the crash went through.
+    std::vector<uint8_t> bytes = dump.Read(reinterpret_cast<uint64_t>(&g_badPointer), sizeof(void*));
+    ASSERT_EQ(bytes.size(), sizeof(void*));
+    uint64_t value = 0;
+    std::memcpy(&value, bytes.data(), sizeof value);
+    EXPECT_EQ(value, 0x2468u);
+}
+
+TEST(CrashGuard, MailFailureIsToldAndNotTakenForSuccess)
+{
+    struct Case {
+        const char* name;
+        bool program;
+        int exitCode;
+    };
+    for (const Case& c : {Case{"no mail program", false, 0}, Case{"mail program fails", true, 3}}) {
+        Sandbox box;
+        if (c.program)
+            box.InstallMailProgram(c.exitCode);
+        ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, CrashOptions{}))) << c.name;
+        EXPECT_EQ(DumpError(box.run + "/crash.mdmp"), "") << c.name;
+        // The dump was saved, so only the mail's failure is told.
+        EXPECT_EQ(ReadText(box.boxes),
+                  std::string("[Fatal error!] ") + kApology + "\n[Error] Error sending message!\n")
+            << c.name;
+    }
+}
+
+TEST(CrashGuard, DumpThatCannotBeWrittenIsToldAndNotMailed)
+{
+    Sandbox box;
+    box.InstallMailProgram();
+    // A folder in the way of the file.
+    ::mkdir((box.run + "/crash.mdmp").c_str(), 0755);
+    ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, CrashOptions{})));
+    EXPECT_FALSE(Exists(box.mailArgs));
+    EXPECT_EQ(ReadText(box.boxes),
+              std::string("[Fatal error!] ") + kApology + "\n[Fatal error!] Cannot save crash dump file!\n");
+}
+
+TEST(CrashGuard, MailWithoutLogOrAddress)
+{
+    Sandbox box;
+    box.InstallMailProgram();
+    CrashOptions options;
+    options.withLog = false;
+    options.supportAddress = std::string(1024, 'x'); // too long: not taken
+    ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, options)));
+    std::vector<std::string> expected = {"--utf8", "--subject", "Tolvanrise 0.3",
+                                         "--attach", box.run + "/crash.mdmp"};
+    EXPECT_EQ(ReadLines(box.mailArgs), expected);
+}
+
+TEST(CrashGuard, SendReportKeepsTheCurrentFolder)
+{
+    Sandbox box;
+    box.InstallMailProgram();
+    std::string before = platform::GetCurrentFolder();
+    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", box.bin.c_str(), 1);
+    GCrashGuard guard;
+    guard.Init("no-such-log.html", "Tolvanrise", "0.3");
+    guard.SetSupportAddress("a@b.example");
+    bool sent = guard.SendReport();
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(platform::GetCurrentFolder(), before);
+    // Nothing was written, so nothing is attached.
+    std::vector<std::string> expected = {"--utf8", "--subject", "Tolvanrise 0.3", "a@b.example"};
+    EXPECT_EQ(ReadLines(box.mailArgs), expected);
+}
+
+} // namespace
