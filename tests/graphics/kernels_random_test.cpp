@@ -240,6 +240,48 @@ TEST_P(KernelsAgainstReference, RowSplitsAtEveryOffset)
     }
 }
 
+// Indexed keys over large areas decide keyed indices once per call: none, exactly one, or
+// several indices carrying the key colour, each against the reference.
+TEST_P(KernelsAgainstReference, IndexedKeyWithNoneOneAndSeveralKeyedEntries)
+{
+    std::mt19937 rng(31);
+    for (GBlitRule rule : {GBlitRule::IndexedKey, GBlitRule::IndexedKeyAlpha}) {
+        for (int keyed : {0, 1, 3}) {
+            for (int o = 0; o < 4; ++o) {
+                auto src = reference::MakeSource(rule, 64, 40, rng, Slack::Tight);
+                uint8_t* block = src->GetPixels();
+                const uint32_t key = 0x123456;
+                // Make sure no entry has the key by chance, then give it to `keyed` entries.
+                for (int e = 0; e < 256; ++e)
+                    if ((block[2 + 3 * e] | block[3 + 3 * e] << 8 | block[4 + 3 * e] << 16) == int(key))
+                        block[2 + 3 * e] ^= 1;
+                const int entries[3] = {0, 77, 255};
+                for (int k = 0; k < keyed; ++k) {
+                    block[2 + 3 * entries[k]] = 0x56;
+                    block[3 + 3 * entries[k]] = 0x34;
+                    block[4 + 3 * entries[k]] = 0x12;
+                }
+                for (int i = 0; i < 64 * 40; ++i) // runs of keyed entries, as sprites have
+                    if ((i / 9) % 3 == 0)
+                        block[770 + i] = uint8_t(entries[(i / 27) % 3]);
+                src->SetKeyColour(key);
+                GBlitArgs args;
+                args.alpha = 190;
+                auto fast = reference::MakeDestination(70, 44, rng, Slack::Tight);
+                auto slow = reference::MakeDestination(70, 44, rng, Slack::Tight);
+                std::memcpy(slow->GetPixels(), fast->GetPixels(), 70 * 44 * 3);
+                const GRect clip{3, 2, 62, 40};
+                for (const GRect* c : {static_cast<const GRect*>(nullptr), &clip}) {
+                    GetBlitKernel(rule, uint8_t(o))(fast.get(), src.get(), 2, 1, args, c);
+                    reference::Blit(rule, o, slow.get(), src.get(), 2, 1, args, c);
+                    ASSERT_EQ(reference::Snapshot(*fast), reference::Snapshot(*slow))
+                        << reference::RuleName(rule) << " keyed entries " << keyed << " orientation " << o;
+                }
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Isa, KernelsAgainstReference,
                          testing::Values(GKernelIsa::Scalar, GKernelIsa::Avx2),
                          [](const testing::TestParamInfo<GKernelIsa>& info) {
