@@ -14,7 +14,9 @@
 // them: the caller passes the rows that share the chroma row. Pixel layouts are small structs
 // with one Put; the loop is written once.
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 struct GJpegColourTables {
     int32_t crRed[256];
@@ -27,6 +29,11 @@ struct GJpegColourTables {
     const uint8_t* Clamp() const { return clamp + 256; }
 };
 
+// Pixel layouts. Put writes exactly the pixel's bytes; PutWide writes 4 bytes at once, one
+// store instead of three, and may be used wherever 4 bytes are writable (for 3-byte pixels:
+// not on the last pixel of a row, whose fourth byte the next pixel then overwrites).
+static_assert(std::endian::native == std::endian::little, "PutWide packs bytes little-endian");
+
 // 3 bytes a pixel in B, G, R order, as GBitmap stores true colour.
 struct GJpegBgrPixel {
     static constexpr int kBytes = 3;
@@ -36,18 +43,53 @@ struct GJpegBgrPixel {
         p[1] = g;
         p[2] = r;
     }
-};
-
-// 4 bytes a pixel: R, G, B and a fourth byte left as it is.
-struct GJpegRgbxPixel {
-    static constexpr int kBytes = 4;
-    static void Put(uint8_t* p, uint8_t r, uint8_t g, uint8_t b)
+    static void PutWide(uint8_t* p, uint8_t r, uint8_t g, uint8_t b)
     {
-        p[0] = r;
-        p[1] = g;
-        p[2] = b;
+        const uint32_t v = b | g << 8 | static_cast<uint32_t>(r) << 16;
+        std::memcpy(p, &v, 4);
     }
 };
+
+// 4 bytes a pixel: R, G, B and a fourth byte that stays 0.
+struct GJpegRgbxPixel {
+    static constexpr int kBytes = 4;
+    static void Put(uint8_t* p, uint8_t r, uint8_t g, uint8_t b) { PutWide(p, r, g, b); }
+    static void PutWide(uint8_t* p, uint8_t r, uint8_t g, uint8_t b)
+    {
+        const uint32_t v = r | g << 8 | static_cast<uint32_t>(b) << 16;
+        std::memcpy(p, &v, 4);
+    }
+};
+
+namespace jpeg_colour_detail {
+
+// The pixels of one chroma sample: H across, in one row or two.
+template <class Pixel, int H, bool kTwoRows, bool kWide>
+inline void ConvertSample(const GJpegColourTables& t, const uint8_t* clamp, int32_t c, int32_t count,
+                          const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr,
+                          uint8_t* out0, uint8_t* out1)
+{
+    const int32_t red = t.crRed[cr[c]];
+    const int32_t green = (t.crGreen[cr[c]] + t.cbGreen[cb[c]]) >> 16;
+    const int32_t blue = t.cbBlue[cb[c]];
+    for (int i = 0; i < (kWide ? H : count); ++i) {
+        const int32_t x = c * H + i;
+        const int32_t ya = y0[x];
+        if constexpr (kWide)
+            Pixel::PutWide(out0 + x * Pixel::kBytes, clamp[ya + red], clamp[ya + green], clamp[ya + blue]);
+        else
+            Pixel::Put(out0 + x * Pixel::kBytes, clamp[ya + red], clamp[ya + green], clamp[ya + blue]);
+        if constexpr (kTwoRows) {
+            const int32_t yb = y1[x];
+            if constexpr (kWide)
+                Pixel::PutWide(out1 + x * Pixel::kBytes, clamp[yb + red], clamp[yb + green], clamp[yb + blue]);
+            else
+                Pixel::Put(out1 + x * Pixel::kBytes, clamp[yb + red], clamp[yb + green], clamp[yb + blue]);
+        }
+    }
+}
+
+} // namespace jpeg_colour_detail
 
 // Converts width pixels of luma row y0 (and y1 into out1 when kTwoRows) with the chroma rows
 // cb and cr, which hold (width + H - 1) / H samples.
@@ -57,34 +99,15 @@ void GJpegConvertRows(const GJpegColourTables& t, const uint8_t* y0, const uint8
                       int32_t width)
 {
     static_assert(H == 1 || H == 2);
+    using jpeg_colour_detail::ConvertSample;
     const uint8_t* clamp = t.Clamp();
-    const int32_t whole = width / H;
-    for (int32_t c = 0; c < whole; ++c) {
-        const int32_t red = t.crRed[cr[c]];
-        const int32_t green = (t.crGreen[cr[c]] + t.cbGreen[cb[c]]) >> 16;
-        const int32_t blue = t.cbBlue[cb[c]];
-        for (int i = 0; i < H; ++i) {
-            const int32_t y = *y0++;
-            Pixel::Put(out0, clamp[y + red], clamp[y + green], clamp[y + blue]);
-            out0 += Pixel::kBytes;
-            if constexpr (kTwoRows) {
-                const int32_t y2 = *y1++;
-                Pixel::Put(out1, clamp[y2 + red], clamp[y2 + green], clamp[y2 + blue]);
-                out1 += Pixel::kBytes;
-            }
-        }
-    }
-    if (H == 2 && (width & 1)) {
-        const int32_t red = t.crRed[cr[whole]];
-        const int32_t green = (t.crGreen[cr[whole]] + t.cbGreen[cb[whole]]) >> 16;
-        const int32_t blue = t.cbBlue[cb[whole]];
-        const int32_t y = *y0;
-        Pixel::Put(out0, clamp[y + red], clamp[y + green], clamp[y + blue]);
-        if constexpr (kTwoRows) {
-            const int32_t y2 = *y1;
-            Pixel::Put(out1, clamp[y2 + red], clamp[y2 + green], clamp[y2 + blue]);
-        }
-    }
+    // Samples whose pixels are all followed by another pixel of the row take 4-byte stores.
+    const int32_t wide = (width - 1) / H;
+    const int32_t samples = (width + H - 1) / H;
+    for (int32_t c = 0; c < wide; ++c)
+        ConvertSample<Pixel, H, kTwoRows, true>(t, clamp, c, H, y0, y1, cb, cr, out0, out1);
+    for (int32_t c = wide; c < samples; ++c)
+        ConvertSample<Pixel, H, kTwoRows, false>(t, clamp, c, c * H + H <= width ? H : 1, y0, y1, cb, cr, out0, out1);
 }
 
 // Greyscale to a colour layout: the sample in all three channels.

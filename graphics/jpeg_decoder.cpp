@@ -426,8 +426,11 @@ bool GJpegDecoder::ReadScanHeader()
             return Fail(kJpegErrUndefinedQuant);
         if (!m_huffman[c.dcTable].defined || !m_huffman[c.acTable].defined)
             return Fail(kJpegErrUndefinedHuffman);
-        for (int k = 0; k < 64; ++k)
+        c.smallQuant = true;
+        for (int k = 0; k < 64; ++k) {
             c.quant[k] = m_quantTables[c.quantTable][k];
+            c.smallQuant = c.smallQuant && c.quant[k] <= 128;
+        }
         c.prediction = 0;
     }
     for (int slot = 0; slot < 8; ++slot)
@@ -465,7 +468,7 @@ bool GJpegDecoder::DecodeMcuRow()
             Component& c = m_components[block.component];
             int lastZigzag = 0;
             if (!m_bits.Starved()) {
-                if (!DecodeBlock(c, lastZigzag))
+                if (!(c.smallQuant ? DecodeBlock<false>(c, lastZigzag) : DecodeBlock<true>(c, lastZigzag)))
                     return false;
             } else {
                 // No data left: the block keeps the running DC and no detail.
@@ -473,7 +476,13 @@ bool GJpegDecoder::DecodeMcuRow()
             }
             uint8_t* out = c.plane + (mcu * c.blocksAcross + block.x) * 8 + block.y * 8 * c.stride;
             GJpegInverseDct(m_coefficients, lastZigzag, out, c.stride);
-            std::memset(m_coefficients, 0, sizeof m_coefficients);
+            // Only coefficients up to the last coded one can be nonzero.
+            if (lastZigzag < 16) {
+                for (int k = 0; k <= lastZigzag; ++k)
+                    m_coefficients[kJpegZigzag[k]] = 0;
+            } else {
+                std::memset(m_coefficients, 0, sizeof m_coefficients);
+            }
         }
     }
     if (m_input.ReadFailed())
@@ -484,9 +493,11 @@ bool GJpegDecoder::DecodeMcuRow()
 // T.81 F.2.2.1 (DC difference) and F.2.2.2 (AC coefficients), with dequantisation. Values
 // read are at most 15 bits and factors 16 bits, so each product fits in 32 bits before it
 // is saturated to the 16 bits of a coefficient.
+template <bool kSaturateSmall>
 bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
 {
-    GJpegBitReader& bits = m_bits;
+    // A local copy keeps the bit buffer in registers across the coefficient stores.
+    GJpegBitReader bits = m_bits;
     int16_t* coefficients = m_coefficients;
 
     bits.Prepare();
@@ -509,7 +520,9 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
                 break;
             }
             bits.Consume(fast & 0xFF);
-            coefficients[kJpegZigzag[k]] = static_cast<int16_t>(Saturate16((fast >> 16) * quant[k]));
+            // |value| <= 255 here: with factors of at most 128 the product cannot leave 16 bits.
+            const int32_t product = (fast >> 16) * quant[k];
+            coefficients[kJpegZigzag[k]] = static_cast<int16_t>(kSaturateSmall ? Saturate16(product) : product);
             last = k++;
             continue;
         }
@@ -537,6 +550,7 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
         last = k++;
     }
     lastZigzag = last;
+    m_bits = bits;
     // A run past coefficient 63 is damage, unless the data had already run out and the
     // made-up bits produced it.
     if (overrun && !bits.Starved())

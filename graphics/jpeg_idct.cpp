@@ -75,13 +75,22 @@ constexpr ZigzagExtent kExtent = MakeZigzagExtent();
 
 inline uint8_t ClampSample(int64_t v)
 {
-    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+    // Out-of-range values come only from strong edges and damaged data: a rarely taken branch
+    // is cheaper than two conditional moves.
+    if (static_cast<uint64_t>(v) > 255)
+        return v < 0 ? 0 : 255;
+    return static_cast<uint8_t>(v);
 }
 
-// One 1-D IDCT, results scaled by 2^CONST_BITS * sqrt(8) (not yet descaled).
-inline void Idct1d(int64_t in0, int64_t in1, int64_t in2, int64_t in3, int64_t in4, int64_t in5,
-                   int64_t in6, int64_t in7, int64_t out[8])
+// One 1-D IDCT of in[0..7] (inputs 4..7 known to be zero when kHalf); hands each output,
+// scaled by 2^CONST_BITS * sqrt(8) and not yet descaled, to put(index, value).
+template <bool kHalf, class Input, class Put>
+inline void Idct1d(Input in, Put put)
 {
+    const int64_t in0 = in(0), in1 = in(1), in2 = in(2), in3 = in(3);
+    const int64_t in4 = kHalf ? 0 : in(4), in5 = kHalf ? 0 : in(5);
+    const int64_t in6 = kHalf ? 0 : in(6), in7 = kHalf ? 0 : in(7);
+
     // Even part: rotation of (in2, in6), butterflies with (in0, in4).
     const int64_t rot = (in2 + in6) * kFix0541196100;
     const int64_t even2 = rot - in6 * kFix1847759065;
@@ -108,14 +117,14 @@ inline void Idct1d(int64_t in0, int64_t in1, int64_t in2, int64_t in3, int64_t i
     const int64_t odd2 = in3 * kFix3072711026 + m2 + m3;
     const int64_t odd3 = in1 * kFix1501321110 + m1 + m4;
 
-    out[0] = t10 + odd3;
-    out[7] = t10 - odd3;
-    out[1] = t11 + odd2;
-    out[6] = t11 - odd2;
-    out[2] = t12 + odd1;
-    out[5] = t12 - odd1;
-    out[3] = t13 + odd0;
-    out[4] = t13 - odd0;
+    put(0, t10 + odd3);
+    put(7, t10 - odd3);
+    put(1, t11 + odd2);
+    put(6, t11 - odd2);
+    put(2, t12 + odd1);
+    put(5, t12 - odd1);
+    put(3, t13 + odd0);
+    put(4, t13 - odd0);
 }
 
 // Pass 1 over the rows 0..lastRow; inputs 4..7 of each row are zero when kRightZero.
@@ -133,13 +142,8 @@ void RowPass(const int16_t* c, int lastRow, int32_t* ws)
                 ws[i] = dc;
             continue;
         }
-        int64_t out[8];
-        if (kRightZero)
-            Idct1d(c[0], c[1], c[2], c[3], 0, 0, 0, 0, out);
-        else
-            Idct1d(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], out);
-        for (int i = 0; i < 8; ++i)
-            ws[i] = static_cast<int32_t>((out[i] + kRound) >> kShift);
+        Idct1d<kRightZero>([c](int i) { return int64_t{c[i]}; },
+                           [ws](int i, int64_t x) { ws[i] = static_cast<int32_t>((x + kRound) >> kShift); });
     }
 }
 
@@ -148,29 +152,25 @@ template <bool kLowerZero>
 void ColumnPass(const int32_t* ws, uint8_t* out, int32_t stride)
 {
     constexpr int kShift = kConstBits + kPass1Bits + 3;
-    constexpr int64_t kRound = int64_t{1} << (kShift - 1);
-    for (int col = 0; col < 8; ++col, ++ws) {
+    // The rounding half and the +128 level shift in one constant.
+    constexpr int64_t kBias = (int64_t{1} << (kShift - 1)) + (int64_t{128} << kShift);
+    for (int col = 0; col < 8; ++col, ++ws, ++out) {
         const bool acZero = kLowerZero ? (ws[8] | ws[16] | ws[24]) == 0
                                        : (ws[8] | ws[16] | ws[24] | ws[32] | ws[40] | ws[48] | ws[56]) == 0;
         if (acZero) {
             const uint8_t v = ClampSample(((int64_t{ws[0]} + 16) >> (kPass1Bits + 3)) + 128);
             for (int r = 0; r < 8; ++r)
-                out[r * stride + col] = v;
+                out[r * stride] = v;
             continue;
         }
-        int64_t t[8];
-        if (kLowerZero)
-            Idct1d(ws[0], ws[8], ws[16], ws[24], 0, 0, 0, 0, t);
-        else
-            Idct1d(ws[0], ws[8], ws[16], ws[24], ws[32], ws[40], ws[48], ws[56], t);
-        for (int r = 0; r < 8; ++r)
-            out[r * stride + col] = ClampSample(((t[r] + kRound) >> kShift) + 128);
+        Idct1d<kLowerZero>([ws](int i) { return int64_t{ws[i * 8]}; },
+                           [out, stride](int i, int64_t x) { out[i * stride] = ClampSample((x + kBias) >> kShift); });
     }
 }
 
 } // namespace
 
-void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride)
+void GJpegInverseDctScalar(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride)
 {
     const int last = lastZigzag < 0 ? 0 : lastZigzag > 63 ? 63 : lastZigzag;
     if (last == 0) {
@@ -187,11 +187,165 @@ void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, 
         RowPass<true>(coefficients, lastRow, ws);
     else
         RowPass<false>(coefficients, lastRow, ws);
-    if (lastRow < 7)
-        std::memset(ws + 8 * (lastRow + 1), 0, sizeof(int32_t) * 8 * (7 - lastRow));
 
+    // Rows past the last coded one are zero; the column pass reads rows 0..3 or 0..7.
+    const int rowsRead = lastRow < 4 ? 4 : 8;
+    for (int i = 8 * (lastRow + 1); i < 8 * rowsRead; ++i)
+        ws[i] = 0;
     if (lastRow < 4)
         ColumnPass<true>(ws, out, stride);
     else
         ColumnPass<false>(ws, out, stride);
 }
+
+#if defined(__SSE2__)
+
+// SSE2 version, bit-identical to the scalar one.
+//
+// The 1-D transform is written as its exact integer linear form: every output is a sum of
+// input * weight with the weights below (the butterflies multiplied out), evaluated with
+// pmaddwd on interleaved input pairs. Integer sums do not depend on the order of evaluation,
+// so the result equals the scalar code's as long as nothing overflows 32 bits. The largest
+// sum of |weights| of an output is 61214; with 16-bit inputs every partial sum stays below
+// 61214 * 2^15 + 2^17 < 2^31. Pass 1 takes the 16-bit coefficients, so it is exact for every
+// block. Pass 2 needs 16-bit inputs too: pass-1 results of ordinary data are far below 2^15
+// (about 2^13 for 8-bit samples), but damaged data can exceed it, and such blocks are handed
+// to the scalar code instead.
+//
+// Rows first: the block is transposed so that each vector holds one input index for all 8
+// rows, pass 1 runs on all rows at once, the results are transposed back so that each vector
+// holds one workspace row, and pass 2 yields the output rows directly.
+
+#include <emmintrin.h>
+
+namespace {
+
+// Two 16-bit weights for pmaddwd: lane pairs (a, b).
+inline __m128i Weights(int a, int b)
+{
+    return _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(a) | static_cast<uint32_t>(static_cast<uint16_t>(b)) << 16));
+}
+
+inline void Transpose8x8(__m128i v[8])
+{
+    const __m128i a0 = _mm_unpacklo_epi16(v[0], v[1]);
+    const __m128i a1 = _mm_unpackhi_epi16(v[0], v[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(v[2], v[3]);
+    const __m128i a3 = _mm_unpackhi_epi16(v[2], v[3]);
+    const __m128i a4 = _mm_unpacklo_epi16(v[4], v[5]);
+    const __m128i a5 = _mm_unpackhi_epi16(v[4], v[5]);
+    const __m128i a6 = _mm_unpacklo_epi16(v[6], v[7]);
+    const __m128i a7 = _mm_unpackhi_epi16(v[6], v[7]);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
+    const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
+    const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
+    const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
+    const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
+    const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
+    const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
+    const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
+    v[0] = _mm_unpacklo_epi64(b0, b4);
+    v[1] = _mm_unpackhi_epi64(b0, b4);
+    v[2] = _mm_unpacklo_epi64(b1, b5);
+    v[3] = _mm_unpackhi_epi64(b1, b5);
+    v[4] = _mm_unpacklo_epi64(b2, b6);
+    v[5] = _mm_unpackhi_epi64(b2, b6);
+    v[6] = _mm_unpacklo_epi64(b3, b7);
+    v[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// The 1-D IDCT of four lanes: p04, p26, p13, p57 hold the interleaved input pairs (0, 4),
+// (2, 6), (1, 3), (5, 7) as 32-bit lanes. Writes the 8 outputs plus bias, shifted right by
+// kShift, as 32-bit lanes.
+template <int kShift>
+inline void Idct4Lanes(__m128i p04, __m128i p26, __m128i p13, __m128i p57, __m128i bias, __m128i out[8])
+{
+    const __m128i sum04 = _mm_add_epi32(_mm_madd_epi16(p04, Weights(8192, 8192)), bias);
+    const __m128i diff04 = _mm_add_epi32(_mm_madd_epi16(p04, Weights(8192, -8192)), bias);
+    const __m128i even3 = _mm_madd_epi16(p26, Weights(10703, 4433));   // A + C, A
+    const __m128i even2 = _mm_madd_epi16(p26, Weights(4433, -10704));  // A, A - B
+    const __m128i t10 = _mm_add_epi32(sum04, even3);
+    const __m128i t13 = _mm_sub_epi32(sum04, even3);
+    const __m128i t11 = _mm_add_epi32(diff04, even2);
+    const __m128i t12 = _mm_sub_epi32(diff04, even2);
+
+    // odd0..odd3 of the scalar code with z1..z5 and m1..m4 multiplied out.
+    const __m128i odd0 = _mm_add_epi32(_mm_madd_epi16(p13, Weights(2260, -6436)), _mm_madd_epi16(p57, Weights(9633, -11363)));
+    const __m128i odd1 = _mm_add_epi32(_mm_madd_epi16(p13, Weights(6437, -11362)), _mm_madd_epi16(p57, Weights(2261, 9633)));
+    const __m128i odd2 = _mm_add_epi32(_mm_madd_epi16(p13, Weights(9633, -2259)), _mm_madd_epi16(p57, Weights(-11362, -6436)));
+    const __m128i odd3 = _mm_add_epi32(_mm_madd_epi16(p13, Weights(11363, 9633)), _mm_madd_epi16(p57, Weights(6437, 2260)));
+
+    out[0] = _mm_srai_epi32(_mm_add_epi32(t10, odd3), kShift);
+    out[7] = _mm_srai_epi32(_mm_sub_epi32(t10, odd3), kShift);
+    out[1] = _mm_srai_epi32(_mm_add_epi32(t11, odd2), kShift);
+    out[6] = _mm_srai_epi32(_mm_sub_epi32(t11, odd2), kShift);
+    out[2] = _mm_srai_epi32(_mm_add_epi32(t12, odd1), kShift);
+    out[5] = _mm_srai_epi32(_mm_sub_epi32(t12, odd1), kShift);
+    out[3] = _mm_srai_epi32(_mm_add_epi32(t13, odd0), kShift);
+    out[4] = _mm_srai_epi32(_mm_sub_epi32(t13, odd0), kShift);
+}
+
+// The 1-D IDCT across the vectors in[0..7] (input index j in vector j, 8 lanes of 16 bits);
+// out[k] receives output k for the 8 lanes as 32-bit halves lo (lanes 0..3), hi (4..7).
+template <int kShift>
+inline void Idct8Lanes(const __m128i in[8], __m128i bias, __m128i lo[8], __m128i hi[8])
+{
+    Idct4Lanes<kShift>(_mm_unpacklo_epi16(in[0], in[4]), _mm_unpacklo_epi16(in[2], in[6]),
+                       _mm_unpacklo_epi16(in[1], in[3]), _mm_unpacklo_epi16(in[5], in[7]), bias, lo);
+    Idct4Lanes<kShift>(_mm_unpackhi_epi16(in[0], in[4]), _mm_unpackhi_epi16(in[2], in[6]),
+                       _mm_unpackhi_epi16(in[1], in[3]), _mm_unpackhi_epi16(in[5], in[7]), bias, hi);
+}
+
+// Nonzero lanes where a 32-bit value lies outside the 16-bit range.
+inline __m128i Outside16(__m128i v)
+{
+    return _mm_srli_epi32(_mm_add_epi32(v, _mm_set1_epi32(0x8000)), 16);
+}
+
+} // namespace
+
+void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride)
+{
+    if (lastZigzag <= 0) {
+        GJpegInverseDctScalar(coefficients, 0, out, stride);
+        return;
+    }
+    __m128i v[8];
+    for (int r = 0; r < 8; ++r)
+        v[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 8 * r));
+
+    // Pass 1: rows. After the transpose v[j] holds coefficient j of every row.
+    Transpose8x8(v);
+    __m128i lo[8];
+    __m128i hi[8];
+    Idct8Lanes<kConstBits - kPass1Bits>(v, _mm_set1_epi32(1 << (kConstBits - kPass1Bits - 1)), lo, hi);
+    __m128i outside = _mm_setzero_si128();
+    for (int k = 0; k < 8; ++k) {
+        outside = _mm_or_si128(outside, _mm_or_si128(Outside16(lo[k]), Outside16(hi[k])));
+        v[k] = _mm_packs_epi32(lo[k], hi[k]);  // output k of rows 0..7
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(outside, _mm_setzero_si128())) != 0xFFFF) {
+        GJpegInverseDctScalar(coefficients, lastZigzag, out, stride);
+        return;
+    }
+
+    // Pass 2: columns. After the transpose v[r] holds workspace row r.
+    Transpose8x8(v);
+    constexpr int kShift = kConstBits + kPass1Bits + 3;
+    Idct8Lanes<kShift>(v, _mm_set1_epi32(1 << (kShift - 1)), lo, hi);
+    const __m128i level = _mm_set1_epi16(128);
+    for (int r = 0; r < 8; ++r) {
+        // |value| < 2^13 here, so the 16-bit pack is exact and the byte pack is the clamp.
+        const __m128i row = _mm_add_epi16(_mm_packs_epi32(lo[r], hi[r]), level);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + r * stride), _mm_packus_epi16(row, row));
+    }
+}
+
+#else
+
+void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride)
+{
+    GJpegInverseDctScalar(coefficients, lastZigzag, out, stride);
+}
+
+#endif

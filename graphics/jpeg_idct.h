@@ -14,4 +14,7 @@ inline constexpr uint8_t kJpegZigzag[64] = {
 // lastZigzag: the highest zigzag index that may be nonzero (0 to 63); every coefficient after
 // it in zigzag order must be 0. It only selects short cuts: the result is the same.
 // out: the top-left sample of the 8x8 block, rows stride bytes apart.
+// Uses SSE2 where the compiler targets it; the result is always that of the scalar version.
 void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride);
+// The scalar reference.
+void GJpegInverseDctScalar(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride);
