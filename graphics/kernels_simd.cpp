@@ -18,7 +18,8 @@
 //                               k - 65536, which lowers the result by exactly (s - d); adding
 //                               (s - d) back where k's top bit is set restores it.
 //   d * m >> 8, (255 - d) * m >> 8: the product fits 16 unsigned bits; logical shift.
-// Measured on the development machine: 5-8x the scalar rules at 64x64 and above.
+// Measured on the development machine (256x256 sprite with a soft-edged mask): 3.6x (mask) to
+// 6.2x (alpha) the scalar rules.
 
 #include "graphics/kernels.h"
 
@@ -230,7 +231,8 @@ template <GSimdOp Op, bool Mirror>
 
 constexpr size_t kOps = size_t(GSimdOp::Count);
 
-// [op][mirror]; unmirrored copies are block copies and need no row function.
+// [op][mirror]. Unmirrored copies are one memcpy per row: an inline AVX2 row copy measured no
+// better on 192-byte rows and worse (0.73) on 768-byte ones.
 constexpr GSimdRowFn kAvx2Rows[kOps][2] = {
     {nullptr, RowAvx2<GSimdOp::Copy, true>},
     {RowAvx2<GSimdOp::Key, false>, RowAvx2<GSimdOp::Key, true>},
