@@ -1,4 +1,11 @@
 find_package(JPEG REQUIRED)
 function(tolvanrise_graphics_test_deps target)
   target_link_libraries(${target} PRIVATE JPEG::JPEG)
+  # The packer tests link the packer's writer and run the built packer.
+  if(target MATCHES "^test_graphics_packer_" AND TARGET tolvanrise-pack)
+    target_link_libraries(${target} PRIVATE tolvanrise_pack_writer)
+    target_compile_definitions(${target} PRIVATE
+      TOLVANRISE_PACK_EXE="$<TARGET_FILE:tolvanrise-pack>")
+    add_dependencies(${target} tolvanrise-pack)
+  endif()
 endfunction()

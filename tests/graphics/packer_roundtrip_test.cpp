@@ -1,0 +1,368 @@
+// Pack pictures with the packer (the built executable and its writer library), load the set
+// with the engine's store, compare pixels and masks record kind by record kind.
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "foundation/bitmap.h"
+#include "graphics/graphics_resources.h"
+#include "platform/message_box.h"
+#include "tools/tolvanrise-pack/manifest.h"
+#include "tools/tolvanrise-pack/picture.h"
+#include "tools/tolvanrise-pack/store_writer.h"
+
+namespace fs = std::filesystem;
+using packer::Picture;
+
+namespace {
+
+bool IgnoreAlert(const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer)
+{
+    answer = platform::MessageBoxAnswer::kOk;
+    return true;
+}
+
+// A picture with smooth colour ramps (friendly to JPEG) and an alpha ramp with fully
+// opaque and fully transparent corners.
+Picture Ramp(int w, int h, int seed)
+{
+    Picture p;
+    p.Resize(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* q = p.At(x, y);
+            q[0] = static_cast<uint8_t>(40 + x * 160 / w + seed);
+            q[1] = static_cast<uint8_t>(30 + y * 180 / h);
+            q[2] = static_cast<uint8_t>(200 - (x + y) * 100 / (w + h) + seed);
+            q[3] = static_cast<uint8_t>(x == 0 ? 255 : y == 0 ? 0 : (x * 37 + y * 11 + seed) & 0xFF);
+        }
+    return p;
+}
+
+// At most a handful of colours, one of them the key colour FF00FF.
+Picture FewColours(int w, int h)
+{
+    static const uint8_t colours[][3] = {{255, 0, 255}, {10, 20, 30}, {200, 100, 50}, {0, 255, 0}};
+    Picture p;
+    p.Resize(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* c = colours[(x / 3 + y) % 4];
+            uint8_t* q = p.At(x, y);
+            q[0] = c[0];
+            q[1] = c[1];
+            q[2] = c[2];
+            q[3] = static_cast<uint8_t>((x * 50 + y * 3) & 0xFF);
+        }
+    return p;
+}
+
+class PackerRoundTripTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::SetMessageBoxBackend(&IgnoreAlert);
+        std::string pattern = fs::current_path().string() + "/packer_roundtrip_XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back(0);
+        ASSERT_NE(::mkdtemp(buffer.data()), nullptr);
+        m_dir = buffer.data();
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(m_dir, ignored);
+        platform::SetMessageBoxBackend(nullptr);
+    }
+
+    void Save(const std::string& file, const Picture& picture)
+    {
+        std::string error;
+        const bool ok = file.size() > 4 && file.substr(file.size() - 4) == ".tga"
+                            ? packer::SaveTga(m_dir + "/" + file, picture, error)
+                            : packer::SavePng(m_dir + "/" + file, picture, error);
+        ASSERT_TRUE(ok) << error;
+    }
+    void WriteManifest(const std::string& text)
+    {
+        std::ofstream(m_dir + "/manifest.txt") << text;
+    }
+    int RunPacker(const std::string& arguments)
+    {
+        const std::string command = std::string(TOLVANRISE_PACK_EXE) + " " + arguments +
+                                    " 2>" + m_dir + "/packer.err";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // Mask records take no loaded slot: the pool leaves room for the images they push on.
+    void Load(const std::string& folder, uint16_t memCount = 16)
+    {
+        GFolderSetSource files;
+        const GBitmapStoreError error = m_store.TryInit(files, folder.c_str(), memCount, 0);
+        ASSERT_FALSE(error.Failed()) << error.message;
+    }
+    GBitmap* Image(const char* name)
+    {
+        const int16_t slot = m_store.FindBitmap(name);
+        return slot < 0 ? nullptr : m_store.GetBitmap(slot);
+    }
+
+    static void ExpectPixels(const GBitmap& image, const Picture& picture)
+    {
+        ASSERT_EQ(image.GetWidth(), picture.width);
+        ASSERT_EQ(image.GetHeight(), picture.height);
+        const uint8_t* pixels = image.GetPixels();
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x) {
+                const uint8_t* p = picture.At(x, y);
+                const uint8_t* q = pixels + (y * picture.width + x) * 3;
+                ASSERT_EQ(q[0], p[2]) << x << "," << y;
+                ASSERT_EQ(q[1], p[1]) << x << "," << y;
+                ASSERT_EQ(q[2], p[0]) << x << "," << y;
+            }
+    }
+    static void ExpectMask(const uint8_t* alpha, const Picture& picture)
+    {
+        ASSERT_NE(alpha, nullptr);
+        for (int i = 0; i < picture.width * picture.height; ++i)
+            ASSERT_EQ(alpha[i], 255 - picture.rgba[i * 4 + 3]) << i;
+    }
+    // Each palette index must name exactly the source colour.
+    static void ExpectPalettised(const GBitmap& image, const Picture& picture)
+    {
+        const uint8_t* block = image.GetPixels();
+        ASSERT_EQ(block[0] | (block[1] << 8), 770);
+        const uint8_t* palette = block + 2;
+        const uint8_t* indices = block + 770;
+        for (int i = 0; i < picture.width * picture.height; ++i) {
+            const uint8_t* c = palette + indices[i] * 3;
+            ASSERT_EQ(c[0], picture.rgba[i * 4 + 2]);
+            ASSERT_EQ(c[1], picture.rgba[i * 4 + 1]);
+            ASSERT_EQ(c[2], picture.rgba[i * 4]);
+        }
+    }
+    static void ExpectNear(const GBitmap& image, const Picture& picture, double meanLimit,
+                           int maxLimit)
+    {
+        ASSERT_EQ(image.GetWidth(), picture.width);
+        ASSERT_EQ(image.GetHeight(), picture.height);
+        const uint8_t* pixels = image.GetPixels();
+        double sum = 0;
+        int worst = 0;
+        const int n = picture.width * picture.height;
+        for (int i = 0; i < n; ++i)
+            for (int c = 0; c < 3; ++c) {
+                const int d = std::abs(pixels[i * 3 + c] - picture.rgba[i * 4 + 2 - c]);
+                sum += d;
+                worst = std::max(worst, d);
+            }
+        // Chroma is stored at half resolution, so even quality 100 leaves a small error.
+        EXPECT_LT(sum / (n * 3), meanLimit);
+        EXPECT_LE(worst, maxLimit);
+    }
+
+    std::string m_dir;
+    GGraphicsResources m_store;
+};
+
+} // namespace
+
+TEST_F(PackerRoundTripTest, EveryRecordKindSurvivesThePackerAndTheStore)
+{
+    const Picture rgb = Ramp(13, 7, 0);     // odd pixel count: padded records
+    const Picture masked = Ramp(16, 9, 5);
+    const Picture few = FewColours(11, 5);
+    const Picture photo = Ramp(40, 24, 9);
+    Save("rgb.png", rgb);
+    Save("masked.tga", masked);
+    Save("few.png", few);
+    Save("photo.png", photo);
+    WriteManifest(
+        "# every kind\n"
+        "jpeg_quality 95\n"
+        "rgb             PLAIN     rgb.png\n"
+        "rgb             KEYED     rgb.png    key=FF00FF   # comment after the fields\n"
+        "masked          MASKED    masked.tga\n"
+        "mask            SHARED_M  masked.tga\n"
+        "masked          SHARING   masked.tga mask=SHARED_M\n"
+        "alpha           SHADOW    masked.tga\n"
+        "palette         PAL       few.png\n"
+        "palette         PAL_KEY   few.png    key=ff00ff\n"
+        "palette_masked  PAL_MASK  few.png\n"
+        "indexed_masked  INDEXED   rgb.png\n"
+        "jpeg            PHOTO     photo.png\n"
+        "jpeg_masked     PHOTO_M   photo.png  quality=100\n");
+    ASSERT_EQ(RunPacker(m_dir + "/manifest.txt " + m_dir + "/out"), 0);
+    Load(m_dir + "/out");
+
+    GBitmap* plain = Image("PLAIN");
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->GetFormat(), 0);
+    ExpectPixels(*plain, rgb);
+
+    GBitmap* keyed = Image("KEYED");
+    ASSERT_NE(keyed, nullptr);
+    EXPECT_EQ(keyed->GetFormat(), 1);
+    EXPECT_EQ(keyed->GetKeyColour(), 0xFF00FFu);
+    ExpectPixels(*keyed, rgb);
+
+    GBitmap* withMask = Image("MASKED");
+    ASSERT_NE(withMask, nullptr);
+    EXPECT_EQ(withMask->GetFormat(), 2);
+    ExpectPixels(*withMask, masked);
+    ExpectMask(withMask->GetAlpha(), masked);
+    // The mask record made for it has no image of its own.
+    EXPECT_EQ(m_store.FindBitmap("MASKED_A"), -1);
+    EXPECT_EQ(m_store.GetBitmap(m_store.FindBitmap("MASKED") - 1), nullptr);
+
+    GBitmap* sharing = Image("SHARING");
+    ASSERT_NE(sharing, nullptr);
+    ExpectMask(sharing->GetAlpha(), masked);
+    EXPECT_NE(sharing->GetAlphaBlock(), withMask->GetAlphaBlock());
+
+    GBitmap* shadow = Image("SHADOW");
+    ASSERT_NE(shadow, nullptr);
+    EXPECT_EQ(shadow->GetFormat(), 14);
+    EXPECT_EQ(shadow->GetPixels(), nullptr);
+    ExpectMask(shadow->GetAlpha(), masked);
+
+    GBitmap* pal = Image("PAL");
+    ASSERT_NE(pal, nullptr);
+    EXPECT_EQ(pal->GetFormat(), 16);
+    ExpectPalettised(*pal, few);
+    GBitmap* palKey = Image("PAL_KEY");
+    ASSERT_NE(palKey, nullptr);
+    EXPECT_EQ(palKey->GetFormat(), 18);
+    EXPECT_EQ(palKey->GetKeyColour(), 0xFF00FFu);
+    ExpectPalettised(*palKey, few);
+    GBitmap* palMask = Image("PAL_MASK");
+    ASSERT_NE(palMask, nullptr);
+    EXPECT_EQ(palMask->GetFormat(), 20);
+    ExpectPalettised(*palMask, few);
+    ExpectMask(palMask->GetAlpha(), few);
+
+    GBitmap* indexed = Image("INDEXED");
+    ASSERT_NE(indexed, nullptr);
+    EXPECT_EQ(indexed->GetFormat(), 12);
+    for (int i = 0; i < rgb.width * rgb.height; ++i)
+        ASSERT_EQ(indexed->GetPixels()[i], rgb.rgba[i * 4]) << i;
+    ExpectMask(indexed->GetAlpha(), rgb);
+
+    GBitmap* jpeg = Image("PHOTO");
+    ASSERT_NE(jpeg, nullptr);
+    EXPECT_EQ(jpeg->GetFormat(), 0);
+    ExpectNear(*jpeg, photo, 3.5, 16);
+    GBitmap* jpegMasked = Image("PHOTO_M");
+    ASSERT_NE(jpegMasked, nullptr);
+    EXPECT_EQ(jpegMasked->GetFormat(), 2);
+    ExpectNear(*jpegMasked, photo, 3.0, 12);
+    ExpectMask(jpegMasked->GetAlpha(), photo);
+}
+
+TEST_F(PackerRoundTripTest, SmallDataFilesSplitTheSetWithoutChangingIt)
+{
+    const Picture a = Ramp(20, 10, 1);
+    Save("a.png", a);
+    std::string manifest = "max_file_bytes 700\n";
+    for (int i = 0; i < 6; ++i)
+        manifest += "masked IMG" + std::to_string(i) + " a.png\n";
+    WriteManifest(manifest);
+    ASSERT_EQ(RunPacker(m_dir + "/manifest.txt " + m_dir + "/split"), 0);
+    EXPECT_TRUE(fs::exists(m_dir + "/split/bmdt5.bin"));
+
+    GFolderSetSource files;
+    uint16_t fileCount = 0, entryCount = 0;
+    ASSERT_TRUE(ReadBitmapIndexHeader(files, (m_dir + "/split").c_str(), &fileCount, &entryCount));
+    EXPECT_GE(fileCount, 6);
+    EXPECT_EQ(entryCount, 12);
+    Load(m_dir + "/split");
+    for (int i = 0; i < 6; ++i) {
+        GBitmap* image = m_store.GetBitmap(2 * i + 1);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->GetName(), "IMG" + std::to_string(i));
+        ExpectPixels(*image, a);
+        ExpectMask(image->GetAlpha(), a);
+    }
+}
+
+TEST_F(PackerRoundTripTest, WriterRecordsReloadIntoARange)
+{
+    // The writer library directly: a start-up set and a set to reload over part of it.
+    packer::StoreWriter start;
+    const Picture p = Ramp(5, 3, 2);
+    std::vector<uint8_t> bgr(5 * 3 * 3);
+    for (int i = 0; i < 15; ++i)
+        for (int c = 0; c < 3; ++c)
+            bgr[i * 3 + c] = p.rgba[i * 4 + 2 - c];
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(start.AddRgb("S" + std::to_string(i), 5, 3, bgr.data(), 0), i);
+    ASSERT_EQ(start.Write(m_dir, 1 << 20), 1);
+    fs::create_directories(m_dir + "/level");
+    packer::StoreWriter level;
+    std::vector<uint8_t> mask(15, 99);
+    ASSERT_EQ(level.AddBytes("L_M", 5, 3, mask.data(), 15), 0);
+    ASSERT_EQ(level.AddRgb("L0", 5, 3, bgr.data(), 2, 0), 1);
+    ASSERT_EQ(level.AddRgb("L1", 5, 3, bgr.data(), 2, 0), 2);
+    ASSERT_EQ(level.Write(m_dir + "/level", 1 << 20), 1);
+
+    Load(m_dir);
+    GFolderSetSource files;
+    ASSERT_EQ(m_store.TryLoadBitmaps(files, (m_dir + "/level").c_str(), 4, 7, nullptr), 1);
+    EXPECT_STREQ(m_store.GetBitmap(3)->GetName(), "S3");
+    EXPECT_STREQ(m_store.GetBitmap(4)->GetName(), "L0");
+    EXPECT_STREQ(m_store.GetBitmap(5)->GetName(), "L1");
+    EXPECT_EQ(m_store.GetBitmap(6), nullptr);
+    EXPECT_EQ(m_store.GetBitmap(7), nullptr);
+    EXPECT_STREQ(m_store.GetBitmap(8)->GetName(), "S8");
+    ExpectPixels(*m_store.GetBitmap(5), p);
+    EXPECT_EQ(m_store.GetBitmap(5)->GetAlpha()[14], 99);
+}
+
+// The first store of the game, packed from assets/800x600 as the build does.
+TEST_F(PackerRoundTripTest, TheSampleStoreLoadsWithItsNamedSlots)
+{
+    const fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() /
+                            "assets" / "800x600" / "manifest.txt";
+    ASSERT_TRUE(fs::exists(source)) << source;
+    ASSERT_EQ(RunPacker(source.string() + " " + m_dir + "/800x600"), 0);
+    Load(m_dir + "/800x600", 5000);
+
+    const int16_t bar = m_store.FindBitmap("INTRO_P_BAR_BG");
+    ASSERT_GE(bar, 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(m_store.GetBitmap(bar + i), nullptr) << i;
+    const int16_t fx = m_store.FindBitmap("FX_NoMoveLevel");
+    ASSERT_GE(fx, 0);
+    for (int i = 0; i < 5; ++i) {
+        GBitmap* image = m_store.GetBitmap(fx + i);
+        ASSERT_NE(image, nullptr) << i;
+        EXPECT_EQ(image->GetFormat(), 2);
+    }
+    for (const char* name : {"MENU_BG", "BTN_PLAIN", "BTN_HOVER", "CURSOR", "CUBE_RED",
+                             "CUBE_SHADOW", "CELL_GLOW", "FONT_SMALL", "INTRO_LOGO"})
+        EXPECT_GE(m_store.FindBitmap(name), 0) << name;
+    EXPECT_EQ(Image("BTN_PLAIN")->GetAlphaBlock(), Image("BTN_HOVER")->GetAlphaBlock());
+}
+
+TEST_F(PackerRoundTripTest, ThePackerReportsUsageAndManifestErrors)
+{
+    EXPECT_EQ(RunPacker(""), 2);
+    EXPECT_EQ(RunPacker("--bogus x"), 2);
+    WriteManifest("rgb NAME missing.png\n");
+    EXPECT_EQ(RunPacker(m_dir + "/manifest.txt " + m_dir + "/out"), 1);
+    std::ifstream err(m_dir + "/packer.err");
+    std::string line;
+    std::getline(err, line);
+    EXPECT_NE(line.find("manifest.txt:1:"), std::string::npos) << line;
+    EXPECT_FALSE(fs::exists(m_dir + "/out/bmst.bin"));
+}

@@ -1,0 +1,37 @@
+// tolvanrise-pack: writes a bitmap set ("bmst.bin" and "bmdt%d.bin") from a manifest of
+// source pictures, or draws the sample pictures of the first store.
+//
+//   tolvanrise-pack <manifest.txt> <output folder>
+//   tolvanrise-pack --generate <picture folder>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/tolvanrise-pack/generator.h"
+#include "tools/tolvanrise-pack/manifest.h"
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--generate") == 0) {
+        std::string error;
+        if (!packer::GenerateSamplePictures(argv[2], error)) {
+            std::fprintf(stderr, "tolvanrise-pack: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    if (argc != 3 || argv[1][0] == '-') {
+        std::fprintf(stderr,
+                     "usage: tolvanrise-pack <manifest.txt> <output folder>\n"
+                     "       tolvanrise-pack --generate <picture folder>\n");
+        return 2;
+    }
+    std::string error;
+    const int32_t files = packer::PackManifest(argv[1], argv[2], error);
+    if (files < 0) {
+        std::fprintf(stderr, "tolvanrise-pack: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
