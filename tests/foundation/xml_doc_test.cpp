@@ -1,0 +1,565 @@
+#include "foundation/xml_data_doc.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "foundation/data_files.h"
+#include "foundation/wstring.h"
+#include "foundation/xml_nesting.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class XmlDocTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = fs::current_path() / ("xml_doc_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+    }
+    void TearDown() override
+    {
+        ClearDataFolderPrefix();
+        fs::remove_all(m_folder);
+    }
+
+    std::string Path(const std::string& name) const { return (m_folder / name).string(); }
+    std::string Write(const std::string& name, const std::string& bytes)
+    {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
+    }
+    std::string Read(const std::string& name) const
+    {
+        std::ifstream in(Path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // A document parsed from UTF-8 text.
+    static void Parse(GXmlDataDoc& doc, const char* utf8)
+    {
+        ASSERT_EQ(doc.LoadFromText(GWString::FromUtf8(utf8)), 1) << utf8;
+    }
+
+    fs::path m_folder;
+};
+
+std::u16string U(const GWString& s)
+{
+    return std::u16string(s.View());
+}
+
+std::string N(const GWString& s)
+{
+    return s.GetNarrow();
+}
+
+TEST_F(XmlDocTest, EmptyRootGivesDefaultsAndCannotSave)
+{
+    GXmlDataDoc doc;
+    EXPECT_TRUE(doc.IsRoot());
+    EXPECT_FALSE(doc.IsLoaded());
+    EXPECT_EQ(doc.GetChild(nullptr), nullptr);
+    EXPECT_EQ(doc.GetFirstAttribute(), nullptr);
+    EXPECT_EQ(doc.GetInt(7), 7);
+    EXPECT_EQ(doc.GetFloat(1.5f), 1.5f);
+    EXPECT_EQ(N(doc.GetString("dflt")), "dflt");
+    EXPECT_TRUE(doc.GetString(nullptr).IsEmpty());
+    EXPECT_TRUE(doc.GetName().IsEmpty());
+    EXPECT_EQ(doc.GetAttributeInt("a", 3), 3);
+    EXPECT_EQ(doc.SetInt(1), 0);
+    EXPECT_EQ(doc.SetAttributeInt("a", 1), 0);
+    EXPECT_EQ(doc.Save(Path("out.xml").c_str(), 0), 0);
+    EXPECT_FALSE(fs::exists(Path("out.xml")));
+}
+
+TEST_F(XmlDocTest, ReadsElementsTextsAndAttributes)
+{
+    const std::string file = Write("opts.xml",
+                                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                   "<Options version=\"3\">\n"
+                                   "  <Width>800</Width>\n"
+                                   "  <Scale> 2.5 </Scale>\n"
+                                   "  <Title>\xD0\x9F\xD1\x83\xD1\x81\xD0\xBA &amp; go</Title>\n"
+                                   "  <Empty/>\n"
+                                   "  <Font name=\"Arial\" size=\"12\" colour=\"0x1F\" octal=\"010\" zero=\"0\" "
+                                   "neg=\"-5\" blank=\"\" x=\"x12\" ratio=\"0.25\" caption=\"\xC3\xA9t\xC3\xA9\"/>\n"
+                                   "</Options>\n");
+    GXmlDataDoc doc;
+    ASSERT_EQ(doc.Load(file.c_str(), 0), 1);
+    GDataDoc* options = doc.GetChild("Options");
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(N(options->GetName()), "Options");
+    // The root's current element follows its GetChild.
+    EXPECT_EQ(doc.GetAttributeInt("version", 0), 3);
+
+    EXPECT_EQ(options->GetChild("Width")->GetInt(0), 800);
+    EXPECT_FLOAT_EQ(options->GetChild("Scale")->GetFloat(0), 2.5f);
+    EXPECT_EQ(U(options->GetChild("Title")->GetString("")), u"Пуск & go");
+    EXPECT_EQ(N(options->GetChild("Empty")->GetString("none")), "none");
+    EXPECT_EQ(options->GetChild("Empty")->GetInt(-1), -1);
+    EXPECT_EQ(options->GetChild("Missing"), nullptr);
+
+    GDataDoc* font = options->GetChild("Font");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(U(font->GetAttributeString("name", "")), u"Arial");
+    EXPECT_EQ(U(font->GetAttributeString("caption", "")), u"été");
+    EXPECT_EQ(N(font->GetAttributeString("blank", "d")), "d");
+    EXPECT_EQ(N(font->GetAttributeString("missing", "d")), "d");
+    EXPECT_EQ(font->GetAttributeInt("size", 0), 12);
+    EXPECT_EQ(font->GetAttributeInt("colour", 0), 31);
+    EXPECT_EQ(font->GetAttributeInt("octal", 0), 16); // a leading 0 means hexadecimal
+    EXPECT_EQ(font->GetAttributeInt("zero", 9), 0);
+    EXPECT_EQ(font->GetAttributeInt("neg", 0), -5);
+    EXPECT_EQ(font->GetAttributeInt("x", 9), 0);
+    EXPECT_EQ(font->GetAttributeInt("blank", 9), 9);
+    EXPECT_EQ(font->GetAttributeInt("missing", 9), 9);
+    EXPECT_EQ(font->GetAttributeInt(nullptr, 9), 9);
+    EXPECT_FLOAT_EQ(font->GetAttributeFloat("ratio", 0), 0.25f);
+    EXPECT_FLOAT_EQ(font->GetAttributeFloat("missing", 4.f), 4.f);
+}
+
+TEST_F(XmlDocTest, SiblingWalkStopsAtTheFirstOtherName)
+{
+    GXmlDataDoc doc;
+    Parse(doc, "<r><a i='1'/><!-- note --><a i='2'/><b/><a i='3'/></r>");
+    GDataDoc* r = doc.GetChild(nullptr);
+    ASSERT_NE(r, nullptr);
+    int seen = 0;
+    for (GDataDoc* a = r->GetChild("a"); a; a = r->GetNextSibling(a, "a"))
+        seen += a->GetAttributeInt("i", 0);
+    EXPECT_EQ(seen, 3); // the comment is passed over, the b ends the walk
+
+    GDataDoc* last = r->GetChild("b");
+    last = r->GetNextSibling(last, nullptr);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->GetAttributeInt("i", 0), 3);
+    EXPECT_EQ(r->GetNextSibling(last, nullptr), nullptr); // the last child
+    EXPECT_EQ(r->GetNextSibling(r, nullptr), nullptr);    // its own element
+    EXPECT_EQ(r->GetNextSibling(nullptr, nullptr), nullptr);
+
+    GXmlDataDoc other;
+    Parse(other, "<r><a/><a/></r>");
+    GDataDoc* foreign = other.GetChild(nullptr)->GetChild("a");
+    EXPECT_EQ(r->GetNextSibling(foreign, "a"), nullptr); // a node of another tree
+}
+
+TEST_F(XmlDocTest, AttributeNodes)
+{
+    GXmlDataDoc doc;
+    Parse(doc, "<e first='1' second='\xD0\x96' third='2.5'/>");
+    GDataDoc* e = doc.GetChild("e");
+    GDataDoc* a = e->GetFirstAttribute();
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(N(a->GetName()), "first");
+    EXPECT_EQ(a->GetInt(0), 1);
+    a = e->GetNextAttribute(a);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(N(a->GetName()), "second");
+    EXPECT_EQ(U(a->GetString("")), u"Ж"); // decoded as GetAttributeString decodes it
+    a = e->GetNextAttribute(a);
+    EXPECT_FLOAT_EQ(a->GetFloat(0), 2.5f);
+    EXPECT_EQ(e->GetNextAttribute(a), nullptr);
+    // Attribute nodes have no element: no children, no text to set.
+    EXPECT_EQ(a->GetChild(nullptr), nullptr);
+    EXPECT_EQ(a->SetInt(3), 0);
+    EXPECT_EQ(static_cast<GXmlDataDoc*>(a)->AddChild("x"), nullptr);
+    EXPECT_EQ(doc.GetChild("e")->GetFirstAttribute(), e->GetFirstAttribute());
+}
+
+TEST_F(XmlDocTest, NumberListsRoundTrip)
+{
+    GXmlDataDoc doc;
+    Parse(doc, "<r><list/><list2>4;; 5 ;-6</list2></r>");
+    GDataDoc* list = doc.GetChild("r")->GetChild("list");
+    GIntArray values;
+    values.PushBack(1);
+    values.PushBack(2);
+    values.PushBack(3);
+    ASSERT_EQ(list->SetIntList(values, ","), 1);
+    EXPECT_EQ(N(list->GetString("")), "1,2,3");
+    GIntArray back;
+    ASSERT_EQ(list->GetIntList(back, ", "), 1);
+    ASSERT_EQ(back.GetCount(), 3u);
+    EXPECT_EQ(back[2], 3);
+
+    GIntArray more;
+    ASSERT_EQ(doc.GetChild("r")->GetChild("list2")->GetIntList(more, "; "), 1);
+    ASSERT_EQ(more.GetCount(), 3u); // runs of separators count as one
+    EXPECT_EQ(more[1], 5);
+    EXPECT_EQ(more[2], -6);
+
+    GFloatArray floats;
+    floats.PushBack(0.5f);
+    floats.PushBack(-2.f);
+    ASSERT_EQ(list->SetFloatList(floats, " "), 1);
+    EXPECT_EQ(N(list->GetString("")), "0.500000 -2.000000");
+    GFloatArray floatsBack;
+    ASSERT_EQ(list->GetFloatList(floatsBack, " "), 1);
+    ASSERT_EQ(floatsBack.GetCount(), 2u);
+    EXPECT_EQ(floatsBack[1], -2.f);
+
+    ASSERT_EQ(list->SetIntList(GIntArray(), ","), 1);
+    GIntArray none;
+    EXPECT_EQ(list->GetIntList(none, ","), 0); // an empty text reads no list
+    EXPECT_EQ(none.GetCount(), 0u);
+
+    GDataDoc* r = doc.GetChild("r");
+    ASSERT_EQ(r->SetAttributeIntList("ids", values, ";"), 1);
+    EXPECT_EQ(N(r->GetAttributeString("ids", "")), "1;2;3");
+    GIntArray ids;
+    ASSERT_EQ(r->GetAttributeIntList("ids", ids, ";"), 1);
+    EXPECT_EQ(ids.GetCount(), 3u);
+    EXPECT_EQ(r->GetAttributeIntList("missing", ids, ";"), 0);
+    ASSERT_EQ(r->SetAttributeFloatList("f", floats, ","), 1);
+    GFloatArray f;
+    ASSERT_EQ(r->GetAttributeFloatList("f", f, ","), 1);
+    EXPECT_EQ(f.GetCount(), 2u);
+}
+
+TEST_F(XmlDocTest, ListsOfAnyLength)
+{
+    GXmlDataDoc doc;
+    GXmlDataDoc* root = doc.AddChild("Frames");
+    ASSERT_NE(root, nullptr);
+    GIntArray values;
+    GFloatArray floats;
+    for (int i = 0; i < 20000; ++i) {
+        values.PushBack(i * 7 - 50000);
+        floats.PushBack(static_cast<float>(i) / 4.f);
+    }
+    ASSERT_EQ(root->SetIntList(values, ","), 1);
+    ASSERT_EQ(root->SetAttributeFloatList("times", floats, ";"), 1);
+    ASSERT_EQ(doc.Save(Path("long.xml").c_str(), 0), 1);
+    EXPECT_GT(Read("long.xml").size(), 200000u); // far past any fixed text buffer
+
+    GXmlDataDoc again;
+    ASSERT_EQ(again.Load(Path("long.xml").c_str(), 0), 1);
+    GIntArray back;
+    ASSERT_EQ(again.GetChild("Frames")->GetIntList(back, ","), 1);
+    ASSERT_EQ(back.GetCount(), 20000u);
+    for (uint32_t i = 0; i < back.GetCount(); ++i)
+        ASSERT_EQ(back[i], values[i]) << i;
+    GFloatArray floatsBack;
+    ASSERT_EQ(again.GetChild("Frames")->GetAttributeFloatList("times", floatsBack, ";"), 1);
+    ASSERT_EQ(floatsBack.GetCount(), 20000u);
+    EXPECT_EQ(floatsBack[19999], 19999.f / 4.f);
+}
+
+TEST_F(XmlDocTest, SettersAndSaveLoadRoundTrip)
+{
+    GXmlDataDoc doc;
+    GXmlDataDoc* top = doc.AddChild("Settings");
+    ASSERT_NE(top, nullptr);
+    GXmlDataDoc* name = top->AddChild("Name");
+    ASSERT_EQ(name->SetString(GWString(u"Игрок <1> & \"co\"")), 1);
+    ASSERT_EQ(top->AddChild("Level")->SetInt(-42), 1);
+    ASSERT_EQ(top->AddChild("Speed")->SetFloat(0.5f), 1);
+    ASSERT_EQ(top->SetAttributeInt("count", 3), 1);
+    ASSERT_EQ(top->SetAttributeFloat("ratio", 0.5f), 1);
+    ASSERT_EQ(top->SetAttributeFloat("big", 1234567.f), 1);
+    ASSERT_EQ(top->SetAttributeString("title", GWString(u"€ 'quoted'")), 1);
+    ASSERT_EQ(top->SetAttributeString("empty", GWString()), 1);
+    EXPECT_EQ(N(top->GetAttributeString("ratio", "")), "0.5"); // the library's short double format
+    EXPECT_EQ(N(top->GetAttributeString("big", "")), "1.23457e+06");
+    EXPECT_EQ(N(doc.GetChild("Settings")->GetChild("Speed")->GetString("")), "0.500000");
+    // Setting a text keeps child elements and puts the text first.
+    ASSERT_EQ(top->SetInt(9), 1);
+    EXPECT_EQ(top->GetInt(0), 9);
+    EXPECT_NE(top->GetChild("Name"), nullptr);
+
+    ASSERT_EQ(doc.Save(Path("s.xml").c_str(), 0), 1);
+    GXmlDataDoc back;
+    ASSERT_EQ(back.Load(Path("s.xml").c_str(), 0), 1);
+    GDataDoc* s = back.GetChild("Settings");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(U(s->GetChild("Name")->GetString("")), u"Игрок <1> & \"co\"");
+    EXPECT_EQ(s->GetChild("Level")->GetInt(0), -42);
+    EXPECT_FLOAT_EQ(s->GetChild("Speed")->GetFloat(0), 0.5f);
+    EXPECT_EQ(s->GetAttributeInt("count", 0), 3);
+    EXPECT_FLOAT_EQ(s->GetAttributeFloat("ratio", 0), 0.5f);
+    EXPECT_EQ(U(s->GetAttributeString("title", "")), u"€ 'quoted'");
+    EXPECT_EQ(N(s->GetAttributeString("empty", "default")), "default");
+    EXPECT_EQ(s->GetInt(0), 9);
+
+    // Saving what was loaded gives the same bytes again.
+    ASSERT_EQ(back.Save(Path("s2.xml").c_str(), 0), 1);
+    EXPECT_EQ(Read("s2.xml"), Read("s.xml"));
+}
+
+TEST_F(XmlDocTest, ScrambledSaveLoadsBackWithTheKey)
+{
+    GXmlDataDoc doc;
+    Parse(doc, "<Fonts><Font name='Big' size='24'/><Font name='Small' size='10'/></Fonts>");
+    ASSERT_EQ(doc.Save(Path("plain.xml").c_str(), 0), 1);
+    ASSERT_EQ(doc.Save(Path("keyed.xml").c_str(), 0x5A), 1);
+    const std::string keyed = Read("keyed.xml");
+    EXPECT_EQ(keyed.size(), Read("plain.xml").size()); // exactly the printed text, nothing after
+    EXPECT_EQ(keyed.find("Font"), std::string::npos);
+
+    GXmlDataDoc back;
+    ASSERT_EQ(back.Load(Path("keyed.xml").c_str(), 0x5A), 1);
+    ASSERT_EQ(back.Save(Path("again.xml").c_str(), 0), 1);
+    EXPECT_EQ(Read("again.xml"), Read("plain.xml"));
+    GXmlDataDoc wrongKey;
+    EXPECT_EQ(wrongKey.Load(Path("keyed.xml").c_str(), 0x11), 0);
+    EXPECT_EQ(wrongKey.Load(Path("keyed.xml").c_str(), 0), 0);
+}
+
+TEST_F(XmlDocTest, ByteOrderMarkIsKept)
+{
+    Write("bom.xml", "\xEF\xBB\xBF<a v='1'/>");
+    GXmlDataDoc doc;
+    ASSERT_EQ(doc.Load(Path("bom.xml").c_str(), 0), 1);
+    EXPECT_EQ(doc.GetChild("a")->GetAttributeInt("v", 0), 1);
+    ASSERT_EQ(doc.Save(Path("out.xml").c_str(), 0), 1);
+    EXPECT_EQ(Read("out.xml").rfind("\xEF\xBB\xBF<a", 0), 0u);
+}
+
+TEST_F(XmlDocTest, DebugDumpWritesPlainAndKeyedCopies)
+{
+    const std::string prefix = m_folder.string() + "/";
+    ASSERT_LT(prefix.size(), kDataFolderPrefixSize);
+    std::strcpy(DataFolderPrefix, prefix.c_str());
+    GXmlDataDoc doc;
+    Parse(doc, "<a>text</a>");
+    ASSERT_EQ(doc.DumpToDebugFile("dump.bin", 3), 1);
+    EXPECT_EQ(Read("debug.txt"), "<a>text</a>\n");
+    GXmlDataDoc back;
+    ASSERT_EQ(back.Load("dump.bin", 3), 1); // names take the data-folder prefix both ways
+    EXPECT_EQ(N(back.GetChild("a")->GetString("")), "text");
+}
+
+TEST_F(XmlDocTest, BadFilesFailAndLeaveTheDocumentEmpty)
+{
+    GXmlDataDoc doc;
+    Parse(doc, "<ok/>");
+    GDataDoc* ok = doc.GetChild("ok");
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(doc.Load(Path("missing.xml").c_str(), 0), 0);
+    EXPECT_FALSE(doc.IsLoaded());
+    EXPECT_EQ(doc.GetNodeDocCount(), 0u); // node documents went with the old tree
+    EXPECT_EQ(doc.GetChild(nullptr), nullptr);
+
+    for (const char* bad : {"", "   ", "<a>", "<a></b>", "<a x='1' x='2'/>", "<a x=\"1/>", "text only",
+                            "<a>\xE0"}) {
+        Write("bad.xml", bad);
+        EXPECT_EQ(doc.Load(Path("bad.xml").c_str(), 0), 0) << bad;
+        EXPECT_FALSE(doc.IsLoaded());
+    }
+    EXPECT_EQ(doc.Load(nullptr, 0), 0);
+    EXPECT_EQ(doc.Load("", 0), 0);
+}
+
+TEST_F(XmlDocTest, DeepNestingIsRefusedBeforeTheParserRecurses)
+{
+    std::string ok;
+    for (uint32_t i = 0; i < kXmlMaxNesting; ++i)
+        ok += "<n>";
+    for (uint32_t i = 0; i < kXmlMaxNesting; ++i)
+        ok += "</n>";
+    GXmlDataDoc doc;
+    Write("ok.xml", ok);
+    ASSERT_EQ(doc.Load(Path("ok.xml").c_str(), 0), 1);
+
+    // Far deeper than the parser's recursion could survive.
+    std::string deep;
+    for (int i = 0; i < 200000; ++i)
+        deep += "<n>";
+    Write("deep.xml", deep);
+    EXPECT_EQ(doc.Load(Path("deep.xml").c_str(), 0), 0);
+    EXPECT_EQ(XmlNestingDepth(deep.data(), deep.size()), 200000u);
+
+    // An element added below the limit is refused too.
+    GXmlDataDoc built;
+    GXmlDataDoc* node = built.AddChild("n");
+    for (uint32_t i = 1; i < kXmlMaxNesting; ++i)
+        node = node->AddChild("n");
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->AddChild("n"), nullptr);
+}
+
+TEST(XmlNesting, FollowsTheParsersReading)
+{
+    auto depth = [](const std::string& text) { return XmlNestingDepth(text.data(), text.size()); };
+    EXPECT_EQ(depth(""), 0u);
+    EXPECT_EQ(depth("<a/>"), 0u);
+    EXPECT_EQ(depth("<a><b><c/></b></a>"), 2u);
+    EXPECT_EQ(depth("<a></a><b><c></c></b>"), 2u);
+    EXPECT_EQ(depth("<a x='<b>' y=\"/>\"><c>"), 2u);         // markup inside values
+    EXPECT_EQ(depth("<a><!-- <b><c><d> --><e>"), 2u);       // inside a comment
+    EXPECT_EQ(depth("<a><![CDATA[<b><c>]]><d>"), 2u);      // inside CDATA
+    EXPECT_EQ(depth("<a>\xE0<b><c><d>"), 3u);              // a UTF-8 lead byte swallows a '<'
+    EXPECT_EQ(depth("<a>&#x3c;b>&lt;c><d>"), 2u);          // entities are text
+    EXPECT_EQ(depth("\xEF\xBB\xBF <a><b>"), 2u);           // byte-order mark and white space
+    EXPECT_EQ(depth("<?xml version='1.0'?><a><b>"), 2u);
+    EXPECT_EQ(depth("<!DOCTYPE a><a><b>"), 2u);
+    EXPECT_EQ(depth("<a x=1><b>"), 2u);
+    EXPECT_EQ(depth("<a x=1'><b><c>"), 0u);                // the parser gives up at the quote
+    EXPECT_EQ(depth("text<a><b>"), 0u);                    // text ends a document
+}
+
+TEST_F(XmlDocTest, WalkingAgainAllocatesNoNewNodeDocuments)
+{
+    GXmlDataDoc doc;
+    Parse(doc, "<Dictionary><Row Key='a' Value='1'/><Row Key='b' Value='2'/><Row Key='c' Value='3'/></Dictionary>");
+    GDataDoc* dictionary = doc.GetChild("Dictionary");
+    auto walk = [&] {
+        int sum = 0;
+        for (GDataDoc* row = dictionary->GetChild("Row"); row; row = dictionary->GetNextSibling(row, "Row"))
+            sum += row->GetAttributeInt("Value", 0);
+        for (GDataDoc* a = dictionary->GetChild(nullptr)->GetFirstAttribute(); a; a = dictionary->GetNextAttribute(a))
+            sum += 0;
+        return sum;
+    };
+    EXPECT_EQ(walk(), 6);
+    const uint32_t count = doc.GetNodeDocCount();
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(walk(), 6);
+    EXPECT_EQ(doc.GetNodeDocCount(), count);
+    EXPECT_EQ(count, 6u); // the dictionary, three rows, two attributes of the first row
+}
+
+TEST_F(XmlDocTest, RemovedElementsLeaveNoNodeDocumentPointingAtThem)
+{
+    GXmlDataDoc doc;
+    Parse(doc, "<r><a n='1'><b n='2'><c n='3'/></b></a><d n='4'/></r>");
+    GDataDoc* r = doc.GetChild("r");
+    auto* a = static_cast<GXmlDataDoc*>(r->GetChild("a"));
+    GDataDoc* b = a->GetChild("b");
+    GDataDoc* c = b->GetChild("c");
+    GDataDoc* attribute = c->GetFirstAttribute();
+    GDataDoc* d = r->GetNextSibling(a, nullptr);
+    ASSERT_NE(attribute, nullptr);
+    ASSERT_NE(d, nullptr);
+    const uint32_t before = doc.GetNodeDocCount();
+
+    ASSERT_EQ(static_cast<GXmlDataDoc*>(b)->RemoveCurrent(), 1);
+    // The removed element's document and those below it stand for nothing now.
+    for (GDataDoc* gone : {b, c, attribute}) {
+        EXPECT_TRUE(gone->GetName().IsEmpty());
+        EXPECT_EQ(gone->GetAttributeInt("n", -1), -1);
+        EXPECT_EQ(gone->GetInt(-1), -1);
+        EXPECT_EQ(gone->GetChild(nullptr), nullptr);
+        EXPECT_EQ(gone->SetInt(1), 0);
+        EXPECT_EQ(static_cast<GXmlDataDoc*>(gone)->RemoveCurrent(), 0);
+    }
+    EXPECT_EQ(r->GetNextSibling(b, nullptr), nullptr);
+    EXPECT_EQ(a->GetChild(nullptr), nullptr);
+    EXPECT_EQ(a->GetAttributeInt("n", 0), 1);
+    EXPECT_EQ(d->GetAttributeInt("n", 0), 4);
+    EXPECT_EQ(doc.GetNodeDocCount(), before); // kept, emptied, until the root reloads
+
+    // New elements (which may reuse the freed memory) get fresh node documents.
+    for (int i = 0; i < 50; ++i) {
+        GXmlDataDoc* fresh = a->AddChild("b");
+        ASSERT_NE(fresh, nullptr);
+        EXPECT_NE(fresh, b);
+        EXPECT_NE(fresh, c);
+        fresh->SetAttributeInt("n", i);
+        EXPECT_EQ(fresh->GetAttributeInt("n", -1), i);
+    }
+    EXPECT_EQ(b->GetAttributeInt("n", -1), -1);
+
+    // A top-level element has no parent element.
+    EXPECT_EQ(static_cast<GXmlDataDoc*>(r)->RemoveCurrent(), 0);
+    EXPECT_EQ(doc.RemoveCurrent(), 0);
+    ASSERT_EQ(doc.Save(Path("after.xml").c_str(), 0), 1);
+    EXPECT_EQ(Read("after.xml").find("<c"), std::string::npos);
+}
+
+TEST_F(XmlDocTest, BuildingTrees)
+{
+    GXmlDataDoc doc;
+    EXPECT_EQ(doc.AddChild(""), nullptr);
+    EXPECT_EQ(doc.AddChild("1st"), nullptr);
+    EXPECT_EQ(doc.AddChild("has space"), nullptr);
+    GXmlDataDoc* list = doc.AddChild("List");
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(doc.IsLoaded());
+    GXmlDataDoc* second = list->AddChild("Item");
+    GXmlDataDoc* first = list->InsertChildBefore(second, "Item");
+    GXmlDataDoc* third = list->InsertChildAfter(second, "Item");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(third, nullptr);
+    first->SetInt(1);
+    second->SetInt(2);
+    third->SetInt(3);
+    std::string order;
+    for (GDataDoc* item = list->GetChild("Item"); item; item = list->GetNextSibling(item, "Item"))
+        order += std::to_string(item->GetInt(0));
+    EXPECT_EQ(order, "123");
+    EXPECT_EQ(list->InsertChildBefore(list, "Item"), nullptr); // not a child of the list
+    EXPECT_EQ(second->InsertChildBefore(first, "Item"), nullptr);
+    EXPECT_EQ(list->SetAttributeInt("bad name", 1), 0);
+    EXPECT_EQ(list->SetAttributeInt(nullptr, 1), 0);
+
+    EXPECT_EQ(first->IsSameNode(list->GetChild("Item")), 1);
+    EXPECT_EQ(first->IsSameNode(second), 0);
+    EXPECT_EQ(doc.IsSameNode(&doc), 1);
+    EXPECT_EQ(first->IsSameNode(nullptr), 0);
+    EXPECT_EQ(N(doc.GetChild(nullptr)->GetName()), "List");
+
+    ASSERT_EQ(doc.Save(Path("built.xml").c_str(), 0), 1);
+    EXPECT_EQ(Read("built.xml"), "<List>\n    <Item>1</Item>\n    <Item>2</Item>\n    <Item>3</Item>\n</List>\n");
+}
+
+TEST_F(XmlDocTest, FailedSaveKeepsTheOldFile)
+{
+    GXmlDataDoc doc;
+    Parse(doc, "<a>first</a>");
+    ASSERT_EQ(doc.Save(Path("keep.xml").c_str(), 0), 1);
+    const std::string before = Read("keep.xml");
+
+    // A save into a folder that does not exist fails and says so.
+    EXPECT_EQ(doc.Save(Path("no/such/folder.xml").c_str(), 0), 0);
+    // A node document has no tree of its own to save.
+    EXPECT_EQ(doc.GetChild("a")->Save(Path("keep.xml").c_str(), 0), 0);
+
+    // A save that runs out of room half-way (here: a file size limit) fails and leaves the
+    // old file whole.
+    GIntArray many;
+    for (int i = 0; i < 5000; ++i)
+        many.PushBack(i);
+    doc.GetChild("a")->SetIntList(many, ",");
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1000, 1000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(doc.Save(Path("keep.xml").c_str(), 0) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save should report its failure";
+    EXPECT_EQ(Read("keep.xml"), before);
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(m_folder))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 1u) << "no temporary file left behind";
+}
+
+TEST_F(XmlDocTest, LoadFromTextTakesUtf8)
+{
+    GXmlDataDoc doc;
+    ASSERT_EQ(doc.LoadFromText(GWString(u"<m v='Ёлка'>Жук</m>")), 1);
+    EXPECT_EQ(U(doc.GetChild("m")->GetString("")), u"Жук");
+    EXPECT_EQ(U(doc.GetChild("m")->GetAttributeString("v", "")), u"Ёлка");
+    EXPECT_EQ(doc.LoadFromText(GWString(u"<m>")), 0);
+    EXPECT_FALSE(doc.IsLoaded());
+}
+
+} // namespace
