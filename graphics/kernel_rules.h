@@ -233,7 +233,8 @@ struct GRuleCopy : GSimdRule<GSimdOp::Copy> {
     int Row(uint8_t* d, const uint8_t* s, const uint8_t* m, int w) const
     {
         if constexpr (!Mirror) {
-            std::memcpy(d, s, size_t(w) * 3);
+            if (GSimdRule<GSimdOp::Copy>::Row<Mirror>(d, s, m, w) == 0)
+                std::memcpy(d, s, size_t(w) * 3);
             return w;
         } else {
             return GSimdRule<GSimdOp::Copy>::Row<Mirror>(d, s, m, w);
