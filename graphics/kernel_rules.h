@@ -228,7 +228,8 @@ struct GSimdRule : GRuleBase {
 struct GRuleCopy : GSimdRule<GSimdOp::Copy> {
     template <bool Mirror>
     bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
-    // Unmirrored rows are contiguous in both images: one block copy per row.
+    // Unmirrored rows are contiguous in both images: one block copy per row (inline SIMD for
+    // short rows, else the library memcpy).
     template <bool Mirror>
     int Row(uint8_t* d, const uint8_t* s, const uint8_t* m, int w) const
     {
