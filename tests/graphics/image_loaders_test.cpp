@@ -5,6 +5,8 @@
 #include <stdlib.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +26,8 @@
 #include "graphics/jpeg_writer.h"
 #include "graphics/pack_data_source.h"
 #include "tools/tolvanrise-packs/pack_writer.h"
+
+#include <jpeglib.h>
 
 namespace fs = std::filesystem;
 using packtool::PackKind;
@@ -163,6 +167,35 @@ std::vector<uint8_t> DecodePlain(const Picture& picture, int32_t quality)
     EXPECT_EQ(decoder->Begin(&source), 0);
     EXPECT_EQ(decoder->DecodeBgr(pixels.data(), picture.width * 3), 0);
     return pixels;
+}
+
+// A one-component JPEG of the grey values, straight from libjpeg (the writer under test only
+// writes colour). Valid input only: the library's default error handling is good enough here.
+std::vector<uint8_t> EncodeGreyJpeg(const std::vector<uint8_t>& grey, int32_t width, int32_t height)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    for (int32_t y = 0; y < height; ++y) {
+        JSAMPROW row = const_cast<JSAMPROW>(grey.data() + static_cast<size_t>(y) * width);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
 }
 
 std::vector<uint8_t> TgaHeader(uint8_t type, uint16_t width, uint16_t height, uint8_t depth)
@@ -494,6 +527,47 @@ TEST_F(ImageLoadersTest, TruncatedJpegStreamsStillGiveWholeImages)
     slot = -1;
     ASSERT_EQ(LoadJpmImageFromBytes(jpm.data(), static_cast<uint32_t>(jpm.size()), &slot, &m_store, kBackgroundJpmKey), 1);
     ExpectMaskExact(*Pool(slot), picture);
+}
+
+// Greyscale streams deliver one byte per pixel; both JPEG loaders turn them into grey pixels
+// rather than reading them as four-byte colour.
+TEST_F(ImageLoadersTest, GreyscaleJpegsBecomeGreyPixels)
+{
+    const int32_t width = 19, height = 11;
+    std::vector<uint8_t> grey(static_cast<size_t>(width) * height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            grey[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(60 + 6 * x + 3 * y);
+    const std::vector<uint8_t> stream = EncodeGreyJpeg(grey, width, height);
+
+    std::vector<uint8_t> pack = stream;
+    GPackDataSource::Scramble(pack.data(), pack.size(), kPackJpegWriteKey);
+    std::vector<uint8_t> jpm = {'J', 'P', 'M', 0};
+    for (uint32_t value : {uint32_t(width), uint32_t(height), 20u, uint32_t(20 + stream.size())})
+        for (int i = 0; i < 4; ++i)
+            jpm.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    const size_t colourAt = jpm.size();
+    jpm.insert(jpm.end(), stream.begin(), stream.end());
+    XorScramble(jpm.data() + colourAt, nullptr, static_cast<uint32_t>(stream.size()), kBackgroundJpmKey);
+    jpm.insert(jpm.end(), grey.begin(), grey.end()); // any mask will do
+
+    int16_t packSlot = -1, jpmSlot = -1;
+    ASSERT_EQ(LoadPackJpegImageFromBytes(pack.data(), static_cast<uint32_t>(pack.size()), &packSlot, &m_store), 1);
+    ASSERT_EQ(LoadJpmImageFromBytes(jpm.data(), static_cast<uint32_t>(jpm.size()), &jpmSlot, &m_store, kBackgroundJpmKey), 1);
+    for (const GBitmap* image : {Pool(packSlot), Pool(jpmSlot)}) {
+        ASSERT_EQ(image->GetWidth(), width);
+        ASSERT_EQ(image->GetHeight(), height);
+        int worst = 0;
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* p = image->GetPixels() + y * image->GetPitch() + x * 3;
+                EXPECT_EQ(p[0], p[1]);
+                EXPECT_EQ(p[1], p[2]);
+                worst = std::max(worst, std::abs(p[0] - grey[static_cast<size_t>(y) * width + x]));
+            }
+        EXPECT_LE(worst, 6);
+    }
+    EXPECT_EQ(std::memcmp(Pool(jpmSlot)->GetAlpha(), grey.data(), grey.size()), 0);
 }
 
 TEST_F(ImageLoadersTest, NotAJpegIsRefused)
