@@ -49,7 +49,8 @@ Picture MakePicture(int32_t width, int32_t height, uint32_t seed, bool sharpSqua
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x) {
             uint8_t* p = &picture.rgba[(static_cast<size_t>(y) * width + x) * 4];
-            const bool square = sharpSquare && x >= width / 4 && x < width / 2 && y >= height / 4 && y < height / 2;
+            const bool square = sharpSquare && x >= width / 4 && x < width / 2 &&
+                                y >= height / 4 && y < height / 2;
             p[0] = square ? 230 : static_cast<uint8_t>(40 + 150 * x / width);
             p[1] = square ? 40 : static_cast<uint8_t>(60 + 120 * y / height);
             p[2] = square ? 60 : static_cast<uint8_t>(200 - 100 * (x + y) / (width + height));
@@ -82,7 +83,8 @@ protected:
     {
         ASSERT_TRUE(packtool::WritePack(m_folder, number, bytes));
     }
-    void WritePicturePack(int32_t number, const Picture& picture, PackKind kind, int32_t quality = 95)
+    void WritePicturePack(int32_t number, const Picture& picture, PackKind kind,
+                          int32_t quality = 95)
     {
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(packtool::MakePack(picture, kind, quality, bytes));
@@ -151,6 +153,24 @@ void ExpectPixelsClose(const GBitmap& image, const Picture& picture, double mean
         }
     EXPECT_LT(sum / (3.0 * picture.width * picture.height), meanLimit);
     EXPECT_LE(worst, maxLimit);
+}
+
+int LoadTgaBytes(const std::vector<uint8_t>& bytes, int16_t* slot, GGraphicsResources* store)
+{
+    return LoadTgaImageFromBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), slot, store);
+}
+
+int LoadJpmBytes(const std::vector<uint8_t>& bytes, int16_t* slot, GGraphicsResources* store,
+                 uint8_t key)
+{
+    return LoadJpmImageFromBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), slot, store,
+                                 key);
+}
+
+int LoadPackJpegBytes(const std::vector<uint8_t>& bytes, int16_t* slot, GGraphicsResources* store)
+{
+    return LoadPackJpegImageFromBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), slot,
+                                      store);
 }
 
 // The engine's decoding of the picture encoded as a plain JPEG stream: what a loader must
@@ -273,7 +293,8 @@ TEST_F(ImageLoadersTest, JpmRoundTripKeepsTheMaskExact)
     // Another key does not read the colour stream.
     PlaceMarker(5);
     slot = 5;
-    EXPECT_EQ(LoadJpegImageFromMemory(7, &slot, &m_store, m_folder.c_str(), kBackgroundJpmKey + 1), 0);
+    const uint8_t otherKey = kBackgroundJpmKey + 1;
+    EXPECT_EQ(LoadJpegImageFromMemory(7, &slot, &m_store, m_folder.c_str(), otherKey), 0);
     EXPECT_EQ(slot, 5);
     ExpectMarker(5);
 }
@@ -303,7 +324,8 @@ TEST_F(ImageLoadersTest, PacksCanBeLoadedAgainAndMissingPacksFail)
         int16_t slot = 0;
         EXPECT_EQ(LoadTgaImage(20, &slot, &m_store, m_folder.c_str()), 1);
         slot = 1;
-        EXPECT_EQ(LoadJpegImageFromMemory(21, &slot, &m_store, m_folder.c_str(), kBackgroundJpmKey), 1);
+        EXPECT_EQ(
+            LoadJpegImageFromMemory(21, &slot, &m_store, m_folder.c_str(), kBackgroundJpmKey), 1);
         slot = 2;
         EXPECT_EQ(LoadJpegImageFromPack(22, &slot, &m_store, m_folder.c_str()), 1);
     }
@@ -345,7 +367,7 @@ TEST_F(ImageLoadersTest, Tga32RowsTurnOverAndAlphaInverts)
     const uint8_t rows[] = {1, 2, 3, 255, 4, 5, 6, 0, 7, 8, 9, 128, 10, 11, 12, 1};
     bytes.insert(bytes.end(), rows, rows + sizeof rows);
     int16_t slot = -1;
-    ASSERT_EQ(LoadTgaImageFromBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), &slot, &m_store), 1);
+    ASSERT_EQ(LoadTgaBytes(bytes, &slot, &m_store), 1);
     const GBitmap& image = *Pool(slot);
     const uint8_t* pixels = image.GetPixels();
     const uint8_t expectedPixels[] = {7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6};
@@ -361,7 +383,7 @@ TEST_F(ImageLoadersTest, Tga24KeepsTheRowOrder)
     const uint8_t rows[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     bytes.insert(bytes.end(), rows, rows + sizeof rows);
     int16_t slot = -1;
-    ASSERT_EQ(LoadTgaImageFromBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), &slot, &m_store), 1);
+    ASSERT_EQ(LoadTgaBytes(bytes, &slot, &m_store), 1);
     EXPECT_EQ(std::memcmp(Pool(slot)->GetPixels(), rows, sizeof rows), 0);
     // The spare row and pixel of the block are zeroed, not left over.
     const GPixelBlock* block = Pool(slot)->GetPixelBlock();
@@ -377,7 +399,7 @@ TEST_F(ImageLoadersTest, MalformedTgaHeadersAreRefused)
         return bytes;
     }();
     int16_t slot = -1;
-    ASSERT_EQ(LoadTgaImageFromBytes(good.data(), static_cast<uint32_t>(good.size()), &slot, &m_store), 1);
+    ASSERT_EQ(LoadTgaBytes(good, &slot, &m_store), 1);
 
     struct Case {
         const char* what;
@@ -414,7 +436,7 @@ TEST_F(ImageLoadersTest, MalformedTgaHeadersAreRefused)
     PlaceMarker(2);
     for (const Case& c : cases) {
         slot = 2;
-        EXPECT_EQ(LoadTgaImageFromBytes(c.bytes.data(), static_cast<uint32_t>(c.bytes.size()), &slot, &m_store), 0)
+        EXPECT_EQ(LoadTgaBytes(c.bytes, &slot, &m_store), 0)
             << c.what;
         EXPECT_EQ(slot, 2) << c.what;
         ExpectMarker(2);
@@ -432,7 +454,7 @@ TEST_F(ImageLoadersTest, MalformedJpmHeadersAreRefused)
     ASSERT_TRUE(packtool::MakeJpm(picture, 90, kBackgroundJpmKey, good));
     const uint32_t maskOffset = static_cast<uint32_t>(good.size()) - 60;
     int16_t slot = -1;
-    ASSERT_EQ(LoadJpmImageFromBytes(good.data(), static_cast<uint32_t>(good.size()), &slot, &m_store, kBackgroundJpmKey), 1);
+    ASSERT_EQ(LoadJpmBytes(good, &slot, &m_store, kBackgroundJpmKey), 1);
 
     struct Case {
         const char* what;
@@ -471,7 +493,7 @@ TEST_F(ImageLoadersTest, MalformedJpmHeadersAreRefused)
     PlaceMarker(3);
     for (const Case& c : cases) {
         slot = 3;
-        EXPECT_EQ(LoadJpmImageFromBytes(c.bytes.data(), static_cast<uint32_t>(c.bytes.size()), &slot, &m_store,
+        EXPECT_EQ(LoadJpmBytes(c.bytes, &slot, &m_store,
                                         kBackgroundJpmKey),
                   0)
             << c.what;
@@ -488,7 +510,7 @@ TEST_F(ImageLoadersTest, JpmWithASurplusMaskTailLoads)
     ASSERT_TRUE(packtool::MakeJpm(picture, 95, kBackgroundJpmKey, bytes));
     bytes.insert(bytes.end(), 50, 0xAB);
     int16_t slot = -1;
-    ASSERT_EQ(LoadJpmImageFromBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), &slot, &m_store, kBackgroundJpmKey), 1);
+    ASSERT_EQ(LoadJpmBytes(bytes, &slot, &m_store, kBackgroundJpmKey), 1);
     ExpectMaskExact(*Pool(slot), picture);
 }
 
@@ -511,7 +533,7 @@ TEST_F(ImageLoadersTest, TruncatedJpegStreamsStillGiveWholeImages)
     pack.resize(scan + (pack.size() - scan) / 2);
     GPackDataSource::Scramble(pack.data(), pack.size(), kPackJpegWriteKey);
     int16_t slot = -1;
-    ASSERT_EQ(LoadPackJpegImageFromBytes(pack.data(), static_cast<uint32_t>(pack.size()), &slot, &m_store), 1);
+    ASSERT_EQ(LoadPackJpegBytes(pack, &slot, &m_store), 1);
     const GBitmap& cut = *Pool(slot);
     EXPECT_EQ(cut.GetWidth(), 40);
     EXPECT_EQ(cut.GetHeight(), 40);
@@ -525,7 +547,7 @@ TEST_F(ImageLoadersTest, TruncatedJpegStreamsStillGiveWholeImages)
     for (uint32_t i = colourOffset + (maskOffset - colourOffset) * 3 / 4; i < maskOffset - 2; ++i)
         jpm[i] ^= 0x5A;
     slot = -1;
-    ASSERT_EQ(LoadJpmImageFromBytes(jpm.data(), static_cast<uint32_t>(jpm.size()), &slot, &m_store, kBackgroundJpmKey), 1);
+    ASSERT_EQ(LoadJpmBytes(jpm, &slot, &m_store, kBackgroundJpmKey), 1);
     ExpectMaskExact(*Pool(slot), picture);
 }
 
@@ -548,12 +570,13 @@ TEST_F(ImageLoadersTest, GreyscaleJpegsBecomeGreyPixels)
             jpm.push_back(static_cast<uint8_t>(value >> (8 * i)));
     const size_t colourAt = jpm.size();
     jpm.insert(jpm.end(), stream.begin(), stream.end());
-    XorScramble(jpm.data() + colourAt, nullptr, static_cast<uint32_t>(stream.size()), kBackgroundJpmKey);
+    XorScramble(jpm.data() + colourAt, nullptr, static_cast<uint32_t>(stream.size()),
+                kBackgroundJpmKey);
     jpm.insert(jpm.end(), grey.begin(), grey.end()); // any mask will do
 
     int16_t packSlot = -1, jpmSlot = -1;
-    ASSERT_EQ(LoadPackJpegImageFromBytes(pack.data(), static_cast<uint32_t>(pack.size()), &packSlot, &m_store), 1);
-    ASSERT_EQ(LoadJpmImageFromBytes(jpm.data(), static_cast<uint32_t>(jpm.size()), &jpmSlot, &m_store, kBackgroundJpmKey), 1);
+    ASSERT_EQ(LoadPackJpegBytes(pack, &packSlot, &m_store), 1);
+    ASSERT_EQ(LoadJpmBytes(jpm, &jpmSlot, &m_store, kBackgroundJpmKey), 1);
     for (const GBitmap* image : {Pool(packSlot), Pool(jpmSlot)}) {
         ASSERT_EQ(image->GetWidth(), width);
         ASSERT_EQ(image->GetHeight(), height);
@@ -575,7 +598,7 @@ TEST_F(ImageLoadersTest, NotAJpegIsRefused)
     int16_t slot = 1;
     PlaceMarker(1);
     std::vector<uint8_t> bytes(600, 0x11);
-    EXPECT_EQ(LoadPackJpegImageFromBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), &slot, &m_store), 0);
+    EXPECT_EQ(LoadPackJpegBytes(bytes, &slot, &m_store), 0);
     EXPECT_EQ(LoadPackJpegImageFromBytes(bytes.data(), 0, &slot, &m_store), 0);
     ExpectMarker(1);
 
@@ -584,7 +607,7 @@ TEST_F(ImageLoadersTest, NotAJpegIsRefused)
                                         0x08, 0x03, 0x01, 0x11, 0x00, 0x02, 0x11, 0x01, 0x03,
                                         0x11, 0x01, 0xFF, 0xD9};
     GPackDataSource::Scramble(progressive.data(), progressive.size(), 0x42);
-    EXPECT_EQ(LoadPackJpegImageFromBytes(progressive.data(), static_cast<uint32_t>(progressive.size()), &slot,
+    EXPECT_EQ(LoadPackJpegBytes(progressive, &slot,
                                          &m_store),
               0);
     EXPECT_EQ(slot, 1);
@@ -631,7 +654,7 @@ TEST_F(ImageLoadersTest, AStoreWithoutPoolRefuses)
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(packtool::MakeTga(picture, PackKind::kTga24, bytes));
     int16_t slot = 0;
-    EXPECT_EQ(LoadTgaImageFromBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), &slot, &empty), 0);
+    EXPECT_EQ(LoadTgaBytes(bytes, &slot, &empty), 0);
     EXPECT_EQ(slot, -1);
 }
 
@@ -650,7 +673,8 @@ TEST(PackDataSourceTest, KeyStep)
     // Against the rule written out, for every key.
     for (int key = 0; key < 256; ++key) {
         const int t = 2 * key;
-        EXPECT_EQ(GPackDataSource::NextKey(static_cast<uint8_t>(key)), (t % 9 == 1 ? t + 1 : t + 2) % 256) << key;
+        const int expected = (t % 9 == 1 ? t + 1 : t + 2) % 256;
+        EXPECT_EQ(GPackDataSource::NextKey(static_cast<uint8_t>(key)), expected) << key;
     }
 }
 

@@ -63,7 +63,8 @@ std::unique_ptr<GBitmap> MakeImage(int16_t width, int16_t height)
 std::vector<uint8_t> ReadFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 struct Decoded {

@@ -57,7 +57,8 @@ bool ParseLine(const std::string& text, const std::string& where, ManifestLine& 
     if (ok && !quality.empty())
         ok = ParseNumber(quality, 10, 100, line.quality);
     if (!ok)
-        std::fprintf(stderr, "%s: expected \"<pack number> <kind> <source picture> [quality 10-100]\"\n",
+        std::fprintf(stderr,
+                     "%s: expected \"<pack number> <kind> <source picture> [quality 10-100]\"\n",
                      where.c_str());
     return ok;
 }
