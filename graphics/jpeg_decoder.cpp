@@ -119,7 +119,6 @@ int32_t GJpegDecoder::Begin(GDataSource* source)
         defined = false;
     for (auto& table : m_huffman)
         table.defined = false;
-    m_scanCount = 0;
     m_blocksPerMcu = 0;
     m_mcusPerRow = 0;
     m_restartInterval = 0;
@@ -228,20 +227,30 @@ bool GJpegDecoder::ReadHuffmanTables()
             return Fail(kJpegErrHuffmanSlot);
         GJpegHuffmanTable& table = m_huffman[slot];
         table.defined = false;
+        uint8_t counts[17] = {};
         int32_t total = 0;
         for (int length = 1; length <= 16; ++length) {
-            table.counts[length] = m_input.ReadByte();
-            total += table.counts[length];
+            counts[length] = m_input.ReadByte();
+            total += counts[length];
         }
         left -= 17;
         if (total > 255)
             return Fail(kJpegErrHuffmanTable);
         if (total > left)
             return Fail(kJpegErrHuffmanLength);
+        uint8_t symbols[256];
         for (int32_t i = 0; i < total; ++i)
-            table.symbols[i] = m_input.ReadByte();
+            symbols[i] = m_input.ReadByte();
         left -= total;
-        table.symbolCount = total;
+        // Pictures of one source mostly share their tables: an unchanged table keeps its
+        // expanded look-ups.
+        if (total != table.symbolCount || std::memcmp(counts, table.counts, sizeof counts) != 0 ||
+            std::memcmp(symbols, table.symbols, static_cast<size_t>(total)) != 0) {
+            std::memcpy(table.counts, counts, sizeof counts);
+            std::memcpy(table.symbols, symbols, static_cast<size_t>(total));
+            table.symbolCount = total;
+            table.expanded = false;
+        }
         if (!GJpegCheckHuffmanTable(table, slot < 4))
             return Fail(kJpegErrHuffmanTable);
         table.defined = true;
@@ -418,7 +427,6 @@ bool GJpegDecoder::ReadScanHeader()
     // Only the first scan is decoded, so it must carry every component of the frame.
     if (count != m_componentCount)
         return Fail(kJpegErrScanHeader);
-    m_scanCount = count;
 
     for (int32_t i = 0; i < count; ++i) {
         Component& c = m_components[m_scanOrder[i]];
@@ -433,9 +441,13 @@ bool GJpegDecoder::ReadScanHeader()
         }
         c.prediction = 0;
     }
-    for (int slot = 0; slot < 8; ++slot)
-        if (m_huffman[slot].defined)
-            GJpegExpandHuffmanTable(m_huffman[slot], slot >= 4);
+    for (int slot = 0; slot < 8; ++slot) {
+        GJpegHuffmanTable& table = m_huffman[slot];
+        if (table.defined && !table.expanded) {
+            GJpegExpandHuffmanTable(table, slot >= 4);
+            table.expanded = true;
+        }
+    }
 
     // Blocks of an MCU in scan order; inside a component left to right, then top to bottom.
     m_blocksPerMcu = 0;

@@ -182,7 +182,6 @@ private:
     GJpegHuffmanTable m_huffman[8];      // slots 0..3 DC, 4..7 AC
 
     // Scan and MCU layout.
-    int32_t m_scanCount = 0;
     uint8_t m_scanOrder[kMaxComponents] = {};
     McuBlock m_mcuBlocks[kMaxBlocksPerMcu] = {};
     int32_t m_blocksPerMcu = 0;

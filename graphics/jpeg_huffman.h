@@ -19,7 +19,8 @@
 constexpr int kJpegFastBits = 9;
 
 struct GJpegHuffmanTable {
-    bool defined = false;
+    bool defined = false;   // by the current picture's DHT segments
+    bool expanded = false;  // the look-up views match counts and symbols
     uint8_t counts[17] = {};  // counts[l]: codes of length l, 1 to 16
     uint8_t symbols[256] = {};
     int32_t symbolCount = 0;
