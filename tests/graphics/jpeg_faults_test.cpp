@@ -182,10 +182,10 @@ TEST(JpegDecoderFaults, ExtremeCoefficientsSaturate)
     StreamBuilder s;
     s.Marker(0xD8);
     s.Dqt(0, 65535 - 16, true);
-    HuffmanSpec dc{{0, 0, 0, 14, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {}};
+    HuffmanDefinition dc{{0, 0, 0, 14, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {}};
     for (uint8_t i = 0; i < 16; ++i)
         dc.symbols.push_back(i);
-    HuffmanSpec ac{{0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x00, 0x0F, 0xF0}};
+    HuffmanDefinition ac{{0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x00, 0x0F, 0xF0}};
     s.Dht(0x00, dc);
     s.Dht(0x10, ac);
     s.Sof(0xC1, 24, 8, {{1, 1, 1, 0}});

@@ -283,34 +283,34 @@ inline void ExpectCloseToLibjpeg(const Bytes& jpeg, const std::string& label)
 // ---------------------------------------------------------------------------------------
 // Streams built here: headers written field by field, entropy data from chosen coefficients
 
-struct HuffmanSpec {
+struct HuffmanDefinition {
     uint8_t counts[16];
     Bytes symbols;
 };
 
 // DC: the 12 sizes 0..11 with the usual length profile of luminance tables.
-inline HuffmanSpec DcSpec()
+inline HuffmanDefinition DcTable()
 {
-    HuffmanSpec spec{{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, {}};
+    HuffmanDefinition table{{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, {}};
     for (uint8_t s = 0; s < 12; ++s)
-        spec.symbols.push_back(s);
-    return spec;
+        table.symbols.push_back(s);
+    return table;
 }
 
 // AC: every run/size pair with sizes 1..10, EOB and ZRL (162 symbols) on the usual length
 // profile, codes up to 16 bits long; shorter codes go to smaller runs and sizes.
-inline HuffmanSpec AcSpec()
+inline HuffmanDefinition AcTable()
 {
-    HuffmanSpec spec{{0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 125}, {}};
-    spec.symbols.push_back(0x01);
-    spec.symbols.push_back(0x00);
+    HuffmanDefinition table{{0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 125}, {}};
+    table.symbols.push_back(0x01);
+    table.symbols.push_back(0x00);
     for (int cost = 1; cost <= 26; ++cost)
         for (int run = 0; run < 16; ++run)
             for (int size = 1; size <= 10; ++size)
                 if (run + size == cost && !(run == 0 && size == 1))
-                    spec.symbols.push_back(static_cast<uint8_t>(run << 4 | size));
-    spec.symbols.push_back(0xF0);
-    return spec;
+                    table.symbols.push_back(static_cast<uint8_t>(run << 4 | size));
+    table.symbols.push_back(0xF0);
+    return table;
 }
 
 struct BuiltComponent {
@@ -348,19 +348,19 @@ public:
         }
         Segment(0xDB, body);
     }
-    void Dht(int classAndNumber, const HuffmanSpec& spec)
+    void Dht(int classAndNumber, const HuffmanDefinition& table)
     {
         Bytes body{static_cast<uint8_t>(classAndNumber)};
-        body.insert(body.end(), spec.counts, spec.counts + 16);
-        body.insert(body.end(), spec.symbols.begin(), spec.symbols.end());
+        body.insert(body.end(), table.counts, table.counts + 16);
+        body.insert(body.end(), table.symbols.begin(), table.symbols.end());
         Segment(0xC4, body);
         // Canonical codes, to encode with.
         Code* codes = (classAndNumber & 0x10) ? m_ac[classAndNumber & 3] : m_dc[classAndNumber & 3];
         uint32_t code = 0;
         size_t index = 0;
         for (int length = 1; length <= 16; ++length, code <<= 1)
-            for (int i = 0; i < spec.counts[length - 1]; ++i, ++code)
-                codes[spec.symbols[index++]] = Code{code, length};
+            for (int i = 0; i < table.counts[length - 1]; ++i, ++code)
+                codes[table.symbols[index++]] = Code{code, length};
     }
     void Sof(uint8_t marker, int w, int h, const std::vector<BuiltComponent>& components)
     {
@@ -386,10 +386,10 @@ public:
         Marker(0xD8);
         Dqt(0, 2);
         Dqt(1, 3);
-        Dht(0x00, DcSpec());
-        Dht(0x10, AcSpec());
-        Dht(0x01, DcSpec());
-        Dht(0x11, AcSpec());
+        Dht(0x00, DcTable());
+        Dht(0x10, AcTable());
+        Dht(0x01, DcTable());
+        Dht(0x11, AcTable());
         if (restartInterval)
             Segment(0xDD, {static_cast<uint8_t>(restartInterval >> 8), static_cast<uint8_t>(restartInterval)});
         if (components == 1) {
@@ -571,10 +571,10 @@ inline Bytes BuildStream(const BuiltPicture& p, bool transposed)
         }
         s.Segment(0xDB, body);
     }
-    s.Dht(0x00, DcSpec());
-    s.Dht(0x10, AcSpec());
-    s.Dht(0x01, DcSpec());
-    s.Dht(0x11, AcSpec());
+    s.Dht(0x00, DcTable());
+    s.Dht(0x10, AcTable());
+    s.Dht(0x01, DcTable());
+    s.Dht(0x11, AcTable());
     if (p.restartInterval)
         s.Segment(0xDD, {static_cast<uint8_t>(p.restartInterval >> 8), static_cast<uint8_t>(p.restartInterval)});
     if (components == 1) {
@@ -635,8 +635,8 @@ inline StreamBuilder GreyHeader(int quant = 1)
     StreamBuilder s;
     s.Marker(0xD8);
     s.Dqt(0, quant);
-    s.Dht(0x00, DcSpec());
-    s.Dht(0x10, AcSpec());
+    s.Dht(0x00, DcTable());
+    s.Dht(0x10, AcTable());
     s.Sof(0xC0, 8, 8, {{1, 1, 1, 0}});
     s.Sos({{1, 0x00}});
     return s;
