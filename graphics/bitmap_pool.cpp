@@ -89,9 +89,9 @@ int16_t GBitmapPool::CreateBitmap(uint16_t width, uint16_t height, uint32_t keyC
     for (GPixelBlock* own : {ownPixels, ownAlpha}) {
         if (!own)
             continue;
-        const int32_t position = m_owner.FindBlockPosition(nullptr, m_firstBlock, end, false);
+        const int32_t position = m_owner.FirstFreePosition(m_firstBlock, end);
         if (position >= 0)
-            m_owner.m_blocks[position] = own;
+            m_owner.PutBlock(position, own, false);
     }
     return slot;
 }
@@ -104,9 +104,8 @@ void GBitmapPool::FreeBitmap(int16_t slot)
     if (!entry)
         return;
 
-    // Blocks only this image counts on die with it: find their positions first, while the
-    // pointers still name live blocks.
-    const int32_t end = m_firstBlock + 2 * m_count;
+    // Blocks only this image counts on die with it: their positions are cleared before the
+    // image goes, while the pointers still name live blocks.
     int32_t positions[2] = {-1, -1};
     GPixelBlock* blocks[2] = {entry->GetPixelBlock(), entry->GetAlphaBlock()};
     if (blocks[1] == blocks[0])
@@ -116,13 +115,14 @@ void GBitmapPool::FreeBitmap(int16_t slot)
         if (!block)
             continue;
         const int32_t uses = (entry->GetPixelBlock() == block) + (entry->GetAlphaBlock() == block);
-        if (block->GetRefCount() == uses)
-            positions[i] = m_owner.FindBlockPosition(block, 0, end, false);
+        const int32_t position = m_owner.PositionOf(block);
+        if (block->GetRefCount() == uses && position >= 0 && !m_owner.m_blockHeld[position])
+            positions[i] = position;
     }
-    entry.reset();
     for (int32_t position : positions)
         if (position >= 0)
-            m_owner.m_blocks[position] = nullptr;
+            m_owner.ClearBlock(position);
+    entry.reset();
 }
 
 void GBitmapPool::FreeAll()

@@ -191,10 +191,9 @@ GBitmapStoreError GGraphicsResources::TryInit(GBitmapSetSource& source, const ch
     const int32_t positions = entries + 2 * static_cast<int32_t>(memCount);
     m_blocks.assign(static_cast<size_t>(positions), nullptr);
     m_blockHeld.assign(static_cast<size_t>(positions), 0);
-    for (int32_t i = 0; i < set.GetRecordCount(); ++i) {
-        m_blocks[i] = set.TakeBlock(i);
-        m_blockHeld[i] = 1;
-    }
+    m_positionOf.reserve(static_cast<size_t>(positions));
+    for (int32_t i = 0; i < set.GetRecordCount(); ++i)
+        PutBlock(i, set.TakeBlock(i), true);
     m_slots = std::move(slots);
     m_entryCount = entries;
     m_loadedSlots = loaded;
@@ -221,6 +220,7 @@ void GGraphicsResources::Release()
             ReleasePixelBlock(m_blocks[i]);
     m_blocks.clear();
     m_blockHeld.clear();
+    m_positionOf.clear();
     m_entryCount = 0;
     m_loadedSlots = 0;
     m_memCount = 0;
@@ -263,11 +263,30 @@ bool GGraphicsResources::HoldsBlockAt(int32_t position) const
     return m_blockHeld[position] != 0;
 }
 
-int32_t GGraphicsResources::FindBlockPosition(const GPixelBlock* block, int32_t from, int32_t to,
-                                              bool held) const
+void GGraphicsResources::PutBlock(int32_t position, GPixelBlock* block, bool held)
+{
+    m_blocks[position] = block;
+    m_blockHeld[position] = held ? 1 : 0;
+    m_positionOf[block] = position;
+}
+
+void GGraphicsResources::ClearBlock(int32_t position)
+{
+    m_positionOf.erase(m_blocks[position]);
+    m_blocks[position] = nullptr;
+    m_blockHeld[position] = 0;
+}
+
+int32_t GGraphicsResources::PositionOf(const GPixelBlock* block) const
+{
+    auto it = m_positionOf.find(block);
+    return it == m_positionOf.end() ? -1 : it->second;
+}
+
+int32_t GGraphicsResources::FirstFreePosition(int32_t from, int32_t to) const
 {
     for (int32_t i = from; i < to; ++i)
-        if (m_blocks[i] == block && (m_blockHeld[i] != 0) == held)
+        if (!m_blocks[i])
             return i;
     return -1;
 }
@@ -280,17 +299,12 @@ void GGraphicsResources::DropStoreReference(GPixelBlock* block, const GBitmap& i
     // Another image still counts on the block: the store keeps it.
     if (block->GetRefCount() > uses + 1)
         return;
-    bool held = false;
-    for (size_t i = 0; i < m_blocks.size(); ++i) {
-        if (m_blocks[i] == block && m_blockHeld[i]) {
-            held = true;
-            m_blocks[i] = nullptr;
-            m_blockHeld[i] = 0;
-        }
-    }
+    const int32_t position = PositionOf(block);
+    if (position < 0 || !m_blockHeld[position])
+        return;
+    ClearBlock(position);
     // The image still holds its own reference, so this never frees the block.
-    if (held)
-        block->ReleaseRef();
+    block->ReleaseRef();
 }
 
 void GGraphicsResources::UnloadBitmaps(int16_t first, int16_t last)
@@ -389,9 +403,7 @@ int GGraphicsResources::TryLoadBitmaps(GBitmapSetSource& source, const char* fol
             continue;
         GPixelBlock* block = set.TakeBlock(i);
         if (next < freePositions.size()) {
-            m_blocks[freePositions[next]] = block;
-            m_blockHeld[freePositions[next]] = 1;
-            ++next;
+            PutBlock(freePositions[next++], block, true);
         } else {
             ReleasePixelBlock(block);
         }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "graphics/bitmap_pool.h"
@@ -97,10 +98,13 @@ private:
 
     void SetFolder(const char* folder);
     // Drops the store's reference on a block that only the given image (and the store) use,
-    // clearing the positions that hold it.
+    // clearing its position.
     void DropStoreReference(GPixelBlock* block, const GBitmap& image);
-    int32_t FindBlockPosition(const GPixelBlock* block, int32_t from, int32_t to,
-                              bool held) const;
+    // Every recorded block sits at exactly one position, which the index finds at once.
+    void PutBlock(int32_t position, GPixelBlock* block, bool held);
+    void ClearBlock(int32_t position);
+    int32_t PositionOf(const GPixelBlock* block) const;
+    int32_t FirstFreePosition(int32_t from, int32_t to) const;
 
     int32_t m_entryCount = 0;
     int32_t m_loadedSlots = 0;
@@ -109,6 +113,7 @@ private:
     bool m_hasFolder = false;
     std::vector<GPixelBlock*> m_blocks;
     std::vector<uint8_t> m_blockHeld; // 1 where the store holds a reference
+    std::unordered_map<const GPixelBlock*, int32_t> m_positionOf;
     std::vector<std::unique_ptr<GBitmap>> m_slots;
     // Last, so that it goes before the tables it works on.
     std::unique_ptr<GBitmapPool> m_pool;

@@ -25,7 +25,8 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool written =
+        bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return std::fclose(file) == 0 && written;
 }
 
