@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "graphics/rect.h"
+#include "foundation/rect.h"
 
 class GDibSurface;
 struct GDebugFont;

@@ -1,4 +1,4 @@
-#include "graphics/rect.h"
+#include "foundation/rect.h"
 
 #include <algorithm>
 

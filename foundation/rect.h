@@ -1,5 +1,6 @@
 #pragma once
-// A screen rectangle with inclusive edges: a rectangle w pixels wide starting at left has
+// A screen rectangle with inclusive edges (in the foundation because the window keeps its
+// inner and ignored areas as rectangles): a rectangle w pixels wide starting at left has
 // right = left + w - 1. Coordinates are signed 16-bit, as the dirty list stores them.
 //
 // Every operation that can move an edge (SetSize, Offset, SetClamped) saturates at the 16-bit

@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "graphics/rect.h"
+#include "foundation/rect.h"
 
 class GBitmap;
 

@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "graphics/clip.h"
-#include "graphics/rect.h"
+#include "foundation/rect.h"
 
 class GBitmap;
 class GBitmapTable;

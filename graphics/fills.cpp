@@ -6,7 +6,7 @@
 
 #include "foundation/bitmap.h"
 #include "graphics/kernel_rules.h"
-#include "graphics/rect.h"
+#include "foundation/rect.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <cstring>
 
 #include "foundation/bitmap.h"
-#include "graphics/rect.h"
+#include "foundation/rect.h"
 
 namespace kernel_detail {
 

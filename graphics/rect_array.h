@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "graphics/rect.h"
+#include "foundation/rect.h"
 
 class GRectArray {
 public:

@@ -10,7 +10,7 @@
 
 #include "foundation/bitmap.h"
 #include "graphics/fills.h"
-#include "graphics/rect.h"
+#include "foundation/rect.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "graphics/rect.h"
+#include "foundation/rect.h"
 #include "graphics/rect_array.h"
 
 namespace {

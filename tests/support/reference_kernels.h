@@ -14,7 +14,7 @@
 
 #include "foundation/bitmap.h"
 #include "graphics/kernels.h"
-#include "graphics/rect.h"
+#include "foundation/rect.h"
 
 namespace reference {
 
