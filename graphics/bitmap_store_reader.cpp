@@ -463,8 +463,8 @@ GBitmapStoreError GBitmapSetReader::ReadJpeg(GBitmapSetInput& input, const std::
 GBitmapStoreError GBitmapSetReader::NewBlock(uint64_t bytes, std::unique_ptr<GPixelBlock>& block)
 {
     // Sides of at most 32767 keep every block below 2^32 bytes.
-    if (bytes > UINT32_MAX || bytes > m_limits.maxBlockBytes - m_allocated ||
-        m_allocated > m_limits.maxBlockBytes)
+    // m_allocated never passes the limit, so the subtraction cannot wrap.
+    if (bytes > UINT32_MAX || bytes > m_limits.maxBlockBytes - m_allocated)
         return BadData(GBitmapStoreFault::kOverBudget,
                        Format("Bitmap set %s is too large", BitmapIndexPath(m_folder).c_str()));
     block.reset(GPixelBlock::Create(static_cast<uint32_t>(bytes), nullptr));

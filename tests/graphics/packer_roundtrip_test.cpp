@@ -44,7 +44,8 @@ Picture Ramp(int w, int h, int seed)
             q[0] = static_cast<uint8_t>(40 + x * 160 / w + seed);
             q[1] = static_cast<uint8_t>(30 + y * 180 / h);
             q[2] = static_cast<uint8_t>(200 - (x + y) * 100 / (w + h) + seed);
-            q[3] = static_cast<uint8_t>(x == 0 ? 255 : y == 0 ? 0 : (x * 37 + y * 11 + seed) & 0xFF);
+            const int alpha = x == 0 ? 255 : y == 0 ? 0 : (x * 37 + y * 11 + seed) & 0xFF;
+            q[3] = static_cast<uint8_t>(alpha);
         }
     return p;
 }

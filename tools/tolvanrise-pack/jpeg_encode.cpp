@@ -57,7 +57,8 @@ bool EncodeJpeg(const uint8_t* rgb, int32_t width, int32_t height, int quality,
     jpeg_set_quality(&info, quality < 1 ? 1 : quality > 100 ? 100 : quality, TRUE);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(rgb + static_cast<size_t>(info.next_scanline) * width * 3);
+        const size_t offset = static_cast<size_t>(info.next_scanline) * width * 3;
+        JSAMPROW row = const_cast<JSAMPROW>(rgb + offset);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);

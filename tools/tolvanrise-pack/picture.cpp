@@ -29,7 +29,8 @@ std::string Lower(std::string text)
 
 bool EndsWith(const std::string& text, const std::string& tail)
 {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 } // namespace
@@ -54,7 +55,8 @@ bool LoadPng(const std::string& path, Picture& out, std::string& error)
         error = path + ": " + image.message;
         return false;
     }
-    if (image.width == 0 || image.height == 0 || image.width > kMaxSide || image.height > kMaxSide) {
+    if (image.width == 0 || image.height == 0 || image.width > kMaxSide ||
+        image.height > kMaxSide) {
         png_image_free(&image);
         error = path + ": picture size out of range";
         return false;
