@@ -17,12 +17,17 @@
 // are all zero is 8 copies of ((DC + 16) >> 5) + 128. Both short cuts are exact: they equal
 // what the full pass computes, so the result never depends on which path ran.
 //
-// Overflow: coefficients are signed 16-bit, |c| <= 2^15. The largest intermediate of a pass is
-// below 8 * 2^15 * 25172 * 2 ~ 1.3e10 in pass 1; pass 1 outputs stay below 2^21, and pass 2
-// intermediates below 2^21 * 8 * 25172 * 2 ~ 8.5e11. Valid 8-bit JPEG data stays within 32
-// bits (|c| < 2^11 + q/2), but damaged data may use the whole 16-bit range, so the arithmetic
-// is 64-bit (as wide and as fast as 32-bit in scalar x86-64 code). The workspace between the
-// passes holds the descaled pass-1 results in 32 bits.
+// Overflow: coefficients are signed 16-bit, |c| <= 2^15. Multiplied out, each output of a
+// pass is a sum of inputs times integer weights whose absolute values add up to at most
+// 61214, so pass-1 values stay below 61214 * 2^15 ~ 2.0e9 and pass-1 results below 2^20;
+// pass-2 values below 61214 * 2^20 ~ 6.4e10. Valid 8-bit data keeps pass-1 results near
+// 2^13 and everything within 32 bits, but damaged data may use the whole 16-bit range, so the
+// scalar arithmetic is 64-bit (as fast as 32-bit in scalar x86-64 code). The workspace
+// between the passes holds the descaled pass-1 results in 32 bits.
+//
+// Measured on the blocks of an 800x600 picture at quality 85 (x86-64, GCC -O2): the plain
+// version of these passes took ~190 ns a block, these scalar passes ~125 ns, the SSE2 version
+// below ~35 ns.
 //
 // Rows are transformed first, then columns (a valid order for a separable transform; the
 // rounding of pass 1 makes the result differ from column-first code by at most 1 now and
