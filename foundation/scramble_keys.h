@@ -29,3 +29,7 @@ constexpr uint8_t kParticleFileKey = 0x71;
 
 // Key/value tables read from packs, when a caller stores one scrambled.
 constexpr uint8_t kKeyValueTableKey = 0xC8;
+
+// JPEG records of the bitmap store ("bmdt%d.bin"): every byte of the stream is XORed with this
+// one byte, which does not run on (graphics/bitmap_store_reader.h).
+constexpr uint8_t kBitmapStoreJpegKey = 0x6B;

@@ -9,7 +9,7 @@
 // Data file: records up to the end of the file, each a 30-byte header (u16 format, only the
 // low byte counts; u16 width; u16 height; u32 value: the entry index of the mask record for
 // formats 2, 12, 20, the key colour 0x00RRGGBB for 0, 1, 16, 18; char[20] name) and a payload:
-//   22, 23 JPEG     u32 N (at most 1 MiB), N bytes of JPEG XORed with kBitmapStoreJpegKey
+//   22, 23 JPEG     u32 N (at most 1 MiB), N bytes of JPEG, each XORed with kBitmapStoreJpegKey
 //   16..20 palette  u16 770, 768 palette bytes (B, G, R), width * height index bytes
 //   0..11, 13       width * height * 3 bytes (B, G, R)
 //   12, 14, 15, 21, 24 and above: width * height bytes
@@ -24,10 +24,10 @@
 #include <string>
 #include <vector>
 
+#include "foundation/scramble_keys.h" // kBitmapStoreJpegKey
+
 class GPixelBlock;
 
-// Every byte of a JPEG record's stream is stored XORed with this one byte.
-constexpr uint8_t kBitmapStoreJpegKey = 0x6B;
 constexpr uint32_t kBitmapRecordHeaderSize = 30;
 constexpr uint32_t kBitmapRecordNameSize = 20;
 constexpr uint32_t kBitmapStoreMaxJpegBytes = 1048576;
