@@ -91,8 +91,11 @@ const char* ElementText(const TiXmlElement* element)
 void SetElementText(TiXmlElement* element, const std::string& value)
 {
     TiXmlNode* first = element->FirstChild();
-    if (first && first->ToText()) {
-        first->SetValue(value.c_str());
+    if (TiXmlText* text = first ? first->ToText() : nullptr) {
+        text->SetValue(value.c_str());
+        // A CDATA section cannot hold its own terminator; such a text is printed escaped.
+        if (text->CDATA() && value.find("]]>") != std::string::npos)
+            text->SetCDATA(false);
         return;
     }
     TiXmlText text(value.c_str());
@@ -328,6 +331,12 @@ int GXmlDataDoc::Write(const char* fileName, uint8_t key) const
         return 0; // a tree without nodes would leave a file that cannot be loaded
     std::string text = m_tree->byteOrderMark ? std::string("\xEF\xBB\xBF") : std::string();
     text.append(printer.CStr(), printer.Size());
+    // The library prints bytes as they are, but reads text in UTF-8 steps: a stray lead byte
+    // read from a file (say at the end of an unquoted attribute value) can swallow the quote
+    // printed after it. Such a text is not written, so no save leaves a file that cannot load.
+    GXmlDataDoc check;
+    if (!check.Parse(text.data(), text.size()))
+        return 0;
     if (key != 0)
         XorScramble(text.data(), nullptr, static_cast<uint32_t>(text.size()), key);
     return platform::ReplaceFile(Prefixed(fileName).c_str(), text.data(), text.size()) ==

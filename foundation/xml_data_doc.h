@@ -35,7 +35,8 @@ public:
     int Load(const char* fileName, uint8_t key) override;
     // The printed tree replaces the file as a whole or not at all (a failed save keeps the
     // old file). A byte-order mark read with the file is written back. 0 for a node document,
-    // an empty document, or when the file cannot be written.
+    // an empty document, a printed text that would not load again (only malformed UTF-8 read
+    // from a file can cause that), or when the file cannot be written.
     int Save(const char* fileName, uint8_t key) override;
     // Replaces the tree with the UTF-8 form of the text, as Load does.
     int LoadFromText(const GWString& text);

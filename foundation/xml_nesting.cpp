@@ -90,10 +90,14 @@ public:
             } else if (Equal(p, "<!", false)) {
                 p = Unknown(p);
             } else if (IsAlpha(At(p + 1)) || At(p + 1) == '_') {
+                // The element is one level below the current one whether or not its tag
+                // reads well; only an element with content takes the levels after it deeper.
+                if (depth + 1 > deepest)
+                    deepest = depth + 1;
                 bool open = false;
                 p = StartTag(p, open);
-                if (p != kStop && open && ++depth > deepest)
-                    deepest = depth;
+                if (p != kStop && open)
+                    ++depth;
             } else {
                 p = Unknown(p);
             }

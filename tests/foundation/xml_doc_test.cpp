@@ -1,6 +1,7 @@
 #include "foundation/xml_data_doc.h"
 
 #include <gtest/gtest.h>
+#include <tinyxml.h>
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -10,8 +11,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "foundation/data_files.h"
 #include "foundation/wstring.h"
@@ -390,24 +394,49 @@ TEST_F(XmlDocTest, DeepNestingIsRefusedBeforeTheParserRecurses)
     EXPECT_EQ(node->AddChild("n"), nullptr);
 }
 
+// The deepest element of what the XML library parsed (it keeps what it read before an error).
+uint32_t LibraryDepth(const std::string& text)
+{
+    std::string padded = text;
+    padded.append(8, '\0');
+    TiXmlDocument document;
+    document.Parse(padded.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    uint32_t deepest = 0;
+    std::vector<std::pair<const TiXmlNode*, uint32_t>> pending{{&document, 0}};
+    while (!pending.empty()) {
+        auto [node, depth] = pending.back();
+        pending.pop_back();
+        deepest = std::max(deepest, depth);
+        for (const TiXmlElement* child = node->FirstChildElement(); child; child = child->NextSiblingElement())
+            pending.emplace_back(child, depth + 1);
+    }
+    return deepest;
+}
+
 TEST(XmlNesting, FollowsTheParsersReading)
 {
-    auto depth = [](const std::string& text) { return XmlNestingDepth(text.data(), text.size()); };
-    EXPECT_EQ(depth(""), 0u);
-    EXPECT_EQ(depth("<a/>"), 0u);
-    EXPECT_EQ(depth("<a><b><c/></b></a>"), 2u);
-    EXPECT_EQ(depth("<a></a><b><c></c></b>"), 2u);
-    EXPECT_EQ(depth("<a x='<b>' y=\"/>\"><c>"), 2u);         // markup inside values
-    EXPECT_EQ(depth("<a><!-- <b><c><d> --><e>"), 2u);       // inside a comment
-    EXPECT_EQ(depth("<a><![CDATA[<b><c>]]><d>"), 2u);      // inside CDATA
-    EXPECT_EQ(depth("<a>\xE0<b><c><d>"), 3u);              // a UTF-8 lead byte swallows a '<'
-    EXPECT_EQ(depth("<a>&#x3c;b>&lt;c><d>"), 2u);          // entities are text
-    EXPECT_EQ(depth("\xEF\xBB\xBF <a><b>"), 2u);           // byte-order mark and white space
-    EXPECT_EQ(depth("<?xml version='1.0'?><a><b>"), 2u);
-    EXPECT_EQ(depth("<!DOCTYPE a><a><b>"), 2u);
-    EXPECT_EQ(depth("<a x=1><b>"), 2u);
-    EXPECT_EQ(depth("<a x=1'><b><c>"), 0u);                // the parser gives up at the quote
-    EXPECT_EQ(depth("text<a><b>"), 0u);                    // text ends a document
+    const std::pair<std::string, uint32_t> cases[] = {
+        {"", 0},
+        {"<a/>", 1},
+        {"<a><b><c/></b></a>", 3},
+        {"<a></a><b><c></c></b>", 2},
+        {"<a x='<b>' y=\"/>\"><c>", 2},    // markup inside values
+        {"<a><!-- <b><c><d> --><e>", 2},  // inside a comment
+        {"<a><![CDATA[<b><c>]]><d>", 2},  // inside CDATA
+        {"<a>\xE0<b><c><d>", 3},          // a UTF-8 lead byte swallows a '<'
+        {"<a>&#x3c;b>&lt;c><d>", 2},      // entities are text
+        {"\xEF\xBB\xBF <a><b>", 2},       // byte-order mark and white space
+        {"<?xml version='1.0'?><a><b>", 2},
+        {"<!DOCTYPE a><a><b>", 2},
+        {"<a x=1><b>", 2},
+        {"<a><b x=1'><c><d>", 2},         // the parser gives up at the quote
+        {"text<a><b>", 0},                // text ends a document
+        {"<a></a   ><b></b\xEF\xBB\xBF><c><d/>", 2},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(XmlNestingDepth(text.data(), text.size()), expected) << text;
+        EXPECT_EQ(LibraryDepth(text), expected) << text;
+    }
 }
 
 TEST_F(XmlDocTest, WalkingAgainAllocatesNoNewNodeDocuments)
@@ -550,6 +579,38 @@ TEST_F(XmlDocTest, FailedSaveKeepsTheOldFile)
     for (const auto& entry : fs::directory_iterator(m_folder))
         files += entry.is_regular_file();
     EXPECT_EQ(files, 1u) << "no temporary file left behind";
+}
+
+TEST_F(XmlDocTest, SaveRefusesATextThatWouldNotLoadAgain)
+{
+    // An unquoted value read byte by byte may end in a UTF-8 lead byte; printed inside quotes,
+    // that byte would swallow the closing quote when the file is read again.
+    Write("stray.xml", "<a v=x\xDA />");
+    GXmlDataDoc doc;
+    ASSERT_EQ(doc.Load(Path("stray.xml").c_str(), 0), 1);
+    Write("keep.xml", "<old/>");
+    EXPECT_EQ(doc.Save(Path("keep.xml").c_str(), 0), 0);
+    EXPECT_EQ(doc.Save(Path("keep.xml").c_str(), 7), 0);
+    EXPECT_EQ(Read("keep.xml"), "<old/>");
+    // Replacing the value mends it.
+    ASSERT_EQ(doc.GetChild("a")->SetAttributeString("v", GWString(u"x\u00DA")), 1);
+    ASSERT_EQ(doc.Save(Path("keep.xml").c_str(), 0), 1);
+    GXmlDataDoc back;
+    ASSERT_EQ(back.Load(Path("keep.xml").c_str(), 0), 1);
+    EXPECT_EQ(U(back.GetChild("a")->GetAttributeString("v", "")), u"x\u00DA");
+}
+
+TEST_F(XmlDocTest, CdataTextTakesAnyValue)
+{
+    GXmlDataDoc doc;
+    Parse(doc, "<a><![CDATA[<raw> & text]]></a>");
+    GDataDoc* a = doc.GetChild("a");
+    EXPECT_EQ(N(a->GetString("")), "<raw> & text");
+    ASSERT_EQ(a->SetString(GWString(u"x]]>y")), 1);
+    ASSERT_EQ(doc.Save(Path("c.xml").c_str(), 0), 1);
+    GXmlDataDoc back;
+    ASSERT_EQ(back.Load(Path("c.xml").c_str(), 0), 1);
+    EXPECT_EQ(N(back.GetChild("a")->GetString("")), "x]]>y");
 }
 
 TEST_F(XmlDocTest, LoadFromTextTakesUtf8)
