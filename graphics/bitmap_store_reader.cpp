@@ -6,6 +6,7 @@
 #include <new>
 
 #include "foundation/bitmap.h"
+#include "foundation/data_files.h"
 #include "graphics/data_source.h"
 #include "graphics/jpeg_decoder.h"
 #include "platform/file_system.h"
@@ -41,7 +42,7 @@ public:
     uint64_t GetSize() const override { return m_size; }
     bool Read(void* buffer, uint32_t size) override
     {
-        return size == 0 || std::fread(buffer, 1, size, m_file) == size;
+        return ReadBlock(m_file, buffer, size) == 1;
     }
 
 private:

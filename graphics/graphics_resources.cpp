@@ -153,19 +153,17 @@ GBitmapStoreError GGraphicsResources::TryInit(GBitmapSetSource& source, const ch
 
     // Images go to the slot of their entry index; with records that take no loaded slot
     // (masks, unknown formats) the last images can land in the pool's first slots, but
-    // never beyond the table.
-    for (int32_t i = 0; i < entries; ++i) {
+    // never beyond the table. (Placeholders of never-filled entries there are just left out.)
+    for (int32_t i = 0; i < set.GetRecordCount(); ++i) {
         const auto format = static_cast<uint8_t>(set.GetEntry(i).format);
-        const bool makesImage = i >= set.GetRecordCount() ||
-                                ImageKindOfFormat(format) != GBitmapImageKind::kNone;
-        if (makesImage && i >= slotCount)
+        if (ImageKindOfFormat(format) != GBitmapImageKind::kNone && i >= slotCount)
             return StoreError(GBitmapStoreFault::kSlotPastTable,
                               "Bitmap set " + BitmapIndexPath(folder) + ": record " +
                                   std::to_string(i) + " lies beyond the slot table");
     }
 
     std::vector<std::unique_ptr<GBitmap>> slots(static_cast<size_t>(slotCount));
-    for (int32_t i = 0; i < entries; ++i) {
+    for (int32_t i = 0; i < entries && i < slotCount; ++i) {
         if (i >= set.GetRecordCount()) {
             // An entry no record filled: an empty 0 x 0 image with its own (tiny) block.
             slots[i].reset(GBitmap::Create(0, 0, 0, 0));

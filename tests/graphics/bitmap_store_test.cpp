@@ -500,6 +500,13 @@ TEST_F(BitmapStoreTest, ImagesWhoseSlotPassesTheTableAreRefused)
     EXPECT_EQ(error.exitCode, 255);
     Start(set, 3, 0); // a pool of 3 makes room: slot 3 is pool slot 2
     EXPECT_EQ(m_store.GetPool()->GetBitmap(2), m_store.GetBitmap(3));
+
+    // Never-filled entries past the table only lose their empty placeholders.
+    SetBuilder few;
+    few.Add(OneByte(15, "M", 1, 1, 1)).Add(OneByte(15, "M", 1, 1, 2)).Add(Rgb(0, "I", 1, 1, 3));
+    Start(few, 1, 2); // 4 entries, 2 loaded slots and 1 pool slot
+    EXPECT_EQ(m_store.GetSlotCount(), 3);
+    EXPECT_STREQ(m_store.GetBitmap(2)->GetName(), "I");
 }
 
 TEST_F(BitmapStoreTest, CountsBeyondSixteenBitSlotsAreRefused)
