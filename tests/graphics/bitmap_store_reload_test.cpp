@@ -329,7 +329,6 @@ using BitmapStoreDeathTest = BitmapStoreFilesTest;
 
 TEST_F(BitmapStoreDeathTest, FatalStartUpErrorsEndTheProcessWithTheirCodes)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     platform::SetMessageBoxBackend(nullptr); // alerts go to stderr, where the check reads them
     EXPECT_EXIT(GGraphicsResources::Create("missing", 10, 0), testing::ExitedWithCode(255),
                 "missing.bmst.bin not found!");
@@ -355,7 +354,6 @@ TEST_F(BitmapStoreDeathTest, FatalStartUpErrorsEndTheProcessWithTheirCodes)
 
 TEST_F(BitmapStoreDeathTest, ReloadEndsOnlyForItsDocumentedFaults)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     platform::SetMessageBoxBackend(nullptr);
     StartSet().WriteTo("gfx");
     std::unique_ptr<GGraphicsResources> store = GGraphicsResources::Create("gfx", 0, 1100);
