@@ -5,19 +5,19 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "foundation/cfg_binary.h"
 #include "foundation/cfg_node.h"
 #include "foundation/cfg_parser.h"
+#include "support/temp_files.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using tolvanrise::test::ReadFileByteVector;
+using tolvanrise::test::TempFolder;
 
 void PutU32(Bytes& out, uint32_t v)
 {
@@ -285,40 +285,14 @@ TEST(CfgBinary, ScrambleBufferAndString)
     EXPECT_STREQ(text, "hello");
 }
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device rd;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("cfg_binary_test_" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string Path(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-Bytes ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 TEST(CfgBinaryFile, SaveAndLoad)
 {
-    TempFolder folder;
+    TempFolder folder("cfg_binary_test_");
     const std::string path = folder.Path("tree.cfg");
     ASSERT_TRUE(Sample().SaveBinaryFile(path.c_str(), 0x33));
     Bytes expected;
     ASSERT_TRUE(Sample().SaveBinary(expected, 0x33));
-    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(ReadFileByteVector(path), expected);
     GCfgNode back;
     ASSERT_TRUE(back.LoadBinaryFile(path.c_str(), 0x33));
     EXPECT_EQ(back, Sample());
@@ -332,17 +306,17 @@ TEST(CfgBinaryFile, SaveAndLoad)
 
     GCfgNode none;
     EXPECT_FALSE(none.LoadBinaryFile(folder.Path("missing.cfg").c_str(), 0));
-    std::ofstream(folder.Path("empty.cfg"));
+    folder.WriteFile("empty.cfg", "");
     EXPECT_FALSE(none.LoadBinaryFile(folder.Path("empty.cfg").c_str(), 0));
     EXPECT_FALSE(Sample().SaveBinaryFile(nullptr, 0));
 }
 
 TEST(CfgBinaryFile, FailedSaveKeepsTheOldFile)
 {
-    TempFolder folder;
+    TempFolder folder("cfg_binary_test_");
     const std::string path = folder.Path("keep.cfg");
     ASSERT_TRUE(Sample().SaveBinaryFile(path.c_str(), 0));
-    const Bytes old = ReadFile(path);
+    const Bytes old = ReadFileByteVector(path);
 
     // A tree the reader would refuse is not written at all.
     GCfgNode leaf;
@@ -352,7 +326,7 @@ TEST(CfgBinaryFile, FailedSaveKeepsTheOldFile)
         leaf = std::move(parent);
     }
     EXPECT_FALSE(leaf.SaveBinaryFile(path.c_str(), 0));
-    EXPECT_EQ(ReadFile(path), old);
+    EXPECT_EQ(ReadFileByteVector(path), old);
 
     EXPECT_FALSE(Sample().SaveBinaryFile(folder.Path("no/such/x.cfg").c_str(), 0));
     std::filesystem::create_directories(folder.Path("dir.cfg"));

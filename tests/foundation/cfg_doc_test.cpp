@@ -3,39 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "foundation/wstring.h"
+#include "support/temp_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using tolvanrise::test::ReadFileBytes;
+using tolvanrise::test::TempFolder;
+
 class CfgDocTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_folder = fs::current_path() / ("cfg_doc_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
-    std::string Path(const std::string& name) const { return (m_folder / name).string(); }
-    std::string Write(const std::string& name, const std::string& bytes)
-    {
-        std::ofstream(Path(name), std::ios::binary) << bytes;
-        return Path(name);
-    }
-    std::string Read(const std::string& name) const
-    {
-        std::ifstream in(Path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    fs::path m_folder;
+    TempFolder m_folder{"cfg_doc_", fs::current_path()};
 };
 
 std::string Str(const GWString& s)
@@ -50,8 +32,8 @@ TEST_F(CfgDocTest, NeverLoadedRootCannotSaveOrWrite)
     GCfgDataDoc doc;
     EXPECT_EQ(doc.GetKind(), GCfgDataDoc::kEmptyRoot);
     EXPECT_EQ(doc.GetIndex(), -1);
-    EXPECT_EQ(doc.Save(Path("out.cfg").c_str(), 0), 0);
-    EXPECT_FALSE(fs::exists(Path("out.cfg")));
+    EXPECT_EQ(doc.Save(m_folder.Path("out.cfg").c_str(), 0), 0);
+    EXPECT_FALSE(fs::exists(m_folder.Path("out.cfg")));
     EXPECT_EQ(doc.GetChild("item"), nullptr);
     EXPECT_EQ(doc.SetAttributeInt("a", 1), 0);
     EXPECT_EQ(doc.GetAttributeInt("a", 3), 3);
@@ -61,7 +43,7 @@ TEST_F(CfgDocTest, NeverLoadedRootCannotSaveOrWrite)
 TEST_F(CfgDocTest, WalkOverObjectsOfOneName)
 {
     GCfgDataDoc doc;
-    ASSERT_EQ(doc.Load(Write("w.cfg", "item = { id = 1 }\nitem = { id = 2 }\nother = { id = 9 }\nitem = { id = 3 }\n").c_str(), 0), 1);
+    ASSERT_EQ(doc.Load(m_folder.WriteFile("w.cfg", "item = { id = 1 }\nitem = { id = 2 }\nother = { id = 9 }\nitem = { id = 3 }\n").c_str(), 0), 1);
     EXPECT_EQ(doc.GetKind(), GCfgDataDoc::kLoadedRoot);
     std::vector<int32_t> ids;
     std::vector<GDataDoc*> nodes;
@@ -83,14 +65,14 @@ TEST_F(CfgDocTest, WalkOverObjectsOfOneName)
     EXPECT_EQ(doc.GetNextSibling(&doc, nullptr), nullptr); // the root lies in no list
 
     // Node documents cannot load or save.
-    EXPECT_EQ(nodes[0]->Load(Path("w.cfg").c_str(), 0), 0);
-    EXPECT_EQ(nodes[0]->Save(Path("n.cfg").c_str(), 0), 0);
+    EXPECT_EQ(nodes[0]->Load(m_folder.Path("w.cfg").c_str(), 0), 0);
+    EXPECT_EQ(nodes[0]->Save(m_folder.Path("n.cfg").c_str(), 0), 0);
 }
 
 TEST_F(CfgDocTest, NestedObjectsAndForeignNodes)
 {
     GCfgDataDoc doc;
-    ASSERT_EQ(doc.Load(Write("n.cfg", "dlg = { ctl = { name = ok } ctl = { name = cancel } }").c_str(), 0), 1);
+    ASSERT_EQ(doc.Load(m_folder.WriteFile("n.cfg", "dlg = { ctl = { name = ok } ctl = { name = cancel } }").c_str(), 0), 1);
     GDataDoc* dialog = doc.GetChild("dlg");
     ASSERT_NE(dialog, nullptr);
     GDataDoc* control = dialog->GetChild("ctl");
@@ -109,7 +91,7 @@ TEST_F(CfgDocTest, NestedObjectsAndForeignNodes)
 TEST_F(CfgDocTest, IntegersHexAndDecimal)
 {
     GCfgDataDoc doc;
-    ASSERT_EQ(doc.Load(Write("i.cfg", "h = 0x10\nd = 10\no = 010\nn = -7\nt = 12abc\nw = abc\nu = 0X10\nbig = 0xFFFFFFFF\nl = [5, 6]\n").c_str(), 0), 1);
+    ASSERT_EQ(doc.Load(m_folder.WriteFile("i.cfg", "h = 0x10\nd = 10\no = 010\nn = -7\nt = 12abc\nw = abc\nu = 0X10\nbig = 0xFFFFFFFF\nl = [5, 6]\n").c_str(), 0), 1);
     EXPECT_EQ(doc.GetAttributeInt("h", 0), 16);
     EXPECT_EQ(doc.GetAttributeInt("d", 0), 10);
     EXPECT_EQ(doc.GetAttributeInt("o", 0), 10); // only "0x" means hexadecimal here
@@ -126,7 +108,7 @@ TEST_F(CfgDocTest, IntegersHexAndDecimal)
 TEST_F(CfgDocTest, FloatsStringsAndLists)
 {
     GCfgDataDoc doc;
-    ASSERT_EQ(doc.Load(Write("f.cfg", "f = 2.5\nbad = x\ns = \"two words\"\nc = \xC0\xE1\nil = [1, 0x10, -3]\nfl = [0.5, 1.5]\nmix = [1, z]\n").c_str(), 0), 1);
+    ASSERT_EQ(doc.Load(m_folder.WriteFile("f.cfg", "f = 2.5\nbad = x\ns = \"two words\"\nc = \xC0\xE1\nil = [1, 0x10, -3]\nfl = [0.5, 1.5]\nmix = [1, z]\n").c_str(), 0), 1);
     EXPECT_FLOAT_EQ(doc.GetAttributeFloat("f", 0), 2.5f);
     EXPECT_FLOAT_EQ(doc.GetAttributeFloat("bad", 9), 0.0f);
     EXPECT_FLOAT_EQ(doc.GetAttributeFloat("missing", 9), 9.0f);
@@ -156,7 +138,7 @@ TEST_F(CfgDocTest, FloatsStringsAndLists)
 TEST_F(CfgDocTest, DottedNamesArePlainNames)
 {
     GCfgDataDoc doc;
-    ASSERT_EQ(doc.Load(Write("d.cfg", "\"a.b\" = [1, 2]\na = { b = [7] }\n").c_str(), 0), 1);
+    ASSERT_EQ(doc.Load(m_folder.WriteFile("d.cfg", "\"a.b\" = [1, 2]\na = { b = [7] }\n").c_str(), 0), 1);
     GIntArray ints;
     ASSERT_EQ(doc.GetAttributeIntList("a.b", ints, ","), 1);
     ASSERT_EQ(ints.GetCount(), 2u);
@@ -168,7 +150,7 @@ TEST_F(CfgDocTest, DottedNamesArePlainNames)
 TEST_F(CfgDocTest, SettersAndTextRoundTrip)
 {
     GCfgDataDoc doc;
-    ASSERT_EQ(doc.Load(Write("r.cfg", "v = 0\nkeep = [a, b]\nobj = { x = 1 }\n").c_str(), 0), 1);
+    ASSERT_EQ(doc.Load(m_folder.WriteFile("r.cfg", "v = 0\nkeep = [a, b]\nobj = { x = 1 }\n").c_str(), 0), 1);
     GIntArray list;
     list.Add(1);
     list.Add(2);
@@ -187,15 +169,15 @@ TEST_F(CfgDocTest, SettersAndTextRoundTrip)
     ASSERT_NE(obj, nullptr);
     EXPECT_EQ(obj->SetAttributeInt("x", 42), 1);
 
-    ASSERT_EQ(doc.Save(Path("r.cfg").c_str(), 0), 1);
-    const std::string text = Read("r.cfg");
+    ASSERT_EQ(doc.Save(m_folder.Path("r.cfg").c_str(), 0), 1);
+    const std::string text = ReadFileBytes(m_folder.Path("r.cfg"));
     EXPECT_NE(text.find("v = [1, 2, 3]\n"), std::string::npos) << text;
     EXPECT_NE(text.find("f = 0.250000\n"), std::string::npos) << text;
     EXPECT_NE(text.find("s = \"\xC0 b\"\n"), std::string::npos) << text;
     EXPECT_NE(text.find("   x = 42\n"), std::string::npos) << text;
 
     GCfgDataDoc again;
-    ASSERT_EQ(again.Load(Path("r.cfg").c_str(), 0), 1);
+    ASSERT_EQ(again.Load(m_folder.Path("r.cfg").c_str(), 0), 1);
     EXPECT_TRUE(*again.GetNode() == *doc.GetNode());
     EXPECT_EQ(again.GetAttributeInt("n", 0), -5);
     EXPECT_EQ(again.GetAttributeString("s", "").View(), u"\u0410 b");
@@ -205,15 +187,15 @@ TEST_F(CfgDocTest, SettersAndTextRoundTrip)
 TEST_F(CfgDocTest, ScrambledBinaryRoundTrip)
 {
     GCfgDataDoc doc;
-    ASSERT_EQ(doc.Load(Write("b.cfg", "title = secretword\nitem = { id = 1 }\nitem = { id = 2 nested = { z = deep } }\n").c_str(), 0), 1);
-    ASSERT_EQ(doc.Save(Path("b.bin").c_str(), 0x5D), 1);
-    const std::string bytes = Read("b.bin");
+    ASSERT_EQ(doc.Load(m_folder.WriteFile("b.cfg", "title = secretword\nitem = { id = 1 }\nitem = { id = 2 nested = { z = deep } }\n").c_str(), 0), 1);
+    ASSERT_EQ(doc.Save(m_folder.Path("b.bin").c_str(), 0x5D), 1);
+    const std::string bytes = ReadFileBytes(m_folder.Path("b.bin"));
     EXPECT_EQ(bytes.substr(0, 3), "CFG");
     EXPECT_EQ(bytes.find("secretword"), std::string::npos);
     EXPECT_EQ(bytes.find("deep"), std::string::npos);
 
     GCfgDataDoc back;
-    ASSERT_EQ(back.Load(Path("b.bin").c_str(), 0x5D), 1);
+    ASSERT_EQ(back.Load(m_folder.Path("b.bin").c_str(), 0x5D), 1);
     EXPECT_TRUE(*back.GetNode() == *doc.GetNode());
     GDataDoc* second = back.GetNextSibling(back.GetChild("item"), nullptr);
     ASSERT_NE(second, nullptr);
@@ -221,14 +203,14 @@ TEST_F(CfgDocTest, ScrambledBinaryRoundTrip)
 
     // A text file is no binary file, and a binary file is no text.
     GCfgDataDoc wrong;
-    EXPECT_EQ(wrong.Load(Path("b.cfg").c_str(), 0x5D), 0);
+    EXPECT_EQ(wrong.Load(m_folder.Path("b.cfg").c_str(), 0x5D), 0);
     EXPECT_EQ(wrong.GetKind(), GCfgDataDoc::kEmptyRoot);
 }
 
 TEST_F(CfgDocTest, FailedLoadLeavesNothingToSaveOverTheFile)
 {
-    const std::string good = Write("g.cfg", "a = 1\n");
-    const std::string broken = Write("x.cfg", "a = 1\nb = { c = 2\n");
+    const std::string good = m_folder.WriteFile("g.cfg", "a = 1\n");
+    const std::string broken = m_folder.WriteFile("x.cfg", "a = 1\nb = { c = 2\n");
     GCfgDataDoc doc;
     ASSERT_EQ(doc.Load(good.c_str(), 0), 1);
 
@@ -237,29 +219,29 @@ TEST_F(CfgDocTest, FailedLoadLeavesNothingToSaveOverTheFile)
     EXPECT_EQ(doc.GetAttributeInt("a", -1), -1);
     // The half-read tree is not written back over the broken file.
     EXPECT_EQ(doc.Save(broken.c_str(), 0), 0);
-    EXPECT_EQ(Read("x.cfg"), "a = 1\nb = { c = 2\n");
+    EXPECT_EQ(ReadFileBytes(m_folder.Path("x.cfg")), "a = 1\nb = { c = 2\n");
 
-    EXPECT_EQ(doc.Load(Path("missing.cfg").c_str(), 0), 0);
-    EXPECT_EQ(doc.Load(Write("e.cfg", "").c_str(), 0), 0);
+    EXPECT_EQ(doc.Load(m_folder.Path("missing.cfg").c_str(), 0), 0);
+    EXPECT_EQ(doc.Load(m_folder.WriteFile("e.cfg", "").c_str(), 0), 0);
     EXPECT_EQ(doc.Load(nullptr, 0), 0);
 }
 
 TEST_F(CfgDocTest, FailedSaveReportsFailureAndKeepsTheOldFile)
 {
-    const std::string path = Write("k.cfg", "a = 1\n");
+    const std::string path = m_folder.WriteFile("k.cfg", "a = 1\n");
     GCfgDataDoc doc;
     ASSERT_EQ(doc.Load(path.c_str(), 0), 1);
     // A text holding both quote characters has no cfg text form.
     ASSERT_EQ(doc.SetAttributeString("q", GWString("say \"it's\"")), 1);
     EXPECT_EQ(doc.Save(path.c_str(), 0), 0);
-    EXPECT_EQ(Read("k.cfg"), "a = 1\n");
+    EXPECT_EQ(ReadFileBytes(m_folder.Path("k.cfg")), "a = 1\n");
     // The binary form carries any bytes.
-    EXPECT_EQ(doc.Save(Path("k.bin").c_str(), 9), 1);
+    EXPECT_EQ(doc.Save(m_folder.Path("k.bin").c_str(), 9), 1);
 
     // No folder to write into.
-    EXPECT_EQ(doc.Save(Path("no/such/folder/k.cfg").c_str(), 9), 0);
+    EXPECT_EQ(doc.Save(m_folder.Path("no/such/folder/k.cfg").c_str(), 9), 0);
     ASSERT_EQ(doc.SetAttributeString("q", GWString("plain")), 1);
-    EXPECT_EQ(doc.Save(Path("no/such/folder/k.cfg").c_str(), 0), 0);
+    EXPECT_EQ(doc.Save(m_folder.Path("no/such/folder/k.cfg").c_str(), 0), 0);
     EXPECT_EQ(doc.Save(nullptr, 0), 0);
     EXPECT_EQ(doc.Save("", 0), 0);
     EXPECT_EQ(doc.Save(path.c_str(), 0), 1);
@@ -268,9 +250,9 @@ TEST_F(CfgDocTest, FailedSaveReportsFailureAndKeepsTheOldFile)
 TEST_F(CfgDocTest, ReloadReplacesTreeAndNodeDocuments)
 {
     GCfgDataDoc doc;
-    ASSERT_EQ(doc.Load(Write("1.cfg", "o = { v = 1 }\n").c_str(), 0), 1);
+    ASSERT_EQ(doc.Load(m_folder.WriteFile("1.cfg", "o = { v = 1 }\n").c_str(), 0), 1);
     ASSERT_NE(doc.GetChild("o"), nullptr);
-    ASSERT_EQ(doc.Load(Write("2.cfg", "o = { v = 2 }\no = { v = 3 }\n").c_str(), 0), 1);
+    ASSERT_EQ(doc.Load(m_folder.WriteFile("2.cfg", "o = { v = 2 }\no = { v = 3 }\n").c_str(), 0), 1);
     GDataDoc* first = doc.GetChild("o");
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->GetAttributeInt("v", 0), 2);
@@ -280,7 +262,7 @@ TEST_F(CfgDocTest, ReloadReplacesTreeAndNodeDocuments)
 TEST_F(CfgDocTest, UnsupportedOperationsGiveDefaults)
 {
     GCfgDataDoc doc;
-    ASSERT_EQ(doc.Load(Write("u.cfg", "a = 1\n").c_str(), 0), 1);
+    ASSERT_EQ(doc.Load(m_folder.WriteFile("u.cfg", "a = 1\n").c_str(), 0), 1);
     EXPECT_EQ(doc.GetInt(4), 4);
     EXPECT_FLOAT_EQ(doc.GetFloat(0.5f), 0.5f);
     EXPECT_EQ(Str(doc.GetString("s")), "s");

@@ -3,14 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "foundation/cfg_node.h"
+#include "support/temp_files.h"
 
 namespace {
+
+using tolvanrise::test::TempFolder;
 
 class TreeMaker {
 public:
@@ -81,26 +83,6 @@ private:
     std::mt19937 m_rng;
 };
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device rd;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("cfg_roundtrip_test_" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string Path(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
 constexpr int kTrees = 300;
 
 TEST(CfgRoundTrip, WriteStream)
@@ -121,7 +103,7 @@ TEST(CfgRoundTrip, WriteStream)
 
 TEST(CfgRoundTrip, WriteTextToFile)
 {
-    TempFolder folder;
+    TempFolder folder("cfg_roundtrip_test_");
     const std::string path = folder.Path("tree.cfg");
     TreeMaker maker(2);
     for (int i = 0; i < kTrees; ++i) {
@@ -174,7 +156,7 @@ TEST(CfgRoundTrip, Binary)
 
 TEST(CfgRoundTrip, BinaryFile)
 {
-    TempFolder folder;
+    TempFolder folder("cfg_roundtrip_test_");
     const std::string path = folder.Path("tree.bin");
     TreeMaker maker(5);
     for (int i = 0; i < 50; ++i) {

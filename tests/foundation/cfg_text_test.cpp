@@ -4,16 +4,14 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "foundation/cfg_node.h"
 #include "foundation/cfg_parser.h"
 #include "foundation/xor_scramble.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -43,32 +41,7 @@ std::vector<std::string> Values(const GCfgNode& node, std::string_view path)
 }
 
 using Strings = std::vector<std::string>;
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device rd;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("cfg_text_test_" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string File(const std::string& name, std::string_view content) const
-    {
-        const std::string path = (m_path / name).string();
-        std::ofstream(path, std::ios::binary).write(content.data(), std::streamsize(content.size()));
-        return path;
-    }
-    std::string Path(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
+using tolvanrise::test::TempFolder;
 
 TEST(CfgErrors, FixedTexts)
 {
@@ -306,11 +279,11 @@ TEST(CfgReader, NestingIsBounded)
 
 TEST(CfgLoadFile, CodesAndLineCounter)
 {
-    TempFolder folder;
+    TempFolder folder("cfg_text_test_");
     GCfgNode node;
     EXPECT_EQ(node.LoadFile(folder.Path("missing.cfg").c_str()), 0);
     EXPECT_EQ(CfgErrorCode, kCfgCannotOpen);
-    EXPECT_EQ(node.LoadFile(folder.File("empty.cfg", "").c_str()), 0);
+    EXPECT_EQ(node.LoadFile(folder.WriteFile("empty.cfg", "").c_str()), 0);
     EXPECT_EQ(CfgErrorCode, kCfgEmptyFile);
     EXPECT_EQ(node.LoadFile(nullptr), 0);
     EXPECT_EQ(CfgErrorCode, kCfgCannotOpen);
@@ -318,7 +291,7 @@ TEST(CfgLoadFile, CodesAndLineCounter)
     // Line feeds between tokens and at the end of line comments count; those in block
     // comments and quoted texts do not.
     const std::string text = "a = 1\n# c\nb = \"x\ny\"\n/* p\nq */ c = 2\n\n";
-    ASSERT_EQ(node.LoadFile(folder.File("lines.cfg", text).c_str()), 1);
+    ASSERT_EQ(node.LoadFile(folder.WriteFile("lines.cfg", text).c_str()), 1);
     EXPECT_EQ(CfgErrorCode, 0);
     EXPECT_EQ(CfgLineNumber, 1 + 7 - 2); // seven line feeds, two not counted
     EXPECT_STREQ(node.Get("b", "-"), "x\ny");
@@ -329,7 +302,7 @@ TEST(CfgLoadFile, CodesAndLineCounter)
     ASSERT_EQ(ParseExact(more, "o {\n a = 1\n}\n"), 1);
     EXPECT_EQ(CfgLineNumber, 13);
 
-    EXPECT_EQ(node.LoadFile(folder.File("bad.cfg", "a = 1\nb = 'x").c_str()), 0);
+    EXPECT_EQ(node.LoadFile(folder.WriteFile("bad.cfg", "a = 1\nb = 'x").c_str()), 0);
     EXPECT_EQ(CfgErrorCode, kCfgSingleQuoteNotClosed);
 }
 
@@ -339,8 +312,8 @@ TEST(CfgLoadFile, ScrambledTextIsReadAfterUnscrambling)
     const std::string plain = "Font { Name = main Size = 12 }";
     std::vector<char> stored(plain.size());
     ASSERT_EQ(XorScramble(plain.data(), stored.data(), uint32_t(plain.size()), 0x6B), 1);
-    TempFolder folder;
-    const std::string path = folder.File("font.cfg", std::string_view(stored.data(), stored.size()));
+    TempFolder folder("cfg_text_test_");
+    const std::string path = folder.WriteFile("font.cfg", std::string_view(stored.data(), stored.size()));
     GCfgNode raw;
     EXPECT_EQ(raw.LoadFile(path.c_str()), 0); // the scrambled bytes are no cfg text
     std::vector<char> text(stored);
@@ -352,10 +325,10 @@ TEST(CfgLoadFile, ScrambledTextIsReadAfterUnscrambling)
 
 TEST(CfgLoadFile, ZeroBytesInQuotedTexts)
 {
-    TempFolder folder;
+    TempFolder folder("cfg_text_test_");
     GCfgNode node;
     const std::string text("a = \"x\0y\"", 9);
-    ASSERT_EQ(node.LoadFile(folder.File("zero.cfg", text).c_str()), 1);
+    ASSERT_EQ(node.LoadFile(folder.WriteFile("zero.cfg", text).c_str()), 1);
     EXPECT_EQ(node.FindValueList("a")->front().View(), std::string_view("x\0y", 3));
     EXPECT_EQ(ParseCode(std::string("a = x\0", 6)), kCfgNoName);
 }

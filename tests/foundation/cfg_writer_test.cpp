@@ -5,42 +5,16 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
 
 #include "foundation/cfg_node.h"
 #include "foundation/cfg_parser.h"
 #include "foundation/cfg_writer.h"
+#include "support/temp_files.h"
 
 namespace {
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device rd;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("cfg_writer_test_" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string Path(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using namespace tolvanrise::test;
 
 std::string WriteToStream(const GCfgNode& node, int width, int level, bool* ok = nullptr)
 {
@@ -49,12 +23,8 @@ std::string WriteToStream(const GCfgNode& node, int width, int level, bool* ok =
     const bool written = node.WriteText(nullptr, width, level, file);
     if (ok)
         *ok = written;
-    std::string text;
     std::rewind(file);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
+    const std::string text = ReadStreamBytes(file);
     std::fclose(file);
     return text;
 }
@@ -188,10 +158,10 @@ TEST(CfgSaveToMemory, Buffer)
 
 TEST(CfgWriteText, Files)
 {
-    TempFolder folder;
+    TempFolder folder("cfg_writer_test_");
     const std::string path = folder.Path("out.cfg");
     ASSERT_TRUE(Sample().WriteText(path.c_str(), 3, 0));
-    EXPECT_EQ(ReadFile(path), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
+    EXPECT_EQ(ReadFileBytes(path), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
     GCfgNode back;
     ASSERT_EQ(back.LoadFile(path.c_str()), 1);
     EXPECT_EQ(back, Sample());
@@ -200,7 +170,7 @@ TEST(CfgWriteText, Files)
     GCfgNode bad;
     bad.AddValue("q", "'\"");
     EXPECT_FALSE(bad.WriteText(path.c_str()));
-    EXPECT_EQ(ReadFile(path), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
+    EXPECT_EQ(ReadFileBytes(path), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
     // A folder that does not exist is reported.
     EXPECT_FALSE(Sample().WriteText(folder.Path("no/such/dir.cfg").c_str()));
     EXPECT_FALSE(std::filesystem::exists(folder.Path("no")));

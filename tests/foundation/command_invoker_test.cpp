@@ -6,6 +6,7 @@
 #include "foundation/command.h"
 #include "foundation/command_invoker.h"
 #include "foundation/html_log.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -238,7 +239,8 @@ TEST(CommandInvoker, SortAndAddByPriority)
 TEST(CommandInvoker, DumpListsHistoryThenQueue)
 {
     Ledger ledger;
-    const std::string path = testing::TempDir() + "invoker_dump.html";
+    tolvanrise::test::TempFolder folder("command_invoker_");
+    const std::string path = folder.Path("invoker_dump.html");
     {
         GHtmlLog log(path.c_str());
         GCommandInvoker invoker;
@@ -248,14 +250,8 @@ TEST(CommandInvoker, DumpListsHistoryThenQueue)
         invoker.Dump(&log);
         invoker.Dump(nullptr);
     }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
     std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    std::fclose(file);
+    ASSERT_TRUE(tolvanrise::test::ReadFileBytes(path, text));
     const size_t history = text.find("> History: \n");
     const size_t done = text.find("> \tcmDone\n");
     const size_t queue = text.find("> Command queue: \n");

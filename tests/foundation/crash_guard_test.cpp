@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,21 +23,18 @@
 #include "platform/message_box.h"
 #include "platform/minidump_reader.h"
 #include "platform/system_info.h"
+#include "support/scoped_env.h"
+#include "support/temp_files.h"
 
 namespace {
+
+using minidump_test::ParseDumpFile;
+using namespace tolvanrise::test;
 
 constexpr const char* kApology =
     "Sorry, but program raised improper operation and need to be closed.\n"
     " You can email report about this bug to developers.\n"
     " Do you want to do it?";
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> ReadLines(const std::string& path)
 {
@@ -54,34 +50,24 @@ bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0;
 // A scratch folder with a run folder (the current folder of the crashing child), a bin folder
 // with the stand-in mail program, and files the stand-ins write.
 struct Sandbox {
-    std::string root;
-    std::string run;
-    std::string bin;
-    std::string mailArgs;
-    std::string boxes;
+    TempFolder root{"crash_guard_"};
+    std::string run = root.Path("run");
+    std::string bin = root.Path("bin");
+    std::string mailArgs = root.Path("mail-args");
+    std::string boxes = root.Path("boxes");
 
     Sandbox()
     {
-        char pattern[] = "/tmp/crash_guard_XXXXXX";
-        root = ::mkdtemp(pattern);
-        run = root + "/run";
-        bin = root + "/bin";
-        mailArgs = root + "/mail-args";
-        boxes = root + "/boxes";
         ::mkdir(run.c_str(), 0755);
         ::mkdir(bin.c_str(), 0755);
     }
-    ~Sandbox() { std::system(("rm -rf '" + root + "'").c_str()); }
 
     // A mail program that records one argument a line and ends with the given status.
     void InstallMailProgram(int exitCode = 0) const
     {
-        std::string script = bin + "/xdg-email";
-        std::ofstream out(script);
-        out << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << mailArgs
-            << "'\nexit " << exitCode << "\n";
-        out.close();
-        ::chmod(script.c_str(), 0755);
+        WriteExecutableFile(bin + "/xdg-email",
+                            "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + mailArgs +
+                                "'\nexit " + std::to_string(exitCode) + "\n");
     }
 };
 
@@ -142,15 +128,6 @@ int CrashUnderGuard(const Sandbox& box, const CrashOptions& options)
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
-}
-
-std::string DumpError(const std::string& path, minidump_test::Dump* out = nullptr)
-{
-    minidump_test::Reader reader(minidump_test::ReadFileBytes(path));
-    std::string error = reader.Parse();
-    if (out)
-        *out = reader.TakeDump();
-    return error;
 }
 
 TEST(CrashGuard, InitAndSettings)
@@ -222,7 +199,7 @@ TEST(CrashGuard, YesWritesTheDumpAndMailsItWithTheLog)
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
 
     minidump_test::Dump dump;
-    ASSERT_EQ(DumpError(box.run + "/crash.mdmp", &dump), "");
+    ASSERT_EQ(ParseDumpFile(box.run + "/crash.mdmp", &dump), "");
     EXPECT_EQ(dump.exceptionCode, uint32_t(SIGSEGV));
     EXPECT_EQ(dump.exceptionAddress, 0x2468u);
     EXPECT_EQ(dump.flags, 0u); // kind 1: a normal dump
@@ -234,7 +211,7 @@ TEST(CrashGuard, YesWritesTheDumpAndMailsItWithTheLog)
                                          "--attach", box.run + "/Tolvanrise.html",
                                          "support@tolvanrise.example"};
     EXPECT_EQ(ReadLines(box.mailArgs), expected);
-    EXPECT_EQ(ReadText(box.boxes), std::string("[Fatal error!] ") + kApology + "\n");
+    EXPECT_EQ(ReadFileBytes(box.boxes), std::string("[Fatal error!] ") + kApology + "\n");
 }
 
 TEST(CrashGuard, NoWritesNothingAndSendsNothing)
@@ -248,7 +225,7 @@ TEST(CrashGuard, NoWritesNothingAndSendsNothing)
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
     EXPECT_FALSE(Exists(box.run + "/crash.mdmp"));
     EXPECT_FALSE(Exists(box.mailArgs));
-    EXPECT_EQ(ReadText(box.boxes), std::string("[Fatal error!] ") + kApology + "\n");
+    EXPECT_EQ(ReadFileBytes(box.boxes), std::string("[Fatal error!] ") + kApology + "\n");
 }
 
 TEST(CrashGuard, OldDumpIsReplacedWhole)
@@ -259,7 +236,7 @@ TEST(CrashGuard, OldDumpIsReplacedWhole)
     int status = CrashUnderGuard(box, CrashOptions{});
     ASSERT_TRUE(WIFSIGNALED(status));
     minidump_test::Dump dump;
-    ASSERT_EQ(DumpError(box.run + "/crash.mdmp", &dump), "");
+    ASSERT_EQ(ParseDumpFile(box.run + "/crash.mdmp", &dump), "");
     EXPECT_LT(dump.bytes.size(), size_t(1) << 20);
 }
 
@@ -271,7 +248,7 @@ TEST(CrashGuard, DataSegmentKindCarriesMoreMemory)
     options.dumpKind = 2;
     ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, options)));
     minidump_test::Dump dump;
-    ASSERT_EQ(DumpError(box.run + "/crash.mdmp", &dump), "");
+    ASSERT_EQ(ParseDumpFile(box.run + "/crash.mdmp", &dump), "");
     EXPECT_EQ(dump.flags, 1u);
     EXPECT_GT(dump.memory.size(), 1u);
     // The data segment holds the pointer the crash went through.
@@ -294,9 +271,9 @@ TEST(CrashGuard, MailFailureIsToldAndNotTakenForSuccess)
         if (c.program)
             box.InstallMailProgram(c.exitCode);
         ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, CrashOptions{}))) << c.name;
-        EXPECT_EQ(DumpError(box.run + "/crash.mdmp"), "") << c.name;
+        EXPECT_EQ(ParseDumpFile(box.run + "/crash.mdmp"), "") << c.name;
         // The dump was saved, so only the mail's failure is told.
-        EXPECT_EQ(ReadText(box.boxes),
+        EXPECT_EQ(ReadFileBytes(box.boxes),
                   std::string("[Fatal error!] ") + kApology + "\n[Error] Error sending message!\n")
             << c.name;
     }
@@ -310,7 +287,7 @@ TEST(CrashGuard, DumpThatCannotBeWrittenIsToldAndNotMailed)
     ::mkdir((box.run + "/crash.mdmp").c_str(), 0755);
     ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, CrashOptions{})));
     EXPECT_FALSE(Exists(box.mailArgs));
-    EXPECT_EQ(ReadText(box.boxes),
+    EXPECT_EQ(ReadFileBytes(box.boxes),
               std::string("[Fatal error!] ") + kApology + "\n[Fatal error!] Cannot save crash dump file!\n");
 }
 
@@ -332,13 +309,14 @@ TEST(CrashGuard, SendReportKeepsTheCurrentFolder)
     Sandbox box;
     box.InstallMailProgram();
     std::string before = platform::GetCurrentFolder();
-    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    ::setenv("PATH", box.bin.c_str(), 1);
     GCrashGuard guard;
     guard.Init("no-such-log.html", "Tolvanrise", "0.3");
     guard.SetSupportAddress("a@b.example");
-    bool sent = guard.SendReport();
-    ::setenv("PATH", path.c_str(), 1);
+    bool sent = false;
+    {
+        ScopedEnvVar path("PATH", box.bin);
+        sent = guard.SendReport();
+    }
     EXPECT_TRUE(sent);
     EXPECT_EQ(platform::GetCurrentFolder(), before);
     // Nothing was written, so nothing is attached.

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +15,7 @@
 #include "foundation/table_data_doc.h"
 #include "foundation/wstring.h"
 #include "foundation/xor_scramble.h"
+#include "support/temp_files.h"
 
 namespace fs = std::filesystem;
 
@@ -50,30 +50,15 @@ std::vector<BackEnd> BackEnds()
 
 class DataDocTest : public testing::TestWithParam<BackEnd> {
 protected:
-    void SetUp() override
-    {
-        std::string name = std::string("data_doc_") + testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (char& c : name) {
-            if (c == '/')
-                c = '_';
-        }
-        m_folder = fs::current_path() / name;
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     std::string Write(const std::string& bytes, uint8_t key = 0)
     {
         std::string out = bytes;
         if (key)
             XorScramble(out.data(), nullptr, static_cast<uint32_t>(out.size()), key);
-        const fs::path path = m_folder / "doc.txt";
-        std::ofstream(path, std::ios::binary) << out;
-        return path.string();
+        return m_folder.WriteFile("doc.txt", out);
     }
 
-    fs::path m_folder;
+    tolvanrise::test::TempFolder m_folder{"data_doc_", fs::current_path()};
 };
 
 struct Level {
@@ -137,7 +122,7 @@ TEST_P(DataDocTest, ScrambledLoad)
 TEST_P(DataDocTest, MissingThingsGiveDefaults)
 {
     std::unique_ptr<GDataDoc> doc = GetParam().make();
-    EXPECT_EQ(doc->Load((m_folder / "missing").string().c_str(), 0), 0);
+    EXPECT_EQ(doc->Load(m_folder.Path("missing").c_str(), 0), 0);
     ASSERT_EQ(doc->Load(Write(GetParam().levels).c_str(), 0), 1);
     GDataDoc* node = FirstLevel(*doc);
     ASSERT_NE(node, nullptr);

@@ -11,16 +11,16 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "foundation/gstring.h"
 #include "platform/message_box.h"
+#include "support/temp_files.h"
 
 namespace fs = std::filesystem;
+using namespace tolvanrise::test;
 
 namespace {
 
@@ -34,18 +34,6 @@ bool RecordAlert(const platform::MessageBoxRequest& request, platform::MessageBo
     g_alerts.push_back(request.textUtf8);
     answer = platform::MessageBoxAnswer::kOk;
     return true;
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
 }
 
 std::string Scrambled(const std::string& plain, int number)
@@ -64,27 +52,13 @@ std::string Pattern(size_t n, int seed)
     return bytes;
 }
 
-std::set<std::string> Entries(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
 // Each test runs inside a fresh folder under the working folder, with the alerts recorded
 // instead of shown and an empty prefix.
 class DataFilesTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_home = fs::current_path().string();
-        std::string pattern = m_home + "/data_files_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        ASSERT_NE(::mkdtemp(buffer.data()), nullptr);
-        m_dir = buffer.data();
-        ASSERT_EQ(::chdir(m_dir.c_str()), 0);
+        ASSERT_TRUE(m_inFolder.Entered());
         ClearDataFolderPrefix();
         g_alerts.clear();
         platform::SetMessageBoxBackend(&RecordAlert);
@@ -93,16 +67,10 @@ protected:
     {
         platform::SetMessageBoxBackend(nullptr);
         ClearDataFolderPrefix();
-        EXPECT_EQ(::chdir(m_home.c_str()), 0);
-        std::error_code ignored;
-        for (const auto& entry : fs::recursive_directory_iterator(m_dir, ignored))
-            if (entry.is_directory(ignored))
-                ::chmod(entry.path().c_str(), 0755);
-        fs::remove_all(m_dir, ignored);
     }
 
-    std::string m_home;
-    std::string m_dir;
+    TempFolder m_folder{"data_files_", fs::current_path()};
+    ScopedCurrentFolder m_inFolder{m_folder.Path()};
 };
 
 } // namespace
@@ -116,9 +84,9 @@ TEST_F(DataFilesTest, RecordXorStartsAtTheRecordNumberAndWraps)
     ASSERT_EQ(WriteUserRecordFile(9999, zeros.data(), 300), 1);
     ASSERT_EQ(WriteUserRecordFile(300, zeros.data(), 300), 1);
 
-    std::string r0 = ReadText("00000000.bin");
-    std::string r9999 = ReadText("00009999.bin");
-    std::string r300 = ReadText("00000300.bin");
+    std::string r0 = ReadFileBytes("00000000.bin");
+    std::string r9999 = ReadFileBytes("00009999.bin");
+    std::string r300 = ReadFileBytes("00000300.bin");
     ASSERT_EQ(r0.size(), 300u);
     ASSERT_EQ(r9999.size(), 300u);
     EXPECT_EQ(static_cast<uint8_t>(r0[0]), 0);
@@ -140,7 +108,7 @@ TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
     std::strcpy(DataFolderPrefix, "pre/");
     const std::string plain = Pattern(8160, 3);
     ASSERT_EQ(WriteUserRecordFile(0, plain.data(), 8160, "PROFILES"), 1);
-    EXPECT_EQ(ReadText("pre/Profiles/00000000.bin"), Scrambled(plain, 0));
+    EXPECT_EQ(ReadFileBytes("pre/Profiles/00000000.bin"), Scrambled(plain, 0));
 
     std::string back(8160, 'x');
     ASSERT_EQ(ReadUserRecordFile(0, back.data(), 8160, "profiles"), 1);
@@ -150,7 +118,7 @@ TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
     ReadUserRecordFileSimple(0, simple.data(), 8160, "Profiles");
     EXPECT_EQ(simple, plain);
     EXPECT_TRUE(g_alerts.empty());
-    EXPECT_EQ(Entries("pre/Profiles"), std::set<std::string>{"00000000.bin"});
+    EXPECT_EQ(FolderEntries("pre/Profiles"), std::set<std::string>{"00000000.bin"});
 
     // The name is the number in eight digits; a wider number keeps all its digits.
     ASSERT_EQ(WriteUserRecordFile(123456789, plain.data(), 10), 1);
@@ -160,7 +128,7 @@ TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
 TEST_F(DataFilesTest, ShortRecordFileWarnsAndLeavesTheRestZero)
 {
     const std::string plain = Pattern(100, 9);
-    WriteBytes("00009999.bin", Scrambled(plain, 9999));
+    WriteFileBytes("00009999.bin", Scrambled(plain, 9999));
     std::string buffer(120, 'x');
     EXPECT_EQ(ReadUserRecordFile(9999, buffer.data(), 120), 1);
     EXPECT_EQ(buffer.substr(0, 100), plain);
@@ -173,7 +141,7 @@ TEST_F(DataFilesTest, ShortRecordFileWarnsAndLeavesTheRestZero)
 TEST_F(DataFilesTest, LongRecordFileWarnsAndIgnoresTheTail)
 {
     const std::string plain = Pattern(130, 4);
-    WriteBytes("00000300.bin", Scrambled(plain, 300));
+    WriteFileBytes("00000300.bin", Scrambled(plain, 300));
     std::string buffer(120, 'x');
     EXPECT_EQ(ReadUserRecordFile(300, buffer.data(), 120), 1);
     EXPECT_EQ(buffer, plain.substr(0, 120));
@@ -188,7 +156,7 @@ TEST_F(DataFilesTest, MissingAndEmptyRecordFiles)
     EXPECT_EQ(ReadUserRecordFile(5, buffer, sizeof buffer), 0);
     EXPECT_TRUE(g_alerts.empty()) << "a missing file is not reported";
 
-    WriteBytes("00000005.bin", "");
+    WriteFileBytes("00000005.bin", "");
     EXPECT_EQ(ReadUserRecordFile(5, buffer, sizeof buffer), 0);
     ASSERT_EQ(g_alerts.size(), 1u);
     EXPECT_EQ(g_alerts[0], "File 00000005.bin cannot be read! ReadFile function: 0 bytes read");
@@ -204,7 +172,7 @@ TEST_F(DataFilesTest, MissingAndEmptyRecordFiles)
 TEST_F(DataFilesTest, SimpleReadStopsSilentlyAtTheEndOfTheFile)
 {
     const std::string plain = Pattern(10, 1);
-    WriteBytes("00000007.bin", Scrambled(plain, 7));
+    WriteFileBytes("00000007.bin", Scrambled(plain, 7));
     std::string buffer(16, 'x');
     ReadUserRecordFileSimple(7, buffer.data(), 16);
     EXPECT_EQ(buffer, plain + "xxxxxx");
@@ -231,7 +199,7 @@ TEST_F(DataFilesTest, RecordWriteFailingHalfwayKeepsThePreviousFile)
     ASSERT_EQ(::mkdir("PROFILES", 0755), 0);
     const std::string first = Pattern(8160, 5);
     ASSERT_EQ(WriteUserRecordFile(0, first.data(), 8160, "PROFILES"), 1);
-    const std::string before = ReadText("PROFILES/00000000.bin");
+    const std::string before = ReadFileBytes("PROFILES/00000000.bin");
     ASSERT_EQ(before.size(), 8160u);
 
     pid_t child = ::fork();
@@ -249,8 +217,8 @@ TEST_F(DataFilesTest, RecordWriteFailingHalfwayKeepsThePreviousFile)
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the write should fail and say so";
-    EXPECT_EQ(ReadText("PROFILES/00000000.bin"), before);
-    EXPECT_EQ(Entries("PROFILES"), std::set<std::string>{"00000000.bin"}) << "no temporary left";
+    EXPECT_EQ(ReadFileBytes("PROFILES/00000000.bin"), before);
+    EXPECT_EQ(FolderEntries("PROFILES"), std::set<std::string>{"00000000.bin"}) << "no temporary left";
 
     std::string back(8160, '\0');
     ASSERT_EQ(ReadUserRecordFile(0, back.data(), 8160, "PROFILES"), 1);
@@ -264,12 +232,12 @@ TEST_F(DataFilesTest, RecordWriteIntoReadOnlyFolderKeepsThePreviousFile)
     ASSERT_EQ(::mkdir("ro", 0755), 0);
     const std::string first = Pattern(50, 8);
     ASSERT_EQ(WriteUserRecordFile(2, first.data(), 50, "ro"), 1);
-    const std::string before = ReadText("ro/00000002.bin");
+    const std::string before = ReadFileBytes("ro/00000002.bin");
     ASSERT_EQ(::chmod("ro", 0555), 0);
     const std::string second = Pattern(50, 9);
     EXPECT_EQ(WriteUserRecordFile(2, second.data(), 50, "ro"), 0);
-    EXPECT_EQ(ReadText("ro/00000002.bin"), before);
-    EXPECT_EQ(Entries("ro"), std::set<std::string>{"00000002.bin"});
+    EXPECT_EQ(ReadFileBytes("ro/00000002.bin"), before);
+    EXPECT_EQ(FolderEntries("ro"), std::set<std::string>{"00000002.bin"});
 }
 
 TEST_F(DataFilesTest, LongNamesDoNotOverflow)
@@ -287,7 +255,7 @@ TEST_F(DataFilesTest, LongNamesDoNotOverflow)
 
 TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnce)
 {
-    WriteBytes("Data1.dat", "first pack");
+    WriteFileBytes("Data1.dat", "first pack");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
     ASSERT_NE(cache, nullptr);
     EXPECT_EQ(cache->GetCapacity(), 4u);
@@ -314,9 +282,9 @@ TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnce)
 
 TEST_F(DataFilesTest, PackFoldersAreMatchedExactlyAndNullMatchesNoFolder)
 {
-    WriteBytes("Data3.dat", "plain");
+    WriteFileBytes("Data3.dat", "plain");
     ASSERT_EQ(::mkdir("packs", 0755), 0);
-    WriteBytes("packs/Data3.dat", "in folder");
+    WriteFileBytes("packs/Data3.dat", "in folder");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
 
     const uint8_t* inFolder = cache->Load(3, nullptr, "packs");
@@ -347,9 +315,9 @@ TEST_F(DataFilesTest, PackFoldersAreMatchedExactlyAndNullMatchesNoFolder)
 TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
 {
     ASSERT_EQ(::mkdir("f", 0755), 0);
-    WriteBytes("Data1.dat", "one");
-    WriteBytes("Data2.dat", "two");
-    WriteBytes("f/Data3.dat", "three");
+    WriteFileBytes("Data1.dat", "one");
+    WriteFileBytes("Data2.dat", "two");
+    WriteFileBytes("f/Data3.dat", "three");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(3);
     const uint8_t* one = cache->Load(1);
     ASSERT_NE(cache->Load(2), nullptr);
@@ -377,7 +345,7 @@ TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
 
 TEST_F(DataFilesTest, FailedPackLoadsLeaveTheCacheAsItWas)
 {
-    WriteBytes("Data5.dat", "");
+    WriteFileBytes("Data5.dat", "");
     ASSERT_EQ(::mkdir("Data6.dat", 0755), 0);
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(2);
     uint32_t size = 99;
@@ -393,7 +361,7 @@ TEST_F(DataFilesTest, FailedPackLoadsLeaveTheCacheAsItWas)
     EXPECT_EQ(cache->GetCapacity(), 0u);
     EXPECT_EQ(cache->Load(4), nullptr);
     EXPECT_TRUE(cache->Init(1));
-    WriteBytes("Data4.dat", "x");
+    WriteFileBytes("Data4.dat", "x");
     EXPECT_NE(cache->Load(4), nullptr);
 
     std::unique_ptr<GDataPackCache> none = GDataPackCache::Create(0);
@@ -406,7 +374,7 @@ TEST_F(DataFilesTest, FailedPackLoadsLeaveTheCacheAsItWas)
 TEST_F(DataFilesTest, ReadWholeFileAddsAZeroAndReportsTheLength)
 {
     ASSERT_EQ(::mkdir("Sub", 0755), 0);
-    WriteBytes("Sub/text.xml", std::string("<a>\0b", 5));
+    WriteFileBytes("Sub/text.xml", std::string("<a>\0b", 5));
     std::strcpy(DataFolderPrefix, "SUB\\");
     uint32_t length = 0;
     std::unique_ptr<char[]> block = ReadWholeFile("TEXT.XML", &length);
@@ -417,7 +385,7 @@ TEST_F(DataFilesTest, ReadWholeFileAddsAZeroAndReportsTheLength)
     length = 42;
     EXPECT_EQ(ReadWholeFile("missing", &length), nullptr);
     EXPECT_EQ(length, 42u);
-    WriteBytes("Sub/empty", "");
+    WriteFileBytes("Sub/empty", "");
     EXPECT_EQ(ReadWholeFile("empty", &length), nullptr);
     EXPECT_EQ(length, 0u);
     EXPECT_NE(ReadWholeFile("text.xml"), nullptr);
@@ -425,7 +393,7 @@ TEST_F(DataFilesTest, ReadWholeFileAddsAZeroAndReportsTheLength)
 
 TEST_F(DataFilesTest, ReadBlockReadsWholeBlocksOnly)
 {
-    WriteBytes("blocks", "abcdefg");
+    WriteFileBytes("blocks", "abcdefg");
     std::FILE* file = std::fopen("blocks", "rb");
     ASSERT_NE(file, nullptr);
     char buffer[8] = {};
@@ -442,7 +410,7 @@ TEST_F(DataFilesTest, KeyedFilesUseTheSumOfTheKeyBytes)
     const std::string plain = "keyed bytes";
     const uint32_t key = 0x01020304; // 1 + 2 + 3 + 4 = 10
     ASSERT_EQ(WriteKeyedFile("keyed.bin", plain.data(), static_cast<uint32_t>(plain.size()), key), 1);
-    std::string stored = ReadText("keyed.bin");
+    std::string stored = ReadFileBytes("keyed.bin");
     ASSERT_EQ(stored.size(), plain.size());
     for (size_t i = 0; i < plain.size(); ++i)
         EXPECT_EQ(stored[i], static_cast<char>(plain[i] ^ 10));
@@ -455,10 +423,10 @@ TEST_F(DataFilesTest, KeyedFilesUseTheSumOfTheKeyBytes)
 
     // Bytes summing to 256 wrap to a key byte of 0: stored as they are.
     ASSERT_EQ(WriteKeyedFile("wrap.bin", "ab", 2, 0x80800000), 1);
-    EXPECT_EQ(ReadText("wrap.bin"), "ab");
+    EXPECT_EQ(ReadFileBytes("wrap.bin"), "ab");
     ASSERT_EQ(WriteKeyedFile("raw.bin", "raw", 3, 0), 1);
     ASSERT_EQ(AppendKeyedFile("raw.bin", "+", 1, 0), 1);
-    EXPECT_EQ(ReadText("raw.bin"), "raw+");
+    EXPECT_EQ(ReadFileBytes("raw.bin"), "raw+");
     char three[3];
     EXPECT_EQ(ReadKeyedFile("raw.bin", three, 3, 0), 1);
     EXPECT_EQ(std::string(three, 3), "raw");
@@ -470,14 +438,14 @@ TEST_F(DataFilesTest, AppendLogLineAndFolderHelpers)
 {
     AppendLogLine("log.txt", "first");
     AppendLogLine("LOG.TXT", "second");
-    EXPECT_EQ(ReadText("log.txt"), "first\nsecond\n");
+    EXPECT_EQ(ReadFileBytes("log.txt"), "first\nsecond\n");
     AppendLogLine("nofolder/log.txt", "lost"); // nothing happens
 
     std::strcpy(DataFolderPrefix, "./");
     EXPECT_TRUE(CreateDataSubfolder("PROFILES"));
     EXPECT_FALSE(CreateDataSubfolder("profiles")) << "exists already";
     EXPECT_TRUE(fs::is_directory("PROFILES"));
-    WriteBytes("PROFILES/a.bin", "a");
+    WriteFileBytes("PROFILES/a.bin", "a");
     EXPECT_FALSE(RemoveDataFolder("Profiles")) << "not empty";
     EXPECT_TRUE(DeleteDataFile("profiles\\A.BIN"));
     EXPECT_FALSE(DeleteDataFile("profiles\\A.BIN"));

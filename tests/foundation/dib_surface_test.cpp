@@ -7,8 +7,12 @@
 #include <vector>
 
 #include "foundation/dib_surface.h"
+#include "support/temp_files.h"
 
 namespace {
+
+using tolvanrise::test::ReadFileByteVector;
+using tolvanrise::test::TempFolder;
 
 int32_t Read32(const uint8_t* p)
 {
@@ -17,24 +21,6 @@ int32_t Read32(const uint8_t* p)
 int Read16(const uint8_t* p)
 {
     return p[0] | (p[1] << 8);
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path)
-{
-    std::vector<uint8_t> bytes;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        uint8_t buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            bytes.insert(bytes.end(), buf, buf + n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
-std::string TempPath(const char* name)
-{
-    return testing::TempDir() + "tolvanrise_dib_" + name + ".bmp";
 }
 
 TEST(GDibSurfaceTest, PitchIsWordAligned)
@@ -97,11 +83,11 @@ TEST(GDibSurfaceTest, SaveBmpWritesTheImage)
     std::memset(p + 600 * 2400, 0xee, 2400); // spare row: must not be written
     s->Unlock();
 
-    const std::string path = TempPath("dump");
+    TempFolder folder("tolvanrise_dib_");
+    const std::string path = folder.Path("dump.bmp");
     ASSERT_EQ(s->SaveBmp(path.c_str()), 1);
     EXPECT_EQ(s->GetPixels(), nullptr); // unlocked again
-    const std::vector<uint8_t> file = ReadFile(path);
-    std::remove(path.c_str());
+    const std::vector<uint8_t> file = ReadFileByteVector(path);
     ASSERT_EQ(file.size(), 1440054u);
     EXPECT_EQ(file[0], 'B');
     EXPECT_EQ(file[1], 'M');
@@ -133,7 +119,8 @@ TEST(GDibSurfaceTest, SaveBmpReportsFailure)
         EXPECT_EQ(s->SaveBmp("/dev/full"), 0);
     }
     GDibSurface none(4, 4);
-    EXPECT_EQ(none.SaveBmp(TempPath("none").c_str()), 0);
+    TempFolder folder("tolvanrise_dib_");
+    EXPECT_EQ(none.SaveBmp(folder.Path("none.bmp").c_str()), 0);
 }
 
 TEST(GDibSurfaceTest, FailedCreationLeavesNoPixels)

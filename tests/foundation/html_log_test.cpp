@@ -4,32 +4,19 @@
 #include <string>
 
 #include "foundation/html_log.h"
+#include "support/temp_files.h"
 
 namespace {
 
-std::string ReadAll(const std::string& path)
-{
-    std::string text;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            text.append(buffer, n);
-        std::fclose(file);
-    }
-    return text;
-}
-
-std::string LogPath(const char* name)
-{
-    return testing::TempDir() + name;
-}
+using tolvanrise::test::ReadFileBytes;
+using tolvanrise::test::TempFolder;
 
 } // namespace
 
 TEST(HtmlLog, HeadReportLinesAndClosingTotals)
 {
-    const std::string path = LogPath("html_log_basic.html");
+    TempFolder folder("html_log_");
+    const std::string path = folder.Path("html_log_basic.html");
     {
         GHtmlLog log(path.c_str());
         log.Printf("plain %d", 42);
@@ -37,7 +24,7 @@ TEST(HtmlLog, HeadReportLinesAndClosingTotals)
         log.PrintError("second");
         EXPECT_EQ(log.GetErrorCount(), 2);
     }
-    const std::string text = ReadAll(path);
+    const std::string text = ReadFileBytes(path);
     EXPECT_EQ(text.rfind("<HTML>\n<HEAD>  <TITLE> Tolvanrise Log file  </TITLE>  </HEAD>\n<BODY>\n"
                          "<FONT  STYLE='FONT-SIZE: 10pt'>\n<PRE>\n<B><FONT color= '0000ff'>Log file opened: ",
                          0),
@@ -58,14 +45,15 @@ TEST(HtmlLog, HeadReportLinesAndClosingTotals)
 
 TEST(HtmlLog, MessagesAreEscapedAndNeverCut)
 {
-    const std::string path = LogPath("html_log_long.html");
+    TempFolder folder("html_log_");
+    const std::string path = folder.Path("html_log_long.html");
     const std::string longText(40000, 'x');
     {
         GHtmlLog log(path.c_str());
         log.Printf("a<b & c");
         log.Printf("%s|end", longText.c_str());
     }
-    const std::string text = ReadAll(path);
+    const std::string text = ReadFileBytes(path);
     EXPECT_NE(text.find("> a&lt;b &amp; c\n"), std::string::npos);
     EXPECT_NE(text.find("> " + longText + "|end\n"), std::string::npos);
 }

@@ -4,34 +4,26 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "foundation/wstring.h"
 #include "foundation/xor_scramble.h"
+#include "support/temp_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using tolvanrise::test::TempFolder;
+
 class IniDocTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_folder = fs::current_path() / ("ini_doc_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     std::string Write(const std::string& name, std::string bytes, uint8_t key = 0)
     {
         if (key)
             XorScramble(bytes.data(), nullptr, static_cast<uint32_t>(bytes.size()), key);
-        const fs::path path = m_folder / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
+        return m_folder.WriteFile(name, bytes);
     }
 
     void LoadText(GIniDataDoc& doc, const std::string& text)
@@ -39,7 +31,7 @@ protected:
         ASSERT_EQ(doc.Load(Write("o.ini", text).c_str(), 0), 1);
     }
 
-    fs::path m_folder;
+    TempFolder m_folder{"ini_doc_", fs::current_path()};
 };
 
 std::string Str(const GWString& s)
@@ -182,7 +174,7 @@ TEST_F(IniDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
     EXPECT_EQ(doc.GetAttributeInt("a", -1), -1);
     EXPECT_EQ(doc.GetAttributeInt("c", -1), 3);
 
-    EXPECT_EQ(doc.Load((m_folder / "missing.ini").string().c_str(), 0), 0);
+    EXPECT_EQ(doc.Load(m_folder.Path("missing.ini").c_str(), 0), 0);
     EXPECT_EQ(doc.Load(Write("empty.ini", "").c_str(), 0), 0);
     EXPECT_EQ(doc.GetAttributeInt("c", -1), 3);
 }
@@ -194,7 +186,7 @@ TEST_F(IniDocTest, EmptyDocumentAndUnsupportedOperations)
     EXPECT_EQ(doc.GetChild(nullptr), &doc);
     EXPECT_EQ(doc.GetAttributeInt("a", 6), 6);
     EXPECT_EQ(doc.GetNextSibling(&doc, nullptr), nullptr);
-    EXPECT_EQ(doc.Save((m_folder / "x.ini").string().c_str(), 0), 0);
+    EXPECT_EQ(doc.Save(m_folder.Path("x.ini").c_str(), 0), 0);
     EXPECT_EQ(doc.SetAttributeInt("a", 1), 0);
     EXPECT_EQ(doc.GetInt(3), 3);
     EXPECT_EQ(Str(doc.GetString("s")), "s");

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "foundation/xor_scramble.h"
+#include "support/temp_files.h"
 
 namespace fs = std::filesystem;
 
@@ -29,24 +29,15 @@ std::string Value(GParseStatus& table, uint32_t i)
 
 class PackFolder : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_folder = fs::current_path() / ("kv_packs_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     void WritePack(int number, std::string bytes, uint8_t key = 0)
     {
         if (key)
             XorScramble(bytes.data(), nullptr, static_cast<uint32_t>(bytes.size()), key);
-        std::ofstream out(m_folder / ("Data" + std::to_string(number) + ".dat"), std::ios::binary);
-        out << bytes;
+        m_folder.WriteFile("Data" + std::to_string(number) + ".dat", bytes);
     }
-    std::string Folder() const { return m_folder.string(); }
+    const std::string& Folder() const { return m_folder.Path(); }
 
-    fs::path m_folder;
+    tolvanrise::test::TempFolder m_folder{"kv_packs_", fs::current_path()};
 };
 
 } // namespace

@@ -7,11 +7,15 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
+
+#include "support/scoped_env.h"
+#include "support/temp_files.h"
 
 namespace fs = std::filesystem;
+using tolvanrise::test::ScopedEnvVar;
+using tolvanrise::test::TempFolder;
+using tolvanrise::test::WriteFileBytes;
 
 namespace {
 
@@ -20,44 +24,16 @@ class SharedDataFolderTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        Remember("XDG_DATA_HOME", m_hadXdg, m_xdg);
-        Remember("HOME", m_hadHome, m_homeValue);
-        std::string pattern = fs::current_path().string() + "/shared_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        ASSERT_NE(::mkdtemp(buffer.data()), nullptr);
-        m_dir = buffer.data();
-        m_home = m_dir + "/share";
+        ASSERT_TRUE(m_folder.Created());
         ::setenv("XDG_DATA_HOME", m_home.c_str(), 1);
         std::memset(m_out, '#', sizeof m_out);
     }
-    void TearDown() override
-    {
-        Restore("XDG_DATA_HOME", m_hadXdg, m_xdg);
-        Restore("HOME", m_hadHome, m_homeValue);
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
 
-    static void Remember(const char* name, bool& had, std::string& value)
-    {
-        const char* v = std::getenv(name);
-        had = v != nullptr;
-        value = v ? v : "";
-    }
-    static void Restore(const char* name, bool had, const std::string& value)
-    {
-        if (had)
-            ::setenv(name, value.c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-
-    std::string m_dir;
-    std::string m_home;
+    ScopedEnvVar m_savedXdg{"XDG_DATA_HOME"};
+    ScopedEnvVar m_savedHome{"HOME"};
+    TempFolder m_folder{"shared_", fs::current_path()};
+    std::string m_home = m_folder.Path("share");
     char m_out[kMaxPathLength];
-    bool m_hadXdg = false, m_hadHome = false;
-    std::string m_xdg, m_homeValue;
 };
 
 } // namespace
@@ -82,13 +58,13 @@ TEST_F(SharedDataFolderTest, CreatesBothLevelsUnderTheDataHome)
 TEST_F(SharedDataFolderTest, FileInPlaceOfAFolderIsRefused)
 {
     ASSERT_TRUE(fs::create_directories(m_home));
-    std::ofstream(m_home + "/Hallowmere") << "not a folder";
+    WriteFileBytes(m_home + "/Hallowmere", "not a folder");
     EXPECT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 0);
     EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere") << "stops at the level that failed";
 
     fs::remove(m_home + "/Hallowmere");
     ASSERT_TRUE(fs::create_directories(m_home + "/Hallowmere"));
-    std::ofstream(m_home + "/Hallowmere/Tolvanrise") << "not a folder";
+    WriteFileBytes(m_home + "/Hallowmere/Tolvanrise", "not a folder");
     EXPECT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 0);
     EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere/Tolvanrise");
 }
@@ -115,8 +91,8 @@ TEST_F(SharedDataFolderTest, PathThatDoesNotFitFails)
 TEST_F(SharedDataFolderTest, FallsBackToHomeWhenXdgIsUnset)
 {
     ::unsetenv("XDG_DATA_HOME");
-    ::setenv("HOME", m_dir.c_str(), 1);
+    ::setenv("HOME", m_folder.Path().c_str(), 1);
     ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
-    EXPECT_EQ(std::string(m_out), m_dir + "/.local/share/Hallowmere/Tolvanrise");
+    EXPECT_EQ(std::string(m_out), m_folder.Path(".local/share/Hallowmere/Tolvanrise"));
     EXPECT_TRUE(fs::is_directory(m_out));
 }

@@ -19,8 +19,12 @@
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/system_info.h"
+#include "support/scoped_env.h"
+#include "support/temp_files.h"
 
 namespace {
+
+using namespace tolvanrise::test;
 
 std::vector<std::string> g_boxes;
 
@@ -44,44 +48,30 @@ std::vector<std::string> ReadArgs(const std::string& path)
 // A PATH of stand-in programs only; restores PATH and the box backend afterwards.
 class ShellFilesTest : public testing::Test {
 protected:
-    std::string root;
-    std::string bin;
-    std::string argsFile;
+    TempFolder root{"shell_files_"};
+    std::string bin = root.Path("bin");
+    std::string argsFile = root.Path("args");
 
     void SetUp() override
     {
-        char pattern[] = "/tmp/shell_files_XXXXXX";
-        root = ::mkdtemp(pattern);
-        bin = root + "/bin";
-        argsFile = root + "/args";
         ::mkdir(bin.c_str(), 0755);
-        const char* path = std::getenv("PATH");
-        m_savedPath = path ? path : "";
-        ::setenv("PATH", bin.c_str(), 1);
         m_savedBackend = platform::GetMessageBoxBackend();
         platform::SetMessageBoxBackend(&RecordingBox);
         g_boxes.clear();
     }
-    void TearDown() override
-    {
-        ::setenv("PATH", m_savedPath.c_str(), 1);
-        platform::SetMessageBoxBackend(m_savedBackend);
-        std::system(("rm -rf '" + root + "'").c_str());
-    }
+    void TearDown() override { platform::SetMessageBoxBackend(m_savedBackend); }
 
     // A program that records its arguments, prints output and ends with exitCode.
     void Install(const char* name, const std::string& output, int exitCode)
     {
-        std::string script = bin + "/" + name;
-        std::ofstream out(script);
-        out << "#!/bin/sh\n: > '" << argsFile << "'\nfor a in \"$@\"; do printf '%s\\0' \"$a\" >> '"
-            << argsFile << "'; done\nprintf '%s' '" << output << "'\nexit " << exitCode << "\n";
-        out.close();
-        ::chmod(script.c_str(), 0755);
+        WriteExecutableFile(bin + "/" + name,
+                            "#!/bin/sh\n: > '" + argsFile + "'\nfor a in \"$@\"; do printf '%s\\0' \"$a\" >> '" +
+                                argsFile + "'; done\nprintf '%s' '" + output + "'\nexit " +
+                                std::to_string(exitCode) + "\n");
     }
 
 private:
-    std::string m_savedPath;
+    ScopedEnvVar m_savedPath{"PATH", bin};
     platform::MessageBoxBackend m_savedBackend = nullptr;
 };
 
@@ -169,11 +159,10 @@ TEST_F(ShellFilesTest, OpenWithShellStartsTheOpenerWithoutWaiting)
 {
     EXPECT_FALSE(OpenWithShell("/tmp/readme.txt")); // no opener installed
     // The opener keeps running; the call must not wait for it.
-    std::string script = bin + "/xdg-open";
-    std::string pidFile = root + "/opener.pid";
-    std::ofstream(script) << "#!/bin/sh\necho $$ > '" << pidFile << "'\nprintf '%s\\0' \"$@\" > '" << argsFile
-                          << ".tmp'\n/bin/mv '" << argsFile << ".tmp' '" << argsFile << "'\nexec /bin/sleep 30\n";
-    ::chmod(script.c_str(), 0755);
+    std::string pidFile = root.Path("opener.pid");
+    WriteExecutableFile(bin + "/xdg-open",
+                        "#!/bin/sh\necho $$ > '" + pidFile + "'\nprintf '%s\\0' \"$@\" > '" + argsFile +
+                            ".tmp'\n/bin/mv '" + argsFile + ".tmp' '" + argsFile + "'\nexec /bin/sleep 30\n");
     EXPECT_TRUE(OpenWithShell("/tmp/read me.txt"));
     for (int i = 0; i < 500 && ::access(argsFile.c_str(), F_OK) != 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -189,16 +178,8 @@ TEST_F(ShellFilesTest, OpenWithShellStartsTheOpenerWithoutWaiting)
 
 // A plain file that is not executable.
 struct PlainFile {
-    std::string path;
-    PlainFile()
-    {
-        char pattern[] = "/tmp/shell_plain_XXXXXX";
-        int fd = ::mkstemp(pattern);
-        path = pattern;
-        ::fchmod(fd, 0644);
-        ::close(fd);
-    }
-    ~PlainFile() { ::unlink(path.c_str()); }
+    TempFolder folder{"shell_plain_"};
+    std::string path = folder.WriteFile("plain", "");
 };
 
 TEST(Shell, RunProgramReportsStartExitAndOutput)

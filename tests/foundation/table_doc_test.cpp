@@ -4,34 +4,26 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "foundation/wstring.h"
 #include "foundation/xor_scramble.h"
+#include "support/temp_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using tolvanrise::test::TempFolder;
+
 class TableDocTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_folder = fs::current_path() / ("table_doc_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     std::string Write(const std::string& name, std::string bytes, uint8_t key = 0)
     {
         if (key)
             XorScramble(bytes.data(), nullptr, static_cast<uint32_t>(bytes.size()), key);
-        const fs::path path = m_folder / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
+        return m_folder.WriteFile(name, bytes);
     }
 
     // Loads the text with header line 0 and walks to row 0.
@@ -41,7 +33,7 @@ protected:
         ASSERT_EQ(doc.GetChild(nullptr), &doc);
     }
 
-    fs::path m_folder;
+    TempFolder m_folder{"table_doc_", fs::current_path()};
 };
 
 std::string Str(const GWString& s)
@@ -215,10 +207,10 @@ TEST_F(TableDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
     EXPECT_EQ(doc.GetAttributeInt("B", 0), 9);
     EXPECT_EQ(doc.GetAttributeInt("A", -1), -1);
 
-    EXPECT_EQ(doc.Load((m_folder / "missing.csv").string().c_str(), 0), 0);
+    EXPECT_EQ(doc.Load(m_folder.Path("missing.csv").c_str(), 0), 0);
     EXPECT_EQ(doc.Load(Write("empty.csv", "").c_str(), 0), 0);
     EXPECT_EQ(doc.Load(nullptr, 0), 0);
-    EXPECT_EQ(doc.Load(m_folder.string().c_str(), 0), 0); // a folder
+    EXPECT_EQ(doc.Load(m_folder.Path().c_str(), 0), 0); // a folder
     EXPECT_EQ(doc.GetRowCount(), 1u);
     EXPECT_EQ(doc.GetAttributeInt("B", 0), 9);
 }
@@ -235,8 +227,8 @@ TEST_F(TableDocTest, EmptyDocumentAndUnsupportedOperations)
     EXPECT_EQ(doc.GetRowCount(), 0u);
     EXPECT_EQ(doc.GetAttributeString("A", nullptr).GetLength(), 0u);
 
-    EXPECT_EQ(doc.Save((m_folder / "out.csv").string().c_str(), 0), 0);
-    EXPECT_FALSE(fs::exists(m_folder / "out.csv"));
+    EXPECT_EQ(doc.Save(m_folder.Path("out.csv").c_str(), 0), 0);
+    EXPECT_FALSE(fs::exists(m_folder.Path("out.csv")));
     EXPECT_EQ(doc.GetInt(7), 7);
     EXPECT_FLOAT_EQ(doc.GetFloat(1.5f), 1.5f);
     EXPECT_EQ(Str(doc.GetString("dflt")), "dflt");

@@ -4,24 +4,24 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "foundation/bitmap.h"
 #include "graphics/graphics_resources.h"
 #include "platform/message_box.h"
+#include "support/temp_files.h"
 
 namespace bitmap_store_test {
 
 namespace fs = std::filesystem;
 
 using Bytes = std::vector<uint8_t>;
+using tolvanrise::test::ScopedCurrentFolder;
+using tolvanrise::test::TempFolder;
+using tolvanrise::test::WriteFileBytes;
 
 inline std::vector<std::string> g_alerts;
 
@@ -144,15 +144,9 @@ public:
         Bytes index;
         Put16(index, static_cast<uint32_t>(m_files.size()));
         Put16(index, static_cast<uint32_t>(m_records));
-        WriteFile(folder + "/bmst.bin", index);
+        WriteFileBytes(folder + "/bmst.bin", index);
         for (size_t i = 0; i < m_files.size(); ++i)
-            WriteFile(folder + "/bmdt" + std::to_string(i) + ".bin", m_files[i]);
-    }
-    static void WriteFile(const std::string& path, const Bytes& bytes)
-    {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
+            WriteFileBytes(folder + "/bmdt" + std::to_string(i) + ".bin", m_files[i]);
     }
 
 private:
@@ -234,24 +228,11 @@ protected:
     void SetUp() override
     {
         BitmapStoreTest::SetUp();
-        m_home = fs::current_path().string();
-        std::string pattern = m_home + "/bitmap_store_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        ASSERT_NE(::mkdtemp(buffer.data()), nullptr);
-        m_dir = buffer.data();
-        ASSERT_EQ(::chdir(m_dir.c_str()), 0);
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(::chdir(m_home.c_str()), 0);
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-        BitmapStoreTest::TearDown();
+        ASSERT_TRUE(m_inFolder.Entered());
     }
 
-    std::string m_home;
-    std::string m_dir;
+    TempFolder m_folder{"bitmap_store_", fs::current_path()};
+    ScopedCurrentFolder m_inFolder{m_folder.Path()};
 };
 
 } // namespace bitmap_store_test

@@ -2,14 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,11 +21,11 @@
 #include "graphics/jpeg_decoder.h"
 #include "graphics/jpeg_writer.h"
 #include "graphics/pack_data_source.h"
+#include "support/temp_files.h"
 #include "tools/tolvanrise-packs/pack_writer.h"
 
 #include <jpeglib.h>
 
-namespace fs = std::filesystem;
 using packtool::PackKind;
 using packtool::Picture;
 
@@ -63,9 +59,7 @@ class ImageLoadersTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "tolvanrise-loaders-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
+        ASSERT_TRUE(m_folder.Created());
 
         // A store with no loaded images: every slot is a pool slot.
         GMemorySetSource files;
@@ -73,15 +67,10 @@ protected:
         ASSERT_FALSE(m_store.TryInit(files, nullptr, kPoolSlots, 0).Failed());
         ASSERT_NE(m_store.GetPool(), nullptr);
     }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
-    }
 
     void WritePackBytes(int32_t number, const std::vector<uint8_t>& bytes)
     {
-        ASSERT_TRUE(packtool::WritePack(m_folder, number, bytes));
+        ASSERT_TRUE(packtool::WritePack(m_folder.Path(), number, bytes));
     }
     void WritePicturePack(int32_t number, const Picture& picture, PackKind kind,
                           int32_t quality = 95)
@@ -90,6 +79,7 @@ protected:
         ASSERT_TRUE(packtool::MakePack(picture, kind, quality, bytes));
         WritePackBytes(number, bytes);
     }
+    const char* Folder() const { return m_folder.Path().c_str(); }
     GBitmap* Pool(int16_t slot) const { return m_store.GetPool()->GetBitmap(slot); }
 
     // Puts a marker image into the slot, to see that a refused file leaves it alone.
@@ -105,7 +95,7 @@ protected:
         EXPECT_EQ(image->GetKeyColour(), 0x123456u);
     }
 
-    std::string m_folder;
+    tolvanrise::test::TempFolder m_folder{"tolvanrise-loaders-"};
     GGraphicsResources m_store;
 };
 
@@ -249,21 +239,21 @@ TEST_F(ImageLoadersTest, TgaRoundTripsAreExact)
     WritePicturePack(3, picture, PackKind::kTga8);
 
     int16_t slot = -1;
-    ASSERT_EQ(LoadTgaImage(1, &slot, &m_store, m_folder.c_str()), 1);
+    ASSERT_EQ(LoadTgaImage(1, &slot, &m_store, Folder()), 1);
     ASSERT_EQ(slot, 0);
     EXPECT_EQ(Pool(0)->GetFormat(), 0);
     EXPECT_EQ(Pool(0)->GetAlpha(), nullptr);
     ExpectPixelsExact(*Pool(0), picture);
 
     slot = -1;
-    ASSERT_EQ(LoadTgaImage(2, &slot, &m_store, m_folder.c_str()), 1);
+    ASSERT_EQ(LoadTgaImage(2, &slot, &m_store, Folder()), 1);
     ASSERT_EQ(slot, 1);
     EXPECT_EQ(Pool(1)->GetFormat(), 2);
     ExpectPixelsExact(*Pool(1), picture);
     ExpectMaskExact(*Pool(1), picture);
 
     slot = -1;
-    ASSERT_EQ(LoadTgaImage(3, &slot, &m_store, m_folder.c_str()), 1);
+    ASSERT_EQ(LoadTgaImage(3, &slot, &m_store, Folder()), 1);
     ASSERT_EQ(slot, 2);
     const GBitmap& mask = *Pool(2);
     EXPECT_EQ(mask.GetFormat(), 14);
@@ -281,7 +271,7 @@ TEST_F(ImageLoadersTest, JpmRoundTripKeepsTheMaskExact)
     const Picture picture = MakePicture(45, 30, 2, false);
     WritePicturePack(7, picture, PackKind::kJpm, 90);
     int16_t slot = 4;
-    ASSERT_EQ(LoadJpegImageFromMemory(7, &slot, &m_store, m_folder.c_str(), kBackgroundJpmKey), 1);
+    ASSERT_EQ(LoadJpegImageFromMemory(7, &slot, &m_store, Folder(), kBackgroundJpmKey), 1);
     EXPECT_EQ(slot, 4);
     ASSERT_NE(Pool(4), nullptr);
     EXPECT_EQ(Pool(4)->GetFormat(), 2);
@@ -294,7 +284,7 @@ TEST_F(ImageLoadersTest, JpmRoundTripKeepsTheMaskExact)
     PlaceMarker(5);
     slot = 5;
     const uint8_t otherKey = kBackgroundJpmKey + 1;
-    EXPECT_EQ(LoadJpegImageFromMemory(7, &slot, &m_store, m_folder.c_str(), otherKey), 0);
+    EXPECT_EQ(LoadJpegImageFromMemory(7, &slot, &m_store, Folder(), otherKey), 0);
     EXPECT_EQ(slot, 5);
     ExpectMarker(5);
 }
@@ -304,7 +294,7 @@ TEST_F(ImageLoadersTest, PackJpegRoundTripMatchesThePlainStream)
     const Picture picture = MakePicture(33, 19, 3, false);
     WritePicturePack(12, picture, PackKind::kJpeg, 90);
     int16_t slot = -1;
-    ASSERT_EQ(LoadJpegImageFromPack(12, &slot, &m_store, m_folder.c_str()), 1);
+    ASSERT_EQ(LoadJpegImageFromPack(12, &slot, &m_store, Folder()), 1);
     ASSERT_EQ(slot, 0);
     EXPECT_EQ(Pool(0)->GetFormat(), 0);
     ExpectPixelsClose(*Pool(0), picture, 3.0, 16);
@@ -322,19 +312,19 @@ TEST_F(ImageLoadersTest, PacksCanBeLoadedAgainAndMissingPacksFail)
     WritePicturePack(22, picture, PackKind::kJpeg);
     for (int round = 0; round < 2; ++round) {
         int16_t slot = 0;
-        EXPECT_EQ(LoadTgaImage(20, &slot, &m_store, m_folder.c_str()), 1);
+        EXPECT_EQ(LoadTgaImage(20, &slot, &m_store, Folder()), 1);
         slot = 1;
         EXPECT_EQ(
-            LoadJpegImageFromMemory(21, &slot, &m_store, m_folder.c_str(), kBackgroundJpmKey), 1);
+            LoadJpegImageFromMemory(21, &slot, &m_store, Folder(), kBackgroundJpmKey), 1);
         slot = 2;
-        EXPECT_EQ(LoadJpegImageFromPack(22, &slot, &m_store, m_folder.c_str()), 1);
+        EXPECT_EQ(LoadJpegImageFromPack(22, &slot, &m_store, Folder()), 1);
     }
     int16_t slot = 3;
-    EXPECT_EQ(LoadTgaImage(99, &slot, &m_store, m_folder.c_str()), 0);
-    EXPECT_EQ(LoadJpegImageFromMemory(99, &slot, &m_store, m_folder.c_str(), kBackgroundJpmKey), 0);
-    EXPECT_EQ(LoadJpegImageFromPack(99, &slot, &m_store, m_folder.c_str()), 0);
+    EXPECT_EQ(LoadTgaImage(99, &slot, &m_store, Folder()), 0);
+    EXPECT_EQ(LoadJpegImageFromMemory(99, &slot, &m_store, Folder(), kBackgroundJpmKey), 0);
+    EXPECT_EQ(LoadJpegImageFromPack(99, &slot, &m_store, Folder()), 0);
     EXPECT_EQ(slot, 3);
-    EXPECT_EQ(LoadTgaImage(20, &slot, nullptr, m_folder.c_str()), 0);
+    EXPECT_EQ(LoadTgaImage(20, &slot, nullptr, Folder()), 0);
 }
 
 // A picture control tries the three loaders in turn on one pack; only the right one accepts.
@@ -344,7 +334,7 @@ TEST_F(ImageLoadersTest, EachLoaderRefusesTheOtherKinds)
     WritePicturePack(30, picture, PackKind::kTga24);
     WritePicturePack(31, picture, PackKind::kJpm);
     WritePicturePack(32, picture, PackKind::kJpeg);
-    const char* folder = m_folder.c_str();
+    const char* folder = Folder();
     int16_t slot = 0;
     PlaceMarker(0);
     EXPECT_EQ(LoadJpegImageFromMemory(30, &slot, &m_store, folder, kBackgroundJpmKey), 0);
@@ -621,7 +611,7 @@ TEST_F(ImageLoadersTest, SlotsFirstFreeExplicitAndFullPool)
 {
     const Picture picture = MakePicture(5, 4, 9);
     WritePicturePack(40, picture, PackKind::kTga24);
-    const char* folder = m_folder.c_str();
+    const char* folder = Folder();
 
     PlaceMarker(0);
     PlaceMarker(2);
@@ -724,19 +714,19 @@ TEST_F(ImageLoadersTest, PackSourceOpensAndGivesBackItsPack)
     WritePackBytes(50, {0x10, 0x20, 0x30});
     auto source = GPackDataSource::Create(1);
     ASSERT_NE(source, nullptr);
-    ASSERT_EQ(source->Open(50, m_folder.c_str()), 1);
+    ASSERT_EQ(source->Open(50, Folder()), 1);
     EXPECT_EQ(source->GetSize(), 3u);
     EXPECT_EQ(source->GetData()[1], 0x20);
     // Opening again closes first, so the one-pack cache has room.
-    ASSERT_EQ(source->Open(50, m_folder.c_str()), 1);
-    EXPECT_EQ(source->Open(51, m_folder.c_str()), 0);
+    ASSERT_EQ(source->Open(50, Folder()), 1);
+    EXPECT_EQ(source->Open(51, Folder()), 0);
     EXPECT_EQ(source->GetData(), nullptr);
     EXPECT_EQ(source->GetSize(), 0u);
     bool end = false;
     uint8_t buffer[4];
     EXPECT_EQ(source->Read(buffer, 4, &end), 0);
     EXPECT_TRUE(end);
-    ASSERT_EQ(source->Open(50, m_folder.c_str()), 1);
+    ASSERT_EQ(source->Open(50, Folder()), 1);
     source->Close();
-    ASSERT_EQ(source->Open(50, m_folder.c_str()), 1);
+    ASSERT_EQ(source->Open(50, Folder()), 1);
 }

@@ -3,14 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "foundation/bitmap.h"
 #include "graphics/bitmap_store_reader.h"
+#include "support/temp_files.h"
 #include "tools/tolvanrise-pack/manifest.h"
 #include "tools/tolvanrise-pack/picture.h"
 #include "tools/tolvanrise-pack/store_writer.h"
@@ -23,11 +22,7 @@ class PackerManifestTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = fs::current_path().string() + "/packer_manifest_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        ASSERT_NE(::mkdtemp(buffer.data()), nullptr);
-        m_dir = buffer.data();
+        ASSERT_TRUE(m_folder.Created());
         Save("small.png", Solid(4, 3, 1));
         Save("other.png", Solid(5, 3, 2));
         packer::Picture many;
@@ -39,12 +34,6 @@ protected:
         }
         Save("many.png", many);
     }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
-
     static packer::Picture Solid(int w, int h, uint8_t v)
     {
         packer::Picture p;
@@ -56,7 +45,7 @@ protected:
     void Save(const std::string& name, const packer::Picture& p)
     {
         std::string error;
-        ASSERT_TRUE(packer::SavePng(m_dir + "/" + name, p, error)) << error;
+        ASSERT_TRUE(packer::SavePng(m_folder.Path(name), p, error)) << error;
     }
     // The error of a manifest that must fail, or "" when it passed.
     std::string Error(const std::string& text)
@@ -64,12 +53,12 @@ protected:
         packer::StoreWriter writer;
         packer::ManifestSettings settings;
         std::string error;
-        if (packer::ReadManifestText(text, "m.txt", m_dir, writer, settings, error))
+        if (packer::ReadManifestText(text, "m.txt", m_folder.Path(), writer, settings, error))
             return "";
         return error;
     }
 
-    std::string m_dir;
+    tolvanrise::test::TempFolder m_folder{"packer_manifest_", fs::current_path()};
 };
 
 } // namespace
@@ -116,7 +105,7 @@ TEST_F(PackerManifestTest, AutoMasksAreNamedAfterTheirImageAndComeFirst)
     ASSERT_TRUE(packer::ReadManifestText(
         "max_file_bytes 1234\njpeg_quality 40\n"
         "masked A_VERY_LONG_NAME_19 small.png\njpeg_masked B small.png\n",
-        "m.txt", m_dir, writer, settings, error))
+        "m.txt", m_folder.Path(), writer, settings, error))
         << error;
     EXPECT_EQ(settings.maxFileBytes, 1234u);
     EXPECT_EQ(settings.jpegQuality, 40);
@@ -144,10 +133,10 @@ TEST_F(PackerManifestTest, TheWriterRefusesWhatTheStoreCouldNotLoad)
     EXPECT_EQ(writer.GetRecordCount(), 0);
 
     // An empty set still writes one (empty) data file and its index.
-    EXPECT_EQ(writer.Write(m_dir, 100), 1);
-    EXPECT_EQ(fs::file_size(m_dir + "/bmdt0.bin"), 0u);
-    EXPECT_EQ(fs::file_size(m_dir + "/bmst.bin"), 4u);
-    EXPECT_EQ(writer.Write(m_dir + "/no/such/folder", 100), -1);
+    EXPECT_EQ(writer.Write(m_folder.Path(), 100), 1);
+    EXPECT_EQ(fs::file_size(m_folder.Path("bmdt0.bin")), 0u);
+    EXPECT_EQ(fs::file_size(m_folder.Path("bmst.bin")), 4u);
+    EXPECT_EQ(writer.Write(m_folder.Path("no/such/folder"), 100), -1);
     EXPECT_NE(writer.GetError().find("cannot write"), std::string::npos);
 }
 

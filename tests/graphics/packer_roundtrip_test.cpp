@@ -17,6 +17,7 @@
 #include "foundation/bitmap.h"
 #include "graphics/graphics_resources.h"
 #include "platform/message_box.h"
+#include "support/temp_files.h"
 #include "tools/tolvanrise-pack/manifest.h"
 #include "tools/tolvanrise-pack/picture.h"
 #include "tools/tolvanrise-pack/store_writer.h"
@@ -73,35 +74,26 @@ protected:
     void SetUp() override
     {
         platform::SetMessageBoxBackend(&IgnoreAlert);
-        std::string pattern = fs::current_path().string() + "/packer_roundtrip_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        ASSERT_NE(::mkdtemp(buffer.data()), nullptr);
-        m_dir = buffer.data();
+        ASSERT_TRUE(m_folder.Created());
     }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-        platform::SetMessageBoxBackend(nullptr);
-    }
+    void TearDown() override { platform::SetMessageBoxBackend(nullptr); }
 
     void Save(const std::string& file, const Picture& picture)
     {
         std::string error;
         const bool ok = file.size() > 4 && file.substr(file.size() - 4) == ".tga"
-                            ? packer::SaveTga(m_dir + "/" + file, picture, error)
-                            : packer::SavePng(m_dir + "/" + file, picture, error);
+                            ? packer::SaveTga(m_folder.Path(file), picture, error)
+                            : packer::SavePng(m_folder.Path(file), picture, error);
         ASSERT_TRUE(ok) << error;
     }
     void WriteManifest(const std::string& text)
     {
-        std::ofstream(m_dir + "/manifest.txt") << text;
+        m_folder.WriteFile("manifest.txt", text);
     }
     int RunPacker(const std::string& arguments)
     {
         const std::string command = std::string(TOLVANRISE_PACK_EXE) + " " + arguments +
-                                    " 2>" + m_dir + "/packer.err";
+                                    " 2>" + m_folder.Path("packer.err");
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -172,7 +164,7 @@ protected:
         EXPECT_LE(worst, maxLimit);
     }
 
-    std::string m_dir;
+    tolvanrise::test::TempFolder m_folder{"packer_roundtrip_", fs::current_path()};
     GGraphicsResources m_store;
 };
 
@@ -203,8 +195,8 @@ TEST_F(PackerRoundTripTest, EveryRecordKindSurvivesThePackerAndTheStore)
         "indexed_masked  INDEXED   rgb.png\n"
         "jpeg            PHOTO     photo.png\n"
         "jpeg_masked     PHOTO_M   photo.png  quality=100\n");
-    ASSERT_EQ(RunPacker(m_dir + "/manifest.txt " + m_dir + "/out"), 0);
-    Load(m_dir + "/out");
+    ASSERT_EQ(RunPacker(m_folder.Path("manifest.txt") + " " + m_folder.Path("out")), 0);
+    Load(m_folder.Path("out"));
 
     GBitmap* plain = Image("PLAIN");
     ASSERT_NE(plain, nullptr);
@@ -278,15 +270,16 @@ TEST_F(PackerRoundTripTest, SmallDataFilesSplitTheSetWithoutChangingIt)
     for (int i = 0; i < 6; ++i)
         manifest += "masked IMG" + std::to_string(i) + " a.png\n";
     WriteManifest(manifest);
-    ASSERT_EQ(RunPacker(m_dir + "/manifest.txt " + m_dir + "/split"), 0);
-    EXPECT_TRUE(fs::exists(m_dir + "/split/bmdt5.bin"));
+    ASSERT_EQ(RunPacker(m_folder.Path("manifest.txt") + " " + m_folder.Path("split")), 0);
+    EXPECT_TRUE(fs::exists(m_folder.Path("split/bmdt5.bin")));
 
     GFolderSetSource files;
     uint16_t fileCount = 0, entryCount = 0;
-    ASSERT_TRUE(ReadBitmapIndexHeader(files, (m_dir + "/split").c_str(), &fileCount, &entryCount));
+    ASSERT_TRUE(
+        ReadBitmapIndexHeader(files, m_folder.Path("split").c_str(), &fileCount, &entryCount));
     EXPECT_GE(fileCount, 6);
     EXPECT_EQ(entryCount, 12);
-    Load(m_dir + "/split");
+    Load(m_folder.Path("split"));
     for (int i = 0; i < 6; ++i) {
         GBitmap* image = m_store.GetBitmap(2 * i + 1);
         ASSERT_NE(image, nullptr);
@@ -307,18 +300,18 @@ TEST_F(PackerRoundTripTest, WriterRecordsReloadIntoARange)
             bgr[i * 3 + c] = p.rgba[i * 4 + 2 - c];
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(start.AddRgb("S" + std::to_string(i), 5, 3, bgr.data(), 0), i);
-    ASSERT_EQ(start.Write(m_dir, 1 << 20), 1);
-    fs::create_directories(m_dir + "/level");
+    ASSERT_EQ(start.Write(m_folder.Path(), 1 << 20), 1);
+    fs::create_directories(m_folder.Path("level"));
     packer::StoreWriter level;
     std::vector<uint8_t> mask(15, 99);
     ASSERT_EQ(level.AddBytes("L_M", 5, 3, mask.data(), 15), 0);
     ASSERT_EQ(level.AddRgb("L0", 5, 3, bgr.data(), 2, 0), 1);
     ASSERT_EQ(level.AddRgb("L1", 5, 3, bgr.data(), 2, 0), 2);
-    ASSERT_EQ(level.Write(m_dir + "/level", 1 << 20), 1);
+    ASSERT_EQ(level.Write(m_folder.Path("level"), 1 << 20), 1);
 
-    Load(m_dir);
+    Load(m_folder.Path());
     GFolderSetSource files;
-    ASSERT_EQ(m_store.TryLoadBitmaps(files, (m_dir + "/level").c_str(), 4, 7, nullptr), 1);
+    ASSERT_EQ(m_store.TryLoadBitmaps(files, m_folder.Path("level").c_str(), 4, 7, nullptr), 1);
     EXPECT_STREQ(m_store.GetBitmap(3)->GetName(), "S3");
     EXPECT_STREQ(m_store.GetBitmap(4)->GetName(), "L0");
     EXPECT_STREQ(m_store.GetBitmap(5)->GetName(), "L1");
@@ -335,8 +328,8 @@ TEST_F(PackerRoundTripTest, TheSampleStoreLoadsWithItsNamedSlots)
     const fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() /
                             "assets" / "800x600" / "manifest.txt";
     ASSERT_TRUE(fs::exists(source)) << source;
-    ASSERT_EQ(RunPacker(source.string() + " " + m_dir + "/800x600"), 0);
-    Load(m_dir + "/800x600", 5000);
+    ASSERT_EQ(RunPacker(source.string() + " " + m_folder.Path("800x600")), 0);
+    Load(m_folder.Path("800x600"), 5000);
 
     const int16_t bar = m_store.FindBitmap("INTRO_P_BAR_BG");
     ASSERT_GE(bar, 0);
@@ -360,10 +353,10 @@ TEST_F(PackerRoundTripTest, ThePackerReportsUsageAndManifestErrors)
     EXPECT_EQ(RunPacker(""), 2);
     EXPECT_EQ(RunPacker("--bogus x"), 2);
     WriteManifest("rgb NAME missing.png\n");
-    EXPECT_EQ(RunPacker(m_dir + "/manifest.txt " + m_dir + "/out"), 1);
-    std::ifstream err(m_dir + "/packer.err");
+    EXPECT_EQ(RunPacker(m_folder.Path("manifest.txt") + " " + m_folder.Path("out")), 1);
+    std::ifstream err(m_folder.Path("packer.err"));
     std::string line;
     std::getline(err, line);
     EXPECT_NE(line.find("manifest.txt:1:"), std::string::npos) << line;
-    EXPECT_FALSE(fs::exists(m_dir + "/out/bmst.bin"));
+    EXPECT_FALSE(fs::exists(m_folder.Path("out/bmst.bin")));
 }

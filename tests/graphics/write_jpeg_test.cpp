@@ -2,13 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,8 +12,10 @@
 #include "foundation/bitmap.h"
 #include "graphics/data_source.h"
 #include "graphics/jpeg_decoder.h"
+#include "support/temp_files.h"
 
 namespace fs = std::filesystem;
+using namespace tolvanrise::test;
 
 namespace {
 
@@ -58,13 +56,6 @@ std::unique_ptr<GBitmap> MakeImage(int16_t width, int16_t height)
     std::unique_ptr<GBitmap> image(GBitmap::Create(width, height, 0, 0));
     FillPicture(image->GetPixels(), width, height, image->GetPitch());
     return image;
-}
-
-std::vector<uint8_t> ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
-                                std::istreambuf_iterator<char>());
 }
 
 struct Decoded {
@@ -111,20 +102,10 @@ void ExpectClose(const Decoded& decoded, const GBitmap& image, double meanLimit,
 
 class WriteJpegTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "tolvanrise-jpeg-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
-    }
-    std::string PathOf(const char* name) const { return (m_folder / name).string(); }
+    void SetUp() override { ASSERT_TRUE(m_folder.Created()); }
+    std::string PathOf(const char* name) const { return m_folder.Path(name); }
 
-    fs::path m_folder;
+    TempFolder m_folder{"tolvanrise-jpeg-"};
 };
 
 } // namespace
@@ -133,7 +114,7 @@ TEST_F(WriteJpegTest, WritesAnRgbJpegThatDecodesClose)
 {
     auto image = MakeImage(53, 29);
     ASSERT_EQ(WriteJpegFile(PathOf("out.jpg").c_str(), image.get(), 95, 1), 1);
-    const std::vector<uint8_t> bytes = ReadFile(PathOf("out.jpg"));
+    const std::vector<uint8_t> bytes = ReadFileByteVector(PathOf("out.jpg"));
     ASSERT_GT(bytes.size(), 4u);
     EXPECT_EQ(bytes[0], 0xFF);
     EXPECT_EQ(bytes[1], 0xD8);
@@ -149,7 +130,7 @@ TEST_F(WriteJpegTest, WritesAnRgbJpegThatDecodesClose)
         red->GetPixels()[i * 3 + 2] = 255;
     }
     ASSERT_EQ(WriteJpegFile(PathOf("red.jpg").c_str(), red.get(), 90, 0), 1);
-    const Decoded redDecoded = Decode(ReadFile(PathOf("red.jpg")));
+    const Decoded redDecoded = Decode(ReadFileByteVector(PathOf("red.jpg")));
     ASSERT_FALSE(redDecoded.bgr.empty());
     EXPECT_LT(redDecoded.bgr[0], 8);
     EXPECT_LT(redDecoded.bgr[1], 8);
@@ -166,28 +147,23 @@ TEST_F(WriteJpegTest, RowsFollowThePitchNotTheWidth)
     ASSERT_EQ(WriteJpegFile(PathOf("padded.jpg").c_str(), &padded, 90, 1), 1);
     ASSERT_EQ(WriteJpegFile(PathOf("compact.jpg").c_str(), compact.get(), 90, 1), 1);
     // Same picture, same encoder settings: the same file, byte for byte.
-    EXPECT_EQ(ReadFile(PathOf("padded.jpg")), ReadFile(PathOf("compact.jpg")));
-    ExpectClose(Decode(ReadFile(PathOf("padded.jpg"))), *compact, 5.0, 32);
+    EXPECT_EQ(ReadFileByteVector(PathOf("padded.jpg")), ReadFileByteVector(PathOf("compact.jpg")));
+    ExpectClose(Decode(ReadFileByteVector(PathOf("padded.jpg"))), *compact, 5.0, 32);
 }
 
 TEST_F(WriteJpegTest, UnwritablePathsFailCleanly)
 {
     auto image = MakeImage(8, 8);
     // A folder that is a file, a missing folder, and a folder in the way of the file.
-    { std::ofstream(PathOf("plain.txt")) << "x"; }
+    m_folder.WriteFile("plain.txt", "x");
     EXPECT_EQ(WriteJpegFile(PathOf("plain.txt/out.jpg").c_str(), image.get(), 90, 1), 0);
     EXPECT_EQ(WriteJpegFile(PathOf("missing/out.jpg").c_str(), image.get(), 90, 1), 0);
-    fs::create_directory(m_folder / "taken.jpg");
+    fs::create_directory(PathOf("taken.jpg"));
     EXPECT_EQ(WriteJpegFile(PathOf("taken.jpg").c_str(), image.get(), 90, 1), 0);
-    EXPECT_TRUE(fs::is_directory(m_folder / "taken.jpg"));
+    EXPECT_TRUE(fs::is_directory(PathOf("taken.jpg")));
     EXPECT_EQ(WriteJpegFile(nullptr, image.get(), 90, 1), 0);
     // Nothing half-written is left behind.
-    size_t entries = 0;
-    for (const auto& entry : fs::directory_iterator(m_folder)) {
-        (void)entry;
-        ++entries;
-    }
-    EXPECT_EQ(entries, 2u);
+    EXPECT_EQ(FolderEntries(m_folder.Path()).size(), 2u);
 }
 
 TEST_F(WriteJpegTest, ImagesWithoutTrueColourPixelsAreRefused)
@@ -233,7 +209,7 @@ TEST_F(WriteJpegTest, ReplacingAFileKeepsItWhole)
     const std::string path = PathOf("replace.jpg");
     ASSERT_EQ(WriteJpegFile(path.c_str(), large.get(), 95, 1), 1);
     ASSERT_EQ(WriteJpegFile(path.c_str(), small.get(), 95, 1), 1);
-    const Decoded decoded = Decode(ReadFile(path));
+    const Decoded decoded = Decode(ReadFileByteVector(path));
     EXPECT_EQ(decoded.width, 8);
     EXPECT_EQ(decoded.height, 8);
 }

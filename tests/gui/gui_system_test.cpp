@@ -9,6 +9,7 @@
 #include "gui/command_factory.h"
 #include "gui/gui_commands.h"
 #include "gui/gui_system.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -42,24 +43,11 @@ protected:
     }
 };
 
-std::string ReadAll(const std::string& path)
-{
-    std::string text;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            text.append(buffer, n);
-        std::fclose(file);
-    }
-    return text;
-}
-
 class GuiSystemTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        logPath = testing::TempDir() + "gui_system_log.html";
+        logPath = m_folder.Path("gui_system_log.html");
         ASSERT_EQ(system.Init(nullptr, logPath.c_str()), 1);
         auto owned = std::make_unique<RecordingFactory>(system.GetGuiCommandFactory());
         factory = owned.get();
@@ -75,6 +63,7 @@ protected:
         return names;
     }
 
+    tolvanrise::test::TempFolder m_folder{"gui_system_"};
     std::string logPath;
     GGuiSystem system;
     RecordingFactory* factory = nullptr;
@@ -103,7 +92,7 @@ TEST_F(GuiSystemTest, UnknownNamesAreLoggedAndNotQueued)
     EXPECT_EQ(system.ExecuteCommand("cmNoSuch2", "x,y"), 0);
     EXPECT_EQ(system.GetInvoker()->GetQueueCount(), 0);
     EXPECT_EQ(system.GetLog()->GetErrorCount(), 2);
-    const std::string text = ReadAll(logPath);
+    const std::string text = tolvanrise::test::ReadFileBytes(logPath);
     EXPECT_NE(text.find("Cannot create command: cmNoSuch without parameters. Error description: Unknown command\n"),
               std::string::npos);
     EXPECT_NE(text.find("Cannot create command: cmNoSuch2 with parameters: x,y. Error description: Unknown command\n"),

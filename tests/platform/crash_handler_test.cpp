@@ -20,22 +20,13 @@
 
 #include "platform/crash_handler.h"
 #include "platform/minidump_reader.h"
+#include "support/temp_files.h"
 
 namespace {
 
 using minidump_test::Dump;
-using minidump_test::Reader;
-
-struct TempDir {
-    std::string path;
-    TempDir()
-    {
-        char pattern[] = "/tmp/crash_handler_XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string File(const char* name) const { return path + "/" + name; }
-};
+using minidump_test::ParseDumpFile;
+using namespace tolvanrise::test;
 
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
@@ -92,14 +83,6 @@ int RunCrashingChild(const std::function<void()>& body)
     return status;
 }
 
-std::string ParseDump(const std::string& path, Dump& dump)
-{
-    Reader reader(minidump_test::ReadFileBytes(path));
-    std::string error = reader.Parse();
-    dump = reader.TakeDump();
-    return error;
-}
-
 __attribute__((noinline)) void WriteToBadAddress()
 {
     volatile char marker[32] = "crash frame marker 55e1";
@@ -128,8 +111,8 @@ __attribute__((noinline)) int Recurse(int depth)
 
 TEST(CrashHandler, SegmentationFaultWritesAValidDumpAndKillsTheProcess)
 {
-    TempDir dir;
-    std::string dump = dir.File("crash.mdmp");
+    TempFolder dir("crash_handler_");
+    std::string dump = dir.Path("crash.mdmp");
     g_dumpPath = dump.c_str();
     g_markerPath = nullptr;
     int status = RunCrashingChild([] { WriteToBadAddress(); });
@@ -137,7 +120,7 @@ TEST(CrashHandler, SegmentationFaultWritesAValidDumpAndKillsTheProcess)
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
 
     Dump d;
-    ASSERT_EQ(ParseDump(dump, d), "");
+    ASSERT_EQ(ParseDumpFile(dump, &d), "");
     EXPECT_EQ(d.exceptionCode, uint32_t(SIGSEGV));
     EXPECT_EQ(d.exceptionFlags, uint32_t(SEGV_MAPERR));
     EXPECT_EQ(d.exceptionAddress, 0x1234u);
@@ -153,10 +136,9 @@ TEST(CrashHandler, SegmentationFaultWritesAValidDumpAndKillsTheProcess)
 
     // When the toolchain's minidump reader is at hand it must accept the file too.
     if (Exists("/usr/bin/obj2yaml")) {
-        std::string yaml = dir.File("crash.yaml");
+        std::string yaml = dir.Path("crash.yaml");
         ASSERT_EQ(std::system(("/usr/bin/obj2yaml '" + dump + "' > '" + yaml + "' 2>&1").c_str()), 0);
-        auto text = minidump_test::ReadFileBytes(yaml);
-        std::string s(text.begin(), text.end());
+        const std::string s = ReadFileBytes(yaml);
         for (const char* stream : {"Type:            SystemInfo", "Type:            Exception",
                                    "Type:            ThreadList", "Type:            ModuleList",
                                    "Type:            MemoryList", "Exception Address: 0x1234"})
@@ -186,14 +168,14 @@ TEST(CrashHandler, EachFatalSignalIsReportedWithItsNumber)
         {SIGSEGV, [] { ::raise(SIGSEGV); }},
     };
     for (const Case& c : cases) {
-        TempDir dir;
-        std::string dump = dir.File("crash.mdmp");
+        TempFolder dir("crash_handler_");
+        std::string dump = dir.Path("crash.mdmp");
         g_dumpPath = dump.c_str();
         int status = RunCrashingChild(c.crash);
         ASSERT_TRUE(WIFSIGNALED(status)) << strsignal(c.signal) << ": exit status " << status;
         EXPECT_EQ(WTERMSIG(status), c.signal);
         Dump d;
-        ASSERT_EQ(ParseDump(dump, d), "") << strsignal(c.signal);
+        ASSERT_EQ(ParseDumpFile(dump, &d), "") << strsignal(c.signal);
         EXPECT_EQ(d.exceptionCode, uint32_t(c.signal));
         // Faults carry the faulting address; signals sent by the process itself carry none.
         if (c.signal == SIGABRT || c.signal == SIGSEGV)
@@ -205,14 +187,14 @@ TEST(CrashHandler, EachFatalSignalIsReportedWithItsNumber)
 
 TEST(CrashHandler, StackOverflowIsHandledOnTheAlternateStack)
 {
-    TempDir dir;
-    std::string dump = dir.File("crash.mdmp");
+    TempFolder dir("crash_handler_");
+    std::string dump = dir.Path("crash.mdmp");
     g_dumpPath = dump.c_str();
     int status = RunCrashingChild([] { Recurse(0); });
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
     Dump d;
-    ASSERT_EQ(ParseDump(dump, d), "");
+    ASSERT_EQ(ParseDumpFile(dump, &d), "");
     EXPECT_EQ(d.exceptionCode, uint32_t(SIGSEGV));
     // The stack pointer ran off the stack; the copy is what remains of the stack above it.
     EXPECT_GT(d.threadStack.start, d.rsp - 128);
@@ -223,41 +205,35 @@ TEST(CrashHandler, StackOverflowIsHandledOnTheAlternateStack)
 
 TEST(CrashHandler, CallbackThatWritesNothingLeavesNothing)
 {
-    TempDir dir;
+    TempFolder dir("crash_handler_");
     g_dumpPath = nullptr;
-    std::string marker = dir.File("called");
+    std::string marker = dir.Path("called");
     g_markerPath = marker.c_str();
     int status = RunCrashingChild([] { WriteToBadAddress(); });
     g_markerPath = nullptr;
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_TRUE(Exists(marker));
-    EXPECT_FALSE(Exists(dir.File("crash.mdmp")));
+    EXPECT_FALSE(Exists(dir.Path("crash.mdmp")));
 }
 
 TEST(CrashHandler, OldDumpIsTruncated)
 {
-    TempDir dir;
-    std::string dump = dir.File("crash.mdmp");
-    {
-        std::FILE* f = std::fopen(dump.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::vector<char> junk(8 << 20, 'J');
-        std::fwrite(junk.data(), 1, junk.size(), f);
-        std::fclose(f);
-    }
+    TempFolder dir("crash_handler_");
+    std::string dump = dir.Path("crash.mdmp");
+    ASSERT_TRUE(WriteFileBytes(dump, std::string(8 << 20, 'J')));
     g_dumpPath = dump.c_str();
     int status = RunCrashingChild([] { WriteToBadAddress(); });
     ASSERT_TRUE(WIFSIGNALED(status));
     Dump d;
-    ASSERT_EQ(ParseDump(dump, d), "");
+    ASSERT_EQ(ParseDumpFile(dump, &d), "");
     EXPECT_LT(d.bytes.size(), size_t(1 << 20));
     EXPECT_EQ(std::find(d.bytes.end() - 16, d.bytes.end(), 'J'), d.bytes.end());
 }
 
 TEST(CrashHandler, CrashOnAnotherThreadTakesTheDefaultAction)
 {
-    TempDir dir;
-    std::string marker = dir.File("called");
+    TempFolder dir("crash_handler_");
+    std::string marker = dir.Path("called");
     g_markerPath = marker.c_str();
     g_dumpPath = nullptr;
     int status = RunCrashingChild([] {
@@ -272,8 +248,8 @@ TEST(CrashHandler, CrashOnAnotherThreadTakesTheDefaultAction)
 
 TEST(CrashHandler, CrashInsideTheCallbackStillEndsTheProcess)
 {
-    TempDir dir;
-    std::string marker = dir.File("called");
+    TempFolder dir("crash_handler_");
+    std::string marker = dir.Path("called");
     g_markerPath = marker.c_str();
     g_dumpPath = nullptr;
     g_crashInCallback = true;

@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "support/scoped_env.h"
+#include "support/temp_files.h"
 
 #include <gtest/gtest.h>
 
@@ -11,213 +13,126 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// A fresh folder under the working folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = fs::current_path().string() + "/fs_test_XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        if (::mkdtemp(buffer.data()))
-            m_path = buffer.data();
-    }
-    ~TempFolder()
-    {
-        if (m_path.empty())
-            return;
-        std::error_code ignored;
-        for (const auto& entry : fs::recursive_directory_iterator(m_path, ignored))
-            if (entry.is_directory(ignored))
-                ::chmod(entry.path().c_str(), 0755);
-        fs::remove_all(m_path, ignored);
-    }
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
-
-void WriteText(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string ReadStream(std::FILE* file)
-{
-    std::string text;
-    char buffer[256];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    return text;
-}
-
-std::set<std::string> Entries(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
-// Restores an environment variable when the test ends.
-class EnvGuard {
-public:
-    explicit EnvGuard(const char* name) : m_name(name)
-    {
-        if (const char* value = std::getenv(name)) {
-            m_had = true;
-            m_value = value;
-        }
-    }
-    ~EnvGuard()
-    {
-        if (m_had)
-            ::setenv(m_name, m_value.c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_had = false;
-    std::string m_value;
-};
-
-} // namespace
+using namespace tolvanrise::test;
 
 TEST(OpenFile, BackslashNameFindsFileOfAnotherCase)
 {
-    TempFolder dir;
+    TempFolder dir("fs_test_", fs::current_path());
     ASSERT_FALSE(dir.Path().empty());
-    fs::create_directory(dir / "music");
-    WriteText(dir / "music/MUSIC.INI", "[music]");
+    fs::create_directory(dir.Path("music"));
+    WriteFileBytes(dir.Path("music/MUSIC.INI"), "[music]");
 
     std::string name = dir.Path() + "\\MUSIC\\music.ini";
     std::FILE* file = platform::OpenFile(name.c_str(), "rb");
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(ReadStream(file), "[music]");
+    EXPECT_EQ(ReadStreamBytes(file), "[music]");
     std::fclose(file);
-    EXPECT_EQ(platform::ResolvePath(name.c_str()), dir / "music/MUSIC.INI");
+    EXPECT_EQ(platform::ResolvePath(name.c_str()), dir.Path("music/MUSIC.INI"));
 }
 
 TEST(OpenFile, ExactSpellingWinsOverOtherCases)
 {
-    TempFolder dir;
-    WriteText(dir / "Data.txt", "upper");
-    WriteText(dir / "data.txt", "lower");
-    WriteText(dir / "DATA.TXT", "all");
+    TempFolder dir("fs_test_", fs::current_path());
+    WriteFileBytes(dir.Path("Data.txt"), "upper");
+    WriteFileBytes(dir.Path("data.txt"), "lower");
+    WriteFileBytes(dir.Path("DATA.TXT"), "all");
     for (const char* name : {"Data.txt", "data.txt", "DATA.TXT"}) {
-        std::FILE* file = platform::OpenFile((dir / name).c_str(), "rb");
+        std::FILE* file = platform::OpenFile((dir.Path(name)).c_str(), "rb");
         ASSERT_NE(file, nullptr) << name;
-        std::string expected = ReadText(dir / name);
-        EXPECT_EQ(ReadStream(file), expected) << name;
+        std::string expected = ReadFileBytes(dir.Path(name));
+        EXPECT_EQ(ReadStreamBytes(file), expected) << name;
         std::fclose(file);
     }
     // Of several other spellings the smallest name is taken, whatever the directory order.
-    EXPECT_EQ(platform::ResolvePath((dir / "dAtA.txt").c_str()), dir / "DATA.TXT");
+    EXPECT_EQ(platform::ResolvePath((dir.Path("dAtA.txt")).c_str()), dir.Path("DATA.TXT"));
 }
 
 TEST(OpenFile, MissingNamesFailAndDotComponentsPass)
 {
-    TempFolder dir;
-    fs::create_directory(dir / "Sub");
-    WriteText(dir / "Sub/file.bin", "x");
-    EXPECT_EQ(platform::OpenFile((dir / "nothing.bin").c_str(), "rb"), nullptr);
-    EXPECT_EQ(platform::OpenFile((dir / "nofolder/file.bin").c_str(), "rb"), nullptr);
+    TempFolder dir("fs_test_", fs::current_path());
+    fs::create_directory(dir.Path("Sub"));
+    WriteFileBytes(dir.Path("Sub/file.bin"), "x");
+    EXPECT_EQ(platform::OpenFile((dir.Path("nothing.bin")).c_str(), "rb"), nullptr);
+    EXPECT_EQ(platform::OpenFile((dir.Path("nofolder/file.bin")).c_str(), "rb"), nullptr);
     EXPECT_EQ(platform::OpenFile(nullptr, "rb"), nullptr);
-    EXPECT_EQ(platform::OpenFile((dir / "x").c_str(), nullptr), nullptr);
+    EXPECT_EQ(platform::OpenFile((dir.Path("x")).c_str(), nullptr), nullptr);
 
-    std::FILE* file = platform::OpenFile((dir / "sub/./../SUB//FILE.BIN").c_str(), "rb");
+    std::FILE* file = platform::OpenFile((dir.Path("sub/./../SUB//FILE.BIN")).c_str(), "rb");
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(ReadStream(file), "x");
+    EXPECT_EQ(ReadStreamBytes(file), "x");
     std::fclose(file);
 }
 
 TEST(OpenFile, WritesResolveFoldersAndCreateTheLastNameAsWritten)
 {
-    TempFolder dir;
-    fs::create_directory(dir / "Saves");
+    TempFolder dir("fs_test_", fs::current_path());
+    fs::create_directory(dir.Path("Saves"));
 
     std::FILE* file = platform::OpenFile((dir.Path() + "\\SAVES\\New.dat").c_str(), "wb");
     ASSERT_NE(file, nullptr);
     std::fputs("one", file);
     std::fclose(file);
-    EXPECT_EQ(Entries(dir / "Saves"), std::set<std::string>{"New.dat"});
+    EXPECT_EQ(FolderEntries(dir.Path("Saves")), std::set<std::string>{"New.dat"});
 
     // Another spelling of an existing file writes that file, not a second one.
-    file = platform::OpenFile((dir / "saves/NEW.DAT").c_str(), "wb");
+    file = platform::OpenFile((dir.Path("saves/NEW.DAT")).c_str(), "wb");
     ASSERT_NE(file, nullptr);
     std::fputs("two", file);
     std::fclose(file);
-    EXPECT_EQ(Entries(dir / "Saves"), std::set<std::string>{"New.dat"});
-    EXPECT_EQ(ReadText(dir / "Saves/New.dat"), "two");
+    EXPECT_EQ(FolderEntries(dir.Path("Saves")), std::set<std::string>{"New.dat"});
+    EXPECT_EQ(ReadFileBytes(dir.Path("Saves/New.dat")), "two");
 
-    EXPECT_EQ(platform::OpenFile((dir / "missing/new.dat").c_str(), "wb"), nullptr);
+    EXPECT_EQ(platform::OpenFile((dir.Path("missing/new.dat")).c_str(), "wb"), nullptr);
 }
 
 TEST(Folders, CreateRemoveAndDelete)
 {
-    TempFolder dir;
-    std::string a = dir / "A";
+    TempFolder dir("fs_test_", fs::current_path());
+    std::string a = dir.Path("A");
     EXPECT_TRUE(platform::CreateFolder(a.c_str()));
     EXPECT_FALSE(platform::CreateFolder(a.c_str()));
-    EXPECT_FALSE(platform::CreateFolder((dir / "a").c_str())) << "exists in another case";
-    EXPECT_TRUE(platform::IsFolder((dir / "a").c_str()));
-    EXPECT_FALSE(platform::CreateFolder((dir / "x/y").c_str()));
+    EXPECT_FALSE(platform::CreateFolder((dir.Path("a")).c_str())) << "exists in another case";
+    EXPECT_TRUE(platform::IsFolder((dir.Path("a")).c_str()));
+    EXPECT_FALSE(platform::CreateFolder((dir.Path("x/y")).c_str()));
 
-    EXPECT_TRUE(platform::CreateFolders((dir / "a/B/c/").c_str()));
-    EXPECT_TRUE(platform::IsFolder((dir / "A/B/c").c_str()));
-    EXPECT_TRUE(platform::CreateFolders((dir / "A/B/c").c_str())) << "already there";
+    EXPECT_TRUE(platform::CreateFolders((dir.Path("a/B/c/")).c_str()));
+    EXPECT_TRUE(platform::IsFolder((dir.Path("A/B/c")).c_str()));
+    EXPECT_TRUE(platform::CreateFolders((dir.Path("A/B/c")).c_str())) << "already there";
 
-    WriteText(dir / "A/file", "f");
-    EXPECT_FALSE(platform::CreateFolders((dir / "A/file/deeper").c_str()));
-    EXPECT_FALSE(platform::CreateFolders((dir / "A/FILE").c_str()));
-    EXPECT_TRUE(platform::PathExists((dir / "a/FILE").c_str()));
-    EXPECT_FALSE(platform::IsFolder((dir / "a/FILE").c_str()));
+    WriteFileBytes(dir.Path("A/file"), "f");
+    EXPECT_FALSE(platform::CreateFolders((dir.Path("A/file/deeper")).c_str()));
+    EXPECT_FALSE(platform::CreateFolders((dir.Path("A/FILE")).c_str()));
+    EXPECT_TRUE(platform::PathExists((dir.Path("a/FILE")).c_str()));
+    EXPECT_FALSE(platform::IsFolder((dir.Path("a/FILE")).c_str()));
 
-    EXPECT_FALSE(platform::RemoveFolder((dir / "A/B").c_str())) << "not empty";
-    EXPECT_FALSE(platform::DeleteFile((dir / "A/B/c").c_str())) << "a folder";
-    EXPECT_FALSE(platform::RemoveFolder((dir / "A/file").c_str())) << "a file";
-    EXPECT_TRUE(platform::RemoveFolder((dir / "a/b/C").c_str()));
-    EXPECT_TRUE(platform::DeleteFile((dir / "a/FILE").c_str()));
-    EXPECT_FALSE(platform::DeleteFile((dir / "a/FILE").c_str()));
-    EXPECT_FALSE(platform::PathExists((dir / "A/file").c_str()));
+    EXPECT_FALSE(platform::RemoveFolder((dir.Path("A/B")).c_str())) << "not empty";
+    EXPECT_FALSE(platform::DeleteFile((dir.Path("A/B/c")).c_str())) << "a folder";
+    EXPECT_FALSE(platform::RemoveFolder((dir.Path("A/file")).c_str())) << "a file";
+    EXPECT_TRUE(platform::RemoveFolder((dir.Path("a/b/C")).c_str()));
+    EXPECT_TRUE(platform::DeleteFile((dir.Path("a/FILE")).c_str()));
+    EXPECT_FALSE(platform::DeleteFile((dir.Path("a/FILE")).c_str()));
+    EXPECT_FALSE(platform::PathExists((dir.Path("A/file")).c_str()));
 }
 
 TEST(Folders, PrivateFoldersHaveNoAccessForOthers)
 {
-    TempFolder dir;
-    ASSERT_TRUE(platform::CreateFolders((dir / "p/q").c_str(), true));
+    TempFolder dir("fs_test_", fs::current_path());
+    ASSERT_TRUE(platform::CreateFolders((dir.Path("p/q")).c_str(), true));
     struct stat st;
-    ASSERT_EQ(::stat((dir / "p/q").c_str(), &st), 0);
+    ASSERT_EQ(::stat((dir.Path("p/q")).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 077, 0u);
 }
 
 TEST(FileSize, RegularFilesOnly)
 {
-    TempFolder dir;
-    WriteText(dir / "five", "12345");
-    std::FILE* file = platform::OpenFile((dir / "five").c_str(), "rb");
+    TempFolder dir("fs_test_", fs::current_path());
+    WriteFileBytes(dir.Path("five"), "12345");
+    std::FILE* file = platform::OpenFile((dir.Path("five")).c_str(), "rb");
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(platform::GetFileSize(file), 5);
     std::fclose(file);
@@ -233,44 +148,44 @@ TEST(FileSize, RegularFilesOnly)
 
 TEST(ReplaceFile, CreatesAndReplacesWithoutLeftovers)
 {
-    TempFolder dir;
-    std::string name = dir / "record.bin";
+    TempFolder dir("fs_test_", fs::current_path());
+    std::string name = dir.Path("record.bin");
     EXPECT_EQ(platform::ReplaceFile(name.c_str(), "first", 5), platform::ReplaceResult::kReplaced);
-    EXPECT_EQ(ReadText(name), "first");
-    EXPECT_EQ(platform::ReplaceFile((dir / "RECORD.BIN").c_str(), "2nd", 3),
+    EXPECT_EQ(ReadFileBytes(name), "first");
+    EXPECT_EQ(platform::ReplaceFile((dir.Path("RECORD.BIN")).c_str(), "2nd", 3),
               platform::ReplaceResult::kReplaced);
-    EXPECT_EQ(ReadText(name), "2nd");
+    EXPECT_EQ(ReadFileBytes(name), "2nd");
     EXPECT_EQ(platform::ReplaceFile(name.c_str(), nullptr, 0), platform::ReplaceResult::kReplaced);
-    EXPECT_EQ(ReadText(name), "");
-    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"record.bin"});
+    EXPECT_EQ(ReadFileBytes(name), "");
+    EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"record.bin"});
 }
 
 TEST(ReplaceFile, RefusesWhatItCannotCreate)
 {
-    TempFolder dir;
-    fs::create_directory(dir / "folder");
-    EXPECT_EQ(platform::ReplaceFile((dir / "folder").c_str(), "x", 1),
+    TempFolder dir("fs_test_", fs::current_path());
+    fs::create_directory(dir.Path("folder"));
+    EXPECT_EQ(platform::ReplaceFile((dir.Path("folder")).c_str(), "x", 1),
               platform::ReplaceResult::kCannotCreate);
-    EXPECT_EQ(platform::ReplaceFile((dir / "missing/x.bin").c_str(), "x", 1),
+    EXPECT_EQ(platform::ReplaceFile((dir.Path("missing/x.bin")).c_str(), "x", 1),
               platform::ReplaceResult::kCannotCreate);
-    EXPECT_EQ(platform::ReplaceFile((dir / "").c_str(), "x", 1), platform::ReplaceResult::kCannotCreate);
-    EXPECT_EQ(platform::ReplaceFile((dir / "y").c_str(), nullptr, 1),
+    EXPECT_EQ(platform::ReplaceFile((dir.Path("")).c_str(), "x", 1), platform::ReplaceResult::kCannotCreate);
+    EXPECT_EQ(platform::ReplaceFile((dir.Path("y")).c_str(), nullptr, 1),
               platform::ReplaceResult::kCannotCreate);
-    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"folder"});
+    EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"folder"});
 }
 
 TEST(ReplaceFile, NeverWorldWritableAndNeverLooserThanTheOldFile)
 {
-    TempFolder dir;
+    TempFolder dir("fs_test_", fs::current_path());
     mode_t oldMask = ::umask(0);
-    std::string fresh = dir / "fresh";
+    std::string fresh = dir.Path("fresh");
     EXPECT_EQ(platform::ReplaceFile(fresh.c_str(), "a", 1), platform::ReplaceResult::kReplaced);
-    std::string tight = dir / "tight";
-    WriteText(tight, "old");
+    std::string tight = dir.Path("tight");
+    WriteFileBytes(tight, "old");
     ::chmod(tight.c_str(), 0600);
     EXPECT_EQ(platform::ReplaceFile(tight.c_str(), "new", 3), platform::ReplaceResult::kReplaced);
-    std::string loose = dir / "loose";
-    WriteText(loose, "old");
+    std::string loose = dir.Path("loose");
+    WriteFileBytes(loose, "old");
     ::chmod(loose.c_str(), 0666);
     EXPECT_EQ(platform::ReplaceFile(loose.c_str(), "new", 3), platform::ReplaceResult::kReplaced);
     ::umask(oldMask);
@@ -287,12 +202,12 @@ TEST(ReplaceFile, NeverWorldWritableAndNeverLooserThanTheOldFile)
 // A write that runs into the file-size limit halfway must leave the old file as it was.
 TEST(ReplaceFile, FailedWriteKeepsTheOldFileByteIdentical)
 {
-    TempFolder dir;
-    std::string name = dir / "keep.bin";
+    TempFolder dir("fs_test_", fs::current_path());
+    std::string name = dir.Path("keep.bin");
     std::string old(300, '\0');
     for (size_t i = 0; i < old.size(); ++i)
         old[i] = static_cast<char>(i * 7);
-    WriteText(name, old);
+    WriteFileBytes(name, old);
 
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -308,8 +223,8 @@ TEST(ReplaceFile, FailedWriteKeepsTheOldFileByteIdentical)
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(ReadText(name), old);
-    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"keep.bin"});
+    EXPECT_EQ(ReadFileBytes(name), old);
+    EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"keep.bin"});
 }
 
 TEST(Paths, ProgramFolderHoldsThisTest)
@@ -323,8 +238,8 @@ TEST(Paths, ProgramFolderHoldsThisTest)
 
 TEST(Paths, DataHomeFollowsXdgThenHome)
 {
-    EnvGuard xdg("XDG_DATA_HOME");
-    EnvGuard home("HOME");
+    ScopedEnvVar xdg("XDG_DATA_HOME");
+    ScopedEnvVar home("HOME");
     ::setenv("HOME", "/home/player/", 1);
     ::setenv("XDG_DATA_HOME", "/srv/data//", 1);
     EXPECT_EQ(platform::GetDataHome(), "/srv/data");

@@ -5,9 +5,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "support/temp_files.h"
 
 namespace minidump_test {
 
@@ -269,15 +270,15 @@ private:
     Dump m_dump;
 };
 
-inline std::vector<uint8_t> ReadFileBytes(const std::string& path)
+// Reads and checks a dump file: "" when it holds, else what is wrong. The parsed dump goes to
+// out when given.
+inline std::string ParseDumpFile(const std::string& path, Dump* out = nullptr)
 {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in)
-        return {};
-    std::vector<uint8_t> bytes(static_cast<size_t>(in.tellg()));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
+    Reader reader(tolvanrise::test::ReadFileByteVector(path));
+    std::string error = reader.Parse();
+    if (out)
+        *out = reader.TakeDump();
+    return error;
 }
 
 } // namespace minidump_test

@@ -21,22 +21,13 @@
 #include "platform/code_page.h"
 #include "platform/minidump_writer.h"
 #include "platform/minidump_reader.h"
+#include "support/temp_files.h"
 
 namespace {
 
 using minidump_test::Dump;
 using minidump_test::Reader;
-
-struct TempDir {
-    std::string path;
-    TempDir()
-    {
-        char pattern[] = "/tmp/minidump_writer_XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string File(const char* name) const { return path + "/" + name; }
-};
+using tolvanrise::test::TempFolder;
 
 std::string SelfPath()
 {
@@ -71,10 +62,7 @@ __attribute__((noinline)) std::string CaptureAndWrite(platform::MinidumpWriter& 
     (void)onStack[0];
     if (!written)
         return "Write failed";
-    Reader reader(minidump_test::ReadFileBytes(path));
-    std::string error = reader.Parse();
-    dump = reader.TakeDump();
-    return error;
+    return minidump_test::ParseDumpFile(path, &dump);
 }
 
 bool Contains(const std::vector<uint8_t>& haystack, const std::string& needle)
@@ -135,11 +123,11 @@ uint32_t g_dataSegmentValue = 0x5EEDF00D;
 
 TEST(MinidumpWriter, NormalDumpDescribesTheCapturedThread)
 {
-    TempDir dir;
+    TempFolder dir("minidump_writer_");
     platform::MinidumpWriter writer;
     ASSERT_TRUE(writer.Prepare());
     Dump dump;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.File("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
+    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
 
     EXPECT_EQ(dump.flags, 0u);
     EXPECT_EQ(dump.architecture, 9); // AMD64
@@ -170,11 +158,11 @@ TEST(MinidumpWriter, NormalDumpDescribesTheCapturedThread)
 
 TEST(MinidumpWriter, ModulesAgreeWithTheLoader)
 {
-    TempDir dir;
+    TempFolder dir("minidump_writer_");
     platform::MinidumpWriter writer;
     ASSERT_TRUE(writer.Prepare());
     Dump dump;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.File("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
+    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
     int checked = 0;
     for (const LoadedModule& loaded : LoaderModules()) {
         const auto* m = ModuleAt(dump, loaded.base);
@@ -197,14 +185,14 @@ TEST(MinidumpWriter, ModulesAgreeWithTheLoader)
 
 TEST(MinidumpWriter, DataSegmentsAndFullMemoryCarryMore)
 {
-    TempDir dir;
+    TempFolder dir("minidump_writer_");
     platform::MinidumpWriter writer;
     // Sanitizer builds reserve huge shadow mappings; a modest cap leaves them out.
     const uint64_t cap = 128u << 20;
     ASSERT_TRUE(writer.Prepare(64 * 1024, cap));
 
     Dump data;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.File("data.mdmp"), platform::MinidumpKind::WithDataSegs, data), "");
+    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("data.mdmp"), platform::MinidumpKind::WithDataSegs, data), "");
     EXPECT_EQ(data.flags, 1u);
     std::vector<uint8_t> value = data.Read(reinterpret_cast<uint64_t>(&g_dataSegmentValue), 4);
     ASSERT_EQ(value.size(), 4u);
@@ -216,7 +204,7 @@ TEST(MinidumpWriter, DataSegmentsAndFullMemoryCarryMore)
     std::vector<char> heap(1 << 20, 'h');
     std::memcpy(heap.data() + 4096, "heap marker 91c2", 16);
     Dump full;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.File("full.mdmp"), platform::MinidumpKind::WithFullMemory, full), "");
+    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("full.mdmp"), platform::MinidumpKind::WithFullMemory, full), "");
     EXPECT_EQ(full.flags, 2u);
     EXPECT_EQ(full.Read(reinterpret_cast<uint64_t>(heap.data() + 4096), 16),
               std::vector<uint8_t>(heap.begin() + 4096, heap.begin() + 4112));
@@ -231,8 +219,8 @@ TEST(MinidumpWriter, ModuleNamesAreUtf16)
 {
     // Any file mapped from its start that begins with an ELF header is a module, so a copy
     // of this program mapped under a name with non-ASCII characters stands in for a library.
-    TempDir dir;
-    std::string name = dir.File("lib\xC3\xBC\xF0\x9D\x84\x9E.so"); // u-umlaut, and a clef beyond the BMP
+    TempFolder dir("minidump_writer_");
+    std::string name = dir.Path("lib\xC3\xBC\xF0\x9D\x84\x9E.so"); // u-umlaut, and a clef beyond the BMP
     ASSERT_EQ(std::system(("cp '" + SelfPath() + "' '" + name + "'").c_str()), 0);
     int fd = ::open(name.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
@@ -245,12 +233,12 @@ TEST(MinidumpWriter, ModuleNamesAreUtf16)
     platform::MinidumpWriter writer;
     ASSERT_TRUE(writer.Prepare());
     Dump dump;
-    std::string error = CaptureAndWrite(writer, dir.File("crash.mdmp"), platform::MinidumpKind::Normal, dump);
+    std::string error = CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump);
     ASSERT_EQ(error, "");
     const auto* m = ModuleAt(dump, reinterpret_cast<uint64_t>(mapping));
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->name, platform::Utf8ToUtf16(name));
-    EXPECT_EQ(m->name.size(), platform::Utf8ToUtf16(dir.path).size() + 10); // "/lib", 1 unit, 2 units, ".so"
+    EXPECT_EQ(m->name.size(), platform::Utf8ToUtf16(dir.Path()).size() + 10); // "/lib", 1 unit, 2 units, ".so"
     // The copy carries the program's own build id.
     const auto* self = ModuleAt(dump, dump.rip);
     ASSERT_NE(self, nullptr);
@@ -261,14 +249,14 @@ TEST(MinidumpWriter, ModuleNamesAreUtf16)
 
 TEST(MinidumpWriter, RefusesWithoutCaptureOrWritableFile)
 {
-    TempDir dir;
+    TempFolder dir("minidump_writer_");
     platform::MinidumpWriter unprepared;
     EXPECT_FALSE(unprepared.Write(1, platform::MinidumpKind::Normal));
 
     platform::MinidumpWriter writer;
     ASSERT_TRUE(writer.Prepare());
     EXPECT_FALSE(writer.HasCapture());
-    std::string path = dir.File("empty.mdmp");
+    std::string path = dir.Path("empty.mdmp");
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(fd, 0);
     EXPECT_FALSE(writer.Write(fd, platform::MinidumpKind::Normal));
@@ -294,11 +282,11 @@ TEST(MinidumpWriter, RefusesWithoutCaptureOrWritableFile)
 TEST(MinidumpWriter, ReaderRejectsDamagedFiles)
 {
     // The reader the other tests trust must itself refuse what is broken.
-    TempDir dir;
+    TempFolder dir("minidump_writer_");
     platform::MinidumpWriter writer;
     ASSERT_TRUE(writer.Prepare());
     Dump dump;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.File("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
+    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
     const std::vector<uint8_t> good = dump.bytes;
 
     auto parse = [](std::vector<uint8_t> bytes) { return Reader(std::move(bytes)).Parse(); };

@@ -14,6 +14,8 @@
 #include <string>
 #include <thread>
 
+#include "support/temp_files.h"
+
 namespace {
 
 // Waits up to timeout for the child; true when it ended, with its status.
@@ -46,9 +48,8 @@ pid_t StartProgram(const std::string& folder)
 
 TEST(Program, RunsFramesUntilAskedToCloseThenExitsCleanly)
 {
-    const std::string folder = testing::TempDir() + "program_run";
-    std::filesystem::create_directories(folder);
-    const pid_t child = StartProgram(folder);
+    const tolvanrise::test::TempFolder folder("program_run_");
+    const pid_t child = StartProgram(folder.Path());
     ASSERT_GT(child, 0);
 
     // Several 30 ms frame ticks' worth of running; the program must still be up.
@@ -65,5 +66,5 @@ TEST(Program, RunsFramesUntilAskedToCloseThenExitsCleanly)
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(WEXITSTATUS(status), 0);
     // A clean run leaves no crash report behind.
-    EXPECT_FALSE(std::filesystem::exists(folder + "/crash.mdmp"));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("crash.mdmp")));
 }
