@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +21,7 @@
 #include "platform/message_box.h"
 #include "platform/minidump_reader.h"
 #include "platform/system_info.h"
+#include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"
 
@@ -104,30 +103,24 @@ struct CrashOptions {
 // run folder with only the sandbox's bin folder on PATH. Returns the wait status.
 int CrashUnderGuard(const Sandbox& box, const CrashOptions& options)
 {
-    std::fflush(nullptr);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        struct rlimit none = {0, 0};
-        ::setrlimit(RLIMIT_CORE, &none);
-        ::prctl(PR_SET_DUMPABLE, 0);
-        if (::chdir(box.run.c_str()) != 0)
-            ::_exit(92);
-        ::setenv("PATH", box.bin.c_str(), 1);
-        if (options.withLog)
-            std::ofstream(box.run + "/Tolvanrise.html") << "<html></html>";
-        g_boxFile = box.boxes.c_str();
-        g_answer = options.answer;
-        platform::SetMessageBoxBackend(&RecordingBox);
-        GCrashGuard guard;
-        guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
-        guard.SetDumpKind(options.dumpKind);
-        guard.SetSupportAddress(options.supportAddress.c_str());
-        int result = guard.RunGuarded(&CrashingMain);
-        ::_exit(result == 0 ? 93 : 94); // a crash never gets here
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
+    return RunInChild(
+        [&] {
+            if (::chdir(box.run.c_str()) != 0)
+                return 92;
+            ::setenv("PATH", box.bin.c_str(), 1);
+            if (options.withLog)
+                WriteFileBytes(box.run + "/Tolvanrise.html", "<html></html>");
+            g_boxFile = box.boxes.c_str();
+            g_answer = options.answer;
+            platform::SetMessageBoxBackend(&RecordingBox);
+            GCrashGuard guard;
+            guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
+            guard.SetDumpKind(options.dumpKind);
+            guard.SetSupportAddress(options.supportAddress.c_str());
+            int result = guard.RunGuarded(&CrashingMain);
+            return result == 0 ? 93 : 94; // a crash never gets here
+        },
+        {.noCoreFiles = true});
 }
 
 TEST(CrashGuard, InitAndSettings)

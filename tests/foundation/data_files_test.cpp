@@ -4,7 +4,6 @@
 
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 
 #include "foundation/gstring.h"
 #include "platform/message_box.h"
+#include "support/child_process.h"
 #include "support/temp_files.h"
 
 namespace fs = std::filesystem;
@@ -202,19 +202,15 @@ TEST_F(DataFilesTest, RecordWriteFailingHalfwayKeepsThePreviousFile)
     const std::string before = ReadFileBytes("PROFILES/00000000.bin");
     ASSERT_EQ(before.size(), 8160u);
 
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{100, 100};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const std::string second = Pattern(8160, 6);
-        int result = WriteUserRecordFile(0, second.data(), 8160, "PROFILES");
-        bool alerted = g_alerts.size() == 1 && g_alerts[0] == "PROFILES/00000000.bin: Error in WriteFile!";
-        ::_exit(result == 0 && alerted ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const int status = RunInChild(
+        [] {
+            const std::string second = Pattern(8160, 6);
+            int result = WriteUserRecordFile(0, second.data(), 8160, "PROFILES");
+            bool alerted = g_alerts.size() == 1 && g_alerts[0] == "PROFILES/00000000.bin: Error in WriteFile!";
+            return result == 0 && alerted ? 0 : 1;
+        },
+        {.maxFileBytes = 100});
+    ASSERT_NE(status, -1);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the write should fail and say so";
     EXPECT_EQ(ReadFileBytes("PROFILES/00000000.bin"), before);

@@ -6,8 +6,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +18,7 @@
 
 #include "platform/crash_handler.h"
 #include "platform/minidump_reader.h"
+#include "support/child_process.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -66,21 +65,14 @@ void WriteDumpCallback(const platform::CrashInfo& info, void*)
 // Runs body in a child with the handler installed; returns the child's wait status.
 int RunCrashingChild(const std::function<void()>& body)
 {
-    std::fflush(nullptr);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        // No core files from crashes made on purpose.
-        struct rlimit none = {0, 0};
-        ::setrlimit(RLIMIT_CORE, &none);
-        ::prctl(PR_SET_DUMPABLE, 0);
-        if (!platform::InstallCrashHandler(WriteDumpCallback, nullptr))
-            ::_exit(90);
-        body();
-        ::_exit(91); // the body was meant to crash
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
+    return RunInChild(
+        [&] {
+            if (!platform::InstallCrashHandler(WriteDumpCallback, nullptr))
+                return 90;
+            body();
+            return 91; // the body was meant to crash
+        },
+        {.noCoreFiles = true});
 }
 
 __attribute__((noinline)) void WriteToBadAddress()

@@ -1,5 +1,6 @@
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"
 
@@ -7,7 +8,6 @@
 
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -209,18 +209,14 @@ TEST(ReplaceFile, FailedWriteKeepsTheOldFileByteIdentical)
         old[i] = static_cast<char>(i * 7);
     WriteFileBytes(name, old);
 
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{100, 100};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::vector<char> bigger(5000, 'n');
-        platform::ReplaceResult result = platform::ReplaceFile(name.c_str(), bigger.data(), bigger.size());
-        ::_exit(result == platform::ReplaceResult::kWriteFailed ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const int status = RunInChild(
+        [&] {
+            std::vector<char> bigger(5000, 'n');
+            platform::ReplaceResult result = platform::ReplaceFile(name.c_str(), bigger.data(), bigger.size());
+            return result == platform::ReplaceResult::kWriteFailed ? 0 : 1;
+        },
+        {.maxFileBytes = 100});
+    ASSERT_NE(status, -1);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadFileBytes(name), old);
