@@ -181,17 +181,7 @@ void RunCase(const Case& c, std::mt19937& rng)
     }
 }
 
-class KernelsAgainstReference : public testing::TestWithParam<GKernelIsa> {
-protected:
-    void SetUp() override
-    {
-        m_saved = GetKernelIsa();
-        if (SetKernelIsa(GetParam()) != GetParam())
-            GTEST_SKIP() << "instruction set not available";
-    }
-    void TearDown() override { SetKernelIsa(m_saved); }
-    GKernelIsa m_saved = GKernelIsa::Scalar;
-};
+class KernelsAgainstReference : public reference::KernelIsaTest {};
 
 TEST_P(KernelsAgainstReference, EveryRuleAndOrientationOnRandomGeometry)
 {
@@ -282,10 +272,7 @@ TEST_P(KernelsAgainstReference, IndexedKeyWithNoneOneAndSeveralKeyedEntries)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, KernelsAgainstReference,
-                         testing::Values(GKernelIsa::Scalar, GKernelIsa::Avx2),
-                         [](const testing::TestParamInfo<GKernelIsa>& info) {
-                             return std::string(info.param == GKernelIsa::Scalar ? "Scalar" : "Avx2");
-                         });
+INSTANTIATE_TEST_SUITE_P(Isa, KernelsAgainstReference, reference::kAllKernelIsas,
+                         reference::KernelIsaName);
 
 } // namespace

@@ -21,16 +21,8 @@ using reference::PixelAt;
 // Row long enough for the SIMD groups, with the pixel of interest repeated over it.
 constexpr int kRow = 40;
 
-class KernelRules : public testing::TestWithParam<GKernelIsa> {
+class KernelRules : public reference::KernelIsaTest {
 protected:
-    void SetUp() override
-    {
-        m_saved = GetKernelIsa();
-        if (SetKernelIsa(GetParam()) != GetParam())
-            GTEST_SKIP() << "instruction set not available";
-    }
-    void TearDown() override { SetKernelIsa(m_saved); }
-
     // A kRow x 1 source of `rule`'s layout whose every pixel has colour bytes (s0, s1, s2) and
     // mask byte m, and a kRow x 1 destination of (d0, d1, d2).
     void Make(GBlitRule rule, uint8_t s0, uint8_t s1, uint8_t s2, int m, uint8_t d0, uint8_t d1,
@@ -83,7 +75,6 @@ protected:
         }
     }
 
-    GKernelIsa m_saved = GKernelIsa::Scalar;
     std::unique_ptr<GBitmap> m_src, m_dst;
     std::vector<uint8_t> m_table;
 };
@@ -195,10 +186,7 @@ TEST_P(KernelRules, KeyWithTopBitsNeverMatches)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, KernelRules, testing::Values(GKernelIsa::Scalar, GKernelIsa::Avx2),
-                         [](const testing::TestParamInfo<GKernelIsa>& info) {
-                             return std::string(info.param == GKernelIsa::Scalar ? "Scalar" : "Avx2");
-                         });
+INSTANTIATE_TEST_SUITE_P(Isa, KernelRules, reference::kAllKernelIsas, reference::KernelIsaName);
 
 // --- Palettes ------------------------------------------------------------------------------
 

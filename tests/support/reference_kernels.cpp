@@ -359,4 +359,21 @@ void SetPixel(GBitmap& image, int x, int y, uint8_t b0, uint8_t b1, uint8_t b2)
     p[2] = b2;
 }
 
+void KernelIsaTest::SetUp()
+{
+    m_saved = GetKernelIsa();
+    if (SetKernelIsa(GetParam()) != GetParam())
+        GTEST_SKIP() << "instruction set not available";
+}
+
+void KernelIsaTest::TearDown()
+{
+    SetKernelIsa(m_saved);
+}
+
+std::string KernelIsaName(const testing::TestParamInfo<GKernelIsa>& info)
+{
+    return info.param == GKernelIsa::Scalar ? "Scalar" : "Avx2";
+}
+
 } // namespace reference

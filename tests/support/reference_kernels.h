@@ -7,9 +7,12 @@
 // Also the test images: sizes exactly as the image record allocates them, or blocks cut to the
 // bytes a kernel may touch, so that AddressSanitizer sees any access beyond them.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "foundation/bitmap.h"
@@ -53,5 +56,20 @@ std::vector<uint8_t> Snapshot(const GBitmap& image);
 // Bytes of destination pixel (x, y).
 const uint8_t* PixelAt(const GBitmap& image, int x, int y);
 void SetPixel(GBitmap& image, int x, int y, uint8_t b0, uint8_t b1, uint8_t b2);
+
+// Fixture of the suites that run once per kernel instruction set: selects the test's set
+// (skipping the test where the processor lacks it) and puts the previous one back after.
+class KernelIsaTest : public testing::TestWithParam<GKernelIsa> {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+private:
+    GKernelIsa m_saved = GKernelIsa::Scalar;
+};
+
+// The instruction sets those suites run in, and their instances' names ("Scalar", "Avx2").
+inline const auto kAllKernelIsas = testing::Values(GKernelIsa::Scalar, GKernelIsa::Avx2);
+std::string KernelIsaName(const testing::TestParamInfo<GKernelIsa>& info);
 
 } // namespace reference
