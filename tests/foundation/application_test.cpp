@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/application.h"
@@ -464,18 +465,24 @@ TEST_F(LoopTest, RunEndsWithQuitAndCallsOnExit)
 }
 
 // With a window (the dummy video driver under test).
-class WindowedTest : public ApplicationTest {};
+class WindowedTest : public ApplicationTest {
+protected:
+    // The window's client area as the platform reports it: width, height in pixels.
+    static std::pair<int, int> ClientSize(RecordingApp& app)
+    {
+        int w = 0;
+        int h = 0;
+        app.GetWindowHandle()->GetClientSize(w, h);
+        return {w, h};
+    }
+};
 
 TEST_F(WindowedTest, CreateGivesTheExactClientSizeAndABackBuffer)
 {
     RecordingApp app;
     ASSERT_TRUE(app.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     ASSERT_NE(app.GetWindowHandle(), nullptr);
-    int w = 0;
-    int h = 0;
-    app.GetWindowHandle()->GetClientSize(w, h);
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(h, 600);
+    EXPECT_EQ(ClientSize(app), std::make_pair(800, 600));
     EXPECT_EQ(app.GetWidth(), 800);
     EXPECT_EQ(app.GetHeight(), 600);
     ASSERT_NE(app.GetBackBuffer(), nullptr);
@@ -542,11 +549,7 @@ TEST_F(WindowedTest, FullScreenComesAndGoesBackToTheExactClientSize)
     app.SetFullscreen(0);
     EXPECT_FALSE(app.IsFullscreen());
     EXPECT_FALSE(app.GetWindowHandle()->IsFullscreen());
-    int w = 0;
-    int h = 0;
-    app.GetWindowHandle()->GetClientSize(w, h);
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(h, 600);
+    EXPECT_EQ(ClientSize(app), std::make_pair(800, 600));
 }
 
 TEST_F(WindowedTest, AFailedFullScreenLeavesAWorkingWindow)
@@ -559,11 +562,7 @@ TEST_F(WindowedTest, AFailedFullScreenLeavesAWorkingWindow)
     Window::SimulateFullscreenFailure(false);
     EXPECT_FALSE(app.IsFullscreen());
     EXPECT_FALSE(app.GetWindowHandle()->IsFullscreen());
-    int w = 0;
-    int h = 0;
-    app.GetWindowHandle()->GetClientSize(w, h);
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(h, 600);
+    EXPECT_EQ(ClientSize(app), std::make_pair(800, 600));
     // Nothing half-entered blocks the next attempt.
     app.SetFullscreen(1);
     EXPECT_TRUE(app.IsFullscreen());

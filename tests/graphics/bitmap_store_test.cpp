@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <jpeglib.h>
-#include <stdlib.h>
-
 #include <string>
 #include <vector>
 
@@ -12,44 +9,24 @@
 #include "foundation/bitmap.h"
 #include "graphics/data_source.h"
 #include "graphics/jpeg_decoder.h"
+#include "tests/graphics/jpeg_test_streams.h"
 
 using namespace bitmap_store_test;
 
 namespace {
 
+// A colour stream of a smooth picture, from libjpeg.
 Bytes EncodeJpeg(int w, int h, bool progressive = false)
 {
-    jpeg_compress_struct info;
-    jpeg_error_mgr err;
-    info.err = jpeg_std_error(&err);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = w;
-    info.image_height = h;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
-    if (progressive)
-        jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    Bytes row(size_t(w) * 3);
-    for (int y = 0; y < h; ++y) {
+    Bytes rgb(size_t(w) * h * 3);
+    for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            row[x * 3] = static_cast<uint8_t>(x * 255 / w);
-            row[x * 3 + 1] = static_cast<uint8_t>(y * 255 / h);
-            row[x * 3 + 2] = static_cast<uint8_t>((x + y) * 4);
+            uint8_t* p = &rgb[(size_t(y) * w + x) * 3];
+            p[0] = static_cast<uint8_t>(x * 255 / w);
+            p[1] = static_cast<uint8_t>(y * 255 / h);
+            p[2] = static_cast<uint8_t>((x + y) * 4);
         }
-        JSAMPROW p = row.data();
-        jpeg_write_scanlines(&info, &p, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes out(buffer, buffer + size);
-    free(buffer);
-    return out;
+    return jpeg_test::EncodeWithLibjpeg(rgb, w, h, {.quality = 90, .progressive = progressive});
 }
 
 // Our decoder's B, G, R picture of a stream, for exact comparisons.

@@ -22,9 +22,8 @@
 #include "graphics/jpeg_writer.h"
 #include "graphics/pack_data_source.h"
 #include "support/temp_files.h"
+#include "tests/graphics/jpeg_test_streams.h"
 #include "tools/tolvanrise-packs/pack_writer.h"
-
-#include <jpeglib.h>
 
 using packtool::PackKind;
 using packtool::Picture;
@@ -177,35 +176,6 @@ std::vector<uint8_t> DecodePlain(const Picture& picture, int32_t quality)
     EXPECT_EQ(decoder->Begin(&source), 0);
     EXPECT_EQ(decoder->DecodeBgr(pixels.data(), picture.width * 3), 0);
     return pixels;
-}
-
-// A one-component JPEG of the grey values, straight from libjpeg (the writer under test only
-// writes colour). Valid input only: the library's default error handling is good enough here.
-std::vector<uint8_t> EncodeGreyJpeg(const std::vector<uint8_t>& grey, int32_t width, int32_t height)
-{
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = 1;
-    info.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 95, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    for (int32_t y = 0; y < height; ++y) {
-        JSAMPROW row = const_cast<JSAMPROW>(grey.data() + static_cast<size_t>(y) * width);
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
 }
 
 std::vector<uint8_t> TgaHeader(uint8_t type, uint16_t width, uint16_t height, uint8_t depth)
@@ -550,7 +520,12 @@ TEST_F(ImageLoadersTest, GreyscaleJpegsBecomeGreyPixels)
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x)
             grey[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(60 + 6 * x + 3 * y);
-    const std::vector<uint8_t> stream = EncodeGreyJpeg(grey, width, height);
+    // libjpeg turns R = G = B back into exactly that grey.
+    std::vector<uint8_t> rgb;
+    for (uint8_t value : grey)
+        rgb.insert(rgb.end(), {value, value, value});
+    const std::vector<uint8_t> stream =
+        jpeg_test::EncodeWithLibjpeg(rgb, width, height, {.components = 1, .quality = 95});
 
     std::vector<uint8_t> pack = stream;
     GPackDataSource::Scramble(pack.data(), pack.size(), kPackJpegWriteKey);
