@@ -170,10 +170,11 @@ TEST(CrashHandler, EachFatalSignalIsReportedWithItsNumber)
         ASSERT_EQ(ParseDumpFile(dump, &d), "") << strsignal(c.signal);
         EXPECT_EQ(d.exceptionCode, uint32_t(c.signal));
         // Faults carry the faulting address; signals sent by the process itself carry none.
-        if (c.signal == SIGABRT || c.signal == SIGSEGV)
+        if (c.signal == SIGABRT || c.signal == SIGSEGV) {
             EXPECT_EQ(d.exceptionAddress, 0u) << strsignal(c.signal);
-        else if (c.signal != SIGBUS)
+        } else if (c.signal != SIGBUS) {
             EXPECT_EQ(d.exceptionAddress, d.rip) << strsignal(c.signal);
+        }
     }
 }
 
