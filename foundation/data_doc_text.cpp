@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 
+#include "foundation/text_functions.h"
 #include "foundation/wstring.h"
 #include "foundation/xor_scramble.h"
 #include "platform/code_page.h"
@@ -24,17 +25,6 @@ struct FileCloser {
 bool IsBlank(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -134,7 +124,7 @@ int32_t ReadHexOrDecimal(std::string_view text)
         return ReadDecimal(text);
     uint32_t value = 0;
     for (size_t i = 2; i < text.size(); ++i) {
-        const int digit = HexValue(text[i]);
+        const int digit = text::HexDigit(text[i]);
         if (digit < 0)
             break;
         value = value * 16u + static_cast<uint32_t>(digit);

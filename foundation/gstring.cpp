@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+#include "foundation/text_functions.h"
+
 int CharIsSpace(int c)
 {
     return (c >= 9 && c <= 13) || c == 32 ? 1 : 0;
@@ -29,95 +31,22 @@ int CharToLower(int c)
     return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
 }
 
-uint32_t StrLen(const char* s)
-{
-    uint32_t n = 0;
-    while (s[n])
-        ++n;
-    return n;
-}
-
-const char* StrFindChar(const char* s, int c)
-{
-    const char wanted = static_cast<char>(c);
-    if (wanted == 0)
-        return nullptr;
-    for (; *s; ++s) {
-        if (*s == wanted)
-            return s;
-    }
-    return nullptr;
-}
-
-uint32_t StrIndexOfChar(const char* s, int c)
-{
-    const char wanted = static_cast<char>(c);
-    uint32_t i = 0;
-    while (s[i] && s[i] != wanted)
-        ++i;
-    return i;
-}
-
-uint32_t StrCountChar(const char* s, int c)
-{
-    const char wanted = static_cast<char>(c);
-    uint32_t n = 0;
-    for (; *s; ++s) {
-        if (*s == wanted)
-            ++n;
-    }
-    return n;
-}
-
-const char* StrFind(const char* s, const char* pattern)
-{
-    if (!*pattern)
-        return s;
-    for (; *s; ++s) {
-        uint32_t i = 0;
-        while (pattern[i] && s[i] == pattern[i])
-            ++i;
-        if (!pattern[i])
-            return s;
-    }
-    return nullptr;
-}
-
-void StrCopy(char* dst, const char* src)
-{
-    while ((*dst++ = *src++) != 0) {
-    }
-}
-
-void StrAppend(char* dst, const char* src)
-{
-    StrCopy(dst + StrLen(dst), src);
-}
-
-void StrCopyN(char* dst, const char* src, uint32_t n)
-{
-    uint32_t i = 0;
-    for (; i < n && src[i]; ++i)
-        dst[i] = src[i];
-    dst[i] = 0;
-}
-
-void StrAppendN(char* dst, const char* src, uint32_t n)
-{
-    uint32_t len = StrLen(dst);
-    while (len < n && *src)
-        dst[len++] = *src++;
-    dst[len] = 0;
-}
-
-void StrInsertChar(char* s, char c, uint32_t index)
-{
-    const uint32_t len = StrLen(s);
-    if (index > len)
-        return;
-    std::memmove(s + index + 1, s + index, len - index + 1);
-    s[index] = c;
-}
+// The shared definitions are in text_functions.h, written once for char and char16_t.
+uint32_t StrLen(const char* s) { return text::Length(s); }
+const char* StrFindChar(const char* s, int c) { return text::FindChar(s, c); }
+uint32_t StrIndexOfChar(const char* s, int c) { return text::IndexOfChar(s, c); }
+uint32_t StrCountChar(const char* s, int c) { return text::CountChar(s, c); }
+const char* StrFind(const char* s, const char* pattern) { return text::Find(s, pattern); }
+void StrCopy(char* dst, const char* src) { text::Copy(dst, src); }
+void StrAppend(char* dst, const char* src) { text::Append(dst, src); }
+void StrCopyN(char* dst, const char* src, uint32_t n) { text::CopyN(dst, src, n); }
+void StrAppendN(char* dst, const char* src, uint32_t n) { text::AppendN(dst, src, n); }
+void StrInsertChar(char* s, char c, uint32_t index) { text::InsertChar(s, c, index); }
+int StrCompare(const char* a, const char* b) { return text::Compare(a, b); }
+int StrDifferN(const char* a, const char* b, int n) { return text::DifferN(a, b, n); }
+void StrFromInt(char* dst, int32_t value) { text::FromInt(dst, value); }
+int32_t StrToInt(const char* s) { return text::ParseWrapping(s, 10); }
+int32_t StrToIntHex(const char* s) { return text::ParseWrapping(s, 16); }
 
 void StrDeleteChars(char* s, uint32_t index, uint32_t n)
 {
@@ -129,97 +58,11 @@ void StrDeleteChars(char* s, uint32_t index, uint32_t n)
     std::memmove(s + index, s + index + n, len - index - n + 1);
 }
 
-int StrCompare(const char* a, const char* b)
-{
-    const auto* ua = reinterpret_cast<const unsigned char*>(a);
-    const auto* ub = reinterpret_cast<const unsigned char*>(b);
-    while (*ua && *ua == *ub) {
-        ++ua;
-        ++ub;
-    }
-    if (*ua == *ub)
-        return 0;
-    return *ua < *ub ? -1 : 1;
-}
-
-int StrDifferN(const char* a, const char* b, int n)
-{
-    for (int i = 0; i < n; ++i) {
-        if (!a[i])
-            return 0;
-        if (a[i] != b[i])
-            return 1;
-    }
-    return 0;
-}
-
 int BytesDiffer(const void* a, const void* b, int n)
 {
     if (n < 1)
         return 0;
     return std::memcmp(a, b, static_cast<size_t>(n)) != 0 ? 1 : 0;
-}
-
-void StrFromInt(char* dst, int32_t value)
-{
-    // Unsigned magnitude so that INT32_MIN has one too.
-    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    char* p = dst;
-    if (value < 0)
-        *p++ = '-';
-    char* first = p;
-    do {
-        *p++ = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    *p = 0;
-    for (char* last = p - 1; first < last; ++first, --last)
-        std::swap(*first, *last);
-}
-
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Sign, then digits of the radix; arithmetic wraps modulo 2^32 as the engine's parsers do.
-int32_t ParseSigned(const char* s, uint32_t radix)
-{
-    bool negative = false;
-    if (*s == '+' || *s == '-') {
-        negative = *s == '-';
-        ++s;
-    }
-    uint32_t value = 0;
-    for (;; ++s) {
-        const int digit = HexDigit(*s);
-        if (digit < 0 || static_cast<uint32_t>(digit) >= radix)
-            break;
-        value = value * radix + static_cast<uint32_t>(digit);
-    }
-    if (negative)
-        value = 0u - value;
-    return static_cast<int32_t>(value);
-}
-
-} // namespace
-
-int32_t StrToInt(const char* s)
-{
-    return ParseSigned(s, 10);
-}
-
-int32_t StrToIntHex(const char* s)
-{
-    return ParseSigned(s, 16);
 }
 
 int32_t StrToIntRadix(const char* s, const char** end, int radix)

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "foundation/text_functions.h"
 #include "foundation/wstring_array.h"
 #include "platform/code_page.h"
 
@@ -132,117 +133,21 @@ int WCharToLower(int c)
 // ---------------------------------------------------------------------------------------
 // Zero-terminated functions
 
-uint32_t WStrLen(const char16_t* s)
-{
-    uint32_t n = 0;
-    while (s[n])
-        ++n;
-    return n;
-}
-
-const char16_t* WStrFindChar(const char16_t* s, int c)
-{
-    const auto wanted = static_cast<char16_t>(c);
-    if (wanted == 0)
-        return nullptr;
-    for (; *s; ++s) {
-        if (*s == wanted)
-            return s;
-    }
-    return nullptr;
-}
-
-uint32_t WStrIndexOfChar(const char16_t* s, int c)
-{
-    const auto wanted = static_cast<char16_t>(c);
-    uint32_t i = 0;
-    while (s[i] && s[i] != wanted)
-        ++i;
-    return i;
-}
-
-uint32_t WStrCountChar(const char16_t* s, int c)
-{
-    const auto wanted = static_cast<char16_t>(c);
-    uint32_t n = 0;
-    for (; *s; ++s) {
-        if (*s == wanted)
-            ++n;
-    }
-    return n;
-}
-
-const char16_t* WStrFind(const char16_t* s, const char16_t* pattern)
-{
-    if (!*pattern)
-        return s;
-    for (; *s; ++s) {
-        uint32_t i = 0;
-        while (pattern[i] && s[i] == pattern[i])
-            ++i;
-        if (!pattern[i])
-            return s;
-    }
-    return nullptr;
-}
-
-void WStrCopy(char16_t* dst, const char16_t* src)
-{
-    while ((*dst++ = *src++) != 0) {
-    }
-}
-
-void WStrAppend(char16_t* dst, const char16_t* src)
-{
-    WStrCopy(dst + WStrLen(dst), src);
-}
-
-void WStrCopyN(char16_t* dst, const char16_t* src, uint32_t n)
-{
-    uint32_t i = 0;
-    for (; i < n && src[i]; ++i)
-        dst[i] = src[i];
-    dst[i] = 0;
-}
-
-void WStrAppendN(char16_t* dst, const char16_t* src, uint32_t n)
-{
-    uint32_t len = WStrLen(dst);
-    while (len < n && *src)
-        dst[len++] = *src++;
-    dst[len] = 0;
-}
-
-void WStrInsertChar(char16_t* s, char16_t c, uint32_t index)
-{
-    const uint32_t len = WStrLen(s);
-    if (index > len)
-        return;
-    std::memmove(s + index + 1, s + index, (len - index + 1) * sizeof(char16_t));
-    s[index] = c;
-}
-
-int WStrCompare(const char16_t* a, const char16_t* b)
-{
-    while (*a && *a == *b) {
-        ++a;
-        ++b;
-    }
-    if (*a == *b)
-        return 0;
-    return *a < *b ? -1 : 1;
-}
-
-int WStrDifferN(const char16_t* a, const char16_t* b, int n)
-{
-    for (int i = 0; i < n; ++i) {
-        if (!a[i])
-            return 0;
-        if (a[i] != b[i])
-            return 1;
-    }
-    return 0;
-}
+// Written once for char and char16_t in text_functions.h.
+uint32_t WStrLen(const char16_t* s) { return text::Length(s); }
+const char16_t* WStrFindChar(const char16_t* s, int c) { return text::FindChar(s, c); }
+uint32_t WStrIndexOfChar(const char16_t* s, int c) { return text::IndexOfChar(s, c); }
+uint32_t WStrCountChar(const char16_t* s, int c) { return text::CountChar(s, c); }
+const char16_t* WStrFind(const char16_t* s, const char16_t* pattern) { return text::Find(s, pattern); }
+void WStrCopy(char16_t* dst, const char16_t* src) { text::Copy(dst, src); }
+void WStrAppend(char16_t* dst, const char16_t* src) { text::Append(dst, src); }
+void WStrCopyN(char16_t* dst, const char16_t* src, uint32_t n) { text::CopyN(dst, src, n); }
+void WStrAppendN(char16_t* dst, const char16_t* src, uint32_t n) { text::AppendN(dst, src, n); }
+void WStrInsertChar(char16_t* s, char16_t c, uint32_t index) { text::InsertChar(s, c, index); }
+int WStrCompare(const char16_t* a, const char16_t* b) { return text::Compare(a, b); }
+int WStrDifferN(const char16_t* a, const char16_t* b, int n) { return text::DifferN(a, b, n); }
+void WStrFromInt(char16_t* dst, int32_t value) { text::FromInt(dst, value); }
+int32_t WStrToIntHex(const char16_t* s) { return text::ParseWrapping(s, 16); }
 
 namespace {
 
@@ -297,46 +202,11 @@ int32_t ParseLong(const char16_t* s, size_t n, int radix)
     return static_cast<int32_t>(negative ? -value : value);
 }
 
-int32_t ParseSignedHex(const char16_t* s)
-{
-    bool negative = false;
-    if (*s == '+' || *s == '-') {
-        negative = *s == '-';
-        ++s;
-    }
-    uint32_t value = 0;
-    for (; DigitValue(*s) < 16; ++s)
-        value = value * 16u + static_cast<uint32_t>(DigitValue(*s));
-    return static_cast<int32_t>(negative ? 0u - value : value);
-}
-
 } // namespace
-
-void WStrFromInt(char16_t* dst, int32_t value)
-{
-    // Unsigned magnitude so that INT32_MIN has one too.
-    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    char16_t* p = dst;
-    if (value < 0)
-        *p++ = '-';
-    char16_t* first = p;
-    do {
-        *p++ = static_cast<char16_t>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    *p = 0;
-    for (char16_t* last = p - 1; first < last; ++first, --last)
-        std::swap(*first, *last);
-}
 
 int32_t WStrToInt(const char16_t* s)
 {
     return ParseLong(s, WStrLen(s), 10);
-}
-
-int32_t WStrToIntHex(const char16_t* s)
-{
-    return ParseSignedHex(s);
 }
 
 int32_t WStrToIntRadix(const char16_t* s, const char16_t** /*end*/, int radix)
