@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/bitmap.h"
+#include "fuzz/fuzz_support.h"
 #include "graphics/graphics_resources.h"
 #include "platform/message_box.h"
 
@@ -24,11 +25,7 @@ bool QuietAlert(const platform::MessageBoxRequest&, platform::MessageBoxAnswer& 
 
 uint32_t Touch(const GPixelBlock* block)
 {
-    uint32_t sum = 0;
-    if (block)
-        for (uint32_t i = 0; i < block->GetSize(); ++i)
-            sum += block->GetData()[i];
-    return sum;
+    return block ? fuzz::SumBytes(block->GetData(), block->GetSize()) : 0;
 }
 
 uint32_t TouchAll(const GGraphicsResources& store)

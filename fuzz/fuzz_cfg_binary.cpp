@@ -2,11 +2,10 @@
 // Whatever it keeps must save and load back as an equal tree.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "foundation/cfg_node.h"
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -22,12 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (char c : text)
             sum = sum + static_cast<uint8_t>(c);
 
-        std::vector<uint8_t> bytes;
-        if (!node.SaveBinary(bytes, key))
-            std::abort();
-        GCfgNode loaded;
-        if (!loaded.LoadBinary(bytes.data(), bytes.size(), key) || !(loaded == node))
-            std::abort();
+        fuzz::ExpectBinaryRoundTrip(node, key);
     }
     return 0;
 }

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "foundation/cfg_node.h"
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -38,13 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!(again == node))
         std::abort();
 
-    for (uint8_t key : {uint8_t(0), uint8_t(0xC3)}) {
-        std::vector<uint8_t> bytes;
-        if (!node.SaveBinary(bytes, key))
-            std::abort();
-        GCfgNode loaded;
-        if (!loaded.LoadBinary(bytes.data(), bytes.size(), key) || !(loaded == node))
-            std::abort();
-    }
+    for (uint8_t key : {uint8_t(0), uint8_t(0xC3)})
+        fuzz::ExpectBinaryRoundTrip(node, key);
     return 0;
 }

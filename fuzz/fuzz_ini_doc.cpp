@@ -5,6 +5,7 @@
 
 #include "foundation/ini_data_doc.h"
 #include "foundation/wstring.h"
+#include "fuzz/fuzz_support.h"
 #include "platform/code_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -36,7 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (index != doc.GetSectionCount())
         __builtin_trap();
-    static volatile uint32_t sink;
-    sink = sink + sum;
+    fuzz::Keep(sum);
     return 0;
 }

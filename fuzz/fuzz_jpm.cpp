@@ -6,27 +6,11 @@
 #include <cstdint>
 #include <cstring>
 
-#include "foundation/bitmap.h"
 #include "foundation/scramble_keys.h"
-#include "graphics/bitmap_pool.h"
-#include "graphics/bitmap_store_reader.h"
-#include "graphics/graphics_resources.h"
+#include "fuzz/fuzz_support.h"
 #include "graphics/image_loaders.h"
 
 namespace {
-
-GGraphicsResources& Store()
-{
-    static GGraphicsResources* store = [] {
-        auto* made = new GGraphicsResources;
-        GMemorySetSource files;
-        files.Add("bmst.bin", {0, 0, 0, 0});
-        if (made->TryInit(files, nullptr, 2, 0).Failed())
-            __builtin_trap();
-        return made;
-    }();
-    return *store;
-}
 
 uint32_t ReadU32(const uint8_t* p)
 {
@@ -38,21 +22,19 @@ uint32_t ReadU32(const uint8_t* p)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size > (1u << 22))
+    if (size > fuzz::kMaxPictureBytes)
         return 0;
-    GGraphicsResources& store = Store();
-    GBitmapPool& pool = *store.GetPool();
-    if (store.CreateBitmap(2, 2, 0x10203, 1, nullptr, nullptr, 1) != 1)
-        __builtin_trap();
+    GGraphicsResources& store = fuzz::PictureStore();
+    const fuzz::MarkerSlot marker(store);
 
-    int16_t slot = 1;
+    int16_t slot = fuzz::MarkerSlot::kSlot;
     const int result =
         LoadJpmImageFromBytes(data, static_cast<uint32_t>(size), &slot, &store, kBackgroundJpmKey);
     uint32_t sum = 0;
     if (result == 1) {
-        const GBitmap* image = pool.GetBitmap(slot);
-        if (slot != 1 || !image || image->GetFormat() != 2 || !image->GetPixels() ||
-            !image->GetAlpha() || size < kJpmHeaderSize)
+        const GBitmap* image = marker.Pool().GetBitmap(slot);
+        if (slot != fuzz::MarkerSlot::kSlot || !image || image->GetFormat() != 2 ||
+            !image->GetPixels() || !image->GetAlpha() || size < kJpmHeaderSize)
             __builtin_trap();
         const size_t width = ReadU32(data + 4);
         const size_t height = ReadU32(data + 8);
@@ -62,15 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             size - maskOffset < width * height ||
             std::memcmp(image->GetAlpha(), data + maskOffset, width * height) != 0)
             __builtin_trap();
-        for (size_t i = 0; i < width * height * 3; ++i)
-            sum += image->GetPixels()[i];
+        sum += fuzz::SumBytes(image->GetPixels(), width * height * 3);
     } else {
-        const GBitmap* marker = pool.GetBitmap(1);
-        if (slot != 1 || !marker || marker->GetKeyColour() != 0x10203)
-            __builtin_trap();
+        marker.ExpectUntouched(slot);
     }
-    pool.FreeBitmap(1);
-    static volatile uint32_t sink;
-    sink = sink + sum;
+    fuzz::Keep(sum);
     return 0;
 }

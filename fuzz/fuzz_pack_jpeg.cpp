@@ -5,34 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "foundation/bitmap.h"
-#include "graphics/bitmap_pool.h"
-#include "graphics/bitmap_store_reader.h"
-#include "graphics/graphics_resources.h"
+#include "fuzz/fuzz_support.h"
 #include "graphics/image_loaders.h"
 #include "graphics/jpeg_decoder.h"
 #include "graphics/pack_data_source.h"
 
-namespace {
-
-GGraphicsResources& Store()
-{
-    static GGraphicsResources* store = [] {
-        auto* made = new GGraphicsResources;
-        GMemorySetSource files;
-        files.Add("bmst.bin", {0, 0, 0, 0});
-        if (made->TryInit(files, nullptr, 2, 0).Failed())
-            __builtin_trap();
-        return made;
-    }();
-    return *store;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size > (1u << 22))
+    if (size > fuzz::kMaxPictureBytes)
         return 0;
     int32_t width = 0;
     int32_t height = 0;
@@ -51,28 +31,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         decoder->Close();
     }
 
-    GGraphicsResources& store = Store();
-    GBitmapPool& pool = *store.GetPool();
-    if (store.CreateBitmap(2, 2, 0x10203, 1, nullptr, nullptr, 1) != 1)
-        __builtin_trap();
-    int16_t slot = 1;
+    GGraphicsResources& store = fuzz::PictureStore();
+    const fuzz::MarkerSlot marker(store);
+    int16_t slot = fuzz::MarkerSlot::kSlot;
     const int result = LoadPackJpegImageFromBytes(data, static_cast<uint32_t>(size), &slot, &store);
     uint32_t sum = 0;
     if (result == 1) {
-        const GBitmap* image = pool.GetBitmap(slot);
-        if (slot != 1 || !image || image->GetFormat() != 0 || !image->GetPixels() ||
-            image->GetWidth() != width || image->GetHeight() != height)
+        const GBitmap* image = marker.Pool().GetBitmap(slot);
+        if (slot != fuzz::MarkerSlot::kSlot || !image || image->GetFormat() != 0 ||
+            !image->GetPixels() || image->GetWidth() != width || image->GetHeight() != height)
             __builtin_trap();
-        const uint8_t* pixels = image->GetPixels();
-        for (size_t i = 0; i < static_cast<size_t>(width) * static_cast<size_t>(height) * 3; ++i)
-            sum += pixels[i];
+        sum += fuzz::SumBytes(image->GetPixels(),
+                              static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     } else {
-        const GBitmap* marker = pool.GetBitmap(1);
-        if (slot != 1 || !marker || marker->GetKeyColour() != 0x10203 || width != 0)
+        marker.ExpectUntouched(slot);
+        if (width != 0)
             __builtin_trap();
     }
-    pool.FreeBitmap(1);
-    static volatile uint32_t sink;
-    sink = sink + sum;
+    fuzz::Keep(sum);
     return 0;
 }
