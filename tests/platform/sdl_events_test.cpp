@@ -375,8 +375,9 @@ TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
         y = 0;
         window->WindowToClient(x, y);
         EXPECT_TRUE(x <= 0 && y <= 0);
-        if (winW * 600 != winH * 800)
+        if (winW * 600 != winH * 800) {
             EXPECT_TRUE(x < 0 || y < 0) << "the picture keeps its aspect";
+        }
     }
     window->LeaveFullscreen();
     EXPECT_FALSE(window->IsFullscreen());
