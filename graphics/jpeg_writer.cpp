@@ -88,7 +88,7 @@ void FinishOutput(j_compress_ptr info)
 }
 
 bool Compress(JpegSession& session, const uint8_t* bgr, int32_t width, int32_t height,
-              int32_t pitch, int32_t quality, bool writeAllTables)
+              int32_t pitch, const JpegEncoding& encoding)
 {
     if (setjmp(session.jump)) {
         jpeg_destroy_compress(&session.info);
@@ -101,8 +101,10 @@ bool Compress(JpegSession& session, const uint8_t* bgr, int32_t width, int32_t h
     session.info.input_components = 3;
     session.info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&session.info);
-    jpeg_set_quality(&session.info, quality, TRUE);
-    jpeg_start_compress(&session.info, writeAllTables ? TRUE : FALSE);
+    jpeg_set_quality(&session.info, encoding.quality, TRUE);
+    session.info.comp_info[0].h_samp_factor = encoding.lumaH;
+    session.info.comp_info[0].v_samp_factor = encoding.lumaV;
+    jpeg_start_compress(&session.info, encoding.writeAllTables ? TRUE : FALSE);
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* in = bgr + static_cast<size_t>(y) * static_cast<size_t>(pitch);
         for (int32_t x = 0; x < width; ++x) {
@@ -123,12 +125,21 @@ bool Compress(JpegSession& session, const uint8_t* bgr, int32_t width, int32_t h
 bool EncodeJpeg(const uint8_t* bgr, int32_t width, int32_t height, int32_t pitch,
                 int32_t quality, bool writeAllTables, std::vector<uint8_t>& out)
 {
+    JpegEncoding encoding;
+    encoding.quality = quality < 10 || quality > 100 ? 100 : quality;
+    encoding.writeAllTables = writeAllTables;
+    return EncodeJpeg(bgr, width, height, pitch, encoding, out);
+}
+
+bool EncodeJpeg(const uint8_t* bgr, int32_t width, int32_t height, int32_t pitch,
+                const JpegEncoding& given, std::vector<uint8_t>& out)
+{
     out.clear();
     if (!bgr || width < 1 || height < 1 || width > kMaxSide || height > kMaxSide ||
         pitch < width * 3)
         return false;
-    if (quality < 10 || quality > 100)
-        quality = 100;
+    JpegEncoding encoding = given;
+    encoding.quality = encoding.quality < 1 ? 1 : encoding.quality > 100 ? 100 : encoding.quality;
 
     std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[static_cast<size_t>(width) * 3]);
     std::unique_ptr<JpegSession> session(new (std::nothrow) JpegSession);
@@ -145,7 +156,7 @@ bool EncodeJpeg(const uint8_t* bgr, int32_t width, int32_t height, int32_t pitch
     session->out = &out;
     session->row = row.get();
 
-    if (!Compress(*session, bgr, width, height, pitch, quality, writeAllTables)) {
+    if (!Compress(*session, bgr, width, height, pitch, encoding)) {
         out.clear();
         return false;
     }

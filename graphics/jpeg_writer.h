@@ -23,3 +23,18 @@ int WriteJpegFile(const char* path, const GBitmap* image, int32_t quality, int w
 // size is outside 1 to 32767, the pitch is too small, or libjpeg fails.
 bool EncodeJpeg(const uint8_t* bgr, int32_t width, int32_t height, int32_t pitch,
                 int32_t quality, bool writeAllTables, std::vector<uint8_t>& out);
+
+// The choices of the form below, for the asset tools and the benchmarks.
+struct JpegEncoding {
+    // Handed to libjpeg as it is, clamped to 1 to 100 (1 to 9 make its coarsest tables).
+    int32_t quality = 100;
+    bool writeAllTables = true;
+    // Luma sampling factors, 1 to 4 each: 2 x 2 is 4:2:0 (libjpeg's default and what the
+    // engine's pictures use), 2 x 1 is 4:2:2, 1 x 1 is 4:4:4.
+    int32_t lumaH = 2;
+    int32_t lumaV = 2;
+};
+
+// EncodeJpeg with the encoding spelt out; the same pixels, limits and results.
+bool EncodeJpeg(const uint8_t* bgr, int32_t width, int32_t height, int32_t pitch,
+                const JpegEncoding& encoding, std::vector<uint8_t>& out);
