@@ -1,12 +1,10 @@
 # The bitmap-store packer and the first 800x600 store it makes from assets/800x600/.
-find_package(PNG REQUIRED)
-
 # Everything but main.cpp is the writer library, which the packer tests link as well; the
 # executable made from this folder then only compiles its main.
 file(GLOB tolvanrise_pack_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 list(FILTER tolvanrise_pack_sources EXCLUDE REGEX "/main\\.cpp$")
 add_library(tolvanrise_pack_writer STATIC ${tolvanrise_pack_sources})
-target_link_libraries(tolvanrise_pack_writer PUBLIC tolvanrise_screens PRIVATE PNG::PNG JPEG::JPEG)
+target_link_libraries(tolvanrise_pack_writer PUBLIC tolvanrise_tools_common)
 set_property(TARGET tolvanrise-pack PROPERTY SOURCES ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(tolvanrise-pack PRIVATE tolvanrise_pack_writer)
 

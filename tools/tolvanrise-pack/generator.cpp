@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "tools/common/drawing.h"
 #include "tools/tolvanrise-pack/picture.h"
 
 namespace packer {
@@ -15,24 +16,16 @@ struct Rgb {
     int r, g, b;
 };
 
-uint8_t Clamp(double v)
-{
-    return static_cast<uint8_t>(std::clamp(static_cast<int>(std::lround(v)), 0, 255));
-}
-
+// Each channel truncated towards zero.
 Rgb Mix(Rgb a, Rgb b, double t)
 {
-    return {static_cast<int>(a.r + (b.r - a.r) * t), static_cast<int>(a.g + (b.g - a.g) * t),
-            static_cast<int>(a.b + (b.b - a.b) * t)};
+    return {static_cast<int>(tools::Mix(a.r, b.r, t)), static_cast<int>(tools::Mix(a.g, b.g, t)),
+            static_cast<int>(tools::Mix(a.b, b.b, t))};
 }
 
 void Put(Picture& p, int x, int y, Rgb c, int a = 255)
 {
-    uint8_t* q = p.At(x, y);
-    q[0] = Clamp(c.r);
-    q[1] = Clamp(c.g);
-    q[2] = Clamp(c.b);
-    q[3] = Clamp(a);
+    tools::PutPixel(p, x, y, c.r, c.g, c.b, a);
 }
 
 // Coverage of a rounded rectangle filling the picture, 0 to 255, anti-aliased by distance.
@@ -41,7 +34,7 @@ int RoundedCoverage(int x, int y, int w, int h, double radius)
     const double cx = std::clamp(x + 0.5, radius, w - radius);
     const double cy = std::clamp(y + 0.5, radius, h - radius);
     const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
-    return Clamp((radius - d + 0.5) * 255.0);
+    return tools::ToByte((radius - d + 0.5) * 255.0);
 }
 
 Picture BarBackground()

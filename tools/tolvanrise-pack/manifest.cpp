@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "tools/tolvanrise-pack/jpeg_encode.h"
+#include "graphics/jpeg_writer.h"
 #include "tools/tolvanrise-pack/picture.h"
 #include "tools/tolvanrise-pack/store_writer.h"
 
@@ -47,24 +47,13 @@ std::vector<uint8_t> MaskOf(const Picture& picture)
     return mask;
 }
 
-std::vector<uint8_t> BgrOf(const Picture& picture)
+// A baseline JPEG stream of the picture; libjpeg takes the quality as it is (1 to 100).
+bool JpegOf(const Picture& picture, int quality, std::vector<uint8_t>& stream)
 {
-    std::vector<uint8_t> bgr(static_cast<size_t>(picture.width) * picture.height * 3);
-    for (size_t i = 0; i * 3 < bgr.size(); ++i) {
-        bgr[i * 3] = picture.rgba[i * 4 + 2];
-        bgr[i * 3 + 1] = picture.rgba[i * 4 + 1];
-        bgr[i * 3 + 2] = picture.rgba[i * 4];
-    }
-    return bgr;
-}
-
-std::vector<uint8_t> RgbOf(const Picture& picture)
-{
-    std::vector<uint8_t> rgb(static_cast<size_t>(picture.width) * picture.height * 3);
-    for (size_t i = 0; i * 3 < rgb.size(); ++i)
-        for (int c = 0; c < 3; ++c)
-            rgb[i * 3 + c] = picture.rgba[i * 4 + c];
-    return rgb;
+    JpegEncoding encoding;
+    encoding.quality = quality;
+    return EncodeJpeg(BgrOf(picture).data(), picture.width, picture.height, picture.width * 3,
+                      encoding, stream);
 }
 
 // Palette in order of first appearance (B, G, R entries); false above 256 colours.
@@ -264,12 +253,11 @@ bool ManifestReader::AddRecord(const Line& line, const Picture& picture)
         return Check(m_writer.AddPalettised(line.name, w, h, palette.data(), indices.data(),
                                             line.hasKey ? 18 : 16, line.key));
     }
+    const int quality = line.quality > 0 ? line.quality : m_settings.jpegQuality;
     if (kind == "jpeg") {
         std::vector<uint8_t> stream;
-        std::string error;
-        const int quality = line.quality > 0 ? line.quality : m_settings.jpegQuality;
-        if (!EncodeJpeg(RgbOf(picture).data(), w, h, quality, stream, error))
-            return Fail(line.picture + ": " + error);
+        if (!JpegOf(picture, quality, stream))
+            return Fail(line.picture + ": the JPEG encoder failed");
         return Check(m_writer.AddJpeg(line.name, w, h, stream, 22));
     }
 
@@ -277,12 +265,8 @@ bool ManifestReader::AddRecord(const Line& line, const Picture& picture)
     std::vector<uint8_t> palette, indices, stream;
     if (kind == "palette_masked" && !PaletteOf(picture, palette, indices))
         return Fail(line.picture + " has more than 256 colours");
-    if (kind == "jpeg_masked") {
-        std::string error;
-        const int quality = line.quality > 0 ? line.quality : m_settings.jpegQuality;
-        if (!EncodeJpeg(RgbOf(picture).data(), w, h, quality, stream, error))
-            return Fail(line.picture + ": " + error);
-    }
+    if (kind == "jpeg_masked" && !JpegOf(picture, quality, stream))
+        return Fail(line.picture + ": the JPEG encoder failed");
     const int32_t mask = MaskFor(line, picture);
     if (mask < 0)
         return false;

@@ -1,8 +1,5 @@
 # The single-picture data packs of the data folder, from the manifest and source pictures in
 # assets/packs/. The outputs are read off the manifest, which re-runs configuration when edited.
-find_package(PNG REQUIRED)
-target_link_libraries(tolvanrise-packs PRIVATE PNG::PNG)
-
 set(packs_assets ${CMAKE_SOURCE_DIR}/assets/packs)
 set(packs_manifest ${packs_assets}/packs.txt)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${packs_manifest})

@@ -2,35 +2,24 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
-#include "source_pictures.h"
+#include "pack_writer.h"
+#include "tools/common/drawing.h"
 
 namespace packtool {
 
 namespace {
 
+using tools::Mix;
+using tools::PutPixel;
+using tools::ToByte;
+
 Picture Blank(int32_t width, int32_t height)
 {
     Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.rgba.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+    picture.Resize(width, height);
     return picture;
-}
-
-uint8_t* PixelAt(Picture& picture, int32_t x, int32_t y)
-{
-    return picture.rgba.data() + (static_cast<size_t>(y) * picture.width + x) * 4;
-}
-
-uint8_t ToByte(double value)
-{
-    return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
-}
-
-double Mix(double a, double b, double t)
-{
-    return a + (b - a) * t;
 }
 
 // Evening sky over two rows of dunes, with a low sun: smooth areas and hard edges, which is
@@ -59,11 +48,7 @@ Picture Dunes()
                 g = 140;
                 b = 84;
             }
-            uint8_t* p = PixelAt(picture, x, y);
-            p[0] = ToByte(r);
-            p[1] = ToByte(g);
-            p[2] = ToByte(b);
-            p[3] = 255;
+            PutPixel(picture, x, y, r, g, b);
         }
     }
     return picture;
@@ -93,11 +78,7 @@ Picture Emblem()
                 g = Mix(210, 140, body / 14.0);
                 b = 40;
             }
-            uint8_t* p = PixelAt(picture, x, y);
-            p[0] = ToByte(r);
-            p[1] = ToByte(g);
-            p[2] = ToByte(b);
-            p[3] = ToByte(alpha);
+            PutPixel(picture, x, y, r, g, b, alpha);
         }
     }
     return picture;
@@ -111,9 +92,7 @@ Picture Glow()
         for (int32_t x = 0; x < picture.width; ++x) {
             const double d = std::min(1.0, std::hypot(x - 19.5, y - 19.5) / 19.5);
             const uint8_t value = ToByte(255.0 * d * d);
-            uint8_t* p = PixelAt(picture, x, y);
-            p[0] = p[1] = p[2] = value;
-            p[3] = 255;
+            PutPixel(picture, x, y, value, value, value);
         }
     }
     return picture;
@@ -123,10 +102,15 @@ Picture Glow()
 
 bool GenerateSourcePictures(const std::string& folder)
 {
+    using tools::PngChannels;
     const std::string prefix = folder.empty() ? std::string() : folder + "/";
-    return WritePng(prefix + "dunes.png", Dunes(), PngLayout::kRgb) &&
-           WritePng(prefix + "emblem.png", Emblem(), PngLayout::kRgba) &&
-           WritePng(prefix + "glow.png", Glow(), PngLayout::kGrey);
+    std::string error;
+    const bool ok = tools::SavePng(prefix + "dunes.png", Dunes(), error, PngChannels::kRgb) &&
+                    tools::SavePng(prefix + "emblem.png", Emblem(), error, PngChannels::kRgba) &&
+                    tools::SavePng(prefix + "glow.png", Glow(), error, PngChannels::kGrey);
+    if (!ok)
+        std::fprintf(stderr, "%s\n", error.c_str());
+    return ok;
 }
 
 } // namespace packtool

@@ -18,7 +18,7 @@
 #include "generate.h"
 #include "pack_writer.h"
 #include "platform/file_system.h"
-#include "source_pictures.h"
+#include "tools/common/picture.h"
 
 namespace {
 
@@ -97,7 +97,9 @@ int Build(const std::string& manifest, const std::string& sources, const std::st
         packtool::Picture picture;
         std::vector<uint8_t> bytes;
         const std::string path = sources.empty() ? line.source : sources + "/" + line.source;
-        if (!packtool::ReadSourcePicture(path, picture)) {
+        std::string error;
+        if (!tools::LoadPicture(path, picture, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
             ok = false;
             continue;
         }

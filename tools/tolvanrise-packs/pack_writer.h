@@ -19,14 +19,12 @@
 #include "graphics/jpeg_writer.h"
 #include "graphics/pack_data_source.h"
 #include "platform/file_system.h"
+#include "tools/common/picture.h"
 
 namespace packtool {
 
-struct Picture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> rgba; // width * height * 4 bytes
-};
+using tools::BgrOf;
+using tools::Picture;
 
 enum class PackKind {
     kTga32, // colour and mask                       -> image format 2
@@ -57,8 +55,8 @@ inline bool ParsePackKind(const std::string& name, PackKind& kind)
 // all there.
 inline bool IsPackablePicture(const Picture& picture)
 {
-    return picture.width >= 1 && picture.height >= 1 && picture.width <= 32767 &&
-           picture.height <= 32767 &&
+    return picture.width >= 1 && picture.height >= 1 && picture.width <= tools::kMaxPictureSide &&
+           picture.height <= tools::kMaxPictureSide &&
            picture.rgba.size() ==
                static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 4;
 }
@@ -79,19 +77,6 @@ inline void PutU32(std::vector<uint8_t>& out, uint32_t value)
 {
     PutU16(out, value & 0xFFFF);
     PutU16(out, value >> 16);
-}
-
-// B, G, R rows of the picture, the top row first, width * 3 bytes apart.
-inline std::vector<uint8_t> BgrOf(const Picture& picture)
-{
-    const size_t pixels = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
-    std::vector<uint8_t> bgr(pixels * 3);
-    for (size_t i = 0; i < pixels; ++i) {
-        bgr[i * 3 + 0] = picture.rgba[i * 4 + 2];
-        bgr[i * 3 + 1] = picture.rgba[i * 4 + 1];
-        bgr[i * 3 + 2] = picture.rgba[i * 4 + 0];
-    }
-    return bgr;
 }
 
 inline bool MakeTga(const Picture& picture, PackKind kind, std::vector<uint8_t>& out)
