@@ -13,6 +13,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "foundation/array_block.h"
+
 template <typename T>
 class GArray {
     static_assert(std::is_trivially_copyable_v<T>, "GArray moves its elements as bytes");
@@ -79,19 +81,7 @@ public:
     // 0 means 256. Keeps the first min(count, capacity) elements.
     bool Reserve(uint32_t capacity)
     {
-        if (capacity == 0)
-            capacity = kDefaultCapacity;
-        T* block = new (std::nothrow) T[capacity];
-        if (!block)
-            return false;
-        const uint32_t keep = m_count < capacity ? m_count : capacity;
-        if (keep)
-            std::memcpy(block, m_data, sizeof(T) * keep);
-        delete[] m_data;
-        m_data = block;
-        m_count = keep;
-        m_capacity = capacity;
-        return true;
+        return array_block::Reserve(m_data, m_count, m_capacity, capacity);
     }
 
     bool PushBack(T value)
@@ -169,14 +159,7 @@ public:
     const T& operator[](uint32_t i) const { return m_data[i]; }
 
 private:
-    static constexpr uint32_t kDefaultCapacity = 256;
-
-    bool Grow()
-    {
-        if (m_capacity > UINT32_MAX / 2)
-            return false;
-        return Reserve(m_capacity * 2);
-    }
+    bool Grow() { return array_block::Grow(m_data, m_count, m_capacity); }
 
     // Hoare-style partition around element[high]; returns the pivot's final index.
     template <typename Less>

@@ -3,9 +3,9 @@
 #include <new>
 #include <utility>
 
-namespace {
+#include "foundation/array_block.h"
 
-constexpr uint32_t kDefaultCapacity = 256;
+namespace {
 
 // A copy that reports failure: GString's assignment has no result.
 bool CopyString(GString& dst, const GString& src)
@@ -17,34 +17,6 @@ bool CopyString(GString& dst, const GString& src)
         return true;
     }
     return dst.AssignBytes(src.GetData(), src.GetSize());
-}
-
-// Moves the first min(count, capacity) elements into a new block of capacity elements.
-// On failure nothing changes.
-template <typename T>
-bool ReserveItems(T*& items, uint32_t& count, uint32_t& capacity, uint32_t newCapacity)
-{
-    if (newCapacity == 0)
-        newCapacity = kDefaultCapacity;
-    T* block = new (std::nothrow) T[newCapacity];
-    if (!block)
-        return false;
-    const uint32_t keep = count < newCapacity ? count : newCapacity;
-    for (uint32_t i = 0; i < keep; ++i)
-        block[i] = std::move(items[i]);
-    delete[] items;
-    items = block;
-    count = keep;
-    capacity = newCapacity;
-    return true;
-}
-
-template <typename T>
-bool GrowItems(T*& items, uint32_t& count, uint32_t& capacity)
-{
-    if (capacity > UINT32_MAX / 2)
-        return false;
-    return ReserveItems(items, count, capacity, capacity * 2);
 }
 
 template <typename T>
@@ -91,7 +63,7 @@ void GStringArray::Clear()
 
 bool GStringArray::Reserve(uint32_t capacity)
 {
-    return ReserveItems(m_items, m_count, m_capacity, capacity);
+    return array_block::Reserve(m_items, m_count, m_capacity, capacity);
 }
 
 bool GStringArray::Add(const GString& s)
@@ -104,7 +76,7 @@ bool GStringArray::Add(const GString& s)
                 return false;
             return Add(copy);
         }
-        if (!GrowItems(m_items, m_count, m_capacity))
+        if (!array_block::Grow(m_items, m_count, m_capacity))
             return false;
     }
     if (!CopyString(m_items[m_count], s))
@@ -158,7 +130,7 @@ void GStringPairArray::Clear()
 
 bool GStringPairArray::Reserve(uint32_t capacity)
 {
-    return ReserveItems(m_items, m_count, m_capacity, capacity);
+    return array_block::Reserve(m_items, m_count, m_capacity, capacity);
 }
 
 bool GStringPairArray::Add(const GStringPair& pair)
@@ -170,7 +142,7 @@ bool GStringPairArray::Add(const GStringPair& pair)
                 return false;
             return Add(copy);
         }
-        if (!GrowItems(m_items, m_count, m_capacity))
+        if (!array_block::Grow(m_items, m_count, m_capacity))
             return false;
     }
     GStringPair& slot = m_items[m_count];

@@ -3,11 +3,7 @@
 #include <new>
 #include <utility>
 
-namespace {
-
-constexpr uint32_t kDefaultCapacity = 256;
-
-} // namespace
+#include "foundation/array_block.h"
 
 GWStringArray::GWStringArray(const GWStringArray& other)
 {
@@ -54,19 +50,7 @@ void GWStringArray::Clear()
 
 bool GWStringArray::Reserve(uint32_t capacity)
 {
-    if (capacity == 0)
-        capacity = kDefaultCapacity;
-    auto* block = new (std::nothrow) GWString[capacity];
-    if (!block)
-        return false;
-    const uint32_t keep = m_count < capacity ? m_count : capacity;
-    for (uint32_t i = 0; i < keep; ++i)
-        block[i] = std::move(m_items[i]);
-    delete[] m_items;
-    m_items = block;
-    m_count = keep;
-    m_capacity = capacity;
-    return true;
+    return array_block::Reserve(m_items, m_count, m_capacity, capacity);
 }
 
 bool GWStringArray::Add(const GWString& s)
@@ -77,10 +61,8 @@ bool GWStringArray::Add(const GWString& s)
 
 bool GWStringArray::Add(GWString&& s)
 {
-    if (m_count == m_capacity) {
-        if (m_capacity > UINT32_MAX / 2 || !Reserve(m_capacity * 2))
-            return false;
-    }
+    if (m_count == m_capacity && !array_block::Grow(m_items, m_count, m_capacity))
+        return false;
     m_items[m_count++] = std::move(s);
     return true;
 }

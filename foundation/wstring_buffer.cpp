@@ -4,10 +4,12 @@
 #include <new>
 #include <utility>
 
+#include "foundation/array_block.h"
+
 namespace {
 
-// A reserve of 0 asks for this many units, and an empty buffer grows to it first.
-constexpr uint32_t kDefaultUnits = 256;
+// An empty buffer grows to a reserve's default first.
+constexpr uint32_t kDefaultUnits = array_block::kDefaultCapacity;
 
 } // namespace
 
@@ -31,19 +33,7 @@ GWCharBuffer& GWCharBuffer::operator=(GWCharBuffer&& other) noexcept
 
 bool GWCharBuffer::Reserve(uint32_t capacity)
 {
-    if (capacity == 0)
-        capacity = kDefaultUnits;
-    auto* block = new (std::nothrow) char16_t[capacity];
-    if (!block)
-        return false;
-    const uint32_t keep = m_length < capacity ? m_length : capacity;
-    if (keep)
-        std::memcpy(block, m_data, keep * sizeof(char16_t));
-    delete[] m_data;
-    m_data = block;
-    m_length = keep;
-    m_capacity = capacity;
-    return true;
+    return array_block::Reserve(m_data, m_length, m_capacity, capacity);
 }
 
 bool GWCharBuffer::Grow(uint32_t extra)
