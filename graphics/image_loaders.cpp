@@ -72,6 +72,23 @@ int LoadJpegFromSource(GDataSource& source, int16_t* slot, GGraphicsResources& s
     return 1;
 }
 
+// Reads pack number `pack` whole through a cache of its own, hands its bytes to load and
+// returns load's result; 0 when the pack cannot be read.
+template <typename Load>
+int WithPackBytes(int32_t pack, const char* folder, Load load)
+{
+    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(1);
+    if (!cache)
+        return 0;
+    uint32_t size = 0;
+    const uint8_t* data = cache->Load(pack, &size, folder);
+    if (!data)
+        return 0;
+    const int result = load(data, size);
+    cache->Unload(pack, folder);
+    return result;
+}
+
 } // namespace
 
 int LoadTgaImageFromBytes(const uint8_t* data, uint32_t size, int16_t* slot,
@@ -195,16 +212,9 @@ int LoadTgaImage(int32_t pack, int16_t* slot, GGraphicsResources* store, const c
 {
     if (!store)
         return 0;
-    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(1);
-    if (!cache)
-        return 0;
-    uint32_t size = 0;
-    const uint8_t* data = cache->Load(pack, &size, folder);
-    if (!data)
-        return 0;
-    const int result = LoadTgaImageFromBytes(data, size, slot, store);
-    cache->Unload(pack, folder);
-    return result;
+    return WithPackBytes(pack, folder, [&](const uint8_t* data, uint32_t size) {
+        return LoadTgaImageFromBytes(data, size, slot, store);
+    });
 }
 
 int LoadJpegImageFromMemory(int32_t pack, int16_t* slot, GGraphicsResources* store,
@@ -212,16 +222,9 @@ int LoadJpegImageFromMemory(int32_t pack, int16_t* slot, GGraphicsResources* sto
 {
     if (!store)
         return 0;
-    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(1);
-    if (!cache)
-        return 0;
-    uint32_t size = 0;
-    const uint8_t* data = cache->Load(pack, &size, folder);
-    if (!data)
-        return 0;
-    const int result = LoadJpmImageFromBytes(data, size, slot, store, key);
-    cache->Unload(pack, folder);
-    return result;
+    return WithPackBytes(pack, folder, [&](const uint8_t* data, uint32_t size) {
+        return LoadJpmImageFromBytes(data, size, slot, store, key);
+    });
 }
 
 int LoadJpegImageFromPack(int32_t pack, int16_t* slot, GGraphicsResources* store,
