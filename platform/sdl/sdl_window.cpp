@@ -16,6 +16,17 @@ int g_videoUsers = 0;
 WindowImpl* g_mainWindow = nullptr;
 bool g_failFullscreen = false;
 
+// The window's size in points and the renderer's output in pixels (the same without a
+// renderer); they differ on high-density displays.
+void WindowAndOutputSizes(const WindowImpl& impl, int& winW, int& winH, int& outW, int& outH)
+{
+    SDL_GetWindowSize(impl.window, &winW, &winH);
+    if (!impl.renderer || SDL_GetRendererOutputSize(impl.renderer, &outW, &outH) != 0) {
+        outW = winW;
+        outH = winH;
+    }
+}
+
 } // namespace
 
 namespace sdl {
@@ -99,11 +110,7 @@ void WindowImpl::WindowToClient(int& x, int& y) const
     int winH = 0;
     int outW = 0;
     int outH = 0;
-    SDL_GetWindowSize(window, &winW, &winH);
-    if (!renderer || SDL_GetRendererOutputSize(renderer, &outW, &outH) != 0) {
-        outW = winW;
-        outH = winH;
-    }
+    WindowAndOutputSizes(*this, winW, winH, outW, outH);
     if (winW <= 0 || winH <= 0 || target.w <= 0 || target.h <= 0)
         return;
     // Points -> output pixels -> client pixels; floor division keeps positions left of or
@@ -123,11 +130,7 @@ void WindowImpl::ClientToWindow(int& x, int& y) const
     int winH = 0;
     int outW = 0;
     int outH = 0;
-    SDL_GetWindowSize(window, &winW, &winH);
-    if (!renderer || SDL_GetRendererOutputSize(renderer, &outW, &outH) != 0) {
-        outW = winW;
-        outH = winH;
-    }
+    WindowAndOutputSizes(*this, winW, winH, outW, outH);
     if (outW <= 0 || outH <= 0 || clientWidth <= 0 || clientHeight <= 0)
         return;
     int64_t px = target.x + int64_t(x) * target.w / clientWidth;
