@@ -240,6 +240,8 @@ struct MinidumpWriter::State {
     void CollectRanges(MinidumpKind kind);
     void AddRange(uint64_t start, uint64_t end, uint64_t& budget);
 
+    // Writes the bytes straight to the file, retrying after signals; sets failed on an error.
+    void WriteAll(const uint8_t* data, size_t size);
     void Flush();
     void Put(const void* data, size_t size);
     void PutZeros(uint64_t size);
@@ -607,11 +609,11 @@ void MinidumpWriter::State::CollectRanges(MinidumpKind kind)
     }
 }
 
-void MinidumpWriter::State::Flush()
+void MinidumpWriter::State::WriteAll(const uint8_t* data, size_t size)
 {
     size_t done = 0;
-    while (done < outUsed && !failed) {
-        ssize_t n = ::write(fd, out + done, outUsed - done);
+    while (done < size && !failed) {
+        ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -619,6 +621,11 @@ void MinidumpWriter::State::Flush()
         else
             done += static_cast<size_t>(n);
     }
+}
+
+void MinidumpWriter::State::Flush()
+{
+    WriteAll(out, outUsed);
     outUsed = 0;
 }
 
@@ -686,16 +693,7 @@ void MinidumpWriter::State::PutMemory(uint64_t address, uint64_t size)
             std::memset(scratch + got, 0, zeroed);
             got += zeroed;
         }
-        size_t done = 0;
-        while (done < got && !failed) {
-            ssize_t n = ::write(fd, scratch + done, got - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                failed = true;
-            else
-                done += static_cast<size_t>(n);
-        }
+        WriteAll(scratch, got);
         position += got;
         address += got;
         size -= got;
