@@ -109,15 +109,7 @@ bool GApplication::Create(const char* title, const char* className, int16_t widt
         return false;
     }
 
-    // Centre the window: the client area stays exactly width x height.
-    int16_t screenW = 0;
-    int16_t screenH = 0;
-    GetScreenSize(screenW, screenH);
-    int frameW = 0;
-    int frameH = 0;
-    m_window->GetFrameSize(frameW, frameH);
-    SetWindowRect(static_cast<int16_t>((screenW - width - frameW) / 2),
-                  static_cast<int16_t>((screenH - height - frameH) / 2), width, height);
+    CentreWindow();
     return true;
 }
 

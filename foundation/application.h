@@ -166,6 +166,8 @@ private:
     void HandleLButtonDown(int x, int y);
     void HandleActivate(bool active);
     void ReleaseCursorClip();
+    // Centres the window on the screen; the client area stays exactly m_width x m_height.
+    void CentreWindow();
     // Uploads the part of the rectangle inside the back buffer; false when none is.
     bool UploadClipped(const uint8_t* pixels, int left, int top, int right, int bottom);
     void FrameTick(int elapsedMs);

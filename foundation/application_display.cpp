@@ -41,13 +41,8 @@ void GApplication::EnterDisplayMode()
     PresentRect(GRect{0, 0, static_cast<int16_t>(m_width - 1), static_cast<int16_t>(m_height - 1)});
 }
 
-bool GApplication::LeaveDisplayMode()
+void GApplication::CentreWindow()
 {
-    m_fullscreen = 0;
-    m_displayOwned = false;
-    if (!m_window)
-        return true;
-    m_window->LeaveFullscreen();
     int16_t screenW = 0;
     int16_t screenH = 0;
     GetScreenSize(screenW, screenH);
@@ -56,6 +51,16 @@ bool GApplication::LeaveDisplayMode()
     m_window->GetFrameSize(frameW, frameH);
     SetWindowRect(static_cast<int16_t>((screenW - m_width - frameW) / 2),
                   static_cast<int16_t>((screenH - m_height - frameH) / 2), m_width, m_height);
+}
+
+bool GApplication::LeaveDisplayMode()
+{
+    m_fullscreen = 0;
+    m_displayOwned = false;
+    if (!m_window)
+        return true;
+    m_window->LeaveFullscreen();
+    CentreWindow();
     if (!m_destroyed)
         m_window->Show();
     return true;
