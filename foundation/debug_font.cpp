@@ -202,6 +202,16 @@ void DrawText(const GDebugFont& font, GDibSurface* surface, int x, int y, const 
     surface->Unlock();
 }
 
+// The text formatted into the font's buffer (no format: an empty text), then drawn.
+void DrawFormatted(GDebugFont& font, GDibSurface* surface, int x, int y, Fill fill,
+                   const char* format, va_list args)
+{
+    font.buffer[0] = 0;
+    if (format)
+        std::vsnprintf(font.buffer, sizeof font.buffer, format, args);
+    DrawText(font, surface, x, y, font.buffer, fill);
+}
+
 } // namespace
 
 void BuildDebugFont(GDebugFont& font)
@@ -237,24 +247,16 @@ void GDebugFont::DrawOpaque(GDibSurface* surface, int x, int y, const char* text
 
 void GDebugFont::PrintfTransparent(GDibSurface* surface, int x, int y, const char* format, ...)
 {
-    buffer[0] = 0;
-    if (format) {
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(buffer, sizeof buffer, format, args);
-        va_end(args);
-    }
-    DrawTransparent(surface, x, y, buffer);
+    va_list args;
+    va_start(args, format);
+    DrawFormatted(*this, surface, x, y, Fill::GlyphOnly, format, args);
+    va_end(args);
 }
 
 void GDebugFont::PrintfOpaque(GDibSurface* surface, int x, int y, const char* format, ...)
 {
-    buffer[0] = 0;
-    if (format) {
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(buffer, sizeof buffer, format, args);
-        va_end(args);
-    }
-    DrawOpaque(surface, x, y, buffer);
+    va_list args;
+    va_start(args, format);
+    DrawFormatted(*this, surface, x, y, Fill::WholeCell, format, args);
+    va_end(args);
 }
