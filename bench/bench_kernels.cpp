@@ -49,18 +49,6 @@ struct Size {
 constexpr Size kSizes[] = {{16, 16, "16x16"}, {64, 64, "64x64"}, {256, 256, "256x256"}, {800, 600, "800x600"}};
 constexpr const char* kOrientations[] = {"Normal", "Mirror", "Flip", "FlipMirror"};
 
-const char* RuleName(GBlitRule r)
-{
-    constexpr const char* kNames[] = {
-        "Copy",         "Key",          "Mask",           "MaskAlpha",         "Alpha",
-        "KeyAlpha",     "Lighten",      "Darken",         "PaletteMask",       "PaletteMaskAlpha",
-        "Indexed",      "IndexedAlpha", "IndexedKey",     "IndexedKeyAlpha",   "IndexedMask",
-        "IndexedMaskAlpha", "MaskSubPixel", "MaskAlphaSubPixel", "LightenSubPixel", "DarkenSubPixel"};
-    return kNames[size_t(r)];
-}
-
-bool IsSubPixel(GBlitRule r) { return r >= GBlitRule::MaskSubPixel; }
-
 // ---------------------------------------------------------------------------------------------
 // Images: one set per size, shared by us and the peers (peers wrap our memory where the
 // layouts agree and get converted copies where they do not).
@@ -352,10 +340,10 @@ void Register(GBlitRule rule, int o, size_t sizeIndex)
     Target* t = &reg.target;
     const Size& size = kSizes[sizeIndex];
     const int x = Position(size.w, kDstW), y = Position(size.h, kDstH);
-    const int drawnW = IsSubPixel(rule) ? size.w - 1 : size.w;
-    const int drawnH = IsSubPixel(rule) ? size.h - 1 : size.h;
+    const int drawnW = BlitRuleIsSubPixel(rule) ? size.w - 1 : size.w;
+    const int drawnH = BlitRuleIsSubPixel(rule) ? size.h - 1 : size.h;
     const int64_t pixels = int64_t(drawnW) * drawnH;
-    const std::string base = std::string(RuleName(rule)) + "/" + kOrientations[o] + "/" + size.name;
+    const std::string base = std::string(BlitRuleName(rule)) + "/" + kOrientations[o] + "/" + size.name;
 
     const GBitmap* src = s->rgb.get();
     if (rule == GBlitRule::Lighten || rule == GBlitRule::Darken || rule == GBlitRule::LightenSubPixel ||
@@ -385,16 +373,16 @@ void Register(GBlitRule rule, int o, size_t sizeIndex)
         // Orientation as a transform from destination to source coordinates; the sub-pixel
         // rules add the fractional shift and sample bilinearly.
         const bool mirror = o & 1, flip = o & 2;
-        const double shiftX = IsSubPixel(rule) ? 1.0 - kFx / 256.0 : 0.0;
-        const double shiftY = IsSubPixel(rule) ? 1.0 - kFy / 256.0 : 0.0;
+        const double shiftX = BlitRuleIsSubPixel(rule) ? 1.0 - kFx / 256.0 : 0.0;
+        const double shiftY = BlitRuleIsSubPixel(rule) ? 1.0 - kFy / 256.0 : 0.0;
         pixman_transform_t tr;
         pixman_transform_init_identity(&tr);
         tr.matrix[0][0] = pixman_int_to_fixed(mirror ? -1 : 1);
         tr.matrix[0][2] = pixman_double_to_fixed(mirror ? size.w - shiftX : shiftX);
         tr.matrix[1][1] = pixman_int_to_fixed(flip ? -1 : 1);
         tr.matrix[1][2] = pixman_double_to_fixed(flip ? size.h - shiftY : shiftY);
-        const bool identity = !mirror && !flip && !IsSubPixel(rule);
-        const pixman_filter_t filter = IsSubPixel(rule) ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST;
+        const bool identity = !mirror && !flip && !BlitRuleIsSubPixel(rule);
+        const pixman_filter_t filter = BlitRuleIsSubPixel(rule) ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST;
         auto setUp = [&](pixman_image_t* image) {
             pixman_image_set_transform(image, identity ? nullptr : &tr);
             pixman_image_set_filter(image, filter, nullptr, 0);
@@ -488,7 +476,7 @@ void PrintTable()
     for (size_t r = 0; r < kBlitRuleCount; ++r)
         for (int o = 0; o < 4; ++o)
             for (const Size& size : kSizes) {
-                const std::string base = std::string(RuleName(GBlitRule(r))) + "/" + kOrientations[o] + "/" + size.name;
+                const std::string base = std::string(BlitRuleName(GBlitRule(r))) + "/" + kOrientations[o] + "/" + size.name;
                 const double ours = Rate(base + "/ours");
                 if (ours == 0.0)
                     continue;
@@ -505,7 +493,7 @@ void PrintTable()
                 const bool big = size.w >= 64;
                 const bool behind = big && ((pixman > 0 && ours < pixman) || (sdl > 0 && ours < sdl));
                 misses += behind;
-                std::printf("%-18s %-10s %-8s %9.1f %8s %8s %8s%s\n", RuleName(GBlitRule(r)), kOrientations[o],
+                std::printf("%-18s %-10s %-8s %9.1f %8s %8s %8s%s\n", BlitRuleName(GBlitRule(r)), kOrientations[o],
                             size.name, ours, px, sd, mc, behind ? "  < peer" : "");
             }
     std::printf("\nrows %d; rows at 64x64 and above slower than a peer: %d\n", rows, misses);
@@ -515,7 +503,7 @@ void PrintTable()
     std::printf("\nWhat the peers draw (SDL only in orientation Normal; it has no mirrored or flipped blits):\n");
     for (size_t r = 0; r < kBlitRuleCount; ++r) {
         Scene dummy;
-        std::printf("  %-18s pixman: %s; SDL: %s\n", RuleName(GBlitRule(r)), PixmanNote(GBlitRule(r)),
+        std::printf("  %-18s pixman: %s; SDL: %s\n", BlitRuleName(GBlitRule(r)), PixmanNote(GBlitRule(r)),
                     SdlFor(GBlitRule(r), dummy).note);
     }
     std::printf("  Orientations other than Normal: pixman with a -1 scale transform, nearest filter.\n");

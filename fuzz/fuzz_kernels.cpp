@@ -38,53 +38,28 @@ private:
     size_t m_pos = 0;
 };
 
-bool ReadsMask(GBlitRule r)
-{
-    switch (r) {
-    case GBlitRule::Copy:
-    case GBlitRule::Key:
-    case GBlitRule::Alpha:
-    case GBlitRule::KeyAlpha:
-    case GBlitRule::Indexed:
-    case GBlitRule::IndexedAlpha:
-    case GBlitRule::IndexedKey:
-    case GBlitRule::IndexedKeyAlpha:
-        return false;
-    default:
-        return true;
-    }
-}
-bool IsSubPixel(GBlitRule r) { return r >= GBlitRule::MaskSubPixel; }
-bool IsIndexed(GBlitRule r) { return r >= GBlitRule::Indexed && r <= GBlitRule::IndexedMaskAlpha; }
-bool IsTable(GBlitRule r) { return r == GBlitRule::PaletteMask || r == GBlitRule::PaletteMaskAlpha; }
-bool ReadsColours(GBlitRule r)
-{
-    return r != GBlitRule::Lighten && r != GBlitRule::Darken && r != GBlitRule::LightenSubPixel &&
-           r != GBlitRule::DarkenSubPixel;
-}
-
 [[noreturn]] void Fail() { __builtin_trap(); }
 
 std::unique_ptr<GBitmap> MakeSource(GBlitRule rule, int sw, int sh, int shortBy, bool& cut, Reader& in)
 {
     // The bytes a rule may read: the image, plus for the sub-pixel rules the one neighbour
     // after the last pixel. `shortBy` removes some, which must make the kernel draw nothing.
-    const uint32_t elements = uint32_t(sw) * sh + (IsSubPixel(rule) ? 1 : 0);
+    const uint32_t elements = uint32_t(sw) * sh + (BlitRuleIsSubPixel(rule) ? 1 : 0);
     uint32_t pixelBytes = 0;
     uint8_t format = 0;
-    if (IsIndexed(rule)) {
+    if (BlitRuleIsIndexed(rule)) {
         pixelBytes = 770 + elements;
         format = 20;
-    } else if (IsTable(rule)) {
+    } else if (BlitRuleUsesTable(rule)) {
         pixelBytes = elements;
         format = 12;
-    } else if (ReadsColours(rule)) {
+    } else if (BlitRuleReadsColours(rule)) {
         pixelBytes = elements * 3;
         format = 2;
     } else {
         format = 14;
     }
-    uint32_t maskBytes = ReadsMask(rule) ? elements : 0;
+    uint32_t maskBytes = BlitRuleReadsMask(rule) ? elements : 0;
     cut = false;
     if (shortBy > 0) {
         uint32_t& bytes = maskBytes ? maskBytes : pixelBytes;
@@ -98,7 +73,7 @@ std::unique_ptr<GBitmap> MakeSource(GBlitRule rule, int sw, int sh, int shortBy,
     std::unique_ptr<GBitmap> image(GBitmap::Create(int16_t(sw), int16_t(sh), 0, format, pixels, alpha));
     if (pixels) {
         in.Fill(pixels->GetData(), pixelBytes);
-        if (IsIndexed(rule) && pixelBytes >= 2) {
+        if (BlitRuleIsIndexed(rule) && pixelBytes >= 2) {
             const uint16_t offset = 770;
             std::memcpy(pixels->GetData(), &offset, 2);
         }
@@ -153,7 +128,7 @@ void FuzzBlit(Reader& in)
     const uint32_t key = in.U32();
     std::vector<uint8_t> table(1024);
     in.Fill(table.data(), table.size());
-    args.table = (flags & 0x20) && IsTable(rule) ? nullptr : table.data();
+    args.table = (flags & 0x20) && BlitRuleUsesTable(rule) ? nullptr : table.data();
 
     bool cut = false;
     auto src = MakeSource(rule, sw, sh, shortBy, cut, in);
@@ -179,7 +154,7 @@ void FuzzBlit(Reader& in)
     const size_t bytes = size_t(dw) * dh * 3;
     if (std::memcmp(scalar->GetPixels(), simd->GetPixels(), bytes) != 0)
         Fail();
-    const int inset = IsSubPixel(rule) ? 1 : 0;
+    const int inset = BlitRuleIsSubPixel(rule) ? 1 : 0;
     const bool nothing = cut || !args.table;
     unsigned sum = 0;
     for (int py = 0; py < dh; ++py)

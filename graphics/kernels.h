@@ -28,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 class GBitmap;
 struct GRect;
@@ -252,6 +253,56 @@ enum class GBlitRule : uint8_t {
 };
 inline constexpr size_t kBlitRuleCount = size_t(GBlitRule::Count);
 inline constexpr size_t kBlitOrientationCount = 4;
+
+// What each rule reads besides the destination, for code that makes inputs for the kernels
+// (reference tests, fuzzing, benchmarks).
+constexpr bool BlitRuleIsSubPixel(GBlitRule r)
+{
+    return r >= GBlitRule::MaskSubPixel && r < GBlitRule::Count;
+}
+// The image's own palette (the format 16 to 21 layout), one index byte per pixel.
+constexpr bool BlitRuleIsIndexed(GBlitRule r)
+{
+    return r >= GBlitRule::Indexed && r <= GBlitRule::IndexedMaskAlpha;
+}
+// The caller's palette table, the indices read from the start of the pixel block.
+constexpr bool BlitRuleUsesTable(GBlitRule r)
+{
+    return r == GBlitRule::PaletteMask || r == GBlitRule::PaletteMaskAlpha;
+}
+constexpr bool BlitRuleReadsMask(GBlitRule r)
+{
+    switch (r) {
+    case GBlitRule::Copy:
+    case GBlitRule::Key:
+    case GBlitRule::Alpha:
+    case GBlitRule::KeyAlpha:
+    case GBlitRule::Indexed:
+    case GBlitRule::IndexedAlpha:
+    case GBlitRule::IndexedKey:
+    case GBlitRule::IndexedKeyAlpha:
+        return false;
+    default:
+        return true;
+    }
+}
+// False for the lighten and darken rules, which read only the mask.
+constexpr bool BlitRuleReadsColours(GBlitRule r)
+{
+    return r != GBlitRule::Lighten && r != GBlitRule::Darken && r != GBlitRule::LightenSubPixel &&
+           r != GBlitRule::DarkenSubPixel;
+}
+// The rule's name as spelt above; "?" past the last rule.
+constexpr const char* BlitRuleName(GBlitRule r)
+{
+    constexpr const char* kNames[] = {
+        "Copy",         "Key",          "Mask",           "MaskAlpha",         "Alpha",
+        "KeyAlpha",     "Lighten",      "Darken",         "PaletteMask",       "PaletteMaskAlpha",
+        "Indexed",      "IndexedAlpha", "IndexedKey",     "IndexedKeyAlpha",   "IndexedMask",
+        "IndexedMaskAlpha", "MaskSubPixel", "MaskAlphaSubPixel", "LightenSubPixel", "DarkenSubPixel"};
+    static_assert(std::size(kNames) == kBlitRuleCount);
+    return r < GBlitRule::Count ? kNames[size_t(r)] : "?";
+}
 
 namespace kernel_detail {
 
