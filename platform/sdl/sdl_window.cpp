@@ -18,13 +18,22 @@ bool g_failFullscreen = false;
 
 // The window's size in points and the renderer's output in pixels (the same without a
 // renderer); they differ on high-density displays.
-void WindowAndOutputSizes(const WindowImpl& impl, int& winW, int& winH, int& outW, int& outH)
+struct ViewSizes {
+    int winW = 0;
+    int winH = 0;
+    int outW = 0;
+    int outH = 0;
+};
+
+ViewSizes SizesOf(const WindowImpl& impl)
 {
-    SDL_GetWindowSize(impl.window, &winW, &winH);
-    if (!impl.renderer || SDL_GetRendererOutputSize(impl.renderer, &outW, &outH) != 0) {
-        outW = winW;
-        outH = winH;
+    ViewSizes s;
+    SDL_GetWindowSize(impl.window, &s.winW, &s.winH);
+    if (!impl.renderer || SDL_GetRendererOutputSize(impl.renderer, &s.outW, &s.outH) != 0) {
+        s.outW = s.winW;
+        s.outH = s.winH;
     }
+    return s;
 }
 
 } // namespace
@@ -106,17 +115,13 @@ void WindowImpl::WindowToClient(int& x, int& y) const
 {
     if (!window)
         return;
-    int winW = 0;
-    int winH = 0;
-    int outW = 0;
-    int outH = 0;
-    WindowAndOutputSizes(*this, winW, winH, outW, outH);
-    if (winW <= 0 || winH <= 0 || target.w <= 0 || target.h <= 0)
+    const ViewSizes s = SizesOf(*this);
+    if (s.winW <= 0 || s.winH <= 0 || target.w <= 0 || target.h <= 0)
         return;
     // Points -> output pixels -> client pixels; floor division keeps positions left of or
     // above the picture negative.
-    int64_t px = int64_t(x) * outW / winW - target.x;
-    int64_t py = int64_t(y) * outH / winH - target.y;
+    int64_t px = int64_t(x) * s.outW / s.winW - target.x;
+    int64_t py = int64_t(y) * s.outH / s.winH - target.y;
     auto floorDiv = [](int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
     x = int(floorDiv(px * clientWidth, target.w));
     y = int(floorDiv(py * clientHeight, target.h));
@@ -126,17 +131,13 @@ void WindowImpl::ClientToWindow(int& x, int& y) const
 {
     if (!window)
         return;
-    int winW = 0;
-    int winH = 0;
-    int outW = 0;
-    int outH = 0;
-    WindowAndOutputSizes(*this, winW, winH, outW, outH);
-    if (outW <= 0 || outH <= 0 || clientWidth <= 0 || clientHeight <= 0)
+    const ViewSizes s = SizesOf(*this);
+    if (s.outW <= 0 || s.outH <= 0 || clientWidth <= 0 || clientHeight <= 0)
         return;
     int64_t px = target.x + int64_t(x) * target.w / clientWidth;
     int64_t py = target.y + int64_t(y) * target.h / clientHeight;
-    x = int(px * winW / outW);
-    y = int(py * winH / outH);
+    x = int(px * s.winW / s.outW);
+    y = int(py * s.winH / s.outH);
 }
 
 Window::Window(std::unique_ptr<WindowImpl> impl) : m_impl(std::move(impl)) {}
