@@ -573,9 +573,8 @@ void GApplication::DrawDebugText(int x, int y, const char* format, ...)
         return;
     va_list args;
     va_start(args, format);
-    std::vsnprintf(m_debugFont->buffer, sizeof m_debugFont->buffer, format, args);
+    m_debugFont->PrintfV(m_backBuffer.get(), x, y, true, format, args);
     va_end(args);
-    m_debugFont->DrawOpaque(m_backBuffer.get(), x, y, m_debugFont->buffer);
 }
 
 void GApplication::DrawDebugTextTransparent(int x, int y, const char* format, ...)
@@ -584,7 +583,6 @@ void GApplication::DrawDebugTextTransparent(int x, int y, const char* format, ..
         return;
     va_list args;
     va_start(args, format);
-    std::vsnprintf(m_debugFont->buffer, sizeof m_debugFont->buffer, format, args);
+    m_debugFont->PrintfV(m_backBuffer.get(), x, y, false, format, args);
     va_end(args);
-    m_debugFont->DrawTransparent(m_backBuffer.get(), x, y, m_debugFont->buffer);
 }

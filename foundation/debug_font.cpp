@@ -202,16 +202,6 @@ void DrawText(const GDebugFont& font, GDibSurface* surface, int x, int y, const 
     surface->Unlock();
 }
 
-// The text formatted into the font's buffer (no format: an empty text), then drawn.
-void DrawFormatted(GDebugFont& font, GDibSurface* surface, int x, int y, Fill fill,
-                   const char* format, va_list args)
-{
-    font.buffer[0] = 0;
-    if (format)
-        std::vsnprintf(font.buffer, sizeof font.buffer, format, args);
-    DrawText(font, surface, x, y, font.buffer, fill);
-}
-
 } // namespace
 
 void BuildDebugFont(GDebugFont& font)
@@ -249,7 +239,7 @@ void GDebugFont::PrintfTransparent(GDibSurface* surface, int x, int y, const cha
 {
     va_list args;
     va_start(args, format);
-    DrawFormatted(*this, surface, x, y, Fill::GlyphOnly, format, args);
+    PrintfV(surface, x, y, false, format, args);
     va_end(args);
 }
 
@@ -257,6 +247,15 @@ void GDebugFont::PrintfOpaque(GDibSurface* surface, int x, int y, const char* fo
 {
     va_list args;
     va_start(args, format);
-    DrawFormatted(*this, surface, x, y, Fill::WholeCell, format, args);
+    PrintfV(surface, x, y, true, format, args);
     va_end(args);
+}
+
+void GDebugFont::PrintfV(GDibSurface* surface, int x, int y, bool opaque, const char* format,
+                         va_list args)
+{
+    buffer[0] = 0;
+    if (format)
+        std::vsnprintf(buffer, sizeof buffer, format, args);
+    DrawText(*this, surface, x, y, buffer, opaque ? Fill::WholeCell : Fill::GlyphOnly);
 }

@@ -3,6 +3,7 @@
 // colours and a formatting buffer. It owns its glyph rows and buffer, nothing else. Main
 // thread only (it draws into the back buffer).
 
+#include <cstdarg>
 #include <cstdint>
 
 class GDibSurface;
@@ -33,6 +34,9 @@ struct GDebugFont {
         __attribute__((format(printf, 5, 6)));
     void PrintfOpaque(GDibSurface* surface, int x, int y, const char* format, ...)
         __attribute__((format(printf, 5, 6)));
+    // The same with the arguments gathered by the caller; a null format draws nothing.
+    void PrintfV(GDibSurface* surface, int x, int y, bool opaque, const char* format,
+                 va_list args);
 };
 
 // Sets the colours, the cell sizes and the glyph rows.
