@@ -101,12 +101,28 @@ __attribute__((noinline)) int Recurse(int depth)
     return (g_keepRecursing ? Recurse(depth + 1) : 0) + frame[0];
 }
 
-TEST(CrashHandler, SegmentationFaultWritesAValidDumpAndKillsTheProcess)
-{
-    TempFolder dir("crash_handler_");
+// A fresh folder per case; the callback writes the dump there unless MarkOnly() is called.
+class CrashHandlerTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_dumpPath = dump.c_str();
+        g_markerPath = nullptr;
+        g_crashInCallback = false;
+    }
+    void MarkOnly()
+    {
+        g_dumpPath = nullptr;
+        g_markerPath = marker.c_str();
+    }
+
+    TempFolder dir{"crash_handler_"};
     std::string dump = dir.Path("crash.mdmp");
-    g_dumpPath = dump.c_str();
-    g_markerPath = nullptr;
+    std::string marker = dir.Path("called");
+};
+
+TEST_F(CrashHandlerTest, SegmentationFaultWritesAValidDumpAndKillsTheProcess)
+{
     int status = RunCrashingChild([] { WriteToBadAddress(); });
     ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << status;
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
@@ -117,14 +133,13 @@ TEST(CrashHandler, SegmentationFaultWritesAValidDumpAndKillsTheProcess)
     EXPECT_EQ(d.exceptionFlags, uint32_t(SEGV_MAPERR));
     EXPECT_EQ(d.exceptionAddress, 0x1234u);
     EXPECT_TRUE(d.StackCoversStackPointer());
-    // The instruction pointer is in WriteToBadAddress of this program.
     uint64_t function = reinterpret_cast<uint64_t>(&WriteToBadAddress);
     EXPECT_GE(d.rip, function);
     EXPECT_LT(d.rip, function + 4096);
     std::vector<uint8_t> stack(d.bytes.begin() + d.threadStack.rva,
                                d.bytes.begin() + d.threadStack.rva + d.threadStack.size);
-    std::string marker = "crash frame marker 55e1";
-    EXPECT_NE(std::search(stack.begin(), stack.end(), marker.begin(), marker.end()), stack.end());
+    std::string frameMarker = "crash frame marker 55e1";
+    EXPECT_NE(std::search(stack.begin(), stack.end(), frameMarker.begin(), frameMarker.end()), stack.end());
 
     // When the toolchain's minidump reader is at hand it must accept the file too.
     if (Exists("/usr/bin/obj2yaml")) {
@@ -138,7 +153,7 @@ TEST(CrashHandler, SegmentationFaultWritesAValidDumpAndKillsTheProcess)
     }
 }
 
-TEST(CrashHandler, EachFatalSignalIsReportedWithItsNumber)
+TEST_F(CrashHandlerTest, EachFatalSignalIsReportedWithItsNumber)
 {
     struct Case {
         int signal;
@@ -160,61 +175,50 @@ TEST(CrashHandler, EachFatalSignalIsReportedWithItsNumber)
         {SIGSEGV, [] { ::raise(SIGSEGV); }},
     };
     for (const Case& c : cases) {
-        TempFolder dir("crash_handler_");
-        std::string dump = dir.Path("crash.mdmp");
-        g_dumpPath = dump.c_str();
+        SCOPED_TRACE(strsignal(c.signal));
+        ::unlink(dump.c_str());
         int status = RunCrashingChild(c.crash);
-        ASSERT_TRUE(WIFSIGNALED(status)) << strsignal(c.signal) << ": exit status " << status;
+        ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << status;
         EXPECT_EQ(WTERMSIG(status), c.signal);
         Dump d;
-        ASSERT_EQ(ParseDumpFile(dump, &d), "") << strsignal(c.signal);
+        ASSERT_EQ(ParseDumpFile(dump, &d), "");
         EXPECT_EQ(d.exceptionCode, uint32_t(c.signal));
         // Faults carry the faulting address; signals sent by the process itself carry none.
         if (c.signal == SIGABRT || c.signal == SIGSEGV) {
-            EXPECT_EQ(d.exceptionAddress, 0u) << strsignal(c.signal);
+            EXPECT_EQ(d.exceptionAddress, 0u);
         } else if (c.signal != SIGBUS) {
-            EXPECT_EQ(d.exceptionAddress, d.rip) << strsignal(c.signal);
+            EXPECT_EQ(d.exceptionAddress, d.rip);
         }
     }
 }
 
-TEST(CrashHandler, StackOverflowIsHandledOnTheAlternateStack)
+TEST_F(CrashHandlerTest, StackOverflowIsHandledOnTheAlternateStack)
 {
-    TempFolder dir("crash_handler_");
-    std::string dump = dir.Path("crash.mdmp");
-    g_dumpPath = dump.c_str();
     int status = RunCrashingChild([] { Recurse(0); });
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
     Dump d;
     ASSERT_EQ(ParseDumpFile(dump, &d), "");
     EXPECT_EQ(d.exceptionCode, uint32_t(SIGSEGV));
-    // The stack pointer ran off the stack; the copy is what remains of the stack above it.
+    // The stack pointer ran off the stack; the copy is what remains of the stack above it,
+    // full of Recurse frames up to the size cap.
     EXPECT_GT(d.threadStack.start, d.rsp - 128);
     EXPECT_LT(d.threadStack.start - d.rsp, uint64_t(1) << 20);
-    // Deep recursion: the copy is full of Recurse frames, each holding the return address.
     EXPECT_EQ(d.threadStack.size, 64u * 1024);
 }
 
-TEST(CrashHandler, CallbackThatWritesNothingLeavesNothing)
+TEST_F(CrashHandlerTest, CallbackThatWritesNothingLeavesNothing)
 {
-    TempFolder dir("crash_handler_");
-    g_dumpPath = nullptr;
-    std::string marker = dir.Path("called");
-    g_markerPath = marker.c_str();
+    MarkOnly();
     int status = RunCrashingChild([] { WriteToBadAddress(); });
-    g_markerPath = nullptr;
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_TRUE(Exists(marker));
-    EXPECT_FALSE(Exists(dir.Path("crash.mdmp")));
+    EXPECT_FALSE(Exists(dump));
 }
 
-TEST(CrashHandler, OldDumpIsTruncated)
+TEST_F(CrashHandlerTest, OldDumpIsTruncated)
 {
-    TempFolder dir("crash_handler_");
-    std::string dump = dir.Path("crash.mdmp");
     ASSERT_TRUE(WriteFileBytes(dump, std::string(8 << 20, 'J')));
-    g_dumpPath = dump.c_str();
     int status = RunCrashingChild([] { WriteToBadAddress(); });
     ASSERT_TRUE(WIFSIGNALED(status));
     Dump d;
@@ -223,32 +227,20 @@ TEST(CrashHandler, OldDumpIsTruncated)
     EXPECT_EQ(std::find(d.bytes.end() - 16, d.bytes.end(), 'J'), d.bytes.end());
 }
 
-TEST(CrashHandler, CrashOnAnotherThreadTakesTheDefaultAction)
+TEST_F(CrashHandlerTest, CrashOnAnotherThreadTakesTheDefaultAction)
 {
-    TempFolder dir("crash_handler_");
-    std::string marker = dir.Path("called");
-    g_markerPath = marker.c_str();
-    g_dumpPath = nullptr;
-    int status = RunCrashingChild([] {
-        std::thread other([] { WriteToBadAddress(); });
-        other.join();
-    });
-    g_markerPath = nullptr;
+    MarkOnly();
+    int status = RunCrashingChild([] { std::thread([] { WriteToBadAddress(); }).join(); });
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);
     EXPECT_FALSE(Exists(marker));
 }
 
-TEST(CrashHandler, CrashInsideTheCallbackStillEndsTheProcess)
+TEST_F(CrashHandlerTest, CrashInsideTheCallbackStillEndsTheProcess)
 {
-    TempFolder dir("crash_handler_");
-    std::string marker = dir.Path("called");
-    g_markerPath = marker.c_str();
-    g_dumpPath = nullptr;
+    MarkOnly();
     g_crashInCallback = true;
     int status = RunCrashingChild([] { ::raise(SIGFPE); });
-    g_crashInCallback = false;
-    g_markerPath = nullptr;
     ASSERT_TRUE(WIFSIGNALED(status));
     // The second fault is not reported; the process dies of it.
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);

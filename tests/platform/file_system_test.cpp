@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <deque>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -20,163 +21,150 @@
 namespace fs = std::filesystem;
 using namespace tolvanrise::test;
 
-TEST(OpenFile, BackslashNameFindsFileOfAnotherCase)
+namespace {
+
+class FileSystemTest : public testing::Test {
+protected:
+    // The file's contents through OpenFile, or "<none>" when it does not open.
+    std::string ReadVia(const std::string& name)
+    {
+        std::FILE* file = platform::OpenFile(name.c_str(), "rb");
+        if (!file)
+            return "<none>";
+        std::string bytes = ReadStreamBytes(file);
+        std::fclose(file);
+        return bytes;
+    }
+    bool WriteVia(const std::string& name, const char* text)
+    {
+        std::FILE* file = platform::OpenFile(name.c_str(), "wb");
+        if (!file)
+            return false;
+        std::fputs(text, file);
+        return std::fclose(file) == 0;
+    }
+    const char* P(const char* name) { return m_names.emplace_back(dir.Path(name)).c_str(); }
+
+    TempFolder dir{"fs_test_", fs::current_path()};
+    std::deque<std::string> m_names; // keeps P()'s strings alive for the test
+};
+
+} // namespace
+
+TEST_F(FileSystemTest, BackslashNameFindsFileOfAnotherCase)
 {
-    TempFolder dir("fs_test_", fs::current_path());
     ASSERT_FALSE(dir.Path().empty());
     fs::create_directory(dir.Path("music"));
     WriteFileBytes(dir.Path("music/MUSIC.INI"), "[music]");
-
     std::string name = dir.Path() + "\\MUSIC\\music.ini";
-    std::FILE* file = platform::OpenFile(name.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(ReadStreamBytes(file), "[music]");
-    std::fclose(file);
+    EXPECT_EQ(ReadVia(name), "[music]");
     EXPECT_EQ(platform::ResolvePath(name.c_str()), dir.Path("music/MUSIC.INI"));
 }
 
-TEST(OpenFile, ExactSpellingWinsOverOtherCases)
+TEST_F(FileSystemTest, ExactSpellingWinsOverOtherCases)
 {
-    TempFolder dir("fs_test_", fs::current_path());
-    WriteFileBytes(dir.Path("Data.txt"), "upper");
-    WriteFileBytes(dir.Path("data.txt"), "lower");
-    WriteFileBytes(dir.Path("DATA.TXT"), "all");
-    for (const char* name : {"Data.txt", "data.txt", "DATA.TXT"}) {
-        std::FILE* file = platform::OpenFile((dir.Path(name)).c_str(), "rb");
-        ASSERT_NE(file, nullptr) << name;
-        std::string expected = ReadFileBytes(dir.Path(name));
-        EXPECT_EQ(ReadStreamBytes(file), expected) << name;
-        std::fclose(file);
-    }
+    for (const char* name : {"Data.txt", "data.txt", "DATA.TXT"})
+        WriteFileBytes(dir.Path(name), name);
+    for (const char* name : {"Data.txt", "data.txt", "DATA.TXT"})
+        EXPECT_EQ(ReadVia(dir.Path(name)), name);
     // Of several other spellings the smallest name is taken, whatever the directory order.
-    EXPECT_EQ(platform::ResolvePath((dir.Path("dAtA.txt")).c_str()), dir.Path("DATA.TXT"));
+    EXPECT_EQ(platform::ResolvePath(P("dAtA.txt")), dir.Path("DATA.TXT"));
 }
 
-TEST(OpenFile, MissingNamesFailAndDotComponentsPass)
+TEST_F(FileSystemTest, MissingNamesFailAndDotComponentsPass)
 {
-    TempFolder dir("fs_test_", fs::current_path());
     fs::create_directory(dir.Path("Sub"));
     WriteFileBytes(dir.Path("Sub/file.bin"), "x");
-    EXPECT_EQ(platform::OpenFile((dir.Path("nothing.bin")).c_str(), "rb"), nullptr);
-    EXPECT_EQ(platform::OpenFile((dir.Path("nofolder/file.bin")).c_str(), "rb"), nullptr);
+    EXPECT_EQ(ReadVia(dir.Path("nothing.bin")), "<none>");
+    EXPECT_EQ(ReadVia(dir.Path("nofolder/file.bin")), "<none>");
     EXPECT_EQ(platform::OpenFile(nullptr, "rb"), nullptr);
-    EXPECT_EQ(platform::OpenFile((dir.Path("x")).c_str(), nullptr), nullptr);
-
-    std::FILE* file = platform::OpenFile((dir.Path("sub/./../SUB//FILE.BIN")).c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(ReadStreamBytes(file), "x");
-    std::fclose(file);
+    EXPECT_EQ(platform::OpenFile(P("x"), nullptr), nullptr);
+    EXPECT_EQ(ReadVia(dir.Path("sub/./../SUB//FILE.BIN")), "x");
 }
 
-TEST(OpenFile, WritesResolveFoldersAndCreateTheLastNameAsWritten)
+TEST_F(FileSystemTest, WritesResolveFoldersAndCreateTheLastNameAsWritten)
 {
-    TempFolder dir("fs_test_", fs::current_path());
     fs::create_directory(dir.Path("Saves"));
-
-    std::FILE* file = platform::OpenFile((dir.Path() + "\\SAVES\\New.dat").c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("one", file);
-    std::fclose(file);
+    ASSERT_TRUE(WriteVia(dir.Path() + "\\SAVES\\New.dat", "one"));
     EXPECT_EQ(FolderEntries(dir.Path("Saves")), std::set<std::string>{"New.dat"});
-
     // Another spelling of an existing file writes that file, not a second one.
-    file = platform::OpenFile((dir.Path("saves/NEW.DAT")).c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("two", file);
-    std::fclose(file);
+    ASSERT_TRUE(WriteVia(dir.Path("saves/NEW.DAT"), "two"));
     EXPECT_EQ(FolderEntries(dir.Path("Saves")), std::set<std::string>{"New.dat"});
     EXPECT_EQ(ReadFileBytes(dir.Path("Saves/New.dat")), "two");
-
-    EXPECT_EQ(platform::OpenFile((dir.Path("missing/new.dat")).c_str(), "wb"), nullptr);
+    EXPECT_EQ(platform::OpenFile(P("missing/new.dat"), "wb"), nullptr);
 }
 
-TEST(Folders, CreateRemoveAndDelete)
+TEST_F(FileSystemTest, FoldersAreCreatedRemovedAndDeleted)
 {
-    TempFolder dir("fs_test_", fs::current_path());
-    std::string a = dir.Path("A");
-    EXPECT_TRUE(platform::CreateFolder(a.c_str()));
-    EXPECT_FALSE(platform::CreateFolder(a.c_str()));
-    EXPECT_FALSE(platform::CreateFolder((dir.Path("a")).c_str())) << "exists in another case";
-    EXPECT_TRUE(platform::IsFolder((dir.Path("a")).c_str()));
-    EXPECT_FALSE(platform::CreateFolder((dir.Path("x/y")).c_str()));
+    EXPECT_TRUE(platform::CreateFolder(P("A")));
+    EXPECT_FALSE(platform::CreateFolder(P("A")));
+    EXPECT_FALSE(platform::CreateFolder(P("a"))) << "exists in another case";
+    EXPECT_TRUE(platform::IsFolder(P("a")));
+    EXPECT_FALSE(platform::CreateFolder(P("x/y")));
 
-    EXPECT_TRUE(platform::CreateFolders((dir.Path("a/B/c/")).c_str()));
-    EXPECT_TRUE(platform::IsFolder((dir.Path("A/B/c")).c_str()));
-    EXPECT_TRUE(platform::CreateFolders((dir.Path("A/B/c")).c_str())) << "already there";
+    EXPECT_TRUE(platform::CreateFolders(P("a/B/c/")));
+    EXPECT_TRUE(platform::IsFolder(P("A/B/c")));
+    EXPECT_TRUE(platform::CreateFolders(P("A/B/c"))) << "already there";
 
     WriteFileBytes(dir.Path("A/file"), "f");
-    EXPECT_FALSE(platform::CreateFolders((dir.Path("A/file/deeper")).c_str()));
-    EXPECT_FALSE(platform::CreateFolders((dir.Path("A/FILE")).c_str()));
-    EXPECT_TRUE(platform::PathExists((dir.Path("a/FILE")).c_str()));
-    EXPECT_FALSE(platform::IsFolder((dir.Path("a/FILE")).c_str()));
+    EXPECT_FALSE(platform::CreateFolders(P("A/file/deeper")));
+    EXPECT_FALSE(platform::CreateFolders(P("A/FILE")));
+    EXPECT_TRUE(platform::PathExists(P("a/FILE")));
+    EXPECT_FALSE(platform::IsFolder(P("a/FILE")));
 
-    EXPECT_FALSE(platform::RemoveFolder((dir.Path("A/B")).c_str())) << "not empty";
-    EXPECT_FALSE(platform::DeleteFile((dir.Path("A/B/c")).c_str())) << "a folder";
-    EXPECT_FALSE(platform::RemoveFolder((dir.Path("A/file")).c_str())) << "a file";
-    EXPECT_TRUE(platform::RemoveFolder((dir.Path("a/b/C")).c_str()));
-    EXPECT_TRUE(platform::DeleteFile((dir.Path("a/FILE")).c_str()));
-    EXPECT_FALSE(platform::DeleteFile((dir.Path("a/FILE")).c_str()));
-    EXPECT_FALSE(platform::PathExists((dir.Path("A/file")).c_str()));
-}
+    EXPECT_FALSE(platform::RemoveFolder(P("A/B"))) << "not empty";
+    EXPECT_FALSE(platform::DeleteFile(P("A/B/c"))) << "a folder";
+    EXPECT_FALSE(platform::RemoveFolder(P("A/file"))) << "a file";
+    EXPECT_TRUE(platform::RemoveFolder(P("a/b/C")));
+    EXPECT_TRUE(platform::DeleteFile(P("a/FILE")));
+    EXPECT_FALSE(platform::DeleteFile(P("a/FILE")));
+    EXPECT_FALSE(platform::PathExists(P("A/file")));
 
-TEST(Folders, PrivateFoldersHaveNoAccessForOthers)
-{
-    TempFolder dir("fs_test_", fs::current_path());
-    ASSERT_TRUE(platform::CreateFolders((dir.Path("p/q")).c_str(), true));
+    // Private folders give others no access.
+    ASSERT_TRUE(platform::CreateFolders(P("p/q"), true));
     struct stat st;
-    ASSERT_EQ(::stat((dir.Path("p/q")).c_str(), &st), 0);
+    ASSERT_EQ(::stat(P("p/q"), &st), 0);
     EXPECT_EQ(st.st_mode & 077, 0u);
 }
 
-TEST(FileSize, RegularFilesOnly)
+TEST_F(FileSystemTest, FileSizeOfRegularFilesOnly)
 {
-    TempFolder dir("fs_test_", fs::current_path());
     WriteFileBytes(dir.Path("five"), "12345");
-    std::FILE* file = platform::OpenFile((dir.Path("five")).c_str(), "rb");
+    std::FILE* file = platform::OpenFile(P("five"), "rb");
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(platform::GetFileSize(file), 5);
     std::fclose(file);
-
     // Opening a folder for reading succeeds on Linux; its size must not be trusted.
-    file = std::fopen(dir.Path().c_str(), "rb");
-    if (file) {
+    if ((file = std::fopen(dir.Path().c_str(), "rb"))) {
         EXPECT_EQ(platform::GetFileSize(file), -1);
         std::fclose(file);
     }
     EXPECT_EQ(platform::GetFileSize(nullptr), -1);
 }
 
-TEST(ReplaceFile, CreatesAndReplacesWithoutLeftovers)
+TEST_F(FileSystemTest, ReplaceFileCreatesAndReplacesWithoutLeftovers)
 {
-    TempFolder dir("fs_test_", fs::current_path());
     std::string name = dir.Path("record.bin");
     EXPECT_EQ(platform::ReplaceFile(name.c_str(), "first", 5), platform::ReplaceResult::kReplaced);
     EXPECT_EQ(ReadFileBytes(name), "first");
-    EXPECT_EQ(platform::ReplaceFile((dir.Path("RECORD.BIN")).c_str(), "2nd", 3),
-              platform::ReplaceResult::kReplaced);
+    EXPECT_EQ(platform::ReplaceFile(P("RECORD.BIN"), "2nd", 3), platform::ReplaceResult::kReplaced);
     EXPECT_EQ(ReadFileBytes(name), "2nd");
     EXPECT_EQ(platform::ReplaceFile(name.c_str(), nullptr, 0), platform::ReplaceResult::kReplaced);
     EXPECT_EQ(ReadFileBytes(name), "");
     EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"record.bin"});
 }
 
-TEST(ReplaceFile, RefusesWhatItCannotCreate)
+TEST_F(FileSystemTest, ReplaceFileRefusesWhatItCannotCreate)
 {
-    TempFolder dir("fs_test_", fs::current_path());
     fs::create_directory(dir.Path("folder"));
-    EXPECT_EQ(platform::ReplaceFile((dir.Path("folder")).c_str(), "x", 1),
-              platform::ReplaceResult::kCannotCreate);
-    EXPECT_EQ(platform::ReplaceFile((dir.Path("missing/x.bin")).c_str(), "x", 1),
-              platform::ReplaceResult::kCannotCreate);
-    EXPECT_EQ(platform::ReplaceFile((dir.Path("")).c_str(), "x", 1), platform::ReplaceResult::kCannotCreate);
-    EXPECT_EQ(platform::ReplaceFile((dir.Path("y")).c_str(), nullptr, 1),
-              platform::ReplaceResult::kCannotCreate);
+    for (const char* name : {"folder", "missing/x.bin", ""})
+        EXPECT_EQ(platform::ReplaceFile(P(name), "x", 1), platform::ReplaceResult::kCannotCreate) << name;
+    EXPECT_EQ(platform::ReplaceFile(P("y"), nullptr, 1), platform::ReplaceResult::kCannotCreate);
     EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"folder"});
 }
 
-TEST(ReplaceFile, NeverWorldWritableAndNeverLooserThanTheOldFile)
+TEST_F(FileSystemTest, ReplaceFileIsNeverWorldWritableNorLooserThanTheOldFile)
 {
-    TempFolder dir("fs_test_", fs::current_path());
     mode_t oldMask = ::umask(0);
     std::string fresh = dir.Path("fresh");
     EXPECT_EQ(platform::ReplaceFile(fresh.c_str(), "a", 1), platform::ReplaceResult::kReplaced);
@@ -190,19 +178,16 @@ TEST(ReplaceFile, NeverWorldWritableAndNeverLooserThanTheOldFile)
     EXPECT_EQ(platform::ReplaceFile(loose.c_str(), "new", 3), platform::ReplaceResult::kReplaced);
     ::umask(oldMask);
 
-    struct stat st;
-    ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
-    ASSERT_EQ(::stat(tight.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    ASSERT_EQ(::stat(loose.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    for (auto [path, mode] : {std::pair{fresh, 0644u}, {tight, 0600u}, {loose, 0644u}}) {
+        struct stat st;
+        ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
+        EXPECT_EQ(st.st_mode & 0777, mode) << path;
+    }
 }
 
 // A write that runs into the file-size limit halfway must leave the old file as it was.
-TEST(ReplaceFile, FailedWriteKeepsTheOldFileByteIdentical)
+TEST_F(FileSystemTest, ReplaceFileFailedWriteKeepsTheOldFileByteIdentical)
 {
-    TempFolder dir("fs_test_", fs::current_path());
     std::string name = dir.Path("keep.bin");
     std::string old(300, '\0');
     for (size_t i = 0; i < old.size(); ++i)

@@ -121,14 +121,24 @@ const minidump_test::Module* ModuleAt(const Dump& dump, uint64_t address)
 
 uint32_t g_dataSegmentValue = 0x5EEDF00D;
 
-TEST(MinidumpWriter, NormalDumpDescribesTheCapturedThread)
-{
-    TempFolder dir("minidump_writer_");
-    platform::MinidumpWriter writer;
-    ASSERT_TRUE(writer.Prepare());
-    Dump dump;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
+class MinidumpWriterTest : public testing::Test {
+protected:
+    // A normal dump of the calling test's state, written to crash.mdmp and parsed into dump.
+    std::string WriteNormal() { return CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump); }
+    static std::vector<uint8_t> StackOf(const Dump& d)
+    {
+        return {d.bytes.begin() + d.threadStack.rva, d.bytes.begin() + d.threadStack.rva + d.threadStack.size};
+    }
 
+    TempFolder dir{"minidump_writer_"};
+    platform::MinidumpWriter writer;
+    Dump dump;
+};
+
+TEST_F(MinidumpWriterTest, NormalDumpDescribesTheCapturedThread)
+{
+    ASSERT_TRUE(writer.Prepare());
+    ASSERT_EQ(WriteNormal(), "");
     EXPECT_EQ(dump.flags, 0u);
     EXPECT_EQ(dump.architecture, 9); // AMD64
     EXPECT_EQ(dump.platformId, 0x8201u);
@@ -141,36 +151,29 @@ TEST(MinidumpWriter, NormalDumpDescribesTheCapturedThread)
     EXPECT_EQ(dump.threadCount, 1u);
     EXPECT_NE(dump.contextFlags & 0xF, 0u);
     EXPECT_TRUE(dump.StackCoversStackPointer());
-
-    // The stack copy holds the caller's local bytes.
-    std::vector<uint8_t> stack(dump.bytes.begin() + dump.threadStack.rva,
-                               dump.bytes.begin() + dump.threadStack.rva + dump.threadStack.size);
-    EXPECT_TRUE(Contains(stack, "stack marker 7f3a"));
+    EXPECT_TRUE(Contains(StackOf(dump), "stack marker 7f3a"));
     // A normal dump carries the stack and nothing else.
     EXPECT_EQ(dump.memory.size(), 1u);
     EXPECT_TRUE(dump.Read(reinterpret_cast<uint64_t>(&g_dataSegmentValue), 4).empty());
-
     // The instruction pointer lies in this test program, which is listed under its path.
     const auto* self = ModuleAt(dump, dump.rip);
     ASSERT_NE(self, nullptr);
     EXPECT_EQ(platform::Utf16ToUtf8(self->name), SelfPath());
 }
 
-TEST(MinidumpWriter, ModulesAgreeWithTheLoader)
+TEST_F(MinidumpWriterTest, ModulesAgreeWithTheLoader)
 {
-    TempFolder dir("minidump_writer_");
-    platform::MinidumpWriter writer;
     ASSERT_TRUE(writer.Prepare());
-    Dump dump;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
+    ASSERT_EQ(WriteNormal(), "");
     int checked = 0;
     for (const LoadedModule& loaded : LoaderModules()) {
-        const auto* m = ModuleAt(dump, loaded.base);
         if (loaded.name.empty() && loaded.base == 0)
             continue;
-        ASSERT_NE(m, nullptr) << loaded.name;
-        EXPECT_EQ(m->base, loaded.base) << loaded.name;
-        EXPECT_EQ(m->buildId, loaded.buildId) << loaded.name;
+        SCOPED_TRACE(loaded.name);
+        const auto* m = ModuleAt(dump, loaded.base);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->base, loaded.base);
+        EXPECT_EQ(m->buildId, loaded.buildId);
         if (loaded.name.size() > 1 && loaded.name[0] == '/') {
             // The loader keeps the name it was asked for; the mappings show the file itself.
             char* real = ::realpath(loaded.name.c_str(), nullptr);
@@ -183,10 +186,8 @@ TEST(MinidumpWriter, ModulesAgreeWithTheLoader)
     EXPECT_GE(checked, 3); // the program, libc and the dynamic loader at least
 }
 
-TEST(MinidumpWriter, DataSegmentsAndFullMemoryCarryMore)
+TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
 {
-    TempFolder dir("minidump_writer_");
-    platform::MinidumpWriter writer;
     // Sanitizer builds reserve huge shadow mappings; a modest cap leaves them out.
     const uint64_t cap = 128u << 20;
     ASSERT_TRUE(writer.Prepare(64 * 1024, cap));
@@ -215,11 +216,10 @@ TEST(MinidumpWriter, DataSegmentsAndFullMemoryCarryMore)
     EXPECT_LE(extra - full.threadStack.size, cap);
 }
 
-TEST(MinidumpWriter, ModuleNamesAreUtf16)
+TEST_F(MinidumpWriterTest, ModuleNamesAreUtf16)
 {
     // Any file mapped from its start that begins with an ELF header is a module, so a copy
     // of this program mapped under a name with non-ASCII characters stands in for a library.
-    TempFolder dir("minidump_writer_");
     std::string name = dir.Path("lib\xC3\xBC\xF0\x9D\x84\x9E.so"); // u-umlaut, and a clef beyond the BMP
     ASSERT_EQ(std::system(("cp '" + SelfPath() + "' '" + name + "'").c_str()), 0);
     int fd = ::open(name.c_str(), O_RDONLY);
@@ -230,11 +230,8 @@ TEST(MinidumpWriter, ModuleNamesAreUtf16)
     ::close(fd);
     ASSERT_NE(mapping, MAP_FAILED);
 
-    platform::MinidumpWriter writer;
     ASSERT_TRUE(writer.Prepare());
-    Dump dump;
-    std::string error = CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump);
-    ASSERT_EQ(error, "");
+    ASSERT_EQ(WriteNormal(), "");
     const auto* m = ModuleAt(dump, reinterpret_cast<uint64_t>(mapping));
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->name, platform::Utf8ToUtf16(name));
@@ -247,46 +244,34 @@ TEST(MinidumpWriter, ModuleNamesAreUtf16)
     ::munmap(mapping, size_t(st.st_size));
 }
 
-TEST(MinidumpWriter, RefusesWithoutCaptureOrWritableFile)
+TEST_F(MinidumpWriterTest, RefusesWithoutCaptureOrWritableFile)
 {
-    TempFolder dir("minidump_writer_");
-    platform::MinidumpWriter unprepared;
-    EXPECT_FALSE(unprepared.Write(1, platform::MinidumpKind::Normal));
-
-    platform::MinidumpWriter writer;
+    EXPECT_FALSE(writer.Write(1, platform::MinidumpKind::Normal)); // not prepared
     ASSERT_TRUE(writer.Prepare());
     EXPECT_FALSE(writer.HasCapture());
-    std::string path = dir.Path("empty.mdmp");
+    std::string path = dir.Path("crash.mdmp");
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(fd, 0);
     EXPECT_FALSE(writer.Write(fd, platform::MinidumpKind::Normal));
     ::close(fd);
 
-    Dump dump;
-    ASSERT_EQ(CaptureAndWrite(writer, path, platform::MinidumpKind::Normal, dump), "");
+    ASSERT_EQ(WriteNormal(), "");
     EXPECT_TRUE(writer.HasCapture());
     EXPECT_FALSE(writer.Write(-1, platform::MinidumpKind::Normal));
-    // A descriptor open for reading only: the write fails and says so.
-    int readOnly = ::open(path.c_str(), O_RDONLY);
-    ASSERT_GE(readOnly, 0);
-    EXPECT_FALSE(writer.Write(readOnly, platform::MinidumpKind::Normal));
-    ::close(readOnly);
-    // A full disk.
-    int full = ::open("/dev/full", O_WRONLY);
-    if (full >= 0) {
-        EXPECT_FALSE(writer.Write(full, platform::MinidumpKind::Normal));
-        ::close(full);
+    // Open for reading only, and a full disk: the write fails and says so.
+    for (int bad : {::open(path.c_str(), O_RDONLY), ::open("/dev/full", O_WRONLY)}) {
+        if (bad < 0)
+            continue;
+        EXPECT_FALSE(writer.Write(bad, platform::MinidumpKind::Normal));
+        ::close(bad);
     }
 }
 
-TEST(MinidumpWriter, ReaderRejectsDamagedFiles)
+TEST_F(MinidumpWriterTest, ReaderRejectsDamagedFiles)
 {
     // The reader the other tests trust must itself refuse what is broken.
-    TempFolder dir("minidump_writer_");
-    platform::MinidumpWriter writer;
     ASSERT_TRUE(writer.Prepare());
-    Dump dump;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump), "");
+    ASSERT_EQ(WriteNormal(), "");
     const std::vector<uint8_t> good = dump.bytes;
 
     auto parse = [](std::vector<uint8_t> bytes) { return Reader(std::move(bytes)).Parse(); };
@@ -296,9 +281,7 @@ TEST(MinidumpWriter, ReaderRejectsDamagedFiles)
     bad[0] = 'X';
     EXPECT_EQ(parse(bad), "bad signature");
     bad = good;
-    bad[12] = 0xFF; // directory beyond the end
-    bad[13] = 0xFF;
-    bad[14] = 0xFF;
+    bad[12] = bad[13] = bad[14] = 0xFF; // directory beyond the end
     EXPECT_EQ(parse(bad), "directory outside the file");
     // The file cut short inside the stack memory.
     EXPECT_NE(parse(std::vector<uint8_t>(good.begin(), good.begin() + dump.threadStack.rva + 8)), "");

@@ -6,6 +6,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/clipboard.h"
@@ -17,6 +18,8 @@
 using namespace platform;
 
 namespace {
+
+using MsgW = std::pair<uint32_t, uintptr_t>; // message and wParam
 
 class SdlEventsTest : public testing::Test {
 protected:
@@ -40,46 +43,58 @@ protected:
             out.push_back(m);
         return out;
     }
+    static std::vector<MsgW> Pairs(const std::vector<Message>& got)
+    {
+        std::vector<MsgW> out;
+        for (const Message& m : got)
+            out.emplace_back(m.message, m.wParam);
+        return out;
+    }
+    static std::pair<int, int> Xy(const Message& m) { return {LParamX(m.lParam), LParamY(m.lParam)}; }
+    std::vector<uintptr_t> DrainChars()
+    {
+        std::vector<uintptr_t> chars;
+        for (const Message& m : Drain())
+            if (m.message == WM_CHAR)
+                chars.push_back(m.wParam);
+        return chars;
+    }
 
+    void Push(SDL_Event e, uint32_t type)
+    {
+        e.type = type;
+        e.window.windowID = window->GetId(); // the same field for every window-bound event
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
     void PushKey(bool down, SDL_Scancode sc, SDL_Keycode sym, uint16_t mod = 0, bool repeat = false)
     {
         SDL_Event e{};
-        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        e.key.windowID = window->GetId();
         e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
         e.key.repeat = repeat ? 1 : 0;
-        e.key.keysym.scancode = sc;
-        e.key.keysym.sym = sym;
-        e.key.keysym.mod = mod;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        e.key.keysym = {sc, sym, mod, 0};
+        Push(e, down ? SDL_KEYDOWN : SDL_KEYUP);
     }
     void PushText(const char* utf8)
     {
         SDL_Event e{};
-        e.type = SDL_TEXTINPUT;
-        e.text.windowID = window->GetId();
         std::snprintf(e.text.text, sizeof e.text.text, "%s", utf8);
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        Push(e, SDL_TEXTINPUT);
     }
     void PushWindowEvent(uint8_t what)
     {
         SDL_Event e{};
-        e.type = SDL_WINDOWEVENT;
-        e.window.windowID = window->GetId();
         e.window.event = what;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        Push(e, SDL_WINDOWEVENT);
     }
     void PushButton(bool down, uint8_t button, int x, int y, uint8_t clicks = 1)
     {
         SDL_Event e{};
-        e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        e.button.windowID = window->GetId();
         e.button.button = button;
         e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
         e.button.clicks = clicks;
         e.button.x = x;
         e.button.y = y;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        Push(e, down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP);
     }
 
     std::unique_ptr<Window> window;
@@ -97,20 +112,16 @@ TEST_F(SdlEventsTest, KeysBecomeVirtualKeysWithTheirPositionAndFlags)
     PushKey(true, SDL_SCANCODE_Q, 0x439); // a Cyrillic layout: the key keeps its position
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 8u);
-    EXPECT_EQ(got[0].message, WM_KEYDOWN);
-    EXPECT_EQ(got[0].wParam, uintptr_t('A'));
+    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, 'A'}, {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'},
+                                             {WM_KEYDOWN, VK_LEFT}, {WM_KEYDOWN, VK_CONTROL},
+                                             {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_F1 + 4},
+                                             {WM_KEYDOWN, 'Q'}}));
     EXPECT_EQ(got[0].lParam, 1 | (intptr_t(SDL_SCANCODE_A) << 16));
     EXPECT_EQ(got[1].lParam & kKeyRepeatBit, kKeyRepeatBit);
-    EXPECT_EQ(got[2].message, WM_KEYUP);
     EXPECT_EQ(got[2].lParam & (kKeyRepeatBit | kKeyReleaseBit), kKeyRepeatBit | kKeyReleaseBit);
-    EXPECT_EQ(got[3].wParam, uintptr_t(VK_LEFT));
     EXPECT_EQ(got[3].lParam & kKeyExtendedBit, kKeyExtendedBit);
-    EXPECT_EQ(got[4].wParam, uintptr_t(VK_CONTROL));
     EXPECT_EQ(got[4].lParam & kKeyExtendedBit, kKeyExtendedBit);
-    EXPECT_EQ(got[5].wParam, uintptr_t(VK_SHIFT));
     EXPECT_EQ(got[5].lParam & kKeyExtendedBit, 0);
-    EXPECT_EQ(got[6].wParam, uintptr_t(VK_F1 + 4));
-    EXPECT_EQ(got[7].wParam, uintptr_t('Q'));
     EXPECT_EQ(KeyScanCode(got[7].lParam), int(SDL_SCANCODE_Q));
 }
 
@@ -122,20 +133,17 @@ TEST_F(SdlEventsTest, LeftAltMakesSystemKeysButAltGrDoesNot)
     PushKey(true, SDL_SCANCODE_RALT, SDLK_RALT, KMOD_RALT);
     PushKey(true, SDL_SCANCODE_E, SDLK_e, KMOD_RALT);
     PushKey(true, SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_LCTRL | KMOD_LALT);
-    PushKey(true, SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL | KMOD_LALT);
+    PushKey(true, SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL | KMOD_LALT); // with Ctrl: an ordinary key
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 7u);
-    EXPECT_EQ(got[0].message, WM_SYSKEYDOWN);
+    const uint32_t expected[] = {WM_SYSKEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_KEYDOWN,
+                                 WM_KEYDOWN,    WM_KEYDOWN,    WM_KEYDOWN};
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i].message, expected[i]) << i;
     EXPECT_EQ(got[0].wParam, uintptr_t(VK_MENU));
-    EXPECT_EQ(got[1].message, WM_SYSKEYDOWN);
     EXPECT_EQ(got[1].wParam, uintptr_t(VK_F4));
-    EXPECT_EQ(got[2].message, WM_SYSKEYUP);
-    EXPECT_EQ(got[3].message, WM_KEYDOWN);
     EXPECT_EQ(got[3].wParam, uintptr_t(VK_MENU));
     EXPECT_EQ(got[3].lParam & kKeyExtendedBit, kKeyExtendedBit);
-    EXPECT_EQ(got[4].message, WM_KEYDOWN);
-    EXPECT_EQ(got[5].message, WM_KEYDOWN); // with Ctrl, Alt combinations are ordinary keys
-    EXPECT_EQ(got[6].message, WM_KEYDOWN);
 }
 
 TEST_F(SdlEventsTest, TheKeypadFollowsNumLock)
@@ -148,18 +156,13 @@ TEST_F(SdlEventsTest, TheKeypadFollowsNumLock)
     PushKey(true, SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, 0);
     PushKey(true, SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_NUM);
     const std::vector<Message> got = Drain();
-    ASSERT_EQ(got.size(), 8u); // Enter adds its character
-    EXPECT_EQ(got[0].wParam, uintptr_t(VK_NUMPAD7));
-    EXPECT_EQ(got[1].wParam, uintptr_t(VK_HOME));
+    ASSERT_EQ(got.size(), 8u);
+    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, VK_NUMPAD7}, {WM_KEYDOWN, VK_HOME},
+                                             {WM_KEYDOWN, VK_CLEAR}, {WM_KEYDOWN, VK_END},
+                                             {WM_KEYDOWN, VK_DECIMAL}, {WM_KEYDOWN, VK_DELETE},
+                                             {WM_KEYDOWN, VK_RETURN}, {WM_CHAR, 13}}));
     EXPECT_EQ(got[1].lParam & kKeyExtendedBit, 0); // not the grey Home key
-    EXPECT_EQ(got[2].wParam, uintptr_t(VK_CLEAR));
-    EXPECT_EQ(got[3].wParam, uintptr_t(VK_END));
-    EXPECT_EQ(got[4].wParam, uintptr_t(VK_DECIMAL));
-    EXPECT_EQ(got[5].wParam, uintptr_t(VK_DELETE));
-    EXPECT_EQ(got[6].wParam, uintptr_t(VK_RETURN));
     EXPECT_EQ(got[6].lParam & kKeyExtendedBit, kKeyExtendedBit);
-    EXPECT_EQ(got[7].message, WM_CHAR);
-    EXPECT_EQ(got[7].wParam, 13u);
 }
 
 TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
@@ -169,13 +172,7 @@ TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
     PushText("a\xE2\x82\xAC");                     // 'a' and the euro sign (0x88 in 1251)
     PushText("\xC3\xA9");                          // U+00E9 has no 1251 form
     PushText("\xF0\x9F\x98\x80");                  // outside the basic plane: one '?'
-    const std::vector<Message> got = Drain();
-    std::vector<uintptr_t> chars;
-    for (const Message& m : got) {
-        if (m.message == WM_CHAR)
-            chars.push_back(m.wParam);
-    }
-    EXPECT_EQ(chars, (std::vector<uintptr_t>{0xC6, 'a', 0x88, '?', '?'}));
+    EXPECT_EQ(DrainChars(), (std::vector<uintptr_t>{0xC6, 'a', 0x88, '?', '?'}));
 
     // The key learned what it typed: its character can be asked for afterwards.
     uint8_t state[256] = {};
@@ -189,27 +186,20 @@ TEST_F(SdlEventsTest, EditingKeysTypeTheirControlCharacters)
     PushKey(true, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
     PushKey(true, SDL_SCANCODE_TAB, SDLK_TAB);
     PushKey(true, SDL_SCANCODE_DELETE, SDLK_DELETE);
-    std::vector<uintptr_t> chars;
-    for (const Message& m : Drain()) {
-        if (m.message == WM_CHAR)
-            chars.push_back(m.wParam);
-    }
-    EXPECT_EQ(chars, (std::vector<uintptr_t>{8, 13, 27, 9}));
+    EXPECT_EQ(DrainChars(), (std::vector<uintptr_t>{8, 13, 27, 9}));
 }
 
 TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
 {
     SDL_Event move{};
-    move.type = SDL_MOUSEMOTION;
-    move.motion.windowID = window->GetId();
     move.motion.x = 10;
     move.motion.y = 20;
     move.motion.state = SDL_BUTTON_LMASK;
-    SDL_PushEvent(&move);
+    Push(move, SDL_MOUSEMOTION);
     move.motion.x = -5; // outside while captured
     move.motion.y = 700;
     move.motion.state = 0;
-    SDL_PushEvent(&move);
+    Push(move, SDL_MOUSEMOTION);
     PushButton(true, SDL_BUTTON_LEFT, 30, 40, 1);
     PushButton(false, SDL_BUTTON_LEFT, 30, 40, 1);
     PushButton(true, SDL_BUTTON_LEFT, 30, 40, 2);
@@ -220,55 +210,43 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
     PushButton(false, SDL_BUTTON_X2, 3, 4);
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 10u);
-    EXPECT_EQ(got[0].message, WM_MOUSEMOVE);
+    const uint32_t expected[] = {WM_MOUSEMOVE,     WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
+                                 WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MBUTTONDBLCLK,
+                                 WM_XBUTTONDOWN,   WM_XBUTTONUP};
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i].message, expected[i]) << i;
     EXPECT_EQ(got[0].wParam & MK_LBUTTON, MK_LBUTTON);
-    EXPECT_EQ(LParamX(got[0].lParam), 10);
-    EXPECT_EQ(LParamY(got[0].lParam), 20);
-    EXPECT_EQ(LParamX(got[1].lParam), -5);
-    EXPECT_EQ(LParamY(got[1].lParam), 700);
-    EXPECT_EQ(got[2].message, WM_LBUTTONDOWN);
     EXPECT_EQ(got[2].wParam & MK_LBUTTON, MK_LBUTTON);
-    EXPECT_EQ(got[3].message, WM_LBUTTONUP);
     EXPECT_EQ(got[3].wParam & MK_LBUTTON, 0u);
-    EXPECT_EQ(got[4].message, WM_LBUTTONDBLCLK);
-    EXPECT_EQ(got[5].message, WM_LBUTTONUP);
-    EXPECT_EQ(LParamX(got[5].lParam), 900);
-    EXPECT_EQ(LParamY(got[5].lParam), -20);
-    EXPECT_EQ(got[6].message, WM_RBUTTONDOWN);
-    EXPECT_EQ(got[7].message, WM_MBUTTONDBLCLK);
-    EXPECT_EQ(got[8].message, WM_XBUTTONDOWN);
     EXPECT_EQ(got[8].wParam >> 16, XBUTTON1);
-    EXPECT_EQ(got[9].message, WM_XBUTTONUP);
     EXPECT_EQ(got[9].wParam >> 16, XBUTTON2);
+    EXPECT_EQ(Xy(got[0]), std::make_pair(10, 20));
+    EXPECT_EQ(Xy(got[1]), std::make_pair(-5, 700));
+    EXPECT_EQ(Xy(got[5]), std::make_pair(900, -20));
 }
 
 TEST_F(SdlEventsTest, TheWheelGivesNotchesOf120AtTheClientPosition)
 {
-    // Put the pointer somewhere known inside the window first.
     SDL_WarpMouseInWindow(SDL_GetWindowFromID(window->GetId()), 123, 45);
     SDL_PumpEvents();
     ClearMessages();
     SDL_Event wheel{};
-    wheel.type = SDL_MOUSEWHEEL;
-    wheel.wheel.windowID = window->GetId();
     wheel.wheel.y = -2;
     wheel.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
-    SDL_PushEvent(&wheel);
+    Push(wheel, SDL_MOUSEWHEEL);
     wheel.wheel.y = 1;
     wheel.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
-    SDL_PushEvent(&wheel);
+    Push(wheel, SDL_MOUSEWHEEL);
     wheel.wheel.y = 0; // sideways only: nothing
-    SDL_PushEvent(&wheel);
+    Push(wheel, SDL_MOUSEWHEEL);
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].message, WM_MOUSEWHEEL);
     EXPECT_EQ(int16_t(got[0].wParam >> 16), -240);
     EXPECT_EQ(int16_t(got[1].wParam >> 16), -120);
-    int x = 0;
-    int y = 0;
-    SDL_GetMouseState(&x, &y);
-    EXPECT_EQ(LParamX(got[0].lParam), x);
-    EXPECT_EQ(LParamY(got[0].lParam), y);
+    std::pair<int, int> pointer;
+    SDL_GetMouseState(&pointer.first, &pointer.second);
+    EXPECT_EQ(Xy(got[0]), pointer);
 }
 
 TEST_F(SdlEventsTest, WindowEventsBecomeActivationPaintAndClose)
@@ -281,15 +259,10 @@ TEST_F(SdlEventsTest, WindowEventsBecomeActivationPaintAndClose)
     PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 7u);
-    EXPECT_EQ(got[0].message, WM_ACTIVATE);
-    EXPECT_EQ(got[0].wParam, WA_INACTIVE);
-    EXPECT_EQ(got[1].message, WM_ACTIVATEAPP);
-    EXPECT_EQ(got[1].wParam, 0u);
-    EXPECT_EQ(got[2].message, WM_ACTIVATEAPP);
-    EXPECT_EQ(got[2].wParam, 1u);
-    EXPECT_EQ(got[3].message, WM_ACTIVATE);
-    EXPECT_EQ(got[3].wParam, WA_ACTIVE);
-    EXPECT_EQ(got[4].message, WM_ACTIVATE);
+    EXPECT_EQ(Pairs({got.begin(), got.begin() + 4}),
+              (std::vector<MsgW>{{WM_ACTIVATE, WA_INACTIVE}, {WM_ACTIVATEAPP, 0}, {WM_ACTIVATEAPP, 1},
+                                 {WM_ACTIVATE, WA_ACTIVE}}));
+    EXPECT_EQ(got[4].message, WM_ACTIVATE); // minimized: inactive with the minimized flag
     EXPECT_EQ(got[4].wParam & 0xFFFF, WA_INACTIVE);
     EXPECT_NE(got[4].wParam >> 16, 0u);
     EXPECT_EQ(got[5].message, WM_PAINT);
@@ -308,14 +281,9 @@ TEST_F(SdlEventsTest, PostedMessagesComeBackInOrderAndQuitCarriesItsCode)
 {
     PostMessage(WM_CHAR, 'x', 7);
     PostQuitMessage(3);
-    Message m;
-    ASSERT_TRUE(PeekMessage(m));
-    EXPECT_EQ(m.message, WM_CHAR);
-    EXPECT_EQ(m.lParam, 7);
-    ASSERT_TRUE(PeekMessage(m));
-    EXPECT_EQ(m.message, WM_QUIT);
-    EXPECT_EQ(m.wParam, 3u);
-    EXPECT_FALSE(PeekMessage(m));
+    const std::vector<Message> got = Drain();
+    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_CHAR, 'x'}, {WM_QUIT, 3}}));
+    EXPECT_EQ(got[0].lParam, 7);
     WaitForInput(1); // returns with nothing waiting
 }
 
@@ -324,8 +292,7 @@ TEST_F(SdlEventsTest, PresentShowsTheRectangleInBGROrder)
     const int w = 800;
     const int h = 600;
     std::vector<uint8_t> image(size_t(w) * h * 3 + w * 3, 0);
-    // A blue, green, red pixel at (10, 20): bytes B, G, R.
-    uint8_t* p = image.data() + (20 * w + 10) * 3;
+    uint8_t* p = image.data() + (20 * w + 10) * 3; // bytes B, G, R at (10, 20)
     p[0] = 200;
     p[1] = 100;
     p[2] = 50;
@@ -381,11 +348,9 @@ TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
     }
     window->LeaveFullscreen();
     EXPECT_FALSE(window->IsFullscreen());
-    int w = 0;
-    int h = 0;
-    window->GetClientSize(w, h);
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(h, 600);
+    window->GetClientSize(winW, winH);
+    EXPECT_EQ(winW, 800);
+    EXPECT_EQ(winH, 600);
     x = 17;
     y = 33;
     window->WindowToClient(x, y);
