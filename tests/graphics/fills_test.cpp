@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,7 @@ namespace {
 
 constexpr int kW = 16, kH = 10;
 constexpr uint32_t kColour = 0xAA112233; // top byte must be ignored
+constexpr GRect kNothing{0, 0, -1, -1};
 
 class Fills : public testing::Test {
 protected:
@@ -26,153 +28,107 @@ protected:
         std::memset(m_surface->GetPixels(), 0, kW * kH * 3);
     }
 
-    bool Painted(int x, int y) const
-    {
-        const uint8_t* p = m_surface->GetPixels() + (y * kW + x) * 3;
-        return p[0] == 0x33 && p[1] == 0x22 && p[2] == 0x11;
-    }
-    bool Clear(int x, int y) const
-    {
-        const uint8_t* p = m_surface->GetPixels() + (y * kW + x) * 3;
-        return p[0] == 0 && p[1] == 0 && p[2] == 0;
-    }
-    // Every pixel painted exactly when inside (l, t, r, b) inclusive.
-    void ExpectPainted(int l, int t, int r, int b) const
+    // Every pixel painted exactly when inside `area` (inclusive), black elsewhere.
+    void ExpectPainted(const GRect& area) const
     {
         for (int y = 0; y < kH; ++y)
             for (int x = 0; x < kW; ++x) {
-                const bool inside = x >= l && x <= r && y >= t && y <= b;
-                ASSERT_EQ(inside ? Painted(x, y) : Clear(x, y), true) << "pixel " << x << "," << y;
+                const uint8_t* p = m_surface->GetPixels() + (y * kW + x) * 3;
+                const bool inside = x >= area.left && x <= area.right && y >= area.top && y <= area.bottom;
+                const uint8_t want[3] = {uint8_t(inside ? 0x33 : 0), uint8_t(inside ? 0x22 : 0),
+                                         uint8_t(inside ? 0x11 : 0)};
+                ASSERT_EQ(std::memcmp(p, want, 3), 0) << "pixel " << x << "," << y;
             }
     }
-    void ExpectNothing() const { ExpectPainted(0, 0, -1, -1); }
+
+    // Each case starts from a black surface: the calls draw, then the painted area is checked.
+    struct Case {
+        const char* what;
+        std::vector<std::function<void(GBitmap*)>> draws;
+        GRect painted;
+    };
+    void Run(const std::vector<Case>& cases)
+    {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            SetUp();
+            for (const auto& draw : c.draws)
+                draw(m_surface.get());
+            ExpectPainted(c.painted);
+        }
+    }
 
     std::unique_ptr<GBitmap> m_surface;
 };
 
-TEST_F(Fills, FillRectCoversItsInclusiveArea)
+auto Fill(GRect r) { return [r](GBitmap* s) { FillRect(s, kColour, r); }; }
+auto Line(int x0, int y0, int x1, int y1)
 {
-    FillRect(m_surface.get(), kColour, GRect{2, 3, 9, 4});
-    ExpectPainted(2, 3, 9, 4);
+    return [=](GBitmap* s) { DrawLine(s, int16_t(x0), int16_t(y0), int16_t(x1), int16_t(y1), kColour); };
+}
+auto Clipped(int x0, int y0, int x1, int y1, GRect clip)
+{
+    return [=](GBitmap* s) {
+        DrawLineClipped(s, int16_t(x0), int16_t(y0), int16_t(x1), int16_t(y1), kColour, clip);
+    };
+}
+
+TEST_F(Fills, FillRectClipsAndRefusesDegenerateAreas)
+{
+    Run({
+        {"inclusive area", {Fill({2, 3, 9, 4})}, {2, 3, 9, 4}},
+        {"beyond every edge", {Fill({-5, -5, kW + 5, kH + 5})}, {0, 0, kW - 1, kH - 1}},
+        {"over the left edge", {Fill({-3, 2, 1, 3})}, {0, 2, 1, 3}},
+        {"over the bottom right", {Fill({kW - 2, kH - 1, kW + 30, kH + 30})}, {kW - 2, kH - 1, kW - 1, kH - 1}},
+        // 32767 - (-32768) + 1 does not fit 16 bits; the fill must not wrap to nothing.
+        {"whole coordinate range", {Fill({-32768, -32768, 32767, 32767})}, {0, 0, kW - 1, kH - 1}},
+        {"degenerate",
+         {Fill({kW, 0, kW + 4, 3}), Fill({0, kH, 3, kH + 4}), Fill({5, 0, 4, 3}), Fill({5, 5, 8, 4}),
+          Fill({10, 8, -20, -20}), Fill({-9, 0, -1, 3})},
+         kNothing},
+    });
+    for (int w = 1; w <= kW; ++w) // every copy chunk of a row
+        Run({{"row", {Fill({0, 1, int16_t(w - 1), 1})}, {0, 1, int16_t(w - 1), 1}}});
 }
 
 TEST_F(Fills, FillRectWritesTheColourLowByteFirst)
 {
     FillRect(m_surface.get(), 0x00ABCDEF, GRect{0, 0, 0, 0});
     const uint8_t* p = m_surface->GetPixels();
-    EXPECT_EQ(p[0], 0xEF);
-    EXPECT_EQ(p[1], 0xCD);
-    EXPECT_EQ(p[2], 0xAB);
-    EXPECT_EQ(p[3], 0);
+    const uint8_t want[4] = {0xEF, 0xCD, 0xAB, 0};
+    EXPECT_EQ(std::memcmp(p, want, 4), 0);
 }
 
-TEST_F(Fills, FillRectClipsToTheSurface)
+TEST_F(Fills, DrawLineDrawsOnlyStraightLinesInsideTheSurface)
 {
-    FillRect(m_surface.get(), kColour, GRect{-5, -5, kW + 5, kH + 5});
-    ExpectPainted(0, 0, kW - 1, kH - 1);
+    Run({
+        {"horizontal, right to left", {Line(10, 5, 3, 5)}, {3, 5, 10, 5}},
+        {"vertical, upwards", {Line(4, 8, 4, 2)}, {4, 2, 4, 8}},
+        {"single pixel", {Line(4, 4, 4, 4)}, {4, 4, 4, 4}},
+        {"slanted", {Line(0, 0, 5, 5)}, kNothing},
+        {"horizontal past both ends", {Line(-4, 2, 30, 2)}, {0, 2, kW - 1, 2}},
+        {"vertical past both ends", {Line(3, -100, 3, 100)}, {3, 0, 3, kH - 1}},
+        {"off the surface", {Line(-1, -1, -1, 5), Line(0, kH, 5, kH)}, kNothing},
+    });
 }
 
-TEST_F(Fills, FillRectOverhangingEachEdge)
+TEST_F(Fills, DrawLineClippedKeepsToTheRectangle)
 {
-    FillRect(m_surface.get(), kColour, GRect{-3, 2, 1, 3});
-    ExpectPainted(0, 2, 1, 3);
-    SetUp();
-    FillRect(m_surface.get(), kColour, GRect{kW - 2, kH - 1, kW + 30, kH + 30});
-    ExpectPainted(kW - 2, kH - 1, kW - 1, kH - 1);
-}
-
-TEST_F(Fills, FillRectDegenerateAreasFillNothing)
-{
-    FillRect(m_surface.get(), kColour, GRect{kW, 0, kW + 4, 3}); // left = W
-    FillRect(m_surface.get(), kColour, GRect{0, kH, 3, kH + 4}); // top = H
-    FillRect(m_surface.get(), kColour, GRect{5, 0, 4, 3});       // right = left - 1
-    FillRect(m_surface.get(), kColour, GRect{5, 5, 8, 4});       // bottom = top - 1
-    FillRect(m_surface.get(), kColour, GRect{10, 8, -20, -20});  // inverted
-    FillRect(m_surface.get(), kColour, GRect{-9, 0, -1, 3});     // wholly left of the surface
-    ExpectNothing();
-}
-
-TEST_F(Fills, FillRectSpanningTheWholeCoordinateRange)
-{
-    // 32767 - (-32768) + 1 does not fit 16 bits; the fill must not wrap to nothing.
-    FillRect(m_surface.get(), kColour, GRect{-32768, -32768, 32767, 32767});
-    ExpectPainted(0, 0, kW - 1, kH - 1);
-}
-
-TEST_F(Fills, FillRectLongRowsUseEveryCopyChunk)
-{
-    for (int w = 1; w <= kW; ++w) {
-        SetUp();
-        FillRect(m_surface.get(), kColour, GRect{0, 1, int16_t(w - 1), 1});
-        ExpectPainted(0, 1, w - 1, 1);
-    }
-}
-
-TEST_F(Fills, DrawLineHorizontalInEitherDirection)
-{
-    DrawLine(m_surface.get(), 10, 5, 3, 5, kColour);
-    ExpectPainted(3, 5, 10, 5);
-}
-
-TEST_F(Fills, DrawLineVerticalAndSinglePixel)
-{
-    DrawLine(m_surface.get(), 4, 8, 4, 2, kColour);
-    ExpectPainted(4, 2, 4, 8);
-    SetUp();
-    DrawLine(m_surface.get(), 4, 4, 4, 4, kColour);
-    ExpectPainted(4, 4, 4, 4);
-}
-
-TEST_F(Fills, DrawLineSlantedDrawsNothing)
-{
-    DrawLine(m_surface.get(), 0, 0, 5, 5, kColour);
-    ExpectNothing();
-}
-
-TEST_F(Fills, DrawLineOffTheSurfaceIsClippedToIt)
-{
-    DrawLine(m_surface.get(), -4, 2, 30, 2, kColour);
-    ExpectPainted(0, 2, kW - 1, 2);
-    SetUp();
-    DrawLine(m_surface.get(), 3, -100, 3, 100, kColour);
-    ExpectPainted(3, 0, 3, kH - 1);
-    SetUp();
-    DrawLine(m_surface.get(), -1, -1, -1, 5, kColour);
-    DrawLine(m_surface.get(), 0, kH, 5, kH, kColour);
-    ExpectNothing();
-}
-
-TEST_F(Fills, DrawLineClippedVertical)
-{
-    // x = 7 from 0 to 100, clipped to rows 20..30: on a 10-row surface, nothing is left.
-    DrawLineClipped(m_surface.get(), 7, 0, 7, 100, kColour, GRect{0, 20, 50, 30});
-    ExpectNothing();
-    DrawLineClipped(m_surface.get(), 7, 0, 7, 100, kColour, GRect{0, 2, 50, 6});
-    ExpectPainted(7, 2, 7, 6);
-    SetUp();
-    DrawLineClipped(m_surface.get(), 7, 0, 7, 100, kColour, GRect{8, 0, 50, 200});
-    ExpectNothing();
-}
-
-TEST_F(Fills, DrawLineClippedHorizontal)
-{
-    DrawLineClipped(m_surface.get(), 12, 3, 1, 3, kColour, GRect{4, 0, 9, 9});
-    ExpectPainted(4, 3, 9, 3);
-    SetUp();
-    DrawLineClipped(m_surface.get(), 0, 3, 15, 3, kColour, GRect{0, 4, 15, 9});
-    DrawLineClipped(m_surface.get(), 0, 3, 15, 3, kColour, GRect{0, 0, 15, 2});
-    DrawLineClipped(m_surface.get(), 5, 3, 8, 3, kColour, GRect{9, 0, 15, 9});
-    ExpectNothing();
-}
-
-TEST_F(Fills, DrawLineClippedRectangleBeyondTheSurface)
-{
-    DrawLineClipped(m_surface.get(), -50, 9, 50, 9, kColour, GRect{-100, -100, 100, 100});
-    ExpectPainted(0, 9, kW - 1, 9);
-    SetUp();
-    DrawLineClipped(m_surface.get(), 2, 2, 2, 6, kColour, GRect{5, 5, 1, 1}); // inverted
-    DrawLineClipped(m_surface.get(), 2, 2, 6, 6, kColour, GRect{0, 0, 15, 9}); // slanted
-    ExpectNothing();
+    Run({
+        // Rows 20..30 on a 10-row surface: nothing is left.
+        {"vertical, rectangle below", {Clipped(7, 0, 7, 100, {0, 20, 50, 30})}, kNothing},
+        {"vertical", {Clipped(7, 0, 7, 100, {0, 2, 50, 6})}, {7, 2, 7, 6}},
+        {"vertical, rectangle beside", {Clipped(7, 0, 7, 100, {8, 0, 50, 200})}, kNothing},
+        {"horizontal", {Clipped(12, 3, 1, 3, {4, 0, 9, 9})}, {4, 3, 9, 3}},
+        {"horizontal outside",
+         {Clipped(0, 3, 15, 3, {0, 4, 15, 9}), Clipped(0, 3, 15, 3, {0, 0, 15, 2}),
+          Clipped(5, 3, 8, 3, {9, 0, 15, 9})},
+         kNothing},
+        {"rectangle beyond the surface", {Clipped(-50, 9, 50, 9, {-100, -100, 100, 100})}, {0, 9, kW - 1, 9}},
+        {"inverted rectangle, slanted line",
+         {Clipped(2, 2, 2, 6, {5, 5, 1, 1}), Clipped(2, 2, 6, 6, {0, 0, 15, 9})},
+         kNothing},
+    });
 }
 
 TEST(FillsWithoutPixels, SurfacesWithoutMemoryAreLeftAlone)
