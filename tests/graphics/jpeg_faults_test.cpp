@@ -8,8 +8,7 @@
 
 using namespace jpeg_test;
 
-// ---------------------------------------------------------------------------------------
-// What is refused
+// --- What is refused
 
 TEST(JpegDecoderFaults, ProgressiveAndArithmeticCodingAreRefused)
 {
@@ -173,8 +172,7 @@ TEST(JpegDecoderFaults, AcRunPastTheBlockIsCorruptData)
     EXPECT_EQ(ErrorOf(s.bytes), kJpegErrCorruptData);
 }
 
-// ---------------------------------------------------------------------------------------
-// Extreme values, cut-short and damaged streams
+// --- Extreme values, cut-short and damaged streams
 
 TEST(JpegDecoderFaults, ExtremeCoefficientsSaturate)
 {

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -25,8 +24,7 @@ namespace jpeg_test {
 
 using Bytes = std::vector<uint8_t>;
 
-// ---------------------------------------------------------------------------------------
-// Deterministic pictures
+// --- Deterministic pictures
 
 struct Lcg {
     uint32_t seed;
@@ -75,8 +73,7 @@ inline uint32_t Fnv1a(const Bytes& bytes)
     return hash;
 }
 
-// ---------------------------------------------------------------------------------------
-// libjpeg-turbo, the reference
+// --- libjpeg-turbo, the reference
 
 struct LibjpegError {
     jpeg_error_mgr manager;
@@ -181,8 +178,7 @@ inline bool DecodeWithLibjpeg(const Bytes& jpeg, Bytes& pixels, int& components)
     return true;
 }
 
-// ---------------------------------------------------------------------------------------
-// Ours
+// --- Ours
 
 struct Ours {
     int32_t begin = -1;
@@ -234,17 +230,7 @@ inline int32_t DecodeLines(const Bytes& jpeg, Bytes& lines, int32_t& last, GJpeg
     return count;
 }
 
-inline void SavePpm(const std::string& name, const Bytes& rgb, int w, int h)
-{
-    if (FILE* f = std::fopen(name.c_str(), "wb")) {
-        std::fprintf(f, "P6\n%d %d\n255\n", w, h);
-        std::fwrite(rgb.data(), 1, rgb.size(), f);
-        std::fclose(f);
-    }
-}
-
-// Compares our B, G, R with libjpeg's R, G, B (or grey); on a mismatch both pictures are saved
-// as PPM files in the working folder. Our IDCT runs row first, libjpeg's column first; the
+// Compares our B, G, R with libjpeg's R, G, B (or grey). Our IDCT runs row first, libjpeg's column first; the
 // rounding between the passes differs, so a sample may differ by 1 (greyscale), and colour
 // conversion turns a 1 in Y and a 1 in Cb or Cr into up to 3 in blue or red. Bit-exactness
 // is checked on transposed streams below.
@@ -258,30 +244,22 @@ inline void ExpectCloseToLibjpeg(const Bytes& jpeg, const std::string& label)
     ASSERT_EQ(ours.result, 0) << label << " error " << ours.error;
     const size_t pixels = static_cast<size_t>(ours.width) * ours.height;
     ASSERT_EQ(reference.size(), pixels * components) << label;
-    Bytes ourRgb(pixels * 3);
-    Bytes theirRgb(pixels * 3);
     const int tolerance = components == 1 ? 1 : 3;
     int worst = 0;
     size_t beyondTwo = 0;
     for (size_t i = 0; i < pixels; ++i) {
         for (int c = 0; c < 3; ++c) {
-            ourRgb[i * 3 + c] = ours.bgr[i * 3 + 2 - c];
-            theirRgb[i * 3 + c] = components == 1 ? reference[i] : reference[i * 3 + c];
-            const int difference = std::abs(ourRgb[i * 3 + c] - theirRgb[i * 3 + c]);
+            const int theirs = components == 1 ? reference[i] : reference[i * 3 + c];
+            const int difference = std::abs(ours.bgr[i * 3 + 2 - c] - theirs);
             worst = std::max(worst, difference);
             beyondTwo += difference > 2;
         }
     }
     EXPECT_LE(worst, tolerance) << label;
     EXPECT_LE(beyondTwo, pixels / 1000) << label;
-    if (worst > tolerance) {
-        SavePpm("jpeg_" + label + "_ours.ppm", ourRgb, ours.width, ours.height);
-        SavePpm("jpeg_" + label + "_libjpeg.ppm", theirRgb, ours.width, ours.height);
-    }
 }
 
-// ---------------------------------------------------------------------------------------
-// Streams built here: headers written field by field, entropy data from chosen coefficients
+// --- Streams built here: headers written field by field, entropy data from chosen coefficients
 
 struct HuffmanDefinition {
     uint8_t counts[16];
@@ -380,27 +358,6 @@ public:
         body.insert(body.end(), {0, 63, 0});
         Segment(0xDA, body);
     }
-    // Standard header for a picture: one table set for luma, one for chroma.
-    void Header(int w, int h, int lumaH, int lumaV, int components = 3, int restartInterval = 0)
-    {
-        Marker(0xD8);
-        Dqt(0, 2);
-        Dqt(1, 3);
-        Dht(0x00, DcTable());
-        Dht(0x10, AcTable());
-        Dht(0x01, DcTable());
-        Dht(0x11, AcTable());
-        if (restartInterval)
-            Segment(0xDD, {static_cast<uint8_t>(restartInterval >> 8), static_cast<uint8_t>(restartInterval)});
-        if (components == 1) {
-            Sof(0xC0, w, h, {{1, 1, 1, 0}});
-            Sos({{1, 0x00}});
-        } else {
-            Sof(0xC0, w, h, {{1, static_cast<uint8_t>(lumaH), static_cast<uint8_t>(lumaV), 0}, {2, 1, 1, 1}, {3, 1, 1, 1}});
-            Sos({{1, 0x00}, {2, 0x11}, {3, 0x11}});
-        }
-    }
-
     // Entropy coding of one block, coefficients in zigzag order (zz[0] the DC difference).
     void Block(int table, const int* zz)
     {
@@ -425,21 +382,9 @@ public:
     void RawDc(int table, int value) { PutValue(m_dc[table], value); }
     void RawAc(int table, int run, int value) { PutValue(m_ac[table], value, run); }
     // Pads the last byte with 1-bits, then an RSTn marker.
-    void Restart(int n)
-    {
-        Align();
-        Marker(static_cast<uint8_t>(0xD0 + (n & 7)));
-    }
-    void Align()
-    {
-        if (m_count > 0)
-            PutBits((1u << (8 - m_count)) - 1, 8 - m_count);
-    }
-    void End()
-    {
-        Align();
-        Marker(0xD9);
-    }
+    void Restart(int n) { Align(), Marker(static_cast<uint8_t>(0xD0 + (n & 7))); }
+    void Align() { PutBits((1u << (8 - m_count)) - 1, m_count ? 8 - m_count : 0); }
+    void End() { Align(), Marker(0xD9); }
 
 private:
     struct Code {
