@@ -75,6 +75,27 @@ public:
     int notifications = 0;
 };
 
+// A container over a list of the given capacity, and a group of the given clips.
+struct GroupScene {
+    GroupScene(int16_t capacity, std::initializer_list<GClip*> members) : list(GClipArray::Create(capacity)) {
+        container.Init(nullptr, nullptr, list.get(), nullptr);
+        for (GClip* c : members) {
+            group.GetClips().Add(c);
+        }
+    }
+    std::unique_ptr<GClipArray> list;
+    NotifyingContainer container;
+    GClipGroup group;
+};
+
+std::vector<int> Keys(const GClipArray& a) {
+    std::vector<int> v;
+    for (int i = 0; i < a.GetCount(); ++i) {
+        v.push_back(static_cast<KeyClip*>(a.GetAt(i))->key);
+    }
+    return v;
+}
+
 std::vector<GClip*> Entries(const GClipArray& a) {
     std::vector<GClip*> v;
     for (int i = 0; i < a.GetCount(); ++i) {
@@ -219,11 +240,7 @@ TEST(ClipSortTest, ClipArraySortsOnlyTheRange) {
     }
     KeyOrder order(StackHere());
     list->Sort(1, 4, order);
-    std::vector<int> got;
-    for (int i = 0; i < 6; ++i) {
-        got.push_back(static_cast<KeyClip*>(list->GetAt(i))->key);
-    }
-    EXPECT_EQ(got, (std::vector<int>{9, 0, 1, 2, 3, -5}));
+    EXPECT_EQ(Keys(*list), (std::vector<int>{9, 0, 1, 2, 3, -5}));
     EXPECT_FALSE(Marked(c.items[0]));
     EXPECT_FALSE(Marked(c.items[5]));
     list->Sort(3, 99, order); // clamped to the list
@@ -232,17 +249,11 @@ TEST(ClipSortTest, ClipArraySortsOnlyTheRange) {
 }
 
 TEST(ClipGroupTest, AttachDetachKeepsOneRun) {
-    auto list = GClipArray::Create(8);
-    NotifyingContainer container;
-    container.Init(nullptr, nullptr, list.get(), nullptr);
     GClip before, a, b, c;
+    GroupScene scene(8, {&a, &b, &c});
+    auto& [list, container, group] = scene;
     container.AddClip(&before);
-
-    GClipGroup group;
     EXPECT_EQ(group.GetIndex(), -1);
-    group.GetClips().Add(&a);
-    group.GetClips().Add(&b);
-    group.GetClips().Add(&c);
     EXPECT_EQ(group.Attach(nullptr), nullptr);
     EXPECT_EQ(group.Attach(&container), &container);
     EXPECT_EQ(group.GetIndex(), 1);
@@ -277,15 +288,10 @@ TEST(ClipGroupTest, AttachDetachKeepsOneRun) {
 }
 
 TEST(ClipGroupTest, AttachNeedsRoomForTheWholeGroup) {
-    auto list = GClipArray::Create(3);
-    NotifyingContainer container;
-    container.Init(nullptr, nullptr, list.get(), nullptr);
     GClip x, a, b, c;
+    GroupScene scene(3, {&a, &b, &c});
+    auto& [list, container, group] = scene;
     container.AddClip(&x);
-    GClipGroup group;
-    group.GetClips().Add(&a);
-    group.GetClips().Add(&b);
-    group.GetClips().Add(&c);
     EXPECT_EQ(group.Attach(&container), nullptr);
     EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&x}));
     EXPECT_EQ(container.notifications, 0);
@@ -293,29 +299,20 @@ TEST(ClipGroupTest, AttachNeedsRoomForTheWholeGroup) {
 }
 
 TEST(ClipGroupTest, SortReordersGroupAndRun) {
-    auto list = GClipArray::Create(8);
-    NotifyingContainer container;
-    container.Init(nullptr, nullptr, list.get(), nullptr);
     Clips c(5);
     const int keys[] = {100, 3, 1, 2, -100};
-    container.AddClip(&c.items[0]);
-    GClipGroup group;
     for (int i = 0; i < 5; ++i) {
         c.items[i].key = keys[i];
     }
-    group.GetClips().Add(&c.items[1]);
-    group.GetClips().Add(&c.items[2]);
-    group.GetClips().Add(&c.items[3]);
+    GroupScene scene(8, {&c.items[1], &c.items[2], &c.items[3]});
+    auto& [list, container, group] = scene;
+    container.AddClip(&c.items[0]);
     group.Attach(&container);
     container.AddClip(&c.items[4]);
 
     KeyOrder order(StackHere());
     group.Sort(&order);
-    std::vector<int> got;
-    for (int i = 0; i < list->GetCount(); ++i) {
-        got.push_back(static_cast<KeyClip*>(list->GetAt(i))->key);
-    }
-    EXPECT_EQ(got, (std::vector<int>{100, 1, 2, 3, -100}));
+    EXPECT_EQ(Keys(*list), (std::vector<int>{100, 1, 2, 3, -100}));
     EXPECT_EQ(static_cast<KeyClip*>(group.GetClips().GetAt(0))->key, 1);
     EXPECT_TRUE(Marked(c.items[1]));
     EXPECT_FALSE(Marked(c.items[0]));

@@ -67,38 +67,27 @@ struct AnchorCase {
 
 } // namespace
 
-TEST(ClipTest, Defaults) {
+TEST(ClipTest, SlotIsTheWholePartOfTheFrame) {
     GClip c;
-    EXPECT_EQ(c.GetDrawMode(), dmImageFormat);
-    EXPECT_FALSE(c.IsVisible());
-    EXPECT_EQ(c.GetAnchorMode(), 0);
-    EXPECT_EQ(c.GetFrame(), 0);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
-    EXPECT_EQ(c.GetRect(), GRect{});
-    EXPECT_EQ(c.GetPalette(), nullptr);
-    c.SetFlag(7);
-    EXPECT_EQ(c.GetFlag(), 7);
+    EXPECT_EQ(c.GetDrawMode(), dmImageFormat); // placement and fading rely on this default
     c.SetSlot(12);
     EXPECT_EQ(c.GetFrame(), 12 * 256);
+    c.SetFrame(12 * 256 + 255);
     EXPECT_EQ(c.GetSlot(), 12);
 }
 
 TEST(ClipTest, NormalizeRectRecordsTheCornerNamed) {
-    GClip c;
-    c.SetRect(R(0, 0, 5, 5));
-    c.NormalizeRect();
-    EXPECT_EQ(c.GetAnchorMode(), 0);
-    c.SetRect(R(5, 0, 0, 5));
-    c.NormalizeRect();
-    EXPECT_EQ(c.GetRect(), R(0, 0, 5, 5));
-    EXPECT_EQ(c.GetAnchorMode(), 2);
-    c.SetRect(R(0, 5, 5, 0));
-    c.NormalizeRect();
-    EXPECT_EQ(c.GetAnchorMode(), 3);
-    c.SetRect(R(5, 5, 0, 0));
-    c.NormalizeRect();
-    EXPECT_EQ(c.GetRect(), R(0, 0, 5, 5));
-    EXPECT_EQ(c.GetAnchorMode(), 4);
+    const struct {
+        GRect in;
+        uint8_t anchor;
+    } cases[] = {{R(0, 0, 5, 5), 0}, {R(5, 0, 0, 5), 2}, {R(0, 5, 5, 0), 3}, {R(5, 5, 0, 0), 4}};
+    for (const auto& k : cases) {
+        GClip c;
+        c.SetRect(k.in);
+        c.NormalizeRect();
+        EXPECT_EQ(c.GetRect(), R(0, 0, 5, 5)) << int(k.anchor);
+        EXPECT_EQ(c.GetAnchorMode(), k.anchor);
+    }
 }
 
 TEST(ClipTest, CommitPreviousAndMarkMoved) {
@@ -111,7 +100,7 @@ TEST(ClipTest, CommitPreviousAndMarkMoved) {
     c.SetOrientation(2);
     c.SetPalette(palette);
     c.SetRect(R(1, 2, 3, 4));
-    c.CommitPrevious(false);
+    c.CommitPrevious(false); // orientation and palette only with the full commit
     EXPECT_TRUE(c.WasVisible());
     EXPECT_EQ(c.GetPrevX(), 300);
     EXPECT_EQ(c.GetPrevY(), -700);

@@ -207,21 +207,12 @@ TEST_P(KernelsAgainstReference, RowSplitsAtEveryOffset)
     for (size_t r = 0; r < kBlitRuleCount; ++r) {
         for (int o = 0; o < 4; ++o) {
             for (int w = 1; w <= 60; ++w) {
-                Case c{};
-                c.rule = GBlitRule(r);
-                c.orientation = o;
-                c.sw = 64;
-                c.sh = 3;
-                c.dw = 70;
-                c.dh = 3;
-                c.x = 2;
-                c.y = 0;
-                c.hasClip = true;
-                c.clip = GRect{int16_t(2 + (w % 4)), 0, int16_t(2 + (w % 4) + w - 1), 1};
+                // 64 x 3 source at (2, 0) of a 70 x 3 destination, clipped to one w-pixel row.
+                Case c{GBlitRule(r), o, 64, 3, 70, 3, 2, 0, true,
+                       GRect{int16_t(2 + (w % 4)), 0, int16_t(2 + (w % 4) + w - 1), 1}, {}, Slack::Tight};
                 c.args.alpha = uint8_t(rng());
                 c.args.fx = int16_t(rng() & 255);
                 c.args.fy = int16_t(rng() & 255);
-                c.slack = Slack::Tight;
                 RunCase(c, rng);
                 if (HasFatalFailure())
                     return;

@@ -168,17 +168,13 @@ TEST_P(KernelRules, KeySkipsExactlyItsColour)
     }
 }
 
-TEST_P(KernelRules, KeyAlphaBlendsPixelsThatMiss)
+TEST_P(KernelRules, KeyAlphaBlendsMissesAndKeysWithTopBitsNeverMatch)
 {
     for (GBlitRule rule : {GBlitRule::KeyAlpha, GBlitRule::IndexedKeyAlpha}) {
         Make(rule, 255, 0, 100, 0, 0, 255, 100);
         m_src->SetKeyColour(0);
         Expect(rule, Alpha(255), 254, 0, 100);
     }
-}
-
-TEST_P(KernelRules, KeyWithTopBitsNeverMatches)
-{
     for (GBlitRule rule : {GBlitRule::Key, GBlitRule::IndexedKey}) {
         Make(rule, 0x33, 0x22, 0x11, 0, 1, 2, 3);
         m_src->SetKeyColour(0x01112233);
@@ -247,20 +243,15 @@ TEST(KernelPalettes, PaletteMaskWritesThreeBytesOfEachEntryAndIgnoresTheFourth)
     const uint8_t indices[3] = {0, 17, 255};
     std::memcpy(src->GetPixels(), indices, 3);
     std::memset(src->GetAlpha(), 0, 3);
-    const auto before = reference::Snapshot(*dst);
     BlitPaletteMask(dst.get(), src.get(), 0, 0, table.data());
-    for (int x = 0; x < 3; ++x) {
-        EXPECT_EQ(PixelAt(*dst, x, 0)[0], indices[x]);
-        EXPECT_EQ(PixelAt(*dst, x, 0)[1], 255 - indices[x]);
-        EXPECT_EQ(PixelAt(*dst, x, 0)[2], indices[x] ^ 0x5A);
-    }
+    for (int x = 0; x < 3; ++x)
+        EXPECT_EQ(0, std::memcmp(PixelAt(*dst, x, 0), &table[4 * indices[x]], 3)) << x;
     // A null table draws nothing.
     auto again = MakeDestination(3, 1, rng);
     const auto untouched = reference::Snapshot(*again);
     BlitPaletteMask(again.get(), src.get(), 0, 0, nullptr);
     BlitPaletteMaskAlpha(again.get(), src.get(), 0, 0, nullptr, 255);
     EXPECT_EQ(reference::Snapshot(*again), untouched);
-    (void)before;
 }
 
 // --- Sub-pixel weights ---------------------------------------------------------------------
