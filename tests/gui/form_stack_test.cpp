@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/command.h"
@@ -16,6 +17,7 @@
 #include "gui/gui_system.h"
 #include "platform/clipboard.h"
 #include "platform/messages.h"
+#include "support/temp_files.h"
 
 using namespace platform;
 
@@ -32,13 +34,13 @@ public:
     std::string copyText; // put into the GUI buffer on copy and cut
     std::string pasted;   // what the GUI buffer held on paste
 
-    void OnLButtonDown(int x, int y) override { Add("down " + Xy(x, y)); }
-    void OnLButtonUp(int x, int y) override { Add("up " + Xy(x, y)); }
-    void OnLButtonDblClk(int x, int y) override { Add("dbl " + Xy(x, y)); }
-    void OnLButtonDrag(int x, int y) override { Add("drag " + Xy(x, y)); }
-    void OnRButtonDown(int x, int y) override { Add("rdown " + Xy(x, y)); }
-    void OnRButtonUp(int x, int y) override { Add("rup " + Xy(x, y)); }
-    void OnMouseMove(int x, int y) override { Add("move " + Xy(x, y)); }
+    void OnLButtonDown(int x, int y) override { Add("down", x, y); }
+    void OnLButtonUp(int x, int y) override { Add("up", x, y); }
+    void OnLButtonDblClk(int x, int y) override { Add("dbl", x, y); }
+    void OnLButtonDrag(int x, int y) override { Add("drag", x, y); }
+    void OnRButtonDown(int x, int y) override { Add("rdown", x, y); }
+    void OnRButtonUp(int x, int y) override { Add("rup", x, y); }
+    void OnMouseMove(int x, int y) override { Add("move", x, y); }
     void OnKeyUp(int key) override { Add("keyup " + std::to_string(key)); }
     void OnChar(int code) override { Add("char " + std::to_string(code)); }
     void OnActivate() override { Add("app-activate"); }
@@ -64,8 +66,8 @@ public:
     void Activate() override { Add("activate"); }
 
 private:
-    static std::string Xy(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
     void Add(const std::string& what) { m_log->push_back(m_name + ": " + what); }
+    void Add(const char* what, int x, int y) { Add(what + (" " + std::to_string(x)) + "," + std::to_string(y)); }
 
     std::string m_name;
     Log* m_log;
@@ -105,30 +107,37 @@ protected:
         app.PushForm(std::move(form));
         return raw;
     }
-    Log Take()
+    Log Take() { return std::exchange(log, {}); }
+    // Starts a GUI system on the application; it must outlive the calls that use it.
+    void Start(GGuiSystem& system)
     {
-        Log out;
-        out.swap(log);
-        return out;
+        const std::string logPath = m_folder.Path("gui_log.html");
+        ASSERT_EQ(system.Init(&app, logPath.c_str()), 1);
+    }
+    static std::string Clip()
+    {
+        std::string text;
+        EXPECT_TRUE(platform::GetClipboardText(text));
+        return text;
     }
 
+    tolvanrise::test::TempFolder m_folder{"form_stack_"};
     Log log;
     GFormStackApplication app;
 };
 
-TEST_F(FormStackTest, DefaultsOfTheApplicationHold)
+TEST_F(FormStackTest, WithoutFormsOrGuiSystemNothingHappens)
 {
-    EXPECT_EQ(app.GetFrameInterval(), 30);
-    EXPECT_TRUE(app.GetFrameStatistics());
-    EXPECT_TRUE(app.IsCursorShown());
-    EXPECT_EQ(app.GetFormCount(), 0);
-    EXPECT_EQ(app.GetTopForm(), nullptr);
-    // Input and ticks without forms do nothing.
     app.WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 10));
     app.WindowProc(WM_KEYDOWN, 'A', 1);
     app.OnFrame(30);
     app.PushForm(nullptr);
     EXPECT_EQ(app.GetFormCount(), 0);
+    EXPECT_EQ(app.GetTopForm(), nullptr);
+    // Without a GUI system the clipboard is left alone.
+    ASSERT_EQ(GGuiSystem::Get(), nullptr);
+    EXPECT_EQ(app.ReadClipboard(), 0);
+    EXPECT_EQ(app.WriteClipboard(), 0);
 }
 
 TEST_F(FormStackTest, InputGoesToTheTopFormOnly)
@@ -157,7 +166,7 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsAndActivatesTheNewTop)
 {
     TestForm* bottom = Push("bottom");
     TestForm* middle = Push("middle");
-    Push("top");
+    TestForm* top = Push("top");
     app.OnFrame(31);
     EXPECT_EQ(Take(), (Log{"top: activate", "top: update 31"}));
     app.OnFrame(30);
@@ -169,7 +178,7 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsAndActivatesTheNewTop)
     EXPECT_EQ(Take(), (Log{"middle: deleted", "top: update 30"}));
     EXPECT_EQ(app.GetFormCount(), 2);
 
-    static_cast<TestForm*>(app.GetTopForm())->finished = true;
+    top->finished = true;
     app.OnFrame(33);
     EXPECT_EQ(Take(), (Log{"top: deleted", "bottom: activate", "bottom: update 33"}));
     EXPECT_EQ(app.GetTopForm(), bottom);
@@ -186,8 +195,7 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsAndActivatesTheNewTop)
 TEST_F(FormStackTest, FrameTickRunsTheQueuedCommandsBeforeTheUpdate)
 {
     GGuiSystem system;
-    const std::string logPath = testing::TempDir() + "form_stack_log.html";
-    ASSERT_EQ(system.Init(&app, logPath.c_str()), 1);
+    Start(system);
     Push("only");
     int runs = 0;
     system.GetInvoker()->Add(new CountingCommand(&runs));
@@ -203,17 +211,14 @@ TEST_F(FormStackTest, FrameTickRunsTheQueuedCommandsBeforeTheUpdate)
 TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
 {
     GGuiSystem system;
-    const std::string logPath = testing::TempDir() + "form_stack_clip_log.html";
-    ASSERT_EQ(system.Init(&app, logPath.c_str()), 1);
+    Start(system);
     TestForm* form = Push("edit");
 
     // Ctrl+C: the form fills the buffer, then the text goes to the system clipboard.
     form->copyText = "copied text";
     app.WindowProc(WM_KEYDOWN, VK_CONTROL, 1);
     app.WindowProc(WM_KEYDOWN, 'C', 1);
-    std::string clip;
-    ASSERT_TRUE(platform::GetClipboardText(clip));
-    EXPECT_EQ(clip, "copied text");
+    EXPECT_EQ(Clip(), "copied text");
 
     // Ctrl+V: the system clipboard is read into the buffer before the form sees the key.
     ASSERT_TRUE(platform::SetClipboardText("from outside", 12));
@@ -225,8 +230,7 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
     form->copyText = "cut";
     app.WindowProc(WM_KEYDOWN, VK_SHIFT, 1);
     app.WindowProc(WM_KEYDOWN, VK_DELETE, 1);
-    ASSERT_TRUE(platform::GetClipboardText(clip));
-    EXPECT_EQ(clip, "cut");
+    EXPECT_EQ(Clip(), "cut");
     ASSERT_TRUE(platform::SetClipboardText("pasted", 6));
     app.WindowProc(WM_KEYDOWN, VK_INSERT, 1);
     EXPECT_EQ(form->pasted, "pasted");
@@ -234,20 +238,17 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
     form->copyText = "ins";
     app.WindowProc(WM_KEYDOWN, VK_CONTROL, 1);
     app.WindowProc(WM_KEYDOWN, VK_INSERT, 1);
-    ASSERT_TRUE(platform::GetClipboardText(clip));
-    EXPECT_EQ(clip, "ins");
+    EXPECT_EQ(Clip(), "ins");
 
     // Ctrl+Delete is a plain Delete: nothing moves.
     form->copyText = "not this";
     app.WindowProc(WM_KEYDOWN, VK_DELETE, 1);
-    ASSERT_TRUE(platform::GetClipboardText(clip));
-    EXPECT_EQ(clip, "ins");
+    EXPECT_EQ(Clip(), "ins");
 
     // Copying with nothing selected keeps what the user had on the clipboard.
     form->copyText = "";
     app.WindowProc(WM_KEYDOWN, 'C', 1);
-    ASSERT_TRUE(platform::GetClipboardText(clip));
-    EXPECT_EQ(clip, "ins");
+    EXPECT_EQ(Clip(), "ins");
     app.WindowProc(WM_KEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
 
     Log keys;
@@ -262,22 +263,12 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
 TEST_F(FormStackTest, LongClipboardTextIsCutToTheBuffer)
 {
     GGuiSystem system;
-    const std::string logPath = testing::TempDir() + "form_stack_long_log.html";
-    ASSERT_EQ(system.Init(&app, logPath.c_str()), 1);
+    Start(system);
     const std::string longText(5000, 'x');
     ASSERT_TRUE(platform::SetClipboardText(longText.data(), longText.size()));
     EXPECT_EQ(app.ReadClipboard(), int(GGuiSystem::kClipboardSize - 1));
     EXPECT_EQ(std::strlen(system.GetClipboardBuffer()), GGuiSystem::kClipboardSize - 1);
-    // Back out: at most the buffer's text.
     EXPECT_EQ(app.WriteClipboard(), int(GGuiSystem::kClipboardSize - 1));
-}
-
-TEST_F(FormStackTest, WithoutAGuiSystemTheClipboardIsLeftAlone)
-{
-    ASSERT_EQ(GGuiSystem::Get(), nullptr);
-    EXPECT_EQ(app.ReadClipboard(), 0);
-    EXPECT_EQ(app.WriteClipboard(), 0);
-    app.OnFrame(30);
 }
 
 } // namespace

@@ -105,7 +105,7 @@ TEST_F(GuiSystemTest, GuiCommandsRunThroughTheAppearHold)
     invoker->SetPriorityFilter(1024);
     system.ExecuteCommandList("cmGameHeld;cmRepaintTopDialog;cmClose");
     invoker->Execute(-1);
-    // Without an application, close and repaint have nothing to act on but still run.
+    // Close and repaint pass the hold (and, without an application, act on nothing).
     EXPECT_EQ(QueuedNames(), (std::vector<std::string>{"cmGameHeld"}));
     EXPECT_TRUE(invoker->IsPriorityFilterOn());
 
@@ -120,19 +120,4 @@ TEST_F(GuiSystemTest, GuiCommandsRunThroughTheAppearHold)
     system.ExecuteCommand("cmCancelWait", nullptr);
     invoker->Execute(-1);
     EXPECT_FALSE(invoker->IsPriorityFilterOn());
-}
-
-TEST(GuiCommands, PrioritiesAndCloseWithoutApplication)
-{
-    GCloseCommand close(nullptr);
-    EXPECT_EQ(close.Run(), 0);
-    EXPECT_EQ(close.GetPriority(), 1024);
-    GString name;
-    EXPECT_STREQ(close.GetName(name).c_str(), "cmClose");
-    GReleaseFilterCommand unlock(nullptr, "cmUnLock");
-    unlock.Execute();
-    EXPECT_EQ(unlock.GetPriority(), 1024);
-    GRepaintTopDialogCommand repaint(nullptr);
-    repaint.Execute();
-    EXPECT_EQ(repaint.GetPriority(), 1024);
 }

@@ -10,14 +10,6 @@ using namespace platform;
 
 namespace {
 
-std::string AllBytes()
-{
-    std::string bytes;
-    for (int b = 0; b < 256; ++b)
-        bytes += static_cast<char>(b);
-    return bytes;
-}
-
 // The C library's converter as the reference for one byte; 0 when it has no mapping.
 char16_t ReferenceCp1251(iconv_t cd, uint8_t byte)
 {
@@ -54,21 +46,19 @@ TEST(CodePage, TableMatchesTheSystemConverter)
 
 TEST(CodePage, KnownLetters)
 {
-    EXPECT_EQ(Cp1251ToUtf16(0xC0), u'\u0410'); // А
-    EXPECT_EQ(Cp1251ToUtf16(0xFF), u'\u044F'); // я
-    EXPECT_EQ(Cp1251ToUtf16(0xA8), u'\u0401'); // Ё
-    EXPECT_EQ(Cp1251ToUtf16(0xB8), u'\u0451'); // ё
-    EXPECT_EQ(Cp1251ToUtf16(0x88), u'\u20AC'); // €
-    EXPECT_EQ(Cp1251ToUtf16(0xB9), u'\u2116'); // №
+    // Checked without the system converter too, which may be missing or leave 0x98 out.
+    EXPECT_EQ(Cp1251ToUtf16(0xC0), u'\u0410');
+    EXPECT_EQ(Cp1251ToUtf16(0x88), u'\u20AC');
     EXPECT_EQ(Cp1251ToUtf16(0x98), u'\u0098');
     EXPECT_EQ(Utf16ToCp1251(u'\u0416'), 0xC6);
     EXPECT_EQ(Utf16ToCp1251(u'\u2014'), 0x97);
-    EXPECT_EQ(Utf16ToCp1251(u'\u00A0'), 0xA0);
 }
 
 TEST(CodePage, EveryByteSurvivesEveryRoundTrip)
 {
-    const std::string bytes = AllBytes();
+    std::string bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes += static_cast<char>(b);
     std::u16string wide = AnsiToUtf16(bytes);
     ASSERT_EQ(wide.size(), 256u);
     EXPECT_EQ(Utf16ToAnsi(wide), bytes);
