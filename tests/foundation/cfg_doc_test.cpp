@@ -258,20 +258,3 @@ TEST_F(CfgDocTest, ReloadReplacesTreeAndNodeDocuments)
     EXPECT_EQ(first->GetAttributeInt("v", 0), 2);
     EXPECT_EQ(doc.GetNextSibling(first, nullptr)->GetAttributeInt("v", 0), 3);
 }
-
-TEST_F(CfgDocTest, UnsupportedOperationsGiveDefaults)
-{
-    GCfgDataDoc doc;
-    ASSERT_EQ(doc.Load(m_folder.WriteFile("u.cfg", "a = 1\n").c_str(), 0), 1);
-    EXPECT_EQ(doc.GetInt(4), 4);
-    EXPECT_FLOAT_EQ(doc.GetFloat(0.5f), 0.5f);
-    EXPECT_EQ(Str(doc.GetString("s")), "s");
-    EXPECT_TRUE(doc.GetString(nullptr).IsEmpty());
-    GIntArray ints;
-    EXPECT_EQ(doc.GetIntList(ints, ","), 0);
-    EXPECT_EQ(doc.SetInt(1), 0);
-    EXPECT_EQ(doc.SetString(GWString("x")), 0);
-    EXPECT_EQ(doc.GetFirstAttribute(), nullptr);
-    EXPECT_EQ(doc.GetNextAttribute(&doc), nullptr);
-    EXPECT_TRUE(doc.GetName().IsEmpty());
-}
