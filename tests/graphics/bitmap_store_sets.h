@@ -76,17 +76,16 @@ inline Bytes Record(uint16_t format, uint16_t w, uint16_t h, uint32_t value,
 
 // Records of each payload kind with patterned contents (the seed picks the pattern).
 inline Bytes Rgb(uint16_t format, const std::string& name, uint16_t w, uint16_t h,
-                 uint32_t seed, uint32_t value = 0)
+                 uint32_t seed, uint32_t value = 0, size_t bytesPerPixel = 3)
 {
     const size_t pixels = size_t{w} * h;
-    return Record(format, w, h, value, name, Pattern(seed, pixels * 3), pixels & 1);
+    return Record(format, w, h, value, name, Pattern(seed, pixels * bytesPerPixel), pixels & 1);
 }
 
 inline Bytes OneByte(uint16_t format, const std::string& name, uint16_t w, uint16_t h,
                      uint32_t seed, uint32_t value = 0)
 {
-    const size_t pixels = size_t{w} * h;
-    return Record(format, w, h, value, name, Pattern(seed, pixels), pixels & 1);
+    return Rgb(format, name, w, h, seed, value, 1);
 }
 
 inline Bytes Palettised(uint16_t format, const std::string& name, uint16_t w, uint16_t h,
@@ -128,23 +127,24 @@ public:
     Bytes& File(size_t i) { return m_files[i]; }
 
     // entryCount < 0: the number of records; fileCount < 0: the files made.
-    void Install(GMemorySetSource& source, const char* folder, int32_t entryCount = -1,
-                 int32_t fileCount = -1) const
+    Bytes Index(int32_t entryCount = -1, int32_t fileCount = -1) const
     {
         Bytes index;
         Put16(index, fileCount < 0 ? static_cast<uint32_t>(m_files.size()) : fileCount);
         Put16(index, entryCount < 0 ? static_cast<uint32_t>(m_records) : entryCount);
-        source.Add(BitmapIndexPath(folder), index);
+        return index;
+    }
+    void Install(GMemorySetSource& source, const char* folder, int32_t entryCount = -1,
+                 int32_t fileCount = -1) const
+    {
+        source.Add(BitmapIndexPath(folder), Index(entryCount, fileCount));
         for (size_t i = 0; i < m_files.size(); ++i)
             source.Add(BitmapDataPath(folder, static_cast<int32_t>(i)), m_files[i]);
     }
     void WriteTo(const std::string& folder) const
     {
         fs::create_directories(folder);
-        Bytes index;
-        Put16(index, static_cast<uint32_t>(m_files.size()));
-        Put16(index, static_cast<uint32_t>(m_records));
-        WriteFileBytes(folder + "/bmst.bin", index);
+        WriteFileBytes(folder + "/bmst.bin", Index());
         for (size_t i = 0; i < m_files.size(); ++i)
             WriteFileBytes(folder + "/bmdt" + std::to_string(i) + ".bin", m_files[i]);
     }
@@ -193,6 +193,16 @@ protected:
         EXPECT_TRUE(error.Failed());
         EXPECT_EQ(m_store.GetSlotCount(), 0); // a failed start leaves nothing behind
         return error;
+    }
+
+    // Start-up from a one-file set of these records, which must fail.
+    GBitmapStoreError FailsWith(std::initializer_list<Bytes> records, uint16_t memCount = 0,
+                                uint16_t loadCount = 0)
+    {
+        SetBuilder set;
+        for (const Bytes& record : records)
+            set.Add(record);
+        return StartFails(set, memCount, loadCount);
     }
 
     GMemorySetSource m_files;

@@ -116,16 +116,12 @@ TEST_F(BitmapStoreTest, ThousandRecordsTakeTheirEntrySlots)
     for (int slot : {1000, 4321, 8199}) {
         GBitmap* empty = m_store.GetBitmap(slot);
         ASSERT_NE(empty, nullptr) << slot;
-        EXPECT_EQ(empty->GetWidth(), 0);
-        EXPECT_EQ(empty->GetHeight(), 0);
-        EXPECT_EQ(empty->GetFormat(), 0);
+        EXPECT_EQ(empty->GetWidth() | empty->GetHeight() | empty->GetFormat(), 0);
         EXPECT_STREQ(empty->GetName(), "");
         EXPECT_EQ(m_store.GetBlockAt(slot), nullptr);
     }
-    for (int slot : {8200, 10000, 13199})
+    for (int slot : {8200, 10000, 13199, 13200, -1})
         EXPECT_EQ(m_store.GetBitmap(slot), nullptr);
-    EXPECT_EQ(m_store.GetBitmap(13200), nullptr);
-    EXPECT_EQ(m_store.GetBitmap(-1), nullptr);
     EXPECT_EQ(m_store.CreateBitmap(2, 2, 0, 0, nullptr, nullptr, -1), 0);
     EXPECT_NE(m_store.GetBitmap(8200), nullptr);
 }
@@ -160,6 +156,7 @@ TEST_F(BitmapStoreTest, MasksOfFormat15PushTheLastImagesIntoThePool)
     EXPECT_EQ(m_store.GetBlockAt(2)->GetRefCount(), 1);
 }
 
+// The pad byte of the file's last record may be missing: nothing is lost.
 TEST_F(BitmapStoreTest, OddPixelCountsArePaddedToEvenRecords)
 {
     SetBuilder set;
@@ -167,19 +164,11 @@ TEST_F(BitmapStoreTest, OddPixelCountsArePaddedToEvenRecords)
         .Add(Palettised(16, "P", 3, 1, 10)).Add(Rgb(0, "TAIL", 1, 1, 11));
     EXPECT_EQ(set.File(0).size(), (30 + 27 + 1) + (30 + 12) + (30 + 3 + 1) + (30 + 770 + 3 + 1) +
                                       (30 + 3 + 1));
+    set.File(0).pop_back();
     Start(set, 0, 0);
     EXPECT_TRUE(SameBytes(m_store.GetBitmap(1)->GetPixels(), Pattern(8, 12)));
     EXPECT_TRUE(SameBytes(m_store.GetBitmap(2)->GetAlpha(), Pattern(9, 3)));
     EXPECT_TRUE(SameBytes(m_store.GetBitmap(4)->GetPixels(), Pattern(11, 3)));
-}
-
-TEST_F(BitmapStoreTest, AMissingPadByteAtTheEndOfAFileLosesNothing)
-{
-    SetBuilder set;
-    set.Add(Rgb(0, "ODD", 1, 1, 4));
-    set.File(0).pop_back();
-    Start(set, 0, 0);
-    EXPECT_TRUE(SameBytes(m_store.GetBitmap(0)->GetPixels(), Pattern(4, 3)));
 }
 
 TEST_F(BitmapStoreTest, BlocksCarryAZeroedSpareRowAndPixel)
@@ -297,9 +286,7 @@ TEST_F(BitmapStoreTest, JpegOfExactlyOneMebibyteLoadsAndOneByteMoreEndsWith100)
     EXPECT_TRUE(SameBytes(m_store.GetBitmap(0)->GetPixels(), DecodeBgr(stream, 16, 8)));
 
     stream.push_back(0);
-    SetBuilder tooBig;
-    tooBig.Add(JpegRecord(22, "BIG", 16, 8, stream));
-    const GBitmapStoreError error = StartFails(tooBig, 0, 0);
+    const GBitmapStoreError error = FailsWith({JpegRecord(22, "BIG", 16, 8, stream)});
     EXPECT_EQ(error.fault, GBitmapStoreFault::kJpegTooBig);
     EXPECT_EQ(error.exitCode, 100);
     EXPECT_EQ(error.message, "Jpeg data too big!");
@@ -346,8 +333,7 @@ TEST_F(BitmapStoreTest, AMissingIndexEndsWith255AndShowsThePointer)
 
 TEST_F(BitmapStoreTest, AllCountsZeroEndsWithoutAMessage)
 {
-    SetBuilder set;
-    const GBitmapStoreError error = StartFails(set, 0, 0);
+    const GBitmapStoreError error = FailsWith({});
     EXPECT_EQ(error.fault, GBitmapStoreFault::kEmptyStore);
     EXPECT_EQ(error.exitCode, 255);
     EXPECT_TRUE(error.message.empty());
@@ -369,46 +355,37 @@ TEST_F(BitmapStoreTest, CutShortRecordsAreRefused)
 {
     Bytes full = Rgb(0, "A", 4, 4, 1);
     for (size_t keep : {size_t{1}, size_t{29}, size_t{30}, full.size() - 1}) {
-        SetBuilder set;
-        set.Add(Rgb(0, "OK", 2, 2, 0)).Add(Bytes(full.begin(), full.begin() + keep));
-        const GBitmapStoreError error = StartFails(set, 0, 0);
+        const GBitmapStoreError error =
+            FailsWith({Rgb(0, "OK", 2, 2, 0), Bytes(full.begin(), full.begin() + keep)});
         EXPECT_EQ(error.fault, GBitmapStoreFault::kTruncated) << keep;
         EXPECT_EQ(error.exitCode, 255);
     }
     Bytes jpeg = JpegRecord(22, "J", 16, 8, EncodeJpeg(16, 8));
     jpeg.resize(jpeg.size() - 10);
-    SetBuilder set;
-    set.Add(jpeg);
-    EXPECT_EQ(StartFails(set, 0, 0).fault, GBitmapStoreFault::kTruncated);
+    EXPECT_EQ(FailsWith({jpeg}).fault, GBitmapStoreFault::kTruncated);
     Bytes palette = Palettised(16, "P", 4, 4, 1);
     palette.resize(31);
-    SetBuilder set2;
-    set2.Add(palette);
-    EXPECT_EQ(StartFails(set2, 0, 0).fault, GBitmapStoreFault::kTruncated);
+    EXPECT_EQ(FailsWith({palette}).fault, GBitmapStoreFault::kTruncated);
 }
 
 TEST_F(BitmapStoreTest, SidesAbove32767AreRefused)
 {
     for (uint16_t w : {uint16_t{32768}, uint16_t{65535}}) {
-        SetBuilder set;
-        set.Add(Record(0, w, 1, 0, "WIDE", Bytes(size_t{w} * 3), false));
-        EXPECT_EQ(StartFails(set, 0, 0).fault, GBitmapStoreFault::kBadSize);
-        SetBuilder tall;
-        tall.Add(Record(14, 1, w, 0, "TALL", Bytes(w), false));
-        EXPECT_EQ(StartFails(tall, 0, 0).fault, GBitmapStoreFault::kBadSize);
+        EXPECT_EQ(FailsWith({Record(0, w, 1, 0, "WIDE", Bytes(size_t{w} * 3), false)}).fault,
+                  GBitmapStoreFault::kBadSize);
+        EXPECT_EQ(FailsWith({Record(14, 1, w, 0, "TALL", Bytes(w), false)}).fault,
+                  GBitmapStoreFault::kBadSize);
     }
     // A JPEG record whose header claims a huge picture never gets to allocate it.
-    SetBuilder jpeg;
-    jpeg.Add(JpegRecord(22, "HUGE", 65535, 65535, EncodeJpeg(8, 8)));
-    EXPECT_EQ(StartFails(jpeg, 0, 0).fault, GBitmapStoreFault::kBadSize);
+    EXPECT_EQ(FailsWith({JpegRecord(22, "HUGE", 65535, 65535, EncodeJpeg(8, 8))}).fault,
+              GBitmapStoreFault::kBadSize);
 }
 
 TEST_F(BitmapStoreTest, PaletteSectionsOtherThan770AreRefused)
 {
     for (int section : {0, 2, 769, 771, 1026}) {
-        SetBuilder set;
-        set.Add(Palettised(18, "P", 2, 2, 1, 0, static_cast<uint16_t>(section)));
-        const GBitmapStoreError error = StartFails(set, 0, 0);
+        const GBitmapStoreError error =
+            FailsWith({Palettised(18, "P", 2, 2, 1, 0, static_cast<uint16_t>(section))});
         EXPECT_EQ(error.fault, GBitmapStoreFault::kBadPalette) << section;
         EXPECT_EQ(error.exitCode, 255);
     }
@@ -435,19 +412,15 @@ TEST_F(BitmapStoreTest, MaskReferencesMustNameAReadRecordOfTheSameSize)
     // Out of range, never filled (entry 3 of 8), of another width, another height, itself
     // a 24-bit record of the right size (allowed).
     for (Case c : {Case{99, 4, 4}, Case{3, 4, 4}, Case{0, 5, 4}, Case{0, 4, 3}}) {
-        SetBuilder set;
-        set.Add(OneByte(15, "M", c.maskW, c.maskH, 1)).Add(Rgb(2, "I", 4, 4, 2, c.mask));
-        set.Add(Rgb(0, "X", 1, 2, 3));
-        const GBitmapStoreError error = StartFails(set, 0, 4);
+        const GBitmapStoreError error = FailsWith(
+            {OneByte(15, "M", c.maskW, c.maskH, 1), Rgb(2, "I", 4, 4, 2, c.mask), Rgb(0, "X", 1, 2, 3)},
+            0, 4);
         EXPECT_EQ(error.fault, GBitmapStoreFault::kBadMaskReference) << c.mask;
         EXPECT_EQ(error.exitCode, 255);
     }
-    for (uint16_t format : {uint16_t{12}, uint16_t{20}}) {
-        SetBuilder set;
-        set.Add(OneByte(15, "M", 2, 2, 1));
-        set.Add(format == 12 ? OneByte(12, "I", 2, 2, 2, 7) : Palettised(20, "I", 2, 2, 2, 7));
-        EXPECT_EQ(StartFails(set, 0, 0).fault, GBitmapStoreFault::kBadMaskReference);
-    }
+    for (const Bytes& image : {OneByte(12, "I", 2, 2, 2, 7), Palettised(20, "I", 2, 2, 2, 7)})
+        EXPECT_EQ(FailsWith({OneByte(15, "M", 2, 2, 1), image}).fault,
+                  GBitmapStoreFault::kBadMaskReference);
     SetBuilder fine;
     fine.Add(Rgb(0, "M", 4, 4, 1)).Add(Rgb(2, "I", 4, 4, 2, 0)).Add(OneByte(12, "S", 2, 1, 3, 2));
     Start(fine, 0, 0);
@@ -458,9 +431,7 @@ TEST_F(BitmapStoreTest, JpegRecordsOfAnotherSizeThanTheirHeaderAreRefused)
 {
     const Bytes stream = EncodeJpeg(16, 8);
     for (auto [w, h] : {std::pair<uint16_t, uint16_t>{15, 8}, {16, 9}, {8, 16}, {0, 0}}) {
-        SetBuilder set;
-        set.Add(JpegRecord(23, "J", w, h, stream, 0));
-        const GBitmapStoreError error = StartFails(set, 0, 0);
+        const GBitmapStoreError error = FailsWith({JpegRecord(23, "J", w, h, stream, 0)});
         EXPECT_EQ(error.fault, GBitmapStoreFault::kJpegSizeMismatch) << w << "x" << h;
         EXPECT_EQ(error.exitCode, 255);
     }
