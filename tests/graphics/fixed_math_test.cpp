@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "graphics/fixed_math.h"
 #include "graphics/geometry.h"
@@ -21,14 +22,12 @@ TEST(FixedMathTest, SinTableValues) {
     for (int d = 0; d < 10; ++d) {
         EXPECT_EQ(t.Entry(d), first[d]) << d;
     }
-    EXPECT_EQ(t.Entry(90), 256);
-    EXPECT_EQ(t.Entry(180), 0);
-    EXPECT_EQ(t.Entry(270), -256);
-    EXPECT_EQ(t.Entry(359), -4);
-    EXPECT_EQ(t.Entry(30), 128);
-    EXPECT_EQ(t.Entry(150), 127);
-    EXPECT_EQ(t.Entry(210), -128);
-    EXPECT_EQ(t.Entry(330), -127);
+    // The table rounds, so sin 30 and sin 150 differ by one.
+    const std::pair<int, int32_t> entries[] = {{90, 256}, {180, 0},  {270, -256}, {359, -4},
+                                               {30, 128}, {150, 127}, {210, -128}, {330, -127}};
+    for (auto [degree, value] : entries) {
+        EXPECT_EQ(t.Entry(degree), value) << degree;
+    }
     EXPECT_EQ(t.Cos(0), 256);
     EXPECT_EQ(t.Sin(390), 128);
     EXPECT_EQ(t.Sin(360), 0);
@@ -53,14 +52,12 @@ TEST(FixedMathTest, NegativeAndLargeAnglesWrapModulo360) {
 }
 
 TEST(FixedMathTest, IntegerSineTable) {
-    EXPECT_EQ(IntSin(0), 0);
-    EXPECT_EQ(IntSin(90), 65536);
-    EXPECT_EQ(IntSin(270), -65536);
-    EXPECT_EQ(IntSin(30), 32767);
-    EXPECT_EQ(IntSin(150), 32767);
-    EXPECT_EQ(IntSin(210), -32767);
-    EXPECT_EQ(IntSin(330), -32768);
-    EXPECT_EQ(IntSin(1), 1143);
+    const std::pair<int, int32_t> entries[] = {{0, 0},         {90, 65536},     {270, -65536},
+                                               {30, 32767},    {150, 32767},    {210, -32767},
+                                               {330, -32768}, {1, 1143}};
+    for (auto [degree, value] : entries) {
+        EXPECT_EQ(IntSin(degree), value) << degree;
+    }
     EXPECT_EQ(IntCos(0), 65536);
     EXPECT_EQ(IntCos(-90), 0);
     // Below the old bounds the index used to go negative; now the angle wraps.
