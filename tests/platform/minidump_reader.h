@@ -13,15 +13,11 @@
 namespace minidump_test {
 
 struct Stream {
-    uint32_t type = 0;
-    uint32_t size = 0;
-    uint32_t rva = 0;
+    uint32_t type = 0, size = 0, rva = 0;
 };
-
 struct Memory {
     uint64_t start = 0;
-    uint32_t size = 0;
-    uint32_t rva = 0;
+    uint32_t size = 0, rva = 0;
 };
 
 struct Module {
@@ -40,18 +36,13 @@ struct Dump {
     uint32_t platformId = 0;
     uint8_t processors = 0;
     std::u16string csdVersion;
-    // Exception.
-    uint32_t exceptionThread = 0;
-    uint32_t exceptionCode = 0;
-    uint32_t exceptionFlags = 0;
+    uint32_t exceptionThread = 0, exceptionCode = 0, exceptionFlags = 0;
     uint64_t exceptionAddress = 0;
-    // The first thread of the list.
-    uint32_t threadCount = 0;
-    uint32_t threadId = 0;
+    // The first thread of the list, and its context.
+    uint32_t threadCount = 0, threadId = 0;
     Memory threadStack;
     uint32_t contextFlags = 0;
-    uint64_t rip = 0;
-    uint64_t rsp = 0;
+    uint64_t rip = 0, rsp = 0;
     std::vector<Module> modules;
     std::vector<Memory> memory;
     std::vector<uint8_t> bytes;
@@ -122,7 +113,6 @@ public:
         return {};
     }
 
-    const Dump& dump() const { return m_dump; }
     Dump TakeDump() { return std::move(m_dump); }
 
 private:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace tolvanrise::test {
@@ -9,17 +11,26 @@ namespace tolvanrise::test {
 // environment is shared by the whole process.
 class ScopedEnvVar {
 public:
-    explicit ScopedEnvVar(const char* name);
+    explicit ScopedEnvVar(const char* name) : m_name(name)
+    {
+        if (const char* value = std::getenv(name))
+            m_old = value;
+    }
     // Remembers the variable, then sets it to value.
-    ScopedEnvVar(const char* name, const std::string& value);
-    ~ScopedEnvVar();
+    ScopedEnvVar(const char* name, const std::string& value) : ScopedEnvVar(name) { setenv(name, value.c_str(), 1); }
+    ~ScopedEnvVar()
+    {
+        if (m_old)
+            setenv(m_name.c_str(), m_old->c_str(), 1);
+        else
+            unsetenv(m_name.c_str());
+    }
     ScopedEnvVar(const ScopedEnvVar&) = delete;
     ScopedEnvVar& operator=(const ScopedEnvVar&) = delete;
 
 private:
     std::string m_name;
-    bool m_had = false;
-    std::string m_value;
+    std::optional<std::string> m_old;
 };
 
 } // namespace tolvanrise::test
