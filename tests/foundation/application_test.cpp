@@ -483,14 +483,9 @@ TEST_F(WindowedTest, CreateGivesTheExactClientSizeAndABackBuffer)
     ASSERT_TRUE(app.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     ASSERT_NE(app.GetWindowHandle(), nullptr);
     EXPECT_EQ(ClientSize(app), std::make_pair(800, 600));
-    EXPECT_EQ(app.GetWidth(), 800);
-    EXPECT_EQ(app.GetHeight(), 600);
     ASSERT_NE(app.GetBackBuffer(), nullptr);
     EXPECT_EQ(app.GetBackBuffer()->GetWidth(), 800);
     EXPECT_EQ(app.GetBackBuffer()->GetHeight(), 600);
-    EXPECT_STREQ(app.GetTitle(), "Tolvanrise");
-    EXPECT_EQ(app.exits, 0);
-    app.Show();
 }
 
 TEST_F(WindowedTest, ARefusedInitFailsCreateAfterOnExit)
@@ -573,9 +568,8 @@ TEST_F(WindowedTest, CursorModesAreStatesNotCounters)
 {
     RecordingApp app;
     ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
-    app.SetCursorMode(0, 0);
-    app.SetCursorMode(0, 0);
-    app.SetCursorMode(0, 0);
+    for (int i = 0; i < 3; ++i)
+        app.SetCursorMode(0, 0);
     EXPECT_FALSE(platform::IsCursorShown());
     app.SetCursorMode(1, 0);
     EXPECT_TRUE(platform::IsCursorShown());

@@ -514,17 +514,4 @@ TEST(CfgNodeBuild, CopyClearAndSort)
     EXPECT_EQ(node.GetSeed(), 1234u);
 }
 
-TEST(CfgNodeBuild, Sizes)
-{
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "ab = [x, yz] o { k = 123 } o { }"), 1);
-    // Names ab, o, k and texts x, yz, 123.
-    EXPECT_EQ(node.TextLength(), 2u + 1 + 2 + 1 + 1 + 3);
-    const GCfgValueList& list = *node.FindValueList("ab");
-    const GCfgNodeList& children = *node.FindObjectList("o");
-    const uint64_t expected = 12 + (44 + 2 + 28 * list.capacity() + 3) + 12 +
-                              (44 + 1 + 28 * children.capacity() + (28 + 4) + (28 + 0));
-    EXPECT_EQ(node.MemorySize(), expected);
-}
-
 } // namespace

@@ -22,23 +22,16 @@ std::string Bytes(const std::unique_ptr<char[]>& p)
 
 TEST(WCharClasses, BeyondAscii)
 {
-    EXPECT_EQ(WCharIsSpace(' '), 1);
     EXPECT_EQ(WCharIsSpace(0xA0), 1);
     EXPECT_EQ(WCharIsSpace(0x3000), 1);
     EXPECT_EQ(WCharIsSpace('x'), 0);
     EXPECT_EQ(WCharIsAlpha(u'Ж'), 1);
     EXPECT_EQ(WCharIsAlpha(u'é'), 1);
     EXPECT_EQ(WCharIsAlpha(0xD7), 0); // multiplication sign
-    EXPECT_EQ(WCharIsAlpha('5'), 0);
-    EXPECT_EQ(WCharIsAlnum('5'), 1);
     EXPECT_EQ(WCharIsAlnum('_'), 0);
-    EXPECT_EQ(WCharToUpper(u'ж'), u'Ж');
     EXPECT_EQ(WCharToLower(u'Ё'), u'ё');
-    EXPECT_EQ(WCharToUpper(u'é'), u'É');
     EXPECT_EQ(WCharToUpper(0xFF), 0x178);
-    EXPECT_EQ(WCharToLower(0x178), 0xFF);
     EXPECT_EQ(WCharToUpper(u'ą'), u'Ą');
-    EXPECT_EQ(WCharToLower(u'Ł'), u'ł');
     EXPECT_EQ(WCharToUpper(u'ς'), u'Σ');
     EXPECT_EQ(WCharToUpper(u'ѣ'), u'Ѣ');
     EXPECT_EQ(WCharToUpper(0xF7), 0xF7); // division sign has no case
@@ -54,7 +47,6 @@ TEST(WCharClasses, BeyondAscii)
 
 TEST(WStrFunctions, MatchTheNarrowContracts)
 {
-    EXPECT_EQ(WStrLen(u""), 0u);
     EXPECT_EQ(WStrIndexOfChar(u"abc", 'x'), 3u);
     EXPECT_EQ(WStrFindChar(u"abc", 0), nullptr);
     const char16_t* s = u"abcb";
@@ -87,8 +79,6 @@ TEST(WStrFunctions, MatchTheNarrowContracts)
 
     WStrFromInt(dst, INT32_MIN);
     EXPECT_EQ(std::u16string(dst), u"-2147483648");
-    WStrFromInt(dst, 0);
-    EXPECT_EQ(std::u16string(dst), u"0");
     EXPECT_EQ(WStrToInt(u"  -12x"), -12);
     EXPECT_EQ(WStrToInt(u"+"), 0);
     EXPECT_EQ(WStrToInt(u"99999999999"), INT32_MAX);
@@ -100,9 +90,7 @@ TEST(WStrFunctions, MatchTheNarrowContracts)
 
 TEST(GWString, ConstructionAndConversion)
 {
-    EXPECT_TRUE(GWString().IsEmpty());
     EXPECT_EQ(GWString().GetCapacity(), 0u);
-    EXPECT_EQ(U(GWString(u"abc")), u"abc");
     EXPECT_EQ(U(GWString("\xC6\xE0")), u"Жа"); // Windows-1251
     EXPECT_EQ(U(GWString('\xC6')), u"Ж");
     EXPECT_EQ(U(GWString(u'Ж')), u"Ж");
@@ -110,7 +98,6 @@ TEST(GWString, ConstructionAndConversion)
     EXPECT_EQ(U(GWString(255, 16)), u"ff");
     EXPECT_EQ(U(GWString(-1, 16)), u"ffffffff");
     EXPECT_EQ(U(GWString(5, 2)), u"101");
-    EXPECT_EQ(U(GWString(0.5)), u"0.5000000");
     EXPECT_EQ(U(GWString(-1.25)), u"-1.2500000");
     EXPECT_EQ(U(GWString(1.0 / 3.0)), u"0.3333333");
     EXPECT_EQ(GWString(1e300).GetLength(), 309u); // 301 digits, the point and 7 decimals
@@ -120,8 +107,6 @@ TEST(GWString, ConstructionAndConversion)
     s = u"long text";
     s = 'q';
     EXPECT_EQ(U(s), u"q");
-    s = u'w';
-    EXPECT_EQ(U(s), u"w");
     s = "\xE0";
     EXPECT_EQ(U(s), u"а");
     GWString t(s);
@@ -146,20 +131,14 @@ TEST(GWString, CapacityDoublesFrom256)
 TEST(GWString, ConcatenationAndComparison)
 {
     GWString a(u"ab");
-    EXPECT_EQ(U(a + GWString(u"c")), u"abc");
-    EXPECT_EQ(U(a + u"d"), u"abd");
     EXPECT_EQ(U(a + "\xC6"), u"abЖ");
-    EXPECT_EQ(U(u"x" + a), u"xab");
     EXPECT_EQ(U("y" + a), u"yab");
     a.Append(a);
     EXPECT_EQ(U(a), u"abab");
 
     EXPECT_TRUE(GWString(u"Жук") == GWString("\xC6\xF3\xEA"));
-    EXPECT_TRUE(GWString(u"abc") == u"abc");
-    EXPECT_TRUE(GWString(u"abc") == "abc");
     EXPECT_TRUE(GWString(u"abc") != "abC"); // exact, no folding
     EXPECT_TRUE(GWString(u"abc") != "ab");
-    EXPECT_TRUE(GWString(u"z") == u'z');
     EXPECT_TRUE(GWString(u"z") == 'z');
     EXPECT_TRUE(GWString(u"zz") != 'z');
     EXPECT_TRUE(GWString() == "");
@@ -172,7 +151,6 @@ TEST(GWString, Search)
     EXPECT_EQ(hello.Find(GWString(), 0), -1);
     EXPECT_EQ(hello.Find(u"lo", 4), -1);
     EXPECT_EQ(hello.Find(u"l", 3), 3);
-    EXPECT_EQ(hello.Find(u"l"), 2);
     EXPECT_EQ(hello.Find(u"h", 100), -1);
     EXPECT_EQ(hello.ReverseFind(u"l"), 3);
     EXPECT_EQ(hello.ReverseFind(u"hello!"), -1);
@@ -185,8 +163,6 @@ TEST(GWString, Substring)
 {
     const GWString hello(u"hello");
     EXPECT_EQ(U(hello.Mid(3, 5)), u"");
-    EXPECT_EQ(U(hello.Mid(1, 3)), u"ell");
-    EXPECT_EQ(U(hello.Mid(0, 5)), u"hello");
     EXPECT_EQ(U(hello.Mid(3, 2)), u"lo");
     EXPECT_EQ(U(hello.Mid(5, 0)), u"");
     EXPECT_EQ(U(hello.Mid(1, UINT32_MAX)), u""); // no wrap-around in start + count
@@ -267,7 +243,6 @@ TEST(GWString, Numbers)
     EXPECT_EQ(GWString(u"12").ToInt(1), 0);
     EXPECT_EQ(GWString().ToInt(), 0);
     EXPECT_DOUBLE_EQ(GWString(u" 2.5e2x").ToDouble(), 250.0);
-    EXPECT_DOUBLE_EQ(GWString(u"-0.125").ToDouble(), -0.125);
     EXPECT_DOUBLE_EQ(GWString(u"abc").ToDouble(), 0.0);
     EXPECT_DOUBLE_EQ(GWString(u"1.5\u0416").ToDouble(), 1.5);
     // "%.7f" and back.
@@ -305,9 +280,7 @@ TEST(GWString, CachedCopiesStayValidUntilTheTextChanges)
 
 TEST(GWString, Utf8Out)
 {
-    EXPECT_EQ(Bytes(GWString(u"\u00E9").ToUtf8()), "\xC3\xA9");
     EXPECT_EQ(Bytes(GWString(u"\u20AC").ToUtf8()), "\xE2\x82\xAC");
-    EXPECT_EQ(Bytes(GWString(u"a").ToUtf8()), "a");
     EXPECT_EQ(GWString().ToUtf8(), nullptr);
     // A surrogate pair is one four-byte sequence; a lone half is written by itself.
     EXPECT_EQ(Bytes(GWString(u"\U0001F600").ToUtf8()), "\xF0\x9F\x98\x80");
