@@ -15,14 +15,19 @@ using namespace jpeg_test;
 
 namespace {
 
-// Hands out a few bytes per call, as a slow file would.
-class TricklingSource : public GDataSource {
+// Hands out a few bytes per call, as a slow file would; once `good` bytes are out it fails
+// (after < 0) or stalls (after == 0) instead.
+class SlowSource : public GDataSource {
 public:
-    TricklingSource(const Bytes& data, uint32_t seed) : m_data(data), m_lcg{seed} {}
+    SlowSource(const Bytes& data, uint32_t seed, size_t good = SIZE_MAX, int32_t after = 0)
+        : m_data(data), m_lcg{seed}, m_good(std::min(good, data.size())), m_after(after) {}
     int32_t Read(uint8_t* buffer, int32_t size, bool* end) override
     {
+        *end = m_position == m_data.size();
+        if (m_position >= m_good)
+            return m_good == m_data.size() ? 0 : m_after;
         int32_t count = static_cast<int32_t>(1 + m_lcg.Next() % 7);
-        count = std::min({count, size, static_cast<int32_t>(m_data.size() - m_position)});
+        count = std::min({count, size, static_cast<int32_t>(m_good - m_position)});
         std::memcpy(buffer, m_data.data() + m_position, static_cast<size_t>(count));
         m_position += static_cast<size_t>(count);
         *end = m_position == m_data.size();
@@ -32,26 +37,6 @@ public:
 private:
     const Bytes& m_data;
     Lcg m_lcg;
-    size_t m_position = 0;
-};
-
-// Delivers the first bytes, then fails or stalls.
-class BrokenSource : public GDataSource {
-public:
-    BrokenSource(const Bytes& data, size_t good, int32_t after) : m_data(data), m_good(good), m_after(after) {}
-    int32_t Read(uint8_t* buffer, int32_t size, bool* end) override
-    {
-        *end = false;
-        if (m_position >= m_good)
-            return m_after;
-        const int32_t count = std::min(size, static_cast<int32_t>(m_good - m_position));
-        std::memcpy(buffer, m_data.data() + m_position, static_cast<size_t>(count));
-        m_position += static_cast<size_t>(count);
-        return count;
-    }
-
-private:
-    const Bytes& m_data;
     size_t m_good;
     int32_t m_after;
     size_t m_position = 0;
@@ -101,10 +86,7 @@ TEST(JpegDecoder, MatchesLibjpegOnEverySamplingAndOddSizes)
         {"420_301x199", 3, 2, 2, 301, 199}, {"grey_130x7", 1, 1, 1, 130, 7},
     };
     for (const Case& c : cases) {
-        EncodeOptions options;
-        options.components = c.components;
-        options.lumaH = c.lumaH;
-        options.lumaV = c.lumaV;
+        const EncodeOptions options{.components = c.components, .lumaH = c.lumaH, .lumaV = c.lumaV};
         const Bytes jpeg = EncodeWithLibjpeg(MakePicture(c.w, c.h, 7), c.w, c.h, options);
         ExpectCloseToLibjpeg(jpeg, c.name);
     }
@@ -297,7 +279,7 @@ TEST(JpegDecoder, SlowSourcesGiveTheSamePictureAndBrokenOnesAnError)
     const Bytes jpeg = EncodeWithLibjpeg(MakePicture(90, 70, 9), 90, 70, options);
     const Ours reference = DecodeBgr(jpeg);
     for (uint32_t seed = 1; seed <= 3; ++seed) {
-        TricklingSource source(jpeg, seed);
+        SlowSource source(jpeg, seed);
         auto decoder = GJpegDecoder::Create();
         ASSERT_EQ(decoder->Begin(&source), 0);
         Bytes bgr(reference.bgr.size());
@@ -307,7 +289,7 @@ TEST(JpegDecoder, SlowSourcesGiveTheSamePictureAndBrokenOnesAnError)
     const size_t scan = FindMarker(jpeg, 0xDA);
     for (int32_t after : {-1, 0}) {
         for (size_t good : {size_t{100}, scan + 200}) {
-            BrokenSource source(jpeg, good, after);
+            SlowSource source(jpeg, 1, good, after);
             auto decoder = GJpegDecoder::Create();
             const int32_t begin = decoder->Begin(&source);
             Bytes bgr(reference.bgr.size());
