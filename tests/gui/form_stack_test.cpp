@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -73,27 +74,14 @@ private:
     Log* m_log;
 };
 
-class CountingCommand : public GNamedCommand {
+// A queued command that runs the given action.
+class ActionCommand : public GNamedCommand {
 public:
-    explicit CountingCommand(int* counter) : m_counter(counter) { SetName("cmCount"); }
-    void Execute() override { ++*m_counter; }
+    explicit ActionCommand(std::function<void()> action) : m_action(std::move(action)) { SetName("cmAction"); }
+    void Execute() override { m_action(); }
 
 private:
-    int* m_counter;
-};
-
-// Opens a form when it runs, as "cmShowDialog" does.
-class OpenFormCommand : public GNamedCommand {
-public:
-    OpenFormCommand(GFormStackApplication* app, Log* log) : m_app(app), m_log(log)
-    {
-        SetName("cmOpen");
-    }
-    void Execute() override { m_app->PushForm(std::make_unique<TestForm>("opened", m_log)); }
-
-private:
-    GFormStackApplication* m_app;
-    Log* m_log;
+    std::function<void()> m_action;
 };
 
 class FormStackTest : public testing::Test {
@@ -198,9 +186,10 @@ TEST_F(FormStackTest, FrameTickRunsTheQueuedCommandsBeforeTheUpdate)
     Start(system);
     Push("only");
     int runs = 0;
-    system.GetInvoker()->Add(new CountingCommand(&runs));
-    system.GetInvoker()->Add(new CountingCommand(&runs));
-    system.GetInvoker()->Add(new OpenFormCommand(&app, &log));
+    system.GetInvoker()->Add(new ActionCommand([&] { ++runs; }));
+    system.GetInvoker()->Add(new ActionCommand([&] { ++runs; }));
+    // Opens a form when it runs, as "cmShowDialog" does.
+    system.GetInvoker()->Add(new ActionCommand([&] { Push("opened"); }));
     app.OnFrame(30);
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(system.GetInvoker()->GetQueueCount(), 0);

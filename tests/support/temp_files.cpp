@@ -66,17 +66,13 @@ TempFolder::~TempFolder()
 
 std::string TempFolder::Path(std::string_view name) const
 {
-    std::string path = m_path;
-    path += '/';
-    path += name;
-    return path;
+    return m_path + '/' + std::string(name);
 }
 
 std::string TempFolder::WriteFile(std::string_view name, std::string_view bytes) const
 {
-    std::string path = Path(name);
-    WriteFileBytes(path, bytes);
-    return path;
+    WriteFileBytes(Path(name), bytes);
+    return Path(name);
 }
 
 ScopedCurrentFolder::ScopedCurrentFolder(const fs::path& folder)
@@ -119,17 +115,14 @@ std::string ReadFileBytes(const fs::path& path)
 std::vector<uint8_t> ReadFileByteVector(const fs::path& path)
 {
     const std::string bytes = ReadFileBytes(path);
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    return {bytes.begin(), bytes.end()};
 }
 
 std::string ReadStreamBytes(std::FILE* file)
 {
     std::string bytes;
-    if (!file)
-        return bytes;
     char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    for (size_t n; file && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
         bytes.append(buffer, n);
     return bytes;
 }
@@ -152,10 +145,7 @@ bool WriteExecutableFile(const fs::path& path, std::string_view bytes)
     if (!WriteFileBytes(path, bytes))
         return false;
     std::error_code error;
-    fs::permissions(path,
-                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                        fs::perms::others_read | fs::perms::others_exec,
-                    fs::perm_options::replace, error);
+    fs::permissions(path, fs::perms(0755), fs::perm_options::replace, error); // rwxr-xr-x
     return !error;
 }
 
