@@ -133,8 +133,6 @@ TEST(CrashGuard, InitAndSettings)
     EXPECT_STREQ(guard.GetSupportAddress(), "");
     EXPECT_FALSE(guard.IsWriterBound());
 
-    guard.SetDumpKind(2);
-    EXPECT_EQ(guard.GetDumpKind(), 2);
     guard.SetSupportAddress("help@example.org");
     EXPECT_STREQ(guard.GetSupportAddress(), "help@example.org");
     guard.SetSupportAddress(nullptr);
