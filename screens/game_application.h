@@ -5,6 +5,7 @@
 // the player's files), and its frame tick runs the form stack and then the game's mouse
 // cursor. Created and deleted by the application main. Main thread only.
 
+#include "graphics/clip.h"
 #include "gui/form_stack_application.h"
 
 class GGameApplication : public GFormStackApplication {
@@ -25,8 +26,9 @@ protected:
     // Draws the first screen into the back buffer; false when there is nothing to draw on.
     bool DrawFirstScreen();
 
-    // The game's drawn mouse cursor: hot-spot offsets in pixels, last drawn positions
-    // (-256: not drawn yet), state flags and a counter that the cursor handling owns.
+    // The game's drawn mouse cursor: its two clips, hot-spot offsets in pixels, last drawn
+    // positions (-256: not drawn yet), state flags and a counter that the cursor handling owns.
+    GClip m_cursorClips[2];
     int m_cursorHotX = -5;
     int m_cursorHotY = 5;
     int m_cursorX = -256;
