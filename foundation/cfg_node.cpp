@@ -315,43 +315,44 @@ int32_t GCfgNode::GetValueList(std::string_view path, GStringArray& out) const
     return kCfgOk;
 }
 
-int32_t GCfgNode::GetIList(std::string_view path, GIntArray& out) const
+namespace {
+
+// The number-list getters: every value converted in order; a value that does not pass its
+// test is still converted and marks the result as a conversion error.
+template <typename Array, typename Convert>
+int32_t ConvertValues(const GCfgValueEntry* entry, Array& out, Convert convert)
 {
     out.Clear();
     CfgErrorCode = kCfgOk;
-    const GCfgValueEntry* entry = FindValue(path);
     if (!entry) {
         CfgErrorCode = kCfgWrongName;
         return CfgErrorCode;
     }
     for (const GCfgValue& value : entry->second) {
-        const char* text = value.c_str();
-        if (PassesIntTest(text)) {
-            out.PushBack(TextToInt(text));
-        } else {
+        bool converted = true;
+        out.PushBack(convert(value.c_str(), converted));
+        if (!converted)
             CfgErrorCode = kCfgConversion;
-            out.PushBack(StrToInt(text));
-        }
     }
     return CfgErrorCode;
 }
 
+} // namespace
+
+int32_t GCfgNode::GetIList(std::string_view path, GIntArray& out) const
+{
+    return ConvertValues(FindValue(path), out, [](const char* text, bool& converted) -> intptr_t {
+        converted = PassesIntTest(text);
+        return converted ? TextToInt(text) : StrToInt(text);
+    });
+}
+
 int32_t GCfgNode::GetFList(std::string_view path, GFloatArray& out) const
 {
-    out.Clear();
-    CfgErrorCode = kCfgOk;
-    const GCfgValueEntry* entry = FindValue(path);
-    if (!entry) {
-        CfgErrorCode = kCfgWrongName;
-        return CfgErrorCode;
-    }
-    for (const GCfgValue& value : entry->second) {
-        const char* text = value.c_str();
-        if (!PassesFloatTest(text))
-            CfgErrorCode = kCfgConversion;
-        out.PushBack(static_cast<float>(TextToDouble(text)));
-    }
-    return CfgErrorCode;
+    return ConvertValues(FindValue(path), out, [](const char* text, bool& converted) {
+        converted = PassesFloatTest(text);
+        return static_cast<float>(TextToDouble(text));
+    });
 }
 
 // ---- Building ----
