@@ -31,9 +31,9 @@
 
 #include <jpeglib.h>
 
-#include "graphics/data_source.h"
-#include "graphics/jpeg_decoder.h"
-#include "graphics/jpeg_writer.h"
+#include "graphics/store/data_source.h"
+#include "graphics/jpeg/jpeg_decoder.h"
+#include "graphics/jpeg/jpeg_writer.h"
 
 namespace {
 

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "graphics/kernels.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/blit/kernels.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bitmap.h"
+#include "foundation/image/bitmap.h"
 #include "fuzz/fuzz_support.h"
-#include "graphics/graphics_resources.h"
+#include "graphics/store/graphics_resources.h"
 #include "platform/message_box.h"
 
 namespace {

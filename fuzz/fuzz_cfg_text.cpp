@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "foundation/cfg_node.h"
+#include "foundation/cfg/cfg_node.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "foundation/ini_data_doc.h"
-#include "foundation/wstring.h"
+#include "foundation/docs/ini_data_doc.h"
+#include "foundation/text/wstring.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/code_page.h"
 

@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "graphics/data_source.h"
-#include "graphics/jpeg_decoder.h"
+#include "graphics/store/data_source.h"
+#include "graphics/jpeg/jpeg_decoder.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "foundation/scramble_keys.h"
+#include "foundation/files/scramble_keys.h"
 #include "fuzz/fuzz_support.h"
-#include "graphics/image_loaders.h"
+#include "graphics/store/image_loaders.h"
 
 namespace {
 

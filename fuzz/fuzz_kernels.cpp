@@ -11,10 +11,10 @@
 #include <memory>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "graphics/fills.h"
-#include "graphics/kernels.h"
-#include "foundation/rect.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/blit/fills.h"
+#include "graphics/blit/kernels.h"
+#include "foundation/core/rect.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "foundation/parse_status.h"
+#include "foundation/docs/parse_status.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_support.h"
-#include "graphics/image_loaders.h"
-#include "graphics/jpeg_decoder.h"
-#include "graphics/pack_data_source.h"
+#include "graphics/store/image_loaders.h"
+#include "graphics/jpeg/jpeg_decoder.h"
+#include "graphics/store/pack_data_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

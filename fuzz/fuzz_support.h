@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "foundation/cfg_node.h"
-#include "graphics/bitmap_pool.h"
-#include "graphics/bitmap_store_reader.h"
-#include "graphics/graphics_resources.h"
+#include "foundation/image/bitmap.h"
+#include "foundation/cfg/cfg_node.h"
+#include "graphics/store/bitmap_pool.h"
+#include "graphics/store/bitmap_store_reader.h"
+#include "graphics/store/graphics_resources.h"
 
 namespace fuzz {
 

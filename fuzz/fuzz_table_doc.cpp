@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "foundation/table_data_doc.h"
-#include "foundation/wstring.h"
+#include "foundation/docs/table_data_doc.h"
+#include "foundation/text/wstring.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/code_page.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_support.h"
-#include "graphics/image_loaders.h"
+#include "graphics/store/image_loaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/wstring.h"
-#include "foundation/xml_data_doc.h"
-#include "foundation/xml_nesting.h"
+#include "foundation/text/wstring.h"
+#include "foundation/docs/xml_data_doc.h"
+#include "foundation/docs/xml_nesting.h"
 
 namespace {
 

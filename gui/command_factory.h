@@ -3,8 +3,8 @@
 // factory it falls back on (the game's factory falls back on the GUI's), and the last one in
 // the chain says why it failed. Main thread only.
 
-#include "foundation/gstring.h"
-#include "foundation/string_array.h"
+#include "foundation/text/gstring.h"
+#include "foundation/text/string_array.h"
 
 class GCommand;
 

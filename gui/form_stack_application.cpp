@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "foundation/command_invoker.h"
-#include "foundation/key_codes.h"
+#include "foundation/app/command_invoker.h"
+#include "foundation/app/key_codes.h"
 #include "gui/form.h"
 #include "gui/gui_system.h"
 

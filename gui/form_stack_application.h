@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "foundation/application.h"
+#include "foundation/app/application.h"
 
 class GForm;
 

@@ -1,7 +1,7 @@
 #include "gui/gui_commands.h"
 
-#include "foundation/application.h"
-#include "foundation/command_invoker.h"
+#include "foundation/app/application.h"
+#include "foundation/app/command_invoker.h"
 #include "gui/form.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_system.h"

@@ -3,7 +3,7 @@
 // "cmClose", "cmCancelWait", "cmUnLock" and "cmRepaintTopDialog" have priority 1024, so they
 // still run while a dialog's appear state holds every other command back.
 
-#include "foundation/command.h"
+#include "foundation/app/command.h"
 #include "gui/command_factory.h"
 
 class GApplication;

@@ -3,10 +3,10 @@
 #include <new>
 #include <string_view>
 
-#include "foundation/command.h"
-#include "foundation/command_invoker.h"
-#include "foundation/html_log.h"
-#include "foundation/string_array.h"
+#include "foundation/app/command.h"
+#include "foundation/app/command_invoker.h"
+#include "foundation/files/html_log.h"
+#include "foundation/text/string_array.h"
 #include "gui/command_factory.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_commands.h"

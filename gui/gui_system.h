@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "foundation/gstring.h"
+#include "foundation/text/gstring.h"
 
 class GApplication;
 class GCommandFactory;

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "foundation/debug_font.h"
-#include "foundation/dib_surface.h"
+#include "foundation/image/debug_font.h"
+#include "foundation/image/dib_surface.h"
 
 GGameApplication::GGameApplication() = default;
 

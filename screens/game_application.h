@@ -5,7 +5,7 @@
 // the player's files), and its frame tick runs the form stack and then the game's mouse
 // cursor. Created and deleted by the application main. Main thread only.
 
-#include "graphics/clip.h"
+#include "graphics/scene/clip.h"
 #include "gui/form_stack_application.h"
 
 class GGameApplication : public GFormStackApplication {

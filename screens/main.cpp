@@ -5,8 +5,8 @@
 #include <memory>
 #include <new>
 
-#include "foundation/application_main.h"
-#include "foundation/crash_guard.h"
+#include "foundation/app/application_main.h"
+#include "foundation/app/crash_guard.h"
 #include "screens/game_application.h"
 
 namespace {

@@ -1,14 +1,14 @@
-#include "foundation/application.h"
+#include "foundation/app/application.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "foundation/debug_font.h"
-#include "foundation/dib_surface.h"
-#include "foundation/key_codes.h"
-#include "foundation/timer.h"
+#include "foundation/image/debug_font.h"
+#include "foundation/image/dib_surface.h"
+#include "foundation/app/key_codes.h"
+#include "foundation/app/timer.h"
 #include "platform/clipboard.h"
 #include "platform/cursor.h"
 #include "platform/keyboard.h"

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "foundation/rect.h"
+#include "foundation/core/rect.h"
 
 class GDibSurface;
 struct GDebugFont;

@@ -1,6 +1,6 @@
 // GApplication: full screen, cursor modes, minimise and restore, closing, cursor images.
 
-#include "foundation/application.h"
+#include "foundation/app/application.h"
 
 #include "platform/cursor.h"
 #include "platform/messages.h"

@@ -1,7 +1,7 @@
-#include "foundation/application_main.h"
+#include "foundation/app/application_main.h"
 
-#include "foundation/application.h"
-#include "foundation/data_files.h"
+#include "foundation/app/application.h"
+#include "foundation/files/data_files.h"
 
 namespace {
 

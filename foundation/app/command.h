@@ -2,7 +2,7 @@
 // Commands: user actions and scripted steps as objects. GNamedCommand is the base of every
 // command of the GUI and the game; the invoker queues, runs and keeps them. Main thread only.
 
-#include "foundation/gstring.h"
+#include "foundation/text/gstring.h"
 
 class GCommand {
 public:

@@ -1,9 +1,9 @@
-#include "foundation/command_invoker.h"
+#include "foundation/app/command_invoker.h"
 
 #include <vector>
 
-#include "foundation/command.h"
-#include "foundation/html_log.h"
+#include "foundation/app/command.h"
+#include "foundation/files/html_log.h"
 
 namespace {
 

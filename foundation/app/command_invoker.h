@@ -4,7 +4,7 @@
 // commands below the threshold are held back in their places. The invoker owns every command it
 // has been given. Main thread only.
 
-#include "foundation/int_array.h"
+#include "foundation/core/int_array.h"
 
 class GCommand;
 class GHtmlLog;

@@ -1,4 +1,4 @@
-#include "foundation/crash_guard.h"
+#include "foundation/app/crash_guard.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "foundation/key_codes.h"
+#include "foundation/app/key_codes.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "foundation/timer.h"
+#include "foundation/app/timer.h"
 
 #include "platform/time.h"
 

@@ -1,14 +1,14 @@
 // The binary cfg form: writer and bounds-checked reader.
 
-#include "foundation/cfg_binary.h"
+#include "foundation/cfg/cfg_binary.h"
 
 #include <cstring>
 #include <string>
 #include <string_view>
 
-#include "foundation/cfg_node.h"
-#include "foundation/cfg_parser.h"
-#include "foundation/random.h"
+#include "foundation/cfg/cfg_node.h"
+#include "foundation/cfg/cfg_parser.h"
+#include "foundation/core/random.h"
 #include "platform/file_system.h"
 
 void CfgScramble(uint8_t* bytes, size_t count, uint32_t& seed)

@@ -1,4 +1,4 @@
-#include "foundation/cfg_node.h"
+#include "foundation/cfg/cfg_node.h"
 
 #include <algorithm>
 #include <charconv>

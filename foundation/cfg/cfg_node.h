@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/gstring.h"
-#include "foundation/int_array.h"
-#include "foundation/string_array.h"
+#include "foundation/text/gstring.h"
+#include "foundation/core/int_array.h"
+#include "foundation/text/string_array.h"
 
 // The library's last error. Set by the readers and by the getters as each documents.
 enum CfgError : int32_t {

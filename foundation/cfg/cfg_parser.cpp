@@ -3,12 +3,12 @@
 // by the same tokenizer that reads its body, so braces inside quoted texts and comments do
 // not count.
 
-#include "foundation/cfg_parser.h"
+#include "foundation/cfg/cfg_parser.h"
 
 #include <cstring>
 #include <new>
 
-#include "foundation/cfg_node.h"
+#include "foundation/cfg/cfg_node.h"
 #include "platform/file_system.h"
 
 namespace {

@@ -1,13 +1,13 @@
 // Cfg text writers. The text is built in memory first, so a file is replaced only by a
 // complete text and a text that cannot be written leaves every target untouched.
 
-#include "foundation/cfg_writer.h"
+#include "foundation/cfg/cfg_writer.h"
 
 #include <cstring>
 #include <new>
 
-#include "foundation/cfg_node.h"
-#include "foundation/cfg_parser.h"
+#include "foundation/cfg/cfg_node.h"
+#include "foundation/cfg/cfg_parser.h"
 #include "platform/file_system.h"
 
 namespace {

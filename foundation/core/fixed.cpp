@@ -1,4 +1,4 @@
-#include "foundation/fixed.h"
+#include "foundation/core/fixed.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "foundation/array_block.h"
+#include "foundation/core/array_block.h"
 
 template <typename T>
 class GArray {

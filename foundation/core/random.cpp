@@ -1,4 +1,4 @@
-#include "foundation/random.h"
+#include "foundation/core/random.h"
 
 #include "platform/time.h"
 

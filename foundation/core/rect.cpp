@@ -1,8 +1,8 @@
-#include "foundation/rect.h"
+#include "foundation/core/rect.h"
 
 #include <algorithm>
 
-#include "foundation/bitmap.h"
+#include "foundation/image/bitmap.h"
 
 void GRect::SetClamped(int32_t l, int32_t t, int32_t r, int32_t b) {
     left = ClampToInt16(l);

@@ -1,4 +1,4 @@
-#include "foundation/register_object.h"
+#include "foundation/core/register_object.h"
 
 void RegisterObject(const void* object)
 {

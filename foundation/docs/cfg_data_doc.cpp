@@ -1,10 +1,10 @@
-#include "foundation/cfg_data_doc.h"
+#include "foundation/docs/cfg_data_doc.h"
 
 #include <string>
 #include <string_view>
 
-#include "foundation/data_doc_text.h"
-#include "foundation/wstring.h"
+#include "foundation/docs/data_doc_text.h"
+#include "foundation/text/wstring.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "foundation/cfg_node.h"
-#include "foundation/data_doc.h"
+#include "foundation/cfg/cfg_node.h"
+#include "foundation/docs/data_doc.h"
 
 class GCfgDataDoc final : public GDataDoc {
 public:

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "foundation/int_array.h"
+#include "foundation/core/int_array.h"
 
 class GWString;
 

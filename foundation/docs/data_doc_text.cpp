@@ -1,4 +1,4 @@
-#include "foundation/data_doc_text.h"
+#include "foundation/docs/data_doc_text.h"
 
 #include <cfloat>
 #include <cinttypes>
@@ -8,9 +8,9 @@
 #include <limits>
 #include <memory>
 
-#include "foundation/text_functions.h"
-#include "foundation/wstring.h"
-#include "foundation/xor_scramble.h"
+#include "foundation/text/text_functions.h"
+#include "foundation/text/wstring.h"
+#include "foundation/files/xor_scramble.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/data_doc.h"
+#include "foundation/docs/data_doc.h"
 
 class GIniDataDoc final : public GDataDoc {
 public:

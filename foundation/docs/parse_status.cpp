@@ -1,12 +1,12 @@
-#include "foundation/parse_status.h"
+#include "foundation/docs/parse_status.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "foundation/data_files.h"
-#include "foundation/xor_scramble.h"
+#include "foundation/files/data_files.h"
+#include "foundation/files/xor_scramble.h"
 
 namespace {
 

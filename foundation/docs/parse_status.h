@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "foundation/gstring.h"
-#include "foundation/string_array.h"
+#include "foundation/text/gstring.h"
+#include "foundation/text/string_array.h"
 
 class GParseStatus {
 public:

@@ -1,9 +1,9 @@
-#include "foundation/table_data_doc.h"
+#include "foundation/docs/table_data_doc.h"
 
 #include <string_view>
 
-#include "foundation/data_doc_text.h"
-#include "foundation/wstring.h"
+#include "foundation/docs/data_doc_text.h"
+#include "foundation/text/wstring.h"
 #include "platform/code_page.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/data_doc.h"
+#include "foundation/docs/data_doc.h"
 
 class GTableDataDoc final : public GDataDoc {
 public:

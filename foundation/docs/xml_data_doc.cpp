@@ -1,4 +1,4 @@
-#include "foundation/xml_data_doc.h"
+#include "foundation/docs/xml_data_doc.h"
 
 #include <tinyxml.h>
 
@@ -10,11 +10,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "foundation/data_doc_text.h"
-#include "foundation/data_files.h"
-#include "foundation/wstring.h"
-#include "foundation/xml_nesting.h"
-#include "foundation/xor_scramble.h"
+#include "foundation/docs/data_doc_text.h"
+#include "foundation/files/data_files.h"
+#include "foundation/text/wstring.h"
+#include "foundation/docs/xml_nesting.h"
+#include "foundation/files/xor_scramble.h"
 #include "platform/file_system.h"
 
 // Every element and attribute that has been asked for has one node document, kept in the

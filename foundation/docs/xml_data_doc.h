@@ -19,8 +19,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "foundation/data_doc.h"
-#include "foundation/int_array.h"
+#include "foundation/docs/data_doc.h"
+#include "foundation/core/int_array.h"
 
 class GWString;
 

@@ -1,4 +1,4 @@
-#include "foundation/xml_nesting.h"
+#include "foundation/docs/xml_nesting.h"
 
 #include <cstring>
 #include <initializer_list>

@@ -1,13 +1,13 @@
-#include "foundation/data_files.h"
+#include "foundation/files/data_files.h"
 
 #include <cstdarg>
 #include <cstring>
 #include <new>
 #include <string>
 
-#include "foundation/gstring.h"
-#include "foundation/register_object.h"
-#include "foundation/xor_scramble.h"
+#include "foundation/text/gstring.h"
+#include "foundation/core/register_object.h"
+#include "foundation/files/xor_scramble.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"

@@ -1,10 +1,10 @@
-#include "foundation/html_log.h"
+#include "foundation/files/html_log.h"
 
 #include <cstdarg>
 #include <cstring>
 #include <string>
 
-#include "foundation/reg_key.h"
+#include "foundation/files/reg_key.h"
 #include "platform/file_system.h"
 #include "platform/system_info.h"
 

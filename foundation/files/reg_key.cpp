@@ -1,4 +1,4 @@
-#include "foundation/reg_key.h"
+#include "foundation/files/reg_key.h"
 
 bool GRegKey::Fail()
 {

@@ -31,5 +31,5 @@ constexpr uint8_t kParticleFileKey = 0x71;
 constexpr uint8_t kKeyValueTableKey = 0xC8;
 
 // JPEG records of the bitmap store ("bmdt%d.bin"): every byte of the stream is XORed with this
-// one byte, which does not run on (graphics/bitmap_store_reader.h).
+// one byte, which does not run on (graphics/store/bitmap_store_reader.h).
 constexpr uint8_t kBitmapStoreJpegKey = 0x6B;

@@ -1,4 +1,4 @@
-#include "foundation/shared_data_folder.h"
+#include "foundation/files/shared_data_folder.h"
 
 #include <cstring>
 #include <string>

@@ -1,11 +1,11 @@
-#include "foundation/shell_files.h"
+#include "foundation/files/shell_files.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "foundation/data_files.h"
+#include "foundation/files/data_files.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/shell.h"

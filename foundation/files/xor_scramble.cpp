@@ -1,4 +1,4 @@
-#include "foundation/xor_scramble.h"
+#include "foundation/files/xor_scramble.h"
 
 int XorScramble(const void* input, void* output, uint32_t count, uint8_t key)
 {

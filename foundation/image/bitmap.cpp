@@ -1,9 +1,9 @@
-#include "foundation/bitmap.h"
+#include "foundation/image/bitmap.h"
 
 #include <cstring>
 #include <new>
 
-#include "foundation/register_object.h"
+#include "foundation/core/register_object.h"
 
 GPixelBlock* GPixelBlock::Create(uint32_t size, uint8_t* data)
 {

@@ -1,4 +1,4 @@
-#include "foundation/colour_ramp.h"
+#include "foundation/image/colour_ramp.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "foundation/debug_font.h"
+#include "foundation/image/debug_font.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "foundation/dib_surface.h"
+#include "foundation/image/dib_surface.h"
 
 namespace {
 

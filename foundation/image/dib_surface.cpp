@@ -1,10 +1,10 @@
-#include "foundation/dib_surface.h"
+#include "foundation/image/dib_surface.h"
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "foundation/register_object.h"
+#include "foundation/core/register_object.h"
 #include "platform/file_system.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "foundation/bitmap.h"
+#include "foundation/image/bitmap.h"
 
 class GDibSurface : public GBitmap {
 public:

@@ -1,7 +1,7 @@
-#include "foundation/dictionary.h"
+#include "foundation/text/dictionary.h"
 
-#include "foundation/data_doc.h"
-#include "foundation/wstring.h"
+#include "foundation/docs/data_doc.h"
+#include "foundation/text/wstring.h"
 
 GDictionary::~GDictionary() = default;
 

@@ -1,10 +1,10 @@
-#include "foundation/gstring.h"
+#include "foundation/text/gstring.h"
 
 #include <cstring>
 #include <new>
 #include <utility>
 
-#include "foundation/text_functions.h"
+#include "foundation/text/text_functions.h"
 
 int CharIsSpace(int c)
 {

@@ -1,9 +1,9 @@
-#include "foundation/string_array.h"
+#include "foundation/text/string_array.h"
 
 #include <new>
 #include <utility>
 
-#include "foundation/array_block.h"
+#include "foundation/core/array_block.h"
 
 namespace {
 

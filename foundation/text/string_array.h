@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "foundation/gstring.h"
+#include "foundation/text/gstring.h"
 
 struct GStringPair {
     GString key;

@@ -1,4 +1,4 @@
-#include "foundation/wstring.h"
+#include "foundation/text/wstring.h"
 
 #include <charconv>
 #include <cstdlib>
@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-#include "foundation/text_functions.h"
-#include "foundation/wstring_array.h"
+#include "foundation/text/text_functions.h"
+#include "foundation/text/wstring_array.h"
 #include "platform/code_page.h"
 
 // ---------------------------------------------------------------------------------------

@@ -1,9 +1,9 @@
-#include "foundation/wstring_array.h"
+#include "foundation/text/wstring_array.h"
 
 #include <new>
 #include <utility>
 
-#include "foundation/array_block.h"
+#include "foundation/core/array_block.h"
 
 GWStringArray::GWStringArray(const GWStringArray& other)
 {

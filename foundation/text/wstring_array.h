@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "foundation/wstring.h"
+#include "foundation/text/wstring.h"
 
 class GWStringArray {
 public:

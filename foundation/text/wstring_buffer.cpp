@@ -1,10 +1,10 @@
-#include "foundation/wstring.h"
+#include "foundation/text/wstring.h"
 
 #include <cstring>
 #include <new>
 #include <utility>
 
-#include "foundation/array_block.h"
+#include "foundation/core/array_block.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "graphics/fills.h"
+#include "graphics/blit/fills.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
 
-#include "foundation/bitmap.h"
-#include "graphics/kernel_rules.h"
-#include "foundation/rect.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/blit/kernel_rules.h"
+#include "foundation/core/rect.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "foundation/bitmap.h"
-#include "foundation/rect.h"
+#include "foundation/image/bitmap.h"
+#include "foundation/core/rect.h"
 
 namespace kernel_detail {
 

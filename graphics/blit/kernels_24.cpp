@@ -2,9 +2,9 @@
 // Every kernel is the shared walk of kernel_rules.h instantiated with one rule and one
 // orientation; the rule's fast row path (block copies, SIMD) is chosen inside the walk.
 
-#include "graphics/kernels.h"
+#include "graphics/blit/kernels.h"
 
-#include "graphics/kernel_rules.h"
+#include "graphics/blit/kernel_rules.h"
 
 using namespace kernel_detail;
 

@@ -21,9 +21,9 @@
 // Measured on the development machine (256x256 sprite with a soft-edged mask): 3.6x (mask) to
 // 6.2x (alpha) the scalar rules.
 
-#include "graphics/kernels.h"
+#include "graphics/blit/kernels.h"
 
-#include "graphics/kernel_rules.h"
+#include "graphics/blit/kernel_rules.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

@@ -1,6 +1,6 @@
-#include "graphics/jpeg_bitstream.h"
+#include "graphics/jpeg/jpeg_bitstream.h"
 
-#include "graphics/data_source.h"
+#include "graphics/store/data_source.h"
 
 void GJpegInput::Attach(GDataSource* source)
 {

@@ -1,4 +1,4 @@
-#include "graphics/jpeg_colour.h"
+#include "graphics/jpeg/jpeg_colour.h"
 
 void GJpegColourTables::Build()
 {

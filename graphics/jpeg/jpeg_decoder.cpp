@@ -1,12 +1,12 @@
-#include "graphics/jpeg_decoder.h"
+#include "graphics/jpeg/jpeg_decoder.h"
 
 #include <cstring>
 #include <new>
 
-#include "foundation/bitmap.h"
-#include "foundation/register_object.h"
-#include "graphics/data_source.h"
-#include "graphics/jpeg_idct.h"
+#include "foundation/image/bitmap.h"
+#include "foundation/core/register_object.h"
+#include "graphics/store/data_source.h"
+#include "graphics/jpeg/jpeg_idct.h"
 
 namespace {
 

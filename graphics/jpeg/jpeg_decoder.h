@@ -22,9 +22,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "graphics/jpeg_bitstream.h"
-#include "graphics/jpeg_colour.h"
-#include "graphics/jpeg_huffman.h"
+#include "graphics/jpeg/jpeg_bitstream.h"
+#include "graphics/jpeg/jpeg_colour.h"
+#include "graphics/jpeg/jpeg_huffman.h"
 
 class GBitmap;
 class GDataSource;

@@ -1,4 +1,4 @@
-#include "graphics/jpeg_huffman.h"
+#include "graphics/jpeg/jpeg_huffman.h"
 
 bool GJpegCheckHuffmanTable(const GJpegHuffmanTable& table, bool isDc)
 {

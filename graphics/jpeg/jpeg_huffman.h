@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "graphics/jpeg_bitstream.h"
+#include "graphics/jpeg/jpeg_bitstream.h"
 
 constexpr int kJpegFastBits = 9;
 

@@ -35,7 +35,7 @@
 // in the upper-left 4x4 corner both passes use a variant with inputs 4..7 known to be zero,
 // which the compiler folds away. Blocks with only a DC term are one shift and a fill.
 
-#include "graphics/jpeg_idct.h"
+#include "graphics/jpeg/jpeg_idct.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "graphics/jpeg_writer.h"
+#include "graphics/jpeg/jpeg_writer.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "foundation/bitmap.h"
+#include "foundation/image/bitmap.h"
 #include "platform/file_system.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "graphics/fixed_math.h"
+#include "graphics/math/fixed_math.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "graphics/geometry.h"
+#include "graphics/math/geometry.h"
 
 #include <algorithm>
 #include <cmath>

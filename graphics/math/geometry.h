@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "graphics/vector2.h"
+#include "graphics/math/vector2.h"
 
 float FloatSqrt(float v);
 

@@ -1,8 +1,8 @@
-#include "graphics/vector2.h"
+#include "graphics/math/vector2.h"
 
 #include <cmath>
 
-#include "graphics/fixed_math.h"
+#include "graphics/math/fixed_math.h"
 
 namespace {
 

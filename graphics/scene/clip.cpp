@@ -1,4 +1,4 @@
-#include "graphics/clip.h"
+#include "graphics/scene/clip.h"
 
 #include <utility>
 

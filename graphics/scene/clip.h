@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "foundation/rect.h"
+#include "foundation/core/rect.h"
 
 class GBitmap;
 

@@ -1,9 +1,9 @@
-#include "graphics/clip_array.h"
+#include "graphics/scene/clip_array.h"
 
 #include <algorithm>
 #include <new>
 
-#include "graphics/clip_pointer_array.h"
+#include "graphics/scene/clip_pointer_array.h"
 
 std::unique_ptr<GClipArray> GClipArray::Create(int16_t capacity) {
     std::unique_ptr<GClipArray> array(new (std::nothrow) GClipArray);

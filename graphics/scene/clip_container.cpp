@@ -1,14 +1,14 @@
-#include "graphics/clip_container.h"
+#include "graphics/scene/clip_container.h"
 
 #include <algorithm>
 #include <new>
 
-#include "foundation/bitmap.h"
-#include "foundation/dib_surface.h"
-#include "foundation/register_object.h"
-#include "graphics/bitmap_table.h"
-#include "graphics/clip_array.h"
-#include "graphics/rect_array.h"
+#include "foundation/image/bitmap.h"
+#include "foundation/image/dib_surface.h"
+#include "foundation/core/register_object.h"
+#include "graphics/store/bitmap_table.h"
+#include "graphics/scene/clip_array.h"
+#include "graphics/scene/rect_array.h"
 
 void FillBitmap(GBitmap& bitmap, uint32_t colour) {
     uint8_t* row = bitmap.GetPixels();

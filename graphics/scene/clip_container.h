@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "graphics/clip.h"
-#include "foundation/rect.h"
+#include "graphics/scene/clip.h"
+#include "foundation/core/rect.h"
 
 class GBitmap;
 class GBitmapTable;

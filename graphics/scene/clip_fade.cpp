@@ -1,8 +1,8 @@
-#include "graphics/clip_fade.h"
+#include "graphics/scene/clip_fade.h"
 
-#include "foundation/bitmap.h"
-#include "graphics/bitmap_table.h"
-#include "graphics/clip.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/store/bitmap_table.h"
+#include "graphics/scene/clip.h"
 
 uint8_t FadedDrawMode(uint8_t mode) {
     switch (mode) {

@@ -1,12 +1,12 @@
-#include "graphics/clip_pointer_array.h"
+#include "graphics/scene/clip_pointer_array.h"
 
 #include <algorithm>
 #include <new>
 #include <utility>
 
-#include "graphics/clip.h"
-#include "graphics/clip_array.h"
-#include "graphics/clip_container.h"
+#include "graphics/scene/clip.h"
+#include "graphics/scene/clip_array.h"
+#include "graphics/scene/clip_container.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "graphics/rect_array.h"
+#include "graphics/scene/rect_array.h"
 
 #include <new>
 

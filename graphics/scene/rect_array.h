@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "foundation/rect.h"
+#include "foundation/core/rect.h"
 
 class GRectArray {
 public:

@@ -1,10 +1,10 @@
-#include "graphics/bitmap_pool.h"
+#include "graphics/store/bitmap_pool.h"
 
 #include <cstring>
 
-#include "foundation/bitmap.h"
-#include "graphics/bitmap_store_reader.h"
-#include "graphics/graphics_resources.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/store/bitmap_store_reader.h"
+#include "graphics/store/graphics_resources.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "graphics/bitmap_store_reader.h"
+#include "graphics/store/bitmap_store_reader.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "foundation/bitmap.h"
-#include "foundation/data_files.h"
-#include "graphics/data_source.h"
-#include "graphics/jpeg_decoder.h"
+#include "foundation/image/bitmap.h"
+#include "foundation/files/data_files.h"
+#include "graphics/store/data_source.h"
+#include "graphics/jpeg/jpeg_decoder.h"
 #include "platform/file_system.h"
 
 namespace {

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/scramble_keys.h" // kBitmapStoreJpegKey
+#include "foundation/files/scramble_keys.h" // kBitmapStoreJpegKey
 
 class GPixelBlock;
 

@@ -1,4 +1,4 @@
-#include "graphics/data_source.h"
+#include "graphics/store/data_source.h"
 
 #include <cstring>
 

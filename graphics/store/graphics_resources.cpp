@@ -1,14 +1,14 @@
-#include "graphics/graphics_resources.h"
+#include "graphics/store/graphics_resources.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 
-#include "foundation/bitmap.h"
-#include "foundation/data_files.h"
-#include "foundation/gstring.h"
-#include "foundation/register_object.h"
+#include "foundation/image/bitmap.h"
+#include "foundation/files/data_files.h"
+#include "foundation/text/gstring.h"
+#include "foundation/core/register_object.h"
 #include "platform/cursor.h"
 
 namespace {

@@ -20,9 +20,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "graphics/bitmap_pool.h"
-#include "graphics/bitmap_store_reader.h"
-#include "graphics/bitmap_table.h"
+#include "graphics/store/bitmap_pool.h"
+#include "graphics/store/bitmap_store_reader.h"
+#include "graphics/store/bitmap_table.h"
 
 class GBitmap;
 class GPixelBlock;

@@ -1,18 +1,18 @@
-#include "graphics/image_loaders.h"
+#include "graphics/store/image_loaders.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "foundation/bitmap.h"
-#include "foundation/data_files.h"
-#include "foundation/xor_scramble.h"
-#include "graphics/bitmap_pool.h"
-#include "graphics/bitmap_store_reader.h"
-#include "graphics/data_source.h"
-#include "graphics/graphics_resources.h"
-#include "graphics/jpeg_decoder.h"
-#include "graphics/pack_data_source.h"
+#include "foundation/image/bitmap.h"
+#include "foundation/files/data_files.h"
+#include "foundation/files/xor_scramble.h"
+#include "graphics/store/bitmap_pool.h"
+#include "graphics/store/bitmap_store_reader.h"
+#include "graphics/store/data_source.h"
+#include "graphics/store/graphics_resources.h"
+#include "graphics/jpeg/jpeg_decoder.h"
+#include "graphics/store/pack_data_source.h"
 
 namespace {
 

@@ -30,7 +30,7 @@
 class GGraphicsResources;
 
 int LoadTgaImage(int32_t pack, int16_t* slot, GGraphicsResources* store, const char* folder);
-// key: the caller's own fixed key byte (foundation/scramble_keys.h).
+// key: the caller's own fixed key byte (foundation/files/scramble_keys.h).
 int LoadJpegImageFromMemory(int32_t pack, int16_t* slot, GGraphicsResources* store,
                             const char* folder, uint8_t key);
 int LoadJpegImageFromPack(int32_t pack, int16_t* slot, GGraphicsResources* store,

@@ -1,9 +1,9 @@
-#include "graphics/pack_data_source.h"
+#include "graphics/store/pack_data_source.h"
 
 #include <new>
 
-#include "foundation/data_files.h"
-#include "foundation/register_object.h"
+#include "foundation/files/data_files.h"
+#include "foundation/core/register_object.h"
 
 GPackDataSource::~GPackDataSource()
 {

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "graphics/data_source.h"
+#include "graphics/store/data_source.h"
 
 class GDataPackCache;
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/command.h"
-#include "foundation/command_invoker.h"
-#include "foundation/key_codes.h"
+#include "foundation/app/command.h"
+#include "foundation/app/command_invoker.h"
+#include "foundation/app/key_codes.h"
 #include "gui/form.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_system.h"

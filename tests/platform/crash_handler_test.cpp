@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "platform/crash_handler.h"
-#include "platform/minidump_reader.h"
+#include "support/minidump_reader.h"
 #include "support/child_process.h"
 #include "support/temp_files.h"
 

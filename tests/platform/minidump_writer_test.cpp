@@ -20,7 +20,7 @@
 
 #include "platform/code_page.h"
 #include "platform/minidump_writer.h"
-#include "platform/minidump_reader.h"
+#include "support/minidump_reader.h"
 #include "support/temp_files.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/dib_surface.h"
+#include "foundation/image/dib_surface.h"
 #include "platform/cursor.h"
 #include "platform/messages.h"
 #include "screens/game_application.h"

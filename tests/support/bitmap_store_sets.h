@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "graphics/graphics_resources.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/store/graphics_resources.h"
 #include "platform/message_box.h"
 #include "support/temp_files.h"
 

@@ -16,9 +16,9 @@
 
 #include <jpeglib.h>
 
-#include "graphics/data_source.h"
-#include "graphics/jpeg_decoder.h"
-#include "graphics/jpeg_idct.h"
+#include "graphics/store/data_source.h"
+#include "graphics/jpeg/jpeg_decoder.h"
+#include "graphics/jpeg/jpeg_idct.h"
 
 namespace jpeg_test {
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "graphics/kernels.h"
-#include "foundation/rect.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/blit/kernels.h"
+#include "foundation/core/rect.h"
 
 namespace reference {
 

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "graphics/jpeg_writer.h"
+#include "graphics/jpeg/jpeg_writer.h"
 #include "tools/tolvanrise-pack/picture.h"
 #include "tools/tolvanrise-pack/store_writer.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "graphics/bitmap_store_reader.h"
+#include "graphics/store/bitmap_store_reader.h"
 
 namespace packer {
 

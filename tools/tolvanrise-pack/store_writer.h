@@ -1,6 +1,6 @@
 #pragma once
 // StoreWriter: collects the records of one bitmap set and writes the index "bmst.bin" with
-// its data files "bmdt%d.bin" in the layout graphics/bitmap_store_reader.h reads. Records are
+// its data files "bmdt%d.bin" in the layout graphics/store/bitmap_store_reader.h reads. Records are
 // numbered in the order they are added; a masked record names its mask by that number, so a
 // mask is added before the images that use it. Every Add checks what the engine would refuse
 // (long names, sides above 32767, masks of another size, JPEG streams above 1 MiB).

@@ -1,6 +1,6 @@
 #pragma once
 // Writers of the single-picture data packs "Data%d.dat" that the engine's image loaders read
-// (graphics/image_loaders.h, which describes the three layouts): TGA, "JPM" and scrambled
+// (graphics/store/image_loaders.h, which describes the three layouts): TGA, "JPM" and scrambled
 // JPEG. Kept in this header so that the tests write their packs with exactly the code the
 // tool runs. Pictures come in as 8-bit R, G, B, A rows, the top row first; a mask byte is
 // 255 - A (the engine's masks count transparency).
@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "foundation/scramble_keys.h"
-#include "foundation/xor_scramble.h"
-#include "graphics/jpeg_writer.h"
-#include "graphics/pack_data_source.h"
+#include "foundation/files/scramble_keys.h"
+#include "foundation/files/xor_scramble.h"
+#include "graphics/jpeg/jpeg_writer.h"
+#include "graphics/store/pack_data_source.h"
 #include "platform/file_system.h"
 #include "tools/common/picture.h"
 

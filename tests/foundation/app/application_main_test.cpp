@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "foundation/application.h"
-#include "foundation/application_main.h"
-#include "foundation/data_files.h"
-#include "foundation/gstring.h"
+#include "foundation/app/application.h"
+#include "foundation/app/application_main.h"
+#include "foundation/files/data_files.h"
+#include "foundation/text/gstring.h"
 #include "platform/message_box.h"
 #include "platform/messages.h"
 

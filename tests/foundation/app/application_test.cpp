@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/application.h"
-#include "foundation/dib_surface.h"
-#include "foundation/key_codes.h"
+#include "foundation/app/application.h"
+#include "foundation/image/dib_surface.h"
+#include "foundation/app/key_codes.h"
 #include "platform/clipboard.h"
 #include "platform/cursor.h"
 #include "platform/keyboard.h"

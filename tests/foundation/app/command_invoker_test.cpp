@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/command.h"
-#include "foundation/command_invoker.h"
-#include "foundation/html_log.h"
+#include "foundation/app/command.h"
+#include "foundation/app/command_invoker.h"
+#include "foundation/files/html_log.h"
 #include "support/temp_files.h"
 
 namespace {

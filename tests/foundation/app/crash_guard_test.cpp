@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "foundation/crash_guard.h"
+#include "foundation/app/crash_guard.h"
 #include "platform/crash_handler.h"
 #include "platform/message_box.h"
-#include "platform/minidump_reader.h"
+#include "support/minidump_reader.h"
 #include "platform/system_info.h"
 #include "support/child_process.h"
 #include "support/scoped_env.h"

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "foundation/key_codes.h"
+#include "foundation/app/key_codes.h"
 #include "platform/messages.h"
 
 using namespace platform;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "foundation/timer.h"
+#include "foundation/app/timer.h"
 #include "platform/time.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/cfg_binary.h"
-#include "foundation/cfg_node.h"
-#include "foundation/cfg_parser.h"
+#include "foundation/cfg/cfg_binary.h"
+#include "foundation/cfg/cfg_node.h"
+#include "foundation/cfg/cfg_parser.h"
 #include "support/temp_files.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/cfg_node.h"
+#include "foundation/cfg/cfg_node.h"
 #include "support/temp_files.h"
 
 namespace {

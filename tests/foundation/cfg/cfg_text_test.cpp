@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/cfg_node.h"
-#include "foundation/cfg_parser.h"
-#include "foundation/xor_scramble.h"
+#include "foundation/cfg/cfg_node.h"
+#include "foundation/cfg/cfg_parser.h"
+#include "foundation/files/xor_scramble.h"
 #include "support/temp_files.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
-#include "foundation/cfg_node.h"
-#include "foundation/cfg_parser.h"
-#include "foundation/cfg_writer.h"
+#include "foundation/cfg/cfg_node.h"
+#include "foundation/cfg/cfg_parser.h"
+#include "foundation/cfg/cfg_writer.h"
 #include "support/temp_files.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/int_array.h"
-#include "foundation/string_array.h"
+#include "foundation/core/int_array.h"
+#include "foundation/text/string_array.h"
 
 // Array allocations in this program go through these replacements, so a test can make the
 // next non-throwing array allocations fail the way an exhausted heap would.

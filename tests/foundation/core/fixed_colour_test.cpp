@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "foundation/colour_ramp.h"
-#include "foundation/fixed.h"
+#include "foundation/image/colour_ramp.h"
+#include "foundation/core/fixed.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "foundation/random.h"
+#include "foundation/core/random.h"
 #include "platform/time.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "foundation/cfg_data_doc.h"
+#include "foundation/docs/cfg_data_doc.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "foundation/wstring.h"
+#include "foundation/text/wstring.h"
 #include "support/temp_files.h"
 
 namespace fs = std::filesystem;

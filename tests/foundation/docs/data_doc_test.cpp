@@ -1,6 +1,6 @@
 // The data-document interface as callers see it: the same walk and the same reads through
 // GDataDoc over every back end of this module, and the defaults of unsupported operations.
-#include "foundation/data_doc.h"
+#include "foundation/docs/data_doc.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/cfg_data_doc.h"
-#include "foundation/ini_data_doc.h"
-#include "foundation/table_data_doc.h"
-#include "foundation/wstring.h"
-#include "foundation/xor_scramble.h"
+#include "foundation/docs/cfg_data_doc.h"
+#include "foundation/docs/ini_data_doc.h"
+#include "foundation/docs/table_data_doc.h"
+#include "foundation/text/wstring.h"
+#include "foundation/files/xor_scramble.h"
 #include "support/temp_files.h"
 
 namespace fs = std::filesystem;

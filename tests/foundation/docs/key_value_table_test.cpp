@@ -1,11 +1,11 @@
-#include "foundation/parse_status.h"
+#include "foundation/docs/parse_status.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "foundation/xor_scramble.h"
+#include "foundation/files/xor_scramble.h"
 #include "support/temp_files.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "foundation/table_data_doc.h"
+#include "foundation/docs/table_data_doc.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "foundation/wstring.h"
-#include "foundation/xor_scramble.h"
+#include "foundation/text/wstring.h"
+#include "foundation/files/xor_scramble.h"
 #include "support/temp_files.h"
 
 namespace fs = std::filesystem;

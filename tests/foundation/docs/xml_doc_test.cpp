@@ -1,4 +1,4 @@
-#include "foundation/xml_data_doc.h"
+#include "foundation/docs/xml_data_doc.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml.h>
@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/data_files.h"
-#include "foundation/wstring.h"
-#include "foundation/xml_nesting.h"
+#include "foundation/files/data_files.h"
+#include "foundation/text/wstring.h"
+#include "foundation/docs/xml_nesting.h"
 #include "support/child_process.h"
 #include "support/temp_files.h"
 

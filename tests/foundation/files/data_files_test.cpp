@@ -1,4 +1,4 @@
-#include "foundation/data_files.h"
+#include "foundation/files/data_files.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/gstring.h"
+#include "foundation/text/gstring.h"
 #include "platform/message_box.h"
 #include "support/child_process.h"
 #include "support/temp_files.h"

@@ -3,7 +3,7 @@
 #include <regex>
 #include <string>
 
-#include "foundation/html_log.h"
+#include "foundation/files/html_log.h"
 #include "support/temp_files.h"
 
 namespace {

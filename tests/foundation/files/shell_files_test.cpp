@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/shell_files.h"
+#include "foundation/files/shell_files.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/system_info.h"

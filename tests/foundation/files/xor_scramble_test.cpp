@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "foundation/xor_scramble.h"
+#include "foundation/files/xor_scramble.h"
 
 namespace {
 

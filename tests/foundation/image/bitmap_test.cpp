@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "foundation/bitmap.h"
+#include "foundation/image/bitmap.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/debug_font.h"
-#include "foundation/dib_surface.h"
+#include "foundation/image/debug_font.h"
+#include "foundation/image/dib_surface.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/dib_surface.h"
+#include "foundation/image/dib_surface.h"
 #include "support/temp_files.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "foundation/dictionary.h"
+#include "foundation/text/dictionary.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "foundation/wstring.h"
-#include "foundation/xml_data_doc.h"
+#include "foundation/text/wstring.h"
+#include "foundation/docs/xml_data_doc.h"
 
 namespace {
 

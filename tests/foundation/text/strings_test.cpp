@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "foundation/gstring.h"
+#include "foundation/text/gstring.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "foundation/wstring.h"
-#include "foundation/wstring_array.h"
+#include "foundation/text/wstring.h"
+#include "foundation/text/wstring_array.h"
 #include "platform/code_page.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "graphics/fills.h"
-#include "foundation/rect.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/blit/fills.h"
+#include "foundation/core/rect.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "graphics/kernels.h"
+#include "graphics/blit/kernels.h"
 #include "support/reference_kernels.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/kernels.h"
+#include "graphics/blit/kernels.h"
 #include "support/reference_kernels.h"
 
 namespace {

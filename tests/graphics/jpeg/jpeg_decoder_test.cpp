@@ -7,9 +7,9 @@
 #include <cmath>
 #include <memory>
 
-#include "foundation/bitmap.h"
-#include "graphics/jpeg_colour.h"
-#include "tests/graphics/jpeg_test_streams.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/jpeg/jpeg_colour.h"
+#include "support/jpeg_test_streams.h"
 
 using namespace jpeg_test;
 

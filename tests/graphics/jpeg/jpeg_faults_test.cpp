@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/graphics/jpeg_test_streams.h"
+#include "support/jpeg_test_streams.h"
 
 using namespace jpeg_test;
 

@@ -1,4 +1,4 @@
-#include "graphics/jpeg_writer.h"
+#include "graphics/jpeg/jpeg_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "graphics/data_source.h"
-#include "graphics/jpeg_decoder.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/store/data_source.h"
+#include "graphics/jpeg/jpeg_decoder.h"
 #include "support/temp_files.h"
 
 namespace fs = std::filesystem;

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <utility>
 
-#include "graphics/fixed_math.h"
-#include "graphics/geometry.h"
-#include "graphics/vector2.h"
+#include "graphics/math/fixed_math.h"
+#include "graphics/math/geometry.h"
+#include "graphics/math/vector2.h"
 
 TEST(FixedMathTest, ComparisonsAndNegation) {
     EXPECT_EQ(FixedLess(-1, 0), 1);

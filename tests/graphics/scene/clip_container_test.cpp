@@ -4,12 +4,12 @@
 #include <memory>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "foundation/dib_surface.h"
-#include "graphics/clip.h"
-#include "graphics/clip_array.h"
-#include "graphics/clip_container.h"
-#include "graphics/rect_array.h"
+#include "foundation/image/bitmap.h"
+#include "foundation/image/dib_surface.h"
+#include "graphics/scene/clip.h"
+#include "graphics/scene/clip_array.h"
+#include "graphics/scene/clip_container.h"
+#include "graphics/scene/rect_array.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <random>
 #include <vector>
 
-#include "graphics/clip.h"
-#include "graphics/clip_array.h"
-#include "graphics/clip_container.h"
-#include "graphics/clip_pointer_array.h"
+#include "graphics/scene/clip.h"
+#include "graphics/scene/clip_array.h"
+#include "graphics/scene/clip_container.h"
+#include "graphics/scene/clip_pointer_array.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <memory>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "graphics/bitmap_table.h"
-#include "graphics/clip.h"
-#include "graphics/clip_container.h"
-#include "graphics/clip_fade.h"
-#include "graphics/rect_array.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/store/bitmap_table.h"
+#include "graphics/scene/clip.h"
+#include "graphics/scene/clip_container.h"
+#include "graphics/scene/clip_fade.h"
+#include "graphics/scene/rect_array.h"
 
 namespace {
 

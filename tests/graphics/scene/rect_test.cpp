@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "foundation/rect.h"
-#include "graphics/rect_array.h"
+#include "foundation/core/rect.h"
+#include "graphics/scene/rect_array.h"
 
 namespace {
 

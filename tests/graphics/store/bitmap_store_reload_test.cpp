@@ -1,7 +1,7 @@
 // Reloading and unloading ranges of the bitmap store, its run-time pool, files on disk and
 // the fatal exits.
 
-#include "graphics/graphics_resources.h"
+#include "graphics/store/graphics_resources.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "bitmap_store_sets.h"
-#include "foundation/bitmap.h"
+#include "support/bitmap_store_sets.h"
+#include "foundation/image/bitmap.h"
 #include "platform/message_box.h"
 
 using namespace bitmap_store_test;

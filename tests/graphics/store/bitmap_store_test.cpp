@@ -1,15 +1,15 @@
-#include "graphics/graphics_resources.h"
+#include "graphics/store/graphics_resources.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "bitmap_store_sets.h"
-#include "foundation/bitmap.h"
-#include "graphics/data_source.h"
-#include "graphics/jpeg_decoder.h"
-#include "tests/graphics/jpeg_test_streams.h"
+#include "support/bitmap_store_sets.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/store/data_source.h"
+#include "graphics/jpeg/jpeg_decoder.h"
+#include "support/jpeg_test_streams.h"
 
 using namespace bitmap_store_test;
 

@@ -1,4 +1,4 @@
-#include "graphics/image_loaders.h"
+#include "graphics/store/image_loaders.h"
 
 #include <gtest/gtest.h>
 
@@ -10,19 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "foundation/data_files.h"
-#include "foundation/scramble_keys.h"
-#include "foundation/xor_scramble.h"
-#include "graphics/bitmap_pool.h"
-#include "graphics/bitmap_store_reader.h"
-#include "graphics/data_source.h"
-#include "graphics/graphics_resources.h"
-#include "graphics/jpeg_decoder.h"
-#include "graphics/jpeg_writer.h"
-#include "graphics/pack_data_source.h"
+#include "foundation/image/bitmap.h"
+#include "foundation/files/data_files.h"
+#include "foundation/files/scramble_keys.h"
+#include "foundation/files/xor_scramble.h"
+#include "graphics/store/bitmap_pool.h"
+#include "graphics/store/bitmap_store_reader.h"
+#include "graphics/store/data_source.h"
+#include "graphics/store/graphics_resources.h"
+#include "graphics/jpeg/jpeg_decoder.h"
+#include "graphics/jpeg/jpeg_writer.h"
+#include "graphics/store/pack_data_source.h"
 #include "support/temp_files.h"
-#include "tests/graphics/jpeg_test_streams.h"
+#include "support/jpeg_test_streams.h"
 #include "tools/tolvanrise-packs/pack_writer.h"
 
 using packtool::PackKind;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "graphics/bitmap_store_reader.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/store/bitmap_store_reader.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-pack/manifest.h"
 #include "tools/tolvanrise-pack/picture.h"

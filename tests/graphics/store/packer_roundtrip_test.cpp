@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bitmap.h"
-#include "graphics/graphics_resources.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/store/graphics_resources.h"
 #include "platform/message_box.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-pack/manifest.h"
@@ -293,8 +293,7 @@ TEST_F(PackerRoundTripTest, WriterRecordsReloadIntoARange)
 // The first store of the game, packed from assets/800x600 as the build does.
 TEST_F(PackerRoundTripTest, TheSampleStoreLoadsWithItsNamedSlots)
 {
-    const fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() /
-                            "assets" / "800x600" / "manifest.txt";
+    const fs::path source = fs::path(TOLVANRISE_SOURCE_DIR) / "assets" / "800x600" / "manifest.txt";
     ASSERT_TRUE(fs::exists(source)) << source;
     ASSERT_EQ(RunPacker(source.string() + " " + m_folder.Path("800x600")), 0);
     Load(m_folder.Path("800x600"), 5000);
