@@ -232,9 +232,8 @@ TEST(JpegDecoderFaults, DamagedDataNeverEscapesThePicture)
             continue;
         // Every row was written: decoded, or black after an error.
         const Bytes canary(static_cast<size_t>(ours.width) * 3, 0xA5);
-        for (int y = 0; y < ours.height; ++y) {
+        for (int y = 0; y < ours.height; ++y)
             ASSERT_NE(0, std::memcmp(&ours.bgr[static_cast<size_t>(y) * ours.width * 3], canary.data(), canary.size()));
-        }
         if (ours.result != 0) {
             EXPECT_TRUE(ours.error == kJpegErrCorruptData || ours.error == kJpegErrRestart) << ours.error;
         }
