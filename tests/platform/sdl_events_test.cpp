@@ -6,6 +6,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstring>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -29,11 +30,7 @@ protected:
         ASSERT_NE(window, nullptr);
         ClearMessages();
     }
-    void TearDown() override
-    {
-        ClearMessages();
-        window.reset();
-    }
+    void TearDown() override { ClearMessages(), window.reset(); }
 
     std::vector<Message> Drain()
     {
@@ -48,6 +45,13 @@ protected:
         std::vector<MsgW> out;
         for (const Message& m : got)
             out.emplace_back(m.message, m.wParam);
+        return out;
+    }
+    static std::vector<uint32_t> Kinds(const std::vector<Message>& got)
+    {
+        std::vector<uint32_t> out;
+        for (const Message& m : got)
+            out.push_back(m.message);
         return out;
     }
     static std::pair<int, int> Xy(const Message& m) { return {LParamX(m.lParam), LParamY(m.lParam)}; }
@@ -89,11 +93,8 @@ protected:
     void PushButton(bool down, uint8_t button, int x, int y, uint8_t clicks = 1)
     {
         SDL_Event e{};
-        e.button.button = button;
+        e.button.button = button, e.button.clicks = clicks, e.button.x = x, e.button.y = y;
         e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-        e.button.clicks = clicks;
-        e.button.x = x;
-        e.button.y = y;
         Push(e, down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP);
     }
 
@@ -136,10 +137,8 @@ TEST_F(SdlEventsTest, LeftAltMakesSystemKeysButAltGrDoesNot)
     PushKey(true, SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL | KMOD_LALT); // with Ctrl: an ordinary key
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 7u);
-    const uint32_t expected[] = {WM_SYSKEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_KEYDOWN,
-                                 WM_KEYDOWN,    WM_KEYDOWN,    WM_KEYDOWN};
-    for (size_t i = 0; i < got.size(); ++i)
-        EXPECT_EQ(got[i].message, expected[i]) << i;
+    EXPECT_EQ(Kinds(got), (std::vector<uint32_t>{WM_SYSKEYDOWN, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_KEYDOWN, WM_KEYDOWN,
+                                                 WM_KEYDOWN, WM_KEYDOWN}));
     EXPECT_EQ(got[0].wParam, uintptr_t(VK_MENU));
     EXPECT_EQ(got[1].wParam, uintptr_t(VK_F4));
     EXPECT_EQ(got[3].wParam, uintptr_t(VK_MENU));
@@ -148,13 +147,13 @@ TEST_F(SdlEventsTest, LeftAltMakesSystemKeysButAltGrDoesNot)
 
 TEST_F(SdlEventsTest, TheKeypadFollowsNumLock)
 {
-    PushKey(true, SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM);
-    PushKey(true, SDL_SCANCODE_KP_7, SDLK_KP_7, 0);
-    PushKey(true, SDL_SCANCODE_KP_5, SDLK_KP_5, 0);
-    PushKey(true, SDL_SCANCODE_KP_1, SDLK_KP_1, 0);
-    PushKey(true, SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, KMOD_NUM);
-    PushKey(true, SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, 0);
-    PushKey(true, SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_NUM);
+    const std::tuple<SDL_Scancode, SDL_Keycode, uint16_t> keys[] = {
+        {SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM},           {SDL_SCANCODE_KP_7, SDLK_KP_7, 0},
+        {SDL_SCANCODE_KP_5, SDLK_KP_5, 0},                  {SDL_SCANCODE_KP_1, SDLK_KP_1, 0},
+        {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, KMOD_NUM}, {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, 0},
+        {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_NUM}};
+    for (auto [scan, sym, mod] : keys)
+        PushKey(true, scan, sym, mod);
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 8u);
     EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, VK_NUMPAD7}, {WM_KEYDOWN, VK_HOME},
@@ -181,24 +180,19 @@ TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
 
 TEST_F(SdlEventsTest, EditingKeysTypeTheirControlCharacters)
 {
-    PushKey(true, SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE);
-    PushKey(true, SDL_SCANCODE_RETURN, SDLK_RETURN);
-    PushKey(true, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
-    PushKey(true, SDL_SCANCODE_TAB, SDLK_TAB);
-    PushKey(true, SDL_SCANCODE_DELETE, SDLK_DELETE);
+    for (auto [scan, sym] : {std::pair{SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE}, {SDL_SCANCODE_RETURN, SDLK_RETURN},
+                             {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE}, {SDL_SCANCODE_TAB, SDLK_TAB},
+                             {SDL_SCANCODE_DELETE, SDLK_DELETE}})
+        PushKey(true, scan, sym);
     EXPECT_EQ(DrainChars(), (std::vector<uintptr_t>{8, 13, 27, 9}));
 }
 
 TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
 {
     SDL_Event move{};
-    move.motion.x = 10;
-    move.motion.y = 20;
-    move.motion.state = SDL_BUTTON_LMASK;
+    move.motion.x = 10, move.motion.y = 20, move.motion.state = SDL_BUTTON_LMASK;
     Push(move, SDL_MOUSEMOTION);
-    move.motion.x = -5; // outside while captured
-    move.motion.y = 700;
-    move.motion.state = 0;
+    move.motion.x = -5, move.motion.y = 700, move.motion.state = 0; // outside while captured
     Push(move, SDL_MOUSEMOTION);
     PushButton(true, SDL_BUTTON_LEFT, 30, 40, 1);
     PushButton(false, SDL_BUTTON_LEFT, 30, 40, 1);
@@ -210,11 +204,9 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
     PushButton(false, SDL_BUTTON_X2, 3, 4);
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 10u);
-    const uint32_t expected[] = {WM_MOUSEMOVE,     WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
-                                 WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MBUTTONDBLCLK,
-                                 WM_XBUTTONDOWN,   WM_XBUTTONUP};
-    for (size_t i = 0; i < got.size(); ++i)
-        EXPECT_EQ(got[i].message, expected[i]) << i;
+    EXPECT_EQ(Kinds(got), (std::vector<uint32_t>{WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
+                                                 WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MBUTTONDBLCLK,
+                                                 WM_XBUTTONDOWN, WM_XBUTTONUP}));
     EXPECT_EQ(got[0].wParam & MK_LBUTTON, MK_LBUTTON);
     EXPECT_EQ(got[2].wParam & MK_LBUTTON, MK_LBUTTON);
     EXPECT_EQ(got[3].wParam & MK_LBUTTON, 0u);
@@ -231,14 +223,11 @@ TEST_F(SdlEventsTest, TheWheelGivesNotchesOf120AtTheClientPosition)
     SDL_PumpEvents();
     ClearMessages();
     SDL_Event wheel{};
-    wheel.wheel.y = -2;
-    wheel.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
-    Push(wheel, SDL_MOUSEWHEEL);
-    wheel.wheel.y = 1;
-    wheel.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
-    Push(wheel, SDL_MOUSEWHEEL);
-    wheel.wheel.y = 0; // sideways only: nothing
-    Push(wheel, SDL_MOUSEWHEEL);
+    for (auto [y, direction] : {std::pair{-2, SDL_MOUSEWHEEL_NORMAL}, {1, SDL_MOUSEWHEEL_FLIPPED},
+                                {0, SDL_MOUSEWHEEL_FLIPPED}}) { // the last sideways only: nothing
+        wheel.wheel.y = y, wheel.wheel.direction = direction;
+        Push(wheel, SDL_MOUSEWHEEL);
+    }
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].message, WM_MOUSEWHEEL);
@@ -251,12 +240,9 @@ TEST_F(SdlEventsTest, TheWheelGivesNotchesOf120AtTheClientPosition)
 
 TEST_F(SdlEventsTest, WindowEventsBecomeActivationPaintAndClose)
 {
-    PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
-    PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
-    PushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
-    PushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
-    PushWindowEvent(SDL_WINDOWEVENT_EXPOSED); // repaints merge
-    PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+    for (uint8_t what : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_MINIMIZED,
+                         SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_EXPOSED /* repaints merge */, SDL_WINDOWEVENT_CLOSE})
+        PushWindowEvent(what);
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 7u);
     EXPECT_EQ(Pairs({got.begin(), got.begin() + 4}),
@@ -265,8 +251,7 @@ TEST_F(SdlEventsTest, WindowEventsBecomeActivationPaintAndClose)
     EXPECT_EQ(got[4].message, WM_ACTIVATE); // minimized: inactive with the minimized flag
     EXPECT_EQ(got[4].wParam & 0xFFFF, WA_INACTIVE);
     EXPECT_NE(got[4].wParam >> 16, 0u);
-    EXPECT_EQ(got[5].message, WM_PAINT);
-    EXPECT_EQ(got[6].message, WM_CLOSE);
+    EXPECT_EQ(got[5].message * 1000 + got[6].message, WM_PAINT * 1000 + WM_CLOSE);
 
     // A quit request (a signal) asks the window to close; it does not end the program itself.
     SDL_Event quit{};
@@ -292,19 +277,14 @@ TEST_F(SdlEventsTest, PresentShowsTheRectangleInBGROrder)
     const int w = 800;
     const int h = 600;
     std::vector<uint8_t> image(size_t(w) * h * 3 + w * 3, 0);
-    uint8_t* p = image.data() + (20 * w + 10) * 3; // bytes B, G, R at (10, 20)
-    p[0] = 200;
-    p[1] = 100;
-    p[2] = 50;
+    std::memcpy(image.data() + (20 * w + 10) * 3, "\xC8\x64\x32", 3); // B, G, R 200, 100, 50 at (10, 20)
     ASSERT_TRUE(window->Present(image.data(), w, h, w * 3, 0, 0, w - 1, h - 1));
     SDL_Renderer* renderer = SDL_GetRenderer(SDL_GetWindowFromID(window->GetId()));
     ASSERT_NE(renderer, nullptr);
     uint8_t rgb[3] = {};
     SDL_Rect one{10, 20, 1, 1};
     ASSERT_EQ(SDL_RenderReadPixels(renderer, &one, SDL_PIXELFORMAT_RGB24, rgb, 3), 0);
-    EXPECT_EQ(rgb[0], 50);
-    EXPECT_EQ(rgb[1], 100);
-    EXPECT_EQ(rgb[2], 200);
+    EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 3), (std::vector<uint8_t>{50, 100, 200}));
 
     // Rectangles are clipped to the image; nothing outside it is read.
     EXPECT_TRUE(window->Present(image.data(), w, h, w * 3, -10, -10, 20, 30));
@@ -321,25 +301,21 @@ TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
     ASSERT_TRUE(window->EnterFullscreen(&real));
     EXPECT_TRUE(window->IsFullscreen());
     // Client <-> window conversions are each other's inverse where pixels map 1:1 or larger.
-    int x = 400;
-    int y = 300;
+    int x = 400, y = 300;
     window->ClientToWindow(x, y);
     window->WindowToClient(x, y);
     EXPECT_NEAR(x, 400, 1);
     EXPECT_NEAR(y, 300, 1);
     // Scaled to the desktop: the middle of the screen is the middle of the picture, and a
     // point on the bars lies outside the client area.
-    int winW = 0;
-    int winH = 0;
+    int winW = 0, winH = 0;
     window->GetClientSize(winW, winH);
     if (winW != 800 || winH != 600) {
-        x = winW / 2;
-        y = winH / 2;
+        x = winW / 2, y = winH / 2;
         window->WindowToClient(x, y);
         EXPECT_NEAR(x, 400, 2);
         EXPECT_NEAR(y, 300, 2);
-        x = 0;
-        y = 0;
+        x = 0, y = 0;
         window->WindowToClient(x, y);
         EXPECT_TRUE(x <= 0 && y <= 0);
         if (winW * 600 != winH * 800) {
@@ -349,13 +325,10 @@ TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
     window->LeaveFullscreen();
     EXPECT_FALSE(window->IsFullscreen());
     window->GetClientSize(winW, winH);
-    EXPECT_EQ(winW, 800);
-    EXPECT_EQ(winH, 600);
-    x = 17;
-    y = 33;
+    EXPECT_EQ(std::make_pair(winW, winH), std::make_pair(800, 600));
+    x = 17, y = 33;
     window->WindowToClient(x, y);
-    EXPECT_EQ(x, 17);
-    EXPECT_EQ(y, 33);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(17, 33));
 
     Window::SimulateFullscreenFailure(true);
     EXPECT_FALSE(window->EnterFullscreen());
@@ -363,18 +336,13 @@ TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
     EXPECT_FALSE(window->IsFullscreen());
 }
 
-TEST_F(SdlEventsTest, ClipboardRoundTripsWindows1251ThroughUtf8)
+TEST_F(SdlEventsTest, ClipboardRoundTripsWindows1251ThroughUtf8AndNoBoxesWithoutADisplay)
 {
     ASSERT_TRUE(SetClipboardText("\xCF\xF0\xE8\xE2\xE5\xF2 1", 8));
     std::string text;
     ASSERT_TRUE(GetClipboardText(text));
     EXPECT_EQ(text, "\xCF\xF0\xE8\xE2\xE5\xF2 1");
-}
-
-TEST_F(SdlEventsTest, NoRealBoxesWithoutADisplay)
-{
-    // The dummy driver is no display a person can answer a box on.
-    EXPECT_EQ(GetMessageBoxBackend(), nullptr);
+    EXPECT_EQ(GetMessageBoxBackend(), nullptr); // the dummy driver is no display a person can answer on
 }
 
 } // namespace

@@ -25,47 +25,29 @@ using tolvanrise::test::WriteFileBytes;
 
 inline std::vector<std::string> g_alerts;
 
-inline bool RecordAlert(const platform::MessageBoxRequest& request,
-                        platform::MessageBoxAnswer& answer)
+inline bool RecordAlert(const platform::MessageBoxRequest& request, platform::MessageBoxAnswer& answer)
 {
     g_alerts.push_back(request.textUtf8);
     answer = platform::MessageBoxAnswer::kOk;
     return true;
 }
 
-inline uint8_t PatternByte(uint32_t seed, size_t i)
-{
-    return static_cast<uint8_t>(seed * 131u + i * 7u + (i >> 5));
-}
-
 inline Bytes Pattern(uint32_t seed, size_t n)
 {
     Bytes bytes(n);
     for (size_t i = 0; i < n; ++i)
-        bytes[i] = PatternByte(seed, i);
+        bytes[i] = static_cast<uint8_t>(seed * 131u + i * 7u + (i >> 5));
     return bytes;
 }
 
-inline void Put16(Bytes& out, uint32_t v)
-{
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
+inline void Put16(Bytes& out, uint32_t v) { out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+inline void Put32(Bytes& out, uint32_t v) { Put16(out, v & 0xFFFF), Put16(out, v >> 16); }
 
-inline void Put32(Bytes& out, uint32_t v)
-{
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
-inline Bytes Record(uint16_t format, uint16_t w, uint16_t h, uint32_t value,
-                    const std::string& name, const Bytes& payload, bool pad)
+inline Bytes Record(uint16_t format, uint16_t w, uint16_t h, uint32_t value, const std::string& name,
+                    const Bytes& payload, bool pad)
 {
     Bytes out;
-    Put16(out, format);
-    Put16(out, w);
-    Put16(out, h);
-    Put32(out, value);
+    Put16(out, format), Put16(out, w), Put16(out, h), Put32(out, value);
     for (size_t i = 0; i < 20; ++i)
         out.push_back(i < name.size() ? static_cast<uint8_t>(name[i]) : 0);
     out.insert(out.end(), payload.begin(), payload.end());
@@ -75,32 +57,32 @@ inline Bytes Record(uint16_t format, uint16_t w, uint16_t h, uint32_t value,
 }
 
 // Records of each payload kind with patterned contents (the seed picks the pattern).
-inline Bytes Rgb(uint16_t format, const std::string& name, uint16_t w, uint16_t h,
-                 uint32_t seed, uint32_t value = 0, size_t bytesPerPixel = 3)
+inline Bytes Rgb(uint16_t format, const std::string& name, uint16_t w, uint16_t h, uint32_t seed,
+                 uint32_t value = 0, size_t bytesPerPixel = 3)
 {
     const size_t pixels = size_t{w} * h;
     return Record(format, w, h, value, name, Pattern(seed, pixels * bytesPerPixel), pixels & 1);
 }
 
-inline Bytes OneByte(uint16_t format, const std::string& name, uint16_t w, uint16_t h,
-                     uint32_t seed, uint32_t value = 0)
+inline Bytes OneByte(uint16_t format, const std::string& name, uint16_t w, uint16_t h, uint32_t seed,
+                     uint32_t value = 0)
 {
     return Rgb(format, name, w, h, seed, value, 1);
 }
 
-inline Bytes Palettised(uint16_t format, const std::string& name, uint16_t w, uint16_t h,
-                        uint32_t seed, uint32_t value = 0, uint16_t section = 770)
+inline Bytes Palettised(uint16_t format, const std::string& name, uint16_t w, uint16_t h, uint32_t seed,
+                        uint32_t value = 0, uint16_t section = 770)
 {
     const size_t pixels = size_t{w} * h;
     Bytes payload;
     Put16(payload, section);
-    Bytes rest = Pattern(seed, (section >= 2 ? section - 2 : 0) + pixels);
+    const Bytes rest = Pattern(seed, (section >= 2 ? section - 2 : 0) + pixels);
     payload.insert(payload.end(), rest.begin(), rest.end());
     return Record(format, w, h, value, name, payload, pixels & 1);
 }
 
-inline Bytes JpegRecord(uint16_t format, const std::string& name, uint16_t w, uint16_t h,
-                        const Bytes& stream, uint32_t value = 0)
+inline Bytes JpegRecord(uint16_t format, const std::string& name, uint16_t w, uint16_t h, const Bytes& stream,
+                        uint32_t value = 0)
 {
     Bytes payload;
     Put32(payload, static_cast<uint32_t>(stream.size()));
@@ -112,6 +94,12 @@ inline Bytes JpegRecord(uint16_t format, const std::string& name, uint16_t w, ui
 // A set under construction: data files of records and the index that lists them.
 class SetBuilder {
 public:
+    SetBuilder() = default;
+    SetBuilder(std::initializer_list<Bytes> records)
+    {
+        for (const Bytes& record : records)
+            Add(record);
+    }
     SetBuilder& Add(const Bytes& record)
     {
         m_files.back().insert(m_files.back().end(), record.begin(), record.end());
@@ -123,7 +111,6 @@ public:
         m_files.emplace_back();
         return *this;
     }
-    int32_t GetRecordCount() const { return m_records; }
     Bytes& File(size_t i) { return m_files[i]; }
 
     // entryCount < 0: the number of records; fileCount < 0: the files made.
@@ -177,32 +164,22 @@ protected:
     void TearDown() override { platform::SetMessageBoxBackend(nullptr); }
 
     // Starts the store from the builder's set in folder "gfx"; expects success.
-    void Start(const SetBuilder& set, uint16_t memCount, uint16_t loadCount,
-               int32_t entryCount = -1)
+    void Start(const SetBuilder& set, uint16_t memCount, uint16_t loadCount, int32_t entryCount = -1)
     {
         set.Install(m_files, "gfx", entryCount);
         GBitmapStoreError error = m_store.TryInit(m_files, "gfx", memCount, loadCount);
         ASSERT_FALSE(error.Failed()) << error.message;
     }
+    // The same start, which must fail and leave nothing behind.
     GBitmapStoreError StartFails(const SetBuilder& set, uint16_t memCount, uint16_t loadCount,
-                                 int32_t entryCount = -1, GBitmapReadLimits limits = {})
+                                 int32_t entryCount = -1, GBitmapReadLimits limits = {}, int32_t fileCount = -1)
     {
         GMemorySetSource files;
-        set.Install(files, "gfx", entryCount);
+        set.Install(files, "gfx", entryCount, fileCount);
         GBitmapStoreError error = m_store.TryInit(files, "gfx", memCount, loadCount, limits);
         EXPECT_TRUE(error.Failed());
-        EXPECT_EQ(m_store.GetSlotCount(), 0); // a failed start leaves nothing behind
+        EXPECT_EQ(m_store.GetSlotCount(), 0);
         return error;
-    }
-
-    // Start-up from a one-file set of these records, which must fail.
-    GBitmapStoreError FailsWith(std::initializer_list<Bytes> records, uint16_t memCount = 0,
-                                uint16_t loadCount = 0)
-    {
-        SetBuilder set;
-        for (const Bytes& record : records)
-            set.Add(record);
-        return StartFails(set, memCount, loadCount);
     }
 
     GMemorySetSource m_files;
@@ -222,11 +199,9 @@ inline SetBuilder StartSet()
 inline SetBuilder InterfaceSet()
 {
     SetBuilder set;
-    int record = 0;
-    for (int m = 0; m < 10; ++m) {
-        const int mask = record;
+    for (int m = 0, record = 0; m < 10; ++m) {
+        const int mask = record++;
         set.Add(OneByte(15, "IM" + std::to_string(m), 3, 3, 500 + m));
-        ++record;
         for (int k = 0; k < 4; ++k, ++record)
             set.Add(Rgb(2, "I" + std::to_string(m * 4 + k), 3, 3, 600 + m * 4 + k, mask));
     }

@@ -56,15 +56,12 @@ TEST(JpegDecoderFaults, StartOfImageIsSearchedFor511BytesOnly)
 TEST(JpegDecoderFaults, HeaderFaultsAreRefusedWithTheirCodes)
 {
     const Bytes good = BuildStream(BuiltPicture{16, 16, 2, 2, 3, 0, 1, 10}, false);
-    const size_t sof = FindMarker(good, 0xC0);
-    const size_t sos = FindMarker(good, 0xDA);
-    const size_t dqt = FindMarker(good, 0xDB);
-    const size_t dht = FindMarker(good, 0xC4);
+    const size_t sof = FindMarker(good, 0xC0), sos = FindMarker(good, 0xDA);
+    const size_t dqt = FindMarker(good, 0xDB), dht = FindMarker(good, 0xC4);
     auto patched = [&](size_t at, std::initializer_list<int> values) {
         Bytes b = good;
-        size_t i = at;
         for (int v : values)
-            b[i++] = static_cast<uint8_t>(v);
+            b[at++] = static_cast<uint8_t>(v);
         return b;
     };
     auto inserted = [&](size_t at, Bytes segment) {
@@ -72,70 +69,59 @@ TEST(JpegDecoderFaults, HeaderFaultsAreRefusedWithTheirCodes)
         b.insert(b.begin() + static_cast<ptrdiff_t>(at), segment.begin(), segment.end());
         return b;
     };
-    // Frame header: FF C0, length, precision, height, width, count, then 3 bytes a component.
-    EXPECT_EQ(ErrorOf(patched(sof + 4, {12})), kJpegErrPrecision);
-    EXPECT_EQ(ErrorOf(patched(sof + 5, {0, 0})), kJpegErrHeight);
-    EXPECT_EQ(ErrorOf(patched(sof + 5, {0x20, 0x01})), kJpegErrHeight);
-    EXPECT_EQ(ErrorOf(patched(sof + 7, {0, 0})), kJpegErrWidth);
-    EXPECT_EQ(ErrorOf(patched(sof + 9, {5})), kJpegErrComponents);
-    EXPECT_EQ(ErrorOf(patched(sof + 9, {2})), kJpegErrFrameLength);
-    EXPECT_EQ(ErrorOf(patched(sof + 2, {0, 14, 8, 0, 16, 0, 16, 2})), kJpegErrComponentCount);
-    EXPECT_EQ(ErrorOf(patched(sof + 12, {4})), kJpegErrQuantNumber);       // table 4 of 4
-    EXPECT_EQ(ErrorOf(patched(sof + 14, {0x21})), kJpegErrSampling);       // chroma 2x1
-    EXPECT_EQ(ErrorOf(patched(sof + 11, {0x31})), kJpegErrSampling);       // luma 3x1
-    EXPECT_EQ(ErrorOf(patched(sof + 11, {0x02})), kJpegErrSampling);       // luma 0x2
-
-    // Scan header: FF DA, length, count, then id and tables per component.
-    EXPECT_EQ(ErrorOf(patched(sos + 4, {0})), kJpegErrScanHeader);
-    EXPECT_EQ(ErrorOf(patched(sos + 2, {0, 10, 2, 1, 0x00, 2, 0x11})), kJpegErrScanHeader);  // Cr missing
-    EXPECT_EQ(ErrorOf(patched(sos + 5, {9})), kJpegErrScanComponent);
-    EXPECT_EQ(ErrorOf(patched(sos + 7, {1})), kJpegErrScanComponent);      // Y twice
-    EXPECT_EQ(ErrorOf(patched(sos + 6, {0x40})), kJpegErrUndefinedHuffman);  // DC table 4
-    EXPECT_EQ(ErrorOf(patched(sos + 6, {0x02})), kJpegErrUndefinedHuffman);  // AC table 2 unset
-    EXPECT_EQ(ErrorOf(patched(sof + 12, {3})), kJpegErrUndefinedQuant);
-
-    // Table segments.
-    EXPECT_EQ(ErrorOf(patched(dqt + 2, {0, 1})), kJpegErrQuantLength);
-    EXPECT_EQ(ErrorOf(patched(dqt + 4, {4})), kJpegErrQuantNumber);
-    EXPECT_EQ(ErrorOf(patched(dqt + 2, {0, 66})), kJpegErrQuantTableLength);
-    EXPECT_EQ(ErrorOf(patched(dht + 4, {0x14})), kJpegErrHuffmanSlot);
-    EXPECT_EQ(ErrorOf(patched(dht + 2, {0, 30})), kJpegErrHuffmanLength);
-    {
-        // One byte more than the table it holds.
-        StreamBuilder s;
-        s.Segment(0xC4, {0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0x00});
-        EXPECT_EQ(ErrorOf(inserted(dht, s.bytes)), kJpegErrHuffmanLength);
-    }
-    {
-        // 256 codes: more than a table may have.
-        Bytes body{0x01, 0, 0, 0, 0, 0, 0, 0, 128, 128, 0, 0, 0, 0, 0, 0, 0};
-        body.resize(17 + 256, 0);
+    auto dhtSegment = [&](Bytes body) {
         StreamBuilder s;
         s.Segment(0xC4, body);
-        EXPECT_EQ(ErrorOf(inserted(dht, s.bytes)), kJpegErrHuffmanTable);
-    }
-    {
+        return inserted(dht, s.bytes);
+    };
+    Bytes tooManyCodes{0x01, 0, 0, 0, 0, 0, 0, 0, 128, 128, 0, 0, 0, 0, 0, 0, 0};
+    tooManyCodes.resize(17 + 256, 0);
+    const std::pair<Bytes, int32_t> cases[] = {
+        // Frame header: FF C0, length, precision, height, width, count, then 3 bytes a component.
+        {patched(sof + 4, {12}), kJpegErrPrecision},
+        {patched(sof + 5, {0, 0}), kJpegErrHeight},
+        {patched(sof + 5, {0x20, 0x01}), kJpegErrHeight},
+        {patched(sof + 7, {0, 0}), kJpegErrWidth},
+        {patched(sof + 9, {5}), kJpegErrComponents},
+        {patched(sof + 9, {2}), kJpegErrFrameLength},
+        {patched(sof + 2, {0, 14, 8, 0, 16, 0, 16, 2}), kJpegErrComponentCount},
+        {patched(sof + 12, {4}), kJpegErrQuantNumber},  // table 4 of 4
+        {patched(sof + 14, {0x21}), kJpegErrSampling},  // chroma 2x1
+        {patched(sof + 11, {0x31}), kJpegErrSampling},  // luma 3x1
+        {patched(sof + 11, {0x02}), kJpegErrSampling},  // luma 0x2
+        // Scan header: FF DA, length, count, then id and tables per component.
+        {patched(sos + 4, {0}), kJpegErrScanHeader},
+        {patched(sos + 2, {0, 10, 2, 1, 0x00, 2, 0x11}), kJpegErrScanHeader},  // Cr missing
+        {patched(sos + 5, {9}), kJpegErrScanComponent},
+        {patched(sos + 7, {1}), kJpegErrScanComponent},      // Y twice
+        {patched(sos + 6, {0x40}), kJpegErrUndefinedHuffman},  // DC table 4
+        {patched(sos + 6, {0x02}), kJpegErrUndefinedHuffman},  // AC table 2 unset
+        {patched(sof + 12, {3}), kJpegErrUndefinedQuant},
+        // Table segments.
+        {patched(dqt + 2, {0, 1}), kJpegErrQuantLength},
+        {patched(dqt + 4, {4}), kJpegErrQuantNumber},
+        {patched(dqt + 2, {0, 66}), kJpegErrQuantTableLength},
+        {patched(dht + 4, {0x14}), kJpegErrHuffmanSlot},
+        {patched(dht + 2, {0, 30}), kJpegErrHuffmanLength},
+        // One byte more than the table it holds.
+        {dhtSegment({0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0x00}), kJpegErrHuffmanLength},
+        {dhtSegment(tooManyCodes), kJpegErrHuffmanTable},  // 256 codes: more than a table may have
         // Three codes of one bit cannot exist.
-        StreamBuilder s;
-        s.Segment(0xC4, {0x11, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3});
-        EXPECT_EQ(ErrorOf(inserted(dht, s.bytes)), kJpegErrHuffmanTable);
-    }
-    {
+        {dhtSegment({0x11, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3}), kJpegErrHuffmanTable},
         // A DC difference of 16 bits or more has no place in 8-bit data.
-        StreamBuilder s;
-        s.Segment(0xC4, {0x02, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 16});
-        EXPECT_EQ(ErrorOf(inserted(dht, s.bytes)), kJpegErrHuffmanTable);
-    }
-
-    // Markers.
-    EXPECT_EQ(ErrorOf(inserted(2, {0xFF, 0xE1, 0x00, 0x01})), kJpegErrMarkerLength);
-    EXPECT_EQ(ErrorOf(inserted(2, {0xFF, 0xDD, 0x00, 0x05, 0x00, 0x01, 0x00})), kJpegErrRestartLength);
-    EXPECT_EQ(ErrorOf(inserted(2, {0xFF, 0xD3})), kJpegErrUnexpectedMarker);
-    EXPECT_EQ(ErrorOf(inserted(2, {0xFF, 0x01})), kJpegErrUnexpectedMarker);
-    EXPECT_EQ(ErrorOf(inserted(sos, {0xFF, 0xD9})), kJpegErrUnexpectedMarker);
-    EXPECT_EQ(ErrorOf(Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(sos))), kJpegErrUnexpectedMarker);
-    // Segments the decoder does not know are skipped, fill bytes before markers too.
-    EXPECT_EQ(ErrorOf(inserted(2, {0xFF, 0xFF, 0xFE, 0x00, 0x04, 0xFF, 0xD8, 0xFF, 0xEF, 0x00, 0x02})), 0);
+        {dhtSegment({0x02, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 16}), kJpegErrHuffmanTable},
+        // Markers.
+        {inserted(2, {0xFF, 0xE1, 0x00, 0x01}), kJpegErrMarkerLength},
+        {inserted(2, {0xFF, 0xDD, 0x00, 0x05, 0x00, 0x01, 0x00}), kJpegErrRestartLength},
+        {inserted(2, {0xFF, 0xD3}), kJpegErrUnexpectedMarker},
+        {inserted(2, {0xFF, 0x01}), kJpegErrUnexpectedMarker},
+        {inserted(sos, {0xFF, 0xD9}), kJpegErrUnexpectedMarker},
+        {Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(sos)), kJpegErrUnexpectedMarker},
+        // Segments the decoder does not know are skipped, fill bytes before markers too.
+        {inserted(2, {0xFF, 0xFF, 0xFE, 0x00, 0x04, 0xFF, 0xD8, 0xFF, 0xEF, 0x00, 0x02}), 0},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(ErrorOf(cases[i].first), cases[i].second) << "case " << i;
 }
 
 TEST(JpegDecoderFaults, RestartMarkersMustComeInOrder)
@@ -246,9 +232,8 @@ TEST(JpegDecoderFaults, DamagedDataNeverEscapesThePicture)
             continue;
         // Every row was written: decoded, or black after an error.
         const Bytes canary(static_cast<size_t>(ours.width) * 3, 0xA5);
-        for (int y = 0; y < ours.height; ++y) {
+        for (int y = 0; y < ours.height; ++y)
             ASSERT_NE(0, std::memcmp(&ours.bgr[static_cast<size_t>(y) * ours.width * 3], canary.data(), canary.size()));
-        }
         if (ours.result != 0) {
             EXPECT_TRUE(ours.error == kJpegErrCorruptData || ours.error == kJpegErrRestart) << ours.error;
         }

@@ -19,15 +19,13 @@ TEST(FixedMathTest, ComparisonsAndNegation) {
 TEST(FixedMathTest, SinTableValues) {
     const GSinTable& t = GetSinTable();
     const int32_t first[] = {0, 4, 8, 13, 17, 22, 26, 31, 35, 40};
-    for (int d = 0; d < 10; ++d) {
+    for (int d = 0; d < 10; ++d)
         EXPECT_EQ(t.Entry(d), first[d]) << d;
-    }
     // The table rounds, so sin 30 and sin 150 differ by one.
     const std::pair<int, int32_t> entries[] = {{90, 256}, {180, 0},  {270, -256}, {359, -4},
                                                {30, 128}, {150, 127}, {210, -128}, {330, -127}};
-    for (auto [degree, value] : entries) {
+    for (auto [degree, value] : entries)
         EXPECT_EQ(t.Entry(degree), value) << degree;
-    }
     EXPECT_EQ(t.Cos(0), 256);
     EXPECT_EQ(t.Sin(390), 128);
     EXPECT_EQ(t.Sin(360), 0);
@@ -55,9 +53,8 @@ TEST(FixedMathTest, IntegerSineTable) {
     const std::pair<int, int32_t> entries[] = {{0, 0},         {90, 65536},     {270, -65536},
                                                {30, 32767},    {150, 32767},    {210, -32767},
                                                {330, -32768}, {1, 1143}};
-    for (auto [degree, value] : entries) {
+    for (auto [degree, value] : entries)
         EXPECT_EQ(IntSin(degree), value) << degree;
-    }
     EXPECT_EQ(IntCos(0), 65536);
     EXPECT_EQ(IntCos(-90), 0);
     // Below the old bounds the index used to go negative; now the angle wraps.
@@ -98,9 +95,8 @@ TEST(FixedMathTest, FixedSqrtCoarseHasNoFraction) {
     const int32_t top = FixedSqrtCoarse(INT32_MAX);
     EXPECT_EQ(top & 255, 0);
     EXPECT_NEAR(top / 256.0, std::sqrt(INT32_MAX / 256.0), 30.0);
-    for (int64_t x = 1024; x <= INT32_MAX; x = x * 3 / 2 + 1) {
+    for (int64_t x = 1024; x <= INT32_MAX; x = x * 3 / 2 + 1)
         EXPECT_EQ(FixedSqrtCoarse(int32_t(x)) & 255, 0) << x;
-    }
 }
 
 TEST(FixedMathTest, ISqrt) {
@@ -108,9 +104,8 @@ TEST(FixedMathTest, ISqrt) {
     EXPECT_EQ(ISqrt(1), 1u);
     EXPECT_EQ(ISqrt(4), 2u);
     EXPECT_EQ(ISqrt(1000000), 1000u);
-    for (uint32_t x = 1; x < 1800000; x += 97) {
+    for (uint32_t x = 1; x < 1800000; x += 97)
         EXPECT_EQ(ISqrt(x), uint32_t(std::sqrt(double(x)))) << x;
-    }
     // Higher up three Newton steps do not settle: the result lies a little above the exact
     // root, never below it.
     for (uint64_t x = 1800000; x <= UINT32_MAX; x = x * 5 / 4 + 13) {

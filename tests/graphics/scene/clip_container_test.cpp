@@ -15,9 +15,8 @@ namespace {
 
 std::vector<GClip*> Entries(const GClipArray& a) {
     std::vector<GClip*> v;
-    for (int i = 0; i < a.GetCount(); ++i) {
+    for (int i = 0; i < a.GetCount(); ++i)
         v.push_back(a.GetAt(i));
-    }
     return v;
 }
 
@@ -175,9 +174,8 @@ TEST(ClipContainerTest, FillBitmapKeepsToTheRowsWidth) {
             EXPECT_EQ(p[row * 12 + x * 3 + 1], 0x22);
             EXPECT_EQ(p[row * 12 + x * 3 + 2], 0x11);
         }
-        for (int pad = 9; pad < 12; ++pad) {
+        for (int pad = 9; pad < 12; ++pad)
             EXPECT_EQ(p[row * 12 + pad], 0xEE) << row << " " << pad;
-        }
     }
     EXPECT_EQ(p[24], 0xEE); // the spare row
     surface->Unlock();

@@ -26,9 +26,8 @@ public:
     int Compare(const GClip* a, const GClip* b) const override {
         volatile char here = 0;
         const uintptr_t at = reinterpret_cast<uintptr_t>(&here);
-        if (at < m_top) {
+        if (at < m_top)
             maxDepth = std::max(maxDepth, m_top - at);
-        }
         ++calls;
         const int ka = static_cast<const KeyClip*>(a)->key;
         const int kb = static_cast<const KeyClip*>(b)->key;
@@ -59,9 +58,8 @@ constexpr int32_t kUnmarked = 12345;
 
 struct Clips {
     explicit Clips(size_t n) : items(new KeyClip[n]), count(n) {
-        for (size_t i = 0; i < n; ++i) {
+        for (size_t i = 0; i < n; ++i)
             items[i].SetPrevX(kUnmarked);
-        }
     }
     std::unique_ptr<KeyClip[]> items;
     size_t count;
@@ -79,9 +77,8 @@ public:
 struct GroupScene {
     GroupScene(int16_t capacity, std::initializer_list<GClip*> members) : list(GClipArray::Create(capacity)) {
         container.Init(nullptr, nullptr, list.get(), nullptr);
-        for (GClip* c : members) {
+        for (GClip* c : members)
             group.GetClips().Add(c);
-        }
     }
     std::unique_ptr<GClipArray> list;
     NotifyingContainer container;
@@ -90,17 +87,15 @@ struct GroupScene {
 
 std::vector<int> Keys(const GClipArray& a) {
     std::vector<int> v;
-    for (int i = 0; i < a.GetCount(); ++i) {
+    for (int i = 0; i < a.GetCount(); ++i)
         v.push_back(static_cast<KeyClip*>(a.GetAt(i))->key);
-    }
     return v;
 }
 
 std::vector<GClip*> Entries(const GClipArray& a) {
     std::vector<GClip*> v;
-    for (int i = 0; i < a.GetCount(); ++i) {
+    for (int i = 0; i < a.GetCount(); ++i)
         v.push_back(a.GetAt(i));
-    }
     return v;
 }
 
@@ -154,9 +149,8 @@ TEST(ClipSortTest, SortsAndMarksOnlyClipsThatMoved) {
     }
     KeyOrder order(StackHere());
     a.Sort(0, 4, order);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         EXPECT_EQ(static_cast<KeyClip*>(a.GetAt(i))->key, i + 1);
-    }
     EXPECT_FALSE(Marked(c.items[0]));
     EXPECT_FALSE(Marked(c.items[1]));
     EXPECT_TRUE(Marked(c.items[2]));  // 5 moved to the end
@@ -164,13 +158,11 @@ TEST(ClipSortTest, SortsAndMarksOnlyClipsThatMoved) {
     EXPECT_TRUE(Marked(c.items[4]));
 
     // Sorting an ordered run again marks nothing.
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         c.items[i].SetPrevX(kUnmarked);
-    }
     a.Sort(0, 4, order);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         EXPECT_FALSE(Marked(c.items[i]));
-    }
     // The base comparator orders nothing.
     a.Sort(0, 4, GClipComparator());
     EXPECT_EQ(static_cast<KeyClip*>(a.GetAt(0))->key, 1);
@@ -208,9 +200,8 @@ TEST(ClipSortTest, LargeInputsStayShallow) {
         EXPECT_LT(order.maxDepth, 64u * 1024u) << "shape " << shape;
         EXPECT_LT(order.calls, 40ull * kN) << "shape " << shape; // n log n, not n^2
         if (shape == Sorted) {
-            for (size_t i = 0; i < kN; ++i) {
+            for (size_t i = 0; i < kN; ++i)
                 ASSERT_FALSE(Marked(c.items[i])) << i;
-            }
         }
     }
 }
@@ -219,9 +210,8 @@ TEST(ClipSortTest, ComparatorThatIsNotAnOrderStaysInBounds) {
     constexpr size_t kN = 5000;
     Clips c(kN);
     std::vector<GClip*> ptrs(kN);
-    for (size_t i = 0; i < kN; ++i) {
+    for (size_t i = 0; i < kN; ++i)
         ptrs[i] = &c.items[i];
-    }
     ChaosOrder chaos;
     SortClipPointers(ptrs.data(), kN, chaos);
     std::sort(ptrs.begin(), ptrs.end());
@@ -301,9 +291,8 @@ TEST(ClipGroupTest, AttachNeedsRoomForTheWholeGroup) {
 TEST(ClipGroupTest, SortReordersGroupAndRun) {
     Clips c(5);
     const int keys[] = {100, 3, 1, 2, -100};
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         c.items[i].key = keys[i];
-    }
     GroupScene scene(8, {&c.items[1], &c.items[2], &c.items[3]});
     auto& [list, container, group] = scene;
     container.AddClip(&c.items[0]);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -17,12 +18,9 @@ GRect R(int l, int t, int r, int b) { return GRect{int16_t(l), int16_t(t), int16
 // Images by slot, without pixel memory: placement reads only their size and format.
 class FakeTable : public GBitmapTable {
 public:
-    int Put(int slot, int16_t w, int16_t h, uint8_t format = 0) {
-        if (slot >= int(m_images.size())) {
-            m_images.resize(slot + 1);
-        }
+    void Put(int slot, int16_t w, int16_t h, uint8_t format = 0) {
+        m_images.resize(std::max<size_t>(m_images.size(), slot + 1));
         m_images[slot] = std::make_unique<GBitmap>(w, h, 0, format);
-        return slot;
     }
     GBitmap* GetBitmap(int32_t slot) const override {
         return slot >= 0 && slot < int32_t(m_images.size()) ? m_images[slot].get() : nullptr;
@@ -43,12 +41,18 @@ protected:
         m_table.Put(3, 5, 5, 20);
     }
 
+    // The dirty list so far, cleared for the next step.
     std::vector<GRect> Dirty() const {
         std::vector<GRect> v;
-        for (int i = 0; i < m_dirty->GetCount(); ++i) {
+        for (int i = 0; i < m_dirty->GetCount(); ++i)
             v.push_back(m_dirty->GetAt(i));
-        }
+        m_dirty->Clear();
         return v;
+    }
+    static void Show(GClip& c, int32_t x, int32_t y, int32_t slot = 0) {
+        c.SetVisible(true);
+        c.SetSlot(slot);
+        c.SetPosition(x, y);
     }
 
     // A clip that is on screen as it is now: as the flush leaves it after drawing.
@@ -61,8 +65,7 @@ protected:
 
 struct AnchorCase {
     uint8_t anchor;
-    GRect plain;
-    GRect subPixel;
+    GRect plain, subPixel;
 };
 
 } // namespace
@@ -145,51 +148,26 @@ TEST_F(PlacementTest, AnchorsWithPositiveAndNegativePositions) {
         int32_t x, y;
         const AnchorCase* cases;
     } positions[] = {{10 * 256, 10 * 256, atTen}, {-2688, -64, atNegative}};
-    for (const Position& p : positions) {
-        for (int i = 0; i < 6; ++i) {
-            const AnchorCase& ac = p.cases[i];
+    for (const Position& p : positions)
+        for (int i = 0; i < 6; ++i)
             for (bool sub : {false, true}) {
+                const AnchorCase& ac = p.cases[i];
                 GClip c;
-                c.SetVisible(true);
+                Show(c, p.x, p.y);
                 c.SetAnchorMode(ac.anchor);
-                c.SetPosition(p.x, p.y);
-                m_dirty->Clear();
                 sub ? m_container.PlaceClipSubPixel(c) : m_container.PlaceClip(c);
                 EXPECT_EQ(c.GetRect(), sub ? ac.subPixel : ac.plain)
-                    << "anchor " << int(ac.anchor) << (sub ? " sub-pixel" : " plain") << " at "
-                    << p.x << "," << p.y;
+                    << "anchor " << int(ac.anchor) << (sub ? " sub-pixel" : " plain") << " at " << p.x << "," << p.y;
             }
-        }
-    }
-}
 
-TEST_F(PlacementTest, AnchorHalvesTruncateAndOwnerPlacedAnchorsKeepTheCorner) {
+    // Anchor halves truncate (4 x 6 image, centred).
     GClip c;
-    c.SetVisible(true);
-    c.SetSlot(1); // 4 x 6
-    c.SetPosition(20 * 256, 20 * 256);
+    Show(c, 20 * 256, 20 * 256, 1);
     c.SetAnchorMode(1);
     m_container.PlaceClip(c);
     EXPECT_EQ(c.GetRect(), R(18, 17, 21, 22));
-    for (uint8_t anchor : {5, 6, 8, 200}) {
-        GClip o;
-        o.SetVisible(true);
-        o.SetSlot(1);
-        o.SetAnchorMode(anchor);
-        o.SetPosition(99 * 256, 99 * 256);
-        o.SetRect(R(3, 4, 0, 0));
-        m_container.PlaceClip(o);
-        EXPECT_EQ(o.GetRect(), R(3, 4, 6, 9)) << int(anchor);
-        o.SetRect(R(3, 4, 0, 0));
-        o.SetPrevVisible(false);
-        m_container.PlaceClipSubPixel(o);
-        EXPECT_EQ(o.GetRect(), R(3, 4, 4, 7)) << int(anchor);
-    }
-}
-
-TEST_F(PlacementTest, PositionsFarOutsideSaturate) {
-    GClip c;
-    c.SetVisible(true);
+    // Positions far outside saturate.
+    c.SetSlot(0);
     c.SetAnchorMode(4);
     c.SetPosition(INT32_MAX, INT32_MIN);
     m_container.PlaceClip(c);
@@ -198,6 +176,21 @@ TEST_F(PlacementTest, PositionsFarOutsideSaturate) {
     c.SetPosition(INT32_MIN, INT32_MAX);
     m_container.PlaceClipSubPixel(c);
     EXPECT_EQ(c.GetRect(), R(-32768, 32767, -32768, 32767));
+}
+
+TEST_F(PlacementTest, OwnerPlacedAnchorsKeepTheCorner) {
+    for (uint8_t anchor : {5, 6, 8, 200}) {
+        GClip o;
+        Show(o, 99 * 256, 99 * 256, 1);
+        o.SetAnchorMode(anchor);
+        o.SetRect(R(3, 4, 0, 0));
+        m_container.PlaceClip(o);
+        EXPECT_EQ(o.GetRect(), R(3, 4, 6, 9)) << int(anchor);
+        o.SetRect(R(3, 4, 0, 0));
+        o.SetPrevVisible(false);
+        m_container.PlaceClipSubPixel(o);
+        EXPECT_EQ(o.GetRect(), R(3, 4, 4, 7)) << int(anchor);
+    }
 }
 
 TEST_F(PlacementTest, DirtyStates) {
@@ -212,7 +205,6 @@ TEST_F(PlacementTest, DirtyStates) {
     Settle(c);
 
     // 0: unchanged. Nothing added.
-    m_dirty->Clear();
     m_container.PlaceClip(c);
     EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
     EXPECT_TRUE(Dirty().empty());
@@ -225,7 +217,6 @@ TEST_F(PlacementTest, DirtyStates) {
     Settle(c);
 
     // 1: hidden. Exactly the old area.
-    m_dirty->Clear();
     c.SetVisible(false);
     m_container.PlaceClip(c);
     EXPECT_EQ(c.GetDirtyState(), kDirtyHide);
@@ -236,8 +227,7 @@ TEST_F(PlacementTest, WhatCountsAsAChange) {
     static const uint32_t paletteA[256] = {};
     static const uint32_t paletteB[256] = {};
     GClip c;
-    c.SetVisible(true);
-    c.SetPosition(2560, 2560);
+    Show(c, 2560, 2560);
     c.SetPalette(paletteA);
     m_container.PlaceClip(c);
     Settle(c);
@@ -309,11 +299,9 @@ TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
     EXPECT_EQ(c.GetRect(), R(50, 50, 59, 59));
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59), R(0, 0, 9, 9)}));
 
-    m_dirty->Clear();
     m_container.PlaceClipSubPixel(c); // shown: only the current rect
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59)}));
 
-    m_dirty->Clear();
     c.SetPrevVisible(true);
     c.SetAlpha(3);
     m_container.PlaceClip(c);
@@ -322,7 +310,6 @@ TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59), R(0, 0, 9, 9)}));
 
     // The twins without the mode-15 case compute the rect from the image like any clip.
-    m_dirty->Clear();
     c.SetSlot(0);
     c.SetPosition(0, 0);
     m_container.PlaceClipNoMode15(c);
@@ -331,9 +318,7 @@ TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
 
 TEST_F(PlacementTest, MissingImageGivesAnEmptyRect) {
     GClip c;
-    c.SetSlot(2); // empty slot
-    c.SetVisible(true);
-    c.SetPosition(10 * 256, 10 * 256);
+    Show(c, 10 * 256, 10 * 256, 2); // an empty slot
     m_container.PlaceClip(c);
     EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
     EXPECT_TRUE(c.GetRect().IsEmpty());
@@ -347,13 +332,12 @@ TEST_F(PlacementTest, MissingImageGivesAnEmptyRect) {
     EXPECT_TRUE(c.GetRect().IsEmpty());
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(0, 0, 4, 4)}));
 
-    c.SetSlot(-3);
     c.SetX(INT32_MIN);
-    m_container.PlaceClip(c);
-    EXPECT_TRUE(c.GetRect().IsEmpty());
-    c.SetSlot(100000);
-    m_container.PlaceClip(c);
-    EXPECT_TRUE(c.GetRect().IsEmpty());
+    for (int32_t slot : {-3, 100000}) {
+        c.SetSlot(slot);
+        m_container.PlaceClip(c);
+        EXPECT_TRUE(c.GetRect().IsEmpty()) << slot;
+    }
 }
 
 TEST_F(PlacementTest, MarkClipDirtyComparesTheOwnersRect) {
@@ -366,7 +350,6 @@ TEST_F(PlacementTest, MarkClipDirtyComparesTheOwnersRect) {
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(0, 0, 10, 3)}));
     Settle(c);
 
-    m_dirty->Clear();
     c.SetPosition(5000, 5000); // position is not looked at: the rect is the owner's
     m_container.MarkClipDirty(c);
     EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
@@ -376,7 +359,6 @@ TEST_F(PlacementTest, MarkClipDirtyComparesTheOwnersRect) {
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(20, 0, 30, 3), R(0, 0, 10, 3)}));
     Settle(c);
 
-    m_dirty->Clear();
     c.SetVisible(false);
     m_container.MarkClipDirty(c);
     EXPECT_EQ(c.GetDirtyState(), kDirtyHide);
@@ -394,19 +376,13 @@ TEST_F(PlacementTest, WithoutADirtyListPlacementStillSetsState) {
 }
 
 TEST(ClipFadeTest, DrawModeMapping) {
-    const std::pair<uint8_t, uint8_t> mapped[] = {{0, 7}, {1, 8}, {2, 3}, {12, 10},
-                                                  {16, 17}, {18, 19}, {20, 21}};
-    for (auto [from, to] : mapped) {
+    // Modes with a faded variant turn into it; the others stay.
+    const std::map<int, int> faded = {{0, 7}, {1, 8}, {2, 3}, {12, 10}, {16, 17}, {18, 19}, {20, 21}};
+    for (int mode : {0, 1, 2, 12, 16, 18, 20, 3, 4, 5, 7, 8, 9, 10, 11, 13, 14, 15, 17, 19, 21, 22, 255}) {
         GClip c;
-        c.SetDrawMode(from);
+        c.SetDrawMode(uint8_t(mode));
         MakeClipAlphaBlended(c, nullptr);
-        EXPECT_EQ(c.GetDrawMode(), to) << int(from);
-    }
-    for (uint8_t mode : {3, 4, 5, 7, 8, 9, 10, 11, 13, 14, 15, 17, 19, 21, 22, 255}) {
-        GClip c;
-        c.SetDrawMode(mode);
-        MakeClipAlphaBlended(c, nullptr);
-        EXPECT_EQ(c.GetDrawMode(), mode) << int(mode);
+        EXPECT_EQ(c.GetDrawMode(), faded.count(mode) ? faded.at(mode) : mode) << mode;
     }
 }
 

@@ -13,9 +13,8 @@ GRect R(int l, int t, int r, int b) { return GRect{int16_t(l), int16_t(t), int16
 
 std::vector<GRect> Entries(const GRectArray& a) {
     std::vector<GRect> v;
-    for (int i = 0; i < a.GetCount(); ++i) {
+    for (int i = 0; i < a.GetCount(); ++i)
         v.push_back(a.GetAt(i));
-    }
     return v;
 }
 
@@ -182,9 +181,8 @@ TEST(RectArrayTest, PropertyDisjointAndCovering) {
                 const int b = std::min(t + h - 1, kOrigin + kSize - 1);
                 list->AddMerged(R(l, t, r, b));
                 for (int y = t; y <= b; ++y) {
-                    for (int x = l; x <= r; ++x) {
+                    for (int x = l; x <= r; ++x)
                         required[(y - kOrigin) * kSize + (x - kOrigin)] = 1;
-                    }
                 }
 
                 ASSERT_LE(list->GetCount(), capacity);
@@ -201,9 +199,8 @@ TEST(RectArrayTest, PropertyDisjointAndCovering) {
                     ASSERT_LT(e.right, kOrigin + kSize);
                     ASSERT_LT(e.bottom, kOrigin + kSize);
                     for (int y = e.top; y <= e.bottom; ++y) {
-                        for (int x = e.left; x <= e.right; ++x) {
+                        for (int x = e.left; x <= e.right; ++x)
                             covered[(y - kOrigin) * kSize + (x - kOrigin)] = 1;
-                        }
                     }
                 }
                 for (int p = 0; p < kSize * kSize; ++p) {

@@ -25,21 +25,16 @@ protected:
         ASSERT_TRUE(m_folder.Created());
         Save("small.png", Solid(4, 3, 1));
         Save("other.png", Solid(5, 3, 2));
-        packer::Picture many;
-        many.Resize(20, 20);
-        for (int i = 0; i < 400; ++i) {
-            many.rgba[i * 4] = static_cast<uint8_t>(i);
-            many.rgba[i * 4 + 1] = static_cast<uint8_t>(i >> 8);
-            many.rgba[i * 4 + 3] = 255;
-        }
+        packer::Picture many = Solid(20, 20, 255);
+        for (int i = 0; i < 400; ++i)
+            many.rgba[i * 4] = static_cast<uint8_t>(i), many.rgba[i * 4 + 1] = static_cast<uint8_t>(i >> 8);
         Save("many.png", many);
     }
     static packer::Picture Solid(int w, int h, uint8_t v)
     {
         packer::Picture p;
         p.Resize(w, h);
-        for (size_t i = 0; i < p.rgba.size(); ++i)
-            p.rgba[i] = v;
+        std::fill(p.rgba.begin(), p.rgba.end(), v);
         return p;
     }
     void Save(const std::string& name, const packer::Picture& p)
@@ -145,20 +140,14 @@ TEST_F(PackerManifestTest, RecordsAreLaidOutAsTheStoreReadsThem)
     const std::vector<uint8_t> payload = {1, 2, 3};
     const std::vector<uint8_t> bytes =
         packer::StoreWriter::EncodeRecord(15, 3, 1, 0x01020304, "NAME", payload, true);
+    std::vector<uint8_t> expected = {15, 0, 3, 0, 1, 0, 4, 3, 2, 1, 'N', 'A', 'M', 'E'};
+    expected.resize(kBitmapRecordHeaderSize);
+    expected.insert(expected.end(), {1, 2, 3});
     ASSERT_EQ(bytes.size(), kBitmapRecordHeaderSize + 3 + 1);
-    EXPECT_EQ(bytes[0], 15);
-    EXPECT_EQ(bytes[1], 0);
-    EXPECT_EQ(bytes[2], 3);
-    EXPECT_EQ(bytes[4], 1);
-    EXPECT_EQ(bytes[6], 4);
-    EXPECT_EQ(bytes[9], 1);
-    EXPECT_EQ(std::string(bytes.begin() + 10, bytes.begin() + 14), "NAME");
-    EXPECT_EQ(bytes[14], 0);
-    EXPECT_EQ(bytes[32], 3);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.end() - 1), expected);
 
     GMemorySetSource files;
-    std::vector<uint8_t> index = {1, 0, 1, 0};
-    files.Add("bmst.bin", index);
+    files.Add("bmst.bin", {1, 0, 1, 0});
     files.Add("bmdt0.bin", bytes);
     GBitmapSetData set;
     const GBitmapStoreError error = ReadBitmapData(files, nullptr, 1, 1, {}, set);

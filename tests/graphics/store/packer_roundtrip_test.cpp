@@ -33,38 +33,21 @@ bool IgnoreAlert(const platform::MessageBoxRequest&, platform::MessageBoxAnswer&
     return true;
 }
 
-// A picture with smooth colour ramps (friendly to JPEG) and an alpha ramp with fully
-// opaque and fully transparent corners.
-Picture Ramp(int w, int h, int seed)
-{
-    Picture p;
-    p.Resize(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint8_t* q = p.At(x, y);
-            q[0] = static_cast<uint8_t>(40 + x * 160 / w + seed);
-            q[1] = static_cast<uint8_t>(30 + y * 180 / h);
-            q[2] = static_cast<uint8_t>(200 - (x + y) * 100 / (w + h) + seed);
-            const int alpha = x == 0 ? 255 : y == 0 ? 0 : (x * 37 + y * 11 + seed) & 0xFF;
-            q[3] = static_cast<uint8_t>(alpha);
-        }
-    return p;
-}
-
-// At most a handful of colours, one of them the key colour FF00FF.
-Picture FewColours(int w, int h)
+// Smooth colour ramps (friendly to JPEG) and an alpha ramp with fully opaque and fully
+// transparent corners; or (few) at most four colours, one of them the key colour FF00FF.
+Picture Ramp(int w, int h, int seed, bool few = false)
 {
     static const uint8_t colours[][3] = {{255, 0, 255}, {10, 20, 30}, {200, 100, 50}, {0, 255, 0}};
     Picture p;
     p.Resize(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const uint8_t* c = colours[(x / 3 + y) % 4];
             uint8_t* q = p.At(x, y);
-            q[0] = c[0];
-            q[1] = c[1];
-            q[2] = c[2];
-            q[3] = static_cast<uint8_t>((x * 50 + y * 3) & 0xFF);
+            const uint8_t* c = colours[(x / 3 + y) % 4];
+            q[0] = few ? c[0] : static_cast<uint8_t>(40 + x * 160 / w + seed);
+            q[1] = few ? c[1] : static_cast<uint8_t>(30 + y * 180 / h);
+            q[2] = few ? c[2] : static_cast<uint8_t>(200 - (x + y) * 100 / (w + h) + seed);
+            q[3] = static_cast<uint8_t>(few ? (x * 50 + y * 3) & 0xFF : x == 0 ? 255 : y == 0 ? 0 : (x * 37 + y * 11 + seed) & 0xFF);
         }
     return p;
 }
@@ -89,9 +72,8 @@ protected:
     void WriteManifest(const std::string& text) { m_folder.WriteFile("manifest.txt", text); }
     int RunPacker(const std::string& arguments)
     {
-        const std::string command = std::string(TOLVANRISE_PACK_EXE) + " " + arguments +
-                                    " 2>" + m_folder.Path("packer.err");
-        const int status = std::system(command.c_str());
+        const int status = std::system((std::string(TOLVANRISE_PACK_EXE) + " " + arguments + " 2>" +
+                                        m_folder.Path("packer.err")).c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     // Mask records take no loaded slot: the pool leaves room for the images they push on.
@@ -109,21 +91,17 @@ protected:
 
     // Exact by default. JPEG stores chroma at half resolution, so even quality 100 leaves a
     // small error: a bound on the mean and on the worst channel.
-    static void ExpectPixels(const GBitmap& image, const Picture& picture, int maxLimit = 0,
-                             double meanLimit = 1.0)
+    static void ExpectPixels(const GBitmap& image, const Picture& picture, int maxLimit = 0, double meanLimit = 1.0)
     {
-        ASSERT_EQ(image.GetWidth(), picture.width);
-        ASSERT_EQ(image.GetHeight(), picture.height);
-        const uint8_t* pixels = image.GetPixels();
+        ASSERT_EQ(image.GetWidth() * 1000 + image.GetHeight(), picture.width * 1000 + picture.height);
         double sum = 0;
         int worst = 0;
         const int n = picture.width * picture.height;
-        for (int i = 0; i < n; ++i)
-            for (int c = 0; c < 3; ++c) {
-                const int d = std::abs(pixels[i * 3 + c] - picture.rgba[i * 4 + 2 - c]);
-                sum += d;
-                worst = std::max(worst, d);
-            }
+        for (int i = 0; i < n * 3; ++i) {
+            const int d = std::abs(image.GetPixels()[i] - picture.rgba[i / 3 * 4 + 2 - i % 3]);
+            sum += d;
+            worst = std::max(worst, d);
+        }
         EXPECT_LT(sum / (n * 3), meanLimit);
         EXPECT_LE(worst, maxLimit);
     }
@@ -138,14 +116,9 @@ protected:
     {
         const uint8_t* block = image.GetPixels();
         ASSERT_EQ(block[0] | (block[1] << 8), 770);
-        const uint8_t* palette = block + 2;
-        const uint8_t* indices = block + 770;
-        for (int i = 0; i < picture.width * picture.height; ++i) {
-            const uint8_t* c = palette + indices[i] * 3;
-            ASSERT_EQ(c[0], picture.rgba[i * 4 + 2]);
-            ASSERT_EQ(c[1], picture.rgba[i * 4 + 1]);
-            ASSERT_EQ(c[2], picture.rgba[i * 4]);
-        }
+        for (int i = 0; i < picture.width * picture.height; ++i)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(block[2 + block[770 + i] * 3 + c], picture.rgba[i * 4 + 2 - c]) << i;
     }
     // The named image, which must exist with the given format.
     GBitmap& Named(const char* name, int format)
@@ -169,7 +142,7 @@ TEST_F(PackerRoundTripTest, EveryRecordKindSurvivesThePackerAndTheStore)
 {
     const Picture rgb = Ramp(13, 7, 0);     // odd pixel count: padded records
     const Picture masked = Ramp(16, 9, 5);
-    const Picture few = FewColours(11, 5);
+    const Picture few = Ramp(11, 5, 0, true);
     const Picture photo = Ramp(40, 24, 9);
     Save("rgb.png", rgb);
     Save("masked.tga", masked);
@@ -207,17 +180,15 @@ TEST_F(PackerRoundTripTest, EveryRecordKindSurvivesThePackerAndTheStore)
     GBitmap& sharing = Named("SHARING", 2);
     ExpectMask(sharing.GetAlpha(), masked);
     EXPECT_NE(sharing.GetAlphaBlock(), withMask.GetAlphaBlock());
-    GBitmap& shadow = Named("SHADOW", 14);
-    EXPECT_EQ(shadow.GetPixels(), nullptr);
-    ExpectMask(shadow.GetAlpha(), masked);
+    EXPECT_EQ(Named("SHADOW", 14).GetPixels(), nullptr);
+    ExpectMask(Named("SHADOW", 14).GetAlpha(), masked);
 
     ExpectPalettised(Named("PAL", 16), few);
     GBitmap& palKey = Named("PAL_KEY", 18);
     EXPECT_EQ(palKey.GetKeyColour(), 0xFF00FFu);
     ExpectPalettised(palKey, few);
-    GBitmap& palMask = Named("PAL_MASK", 20);
-    ExpectPalettised(palMask, few);
-    ExpectMask(palMask.GetAlpha(), few);
+    ExpectPalettised(Named("PAL_MASK", 20), few);
+    ExpectMask(Named("PAL_MASK", 20).GetAlpha(), few);
 
     GBitmap& indexed = Named("INDEXED", 12);
     for (int i = 0; i < rgb.width * rgb.height; ++i)
@@ -263,9 +234,8 @@ TEST_F(PackerRoundTripTest, WriterRecordsReloadIntoARange)
     packer::StoreWriter start;
     const Picture p = Ramp(5, 3, 2);
     std::vector<uint8_t> bgr(5 * 3 * 3);
-    for (int i = 0; i < 15; ++i)
-        for (int c = 0; c < 3; ++c)
-            bgr[i * 3 + c] = p.rgba[i * 4 + 2 - c];
+    for (int i = 0; i < 45; ++i)
+        bgr[i] = p.rgba[i / 3 * 4 + 2 - i % 3];
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(start.AddRgb("S" + std::to_string(i), 5, 3, bgr.data(), 0), i);
     ASSERT_EQ(start.Write(m_folder.Path(), 1 << 20), 1);
@@ -280,12 +250,9 @@ TEST_F(PackerRoundTripTest, WriterRecordsReloadIntoARange)
     Load(m_folder.Path());
     GFolderSetSource files;
     ASSERT_EQ(m_store.TryLoadBitmaps(files, m_folder.Path("level").c_str(), 4, 7, nullptr), 1);
-    EXPECT_STREQ(m_store.GetBitmap(3)->GetName(), "S3");
-    EXPECT_STREQ(m_store.GetBitmap(4)->GetName(), "L0");
-    EXPECT_STREQ(m_store.GetBitmap(5)->GetName(), "L1");
-    EXPECT_EQ(m_store.GetBitmap(6), nullptr);
-    EXPECT_EQ(m_store.GetBitmap(7), nullptr);
-    EXPECT_STREQ(m_store.GetBitmap(8)->GetName(), "S8");
+    const char* names[] = {"S3", "L0", "L1", nullptr, nullptr, "S8"};
+    for (int slot = 3; slot <= 8; ++slot)
+        EXPECT_STREQ(m_store.GetBitmap(slot) ? m_store.GetBitmap(slot)->GetName() : nullptr, names[slot - 3]);
     ExpectPixels(*m_store.GetBitmap(5), p);
     EXPECT_EQ(m_store.GetBitmap(5)->GetAlpha()[14], 99);
 }
@@ -298,16 +265,13 @@ TEST_F(PackerRoundTripTest, TheSampleStoreLoadsWithItsNamedSlots)
     ASSERT_EQ(RunPacker(source.string() + " " + m_folder.Path("800x600")), 0);
     Load(m_folder.Path("800x600"), 5000);
 
-    const int16_t bar = m_store.FindBitmap("INTRO_P_BAR_BG");
-    ASSERT_GE(bar, 0);
+    const int16_t bar = m_store.FindBitmap("INTRO_P_BAR_BG"), fx = m_store.FindBitmap("FX_NoMoveLevel");
+    ASSERT_TRUE(bar >= 0 && fx >= 0);
     for (int i = 0; i < 3; ++i)
         EXPECT_NE(m_store.GetBitmap(bar + i), nullptr) << i;
-    const int16_t fx = m_store.FindBitmap("FX_NoMoveLevel");
-    ASSERT_GE(fx, 0);
     for (int i = 0; i < 5; ++i) {
-        GBitmap* image = m_store.GetBitmap(fx + i);
-        ASSERT_NE(image, nullptr) << i;
-        EXPECT_EQ(image->GetFormat(), 2);
+        ASSERT_NE(m_store.GetBitmap(fx + i), nullptr) << i;
+        EXPECT_EQ(m_store.GetBitmap(fx + i)->GetFormat(), 2);
     }
     for (const char* name : {"MENU_BG", "BTN_PLAIN", "BTN_HOVER", "CURSOR", "CUBE_RED",
                              "CUBE_SHADOW", "CELL_GLOW", "FONT_SMALL", "INTRO_LOGO"})
@@ -321,9 +285,7 @@ TEST_F(PackerRoundTripTest, ThePackerReportsUsageAndManifestErrors)
     EXPECT_EQ(RunPacker("--bogus x"), 2);
     WriteManifest("rgb NAME missing.png\n");
     EXPECT_EQ(RunPacker(m_folder.Path("manifest.txt") + " " + m_folder.Path("out")), 1);
-    std::ifstream err(m_folder.Path("packer.err"));
-    std::string line;
-    std::getline(err, line);
-    EXPECT_NE(line.find("manifest.txt:1:"), std::string::npos) << line;
+    const std::string err = tolvanrise::test::ReadFileBytes(m_folder.Path("packer.err"));
+    EXPECT_NE(err.substr(0, err.find('\n')).find("manifest.txt:1:"), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(m_folder.Path("out/bmst.bin")));
 }
