@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -42,30 +43,6 @@ std::vector<std::string> Values(const GCfgNode& node, std::string_view path)
 
 using Strings = std::vector<std::string>;
 using tolvanrise::test::TempFolder;
-
-TEST(CfgErrors, FixedTexts)
-{
-    const char* expected[] = {
-        "No errors",
-        "Can't open cfg file",
-        "Empty cfg file",
-        "Not enough memory for reading cfg file",
-        "Can't read file",
-        "No name of parameter or object",
-        "Not close bracket } for object",
-        "Not close bracket ] for array",
-        "No value after name",
-        "Wrong name of parameter or object in Get",
-        "Conversion error in GetI or GetF",
-        "Wrong format of the cfg file",
-        "Not close \" for string \"..\"",
-        "Not close ' for string '..'",
-    };
-    for (int i = 0; i < 14; ++i)
-        EXPECT_STREQ(CfgErrorText(i), expected[i]) << i;
-    EXPECT_STREQ(CfgErrorText(14), "");
-    EXPECT_STREQ(CfgErrorText(-1), "");
-}
 
 TEST(CfgReader, SeparatorsAndOptionalEquals)
 {
@@ -366,56 +343,61 @@ TEST_F(CfgGetters, DottedPaths)
     EXPECT_EQ(m_node.FindValueList("a.b.c"), nullptr); // plain names only
 }
 
-TEST_F(CfgGetters, Get)
-{
-    CfgErrorCode = 3;
-    EXPECT_STREQ(m_node.Get("f", "-"), "1.5");
-    EXPECT_EQ(CfgErrorCode, 3); // success leaves the code alone
-    EXPECT_STREQ(m_node.Get("missing", "dflt"), "dflt");
-    EXPECT_EQ(CfgErrorCode, kCfgWrongName);
-    CfgErrorCode = 0;
-    EXPECT_STREQ(m_node.Get("e", "dflt"), "dflt"); // empty list
-    EXPECT_EQ(CfgErrorCode, kCfgWrongName);
-    CfgErrorCode = 0;
-    EXPECT_STREQ(m_node.Get("q.r", "dflt"), "dflt");
-    EXPECT_EQ(CfgErrorCode, kCfgWrongName);
-}
+// Every getter call as text: 's' Get, 'i' GetI, 'f' GetF (defaults read from the text).
+// kUntouched stands for "the call left the error code as it was".
+constexpr int32_t kUntouched = 99;
+struct GetterCase {
+    char getter;
+    const char* key;
+    const char* dflt;
+    const char* expected;
+    int32_t code;
+};
 
-TEST_F(CfgGetters, GetI)
-{
-    EXPECT_EQ(m_node.GetI("hex", -1), 31);
-    EXPECT_EQ(CfgErrorCode, 0);
-    EXPECT_EQ(m_node.GetI("off", -1), 0);
-    EXPECT_EQ(CfgErrorCode, 0);
-    EXPECT_EQ(m_node.GetI("x", -1), -1);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-    EXPECT_EQ(m_node.GetI("missing", -1), -1);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-    EXPECT_EQ(m_node.GetI("neg", 0), -12);
-    EXPECT_EQ(m_node.GetI("big", -1), 0); // upper-case X is no hexadecimal prefix
-    EXPECT_EQ(m_node.GetI("plus", 0), 7);
-    EXPECT_EQ(m_node.GetI("f", 0), 1);
-    EXPECT_EQ(m_node.GetI("g", 9), 9);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-}
+const GetterCase kGetterCases[] = {
+    {'s', "f", "-", "1.5", kUntouched}, // success leaves the code alone
+    {'s', "missing", "dflt", "dflt", kCfgWrongName},
+    {'s', "e", "dflt", "dflt", kCfgWrongName}, // empty list
+    {'s', "q.r", "dflt", "dflt", kCfgWrongName},
+    {'i', "hex", "-1", "31", kCfgOk},
+    {'i', "off", "-1", "0", kCfgOk},
+    {'i', "x", "-1", "-1", kCfgConversion},
+    {'i', "missing", "-1", "-1", kCfgConversion},
+    {'i', "neg", "0", "-12", kCfgOk},
+    {'i', "big", "-1", "0", kCfgOk}, // upper-case X is no hexadecimal prefix
+    {'i', "plus", "0", "7", kCfgOk},
+    {'i', "f", "0", "1", kCfgOk},
+    {'i', "g", "9", "9", kCfgConversion},
+    {'f', "f", "0", "1.5", kCfgOk},
+    {'f', "g", "0", "0.25", kCfgOk},
+    {'f', "h", "0", "-25", kCfgOk},
+    {'f', "comma", "0", "1", kCfgOk}, // a comma is no decimal point
+    {'f', "plus", "0", "7", kCfgOk},
+    {'f', "hf", "0", "16", kCfgOk},
+    {'f', "huge", "0", "inf", kCfgOk},
+    {'f', "tiny", "5", "0", kCfgOk},
+    {'f', "x", "2.5", "2.5", kCfgConversion},
+    {'f', "off", "2.5", "2.5", kCfgConversion}, // 'o' passes only the integer test
+    {'f', "missing", "3", "3", kCfgConversion},
+};
 
-TEST_F(CfgGetters, GetFUsesTheDecimalPoint)
+TEST_F(CfgGetters, Table)
 {
-    EXPECT_FLOAT_EQ(m_node.GetF("f", 0), 1.5f);
-    EXPECT_EQ(CfgErrorCode, 0);
-    EXPECT_FLOAT_EQ(m_node.GetF("g", 0), 0.25f);
-    EXPECT_FLOAT_EQ(m_node.GetF("h", 0), -25.0f);
-    EXPECT_FLOAT_EQ(m_node.GetF("comma", 0), 1.0f); // a comma is no decimal point
-    EXPECT_FLOAT_EQ(m_node.GetF("plus", 0), 7.0f);
-    EXPECT_FLOAT_EQ(m_node.GetF("hf", 0), 16.0f);
-    EXPECT_TRUE(std::isinf(m_node.GetF("huge", 0)));
-    EXPECT_EQ(m_node.GetF("tiny", 5), 0.0f);
-    EXPECT_FLOAT_EQ(m_node.GetF("x", 2.5f), 2.5f);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-    EXPECT_FLOAT_EQ(m_node.GetF("off", 2.5f), 2.5f); // 'o' passes only the integer test
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-    EXPECT_FLOAT_EQ(m_node.GetF("missing", 3.0f), 3.0f);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
+    for (const GetterCase& c : kGetterCases) {
+        CfgErrorCode = kUntouched;
+        std::string got;
+        if (c.getter == 's') {
+            got = m_node.Get(c.key, c.dflt);
+        } else if (c.getter == 'i') {
+            got = std::to_string(m_node.GetI(c.key, std::atoi(c.dflt)));
+        } else {
+            char text[32];
+            std::snprintf(text, sizeof text, "%g", m_node.GetF(c.key, std::strtof(c.dflt, nullptr)));
+            got = text;
+        }
+        EXPECT_EQ(got, c.expected) << c.getter << " " << c.key;
+        EXPECT_EQ(CfgErrorCode, c.code) << c.getter << " " << c.key;
+    }
 }
 
 TEST_F(CfgGetters, Lists)
