@@ -95,6 +95,13 @@ public:
     }
     void Press(int x, int y) { Send(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(x, y)); }
     void Release(int x, int y) { Send(WM_LBUTTONUP, 0, MakeLParam(x, y)); }
+    // A press and its release; the calls they made.
+    std::vector<std::string> Click(int x, int y)
+    {
+        Press(x, y);
+        Release(x, y);
+        return Take();
+    }
     void KeyDown(int vk, bool right = false)
     {
         Send(WM_KEYDOWN, uintptr_t(vk), 1 | (right ? kKeyExtendedBit : 0));
@@ -144,51 +151,26 @@ protected:
     }
 };
 
-TEST_F(ApplicationTest, PressesInTheTopSevenRowsAreSwallowedWithTheirRelease)
+TEST_F(ApplicationTest, PressesInTheTopRowsOrIgnoreRectanglesAreSwallowedWithTheirRelease)
 {
     RecordingApp app;
-    app.Press(100, 6);
-    app.Release(100, 6);
-    EXPECT_EQ(app.Take(), Calls{});
-    app.Press(100, 7);
-    app.Release(100, 7);
-    EXPECT_EQ(app.Take(), (Calls{"down 100,7", "up 100,7"}));
-    app.Press(100, -3); // above the client area while captured
-    app.Release(100, -3);
-    EXPECT_EQ(app.Take(), Calls{});
-}
+    EXPECT_EQ(app.Click(100, 6), Calls{});
+    EXPECT_EQ(app.Click(100, 7), (Calls{"down 100,7", "up 100,7"}));
+    EXPECT_EQ(app.Click(100, -3), Calls{}); // above the client area while captured
 
-TEST_F(ApplicationTest, IgnoreRectanglesReplaceTheTopRowRuleEdgesIncluded)
-{
-    RecordingApp app;
+    // Rectangles replace the top-row rule, edges included.
     ASSERT_TRUE(app.AddIgnoreRect(GRect{10, 20, 30, 40}));
-    for (auto [x, y] : {std::pair{10, 20}, {30, 40}, {10, 40}, {30, 20}, {20, 30}}) {
-        app.Press(x, y);
-        app.Release(x, y);
-        EXPECT_EQ(app.Take(), Calls{}) << x << "," << y;
-    }
-    for (auto [x, y] : {std::pair{9, 20}, {31, 40}, {20, 19}, {20, 41}}) {
-        app.Press(x, y);
-        app.Release(x, y);
-        EXPECT_EQ(app.Take().size(), 2u) << x << "," << y;
-    }
-    // The top rows take presses while rectangles exist.
-    app.Press(50, 2);
-    EXPECT_EQ(app.Take(), Calls{"down 50,2"});
-    app.Release(50, 2);
-    app.Take();
-
+    for (auto [x, y] : {std::pair{10, 20}, {30, 40}, {10, 40}, {30, 20}, {20, 30}})
+        EXPECT_EQ(app.Click(x, y), Calls{}) << x << "," << y;
+    for (auto [x, y] : {std::pair{9, 20}, {31, 40}, {20, 19}, {20, 41}, {50, 2}})
+        EXPECT_EQ(app.Click(x, y).size(), 2u) << x << "," << y;
     for (int i = 1; i < GApplication::kMaxIgnoreRects; ++i)
         EXPECT_TRUE(app.AddIgnoreRect(GRect{0, 500, 5, 505}));
     EXPECT_FALSE(app.AddIgnoreRect(GRect{0, 0, 1, 1}));
     EXPECT_EQ(app.GetIgnoreRectCount(), GApplication::kMaxIgnoreRects);
-
     app.ClearIgnoreRects();
-    app.Press(20, 30);
-    app.Release(20, 30);
-    EXPECT_EQ(app.Take(), (Calls{"down 20,30", "up 20,30"}));
-    app.Press(20, 5);
-    EXPECT_EQ(app.Take(), Calls{});
+    EXPECT_EQ(app.Click(20, 30), (Calls{"down 20,30", "up 20,30"}));
+    EXPECT_EQ(app.Click(20, 5), Calls{});
 }
 
 TEST_F(ApplicationTest, DragComesBeforeMoveOnlyWhileAPassedPressIsHeld)
