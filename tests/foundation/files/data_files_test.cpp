@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -79,25 +80,14 @@ protected:
 
 TEST_F(DataFilesTest, RecordXorStartsAtTheRecordNumberAndWraps)
 {
+    // Byte i is combined with (number + i) mod 256: after 255 comes 0.
     const std::string zeros(300, '\0');
-    ASSERT_EQ(WriteUserRecordFile(0, zeros.data(), 300), 1);
-    ASSERT_EQ(WriteUserRecordFile(9999, zeros.data(), 300), 1);
-    ASSERT_EQ(WriteUserRecordFile(300, zeros.data(), 300), 1);
-
-    std::string r0 = ReadFileBytes("00000000.bin");
-    std::string r9999 = ReadFileBytes("00009999.bin");
-    std::string r300 = ReadFileBytes("00000300.bin");
-    ASSERT_EQ(r0.size(), 300u);
-    ASSERT_EQ(r9999.size(), 300u);
-    EXPECT_EQ(static_cast<uint8_t>(r0[0]), 0);
-    EXPECT_EQ(static_cast<uint8_t>(r9999[0]), 15);
-    EXPECT_EQ(static_cast<uint8_t>(r300[0]), 44);
-    // After the byte combined with 255 comes one combined with 0.
-    EXPECT_EQ(static_cast<uint8_t>(r0[255]), 255);
-    EXPECT_EQ(static_cast<uint8_t>(r0[256]), 0);
-    EXPECT_EQ(static_cast<uint8_t>(r9999[240]), 255);
-    EXPECT_EQ(static_cast<uint8_t>(r9999[241]), 0);
-    EXPECT_EQ(r300, Scrambled(zeros, 300));
+    for (int number : {0, 9999, 300}) {
+        ASSERT_EQ(WriteUserRecordFile(number, zeros.data(), 300), 1);
+        char name[16];
+        std::snprintf(name, sizeof name, "%08d.bin", number);
+        EXPECT_EQ(ReadFileBytes(name), Scrambled(zeros, number)) << name;
+    }
     EXPECT_TRUE(g_alerts.empty());
 }
 
@@ -125,29 +115,19 @@ TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
     EXPECT_TRUE(fs::exists("pre/123456789.bin"));
 }
 
-TEST_F(DataFilesTest, ShortRecordFileWarnsAndLeavesTheRestZero)
+TEST_F(DataFilesTest, RecordFileOfAnotherSizeWarns)
 {
-    const std::string plain = Pattern(100, 9);
-    WriteFileBytes("00009999.bin", Scrambled(plain, 9999));
-    std::string buffer(120, 'x');
-    EXPECT_EQ(ReadUserRecordFile(9999, buffer.data(), 120), 1);
-    EXPECT_EQ(buffer.substr(0, 100), plain);
-    EXPECT_EQ(buffer.substr(100), std::string(20, '\0'));
-    ASSERT_EQ(g_alerts.size(), 1u);
-    EXPECT_EQ(g_alerts[0], "WARNING! Incorrect version file 00009999.bin!\n"
-                           "File size is less then buffer's size!");
-}
-
-TEST_F(DataFilesTest, LongRecordFileWarnsAndIgnoresTheTail)
-{
-    const std::string plain = Pattern(130, 4);
-    WriteFileBytes("00000300.bin", Scrambled(plain, 300));
-    std::string buffer(120, 'x');
-    EXPECT_EQ(ReadUserRecordFile(300, buffer.data(), 120), 1);
-    EXPECT_EQ(buffer, plain.substr(0, 120));
-    ASSERT_EQ(g_alerts.size(), 1u);
-    EXPECT_EQ(g_alerts[0], "WARNING! Incorrect version file 00000300.bin!\n"
-                           "File size is more then buffer's size!");
+    // Short: the rest of the buffer is zero. Long: the tail is ignored.
+    for (auto [stored, warning] : {std::pair{100, "less"}, {130, "more"}}) {
+        const std::string plain = Pattern(size_t(stored), stored);
+        WriteFileBytes("00009999.bin", Scrambled(plain, 9999));
+        std::string buffer(120, 'x');
+        g_alerts.clear();
+        EXPECT_EQ(ReadUserRecordFile(9999, buffer.data(), 120), 1);
+        EXPECT_EQ(buffer, (plain + std::string(20, '\0')).substr(0, 120));
+        EXPECT_EQ(g_alerts, std::vector<std::string>{"WARNING! Incorrect version file 00009999.bin!\nFile size is " +
+                                                     std::string(warning) + " then buffer's size!"});
+    }
 }
 
 TEST_F(DataFilesTest, MissingAndEmptyRecordFiles)
