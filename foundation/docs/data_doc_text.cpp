@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 
+#include "foundation/text/decimal_number.h"
 #include "foundation/text/text_functions.h"
 #include "foundation/text/wstring.h"
 #include "foundation/files/xor_scramble.h"
@@ -132,12 +133,7 @@ int32_t ReadHexOrDecimal(std::string_view text)
     return static_cast<int32_t>(value);
 }
 
-double ReadDouble(std::string_view text)
-{
-    // strtod needs a terminator the view may not have.
-    const std::string copy(text);
-    return std::strtod(copy.c_str(), nullptr);
-}
+double ReadDouble(std::string_view text) { return text::DecimalToDouble(text); }
 
 bool ScanInt(std::string_view text, int32_t& value)
 {
@@ -155,13 +151,8 @@ bool ScanInt(std::string_view text, int32_t& value)
 
 bool ScanFloat(std::string_view text, float& value)
 {
-    const std::string copy(text);
-    const char* begin = copy.c_str();
-    while (IsBlank(*begin))
-        ++begin;
-    char* end = nullptr;
-    const double read = std::strtod(begin, &end);
-    if (end == begin)
+    double read = 0.0;
+    if (text::ReadDecimalDouble(text, read) == 0)
         return false;
     value = NarrowToFloat(read);
     return true;
