@@ -19,10 +19,6 @@ namespace datadoc {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 bool IsBlank(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -72,7 +68,7 @@ bool ReadFileBytes(const char* fileName, uint8_t key, std::vector<uint8_t>& out)
     out.clear();
     if (!fileName || !*fileName)
         return false;
-    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFile(fileName, "rb"));
+    platform::FilePtr file(platform::OpenFile(fileName, "rb"));
     if (!file)
         return false;
     const int64_t size = platform::GetFileSize(file.get());
