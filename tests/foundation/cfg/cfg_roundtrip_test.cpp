@@ -19,8 +19,8 @@ class TreeMaker {
 public:
     explicit TreeMaker(uint32_t seed) : m_rng(seed) {}
 
-    // allowEmptyObjectLists: object entries without children, which only the binary form
-    // carries.
+    // allowEmptyObjectLists: object entries without children, and empty children, which only
+    // the binary form carries.
     GCfgNode Make(int depth, bool allowEmptyObjectLists)
     {
         GCfgNode node;
@@ -44,8 +44,12 @@ public:
                 node.AddObject(name, GCfgNode());
                 node.FindObjectList(name)->clear();
             }
-            for (int k = 0; k < count; ++k)
-                node.AddObject(name, Make(depth - 1, allowEmptyObjectLists));
+            for (int k = 0; k < count; ++k) {
+                GCfgNode child = Make(depth - 1, allowEmptyObjectLists);
+                if (!allowEmptyObjectLists && child == GCfgNode())
+                    child.AddValue("v", "1");
+                node.AddObject(name, child);
+            }
         }
         return node;
     }
