@@ -122,8 +122,12 @@ TEST(CfgReader, ErrorCodes)
         {"a = b = c", kCfgWrongFormat},
         {"a=b=c", kCfgWrongFormat}, // the reader writes nothing into its text: the same code
     };
-    for (const auto& [text, code] : cases)
+    for (const auto& [text, code] : cases) {
         EXPECT_EQ(ParseCode(text), code) << text;
+        EXPECT_STRNE(CfgErrorText(code), "") << text;
+    }
+    EXPECT_STREQ(CfgErrorText(14), "");
+    EXPECT_STREQ(CfgErrorText(-1), "");
 }
 
 TEST(CfgReader, PartialNullAndRepeatedReads)

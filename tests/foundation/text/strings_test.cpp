@@ -206,6 +206,8 @@ TEST(GStringTest, SizesAndBuffers)
     EXPECT_NE(s.GetData(), nullptr);
     EXPECT_EQ(s.GetSize(), 1u);
 
+    EXPECT_TRUE(empty.Reserve(0)); // 0 asks for the usual size; no text reads as ""
+    EXPECT_STREQ(empty.c_str(), "");
     GString t("abcdef");
     EXPECT_TRUE(t.Reserve(32));
     EXPECT_STREQ(t.c_str(), "abcdef");
@@ -239,7 +241,8 @@ TEST(GStringTest, AssignmentAndAliasing)
     EXPECT_EQ(a.GetData(), nullptr);
 
     GString b("xyz");
-    b = GString();
+    const GString none;
+    b = none;
     EXPECT_EQ(b.GetData(), nullptr);
     b = static_cast<const char*>(nullptr);
     EXPECT_EQ(b.GetData(), nullptr);
@@ -258,6 +261,7 @@ TEST(GStringTest, AssignmentAndAliasing)
     EXPECT_TRUE(s.Append(s.c_str() + 1));
     EXPECT_STREQ(s.c_str(), "ababbab");
     EXPECT_STREQ((s + s).c_str(), "ababbabababbab");
+    EXPECT_STREQ((s + "!").c_str(), "ababbab!");
 }
 
 TEST(GStringTest, TrimmedAppendCompareAndCase)
