@@ -238,7 +238,9 @@ TEST(CrashGuard, CrashReports)
         ASSERT_EQ(ParseDumpFile(dumpPath, &dump), "");
         EXPECT_EQ(dump.exceptionCode, uint32_t(SIGSEGV));
         EXPECT_EQ(dump.exceptionAddress, 0x2468u);
-        EXPECT_LT(dump.bytes.size(), size_t(1) << 20);
+        if (c.oldDump) {
+            EXPECT_LT(dump.bytes.size(), size_t(1) << 20); // nothing of the old file is left
+        }
         if (c.options.dumpKind == 2) {
             EXPECT_EQ(dump.flags, 1u);
             // The data segment holds the pointer the crash went through.
@@ -255,8 +257,9 @@ TEST(CrashGuard, CrashReports)
         std::vector<std::string> args = {"--utf8", "--subject", "Tolvanrise 0.3", "--attach", dumpPath};
         if (c.options.withLog)
             args.insert(args.end(), {"--attach", box.run + "/Tolvanrise.html", "support@tolvanrise.example"});
-        if (c.mailed)
+        if (c.mailed) {
             EXPECT_EQ(ReadLines(box.mailArgs), args);
+        }
     }
 }
 

@@ -74,6 +74,7 @@ TEST(KeyCodes, SetClipboardTextCopiesAtMostNCharacters)
     EXPECT_EQ(SetClipboardText("hi", 10), 2); // stops at the terminator
     EXPECT_EQ(SetClipboardText("", 0), 0);
     EXPECT_EQ(SetClipboardText(nullptr, 0), 0);
+    EXPECT_EQ(GetLayoutCodePage(), 1251); // the keyboard's text is Windows-1251
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,22 @@ void PutText(Bytes& out, std::string_view text, Stream* stream = nullptr)
 }
 
 Bytes Magic() { return Bytes{'C', 'F', 'G'}; }
+
+// A plain (unscrambled) file: the magic, then counts and texts in order.
+struct Item {
+    Item(uint32_t n) : count(n) {}
+    Item(const char* t) : text(t) {}
+    uint32_t count = 0;
+    const char* text = nullptr;
+};
+
+Bytes Record(std::initializer_list<Item> items)
+{
+    Bytes out = Magic();
+    for (const Item& item : items)
+        item.text ? PutText(out, item.text) : PutU32(out, item.count);
+    return out;
+}
 
 GCfgNode Sample()
 {
@@ -163,43 +180,14 @@ TEST(CfgBinary, EveryTruncationFailsAndKeepsWhatWasRead)
 
 TEST(CfgBinary, CountsAndLengthsAreChecked)
 {
-    auto load = [](const Bytes& bytes) {
+    // Counts and lengths far beyond the bytes that follow are refused before any allocation.
+    for (const Bytes& bad : {Record({0xFFFFFFFFu}), Record({1u, 0x7FFFFFFFu, 0u}), Record({1u, "a", 1000000u, 0u}),
+                             Record({0u, 1u, "o", 0x40000000u, 0u, 0u})}) {
         GCfgNode node;
-        return node.LoadBinary(bytes.data(), bytes.size(), 0);
-    };
-    Bytes huge = Magic();
-    PutU32(huge, 0xFFFFFFFF);
-    EXPECT_FALSE(load(huge));
-
-    Bytes longName = Magic();
-    PutU32(longName, 1);
-    PutU32(longName, 0x7FFFFFFF);
-    PutU32(longName, 0);
-    EXPECT_FALSE(load(longName));
-
-    Bytes manyValues = Magic();
-    PutU32(manyValues, 1);
-    PutText(manyValues, "a");
-    PutU32(manyValues, 1000000);
-    PutU32(manyValues, 0);
-    EXPECT_FALSE(load(manyValues));
-
-    Bytes manyChildren = Magic();
-    PutU32(manyChildren, 0);
-    PutU32(manyChildren, 1);
-    PutText(manyChildren, "o");
-    PutU32(manyChildren, 0x40000000);
-    PutU32(manyChildren, 0);
-    PutU32(manyChildren, 0);
-    EXPECT_FALSE(load(manyChildren));
-
+        EXPECT_FALSE(node.LoadBinary(bad.data(), bad.size(), 0));
+    }
     // Zero-length names and texts are fine; bytes after the top node are ignored.
-    Bytes empties = Magic();
-    PutU32(empties, 1);
-    PutText(empties, "");
-    PutU32(empties, 1);
-    PutText(empties, "");
-    PutU32(empties, 0);
+    Bytes empties = Record({1u, "", 1u, "", 0u});
     empties.push_back(0xEE);
     GCfgNode node;
     ASSERT_TRUE(node.LoadBinary(empties.data(), empties.size(), 0));
@@ -207,12 +195,13 @@ TEST(CfgBinary, CountsAndLengthsAreChecked)
     EXPECT_EQ(node.FindValueList("")->size(), 1u);
 }
 
+// depth objects "o" inside each other, the innermost empty.
 Bytes Nested(int depth)
 {
     Bytes bytes = Magic();
     for (int i = 0; i < depth; ++i) {
-        PutU32(bytes, 0);
-        PutU32(bytes, 1);
+        for (uint32_t v : {0u, 1u})
+            PutU32(bytes, v);
         PutText(bytes, "o");
         PutU32(bytes, 1);
     }

@@ -102,16 +102,18 @@ const Writer kWriters[] = {
      [](const GCfgNode& tree, int i, const std::string&, GCfgNode& back) {
          std::string text;
          ASSERT_TRUE(tree.WriteStream(text, i % 3, 0));
-         if (!text.empty())
+         if (!text.empty()) {
              ASSERT_EQ(back.Parse(text.data(), text.size()), 1) << CfgErrorText(CfgErrorCode) << "\n" << text;
+         }
      }},
     {"text file", false,
      [](const GCfgNode& tree, int, const std::string& path, GCfgNode& back) {
          ASSERT_TRUE(tree.WriteText(path.c_str(), 3, 0));
          const bool empty = tree == GCfgNode();
          ASSERT_EQ(back.LoadFile(path.c_str()), empty ? 0 : 1) << CfgErrorText(CfgErrorCode);
-         if (empty)
+         if (empty) {
              EXPECT_EQ(CfgErrorCode, kCfgEmptyFile);
+         }
      }},
     {"memory", false,
      [](const GCfgNode& tree, int, const std::string&, GCfgNode& back) {
@@ -119,8 +121,9 @@ const Writer kWriters[] = {
          uint32_t size = 0;
          const bool saved = tree.SaveToMemory(&buffer, &size);
          ASSERT_EQ(saved, tree != GCfgNode()); // empty text is no save
-         if (saved)
+         if (saved) {
              ASSERT_EQ(back.Parse(buffer.get(), size), 1) << CfgErrorText(CfgErrorCode);
+         }
      }},
     {"binary", true,
      [](const GCfgNode& tree, int i, const std::string&, GCfgNode& back) {

@@ -12,7 +12,6 @@
 
 #include "foundation/cfg/cfg_node.h"
 #include "foundation/cfg/cfg_parser.h"
-#include "foundation/files/xor_scramble.h"
 #include "support/foundation_values.h"
 #include "support/temp_files.h"
 
@@ -123,8 +122,12 @@ TEST(CfgReader, ErrorCodes)
         {"a = b = c", kCfgWrongFormat},
         {"a=b=c", kCfgWrongFormat}, // the reader writes nothing into its text: the same code
     };
-    for (const auto& [text, code] : cases)
+    for (const auto& [text, code] : cases) {
         EXPECT_EQ(ParseCode(text), code) << text;
+        EXPECT_STRNE(CfgErrorText(code), "") << text;
+    }
+    EXPECT_STREQ(CfgErrorText(14), "");
+    EXPECT_STREQ(CfgErrorText(-1), "");
 }
 
 TEST(CfgReader, PartialNullAndRepeatedReads)
@@ -216,32 +219,11 @@ TEST(CfgLoadFile, CodesAndLineCounter)
 
     EXPECT_EQ(node.LoadFile(folder.WriteFile("bad.cfg", "a = 1\nb = 'x").c_str()), 0);
     EXPECT_EQ(CfgErrorCode, kCfgSingleQuoteNotClosed);
-}
 
-TEST(CfgLoadFile, ScrambledTextIsReadAfterUnscrambling)
-{
-    // Callers keep scrambled cfg text and hand the reader the plain bytes.
-    const std::string plain = "Font { Name = main Size = 12 }";
-    std::vector<char> stored(plain.size());
-    ASSERT_EQ(XorScramble(plain.data(), stored.data(), uint32_t(plain.size()), 0x6B), 1);
-    TempFolder folder("cfg_text_test_");
-    const std::string path = folder.WriteFile("font.cfg", std::string_view(stored.data(), stored.size()));
-    GCfgNode raw;
-    EXPECT_EQ(raw.LoadFile(path.c_str()), 0); // the scrambled bytes are no cfg text
-    std::vector<char> text(stored);
-    XorScramble(text.data(), nullptr, uint32_t(text.size()), 0x6B);
-    GCfgNode node;
-    ASSERT_EQ(node.Parse(text.data(), text.size()), 1);
-    EXPECT_EQ(node.GetI("Font.Size", 0), 12);
-}
-
-TEST(CfgLoadFile, ZeroBytesInQuotedTexts)
-{
-    TempFolder folder("cfg_text_test_");
-    GCfgNode node;
-    const std::string text("a = \"x\0y\"", 9);
-    ASSERT_EQ(node.LoadFile(folder.WriteFile("zero.cfg", text).c_str()), 1);
-    EXPECT_EQ(node.FindValueList("a")->front().View(), std::string_view("x\0y", 3));
+    // Zero bytes are text inside quotes, and nothing outside them.
+    GCfgNode zero;
+    ASSERT_EQ(zero.LoadFile(folder.WriteFile("zero.cfg", std::string("a = \"x\0y\"", 9)).c_str()), 1);
+    EXPECT_EQ(zero.FindValueList("a")->front().View(), std::string_view("x\0y", 3));
     EXPECT_EQ(ParseCode(std::string("a = x\0", 6)), kCfgNoName);
 }
 

@@ -54,6 +54,16 @@ std::vector<intptr_t> Contents(const GIntArray& a)
     return std::vector<intptr_t>(a.GetData(), a.GetData() + a.GetCount());
 }
 
+// The strings in order; "<none>" for one without a buffer.
+std::vector<std::string> Texts(const GStringArray& a)
+{
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < a.GetCount(); ++i)
+        out.push_back(a[i].GetData() ? a[i].c_str() : "<none>");
+    return out;
+}
+using Strings = std::vector<std::string>;
+
 TEST(GIntArrayTest, GrowthReserveAndInsert)
 {
     GIntArray a;
@@ -237,51 +247,39 @@ TEST(FailedGrowth, StringArrayKeepsItsStrings)
     EXPECT_EQ(p.GetCount(), 0u); // Allocate drops the old storage before allocating
 }
 
-TEST(GStringArrayTest, GrowthAndAddingOwnElement)
+TEST(GStringArrayTest, GrowthAliasingReserveAssignCopy)
 {
     GStringArray a;
-    for (int i = 0; i < 257; ++i)
-        ASSERT_TRUE(a.Add(GString(("s" + std::to_string(i)).c_str())));
-    for (int i = 0; i < 257; ++i)
-        ASSERT_STREQ(a[i].c_str(), ("s" + std::to_string(i)).c_str());
+    Strings expected;
+    for (int i = 0; i < 257; ++i) {
+        expected.push_back("s" + std::to_string(i));
+        ASSERT_TRUE(a.Add(GString(expected.back().c_str())));
+    }
+    EXPECT_EQ(Texts(a), expected);
+    EXPECT_TRUE(a.Reserve(2)); // below the count: the first strings stay
+    EXPECT_EQ(Texts(a), (Strings{"s0", "s1"}));
+    GStringArray b(a);
+    b = b;
+    EXPECT_EQ(Texts(b), (Strings{"s0", "s1"}));
+    b = GStringArray();
+    EXPECT_EQ(b.GetCount(), 0u);
 
-    GStringArray b;
+    // Adding an element of the array itself while the add grows the array.
     b.Reserve(1);
     b.Add(GString("self"));
-    EXPECT_TRUE(b.Add(b[0])); // b[0] moves during the growth
-    EXPECT_STREQ(b[1].c_str(), "self");
+    EXPECT_TRUE(b.Add(b[0]));
+    EXPECT_EQ(Texts(b), (Strings{"self", "self"}));
     GStringPairArray p;
     p.Reserve(1);
     p.Add({GString("k"), GString("v")});
     EXPECT_TRUE(p.Add(*p.GetAt(0)));
     EXPECT_STREQ(p.GetAt(1)->value.c_str(), "v");
-}
-
-TEST(GStringArrayTest, ReserveAssignCopy)
-{
-    GStringArray a;
-    for (const char* s : {"a", "b", "c"})
-        a.Add(GString(s));
-    EXPECT_TRUE(a.Reserve(2));
-    EXPECT_EQ(a.GetCount(), 2u);
-    EXPECT_STREQ(a[1].c_str(), "b");
-
-    GStringArray b(a);
-    b = b;
-    EXPECT_EQ(b.GetCount(), 2u);
-    EXPECT_STREQ(b[0].c_str(), "a");
-    b = GStringArray();
-    EXPECT_EQ(b.GetCount(), 0u);
 
     const GString src[3] = {GString("x"), GString(), GString("z")};
     EXPECT_TRUE(a.Assign(src, 3));
-    EXPECT_STREQ(a[0].c_str(), "x");
-    EXPECT_EQ(a[1].GetData(), nullptr);
-    EXPECT_STREQ(a[2].c_str(), "z");
-    // A source that starts inside the array itself.
-    EXPECT_TRUE(a.Assign(&a[1], 2));
-    EXPECT_EQ(a.GetCount(), 2u);
-    EXPECT_STREQ(a[1].c_str(), "z");
+    EXPECT_EQ(Texts(a), (Strings{"x", "<none>", "z"}));
+    EXPECT_TRUE(a.Assign(&a[1], 2)); // a source that starts inside the array itself
+    EXPECT_EQ(Texts(a), (Strings{"<none>", "z"}));
 }
 
 TEST(GStringPairArrayTest, FindAndAllocate)

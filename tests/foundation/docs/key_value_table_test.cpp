@@ -156,6 +156,7 @@ TEST_F(PackFolder, Packs)
     table.LoadFromPack(2, Folder(), 0x11, 1);
     EXPECT_EQ(table.LoadFromPack(1, Folder(), 0, 0), GParseStatus::kOk);
     EXPECT_EQ(All(table), (Entries{"name=", "level="}));
+    EXPECT_EQ(table.GetStoreValues(), 0);
 
     // An error keeps the entries before it.
     WritePack(3, "a={1}\nb={2}}\nc={3}");

@@ -229,29 +229,37 @@ TEST_F(DataFilesTest, LongNamesDoNotOverflow)
 
 // ---- pack cache ----
 
+// The cache's entries in order as "number[/folder]=text".
+std::vector<std::string> Entries(const GDataPackCache& cache)
+{
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < cache.GetCount(); ++i) {
+        const char* folder = cache.GetFolderAt(i);
+        out.push_back(std::to_string(cache.GetNumberAt(i)) + (folder ? std::string("/") + folder : "") + "=" +
+                      reinterpret_cast<const char*>(cache.GetDataAt(i)));
+    }
+    return out;
+}
+
+using Packs = std::vector<std::string>;
+
 TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnce)
 {
     WriteFileBytes("Data1.dat", "first pack");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
     ASSERT_NE(cache, nullptr);
     EXPECT_EQ(cache->GetCapacity(), 4u);
-
     uint32_t size = 0;
     const uint8_t* data = cache->Load(1, &size);
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(size, 10u);
-    EXPECT_EQ(std::memcmp(data, "first pack", 10), 0);
-    EXPECT_EQ(data[10], 0) << "the extra byte is a zero";
-    EXPECT_TRUE(cache->IsCached(1));
-
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), 11), std::string("first pack\0", 11)); // a zero after
     size = 77;
     EXPECT_EQ(cache->Load(1, &size), nullptr);
     EXPECT_EQ(size, 77u);
-    EXPECT_EQ(cache->GetCount(), 1u);
-
+    EXPECT_EQ(Entries(*cache), Packs{"1=first pack"});
     cache->Unload(1);
     EXPECT_FALSE(cache->IsCached(1));
-    EXPECT_EQ(cache->GetCount(), 0u);
     EXPECT_NE(cache->Load(1), nullptr);
     EXPECT_EQ(cache->GetCount(), 1u);
 }
@@ -262,30 +270,17 @@ TEST_F(DataFilesTest, PackFoldersAreMatchedExactlyAndNullMatchesNoFolder)
     ASSERT_EQ(::mkdir("packs", 0755), 0);
     WriteFileBytes("packs/Data3.dat", "in folder");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
-
-    const uint8_t* inFolder = cache->Load(3, nullptr, "packs");
-    ASSERT_NE(inFolder, nullptr);
-    EXPECT_STREQ(reinterpret_cast<const char*>(inFolder), "in folder");
+    ASSERT_NE(cache->Load(3, nullptr, "packs"), nullptr);
     EXPECT_TRUE(cache->IsCached(3, "packs"));
     EXPECT_FALSE(cache->IsCached(3, "PACKS")) << "exact comparison";
     EXPECT_FALSE(cache->IsCached(3)) << "no folder matches only packs loaded without one";
-
-    const uint8_t* plain = cache->Load(3);
-    ASSERT_NE(plain, nullptr);
-    EXPECT_STREQ(reinterpret_cast<const char*>(plain), "plain");
-    EXPECT_EQ(cache->GetCount(), 2u);
-
+    ASSERT_NE(cache->Load(3), nullptr);
+    EXPECT_EQ(Entries(*cache), (Packs{"3/packs=in folder", "3=plain"}));
     cache->Unload(3);
-    EXPECT_TRUE(cache->IsCached(3, "packs"));
-    EXPECT_FALSE(cache->IsCached(3));
-    EXPECT_EQ(cache->GetCount(), 1u);
-    EXPECT_STREQ(cache->GetFolderAt(0), "packs");
-
+    EXPECT_EQ(Entries(*cache), Packs{"3/packs=in folder"});
     // The folder name is resolved on disk like any other name, but kept as given.
-    const uint8_t* again = cache->Load(3, nullptr, "PACKS");
-    ASSERT_NE(again, nullptr);
-    EXPECT_STREQ(reinterpret_cast<const char*>(again), "in folder");
-    EXPECT_STREQ(cache->GetFolderAt(1), "PACKS");
+    ASSERT_NE(cache->Load(3, nullptr, "PACKS"), nullptr);
+    EXPECT_EQ(Entries(*cache), (Packs{"3/packs=in folder", "3/PACKS=in folder"}));
 }
 
 TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
@@ -295,22 +290,14 @@ TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
     WriteFileBytes("Data2.dat", "two");
     WriteFileBytes("f/Data3.dat", "three");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(3);
-    const uint8_t* one = cache->Load(1);
+    const uint8_t* three = nullptr;
+    ASSERT_NE(cache->Load(1), nullptr);
     ASSERT_NE(cache->Load(2), nullptr);
-    const uint8_t* three = cache->Load(3, nullptr, "f");
-    ASSERT_NE(three, nullptr);
+    ASSERT_NE(three = cache->Load(3, nullptr, "f"), nullptr);
     EXPECT_EQ(cache->Load(4), nullptr) << "full";
-    EXPECT_EQ(cache->GetCount(), 3u);
-
     cache->Unload(2);
-    ASSERT_EQ(cache->GetCount(), 2u);
-    EXPECT_EQ(cache->GetNumberAt(0), 1);
-    EXPECT_EQ(cache->GetDataAt(0), one);
-    EXPECT_EQ(cache->GetFolderAt(0), nullptr);
-    EXPECT_EQ(cache->GetNumberAt(1), 3);
-    EXPECT_EQ(cache->GetDataAt(1), three);
-    EXPECT_STREQ(cache->GetFolderAt(1), "f");
-
+    EXPECT_EQ(Entries(*cache), (Packs{"1=one", "3/f=three"}));
+    EXPECT_EQ(cache->GetDataAt(1), three); // moved, not copied
     cache->Unload(9); // no match: nothing happens
     cache->Unload(3); // a folder-less unload does not take the folder's pack
     EXPECT_EQ(cache->GetCount(), 2u);
@@ -339,7 +326,6 @@ TEST_F(DataFilesTest, FailedPackLoadsLeaveTheCacheAsItWas)
     EXPECT_TRUE(cache->Init(1));
     WriteFileBytes("Data4.dat", "x");
     EXPECT_NE(cache->Load(4), nullptr);
-
     std::unique_ptr<GDataPackCache> none = GDataPackCache::Create(0);
     ASSERT_NE(none, nullptr);
     EXPECT_EQ(none->Load(4), nullptr);

@@ -11,47 +11,32 @@
 namespace {
 
 // The narrow and wide zero-terminated functions under one name, so that one typed test holds
-// both to the same contract.
+// both to the same contract. Both sets are named alike: Str... and WStr....
+#define TOLVANRISE_TEXT_FUNCTIONS(P)                                                \
+    static constexpr auto Len = &P##Len;                                            \
+    static constexpr auto FindChar = &P##FindChar;                                  \
+    static constexpr auto IndexOfChar = &P##IndexOfChar, CountChar = &P##CountChar; \
+    static constexpr auto Find = &P##Find;                                          \
+    static constexpr auto Copy = &P##Copy, Append = &P##Append;                     \
+    static constexpr auto CopyN = &P##CopyN, AppendN = &P##AppendN;                 \
+    static constexpr auto InsertChar = &P##InsertChar;                              \
+    static constexpr auto Compare = &P##Compare;                                    \
+    static constexpr auto DifferN = &P##DifferN;                                    \
+    static constexpr auto FromInt = &P##FromInt;                                    \
+    static constexpr auto ToIntHex = &P##ToIntHex;                                  \
+    static constexpr auto ToIntRadix = &P##ToIntRadix;
+
 template <typename Char>
 struct Fn;
-
 template <>
 struct Fn<char> {
-    static constexpr auto Len = &StrLen;
-    static constexpr auto FindChar = &StrFindChar;
-    static constexpr auto IndexOfChar = &StrIndexOfChar;
-    static constexpr auto CountChar = &StrCountChar;
-    static constexpr auto Find = &StrFind;
-    static constexpr auto Copy = &StrCopy;
-    static constexpr auto Append = &StrAppend;
-    static constexpr auto CopyN = &StrCopyN;
-    static constexpr auto AppendN = &StrAppendN;
-    static constexpr auto InsertChar = &StrInsertChar;
-    static constexpr auto Compare = &StrCompare;
-    static constexpr auto DifferN = &StrDifferN;
-    static constexpr auto FromInt = &StrFromInt;
-    static constexpr auto ToIntHex = &StrToIntHex;
-    static constexpr auto ToIntRadix = &StrToIntRadix;
+    TOLVANRISE_TEXT_FUNCTIONS(Str)
 };
-
 template <>
 struct Fn<char16_t> {
-    static constexpr auto Len = &WStrLen;
-    static constexpr auto FindChar = &WStrFindChar;
-    static constexpr auto IndexOfChar = &WStrIndexOfChar;
-    static constexpr auto CountChar = &WStrCountChar;
-    static constexpr auto Find = &WStrFind;
-    static constexpr auto Copy = &WStrCopy;
-    static constexpr auto Append = &WStrAppend;
-    static constexpr auto CopyN = &WStrCopyN;
-    static constexpr auto AppendN = &WStrAppendN;
-    static constexpr auto InsertChar = &WStrInsertChar;
-    static constexpr auto Compare = &WStrCompare;
-    static constexpr auto DifferN = &WStrDifferN;
-    static constexpr auto FromInt = &WStrFromInt;
-    static constexpr auto ToIntHex = &WStrToIntHex;
-    static constexpr auto ToIntRadix = &WStrToIntRadix;
+    TOLVANRISE_TEXT_FUNCTIONS(WStr)
 };
+#undef TOLVANRISE_TEXT_FUNCTIONS
 
 template <typename Char>
 class TextFunctions : public testing::Test {
@@ -206,6 +191,8 @@ TEST(GStringTest, SizesAndBuffers)
     EXPECT_NE(s.GetData(), nullptr);
     EXPECT_EQ(s.GetSize(), 1u);
 
+    EXPECT_TRUE(empty.Reserve(0)); // 0 asks for the usual size; no text reads as ""
+    EXPECT_STREQ(empty.c_str(), "");
     GString t("abcdef");
     EXPECT_TRUE(t.Reserve(32));
     EXPECT_STREQ(t.c_str(), "abcdef");
@@ -239,7 +226,8 @@ TEST(GStringTest, AssignmentAndAliasing)
     EXPECT_EQ(a.GetData(), nullptr);
 
     GString b("xyz");
-    b = GString();
+    const GString none;
+    b = none;
     EXPECT_EQ(b.GetData(), nullptr);
     b = static_cast<const char*>(nullptr);
     EXPECT_EQ(b.GetData(), nullptr);
@@ -258,6 +246,7 @@ TEST(GStringTest, AssignmentAndAliasing)
     EXPECT_TRUE(s.Append(s.c_str() + 1));
     EXPECT_STREQ(s.c_str(), "ababbab");
     EXPECT_STREQ((s + s).c_str(), "ababbabababbab");
+    EXPECT_STREQ((s + "!").c_str(), "ababbab!");
 }
 
 TEST(GStringTest, TrimmedAppendCompareAndCase)

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "foundation/text/wstring.h"
 #include "foundation/text/wstring_array.h"
@@ -278,20 +279,20 @@ TEST(GWString, RoundTrips)
 
 TEST(GWString, Split)
 {
-    GWStringArray parts = GWString(u"==a==b=c==").Split(u"==");
-    ASSERT_EQ(parts.GetCount(), 2u);
-    EXPECT_EQ(U(parts[0]), u"a");
-    EXPECT_EQ(U(parts[1]), u"b=c");
-
-    parts = GWString(u"key=value").Split(u"=");
-    ASSERT_EQ(parts.GetCount(), 2u);
-    EXPECT_EQ(U(parts[1]), u"value");
-
-    EXPECT_EQ(GWString().Split(u";").GetCount(), 0u);
-    EXPECT_EQ(GWString(u";;;").Split(u";").GetCount(), 0u);
-    parts = GWString(u"whole").Split(GWString());
-    ASSERT_EQ(parts.GetCount(), 1u);
-    EXPECT_EQ(U(parts[0]), u"whole");
+    // Empty parts are dropped; an empty separator gives the whole text.
+    auto split = [](const GWString& text, const GWString& separator) {
+        std::vector<std::u16string> parts;
+        const GWStringArray array = text.Split(separator);
+        for (uint32_t i = 0; i < array.GetCount(); ++i)
+            parts.push_back(U(array[i]));
+        return parts;
+    };
+    using Parts = std::vector<std::u16string>;
+    EXPECT_EQ(split(GWString(u"==a==b=c=="), GWString(u"==")), (Parts{u"a", u"b=c"}));
+    EXPECT_EQ(split(GWString(u"key=value"), GWString(u"=")), (Parts{u"key", u"value"}));
+    EXPECT_EQ(split(GWString(), GWString(u";")), Parts{});
+    EXPECT_EQ(split(GWString(u";;;"), GWString(u";")), Parts{});
+    EXPECT_EQ(split(GWString(u"whole"), GWString()), Parts{u"whole"});
 }
 
 TEST(GWStringArray, CopyAndAliasing)
