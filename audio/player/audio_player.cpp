@@ -339,11 +339,11 @@ int GAudioPlayer::FillRegion(uint32_t offset, uint32_t length)
         ++fruitless;
         if (!OpenDecoder(m_path.c_str(), m_tracks[next].flag, false)) {
             if (m_formatChanged) {
-                if (!m_restarting)
-                    return RestartStream();
-                // Not twice in one fill: what this buffer holds plays out, then it ends.
-                DropDecoder();
+                // Its PCM does not fit this buffer: what the buffer holds plays out, and on
+                // reaching the end block a buffer of the new format starts with this track.
                 EndStream(position, length - count);
+                m_current = next;
+                m_restartPending = true;
                 return 1;
             }
             // Removed once; the one after it moves into its place and is what mode 1 asks
@@ -364,20 +364,19 @@ int GAudioPlayer::FillRegion(uint32_t offset, uint32_t length)
     return 1;
 }
 
-// A track whose PCM does not fit the playing buffer: a new buffer for its format, filled
-// from its start and played from there (the old buffer's rest is dropped).
+// The open decoder's PCM needs a buffer of its own format: a new one, filled from its
+// start and played from there.
 int GAudioPlayer::RestartStream()
 {
-    m_restarted = true;
+    m_restartPending = false;
+    if (!m_decoder)
+        return 0;
     m_format = m_decoder->GetFormat();
     if (!CreateStreamBuffer() || !SetNotifications())
         return 0;
-    m_restarting = true;
     m_blockPlaying = 0;
     m_endBlock = -1;
-    const int filled = FillRegion(0, kBufferBytes);
-    m_restarting = false;
-    if (!filled)
+    if (!FillRegion(0, kBufferBytes))
         return 0;
     m_lastRefilled = kBlockCount - 1;
     m_buffer->SetCurrentPosition(0);
@@ -390,12 +389,8 @@ int GAudioPlayer::Open(const char* path, int flag)
         return 0;
     m_blockPlaying = 0;
     m_endBlock = -1;
-    if (!OpenDecoder(path, flag, true))
-        return 0;
-    m_restarting = true; // a second format in this first fill ends the stream instead
-    const int filled = FillRegion(0, kBufferBytes);
-    m_restarting = false;
-    if (!filled || !m_buffer)
+    m_restartPending = false;
+    if (!OpenDecoder(path, flag, true) || !FillRegion(0, kBufferBytes) || !m_buffer)
         return 0;
     m_lastRefilled = kBlockCount - 1;
     m_buffer->SetCurrentPosition(0);
@@ -516,22 +511,19 @@ int GAudioPlayer::HandleNotification()
     if (block == m_blockPlaying)
         return 1;
     if (block == m_endBlock) {
+        if (m_restartPending)
+            return RestartStream();
         m_buffer->Stop();
         return 1;
     }
-    m_restarted = false;
     if (m_endBlock == -1) {
         for (int i = (m_lastRefilled + 1) % kBlockCount; i != m_blockPlaying; i = (i + 1) % kBlockCount) {
             if (!FillRegion(static_cast<uint32_t>(i) * kBlockBytes, kBlockBytes))
                 return 0;
-            if (m_restarted)
-                return 1;
             m_playedBytes += kBlockBytes;
         }
         if (!FillRegion(static_cast<uint32_t>(m_blockPlaying) * kBlockBytes, kBlockBytes))
             return 0;
-        if (m_restarted)
-            return 1;
     } else if ((block + 1) % kBlockCount == m_endBlock) {
         FillSilence(static_cast<uint32_t>(m_endBlock) * kBlockBytes, kBlockBytes);
     }

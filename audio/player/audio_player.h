@@ -123,8 +123,8 @@ private:
     std::string m_folder;
     uint32_t m_playedBytes = 0;
     std::unique_ptr<platform::ModuleLibrary> m_library;
-    // A track of another format met during a refill restarts the buffer from its start.
-    bool m_formatChanged = false;
-    bool m_restarting = false;
-    bool m_restarted = false;
+    bool m_formatChanged = false; // set by OpenDecoder: opened, but needs another buffer format
+    // A track of another format is open and waits for the end block: then a buffer of its
+    // format starts with it (a block of silence at most between the two).
+    bool m_restartPending = false;
 };
