@@ -48,4 +48,21 @@ inline void ReadToEnd(GStreamDecoder& decoder)
     }
 }
 
+// Any bytes as a music file for a decoder made empty per input: opening may fail; an opened
+// stream must describe 16-bit PCM of 1 or 2 channels, and is read to its end and once more
+// after a rewind.
+template <typename Decoder>
+void FuzzStreamDecoder(const uint8_t* data, size_t size, const char* ending)
+{
+    Decoder decoder;
+    if (!decoder.Open(WriteInput(data, size, ending), 0))
+        return;
+    const platform::WaveFormat& format = decoder.GetFormat();
+    if (format.channels < 1 || format.channels > 2 || format.blockAlign != format.channels * 2)
+        __builtin_trap();
+    ReadToEnd(decoder);
+    decoder.Rewind();
+    ReadToEnd(decoder);
+}
+
 } // namespace fuzz

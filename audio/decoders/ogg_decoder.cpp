@@ -9,16 +9,8 @@ int GOggDecoder::Open(const char* path, int)
     if (!path)
         return 0;
     Close();
-    m_file = ogg_file::Open(path);
-    int channels = 0;
-    long rate = 0;
-    if (!m_file || !ogg_file::Describe(m_file, channels, rate)) {
-        Close();
-        return 0;
-    }
-    m_format = platform::WaveFormat::Pcm(static_cast<uint16_t>(channels),
-                                         static_cast<uint32_t>(rate), 16, 18);
-    return 1;
+    m_file = ogg_file::Open(path, &m_format, 18);
+    return m_file ? 1 : 0;
 }
 
 void GOggDecoder::Close()

@@ -35,7 +35,7 @@ long TellCallback(void* file)
 
 } // namespace
 
-OggVorbis_File* Open(const char* path)
+OggVorbis_File* Open(const char* path, platform::WaveFormat* format, uint16_t extraSize)
 {
     if (!path)
         return nullptr;
@@ -54,6 +54,13 @@ OggVorbis_File* Open(const char* path)
         delete file;
         return nullptr;
     }
+    const vorbis_info* info = ov_info(file, -1);
+    if (!info || info->channels < 1 || info->channels > 2 || info->rate < 1 || info->rate > 1000000) {
+        Close(file);
+        return nullptr;
+    }
+    *format = platform::WaveFormat::Pcm(static_cast<uint16_t>(info->channels),
+                                        static_cast<uint32_t>(info->rate), 16, extraSize);
     return file;
 }
 
@@ -63,16 +70,6 @@ void Close(OggVorbis_File* file)
         return;
     ov_clear(file);
     delete file;
-}
-
-bool Describe(OggVorbis_File* file, int& channels, long& rate)
-{
-    const vorbis_info* info = ov_info(file, -1);
-    if (!info || info->channels < 1 || info->channels > 2 || info->rate < 1)
-        return false;
-    channels = info->channels;
-    rate = info->rate;
-    return true;
 }
 
 int32_t Read(OggVorbis_File* file, uint8_t* buffer, int32_t length)

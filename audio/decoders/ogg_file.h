@@ -5,15 +5,16 @@
 
 #include <cstdint>
 
+#include "platform/sound_device.h"
+
 struct OggVorbis_File;
 
 namespace ogg_file {
 
-// Null when the file cannot be opened or is no Ogg Vorbis stream; free with Close.
-OggVorbis_File* Open(const char* path);
+// Null when the file cannot be opened or is no Ogg Vorbis stream of 1 or 2 channels; else
+// *format describes its 16-bit PCM (with the extra size given). Free with Close.
+OggVorbis_File* Open(const char* path, platform::WaveFormat* format, uint16_t extraSize);
 void Close(OggVorbis_File* file);
-// Channels and rate of the first link; false when the stream has none.
-bool Describe(OggVorbis_File* file, int& channels, long& rate);
 // Decodes up to length bytes of 16-bit little-endian signed PCM; returns the bytes written.
 // A hole or a bad link (a negative answer) is skipped; a stream that keeps failing ends the
 // read, so the loop is bounded even on data that never yields a sample.

@@ -9,20 +9,14 @@ int32_t GOggReader::Open(const char* path)
     if (!path)
         return kReaderInvalidArg;
     Close();
-    m_file = ogg_file::Open(path);
-    int channels = 0;
-    long rate = 0;
-    if (!m_file || !ogg_file::Describe(m_file, channels, rate)) {
-        Close();
+    m_file = ogg_file::Open(path, &m_format, 0);
+    if (!m_file)
         return kReaderInvalidArg;
-    }
     const ogg_int64_t frames = ov_pcm_total(m_file, -1);
     if (frames < 0) {
         Close();
         return kReaderInvalidArg;
     }
-    m_format = platform::WaveFormat::Pcm(static_cast<uint16_t>(channels),
-                                         static_cast<uint32_t>(rate), 16);
     m_dataSize = frames * m_format.blockAlign;
     return kReaderOk;
 }
