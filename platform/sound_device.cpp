@@ -457,10 +457,11 @@ void SoundDevice::SetRestoreResult(SoundResult result)
     m_core->restoreResult = result;
 }
 
-void SoundDevice::Mix(int16_t* out, uint32_t frames, std::vector<AutoResetEvent*>* fired)
+void SoundDevice::Mix(int16_t* out, uint32_t frames,
+                      std::vector<std::shared_ptr<AutoResetEvent>>* fired)
 {
-    std::vector<AutoResetEvent*> local;
-    std::vector<AutoResetEvent*>& events = fired ? *fired : local;
+    std::vector<std::shared_ptr<AutoResetEvent>> local;
+    std::vector<std::shared_ptr<AutoResetEvent>>& events = fired ? *fired : local;
     int32_t acc[kChunkFrames * 2];
     std::unique_lock lock(m_core->mutex);
     for (uint32_t base = 0; base < frames; base += kChunkFrames) {
@@ -503,7 +504,7 @@ void SoundDevice::Mix(int16_t* out, uint32_t frames, std::vector<AutoResetEvent*
     }
     lock.unlock();
     if (!fired)
-        for (AutoResetEvent* event : local)
+        for (const auto& event : local)
             event->Set();
 }
 
@@ -513,14 +514,14 @@ void SoundDevice::Render(uint32_t frames, std::vector<int16_t>* out)
     // device that reports its cursor in small steps.
     constexpr uint32_t kStep = 256;
     int16_t scratch[kStep * 2];
-    std::vector<AutoResetEvent*> fired;
+    std::vector<std::shared_ptr<AutoResetEvent>> fired;
     for (uint32_t done = 0; done < frames; done += kStep) {
         const uint32_t n = std::min(kStep, frames - done);
         fired.clear();
         Mix(scratch, n, &fired);
         if (out)
             out->insert(out->end(), scratch, scratch + n * 2);
-        for (AutoResetEvent* event : fired) {
+        for (const auto& event : fired) {
             event->Set();
             event->WaitUntilConsumed(2000);
         }

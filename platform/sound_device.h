@@ -75,9 +75,10 @@ struct SoundBufferDesc {
     const WaveFormat* format = nullptr; // null for the primary buffer
 };
 
+// The buffer shares the event: a mix in flight may still set it after its owner let go.
 struct SoundNotifyPosition {
     uint32_t offset; // byte offset in the buffer
-    AutoResetEvent* event;
+    std::shared_ptr<AutoResetEvent> event;
 };
 
 class SoundCore;
@@ -151,7 +152,8 @@ public:
 
     // The mixer: frames interleaved stereo 16-bit samples; the events it fires are appended to
     // *fired (or set at once when fired is null). Outputs call it; benchmarks too.
-    void Mix(int16_t* out, uint32_t frames, std::vector<AutoResetEvent*>* fired = nullptr);
+    void Mix(int16_t* out, uint32_t frames,
+             std::vector<std::shared_ptr<AutoResetEvent>>* fired = nullptr);
 
 private:
     explicit SoundDevice(SoundOutput output);

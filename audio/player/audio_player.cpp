@@ -64,7 +64,7 @@ int GAudioPlayer::StartThread()
     if (!m_tracks)
         return 0;
     m_trackCount = 0;
-    m_event.reset(new (std::nothrow) platform::AutoResetEvent);
+    m_event = std::shared_ptr<platform::AutoResetEvent>(new (std::nothrow) platform::AutoResetEvent);
     if (!m_event) { // without it the thread could neither wait nor hear its quit request
         m_tracks.reset();
         return 0;
@@ -278,7 +278,7 @@ int GAudioPlayer::SetNotifications()
     platform::SoundNotifyPosition positions[kBlockCount];
     const uint32_t align = m_format.blockAlign ? m_format.blockAlign : 1;
     for (int i = 0; i < kBlockCount; ++i)
-        positions[i] = {(kBlockBytes * (i + 1) - 1) / align * align, m_event.get()};
+        positions[i] = {(kBlockBytes * (i + 1) - 1) / align * align, m_event};
     return m_buffer->SetNotificationPositions(positions) == SoundResult::kOk ? 1 : 0;
 }
 
@@ -549,8 +549,8 @@ void GAudioPlayer::Shutdown()
         m_thread.reset();
     }
     std::lock_guard lock(g_audioPlayerLock);
-    m_event.reset();
     m_buffer.reset();
+    m_event.reset();
     ReleaseModulePlayer();
     DropDecoder();
     g_activeAudioPlayer = nullptr;

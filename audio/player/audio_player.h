@@ -110,7 +110,7 @@ private:
     int m_volume = 10000;
     platform::SoundDevice* m_device;
     std::unique_ptr<platform::SoundBuffer> m_buffer;
-    std::unique_ptr<platform::AutoResetEvent> m_event;
+    std::shared_ptr<platform::AutoResetEvent> m_event; // shared with the buffer's positions
     std::unique_ptr<platform::Thread> m_thread;
     platform::Window* m_window;
     platform::WaveFormat m_format;

@@ -174,9 +174,12 @@ TEST_F(SoundDeviceTest, OneShotStopsAtItsEndAndLoopingWraps)
 
 TEST_F(SoundDeviceTest, NotificationsFireWhenTheCursorPassesThem)
 {
-    platform::AutoResetEvent first, second;
+    auto firstEvent = std::make_shared<platform::AutoResetEvent>();
+    auto secondEvent = std::make_shared<platform::AutoResetEvent>();
+    platform::AutoResetEvent& first = *firstEvent;
+    platform::AutoResetEvent& second = *secondEvent;
     auto buffer = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 4000);
-    const platform::SoundNotifyPosition positions[] = {{1999 * 4 + 3, &first}, {3999 * 4 + 3, &second}};
+    const platform::SoundNotifyPosition positions[] = {{1999 * 4 + 3, firstEvent}, {3999 * 4 + 3, secondEvent}};
     ASSERT_EQ(buffer->SetNotificationPositions(positions), SoundResult::kOk);
     ASSERT_EQ(buffer->Play(true), SoundResult::kOk);
     EXPECT_EQ(buffer->SetNotificationPositions(positions), SoundResult::kInvalidParam); // playing
