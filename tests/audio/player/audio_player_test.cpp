@@ -9,6 +9,7 @@
 #include "platform/time.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -256,6 +257,10 @@ TEST_F(AudioPlayerTest, ShutdownEndsTheThreadEvenWhileItRefills)
 TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
 {
     GAudioSystem system(nullptr);
+    {
+        ScopedEnvVar driver("SDL_AUDIODRIVER", "tolvanrise-no-such-driver");
+        EXPECT_EQ(system.InitDirectSound(), 0); // "Error initializing DirectSound", no device
+    }
     EXPECT_FALSE(system.CreateAudioPlayer("MUSIC\\"));
     EXPECT_FALSE(system.CreateSoundBank(0, "SOUNDS\\"));
     ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
