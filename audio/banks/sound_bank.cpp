@@ -142,15 +142,15 @@ void GSoundBuffer::Release()
 GSoundBank::GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder)
     : m_folder(folder ? folder : "SOUNDS\\"), m_window(window), m_device(device)
 {
-    if (m_folder.size() >= kPathBytes)
-        m_folder.clear(); // refused whole: a cut folder would name another place
+    // Refused whole: a cut folder would name another place. Preload then adds nothing.
+    m_folderFits = m_folder.size() < kPathBytes;
 }
 
 void GSoundBank::Preload(int count)
 {
     ReleaseAll();
     m_records.reset(new (std::nothrow) Record[kMaxSounds]);
-    for (int i = 0; i < count && m_records; ++i) {
+    for (int i = 0; i < count && m_records && m_folderFits; ++i) {
         std::string path = m_folder + std::to_string(i) + ".ogg";
         if (path.size() < kPathBytes)
             AddSound(i, path.c_str());

@@ -103,6 +103,7 @@ private:
     void ApplyLevel(Record& record);
 
     std::string m_folder;
+    bool m_folderFits = true;
     platform::Window* m_window;
     platform::SoundDevice* m_device;
     int m_masterVolume = 10000;
