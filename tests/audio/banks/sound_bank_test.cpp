@@ -149,16 +149,20 @@ TEST_F(SoundBankTest, ALostBufferIsRefilledFromMemoryAtTheNextPlay)
     EXPECT_EQ(bank->IsPlaying(2), 0);
 }
 
-TEST(SoundBank, FolderTooLongForThePathIsRefused)
+// Run from the folder that holds 0.ogg and 1.ogg: a cut folder name must not reach them.
+TEST_F(SoundBankTest, FolderTooLongForThePathIsRefused)
 {
-    auto device = platform::SoundDevice::Create(platform::SoundOutput::kManual);
-    GSoundBank bank(device.get(), nullptr, std::string(1100, 'f').c_str());
-    bank.Preload(2);
-    EXPECT_EQ(bank.GetCount(), 0);
-    GSoundBank fallback(device.get(), nullptr, nullptr);
-    fallback.Preload(1); // "SOUNDS\\0.ogg" does not exist here
+    ScopedCurrentFolder current(folder->Path());
+    ASSERT_TRUE(current.Entered());
+    GSoundBank tooLong(system.GetDevice(), nullptr, std::string(1100, 'f').c_str());
+    tooLong.Preload(2);
+    EXPECT_EQ(tooLong.GetCount(), 0);
+    GSoundBank here(system.GetDevice(), nullptr, "");
+    here.Preload(2);
+    EXPECT_EQ(here.GetCount(), 2);
+    GSoundBank fallback(system.GetDevice(), nullptr, nullptr); // "SOUNDS\\": not here
+    fallback.Preload(1);
     EXPECT_EQ(fallback.GetCount(), 0);
-    EXPECT_EQ(fallback.IsPlaying(-1), 0);
 }
 
 } // namespace
