@@ -1,0 +1,23 @@
+#pragma once
+// What the Ogg decoder and the whole-file Ogg reader share: opening a vorbisfile stream
+// through the engine's file names, and the read loop that never lets a failing stream move
+// the write position backwards. Internal to audio/decoders.
+
+#include <cstdint>
+
+#include "platform/sound_device.h"
+
+struct OggVorbis_File;
+
+namespace ogg_file {
+
+// Null when the file cannot be opened or is no Ogg Vorbis stream of 1 or 2 channels; else
+// *format describes its 16-bit PCM (with the extra size given). Free with Close.
+OggVorbis_File* Open(const char* path, platform::WaveFormat* format, uint16_t extraSize);
+void Close(OggVorbis_File* file);
+// Decodes up to length bytes of 16-bit little-endian signed PCM; returns the bytes written.
+// A hole or a bad link (a negative answer) is skipped; a stream that keeps failing ends the
+// read, so the loop is bounded even on data that never yields a sample.
+int32_t Read(OggVorbis_File* file, uint8_t* buffer, int32_t length);
+
+} // namespace ogg_file

@@ -1,0 +1,98 @@
+#include "audio/player/audio_system.h"
+
+#include <cstdlib>
+
+#include "audio/banks/sound_bank.h"
+#include "audio/player/audio_player.h"
+#include "foundation/app/application.h"
+#include "platform/message_box.h"
+#include "platform/time.h"
+
+using platform::SoundResult;
+
+GAudioSystem::GAudioSystem(GApplication* application)
+    : m_window(application ? application->GetWindowHandle() : nullptr)
+{
+    std::srand(platform::GetTickMs());
+}
+
+GAudioSystem::~GAudioSystem()
+{
+    Shutdown();
+}
+
+int GAudioSystem::InitDirectSound(platform::SoundOutput output)
+{
+    if (m_device)
+        return 0;
+    if (CreateDirectSound(output) != SoundResult::kOk) {
+        platform::ShowMessageBox("Ogg Engine", "Error initializing DirectSound",
+                                 platform::MessageBoxButtons::kOk, platform::MessageBoxIcon::kError);
+        return 0;
+    }
+    return 1;
+}
+
+SoundResult GAudioSystem::CreateDirectSound(platform::SoundOutput output)
+{
+    SoundResult result = SoundResult::kOk;
+    m_device = platform::SoundDevice::Create(output, &result);
+    if (!m_device)
+        return result;
+    return SetPrimaryFormat(2, 44100, 16);
+}
+
+SoundResult GAudioSystem::SetPrimaryFormat(int channels, int rate, int bits)
+{
+    if (!m_device)
+        return SoundResult::kNoDevice;
+    platform::SoundBufferDesc desc;
+    desc.flags = platform::sound_caps::kPrimary | platform::sound_caps::kCtrlVolume;
+    std::unique_ptr<platform::SoundBuffer> primary;
+    SoundResult result = m_device->CreateBuffer(desc, &primary);
+    if (result != SoundResult::kOk)
+        return result;
+    return primary->SetFormat(platform::WaveFormat::Pcm(static_cast<uint16_t>(channels),
+                                                        static_cast<uint32_t>(rate),
+                                                        static_cast<uint16_t>(bits)));
+}
+
+GAudioPlayer* GAudioSystem::CreateAudioPlayer(const char* folder)
+{
+    if (!m_device)
+        return nullptr;
+    if (!m_audioPlayer) {
+        auto player = std::make_unique<GAudioPlayer>(m_device.get(), m_window, folder);
+        if (player->StartThread())
+            m_audioPlayer = std::move(player);
+    }
+    return m_audioPlayer.get();
+}
+
+GSoundBank* GAudioSystem::CreateSoundBank(int count, const char* folder)
+{
+    if (!m_device)
+        return nullptr;
+    if (!m_soundBank) {
+        m_soundBank = std::make_unique<GSoundBank>(m_device.get(), m_window, folder);
+        m_soundBank->Preload(count);
+    }
+    return m_soundBank.get();
+}
+
+void GAudioSystem::DestroyAudioPlayer()
+{
+    m_audioPlayer.reset();
+}
+
+void GAudioSystem::DestroySoundBank()
+{
+    m_soundBank.reset();
+}
+
+void GAudioSystem::Shutdown()
+{
+    DestroySoundBank();
+    DestroyAudioPlayer();
+    m_device.reset();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The audio facade: owns the sound device and at most one stream player and one sound-effect
+// bank. Without a device (no sound output, or InitDirectSound failed) it creates neither and
+// the game runs silent: callers treat a null player or bank as no audio. Main thread only.
+
+#include <memory>
+
+#include "platform/sound_device.h"
+
+class GApplication;
+class GAudioPlayer;
+class GSoundBank;
+namespace platform {
+class Window;
+}
+
+class GAudioSystem {
+public:
+    // application may be null (no owner window for the boxes). Seeds rand() from the tick.
+    explicit GAudioSystem(GApplication* application);
+    ~GAudioSystem();
+    GAudioSystem(const GAudioSystem&) = delete;
+    GAudioSystem& operator=(const GAudioSystem&) = delete;
+
+    // 1 when the device was made now; 0 when one exists already (nothing is done) or it
+    // cannot be made ("Error initializing DirectSound" is shown). output picks the sink: the
+    // system's sound output, nowhere at the real-time pace, or a test-driven clock.
+    int InitDirectSound(platform::SoundOutput output = platform::SoundOutput::kSystem);
+
+    GAudioPlayer* CreateAudioPlayer(const char* folder);
+    GSoundBank* CreateSoundBank(int count, const char* folder);
+    void DestroyAudioPlayer();
+    void DestroySoundBank();
+    void Shutdown();
+
+    platform::SoundDevice* GetDevice() const { return m_device.get(); }
+    GAudioPlayer* GetAudioPlayer() const { return m_audioPlayer.get(); }
+    GSoundBank* GetSoundBank() const { return m_soundBank.get(); }
+
+private:
+    platform::SoundResult CreateDirectSound(platform::SoundOutput output);
+    platform::SoundResult SetPrimaryFormat(int channels, int rate, int bits);
+
+    std::unique_ptr<platform::SoundDevice> m_device;
+    std::unique_ptr<GAudioPlayer> m_audioPlayer;
+    std::unique_ptr<GSoundBank> m_soundBank;
+    platform::Window* m_window = nullptr;
+};

@@ -1,0 +1,181 @@
+#include "platform/module_player.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace platform {
+
+// The libxmp functions we call, by their C signatures (xmp_context is a pointer).
+struct ModuleApi {
+    void* handle = nullptr;
+    void* (*createContext)() = nullptr;
+    void (*freeContext)(void*) = nullptr;
+    int (*loadModule)(void*, const char*) = nullptr;
+    void (*releaseModule)(void*) = nullptr;
+    int (*startPlayer)(void*, int, int) = nullptr;
+    int (*playBuffer)(void*, void*, int, int) = nullptr;
+    void (*endPlayer)(void*) = nullptr;
+    int (*setPosition)(void*, int) = nullptr;
+
+    ~ModuleApi()
+    {
+        if (handle)
+            dlclose(handle);
+    }
+};
+
+namespace {
+
+constexpr int kXmpEnd = 1;
+constexpr int kMinRate = 4000;
+constexpr int kMaxRate = 49170;
+std::string g_libraryName = "libxmp.so.4";
+
+template <typename Function>
+bool Resolve(void* handle, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(dlsym(handle, name));
+    return function != nullptr;
+}
+
+} // namespace
+
+void SetModuleLibraryName(const char* soname)
+{
+    g_libraryName = soname ? soname : "libxmp.so.4";
+}
+
+std::unique_ptr<ModuleLibrary> ModuleLibrary::Load()
+{
+    auto api = std::make_shared<ModuleApi>();
+    api->handle = dlopen(g_libraryName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!api->handle)
+        return nullptr;
+    void* h = api->handle;
+    if (!Resolve(h, "xmp_create_context", api->createContext) ||
+        !Resolve(h, "xmp_free_context", api->freeContext) ||
+        !Resolve(h, "xmp_load_module", api->loadModule) ||
+        !Resolve(h, "xmp_release_module", api->releaseModule) ||
+        !Resolve(h, "xmp_start_player", api->startPlayer) ||
+        !Resolve(h, "xmp_play_buffer", api->playBuffer) ||
+        !Resolve(h, "xmp_end_player", api->endPlayer) ||
+        !Resolve(h, "xmp_set_position", api->setPosition))
+        return nullptr;
+    return std::unique_ptr<ModuleLibrary>(new ModuleLibrary(std::move(api)));
+}
+
+ModuleLibrary::ModuleLibrary(std::shared_ptr<ModuleApi> api) : m_api(std::move(api)) {}
+ModuleLibrary::~ModuleLibrary() = default;
+
+std::unique_ptr<ModulePlayer> ModuleLibrary::CreatePlayer()
+{
+    void* context = m_api->createContext();
+    if (!context)
+        return nullptr;
+    return std::unique_ptr<ModulePlayer>(new ModulePlayer(m_api, context));
+}
+
+// ---------------------------------------------------------------------------------------
+
+ModulePlayer::ModulePlayer(std::shared_ptr<ModuleApi> api, void* context)
+    : m_api(std::move(api)), m_context(context)
+{
+}
+
+ModulePlayer::~ModulePlayer()
+{
+    FreeSong(1);
+    m_api->freeContext(m_context);
+}
+
+int ModulePlayer::Init(ModulePlayerParams* params)
+{
+    if (!params)
+        return -1;
+    params->rate = std::clamp(params->rate, kMinRate, kMaxRate);
+    m_rate = params->rate;
+    return 0;
+}
+
+int ModulePlayer::Load(const char* path)
+{
+    if (!path)
+        return 0;
+    FreeSong(1);
+    const std::string resolved = ResolvePath(path);
+    if (m_api->loadModule(m_context, resolved.c_str()) != 0)
+        return 0;
+    m_loaded = true;
+    return 1;
+}
+
+void ModulePlayer::FreeSong(int handle)
+{
+    if (handle != 1 || !m_loaded)
+        return;
+    if (m_started)
+        m_api->endPlayer(m_context);
+    m_api->releaseModule(m_context);
+    m_loaded = m_started = m_playing = false;
+}
+
+void ModulePlayer::SelectSong(int handle)
+{
+    if (handle == 1 && m_loaded)
+        Restart();
+}
+
+void ModulePlayer::SetStartPosition(int position)
+{
+    m_startPosition = std::max(0, position);
+    if (m_started)
+        m_api->setPosition(m_context, m_startPosition);
+}
+
+void ModulePlayer::SetState(int state)
+{
+    if (state == kPlaying) {
+        if (m_loaded)
+            Restart();
+    } else if (state == kEnded) {
+        m_playing = false;
+    }
+}
+
+void ModulePlayer::Restart()
+{
+    // A fresh start also resets libxmp's loop counter, which decides when the song ends.
+    if (m_started)
+        m_api->endPlayer(m_context);
+    m_started = m_api->startPlayer(m_context, m_rate, 0) == 0;
+    m_playing = m_started;
+    if (m_started && m_startPosition > 0)
+        m_api->setPosition(m_context, m_startPosition);
+}
+
+void ModulePlayer::Render(float* buffer, int frames)
+{
+    if (!buffer || frames <= 0)
+        return;
+    std::fill(buffer, buffer + frames * 2, 0.0f);
+    if (!m_playing)
+        return;
+    std::vector<int16_t>& pcm = m_pcm;
+    pcm.assign(static_cast<size_t>(frames) * 2, 0);
+    // Loop count 1: the song plays once, then libxmp answers -XMP_END (the rest is silence).
+    const int result = m_api->playBuffer(m_context, pcm.data(), frames * 4, 1);
+    for (size_t i = 0; i < pcm.size(); ++i)
+        buffer[i] = pcm[i] / 32768.0f;
+    if (result == -kXmpEnd || result < 0) {
+        m_playing = false;
+        if (m_listener)
+            m_listener->OnEvent(0, 0);
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,531 @@
+#include "platform/sound_device.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "platform/threads.h"
+
+namespace platform {
+
+WaveFormat WaveFormat::Pcm(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t extraSize)
+{
+    WaveFormat format;
+    format.formatTag = 1;
+    format.channels = channels;
+    format.samplesPerSec = rate;
+    format.blockAlign = static_cast<uint16_t>(bits / 8 * channels);
+    format.avgBytesPerSec = format.blockAlign * rate;
+    format.bitsPerSample = bits;
+    format.extraSize = extraSize;
+    return format;
+}
+
+// One buffer's state; every field but the PCM bytes is guarded by the core's mutex.
+struct SoundVoice {
+    uint32_t flags = 0;
+    WaveFormat format;
+    std::vector<uint8_t> data;
+    uint32_t frames = 0;
+    bool playing = false;
+    bool looping = false;
+    bool lost = false;
+    int32_t volume = 0;
+    int32_t pan = 0;
+    uint32_t frequency = 0; // 0: the format's own rate
+    uint64_t position = 0;  // frames in 32.32 fixed point
+    std::vector<SoundNotifyPosition> notify;
+};
+
+class SoundCore {
+public:
+    std::mutex mutex;
+    std::vector<SoundVoice*> voices;
+    WaveFormat primary = WaveFormat::Pcm(2, SoundDevice::kRate, 16);
+    SoundResult restoreResult = SoundResult::kOk;
+};
+
+namespace {
+
+constexpr uint32_t kChunkFrames = 512;
+// Gains are 16.16 fixed point; attenuation below -100 dB is silence anyway.
+constexpr int32_t kUnityGain = 1 << 16;
+
+int32_t GainOf(int32_t hundredthsDb)
+{
+    if (hundredthsDb <= kVolumeMin)
+        return 0;
+    return static_cast<int32_t>(std::lround(std::pow(10.0, hundredthsDb / 2000.0) * kUnityGain));
+}
+
+template <int Bits>
+inline int32_t SampleAt(const uint8_t* data, uint32_t index)
+{
+    if constexpr (Bits == 8) {
+        return (int32_t{data[index]} - 128) << 8;
+    } else {
+        int16_t s;
+        std::memcpy(&s, data + index * 2, 2);
+        return s;
+    }
+}
+
+// Adds one voice to acc (stereo int32) for up to frames frames; returns the frames mixed,
+// fewer when a one-shot voice reached its end. Resampling is linear between neighbouring
+// frames; at the voice's own rate of 44,100 Hz the step is whole and no neighbour is read.
+template <int Channels, int Bits, bool Interpolate>
+uint32_t MixVoice(const SoundVoice& v, uint64_t& position, uint64_t step, int32_t gainL,
+                  int32_t gainR, int32_t* acc, uint32_t frames)
+{
+    const uint8_t* data = v.data.data();
+    const uint64_t end = uint64_t{v.frames} << 32;
+    uint32_t done = 0;
+    while (done < frames) {
+        if (position >= end) {
+            if (!v.looping)
+                break;
+            position -= end;
+        }
+        // Frames we can take before the end of the data.
+        const uint64_t left = (end - position + step - 1) / step;
+        const uint32_t run = static_cast<uint32_t>(std::min<uint64_t>(left, frames - done));
+        int32_t* out = acc + done * 2;
+        for (uint32_t i = 0; i < run; ++i) {
+            const uint32_t index = static_cast<uint32_t>(position >> 32);
+            int32_t l = SampleAt<Bits>(data, index * Channels);
+            int32_t r = Channels == 2 ? SampleAt<Bits>(data, index * Channels + 1) : l;
+            if constexpr (Interpolate) {
+                const int32_t frac = static_cast<int32_t>((position >> 16) & 0xFFFF);
+                if (frac) {
+                    uint32_t next = index + 1;
+                    if (next >= v.frames)
+                        next = v.looping ? 0 : index;
+                    const int32_t l1 = SampleAt<Bits>(data, next * Channels);
+                    const int32_t r1 = Channels == 2 ? SampleAt<Bits>(data, next * Channels + 1) : l1;
+                    l += ((l1 - l) * frac) >> 16;
+                    r += ((r1 - r) * frac) >> 16;
+                }
+            }
+            out[2 * i] += (l * gainL) >> 16;
+            out[2 * i + 1] += (r * gainR) >> 16;
+            position += step;
+        }
+        done += run;
+    }
+    return done;
+}
+
+using MixFunction = uint32_t (*)(const SoundVoice&, uint64_t&, uint64_t, int32_t, int32_t,
+                                 int32_t*, uint32_t);
+
+template <bool Interpolate>
+MixFunction PickMix(const WaveFormat& f)
+{
+    if (f.channels == 1)
+        return f.bitsPerSample == 8 ? MixVoice<1, 8, Interpolate> : MixVoice<1, 16, Interpolate>;
+    return f.bitsPerSample == 8 ? MixVoice<2, 8, Interpolate> : MixVoice<2, 16, Interpolate>;
+}
+
+// True when the cursor moving from `from` to `to` (bytes, wrapped at size) passed `offset`.
+bool Passed(uint32_t from, uint32_t to, bool wrapped, uint32_t offset)
+{
+    if (!wrapped)
+        return offset >= from && offset < to;
+    return offset >= from || offset < to;
+}
+
+bool FormatSupported(const WaveFormat& f)
+{
+    return f.formatTag == 1 && (f.channels == 1 || f.channels == 2) &&
+           (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
+           f.blockAlign == f.channels * f.bitsPerSample / 8 && f.samplesPerSec >= kFrequencyMin &&
+           f.samplesPerSec <= kFrequencyMax;
+}
+
+// kNull: pulls the mix at the real-time pace and drops it.
+class NullSink final : public SoundOutputSink {
+public:
+    explicit NullSink(SoundDevice& device)
+        : m_thread([this, &device] {
+              std::vector<int16_t> scratch(1024 * 2);
+              auto next = std::chrono::steady_clock::now();
+              while (!m_stop.load()) {
+                  device.Mix(scratch.data(), 1024);
+                  next += std::chrono::microseconds(1024 * 1000000LL / SoundDevice::kRate);
+                  std::this_thread::sleep_until(next);
+              }
+          })
+    {
+    }
+    ~NullSink() override
+    {
+        m_stop.store(true);
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+
+SoundBuffer::SoundBuffer(std::shared_ptr<SoundCore> core, std::unique_ptr<SoundVoice> voice)
+    : m_core(std::move(core)), m_voice(std::move(voice))
+{
+    std::lock_guard lock(m_core->mutex);
+    m_core->voices.push_back(m_voice.get());
+}
+
+SoundBuffer::~SoundBuffer()
+{
+    std::lock_guard lock(m_core->mutex);
+    std::erase(m_core->voices, m_voice.get());
+}
+
+SoundResult SoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** part1, uint32_t* bytes1,
+                              void** part2, uint32_t* bytes2)
+{
+    std::lock_guard lock(m_core->mutex);
+    SoundVoice& v = *m_voice;
+    const uint32_t size = static_cast<uint32_t>(v.data.size());
+    if (!part1 || !bytes1 || offset >= size || bytes == 0 || bytes > size)
+        return SoundResult::kInvalidParam;
+    if (v.lost)
+        return SoundResult::kBufferLost;
+    const uint32_t first = std::min(bytes, size - offset);
+    *part1 = v.data.data() + offset;
+    *bytes1 = first;
+    if (first < bytes && (!part2 || !bytes2))
+        return SoundResult::kInvalidParam;
+    if (part2)
+        *part2 = first < bytes ? v.data.data() : nullptr;
+    if (bytes2)
+        *bytes2 = bytes - first;
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::Unlock(void*, uint32_t, void*, uint32_t)
+{
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::Play(bool looping)
+{
+    std::lock_guard lock(m_core->mutex);
+    SoundVoice& v = *m_voice;
+    if (v.flags & sound_caps::kPrimary)
+        return SoundResult::kOk;
+    if (v.lost)
+        return SoundResult::kBufferLost;
+    v.playing = true;
+    v.looping = looping;
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::Stop()
+{
+    std::lock_guard lock(m_core->mutex);
+    m_voice->playing = false;
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::GetCurrentPosition(uint32_t* play, uint32_t* write) const
+{
+    std::lock_guard lock(m_core->mutex);
+    const SoundVoice& v = *m_voice;
+    if (v.data.empty())
+        return SoundResult::kInvalidParam;
+    const uint32_t size = static_cast<uint32_t>(v.data.size());
+    const uint32_t cursor = static_cast<uint32_t>(v.position >> 32) * v.format.blockAlign % size;
+    if (play)
+        *play = cursor;
+    if (write) {
+        // About 10 ms ahead while playing: what the mixer may already have taken.
+        const uint32_t lead = v.playing ? v.format.avgBytesPerSec / 100 / v.format.blockAlign *
+                                              v.format.blockAlign
+                                        : 0;
+        *write = (cursor + lead) % size;
+    }
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::SetCurrentPosition(uint32_t offset)
+{
+    std::lock_guard lock(m_core->mutex);
+    SoundVoice& v = *m_voice;
+    if (offset >= v.data.size())
+        return SoundResult::kInvalidParam;
+    v.position = uint64_t{offset / v.format.blockAlign} << 32;
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::GetStatus(uint32_t* status) const
+{
+    if (!status)
+        return SoundResult::kInvalidParam;
+    std::lock_guard lock(m_core->mutex);
+    const SoundVoice& v = *m_voice;
+    *status = (v.playing ? sound_status::kPlaying : 0) | (v.lost ? sound_status::kBufferLost : 0) |
+              (v.playing && v.looping ? sound_status::kLooping : 0);
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::SetVolume(int32_t hundredthsDb)
+{
+    std::lock_guard lock(m_core->mutex);
+    if (!(m_voice->flags & sound_caps::kCtrlVolume))
+        return SoundResult::kControlUnavailable;
+    if (hundredthsDb > 0 || hundredthsDb < kVolumeMin)
+        return SoundResult::kInvalidParam;
+    m_voice->volume = hundredthsDb;
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::GetVolume(int32_t* hundredthsDb) const
+{
+    std::lock_guard lock(m_core->mutex);
+    if (!(m_voice->flags & sound_caps::kCtrlVolume))
+        return SoundResult::kControlUnavailable;
+    *hundredthsDb = m_voice->volume;
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::SetPan(int32_t pan)
+{
+    std::lock_guard lock(m_core->mutex);
+    if (!(m_voice->flags & sound_caps::kCtrlPan))
+        return SoundResult::kControlUnavailable;
+    if (pan < kPanLeft || pan > kPanRight)
+        return SoundResult::kInvalidParam;
+    m_voice->pan = pan;
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::SetFrequency(uint32_t hz)
+{
+    std::lock_guard lock(m_core->mutex);
+    if (!(m_voice->flags & sound_caps::kCtrlFrequency))
+        return SoundResult::kControlUnavailable;
+    if (hz != 0 && (hz < kFrequencyMin || hz > kFrequencyMax))
+        return SoundResult::kInvalidParam;
+    m_voice->frequency = hz;
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::GetFrequency(uint32_t* hz) const
+{
+    std::lock_guard lock(m_core->mutex);
+    if (!(m_voice->flags & sound_caps::kCtrlFrequency))
+        return SoundResult::kControlUnavailable;
+    *hz = m_voice->frequency ? m_voice->frequency : m_voice->format.samplesPerSec;
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::SetNotificationPositions(std::span<const SoundNotifyPosition> positions)
+{
+    std::lock_guard lock(m_core->mutex);
+    SoundVoice& v = *m_voice;
+    if (!(v.flags & sound_caps::kCtrlPositionNotify))
+        return SoundResult::kControlUnavailable;
+    if (v.playing)
+        return SoundResult::kInvalidParam;
+    for (const SoundNotifyPosition& p : positions)
+        if (p.offset >= v.data.size() || !p.event)
+            return SoundResult::kInvalidParam;
+    v.notify.assign(positions.begin(), positions.end());
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::Restore()
+{
+    std::lock_guard lock(m_core->mutex);
+    if (m_core->restoreResult != SoundResult::kOk)
+        return m_core->restoreResult;
+    m_voice->lost = false;
+    return SoundResult::kOk;
+}
+
+SoundResult SoundBuffer::SetFormat(const WaveFormat& format)
+{
+    std::lock_guard lock(m_core->mutex);
+    if (!(m_voice->flags & sound_caps::kPrimary))
+        return SoundResult::kInvalidParam;
+    if (!FormatSupported(format))
+        return SoundResult::kBadFormat;
+    m_core->primary = format;
+    m_voice->format = format;
+    return SoundResult::kOk;
+}
+
+const WaveFormat& SoundBuffer::GetFormat() const
+{
+    return m_voice->format; // fixed at creation for secondary buffers
+}
+
+uint32_t SoundBuffer::GetSize() const
+{
+    return static_cast<uint32_t>(m_voice->data.size());
+}
+
+// ---------------------------------------------------------------------------------------
+
+SoundDevice::SoundDevice(SoundOutput output) : m_core(std::make_shared<SoundCore>()), m_output(output)
+{
+}
+
+SoundDevice::~SoundDevice()
+{
+    m_sink.reset(); // stops pulling before the core may go
+}
+
+std::unique_ptr<SoundDevice> SoundDevice::Create(SoundOutput output, SoundResult* error)
+{
+    std::unique_ptr<SoundDevice> device(new SoundDevice(output));
+    if (output == SoundOutput::kSystem)
+        device->m_sink = OpenSdlSoundSink(*device);
+    else if (output == SoundOutput::kNull)
+        device->m_sink = std::make_unique<NullSink>(*device);
+    if (output != SoundOutput::kManual && !device->m_sink) {
+        if (error)
+            *error = SoundResult::kNoDevice;
+        return nullptr;
+    }
+    if (error)
+        *error = SoundResult::kOk;
+    return device;
+}
+
+SoundResult SoundDevice::CreateBuffer(const SoundBufferDesc& desc,
+                                      std::unique_ptr<SoundBuffer>* buffer)
+{
+    if (!buffer)
+        return SoundResult::kInvalidParam;
+    auto voice = std::make_unique<SoundVoice>();
+    voice->flags = desc.flags;
+    if (desc.flags & sound_caps::kPrimary) {
+        if (desc.bytes != 0 || desc.format)
+            return SoundResult::kInvalidParam;
+        voice->format = GetPrimaryFormat();
+    } else {
+        if (!desc.format)
+            return SoundResult::kInvalidParam;
+        if (!FormatSupported(*desc.format))
+            return SoundResult::kBadFormat;
+        // Whole frames, at least one; a size that is not a multiple of the frame is refused.
+        if (desc.bytes < desc.format->blockAlign || desc.bytes % desc.format->blockAlign ||
+            desc.bytes > (1u << 30))
+            return SoundResult::kInvalidParam;
+        voice->format = *desc.format;
+        try {
+            voice->data.assign(desc.bytes, desc.format->bitsPerSample == 8 ? 0x80 : 0);
+        } catch (const std::bad_alloc&) {
+            return SoundResult::kOutOfMemory;
+        }
+        voice->frames = desc.bytes / desc.format->blockAlign;
+    }
+    buffer->reset(new SoundBuffer(m_core, std::move(voice)));
+    return SoundResult::kOk;
+}
+
+WaveFormat SoundDevice::GetPrimaryFormat() const
+{
+    std::lock_guard lock(m_core->mutex);
+    return m_core->primary;
+}
+
+void SoundDevice::LoseBuffers()
+{
+    std::lock_guard lock(m_core->mutex);
+    for (SoundVoice* v : m_core->voices) {
+        if (v->flags & sound_caps::kPrimary)
+            continue;
+        v->lost = true;
+        v->playing = false;
+    }
+}
+
+void SoundDevice::SetRestoreResult(SoundResult result)
+{
+    std::lock_guard lock(m_core->mutex);
+    m_core->restoreResult = result;
+}
+
+void SoundDevice::Mix(int16_t* out, uint32_t frames,
+                      std::vector<std::shared_ptr<AutoResetEvent>>* fired)
+{
+    std::vector<std::shared_ptr<AutoResetEvent>> local;
+    std::vector<std::shared_ptr<AutoResetEvent>>& events = fired ? *fired : local;
+    int32_t acc[kChunkFrames * 2];
+    std::unique_lock lock(m_core->mutex);
+    for (uint32_t base = 0; base < frames; base += kChunkFrames) {
+        const uint32_t n = std::min(kChunkFrames, frames - base);
+        std::memset(acc, 0, n * 2 * sizeof(int32_t));
+        for (SoundVoice* v : m_core->voices) {
+            if (!v->playing || v->frames == 0)
+                continue;
+            const int32_t gain = GainOf(v->volume);
+            const int32_t gainL = static_cast<int32_t>(int64_t{gain} * GainOf(std::min(0, -v->pan)) >> 16);
+            const int32_t gainR = static_cast<int32_t>(int64_t{gain} * GainOf(std::min(0, v->pan)) >> 16);
+            const uint32_t rate = v->frequency ? v->frequency : v->format.samplesPerSec;
+            const uint64_t step = (uint64_t{rate} << 32) / kRate;
+            const uint32_t from = static_cast<uint32_t>(v->position >> 32);
+            uint64_t position = v->position;
+            const bool whole = (step & 0xFFFFFFFFu) == 0 && (position & 0xFFFFFFFFu) == 0;
+            const MixFunction mix = whole ? PickMix<false>(v->format) : PickMix<true>(v->format);
+            const uint32_t mixed = mix(*v, position, step, gainL, gainR, acc, n);
+            const uint64_t end = uint64_t{v->frames} << 32;
+            bool wrapped = position >= end || (position >> 32) < from;
+            if (mixed < n) { // a one-shot voice ran out
+                v->playing = false;
+                position = 0;
+            } else if (position >= end) {
+                position -= end;
+            }
+            if (!v->notify.empty()) {
+                const uint32_t align = v->format.blockAlign;
+                const uint32_t to = mixed < n ? v->frames : static_cast<uint32_t>(position >> 32);
+                wrapped = mixed == n && (wrapped || to < from);
+                for (const SoundNotifyPosition& p : v->notify)
+                    if (Passed(from * align, to * align, wrapped, p.offset) &&
+                        std::find(events.begin(), events.end(), p.event) == events.end())
+                        events.push_back(p.event);
+            }
+            v->position = position;
+        }
+        for (uint32_t i = 0; i < n * 2; ++i)
+            out[base * 2 + i] = static_cast<int16_t>(std::clamp(acc[i], -32768, 32767));
+    }
+    lock.unlock();
+    if (!fired)
+        for (const auto& event : local)
+            event->Set();
+}
+
+void SoundDevice::Render(uint32_t frames, std::vector<int16_t>* out)
+{
+    // Steps of 256 frames (5.8 ms): notifications fire at most that late, as with a hardware
+    // device that reports its cursor in small steps.
+    constexpr uint32_t kStep = 256;
+    int16_t scratch[kStep * 2];
+    std::vector<std::shared_ptr<AutoResetEvent>> fired;
+    for (uint32_t done = 0; done < frames; done += kStep) {
+        const uint32_t n = std::min(kStep, frames - done);
+        fired.clear();
+        Mix(scratch, n, &fired);
+        if (out)
+            out->insert(out->end(), scratch, scratch + n * 2);
+        for (const auto& event : fired) {
+            event->Set();
+            event->WaitUntilConsumed(2000);
+        }
+    }
+}
+
+} // namespace platform

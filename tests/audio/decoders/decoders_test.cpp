@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <cstring>
+#include <algorithm>
+
+#include "audio/decoders/module_decoder.h"
+#include "audio/decoders/mp3_decoder.h"
+#include "audio/decoders/ogg_decoder.h"
+#include "audio/decoders/ogg_reader.h"
+#include "platform/module_player.h"
+#include "support/audio_files.h"
+#include "support/audio_measure.h"
+
+namespace {
+
+using namespace tolvanrise::test;
+
+// Reads until the decoder reports its end (a short count); every read is checked against its
+// length and a guard byte behind it. Gives up after maxReads.
+std::vector<uint8_t> ReadAll(GStreamDecoder& decoder, int32_t chunk, int maxReads = 100000,
+                             bool requireEnd = true)
+{
+    std::vector<uint8_t> all;
+    std::vector<uint8_t> buffer(chunk + 1);
+    for (int i = 0; i < maxReads; ++i) {
+        buffer[chunk] = 0xA5;
+        int32_t count = -1;
+        EXPECT_EQ(decoder.Read(buffer.data(), chunk, &count), 1);
+        EXPECT_GE(count, 0);
+        EXPECT_LE(count, chunk);
+        EXPECT_EQ(buffer[chunk], 0xA5) << "wrote past the length";
+        all.insert(all.end(), buffer.begin(), buffer.begin() + std::max(0, count));
+        if (count < chunk)
+            return all;
+    }
+    if (requireEnd)
+        ADD_FAILURE() << "no end after " << maxReads << " reads";
+    return all;
+}
+
+std::vector<uint8_t> ReadOnce(GStreamDecoder& decoder, int32_t length)
+{
+    return ReadAll(decoder, length, 1, false);
+}
+
+std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes)
+{
+    std::vector<int16_t> s(bytes.size() / 2);
+    std::memcpy(s.data(), bytes.data(), s.size() * 2);
+    return s;
+}
+
+class DecodersTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = new TempFolder("tolvanrise_decoders_");
+        WriteTone(*folder, "stereo44.ogg", 441, 2, 44100, 0.5);
+        WriteTone(*folder, "mono22.ogg", 441, 1, 22050, 0.5);
+        WriteTone(*folder, "stereo22.ogg", 441, 2, 22050, 0.3);
+        WriteTone(*folder, "mono22.mp3", 441, 1, 22050, 0.5);
+        WriteTone(*folder, "stereo44.mp3", 441, 2, 44100, 0.5);
+        WriteModule(*folder, "two.mod", {428, 214}, 8);
+        library = platform::ModuleLibrary::Load().release();
+    }
+    static void TearDownTestSuite()
+    {
+        delete library;
+        delete folder;
+    }
+    static std::string Path(const char* name) { return folder->Path(name); }
+
+    static TempFolder* folder;
+    static platform::ModuleLibrary* library;
+};
+TempFolder* DecodersTest::folder = nullptr;
+platform::ModuleLibrary* DecodersTest::library = nullptr;
+
+TEST_F(DecodersTest, FormatsAndTonesOfOggAndMp3)
+{
+    struct Case {
+        const char* name;
+        uint16_t channels;
+        uint32_t rate;
+        uint32_t frames; // at least this many decoded
+    } cases[] = {
+        {"stereo44.ogg", 2, 44100, 22050}, {"mono22.ogg", 1, 22050, 11025},
+        {"stereo22.ogg", 2, 22050, 6615},  {"mono22.mp3", 1, 22050, 11025},
+        {"stereo44.mp3", 2, 44100, 22050},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<GStreamDecoder> decoder;
+        if (std::string(c.name).ends_with("ogg"))
+            decoder = std::make_unique<GOggDecoder>();
+        else
+            decoder = std::make_unique<GMp3Decoder>();
+        ASSERT_EQ(decoder->Open(Path(c.name).c_str(), 0), 1);
+        EXPECT_EQ(decoder->GetFormat(), platform::WaveFormat::Pcm(c.channels, c.rate, 16, 18));
+        const auto pcm = Samples(ReadAll(*decoder, 10000));
+        EXPECT_GE(pcm.size() / c.channels, c.frames);
+        EXPECT_LE(pcm.size() / c.channels, c.frames + 2400u); // MP3 adds its encoder delay
+        const auto s = Channel(pcm, c.channels, c.channels - 1, 3000, c.frames - 4000);
+        EXPECT_NEAR(ToneFrequency(s, static_cast<int>(c.rate)), 441, 2);
+        EXPECT_NEAR(ToneLevel(s), 16384, 1200);
+        EXPECT_EQ(decoder->Rewind(), 1);
+        EXPECT_EQ(Samples(ReadAll(*decoder, 10000)), pcm);
+    }
+}
+
+// A read may end inside a frame: the rest of it waits for the next read.
+TEST_F(DecodersTest, Mp3ReadsOfAnyLengthLoseNothing)
+{
+    GMp3Decoder whole, pieces;
+    ASSERT_EQ(whole.Open(Path("stereo44.mp3").c_str(), 0), 1);
+    ASSERT_EQ(pieces.Open(Path("stereo44.mp3").c_str(), 0), 1);
+    const auto expected = ReadAll(whole, 1 << 20);
+    std::vector<uint8_t> got;
+    const int32_t lengths[] = {1000, 4610, 3, 4, 7, 12288, 4608, 1};
+    for (int i = 0; got.size() < expected.size() && i < 10000; ++i) {
+        const auto part = ReadOnce(pieces, lengths[i % 8]);
+        got.insert(got.end(), part.begin(), part.end());
+        if (part.empty() && lengths[i % 8] >= 4)
+            break;
+    }
+    EXPECT_EQ(got, expected);
+    uint8_t byte;
+    EXPECT_EQ(pieces.Read(nullptr, 4, nullptr), 0);
+    EXPECT_EQ(pieces.Read(&byte, -1, nullptr), 0);
+}
+
+TEST_F(DecodersTest, Mp3SampleScaleRoundsAndClips)
+{
+    const std::pair<int32_t, int16_t> cases[] = {
+        {0, 0}, {4095, 0}, {4096, 1}, {0x0FFFFFFF, 32767}, {0x7FFFFFFF - 4096, 32767},
+        {-0x10000000, -32768}, {-0x7FFFFFFF, -32768}, {-8192, -1},
+    };
+    for (auto [in, out] : cases)
+        EXPECT_EQ(Mp3ScaleSample(in), out) << in;
+}
+
+TEST_F(DecodersTest, ModuleServesAnyLengthThroughItsCarryOver)
+{
+    if (!library)
+        GTEST_SKIP() << "libxmp not installed";
+    GModuleDecoder a(library), b(library);
+    ASSERT_EQ(a.Init(), 44100);
+    ASSERT_EQ(b.Init(), 44100);
+    EXPECT_EQ(a.GetFormat(), platform::WaveFormat::Pcm(2, 44100, 16, 18));
+    ASSERT_EQ(a.Open(Path("two.mod").c_str(), 0), 1);
+    ASSERT_EQ(b.Open(Path("two.mod").c_str(), 0), 1);
+    const auto first = ReadOnce(a, 36864); // 5 chunks rendered, 4,096 bytes kept
+    const auto second = ReadOnce(a, 4096); // served from the carry-over
+    const auto whole = ReadOnce(b, 40960);
+    ASSERT_EQ(first.size() + second.size(), whole.size());
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), whole.begin()));
+    EXPECT_TRUE(std::equal(second.begin(), second.end(), whole.begin() + 36864));
+    // Pattern 0 plays period 428, pattern 1 (8 rows of 20 ms later) an octave up.
+    const auto pcm = Samples(whole);
+    EXPECT_NEAR(ToneFrequency(Channel(pcm, 2, 0, 500, 6000), 44100),
+                audio_synth::ModuleToneFrequency(428), 3);
+}
+
+TEST_F(DecodersTest, ModuleEndsWithAShortReadThenSilence)
+{
+    if (!library)
+        GTEST_SKIP() << "libxmp not installed";
+    GModuleDecoder decoder(library);
+    ASSERT_EQ(decoder.Init(), 44100);
+    ASSERT_EQ(decoder.Open(Path("two.mod").c_str(), 1), 1); // from pattern 1: 160 ms
+    const auto pcm = Samples(ReadAll(decoder, 8192));
+    EXPECT_TRUE(decoder.HasEnded());
+    EXPECT_GE(pcm.size() / 2, 7056u);
+    EXPECT_LT(pcm.size() / 2, 7056u + 3 * 2048);
+    EXPECT_NEAR(ToneFrequency(Channel(pcm, 2, 0, 500, 5000), 44100),
+                audio_synth::ModuleToneFrequency(214), 6);
+    std::vector<uint8_t> after(1000, 0x55);
+    int32_t count = -1;
+    EXPECT_EQ(decoder.Read(after.data(), 1000, &count), 1);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(std::count(after.begin(), after.end(), 0), 1000);
+    // Rewound, it plays again.
+    EXPECT_EQ(decoder.Rewind(), 1);
+    EXPECT_GT(ReadAll(decoder, 8192).size(), 28000u);
+}
+
+TEST_F(DecodersTest, ModuleWithoutTheLibraryOpensNothing)
+{
+    platform::SetModuleLibraryName("libtolvanrise-no-such-library.so");
+    EXPECT_FALSE(platform::ModuleLibrary::Load());
+    platform::SetModuleLibraryName(nullptr);
+    GModuleDecoder decoder(nullptr);
+    EXPECT_EQ(decoder.Init(), 0);
+    EXPECT_EQ(decoder.Open(Path("two.mod").c_str(), 0), 0);
+}
+
+TEST_F(DecodersTest, OggReaderDecodesTheWholeFileOrLeavesNothing)
+{
+    GOggReader reader;
+    EXPECT_EQ(reader.Open(Path("missing.ogg").c_str()), kReaderInvalidArg);
+    EXPECT_EQ(reader.Open(nullptr), kReaderInvalidArg);
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_EQ(reader.GetDataSize(), 0);
+    ASSERT_EQ(reader.Open(Path("stereo22.ogg").c_str()), kReaderOk);
+    EXPECT_EQ(reader.GetFormat(), platform::WaveFormat::Pcm(2, 22050, 16));
+    EXPECT_EQ(reader.GetFormat().avgBytesPerSec, 88200u);
+    EXPECT_EQ(reader.GetDataSize(), 6615 * 4);
+    std::vector<uint8_t> pcm(reader.GetDataSize() + 100);
+    int32_t count = 0;
+    EXPECT_EQ(reader.Read(pcm.data(), static_cast<int32_t>(pcm.size()), &count), kReaderOk);
+    EXPECT_EQ(count, reader.GetDataSize());
+}
+
+// Missing, empty, cut and random files: opening fails or reads end, never past the data.
+TEST_F(DecodersTest, EveryDecoderSurvivesBrokenFiles)
+{
+    std::mt19937 random(7);
+    std::vector<std::pair<std::string, std::string>> files = {{"empty", ""}};
+    for (const char* name : {"stereo44.ogg", "stereo44.mp3", "two.mod"}) {
+        const std::string bytes = ReadFileBytes(Path(name));
+        files.push_back({std::string("head_") + name, bytes.substr(0, 100)});
+        files.push_back({std::string("half_") + name, bytes.substr(0, bytes.size() / 2)});
+        std::string flipped = bytes;
+        for (size_t i = bytes.size() / 3; i < bytes.size() / 2; i += 7)
+            flipped[i] = static_cast<char>(random());
+        files.push_back({std::string("flipped_") + name, flipped});
+    }
+    std::string noise(20000, 0);
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    files.push_back({"noise", noise});
+    files.push_back({"sync", std::string(9000, '\xFF')}); // MP3 frame sync everywhere
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        const std::string path = folder->WriteFile(name, bytes);
+        GOggDecoder ogg;
+        GMp3Decoder mp3;
+        GModuleDecoder module(library);
+        module.Init();
+        GStreamDecoder* decoders[] = {&ogg, &mp3, &module};
+        for (GStreamDecoder* decoder : decoders)
+            if (decoder->Open(path.c_str(), 0))
+                ReadAll(*decoder, 4099, 2000);
+        GOggReader reader;
+        if (reader.Open(path.c_str()) == kReaderOk) {
+            std::vector<uint8_t> pcm(std::min<int64_t>(reader.GetDataSize(), 1 << 22) + 1);
+            int32_t count = 0;
+            reader.Read(pcm.data(), static_cast<int32_t>(pcm.size()), &count);
+            EXPECT_LE(count, static_cast<int32_t>(pcm.size()));
+        }
+    }
+    EXPECT_EQ(GOggDecoder().Open(Path("missing.ogg").c_str(), 0), 0);
+    EXPECT_EQ(GMp3Decoder().Open(Path("missing.mp3").c_str(), 0), 0);
+}
+
+} // namespace

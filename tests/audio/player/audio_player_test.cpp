@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "audio/decoders/module_decoder.h"
+#include "audio/player/audio_player.h"
+#include "audio/player/audio_system.h"
+#include "platform/time.h"
+#include "support/audio_files.h"
+#include "support/audio_measure.h"
+#include "support/scoped_env.h"
+
+namespace {
+
+using namespace tolvanrise::test;
+constexpr int kRate = 44100;
+
+class AudioPlayerTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = new TempFolder("tolvanrise_player_");
+        WriteTone(*folder, "a.ogg", 441, 2, kRate, 0.5);
+        WriteTone(*folder, "b.ogg", 882, 2, kRate, 0.5);
+        WriteTone(*folder, "loop.ogg", 441, 2, kRate, 1.0);
+        WriteTone(*folder, "a.mp3", 441, 1, 22050, 0.5);
+        WriteModule(*folder, "song.mod", {428}, 32);
+        for (const char* name : {"song.xm", "song.skm"})
+            folder->WriteFile(name, ReadFileBytes(folder->Path("song.mod")));
+        for (const char* name : {"a.OGG", "a.wav"})
+            folder->WriteFile(name, ReadFileBytes(folder->Path("a.ogg")));
+    }
+    static void TearDownTestSuite() { delete folder; }
+
+    void SetUp() override
+    {
+        ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
+        player = system.CreateAudioPlayer((folder->Path() + "/").c_str());
+        ASSERT_TRUE(player);
+        device = system.GetDevice();
+    }
+
+    void Tracks(std::initializer_list<const char*> names)
+    {
+        player->ClearTracks();
+        for (const char* name : names)
+            ASSERT_EQ(player->AddTrack(name, 0), 1);
+    }
+
+    std::vector<int16_t> Render(double seconds)
+    {
+        std::vector<int16_t> out;
+        device->Render(static_cast<uint32_t>(seconds * kRate), &out);
+        return out;
+    }
+
+    // Frequency of the left channel in [from, to) seconds; 0 for silence.
+    static double Hz(const std::vector<int16_t>& out, double from, double to)
+    {
+        const auto s = Channel(out, 2, 0, static_cast<size_t>(from * kRate),
+                               static_cast<size_t>((to - from) * kRate));
+        return ToneLevel(s) < 50 ? 0.0 : ToneFrequency(s, kRate);
+    }
+
+    static TempFolder* folder;
+    GAudioSystem system{nullptr};
+    GAudioPlayer* player = nullptr;
+    platform::SoundDevice* device = nullptr;
+};
+TempFolder* AudioPlayerTest::folder = nullptr;
+
+// Half-second segments of what plays after PlayTrack(first), by mode.
+TEST_F(AudioPlayerTest, PlayModesPickWhatFollows)
+{
+    struct Case {
+        std::vector<const char*> tracks;
+        int mode, random, first;
+        std::vector<double> segments; // Hz, 0 = silence
+        double spacing = 0.5;         // seconds from one segment to the next
+    } cases[] = {
+        {{"a.ogg", "b.ogg"}, 0, 0, 0, {441, 0, 0, 0}},
+        {{"a.ogg", "b.ogg"}, 1, 0, 1, {882, 441, 882, 441}},
+        {{"a.ogg", "b.ogg"}, 1, 1, 0, {441, 882, 441, 882}},
+        {{"a.ogg"}, 1, 1, 0, {441, 0, 0, 0}},
+        {{"a.ogg", "b.ogg"}, 2, 0, 1, {882, 882, 882, 882}},
+        // A missing track is removed once; the one behind it is what plays next.
+        {{"a.ogg", "missing.ogg", "b.ogg"}, 1, 0, 0, {441, 882, 441, 882}},
+        // A new format starts a new buffer after the end block of the old one (0.84 s: a
+        // block of 22,050 Hz mono).
+        {{"a.mp3", "b.ogg"}, 1, 0, 0, {441, 882}, 0.8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.tracks[0] << " mode " << c.mode << " random " << c.random);
+        player->ClearTracks();
+        for (const char* name : c.tracks)
+            player->AddTrack(name, 0);
+        player->SetPlayMode(c.mode);
+        player->SetRandomNext(c.random);
+        ASSERT_EQ(player->PlayTrack(c.first, 0), 1);
+        const auto out = Render(c.spacing * c.segments.size() + 0.4);
+        for (size_t k = 0; k < c.segments.size(); ++k) {
+            const double at = k * c.spacing + 0.1;
+            EXPECT_NEAR(Hz(out, at, at + 0.3), c.segments[k], 3) << "segment " << k;
+        }
+        if (c.segments.back() == 0) {
+            EXPECT_EQ(player->IsPlaying(), 0); // stopped on reaching the end block
+            EXPECT_EQ(player->GetCurrentTrack(), -1);
+        }
+    }
+    EXPECT_EQ(player->GetTrackCount(), 2);
+}
+
+TEST_F(AudioPlayerTest, ShortTrackEndsInSilenceAtItsEndBlock)
+{
+    Tracks({"a.ogg"});
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    auto out = Render(0.25);
+    EXPECT_NEAR(player->GetPlayedMs(), 250, 6);
+    const auto rest = Render(1.75);
+    out.insert(out.end(), rest.begin(), rest.end());
+    EXPECT_EQ(MaxAbs(Channel(out, 2, 0, kRate / 2 + 4, kRate * 3 / 2 - 4)), 0);
+    EXPECT_EQ(player->IsPlaying(), 0);
+    // The end block follows the one that holds the track's last byte (88,200 -> block 2).
+    uint32_t play = 0;
+    player->GetStreamBuffer()->GetCurrentPosition(&play, nullptr);
+    EXPECT_EQ(play / GAudioPlayer::kBlockBytes, 3u);
+}
+
+TEST_F(AudioPlayerTest, RepeatedTrackLoopsWithoutAGapAcrossBlockSeams)
+{
+    Tracks({"loop.ogg"});
+    player->SetPlayMode(GAudioPlayer::kRepeatTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    const auto out = Render(4.0);
+    const auto left = Channel(out, 2, 0, 0, 4 * kRate);
+    EXPECT_NEAR(ToneFrequency(left, kRate), 441, 0.5);
+    // A 441 Hz sine of peak 16,384 moves at most 1,029 per sample.
+    EXPECT_LT(MaxJump(left), 1400);
+    EXPECT_LT(LongestQuietRun(left, 300), 10u);
+    EXPECT_EQ(player->IsPlaying(), 1);
+}
+
+TEST_F(AudioPlayerTest, FileEndingsChooseTheDecoder)
+{
+    const bool modules = player->HasModuleLibrary();
+    const std::pair<const char*, int> cases[] = {
+        {"a.ogg", 1}, {"a.mp3", 1}, {"song.mod", modules}, {"song.xm", modules},
+        {"song.skm", modules}, {"a.OGG", 0}, {"a.wav", 0}, {"missing.ogg", 0},
+    };
+    for (auto [name, expected] : cases) {
+        Tracks({name, "b.ogg"});
+        EXPECT_EQ(player->PlayTrack(0, 0), expected) << name;
+        EXPECT_EQ(player->GetTrackCount(), expected ? 2 : 1) << name;
+    }
+}
+
+TEST_F(AudioPlayerTest, SwitchingBetweenModuleAndOggReusesTheModuleDecoder)
+{
+    if (!player->HasModuleLibrary())
+        GTEST_SKIP() << "libxmp not installed";
+    Tracks({"song.mod", "a.ogg"});
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    GModuleDecoder* module = player->GetModuleDecoder();
+    ASSERT_TRUE(module);
+    EXPECT_EQ(player->GetCurrentDecoder(), module);
+    EXPECT_NEAR(Hz(Render(0.3), 0.05, 0.3), audio_synth::ModuleToneFrequency(428), 3);
+    ASSERT_EQ(player->PlayTrack(1, 0), 1);
+    EXPECT_EQ(player->GetModuleDecoder(), module);
+    EXPECT_NE(player->GetCurrentDecoder(), module);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    EXPECT_EQ(player->GetCurrentDecoder(), module);
+}
+
+TEST_F(AudioPlayerTest, VolumeSetsTheLevelInHundredthsOfADecibel)
+{
+    Tracks({"loop.ogg"});
+    player->SetPlayMode(GAudioPlayer::kRepeatTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    const double full = ToneLevel(Channel(Render(0.2), 2, 0, 0, kRate / 5));
+    const std::tuple<int, int, int32_t> cases[] = {
+        {10001, 0, 0}, {-1, 0, 0}, {0, 1, -10000}, {4000, 1, -795}, {5000, 1, -602}, {10000, 1, 0},
+    };
+    for (auto [volume, result, level] : cases) {
+        const int before = player->GetVolume();
+        EXPECT_EQ(player->SetVolume(volume), result) << volume;
+        EXPECT_EQ(player->GetVolume(), result ? volume : before);
+        int32_t set = 1;
+        player->GetStreamBuffer()->GetVolume(&set);
+        if (result)
+            EXPECT_EQ(set, level);
+    }
+    player->SetVolume(5000);
+    EXPECT_NEAR(ToneLevel(Channel(Render(0.2), 2, 0, 0, kRate / 5)), full / 2, full * 0.01);
+}
+
+TEST_F(AudioPlayerTest, NamesThatDoNotFitAreRefusedWhole)
+{
+    player->ClearTracks();
+    EXPECT_EQ(player->AddTrack(nullptr, 0), 0);
+    EXPECT_EQ(player->AddTrack(std::string(256, 'x').c_str(), 0), 0);
+    EXPECT_EQ(player->AddTrack(std::string(255, 'x').c_str(), 0), 1);
+    for (int i = 1; i < GAudioPlayer::kMaxTracks; ++i)
+        ASSERT_EQ(player->AddTrack("a.ogg", 0), 1);
+    EXPECT_EQ(player->AddTrack("a.ogg", 0), 0);
+    EXPECT_EQ(player->PlayTrack(0, 0), 0); // 255 x's: no such file, removed
+    EXPECT_EQ(player->GetTrackCount(), GAudioPlayer::kMaxTracks - 1);
+    EXPECT_EQ(player->PlayTrack(GAudioPlayer::kMaxTracks, 0), 0);
+
+    GAudioPlayer deep(device, nullptr, std::string(1000, 'd').c_str());
+    system.DestroyAudioPlayer(); // one player runs at a time
+    ASSERT_EQ(deep.StartThread(), 1);
+    EXPECT_EQ(deep.AddTrack(std::string(24, 'x').c_str(), 0), 0); // 1,024 bytes with the zero
+    EXPECT_EQ(deep.AddTrack(std::string(23, 'x').c_str(), 0), 1);
+}
+
+TEST_F(AudioPlayerTest, LostBufferIsRestoredOnceOrReportedBounded)
+{
+    Tracks({"loop.ogg"});
+    player->SetPlayMode(GAudioPlayer::kRepeatTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    device->LoseBuffers();
+    EXPECT_EQ(player->IsPlaying(), 0);
+    EXPECT_EQ(player->Resume(), 1);
+    EXPECT_EQ(player->IsPlaying(), 1);
+    EXPECT_EQ(player->Pause(), 1);
+    EXPECT_EQ(player->IsPlaying(), 0);
+    platform::ManualClock clock; // the retry sleeps move this clock instead of waiting
+    for (auto failure : {platform::SoundResult::kOutOfMemory, platform::SoundResult::kBufferLost}) {
+        device->LoseBuffers();
+        device->SetRestoreResult(failure);
+        EXPECT_EQ(player->Resume(), 0);
+    }
+    EXPECT_GE(clock.GetUs(), 2000u * 100);
+}
+
+TEST_F(AudioPlayerTest, ShutdownEndsTheThreadEvenWhileItRefills)
+{
+    Tracks({"a.ogg", "b.ogg"});
+    player->SetPlayMode(GAudioPlayer::kNextTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    std::atomic<bool> stop{false};
+    std::thread clock([&] {
+        while (!stop)
+            device->Render(4096);
+    });
+    Render(0.0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    system.DestroyAudioPlayer();
+    EXPECT_EQ(GAudioPlayer::Active(), nullptr);
+    stop = true;
+    clock.join();
+    // A new player can start at once.
+    EXPECT_TRUE(system.CreateAudioPlayer("MUSIC\\"));
+}
+
+TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
+{
+    GAudioSystem system(nullptr);
+    {
+        ScopedEnvVar driver("SDL_AUDIODRIVER", "tolvanrise-no-such-driver");
+        EXPECT_EQ(system.InitDirectSound(), 0); // "Error initializing DirectSound", no device
+    }
+    EXPECT_FALSE(system.CreateAudioPlayer("MUSIC\\"));
+    EXPECT_FALSE(system.CreateSoundBank(0, "SOUNDS\\"));
+    ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
+    EXPECT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 0);
+    GAudioPlayer* player = system.CreateAudioPlayer("MUSIC\\");
+    ASSERT_TRUE(player);
+    EXPECT_EQ(system.CreateAudioPlayer("other"), player);
+    GAudioPlayer second(system.GetDevice(), nullptr, nullptr);
+    EXPECT_EQ(second.StartThread(), 0); // one runs already
+    EXPECT_EQ(player->InitModulePlayer(), player->HasModuleLibrary() ? 1 : 0);
+    EXPECT_EQ(player->InitModulePlayer(), 0);
+    system.Shutdown();
+    EXPECT_FALSE(system.GetDevice());
+    EXPECT_EQ(GAudioPlayer::Active(), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "platform/sound_device.h"
+#include "platform/threads.h"
+#include "support/audio_measure.h"
+
+namespace {
+
+using platform::SoundBuffer;
+using platform::SoundDevice;
+using platform::SoundResult;
+using platform::WaveFormat;
+namespace caps = platform::sound_caps;
+using namespace tolvanrise::test;
+
+constexpr uint32_t kAllControls = caps::kCtrlVolume | caps::kCtrlPan | caps::kCtrlFrequency |
+                                  caps::kCtrlPositionNotify;
+
+class SoundDeviceTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        device = SoundDevice::Create(platform::SoundOutput::kManual);
+        ASSERT_TRUE(device);
+    }
+
+    // A buffer holding a sine of `hz` (peak `peak`) in the format.
+    std::unique_ptr<SoundBuffer> Tone(const WaveFormat& format, double hz, double peak,
+                                      uint32_t frames, uint32_t flags = kAllControls)
+    {
+        platform::SoundBufferDesc desc{flags, frames * format.blockAlign, &format};
+        std::unique_ptr<SoundBuffer> buffer;
+        EXPECT_EQ(device->CreateBuffer(desc, &buffer), SoundResult::kOk);
+        void* p1 = nullptr;
+        uint32_t n1 = 0;
+        EXPECT_EQ(buffer->Lock(0, desc.bytes, &p1, &n1, nullptr, nullptr), SoundResult::kOk);
+        for (uint32_t i = 0; i < frames; ++i)
+            for (int c = 0; c < format.channels; ++c) {
+                const double v = peak * std::sin(2 * M_PI * hz * i / format.samplesPerSec);
+                if (format.bitsPerSample == 8)
+                    static_cast<uint8_t*>(p1)[i * format.channels + c] = static_cast<uint8_t>(128 + std::lround(v / 256));
+                else
+                    static_cast<int16_t*>(p1)[i * format.channels + c] = static_cast<int16_t>(std::lround(v));
+            }
+        buffer->Unlock(p1, n1, nullptr, 0);
+        return buffer;
+    }
+
+    std::vector<int16_t> Render(uint32_t frames)
+    {
+        std::vector<int16_t> out;
+        device->Render(frames, &out);
+        return out;
+    }
+
+    std::unique_ptr<SoundDevice> device;
+};
+
+// Rates, widths and channel counts are resampled to the 44.1 kHz stereo mix at their pitch.
+TEST_F(SoundDeviceTest, MixKeepsPitchAndLevelOfEveryFormat)
+{
+    struct Case {
+        WaveFormat format;
+        uint32_t frequency; // SetFrequency, 0 = own rate
+        double expectedHz;
+    } cases[] = {
+        {WaveFormat::Pcm(2, 44100, 16), 0, 441},
+        {WaveFormat::Pcm(1, 22050, 16), 0, 441},
+        {WaveFormat::Pcm(1, 11025, 8), 0, 441},
+        {WaveFormat::Pcm(2, 44100, 16), 22050, 220.5}, // half speed: an octave down
+        {WaveFormat::Pcm(1, 22050, 16), 44100, 882},
+    };
+    for (const Case& c : cases) {
+        auto buffer = Tone(c.format, 441, 16000, c.format.samplesPerSec);
+        ASSERT_EQ(buffer->SetFrequency(c.frequency), SoundResult::kOk);
+        ASSERT_EQ(buffer->Play(true), SoundResult::kOk);
+        const auto out = Render(22050);
+        for (int channel = 0; channel < 2; ++channel) {
+            const auto s = Channel(out, 2, channel, 1000, 20000);
+            EXPECT_NEAR(ToneFrequency(s, 44100), c.expectedHz, c.expectedHz * 0.002);
+            EXPECT_NEAR(ToneLevel(s), 16000, 16000 * 0.02) << c.format.samplesPerSec;
+        }
+    }
+}
+
+TEST_F(SoundDeviceTest, VolumeAndPanAttenuateInHundredthsOfADecibel)
+{
+    auto buffer = Tone(WaveFormat::Pcm(1, 44100, 16), 441, 20000, 44100);
+    struct Case {
+        int32_t volume, pan;
+        double left, right;
+    } cases[] = {
+        {0, 0, 20000, 20000},
+        {-602, 0, 10000, 10000},
+        {-2000, 0, 2000, 2000},
+        {0, 2000, 2000, 20000},  // right: the left side goes down
+        {0, -602, 20000, 10000},
+        {-10000, 0, 0, 0},
+        {0, 10000, 0, 20000},
+    };
+    ASSERT_EQ(buffer->Play(true), SoundResult::kOk);
+    for (const Case& c : cases) {
+        ASSERT_EQ(buffer->SetVolume(c.volume), SoundResult::kOk);
+        ASSERT_EQ(buffer->SetPan(c.pan), SoundResult::kOk);
+        const auto out = Render(4410);
+        EXPECT_NEAR(ToneLevel(Channel(out, 2, 0, 0, 4410)), c.left, 20000 * 0.003);
+        EXPECT_NEAR(ToneLevel(Channel(out, 2, 1, 0, 4410)), c.right, 20000 * 0.003);
+    }
+}
+
+TEST_F(SoundDeviceTest, ControlsRefuseWhatIsOutOfRangeOrNotAskedFor)
+{
+    auto plain = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 64, 0);
+    auto full = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 64);
+    EXPECT_EQ(plain->SetVolume(0), SoundResult::kControlUnavailable);
+    EXPECT_EQ(plain->SetPan(0), SoundResult::kControlUnavailable);
+    EXPECT_EQ(plain->SetFrequency(0), SoundResult::kControlUnavailable);
+    EXPECT_EQ(full->SetVolume(1), SoundResult::kInvalidParam);
+    EXPECT_EQ(full->SetVolume(-10001), SoundResult::kInvalidParam);
+    EXPECT_EQ(full->SetPan(10001), SoundResult::kInvalidParam);
+    EXPECT_EQ(full->SetFrequency(99), SoundResult::kInvalidParam);
+    EXPECT_EQ(full->SetFrequency(100001), SoundResult::kInvalidParam);
+    uint32_t hz = 0;
+    EXPECT_EQ(full->SetFrequency(0), SoundResult::kOk);
+    EXPECT_EQ(full->GetFrequency(&hz), SoundResult::kOk);
+    EXPECT_EQ(hz, 44100u);
+
+    std::unique_ptr<SoundBuffer> none;
+    const WaveFormat bad[] = {WaveFormat::Pcm(3, 44100, 16), WaveFormat::Pcm(2, 44100, 24),
+                              WaveFormat::Pcm(2, 99, 16), WaveFormat{}};
+    for (const WaveFormat& f : bad)
+        EXPECT_EQ(device->CreateBuffer({0, 64, &f}, &none), SoundResult::kBadFormat);
+    const WaveFormat good = WaveFormat::Pcm(2, 44100, 16);
+    EXPECT_EQ(device->CreateBuffer({0, 6, &good}, &none), SoundResult::kInvalidParam); // part frame
+    EXPECT_EQ(device->CreateBuffer({0, 0, &good}, &none), SoundResult::kInvalidParam);
+}
+
+TEST_F(SoundDeviceTest, LockWrapsIntoTwoRegions)
+{
+    auto buffer = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 100); // 400 bytes
+    void *p1, *p2;
+    uint32_t n1, n2;
+    ASSERT_EQ(buffer->Lock(300, 200, &p1, &n1, &p2, &n2), SoundResult::kOk);
+    EXPECT_EQ(n1, 100u);
+    EXPECT_EQ(n2, 100u);
+    EXPECT_EQ(static_cast<uint8_t*>(p1) - static_cast<uint8_t*>(p2), 300);
+    EXPECT_EQ(buffer->Lock(300, 200, &p1, &n1, nullptr, nullptr), SoundResult::kInvalidParam);
+    EXPECT_EQ(buffer->Lock(400, 4, &p1, &n1, &p2, &n2), SoundResult::kInvalidParam);
+    EXPECT_EQ(buffer->Lock(0, 401, &p1, &n1, &p2, &n2), SoundResult::kInvalidParam);
+}
+
+TEST_F(SoundDeviceTest, OneShotStopsAtItsEndAndLoopingWraps)
+{
+    auto once = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 8000, 1000);
+    ASSERT_EQ(once->Play(false), SoundResult::kOk);
+    const auto out = Render(3000);
+    uint32_t status = 0, play = 0;
+    once->GetStatus(&status);
+    EXPECT_EQ(status, 0u);
+    EXPECT_GT(MaxAbs(Channel(out, 2, 0, 0, 1000)), 7000);
+    EXPECT_EQ(MaxAbs(Channel(out, 2, 0, 1000, 2000)), 0);
+
+    auto loop = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 8000, 1000);
+    ASSERT_EQ(loop->Play(true), SoundResult::kOk);
+    Render(2500);
+    loop->GetCurrentPosition(&play, nullptr);
+    EXPECT_EQ(play, 500u * 4);
+    loop->GetStatus(&status);
+    EXPECT_EQ(status, platform::sound_status::kPlaying | platform::sound_status::kLooping);
+}
+
+TEST_F(SoundDeviceTest, NotificationsFireWhenTheCursorPassesThem)
+{
+    auto firstEvent = std::make_shared<platform::AutoResetEvent>();
+    auto secondEvent = std::make_shared<platform::AutoResetEvent>();
+    platform::AutoResetEvent& first = *firstEvent;
+    platform::AutoResetEvent& second = *secondEvent;
+    auto buffer = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 4000);
+    const platform::SoundNotifyPosition positions[] = {{1999 * 4 + 3, firstEvent}, {3999 * 4 + 3, secondEvent}};
+    ASSERT_EQ(buffer->SetNotificationPositions(positions), SoundResult::kOk);
+    ASSERT_EQ(buffer->Play(true), SoundResult::kOk);
+    EXPECT_EQ(buffer->SetNotificationPositions(positions), SoundResult::kInvalidParam); // playing
+    std::vector<int16_t> out(2 * 4000);
+    device->Mix(out.data(), 1999);
+    EXPECT_FALSE(first.Wait(0));
+    device->Mix(out.data(), 1);
+    EXPECT_TRUE(first.Wait(0));
+    EXPECT_FALSE(second.Wait(0));
+    device->Mix(out.data(), 2001); // across the end: wraps
+    EXPECT_TRUE(second.Wait(0));
+    EXPECT_FALSE(first.Wait(0));
+}
+
+TEST_F(SoundDeviceTest, LostBuffersStopRefuseAndRestore)
+{
+    auto buffer = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 100);
+    ASSERT_EQ(buffer->Play(true), SoundResult::kOk);
+    device->LoseBuffers();
+    uint32_t status = 0;
+    buffer->GetStatus(&status);
+    EXPECT_EQ(status, platform::sound_status::kBufferLost);
+    void *p1, *p2;
+    uint32_t n1, n2;
+    EXPECT_EQ(buffer->Lock(0, 4, &p1, &n1, &p2, &n2), SoundResult::kBufferLost);
+    EXPECT_EQ(buffer->Play(true), SoundResult::kBufferLost);
+    device->SetRestoreResult(SoundResult::kOutOfMemory);
+    EXPECT_EQ(buffer->Restore(), SoundResult::kOutOfMemory);
+    device->SetRestoreResult(SoundResult::kOk);
+    EXPECT_EQ(buffer->Restore(), SoundResult::kOk);
+    EXPECT_EQ(buffer->Play(true), SoundResult::kOk);
+}
+
+TEST(SoundDeviceOutputs, NullAndSystemOutputsPullTheMix)
+{
+    auto quiet = SoundDevice::Create(platform::SoundOutput::kNull);
+    ASSERT_TRUE(quiet);
+    const WaveFormat format = WaveFormat::Pcm(2, 44100, 16);
+    std::unique_ptr<SoundBuffer> buffer;
+    ASSERT_EQ(quiet->CreateBuffer({0, 4 * 441, &format}, &buffer), SoundResult::kOk);
+    buffer->Play(false);
+    uint32_t status = 1;
+    for (int i = 0; i < 500 && status; ++i) { // 10 ms of sound ends within 5 s
+        buffer->GetStatus(&status);
+        platform::AutoResetEvent().Wait(10);
+    }
+    EXPECT_EQ(status, 0u);
+    // The dummy driver of the test run stands in for a sound card.
+    EXPECT_TRUE(SoundDevice::Create(platform::SoundOutput::kSystem));
+}
+
+} // namespace

@@ -1,0 +1,218 @@
+#include "tools/tolvanrise-audio/audio_synth.h"
+
+#include <lame/lame.h>
+#include <vorbis/vorbisenc.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace audio_synth {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kCycleSamples = 32;
+constexpr double kPalClock = 7093789.2;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+bool WriteAll(std::FILE* file, const void* data, size_t size)
+{
+    return size == 0 || std::fwrite(data, 1, size, file) == size;
+}
+
+} // namespace
+
+std::vector<int16_t> MakeTone(const std::vector<double>& frequencies, double amplitude,
+                              int channels, int rate, double seconds)
+{
+    const size_t frames = static_cast<size_t>(seconds * rate);
+    std::vector<int16_t> pcm(frames * channels);
+    const double scale = frequencies.empty() ? 0.0 : amplitude * 32767.0 / frequencies.size();
+    for (size_t i = 0; i < frames; ++i) {
+        double value = 0.0;
+        for (double f : frequencies)
+            value += std::sin(2.0 * kPi * f * static_cast<double>(i) / rate);
+        for (int c = 0; c < channels; ++c)
+            pcm[i * channels + c] = static_cast<int16_t>(std::lround(value * scale));
+    }
+    return pcm;
+}
+
+bool WriteOgg(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,
+              float quality)
+{
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file)
+        return false;
+    vorbis_info info;
+    vorbis_info_init(&info);
+    if (vorbis_encode_init_vbr(&info, channels, rate, quality) != 0) {
+        vorbis_info_clear(&info);
+        return false;
+    }
+    vorbis_comment comment;
+    vorbis_comment_init(&comment);
+    vorbis_dsp_state dsp;
+    vorbis_analysis_init(&dsp, &info);
+    vorbis_block block;
+    vorbis_block_init(&dsp, &block);
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, 0x746f6c76); // any serial number will do
+    ogg_page page;
+    ogg_packet packet;
+    bool ok = true;
+
+    ogg_packet header, headerComment, headerCode;
+    vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
+    ogg_stream_packetin(&stream, &header);
+    ogg_stream_packetin(&stream, &headerComment);
+    ogg_stream_packetin(&stream, &headerCode);
+    while (ogg_stream_flush(&stream, &page))
+        ok = ok && WriteAll(file.get(), page.header, page.header_len) &&
+             WriteAll(file.get(), page.body, page.body_len);
+
+    const size_t frames = pcm.size() / channels;
+    size_t done = 0;
+    bool ended = false;
+    while (!ended) {
+        const size_t n = std::min<size_t>(4096, frames - done);
+        if (n == 0) {
+            vorbis_analysis_wrote(&dsp, 0);
+        } else {
+            float** in = vorbis_analysis_buffer(&dsp, static_cast<int>(n));
+            for (size_t i = 0; i < n; ++i)
+                for (int c = 0; c < channels; ++c)
+                    in[c][i] = pcm[(done + i) * channels + c] / 32768.0f;
+            vorbis_analysis_wrote(&dsp, static_cast<int>(n));
+            done += n;
+        }
+        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
+            vorbis_analysis(&block, nullptr);
+            vorbis_bitrate_addblock(&block);
+            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
+                ogg_stream_packetin(&stream, &packet);
+                while (ogg_stream_pageout(&stream, &page)) {
+                    ok = ok && WriteAll(file.get(), page.header, page.header_len) &&
+                         WriteAll(file.get(), page.body, page.body_len);
+                    if (ogg_page_eos(&page))
+                        ended = true;
+                }
+            }
+        }
+        if (n == 0 && !ended) {
+            while (ogg_stream_flush(&stream, &page)) {
+                ok = ok && WriteAll(file.get(), page.header, page.header_len) &&
+                     WriteAll(file.get(), page.body, page.body_len);
+            }
+            ended = true;
+        }
+    }
+    ogg_stream_clear(&stream);
+    vorbis_block_clear(&block);
+    vorbis_dsp_clear(&dsp);
+    vorbis_comment_clear(&comment);
+    vorbis_info_clear(&info);
+    return ok;
+}
+
+bool WriteMp3(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,
+              int kbps)
+{
+    lame_t lame = lame_init();
+    if (!lame)
+        return false;
+    lame_set_num_channels(lame, channels);
+    lame_set_in_samplerate(lame, rate);
+    lame_set_out_samplerate(lame, rate);
+    lame_set_brate(lame, kbps);
+    lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
+    lame_set_bWriteVbrTag(lame, 0);
+    bool ok = lame_init_params(lame) >= 0;
+    const int frames = static_cast<int>(pcm.size() / channels);
+    std::vector<unsigned char> out(static_cast<size_t>(frames) * 5 / 4 + 7200 + 16384);
+    int bytes = 0;
+    if (ok) {
+        std::vector<int16_t> left(frames), right(frames);
+        for (int i = 0; i < frames; ++i) {
+            left[i] = pcm[i * channels];
+            right[i] = pcm[i * channels + channels - 1];
+        }
+        bytes = lame_encode_buffer(lame, left.data(), right.data(), frames, out.data(),
+                                   static_cast<int>(out.size()));
+        ok = bytes >= 0;
+    }
+    if (ok) {
+        const int tail = lame_encode_flush(lame, out.data() + bytes, static_cast<int>(out.size()) - bytes);
+        ok = tail >= 0;
+        bytes += tail > 0 ? tail : 0;
+    }
+    lame_close(lame);
+    if (!ok)
+        return false;
+    File file(std::fopen(path.c_str(), "wb"));
+    return file && WriteAll(file.get(), out.data(), static_cast<size_t>(bytes));
+}
+
+double ModuleToneFrequency(int period)
+{
+    return kPalClock / (2.0 * period) / kCycleSamples;
+}
+
+std::vector<uint8_t> MakeModule(const ModuleSong& song)
+{
+    const int patterns = static_cast<int>(song.periods.size());
+    const char title[20] = "tolvanrise tone";
+    std::vector<uint8_t> bytes(title, title + 20);
+    auto put = [&bytes](std::initializer_list<int> values) {
+        for (int v : values)
+            bytes.push_back(static_cast<uint8_t>(v));
+    };
+    // Sample 1: one sine cycle, looped whole; samples 2..31 empty.
+    for (int s = 0; s < 31; ++s) {
+        bytes.insert(bytes.end(), 22, 0);
+        const int words = s == 0 ? kCycleSamples / 2 : 0;
+        put({words >> 8, words & 0xFF, 0, s == 0 ? 64 : 0, 0, 0, 0, s == 0 ? words : 1});
+    }
+    put({patterns, 127});
+    for (int i = 0; i < 128; ++i)
+        bytes.push_back(static_cast<uint8_t>(i < patterns ? i : 0));
+    put({'M', '.', 'K', '.'});
+    const int rows = std::clamp(song.rows, 1, 64);
+    for (int p = 0; p < patterns; ++p) {
+        for (int row = 0; row < 64; ++row) {
+            for (int channel = 0; channel < 4; ++channel) {
+                int period = 0, sample = 0, effect = 0, param = 0;
+                if (channel == 0 && row == 0) {
+                    period = song.periods[p];
+                    sample = 1;
+                }
+                if (channel == 1 && row == 0) {
+                    effect = 0xF; // speed 1: one 20 ms tick per row
+                    param = 1;
+                }
+                if (channel == 2 && row == rows - 1 && rows < 64) {
+                    effect = 0xD; // pattern break: the pattern ends here
+                }
+                put({(sample & 0xF0) | (period >> 8), period & 0xFF, ((sample & 0x0F) << 4) | effect, param});
+            }
+        }
+    }
+    for (int i = 0; i < kCycleSamples; ++i)
+        bytes.push_back(static_cast<uint8_t>(static_cast<int8_t>(
+            std::lround(std::sin(2.0 * kPi * i / kCycleSamples) * 100.0))));
+    return bytes;
+}
+
+bool WriteModule(const std::string& path, const ModuleSong& song)
+{
+    const std::vector<uint8_t> bytes = MakeModule(song);
+    File file(std::fopen(path.c_str(), "wb"));
+    return file && WriteAll(file.get(), bytes.data(), bytes.size());
+}
+
+} // namespace audio_synth

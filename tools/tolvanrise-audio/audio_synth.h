@@ -1,0 +1,34 @@
+#pragma once
+// Our own test and data audio: tones and chords of known frequencies as 16-bit PCM, written as
+// Ogg Vorbis (libvorbisenc), MP3 (libmp3lame) or a small four-channel tracker module of our own
+// making, whose patterns each hold one note of a sine sample.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace audio_synth {
+
+// Interleaved PCM: the sum of sines at these frequencies (Hz), peak amplitude 0..1 shared
+// between them, the same on every channel.
+std::vector<int16_t> MakeTone(const std::vector<double>& frequencies, double amplitude,
+                              int channels, int rate, double seconds);
+
+bool WriteOgg(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,
+              float quality = 0.5f);
+bool WriteMp3(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,
+              int kbps = 128);
+
+// Amiga periods of the note each pattern plays (pattern i is order i); each pattern lasts
+// rows rows of one tick (20 ms) each.
+struct ModuleSong {
+    std::vector<int> periods;
+    int rows = 8;
+};
+// The module file's bytes ("M.K." four-channel form).
+std::vector<uint8_t> MakeModule(const ModuleSong& song);
+bool WriteModule(const std::string& path, const ModuleSong& song);
+// The tone frequency a period gives with our 32-sample sine cycle (PAL clock).
+double ModuleToneFrequency(int period);
+
+} // namespace audio_synth
