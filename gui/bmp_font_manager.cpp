@@ -24,8 +24,15 @@ int GBmpFontManager::Init(GGraphicsResources* store, const char* listFileName, G
         return 0;
     }
     const std::string configName = datadoc::NarrowOf(manager->GetAttributeString("Config", ""));
+    // The configuration may be cfg text or the binary form, which alone can hold a symbol
+    // list with both quote characters.
     GCfgNode config;
-    if (configName.empty() || config.LoadFile(configName.c_str()) != 0) {
+    bool read = !configName.empty() && config.LoadBinaryFile(configName.c_str(), 0);
+    if (!read && !configName.empty()) {
+        config.Clear();
+        read = config.LoadFile(configName.c_str()) == 1;
+    }
+    if (!read) {
         if (log)
             log->PrintError("Cannot read the font configuration %s", configName.c_str());
         return 0;
