@@ -16,9 +16,9 @@
 
 #include "foundation/core/rect.h"
 #include "foundation/text/wstring.h"
+#include "graphics/scene/clip.h"
 
 class GBmpFont;
-class GClip;
 class GClipContainer;
 
 struct GBmpTextFormat {
