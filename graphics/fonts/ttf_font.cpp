@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "foundation/files/data_files.h"
@@ -64,6 +65,7 @@ void GTtfFont::CloseFace()
     // The bytes go after the face that reads them.
     m_bytes.reset();
     m_cache.clear();
+    std::fill(std::begin(m_direct), std::end(m_direct), nullptr);
     m_charSize = 0;
 }
 
@@ -145,11 +147,22 @@ int32_t GTtfFont::Ascender() const
 const GTtfFont::CachedGlyph& GTtfFont::Glyph(uint32_t code)
 {
     const uint64_t key = CacheKey(m_charSize, m_options.renderMode, code);
+    const uint64_t directKey = CacheKey(m_charSize, m_options.renderMode, 0);
+    if (directKey != m_directKey) {
+        std::fill(std::begin(m_direct), std::end(m_direct), nullptr);
+        m_directKey = directKey;
+    }
+    if (code < 256 && m_direct[code])
+        return *m_direct[code];
     if (auto it = m_cache.find(key); it != m_cache.end())
-        return it->second;
-    if (m_cache.size() >= kMaxCachedGlyphs)
+        return *(code < 256 ? m_direct[code] = &it->second : &it->second);
+    if (m_cache.size() >= kMaxCachedGlyphs) {
         m_cache.clear();
+        std::fill(std::begin(m_direct), std::end(m_direct), nullptr);
+    }
     CachedGlyph& glyph = m_cache[key];
+    if (code < 256)
+        m_direct[code] = &glyph;
     if (!LoadGlyph(code))
         return glyph; // draws nothing and does not advance
     const FT_GlyphSlot slot = m_face->glyph;

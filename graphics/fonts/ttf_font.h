@@ -94,4 +94,8 @@ private:
     std::unique_ptr<char[]> m_bytes;       // a memory face's file
     int32_t m_charSize = 0;
     std::unordered_map<uint64_t, CachedGlyph> m_cache;
+    // Codes below 256 at the current size and mode, straight into the cache (whose nodes stay
+    // put until it is cleared): most texts need no hashing at all.
+    const CachedGlyph* m_direct[256] = {};
+    uint64_t m_directKey = 0; // size and mode the direct table holds
 };
