@@ -83,55 +83,59 @@ TEST(BmpFontSymbolsTest, DescriptionReaders)
 
 // Glyph pool slot i compared with sheet columns from..from + width - 1, rows 1 and on.
 void ExpectGlyph(GGraphicsResources& store, const GBmpFont& font, size_t i, int from, int width,
-                 const GBitmap& sheet, bool withMask, int bpp)
+                 const GBitmap& sheet)
 {
-    const int sheetHeight = sheet.GetHeight();
+    const int bpp = sheet.GetFormat() == 12 ? 1 : 3;
     const int sheetWidth = sheet.GetWidth();
     ASSERT_LT(i, font.GetGlyphPoolSlots().size());
     const GBitmap* g = store.GetPool()->GetBitmap(font.GetGlyphPoolSlots()[i]);
     ASSERT_NE(g, nullptr);
     ASSERT_EQ(g->GetWidth(), width);
-    ASSERT_EQ(g->GetHeight(), sheetHeight - 1);
-    for (int y = 0; y < sheetHeight - 1; ++y)
+    ASSERT_EQ(g->GetHeight(), sheet.GetHeight() - 1);
+    for (int y = 0; y < sheet.GetHeight() - 1; ++y)
         for (int x = 0; x < width; ++x) {
             for (int c = 0; c < bpp; ++c)
                 EXPECT_EQ(g->GetPixels()[(y * width + x) * bpp + c],
                           sheet.GetPixels()[((y + 1) * sheetWidth + from + x) * bpp + c]);
-            if (withMask)
+            if (sheet.GetAlpha())
                 EXPECT_EQ(g->GetAlpha()[y * width + x], sheet.GetAlpha()[(y + 1) * sheetWidth + from + x]);
         }
 }
 
 TEST(BmpFontCutTest, MarkerRowSeparators)
 {
+    struct CutCase {
+        const char* name;
+        uint8_t format;
+        int width, height;
+        std::vector<int> separators;
+        bool rowZero;
+        std::vector<std::pair<int, int>> glyphs; // first column, width
+    };
+    const CutCase cases[] = {
+        // A leading separator's column belongs to the first glyph.
+        {"leading", 2, 10, 5, {0, 3, 7}, false, {{0, 3}, {4, 3}}},
+        // Column 3 follows a separator directly, so it opens the glyph column 4 ends.
+        {"adjacent, row 0", 0, 9, 4, {2, 3, 4, 8}, true, {{0, 2}, {3, 1}, {5, 3}}},
+        // Format 12: the marker in the mask, index bytes and a mask of the glyph's own.
+        {"format 12", 12, 7, 6, {4, 6}, false, {{0, 4}, {5, 1}}},
+    };
     auto store = MakePoolStore(16);
-    // Separators in columns 0, 3 and 7: glyphs 0-2 (column 0 included) and 4-6.
-    auto sheet = MakeSheet(2, 10, 5, {0, 3, 7});
-    auto font = GBmpFont::Create(sheet.get(), store.get(), nullptr);
-    ASSERT_NE(font, nullptr);
-    ASSERT_EQ(font->GetGlyphPoolSlots().size(), 2u);
-    ExpectGlyph(*store, *font, 0, 0, 3, *sheet, true, 3);
-    ExpectGlyph(*store, *font, 1, 4, 3, *sheet, true, 3);
-    EXPECT_EQ(font->GetFormat(), 2);
-
-    // Adjacent separators make no empty glyph; the marker row may be row 0; format 12 reads
-    // the marker from the mask and copies index bytes with a mask of the glyph's own.
-    // (Column 3 follows a separator directly, so it opens the glyph that column 4 ends.)
-    auto adjacent = MakeSheet(0, 9, 4, {2, 3, 4, 8}, 0);
-    auto plain = GBmpFont::Create(adjacent.get(), store.get(), nullptr, true);
-    ASSERT_EQ(plain->GetGlyphPoolSlots().size(), 3u);
-    ExpectGlyph(*store, *plain, 0, 0, 2, *adjacent, false, 3);
-    ExpectGlyph(*store, *plain, 1, 3, 1, *adjacent, false, 3);
-    ExpectGlyph(*store, *plain, 2, 5, 3, *adjacent, false, 3);
-
-    auto indexed = MakeGlyphSheet(12, {4, 1}, 6);
-    auto ramp = GBmpFont::Create(indexed.get(), store.get(), nullptr);
-    ASSERT_EQ(ramp->GetGlyphPoolSlots().size(), 2u);
-    ExpectGlyph(*store, *ramp, 0, 0, 4, *indexed, true, 1);
-    ExpectGlyph(*store, *ramp, 1, 5, 1, *indexed, true, 1);
+    for (const CutCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto sheet = MakeSheet(c.format, c.width, c.height, c.separators, c.rowZero ? 0 : 1);
+        auto font = GBmpFont::Create(sheet.get(), store.get(), nullptr, c.rowZero);
+        ASSERT_NE(font, nullptr);
+        ASSERT_EQ(font->GetGlyphPoolSlots().size(), c.glyphs.size());
+        EXPECT_EQ(font->GetFormat(), c.format);
+        for (size_t i = 0; i < c.glyphs.size(); ++i)
+            ExpectGlyph(*store, *font, i, c.glyphs[i].first, c.glyphs[i].second, *sheet);
+    }
 
     // Lookups: '!' is glyph 0, an unknown code the base symbol's, glyph numbers past the cut
     // glyphs none.
+    auto indexed = MakeGlyphSheet(12, {4, 1}, 6);
+    auto ramp = GBmpFont::Create(indexed.get(), store.get(), nullptr);
     int16_t w = 0, h = 0;
     EXPECT_EQ(ramp->GetGlyphSlot('!'), ramp->GetGlyphPoolSlots()[0] + store->GetLoadedSlots());
     EXPECT_EQ(ramp->GetGlyphSlot(u'Ж'), ramp->GetGlyphSlot('!'));
