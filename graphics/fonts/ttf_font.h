@@ -72,6 +72,10 @@ private:
     // One rendered glyph: coverage bytes (0 none, 255 full), width bytes per row.
     struct CachedGlyph {
         std::vector<uint8_t> coverage;
+        // Per row, the columns from the first to past the last covered byte: the copy skips
+        // the empty margins of round and thin glyphs.
+        std::vector<uint16_t> spanFrom;
+        std::vector<uint16_t> spanTo;
         int32_t width = 0;
         int32_t rows = 0;
         int32_t left = 0;
