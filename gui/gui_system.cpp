@@ -7,9 +7,11 @@
 #include "foundation/app/command_invoker.h"
 #include "foundation/files/html_log.h"
 #include "foundation/text/string_array.h"
+#include "gui/bmp_font_manager.h"
 #include "gui/command_factory.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_commands.h"
+#include "gui/old_font_manager.h"
 
 namespace {
 
@@ -63,7 +65,9 @@ int GGuiSystem::Init(GFormStackApplication* application, const char* logFileName
     m_clipboard.reset(new (std::nothrow) char[kClipboardSize]());
     m_invoker.reset(new (std::nothrow) GCommandInvoker());
     m_guiFactory.reset(new (std::nothrow) GGuiCommandFactory(this));
-    return m_log && m_clipboard && m_invoker && m_guiFactory ? 1 : 0;
+    m_oldFonts.reset(new (std::nothrow) GOldFontManager());
+    m_bmpFonts.reset(new (std::nothrow) GBmpFontManager());
+    return m_log && m_clipboard && m_invoker && m_guiFactory && m_oldFonts && m_bmpFonts ? 1 : 0;
 }
 
 void GGuiSystem::SetCommandFactory(std::unique_ptr<GCommandFactory> factory)

@@ -10,10 +10,12 @@
 #include "foundation/text/gstring.h"
 
 class GApplication;
+class GBmpFontManager;
 class GCommandFactory;
 class GCommandInvoker;
 class GFormStackApplication;
 class GHtmlLog;
+class GOldFontManager;
 
 class GGuiSystem {
 public:
@@ -27,8 +29,8 @@ public:
     // The system most recently constructed and still alive, or null.
     static GGuiSystem* Get();
 
-    // Creates the log (on logFileName), the clipboard buffer, the invoker and the GUI's command
-    // factory. 1 on success, 0 when a step fails.
+    // Creates the log (on logFileName), the clipboard buffer, the invoker, the GUI's command
+    // factory and the two (empty) font managers. 1 on success, 0 when a step fails.
     virtual int Init(GFormStackApplication* application, const char* logFileName);
 
     // Creates the named command through the factory and queues it; a name no factory knows is
@@ -47,6 +49,8 @@ public:
     GCommandInvoker* GetInvoker() const { return m_invoker.get(); }
     GHtmlLog* GetLog() const { return m_log.get(); }
     char* GetClipboardBuffer() const { return m_clipboard.get(); }
+    GOldFontManager* GetOldFontManager() const { return m_oldFonts.get(); }
+    GBmpFontManager* GetBmpFontManager() const { return m_bmpFonts.get(); }
 
 private:
     GFormStackApplication* m_application = nullptr; // observed
@@ -55,4 +59,6 @@ private:
     std::unique_ptr<GCommandInvoker> m_invoker;
     std::unique_ptr<GCommandFactory> m_guiFactory;
     std::unique_ptr<GCommandFactory> m_factory; // the game's, when installed
+    std::unique_ptr<GOldFontManager> m_oldFonts;
+    std::unique_ptr<GBmpFontManager> m_bmpFonts;
 };

@@ -11,11 +11,14 @@ target_link_libraries(tolvanrise-pack PRIVATE tolvanrise_pack_writer)
 set(store_assets ${CMAKE_SOURCE_DIR}/assets/800x600)
 set(store_output ${TOLVANRISE_DATA_DIR}/800x600)
 file(GLOB store_pictures CONFIGURE_DEPENDS ${store_assets}/*.png ${store_assets}/*.tga)
-# The sample manifest fits one data file; a larger set would list bmdt1.bin and on here.
+# Other tools' records (the font sheets) follow the sample ones, from the manifests they list
+# in TOLVANRISE_STORE_MANIFESTS (their data.cmake files are included before this one).
+get_property(more_manifests GLOBAL PROPERTY TOLVANRISE_STORE_MANIFESTS)
+# The set fits one data file; a larger set would list bmdt1.bin and on here.
 add_custom_command(
   OUTPUT ${store_output}/bmst.bin ${store_output}/bmdt0.bin
-  COMMAND tolvanrise-pack ${store_assets}/manifest.txt ${store_output}
-  DEPENDS tolvanrise-pack ${store_assets}/manifest.txt ${store_pictures}
+  COMMAND tolvanrise-pack ${store_assets}/manifest.txt ${more_manifests} ${store_output}
+  DEPENDS tolvanrise-pack ${store_assets}/manifest.txt ${store_pictures} ${more_manifests}
   COMMENT "Packing the 800x600 bitmap store"
   VERBATIM)
 tolvanrise_data_outputs(${store_output}/bmst.bin ${store_output}/bmdt0.bin)

@@ -1,12 +1,13 @@
 // tolvanrise-pack: writes a bitmap set ("bmst.bin" and "bmdt%d.bin") from a manifest of
 // source pictures, or draws the sample pictures of the first store.
 //
-//   tolvanrise-pack <manifest.txt> <output folder>
+//   tolvanrise-pack <manifest.txt>... <output folder>   (records of later manifests follow)
 //   tolvanrise-pack --generate <picture folder>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/tolvanrise-pack/generator.h"
 #include "tools/tolvanrise-pack/manifest.h"
@@ -21,14 +22,15 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    if (argc != 3 || argv[1][0] == '-') {
+    if (argc < 3 || argv[1][0] == '-') {
         std::fprintf(stderr,
-                     "usage: tolvanrise-pack <manifest.txt> <output folder>\n"
+                     "usage: tolvanrise-pack <manifest.txt>... <output folder>\n"
                      "       tolvanrise-pack --generate <picture folder>\n");
         return 2;
     }
     std::string error;
-    const int32_t files = packer::PackManifest(argv[1], argv[2], error);
+    const std::vector<std::string> manifests(argv + 1, argv + argc - 1);
+    const int32_t files = packer::PackManifest(manifests, argv[argc - 1], error);
     if (files < 0) {
         std::fprintf(stderr, "tolvanrise-pack: %s\n", error.c_str());
         return 1;

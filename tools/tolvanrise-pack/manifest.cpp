@@ -312,13 +312,14 @@ bool ReadManifest(const std::string& path, StoreWriter& writer, ManifestSettings
     return ReadManifestText(text.str(), path, folder, writer, settings, error);
 }
 
-int32_t PackManifest(const std::string& manifestPath, const std::string& outputFolder,
+int32_t PackManifest(const std::vector<std::string>& manifestPaths, const std::string& outputFolder,
                      std::string& error)
 {
     StoreWriter writer;
     ManifestSettings settings;
-    if (!ReadManifest(manifestPath, writer, settings, error))
-        return -1;
+    for (const std::string& path : manifestPaths)
+        if (!ReadManifest(path, writer, settings, error))
+            return -1;
     std::error_code ignored;
     fs::create_directories(outputFolder, ignored);
     const int32_t files = writer.Write(outputFolder, settings.maxFileBytes);

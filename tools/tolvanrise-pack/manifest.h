@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace packer {
 
@@ -38,9 +39,10 @@ bool ReadManifestText(const std::string& text, const std::string& sourceName,
                       const std::string& pictureFolder, StoreWriter& writer,
                       ManifestSettings& settings, std::string& error);
 
-// Reads the manifest and writes the set into the folder (made when missing). Returns the
-// number of data files, or -1 with the reason.
-int32_t PackManifest(const std::string& manifestPath, const std::string& outputFolder,
+// Reads the manifests in order (their records follow one another, settings carry over) and
+// writes the set into the folder (made when missing). Returns the number of data files, or -1
+// with the reason.
+int32_t PackManifest(const std::vector<std::string>& manifestPaths, const std::string& outputFolder,
                      std::string& error);
 
 } // namespace packer

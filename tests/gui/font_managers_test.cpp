@@ -1,0 +1,104 @@
+// The two font managers over the data folder the build makes (the store with the font sheets,
+// the font list and descriptions, the scrambled TrueType file), and over damaged lists.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "foundation/files/html_log.h"
+#include "foundation/files/scramble_keys.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/fonts/bmp_font.h"
+#include "graphics/fonts/bmp_text.h"
+#include "graphics/fonts/old_font.h"
+#include "graphics/scene/clip.h"
+#include "graphics/fonts/ttf_font.h"
+#include "graphics/store/bitmap_pool.h"
+#include "graphics/store/graphics_resources.h"
+#include "gui/bmp_font_manager.h"
+#include "gui/old_font_manager.h"
+#include "support/temp_files.h"
+
+namespace {
+
+using tolvanrise::test::ScopedCurrentFolder;
+using tolvanrise::test::TempFolder;
+
+class FontManagersTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(here.Entered());
+        store = GGraphicsResources::Create("800x600", 400, 0);
+        ASSERT_NE(store, nullptr);
+    }
+    ScopedCurrentFolder here{TOLVANRISE_DATA_DIR};
+    std::unique_ptr<GGraphicsResources> store;
+};
+
+TEST_F(FontManagersTest, MakesTheDataFoldersFonts)
+{
+    GBmpFontManager bitmapFonts;
+    ASSERT_EQ(bitmapFonts.Init(store.get(), "fonts.xml"), 2);
+    for (const char* name : {"Sans12", "Sans12Ramp"}) {
+        GBmpFont* font = bitmapFonts.FindFont(name);
+        ASSERT_NE(font, nullptr) << name;
+        EXPECT_GE(font->GetGlyphPoolSlots().size(), 94u + 66u);
+        int16_t w = 0, h = 0;
+        EXPECT_TRUE(font->GetGlyphSize(u'Ж', w, h));
+        EXPECT_GT(w, 5);
+        EXPECT_EQ(font->GetGlyphSlot(u'"') != font->GetGlyphSlot(u'\''), true);
+        EXPECT_EQ(font->GetGlyphSlot(u'€'), font->GetGlyphSlot(u'?'));
+    }
+    EXPECT_EQ(bitmapFonts.FindFont("Sans12Ramp")->GetFormat(), 12);
+    auto text = GBmpText::Create(bitmapFonts.FindFont("Sans12"), 32);
+    text->SetText(u"Tolvanrise\\nЁлка");
+    EXPECT_EQ(text->GetCharCount(), 14);
+    EXPECT_GT(text->GetWidth(), 50);
+
+    const int16_t slot = bitmapFonts.FindFont("Sans12")->GetGlyphPoolSlots()[0];
+    EXPECT_TRUE(bitmapFonts.DropFont("Sans12"));
+    EXPECT_FALSE(bitmapFonts.DropFont("Sans12"));
+    EXPECT_EQ(store->GetPool()->GetBitmap(slot), nullptr);
+
+    GOldFontManager rasterFonts(store.get());
+    EXPECT_EQ(rasterFonts.AddFont("Small", "OLDFONT_SANS9", 3, 255, 33), 1);
+    EXPECT_EQ(rasterFonts.AddFont("", "OLDFONT_SANS9", 3, 255, 33), 0);
+    GOldFont* small = rasterFonts.FindFont("Small");
+    ASSERT_NE(small, nullptr);
+    EXPECT_GT(small->GetTextWidth("Tolvanrise"), 40);
+    EXPECT_GT(small->GetHeight(), 9);
+    std::unique_ptr<GBitmap> dst(GBitmap::Create(80, 20, 0, 2));
+    std::memset(dst->GetPixels(), 0, 80 * 20 * 3);
+    small->DrawText(dst.get(), 2, 2, "Tolvanrise", 0xFFFFFF, nullptr);
+    int lit = 0;
+    for (int i = 0; i < 80 * 20 * 3; ++i)
+        lit += dst->GetPixels()[i] == 255;
+    EXPECT_GT(lit, 60);
+
+    GTtfFont outline;
+    EXPECT_EQ(outline.LoadFromPack("DejaVuSans.ttf", kTrueTypeFontKey, 0), 1);
+}
+
+TEST_F(FontManagersTest, RefusesMissingListsConfigurationsAndSheets)
+{
+    TempFolder folder;
+    folder.WriteFile("nocfg.xml", "<FontManager Config=\"none.cfg\"><Font Name=\"A\" Sheet=\"X\"/></FontManager>");
+    folder.WriteFile("fonts.cfg", "A { Symbols = AB; } B { Symbols = C; }");
+    folder.WriteFile("list.xml", "<FontManager Config=\"" + folder.Path("fonts.cfg") +
+                                     "\"><Font Name=\"A\" Sheet=\"NO_SUCH_SHEET\"/>"
+                                     "<Font Name=\"B\" Sheet=\"FONT_SANS12\"/>"
+                                     "<Font Name=\"Missing\" Sheet=\"FONT_SANS12\"/></FontManager>");
+    GHtmlLog log(folder.Path("log.html").c_str());
+    GBmpFontManager fonts;
+    EXPECT_EQ(fonts.Init(store.get(), folder.Path("absent.xml").c_str(), &log), 0);
+    EXPECT_EQ(fonts.Init(store.get(), folder.Path("nocfg.xml").c_str(), &log), 0);
+    EXPECT_EQ(fonts.Init(nullptr, "fonts.xml", &log), 0);
+    EXPECT_EQ(fonts.Init(store.get(), folder.Path("list.xml").c_str(), &log), 1);
+    ASSERT_NE(fonts.FindFont("B"), nullptr);
+    EXPECT_EQ(fonts.FindFont("B")->GetSymbols().FindCode('C'), 0);
+    EXPECT_EQ(fonts.FindFont("A"), nullptr);
+    EXPECT_EQ(log.GetErrorCount(), 5);
+}
+
+} // namespace
