@@ -42,9 +42,9 @@ private:
 
 std::unique_ptr<GBitmap> MakeSource(GBlitRule rule, int sw, int sh, int shortBy, bool& cut, Reader& in)
 {
-    // The bytes a rule may read: the image, plus for the sub-pixel rules the one neighbour
-    // after the last pixel. `shortBy` removes some, which must make the kernel draw nothing.
-    const uint32_t elements = uint32_t(sw) * sh + (BlitRuleIsSubPixel(rule) ? 1 : 0);
+    // The bytes a rule may read: the image, plus for the sub-pixel rules the spare row and
+    // pixel. `shortBy` removes some, which must make the kernel draw nothing.
+    const uint32_t elements = uint32_t(sw) * sh + (BlitRuleIsSubPixel(rule) ? sw + 1 : 0);
     uint32_t pixelBytes = 0;
     uint8_t format = 0;
     if (BlitRuleIsIndexed(rule)) {
@@ -154,7 +154,7 @@ void FuzzBlit(Reader& in)
     const size_t bytes = size_t(dw) * dh * 3;
     if (std::memcmp(scalar->GetPixels(), simd->GetPixels(), bytes) != 0)
         Fail();
-    const int inset = BlitRuleIsSubPixel(rule) ? 1 : 0;
+    const int inset = BlitRuleIsSubPixel(rule) && !clipPtr ? 1 : 0; // a rectangle may reach further
     const bool nothing = cut || !args.table;
     unsigned sum = 0;
     for (int py = 0; py < dh; ++py)
