@@ -222,3 +222,184 @@ TEST(ClipRender, FlushEqualsRenderFromScratchAndReportsEveryChangedPixel) {
 }
 
 } // namespace
+
+// One clip on a small screen, drawn by the dispatch with a chosen dirty state and list.
+struct Rig {
+    explicit Rig(int w = 40, int h = 40) : screen(GDibSurface::Create(int16_t(w), int16_t(h), 24)) {
+        std::mt19937 rng(3);
+        for (int f : {2, 7, 10, 12, 13})
+            table.Add(4, 4, uint8_t(f), rng);
+        for (auto& image : table.images)
+            if (image->GetAlpha())
+                std::memset(image->GetAlpha(), 100, image->GetAlphaBlock()->GetSize());
+        container = GClipContainer::Create(screen.get(), &table, clips.get(), dirty.get());
+        clip.SetVisible(true);
+        clip.SetAlpha(200);
+        clip.SetPalette(palette.data());
+        container->AddClip(&clip);
+    }
+    // Pixels changed by one dispatch of the clip placed at (x, y) in 24.8.
+    int Draw(int mode, int slot, bool subPixel, int32_t x, int32_t y, uint8_t state, std::vector<GRect> rects = {}) {
+        clip.SetDrawMode(uint8_t(mode)), clip.SetSlot(slot), clip.SetSubPixel(subPixel), clip.SetPosition(x, y);
+        const GBitmap* image = table.FindSlot(slot);
+        clip.SetRect(subPixel ? GClipContainer::AnchorRectSubPixel(clip, image->GetWidth(), image->GetHeight())
+                              : GClipContainer::AnchorRect(clip, image->GetWidth(), image->GetHeight()));
+        clip.SetDirtyState(state);
+        dirty->Clear();
+        for (const GRect& r : rects)
+            dirty->Add(r);
+        const std::vector<uint8_t> before = Pixels();
+        screen->Lock();
+        subPixel ? container->DrawClipSubPixel(clip) : container->DrawClip(clip);
+        screen->Unlock();
+        const std::vector<uint8_t> after = Pixels();
+        int changed = 0;
+        for (size_t i = 0; i < after.size(); i += 3)
+            changed += std::memcmp(&before[i], &after[i], 3) != 0;
+        return changed;
+    }
+    std::vector<uint8_t> Pixels() const {
+        return {screen->GetDibPixels(), screen->GetDibPixels() + screen->GetPitch() * screen->GetHeight()};
+    }
+    ImageTable table;
+    std::vector<uint32_t> palette = std::vector<uint32_t>(256, 0x00FFFFFF);
+    std::unique_ptr<GDibSurface> screen;
+    std::unique_ptr<GClipArray> clips = GClipArray::Create(8);
+    std::unique_ptr<GRectArray> dirty = GRectArray::Create(8);
+    std::unique_ptr<GClipContainer> container;
+    GClip clip;
+};
+
+TEST(ClipRender, DispatchEdgeCases) {
+    // Slots: 0 mask (format 2), 1 plain (7), 2 palette faded (10), 3 palette (12), 4 format 13.
+    const GRect a{0, 0, 1, 1}, b{3, 2, 9, 9}, away{20, 20, 30, 30};
+    struct Case { const char* what; int mode, slot; bool sub; int32_t x, y; uint8_t state; std::vector<GRect> rects; int changed; };
+    const Case cases[] = {
+        {"state 0 crossing no dirty rectangle", 7, 1, false, 0, 0, 0, {away}, 0},
+        {"state 0 crossing two, once inside each", 7, 1, false, 0, 0, 0, {a, b}, 4 + 2},
+        {"state 1 draws nothing", 7, 1, false, 0, 0, 1, {a}, 0},
+        {"state 3 draws whole", 7, 1, false, 0, 0, 3, {}, 16},
+        {"sub-pixel mode 7, whole pixel", 7, 1, true, 256, 256, 3, {}, 0},
+        {"sub-pixel mode 7, fraction", 7, 1, true, 300, 256, 3, {}, 0},
+        {"sub-pixel mode 10, whole pixel: its own kernel, inside the rect", 10, 2, true, 256, 256, 3, {}, 4},
+        {"sub-pixel mode 10, fraction", 10, 2, true, 300, 256, 3, {}, 0},
+        {"sub-pixel mode 13, fraction, alpha 0 passed", 13, 0, true, 300, 300, 3, {}, 0},
+        {"sub-pixel mode 13, whole pixel, alpha not passed", 13, 0, true, 256, 256, 3, {}, 4},
+        {"line mode in the plain dispatch", 11, 1, false, 0, 0, 3, {}, 0},
+        {"mode 4", 4, 1, false, 0, 0, 3, {}, 0},
+        {"mode 6 on a format 13 image without its mask", 6, 4, false, 0, 0, 3, {}, 0},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.clip.SetAlpha(c.mode == 13 ? 0 : 200);
+        EXPECT_EQ(rig.Draw(c.mode, c.slot, c.sub, c.x, c.y, c.state, c.rects), c.changed) << c.what;
+    }
+    Rig six, twelve;
+    six.Draw(6, 3, false, 512, 256, 3);
+    twelve.Draw(12, 3, false, 512, 256, 3);
+    EXPECT_EQ(six.Pixels(), twelve.Pixels()) << "mode 6 on a format 12 image is mode 12";
+    Rig empty;
+    for (int32_t frame : {-256, 99 * 256}) {
+        empty.clip.SetFrame(frame), empty.clip.SetDirtyState(3);
+        empty.container->DrawClip(empty.clip); // an empty slot or negative frame: nothing, no fault
+    }
+    Rig line;
+    line.clip.SetLineColour(0xFFFFFF);
+    for (uint8_t anchor : {1, 0}) { // 1 names no corner: nothing
+        line.clip.SetDrawMode(11), line.clip.SetAnchorMode(anchor), line.clip.SetRect({2, 3, 2, 9}), line.clip.SetDirtyState(3);
+        line.screen->Lock();
+        line.container->DrawLineClip(line.clip);
+        line.screen->Unlock();
+        EXPECT_EQ(line.screen->GetDibPixels()[9 * line.screen->GetPitch() + 6] != 0, anchor == 0);
+    }
+}
+
+TEST(ClipRender, SelfDrawnClipIsHandedTheTargetOrTheDirtyPart) {
+    Rig rig;
+    SelfDrawn self;
+    self.SetDrawMode(15), self.SetVisible(true), self.SetRect({2, 2, 8, 8});
+    rig.container->AddClip(&self);
+    rig.dirty->Clear(), rig.dirty->Add({5, 0, 12, 3});
+    rig.screen->Lock();
+    self.SetDirtyState(3);
+    rig.container->DrawClip(self);
+    self.SetDirtyState(0);
+    rig.container->DrawClip(self);
+    rig.screen->Unlock();
+    EXPECT_EQ(self.seen, (std::vector<GRect>{{0, 0, 39, 39}, {5, 2, 8, 3}}));
+}
+
+TEST(ClipRender, FlushEdgeCases) {
+    Rig rig;
+    GClip first, second;
+    for (GClip* c : {&first, &second}) {
+        c->SetVisible(true), c->SetSlot(1), c->SetDrawMode(0);
+        rig.container->AddClip(c);
+    }
+    rig.clip.SetSlot(1), rig.clip.SetPosition(20 * 256, 5 * 256);
+    second.SetPosition(5 * 256, 30 * 256);
+    GRect io{1, 2, 3, 4};
+    // Three separate dirty areas (the first clip's 4x4 and two more) give their union.
+    EXPECT_EQ(rig.container->RedrawDirty(io, 0, 0), 1);
+    EXPECT_EQ(io, (GRect{0, 0, 23, 33}));
+    // Nothing changed: 0, io untouched, the screen untouched.
+    io = {1, 2, 3, 4};
+    EXPECT_EQ(rig.container->RedrawDirty(io, 0, 0), 0);
+    EXPECT_EQ(io, (GRect{1, 2, 3, 4}));
+    // The io flag redraws io even so; background mode 2 does not fill, mode 1 does.
+    rig.container->SetBackgroundColour(0x123456);
+    for (uint8_t mode : {2, 1}) {
+        rig.container->SetBackgroundMode(mode);
+        io = {30, 30, 35, 36};
+        EXPECT_EQ(rig.container->RedrawDirty(io, 1, 0), 1);
+        EXPECT_EQ(io, (GRect{30, 30, 35, 36}));
+        EXPECT_EQ(rig.screen->GetDibPixels()[32 * rig.screen->GetPitch() + 3 * 32] == 0x56, mode == 1);
+    }
+    // A hidden clip is not drawn; what lay under it is repainted by the clips before it.
+    second.SetPosition(0, 256);
+    rig.container->RedrawDirty(io, 0, 0);
+    const std::vector<uint8_t> covered = rig.Pixels();
+    second.SetVisible(false);
+    rig.container->RedrawDirty(io, 0, 0);
+    EXPECT_FALSE(second.WasVisible());
+    EXPECT_EQ(io, (GRect{0, 1, 3, 4}));
+    EXPECT_NE(rig.Pixels(), covered);
+    // Start indices beyond the list or before it: only a flagged io is reported.
+    for (int16_t start : {int16_t(3), int16_t(999), int16_t(-5)}) {
+        io = {0, 0, 1, 1};
+        EXPECT_EQ(rig.container->RedrawDirty(io, 1, start), 1);
+        EXPECT_EQ(rig.container->RedrawDirtyNoMirror(io, 0, start), 0);
+    }
+}
+
+TEST(ClipRender, PlacedRedrawsAndTheirChoices) {
+    Rig rig;
+    rig.container->SetBackgroundMode(1), rig.container->SetBackgroundColour(0x0000FF);
+    // Owner-placed anchors draw where their owner put the rect.
+    rig.clip.SetSlot(1), rig.clip.SetDrawMode(0), rig.clip.SetAnchorMode(5), rig.clip.SetRect({7, 9, 0, 0});
+    rig.container->RedrawAll(0);
+    const auto at = [&](int x, int y) { return rig.screen->GetDibPixels()[y * rig.screen->GetPitch() + 3 * x]; };
+    EXPECT_NE(at(7, 9), 0xFF);
+    EXPECT_EQ(at(6, 9), 0xFF);
+    // A region wholly off the screen changes nothing, for the screen and for any image.
+    const std::vector<uint8_t> before = rig.Pixels();
+    const GRect off{100, 100, 120, 120};
+    rig.container->RedrawRegion(0, &off);
+    rig.container->RedrawAll(0, &off);
+    EXPECT_EQ(rig.Pixels(), before);
+    std::mt19937 rng(5);
+    auto image = reference::MakeDestination(8, 8, rng);
+    const auto untouched = reference::Snapshot(*image);
+    rig.container->DrawToBitmap(image.get(), 0, &off, 0, 0);
+    EXPECT_EQ(reference::Snapshot(*image), untouched);
+    // On the image, moved by (dx, dy): the clip's 4x4 at (7 - 5, 9 - 8), the rest background.
+    rig.container->DrawToBitmap(image.get(), 0, nullptr, -5, -8);
+    EXPECT_EQ(reference::PixelAt(*image, 1, 1)[0], 0xFF);
+    EXPECT_EQ(0, std::memcmp(reference::PixelAt(*image, 2, 1), reference::PixelAt(*rig.table.images[1], 0, 0), 3));
+    EXPECT_EQ(rig.clip.GetRect(), (GRect{7, 9, 0, 0})); // not changed by DrawToBitmap
+    // A region partly on screen: filled, then the clips drawn inside it only.
+    const GRect part{8, 10, 60, 60};
+    rig.container->RedrawRegion(0, &part);
+    EXPECT_EQ(at(7, 9), before[9 * rig.screen->GetPitch() + 21]);
+    EXPECT_EQ(rig.clip.GetRect(), (GRect{7, 9, 10, 12}));
+}
