@@ -188,6 +188,27 @@ void Evolve(Scene& s, std::mt19937& rng) {
     }
 }
 
+// The smallest owner of a container, as a dialog uses it.
+struct Owner {
+    GClipContainer& container;
+    std::vector<GRect> presented;
+    // Flag 0: presents what changed; else the client bounds when nothing changed.
+    void Present(uint8_t flag) {
+        GRect io;
+        container.GetClientBounds(io);
+        if (container.RedrawDirty(io, 0, 0) || flag)
+            presented.push_back(io);
+    }
+    // Every clip redrawn as if just placed, and what that covered presented.
+    void Repaint() {
+        for (int i = 0; i < container.GetClips()->GetCount(); ++i)
+            container.GetClips()->GetAt(i)->MarkMoved();
+        GRect io{};
+        container.RedrawDirty(io, 0, 0);
+        presented.push_back(io);
+    }
+};
+
 TEST(ClipRender, FlushEqualsRenderFromScratchAndReportsEveryChangedPixel) {
     struct Case { int clips, dirtyCapacity, frames; };
     for (const Case& k : {Case{1, 10000, 50}, Case{60, 10000, 50}, Case{400, 10000, 50}, Case{2000, 10000, 50},
@@ -218,6 +239,20 @@ TEST(ClipRender, FlushEqualsRenderFromScratchAndReportsEveryChangedPixel) {
             ASSERT_EQ(0, std::memcmp(scratch->GetPixels(), screen->GetDibPixels(), kW * kH * 3)) << "frame " << frame;
             Evolve(s, rng);
         }
+        // A dialog's repaint restores a scribbled screen; its present reports nothing new after.
+        Owner owner{*container, {}};
+        owner.Repaint();
+        std::memset(screen->Lock(), 0x77, kW * kH * 3);
+        screen->Unlock();
+        owner.Repaint();
+        RenderFromScratch(*scratch, s.table, s.clips);
+        EXPECT_EQ(0, std::memcmp(scratch->GetPixels(), screen->GetDibPixels(), kW * kH * 3));
+        GRect covered;
+        EXPECT_TRUE(IntersectRects(covered, owner.presented.back(), GRect{0, 0, kW - 1, kH - 1}) &&
+                    covered == (GRect{0, 0, kW - 1, kH - 1}));
+        owner.Present(0);
+        owner.Present(1);
+        EXPECT_EQ(owner.presented.size(), 3u);
     }
 }
 
