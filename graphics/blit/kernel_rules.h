@@ -772,6 +772,10 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
                 return;
             uint16_t offset = 0;
             std::memcpy(&offset, block, sizeof offset);
+            // The offset comes from the image's bytes: one pointing past its own block would
+            // be taken for memory the image supplies itself and escape the check below.
+            if (const GPixelBlock* own = src->GetPixelBlock(); own && own->GetData() == block && offset > own->GetSize())
+                return;
             info.palette = block + 2;
             elements = block + offset;
         } else {

@@ -191,6 +191,9 @@ private:
     template <class ComputeRect>
     void MarkChanged(GClip& clip, ComputeRect computeRect, bool addPrevOnShow);
 
+    // The image a clip shows (none for mode 15) and its effective draw mode (6 becomes the
+    // image's format); false when the clip's slot is empty.
+    bool ResolveClip(const GClip& clip, const GBitmap*& image, uint8_t& mode) const;
     // The dispatch's one body; `path` holds the DrawPath flags of clip_render.cpp.
     void DrawClipPath(GBitmap* target, GClip& clip, unsigned path);
     // Calls draw(area, whole) for what the clip's dirty state asks: once with its own rect,

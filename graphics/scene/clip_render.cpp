@@ -91,6 +91,21 @@ bool PickKernel(const GClip& clip, uint8_t mode, unsigned path, GKernelPick& pic
 
 // --- Dispatch ---
 
+bool GClipContainer::ResolveClip(const GClip& clip, const GBitmap*& image, uint8_t& mode) const {
+    mode = clip.GetDrawMode();
+    if (mode == dmCustom) {
+        return true; // such a clip uses its frame in its own way
+    }
+    image = ClipImage(clip);
+    if (!image) {
+        return false; // an empty slot or a negative frame: nothing to show
+    }
+    if (mode == dmImageFormat) {
+        mode = image->GetFormat();
+    }
+    return true;
+}
+
 template <class Draw>
 void GClipContainer::ForEachDrawArea(const GClip& clip, Draw draw) const {
     const uint8_t state = clip.GetDirtyState();
@@ -110,12 +125,11 @@ void GClipContainer::DrawClipPath(GBitmap* target, GClip& clip, unsigned path) {
     if (!target) {
         return;
     }
-    const uint8_t drawMode = clip.GetDrawMode();
-    const GBitmap* image = drawMode == dmCustom ? nullptr : ClipImage(clip);
-    if (drawMode != dmCustom && !image) {
-        return; // an empty slot or a negative frame: nothing to show
+    const GBitmap* image = nullptr;
+    uint8_t mode = 0;
+    if (!ResolveClip(clip, image, mode)) {
+        return;
     }
-    const uint8_t mode = drawMode == dmImageFormat ? image->GetFormat() : drawMode;
     if (mode == dmCustom) {
         if (path & kPathNoMirror) {
             return;
@@ -247,12 +261,11 @@ int GClipContainer::RedrawDirtyNoMirror(GRect& io, uint8_t addIo, int16_t start)
 void GClipContainer::DrawPlaced(GBitmap* target, GClip& clip, const GRect& bounds,
                                 const GRect& customBounds, int32_t dx, int32_t dy,
                                 bool keepRect) {
-    const uint8_t drawMode = clip.GetDrawMode();
-    const GBitmap* image = drawMode == dmCustom ? nullptr : ClipImage(clip);
-    if (drawMode != dmCustom && !image) {
+    const GBitmap* image = nullptr;
+    uint8_t mode = 0;
+    if (!ResolveClip(clip, image, mode)) {
         return;
     }
-    const uint8_t mode = drawMode == dmImageFormat ? image->GetFormat() : drawMode;
     if (mode == dmCustom) {
         clip.Draw(target, customBounds);
         return;

@@ -329,6 +329,12 @@ TEST(ClipRender, DispatchEdgeCases) {
         rig.clip.SetAlpha(c.mode == 13 ? 0 : 200);
         EXPECT_EQ(rig.Draw(c.mode, c.slot, c.sub, c.x, c.y, c.state, c.rects), c.changed) << c.what;
     }
+    Rig wild; // an indexed image whose header points past its own block
+    std::mt19937 rng(1);
+    const int slot = wild.table.Add(4, 4, 16, rng);
+    const uint16_t past = 60000;
+    std::memcpy(wild.table.images[slot]->GetPixels(), &past, 2);
+    EXPECT_EQ(wild.Draw(16, slot, false, 0, 0, 3), 0);
     Rig six, twelve;
     six.Draw(6, 3, false, 512, 256, 3);
     twelve.Draw(12, 3, false, 512, 256, 3);
