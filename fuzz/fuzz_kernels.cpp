@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz/fuzz_reader.h"
 #include "foundation/image/bitmap.h"
 #include "graphics/blit/fills.h"
 #include "graphics/blit/kernels.h"
@@ -18,25 +19,7 @@
 
 namespace {
 
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint8_t U8() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-    int16_t I16() { return int16_t(U8() | U8() << 8); }
-    uint32_t U32() { return uint32_t(U8()) | uint32_t(U8()) << 8 | uint32_t(U8()) << 16 | uint32_t(U8()) << 24; }
-    // The remaining bytes, cycled, as image content.
-    void Fill(uint8_t* p, size_t n)
-    {
-        const size_t left = m_size - m_pos;
-        for (size_t i = 0; i < n; ++i)
-            p[i] = left ? m_data[m_pos + i % left] : uint8_t(i * 31);
-    }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
+using Reader = FuzzReader;
 
 [[noreturn]] void Fail() { __builtin_trap(); }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz/fuzz_reader.h"
 #include "foundation/image/dib_surface.h"
 #include "graphics/scene/clip_array.h"
 #include "graphics/scene/clip_container.h"
@@ -21,18 +22,7 @@
 
 namespace {
 
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint8_t U8() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-    int16_t I16() { return int16_t(U8() | U8() << 8); }
-    int32_t I32() { return int32_t(uint32_t(U8()) | uint32_t(U8()) << 8 | uint32_t(U8()) << 16 | uint32_t(U8()) << 24); }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
+using Reader = FuzzReader;
 
 [[noreturn]] void Fail() { __builtin_trap(); }
 
