@@ -285,7 +285,10 @@ struct Rig {
             dirty->Add(r);
         const std::vector<uint8_t> before = Pixels();
         screen->Lock();
-        subPixel ? container->DrawClipSubPixel(clip) : container->DrawClip(clip);
+        if (noMirror)
+            subPixel ? container->DrawClipSubPixelNoMirror(clip) : container->DrawClipNoMirror(clip);
+        else
+            subPixel ? container->DrawClipSubPixel(clip) : container->DrawClip(clip);
         screen->Unlock();
         const std::vector<uint8_t> after = Pixels();
         int changed = 0;
@@ -303,6 +306,7 @@ struct Rig {
     std::unique_ptr<GRectArray> dirty = GRectArray::Create(8);
     std::unique_ptr<GClipContainer> container;
     GClip clip;
+    bool noMirror = false;
 };
 
 TEST(ClipRender, DispatchEdgeCases) {
@@ -443,4 +447,28 @@ TEST(ClipRender, PlacedRedrawsAndTheirChoices) {
     rig.container->RedrawRegion(0, &part);
     EXPECT_EQ(at(7, 9), before[9 * rig.screen->GetPitch() + 21]);
     EXPECT_EQ(rig.clip.GetRect(), (GRect{7, 9, 10, 12}));
+}
+
+TEST(ClipRender, TwinWithoutOrientation) {
+    Rig plain, twin;
+    twin.noMirror = true;
+    twin.clip.SetOrientation(1); // drawn as 0
+    plain.Draw(7, 1, false, 256, 256, 3);
+    twin.Draw(7, 1, false, 256, 256, 3);
+    EXPECT_EQ(plain.Pixels(), twin.Pixels());
+    const GRect all{0, 0, 39, 39};
+    EXPECT_EQ(twin.Draw(3, 0, true, 300, 300, 3), 9); // fraction: the plain mask-alpha kernel
+    EXPECT_EQ(twin.Draw(10, 2, true, 256, 256, 0, {all}), 0); // mode 10 only when drawn whole
+    EXPECT_EQ(twin.Draw(10, 2, true, 256, 256, 3), 4);
+    EXPECT_EQ(twin.Draw(12, 3, true, 300, 256, 3), 0);
+    // Line clips go by their owner's rect; other clips by placement; mode 15 draws nothing.
+    SelfDrawn self;
+    self.SetDrawMode(15), self.SetVisible(true), self.SetRect({0, 0, 5, 5});
+    twin.clip.SetDrawMode(11), twin.clip.SetLineColour(0xFFFFFF), twin.clip.SetRect({10, 20, 30, 20});
+    twin.container->AddClip(&self);
+    GRect io{};
+    EXPECT_EQ(twin.container->RedrawDirtyNoMirror(io, 0, 0), 1);
+    EXPECT_EQ(io, (GRect{0, 0, 30, 20}));
+    EXPECT_TRUE(self.seen.empty());
+    EXPECT_EQ(twin.Pixels()[20 * twin.screen->GetPitch() + 3 * 30], 0xFF);
 }
