@@ -256,8 +256,6 @@ TEST(ClipRender, FlushEqualsRenderFromScratchAndReportsEveryChangedPixel) {
     }
 }
 
-} // namespace
-
 // One clip on a small screen, drawn by the dispatch with a chosen dirty state and list.
 struct Rig {
     explicit Rig(int w = 40, int h = 40) : screen(GDibSurface::Create(int16_t(w), int16_t(h), 24)) {
@@ -472,3 +470,5 @@ TEST(ClipRender, TwinWithoutOrientation) {
     EXPECT_TRUE(self.seen.empty());
     EXPECT_EQ(twin.Pixels()[20 * twin.screen->GetPitch() + 3 * 30], 0xFF);
 }
+
+} // namespace
