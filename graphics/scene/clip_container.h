@@ -37,7 +37,7 @@ enum GAnchorMode : uint8_t {
     kAnchorBottomLeft = 3,
     kAnchorBottomRight = 4,
     kAnchorOwnerPlaced = 5, // 5, 6 and above 7: the owner sets left and top
-    kAnchorOwnerPlacedToo = 6,
+    kAnchorOwnerPlacedAlt = 6,
     kAnchorBottomCentre = 7,
 };
 
