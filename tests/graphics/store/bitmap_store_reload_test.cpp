@@ -283,11 +283,10 @@ TEST_F(BitmapStoreTest, ARefusedCreateLeavesHandedInBlocksAlone)
     set.Add(Rgb(0, "A", 2, 2, 1));
     Start(set, 1, 0);
     // A fresh block of nobody's: a refusal must not take it over (and free it).
-    GPixelBlock* block = GPixelBlock::Create(16, nullptr);
+    std::unique_ptr<GPixelBlock> block = GPixelBlock::Create(16, nullptr);
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(m_store.CreateBitmap(32768, 1, 0, 2, block, nullptr, 0), -1);
+    EXPECT_EQ(m_store.CreateBitmap(32768, 1, 0, 2, block.get(), nullptr, 0), -1);
     EXPECT_EQ(block->GetRefCount(), 0);
-    delete block;
 }
 
 // ---- files on disk and the fatal exits ----
