@@ -101,8 +101,7 @@ GBitmap::~GBitmap()
 std::unique_ptr<GBitmap> GBitmap::Create(int16_t width, int16_t height, uint32_t keyColour,
                                          uint8_t format, GPixelBlock* pixels, GPixelBlock* alpha)
 {
-    std::unique_ptr<GBitmap> bitmap(new (std::nothrow)
-                                        GBitmap(width, height, keyColour, format));
+    std::unique_ptr<GBitmap> bitmap(new (std::nothrow) GBitmap(width, height, keyColour, format));
     if (!bitmap)
         return nullptr;
     RegisterObject(bitmap.get());
