@@ -39,9 +39,10 @@ enum GDrawMode : uint8_t {
     dmIndexedMask = 20,
     dmIndexedMaskFaded = 21,
 
-    // Bitmap-store record formats that are no draw mode. A one-byte mask record makes no
-    // image and only serves as an alpha source; a JPEG record becomes dmCopy, or dmAlphaMask
-    // with the mask of the record its value names, once decoded.
+    // Names the bitmap store's records use. A one-byte mask record (15, dmCustom as a draw
+    // mode) makes no image and only serves as an alpha source; a JPEG record (no draw mode)
+    // becomes dmCopy, or dmAlphaMask with the mask of the record its value names, once
+    // decoded.
     dmStoreMask = 15,
     dmStoreJpeg = 22,
     dmStoreJpegMasked = 23,
