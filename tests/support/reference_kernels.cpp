@@ -168,10 +168,10 @@ void PlainPixel(GBlitRule rule, const Source& src, int sx, int sy, const GBlitAr
 std::unique_ptr<GBitmap> MakeImage(int w, int h, uint8_t format, uint32_t pixelBytes,
                                    uint32_t maskBytes)
 {
-    GPixelBlock* pixels = pixelBytes ? GPixelBlock::Create(pixelBytes, nullptr) : nullptr;
-    GPixelBlock* alpha = maskBytes ? GPixelBlock::Create(maskBytes, nullptr) : nullptr;
-    return std::unique_ptr<GBitmap>(
-        GBitmap::Create(int16_t(w), int16_t(h), 0, format, pixels, alpha));
+    return GBitmap::CreateOnNewBlocks(
+        int16_t(w), int16_t(h), 0, format,
+        pixelBytes ? GPixelBlock::Create(pixelBytes, nullptr) : nullptr,
+        maskBytes ? GPixelBlock::Create(maskBytes, nullptr) : nullptr);
 }
 
 void Randomise(uint8_t* p, size_t n, std::mt19937& rng)

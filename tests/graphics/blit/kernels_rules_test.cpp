@@ -213,8 +213,7 @@ TEST(KernelPalettes, IndexedTakesTheOffsetFromTheBlock)
 {
     // An image whose indices start 4 bytes later than usual: 774.
     const uint16_t offset = 774;
-    GPixelBlock* block = GPixelBlock::Create(offset + 3, nullptr);
-    std::unique_ptr<GBitmap> src(GBitmap::Create(2, 1, 0, 16, block, nullptr));
+    auto src = GBitmap::CreateOnNewBlocks(2, 1, 0, 16, GPixelBlock::Create(offset + 3, nullptr), nullptr);
     uint8_t* p = src->GetPixels();
     std::memset(p, 0, offset + 3);
     std::memcpy(p, &offset, 2);
