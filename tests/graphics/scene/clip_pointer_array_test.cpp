@@ -56,16 +56,27 @@ uintptr_t StackHere() {
 
 constexpr int32_t kUnmarked = 12345;
 
+// Unmarked clips, with the given keys if any.
 struct Clips {
-    explicit Clips(size_t n) : items(new KeyClip[n]), count(n) {
-        for (size_t i = 0; i < n; ++i)
+    explicit Clips(size_t n, std::initializer_list<int> keys = {}) : items(new KeyClip[n]), count(n) {
+        Unmark();
+        for (size_t i = 0; i < keys.size(); ++i)
+            items[i].key = keys.begin()[i];
+    }
+    void Unmark() {
+        for (size_t i = 0; i < count; ++i)
             items[i].SetPrevX(kUnmarked);
+    }
+    // Which clips a sort marked as moved.
+    std::vector<bool> Marks() const {
+        std::vector<bool> marks;
+        for (size_t i = 0; i < count; ++i)
+            marks.push_back(items[i].GetPrevX() != kUnmarked);
+        return marks;
     }
     std::unique_ptr<KeyClip[]> items;
     size_t count;
 };
-
-bool Marked(const GClip& c) { return c.GetPrevX() != kUnmarked; }
 
 class NotifyingContainer : public GClipContainer {
 public:
@@ -140,29 +151,20 @@ TEST(ClipPtrArrayTest, GrowthReserveEraseFind) {
 }
 
 TEST(ClipSortTest, SortsAndMarksOnlyClipsThatMoved) {
-    Clips c(5);
-    const int keys[] = {1, 2, 5, 4, 3};
+    Clips c(5, {1, 2, 5, 4, 3});
     GClipPtrArray a;
-    for (int i = 0; i < 5; ++i) {
-        c.items[i].key = keys[i];
+    for (int i = 0; i < 5; ++i)
         a.Add(&c.items[i]);
-    }
     KeyOrder order(StackHere());
     a.Sort(0, 4, order);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(static_cast<KeyClip*>(a.GetAt(i))->key, i + 1);
-    EXPECT_FALSE(Marked(c.items[0]));
-    EXPECT_FALSE(Marked(c.items[1]));
-    EXPECT_TRUE(Marked(c.items[2]));  // 5 moved to the end
-    EXPECT_FALSE(Marked(c.items[3])); // 4 stayed where it was
-    EXPECT_TRUE(Marked(c.items[4]));
+    EXPECT_EQ(c.Marks(), (std::vector<bool>{false, false, true, false, true})); // 5 moved to the end, 4 stayed
 
     // Sorting an ordered run again marks nothing.
-    for (int i = 0; i < 5; ++i)
-        c.items[i].SetPrevX(kUnmarked);
+    c.Unmark();
     a.Sort(0, 4, order);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_FALSE(Marked(c.items[i]));
+    EXPECT_EQ(c.Marks(), std::vector<bool>(5, false));
     // The base comparator orders nothing.
     a.Sort(0, 4, GClipComparator());
     EXPECT_EQ(static_cast<KeyClip*>(a.GetAt(0))->key, 1);
@@ -199,10 +201,8 @@ TEST(ClipSortTest, LargeInputsStayShallow) {
         ASSERT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
         EXPECT_LT(order.maxDepth, 64u * 1024u) << "shape " << shape;
         EXPECT_LT(order.calls, 40ull * kN) << "shape " << shape; // n log n, not n^2
-        if (shape == Sorted) {
-            for (size_t i = 0; i < kN; ++i)
-                ASSERT_FALSE(Marked(c.items[i])) << i;
-        }
+        if (shape == Sorted)
+            EXPECT_EQ(c.Marks(), std::vector<bool>(kN, false));
     }
 }
 
@@ -222,17 +222,13 @@ TEST(ClipSortTest, ComparatorThatIsNotAnOrderStaysInBounds) {
 
 TEST(ClipSortTest, ClipArraySortsOnlyTheRange) {
     auto list = GClipArray::Create(8);
-    Clips c(6);
-    const int keys[] = {9, 3, 2, 1, 0, -5};
-    for (int i = 0; i < 6; ++i) {
-        c.items[i].key = keys[i];
+    Clips c(6, {9, 3, 2, 1, 0, -5});
+    for (int i = 0; i < 6; ++i)
         list->Add(&c.items[i]);
-    }
     KeyOrder order(StackHere());
     list->Sort(1, 4, order);
     EXPECT_EQ(Keys(*list), (std::vector<int>{9, 0, 1, 2, 3, -5}));
-    EXPECT_FALSE(Marked(c.items[0]));
-    EXPECT_FALSE(Marked(c.items[5]));
+    EXPECT_FALSE(c.Marks()[0] || c.Marks()[5]);
     list->Sort(3, 99, order); // clamped to the list
     list->Sort(-4, 0, order);
     EXPECT_EQ(static_cast<KeyClip*>(list->GetAt(5))->key, 3);
@@ -289,10 +285,7 @@ TEST(ClipGroupTest, AttachNeedsRoomForTheWholeGroup) {
 }
 
 TEST(ClipGroupTest, SortReordersGroupAndRun) {
-    Clips c(5);
-    const int keys[] = {100, 3, 1, 2, -100};
-    for (int i = 0; i < 5; ++i)
-        c.items[i].key = keys[i];
+    Clips c(5, {100, 3, 1, 2, -100});
     GroupScene scene(8, {&c.items[1], &c.items[2], &c.items[3]});
     auto& [list, container, group] = scene;
     container.AddClip(&c.items[0]);
@@ -303,9 +296,8 @@ TEST(ClipGroupTest, SortReordersGroupAndRun) {
     group.Sort(&order);
     EXPECT_EQ(Keys(*list), (std::vector<int>{100, 1, 2, 3, -100}));
     EXPECT_EQ(static_cast<KeyClip*>(group.GetClips().GetAt(0))->key, 1);
-    EXPECT_TRUE(Marked(c.items[1]));
-    EXPECT_FALSE(Marked(c.items[0]));
-    EXPECT_FALSE(Marked(c.items[4]));
+    EXPECT_TRUE(c.Marks()[1]);
+    EXPECT_FALSE(c.Marks()[0] || c.Marks()[4]);
 
     group.Sort(nullptr); // the default comparator changes nothing
     EXPECT_EQ(static_cast<KeyClip*>(list->GetAt(1))->key, 1);
