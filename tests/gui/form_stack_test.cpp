@@ -132,17 +132,15 @@ TEST_F(FormStackTest, InputGoesToTheTopFormOnly)
 {
     Push("bottom");
     Push("top");
-    app.WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 20));
-    app.WindowProc(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(11, 21));
-    app.WindowProc(WM_LBUTTONUP, 0, MakeLParam(11, 21));
-    app.WindowProc(WM_LBUTTONDBLCLK, 0, MakeLParam(11, 21));
-    app.WindowProc(WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(1, 2));
-    app.WindowProc(WM_RBUTTONUP, 0, MakeLParam(1, 2));
-    app.WindowProc(WM_KEYDOWN, VK_RETURN, 1);
-    app.WindowProc(WM_CHAR, 13, 1);
-    app.WindowProc(WM_KEYUP, VK_RETURN, 1);
-    app.WindowProc(WM_ACTIVATE, WA_INACTIVE, 0);
-    app.WindowProc(WM_ACTIVATE, WA_ACTIVE, 0);
+    const std::tuple<uint32_t, uintptr_t, intptr_t> messages[] = {
+        {WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 20)}, {WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(11, 21)},
+        {WM_LBUTTONUP, 0, MakeLParam(11, 21)},            {WM_LBUTTONDBLCLK, 0, MakeLParam(11, 21)},
+        {WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(1, 2)},   {WM_RBUTTONUP, 0, MakeLParam(1, 2)},
+        {WM_KEYDOWN, VK_RETURN, 1},                       {WM_CHAR, 13, 1},
+        {WM_KEYUP, VK_RETURN, 1},                         {WM_ACTIVATE, WA_INACTIVE, 0},
+        {WM_ACTIVATE, WA_ACTIVE, 0}};
+    for (auto [message, wParam, lParam] : messages)
+        app.WindowProc(message, wParam, lParam);
     EXPECT_EQ(Take(), (Log{"top: down 10,20", "top: drag 11,21", "top: move 11,21", "top: up 11,21",
                            "top: dbl 11,21", "top: rdown 1,2", "top: rup 1,2", "top: key 13",
                            "top: char 13", "top: keyup 13", "top: app-deactivate",
@@ -169,10 +167,8 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsAndActivatesTheNewTop)
     top->finished = true;
     app.OnFrame(33);
     EXPECT_EQ(Take(), (Log{"top: deleted", "bottom: activate", "bottom: update 33"}));
-    EXPECT_EQ(app.GetTopForm(), bottom);
-    EXPECT_EQ(app.GetForm(0), bottom);
-    EXPECT_EQ(app.GetForm(1), nullptr);
-    EXPECT_EQ(app.GetForm(-1), nullptr);
+    EXPECT_EQ(std::make_tuple(app.GetTopForm(), app.GetForm(0), app.GetForm(1), app.GetForm(-1)),
+              std::make_tuple(static_cast<GForm*>(bottom), static_cast<GForm*>(bottom), nullptr, nullptr));
 
     bottom->finished = true;
     app.OnFrame(30);

@@ -260,7 +260,7 @@ TEST(KernelSubPixel, MaskRuleCopiesOwnColourWhenFullyOpaque)
     const uint8_t mask[3][3] = {};
     SubPixelScene same(GBlitRule::MaskSubPixel, uniform, mask, 3);
     BlitMaskSubPixel(same.dst.get(), same.src.get(), 0, 0, 255, 255);
-    EXPECT_EQ(same.At(0, 0) * 1000 + same.At(1, 1), 77077);
+    EXPECT_EQ(std::make_pair(same.At(0, 0), same.At(1, 1)), std::make_pair(77, 77));
     SubPixelScene scene(GBlitRule::MaskSubPixel, colour, mask, 3);
     BlitMaskSubPixel(scene.dst.get(), scene.src.get(), 0, 0, 17, 99);
     EXPECT_EQ(scene.At(0, 0), 10);

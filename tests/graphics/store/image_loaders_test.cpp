@@ -408,7 +408,7 @@ TEST_F(ImageLoadersTest, GreyscaleJpegsBecomeGreyPixels)
     ASSERT_EQ(PackJpeg(pack, &packSlot), 1);
     ASSERT_EQ(Jpm(jpm, &jpmSlot), 1);
     for (const GBitmap* image : {Pool(packSlot), Pool(jpmSlot)}) {
-        ASSERT_EQ(image->GetWidth() * 100 + image->GetHeight(), width * 100 + height);
+        ASSERT_EQ((std::pair<int, int>(image->GetWidth(), image->GetHeight())), std::make_pair(width, height));
         int worst = 0;
         for (int32_t y = 0; y < height; ++y)
             for (int32_t x = 0; x < width; ++x) {
