@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "foundation/image/bitmap.h"
@@ -104,17 +105,11 @@ TEST(ClipTest, CommitPreviousAndMarkMoved) {
     c.SetPalette(palette);
     c.SetRect(R(1, 2, 3, 4));
     c.CommitPrevious(false); // orientation and palette only with the full commit
-    EXPECT_TRUE(c.WasVisible());
-    EXPECT_EQ(c.GetPrevX(), 300);
-    EXPECT_EQ(c.GetPrevY(), -700);
-    EXPECT_EQ(c.GetPrevFrame(), 0x512);
-    EXPECT_EQ(c.GetPrevAlpha(), 9);
-    EXPECT_EQ(c.GetPrevRect(), R(1, 2, 3, 4));
-    EXPECT_EQ(c.GetPrevOrientation(), 0);
-    EXPECT_EQ(c.GetPrevPalette(), nullptr);
+    EXPECT_EQ(std::make_tuple(c.WasVisible(), c.GetPrevX(), c.GetPrevY(), c.GetPrevFrame(), c.GetPrevAlpha(),
+                              c.GetPrevRect(), c.GetPrevOrientation(), c.GetPrevPalette()),
+              std::make_tuple(true, 300, -700, 0x512, 9, R(1, 2, 3, 4), 0, nullptr));
     c.CommitPrevious();
-    EXPECT_EQ(c.GetPrevOrientation(), 2);
-    EXPECT_EQ(c.GetPrevPalette(), palette);
+    EXPECT_EQ(std::make_pair(c.GetPrevOrientation(), c.GetPrevPalette()), std::make_pair(uint8_t(2), palette));
 
     c.MarkMoved();
     EXPECT_NE(FixedWhole(c.GetPrevX()), FixedWhole(c.GetX()));
