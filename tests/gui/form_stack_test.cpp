@@ -199,50 +199,41 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
     Start(system);
     TestForm* form = Push("edit");
 
-    // Ctrl+C: the form fills the buffer, then the text goes to the system clipboard.
-    form->copyText = "copied text";
-    app.WindowProc(WM_KEYDOWN, VK_CONTROL, 1);
-    app.WindowProc(WM_KEYDOWN, 'C', 1);
-    EXPECT_EQ(Clip(), "copied text");
-
-    // Ctrl+V: the system clipboard is read into the buffer before the form sees the key.
-    ASSERT_TRUE(platform::SetClipboardText("from outside", 12));
-    app.WindowProc(WM_KEYDOWN, 'V', 1);
-    EXPECT_EQ(form->pasted, "from outside");
-    app.WindowProc(WM_KEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
-
-    // Shift+Delete cuts, Shift+Insert pastes, Ctrl+Insert copies.
-    form->copyText = "cut";
-    app.WindowProc(WM_KEYDOWN, VK_SHIFT, 1);
-    app.WindowProc(WM_KEYDOWN, VK_DELETE, 1);
-    EXPECT_EQ(Clip(), "cut");
-    ASSERT_TRUE(platform::SetClipboardText("pasted", 6));
-    app.WindowProc(WM_KEYDOWN, VK_INSERT, 1);
-    EXPECT_EQ(form->pasted, "pasted");
-    app.WindowProc(WM_KEYUP, VK_SHIFT, 1 | kKeyReleaseBit);
-    form->copyText = "ins";
-    app.WindowProc(WM_KEYDOWN, VK_CONTROL, 1);
-    app.WindowProc(WM_KEYDOWN, VK_INSERT, 1);
-    EXPECT_EQ(Clip(), "ins");
-
-    // Ctrl+Delete is a plain Delete: nothing moves.
-    form->copyText = "not this";
-    app.WindowProc(WM_KEYDOWN, VK_DELETE, 1);
-    EXPECT_EQ(Clip(), "ins");
-
-    // Copying with nothing selected keeps what the user had on the clipboard.
-    form->copyText = "";
-    app.WindowProc(WM_KEYDOWN, 'C', 1);
-    EXPECT_EQ(Clip(), "ins");
-    app.WindowProc(WM_KEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
+    struct Step {
+        std::vector<std::pair<uint32_t, uintptr_t>> keys;
+        const char* copyText; // what the form puts into the buffer on copy and cut
+        const char* outside;  // put on the system clipboard first, when given
+        const char* clip;     // the system clipboard afterwards, when given
+        const char* pasted;   // what the form saw on paste, when given
+    };
+    const Step steps[] = {
+        // Ctrl+C: the form fills the buffer, then the text goes to the system clipboard.
+        {{{WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, 'C'}}, "copied text", nullptr, "copied text", nullptr},
+        // Ctrl+V: the system clipboard is read into the buffer before the form sees the key.
+        {{{WM_KEYDOWN, 'V'}}, "", "from outside", nullptr, "from outside"},
+        // Shift+Delete cuts, Shift+Insert pastes, Ctrl+Insert copies.
+        {{{WM_KEYUP, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_DELETE}}, "cut", nullptr, "cut", nullptr},
+        {{{WM_KEYDOWN, VK_INSERT}}, "", "pasted", nullptr, "pasted"},
+        {{{WM_KEYUP, VK_SHIFT}, {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_INSERT}}, "ins", nullptr, "ins", nullptr},
+        // Ctrl+Delete is a plain Delete: nothing moves.
+        {{{WM_KEYDOWN, VK_DELETE}}, "not this", nullptr, "ins", nullptr},
+        // Copying with nothing selected keeps what the user had on the clipboard.
+        {{{WM_KEYDOWN, 'C'}, {WM_KEYUP, VK_CONTROL}}, "", nullptr, "ins", nullptr},
+    };
+    for (const Step& step : steps) {
+        form->copyText = step.copyText;
+        EXPECT_TRUE(!step.outside || platform::SetClipboardText(step.outside, std::strlen(step.outside)));
+        for (auto [message, key] : step.keys)
+            app.WindowProc(message, key, message == WM_KEYUP ? 1 | kKeyReleaseBit : 1);
+        EXPECT_TRUE(!step.clip || Clip() == step.clip) << step.clip;
+        EXPECT_TRUE(!step.pasted || form->pasted == step.pasted) << form->pasted;
+    }
 
     Log keys;
-    for (const std::string& line : Take()) {
+    for (const std::string& line : Take())
         if (line.rfind("edit: key ", 0) == 0)
             keys.push_back(line.substr(10));
-    }
-    EXPECT_EQ(keys, (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46",
-                         "32768"}));
+    EXPECT_EQ(keys, (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46", "32768"}));
 }
 
 TEST_F(FormStackTest, LongClipboardTextIsCutToTheBuffer)
