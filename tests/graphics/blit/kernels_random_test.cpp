@@ -42,7 +42,8 @@ int Between(std::mt19937& rng, int lo, int hi) { return std::uniform_int_distrib
 
 Case RandomCase(GBlitRule rule, int orientation, std::mt19937& rng)
 {
-    Case c{.rule = rule, .orientation = orientation};
+    Case c{};
+    c.rule = rule, c.orientation = orientation;
     const bool wide = Between(rng, 0, 3) == 0; // long rows exercise the SIMD groups
     c.sw = wide ? Between(rng, 16, 120) : Between(rng, 1, 24);
     c.sh = Between(rng, 1, 12);
