@@ -3,12 +3,15 @@
 //
 // Both decoders do the same work: sequential Huffman decoding, the accurate integer IDCT, box
 // upsampling (libjpeg: do_fancy_upsampling = FALSE) and YCbCr to 24-bit colour conversion,
-// the whole picture into one buffer. libjpeg-turbo reads JSIMD_FORCENONE once per process, so
-// its scalar code is measured in a child run of this program started with that variable set;
-// the child prints seconds per decode and the parent reports them as manual times.
+// the whole picture into one buffer.
 //
-// Machines running other work make single timings noisy: every measurement is repeated and
-// the best repetition is compared (the child does the same).
+// One clock for every side: the process's CPU time. The sides alternate: each round decodes
+// every stream in a fixed order, and for each stream every side in turn, first once to warm
+// its tables and caches, then for a timed batch; the best round counts. So no figure depends
+// on what ran before it, and all sides share the disturbances of a shared machine. libjpeg-
+// turbo reads JSIMD_FORCENONE once per process, so its scalar code is measured in a child run
+// of this program with that variable set, alternating with ours there in the same way; the
+// ratio against it is the child's. Run it pinned to one core: taskset -c 3 bench_jpeg.
 //
 // Streams are encoded here with the engine's libjpeg writer at quality 85 from a generated
 // picture with smooth areas, edges and texture, so their entropy-coded data resembles a
@@ -17,11 +20,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -165,102 +168,124 @@ private:
     std::vector<JSAMPROW> m_rows;
 };
 
-void SetRate(benchmark::State& state, const Case& c)
-{
-    state.counters["MP/s"] = benchmark::Counter(static_cast<double>(c.width) * c.height * 1e-6,
-                                                benchmark::Counter::kIsIterationInvariantRate);
-}
-
-void BM_Ours(benchmark::State& state, const Case& c)
-{
-    const Bytes& jpeg = Stream(c);
-    auto decoder = GJpegDecoder::Create();
-    Bytes bgr(static_cast<size_t>(c.width) * c.height * 3);
-    GMemoryDataSource source;
-    for (auto _ : state) {
-        source.Init(static_cast<uint32_t>(jpeg.size()), jpeg.data());
-        if (decoder->Begin(&source) != 0 || decoder->DecodeBgr(bgr.data(), c.width * 3) != 0) {
-            state.SkipWithError("decode failed");
-            break;
-        }
-        benchmark::DoNotOptimize(bgr.data());
-        benchmark::ClobberMemory();
+// The decoders as sides of the comparison: each decodes one stream whole; false on error.
+class OursSide {
+public:
+    explicit OursSide(const Case& c) : m_decoder(GJpegDecoder::Create()), m_bgr(size_t(c.width) * c.height * 3) {}
+    bool Decode(const Bytes& jpeg, const Case& c)
+    {
+        m_source.Init(static_cast<uint32_t>(jpeg.size()), jpeg.data());
+        return m_decoder && m_decoder->Begin(&m_source) == 0 && m_decoder->DecodeBgr(m_bgr.data(), c.width * 3) == 0;
     }
-    SetRate(state, c);
-}
 
-void BM_OursLines(benchmark::State& state, const Case& c)
-{
-    const Bytes& jpeg = Stream(c);
-    auto decoder = GJpegDecoder::Create();
-    Bytes bgr(static_cast<size_t>(c.width) * c.height * 3);
-    GMemoryDataSource source;
-    for (auto _ : state) {
-        source.Init(static_cast<uint32_t>(jpeg.size()), jpeg.data());
-        decoder->Begin(&source);
+private:
+    std::unique_ptr<GJpegDecoder> m_decoder;
+    Bytes m_bgr;
+    GMemoryDataSource m_source;
+};
+
+// What a caller of the line interface does: R, G, B, x to B, G, R.
+class OursLinesSide {
+public:
+    explicit OursLinesSide(const Case& c) : m_decoder(GJpegDecoder::Create()), m_bgr(size_t(c.width) * c.height * 3) {}
+    bool Decode(const Bytes& jpeg, const Case&)
+    {
+        m_source.Init(static_cast<uint32_t>(jpeg.size()), jpeg.data());
+        if (!m_decoder || m_decoder->Begin(&m_source) != 0)
+            return false;
         const uint8_t* line = nullptr;
         int32_t length = 0;
-        uint8_t* out = bgr.data();
-        // What a caller of the line interface does: R, G, B, x to B, G, R.
-        while (decoder->Decode(&line, &length) == 0) {
+        uint8_t* out = m_bgr.data();
+        int32_t result;
+        while ((result = m_decoder->Decode(&line, &length)) == 0) {
             for (int32_t x = 0; x < length / 4; ++x, out += 3) {
                 out[0] = line[x * 4 + 2];
                 out[1] = line[x * 4 + 1];
                 out[2] = line[x * 4 + 0];
             }
         }
-        benchmark::DoNotOptimize(bgr.data());
-        benchmark::ClobberMemory();
+        return result == 1;
     }
-    SetRate(state, c);
+
+private:
+    std::unique_ptr<GJpegDecoder> m_decoder;
+    Bytes m_bgr;
+    GMemoryDataSource m_source;
+};
+
+class LibjpegSide {
+public:
+    explicit LibjpegSide(const Case&) {}
+    bool Decode(const Bytes& jpeg, const Case&) { return m_decoder.Decode(jpeg, m_rgb); }
+
+private:
+    LibjpegDecoder m_decoder;
+    Bytes m_rgb;
+};
+
+constexpr int kRounds = 7;
+constexpr double kBatchSeconds = 0.05;
+
+double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
+// Seconds per decode of one side: one warming decode, then a batch of at least kBatchSeconds.
+template <class Side>
+double TimeBatch(Side& side, const Bytes& jpeg, const Case& c)
+{
+    if (!side.Decode(jpeg, c))
+        return 0;
+    int count = 0;
+    const double start = CpuSeconds();
+    double elapsed = 0;
+    do {
+        if (!side.Decode(jpeg, c))
+            return 0;
+        ++count;
+        elapsed = CpuSeconds() - start;
+    } while (elapsed < kBatchSeconds);
+    return elapsed / count;
 }
 
-void BM_Libjpeg(benchmark::State& state, const Case& c)
+// Best seconds per decode, by side name and case name; a side that failed keeps 0.
+using Timings = std::map<std::string, double>;
+
+std::string Key(const char* side, const Case& c) { return std::string(side) + "/" + c.name; }
+
+// Rounds over the cases in fixed order, the sides in turn for each.
+template <class... Sides>
+Timings Measure(const std::vector<const char*>& names)
 {
-    const Bytes& jpeg = Stream(c);
-    LibjpegDecoder decoder;
-    Bytes rgb;
-    for (auto _ : state) {
-        if (!decoder.Decode(jpeg, rgb)) {
-            state.SkipWithError("decode failed");
-            break;
+    Timings best;
+    for (int round = 0; round < kRounds; ++round) {
+        for (const Case& c : kCases) {
+            const Bytes& jpeg = Stream(c);
+            size_t i = 0;
+            auto run = [&](auto side) {
+                const double seconds = TimeBatch(side, jpeg, c);
+                double& kept = best[Key(names[i++], c)];
+                if (seconds > 0 && (kept == 0 || seconds < kept))
+                    kept = seconds;
+            };
+            (run(Sides(c)), ...);
         }
-        benchmark::DoNotOptimize(rgb.data());
-        benchmark::ClobberMemory();
     }
-    SetRate(state, c);
+    return best;
 }
 
-std::string g_self;
+Timings g_timings;
 
-// Seconds per decode of libjpeg-turbo's scalar code, measured by a child run; 0 when the
-// child could not be run.
-double NoSimdSecondsPerDecode(const Case& c)
+void SetRate(benchmark::State& state, const Case& c)
 {
-    static std::map<std::string, double> measured;
-    auto found = measured.find(c.name);
-    if (found != measured.end())
-        return found->second;
-    const std::filesystem::path out =
-        std::filesystem::temp_directory_path() / ("bench_jpeg_nosimd_" + std::to_string(std::rand()) + ".txt");
-    const std::string command = "JSIMD_FORCENONE=1 '" + g_self + "' --nosimd-child " + c.name + " > '" +
-                                out.string() + "'";
-    double seconds = 0;
-    if (std::system(command.c_str()) == 0) {
-        std::ifstream in(out);
-        in >> seconds;
-    }
-    std::error_code ignored;
-    std::filesystem::remove(out, ignored);
-    measured[c.name] = seconds;
-    return seconds;
+    state.counters["MP/s"] = benchmark::Counter(static_cast<double>(c.width) * c.height * 1e-6,
+                                                benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void BM_LibjpegNoSimd(benchmark::State& state, const Case& c)
+// Reports a measured time through the benchmark library's tables.
+void BM_Measured(benchmark::State& state, std::string key, const Case& c)
 {
-    const double seconds = NoSimdSecondsPerDecode(c);
+    const double seconds = g_timings[key];
     if (seconds <= 0) {
-        state.SkipWithError("child run failed");
+        state.SkipWithError("decode or child run failed");
         return;
     }
     for (auto _ : state)
@@ -268,33 +293,32 @@ void BM_LibjpegNoSimd(benchmark::State& state, const Case& c)
     SetRate(state, c);
 }
 
-// The child: decode the case for about a second, print the best seconds per decode of a few
-// rounds (the least disturbed by other work on the machine).
-int RunNoSimdChild(const char* name)
+std::string g_self;
+
+// The child's timings (ours and libjpeg-turbo without SIMD, alternating), read back from its
+// output of "name seconds" lines.
+void MeasureNoSimdInChild()
 {
-    for (const Case& c : kCases) {
-        if (std::string(name) != c.name)
-            continue;
-        const Bytes& jpeg = Stream(c);
-        LibjpegDecoder decoder;
-        Bytes rgb;
-        double best = 1e9;
-        for (int round = 0; round < 5; ++round) {
-            int count = 0;
-            const auto start = std::chrono::steady_clock::now();
-            double elapsed = 0;
-            do {
-                if (!decoder.Decode(jpeg, rgb))
-                    return 1;
-                ++count;
-                elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            } while (elapsed < 0.2);
-            best = std::min(best, elapsed / count);
-        }
-        std::printf("%.9g\n", best);
-        return 0;
+    const std::filesystem::path out =
+        std::filesystem::temp_directory_path() / ("bench_jpeg_nosimd_" + std::to_string(std::rand()) + ".txt");
+    const std::string command = "JSIMD_FORCENONE=1 '" + g_self + "' --nosimd-child > '" + out.string() + "'";
+    if (std::system(command.c_str()) == 0) {
+        std::ifstream in(out);
+        std::string name;
+        double seconds = 0;
+        while (in >> name >> seconds)
+            g_timings[name] = seconds;
     }
-    return 1;
+    std::error_code ignored;
+    std::filesystem::remove(out, ignored);
+}
+
+int RunNoSimdChild()
+{
+    const Timings timings = Measure<OursSide, LibjpegSide>({"OursNoSimdRun", "LibjpegNoSimd"});
+    for (const auto& [name, seconds] : timings)
+        std::printf("%s %.9g\n", name.c_str(), seconds);
+    return 0;
 }
 
 // Collects the rates to print the ratios after the usual table.
@@ -305,13 +329,15 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             auto counter = run.counters.find("MP/s");
-            if (counter != run.counters.end() && !run.error_occurred && run.aggregate_name == "best")
-                m_rates[run.benchmark_name()] = counter->second.value;
+            if (counter != run.counters.end() && !run.error_occurred)
+                m_rates[run.run_name.function_name] = counter->second.value;
         }
     }
     void PrintRatios() const
     {
-        std::printf("\nMP/s and ratios (ours / peer; above 1 means ours is faster)\n");
+        std::printf("\nMP/s (best of %d alternating rounds, CPU time) and ratios (ours / peer; above 1 means\n"
+                    "ours is faster; vs turbo-C compares with our decoder timed in the same child run)\n",
+                    kRounds);
         std::printf("%-14s %9s %9s %9s %9s %10s %10s\n", "stream", "ours", "ourlines", "turbo", "turbo-C",
                     "vs turbo", "vs turbo-C");
         for (const Case& c : kCases) {
@@ -319,18 +345,17 @@ public:
             const double lines = Rate("OursLines", c);
             const double simd = Rate("Libjpeg", c);
             const double scalar = Rate("LibjpegNoSimd", c);
+            const double oursChild = Rate("OursNoSimdRun", c);
             std::printf("%-14s %9.1f %9.1f %9.1f %9.1f %10.2f %10.2f\n", c.name, ours, lines, simd, scalar,
-                        simd > 0 ? ours / simd : 0.0, scalar > 0 ? ours / scalar : 0.0);
+                        simd > 0 ? ours / simd : 0.0, scalar > 0 ? oursChild / scalar : 0.0);
         }
     }
 
 private:
     double Rate(const char* kind, const Case& c) const
     {
-        for (const auto& [name, rate] : m_rates)
-            if (name.rfind(std::string(kind) + "/" + c.name, 0) == 0)
-                return rate;
-        return 0;
+        auto found = m_rates.find(Key(kind, c));
+        return found == m_rates.end() ? 0 : found->second;
     }
     std::map<std::string, double> m_rates;
 };
@@ -339,26 +364,20 @@ private:
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::string(argv[1]) == "--nosimd-child")
-        return RunNoSimdChild(argv[2]);
+    if (argc == 2 && std::string(argv[1]) == "--nosimd-child")
+        return RunNoSimdChild();
 
     std::error_code error;
     g_self = std::filesystem::canonical("/proc/self/exe", error).string();
     if (error)
         g_self = argv[0];
 
-    // The best repetition: the highest rate for the MP/s counter, the least time otherwise.
-    const auto best = [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); };
-    for (const Case& c : kCases) {
-        const std::string name = c.name;
-        for (auto* b : {benchmark::RegisterBenchmark(("Ours/" + name).c_str(), BM_Ours, c),
-                        benchmark::RegisterBenchmark(("OursLines/" + name).c_str(), BM_OursLines, c),
-                        benchmark::RegisterBenchmark(("Libjpeg/" + name).c_str(), BM_Libjpeg, c),
-                        benchmark::RegisterBenchmark(("LibjpegNoSimd/" + name).c_str(), BM_LibjpegNoSimd, c)
-                            ->UseManualTime()})
-            b->Repetitions(5)->ReportAggregatesOnly(true)->ComputeStatistics("best", best);
-    }
     benchmark::Initialize(&argc, argv);
+    g_timings = Measure<OursSide, OursLinesSide, LibjpegSide>({"Ours", "OursLines", "Libjpeg"});
+    MeasureNoSimdInChild();
+    for (const Case& c : kCases)
+        for (const char* side : {"Ours", "OursLines", "Libjpeg", "OursNoSimdRun", "LibjpegNoSimd"})
+            benchmark::RegisterBenchmark(Key(side, c).c_str(), BM_Measured, Key(side, c), c)->UseManualTime();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();

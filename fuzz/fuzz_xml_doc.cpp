@@ -64,13 +64,16 @@ void CheckNestingScan(const uint8_t* data, size_t size)
     const size_t length = strnlen(reinterpret_cast<const char*>(data), size);
     std::vector<char> text(data, data + length);
     text.resize(length + 8, 0);
-    const uint32_t scanned = XmlNestingDepth(text.data(), length);
-    if (scanned > 4 * kXmlMaxNesting)
-        return; // too deep to hand to the library's recursion here
-    TiXmlDocument document;
-    document.Parse(text.data(), nullptr, TIXML_ENCODING_UTF8);
-    if (TreeDepth(&document) > scanned)
-        std::abort();
+    for (const auto& [stepping, encoding] : {std::pair{XmlStepping::kUtf8, TIXML_ENCODING_UTF8},
+                                             std::pair{XmlStepping::kBytes, TIXML_ENCODING_LEGACY}}) {
+        const uint32_t scanned = XmlNestingDepth(text.data(), length, stepping);
+        if (scanned > 4 * kXmlMaxNesting)
+            continue; // too deep to hand to the library's recursion here
+        TiXmlDocument document;
+        document.Parse(text.data(), nullptr, encoding);
+        if (TreeDepth(&document) > scanned)
+            std::abort();
+    }
 }
 
 volatile uint32_t g_sink;

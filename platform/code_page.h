@@ -6,6 +6,11 @@
 // The one byte 1251 leaves undefined, 0x98, maps to U+0098 and back, so every byte survives a
 // round trip. What 1251 cannot express becomes '?' (one per code point); malformed UTF-8 and
 // unpaired surrogates become U+FFFD.
+//
+// GWString has a UTF-8 codec of its own on purpose: strings the engine stores keep every unit
+// (a lone surrogate goes out as a three-byte sequence and comes back as the same unit, and
+// continuation bytes are taken without checks), while these conversions, which feed the
+// system, terminals and SDL, must give well-formed text.
 
 #include <cstdint>
 #include <string>

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -14,6 +15,13 @@ namespace platform {
 // folders case-insensitively and create the last component as written (an existing file
 // that differs only in case is the one written).
 std::FILE* OpenFile(const char* name, const char* mode);
+
+// An open stream closed with its owner. Where the result of the close matters (a file
+// written), release() it and call fclose.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // The name with slashes, each component that does not exist as written replaced by an entry
 // of its folder that matches ignoring ASCII case; components without a match stay as written.

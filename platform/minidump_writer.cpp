@@ -43,6 +43,44 @@ constexpr uint64_t kThreadSize = 48;
 constexpr uint64_t kModuleSize = 108;
 constexpr uint64_t kMemoryDescriptorSize = 16;
 constexpr uint64_t kContextSize = 1232; // the x86-64 CONTEXT record
+constexpr uint64_t kExceptionParameters = 15; // slots of the exception record, all unused
+constexpr uint64_t kVersionInfoSize = 52;     // a module's fixed version record, left empty
+
+// Field offsets of the system-info stream.
+namespace sysinfo {
+constexpr size_t kArchitecture = 0;
+constexpr size_t kLevel = 2;    // processor family
+constexpr size_t kRevision = 4; // model << 8 | stepping
+constexpr size_t kProcessorCount = 6;
+constexpr size_t kProductType = 7;
+constexpr size_t kMajorVersion = 8;
+constexpr size_t kMinorVersion = 12;
+constexpr size_t kBuildNumber = 16;
+constexpr size_t kPlatformId = 20;
+constexpr size_t kCsdVersionRva = 24;
+constexpr size_t kVendorId = 32; // three words, in the register order that spells the name
+constexpr size_t kVersionInformation = 44;
+constexpr size_t kFeatureInformation = 48;
+constexpr size_t kAmdExtendedFeatures = 52;
+constexpr uint8_t kWorkstation = 1;
+} // namespace sysinfo
+
+// Field offsets of the x86-64 context record.
+namespace ctx {
+constexpr size_t kFlags = 0x30;
+constexpr size_t kMxCsr = 0x34;
+constexpr size_t kSegCs = 0x38;
+constexpr size_t kSegFs = 0x3E;
+constexpr size_t kSegGs = 0x40;
+constexpr size_t kSegSs = 0x42;
+constexpr size_t kEFlags = 0x44;
+// Rax, Rcx, Rdx, Rbx, Rsp, Rbp, Rsi, Rdi, R8 to R15: 8 bytes each.
+constexpr size_t kIntegerRegisters = 0x78;
+constexpr size_t kRsp = kIntegerRegisters + 4 * 8;
+constexpr size_t kRip = 0xF8;
+constexpr size_t kFloatSave = 0x100; // the FXSAVE image
+constexpr size_t kFloatSaveSize = 512;
+} // namespace ctx
 
 constexpr uint16_t kArchitectureAmd64 = 9;
 constexpr uint32_t kPlatformLinux = 0x8201;
@@ -239,6 +277,32 @@ struct MinidumpWriter::State {
     void FillContext(const void* ucontext);
     void CollectRanges(MinidumpKind kind);
     void AddRange(uint64_t start, uint64_t end, uint64_t& budget);
+
+    // Where each part of the file goes; LayOut also places the module names and build ids
+    // and the extra memory ranges. False when the file would pass the format's 4 GiB.
+    struct Layout {
+        uint64_t directory = 0;
+        uint64_t systemInfo = 0;
+        uint64_t csd = 0;
+        uint64_t exception = 0;
+        uint64_t threadList = 0;
+        uint64_t threadListSize = 0;
+        uint64_t context = 0;
+        uint64_t moduleList = 0;
+        uint64_t moduleListSize = 0;
+        uint64_t memoryList = 0;
+        uint64_t memoryListSize = 0;
+        size_t memoryCount = 0;
+        uint64_t stack = 0;
+    };
+    bool LayOut(Layout& at);
+    // One forward pass over the file, each part at the place LayOut gave it.
+    void WriteHeader(const Layout& at, MinidumpKind kind);
+    void WriteSystemInfo(const Layout& at);
+    void WriteException(const Layout& at);
+    void WriteThreadList(const Layout& at);
+    void WriteModuleList(const Layout& at);
+    void WriteMemoryList(const Layout& at);
 
     // Writes the bytes straight to the file, retrying after signals; sets failed on an error.
     void WriteAll(const uint8_t* data, size_t size);
@@ -536,23 +600,24 @@ void MinidumpWriter::State::FillContext(const void* ucontext)
     uint32_t flags = kContextControl | kContextInteger | kContextSegments;
     // cs, gs and fs (and ss on newer kernels) share one register slot, 16 bits each.
     uint64_t segments = static_cast<uint64_t>(g[REG_CSGSFS]);
-    PutLE16(context + 0x38, uint16_t(segments));         // SegCs
-    PutLE16(context + 0x3E, uint16_t(segments >> 32));   // SegFs
-    PutLE16(context + 0x40, uint16_t(segments >> 16));   // SegGs
-    PutLE16(context + 0x42, uint16_t(segments >> 48));   // SegSs
-    PutLE32(context + 0x44, uint32_t(g[REG_EFL]));
+    PutLE16(context + ctx::kSegCs, uint16_t(segments));
+    PutLE16(context + ctx::kSegFs, uint16_t(segments >> 32));
+    PutLE16(context + ctx::kSegGs, uint16_t(segments >> 16));
+    PutLE16(context + ctx::kSegSs, uint16_t(segments >> 48));
+    PutLE32(context + ctx::kEFlags, uint32_t(g[REG_EFL]));
     const int order[16] = {REG_RAX, REG_RCX, REG_RDX, REG_RBX, REG_RSP, REG_RBP, REG_RSI, REG_RDI,
                            REG_R8,  REG_R9,  REG_R10, REG_R11, REG_R12, REG_R13, REG_R14, REG_R15};
     for (int i = 0; i < 16; ++i)
-        PutLE64(context + 0x78 + 8 * i, uint64_t(g[order[i]]));
-    PutLE64(context + 0xF8, uint64_t(g[REG_RIP]));
+        PutLE64(context + ctx::kIntegerRegisters + 8 * i, uint64_t(g[order[i]]));
+    PutLE64(context + ctx::kRip, uint64_t(g[REG_RIP]));
     if (uc->uc_mcontext.fpregs) {
         // The kernel's FXSAVE image has exactly the layout of the context's float save area.
-        std::memcpy(context + 0x100, uc->uc_mcontext.fpregs, 512);
-        PutLE32(context + 0x34, uc->uc_mcontext.fpregs->mxcsr);
+        std::memcpy(context + ctx::kFloatSave, uc->uc_mcontext.fpregs,
+                    ctx::kFloatSaveSize);
+        PutLE32(context + ctx::kMxCsr, uc->uc_mcontext.fpregs->mxcsr);
         flags |= kContextFloatingPoint;
     }
-    PutLE32(context + 0x30, flags);
+    PutLE32(context + ctx::kFlags, flags);
 #else
     (void)ucontext;
 #endif
@@ -726,13 +791,13 @@ bool MinidumpWriter::Prepare(size_t maxStackBytes, uint64_t maxExtraMemory)
     }
 
     uint8_t* si = state->systemInfo;
-    PutLE16(si + 0, kArchitectureAmd64);
+    PutLE16(si + sysinfo::kArchitecture, kArchitectureAmd64);
 #if defined(__x86_64__)
     unsigned a = 0, b = 0, c = 0, d = 0;
     if (__get_cpuid(0, &a, &b, &c, &d)) {
-        PutLE32(si + 32, b); // vendor id, in the register order that spells it
-        PutLE32(si + 36, d);
-        PutLE32(si + 40, c);
+        PutLE32(si + sysinfo::kVendorId, b);
+        PutLE32(si + sysinfo::kVendorId + 4, d);
+        PutLE32(si + sysinfo::kVendorId + 8, c);
     }
     if (__get_cpuid(1, &a, &b, &c, &d)) {
         unsigned family = (a >> 8) & 0xF;
@@ -741,17 +806,18 @@ bool MinidumpWriter::Prepare(size_t maxStackBytes, uint64_t maxExtraMemory)
             family += (a >> 20) & 0xFF;
         if (family >= 6)
             model |= ((a >> 16) & 0xF) << 4;
-        PutLE16(si + 2, uint16_t(family));
-        PutLE16(si + 4, uint16_t((model << 8) | (a & 0xF)));
-        PutLE32(si + 44, a);
-        PutLE32(si + 48, d);
+        PutLE16(si + sysinfo::kLevel, uint16_t(family));
+        PutLE16(si + sysinfo::kRevision, uint16_t((model << 8) | (a & 0xF)));
+        PutLE32(si + sysinfo::kVersionInformation, a);
+        PutLE32(si + sysinfo::kFeatureInformation, d);
     }
     if (__get_cpuid(0x80000001, &a, &b, &c, &d))
-        PutLE32(si + 52, d);
+        PutLE32(si + sysinfo::kAmdExtendedFeatures, d);
 #endif
     long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
-    si[6] = uint8_t(processors < 1 ? 1 : processors > 255 ? 255 : processors);
-    si[7] = 1; // a workstation
+    si[sysinfo::kProcessorCount] =
+        uint8_t(processors < 1 ? 1 : processors > 255 ? 255 : processors);
+    si[sysinfo::kProductType] = sysinfo::kWorkstation;
     struct utsname names;
     if (::uname(&names) == 0) {
         uint32_t version[3] = {0, 0, 0};
@@ -765,9 +831,9 @@ bool MinidumpWriter::Prepare(size_t maxStackBytes, uint64_t maxExtraMemory)
                 break;
             ++p;
         }
-        PutLE32(si + 8, version[0]);
-        PutLE32(si + 12, version[1]);
-        PutLE32(si + 16, version[2]);
+        PutLE32(si + sysinfo::kMajorVersion, version[0]);
+        PutLE32(si + sysinfo::kMinorVersion, version[1]);
+        PutLE32(si + sysinfo::kBuildNumber, version[2]);
         const char* parts[4] = {names.sysname, names.release, names.version, names.machine};
         for (int i = 0; i < 4; ++i) {
             for (const char* q = parts[i]; *q && state->csdUnits + 1 < kMaxCsdUnits; ++q)
@@ -776,7 +842,7 @@ bool MinidumpWriter::Prepare(size_t maxStackBytes, uint64_t maxExtraMemory)
                 state->csd[state->csdUnits++] = u' ';
         }
     }
-    PutLE32(si + 20, kPlatformLinux);
+    PutLE32(si + sysinfo::kPlatformId, kPlatformLinux);
     m_state = std::move(state);
     return true;
 }
@@ -790,7 +856,7 @@ void MinidumpWriter::Capture(const CrashInfo& info, const void* ucontext)
     s.FillContext(ucontext);
     s.ParseMaps();
     uint64_t sp = 0;
-    std::memcpy(&sp, s.context + 0x78 + 8 * 4, 8);
+    std::memcpy(&sp, s.context + ctx::kRsp, 8);
     if (sp)
         s.CaptureStack(sp);
     else
@@ -800,6 +866,172 @@ void MinidumpWriter::Capture(const CrashInfo& info, const void* ucontext)
 }
 
 bool MinidumpWriter::HasCapture() const { return m_state && m_state->captured; }
+
+bool MinidumpWriter::State::LayOut(Layout& at)
+{
+    uint64_t rva = kHeaderSize;
+    at.directory = rva;
+    rva = AlignUp(rva + kStreamCount * kDirectoryEntrySize, 8);
+    at.systemInfo = rva;
+    at.csd = rva + kSystemInfoSize;
+    rva = AlignUp(at.csd + 4 + 2 * csdUnits + 2, 8);
+    at.exception = rva;
+    rva = AlignUp(rva + kExceptionStreamSize, 8);
+    at.threadList = rva;
+    at.threadListSize = 4 + kThreadSize;
+    rva = AlignUp(rva + at.threadListSize, 8);
+    at.context = rva;
+    rva = AlignUp(rva + kContextSize, 8);
+    at.moduleList = rva;
+    at.moduleListSize = 4 + kModuleSize * moduleCount;
+    rva += at.moduleListSize;
+    for (size_t i = 0; i < moduleCount; ++i) {
+        ModuleEntry& module = modules[i];
+        rva = AlignUp(rva, 4);
+        module.nameRva = rva;
+        rva += 4 + 2 * Utf16Units(PathOf(module.pathOffset), module.pathLength) + 2;
+        rva = AlignUp(rva, 4);
+        module.cvRva = module.buildIdLength ? rva : 0;
+        rva += module.buildIdLength ? 4 + module.buildIdLength : 0;
+    }
+    rva = AlignUp(rva, 8);
+    at.memoryList = rva;
+    at.memoryCount = (stackSize ? 1 : 0) + rangeCount;
+    at.memoryListSize = 4 + kMemoryDescriptorSize * at.memoryCount;
+    rva = AlignUp(rva + at.memoryListSize, 16);
+    at.stack = rva;
+    rva = AlignUp(rva + stackSize, 16);
+    for (size_t i = 0; i < rangeCount; ++i) {
+        ranges[i].rva = rva;
+        rva = AlignUp(rva + ranges[i].size, 16);
+    }
+    return rva <= UINT32_MAX;
+}
+
+void MinidumpWriter::State::WriteHeader(const Layout& at, MinidumpKind kind)
+{
+    struct timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    Put32(kSignature);
+    Put32(kVersion);
+    Put32(kStreamCount);
+    Put32(static_cast<uint32_t>(at.directory));
+    Put32(0); // checksum
+    Put32(static_cast<uint32_t>(now.tv_sec));
+    Put64(kind == MinidumpKind::WithFullMemory   ? kTypeWithFullMemory
+          : kind == MinidumpKind::WithDataSegs ? kTypeWithDataSegs
+                                               : kTypeNormal);
+
+    const uint64_t streams[kStreamCount][3] = {
+        {kSystemInfoStream, kSystemInfoSize, at.systemInfo},
+        {kExceptionStream, kExceptionStreamSize, at.exception},
+        {kThreadListStream, at.threadListSize, at.threadList},
+        {kModuleListStream, at.moduleListSize, at.moduleList},
+        {kMemoryListStream, at.memoryListSize, at.memoryList},
+    };
+    PadTo(at.directory);
+    for (const auto& stream : streams) {
+        Put32(static_cast<uint32_t>(stream[0]));
+        PutLocation(stream[1], stream[2]);
+    }
+}
+
+// With the kernel's description as the service-pack text.
+void MinidumpWriter::State::WriteSystemInfo(const Layout& at)
+{
+    PadTo(at.systemInfo);
+    PutLE32(systemInfo + sysinfo::kCsdVersionRva, static_cast<uint32_t>(at.csd));
+    Put(systemInfo, kSystemInfoSize);
+    Put32(static_cast<uint32_t>(csdUnits * 2));
+    Put(csd, csdUnits * 2);
+    Put16(0);
+}
+
+// The signal is the code, si_code the flags, si_addr the address.
+void MinidumpWriter::State::WriteException(const Layout& at)
+{
+    PadTo(at.exception);
+    Put32(info.threadId);
+    Put32(0);
+    Put32(static_cast<uint32_t>(info.signal));
+    Put32(static_cast<uint32_t>(info.code));
+    Put64(0); // no nested record
+    Put64(info.faultAddress);
+    Put32(0); // no parameters
+    Put32(0);
+    PutZeros(kExceptionParameters * 8);
+    PutLocation(kContextSize, at.context);
+}
+
+// The faulting thread alone, followed by its context.
+void MinidumpWriter::State::WriteThreadList(const Layout& at)
+{
+    PadTo(at.threadList);
+    Put32(1);
+    Put32(info.threadId);
+    Put32(0); // suspend count
+    Put32(0); // priority class
+    Put32(0); // priority
+    Put64(0); // thread environment block
+    Put64(stackStart);
+    PutLocation(stackSize, at.stack);
+    PutLocation(kContextSize, at.context);
+
+    PadTo(at.context);
+    Put(context, kContextSize);
+}
+
+// The records, then each module's name and build id.
+void MinidumpWriter::State::WriteModuleList(const Layout& at)
+{
+    PadTo(at.moduleList);
+    Put32(static_cast<uint32_t>(moduleCount));
+    for (size_t i = 0; i < moduleCount; ++i) {
+        const ModuleEntry& module = modules[i];
+        uint64_t size = module.end - module.base;
+        Put64(module.base);
+        Put32(size > UINT32_MAX ? UINT32_MAX : uint32_t(size));
+        Put32(0); // checksum
+        Put32(0); // time stamp
+        Put32(static_cast<uint32_t>(module.nameRva));
+        PutZeros(kVersionInfoSize);
+        PutLocation(module.buildIdLength ? 4 + module.buildIdLength : 0, module.cvRva);
+        PutLocation(0, 0); // misc record
+        Put64(0);
+        Put64(0);
+    }
+    for (size_t i = 0; i < moduleCount; ++i) {
+        const ModuleEntry& module = modules[i];
+        PadTo(module.nameRva);
+        PutUtf16String(PathOf(module.pathOffset), module.pathLength);
+        if (module.buildIdLength) {
+            PadTo(module.cvRva);
+            Put32(kCvSignatureElf);
+            Put(module.buildId, module.buildIdLength);
+        }
+    }
+}
+
+// The stack first, then what the kind adds; the descriptors, then the bytes.
+void MinidumpWriter::State::WriteMemoryList(const Layout& at)
+{
+    PadTo(at.memoryList);
+    Put32(static_cast<uint32_t>(at.memoryCount));
+    if (stackSize) {
+        Put64(stackStart);
+        PutLocation(stackSize, at.stack);
+    }
+    for (size_t i = 0; i < rangeCount; ++i) {
+        Put64(ranges[i].start);
+        PutLocation(ranges[i].size, ranges[i].rva);
+    }
+    PadTo(at.stack);
+    Put(stackCopy, stackSize);
+    for (size_t i = 0; i < rangeCount; ++i) {
+        PadTo(ranges[i].rva);
+        PutMemory(ranges[i].start, ranges[i].size);
+    }
+}
 
 bool MinidumpWriter::Write(int fd, MinidumpKind kind)
 {
@@ -813,152 +1045,15 @@ bool MinidumpWriter::Write(int fd, MinidumpKind kind)
     s.CollectRanges(kind);
 
     // Lay the file out first; every record then goes out in one forward pass.
-    uint64_t rva = kHeaderSize;
-    const uint64_t directoryRva = rva;
-    rva = AlignUp(rva + kStreamCount * kDirectoryEntrySize, 8);
-    const uint64_t systemInfoRva = rva;
-    const uint64_t csdRva = rva + kSystemInfoSize;
-    rva = AlignUp(csdRva + 4 + 2 * s.csdUnits + 2, 8);
-    const uint64_t exceptionRva = rva;
-    rva = AlignUp(rva + kExceptionStreamSize, 8);
-    const uint64_t threadListRva = rva;
-    const uint64_t threadListSize = 4 + kThreadSize;
-    rva = AlignUp(rva + threadListSize, 8);
-    const uint64_t contextRva = rva;
-    rva = AlignUp(rva + kContextSize, 8);
-    const uint64_t moduleListRva = rva;
-    const uint64_t moduleListSize = 4 + kModuleSize * s.moduleCount;
-    rva += moduleListSize;
-    for (size_t i = 0; i < s.moduleCount; ++i) {
-        ModuleEntry& module = s.modules[i];
-        rva = AlignUp(rva, 4);
-        module.nameRva = rva;
-        rva += 4 + 2 * Utf16Units(s.PathOf(module.pathOffset), module.pathLength) + 2;
-        rva = AlignUp(rva, 4);
-        module.cvRva = module.buildIdLength ? rva : 0;
-        rva += module.buildIdLength ? 4 + module.buildIdLength : 0;
-    }
-    rva = AlignUp(rva, 8);
-    const uint64_t memoryListRva = rva;
-    const size_t memoryCount = (s.stackSize ? 1 : 0) + s.rangeCount;
-    const uint64_t memoryListSize = 4 + kMemoryDescriptorSize * memoryCount;
-    rva = AlignUp(rva + memoryListSize, 16);
-    const uint64_t stackRva = rva;
-    rva = AlignUp(rva + s.stackSize, 16);
-    for (size_t i = 0; i < s.rangeCount; ++i) {
-        s.ranges[i].rva = rva;
-        rva = AlignUp(rva + s.ranges[i].size, 16);
-    }
-    if (rva > UINT32_MAX)
+    State::Layout at;
+    if (!s.LayOut(at))
         return false;
-
-    // Header.
-    struct timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    s.Put32(kSignature);
-    s.Put32(kVersion);
-    s.Put32(kStreamCount);
-    s.Put32(static_cast<uint32_t>(directoryRva));
-    s.Put32(0); // checksum
-    s.Put32(static_cast<uint32_t>(now.tv_sec));
-    s.Put64(kind == MinidumpKind::WithFullMemory   ? kTypeWithFullMemory
-            : kind == MinidumpKind::WithDataSegs ? kTypeWithDataSegs
-                                                 : kTypeNormal);
-
-    // Stream directory.
-    const uint64_t streams[kStreamCount][3] = {
-        {kSystemInfoStream, kSystemInfoSize, systemInfoRva},
-        {kExceptionStream, kExceptionStreamSize, exceptionRva},
-        {kThreadListStream, threadListSize, threadListRva},
-        {kModuleListStream, moduleListSize, moduleListRva},
-        {kMemoryListStream, memoryListSize, memoryListRva},
-    };
-    for (const auto& stream : streams) {
-        s.Put32(static_cast<uint32_t>(stream[0]));
-        s.PutLocation(stream[1], stream[2]);
-    }
-
-    // System info, with the kernel's description as the service-pack text.
-    s.PadTo(systemInfoRva);
-    PutLE32(s.systemInfo + 24, static_cast<uint32_t>(csdRva));
-    s.Put(s.systemInfo, kSystemInfoSize);
-    s.Put32(static_cast<uint32_t>(s.csdUnits * 2));
-    s.Put(s.csd, s.csdUnits * 2);
-    s.Put16(0);
-
-    // Exception: the signal is the code, si_code the flags, si_addr the address.
-    s.PadTo(exceptionRva);
-    s.Put32(s.info.threadId);
-    s.Put32(0);
-    s.Put32(static_cast<uint32_t>(s.info.signal));
-    s.Put32(static_cast<uint32_t>(s.info.code));
-    s.Put64(0); // no nested record
-    s.Put64(s.info.faultAddress);
-    s.Put32(0); // no parameters
-    s.Put32(0);
-    s.PutZeros(15 * 8);
-    s.PutLocation(kContextSize, contextRva);
-
-    // The faulting thread.
-    s.PadTo(threadListRva);
-    s.Put32(1);
-    s.Put32(s.info.threadId);
-    s.Put32(0); // suspend count
-    s.Put32(0); // priority class
-    s.Put32(0); // priority
-    s.Put64(0); // thread environment block
-    s.Put64(s.stackStart);
-    s.PutLocation(s.stackSize, stackRva);
-    s.PutLocation(kContextSize, contextRva);
-
-    s.PadTo(contextRva);
-    s.Put(s.context, kContextSize);
-
-    // Modules.
-    s.PadTo(moduleListRva);
-    s.Put32(static_cast<uint32_t>(s.moduleCount));
-    for (size_t i = 0; i < s.moduleCount; ++i) {
-        const ModuleEntry& module = s.modules[i];
-        uint64_t size = module.end - module.base;
-        s.Put64(module.base);
-        s.Put32(size > UINT32_MAX ? UINT32_MAX : uint32_t(size));
-        s.Put32(0); // checksum
-        s.Put32(0); // time stamp
-        s.Put32(static_cast<uint32_t>(module.nameRva));
-        s.PutZeros(52); // no version resource
-        s.PutLocation(module.buildIdLength ? 4 + module.buildIdLength : 0, module.cvRva);
-        s.PutLocation(0, 0); // misc record
-        s.Put64(0);
-        s.Put64(0);
-    }
-    for (size_t i = 0; i < s.moduleCount; ++i) {
-        const ModuleEntry& module = s.modules[i];
-        s.PadTo(module.nameRva);
-        s.PutUtf16String(s.PathOf(module.pathOffset), module.pathLength);
-        if (module.buildIdLength) {
-            s.PadTo(module.cvRva);
-            s.Put32(kCvSignatureElf);
-            s.Put(module.buildId, module.buildIdLength);
-        }
-    }
-
-    // Memory: the stack first, then what the kind adds.
-    s.PadTo(memoryListRva);
-    s.Put32(static_cast<uint32_t>(memoryCount));
-    if (s.stackSize) {
-        s.Put64(s.stackStart);
-        s.PutLocation(s.stackSize, stackRva);
-    }
-    for (size_t i = 0; i < s.rangeCount; ++i) {
-        s.Put64(s.ranges[i].start);
-        s.PutLocation(s.ranges[i].size, s.ranges[i].rva);
-    }
-    s.PadTo(stackRva);
-    s.Put(s.stackCopy, s.stackSize);
-    for (size_t i = 0; i < s.rangeCount; ++i) {
-        s.PadTo(s.ranges[i].rva);
-        s.PutMemory(s.ranges[i].start, s.ranges[i].size);
-    }
+    s.WriteHeader(at, kind);
+    s.WriteSystemInfo(at);
+    s.WriteException(at);
+    s.WriteThreadList(at);
+    s.WriteModuleList(at);
+    s.WriteMemoryList(at);
     s.Flush();
     return !s.failed;
 }

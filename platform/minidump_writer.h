@@ -23,11 +23,12 @@ struct CrashInfo {
     uint32_t threadId = 0;        // kernel thread id
 };
 
-// How much memory the dump carries besides the faulting thread's stack.
-enum class MinidumpKind {
-    Normal,       // stack only
-    WithDataSegs, // plus the writable data (and bss) of every loaded module
-    WithFullMemory, // plus every readable private or anonymous mapping, within a size cap
+// How much memory the dump carries besides the faulting thread's stack. The numbers are the
+// crash guard's dump kinds, which callers hand over as plain integers.
+enum class MinidumpKind : int32_t {
+    WithFullMemory = 0, // plus every readable private or anonymous mapping, within a size cap
+    Normal = 1,         // stack only
+    WithDataSegs = 2,   // plus the writable data (and bss) of every loaded module
 };
 
 class MinidumpWriter {

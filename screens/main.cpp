@@ -29,7 +29,7 @@ int main()
 {
     GCrashGuard guard;
     guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
-    guard.SetDumpKind(1);
+    guard.SetDumpKind(GCrashGuard::kDefaultDumpKind);
     guard.SetSupportAddress(kSupportAddress);
     return guard.RunGuarded(&RunGame);
 }

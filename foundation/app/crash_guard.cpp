@@ -25,11 +25,11 @@ void OnCrash(const platform::CrashInfo& info, void* user)
 
 platform::MinidumpKind KindOf(int dumpKind)
 {
-    switch (dumpKind) {
-    case 0: return platform::MinidumpKind::WithFullMemory;
-    case 2: return platform::MinidumpKind::WithDataSegs;
-    default: return platform::MinidumpKind::Normal;
-    }
+    using platform::MinidumpKind;
+    const auto kind = static_cast<MinidumpKind>(dumpKind);
+    return kind == MinidumpKind::WithFullMemory || kind == MinidumpKind::WithDataSegs
+               ? kind
+               : MinidumpKind::Normal;
 }
 
 // Without a library call: this runs inside the signal handler.
@@ -54,7 +54,7 @@ void GCrashGuard::Init(const char* reportPageName, const char* productName, cons
     m_reportPageName = reportPageName;
     m_productName = productName;
     m_versionText = versionText;
-    m_dumpKind = 1;
+    m_dumpKind = kDefaultDumpKind;
     m_supportAddress[0] = 0;
     m_writerBound = false;
     m_dumpFileName[0] = 0;

@@ -12,20 +12,21 @@
 
 #include <cstdint>
 
-namespace platform {
-struct CrashInfo;
-}
+#include "platform/minidump_writer.h"
 
 class GCrashGuard {
 public:
     static constexpr int kSupportAddressSize = 1024;
     using MainFunction = int (*)();
 
-    // Stores the three texts, dump kind 1, an empty support address and no bound writer.
+    static constexpr int kDefaultDumpKind = static_cast<int>(platform::MinidumpKind::Normal);
+
+    // Stores the three texts, the normal dump kind, an empty support address and no bound
+    // writer.
     void Init(const char* reportPageName, const char* productName, const char* versionText);
 
-    // 0: the full memory, 2: the modules' data segments too, anything else: a normal dump
-    // (the faulting thread's stack).
+    // A platform::MinidumpKind number; a number it does not name gives a normal dump (the
+    // faulting thread's stack).
     void SetDumpKind(int kind) { m_dumpKind = kind; }
     int GetDumpKind() const { return m_dumpKind; }
     // Taken when shorter than kSupportAddressSize characters; a longer or null text leaves
@@ -53,7 +54,7 @@ public:
     bool IsWriterBound() const { return m_writerBound; }
 
 private:
-    int32_t m_dumpKind = 1;
+    int32_t m_dumpKind = kDefaultDumpKind;
     char m_supportAddress[kSupportAddressSize] = {};
     // Set while the crash handler is installed: the stand-in for a loaded dump library.
     bool m_writerBound = false;

@@ -1,10 +1,10 @@
 #include "foundation/cfg/cfg_node.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstring>
-#include <limits>
+
+#include "foundation/text/decimal_number.h"
 
 int32_t CfgErrorCode = 0;
 int32_t CfgLineNumber = 0;
@@ -29,10 +29,6 @@ constexpr const char* kErrorTexts[] = {
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c)
-{
-    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
 
 // "0x" + hexadecimal (as a "%x" scan reads it, wrapping to 32 bits), else an optional sign
 // and decimal digits up to the first other byte.
@@ -45,84 +41,6 @@ int32_t TextToInt(const char* text)
         return StrToIntHex(text + 2);
     }
     return StrToInt(text);
-}
-
-// When from_chars reports a value out of range, it does not say which way. The position of
-// the leading digit plus the exponent tells overflow (> 0) from underflow; weight is 1 for
-// decimal digits and 4 for hexadecimal ones (whose exponent counts bits).
-bool MagnitudeOverflows(const char* begin, const char* end, int weight)
-{
-    const char* p = begin;
-    const char exponentMark = weight == 1 ? 'e' : 'p';
-    int64_t estimate = 0;
-    while (p < end && *p == '0')
-        ++p;
-    int64_t integerDigits = 0;
-    while (p < end && IsHexDigit(*p) && (weight != 1 || IsDigit(*p))) {
-        ++integerDigits;
-        ++p;
-    }
-    if (integerDigits > 0) {
-        estimate = integerDigits * weight;
-        while (p < end && *p != exponentMark && *p != exponentMark - 32)
-            ++p;
-    } else {
-        if (p < end && *p == '.')
-            ++p;
-        int64_t zeros = 0;
-        while (p < end && *p == '0') {
-            ++zeros;
-            ++p;
-        }
-        estimate = -zeros * weight;
-        while (p < end && *p != exponentMark && *p != exponentMark - 32)
-            ++p;
-    }
-    if (p < end) {
-        ++p;
-        bool negative = false;
-        if (p < end && (*p == '+' || *p == '-'))
-            negative = *p++ == '-';
-        int64_t exponent = 0;
-        while (p < end && IsDigit(*p)) {
-            if (exponent < 100000000)
-                exponent = exponent * 10 + (*p - '0');
-            ++p;
-        }
-        estimate += negative ? -exponent : exponent;
-    }
-    return estimate > 0;
-}
-
-// What atof gives in the C locale, whatever the process locale is: leading blanks, an
-// optional sign, then a decimal or "0x" hexadecimal number, "inf" or "nan"; 0 when nothing
-// can be read.
-double TextToDouble(const char* text)
-{
-    const char* p = text;
-    while (CharIsSpace(static_cast<unsigned char>(*p)))
-        ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-')
-        negative = *p++ == '-';
-    if (*p == '+' || *p == '-')
-        return 0.0;
-    const char* end = p + std::strlen(p);
-    double value = 0.0;
-    std::chars_format format = std::chars_format::general;
-    int weight = 1;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
-        (IsHexDigit(p[2]) || (p[2] == '.' && IsHexDigit(p[3])))) {
-        p += 2;
-        format = std::chars_format::hex;
-        weight = 4;
-    }
-    const std::from_chars_result r = std::from_chars(p, end, value, format);
-    if (r.ec == std::errc::result_out_of_range)
-        value = MagnitudeOverflows(p, r.ptr, weight) ? std::numeric_limits<double>::infinity() : 0.0;
-    else if (r.ec != std::errc())
-        value = 0.0;
-    return negative ? -value : value;
 }
 
 bool PassesIntTest(const char* t)
@@ -296,7 +214,7 @@ float GCfgNode::GetF(std::string_view path, float defaultValue) const
         CfgErrorCode = kCfgConversion;
         return defaultValue;
     }
-    return static_cast<float>(TextToDouble(text));
+    return static_cast<float>(text::DecimalToDouble(text));
 }
 
 int32_t GCfgNode::GetValueList(std::string_view path, GStringArray& out) const
@@ -351,7 +269,7 @@ int32_t GCfgNode::GetFList(std::string_view path, GFloatArray& out) const
 {
     return ConvertValues(FindValue(path), out, [](const char* text, bool& converted) {
         converted = PassesFloatTest(text);
-        return static_cast<float>(TextToDouble(text));
+        return static_cast<float>(text::DecimalToDouble(text));
     });
 }
 

@@ -176,9 +176,9 @@ private:
         ++c.pos;
         SkipBlanks(c, true);
         if (c.pos < c.end && *c.pos == '}') {
-            // Kept as an empty child, so that a written empty object reads back.
+            // An empty object stores nothing, not even its name: existing files rely on
+            // "o { }" leaving HasObject("o") false.
             ++c.pos;
-            node.ObjectListFor(name).emplace_back();
             return kCfgOk;
         }
         const char* close = nullptr;

@@ -54,6 +54,8 @@ bool WriteNode(const GCfgNode& node, std::string& out, int width, int level, boo
             out.append(indent, ' ');
             if (!CfgAppendText(out, CfgView(entry.first)))
                 return false;
+            // A child without values or objects goes out as "name = {}" too, but the reader
+            // stores nothing for an empty object: such a child does not read back.
             out += " = {\n";
             if (!WriteNode(child, out, width, level + 1, compact, depth + 1))
                 return false;

@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 
+#include "foundation/text/decimal_number.h"
 #include "foundation/text/text_functions.h"
 #include "foundation/text/wstring.h"
 #include "foundation/files/xor_scramble.h"
@@ -17,10 +18,6 @@
 namespace datadoc {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 bool IsBlank(char c)
 {
@@ -71,7 +68,7 @@ bool ReadFileBytes(const char* fileName, uint8_t key, std::vector<uint8_t>& out)
     out.clear();
     if (!fileName || !*fileName)
         return false;
-    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFile(fileName, "rb"));
+    platform::FilePtr file(platform::OpenFile(fileName, "rb"));
     if (!file)
         return false;
     const int64_t size = platform::GetFileSize(file.get());
@@ -132,12 +129,7 @@ int32_t ReadHexOrDecimal(std::string_view text)
     return static_cast<int32_t>(value);
 }
 
-double ReadDouble(std::string_view text)
-{
-    // strtod needs a terminator the view may not have.
-    const std::string copy(text);
-    return std::strtod(copy.c_str(), nullptr);
-}
+double ReadDouble(std::string_view text) { return text::DecimalToDouble(text); }
 
 bool ScanInt(std::string_view text, int32_t& value)
 {
@@ -155,13 +147,8 @@ bool ScanInt(std::string_view text, int32_t& value)
 
 bool ScanFloat(std::string_view text, float& value)
 {
-    const std::string copy(text);
-    const char* begin = copy.c_str();
-    while (IsBlank(*begin))
-        ++begin;
-    char* end = nullptr;
-    const double read = std::strtod(begin, &end);
-    if (end == begin)
+    double read = 0.0;
+    if (text::ReadDecimalDouble(text, read) == 0)
         return false;
     value = NarrowToFloat(read);
     return true;

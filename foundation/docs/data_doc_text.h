@@ -58,14 +58,14 @@ float NarrowToFloat(double value);
 int32_t ReadDecimal(std::string_view text);
 // "0x" followed by hexadecimal digits (wrapping modulo 2^32), else ReadDecimal.
 int32_t ReadHexOrDecimal(std::string_view text);
-// The standard decimal text-to-double reading (leading blanks skipped; none gives 0).
+// The decimal text-to-double reading of text::DecimalToDouble (no hexadecimal form).
 double ReadDouble(std::string_view text);
 
 // A "%d" scan: leading white space, optional sign, at least one digit; else false and value
 // unchanged.
 bool ScanInt(std::string_view text, int32_t& value);
-// A "%f" scan: leading white space, then a floating-point number; else false and value
-// unchanged.
+// A "%f" scan: leading white space, then a decimal number as text::ReadDecimalDouble reads
+// it; else false and value unchanged.
 bool ScanFloat(std::string_view text, float& value);
 
 // "%d" and "%f" texts.

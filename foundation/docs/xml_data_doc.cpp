@@ -73,6 +73,112 @@ bool IsReadableName(const char* name)
     return true;
 }
 
+bool HasByteOrderMark(std::string_view text)
+{
+    return text.substr(0, 3) == "\xEF\xBB\xBF";
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(text[i]) != lower(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string_view SkipXmlSpace(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && IsXmlSpace(static_cast<unsigned char>(text[i])))
+        ++i;
+    return text.substr(i);
+}
+
+// Whether the library, left to detect the encoding as its own file load does, would read the
+// text in its legacy 8-bit mode: no byte-order mark, and the first declaration (comments may
+// come before it) names an encoding other than "UTF-8" or "UTF8" in any case. Such a text
+// parsed in UTF-8 mode would lose the quote or bracket after any byte from 0xC0 up. A text
+// with no declaration, or one without an encoding, stays UTF-8, the form this engine writes.
+bool DeclaresLegacyEncoding(std::string_view text)
+{
+    if (HasByteOrderMark(text))
+        return false;
+    for (;;) {
+        text = SkipXmlSpace(text);
+        if (!text.starts_with("<!--"))
+            break;
+        const size_t end = text.find("-->", 4);
+        if (end == std::string_view::npos)
+            return false;
+        text.remove_prefix(end + 3);
+    }
+    if (!StartsWithNoCase(text, "<?xml") || text.size() < 6 ||
+        !(IsXmlSpace(static_cast<unsigned char>(text[5])) || text[5] == '?'))
+        return false;
+    text = text.substr(0, text.find("?>"));
+    for (size_t at = text.find_first_of("eE"); at != std::string_view::npos; at = text.find_first_of("eE", at + 1)) {
+        if (!StartsWithNoCase(text.substr(at), "encoding") ||
+            !IsXmlSpace(static_cast<unsigned char>(text[at - 1])))
+            continue;
+        std::string_view rest = SkipXmlSpace(text.substr(at + 8));
+        if (rest.empty() || rest[0] != '=')
+            continue;
+        rest = SkipXmlSpace(rest.substr(1));
+        if (rest.empty() || (rest[0] != '"' && rest[0] != '\''))
+            continue;
+        const size_t close = rest.find(rest[0], 1);
+        const std::string_view name = rest.substr(1, close == std::string_view::npos ? rest.npos : close - 1);
+        const auto utf8 = [&](std::string_view form) { return name.size() == form.size() && StartsWithNoCase(name, form); };
+        return !name.empty() && !utf8("UTF-8") && !utf8("UTF8");
+    }
+    return false;
+}
+
+// Values read as UTF-8 that are not well-formed UTF-8 (an element text of a document in an
+// 8-bit encoding, say) are taken as narrow Windows-1251 text instead of being cut into
+// characters that no encoder wrote.
+bool IsWellFormedUtf8(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t trail = 0;
+        char32_t cp = lead;
+        if (lead < 0x80) {
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            trail = 1, cp = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            trail = 2, cp = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            trail = 3, cp = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (text.size() - i <= trail)
+            return false;
+        for (size_t k = 1; k <= trail; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            if ((c & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        const bool overlong = (trail == 2 && cp < 0x800) || (trail == 3 && cp < 0x10000);
+        if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+            return false;
+        i += trail + 1;
+    }
+    return true;
+}
+
+GWString DecodedText(const char* text)
+{
+    return IsWellFormedUtf8(text) ? GWString::FromUtf8(text) : GWString(text);
+}
+
 GWString DefaultText(const char* text)
 {
     return text ? GWString(text) : GWString();
@@ -283,17 +389,19 @@ int GXmlDataDoc::Parse(const char* bytes, size_t size)
         return 0;
     std::memcpy(text.get(), bytes, size);
     std::memset(text.get() + size, 0, kParsePadding);
-    if (XmlNestingDepth(text.get(), size) > kXmlMaxNesting)
+    const bool byteOrderMark = HasByteOrderMark({text.get(), size});
+    const bool utf8 = !DeclaresLegacyEncoding({text.get(), size});
+    if (XmlNestingDepth(text.get(), size, utf8 ? XmlStepping::kUtf8 : XmlStepping::kBytes) > kXmlMaxNesting)
         return 0;
     Tree* tree = EnsureTree();
     std::unique_ptr<TiXmlDocument> document(new (std::nothrow) TiXmlDocument);
     if (!tree || !document)
         return 0;
-    document->Parse(text.get(), nullptr, TIXML_ENCODING_UTF8);
+    document->Parse(text.get(), nullptr, utf8 ? TIXML_ENCODING_UTF8 : TIXML_ENCODING_LEGACY);
     if (document->Error())
         return 0;
     tree->document = std::move(document);
-    tree->byteOrderMark = size >= 3 && std::memcmp(text.get(), "\xEF\xBB\xBF", 3) == 0;
+    tree->byteOrderMark = byteOrderMark;
     return 1;
 }
 
@@ -318,7 +426,13 @@ int GXmlDataDoc::LoadFromText(const GWString& text)
     if (!IsRoot())
         return 0;
     Release();
+    // A text that declares an 8-bit encoding is parsed from its narrow form, the bytes such a
+    // file would hold; any other text from its UTF-8 form.
     const std::string utf8 = Utf8Of(text);
+    if (DeclaresLegacyEncoding(utf8)) {
+        const char* narrow = text.GetNarrow();
+        return narrow ? Parse(narrow, std::strlen(narrow)) : 0;
+    }
     return Parse(utf8.c_str(), utf8.size());
 }
 
@@ -464,11 +578,11 @@ float GXmlDataDoc::GetFloat(float defaultValue) const
 GWString GXmlDataDoc::GetString(const char* defaultText) const
 {
     if (m_attribute)
-        return GWString::FromUtf8(AsAttribute(m_attribute)->Value());
+        return DecodedText(AsAttribute(m_attribute)->Value());
     const char* text = ElementText(AsElement(m_element));
     if (!text || !*text)
         return DefaultText(defaultText);
-    GWString value = GWString::FromUtf8(text);
+    GWString value = DecodedText(text);
     return value.IsEmpty() ? DefaultText(defaultText) : value;
 }
 
@@ -546,7 +660,7 @@ GWString GXmlDataDoc::GetAttributeString(const char* name, const char* defaultTe
     const char* value = m_element && name ? AsElement(m_element)->Attribute(name) : nullptr;
     if (!value || !*value)
         return DefaultText(defaultText);
-    return GWString::FromUtf8(value);
+    return DecodedText(value);
 }
 
 int GXmlDataDoc::GetAttributeIntList(const char* name, GIntArray& out, const char* separator) const

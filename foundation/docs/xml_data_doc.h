@@ -12,9 +12,12 @@
 // stands for nothing from then on, and reads give defaults. Main thread only.
 //
 // Values are UTF-8 in the file; names, separators and defaults are narrow (Windows-1251)
-// texts. Numbers are written and read in the C locale. Texts are parsed in the XML library's
-// UTF-8 mode; a text whose elements nest deeper than kXmlMaxNesting is refused, and so is an
-// element added below that depth.
+// texts. Numbers are written and read in the C locale. The encoding is detected as the XML
+// library does for its own files: a text with a UTF-8 byte-order mark, no declaration, or a
+// declared "UTF-8" is parsed in the library's UTF-8 mode; one declaring any other encoding
+// ("windows-1251", "koi8-r"...) in its 8-bit mode, byte for byte. A string value that is not
+// well-formed UTF-8 reads as Windows-1251 text. A text whose elements nest deeper than
+// kXmlMaxNesting is refused, and so is an element added below that depth.
 
 #include <cstdint>
 #include <memory>

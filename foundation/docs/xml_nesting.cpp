@@ -3,11 +3,12 @@
 #include <cstring>
 #include <initializer_list>
 
-// The walk below follows the XML library's parser (TinyXML 2.6, UTF-8 mode, white space
-// condensed as it is by default) construct by construct: white space and the byte-order-mark
+// The walk below follows the XML library's parser (TinyXML 2.6, white space condensed as it is
+// by default) construct by construct: white space and, in UTF-8 mode, the byte-order-mark
 // sequences it skips, names, attributes with and without quotes, text, comments, CDATA,
-// declarations and unknown tags, and its UTF-8 stepping through text, which jumps over as many
-// bytes as a lead byte announces and can swallow a '<' or a quote. Wherever the library stops
+// declarations and unknown tags, and, in UTF-8 mode, its stepping through text, which jumps
+// over as many bytes as a lead byte announces and can swallow a '<' or a quote; in its 8-bit
+// mode every byte is one step. Wherever the library stops
 // with an error its recursion unwinds completely, so the walk may stop there too or go on
 // however it likes. End tags are not matched against their start tag: where the names differ
 // the library stops, and anything the walk counts after that only raises the result.
@@ -56,8 +57,9 @@ uint8_t Lower(uint8_t c)
 
 class NestingScan {
 public:
-    NestingScan(const char* text, size_t size)
-        : m_text(reinterpret_cast<const uint8_t*>(text)), m_size(text ? size : 0)
+    NestingScan(const char* text, size_t size, XmlStepping stepping)
+        : m_text(reinterpret_cast<const uint8_t*>(text)), m_size(text ? size : 0),
+          m_utf8(stepping == XmlStepping::kUtf8)
     {
     }
 
@@ -127,7 +129,7 @@ private:
     size_t SkipSpace(size_t p) const
     {
         while (At(p)) {
-            if (At(p) == 0xEF && ((At(p + 1) == 0xBB && At(p + 2) == 0xBF) ||
+            if (m_utf8 && At(p) == 0xEF && ((At(p + 1) == 0xBB && At(p + 2) == 0xBF) ||
                                   (At(p + 1) == 0xBF && (At(p + 2) == 0xBE || At(p + 2) == 0xBF)))) {
                 p += 3;
                 continue;
@@ -152,7 +154,7 @@ private:
     size_t Step(size_t p) const
     {
         const uint8_t lead = At(p);
-        const int length = StepLength(lead);
+        const int length = m_utf8 ? StepLength(lead) : 1;
         if (length > 1)
             return p + static_cast<size_t>(length);
         if (lead != '&')
@@ -312,11 +314,12 @@ private:
 
     const uint8_t* m_text;
     size_t m_size;
+    bool m_utf8;
 };
 
 } // namespace
 
-uint32_t XmlNestingDepth(const char* text, size_t size)
+uint32_t XmlNestingDepth(const char* text, size_t size, XmlStepping stepping)
 {
-    return NestingScan(text, size).Run();
+    return NestingScan(text, size, stepping).Run();
 }

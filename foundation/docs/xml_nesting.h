@@ -9,8 +9,12 @@
 
 constexpr uint32_t kXmlMaxNesting = 512;
 
+// The library's two ways through text: UTF-8 sequences, or one byte at a time (its mode for
+// documents declared in an 8-bit encoding).
+enum class XmlStepping { kUtf8, kBytes };
+
 // The largest element nesting (a top-level element is at 1) the library reaches when it
-// parses text[0, size) in its UTF-8 mode (it stops at the first error and so do we). Bytes at and past size read as zero. The
+// parses text[0, size) in the given mode (it stops at the first error and so do we). Bytes at and past size read as zero. The
 // scan walks the text the way the library's parser does, step for step, and never recurses;
 // it is never below the depth the library reaches.
-uint32_t XmlNestingDepth(const char* text, size_t size);
+uint32_t XmlNestingDepth(const char* text, size_t size, XmlStepping stepping = XmlStepping::kUtf8);

@@ -51,14 +51,9 @@ uint8_t KeyedFileByte(uint32_t key)
     return static_cast<uint8_t>(key + (key >> 8) + (key >> 16) + (key >> 24));
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-FilePtr Open(const std::string& name, const char* mode)
+platform::FilePtr Open(const std::string& name, const char* mode)
 {
-    return FilePtr(platform::OpenFile(name.c_str(), mode));
+    return platform::FilePtr(platform::OpenFile(name.c_str(), mode));
 }
 
 } // namespace
@@ -84,7 +79,7 @@ int WriteKeyedFile(const char* name, const void* data, uint32_t size, uint32_t k
 
 int AppendKeyedFile(const char* name, const void* data, uint32_t size, uint32_t key)
 {
-    FilePtr file = Open(Prefixed(name), "a+b");
+    platform::FilePtr file = Open(Prefixed(name), "a+b");
     if (!file || (!data && size > 0))
         return 0;
     if (std::fseek(file.get(), 0, SEEK_END) != 0)
@@ -128,7 +123,7 @@ void ShowAlertDec(int32_t number)
 
 std::unique_ptr<char[]> ReadWholeFile(const char* name, uint32_t* length)
 {
-    FilePtr file = Open(Prefixed(name), "rb");
+    platform::FilePtr file = Open(Prefixed(name), "rb");
     if (!file)
         return nullptr;
     int64_t size = platform::GetFileSize(file.get());
@@ -206,7 +201,7 @@ const uint8_t* GDataPackCache::Load(int32_t number, uint32_t* size, const char* 
     if (m_count >= m_capacity || IsCached(number, folder))
         return nullptr;
     std::string name = folder ? Format("%s/Data%d.dat", folder, number) : Format("Data%d.dat", number);
-    FilePtr file = Open(name, "rb");
+    platform::FilePtr file = Open(name, "rb");
     if (!file)
         return nullptr;
     int64_t length = platform::GetFileSize(file.get());
@@ -284,7 +279,7 @@ int WriteUserRecordFile(int32_t number, const void* data, uint32_t size, const c
 int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* subfolder)
 {
     std::string name = RecordFileName(number, subfolder);
-    FilePtr file = Open(name, "rb");
+    platform::FilePtr file = Open(name, "rb");
     if (!file || (!buffer && size > 0))
         return 0;
     int64_t fileSize = platform::GetFileSize(file.get());
@@ -311,7 +306,7 @@ int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* 
 
 void ReadUserRecordFileSimple(int32_t number, void* buffer, uint32_t size, const char* subfolder)
 {
-    FilePtr file = Open(RecordFileName(number, subfolder), "rb");
+    platform::FilePtr file = Open(RecordFileName(number, subfolder), "rb");
     if (!file || !buffer)
         return;
     uint8_t* bytes = static_cast<uint8_t*>(buffer);
@@ -326,7 +321,7 @@ void ReadUserRecordFileSimple(int32_t number, void* buffer, uint32_t size, const
 
 int ReadKeyedFile(const char* name, void* buffer, uint32_t size, uint32_t key)
 {
-    FilePtr file = Open(Prefixed(name), "rb");
+    platform::FilePtr file = Open(Prefixed(name), "rb");
     if (!file || (!buffer && size > 0))
         return 0;
     uint8_t* bytes = static_cast<uint8_t*>(buffer);
@@ -359,7 +354,7 @@ bool CreateDataSubfolder(const char* name)
 
 void AppendLogLine(const char* name, const char* text)
 {
-    FilePtr file = Open(Prefixed(name), "a+");
+    platform::FilePtr file = Open(Prefixed(name), "a+");
     if (!file)
         return;
     std::fseek(file.get(), 0, SEEK_END);

@@ -111,7 +111,7 @@ void GBitmap::AllocBuffers(GPixelBlock* pixels, GPixelBlock* alpha)
 
     if (pixels) {
         TakeBlock(m_pixelBlock, pixels);
-    } else if (m_format != 14 && hasArea) {
+    } else if (m_format != dmDarkenMask && hasArea) {
         if (IsPalettisedFormat(m_format)) {
             GPixelBlock* block = GPixelBlock::Create(area + kPalettisedPixelOffset, nullptr);
             if (block) {
@@ -162,13 +162,13 @@ void GBitmap::SetName(const char* name)
 bool GBitmap::FormatHasAlpha(uint8_t format)
 {
     switch (format) {
-    case 2:
-    case 3:
-    case 4:
+    case dmAlphaMask:
+    case dmAlphaMaskFaded:
+    case 4: // masked formats that draw nothing
     case 5:
-    case 14:
-    case 20:
-    case 21:
+    case dmDarkenMask:
+    case dmIndexedMask:
+    case dmIndexedMaskFaded:
         return true;
     default:
         return false;

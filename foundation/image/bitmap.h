@@ -14,6 +14,38 @@
 
 #include <cstdint>
 
+// Image formats and clip draw modes share one numbering: an image of format N is drawn by draw
+// mode N. The numbers are stored in bitmap-store records and clip data, so they never change.
+// 4, 5 and 9 draw nothing and have no name; above 21 nothing is drawn either.
+enum GDrawMode : uint8_t {
+    dmCopy = 0,
+    dmColorKey = 1,
+    dmAlphaMask = 2,
+    dmAlphaMaskFaded = 3,
+    dmImageFormat = 6, // as a draw mode: use the image's own format
+    dmFaded = 7,
+    dmColorKeyFaded = 8,
+    dmPaletteMaskFaded = 10,
+    dmLine = 11,
+    dmPaletteMask = 12,
+    dmLightenMask = 13,
+    dmDarkenMask = 14, // as a format: a mask and no pixels
+    dmCustom = 15,     // as a draw mode: the clip draws itself
+    dmIndexed = 16,
+    dmIndexedFaded = 17,
+    dmIndexedColorKey = 18,
+    dmIndexedColorKeyFaded = 19,
+    dmIndexedMask = 20,
+    dmIndexedMaskFaded = 21,
+
+    // Bitmap-store record formats that are no draw mode. A one-byte mask record makes no
+    // image and only serves as an alpha source; a JPEG record becomes dmCopy, or dmAlphaMask
+    // with the mask of the record its value names, once decoded.
+    dmStoreMask = 15,
+    dmStoreJpeg = 22,
+    dmStoreJpegMasked = 23,
+};
+
 class GPixelBlock {
 public:
     GPixelBlock() = default;
@@ -80,7 +112,10 @@ public:
     GPixelBlock* GetPixelBlock() const { return m_pixelBlock; }
     GPixelBlock* GetAlphaBlock() const { return m_alphaBlock; }
 
-    static bool IsPalettisedFormat(uint8_t format) { return format >= 16 && format <= 21; }
+    static bool IsPalettisedFormat(uint8_t format)
+    {
+        return format >= dmIndexed && format <= dmIndexedMaskFaded;
+    }
     static bool FormatHasAlpha(uint8_t format);
 
 protected:

@@ -342,6 +342,9 @@ GWString& GWString::operator=(char c)
     return *this;
 }
 
+// This codec and ToUtf8's are not platform/code_page's: those replace malformed input with
+// U+FFFD for the system's sake, while a string's own UTF-8 form keeps every unit, lone
+// surrogates included, so that the text comes back unit for unit.
 uint32_t GWString::AssignUtf8(const char* bytes)
 {
     Clear();

@@ -203,6 +203,15 @@ inline uint32_t Rgb24(const uint8_t* p)
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
 }
 
+// The one pixel copy of the opaque cases: three byte stores, as a wider store would write
+// past the pixel into a neighbour that must stay.
+inline void CopyPixel(uint8_t* d, const uint8_t* s)
+{
+    d[0] = s[0];
+    d[1] = s[1];
+    d[2] = s[2];
+}
+
 // d + ((s - d) * a >> 8): the alpha step shared by the alpha rules; a = 255 stops one short.
 inline uint8_t AlphaStep(int d, int s, int a) { return uint8_t(d + (((s - d) * a) >> 8)); }
 // s + ((d - s) * m >> 8): the mask step, weighing the destination by m.
@@ -243,9 +252,7 @@ struct GRuleCopy : GSimdRule<GSimdOp::Copy> {
     }
     void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
     {
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
+        CopyPixel(d, s);
     }
 };
 
@@ -265,9 +272,7 @@ struct GRuleKey : GSimdRule<GSimdOp::Key> {
     {
         if (Rgb24(s) == m_key)
             return;
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
+        CopyPixel(d, s);
     }
 };
 
@@ -317,9 +322,7 @@ struct GRuleMask : GSimdRule<GSimdOp::Mask> {
         if (mv == 255)
             return;
         if (mv == 0) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
+            CopyPixel(d, s);
             return;
         }
         d[0] = MaskStep(d[0], s[0], mv);
@@ -420,9 +423,7 @@ struct GRuleIndexed : GRuleIndexedBase {
     void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
     {
         const uint8_t* p = Colour(s);
-        d[0] = p[0];
-        d[1] = p[1];
-        d[2] = p[2];
+        CopyPixel(d, p);
     }
     // Every pixel but the last in one 4-byte store; the next pixel overwrites the fourth byte.
     template <bool Mirror>
@@ -559,9 +560,7 @@ struct GRulePaletteMask : Base {
             return;
         const uint8_t* p = this->Colour(s);
         if (mv == 0) {
-            d[0] = p[0];
-            d[1] = p[1];
-            d[2] = p[2];
+            CopyPixel(d, p);
             return;
         }
         d[0] = MaskStep(d[0], p[0], mv);
@@ -644,9 +643,7 @@ struct GRuleMaskSubPixel : GSubPixelBase {
         if (mm == 255)
             return;
         if (mm == 0) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
+            CopyPixel(d, s);
             return;
         }
         for (int c = 0; c < 3; ++c)

@@ -65,16 +65,8 @@ bool GJpegDecoder::Fail(int32_t code)
 {
     if (m_error == 0)
         m_error = m_input.ReadFailed() ? kJpegErrRead : code;
+    Close();
     return false;
-}
-
-int32_t GJpegDecoder::Abandon()
-{
-    ReleaseMemory();
-    m_input.Detach();
-    m_source = nullptr;
-    m_ready = false;
-    return -1;
 }
 
 void GJpegDecoder::ReleaseMemory()
@@ -128,15 +120,10 @@ int32_t GJpegDecoder::Begin(GDataSource* source)
     m_source = source;
     m_input.Attach(source);
 
-    if (!FindStartOfImage())
-        return Abandon();
-    const int marker = ReadMarkers();
-    if (marker == 0 || !ReadFrameHeader(marker) || !SetUpFrame() || !ReadScanHeader())
-        return Abandon();
-    if (m_input.ReadFailed()) {
-        Fail(kJpegErrRead);
-        return Abandon();
-    }
+    const int marker = FindStartOfImage() ? ReadMarkers() : 0;
+    if (marker == 0 || !ReadFrameHeader(marker) || !SetUpFrame() || !ReadScanHeader() ||
+        (m_input.ReadFailed() && !Fail(kJpegErrRead)))
+        return -1;
     m_ready = true;
     return 0;
 }
@@ -632,8 +619,10 @@ void GJpegDecoder::ConvertRows(int32_t row, int32_t count, uint8_t* out0, uint8_
 
 int32_t GJpegDecoder::Decode(const uint8_t** line, int32_t* length)
 {
-    if (m_error != 0 || !m_ready)
-        return Abandon();
+    if (m_error != 0 || !m_ready) {
+        Close();
+        return -1;
+    }
     if (m_linesLeft == 0) {
         m_input.Detach();
         m_source = nullptr;
@@ -641,7 +630,7 @@ int32_t GJpegDecoder::Decode(const uint8_t** line, int32_t* length)
     }
     if (m_linesBuffered == 0) {
         if (!DecodeMcuRow())
-            return Abandon();
+            return -1;
         m_linesBuffered = m_mcuHeight;
         m_rowInMcu = 0;
     }
@@ -699,7 +688,7 @@ int32_t GJpegDecoder::DecodeBgr(uint8_t* pixels, int32_t pitch)
         std::memset(pixels + static_cast<ptrdiff_t>(row) * pitch, 0, static_cast<size_t>(m_width) * 3);
     m_linesLeft = 0;
     if (!ok)
-        return Abandon();
+        return -1;
     m_input.Detach();
     m_source = nullptr;
     return 0;

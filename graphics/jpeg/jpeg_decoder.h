@@ -135,10 +135,9 @@ private:
     GJpegDecoder();
 
     // The one place every failure passes: keeps the first code (a read error of the source
-    // outranks what it caused) and returns false.
+    // outranks what it caused), then closes the picture (memory freed, source let go, not
+    // ready) and returns false. Callers only unwind after it.
     bool Fail(int32_t code);
-    // After a failure: frees the picture memory, lets go of the source, leaves not ready.
-    int32_t Abandon();
     void ReleaseMemory();
     uint8_t* Allocate(size_t bytes);
 

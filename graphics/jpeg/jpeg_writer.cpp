@@ -169,7 +169,7 @@ int WriteJpegFile(const char* path, const GBitmap* image, int32_t quality, int w
         return 0;
     const uint8_t format = image->GetFormat();
     const uint8_t* pixels = image->GetPixels();
-    if (!pixels || format == 14 || GBitmap::IsPalettisedFormat(format) ||
+    if (!pixels || format == dmDarkenMask || GBitmap::IsPalettisedFormat(format) ||
         image->GetBytesPerPixel() != 3)
         return 0;
     const int32_t width = image->GetWidth();

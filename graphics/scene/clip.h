@@ -14,31 +14,7 @@
 #include <cstdint>
 
 #include "foundation/core/rect.h"
-
-class GBitmap;
-
-// Draw-mode numbers of a clip; the same numbers are GBitmap formats.
-enum GDrawMode : uint8_t {
-    dmCopy = 0,
-    dmColorKey = 1,
-    dmAlphaMask = 2,
-    dmAlphaMaskFaded = 3,
-    dmImageFormat = 6,
-    dmFaded = 7,
-    dmColorKeyFaded = 8,
-    dmPaletteMaskFaded = 10,
-    dmLine = 11,
-    dmPaletteMask = 12,
-    dmLightenMask = 13,
-    dmDarkenMask = 14,
-    dmCustom = 15,
-    dmIndexed = 16,
-    dmIndexedFaded = 17,
-    dmIndexedColorKey = 18,
-    dmIndexedColorKeyFaded = 19,
-    dmIndexedMask = 20,
-    dmIndexedMaskFaded = 21,
-};
+#include "foundation/image/bitmap.h"
 
 // Result of the last placement.
 enum GDirtyState : uint8_t {

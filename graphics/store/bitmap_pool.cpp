@@ -61,7 +61,7 @@ int16_t GBitmapPool::CreateBitmap(uint16_t width, uint16_t height, uint32_t keyC
                                                    format, pixels, alpha));
     if (!image)
         return -1;
-    const bool missingPixels = format != 14 && !image->GetPixelBlock();
+    const bool missingPixels = format != dmDarkenMask && !image->GetPixelBlock();
     const bool missingAlpha = GBitmap::FormatHasAlpha(format) && !image->GetAlphaBlock();
     if (missingPixels || missingAlpha) {
         // The caller still owns what it handed in: keep those blocks alive through the

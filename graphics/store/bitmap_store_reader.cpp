@@ -97,11 +97,11 @@ uint64_t AreaBytes(uint32_t width, uint32_t height)
 
 GBitmapPayload PayloadOfFormat(uint8_t format)
 {
-    if (format == 22 || format == 23)
+    if (format == dmStoreJpeg || format == dmStoreJpegMasked)
         return GBitmapPayload::kJpeg;
-    if (format >= 16 && format <= 20)
+    if (format >= dmIndexed && format <= dmIndexedMask)
         return GBitmapPayload::kPalettised;
-    if (format <= 11 || format == 13)
+    if (format <= dmLine || format == dmLightenMask)
         return GBitmapPayload::kRgb;
     return GBitmapPayload::kBytes;
 }
@@ -109,16 +109,16 @@ GBitmapPayload PayloadOfFormat(uint8_t format)
 GBitmapImageKind ImageKindOfFormat(uint8_t format)
 {
     switch (format) {
-    case 0:
-    case 1:
-    case 16:
-    case 18:
+    case dmCopy:
+    case dmColorKey:
+    case dmIndexed:
+    case dmIndexedColorKey:
         return GBitmapImageKind::kPlain;
-    case 2:
-    case 12:
-    case 20:
+    case dmAlphaMask:
+    case dmPaletteMask:
+    case dmIndexedMask:
         return GBitmapImageKind::kMasked;
-    case 14:
+    case dmDarkenMask:
         return GBitmapImageKind::kAlphaOnly;
     default:
         return GBitmapImageKind::kNone;
@@ -127,7 +127,7 @@ GBitmapImageKind ImageKindOfFormat(uint8_t format)
 
 bool CountsAsLoadedSlot(uint8_t format)
 {
-    return format <= 14 || (format >= 16 && format <= 21);
+    return format <= dmDarkenMask || (format >= dmIndexed && format <= dmIndexedMaskFaded);
 }
 
 bool EndsProcessOnReload(GBitmapStoreFault fault)
@@ -456,7 +456,7 @@ GBitmapStoreError GBitmapSetReader::ReadJpeg(GBitmapSetInput& input, const std::
         decoder->DecodeBgr(block->GetData(), static_cast<int32_t>(entry.width) * 3);
     decoder->Close();
 
-    entry.format = entry.format == 22 ? 0 : 2;
+    entry.format = entry.format == dmStoreJpeg ? dmCopy : dmAlphaMask;
     oddPad = (count & 1) != 0;
     return {};
 }

@@ -166,7 +166,7 @@ GBitmapStoreError GGraphicsResources::TryInit(GBitmapSetSource& source, const ch
     for (int32_t i = 0; i < entries && i < slotCount; ++i) {
         if (i >= set.GetRecordCount()) {
             // An entry no record filled: an empty 0 x 0 image with its own (tiny) block.
-            slots[i].reset(GBitmap::Create(0, 0, 0, 0));
+            slots[i].reset(GBitmap::Create(0, 0, 0, dmCopy));
             if (slots[i] && slots[i]->GetPixelBlock()) {
                 GPixelBlock* block = slots[i]->GetPixelBlock();
                 std::fill_n(block->GetData(), block->GetSize(), uint8_t{0});

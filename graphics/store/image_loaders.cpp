@@ -103,16 +103,16 @@ int LoadTgaImageFromBytes(const uint8_t* data, uint32_t size, int16_t* slot,
     const uint8_t depth = data[16];
 
     uint32_t bytesPerPixel = 0;
-    uint8_t format = 0;
+    uint8_t format = dmCopy;
     if (trueColour && depth == 32) {
         bytesPerPixel = 4;
-        format = 2;
+        format = dmAlphaMask;
     } else if (trueColour && depth == 24) {
         bytesPerPixel = 3;
-        format = 0;
+        format = dmCopy;
     } else if (greyscale && depth == 8) {
         bytesPerPixel = 1;
-        format = 14;
+        format = dmDarkenMask;
     } else {
         return 0;
     }
@@ -126,9 +126,9 @@ int LoadTgaImageFromBytes(const uint8_t* data, uint32_t size, int16_t* slot,
     if (!image)
         return 0;
     const uint8_t* in = data + kTgaHeaderSize;
-    if (format == 14) {
+    if (format == dmDarkenMask) {
         std::memcpy(image->GetAlpha(), in, static_cast<size_t>(pixelBytes));
-    } else if (format == 0) {
+    } else if (format == dmCopy) {
         std::memcpy(image->GetPixels(), in, static_cast<size_t>(pixelBytes));
     } else {
         // The file's first row is the picture's bottom row.

@@ -9,14 +9,11 @@
 #include <iterator>
 #include <memory>
 
+#include "platform/file_system.h"
+
 namespace tools {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr size_t kTgaHeaderBytes = 18;
 
@@ -163,7 +160,7 @@ bool SavePng(const std::string& path, const Picture& picture, std::string& error
 
 bool SaveTga(const std::string& path, const Picture& picture, std::string& error)
 {
-    FilePtr file(std::fopen(path.c_str(), "wb"));
+    platform::FilePtr file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         error = path + ": cannot create";
         return false;

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "foundation/image/bitmap.h"
 #include "graphics/jpeg/jpeg_writer.h"
 #include "tools/tolvanrise-pack/picture.h"
 #include "tools/tolvanrise-pack/store_writer.h"
@@ -227,7 +228,8 @@ int32_t ManifestReader::MaskFor(const Line& line, const Picture& picture)
         return -1;
     }
     const std::vector<uint8_t> mask = MaskOf(picture);
-    const int32_t index = m_writer.AddBytes(name, picture.width, picture.height, mask.data(), 15);
+    const int32_t index = m_writer.AddBytes(name, picture.width, picture.height, mask.data(),
+                                            dmStoreMask);
     if (index < 0)
         Fail(m_writer.GetError());
     return index;
@@ -240,25 +242,26 @@ bool ManifestReader::AddRecord(const Line& line, const Picture& picture)
     const std::string& kind = line.kind;
 
     if (kind == "rgb")
-        return Check(m_writer.AddRgb(line.name, w, h, BgrOf(picture).data(), line.hasKey ? 1 : 0,
-                                     line.key));
+        return Check(m_writer.AddRgb(line.name, w, h, BgrOf(picture).data(),
+                                     line.hasKey ? dmColorKey : dmCopy, line.key));
     if (kind == "mask")
-        return Check(m_writer.AddBytes(line.name, w, h, MaskOf(picture).data(), 15));
+        return Check(m_writer.AddBytes(line.name, w, h, MaskOf(picture).data(), dmStoreMask));
     if (kind == "alpha")
-        return Check(m_writer.AddBytes(line.name, w, h, MaskOf(picture).data(), 14));
+        return Check(m_writer.AddBytes(line.name, w, h, MaskOf(picture).data(), dmDarkenMask));
     if (kind == "palette") {
         std::vector<uint8_t> palette, indices;
         if (!PaletteOf(picture, palette, indices))
             return Fail(line.picture + " has more than 256 colours");
         return Check(m_writer.AddPalettised(line.name, w, h, palette.data(), indices.data(),
-                                            line.hasKey ? 18 : 16, line.key));
+                                            line.hasKey ? dmIndexedColorKey : dmIndexed,
+                                            line.key));
     }
     const int quality = line.quality > 0 ? line.quality : m_settings.jpegQuality;
     if (kind == "jpeg") {
         std::vector<uint8_t> stream;
         if (!JpegOf(picture, quality, stream))
             return Fail(line.picture + ": the JPEG encoder failed");
-        return Check(m_writer.AddJpeg(line.name, w, h, stream, 22));
+        return Check(m_writer.AddJpeg(line.name, w, h, stream, dmStoreJpeg));
     }
 
     // Masked kinds: the palette is checked before a mask record is added for nothing.
@@ -272,17 +275,17 @@ bool ManifestReader::AddRecord(const Line& line, const Picture& picture)
         return false;
     const auto value = static_cast<uint32_t>(mask);
     if (kind == "masked")
-        return Check(m_writer.AddRgb(line.name, w, h, BgrOf(picture).data(), 2, value));
+        return Check(m_writer.AddRgb(line.name, w, h, BgrOf(picture).data(), dmAlphaMask, value));
     if (kind == "palette_masked")
-        return Check(m_writer.AddPalettised(line.name, w, h, palette.data(), indices.data(), 20,
-                                            value));
+        return Check(m_writer.AddPalettised(line.name, w, h, palette.data(), indices.data(),
+                                            dmIndexedMask, value));
     if (kind == "indexed_masked") {
         std::vector<uint8_t> red(static_cast<size_t>(w) * h);
         for (size_t i = 0; i < red.size(); ++i)
             red[i] = picture.rgba[i * 4];
-        return Check(m_writer.AddBytes(line.name, w, h, red.data(), 12, value));
+        return Check(m_writer.AddBytes(line.name, w, h, red.data(), dmPaletteMask, value));
     }
-    return Check(m_writer.AddJpeg(line.name, w, h, stream, 23, value));
+    return Check(m_writer.AddJpeg(line.name, w, h, stream, dmStoreJpegMasked, value));
 }
 
 } // namespace

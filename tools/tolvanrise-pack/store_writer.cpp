@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "foundation/image/bitmap.h"
 #include "graphics/store/bitmap_store_reader.h"
 
 namespace packer {
@@ -82,7 +83,7 @@ int32_t StoreWriter::AddRgb(const std::string& name, int32_t width, int32_t heig
         return Fail(name + ": format " + std::to_string(format) + " is not a 24-bit record");
     if (!CheckCommon(name, width, height))
         return -1;
-    if (format == 2 && !CheckMask(value, width, height))
+    if (format == dmAlphaMask && !CheckMask(value, width, height))
         return -1;
     const size_t pixels = static_cast<size_t>(width) * height;
     Record record{name, format, static_cast<uint16_t>(width), static_cast<uint16_t>(height),
@@ -97,7 +98,7 @@ int32_t StoreWriter::AddBytes(const std::string& name, int32_t width, int32_t he
         return Fail(name + ": format " + std::to_string(format) + " is not a one-byte record");
     if (!CheckCommon(name, width, height))
         return -1;
-    if (format == 12 && !CheckMask(value, width, height))
+    if (format == dmPaletteMask && !CheckMask(value, width, height))
         return -1;
     const size_t pixels = static_cast<size_t>(width) * height;
     Record record{name, format, static_cast<uint16_t>(width), static_cast<uint16_t>(height),
@@ -113,7 +114,7 @@ int32_t StoreWriter::AddPalettised(const std::string& name, int32_t width, int32
         return Fail(name + ": format " + std::to_string(format) + " is not palettised");
     if (!CheckCommon(name, width, height))
         return -1;
-    if (format == 20 && !CheckMask(value, width, height))
+    if (format == dmIndexedMask && !CheckMask(value, width, height))
         return -1;
     const size_t pixels = static_cast<size_t>(width) * height;
     std::vector<uint8_t> payload;
@@ -129,11 +130,11 @@ int32_t StoreWriter::AddPalettised(const std::string& name, int32_t width, int32
 int32_t StoreWriter::AddJpeg(const std::string& name, int32_t width, int32_t height,
                              const std::vector<uint8_t>& stream, uint8_t format, uint32_t value)
 {
-    if (format != 22 && format != 23)
+    if (format != dmStoreJpeg && format != dmStoreJpegMasked)
         return Fail(name + ": JPEG records are of format 22 or 23");
     if (!CheckCommon(name, width, height))
         return -1;
-    if (format == 23 && !CheckMask(value, width, height))
+    if (format == dmStoreJpegMasked && !CheckMask(value, width, height))
         return -1;
     if (stream.size() > kBitmapStoreMaxJpegBytes)
         return Fail(name + ": the JPEG stream is larger than 1 MiB");

@@ -95,14 +95,25 @@ public:
     }
     void Press(int x, int y) { Send(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(x, y)); }
     void Release(int x, int y) { Send(WM_LBUTTONUP, 0, MakeLParam(x, y)); }
-    void KeyDown(int vk, bool right = false)
+    // A press and its release; the calls they made.
+    std::vector<std::string> Click(int x, int y)
     {
-        Send(WM_KEYDOWN, uintptr_t(vk), 1 | (right ? kKeyExtendedBit : 0));
+        Press(x, y);
+        Release(x, y);
+        return Take();
     }
-    void KeyUp(int vk, bool right = false)
+    static constexpr int kRight = 0x10000; // the right-hand key of a pair
+    void KeyDown(int vk) { Send(WM_KEYDOWN, uintptr_t(vk & 0xFFFF), 1 | (vk & kRight ? kKeyExtendedBit : 0)); }
+    void KeyUp(int vk)
     {
-        Send(WM_KEYUP, uintptr_t(vk),
-             1 | kKeyRepeatBit | kKeyReleaseBit | (right ? kKeyExtendedBit : 0));
+        Send(WM_KEYUP, uintptr_t(vk & 0xFFFF), 1 | kKeyRepeatBit | kKeyReleaseBit | (vk & kRight ? kKeyExtendedBit : 0));
+    }
+    // Keys pressed (a key code) and released (its negative), in order; the calls they made.
+    std::vector<std::string> Type(std::initializer_list<int> keys)
+    {
+        for (int k : keys)
+            k > 0 ? KeyDown(k) : KeyUp(-k);
+        return Take();
     }
     std::vector<std::string> Take()
     {
@@ -144,51 +155,26 @@ protected:
     }
 };
 
-TEST_F(ApplicationTest, PressesInTheTopSevenRowsAreSwallowedWithTheirRelease)
+TEST_F(ApplicationTest, PressesInTheTopRowsOrIgnoreRectanglesAreSwallowedWithTheirRelease)
 {
     RecordingApp app;
-    app.Press(100, 6);
-    app.Release(100, 6);
-    EXPECT_EQ(app.Take(), Calls{});
-    app.Press(100, 7);
-    app.Release(100, 7);
-    EXPECT_EQ(app.Take(), (Calls{"down 100,7", "up 100,7"}));
-    app.Press(100, -3); // above the client area while captured
-    app.Release(100, -3);
-    EXPECT_EQ(app.Take(), Calls{});
-}
+    EXPECT_EQ(app.Click(100, 6), Calls{});
+    EXPECT_EQ(app.Click(100, 7), (Calls{"down 100,7", "up 100,7"}));
+    EXPECT_EQ(app.Click(100, -3), Calls{}); // above the client area while captured
 
-TEST_F(ApplicationTest, IgnoreRectanglesReplaceTheTopRowRuleEdgesIncluded)
-{
-    RecordingApp app;
+    // Rectangles replace the top-row rule, edges included.
     ASSERT_TRUE(app.AddIgnoreRect(GRect{10, 20, 30, 40}));
-    for (auto [x, y] : {std::pair{10, 20}, {30, 40}, {10, 40}, {30, 20}, {20, 30}}) {
-        app.Press(x, y);
-        app.Release(x, y);
-        EXPECT_EQ(app.Take(), Calls{}) << x << "," << y;
-    }
-    for (auto [x, y] : {std::pair{9, 20}, {31, 40}, {20, 19}, {20, 41}}) {
-        app.Press(x, y);
-        app.Release(x, y);
-        EXPECT_EQ(app.Take().size(), 2u) << x << "," << y;
-    }
-    // The top rows take presses while rectangles exist.
-    app.Press(50, 2);
-    EXPECT_EQ(app.Take(), Calls{"down 50,2"});
-    app.Release(50, 2);
-    app.Take();
-
+    for (auto [x, y] : {std::pair{10, 20}, {30, 40}, {10, 40}, {30, 20}, {20, 30}})
+        EXPECT_EQ(app.Click(x, y), Calls{}) << x << "," << y;
+    for (auto [x, y] : {std::pair{9, 20}, {31, 40}, {20, 19}, {20, 41}, {50, 2}})
+        EXPECT_EQ(app.Click(x, y).size(), 2u) << x << "," << y;
     for (int i = 1; i < GApplication::kMaxIgnoreRects; ++i)
         EXPECT_TRUE(app.AddIgnoreRect(GRect{0, 500, 5, 505}));
     EXPECT_FALSE(app.AddIgnoreRect(GRect{0, 0, 1, 1}));
     EXPECT_EQ(app.GetIgnoreRectCount(), GApplication::kMaxIgnoreRects);
-
     app.ClearIgnoreRects();
-    app.Press(20, 30);
-    app.Release(20, 30);
-    EXPECT_EQ(app.Take(), (Calls{"down 20,30", "up 20,30"}));
-    app.Press(20, 5);
-    EXPECT_EQ(app.Take(), Calls{});
+    EXPECT_EQ(app.Click(20, 30), (Calls{"down 20,30", "up 20,30"}));
+    EXPECT_EQ(app.Click(20, 5), Calls{});
 }
 
 TEST_F(ApplicationTest, DragComesBeforeMoveOnlyWhileAPassedPressIsHeld)
@@ -228,76 +214,40 @@ TEST_F(ApplicationTest, AReleaseThatNeverArrivedEndsTheDragAtTheNextMove)
 TEST_F(ApplicationTest, ClipboardChordsBecomePseudoKeys)
 {
     RecordingApp app;
-    app.KeyDown(VK_CONTROL);
-    app.KeyDown('C');
-    app.KeyDown(VK_INSERT);
-    app.KeyDown('V');
-    app.KeyDown('X');
-    app.KeyDown(VK_DELETE);
-    app.KeyDown('A');
-    app.KeyUp(VK_CONTROL);
-    EXPECT_EQ(app.Take(), (Calls{Key(VK_CONTROL), Key(0x8000), Key(0x8000), Key(0x8001),
-                                 Key(0x8002), Key(VK_DELETE), Key('A'), "keyup 17"}));
+    const int right = RecordingApp::kRight;
+    EXPECT_EQ(app.Type({VK_CONTROL, 'C', VK_INSERT, 'V', 'X', VK_DELETE, 'A', -VK_CONTROL}),
+              (Calls{Key(VK_CONTROL), Key(0x8000), Key(0x8000), Key(0x8001), Key(0x8002), Key(VK_DELETE), Key('A'),
+                     "keyup 17"}));
+    // Shift+Insert pastes, Shift+Delete cuts; with Ctrl+Shift+Insert Ctrl decides.
+    EXPECT_EQ(app.Type({VK_SHIFT, VK_INSERT, VK_DELETE, 'C', VK_CONTROL, VK_INSERT, -VK_CONTROL, -VK_SHIFT, 'C',
+                        VK_INSERT}),
+              (Calls{Key(VK_SHIFT), Key(0x8001), Key(0x8002), Key('C'), Key(VK_CONTROL), Key(0x8000), "keyup 17",
+                     "keyup 16", Key('C'), Key(VK_INSERT)}));
 
-    app.KeyDown(VK_SHIFT);
-    app.KeyDown(VK_INSERT);
-    app.KeyDown(VK_DELETE);
-    app.KeyDown('C');
-    app.KeyDown(VK_CONTROL); // Ctrl+Shift+Insert: Ctrl decides
-    app.KeyDown(VK_INSERT);
-    app.KeyUp(VK_CONTROL);
-    app.KeyUp(VK_SHIFT);
-    app.KeyDown('C');
-    app.KeyDown(VK_INSERT);
-    EXPECT_EQ(app.Take(),
-              (Calls{Key(VK_SHIFT), Key(0x8001), Key(0x8002), Key('C'), Key(VK_CONTROL), Key(0x8000),
-                     "keyup 17", "keyup 16", Key('C'), Key(VK_INSERT)}));
+    // Ctrl with (right) Alt is AltGr and types instead of copying.
+    EXPECT_EQ(app.Type({VK_CONTROL, VK_MENU | right, 'C', 'V'}), (Calls{Key(VK_CONTROL), Key(VK_MENU), Key('C'), Key('V')}));
+    EXPECT_EQ(app.Type({-(VK_MENU | right), 'C', -VK_CONTROL}), (Calls{"keyup 18", Key(0x8000), "keyup 17"}));
 }
 
 TEST_F(ApplicationTest, ModifiersFollowTheKeysAndAreDroppedWhenFocusGoes)
 {
     RecordingApp app;
+    const int right = RecordingApp::kRight;
     // Ctrl pressed, then the window loses the focus and the release goes elsewhere.
     app.KeyDown(VK_CONTROL);
     app.Send(WM_ACTIVATE, WA_INACTIVE);
     app.Send(WM_ACTIVATE, WA_ACTIVE);
     app.Take();
-    app.KeyDown('C');
-    EXPECT_EQ(app.Take(), Calls{Key('C')});
+    EXPECT_EQ(app.Type({'C'}), Calls{Key('C')});
 
     // Right and left Ctrl are separate keys: releasing one leaves the other held.
-    app.KeyDown(VK_CONTROL);
-    app.KeyDown(VK_CONTROL, true);
-    app.KeyUp(VK_CONTROL, true);
-    app.KeyDown('C');
-    app.KeyUp(VK_CONTROL);
-    app.KeyDown('C');
-    app.Take();
-    app.KeyDown(VK_CONTROL);
-    app.KeyDown(VK_CONTROL, true);
-    app.KeyUp(VK_CONTROL, true);
-    app.KeyDown('V');
-    EXPECT_EQ(app.Take().back(), Key(0x8001));
-    app.KeyUp(VK_CONTROL);
+    EXPECT_EQ(app.Type({VK_CONTROL, VK_CONTROL | right, -(VK_CONTROL | right), 'C', -VK_CONTROL, 'C'}).back(), Key('C'));
+    EXPECT_EQ(app.Type({VK_CONTROL, VK_CONTROL | right, -(VK_CONTROL | right), 'V', -VK_CONTROL})[3], Key(0x8001));
 
     // A Ctrl release seen as a system key (Alt held) still counts.
     app.KeyDown(VK_CONTROL);
     app.Send(WM_SYSKEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
-    app.KeyDown('C');
-    EXPECT_EQ(app.Take().back(), Key('C'));
-}
-
-TEST_F(ApplicationTest, CtrlWithAltIsAltGrAndTypesInsteadOfCopying)
-{
-    RecordingApp app;
-    app.KeyDown(VK_CONTROL);
-    app.KeyDown(VK_MENU, true);
-    app.KeyDown('C');
-    app.KeyDown('V');
-    EXPECT_EQ(app.Take(), (Calls{Key(VK_CONTROL), Key(VK_MENU), Key('C'), Key('V')}));
-    app.KeyUp(VK_MENU, true);
-    app.KeyDown('C');
-    EXPECT_EQ(app.Take(), (Calls{"keyup 18", Key(0x8000)}));
+    EXPECT_EQ(app.Type({'C'}).back(), Key('C'));
 }
 
 TEST_F(ApplicationTest, KeypadDigitsWithNumLockArriveOnlyAsCharacters)
@@ -321,27 +271,22 @@ TEST_F(ApplicationTest, KeypadDigitsWithNumLockArriveOnlyAsCharacters)
     EXPECT_EQ(app.Take(), Calls{Key(VK_NUMPAD5)});
 }
 
-TEST_F(ApplicationTest, CloseCanBeRefused)
+TEST_F(ApplicationTest, CloseCanBeRefusedAndMovingOrMaximisingIsSwallowed)
 {
     RecordingApp app;
     app.closeAnswer = 0;
     EXPECT_EQ(app.WindowProc(WM_CLOSE, 0, 0), 0);
+    for (uintptr_t request : {SC_MAXIMIZE, SC_KEYMENU, SC_MOVE, SC_SCREENSAVE, SC_MONITORPOWER})
+        EXPECT_EQ(app.WindowProc(WM_SYSCOMMAND, request, 0), 0);
     EXPECT_FALSE(QueueHasQuit());
     app.closeAnswer = 1;
     app.Send(WM_CLOSE);
     EXPECT_TRUE(QueueHasQuit());
     EXPECT_EQ(app.Take(), (Calls{"close", "close"}));
-}
-
-TEST_F(ApplicationTest, SystemRequestsThatWouldMoveOrMaximiseAreSwallowed)
-{
-    RecordingApp app;
-    for (uintptr_t request : {SC_MAXIMIZE, SC_KEYMENU, SC_MOVE, SC_SCREENSAVE, SC_MONITORPOWER})
-        EXPECT_EQ(app.WindowProc(WM_SYSCOMMAND, request, 0), 0);
-    EXPECT_FALSE(QueueHasQuit());
-    app.Send(WM_SYSCOMMAND, SC_CLOSE);
-    EXPECT_EQ(app.Take(), Calls{"close"});
+    RecordingApp other;
+    other.Send(WM_SYSCOMMAND, SC_CLOSE);
     EXPECT_TRUE(QueueHasQuit());
+    EXPECT_EQ(other.Take(), Calls{"close"});
 }
 
 TEST_F(ApplicationTest, ActivationTogglesTheInactiveFlag)
@@ -382,11 +327,11 @@ TEST_F(ApplicationTest, OtherButtonsAndTheWheelReachTheirHandlers)
 class LoopTest : public ApplicationTest {
 protected:
     platform::ManualClock clock{1000000};
+    RecordingApp app; // made after the clock, so it reads test time
 };
 
 TEST_F(LoopTest, TicksComeAtTheIntervalWithTheRealGap)
 {
-    RecordingApp app;
     app.SetStatistics(false);
     app.BeginRun();
     for (int i = 0; i < 90; ++i)
@@ -415,7 +360,6 @@ TEST_F(LoopTest, TicksComeAtTheIntervalWithTheRealGap)
 
 TEST_F(LoopTest, NoFramesWhileInactiveButTheTimingGoesOn)
 {
-    RecordingApp app;
     app.SetStatistics(false);
     app.BeginRun();
     app.Send(WM_ACTIVATE, WA_INACTIVE);
@@ -434,7 +378,6 @@ TEST_F(LoopTest, NoFramesWhileInactiveButTheTimingGoesOn)
 
 TEST_F(LoopTest, StatisticsAverageElevenTicks)
 {
-    RecordingApp app;
     app.clock = &clock;
     app.SetStatistics(true);
     app.SetInterval(30);
@@ -456,7 +399,6 @@ TEST_F(LoopTest, StatisticsAverageElevenTicks)
 
 TEST_F(LoopTest, RunEndsWithQuitAndCallsOnExit)
 {
-    RecordingApp app;
     PostMessage(WM_CHAR, 'z', 0);
     PostMessage(WM_CLOSE, 0, 0);
     app.Run();
@@ -477,7 +419,7 @@ protected:
     }
 };
 
-TEST_F(WindowedTest, CreateGivesTheExactClientSizeAndABackBuffer)
+TEST_F(WindowedTest, CreateGivesTheExactClientSizeAndABackBufferOrFailsAfterOnExit)
 {
     RecordingApp app;
     ASSERT_TRUE(app.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
@@ -486,14 +428,11 @@ TEST_F(WindowedTest, CreateGivesTheExactClientSizeAndABackBuffer)
     ASSERT_NE(app.GetBackBuffer(), nullptr);
     EXPECT_EQ(app.GetBackBuffer()->GetWidth(), 800);
     EXPECT_EQ(app.GetBackBuffer()->GetHeight(), 600);
-}
 
-TEST_F(WindowedTest, ARefusedInitFailsCreateAfterOnExit)
-{
-    RecordingApp app;
-    app.initAnswer = 0;
-    EXPECT_FALSE(app.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
-    EXPECT_EQ(app.exits, 1);
+    RecordingApp refusing;
+    refusing.initAnswer = 0;
+    EXPECT_FALSE(refusing.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    EXPECT_EQ(refusing.exits, 1);
 }
 
 TEST_F(WindowedTest, PresentsAreClippedToTheBackBuffer)
@@ -533,35 +472,23 @@ TEST_F(WindowedTest, FrameTimeGoesToTheTitle)
     EXPECT_EQ(app.GetWindowHandle()->GetTitle(), "2.09 ms");
 }
 
-TEST_F(WindowedTest, FullScreenComesAndGoesBackToTheExactClientSize)
+TEST_F(WindowedTest, FullScreenComesAndGoesBackToTheExactClientSizeEvenWhenItFails)
 {
     RecordingApp app;
     ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
     app.Show();
-    app.SetFullscreen(1);
-    EXPECT_TRUE(app.IsFullscreen());
-    EXPECT_TRUE(app.GetWindowHandle()->IsFullscreen());
-    app.SetFullscreen(0);
-    EXPECT_FALSE(app.IsFullscreen());
-    EXPECT_FALSE(app.GetWindowHandle()->IsFullscreen());
-    EXPECT_EQ(ClientSize(app), std::make_pair(800, 600));
-}
-
-TEST_F(WindowedTest, AFailedFullScreenLeavesAWorkingWindow)
-{
-    RecordingApp app;
-    ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
-    app.Show();
-    Window::SimulateFullscreenFailure(true);
-    app.SetFullscreen(1);
-    Window::SimulateFullscreenFailure(false);
-    EXPECT_FALSE(app.IsFullscreen());
-    EXPECT_FALSE(app.GetWindowHandle()->IsFullscreen());
-    EXPECT_EQ(ClientSize(app), std::make_pair(800, 600));
-    // Nothing half-entered blocks the next attempt.
-    app.SetFullscreen(1);
-    EXPECT_TRUE(app.IsFullscreen());
-    app.SetFullscreen(0);
+    for (bool failing : {false, true, false}) {
+        Window::SimulateFullscreenFailure(failing);
+        app.SetFullscreen(1);
+        Window::SimulateFullscreenFailure(false);
+        EXPECT_EQ(app.IsFullscreen(), !failing);
+        EXPECT_EQ(app.GetWindowHandle()->IsFullscreen(), !failing);
+        // After a failure nothing half-entered blocks the next attempt.
+        app.SetFullscreen(0);
+        EXPECT_FALSE(app.IsFullscreen());
+        EXPECT_FALSE(app.GetWindowHandle()->IsFullscreen());
+        EXPECT_EQ(ClientSize(app), std::make_pair(800, 600));
+    }
 }
 
 TEST_F(WindowedTest, CursorModesAreStatesNotCounters)
@@ -595,16 +522,13 @@ TEST_F(WindowedTest, CursorModesAreStatesNotCounters)
     EXPECT_FALSE(app.GetWindowHandle()->IsCursorConfined());
     app.RestoreOrMinimize(-1);
     EXPECT_FALSE(app.IsInactive());
-}
 
-TEST_F(WindowedTest, SetFullscreenWithTheCurrentStateDoesNothing)
-{
-    RecordingApp app;
-    ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
+    // Setting the current full-screen state again does nothing: the cursor mode is not
+    // applied again over a cursor changed behind the application's back.
     app.SetCursorMode(1, 0);
-    platform::ShowCursor(false); // changed behind the application's back
+    platform::ShowCursor(false);
     app.SetFullscreen(0);
-    EXPECT_FALSE(platform::IsCursorShown()); // the mode was not applied again
+    EXPECT_FALSE(platform::IsCursorShown());
     platform::ShowCursor(true);
 }
 

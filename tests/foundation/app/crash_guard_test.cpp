@@ -180,119 +180,87 @@ TEST(CrashGuard, NoDumpWithoutAWriterOrACrash)
     EXPECT_FALSE(guard.WriteDumpFile(nullptr, 1));
 }
 
-TEST(CrashGuard, YesWritesTheDumpAndMailsItWithTheLog)
-{
-    Sandbox box;
-    box.InstallMailProgram();
-    int status = CrashUnderGuard(box, CrashOptions{});
-    // The run ended by the crash's own signal: its status says it crashed.
-    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
-    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
-
-    minidump_test::Dump dump;
-    ASSERT_EQ(ParseDumpFile(box.run + "/crash.mdmp", &dump), "");
-    EXPECT_EQ(dump.exceptionCode, uint32_t(SIGSEGV));
-    EXPECT_EQ(dump.exceptionAddress, 0x2468u);
-    EXPECT_EQ(dump.flags, 0u); // kind 1: a normal dump
-    EXPECT_EQ(dump.memory.size(), 1u);
-
-    // The mail attaches the files by full path: the dump that was written and the log.
-    std::vector<std::string> expected = {"--utf8", "--subject", "Tolvanrise 0.3",
-                                         "--attach", box.run + "/crash.mdmp",
-                                         "--attach", box.run + "/Tolvanrise.html",
-                                         "support@tolvanrise.example"};
-    EXPECT_EQ(ReadLines(box.mailArgs), expected);
-    EXPECT_EQ(ReadFileBytes(box.boxes), std::string("[Fatal error!] ") + kApology + "\n");
-}
-
-TEST(CrashGuard, NoWritesNothingAndSendsNothing)
-{
-    Sandbox box;
-    box.InstallMailProgram();
+// One crash of a forked child per case: what the user answers, what stands in the way, and
+// what must come out (the boxes after the apology, the mail's arguments, the dump).
+struct CrashCase {
+    const char* name;
     CrashOptions options;
-    options.answer = platform::MessageBoxAnswer::kNo;
-    int status = CrashUnderGuard(box, options);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
-    EXPECT_FALSE(Exists(box.run + "/crash.mdmp"));
-    EXPECT_FALSE(Exists(box.mailArgs));
-    EXPECT_EQ(ReadFileBytes(box.boxes), std::string("[Fatal error!] ") + kApology + "\n");
-}
+    int mailExit;        // -1: no mail program
+    bool folderInTheWay; // a folder where the dump goes
+    bool oldDump;        // a large old dump to be replaced whole
+    const char* boxesAfterApology;
+    bool mailed;
+    bool dumped;
+};
 
-TEST(CrashGuard, OldDumpIsReplacedWhole)
+TEST(CrashGuard, CrashReports)
 {
-    Sandbox box;
-    box.InstallMailProgram();
-    std::ofstream(box.run + "/crash.mdmp") << std::string(4 << 20, 'J');
-    int status = CrashUnderGuard(box, CrashOptions{});
-    ASSERT_TRUE(WIFSIGNALED(status));
-    minidump_test::Dump dump;
-    ASSERT_EQ(ParseDumpFile(box.run + "/crash.mdmp", &dump), "");
-    EXPECT_LT(dump.bytes.size(), size_t(1) << 20);
-}
-
-TEST(CrashGuard, DataSegmentKindCarriesMoreMemory)
-{
-    Sandbox box;
-    box.InstallMailProgram();
-    CrashOptions options;
-    options.dumpKind = 2;
-    ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, options)));
-    minidump_test::Dump dump;
-    ASSERT_EQ(ParseDumpFile(box.run + "/crash.mdmp", &dump), "");
-    EXPECT_EQ(dump.flags, 1u);
-    EXPECT_GT(dump.memory.size(), 1u);
-    // The data segment holds the pointer the crash went through.
-    std::vector<uint8_t> bytes = dump.Read(reinterpret_cast<uint64_t>(&g_badPointer), sizeof(void*));
-    ASSERT_EQ(bytes.size(), sizeof(void*));
-    uint64_t value = 0;
-    std::memcpy(&value, bytes.data(), sizeof value);
-    EXPECT_EQ(value, 0x2468u);
-}
-
-TEST(CrashGuard, MailFailureIsToldAndNotTakenForSuccess)
-{
-    struct Case {
-        const char* name;
-        bool program;
-        int exitCode;
-    };
-    for (const Case& c : {Case{"no mail program", false, 0}, Case{"mail program fails", true, 3}}) {
-        Sandbox box;
-        if (c.program)
-            box.InstallMailProgram(c.exitCode);
-        ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, CrashOptions{}))) << c.name;
-        EXPECT_EQ(ParseDumpFile(box.run + "/crash.mdmp"), "") << c.name;
+    const CrashOptions yes;
+    CrashOptions no;
+    no.answer = platform::MessageBoxAnswer::kNo;
+    CrashOptions dataSegment;
+    dataSegment.dumpKind = 2;
+    CrashOptions bare; // no log, and an address too long to be taken
+    bare.withLog = false;
+    bare.supportAddress = std::string(1024, 'x');
+    const CrashCase cases[] = {
+        {"yes", yes, 0, false, false, "", true, true},
+        {"no", no, 0, false, false, "", false, false},
+        {"old dump", yes, 0, false, true, "", true, true},
+        {"data segment", dataSegment, 0, false, false, "", true, true},
         // The dump was saved, so only the mail's failure is told.
-        EXPECT_EQ(ReadFileBytes(box.boxes),
-                  std::string("[Fatal error!] ") + kApology + "\n[Error] Error sending message!\n")
-            << c.name;
+        {"no mail program", yes, -1, false, false, "[Error] Error sending message!\n", false, true},
+        {"mail program fails", yes, 3, false, false, "[Error] Error sending message!\n", true, true},
+        {"dump cannot be written", yes, 0, true, false, "[Fatal error!] Cannot save crash dump file!\n", false, false},
+        {"no log or address", bare, 0, false, false, "", true, true},
+    };
+    for (const CrashCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        if (c.mailExit >= 0)
+            box.InstallMailProgram(c.mailExit);
+        const std::string dumpPath = box.run + "/crash.mdmp";
+        if (c.folderInTheWay)
+            ::mkdir(dumpPath.c_str(), 0755);
+        if (c.oldDump)
+            std::ofstream(dumpPath) << std::string(4 << 20, 'J');
+        const int status = CrashUnderGuard(box, c.options);
+        // The run ended by the crash's own signal: its status says it crashed.
+        ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+        EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+        EXPECT_EQ(ReadFileBytes(box.boxes), std::string("[Fatal error!] ") + kApology + "\n" + c.boxesAfterApology);
+        EXPECT_EQ(Exists(box.mailArgs), c.mailed);
+        if (!c.dumped) {
+            EXPECT_TRUE(!Exists(dumpPath) || c.folderInTheWay);
+            continue;
+        }
+        minidump_test::Dump dump;
+        ASSERT_EQ(ParseDumpFile(dumpPath, &dump), "");
+        EXPECT_EQ(dump.exceptionCode, uint32_t(SIGSEGV));
+        EXPECT_EQ(dump.exceptionAddress, 0x2468u);
+        if (c.oldDump) {
+            EXPECT_LT(dump.bytes.size(), size_t(1) << 20); // nothing of the old file is left
+        }
+        if (c.options.dumpKind == 2) {
+            EXPECT_EQ(dump.flags, 1u);
+            // The data segment holds the pointer the crash went through.
+            std::vector<uint8_t> bytes = dump.Read(reinterpret_cast<uint64_t>(&g_badPointer), sizeof(void*));
+            ASSERT_EQ(bytes.size(), sizeof(void*));
+            uint64_t value = 0;
+            std::memcpy(&value, bytes.data(), sizeof value);
+            EXPECT_EQ(value, 0x2468u);
+        } else {
+            EXPECT_EQ(dump.flags, 0u); // kind 1: a normal dump
+            EXPECT_EQ(dump.memory.size(), 1u);
+        }
+        // The mail attaches the files by full path: the dump that was written and the log.
+        std::vector<std::string> args = {"--utf8", "--subject", "Tolvanrise 0.3", "--attach", dumpPath};
+        if (c.options.withLog)
+            args.insert(args.end(), {"--attach", box.run + "/Tolvanrise.html", "support@tolvanrise.example"});
+        if (c.mailed) {
+            EXPECT_EQ(ReadLines(box.mailArgs), args);
+        }
     }
-}
-
-TEST(CrashGuard, DumpThatCannotBeWrittenIsToldAndNotMailed)
-{
-    Sandbox box;
-    box.InstallMailProgram();
-    // A folder in the way of the file.
-    ::mkdir((box.run + "/crash.mdmp").c_str(), 0755);
-    ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, CrashOptions{})));
-    EXPECT_FALSE(Exists(box.mailArgs));
-    EXPECT_EQ(ReadFileBytes(box.boxes),
-              std::string("[Fatal error!] ") + kApology + "\n[Fatal error!] Cannot save crash dump file!\n");
-}
-
-TEST(CrashGuard, MailWithoutLogOrAddress)
-{
-    Sandbox box;
-    box.InstallMailProgram();
-    CrashOptions options;
-    options.withLog = false;
-    options.supportAddress = std::string(1024, 'x'); // too long: not taken
-    ASSERT_TRUE(WIFSIGNALED(CrashUnderGuard(box, options)));
-    std::vector<std::string> expected = {"--utf8", "--subject", "Tolvanrise 0.3",
-                                         "--attach", box.run + "/crash.mdmp"};
-    EXPECT_EQ(ReadLines(box.mailArgs), expected);
 }
 
 TEST(CrashGuard, SendReportKeepsTheCurrentFolder)

@@ -24,6 +24,8 @@ TEST(KeyCodes, EveryKeyMapsAsTheTableSays)
         {0x8002, 28},     {VK_TAB, 29},
     };
     // Every virtual key, the pseudo keys and their neighbours, and a few out-of-range values.
+    // The keypad without Num Lock sends navigation keys: its 7 and 1 are Home and End, 5 is
+    // Clear (the centre).
     for (int key = -2; key <= 0x8010; ++key) {
         auto it = table.find(key);
         const GKeyCode expected = it == table.end() ? kKeyNone : it->second;
@@ -32,60 +34,36 @@ TEST(KeyCodes, EveryKeyMapsAsTheTableSays)
     EXPECT_EQ(VirtualKeyToKeyCode(0x10000 + 'A'), kKeyNone);
 }
 
-TEST(KeyCodes, NamedEdges)
-{
-    EXPECT_EQ(VirtualKeyToKeyCode(VK_HOME), kKeyHome);
-    EXPECT_EQ(VirtualKeyToKeyCode(VK_NUMPAD0), kKeyNone);
-    EXPECT_EQ(VirtualKeyToKeyCode('E'), kKeyNone);
-    // The keypad without Num Lock sends navigation keys: its 7 and 1 are Home and End, 5 is
-    // Clear (the centre).
-    EXPECT_EQ(VirtualKeyToKeyCode(VK_HOME), 24);
-    EXPECT_EQ(VirtualKeyToKeyCode(VK_END), 25);
-    EXPECT_EQ(VirtualKeyToKeyCode(VK_CLEAR), 9);
-}
-
 TEST(KeyCodes, KeyToWideCharGivesOneUnitOrNothing)
 {
+    // {key, scan code, keys held (Shift, Caps Lock, Ctrl), unit typed or 0}
+    struct Case {
+        int key, scan;
+        bool shift, caps, ctrl;
+        char16_t typed;
+    };
+    const Case cases[] = {
+        {VK_NUMPAD3, 0, 0, 0, 0, u'3'}, {VK_SPACE, 44, 0, 0, 0, u' '}, {VK_RETURN, 40, 0, 0, 0, u'\r'},
+        {'A', 4, 0, 0, 0, u'a'},        {'A', 4, 1, 0, 0, u'A'},       {'1', 30, 1, 0, 0, u'!'},
+        {'A', 4, 1, 1, 0, u'a'}, // Caps Lock with Shift: lower again
+        {'C', 6, 0, 0, 1, char16_t(3)}, {VK_F1, 58, 0, 0, 0, 0},       {VK_LEFT, 80, 0, 0, 0, 0},
+        {'A', 300, 0, 0, 0, 0},         {'A', -1, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        uint8_t state[256] = {};
+        state[VK_SHIFT] = c.shift ? 0x80 : 0;
+        state[VK_CAPITAL] = c.caps ? 0x01 : 0;
+        state[VK_CONTROL] = c.ctrl ? 0x80 : 0;
+        char16_t out[2] = {u'#', 0};
+        EXPECT_EQ(KeyToWideChar(c.key, c.scan, state, out, 2), c.typed ? 1 : 0) << c.key << " " << c.scan;
+        EXPECT_EQ(out[0], c.typed ? c.typed : u'#') << c.key << " " << c.scan; // nothing typed: untouched
+    }
+    // Callers without room.
     uint8_t state[256] = {};
     char16_t out[2] = {};
-    EXPECT_EQ(KeyToWideChar(VK_NUMPAD3, 0, state, out, 2), 1);
-    EXPECT_EQ(out[0], u'3');
-    EXPECT_EQ(KeyToWideChar(VK_SPACE, 44, state, out, 2), 1);
-    EXPECT_EQ(out[0], u' ');
-    EXPECT_EQ(KeyToWideChar(VK_RETURN, 40, state, out, 2), 1);
-    EXPECT_EQ(out[0], u'\r');
-    // The A key's position: lower case, upper with Shift, a control character with Ctrl.
-    EXPECT_EQ(KeyToWideChar('A', 4, state, out, 2), 1);
-    EXPECT_EQ(out[0], u'a');
-    state[VK_SHIFT] = 0x80;
-    EXPECT_EQ(KeyToWideChar('A', 4, state, out, 2), 1);
-    EXPECT_EQ(out[0], u'A');
-    EXPECT_EQ(KeyToWideChar('1', 30, state, out, 2), 1);
-    EXPECT_EQ(out[0], u'!');
-    state[VK_CAPITAL] = 0x01; // Caps Lock with Shift: lower again
-    EXPECT_EQ(KeyToWideChar('A', 4, state, out, 2), 1);
-    EXPECT_EQ(out[0], u'a');
-    state[VK_SHIFT] = 0;
-    state[VK_CAPITAL] = 0;
-    state[VK_CONTROL] = 0x80;
-    EXPECT_EQ(KeyToWideChar('C', 6, state, out, 2), 1);
-    EXPECT_EQ(out[0], char16_t(3));
-    state[VK_CONTROL] = 0;
-    // Keys that type nothing, and callers without room.
-    out[0] = u'#';
-    EXPECT_EQ(KeyToWideChar(VK_F1, 58, state, out, 2), 0);
-    EXPECT_EQ(KeyToWideChar(VK_LEFT, 80, state, out, 2), 0);
-    EXPECT_EQ(out[0], u'#');
     EXPECT_EQ(KeyToWideChar('A', 4, state, out, 0), 0);
     EXPECT_EQ(KeyToWideChar('A', 4, state, nullptr, 2), 0);
     EXPECT_EQ(KeyToWideChar('A', 4, nullptr, out, 2), 0);
-    EXPECT_EQ(KeyToWideChar('A', 300, state, out, 2), 0);
-    EXPECT_EQ(KeyToWideChar('A', -1, state, out, 2), 0);
-}
-
-TEST(KeyCodes, TheKeyboardTextIsWindows1251)
-{
-    EXPECT_EQ(GetLayoutCodePage(), 1251);
 }
 
 TEST(KeyCodes, SetClipboardTextCopiesAtMostNCharacters)
@@ -96,6 +74,7 @@ TEST(KeyCodes, SetClipboardTextCopiesAtMostNCharacters)
     EXPECT_EQ(SetClipboardText("hi", 10), 2); // stops at the terminator
     EXPECT_EQ(SetClipboardText("", 0), 0);
     EXPECT_EQ(SetClipboardText(nullptr, 0), 0);
+    EXPECT_EQ(GetLayoutCodePage(), 1251); // the keyboard's text is Windows-1251
 }
 
 } // namespace

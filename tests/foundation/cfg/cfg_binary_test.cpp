@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,22 @@ void PutText(Bytes& out, std::string_view text, Stream* stream = nullptr)
 
 Bytes Magic() { return Bytes{'C', 'F', 'G'}; }
 
+// A plain (unscrambled) file: the magic, then counts and texts in order.
+struct Item {
+    Item(uint32_t n) : count(n) {}
+    Item(const char* t) : text(t) {}
+    uint32_t count = 0;
+    const char* text = nullptr;
+};
+
+Bytes Record(std::initializer_list<Item> items)
+{
+    Bytes out = Magic();
+    for (const Item& item : items)
+        item.text ? PutText(out, item.text) : PutU32(out, item.count);
+    return out;
+}
+
 GCfgNode Sample()
 {
     GCfgNode node;
@@ -56,58 +73,45 @@ GCfgNode Sample()
     return node;
 }
 
-TEST(CfgBinary, PlainLayout)
+// Sample() written out longhand; key 0 leaves the texts plain.
+Bytes SampleBytes(uint8_t key)
 {
-    Bytes expected = Magic();
-    PutU32(expected, 2);
-    PutText(expected, "a");
-    PutU32(expected, 1);
-    PutText(expected, "1");
-    PutText(expected, "b");
-    PutU32(expected, 0);
-    PutU32(expected, 1);
-    PutText(expected, "c");
-    PutU32(expected, 1);
-    PutU32(expected, 1); // the child
-    PutText(expected, "k");
-    PutU32(expected, 1);
-    PutText(expected, "2");
-    PutU32(expected, 0);
-
-    Bytes bytes;
-    ASSERT_TRUE(Sample().SaveBinary(bytes, 0));
-    EXPECT_EQ(bytes, expected);
-    GCfgNode back;
-    ASSERT_TRUE(back.LoadBinary(bytes.data(), bytes.size(), 0));
-    EXPECT_EQ(back, Sample());
-}
-
-TEST(CfgBinary, ScrambledLayout)
-{
-    const uint8_t key = 0x5A;
     Stream root{key};
+    Stream* stream = key ? &root : nullptr;
     Bytes expected = Magic();
     PutU32(expected, 2);
-    PutText(expected, "a", &root);
+    PutText(expected, "a", stream);
     PutU32(expected, 1);
-    PutText(expected, "1", &root);
-    PutText(expected, "b", &root);
+    PutText(expected, "1", stream);
+    PutText(expected, "b", stream);
     PutU32(expected, 0);
     PutU32(expected, 1);
-    PutText(expected, "c", &root);
+    PutText(expected, "c", stream);
     PutU32(expected, 1);
     // The child's stream starts from the parent's state where the child begins.
     Stream child{CfgChildSeed(root.seed, 0)};
     PutU32(expected, 1);
-    PutText(expected, "k", &child);
+    PutText(expected, "k", key ? &child : nullptr);
     PutU32(expected, 1);
-    PutText(expected, "2", &child);
+    PutText(expected, "2", key ? &child : nullptr);
     PutU32(expected, 0);
+    return expected;
+}
 
+TEST(CfgBinary, Layout)
+{
+    Bytes plain;
+    ASSERT_TRUE(Sample().SaveBinary(plain, 0));
+    EXPECT_EQ(plain, SampleBytes(0));
+    GCfgNode plainBack;
+    ASSERT_TRUE(plainBack.LoadBinary(plain.data(), plain.size(), 0));
+    EXPECT_EQ(plainBack, Sample());
+
+    const uint8_t key = 0x5A;
     const GCfgNode tree = Sample();
     Bytes bytes;
     ASSERT_TRUE(tree.SaveBinary(bytes, key));
-    EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(bytes, SampleBytes(key));
 
     // Saving changes nothing in the tree, so a second save gives the same bytes.
     const uint32_t seedBefore = tree.GetSeed();
@@ -176,43 +180,14 @@ TEST(CfgBinary, EveryTruncationFailsAndKeepsWhatWasRead)
 
 TEST(CfgBinary, CountsAndLengthsAreChecked)
 {
-    auto load = [](const Bytes& bytes) {
+    // Counts and lengths far beyond the bytes that follow are refused before any allocation.
+    for (const Bytes& bad : {Record({0xFFFFFFFFu}), Record({1u, 0x7FFFFFFFu, 0u}), Record({1u, "a", 1000000u, 0u}),
+                             Record({0u, 1u, "o", 0x40000000u, 0u, 0u})}) {
         GCfgNode node;
-        return node.LoadBinary(bytes.data(), bytes.size(), 0);
-    };
-    Bytes huge = Magic();
-    PutU32(huge, 0xFFFFFFFF);
-    EXPECT_FALSE(load(huge));
-
-    Bytes longName = Magic();
-    PutU32(longName, 1);
-    PutU32(longName, 0x7FFFFFFF);
-    PutU32(longName, 0);
-    EXPECT_FALSE(load(longName));
-
-    Bytes manyValues = Magic();
-    PutU32(manyValues, 1);
-    PutText(manyValues, "a");
-    PutU32(manyValues, 1000000);
-    PutU32(manyValues, 0);
-    EXPECT_FALSE(load(manyValues));
-
-    Bytes manyChildren = Magic();
-    PutU32(manyChildren, 0);
-    PutU32(manyChildren, 1);
-    PutText(manyChildren, "o");
-    PutU32(manyChildren, 0x40000000);
-    PutU32(manyChildren, 0);
-    PutU32(manyChildren, 0);
-    EXPECT_FALSE(load(manyChildren));
-
+        EXPECT_FALSE(node.LoadBinary(bad.data(), bad.size(), 0));
+    }
     // Zero-length names and texts are fine; bytes after the top node are ignored.
-    Bytes empties = Magic();
-    PutU32(empties, 1);
-    PutText(empties, "");
-    PutU32(empties, 1);
-    PutText(empties, "");
-    PutU32(empties, 0);
+    Bytes empties = Record({1u, "", 1u, "", 0u});
     empties.push_back(0xEE);
     GCfgNode node;
     ASSERT_TRUE(node.LoadBinary(empties.data(), empties.size(), 0));
@@ -220,12 +195,13 @@ TEST(CfgBinary, CountsAndLengthsAreChecked)
     EXPECT_EQ(node.FindValueList("")->size(), 1u);
 }
 
+// depth objects "o" inside each other, the innermost empty.
 Bytes Nested(int depth)
 {
     Bytes bytes = Magic();
     for (int i = 0; i < depth; ++i) {
-        PutU32(bytes, 0);
-        PutU32(bytes, 1);
+        for (uint32_t v : {0u, 1u})
+            PutU32(bytes, v);
         PutText(bytes, "o");
         PutU32(bytes, 1);
     }

@@ -2,15 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/cfg/cfg_node.h"
 #include "foundation/cfg/cfg_parser.h"
-#include "foundation/files/xor_scramble.h"
+#include "support/foundation_values.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -22,6 +24,14 @@ int ParseExact(GCfgNode& node, std::string_view text)
     std::unique_ptr<char[]> block(new char[text.size() ? text.size() : 1]);
     std::memcpy(block.get(), text.data(), text.size());
     return node.Parse(block.get(), text.size());
+}
+
+// The tree of a text that must parse.
+GCfgNode Parsed(std::string_view text)
+{
+    GCfgNode node;
+    EXPECT_EQ(ParseExact(node, text), 1) << CfgErrorText(CfgErrorCode) << "\n" << text;
+    return node;
 }
 
 int32_t ParseCode(std::string_view text)
@@ -42,174 +52,103 @@ std::vector<std::string> Values(const GCfgNode& node, std::string_view path)
 
 using Strings = std::vector<std::string>;
 using tolvanrise::test::TempFolder;
+using namespace tolvanrise::test;
 
-TEST(CfgErrors, FixedTexts)
+// The tree as one line: value entries "name=[v,v]", then object entries "name{...}" per child.
+std::string Dump(const GCfgNode& node)
 {
-    const char* expected[] = {
-        "No errors",
-        "Can't open cfg file",
-        "Empty cfg file",
-        "Not enough memory for reading cfg file",
-        "Can't read file",
-        "No name of parameter or object",
-        "Not close bracket } for object",
-        "Not close bracket ] for array",
-        "No value after name",
-        "Wrong name of parameter or object in Get",
-        "Conversion error in GetI or GetF",
-        "Wrong format of the cfg file",
-        "Not close \" for string \"..\"",
-        "Not close ' for string '..'",
+    std::string out;
+    for (const auto& [name, values] : node.GetValues()) {
+        out += (out.empty() ? "" : " ") + std::string(CfgView(name)) + "=[";
+        for (size_t i = 0; i < values.size(); ++i)
+            out += (i ? "," : "") + std::string(values[i].View());
+        out += "]";
+    }
+    for (const auto& [name, children] : node.GetObjects())
+        for (const GCfgNode& child : children)
+            out += (out.empty() ? "" : " ") + std::string(CfgView(name)) + "{" + Dump(child) + "}";
+    return out;
+}
+
+TEST(CfgReader, TextsAndTheirTrees)
+{
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        // Separators, and the optional '=' or ':'.
+        {"a = 1; b: 2, c 3", "a=[1] b=[2] c=[3]"},
+        // Comments nest; inside a bare token "//" is no comment; an open block runs to the end.
+        {"# one\n// two\r\n/* outer /* inner */ still outer */ d = 4", "d=[4]"},
+        {"p = a//b q = x-1.5e+3", "p=[a//b] q=[x-1.5e+3]"},
+        {"a = 1 /* b = 2", "a=[1]"},
+        // Quoted tokens have no escapes and may span lines; an empty one is no single value.
+        {"t 'it''s'", "t=[it]"},
+        {"m = \"two\nlines\" 'x y' = \"a'b\"", "m=[two\nlines] x y=[a'b]"},
+        {"a = \"\"  b = '\"\"x'", ""},
+        {"a = [\"\", '']", "a=[,]"},
+        // Arrays append to the name; [] keeps an entry with an empty list; an open one stops at
+        // the end.
+        {"a = [1 2] b = 5 a = 3 e = []", "a=[1,2,3] b=[5] e=[]"},
+        {"a = [1, 2", "a=[1,2]"},
+        {"a = [1 /* x */", "a=[1]"},
+        // Objects; an empty one stores nothing.
+        {"o { k = 1 } o = { k = 2 } e { /* nothing */ }", "o{k=[1]} o{k=[2]}"},
+        // Brace matching respects quotes and comments; an apostrophe inside a bare token opens
+        // no quoted text.
+        {"o { s = \"a}b\" t = '{' # }\n u = x }  v = 1", "v=[1] o{s=[a}b] t=[{] u=[x]}"},
+        {"o { n = it's } w = 2", "w=[2] o{n=[it's]}"},
+        {"\x81\xC0\xFF = \xE0\xE1", "\x81\xC0\xFF=[\xE0\xE1]"}, // high bytes are bare tokens
+        {"a = 1 b =", "a=[1]"}, // a name without a value at the end stores nothing
     };
-    for (int i = 0; i < 14; ++i)
-        EXPECT_STREQ(CfgErrorText(i), expected[i]) << i;
-    EXPECT_STREQ(CfgErrorText(14), "");
-    EXPECT_STREQ(CfgErrorText(-1), "");
-}
-
-TEST(CfgReader, SeparatorsAndOptionalEquals)
-{
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "a = 1; b: 2, c 3"), 1);
-    EXPECT_EQ(CfgErrorCode, 0);
-    EXPECT_EQ(Values(node, "a"), Strings{"1"});
-    EXPECT_EQ(Values(node, "b"), Strings{"2"});
-    EXPECT_EQ(Values(node, "c"), Strings{"3"});
-    EXPECT_EQ(node.GetValues().size(), 3u);
-}
-
-TEST(CfgReader, Comments)
-{
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "# one\n// two\r\n/* outer /* inner */ still outer */ d = 4"), 1);
-    EXPECT_EQ(node.GetValues().size(), 1u);
-    EXPECT_EQ(Values(node, "d"), Strings{"4"});
-    // Inside a bare token "//" is not a comment.
-    GCfgNode token;
-    ASSERT_EQ(ParseExact(token, "p = a//b q = x-1.5e+3"), 1);
-    EXPECT_EQ(Values(token, "p"), Strings{"a//b"});
-    EXPECT_EQ(Values(token, "q"), Strings{"x-1.5e+3"});
-    // An unclosed block comment runs to the end.
-    GCfgNode open;
-    ASSERT_EQ(ParseExact(open, "a = 1 /* b = 2"), 1);
-    EXPECT_FALSE(open.HasValue("b"));
-}
-
-TEST(CfgReader, QuotedTokensHaveNoEscapes)
-{
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "t 'it''s'"), 1);
-    EXPECT_EQ(Values(node, "t"), Strings{"it"});
-    EXPECT_FALSE(node.HasValue("s"));
-    GCfgNode spans;
-    ASSERT_EQ(ParseExact(spans, "m = \"two\nlines\" 'x y' = \"a'b\""), 1);
-    EXPECT_EQ(Values(spans, "m"), Strings{"two\nlines"});
-    EXPECT_EQ(Values(spans, "x y"), Strings{"a'b"});
-}
-
-TEST(CfgReader, EmptyQuotedValue)
-{
-    GCfgNode single;
-    ASSERT_EQ(ParseExact(single, "a = \"\"  b = '\"\"x'"), 1);
-    EXPECT_FALSE(single.HasValue("a"));
-    EXPECT_FALSE(single.HasValue("b"));
-    GCfgNode array;
-    ASSERT_EQ(ParseExact(array, "a = [\"\", '']"), 1);
-    EXPECT_EQ(Values(array, "a"), (Strings{"", ""}));
-}
-
-TEST(CfgReader, ArraysAppendToTheName)
-{
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "a = [1 2] b = 5 a = 3 e = []"), 1);
-    EXPECT_EQ(Values(node, "a"), (Strings{"1", "2", "3"}));
-    // [] keeps an entry with an empty list.
-    ASSERT_TRUE(node.HasValue("e"));
-    EXPECT_TRUE(node.FindValueList("e")->empty());
-}
-
-TEST(CfgReader, OpenArrayStopsAtTheEnd)
-{
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "a = [1, 2"), 1);
-    EXPECT_EQ(Values(node, "a"), (Strings{"1", "2"}));
-    GCfgNode trailing;
-    ASSERT_EQ(ParseExact(trailing, "a = [1 /* x */"), 1);
-    EXPECT_EQ(Values(trailing, "a"), Strings{"1"});
-    // Inside an object the array must close before the object does.
-    EXPECT_EQ(ParseCode("o { a = [1 }"), kCfgArrayNotClosed);
-}
-
-TEST(CfgReader, Objects)
-{
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "o { k = 1 } o = { k = 2 } e { /* nothing */ }"), 1);
-    const GCfgNodeList* list = node.FindObjectList("o");
-    ASSERT_NE(list, nullptr);
-    ASSERT_EQ(list->size(), 2u);
-    EXPECT_STREQ(node.Get("o.k", "-"), "1");
-    EXPECT_STREQ((*list)[1].Get("k", "-"), "2");
-    // An empty object is kept as an empty child, so a written one reads back.
-    const GCfgNodeList* empty = node.FindObjectList("e");
-    ASSERT_NE(empty, nullptr);
-    ASSERT_EQ(empty->size(), 1u);
-    EXPECT_EQ((*empty)[0], GCfgNode());
-}
-
-TEST(CfgReader, BraceMatchingRespectsQuotesAndComments)
-{
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "o { s = \"a}b\" t = '{' # }\n u = x }  v = 1"), 1);
-    EXPECT_STREQ(node.Get("o.s", "-"), "a}b");
-    EXPECT_STREQ(node.Get("o.t", "-"), "{");
-    EXPECT_STREQ(node.Get("o.u", "-"), "x");
-    EXPECT_STREQ(node.Get("v", "-"), "1");
-    // An apostrophe inside a bare token does not open a quoted text.
-    GCfgNode bare;
-    ASSERT_EQ(ParseExact(bare, "o { n = it's } w = 2"), 1);
-    EXPECT_STREQ(bare.Get("o.n", "-"), "it's");
-    EXPECT_STREQ(bare.Get("w", "-"), "2");
+    for (const auto& [text, tree] : cases)
+        EXPECT_EQ(Dump(Parsed(text)), tree) << text;
 }
 
 TEST(CfgReader, ErrorCodes)
 {
-    EXPECT_EQ(ParseCode("= 1"), kCfgNoName);
-    EXPECT_EQ(ParseCode("a = \x80"), kCfgNoName);
-    EXPECT_EQ(ParseCode("o { a = 1"), kCfgObjectNotClosed);
-    EXPECT_EQ(ParseCode("o { a = \"}\" "), kCfgObjectNotClosed);
-    EXPECT_EQ(ParseCode("o { a = \"x }"), kCfgDoubleQuoteNotClosed);
-    EXPECT_EQ(ParseCode("a = [1 2 {"), kCfgArrayNotClosed);
-    EXPECT_EQ(ParseCode("a = [1 \"2"), kCfgArrayNotClosed);
-    EXPECT_EQ(ParseCode("a = b {"), kCfgWrongFormat);
-    EXPECT_EQ(ParseCode("a = b = c"), kCfgWrongFormat);
-    // The reader no longer writes into its text, so the compact form gives the same code.
-    EXPECT_EQ(ParseCode("a=b=c"), kCfgWrongFormat);
-    EXPECT_EQ(ParseCode("a = \"xyz"), kCfgDoubleQuoteNotClosed);
-    EXPECT_EQ(ParseCode("a = 'xyz"), kCfgSingleQuoteNotClosed);
-    EXPECT_EQ(ParseCode("a = 1 ]"), kCfgNoName);
-    // A name without a value at the end stores nothing and is no error.
-    GCfgNode node;
-    EXPECT_EQ(ParseExact(node, "a = 1 b ="), 1);
-    EXPECT_FALSE(node.HasValue("b"));
+    const std::pair<std::string_view, int32_t> cases[] = {
+        {"= 1", kCfgNoName},
+        {"a = \x80", kCfgNoName},
+        {"\x80 = 1", kCfgNoName},
+        {"a\x80 = 1", kCfgNoName}, // a, then 0x80 cannot start a value
+        {"a = 1 ]", kCfgNoName},
+        {"o { a = 1", kCfgObjectNotClosed},
+        {"o { a = \"}\" ", kCfgObjectNotClosed},
+        {"o { a = \"x }", kCfgDoubleQuoteNotClosed},
+        {"a = \"xyz", kCfgDoubleQuoteNotClosed},
+        {"a = 'xyz", kCfgSingleQuoteNotClosed},
+        {"a = [1 2 {", kCfgArrayNotClosed},
+        {"a = [1 \"2", kCfgArrayNotClosed},
+        {"o { a = [1 }", kCfgArrayNotClosed}, // inside an object the array must close first
+        {"a = b {", kCfgWrongFormat},
+        {"a = b = c", kCfgWrongFormat},
+        {"a=b=c", kCfgWrongFormat}, // the reader writes nothing into its text: the same code
+    };
+    for (const auto& [text, code] : cases) {
+        EXPECT_EQ(ParseCode(text), code) << text;
+        EXPECT_STRNE(CfgErrorText(code), "") << text;
+    }
+    EXPECT_STREQ(CfgErrorText(14), "");
+    EXPECT_STREQ(CfgErrorText(-1), "");
 }
 
-TEST(CfgReader, HighBytesAreBareTokens)
+TEST(CfgReader, PartialNullAndRepeatedReads)
 {
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "\x81\xC0\xFF = \xE0\xE1"), 1);
-    EXPECT_STREQ(node.Get("\x81\xC0\xFF", "-"), "\xE0\xE1");
-    EXPECT_EQ(ParseCode("\x80 = 1"), kCfgNoName);
-    EXPECT_EQ(ParseCode("a\x80 = 1"), kCfgNoName); // a, then 0x80 cannot start a value
-}
-
-TEST(CfgReader, FailedParseKeepsWhatCameBefore)
-{
+    // A failed parse keeps what came before the fault.
     GCfgNode node;
     EXPECT_EQ(ParseExact(node, "a = 1 o { k = 2 x = \x80 } b = 3"), 0);
     EXPECT_EQ(CfgErrorCode, kCfgNoName);
-    EXPECT_STREQ(node.Get("a", "-"), "1");
-    EXPECT_STREQ(node.Get("o.k", "-"), "2");
-    EXPECT_FALSE(node.HasValue("b"));
+    EXPECT_EQ(Dump(node), "a=[1] o{k=[2]}");
+    // Reading again adds again.
+    node = Parsed("a = 1 o { k = 1 }");
+    ASSERT_EQ(ParseExact(node, "a = 1 o { k = 1 }"), 1);
+    EXPECT_EQ(Dump(node), "a=[1,1] o{k=[1]} o{k=[1]}");
+    // Null or empty text changes nothing, not even the code.
+    GCfgNode none;
+    CfgErrorCode = 7;
+    EXPECT_EQ(none.Parse(nullptr, 5), 0);
+    EXPECT_EQ(none.Parse("a = 1", 0), 0);
+    EXPECT_EQ(CfgErrorCode, 7);
+    EXPECT_EQ(none, GCfgNode());
+    EXPECT_EQ(none.ParseText(nullptr, nullptr), 0);
 }
 
 TEST(CfgReader, ReadOnlyAndUnterminatedText)
@@ -218,36 +157,14 @@ TEST(CfgReader, ReadOnlyAndUnterminatedText)
     static const char kText[] = "a = 1 o { b = [x y] } c = \"q\"";
     GCfgNode node;
     ASSERT_EQ(node.Parse(kText, sizeof kText - 1), 1);
-    EXPECT_STREQ(node.Get("o.b", "-"), "x");
+    EXPECT_EQ(Dump(node), "a=[1] c=[q] o{b=[x,y]}");
     // Only the first bytes of a longer text: nothing past the length is read.
     GCfgNode part;
     ASSERT_EQ(part.Parse("a = 12345", 6), 1);
-    EXPECT_STREQ(part.Get("a", "-"), "12");
+    EXPECT_EQ(Dump(part), "a=[12]");
     // Bare tokens, quoted texts, comments and arrays cut off at the last byte.
-    for (std::string_view cut : {"abc", "a = \"x", "a /", "a = [x", "# c", "/* c *", "o { a = 1 "}) {
-        GCfgNode n;
-        ParseExact(n, cut);
-    }
-}
-
-TEST(CfgReader, ParseNullOrEmptyChangesNothing)
-{
-    GCfgNode node;
-    CfgErrorCode = 7;
-    EXPECT_EQ(node.Parse(nullptr, 5), 0);
-    EXPECT_EQ(node.Parse("a = 1", 0), 0);
-    EXPECT_EQ(CfgErrorCode, 7);
-    EXPECT_EQ(node, GCfgNode());
-    EXPECT_EQ(node.ParseText(nullptr, nullptr), 0);
-}
-
-TEST(CfgReader, ReadingTwiceAddsTwice)
-{
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "a = 1 o { }"), 1);
-    ASSERT_EQ(ParseExact(node, "a = 1 o { }"), 1);
-    EXPECT_EQ(Values(node, "a"), (Strings{"1", "1"}));
-    EXPECT_EQ(node.FindObjectList("o")->size(), 2u);
+    for (std::string_view cut : {"abc", "a = \"x", "a /", "a = [x", "# c", "/* c *", "o { a = 1 "})
+        ParseCode(cut);
 }
 
 TEST(CfgReader, NestingIsBounded)
@@ -258,8 +175,7 @@ TEST(CfgReader, NestingIsBounded)
     deep += "k = 1 ";
     for (int i = 0; i < kCfgMaxDepth; ++i)
         deep += "} ";
-    GCfgNode ok;
-    ASSERT_EQ(ParseExact(ok, deep), 1);
+    GCfgNode ok = Parsed(deep);
     std::string path;
     for (int i = 0; i < kCfgMaxDepth; ++i)
         path += "o.";
@@ -298,38 +214,16 @@ TEST(CfgLoadFile, CodesAndLineCounter)
 
     // Parse does not reset the counter; objects count each line once.
     CfgLineNumber = 10;
-    GCfgNode more;
-    ASSERT_EQ(ParseExact(more, "o {\n a = 1\n}\n"), 1);
+    GCfgNode more = Parsed("o {\n a = 1\n}\n");
     EXPECT_EQ(CfgLineNumber, 13);
 
     EXPECT_EQ(node.LoadFile(folder.WriteFile("bad.cfg", "a = 1\nb = 'x").c_str()), 0);
     EXPECT_EQ(CfgErrorCode, kCfgSingleQuoteNotClosed);
-}
 
-TEST(CfgLoadFile, ScrambledTextIsReadAfterUnscrambling)
-{
-    // Callers keep scrambled cfg text and hand the reader the plain bytes.
-    const std::string plain = "Font { Name = main Size = 12 }";
-    std::vector<char> stored(plain.size());
-    ASSERT_EQ(XorScramble(plain.data(), stored.data(), uint32_t(plain.size()), 0x6B), 1);
-    TempFolder folder("cfg_text_test_");
-    const std::string path = folder.WriteFile("font.cfg", std::string_view(stored.data(), stored.size()));
-    GCfgNode raw;
-    EXPECT_EQ(raw.LoadFile(path.c_str()), 0); // the scrambled bytes are no cfg text
-    std::vector<char> text(stored);
-    XorScramble(text.data(), nullptr, uint32_t(text.size()), 0x6B);
-    GCfgNode node;
-    ASSERT_EQ(node.Parse(text.data(), text.size()), 1);
-    EXPECT_EQ(node.GetI("Font.Size", 0), 12);
-}
-
-TEST(CfgLoadFile, ZeroBytesInQuotedTexts)
-{
-    TempFolder folder("cfg_text_test_");
-    GCfgNode node;
-    const std::string text("a = \"x\0y\"", 9);
-    ASSERT_EQ(node.LoadFile(folder.WriteFile("zero.cfg", text).c_str()), 1);
-    EXPECT_EQ(node.FindValueList("a")->front().View(), std::string_view("x\0y", 3));
+    // Zero bytes are text inside quotes, and nothing outside them.
+    GCfgNode zero;
+    ASSERT_EQ(zero.LoadFile(folder.WriteFile("zero.cfg", std::string("a = \"x\0y\"", 9)).c_str()), 1);
+    EXPECT_EQ(zero.FindValueList("a")->front().View(), std::string_view("x\0y", 3));
     EXPECT_EQ(ParseCode(std::string("a = x\0", 6)), kCfgNoName);
 }
 
@@ -366,80 +260,78 @@ TEST_F(CfgGetters, DottedPaths)
     EXPECT_EQ(m_node.FindValueList("a.b.c"), nullptr); // plain names only
 }
 
-TEST_F(CfgGetters, Get)
-{
-    CfgErrorCode = 3;
-    EXPECT_STREQ(m_node.Get("f", "-"), "1.5");
-    EXPECT_EQ(CfgErrorCode, 3); // success leaves the code alone
-    EXPECT_STREQ(m_node.Get("missing", "dflt"), "dflt");
-    EXPECT_EQ(CfgErrorCode, kCfgWrongName);
-    CfgErrorCode = 0;
-    EXPECT_STREQ(m_node.Get("e", "dflt"), "dflt"); // empty list
-    EXPECT_EQ(CfgErrorCode, kCfgWrongName);
-    CfgErrorCode = 0;
-    EXPECT_STREQ(m_node.Get("q.r", "dflt"), "dflt");
-    EXPECT_EQ(CfgErrorCode, kCfgWrongName);
-}
+// Every getter call as text: 's' Get, 'i' GetI, 'f' GetF (defaults read from the text).
+// kUntouched stands for "the call left the error code as it was".
+constexpr int32_t kUntouched = 99;
+struct GetterCase {
+    char getter;
+    const char* key;
+    const char* dflt;
+    const char* expected;
+    int32_t code;
+};
 
-TEST_F(CfgGetters, GetI)
-{
-    EXPECT_EQ(m_node.GetI("hex", -1), 31);
-    EXPECT_EQ(CfgErrorCode, 0);
-    EXPECT_EQ(m_node.GetI("off", -1), 0);
-    EXPECT_EQ(CfgErrorCode, 0);
-    EXPECT_EQ(m_node.GetI("x", -1), -1);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-    EXPECT_EQ(m_node.GetI("missing", -1), -1);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-    EXPECT_EQ(m_node.GetI("neg", 0), -12);
-    EXPECT_EQ(m_node.GetI("big", -1), 0); // upper-case X is no hexadecimal prefix
-    EXPECT_EQ(m_node.GetI("plus", 0), 7);
-    EXPECT_EQ(m_node.GetI("f", 0), 1);
-    EXPECT_EQ(m_node.GetI("g", 9), 9);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-}
+const GetterCase kGetterCases[] = {
+    {'s', "f", "-", "1.5", kUntouched}, // success leaves the code alone
+    {'s', "missing", "dflt", "dflt", kCfgWrongName},
+    {'s', "e", "dflt", "dflt", kCfgWrongName}, // empty list
+    {'s', "q.r", "dflt", "dflt", kCfgWrongName},
+    {'i', "hex", "-1", "31", kCfgOk},
+    {'i', "off", "-1", "0", kCfgOk},
+    {'i', "x", "-1", "-1", kCfgConversion},
+    {'i', "missing", "-1", "-1", kCfgConversion},
+    {'i', "neg", "0", "-12", kCfgOk},
+    {'i', "big", "-1", "0", kCfgOk}, // upper-case X is no hexadecimal prefix
+    {'i', "plus", "0", "7", kCfgOk},
+    {'i', "f", "0", "1", kCfgOk},
+    {'i', "g", "9", "9", kCfgConversion},
+    {'f', "f", "0", "1.5", kCfgOk},
+    {'f', "g", "0", "0.25", kCfgOk},
+    {'f', "h", "0", "-25", kCfgOk},
+    {'f', "comma", "0", "1", kCfgOk}, // a comma is no decimal point
+    {'f', "plus", "0", "7", kCfgOk},
+    {'f', "hf", "0", "0", kCfgOk}, // no hexadecimal form
+    {'f', "huge", "0", "inf", kCfgOk},
+    {'f', "tiny", "5", "0", kCfgOk},
+    {'f', "x", "2.5", "2.5", kCfgConversion},
+    {'f', "off", "2.5", "2.5", kCfgConversion}, // 'o' passes only the integer test
+    {'f', "missing", "3", "3", kCfgConversion},
+};
 
-TEST_F(CfgGetters, GetFUsesTheDecimalPoint)
+TEST_F(CfgGetters, Table)
 {
-    EXPECT_FLOAT_EQ(m_node.GetF("f", 0), 1.5f);
-    EXPECT_EQ(CfgErrorCode, 0);
-    EXPECT_FLOAT_EQ(m_node.GetF("g", 0), 0.25f);
-    EXPECT_FLOAT_EQ(m_node.GetF("h", 0), -25.0f);
-    EXPECT_FLOAT_EQ(m_node.GetF("comma", 0), 1.0f); // a comma is no decimal point
-    EXPECT_FLOAT_EQ(m_node.GetF("plus", 0), 7.0f);
-    EXPECT_FLOAT_EQ(m_node.GetF("hf", 0), 16.0f);
-    EXPECT_TRUE(std::isinf(m_node.GetF("huge", 0)));
-    EXPECT_EQ(m_node.GetF("tiny", 5), 0.0f);
-    EXPECT_FLOAT_EQ(m_node.GetF("x", 2.5f), 2.5f);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-    EXPECT_FLOAT_EQ(m_node.GetF("off", 2.5f), 2.5f); // 'o' passes only the integer test
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-    EXPECT_FLOAT_EQ(m_node.GetF("missing", 3.0f), 3.0f);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
+    for (const GetterCase& c : kGetterCases) {
+        CfgErrorCode = kUntouched;
+        std::string got;
+        if (c.getter == 's') {
+            got = m_node.Get(c.key, c.dflt);
+        } else if (c.getter == 'i') {
+            got = std::to_string(m_node.GetI(c.key, std::atoi(c.dflt)));
+        } else {
+            char text[32];
+            std::snprintf(text, sizeof text, "%g", m_node.GetF(c.key, std::strtof(c.dflt, nullptr)));
+            got = text;
+        }
+        EXPECT_EQ(got, c.expected) << c.getter << " " << c.key;
+        EXPECT_EQ(CfgErrorCode, c.code) << c.getter << " " << c.key;
+    }
 }
 
 TEST_F(CfgGetters, Lists)
 {
-    GIntArray ints;
-    ints.PushBack(99);
+    // Each list getter empties the array first; an entry that does not convert reads 0.
+    GIntArray ints = IntArray({99});
     EXPECT_EQ(m_node.GetIList("list", ints), kCfgConversion);
     EXPECT_EQ(CfgErrorCode, kCfgConversion);
-    ASSERT_EQ(ints.GetCount(), 5u);
-    const intptr_t expected[] = {1, 16, -3, 0, 0};
-    for (uint32_t i = 0; i < 5; ++i)
-        EXPECT_EQ(ints[i], expected[i]) << i;
+    EXPECT_EQ(Ints(ints), (std::vector<intptr_t>{1, 16, -3, 0, 0}));
     EXPECT_EQ(m_node.GetIList("a.b.c", ints), 0);
-    ASSERT_EQ(ints.GetCount(), 1u);
-    EXPECT_EQ(ints[0], 5);
+    EXPECT_EQ(Ints(ints), std::vector<intptr_t>{5});
     EXPECT_EQ(m_node.GetIList("missing", ints), kCfgWrongName);
     EXPECT_EQ(ints.GetCount(), 0u);
 
     GFloatArray floats;
     EXPECT_EQ(m_node.GetFList("fl", floats), kCfgConversion);
-    ASSERT_EQ(floats.GetCount(), 3u);
-    EXPECT_FLOAT_EQ(floats[0], 1.5f);
-    EXPECT_FLOAT_EQ(floats[1], 0.5f);
-    EXPECT_FLOAT_EQ(floats[2], 0.0f);
+    EXPECT_EQ(Floats(floats), (std::vector<float>{1.5f, 0.5f, 0.0f}));
     EXPECT_EQ(m_node.GetFList("e", floats), 0);
     EXPECT_EQ(floats.GetCount(), 0u);
 
@@ -454,20 +346,13 @@ TEST_F(CfgGetters, Lists)
 
 // ---- Building and maintenance ----
 
-TEST(CfgNodeBuild, NamesOrderByUnsignedBytes)
+TEST(CfgNodeBuild, AddersAndRemove)
 {
     GCfgNode node;
     for (const char* name : {"b", "\xC0", "ab", "a", "B"})
         node.AddValue(name, "1");
-    std::vector<std::string> order;
-    for (const auto& entry : node.GetValues())
-        order.emplace_back(CfgView(entry.first));
-    EXPECT_EQ(order, (Strings{"B", "a", "ab", "b", "\xC0"}));
-}
-
-TEST(CfgNodeBuild, AddersAndRemove)
-{
-    GCfgNode node;
+    EXPECT_EQ(Dump(node), "B=[1] a=[1] ab=[1] b=[1] \xC0=[1]"); // names order by unsigned bytes
+    node.Clear();
     node.AddValue("v", "1");
     node.AddValue("v", "2");
     EXPECT_EQ(Values(node, "v"), (Strings{"1", "2"}));
@@ -496,8 +381,7 @@ TEST(CfgNodeBuild, AddersAndRemove)
 
 TEST(CfgNodeBuild, CopyClearAndSort)
 {
-    GCfgNode node;
-    ASSERT_EQ(ParseExact(node, "s = [b, \xE0, a, B, ab] o { t = [2 1] }"), 1);
+    GCfgNode node = Parsed("s = [b, \xE0, a, B, ab] o { t = [2 1] }");
     GCfgNode copy(node);
     EXPECT_EQ(copy, node);
     EXPECT_EQ(copy.GetSeed(), node.GetSeed());

@@ -16,9 +16,16 @@
 #include "foundation/text/wstring.h"
 #include "foundation/docs/xml_nesting.h"
 #include "support/child_process.h"
+#include "support/foundation_values.h"
 #include "support/temp_files.h"
 
 namespace fs = std::filesystem;
+using tolvanrise::test::FloatArray;
+using tolvanrise::test::Floats;
+using tolvanrise::test::IntArray;
+using tolvanrise::test::Ints;
+using tolvanrise::test::Narrow;
+using tolvanrise::test::Wide;
 
 namespace {
 
@@ -40,12 +47,12 @@ protected:
 
 std::u16string U(const GWString& s)
 {
-    return std::u16string(s.View());
+    return Wide(s);
 }
 
 std::string N(const GWString& s)
 {
-    return s.GetNarrow();
+    return Narrow(s);
 }
 
 TEST_F(XmlDocTest, EmptyRootGivesDefaultsAndCannotSave)
@@ -96,14 +103,10 @@ TEST_F(XmlDocTest, ReadsElementsTextsAndAttributes)
     EXPECT_EQ(U(font->GetAttributeString("caption", "")), u"été");
     EXPECT_EQ(N(font->GetAttributeString("blank", "d")), "d");
     EXPECT_EQ(N(font->GetAttributeString("missing", "d")), "d");
-    EXPECT_EQ(font->GetAttributeInt("size", 0), 12);
-    EXPECT_EQ(font->GetAttributeInt("colour", 0), 31);
-    EXPECT_EQ(font->GetAttributeInt("octal", 0), 16); // a leading 0 means hexadecimal
-    EXPECT_EQ(font->GetAttributeInt("zero", 9), 0);
-    EXPECT_EQ(font->GetAttributeInt("neg", 0), -5);
-    EXPECT_EQ(font->GetAttributeInt("x", 9), 0);
-    EXPECT_EQ(font->GetAttributeInt("blank", 9), 9);
-    EXPECT_EQ(font->GetAttributeInt("missing", 9), 9);
+    // A leading 0 means hexadecimal.
+    for (auto [name, expected] : {std::pair{"size", 12}, {"colour", 31}, {"octal", 16}, {"zero", 0}, {"neg", -5},
+                                  {"x", 0}, {"blank", 9}, {"missing", 9}})
+        EXPECT_EQ(font->GetAttributeInt(name, 9), expected) << name;
     EXPECT_EQ(font->GetAttributeInt(nullptr, 9), 9);
     EXPECT_FLOAT_EQ(font->GetAttributeFloat("ratio", 0), 0.25f);
     EXPECT_FLOAT_EQ(font->GetAttributeFloat("missing", 4.f), 4.f);
@@ -161,50 +164,36 @@ TEST_F(XmlDocTest, NumberListsRoundTrip)
 {
     GXmlDataDoc doc;
     Parse(doc, "<r><list/><list2>4;; 5 ;-6</list2></r>");
-    GDataDoc* list = doc.GetChild("r")->GetChild("list");
-    GIntArray values;
-    values.PushBack(1);
-    values.PushBack(2);
-    values.PushBack(3);
-    ASSERT_EQ(list->SetIntList(values, ","), 1);
-    EXPECT_EQ(N(list->GetString("")), "1,2,3");
-    GIntArray back;
-    ASSERT_EQ(list->GetIntList(back, ", "), 1);
-    ASSERT_EQ(back.GetCount(), 3u);
-    EXPECT_EQ(back[2], 3);
-
-    GIntArray more;
-    ASSERT_EQ(doc.GetChild("r")->GetChild("list2")->GetIntList(more, "; "), 1);
-    ASSERT_EQ(more.GetCount(), 3u); // runs of separators count as one
-    EXPECT_EQ(more[1], 5);
-    EXPECT_EQ(more[2], -6);
-
-    GFloatArray floats;
-    floats.PushBack(0.5f);
-    floats.PushBack(-2.f);
-    ASSERT_EQ(list->SetFloatList(floats, " "), 1);
-    EXPECT_EQ(N(list->GetString("")), "0.500000 -2.000000");
-    GFloatArray floatsBack;
-    ASSERT_EQ(list->GetFloatList(floatsBack, " "), 1);
-    ASSERT_EQ(floatsBack.GetCount(), 2u);
-    EXPECT_EQ(floatsBack[1], -2.f);
-
-    ASSERT_EQ(list->SetIntList(GIntArray(), ","), 1);
-    GIntArray none;
-    EXPECT_EQ(list->GetIntList(none, ","), 0); // an empty text reads no list
-    EXPECT_EQ(none.GetCount(), 0u);
-
     GDataDoc* r = doc.GetChild("r");
-    ASSERT_EQ(r->SetAttributeIntList("ids", values, ";"), 1);
+    GDataDoc* list = r->GetChild("list");
+    ASSERT_EQ(list->SetIntList(IntArray({1, 2, 3}), ","), 1);
+    EXPECT_EQ(N(list->GetString("")), "1,2,3");
+    GIntArray ints;
+    ASSERT_EQ(list->GetIntList(ints, ", "), 1);
+    EXPECT_EQ(Ints(ints), (std::vector<intptr_t>{1, 2, 3}));
+    ints.Clear(); // the list readers add to what the array holds
+    ASSERT_EQ(r->GetChild("list2")->GetIntList(ints, "; "), 1);
+    EXPECT_EQ(Ints(ints), (std::vector<intptr_t>{4, 5, -6})); // runs of separators count as one
+
+    ASSERT_EQ(list->SetFloatList(FloatArray({0.5f, -2.f}), " "), 1);
+    EXPECT_EQ(N(list->GetString("")), "0.500000 -2.000000");
+    GFloatArray floats;
+    ASSERT_EQ(list->GetFloatList(floats, " "), 1);
+    EXPECT_EQ(Floats(floats), (std::vector<float>{0.5f, -2.f}));
+    ASSERT_EQ(list->SetIntList(GIntArray(), ","), 1);
+    ints.Clear();
+    EXPECT_EQ(list->GetIntList(ints, ","), 0); // an empty text reads no list
+    EXPECT_EQ(ints.GetCount(), 0u);
+
+    ASSERT_EQ(r->SetAttributeIntList("ids", IntArray({1, 2, 3}), ";"), 1);
     EXPECT_EQ(N(r->GetAttributeString("ids", "")), "1;2;3");
-    GIntArray ids;
-    ASSERT_EQ(r->GetAttributeIntList("ids", ids, ";"), 1);
-    EXPECT_EQ(ids.GetCount(), 3u);
-    EXPECT_EQ(r->GetAttributeIntList("missing", ids, ";"), 0);
-    ASSERT_EQ(r->SetAttributeFloatList("f", floats, ","), 1);
-    GFloatArray f;
-    ASSERT_EQ(r->GetAttributeFloatList("f", f, ","), 1);
-    EXPECT_EQ(f.GetCount(), 2u);
+    ASSERT_EQ(r->GetAttributeIntList("ids", ints, ";"), 1);
+    EXPECT_EQ(ints.GetCount(), 3u);
+    EXPECT_EQ(r->GetAttributeIntList("missing", ints, ";"), 0);
+    ASSERT_EQ(r->SetAttributeFloatList("f", FloatArray({0.5f, -2.f}), ","), 1);
+    floats.Clear();
+    ASSERT_EQ(r->GetAttributeFloatList("f", floats, ","), 1);
+    EXPECT_EQ(Floats(floats), (std::vector<float>{0.5f, -2.f}));
 }
 
 TEST_F(XmlDocTest, ListsOfAnyLength)

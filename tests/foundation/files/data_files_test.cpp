@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -79,25 +80,14 @@ protected:
 
 TEST_F(DataFilesTest, RecordXorStartsAtTheRecordNumberAndWraps)
 {
+    // Byte i is combined with (number + i) mod 256: after 255 comes 0.
     const std::string zeros(300, '\0');
-    ASSERT_EQ(WriteUserRecordFile(0, zeros.data(), 300), 1);
-    ASSERT_EQ(WriteUserRecordFile(9999, zeros.data(), 300), 1);
-    ASSERT_EQ(WriteUserRecordFile(300, zeros.data(), 300), 1);
-
-    std::string r0 = ReadFileBytes("00000000.bin");
-    std::string r9999 = ReadFileBytes("00009999.bin");
-    std::string r300 = ReadFileBytes("00000300.bin");
-    ASSERT_EQ(r0.size(), 300u);
-    ASSERT_EQ(r9999.size(), 300u);
-    EXPECT_EQ(static_cast<uint8_t>(r0[0]), 0);
-    EXPECT_EQ(static_cast<uint8_t>(r9999[0]), 15);
-    EXPECT_EQ(static_cast<uint8_t>(r300[0]), 44);
-    // After the byte combined with 255 comes one combined with 0.
-    EXPECT_EQ(static_cast<uint8_t>(r0[255]), 255);
-    EXPECT_EQ(static_cast<uint8_t>(r0[256]), 0);
-    EXPECT_EQ(static_cast<uint8_t>(r9999[240]), 255);
-    EXPECT_EQ(static_cast<uint8_t>(r9999[241]), 0);
-    EXPECT_EQ(r300, Scrambled(zeros, 300));
+    for (int number : {0, 9999, 300}) {
+        ASSERT_EQ(WriteUserRecordFile(number, zeros.data(), 300), 1);
+        char name[16];
+        std::snprintf(name, sizeof name, "%08d.bin", number);
+        EXPECT_EQ(ReadFileBytes(name), Scrambled(zeros, number)) << name;
+    }
     EXPECT_TRUE(g_alerts.empty());
 }
 
@@ -125,29 +115,19 @@ TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
     EXPECT_TRUE(fs::exists("pre/123456789.bin"));
 }
 
-TEST_F(DataFilesTest, ShortRecordFileWarnsAndLeavesTheRestZero)
+TEST_F(DataFilesTest, RecordFileOfAnotherSizeWarns)
 {
-    const std::string plain = Pattern(100, 9);
-    WriteFileBytes("00009999.bin", Scrambled(plain, 9999));
-    std::string buffer(120, 'x');
-    EXPECT_EQ(ReadUserRecordFile(9999, buffer.data(), 120), 1);
-    EXPECT_EQ(buffer.substr(0, 100), plain);
-    EXPECT_EQ(buffer.substr(100), std::string(20, '\0'));
-    ASSERT_EQ(g_alerts.size(), 1u);
-    EXPECT_EQ(g_alerts[0], "WARNING! Incorrect version file 00009999.bin!\n"
-                           "File size is less then buffer's size!");
-}
-
-TEST_F(DataFilesTest, LongRecordFileWarnsAndIgnoresTheTail)
-{
-    const std::string plain = Pattern(130, 4);
-    WriteFileBytes("00000300.bin", Scrambled(plain, 300));
-    std::string buffer(120, 'x');
-    EXPECT_EQ(ReadUserRecordFile(300, buffer.data(), 120), 1);
-    EXPECT_EQ(buffer, plain.substr(0, 120));
-    ASSERT_EQ(g_alerts.size(), 1u);
-    EXPECT_EQ(g_alerts[0], "WARNING! Incorrect version file 00000300.bin!\n"
-                           "File size is more then buffer's size!");
+    // Short: the rest of the buffer is zero. Long: the tail is ignored.
+    for (auto [stored, warning] : {std::pair{100, "less"}, {130, "more"}}) {
+        const std::string plain = Pattern(size_t(stored), stored);
+        WriteFileBytes("00009999.bin", Scrambled(plain, 9999));
+        std::string buffer(120, 'x');
+        g_alerts.clear();
+        EXPECT_EQ(ReadUserRecordFile(9999, buffer.data(), 120), 1);
+        EXPECT_EQ(buffer, (plain + std::string(20, '\0')).substr(0, 120));
+        EXPECT_EQ(g_alerts, std::vector<std::string>{"WARNING! Incorrect version file 00009999.bin!\nFile size is " +
+                                                     std::string(warning) + " then buffer's size!"});
+    }
 }
 
 TEST_F(DataFilesTest, MissingAndEmptyRecordFiles)
@@ -249,29 +229,37 @@ TEST_F(DataFilesTest, LongNamesDoNotOverflow)
 
 // ---- pack cache ----
 
+// The cache's entries in order as "number[/folder]=text".
+std::vector<std::string> Entries(const GDataPackCache& cache)
+{
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < cache.GetCount(); ++i) {
+        const char* folder = cache.GetFolderAt(i);
+        out.push_back(std::to_string(cache.GetNumberAt(i)) + (folder ? std::string("/") + folder : "") + "=" +
+                      reinterpret_cast<const char*>(cache.GetDataAt(i)));
+    }
+    return out;
+}
+
+using Packs = std::vector<std::string>;
+
 TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnce)
 {
     WriteFileBytes("Data1.dat", "first pack");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
     ASSERT_NE(cache, nullptr);
     EXPECT_EQ(cache->GetCapacity(), 4u);
-
     uint32_t size = 0;
     const uint8_t* data = cache->Load(1, &size);
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(size, 10u);
-    EXPECT_EQ(std::memcmp(data, "first pack", 10), 0);
-    EXPECT_EQ(data[10], 0) << "the extra byte is a zero";
-    EXPECT_TRUE(cache->IsCached(1));
-
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), 11), std::string("first pack\0", 11)); // a zero after
     size = 77;
     EXPECT_EQ(cache->Load(1, &size), nullptr);
     EXPECT_EQ(size, 77u);
-    EXPECT_EQ(cache->GetCount(), 1u);
-
+    EXPECT_EQ(Entries(*cache), Packs{"1=first pack"});
     cache->Unload(1);
     EXPECT_FALSE(cache->IsCached(1));
-    EXPECT_EQ(cache->GetCount(), 0u);
     EXPECT_NE(cache->Load(1), nullptr);
     EXPECT_EQ(cache->GetCount(), 1u);
 }
@@ -282,30 +270,17 @@ TEST_F(DataFilesTest, PackFoldersAreMatchedExactlyAndNullMatchesNoFolder)
     ASSERT_EQ(::mkdir("packs", 0755), 0);
     WriteFileBytes("packs/Data3.dat", "in folder");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
-
-    const uint8_t* inFolder = cache->Load(3, nullptr, "packs");
-    ASSERT_NE(inFolder, nullptr);
-    EXPECT_STREQ(reinterpret_cast<const char*>(inFolder), "in folder");
+    ASSERT_NE(cache->Load(3, nullptr, "packs"), nullptr);
     EXPECT_TRUE(cache->IsCached(3, "packs"));
     EXPECT_FALSE(cache->IsCached(3, "PACKS")) << "exact comparison";
     EXPECT_FALSE(cache->IsCached(3)) << "no folder matches only packs loaded without one";
-
-    const uint8_t* plain = cache->Load(3);
-    ASSERT_NE(plain, nullptr);
-    EXPECT_STREQ(reinterpret_cast<const char*>(plain), "plain");
-    EXPECT_EQ(cache->GetCount(), 2u);
-
+    ASSERT_NE(cache->Load(3), nullptr);
+    EXPECT_EQ(Entries(*cache), (Packs{"3/packs=in folder", "3=plain"}));
     cache->Unload(3);
-    EXPECT_TRUE(cache->IsCached(3, "packs"));
-    EXPECT_FALSE(cache->IsCached(3));
-    EXPECT_EQ(cache->GetCount(), 1u);
-    EXPECT_STREQ(cache->GetFolderAt(0), "packs");
-
+    EXPECT_EQ(Entries(*cache), Packs{"3/packs=in folder"});
     // The folder name is resolved on disk like any other name, but kept as given.
-    const uint8_t* again = cache->Load(3, nullptr, "PACKS");
-    ASSERT_NE(again, nullptr);
-    EXPECT_STREQ(reinterpret_cast<const char*>(again), "in folder");
-    EXPECT_STREQ(cache->GetFolderAt(1), "PACKS");
+    ASSERT_NE(cache->Load(3, nullptr, "PACKS"), nullptr);
+    EXPECT_EQ(Entries(*cache), (Packs{"3/packs=in folder", "3/PACKS=in folder"}));
 }
 
 TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
@@ -315,22 +290,14 @@ TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
     WriteFileBytes("Data2.dat", "two");
     WriteFileBytes("f/Data3.dat", "three");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(3);
-    const uint8_t* one = cache->Load(1);
+    const uint8_t* three = nullptr;
+    ASSERT_NE(cache->Load(1), nullptr);
     ASSERT_NE(cache->Load(2), nullptr);
-    const uint8_t* three = cache->Load(3, nullptr, "f");
-    ASSERT_NE(three, nullptr);
+    ASSERT_NE(three = cache->Load(3, nullptr, "f"), nullptr);
     EXPECT_EQ(cache->Load(4), nullptr) << "full";
-    EXPECT_EQ(cache->GetCount(), 3u);
-
     cache->Unload(2);
-    ASSERT_EQ(cache->GetCount(), 2u);
-    EXPECT_EQ(cache->GetNumberAt(0), 1);
-    EXPECT_EQ(cache->GetDataAt(0), one);
-    EXPECT_EQ(cache->GetFolderAt(0), nullptr);
-    EXPECT_EQ(cache->GetNumberAt(1), 3);
-    EXPECT_EQ(cache->GetDataAt(1), three);
-    EXPECT_STREQ(cache->GetFolderAt(1), "f");
-
+    EXPECT_EQ(Entries(*cache), (Packs{"1=one", "3/f=three"}));
+    EXPECT_EQ(cache->GetDataAt(1), three); // moved, not copied
     cache->Unload(9); // no match: nothing happens
     cache->Unload(3); // a folder-less unload does not take the folder's pack
     EXPECT_EQ(cache->GetCount(), 2u);
@@ -359,7 +326,6 @@ TEST_F(DataFilesTest, FailedPackLoadsLeaveTheCacheAsItWas)
     EXPECT_TRUE(cache->Init(1));
     WriteFileBytes("Data4.dat", "x");
     EXPECT_NE(cache->Load(4), nullptr);
-
     std::unique_ptr<GDataPackCache> none = GDataPackCache::Create(0);
     ASSERT_NE(none, nullptr);
     EXPECT_EQ(none->Load(4), nullptr);

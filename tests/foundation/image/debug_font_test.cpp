@@ -61,13 +61,7 @@ bool GlyphBit(const GDebugFont& font, char c, int row, int col)
 
 TEST(DebugFontTest, BuiltFont)
 {
-    GDebugFont font;
-    BuildDebugFont(font);
-    EXPECT_EQ(font.textColour, 0u);
-    EXPECT_EQ(font.backgroundColour, 0xffffffu);
-    EXPECT_EQ(font.cellWidth, 7);
-    EXPECT_EQ(font.cellHeight, 10);
-    EXPECT_EQ(font.glyphCount, 95);
+    GDebugFont font = MakeFont();
     std::set<std::string> shapes;
     for (int g = 0; g < 95; ++g) {
         std::string rows(reinterpret_cast<const char*>(font.glyphRows + g * 10), 10);
@@ -133,6 +127,11 @@ TEST(DebugFontTest, PartlyOutsideCellsAreSkipped)
     EXPECT_EQ(surface.At(4, 0), 0xabcdefu);
     EXPECT_EQ(surface.At(17, 9), 0xabcdefu);
     EXPECT_EQ(surface.At(18, 0), kUntouched);
+    // Text wholly inside is whole: the last cell reaches the edge.
+    Surface exact(21, 10);
+    font.DrawOpaque(exact.s.get(), 0, 0, "abc");
+    for (int x = 0; x < 21; ++x)
+        ASSERT_NE(exact.At(x, 9), kUntouched) << x;
 }
 
 TEST(DebugFontTest, ClippedToTheSurface)
@@ -177,15 +176,6 @@ TEST(DebugFontTest, ClippedToTheSurface)
     }
 }
 
-TEST(DebugFontTest, FullyInsideTextIsWhole)
-{
-    GDebugFont font = MakeFont();
-    Surface surface(21, 10);
-    font.DrawOpaque(surface.s.get(), 0, 0, "abc");
-    for (int x = 0; x < 21; ++x)
-        ASSERT_NE(surface.At(x, 9), kUntouched) << x; // the last cell reaches the edge
-}
-
 TEST(DebugFontTest, PrintfKeepsToTheBuffer)
 {
     GDebugFont font = MakeFont();
@@ -198,17 +188,14 @@ TEST(DebugFontTest, PrintfKeepsToTheBuffer)
     EXPECT_EQ(surface.At(0, 0), 0xabcdefu);
     font.PrintfOpaque(surface.s.get(), 0, 0, nullptr);
     EXPECT_STREQ(font.buffer, "");
-}
 
-TEST(DebugFontTest, NothingToDrawOn)
-{
-    GDebugFont font = MakeFont();
+    // Nothing to draw on, or nothing to draw.
     font.DrawOpaque(nullptr, 0, 0, "x");
     GDibSurface empty(10, 10); // no pixel memory
     font.DrawOpaque(&empty, 0, 0, "x");
-    Surface surface(10, 10);
-    font.DrawOpaque(surface.s.get(), 0, 0, nullptr);
-    EXPECT_EQ(surface.At(0, 0), kUntouched);
+    Surface untouched(10, 10);
+    font.DrawOpaque(untouched.s.get(), 0, 0, nullptr);
+    EXPECT_EQ(untouched.At(0, 0), kUntouched);
 }
 
 } // namespace

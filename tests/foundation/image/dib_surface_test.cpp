@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/image/dib_surface.h"
@@ -23,35 +25,34 @@ int Read16(const uint8_t* p)
     return p[0] | (p[1] << 8);
 }
 
-TEST(GDibSurfaceTest, PitchIsWordAligned)
+// Little-endian fields of a header: {offset, bytes, value}.
+struct Field {
+    int offset;
+    int bytes;
+    int32_t value;
+};
+
+void ExpectFields(const uint8_t* header, std::initializer_list<Field> fields)
 {
-    std::unique_ptr<GDibSurface> narrow(GDibSurface::Create(3, 2, 24));
-    ASSERT_NE(narrow, nullptr);
-    EXPECT_EQ(narrow->GetPitch(), 12); // 9 bytes rounded up
-    std::unique_ptr<GDibSurface> wide(GDibSurface::Create(800, 600, 24));
-    EXPECT_EQ(wide->GetPitch(), 2400);
-    EXPECT_EQ(wide->GetBytesPerPixel(), 3);
-    EXPECT_EQ(wide->GetFormat(), 0);
-    std::unique_ptr<GDibSurface> odd(GDibSurface::Create(5, 1, 32));
-    EXPECT_EQ(odd->GetPitch(), 20);
+    for (const Field& f : fields)
+        EXPECT_EQ(f.bytes == 4 ? Read32(header + f.offset) : Read16(header + f.offset), f.value) << f.offset;
 }
 
-TEST(GDibSurfaceTest, BitmapInfoDescribesTopDownWithSpareRow)
+TEST(GDibSurfaceTest, PitchAndBitmapInfo)
 {
+    // Rows are word-aligned: 9 bytes round up to 12.
+    for (auto [w, bits, pitch] : {std::tuple{3, 24, 12}, {800, 24, 2400}, {5, 32, 20}}) {
+        std::unique_ptr<GDibSurface> s(GDibSurface::Create(int16_t(w), 2, bits));
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(s->GetPitch(), pitch) << w;
+    }
     std::unique_ptr<GDibSurface> s(GDibSurface::Create(800, 600, 24));
-    const uint8_t* info = s->GetBitmapInfo();
-    ASSERT_NE(info, nullptr);
-    EXPECT_EQ(Read32(info + 0), 40);
-    EXPECT_EQ(Read32(info + 4), 800);
-    EXPECT_EQ(Read32(info + 8), -601);
-    EXPECT_EQ(Read16(info + 12), 1);
-    EXPECT_EQ(Read16(info + 14), 24);
-    EXPECT_EQ(Read32(info + 16), 0);
-    EXPECT_EQ(Read32(info + 20), 1442400); // 601 rows of 2400 bytes
-    EXPECT_EQ(Read32(info + 24), 2816);
-    EXPECT_EQ(Read32(info + 28), 2816);
-    EXPECT_EQ(Read32(info + 32), 0);
-    EXPECT_EQ(Read32(info + 36), 0);
+    EXPECT_EQ(s->GetBytesPerPixel(), 3);
+    EXPECT_EQ(s->GetFormat(), 0);
+    // Top-down, with the spare row: 601 rows of 2400 bytes.
+    ASSERT_NE(s->GetBitmapInfo(), nullptr);
+    ExpectFields(s->GetBitmapInfo(), {{0, 4, 40}, {4, 4, 800}, {8, 4, -601}, {12, 2, 1}, {14, 2, 24}, {16, 4, 0},
+                                      {20, 4, 1442400}, {24, 4, 2816}, {28, 4, 2816}, {32, 4, 0}, {36, 4, 0}});
 }
 
 TEST(GDibSurfaceTest, PixelsOnlyWhileLocked)
@@ -91,18 +92,8 @@ TEST(GDibSurfaceTest, SaveBmpWritesTheImage)
     ASSERT_EQ(file.size(), 1440054u);
     EXPECT_EQ(file[0], 'B');
     EXPECT_EQ(file[1], 'M');
-    EXPECT_EQ(Read32(&file[2]), 1440054);
-    EXPECT_EQ(Read32(&file[6]), 0);
-    EXPECT_EQ(Read32(&file[10]), 54);
-    EXPECT_EQ(Read32(&file[14]), 40);
-    EXPECT_EQ(Read32(&file[18]), 800);
-    EXPECT_EQ(Read32(&file[22]), -600);
-    EXPECT_EQ(Read16(&file[26]), 1);
-    EXPECT_EQ(Read16(&file[28]), 24);
-    EXPECT_EQ(Read32(&file[30]), 0);
-    EXPECT_EQ(Read32(&file[34]), 1440000);
-    EXPECT_EQ(Read32(&file[38]), 2816);
-    EXPECT_EQ(Read32(&file[42]), 2816);
+    ExpectFields(file.data(), {{2, 4, 1440054}, {6, 4, 0}, {10, 4, 54}, {14, 4, 40}, {18, 4, 800}, {22, 4, -600},
+                               {26, 2, 1}, {28, 2, 24}, {30, 4, 0}, {34, 4, 1440000}, {38, 4, 2816}, {42, 4, 2816}});
     p = s->Lock();
     EXPECT_EQ(0, std::memcmp(&file[54], p, 1440000));
     s->Unlock();

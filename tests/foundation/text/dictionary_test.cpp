@@ -34,14 +34,6 @@ const char* const kLanguage =
     "<Row Key='after' Value='cut off'/>"
     "</Dictionary>";
 
-TEST(Dictionary, WithoutDocumentKeysTranslateToThemselves)
-{
-    GDictionary dictionary;
-    EXPECT_EQ(U(dictionary.Translate(GWString(u"btnPlay"))), u"btnPlay");
-    EXPECT_EQ(dictionary.SetDataDoc(nullptr), 1);
-    EXPECT_EQ(U(dictionary.Translate(GWString())), u"");
-}
-
 TEST(Dictionary, TranslatesRowsAndTurnsEscapesIntoLineBreaks)
 {
     GXmlDataDoc doc;
@@ -59,15 +51,9 @@ TEST(Dictionary, TranslatesRowsAndTurnsEscapesIntoLineBreaks)
     EXPECT_EQ(U(dictionary.Translate(GWString(u"after"))), u"after");
     EXPECT_EQ(U(dictionary.Translate(GWString(u"unknown \\n key"))), u"unknown \\n key");
     EXPECT_EQ(dictionary.GetEntryCount(), 4u);
-}
 
-TEST(Dictionary, EscapeAtTheEndAndNextToOtherBackslashes)
-{
-    GXmlDataDoc doc;
-    GDataDoc* node = LoadDictionary(doc, "<Dictionary><Row Key='k' Value='a\\nb\\\\n\\n'/></Dictionary>");
-    ASSERT_NE(node, nullptr);
-    GDictionary dictionary;
-    dictionary.SetDataDoc(node);
+    // An escape at the end, and next to other backslashes.
+    ASSERT_EQ(dictionary.SetDataDoc(LoadDictionary(doc, "<Dictionary><Row Key='k' Value='a\\nb\\\\n\\n'/></Dictionary>")), 1);
     EXPECT_EQ(U(dictionary.Translate(GWString(u"k"))), u"a\r\nb\\\r\n\r\n");
 }
 
@@ -97,8 +83,10 @@ TEST(Dictionary, TableOutlivesItsDocumentAndIsRebuiltOnHandOver)
     dictionary.SetDataDoc(node);
     EXPECT_EQ(U(dictionary.Translate(GWString(u"new"))), u"Новый");
 
-    dictionary.SetDataDoc(nullptr);
+    // Without a document keys translate to themselves.
+    EXPECT_EQ(dictionary.SetDataDoc(nullptr), 1);
     EXPECT_EQ(U(dictionary.Translate(GWString(u"start"))), u"start");
+    EXPECT_EQ(U(dictionary.Translate(GWString())), u"");
 }
 
 TEST(Dictionary, LargeTable)

@@ -2,11 +2,135 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "foundation/text/gstring.h"
+#include "foundation/text/wstring.h"
 
 namespace {
+
+// The narrow and wide zero-terminated functions under one name, so that one typed test holds
+// both to the same contract. Both sets are named alike: Str... and WStr....
+#define TOLVANRISE_TEXT_FUNCTIONS(P)                                                \
+    static constexpr auto Len = &P##Len;                                            \
+    static constexpr auto FindChar = &P##FindChar;                                  \
+    static constexpr auto IndexOfChar = &P##IndexOfChar, CountChar = &P##CountChar; \
+    static constexpr auto Find = &P##Find;                                          \
+    static constexpr auto Copy = &P##Copy, Append = &P##Append;                     \
+    static constexpr auto CopyN = &P##CopyN, AppendN = &P##AppendN;                 \
+    static constexpr auto InsertChar = &P##InsertChar;                              \
+    static constexpr auto Compare = &P##Compare;                                    \
+    static constexpr auto DifferN = &P##DifferN;                                    \
+    static constexpr auto FromInt = &P##FromInt;                                    \
+    static constexpr auto ToIntHex = &P##ToIntHex;                                  \
+    static constexpr auto ToIntRadix = &P##ToIntRadix;
+
+template <typename Char>
+struct Fn;
+template <>
+struct Fn<char> {
+    TOLVANRISE_TEXT_FUNCTIONS(Str)
+};
+template <>
+struct Fn<char16_t> {
+    TOLVANRISE_TEXT_FUNCTIONS(WStr)
+};
+#undef TOLVANRISE_TEXT_FUNCTIONS
+
+template <typename Char>
+class TextFunctions : public testing::Test {
+protected:
+    using F = Fn<Char>;
+    // Bytes widened unit by unit (unsigned), so "\xe0" is U+00E0 on the wide side.
+    static std::basic_string<Char> S(const char* bytes)
+    {
+        std::basic_string<Char> s;
+        for (; *bytes; ++bytes)
+            s.push_back(static_cast<Char>(static_cast<unsigned char>(*bytes)));
+        return s;
+    }
+    std::basic_string<Char> Held() const { return std::basic_string<Char>(buf); }
+    Char buf[16];
+};
+
+using CharTypes = testing::Types<char, char16_t>;
+TYPED_TEST_SUITE(TextFunctions, CharTypes);
+
+TYPED_TEST(TextFunctions, Search)
+{
+    using F = typename TestFixture::F;
+    const auto s = this->S("abcb");
+    const auto aab = this->S("aab");
+    EXPECT_EQ(F::IndexOfChar(this->S("abc").c_str(), 'x'), 3u);
+    EXPECT_EQ(F::FindChar(s.c_str(), 0), nullptr);
+    EXPECT_EQ(F::FindChar(s.c_str(), 'b'), s.c_str() + 1);
+    EXPECT_EQ(F::CountChar(this->S("a;b;;c").c_str(), ';'), 3u);
+    EXPECT_EQ(F::Find(s.c_str(), this->S("").c_str()), s.c_str());
+    EXPECT_EQ(F::Find(this->S("").c_str(), this->S("a").c_str()), nullptr);
+    EXPECT_EQ(F::Find(s.c_str(), this->S("cb").c_str()), s.c_str() + 2);
+    EXPECT_EQ(F::Find(s.c_str(), this->S("cbx").c_str()), nullptr);
+    EXPECT_EQ(F::Find(aab.c_str(), this->S("ab").c_str()), aab.c_str() + 1);
+}
+
+TYPED_TEST(TextFunctions, CopyAppendInsert)
+{
+    using F = typename TestFixture::F;
+    auto* dst = this->buf;
+    std::fill(std::begin(this->buf), std::end(this->buf), TypeParam('z'));
+    F::CopyN(dst, this->S("abcdef").c_str(), 3);
+    EXPECT_EQ(this->Held(), this->S("abc"));
+    F::CopyN(dst, this->S("ab").c_str(), 5);
+    EXPECT_EQ(this->Held(), this->S("ab"));
+    F::AppendN(dst, this->S("cdef").c_str(), 4);
+    EXPECT_EQ(this->Held(), this->S("abcd"));
+    F::AppendN(dst, this->S("xy").c_str(), 2); // already longer than n: nothing added or cut
+    EXPECT_EQ(this->Held(), this->S("abcd"));
+    F::Copy(dst, this->S("12").c_str());
+    F::Append(dst, this->S("34").c_str());
+    EXPECT_EQ(this->Held(), this->S("1234"));
+    EXPECT_EQ(F::Len(dst), 4u);
+    F::InsertChar(dst, 'x', 0);
+    F::InsertChar(dst, 'y', 5);
+    EXPECT_EQ(this->Held(), this->S("x1234y"));
+    F::InsertChar(dst, 'q', 9); // past the end: refused
+    EXPECT_EQ(this->Held(), this->S("x1234y"));
+}
+
+TYPED_TEST(TextFunctions, Compare)
+{
+    using F = typename TestFixture::F;
+    auto cmp = [this](const char* a, const char* b) { return F::Compare(this->S(a).c_str(), this->S(b).c_str()); };
+    auto differ = [this](const char* a, const char* b, int n) {
+        return F::DifferN(this->S(a).c_str(), this->S(b).c_str(), n);
+    };
+    EXPECT_EQ(cmp("abc", "abc"), 0);
+    EXPECT_EQ(cmp("ab", "abc"), -1);
+    EXPECT_EQ(cmp("ab", "a"), 1);
+    EXPECT_EQ(cmp("\xe0", "a"), 1); // units compare unsigned
+    EXPECT_EQ(differ("ab", "abc", 5), 0);
+    EXPECT_EQ(differ("abc", "ab", 5), 1);
+    EXPECT_EQ(differ("abc", "abd", 2), 0);
+    EXPECT_EQ(differ("abc", "abd", 3), 1);
+    EXPECT_EQ(differ("a", "b", 0), 0);
+}
+
+TYPED_TEST(TextFunctions, Numbers)
+{
+    using F = typename TestFixture::F;
+    // INT32_MIN's 11 characters and the terminator fill the 12 units callers provide.
+    for (auto [value, text] : {std::pair{0, "0"}, {-907, "-907"}, {INT32_MAX, "2147483647"},
+                               {INT32_MIN, "-2147483648"}}) {
+        F::FromInt(this->buf, value);
+        EXPECT_EQ(this->Held(), this->S(text));
+    }
+    EXPECT_EQ(F::ToIntHex(this->S("-1f").c_str()), -31);
+    EXPECT_EQ(F::ToIntHex(this->S("FFg").c_str()), 255);
+    EXPECT_EQ(F::ToIntHex(this->S("ffffffff").c_str()), -1);
+    // Any radix but 10 reads hexadecimal.
+    for (auto [radix, value] : {std::pair{10, 10}, {16, 16}, {8, 16}})
+        EXPECT_EQ(F::ToIntRadix(this->S("10").c_str(), nullptr, radix), value) << radix;
+}
 
 TEST(CharClasses, AsciiOnly)
 {
@@ -25,41 +149,7 @@ TEST(CharClasses, AsciiOnly)
     EXPECT_EQ(CharToUpper('['), '[');
 }
 
-TEST(StrFunctions, Search)
-{
-    EXPECT_EQ(StrIndexOfChar("abc", 'x'), 3u);
-    EXPECT_EQ(StrFindChar("abc", 0), nullptr);
-    const char* s = "abcb";
-    EXPECT_EQ(StrFindChar(s, 'b'), s + 1);
-    EXPECT_EQ(StrCountChar("a;b;;c", ';'), 3u);
-    EXPECT_EQ(StrFind(s, ""), s);
-    EXPECT_EQ(StrFind("", "a"), nullptr);
-    EXPECT_EQ(StrFind(s, "cb"), s + 2);
-    EXPECT_EQ(StrFind(s, "cbx"), nullptr);
-    const char* t = "aab";
-    EXPECT_EQ(StrFind(t, "ab"), t + 1);
-}
-
-TEST(StrFunctions, CopyAndAppend)
-{
-    char dst[16];
-    std::memset(dst, 'z', sizeof dst);
-    StrCopyN(dst, "abcdef", 3);
-    EXPECT_STREQ(dst, "abc");
-    StrCopyN(dst, "ab", 5);
-    EXPECT_STREQ(dst, "ab");
-    StrAppendN(dst, "cdef", 4);
-    EXPECT_STREQ(dst, "abcd");
-    // Already longer than n: nothing is added and nothing is cut.
-    StrAppendN(dst, "xy", 2);
-    EXPECT_STREQ(dst, "abcd");
-    StrCopy(dst, "12");
-    StrAppend(dst, "34");
-    EXPECT_STREQ(dst, "1234");
-    EXPECT_EQ(StrLen(dst), 4u);
-}
-
-TEST(StrFunctions, InsertAndDelete)
+TEST(StrFunctions, NarrowOnly)
 {
     char s[16] = "abcdef";
     StrDeleteChars(s, 1, 2);
@@ -68,50 +158,23 @@ TEST(StrFunctions, InsertAndDelete)
     EXPECT_STREQ(s, "adef");
     StrDeleteChars(s, 2, 50); // more than is left: the tail goes, no read past it
     EXPECT_STREQ(s, "ad");
-    StrInsertChar(s, 'x', 0);
-    EXPECT_STREQ(s, "xad");
-    StrInsertChar(s, 'y', 3);
-    EXPECT_STREQ(s, "xady");
-    StrInsertChar(s, 'q', 9); // past the end: refused
-    EXPECT_STREQ(s, "xady");
-}
 
-TEST(StrFunctions, Compare)
-{
-    EXPECT_EQ(StrCompare("abc", "abc"), 0);
-    EXPECT_EQ(StrCompare("ab", "abc"), -1);
-    EXPECT_EQ(StrCompare("\xe0", "a"), 1); // unsigned bytes
-    EXPECT_EQ(StrDifferN("ab", "abc", 5), 0);
-    EXPECT_EQ(StrDifferN("abc", "ab", 5), 1);
-    EXPECT_EQ(StrDifferN("abc", "abd", 2), 0);
-    EXPECT_EQ(StrDifferN("abc", "abd", 3), 1);
     EXPECT_EQ(BytesDiffer("a\0b", "a\0c", 3), 1);
     EXPECT_EQ(BytesDiffer("a\0b", "a\0c", 2), 0);
     EXPECT_EQ(BytesDiffer("a", "b", -1), 0);
-}
 
-TEST(StrFunctions, Numbers)
-{
-    char buf[12];
-    for (auto [value, text] : {std::pair{0, "0"}, {-907, "-907"}, {INT32_MAX, "2147483647"},
-                               {INT32_MIN, "-2147483648"}}) { // 11 characters and the terminator fill 12 bytes
-        StrFromInt(buf, value);
-        EXPECT_STREQ(buf, text);
-    }
-
+    // Narrow reading wraps modulo 2^32; the wide one saturates.
     EXPECT_EQ(StrToInt("-12x"), -12);
     EXPECT_EQ(StrToInt("+"), 0);
     EXPECT_EQ(StrToInt("x1"), 0);
-    EXPECT_EQ(StrToInt("4294967297"), 1); // wraps modulo 2^32
-    EXPECT_EQ(StrToIntHex("-1f"), -31);
-    EXPECT_EQ(StrToIntHex("FFg"), 255);
-    EXPECT_EQ(StrToIntHex("ffffffff"), -1);
-    EXPECT_EQ(StrToIntRadix("10", nullptr, 10), 10);
-    EXPECT_EQ(StrToIntRadix("10", nullptr, 16), 16);
-    EXPECT_EQ(StrToIntRadix("10", nullptr, 8), 16);
+    EXPECT_EQ(StrToInt("4294967297"), 1);
+    EXPECT_EQ(WStrToInt(u"  -12x"), -12);
+    EXPECT_EQ(WStrToInt(u"+"), 0);
+    EXPECT_EQ(WStrToInt(u"99999999999"), INT32_MAX);
+    EXPECT_EQ(WStrToInt(u"-99999999999"), INT32_MIN);
 }
 
-TEST(GStringTest, SizesFollowTheText)
+TEST(GStringTest, SizesAndBuffers)
 {
     GString empty;
     EXPECT_STREQ(empty.c_str(), "");
@@ -124,64 +187,46 @@ TEST(GStringTest, SizesFollowTheText)
     EXPECT_TRUE(s.Append("de"));
     EXPECT_STREQ(s.c_str(), "abcde");
     EXPECT_EQ(s.GetSize(), 6u);
-    EXPECT_EQ(s.GetCapacity(), 6u);
     s.SetEmpty();
     EXPECT_NE(s.GetData(), nullptr);
     EXPECT_EQ(s.GetSize(), 1u);
-}
 
-TEST(GStringTest, Reserve)
-{
-    GString s;
-    EXPECT_TRUE(s.Reserve(0));
-    EXPECT_EQ(s.GetCapacity(), 256u);
-    EXPECT_EQ(s.GetSize(), 0u);
-    EXPECT_STREQ(s.c_str(), "");
-
+    EXPECT_TRUE(empty.Reserve(0)); // 0 asks for the usual size; no text reads as ""
+    EXPECT_STREQ(empty.c_str(), "");
     GString t("abcdef");
     EXPECT_TRUE(t.Reserve(32));
     EXPECT_STREQ(t.c_str(), "abcdef");
-    EXPECT_EQ(t.GetSize(), 7u);
     // Below the size: the text is cut and still terminated inside the new buffer.
     EXPECT_TRUE(t.Reserve(4));
-    EXPECT_EQ(t.GetCapacity(), 4u);
     EXPECT_EQ(t.GetSize(), 4u);
     EXPECT_STREQ(t.c_str(), "abc");
     EXPECT_EQ(t.GetData()[3], 0);
+
+    EXPECT_TRUE(t.Allocate(10));
+    EXPECT_EQ(t.GetSize(), 10u);
+    EXPECT_EQ(t.GetData()[9], 0);
+    EXPECT_TRUE(t.Allocate(0));
+    EXPECT_EQ(t.GetData(), nullptr);
 }
 
-TEST(GStringTest, Allocate)
-{
-    GString s("hello");
-    EXPECT_TRUE(s.Allocate(10));
-    EXPECT_EQ(s.GetSize(), 10u);
-    EXPECT_EQ(s.GetData()[9], 0);
-    EXPECT_TRUE(s.Allocate(0));
-    EXPECT_EQ(s.GetData(), nullptr);
-}
-
-TEST(GStringTest, Assignment)
+TEST(GStringTest, AssignmentAndAliasing)
 {
     GString a("long enough text");
     const char* buffer = a.GetData();
     a = "short";
-    EXPECT_STREQ(a.c_str(), "short");
     EXPECT_EQ(a.GetData(), buffer); // a larger buffer is reused
     EXPECT_EQ(a.GetSize(), 6u);
-
     a = a.c_str(); // its own buffer
     EXPECT_STREQ(a.c_str(), "short");
     a = a.c_str() + 2; // overlapping tail of its own buffer
     EXPECT_STREQ(a.c_str(), "ort");
     a = a;
     EXPECT_STREQ(a.c_str(), "ort");
-
     a = "";
     EXPECT_EQ(a.GetData(), nullptr);
-    EXPECT_EQ(a.GetCapacity(), 0u);
 
     GString b("xyz");
-    GString none;
+    const GString none;
     b = none;
     EXPECT_EQ(b.GetData(), nullptr);
     b = static_cast<const char*>(nullptr);
@@ -189,57 +234,45 @@ TEST(GStringTest, Assignment)
 
     GString c("abc");
     GString d(c);
-    EXPECT_STREQ(d.c_str(), "abc");
     EXPECT_NE(d.GetData(), c.GetData());
     GString e(std::move(c));
     EXPECT_STREQ(e.c_str(), "abc");
     EXPECT_EQ(c.GetData(), nullptr);
-}
 
-TEST(GStringTest, SelfAppend)
-{
     GString s("ab");
     EXPECT_TRUE(s.Append(s));
     EXPECT_STREQ(s.c_str(), "abab");
     EXPECT_EQ(s.GetSize(), 5u);
     EXPECT_TRUE(s.Append(s.c_str() + 1));
     EXPECT_STREQ(s.c_str(), "ababbab");
-    GString t = s + s;
-    EXPECT_STREQ(t.c_str(), "ababbabababbab");
+    EXPECT_STREQ((s + s).c_str(), "ababbabababbab");
+    EXPECT_STREQ((s + "!").c_str(), "ababbab!");
 }
 
-TEST(GStringTest, AppendCharTrimmed)
+TEST(GStringTest, TrimmedAppendCompareAndCase)
 {
     GString s;
     EXPECT_TRUE(s.AppendCharTrimmed(' '));
     EXPECT_TRUE(s.IsEmpty());
-    EXPECT_TRUE(s.AppendCharTrimmed('a'));
-    EXPECT_TRUE(s.AppendCharTrimmed(' '));
-    EXPECT_TRUE(s.AppendCharTrimmed(0));
+    for (char c : {'a', ' ', '\0'})
+        EXPECT_TRUE(s.AppendCharTrimmed(c));
     EXPECT_STREQ(s.c_str(), "a ");
     EXPECT_EQ(s.GetSize(), 3u);
-}
 
-TEST(GStringTest, Compare)
-{
     GString none1, none2, x("x"), y("y");
     EXPECT_EQ(GString::Compare(none1, none2), 0);
     EXPECT_EQ(GString::Compare(none1, x), -1);
     EXPECT_EQ(GString::Compare(x, none1), 1);
     EXPECT_EQ(GString::Compare(x, y), -1);
     EXPECT_EQ(GString::Compare(x, GString("x")), 0);
-}
 
-TEST(GStringTest, CaseMapping)
-{
-    GString s("Ab\xc0z1");
-    s.MakeUpper();
-    EXPECT_STREQ(s.c_str(), "AB\xc0Z1");
-    s.MakeLower();
-    EXPECT_STREQ(s.c_str(), "ab\xc0z1");
-    GString none;
-    none.MakeUpper();
-    EXPECT_EQ(none.GetData(), nullptr);
+    GString c("Ab\xc0z1");
+    c.MakeUpper();
+    EXPECT_STREQ(c.c_str(), "AB\xc0Z1");
+    c.MakeLower();
+    EXPECT_STREQ(c.c_str(), "ab\xc0z1");
+    none1.MakeUpper();
+    EXPECT_EQ(none1.GetData(), nullptr);
 }
 
 } // namespace

@@ -1,0 +1,25 @@
+#include "gui/background.h"
+
+#include "foundation/files/scramble_keys.h"
+#include "foundation/image/bitmap.h"
+#include "graphics/store/graphics_resources.h"
+#include "graphics/store/image_loaders.h"
+
+int GBackground::Load(GGraphicsResources* store, int32_t pack, const char* folder)
+{
+    if (!store)
+        return 0;
+    int16_t slot = -1;
+    const bool loaded = LoadTgaImage(pack, &slot, store, folder) ||
+                        LoadJpegImageFromMemory(pack, &slot, store, folder, kBackgroundJpmKey) ||
+                        LoadJpegImageFromPack(pack, &slot, store, folder);
+    const GBitmap* image = loaded && slot >= 0 ? store->GetBitmap(slot) : nullptr;
+    if (!image)
+        return 0;
+    m_slot = slot;
+    m_clip.SetSlot(slot);
+    GRect size;
+    size.SetSize(image->GetWidth(), image->GetHeight());
+    m_clip.SetRect(size);
+    return 1;
+}

@@ -1,0 +1,141 @@
+// The profile store and the top-score table on disk: defaults, round trips through the record
+// files, bytes the engine does not interpret kept, damaged files falling back to the defaults.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "foundation/files/data_files.h"
+#include "game/profiles/player_profiles.h"
+#include "platform/message_box.h"
+#include "support/temp_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tolvanrise::test::TempFolder;
+
+bool SilentAlert(const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer)
+{
+    answer = platform::MessageBoxAnswer::kOk;
+    return true;
+}
+
+class ProfilesTest : public testing::Test {
+protected:
+    void SetUp() override { platform::SetMessageBoxBackend(&SilentAlert); }
+    void TearDown() override { platform::SetMessageBoxBackend(nullptr); }
+
+    std::string Folder() const { return m_folder.Path("PROFILES"); }
+    // The record's plain bytes as the store would write them.
+    void WriteRecord(int32_t number, std::string bytes)
+    {
+        fs::create_directories(Folder());
+        ASSERT_EQ(WriteUserRecordFile(number, bytes.data(), static_cast<uint32_t>(bytes.size()), Folder().c_str()), 1);
+    }
+
+    TempFolder m_folder{"profiles_", fs::current_path()};
+};
+
+TEST_F(ProfilesTest, DefaultsSaveCreatesTheFolderAndLoadsBack)
+{
+    GPlayerProfiles profiles(Folder());
+    EXPECT_EQ(profiles.Load(), 0); // nothing saved yet
+    const GGameSettings& d = profiles.GetDefaultSettings();
+    EXPECT_EQ(d.flags[0], 1);
+    EXPECT_EQ(d.flags[1], 1);
+    EXPECT_EQ(d.musicVolume, 4000);
+    EXPECT_EQ(d.soundVolume, 6000);
+
+    profiles.GetDefaultSettings().musicVolume = 2500;
+    profiles.GetDefaultSettings().flags[GGameSettings::kFullScreenFlag] = 0;
+    ASSERT_EQ(profiles.Save(), 1);
+    EXPECT_EQ(fs::file_size(Folder() + "/00000000.bin"), GPlayerProfiles::kStoreSize);
+
+    GPlayerProfiles again(Folder());
+    ASSERT_EQ(again.Load(), 1);
+    EXPECT_EQ(again.GetDefaultSettings().musicVolume, 2500);
+    EXPECT_EQ(again.GetDefaultSettings().flags[0], 0);
+    EXPECT_EQ(again.GetDefaultSettings().soundVolume, 6000);
+}
+
+TEST_F(ProfilesTest, BytesBeyondTheSettingsSurviveASave)
+{
+    std::string bytes(GPlayerProfiles::kStoreSize, '\0');
+    GGameSettings settings;
+    settings.soundVolume = 100;
+    std::memcpy(bytes.data(), &settings, sizeof settings);
+    for (size_t i = sizeof settings; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7);
+    WriteRecord(0, bytes);
+
+    GPlayerProfiles profiles(Folder());
+    ASSERT_EQ(profiles.Load(), 1);
+    EXPECT_EQ(profiles.GetDefaultSettings().soundVolume, 100);
+    profiles.GetDefaultSettings().soundVolume = 200;
+    ASSERT_EQ(profiles.Save(), 1);
+    std::string back(GPlayerProfiles::kStoreSize, '\0');
+    ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()), 1);
+    EXPECT_EQ(back.substr(sizeof settings), bytes.substr(sizeof settings));
+}
+
+TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
+{
+    const struct {
+        const char* what;
+        int32_t music, sound;
+        uint8_t flag;
+    } cases[] = {
+        {"music volume above the scale", 10001, 6000, 1},
+        {"negative sound volume", 4000, -1, 1},
+        {"flag neither 0 nor 1", 4000, 6000, 7},
+    };
+    for (const auto& c : cases) {
+        std::string bytes(GPlayerProfiles::kStoreSize, '\x55');
+        GGameSettings settings;
+        settings.musicVolume = c.music;
+        settings.soundVolume = c.sound;
+        settings.flags[1] = c.flag;
+        std::memcpy(bytes.data(), &settings, sizeof settings);
+        WriteRecord(0, bytes);
+        GPlayerProfiles profiles(Folder());
+        EXPECT_EQ(profiles.Load(), 0) << c.what;
+        EXPECT_EQ(profiles.GetDefaultSettings().musicVolume, 4000) << c.what;
+        EXPECT_EQ(profiles.GetDefaultSettings().soundVolume, 6000) << c.what;
+        EXPECT_EQ(profiles.GetDefaultSettings().flags[1], 1) << c.what;
+    }
+    // An empty file is no store either.
+    fs::create_directories(Folder());
+    std::FILE* empty = std::fopen((Folder() + "/00000000.bin").c_str(), "wb");
+    ASSERT_NE(empty, nullptr);
+    std::fclose(empty);
+    GPlayerProfiles profiles(Folder());
+    EXPECT_EQ(profiles.Load(), 0);
+    EXPECT_EQ(profiles.GetDefaultSettings().musicVolume, 4000);
+}
+
+TEST_F(ProfilesTest, TopScoresRoundTripAsRecord9999)
+{
+    GTopScoreTable table(Folder());
+    EXPECT_EQ(table.Load(), 0);
+    std::strcpy(table.Entries()[0].name, "Ada");
+    table.Entries()[0].score = 12345;
+    table.Entries()[29].score = -1;
+    ASSERT_EQ(table.Save(), 1);
+    EXPECT_EQ(fs::file_size(Folder() + "/00009999.bin"), 1080u);
+
+    GTopScoreTable again(Folder());
+    ASSERT_EQ(again.Load(), 1);
+    EXPECT_STREQ(again.Entries()[0].name, "Ada");
+    EXPECT_EQ(again.Entries()[0].score, 12345);
+    EXPECT_EQ(again.Entries()[29].score, -1);
+
+    // A name without its terminator in the file still ends inside its field.
+    WriteRecord(9999, std::string(1080, 'x'));
+    ASSERT_EQ(again.Load(), 1);
+    EXPECT_EQ(std::strlen(again.Entries()[0].name), sizeof again.Entries()[0].name - 1);
+}
+
+} // namespace

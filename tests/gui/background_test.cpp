@@ -1,0 +1,48 @@
+// A dialog's picture from each kind of pack, and from none.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "foundation/image/bitmap.h"
+#include "graphics/store/data_source.h"
+#include "graphics/store/graphics_resources.h"
+#include "gui/background.h"
+#include "support/temp_files.h"
+#include "tools/tolvanrise-packs/pack_writer.h"
+
+namespace {
+
+TEST(Background, LoadsEachKindOfPackIntoAPoolSlot)
+{
+    tolvanrise::test::TempFolder folder("background_");
+    GMemorySetSource files;
+    files.Add("bmst.bin", {0, 0, 0, 0});
+    GGraphicsResources store;
+    ASSERT_FALSE(store.TryInit(files, nullptr, 4, 0).Failed());
+
+    packtool::Picture picture;
+    picture.width = 24;
+    picture.height = 10;
+    picture.rgba.assign(24 * 10 * 4, 200);
+    const packtool::PackKind kinds[] = {packtool::PackKind::kTga24, packtool::PackKind::kJpm, packtool::PackKind::kJpeg};
+    for (int i = 0; i < 3; ++i) {
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(packtool::MakePack(picture, kinds[i], 90, bytes));
+        ASSERT_TRUE(packtool::WritePack(folder.Path(), 10 + i, bytes));
+        GBackground background;
+        ASSERT_EQ(background.Load(&store, 10 + i, folder.Path().c_str()), 1) << i;
+        ASSERT_GE(background.GetSlot(), 0);
+        EXPECT_EQ(background.GetClip().GetSlot(), background.GetSlot());
+        EXPECT_EQ(background.GetClip().GetRect().Width(), 24);
+        EXPECT_EQ(background.GetClip().GetRect().Height(), 10);
+        EXPECT_EQ(store.GetBitmap(background.GetSlot())->GetWidth(), 24);
+    }
+    GBackground missing;
+    EXPECT_EQ(missing.Load(&store, 99, folder.Path().c_str()), 0);
+    EXPECT_EQ(missing.Load(nullptr, 10, folder.Path().c_str()), 0);
+    EXPECT_EQ(missing.GetSlot(), -1);
+    EXPECT_EQ(missing.GetClip().GetFrame(), 0);
+}
+
+} // namespace
