@@ -47,10 +47,10 @@ struct GBilinear {
     static constexpr int32_t kAfter = 1;
     static void Sample(const GMaskedImage& s, int32_t sx, int32_t sy, int32_t fx, int32_t fy,
                        GFiltered& out) {
-        const int32_t w00 = (255 - fx) * (255 - fy);
-        const int32_t w10 = fx * (255 - fy);
+        const int32_t w00 = (256 - fx) * (256 - fy);
+        const int32_t w10 = fx * (256 - fy);
         const int32_t w11 = fx * fy;
-        const int32_t w01 = (255 - fx) * fy;
+        const int32_t w01 = (256 - fx) * fy;
         const uint8_t* p00 = s.Pixel(sx, sy);
         const uint8_t* p01 = s.Pixel(sx, sy + 1);
         for (int k = 0; k < 3; ++k)

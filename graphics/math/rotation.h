@@ -11,8 +11,9 @@
 // (cubic: 4 x 4) pixels of a sample do not all exist, the pixel is outside: transparent in a
 // copy, untouched by a draw.
 //
-// The bilinear weights are (255 - fx)(255 - fy), fx (255 - fy), fx fy and (255 - fx) fy,
-// the sum shifted right by 16; the cubic filter is the drawable image's. Draws mix with the
+// The bilinear weights are (256 - fx)(256 - fy), fx (256 - fy), fx fy and (256 - fx) fy,
+// the sum shifted right by 16: they add up to 65536, so a picture turned by 0 keeps its
+// colours exactly. The cubic filter is the drawable image's. Draws mix with the
 // mask rule: m 255 skips, otherwise d = ((d - c) * m >> 8) + c.
 //
 // Stateless; one thread at a time per target.
