@@ -51,6 +51,12 @@ struct GSample {
 struct GBilinearSampler {
     static constexpr int32_t kReach = 1; // pixels beyond the sample position it reads
 
+    // All four masks 255: the sample is fully transparent.
+    static bool Transparent(const GSourceView& s, int32_t sx, int32_t sy) {
+        const uint8_t* m0 = s.mask + size_t(sy) * s.w + sx;
+        return (m0[0] & m0[1] & m0[s.w] & m0[s.w + 1]) == 255;
+    }
+
     static void Sample(const GSourceView& s, int32_t sx, int32_t sy, int32_t fx, int32_t fy,
                        GSample& out) {
         const uint8_t* p0 = s.pixels + size_t(sy) * s.pitch + size_t(sx) * 3;
@@ -72,6 +78,7 @@ struct GBilinearSampler {
 // The sample lies between the second and third pixel of each run.
 struct GCubicSampler {
     static constexpr int32_t kReach = 3;
+    static bool Transparent(const GSourceView&, int32_t, int32_t) { return false; }
 
     static void Sample(const GSourceView& s, int32_t sx, int32_t sy, int32_t fx, int32_t fy,
                        GSample& out) {
@@ -89,8 +96,10 @@ struct GCubicSampler {
     }
 };
 
-// Pixel rules of the walk. Put receives a sample inside the source; Skip a position outside.
+// Pixel rules of the walk. Put receives a sample inside the source; SkipRange the positions
+// of a row outside it. A rule that skips transparent samples is spared their filtering.
 struct GBlendRule {
+    static constexpr bool kSkipsTransparent = true;
     uint8_t* row = nullptr;
     int32_t alpha = 255;
     void Put(int32_t i, const GSample& s) {
@@ -102,10 +111,11 @@ struct GBlendRule {
         for (int c = 0; c < 3; ++c)
             d[c] = uint8_t(d[c] + ((s.c[c] - d[c]) * k >> 16));
     }
-    void Skip(int32_t) {}
+    void SkipRange(int32_t, int32_t) {}
 };
 
 struct GAddRule {
+    static constexpr bool kSkipsTransparent = true;
     uint8_t* row = nullptr;
     int32_t alpha = 255;
     void Put(int32_t i, const GSample& s) {
@@ -117,11 +127,12 @@ struct GAddRule {
         for (int c = 0; c < 3; ++c)
             d[c] = uint8_t(std::min(255, d[c] + (s.c[c] * k >> 16)));
     }
-    void Skip(int32_t) {}
+    void SkipRange(int32_t, int32_t) {}
 };
 
 // Renders into the buffer: outside the source the pixel is black and transparent.
 struct GStoreRule {
+    static constexpr bool kSkipsTransparent = false;
     uint8_t* row = nullptr;
     uint8_t* maskRow = nullptr;
     void Put(int32_t i, const GSample& s) {
@@ -131,9 +142,11 @@ struct GStoreRule {
         d[2] = uint8_t(s.c[2]);
         maskRow[i] = uint8_t(s.m);
     }
-    void Skip(int32_t i) {
-        std::memset(row + size_t(i) * 3, 0, 3);
-        maskRow[i] = 255;
+    void SkipRange(int32_t from, int32_t to) {
+        if (to <= from)
+            return;
+        std::memset(row + size_t(from) * 3, 0, size_t(to - from) * 3);
+        std::memset(maskRow + from, 255, size_t(to - from));
     }
 };
 
@@ -142,33 +155,69 @@ struct GInverseMap {
     int32_t hw, hh;
 };
 
+// The i of a row for which lo <= (p0 + i * step) >> 16 < hi, as a real interval (may be
+// empty or unbounded).
+void RowInterval(int64_t p0, int64_t step, int64_t lo, int64_t hi, double& first, double& last) {
+    const double a = double(lo) * 65536.0 - double(p0);
+    const double b = double(hi) * 65536.0 - double(p0);
+    if (step == 0) {
+        const bool in = a <= 0 && b > 0;
+        first = in ? -1e18 : 1e18;
+        last = in ? 1e18 : -1e18;
+        return;
+    }
+    first = std::min(a / double(step), b / double(step));
+    last = std::max(a / double(step), b / double(step));
+}
+
 // The inverse walk over w x h target pixels whose first pixel is box position (bx0, by0):
 // u = a X - c Y, v = d X + b Y with (X, Y) the box position less the half sizes; one pixel
 // right adds (a, d), one row down (-c, b). The source pixel is (u >> 16) + hw, (v >> 16) + hh
 // with 8-bit fractions. rowAt(j) points the rule at target row j.
+//
+// Along a row the pixels whose sample lies inside the source form one run (the intersection
+// of two intervals), so each row finds its run first, from a slightly widened floating-point
+// estimate trimmed with the exact test, and the loop over the run tests nothing.
 template <class Sampler, class Rule, class RowAt>
 void WalkInverse(const GSourceView& src, const GInverseMap& m, int32_t bx0, int32_t by0,
                  int32_t w, int32_t h, Rule& rule, RowAt rowAt) {
-    const uint64_t limitX = uint64_t(int64_t(src.w) - Sampler::kReach);
-    const uint64_t limitY = uint64_t(int64_t(src.h) - Sampler::kReach);
+    const int64_t hiX = int64_t(src.w) - Sampler::kReach - m.hw;
+    const int64_t hiY = int64_t(src.h) - Sampler::kReach - m.hh;
     GSample sample;
     for (int32_t j = 0; j < h; ++j) {
         rowAt(rule, j);
         const int64_t X = int64_t(bx0) - m.hw;
         const int64_t Y = int64_t(by0) + j - m.hh;
-        int64_t u = m.a * X - m.c * Y;
-        int64_t v = m.d * X + m.b * Y;
-        for (int32_t i = 0; i < w; ++i, u += m.a, v += m.d) {
-            const int64_t sx = (u >> 16) + m.hw;
-            const int64_t sy = (v >> 16) + m.hh;
-            if (uint64_t(sx) < limitX && uint64_t(sy) < limitY) {
-                Sampler::Sample(src, int32_t(sx), int32_t(sy), int32_t(u >> 8) & 255,
-                                int32_t(v >> 8) & 255, sample);
-                rule.Put(i, sample);
-            } else {
-                rule.Skip(i);
+        const int64_t u0 = m.a * X - m.c * Y;
+        const int64_t v0 = m.d * X + m.b * Y;
+        const auto inside = [&](int64_t i) {
+            const int64_t su = (u0 + i * m.a) >> 16;
+            const int64_t sv = (v0 + i * m.d) >> 16;
+            return su >= -m.hw && su < hiX && sv >= -m.hh && sv < hiY;
+        };
+        double fu, lu, fv, lv;
+        RowInterval(u0, m.a, -m.hw, hiX, fu, lu);
+        RowInterval(v0, m.d, -m.hh, hiY, fv, lv);
+        int64_t first = int64_t(std::clamp(std::ceil(std::max(fu, fv)) - 2, 0.0, double(w)));
+        int64_t end = int64_t(std::clamp(std::floor(std::min(lu, lv)) + 3, 0.0, double(w)));
+        while (first < end && !inside(first))
+            ++first;
+        while (end > first && !inside(end - 1))
+            --end;
+        rule.SkipRange(0, int32_t(first));
+        int64_t u = u0 + first * m.a;
+        int64_t v = v0 + first * m.d;
+        for (int64_t i = first; i < end; ++i, u += m.a, v += m.d) {
+            const int32_t sx = int32_t((u >> 16) + m.hw);
+            const int32_t sy = int32_t((v >> 16) + m.hh);
+            if constexpr (Rule::kSkipsTransparent) {
+                if (Sampler::Transparent(src, sx, sy))
+                    continue;
             }
+            Sampler::Sample(src, sx, sy, int32_t(u >> 8) & 255, int32_t(v >> 8) & 255, sample);
+            rule.Put(int32_t(i), sample);
         }
+        rule.SkipRange(int32_t(end), w);
     }
 }
 
