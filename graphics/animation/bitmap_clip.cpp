@@ -9,6 +9,7 @@
 #include "foundation/image/bitmap.h"
 #include "graphics/blit/kernels.h"
 #include "graphics/math/cubic.h"
+#include "graphics/math/masked_image.h"
 #include "graphics/math/fixed_math.h"
 #include "graphics/store/bitmap_table.h"
 
@@ -17,28 +18,7 @@ namespace {
 // Buffers above this side are not made: the picture is then sampled directly each frame.
 constexpr int64_t kMaxBufferSide = 4096;
 
-// A 24-bit source with its mask, checked to hold every byte of its w x h pixels.
-struct GSourceView {
-    const uint8_t* pixels = nullptr;
-    const uint8_t* mask = nullptr;
-    int32_t w = 0;
-    int32_t h = 0;
-    int32_t pitch = 0;
-
-    bool Bind(const GBitmap* image) {
-        if (!image || image->GetBytesPerPixel() != 3 || !image->GetPixels() || !image->GetAlpha())
-            return false;
-        w = image->GetWidth();
-        h = image->GetHeight();
-        pitch = image->GetPitch();
-        const uint64_t area = uint64_t(std::max(w, 0)) * uint64_t(std::max(h, 0));
-        if (image->GetPixelBlock()->GetSize() < area * 3 || image->GetAlphaBlock()->GetSize() < area)
-            return false;
-        pixels = image->GetPixels();
-        mask = image->GetAlpha();
-        return w > 0 && h > 0;
-    }
-};
+using GSourceView = GMaskedImageView;
 
 // A sample: blue, green, red, mask.
 struct GSample {
@@ -82,23 +62,18 @@ struct GCubicSampler {
 
     static void Sample(const GSourceView& s, int32_t sx, int32_t sy, int32_t fx, int32_t fy,
                        GSample& out) {
-        int32_t rows[4][4]; // row, channel (b, g, r, mask)
-        for (int r = 0; r < 4; ++r) {
-            const uint8_t* p = s.pixels + size_t(sy + r) * s.pitch + size_t(sx) * 3;
-            const uint8_t* m = s.mask + size_t(sy + r) * s.w + sx;
-            for (int k = 0; k < 3; ++k)
-                rows[r][k] = CubicInterpolate(p[k], p[k + 3], p[k + 6], p[k + 9], fx);
-            rows[r][3] = CubicInterpolate(m[0], m[1], m[2], m[3], fx);
-        }
-        for (int k = 0; k < 3; ++k)
-            out.c[k] = ClampByte(CubicInterpolate(rows[0][k], rows[1][k], rows[2][k], rows[3][k], fy));
-        out.m = ClampByte(CubicInterpolate(rows[0][3], rows[1][3], rows[2][3], rows[3][3], fy));
+        int32_t v[4];
+        CubicSample(s, sx, sy, fx, fy, v);
+        out.c[0] = v[0], out.c[1] = v[1], out.c[2] = v[2];
+        out.m = v[3];
     }
 };
 
 // Pixel rules of the walk. Put receives a sample inside the source; SkipRange the positions
 // of a row outside it. A rule that skips transparent samples is spared their filtering.
-struct GBlendRule {
+// Blends (d + (c - d) k >> 16) or adds (min(255, d + c k >> 16)) with k = (255 - m) alpha.
+template <bool Add>
+struct GMixRule {
     static constexpr bool kSkipsTransparent = true;
     uint8_t* row = nullptr;
     int32_t alpha = 255;
@@ -108,27 +83,17 @@ struct GBlendRule {
             return;
         k *= alpha;
         uint8_t* d = row + size_t(i) * 3;
-        for (int c = 0; c < 3; ++c)
-            d[c] = uint8_t(d[c] + ((s.c[c] - d[c]) * k >> 16));
+        for (int c = 0; c < 3; ++c) {
+            if constexpr (Add)
+                d[c] = uint8_t(std::min(255, d[c] + (s.c[c] * k >> 16)));
+            else
+                d[c] = uint8_t(d[c] + ((s.c[c] - d[c]) * k >> 16));
+        }
     }
     void SkipRange(int32_t, int32_t) {}
 };
-
-struct GAddRule {
-    static constexpr bool kSkipsTransparent = true;
-    uint8_t* row = nullptr;
-    int32_t alpha = 255;
-    void Put(int32_t i, const GSample& s) {
-        int32_t k = 255 - s.m;
-        if (k <= 0)
-            return;
-        k *= alpha;
-        uint8_t* d = row + size_t(i) * 3;
-        for (int c = 0; c < 3; ++c)
-            d[c] = uint8_t(std::min(255, d[c] + (s.c[c] * k >> 16)));
-    }
-    void SkipRange(int32_t, int32_t) {}
-};
+using GBlendRule = GMixRule<false>;
+using GAddRule = GMixRule<true>;
 
 // Renders into the buffer: outside the source the pixel is black and transparent.
 struct GStoreRule {

@@ -64,56 +64,47 @@ int NameOrIdEquals(const char* nameA, int32_t idA, const char* nameB, int32_t id
     return idA == idB;
 }
 
+namespace {
+
+// A 24.8 value into one channel of a frame: the whole part for image and alpha.
+void WriteChannel(GAnimationFrame& f, int32_t channel, int32_t value) {
+    switch (channel) {
+    case kInterpolateImage:
+        f.image = int16_t(value >> 8);
+        break;
+    case kInterpolateAlpha:
+        f.alpha = uint8_t(value >> 8);
+        break;
+    case kInterpolateX:
+        f.x = value;
+        break;
+    case kInterpolateY:
+        f.y = value;
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
 int GCfgKeyFrameAnimator::InterpolateLinear(int32_t fromFrame, int32_t toFrame, int32_t fromValue,
                                             int32_t toValue, int32_t channel) {
     const int32_t lo = std::min(fromFrame, toFrame);
     const int32_t hi = std::max(fromFrame, toFrame);
     const int64_t n = int64_t(hi) - lo;
-    const int32_t step =
-        n ? int32_t((int64_t(toValue) - fromValue) * 65536 / (n * 256)) : 0;
+    const int32_t step = n ? int32_t((int64_t(toValue) - fromValue) * 65536 / (n * 256)) : 0;
     const int64_t count = GetFrameCount();
     // Only the frames that exist are written; the walk starts where they begin.
     const int64_t first = std::max<int64_t>(lo, 0);
     const int64_t last = std::min<int64_t>(hi, count - 1);
     for (int64_t i = first; i <= last; ++i) {
-        const int32_t acc = int32_t(uint32_t(TimesFixedOne(fromValue)) + uint32_t(step) * uint32_t(i - lo));
-        GAnimationFrame& f = *FrameAt(uint32_t(i));
-        switch (channel) {
-        case kInterpolateImage:
-            f.image = int16_t(acc >> 8);
-            break;
-        case kInterpolateAlpha:
-            f.alpha = uint8_t(acc >> 8);
-            break;
-        case kInterpolateX:
-            f.x = acc;
-            break;
-        case kInterpolateY:
-            f.y = acc;
-            break;
-        default:
-            break;
-        }
+        const uint32_t acc = uint32_t(TimesFixedOne(fromValue)) + uint32_t(step) * uint32_t(i - lo);
+        WriteChannel(*FrameAt(uint32_t(i)), channel, int32_t(acc));
     }
-    if (hi >= 0 && hi < count) {
-        GAnimationFrame& f = *FrameAt(uint32_t(hi));
-        switch (channel) {
-        case kInterpolateImage:
-            f.image = int16_t(toValue);
-            break;
-        case kInterpolateAlpha:
-            f.alpha = uint8_t(toValue);
-            break;
-        case kInterpolateX:
-            f.x = TimesFixedOne(toValue);
-            break;
-        case kInterpolateY:
-            f.y = TimesFixedOne(toValue);
-            break;
-        default:
-            break;
-        }
-    }
+    // The last frame gets the end value exactly.
+    if (hi >= 0 && hi < count)
+        WriteChannel(*FrameAt(uint32_t(hi)), channel, TimesFixedOne(toValue));
     return 1;
 }
 

@@ -7,33 +7,16 @@
 #include "foundation/core/rect.h"
 #include "foundation/image/bitmap.h"
 #include "graphics/math/cubic.h"
+#include "graphics/math/masked_image.h"
 #include "graphics/math/vector2.h"
 #include "graphics/store/bitmap_pool.h"
 #include "graphics/store/graphics_resources.h"
 
 namespace {
 
-struct GMaskedImage {
-    const uint8_t* pixels = nullptr;
-    const uint8_t* mask = nullptr;
-    int32_t w = 0;
-    int32_t h = 0;
-
-    bool Bind(const GBitmap* image) {
-        if (!image || image->GetBytesPerPixel() != 3 || !image->GetPixels() || !image->GetAlpha() ||
-            image->GetWidth() <= 0 || image->GetHeight() <= 0)
-            return false;
-        w = image->GetWidth();
-        h = image->GetHeight();
-        const uint64_t area = uint64_t(w) * uint64_t(h);
-        if (image->GetPixelBlock()->GetSize() < area * 3 || image->GetAlphaBlock()->GetSize() < area)
-            return false;
-        pixels = image->GetPixels();
-        mask = image->GetAlpha();
-        return true;
-    }
-    const uint8_t* Pixel(int32_t x, int32_t y) const { return pixels + (size_t(y) * w + x) * 3; }
-    uint8_t Mask(int32_t x, int32_t y) const { return mask[size_t(y) * w + x]; }
+// Mask bytes by position, as the samplers read them.
+struct GMaskedImage : GMaskedImageView {
+    uint8_t Mask(int32_t x, int32_t y) const { return *MaskAt(x, y); }
 };
 
 struct GFiltered {
@@ -66,17 +49,10 @@ struct GCubic {
     static constexpr int32_t kAfter = 2;
     static void Sample(const GMaskedImage& s, int32_t sx, int32_t sy, int32_t fx, int32_t fy,
                        GFiltered& out) {
-        int32_t rows[4][4];
-        for (int r = 0; r < 4; ++r) {
-            const uint8_t* p = s.Pixel(sx - 1, sy - 1 + r);
-            const uint8_t* m = s.mask + size_t(sy - 1 + r) * s.w + (sx - 1);
-            for (int k = 0; k < 3; ++k)
-                rows[r][k] = CubicInterpolate(p[k], p[k + 3], p[k + 6], p[k + 9], fx);
-            rows[r][3] = CubicInterpolate(m[0], m[1], m[2], m[3], fx);
-        }
-        for (int k = 0; k < 3; ++k)
-            out.c[k] = ClampByte(CubicInterpolate(rows[0][k], rows[1][k], rows[2][k], rows[3][k], fy));
-        out.m = ClampByte(CubicInterpolate(rows[0][3], rows[1][3], rows[2][3], rows[3][3], fy));
+        int32_t v[4];
+        CubicSample(s, sx - 1, sy - 1, fx, fy, v);
+        out.c[0] = v[0], out.c[1] = v[1], out.c[2] = v[2];
+        out.m = v[3];
     }
 };
 
