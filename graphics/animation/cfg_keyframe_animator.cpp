@@ -1,6 +1,7 @@
 #include "graphics/animation/cfg_keyframe_animator.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -155,7 +156,8 @@ int GCfgKeyFrameAnimator::LoadDescription(GDataDoc* node) {
         frame.image = int16_t(child->GetAttributeInt("Bitmap", frame.image));
         frame.x = TimesFixedOne(child->GetAttributeInt("X", frame.x >> 8));
         frame.y = TimesFixedOne(child->GetAttributeInt("Y", frame.y >> 8));
-        const bool isKey = !label.IsEmpty();
+        // A key frame's own frame field is 16-bit signed: later frames cannot carry one.
+        const bool isKey = !label.IsEmpty() && GetFrameCount() <= uint32_t(INT16_MAX);
         frame.keyFrame = isKey ? int8_t(GetKeyFrameCount()) : int8_t(-1);
         if (!PushFrame(frame))
             break;
@@ -230,8 +232,8 @@ int GLabelKeyFrameAnimator::LoadAndCheck(const GCfgObjectCursor& object,
             continue;
         }
         // A key frame past the frames could never be reached, and an interpolation up to it
-        // would write past them.
-        if (onFrame >= total) {
+        // would write past them; past 32767 its frame field cannot hold it.
+        if (onFrame >= total || onFrame > INT16_MAX) {
             log.PrintError("Key frame %.20s lies past TotalFrames!", label);
             continue;
         }

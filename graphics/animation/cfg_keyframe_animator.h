@@ -10,7 +10,9 @@
 // Main thread only.
 //
 // Counts that the packed image cannot hold are not built: a cfg animation of more than 65535
-// frames is refused, an attribute description stops after 65535 frames.
+// frames is refused, an attribute description stops after 65535 frames. Key frames sit on
+// frames 0 to 32767 (their frame field is 16-bit signed); a cfg key frame elsewhere, or past
+// "TotalFrames", is refused with a log line, and attribute frames past 32767 carry none.
 
 #include <cstdint>
 
