@@ -102,8 +102,7 @@ TEST(CfgKeyFrameLoaderTest, RefusalsAreLogged) {
         const std::string log = ReadLog();
         EXPECT_NE(log.find(c.logged), std::string::npos) << c.body << "\n" << log;
         EXPECT_NE(log.find("Error:"), std::string::npos);
-        if (c.result == 0)
-            EXPECT_EQ(a.GetKeyFrameCount(), 0u) << c.body;
+        EXPECT_TRUE(c.result == 1 || a.GetKeyFrameCount() == 0) << c.body;
     }
     // A bitmap name without a store resolves to -1; from there the interpolation still runs.
     GLabelKeyFrameAnimator a;
