@@ -215,6 +215,7 @@ TEST(BitmapClipTest, BufferLifecycle) {
     const GBitmap* first = f.clip.GetBuffer();
     ASSERT_NE(first, nullptr);
     std::vector<uint8_t> bilinear(first->GetPixels(), first->GetPixels() + 3 * first->GetWidth() * first->GetHeight());
+    f.clip.CommitPrevious(); // as the flush does after drawing
     f.clip.SetX(f.clip.GetX() + 256 * 5); // moving re-renders nothing
     f.clip.Update();
     EXPECT_EQ(f.clip.GetBuffer(), first);
