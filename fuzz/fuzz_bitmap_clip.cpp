@@ -57,7 +57,7 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Bytes in(data, size);
-    const int16_t sw = int16_t(in.Take(1) % 64), sh = int16_t(in.Take(1) % 64);
+    const int16_t sw = int16_t(in.Take(1) % 40), sh = int16_t(in.Take(1) % 40);
     const int16_t tw = int16_t(1 + in.Take(1) % 96), th = int16_t(1 + in.Take(1) % 96);
     auto source = Exact(sw, sh, true);
     auto target = Exact(tw, th, false);
@@ -75,9 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     clip.SetVisible(true);
     for (int round = 0; round < 3; ++round) {
         clip.SetAngle(int32_t(in.Take(2)) - 32768);
-        clip.SetScale(int32_t(in.Take(2) % 9000) - 100); // past both limits, without huge buffers
-        clip.SetScaleX(int32_t(in.Take(2)));
-        clip.SetScaleY(int32_t(in.Take(2)));
+        clip.SetScale(int32_t(in.Take(2) % 1100) - 100); // below the lower limit, up to 4 times
+        clip.SetScaleX(int32_t(in.Take(2) % 1100) - 100);
+        clip.SetScaleY(int32_t(in.Take(2) % 1100) - 100);
         const uint32_t flags = in.Take(1);
         clip.SetBuffered(flags & 1);
         clip.SetCubic(flags & 2);

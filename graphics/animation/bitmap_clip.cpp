@@ -15,8 +15,9 @@
 
 namespace {
 
-// Buffers above this side are not made: the picture is then sampled directly each frame.
-constexpr int64_t kMaxBufferSide = 4096;
+// Buffers above this side (far beyond the screen) are not made: the picture is then sampled
+// directly each frame, which touches only the pixels on screen.
+constexpr int64_t kMaxBufferSide = 2048;
 
 using GSourceView = GMaskedImageView;
 
