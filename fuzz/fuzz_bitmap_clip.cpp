@@ -90,9 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         clip.Update();
         GRect r{int16_t(in.Take(2)), int16_t(in.Take(2)), int16_t(in.Take(2)), int16_t(in.Take(2))};
         clip.Draw(target.get(), (flags & 0x40) ? &r : nullptr);
-        clip.SetPrevFrame(clip.GetFrame());
-        clip.SetPrevX(clip.GetX());
-        clip.SetPrevY(clip.GetY());
+        clip.CommitPrevious();
         const int32_t degrees = int32_t(in.Take(2)) - 32768;
         DrawRotatedBilinear(target.get(), source.get(), int32_t(in.Take(1)) - 128,
                             int32_t(in.Take(1)) - 128, degrees, -1, -1, (flags & 0x40) ? &r : nullptr);

@@ -541,7 +541,6 @@ GCoverage AxisCoverage(int32_t srcSize, int32_t dstSize) {
 } // namespace
 
 bool ResizeAreaAverage(const GBitmap* src, GBitmap* dst) {
-    GSourceView s;
     if (!src || !dst || src->GetBytesPerPixel() != 3 || dst->GetBytesPerPixel() != 3 ||
         !src->GetPixels() || !dst->GetPixels())
         return false;
