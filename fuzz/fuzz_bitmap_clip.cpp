@@ -17,13 +17,15 @@ namespace {
 class Bytes {
 public:
     Bytes(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint32_t Take(int n) {
+    uint32_t Take(int n)
+    {
         uint32_t v = 0;
         for (int i = 0; i < n; ++i)
             v = v << 8 | (m_pos < m_size ? m_data[m_pos++] : 0);
         return v;
     }
-    const uint8_t* Rest(size_t& n) const {
+    const uint8_t* Rest(size_t& n) const
+    {
         n = m_pos < m_size ? m_size - m_pos : 0;
         return m_data + m_pos;
     }
@@ -34,7 +36,8 @@ private:
     size_t m_pos = 0;
 };
 
-std::unique_ptr<GBitmap> Exact(int16_t w, int16_t h, bool mask) {
+std::unique_ptr<GBitmap> Exact(int16_t w, int16_t h, bool mask)
+{
     const uint32_t area = uint32_t(w) * uint32_t(h);
     std::unique_ptr<GBitmap> image = GBitmap::CreateOnNewBlocks(
         w, h, 0, mask ? 2 : 0, GPixelBlock::Create(area * 3 ? area * 3 : 1, nullptr),
@@ -93,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         clip.CommitPrevious();
         const int32_t degrees = int32_t(in.Take(2)) - 32768;
         DrawRotatedBilinear(target.get(), source.get(), int32_t(in.Take(1)) - 128,
-                            int32_t(in.Take(1)) - 128, degrees, -1, -1, (flags & 0x40) ? &r : nullptr);
+                            int32_t(in.Take(1)) - 128, degrees, -1, -1,
+                            (flags & 0x40) ? &r : nullptr);
         DrawRotatedCubic(target.get(), source.get(), -3, -3, degrees, 2, 2, nullptr);
         BlitMaskQuarterTurn(target.get(), source.get(), int32_t(in.Take(1)) - 128, 3, &r);
     }
