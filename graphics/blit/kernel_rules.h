@@ -18,6 +18,7 @@
 
 #include "foundation/image/bitmap.h"
 #include "foundation/core/rect.h"
+#include "graphics/blit/blit_runs.h"
 
 namespace kernel_detail {
 
@@ -185,17 +186,25 @@ GSimdRowFn SimdRow(GSimdOp op, bool mirror);
 //   void Apply(d, s, m) const   - one pixel; d the 3 destination bytes, s the source element,
 //                                 m the mask byte (unused when the rule has no mask)
 //   int Row<Mirror>(d, s, m, w) - optional fast prefix of a row
+// and, for images with a run table (blit_runs.h):
+//   kRuns                       - the table the rule can walk (None: it walks pixels)
+//   bool Skips(kind)            - runs of this kind draw nothing
+//   bool Opaque<Mirror>(d, s, m, n) - optional: draws a whole Opaque run, true when it did
 // The base supplies the defaults.
 
 struct GRuleBase {
     static constexpr GSourceKind kSource = GSourceKind::Rgb24;
     static constexpr bool kMask = false;
     static constexpr int32_t kInset = 0;
+    static constexpr GRunSource kRuns = GRunSource::None;
 
     template <bool Mirror>
     bool Prepare(const GSourceInfo&) { return true; }
     template <bool Mirror>
     int Row(uint8_t*, const uint8_t*, const uint8_t*, int) const { return 0; }
+    static bool Skips(GRunKind kind) { return kind == GRunKind::Skip; }
+    template <bool Mirror>
+    bool Opaque(uint8_t*, const uint8_t*, const uint8_t*, int) const { return false; }
 };
 
 inline uint32_t Rgb24(const uint8_t* p)
@@ -211,6 +220,26 @@ inline void CopyPixel(uint8_t* d, const uint8_t* s)
     d[1] = s[1];
     d[2] = s[2];
 }
+
+// An opaque run of 24-bit pixels, all drawn as they are: one block copy (the short-row SIMD
+// copy or the library's), or mirrored, the SIMD row and a scalar tail.
+struct GCopyRun {
+    GSimdRowFn m_row = nullptr;
+    template <bool Mirror>
+    void Pick() { m_row = SimdRow(GSimdOp::Copy, Mirror); }
+    template <bool Mirror>
+    void Draw(uint8_t* d, const uint8_t* s, int n) const
+    {
+        int done = m_row ? m_row(d, s, nullptr, n, GSimdArgs{}) : 0;
+        if (!Mirror && done == 0) {
+            std::memcpy(d, s, size_t(n) * 3);
+            return;
+        }
+        constexpr ptrdiff_t step = Mirror ? -3 : 3;
+        for (; done < n; ++done)
+            CopyPixel(d + ptrdiff_t(done) * 3, s + step * done);
+    }
+};
 
 // d + ((s - d) * a >> 8): the alpha step shared by the alpha rules; a = 255 stops one short.
 inline uint8_t AlphaStep(int d, int s, int a) { return uint8_t(d + (((s - d) * a) >> 8)); }
@@ -259,13 +288,22 @@ struct GRuleCopy : GSimdRule<GSimdOp::Copy> {
 // The key colour is compared as a 32-bit number with the pixel's 24-bit value, so a key with
 // any of its top 8 bits set never matches.
 struct GRuleKey : GSimdRule<GSimdOp::Key> {
+    static constexpr GRunSource kRuns = GRunSource::Key;
     uint32_t m_key = 0;
+    GCopyRun m_copy;
     template <bool Mirror>
     bool Prepare(const GSourceInfo& info)
     {
         m_key = info.key;
         m_simdArgs.key = info.key;
         PickSimd<Mirror>();
+        m_copy.Pick<Mirror>();
+        return true;
+    }
+    template <bool Mirror>
+    bool Opaque(uint8_t* d, const uint8_t* s, const uint8_t*, int n) const
+    {
+        m_copy.Draw<Mirror>(d, s, n);
         return true;
     }
     void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
@@ -290,8 +328,10 @@ struct GRuleAlpha : GSimdRule<GSimdOp::Alpha> {
 };
 
 struct GRuleKeyAlpha : GSimdRule<GSimdOp::KeyAlpha> {
+    static constexpr GRunSource kRuns = GRunSource::Key;
     int m_a;
     uint32_t m_key = 0;
+    GSimdRowFn m_alphaRow = nullptr; // drawn runs hold no keyed pixel: the plain alpha step
     explicit GRuleKeyAlpha(uint8_t a) : m_a(a) { m_simdArgs.alpha = a; }
     template <bool Mirror>
     bool Prepare(const GSourceInfo& info)
@@ -299,6 +339,19 @@ struct GRuleKeyAlpha : GSimdRule<GSimdOp::KeyAlpha> {
         m_key = info.key;
         m_simdArgs.key = info.key;
         PickSimd<Mirror>();
+        m_alphaRow = SimdRow(GSimdOp::Alpha, Mirror);
+        return true;
+    }
+    template <bool Mirror>
+    bool Opaque(uint8_t* d, const uint8_t* s, const uint8_t*, int n) const
+    {
+        constexpr ptrdiff_t step = Mirror ? -3 : 3;
+        int done = m_alphaRow ? m_alphaRow(d, s, nullptr, n, m_simdArgs) : 0;
+        for (d += ptrdiff_t(done) * 3, s += step * done; done < n; ++done, d += 3, s += step) {
+            d[0] = AlphaStep(d[0], s[0], m_a);
+            d[1] = AlphaStep(d[1], s[1], m_a);
+            d[2] = AlphaStep(d[2], s[2], m_a);
+        }
         return true;
     }
     void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
@@ -314,8 +367,21 @@ struct GRuleKeyAlpha : GSimdRule<GSimdOp::KeyAlpha> {
 // Mask byte = transparency: 0 the source replaces the destination, 255 the destination stays.
 struct GRuleMask : GSimdRule<GSimdOp::Mask> {
     static constexpr bool kMask = true;
+    static constexpr GRunSource kRuns = GRunSource::Mask;
+    GCopyRun m_copy;
     template <bool Mirror>
-    bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
+    bool Prepare(const GSourceInfo&)
+    {
+        PickSimd<Mirror>();
+        m_copy.Pick<Mirror>();
+        return true;
+    }
+    template <bool Mirror>
+    bool Opaque(uint8_t* d, const uint8_t* s, const uint8_t*, int n) const
+    {
+        m_copy.Draw<Mirror>(d, s, n);
+        return true;
+    }
     void Apply(uint8_t* d, const uint8_t* s, const uint8_t* m) const
     {
         const int mv = *m;
@@ -334,6 +400,7 @@ struct GRuleMask : GSimdRule<GSimdOp::Mask> {
 // No opaque shortcut: m = 0 with a = 255 still weighs the source by 65025/65536.
 struct GRuleMaskAlpha : GSimdRule<GSimdOp::MaskAlpha> {
     static constexpr bool kMask = true;
+    static constexpr GRunSource kRuns = GRunSource::Mask;
     int m_a;
     explicit GRuleMaskAlpha(uint8_t a) : m_a(a) { m_simdArgs.alpha = a; }
     template <bool Mirror>
@@ -354,6 +421,8 @@ struct GRuleMaskAlpha : GSimdRule<GSimdOp::MaskAlpha> {
 struct GRuleLighten : GSimdRule<GSimdOp::Lighten> {
     static constexpr GSourceKind kSource = GSourceKind::MaskOnly;
     static constexpr bool kMask = true;
+    static constexpr GRunSource kRuns = GRunSource::Mask;
+    static bool Skips(GRunKind kind) { return kind == GRunKind::Opaque; }
     template <bool Mirror>
     bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
     void Apply(uint8_t* d, const uint8_t*, const uint8_t* m) const
@@ -371,6 +440,14 @@ struct GRuleLighten : GSimdRule<GSimdOp::Lighten> {
 struct GRuleDarken : GSimdRule<GSimdOp::Darken> {
     static constexpr GSourceKind kSource = GSourceKind::MaskOnly;
     static constexpr bool kMask = true;
+    static constexpr GRunSource kRuns = GRunSource::Mask;
+    // Mask 0 darkens to black.
+    template <bool Mirror>
+    bool Opaque(uint8_t* d, const uint8_t*, const uint8_t*, int n) const
+    {
+        std::memset(d, 0, size_t(n) * 3);
+        return true;
+    }
     template <bool Mirror>
     bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
     void Apply(uint8_t* d, const uint8_t*, const uint8_t* m) const
@@ -409,6 +486,17 @@ struct GRuleIndexedBase : GRuleBase {
     }
 };
 
+// Palette colours of n index bytes, every pixel but the last in one 4-byte store (the next
+// pixel overwrites the fourth byte). Entries are readable as 4 bytes in both palette layouts.
+template <bool Mirror, class Rule>
+void DrawPaletteRun(const Rule& rule, uint8_t* d, const uint8_t* s, int n)
+{
+    constexpr ptrdiff_t step = Mirror ? -1 : 1;
+    for (int i = 0; i < n - 1; ++i, s += step, d += 3)
+        std::memcpy(d, rule.Colour(s), 4);
+    CopyPixel(d, rule.Colour(s));
+}
+
 struct GRuleTableBase : GRuleBase {
     static constexpr GSourceKind kSource = GSourceKind::Table;
     static constexpr bool kMask = true;
@@ -425,16 +513,10 @@ struct GRuleIndexed : GRuleIndexedBase {
         const uint8_t* p = Colour(s);
         CopyPixel(d, p);
     }
-    // Every pixel but the last in one 4-byte store; the next pixel overwrites the fourth byte.
     template <bool Mirror>
     int Row(uint8_t* d, const uint8_t* s, const uint8_t*, int w) const
     {
-        constexpr ptrdiff_t step = Mirror ? -1 : 1;
-        for (int i = 0; i < w - 1; ++i, s += step, d += 3) {
-            const uint32_t v = Entry(s);
-            std::memcpy(d, &v, 4);
-        }
-        Apply(d, s, nullptr);
+        DrawPaletteRun<Mirror>(*this, d, s, w);
         return w;
     }
 };
@@ -458,6 +540,7 @@ struct GRuleIndexedAlpha : GRuleIndexedBase {
 // (or none) has the key colour and a register compare does; several take a 256-byte table.
 // Below kScanFrom pixels the scan would cost more than it saves and each pixel is tested alone.
 struct GRuleIndexedKey : GRuleIndexedBase {
+    static constexpr GRunSource kRuns = GRunSource::IndexedKey;
     static constexpr int64_t kScanFrom = 1024;
     enum class Mode : uint8_t { PerPixel, OneIndex, Table };
     uint32_t m_key = 0;
@@ -490,6 +573,12 @@ struct GRuleIndexedKey : GRuleIndexedBase {
         const uint32_t v = Entry(s) & 0xFFFFFFu;
         if (v != m_key)
             StoreThree(d, v);
+    }
+    template <bool Mirror>
+    bool Opaque(uint8_t* d, const uint8_t* s, const uint8_t*, int n) const
+    {
+        DrawPaletteRun<Mirror>(*this, d, s, n);
+        return true;
     }
     template <bool Mirror>
     int Row(uint8_t* d, const uint8_t* s, const uint8_t*, int w) const
@@ -528,6 +617,7 @@ struct GRuleIndexedKey : GRuleIndexedBase {
 };
 
 struct GRuleIndexedKeyAlpha : GRuleIndexedBase {
+    static constexpr GRunSource kRuns = GRunSource::IndexedKey;
     int m_a;
     uint32_t m_key = 0;
     explicit GRuleIndexedKeyAlpha(uint8_t a) : m_a(a) {}
@@ -552,7 +642,14 @@ struct GRuleIndexedKeyAlpha : GRuleIndexedBase {
 template <class Base>
 struct GRulePaletteMask : Base {
     static constexpr bool kMask = true;
+    static constexpr GRunSource kRuns = GRunSource::Mask;
     using Base::Base;
+    template <bool Mirror>
+    bool Opaque(uint8_t* d, const uint8_t* s, const uint8_t*, int n) const
+    {
+        DrawPaletteRun<Mirror>(*this, d, s, n);
+        return true;
+    }
     void Apply(uint8_t* d, const uint8_t* s, const uint8_t* m) const
     {
         const int mv = *m;
@@ -572,6 +669,7 @@ struct GRulePaletteMask : Base {
 template <class Base>
 struct GRulePaletteMaskAlpha : Base {
     static constexpr bool kMask = true;
+    static constexpr GRunSource kRuns = GRunSource::Mask;
     int m_a;
     template <class... Args>
     explicit GRulePaletteMaskAlpha(uint8_t a, Args... args) : Base(args...), m_a(a) {}
@@ -701,6 +799,57 @@ struct GRuleDarkenSubPixel : GSubPixelBase {
 template <class Rule>
 constexpr bool kIsSubPixel = Rule::kInset != 0;
 
+// n pixels of one run kind, in walk order from d, s and m.
+template <bool Mirror, class Rule>
+void DrawSpan(const Rule& rule, GRunKind kind, uint8_t* d, const uint8_t* s, const uint8_t* m, int n,
+              ptrdiff_t sStep, ptrdiff_t mStep)
+{
+    if (kind == GRunKind::Opaque && rule.template Opaque<Mirror>(d, s, m, n))
+        return;
+    const int done = rule.template Row<Mirror>(d, s, m, n);
+    d += ptrdiff_t(done) * 3;
+    s += sStep * done;
+    m += mStep * done;
+    for (int i = done; i < n; ++i, d += 3, s += sStep, m += mStep)
+        rule.Apply(d, s, m);
+}
+
+// The walk over a run table: per drawn row, the runs that meet the area's source columns, each
+// cut to them. Mirrored, a run's last source column is drawn first, at the run's mirrored place.
+template <int O, class Rule>
+void DrawRuns(const Rule& rule, const GBlitRuns& runs, uint8_t* d, ptrdiff_t dstPitch, const GBlitArea& a,
+              const uint8_t* elements, ptrdiff_t pitch, ptrdiff_t bpp, const uint8_t* mask, int32_t sw,
+              int32_t sh)
+{
+    using Orient = GOrientation<O>;
+    constexpr bool kMirror = Orient::kMirror;
+    const int32_t c0 = kMirror ? sw - a.sx0 - a.w : a.sx0; // source columns [c0, c1)
+    const int32_t c1 = c0 + a.w;
+    const ptrdiff_t sStep = kMirror ? -bpp : bpp;
+    const ptrdiff_t mStep = Rule::kMask ? (kMirror ? -1 : 1) : 0;
+    for (int32_t j = 0; j < a.h; ++j, d += dstPitch) {
+        const int32_t row = Orient::kFlip ? sh - 1 - (a.sy0 + j) : a.sy0 + j;
+        int32_t x = 0;
+        for (const uint32_t* r = runs.RowBegin(row); r != runs.RowEnd(row) && x < c1; ++r) {
+            const int32_t from = x > c0 ? x : c0;
+            x += GBlitRuns::Length(*r);
+            const int32_t to = x < c1 ? x : c1;
+            const GRunKind kind = GBlitRuns::Kind(*r);
+            if (from >= to || rule.Skips(kind))
+                continue;
+            const int32_t first = kMirror ? to - 1 : from; // source column drawn first
+            const uint8_t* s = nullptr;
+            const uint8_t* m = nullptr;
+            if constexpr (Rule::kSource != GSourceKind::MaskOnly)
+                s = elements + row * pitch + first * bpp;
+            if constexpr (Rule::kMask)
+                m = mask + ptrdiff_t(row) * sw + first;
+            uint8_t* at = d + ptrdiff_t(kMirror ? c1 - to : from - c0) * 3;
+            DrawSpan<kMirror>(rule, kind, at, s, m, to - from, sStep, mStep);
+        }
+    }
+}
+
 template <int O, class Rule>
 void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, const GRect* clip)
 {
@@ -790,6 +939,12 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
     }
 
     uint8_t* d = dstPixels + ptrdiff_t(a.top) * dstPitch + ptrdiff_t(a.left) * 3;
+    if constexpr (Rule::kRuns != GRunSource::None) {
+        if (const GBlitRuns* runs = GBlitRuns::Of(*src, Rule::kRuns)) {
+            DrawRuns<O>(rule, *runs, d, dstPitch, a, elements, pitch, bpp, mask, sw, sh);
+            return;
+        }
+    }
     const ptrdiff_t dRowStep = dstPitch - ptrdiff_t(a.w) * 3;
     const uint8_t* sp = s.start;
     const uint8_t* mp = m.start;
