@@ -30,21 +30,67 @@ GRunSource SourceOfFormat(uint8_t format)
 
 } // namespace
 
+// Pixels of a SIMD group of the kernels' row functions.
+constexpr int32_t kGroup = 8;
+// In mask tables, Skip and Opaque runs shorter than this join the Blend runs around them: the
+// SIMD mask rows draw mixed stretches nearly as fast as a copy, and each run walked costs a
+// call. Key tables keep every run: the per-pixel key test is several times slower than a copy.
+constexpr int32_t kMinSolidMask = 32;
+
+namespace {
+
+struct Run {
+    GRunKind kind;
+    int32_t length;
+};
+
+void Append(std::vector<Run>& runs, GRunKind kind, int32_t length)
+{
+    if (!runs.empty() && runs.back().kind == kind)
+        runs.back().length += length;
+    else if (length > 0)
+        runs.push_back(Run{kind, length});
+}
+
+// Short solid runs become Blend (which draws any pixel right, by the rule's per-pixel test), and
+// Blend runs grow to whole SIMD groups by taking pixels from solid neighbours that can spare
+// them, so that no blended pixel is left to a scalar tail.
+std::vector<Run> Settle(const std::vector<Run>& raw, int32_t minSolid)
+{
+    std::vector<Run> merged;
+    for (const Run& run : raw)
+        Append(merged, run.kind != GRunKind::Blend && run.length < minSolid ? GRunKind::Blend : run.kind,
+               run.length);
+    for (size_t i = 0; i < merged.size(); ++i) {
+        Run& run = merged[i];
+        if (run.kind != GRunKind::Blend || run.length % kGroup == 0)
+            continue;
+        const int32_t need = kGroup - run.length % kGroup;
+        Run* next = i + 1 < merged.size() ? &merged[i + 1] : nullptr;
+        Run* previous = i > 0 ? &merged[i - 1] : nullptr;
+        Run* donor = next && next->length > need ? next : previous && previous->length > need ? previous : nullptr;
+        if (donor) {
+            donor->length -= need;
+            run.length += need;
+        }
+    }
+    return merged;
+}
+
+} // namespace
+
 template <class KindOf>
 void GBlitRuns::AddRows(int32_t w, int32_t h, KindOf kindOf)
 {
     m_rowStart.reserve(size_t(h) + 1);
+    std::vector<Run> raw;
     for (int32_t y = 0; y < h; ++y) {
         m_rowStart.push_back(uint32_t(m_runs.size()));
-        int32_t x = 0;
-        while (x < w) {
-            const GRunKind kind = kindOf(x, y);
-            int32_t end = x + 1;
-            while (end < w && kindOf(end, y) == kind)
-                ++end;
-            m_runs.push_back(uint32_t(end - x) << 2 | uint32_t(kind));
-            x = end;
-        }
+        raw.clear();
+        for (int32_t x = 0; x < w; ++x)
+            Append(raw, kindOf(x, y), 1);
+        for (const Run& run : Settle(raw, m_source == GRunSource::Mask ? kMinSolidMask : 1))
+            m_runs.push_back(uint32_t(run.length) << 2 | uint32_t(run.kind));
     }
     m_rowStart.push_back(uint32_t(m_runs.size()));
 }

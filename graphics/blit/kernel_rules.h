@@ -179,6 +179,13 @@ using GSimdRowFn = int (*)(uint8_t* d, const uint8_t* s, const uint8_t* m, int w
 // The row function of the selected instruction set for op and direction, or null for scalar.
 GSimdRowFn SimdRow(GSimdOp op, bool mirror);
 
+// Whole unmirrored rows of a table of Skip and Opaque runs of 24-bit pixels: copies the Opaque
+// runs of `rows` rows, the first `row`, the next rowStep further (-1 when flipped), from
+// rows of s srcPitch bytes apart into rows of d dstPitch bytes apart. Null for scalar.
+using GCopyRunsFn = void (*)(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s, ptrdiff_t srcPitch,
+                             const GBlitRuns& runs, int32_t row, int32_t rowStep, int32_t rows);
+GCopyRunsFn CopyRuns();
+
 // ------------------------------------------------------------------------------------------
 // Pixel rules. Each has:
 //   kSource, kMask, kInset (1 for sub-pixel), kNeighbourFollowsMirror (sub-pixel only)
@@ -197,6 +204,7 @@ struct GRuleBase {
     static constexpr bool kMask = false;
     static constexpr int32_t kInset = 0;
     static constexpr GRunSource kRuns = GRunSource::None;
+    static constexpr bool kOpaqueIsCopy = false; // Opaque runs are 24-bit pixels copied as they are
 
     template <bool Mirror>
     bool Prepare(const GSourceInfo&) { return true; }
@@ -221,20 +229,26 @@ inline void CopyPixel(uint8_t* d, const uint8_t* s)
     d[2] = s[2];
 }
 
-// An opaque run of 24-bit pixels, all drawn as they are: one block copy (the short-row SIMD
-// copy or the library's), or mirrored, the SIMD row and a scalar tail.
+// An opaque run of 24-bit pixels, all drawn as they are: one block copy, or mirrored, the SIMD
+// row and a scalar tail.
 struct GCopyRun {
     GSimdRowFn m_row = nullptr;
     template <bool Mirror>
-    void Pick() { m_row = SimdRow(GSimdOp::Copy, Mirror); }
-    template <bool Mirror>
-    void Draw(uint8_t* d, const uint8_t* s, int n) const
+    void Pick()
     {
-        int done = m_row ? m_row(d, s, nullptr, n, GSimdArgs{}) : 0;
-        if (!Mirror && done == 0) {
+        if constexpr (Mirror)
+            m_row = SimdRow(GSimdOp::Copy, true);
+    }
+    template <bool Mirror>
+    [[gnu::always_inline]] void Draw(uint8_t* d, const uint8_t* s, int n) const
+    {
+        // Unmirrored runs go to the library copy, which measured as fast as the SIMD short-row
+        // copy here and saves the call through a pointer.
+        if constexpr (!Mirror) {
             std::memcpy(d, s, size_t(n) * 3);
             return;
         }
+        int done = m_row ? m_row(d, s, nullptr, n, GSimdArgs{}) : 0;
         constexpr ptrdiff_t step = Mirror ? -3 : 3;
         for (; done < n; ++done)
             CopyPixel(d + ptrdiff_t(done) * 3, s + step * done);
@@ -289,6 +303,7 @@ struct GRuleCopy : GSimdRule<GSimdOp::Copy> {
 // any of its top 8 bits set never matches.
 struct GRuleKey : GSimdRule<GSimdOp::Key> {
     static constexpr GRunSource kRuns = GRunSource::Key;
+    static constexpr bool kOpaqueIsCopy = true;
     uint32_t m_key = 0;
     GCopyRun m_copy;
     template <bool Mirror>
@@ -801,7 +816,7 @@ constexpr bool kIsSubPixel = Rule::kInset != 0;
 
 // n pixels of one run kind, in walk order from d, s and m.
 template <bool Mirror, class Rule>
-void DrawSpan(const Rule& rule, GRunKind kind, uint8_t* d, const uint8_t* s, const uint8_t* m, int n,
+[[gnu::always_inline]] inline void DrawSpan(const Rule& rule, GRunKind kind, uint8_t* d, const uint8_t* s, const uint8_t* m, int n,
               ptrdiff_t sStep, ptrdiff_t mStep)
 {
     if (kind == GRunKind::Opaque && rule.template Opaque<Mirror>(d, s, m, n))
@@ -827,25 +842,61 @@ void DrawRuns(const Rule& rule, const GBlitRuns& runs, uint8_t* d, ptrdiff_t dst
     const int32_t c1 = c0 + a.w;
     const ptrdiff_t sStep = kMirror ? -bpp : bpp;
     const ptrdiff_t mStep = Rule::kMask ? (kMirror ? -1 : 1) : 0;
+    // The span of source columns [from, to) of a run, drawn from d.
+    auto span = [&](int32_t row, uint32_t run, int32_t from, int32_t to, uint8_t* rowStart)
+                    __attribute__((always_inline)) {
+        const int32_t first = kMirror ? to - 1 : from; // source column drawn first
+        const uint8_t* s = nullptr;
+        const uint8_t* m = nullptr;
+        if constexpr (Rule::kSource != GSourceKind::MaskOnly)
+            s = elements + row * pitch + first * bpp;
+        if constexpr (Rule::kMask)
+            m = mask + ptrdiff_t(row) * sw + first;
+        uint8_t* at = rowStart + ptrdiff_t(kMirror ? c1 - to : from - c0) * 3;
+        DrawSpan<kMirror>(rule, GBlitRuns::Kind(run), at, s, m, to - from, sStep, mStep);
+    };
+    const bool wholeRows = c0 == 0 && c1 == sw;
+    if constexpr (!kMirror && Rule::kRuns == GRunSource::Key && Rule::kOpaqueIsCopy) {
+        // The keyed sprite drawn whole: the per-call loop of the instruction set, if it has one.
+        const GCopyRunsFn copy = CopyRuns();
+        if (wholeRows && copy) {
+            copy(d, dstPitch, elements, pitch, runs, Orient::kFlip ? sh - 1 - a.sy0 : a.sy0,
+                 Orient::kFlip ? -1 : 1, a.h);
+            return;
+        }
+    }
     for (int32_t j = 0; j < a.h; ++j, d += dstPitch) {
         const int32_t row = Orient::kFlip ? sh - 1 - (a.sy0 + j) : a.sy0 + j;
+        const uint32_t* r = runs.RowBegin(row);
+        const uint32_t* end = runs.RowEnd(row);
         int32_t x = 0;
-        for (const uint32_t* r = runs.RowBegin(row); r != runs.RowEnd(row) && x < c1; ++r) {
-            const int32_t from = x > c0 ? x : c0;
-            x += GBlitRuns::Length(*r);
-            const int32_t to = x < c1 ? x : c1;
-            const GRunKind kind = GBlitRuns::Kind(*r);
-            if (from >= to || rule.Skips(kind))
-                continue;
-            const int32_t first = kMirror ? to - 1 : from; // source column drawn first
+        if (wholeRows) {
+            // No run needs cutting, the common case of a sprite drawn whole: the runs in walk
+            // order (backwards when mirrored), pointers stepping from run to run.
             const uint8_t* s = nullptr;
             const uint8_t* m = nullptr;
             if constexpr (Rule::kSource != GSourceKind::MaskOnly)
-                s = elements + row * pitch + first * bpp;
+                s = elements + row * pitch + (kMirror ? (sw - 1) * bpp : 0);
             if constexpr (Rule::kMask)
-                m = mask + ptrdiff_t(row) * sw + first;
-            uint8_t* at = d + ptrdiff_t(kMirror ? c1 - to : from - c0) * 3;
-            DrawSpan<kMirror>(rule, kind, at, s, m, to - from, sStep, mStep);
+                m = mask + ptrdiff_t(row) * sw + (kMirror ? sw - 1 : 0);
+            uint8_t* at = d;
+            for (int32_t left = int32_t(end - r); left > 0; --left) {
+                const uint32_t run = kMirror ? r[left - 1] : *r++;
+                const int32_t n = GBlitRuns::Length(run);
+                if (!rule.Skips(GBlitRuns::Kind(run)))
+                    DrawSpan<kMirror>(rule, GBlitRuns::Kind(run), at, s, m, n, sStep, mStep);
+                at += ptrdiff_t(n) * 3;
+                s += sStep * n;
+                m += mStep * n;
+            }
+            continue;
+        }
+        for (; r != end && x < c1; ++r) {
+            const int32_t from = x > c0 ? x : c0;
+            x += GBlitRuns::Length(*r);
+            const int32_t to = x < c1 ? x : c1;
+            if (from < to && !rule.Skips(GBlitRuns::Kind(*r)))
+                span(row, *r, from, to, d);
         }
     }
 }

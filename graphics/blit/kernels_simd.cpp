@@ -275,6 +275,51 @@ template <GSimdOp Op, bool Mirror>
     return w;
 }
 
+// n bytes, no call: overlapping pairs of loads for short copies, the short-row copy above up
+// to 256 bytes, the library beyond.
+[[gnu::target("avx2")]] inline void CopyBytesAvx2(uint8_t* d, const uint8_t* s, size_t n)
+{
+    if (n >= 32) {
+        if (n > 256 || CopyRowAvx2(d, s, nullptr, int(n / 3), GSimdArgs{}) == 0)
+            std::memcpy(d, s, n);
+    } else if (n >= 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16), b);
+    } else if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+    } else {
+        uint32_t a, b; // n is 3 or 6: one pixel or two
+        std::memcpy(&a, s, 3);
+        std::memcpy(&b, s + n - 3, 3);
+        std::memcpy(d, &a, 3);
+        std::memcpy(d + n - 3, &b, 3);
+    }
+}
+
+// Key runs drawn whole, unmirrored: nothing per run but the kind test and one inline copy.
+[[gnu::target("avx2")]] void CopyRunsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
+                                          ptrdiff_t srcPitch, const GBlitRuns& runs, int32_t row,
+                                          int32_t rowStep, int32_t rows)
+{
+    for (; rows > 0; --rows, row += rowStep, d += dstPitch) {
+        uint8_t* at = d;
+        const uint8_t* from = s + ptrdiff_t(row) * srcPitch;
+        for (const uint32_t *r = runs.RowBegin(row), *end = runs.RowEnd(row); r != end; ++r) {
+            const size_t n = size_t(GBlitRuns::Length(*r)) * 3;
+            if (GBlitRuns::Kind(*r) == GRunKind::Opaque)
+                CopyBytesAvx2(at, from, n);
+            at += n;
+            from += n;
+        }
+    }
+}
+
 constexpr size_t kOps = size_t(GSimdOp::Count);
 
 // [op][mirror]
@@ -292,6 +337,15 @@ constexpr GSimdRowFn kAvx2Rows[kOps][2] = {
 #endif // TOLVANRISE_KERNELS_X86
 
 } // namespace
+
+GCopyRunsFn CopyRuns()
+{
+#ifdef TOLVANRISE_KERNELS_X86
+    if (SelectedIsa() == GKernelIsa::Avx2)
+        return CopyRunsAvx2;
+#endif
+    return nullptr;
+}
 
 GSimdRowFn SimdRow(GSimdOp op, bool mirror)
 {

@@ -93,17 +93,18 @@ TEST_P(KernelRuns, MatchTheReferenceInEveryOrientationAndClip)
 
 INSTANTIATE_TEST_SUITE_P(Isa, KernelRuns, reference::kAllKernelIsas, reference::KernelIsaName);
 
-// Tables follow the image's format and blocks; rows cover the width exactly.
+// Tables follow the image's format and blocks; short solid runs join the blended ones, which
+// grow to whole groups of 8 from their neighbours; rows cover the width exactly.
 TEST(BlitRuns, BuiltForKeyedAndMaskedFormatsOnly)
 {
     std::mt19937 rng(5);
-    auto masked = reference::MakeSource(GBlitRule::Mask, 7, 3, rng);
-    std::memset(masked->GetAlpha(), 0, 21);
-    masked->GetAlpha()[9] = 255;
-    masked->GetAlpha()[10] = 3;
+    auto masked = reference::MakeSource(GBlitRule::Mask, 80, 2, rng);
+    std::memset(masked->GetAlpha(), 0, 160);
+    masked->GetAlpha()[120] = 255;
+    masked->GetAlpha()[121] = 3;
     auto runs = GBlitRuns::Build(*masked);
     ASSERT_NE(runs, nullptr);
-    const uint32_t expected[] = {2u << 2 | 1, 1u << 2 | 0, 1u << 2 | 2, 3u << 2 | 1};
+    const uint32_t expected[] = {40u << 2 | 1, 8u << 2 | 2, 32u << 2 | 1};
     EXPECT_TRUE(std::equal(runs->RowBegin(1), runs->RowEnd(1), std::begin(expected), std::end(expected)));
     EXPECT_EQ(runs->RowEnd(0) - runs->RowBegin(0), 1);
 
