@@ -447,6 +447,7 @@ bool GJpegDecoder::ReadScanHeader()
 
     m_restartsLeft = m_restartInterval;
     m_nextRestart = 0;
+    m_inverseDct = GJpegSelectInverseDct();
     m_bits.Start(&m_input);
     return true;
 }
@@ -487,7 +488,7 @@ bool GJpegDecoder::DecodeMcuRow()
                 m_coefficients[0] = static_cast<int16_t>(Saturate16(c.prediction * c.quant[0]));
             }
             uint8_t* out = c.plane + (mcu * c.blocksAcross + block.x) * 8 + block.y * 8 * c.stride;
-            GJpegInverseDct(m_coefficients, lastZigzag, out, c.stride);
+            m_inverseDct(m_coefficients, lastZigzag, out, c.stride);
             // Only coefficients up to the last coded one can be nonzero.
             if (lastZigzag < 16) {
                 for (int k = 0; k <= lastZigzag; ++k)

@@ -360,6 +360,10 @@ template <int kShift>
 
 [[gnu::target("avx2")]] void InverseDctAvx2(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride)
 {
+    if (lastZigzag <= 0) {
+        GJpegInverseDctScalar(coefficients, 0, out, stride);
+        return;
+    }
     __m128i v[8];
     for (int r = 0; r < 8; ++r)
         v[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 8 * r));
@@ -393,10 +397,6 @@ void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, 
         GJpegInverseDctScalar(coefficients, 0, out, stride);
         return;
     }
-    if (GetKernelIsa() == GKernelIsa::Avx2) {
-        InverseDctAvx2(coefficients, lastZigzag, out, stride);
-        return;
-    }
     __m128i v[8];
     for (int r = 0; r < 8; ++r)
         v[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 8 * r));
@@ -428,11 +428,18 @@ void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, 
     }
 }
 
+GJpegInverseDctFn GJpegSelectInverseDct()
+{
+    return GetKernelIsa() == GKernelIsa::Avx2 ? InverseDctAvx2 : GJpegInverseDct;
+}
+
 #else
 
 void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride)
 {
     GJpegInverseDctScalar(coefficients, lastZigzag, out, stride);
 }
+
+GJpegInverseDctFn GJpegSelectInverseDct() { return GJpegInverseDct; }
 
 #endif
