@@ -89,7 +89,11 @@ void GBlitRuns::AddRows(int32_t w, int32_t h, KindOf kindOf)
         raw.clear();
         for (int32_t x = 0; x < w; ++x)
             Append(raw, kindOf(x, y), 1);
-        for (const Run& run : Settle(raw, m_source == GRunSource::Mask ? kMinSolidMask : 1))
+        const bool mask = m_source == GRunSource::Mask;
+        // Every key rule skips Skip runs: a row's last one is left out.
+        if (!mask && !raw.empty() && raw.back().kind == GRunKind::Skip)
+            raw.pop_back();
+        for (const Run& run : Settle(raw, mask ? kMinSolidMask : 1))
             m_runs.push_back(uint32_t(run.length) << 2 | uint32_t(run.kind));
     }
     m_rowStart.push_back(uint32_t(m_runs.size()));

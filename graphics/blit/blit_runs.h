@@ -35,9 +35,12 @@ public:
     // A run: kind in the low 2 bits, length in pixels above them.
     static GRunKind Kind(uint32_t run) { return GRunKind(run & 3); }
     static int32_t Length(uint32_t run) { return int32_t(run >> 2); }
-    // The runs of row y (0 = top), left to right, covering the row's width exactly.
+    // The runs of row y (0 = top), left to right, covering the row's width exactly; in key
+    // tables without the row's last Skip run.
     const uint32_t* RowBegin(int32_t y) const { return m_runs.data() + m_rowStart[size_t(y)]; }
     const uint32_t* RowEnd(int32_t y) const { return m_runs.data() + m_rowStart[size_t(y) + 1]; }
+    // Where each row's runs start in the run array (RowBegin(0)); height + 1 entries.
+    const uint32_t* RowStarts() const { return m_rowStart.data(); }
 
 private:
     GBlitRuns() = default;

@@ -856,30 +856,31 @@ void DrawRuns(const Rule& rule, const GBlitRuns& runs, uint8_t* d, ptrdiff_t dst
         DrawSpan<kMirror>(rule, GBlitRuns::Kind(run), at, s, m, to - from, sStep, mStep);
     };
     const bool wholeRows = c0 == 0 && c1 == sw;
-    if constexpr (!kMirror && Rule::kRuns == GRunSource::Key && Rule::kOpaqueIsCopy) {
-        // The keyed sprite drawn whole: the per-call loop of the instruction set, if it has one.
-        const GCopyRunsFn copy = CopyRuns();
-        if (wholeRows && copy) {
-            copy(d, dstPitch, elements, pitch, runs, Orient::kFlip ? sh - 1 - a.sy0 : a.sy0,
-                 Orient::kFlip ? -1 : 1, a.h);
-            return;
-        }
-    }
     for (int32_t j = 0; j < a.h; ++j, d += dstPitch) {
         const int32_t row = Orient::kFlip ? sh - 1 - (a.sy0 + j) : a.sy0 + j;
         const uint32_t* r = runs.RowBegin(row);
         const uint32_t* end = runs.RowEnd(row);
         int32_t x = 0;
+        if (r == end)
+            continue;
         if (wholeRows) {
             // No run needs cutting, the common case of a sprite drawn whole: the runs in walk
             // order (backwards when mirrored), pointers stepping from run to run.
+            // Mirrored, the walk starts at the last column the runs cover (key tables leave
+            // out a row's last Skip run).
+            int32_t covered = sw;
+            if constexpr (kMirror) {
+                covered = 0;
+                for (const uint32_t* q = r; q != end; ++q)
+                    covered += GBlitRuns::Length(*q);
+            }
             const uint8_t* s = nullptr;
             const uint8_t* m = nullptr;
             if constexpr (Rule::kSource != GSourceKind::MaskOnly)
-                s = elements + row * pitch + (kMirror ? (sw - 1) * bpp : 0);
+                s = elements + row * pitch + (kMirror ? (covered - 1) * bpp : 0);
             if constexpr (Rule::kMask)
-                m = mask + ptrdiff_t(row) * sw + (kMirror ? sw - 1 : 0);
-            uint8_t* at = d;
+                m = mask + ptrdiff_t(row) * sw + (kMirror ? covered - 1 : 0);
+            uint8_t* at = d + ptrdiff_t(sw - covered) * 3;
             for (int32_t left = int32_t(end - r); left > 0; --left) {
                 const uint32_t run = kMirror ? r[left - 1] : *r++;
                 const int32_t n = GBlitRuns::Length(run);
@@ -971,6 +972,21 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
         if (!mask || !BlockHolds(src->GetAlphaBlock(), mask, extent(sw, 1)))
             return;
     }
+    uint8_t* d = dstPixels + ptrdiff_t(a.top) * dstPitch + ptrdiff_t(a.left) * 3;
+    const GBlitRuns* runs = nullptr;
+    if constexpr (Rule::kRuns != GRunSource::None) {
+        runs = GBlitRuns::Of(*src, Rule::kRuns);
+        if constexpr (!Orient::kMirror && Rule::kRuns == GRunSource::Key && Rule::kOpaqueIsCopy) {
+            // A keyed sprite drawn whole: the instruction set's copy loop, if it has one, needs
+            // nothing prepared.
+            const GCopyRunsFn copy = runs && a.sx0 == 0 && a.w == sw ? CopyRuns() : nullptr;
+            if (copy) {
+                copy(d, dstPitch, elements, pitch, *runs, Orient::kFlip ? sh - 1 - a.sy0 : a.sy0,
+                     Orient::kFlip ? -1 : 1, a.h);
+                return;
+            }
+        }
+    }
     info.pixels = int64_t(a.w) * a.h;
     if (!rule.template Prepare<Orient::kMirror>(info))
         return;
@@ -989,12 +1005,9 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
         rule.SetNeighbours(hx * bpp, vy * pitch, hx, vy * sw);
     }
 
-    uint8_t* d = dstPixels + ptrdiff_t(a.top) * dstPitch + ptrdiff_t(a.left) * 3;
-    if constexpr (Rule::kRuns != GRunSource::None) {
-        if (const GBlitRuns* runs = GBlitRuns::Of(*src, Rule::kRuns)) {
-            DrawRuns<O>(rule, *runs, d, dstPitch, a, elements, pitch, bpp, mask, sw, sh);
-            return;
-        }
+    if (runs) {
+        DrawRuns<O>(rule, *runs, d, dstPitch, a, elements, pitch, bpp, mask, sw, sh);
+        return;
     }
     const ptrdiff_t dRowStep = dstPitch - ptrdiff_t(a.w) * 3;
     const uint8_t* sp = s.start;
