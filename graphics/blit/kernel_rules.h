@@ -277,6 +277,26 @@ struct GSimdRule : GRuleBase {
     }
 };
 
+// A SIMD rule whose Opaque runs are 24-bit pixels copied as they are.
+template <GSimdOp Op>
+struct GCopyingRule : GSimdRule<Op> {
+    static constexpr bool kOpaqueIsCopy = true;
+    GCopyRun m_copy;
+
+    template <bool Mirror>
+    void PickRows()
+    {
+        this->template PickSimd<Mirror>();
+        m_copy.Pick<Mirror>();
+    }
+    template <bool Mirror>
+    bool Opaque(uint8_t* d, const uint8_t* s, const uint8_t*, int n) const
+    {
+        m_copy.Draw<Mirror>(d, s, n);
+        return true;
+    }
+};
+
 struct GRuleCopy : GSimdRule<GSimdOp::Copy> {
     template <bool Mirror>
     bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
@@ -301,24 +321,15 @@ struct GRuleCopy : GSimdRule<GSimdOp::Copy> {
 
 // The key colour is compared as a 32-bit number with the pixel's 24-bit value, so a key with
 // any of its top 8 bits set never matches.
-struct GRuleKey : GSimdRule<GSimdOp::Key> {
+struct GRuleKey : GCopyingRule<GSimdOp::Key> {
     static constexpr GRunSource kRuns = GRunSource::Key;
-    static constexpr bool kOpaqueIsCopy = true;
     uint32_t m_key = 0;
-    GCopyRun m_copy;
     template <bool Mirror>
     bool Prepare(const GSourceInfo& info)
     {
         m_key = info.key;
         m_simdArgs.key = info.key;
-        PickSimd<Mirror>();
-        m_copy.Pick<Mirror>();
-        return true;
-    }
-    template <bool Mirror>
-    bool Opaque(uint8_t* d, const uint8_t* s, const uint8_t*, int n) const
-    {
-        m_copy.Draw<Mirror>(d, s, n);
+        PickRows<Mirror>();
         return true;
     }
     void Apply(uint8_t* d, const uint8_t* s, const uint8_t*) const
@@ -380,21 +391,13 @@ struct GRuleKeyAlpha : GSimdRule<GSimdOp::KeyAlpha> {
 };
 
 // Mask byte = transparency: 0 the source replaces the destination, 255 the destination stays.
-struct GRuleMask : GSimdRule<GSimdOp::Mask> {
+struct GRuleMask : GCopyingRule<GSimdOp::Mask> {
     static constexpr bool kMask = true;
     static constexpr GRunSource kRuns = GRunSource::Mask;
-    GCopyRun m_copy;
     template <bool Mirror>
     bool Prepare(const GSourceInfo&)
     {
-        PickSimd<Mirror>();
-        m_copy.Pick<Mirror>();
-        return true;
-    }
-    template <bool Mirror>
-    bool Opaque(uint8_t* d, const uint8_t* s, const uint8_t*, int n) const
-    {
-        m_copy.Draw<Mirror>(d, s, n);
+        PickRows<Mirror>();
         return true;
     }
     void Apply(uint8_t* d, const uint8_t* s, const uint8_t* m) const
