@@ -36,6 +36,9 @@ constexpr int32_t kGroup = 8;
 // SIMD mask rows draw mixed stretches nearly as fast as a copy, and each run walked costs a
 // call. Key tables keep every run: the per-pixel key test is several times slower than a copy.
 constexpr int32_t kMinSolidMask = 32;
+// Narrower masked images get no table: their rows hold too few long runs to repay the walk,
+// and the SIMD mask rows drew 64-pixel sprites 10% to 20% faster without one.
+constexpr int32_t kMinMaskWidth = 128;
 
 namespace {
 
@@ -105,7 +108,7 @@ std::unique_ptr<GBlitRuns> GBlitRuns::Build(const GBitmap& image)
     const GRunSource source = SourceOfFormat(image.GetFormat());
     const int32_t w = image.GetWidth();
     const int32_t h = image.GetHeight();
-    if (source == GRunSource::None || w <= 0 || h <= 0)
+    if (source == GRunSource::None || w <= 0 || h <= 0 || (source == GRunSource::Mask && w < kMinMaskWidth))
         return nullptr;
     std::unique_ptr<GBlitRuns> runs(new (std::nothrow) GBlitRuns);
     if (!runs)

@@ -6,8 +6,9 @@
 //
 // Keyed formats (1, 8, 18, 19) get runs of keyed (Skip) and drawn (Opaque) pixels, by the same
 // test the key rules make: the pixel's or palette entry's 24-bit colour against the key colour.
-// Masked formats (2, 3, 13, 14, 20, 21) get runs of mask bytes 255 (Skip), 0 (Opaque) and the
-// rest (Blend); each mask rule reads the kinds its own way (lighten skips mask 0).
+// Masked formats (2, 3, 13, 14, 20, 21) at least 128 pixels wide get runs of mask bytes 255
+// (Skip), 0 (Opaque) and the rest (Blend); each mask rule reads the kinds its own way (lighten
+// skips mask 0), and the mask-alpha rule, which gains nothing from them, none.
 //
 // A table describes the pixels as they were when it was built: it records the image's size, key
 // colour and blocks, and the kernels ignore it once any of those differ. Writing new pixels

@@ -416,9 +416,10 @@ struct GRuleMask : GCopyingRule<GSimdOp::Mask> {
 };
 
 // No opaque shortcut: m = 0 with a = 255 still weighs the source by 65025/65536.
+// Walks pixels even where a run table exists: with no opaque shortcut, its SIMD rows drew
+// sprites faster than the walk over the table's runs (measured 0.7x to 0.94x with the table).
 struct GRuleMaskAlpha : GSimdRule<GSimdOp::MaskAlpha> {
     static constexpr bool kMask = true;
-    static constexpr GRunSource kRuns = GRunSource::Mask;
     int m_a;
     explicit GRuleMaskAlpha(uint8_t a) : m_a(a) { m_simdArgs.alpha = a; }
     template <bool Mirror>

@@ -60,8 +60,9 @@ TEST_P(KernelRuns, MatchTheReferenceInEveryOrientationAndClip)
     for (const RunRule& r : kRunRules) {
         for (int o = 0; o < 4; ++o) {
             for (int trial = 0; trial < 60; ++trial) {
-                const int sw = Between(rng, 1, 90), sh = Between(rng, 1, 9);
-                const int dw = Between(rng, 1, 100), dh = Between(rng, 1, 12);
+                const bool masked = reference::RuleReadsMask(r.rule); // tables from 128 pixels on
+                const int sw = masked ? Between(rng, 128, 180) : Between(rng, 1, 90), sh = Between(rng, 1, 9);
+                const int dw = Between(rng, 1, 200), dh = Between(rng, 1, 12);
                 const int x = Between(rng, -sw, dw), y = Between(rng, -sh, dh);
                 auto src = reference::MakeSource(r.rule, sw, sh, rng, reference::Slack::Tight);
                 const uint32_t key = rng() & 0xFFFFFFu;
@@ -98,18 +99,20 @@ INSTANTIATE_TEST_SUITE_P(Isa, KernelRuns, reference::kAllKernelIsas, reference::
 TEST(BlitRuns, BuiltForKeyedAndMaskedFormatsOnly)
 {
     std::mt19937 rng(5);
-    auto masked = reference::MakeSource(GBlitRule::Mask, 80, 2, rng);
-    std::memset(masked->GetAlpha(), 0, 160);
-    masked->GetAlpha()[120] = 255;
-    masked->GetAlpha()[121] = 3;
+    auto masked = reference::MakeSource(GBlitRule::Mask, 160, 2, rng);
+    std::memset(masked->GetAlpha(), 0, 320);
+    masked->GetAlpha()[200] = 255;
+    masked->GetAlpha()[201] = 3;
     auto runs = GBlitRuns::Build(*masked);
     ASSERT_NE(runs, nullptr);
-    const uint32_t expected[] = {40u << 2 | 1, 8u << 2 | 2, 32u << 2 | 1};
+    const uint32_t expected[] = {40u << 2 | 1, 8u << 2 | 2, 112u << 2 | 1};
     EXPECT_TRUE(std::equal(runs->RowBegin(1), runs->RowEnd(1), std::begin(expected), std::end(expected)));
     EXPECT_EQ(runs->RowEnd(0) - runs->RowBegin(0), 1);
 
     masked->SetFormat(7);
     EXPECT_EQ(GBlitRuns::Build(*masked), nullptr);
+    auto narrow = reference::MakeSource(GBlitRule::Mask, 127, 2, rng);
+    EXPECT_EQ(GBlitRuns::Build(*narrow), nullptr);
     auto empty = std::make_unique<GBitmap>(int16_t(0), int16_t(0), 0u, uint8_t(1));
     EXPECT_EQ(GBlitRuns::Build(*empty), nullptr);
 }
