@@ -39,6 +39,8 @@ constexpr int32_t kMinSolidMask = 32;
 // Narrower masked images get no table: their rows hold too few long runs to repay the walk,
 // and the SIMD mask rows drew 64-pixel sprites 10% to 20% faster without one.
 constexpr int32_t kMinMaskWidth = 128;
+// Images whose runs are shorter than this on average get no table.
+constexpr size_t kMinAverageRun = 4;
 
 namespace {
 
@@ -161,8 +163,13 @@ std::unique_ptr<GBlitRuns> GBlitRuns::Build(const GBitmap& image)
         break;
     }
     }
+    // A fragmented image (runs of a few pixels on average) draws faster pixel by pixel, and
+    // its table would take up to four bytes a pixel.
+    if (runs->m_runs.size() > area / kMinAverageRun)
+        return nullptr;
     runs->m_pixels = pixels;
     runs->m_mask = mask;
+    runs->m_runs.shrink_to_fit();
     return runs;
 }
 

@@ -27,7 +27,8 @@ enum class GRunSource : uint8_t { None, Key, IndexedKey, Mask };
 class GBlitRuns final : public GBitmapRuns {
 public:
     // The table the image's format calls for; null for other formats, images without the
-    // blocks their format needs, or blocks too small for their rows.
+    // blocks their format needs, blocks too small for their rows, or runs of fewer than 4
+    // pixels on average.
     static std::unique_ptr<GBlitRuns> Build(const GBitmap& image);
 
     // The image's table when it was built from `source` and still matches the image; else null.
