@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz/fuzz_reader.h"
 #include "foundation/image/bitmap.h"
 #include "graphics/blit/fills.h"
 #include "graphics/blit/kernels.h"
@@ -18,33 +19,15 @@
 
 namespace {
 
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint8_t U8() { return m_pos < m_size ? m_data[m_pos++] : 0; }
-    int16_t I16() { return int16_t(U8() | U8() << 8); }
-    uint32_t U32() { return uint32_t(U8()) | uint32_t(U8()) << 8 | uint32_t(U8()) << 16 | uint32_t(U8()) << 24; }
-    // The remaining bytes, cycled, as image content.
-    void Fill(uint8_t* p, size_t n)
-    {
-        const size_t left = m_size - m_pos;
-        for (size_t i = 0; i < n; ++i)
-            p[i] = left ? m_data[m_pos + i % left] : uint8_t(i * 31);
-    }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
+using Reader = FuzzReader;
 
 [[noreturn]] void Fail() { __builtin_trap(); }
 
 std::unique_ptr<GBitmap> MakeSource(GBlitRule rule, int sw, int sh, int shortBy, bool& cut, Reader& in)
 {
-    // The bytes a rule may read: the image, plus for the sub-pixel rules the one neighbour
-    // after the last pixel. `shortBy` removes some, which must make the kernel draw nothing.
-    const uint32_t elements = uint32_t(sw) * sh + (BlitRuleIsSubPixel(rule) ? 1 : 0);
+    // The bytes a rule may read: the image, plus for the sub-pixel rules the spare row and
+    // pixel. `shortBy` removes some, which must make the kernel draw nothing.
+    const uint32_t elements = uint32_t(sw) * sh + (BlitRuleIsSubPixel(rule) ? sw + 1 : 0);
     uint32_t pixelBytes = 0;
     uint8_t format = 0;
     if (BlitRuleIsIndexed(rule)) {
@@ -154,7 +137,7 @@ void FuzzBlit(Reader& in)
     const size_t bytes = size_t(dw) * dh * 3;
     if (std::memcmp(scalar->GetPixels(), simd->GetPixels(), bytes) != 0)
         Fail();
-    const int inset = BlitRuleIsSubPixel(rule) ? 1 : 0;
+    const int inset = BlitRuleIsSubPixel(rule) && !clipPtr ? 1 : 0; // a rectangle may reach further
     const bool nothing = cut || !args.table;
     unsigned sum = 0;
     for (int py = 0; py < dh; ++py)

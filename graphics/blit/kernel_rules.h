@@ -34,8 +34,9 @@ struct GBlitArea {
 };
 
 // Clips the area of a source of sw x sh pixels placed at (x, y) on a w x h destination, with an
-// optional clip rectangle. `inset` is 1 for the sub-pixel kernels, whose last source column and
-// row only serve as neighbours. Returns false when nothing is left to draw.
+// optional clip rectangle. `inset` is 1 for the sub-pixel kernels drawn without a rectangle,
+// whose last source column and row then only serve as neighbours. Returns false when nothing
+// is left to draw.
 //
 // 32-bit arithmetic throughout: 16-bit counters would wrap for rectangles spanning more than
 // 32767 pixels, and an inverted rectangle must end here rather than reach a copy as a
@@ -191,6 +192,7 @@ struct GRuleBase {
     static constexpr GSourceKind kSource = GSourceKind::Rgb24;
     static constexpr bool kMask = false;
     static constexpr int32_t kInset = 0;
+    static constexpr bool kNeighbourFollowsMirror = false;
 
     template <bool Mirror>
     bool Prepare(const GSourceInfo&) { return true; }
@@ -720,16 +722,28 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
 
     const int32_t sw = src->GetWidth();
     const int32_t sh = src->GetHeight();
+    // Sub-pixel neighbours follow the walk: left when mirrored (unless the rule always looks
+    // right), up when flipped.
+    constexpr bool kLeft = kIsSubPixel<Rule> && Orient::kMirror && Rule::kNeighbourFollowsMirror;
+    constexpr bool kUp = kIsSubPixel<Rule> && Orient::kFlip;
     GBlitArea a;
-    if (!ClipBlitArea(dstW, dstH, sw, sh, x, y, clip, Rule::kInset, a))
-        return;
+    if (!clip || !kIsSubPixel<Rule>) {
+        if (!ClipBlitArea(dstW, dstH, sw, sh, x, y, clip, Rule::kInset, a))
+            return;
+    } else {
+        // A rectangle may reach every pixel whose neighbours lie inside the block with its
+        // spare row and pixel: right and down always do (column sw of a row is the next row's
+        // first pixel, row sh the spare row). Only the source column or row 0 of a walk that
+        // looks left or up would read before the block; both sit at the placement's far end.
+        if (!ClipBlitArea(dstW, dstH, sw - (kLeft ? 1 : 0), sh - (kUp ? 1 : 0), x, y, clip, 0, a))
+            return;
+    }
 
     // Bytes a walk may reach past the start of an image's elements: the last element, or for
-    // the sub-pixel rules the pixel just after the last row's last one (its neighbour in the
-    // linear buffer, which lands in the spare row).
+    // the sub-pixel rules the spare pixel after the spare row (the diagonal neighbour of the
+    // last pixel in the linear buffer).
     auto extent = [&](ptrdiff_t pitch, ptrdiff_t bpp) {
-        const ptrdiff_t last = pitch * (sh - 1) + bpp * sw;
-        return size_t(kIsSubPixel<Rule> ? last + bpp : last);
+        return size_t(kIsSubPixel<Rule> ? pitch * sh + bpp * sw + bpp : pitch * (sh - 1) + bpp * sw);
     };
 
     GSourceInfo info;
@@ -755,6 +769,10 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
                 return;
             uint16_t offset = 0;
             std::memcpy(&offset, block, sizeof offset);
+            // The offset comes from the image's bytes: one pointing past its own block would
+            // be taken for memory the image supplies itself and escape the check below.
+            if (const GPixelBlock* own = src->GetPixelBlock(); own && own->GetData() == block && offset > own->GetSize())
+                return;
             info.palette = block + 2;
             elements = block + offset;
         } else {
@@ -782,10 +800,8 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
     if constexpr (Rule::kMask)
         m = Orient::Start(mask, sw, 1, sw, sh, a);
     if constexpr (kIsSubPixel<Rule>) {
-        // Neighbours follow the walk: left when mirrored (unless the rule always looks right),
-        // up when flipped.
-        const ptrdiff_t hx = (Orient::kMirror && Rule::kNeighbourFollowsMirror) ? -1 : 1;
-        const ptrdiff_t vy = Orient::kFlip ? -1 : 1;
+        const ptrdiff_t hx = kLeft ? -1 : 1;
+        const ptrdiff_t vy = kUp ? -1 : 1;
         rule.SetNeighbours(hx * bpp, vy * pitch, hx, vy * sw);
     }
 

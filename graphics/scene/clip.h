@@ -108,7 +108,6 @@ public:
     int32_t GetPrevX() const { return m_prevX; }
     int32_t GetPrevY() const { return m_prevY; }
     void SetPrevX(int32_t x) { m_prevX = x; }
-    void SetPrevY(int32_t y) { m_prevY = y; }
     int32_t GetPrevFrame() const { return m_prevFrame; }
     void SetPrevFrame(int32_t frame) { m_prevFrame = frame; }
     uint8_t GetPrevAlpha() const { return m_prevAlpha; }

@@ -2,31 +2,20 @@
 
 #include <algorithm>
 #include <new>
+#include <type_traits>
 
 #include "foundation/image/bitmap.h"
 #include "foundation/image/dib_surface.h"
 #include "foundation/core/register_object.h"
+#include "graphics/blit/fills.h"
 #include "graphics/store/bitmap_table.h"
 #include "graphics/scene/clip_array.h"
 #include "graphics/scene/rect_array.h"
 
 void FillBitmap(GBitmap& bitmap, uint32_t colour) {
-    uint8_t* row = bitmap.GetPixels();
-    if (!row) {
-        return;
-    }
-    const uint8_t b = uint8_t(colour);
-    const uint8_t g = uint8_t(colour >> 8);
-    const uint8_t r = uint8_t(colour >> 16);
-    const int32_t pitch = bitmap.GetPitch();
-    for (int32_t y = 0; y < bitmap.GetHeight(); ++y, row += pitch) {
-        uint8_t* p = row;
-        for (int32_t x = 0; x < bitmap.GetWidth(); ++x, p += 3) {
-            p[0] = b;
-            p[1] = g;
-            p[2] = r;
-        }
-    }
+    GRect all;
+    GetBitmapBoundsRect(bitmap, all);
+    FillRect(&bitmap, colour, all);
 }
 
 std::unique_ptr<GClipContainer> GClipContainer::Create(GDibSurface* backBuffer,
@@ -77,7 +66,7 @@ void GClipContainer::ClearTarget(bool lock) {
     if (lock) {
         m_target->Lock();
     }
-    if (m_backgroundMode == 1) {
+    if (m_backgroundMode == kBackgroundFill) {
         FillBitmap(*m_target, m_backgroundColour);
     }
     if (lock) {
@@ -121,12 +110,12 @@ GRect GClipContainer::AnchorRect(const GClip& clip, int32_t w, int32_t h) {
     int32_t left = clip.GetRect().left;
     int32_t top = clip.GetRect().top;
     switch (clip.GetAnchorMode()) {
-    case 0: left = x; top = y; break;
-    case 1: left = x - w / 2; top = y - h / 2; break;
-    case 2: left = x - w + 1; top = y; break;
-    case 3: left = x; top = y - h + 1; break;
-    case 4: left = x - w + 1; top = y - h + 1; break;
-    case 7: left = x - w / 2; top = y - h + 1; break;
+    case kAnchorTopLeft: left = x; top = y; break;
+    case kAnchorCentre: left = x - w / 2; top = y - h / 2; break;
+    case kAnchorTopRight: left = x - w + 1; top = y; break;
+    case kAnchorBottomLeft: left = x; top = y - h + 1; break;
+    case kAnchorBottomRight: left = x - w + 1; top = y - h + 1; break;
+    case kAnchorBottomCentre: left = x - w / 2; top = y - h + 1; break;
     default: break; // the owner placed it
     }
     GRect r;
@@ -142,12 +131,12 @@ GRect GClipContainer::AnchorRectSubPixel(const GClip& clip, int32_t w, int32_t h
     // The image carries a one-pixel border for the bilinear blit; its own top-left pixel is
     // drawn at (left - 1, top - 1).
     switch (clip.GetAnchorMode()) {
-    case 0: left = x + 1; top = y + 1; break;
-    case 1: left = x + 1 - w / 2; top = y + 1 - h / 2; break;
-    case 2: left = x - w + 2; top = y + 1; break;
-    case 3: left = x + 2; top = y - h + 2; break; // one pixel right of anchor 0, as ever
-    case 4: left = x - w + 2; top = y - h + 2; break;
-    case 7: left = x + 1 - w / 2; top = y - h + 2; break;
+    case kAnchorTopLeft: left = x + 1; top = y + 1; break;
+    case kAnchorCentre: left = x + 1 - w / 2; top = y + 1 - h / 2; break;
+    case kAnchorTopRight: left = x - w + 2; top = y + 1; break;
+    case kAnchorBottomLeft: left = x + 2; top = y - h + 2; break; // one right of top-left, as ever
+    case kAnchorBottomRight: left = x - w + 2; top = y - h + 2; break;
+    case kAnchorBottomCentre: left = x + 1 - w / 2; top = y - h + 2; break;
     default: break;
     }
     const int32_t right = left + w - 3 + (FixedFraction(clip.GetX()) ? 1 : 0);
@@ -155,6 +144,28 @@ GRect GClipContainer::AnchorRectSubPixel(const GClip& clip, int32_t w, int32_t h
     GRect r;
     r.SetClamped(left, top, right, bottom);
     return r;
+}
+
+template <class ComputeRect>
+void GClipContainer::MarkChanged(GClip& clip, ComputeRect computeRect, bool addPrevOnShow) {
+    const bool visible = clip.IsVisible();
+    const bool wasVisible = clip.WasVisible();
+    if (visible) {
+        if constexpr (!std::is_null_pointer_v<ComputeRect>) {
+            computeRect();
+        }
+        AddDirty(clip.GetRect());
+        if (wasVisible || addPrevOnShow) {
+            AddDirty(clip.GetPrevRect());
+        }
+        clip.SetDirtyState(wasVisible ? kDirtyBoth : kDirtyShow);
+    } else if (wasVisible) {
+        AddDirty(clip.GetPrevRect());
+        clip.SetDirtyState(kDirtyHide);
+    } else {
+        // Invisible now and before: nothing is on screen and nothing will be.
+        clip.SetDirtyState(kDirtyNone);
+    }
 }
 
 void GClipContainer::PlaceChanged(GClip& clip, RectRule rule, bool customCase,
@@ -176,32 +187,10 @@ void GClipContainer::PlaceChanged(GClip& clip, RectRule rule, bool customCase,
         clip.SetRect(r);
     };
 
-    const bool visible = clip.IsVisible();
-    const bool wasVisible = clip.WasVisible();
-    if (visible && !wasVisible) {
-        if (custom) {
-            AddDirty(clip.GetRect());
-            if (addPrevOnShow) {
-                AddDirty(clip.GetPrevRect());
-            }
-        } else {
-            computeRect();
-            AddDirty(clip.GetRect());
-        }
-        clip.SetDirtyState(kDirtyShow);
-    } else if (!visible && wasVisible) {
-        AddDirty(clip.GetPrevRect());
-        clip.SetDirtyState(kDirtyHide);
-    } else if (visible) {
-        if (!custom) {
-            computeRect();
-        }
-        AddDirty(clip.GetRect());
-        AddDirty(clip.GetPrevRect());
-        clip.SetDirtyState(kDirtyBoth);
+    if (custom) {
+        MarkChanged(clip, nullptr, addPrevOnShow);
     } else {
-        // Invisible now and before: nothing is on screen and nothing will be.
-        clip.SetDirtyState(kDirtyNone);
+        MarkChanged(clip, computeRect, false);
     }
 }
 
@@ -274,19 +263,5 @@ void GClipContainer::MarkClipDirty(GClip& clip) {
         clip.SetDirtyState(kDirtyNone);
         return;
     }
-    const bool visible = clip.IsVisible();
-    const bool wasVisible = clip.WasVisible();
-    if (visible && !wasVisible) {
-        AddDirty(clip.GetRect());
-        clip.SetDirtyState(kDirtyShow);
-    } else if (!visible && wasVisible) {
-        AddDirty(clip.GetPrevRect());
-        clip.SetDirtyState(kDirtyHide);
-    } else if (visible) {
-        AddDirty(clip.GetRect());
-        AddDirty(clip.GetPrevRect());
-        clip.SetDirtyState(kDirtyBoth);
-    } else {
-        clip.SetDirtyState(kDirtyNone);
-    }
+    MarkChanged(clip, nullptr, false);
 }

@@ -234,6 +234,11 @@ void Blit(GBlitRule rule, int orientation, GBitmap* dst, const GBitmap* src, int
     const int W = dst->GetWidth(), H = dst->GetHeight();
     const int SW = src->GetWidth(), SH = src->GetHeight();
     const int inset = RuleIsSubPixel(rule) ? 1 : 0;
+    // With a rectangle a sub-pixel rule loses only the source column (row) 0 whose neighbour
+    // lies left of (above) it, when its walk looks that way.
+    const bool mirror = orientation & 1, flip = orientation & 2;
+    const int cutX = inset && (!clip || (mirror && rule != GBlitRule::MaskSubPixel)) ? 1 : 0;
+    const int cutY = inset && (!clip || flip) ? 1 : 0;
 
     int left, top, w, h, sx0, sy0;
     if (clip) {
@@ -274,14 +279,13 @@ void Blit(GBlitRule rule, int orientation, GBitmap* dst, const GBitmap* src, int
         return;
 
     const Source source{src, rule, args.table, SW, SH};
-    const bool mirror = orientation & 1, flip = orientation & 2;
     uint8_t* pixels = dst->GetPixels();
     const int pitch = dst->GetPitch();
     for (int j = 0; j < h; ++j) {
         for (int i = 0; i < w; ++i) {
             // Pixels outside the source placement are not drawn.
             const int px = sx0 + i, py = sy0 + j;
-            if (px < 0 || py < 0 || px >= SW - inset || py >= SH - inset)
+            if (px < 0 || py < 0 || px >= SW - cutX || py >= SH - cutY)
                 continue;
             const int sx = mirror ? SW - 1 - px : px;
             const int sy = flip ? SH - 1 - py : py;
@@ -298,9 +302,9 @@ std::unique_ptr<GBitmap> MakeSource(GBlitRule rule, int w, int h, std::mt19937& 
 {
     const bool tight = slack == Slack::Tight;
     const uint32_t area = uint32_t(w) * uint32_t(h);
-    // Standard: w * (h + 1) + 1 elements. Tight: the image alone, plus for the sub-pixel rules
-    // the one neighbour past the last pixel that the mirrored mask rule reads.
-    const uint32_t spare = tight ? (RuleIsSubPixel(rule) ? 1 : 0) : uint32_t(w) + 1;
+    // Standard: w * (h + 1) + 1 elements. Tight: the image alone, except that the sub-pixel
+    // rules read the spare row and pixel (the neighbours of the last row and column).
+    const uint32_t spare = tight && !RuleIsSubPixel(rule) ? 0 : uint32_t(w) + 1;
     const uint32_t elements = area + spare;
     const uint32_t maskBytes = RuleReadsMask(rule) ? elements : 0;
     std::unique_ptr<GBitmap> image;
