@@ -39,6 +39,18 @@ GVector2& GVector2::operator-=(const GVector2& other) {
     return *this;
 }
 
+void GVector2::Rotate(int32_t degrees) {
+    if (degrees == 0) {
+        return;
+    }
+    const double s = FloatSin(degrees);
+    const double c = FloatCos(degrees);
+    const double ox = x;
+    const double oy = y;
+    x = float(ox * c + oy * s);
+    y = float(oy * c - ox * s);
+}
+
 float GVector2::Length() const {
     return float(std::sqrt(double(x) * x + double(y) * y));
 }

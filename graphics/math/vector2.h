@@ -19,6 +19,11 @@ struct GVector2 {
     GVector2& operator+=(const GVector2& other);
     GVector2& operator-=(const GVector2& other);
 
+    // Turns the vector by whole degrees with the float table: x' = x cos + y sin,
+    // y' = y cos - x sin. On a screen whose y axis points down a positive angle turns
+    // counter-clockwise (right becomes up). Nothing for 0.
+    void Rotate(int32_t degrees);
+
     float Length() const;
     // Length of this vector's projection onto the direction (dx, dy); 0 when that direction
     // has no length.

@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "foundation/cfg/cfg_node.h"
+#include "foundation/docs/xml_data_doc.h"
+#include "foundation/text/wstring.h"
+#include "graphics/animation/cfg_keyframe_animator.h"
+
+namespace {
+
+std::string ReadLog() {
+    std::ifstream in("animator_log.html");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Loads the cfg text's first "Anim" object; returns the result.
+int LoadCfg(GLabelKeyFrameAnimator& a, const std::string& body, GCfgNode& root) {
+    const std::string text = "Anim { " + body + " }";
+    EXPECT_EQ(root.Parse(text.data(), text.size()), 1) << text;
+    GCfgObjectCursor cursor(root.FindObjectList("Anim"), 0);
+    return a.LoadAndCheck(cursor, nullptr);
+}
+
+const char* const kTwoKeys =
+    "TotalFrames = 10 KeyFrame { OnFrame = 0 Label = a } "
+    "KeyFrame { OnFrame = 9 Label = b Action = Stop Param1 = 3 Param2 = 4 ChannelMask = 6 } ";
+
+std::vector<int32_t> Channel(const GKeyFrameAnimator& a, int32_t GAnimationFrame::*field) {
+    std::vector<int32_t> out;
+    for (uint32_t i = 0; i < a.GetFrameCount(); ++i)
+        out.push_back(a.GetFrame(i)->*field);
+    return out;
+}
+
+TEST(CfgKeyFrameLoaderTest, InterpolationsExactly) {
+    GLabelKeyFrameAnimator a;
+    GCfgNode root;
+    ASSERT_EQ(LoadCfg(a, std::string(kTwoKeys) +
+                             "Interpolation { Channel = Alpha From = 0 To = 255 FromKey = a ToKey = b Type = Linear } "
+                             "Interpolation { Channel = X From = 0 Size = 5 FromKey = a ToKey = b Type = Linear } "
+                             "Interpolation { Channel = Y From = 0 To = 9 FromKey = b ToKey = a Type = Linear } "
+                             "Interpolation { Channel = Bitmap From = 7 To = 7 FromKey = a ToKey = b Type = linear } ",
+                      root),
+              1);
+    ASSERT_EQ(a.GetFrameCount(), 10u);
+    std::vector<int32_t> alpha;
+    for (uint32_t i = 0; i < 10; ++i)
+        alpha.push_back(a.GetFrame(i)->alpha);
+    EXPECT_EQ(alpha, (std::vector<int32_t>{0, 28, 56, 84, 113, 141, 169, 198, 226, 255}));
+    EXPECT_EQ(Channel(a, &GAnimationFrame::x),
+              (std::vector<int32_t>{0, 113, 226, 339, 452, 565, 678, 791, 904, 1024}));
+    // Reversed keys swap the frames, not the values.
+    EXPECT_EQ(Channel(a, &GAnimationFrame::y),
+              (std::vector<int32_t>{0, 256, 512, 768, 1024, 1280, 1536, 1792, 2048, 2304}));
+    EXPECT_EQ(a.GetFrame(4)->image, 0); // "linear" is no type: nothing written
+    const GKeyFrame& b = *a.GetKeyFrame(1);
+    EXPECT_TRUE(b.LabelEquals("b"));
+    EXPECT_EQ(b.action, kActionStop);
+    EXPECT_EQ(b.param1, 3);
+    EXPECT_EQ(b.param2, 4);
+    EXPECT_EQ(b.channelMask, 6);
+    EXPECT_EQ(a.GetFrame(9)->keyFrame, 1);
+    EXPECT_EQ(a.GetFrame(5)->keyFrame, -1);
+}
+
+TEST(CfgKeyFrameLoaderTest, RefusalsAreLogged) {
+    struct Case {
+        std::string body;
+        int result;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"TotalFrames = 3", 0, "No key frames found!"},
+        {"TotalFrames = 3 KeyFrame { Label = a } KeyFrame { OnFrame = 1 Label = b }", 0,
+         "Key frames with empty OnFrame are not accepted!"},
+        {"TotalFrames = 3 KeyFrame { OnFrame = 0 } KeyFrame { OnFrame = 1 Label = b }", 0,
+         "Key frames with empty label are not accepted!"},
+        {"TotalFrames = 3 KeyFrame { OnFrame = 0 Label = a } KeyFrame { OnFrame = 3 Label = b }", 0,
+         "Key frame b lies past TotalFrames!"},
+        {"TotalFrames = 70000", 0, "TotalFrames 70000 is out of range"},
+        {"TotalFrames = -1", 0, "TotalFrames -1 is out of range"},
+        {std::string(kTwoKeys) + "Interpolation { From = 1 FromKey = a ToKey = b }", 1,
+         "Interpolation with no channel are not accepted!"},
+        {std::string(kTwoKeys) + "Interpolation { Channel = X FromKey = a ToKey = b }", 1,
+         "Interpolation without From field are not accepted!"},
+        {std::string(kTwoKeys) + "Interpolation { Channel = X From = 1 ToKey = b }", 1,
+         "Interpolation without FromKey or ToKey are not accepted!"},
+        {std::string(kTwoKeys) + "Interpolation { Channel = X From = 1 FromKey = a ToKey = c }", 1,
+         "Keyframe c not found!"},
+    };
+    for (const Case& c : cases) {
+        GLabelKeyFrameAnimator a;
+        GCfgNode root;
+        EXPECT_EQ(LoadCfg(a, c.body, root), c.result) << c.body;
+        const std::string log = ReadLog();
+        EXPECT_NE(log.find(c.logged), std::string::npos) << c.body << "\n" << log;
+        EXPECT_NE(log.find("Error:"), std::string::npos);
+        EXPECT_TRUE(c.result == 1 || a.GetKeyFrameCount() == 0) << c.body;
+    }
+    // A bitmap name without a store resolves to -1; from there the interpolation still runs.
+    GLabelKeyFrameAnimator a;
+    GCfgNode root;
+    ASSERT_EQ(LoadCfg(a, std::string(kTwoKeys) +
+                             "Interpolation { Channel = Bitmap From = IMG To = 8 FromKey = a ToKey = b Type = Linear }",
+                      root),
+              1);
+    EXPECT_EQ(a.GetFrame(0)->image, -1);
+    EXPECT_EQ(a.GetFrame(9)->image, 8);
+    // No object under the cursor: refused before any log is opened.
+    EXPECT_EQ(a.LoadAndCheck(GCfgObjectCursor(root.FindObjectList("Anim"), 1), nullptr), 0);
+    EXPECT_EQ(a.LoadAndCheck(GCfgObjectCursor(), nullptr), 0);
+}
+
+TEST(CfgKeyFrameLoaderTest, InterpolationClipsToTheFrames) {
+    GLabelKeyFrameAnimator a;
+    GCfgNode root;
+    ASSERT_EQ(LoadCfg(a, kTwoKeys, root), 1);
+    EXPECT_EQ(a.InterpolateLinear(-5, 20, 0, 25, kInterpolateAlpha), 1);
+    EXPECT_EQ(a.GetFrame(0)->alpha, 5);
+    EXPECT_EQ(a.GetFrame(9)->alpha, 14);
+    EXPECT_EQ(a.Interpolate(0, 0, 9, 0, 1, kInterpolateX), 0);
+    EXPECT_EQ(a.InterpolateLinear(3, 3, 7, 9, kInterpolateImage), 1);
+    EXPECT_EQ(a.GetFrame(3)->image, 9);
+}
+
+TEST(CfgKeyFrameLoaderTest, NameTablesCursorAndKeys) {
+    GCfgKeyFrameAnimator a;
+    const char* const actions[] = {"MoveToKeyFrame", "SetSpeed", "Wait", "Stop", "SetMirror", "stop", ""};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(a.ParseAction(actions[i]), std::min(i, 5)) << actions[i];
+    EXPECT_EQ(a.ParseAction(nullptr), 5);
+    EXPECT_EQ(a.ParseChannel("Y") * 10 + a.ParseChannel("x"), 40);
+    EXPECT_EQ(a.ParseInterpolation("Linear") * 10 + a.ParseInterpolation(""), 10);
+
+    GCfgNode root;
+    const char text[] = "A { v = 1 } A { v = 2 } B { v = 3 }";
+    ASSERT_EQ(root.Parse(text, sizeof text - 1), 1);
+    GCfgObjectCursor cursor(root.FindObject("A"));
+    EXPECT_EQ(cursor.GetElement(), nullptr); // a fresh cursor stands before the first object
+    EXPECT_EQ(cursor.Next()->GetI("v", 0), 1);
+    EXPECT_EQ(cursor.Next()->GetI("v", 0), 2);
+    EXPECT_EQ(cursor.Next(), nullptr);
+    EXPECT_EQ(cursor.GetIndex(), -1);
+    EXPECT_TRUE(cursor == GCfgObjectCursor(root.FindObject("A")));
+    EXPECT_FALSE(cursor == GCfgObjectCursor(root.FindObject("B")) || cursor == GCfgObjectCursor());
+    EXPECT_TRUE(GCfgObjectCursor() == GCfgObjectCursor(root.FindObject("C")));
+
+    EXPECT_EQ(NameOrIdEquals("a", 1, "a", 2) + NameOrIdEquals(nullptr, 1, "b", 1), 2);
+    EXPECT_EQ(NameOrIdEquals("a", 1, "b", 1) + NameOrIdEquals("a", 1, nullptr, 2), 0);
+}
+
+TEST(AttributeKeyFrameLoaderTest, FramesRepeatAndJumpsResolve) {
+    GXmlDataDoc doc;
+    ASSERT_EQ(doc.LoadFromText(GWString(
+                  u"<Anim><Frames BaseBitmap='4' Speed='50'>"
+                  u"<Frame Bitmap='3' X='10'/><Frame/>"
+                  u"<Frame Alpha='128' KeyFrame='loop' Action='acMoveToKeyFrame' Param1='start'/>"
+                  u"<Frame KeyFrame='start' Action='acStop' Mask='6' Param1='9' Param2='3' Rotate='4' Scale='5' Y='-2'/>"
+                  u"<Frame KeyFrame='bad' Action='acMoveToKeyFrame' Param1='nowhere'/>"
+                  u"<Frame KeyFrame='other' Action='Stop'/>"
+                  u"</Frames></Anim>")),
+              1);
+    GCfgKeyFrameAnimator a;
+    ASSERT_EQ(a.LoadDescription(doc.GetChild("Anim")), 1);
+    EXPECT_EQ(a.GetClipFrame(), 4);
+    EXPECT_EQ(a.GetSpeed(), 128);
+    ASSERT_EQ(a.GetFrameCount(), 6u);
+    EXPECT_EQ(Channel(a, &GAnimationFrame::x), (std::vector<int32_t>(6, 2560)));
+    EXPECT_EQ(Channel(a, &GAnimationFrame::y), (std::vector<int32_t>{0, 0, 0, -512, -512, -512}));
+    std::vector<int32_t> alpha, image, links;
+    for (uint32_t i = 0; i < 6; ++i) {
+        alpha.push_back(a.GetFrame(i)->alpha);
+        image.push_back(a.GetFrame(i)->image);
+        links.push_back(a.GetFrame(i)->keyFrame);
+    }
+    EXPECT_EQ(alpha, (std::vector<int32_t>{0, 0, 128, 128, 128, 128}));
+    EXPECT_EQ(image, (std::vector<int32_t>(6, 3)));
+    EXPECT_EQ(links, (std::vector<int32_t>{-1, -1, 0, 1, 2, 3}));
+    ASSERT_EQ(a.GetKeyFrameCount(), 4u);
+    EXPECT_EQ(a.GetKeyFrame(0)->param1, 1); // "start" comes later and still resolves
+    const GKeyFrame& start = *a.GetKeyFrame(1);
+    EXPECT_EQ(start.action, kActionStop);
+    EXPECT_EQ(start.frame, 3);
+    EXPECT_EQ(start.channelMask, 6);
+    EXPECT_EQ(start.param1, 9);
+    EXPECT_EQ(start.param2, 3);
+    EXPECT_EQ(start.rotate, 4);
+    EXPECT_EQ(start.scale, 5);
+    EXPECT_EQ(a.GetKeyFrame(0)->channelMask, 255);
+    EXPECT_EQ(a.GetKeyFrame(2)->param1, -1);
+    EXPECT_EQ(a.GetKeyFrame(3)->action, kActionNone); // cfg names are not attribute names
+
+    ASSERT_EQ(doc.LoadFromText(GWString(u"<Anim><Frames><Frame/></Frames><Other/></Anim>")), 1);
+    ASSERT_EQ(a.LoadDescription(doc.GetChild("Anim")), 1);
+    EXPECT_EQ(a.GetSpeed(), 2);
+    EXPECT_EQ(a.LoadDescription(nullptr), 0);
+    ASSERT_EQ(doc.LoadFromText(GWString(u"<Anim><Frame/></Anim>")), 1);
+    EXPECT_EQ(a.LoadDescription(doc.GetChild("Anim")), 0);
+    EXPECT_EQ(a.GetFrameCount(), 0u);
+}
+
+TEST(FrameTrackLoaderTest, ShortListsGiveZero) {
+    GCfgNode root;
+    const char text[] = "Frames { f = [1 2 3] a = [10 20] x = [5] }";
+    ASSERT_EQ(root.Parse(text, sizeof text - 1), 1);
+    GLabelKeyFrameAnimator a;
+    ASSERT_EQ(a.LoadFrameTracks(root), 1);
+    EXPECT_EQ(Channel(a, &GAnimationFrame::x), (std::vector<int32_t>{1280, 0, 0}));
+    EXPECT_EQ(a.GetFrame(1)->alpha, 20);
+    EXPECT_EQ(a.GetFrame(2)->alpha, 0);
+    EXPECT_EQ(a.GetFrame(2)->image, 3);
+    EXPECT_EQ(a.GetKeyFrameCount(), 0u);
+    ASSERT_EQ(a.LoadFrameTracks(GCfgNode()), 1);
+    EXPECT_EQ(a.GetFrameCount(), 0u);
+}
+
+} // namespace
