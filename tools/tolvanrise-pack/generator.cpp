@@ -63,6 +63,20 @@ Picture BarFill()
     return p;
 }
 
+// One of the five pieces of the intro's bar: the fill's colours, square-ended so that the
+// pieces meet edge to edge.
+Picture BarPiece()
+{
+    Picture p;
+    p.Resize(39, 20);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const double t = std::fabs(y - 9.5) / 9.5;
+            Put(p, x, y, Mix({255, 220, 110}, {190, 120, 20}, t));
+        }
+    return p;
+}
+
 Picture Logo()
 {
     Picture p;
@@ -236,6 +250,7 @@ bool GenerateSamplePictures(const std::string& folder, std::string& error)
     std::vector<Item> items;
     items.push_back({"intro_bar_bg.png", BarBackground()});
     items.push_back({"intro_bar.png", BarFill()});
+    items.push_back({"intro_bar_piece.png", BarPiece()});
     items.push_back({"intro_logo.png", Logo()});
     items.push_back({"menu_bg.png", MenuBackground()});
     items.push_back({"button.png", Button(false)});
