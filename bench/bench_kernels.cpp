@@ -116,11 +116,12 @@ std::unique_ptr<Scene> MakeScene(int w, int h, std::mt19937& rng)
     s->h = h;
     const size_t area = size_t(w) * h, spare = size_t(w) * (h + 1) + 1;
     s->key = 0x00FF00FF;
-    s->rgb.reset(GBitmap::Create(int16_t(w), int16_t(h), s->key, 2));
-    s->maskOnly.reset(GBitmap::Create(int16_t(w), int16_t(h), 0, 14));
-    s->indexed.reset(GBitmap::Create(int16_t(w), int16_t(h), 0, 20));
-    s->tableSrc.reset(GBitmap::Create(int16_t(w), int16_t(h), 0, 12, GPixelBlock::Create(uint32_t(spare), nullptr),
-                                      GPixelBlock::Create(uint32_t(spare), nullptr)));
+    s->rgb = GBitmap::Create(int16_t(w), int16_t(h), s->key, 2);
+    s->maskOnly = GBitmap::Create(int16_t(w), int16_t(h), 0, 14);
+    s->indexed = GBitmap::Create(int16_t(w), int16_t(h), 0, 20);
+    s->tableSrc = GBitmap::CreateOnNewBlocks(int16_t(w), int16_t(h), 0, 12,
+                                             GPixelBlock::Create(uint32_t(spare), nullptr),
+                                             GPixelBlock::Create(uint32_t(spare), nullptr));
     s->table.resize(1024);
     for (auto& b : s->table)
         b = uint8_t(rng());
@@ -222,7 +223,7 @@ std::unique_ptr<Scene> MakeScene(int w, int h, std::mt19937& rng)
 Target MakeTarget(std::mt19937& rng)
 {
     Target t;
-    t.bitmap.reset(GBitmap::Create(kDstW, kDstH, 0, 0));
+    t.bitmap = GBitmap::Create(kDstW, kDstH, 0, 0);
     uint8_t* p = t.bitmap->GetPixels();
     for (size_t i = 0; i < size_t(kDstW) * kDstH * 3; ++i)
         p[i] = uint8_t(rng());

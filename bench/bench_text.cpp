@@ -78,8 +78,9 @@ std::unique_ptr<GBmpFont> MakeBitmapFont(Scene& s, uint8_t format)
     }
     const int height = rows + 2;
     // Format 12 has no mask of its own kind: the sheet is handed one.
-    GPixelBlock* alpha = format == 12 ? GPixelBlock::Create(uint32_t(width) * (height + 1) + 1, nullptr) : nullptr;
-    std::unique_ptr<GBitmap> sheet(GBitmap::Create(int16_t(width), int16_t(height), 0, format, nullptr, alpha));
+    std::unique_ptr<GBitmap> sheet = GBitmap::CreateOnNewBlocks(
+        int16_t(width), int16_t(height), 0, format, nullptr,
+        format == 12 ? GPixelBlock::Create(uint32_t(width) * (height + 1) + 1, nullptr) : nullptr);
     const int bpp = format == 12 ? 1 : 3;
     std::memset(sheet->GetPixels(), 1, size_t(width) * height * bpp);
     std::memset(sheet->GetAlpha(), 255, size_t(width) * height);
@@ -239,8 +240,8 @@ int main(int argc, char** argv)
         return 1;
     }
     scene.ttf.SetStore(scene.store.get());
-    scene.image.reset(GBitmap::Create(800, 40, 0, 2));
-    scene.screen.reset(GBitmap::Create(800, 600, 0, 0));
+    scene.image = GBitmap::Create(800, 40, 0, 2);
+    scene.screen = GBitmap::Create(800, 600, 0, 0);
     scene.sdlScreen = SDL_CreateRGBSurfaceWithFormat(0, 800, 600, 32, SDL_PIXELFORMAT_XRGB8888);
     const uint8_t formats[2] = {2, 12};
     for (int i = 0; i < 2; ++i) {

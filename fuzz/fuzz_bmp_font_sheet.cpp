@@ -24,8 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t* fill = data + 4;
     const size_t fillSize = size - 4;
 
-    GPixelBlock* alpha = format == 12 ? GPixelBlock::Create(uint32_t(width) * (height + 1) + 1, nullptr) : nullptr;
-    std::unique_ptr<GBitmap> sheet(GBitmap::Create(width, height, 0, format, nullptr, alpha));
+    std::unique_ptr<GBitmap> sheet = GBitmap::CreateOnNewBlocks(
+        width, height, 0, format, nullptr,
+        format == 12 ? GPixelBlock::Create(uint32_t(width) * (height + 1) + 1, nullptr) : nullptr);
     for (GPixelBlock* block : {sheet->GetPixelBlock(), sheet->GetAlphaBlock()}) {
         if (!block)
             continue;

@@ -1,6 +1,7 @@
 // Cfg text reader: any bytes, read from a block of exactly their size. Whatever the reader
-// keeps (also after an error) must be written back by the text writer and read again as an
-// equal tree, and survive the binary form with and without a key.
+// keeps (also after an error) must be written back by the text writer and read again as the
+// tree less the children that text cannot carry, and survive the binary form with and without
+// a key.
 
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,40 @@
 
 #include "foundation/cfg/cfg_node.h"
 #include "fuzz/fuzz_support.h"
+
+namespace {
+
+// A child with no values and no children is written as an empty object, which the reader
+// stores nothing for; an error inside an object's body can leave such a child behind.
+bool WritesEmpty(const GCfgNode& node)
+{
+    for (const auto& entry : node.GetObjects()) {
+        if (!entry.second.empty())
+            return false;
+    }
+    return node.GetValues().empty();
+}
+
+// The tree as its text reads back.
+GCfgNode TextForm(const GCfgNode& node)
+{
+    GCfgNode out;
+    for (const auto& [name, values] : node.GetValues()) {
+        out.GetOrAddValue(CfgView(name));
+        out.FindValueList(CfgView(name))->clear();
+        for (const GCfgValue& value : values)
+            out.AddValue(CfgView(name), value.View());
+    }
+    for (const auto& [name, children] : node.GetObjects()) {
+        for (const GCfgNode& child : children) {
+            if (!WritesEmpty(child))
+                out.AddObject(CfgView(name), TextForm(child));
+        }
+    }
+    return out;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -35,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     GCfgNode again;
     if (!text.empty() && !again.Parse(text.data(), text.size()))
         std::abort();
-    if (!(again == node))
+    if (!(again == TextForm(node)))
         std::abort();
 
     for (uint8_t key : {uint8_t(0), uint8_t(0xC3)})

@@ -51,9 +51,16 @@ std::unique_ptr<GBitmap> MakeSource(GBlitRule rule, int sw, int sh, int shortBy,
             cut = true;
         }
     }
-    GPixelBlock* pixels = pixelBytes ? GPixelBlock::Create(pixelBytes, nullptr) : nullptr;
-    GPixelBlock* alpha = maskBytes ? GPixelBlock::Create(maskBytes, nullptr) : nullptr;
-    std::unique_ptr<GBitmap> image(GBitmap::Create(int16_t(sw), int16_t(sh), 0, format, pixels, alpha));
+    std::unique_ptr<GPixelBlock> pixelBlock =
+        pixelBytes ? GPixelBlock::Create(pixelBytes, nullptr) : nullptr;
+    std::unique_ptr<GPixelBlock> alphaBlock =
+        maskBytes ? GPixelBlock::Create(maskBytes, nullptr) : nullptr;
+    GPixelBlock* pixels = pixelBlock.get();
+    GPixelBlock* alpha = alphaBlock.get();
+    std::unique_ptr<GBitmap> image = GBitmap::CreateOnNewBlocks(
+        int16_t(sw), int16_t(sh), 0, format, std::move(pixelBlock), std::move(alphaBlock));
+    if (!image)
+        return image;
     if (pixels) {
         in.Fill(pixels->GetData(), pixelBytes);
         if (BlitRuleIsIndexed(rule) && pixelBytes >= 2) {
@@ -69,8 +76,9 @@ std::unique_ptr<GBitmap> MakeSource(GBlitRule rule, int sw, int sh, int shortBy,
 std::unique_ptr<GBitmap> MakeDestination(int w, int h)
 {
     const uint32_t bytes = uint32_t(w) * h * 3;
-    GPixelBlock* block = GPixelBlock::Create(bytes ? bytes : 1, nullptr);
-    std::unique_ptr<GBitmap> image(GBitmap::Create(int16_t(w), int16_t(h), 0, 0, block, nullptr));
+    std::unique_ptr<GBitmap> image = GBitmap::CreateOnNewBlocks(
+        int16_t(w), int16_t(h), 0, 0, GPixelBlock::Create(bytes ? bytes : 1, nullptr), nullptr);
+    GPixelBlock* block = image->GetPixelBlock();
     for (uint32_t i = 0; i < block->GetSize(); ++i)
         block->GetData()[i] = uint8_t(i * 7 + 3);
     return image;

@@ -51,19 +51,19 @@ std::unique_ptr<GBitmap> MakeImage(Reader& in) {
     const uint8_t format = in.U8() % 24, cut = in.U8();
     std::unique_ptr<GBitmap> full(GBitmap::Create(w, h, uint32_t(in.I32()) & 0x01FFFFFF, format));
     // A block shorter than the format needs (or none): the kernels must draw nothing from it.
-    auto copy = [&](GPixelBlock* block) -> GPixelBlock* {
+    auto copy = [&](GPixelBlock* block) -> std::unique_ptr<GPixelBlock> {
         if (!block)
             return (cut & 3) == 3 ? GPixelBlock::Create(uint32_t(cut), nullptr) : nullptr;
         const uint32_t size = cut & 1 ? block->GetSize() - std::min<uint32_t>(block->GetSize(), cut >> 2) : block->GetSize();
-        GPixelBlock* out = GPixelBlock::Create(size, nullptr);
+        std::unique_ptr<GPixelBlock> out = GPixelBlock::Create(size, nullptr);
         for (uint32_t i = 0; out && i < size; ++i)
             out->GetData()[i] = uint8_t(in.U8() ^ i);
         if (out && size >= 2 && GBitmap::IsPalettisedFormat(format) && !(cut & 2))
             std::memcpy(out->GetData(), &kPalettisedPixelOffset, 2);
         return out;
     };
-    return std::unique_ptr<GBitmap>(GBitmap::Create(w, h, full->GetKeyColour(), format, copy(full->GetPixelBlock()),
-                                                    copy(full->GetAlphaBlock())));
+    return GBitmap::CreateOnNewBlocks(w, h, full->GetKeyColour(), format, copy(full->GetPixelBlock()),
+                                      copy(full->GetAlphaBlock()));
 }
 
 void Mutate(GClip& c, Reader& in, const std::vector<uint32_t>& palette) {

@@ -612,8 +612,7 @@ void MinidumpWriter::State::FillContext(const void* ucontext)
     PutLE64(context + ctx::kRip, uint64_t(g[REG_RIP]));
     if (uc->uc_mcontext.fpregs) {
         // The kernel's FXSAVE image has exactly the layout of the context's float save area.
-        std::memcpy(context + ctx::kFloatSave, uc->uc_mcontext.fpregs,
-                    ctx::kFloatSaveSize);
+        std::memcpy(context + ctx::kFloatSave, uc->uc_mcontext.fpregs, ctx::kFloatSaveSize);
         PutLE32(context + ctx::kMxCsr, uc->uc_mcontext.fpregs->mxcsr);
         flags |= kContextFloatingPoint;
     }

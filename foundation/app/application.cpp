@@ -102,7 +102,7 @@ bool GApplication::Create(const char* title, const char* className, int16_t widt
 
     m_width = width;
     m_height = height;
-    m_backBuffer.reset(GDibSurface::Create(width, height, 24));
+    m_backBuffer = GDibSurface::Create(width, height, 24);
 
     if (!OnInit()) {
         OnExit();

@@ -4,9 +4,12 @@
 // commands below the threshold are held back in their places. The invoker owns every command it
 // has been given. Main thread only.
 
-#include "foundation/core/int_array.h"
+#include <cstdint>
+#include <memory>
+#include <vector>
 
-class GCommand;
+#include "foundation/app/command.h"
+
 class GHtmlLog;
 
 class GCommandInvoker {
@@ -32,20 +35,23 @@ public:
     virtual void ClearPriorityFilter();
     virtual int IsPriorityFilterOn() const { return m_filterOn; }
 
-    int GetHistoryCount() const { return static_cast<int>(m_history.GetCount()); }
-    int GetQueueCount() const { return static_cast<int>(m_queue.GetCount()); }
+    int GetHistoryCount() const { return static_cast<int>(m_history.size()); }
+    int GetQueueCount() const { return static_cast<int>(m_queue.size()); }
     GCommand* GetQueued(int index) const;
     GCommand* GetHistory(int index) const;
     int GetPriorityThreshold() const { return m_threshold; }
 
+    // The queue's order: a and b point at command addresses held as integers.
     static bool ComparePriority(const intptr_t* a, const intptr_t* b);
 
 private:
+    using CommandList = std::vector<std::unique_ptr<GCommand>>;
+
     void TrimHistory();
 
     int m_historyMax = 1;
-    GIntArray m_queue;   // owned GCommand pointers, executed from index 0
-    GIntArray m_history; // owned GCommand pointers, oldest first
+    CommandList m_queue;   // executed from index 0
+    CommandList m_history; // oldest first
     int m_threshold = -1;
     int m_filterOn = 0;
 };

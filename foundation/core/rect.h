@@ -20,7 +20,8 @@ struct GRect {
     int16_t right = 0;
     int16_t bottom = 0;
 
-    void Set(int16_t l, int16_t t, int16_t r, int16_t b) {
+    void Set(int16_t l, int16_t t, int16_t r, int16_t b)
+    {
         left = l;
         top = t;
         right = r;
@@ -38,7 +39,8 @@ struct GRect {
     // Pixels covered; 0 for an empty rectangle. 64-bit: a full 16-bit rectangle has 2^32.
     int64_t Area() const;
 
-    int NotEquals(const GRect& other) const {
+    int NotEquals(const GRect& other) const
+    {
         return left != other.left || top != other.top || right != other.right ||
                bottom != other.bottom;
     }
@@ -46,7 +48,8 @@ struct GRect {
 };
 
 // 1 when a and b share at least one pixel (inclusive edges), else 0.
-inline int RectsOverlap(const GRect& a, const GRect& b) {
+inline int RectsOverlap(const GRect& a, const GRect& b)
+{
     return a.top <= b.bottom && a.right >= b.left && b.top <= a.bottom && b.right >= a.left;
 }
 
@@ -60,6 +63,7 @@ int IntersectRects(GRect& out, const GRect& a, const GRect& b);
 void GetBitmapBoundsRect(const GBitmap& bitmap, GRect& out);
 
 // Saturates a 32-bit coordinate to the 16-bit range.
-constexpr int16_t ClampToInt16(int32_t v) {
+constexpr int16_t ClampToInt16(int32_t v)
+{
     return v < INT16_MIN ? int16_t(INT16_MIN) : v > INT16_MAX ? int16_t(INT16_MAX) : int16_t(v);
 }

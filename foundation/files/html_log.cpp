@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "foundation/files/reg_key.h"
 #include "platform/file_system.h"
 #include "platform/system_info.h"
 
@@ -161,53 +160,18 @@ void GHtmlLog::WriteSystemInfo()
     PrintBanner(*this, "Processor");
     const platform::ProcessorInfo processor = platform::GetProcessorInfo();
     Printf("   Number of processors: %d", static_cast<int>(processor.count));
-    bool allKeysOpened = true;
-    for (uint32_t i = 0; i < processor.count; ++i) {
-        char path[96];
-        std::snprintf(path, sizeof path, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\%u", i);
-        GRegKey key;
-        if (!key.Open(GRegKey::LocalMachine, path, false, true)) {
-            allKeysOpened = false;
-            continue;
-        }
-        Printf("    Processor#%d:", static_cast<int>(i));
-        char text[256];
-        if (key.QueryString("ProcessorNameString", text, sizeof text) > 0)
-            Printf("        Type: %s", text);
-        if (key.QueryString("Identifier", text, sizeof text) > 0)
-            Printf("        ID: %s ", text);
-        if (key.QueryString("VendorIdentifier", text, sizeof text) > 0)
-            Printf("        Vendor: %s ", text);
-        uint32_t value = 0;
-        if (key.QueryDword("FeatureSet", value) > 0)
-            Printf("        Features: 0x%X", value);
-        value = 0;
-        if (key.QueryDword("~MHz", value) > 0)
-            Printf("        Speed: %d MHz", static_cast<int>(value));
+    // The per-processor lines come from the registry, which this system does not have, so
+    // the report always takes its fallback lines; for the same reason the video-card section,
+    // which names the display adapter's registry key, is never written.
+    switch (processor.architecture) {
+    case 386: Printf("   ProcessorType: PROCESSOR_INTEL_386"); break;
+    case 486: Printf("   ProcessorType: PROCESSOR_INTEL_486"); break;
+    case 586: Printf("   ProcessorType: PROCESSOR_INTEL_PENTIUM"); break;
+    default: Printf("   ProcessorType: NOT DETECTED = %d", static_cast<int>(processor.architecture)); break;
     }
-    if (!allKeysOpened || processor.count == 0) {
-        switch (processor.architecture) {
-        case 386: Printf("   ProcessorType: PROCESSOR_INTEL_386"); break;
-        case 486: Printf("   ProcessorType: PROCESSOR_INTEL_486"); break;
-        case 586: Printf("   ProcessorType: PROCESSOR_INTEL_PENTIUM"); break;
-        default: Printf("   ProcessorType: NOT DETECTED = %d", static_cast<int>(processor.architecture)); break;
-        }
-        Printf("   ProcessorRevision        : 0x%x", processor.revision);
-        Printf("   ProcessorLevel           : 0x%x", processor.level);
-    }
+    Printf("   ProcessorRevision        : 0x%x", processor.revision);
+    Printf("   ProcessorLevel           : 0x%x", processor.level);
     Printf("\n");
-
-    // The video-card section needs the display adapter's registry key; without it the report
-    // goes on with the screen.
-    {
-        GRegKey video;
-        char adapter[512] = {};
-        if (video.Open(GRegKey::LocalMachine, "HARDWARE\\DEVICEMAP\\VIDEO", false, true) &&
-            video.QueryString("\\Device\\Video0", adapter, sizeof adapter) > 0) {
-            PrintBanner(*this, "Video card");
-            Printf("\n");
-        }
-    }
 
     PrintBanner(*this, "Screen resolution");
     const platform::DisplayInfo display = platform::GetDisplayInfo();

@@ -2,20 +2,19 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "foundation/core/register_object.h"
 
-GPixelBlock* GPixelBlock::Create(uint32_t size, uint8_t* data)
+std::unique_ptr<GPixelBlock> GPixelBlock::Create(uint32_t size, uint8_t* data)
 {
-    auto* block = new (std::nothrow) GPixelBlock;
+    std::unique_ptr<GPixelBlock> block(new (std::nothrow) GPixelBlock);
     if (!block)
         return nullptr;
-    RegisterObject(block);
+    RegisterObject(block.get());
     block->Init(size, data);
-    if (!block->m_data) {
-        delete block;
+    if (!block->m_data)
         return nullptr;
-    }
     return block;
 }
 
@@ -70,6 +69,12 @@ void TakeBlock(GPixelBlock*& field, GPixelBlock* block)
     field = block;
 }
 
+// A new block, owned by the field's reference from here on.
+void TakeNewBlock(GPixelBlock*& field, std::unique_ptr<GPixelBlock> block)
+{
+    TakeBlock(field, block.release());
+}
+
 // Bytes of an image area with its spare row and pixel: w * (h + 1) + 1. Zero for a
 // negative size, which has no memory.
 bool AreaBytes(int16_t width, int16_t height, uint32_t& bytes)
@@ -93,14 +98,28 @@ GBitmap::~GBitmap()
     ReleaseBlock(m_alphaBlock);
 }
 
-GBitmap* GBitmap::Create(int16_t width, int16_t height, uint32_t keyColour, uint8_t format,
-                         GPixelBlock* pixels, GPixelBlock* alpha)
+std::unique_ptr<GBitmap> GBitmap::Create(int16_t width, int16_t height, uint32_t keyColour,
+                                         uint8_t format, GPixelBlock* pixels, GPixelBlock* alpha)
 {
-    auto* bitmap = new (std::nothrow) GBitmap(width, height, keyColour, format);
+    std::unique_ptr<GBitmap> bitmap(new (std::nothrow) GBitmap(width, height, keyColour, format));
     if (!bitmap)
         return nullptr;
-    RegisterObject(bitmap);
+    RegisterObject(bitmap.get());
     bitmap->AllocBuffers(pixels, alpha);
+    return bitmap;
+}
+
+std::unique_ptr<GBitmap> GBitmap::CreateOnNewBlocks(int16_t width, int16_t height,
+                                                    uint32_t keyColour, uint8_t format,
+                                                    std::unique_ptr<GPixelBlock> pixels,
+                                                    std::unique_ptr<GPixelBlock> alpha)
+{
+    std::unique_ptr<GBitmap> bitmap =
+        Create(width, height, keyColour, format, pixels.get(), alpha.get());
+    if (bitmap) {
+        pixels.release();
+        alpha.release();
+    }
     return bitmap;
 }
 
@@ -113,21 +132,21 @@ void GBitmap::AllocBuffers(GPixelBlock* pixels, GPixelBlock* alpha)
         TakeBlock(m_pixelBlock, pixels);
     } else if (m_format != dmDarkenMask && hasArea) {
         if (IsPalettisedFormat(m_format)) {
-            GPixelBlock* block = GPixelBlock::Create(area + kPalettisedPixelOffset, nullptr);
+            auto block = GPixelBlock::Create(area + kPalettisedPixelOffset, nullptr);
             if (block) {
                 const uint16_t offset = kPalettisedPixelOffset;
                 std::memcpy(block->GetData(), &offset, sizeof offset);
             }
-            TakeBlock(m_pixelBlock, block);
+            TakeNewBlock(m_pixelBlock, std::move(block));
         } else {
-            TakeBlock(m_pixelBlock, GPixelBlock::Create(area * 3, nullptr));
+            TakeNewBlock(m_pixelBlock, GPixelBlock::Create(area * 3, nullptr));
         }
     }
 
     if (alpha)
         TakeBlock(m_alphaBlock, alpha);
     else if (FormatHasAlpha(m_format) && hasArea)
-        TakeBlock(m_alphaBlock, GPixelBlock::Create(area, nullptr));
+        TakeNewBlock(m_alphaBlock, GPixelBlock::Create(area, nullptr));
 }
 
 uint8_t* GBitmap::GetPixels() const

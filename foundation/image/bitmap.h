@@ -13,6 +13,7 @@
 // the sub-pixel kernels read the right and lower neighbours.
 
 #include <cstdint>
+#include <memory>
 
 // Image formats and clip draw modes share one numbering: an image of format N is drawn by draw
 // mode N. The numbers are stored in bitmap-store records and clip data, so they never change.
@@ -38,9 +39,10 @@ enum GDrawMode : uint8_t {
     dmIndexedMask = 20,
     dmIndexedMaskFaded = 21,
 
-    // Bitmap-store record formats that are no draw mode. A one-byte mask record makes no
-    // image and only serves as an alpha source; a JPEG record becomes dmCopy, or dmAlphaMask
-    // with the mask of the record its value names, once decoded.
+    // Names the bitmap store's records use. A one-byte mask record (15, dmCustom as a draw
+    // mode) makes no image and only serves as an alpha source; a JPEG record (no draw mode)
+    // becomes dmCopy, or dmAlphaMask with the mask of the record its value names, once
+    // decoded.
     dmStoreMask = 15,
     dmStoreJpeg = 22,
     dmStoreJpegMasked = 23,
@@ -53,8 +55,10 @@ public:
     GPixelBlock& operator=(const GPixelBlock&) = delete;
     ~GPixelBlock() { Free(); }
 
-    // Null when the block or its data cannot be allocated.
-    static GPixelBlock* Create(uint32_t size, uint8_t* data);
+    // Null when the block or its data cannot be allocated. The caller owns the new block
+    // until an image takes a reference on it; from then on the references own it, so the
+    // caller releases its pointer.
+    static std::unique_ptr<GPixelBlock> Create(uint32_t size, uint8_t* data);
     // Without data, allocates size bytes (not cleared) and owns them; with data, refers to
     // it. A failed allocation leaves the block without data.
     void Init(uint32_t size, uint8_t* data);
@@ -85,8 +89,16 @@ public:
     GBitmap& operator=(const GBitmap&) = delete;
     virtual ~GBitmap();
 
-    static GBitmap* Create(int16_t width, int16_t height, uint32_t keyColour, uint8_t format,
-                           GPixelBlock* pixels = nullptr, GPixelBlock* alpha = nullptr);
+    // Null when the image cannot be allocated.
+    static std::unique_ptr<GBitmap> Create(int16_t width, int16_t height, uint32_t keyColour,
+                                           uint8_t format, GPixelBlock* pixels = nullptr,
+                                           GPixelBlock* alpha = nullptr);
+    // As Create, on new blocks that nobody shares: the image's references own them from here
+    // on, and they go at once when the image cannot be made.
+    static std::unique_ptr<GBitmap> CreateOnNewBlocks(int16_t width, int16_t height,
+                                                      uint32_t keyColour, uint8_t format,
+                                                      std::unique_ptr<GPixelBlock> pixels,
+                                                      std::unique_ptr<GPixelBlock> alpha);
     // Takes a reference on each block given, or makes the blocks the format needs. A block
     // that cannot be allocated is left out (the image then has no pixels or no mask).
     void AllocBuffers(GPixelBlock* pixels, GPixelBlock* alpha);

@@ -55,12 +55,12 @@ GDibSurface::GDibSurface(int16_t width, int16_t height) : GBitmap(width, height,
 
 GDibSurface::~GDibSurface() = default;
 
-GDibSurface* GDibSurface::Create(int16_t width, int16_t height, int bitsPerPixel)
+std::unique_ptr<GDibSurface> GDibSurface::Create(int16_t width, int16_t height, int bitsPerPixel)
 {
-    auto* surface = new (std::nothrow) GDibSurface(width, height);
+    std::unique_ptr<GDibSurface> surface(new (std::nothrow) GDibSurface(width, height));
     if (!surface)
         return nullptr;
-    RegisterObject(surface);
+    RegisterObject(surface.get());
     surface->CreateDib(bitsPerPixel);
     return surface;
 }

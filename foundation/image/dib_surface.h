@@ -17,7 +17,7 @@ public:
 
     // Null only when the object itself cannot be allocated; a failed pixel allocation leaves a
     // surface whose GetPixels() stays null even while locked.
-    static GDibSurface* Create(int16_t width, int16_t height, int bitsPerPixel);
+    static std::unique_ptr<GDibSurface> Create(int16_t width, int16_t height, int bitsPerPixel);
     void CreateDib(int bitsPerPixel);
 
     uint8_t* Lock();

@@ -8,8 +8,14 @@ namespace text {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // When from_chars reports a value out of range it does not say which way. The position of
 // the leading significant digit plus the exponent tells overflow (> 0) from underflow.

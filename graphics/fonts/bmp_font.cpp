@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <limits>
 
 #include "foundation/cfg/cfg_node.h"
@@ -257,7 +258,7 @@ bool GBmpFont::CutGlyphs(const GBitmap& sheet, int markerRow)
         if (w <= 0)
             continue;
 
-        GPixelBlock* ownAlpha = nullptr;
+        std::unique_ptr<GPixelBlock> ownAlpha;
         if (m_format == 12) {
             ownAlpha = GPixelBlock::Create(static_cast<uint32_t>(height) * w + 1, nullptr);
             if (!ownAlpha)
@@ -265,11 +266,11 @@ bool GBmpFont::CutGlyphs(const GBitmap& sheet, int markerRow)
         }
         const int16_t slot = pool->CreateBitmap(static_cast<uint16_t>(w), static_cast<uint16_t>(rows),
                                                 sheet.GetKeyColour(), static_cast<uint8_t>(m_format),
-                                                nullptr, ownAlpha, -1);
-        if (slot < 0) {
-            delete ownAlpha; // never referenced: the pool leaves its count at 0
-            return true;     // the pool is full: the glyphs cut so far make the font
-        }
+                                                nullptr, ownAlpha.get(), -1);
+        if (slot < 0)
+            return true; // the pool is full: the glyphs cut so far make the font (a refused
+                         // block was never referenced and goes with ownAlpha)
+        ownAlpha.release(); // the glyph's reference owns it now
         GBitmap* glyph = pool->GetBitmap(slot);
         const int32_t from = last + 1;
         if (m_format < 16 && m_format != 14) {

@@ -5,18 +5,25 @@
 namespace {
 
 // The sine of whole degrees, exact at the multiples of 90 (sin(pi) in doubles is not 0).
-double SinDegrees(int d) {
+double SinDegrees(int d)
+{
     switch (d) {
-    case 0: case 180: return 0.0;
-    case 90: return 1.0;
-    case 270: return -1.0;
-    default: return std::sin(d * (3.14159265358979323846 / 180.0));
+    case 0:
+    case 180:
+        return 0.0;
+    case 90:
+        return 1.0;
+    case 270:
+        return -1.0;
+    default:
+        return std::sin(d * (3.14159265358979323846 / 180.0));
     }
 }
 
 struct IntSinTable {
     int32_t entries[360];
-    IntSinTable() {
+    IntSinTable()
+    {
         for (int d = 0; d < 360; ++d) {
             entries[d] = int32_t(65536.0 * SinDegrees(d));
         }
@@ -27,13 +34,15 @@ struct IntSinTable {
     }
 };
 
-const IntSinTable& GetIntSinTable() {
+const IntSinTable& GetIntSinTable()
+{
     static const IntSinTable table;
     return table;
 }
 
 // Guess of the root of a 24.8 value of 1024 (4.0) or more: 256 << k, within a factor of two.
-int SqrtGuessShift(int32_t x) {
+int SqrtGuessShift(int32_t x)
+{
     const int32_t n = x >> 8;
     int k = 0;
     int32_t m = n;
@@ -57,7 +66,8 @@ int SqrtGuessShift(int32_t x) {
 
 } // namespace
 
-int32_t FixedSqrt(int32_t x) {
+int32_t FixedSqrt(int32_t x)
+{
     if (x < 1) {
         return 0;
     }
@@ -73,7 +83,8 @@ int32_t FixedSqrt(int32_t x) {
     return int32_t(g);
 }
 
-int32_t FixedSqrtCoarse(int32_t x) {
+int32_t FixedSqrtCoarse(int32_t x)
+{
     if (x < 1) {
         return 0;
     }
@@ -91,7 +102,8 @@ int32_t FixedSqrtCoarse(int32_t x) {
     return int32_t(g << 8);
 }
 
-uint32_t ISqrt(uint32_t x) {
+uint32_t ISqrt(uint32_t x)
+{
     if (x == 0) {
         return 0;
     }
@@ -121,7 +133,8 @@ uint32_t ISqrt(uint32_t x) {
     return (v / g + g) >> s;
 }
 
-GSinTable::GSinTable() {
+GSinTable::GSinTable()
+{
     for (int d = 0; d < 360; ++d) {
         m_table[d] = int32_t(256.0 * SinDegrees(d));
     }
@@ -131,25 +144,32 @@ GSinTable::GSinTable() {
     m_table[330] = -127;
 }
 
-const GSinTable& GetSinTable() {
+const GSinTable& GetSinTable()
+{
     static const GSinTable table;
     return table;
 }
 
-int32_t IntSin(int32_t degrees) { return GetIntSinTable().entries[DegreeIndex(degrees)]; }
+int32_t IntSin(int32_t degrees)
+{
+    return GetIntSinTable().entries[DegreeIndex(degrees)];
+}
 
-int32_t IntCos(int32_t degrees) {
+int32_t IntCos(int32_t degrees)
+{
     return GetIntSinTable().entries[DegreeIndex(int64_t(degrees) + 90)];
 }
 
-GFixedVector GFixedVector::Scale(int32_t factor, const GFixedVector& v) {
+GFixedVector GFixedVector::Scale(int32_t factor, const GFixedVector& v)
+{
     GFixedVector r;
     r.x = int32_t((int64_t(v.x) * factor) >> 8);
     r.y = int32_t((int64_t(v.y) * factor) >> 8);
     return r;
 }
 
-GFixedVector GFixedVector::Rotate(int32_t degrees) {
+GFixedVector GFixedVector::Rotate(int32_t degrees)
+{
     const GSinTable& table = GetSinTable();
     const int64_t c = table.Cos(degrees);
     const int64_t s = table.Sin(degrees);

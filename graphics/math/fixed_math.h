@@ -9,10 +9,19 @@
 
 #include <cstdint>
 
-inline int FixedLess(int32_t a, int32_t b) { return a < b; }
-inline int FixedLessEqual(int32_t a, int32_t b) { return a <= b; }
+inline int FixedLess(int32_t a, int32_t b)
+{
+    return a < b;
+}
+inline int FixedLessEqual(int32_t a, int32_t b)
+{
+    return a <= b;
+}
 // Wraps like 32-bit arithmetic: the negation of INT32_MIN is INT32_MIN.
-inline int32_t FixedNegate(int32_t v) { return int32_t(0u - uint32_t(v)); }
+inline int32_t FixedNegate(int32_t v)
+{
+    return int32_t(0u - uint32_t(v));
+}
 
 // Square root of a 24.8 value as a 24.8 value; 0 for values below 1/256 (negatives too).
 // Three Newton steps from a guess within a factor of two, carried in 64 bits so that the
@@ -27,7 +36,8 @@ int32_t FixedSqrtCoarse(int32_t x);
 uint32_t ISqrt(uint32_t x);
 
 // The index of a whole-degree angle in a 360-entry table: angle mod 360 in 0..359.
-constexpr int32_t DegreeIndex(int64_t angle) {
+constexpr int32_t DegreeIndex(int64_t angle)
+{
     const int64_t r = angle % 360;
     return int32_t(r < 0 ? r + 360 : r);
 }
@@ -61,7 +71,8 @@ struct GFixedVector {
     int32_t y = 0;
 
     void Assign(const GFixedVector& other) { *this = other; }
-    void Set(int32_t nx, int32_t ny) {
+    void Set(int32_t nx, int32_t ny)
+    {
         x = nx;
         y = ny;
     }

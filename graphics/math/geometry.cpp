@@ -4,10 +4,14 @@
 #include <cmath>
 #include <new>
 
-float FloatSqrt(float v) { return float(std::sqrt(double(v))); }
+float FloatSqrt(float v)
+{
+    return float(std::sqrt(double(v)));
+}
 
 int SegmentsIntersect(const GVector2& p0, const GVector2& p1, const GVector2& p2,
-                      const GVector2& p3, GVector2& out) {
+                      const GVector2& p3, GVector2& out)
+{
     const double d1x = double(p1.x) - p0.x;
     const double d1y = double(p1.y) - p0.y;
     const double d2x = double(p3.x) - p2.x;
@@ -58,7 +62,8 @@ int SegmentsIntersect(const GVector2& p0, const GVector2& p1, const GVector2& p2
 }
 
 int PointInRotatedRect(const GVector2& centre, const GVector2& size, int32_t degrees,
-                       const GVector2& point) {
+                       const GVector2& point)
+{
     double dx = double(point.x) - centre.x;
     double dy = double(point.y) - centre.y;
     if (degrees != 0) {
@@ -74,7 +79,8 @@ int PointInRotatedRect(const GVector2& centre, const GVector2& size, int32_t deg
     return qx >= 0 && qx < size.x && qy >= 0 && qy < size.y ? 1 : 0;
 }
 
-int PointInConvexPolygon(float x, float y, const GVector2* points, int n) {
+int PointInConvexPolygon(float x, float y, const GVector2* points, int n)
+{
     if (n < 1) {
         return 1;
     }
@@ -90,13 +96,15 @@ int PointInConvexPolygon(float x, float y, const GVector2* points, int n) {
     return 1;
 }
 
-void GPolygon::Free() {
+void GPolygon::Free()
+{
     m_points.reset();
     m_count = 0;
     m_capacity = 0;
 }
 
-bool GPolygon::Reserve(uint16_t n) {
+bool GPolygon::Reserve(uint16_t n)
+{
     if (m_capacity != 0 || n == 0) {
         return m_capacity != 0;
     }
@@ -109,7 +117,8 @@ bool GPolygon::Reserve(uint16_t n) {
     return true;
 }
 
-uint16_t GPolygon::AddPoint(float x, float y) {
+uint16_t GPolygon::AddPoint(float x, float y)
+{
     if (m_count >= m_capacity) {
         return m_count;
     }
@@ -117,7 +126,8 @@ uint16_t GPolygon::AddPoint(float x, float y) {
     return m_count++;
 }
 
-void GPolygon::UpdateBounds() {
+void GPolygon::UpdateBounds()
+{
     if (m_count == 0) {
         return;
     }

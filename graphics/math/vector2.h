@@ -12,7 +12,8 @@ struct GVector2 {
     GVector2() = default;
     GVector2(float nx, float ny) : x(nx), y(ny) {}
 
-    void Set(float nx, float ny) {
+    void Set(float nx, float ny)
+    {
         x = nx;
         y = ny;
     }

@@ -468,7 +468,7 @@ GBitmapStoreError GBitmapSetReader::NewBlock(uint64_t bytes, std::unique_ptr<GPi
     if (bytes > UINT32_MAX || bytes > m_limits.maxBlockBytes - m_allocated)
         return BadData(GBitmapStoreFault::kOverBudget,
                        Format("Bitmap set %s is too large", BitmapIndexPath(m_folder).c_str()));
-    block.reset(GPixelBlock::Create(static_cast<uint32_t>(bytes), nullptr));
+    block = GPixelBlock::Create(static_cast<uint32_t>(bytes), nullptr);
     if (!block)
         return BadData(GBitmapStoreFault::kOutOfMemory,
                        Format("Not enough memory for bitmap set %s",

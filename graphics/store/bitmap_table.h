@@ -17,7 +17,8 @@ public:
     virtual int32_t GetSlotCount() const = 0;
 
     // GetBitmap with the range checked here, so a caller never depends on the store's check.
-    GBitmap* FindSlot(int32_t slot) const {
+    GBitmap* FindSlot(int32_t slot) const
+    {
         return slot >= 0 && slot < GetSlotCount() ? GetBitmap(slot) : nullptr;
     }
 };

@@ -35,7 +35,7 @@ std::unique_ptr<GBitmap> MakeImage(const GBitmapIndexEntry& entry, GPixelBlock* 
     const auto width = static_cast<int16_t>(entry.width);
     const auto height = static_cast<int16_t>(entry.height);
     const auto format = static_cast<uint8_t>(entry.format);
-    GBitmap* image = nullptr;
+    std::unique_ptr<GBitmap> image;
     switch (ImageKindOfFormat(format)) {
     case GBitmapImageKind::kPlain:
         image = GBitmap::Create(width, height, entry.value, format, block, nullptr);
@@ -56,7 +56,7 @@ std::unique_ptr<GBitmap> MakeImage(const GBitmapIndexEntry& entry, GPixelBlock* 
     for (uint32_t i = 0; i < kBitmapRecordNameSize && entry.name[i]; ++i)
         name[i] = entry.name[i];
     image->SetName(name);
-    return std::unique_ptr<GBitmap>(image);
+    return image;
 }
 
 } // namespace
@@ -166,7 +166,7 @@ GBitmapStoreError GGraphicsResources::TryInit(GBitmapSetSource& source, const ch
     for (int32_t i = 0; i < entries && i < slotCount; ++i) {
         if (i >= set.GetRecordCount()) {
             // An entry no record filled: an empty 0 x 0 image with its own (tiny) block.
-            slots[i].reset(GBitmap::Create(0, 0, 0, dmCopy));
+            slots[i] = GBitmap::Create(0, 0, 0, dmCopy);
             if (slots[i] && slots[i]->GetPixelBlock()) {
                 GPixelBlock* block = slots[i]->GetPixelBlock();
                 std::fill_n(block->GetData(), block->GetSize(), uint8_t{0});

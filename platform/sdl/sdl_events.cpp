@@ -126,7 +126,7 @@ void TranslateText(const char* utf8, std::vector<Message>& out)
 void TranslateWindowEvent(const SDL_WindowEvent& e, std::vector<Message>& out)
 {
     WindowImpl* w = sdl::GetMainWindow();
-    if (!w || e.windowID != SDL_GetWindowID(w->window))
+    if (!w || e.windowID != SDL_GetWindowID(w->window.get()))
         return;
     switch (e.event) {
     case SDL_WINDOWEVENT_SHOWN:
@@ -135,7 +135,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& e, std::vector<Message>& out)
         break;
     case SDL_WINDOWEVENT_RESTORED:
         out.push_back({WM_PAINT, 0, 0});
-        if (SDL_GetWindowFlags(w->window) & SDL_WINDOW_INPUT_FOCUS)
+        if (SDL_GetWindowFlags(w->window.get()) & SDL_WINDOW_INPUT_FOCUS)
             out.push_back({WM_ACTIVATE, WA_ACTIVE, 0});
         break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:

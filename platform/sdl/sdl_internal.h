@@ -6,17 +6,51 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/messages.h"
 
 namespace platform {
 
+namespace sdl {
+// Starts the video subsystem (counted); false when it cannot start.
+bool AcquireVideo();
+void ReleaseVideo();
+
+// One start of the video subsystem, given back when its holder goes.
+class VideoUse {
+public:
+    VideoUse() = default;
+    VideoUse(const VideoUse&) = delete;
+    VideoUse& operator=(const VideoUse&) = delete;
+    ~VideoUse()
+    {
+        if (m_held)
+            ReleaseVideo();
+    }
+    bool Acquire() { return m_held || (m_held = AcquireVideo()); }
+
+private:
+    bool m_held = false;
+};
+
+template <typename T, void (*Destroy)(T*)>
+struct Destroyer {
+    void operator()(T* object) const { Destroy(object); }
+};
+using WindowPtr = std::unique_ptr<SDL_Window, Destroyer<SDL_Window, SDL_DestroyWindow>>;
+using RendererPtr = std::unique_ptr<SDL_Renderer, Destroyer<SDL_Renderer, SDL_DestroyRenderer>>;
+using TexturePtr = std::unique_ptr<SDL_Texture, Destroyer<SDL_Texture, SDL_DestroyTexture>>;
+} // namespace sdl
+
 class WindowImpl {
 public:
-    SDL_Window* window = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
+    // Members go in reverse order: the texture, the renderer, the window, then the video use.
+    sdl::VideoUse video;
+    sdl::WindowPtr window;
+    sdl::RendererPtr renderer;
+    sdl::TexturePtr texture;
     int clientWidth = 0;  // back-buffer pixels
     int clientHeight = 0;
     bool fullscreen = false;
@@ -36,9 +70,6 @@ public:
 
 namespace sdl {
 
-// Starts the video subsystem (counted); false when it cannot start.
-bool AcquireVideo();
-void ReleaseVideo();
 bool IsVideoRunning();
 // A display that a person can see (not the dummy or offscreen driver).
 bool HasRealDisplay();

@@ -46,7 +46,7 @@ bool ShowSdlBox(const MessageBoxRequest& request, MessageBoxAnswer& answer)
     WindowImpl* main = sdl::GetMainWindow();
     SDL_MessageBoxData data{};
     data.flags = flags;
-    data.window = main ? main->window : nullptr;
+    data.window = main ? main->window.get() : nullptr;
     data.title = request.titleUtf8;
     data.message = request.textUtf8;
     data.numbuttons = buttonCount;

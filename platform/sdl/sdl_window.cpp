@@ -28,8 +28,8 @@ struct ViewSizes {
 ViewSizes SizesOf(const WindowImpl& impl)
 {
     ViewSizes s;
-    SDL_GetWindowSize(impl.window, &s.winW, &s.winH);
-    if (!impl.renderer || SDL_GetRendererOutputSize(impl.renderer, &s.outW, &s.outH) != 0) {
+    SDL_GetWindowSize(impl.window.get(), &s.winW, &s.winH);
+    if (!impl.renderer || SDL_GetRendererOutputSize(impl.renderer.get(), &s.outW, &s.outH) != 0) {
         s.outW = s.winW;
         s.outH = s.winH;
     }
@@ -92,7 +92,7 @@ void WindowImpl::UpdateTarget()
 {
     int outW = 0;
     int outH = 0;
-    if (!renderer || SDL_GetRendererOutputSize(renderer, &outW, &outH) != 0 || outW <= 0 ||
+    if (!renderer || SDL_GetRendererOutputSize(renderer.get(), &outW, &outH) != 0 || outW <= 0 ||
         outH <= 0) {
         target = SDL_Rect{0, 0, clientWidth, clientHeight};
         return;
@@ -149,37 +149,31 @@ std::unique_ptr<Window> Window::Create(const char* title, int clientWidth, int c
         *systemFailed = false;
     if (clientWidth <= 0 || clientHeight <= 0)
         return nullptr;
-    if (!sdl::AcquireVideo()) {
+    auto impl = std::make_unique<WindowImpl>();
+    if (!impl->video.Acquire()) {
         if (systemFailed)
             *systemFailed = true;
         return nullptr;
     }
-    auto impl = std::make_unique<WindowImpl>();
     impl->clientWidth = clientWidth;
     impl->clientHeight = clientHeight;
     std::string title8 = AnsiToUtf8(title ? title : "");
-    impl->window = SDL_CreateWindow(title8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                    clientWidth, clientHeight, SDL_WINDOW_HIDDEN);
-    if (!impl->window) {
-        sdl::ReleaseVideo();
+    impl->window.reset(SDL_CreateWindow(title8.c_str(), SDL_WINDOWPOS_CENTERED,
+                                        SDL_WINDOWPOS_CENTERED, clientWidth, clientHeight,
+                                        SDL_WINDOW_HIDDEN));
+    if (!impl->window)
         return nullptr;
-    }
-    impl->renderer = SDL_CreateRenderer(impl->window, -1, 0);
+    SDL_Window* window = impl->window.get();
+    impl->renderer.reset(SDL_CreateRenderer(window, -1, 0));
     if (!impl->renderer)
-        impl->renderer = SDL_CreateRenderer(impl->window, -1, SDL_RENDERER_SOFTWARE);
+        impl->renderer.reset(SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE));
     if (impl->renderer) {
-        impl->texture = SDL_CreateTexture(impl->renderer, SDL_PIXELFORMAT_BGR24,
-                                          SDL_TEXTUREACCESS_STREAMING, clientWidth, clientHeight);
+        impl->texture.reset(SDL_CreateTexture(impl->renderer.get(), SDL_PIXELFORMAT_BGR24,
+                                              SDL_TEXTUREACCESS_STREAMING, clientWidth,
+                                              clientHeight));
     }
-    if (!impl->renderer || !impl->texture) {
-        if (impl->texture)
-            SDL_DestroyTexture(impl->texture);
-        if (impl->renderer)
-            SDL_DestroyRenderer(impl->renderer);
-        SDL_DestroyWindow(impl->window);
-        sdl::ReleaseVideo();
+    if (!impl->renderer || !impl->texture)
         return nullptr;
-    }
     impl->UpdateTarget();
     sdl::SetMainWindow(impl.get());
     if (sdl::HasRealDisplay() && !GetMessageBoxBackend())
@@ -192,53 +186,49 @@ Window::~Window()
     if (sdl::GetMainWindow() == m_impl.get())
         sdl::SetMainWindow(nullptr);
     if (m_impl->confined)
-        SDL_SetWindowMouseGrab(m_impl->window, SDL_FALSE);
-    SDL_DestroyTexture(m_impl->texture);
-    SDL_DestroyRenderer(m_impl->renderer);
-    SDL_DestroyWindow(m_impl->window);
-    sdl::ReleaseVideo();
+        SDL_SetWindowMouseGrab(m_impl->window.get(), SDL_FALSE);
 }
 
 void Window::Show()
 {
-    SDL_ShowWindow(m_impl->window);
+    SDL_ShowWindow(m_impl->window.get());
 }
 
 void Window::Hide()
 {
-    SDL_HideWindow(m_impl->window);
+    SDL_HideWindow(m_impl->window.get());
 }
 
 void Window::Minimize()
 {
-    SDL_MinimizeWindow(m_impl->window);
+    SDL_MinimizeWindow(m_impl->window.get());
 }
 
 void Window::Restore()
 {
-    SDL_ShowWindow(m_impl->window);
-    SDL_RestoreWindow(m_impl->window);
+    SDL_ShowWindow(m_impl->window.get());
+    SDL_RestoreWindow(m_impl->window.get());
 }
 
 bool Window::IsMinimized() const
 {
-    return (SDL_GetWindowFlags(m_impl->window) & SDL_WINDOW_MINIMIZED) != 0;
+    return (SDL_GetWindowFlags(m_impl->window.get()) & SDL_WINDOW_MINIMIZED) != 0;
 }
 
 bool Window::IsVisible() const
 {
-    return (SDL_GetWindowFlags(m_impl->window) & SDL_WINDOW_SHOWN) != 0;
+    return (SDL_GetWindowFlags(m_impl->window.get()) & SDL_WINDOW_SHOWN) != 0;
 }
 
 void Window::SetTitle(const char* title)
 {
     std::string title8 = AnsiToUtf8(title ? title : "");
-    SDL_SetWindowTitle(m_impl->window, title8.c_str());
+    SDL_SetWindowTitle(m_impl->window.get(), title8.c_str());
 }
 
 std::string Window::GetTitle() const
 {
-    const char* title8 = SDL_GetWindowTitle(m_impl->window);
+    const char* title8 = SDL_GetWindowTitle(m_impl->window.get());
     return Utf8ToAnsi(title8 ? title8 : "");
 }
 
@@ -246,18 +236,18 @@ void Window::SetPosition(int x, int y)
 {
     int top = 0;
     int left = 0;
-    if (SDL_GetWindowBordersSize(m_impl->window, &top, &left, nullptr, nullptr) != 0)
+    if (SDL_GetWindowBordersSize(m_impl->window.get(), &top, &left, nullptr, nullptr) != 0)
         top = left = 0;
-    SDL_SetWindowPosition(m_impl->window, x + left, y + top);
+    SDL_SetWindowPosition(m_impl->window.get(), x + left, y + top);
 }
 
 void Window::GetPosition(int& x, int& y) const
 {
     int top = 0;
     int left = 0;
-    if (SDL_GetWindowBordersSize(m_impl->window, &top, &left, nullptr, nullptr) != 0)
+    if (SDL_GetWindowBordersSize(m_impl->window.get(), &top, &left, nullptr, nullptr) != 0)
         top = left = 0;
-    SDL_GetWindowPosition(m_impl->window, &x, &y);
+    SDL_GetWindowPosition(m_impl->window.get(), &x, &y);
     x -= left;
     y -= top;
 }
@@ -266,13 +256,13 @@ void Window::SetClientSize(int width, int height)
 {
     // The back buffer keeps its size; in a window the client area always matches it.
     if (width > 0 && height > 0 && !m_impl->fullscreen)
-        SDL_SetWindowSize(m_impl->window, width, height);
+        SDL_SetWindowSize(m_impl->window.get(), width, height);
     m_impl->UpdateTarget();
 }
 
 void Window::GetClientSize(int& width, int& height) const
 {
-    SDL_GetWindowSize(m_impl->window, &width, &height);
+    SDL_GetWindowSize(m_impl->window.get(), &width, &height);
 }
 
 void Window::GetFrameSize(int& width, int& height) const
@@ -281,7 +271,7 @@ void Window::GetFrameSize(int& width, int& height) const
     int left = 0;
     int bottom = 0;
     int right = 0;
-    if (SDL_GetWindowBordersSize(m_impl->window, &top, &left, &bottom, &right) != 0) {
+    if (SDL_GetWindowBordersSize(m_impl->window.get(), &top, &left, &bottom, &right) != 0) {
         width = height = 0;
         return;
     }
@@ -312,7 +302,7 @@ bool Window::Upload(const uint8_t* pixels, int width, int height, int pitch, int
         return false;
     const SDL_Rect rect{left, top, right - left + 1, bottom - top + 1};
     const uint8_t* first = pixels + size_t(top) * size_t(pitch) + size_t(left) * 3;
-    return SDL_UpdateTexture(w.texture, &rect, first, pitch) == 0;
+    return SDL_UpdateTexture(w.texture.get(), &rect, first, pitch) == 0;
 }
 
 void Window::Flip()
@@ -321,10 +311,10 @@ void Window::Flip()
     // The whole picture goes out every time: the renderer's own back buffers do not keep
     // what earlier frames showed.
     w.UpdateTarget();
-    SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(w.renderer);
-    SDL_RenderCopy(w.renderer, w.texture, nullptr, &w.target);
-    SDL_RenderPresent(w.renderer);
+    SDL_SetRenderDrawColor(w.renderer.get(), 0, 0, 0, 255);
+    SDL_RenderClear(w.renderer.get());
+    SDL_RenderCopy(w.renderer.get(), w.texture.get(), nullptr, &w.target);
+    SDL_RenderPresent(w.renderer.get());
 }
 
 namespace {
@@ -359,30 +349,30 @@ bool Window::EnterFullscreen(bool* realMode)
         return true;
     if (g_failFullscreen)
         return false;
-    SDL_GetWindowPosition(w.window, &w.windowedX, &w.windowedY);
+    SDL_GetWindowPosition(w.window.get(), &w.windowedX, &w.windowedY);
 
     bool entered = false;
     for (int bits : {32, 24, 16}) {
         SDL_DisplayMode mode;
-        if (!FindRealMode(w.window, w.clientWidth, w.clientHeight, bits, mode))
+        if (!FindRealMode(w.window.get(), w.clientWidth, w.clientHeight, bits, mode))
             continue;
-        if (SDL_SetWindowDisplayMode(w.window, &mode) == 0 &&
-            SDL_SetWindowFullscreen(w.window, SDL_WINDOW_FULLSCREEN) == 0) {
+        if (SDL_SetWindowDisplayMode(w.window.get(), &mode) == 0 &&
+            SDL_SetWindowFullscreen(w.window.get(), SDL_WINDOW_FULLSCREEN) == 0) {
             entered = true;
             w.realMode = true;
             break;
         }
-        SDL_SetWindowFullscreen(w.window, 0);
+        SDL_SetWindowFullscreen(w.window.get(), 0);
     }
-    if (!entered && SDL_SetWindowFullscreen(w.window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) {
+    if (!entered && SDL_SetWindowFullscreen(w.window.get(), SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) {
         entered = true;
         w.realMode = false;
     }
     if (!entered) {
         // Put the window back exactly as it was.
-        SDL_SetWindowFullscreen(w.window, 0);
-        SDL_SetWindowSize(w.window, w.clientWidth, w.clientHeight);
-        SDL_SetWindowPosition(w.window, w.windowedX, w.windowedY);
+        SDL_SetWindowFullscreen(w.window.get(), 0);
+        SDL_SetWindowSize(w.window.get(), w.clientWidth, w.clientHeight);
+        SDL_SetWindowPosition(w.window.get(), w.windowedX, w.windowedY);
         w.UpdateTarget();
         return false;
     }
@@ -396,12 +386,12 @@ bool Window::EnterFullscreen(bool* realMode)
 void Window::LeaveFullscreen()
 {
     WindowImpl& w = *m_impl;
-    SDL_SetWindowFullscreen(w.window, 0);
+    SDL_SetWindowFullscreen(w.window.get(), 0);
     w.fullscreen = false;
     w.realMode = false;
     // The window manager may have kept the full-screen size; the client must be the
     // back buffer's size again.
-    SDL_SetWindowSize(w.window, w.clientWidth, w.clientHeight);
+    SDL_SetWindowSize(w.window.get(), w.clientWidth, w.clientHeight);
     w.UpdateTarget();
 }
 
@@ -427,7 +417,7 @@ void Window::GetCursorClientPos(int& x, int& y) const
     int wx = 0;
     int wy = 0;
     SDL_GetGlobalMouseState(&gx, &gy);
-    SDL_GetWindowPosition(m_impl->window, &wx, &wy);
+    SDL_GetWindowPosition(m_impl->window.get(), &wx, &wy);
     x = gx - wx;
     y = gy - wy;
     if (!sdl::HasRealDisplay()) {
@@ -440,13 +430,13 @@ void Window::GetCursorClientPos(int& x, int& y) const
 void Window::WarpCursor(int clientX, int clientY)
 {
     m_impl->ClientToWindow(clientX, clientY);
-    SDL_WarpMouseInWindow(m_impl->window, clientX, clientY);
+    SDL_WarpMouseInWindow(m_impl->window.get(), clientX, clientY);
 }
 
 void Window::ConfineCursor(bool on)
 {
     m_impl->confined = on;
-    SDL_SetWindowMouseGrab(m_impl->window, on ? SDL_TRUE : SDL_FALSE);
+    SDL_SetWindowMouseGrab(m_impl->window.get(), on ? SDL_TRUE : SDL_FALSE);
 }
 
 bool Window::IsCursorConfined() const
@@ -456,7 +446,7 @@ bool Window::IsCursorConfined() const
 
 uint32_t Window::GetId() const
 {
-    return SDL_GetWindowID(m_impl->window);
+    return SDL_GetWindowID(m_impl->window.get());
 }
 
 void Window::SimulateFullscreenFailure(bool fail)
@@ -471,7 +461,7 @@ bool GetScreenSize(int& width, int& height)
         return false;
     int display = 0;
     if (WindowImpl* w = sdl::GetMainWindow()) {
-        display = SDL_GetWindowDisplayIndex(w->window);
+        display = SDL_GetWindowDisplayIndex(w->window.get());
         if (display < 0)
             display = 0;
     }

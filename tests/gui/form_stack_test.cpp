@@ -132,17 +132,15 @@ TEST_F(FormStackTest, InputGoesToTheTopFormOnly)
 {
     Push("bottom");
     Push("top");
-    app.WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 20));
-    app.WindowProc(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(11, 21));
-    app.WindowProc(WM_LBUTTONUP, 0, MakeLParam(11, 21));
-    app.WindowProc(WM_LBUTTONDBLCLK, 0, MakeLParam(11, 21));
-    app.WindowProc(WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(1, 2));
-    app.WindowProc(WM_RBUTTONUP, 0, MakeLParam(1, 2));
-    app.WindowProc(WM_KEYDOWN, VK_RETURN, 1);
-    app.WindowProc(WM_CHAR, 13, 1);
-    app.WindowProc(WM_KEYUP, VK_RETURN, 1);
-    app.WindowProc(WM_ACTIVATE, WA_INACTIVE, 0);
-    app.WindowProc(WM_ACTIVATE, WA_ACTIVE, 0);
+    const std::tuple<uint32_t, uintptr_t, intptr_t> messages[] = {
+        {WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 20)}, {WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(11, 21)},
+        {WM_LBUTTONUP, 0, MakeLParam(11, 21)},            {WM_LBUTTONDBLCLK, 0, MakeLParam(11, 21)},
+        {WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(1, 2)},   {WM_RBUTTONUP, 0, MakeLParam(1, 2)},
+        {WM_KEYDOWN, VK_RETURN, 1},                       {WM_CHAR, 13, 1},
+        {WM_KEYUP, VK_RETURN, 1},                         {WM_ACTIVATE, WA_INACTIVE, 0},
+        {WM_ACTIVATE, WA_ACTIVE, 0}};
+    for (auto [message, wParam, lParam] : messages)
+        app.WindowProc(message, wParam, lParam);
     EXPECT_EQ(Take(), (Log{"top: down 10,20", "top: drag 11,21", "top: move 11,21", "top: up 11,21",
                            "top: dbl 11,21", "top: rdown 1,2", "top: rup 1,2", "top: key 13",
                            "top: char 13", "top: keyup 13", "top: app-deactivate",
@@ -169,10 +167,8 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsAndActivatesTheNewTop)
     top->finished = true;
     app.OnFrame(33);
     EXPECT_EQ(Take(), (Log{"top: deleted", "bottom: activate", "bottom: update 33"}));
-    EXPECT_EQ(app.GetTopForm(), bottom);
-    EXPECT_EQ(app.GetForm(0), bottom);
-    EXPECT_EQ(app.GetForm(1), nullptr);
-    EXPECT_EQ(app.GetForm(-1), nullptr);
+    EXPECT_EQ(std::make_tuple(app.GetTopForm(), app.GetForm(0), app.GetForm(1), app.GetForm(-1)),
+              std::make_tuple(static_cast<GForm*>(bottom), static_cast<GForm*>(bottom), nullptr, nullptr));
 
     bottom->finished = true;
     app.OnFrame(30);
@@ -203,50 +199,41 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
     Start(system);
     TestForm* form = Push("edit");
 
-    // Ctrl+C: the form fills the buffer, then the text goes to the system clipboard.
-    form->copyText = "copied text";
-    app.WindowProc(WM_KEYDOWN, VK_CONTROL, 1);
-    app.WindowProc(WM_KEYDOWN, 'C', 1);
-    EXPECT_EQ(Clip(), "copied text");
-
-    // Ctrl+V: the system clipboard is read into the buffer before the form sees the key.
-    ASSERT_TRUE(platform::SetClipboardText("from outside", 12));
-    app.WindowProc(WM_KEYDOWN, 'V', 1);
-    EXPECT_EQ(form->pasted, "from outside");
-    app.WindowProc(WM_KEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
-
-    // Shift+Delete cuts, Shift+Insert pastes, Ctrl+Insert copies.
-    form->copyText = "cut";
-    app.WindowProc(WM_KEYDOWN, VK_SHIFT, 1);
-    app.WindowProc(WM_KEYDOWN, VK_DELETE, 1);
-    EXPECT_EQ(Clip(), "cut");
-    ASSERT_TRUE(platform::SetClipboardText("pasted", 6));
-    app.WindowProc(WM_KEYDOWN, VK_INSERT, 1);
-    EXPECT_EQ(form->pasted, "pasted");
-    app.WindowProc(WM_KEYUP, VK_SHIFT, 1 | kKeyReleaseBit);
-    form->copyText = "ins";
-    app.WindowProc(WM_KEYDOWN, VK_CONTROL, 1);
-    app.WindowProc(WM_KEYDOWN, VK_INSERT, 1);
-    EXPECT_EQ(Clip(), "ins");
-
-    // Ctrl+Delete is a plain Delete: nothing moves.
-    form->copyText = "not this";
-    app.WindowProc(WM_KEYDOWN, VK_DELETE, 1);
-    EXPECT_EQ(Clip(), "ins");
-
-    // Copying with nothing selected keeps what the user had on the clipboard.
-    form->copyText = "";
-    app.WindowProc(WM_KEYDOWN, 'C', 1);
-    EXPECT_EQ(Clip(), "ins");
-    app.WindowProc(WM_KEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
+    struct Step {
+        std::vector<std::pair<uint32_t, uintptr_t>> keys;
+        const char* copyText; // what the form puts into the buffer on copy and cut
+        const char* outside;  // put on the system clipboard first, when given
+        const char* clip;     // the system clipboard afterwards, when given
+        const char* pasted;   // what the form saw on paste, when given
+    };
+    const Step steps[] = {
+        // Ctrl+C: the form fills the buffer, then the text goes to the system clipboard.
+        {{{WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, 'C'}}, "copied text", nullptr, "copied text", nullptr},
+        // Ctrl+V: the system clipboard is read into the buffer before the form sees the key.
+        {{{WM_KEYDOWN, 'V'}}, "", "from outside", nullptr, "from outside"},
+        // Shift+Delete cuts, Shift+Insert pastes, Ctrl+Insert copies.
+        {{{WM_KEYUP, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_DELETE}}, "cut", nullptr, "cut", nullptr},
+        {{{WM_KEYDOWN, VK_INSERT}}, "", "pasted", nullptr, "pasted"},
+        {{{WM_KEYUP, VK_SHIFT}, {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_INSERT}}, "ins", nullptr, "ins", nullptr},
+        // Ctrl+Delete is a plain Delete: nothing moves.
+        {{{WM_KEYDOWN, VK_DELETE}}, "not this", nullptr, "ins", nullptr},
+        // Copying with nothing selected keeps what the user had on the clipboard.
+        {{{WM_KEYDOWN, 'C'}, {WM_KEYUP, VK_CONTROL}}, "", nullptr, "ins", nullptr},
+    };
+    for (const Step& step : steps) {
+        form->copyText = step.copyText;
+        EXPECT_TRUE(!step.outside || platform::SetClipboardText(step.outside, std::strlen(step.outside)));
+        for (auto [message, key] : step.keys)
+            app.WindowProc(message, key, message == WM_KEYUP ? 1 | kKeyReleaseBit : 1);
+        EXPECT_TRUE(!step.clip || Clip() == step.clip) << step.clip;
+        EXPECT_TRUE(!step.pasted || form->pasted == step.pasted) << form->pasted;
+    }
 
     Log keys;
-    for (const std::string& line : Take()) {
+    for (const std::string& line : Take())
         if (line.rfind("edit: key ", 0) == 0)
             keys.push_back(line.substr(10));
-    }
-    EXPECT_EQ(keys, (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46",
-                         "32768"}));
+    EXPECT_EQ(keys, (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46", "32768"}));
 }
 
 TEST_F(FormStackTest, LongClipboardTextIsCutToTheBuffer)

@@ -47,11 +47,10 @@ TEST(CodePage, TableMatchesTheSystemConverter)
 TEST(CodePage, KnownLetters)
 {
     // Checked without the system converter too, which may be missing or leave 0x98 out.
-    EXPECT_EQ(Cp1251ToUtf16(0xC0), u'\u0410');
-    EXPECT_EQ(Cp1251ToUtf16(0x88), u'\u20AC');
-    EXPECT_EQ(Cp1251ToUtf16(0x98), u'\u0098');
-    EXPECT_EQ(Utf16ToCp1251(u'\u0416'), 0xC6);
-    EXPECT_EQ(Utf16ToCp1251(u'\u2014'), 0x97);
+    for (auto [byte, unit] : {std::pair{0xC0, u'\u0410'}, {0x88, u'\u20AC'}, {0x98, u'\u0098'}, {0xC6, u'\u0416'}, {0x97, u'\u2014'}}) {
+        EXPECT_EQ(Cp1251ToUtf16(uint8_t(byte)), unit) << byte;
+        EXPECT_EQ(Utf16ToCp1251(unit), byte) << byte;
+    }
 }
 
 TEST(CodePage, EveryByteSurvivesEveryRoundTrip)
@@ -88,12 +87,10 @@ TEST(CodePage, Utf8AndUtf16RoundTripAllScalarValues)
     for (char32_t c = 1; c < 0x110000; c += (c < 0x10000 ? 1 : 97)) {
         if (c >= 0xD800 && c <= 0xDFFF)
             continue;
-        if (c < 0x10000) {
+        if (c < 0x10000)
             wide += static_cast<char16_t>(c);
-        } else {
-            wide += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            wide += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        }
+        else
+            wide += {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)), static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF))};
     }
     std::string utf8 = Utf16ToUtf8(wide);
     EXPECT_EQ(Utf8ToUtf16(utf8), wide);
@@ -102,13 +99,14 @@ TEST(CodePage, Utf8AndUtf16RoundTripAllScalarValues)
 
 TEST(CodePage, MalformedUtf8BecomesReplacementCharacters)
 {
-    const char16_t r = 0xFFFD;
-    EXPECT_EQ(Utf8ToUtf16("\xC0\x80"), (std::u16string{r, r}));            // overlong NUL
-    EXPECT_EQ(Utf8ToUtf16("\xE0\x80\xAF"), (std::u16string{r, r, r}));     // overlong slash
-    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), (std::u16string{r, r, r}));     // encoded surrogate
-    EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), (std::u16string{r, r, r, r})); // above U+10FFFF
-    EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), (std::u16string{r}));               // cut short at the end
-    EXPECT_EQ(Utf8ToUtf16("\xE2\x82x"), (std::u16string{r, u'x'}));        // cut short before ASCII
-    EXPECT_EQ(Utf8ToUtf16("\x80\xFF"), (std::u16string{r, r}));
+    // Overlong NUL and slash, an encoded surrogate, above U+10FFFF, cut short at the end and
+    // before ASCII, stray bytes.
+    const std::pair<const char*, std::u16string> cases[] = {
+        {"\xC0\x80", u"\uFFFD\uFFFD"},           {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},   {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xE2\x82", u"\uFFFD"},                 {"\xE2\x82x", u"\uFFFDx"},
+        {"\x80\xFF", u"\uFFFD\uFFFD"}};
+    for (const auto& [utf8, utf16] : cases)
+        EXPECT_EQ(Utf8ToUtf16(utf8), utf16) << utf8;
     EXPECT_EQ(Utf16ToUtf8(u"\xDC00\xD800"), "\xEF\xBF\xBD\xEF\xBF\xBD");
 }

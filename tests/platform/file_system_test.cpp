@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -144,7 +145,7 @@ TEST_F(FileSystemTest, FileSizeOfRegularFilesOnly)
 
 TEST_F(FileSystemTest, ReplaceFileCreatesAndReplacesWithoutLeftovers)
 {
-    std::string name = dir.Path("record.bin");
+    const std::string name = dir.Path("record.bin");
     EXPECT_EQ(platform::ReplaceFile(name.c_str(), "first", 5), platform::ReplaceResult::kReplaced);
     EXPECT_EQ(ReadFileBytes(name), "first");
     EXPECT_EQ(platform::ReplaceFile(P("RECORD.BIN"), "2nd", 3), platform::ReplaceResult::kReplaced);
@@ -165,30 +166,24 @@ TEST_F(FileSystemTest, ReplaceFileRefusesWhatItCannotCreate)
 
 TEST_F(FileSystemTest, ReplaceFileIsNeverWorldWritableNorLooserThanTheOldFile)
 {
-    mode_t oldMask = ::umask(0);
-    std::string fresh = dir.Path("fresh");
-    EXPECT_EQ(platform::ReplaceFile(fresh.c_str(), "a", 1), platform::ReplaceResult::kReplaced);
-    std::string tight = dir.Path("tight");
-    WriteFileBytes(tight, "old");
-    ::chmod(tight.c_str(), 0600);
-    EXPECT_EQ(platform::ReplaceFile(tight.c_str(), "new", 3), platform::ReplaceResult::kReplaced);
-    std::string loose = dir.Path("loose");
-    WriteFileBytes(loose, "old");
-    ::chmod(loose.c_str(), 0666);
-    EXPECT_EQ(platform::ReplaceFile(loose.c_str(), "new", 3), platform::ReplaceResult::kReplaced);
-    ::umask(oldMask);
-
-    for (auto [path, mode] : {std::pair{fresh, 0644u}, {tight, 0600u}, {loose, 0644u}}) {
+    const mode_t oldMask = ::umask(0);
+    // No old file; an old file of 0600; an old world-writable one.
+    for (auto [name, old, mode] : {std::tuple{"fresh", 0, 0644u}, {"tight", 0600, 0600u}, {"loose", 0666, 0644u}}) {
+        const std::string path = dir.Path(name);
+        if (old)
+            WriteFileBytes(path, "old"), ::chmod(path.c_str(), mode_t(old));
+        EXPECT_EQ(platform::ReplaceFile(path.c_str(), "new", 3), platform::ReplaceResult::kReplaced);
         struct stat st;
         ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
         EXPECT_EQ(st.st_mode & 0777, mode) << path;
     }
+    ::umask(oldMask);
 }
 
 // A write that runs into the file-size limit halfway must leave the old file as it was.
 TEST_F(FileSystemTest, ReplaceFileFailedWriteKeepsTheOldFileByteIdentical)
 {
-    std::string name = dir.Path("keep.bin");
+    const std::string name = dir.Path("keep.bin");
     std::string old(300, '\0');
     for (size_t i = 0; i < old.size(); ++i)
         old[i] = static_cast<char>(i * 7);
@@ -196,49 +191,44 @@ TEST_F(FileSystemTest, ReplaceFileFailedWriteKeepsTheOldFileByteIdentical)
 
     const int status = RunInChild(
         [&] {
-            std::vector<char> bigger(5000, 'n');
-            platform::ReplaceResult result = platform::ReplaceFile(name.c_str(), bigger.data(), bigger.size());
-            return result == platform::ReplaceResult::kWriteFailed ? 0 : 1;
+            const std::string bigger(5000, 'n');
+            return platform::ReplaceFile(name.c_str(), bigger.data(), bigger.size()) == platform::ReplaceResult::kWriteFailed ? 0 : 1;
         },
         {.maxFileBytes = 100});
-    ASSERT_NE(status, -1);
-    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_TRUE(status != -1 && WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadFileBytes(name), old);
     EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"keep.bin"});
 }
 
-TEST(Paths, ProgramFolderHoldsThisTest)
+TEST(Paths, ProgramFolderHoldsThisTestAndTheSystemVersionIsKnown)
 {
-    std::string folder = platform::GetProgramFolder();
+    const std::string folder = platform::GetProgramFolder();
     ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.front(), '/');
-    EXPECT_EQ(folder.back(), '/');
+    EXPECT_EQ(std::make_pair(folder.front(), folder.back()), std::make_pair('/', '/'));
     EXPECT_TRUE(fs::exists(folder + "test_platform_file_system"));
+    EXPECT_GE(platform::GetSystemMajorVersion(), 2u);
 }
 
 TEST(Paths, DataHomeFollowsXdgThenHome)
 {
     ScopedEnvVar xdg("XDG_DATA_HOME");
     ScopedEnvVar home("HOME");
-    ::setenv("HOME", "/home/player/", 1);
-    ::setenv("XDG_DATA_HOME", "/srv/data//", 1);
-    EXPECT_EQ(platform::GetDataHome(), "/srv/data");
-    ::setenv("XDG_DATA_HOME", "relative/data", 1);
-    EXPECT_EQ(platform::GetDataHome(), "/home/player/.local/share");
-    ::setenv("XDG_DATA_HOME", "", 1);
-    EXPECT_EQ(platform::GetDataHome(), "/home/player/.local/share");
-    ::unsetenv("XDG_DATA_HOME");
-    ::setenv("HOME", "/", 1);
-    EXPECT_EQ(platform::GetDataHome(), "/.local/share");
+    // XDG_DATA_HOME when absolute (null: unset), else HOME's .local/share.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"/home/player/", "/srv/data//", "/srv/data"},
+        {"/home/player/", "relative/data", "/home/player/.local/share"},
+        {"/home/player/", "", "/home/player/.local/share"},
+        {"/", nullptr, "/.local/share"},
+    };
+    for (auto [homeValue, xdgValue, expected] : cases) {
+        ::setenv("HOME", homeValue, 1);
+        xdgValue ? ::setenv("XDG_DATA_HOME", xdgValue, 1) : ::unsetenv("XDG_DATA_HOME");
+        EXPECT_EQ(platform::GetDataHome(), expected) << homeValue << " " << (xdgValue ? xdgValue : "(unset)");
+    }
     ::unsetenv("HOME");
     std::string fallback = platform::GetDataHome(); // from the password database
     if (!fallback.empty()) {
         EXPECT_EQ(fallback.substr(fallback.size() - 13), "/.local/share");
     }
-}
-
-TEST(Paths, SystemVersionIsKnown)
-{
-    EXPECT_GE(platform::GetSystemMajorVersion(), 2u);
 }

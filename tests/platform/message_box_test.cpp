@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 using namespace platform;
 
@@ -69,11 +70,8 @@ TEST_F(MessageBoxTest, BackendReceivesUtf8AndAnswers)
     EXPECT_EQ(GetMessageBoxBackend(), &RecordingBackend);
     EXPECT_EQ(ShowMessageBox("\xC0", nullptr, MessageBoxButtons::kYesNo, MessageBoxIcon::kWarning),
               MessageBoxAnswer::kYes);
-    EXPECT_EQ(g_seen.calls, 1);
-    EXPECT_EQ(g_seen.title, "\xD0\x90");
-    EXPECT_EQ(g_seen.text, "");
-    EXPECT_EQ(g_seen.last.buttons, MessageBoxButtons::kYesNo);
-    EXPECT_EQ(g_seen.last.icon, MessageBoxIcon::kWarning);
+    EXPECT_EQ(std::make_tuple(g_seen.calls, g_seen.title, g_seen.text, g_seen.last.buttons, g_seen.last.icon),
+              std::make_tuple(1, std::string("\xD0\x90"), std::string(), MessageBoxButtons::kYesNo, MessageBoxIcon::kWarning));
 
     // An OK box answers OK whatever the backend claims.
     EXPECT_EQ(ShowMessageBox("t", "x", MessageBoxButtons::kOk, MessageBoxIcon::kNone), MessageBoxAnswer::kOk);

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/code_page.h"
@@ -139,16 +140,12 @@ TEST_F(MinidumpWriterTest, NormalDumpDescribesTheCapturedThread)
 {
     ASSERT_TRUE(writer.Prepare());
     ASSERT_EQ(WriteNormal(), "");
-    EXPECT_EQ(dump.flags, 0u);
-    EXPECT_EQ(dump.architecture, 9); // AMD64
-    EXPECT_EQ(dump.platformId, 0x8201u);
+    // Flags, AMD64, the platform id, the signal, code and address, one thread: this one.
+    EXPECT_EQ(std::tuple(dump.flags, dump.architecture, dump.platformId, dump.exceptionCode, dump.exceptionFlags,
+                         dump.exceptionAddress, dump.threadCount, dump.threadId),
+              std::tuple(0u, 9, 0x8201u, 11u, 1u, 0x1234u, 1u, static_cast<uint32_t>(::syscall(SYS_gettid))));
     EXPECT_GE(dump.processors, 1);
     EXPECT_EQ(platform::Utf16ToUtf8(dump.csdVersion).rfind("Linux ", 0), 0u);
-    EXPECT_EQ(dump.exceptionCode, 11u);
-    EXPECT_EQ(dump.exceptionFlags, 1u);
-    EXPECT_EQ(dump.exceptionAddress, 0x1234u);
-    EXPECT_EQ(dump.threadId, static_cast<uint32_t>(::syscall(SYS_gettid)));
-    EXPECT_EQ(dump.threadCount, 1u);
     EXPECT_NE(dump.contextFlags & 0xF, 0u);
     EXPECT_TRUE(dump.StackCoversStackPointer());
     EXPECT_TRUE(Contains(StackOf(dump), "stack marker 7f3a"));
@@ -159,12 +156,8 @@ TEST_F(MinidumpWriterTest, NormalDumpDescribesTheCapturedThread)
     const auto* self = ModuleAt(dump, dump.rip);
     ASSERT_NE(self, nullptr);
     EXPECT_EQ(platform::Utf16ToUtf8(self->name), SelfPath());
-}
 
-TEST_F(MinidumpWriterTest, ModulesAgreeWithTheLoader)
-{
-    ASSERT_TRUE(writer.Prepare());
-    ASSERT_EQ(WriteNormal(), "");
+    // The modules agree with the loader.
     int checked = 0;
     for (const LoadedModule& loaded : LoaderModules()) {
         if (loaded.name.empty() && loaded.base == 0)
@@ -195,11 +188,8 @@ TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
     Dump data;
     ASSERT_EQ(CaptureAndWrite(writer, dir.Path("data.mdmp"), platform::MinidumpKind::WithDataSegs, data), "");
     EXPECT_EQ(data.flags, 1u);
-    std::vector<uint8_t> value = data.Read(reinterpret_cast<uint64_t>(&g_dataSegmentValue), 4);
-    ASSERT_EQ(value.size(), 4u);
-    uint32_t read = 0;
-    std::memcpy(&read, value.data(), 4);
-    EXPECT_EQ(read, g_dataSegmentValue);
+    const uint8_t* value = reinterpret_cast<const uint8_t*>(&g_dataSegmentValue);
+    EXPECT_EQ(data.Read(reinterpret_cast<uint64_t>(value), 4), std::vector<uint8_t>(value, value + 4));
 
     // A heap block far from any module shows up only in the full dump.
     std::vector<char> heap(1 << 20, 'h');
@@ -220,7 +210,7 @@ TEST_F(MinidumpWriterTest, ModuleNamesAreUtf16)
 {
     // Any file mapped from its start that begins with an ELF header is a module, so a copy
     // of this program mapped under a name with non-ASCII characters stands in for a library.
-    std::string name = dir.Path("lib\xC3\xBC\xF0\x9D\x84\x9E.so"); // u-umlaut, and a clef beyond the BMP
+    const std::string name = dir.Path("lib\xC3\xBC\xF0\x9D\x84\x9E.so"); // u-umlaut, and a clef beyond the BMP
     ASSERT_EQ(std::system(("cp '" + SelfPath() + "' '" + name + "'").c_str()), 0);
     int fd = ::open(name.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);

@@ -251,7 +251,7 @@ TEST_F(SdlEventsTest, WindowEventsBecomeActivationPaintAndClose)
     EXPECT_EQ(got[4].message, WM_ACTIVATE); // minimized: inactive with the minimized flag
     EXPECT_EQ(got[4].wParam & 0xFFFF, WA_INACTIVE);
     EXPECT_NE(got[4].wParam >> 16, 0u);
-    EXPECT_EQ(got[5].message * 1000 + got[6].message, WM_PAINT * 1000 + WM_CLOSE);
+    EXPECT_EQ(std::make_pair(got[5].message, got[6].message), std::make_pair(uint32_t(WM_PAINT), uint32_t(WM_CLOSE)));
 
     // A quit request (a signal) asks the window to close; it does not end the program itself.
     SDL_Event quit{};

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "foundation/image/dib_surface.h"
 #include "platform/cursor.h"
 #include "platform/messages.h"
@@ -31,35 +33,29 @@ TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen
     platform::ClearMessages();
     CountingGame game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
-    EXPECT_TRUE(game.IsGameStarted());
-    EXPECT_FALSE(game.IsCursorShown());
-    EXPECT_FALSE(game.IsCursorClipped());
-    EXPECT_FALSE(platform::IsCursorShown());
-    EXPECT_FALSE(game.GetFrameStatistics());
-    EXPECT_EQ(game.GetFrameInterval(), 30);
+    EXPECT_EQ(std::make_tuple(game.IsGameStarted(), game.IsCursorShown(), game.IsCursorClipped(),
+                              platform::IsCursorShown(), game.GetFrameStatistics(), game.GetFrameInterval()),
+              std::make_tuple(true, false, false, false, false, 30));
 
     // Black with some text in the middle.
     GDibSurface* surface = game.GetBackBuffer();
     ASSERT_NE(surface, nullptr);
     const uint8_t* pixels = surface->Lock();
     ASSERT_NE(pixels, nullptr);
-    int lit = 0;
-    int litOutsideTheMiddle = 0;
-    for (int y = 0; y < 600; ++y) {
+    int lit = 0, litOutsideTheMiddle = 0;
+    for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
             const uint8_t* p = pixels + y * surface->GetPitch() + x * 3;
             if (p[0] | p[1] | p[2])
                 (y < 250 || y > 350 ? litOutsideTheMiddle : lit)++;
         }
-    }
     surface->Unlock();
     EXPECT_GT(lit, 20);
     EXPECT_EQ(litOutsideTheMiddle, 0);
 
     game.Show();
     game.OnExit();
-    EXPECT_EQ(game.saves, 1);
-    game.OnExit(); // once only
+    game.OnExit(); // saves once only
     EXPECT_EQ(game.saves, 1);
     platform::ShowCursor(true);
 }

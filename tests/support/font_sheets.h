@@ -24,11 +24,11 @@ inline uint8_t SheetMask(int x, int y) { return uint8_t(1 + (x * 11 + y * 5) % 2
 inline std::unique_ptr<GBitmap> MakeSheet(uint8_t format, int width, int height,
                                           const std::vector<int>& separators, int markerRow = 1)
 {
-    GPixelBlock* alpha = nullptr;
+    std::unique_ptr<GPixelBlock> alpha;
     if (format == 12)
         alpha = GPixelBlock::Create(uint32_t(width) * (height + 1) + 1, nullptr);
-    std::unique_ptr<GBitmap> sheet(GBitmap::Create(int16_t(width), int16_t(height), 0x010203,
-                                                   format, nullptr, alpha));
+    std::unique_ptr<GBitmap> sheet =
+        GBitmap::CreateOnNewBlocks(int16_t(width), int16_t(height), 0x010203, format, nullptr, std::move(alpha));
     const int bpp = format == 12 ? 1 : 3;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {

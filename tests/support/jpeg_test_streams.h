@@ -162,7 +162,7 @@ inline bool DecodeWithLibjpeg(const Bytes& jpeg, Bytes& pixels, int& components)
 // --- Ours
 
 struct Ours {
-    int32_t begin = -1, result = -1, error = 0, width = 0, height = 0;
+    int32_t begin = -1, result = -1, error = 0, width = 0, height = 0, components = 0;
     Bytes bgr;
 };
 
@@ -172,7 +172,7 @@ inline Ours DecodeBgr(const Bytes& jpeg)
     auto decoder = GJpegDecoder::Create();
     GMemoryDataSource source(jpeg.data(), static_cast<uint32_t>(jpeg.size()));
     ours.begin = decoder->Begin(&source);
-    ours.width = decoder->GetWidth(), ours.height = decoder->GetHeight();
+    ours.width = decoder->GetWidth(), ours.height = decoder->GetHeight(), ours.components = decoder->GetComponentCount();
     if (ours.begin == 0) {
         ours.bgr.assign(static_cast<size_t>(ours.width) * ours.height * 3, 0xA5);
         ours.result = decoder->DecodeBgr(ours.bgr.data(), ours.width * 3);

@@ -78,16 +78,14 @@ public:
     // Empty when the file is a valid dump of what the writer promises; else the first error.
     std::string Parse()
     {
-        const auto& b = m_dump.bytes;
-        if (b.size() < 32)
+        if (m_dump.bytes.size() < 32)
             return "shorter than a header";
         if (U32(0) != 0x504D444D)
             return "bad signature";
         m_dump.version = U32(4);
         if ((m_dump.version & 0xFFFF) != 0xA793)
             return "bad version";
-        uint32_t count = U32(8);
-        uint32_t directory = U32(12);
+        const uint32_t count = U32(8), directory = U32(12);
         m_dump.flags = U64(24);
         if (!InFile(directory, uint64_t(count) * 12))
             return "directory outside the file";
@@ -104,13 +102,10 @@ public:
             if (!m_dump.Find(type))
                 return "stream " + std::to_string(type) + " missing";
         std::string error;
-        if (!(error = ParseSystemInfo(*m_dump.Find(7))).empty() ||
-            !(error = ParseMemoryList(*m_dump.Find(5))).empty() ||
-            !(error = ParseThreadList(*m_dump.Find(3))).empty() ||
-            !(error = ParseException(*m_dump.Find(6))).empty() ||
-            !(error = ParseModuleList(*m_dump.Find(4))).empty())
-            return error;
-        return {};
+        if ((error = ParseSystemInfo(*m_dump.Find(7))).empty() && (error = ParseMemoryList(*m_dump.Find(5))).empty() &&
+            (error = ParseThreadList(*m_dump.Find(3))).empty() && (error = ParseException(*m_dump.Find(6))).empty())
+            error = ParseModuleList(*m_dump.Find(4));
+        return error;
     }
 
     Dump TakeDump() { return std::move(m_dump); }
@@ -170,8 +165,7 @@ private:
         m_dump.threadStack = Memory{U64(t + 24), U32(t + 32), U32(t + 36)};
         if (!InFile(m_dump.threadStack.rva, m_dump.threadStack.size))
             return "thread stack outside the file";
-        std::string error = ParseContext(U32(t + 40), U32(t + 44));
-        if (!error.empty())
+        if (std::string error = ParseContext(U32(t + 40), U32(t + 44)); !error.empty())
             return "thread " + error;
         if (m_dump.threadStack.size == 0)
             return "thread without stack memory";
@@ -194,9 +188,8 @@ private:
         m_dump.exceptionAddress = U64(s.rva + 24);
         if (U32(s.rva + 32) > 15)
             return "exception: too many parameters";
-        uint64_t savedRip = m_dump.rip;
-        std::string error = ParseContext(U32(s.rva + 160), U32(s.rva + 164));
-        if (!error.empty())
+        const uint64_t savedRip = m_dump.rip;
+        if (std::string error = ParseContext(U32(s.rva + 160), U32(s.rva + 164)); !error.empty())
             return "exception " + error;
         if (m_dump.rip != savedRip)
             return "exception and thread contexts differ";
@@ -209,7 +202,7 @@ private:
     {
         if (s.size < 4)
             return "module list too small";
-        uint32_t count = U32(s.rva);
+        const uint32_t count = U32(s.rva);
         if (uint64_t(count) * 108 + 4 > s.size)
             return "module list: bad count";
         for (uint32_t i = 0; i < count; ++i) {
@@ -221,14 +214,11 @@ private:
                 return "module of size 0";
             if (!String(U32(at + 20), m.name))
                 return "module name outside the file";
-            uint32_t cvSize = U32(at + 76);
-            uint32_t cvRva = U32(at + 80);
-            if (cvSize) {
-                if (!InFile(cvRva, cvSize) || cvSize < 4)
-                    return "module record outside the file";
-                if (U32(cvRva) == 0x4270454C)
-                    m.buildId.assign(m_dump.bytes.begin() + cvRva + 4, m_dump.bytes.begin() + cvRva + cvSize);
-            }
+            const uint32_t cvSize = U32(at + 76), cvRva = U32(at + 80);
+            if (cvSize && (!InFile(cvRva, cvSize) || cvSize < 4))
+                return "module record outside the file";
+            if (cvSize && U32(cvRva) == 0x4270454C)
+                m.buildId.assign(m_dump.bytes.begin() + cvRva + 4, m_dump.bytes.begin() + cvRva + cvSize);
             for (const Module& other : m_dump.modules)
                 if (m.base < other.base + other.size && other.base < m.base + m.size)
                     return "modules overlap";

@@ -38,55 +38,48 @@ struct Source {
     }
 };
 
-void SubPixelPixel(GBlitRule rule, int orientation, const Source& src, int sx, int sy,
-                   const GBlitArgs& args, uint8_t* d)
+// d + (t - d) * k >> shift for each colour byte, the shift flooring negative steps.
+void Toward(uint8_t* d, const uint8_t* t, int k, int shift)
+{
+    for (int c = 0; c < 3; ++c)
+        d[c] = uint8_t(d[c] + Floor((t[c] - d[c]) * k, shift));
+}
+
+void SubPixelPixel(GBlitRule rule, int orientation, const Source& src, int sx, int sy, const GBlitArgs& args,
+                   uint8_t* d)
 {
     const bool mirror = orientation & 1, flip = orientation & 2;
     const int hx = (mirror && rule != GBlitRule::MaskSubPixel) ? -1 : 1;
     const int vy = flip ? -1 : 1;
     const int fx = args.fx & 255, fy = args.fy & 255;
     const int wo = fx * fy, wh = (256 - fx) * fy, wv = fx * (256 - fy), wd = (256 - fx) * (256 - fy);
-
     // Neighbours by linear index, as the buffers are laid out.
-    auto linearMask = [&](int x, int y) { return int(src.image->GetAlpha()[y * src.sw + x]); };
-    const int mm = (wo * linearMask(sx, sy) + wh * linearMask(sx + hx, sy) +
-                    wv * linearMask(sx, sy + vy) + wd * linearMask(sx + hx, sy + vy)) >> 16;
-    auto mixed = [&](int c) {
-        auto at = [&](int x, int y) {
-            return int(src.Block()[y * src.image->GetPitch() + 3 * x + c]);
-        };
-        return (wo * at(sx, sy) + wh * at(sx + hx, sy) + wv * at(sx, sy + vy) +
-                wd * at(sx + hx, sy + vy)) >> 16;
+    auto mix = [&](auto at) {
+        return (wo * at(sx, sy) + wh * at(sx + hx, sy) + wv * at(sx, sy + vy) + wd * at(sx + hx, sy + vy)) >> 16;
     };
+    const int mm = mix([&](int x, int y) { return int(src.image->GetAlpha()[y * src.sw + x]); });
+    uint8_t mixed[3];
+    for (int c = 0; c < 3 && RuleReadsColours(rule); ++c)
+        mixed[c] = uint8_t(mix([&](int x, int y) { return int(src.Block()[y * src.image->GetPitch() + 3 * x + c]); }));
+    const uint8_t white[3] = {255, 255, 255};
     switch (rule) {
     case GBlitRule::MaskSubPixel:
-        if (mm == 255)
-            return;
-        for (int c = 0; c < 3; ++c) {
-            if (mm == 0) {
-                d[c] = src.Colour(sx, sy)[c];
-            } else {
-                const int cc = mixed(c);
-                d[c] = uint8_t(cc + Floor((d[c] - cc) * mm, 8));
-            }
-        }
+        if (mm == 0)
+            std::memcpy(d, src.Colour(sx, sy), 3);
+        else if (mm != 255)
+            for (int c = 0; c < 3; ++c)
+                d[c] = uint8_t(mixed[c] + Floor((d[c] - mixed[c]) * mm, 8));
         return;
     case GBlitRule::MaskAlphaSubPixel:
-        if (mm == 255)
-            return;
-        for (int c = 0; c < 3; ++c)
-            d[c] = uint8_t(d[c] + Floor((mixed(c) - d[c]) * ((255 - mm) * args.alpha), 16));
+        if (mm != 255)
+            Toward(d, mixed, (255 - mm) * args.alpha, 16);
         return;
     case GBlitRule::LightenSubPixel:
-        if (mm == 0)
-            return;
-        for (int c = 0; c < 3; ++c)
-            d[c] = uint8_t(d[c] + Floor((255 - d[c]) * (args.alpha * mm), 16));
+        if (mm != 0)
+            Toward(d, white, args.alpha * mm, 16);
         return;
     case GBlitRule::DarkenSubPixel:
-        if (mm == 255)
-            return;
-        for (int c = 0; c < 3; ++c)
+        for (int c = 0; c < 3 && mm != 255; ++c)
             d[c] = uint8_t(Floor(d[c] * src.Mask(sx, sy), 8));
         return;
     default:
@@ -94,72 +87,48 @@ void SubPixelPixel(GBlitRule rule, int orientation, const Source& src, int sx, i
     }
 }
 
-void PlainPixel(GBlitRule rule, const Source& src, int sx, int sy, const GBlitArgs& args,
-                uint8_t* d)
+void PlainPixel(GBlitRule rule, const Source& src, int sx, int sy, const GBlitArgs& args, uint8_t* d)
 {
-    const int a = args.alpha;
-    const uint32_t key = src.image->GetKeyColour();
+    using R = GBlitRule;
+    const uint8_t white[3] = {255, 255, 255};
+    const bool keyed = (rule == R::Key || rule == R::IndexedKey || rule == R::KeyAlpha || rule == R::IndexedKeyAlpha) &&
+                       src.Value(sx, sy) == src.image->GetKeyColour();
+    const int m = RuleReadsMask(rule) ? src.Mask(sx, sy) : 0;
+    if (keyed || (m == 255 && rule != R::Lighten) || (m == 0 && rule == R::Lighten))
+        return;
     switch (rule) {
-    case GBlitRule::Copy:
-    case GBlitRule::Indexed:
-        for (int c = 0; c < 3; ++c)
-            d[c] = src.Colour(sx, sy)[c];
+    case R::Copy:
+    case R::Indexed:
+    case R::Key:
+    case R::IndexedKey:
+        std::memcpy(d, src.Colour(sx, sy), 3);
         return;
-    case GBlitRule::Key:
-    case GBlitRule::IndexedKey:
-        if (src.Value(sx, sy) == key)
-            return;
-        for (int c = 0; c < 3; ++c)
-            d[c] = src.Colour(sx, sy)[c];
+    case R::KeyAlpha:
+    case R::IndexedKeyAlpha:
+    case R::Alpha:
+    case R::IndexedAlpha:
+        Toward(d, src.Colour(sx, sy), args.alpha, 8);
         return;
-    case GBlitRule::KeyAlpha:
-    case GBlitRule::IndexedKeyAlpha:
-        if (src.Value(sx, sy) == key)
-            return;
-        [[fallthrough]];
-    case GBlitRule::Alpha:
-    case GBlitRule::IndexedAlpha:
-        for (int c = 0; c < 3; ++c)
-            d[c] = uint8_t(d[c] + Floor((src.Colour(sx, sy)[c] - d[c]) * a, 8));
-        return;
-    case GBlitRule::Mask:
-    case GBlitRule::IndexedMask:
-    case GBlitRule::PaletteMask: {
-        const int m = src.Mask(sx, sy);
-        if (m == 255)
-            return;
+    case R::Mask:
+    case R::IndexedMask:
+    case R::PaletteMask:
         for (int c = 0; c < 3; ++c) {
             const int s = src.Colour(sx, sy)[c];
             d[c] = m == 0 ? uint8_t(s) : uint8_t(s + Floor((d[c] - s) * m, 8));
         }
         return;
-    }
-    case GBlitRule::MaskAlpha:
-    case GBlitRule::IndexedMaskAlpha:
-    case GBlitRule::PaletteMaskAlpha: {
-        const int m = src.Mask(sx, sy);
-        if (m == 255)
-            return;
-        for (int c = 0; c < 3; ++c)
-            d[c] = uint8_t(d[c] + Floor((src.Colour(sx, sy)[c] - d[c]) * ((255 - m) * a), 16));
+    case R::MaskAlpha:
+    case R::IndexedMaskAlpha:
+    case R::PaletteMaskAlpha:
+        Toward(d, src.Colour(sx, sy), (255 - m) * args.alpha, 16);
         return;
-    }
-    case GBlitRule::Lighten: {
-        const int m = src.Mask(sx, sy);
-        if (m == 0)
-            return;
-        for (int c = 0; c < 3; ++c)
-            d[c] = uint8_t(d[c] + Floor((255 - d[c]) * m, 8));
+    case R::Lighten:
+        Toward(d, white, m, 8);
         return;
-    }
-    case GBlitRule::Darken: {
-        const int m = src.Mask(sx, sy);
-        if (m == 255)
-            return;
+    case R::Darken:
         for (int c = 0; c < 3; ++c)
             d[c] = uint8_t(Floor(d[c] * m, 8));
         return;
-    }
     default:
         return;
     }
@@ -168,10 +137,10 @@ void PlainPixel(GBlitRule rule, const Source& src, int sx, int sy, const GBlitAr
 std::unique_ptr<GBitmap> MakeImage(int w, int h, uint8_t format, uint32_t pixelBytes,
                                    uint32_t maskBytes)
 {
-    GPixelBlock* pixels = pixelBytes ? GPixelBlock::Create(pixelBytes, nullptr) : nullptr;
-    GPixelBlock* alpha = maskBytes ? GPixelBlock::Create(maskBytes, nullptr) : nullptr;
-    return std::unique_ptr<GBitmap>(
-        GBitmap::Create(int16_t(w), int16_t(h), 0, format, pixels, alpha));
+    return GBitmap::CreateOnNewBlocks(
+        int16_t(w), int16_t(h), 0, format,
+        pixelBytes ? GPixelBlock::Create(pixelBytes, nullptr) : nullptr,
+        maskBytes ? GPixelBlock::Create(maskBytes, nullptr) : nullptr);
 }
 
 void Randomise(uint8_t* p, size_t n, std::mt19937& rng)
@@ -184,19 +153,9 @@ void Randomise(uint8_t* p, size_t n, std::mt19937& rng)
 
 bool RuleReadsMask(GBlitRule rule)
 {
-    switch (rule) {
-    case GBlitRule::Copy:
-    case GBlitRule::Key:
-    case GBlitRule::Alpha:
-    case GBlitRule::KeyAlpha:
-    case GBlitRule::Indexed:
-    case GBlitRule::IndexedAlpha:
-    case GBlitRule::IndexedKey:
-    case GBlitRule::IndexedKeyAlpha:
-        return false;
-    default:
-        return true;
-    }
+    using R = GBlitRule;
+    return !(rule == R::Copy || rule == R::Key || rule == R::Alpha || rule == R::KeyAlpha || rule == R::Indexed ||
+             rule == R::IndexedAlpha || rule == R::IndexedKey || rule == R::IndexedKeyAlpha);
 }
 
 bool RuleIsSubPixel(GBlitRule rule) { return rule >= GBlitRule::MaskSubPixel && rule < GBlitRule::Count; }
@@ -345,22 +304,15 @@ std::vector<uint8_t> MakeTable(std::mt19937& rng)
 std::vector<uint8_t> Snapshot(const GBitmap& image)
 {
     const GPixelBlock* block = image.GetPixelBlock();
-    if (!block)
-        return {};
-    return std::vector<uint8_t>(block->GetData(), block->GetData() + block->GetSize());
+    return block ? std::vector<uint8_t>(block->GetData(), block->GetData() + block->GetSize()) : std::vector<uint8_t>();
 }
 
-const uint8_t* PixelAt(const GBitmap& image, int x, int y)
-{
-    return image.GetPixels() + y * image.GetPitch() + 3 * x;
-}
+const uint8_t* PixelAt(const GBitmap& image, int x, int y) { return image.GetPixels() + y * image.GetPitch() + 3 * x; }
 
 void SetPixel(GBitmap& image, int x, int y, uint8_t b0, uint8_t b1, uint8_t b2)
 {
     uint8_t* p = image.GetPixels() + y * image.GetPitch() + 3 * x;
-    p[0] = b0;
-    p[1] = b1;
-    p[2] = b2;
+    p[0] = b0, p[1] = b1, p[2] = b2;
 }
 
 void KernelIsaTest::SetUp()
@@ -370,10 +322,7 @@ void KernelIsaTest::SetUp()
         GTEST_SKIP() << "instruction set not available";
 }
 
-void KernelIsaTest::TearDown()
-{
-    SetKernelIsa(m_saved);
-}
+void KernelIsaTest::TearDown() { SetKernelIsa(m_saved); }
 
 std::string KernelIsaName(const testing::TestParamInfo<GKernelIsa>& info)
 {

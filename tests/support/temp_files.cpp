@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -19,10 +20,9 @@ void RestoreOwnerAccess(const fs::path& folder)
 {
     std::error_code ignored;
     fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
-    for (fs::directory_iterator it(folder, ignored), end; !ignored && it != end; it.increment(ignored)) {
+    for (fs::directory_iterator it(folder, ignored), end; !ignored && it != end; it.increment(ignored))
         if (fs::symlink_status(it->path(), ignored).type() == fs::file_type::directory)
             RestoreOwnerAccess(it->path());
-    }
 }
 
 } // namespace
@@ -30,29 +30,11 @@ void RestoreOwnerAccess(const fs::path& folder)
 TempFolder::TempFolder(std::string_view prefix, const fs::path& parent)
 {
     std::error_code error;
-    fs::path base = parent.empty() ? fs::temp_directory_path(error) : fs::absolute(parent, error);
-    if (error)
-        return;
-    // Suites run as parallel processes: create_directory fails on a name another one took, so
-    // a clash only costs another draw.
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::random_device device;
-    std::mt19937 random(device());
-    std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name(prefix);
-        for (int i = 0; i < 10; ++i)
-            name += kLetters[pick(random)];
-        const fs::path path = base / name;
-        if (fs::create_directory(path, error)) {
-            // Private to the user, as mkdtemp makes its folders.
-            fs::permissions(path, fs::perms::owner_all, fs::perm_options::replace, error);
-            m_path = path.string();
-            return;
-        }
-        if (error && error != std::errc::file_exists)
-            return;
-    }
+    const fs::path base = parent.empty() ? fs::temp_directory_path(error) : fs::absolute(parent, error);
+    // mkdtemp picks a name no other process took and makes the folder private to the user.
+    std::string pattern = (base / prefix).string() + "XXXXXX";
+    if (!error && ::mkdtemp(pattern.data()))
+        m_path = pattern;
 }
 
 TempFolder::~TempFolder()
@@ -64,10 +46,7 @@ TempFolder::~TempFolder()
     fs::remove_all(m_path, ignored);
 }
 
-std::string TempFolder::Path(std::string_view name) const
-{
-    return m_path + '/' + std::string(name);
-}
+std::string TempFolder::Path(std::string_view name) const { return m_path + '/' + std::string(name); }
 
 std::string TempFolder::WriteFile(std::string_view name, std::string_view bytes) const
 {
@@ -87,22 +66,18 @@ ScopedCurrentFolder::ScopedCurrentFolder(const fs::path& folder)
 
 ScopedCurrentFolder::~ScopedCurrentFolder()
 {
-    if (!m_entered)
-        return;
     std::error_code error;
-    fs::current_path(m_previous, error);
+    if (m_entered)
+        fs::current_path(m_previous, error);
     if (error)
         ADD_FAILURE() << "cannot return to " << m_previous << ": " << error.message();
 }
 
 bool ReadFileBytes(const fs::path& path, std::string& bytes)
 {
-    bytes.clear();
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    return bool(in); // a file that did not open reads as nothing, and the stream stays failed
 }
 
 std::string ReadFileBytes(const fs::path& path)

@@ -68,28 +68,29 @@ TEST(GBitmapTest, NegativeSizeGetsNoMemory)
 
 TEST(GBitmapTest, SharedBlocksAreCounted)
 {
-    GPixelBlock* block = GPixelBlock::Create(153, nullptr);
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->GetRefCount(), 0);
+    std::unique_ptr<GPixelBlock> fresh = GPixelBlock::Create(153, nullptr);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(fresh->GetRefCount(), 0);
+    GPixelBlock* block = fresh.get();
     block->GetData()[152] = 0x5c;
-    GBitmap* first = GBitmap::Create(10, 4, 0, 0, block);
-    GBitmap* second = GBitmap::Create(10, 4, 0, 0, block);
+    std::unique_ptr<GBitmap> first = GBitmap::CreateOnNewBlocks(10, 4, 0, 0, std::move(fresh), nullptr);
+    std::unique_ptr<GBitmap> second = GBitmap::Create(10, 4, 0, 0, block);
     EXPECT_EQ(block->GetRefCount(), 2);
     EXPECT_EQ(first->GetPixels(), second->GetPixels());
-    delete first;
+    first.reset();
     EXPECT_EQ(block->GetRefCount(), 1);
     EXPECT_EQ(second->GetPixels()[152], 0x5c);
-    delete second; // frees the block and its data (checked by the sanitizer build)
+    second.reset(); // frees the block and its data (checked by the sanitizer build)
 }
 
 TEST(GBitmapTest, BorrowedDataIsNotFreed)
 {
     uint8_t memory[64] = {};
-    GPixelBlock* block = GPixelBlock::Create(sizeof memory, memory);
+    std::unique_ptr<GPixelBlock> block = GPixelBlock::Create(sizeof memory, memory);
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block->GetData(), memory);
     {
-        std::unique_ptr<GBitmap> b(GBitmap::Create(4, 4, 0, 14, nullptr, block));
+        auto b = GBitmap::CreateOnNewBlocks(4, 4, 0, 14, nullptr, std::move(block));
         EXPECT_EQ(b->GetAlpha(), memory);
     }
     memory[0] = 1; // still ours

@@ -23,8 +23,7 @@ class Fills : public testing::Test {
 protected:
     void SetUp() override
     {
-        GPixelBlock* block = GPixelBlock::Create(kW * kH * 3, nullptr);
-        m_surface.reset(GBitmap::Create(kW, kH, 0, 0, block, nullptr));
+        m_surface = GBitmap::CreateOnNewBlocks(kW, kH, 0, 0, GPixelBlock::Create(kW * kH * 3, nullptr), nullptr);
         std::memset(m_surface->GetPixels(), 0, kW * kH * 3);
     }
 

@@ -254,13 +254,14 @@ TEST(KernelClipping, SourceBlocksTooSmallForTheRuleDrawNothing)
         const GBlitRule rule = GBlitRule(r);
         // A source whose block holds one byte less than the rule reads.
         auto full = reference::MakeSource(rule, kSW, kSH, rng, reference::Slack::Tight);
-        GPixelBlock* pixels = nullptr;
-        GPixelBlock* alpha = nullptr;
+        std::unique_ptr<GPixelBlock> pixelBlock, alphaBlock;
         if (full->GetPixelBlock())
-            pixels = GPixelBlock::Create(full->GetPixelBlock()->GetSize() - (reference::RuleReadsMask(rule) ? 0 : 1), nullptr);
+            pixelBlock = GPixelBlock::Create(full->GetPixelBlock()->GetSize() - (reference::RuleReadsMask(rule) ? 0 : 1), nullptr);
         if (full->GetAlphaBlock())
-            alpha = GPixelBlock::Create(full->GetAlphaBlock()->GetSize() - 1, nullptr);
-        std::unique_ptr<GBitmap> cut(GBitmap::Create(kSW, kSH, 0, full->GetFormat(), pixels, alpha));
+            alphaBlock = GPixelBlock::Create(full->GetAlphaBlock()->GetSize() - 1, nullptr);
+        GPixelBlock* pixels = pixelBlock.get();
+        GPixelBlock* alpha = alphaBlock.get();
+        auto cut = GBitmap::CreateOnNewBlocks(kSW, kSH, 0, full->GetFormat(), std::move(pixelBlock), std::move(alphaBlock));
         if (pixels)
             std::memcpy(pixels->GetData(), full->GetPixels(), pixels->GetSize());
         if (alpha)

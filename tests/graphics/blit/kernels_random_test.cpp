@@ -29,11 +29,10 @@ struct Case {
     std::string Describe() const
     {
         std::ostringstream out;
-        out << reference::RuleName(rule) << " orientation " << orientation << " src " << sw << "x"
-            << sh << " dst " << dw << "x" << dh << " at (" << x << "," << y << ")";
+        out << reference::RuleName(rule) << " orientation " << orientation << " src " << sw << "x" << sh << " dst "
+            << dw << "x" << dh << " at (" << x << "," << y << ")";
         if (hasClip)
-            out << " clip (" << clip.left << "," << clip.top << "," << clip.right << ","
-                << clip.bottom << ")";
+            out << " clip (" << clip.left << "," << clip.top << "," << clip.right << "," << clip.bottom << ")";
         out << " alpha " << int(args.alpha) << " fx " << args.fx << " fy " << args.fy;
         return out.str();
     }
@@ -44,8 +43,7 @@ int Between(std::mt19937& rng, int lo, int hi) { return std::uniform_int_distrib
 Case RandomCase(GBlitRule rule, int orientation, std::mt19937& rng)
 {
     Case c{};
-    c.rule = rule;
-    c.orientation = orientation;
+    c.rule = rule, c.orientation = orientation;
     const bool wide = Between(rng, 0, 3) == 0; // long rows exercise the SIMD groups
     c.sw = wide ? Between(rng, 16, 120) : Between(rng, 1, 24);
     c.sh = Between(rng, 1, 12);
@@ -54,27 +52,25 @@ Case RandomCase(GBlitRule rule, int orientation, std::mt19937& rng)
     c.x = Between(rng, -c.sw - 2, c.dw + 2);
     c.y = Between(rng, -c.sh - 2, c.dh + 2);
     const int inset = reference::RuleIsSubPixel(rule) ? 1 : 0;
-    switch (Between(rng, 0, 9)) {
+    const int clipKind = Between(rng, 0, 9);
+    c.hasClip = clipKind >= 2;
+    switch (clipKind) {
     case 0:
     case 1:
-        c.hasClip = false;
         break;
     case 2: // anywhere, possibly straying outside the placement
-        c.hasClip = true;
         c.clip.left = int16_t(Between(rng, -5, c.dw + 5));
         c.clip.top = int16_t(Between(rng, -5, c.dh + 5));
         c.clip.right = int16_t(c.clip.left + Between(rng, -3, c.sw + 4));
         c.clip.bottom = int16_t(c.clip.top + Between(rng, -3, c.sh + 4));
         break;
     case 3: // empty or inverted
-        c.hasClip = true;
         c.clip.left = int16_t(Between(rng, c.x, c.x + c.sw));
         c.clip.top = int16_t(Between(rng, c.y, c.y + c.sh));
         c.clip.right = int16_t(c.clip.left - Between(rng, 1, 40));
         c.clip.bottom = int16_t(c.clip.top + Between(rng, -2, 3));
         break;
     default: { // inside the placement, as the dispatch passes it
-        c.hasClip = true;
         const int maxW = std::max(1, c.sw - inset), maxH = std::max(1, c.sh - inset);
         const int l = Between(rng, 0, maxW - 1), t = Between(rng, 0, maxH - 1);
         c.clip.left = int16_t(c.x + l);
@@ -84,11 +80,8 @@ Case RandomCase(GBlitRule rule, int orientation, std::mt19937& rng)
         break;
     }
     }
-    switch (Between(rng, 0, 4)) {
-    case 0: c.args.alpha = 0; break;
-    case 1: c.args.alpha = 255; break;
-    default: c.args.alpha = uint8_t(Between(rng, 0, 255)); break;
-    }
+    const int alphaKind = Between(rng, 0, 4);
+    c.args.alpha = alphaKind == 0 ? 0 : alphaKind == 1 ? 255 : uint8_t(Between(rng, 0, 255));
     c.args.fx = int16_t(Between(rng, 0, 3) == 0 ? 0 : Between(rng, 0, 255));
     c.args.fy = int16_t(Between(rng, 0, 3) == 0 ? 0 : Between(rng, 0, 255));
     c.slack = Between(rng, 0, 3) == 0 ? Slack::Standard : Slack::Tight;
@@ -165,8 +158,7 @@ void RunCase(const Case& c, std::mt19937& rng)
     std::memcpy(slow->GetPixels(), fast->GetPixels(), fast->GetPixelBlock()->GetSize());
 
     const GRect* clip = c.hasClip ? &c.clip : nullptr;
-    GetBlitKernel(c.rule, uint8_t(c.orientation))(fast.get(), src.get(), int16_t(c.x), int16_t(c.y),
-                                                  args, clip);
+    GetBlitKernel(c.rule, uint8_t(c.orientation))(fast.get(), src.get(), int16_t(c.x), int16_t(c.y), args, clip);
     reference::Blit(c.rule, c.orientation, slow.get(), src.get(), c.x, c.y, args, clip);
 
     const auto a = reference::Snapshot(*fast), b = reference::Snapshot(*slow);
@@ -175,9 +167,9 @@ void RunCase(const Case& c, std::mt19937& rng)
         while (a[first] == b[first])
             ++first;
         const int pixel = int(first / 3);
-        FAIL() << c.Describe() << "\nkey used 0x" << std::hex << key << std::dec
-               << "\nfirst difference at byte " << first << " (pixel " << pixel % c.dw << ","
-               << pixel / c.dw << "): kernel " << int(a[first]) << ", reference " << int(b[first]);
+        FAIL() << c.Describe() << "\nkey used 0x" << std::hex << key << std::dec << "\nfirst difference at byte "
+               << first << " (pixel " << pixel % c.dw << "," << pixel / c.dw << "): kernel " << int(a[first])
+               << ", reference " << int(b[first]);
     }
 }
 
@@ -186,17 +178,12 @@ class KernelsAgainstReference : public reference::KernelIsaTest {};
 TEST_P(KernelsAgainstReference, EveryRuleAndOrientationOnRandomGeometry)
 {
     constexpr int kTrials = 120;
-    for (size_t r = 0; r < kBlitRuleCount; ++r) {
+    for (size_t r = 0; r < kBlitRuleCount; ++r)
         for (int o = 0; o < 4; ++o) {
             std::mt19937 rng(uint32_t(1000 * r + 10 * o + 1));
-            for (int t = 0; t < kTrials; ++t) {
-                const Case c = RandomCase(GBlitRule(r), o, rng);
-                RunCase(c, rng);
-                if (HasFatalFailure())
-                    return;
-            }
+            for (int t = 0; t < kTrials && !HasFatalFailure(); ++t)
+                RunCase(RandomCase(GBlitRule(r), o, rng), rng);
         }
-    }
 }
 
 // Long rows that start and end at every offset modulo the SIMD group, so each path's row
@@ -204,21 +191,15 @@ TEST_P(KernelsAgainstReference, EveryRuleAndOrientationOnRandomGeometry)
 TEST_P(KernelsAgainstReference, RowSplitsAtEveryOffset)
 {
     std::mt19937 rng(99);
-    for (size_t r = 0; r < kBlitRuleCount; ++r) {
-        for (int o = 0; o < 4; ++o) {
-            for (int w = 1; w <= 60; ++w) {
+    for (size_t r = 0; r < kBlitRuleCount; ++r)
+        for (int o = 0; o < 4; ++o)
+            for (int w = 1; w <= 60 && !HasFatalFailure(); ++w) {
                 // 64 x 3 source at (2, 0) of a 70 x 3 destination, clipped to one w-pixel row.
                 Case c{GBlitRule(r), o, 64, 3, 70, 3, 2, 0, true,
                        GRect{int16_t(2 + (w % 4)), 0, int16_t(2 + (w % 4) + w - 1), 1}, {}, Slack::Tight};
-                c.args.alpha = uint8_t(rng());
-                c.args.fx = int16_t(rng() & 255);
-                c.args.fy = int16_t(rng() & 255);
+                c.args.alpha = uint8_t(rng()), c.args.fx = int16_t(rng() & 255), c.args.fy = int16_t(rng() & 255);
                 RunCase(c, rng);
-                if (HasFatalFailure())
-                    return;
             }
-        }
-    }
 }
 
 // Indexed keys over large areas decide keyed indices once per call: none, exactly one, or
@@ -226,8 +207,8 @@ TEST_P(KernelsAgainstReference, RowSplitsAtEveryOffset)
 TEST_P(KernelsAgainstReference, IndexedKeyWithNoneOneAndSeveralKeyedEntries)
 {
     std::mt19937 rng(31);
-    for (GBlitRule rule : {GBlitRule::IndexedKey, GBlitRule::IndexedKeyAlpha}) {
-        for (int keyed : {0, 1, 3}) {
+    for (GBlitRule rule : {GBlitRule::IndexedKey, GBlitRule::IndexedKeyAlpha})
+        for (int keyed : {0, 1, 3})
             for (int o = 0; o < 4; ++o) {
                 auto src = reference::MakeSource(rule, 64, 40, rng, Slack::Tight);
                 uint8_t* block = src->GetPixels();
@@ -237,11 +218,8 @@ TEST_P(KernelsAgainstReference, IndexedKeyWithNoneOneAndSeveralKeyedEntries)
                     if ((block[2 + 3 * e] | block[3 + 3 * e] << 8 | block[4 + 3 * e] << 16) == int(key))
                         block[2 + 3 * e] ^= 1;
                 const int entries[3] = {0, 77, 255};
-                for (int k = 0; k < keyed; ++k) {
-                    block[2 + 3 * entries[k]] = 0x56;
-                    block[3 + 3 * entries[k]] = 0x34;
-                    block[4 + 3 * entries[k]] = 0x12;
-                }
+                for (int k = 0; k < keyed; ++k)
+                    std::memcpy(block + 2 + 3 * entries[k], "\x56\x34\x12", 3);
                 for (int i = 0; i < 64 * 40; ++i) // runs of keyed entries, as sprites have
                     if ((i / 9) % 3 == 0)
                         block[770 + i] = uint8_t(entries[(i / 27) % 3]);
@@ -259,8 +237,6 @@ TEST_P(KernelsAgainstReference, IndexedKeyWithNoneOneAndSeveralKeyedEntries)
                         << reference::RuleName(rule) << " keyed entries " << keyed << " orientation " << o;
                 }
             }
-        }
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Isa, KernelsAgainstReference, reference::kAllKernelIsas,

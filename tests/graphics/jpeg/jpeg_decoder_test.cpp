@@ -95,16 +95,11 @@ TEST(JpegDecoder, MatchesLibjpegOnEverySamplingAndOddSizes)
 TEST(JpegDecoder, MatchesLibjpegWithRestartsQualitiesAndWideTables)
 {
     const Bytes rgb = MakePicture(161, 97, 3);
+    for (int interval : {1, 3, 7, 50})
+        ExpectCloseToLibjpeg(EncodeWithLibjpeg(rgb, 161, 97, {.restartInterval = interval}), "restart" + std::to_string(interval));
+    for (int quality : {10, 50, 95, 100})
+        ExpectCloseToLibjpeg(EncodeWithLibjpeg(rgb, 161, 97, {.quality = quality}), "quality" + std::to_string(quality));
     EncodeOptions options;
-    for (int interval : {1, 3, 7, 50}) {
-        options.restartInterval = interval;
-        ExpectCloseToLibjpeg(EncodeWithLibjpeg(rgb, 161, 97, options), "restart" + std::to_string(interval));
-    }
-    options.restartInterval = 0;
-    for (int quality : {10, 50, 95, 100}) {
-        options.quality = quality;
-        ExpectCloseToLibjpeg(EncodeWithLibjpeg(rgb, 161, 97, options), "quality" + std::to_string(quality));
-    }
     // Quality 2 without the baseline limit needs 16-bit quantisation tables (an SOF1 frame).
     options.quality = 2;
     options.forceBaseline = false;
@@ -144,18 +139,14 @@ TEST(JpegDecoder, BuiltStreamsEqualLibjpegOnTheTransposedStream)
         Bytes reference;
         int components = 0;
         ASSERT_TRUE(DecodeWithLibjpeg(BuildStream(c.picture, true), reference, components)) << c.name;
-        const int w = ours.width;
-        const int h = ours.height;
+        const int w = ours.width, h = ours.height;
         ASSERT_EQ(reference.size(), static_cast<size_t>(w) * h * components);
         int differing = 0;
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                const uint8_t* mine = &ours.bgr[(static_cast<size_t>(y) * w + x) * 3];
-                const uint8_t* theirs = &reference[(static_cast<size_t>(x) * h + y) * components];
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
                 for (int ch = 0; ch < 3; ++ch)
-                    differing += mine[2 - ch] != theirs[components == 1 ? 0 : ch];
-            }
-        }
+                    differing += ours.bgr[(static_cast<size_t>(y) * w + x) * 3 + 2 - ch] !=
+                                 reference[(static_cast<size_t>(x) * h + y) * components + (components == 1 ? 0 : ch)];
         EXPECT_EQ(differing, 0) << c.name;
     }
 }
@@ -178,12 +169,8 @@ TEST(JpegDecoder, LinesEqualTheBgrPictureForEverySampling)
         EXPECT_EQ(last, 1);
         EXPECT_EQ(decoder->Decode(nullptr, nullptr), 1);
         ASSERT_EQ(lines.size(), size_t{37} * 29 * 4);
-        for (size_t i = 0; i < size_t{37} * 29; ++i) {
-            ASSERT_EQ(lines[i * 4 + 0], ours.bgr[i * 3 + 2]) << f[0] << "x" << f[1] << " pixel " << i;
-            ASSERT_EQ(lines[i * 4 + 1], ours.bgr[i * 3 + 1]);
-            ASSERT_EQ(lines[i * 4 + 2], ours.bgr[i * 3 + 0]);
-            ASSERT_EQ(lines[i * 4 + 3], 0);  // never written, zero from the start
-        }
+        for (size_t i = 0; i < size_t{37} * 29 * 4; ++i) // the fourth byte never written, zero from the start
+            ASSERT_EQ(lines[i], i % 4 == 3 ? 0 : ours.bgr[i / 4 * 3 + 2 - i % 4]) << f[0] << "x" << f[1] << " byte " << i;
     }
     // Greyscale lines are one byte a pixel; the BGR picture repeats it in all three.
     const Bytes grey = BuildStream(BuiltPicture{19, 11, 1, 1, 1, 0, 22, 30}, false);
@@ -192,11 +179,8 @@ TEST(JpegDecoder, LinesEqualTheBgrPictureForEverySampling)
     int32_t last = 0;
     ASSERT_EQ(DecodeLines(grey, lines, last), 11);
     ASSERT_EQ(lines.size(), size_t{19} * 11);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        ASSERT_EQ(ours.bgr[i * 3], lines[i]);
-        ASSERT_EQ(ours.bgr[i * 3 + 1], lines[i]);
-        ASSERT_EQ(ours.bgr[i * 3 + 2], lines[i]);
-    }
+    for (size_t i = 0; i < lines.size() * 3; ++i)
+        ASSERT_EQ(ours.bgr[i], lines[i / 3]) << i;
 }
 
 TEST(JpegDecoder, OneDecoderDecodesPictureAfterPictureAndRecoversFromErrors)
@@ -315,9 +299,7 @@ TEST(JpegDecoder, ColourConversionClampsBothWays)
     GJpegColourTables tables;
     tables.Build();
     // Cr 126: red = y - 3; Cr 132: red = y + 6.
-    const uint8_t y[2] = {0, 254};
-    const uint8_t cb[2] = {128, 128};
-    const uint8_t cr[2] = {126, 132};
+    const uint8_t y[2] = {0, 254}, cb[2] = {128, 128}, cr[2] = {126, 132};
     uint8_t out[6] = {};
     GJpegConvertRows<GJpegBgrPixel, 1, false>(tables, y, nullptr, cb, cr, out, nullptr, 2);
     EXPECT_EQ(out[2], 0);    // -3
@@ -325,8 +307,7 @@ TEST(JpegDecoder, ColourConversionClampsBothWays)
     EXPECT_EQ(tables.crRed[126], -3);
     EXPECT_EQ(tables.crRed[132], 6);
     // Neutral chroma leaves grey alone.
-    const uint8_t grey[2] = {77, 200};
-    const uint8_t neutral[2] = {128, 128};
+    const uint8_t grey[2] = {77, 200}, neutral[2] = {128, 128};
     GJpegConvertRows<GJpegBgrPixel, 1, false>(tables, grey, nullptr, neutral, neutral, out, nullptr, 2);
     EXPECT_EQ(out[0], 77);
     EXPECT_EQ(out[1], 77);
@@ -353,9 +334,7 @@ TEST(JpegDecoder, InverseDctIsAccurateAndItsFastPathsAreExact)
         if (trial < 64)
             std::fill(block, block + 64, static_cast<int16_t>(trial & 1 ? 32767 : -32768));
         const int coded = trial < 64 ? 63 : last;
-        uint8_t fast[8 * 10] = {};
-        uint8_t shortCut[8 * 10] = {};
-        uint8_t full[8 * 10] = {};
+        uint8_t fast[8 * 10] = {}, shortCut[8 * 10] = {}, full[8 * 10] = {};
         GJpegInverseDct(block, coded, fast, 10);
         GJpegInverseDctScalar(block, coded, shortCut, 10);
         GJpegInverseDctScalar(block, 63, full, 10);

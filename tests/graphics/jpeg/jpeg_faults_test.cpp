@@ -10,29 +10,21 @@ using namespace jpeg_test;
 
 // --- What is refused
 
-TEST(JpegDecoderFaults, ProgressiveAndArithmeticCodingAreRefused)
+TEST(JpegDecoderFaults, ProgressiveArithmeticAndLosslessCodingAreRefused)
 {
     const Bytes rgb = MakePicture(32, 32, 1);
-    EncodeOptions options;
-    options.progressive = true;
-    const Bytes progressive = EncodeWithLibjpeg(rgb, 32, 32, options);
+    const Bytes progressive = EncodeWithLibjpeg(rgb, 32, 32, {.progressive = true});
     auto decoder = GJpegDecoder::Create();
     GMemoryDataSource source(progressive.data(), static_cast<uint32_t>(progressive.size()));
     EXPECT_EQ(decoder->Begin(&source), -1);
     EXPECT_TRUE(decoder->IsProgressive());
     EXPECT_EQ(decoder->GetError(), kJpegErrFrameType);
     EXPECT_EQ(decoder->Decode(nullptr, nullptr), -1);
+    EXPECT_EQ(ErrorOf(EncodeWithLibjpeg(rgb, 32, 32, {.arithmetic = true})), kJpegErrArithmetic);
 
-    options.progressive = false;
-    options.arithmetic = true;
-    EXPECT_EQ(ErrorOf(EncodeWithLibjpeg(rgb, 32, 32, options)), kJpegErrArithmetic);
-
-    Bytes dac = BuildStream(BuiltPicture{}, false);
-    const Bytes segment{0xFF, 0xCC, 0x00, 0x04, 0x00, 0x11};
-    dac.insert(dac.begin() + 2, segment.begin(), segment.end());
+    Bytes dac = BuildStream(BuiltPicture{}, false), lossless = dac;
+    dac.insert(dac.begin() + 2, {0xFF, 0xCC, 0x00, 0x04, 0x00, 0x11}); // an arithmetic conditioning segment
     EXPECT_EQ(ErrorOf(dac), kJpegErrArithmetic);
-
-    Bytes lossless = BuildStream(BuiltPicture{}, false);
     lossless[FindMarker(lossless, 0xC0) + 1] = 0xC3;
     EXPECT_EQ(ErrorOf(lossless), kJpegErrFrameType);
 }
@@ -40,9 +32,8 @@ TEST(JpegDecoderFaults, ProgressiveAndArithmeticCodingAreRefused)
 TEST(JpegDecoderFaults, StartOfImageIsSearchedFor511BytesOnly)
 {
     const Bytes jpeg = BuildStream(BuiltPicture{}, false);
-    Bytes junk(511, 0x00);
-    junk[100] = 0xFF;  // an FF that is not followed by D8
-    Bytes late = junk;
+    Bytes late(511, 0x00);
+    late[100] = 0xFF;  // an FF that is not followed by D8
     late.insert(late.end(), jpeg.begin(), jpeg.end());
     EXPECT_EQ(DecodeBgr(late).result, 0);
     late.insert(late.begin(), 0x20);

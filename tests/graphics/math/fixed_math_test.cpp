@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 #include "graphics/math/fixed_math.h"
@@ -8,31 +9,24 @@
 #include "graphics/math/vector2.h"
 
 TEST(FixedMathTest, ComparisonsAndNegation) {
-    EXPECT_EQ(FixedLess(-1, 0), 1);
-    EXPECT_EQ(FixedLess(0, 0), 0);
-    EXPECT_EQ(FixedLessEqual(0, 0), 1);
-    EXPECT_EQ(FixedLessEqual(INT32_MIN, INT32_MAX), 1);
+    EXPECT_EQ(std::make_tuple(FixedLess(-1, 0), FixedLess(0, 0), FixedLessEqual(0, 0), FixedLessEqual(INT32_MIN, INT32_MAX)),
+              std::make_tuple(1, 0, 1, 1));
     EXPECT_EQ(FixedNegate(256), -256);
     EXPECT_EQ(FixedNegate(INT32_MIN), INT32_MIN); // wraps, no overflow trap
 }
 
-TEST(FixedMathTest, SinTableValues) {
+// Table values (it rounds, so sin 30 and sin 150 differ by one); negative and large angles
+// wrap modulo 360.
+TEST(FixedMathTest, SinTableValuesAndWrapping) {
     const GSinTable& t = GetSinTable();
-    const int32_t first[] = {0, 4, 8, 13, 17, 22, 26, 31, 35, 40};
-    for (int d = 0; d < 10; ++d)
-        EXPECT_EQ(t.Entry(d), first[d]) << d;
-    // The table rounds, so sin 30 and sin 150 differ by one.
-    const std::pair<int, int32_t> entries[] = {{90, 256}, {180, 0},  {270, -256}, {359, -4},
-                                               {30, 128}, {150, 127}, {210, -128}, {330, -127}};
+    const std::pair<int, int32_t> entries[] = {{0, 0},    {1, 4},    {2, 8},      {3, 13},   {4, 17},   {5, 22},
+                                               {6, 26},   {7, 31},   {8, 35},     {9, 40},   {90, 256}, {180, 0},
+                                               {270, -256}, {359, -4}, {30, 128}, {150, 127}, {210, -128}, {330, -127}};
     for (auto [degree, value] : entries)
         EXPECT_EQ(t.Entry(degree), value) << degree;
     EXPECT_EQ(t.Cos(0), 256);
     EXPECT_EQ(t.Sin(390), 128);
     EXPECT_EQ(t.Sin(360), 0);
-}
-
-TEST(FixedMathTest, NegativeAndLargeAnglesWrapModulo360) {
-    const GSinTable& t = GetSinTable();
     EXPECT_EQ(t.Sin(-30), t.Entry(330)); // sin(-30) = -sin(30)
     EXPECT_LT(t.Sin(-30), 0);
     EXPECT_EQ(t.Sin(-90), -256);
@@ -66,12 +60,10 @@ TEST(FixedMathTest, IntegerSineTable) {
 }
 
 TEST(FixedMathTest, FixedSqrtEdgesAndRange) {
-    EXPECT_EQ(FixedSqrt(1024), 512);
-    EXPECT_EQ(FixedSqrt(0), 0);
-    EXPECT_EQ(FixedSqrt(-1), 0);
-    EXPECT_EQ(FixedSqrt(INT32_MIN), 0);
-    EXPECT_EQ(FixedSqrt(65536), 4096); // 256.0 -> 16.0
-    EXPECT_EQ(FixedSqrt(1), 16);       // 1/256 -> 1/16 through the reciprocal
+    // 4.0 -> 2.0, 256.0 -> 16.0, 1/256 -> 1/16 through the reciprocal; nothing below 0.
+    const std::pair<int32_t, int32_t> roots[] = {{1024, 512}, {0, 0}, {-1, 0}, {INT32_MIN, 0}, {65536, 4096}, {1, 16}};
+    for (auto [x, root] : roots)
+        EXPECT_EQ(FixedSqrt(x), root) << x;
     // The top of the range used to overflow the 32-bit working value.
     const double top = std::sqrt(double(INT32_MAX) * 256.0);
     EXPECT_NEAR(FixedSqrt(INT32_MAX), top, 2.0);
@@ -85,13 +77,11 @@ TEST(FixedMathTest, FixedSqrtEdgesAndRange) {
 }
 
 TEST(FixedMathTest, FixedSqrtCoarseHasNoFraction) {
-    EXPECT_EQ(FixedSqrtCoarse(1024), 512);
-    EXPECT_EQ(FixedSqrtCoarse(0), 0);
-    EXPECT_EQ(FixedSqrtCoarse(-5), 0);
-    EXPECT_EQ(FixedSqrtCoarse(100), 0); // rounds to 0: used to divide by zero
-    EXPECT_EQ(FixedSqrtCoarse(127), 0);
-    EXPECT_EQ(FixedSqrtCoarse(128), 256);
-    EXPECT_EQ(FixedSqrtCoarse(100 * 256), 10 * 256);
+    // 100 and 127 round to 0: they used to divide by zero.
+    const std::pair<int32_t, int32_t> roots[] = {{1024, 512}, {0, 0}, {-5, 0}, {100, 0}, {127, 0}, {128, 256},
+                                                 {100 * 256, 10 * 256}};
+    for (auto [x, root] : roots)
+        EXPECT_EQ(FixedSqrtCoarse(x), root) << x;
     const int32_t top = FixedSqrtCoarse(INT32_MAX);
     EXPECT_EQ(top & 255, 0);
     EXPECT_NEAR(top / 256.0, std::sqrt(INT32_MAX / 256.0), 30.0);
@@ -100,10 +90,7 @@ TEST(FixedMathTest, FixedSqrtCoarseHasNoFraction) {
 }
 
 TEST(FixedMathTest, ISqrt) {
-    EXPECT_EQ(ISqrt(0), 0u);
-    EXPECT_EQ(ISqrt(1), 1u);
-    EXPECT_EQ(ISqrt(4), 2u);
-    EXPECT_EQ(ISqrt(1000000), 1000u);
+    EXPECT_EQ(std::make_tuple(ISqrt(0), ISqrt(1), ISqrt(4), ISqrt(1000000)), std::make_tuple(0u, 1u, 2u, 1000u));
     for (uint32_t x = 1; x < 1800000; x += 97)
         EXPECT_EQ(ISqrt(x), uint32_t(std::sqrt(double(x)))) << x;
     // Higher up three Newton steps do not settle: the result lies a little above the exact
@@ -120,21 +107,17 @@ TEST(FixedMathTest, FixedVectorScaleAndRotate) {
     GFixedVector v;
     v.Set(512, -256);
     const GFixedVector half = GFixedVector::Scale(128, v);
-    EXPECT_EQ(half.x, 256);
-    EXPECT_EQ(half.y, -128);
+    EXPECT_EQ(std::make_pair(half.x, half.y), std::make_pair(256, -128));
     const GFixedVector big = GFixedVector::Scale(INT32_MAX, v); // 64-bit product
     EXPECT_EQ(big.x, int32_t((int64_t(512) * INT32_MAX) >> 8));
 
     GFixedVector r;
     r.Set(256, 0);
     const GFixedVector turned = r.Rotate(90);
-    EXPECT_EQ(turned.x, 0);
-    EXPECT_EQ(turned.y, -256);
-    EXPECT_EQ(r.y, -256);
+    EXPECT_EQ(std::make_tuple(turned.x, turned.y, r.y), std::make_tuple(0, -256, -256));
     r.Set(256, 0);
     r.Rotate(-90);
-    EXPECT_EQ(r.x, 0);
-    EXPECT_EQ(r.y, 256);
+    EXPECT_EQ(std::make_pair(r.x, r.y), std::make_pair(0, 256));
     GFixedVector copy;
     copy.Assign(r);
     EXPECT_EQ(copy.y, 256);
@@ -147,30 +130,23 @@ TEST(FloatGeometryTest, VectorOperations) {
     EXPECT_FLOAT_EQ(v.Project(0.0f, 0.0f), 0.0f); // no direction: no division by zero
     EXPECT_FLOAT_EQ(v.Cross(1.0f, 0.0f), -4.0f);
     const GVector2 d = GVector2::Divide(v, 2.0f);
-    EXPECT_FLOAT_EQ(d.x, 1.5f);
-    EXPECT_FLOAT_EQ(d.y, 2.0f);
-    const GVector2 z = GVector2::Divide(v, 0.0f);
-    EXPECT_EQ(z.x, 0.0f);
+    EXPECT_EQ(std::make_pair(d.x, d.y), std::make_pair(1.5f, 2.0f));
+    EXPECT_EQ(GVector2::Divide(v, 0.0f).x, 0.0f);
     v -= GVector2(1.0f, 1.0f);
     EXPECT_FLOAT_EQ(v.x, 2.0f);
     EXPECT_FLOAT_EQ((v + GVector2(1, 1)).y, 4.0f);
     EXPECT_FLOAT_EQ(FloatSqrt(2.25f), 1.5f);
-    EXPECT_EQ(FloatSin(360), 0.0f);
-    EXPECT_EQ(FloatSin(90), 1.0f);
-    EXPECT_EQ(FloatCos(0), 1.0f);
-    EXPECT_EQ(FloatSin(-90), -1.0f);
+    EXPECT_EQ(std::make_tuple(FloatSin(360), FloatSin(90), FloatCos(0), FloatSin(-90)), std::make_tuple(0.0f, 1.0f, 1.0f, -1.0f));
 }
 
 TEST(FloatGeometryTest, SegmentsIntersect) {
     GVector2 out(-7, -7);
     // General case: two diagonals of a square cross in its middle.
     EXPECT_EQ(SegmentsIntersect({0, 0}, {4, 4}, {0, 4}, {4, 0}, out), 1);
-    EXPECT_FLOAT_EQ(out.x, 2.0f);
-    EXPECT_FLOAT_EQ(out.y, 2.0f);
+    EXPECT_EQ(std::make_pair(out.x, out.y), std::make_pair(2.0f, 2.0f));
     // Vertical against horizontal.
     EXPECT_EQ(SegmentsIntersect({1, -1}, {1, 5}, {-2, 3}, {6, 3}, out), 1);
-    EXPECT_FLOAT_EQ(out.x, 1.0f);
-    EXPECT_FLOAT_EQ(out.y, 3.0f);
+    EXPECT_EQ(std::make_pair(out.x, out.y), std::make_pair(1.0f, 3.0f));
     // Lines cross outside the second segment.
     EXPECT_EQ(SegmentsIntersect({0, 0}, {4, 4}, {10, 0}, {9, 1}, out), 0);
     // Parallel.
@@ -208,11 +184,8 @@ TEST(FloatGeometryTest, Polygon) {
     EXPECT_EQ(p.AddPoint(1, 5), 0);
     EXPECT_EQ(p.AddPoint(-2, 3), 1);
     EXPECT_EQ(p.AddPoint(4, -1), 2);
-    EXPECT_EQ(p.AddPoint(9, 9), 3);
+    EXPECT_EQ(p.AddPoint(9, 9), 3); // full: the count
     EXPECT_EQ(p.GetCount(), 3);
     p.UpdateBounds();
-    EXPECT_EQ(p.GetMinX(), -2.0f);
-    EXPECT_EQ(p.GetMinY(), -1.0f);
-    EXPECT_EQ(p.GetMaxX(), 4.0f);
-    EXPECT_EQ(p.GetMaxY(), 5.0f);
+    EXPECT_EQ(std::make_tuple(p.GetMinX(), p.GetMinY(), p.GetMaxX(), p.GetMaxY()), std::make_tuple(-2.0f, -1.0f, 4.0f, 5.0f));
 }

@@ -55,6 +55,12 @@ public:
     int updates = 0;
 };
 
+// The first bytes of every row of a locked 24-bit surface.
+std::vector<uint8_t> Row(const GDibSurface& s, int y, int bytes) {
+    const uint8_t* p = s.GetPixels() + y * s.GetPitch();
+    return {p, p + bytes};
+}
+
 } // namespace
 
 TEST(ClipArrayTest, AddInsertRemoveFind) {
@@ -82,9 +88,8 @@ TEST(ClipArrayTest, AddInsertRemoveFind) {
     list->RemoveRange(1, 5); // stops at the end
     EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&a}));
     list->Add(&d);
-    list->RemoveRange(2, 1);  // index not below the count: nothing
-    list->RemoveRange(-1, 1);
-    list->RemoveRange(0, 0);
+    for (auto [index, count] : {std::pair{2, 1}, {-1, 1}, {0, 0}}) // index not below the count, negative, none
+        list->RemoveRange(index, count);
     EXPECT_EQ(list->GetCount(), 2);
 
     EXPECT_EQ(GClipArray::Create(0), nullptr);
@@ -168,15 +173,9 @@ TEST(ClipContainerTest, FillBitmapKeepsToTheRowsWidth) {
     ASSERT_NE(p, nullptr);
     std::memset(p, 0xEE, 36);
     FillBitmap(*surface, 0x00112233);
-    for (int row = 0; row < 2; ++row) {
-        for (int x = 0; x < 3; ++x) {
-            EXPECT_EQ(p[row * 12 + x * 3 + 0], 0x33);
-            EXPECT_EQ(p[row * 12 + x * 3 + 1], 0x22);
-            EXPECT_EQ(p[row * 12 + x * 3 + 2], 0x11);
-        }
-        for (int pad = 9; pad < 12; ++pad)
-            EXPECT_EQ(p[row * 12 + pad], 0xEE) << row << " " << pad;
-    }
+    for (int row = 0; row < 2; ++row) // three pixels, then the row's padding untouched
+        EXPECT_EQ(Row(*surface, row, 12), (std::vector<uint8_t>{0x33, 0x22, 0x11, 0x33, 0x22, 0x11, 0x33, 0x22, 0x11,
+                                                               0xEE, 0xEE, 0xEE}));
     EXPECT_EQ(p[24], 0xEE); // the spare row
     surface->Unlock();
     FillBitmap(*surface, 0); // unlocked: no pixels, nothing happens
@@ -201,12 +200,9 @@ TEST(ClipContainerTest, ClearTargetFillsOnlyInBackgroundModeOne) {
 
     container.ClearTarget(true);
     EXPECT_EQ(back->GetPixels(), nullptr);
-    const uint8_t* p = back->Lock();
-    const int32_t pitch = back->GetPitch();
-    EXPECT_EQ(p[0], 0x01);
-    EXPECT_EQ(p[1], 0x80);
-    EXPECT_EQ(p[2], 0xFF);
-    EXPECT_EQ(p[2 * pitch + 3 * 3 + 2], 0xFF);
+    back->Lock();
+    EXPECT_EQ(Row(*back, 0, 3), (std::vector<uint8_t>{0x01, 0x80, 0xFF}));
+    EXPECT_EQ(Row(*back, 2, 12)[11], 0xFF);
     back->Unlock();
 
     GClipContainer noTarget;

@@ -28,9 +28,11 @@ public:
     int32_t GetSlotCount() const override { return int32_t(images.size()); }
     // Random pixels and masks (a third each opaque, clear, between); keyed images key pixel 0.
     int Add(int w, int h, uint8_t format, std::mt19937& rng) {
-        GPixelBlock* mask = format == 10 || format == 12
+        std::unique_ptr<GPixelBlock> ownMask = format == 10 || format == 12
                                 ? GPixelBlock::Create(uint32_t(w * (h + 1) + 1), nullptr) : nullptr;
-        std::unique_ptr<GBitmap> image(GBitmap::Create(int16_t(w), int16_t(h), 0, format, nullptr, mask));
+        const GPixelBlock* mask = ownMask.get();
+        std::unique_ptr<GBitmap> image =
+            GBitmap::CreateOnNewBlocks(int16_t(w), int16_t(h), 0, format, nullptr, std::move(ownMask));
         for (GPixelBlock* b : {image->GetPixelBlock(), image->GetAlphaBlock()})
             for (uint32_t i = 0; b && i < b->GetSize(); ++i)
                 b->GetData()[i] = b == mask || b == image->GetAlphaBlock()

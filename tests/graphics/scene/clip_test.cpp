@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "foundation/image/bitmap.h"
@@ -48,6 +49,19 @@ protected:
             v.push_back(m_dirty->GetAt(i));
         m_dirty->Clear();
         return v;
+    }
+    // Places the clip one way (or marks it dirty by its owner's rect) and returns its dirty state.
+    enum Placement { kPlain, kSubPixel, kNoMode15, kMark };
+    int Place(GClip& c, Placement how = kPlain) {
+        if (how == kPlain)
+            m_container.PlaceClip(c);
+        else if (how == kSubPixel)
+            m_container.PlaceClipSubPixel(c);
+        else if (how == kNoMode15)
+            m_container.PlaceClipNoMode15(c);
+        else
+            m_container.MarkClipDirty(c);
+        return c.GetDirtyState();
     }
     static void Show(GClip& c, int32_t x, int32_t y, int32_t slot = 0) {
         c.SetVisible(true);
@@ -104,17 +118,11 @@ TEST(ClipTest, CommitPreviousAndMarkMoved) {
     c.SetPalette(palette);
     c.SetRect(R(1, 2, 3, 4));
     c.CommitPrevious(false); // orientation and palette only with the full commit
-    EXPECT_TRUE(c.WasVisible());
-    EXPECT_EQ(c.GetPrevX(), 300);
-    EXPECT_EQ(c.GetPrevY(), -700);
-    EXPECT_EQ(c.GetPrevFrame(), 0x512);
-    EXPECT_EQ(c.GetPrevAlpha(), 9);
-    EXPECT_EQ(c.GetPrevRect(), R(1, 2, 3, 4));
-    EXPECT_EQ(c.GetPrevOrientation(), 0);
-    EXPECT_EQ(c.GetPrevPalette(), nullptr);
+    EXPECT_EQ(std::make_tuple(c.WasVisible(), c.GetPrevX(), c.GetPrevY(), c.GetPrevFrame(), c.GetPrevAlpha(),
+                              c.GetPrevRect(), c.GetPrevOrientation(), c.GetPrevPalette()),
+              std::make_tuple(true, 300, -700, 0x512, 9, R(1, 2, 3, 4), 0, nullptr));
     c.CommitPrevious();
-    EXPECT_EQ(c.GetPrevOrientation(), 2);
-    EXPECT_EQ(c.GetPrevPalette(), palette);
+    EXPECT_EQ(std::make_pair(c.GetPrevOrientation(), c.GetPrevPalette()), std::make_pair(uint8_t(2), palette));
 
     c.MarkMoved();
     EXPECT_NE(FixedWhole(c.GetPrevX()), FixedWhole(c.GetX()));
@@ -199,27 +207,23 @@ TEST_F(PlacementTest, DirtyStates) {
 
     // 2: shown. Only the new area.
     c.SetVisible(true);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
+    EXPECT_EQ(Place(c), kDirtyShow);
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(10, 10, 14, 14)}));
     Settle(c);
 
     // 0: unchanged. Nothing added.
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    EXPECT_EQ(Place(c), kDirtyNone);
     EXPECT_TRUE(Dirty().empty());
 
     // 3: moved. Old and new area (disjoint here).
     c.SetPosition(30 * 256, 10 * 256);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(Place(c), kDirtyBoth);
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(30, 10, 34, 14), R(10, 10, 14, 14)}));
     Settle(c);
 
     // 1: hidden. Exactly the old area.
     c.SetVisible(false);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyHide);
+    EXPECT_EQ(Place(c), kDirtyHide);
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(30, 10, 34, 14)}));
 }
 
@@ -234,57 +238,44 @@ TEST_F(PlacementTest, WhatCountsAsAChange) {
 
     // Half a pixel: the same whole pixel for the plain placement.
     c.SetX(2688);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    EXPECT_EQ(Place(c), kDirtyNone);
     // Any fraction for the sub-pixel placement, and one pixel wider.
     c.SetX(2560);
-    m_container.PlaceClipSubPixel(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    EXPECT_EQ(Place(c, kSubPixel), kDirtyNone);
     const GRect whole = R(11, 11, 13, 13);
     c.SetX(2688);
-    m_container.PlaceClipSubPixel(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(Place(c, kSubPixel), kDirtyBoth);
     EXPECT_EQ(c.GetRect().right, whole.right + 1);
     c.SetX(2560);
 
     // Frame: only its whole part.
     c.SetFrame(0x7F);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    EXPECT_EQ(Place(c), kDirtyNone);
     c.SetFrame(0);
 
     // Orientation: the plain placement sees it, the sub-pixel one does not.
     c.SetOrientation(1);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
-    m_container.PlaceClipSubPixel(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
-    m_container.PlaceClipNoMode15(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    EXPECT_EQ(Place(c), kDirtyBoth);
+    EXPECT_EQ(Place(c, kSubPixel), kDirtyNone);
+    EXPECT_EQ(Place(c, kNoMode15), kDirtyNone);
     c.SetOrientation(0);
 
     // Palette: only for the palette draw modes.
     c.SetPalette(paletteB);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    EXPECT_EQ(Place(c), kDirtyNone);
     c.SetDrawMode(dmPaletteMask);
     Settle(c);
     c.SetPalette(paletteA);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(Place(c), kDirtyBoth);
     c.SetDrawMode(dmPaletteMaskFaded);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
-    m_container.PlaceClipNoMode15(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    EXPECT_EQ(Place(c), kDirtyBoth);
+    EXPECT_EQ(Place(c, kNoMode15), kDirtyNone);
     Settle(c);
 
     // Alpha: every placement.
     c.SetAlpha(1);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
-    m_container.PlaceClipSubPixel(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(Place(c), kDirtyBoth);
+    EXPECT_EQ(Place(c, kSubPixel), kDirtyBoth);
 }
 
 TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
@@ -294,8 +285,7 @@ TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
     c.SetVisible(true);
     c.SetRect(R(50, 50, 59, 59));
     c.SetPrevRect(R(0, 0, 9, 9));
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
+    EXPECT_EQ(Place(c), kDirtyShow);
     EXPECT_EQ(c.GetRect(), R(50, 50, 59, 59));
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59), R(0, 0, 9, 9)}));
 
@@ -304,8 +294,7 @@ TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
 
     c.SetPrevVisible(true);
     c.SetAlpha(3);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(Place(c), kDirtyBoth);
     EXPECT_EQ(c.GetRect(), R(50, 50, 59, 59));
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59), R(0, 0, 9, 9)}));
 
@@ -319,16 +308,14 @@ TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
 TEST_F(PlacementTest, MissingImageGivesAnEmptyRect) {
     GClip c;
     Show(c, 10 * 256, 10 * 256, 2); // an empty slot
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
+    EXPECT_EQ(Place(c), kDirtyShow);
     EXPECT_TRUE(c.GetRect().IsEmpty());
     EXPECT_TRUE(Dirty().empty());
 
     // Moved onto an empty slot: what it covered before is still repainted.
     c.SetPrevVisible(true);
     c.SetPrevRect(R(0, 0, 4, 4));
-    m_container.PlaceClipSubPixel(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(Place(c, kSubPixel), kDirtyBoth);
     EXPECT_TRUE(c.GetRect().IsEmpty());
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(0, 0, 4, 4)}));
 
@@ -345,23 +332,19 @@ TEST_F(PlacementTest, MarkClipDirtyComparesTheOwnersRect) {
     c.SetDrawMode(dmLine);
     c.SetVisible(true);
     c.SetRect(R(0, 0, 10, 3));
-    m_container.MarkClipDirty(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
+    EXPECT_EQ(Place(c, kMark), kDirtyShow);
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(0, 0, 10, 3)}));
     Settle(c);
 
     c.SetPosition(5000, 5000); // position is not looked at: the rect is the owner's
-    m_container.MarkClipDirty(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyNone);
+    EXPECT_EQ(Place(c, kMark), kDirtyNone);
     c.SetRect(R(20, 0, 30, 3));
-    m_container.MarkClipDirty(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyBoth);
+    EXPECT_EQ(Place(c, kMark), kDirtyBoth);
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(20, 0, 30, 3), R(0, 0, 10, 3)}));
     Settle(c);
 
     c.SetVisible(false);
-    m_container.MarkClipDirty(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyHide);
+    EXPECT_EQ(Place(c, kMark), kDirtyHide);
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(20, 0, 30, 3)}));
 }
 

@@ -91,72 +91,42 @@ TEST(RectArrayTest, AddAndRemoveAt) {
     EXPECT_EQ(GRectArray::Create(-4), nullptr);
 }
 
-TEST(RectArrayTest, AddMergedJoinsOverlapsOnly) {
-    auto list = MakeList(16);
-    list->AddMerged(R(0, 0, 9, 9));
-    list->AddMerged(R(20, 0, 29, 9));
-    EXPECT_EQ(list->GetCount(), 2);
-    list->AddMerged(R(5, 5, 25, 6));
-    EXPECT_EQ(Entries(*list), (std::vector<GRect>{R(0, 0, 29, 9)}));
-
-    list->Clear();
-    list->AddMerged(R(0, 0, 9, 9));
-    list->AddMerged(R(10, 0, 19, 9)); // touching only
-    EXPECT_EQ(list->GetCount(), 2);
-}
-
-TEST(RectArrayTest, AddMergedRepeatsPassesAsTheRectangleGrows) {
-    // (0,0)-(4,4) lies before the entry that makes r grow over it: a second pass catches it.
-    auto list = MakeList(16);
-    list->AddMerged(R(0, 0, 4, 4));
-    list->AddMerged(R(10, 10, 14, 14));
-    list->AddMerged(R(12, 3, 13, 12)); // overlaps only the second entry, grows to (10,3,14,14)
-    list->AddMerged(R(3, 13, 11, 13)); // overlaps the grown entry -> (3,3,14,14) -> overlaps the first
-    EXPECT_EQ(Entries(*list), (std::vector<GRect>{R(0, 0, 14, 14)}));
-}
-
-TEST(RectArrayTest, AddMergedTouchingGrowsOnlyTheNewRectangle) {
-    auto list = MakeList(16);
-    list->AddMerged(R(0, 0, 9, 9));
-    list->AddMergedTouching(R(10, 0, 19, 9));
-    EXPECT_EQ(Entries(*list), (std::vector<GRect>{R(0, -1, 20, 10)}));
-
-    list->Clear();
-    list->AddMergedTouching(R(-32768, 0, 32767, 0)); // margin saturates
-    EXPECT_EQ(Entries(*list), (std::vector<GRect>{R(-32768, -1, 32767, 1)}));
-}
-
-TEST(RectArrayTest, EmptyRectanglesAreIgnored) {
-    auto list = MakeList(4);
-    list->AddMerged(R(5, 5, 4, 9));
-    list->AddMerged(R(5, 5, 9, 4));
-    list->AddMergedTouching(R(5, 5, 4, 4));
-    EXPECT_EQ(list->GetCount(), 0);
-    list->AddMerged(R(0, 0, 10, 10));
-    list->AddMerged(R(5, 5, 4, 4)); // would pass the overlap test, covers nothing
-    EXPECT_EQ(Entries(*list), (std::vector<GRect>{R(0, 0, 10, 10)}));
-}
-
-TEST(RectArrayTest, FullListMergesOverlapAndMakesRoom) {
-    auto list = MakeList(2);
-    list->AddMerged(R(0, 0, 9, 9));
-    list->AddMerged(R(20, 0, 29, 9));
-    list->AddMerged(R(25, 5, 40, 6)); // overlaps an entry of the full list
-    EXPECT_EQ(Entries(*list), (std::vector<GRect>{R(0, 0, 9, 9), R(20, 0, 40, 9)}));
-}
-
-TEST(RectArrayTest, FullListFoldsDisjointRectangleIntoCheapestEntry) {
-    auto list = MakeList(2);
-    list->AddMerged(R(0, 0, 9, 9));
-    list->AddMerged(R(100, 0, 109, 9));
-    list->AddMerged(R(12, 0, 14, 9)); // nearer the first entry: it grows least there
-    EXPECT_EQ(Entries(*list), (std::vector<GRect>{R(100, 0, 109, 9), R(0, 0, 14, 9)}));
-
-    // The folded rectangle grows over the other entry: both end in one.
-    auto one = MakeList(1);
-    one->AddMerged(R(0, 0, 9, 9));
-    one->AddMerged(R(50, 50, 59, 59));
-    EXPECT_EQ(Entries(*one), (std::vector<GRect>{R(0, 0, 59, 59)}));
+// Rectangles added in turn (merged, or merged with touching neighbours) and the list they leave.
+TEST(RectArrayTest, AddMergedJoinsOverlapsAndFoldsIntoAFullList) {
+    struct Case {
+        const char* what;
+        int16_t capacity;
+        std::vector<std::pair<GRect, bool>> adds; // rectangle, touching
+        std::vector<GRect> expected;
+    };
+    const Case cases[] = {
+        {"overlaps join", 16, {{R(0, 0, 9, 9), false}, {R(20, 0, 29, 9), false}, {R(5, 5, 25, 6), false}}, {R(0, 0, 29, 9)}},
+        {"touching only stays apart", 16, {{R(0, 0, 9, 9), false}, {R(10, 0, 19, 9), false}},
+         {R(0, 0, 9, 9), R(10, 0, 19, 9)}},
+        // (0,0)-(4,4) lies before the entry that makes r grow over it: a second pass catches it.
+        {"passes repeat as the rectangle grows", 16,
+         {{R(0, 0, 4, 4), false}, {R(10, 10, 14, 14), false}, {R(12, 3, 13, 12), false}, {R(3, 13, 11, 13), false}},
+         {R(0, 0, 14, 14)}},
+        {"touching grows only the new rectangle", 16, {{R(0, 0, 9, 9), false}, {R(10, 0, 19, 9), true}}, {R(0, -1, 20, 10)}},
+        {"the margin saturates", 16, {{R(-32768, 0, 32767, 0), true}}, {R(-32768, -1, 32767, 1)}},
+        {"empty rectangles are ignored", 4, {{R(5, 5, 4, 9), false}, {R(5, 5, 9, 4), false}, {R(5, 5, 4, 4), true}}, {}},
+        // It would pass the overlap test, but covers nothing.
+        {"an empty rectangle over an entry", 4, {{R(0, 0, 10, 10), false}, {R(5, 5, 4, 4), false}}, {R(0, 0, 10, 10)}},
+        {"a full list merges an overlap", 2, {{R(0, 0, 9, 9), false}, {R(20, 0, 29, 9), false}, {R(25, 5, 40, 6), false}},
+         {R(0, 0, 9, 9), R(20, 0, 40, 9)}},
+        // Nearer the first entry: it grows least there.
+        {"a full list folds into the cheapest entry", 2,
+         {{R(0, 0, 9, 9), false}, {R(100, 0, 109, 9), false}, {R(12, 0, 14, 9), false}},
+         {R(100, 0, 109, 9), R(0, 0, 14, 9)}},
+        // The folded rectangle grows over the other entry: both end in one.
+        {"a fold that swallows the other entry", 1, {{R(0, 0, 9, 9), false}, {R(50, 50, 59, 59), false}}, {R(0, 0, 59, 59)}},
+    };
+    for (const Case& c : cases) {
+        auto list = MakeList(c.capacity);
+        for (const auto& [rect, touching] : c.adds)
+            touching ? list->AddMergedTouching(rect) : list->AddMerged(rect);
+        EXPECT_EQ(Entries(*list), c.expected) << c.what;
+    }
 }
 
 // Random rectangles against a pixel map: after every insertion no two entries share a pixel,

@@ -18,12 +18,15 @@
 #include "graphics/store/graphics_resources.h"
 #include "graphics/store/pack_data_source.h"
 #include "support/jpeg_test_streams.h"
+#include "support/picture_checks.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-packs/pack_writer.h"
 
 using packtool::PackKind;
 using packtool::Picture;
 using Bytes = std::vector<uint8_t>;
+using picture_checks::ExpectMask;
+using picture_checks::ExpectPixels;
 
 namespace {
 
@@ -48,35 +51,6 @@ Picture MakePicture(int32_t width, int32_t height, uint32_t seed, bool sharpSqua
             p[3] = static_cast<uint8_t>(random());
         }
     return picture;
-}
-
-// Exact by default; JPEG loses detail, but on a smooth picture the mean error stays small and
-// no pixel is far off.
-void ExpectPixels(const GBitmap& image, const Picture& picture, int maxLimit = 0, double meanLimit = 1.0)
-{
-    ASSERT_EQ(image.GetWidth(), picture.width);
-    ASSERT_EQ(image.GetHeight(), picture.height);
-    double sum = 0;
-    int worst = 0;
-    for (int32_t y = 0; y < picture.height; ++y)
-        for (int32_t x = 0; x < picture.width; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const int error = std::abs(image.GetPixels()[y * image.GetPitch() + x * 3 + c] -
-                                           picture.rgba[(static_cast<size_t>(y) * picture.width + x) * 4 + 2 - c]);
-                sum += error;
-                worst = std::max(worst, error);
-            }
-    EXPECT_LT(sum / (3.0 * picture.width * picture.height), meanLimit);
-    EXPECT_LE(worst, maxLimit);
-}
-
-void ExpectMaskExact(const GBitmap& image, const Picture& picture)
-{
-    ASSERT_NE(image.GetAlpha(), nullptr);
-    int mismatches = 0;
-    for (size_t i = 0; i < static_cast<size_t>(picture.width) * picture.height; ++i)
-        mismatches += image.GetAlpha()[i] != 255 - picture.rgba[i * 4 + 3];
-    EXPECT_EQ(mismatches, 0);
 }
 
 // The engine's decoding of the picture encoded as a plain JPEG stream: what a loader must
@@ -126,21 +100,20 @@ protected:
     }
     const char* Folder() const { return m_folder.Path().c_str(); }
     GBitmap* Pool(int16_t slot) const { return m_store.GetPool()->GetBitmap(slot); }
-    int Tga(const Bytes& b, int16_t* slot) { return LoadTgaImageFromBytes(b.data(), uint32_t(b.size()), slot, &m_store); }
-    int Jpm(const Bytes& b, int16_t* slot)
+    // The loaders by pack kind (kTga, kJpm, kJpeg), from a pack file or from bytes.
+    enum Loader { kTga, kJpm, kJpeg };
+    int Load(Loader loader, int32_t pack, int16_t* slot)
     {
-        return LoadJpmImageFromBytes(b.data(), uint32_t(b.size()), slot, &m_store, kBackgroundJpmKey);
+        return loader == kTga   ? LoadTgaImage(pack, slot, &m_store, Folder())
+               : loader == kJpm ? LoadJpegImageFromMemory(pack, slot, &m_store, Folder(), kBackgroundJpmKey)
+                                : LoadJpegImageFromPack(pack, slot, &m_store, Folder());
     }
-    int PackJpeg(const Bytes& b, int16_t* slot)
+    int Load(Loader loader, const Bytes& b, int16_t* slot)
     {
-        return LoadPackJpegImageFromBytes(b.data(), uint32_t(b.size()), slot, &m_store);
-    }
-    // The loaders by pack kind: 0 TGA, 1 JPM, 2 pack JPEG.
-    int Load(int loader, int32_t pack, int16_t* slot)
-    {
-        return loader == 0   ? LoadTgaImage(pack, slot, &m_store, Folder())
-               : loader == 1 ? LoadJpegImageFromMemory(pack, slot, &m_store, Folder(), kBackgroundJpmKey)
-                             : LoadJpegImageFromPack(pack, slot, &m_store, Folder());
+        const uint32_t size = uint32_t(b.size());
+        return loader == kTga   ? LoadTgaImageFromBytes(b.data(), size, slot, &m_store)
+               : loader == kJpm ? LoadJpmImageFromBytes(b.data(), size, slot, &m_store, kBackgroundJpmKey)
+                                : LoadPackJpegImageFromBytes(b.data(), size, slot, &m_store);
     }
 
     // A marker image in the slot shows that a refused file left it alone.
@@ -152,13 +125,12 @@ protected:
         EXPECT_EQ(Pool(slot)->GetKeyColour(), 0x123456u);
     }
     // Each of the byte strings must be refused, leaving the slot's marker as it was.
-    template <typename Loader>
-    void ExpectRefused(const std::vector<std::pair<const char*, Bytes>>& cases, int16_t marker, Loader load)
+    void ExpectRefused(Loader loader, const std::vector<std::pair<const char*, Bytes>>& cases, int16_t marker)
     {
         PlaceMarker(marker);
         for (const auto& [what, bytes] : cases) {
             int16_t slot = marker;
-            EXPECT_EQ(load(bytes, &slot), 0) << what;
+            EXPECT_EQ(Load(loader, bytes, &slot), 0) << what;
             EXPECT_EQ(slot, marker) << what;
             ExpectMarker(marker);
         }
@@ -185,7 +157,7 @@ TEST_F(ImageLoadersTest, TgaRoundTripsAreExact)
     ExpectPixels(*Pool(0), picture);
     EXPECT_EQ(Pool(0)->GetAlpha(), nullptr);
     ExpectPixels(*Pool(1), picture);
-    ExpectMaskExact(*Pool(1), picture);
+    ExpectMask(*Pool(1), picture);
     EXPECT_EQ(Pool(2)->GetPixels(), nullptr);
     ASSERT_NE(Pool(2)->GetAlpha(), nullptr);
     for (size_t i = 0; i < 37u * 21u; ++i)
@@ -200,17 +172,17 @@ TEST_F(ImageLoadersTest, JpegRoundTripsMatchThePlainStream)
     const Picture jpmPicture = MakePicture(45, 30, 2, false);
     WritePicturePack(7, jpmPicture, PackKind::kJpm, 90);
     int16_t slot = 4;
-    ASSERT_EQ(Load(1, 7, &slot), 1);
+    ASSERT_EQ(Load(kJpm, 7, &slot), 1);
     EXPECT_EQ(slot, 4);
     EXPECT_EQ(Pool(4)->GetFormat(), 2);
     ExpectPixels(*Pool(4), jpmPicture, 16, 3.0);
-    ExpectMaskExact(*Pool(4), jpmPicture);
+    ExpectMask(*Pool(4), jpmPicture);
     EXPECT_EQ(Bytes(Pool(4)->GetPixels(), Pool(4)->GetPixels() + 45 * 30 * 3), DecodePlain(jpmPicture, 90));
 
     const Picture packPicture = MakePicture(33, 19, 3, false);
     WritePicturePack(12, packPicture, PackKind::kJpeg, 90);
     slot = -1;
-    ASSERT_EQ(Load(2, 12, &slot), 1);
+    ASSERT_EQ(Load(kJpeg, 12, &slot), 1);
     ASSERT_EQ(slot, 0);
     EXPECT_EQ(Pool(0)->GetFormat(), 0);
     ExpectPixels(*Pool(0), packPicture, 16, 3.0);
@@ -234,14 +206,14 @@ TEST_F(ImageLoadersTest, EachLoaderTakesItsKindAgainAndRefusesTheOthers)
         WritePicturePack(30 + k, picture, kinds[k]);
     PlaceMarker(0);
     for (int round = 0; round < 2; ++round)
-        for (int loader = 0; loader < 3; ++loader)
+        for (Loader loader : {kTga, kJpm, kJpeg})
             for (int pack = 0; pack < 3; ++pack) {
                 int16_t slot = loader == pack ? int16_t(1 + loader) : 0;
                 EXPECT_EQ(Load(loader, 30 + pack, &slot), loader == pack ? 1 : 0) << loader << " " << pack;
                 EXPECT_EQ(slot, loader == pack ? 1 + loader : 0);
             }
     ExpectMarker(0);
-    for (int loader = 0; loader < 3; ++loader) {
+    for (Loader loader : {kTga, kJpm, kJpeg}) {
         int16_t slot = 4;
         EXPECT_EQ(Load(loader, 99, &slot), 0);
         EXPECT_EQ(slot, 4);
@@ -256,7 +228,7 @@ TEST_F(ImageLoadersTest, TgaRowsTurnOverAt32BitsAlphaInvertsAnd24BitsKeepTheOrde
     // Row A (first in the file), then row B; pixels B, G, R, A.
     tga32.insert(tga32.end(), {1, 2, 3, 255, 4, 5, 6, 0, 7, 8, 9, 128, 10, 11, 12, 1});
     int16_t slot = -1;
-    ASSERT_EQ(Tga(tga32, &slot), 1);
+    ASSERT_EQ(Load(kTga, tga32, &slot), 1);
     const GBitmap& image = *Pool(slot);
     EXPECT_EQ(Bytes(image.GetPixels(), image.GetPixels() + 6), (Bytes{7, 8, 9, 10, 11, 12}));
     EXPECT_EQ(Bytes(image.GetPixels() + image.GetPitch(), image.GetPixels() + image.GetPitch() + 6),
@@ -267,7 +239,7 @@ TEST_F(ImageLoadersTest, TgaRowsTurnOverAt32BitsAlphaInvertsAnd24BitsKeepTheOrde
     const Bytes rows = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     tga24.insert(tga24.end(), rows.begin(), rows.end());
     slot = -1;
-    ASSERT_EQ(Tga(tga24, &slot), 1);
+    ASSERT_EQ(Load(kTga, tga24, &slot), 1);
     const GPixelBlock* block = Pool(slot)->GetPixelBlock();
     EXPECT_EQ(Bytes(block->GetData(), block->GetData() + 9), rows);
     for (uint32_t i = 9; i < block->GetSize(); ++i) // the spare row and pixel are zeroed
@@ -279,7 +251,7 @@ TEST_F(ImageLoadersTest, MalformedTgaHeadersAreRefused)
     Bytes good = TgaHeader(2, 4, 3, 24);
     good.resize(18 + 4 * 3 * 3, 0x55);
     int16_t slot = -1;
-    ASSERT_EQ(Tga(good, &slot), 1);
+    ASSERT_EQ(Load(kTga, good, &slot), 1);
     auto with = [&](size_t at, uint8_t value) {
         Bytes bytes = good;
         bytes[at] = value;
@@ -288,7 +260,7 @@ TEST_F(ImageLoadersTest, MalformedTgaHeadersAreRefused)
     Bytes huge = TgaHeader(2, 65535, 65535, 32), wide = TgaHeader(3, 40000, 1, 8);
     huge.resize(4096, 0);
     wide.resize(18 + 40000, 0);
-    ExpectRefused({{"ID field", with(0, 1)},
+    ExpectRefused(kTga, {{"ID field", with(0, 1)},
                    {"colour map", with(1, 1)},
                    {"run-length type", with(2, 10)},
                    {"colour-mapped type", with(2, 1)},
@@ -301,7 +273,7 @@ TEST_F(ImageLoadersTest, MalformedTgaHeadersAreRefused)
                    {"short header", Bytes(good.begin(), good.begin() + 17)},
                    {"65535 x 65535 in 4 KiB", huge},
                    {"side beyond 16-bit images", wide}},
-                  2, [&](const Bytes& b, int16_t* s) { return Tga(b, s); });
+                  2);
     EXPECT_EQ(LoadTgaImageFromBytes(nullptr, 100, &slot, &m_store), 0);
 }
 
@@ -311,10 +283,10 @@ TEST_F(ImageLoadersTest, MalformedJpmHeadersAreRefused)
     ASSERT_TRUE(packtool::MakeJpm(MakePicture(10, 6, 6), 90, kBackgroundJpmKey, good));
     const uint32_t size = static_cast<uint32_t>(good.size()), maskOffset = size - 60;
     int16_t slot = -1;
-    ASSERT_EQ(Jpm(good, &slot), 1);
+    ASSERT_EQ(Load(kJpm, good, &slot), 1);
     Bytes notM = good;
     notM[2] = 'X';
-    ExpectRefused({{"third byte not M", notM},
+    ExpectRefused(kJpm, {{"third byte not M", notM},
                    {"width beyond 16 bits", WithU32(good, 4, 0x10000 + 10)},
                    {"height beyond 16 bits", WithU32(good, 8, 0x10000 + 6)},
                    {"width beyond signed 16 bits", WithU32(good, 4, 40000)},
@@ -329,7 +301,7 @@ TEST_F(ImageLoadersTest, MalformedJpmHeadersAreRefused)
                    {"mask one byte short", Bytes(good.begin(), good.end() - 1)},
                    {"header only", Bytes(good.begin(), good.begin() + 20)},
                    {"short header", Bytes(good.begin(), good.begin() + 19)}},
-                  3, [&](const Bytes& b, int16_t* s) { return Jpm(b, s); });
+                  3);
 
     // A mask longer than the picture needs is read up to its width * height bytes.
     const Picture picture = MakePicture(12, 9, 7);
@@ -337,8 +309,8 @@ TEST_F(ImageLoadersTest, MalformedJpmHeadersAreRefused)
     ASSERT_TRUE(packtool::MakeJpm(picture, 95, kBackgroundJpmKey, surplus));
     surplus.insert(surplus.end(), 50, 0xAB);
     slot = -1;
-    ASSERT_EQ(Jpm(surplus, &slot), 1);
-    ExpectMaskExact(*Pool(slot), picture);
+    ASSERT_EQ(Load(kJpm, surplus, &slot), 1);
+    ExpectMask(*Pool(slot), picture);
 }
 
 TEST_F(ImageLoadersTest, NotAJpegOrAProgressiveOneIsRefused)
@@ -348,8 +320,7 @@ TEST_F(ImageLoadersTest, NotAJpegOrAProgressiveOneIsRefused)
     Bytes progressive = {0xFF, 0xD8, 0xFF, 0xC2, 0x00, 0x11, 0x08, 0x00, 0x08, 0x00, 0x08, 0x03,
                          0x01, 0x11, 0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01, 0xFF, 0xD9};
     GPackDataSource::Scramble(progressive.data(), progressive.size(), 0x42);
-    ExpectRefused({{"noise", noise}, {"progressive", progressive}}, 1,
-                  [&](const Bytes& b, int16_t* s) { return PackJpeg(b, s); });
+    ExpectRefused(kJpeg, {{"noise", noise}, {"progressive", progressive}}, 1);
     int16_t slot = 1;
     EXPECT_EQ(LoadPackJpegImageFromBytes(noise.data(), 0, &slot, &m_store), 0);
 }
@@ -366,7 +337,7 @@ TEST_F(ImageLoadersTest, TruncatedOrDamagedJpegStreamsStillGiveWholeImages)
     pack.resize(scan + (pack.size() - scan) / 2);
     GPackDataSource::Scramble(pack.data(), pack.size(), kPackJpegWriteKey);
     int16_t slot = -1;
-    ASSERT_EQ(PackJpeg(pack, &slot), 1);
+    ASSERT_EQ(Load(kJpeg, pack, &slot), 1);
     EXPECT_EQ(Pool(slot)->GetWidth(), 40);
     EXPECT_EQ(Pool(slot)->GetHeight(), 40);
     EXPECT_NEAR(Pool(slot)->GetPixels()[2], picture.rgba[0], 8); // the top rows still carry the picture
@@ -377,8 +348,8 @@ TEST_F(ImageLoadersTest, TruncatedOrDamagedJpegStreamsStillGiveWholeImages)
     for (uint32_t i = 20 + (maskOffset - 20) * 3 / 4; i < maskOffset - 2; ++i)
         jpm[i] ^= 0x5A;
     slot = -1;
-    ASSERT_EQ(Jpm(jpm, &slot), 1);
-    ExpectMaskExact(*Pool(slot), picture);
+    ASSERT_EQ(Load(kJpm, jpm, &slot), 1);
+    ExpectMask(*Pool(slot), picture);
 }
 
 // Greyscale streams deliver one byte per pixel; both JPEG loaders turn them into grey pixels
@@ -405,10 +376,10 @@ TEST_F(ImageLoadersTest, GreyscaleJpegsBecomeGreyPixels)
     jpm.insert(jpm.end(), grey.begin(), grey.end()); // any mask will do
 
     int16_t packSlot = -1, jpmSlot = -1;
-    ASSERT_EQ(PackJpeg(pack, &packSlot), 1);
-    ASSERT_EQ(Jpm(jpm, &jpmSlot), 1);
+    ASSERT_EQ(Load(kJpeg, pack, &packSlot), 1);
+    ASSERT_EQ(Load(kJpm, jpm, &jpmSlot), 1);
     for (const GBitmap* image : {Pool(packSlot), Pool(jpmSlot)}) {
-        ASSERT_EQ(image->GetWidth() * 100 + image->GetHeight(), width * 100 + height);
+        ASSERT_EQ((std::pair<int, int>(image->GetWidth(), image->GetHeight())), std::make_pair(width, height));
         int worst = 0;
         for (int32_t y = 0; y < height; ++y)
             for (int32_t x = 0; x < width; ++x) {

@@ -17,6 +17,7 @@
 #include "foundation/image/bitmap.h"
 #include "graphics/store/graphics_resources.h"
 #include "platform/message_box.h"
+#include "support/picture_checks.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-pack/manifest.h"
 #include "tools/tolvanrise-pack/picture.h"
@@ -24,6 +25,8 @@
 
 namespace fs = std::filesystem;
 using packer::Picture;
+using picture_checks::ExpectMask;
+using picture_checks::ExpectPixels;
 
 namespace {
 
@@ -89,28 +92,6 @@ protected:
         return slot < 0 ? nullptr : m_store.GetBitmap(slot);
     }
 
-    // Exact by default. JPEG stores chroma at half resolution, so even quality 100 leaves a
-    // small error: a bound on the mean and on the worst channel.
-    static void ExpectPixels(const GBitmap& image, const Picture& picture, int maxLimit = 0, double meanLimit = 1.0)
-    {
-        ASSERT_EQ(image.GetWidth() * 1000 + image.GetHeight(), picture.width * 1000 + picture.height);
-        double sum = 0;
-        int worst = 0;
-        const int n = picture.width * picture.height;
-        for (int i = 0; i < n * 3; ++i) {
-            const int d = std::abs(image.GetPixels()[i] - picture.rgba[i / 3 * 4 + 2 - i % 3]);
-            sum += d;
-            worst = std::max(worst, d);
-        }
-        EXPECT_LT(sum / (n * 3), meanLimit);
-        EXPECT_LE(worst, maxLimit);
-    }
-    static void ExpectMask(const uint8_t* alpha, const Picture& picture)
-    {
-        ASSERT_NE(alpha, nullptr);
-        for (int i = 0; i < picture.width * picture.height; ++i)
-            ASSERT_EQ(alpha[i], 255 - picture.rgba[i * 4 + 3]) << i;
-    }
     // Each palette index must name exactly the source colour.
     static void ExpectPalettised(const GBitmap& image, const Picture& picture)
     {
@@ -173,32 +154,32 @@ TEST_F(PackerRoundTripTest, EveryRecordKindSurvivesThePackerAndTheStore)
 
     GBitmap& withMask = Named("MASKED", 2);
     ExpectPixels(withMask, masked);
-    ExpectMask(withMask.GetAlpha(), masked);
+    ExpectMask(withMask, masked);
     // The mask record made for it has no image of its own.
     EXPECT_EQ(m_store.FindBitmap("MASKED_A"), -1);
     EXPECT_EQ(m_store.GetBitmap(m_store.FindBitmap("MASKED") - 1), nullptr);
     GBitmap& sharing = Named("SHARING", 2);
-    ExpectMask(sharing.GetAlpha(), masked);
+    ExpectMask(sharing, masked);
     EXPECT_NE(sharing.GetAlphaBlock(), withMask.GetAlphaBlock());
     EXPECT_EQ(Named("SHADOW", 14).GetPixels(), nullptr);
-    ExpectMask(Named("SHADOW", 14).GetAlpha(), masked);
+    ExpectMask(Named("SHADOW", 14), masked);
 
     ExpectPalettised(Named("PAL", 16), few);
     GBitmap& palKey = Named("PAL_KEY", 18);
     EXPECT_EQ(palKey.GetKeyColour(), 0xFF00FFu);
     ExpectPalettised(palKey, few);
     ExpectPalettised(Named("PAL_MASK", 20), few);
-    ExpectMask(Named("PAL_MASK", 20).GetAlpha(), few);
+    ExpectMask(Named("PAL_MASK", 20), few);
 
     GBitmap& indexed = Named("INDEXED", 12);
     for (int i = 0; i < rgb.width * rgb.height; ++i)
         ASSERT_EQ(indexed.GetPixels()[i], rgb.rgba[i * 4]) << i;
-    ExpectMask(indexed.GetAlpha(), rgb);
+    ExpectMask(indexed, rgb);
 
     ExpectPixels(Named("PHOTO", 0), photo, 16, 3.5);
     GBitmap& jpegMasked = Named("PHOTO_M", 2);
     ExpectPixels(jpegMasked, photo, 12, 3.0);
-    ExpectMask(jpegMasked.GetAlpha(), photo);
+    ExpectMask(jpegMasked, photo);
 }
 
 TEST_F(PackerRoundTripTest, SmallDataFilesSplitTheSetWithoutChangingIt)
@@ -224,7 +205,7 @@ TEST_F(PackerRoundTripTest, SmallDataFilesSplitTheSetWithoutChangingIt)
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->GetName(), "IMG" + std::to_string(i));
         ExpectPixels(*image, a);
-        ExpectMask(image->GetAlpha(), a);
+        ExpectMask(*image, a);
     }
 }
 
