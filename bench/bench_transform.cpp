@@ -64,7 +64,7 @@ Setup* g_setup = nullptr;
 
 void MakeSetup(Setup& s) {
     std::mt19937 rng(7);
-    s.table.image.reset(GBitmap::Create(kSrc, kSrc, 0, 2));
+    s.table.image = GBitmap::Create(kSrc, kSrc, 0, 2);
     uint8_t* p = s.table.image->GetPixels();
     uint8_t* m = s.table.image->GetAlpha();
     s.argb.resize(kSrc * kSrc);
@@ -78,7 +78,7 @@ void MakeSetup(Setup& s) {
         s.argb[i] = a << 24 | (p[3 * i + 2] * a / 255) << 16 | (p[3 * i + 1] * a / 255) << 8 |
                     (p[3 * i] * a / 255);
     }
-    s.target.reset(GBitmap::Create(kDstW, kDstH, 0, 0));
+    s.target = GBitmap::Create(kDstW, kDstH, 0, 0);
     s.xrgb.assign(size_t(kDstW) * kDstH, 0x00406080);
     for (int i = 0; i < kDstW * kDstH * 3; ++i)
         s.target->GetPixels()[i] = uint8_t(rng());

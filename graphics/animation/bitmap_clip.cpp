@@ -289,7 +289,7 @@ bool GBitmapClip::PrepareBuffer(const GBitmap* source) {
     side = std::max({side, bw, bh});
     if (side > kMaxBufferSide)
         return false;
-    m_buffer.reset(GBitmap::Create(int16_t(side), int16_t(side), 0, dmAlphaMask));
+    m_buffer = GBitmap::Create(int16_t(side), int16_t(side), 0, dmAlphaMask);
     if (m_buffer && (!m_buffer->GetPixels() || !m_buffer->GetAlpha()))
         m_buffer.reset();
     return m_buffer != nullptr;

@@ -17,7 +17,7 @@ class Table : public GBitmapTable {
 public:
     // A w x h image with a mask in slot 0, random bytes (masks mostly opaque, some edges soft).
     GBitmap* Put(int16_t w, int16_t h, uint32_t seed = 1) {
-        m_image.reset(GBitmap::Create(w, h, 0, 2));
+        m_image = GBitmap::Create(w, h, 0, 2);
         std::mt19937 rng(seed);
         if (m_image->GetPixels()) {
             for (int i = 0; i < w * h * 3; ++i)
