@@ -22,6 +22,9 @@ GGameApplication::~GGameApplication()
 
 int GGameApplication::OnInit()
 {
+    // Everything the game shows is drawn into the back buffer.
+    if (!GetBackBuffer())
+        return 0;
     m_system = GGameGuiSystem::Create(this);
     if (!m_system)
         return 0;
