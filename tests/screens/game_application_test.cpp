@@ -31,6 +31,7 @@ protected:
 
 TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen)
 {
+    tolvanrise::test::GameDataFolder data;
     platform::ClearMessages();
     CountingGame game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
