@@ -22,6 +22,8 @@ constexpr int kBarTop = 520;
 constexpr int kPieceWidth = 39;
 constexpr int kTitleY = 200;
 constexpr int kLineY = 480;
+constexpr int kLabelX = 320;
+constexpr int kLabelY = 290;
 constexpr int16_t kLineSize = 14;
 constexpr uint32_t kTitleColour = 0xF0D090;
 constexpr uint32_t kLineColour = 0xFFF4D0;
@@ -107,9 +109,9 @@ int GIntroDialog::OnInit()
     if (m_labelAnimator && animation.LoadFile(kLabelAnimation) == 1) {
         GLabelKeyFrameAnimator& animator = m_labelAnimator->GetAnimator();
         if (animator.LoadAndCheck(GCfgObjectCursor(animation.FindObjectList("IntroLabel"), 0), store)) {
-            m_label.SetPosition(FixedFromInt(320), FixedFromInt(300));
             m_label.SetDrawMode(dmImageFormat);
             animator.SetClip(&m_label);
+            animator.SetOffset(FixedFromInt(kLabelX), FixedFromInt(kLabelY));
             animator.SetListener(&m_labelAnimator->GetListener());
             animator.SetState(kStatePlaying);
             m_labelAnimator->SetBusy(true);
