@@ -70,13 +70,16 @@ struct World {
     std::unique_ptr<GDibSurface> screen{GDibSurface::Create(kW, kH, 24)};
     std::unique_ptr<GClipContainer> container;
     std::vector<std::vector<GRect>> frames; // our dirty rectangles, per frame
-    std::vector<uint32_t> pxDstBits = std::vector<uint32_t>(kW * kH), bgBits = std::vector<uint32_t>(kW * kH);
+    std::vector<uint32_t> pxDstBits = std::vector<uint32_t>(kW * kH),
+                          bgBits = std::vector<uint32_t>(kW * kH);
     Pixman pxDst, pxBg;
     Surface sdlDst, sdlBg;
-    std::vector<uint8_t> memSrc = std::vector<uint8_t>(kW * kH * 3), memDst = std::vector<uint8_t>(kW * kH * 3);
+    std::vector<uint8_t> memSrc = std::vector<uint8_t>(kW * kH * 3),
+                         memDst = std::vector<uint8_t>(kW * kH * 3);
     int frame = 0;
 
-    GRect SpriteRect(size_t i, int f) const {
+    GRect SpriteRect(size_t i, int f) const
+    {
         const GBitmap& image = *table.images[clips[i + 1]->GetSlot()];
         GRect r;
         r.SetClamped(path[i][f].first, path[i][f].second, path[i][f].first + image.GetWidth() - 1,
@@ -87,8 +90,10 @@ struct World {
 };
 
 // A round sprite: opaque inside, a soft one-pixel rim, clear outside (or the key colour).
-void MakeSprite(World& w, int size, bool keyed, std::mt19937& rng) {
-    std::unique_ptr<GBitmap> image(GBitmap::Create(int16_t(size), int16_t(size), kKey, keyed ? 1 : 2));
+void MakeSprite(World& w, int size, bool keyed, std::mt19937& rng)
+{
+    std::unique_ptr<GBitmap> image(
+        GBitmap::Create(int16_t(size), int16_t(size), kKey, keyed ? 1 : 2));
     Sprite s;
     s.argb.resize(size_t(size) * size);
     const uint32_t colour = rng() & 0xFFFFFF;
@@ -96,20 +101,24 @@ void MakeSprite(World& w, int size, bool keyed, std::mt19937& rng) {
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             const double d = std::hypot(x + 0.5 - r, y + 0.5 - r);
-            const int cover = keyed ? (d < r ? 255 : 0) : int(std::clamp((r - d) * 255.0, 0.0, 255.0));
+            const int cover =
+                keyed ? (d < r ? 255 : 0) : int(std::clamp((r - d) * 255.0, 0.0, 255.0));
             const uint32_t c = keyed && !cover ? kKey : colour;
             uint8_t* p = image->GetPixels() + (y * size + x) * 3;
             p[0] = uint8_t(c), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c >> 16);
             if (!keyed)
                 image->GetAlpha()[y * size + x] = uint8_t(255 - cover);
-            auto pre = [&](int shift) { return uint32_t(((c >> shift) & 255) * cover / 255) << shift; };
+            auto pre = [&](int shift) {
+                return uint32_t(((c >> shift) & 255) * cover / 255) << shift;
+            };
             s.argb[size_t(y) * size + x] = uint32_t(cover) << 24 | pre(16) | pre(8) | pre(0);
         }
     s.px.reset(pixman_image_create_bits(PIXMAN_a8r8g8b8, size, size, s.argb.data(), size * 4));
     if (keyed) {
         s.sdl.reset(SDL_CreateRGBSurfaceWithFormat(0, size, size, 32, SDL_PIXELFORMAT_XRGB8888));
         for (int i = 0; i < size * size; ++i)
-            static_cast<uint32_t*>(s.sdl->pixels)[i] = s.argb[i] >> 24 ? s.argb[i] & 0xFFFFFF : kKey;
+            static_cast<uint32_t*>(s.sdl->pixels)[i] =
+                s.argb[i] >> 24 ? s.argb[i] & 0xFFFFFF : kKey;
         SDL_SetColorKey(s.sdl.get(), SDL_TRUE, kKey);
     } else {
         s.sdl.reset(SDL_CreateRGBSurfaceWithFormatFrom(s.argb.data(), size, size, 32, size * 4,
@@ -122,7 +131,8 @@ void MakeSprite(World& w, int size, bool keyed, std::mt19937& rng) {
     w.sprites.push_back(std::move(s));
 }
 
-std::unique_ptr<World> MakeWorld(int count, bool moving) {
+std::unique_ptr<World> MakeWorld(int count, bool moving)
+{
     std::mt19937 rng(17);
     auto w = std::make_unique<World>();
     std::unique_ptr<GBitmap> bg(GBitmap::Create(kW, kH, 0, 0));
@@ -135,7 +145,8 @@ std::unique_ptr<World> MakeWorld(int count, bool moving) {
     w->table.images.push_back(std::move(bg));
     for (int i = 0; i < 32; ++i)
         MakeSprite(*w, 32 + i, i % 2 != 0, rng);
-    w->container = GClipContainer::Create(w->screen.get(), &w->table, w->list.get(), w->dirty.get());
+    w->container =
+        GClipContainer::Create(w->screen.get(), &w->table, w->list.get(), w->dirty.get());
     for (int i = 0; i <= count; ++i) {
         auto clip = std::make_unique<GClip>();
         clip->SetVisible(true);
@@ -145,7 +156,8 @@ std::unique_ptr<World> MakeWorld(int count, bool moving) {
         if (i == 0)
             continue;
         std::vector<std::pair<int, int>> path;
-        const double x0 = rng() % (kW - 64), y0 = rng() % (kH - 64), ax = rng() % 40, ay = rng() % 40;
+        const double x0 = rng() % (kW - 64), y0 = rng() % (kH - 64), ax = rng() % 40,
+                     ay = rng() % 40;
         const double phase = rng() % 628 / 100.0;
         for (int f = 0; f < kFrames; ++f) {
             const double t = moving ? 2 * M_PI * f / kFrames + phase : phase;
@@ -156,12 +168,14 @@ std::unique_ptr<World> MakeWorld(int count, bool moving) {
     w->pxDst.reset(pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, w->pxDstBits.data(), kW * 4));
     w->pxBg.reset(pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH, w->bgBits.data(), kW * 4));
     w->sdlDst.reset(SDL_CreateRGBSurfaceWithFormat(0, kW, kH, 32, SDL_PIXELFORMAT_XRGB8888));
-    w->sdlBg.reset(SDL_CreateRGBSurfaceWithFormatFrom(w->bgBits.data(), kW, kH, 32, kW * 4, SDL_PIXELFORMAT_XRGB8888));
+    w->sdlBg.reset(SDL_CreateRGBSurfaceWithFormatFrom(w->bgBits.data(), kW, kH, 32, kW * 4,
+                                                      SDL_PIXELFORMAT_XRGB8888));
     SDL_SetSurfaceBlendMode(w->sdlBg.get(), SDL_BLENDMODE_NONE);
     return w;
 }
 
-void OurFrame(World& w, int f) {
+void OurFrame(World& w, int f)
+{
     for (size_t i = 0; i + 1 < w.clips.size(); ++i)
         w.clips[i + 1]->SetPosition(w.path[i][f].first * 256, w.path[i][f].second * 256);
     GRect io{0, 0, kW - 1, kH - 1};
@@ -169,7 +183,8 @@ void OurFrame(World& w, int f) {
 }
 
 // Two cycles: the second's dirty rectangles are what every later cycle produces.
-void Record(World& w) {
+void Record(World& w)
+{
     for (int f = 0; f < 2 * kFrames; ++f) {
         OurFrame(w, f % kFrames);
         if (f >= kFrames) {
@@ -181,20 +196,22 @@ void Record(World& w) {
     }
 }
 
-void PixmanFrame(World& w, int f) {
+void PixmanFrame(World& w, int f)
+{
     for (const GRect& d : w.frames[f])
-        pixman_image_composite32(PIXMAN_OP_SRC, w.pxBg.get(), nullptr, w.pxDst.get(), d.left, d.top, 0, 0,
-                                 d.left, d.top, d.Width(), d.Height());
+        pixman_image_composite32(PIXMAN_OP_SRC, w.pxBg.get(), nullptr, w.pxDst.get(), d.left, d.top,
+                                 0, 0, d.left, d.top, d.Width(), d.Height());
     if (w.frames[f].empty())
         return;
     for (size_t i = 0; i + 1 < w.clips.size(); ++i) {
         const GRect r = w.SpriteRect(i, f);
-        pixman_image_composite32(PIXMAN_OP_OVER, w.SpriteOf(i).px.get(), nullptr, w.pxDst.get(), 0, 0, 0, 0,
-                                 r.left, r.top, r.Width(), r.Height());
+        pixman_image_composite32(PIXMAN_OP_OVER, w.SpriteOf(i).px.get(), nullptr, w.pxDst.get(), 0,
+                                 0, 0, 0, r.left, r.top, r.Width(), r.Height());
     }
 }
 
-void SdlFrame(World& w, int f) {
+void SdlFrame(World& w, int f)
+{
     for (const GRect& d : w.frames[f]) {
         SDL_Rect src{d.left, d.top, d.Width(), d.Height()}, dst = src;
         SDL_BlitSurface(w.sdlBg.get(), &src, w.sdlDst.get(), &dst);
@@ -208,15 +225,18 @@ void SdlFrame(World& w, int f) {
     }
 }
 
-void CopyArea(World& w, GRect r) {
+void CopyArea(World& w, GRect r)
+{
     const GRect screen{0, 0, kW - 1, kH - 1};
     if (!IntersectRects(r, r, screen))
         return;
     for (int y = r.top; y <= r.bottom; ++y)
-        std::memcpy(&w.memDst[(y * kW + r.left) * 3], &w.memSrc[(y * kW + r.left) * 3], size_t(r.Width()) * 3);
+        std::memcpy(&w.memDst[(y * kW + r.left) * 3], &w.memSrc[(y * kW + r.left) * 3],
+                    size_t(r.Width()) * 3);
 }
 
-void MemcpyFrame(World& w, int f) {
+void MemcpyFrame(World& w, int f)
+{
     for (const GRect& d : w.frames[f])
         CopyArea(w, d);
     if (w.frames[f].empty())
@@ -228,54 +248,71 @@ void MemcpyFrame(World& w, int f) {
 std::map<std::string, std::unique_ptr<World>> g_worlds;
 std::map<std::string, double> g_ns; // fastest ns per frame, by benchmark name
 
-void Register(const std::string& scene, const std::string& side, void (*frame)(World&, int)) {
+void Register(const std::string& scene, const std::string& side, void (*frame)(World&, int))
+{
     World* w = g_worlds[scene].get();
-    benchmark::RegisterBenchmark((scene + "/" + side).c_str(), [w, frame](benchmark::State& state) {
-        for (auto _ : state) {
-            frame(*w, w->frame);
-            w->frame = (w->frame + 1) % kFrames;
-        }
-        benchmark::ClobberMemory();
-    })->Unit(benchmark::kMicrosecond)->MinTime(0.2)->Repetitions(7)->ReportAggregatesOnly(true)
-        ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+    benchmark::RegisterBenchmark((scene + "/" + side).c_str(),
+                                 [w, frame](benchmark::State& state) {
+                                     for (auto _ : state) {
+                                         frame(*w, w->frame);
+                                         w->frame = (w->frame + 1) % kFrames;
+                                     }
+                                     benchmark::ClobberMemory();
+                                 })
+        ->Unit(benchmark::kMicrosecond)
+        ->MinTime(0.2)
+        ->Repetitions(7)
+        ->ReportAggregatesOnly(true)
+        ->ComputeStatistics("min", [](const std::vector<double>& v) {
+            return *std::min_element(v.begin(), v.end());
+        });
 }
 
 class Collector : public benchmark::ConsoleReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override {
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Aggregate && run.aggregate_name == "min")
-                g_ns[run.run_name.function_name] = run.GetAdjustedRealTime() * 1e3; // microseconds in
+            if (!run.error_occurred && run.run_type == Run::RT_Aggregate &&
+                run.aggregate_name == "min")
+                g_ns[run.run_name.function_name] =
+                    run.GetAdjustedRealTime() * 1e3; // microseconds in
     }
 };
 
-void PrintTable() {
-    std::printf("\nMicroseconds per frame (fastest repetition) and frames per second; ratios are peer time / ours\n"
+void PrintTable()
+{
+    std::printf("\nMicroseconds per frame (fastest repetition) and frames per second; ratios are "
+                "peer time / ours\n"
                 "(> 1: we are faster) and ours / memcpy floor.\n");
-    std::printf("%-9s %9s %9s %9s %9s %9s %11s %9s %9s\n", "scene", "ours us", "fps", "pixman", "SDL", "memcpy",
-                "vs faster", "vs floor", "rects");
+    std::printf("%-9s %9s %9s %9s %9s %9s %11s %9s %9s\n", "scene", "ours us", "fps", "pixman",
+                "SDL", "memcpy", "vs faster", "vs floor", "rects");
     for (const char* scene : {"static", "ten", "thousand"}) {
         const std::string s = scene;
-        const double ours = g_ns[s + "/ours"] / 1e3, px = g_ns[s + "/pixman"] / 1e3, sdl = g_ns[s + "/sdl"] / 1e3,
-                     mem = g_ns[s + "/memcpy"] / 1e3;
+        const double ours = g_ns[s + "/ours"] / 1e3, px = g_ns[s + "/pixman"] / 1e3,
+                     sdl = g_ns[s + "/sdl"] / 1e3, mem = g_ns[s + "/memcpy"] / 1e3;
         const double faster = px > 0 && sdl > 0 ? std::min(px, sdl) : std::max(px, sdl);
         size_t rects = 0;
         for (const auto& f : g_worlds[s]->frames)
             rects += f.size();
-        std::printf("%-9s %9.1f %9.0f %9.1f %9.1f %9.1f %11.2f %9.2f %9.1f\n", scene, ours, ours > 0 ? 1e6 / ours : 0.0,
-                    px, sdl, mem, ours > 0 && faster > 0 ? faster / ours : 0.0, mem > 0 ? ours / mem : 0.0,
+        std::printf("%-9s %9.1f %9.0f %9.1f %9.1f %9.1f %11.2f %9.2f %9.1f\n", scene, ours,
+                    ours > 0 ? 1e6 / ours : 0.0, px, sdl, mem,
+                    ours > 0 && faster > 0 ? faster / ours : 0.0, mem > 0 ? ours / mem : 0.0,
                     double(rects) / kFrames);
     }
     const double st = g_ns["static/ours"], th = g_ns["thousand/ours"];
     if (st > 0 && th > 0)
-        std::printf("static (1,000 clips, nothing changed) costs %.2f%% of thousand\n", 100.0 * st / th);
-    std::printf("Targets: thousand at least 1.5x the faster peer and at most 3x the floor; static under 2%%.\n");
+        std::printf("static (1,000 clips, nothing changed) costs %.2f%% of thousand\n",
+                    100.0 * st / th);
+    std::printf("Targets: thousand at least 1.5x the faster peer and at most 3x the floor; static "
+                "under 2%%.\n");
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::vector<char*> args(argv, argv + argc);
     std::string interleave = "--benchmark_enable_random_interleaving=true";
     args.insert(args.begin() + 1, interleave.data());

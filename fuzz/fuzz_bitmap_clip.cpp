@@ -17,13 +17,15 @@ namespace {
 class Bytes {
 public:
     Bytes(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    uint32_t Take(int n) {
+    uint32_t Take(int n)
+    {
         uint32_t v = 0;
         for (int i = 0; i < n; ++i)
             v = v << 8 | (m_pos < m_size ? m_data[m_pos++] : 0);
         return v;
     }
-    const uint8_t* Rest(size_t& n) const {
+    const uint8_t* Rest(size_t& n) const
+    {
         n = m_pos < m_size ? m_size - m_pos : 0;
         return m_data + m_pos;
     }
@@ -34,13 +36,14 @@ private:
     size_t m_pos = 0;
 };
 
-std::unique_ptr<GBitmap> Exact(int16_t w, int16_t h, bool mask) {
+std::unique_ptr<GBitmap> Exact(int16_t w, int16_t h, bool mask)
+{
     const uint32_t area = uint32_t(w) * uint32_t(h);
-    GPixelBlock* pixels = GPixelBlock::Create(area * 3 ? area * 3 : 1, nullptr);
-    GPixelBlock* alpha = mask ? GPixelBlock::Create(area ? area : 1, nullptr) : nullptr;
-    std::unique_ptr<GBitmap> image(GBitmap::Create(w, h, 0, mask ? 2 : 0, pixels, alpha));
-    std::memset(pixels->GetData(), 0x5A, pixels->GetSize());
-    if (alpha)
+    std::unique_ptr<GBitmap> image = GBitmap::CreateOnNewBlocks(
+        w, h, 0, mask ? 2 : 0, GPixelBlock::Create(area * 3 ? area * 3 : 1, nullptr),
+        mask ? GPixelBlock::Create(area ? area : 1, nullptr) : nullptr);
+    std::memset(image->GetPixelBlock()->GetData(), 0x5A, image->GetPixelBlock()->GetSize());
+    if (GPixelBlock* alpha = image->GetAlphaBlock())
         std::memset(alpha->GetData(), 0, alpha->GetSize());
     return image;
 }
@@ -90,12 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         clip.Update();
         GRect r{int16_t(in.Take(2)), int16_t(in.Take(2)), int16_t(in.Take(2)), int16_t(in.Take(2))};
         clip.Draw(target.get(), (flags & 0x40) ? &r : nullptr);
-        clip.SetPrevFrame(clip.GetFrame());
-        clip.SetPrevX(clip.GetX());
-        clip.SetPrevY(clip.GetY());
+        clip.CommitPrevious();
         const int32_t degrees = int32_t(in.Take(2)) - 32768;
         DrawRotatedBilinear(target.get(), source.get(), int32_t(in.Take(1)) - 128,
-                            int32_t(in.Take(1)) - 128, degrees, -1, -1, (flags & 0x40) ? &r : nullptr);
+                            int32_t(in.Take(1)) - 128, degrees, -1, -1,
+                            (flags & 0x40) ? &r : nullptr);
         DrawRotatedCubic(target.get(), source.get(), -3, -3, degrees, 2, 2, nullptr);
         BlitMaskQuarterTurn(target.get(), source.get(), int32_t(in.Take(1)) - 128, 3, &r);
     }

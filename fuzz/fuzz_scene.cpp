@@ -24,7 +24,10 @@ namespace {
 
 using Reader = FuzzReader;
 
-[[noreturn]] void Fail() { __builtin_trap(); }
+[[noreturn]] void Fail()
+{
+    __builtin_trap();
+}
 
 class Table : public GBitmapTable {
 public:
@@ -36,17 +39,20 @@ public:
 // Draws itself by writing inside the rectangle it is handed, as far as it lies on the target.
 class SelfDrawn : public GClip {
 public:
-    void Draw(GBitmap* target, const GRect& area) override {
+    void Draw(GBitmap* target, const GRect& area) override
+    {
         uint8_t* pixels = target->GetPixels();
         GRect on{0, 0, int16_t(target->GetWidth() - 1), int16_t(target->GetHeight() - 1)};
         if (!pixels || !IntersectRects(on, on, area) || !IntersectRects(on, on, GetRect()))
             return;
         for (int y = on.top; y <= on.bottom; ++y)
-            std::memset(pixels + y * target->GetPitch() + on.left * 3, 0x5A, size_t(on.Width()) * 3);
+            std::memset(pixels + y * target->GetPitch() + on.left * 3, 0x5A,
+                        size_t(on.Width()) * 3);
     }
 };
 
-std::unique_ptr<GBitmap> MakeImage(Reader& in) {
+std::unique_ptr<GBitmap> MakeImage(Reader& in)
+{
     const int16_t w = int16_t(in.U8() % 40), h = int16_t(in.U8() % 40);
     const uint8_t format = in.U8() % 24, cut = in.U8();
     std::unique_ptr<GBitmap> full(GBitmap::Create(w, h, uint32_t(in.I32()) & 0x01FFFFFF, format));
@@ -54,7 +60,9 @@ std::unique_ptr<GBitmap> MakeImage(Reader& in) {
     auto copy = [&](GPixelBlock* block) -> std::unique_ptr<GPixelBlock> {
         if (!block)
             return (cut & 3) == 3 ? GPixelBlock::Create(uint32_t(cut), nullptr) : nullptr;
-        const uint32_t size = cut & 1 ? block->GetSize() - std::min<uint32_t>(block->GetSize(), cut >> 2) : block->GetSize();
+        const uint32_t size =
+            cut & 1 ? block->GetSize() - std::min<uint32_t>(block->GetSize(), cut >> 2)
+                    : block->GetSize();
         std::unique_ptr<GPixelBlock> out = GPixelBlock::Create(size, nullptr);
         for (uint32_t i = 0; out && i < size; ++i)
             out->GetData()[i] = uint8_t(in.U8() ^ i);
@@ -62,11 +70,12 @@ std::unique_ptr<GBitmap> MakeImage(Reader& in) {
             std::memcpy(out->GetData(), &kPalettisedPixelOffset, 2);
         return out;
     };
-    return GBitmap::CreateOnNewBlocks(w, h, full->GetKeyColour(), format, copy(full->GetPixelBlock()),
-                                      copy(full->GetAlphaBlock()));
+    return GBitmap::CreateOnNewBlocks(w, h, full->GetKeyColour(), format,
+                                      copy(full->GetPixelBlock()), copy(full->GetAlphaBlock()));
 }
 
-void Mutate(GClip& c, Reader& in, const std::vector<uint32_t>& palette) {
+void Mutate(GClip& c, Reader& in, const std::vector<uint32_t>& palette)
+{
     const uint8_t what = in.U8();
     if (what & 1)
         c.SetPosition(in.I32() >> (in.U8() % 20), in.I32() >> (in.U8() % 20));
@@ -84,7 +93,8 @@ void Mutate(GClip& c, Reader& in, const std::vector<uint32_t>& palette) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     Reader in(data, size);
     const int16_t w = int16_t(1 + in.U8() % 96), h = int16_t(1 + in.U8() % 64);
     std::unique_ptr<GDibSurface> screen(GDibSurface::Create(w, h, 24));
@@ -110,7 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         container->AddClip(&c);
     }
     for (int frame = 0; frame < 6; ++frame) {
-        const std::vector<uint8_t> before(screen->GetDibPixels(), screen->GetDibPixels() + screen->GetPitch() * h);
+        const std::vector<uint8_t> before(screen->GetDibPixels(),
+                                          screen->GetDibPixels() + screen->GetPitch() * h);
         GRect io{in.I16(), in.I16(), in.I16(), in.I16()};
         const uint8_t flags = in.U8();
         const int16_t start = int16_t(int8_t(in.U8()) % 48);
@@ -119,7 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const size_t at = size_t(y) * screen->GetPitch() + size_t(x) * 3;
-                const bool inside = drawn && x >= io.left && x <= io.right && y >= io.top && y <= io.bottom;
+                const bool inside =
+                    drawn && x >= io.left && x <= io.right && y >= io.top && y <= io.bottom;
                 if (!inside && std::memcmp(&before[at], screen->GetDibPixels() + at, 3) != 0)
                     Fail();
             }
@@ -130,7 +142,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const GRect region{in.I16(), in.I16(), in.I16(), in.I16()};
     container->RedrawAll(int16_t(in.U8() % 48), in.U8() & 1 ? &region : nullptr);
     container->RedrawRegion(int16_t(in.U8() % 48), &region);
-    std::unique_ptr<GBitmap> image(GBitmap::Create(int16_t(in.U8() % 50), int16_t(in.U8() % 50), 0, 0));
-    container->DrawToBitmap(image.get(), int16_t(in.U8() % 48), in.U8() & 1 ? &region : nullptr, in.I16(), in.I16());
+    std::unique_ptr<GBitmap> image(
+        GBitmap::Create(int16_t(in.U8() % 50), int16_t(in.U8() % 50), 0, 0));
+    container->DrawToBitmap(image.get(), int16_t(in.U8() % 48), in.U8() & 1 ? &region : nullptr,
+                            in.I16(), in.I16());
     return 0;
 }

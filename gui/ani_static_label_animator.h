@@ -16,8 +16,7 @@ class GAniStaticLabelAnimator;
 class GAniStaticLabelListener : public GKeyFrameListener {
 public:
     explicit GAniStaticLabelListener(GAniStaticLabelAnimator& owner) : m_owner(owner) {}
-    void OnKeyFrame(GKeyFrameAnimator* animator, const GKeyFrame* keyFrame,
-                    int32_t index) override;
+    void OnKeyFrame(GKeyFrameAnimator* animator, const GKeyFrame* keyFrame, int32_t index) override;
 
 private:
     GAniStaticLabelAnimator& m_owner;

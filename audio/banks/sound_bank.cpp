@@ -140,7 +140,7 @@ void GSoundBuffer::Release()
 // ---------------------------------------------------------------------------------------
 
 GSoundBank::GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder)
-    : m_folder(folder ? folder : "SOUNDS\\"), m_window(window), m_device(device)
+    : m_folder(folder ? folder : "SOUNDS\\"), m_device(device)
 {
     // Refused whole: a cut folder would name another place. Preload then adds nothing.
     m_folderFits = m_folder.size() < kPathBytes;

@@ -104,7 +104,6 @@ private:
 
     std::string m_folder;
     bool m_folderFits = true;
-    platform::Window* m_window;
     platform::SoundDevice* m_device;
     int m_masterVolume = 10000;
     int m_enabled = 1;

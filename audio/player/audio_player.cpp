@@ -43,7 +43,7 @@ GAudioPlayer* GAudioPlayer::Active()
 
 GAudioPlayer::GAudioPlayer(platform::SoundDevice* device, platform::Window* window,
                            const char* folder)
-    : m_device(device), m_window(window), m_folder(folder ? folder : ""),
+    : m_device(device), m_folder(folder ? folder : ""),
       m_library(platform::ModuleLibrary::Load())
 {
 }

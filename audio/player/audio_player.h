@@ -112,7 +112,6 @@ private:
     std::unique_ptr<platform::SoundBuffer> m_buffer;
     std::shared_ptr<platform::AutoResetEvent> m_event; // shared with the buffer's positions
     std::unique_ptr<platform::Thread> m_thread;
-    platform::Window* m_window;
     platform::WaveFormat m_format;
     int m_lastRefilled = 0;
     int m_blockPlaying = 0;

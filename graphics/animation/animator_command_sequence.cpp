@@ -5,13 +5,15 @@
 #include "graphics/scene/clip_container.h"
 
 void GAnimatorCommandSequence::OnKeyFrame(GKeyFrameAnimator* animator, const GKeyFrame* keyFrame,
-                                          int32_t index) {
+                                          int32_t index)
+{
     const GAnimatorCommandStep* step = GetStep(m_currentStep);
     if (step && (step->command == 2 || step->command == 3) && m_targetKeyFrame == index)
         OnStepDone();
 }
 
-void GAnimatorCommandSequence::ExecuteStep() {
+void GAnimatorCommandSequence::ExecuteStep()
+{
     const GAnimatorCommandStep* step = GetStep(m_currentStep);
     if (!m_animator || !step)
         return;
@@ -30,7 +32,8 @@ void GAnimatorCommandSequence::ExecuteStep() {
     }
 }
 
-void GAnimatorCommandSequence::OnStepDone() {
+void GAnimatorCommandSequence::OnStepDone()
+{
     m_running = 0;
     if (m_animator) {
         m_targetKeyFrame = -1;
@@ -38,28 +41,33 @@ void GAnimatorCommandSequence::OnStepDone() {
     }
 }
 
-void GAnimatorCommandSequence::Update() {
+void GAnimatorCommandSequence::Update()
+{
     if (m_animator)
         m_animator->ApplyFrame();
 }
 
-int GAnimatorCommandSequence::Advance(uint16_t number) {
+int GAnimatorCommandSequence::Advance(uint16_t number)
+{
     if (IsOtherStep(number, m_currentStep + 1))
         return 0;
     ++m_currentStep;
     return 1;
 }
 
-int GAnimatorCommandSequence::IsOtherStep(uint16_t number, int32_t index) {
+int GAnimatorCommandSequence::IsOtherStep(uint16_t number, int32_t index)
+{
     const GAnimatorCommandStep* step = GetStep(index);
     return !step || step->sequence != number;
 }
 
-GAnimatorCommandStep* GAnimatorCommandSequence::GetStep(int32_t index) {
+GAnimatorCommandStep* GAnimatorCommandSequence::GetStep(int32_t index)
+{
     return index >= 0 && size_t(index) < m_steps.size() ? m_steps[size_t(index)].get() : nullptr;
 }
 
-int GAnimatorCommandSequence::AddStep(std::unique_ptr<GAnimatorCommandStep> step) {
+int GAnimatorCommandSequence::AddStep(std::unique_ptr<GAnimatorCommandStep> step)
+{
     // The current step is a 16-bit index.
     if (!step || m_steps.size() >= 32767)
         return 0;
@@ -67,7 +75,8 @@ int GAnimatorCommandSequence::AddStep(std::unique_ptr<GAnimatorCommandStep> step
     return 1;
 }
 
-void GAnimatorCommandSequence::Start(uint16_t number) {
+void GAnimatorCommandSequence::Start(uint16_t number)
+{
     m_sequence = number;
     m_currentStep = -1;
     for (size_t i = 0; i < m_steps.size(); ++i) {
@@ -79,14 +88,16 @@ void GAnimatorCommandSequence::Start(uint16_t number) {
     }
 }
 
-int GAnimatorCommandSequence::Next() {
+int GAnimatorCommandSequence::Next()
+{
     if (!Advance(m_sequence))
         return 0;
     ExecuteStep();
     return 1;
 }
 
-void GAnimatorCommandGroup::AddClipsTo(GClipContainer* container) {
+void GAnimatorCommandGroup::AddClipsTo(GClipContainer* container)
+{
     for (const auto& member : m_members) {
         GKeyFrameAnimator* animator = member->GetAnimator();
         if (container && animator && animator->GetClip())
@@ -94,7 +105,8 @@ void GAnimatorCommandGroup::AddClipsTo(GClipContainer* container) {
     }
 }
 
-void GAnimatorCommandGroup::RemoveClipsFrom(GClipContainer* container) {
+void GAnimatorCommandGroup::RemoveClipsFrom(GClipContainer* container)
+{
     for (const auto& member : m_members) {
         GKeyFrameAnimator* animator = member->GetAnimator();
         if (container && animator && animator->GetClip())
@@ -102,37 +114,43 @@ void GAnimatorCommandGroup::RemoveClipsFrom(GClipContainer* container) {
     }
 }
 
-void GAnimatorCommandGroup::StartAll(uint16_t number) {
+void GAnimatorCommandGroup::StartAll(uint16_t number)
+{
     m_sequence = number;
     for (const auto& member : m_members)
         member->Start(number);
 }
 
-void GAnimatorCommandGroup::UpdateAll() {
+void GAnimatorCommandGroup::UpdateAll()
+{
     for (const auto& member : m_members)
         member->Update();
 }
 
-GAnimatorCommandSequence* GAnimatorCommandGroup::GetMember(int32_t index) {
+GAnimatorCommandSequence* GAnimatorCommandGroup::GetMember(int32_t index)
+{
     return index >= 0 && size_t(index) < m_members.size() ? m_members[size_t(index)].get()
                                                           : nullptr;
 }
 
-int GAnimatorCommandGroup::Add(std::unique_ptr<GAnimatorCommandSequence> member) {
+int GAnimatorCommandGroup::Add(std::unique_ptr<GAnimatorCommandSequence> member)
+{
     if (!member)
         return 0;
     m_members.push_back(std::move(member));
     return 1;
 }
 
-int GAnimatorCommandGroup::RemoveAt(int32_t index) {
+int GAnimatorCommandGroup::RemoveAt(int32_t index)
+{
     if (!GetMember(index))
         return 0;
     m_members.erase(m_members.begin() + index);
     return 1;
 }
 
-int GAnimatorCommandGroup::Remove(GAnimatorCommandSequence* member) {
+int GAnimatorCommandGroup::Remove(GAnimatorCommandSequence* member)
+{
     const auto it = std::find_if(m_members.begin(), m_members.end(),
                                  [member](const auto& m) { return m.get() == member; });
     if (!member || it == m_members.end())

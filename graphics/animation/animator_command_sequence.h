@@ -31,8 +31,7 @@ public:
     GAnimatorCommandSequence& operator=(const GAnimatorCommandSequence&) = delete;
     ~GAnimatorCommandSequence() override = default;
 
-    void OnKeyFrame(GKeyFrameAnimator* animator, const GKeyFrame* keyFrame,
-                    int32_t index) override;
+    void OnKeyFrame(GKeyFrameAnimator* animator, const GKeyFrame* keyFrame, int32_t index) override;
 
     virtual void ExecuteStep();
     virtual void OnStepDone();
@@ -46,7 +45,8 @@ public:
     virtual GAnimatorCommandStep* GetStep(int32_t index);
     // Takes the step; 0 for null.
     virtual int AddStep(std::unique_ptr<GAnimatorCommandStep> step);
-    virtual void SetAnimator(std::unique_ptr<GKeyFrameAnimator> animator) {
+    virtual void SetAnimator(std::unique_ptr<GKeyFrameAnimator> animator)
+    {
         m_animator = std::move(animator);
     }
     virtual GKeyFrameAnimator* GetAnimator() { return m_animator.get(); }

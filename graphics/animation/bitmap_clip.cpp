@@ -33,13 +33,15 @@ struct GBilinearSampler {
     static constexpr int32_t kReach = 1; // pixels beyond the sample position it reads
 
     // All four masks 255: the sample is fully transparent.
-    static bool Transparent(const GSourceView& s, int32_t sx, int32_t sy) {
+    static bool Transparent(const GSourceView& s, int32_t sx, int32_t sy)
+    {
         const uint8_t* m0 = s.mask + size_t(sy) * s.w + sx;
         return (m0[0] & m0[1] & m0[s.w] & m0[s.w + 1]) == 255;
     }
 
     static void Sample(const GSourceView& s, int32_t sx, int32_t sy, int32_t fx, int32_t fy,
-                       GSample& out) {
+                       GSample& out)
+    {
         const uint8_t* p0 = s.pixels + size_t(sy) * s.pitch + size_t(sx) * 3;
         const uint8_t* p1 = p0 + s.pitch;
         for (int k = 0; k < 3; ++k) {
@@ -62,7 +64,8 @@ struct GCubicSampler {
     static bool Transparent(const GSourceView&, int32_t, int32_t) { return false; }
 
     static void Sample(const GSourceView& s, int32_t sx, int32_t sy, int32_t fx, int32_t fy,
-                       GSample& out) {
+                       GSample& out)
+    {
         int32_t v[4];
         CubicSample(s, sx, sy, fx, fy, v);
         out.c[0] = v[0], out.c[1] = v[1], out.c[2] = v[2];
@@ -78,7 +81,8 @@ struct GMixRule {
     static constexpr bool kSkipsTransparent = true;
     uint8_t* row = nullptr;
     int32_t alpha = 255;
-    void Put(int32_t i, const GSample& s) {
+    void Put(int32_t i, const GSample& s)
+    {
         int32_t k = 255 - s.m;
         if (k <= 0)
             return;
@@ -101,14 +105,16 @@ struct GStoreRule {
     static constexpr bool kSkipsTransparent = false;
     uint8_t* row = nullptr;
     uint8_t* maskRow = nullptr;
-    void Put(int32_t i, const GSample& s) {
+    void Put(int32_t i, const GSample& s)
+    {
         uint8_t* d = row + size_t(i) * 3;
         d[0] = uint8_t(s.c[0]);
         d[1] = uint8_t(s.c[1]);
         d[2] = uint8_t(s.c[2]);
         maskRow[i] = uint8_t(s.m);
     }
-    void SkipRange(int32_t from, int32_t to) {
+    void SkipRange(int32_t from, int32_t to)
+    {
         if (to <= from)
             return;
         std::memset(row + size_t(from) * 3, 0, size_t(to - from) * 3);
@@ -123,7 +129,8 @@ struct GInverseMap {
 
 // The i of a row for which lo <= (p0 + i * step) >> 16 < hi, as a real interval (may be
 // empty or unbounded).
-void RowInterval(int64_t p0, int64_t step, int64_t lo, int64_t hi, double& first, double& last) {
+void RowInterval(int64_t p0, int64_t step, int64_t lo, int64_t hi, double& first, double& last)
+{
     const double a = double(lo) * 65536.0 - double(p0);
     const double b = double(hi) * 65536.0 - double(p0);
     if (step == 0) {
@@ -145,8 +152,9 @@ void RowInterval(int64_t p0, int64_t step, int64_t lo, int64_t hi, double& first
 // of two intervals), so each row finds its run first, from a slightly widened floating-point
 // estimate trimmed with the exact test, and the loop over the run tests nothing.
 template <class Sampler, class Rule, class RowAt>
-void WalkInverse(const GSourceView& src, const GInverseMap& m, int32_t bx0, int32_t by0,
-                 int32_t w, int32_t h, Rule& rule, RowAt rowAt) {
+void WalkInverse(const GSourceView& src, const GInverseMap& m, int32_t bx0, int32_t by0, int32_t w,
+                 int32_t h, Rule& rule, RowAt rowAt)
+{
     const int64_t hiX = int64_t(src.w) - Sampler::kReach - m.hw;
     const int64_t hiY = int64_t(src.h) - Sampler::kReach - m.hh;
     GSample sample;
@@ -187,11 +195,15 @@ void WalkInverse(const GSourceView& src, const GInverseMap& m, int32_t bx0, int3
     }
 }
 
-bool ValidScale(int32_t s) { return s >= kMinClipScale && s <= kMaxClipScale; }
+bool ValidScale(int32_t s)
+{
+    return s >= kMinClipScale && s <= kMaxClipScale;
+}
 
 } // namespace
 
-GBitmapClip::GBitmapClip() {
+GBitmapClip::GBitmapClip()
+{
     SetDrawMode(dmCustom);
     SetAlpha(255);
     SetPrevFrame(-256);
@@ -199,21 +211,24 @@ GBitmapClip::GBitmapClip() {
 
 GBitmapClip::~GBitmapClip() = default;
 
-const GBitmap* GBitmapClip::Source() const {
+const GBitmap* GBitmapClip::Source() const
+{
     return m_resources ? m_resources->FindSlot(GetFrame() >> 8) : nullptr;
 }
 
-bool GBitmapClip::HasPicture() const {
+bool GBitmapClip::HasPicture() const
+{
     return ValidScale(m_scale) && ValidScale(m_scaleX) && ValidScale(m_scaleY);
 }
 
-void GBitmapClip::ComputeMapping() {
+void GBitmapClip::ComputeMapping()
+{
     if (!HasPicture()) {
         m_a = m_b = m_c = m_d = m_e = m_f = m_g = m_h = 0;
         return;
     }
-    const int64_t cs = IntSin(450 - m_angle);        // 65536 cos
-    const int64_t sn = IntSin(360 - m_angle);        // -65536 sin
+    const int64_t cs = IntSin(450 - m_angle); // 65536 cos
+    const int64_t sn = IntSin(360 - m_angle); // -65536 sin
     const int64_t inv = 65536 / m_scale;
     m_a = (cs * 256 / m_scaleX) * inv >> 8;
     m_b = (cs * 256 / m_scaleY) * inv >> 8;
@@ -225,7 +240,8 @@ void GBitmapClip::ComputeMapping() {
     m_h = ((sn * m_scaleY) >> 8) * m_scale >> 8;
 }
 
-void GBitmapClip::ComputeBoundsAndRect(const GBitmap* source) {
+void GBitmapClip::ComputeBoundsAndRect(const GBitmap* source)
+{
     const int64_t w = source ? source->GetWidth() : 0;
     const int64_t h = source ? source->GetHeight() : 0;
     m_halfWidth = int32_t(w / 2);
@@ -259,7 +275,9 @@ void GBitmapClip::ComputeBoundsAndRect(const GBitmap* source) {
         r = (maxX >> 16) + 1;
         b = (maxY >> 16) + 1;
     }
-    const auto clamp16 = [](int64_t v) { return int16_t(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX)); };
+    const auto clamp16 = [](int64_t v) {
+        return int16_t(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX));
+    };
     m_bounds.Set(clamp16(l), clamp16(t), clamp16(r), clamp16(b));
 
     const int64_t bw = int64_t(m_bounds.right) - m_bounds.left;
@@ -268,14 +286,18 @@ void GBitmapClip::ComputeBoundsAndRect(const GBitmap* source) {
     const int64_t top = int64_t(GetY() >> 8) - bh / 2;
     const int64_t right = std::max(left, left + bw - 2);
     const int64_t bottom = std::max(top, top + bh - 2);
-    const auto clamp32 = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    const auto clamp32 = [](int64_t v) {
+        return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    };
     GetRect().SetClamped(clamp32(left), clamp32(top), clamp32(right), clamp32(bottom));
 }
 
-bool GBitmapClip::PrepareBuffer(const GBitmap* source) {
+bool GBitmapClip::PrepareBuffer(const GBitmap* source)
+{
     const int64_t bw = int64_t(m_bounds.right) - m_bounds.left;
     const int64_t bh = int64_t(m_bounds.bottom) - m_bounds.top;
-    if (m_buffer && (m_scale > m_bufferScale || bw > m_buffer->GetWidth() || bh > m_buffer->GetHeight()))
+    if (m_buffer &&
+        (m_scale > m_bufferScale || bw > m_buffer->GetWidth() || bh > m_buffer->GetHeight()))
         m_buffer.reset();
     if (m_buffer)
         return false;
@@ -295,7 +317,8 @@ bool GBitmapClip::PrepareBuffer(const GBitmap* source) {
     return m_buffer != nullptr;
 }
 
-void GBitmapClip::RenderBuffer(const GBitmap* source) {
+void GBitmapClip::RenderBuffer(const GBitmap* source)
+{
     GSourceView src;
     if (!m_buffer)
         return;
@@ -321,7 +344,8 @@ void GBitmapClip::RenderBuffer(const GBitmap* source) {
         WalkInverse<GBilinearSampler>(src, map, m_bounds.left, m_bounds.top, bw, bh, rule, rowAt);
 }
 
-void GBitmapClip::Update() {
+void GBitmapClip::Update()
+{
     if (!IsVisible() && !WasVisible())
         return;
     m_angle %= 360;
@@ -358,7 +382,8 @@ void GBitmapClip::Update() {
     m_prevScaleY = m_scaleY;
 }
 
-void GBitmapClip::Draw(GBitmap* target, const GRect* clipRect) {
+void GBitmapClip::Draw(GBitmap* target, const GRect* clipRect)
+{
     if (!target || !target->GetPixels() || !HasPicture())
         return;
     const int32_t tw = target->GetWidth();
@@ -401,8 +426,8 @@ void GBitmapClip::Draw(GBitmap* target, const GRect* clipRect) {
             --part.bottom;
         using SubPixelKernel = void (*)(GBitmap*, const GBitmap*, int16_t, int16_t, int16_t,
                                         int16_t, uint8_t, const GRect*);
-        using AlphaKernel = void (*)(GBitmap*, const GBitmap*, int16_t, int16_t, uint8_t,
-                                     const GRect*);
+        using AlphaKernel =
+            void (*)(GBitmap*, const GBitmap*, int16_t, int16_t, uint8_t, const GRect*);
         static constexpr SubPixelKernel kSubPixel[4] = {
             BlitMaskAlphaSubPixel, BlitMaskAlphaSubPixelMirror, BlitMaskAlphaSubPixelFlip,
             BlitMaskAlphaSubPixelFlipMirror};
@@ -420,7 +445,8 @@ void GBitmapClip::Draw(GBitmap* target, const GRect* clipRect) {
     DrawDirect(target, source, part);
 }
 
-void GBitmapClip::DrawDirect(GBitmap* target, const GBitmap* source, const GRect& part) {
+void GBitmapClip::DrawDirect(GBitmap* target, const GBitmap* source, const GRect& part)
+{
     GSourceView src;
     if (!src.Bind(source) || target->GetBytesPerPixel() != 3)
         return;
@@ -431,10 +457,9 @@ void GBitmapClip::DrawDirect(GBitmap* target, const GBitmap* source, const GRect
     const int32_t pitch = target->GetPitch();
     const int32_t top = part.top;
     const auto walk = [&](auto& rule) {
-        WalkInverse<GBilinearSampler>(src, map, bx0, by0, part.Width(), part.Height(), rule,
-                                      [&](auto& r, int32_t j) {
-                                          r.row = first + size_t(top + j) * pitch;
-                                      });
+        WalkInverse<GBilinearSampler>(
+            src, map, bx0, by0, part.Width(), part.Height(), rule,
+            [&](auto& r, int32_t j) { r.row = first + size_t(top + j) * pitch; });
     };
     m_drawingLimit = part;
     if (m_additive) {
@@ -449,7 +474,8 @@ void GBitmapClip::DrawDirect(GBitmap* target, const GBitmap* source, const GRect
 }
 
 void BlitMaskAdd(GBitmap* dst, const GBitmap* src, int32_t x, int32_t y, uint8_t alpha,
-                 const GRect* clip) {
+                 const GRect* clip)
+{
     GSourceView s;
     if (!dst || !dst->GetPixels() || dst->GetBytesPerPixel() != 3 || !s.Bind(src))
         return;
@@ -473,7 +499,8 @@ void BlitMaskAdd(GBitmap* dst, const GBitmap* src, int32_t x, int32_t y, uint8_t
     }
 }
 
-bool SharpenImage(GBitmap* image) {
+bool SharpenImage(GBitmap* image)
+{
     if (!image || image->GetBytesPerPixel() != 3 || !image->GetPixels())
         return false;
     const int32_t w = image->GetWidth();
@@ -515,7 +542,8 @@ struct GCoverage {
     std::vector<int32_t> weight;
 };
 
-GCoverage AxisCoverage(int32_t srcSize, int32_t dstSize) {
+GCoverage AxisCoverage(int32_t srcSize, int32_t dstSize)
+{
     GCoverage cov;
     const double step = double(srcSize) / dstSize;
     for (int32_t t = 0; t < dstSize; ++t) {
@@ -540,8 +568,8 @@ GCoverage AxisCoverage(int32_t srcSize, int32_t dstSize) {
 
 } // namespace
 
-bool ResizeAreaAverage(const GBitmap* src, GBitmap* dst) {
-    GSourceView s;
+bool ResizeAreaAverage(const GBitmap* src, GBitmap* dst)
+{
     if (!src || !dst || src->GetBytesPerPixel() != 3 || dst->GetBytesPerPixel() != 3 ||
         !src->GetPixels() || !dst->GetPixels())
         return false;
@@ -568,7 +596,8 @@ bool ResizeAreaAverage(const GBitmap* src, GBitmap* dst) {
                     }
                 }
                 for (int c = 0; c < 3; ++c)
-                    out[size_t(tx) * 3 + c] = uint8_t(ClampByte(int32_t((acc[c] + (1 << 23)) >> 24)));
+                    out[size_t(tx) * 3 + c] =
+                        uint8_t(ClampByte(int32_t((acc[c] + (1 << 23)) >> 24)));
             }
         }
     } catch (const std::bad_alloc&) {

@@ -17,7 +17,8 @@ constexpr const char* kAnimatorLogName = "animator_log.html";
 
 // Index of the name in the table, or fallback for null, empty and unknown texts.
 template <size_t N>
-int32_t LookUpName(const char* const (&names)[N], const char* text, int32_t fallback) {
+int32_t LookUpName(const char* const (&names)[N], const char* text, int32_t fallback)
+{
     if (!text || !*text)
         return fallback;
     for (size_t i = 0; i < N; ++i) {
@@ -29,23 +30,29 @@ int32_t LookUpName(const char* const (&names)[N], const char* text, int32_t fall
 
 // Wrapping 24.8 product, so that huge descriptions give garbage values, never undefined
 // behaviour.
-int32_t TimesFixedOne(int32_t v) { return int32_t(uint32_t(v) << 8); }
+int32_t TimesFixedOne(int32_t v)
+{
+    return int32_t(uint32_t(v) << 8);
+}
 
-int32_t ParseAttributeAction(const GWString& text) {
-    static const char* const kNames[] = {"acMoveToKeyFrame", "acSetSpeed", "acWait",
+int32_t ParseAttributeAction(const GWString& text)
+{
+    static const char* const kNames[] = {"acMoveToKeyFrame", "acSetSpeed",  "acWait",
                                          "acStop",           "acSetMirror", "acNone"};
     return LookUpName(kNames, text.GetNarrow(), kActionNone);
 }
 
 } // namespace
 
-const GCfgNode* GCfgObjectCursor::GetElement() const {
+const GCfgNode* GCfgObjectCursor::GetElement() const
+{
     if (!m_list || m_index < 0 || size_t(m_index) >= m_list->size())
         return nullptr;
     return &(*m_list)[size_t(m_index)];
 }
 
-const GCfgNode* GCfgObjectCursor::Next() {
+const GCfgNode* GCfgObjectCursor::Next()
+{
     if (m_list && m_index + 1 >= 0 && size_t(m_index + 1) < m_list->size())
         ++m_index;
     else
@@ -53,13 +60,15 @@ const GCfgNode* GCfgObjectCursor::Next() {
     return GetElement();
 }
 
-bool GCfgObjectCursor::operator==(const GCfgObjectCursor& other) const {
+bool GCfgObjectCursor::operator==(const GCfgObjectCursor& other) const
+{
     if (!m_entry || !other.m_entry)
         return !m_entry && !other.m_entry;
     return m_entry == other.m_entry;
 }
 
-int NameOrIdEquals(const char* nameA, int32_t idA, const char* nameB, int32_t idB) {
+int NameOrIdEquals(const char* nameA, int32_t idA, const char* nameB, int32_t idB)
+{
     if (nameA && nameB)
         return StrCompare(nameA, nameB) == 0;
     return idA == idB;
@@ -68,7 +77,8 @@ int NameOrIdEquals(const char* nameA, int32_t idA, const char* nameB, int32_t id
 namespace {
 
 // A 24.8 value into one channel of a frame: the whole part for image and alpha.
-void WriteChannel(GAnimationFrame& f, int32_t channel, int32_t value) {
+void WriteChannel(GAnimationFrame& f, int32_t channel, int32_t value)
+{
     switch (channel) {
     case kInterpolateImage:
         f.image = int16_t(value >> 8);
@@ -90,7 +100,8 @@ void WriteChannel(GAnimationFrame& f, int32_t channel, int32_t value) {
 } // namespace
 
 int GCfgKeyFrameAnimator::InterpolateLinear(int32_t fromFrame, int32_t toFrame, int32_t fromValue,
-                                            int32_t toValue, int32_t channel) {
+                                            int32_t toValue, int32_t channel)
+{
     const int32_t lo = std::min(fromFrame, toFrame);
     const int32_t hi = std::max(fromFrame, toFrame);
     const int64_t n = int64_t(hi) - lo;
@@ -110,29 +121,33 @@ int GCfgKeyFrameAnimator::InterpolateLinear(int32_t fromFrame, int32_t toFrame, 
 }
 
 int GCfgKeyFrameAnimator::Interpolate(int32_t type, int32_t fromFrame, int32_t toFrame,
-                                      int32_t fromValue, int32_t toValue, int32_t channel) {
+                                      int32_t fromValue, int32_t toValue, int32_t channel)
+{
     if (type != 1)
         return 0;
     return InterpolateLinear(fromFrame, toFrame, fromValue, toValue, channel);
 }
 
-int32_t GCfgKeyFrameAnimator::ParseAction(const char* text) {
-    static const char* const kNames[] = {"MoveToKeyFrame", "SetSpeed", "Wait", "Stop",
-                                         "SetMirror"};
+int32_t GCfgKeyFrameAnimator::ParseAction(const char* text)
+{
+    static const char* const kNames[] = {"MoveToKeyFrame", "SetSpeed", "Wait", "Stop", "SetMirror"};
     return LookUpName(kNames, text, kActionNone);
 }
 
-int32_t GCfgKeyFrameAnimator::ParseChannel(const char* text) {
+int32_t GCfgKeyFrameAnimator::ParseChannel(const char* text)
+{
     static const char* const kNames[] = {"", "Bitmap", "Alpha", "X", "Y"};
     return LookUpName(kNames, text, kInterpolateNone);
 }
 
-int32_t GCfgKeyFrameAnimator::ParseInterpolation(const char* text) {
+int32_t GCfgKeyFrameAnimator::ParseInterpolation(const char* text)
+{
     static const char* const kNames[] = {"", "Linear"};
     return LookUpName(kNames, text, 0);
 }
 
-int GCfgKeyFrameAnimator::LoadDescription(GDataDoc* node) {
+int GCfgKeyFrameAnimator::LoadDescription(GDataDoc* node)
+{
     if (!node)
         return 0;
     ResetAnimation();
@@ -195,7 +210,8 @@ int GCfgKeyFrameAnimator::LoadDescription(GDataDoc* node) {
 }
 
 int GLabelKeyFrameAnimator::LoadAndCheck(const GCfgObjectCursor& object,
-                                         GGraphicsResources* resources) {
+                                         GGraphicsResources* resources)
+{
     ResetAnimation();
     const GCfgNode* node = object.GetElement();
     if (!node)
@@ -299,7 +315,8 @@ int GLabelKeyFrameAnimator::LoadAndCheck(const GCfgObjectCursor& object,
     return 1;
 }
 
-int GLabelKeyFrameAnimator::LoadFrameTracks(const GCfgNode& node) {
+int GLabelKeyFrameAnimator::LoadFrameTracks(const GCfgNode& node)
+{
     ResetAnimation();
     const GCfgNodeList* list = node.FindObjectList("Frames");
     if (!list || list->empty())

@@ -37,7 +37,9 @@ class GCfgObjectCursor {
 public:
     GCfgObjectCursor() = default;
     explicit GCfgObjectCursor(const GCfgObjectEntry* entry)
-        : m_entry(entry), m_list(entry ? &entry->second : nullptr) {}
+        : m_entry(entry), m_list(entry ? &entry->second : nullptr)
+    {
+    }
     GCfgObjectCursor(const GCfgNodeList* list, int32_t index) : m_list(list), m_index(index) {}
 
     // The object at the index; null for no list, an empty one or an index outside it.

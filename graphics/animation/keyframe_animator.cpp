@@ -15,21 +15,28 @@ constexpr const char* kInvalidKeyFrame =
 constexpr const char* kInvalidKeyFrames =
     "cmaMoveToFrame-invalid command parameter:: Invalid Keyframe!";
 
-void Put16(uint8_t* p, int32_t v) {
+void Put16(uint8_t* p, int32_t v)
+{
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
 }
-void Put32(uint8_t* p, int32_t v) {
+void Put32(uint8_t* p, int32_t v)
+{
     Put16(p, v);
     Put16(p + 2, v >> 16);
 }
-int16_t Get16(const uint8_t* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
-int32_t Get32(const uint8_t* p) {
+int16_t Get16(const uint8_t* p)
+{
+    return int16_t(uint16_t(p[0] | p[1] << 8));
+}
+int32_t Get32(const uint8_t* p)
+{
     return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
                    uint32_t(p[3]) << 24);
 }
 
-void PackKeyFrame(const GKeyFrame& k, uint8_t* p) {
+void PackKeyFrame(const GKeyFrame& k, uint8_t* p)
+{
     std::memcpy(p, k.label, kKeyFrameLabelSize);
     p[20] = k.action;
     p[21] = 0; // reserved bytes are written as zero
@@ -42,7 +49,8 @@ void PackKeyFrame(const GKeyFrame& k, uint8_t* p) {
     Put16(p + 32, k.scale);
 }
 
-GKeyFrame UnpackKeyFrame(const uint8_t* p) {
+GKeyFrame UnpackKeyFrame(const uint8_t* p)
+{
     GKeyFrame k;
     std::memcpy(k.label, p, kKeyFrameLabelSize);
     k.action = p[20];
@@ -57,20 +65,26 @@ GKeyFrame UnpackKeyFrame(const uint8_t* p) {
 
 } // namespace
 
-void GKeyFrame::SetLabel(const char* text) {
+void GKeyFrame::SetLabel(const char* text)
+{
     std::memset(label, 0, sizeof label);
     if (text)
         std::memcpy(label, text, strnlen(text, sizeof label));
 }
 
-uint32_t GKeyFrame::LabelLength() const { return uint32_t(strnlen(label, sizeof label)); }
+uint32_t GKeyFrame::LabelLength() const
+{
+    return uint32_t(strnlen(label, sizeof label));
+}
 
-bool GKeyFrame::LabelEquals(const char* text) const {
+bool GKeyFrame::LabelEquals(const char* text) const
+{
     const uint32_t n = LabelLength();
     return text && strnlen(text, sizeof label) == n && std::memcmp(text, label, n) == 0;
 }
 
-void GKeyFrameAnimator::ApplyFrame() {
+void GKeyFrameAnimator::ApplyFrame()
+{
     if (!m_clip || m_frames.GetCount() == 0)
         return;
     if (m_state == kStatePlaying) {
@@ -103,7 +117,8 @@ void GKeyFrameAnimator::ApplyFrame() {
     }
 }
 
-void GKeyFrameAnimator::ProcessKeyFrame() {
+void GKeyFrameAnimator::ProcessKeyFrame()
+{
     if (!IsValidKeyFrame(m_currentKeyFrame))
         return;
     OnKeyFrameReached(&m_keyFrames[uint32_t(m_currentKeyFrame)], m_currentKeyFrame);
@@ -116,7 +131,8 @@ void GKeyFrameAnimator::ProcessKeyFrame() {
         CarryOutAction(record);
 }
 
-void GKeyFrameAnimator::CarryOutAction(const GKeyFrame& keyFrame) {
+void GKeyFrameAnimator::CarryOutAction(const GKeyFrame& keyFrame)
+{
     const int32_t p = keyFrame.param1;
     switch (keyFrame.action) {
     case kActionMoveToKeyFrame:
@@ -143,14 +159,16 @@ void GKeyFrameAnimator::CarryOutAction(const GKeyFrame& keyFrame) {
     }
 }
 
-void GKeyFrameAnimator::OnKeyFrameReached(const GKeyFrame* keyFrame, int32_t index) {
+void GKeyFrameAnimator::OnKeyFrameReached(const GKeyFrame* keyFrame, int32_t index)
+{
     if ((m_mode == 2 || m_mode == 3) && index == m_targetKeyFrame)
         Stop();
     if (m_listener)
         m_listener->OnKeyFrame(this, keyFrame, index);
 }
 
-void GKeyFrameAnimator::SetState(int32_t state) {
+void GKeyFrameAnimator::SetState(int32_t state)
+{
     switch (state) {
     case kStatePlaying:
         if (m_listener)
@@ -173,18 +191,21 @@ void GKeyFrameAnimator::SetState(int32_t state) {
     m_state = state;
 }
 
-void GKeyFrameAnimator::SetOffset(int32_t x, int32_t y) {
+void GKeyFrameAnimator::SetOffset(int32_t x, int32_t y)
+{
     m_offsetX = x;
     m_offsetY = y;
 }
 
-void GKeyFrameAnimator::SetClipFrame(int16_t base) {
+void GKeyFrameAnimator::SetClipFrame(int16_t base)
+{
     m_clipFrameBase = base;
     if (m_clip)
         m_clip->SetFrame(int32_t(base) * 256);
 }
 
-void GKeyFrameAnimator::MoveToKeyFrame(const char* label) {
+void GKeyFrameAnimator::MoveToKeyFrame(const char* label)
+{
     if (!label)
         return;
     for (uint32_t i = 0; i < m_keyFrames.GetCount(); ++i) {
@@ -195,7 +216,8 @@ void GKeyFrameAnimator::MoveToKeyFrame(const char* label) {
     }
 }
 
-void GKeyFrameAnimator::MoveToKeyFrameIndex(uint32_t index) {
+void GKeyFrameAnimator::MoveToKeyFrameIndex(uint32_t index)
+{
     if (index >= m_keyFrames.GetCount())
         return;
     m_currentKeyFrame = int32_t(index);
@@ -203,14 +225,16 @@ void GKeyFrameAnimator::MoveToKeyFrameIndex(uint32_t index) {
     ApplyFrame();
 }
 
-int GKeyFrameAnimator::IsAtKeyFrame(const char* text) const {
+int GKeyFrameAnimator::IsAtKeyFrame(const char* text) const
+{
     if (!text || !IsValidKeyFrame(m_currentKeyFrame))
         return 0;
-    return StrDifferN(text, m_keyFrames[uint32_t(m_currentKeyFrame)].label,
-                      kKeyFrameLabelSize) == 0;
+    return StrDifferN(text, m_keyFrames[uint32_t(m_currentKeyFrame)].label, kKeyFrameLabelSize) ==
+           0;
 }
 
-void GKeyFrameAnimator::SetSpeedPercent(int32_t percent) {
+void GKeyFrameAnimator::SetSpeedPercent(int32_t percent)
+{
     if (percent > 100)
         m_speed = 256;
     else if (percent < -100)
@@ -219,7 +243,8 @@ void GKeyFrameAnimator::SetSpeedPercent(int32_t percent) {
         m_speed = percent * 256 / 100;
 }
 
-void GKeyFrameAnimator::EnterKeyFrame(int32_t index) {
+void GKeyFrameAnimator::EnterKeyFrame(int32_t index)
+{
     const GKeyFrame& k = m_keyFrames[uint32_t(index)];
     m_currentKeyFrame = index;
     m_framePosition = int32_t(k.frame) * 256;
@@ -227,7 +252,8 @@ void GKeyFrameAnimator::EnterKeyFrame(int32_t index) {
     OnKeyFrameReached(&k, index);
 }
 
-int GKeyFrameAnimator::ExecuteCommand(int16_t command, int32_t p1, int32_t p2) {
+int GKeyFrameAnimator::ExecuteCommand(int16_t command, int32_t p1, int32_t p2)
+{
     m_targetKeyFrame = -1;
     switch (command) {
     case 1:
@@ -285,7 +311,8 @@ int GKeyFrameAnimator::ExecuteCommand(int16_t command, int32_t p1, int32_t p2) {
 }
 
 uint32_t GKeyFrameAnimator::AddInterpolation(uint16_t image, int32_t x, int32_t y, uint8_t alpha,
-                                             uint8_t keyFrame) {
+                                             uint8_t keyFrame)
+{
     GAnimationFrame f;
     f.image = int16_t(image);
     f.x = x;
@@ -297,7 +324,8 @@ uint32_t GKeyFrameAnimator::AddInterpolation(uint16_t image, int32_t x, int32_t 
 }
 
 void GKeyFrameAnimator::AddKeyFrame(const char* label, uint8_t action, uint16_t param1,
-                                    uint16_t param2, uint8_t channelMask) {
+                                    uint16_t param2, uint8_t channelMask)
+{
     GKeyFrame k;
     k.action = action;
     k.SetLabel(label);
@@ -307,7 +335,8 @@ void GKeyFrameAnimator::AddKeyFrame(const char* label, uint8_t action, uint16_t 
     m_keyFrames.PushBack(k);
 }
 
-void GKeyFrameAnimator::ResetAnimation() {
+void GKeyFrameAnimator::ResetAnimation()
+{
     m_keyFrames.RemoveRange(0, m_keyFrames.GetCount());
     m_frames.RemoveRange(0, m_frames.GetCount());
     m_waitCounter = 0;
@@ -316,7 +345,8 @@ void GKeyFrameAnimator::ResetAnimation() {
     m_channelMask = 255;
 }
 
-int GKeyFrameAnimator::SaveToMemory(std::unique_ptr<uint8_t[]>* buffer, uint32_t* size) {
+int GKeyFrameAnimator::SaveToMemory(std::unique_ptr<uint8_t[]>* buffer, uint32_t* size)
+{
     if (buffer)
         buffer->reset();
     if (size)
@@ -347,13 +377,14 @@ int GKeyFrameAnimator::SaveToMemory(std::unique_ptr<uint8_t[]>* buffer, uint32_t
     return 1;
 }
 
-int GKeyFrameAnimator::LoadFromMemory(const uint8_t* image, uint32_t size) {
+int GKeyFrameAnimator::LoadFromMemory(const uint8_t* image, uint32_t size)
+{
     if (!image || size < kPackedHeaderSize)
         return 0;
     const uint32_t k = image[0];
     const uint32_t f = uint16_t(Get16(image + 1));
-    if (uint64_t(size) < kPackedHeaderSize + uint64_t(kPackedKeyFrameSize) * k +
-                             uint64_t(kPackedFrameSize) * f)
+    if (uint64_t(size) <
+        kPackedHeaderSize + uint64_t(kPackedKeyFrameSize) * k + uint64_t(kPackedFrameSize) * f)
         return 0;
     // Everything is checked before anything changes, so a refused image leaves us as we were.
     GArray<GKeyFrame> keyFrames;
@@ -388,15 +419,18 @@ int GKeyFrameAnimator::LoadFromMemory(const uint8_t* image, uint32_t size) {
     return 1;
 }
 
-int GKeyFrameAnimator::SaveToFile(const char* fileName) {
+int GKeyFrameAnimator::SaveToFile(const char* fileName)
+{
     std::unique_ptr<uint8_t[]> buffer;
     uint32_t size = 0;
     if (!fileName || !SaveToMemory(&buffer, &size))
         return 0;
-    return platform::ReplaceFile(fileName, buffer.get(), size) == platform::ReplaceResult::kReplaced;
+    return platform::ReplaceFile(fileName, buffer.get(), size) ==
+           platform::ReplaceResult::kReplaced;
 }
 
-int GKeyFrameAnimator::LoadFromFile(const char* fileName) {
+int GKeyFrameAnimator::LoadFromFile(const char* fileName)
+{
     if (!fileName)
         return 0;
     uint32_t length = 0;

@@ -161,7 +161,8 @@ public:
 protected:
     // The state every loader starts from: no frames or key frames, rewound, all channels.
     void ResetAnimation();
-    bool IsValidKeyFrame(int32_t index) const {
+    bool IsValidKeyFrame(int32_t index) const
+    {
         return index >= 0 && uint32_t(index) < m_keyFrames.GetCount();
     }
     // Appends a key frame as given; false when memory runs out.

@@ -29,7 +29,8 @@ struct GBilinear {
     static constexpr int32_t kBefore = 0;
     static constexpr int32_t kAfter = 1;
     static void Sample(const GMaskedImage& s, int32_t sx, int32_t sy, int32_t fx, int32_t fy,
-                       GFiltered& out) {
+                       GFiltered& out)
+    {
         const int32_t w00 = (256 - fx) * (256 - fy);
         const int32_t w10 = fx * (256 - fy);
         const int32_t w11 = fx * fy;
@@ -39,7 +40,8 @@ struct GBilinear {
         for (int k = 0; k < 3; ++k)
             out.c[k] = (p00[k] * w00 + p00[k + 3] * w10 + p01[k + 3] * w11 + p01[k] * w01) >> 16;
         out.m = (s.Mask(sx, sy) * w00 + s.Mask(sx + 1, sy) * w10 + s.Mask(sx + 1, sy + 1) * w11 +
-                 s.Mask(sx, sy + 1) * w01) >> 16;
+                 s.Mask(sx, sy + 1) * w01) >>
+                16;
     }
 };
 
@@ -48,7 +50,8 @@ struct GCubic {
     static constexpr int32_t kBefore = 1;
     static constexpr int32_t kAfter = 2;
     static void Sample(const GMaskedImage& s, int32_t sx, int32_t sy, int32_t fx, int32_t fy,
-                       GFiltered& out) {
+                       GFiltered& out)
+    {
         int32_t v[4];
         CubicSample(s, sx - 1, sy - 1, fx, fy, v);
         out.c[0] = v[0], out.c[1] = v[1], out.c[2] = v[2];
@@ -64,10 +67,13 @@ struct GTurnBack {
 
     GTurnBack(int32_t degrees, int32_t px, int32_t py, const GRotatedBox& box)
         : cosA(FloatCos(degrees)), sinA(FloatSin(degrees)), pivotX(px), pivotY(py),
-          boxLeft(box.left), boxTop(box.top) {}
+          boxLeft(box.left), boxTop(box.top)
+    {
+    }
 };
 
-void ResolvePivot(int32_t w, int32_t h, int32_t& px, int32_t& py) {
+void ResolvePivot(int32_t w, int32_t h, int32_t& px, int32_t& py)
+{
     if (px == -1 && py == -1) {
         px = w / 2;
         py = h / 2;
@@ -77,7 +83,8 @@ void ResolvePivot(int32_t w, int32_t h, int32_t& px, int32_t& py) {
 // Walks box pixels i0..i0+w-1, j0..j0+h-1, turning each back; fixed point unless Float.
 template <class Sampler, bool Float, class Sink>
 void TurnWalk(const GMaskedImage& src, const GTurnBack& t, int32_t i0, int32_t j0, int32_t w,
-              int32_t h, Sink& sink) {
+              int32_t h, Sink& sink)
+{
     const int64_t ca = std::llround(t.cosA * 65536.0);
     const int64_t sa = std::llround(t.sinA * 65536.0);
     GFiltered f;
@@ -98,7 +105,8 @@ void TurnWalk(const GMaskedImage& src, const GTurnBack& t, int32_t i0, int32_t j
             const int64_t sy = v >> 8;
             if (sx >= Sampler::kBefore && sx < src.w - Sampler::kAfter && sy >= Sampler::kBefore &&
                 sy < src.h - Sampler::kAfter) {
-                Sampler::Sample(src, int32_t(sx), int32_t(sy), int32_t(u & 255), int32_t(v & 255), f);
+                Sampler::Sample(src, int32_t(sx), int32_t(sy), int32_t(u & 255), int32_t(v & 255),
+                                f);
                 sink.Put(i, f);
             } else {
                 sink.Skip(i);
@@ -114,17 +122,20 @@ struct GCopySink {
     bool withMask;
     uint8_t* row = nullptr;
     uint8_t* maskRow = nullptr;
-    void Row(int32_t j) {
+    void Row(int32_t j)
+    {
         row = pixels + size_t(j) * w * 3;
         maskRow = mask + size_t(j) * w;
     }
-    void Put(int32_t i, const GFiltered& f) {
+    void Put(int32_t i, const GFiltered& f)
+    {
         for (int k = 0; k < 3; ++k)
             row[size_t(i) * 3 + k] = uint8_t(f.c[k]);
         if (withMask)
             maskRow[i] = uint8_t(f.m);
     }
-    void Skip(int32_t i) {
+    void Skip(int32_t i)
+    {
         std::memset(row + size_t(i) * 3, 0, 3);
         if (withMask)
             maskRow[i] = 255;
@@ -136,7 +147,8 @@ struct GMaskSink {
     int32_t pitch;
     uint8_t* row = nullptr;
     void Row(int32_t j) { row = first + size_t(j) * pitch; }
-    void Put(int32_t i, const GFiltered& f) {
+    void Put(int32_t i, const GFiltered& f)
+    {
         if (f.m >= 255)
             return;
         uint8_t* d = row + size_t(i) * 3;
@@ -149,7 +161,8 @@ struct GMaskSink {
 // The target area of a w x h picture at (x, y): cut to the target and the clip. False when
 // nothing is left; else the first picture pixel (i0, j0) and the size.
 bool ClipPlacement(const GBitmap* target, const GRect* clip, int32_t x, int32_t y, int32_t w,
-                   int32_t h, int32_t& i0, int32_t& j0, int32_t& cw, int32_t& ch) {
+                   int32_t h, int32_t& i0, int32_t& j0, int32_t& cw, int32_t& ch)
+{
     int64_t l = x, t = y, r = int64_t(x) + w - 1, b = int64_t(y) + h - 1;
     l = std::max<int64_t>(l, 0);
     t = std::max<int64_t>(t, 0);
@@ -170,15 +183,18 @@ bool ClipPlacement(const GBitmap* target, const GRect* clip, int32_t x, int32_t 
     return true;
 }
 
-bool DrawableTarget(const GBitmap* target) {
+bool DrawableTarget(const GBitmap* target)
+{
     return target && target->GetBytesPerPixel() == 3 && target->GetPixels() &&
            target->GetPixelBlock()->GetSize() >=
-               uint64_t(std::max<int32_t>(target->GetPitch(), 0)) * std::max<int16_t>(target->GetHeight(), 0);
+               uint64_t(std::max<int32_t>(target->GetPitch(), 0)) *
+                   std::max<int16_t>(target->GetHeight(), 0);
 }
 
 template <class Sampler, bool Float>
 void DrawRotated(GBitmap* target, const GBitmap* source, int32_t x, int32_t y, int32_t degrees,
-                 int32_t pivotX, int32_t pivotY, const GRect* clip) {
+                 int32_t pivotX, int32_t pivotY, const GRect* clip)
+{
     GMaskedImage src;
     GRotatedBox box;
     if (!DrawableTarget(target) || !src.Bind(source))
@@ -198,7 +214,8 @@ void DrawRotated(GBitmap* target, const GBitmap* source, int32_t x, int32_t y, i
 struct GQuarterClockwise {
     static int32_t Width(int32_t, int32_t h) { return h; }
     static int32_t Height(int32_t w, int32_t) { return w; }
-    static void Source(int32_t i, int32_t j, int32_t w, int32_t h, int32_t& c, int32_t& r) {
+    static void Source(int32_t i, int32_t j, int32_t w, int32_t h, int32_t& c, int32_t& r)
+    {
         r = h - 1 - i;
         c = j;
     }
@@ -206,7 +223,8 @@ struct GQuarterClockwise {
 struct GQuarterBack {
     static int32_t Width(int32_t, int32_t h) { return h; }
     static int32_t Height(int32_t w, int32_t) { return w; }
-    static void Source(int32_t i, int32_t j, int32_t w, int32_t h, int32_t& c, int32_t& r) {
+    static void Source(int32_t i, int32_t j, int32_t w, int32_t h, int32_t& c, int32_t& r)
+    {
         r = i;
         c = w - 1 - j;
     }
@@ -214,14 +232,16 @@ struct GQuarterBack {
 struct GTransposed {
     static int32_t Width(int32_t, int32_t h) { return h; }
     static int32_t Height(int32_t w, int32_t) { return w; }
-    static void Source(int32_t i, int32_t j, int32_t w, int32_t h, int32_t& c, int32_t& r) {
+    static void Source(int32_t i, int32_t j, int32_t w, int32_t h, int32_t& c, int32_t& r)
+    {
         r = i;
         c = j;
     }
 };
 
 template <class Turn>
-void BlitQuarter(GBitmap* target, const GBitmap* source, int32_t x, int32_t y, const GRect* clip) {
+void BlitQuarter(GBitmap* target, const GBitmap* source, int32_t x, int32_t y, const GRect* clip)
+{
     GMaskedImage src;
     if (!DrawableTarget(target) || !src.Bind(source))
         return;
@@ -230,8 +250,8 @@ void BlitQuarter(GBitmap* target, const GBitmap* source, int32_t x, int32_t y, c
                        i0, j0, cw, ch))
         return;
     for (int32_t j = 0; j < ch; ++j) {
-        uint8_t* d = target->GetPixels() + size_t(y + j0 + j) * target->GetPitch() +
-                     size_t(x + i0) * 3;
+        uint8_t* d =
+            target->GetPixels() + size_t(y + j0 + j) * target->GetPitch() + size_t(x + i0) * 3;
         for (int32_t i = 0; i < cw; ++i, d += 3) {
             int32_t c, r;
             Turn::Source(i0 + i, j0 + j, src.w, src.h, c, r);
@@ -247,8 +267,9 @@ void BlitQuarter(GBitmap* target, const GBitmap* source, int32_t x, int32_t y, c
 
 } // namespace
 
-bool GetRotatedBox(int32_t width, int32_t height, int32_t degrees, int32_t pivotX,
-                   int32_t pivotY, GRotatedBox& box) {
+bool GetRotatedBox(int32_t width, int32_t height, int32_t degrees, int32_t pivotX, int32_t pivotY,
+                   GRotatedBox& box)
+{
     if (width <= 0 || height <= 0)
         return false;
     ResolvePivot(width, height, pivotX, pivotY);
@@ -278,7 +299,8 @@ bool GetRotatedBox(int32_t width, int32_t height, int32_t degrees, int32_t pivot
 }
 
 int RotateCopy(GGraphicsResources& store, const GBitmap* source, int32_t degrees, int32_t pivotX,
-               int32_t pivotY, int16_t* slot, bool withMask) {
+               int32_t pivotY, int16_t* slot, bool withMask)
+{
     GMaskedImage src;
     GRotatedBox box;
     if (!slot || !src.Bind(source))
@@ -300,31 +322,37 @@ int RotateCopy(GGraphicsResources& store, const GBitmap* source, int32_t degrees
 }
 
 void DrawRotatedBilinear(GBitmap* target, const GBitmap* source, int32_t x, int32_t y,
-                         int32_t degrees, int32_t pivotX, int32_t pivotY, const GRect* clip) {
+                         int32_t degrees, int32_t pivotX, int32_t pivotY, const GRect* clip)
+{
     DrawRotated<GBilinear, false>(target, source, x, y, degrees, pivotX, pivotY, clip);
 }
 
-void DrawRotatedCubic(GBitmap* target, const GBitmap* source, int32_t x, int32_t y,
-                      int32_t degrees, int32_t pivotX, int32_t pivotY, const GRect* clip) {
+void DrawRotatedCubic(GBitmap* target, const GBitmap* source, int32_t x, int32_t y, int32_t degrees,
+                      int32_t pivotX, int32_t pivotY, const GRect* clip)
+{
     DrawRotated<GCubic, false>(target, source, x, y, degrees, pivotX, pivotY, clip);
 }
 
-void DrawRotatedFloat(GBitmap* target, const GBitmap* source, int32_t x, int32_t y,
-                      int32_t degrees, int32_t pivotX, int32_t pivotY, const GRect* clip) {
+void DrawRotatedFloat(GBitmap* target, const GBitmap* source, int32_t x, int32_t y, int32_t degrees,
+                      int32_t pivotX, int32_t pivotY, const GRect* clip)
+{
     DrawRotated<GBilinear, true>(target, source, x, y, degrees, pivotX, pivotY, clip);
 }
 
 void BlitMaskQuarterTurn(GBitmap* target, const GBitmap* source, int32_t x, int32_t y,
-                         const GRect* clip) {
+                         const GRect* clip)
+{
     BlitQuarter<GQuarterClockwise>(target, source, x, y, clip);
 }
 
 void BlitMaskQuarterTurnBack(GBitmap* target, const GBitmap* source, int32_t x, int32_t y,
-                             const GRect* clip) {
+                             const GRect* clip)
+{
     BlitQuarter<GQuarterBack>(target, source, x, y, clip);
 }
 
 void BlitMaskTransposed(GBitmap* target, const GBitmap* source, int32_t x, int32_t y,
-                        const GRect* clip) {
+                        const GRect* clip)
+{
     BlitQuarter<GTransposed>(target, source, x, y, clip);
 }

@@ -32,8 +32,8 @@ struct GRotatedBox {
     int32_t width = 0;
     int32_t height = 0;
 };
-bool GetRotatedBox(int32_t width, int32_t height, int32_t degrees, int32_t pivotX,
-                   int32_t pivotY, GRotatedBox& box);
+bool GetRotatedBox(int32_t width, int32_t height, int32_t degrees, int32_t pivotX, int32_t pivotY,
+                   GRotatedBox& box);
 
 // Makes the turned picture as a new image (format 2) in the store's pool at *slot (negative:
 // the first empty one); *slot receives the pool slot used. withMask false: the mask is not
@@ -48,13 +48,11 @@ int RotateCopy(GGraphicsResources& store, const GBitmap* source, int32_t degrees
 void DrawRotatedBilinear(GBitmap* target, const GBitmap* source, int32_t x, int32_t y,
                          int32_t degrees, int32_t pivotX, int32_t pivotY,
                          const GRect* clip = nullptr);
-void DrawRotatedCubic(GBitmap* target, const GBitmap* source, int32_t x, int32_t y,
-                      int32_t degrees, int32_t pivotX, int32_t pivotY,
-                      const GRect* clip = nullptr);
+void DrawRotatedCubic(GBitmap* target, const GBitmap* source, int32_t x, int32_t y, int32_t degrees,
+                      int32_t pivotX, int32_t pivotY, const GRect* clip = nullptr);
 // The bilinear draw with every target pixel turned back in floating point.
-void DrawRotatedFloat(GBitmap* target, const GBitmap* source, int32_t x, int32_t y,
-                      int32_t degrees, int32_t pivotX, int32_t pivotY,
-                      const GRect* clip = nullptr);
+void DrawRotatedFloat(GBitmap* target, const GBitmap* source, int32_t x, int32_t y, int32_t degrees,
+                      int32_t pivotX, int32_t pivotY, const GRect* clip = nullptr);
 
 // A masked 24-bit source turned by a quarter turn and drawn at (x, y) (the turned picture's
 // top-left), clipped to the target and the optional rectangle. Rule: m 255 skips, 0 copies,

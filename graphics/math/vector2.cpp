@@ -43,10 +43,10 @@ GVector2& GVector2::operator-=(const GVector2& other)
     return *this;
 }
 
-void GVector2::Rotate(int32_t degrees) {
-    if (degrees == 0) {
+void GVector2::Rotate(int32_t degrees)
+{
+    if (degrees == 0)
         return;
-    }
     const double s = FloatSin(degrees);
     const double c = FloatCos(degrees);
     const double ox = x;

@@ -26,9 +26,18 @@ enum GDirtyState : uint8_t {
 
 // 24.8 fixed point helpers. Whole parts shift arithmetically, so -1/256 is in pixel -1.
 constexpr int32_t kFixedOne = 256;
-constexpr int32_t FixedWhole(int32_t v) { return v >> 8; }
-constexpr int32_t FixedFraction(int32_t v) { return v & 0xFF; }
-constexpr int32_t FixedFromInt(int32_t v) { return int32_t(uint32_t(v) << 8); }
+constexpr int32_t FixedWhole(int32_t v)
+{
+    return v >> 8;
+}
+constexpr int32_t FixedFraction(int32_t v)
+{
+    return v & 0xFF;
+}
+constexpr int32_t FixedFromInt(int32_t v)
+{
+    return int32_t(uint32_t(v) << 8);
+}
 
 class GClip {
 public:
@@ -79,7 +88,8 @@ public:
     int32_t GetY() const { return m_y; }
     void SetX(int32_t x) { m_x = x; }
     void SetY(int32_t y) { m_y = y; }
-    void SetPosition(int32_t x, int32_t y) {
+    void SetPosition(int32_t x, int32_t y)
+    {
         m_x = x;
         m_y = y;
     }

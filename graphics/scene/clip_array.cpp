@@ -5,7 +5,8 @@
 
 #include "graphics/scene/clip_pointer_array.h"
 
-std::unique_ptr<GClipArray> GClipArray::Create(int16_t capacity) {
+std::unique_ptr<GClipArray> GClipArray::Create(int16_t capacity)
+{
     std::unique_ptr<GClipArray> array(new (std::nothrow) GClipArray);
     if (!array || !array->Init(capacity)) {
         return nullptr;
@@ -13,7 +14,8 @@ std::unique_ptr<GClipArray> GClipArray::Create(int16_t capacity) {
     return array;
 }
 
-bool GClipArray::Init(int16_t capacity) {
+bool GClipArray::Init(int16_t capacity)
+{
     m_items.reset();
     m_count = 0;
     m_capacity = 0;
@@ -28,7 +30,8 @@ bool GClipArray::Init(int16_t capacity) {
     return true;
 }
 
-int GClipArray::Add(GClip* clip) {
+int GClipArray::Add(GClip* clip)
+{
     if (m_count >= m_capacity) {
         return -1;
     }
@@ -36,18 +39,19 @@ int GClipArray::Add(GClip* clip) {
     return m_count++;
 }
 
-bool GClipArray::Insert(int index, GClip* clip) {
+bool GClipArray::Insert(int index, GClip* clip)
+{
     if (m_count >= m_capacity || index < 0 || index > m_count) {
         return false;
     }
-    std::copy_backward(m_items.get() + index, m_items.get() + m_count,
-                       m_items.get() + m_count + 1);
+    std::copy_backward(m_items.get() + index, m_items.get() + m_count, m_items.get() + m_count + 1);
     m_items[index] = clip;
     ++m_count;
     return true;
 }
 
-void GClipArray::RemoveRange(int index, int n) {
+void GClipArray::RemoveRange(int index, int n)
+{
     if (index < 0 || index >= m_count || n <= 0) {
         return;
     }
@@ -56,7 +60,8 @@ void GClipArray::RemoveRange(int index, int n) {
     m_count = int16_t(m_count - n);
 }
 
-int GClipArray::FindFrom(const GClip* clip, int first, int end) const {
+int GClipArray::FindFrom(const GClip* clip, int first, int end) const
+{
     first = std::max(first, 0);
     end = std::min(end, int(m_count));
     for (int i = first; i < end; ++i) {
@@ -67,7 +72,8 @@ int GClipArray::FindFrom(const GClip* clip, int first, int end) const {
     return -1;
 }
 
-void GClipArray::Sort(int first, int last, const GClipComparator& comparator) {
+void GClipArray::Sort(int first, int last, const GClipComparator& comparator)
+{
     first = std::max(first, 0);
     last = std::min(last, m_count - 1);
     if (first < last) {

@@ -12,15 +12,16 @@
 #include "graphics/scene/clip_array.h"
 #include "graphics/scene/rect_array.h"
 
-void FillBitmap(GBitmap& bitmap, uint32_t colour) {
+void FillBitmap(GBitmap& bitmap, uint32_t colour)
+{
     GRect all;
     GetBitmapBoundsRect(bitmap, all);
     FillRect(&bitmap, colour, all);
 }
 
-std::unique_ptr<GClipContainer> GClipContainer::Create(GDibSurface* backBuffer,
-                                                       GBitmapTable* table, GClipArray* clips,
-                                                       GRectArray* dirtyRects) {
+std::unique_ptr<GClipContainer> GClipContainer::Create(GDibSurface* backBuffer, GBitmapTable* table,
+                                                       GClipArray* clips, GRectArray* dirtyRects)
+{
     std::unique_ptr<GClipContainer> container(new (std::nothrow) GClipContainer);
     if (!container) {
         return nullptr;
@@ -31,7 +32,8 @@ std::unique_ptr<GClipContainer> GClipContainer::Create(GDibSurface* backBuffer,
 }
 
 int GClipContainer::Init(GDibSurface* backBuffer, GBitmapTable* table, GClipArray* clips,
-                         GRectArray* dirtyRects) {
+                         GRectArray* dirtyRects)
+{
     m_backBuffer = backBuffer;
     m_bitmapTable = table;
     m_clips = clips;
@@ -40,15 +42,18 @@ int GClipContainer::Init(GDibSurface* backBuffer, GBitmapTable* table, GClipArra
     return OnInit();
 }
 
-void GClipContainer::SetTarget(GDibSurface* surface) {
+void GClipContainer::SetTarget(GDibSurface* surface)
+{
     m_target = surface ? surface : m_backBuffer;
 }
 
-int GClipContainer::AddClip(GClip* clip) {
+int GClipContainer::AddClip(GClip* clip)
+{
     return m_clips && m_clips->Add(clip) >= 0 ? 1 : 0;
 }
 
-int GClipContainer::RemoveClip(GClip* clip) {
+int GClipContainer::RemoveClip(GClip* clip)
+{
     if (!m_clips) {
         return 0;
     }
@@ -59,7 +64,8 @@ int GClipContainer::RemoveClip(GClip* clip) {
     return m_clips->GetCount();
 }
 
-void GClipContainer::ClearTarget(bool lock) {
+void GClipContainer::ClearTarget(bool lock)
+{
     if (!m_target) {
         return;
     }
@@ -74,14 +80,16 @@ void GClipContainer::ClearTarget(bool lock) {
     }
 }
 
-void GClipContainer::GetClientBounds(GRect& out) const {
+void GClipContainer::GetClientBounds(GRect& out) const
+{
     out = GRect{};
     if (m_backBuffer) {
         GetBitmapBoundsRect(*m_backBuffer, out);
     }
 }
 
-int GClipContainer::Update() {
+int GClipContainer::Update()
+{
     if (!m_clips) {
         return 1;
     }
@@ -92,11 +100,13 @@ int GClipContainer::Update() {
     return 1;
 }
 
-GBitmap* GClipContainer::ClipImage(const GClip& clip) const {
+GBitmap* GClipContainer::ClipImage(const GClip& clip) const
+{
     return m_bitmapTable ? m_bitmapTable->FindSlot(clip.GetSlot()) : nullptr;
 }
 
-void GClipContainer::AddDirty(const GRect& rect) {
+void GClipContainer::AddDirty(const GRect& rect)
+{
     if (m_dirtyRects) {
         m_dirtyRects->AddMerged(rect);
     }
@@ -104,26 +114,47 @@ void GClipContainer::AddDirty(const GRect& rect) {
 
 // --- Placement ---
 
-GRect GClipContainer::AnchorRect(const GClip& clip, int32_t w, int32_t h) {
+GRect GClipContainer::AnchorRect(const GClip& clip, int32_t w, int32_t h)
+{
     const int32_t x = FixedWhole(clip.GetX());
     const int32_t y = FixedWhole(clip.GetY());
     int32_t left = clip.GetRect().left;
     int32_t top = clip.GetRect().top;
     switch (clip.GetAnchorMode()) {
-    case kAnchorTopLeft: left = x; top = y; break;
-    case kAnchorCentre: left = x - w / 2; top = y - h / 2; break;
-    case kAnchorTopRight: left = x - w + 1; top = y; break;
-    case kAnchorBottomLeft: left = x; top = y - h + 1; break;
-    case kAnchorBottomRight: left = x - w + 1; top = y - h + 1; break;
-    case kAnchorBottomCentre: left = x - w / 2; top = y - h + 1; break;
-    default: break; // the owner placed it
+    case kAnchorTopLeft:
+        left = x;
+        top = y;
+        break;
+    case kAnchorCentre:
+        left = x - w / 2;
+        top = y - h / 2;
+        break;
+    case kAnchorTopRight:
+        left = x - w + 1;
+        top = y;
+        break;
+    case kAnchorBottomLeft:
+        left = x;
+        top = y - h + 1;
+        break;
+    case kAnchorBottomRight:
+        left = x - w + 1;
+        top = y - h + 1;
+        break;
+    case kAnchorBottomCentre:
+        left = x - w / 2;
+        top = y - h + 1;
+        break;
+    default:
+        break; // the owner placed it
     }
     GRect r;
     r.SetClamped(left, top, left + w - 1, top + h - 1);
     return r;
 }
 
-GRect GClipContainer::AnchorRectSubPixel(const GClip& clip, int32_t w, int32_t h) {
+GRect GClipContainer::AnchorRectSubPixel(const GClip& clip, int32_t w, int32_t h)
+{
     const int32_t x = FixedWhole(clip.GetX());
     const int32_t y = FixedWhole(clip.GetY());
     int32_t left = clip.GetRect().left;
@@ -131,13 +162,32 @@ GRect GClipContainer::AnchorRectSubPixel(const GClip& clip, int32_t w, int32_t h
     // The image carries a one-pixel border for the bilinear blit; its own top-left pixel is
     // drawn at (left - 1, top - 1).
     switch (clip.GetAnchorMode()) {
-    case kAnchorTopLeft: left = x + 1; top = y + 1; break;
-    case kAnchorCentre: left = x + 1 - w / 2; top = y + 1 - h / 2; break;
-    case kAnchorTopRight: left = x - w + 2; top = y + 1; break;
-    case kAnchorBottomLeft: left = x + 2; top = y - h + 2; break; // one right of top-left, as ever
-    case kAnchorBottomRight: left = x - w + 2; top = y - h + 2; break;
-    case kAnchorBottomCentre: left = x + 1 - w / 2; top = y - h + 2; break;
-    default: break;
+    case kAnchorTopLeft:
+        left = x + 1;
+        top = y + 1;
+        break;
+    case kAnchorCentre:
+        left = x + 1 - w / 2;
+        top = y + 1 - h / 2;
+        break;
+    case kAnchorTopRight:
+        left = x - w + 2;
+        top = y + 1;
+        break;
+    case kAnchorBottomLeft:
+        left = x + 2;
+        top = y - h + 2;
+        break; // one right of top-left, as ever
+    case kAnchorBottomRight:
+        left = x - w + 2;
+        top = y - h + 2;
+        break;
+    case kAnchorBottomCentre:
+        left = x + 1 - w / 2;
+        top = y - h + 2;
+        break;
+    default:
+        break;
     }
     const int32_t right = left + w - 3 + (FixedFraction(clip.GetX()) ? 1 : 0);
     const int32_t bottom = top + h - 3 + (FixedFraction(clip.GetY()) ? 1 : 0);
@@ -147,7 +197,8 @@ GRect GClipContainer::AnchorRectSubPixel(const GClip& clip, int32_t w, int32_t h
 }
 
 template <class ComputeRect>
-void GClipContainer::MarkChanged(GClip& clip, ComputeRect computeRect, bool addPrevOnShow) {
+void GClipContainer::MarkChanged(GClip& clip, ComputeRect computeRect, bool addPrevOnShow)
+{
     const bool visible = clip.IsVisible();
     const bool wasVisible = clip.WasVisible();
     if (visible) {
@@ -168,8 +219,8 @@ void GClipContainer::MarkChanged(GClip& clip, ComputeRect computeRect, bool addP
     }
 }
 
-void GClipContainer::PlaceChanged(GClip& clip, RectRule rule, bool customCase,
-                                  bool addPrevOnShow) {
+void GClipContainer::PlaceChanged(GClip& clip, RectRule rule, bool customCase, bool addPrevOnShow)
+{
     const bool custom = customCase && clip.GetDrawMode() == dmCustom;
     auto computeRect = [&] {
         const GBitmap* image = ClipImage(clip);
@@ -196,14 +247,19 @@ void GClipContainer::PlaceChanged(GClip& clip, RectRule rule, bool customCase,
 
 namespace {
 
-bool SameWhole(int32_t a, int32_t b) { return FixedWhole(a) == FixedWhole(b); }
+bool SameWhole(int32_t a, int32_t b)
+{
+    return FixedWhole(a) == FixedWhole(b);
+}
 
-bool UsesPalette(const GClip& clip) {
+bool UsesPalette(const GClip& clip)
+{
     return clip.GetDrawMode() == dmPaletteMaskFaded || clip.GetDrawMode() == dmPaletteMask;
 }
 
 // The unchanged test of the plain placement.
-bool PlainUnchanged(const GClip& c, bool withOrientationAndPalette) {
+bool PlainUnchanged(const GClip& c, bool withOrientationAndPalette)
+{
     if (c.IsVisible() != c.WasVisible() || !SameWhole(c.GetFrame(), c.GetPrevFrame()) ||
         !SameWhole(c.GetX(), c.GetPrevX()) || !SameWhole(c.GetY(), c.GetPrevY()) ||
         c.GetAlpha() != c.GetPrevAlpha()) {
@@ -217,15 +273,16 @@ bool PlainUnchanged(const GClip& c, bool withOrientationAndPalette) {
 }
 
 // The sub-pixel placement sees any change of the fraction.
-bool SubPixelUnchanged(const GClip& c) {
+bool SubPixelUnchanged(const GClip& c)
+{
     return c.IsVisible() == c.WasVisible() && SameWhole(c.GetFrame(), c.GetPrevFrame()) &&
-           c.GetX() == c.GetPrevX() && c.GetY() == c.GetPrevY() &&
-           c.GetAlpha() == c.GetPrevAlpha();
+           c.GetX() == c.GetPrevX() && c.GetY() == c.GetPrevY() && c.GetAlpha() == c.GetPrevAlpha();
 }
 
 } // namespace
 
-void GClipContainer::PlaceClip(GClip& clip) {
+void GClipContainer::PlaceClip(GClip& clip)
+{
     if (PlainUnchanged(clip, true)) {
         clip.SetDirtyState(kDirtyNone);
         return;
@@ -233,7 +290,8 @@ void GClipContainer::PlaceClip(GClip& clip) {
     PlaceChanged(clip, RectRule::Plain, true, true);
 }
 
-void GClipContainer::PlaceClipSubPixel(GClip& clip) {
+void GClipContainer::PlaceClipSubPixel(GClip& clip)
+{
     if (SubPixelUnchanged(clip)) {
         clip.SetDirtyState(kDirtyNone);
         return;
@@ -241,7 +299,8 @@ void GClipContainer::PlaceClipSubPixel(GClip& clip) {
     PlaceChanged(clip, RectRule::SubPixel, true, false);
 }
 
-void GClipContainer::PlaceClipNoMode15(GClip& clip) {
+void GClipContainer::PlaceClipNoMode15(GClip& clip)
+{
     if (PlainUnchanged(clip, false)) {
         clip.SetDirtyState(kDirtyNone);
         return;
@@ -249,7 +308,8 @@ void GClipContainer::PlaceClipNoMode15(GClip& clip) {
     PlaceChanged(clip, RectRule::Plain, false, false);
 }
 
-void GClipContainer::PlaceClipSubPixelNoMode15(GClip& clip) {
+void GClipContainer::PlaceClipSubPixelNoMode15(GClip& clip)
+{
     if (SubPixelUnchanged(clip)) {
         clip.SetDirtyState(kDirtyNone);
         return;
@@ -257,7 +317,8 @@ void GClipContainer::PlaceClipSubPixelNoMode15(GClip& clip) {
     PlaceChanged(clip, RectRule::SubPixel, false, false);
 }
 
-void GClipContainer::MarkClipDirty(GClip& clip) {
+void GClipContainer::MarkClipDirty(GClip& clip)
+{
     if (clip.IsVisible() == clip.WasVisible() && SameWhole(clip.GetFrame(), clip.GetPrevFrame()) &&
         !clip.GetRect().NotEquals(clip.GetPrevRect()) && clip.GetAlpha() == clip.GetPrevAlpha()) {
         clip.SetDirtyState(kDirtyNone);

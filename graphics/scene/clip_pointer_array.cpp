@@ -17,12 +17,14 @@ constexpr Index kInsertionSortLimit = 16;
 
 class ClipSorter {
 public:
-    ClipSorter(GClip** items, const GClipComparator& comparator)
-        : m_items(items), m_cmp(comparator) {}
+    ClipSorter(GClip** items, const GClipComparator& comparator) : m_items(items), m_cmp(comparator)
+    {
+    }
 
     // Sorts [first, last]. Recursion goes into the smaller part only, so each nested call
     // handles at most half of its caller's range: depth <= log2(n).
-    void Sort(Index first, Index last, int depthBudget) {
+    void Sort(Index first, Index last, int depthBudget)
+    {
         while (last - first >= kInsertionSortLimit) {
             if (depthBudget-- <= 0) {
                 HeapSort(first, last);
@@ -45,7 +47,8 @@ private:
 
     // Hoare partition around the median of the first, middle and last entries, placed last.
     // Both scans stop at entries equal to the pivot, which splits runs of equal keys evenly.
-    Index Partition(Index first, Index last) {
+    Index Partition(Index first, Index last)
+    {
         const Index mid = first + (last - first) / 2;
         if (Less(m_items[mid], m_items[first])) {
             std::swap(m_items[mid], m_items[first]);
@@ -76,7 +79,8 @@ private:
         return i;
     }
 
-    void InsertionSort(Index first, Index last) {
+    void InsertionSort(Index first, Index last)
+    {
         for (Index i = first + 1; i <= last; ++i) {
             for (Index j = i; j > first && Less(m_items[j], m_items[j - 1]); --j) {
                 std::swap(m_items[j], m_items[j - 1]);
@@ -84,7 +88,8 @@ private:
         }
     }
 
-    void SiftDown(Index base, Index root, Index n) {
+    void SiftDown(Index base, Index root, Index n)
+    {
         for (;;) {
             Index child = 2 * root + 1;
             if (child >= n) {
@@ -101,7 +106,8 @@ private:
         }
     }
 
-    void HeapSort(Index first, Index last) {
+    void HeapSort(Index first, Index last)
+    {
         const Index n = last - first + 1;
         for (Index root = n / 2 - 1; root >= 0; --root) {
             SiftDown(first, root, n);
@@ -116,7 +122,8 @@ private:
     const GClipComparator& m_cmp;
 };
 
-int DepthBudget(size_t n) {
+int DepthBudget(size_t n)
+{
     int log2 = 0;
     while (n > 1) {
         n >>= 1;
@@ -127,7 +134,8 @@ int DepthBudget(size_t n) {
 
 } // namespace
 
-void SortClipPointers(GClip** items, size_t n, const GClipComparator& comparator) {
+void SortClipPointers(GClip** items, size_t n, const GClipComparator& comparator)
+{
     if (!items || n < 2) {
         return;
     }
@@ -145,13 +153,15 @@ void SortClipPointers(GClip** items, size_t n, const GClipComparator& comparator
     }
 }
 
-void GClipPtrArray::Free() {
+void GClipPtrArray::Free()
+{
     m_items.reset();
     m_count = 0;
     m_capacity = 0;
 }
 
-bool GClipPtrArray::Reserve(uint32_t capacity) {
+bool GClipPtrArray::Reserve(uint32_t capacity)
+{
     if (capacity == 0) {
         capacity = 256;
     }
@@ -167,7 +177,8 @@ bool GClipPtrArray::Reserve(uint32_t capacity) {
     return true;
 }
 
-int64_t GClipPtrArray::Add(GClip* clip) {
+int64_t GClipPtrArray::Add(GClip* clip)
+{
     if (m_count >= m_capacity) {
         if (m_capacity > UINT32_MAX / 2) {
             return -1;
@@ -180,7 +191,8 @@ int64_t GClipPtrArray::Add(GClip* clip) {
     return m_count++;
 }
 
-void GClipPtrArray::EraseRange(uint32_t index, uint32_t n) {
+void GClipPtrArray::EraseRange(uint32_t index, uint32_t n)
+{
     if (index >= m_count) {
         return;
     }
@@ -189,7 +201,8 @@ void GClipPtrArray::EraseRange(uint32_t index, uint32_t n) {
     m_count -= n;
 }
 
-int64_t GClipPtrArray::FindInRange(const GClip* clip, uint32_t first, uint32_t last) const {
+int64_t GClipPtrArray::FindInRange(const GClip* clip, uint32_t first, uint32_t last) const
+{
     if (m_count == 0) {
         return -1;
     }
@@ -202,11 +215,13 @@ int64_t GClipPtrArray::FindInRange(const GClip* clip, uint32_t first, uint32_t l
     return -1;
 }
 
-int64_t GClipPtrArray::IndexOf(const GClip* clip) const {
+int64_t GClipPtrArray::IndexOf(const GClip* clip) const
+{
     return m_count == 0 ? -1 : FindInRange(clip, 0, m_count - 1);
 }
 
-void GClipPtrArray::Sort(uint32_t first, uint32_t last, const GClipComparator& comparator) {
+void GClipPtrArray::Sort(uint32_t first, uint32_t last, const GClipComparator& comparator)
+{
     if (m_count == 0) {
         return;
     }
@@ -218,7 +233,8 @@ void GClipPtrArray::Sort(uint32_t first, uint32_t last, const GClipComparator& c
 
 // --- GClipGroup ---
 
-GClipContainer* GClipGroup::Attach(GClipContainer* container) {
+GClipContainer* GClipGroup::Attach(GClipContainer* container)
+{
     if (m_container) {
         return m_container;
     }
@@ -240,7 +256,8 @@ GClipContainer* GClipGroup::Attach(GClipContainer* container) {
     return container;
 }
 
-bool GClipGroup::LocateRun() {
+bool GClipGroup::LocateRun()
+{
     GClipArray* list = m_container->GetClips();
     const uint32_t n = m_clips.GetCount();
     auto matches = [&] {
@@ -261,7 +278,8 @@ bool GClipGroup::LocateRun() {
     return matches();
 }
 
-void GClipGroup::Detach() {
+void GClipGroup::Detach()
+{
     if (!m_container) {
         return;
     }
@@ -280,12 +298,14 @@ void GClipGroup::Detach() {
     m_index = -1;
 }
 
-void GClipGroup::DetachAndClear() {
+void GClipGroup::DetachAndClear()
+{
     Detach();
     m_clips.Clear();
 }
 
-void GClipGroup::RefreshIndex() {
+void GClipGroup::RefreshIndex()
+{
     if (!IsPlaced() || m_clips.GetCount() == 0 || !m_container->GetClips()) {
         return;
     }
@@ -295,7 +315,8 @@ void GClipGroup::RefreshIndex() {
     }
 }
 
-void GClipGroup::Remove(GClip* clip) {
+void GClipGroup::Remove(GClip* clip)
+{
     const int64_t own = m_clips.IndexOf(clip);
     if (own < 0) {
         return;
@@ -318,7 +339,8 @@ void GClipGroup::Remove(GClip* clip) {
     }
 }
 
-void GClipGroup::Sort(const GClipComparator* comparator) {
+void GClipGroup::Sort(const GClipComparator* comparator)
+{
     const GClipComparator& cmp = comparator ? *comparator : m_defaultComparator;
     const uint32_t n = m_clips.GetCount();
     if (n < 2) {

@@ -26,10 +26,10 @@ namespace {
 // How a clip is drawn; the flags pick among the dispatch's five operations and the placed
 // redraws, which differ only in the modes they allow.
 enum DrawPath : unsigned {
-    kPathSubPixel = 1,  // the clip's sub-pixel flag is set
-    kPathNoMirror = 2,  // every orientation drawn as 0; no mode 15
-    kPathPerRect = 4,   // this draw is one dirty rectangle's part, not the whole clip
-    kPathPlaced = 8,    // RedrawRegion and its kin: whole-pixel sub-pixel clips only 2, 3, 13, 14
+    kPathSubPixel = 1, // the clip's sub-pixel flag is set
+    kPathNoMirror = 2, // every orientation drawn as 0; no mode 15
+    kPathPerRect = 4,  // this draw is one dirty rectangle's part, not the whole clip
+    kPathPlaced = 8,   // RedrawRegion and its kin: whole-pixel sub-pixel clips only 2, 3, 13, 14
 };
 
 // The kernel and position shift of one draw, or false when this path draws nothing for mode.
@@ -39,7 +39,8 @@ struct GKernelPick {
     GBlitArgs args;
 };
 
-bool PickKernel(const GClip& clip, uint8_t mode, unsigned path, GKernelPick& pick) {
+bool PickKernel(const GClip& clip, uint8_t mode, unsigned path, GKernelPick& pick)
+{
     const bool noMirror = path & kPathNoMirror;
     const bool perRect = path & kPathPerRect;
     pick.args.alpha = clip.GetAlpha();
@@ -91,7 +92,8 @@ bool PickKernel(const GClip& clip, uint8_t mode, unsigned path, GKernelPick& pic
 
 // --- Dispatch ---
 
-bool GClipContainer::ResolveClip(const GClip& clip, const GBitmap*& image, uint8_t& mode) const {
+bool GClipContainer::ResolveClip(const GClip& clip, const GBitmap*& image, uint8_t& mode) const
+{
     mode = clip.GetDrawMode();
     if (mode == dmCustom) {
         return true; // such a clip uses its frame in its own way
@@ -107,7 +109,8 @@ bool GClipContainer::ResolveClip(const GClip& clip, const GBitmap*& image, uint8
 }
 
 template <class Draw>
-void GClipContainer::ForEachDrawArea(const GClip& clip, Draw draw) const {
+void GClipContainer::ForEachDrawArea(const GClip& clip, Draw draw) const
+{
     const uint8_t state = clip.GetDirtyState();
     if (state & kDirtyShow) {
         draw(clip.GetRect(), true);
@@ -121,7 +124,8 @@ void GClipContainer::ForEachDrawArea(const GClip& clip, Draw draw) const {
     }
 }
 
-void GClipContainer::DrawClipPath(GBitmap* target, GClip& clip, unsigned path) {
+void GClipContainer::DrawClipPath(GBitmap* target, GClip& clip, unsigned path)
+{
     if (!target) {
         return;
     }
@@ -136,9 +140,8 @@ void GClipContainer::DrawClipPath(GBitmap* target, GClip& clip, unsigned path) {
         }
         GRect all;
         GetBitmapBoundsRect(*target, all);
-        ForEachDrawArea(clip, [&](const GRect& area, bool whole) {
-            clip.Draw(target, whole ? all : area);
-        });
+        ForEachDrawArea(
+            clip, [&](const GRect& area, bool whole) { clip.Draw(target, whole ? all : area); });
         return;
     }
     const GRect& rect = clip.GetRect();
@@ -151,29 +154,45 @@ void GClipContainer::DrawClipPath(GBitmap* target, GClip& clip, unsigned path) {
     });
 }
 
-void GClipContainer::DrawClip(GClip& clip) { DrawClipPath(m_target, clip, 0); }
+void GClipContainer::DrawClip(GClip& clip)
+{
+    DrawClipPath(m_target, clip, 0);
+}
 
-void GClipContainer::DrawClipSubPixel(GClip& clip) {
+void GClipContainer::DrawClipSubPixel(GClip& clip)
+{
     DrawClipPath(m_target, clip, kPathSubPixel);
 }
 
-void GClipContainer::DrawClipNoMirror(GClip& clip) {
+void GClipContainer::DrawClipNoMirror(GClip& clip)
+{
     DrawClipPath(m_target, clip, kPathNoMirror);
 }
 
-void GClipContainer::DrawClipSubPixelNoMirror(GClip& clip) {
+void GClipContainer::DrawClipSubPixelNoMirror(GClip& clip)
+{
     DrawClipPath(m_target, clip, kPathSubPixel | kPathNoMirror);
 }
 
-void GClipContainer::DrawLineClip(GClip& clip) {
+void GClipContainer::DrawLineClip(GClip& clip)
+{
     const GRect& r = clip.GetRect();
     int16_t x1 = r.left, y1 = r.top, x2 = r.right, y2 = r.bottom;
     switch (clip.GetAnchorMode()) {
-    case kAnchorTopLeft: break;
-    case kAnchorTopRight: std::swap(x1, x2); break;
-    case kAnchorBottomLeft: std::swap(y1, y2); break;
-    case kAnchorBottomRight: std::swap(x1, x2); std::swap(y1, y2); break;
-    default: return;
+    case kAnchorTopLeft:
+        break;
+    case kAnchorTopRight:
+        std::swap(x1, x2);
+        break;
+    case kAnchorBottomLeft:
+        std::swap(y1, y2);
+        break;
+    case kAnchorBottomRight:
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+        break;
+    default:
+        return;
     }
     ForEachDrawArea(clip, [&](const GRect& area, bool whole) {
         if (whole) {
@@ -186,11 +205,13 @@ void GClipContainer::DrawLineClip(GClip& clip) {
 
 // --- Flush ---
 
-int GClipContainer::FirstIndex(int16_t start) const {
+int GClipContainer::FirstIndex(int16_t start) const
+{
     return std::max<int>(start, 0);
 }
 
-int GClipContainer::Flush(GRect& io, uint8_t addIo, int16_t start, bool noMirror) {
+int GClipContainer::Flush(GRect& io, uint8_t addIo, int16_t start, bool noMirror)
+{
     if (!m_dirtyRects) {
         return 0;
     }
@@ -250,17 +271,19 @@ int GClipContainer::Flush(GRect& io, uint8_t addIo, int16_t start, bool noMirror
     return 1;
 }
 
-int GClipContainer::RedrawDirty(GRect& io, uint8_t addIo, int16_t start) {
+int GClipContainer::RedrawDirty(GRect& io, uint8_t addIo, int16_t start)
+{
     return Flush(io, addIo, start, false);
 }
 
-int GClipContainer::RedrawDirtyNoMirror(GRect& io, uint8_t addIo, int16_t start) {
+int GClipContainer::RedrawDirtyNoMirror(GRect& io, uint8_t addIo, int16_t start)
+{
     return Flush(io, addIo, start, true);
 }
 
 void GClipContainer::DrawPlaced(GBitmap* target, GClip& clip, const GRect& bounds,
-                                const GRect& customBounds, int32_t dx, int32_t dy,
-                                bool keepRect) {
+                                const GRect& customBounds, int32_t dx, int32_t dy, bool keepRect)
+{
     const GBitmap* image = nullptr;
     uint8_t mode = 0;
     if (!ResolveClip(clip, image, mode)) {
@@ -286,7 +309,8 @@ void GClipContainer::DrawPlaced(GBitmap* target, GClip& clip, const GRect& bound
     }
 }
 
-void GClipContainer::RedrawAll(int16_t start, const GRect* region) {
+void GClipContainer::RedrawAll(int16_t start, const GRect* region)
+{
     if (region) {
         RedrawRegion(start, region);
         return;
@@ -312,7 +336,8 @@ void GClipContainer::RedrawAll(int16_t start, const GRect* region) {
     m_target->Unlock();
 }
 
-void GClipContainer::RedrawRegion(int16_t start, const GRect* region) {
+void GClipContainer::RedrawRegion(int16_t start, const GRect* region)
+{
     const int count = m_clips ? m_clips->GetCount() : 0;
     if (!region || !m_target || start >= count) {
         return;
@@ -334,8 +359,9 @@ void GClipContainer::RedrawRegion(int16_t start, const GRect* region) {
     m_target->Unlock();
 }
 
-void GClipContainer::DrawToBitmap(GBitmap* target, int16_t start, const GRect* region,
-                                  int16_t dx, int16_t dy) {
+void GClipContainer::DrawToBitmap(GBitmap* target, int16_t start, const GRect* region, int16_t dx,
+                                  int16_t dy)
+{
     const int count = m_clips ? m_clips->GetCount() : 0;
     if (!target || start >= count) {
         return;

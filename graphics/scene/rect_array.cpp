@@ -2,7 +2,8 @@
 
 #include <new>
 
-std::unique_ptr<GRectArray> GRectArray::Create(int16_t capacity) {
+std::unique_ptr<GRectArray> GRectArray::Create(int16_t capacity)
+{
     std::unique_ptr<GRectArray> array(new (std::nothrow) GRectArray);
     if (!array || !array->Init(capacity)) {
         return nullptr;
@@ -10,7 +11,8 @@ std::unique_ptr<GRectArray> GRectArray::Create(int16_t capacity) {
     return array;
 }
 
-bool GRectArray::Init(int16_t capacity) {
+bool GRectArray::Init(int16_t capacity)
+{
     m_items.reset();
     m_count = 0;
     m_capacity = 0;
@@ -25,7 +27,8 @@ bool GRectArray::Init(int16_t capacity) {
     return true;
 }
 
-int GRectArray::Add(const GRect& rect) {
+int GRectArray::Add(const GRect& rect)
+{
     if (m_count >= m_capacity) {
         return -1;
     }
@@ -33,7 +36,8 @@ int GRectArray::Add(const GRect& rect) {
     return m_count++;
 }
 
-void GRectArray::RemoveAt(int index) {
+void GRectArray::RemoveAt(int index)
+{
     if (index < 0 || index >= m_count) {
         return;
     }
@@ -41,7 +45,8 @@ void GRectArray::RemoveAt(int index) {
     m_items[index] = m_items[m_count];
 }
 
-bool GRectArray::MergePass(GRect& r) {
+bool GRectArray::MergePass(GRect& r)
+{
     bool merged = false;
     int i = 0;
     while (i < m_count) {
@@ -56,7 +61,8 @@ bool GRectArray::MergePass(GRect& r) {
     return merged;
 }
 
-void GRectArray::Store(GRect r) {
+void GRectArray::Store(GRect r)
+{
     if (m_capacity <= 0) {
         return;
     }
@@ -84,7 +90,8 @@ void GRectArray::Store(GRect r) {
     m_items[m_count++] = r;
 }
 
-void GRectArray::AddMerged(GRect r) {
+void GRectArray::AddMerged(GRect r)
+{
     if (r.IsEmpty()) {
         return;
     }
@@ -93,7 +100,8 @@ void GRectArray::AddMerged(GRect r) {
     Store(r);
 }
 
-void GRectArray::AddMergedTouching(GRect r) {
+void GRectArray::AddMergedTouching(GRect r)
+{
     if (r.IsEmpty()) {
         return;
     }

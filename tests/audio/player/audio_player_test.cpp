@@ -187,8 +187,9 @@ TEST_F(AudioPlayerTest, VolumeSetsTheLevelInHundredthsOfADecibel)
         EXPECT_EQ(player->GetVolume(), result ? volume : before);
         int32_t set = 1;
         player->GetStreamBuffer()->GetVolume(&set);
-        if (result)
+        if (result) {
             EXPECT_EQ(set, level);
+        }
     }
     player->SetVolume(5000);
     EXPECT_NEAR(ToneLevel(Channel(Render(0.2), 2, 0, 0, kRate / 5)), full / 2, full * 0.01);
