@@ -36,6 +36,8 @@ public:
     GRect GetBarRect() const;
     GRect GetTitleRect() const;
     GRect GetLineRect() const;
+    // The store slot of the intro picture, -1 when it could not be loaded.
+    int16_t GetBackgroundSlot() const { return m_background.GetSlot(); }
 
 private:
     void LoadNextStep();
