@@ -41,6 +41,12 @@ int GGameApplication::OnInit()
     return 1;
 }
 
+void GGameApplication::OnBeforeShow()
+{
+    if (m_gameStarted)
+        OnFrame(0);
+}
+
 void GGameApplication::OnExit()
 {
     // After a failed start there is nothing of the player's in memory: saving now would

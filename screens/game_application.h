@@ -20,6 +20,8 @@ public:
     ~GGameApplication() override;
 
     int OnInit() override;
+    // Draws the first screen's first frame, so the window never appears black.
+    void OnBeforeShow() override;
     void OnExit() override;
     void OnFrame(int elapsedMs) override;
     void OnKeyDown(int key) override;

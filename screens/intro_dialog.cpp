@@ -133,8 +133,11 @@ int GIntroDialog::Update(int elapsedMs)
     // The first frame shows the empty bar; each later one loads a step and shows its piece.
     if (m_presented && !IsLoaded())
         LoadNextStep();
+    const int result = GDialog::Update(elapsedMs);
+    if (!m_presented)
+        m_game->GetLog()->Printf("First frame presented");
     m_presented = true;
-    return GDialog::Update(elapsedMs);
+    return result;
 }
 
 void GIntroDialog::LoadNextStep()
