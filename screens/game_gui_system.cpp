@@ -127,25 +127,26 @@ int GGameGuiSystem::LoadInterfaceResources()
     return 1;
 }
 
-int GGameGuiSystem::LoadTextParticles()
+int GGameGuiSystem::ReloadAfter(const char* name, int16_t offset, int16_t count, const char* folder)
 {
     GGraphicsResources* store = GetResources();
-    const int16_t first = store->FindBitmap("FX_NoMoveLevel");
-    if (first < 0)
+    const int16_t found = store->FindBitmap(name);
+    if (found < 0)
         return 0;
-    const int16_t last = static_cast<int16_t>(first + 4);
+    const int16_t first = static_cast<int16_t>(found + offset);
+    const int16_t last = static_cast<int16_t>(first + count - 1);
     store->UnloadBitmaps(first, last);
-    return store->LoadBitmaps(nullptr, first, last);
+    return store->LoadBitmaps(folder, first, last);
+}
+
+int GGameGuiSystem::LoadTextParticles()
+{
+    return ReloadAfter("FX_NoMoveLevel", 0, 5, nullptr);
 }
 
 int GGameGuiSystem::LoadIntroResources()
 {
-    GGraphicsResources* store = GetResources();
-    const int16_t background = store->FindBitmap("INTRO_P_BAR_BG");
-    if (background < 0)
-        return 0;
-    const int16_t first = static_cast<int16_t>(background + 1);
-    return store->LoadBitmaps(kIntroFolder, first, static_cast<int16_t>(first + 5));
+    return ReloadAfter("INTRO_P_BAR_BG", 1, 6, kIntroFolder);
 }
 
 void GGameGuiSystem::LoadPlayerData()

@@ -60,6 +60,10 @@ public:
     GAudioSystem* GetAudio() const { return m_audio.get(); }
 
 private:
+    // Empties count slots from the named image's slot + offset and refills them from the
+    // folder's set (null: the current folder); 0 when the name is not in the store.
+    int ReloadAfter(const char* name, int16_t offset, int16_t count, const char* folder);
+
     std::string m_profilesFolder;
     std::unique_ptr<GPlayerProfiles> m_profiles;
     std::unique_ptr<GTopScoreTable> m_topScores;

@@ -26,6 +26,14 @@ using tolvanrise::test::RunningProgram;
 
 constexpr auto kRunTime = 1500ms;
 
+// One run that must end cleanly when asked to quit.
+void RunOnce(const GameDataFolder& data)
+{
+    RunningProgram program(TOLVANRISE_EXECUTABLE, data.DataFolder(), data.HomeEnv());
+    const ProgramRun run = program.Finish(kRunTime);
+    EXPECT_TRUE(run.closed && run.exitCode == 0) << "exit " << run.exitCode << ", signal " << run.signal;
+}
+
 std::string Scrambled(std::string text, uint8_t key)
 {
     XorScramble(text.data(), nullptr, static_cast<uint32_t>(text.size()), key);
@@ -67,10 +75,7 @@ TEST(Startup, ProfilesAreReadBackAndADamagedProfileGivesTheDefaults)
     saved.GetDefaultSettings().musicVolume = 2500;
     saved.GetDefaultSettings().soundVolume = 0;
     ASSERT_EQ(saved.Save(), 1);
-    {
-        RunningProgram program(TOLVANRISE_EXECUTABLE, data.DataFolder(), data.HomeEnv());
-        EXPECT_EQ(program.Finish(kRunTime).exitCode, 0);
-    }
+    RunOnce(data);
     GPlayerProfiles kept(data.ProfilesFolder());
     ASSERT_EQ(kept.Load(), 1);
     EXPECT_EQ(kept.GetDefaultSettings().musicVolume, 2500);
@@ -79,10 +84,7 @@ TEST(Startup, ProfilesAreReadBackAndADamagedProfileGivesTheDefaults)
     // A record of the wrong size is no profile store: the next run starts from the defaults.
     const std::string record = data.ProfilesFolder() + "/00000000.bin";
     ASSERT_TRUE(tolvanrise::test::WriteFileBytes(record, std::string(100, '\x7f')));
-    {
-        RunningProgram program(TOLVANRISE_EXECUTABLE, data.DataFolder(), data.HomeEnv());
-        EXPECT_EQ(program.Finish(kRunTime).exitCode, 0);
-    }
+    RunOnce(data);
     GPlayerProfiles reset(data.ProfilesFolder());
     ASSERT_EQ(reset.Load(), 1);
     EXPECT_EQ(reset.GetDefaultSettings().musicVolume, 4000);
