@@ -1,6 +1,6 @@
-// The first screen on a real X display (Xvfb, started here): what the window shows equals the
-// back buffer pixel for pixel, and the regions of the picture, the bar and both texts hold what
-// was drawn there. Skipped when Xvfb is not installed or does not start.
+// The first screen on an X display (Xvfb, started here): the window shows the back buffer pixel
+// for pixel, and the picture, the bar and both texts are where they are drawn. Skipped when
+// Xvfb is not installed or does not start.
 
 #include <gtest/gtest.h>
 
@@ -30,59 +30,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class VirtualDisplay {
-public:
-    VirtualDisplay()
-    {
-        if (access("/usr/bin/Xvfb", X_OK) != 0)
-            return;
-        m_number = 90 + getpid() % 100;
-        const std::string name = ":" + std::to_string(m_number);
-        m_server = fork();
-        if (m_server == 0) {
-            execl("/usr/bin/Xvfb", "Xvfb", name.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(m_number);
-        for (int i = 0; i < 500 && m_server > 0 && !m_display; ++i) {
-            std::this_thread::sleep_for(10ms);
-            if (std::filesystem::exists(socket))
-                m_display = XOpenDisplay(name.c_str());
-        }
-        if (m_display)
-            m_name = name;
-    }
-    ~VirtualDisplay()
-    {
-        if (m_display)
-            XCloseDisplay(m_display);
-        if (m_server > 0) {
-            kill(m_server, SIGTERM);
-            waitpid(m_server, nullptr, 0);
-        }
-    }
-    Display* Get() const { return m_display; }
-    const std::string& Name() const { return m_name; }
-
-private:
-    int m_number = 0;
-    pid_t m_server = -1;
-    Display* m_display = nullptr;
-    std::string m_name;
-};
-
-// B, G, R of the screen pixel.
-void ScreenPixel(XImage* image, int x, int y, uint8_t out[3])
-{
-    const unsigned long p = XGetPixel(image, x, y);
-    out[0] = static_cast<uint8_t>(p & image->blue_mask);
-    out[1] = static_cast<uint8_t>((p & image->green_mask) >> 8);
-    out[2] = static_cast<uint8_t>((p & image->red_mask) >> 16);
-}
-
-// Pixels of rect r in the back buffer that differ from the picture behind them.
-int DrawnOverPicture(const uint8_t* buffer, int pitch, const GBitmap& picture, const GRect& r)
+// Pixels of r in the back buffer that differ from the picture behind them.
+int DrawnOver(const uint8_t* buffer, int pitch, const GBitmap& picture, const GRect& r)
 {
     int drawn = 0;
     for (int y = r.top; y <= r.bottom; ++y)
@@ -93,53 +42,78 @@ int DrawnOverPicture(const uint8_t* buffer, int pitch, const GBitmap& picture, c
 
 TEST(Screenshot, TheWindowShowsTheBackBufferOfTheFirstScreen)
 {
-    VirtualDisplay display;
-    if (!display.Get())
-        GTEST_SKIP() << "Xvfb is not available";
-    tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "x11");
-    tolvanrise::test::ScopedEnvVar name("DISPLAY", display.Name());
-    tolvanrise::test::GameDataFolder data("screenshot_");
-
-    GGameApplication game;
-    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
-    game.Show();
-    game.BeginRun();
-    const auto end = std::chrono::steady_clock::now() + 1500ms;
-    while (std::chrono::steady_clock::now() < end && game.RunStep()) {
+    const std::string name = ":" + std::to_string(90 + getpid() % 100);
+    const pid_t server = access("/usr/bin/Xvfb", X_OK) == 0 ? fork() : -1;
+    if (server == 0) {
+        execl("/usr/bin/Xvfb", "Xvfb", name.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp", nullptr);
+        _exit(127);
     }
-    GIntroDialog* intro = game.GetIntroDialog();
-    ASSERT_NE(intro, nullptr);
-    EXPECT_TRUE(intro->IsLoaded());
-
-    XSync(display.Get(), False);
-    XImage* shot = XGetImage(display.Get(), DefaultRootWindow(display.Get()), 0, 0, 800, 600, AllPlanes, ZPixmap);
-    ASSERT_NE(shot, nullptr);
-    GDibSurface& surface = *game.GetBackBuffer();
-    const uint8_t* buffer = surface.Lock();
-    int differing = 0;
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x) {
-            uint8_t seen[3];
-            ScreenPixel(shot, x, y, seen);
-            differing += std::memcmp(seen, buffer + y * surface.GetPitch() + x * 3, 3) != 0;
+    // Closes the connection and stops the server however the test ends.
+    struct Connection {
+        pid_t server;
+        Display* display = nullptr;
+        ~Connection()
+        {
+            if (display)
+                XCloseDisplay(display);
+            if (server > 0 && kill(server, SIGTERM) == 0)
+                waitpid(server, nullptr, 0);
         }
-    EXPECT_EQ(differing, 0);
+    } connection{server};
+    for (int i = 0; i < 500 && server > 0 && !connection.display; ++i) {
+        std::this_thread::sleep_for(10ms);
+        if (std::filesystem::exists("/tmp/.X11-unix/X" + name.substr(1)))
+            connection.display = XOpenDisplay(name.c_str());
+    }
+    Display* display = connection.display;
+    if (!display)
+        GTEST_SKIP() << "Xvfb is not available";
+    {
+        tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "x11");
+        tolvanrise::test::ScopedEnvVar screen("DISPLAY", name);
+        tolvanrise::test::GameDataFolder data("screenshot_");
+        GGameApplication game;
+        ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+        game.OnBeforeShow();
+        game.Show();
+        game.BeginRun();
+        for (const auto end = std::chrono::steady_clock::now() + 1s; std::chrono::steady_clock::now() < end;)
+            game.RunStep();
+        GIntroDialog* intro = game.GetIntroDialog();
+        ASSERT_TRUE(intro && intro->IsLoaded());
 
-    // Top rows: the picture alone. The bar's frame is the store's bar picture; both texts and
-    // the bar's pieces are drawn over the picture.
-    GGraphicsResources& store = *game.GetGameSystem()->GetResources();
-    const GBitmap* picture = store.GetBitmap(intro->GetBackgroundSlot());
-    ASSERT_NE(picture, nullptr);
-    EXPECT_EQ(DrawnOverPicture(buffer, surface.GetPitch(), *picture, GRect{0, 0, 799, 40}), 0);
-    const GBitmap* bar = store.GetBitmap(store.FindBitmap("INTRO_P_BAR_BG"));
-    const GRect barRect = intro->GetBarRect();
-    ASSERT_EQ(barRect.Width(), bar->GetWidth());
-    EXPECT_EQ(std::memcmp(buffer + barRect.top * surface.GetPitch() + barRect.left * 3, bar->GetPixels(), bar->GetWidth() * 3), 0);
-    EXPECT_GT(DrawnOverPicture(buffer, surface.GetPitch(), *picture, intro->GetTitleRect()), 50);
-    EXPECT_GT(DrawnOverPicture(buffer, surface.GetPitch(), *picture, intro->GetLineRect()), 200);
-    surface.Unlock();
-    XDestroyImage(shot);
-    game.OnExit();
+        XSync(display, False);
+        XImage* shot = XGetImage(display, DefaultRootWindow(display), 0, 0, 800, 600, AllPlanes, ZPixmap);
+        ASSERT_NE(shot, nullptr);
+        GDibSurface& surface = *game.GetBackBuffer();
+        const uint8_t* buffer = surface.Lock();
+        const int pitch = surface.GetPitch();
+        int differing = 0;
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x) {
+                const unsigned long p = XGetPixel(shot, x, y);
+                const uint8_t seen[3] = {uint8_t(p & shot->blue_mask), uint8_t((p & shot->green_mask) >> 8),
+                                         uint8_t((p & shot->red_mask) >> 16)};
+                differing += std::memcmp(seen, buffer + y * pitch + x * 3, 3) != 0;
+            }
+        EXPECT_EQ(differing, 0);
+        XDestroyImage(shot);
+
+        // The top rows are the picture alone; the bar's frame is the store's bar picture; both
+        // texts are drawn over the picture.
+        GGraphicsResources& store = *game.GetGameSystem()->GetResources();
+        const GBitmap* picture = store.GetBitmap(intro->GetBackgroundSlot());
+        const GBitmap* bar = store.GetBitmap(store.FindBitmap("INTRO_P_BAR_BG"));
+        ASSERT_TRUE(picture && bar);
+        EXPECT_EQ(DrawnOver(buffer, pitch, *picture, GRect{0, 0, 799, 40}), 0);
+        const GRect barRect = intro->GetBarRect();
+        ASSERT_EQ(barRect.Width(), bar->GetWidth());
+        EXPECT_EQ(std::memcmp(buffer + barRect.top * pitch + barRect.left * 3, bar->GetPixels(), bar->GetWidth() * 3), 0);
+        EXPECT_GT(DrawnOver(buffer, pitch, *picture, intro->GetTitleRect()), 50);
+        EXPECT_GT(DrawnOver(buffer, pitch, *picture, intro->GetLineRect()), 200);
+        surface.Unlock();
+        game.OnExit();
+    }
 }
 
 } // namespace

@@ -1,10 +1,8 @@
 #pragma once
-// A private copy of the build's data folder with a data home of its own beside it. Entered,
-// the folder is made current and the shared data folder (where the profiles go) is redirected
-// into the copy for the object's life: a game started here reads the shipped data, may write
-// its log beside it and never touches the user's own files. A program started in a copy that
-// was not entered gets HomeEnv() in its environment instead. Suites that use it define
-// TOLVANRISE_DATA_DIR (the build's data folder).
+// A private copy of the build's data folder (TOLVANRISE_DATA_DIR) with a data home beside it,
+// so a game run there never touches the user's files. Entered, the copy is made current and
+// the shared data folder points into it for the object's life; a program started in a copy
+// not entered takes HomeEnv() instead.
 
 #include <filesystem>
 #include <optional>
@@ -20,22 +18,17 @@ public:
     explicit GameDataFolder(std::string_view prefix = "game_data_", bool enter = true) : m_folder(prefix)
     {
         std::error_code error;
-        std::filesystem::copy(TOLVANRISE_DATA_DIR, m_folder.Path("data"),
-                              std::filesystem::copy_options::recursive, error);
-        std::filesystem::create_directories(m_folder.Path("home"), error);
+        std::filesystem::copy(TOLVANRISE_DATA_DIR, DataFolder(), std::filesystem::copy_options::recursive, error);
         if (enter) {
-            m_home.emplace("XDG_DATA_HOME", Home());
-            m_current.emplace(m_folder.Path("data"));
+            m_home.emplace("XDG_DATA_HOME", m_folder.Path("home"));
+            m_current.emplace(DataFolder());
         }
     }
 
-    // A file of the data folder.
-    std::string Data(std::string_view name) const { return m_folder.Path("data/" + std::string(name)); }
     std::string DataFolder() const { return m_folder.Path("data"); }
-    // Where the profiles are kept.
+    std::string Data(std::string_view name) const { return DataFolder() + "/" + std::string(name); }
     std::string ProfilesFolder() const { return m_folder.Path("home/Hallowmere/Tolvanrise/PROFILES"); }
-    std::string Home() const { return m_folder.Path("home"); }
-    std::string HomeEnv() const { return "XDG_DATA_HOME=" + Home(); }
+    std::string HomeEnv() const { return "XDG_DATA_HOME=" + m_folder.Path("home"); }
 
 private:
     TempFolder m_folder;

@@ -1,13 +1,10 @@
 #pragma once
-// A temporary folder, made current for the object's life, holding the smallest bitmap store
-// "800x600" that GGuiSystem::Init accepts (one 2 x 2 picture named "PIXEL"). For suites whose
-// GUI system runs its real start-up.
+// A temporary folder, current for the object's life, holding the smallest bitmap store
+// "800x600" that GGuiSystem::Init accepts: one 2 x 2 picture named "PIXEL".
 
 #include <optional>
-#include <string>
 
 #include "support/bitmap_store_sets.h"
-#include "support/temp_files.h"
 
 namespace tolvanrise::test {
 
@@ -15,12 +12,9 @@ class GuiStoreFolder {
 public:
     explicit GuiStoreFolder(std::string_view prefix = "gui_store_") : m_folder(prefix)
     {
-        using namespace bitmap_store_test;
-        SetBuilder{Rgb(0, "PIXEL", 2, 2, 1)}.WriteTo(m_folder.Path("800x600"));
+        bitmap_store_test::SetBuilder{bitmap_store_test::Rgb(0, "PIXEL", 2, 2, 1)}.WriteTo(m_folder.Path("800x600"));
         m_current.emplace(m_folder.Path());
     }
-
-    const TempFolder& Folder() const { return m_folder; }
     std::string Path(std::string_view name) const { return m_folder.Path(name); }
 
 private:
