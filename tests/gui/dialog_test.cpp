@@ -1,6 +1,7 @@
 // A dialog over the shared render list: its appear state holds back low-priority commands for
 // its first frame, the normal state redraws only what changed, Repaint redraws everything and
-// the dialog takes its clips out of the list when it goes.
+// the dialog takes its clips out of the list when it goes. Its background shows the picture it
+// loaded into the pool, which does not start at slot 0.
 
 #include <gtest/gtest.h>
 
@@ -10,10 +11,12 @@
 #include "foundation/image/dib_surface.h"
 #include "graphics/scene/clip_array.h"
 #include "graphics/store/graphics_resources.h"
+#include "gui/background.h"
 #include "gui/dialog.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_system.h"
 #include "support/gui_store_folder.h"
+#include "tools/tolvanrise-packs/pack_writer.h"
 
 namespace {
 
@@ -39,6 +42,18 @@ TEST(Dialog, AppearsHeldThenRedrawsWhatChangedAndRepaintsWhole)
     const GBitmap* image = store.GetBitmap(store.FindBitmap("PIXEL"));
     ASSERT_NE(image, nullptr);
 
+    packtool::Picture picture;
+    picture.width = 3;
+    picture.height = 2;
+    picture.rgba.assign(3 * 2 * 4, 90);
+    std::vector<uint8_t> pack;
+    ASSERT_TRUE(packtool::MakePack(picture, packtool::PackKind::kTga24, 90, pack) && packtool::WritePack(".", 7, pack));
+    GBackground background;
+    ASSERT_EQ(background.Load(&store, 7, nullptr), 1);
+    ASSERT_GT(background.GetSlot(), 0);
+    EXPECT_EQ(store.GetBitmap(background.GetClip().GetSlot())->GetWidth(), 3);
+    background.GetClip().SetVisible(true);
+
     GClip clip;
     clip.SetSlot(store.FindBitmap("PIXEL"));
     clip.SetPosition(FixedFromInt(5), FixedFromInt(6));
@@ -49,6 +64,7 @@ TEST(Dialog, AppearsHeldThenRedrawsWhatChangedAndRepaintsWhole)
         ASSERT_EQ(dialog.Create(), 1);
         dialog.SetBackgroundMode(1);
         dialog.SetBackgroundColour(0x102030);
+        dialog.AddClip(&background.GetClip());
         dialog.AddClip(&clip);
         GCommandInvoker& invoker = *system.GetInvoker();
         EXPECT_TRUE(invoker.IsPriorityFilterOn());
@@ -61,6 +77,7 @@ TEST(Dialog, AppearsHeldThenRedrawsWhatChangedAndRepaintsWhole)
         GDibSurface& surface = *app.GetBackBuffer();
         uint8_t* pixels = surface.Lock();
         ASSERT_NE(pixels, nullptr);
+        EXPECT_EQ(At(surface, pixels, 2, 1)[0], 90);
         for (int y = 0; y < 2; ++y)
             EXPECT_EQ(std::memcmp(At(surface, pixels, 5, 6 + y), image->GetPixels() + y * image->GetPitch(), 6), 0);
         // Nothing changed: the next frame writes nothing, even over a wiped buffer.
@@ -75,7 +92,7 @@ TEST(Dialog, AppearsHeldThenRedrawsWhatChangedAndRepaintsWhole)
         pixels = surface.Lock();
         EXPECT_EQ(std::memcmp(At(surface, pixels, 5, 6), image->GetPixels(), 6), 0);
         surface.Unlock();
-        EXPECT_EQ(list.Find(&clip), dialog.GetFirstClip());
+        EXPECT_EQ(list.Find(&background.GetClip()), dialog.GetFirstClip());
     }
     EXPECT_EQ(list.Find(&clip), -1);
 }

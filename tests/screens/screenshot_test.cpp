@@ -26,6 +26,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+// The X11 backend's system libraries (D-Bus, Xlib) keep allocations past exit; the same game
+// code is leak-checked by the suites on the dummy driver.
+extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }
+
 namespace {
 
 using namespace std::chrono_literals;
