@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "foundation/image/bitmap.h"
+#include "graphics/blit/blit_runs.h"
 #include "graphics/blit/kernels.h"
 
 namespace {
@@ -77,6 +78,8 @@ struct Scene {
     std::unique_ptr<GBitmap> maskOnly; // format 14: the same mask
     std::unique_ptr<GBitmap> indexed;  // format 20: palettised with mask; key = entry 0's colour
     std::unique_ptr<GBitmap> tableSrc; // format 12 layout: bare indices and mask
+    std::unique_ptr<GBitmap> keyed;        // format 1 over rgb's pixels
+    std::unique_ptr<GBitmap> indexedKeyed; // format 18 over indexed's block
     std::vector<uint8_t> table;        // 256 x 4 bytes
 
     // Peer copies.
@@ -156,6 +159,12 @@ std::unique_ptr<Scene> MakeScene(int w, int h, std::mt19937& rng)
     for (int e = 1; e < 256; ++e)
         if ((uint32_t(pal[3 * e]) | uint32_t(pal[3 * e + 1]) << 8 | uint32_t(pal[3 * e + 2]) << 16) == indexedKey)
             pal[3 * e] ^= 1;
+
+    // The store's preparation of its images: run tables for the keyed and masked formats.
+    s->keyed = GBitmap::Create(int16_t(w), int16_t(h), s->key, 1, s->rgb->GetPixelBlock());
+    s->indexedKeyed = GBitmap::Create(int16_t(w), int16_t(h), indexedKey, 18, s->indexed->GetPixelBlock());
+    for (GBitmap* image : {s->rgb.get(), s->maskOnly.get(), s->indexed.get(), s->keyed.get(), s->indexedKeyed.get()})
+        PrepareBlitRuns(*image);
 
     // pixman: masks count coverage (255 = opaque); ours count transparency.
     s->a8.resize(area);
@@ -455,6 +464,10 @@ void Register(GBlitRule rule, int o, size_t sizeIndex)
         src = s->maskOnly.get();
     else if (rule == GBlitRule::PaletteMask || rule == GBlitRule::PaletteMaskAlpha)
         src = s->tableSrc.get();
+    else if (rule == GBlitRule::Key || rule == GBlitRule::KeyAlpha)
+        src = s->keyed.get();
+    else if (rule == GBlitRule::IndexedKey || rule == GBlitRule::IndexedKeyAlpha)
+        src = s->indexedKeyed.get();
     else if (rule >= GBlitRule::Indexed && rule <= GBlitRule::IndexedMaskAlpha)
         src = s->indexed.get();
 

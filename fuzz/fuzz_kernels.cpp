@@ -14,6 +14,7 @@
 #include "fuzz/fuzz_reader.h"
 #include "foundation/image/bitmap.h"
 #include "graphics/blit/fills.h"
+#include "graphics/blit/blit_runs.h"
 #include "graphics/blit/kernels.h"
 #include "foundation/core/rect.h"
 
@@ -142,8 +143,21 @@ void FuzzBlit(Reader& in)
     kernel(simd.get(), src.get(), int16_t(x), int16_t(y), args, clipPtr);
     SetKernelIsa(saved);
 
+    // The same draw walking the run table the store prepares for keyed and masked formats.
+    auto walked = MakeDestination(dw, dh);
+    const uint8_t format = src->GetFormat();
+    if (rule == GBlitRule::Key || rule == GBlitRule::KeyAlpha)
+        src->SetFormat(1);
+    else if (rule == GBlitRule::IndexedKey || rule == GBlitRule::IndexedKeyAlpha)
+        src->SetFormat(18);
+    PrepareBlitRuns(*src);
+    src->SetFormat(format);
+    kernel(walked.get(), src.get(), int16_t(x), int16_t(y), args, clipPtr);
+    src->SetRuns(nullptr);
+
     const size_t bytes = size_t(dw) * dh * 3;
-    if (std::memcmp(scalar->GetPixels(), simd->GetPixels(), bytes) != 0)
+    if (std::memcmp(scalar->GetPixels(), simd->GetPixels(), bytes) != 0 ||
+        std::memcmp(scalar->GetPixels(), walked->GetPixels(), bytes) != 0)
         Fail();
     const int inset = BlitRuleIsSubPixel(rule) && !clipPtr ? 1 : 0; // a rectangle may reach further
     const bool nothing = cut || !args.table;

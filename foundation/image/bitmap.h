@@ -78,6 +78,14 @@ private:
     bool m_ownsData = false;
 };
 
+// Something the graphics layer derives from an image's pixels once (the kernels' run tables)
+// and hangs on it. The image only owns it; what it means, and whether it still describes the
+// pixels, is for the graphics layer to judge.
+class GBitmapRuns {
+public:
+    virtual ~GBitmapRuns() = default;
+};
+
 // Offset of the first palettised pixel from the start of its block.
 constexpr uint16_t kPalettisedPixelOffset = 770;
 
@@ -121,6 +129,9 @@ public:
     void SetHeight(int16_t h) { m_height = h; }
     void SetKeyColour(uint32_t key) { m_keyColour = key; }
     void SetFormat(uint8_t format) { m_format = format; }
+    void SetRuns(std::unique_ptr<GBitmapRuns> runs) { m_runs = std::move(runs); }
+    const GBitmapRuns* GetRuns() const { return m_runs.get(); }
+
     GPixelBlock* GetPixelBlock() const { return m_pixelBlock; }
     GPixelBlock* GetAlphaBlock() const { return m_alphaBlock; }
 
@@ -138,4 +149,5 @@ protected:
     char m_name[20] = {};
     GPixelBlock* m_pixelBlock = nullptr;
     GPixelBlock* m_alphaBlock = nullptr;
+    std::unique_ptr<GBitmapRuns> m_runs;
 };

@@ -244,11 +244,8 @@ template <GSimdOp Op, bool Mirror>
 // and no call is made. Measured at 64-pixel rows: 1.3x a library memcpy per row (the peers
 // copy that way, 1.2x SDL, 1.5x pixman); from 120 pixels on the library copy was as fast or
 // faster, so longer rows go to it.
-[[gnu::target("avx2")]] int CopyRowAvx2(uint8_t* d, const uint8_t* s, const uint8_t*, int w, GSimdArgs)
+[[gnu::target("avx2"), gnu::always_inline]] inline void CopyShortAvx2(uint8_t* d, const uint8_t* s, size_t n)
 {
-    const size_t n = size_t(w) * 3;
-    if (n < 32 || n > 256)
-        return 0;
     if (n <= 64) {
         const V a = Load32(s), b = Load32(s + n - 32);
         Store32(d, a);
@@ -272,7 +269,66 @@ template <GSimdOp Op, bool Mirror>
         Store32(d + n - 64, h);
         Store32(d + n - 32, k);
     }
+}
+
+[[gnu::target("avx2")]] int CopyRowAvx2(uint8_t* d, const uint8_t* s, const uint8_t*, int w, GSimdArgs)
+{
+    const size_t n = size_t(w) * 3;
+    if (n < 32 || n > 256)
+        return 0;
+    CopyShortAvx2(d, s, n);
     return w;
+}
+
+// n bytes, no call: overlapping pairs of loads for short copies, the short-row copy above up
+// to 256 bytes, the library beyond.
+[[gnu::target("avx2"), gnu::always_inline]] inline void CopyBytesAvx2(uint8_t* d, const uint8_t* s, size_t n)
+{
+    if (n > 256) {
+        std::memcpy(d, s, n);
+    } else if (n >= 32) {
+        CopyShortAvx2(d, s, n);
+    } else if (n >= 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16), b);
+    } else if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+    } else {
+        uint32_t a, b; // n is 3 or 6: one pixel or two
+        std::memcpy(&a, s, 3);
+        std::memcpy(&b, s + n - 3, 3);
+        std::memcpy(d, &a, 3);
+        std::memcpy(d + n - 3, &b, 3);
+    }
+}
+
+// Key runs drawn whole, unmirrored: nothing per run but the kind test and one inline copy. The
+// table's arrays are read through locals: the byte stores could alias the table's members.
+[[gnu::target("avx2")]] void CopyRunsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
+                                          ptrdiff_t srcPitch, const GBlitRuns& runs, int32_t row,
+                                          int32_t rowStep, int32_t rows)
+{
+    const uint32_t* all = runs.RowBegin(0);
+    const uint32_t* starts = runs.RowStarts();
+    const uint8_t* from = s + ptrdiff_t(row) * srcPitch;
+    const ptrdiff_t fromStep = rowStep * srcPitch;
+    for (; rows > 0; --rows, row += rowStep, d += dstPitch, from += fromStep) {
+        uint8_t* at = d;
+        const uint8_t* in = from;
+        for (const uint32_t *r = all + starts[row], *end = all + starts[row + 1]; r != end; ++r) {
+            const size_t n = size_t(GBlitRuns::Length(*r)) * 3;
+            if (GBlitRuns::Kind(*r) == GRunKind::Opaque)
+                CopyBytesAvx2(at, in, n);
+            at += n;
+            in += n;
+        }
+    }
 }
 
 constexpr size_t kOps = size_t(GSimdOp::Count);
@@ -292,6 +348,15 @@ constexpr GSimdRowFn kAvx2Rows[kOps][2] = {
 #endif // TOLVANRISE_KERNELS_X86
 
 } // namespace
+
+GCopyRunsFn CopyRuns()
+{
+#ifdef TOLVANRISE_KERNELS_X86
+    if (SelectedIsa() == GKernelIsa::Avx2)
+        return CopyRunsAvx2;
+#endif
+    return nullptr;
+}
 
 GSimdRowFn SimdRow(GSimdOp op, bool mirror)
 {

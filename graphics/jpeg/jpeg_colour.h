@@ -61,6 +61,16 @@ struct GJpegRgbxPixel {
     }
 };
 
+// A SIMD prefix of GJpegConvertRows (same arguments, tables aside): converts whole groups of 16
+// pixels from the start of the row and returns how many pixels that was (a multiple of 16, at
+// most width); the table loop converts the rest. Nothing past the group is read or written
+// but luma, chroma and output bytes of that group.
+using GJpegConvertFn = int32_t (*)(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr,
+                                   uint8_t* out0, uint8_t* out1, int32_t width);
+// The prefix for pixels of pixelBytes (3 or 4) bytes, H and one or two rows, in the instruction
+// set the blit kernels use (GetKernelIsa); null when that set has none.
+GJpegConvertFn GJpegSimdConvert(int pixelBytes, int h, bool twoRows);
+
 namespace jpeg_colour_detail {
 
 // The pixels of one chroma sample: H across, in one row or two.
@@ -101,12 +111,15 @@ void GJpegConvertRows(const GJpegColourTables& t, const uint8_t* y0, const uint8
     static_assert(H == 1 || H == 2);
     using jpeg_colour_detail::ConvertSample;
     const uint8_t* clamp = t.Clamp();
+    int32_t first = 0;
+    if (const GJpegConvertFn simd = GJpegSimdConvert(Pixel::kBytes, H, kTwoRows))
+        first = simd(y0, y1, cb, cr, out0, out1, width) / H;
     // Samples whose pixels are all followed by another pixel of the row take 4-byte stores.
     const int32_t wide = (width - 1) / H;
     const int32_t samples = (width + H - 1) / H;
-    for (int32_t c = 0; c < wide; ++c)
+    for (int32_t c = first; c < wide; ++c)
         ConvertSample<Pixel, H, kTwoRows, true>(t, clamp, c, H, y0, y1, cb, cr, out0, out1);
-    for (int32_t c = wide; c < samples; ++c)
+    for (int32_t c = first > wide ? first : wide; c < samples; ++c)
         ConvertSample<Pixel, H, kTwoRows, false>(t, clamp, c, c * H + H <= width ? H : 1, y0, y1, cb, cr, out0, out1);
 }
 

@@ -447,12 +447,26 @@ bool GJpegDecoder::ReadScanHeader()
 
     m_restartsLeft = m_restartInterval;
     m_nextRestart = 0;
+    m_inverseDct = GJpegSelectInverseDct();
     m_bits.Start(&m_input);
     return true;
 }
 
 // ---------------------------------------------------------------------------------------
 // Entropy-coded data
+
+namespace {
+
+// A copy of zeros: the compiler makes it a few vector stores, where a 128-byte memset became
+// "rep stos", whose start-up cost on some processors is a fair part of a block's decoding.
+constexpr int16_t kZeroBlock[64] = {};
+
+inline void ClearBlock(int16_t* coefficients)
+{
+    std::memcpy(coefficients, kZeroBlock, sizeof kZeroBlock);
+}
+
+} // namespace
 
 bool GJpegDecoder::DecodeMcuRow()
 {
@@ -474,13 +488,13 @@ bool GJpegDecoder::DecodeMcuRow()
                 m_coefficients[0] = static_cast<int16_t>(Saturate16(c.prediction * c.quant[0]));
             }
             uint8_t* out = c.plane + (mcu * c.blocksAcross + block.x) * 8 + block.y * 8 * c.stride;
-            GJpegInverseDct(m_coefficients, lastZigzag, out, c.stride);
+            m_inverseDct(m_coefficients, lastZigzag, out, c.stride);
             // Only coefficients up to the last coded one can be nonzero.
             if (lastZigzag < 16) {
                 for (int k = 0; k <= lastZigzag; ++k)
                     m_coefficients[kJpegZigzag[k]] = 0;
             } else {
-                std::memset(m_coefficients, 0, sizeof m_coefficients);
+                ClearBlock(m_coefficients);
             }
         }
     }

@@ -25,6 +25,7 @@
 #include "graphics/jpeg/jpeg_bitstream.h"
 #include "graphics/jpeg/jpeg_colour.h"
 #include "graphics/jpeg/jpeg_huffman.h"
+#include "graphics/jpeg/jpeg_idct.h"
 
 class GBitmap;
 class GDataSource;
@@ -201,6 +202,7 @@ private:
     GJpegColourTables m_colour;
 
     alignas(32) int16_t m_coefficients[64] = {};  // natural order
+    GJpegInverseDctFn m_inverseDct = GJpegInverseDct;
 
     std::unique_ptr<uint8_t[]> m_allocations[kMaxAllocations];
     int32_t m_allocationCount = 0;

@@ -16,5 +16,9 @@ inline constexpr uint8_t kJpegZigzag[64] = {
 // out: the top-left sample of the 8x8 block, rows stride bytes apart.
 // Uses SSE2 where the compiler targets it; the result is always that of the scalar version.
 void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride);
+// The same transform in the widest instruction set in use by the blit kernels (GetKernelIsa),
+// picked once per picture by the decoder: AVX2, else the function above.
+using GJpegInverseDctFn = void (*)(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride);
+GJpegInverseDctFn GJpegSelectInverseDct();
 // The scalar reference.
 void GJpegInverseDctScalar(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride);

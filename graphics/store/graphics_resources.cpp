@@ -9,6 +9,7 @@
 #include "foundation/files/data_files.h"
 #include "foundation/text/gstring.h"
 #include "foundation/core/register_object.h"
+#include "graphics/blit/blit_runs.h"
 #include "platform/cursor.h"
 
 namespace {
@@ -56,6 +57,8 @@ std::unique_ptr<GBitmap> MakeImage(const GBitmapIndexEntry& entry, GPixelBlock* 
     for (uint32_t i = 0; i < kBitmapRecordNameSize && entry.name[i]; ++i)
         name[i] = entry.name[i];
     image->SetName(name);
+    // Store images are only drawn from, never into: their run tables stay true.
+    PrepareBlitRuns(*image);
     return image;
 }
 

@@ -97,8 +97,9 @@ void ExpectGlyph(GGraphicsResources& store, const GBmpFont& font, size_t i, int 
             for (int c = 0; c < bpp; ++c)
                 EXPECT_EQ(g->GetPixels()[(y * width + x) * bpp + c],
                           sheet.GetPixels()[((y + 1) * sheetWidth + from + x) * bpp + c]);
-            if (sheet.GetAlpha())
+            if (sheet.GetAlpha()) {
                 EXPECT_EQ(g->GetAlpha()[y * width + x], sheet.GetAlpha()[(y + 1) * sheetWidth + from + x]);
+            }
         }
 }
 

@@ -160,8 +160,9 @@ TEST(TtfFontTest, DrawsAndMeasuresAsFreeTypeRenders)
         EXPECT_EQ(font.DrawTextW(wide, ours.get(), 12, 0x8040C0, p.x, p.y), -1);
         ReferenceDraw(text, 12, 0x8040C0, p.x, p.y, *theirs);
         EXPECT_TRUE(SameImage(*ours, *theirs));
-        if (p.x == -1000)
+        if (p.x == -1000) {
             EXPECT_TRUE(SameImage(*ours, *Canvas())); // wholly outside: nothing changes
+        }
     }
 
     // Formats other than 2 and 3 are not drawn into; monochrome coverage is all or nothing.

@@ -1,0 +1,63 @@
+#pragma once
+// GBlitRuns: for a keyed or masked image, each row as runs of pixels the kernels treat alike,
+// so they skip transparent stretches whole, copy opaque ones as blocks and apply the per-pixel
+// rule only where pixels blend. Built once per image (PrepareBlitRuns, called by the bitmap
+// store as it makes its images) and hung on it; read by any thread that draws.
+//
+// Keyed formats (1, 8, 18, 19) get runs of keyed (Skip) and drawn (Opaque) pixels, by the same
+// test the key rules make: the pixel's or palette entry's 24-bit colour against the key colour.
+// Masked formats (2, 3, 13, 14, 20, 21) at least 128 pixels wide get runs of mask bytes 255
+// (Skip), 0 (Opaque) and the rest (Blend); each mask rule reads the kinds its own way (lighten
+// skips mask 0), and the mask-alpha rule, which gains nothing from them, none.
+//
+// A table describes the pixels as they were when it was built: it records the image's size, key
+// colour and blocks, and the kernels ignore it once any of those differ. Writing new pixels
+// into the same blocks is not seen: images drawn into afterwards must not be prepared.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "foundation/image/bitmap.h"
+
+enum class GRunKind : uint8_t { Skip, Opaque, Blend };
+// What a table was built from, which is what a rule must read to use it.
+enum class GRunSource : uint8_t { None, Key, IndexedKey, Mask };
+
+class GBlitRuns final : public GBitmapRuns {
+public:
+    // The table the image's format calls for; null for other formats, images without the
+    // blocks their format needs, blocks too small for their rows, or runs of fewer than 4
+    // pixels on average.
+    static std::unique_ptr<GBlitRuns> Build(const GBitmap& image);
+
+    // The image's table when it was built from `source` and still matches the image; else null.
+    static const GBlitRuns* Of(const GBitmap& image, GRunSource source);
+
+    // A run: kind in the low 2 bits, length in pixels above them.
+    static GRunKind Kind(uint32_t run) { return GRunKind(run & 3); }
+    static int32_t Length(uint32_t run) { return int32_t(run >> 2); }
+    // The runs of row y (0 = top), left to right, covering the row's width exactly; in key
+    // tables without the row's last Skip run.
+    const uint32_t* RowBegin(int32_t y) const { return m_runs.data() + m_rowStart[size_t(y)]; }
+    const uint32_t* RowEnd(int32_t y) const { return m_runs.data() + m_rowStart[size_t(y) + 1]; }
+    // Where each row's runs start in the run array (RowBegin(0)); height + 1 entries.
+    const uint32_t* RowStarts() const { return m_rowStart.data(); }
+
+private:
+    GBlitRuns() = default;
+    template <class KindOf>
+    void AddRows(int32_t w, int32_t h, KindOf kindOf);
+
+    GRunSource m_source = GRunSource::None;
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    uint32_t m_key = 0;
+    const uint8_t* m_pixels = nullptr;
+    const uint8_t* m_mask = nullptr;
+    std::vector<uint32_t> m_rowStart; // height + 1 indices into m_runs
+    std::vector<uint32_t> m_runs;
+};
+
+// Builds and attaches the image's table when its format has one.
+void PrepareBlitRuns(GBitmap& image);

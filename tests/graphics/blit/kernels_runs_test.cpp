@@ -1,0 +1,129 @@
+// The kernels walking run tables against the plain reference: random keyed and masked images
+// (runs of every kind and length), sizes, positions and clip rectangles, in every orientation
+// and instruction set; and tables that no longer describe their image are not used.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "graphics/blit/blit_runs.h"
+#include "support/reference_kernels.h"
+
+namespace {
+
+int Between(std::mt19937& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+
+struct RunRule {
+    GBlitRule rule;
+    uint8_t format; // the draw mode, which is the format the store prepares the table for
+};
+constexpr RunRule kRunRules[] = {
+    {GBlitRule::Key, 1},         {GBlitRule::KeyAlpha, 8},          {GBlitRule::IndexedKey, 18},
+    {GBlitRule::IndexedKeyAlpha, 19}, {GBlitRule::Mask, 2},          {GBlitRule::MaskAlpha, 3},
+    {GBlitRule::Lighten, 13},    {GBlitRule::Darken, 14},           {GBlitRule::IndexedMask, 20},
+    {GBlitRule::IndexedMaskAlpha, 21},
+};
+
+// Runs of keyed pixels (or palette entries 0..3 given the key colour) and of mask bytes 0, 255
+// and between, with single pixels breaking them.
+void ShapeRuns(GBitmap& src, GBlitRule rule, uint32_t key, std::mt19937& rng)
+{
+    const int n = src.GetWidth() * src.GetHeight();
+    const bool indexed = reference::RuleIsIndexed(rule);
+    uint8_t* pixels = src.GetPixels();
+    if (indexed)
+        for (int e = 0; e < 4; ++e)
+            for (int c = 0; c < 3; ++c)
+                pixels[2 + 3 * e + c] = uint8_t(key >> (8 * c));
+    for (int i = 0, left = 0, kind = 0; i < n; ++i, --left) {
+        if (left == 0) {
+            left = Between(rng, 1, 40);
+            kind = Between(rng, 0, 2);
+        }
+        const int k = Between(rng, 0, 9) == 0 ? Between(rng, 0, 2) : kind;
+        if (uint8_t* mask = src.GetAlpha())
+            mask[i] = k == 0 ? 255 : k == 1 ? 0 : uint8_t(Between(rng, 1, 254));
+        if (pixels && k == 0 && indexed)
+            pixels[770 + i] = uint8_t(Between(rng, 0, 3));
+        else if (pixels && k == 0 && reference::RuleReadsColours(rule))
+            for (int c = 0; c < 3; ++c)
+                pixels[3 * i + c] = uint8_t(key >> (8 * c));
+    }
+}
+
+class KernelRuns : public reference::KernelIsaTest {};
+
+TEST_P(KernelRuns, MatchTheReferenceInEveryOrientationAndClip)
+{
+    std::mt19937 rng(77);
+    int tables = 0, trials = 0;
+    for (const RunRule& r : kRunRules) {
+        for (int o = 0; o < 4; ++o) {
+            for (int trial = 0; trial < 60; ++trial) {
+                const bool masked = reference::RuleReadsMask(r.rule); // tables from 128 pixels on
+                const int sw = masked ? Between(rng, 128, 180) : Between(rng, 1, 90), sh = Between(rng, 1, 9);
+                const int dw = Between(rng, 1, 200), dh = Between(rng, 1, 12);
+                const int x = Between(rng, -sw, dw), y = Between(rng, -sh, dh);
+                auto src = reference::MakeSource(r.rule, sw, sh, rng, reference::Slack::Tight);
+                const uint32_t key = rng() & 0xFFFFFFu;
+                ShapeRuns(*src, r.rule, key, rng);
+                src->SetKeyColour(key);
+                src->SetFormat(r.format);
+                PrepareBlitRuns(*src);
+                tables += src->GetRuns() != nullptr; // fragmented images get none
+                ++trials;
+                if (trial % 8 == 7) // a table built for another key is ignored
+                    src->SetKeyColour(key ^ 0x10);
+                GRect clip{int16_t(x + Between(rng, -2, sw)), int16_t(y + Between(rng, -2, sh)), 0, 0};
+                clip.right = int16_t(clip.left + Between(rng, -1, sw + 2));
+                clip.bottom = int16_t(clip.top + Between(rng, -1, sh + 2));
+                const GRect* area = trial % 3 == 0 ? nullptr : &clip;
+                GBlitArgs args;
+                args.alpha = uint8_t(rng());
+
+                auto fast = reference::MakeDestination(dw, dh, rng, reference::Slack::Tight);
+                auto slow = reference::MakeDestination(dw, dh, rng, reference::Slack::Tight);
+                std::memcpy(slow->GetPixels(), fast->GetPixels(), fast->GetPixelBlock()->GetSize());
+                GetBlitKernel(r.rule, uint8_t(o))(fast.get(), src.get(), int16_t(x), int16_t(y), args, area);
+                reference::Blit(r.rule, o, slow.get(), src.get(), x, y, args, area);
+                ASSERT_EQ(reference::Snapshot(*fast), reference::Snapshot(*slow))
+                    << reference::RuleName(r.rule) << " orientation " << o << " trial " << trial;
+            }
+        }
+    }
+    EXPECT_GT(tables, trials * 3 / 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Isa, KernelRuns, reference::kAllKernelIsas, reference::KernelIsaName);
+
+// Tables follow the image's format and blocks; short solid runs join the blended ones, which
+// grow to whole groups of 8 from their neighbours; rows cover the width exactly.
+TEST(BlitRuns, BuiltForKeyedAndMaskedFormatsOnly)
+{
+    std::mt19937 rng(5);
+    auto masked = reference::MakeSource(GBlitRule::Mask, 160, 2, rng);
+    std::memset(masked->GetAlpha(), 0, 320);
+    masked->GetAlpha()[200] = 255;
+    masked->GetAlpha()[201] = 3;
+    auto runs = GBlitRuns::Build(*masked);
+    ASSERT_NE(runs, nullptr);
+    const uint32_t expected[] = {40u << 2 | 1, 8u << 2 | 2, 112u << 2 | 1};
+    EXPECT_TRUE(std::equal(runs->RowBegin(1), runs->RowEnd(1), std::begin(expected), std::end(expected)));
+    EXPECT_EQ(runs->RowEnd(0) - runs->RowBegin(0), 1);
+
+    masked->SetFormat(7);
+    EXPECT_EQ(GBlitRuns::Build(*masked), nullptr);
+    auto narrow = reference::MakeSource(GBlitRule::Mask, 127, 2, rng);
+    EXPECT_EQ(GBlitRuns::Build(*narrow), nullptr);
+    auto keyed = reference::MakeSource(GBlitRule::Key, 160, 2, rng);
+    keyed->SetFormat(1);
+    keyed->SetKeyColour(0);
+    for (int i = 0; i < 320; ++i) // runs of 2
+        std::memset(keyed->GetPixels() + 3 * i, i % 4 < 2 ? 0 : 1, 3);
+    EXPECT_EQ(GBlitRuns::Build(*keyed), nullptr);
+    auto empty = std::make_unique<GBitmap>(int16_t(0), int16_t(0), 0u, uint8_t(1));
+    EXPECT_EQ(GBlitRuns::Build(*empty), nullptr);
+}
+
+} // namespace
