@@ -17,7 +17,7 @@ public:
     int Load(GGraphicsResources* store, int32_t pack, const char* folder);
 
     GClip& GetClip() { return m_clip; }
-    // The pool slot holding the picture, -1 before a load.
+    // The store's absolute slot holding the picture (one of its pool), -1 before a load.
     int16_t GetSlot() const { return m_slot; }
 
 private:

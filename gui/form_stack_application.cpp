@@ -11,6 +11,11 @@ GFormStackApplication::GFormStackApplication() = default;
 
 GFormStackApplication::~GFormStackApplication()
 {
+    RemoveAllForms();
+}
+
+void GFormStackApplication::RemoveAllForms()
+{
     m_activeForm = nullptr;
     // Top first, as they were opened last.
     while (!m_forms.empty())

@@ -36,6 +36,8 @@ public:
     GForm* GetTopForm() const;
     int GetFormCount() const { return static_cast<int>(m_forms.size()); }
     GForm* GetForm(int index) const;
+    // Deletes every form, top first.
+    void RemoveAllForms();
 
     // System clipboard -> GUI clipboard buffer, and back. Return the characters moved.
     int ReadClipboard();

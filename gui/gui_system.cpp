@@ -5,13 +5,18 @@
 
 #include "foundation/app/command.h"
 #include "foundation/app/command_invoker.h"
+#include "foundation/docs/xml_data_doc.h"
 #include "foundation/files/html_log.h"
+#include "foundation/text/dictionary.h"
 #include "foundation/text/string_array.h"
 #include "gui/bmp_font_manager.h"
 #include "gui/command_factory.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_commands.h"
 #include "gui/old_font_manager.h"
+#include "graphics/scene/clip_array.h"
+#include "graphics/scene/rect_array.h"
+#include "graphics/store/graphics_resources.h"
 
 namespace {
 
@@ -49,6 +54,7 @@ GGuiSystem::GGuiSystem()
 
 GGuiSystem::~GGuiSystem()
 {
+    Shutdown();
     if (g_current == this)
         g_current = nullptr;
 }
@@ -62,12 +68,65 @@ int GGuiSystem::Init(GFormStackApplication* application, const char* logFileName
 {
     m_application = application;
     m_log.reset(new (std::nothrow) GHtmlLog(logFileName));
+    if (!m_log)
+        return 0;
+    m_log->Printf("GUI system start-up");
+
+    m_resources = GGraphicsResources::Create(kResourceFolder, kPoolSlots, kLoadableSlots);
+    if (!m_resources) {
+        m_log->PrintError("Graphics resources initialization failed. Path=%s, MemCount=%d, LoadCount=%d",
+                          kResourceFolder, kPoolSlots, kLoadableSlots);
+        return 0;
+    }
+    m_log->Printf("Bitmap store %s: %d slots, %d loaded", kResourceFolder,
+                  static_cast<int>(m_resources->GetSlotCount()),
+                  static_cast<int>(m_resources->GetLoadedSlots()));
+
+    m_clips = GClipArray::Create(kClipCapacity);
+    if (!m_clips) {
+        m_log->PrintError("Cannot create clip array. NUM_CLIPS=%d", kClipCapacity);
+        return 0;
+    }
+    m_rects = GRectArray::Create(kRectCapacity);
+    if (!m_rects) {
+        m_log->PrintError("Cannot create rect array. NUM_RECTS=%d", kRectCapacity);
+        return 0;
+    }
+
     m_clipboard.reset(new (std::nothrow) char[kClipboardSize]());
     m_invoker.reset(new (std::nothrow) GCommandInvoker());
     m_guiFactory.reset(new (std::nothrow) GGuiCommandFactory(this));
-    m_oldFonts.reset(new (std::nothrow) GOldFontManager());
+    m_oldFonts.reset(new (std::nothrow) GOldFontManager(m_resources.get()));
     m_bmpFonts.reset(new (std::nothrow) GBmpFontManager());
-    return m_log && m_clipboard && m_invoker && m_guiFactory && m_oldFonts && m_bmpFonts ? 1 : 0;
+    m_xmlDoc.reset(new (std::nothrow) GXmlDataDoc());
+    m_dictionary.reset(new (std::nothrow) GDictionary());
+    if (!(m_clipboard && m_invoker && m_guiFactory && m_oldFonts && m_bmpFonts && m_xmlDoc && m_dictionary)) {
+        m_log->PrintError("GUI system initialization failed: out of memory");
+        return 0;
+    }
+    m_log->Printf("GUI system ready");
+    return 1;
+}
+
+void GGuiSystem::Shutdown()
+{
+    // Fonts hold glyphs in the store's pool and the dictionary was read from the document:
+    // each goes before what it uses.
+    m_dictionary.reset();
+    m_xmlDoc.reset();
+    m_bmpFonts.reset();
+    m_oldFonts.reset();
+    m_factory.reset();
+    m_guiFactory.reset();
+    m_invoker.reset();
+    m_clipboard.reset();
+    m_rects.reset();
+    m_clips.reset();
+    if (m_resources) {
+        m_resources->Release();
+        m_resources.reset();
+    }
+    m_log.reset();
 }
 
 void GGuiSystem::SetCommandFactory(std::unique_ptr<GCommandFactory> factory)

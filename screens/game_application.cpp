@@ -1,18 +1,38 @@
 #include "screens/game_application.h"
 
-#include <cstring>
+#include <new>
 
-#include "foundation/image/debug_font.h"
-#include "foundation/image/dib_surface.h"
+#include "platform/keyboard.h"
+#include "screens/game_gui_system.h"
+#include "screens/intro_dialog.h"
+
+namespace {
+
+constexpr int kVirtualKeyReturn = 0x0D;
+constexpr int kVirtualKeyMenu = 0x12; // Alt
+
+} // namespace
 
 GGameApplication::GGameApplication() = default;
 
-GGameApplication::~GGameApplication() = default;
+GGameApplication::~GGameApplication()
+{
+    EndGame();
+}
 
 int GGameApplication::OnInit()
 {
-    if (!DrawFirstScreen())
+    // Everything the game shows is drawn into the back buffer.
+    if (!GetBackBuffer())
         return 0;
+    m_system = GGameGuiSystem::Create(this);
+    if (!m_system)
+        return 0;
+    auto intro = std::unique_ptr<GIntroDialog>(new (std::nothrow) GIntroDialog(this, m_system.get()));
+    if (!intro || !intro->Create())
+        return 0;
+    m_intro = intro.get();
+    PushForm(std::move(intro));
     // The game draws its own pointer; the system's stays hidden and free.
     SetCursorMode(0, 0);
     m_frameStatistics = 0;
@@ -21,14 +41,28 @@ int GGameApplication::OnInit()
     return 1;
 }
 
+void GGameApplication::OnBeforeShow()
+{
+    if (m_gameStarted)
+        OnFrame(0);
+}
+
 void GGameApplication::OnExit()
 {
     // After a failed start there is nothing of the player's in memory: saving now would
     // replace the player's files with empty ones.
-    if (!m_gameStarted)
-        return;
-    SavePlayerData();
-    m_gameStarted = false;
+    if (m_gameStarted) {
+        SavePlayerData();
+        m_gameStarted = false;
+    }
+    EndGame();
+}
+
+void GGameApplication::EndGame()
+{
+    m_intro = nullptr;
+    RemoveAllForms();
+    m_system.reset();
 }
 
 void GGameApplication::OnFrame(int elapsedMs)
@@ -36,30 +70,32 @@ void GGameApplication::OnFrame(int elapsedMs)
     GFormStackApplication::OnFrame(elapsedMs);
 }
 
-void GGameApplication::SavePlayerData() {}
-
-bool GGameApplication::DrawFirstScreen()
+void GGameApplication::OnKeyDown(int key)
 {
-    GDibSurface* surface = GetBackBuffer();
-    if (!surface)
-        return false;
-    uint8_t* pixels = surface->Lock();
-    if (!pixels) {
-        surface->Unlock();
-        return false;
+    if (key == kVirtualKeyReturn && platform::IsKeyDown(kVirtualKeyMenu) && m_system) {
+        m_system->ExecuteCommand("cmFullScreen", nullptr);
+        return;
     }
-    const int32_t pitch = surface->GetPitch();
-    for (int y = 0; y < surface->GetHeight(); ++y)
-        std::memset(pixels + static_cast<size_t>(y) * static_cast<size_t>(pitch), 0,
-                    static_cast<size_t>(surface->GetWidth()) * 3);
-    surface->Unlock();
+    GFormStackApplication::OnKeyDown(key);
+}
 
-    GDebugFont* font = GetDebugFont();
-    font->textColour = 0xE0C070;
-    font->backgroundColour = 0x000000;
-    const char* text = "Tolvanrise";
-    const int textWidth = static_cast<int>(std::strlen(text)) * GDebugFont::kCellWidth;
-    DrawDebugTextTransparent((surface->GetWidth() - textWidth) / 2,
-                             (surface->GetHeight() - GDebugFont::kCellHeight) / 2, "%s", text);
-    return true;
+void GGameApplication::OnActivate()
+{
+    GFormStackApplication::OnActivate();
+    if (IsFullscreen())
+        RestoreOrMinimize(1);
+}
+
+void GGameApplication::OnDeactivate()
+{
+    GFormStackApplication::OnDeactivate();
+    // A full-screen game that loses the focus gets out of the way.
+    if (IsFullscreen())
+        RestoreOrMinimize(0);
+}
+
+void GGameApplication::SavePlayerData()
+{
+    if (m_system)
+        m_system->SavePlayerData();
 }

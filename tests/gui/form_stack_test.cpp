@@ -18,7 +18,7 @@
 #include "gui/gui_system.h"
 #include "platform/clipboard.h"
 #include "platform/messages.h"
-#include "support/temp_files.h"
+#include "support/gui_store_folder.h"
 
 using namespace platform;
 
@@ -109,7 +109,7 @@ protected:
         return text;
     }
 
-    tolvanrise::test::TempFolder m_folder{"form_stack_"};
+    tolvanrise::test::GuiStoreFolder m_folder{"form_stack_"};
     Log log;
     GFormStackApplication app;
 };

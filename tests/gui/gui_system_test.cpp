@@ -9,7 +9,7 @@
 #include "gui/command_factory.h"
 #include "gui/gui_commands.h"
 #include "gui/gui_system.h"
-#include "support/temp_files.h"
+#include "support/gui_store_folder.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ protected:
         return names;
     }
 
-    tolvanrise::test::TempFolder m_folder{"gui_system_"};
+    tolvanrise::test::GuiStoreFolder m_folder{"gui_system_"};
     std::string logPath;
     GGuiSystem system;
     RecordingFactory* factory = nullptr;

@@ -1,5 +1,15 @@
 function(tolvanrise_screens_test_deps target)
-  # The program suite starts the real executable.
-  add_dependencies(${target} tolvanrise)
-  target_compile_definitions(${target} PRIVATE TOLVANRISE_EXECUTABLE="$<TARGET_FILE:tolvanrise>")
+  # The program suites start the real executable; every screens suite runs on the data folder.
+  add_dependencies(${target} tolvanrise data)
+  target_compile_definitions(${target} PRIVATE TOLVANRISE_EXECUTABLE="$<TARGET_FILE:tolvanrise>"
+                                               TOLVANRISE_DATA_DIR="${CMAKE_BINARY_DIR}/data")
+  tolvanrise_screens_x11(${target})
+endfunction()
+
+# The screenshot suite reads the screen of the X server it starts.
+find_package(X11)
+function(tolvanrise_screens_x11 target)
+  if(target MATCHES "^test_screens_screenshot" AND X11_FOUND)
+    target_link_libraries(${target} PRIVATE X11::X11)
+  endif()
 endfunction()

@@ -9,6 +9,7 @@
 #include "platform/cursor.h"
 #include "platform/messages.h"
 #include "screens/game_application.h"
+#include "support/game_data_folder.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ protected:
 
 TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen)
 {
+    tolvanrise::test::GameDataFolder data;
     platform::ClearMessages();
     CountingGame game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
@@ -37,7 +39,8 @@ TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen
                               platform::IsCursorShown(), game.GetFrameStatistics(), game.GetFrameInterval()),
               std::make_tuple(true, false, false, false, false, 30));
 
-    // Black with some text in the middle.
+    // The first frame draws the first screen over the whole window.
+    game.OnFrame(30);
     GDibSurface* surface = game.GetBackBuffer();
     ASSERT_NE(surface, nullptr);
     const uint8_t* pixels = surface->Lock();
@@ -51,7 +54,7 @@ TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen
         }
     surface->Unlock();
     EXPECT_GT(lit, 20);
-    EXPECT_EQ(litOutsideTheMiddle, 0);
+    EXPECT_GT(litOutsideTheMiddle, 20);
 
     game.Show();
     game.OnExit();
@@ -62,6 +65,7 @@ TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen
 
 TEST(GameApplication, AFailedStartNeverSaves)
 {
+    tolvanrise::test::GameDataFolder data;
     platform::ClearMessages();
     CountingGame refused;
     refused.refuse = true;
@@ -78,6 +82,7 @@ TEST(GameApplication, AFailedStartNeverSaves)
 
 TEST(GameApplication, TheLoopEndsOnCloseAndSavesOnce)
 {
+    tolvanrise::test::GameDataFolder data;
     platform::ClearMessages();
     CountingGame game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));

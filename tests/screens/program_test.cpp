@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "support/temp_files.h"
+#include "support/game_data_folder.h"
 
 namespace {
 
@@ -48,8 +48,8 @@ pid_t StartProgram(const std::string& folder)
 
 TEST(Program, RunsFramesUntilAskedToCloseThenExitsCleanly)
 {
-    const tolvanrise::test::TempFolder folder("program_run_");
-    const pid_t child = StartProgram(folder.Path());
+    const tolvanrise::test::GameDataFolder folder("program_run_");
+    const pid_t child = StartProgram(folder.DataFolder());
     ASSERT_GT(child, 0);
 
     // Several 30 ms frame ticks' worth of running; the program must still be up.
@@ -66,5 +66,5 @@ TEST(Program, RunsFramesUntilAskedToCloseThenExitsCleanly)
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(WEXITSTATUS(status), 0);
     // A clean run leaves no crash report behind.
-    EXPECT_FALSE(std::filesystem::exists(folder.Path("crash.mdmp")));
+    EXPECT_FALSE(std::filesystem::exists(folder.Data("crash.mdmp")));
 }

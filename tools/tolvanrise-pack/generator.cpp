@@ -50,15 +50,17 @@ Picture BarBackground()
     return p;
 }
 
-Picture BarFill()
+// The intro bar's fill: the whole bar with rounded ends, or (width 39, square ends) one of the
+// five pieces that meet edge to edge.
+Picture BarFill(int width, bool rounded)
 {
     Picture p;
-    p.Resize(196, 20);
+    p.Resize(width, 20);
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x) {
             const double t = std::fabs(y - 9.5) / 9.5;
             Put(p, x, y, Mix({255, 220, 110}, {190, 120, 20}, t),
-                RoundedCoverage(x, y, p.width, p.height, 9.5));
+                rounded ? RoundedCoverage(x, y, p.width, p.height, 9.5) : 255);
         }
     return p;
 }
@@ -235,7 +237,8 @@ bool GenerateSamplePictures(const std::string& folder, std::string& error)
     };
     std::vector<Item> items;
     items.push_back({"intro_bar_bg.png", BarBackground()});
-    items.push_back({"intro_bar.png", BarFill()});
+    items.push_back({"intro_bar.png", BarFill(196, true)});
+    items.push_back({"intro_bar_piece.png", BarFill(39, false)});
     items.push_back({"intro_logo.png", Logo()});
     items.push_back({"menu_bg.png", MenuBackground()});
     items.push_back({"button.png", Button(false)});

@@ -23,12 +23,16 @@ Picture Blank(int32_t width, int32_t height)
 }
 
 // Evening sky over two rows of dunes, with a low sun: smooth areas and hard edges, which is
-// what a JPEG round trip should be tried on.
-Picture Dunes()
+// what a JPEG round trip should be tried on. Drawn on a 120 x 80 plan scaled to the size.
+Picture Dunes(int32_t width, int32_t height)
 {
-    Picture picture = Blank(120, 80);
-    for (int32_t y = 0; y < picture.height; ++y) {
-        for (int32_t x = 0; x < picture.width; ++x) {
+    Picture picture = Blank(width, height);
+    const double scaleX = width / 120.0;
+    const double scaleY = height / 80.0;
+    for (int32_t py = 0; py < picture.height; ++py) {
+        for (int32_t px = 0; px < picture.width; ++px) {
+            const double x = px / scaleX;
+            const double y = py / scaleY;
             const double t = y / 79.0;
             double r = Mix(40, 250, t), g = Mix(60, 190, t), b = Mix(150, 120, t);
             const double sunDistance = std::hypot(x - 88.0, y - 24.0);
@@ -48,7 +52,7 @@ Picture Dunes()
                 g = 140;
                 b = 84;
             }
-            PutPixel(picture, x, y, r, g, b);
+            PutPixel(picture, px, py, r, g, b);
         }
     }
     return picture;
@@ -105,7 +109,8 @@ bool GenerateSourcePictures(const std::string& folder)
     using tools::PngChannels;
     const std::string prefix = folder.empty() ? std::string() : folder + "/";
     std::string error;
-    const bool ok = tools::SavePng(prefix + "dunes.png", Dunes(), error, PngChannels::kRgb) &&
+    const bool ok = tools::SavePng(prefix + "dunes.png", Dunes(120, 80), error, PngChannels::kRgb) &&
+                    tools::SavePng(prefix + "intro.png", Dunes(800, 600), error, PngChannels::kRgb) &&
                     tools::SavePng(prefix + "emblem.png", Emblem(), error, PngChannels::kRgba) &&
                     tools::SavePng(prefix + "glow.png", Glow(), error, PngChannels::kGrey);
     if (!ok)

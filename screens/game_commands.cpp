@@ -1,0 +1,36 @@
+#include "screens/game_commands.h"
+
+#include <cstring>
+#include <new>
+
+#include "game/profiles/player_profiles.h"
+#include "gui/form_stack_application.h"
+#include "screens/game_gui_system.h"
+
+GFullScreenCommand::GFullScreenCommand(GGameGuiSystem* system) : m_system(system)
+{
+    SetName("cmFullScreen");
+}
+
+void GFullScreenCommand::Execute()
+{
+    GPlayerProfiles* profiles = m_system ? m_system->GetProfiles() : nullptr;
+    GFormStackApplication* application = m_system ? m_system->GetApplication() : nullptr;
+    if (!profiles || !application)
+        return;
+    uint8_t& flag = profiles->GetDefaultSettings().flags[GGameSettings::kFullScreenFlag];
+    flag = flag ? 0 : 1;
+    application->SetFullscreen(flag);
+}
+
+GGameCommandFactory::GGameCommandFactory(GGameGuiSystem* system, GCommandFactory* fallback)
+    : GCommandFactory(fallback), m_system(system)
+{
+}
+
+GCommand* GGameCommandFactory::CreateOwn(const char* name, const GStringArray&, GString&)
+{
+    if (name && std::strcmp(name, "cmFullScreen") == 0)
+        return new (std::nothrow) GFullScreenCommand(m_system);
+    return nullptr;
+}

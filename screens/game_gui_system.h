@@ -1,0 +1,71 @@
+#pragma once
+// GGameGuiSystem: the game's GUI system. Beyond the GUI's own parts it owns the player's
+// profiles and top scores, the audio facade and the game's command factory, and loads the
+// start-up data: the bitmap fonts ("fonts.xml"), the language dictionary named by
+// "start_up_options.xml", and the store ranges the first screens reload (interface, text
+// particles, intro). One per program; main thread only.
+
+#include <memory>
+#include <string>
+
+#include "gui/gui_system.h"
+
+class GAudioSystem;
+class GGameApplication;
+class GPlayerProfiles;
+class GTopScoreTable;
+
+class GGameGuiSystem : public GGuiSystem {
+public:
+    static constexpr const char* kLogFileName = "Tolvanrise.html";
+    static constexpr const char* kFontList = "fonts.xml";
+    static constexpr const char* kStartUpOptions = "start_up_options.xml";
+    static constexpr const char* kInterfaceFolder = "INTERFACE";
+    static constexpr const char* kIntroFolder = "INTRO";
+    static constexpr int16_t kInterfaceFirstSlot = 1100;
+    static constexpr int16_t kInterfaceLastSlot = 2100;
+
+    GGameGuiSystem();
+    ~GGameGuiSystem() override;
+
+    // Init, then the audio start-up; null when Init fails (the reason is in the log).
+    static std::unique_ptr<GGameGuiSystem> Create(GGameApplication* application);
+
+    // The GUI's start-up, the game's command factory, the fonts, the dictionary and the
+    // profiles folder (the profiles are not read yet). 1, or 0 when the GUI's start-up fails.
+    int Init(GFormStackApplication* application, const char* logFileName) override;
+    // The audio start-up: facade, device, stream player with its module player, sound bank.
+    void InitGame();
+    // The audio shut-down, in the reverse order. Also run by the destructor.
+    void ShutdownGame();
+
+    // Reads the dictionary named by the start-up options into the XML document and hands its
+    // "Dictionary" element to the dictionary; failures are logged. 1 when a table was read.
+    int LoadDictionary();
+    // The store ranges the first screens refill; 1 on success.
+    int LoadInterfaceResources();
+    int LoadTextParticles();
+    int LoadIntroResources();
+    // Reads the profiles and top scores (a missing or damaged file gives the defaults) and
+    // applies the settings to the audio.
+    void LoadPlayerData();
+    // Writes both; 1 when both were written.
+    int SavePlayerData();
+    // Applies the profile store's settings: music and sound volumes.
+    void ApplySettings();
+
+    const std::string& GetProfilesFolder() const { return m_profilesFolder; }
+    GPlayerProfiles* GetProfiles() const { return m_profiles.get(); }
+    GTopScoreTable* GetTopScores() const { return m_topScores.get(); }
+    GAudioSystem* GetAudio() const { return m_audio.get(); }
+
+private:
+    // Empties count slots from the named image's slot + offset and refills them from the
+    // folder's set (null: the current folder); 0 when the name is not in the store.
+    int ReloadAfter(const char* name, int16_t offset, int16_t count, const char* folder);
+
+    std::string m_profilesFolder;
+    std::unique_ptr<GPlayerProfiles> m_profiles;
+    std::unique_ptr<GTopScoreTable> m_topScores;
+    std::unique_ptr<GAudioSystem> m_audio;
+};

@@ -1,0 +1,112 @@
+// The real program on its shipped data folder, headless: a good start and the profiles kept
+// from one run to the next, then each start-up file missing or damaged in turn.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/files/scramble_keys.h"
+#include "foundation/files/xor_scramble.h"
+#include "game/profiles/player_profiles.h"
+#include "support/game_data_folder.h"
+#include "support/program_runner.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using tolvanrise::test::GameDataFolder;
+using tolvanrise::test::ReadFileBytes;
+using tolvanrise::test::RunningProgram;
+
+constexpr auto kRunTime = 1500ms;
+
+std::string Tail(const std::string& text) { return text.substr(text.size() > 1500 ? text.size() - 1500 : 0); }
+
+// One run that must last until asked to quit and then end cleanly; the volumes saved.
+std::pair<int32_t, int32_t> RunOnce(const GameDataFolder& data)
+{
+    RunningProgram program(TOLVANRISE_EXECUTABLE, data.DataFolder(), data.HomeEnv());
+    const auto run = program.Finish(kRunTime);
+    EXPECT_TRUE(run.closed && run.exitCode == 0) << "exit " << run.exitCode << ", signal " << run.signal;
+    GPlayerProfiles saved(data.ProfilesFolder());
+    EXPECT_EQ(saved.Load(), 1);
+    return {saved.GetDefaultSettings().musicVolume, saved.GetDefaultSettings().soundVolume};
+}
+
+TEST(Startup, AGoodStartLogsItsStepsAndKeepsTheProfilesFromRunToRun)
+{
+    GameDataFolder data("startup_good_", false);
+    EXPECT_EQ(RunOnce(data), std::make_pair(4000, 6000));
+    const std::string log = ReadFileBytes(data.Data("Tolvanrise.html"));
+    size_t at = 0;
+    for (const char* line : {"GUI system start-up", "Bitmap store 800x600", "GUI system ready", "Bitmap fonts loaded: 2",
+                             "Dictionary english.dic: 2 entries", "Profiles folder: ", "Audio: on",
+                             "First frame presented", "Start-up data loaded", "Total Errors = 0"}) {
+        at = log.find(line, at);
+        ASSERT_NE(at, std::string::npos) << "missing or out of order: " << line << "\n" << Tail(log);
+    }
+
+    GPlayerProfiles edited(data.ProfilesFolder());
+    edited.GetDefaultSettings().musicVolume = 2500;
+    edited.GetDefaultSettings().soundVolume = 0;
+    ASSERT_EQ(edited.Save(), 1);
+    EXPECT_EQ(RunOnce(data), std::make_pair(2500, 0));
+    // A record of the wrong size is no profile store: the run starts from the defaults.
+    ASSERT_TRUE(tolvanrise::test::WriteFileBytes(data.ProfilesFolder() + "/00000000.bin", std::string(100, '\x7f')));
+    EXPECT_EQ(RunOnce(data), std::make_pair(4000, 6000));
+}
+
+struct DataFault {
+    const char* file;
+    const char* replacement; // null: removed; "scrambled:" text is scrambled with the dictionary's key
+    int exitCode;            // 0: the program runs on until asked to quit
+    const char* message;     // in standard error (exit codes above 0) or the log
+};
+
+const DataFault kFaults[] = {
+    {"800x600/bmst.bin", nullptr, 255, "800x600\\bmst.bin not found!"},
+    {"800x600/bmst.bin", "\x01", 255, "800x600\\bmst.bin not found!"},
+    {"800x600/bmdt0.bin", nullptr, 255, "bmdt0.bin"},
+    {"INTRO/bmst.bin", nullptr, 255, "INTRO\\bmst.bin"},
+    {"INTERFACE/bmst.bin", nullptr, 255, "INTERFACE\\bmst.bin"},
+    {"bmst.bin", nullptr, 255, "bmst.bin"},
+    {"start_up_options.xml", nullptr, 0, "Can not load dictionary from current language!"},
+    {"english.dic", "<Dictionary><Row", 0, "Can not load dictionary from current language!"},
+    {"english.dic", "scrambled:<Words/>", 0, "Invalid dictionary from current language! Attribute: Dictionary"},
+    {"fonts.xml", nullptr, 0, "Cannot read the font list fonts.xml"},
+    {"fonts.cfg", "garbage", 0, "Cannot make the bitmap font Sans12 from FONT_SANS12"},
+    {"DejaVuSans.ttf", "not a font", 0, "Cannot load the TrueType font DejaVuSans.ttf"},
+    {"Data1.dat", nullptr, 0, "Cannot load the intro picture Data1.dat"},
+    {"intro.cfg", "IntroLabel { TotalFrames = 0 }", 0, "Cannot load the intro animation intro.cfg"},
+};
+
+TEST(Startup, EachMissingOrDamagedFileGivesItsMessageAndNoCrash)
+{
+    // All runs at once, each on its own copy.
+    std::vector<std::unique_ptr<GameDataFolder>> folders;
+    std::vector<std::unique_ptr<RunningProgram>> programs;
+    for (const DataFault& fault : kFaults) {
+        const auto& data = *folders.emplace_back(std::make_unique<GameDataFolder>("startup_fault_", false));
+        std::string bytes = fault.replacement ? fault.replacement : "";
+        if (bytes.rfind("scrambled:", 0) == 0) {
+            bytes.erase(0, 10);
+            XorScramble(bytes.data(), nullptr, static_cast<uint32_t>(bytes.size()), kDictionaryKey);
+        }
+        ASSERT_TRUE(fault.replacement ? tolvanrise::test::WriteFileBytes(data.Data(fault.file), bytes)
+                                      : std::filesystem::remove(data.Data(fault.file)));
+        programs.push_back(std::make_unique<RunningProgram>(TOLVANRISE_EXECUTABLE, data.DataFolder(), data.HomeEnv()));
+    }
+    for (size_t i = 0; i < programs.size(); ++i) {
+        const DataFault& fault = kFaults[i];
+        SCOPED_TRACE(std::string(fault.file) + (fault.replacement ? " damaged" : " missing"));
+        const auto run = programs[i]->Finish(kRunTime);
+        EXPECT_EQ(run.exitCode, fault.exitCode) << "signal " << run.signal;
+        EXPECT_EQ(run.closed, fault.exitCode == 0);
+        const std::string text = ReadFileBytes(folders[i]->Data(fault.exitCode ? "stderr.txt" : "Tolvanrise.html"));
+        EXPECT_NE(text.find(fault.message), std::string::npos) << Tail(text);
+    }
+}
+
+} // namespace

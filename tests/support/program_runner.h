@@ -1,0 +1,80 @@
+#pragma once
+// Runs the real program headless (SDL's dummy drivers) in a folder, its standard error going to
+// "stderr.txt" there; Finish waits for it to end by itself, else sends the quit request a
+// terminal sends (then kills it after 10 s). POSIX; the test's main thread only.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace tolvanrise::test {
+
+struct ProgramRun {
+    bool closed = false; // it was still running and was asked to quit
+    int exitCode = -1;   // -1 when it did not exit by itself
+    int signal = 0;      // when a signal ended it
+};
+
+class RunningProgram {
+public:
+    // env: one "NAME=value" set in the child besides the drivers (may be empty).
+    RunningProgram(const char* executable, const std::string& folder, std::string env = {}) : m_env(std::move(env))
+    {
+        m_child = fork();
+        if (m_child != 0)
+            return;
+        const int err = chdir(folder.c_str()) == 0 ? open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
+        if (err < 0)
+            _exit(120);
+        dup2(err, 2);
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        if (!m_env.empty())
+            putenv(m_env.data());
+        execl(executable, executable, static_cast<char*>(nullptr));
+        _exit(121);
+    }
+    ~RunningProgram() { Finish(std::chrono::milliseconds(0)); }
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    ProgramRun Finish(std::chrono::milliseconds runFor)
+    {
+        ProgramRun run;
+        int status = 0;
+        if (m_child <= 0)
+            return run;
+        if (!WaitFor(runFor, status)) {
+            run.closed = true;
+            kill(m_child, SIGTERM);
+            if (!WaitFor(std::chrono::seconds(10), status) && kill(m_child, SIGKILL) == 0)
+                waitpid(m_child, &status, 0);
+        }
+        m_child = -1;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        return run;
+    }
+
+private:
+    bool WaitFor(std::chrono::milliseconds timeout, int& status)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (waitpid(m_child, &status, WNOHANG) != m_child) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+
+    std::string m_env;
+    pid_t m_child = -1;
+};
+
+} // namespace tolvanrise::test
