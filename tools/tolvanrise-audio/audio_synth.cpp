@@ -163,6 +163,11 @@ double ModuleToneFrequency(int period)
     return kPalClock / (2.0 * period) / kCycleSamples;
 }
 
+int ModulePeriodForTone(double hz)
+{
+    return static_cast<int>(std::lround(kPalClock / (2.0 * kCycleSamples * hz)));
+}
+
 std::vector<uint8_t> MakeModule(const ModuleSong& song)
 {
     const int patterns = static_cast<int>(song.periods.size());

@@ -30,5 +30,7 @@ std::vector<uint8_t> MakeModule(const ModuleSong& song);
 bool WriteModule(const std::string& path, const ModuleSong& song);
 // The tone frequency a period gives with our 32-sample sine cycle (PAL clock).
 double ModuleToneFrequency(int period);
+// The period whose tone comes nearest to hz.
+int ModulePeriodForTone(double hz);
 
 } // namespace audio_synth
