@@ -80,6 +80,22 @@ GSoundBank* GAudioSystem::CreateSoundBank(int count, const char* folder)
     return m_soundBank.get();
 }
 
+GWavBank* GAudioSystem::CreateWavBank(int count, const char* folder)
+{
+    if (!m_device)
+        return nullptr;
+    if (!m_wavBank) {
+        m_wavBank = std::make_unique<GWavBank>(m_device.get(), m_window, folder);
+        m_wavBank->Preload(count);
+    }
+    return m_wavBank.get();
+}
+
+void GAudioSystem::DestroyWavBank()
+{
+    m_wavBank.reset();
+}
+
 void GAudioSystem::DestroyAudioPlayer()
 {
     m_audioPlayer.reset();
@@ -92,6 +108,7 @@ void GAudioSystem::DestroySoundBank()
 
 void GAudioSystem::Shutdown()
 {
+    DestroyWavBank();
     DestroySoundBank();
     DestroyAudioPlayer();
     m_device.reset();

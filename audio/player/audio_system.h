@@ -10,6 +10,7 @@
 class GApplication;
 class GAudioPlayer;
 class GSoundBank;
+class GWavBank;
 namespace platform {
 class Window;
 }
@@ -31,11 +32,17 @@ public:
     GSoundBank* CreateSoundBank(int count, const char* folder);
     void DestroyAudioPlayer();
     void DestroySoundBank();
+    // The WAV bank: made on the first call (null without a device) and preloaded with count
+    // sounds; later calls return it as it is.
+    GWavBank* CreateWavBank(int count, const char* folder);
+    void DestroyWavBank();
+    // Every player and bank, then the device.
     void Shutdown();
 
     platform::SoundDevice* GetDevice() const { return m_device.get(); }
     GAudioPlayer* GetAudioPlayer() const { return m_audioPlayer.get(); }
     GSoundBank* GetSoundBank() const { return m_soundBank.get(); }
+    GWavBank* GetWavBank() const { return m_wavBank.get(); }
 
 private:
     platform::SoundResult CreateDirectSound(platform::SoundOutput output);
@@ -44,5 +51,6 @@ private:
     std::unique_ptr<platform::SoundDevice> m_device;
     std::unique_ptr<GAudioPlayer> m_audioPlayer;
     std::unique_ptr<GSoundBank> m_soundBank;
+    std::unique_ptr<GWavBank> m_wavBank;
     platform::Window* m_window = nullptr;
 };
