@@ -134,6 +134,15 @@ void GAudioPlayer::RemoveTrack(int index)
     m_tracks.erase(m_tracks.begin() + index);
 }
 
+int GAudioPlayer::FindTrack(const char* name)
+{
+    std::lock_guard lock(*m_layout.lock);
+    for (size_t i = 0; name && i < m_tracks.size(); ++i)
+        if (m_tracks[i].name == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
 void GAudioPlayer::ClearTracks()
 {
     std::lock_guard lock(*m_layout.lock);

@@ -96,6 +96,8 @@ protected:
     };
     GAudioPlayer(platform::SoundDevice* device, platform::Window* window, const char* folder,
                  const Layout& layout);
+    // The index of the first track of that name; -1 when none.
+    int FindTrack(const char* name);
 
 private:
     static const Layout kStreamLayout;
