@@ -220,4 +220,66 @@ bool WriteModule(const std::string& path, const ModuleSong& song)
     return file && WriteAll(file.get(), bytes.data(), bytes.size());
 }
 
+std::vector<uint8_t> MakeMidi(const MidiSong& song)
+{
+    struct Event {
+        int tick;
+        int order; // at one tick: programs, then note offs, then note ons
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Event> events;
+    std::vector<bool> programmed(16, false);
+    for (const MidiNote& n : song.notes) {
+        const uint8_t channel = static_cast<uint8_t>(n.channel & 15);
+        if (!programmed[channel]) {
+            programmed[channel] = true;
+            events.push_back({0, 0, {static_cast<uint8_t>(0xC0 | channel), static_cast<uint8_t>(n.program & 127)}});
+        }
+        events.push_back({n.startTick, 2, {static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(n.note & 127),
+                                           static_cast<uint8_t>(n.velocity & 127)}});
+        events.push_back({n.startTick + n.lengthTicks, 1,
+                          {static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(n.note & 127), 0}});
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
+        return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;
+    });
+    const uint32_t tempo = static_cast<uint32_t>(song.microsPerQuarter);
+    std::vector<uint8_t> track = {0x00, 0xFF, 0x51, 0x03, static_cast<uint8_t>(tempo >> 16),
+                                  static_cast<uint8_t>(tempo >> 8), static_cast<uint8_t>(tempo)};
+    auto putDelta = [&track](uint32_t delta) {
+        uint8_t groups[5];
+        int n = 0;
+        do {
+            groups[n++] = static_cast<uint8_t>(delta & 0x7F);
+            delta >>= 7;
+        } while (delta);
+        while (n > 1)
+            track.push_back(static_cast<uint8_t>(groups[--n] | 0x80));
+        track.push_back(groups[0]);
+    };
+    int now = 0;
+    for (const Event& e : events) {
+        putDelta(static_cast<uint32_t>(e.tick - now));
+        now = e.tick;
+        track.insert(track.end(), e.bytes.begin(), e.bytes.end());
+    }
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+    const int ppq = song.ticksPerQuarter;
+    std::vector<uint8_t> bytes = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1,
+                                  static_cast<uint8_t>(ppq >> 8), static_cast<uint8_t>(ppq)};
+    const uint32_t length = static_cast<uint32_t>(track.size());
+    bytes.insert(bytes.end(), {'M', 'T', 'r', 'k', static_cast<uint8_t>(length >> 24),
+                               static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 8),
+                               static_cast<uint8_t>(length)});
+    bytes.insert(bytes.end(), track.begin(), track.end());
+    return bytes;
+}
+
+bool WriteMidi(const std::string& path, const MidiSong& song)
+{
+    const std::vector<uint8_t> bytes = MakeMidi(song);
+    File file(std::fopen(path.c_str(), "wb"));
+    return file && WriteAll(file.get(), bytes.data(), bytes.size());
+}
+
 } // namespace audio_synth

@@ -33,4 +33,22 @@ double ModuleToneFrequency(int period);
 // The period whose tone comes nearest to hz.
 int ModulePeriodForTone(double hz);
 
+// A Standard MIDI file (format 0, one track) of these notes: each channel's instrument is the
+// program of its first note; the tempo is fixed.
+struct MidiNote {
+    int channel;
+    int program;
+    int note; // 69 = A4, 440 Hz
+    int startTick;
+    int lengthTicks;
+    int velocity = 100;
+};
+struct MidiSong {
+    int ticksPerQuarter = 480;
+    int microsPerQuarter = 500000; // 120 beats per minute
+    std::vector<MidiNote> notes;
+};
+std::vector<uint8_t> MakeMidi(const MidiSong& song);
+bool WriteMidi(const std::string& path, const MidiSong& song);
+
 } // namespace audio_synth
