@@ -15,7 +15,6 @@
 #include <fluidsynth.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -24,28 +23,15 @@
 
 #include "audio/banks/sound_bank.h"
 #include "audio/midi/midi_player.h"
+#include "bench/cpu_clock.h"
 #include "platform/midi_synth.h"
 #include "platform/sound_device.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
 namespace {
 
-template <clockid_t kClock>
-struct CpuClock {
-    using duration = std::chrono::nanoseconds;
-    using time_point = std::chrono::time_point<CpuClock, duration>;
-    static time_point now()
-    {
-        timespec ts{};
-        clock_gettime(kClock, &ts);
-        return time_point(duration(int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec));
-    }
-};
-
-double Seconds(std::chrono::nanoseconds d)
-{
-    return std::chrono::duration<double>(d).count();
-}
+using bench::CpuClock;
+using bench::Seconds;
 
 std::string Folder()
 {
@@ -117,28 +103,7 @@ void BM_WavBank32Effects(benchmark::State& state)
         const bool mono = i % 2;
         const int rate = mono ? 22050 : 44100;
         const auto pcm = audio_synth::MakeTone({200.0 + 37 * i}, 0.1, mono ? 1 : 2, rate, 1.0);
-        std::vector<uint8_t> file(44);
-        const uint32_t bytes = static_cast<uint32_t>(pcm.size() * 2);
-        const uint16_t channels = mono ? 1 : 2;
-        auto put32 = [&file](size_t at, uint32_t v) { std::memcpy(&file[at], &v, 4); };
-        auto put16 = [&file](size_t at, uint16_t v) { std::memcpy(&file[at], &v, 2); };
-        std::memcpy(&file[0], "RIFF", 4);
-        put32(4, 36 + bytes);
-        std::memcpy(&file[8], "WAVEfmt ", 8);
-        put32(16, 16);
-        put16(20, 1);
-        put16(22, channels);
-        put32(24, static_cast<uint32_t>(rate));
-        put32(28, static_cast<uint32_t>(rate * channels * 2));
-        put16(32, static_cast<uint16_t>(channels * 2));
-        put16(34, 16);
-        std::memcpy(&file[36], "data", 4);
-        put32(40, bytes);
-        const auto* raw = reinterpret_cast<const uint8_t*>(pcm.data());
-        file.insert(file.end(), raw, raw + bytes);
-        FILE* f = std::fopen((folder + std::to_string(i) + ".wav").c_str(), "wb");
-        std::fwrite(file.data(), 1, file.size(), f);
-        std::fclose(f);
+        audio_synth::WriteWav(folder + std::to_string(i) + ".wav", pcm, mono ? 1 : 2, rate);
         peers.push_back(audio_synth::MakeTone({200.0 + 37 * i}, 0.1, 2, 44100, 1.0));
     }
     GWavBank bank(device.get(), nullptr, folder.c_str());

@@ -7,6 +7,7 @@
 #include "audio/banks/wav_file.h"
 #include "audio/decoders/ogg_reader.h"
 #include "audio/player/audio_level.h"
+#include "audio/player/stream_support.h"
 #include "platform/mapped_file.h"
 
 using platform::SoundResult;
@@ -126,9 +127,7 @@ void GSoundBuffer::Stop()
 
 bool GSoundBuffer::IsPlaying() const
 {
-    uint32_t status = 0;
-    return m_buffer && m_buffer->GetStatus(&status) == SoundResult::kOk &&
-           (status & platform::sound_status::kPlaying);
+    return IsBufferPlaying(m_buffer.get());
 }
 
 void GSoundBuffer::SetLevel(int32_t level)

@@ -260,10 +260,7 @@ void GMidiPlayer::Shutdown()
         m_synth->Stop();
         m_buffer->Stop();
     }
-    // Not under the lock: the thread may be waiting for it to finish a refill.
-    m_thread->PostQuit();
-    m_thread->Join();
-    m_thread.reset();
+    EndNotificationThread(m_thread);
     std::lock_guard lock(g_midiLock);
     m_buffer.reset();
     m_event.reset();

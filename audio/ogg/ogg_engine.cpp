@@ -130,9 +130,7 @@ void GOggStream::Stop()
 
 bool GOggStream::IsPlaying() const
 {
-    uint32_t status = 0;
-    return m_buffer && m_buffer->GetStatus(&status) == SoundResult::kOk &&
-           (status & platform::sound_status::kPlaying);
+    return IsBufferPlaying(m_buffer.get());
 }
 
 void GOggStream::SetVolume(int volume)
@@ -269,10 +267,7 @@ void GOggEngine::Shutdown()
         if (m_stream)
             m_stream->Stop();
     }
-    // Not under the lock: the thread may be waiting for it to finish a refill.
-    m_thread->PostQuit();
-    m_thread->Join();
-    m_thread.reset();
+    EndNotificationThread(m_thread);
     std::lock_guard lock(g_oggEngineLock);
     m_stream.reset();
     m_event.reset();

@@ -463,11 +463,7 @@ int GAudioPlayer::SetVolume(int volume)
 int GAudioPlayer::IsPlaying()
 {
     std::lock_guard lock(*m_layout.lock);
-    uint32_t status = 0;
-    return *m_layout.active && m_buffer && m_buffer->GetStatus(&status) == SoundResult::kOk &&
-                   (status & platform::sound_status::kPlaying)
-               ? 1
-               : 0;
+    return *m_layout.active && IsBufferPlaying(m_buffer.get()) ? 1 : 0;
 }
 
 uint32_t GAudioPlayer::GetPlayedBytes()
@@ -534,12 +530,7 @@ void GAudioPlayer::Shutdown()
         if (m_buffer)
             m_buffer->Stop();
     }
-    // Not under the lock: the thread may be waiting for it to finish a refill.
-    if (m_thread) {
-        m_thread->PostQuit();
-        m_thread->Join();
-        m_thread.reset();
-    }
+    EndNotificationThread(m_thread);
     std::lock_guard lock(*m_layout.lock);
     m_buffer.reset();
     m_event.reset();

@@ -41,3 +41,19 @@ int RestoreLostBuffer(platform::SoundBuffer& buffer, int sleepMs)
     }
     return 0;
 }
+
+void EndNotificationThread(std::unique_ptr<platform::Thread>& thread)
+{
+    if (!thread)
+        return;
+    thread->PostQuit();
+    thread->Join();
+    thread.reset();
+}
+
+bool IsBufferPlaying(const platform::SoundBuffer* buffer)
+{
+    uint32_t status = 0;
+    return buffer && buffer->GetStatus(&status) == platform::SoundResult::kOk &&
+           (status & platform::sound_status::kPlaying);
+}

@@ -5,6 +5,7 @@
 // asked again while the device answers "still lost", for about a second in all.
 
 #include <functional>
+#include <memory>
 
 #include "platform/sound_device.h"
 #include "platform/threads.h"
@@ -14,6 +15,13 @@
 void RunNotificationLoop(platform::Thread& thread, platform::AutoResetEvent& event,
                          platform::RecursiveLock& lock, const char* title,
                          const std::function<int()>& refill);
+
+// Posts the quit request and waits for the thread to end, then lets it go. Called without the
+// player's lock: the thread may be waiting for it to finish a refill.
+void EndNotificationThread(std::unique_ptr<platform::Thread>& thread);
+
+// The buffer exists and plays.
+bool IsBufferPlaying(const platform::SoundBuffer* buffer);
 
 // 1 when the buffer is not lost or was restored; 0 when the device refuses (another error than
 // "still lost") or keeps it lost.

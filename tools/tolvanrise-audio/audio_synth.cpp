@@ -43,6 +43,41 @@ std::vector<int16_t> MakeTone(const std::vector<double>& frequencies, double amp
     return pcm;
 }
 
+std::vector<uint8_t> MakeWav(const std::vector<int16_t>& pcm, int channels, int rate)
+{
+    const uint32_t bytes = static_cast<uint32_t>(pcm.size() * 2);
+    const uint32_t align = static_cast<uint32_t>(channels * 2);
+    std::vector<uint8_t> file;
+    auto put = [&file](uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            file.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    };
+    auto tag = [&file](const char* id) { file.insert(file.end(), id, id + 4); };
+    tag("RIFF");
+    put(36 + bytes, 4);
+    tag("WAVE");
+    tag("fmt ");
+    put(16, 4);
+    put(1, 2); // PCM
+    put(static_cast<uint32_t>(channels), 2);
+    put(static_cast<uint32_t>(rate), 4);
+    put(static_cast<uint32_t>(rate) * align, 4);
+    put(align, 2);
+    put(16, 2);
+    tag("data");
+    put(bytes, 4);
+    for (int16_t sample : pcm)
+        put(static_cast<uint16_t>(sample), 2);
+    return file;
+}
+
+bool WriteWav(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate)
+{
+    const std::vector<uint8_t> bytes = MakeWav(pcm, channels, rate);
+    File file(std::fopen(path.c_str(), "wb"));
+    return file && WriteAll(file.get(), bytes.data(), bytes.size());
+}
+
 bool WriteOgg(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,
               float quality)
 {

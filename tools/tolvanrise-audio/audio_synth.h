@@ -14,6 +14,10 @@ namespace audio_synth {
 std::vector<int16_t> MakeTone(const std::vector<double>& frequencies, double amplitude,
                               int channels, int rate, double seconds);
 
+// A canonical 44-byte-header WAV file of 16-bit PCM.
+std::vector<uint8_t> MakeWav(const std::vector<int16_t>& pcm, int channels, int rate);
+bool WriteWav(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate);
+
 bool WriteOgg(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,
               float quality = 0.5f);
 bool WriteMp3(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,

@@ -16,42 +16,34 @@ namespace {
 
 using namespace tolvanrise::test;
 
-void Put(std::string& out, const char* id, uint32_t size)
+void Set(std::string& file, size_t at, uint32_t value, int size)
 {
-    out.append(id, 4);
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<char>(size >> (8 * i)));
+    for (int i = 0; i < size; ++i)
+        file[at + i] = static_cast<char>(value >> (8 * i));
 }
 
-// A RIFF/WAVE file: the format chunk (tag, channels, bits), chunks given before the data,
-// and the data chunk with its declared size (the samples written are pcm's).
+// The synthesiser's canonical mono 22,050 Hz file, with the format's tag, channels and bits,
+// chunks put before the data and the data size declared changed as asked.
 std::string Wav(const std::vector<int16_t>& pcm, uint16_t tag = 1, uint16_t channels = 1,
-                uint16_t bits = 16, std::string before = {}, int64_t declared = -1)
+                uint16_t bits = 16, const std::string& before = {}, int64_t declared = -1)
 {
-    std::string body = "WAVE";
-    Put(body, "fmt ", 16);
-    const uint16_t align = static_cast<uint16_t>(channels * bits / 8);
-    const uint32_t rate = 22050;
-    const uint16_t fields[] = {tag, channels, static_cast<uint16_t>(rate), 0,
-                               static_cast<uint16_t>(rate * align), static_cast<uint16_t>(rate * align >> 16),
-                               align, bits};
-    body.append(reinterpret_cast<const char*>(fields), sizeof fields);
-    body += before;
-    const uint32_t bytes = static_cast<uint32_t>(pcm.size() * 2);
-    Put(body, "data", declared < 0 ? bytes : static_cast<uint32_t>(declared));
-    body.append(reinterpret_cast<const char*>(pcm.data()), bytes);
-    std::string file;
-    Put(file, "RIFF", static_cast<uint32_t>(body.size()));
-    return file + body;
+    const auto made = audio_synth::MakeWav(pcm, 1, 22050);
+    std::string file(made.begin(), made.end());
+    Set(file, 20, tag, 2);
+    Set(file, 22, channels, 2);
+    Set(file, 32, channels * bits / 8, 2);
+    Set(file, 34, bits, 2);
+    if (declared >= 0)
+        Set(file, 40, static_cast<uint32_t>(declared), 4);
+    file.insert(36, before);
+    Set(file, 4, static_cast<uint32_t>(file.size() - 8), 4);
+    return file;
 }
 
 TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
 {
     const std::vector<int16_t> pcm(100, 7);
-    std::string odd;
-    Put(odd, "LIST", 3);
-    odd += "abc";
-    odd.push_back('\0'); // the pad byte of an odd chunk
+    const std::string odd("LIST\3\0\0\0abc\0", 12); // with the pad byte of an odd chunk
     struct Case {
         const char* what;
         std::string bytes;
