@@ -245,6 +245,12 @@ void GMidiPlayer::SetTempo(int index)
         m_synth->SetTempoFactor(kTempoFactors[index]);
 }
 
+int GMidiPlayer::GetCurrentFile()
+{
+    std::lock_guard lock(g_midiLock);
+    return m_current;
+}
+
 void GMidiPlayer::SetRepeatNext(int flag)
 {
     std::lock_guard lock(g_midiLock);

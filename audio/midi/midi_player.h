@@ -63,7 +63,7 @@ public:
     int GetTempo() const { return m_tempo; }
     static double TempoFactor(int index);
     void SetRepeatNext(int flag);
-    int GetCurrentFile() const { return m_current; }
+    int GetCurrentFile(); // the thread changes it at a song's end
     const GMidiSegment& GetSegment() const { return m_segment; }
     const std::string& GetFolder() const { return m_folder; }
     // Ends the thread (also from a pause or during a refill) and frees the synthesiser.
