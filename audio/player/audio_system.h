@@ -1,7 +1,8 @@
 #pragma once
 // The audio facade: owns the sound device and at most one of each player and bank (stream
-// player, sound-effect bank, WAV bank, Ogg engine, Ogg player). Without a device (no sound output, or InitDirectSound failed) it creates neither and
-// the game runs silent: callers treat a null player or bank as no audio. Main thread only.
+// player, sound-effect bank, WAV bank, Ogg engine, Ogg player). Without a device (no sound
+// output, or InitDirectSound failed) it creates none of them and the game runs silent:
+// callers treat a null player or bank as no audio. Main thread only.
 
 #include <memory>
 
