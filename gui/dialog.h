@@ -64,6 +64,7 @@ public:
 
     // GForm: advances the clips, then the current state.
     int Update(int elapsedMs) override;
+    using GClipContainer::Update; // the clip pass it runs first
     void Activate() override { GClipContainer::OnActivate(); }
     // Marks every clip of the dialog as moved, redraws from the list's start into a zeroed
     // rectangle and presents the rectangle the flush leaves.

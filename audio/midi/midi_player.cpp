@@ -30,7 +30,7 @@ std::string FolderWithSeparator(const char* folder)
 } // namespace
 
 GMidiPlayer::GMidiPlayer(platform::SoundDevice* device, platform::Window* window, const char* folder)
-    : m_device(device), m_window(window), m_folder(FolderWithSeparator(folder))
+    : m_device(device), m_folder(FolderWithSeparator(folder))
 {
 }
 

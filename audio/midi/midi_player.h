@@ -93,6 +93,5 @@ private:
     int m_nextBlock = 0; // the block to render once playback has left it
     std::shared_ptr<platform::AutoResetEvent> m_event;
     std::unique_ptr<platform::Thread> m_thread;
-    platform::Window* m_window;
     std::string m_folder;
 };

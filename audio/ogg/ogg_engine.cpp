@@ -142,7 +142,7 @@ void GOggStream::SetVolume(int volume)
 // ---------------------------------------------------------------------------------------
 
 GOggEngine::GOggEngine(platform::SoundDevice* device, platform::Window* window, const char* folder)
-    : m_device(device), m_window(window), m_folder(folder ? folder : "OGG\\")
+    : m_device(device), m_folder(folder ? folder : "OGG\\")
 {
 }
 

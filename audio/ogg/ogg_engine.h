@@ -102,6 +102,5 @@ private:
     std::unique_ptr<GOggStream> m_stream;
     std::shared_ptr<platform::AutoResetEvent> m_event;
     std::unique_ptr<platform::Thread> m_thread;
-    platform::Window* m_window;
     std::string m_folder;
 };

@@ -48,12 +48,14 @@ std::vector<uint8_t> MakeWav(const std::vector<int16_t>& pcm, int channels, int 
     const uint32_t bytes = static_cast<uint32_t>(pcm.size() * 2);
     const uint32_t align = static_cast<uint32_t>(channels * 2);
     std::vector<uint8_t> file;
-    file.reserve(44 + bytes);
     auto put = [&file](uint32_t value, int size) {
         for (int i = 0; i < size; ++i)
             file.push_back(static_cast<uint8_t>(value >> (8 * i)));
     };
-    auto tag = [&file](const char* id) { file.insert(file.end(), id, id + 4); };
+    auto tag = [&file](const char* id) {
+        for (int i = 0; i < 4; ++i)
+            file.push_back(static_cast<uint8_t>(id[i]));
+    };
     tag("RIFF");
     put(36 + bytes, 4);
     tag("WAVE");
