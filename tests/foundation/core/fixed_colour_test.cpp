@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 
 #include "foundation/image/colour_ramp.h"
 #include "foundation/core/fixed.h"
@@ -14,11 +15,9 @@ uint32_t Grey(int v)
 
 TEST(GFixedTest, Rounding)
 {
-    EXPECT_EQ(GFixed(384).ToInt(), 2); // 1.5
-    EXPECT_EQ(GFixed(383).ToInt(), 1);
-    EXPECT_EQ(GFixed(-384).ToInt(), -1); // halves go up
-    EXPECT_EQ(GFixed(-385).ToInt(), -2);
-    EXPECT_EQ(GFixed(INT32_MAX).ToInt(), 8388608); // no overflow adding the half
+    // Halves go up (1.5 and -1.5); no overflow adding the half.
+    for (auto [raw, rounded] : {std::pair{384, 2}, {383, 1}, {-384, -1}, {-385, -2}, {INT32_MAX, 8388608}})
+        EXPECT_EQ(GFixed(raw).ToInt(), rounded) << raw;
     EXPECT_EQ(GFixed::FromInt(-3).value, -768);
     EXPECT_EQ(GFixed::FromInt(7).ToInt(), 7);
 }
@@ -56,12 +55,10 @@ TEST(GFixedTest, NoOverflowOrDivisionByZero)
 
 TEST(ColourRampTest, Brightness)
 {
-    EXPECT_EQ(ColourBrightness(0), 0);
-    EXPECT_EQ(ColourBrightness(0xffffff), 255);
-    EXPECT_EQ(ColourBrightness(0xff0000), 85);
-    EXPECT_EQ(ColourBrightness(0x010000), 0);  // 1/3 rounds down
-    EXPECT_EQ(ColourBrightness(0x010100), 1);  // 2/3 rounds up
-    EXPECT_EQ(ColourBrightness(0xfffffe), 255);
+    // 1/3 rounds down, 2/3 up.
+    for (auto [colour, level] : {std::pair{0u, 0}, {0xffffffu, 255}, {0xff0000u, 85}, {0x010000u, 0}, {0x010100u, 1},
+                                 {0xfffffeu, 255}})
+        EXPECT_EQ(ColourBrightness(colour), level) << std::hex << colour;
 }
 
 // Ramps that must come out as the plain grey scale, the last entry defined, not left over.
@@ -112,23 +109,17 @@ TEST(ColourRampTest, BlackToWhiteEnds)
 
 TEST(ColourRampTest, ColourAtBrightness)
 {
-    EXPECT_EQ(ColourAtBrightness(0xff0000, 85), 0xff0000u);
-    EXPECT_EQ(ColourAtBrightness(0xff0000, 170), 0xff8080u);
-    EXPECT_EQ(ColourAtBrightness(0xff0000, 255), 0xffffffu);
-    EXPECT_EQ(ColourAtBrightness(0xff0000, 42), 0x7e0000u);
-    EXPECT_EQ(ColourAtBrightness(0xff0000, 0), 0u);
-    EXPECT_EQ(ColourAtBrightness(Grey(100), 100), Grey(100));
-    EXPECT_EQ(ColourAtBrightness(0, 0), 0u);
-    EXPECT_EQ(ColourAtBrightness(0, 255), 0xffffffu);
-    // Brightness 255 would divide by zero; the colour is already as bright as it gets.
-    EXPECT_EQ(ColourAtBrightness(0xffffff, 255), 0xffffffu);
-    EXPECT_EQ(ColourAtBrightness(0xfffffe, 255), 0xfffffeu);
-    EXPECT_EQ(ColourAtBrightness(0xffffff, 0), 0u);
-    EXPECT_EQ(ColourAtBrightness(0xffffff, 128), Grey(128));
-    // Out-of-range levels are clamped instead of overflowing the channels.
-    EXPECT_EQ(ColourAtBrightness(0x336699, 1000), 0xffffffu);
-    EXPECT_EQ(ColourAtBrightness(0x336699, -5), 0u);
-    EXPECT_EQ(ColourAtBrightness(0xff336699, 255), 0xffffffu); // the top byte is ignored
+    // Colour, level, result. Brightness 255 of white would divide by zero: the colour is
+    // already as bright as it gets. Out-of-range levels are clamped instead of overflowing the
+    // channels, and the top byte is ignored.
+    const uint32_t cases[][3] = {
+        {0xff0000, 85, 0xff0000},  {0xff0000, 170, 0xff8080},    {0xff0000, 255, 0xffffff},
+        {0xff0000, 42, 0x7e0000},  {0xff0000, 0, 0},             {Grey(100), 100, Grey(100)},
+        {0, 0, 0},                 {0, 255, 0xffffff},           {0xffffff, 255, 0xffffff},
+        {0xfffffe, 255, 0xfffffe}, {0xffffff, 0, 0},             {0xffffff, 128, Grey(128)},
+        {0x336699, 1000, 0xffffff}, {0x336699, uint32_t(-5), 0}, {0xff336699, 255, 0xffffff}};
+    for (const auto& [colour, level, expected] : cases)
+        EXPECT_EQ(ColourAtBrightness(colour, int(level)), expected) << std::hex << colour << " " << level;
 }
 
 } // namespace
