@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "foundation/app/key_codes.h"
 #include "platform/messages.h"
@@ -68,12 +69,10 @@ TEST(KeyCodes, KeyToWideCharGivesOneUnitOrNothing)
 
 TEST(KeyCodes, SetClipboardTextCopiesAtMostNCharacters)
 {
-    EXPECT_EQ(SetClipboardText("hello", 3), 3);
-    EXPECT_EQ(SetClipboardText("hello", 0), 5);
-    EXPECT_EQ(SetClipboardText("hello", -4), 5);
-    EXPECT_EQ(SetClipboardText("hi", 10), 2); // stops at the terminator
-    EXPECT_EQ(SetClipboardText("", 0), 0);
-    EXPECT_EQ(SetClipboardText(nullptr, 0), 0);
+    // A limit of 0 or below takes all; copying stops at the terminator.
+    for (auto [text, limit, copied] : {std::tuple{"hello", 3, 3}, {"hello", 0, 5}, {"hello", -4, 5}, {"hi", 10, 2},
+                                       {"", 0, 0}, {static_cast<const char*>(nullptr), 0, 0}})
+        EXPECT_EQ(SetClipboardText(text, limit), copied) << limit;
     EXPECT_EQ(GetLayoutCodePage(), 1251); // the keyboard's text is Windows-1251
 }
 
