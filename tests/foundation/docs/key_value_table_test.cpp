@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/files/xor_scramble.h"
+#include "support/foundation_values.h"
 #include "support/temp_files.h"
 
 namespace fs = std::filesystem;
@@ -64,17 +66,15 @@ TEST(ParseStatus, Entries)
 
     // Parsing again adds to the entries.
     Parse(table, "b={2}");
-    GStringArray keys = table.GetKeys();
-    ASSERT_EQ(keys.GetCount(), 3u);
-    EXPECT_STREQ(keys[2].c_str(), "b");
+    EXPECT_EQ(tolvanrise::test::StringList(table.GetKeys()), (Entries{"speed", "mode", "b"}));
 
     std::string many;
     for (int i = 0; i < 600; ++i)
         many += "k" + std::to_string(i) + "={" + std::string(static_cast<size_t>(i), 'v') + "}\n";
     GParseStatus big;
     EXPECT_EQ(Parse(big, many), 0);
-    ASSERT_EQ(big.GetCount(), 600u);
-    EXPECT_EQ(All(big)[599], "k599=" + std::string(599, 'v'));
+    EXPECT_EQ(All(big).back(), "k599=" + std::string(599, 'v'));
+    EXPECT_EQ(big.GetCount(), 600u);
 }
 
 TEST(ParseStatus, StatusesAndFirstErrorPosition)
@@ -99,16 +99,16 @@ TEST(ParseStatus, StatusesAndFirstErrorPosition)
     };
     for (const Case& c : cases) {
         GParseStatus table;
-        EXPECT_EQ(Parse(table, c.text), c.status) << c.text;
-        EXPECT_EQ(table.GetPosition(), c.position) << c.text;
-        EXPECT_EQ(table.GetCount(), c.entries) << c.text;
+        const int32_t status = Parse(table, c.text);
+        EXPECT_EQ((std::vector<int64_t>{status, table.GetPosition(), table.GetCount()}),
+                  (std::vector<int64_t>{c.status, c.position, c.entries}))
+            << c.text;
     }
     // The first error stays.
     GParseStatus table;
     table.SetError(10, 3);
     table.SetError(2, 1);
-    EXPECT_EQ(table.GetStatus(), 3);
-    EXPECT_EQ(table.GetPosition(), 10);
+    EXPECT_EQ(std::pair(table.GetStatus(), table.GetPosition()), std::pair(3, 10));
 }
 
 TEST(ParseStatus, TextNeedsNoTerminatorAndMayHoldZeroBytes)
@@ -139,11 +139,10 @@ TEST(ParseStatus, Messages)
 TEST_F(PackFolder, Packs)
 {
     GParseStatus table;
-    EXPECT_EQ(table.LoadFromPack(7, Folder(), 0, 1), GParseStatus::kFileNotFound);
-    EXPECT_EQ(table.GetPosition(), 0);
-    EXPECT_EQ(table.GetCount(), 0u);
     WritePack(8, "");
-    EXPECT_EQ(table.LoadFromPack(8, Folder(), 0, 1), GParseStatus::kFileNotFound);
+    for (int missing : {7, 8})
+        EXPECT_EQ(table.LoadFromPack(missing, Folder(), 0, 1), GParseStatus::kFileNotFound) << missing;
+    EXPECT_EQ(std::pair(table.GetPosition(), table.GetCount()), std::pair(0, 0u));
 
     WritePack(1, "name = {Anna}\nlevel={3}");
     WritePack(2, "name = {Boris}\r\n", 0x5A);
@@ -161,6 +160,5 @@ TEST_F(PackFolder, Packs)
     // An error keeps the entries before it.
     WritePack(3, "a={1}\nb={2}}\nc={3}");
     EXPECT_EQ(table.LoadFromPack(3, Folder(), 0, 1), GParseStatus::kSurplusCloseBrace);
-    EXPECT_EQ(table.GetPosition(), 11);
-    EXPECT_EQ(table.GetCount(), 2u);
+    EXPECT_EQ(std::pair(table.GetPosition(), table.GetCount()), std::pair(11, 2u));
 }
