@@ -172,8 +172,7 @@ TEST(GStringTest, SizesAndBuffers)
     GString s("abc");
     EXPECT_EQ(s.GetEnd(), s.GetData() + 3);
     EXPECT_TRUE(s.Append("de"));
-    EXPECT_STREQ(s.c_str(), "abcde");
-    EXPECT_EQ(s.GetSize(), 6u);
+    EXPECT_EQ(std::pair(std::string(s.c_str()), s.GetSize()), std::pair(std::string("abcde"), 6u));
     s.SetEmpty();
     EXPECT_NE(s.GetData(), nullptr);
     EXPECT_EQ(s.GetSize(), 1u);
@@ -185,13 +184,10 @@ TEST(GStringTest, SizesAndBuffers)
     EXPECT_STREQ(t.c_str(), "abcdef");
     // Below the size: the text is cut and still terminated inside the new buffer.
     EXPECT_TRUE(t.Reserve(4));
-    EXPECT_EQ(t.GetSize(), 4u);
-    EXPECT_STREQ(t.c_str(), "abc");
-    EXPECT_EQ(t.GetData()[3], 0);
+    EXPECT_EQ(std::string(t.GetData(), t.GetSize()), std::string("abc\0", 4));
 
     EXPECT_TRUE(t.Allocate(10));
-    EXPECT_EQ(t.GetSize(), 10u);
-    EXPECT_EQ(t.GetData()[9], 0);
+    EXPECT_EQ(std::pair(t.GetSize(), t.GetData()[9]), std::pair(10u, '\0'));
     EXPECT_TRUE(t.Allocate(0));
     EXPECT_EQ(t.GetData(), nullptr);
 }
@@ -206,16 +202,17 @@ TEST(GStringTest, AssignmentAndAliasing)
     a = a.c_str(); // its own buffer
     EXPECT_STREQ(a.c_str(), "short");
     a = a.c_str() + 2; // overlapping tail of its own buffer
-    EXPECT_STREQ(a.c_str(), "ort");
     a = a;
     EXPECT_STREQ(a.c_str(), "ort");
     a = "";
     EXPECT_EQ(a.GetData(), nullptr);
 
+    // No buffer from an empty string or a null text.
     GString b("xyz");
     const GString none;
     b = none;
     EXPECT_EQ(b.GetData(), nullptr);
+    b = "xyz";
     b = static_cast<const char*>(nullptr);
     EXPECT_EQ(b.GetData(), nullptr);
 
@@ -228,12 +225,9 @@ TEST(GStringTest, AssignmentAndAliasing)
 
     GString s("ab");
     EXPECT_TRUE(s.Append(s));
-    EXPECT_STREQ(s.c_str(), "abab");
     EXPECT_EQ(s.GetSize(), 5u);
     EXPECT_TRUE(s.Append(s.c_str() + 1));
-    EXPECT_STREQ(s.c_str(), "ababbab");
-    EXPECT_STREQ((s + s).c_str(), "ababbabababbab");
-    EXPECT_STREQ((s + "!").c_str(), "ababbab!");
+    EXPECT_EQ(std::string((s + s).c_str()) + "|" + (s + "!").c_str(), "ababbabababbab|ababbab!");
 }
 
 TEST(GStringTest, TrimmedAppendCompareAndCase)
@@ -243,15 +237,12 @@ TEST(GStringTest, TrimmedAppendCompareAndCase)
     EXPECT_TRUE(s.IsEmpty());
     for (char c : {'a', ' ', '\0'})
         EXPECT_TRUE(s.AppendCharTrimmed(c));
-    EXPECT_STREQ(s.c_str(), "a ");
-    EXPECT_EQ(s.GetSize(), 3u);
+    EXPECT_EQ(std::pair(std::string(s.c_str()), s.GetSize()), std::pair(std::string("a "), 3u));
 
     GString none1, none2, x("x"), y("y");
-    EXPECT_EQ(GString::Compare(none1, none2), 0);
-    EXPECT_EQ(GString::Compare(none1, x), -1);
-    EXPECT_EQ(GString::Compare(x, none1), 1);
-    EXPECT_EQ(GString::Compare(x, y), -1);
-    EXPECT_EQ(GString::Compare(x, GString("x")), 0);
+    EXPECT_EQ((std::vector<int>{GString::Compare(none1, none2), GString::Compare(none1, x), GString::Compare(x, none1),
+                                GString::Compare(x, y), GString::Compare(x, GString("x"))}),
+              (std::vector<int>{0, -1, 1, -1, 0}));
 
     GString c("Ab\xc0z1");
     c.MakeUpper();
