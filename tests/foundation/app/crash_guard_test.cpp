@@ -154,7 +154,7 @@ int ReturnsSeven()
     return 7;
 }
 
-TEST(CrashGuard, RunGuardedPassesTheResultOnAndUnbinds)
+TEST(CrashGuard, RunGuardedPassesTheResultOnAndUnbindsAndNoDumpWithoutACrash)
 {
     GCrashGuard guard;
     guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
@@ -163,13 +163,9 @@ TEST(CrashGuard, RunGuardedPassesTheResultOnAndUnbinds)
     EXPECT_EQ(guard.RunGuarded(&ReturnsSeven), 7);
     EXPECT_EQ(g_observedInstalled, 1);
     EXPECT_FALSE(platform::IsCrashHandlerInstalled() || guard.IsWriterBound());
-}
 
-TEST(CrashGuard, NoDumpWithoutAWriterOrACrash)
-{
+    // No dump without a writer or a crash.
     Sandbox box;
-    GCrashGuard guard;
-    guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
     EXPECT_FALSE(guard.WriteMiniDump(1, 1));
     EXPECT_FALSE(guard.WriteDumpFile((box.run + "/crash.mdmp").c_str(), 1));
     EXPECT_FALSE(guard.WriteDumpFile(nullptr, 1));

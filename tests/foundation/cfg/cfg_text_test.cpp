@@ -121,7 +121,7 @@ TEST(CfgReader, ErrorCodes)
     EXPECT_STREQ(CfgErrorText(-1), "");
 }
 
-TEST(CfgReader, PartialNullAndRepeatedReads)
+TEST(CfgReader, PartialNullRepeatedReadOnlyAndUnterminatedTexts)
 {
     // A failed parse keeps what came before the fault.
     GCfgNode node;
@@ -140,15 +140,12 @@ TEST(CfgReader, PartialNullAndRepeatedReads)
     EXPECT_EQ(CfgErrorCode, 7);
     EXPECT_EQ(none, GCfgNode());
     EXPECT_EQ(none.ParseText(nullptr, nullptr), 0);
-}
 
-TEST(CfgReader, ReadOnlyAndUnterminatedText)
-{
     // A literal lives in read-only memory: writing into it would fault.
     static const char kText[] = "a = 1 o { b = [x y] } c = \"q\"";
-    GCfgNode node;
-    ASSERT_EQ(node.Parse(kText, sizeof kText - 1), 1);
-    EXPECT_EQ(Dump(node), "a=[1] c=[q] o{b=[x,y]}");
+    GCfgNode literal;
+    ASSERT_EQ(literal.Parse(kText, sizeof kText - 1), 1);
+    EXPECT_EQ(Dump(literal), "a=[1] c=[q] o{b=[x,y]}");
     // Only the first bytes of a longer text: nothing past the length is read.
     GCfgNode part;
     ASSERT_EQ(part.Parse("a = 12345", 6), 1);

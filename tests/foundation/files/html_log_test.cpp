@@ -39,7 +39,7 @@ TEST(HtmlLog, HeadReportLinesAndClosingTotals)
     EXPECT_TRUE(std::regex_search(text, std::regex("[0-9]> \n\n")));
 }
 
-TEST(HtmlLog, MessagesAreEscapedAndNeverCut)
+TEST(HtmlLog, MessagesAreEscapedAndNeverCutOrDroppedSilently)
 {
     TempFolder folder("html_log_");
     const std::string path = folder.Path("html_log_long.html");
@@ -52,10 +52,8 @@ TEST(HtmlLog, MessagesAreEscapedAndNeverCut)
     const std::string text = ReadFileBytes(path);
     EXPECT_NE(text.find("> a&lt;b &amp; c\n"), std::string::npos);
     EXPECT_NE(text.find("> " + longText + "|end\n"), std::string::npos);
-}
 
-TEST(HtmlLog, UnopenableFileDropsLinesSilently)
-{
+    // An unopenable file drops the lines silently.
     GHtmlLog log("/nonexistent-folder/for/sure/log.html");
     log.Printf("dropped");
     log.PrintError("not counted");

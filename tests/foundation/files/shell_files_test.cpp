@@ -179,7 +179,7 @@ struct PlainFile {
     std::string path = folder.WriteFile("plain", "");
 };
 
-TEST(Shell, RunProgramReportsStartExitAndOutput)
+TEST(Shell, RunFindAndAbsolutePath)
 {
     PlainFile plain;
     // Started, exit code (-1 for a signal), output (taken only when asked for).
@@ -195,11 +195,7 @@ TEST(Shell, RunProgramReportsStartExitAndOutput)
     EXPECT_FALSE(platform::LaunchProgram({"no-such-program-anywhere"}));
     EXPECT_FALSE(platform::LaunchProgram({plain.path}));
     EXPECT_TRUE(platform::LaunchProgram({"true"}));
-}
 
-TEST(Shell, FindProgramAndAbsolutePath)
-{
-    PlainFile plain;
     EXPECT_FALSE(platform::FindProgram("sh").empty());
     EXPECT_EQ(platform::FindProgram("/bin/sh"), "/bin/sh");
     for (const char* none : {plain.path.c_str(), "", static_cast<const char*>(nullptr)})
