@@ -108,7 +108,7 @@ TEST(CfgIsBareToken, Classes)
         EXPECT_EQ(CfgIsBareToken(quoted), 0) << quoted;
 }
 
-TEST(CfgWriteText, BothQuotesCannotBeWritten)
+TEST(CfgWriteText, BothQuotesCannotBeWrittenAndFilesAreReplacedWhole)
 {
     std::string out;
     EXPECT_FALSE(CfgAppendText(out, "it's \"both\""));
@@ -127,10 +127,7 @@ TEST(CfgWriteText, BothQuotesCannotBeWritten)
     EXPECT_FALSE(node.SaveToMemory(&buffer, &size));
     EXPECT_EQ(size, 0u);
     EXPECT_EQ(buffer, nullptr);
-}
 
-TEST(CfgWriteText, Files)
-{
     TempFolder folder("cfg_writer_test_");
     const std::string path = folder.Path("out.cfg");
     ASSERT_TRUE(Sample().WriteText(path.c_str(), 3, 0));

@@ -139,14 +139,10 @@ TEST_F(IniDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
     EXPECT_EQ(doc.Load(m_folder.Path("missing.ini").c_str(), 0), 0);
     EXPECT_EQ(doc.Load(Write("empty.ini", "").c_str(), 0), 0);
     EXPECT_EQ(Section(doc, 0), Entries{"c|3"});
-}
 
-TEST_F(IniDocTest, BytesWithoutTerminator)
-{
     const std::string text = "[S]\nk=v";
     auto bytes = std::make_unique<uint8_t[]>(text.size());
     std::memcpy(bytes.get(), text.data(), text.size());
-    GIniDataDoc doc;
     ASSERT_EQ(doc.LoadTextFromBytes(bytes.get(), text.size(), 0), 1);
     EXPECT_EQ(Narrow(doc.GetAttributeString("k", "?")), "v");
     const uint8_t brackets[] = {'[', ']'};

@@ -161,15 +161,11 @@ TEST_F(TableDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
     for (const std::string& bad : {m_folder.Path("missing.csv"), Write("empty.csv", ""), std::string(), m_folder.Path()})
         EXPECT_EQ(doc.Load(bad.empty() ? nullptr : bad.c_str(), 0), 0) << bad;
     EXPECT_EQ(Column(doc, "B"), Texts{"9"});
-}
 
-TEST_F(TableDocTest, BytesWithoutTerminator)
-{
     // An exact-size heap block: reading one byte past it would be caught by the sanitizers.
     const std::string text = "#A;B\n1;2";
     auto bytes = std::make_unique<uint8_t[]>(text.size());
     std::memcpy(bytes.get(), text.data(), text.size());
-    GTableDataDoc doc;
     ASSERT_EQ(doc.LoadSectionFromBytes(bytes.get(), text.size(), 0, 0), 1);
     EXPECT_EQ(Column(doc, "B"), Texts{"2"});
     EXPECT_EQ(doc.LoadSectionFromBytes(bytes.get(), 0, 0, 0), 0);

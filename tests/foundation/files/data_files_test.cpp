@@ -224,7 +224,7 @@ std::vector<std::string> Entries(const GDataPackCache& cache)
 
 using Packs = std::vector<std::string>;
 
-TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnce)
+TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnceAndMatchesFoldersExactly)
 {
     WriteFileBytes("Data1.dat", "first pack");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
@@ -240,14 +240,11 @@ TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnce)
     cache->Unload(1);
     EXPECT_FALSE(cache->IsCached(1));
     EXPECT_NE(cache->Load(1), nullptr);
-}
 
-TEST_F(DataFilesTest, PackFoldersAreMatchedExactlyAndNullMatchesNoFolder)
-{
     WriteFileBytes("Data3.dat", "plain");
     ASSERT_EQ(::mkdir("packs", 0755), 0);
     WriteFileBytes("packs/Data3.dat", "in folder");
-    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
+    cache = GDataPackCache::Create(4);
     ASSERT_NE(cache->Load(3, nullptr, "packs"), nullptr);
     // Exact comparison; no folder matches only packs loaded without one.
     EXPECT_EQ((std::vector<bool>{cache->IsCached(3, "packs"), cache->IsCached(3, "PACKS"), cache->IsCached(3)}),
@@ -363,7 +360,7 @@ TEST_F(DataFilesTest, KeyedFilesUseTheSumOfTheKeyBytes)
     EXPECT_EQ(WriteKeyedFile("nofolder/x.bin", "x", 1, 0), 0);
 }
 
-TEST_F(DataFilesTest, AppendLogLineAndFolderHelpers)
+TEST_F(DataFilesTest, LogLinesFoldersProgramPathAndPrefix)
 {
     AppendLogLine("log.txt", "first");
     AppendLogLine("LOG.TXT", "second");
@@ -379,10 +376,7 @@ TEST_F(DataFilesTest, AppendLogLineAndFolderHelpers)
     EXPECT_FALSE(DeleteDataFile("profiles\\A.BIN"));
     EXPECT_TRUE(RemoveDataFolder("Profiles"));
     EXPECT_FALSE(fs::exists("PROFILES"));
-}
 
-TEST_F(DataFilesTest, ProgramFolderPathAndPrefix)
-{
     GString path;
     GetProgramFolderPath(path, "Tolvanrise.html");
     const fs::path text = path.c_str();

@@ -66,7 +66,7 @@ TEST(GBitmapTest, NegativeSizeGetsNoMemory)
     EXPECT_EQ(z->GetPixelBlock()->GetSize(), 3u); // the spare pixel only
 }
 
-TEST(GBitmapTest, SharedBlocksAreCounted)
+TEST(GBitmapTest, PixelBlocksAreCountedBorrowedOrKept)
 {
     GPixelBlock* block = GPixelBlock::Create(153, nullptr);
     ASSERT_NE(block, nullptr);
@@ -79,28 +79,24 @@ TEST(GBitmapTest, SharedBlocksAreCounted)
     EXPECT_EQ(block->GetRefCount(), 1);
     EXPECT_EQ(second->GetPixels()[152], 0x5c);
     delete second; // frees the block and its data (checked by the sanitizer build)
-}
 
-TEST(GBitmapTest, BorrowedDataIsNotFreed)
-{
+    // Borrowed data is not freed.
     uint8_t memory[64] = {};
-    GPixelBlock* block = GPixelBlock::Create(sizeof memory, memory);
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->GetData(), memory);
+    GPixelBlock* borrowed = GPixelBlock::Create(sizeof memory, memory);
+    ASSERT_NE(borrowed, nullptr);
+    EXPECT_EQ(borrowed->GetData(), memory);
     {
-        std::unique_ptr<GBitmap> b(GBitmap::Create(4, 4, 0, 14, nullptr, block));
+        std::unique_ptr<GBitmap> b(GBitmap::Create(4, 4, 0, 14, nullptr, borrowed));
         EXPECT_EQ(b->GetAlpha(), memory);
     }
     memory[0] = 1; // still ours
-}
 
-TEST(GBitmapTest, ReallocatingTheSameBlockKeepsIt)
-{
+    // Reallocating the same block keeps it.
     std::unique_ptr<GBitmap> b(GBitmap::Create(4, 4, 0, 0));
-    GPixelBlock* block = b->GetPixelBlock();
-    b->AllocBuffers(block, nullptr);
-    EXPECT_EQ(b->GetPixelBlock(), block);
-    EXPECT_EQ(block->GetRefCount(), 1);
+    GPixelBlock* own = b->GetPixelBlock();
+    b->AllocBuffers(own, nullptr);
+    EXPECT_EQ(b->GetPixelBlock(), own);
+    EXPECT_EQ(own->GetRefCount(), 1);
 }
 
 TEST(GBitmapTest, Names)

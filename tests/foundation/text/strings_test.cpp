@@ -130,7 +130,7 @@ TYPED_TEST(TextFunctions, Numbers)
         EXPECT_EQ(F::ToIntRadix(this->S("10").c_str(), nullptr, radix), value) << radix;
 }
 
-TEST(CharClasses, AsciiOnly)
+TEST(NarrowOnly, CharClassesAndStrFunctions)
 {
     for (int c : {9, 10, 11, 12, 13, 32})
         EXPECT_EQ(CharIsSpace(c), 1) << c;
@@ -141,10 +141,7 @@ TEST(CharClasses, AsciiOnly)
     EXPECT_EQ((std::vector<int>{CharToUpper(0xe0), CharToLower(0xc0), CharToUpper('a'), CharToLower('Z'),
                                 CharToUpper('[')}),
               (std::vector<int>{0xe0, 0xc0, 'A', 'z', '['}));
-}
 
-TEST(StrFunctions, NarrowOnly)
-{
     char s[16] = "abcdef";
     StrDeleteChars(s, 1, 2);
     EXPECT_STREQ(s, "adef");

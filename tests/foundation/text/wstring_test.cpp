@@ -65,7 +65,7 @@ TEST(GWString, ConstructionAndConversion)
     EXPECT_EQ(U(moved) + U(s), u"аа");
 }
 
-TEST(GWString, ConcatenationAndComparison)
+TEST(GWString, ConcatenationComparisonSearchAndSubstring)
 {
     GWString a(u"ab");
     EXPECT_EQ(U(a + "\xC6") + U("y" + a), u"abЖyab");
@@ -76,10 +76,7 @@ TEST(GWString, ConcatenationAndComparison)
                                  GWString(u"abc") != "ab", GWString(u"z") == 'z', GWString(u"zz") != 'z',
                                  GWString() == "", GWString() == static_cast<const char16_t*>(nullptr)}),
               std::vector<bool>(7, true));
-}
 
-TEST(GWString, SearchAndSubstring)
-{
     const GWString hello(u"hello");
     EXPECT_EQ((std::vector<int>{hello.Find(GWString(), 0), hello.Find(u"lo", 4), hello.Find(u"l", 3),
                                 hello.Find(u"h", 100), hello.ReverseFind(u"l"), hello.ReverseFind(u"hello!"),
@@ -191,17 +188,14 @@ TEST(GWString, CachedCopiesStayValidUntilTheTextChanges)
     EXPECT_EQ(GWString().GetWide()[0], 0);
 }
 
-TEST(GWString, Utf8Out)
+TEST(GWString, Utf8OutAndIn)
 {
     EXPECT_EQ(Bytes(GWString(u"\u20AC").ToUtf8()), "\xE2\x82\xAC");
     EXPECT_EQ(GWString().ToUtf8(), nullptr);
     // A surrogate pair is one four-byte sequence; a lone half is written by itself.
     EXPECT_EQ(Bytes(GWString(u"\U0001F600").ToUtf8()), "\xF0\x9F\x98\x80");
     EXPECT_EQ(Bytes(GWString(u"\xD800x").ToUtf8()), "\xED\xA0\x80x");
-}
 
-TEST(GWString, Utf8In)
-{
     // Sequences cut short by the terminator end the text there; nothing past the zero is
     // read (the bytes after it would otherwise be taken as continuation bytes).
     const char cut3[] = {'a', '\xE2', '\x82', 0, '\x80', 0};
