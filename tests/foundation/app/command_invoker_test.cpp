@@ -154,7 +154,7 @@ TEST(CommandInvoker, FilterSwitchedMidway)
     EXPECT_EQ(QueueNames(invoker), (Names{"next"}));
 }
 
-TEST(CommandInvoker, CommandsQueuedDuringExecuteWaitForTheNextCall)
+TEST(CommandInvoker, QueuedDuringExecuteHistoryAndUndo)
 {
     Ledger ledger;
     {
@@ -172,11 +172,8 @@ TEST(CommandInvoker, CommandsQueuedDuringExecuteWaitForTheNextCall)
         EXPECT_EQ(QueueNames(invoker), (Names{"held"}));
     }
     EXPECT_EQ(ledger.alive, 0);
-}
 
-TEST(CommandInvoker, HistorySizeAndUndo)
-{
-    Ledger ledger;
+    ledger = Ledger();
     GCommandInvoker invoker;
     invoker.SetHistorySize(0);
     invoker.SetHistorySize(-5);

@@ -122,7 +122,7 @@ int CrashUnderGuard(const Sandbox& box, const CrashOptions& options)
         {.noCoreFiles = true});
 }
 
-TEST(CrashGuard, InitAndSettings)
+TEST(CrashGuard, SettingsRunGuardedAndNoDumpWithoutACrash)
 {
     GCrashGuard guard;
     guard.SetDumpKind(0);
@@ -152,10 +152,7 @@ int ReturnsSeven()
 {
     g_observedInstalled = platform::IsCrashHandlerInstalled() ? 1 : 0;
     return 7;
-}
 
-TEST(CrashGuard, RunGuardedPassesTheResultOnAndUnbindsAndNoDumpWithoutACrash)
-{
     GCrashGuard guard;
     guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
     EXPECT_EQ(guard.RunGuarded(nullptr), -1);

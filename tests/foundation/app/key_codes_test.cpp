@@ -35,7 +35,7 @@ TEST(KeyCodes, EveryKeyMapsAsTheTableSays)
     EXPECT_EQ(VirtualKeyToKeyCode(0x10000 + 'A'), kKeyNone);
 }
 
-TEST(KeyCodes, KeyToWideCharGivesOneUnitOrNothing)
+TEST(KeyCodes, KeyToWideCharAndClipboardText)
 {
     // {key, scan code, keys held (Shift, Caps Lock, Ctrl), unit typed or 0}
     struct Case {
@@ -65,10 +65,7 @@ TEST(KeyCodes, KeyToWideCharGivesOneUnitOrNothing)
     EXPECT_EQ(KeyToWideChar('A', 4, state, out, 0), 0);
     EXPECT_EQ(KeyToWideChar('A', 4, state, nullptr, 2), 0);
     EXPECT_EQ(KeyToWideChar('A', 4, nullptr, out, 2), 0);
-}
 
-TEST(KeyCodes, SetClipboardTextCopiesAtMostNCharacters)
-{
     // A limit of 0 or below takes all; copying stops at the terminator.
     for (auto [text, limit, copied] : {std::tuple{"hello", 3, 3}, {"hello", 0, 5}, {"hello", -4, 5}, {"hi", 10, 2},
                                        {"", 0, 0}, {static_cast<const char*>(nullptr), 0, 0}})

@@ -99,7 +99,7 @@ Bytes SampleBytes(uint8_t key)
 }
 
 // Reading back is the round-trip tests' part; here the bytes are compared with the longhand.
-TEST(CfgBinary, Layout)
+TEST(CfgBinary, LayoutAndDistinctChildStreams)
 {
     Bytes plain;
     ASSERT_TRUE(Sample().SaveBinary(plain, 0));
@@ -127,22 +127,19 @@ TEST(CfgBinary, Layout)
     GCfgNode wrong;
     EXPECT_TRUE(wrong.LoadBinary(bytes.data(), bytes.size(), key + 1));
     EXPECT_FALSE(wrong == tree);
-}
 
-TEST(CfgBinary, ChildrenGetDistinctStreams)
-{
-    // Two identical children must not come out as identical bytes.
-    GCfgNode tree;
+    // Two identical children must not come out as identical twinBytes.
+    GCfgNode twins;
     GCfgNode child;
     child.AddValue("name", "value");
-    tree.AddObject("o", child);
-    tree.AddObject("o", child);
-    Bytes bytes;
-    ASSERT_TRUE(tree.SaveBinary(bytes, 9));
+    twins.AddObject("o", child);
+    twins.AddObject("o", child);
+    Bytes twinBytes;
+    ASSERT_TRUE(twins.SaveBinary(twinBytes, 9));
     const size_t childSize = 4 + 4 + 4 + 4 + 4 + 5 + 4;
-    ASSERT_EQ(bytes.size(), 3 + 4 + 4 + 4 + 1 + 4 + 2 * childSize);
-    EXPECT_NE(Bytes(bytes.end() - 2 * childSize, bytes.end() - childSize),
-              Bytes(bytes.end() - childSize, bytes.end()));
+    ASSERT_EQ(twinBytes.size(), 3 + 4 + 4 + 4 + 1 + 4 + 2 * childSize);
+    EXPECT_NE(Bytes(twinBytes.end() - 2 * childSize, twinBytes.end() - childSize),
+              Bytes(twinBytes.end() - childSize, twinBytes.end()));
 }
 
 TEST(CfgBinary, WrongMagicIsNotRead)

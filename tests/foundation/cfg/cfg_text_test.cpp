@@ -61,7 +61,7 @@ std::string Dump(const GCfgNode& node)
     return out;
 }
 
-TEST(CfgReader, TextsAndTheirTrees)
+TEST(CfgReader, TextsTheirTreesAndErrorCodes)
 {
     const std::pair<std::string_view, std::string_view> cases[] = {
         // Separators, and the optional '=' or ':'.
@@ -91,11 +91,8 @@ TEST(CfgReader, TextsAndTheirTrees)
     };
     for (const auto& [text, tree] : cases)
         EXPECT_EQ(Dump(Parsed(text)), tree) << text;
-}
 
-TEST(CfgReader, ErrorCodes)
-{
-    const std::pair<std::string_view, int32_t> cases[] = {
+    const std::pair<std::string_view, int32_t> errors[] = {
         {"= 1", kCfgNoName},
         {"a = \x80", kCfgNoName},
         {"\x80 = 1", kCfgNoName},
@@ -113,7 +110,7 @@ TEST(CfgReader, ErrorCodes)
         {"a = b = c", kCfgWrongFormat},
         {"a=b=c", kCfgWrongFormat}, // the reader writes nothing into its text: the same code
     };
-    for (const auto& [text, code] : cases) {
+    for (const auto& [text, code] : errors) {
         EXPECT_EQ(ParseCode(text), code) << text;
         EXPECT_STRNE(CfgErrorText(code), "") << text;
     }

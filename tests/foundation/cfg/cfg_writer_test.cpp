@@ -84,7 +84,7 @@ TEST(CfgWriteText, Quoting)
                                          "slash = \"//not a comment\"\nstar = \"/*x\"\n");
 }
 
-TEST(CfgWriteText, EmptyObjectsDoNotReadBack)
+TEST(CfgWriteText, EmptyObjectsDoNotReadBackAndBareTokenClasses)
 {
     GCfgNode node;
     node.AddObject("e", GCfgNode());
@@ -98,10 +98,7 @@ TEST(CfgWriteText, EmptyObjectsDoNotReadBack)
     GCfgNode expected;
     expected.AddObject("e", GCfgNode());
     EXPECT_EQ(back, expected);
-}
 
-TEST(CfgIsBareToken, Classes)
-{
     for (const char* bare : {"abc", "x-1.5e+3", "a'b", "\x81\xFF", "a//b", "/a"})
         EXPECT_EQ(CfgIsBareToken(bare), 1) << bare;
     for (const char* quoted : {"", "'a", "\x80", "a b", "a=b", "//a", "/*a"})

@@ -48,17 +48,14 @@ TEST(GFixedTest, NoOverflowOrDivisionByZero)
     EXPECT_EQ(GFixed::Divide(GFixed::FromInt(100000), GFixed::FromInt(1000)).value, 100 * 256);
 }
 
-TEST(ColourRampTest, Brightness)
+TEST(ColourRampTest, BrightnessAndGreyScaleRamps)
 {
     // 1/3 rounds down, 2/3 up.
     for (auto [colour, level] : {std::pair{0u, 0}, {0xffffffu, 255}, {0xff0000u, 85}, {0x010000u, 0}, {0x010100u, 1},
                                  {0xfffffeu, 255}})
         EXPECT_EQ(ColourBrightness(colour), level) << std::hex << colour;
-}
 
-// Ramps that must come out as the plain grey scale, the last entry defined, not left over.
-TEST(ColourRampTest, GreyScaleRamps)
-{
+    // Ramps that must come out as the plain grey scale, the last entry defined, not left over.
     uint32_t table[256];
     const auto expectGreys = [&](const char* what) {
         SCOPED_TRACE(what);

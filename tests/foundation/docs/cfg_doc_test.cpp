@@ -27,19 +27,16 @@ protected:
 
 } // namespace
 
-TEST_F(CfgDocTest, NeverLoadedRootCannotSaveOrWrite)
+TEST_F(CfgDocTest, WalksOverObjectsOfOneNameAndNested)
 {
+    // A root never loaded cannot save or write.
     GCfgDataDoc doc;
     EXPECT_EQ(doc.GetKind(), GCfgDataDoc::kEmptyRoot);
     EXPECT_EQ(std::pair(doc.Save(m_folder.Path("out.cfg").c_str(), 0), doc.SetAttributeInt("a", 1)), std::pair(0, 0));
     EXPECT_FALSE(fs::exists(m_folder.Path("out.cfg")));
     EXPECT_EQ(doc.GetChild("item"), nullptr);
     EXPECT_EQ(Narrow(doc.GetAttributeString("a", "d")), "d");
-}
 
-TEST_F(CfgDocTest, WalksOverObjectsOfOneNameAndNested)
-{
-    GCfgDataDoc doc;
     LoadText(doc, "w.cfg", "item = { id = 1 }\nitem = { id = 2 }\nother = { id = 9 }\nitem = { id = 3 }\n");
     EXPECT_EQ(doc.GetKind(), GCfgDataDoc::kLoadedRoot);
     std::vector<int32_t> ids;
@@ -148,7 +145,7 @@ TEST_F(CfgDocTest, ScrambledBinaryRoundTrip)
     EXPECT_EQ(wrong.GetKind(), GCfgDataDoc::kEmptyRoot);
 }
 
-TEST_F(CfgDocTest, FailedLoadLeavesNothingToSaveOverTheFile)
+TEST_F(CfgDocTest, FailedLoadsAndSavesKeepTheOldFile)
 {
     const std::string broken = m_folder.WriteFile("x.cfg", "a = 1\nb = { c = 2\n");
     GCfgDataDoc doc;
@@ -171,12 +168,8 @@ TEST_F(CfgDocTest, FailedLoadLeavesNothingToSaveOverTheFile)
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->GetAttributeInt("v", 0), 2);
     EXPECT_EQ(doc.GetNextSibling(first, nullptr)->GetAttributeInt("v", 0), 3);
-}
 
-TEST_F(CfgDocTest, FailedSaveReportsFailureAndKeepsTheOldFile)
-{
     const std::string path = m_folder.WriteFile("k.cfg", "a = 1\n");
-    GCfgDataDoc doc;
     ASSERT_EQ(doc.Load(path.c_str(), 0), 1);
     // A text holding both quote characters has no cfg text form; the binary form carries it.
     ASSERT_EQ(doc.SetAttributeString("q", GWString("say \"it's\"")), 1);

@@ -44,7 +44,7 @@ Entries Section(const GIniDataDoc& doc, uint32_t section)
 
 } // namespace
 
-TEST_F(IniDocTest, SectionsAndTheirHeaderEntries)
+TEST_F(IniDocTest, SectionsLinesKeysAndValues)
 {
     GIniDataDoc doc;
     LoadText(doc, "a=1\n[Game]\nspeed=3\n");
@@ -67,11 +67,7 @@ TEST_F(IniDocTest, SectionsAndTheirHeaderEntries)
     EXPECT_TRUE(doc.GetSection(0)->empty());
     EXPECT_EQ(doc.GetCurrentSection(), 1);
     EXPECT_EQ(Narrow(doc.GetAttributeString("k", "?")), "v");
-}
 
-TEST_F(IniDocTest, LinesKeysAndValues)
-{
-    GIniDataDoc doc;
     // Lines of nothing but '=' (after trimming) are skipped; a line without '=' is a key with
     // no value; keys and values are not trimmed inside the line.
     LoadText(doc, "a=b=c\n=x\nkey=\nk==v\n=\n===\n  =  \np = q\nlast");
@@ -93,8 +89,9 @@ TEST_F(IniDocTest, LinesKeysAndValues)
     EXPECT_EQ(Narrow(doc.GetAttributeString("speed ", "?")), " 3");
 }
 
-TEST_F(IniDocTest, NumbersThatAreNotNumbersLeaveTheDefault)
+TEST_F(IniDocTest, NumbersHighBytesByteOrderMarkAndScrambling)
 {
+    // Numbers that are not numbers leave the default.
     GIniDataDoc doc;
     LoadText(doc, "n=abc\nf=x1.5\ni=-12px\nh=0x1F\nbig=99999999999\ne=1e3\n");
     doc.GetChild(nullptr);
@@ -104,11 +101,8 @@ TEST_F(IniDocTest, NumbersThatAreNotNumbersLeaveTheDefault)
     EXPECT_EQ((std::vector<float>{doc.GetAttributeFloat("f", 4.5f), doc.GetAttributeFloat("e", 0.0f)}),
               (std::vector<float>{4.5f, 1000.0f}));
     EXPECT_EQ(Narrow(doc.GetAttributeString("missing", "dflt")), "dflt");
-}
 
-TEST_F(IniDocTest, HighBytesByteOrderMarkAndScrambling)
-{
-    GIniDataDoc doc;
+    // High bytes, a byte-order mark, scrambling.
     LoadText(doc, "\xE8\xEC\xFF=\xC0\xED\xED\xE0\n");
     EXPECT_EQ(Wide(doc.GetAttributeString("\xE8\xEC\xFF", "?")), u"\u0410\u043D\u043D\u0430");
 

@@ -65,11 +65,8 @@ TEST_F(TableDocTest, HeaderRowsAndWalk)
     // CRLF, CR alone, blank lines and lines of blanks, a later '#' line, no final line end.
     LoadText(doc, "\r\n   \r\nName;Level\r\n\r\nAnna;1\r#comment;9\rBoris;2\n\t \nCyril;3");
     EXPECT_EQ(Column(doc, "Level"), (Texts{"1", "2", "3"}));
-}
 
-TEST_F(TableDocTest, HeaderLineNumberCountsCommentsButNotBlankLines)
-{
-    GTableDataDoc doc;
+    // The header line number counts comments but not blank lines.
     const std::string path = Write("h.csv", "title line\n\n# a comment\n#A;B\n1;2\n");
     ASSERT_EQ(doc.LoadSection(path.c_str(), 2, 0, 0), 1);
     // Line 0 is an ordinary row, line 1 the comment, line 2 the header.
@@ -82,7 +79,7 @@ TEST_F(TableDocTest, HeaderLineNumberCountsCommentsButNotBlankLines)
     EXPECT_EQ(Column(doc, "A"), (Texts{"?", "?"}));
 }
 
-TEST_F(TableDocTest, FieldsSplitAtEverySemicolonAndAreNotTrimmed)
+TEST_F(TableDocTest, FieldsAndNumbers)
 {
     GTableDataDoc doc;
     LoadText(doc, "#A;B;C\na;;b\na;b;\n x ; y \nonly\nf1;f2;f3;extra\nhit\tsoft;a\x01" "b");
@@ -95,11 +92,7 @@ TEST_F(TableDocTest, FieldsSplitAtEverySemicolonAndAreNotTrimmed)
     EXPECT_EQ(Column(doc, "A"), (Texts{"a", "a", "x ", "only", "f1", "hit\tsoft"}));
     EXPECT_EQ(Column(doc, "B"), (Texts{"", "b", " y", "?", "f2", "a\x01" "b"}));
     EXPECT_EQ(Column(doc, "D"), Texts(6, "?"));
-}
 
-TEST_F(TableDocTest, NumbersReadAsFarAsTheyGo)
-{
-    GTableDataDoc doc;
     LoadText(doc, "#I;F\n12abc;2.5e1x\nabc;abc\n-7;-0.25\n010;0x10\n 4; 1.5\n");
     const int32_t ints[] = {12, 0, -7, 10, 4}; // the last line is trimmed before it is split
     const float floats[] = {25.0f, 0.0f, -0.25f, 0.0f, 1.5f}; // no hexadecimal form

@@ -90,7 +90,7 @@ TEST_F(XmlDocTest, ReadsElementsTextsAndAttributes)
     EXPECT_FLOAT_EQ(font->GetAttributeFloat("missing", 4.f), 4.f);
 }
 
-TEST_F(XmlDocTest, SiblingWalkStopsAtTheFirstOtherName)
+TEST_F(XmlDocTest, SiblingAndAttributeWalks)
 {
     GXmlDataDoc doc;
     Parse(doc, "<r><a i='1'/><!-- note --><a i='2'/><b/><a i='3'/></r>");
@@ -112,22 +112,18 @@ TEST_F(XmlDocTest, SiblingWalkStopsAtTheFirstOtherName)
     Parse(other, "<r><a/><a/></r>");
     GDataDoc* foreign = other.GetChild(nullptr)->GetChild("a");
     EXPECT_EQ(r->GetNextSibling(foreign, "a"), nullptr); // a node of another tree
-}
 
-TEST_F(XmlDocTest, AttributeNodes)
-{
-    GXmlDataDoc doc;
     Parse(doc, "<e first='1' second='\xD0\x96' third='2.5'/>");
     GDataDoc* e = doc.GetChild("e");
     // Name, text (decoded as GetAttributeString decodes it), integer and float of each.
-    std::vector<std::u16string> seen;
+    std::vector<std::u16string> attributes;
     GDataDoc* a = nullptr;
     for (GDataDoc* next = e->GetFirstAttribute(); next; next = e->GetNextAttribute(next)) {
         a = next;
-        seen.push_back(Wide(a->GetName()) + u"=" + Wide(a->GetString("")) + u" " +
+        attributes.push_back(Wide(a->GetName()) + u"=" + Wide(a->GetString("")) + u" " +
                        Wide(GWString(a->GetInt(0), 10)) + u" " + Wide(GWString(a->GetFloat(0))));
     }
-    EXPECT_EQ(seen, (std::vector<std::u16string>{u"first=1 1 1.0000000", u"second=Ж 0 0.0000000",
+    EXPECT_EQ(attributes, (std::vector<std::u16string>{u"first=1 1 1.0000000", u"second=Ж 0 0.0000000",
                                                  u"third=2.5 2 2.5000000"}));
     ASSERT_NE(a, nullptr);
     // Attribute nodes have no element: no children, no text to set.
@@ -136,7 +132,7 @@ TEST_F(XmlDocTest, AttributeNodes)
     EXPECT_EQ(doc.GetChild("e")->GetFirstAttribute(), e->GetFirstAttribute());
 }
 
-TEST_F(XmlDocTest, NumberListsRoundTrip)
+TEST_F(XmlDocTest, NumberListsOfAnyLengthRoundTrip)
 {
     GXmlDataDoc doc;
     Parse(doc, "<r><list/><list2>4;; 5 ;-6</list2></r>");
@@ -164,22 +160,19 @@ TEST_F(XmlDocTest, NumberListsRoundTrip)
     ints.Clear();
     EXPECT_EQ(list->GetIntList(ints, ","), 0); // an empty text reads no list
     EXPECT_EQ(ints.GetCount(), 0u);
-}
 
-TEST_F(XmlDocTest, ListsOfAnyLength)
-{
-    GXmlDataDoc doc;
-    GXmlDataDoc* root = doc.AddChild("Frames");
-    ASSERT_NE(root, nullptr);
+    GXmlDataDoc built;
+    GXmlDataDoc* frames = built.AddChild("Frames");
+    ASSERT_NE(frames, nullptr);
     GIntArray values;
-    GFloatArray floats;
+    GFloatArray times;
     for (int i = 0; i < 20000; ++i) {
         values.PushBack(i * 7 - 50000);
-        floats.PushBack(static_cast<float>(i) / 4.f);
+        times.PushBack(static_cast<float>(i) / 4.f);
     }
-    ASSERT_EQ(root->SetIntList(values, ","), 1);
-    ASSERT_EQ(root->SetAttributeFloatList("times", floats, ";"), 1);
-    ASSERT_EQ(doc.Save(Path("long.xml").c_str(), 0), 1);
+    ASSERT_EQ(frames->SetIntList(values, ","), 1);
+    ASSERT_EQ(frames->SetAttributeFloatList("times", times, ";"), 1);
+    ASSERT_EQ(built.Save(Path("long.xml").c_str(), 0), 1);
     EXPECT_GT(Read("long.xml").size(), 200000u); // far past any fixed text buffer
 
     GXmlDataDoc again;
@@ -189,7 +182,7 @@ TEST_F(XmlDocTest, ListsOfAnyLength)
     EXPECT_TRUE(Ints(back) == Ints(values));
     GFloatArray floatsBack;
     ASSERT_EQ(again.GetChild("Frames")->GetAttributeFloatList("times", floatsBack, ";"), 1);
-    EXPECT_TRUE(Floats(floatsBack) == Floats(floats));
+    EXPECT_TRUE(Floats(floatsBack) == Floats(times));
 }
 
 TEST_F(XmlDocTest, SettersAndSaveLoadRoundTrip)
@@ -354,7 +347,7 @@ TEST(XmlNesting, FollowsTheParsersReading)
     }
 }
 
-TEST_F(XmlDocTest, WalkingAgainAllocatesNoNewNodeDocuments)
+TEST_F(XmlDocTest, NodeDocumentsAreReusedAndEmptiedWithTheirElements)
 {
     GXmlDataDoc doc;
     Parse(doc, "<Dictionary><Row Key='a' Value='1'/><Row Key='b' Value='2'/><Row Key='c' Value='3'/></Dictionary>");
@@ -373,11 +366,8 @@ TEST_F(XmlDocTest, WalkingAgainAllocatesNoNewNodeDocuments)
         ASSERT_EQ(walk(), 6);
     EXPECT_EQ(doc.GetNodeDocCount(), count);
     EXPECT_EQ(count, 6u); // the dictionary, three rows, two attributes of the first row
-}
 
-TEST_F(XmlDocTest, RemovedElementsLeaveNoNodeDocumentPointingAtThem)
-{
-    GXmlDataDoc doc;
+    // Removed elements leave no node document pointing at them.
     Parse(doc, "<r><a n='1'><b n='2'><c n='3'/></b></a><d n='4'/></r>");
     GDataDoc* r = doc.GetChild("r");
     auto* a = static_cast<GXmlDataDoc*>(r->GetChild("a"));

@@ -120,7 +120,7 @@ TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
     EXPECT_TRUE(fs::exists("pre/123456789.bin"));
 }
 
-TEST_F(DataFilesTest, RecordFileOfAnotherSizeWarns)
+TEST_F(DataFilesTest, RecordFilesOfAnotherSizeMissingOrEmpty)
 {
     // Short: the rest of the buffer is zero. Long: the tail is ignored.
     for (auto [stored, warning] : {std::pair{100, "less"}, {130, "more"}}) {
@@ -133,10 +133,8 @@ TEST_F(DataFilesTest, RecordFileOfAnotherSizeWarns)
         EXPECT_EQ(g_alerts, std::vector<std::string>{"WARNING! Incorrect version file 00009999.bin!\nFile size is " +
                                                      std::string(warning) + " then buffer's size!"});
     }
-}
 
-TEST_F(DataFilesTest, MissingEmptyAndShortRecordFiles)
-{
+    g_alerts.clear();
     char buffer[16];
     EXPECT_EQ(ReadUserRecordFile(5, buffer, sizeof buffer), 0); // a missing file is not reported
     WriteFileBytes("00000005.bin", "");
@@ -257,7 +255,7 @@ TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnceAndMatchesFoldersExactly)
     EXPECT_EQ(Entries(*cache), (Packs{"3/packs=in folder", "3/PACKS=in folder"}));
 }
 
-TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
+TEST_F(DataFilesTest, UnloadsAndFailedLoadsKeepTheCacheInOrder)
 {
     ASSERT_EQ(::mkdir("f", 0755), 0);
     WriteFileBytes("Data1.dat", "one");
@@ -275,13 +273,11 @@ TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
     cache->Unload(3, "f");
     cache->Unload(1);
     EXPECT_EQ(cache->GetCount(), 0u);
-}
 
-TEST_F(DataFilesTest, FailedPackLoadsLeaveTheCacheAsItWas)
-{
+    // Failed loads leave the cache as it was.
     WriteFileBytes("Data5.dat", "");
     ASSERT_EQ(::mkdir("Data6.dat", 0755), 0);
-    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(2);
+    cache = GDataPackCache::Create(2);
     uint32_t size = 99;
     EXPECT_EQ(cache->Load(4, &size), nullptr);
     EXPECT_EQ(size, 99u) << "a missing pack leaves the size alone";

@@ -74,7 +74,7 @@ TEST(DebugFontTest, BuiltFont)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(font.glyphRows), 10), std::string(10, '\0'));
 }
 
-TEST(DebugFontTest, TransparentDrawsOnlyGlyphBits)
+TEST(DebugFontTest, TransparentDrawsOnlyGlyphBitsOpaqueFillsTheCells)
 {
     GDebugFont font = MakeFont();
     Surface surface(30, 20);
@@ -90,13 +90,9 @@ TEST(DebugFontTest, TransparentDrawsOnlyGlyphBits)
         }
     }
     EXPECT_GT(set, 10);
-}
 
-TEST(DebugFontTest, OpaqueFillsTheCells)
-{
-    GDebugFont font = MakeFont();
-    Surface surface(30, 25);
-    font.DrawOpaque(surface.s.get(), 0, 0, "x\n \xff");
+    Surface opaque(30, 25);
+    font.DrawOpaque(opaque.s.get(), 0, 0, "x\n \xff");
     for (int y = 0; y < 25; ++y) {
         for (int x = 0; x < 30; ++x) {
             uint32_t want = kUntouched;
@@ -105,7 +101,7 @@ TEST(DebugFontTest, OpaqueFillsTheCells)
             else if (x < 7 && y >= 10 && y < 20)
                 want = 0xabcdefu; // a space in the opaque form
             // The byte 0xff has no glyph: its cell (7..13, 10..19) stays as it was.
-            ASSERT_EQ(surface.At(x, y), want) << x << "," << y;
+            ASSERT_EQ(opaque.At(x, y), want) << x << "," << y;
         }
     }
 }
