@@ -240,7 +240,7 @@ TEST_F(ApplicationTest, KeypadDigitsWithNumLockArriveOnlyAsCharacters)
     EXPECT_EQ(app.Take(), Calls{Key(VK_NUMPAD5)});
 }
 
-TEST_F(ApplicationTest, CloseCanBeRefusedAndMovingOrMaximisingIsSwallowed)
+TEST_F(ApplicationTest, CloseCanBeRefusedMovingIsSwallowedActivationTogglesTheInactiveFlag)
 {
     RecordingApp app;
     app.closeAnswer = 0;
@@ -256,11 +256,7 @@ TEST_F(ApplicationTest, CloseCanBeRefusedAndMovingOrMaximisingIsSwallowed)
     other.Send(WM_SYSCOMMAND, SC_CLOSE);
     EXPECT_TRUE(QueueHasQuit());
     EXPECT_EQ(other.Take(), Calls{"close"});
-}
 
-TEST_F(ApplicationTest, ActivationTogglesTheInactiveFlag)
-{
-    RecordingApp app;
     const uintptr_t minimised = WA_INACTIVE | (uintptr_t(1) << 16);
     for (uintptr_t state : {uintptr_t(WA_INACTIVE), uintptr_t(WA_CLICKACTIVE), minimised, uintptr_t(WA_ACTIVE)}) {
         app.Send(WM_ACTIVATE, state);
@@ -287,7 +283,7 @@ TEST_F(ApplicationTest, OtherButtonsAndTheWheelReachTheirHandlers)
                                  "wheel -2,300 -240", "char 198"}));
 }
 
-TEST_F(ApplicationTest, ClipboardTextIsCutToTheAskedLength)
+TEST_F(ApplicationTest, ClipboardTextIsCutToTheAskedLengthAndTheLastKeyTranslates)
 {
     RecordingApp app;
     EXPECT_EQ(::SetClipboardText("abcdefg", 0), 7);
@@ -304,11 +300,7 @@ TEST_F(ApplicationTest, ClipboardTextIsCutToTheAskedLength)
     EXPECT_EQ(app.GetClipboardText(buffer, 15), 2);
     EXPECT_STREQ(buffer, "\xC6\xE0");
     EXPECT_EQ(::SetClipboardText(nullptr, 3), 0);
-}
 
-TEST_F(ApplicationTest, TheLastKeyDownTranslatesToItsCharacter)
-{
-    RecordingApp app;
     // Key, scan code (the key's position), character.
     for (auto [vk, scan, expected] : {std::tuple{int('A'), 4, int(u'a')}, {VK_NUMPAD7, 0, int(u'7')}, {VK_F1, 58, 0}}) {
         app.Send(WM_KEYDOWN, uintptr_t(vk), 1 | (scan << 16));
@@ -450,7 +442,7 @@ TEST_F(WindowedTest, StatisticsAverageElevenTicksIntoTheTitle)
     EXPECT_NEAR(app.GetAverageFrameTime(), 501.0, 1e-9);
 }
 
-TEST_F(WindowedTest, FullScreenComesAndGoesBackToTheExactClientSizeEvenWhenItFails)
+TEST_F(WindowedTest, FullScreenCursorModesAndImages)
 {
     RecordingApp app;
     ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
@@ -466,12 +458,8 @@ TEST_F(WindowedTest, FullScreenComesAndGoesBackToTheExactClientSizeEvenWhenItFai
         EXPECT_FALSE(app.IsFullscreen() || app.GetWindowHandle()->IsFullscreen());
         EXPECT_EQ(ClientSize(app), std::make_pair(800, 600));
     }
-}
 
-TEST_F(WindowedTest, CursorModesAreStatesNotCounters)
-{
-    RecordingApp app;
-    ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
+    // Cursor modes are states, not counters.
     for (int i = 0; i < 3; ++i)
         app.SetCursorMode(0, 0);
     EXPECT_FALSE(platform::IsCursorShown());
@@ -515,21 +503,20 @@ TEST_F(WindowedTest, CursorModesAreStatesNotCounters)
     app.Close();
     EXPECT_TRUE(QueueHasQuit());
     EXPECT_FALSE(app.GetWindowHandle()->IsCursorConfined());
-}
+    ClearMessages();
 
-TEST_F(WindowedTest, CursorImagesComeFromNumberedResources)
-{
-    RecordingApp app;
-    ASSERT_TRUE(app.Create("t", "t", 800, 600, 0));
+    // Cursor images come from numbered resources.
+    RecordingApp shaped;
+    ASSERT_TRUE(shaped.Create("t", "t", 800, 600, 0));
     // Each call's answer and the cursor id after it; cursor 7 is resource 109.
-    auto set = [&app](int id) { return std::pair{app.SetCursor(id), app.GetCursorId()}; };
-    EXPECT_EQ(app.GetCursorId(), -1);
+    auto set = [&shaped](int id) { return std::pair{shaped.SetCursor(id), shaped.GetCursorId()}; };
+    EXPECT_EQ(shaped.GetCursorId(), -1);
     EXPECT_EQ(set(7), std::pair(false, -1));
     std::vector<uint32_t> picture(16 * 16, 0xFFFFFFFF);
     ASSERT_TRUE(RegisterCursorResource(109, picture.data(), 16, 16, 1, 1));
     EXPECT_EQ(set(7), std::pair(true, 7));
     EXPECT_EQ(set(8), std::pair(false, 7));
-    app.Send(WM_SETCURSOR);
+    shaped.Send(WM_SETCURSOR);
     EXPECT_EQ(set(-1), std::pair(true, -1));
     ClearCursorResources();
 }

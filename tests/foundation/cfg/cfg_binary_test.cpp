@@ -142,7 +142,7 @@ TEST(CfgBinary, LayoutAndDistinctChildStreams)
               Bytes(twinBytes.end() - childSize, twinBytes.end()));
 }
 
-TEST(CfgBinary, WrongMagicIsNotRead)
+TEST(CfgBinary, MagicTruncationsCountsAndLengthsAreChecked)
 {
     Bytes bytes;
     ASSERT_TRUE(Sample().SaveBinary(bytes, 0));
@@ -152,11 +152,8 @@ TEST(CfgBinary, WrongMagicIsNotRead)
     EXPECT_EQ(node, GCfgNode());
     EXPECT_FALSE(node.LoadBinary(bytes.data(), 2, 0));
     EXPECT_FALSE(node.LoadBinary(nullptr, 10, 0));
-}
 
-TEST(CfgBinary, TruncationsCountsAndLengthsAreChecked)
-{
-    Bytes bytes;
+    bytes.clear();
     ASSERT_TRUE(Sample().SaveBinary(bytes, 3));
     for (size_t n = 0; n < bytes.size(); ++n) {
         // A block of exactly n bytes, so reading past it is caught by the sanitizers.
@@ -177,13 +174,13 @@ TEST(CfgBinary, TruncationsCountsAndLengthsAreChecked)
         GCfgNode node;
         EXPECT_FALSE(node.LoadBinary(bad.data(), bad.size(), 0));
     }
-    // Zero-length names and texts are fine; bytes after the top node are ignored.
+    // Zero-length names and texts are fine; bytes after the top loaded are ignored.
     Bytes empties = Record({1u, "", 1u, "", 0u});
     empties.push_back(0xEE);
-    GCfgNode node;
-    ASSERT_TRUE(node.LoadBinary(empties.data(), empties.size(), 0));
-    ASSERT_NE(node.FindValueList(""), nullptr);
-    EXPECT_EQ(node.FindValueList("")->size(), 1u);
+    GCfgNode loaded;
+    ASSERT_TRUE(loaded.LoadBinary(empties.data(), empties.size(), 0));
+    ASSERT_NE(loaded.FindValueList(""), nullptr);
+    EXPECT_EQ(loaded.FindValueList("")->size(), 1u);
 }
 
 // depth objects "o" inside each other, the innermost empty.
@@ -249,7 +246,7 @@ TEST(CfgBinary, ScrambleBufferAndString)
     EXPECT_EQ(Bytes(text, text + 5), expected);
 }
 
-TEST(CfgBinaryFile, SaveAndLoad)
+TEST(CfgBinaryFile, SaveLoadAndAFailedSaveKeepsTheOldFile)
 {
     TempFolder folder("cfg_binary_test_");
     const std::string path = folder.Path("tree.cfg");
@@ -270,14 +267,10 @@ TEST(CfgBinaryFile, SaveAndLoad)
     folder.WriteFile("empty.cfg", "");
     EXPECT_FALSE(none.LoadBinaryFile(folder.Path("empty.cfg").c_str(), 0));
     EXPECT_FALSE(Sample().SaveBinaryFile(nullptr, 0));
-}
 
-TEST(CfgBinaryFile, FailedSaveKeepsTheOldFile)
-{
-    TempFolder folder("cfg_binary_test_");
-    const std::string path = folder.Path("keep.cfg");
-    ASSERT_TRUE(Sample().SaveBinaryFile(path.c_str(), 0));
-    const Bytes old = ReadFileByteVector(path);
+    const std::string keep = folder.Path("keep.cfg");
+    ASSERT_TRUE(Sample().SaveBinaryFile(keep.c_str(), 0));
+    const Bytes old = ReadFileByteVector(keep);
 
     // A tree the reader would refuse is not written at all.
     GCfgNode leaf;
@@ -286,8 +279,8 @@ TEST(CfgBinaryFile, FailedSaveKeepsTheOldFile)
         parent.AddObject("o", std::move(leaf));
         leaf = std::move(parent);
     }
-    EXPECT_FALSE(leaf.SaveBinaryFile(path.c_str(), 0));
-    EXPECT_EQ(ReadFileByteVector(path), old);
+    EXPECT_FALSE(leaf.SaveBinaryFile(keep.c_str(), 0));
+    EXPECT_EQ(ReadFileByteVector(keep), old);
 
     EXPECT_FALSE(Sample().SaveBinaryFile(folder.Path("no/such/x.cfg").c_str(), 0));
     std::filesystem::create_directories(folder.Path("dir.cfg"));

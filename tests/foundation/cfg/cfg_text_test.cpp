@@ -272,7 +272,7 @@ const GetterCase kGetterCases[] = {
     {'f', "missing", "3", "3", kCfgConversion},
 };
 
-TEST_F(CfgGetters, Table)
+TEST_F(CfgGetters, TableAndLists)
 {
     for (const GetterCase& c : kGetterCases) {
         CfgErrorCode = kUntouched;
@@ -289,10 +289,7 @@ TEST_F(CfgGetters, Table)
         EXPECT_EQ(got, c.expected) << c.getter << " " << c.key;
         EXPECT_EQ(CfgErrorCode, c.code) << c.getter << " " << c.key;
     }
-}
 
-TEST_F(CfgGetters, Lists)
-{
     // Each list getter empties the array first; an entry that does not convert reads 0.
     GIntArray ints = IntArray({99});
     EXPECT_EQ(m_node.GetIList("list", ints), kCfgConversion);
@@ -318,7 +315,7 @@ TEST_F(CfgGetters, Lists)
 
 // ---- Building and maintenance ----
 
-TEST(CfgNodeBuild, AddersAndRemove)
+TEST(CfgNodeBuild, AddRemoveCopyClearAndSort)
 {
     GCfgNode node;
     for (const char* name : {"b", "\xC0", "ab", "a", "B"})
@@ -342,11 +339,8 @@ TEST(CfgNodeBuild, AddersAndRemove)
     node.AddObject("c", node.FindObjectList("c")->front());
     node.AddValue("c", "text");
     EXPECT_EQ(Dump(node), "c=[text] w=[new] c{k=[1,2]} c{k=[1,2]}");
-}
 
-TEST(CfgNodeBuild, CopyClearAndSort)
-{
-    GCfgNode node = Parsed("s = [b, \xE0, a, B, ab] o { t = [2 1] }");
+    node = Parsed("s = [b, \xE0, a, B, ab] o { t = [2 1] }");
     GCfgNode copy(node);
     EXPECT_EQ(copy, node);
     EXPECT_EQ(copy.GetSeed(), node.GetSeed());

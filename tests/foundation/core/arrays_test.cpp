@@ -68,7 +68,7 @@ using Strings = std::vector<std::string>;
 
 using Ints = std::vector<intptr_t>;
 
-TEST(GIntArrayTest, GrowthReserveAndInsert)
+TEST(GIntArrayTest, GrowthReserveInsertAndRemove)
 {
     GIntArray a;
     Ints expected;
@@ -95,11 +95,8 @@ TEST(GIntArrayTest, GrowthReserveAndInsert)
     full.PushBack(3);
     EXPECT_TRUE(full.InsertAt(2, 1));
     EXPECT_EQ(Contents(full), (Ints{1, 2, 3}));
-}
 
-TEST(GIntArrayTest, RemoveRangeStaysInBounds)
-{
-    GIntArray a;
+    a.Clear();
     for (intptr_t i = 0; i < 6; ++i)
         a.PushBack(i);
     // Index, count, what is left: at or past the end nothing goes; a count running past the
@@ -228,7 +225,7 @@ TEST(FailedGrowth, StringArrayKeepsItsStrings)
     EXPECT_EQ(p.GetCount(), 0u); // Allocate drops the old storage before allocating
 }
 
-TEST(GStringArrayTest, GrowthAliasingReserveAssignCopy)
+TEST(GStringArrayTest, GrowthAliasingReserveAssignCopyFindAndAllocate)
 {
     GStringArray a;
     Strings expected;
@@ -260,23 +257,20 @@ TEST(GStringArrayTest, GrowthAliasingReserveAssignCopy)
     EXPECT_EQ(Texts(a), (Strings{"x", "<none>", "z"}));
     EXPECT_TRUE(a.Assign(&a[1], 2)); // a source that starts inside the array itself
     EXPECT_EQ(Texts(a), (Strings{"<none>", "z"}));
-}
 
-TEST(GStringPairArrayTest, FindAndAllocate)
-{
-    GStringPairArray p;
+    GStringPairArray pairs;
     for (auto [key, value] : {std::pair{"a", "1"}, {"b", "2"}, {"a", "3"}})
-        p.Add({GString(key), GString(value)});
+        pairs.Add({GString(key), GString(value)});
     // The first match wins.
-    ASSERT_TRUE(p.FindValue(GString("a")) && p.FindValue(GString("b")));
-    EXPECT_EQ(std::string(p.FindValue(GString("a"))->c_str()) + p.FindValue(GString("b"))->c_str(), "12");
-    EXPECT_TRUE(p.FindValue(GString("c")) == nullptr && p.GetAt(3) == nullptr);
+    ASSERT_TRUE(pairs.FindValue(GString("a")) && pairs.FindValue(GString("b")));
+    EXPECT_EQ(std::string(pairs.FindValue(GString("a"))->c_str()) + pairs.FindValue(GString("b"))->c_str(), "12");
+    EXPECT_TRUE(pairs.FindValue(GString("c")) == nullptr && pairs.GetAt(3) == nullptr);
 
-    EXPECT_TRUE(p.Allocate(5));
-    EXPECT_EQ(p.GetCount(), 5u);
-    EXPECT_EQ(p.GetAt(4)->key.GetData(), nullptr);
+    EXPECT_TRUE(pairs.Allocate(5));
+    EXPECT_EQ(pairs.GetCount(), 5u);
+    EXPECT_EQ(pairs.GetAt(4)->key.GetData(), nullptr);
     // A key without a buffer matches only keys without one.
-    EXPECT_EQ(p.FindValue(GString()), &p.GetAt(0)->value);
+    EXPECT_EQ(pairs.FindValue(GString()), &pairs.GetAt(0)->value);
 }
 
 } // namespace

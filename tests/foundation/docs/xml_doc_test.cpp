@@ -40,7 +40,7 @@ protected:
     TempFolder m_folder{"xml_doc_", fs::current_path()};
 };
 
-TEST_F(XmlDocTest, EmptyRootGivesDefaultsAndCannotSave)
+TEST_F(XmlDocTest, EmptyRootGivesDefaultsLoadedOneReadsElementsTextsAndAttributes)
 {
     GXmlDataDoc doc;
     EXPECT_TRUE(doc.IsRoot() && !doc.IsLoaded());
@@ -49,10 +49,7 @@ TEST_F(XmlDocTest, EmptyRootGivesDefaultsAndCannotSave)
     EXPECT_EQ(std::pair(doc.SetInt(1), doc.SetAttributeInt("a", 1)), std::pair(0, 0));
     EXPECT_EQ(doc.Save(Path("out.xml").c_str(), 0), 0);
     EXPECT_FALSE(fs::exists(Path("out.xml")));
-}
 
-TEST_F(XmlDocTest, ReadsElementsTextsAndAttributes)
-{
     const std::string file = Write("opts.xml",
                                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                    "<Options version=\"3\">\n"
@@ -63,7 +60,6 @@ TEST_F(XmlDocTest, ReadsElementsTextsAndAttributes)
                                    "  <Font name=\"Arial\" size=\"12\" colour=\"0x1F\" octal=\"010\" zero=\"0\" "
                                    "neg=\"-5\" blank=\"\" x=\"x12\" ratio=\"0.25\" caption=\"\xC3\xA9t\xC3\xA9\"/>\n"
                                    "</Options>\n");
-    GXmlDataDoc doc;
     ASSERT_EQ(doc.Load(file.c_str(), 0), 1);
     GDataDoc* options = doc.GetChild("Options");
     ASSERT_NE(options, nullptr);
@@ -260,7 +256,7 @@ TEST_F(XmlDocTest, ByteOrderMarkIsKeptAndDebugDumpWritesPlainAndKeyedCopies)
     EXPECT_EQ(Narrow(back.GetChild("a")->GetString("")), "text");
 }
 
-TEST_F(XmlDocTest, BadFilesFailAndLeaveTheDocumentEmpty)
+TEST_F(XmlDocTest, BadFilesAndDeepNestingAreRefused)
 {
     GXmlDataDoc doc;
     Parse(doc, "<ok/>");
@@ -280,17 +276,14 @@ TEST_F(XmlDocTest, BadFilesFailAndLeaveTheDocumentEmpty)
     EXPECT_EQ(doc.Load("", 0), 0);
     EXPECT_EQ(doc.LoadFromText(GWString(u"<m>")), 0);
     EXPECT_FALSE(doc.IsLoaded());
-}
 
-TEST_F(XmlDocTest, DeepNestingIsRefusedBeforeTheParserRecurses)
-{
+    // Deep nesting is refused before the parser recurses.
     auto repeat = [](const char* part, uint32_t n) {
         std::string out;
         while (n--)
             out += part;
         return out;
     };
-    GXmlDataDoc doc;
     ASSERT_EQ(doc.Load(Write("ok.xml", repeat("<n>", kXmlMaxNesting) + repeat("</n>", kXmlMaxNesting)).c_str(), 0), 1);
 
     // Far deeper than the parser's recursion could survive.
@@ -407,7 +400,7 @@ TEST_F(XmlDocTest, NodeDocumentsAreReusedAndEmptiedWithTheirElements)
     EXPECT_EQ(Read("after.xml").find("<c"), std::string::npos);
 }
 
-TEST_F(XmlDocTest, BuildingTrees)
+TEST_F(XmlDocTest, BuildingTreesAndAFailedSaveKeepsTheOldFile)
 {
     GXmlDataDoc doc;
     for (const char* bad : {"", "1st", "has space"})
@@ -432,11 +425,8 @@ TEST_F(XmlDocTest, BuildingTrees)
 
     ASSERT_EQ(doc.Save(Path("built.xml").c_str(), 0), 1);
     EXPECT_EQ(Read("built.xml"), "<List>\n    <Item>1</Item>\n    <Item>2</Item>\n    <Item>3</Item>\n</List>\n");
-}
+    fs::remove(Path("built.xml"));
 
-TEST_F(XmlDocTest, FailedSaveKeepsTheOldFile)
-{
-    GXmlDataDoc doc;
     Parse(doc, "<a>first</a>");
     ASSERT_EQ(doc.Save(Path("keep.xml").c_str(), 0), 1);
     const std::string before = Read("keep.xml");

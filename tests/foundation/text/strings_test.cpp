@@ -189,7 +189,7 @@ TEST(GStringTest, SizesAndBuffers)
     EXPECT_EQ(t.GetData(), nullptr);
 }
 
-TEST(GStringTest, AssignmentAndAliasing)
+TEST(GStringTest, AssignmentAliasingTrimmedAppendCompareAndCase)
 {
     GString a("long enough text");
     const char* buffer = a.GetData();
@@ -225,27 +225,24 @@ TEST(GStringTest, AssignmentAndAliasing)
     EXPECT_EQ(s.GetSize(), 5u);
     EXPECT_TRUE(s.Append(s.c_str() + 1));
     EXPECT_EQ(std::string((s + s).c_str()) + "|" + (s + "!").c_str(), "ababbabababbab|ababbab!");
-}
 
-TEST(GStringTest, TrimmedAppendCompareAndCase)
-{
-    GString s;
-    EXPECT_TRUE(s.AppendCharTrimmed(' '));
-    EXPECT_TRUE(s.IsEmpty());
-    for (char c : {'a', ' ', '\0'})
-        EXPECT_TRUE(s.AppendCharTrimmed(c));
-    EXPECT_EQ(std::pair(std::string(s.c_str()), s.GetSize()), std::pair(std::string("a "), 3u));
+    GString trimmed;
+    EXPECT_TRUE(trimmed.AppendCharTrimmed(' '));
+    EXPECT_TRUE(trimmed.IsEmpty());
+    for (char ch : {'a', ' ', '\0'})
+        EXPECT_TRUE(trimmed.AppendCharTrimmed(ch));
+    EXPECT_EQ(std::pair(std::string(trimmed.c_str()), trimmed.GetSize()), std::pair(std::string("a "), 3u));
 
     GString none1, none2, x("x"), y("y");
     EXPECT_EQ((std::vector<int>{GString::Compare(none1, none2), GString::Compare(none1, x), GString::Compare(x, none1),
                                 GString::Compare(x, y), GString::Compare(x, GString("x"))}),
               (std::vector<int>{0, -1, 1, -1, 0}));
 
-    GString c("Ab\xc0z1");
-    c.MakeUpper();
-    EXPECT_STREQ(c.c_str(), "AB\xc0Z1");
-    c.MakeLower();
-    EXPECT_STREQ(c.c_str(), "ab\xc0z1");
+    GString mixed("Ab\xc0z1");
+    mixed.MakeUpper();
+    EXPECT_STREQ(mixed.c_str(), "AB\xc0Z1");
+    mixed.MakeLower();
+    EXPECT_STREQ(mixed.c_str(), "ab\xc0z1");
     none1.MakeUpper();
     EXPECT_EQ(none1.GetData(), nullptr);
 }

@@ -87,7 +87,7 @@ TEST(GWString, ConcatenationComparisonSearchAndSubstring)
               (Texts{u"", u"lo", u"", u""}));
 }
 
-TEST(GWString, EditingInPlace)
+TEST(GWString, EditingInPlaceAndReplacing)
 {
     GWString s(u"hello");
     Texts seen;
@@ -121,10 +121,8 @@ TEST(GWString, EditingInPlace)
     c.Reverse();
     seen.push_back(U(c));
     EXPECT_EQ(seen, (Texts{u"ПРИВЕТ, WORLD", u"привет, world", u"dlrow ,тевирп"}));
-}
 
-TEST(GWString, ReplaceCoversTheEndAndDoesNotRescanItsOutput)
-{
+    // Replace covers the end and does not rescan its output.
     struct Case {
         const char16_t* text;
         const char16_t* from;
@@ -244,7 +242,7 @@ Texts Parts(const GWStringArray& array)
     return parts;
 }
 
-TEST(GWString, Split)
+TEST(GWStringArray, SplitCopyAndAliasing)
 {
     // Empty parts are dropped; an empty separator gives the whole text.
     auto split = [](const GWString& text, const GWString& separator) { return Parts(text.Split(separator)); };
@@ -253,10 +251,7 @@ TEST(GWString, Split)
     EXPECT_EQ(split(GWString(), u";"), Texts{});
     EXPECT_EQ(split(u";;;", u";"), Texts{});
     EXPECT_EQ(split(u"whole", GWString()), Texts{u"whole"});
-}
 
-TEST(GWStringArray, CopyAndAliasing)
-{
     GWStringArray a;
     for (int i = 0; i < 300; ++i)
         EXPECT_TRUE(a.Add(GWString(i, 10)));
