@@ -387,7 +387,8 @@ TEST_F(WindowedTest, CreateGivesTheExactClientSizeAndABackBufferOrFailsAfterOnEx
     ASSERT_NE(app.GetWindowHandle(), nullptr);
     EXPECT_EQ(ClientSize(app), std::make_pair(800, 600));
     ASSERT_NE(app.GetBackBuffer(), nullptr);
-    EXPECT_EQ(std::make_pair(int(app.GetBackBuffer()->GetWidth()), int(app.GetBackBuffer()->GetHeight())), ClientSize(app));
+    const GDibSurface* buffer = app.GetBackBuffer();
+    EXPECT_EQ(std::make_pair(int(buffer->GetWidth()), int(buffer->GetHeight())), ClientSize(app));
 
     RecordingApp refusing;
     refusing.initAnswer = 0;

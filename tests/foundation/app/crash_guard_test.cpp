@@ -236,7 +236,8 @@ TEST(CrashGuard, CrashReports)
             EXPECT_EQ(dump.Read(reinterpret_cast<uint64_t>(&g_badPointer), sizeof pointer),
                       std::vector<uint8_t>(expected, expected + sizeof pointer));
         } else {
-            EXPECT_EQ(std::pair(dump.flags, dump.memory.size()), std::pair(uint64_t{0}, size_t{1})); // kind 1: a normal dump
+            // Kind 1: a normal dump.
+            EXPECT_EQ(std::pair(dump.flags, dump.memory.size()), std::pair(uint64_t{0}, size_t{1}));
         }
         // The mail attaches the files by full path: the dump that was written and the log.
         std::vector<std::string> args = {"--utf8", "--subject", "Tolvanrise 0.3", "--attach", dumpPath};

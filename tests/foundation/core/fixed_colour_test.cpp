@@ -25,11 +25,12 @@ TEST(GFixedTest, RoundingAndArithmetic)
     const GFixed half(128);
     GFixed x = GFixed::FromInt(2);
     x.AddAssign(half).MultiplyAssign(GFixed::FromInt(2));
-    EXPECT_EQ((std::vector<int32_t>{GFixed::FromInt(-3).value, GFixed::Add(a, half).value, GFixed::Subtract(half, a).value,
+    EXPECT_EQ((std::vector<int32_t>{GFixed::FromInt(-3).value, GFixed::Add(a, half).value,
+                                    GFixed::Subtract(half, a).value,
                                     GFixed::Multiply(GFixed(384), GFixed::FromInt(-2)).value,
                                     GFixed::Multiply(half, half).value, GFixed::Divide(a, GFixed::FromInt(2)).value,
-                                    GFixed::Divide(GFixed(7), GFixed(2)).value, GFixed::Divide(GFixed(-7), GFixed(2)).value,
-                                    x.value}),
+                                    GFixed::Divide(GFixed(7), GFixed(2)).value,
+                                    GFixed::Divide(GFixed(-7), GFixed(2)).value, x.value}),
               (std::vector<int32_t>{-768, 896, -640, -768, 64, 384, 896, -896, 1280}));
 }
 

@@ -57,8 +57,8 @@ TEST_F(CfgDocTest, WalksOverObjectsOfOneNameAndNested)
                            doc.GetNextSibling(&doc, nullptr), doc.GetNextSibling(&other, nullptr)})
         EXPECT_EQ(none, nullptr);
     // Node documents cannot load or save.
-    EXPECT_EQ(std::pair(nodes[0]->Load(m_folder.Path("w.cfg").c_str(), 0), nodes[0]->Save(m_folder.Path("n.cfg").c_str(), 0)),
-              std::pair(0, 0));
+    EXPECT_EQ(nodes[0]->Load(m_folder.Path("w.cfg").c_str(), 0), 0);
+    EXPECT_EQ(nodes[0]->Save(m_folder.Path("n.cfg").c_str(), 0), 0);
 
     LoadText(doc, "n.cfg", "dlg = { ctl = { name = ok } ctl = { name = cancel } }");
     GDataDoc* dialog = doc.GetChild("dlg");

@@ -95,8 +95,9 @@ TEST_F(IniDocTest, NumbersHighBytesByteOrderMarkAndScrambling)
     GIniDataDoc doc;
     LoadText(doc, "n=abc\nf=x1.5\ni=-12px\nh=0x1F\nbig=99999999999\ne=1e3\n");
     doc.GetChild(nullptr);
-    EXPECT_EQ((std::vector<int32_t>{doc.GetAttributeInt("n", 42), doc.GetAttributeInt("i", 0), doc.GetAttributeInt("h", 5),
-                                    doc.GetAttributeInt("missing", 8), doc.GetAttributeInt(nullptr, 8)}),
+    EXPECT_EQ((std::vector<int32_t>{doc.GetAttributeInt("n", 42), doc.GetAttributeInt("i", 0),
+                                    doc.GetAttributeInt("h", 5), doc.GetAttributeInt("missing", 8),
+                                    doc.GetAttributeInt(nullptr, 8)}),
               (std::vector<int32_t>{42, -12, 0, 8, 8}));
     EXPECT_EQ((std::vector<float>{doc.GetAttributeFloat("f", 4.5f), doc.GetAttributeFloat("e", 0.0f)}),
               (std::vector<float>{4.5f, 1000.0f}));

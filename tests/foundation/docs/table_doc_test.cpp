@@ -151,7 +151,8 @@ TEST_F(TableDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
     EXPECT_EQ(doc.GetCurrentRow(), -1);
     EXPECT_EQ(Column(doc, "A"), Texts{"?"});
     // The last is a folder.
-    for (const std::string& bad : {m_folder.Path("missing.csv"), Write("empty.csv", ""), std::string(), m_folder.Path()})
+    const std::string empty = Write("empty.csv", "");
+    for (const std::string& bad : {m_folder.Path("missing.csv"), empty, std::string(), m_folder.Path()})
         EXPECT_EQ(doc.Load(bad.empty() ? nullptr : bad.c_str(), 0), 0) << bad;
     EXPECT_EQ(Column(doc, "B"), Texts{"9"});
 

@@ -67,9 +67,11 @@ TEST_F(XmlDocTest, EmptyRootGivesDefaultsLoadedOneReadsElementsTextsAndAttribute
     // The root's current element follows its GetChild.
     EXPECT_EQ(doc.GetAttributeInt("version", 0), 3);
 
-    EXPECT_EQ(std::pair(options->GetChild("Width")->GetInt(0), options->GetChild("Empty")->GetInt(-1)), std::pair(800, -1));
+    EXPECT_EQ(std::pair(options->GetChild("Width")->GetInt(0), options->GetChild("Empty")->GetInt(-1)),
+              std::pair(800, -1));
     EXPECT_FLOAT_EQ(options->GetChild("Scale")->GetFloat(0), 2.5f);
-    EXPECT_EQ(Wide(options->GetChild("Title")->GetString("")) + u"|" + Wide(options->GetChild("Empty")->GetString("none")),
+    EXPECT_EQ(Wide(options->GetChild("Title")->GetString("")) + u"|" +
+                  Wide(options->GetChild("Empty")->GetString("none")),
               u"Пуск & go|none");
     EXPECT_EQ(options->GetChild("Missing"), nullptr);
 

@@ -230,7 +230,8 @@ TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnceAndMatchesFoldersExactly)
     uint32_t size = 0;
     const uint8_t* data = cache->Load(1, &size);
     ASSERT_NE(data, nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size + 1), std::string("first pack\0", 11)); // a zero after
+    // A zero after the bytes.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size + 1), std::string("first pack\0", 11));
     size = 77;
     EXPECT_EQ(cache->Load(1, &size), nullptr);
     EXPECT_EQ(size, 77u);

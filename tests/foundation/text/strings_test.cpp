@@ -149,7 +149,8 @@ TEST(NarrowOnly, CharClassesAndStrFunctions)
     StrDeleteChars(s, 2, 50); // more than is left: the tail goes, no read past it
     EXPECT_STREQ(s, "ad");
 
-    EXPECT_EQ((std::vector<int>{BytesDiffer("a\0b", "a\0c", 3), BytesDiffer("a\0b", "a\0c", 2), BytesDiffer("a", "b", -1)}),
+    EXPECT_EQ((std::vector<int>{BytesDiffer("a\0b", "a\0c", 3), BytesDiffer("a\0b", "a\0c", 2),
+                                BytesDiffer("a", "b", -1)}),
               (std::vector<int>{1, 0, 0}));
     // Narrow reading wraps modulo 2^32; the wide one saturates.
     EXPECT_EQ((std::vector<int32_t>{StrToInt("-12x"), StrToInt("+"), StrToInt("x1"), StrToInt("4294967297"),
