@@ -194,7 +194,7 @@ TEST(CommandInvoker, QueuedDuringExecuteHistoryAndUndo)
     EXPECT_EQ(ledger.alive, 0);
 }
 
-TEST(CommandInvoker, SortAndAddByPriority)
+TEST(CommandInvoker, SortAddByPriorityAndDump)
 {
     Ledger ledger;
     GCommandInvoker invoker;
@@ -213,11 +213,8 @@ TEST(CommandInvoker, SortAndAddByPriority)
     for (auto [name, p] : {std::pair{"x", 5}, {"first", 0}, {"middle", 0}})
         single.AddByPriority(new CountingCommand(ledger, name, p));
     EXPECT_EQ(QueueNames(single), (Names{"first", "middle", "x"}));
-}
 
-TEST(CommandInvoker, DumpListsHistoryThenQueue)
-{
-    Ledger ledger;
+    // The dump lists the history, then the queue.
     tolvanrise::test::TempFolder folder("command_invoker_");
     const std::string path = folder.Path("invoker_dump.html");
     {

@@ -152,7 +152,7 @@ TEST(CfgReader, PartialNullRepeatedReadOnlyAndUnterminatedTexts)
         ParseCode(cut);
 }
 
-TEST(CfgReader, NestingIsBounded)
+TEST(CfgReader, NestingIsBoundedFileCodesAndLineCounter)
 {
     auto repeat = [](const char* part, int n) {
         std::string out;
@@ -169,10 +169,7 @@ TEST(CfgReader, NestingIsBounded)
     EXPECT_EQ(ParseCode(std::string(200000, '{')), kCfgNoName);
     EXPECT_EQ(ParseCode("o" + std::string(200000, '{')), kCfgObjectNotClosed);
     EXPECT_EQ(ParseCode(repeat("o{", 100000) + std::string(100000, '}')), kCfgWrongFormat);
-}
 
-TEST(CfgLoadFile, CodesAndLineCounter)
-{
     TempFolder folder("cfg_text_test_");
     GCfgNode node;
     for (auto [path, code] : {std::pair{folder.Path("missing.cfg"), kCfgCannotOpen},

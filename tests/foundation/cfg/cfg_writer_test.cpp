@@ -42,7 +42,7 @@ GCfgNode Sample()
 }
 
 // Reading the output back is the round-trip tests' part; here the layout is compared.
-TEST(CfgWriteText, Layout)
+TEST(CfgWriteText, LayoutAndQuoting)
 {
     EXPECT_EQ(WriteToStream(Sample(), 3, 0), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
     EXPECT_EQ(WriteToStream(Sample(), 2, 1), "  a = 1\n  b = [x, y]\n  c = {\n    k = 2\n  }\n");
@@ -62,10 +62,7 @@ TEST(CfgWriteText, Layout)
     EXPECT_FALSE(Sample().SaveToMemory(&buffer, nullptr));
     EXPECT_FALSE(GCfgNode().SaveToMemory(&buffer, &size)); // empty text
     EXPECT_EQ(size, 0u);
-}
 
-TEST(CfgWriteText, Quoting)
-{
     GCfgNode node;
     node.AddValue("blank", "two words");
     node.AddValue("empty", "");

@@ -110,7 +110,7 @@ TEST(GIntArrayTest, GrowthReserveInsertAndRemove)
     }
 }
 
-TEST(GIntArrayTest, SortMatchesTheReferenceAndItsEdges)
+TEST(GIntArrayTest, SortCopyAndFloat)
 {
     srand(1234);
     for (int round = 0; round < 50; ++round) {
@@ -146,15 +146,12 @@ TEST(GIntArrayTest, SortMatchesTheReferenceAndItsEdges)
     b.QuickSort(0, 5, LessInt);
     b.QuickSort(-1, 2, LessInt);
     EXPECT_EQ(Contents(b), (Ints{9, 1, 2, 3, 0}));
-}
 
-TEST(GIntArrayTest, CopyAndFloat)
-{
-    GIntArray a;
-    a.PushBack(4);
-    GIntArray b(a);
-    b.PushBack(5);
-    EXPECT_EQ(a.GetCount(), 1u); // a deep copy
+    GIntArray one;
+    one.PushBack(4);
+    GIntArray copy(one);
+    copy.PushBack(5);
+    EXPECT_EQ(one.GetCount(), 1u); // a deep copy
 
     GFloatArray f;
     f.PushBack(2.5f);

@@ -14,7 +14,7 @@ uint32_t Grey(int v)
     return static_cast<uint32_t>(v) * 0x010101u;
 }
 
-TEST(GFixedTest, RoundingAndArithmetic)
+TEST(GFixedTest, RoundingArithmeticNoOverflowOrDivisionByZero)
 {
     // Halves go up (1.5 and -1.5); no overflow adding the half.
     for (auto [raw, rounded] : {std::pair{384, 2}, {383, 1}, {-384, -1}, {-385, -2}, {INT32_MAX, 8388608}})
@@ -32,10 +32,7 @@ TEST(GFixedTest, RoundingAndArithmetic)
                                     GFixed::Divide(GFixed(7), GFixed(2)).value,
                                     GFixed::Divide(GFixed(-7), GFixed(2)).value, x.value}),
               (std::vector<int32_t>{-768, 896, -640, -768, 64, 384, 896, -896, 1280}));
-}
 
-TEST(GFixedTest, NoOverflowOrDivisionByZero)
-{
     // 50000 * 50000 does not fit 24.8; a 32-bit product would wrap to garbage.
     EXPECT_EQ(GFixed::Multiply(GFixed::FromInt(50000), GFixed::FromInt(50000)).value, INT32_MAX);
     EXPECT_EQ(GFixed::Multiply(GFixed::FromInt(50000), GFixed::FromInt(-50000)).value, INT32_MIN);
@@ -73,7 +70,7 @@ TEST(ColourRampTest, BrightnessAndGreyScaleRamps)
     expectGreys("black to white of full brightness");
 }
 
-TEST(ColourRampTest, RampEnds)
+TEST(ColourRampTest, RampEndsAndColourAtBrightness)
 {
     uint32_t table[256];
     BuildColourRampToWhite(0x204080, table);
@@ -94,10 +91,7 @@ TEST(ColourRampTest, RampEnds)
         ASSERT_GE(table[i], table[i - 1]);
     EXPECT_EQ(table[254], Grey(254));
     EXPECT_EQ(table[255], 0xffffffu);
-}
 
-TEST(ColourRampTest, ColourAtBrightness)
-{
     // Colour, level, result. Brightness 255 of white would divide by zero: the colour is
     // already as bright as it gets. Out-of-range levels are clamped instead of overflowing the
     // channels, and the top byte is ignored.

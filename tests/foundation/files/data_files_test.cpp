@@ -328,7 +328,7 @@ TEST_F(DataFilesTest, ReadWholeFileAddsAZeroAndReportsTheLength)
     std::fclose(file);
 }
 
-TEST_F(DataFilesTest, KeyedFilesUseTheSumOfTheKeyBytes)
+TEST_F(DataFilesTest, KeyedFilesLogLinesFoldersProgramPathAndPrefix)
 {
     const std::string plain = "keyed bytes";
     const uint32_t key = 0x01020304; // 1 + 2 + 3 + 4 = 10
@@ -355,10 +355,7 @@ TEST_F(DataFilesTest, KeyedFilesUseTheSumOfTheKeyBytes)
     EXPECT_EQ(std::string(three, 3), "raw");
     EXPECT_EQ(ReadKeyedFile("none.bin", three, 3, 0), 0);
     EXPECT_EQ(WriteKeyedFile("nofolder/x.bin", "x", 1, 0), 0);
-}
 
-TEST_F(DataFilesTest, LogLinesFoldersProgramPathAndPrefix)
-{
     AppendLogLine("log.txt", "first");
     AppendLogLine("LOG.TXT", "second");
     AppendLogLine("nofolder/log.txt", "lost"); // nothing happens

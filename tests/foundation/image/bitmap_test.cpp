@@ -99,7 +99,7 @@ TEST(GBitmapTest, PixelBlocksAreCountedBorrowedOrKept)
     EXPECT_EQ(own->GetRefCount(), 1);
 }
 
-TEST(GBitmapTest, Names)
+TEST(GBitmapTest, NamesAndAlphaFormats)
 {
     GBitmap b;
     EXPECT_STREQ(b.GetName(), "");
@@ -109,10 +109,7 @@ TEST(GBitmapTest, Names)
         b.SetName(name);
         EXPECT_STREQ(b.GetName(), kept);
     }
-}
 
-TEST(GBitmapTest, AlphaFormats)
-{
     for (int f = 0; f < 256; ++f) {
         const bool expected = f == 2 || f == 3 || f == 4 || f == 5 || f == 14 || f == 20 || f == 21;
         EXPECT_EQ(GBitmap::FormatHasAlpha(static_cast<uint8_t>(f)), expected) << f;

@@ -99,7 +99,7 @@ TYPED_TEST(TextFunctions, CopyAppendInsert)
     EXPECT_EQ(seen, (decltype(seen){this->S("abc"), this->S("ab"), this->S("abcd"), this->S("x1234y")}));
 }
 
-TYPED_TEST(TextFunctions, Compare)
+TYPED_TEST(TextFunctions, CompareAndNumbers)
 {
     using F = typename TestFixture::F;
     auto cmp = [this](const char* a, const char* b) { return F::Compare(this->S(a).c_str(), this->S(b).c_str()); };
@@ -112,10 +112,7 @@ TYPED_TEST(TextFunctions, Compare)
     EXPECT_EQ((std::vector<int>{differ("ab", "abc", 5), differ("abc", "ab", 5), differ("abc", "abd", 2),
                                 differ("abc", "abd", 3), differ("a", "b", 0)}),
               (std::vector<int>{0, 1, 0, 1, 0}));
-}
 
-TYPED_TEST(TextFunctions, Numbers)
-{
     using F = typename TestFixture::F;
     // INT32_MIN's 11 characters and the terminator fill the 12 units callers provide.
     for (auto [value, text] : {std::pair{0, "0"}, {-907, "-907"}, {INT32_MAX, "2147483647"},

@@ -149,7 +149,7 @@ TEST(GWString, EditingInPlaceAndReplacing)
     EXPECT_EQ(U(self), u"ab");
 }
 
-TEST(GWString, Numbers)
+TEST(GWString, NumbersAndCachedCopies)
 {
     // Text, radix, value; the narrow reading wraps, this one saturates.
     const std::tuple<const char16_t*, int, int> ints[] = {
@@ -161,10 +161,8 @@ TEST(GWString, Numbers)
         EXPECT_DOUBLE_EQ(GWString(text).ToDouble(), value);
     // "%.7f" and back.
     EXPECT_DOUBLE_EQ(GWString(GWString(3.1415926).GetWide()).ToDouble(), 3.1415926);
-}
 
-TEST(GWString, CachedCopiesStayValidUntilTheTextChanges)
-{
+    // Cached copies stay valid until the text changes.
     GWString s(u"Жук");
     const char* narrow = s.GetNarrow();
     const char16_t* wide = s.GetWide();
