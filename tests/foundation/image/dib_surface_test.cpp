@@ -97,10 +97,12 @@ TEST(GDibSurfaceTest, SaveBmpWritesTheImageOrReportsFailure)
 
     EXPECT_EQ(s->SaveBmp("/nonexistent-folder-for-test/x.bmp"), 0);
     EXPECT_EQ(s->SaveBmp(nullptr), 0);
-    // A device that accepts the open but not the bytes: the failed write is reported.
+    // A device that accepts the open but not the bytes: the failed write is reported, whether
+    // it shows in the write (a large image) or only when the buffered bytes are flushed.
     if (std::FILE* full = std::fopen("/dev/full", "wb")) {
         std::fclose(full);
         EXPECT_EQ(s->SaveBmp("/dev/full"), 0);
+        EXPECT_EQ(std::unique_ptr<GDibSurface>(GDibSurface::Create(4, 4, 24))->SaveBmp("/dev/full"), 0);
     }
     GDibSurface none(4, 4);
     EXPECT_EQ(none.SaveBmp(folder.Path("none.bmp").c_str()), 0);
