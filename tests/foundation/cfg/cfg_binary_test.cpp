@@ -198,7 +198,7 @@ Bytes Nested(int depth)
     return bytes;
 }
 
-TEST(CfgBinary, NestingIsBounded)
+TEST(CfgBinary, NestingIsBoundedAndScrambling)
 {
     GCfgNode ok;
     const Bytes deepest = Nested(kCfgMaxDepth);
@@ -215,10 +215,7 @@ TEST(CfgBinary, NestingIsBounded)
     Bytes out;
     EXPECT_FALSE(wrapper.SaveBinary(out, 0));
     EXPECT_TRUE(ok.SaveBinary(out, 0));
-}
 
-TEST(CfgBinary, ScrambleBufferAndString)
-{
     GCfgNode node;
     node.SetSeed(1234);
     Bytes bytes = {1, 2, 3, 4, 5};

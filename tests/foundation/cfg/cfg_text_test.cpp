@@ -61,7 +61,7 @@ std::string Dump(const GCfgNode& node)
     return out;
 }
 
-TEST(CfgReader, TextsTheirTreesAndErrorCodes)
+TEST(CfgReader, TextsTreesErrorCodesAndPartialReads)
 {
     const std::pair<std::string_view, std::string_view> cases[] = {
         // Separators, and the optional '=' or ':'.
@@ -116,10 +116,7 @@ TEST(CfgReader, TextsTheirTreesAndErrorCodes)
     }
     EXPECT_STREQ(CfgErrorText(14), "");
     EXPECT_STREQ(CfgErrorText(-1), "");
-}
 
-TEST(CfgReader, PartialNullRepeatedReadOnlyAndUnterminatedTexts)
-{
     // A failed parse keeps what came before the fault.
     GCfgNode node;
     EXPECT_EQ(ParseExact(node, "a = 1 o { k = 2 x = \x80 } b = 3"), 0);

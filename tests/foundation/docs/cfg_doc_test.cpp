@@ -104,7 +104,7 @@ TEST_F(CfgDocTest, AttributeReads)
     EXPECT_EQ(ints.GetCount(), 1u); // untouched when the entry is missing
 }
 
-TEST_F(CfgDocTest, SettersAndTextRoundTrip)
+TEST_F(CfgDocTest, SettersTextAndScrambledBinaryRoundTrips)
 {
     GCfgDataDoc doc;
     LoadText(doc, "r.cfg", "v = 0\nkeep = [a, b]\nobj = { x = 1 }\n");
@@ -124,11 +124,7 @@ TEST_F(CfgDocTest, SettersAndTextRoundTrip)
     GCfgDataDoc again;
     ASSERT_EQ(again.Load(m_folder.Path("r.cfg").c_str(), 0), 1);
     EXPECT_TRUE(*again.GetNode() == *doc.GetNode());
-}
 
-TEST_F(CfgDocTest, ScrambledBinaryRoundTrip)
-{
-    GCfgDataDoc doc;
     LoadText(doc, "b.cfg", "title = secretword\nitem = { id = 1 }\nitem = { id = 2 nested = { z = deep } }\n");
     ASSERT_EQ(doc.Save(m_folder.Path("b.bin").c_str(), 0x5D), 1);
     const std::string bytes = ReadFileBytes(m_folder.Path("b.bin"));

@@ -79,7 +79,7 @@ protected:
 
 // ---- record files ----
 
-TEST_F(DataFilesTest, RecordXorStartsAtTheRecordNumberWrapsAndIsNeverWorldWritable)
+TEST_F(DataFilesTest, RecordXorWrapsFilesAreNeverWorldWritableAndRoundTripUnderPrefix)
 {
     // Byte i is combined with (number + i) mod 256: after 255 comes 0.
     const std::string zeros(300, '\0');
@@ -95,10 +95,7 @@ TEST_F(DataFilesTest, RecordXorStartsAtTheRecordNumberWrapsAndIsNeverWorldWritab
     }
     ::umask(oldMask);
     EXPECT_TRUE(g_alerts.empty());
-}
 
-TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
-{
     ASSERT_EQ(::mkdir("pre", 0755), 0);
     ASSERT_EQ(::mkdir("pre/Profiles", 0755), 0);
     std::strcpy(DataFolderPrefix, "pre/");

@@ -58,7 +58,7 @@ protected:
 using CharTypes = testing::Types<char, char16_t>;
 TYPED_TEST_SUITE(TextFunctions, CharTypes);
 
-TYPED_TEST(TextFunctions, Search)
+TYPED_TEST(TextFunctions, SearchCopyAppendInsert)
 {
     using F = typename TestFixture::F;
     const auto s = this->S("abcb");
@@ -74,10 +74,7 @@ TYPED_TEST(TextFunctions, Search)
     EXPECT_EQ(F::Find(this->S("").c_str(), this->S("a").c_str()), nullptr);
     EXPECT_EQ(F::IndexOfChar(this->S("abc").c_str(), 'x'), 3u);
     EXPECT_EQ(F::CountChar(this->S("a;b;;c").c_str(), ';'), 3u);
-}
 
-TYPED_TEST(TextFunctions, CopyAppendInsert)
-{
     using F = typename TestFixture::F;
     auto* dst = this->buf;
     std::fill(std::begin(this->buf), std::end(this->buf), TypeParam('z'));
