@@ -99,12 +99,7 @@ public:
             k > 0 ? KeyDown(k) : KeyUp(-k);
         return Take();
     }
-    std::vector<std::string> Take()
-    {
-        std::vector<std::string> out;
-        out.swap(calls);
-        return out;
-    }
+    std::vector<std::string> Take() { return std::exchange(calls, {}); }
 };
 
 using Calls = std::vector<std::string>;
