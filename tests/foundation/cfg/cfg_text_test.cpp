@@ -93,18 +93,11 @@ TEST(CfgReader, TextsTreesErrorCodesAndPartialReads)
         EXPECT_EQ(Dump(Parsed(text)), tree) << text;
 
     const std::pair<std::string_view, int32_t> errors[] = {
-        {"= 1", kCfgNoName},
-        {"a = \x80", kCfgNoName},
-        {"\x80 = 1", kCfgNoName},
+        {"= 1", kCfgNoName}, {"a = \x80", kCfgNoName}, {"\x80 = 1", kCfgNoName},
         {"a\x80 = 1", kCfgNoName}, // a, then 0x80 cannot start a value
-        {"a = 1 ]", kCfgNoName},
-        {"o { a = 1", kCfgObjectNotClosed},
-        {"o { a = \"}\" ", kCfgObjectNotClosed},
-        {"o { a = \"x }", kCfgDoubleQuoteNotClosed},
-        {"a = \"xyz", kCfgDoubleQuoteNotClosed},
-        {"a = 'xyz", kCfgSingleQuoteNotClosed},
-        {"a = [1 2 {", kCfgArrayNotClosed},
-        {"a = [1 \"2", kCfgArrayNotClosed},
+        {"a = 1 ]", kCfgNoName}, {"o { a = 1", kCfgObjectNotClosed}, {"o { a = \"}\" ", kCfgObjectNotClosed},
+        {"o { a = \"x }", kCfgDoubleQuoteNotClosed}, {"a = \"xyz", kCfgDoubleQuoteNotClosed},
+        {"a = 'xyz", kCfgSingleQuoteNotClosed}, {"a = [1 2 {", kCfgArrayNotClosed}, {"a = [1 \"2", kCfgArrayNotClosed},
         {"o { a = [1 }", kCfgArrayNotClosed}, // inside an object the array must close first
         {"a = b {", kCfgWrongFormat},
         {"a = b = c", kCfgWrongFormat},
@@ -239,31 +232,21 @@ struct GetterCase {
     int32_t code;
 };
 
+// Success leaves the code alone; "e" is an empty list; upper-case X is no hexadecimal prefix; a
+// comma is no decimal point; floats have no hexadecimal form; 'o' passes only the integer test.
 const GetterCase kGetterCases[] = {
-    {'s', "f", "-", "1.5", kUntouched}, // success leaves the code alone
-    {'s', "missing", "dflt", "dflt", kCfgWrongName},
-    {'s', "e", "dflt", "dflt", kCfgWrongName}, // empty list
-    {'s', "q.r", "dflt", "dflt", kCfgWrongName},
-    {'i', "hex", "-1", "31", kCfgOk},
-    {'i', "off", "-1", "0", kCfgOk},
-    {'i', "x", "-1", "-1", kCfgConversion},
-    {'i', "missing", "-1", "-1", kCfgConversion},
-    {'i', "neg", "0", "-12", kCfgOk},
-    {'i', "big", "-1", "0", kCfgOk}, // upper-case X is no hexadecimal prefix
-    {'i', "plus", "0", "7", kCfgOk},
-    {'i', "f", "0", "1", kCfgOk},
-    {'i', "g", "9", "9", kCfgConversion},
-    {'f', "f", "0", "1.5", kCfgOk},
-    {'f', "g", "0", "0.25", kCfgOk},
-    {'f', "h", "0", "-25", kCfgOk},
-    {'f', "comma", "0", "1", kCfgOk}, // a comma is no decimal point
-    {'f', "plus", "0", "7", kCfgOk},
-    {'f', "hf", "0", "0", kCfgOk}, // no hexadecimal form
-    {'f', "huge", "0", "inf", kCfgOk},
-    {'f', "tiny", "5", "0", kCfgOk},
-    {'f', "x", "2.5", "2.5", kCfgConversion},
-    {'f', "off", "2.5", "2.5", kCfgConversion}, // 'o' passes only the integer test
-    {'f', "missing", "3", "3", kCfgConversion},
+    {'s', "f", "-", "1.5", kUntouched},         {'s', "missing", "dflt", "dflt", kCfgWrongName},
+    {'s', "e", "dflt", "dflt", kCfgWrongName},  {'s', "q.r", "dflt", "dflt", kCfgWrongName},
+    {'i', "hex", "-1", "31", kCfgOk},           {'i', "off", "-1", "0", kCfgOk},
+    {'i', "x", "-1", "-1", kCfgConversion},     {'i', "missing", "-1", "-1", kCfgConversion},
+    {'i', "neg", "0", "-12", kCfgOk},           {'i', "big", "-1", "0", kCfgOk},
+    {'i', "plus", "0", "7", kCfgOk},            {'i', "f", "0", "1", kCfgOk},
+    {'i', "g", "9", "9", kCfgConversion},       {'f', "f", "0", "1.5", kCfgOk},
+    {'f', "g", "0", "0.25", kCfgOk},            {'f', "h", "0", "-25", kCfgOk},
+    {'f', "comma", "0", "1", kCfgOk},           {'f', "plus", "0", "7", kCfgOk},
+    {'f', "hf", "0", "0", kCfgOk},              {'f', "huge", "0", "inf", kCfgOk},
+    {'f', "tiny", "5", "0", kCfgOk},            {'f', "x", "2.5", "2.5", kCfgConversion},
+    {'f', "off", "2.5", "2.5", kCfgConversion}, {'f', "missing", "3", "3", kCfgConversion},
 };
 
 TEST_F(CfgGetters, TableAndLists)

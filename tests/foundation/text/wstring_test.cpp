@@ -134,9 +134,7 @@ TEST(GWString, EditingInPlaceAndReplacing)
         {u"a-b-", u"-", u"+", 2, u"a+b+"},    // the occurrence at the very end is replaced too
         {u"xx", u"x", u"xx", 2, u"xxxx"},     // replacement holds the pattern: one pass, no loop
         {u"aaaa", u"aa", u"a", 2, u"aa"},     // left to right, without overlap
-        {u"abc", u"", u"z", 0, u"abc"},
-        {u"abc", u"abcd", u"z", 0, u"abc"},
-        {u"abc", u"abc", u"", 1, u""},
+        {u"abc", u"", u"z", 0, u"abc"},       {u"abc", u"abcd", u"z", 0, u"abc"}, {u"abc", u"abc", u"", 1, u""},
         {u"line\\nline\\n", u"\\n", u"\r\n", 2, u"line\r\nline\r\n"},
     };
     for (const Case& c : cases) {
