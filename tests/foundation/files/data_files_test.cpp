@@ -84,8 +84,12 @@ TEST_F(DataFilesTest, RecordXorWrapsFilesAreNeverWorldWritableAndRoundTripUnderP
     // Byte i is combined with (number + i) mod 256: after 255 comes 0.
     const std::string zeros(300, '\0');
     const mode_t oldMask = ::umask(0);
+    int written = 0;
+    for (int number : {0, 9999, 300})
+        written += WriteUserRecordFile(number, zeros.data(), 300);
+    ::umask(oldMask);
+    ASSERT_EQ(written, 3);
     for (int number : {0, 9999, 300}) {
-        ASSERT_EQ(WriteUserRecordFile(number, zeros.data(), 300), 1);
         char name[16];
         std::snprintf(name, sizeof name, "%08d.bin", number);
         EXPECT_EQ(ReadFileBytes(name), Scrambled(zeros, number)) << name;
@@ -93,7 +97,6 @@ TEST_F(DataFilesTest, RecordXorWrapsFilesAreNeverWorldWritableAndRoundTripUnderP
         ASSERT_EQ(::stat(name, &st), 0);
         EXPECT_EQ(st.st_mode & 0022, 0u) << name;
     }
-    ::umask(oldMask);
     EXPECT_TRUE(g_alerts.empty());
 
     ASSERT_EQ(::mkdir("pre", 0755), 0);
