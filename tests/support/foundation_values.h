@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/core/int_array.h"
+#include "foundation/text/string_array.h"
 #include "foundation/text/wstring.h"
 
 namespace tolvanrise::test {
@@ -35,6 +36,14 @@ inline GFloatArray FloatArray(std::initializer_list<float> values)
     for (float v : values)
         a.PushBack(v);
     return a;
+}
+
+inline std::vector<std::string> StringList(const GStringArray& a)
+{
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < a.GetCount(); ++i)
+        out.emplace_back(a[i].c_str());
+    return out;
 }
 
 // The text in the narrow code page, and as UTF-16.

@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -134,8 +133,7 @@ TEST(CrashGuard, InitAndSettings)
     EXPECT_FALSE(guard.IsWriterBound());
 
     guard.SetSupportAddress("help@example.org");
-    EXPECT_STREQ(guard.GetSupportAddress(), "help@example.org");
-    guard.SetSupportAddress(nullptr);
+    guard.SetSupportAddress(nullptr); // changes nothing
     EXPECT_STREQ(guard.GetSupportAddress(), "help@example.org");
 
     // 1023 characters fit with the terminator; 1024 do not and change nothing.
@@ -162,21 +160,14 @@ TEST(CrashGuard, RunGuardedPassesTheResultOnAndUnbinds)
     guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
     EXPECT_EQ(guard.RunGuarded(nullptr), -1);
     EXPECT_FALSE(platform::IsCrashHandlerInstalled());
-
     EXPECT_EQ(guard.RunGuarded(&ReturnsSeven), 7);
     EXPECT_EQ(g_observedInstalled, 1);
-    EXPECT_FALSE(platform::IsCrashHandlerInstalled());
-    EXPECT_FALSE(guard.IsWriterBound());
-}
+    EXPECT_FALSE(platform::IsCrashHandlerInstalled() || guard.IsWriterBound());
 
-TEST(CrashGuard, NoDumpWithoutAWriterOrACrash)
-{
+    // No dump without a crash.
     Sandbox box;
-    GCrashGuard guard;
-    guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
-    std::string path = box.run + "/crash.mdmp";
     EXPECT_FALSE(guard.WriteMiniDump(1, 1));
-    EXPECT_FALSE(guard.WriteDumpFile(path.c_str(), 1));
+    EXPECT_FALSE(guard.WriteDumpFile((box.run + "/crash.mdmp").c_str(), 1));
     EXPECT_FALSE(guard.WriteDumpFile(nullptr, 1));
 }
 
@@ -236,22 +227,20 @@ TEST(CrashGuard, CrashReports)
         }
         minidump_test::Dump dump;
         ASSERT_EQ(ParseDumpFile(dumpPath, &dump), "");
-        EXPECT_EQ(dump.exceptionCode, uint32_t(SIGSEGV));
-        EXPECT_EQ(dump.exceptionAddress, 0x2468u);
+        EXPECT_EQ(std::pair(dump.exceptionCode, dump.exceptionAddress), std::pair(uint32_t(SIGSEGV), uint64_t{0x2468}));
         if (c.oldDump) {
             EXPECT_LT(dump.bytes.size(), size_t(1) << 20); // nothing of the old file is left
         }
         if (c.options.dumpKind == 2) {
             EXPECT_EQ(dump.flags, 1u);
             // The data segment holds the pointer the crash went through.
-            std::vector<uint8_t> bytes = dump.Read(reinterpret_cast<uint64_t>(&g_badPointer), sizeof(void*));
-            ASSERT_EQ(bytes.size(), sizeof(void*));
-            uint64_t value = 0;
-            std::memcpy(&value, bytes.data(), sizeof value);
-            EXPECT_EQ(value, 0x2468u);
+            const uintptr_t pointer = 0x2468;
+            const auto* expected = reinterpret_cast<const uint8_t*>(&pointer);
+            EXPECT_EQ(dump.Read(reinterpret_cast<uint64_t>(&g_badPointer), sizeof pointer),
+                      std::vector<uint8_t>(expected, expected + sizeof pointer));
         } else {
-            EXPECT_EQ(dump.flags, 0u); // kind 1: a normal dump
-            EXPECT_EQ(dump.memory.size(), 1u);
+            // Kind 1: a normal dump.
+            EXPECT_EQ(std::pair(dump.flags, dump.memory.size()), std::pair(uint64_t{0}, size_t{1}));
         }
         // The mail attaches the files by full path: the dump that was written and the log.
         std::vector<std::string> args = {"--utf8", "--subject", "Tolvanrise 0.3", "--attach", dumpPath};

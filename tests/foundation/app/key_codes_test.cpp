@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "foundation/app/key_codes.h"
 #include "platform/messages.h"
@@ -34,7 +35,7 @@ TEST(KeyCodes, EveryKeyMapsAsTheTableSays)
     EXPECT_EQ(VirtualKeyToKeyCode(0x10000 + 'A'), kKeyNone);
 }
 
-TEST(KeyCodes, KeyToWideCharGivesOneUnitOrNothing)
+TEST(KeyCodes, KeyToWideCharAndClipboardText)
 {
     // {key, scan code, keys held (Shift, Caps Lock, Ctrl), unit typed or 0}
     struct Case {
@@ -64,16 +65,11 @@ TEST(KeyCodes, KeyToWideCharGivesOneUnitOrNothing)
     EXPECT_EQ(KeyToWideChar('A', 4, state, out, 0), 0);
     EXPECT_EQ(KeyToWideChar('A', 4, state, nullptr, 2), 0);
     EXPECT_EQ(KeyToWideChar('A', 4, nullptr, out, 2), 0);
-}
 
-TEST(KeyCodes, SetClipboardTextCopiesAtMostNCharacters)
-{
-    EXPECT_EQ(SetClipboardText("hello", 3), 3);
-    EXPECT_EQ(SetClipboardText("hello", 0), 5);
-    EXPECT_EQ(SetClipboardText("hello", -4), 5);
-    EXPECT_EQ(SetClipboardText("hi", 10), 2); // stops at the terminator
-    EXPECT_EQ(SetClipboardText("", 0), 0);
-    EXPECT_EQ(SetClipboardText(nullptr, 0), 0);
+    // A limit of 0 or below takes all; copying stops at the terminator.
+    for (auto [text, limit, copied] : {std::tuple{"hello", 3, 3}, {"hello", 0, 5}, {"hello", -4, 5}, {"hi", 10, 2},
+                                       {"", 0, 0}, {static_cast<const char*>(nullptr), 0, 0}})
+        EXPECT_EQ(SetClipboardText(text, limit), copied) << limit;
     EXPECT_EQ(GetLayoutCodePage(), 1251); // the keyboard's text is Windows-1251
 }
 

@@ -24,19 +24,16 @@ public:
     GCfgNode Make(int depth, bool allowEmptyObjectLists)
     {
         GCfgNode node;
-        const int valueEntries = Pick(0, 4);
-        for (int i = 0; i < valueEntries; ++i) {
+        for (int i = Pick(0, 4); i > 0; --i) {
             const std::string name = Text();
             if (!node.FindValueList(name)) {
                 node.GetOrAddValue(name);
                 node.FindValueList(name)->clear();
             }
-            const int count = Pick(0, 3);
-            for (int k = 0; k < count; ++k)
+            for (int k = Pick(0, 3); k > 0; --k)
                 node.AddValue(name, Text());
         }
-        const int objectEntries = depth > 0 ? Pick(0, 3) : 0;
-        for (int i = 0; i < objectEntries; ++i) {
+        for (int i = depth > 0 ? Pick(0, 3) : 0; i > 0; --i) {
             const std::string name = Text();
             const int count = Pick(allowEmptyObjectLists ? 0 : 1, 3);
             if (count == 0) {
@@ -64,18 +61,14 @@ private:
     {
         static const std::string kSpecial =
             std::string(" \t\r\n\"'{}[]=:;,#/*._-+!?^\x80\x81\xFF") + std::string(1, '\0');
-        const int length = Pick(0, 6);
         std::string text;
-        for (int i = 0; i < length; ++i) {
-            const int kind = Pick(0, 3);
-            if (kind == 0)
-                text += static_cast<char>('a' + Pick(0, 25));
-            else if (kind == 1)
-                text += static_cast<char>('0' + Pick(0, 9));
-            else if (kind == 2)
-                text += kSpecial[static_cast<size_t>(Pick(0, int(kSpecial.size()) - 1))];
-            else
-                text += static_cast<char>(Pick(0, 255));
+        for (int i = Pick(0, 6); i > 0; --i) {
+            switch (Pick(0, 3)) {
+            case 0: text += static_cast<char>('a' + Pick(0, 25)); break;
+            case 1: text += static_cast<char>('0' + Pick(0, 9)); break;
+            case 2: text += kSpecial[static_cast<size_t>(Pick(0, int(kSpecial.size()) - 1))]; break;
+            default: text += static_cast<char>(Pick(0, 255));
+            }
         }
         if (text.find('"') != std::string::npos && text.find('\'') != std::string::npos) {
             for (char& c : text)

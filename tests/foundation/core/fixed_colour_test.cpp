@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
+#include <vector>
 
 #include "foundation/image/colour_ramp.h"
 #include "foundation/core/fixed.h"
@@ -12,35 +14,25 @@ uint32_t Grey(int v)
     return static_cast<uint32_t>(v) * 0x010101u;
 }
 
-TEST(GFixedTest, Rounding)
+TEST(GFixedTest, RoundingArithmeticNoOverflowOrDivisionByZero)
 {
-    EXPECT_EQ(GFixed(384).ToInt(), 2); // 1.5
-    EXPECT_EQ(GFixed(383).ToInt(), 1);
-    EXPECT_EQ(GFixed(-384).ToInt(), -1); // halves go up
-    EXPECT_EQ(GFixed(-385).ToInt(), -2);
-    EXPECT_EQ(GFixed(INT32_MAX).ToInt(), 8388608); // no overflow adding the half
-    EXPECT_EQ(GFixed::FromInt(-3).value, -768);
+    // Halves go up (1.5 and -1.5); no overflow adding the half.
+    for (auto [raw, rounded] : {std::pair{384, 2}, {383, 1}, {-384, -1}, {-385, -2}, {INT32_MAX, 8388608}})
+        EXPECT_EQ(GFixed(raw).ToInt(), rounded) << raw;
     EXPECT_EQ(GFixed::FromInt(7).ToInt(), 7);
-}
 
-TEST(GFixedTest, Arithmetic)
-{
     const GFixed a = GFixed::FromInt(3);
     const GFixed half(128);
-    EXPECT_EQ(GFixed::Add(a, half).value, 896);
-    EXPECT_EQ(GFixed::Subtract(half, a).value, -640);
-    EXPECT_EQ(GFixed::Multiply(GFixed(384), GFixed::FromInt(-2)).value, -768);
-    EXPECT_EQ(GFixed::Multiply(half, half).value, 64);
-    EXPECT_EQ(GFixed::Divide(a, GFixed::FromInt(2)).value, 384);
-    EXPECT_EQ(GFixed::Divide(GFixed(7), GFixed(2)).value, 896);
-    EXPECT_EQ(GFixed::Divide(GFixed(-7), GFixed(2)).value, -896);
     GFixed x = GFixed::FromInt(2);
     x.AddAssign(half).MultiplyAssign(GFixed::FromInt(2));
-    EXPECT_EQ(x.value, 1280);
-}
+    EXPECT_EQ((std::vector<int32_t>{GFixed::FromInt(-3).value, GFixed::Add(a, half).value,
+                                    GFixed::Subtract(half, a).value,
+                                    GFixed::Multiply(GFixed(384), GFixed::FromInt(-2)).value,
+                                    GFixed::Multiply(half, half).value, GFixed::Divide(a, GFixed::FromInt(2)).value,
+                                    GFixed::Divide(GFixed(7), GFixed(2)).value,
+                                    GFixed::Divide(GFixed(-7), GFixed(2)).value, x.value}),
+              (std::vector<int32_t>{-768, 896, -640, -768, 64, 384, 896, -896, 1280}));
 
-TEST(GFixedTest, NoOverflowOrDivisionByZero)
-{
     // 50000 * 50000 does not fit 24.8; a 32-bit product would wrap to garbage.
     EXPECT_EQ(GFixed::Multiply(GFixed::FromInt(50000), GFixed::FromInt(50000)).value, INT32_MAX);
     EXPECT_EQ(GFixed::Multiply(GFixed::FromInt(50000), GFixed::FromInt(-50000)).value, INT32_MIN);
@@ -54,19 +46,14 @@ TEST(GFixedTest, NoOverflowOrDivisionByZero)
     EXPECT_EQ(GFixed::Divide(GFixed::FromInt(100000), GFixed::FromInt(1000)).value, 100 * 256);
 }
 
-TEST(ColourRampTest, Brightness)
+TEST(ColourRampTest, BrightnessAndGreyScaleRamps)
 {
-    EXPECT_EQ(ColourBrightness(0), 0);
-    EXPECT_EQ(ColourBrightness(0xffffff), 255);
-    EXPECT_EQ(ColourBrightness(0xff0000), 85);
-    EXPECT_EQ(ColourBrightness(0x010000), 0);  // 1/3 rounds down
-    EXPECT_EQ(ColourBrightness(0x010100), 1);  // 2/3 rounds up
-    EXPECT_EQ(ColourBrightness(0xfffffe), 255);
-}
+    // 1/3 rounds down, 2/3 up.
+    for (auto [colour, level] : {std::pair{0u, 0}, {0xffffffu, 255}, {0xff0000u, 85}, {0x010000u, 0}, {0x010100u, 1},
+                                 {0xfffffeu, 255}})
+        EXPECT_EQ(ColourBrightness(colour), level) << std::hex << colour;
 
-// Ramps that must come out as the plain grey scale, the last entry defined, not left over.
-TEST(ColourRampTest, GreyScaleRamps)
-{
+    // Ramps that must come out as the plain grey scale, the last entry defined, not left over.
     uint32_t table[256];
     const auto expectGreys = [&](const char* what) {
         SCOPED_TRACE(what);
@@ -83,7 +70,7 @@ TEST(ColourRampTest, GreyScaleRamps)
     expectGreys("black to white of full brightness");
 }
 
-TEST(ColourRampTest, ToWhiteIsMonotonicAndEndsWhite)
+TEST(ColourRampTest, RampEndsAndColourAtBrightness)
 {
     uint32_t table[256];
     BuildColourRampToWhite(0x204080, table);
@@ -92,11 +79,7 @@ TEST(ColourRampTest, ToWhiteIsMonotonicAndEndsWhite)
         for (int shift : {0, 8, 16})
             ASSERT_GE((table[i] >> shift) & 0xff, (table[i - 1] >> shift) & 0xff) << i;
     EXPECT_EQ(table[255], 0xffffffu);
-}
 
-TEST(ColourRampTest, BlackToWhiteEnds)
-{
-    uint32_t table[256];
     BuildColourRampBlackToWhite(0xfffffe, table);
     EXPECT_EQ(table[0], 0u);
     EXPECT_EQ(table[255], 0xfffffeu); // the ramp ends at the colour itself
@@ -108,27 +91,18 @@ TEST(ColourRampTest, BlackToWhiteEnds)
         ASSERT_GE(table[i], table[i - 1]);
     EXPECT_EQ(table[254], Grey(254));
     EXPECT_EQ(table[255], 0xffffffu);
-}
 
-TEST(ColourRampTest, ColourAtBrightness)
-{
-    EXPECT_EQ(ColourAtBrightness(0xff0000, 85), 0xff0000u);
-    EXPECT_EQ(ColourAtBrightness(0xff0000, 170), 0xff8080u);
-    EXPECT_EQ(ColourAtBrightness(0xff0000, 255), 0xffffffu);
-    EXPECT_EQ(ColourAtBrightness(0xff0000, 42), 0x7e0000u);
-    EXPECT_EQ(ColourAtBrightness(0xff0000, 0), 0u);
-    EXPECT_EQ(ColourAtBrightness(Grey(100), 100), Grey(100));
-    EXPECT_EQ(ColourAtBrightness(0, 0), 0u);
-    EXPECT_EQ(ColourAtBrightness(0, 255), 0xffffffu);
-    // Brightness 255 would divide by zero; the colour is already as bright as it gets.
-    EXPECT_EQ(ColourAtBrightness(0xffffff, 255), 0xffffffu);
-    EXPECT_EQ(ColourAtBrightness(0xfffffe, 255), 0xfffffeu);
-    EXPECT_EQ(ColourAtBrightness(0xffffff, 0), 0u);
-    EXPECT_EQ(ColourAtBrightness(0xffffff, 128), Grey(128));
-    // Out-of-range levels are clamped instead of overflowing the channels.
-    EXPECT_EQ(ColourAtBrightness(0x336699, 1000), 0xffffffu);
-    EXPECT_EQ(ColourAtBrightness(0x336699, -5), 0u);
-    EXPECT_EQ(ColourAtBrightness(0xff336699, 255), 0xffffffu); // the top byte is ignored
+    // Colour, level, result. Brightness 255 of white would divide by zero: the colour is
+    // already as bright as it gets. Out-of-range levels are clamped instead of overflowing the
+    // channels, and the top byte is ignored.
+    const uint32_t cases[][3] = {
+        {0xff0000, 85, 0xff0000},  {0xff0000, 170, 0xff8080},    {0xff0000, 255, 0xffffff},
+        {0xff0000, 42, 0x7e0000},  {0xff0000, 0, 0},             {Grey(100), 100, Grey(100)},
+        {0, 0, 0},                 {0, 255, 0xffffff},           {0xffffff, 255, 0xffffff},
+        {0xfffffe, 255, 0xfffffe}, {0xffffff, 0, 0},             {0xffffff, 128, Grey(128)},
+        {0x336699, 1000, 0xffffff}, {0x336699, uint32_t(-5), 0}, {0xff336699, 255, 0xffffff}};
+    for (const auto& [colour, level, expected] : cases)
+        EXPECT_EQ(ColourAtBrightness(colour, int(level)), expected) << std::hex << colour << " " << level;
 }
 
 } // namespace

@@ -28,15 +28,11 @@ TEST(GRandomTest, MatchesTheRecurrence)
     }
 }
 
-TEST(GRandomTest, SeededFromTheTick)
+TEST(GRandomTest, SeededFromTheTickAndRangeIsInclusive)
 {
     platform::ManualClock clock(123456000); // 123456 ms
-    GRandom r;
-    EXPECT_EQ(r.GetSeed(), 123456u);
-}
+    EXPECT_EQ(GRandom().GetSeed(), 123456u);
 
-TEST(GRandomTest, RangeIsInclusive)
-{
     GRandom r(7);
     uint32_t seed = 7;
     bool sawLo = false, sawHi = false;

@@ -65,11 +65,8 @@ TEST_F(TableDocTest, HeaderRowsAndWalk)
     // CRLF, CR alone, blank lines and lines of blanks, a later '#' line, no final line end.
     LoadText(doc, "\r\n   \r\nName;Level\r\n\r\nAnna;1\r#comment;9\rBoris;2\n\t \nCyril;3");
     EXPECT_EQ(Column(doc, "Level"), (Texts{"1", "2", "3"}));
-}
 
-TEST_F(TableDocTest, HeaderLineNumberCountsCommentsButNotBlankLines)
-{
-    GTableDataDoc doc;
+    // The header line number counts comments but not blank lines.
     const std::string path = Write("h.csv", "title line\n\n# a comment\n#A;B\n1;2\n");
     ASSERT_EQ(doc.LoadSection(path.c_str(), 2, 0, 0), 1);
     // Line 0 is an ordinary row, line 1 the comment, line 2 the header.
@@ -82,7 +79,7 @@ TEST_F(TableDocTest, HeaderLineNumberCountsCommentsButNotBlankLines)
     EXPECT_EQ(Column(doc, "A"), (Texts{"?", "?"}));
 }
 
-TEST_F(TableDocTest, FieldsSplitAtEverySemicolonAndAreNotTrimmed)
+TEST_F(TableDocTest, FieldsAndNumbers)
 {
     GTableDataDoc doc;
     LoadText(doc, "#A;B;C\na;;b\na;b;\n x ; y \nonly\nf1;f2;f3;extra\nhit\tsoft;a\x01" "b");
@@ -95,11 +92,7 @@ TEST_F(TableDocTest, FieldsSplitAtEverySemicolonAndAreNotTrimmed)
     EXPECT_EQ(Column(doc, "A"), (Texts{"a", "a", "x ", "only", "f1", "hit\tsoft"}));
     EXPECT_EQ(Column(doc, "B"), (Texts{"", "b", " y", "?", "f2", "a\x01" "b"}));
     EXPECT_EQ(Column(doc, "D"), Texts(6, "?"));
-}
 
-TEST_F(TableDocTest, NumbersReadAsFarAsTheyGo)
-{
-    GTableDataDoc doc;
     LoadText(doc, "#I;F\n12abc;2.5e1x\nabc;abc\n-7;-0.25\n010;0x10\n 4; 1.5\n");
     const int32_t ints[] = {12, 0, -7, 10, 4}; // the last line is trimmed before it is split
     const float floats[] = {25.0f, 0.0f, -0.25f, 0.0f, 1.5f}; // no hexadecimal form
@@ -126,15 +119,13 @@ TEST_F(TableDocTest, EncodingsAndScrambling)
     EXPECT_EQ(Wide(doc.GetAttributeString("Name", "?")), u"\u0410\u043D\u043D\u0430");
     // With a byte-order mark the header is still found and the text is read as UTF-8.
     ASSERT_EQ(doc.Load(Write("b.csv", "\xEF\xBB\xBF" + text).c_str(), 0), 1);
-    EXPECT_EQ(doc.GetColumnCount(), 2u);
     doc.GetChild(nullptr);
     EXPECT_EQ(Wide(doc.GetAttributeString("Name", "?")), u"\u0410\u043D\u043D\u0430");
     EXPECT_EQ(doc.GetAttributeInt("Level", 0), 1);
 
     const std::string path = Write("s.csv", "#file;volume\nhit.ogg;80\n", 0x3C);
     ASSERT_EQ(doc.Load(path.c_str(), 0x3C), 1);
-    EXPECT_EQ(Column(doc, "file"), Texts{"hit.ogg"});
-    EXPECT_EQ(Column(doc, "volume"), Texts{"80"});
+    EXPECT_EQ(Column(doc, "file")[0] + Column(doc, "volume")[0], "hit.ogg80");
     // Read plain (or with another key) it is noise, but it still loads without harm.
     EXPECT_EQ(doc.Load(path.c_str(), 0), 1);
     doc.GetChild(nullptr);
@@ -144,12 +135,12 @@ TEST_F(TableDocTest, EncodingsAndScrambling)
 TEST_F(TableDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
 {
     GTableDataDoc doc;
-    EXPECT_EQ(doc.GetChild("x"), &doc); // empty: defaults, no rows, nothing to save
-    EXPECT_EQ(doc.GetAttributeInt("A", 4), 4);
-    EXPECT_EQ(doc.GetNextSibling(&doc, nullptr), nullptr);
-    EXPECT_EQ(doc.Save(m_folder.Path("out.csv").c_str(), 0), 0);
+    // Empty: defaults, no rows, nothing to save.
+    EXPECT_TRUE(doc.GetChild("x") == &doc && doc.GetNextSibling(&doc, nullptr) == nullptr);
+    EXPECT_EQ((std::vector<int>{doc.GetAttributeInt("A", 4), doc.Save(m_folder.Path("out.csv").c_str(), 0),
+                                doc.SetAttributeInt("A", 1)}),
+              (std::vector<int>{4, 0, 0}));
     EXPECT_FALSE(fs::exists(m_folder.Path("out.csv")));
-    EXPECT_EQ(doc.SetAttributeInt("A", 1), 0);
     LoadText(doc, "#A\n");
     EXPECT_EQ(doc.GetRowCount(), 0u);
     EXPECT_EQ(doc.GetAttributeString("A", nullptr).GetLength(), 0u);
@@ -158,22 +149,17 @@ TEST_F(TableDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
     ASSERT_EQ(doc.Load(Write("second.csv", "#B\n9\n").c_str(), 0), 1);
     EXPECT_EQ(doc.GetColumnCount(), 1u);
     EXPECT_EQ(doc.GetCurrentRow(), -1);
-    EXPECT_EQ(Column(doc, "B"), Texts{"9"});
     EXPECT_EQ(Column(doc, "A"), Texts{"?"});
-    EXPECT_EQ(doc.Load(m_folder.Path("missing.csv").c_str(), 0), 0);
-    EXPECT_EQ(doc.Load(Write("empty.csv", "").c_str(), 0), 0);
-    EXPECT_EQ(doc.Load(nullptr, 0), 0);
-    EXPECT_EQ(doc.Load(m_folder.Path().c_str(), 0), 0); // a folder
+    // The last is a folder.
+    const std::string empty = Write("empty.csv", "");
+    for (const std::string& bad : {m_folder.Path("missing.csv"), empty, std::string(), m_folder.Path()})
+        EXPECT_EQ(doc.Load(bad.empty() ? nullptr : bad.c_str(), 0), 0) << bad;
     EXPECT_EQ(Column(doc, "B"), Texts{"9"});
-}
 
-TEST_F(TableDocTest, BytesWithoutTerminator)
-{
     // An exact-size heap block: reading one byte past it would be caught by the sanitizers.
     const std::string text = "#A;B\n1;2";
     auto bytes = std::make_unique<uint8_t[]>(text.size());
     std::memcpy(bytes.get(), text.data(), text.size());
-    GTableDataDoc doc;
     ASSERT_EQ(doc.LoadSectionFromBytes(bytes.get(), text.size(), 0, 0), 1);
     EXPECT_EQ(Column(doc, "B"), Texts{"2"});
     EXPECT_EQ(doc.LoadSectionFromBytes(bytes.get(), 0, 0, 0), 0);

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/text/gstring.h"
@@ -78,21 +79,26 @@ protected:
 
 // ---- record files ----
 
-TEST_F(DataFilesTest, RecordXorStartsAtTheRecordNumberAndWraps)
+TEST_F(DataFilesTest, RecordXorWrapsFilesAreNeverWorldWritableAndRoundTripUnderPrefix)
 {
     // Byte i is combined with (number + i) mod 256: after 255 comes 0.
     const std::string zeros(300, '\0');
+    const mode_t oldMask = ::umask(0);
+    int written = 0;
+    for (int number : {0, 9999, 300})
+        written += WriteUserRecordFile(number, zeros.data(), 300);
+    ::umask(oldMask);
+    ASSERT_EQ(written, 3);
     for (int number : {0, 9999, 300}) {
-        ASSERT_EQ(WriteUserRecordFile(number, zeros.data(), 300), 1);
         char name[16];
         std::snprintf(name, sizeof name, "%08d.bin", number);
         EXPECT_EQ(ReadFileBytes(name), Scrambled(zeros, number)) << name;
+        struct stat st;
+        ASSERT_EQ(::stat(name, &st), 0);
+        EXPECT_EQ(st.st_mode & 0022, 0u) << name;
     }
     EXPECT_TRUE(g_alerts.empty());
-}
 
-TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
-{
     ASSERT_EQ(::mkdir("pre", 0755), 0);
     ASSERT_EQ(::mkdir("pre/Profiles", 0755), 0);
     std::strcpy(DataFolderPrefix, "pre/");
@@ -103,7 +109,6 @@ TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
     std::string back(8160, 'x');
     ASSERT_EQ(ReadUserRecordFile(0, back.data(), 8160, "profiles"), 1);
     EXPECT_EQ(back, plain);
-
     std::string simple(8160, 'x');
     ReadUserRecordFileSimple(0, simple.data(), 8160, "Profiles");
     EXPECT_EQ(simple, plain);
@@ -115,7 +120,7 @@ TEST_F(DataFilesTest, RecordRoundTripInSubfolderAndUnderPrefix)
     EXPECT_TRUE(fs::exists("pre/123456789.bin"));
 }
 
-TEST_F(DataFilesTest, RecordFileOfAnotherSizeWarns)
+TEST_F(DataFilesTest, RecordFilesOfAnotherSizeMissingOrEmpty)
 {
     // Short: the rest of the buffer is zero. Long: the tail is ignored.
     for (auto [stored, warning] : {std::pair{100, "less"}, {130, "more"}}) {
@@ -128,49 +133,26 @@ TEST_F(DataFilesTest, RecordFileOfAnotherSizeWarns)
         EXPECT_EQ(g_alerts, std::vector<std::string>{"WARNING! Incorrect version file 00009999.bin!\nFile size is " +
                                                      std::string(warning) + " then buffer's size!"});
     }
-}
 
-TEST_F(DataFilesTest, MissingAndEmptyRecordFiles)
-{
+    g_alerts.clear();
     char buffer[16];
-    EXPECT_EQ(ReadUserRecordFile(5, buffer, sizeof buffer), 0);
-    EXPECT_TRUE(g_alerts.empty()) << "a missing file is not reported";
-
+    EXPECT_EQ(ReadUserRecordFile(5, buffer, sizeof buffer), 0); // a missing file is not reported
     WriteFileBytes("00000005.bin", "");
     EXPECT_EQ(ReadUserRecordFile(5, buffer, sizeof buffer), 0);
-    ASSERT_EQ(g_alerts.size(), 1u);
-    EXPECT_EQ(g_alerts[0], "File 00000005.bin cannot be read! ReadFile function: 0 bytes read");
-
     // A folder of the record's name is not a record.
-    g_alerts.clear();
     ASSERT_EQ(::mkdir("00000006.bin", 0755), 0);
     EXPECT_EQ(ReadUserRecordFile(6, buffer, sizeof buffer), 0);
     EXPECT_EQ(WriteUserRecordFile(6, buffer, sizeof buffer), 0);
-    EXPECT_TRUE(g_alerts.empty());
-}
+    EXPECT_EQ(g_alerts, std::vector<std::string>{"File 00000005.bin cannot be read! ReadFile function: 0 bytes read"});
 
-TEST_F(DataFilesTest, SimpleReadStopsSilentlyAtTheEndOfTheFile)
-{
+    // The simple read stops silently at the end of the file; a missing file changes nothing.
     const std::string plain = Pattern(10, 1);
     WriteFileBytes("00000007.bin", Scrambled(plain, 7));
-    std::string buffer(16, 'x');
-    ReadUserRecordFileSimple(7, buffer.data(), 16);
-    EXPECT_EQ(buffer, plain + "xxxxxx");
-    ReadUserRecordFileSimple(8, buffer.data(), 16); // missing: nothing happens
-    EXPECT_EQ(buffer, plain + "xxxxxx");
-    EXPECT_TRUE(g_alerts.empty());
-}
-
-TEST_F(DataFilesTest, RecordFilesAreNeverWorldWritable)
-{
-    mode_t oldMask = ::umask(0);
-    const std::string plain = Pattern(64, 2);
-    int written = WriteUserRecordFile(1, plain.data(), 64);
-    ::umask(oldMask);
-    ASSERT_EQ(written, 1);
-    struct stat st;
-    ASSERT_EQ(::stat("00000001.bin", &st), 0);
-    EXPECT_EQ(st.st_mode & 0022, 0u);
+    std::string text(16, 'x');
+    ReadUserRecordFileSimple(7, text.data(), 16);
+    ReadUserRecordFileSimple(8, text.data(), 16);
+    EXPECT_EQ(text, plain + "xxxxxx");
+    EXPECT_EQ(g_alerts.size(), 1u);
 }
 
 // The write runs into the file-size limit after 100 of its 8160 bytes.
@@ -180,22 +162,19 @@ TEST_F(DataFilesTest, RecordWriteFailingHalfwayKeepsThePreviousFile)
     const std::string first = Pattern(8160, 5);
     ASSERT_EQ(WriteUserRecordFile(0, first.data(), 8160, "PROFILES"), 1);
     const std::string before = ReadFileBytes("PROFILES/00000000.bin");
-    ASSERT_EQ(before.size(), 8160u);
 
     const int status = RunInChild(
         [] {
             const std::string second = Pattern(8160, 6);
             int result = WriteUserRecordFile(0, second.data(), 8160, "PROFILES");
-            bool alerted = g_alerts.size() == 1 && g_alerts[0] == "PROFILES/00000000.bin: Error in WriteFile!";
+            bool alerted = g_alerts == std::vector<std::string>{"PROFILES/00000000.bin: Error in WriteFile!"};
             return result == 0 && alerted ? 0 : 1;
         },
         {.maxFileBytes = 100});
-    ASSERT_NE(status, -1);
-    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_TRUE(status != -1 && WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the write should fail and say so";
     EXPECT_EQ(ReadFileBytes("PROFILES/00000000.bin"), before);
     EXPECT_EQ(FolderEntries("PROFILES"), std::set<std::string>{"00000000.bin"}) << "no temporary left";
-
     std::string back(8160, '\0');
     ASSERT_EQ(ReadUserRecordFile(0, back.data(), 8160, "PROFILES"), 1);
     EXPECT_EQ(back, first);
@@ -243,17 +222,16 @@ std::vector<std::string> Entries(const GDataPackCache& cache)
 
 using Packs = std::vector<std::string>;
 
-TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnce)
+TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnceAndMatchesFoldersExactly)
 {
     WriteFileBytes("Data1.dat", "first pack");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
     ASSERT_NE(cache, nullptr);
-    EXPECT_EQ(cache->GetCapacity(), 4u);
     uint32_t size = 0;
     const uint8_t* data = cache->Load(1, &size);
     ASSERT_NE(data, nullptr);
-    EXPECT_EQ(size, 10u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), 11), std::string("first pack\0", 11)); // a zero after
+    // A zero after the bytes.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size + 1), std::string("first pack\0", 11));
     size = 77;
     EXPECT_EQ(cache->Load(1, &size), nullptr);
     EXPECT_EQ(size, 77u);
@@ -261,29 +239,24 @@ TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnce)
     cache->Unload(1);
     EXPECT_FALSE(cache->IsCached(1));
     EXPECT_NE(cache->Load(1), nullptr);
-    EXPECT_EQ(cache->GetCount(), 1u);
-}
 
-TEST_F(DataFilesTest, PackFoldersAreMatchedExactlyAndNullMatchesNoFolder)
-{
     WriteFileBytes("Data3.dat", "plain");
     ASSERT_EQ(::mkdir("packs", 0755), 0);
     WriteFileBytes("packs/Data3.dat", "in folder");
-    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
+    cache = GDataPackCache::Create(4);
     ASSERT_NE(cache->Load(3, nullptr, "packs"), nullptr);
-    EXPECT_TRUE(cache->IsCached(3, "packs"));
-    EXPECT_FALSE(cache->IsCached(3, "PACKS")) << "exact comparison";
-    EXPECT_FALSE(cache->IsCached(3)) << "no folder matches only packs loaded without one";
+    // Exact comparison; no folder matches only packs loaded without one.
+    EXPECT_EQ((std::vector<bool>{cache->IsCached(3, "packs"), cache->IsCached(3, "PACKS"), cache->IsCached(3)}),
+              (std::vector<bool>{true, false, false}));
     ASSERT_NE(cache->Load(3), nullptr);
     EXPECT_EQ(Entries(*cache), (Packs{"3/packs=in folder", "3=plain"}));
     cache->Unload(3);
-    EXPECT_EQ(Entries(*cache), Packs{"3/packs=in folder"});
     // The folder name is resolved on disk like any other name, but kept as given.
     ASSERT_NE(cache->Load(3, nullptr, "PACKS"), nullptr);
     EXPECT_EQ(Entries(*cache), (Packs{"3/packs=in folder", "3/PACKS=in folder"}));
 }
 
-TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
+TEST_F(DataFilesTest, UnloadsAndFailedLoadsKeepTheCacheInOrder)
 {
     ASSERT_EQ(::mkdir("f", 0755), 0);
     WriteFileBytes("Data1.dat", "one");
@@ -291,26 +264,21 @@ TEST_F(DataFilesTest, UnloadFromTheMiddleMovesTheLastEntry)
     WriteFileBytes("f/Data3.dat", "three");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(3);
     const uint8_t* three = nullptr;
-    ASSERT_NE(cache->Load(1), nullptr);
-    ASSERT_NE(cache->Load(2), nullptr);
-    ASSERT_NE(three = cache->Load(3, nullptr, "f"), nullptr);
+    ASSERT_TRUE(cache->Load(1) && cache->Load(2) && (three = cache->Load(3, nullptr, "f")));
     EXPECT_EQ(cache->Load(4), nullptr) << "full";
     cache->Unload(2);
-    EXPECT_EQ(Entries(*cache), (Packs{"1=one", "3/f=three"}));
     EXPECT_EQ(cache->GetDataAt(1), three); // moved, not copied
     cache->Unload(9); // no match: nothing happens
     cache->Unload(3); // a folder-less unload does not take the folder's pack
-    EXPECT_EQ(cache->GetCount(), 2u);
+    EXPECT_EQ(Entries(*cache), (Packs{"1=one", "3/f=three"}));
     cache->Unload(3, "f");
     cache->Unload(1);
     EXPECT_EQ(cache->GetCount(), 0u);
-}
 
-TEST_F(DataFilesTest, FailedPackLoadsLeaveTheCacheAsItWas)
-{
+    // Failed loads leave the cache as it was.
     WriteFileBytes("Data5.dat", "");
     ASSERT_EQ(::mkdir("Data6.dat", 0755), 0);
-    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(2);
+    cache = GDataPackCache::Create(2);
     uint32_t size = 99;
     EXPECT_EQ(cache->Load(4, &size), nullptr);
     EXPECT_EQ(size, 99u) << "a missing pack leaves the size alone";
@@ -318,17 +286,14 @@ TEST_F(DataFilesTest, FailedPackLoadsLeaveTheCacheAsItWas)
     EXPECT_EQ(size, 0u);
     EXPECT_EQ(cache->Load(6), nullptr);
     EXPECT_EQ(cache->GetCount(), 0u);
-    EXPECT_FALSE(cache->IsCached(5));
 
     cache->Clear();
     EXPECT_EQ(cache->GetCapacity(), 0u);
+    WriteFileBytes("Data4.dat", "x");
     EXPECT_EQ(cache->Load(4), nullptr);
     EXPECT_TRUE(cache->Init(1));
-    WriteFileBytes("Data4.dat", "x");
     EXPECT_NE(cache->Load(4), nullptr);
-    std::unique_ptr<GDataPackCache> none = GDataPackCache::Create(0);
-    ASSERT_NE(none, nullptr);
-    EXPECT_EQ(none->Load(4), nullptr);
+    EXPECT_EQ(GDataPackCache::Create(0)->Load(4), nullptr);
 }
 
 // ---- whole files, blocks, keyed files, logs, folders ----
@@ -341,8 +306,7 @@ TEST_F(DataFilesTest, ReadWholeFileAddsAZeroAndReportsTheLength)
     uint32_t length = 0;
     std::unique_ptr<char[]> block = ReadWholeFile("TEXT.XML", &length);
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(length, 5u);
-    EXPECT_EQ(std::string(block.get(), 6), std::string("<a>\0b\0", 6));
+    EXPECT_EQ(std::string(block.get(), length + 1), std::string("<a>\0b\0", 6));
 
     length = 42;
     EXPECT_EQ(ReadWholeFile("missing", &length), nullptr);
@@ -351,31 +315,28 @@ TEST_F(DataFilesTest, ReadWholeFileAddsAZeroAndReportsTheLength)
     EXPECT_EQ(ReadWholeFile("empty", &length), nullptr);
     EXPECT_EQ(length, 0u);
     EXPECT_NE(ReadWholeFile("text.xml"), nullptr);
-}
 
-TEST_F(DataFilesTest, ReadBlockReadsWholeBlocksOnly)
-{
-    WriteFileBytes("blocks", "abcdefg");
-    std::FILE* file = std::fopen("blocks", "rb");
+    // Blocks are read whole or not at all.
+    std::FILE* file = std::fopen("Sub/text.xml", "rb");
     ASSERT_NE(file, nullptr);
     char buffer[8] = {};
-    EXPECT_EQ(ReadBlock(file, buffer, 4), 1);
-    EXPECT_EQ(std::string(buffer, 4), "abcd");
+    EXPECT_EQ(ReadBlock(file, buffer, 3), 1);
+    EXPECT_EQ(std::string(buffer, 3), "<a>");
     EXPECT_EQ(ReadBlock(file, buffer, 0), 1);
-    EXPECT_EQ(ReadBlock(file, buffer, 4), 0) << "only three bytes are left";
+    EXPECT_EQ(ReadBlock(file, buffer, 4), 0) << "only two bytes are left";
     EXPECT_EQ(ReadBlock(nullptr, buffer, 4), 0);
     std::fclose(file);
 }
 
-TEST_F(DataFilesTest, KeyedFilesUseTheSumOfTheKeyBytes)
+TEST_F(DataFilesTest, KeyedFilesLogLinesFoldersProgramPathAndPrefix)
 {
     const std::string plain = "keyed bytes";
     const uint32_t key = 0x01020304; // 1 + 2 + 3 + 4 = 10
     ASSERT_EQ(WriteKeyedFile("keyed.bin", plain.data(), static_cast<uint32_t>(plain.size()), key), 1);
-    std::string stored = ReadFileBytes("keyed.bin");
-    ASSERT_EQ(stored.size(), plain.size());
-    for (size_t i = 0; i < plain.size(); ++i)
-        EXPECT_EQ(stored[i], static_cast<char>(plain[i] ^ 10));
+    std::string xored = plain;
+    for (char& c : xored)
+        c = static_cast<char>(c ^ 10);
+    EXPECT_EQ(ReadFileBytes("keyed.bin"), xored);
 
     ASSERT_EQ(AppendKeyedFile("KEYED.BIN", "!!", 2, key), 1);
     std::string back(plain.size() + 2, '\0');
@@ -394,36 +355,28 @@ TEST_F(DataFilesTest, KeyedFilesUseTheSumOfTheKeyBytes)
     EXPECT_EQ(std::string(three, 3), "raw");
     EXPECT_EQ(ReadKeyedFile("none.bin", three, 3, 0), 0);
     EXPECT_EQ(WriteKeyedFile("nofolder/x.bin", "x", 1, 0), 0);
-}
 
-TEST_F(DataFilesTest, AppendLogLineAndFolderHelpers)
-{
     AppendLogLine("log.txt", "first");
     AppendLogLine("LOG.TXT", "second");
-    EXPECT_EQ(ReadFileBytes("log.txt"), "first\nsecond\n");
     AppendLogLine("nofolder/log.txt", "lost"); // nothing happens
+    EXPECT_EQ(ReadFileBytes("log.txt"), "first\nsecond\n");
 
     std::strcpy(DataFolderPrefix, "./");
     EXPECT_TRUE(CreateDataSubfolder("PROFILES"));
     EXPECT_FALSE(CreateDataSubfolder("profiles")) << "exists already";
-    EXPECT_TRUE(fs::is_directory("PROFILES"));
     WriteFileBytes("PROFILES/a.bin", "a");
     EXPECT_FALSE(RemoveDataFolder("Profiles")) << "not empty";
     EXPECT_TRUE(DeleteDataFile("profiles\\A.BIN"));
     EXPECT_FALSE(DeleteDataFile("profiles\\A.BIN"));
     EXPECT_TRUE(RemoveDataFolder("Profiles"));
     EXPECT_FALSE(fs::exists("PROFILES"));
-}
 
-TEST_F(DataFilesTest, ProgramFolderPathAndPrefix)
-{
     GString path;
     GetProgramFolderPath(path, "Tolvanrise.html");
-    std::string text = path.c_str();
-    ASSERT_GT(text.size(), std::strlen("/Tolvanrise.html"));
-    EXPECT_EQ(text.front(), '/');
-    EXPECT_EQ(text.substr(text.size() - 16), "/Tolvanrise.html");
-    EXPECT_TRUE(fs::exists(text.substr(0, text.size() - 15) + "test_foundation_data_files"));
+    const fs::path text = path.c_str();
+    EXPECT_TRUE(text.is_absolute());
+    EXPECT_EQ(text.filename(), "Tolvanrise.html");
+    EXPECT_TRUE(fs::exists(text.parent_path() / "test_foundation_data_files"));
 
     std::strcpy(DataFolderPrefix, "somewhere/");
     ClearDataFolderPrefix();
@@ -432,29 +385,20 @@ TEST_F(DataFilesTest, ProgramFolderPathAndPrefix)
 
 // ---- alerts and text conversion ----
 
-TEST_F(DataFilesTest, AlertsFormatTheirNumbers)
+TEST_F(DataFilesTest, AlertsFormatTheirNumbersAndTextConverts)
 {
     ShowAlert("Cannot find bitmap X");
     ShowAlertHex(0xBEEF);
     ShowAlertDec(-12);
     ShowAlert("\xCE\xF8\xE8\xE1\xEA\xE0"); // "Ошибка" in the narrow code page
-    ASSERT_EQ(g_alerts.size(), 4u);
-    EXPECT_EQ(g_alerts[0], "Cannot find bitmap X");
-    EXPECT_EQ(g_alerts[1], "BEEF");
-    EXPECT_EQ(g_alerts[2], "-12");
-    EXPECT_EQ(g_alerts[3], "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0");
-}
+    EXPECT_EQ(g_alerts, (std::vector<std::string>{"Cannot find bitmap X", "BEEF", "-12",
+                                                  "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0"}));
 
-TEST_F(DataFilesTest, AnsiAndWideConversions)
-{
     std::unique_ptr<char16_t[]> wide = AnsiToWide("\xCF\xF0\xE8\xE2\xE5\xF2!"); // "Привет!"
     ASSERT_NE(wide, nullptr);
     EXPECT_EQ(std::u16string(wide.get()), u"\u041F\u0440\u0438\u0432\u0435\u0442!");
-    std::unique_ptr<char[]> narrow = WideToAnsi(wide.get());
-    ASSERT_NE(narrow, nullptr);
-    EXPECT_STREQ(narrow.get(), "\xCF\xF0\xE8\xE2\xE5\xF2!");
+    EXPECT_STREQ(WideToAnsi(wide.get()).get(), "\xCF\xF0\xE8\xE2\xE5\xF2!");
     EXPECT_STREQ(WideToAnsi(u"\u4E2Dx").get(), "?x");
-    EXPECT_EQ(AnsiToWide(nullptr), nullptr);
-    EXPECT_EQ(WideToAnsi(nullptr), nullptr);
+    EXPECT_TRUE(AnsiToWide(nullptr) == nullptr && WideToAnsi(nullptr) == nullptr);
     EXPECT_EQ(AnsiToWide("")[0], 0);
 }

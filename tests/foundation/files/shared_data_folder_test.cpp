@@ -69,16 +69,13 @@ TEST_F(SharedDataFolderTest, FileInPlaceOfAFolderIsRefused)
     EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere/Tolvanrise");
 }
 
-TEST_F(SharedDataFolderTest, TooNewAMinimumLeavesTheBufferAlone)
+TEST_F(SharedDataFolderTest, TooNewAMinimumOrAPathThatDoesNotFitFails)
 {
     EXPECT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 30000), 0);
     EXPECT_EQ(m_out[0], '#');
     EXPECT_FALSE(fs::exists(m_home));
     EXPECT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", -1), 1);
-}
 
-TEST_F(SharedDataFolderTest, PathThatDoesNotFitFails)
-{
     char small[8];
     std::memset(small, '#', sizeof small);
     EXPECT_EQ(GetSharedDataFolder(small, sizeof small, "Hallowmere", "Tolvanrise", 1), 0);

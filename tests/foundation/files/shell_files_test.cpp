@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "foundation/files/shell_files.h"
@@ -77,7 +78,7 @@ private:
 
 const char kFilter[] = "Levels\0*.lvl; *.txt\0All files\0*\0";
 
-TEST_F(ShellFilesTest, ZenityOpenGivesPathAndFileTitle)
+TEST_F(ShellFilesTest, ZenityOpenAndSave)
 {
     Install("zenity", "/data/my levels/level one.lvl\n", 0);
     char path[kFileDialogPathSize] = "unchanged";
@@ -89,13 +90,9 @@ TEST_F(ShellFilesTest, ZenityOpenGivesPathAndFileTitle)
               (std::vector<std::string>{"--file-selection", "--title=Open level", "--filename=/data/levels/",
                                         "--file-filter=Levels | *.lvl *.txt", "--file-filter=All files | *"}));
     EXPECT_TRUE(g_boxes.empty());
-}
 
-TEST_F(ShellFilesTest, ZenitySaveAsksBeforeReplacingAndTextsBecomeUtf8)
-{
     Install("zenity", "/tmp/out.bmp\n", 0);
     std::string before = platform::GetCurrentFolder();
-    char path[kFileDialogPathSize] = {};
     // Windows-1251 title; no initial folder means the current one; null title buffer skipped.
     ASSERT_TRUE(ShowFileDialog(nullptr, path, "\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC", nullptr, nullptr, nullptr, true));
     EXPECT_STREQ(path, "/tmp/out.bmp");
@@ -117,7 +114,8 @@ TEST_F(ShellFilesTest, KdialogWhenZenityIsMissing)
                                                             "*.lvl *.txt|Levels\n*|All files"}));
 }
 
-TEST_F(ShellFilesTest, CancelAndMissingChooserFailQuietly)
+// A missing chooser and a cancel fail quietly; errors and paths too long are alerted.
+TEST_F(ShellFilesTest, ChooserFailures)
 {
     char path[kFileDialogPathSize] = "unchanged";
     EXPECT_FALSE(ShowFileDialog(nullptr, path, "t", nullptr, kFilter, nullptr, false));
@@ -125,11 +123,6 @@ TEST_F(ShellFilesTest, CancelAndMissingChooserFailQuietly)
     EXPECT_FALSE(ShowFileDialog(nullptr, path, "t", nullptr, kFilter, nullptr, false));
     EXPECT_STREQ(path, "unchanged");
     EXPECT_TRUE(g_boxes.empty());
-}
-
-TEST_F(ShellFilesTest, ChooserErrorsAndLongPathsAreAlerted)
-{
-    char path[kFileDialogPathSize] = "unchanged";
     Install("zenity", "", 5);
     EXPECT_FALSE(ShowFileDialog(nullptr, path, "t", nullptr, nullptr, nullptr, false));
     // 259 characters fit the buffer with its terminator; 260 do not.
@@ -182,38 +175,27 @@ struct PlainFile {
     std::string path = folder.WriteFile("plain", "");
 };
 
-TEST(Shell, RunProgramReportsStartExitAndOutput)
+TEST(Shell, RunFindAndAbsolutePath)
 {
     PlainFile plain;
-    platform::ProgramResult echo = platform::RunProgram({"/bin/echo", "a b", "c"}, true);
-    EXPECT_TRUE(echo.started);
-    EXPECT_EQ(echo.exitCode, 0);
-    EXPECT_EQ(echo.output, "a b c\n");
-
-    platform::ProgramResult seven = platform::RunProgram({"sh", "-c", "exit 7"});
-    EXPECT_TRUE(seven.started);
-    EXPECT_EQ(seven.exitCode, 7);
-    EXPECT_EQ(seven.output, "");
-
-    platform::ProgramResult killed = platform::RunProgram({"sh", "-c", "kill -9 $$"});
-    EXPECT_TRUE(killed.started);
-    EXPECT_EQ(killed.exitCode, -1);
-
+    // Started, exit code (-1 for a signal), output (taken only when asked for).
+    auto run = [](std::vector<std::string> args, bool output = false) {
+        platform::ProgramResult r = platform::RunProgram(args, output);
+        return std::tuple{r.started, r.exitCode, r.output};
+    };
+    EXPECT_EQ(run({"/bin/echo", "a b", "c"}, true), std::tuple(true, 0, std::string("a b c\n")));
+    EXPECT_EQ(run({"sh", "-c", "exit 7"}), std::tuple(true, 7, std::string()));
+    EXPECT_EQ(run({"sh", "-c", "kill -9 $$"}), std::tuple(true, -1, std::string()));
     EXPECT_FALSE(platform::RunProgram({"no-such-program-anywhere"}).started);
     EXPECT_FALSE(platform::RunProgram({}).started);
     EXPECT_FALSE(platform::LaunchProgram({"no-such-program-anywhere"}));
     EXPECT_FALSE(platform::LaunchProgram({plain.path}));
     EXPECT_TRUE(platform::LaunchProgram({"true"}));
-}
 
-TEST(Shell, FindProgramAndAbsolutePath)
-{
-    PlainFile plain;
-    EXPECT_EQ(platform::FindProgram("sh").empty(), false);
+    EXPECT_FALSE(platform::FindProgram("sh").empty());
     EXPECT_EQ(platform::FindProgram("/bin/sh"), "/bin/sh");
-    EXPECT_EQ(platform::FindProgram(plain.path.c_str()), "");
-    EXPECT_EQ(platform::FindProgram(""), "");
-    EXPECT_EQ(platform::FindProgram(nullptr), "");
+    for (const char* none : {plain.path.c_str(), "", static_cast<const char*>(nullptr)})
+        EXPECT_EQ(platform::FindProgram(none), "");
 
     std::string here = platform::GetCurrentFolder();
     EXPECT_EQ(platform::AbsolutePath("crash.mdmp"), here + "/crash.mdmp");

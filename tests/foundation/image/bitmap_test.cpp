@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "foundation/image/bitmap.h"
 
@@ -60,13 +61,12 @@ TEST(GBitmapTest, NegativeSizeGetsNoMemory)
 {
     std::unique_ptr<GBitmap> b(GBitmap::Create(-5, 4, 0, 2));
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->GetPixels(), nullptr);
-    EXPECT_EQ(b->GetAlpha(), nullptr);
+    EXPECT_TRUE(b->GetPixels() == nullptr && b->GetAlpha() == nullptr);
     std::unique_ptr<GBitmap> z(GBitmap::Create(0, 0, 0, 0));
     EXPECT_EQ(z->GetPixelBlock()->GetSize(), 3u); // the spare pixel only
 }
 
-TEST(GBitmapTest, SharedBlocksAreCounted)
+TEST(GBitmapTest, PixelBlocksAreCountedBorrowedOrKept)
 {
     std::unique_ptr<GPixelBlock> fresh = GPixelBlock::Create(153, nullptr);
     ASSERT_NE(fresh, nullptr);
@@ -81,44 +81,37 @@ TEST(GBitmapTest, SharedBlocksAreCounted)
     EXPECT_EQ(block->GetRefCount(), 1);
     EXPECT_EQ(second->GetPixels()[152], 0x5c);
     second.reset(); // frees the block and its data (checked by the sanitizer build)
-}
 
-TEST(GBitmapTest, BorrowedDataIsNotFreed)
-{
+    // Borrowed data is not freed.
     uint8_t memory[64] = {};
-    std::unique_ptr<GPixelBlock> block = GPixelBlock::Create(sizeof memory, memory);
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->GetData(), memory);
+    std::unique_ptr<GPixelBlock> borrowed = GPixelBlock::Create(sizeof memory, memory);
+    ASSERT_NE(borrowed, nullptr);
+    EXPECT_EQ(borrowed->GetData(), memory);
     {
-        auto b = GBitmap::CreateOnNewBlocks(4, 4, 0, 14, nullptr, std::move(block));
+        auto b = GBitmap::CreateOnNewBlocks(4, 4, 0, 14, nullptr, std::move(borrowed));
         EXPECT_EQ(b->GetAlpha(), memory);
     }
     memory[0] = 1; // still ours
+
+    // Reallocating the same block keeps it.
+    std::unique_ptr<GBitmap> kept(GBitmap::Create(4, 4, 0, 0));
+    GPixelBlock* own = kept->GetPixelBlock();
+    kept->AllocBuffers(own, nullptr);
+    EXPECT_EQ(kept->GetPixelBlock(), own);
+    EXPECT_EQ(own->GetRefCount(), 1);
 }
 
-TEST(GBitmapTest, ReallocatingTheSameBlockKeepsIt)
-{
-    std::unique_ptr<GBitmap> b(GBitmap::Create(4, 4, 0, 0));
-    GPixelBlock* block = b->GetPixelBlock();
-    b->AllocBuffers(block, nullptr);
-    EXPECT_EQ(b->GetPixelBlock(), block);
-    EXPECT_EQ(block->GetRefCount(), 1);
-}
-
-TEST(GBitmapTest, Names)
+TEST(GBitmapTest, NamesAndAlphaFormats)
 {
     GBitmap b;
     EXPECT_STREQ(b.GetName(), "");
-    b.SetName("abcdefghijklmnopqrs"); // 19
-    EXPECT_STREQ(b.GetName(), "abcdefghijklmnopqrs");
-    b.SetName("abcdefghijklmnopqrstuvwxyz");
-    EXPECT_STREQ(b.GetName(), "abcdefghijklmnopqrs");
-    b.SetName(nullptr);
-    EXPECT_STREQ(b.GetName(), "");
-}
+    // Nineteen characters fit; longer names are cut there.
+    for (auto [name, kept] : {std::pair{"abcdefghijklmnopqrs", "abcdefghijklmnopqrs"},
+                              {"abcdefghijklmnopqrstuvwxyz", "abcdefghijklmnopqrs"}, {nullptr, ""}}) {
+        b.SetName(name);
+        EXPECT_STREQ(b.GetName(), kept);
+    }
 
-TEST(GBitmapTest, AlphaFormats)
-{
     for (int f = 0; f < 256; ++f) {
         const bool expected = f == 2 || f == 3 || f == 4 || f == 5 || f == 14 || f == 20 || f == 21;
         EXPECT_EQ(GBitmap::FormatHasAlpha(static_cast<uint8_t>(f)), expected) << f;
