@@ -334,7 +334,7 @@ template <GSimdOp Op, bool Mirror>
     const uint8_t* from = s + ptrdiff_t(row) * srcPitch;
     const uint8_t* fromMask = m ? m + ptrdiff_t(row) * width : nullptr;
     const ptrdiff_t fromStep = rowStep * srcPitch;
-    const ptrdiff_t maskStep = ptrdiff_t(rowStep) * width;
+    const ptrdiff_t maskStep = m ? ptrdiff_t(rowStep) * width : 0; // key tables have no mask
     for (; rows > 0; --rows, row += rowStep, d += dstPitch, from += fromStep, fromMask += maskStep) {
         // The destination rows are the frame's, often not yet in the nearer caches: blends read
         // them, and a read that misses stalls where a store would not.
@@ -343,17 +343,17 @@ template <GSimdOp Op, bool Mirror>
                 _mm_prefetch(reinterpret_cast<const char*>(d + kPrefetchRows * dstPitch + x), _MM_HINT_T0);
         uint8_t* at = d;
         const uint8_t* in = from;
-        const uint8_t* inMask = fromMask;
+        int32_t x = 0;
         for (const uint32_t *r = all + starts[row], *end = all + starts[row + 1]; r != end; ++r) {
             const int32_t n = GBlitRuns::Length(*r);
             const GRunKind kind = GBlitRuns::Kind(*r);
             if (kind == GRunKind::Opaque)
                 CopyBytesAvx2(at, in, size_t(n) * 3);
-            else if (kind == GRunKind::Blend)
-                BlendMaskAvx2(at, in, inMask, n);
+            else if (kind == GRunKind::Blend) // only mask tables hold Blend runs
+                BlendMaskAvx2(at, in, fromMask + x, n);
             at += ptrdiff_t(n) * 3;
             in += ptrdiff_t(n) * 3;
-            inMask += n;
+            x += n;
         }
     }
 }
