@@ -30,17 +30,16 @@ GRunSource SourceOfFormat(uint8_t format)
 
 } // namespace
 
-// Pixels of a SIMD group of the kernels' row functions.
-constexpr int32_t kGroup = 8;
-// In mask tables, Skip and Opaque runs shorter than this join the Blend runs around them: the
-// SIMD mask rows draw mixed stretches nearly as fast as a copy, and each run walked costs a
-// call. Key tables keep every run: the per-pixel key test is several times slower than a copy.
-constexpr int32_t kMinSolidMask = 32;
-// Narrower masked images get no table: their rows hold too few long runs to repay the walk,
-// and the SIMD mask rows drew 64-pixel sprites 10% to 20% faster without one.
-constexpr int32_t kMinMaskWidth = 128;
+// In mask tables, Skip and Opaque runs shorter than this join the Blend runs around them: a
+// pixel or two of either costs less drawn by the blend than walked as a run of its own.
+constexpr int32_t kMinSolidMask = 8;
 // Images whose runs are shorter than this on average get no table.
 constexpr size_t kMinAverageRun = 4;
+// Blend runs shorter than this are drawn pixel by pixel (the SIMD rows need 16 pixels). A
+// masked image with more than 1 in kShortBlendShare of its drawn pixels in such runs gets no
+// table: a soft-edged sprite draws faster by the SIMD rows over its whole rows.
+constexpr int32_t kShortBlend = 16;
+constexpr size_t kShortBlendShare = 4;
 
 namespace {
 
@@ -57,28 +56,13 @@ void Append(std::vector<Run>& runs, GRunKind kind, int32_t length)
         runs.push_back(Run{kind, length});
 }
 
-// Short solid runs become Blend (which draws any pixel right, by the rule's per-pixel test), and
-// Blend runs grow to whole SIMD groups by taking pixels from solid neighbours that can spare
-// them, so that no blended pixel is left to a scalar tail.
+// Short solid runs become Blend, which draws any pixel right (by the rule's per-pixel test).
 std::vector<Run> Settle(const std::vector<Run>& raw, int32_t minSolid)
 {
     std::vector<Run> merged;
     for (const Run& run : raw)
         Append(merged, run.kind != GRunKind::Blend && run.length < minSolid ? GRunKind::Blend : run.kind,
                run.length);
-    for (size_t i = 0; i < merged.size(); ++i) {
-        Run& run = merged[i];
-        if (run.kind != GRunKind::Blend || run.length % kGroup == 0)
-            continue;
-        const int32_t need = kGroup - run.length % kGroup;
-        Run* next = i + 1 < merged.size() ? &merged[i + 1] : nullptr;
-        Run* previous = i > 0 ? &merged[i - 1] : nullptr;
-        Run* donor = next && next->length > need ? next : previous && previous->length > need ? previous : nullptr;
-        if (donor) {
-            donor->length -= need;
-            run.length += need;
-        }
-    }
     return merged;
 }
 
@@ -110,7 +94,7 @@ std::unique_ptr<GBlitRuns> GBlitRuns::Build(const GBitmap& image)
     const GRunSource source = SourceOfFormat(image.GetFormat());
     const int32_t w = image.GetWidth();
     const int32_t h = image.GetHeight();
-    if (source == GRunSource::None || w <= 0 || h <= 0 || (source == GRunSource::Mask && w < kMinMaskWidth))
+    if (source == GRunSource::None || w <= 0 || h <= 0)
         return nullptr;
     std::unique_ptr<GBlitRuns> runs(new (std::nothrow) GBlitRuns);
     if (!runs)
@@ -167,6 +151,16 @@ std::unique_ptr<GBlitRuns> GBlitRuns::Build(const GBitmap& image)
     // its table would take up to four bytes a pixel.
     if (runs->m_runs.size() > area / kMinAverageRun)
         return nullptr;
+    if (source == GRunSource::Mask) {
+        size_t drawn = 0, shortBlend = 0;
+        for (const uint32_t run : runs->m_runs) {
+            const size_t n = size_t(Length(run));
+            drawn += Kind(run) == GRunKind::Skip ? 0 : n;
+            shortBlend += Kind(run) == GRunKind::Blend && n < size_t(kShortBlend) ? n : 0;
+        }
+        if (shortBlend * kShortBlendShare > drawn)
+            return nullptr;
+    }
     runs->m_pixels = pixels;
     runs->m_mask = mask;
     runs->m_runs.shrink_to_fit();

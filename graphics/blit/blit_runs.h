@@ -6,9 +6,10 @@
 //
 // Keyed formats (1, 8, 18, 19) get runs of keyed (Skip) and drawn (Opaque) pixels, by the same
 // test the key rules make: the pixel's or palette entry's 24-bit colour against the key colour.
-// Masked formats (2, 3, 13, 14, 20, 21) at least 128 pixels wide get runs of mask bytes 255
-// (Skip), 0 (Opaque) and the rest (Blend); each mask rule reads the kinds its own way (lighten
-// skips mask 0), and the mask-alpha rule, which gains nothing from them, none.
+// Masked formats (2, 3, 13, 14, 20, 21) get runs of mask bytes 255 (Skip), 0 (Opaque) and the
+// rest (Blend), unless short blends make up much of what they draw (soft edges all round);
+// each mask rule reads the kinds its own way (lighten skips mask 0), and the mask-alpha rule,
+// which gains nothing from them, none.
 //
 // A table describes the pixels as they were when it was built: it records the image's size, key
 // colour and blocks, and the kernels ignore it once any of those differ. Writing new pixels
@@ -27,8 +28,8 @@ enum class GRunSource : uint8_t { None, Key, IndexedKey, Mask };
 class GBlitRuns final : public GBitmapRuns {
 public:
     // The table the image's format calls for; null for other formats, images without the
-    // blocks their format needs, blocks too small for their rows, or runs of fewer than 4
-    // pixels on average.
+    // blocks their format needs, blocks too small for their rows, runs of fewer than 4 pixels
+    // on average, or masks with more than a quarter of their drawn pixels in short blends.
     static std::unique_ptr<GBlitRuns> Build(const GBitmap& image);
 
     // The image's table when it was built from `source` and still matches the image; else null.

@@ -180,12 +180,15 @@ using GSimdRowFn = int (*)(uint8_t* d, const uint8_t* s, const uint8_t* m, int w
 // The row function of the selected instruction set for op and direction, or null for scalar.
 GSimdRowFn SimdRow(GSimdOp op, bool mirror);
 
-// Whole unmirrored rows of a table of Skip and Opaque runs of 24-bit pixels: copies the Opaque
-// runs of `rows` rows, the first `row`, the next rowStep further (-1 when flipped), from
-// rows of s srcPitch bytes apart into rows of d dstPitch bytes apart. Null for scalar.
-using GCopyRunsFn = void (*)(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s, ptrdiff_t srcPitch,
-                             const GBlitRuns& runs, int32_t row, int32_t rowStep, int32_t rows);
-GCopyRunsFn CopyRuns();
+// Whole unmirrored rows, `width` pixels each, of a run table of 24-bit pixels drawn by the key
+// or the mask rule: of `rows` rows, the first `row`, the next rowStep further (-1 when
+// flipped), leaves the Skip runs, copies the Opaque ones and blends the Blend ones (mask tables
+// only) by the mask bytes m, rows `width` apart. Rows of s lie srcPitch bytes apart, rows of d
+// dstPitch. Null for scalar.
+using GDrawRunsFn = void (*)(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s, ptrdiff_t srcPitch,
+                             const uint8_t* m, int32_t width, const GBlitRuns& runs, int32_t row,
+                             int32_t rowStep, int32_t rows);
+GDrawRunsFn DrawRunsWhole();
 
 // ------------------------------------------------------------------------------------------
 // Pixel rules. Each has:
@@ -998,13 +1001,13 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
     const GBlitRuns* runs = nullptr;
     if constexpr (Rule::kRuns != GRunSource::None) {
         runs = GBlitRuns::Of(*src, Rule::kRuns);
-        if constexpr (!Orient::kMirror && Rule::kRuns == GRunSource::Key && Rule::kOpaqueIsCopy) {
-            // A keyed sprite drawn whole: the instruction set's copy loop, if it has one, needs
-            // nothing prepared.
-            const GCopyRunsFn copy = runs && a.sx0 == 0 && a.w == sw ? CopyRuns() : nullptr;
-            if (copy) {
-                copy(d, dstPitch, elements, pitch, *runs, Orient::kFlip ? sh - 1 - a.sy0 : a.sy0,
-                     Orient::kFlip ? -1 : 1, a.h);
+        if constexpr (!Orient::kMirror && Rule::kOpaqueIsCopy) {
+            // A keyed or masked sprite drawn at full width: the instruction set's run loop, if
+            // it has one, needs nothing prepared.
+            const GDrawRunsFn draw = runs && a.sx0 == 0 && a.w == sw ? DrawRunsWhole() : nullptr;
+            if (draw) {
+                draw(d, dstPitch, elements, pitch, mask, sw, *runs,
+                     Orient::kFlip ? sh - 1 - a.sy0 : a.sy0, Orient::kFlip ? -1 : 1, a.h);
                 return;
             }
         }

@@ -308,25 +308,52 @@ template <GSimdOp Op, bool Mirror>
     }
 }
 
-// Key runs drawn whole, unmirrored: nothing per run but the kind test and one inline copy. The
-// table's arrays are read through locals: the byte stores could alias the table's members.
-[[gnu::target("avx2")]] void CopyRunsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
-                                          ptrdiff_t srcPitch, const GBlitRuns& runs, int32_t row,
-                                          int32_t rowStep, int32_t rows)
+// A Blend run of a mask table: the SIMD mask row where the run is long enough for it, the
+// rule's own pixel step for the rest. Tables leave few pixels to that step (blit_runs.cpp);
+// 16-byte windows over short runs measured slower, their loads waiting on the stores of the
+// copies and windows beside them.
+[[gnu::target("avx2"), gnu::always_inline]] inline void BlendMaskAvx2(uint8_t* d, const uint8_t* s, const uint8_t* m,
+                                                                       int n)
 {
+    int done = RowAvx2<GSimdOp::Mask, false>(d, s, m, n, GSimdArgs{});
+    const GRuleMask rule;
+    for (; done < n; ++done)
+        rule.Apply(d + 3 * done, s + 3 * done, m + done);
+}
+
+// Runs drawn whole, unmirrored: nothing per run but the kind test and one inline copy or blend.
+// The table's arrays are read through locals: the byte stores could alias the table's members.
+[[gnu::target("avx2")]] void DrawRunsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
+                                          ptrdiff_t srcPitch, const uint8_t* m, int32_t width,
+                                          const GBlitRuns& runs, int32_t row, int32_t rowStep,
+                                          int32_t rows)
+{
+    constexpr ptrdiff_t kPrefetchRows = 2;
     const uint32_t* all = runs.RowBegin(0);
     const uint32_t* starts = runs.RowStarts();
     const uint8_t* from = s + ptrdiff_t(row) * srcPitch;
+    const uint8_t* fromMask = m ? m + ptrdiff_t(row) * width : nullptr;
     const ptrdiff_t fromStep = rowStep * srcPitch;
-    for (; rows > 0; --rows, row += rowStep, d += dstPitch, from += fromStep) {
+    const ptrdiff_t maskStep = m ? ptrdiff_t(rowStep) * width : 0; // key tables have no mask
+    for (; rows > 0; --rows, row += rowStep, d += dstPitch, from += fromStep, fromMask += maskStep) {
+        // The destination rows are the frame's, often not yet in the nearer caches: blends read
+        // them, and a read that misses stalls where a store would not.
+        if (rows > kPrefetchRows)
+            for (ptrdiff_t x = 0; x < ptrdiff_t(width) * 3; x += 64)
+                _mm_prefetch(reinterpret_cast<const char*>(d + kPrefetchRows * dstPitch + x), _MM_HINT_T0);
         uint8_t* at = d;
         const uint8_t* in = from;
+        int32_t x = 0;
         for (const uint32_t *r = all + starts[row], *end = all + starts[row + 1]; r != end; ++r) {
-            const size_t n = size_t(GBlitRuns::Length(*r)) * 3;
-            if (GBlitRuns::Kind(*r) == GRunKind::Opaque)
-                CopyBytesAvx2(at, in, n);
-            at += n;
-            in += n;
+            const int32_t n = GBlitRuns::Length(*r);
+            const GRunKind kind = GBlitRuns::Kind(*r);
+            if (kind == GRunKind::Opaque)
+                CopyBytesAvx2(at, in, size_t(n) * 3);
+            else if (kind == GRunKind::Blend) // only mask tables hold Blend runs
+                BlendMaskAvx2(at, in, fromMask + x, n);
+            at += ptrdiff_t(n) * 3;
+            in += ptrdiff_t(n) * 3;
+            x += n;
         }
     }
 }
@@ -349,11 +376,11 @@ constexpr GSimdRowFn kAvx2Rows[kOps][2] = {
 
 } // namespace
 
-GCopyRunsFn CopyRuns()
+GDrawRunsFn DrawRunsWhole()
 {
 #ifdef TOLVANRISE_KERNELS_X86
     if (SelectedIsa() == GKernelIsa::Avx2)
-        return CopyRunsAvx2;
+        return DrawRunsAvx2;
 #endif
     return nullptr;
 }
