@@ -84,15 +84,6 @@ struct AnchorCase {
 
 } // namespace
 
-TEST(ClipTest, SlotIsTheWholePartOfTheFrame) {
-    GClip c;
-    EXPECT_EQ(c.GetDrawMode(), dmImageFormat); // placement and fading rely on this default
-    c.SetSlot(12);
-    EXPECT_EQ(c.GetFrame(), 12 * 256);
-    c.SetFrame(12 * 256 + 255);
-    EXPECT_EQ(c.GetSlot(), 12);
-}
-
 TEST(ClipTest, NormalizeRectRecordsTheCornerNamed) {
     const struct {
         GRect in;
@@ -375,24 +366,17 @@ TEST(ClipFadeTest, ImageFormatModeUsesTheImageInTheFrameSlot) {
     table.Put(1, 4, 4, 0);
     table.Put(2, 4, 4, 13);
     table.Put(3, 4, 4, 6);
-
-    GClip c;
-    c.SetSlot(0);
-    MakeClipAlphaBlended(c, &table);
-    EXPECT_EQ(c.GetDrawMode(), dmIndexedMaskFaded);
-
-    c.SetDrawMode(dmImageFormat);
-    c.SetFrame(FixedFromInt(1) + 0xFF); // the fraction of the frame does not matter
-    MakeClipAlphaBlended(c, &table);
-    EXPECT_EQ(c.GetDrawMode(), dmFaded);
-
-    for (int32_t slot : {2, 3, 7, -1}) { // no faded variant, format 6, empty, outside
-        c.SetDrawMode(dmImageFormat);
-        c.SetSlot(slot);
-        MakeClipAlphaBlended(c, &table);
-        EXPECT_EQ(c.GetDrawMode(), dmImageFormat) << slot;
+    // Slot 1 with a fraction (which does not matter); 2 has no faded variant, 3 is format 6,
+    // 7 is empty, -1 outside; slot 0 without a store.
+    const std::tuple<int32_t, bool, uint8_t> cases[] = {
+        {0, true, dmIndexedMaskFaded}, {FixedFromInt(1) + 0xFF, true, dmFaded}, {2 << 8, true, dmImageFormat},
+        {3 << 8, true, dmImageFormat}, {7 << 8, true, dmImageFormat}, {-256, true, dmImageFormat},
+        {0, false, dmImageFormat}};
+    for (auto [frame, withTable, mode] : cases) {
+        GClip c;
+        EXPECT_EQ(c.GetDrawMode(), dmImageFormat); // placement and fading rely on this default
+        c.SetFrame(frame);
+        MakeClipAlphaBlended(c, withTable ? &table : nullptr);
+        EXPECT_EQ(c.GetDrawMode(), mode) << frame;
     }
-    c.SetSlot(0);
-    MakeClipAlphaBlended(c, nullptr); // no store
-    EXPECT_EQ(c.GetDrawMode(), dmImageFormat);
 }
