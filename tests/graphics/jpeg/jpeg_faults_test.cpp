@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/jpeg_test_streams.h"
 
 using namespace jpeg_test;
@@ -17,9 +19,8 @@ TEST(JpegDecoderFaults, ProgressiveArithmeticAndLosslessCodingAreRefused)
     auto decoder = GJpegDecoder::Create();
     GMemoryDataSource source(progressive.data(), static_cast<uint32_t>(progressive.size()));
     EXPECT_EQ(decoder->Begin(&source), -1);
-    EXPECT_TRUE(decoder->IsProgressive());
-    EXPECT_EQ(decoder->GetError(), kJpegErrFrameType);
-    EXPECT_EQ(decoder->Decode(nullptr, nullptr), -1);
+    EXPECT_EQ(std::tuple(decoder->IsProgressive(), decoder->GetError(), decoder->Decode(nullptr, nullptr)),
+              std::tuple(true, kJpegErrFrameType, -1));
     EXPECT_EQ(ErrorOf(EncodeWithLibjpeg(rgb, 32, 32, {.arithmetic = true})), kJpegErrArithmetic);
 
     Bytes dac = BuildStream(BuiltPicture{}, false), lossless = dac;
@@ -37,11 +38,10 @@ TEST(JpegDecoderFaults, StartOfImageIsSearchedFor511BytesOnly)
     late.insert(late.end(), jpeg.begin(), jpeg.end());
     EXPECT_EQ(DecodeBgr(late).result, 0);
     late.insert(late.begin(), 0x20);
-    EXPECT_EQ(ErrorOf(late), kJpegErrNotJpeg);
-    EXPECT_EQ(ErrorOf(Bytes{}), kJpegErrNotJpeg);
     Bytes noFF = jpeg;
     noFF[2] = 0x00;
-    EXPECT_EQ(ErrorOf(noFF), kJpegErrNotJpeg);
+    for (const Bytes& refused : {late, Bytes{}, noFF})
+        EXPECT_EQ(ErrorOf(refused), kJpegErrNotJpeg) << refused.size();
 }
 
 TEST(JpegDecoderFaults, HeaderFaultsAreRefusedWithTheirCodes)
@@ -124,12 +124,10 @@ TEST(JpegDecoderFaults, RestartMarkersMustComeInOrder)
     for (int n = 1; n < 3; ++n)
         rst = FindMarker(good, static_cast<uint8_t>(0xD0 + n), rst);
     ASSERT_LT(rst, good.size());
-    Bytes swapped = good;
+    Bytes swapped = good, missing = good;
     swapped[rst + 1] = 0xD5;  // RST5 where RST2 belongs
-    EXPECT_EQ(ErrorOf(swapped), kJpegErrRestart);
-    Bytes missing = good;
     missing.erase(missing.begin() + static_cast<ptrdiff_t>(rst), missing.begin() + static_cast<ptrdiff_t>(rst) + 2);
-    EXPECT_EQ(ErrorOf(missing), kJpegErrRestart);
+    EXPECT_EQ(std::tuple(ErrorOf(swapped), ErrorOf(missing)), std::tuple(kJpegErrRestart, kJpegErrRestart));
     // Up to 1535 bytes of garbage before the marker are stepped over.
     Bytes padded = good;
     padded.insert(padded.begin() + static_cast<ptrdiff_t>(rst), 1000, 0x42);
@@ -181,9 +179,7 @@ TEST(JpegDecoderFaults, ExtremeCoefficientsSaturate)
 TEST(JpegDecoderFaults, CutShortStreamsStillGiveEveryLine)
 {
     for (int interval : {0, 2}) {
-        EncodeOptions options;
-        options.restartInterval = interval;
-        const Bytes jpeg = EncodeWithLibjpeg(MakePicture(40, 36, 17), 40, 36, options);
+        const Bytes jpeg = EncodeWithLibjpeg(MakePicture(40, 36, 17), 40, 36, {.restartInterval = interval});
         const Ours whole = DecodeBgr(jpeg);
         const size_t scan = FindMarker(jpeg, 0xDA) + 14;  // first entropy-coded byte
         for (size_t cut = scan; cut <= jpeg.size(); ++cut) {
@@ -191,22 +187,17 @@ TEST(JpegDecoderFaults, CutShortStreamsStillGiveEveryLine)
             Bytes lines;
             int32_t last = 0;
             ASSERT_EQ(DecodeLines(part, lines, last), 36) << "cut at " << cut << " interval " << interval;
-            ASSERT_EQ(last, 1);
             const Ours ours = DecodeBgr(part);
-            ASSERT_EQ(ours.result, 0) << "cut at " << cut;
-            if (cut + 2 >= jpeg.size()) {
-                // Without the end-of-image marker nothing is lost.
-                EXPECT_EQ(ours.bgr, whole.bgr);
-            }
+            ASSERT_TRUE(last == 1 && ours.result == 0) << "cut at " << cut;
+            // Without the end-of-image marker nothing is lost.
+            EXPECT_TRUE(cut + 2 < jpeg.size() || ours.bgr == whole.bgr);
         }
     }
 }
 
 TEST(JpegDecoderFaults, DamagedDataNeverEscapesThePicture)
 {
-    EncodeOptions options;
-    options.restartInterval = 3;
-    const Bytes jpeg = EncodeWithLibjpeg(MakePicture(48, 40, 23), 48, 40, options);
+    const Bytes jpeg = EncodeWithLibjpeg(MakePicture(48, 40, 23), 48, 40, {.restartInterval = 3});
     const size_t scan = FindMarker(jpeg, 0xDA) + 14;
     Lcg lcg{99};
     for (int trial = 0; trial < 400; ++trial) {
@@ -225,13 +216,10 @@ TEST(JpegDecoderFaults, DamagedDataNeverEscapesThePicture)
         const Bytes canary(static_cast<size_t>(ours.width) * 3, 0xA5);
         for (int y = 0; y < ours.height; ++y)
             ASSERT_NE(0, std::memcmp(&ours.bgr[static_cast<size_t>(y) * ours.width * 3], canary.data(), canary.size()));
-        if (ours.result != 0) {
-            EXPECT_TRUE(ours.error == kJpegErrCorruptData || ours.error == kJpegErrRestart) << ours.error;
-        }
+        EXPECT_TRUE(ours.result == 0 || ours.error == kJpegErrCorruptData || ours.error == kJpegErrRestart) << ours.error;
         Bytes lines;
         int32_t last = 0;
-        EXPECT_LE(DecodeLines(bad, lines, last), ours.height);
-        EXPECT_NE(last, 0);
+        EXPECT_TRUE(DecodeLines(bad, lines, last) <= ours.height && last != 0);
     }
 }
 
