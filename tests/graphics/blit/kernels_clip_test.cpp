@@ -165,26 +165,6 @@ TEST(KernelClipping, OnePixelRectanglesAtEachCornerOfThePlacement)
     }
 }
 
-TEST(KernelClipping, CornerRectanglesOnTheDestinationEdges)
-{
-    // The placement hangs over each destination corner; the rectangle is its one pixel that
-    // remains on the destination.
-    struct Placement { int x, y; GRect clip; };
-    const Placement cases[] = {
-        {-kSW + 1, -kSH + 1, {0, 0, 0, 0}},
-        {kW - 1, -kSH + 1, {kW - 1, 0, kW - 1, 0}},
-        {-kSW + 1, kH - 1, {0, kH - 1, 0, kH - 1}},
-        {kW - 1, kH - 1, {kW - 1, kH - 1, kW - 1, kH - 1}},
-    };
-    for (size_t r = 0; r < kBlitRuleCount; ++r)
-        for (int o = 0; o < 4; ++o)
-            for (const Placement& p : cases) {
-                Check(GBlitRule(r), o, p.x, p.y, &p.clip);
-                if (testing::Test::HasFatalFailure())
-                    return;
-            }
-}
-
 TEST(KernelClipping, EmptyInvertedAndStrayRectangles)
 {
     const GRect rightBeforeLeft{6, 3, 5, 6};      // right = left - 1

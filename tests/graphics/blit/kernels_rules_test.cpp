@@ -220,23 +220,6 @@ struct SubPixelScene {
     int At(int x, int y) const { return PixelAt(*dst, x, y)[0]; }
 };
 
-TEST(KernelSubPixel, WithoutRectangleDrawsOneColumnAndRowLess)
-{
-    std::mt19937 rng(2);
-    auto src = MakeSource(GBlitRule::MaskSubPixel, 10, 10, rng);
-    std::memset(src->GetAlpha(), 0, 10 * 11 + 1);
-    auto dst = MakeDestination(20, 20, rng);
-    const auto before = reference::Snapshot(*dst);
-    BlitMaskSubPixel(dst.get(), src.get(), 0, 0, 3, 200);
-    const auto after = reference::Snapshot(*dst);
-    std::pair<int, int> reach; // columns and rows reached
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 20; ++x)
-            if (std::memcmp(before.data() + (y * 20 + x) * 3, after.data() + (y * 20 + x) * 3, 3))
-                reach = {std::max(reach.first, x + 1), std::max(reach.second, y + 1)};
-    EXPECT_EQ(reach, std::pair(9, 9));
-}
-
 TEST(KernelSubPixel, HalfFractionMixesVerticalAndDiagonalEvenly)
 {
     // fx = 128, fy = 0: Wo = Wh = 0, Wv = Wd = 32768. Pixel (0, 0) mixes (0, 1) and (1, 1).
