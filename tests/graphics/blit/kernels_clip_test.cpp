@@ -42,11 +42,7 @@ Outcome Draw(GBlitRule rule, int orientation, int x, int y, const GRect* clip, u
             m[i] = uint8_t(60 + i % 100);
     src->SetKeyColour(0xFF000000u);
     const auto table = reference::MakeTable(rng);
-    GBlitArgs args;
-    args.alpha = 200;
-    args.table = table.data();
-    args.fx = 100;
-    args.fy = 50;
+    const GBlitArgs args{.alpha = 200, .table = table.data(), .fx = 100, .fy = 50};
 
     auto a = reference::MakeDestination(kW, kH, rng, reference::Slack::Tight);
     // Mid-grey destination: every rule moves it (lighten up, darken down, blends toward s).
@@ -231,9 +227,7 @@ TEST(KernelClipping, SourceBlocksTooSmallForTheRuleDrawNothing)
         if (alpha)
             std::memcpy(alpha->GetData(), full->GetAlpha(), alpha->GetSize());
         const auto table = reference::MakeTable(rng);
-        GBlitArgs args;
-        args.alpha = 255;
-        args.table = table.data();
+        const GBlitArgs args{.alpha = 255, .table = table.data()};
         for (int o = 0; o < 4; ++o) {
             auto dst = reference::MakeDestination(kW, kH, rng, reference::Slack::Tight);
             const auto before = reference::Snapshot(*dst);
@@ -248,16 +242,13 @@ TEST(KernelClipping, EmptyImagesAndOrientationsOutsideTheTableDrawNothing)
     std::mt19937 rng(12);
     auto dst = reference::MakeDestination(kW, kH, rng);
     const auto before = reference::Snapshot(*dst);
-    std::unique_ptr<GBitmap> empty(GBitmap::Create(0, 5, 0, 2));
-    std::unique_ptr<GBitmap> flat(GBitmap::Create(5, 0, 0, 2));
-    std::unique_ptr<GBitmap> negative(GBitmap::Create(-3, 4, 0, 0));
+    std::unique_ptr<GBitmap> empty(GBitmap::Create(0, 5, 0, 2)), flat(GBitmap::Create(5, 0, 0, 2)), negative(GBitmap::Create(-3, 4, 0, 0));
     for (size_t r = 0; r < kBlitRuleCount; ++r)
         for (int o = 0; o < 4; ++o)
             for (const GBitmap* src : {empty.get(), flat.get(), negative.get()})
                 GetBlitKernel(GBlitRule(r), uint8_t(o))(dst.get(), src, 0, 0, GBlitArgs{}, nullptr);
     EXPECT_EQ(reference::Snapshot(*dst), before);
-    EXPECT_EQ(GetBlitKernel(GBlitRule::Copy, 4), nullptr);
-    EXPECT_EQ(GetBlitKernel(GBlitRule::Count, 0), nullptr);
+    EXPECT_TRUE(!GetBlitKernel(GBlitRule::Copy, 4) && !GetBlitKernel(GBlitRule::Count, 0));
 
     // A sub-pixel source one pixel wide or high has no pixel with all its neighbours.
     auto narrow = reference::MakeSource(GBlitRule::MaskSubPixel, 1, 5, rng);
@@ -273,8 +264,7 @@ TEST(KernelTable, DrawModesMapToTheirRules)
         EXPECT_TRUE(BlitRuleForDrawMode(uint8_t(mode), rule) && rule == want) << mode;
     for (uint8_t none : {4, 5, 6, 9, 11, 15, 22, 255})
         EXPECT_FALSE(BlitRuleForDrawMode(none, rule)) << int(none);
-    EXPECT_TRUE(SubPixelBlitRuleForDrawMode(13, rule) && rule == GBlitRule::LightenSubPixel);
-    EXPECT_FALSE(SubPixelBlitRuleForDrawMode(10, rule));
+    EXPECT_TRUE(SubPixelBlitRuleForDrawMode(13, rule) && rule == GBlitRule::LightenSubPixel && !SubPixelBlitRuleForDrawMode(10, rule));
     // The table holds the named kernels' adapters in rule order.
     static_assert(GetBlitKernel(GBlitRule::Copy, 1) == kBlitKernels[0][1]);
 }
