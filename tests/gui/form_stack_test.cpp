@@ -242,7 +242,8 @@ TEST_F(FormStackTest, LongClipboardTextIsCutToTheBuffer)
     ASSERT_TRUE(platform::SetClipboardText(longText.data(), longText.size()));
     const int read = app.ReadClipboard();
     EXPECT_EQ(std::tuple(read, std::strlen(system.GetClipboardBuffer()), app.WriteClipboard()),
-              std::tuple(int(GGuiSystem::kClipboardSize - 1), GGuiSystem::kClipboardSize - 1, int(GGuiSystem::kClipboardSize - 1)));
+              std::tuple(int(GGuiSystem::kClipboardSize - 1), GGuiSystem::kClipboardSize - 1,
+                         int(GGuiSystem::kClipboardSize - 1)));
 }
 
 } // namespace

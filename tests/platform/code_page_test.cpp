@@ -59,7 +59,8 @@ TEST(CodePage, EveryByteSurvivesEveryRoundTrip)
     const std::u16string wide = AnsiToUtf16(bytes);
     const std::string utf8 = AnsiToUtf8(bytes);
     ASSERT_EQ(wide.size(), 256u);
-    EXPECT_TRUE(Utf16ToAnsi(wide) == bytes && Utf8ToAnsi(utf8) == bytes && Utf8ToUtf16(utf8) == wide && Utf16ToUtf8(wide) == utf8);
+    EXPECT_TRUE(Utf16ToAnsi(wide) == bytes && Utf8ToAnsi(utf8) == bytes && Utf8ToUtf16(utf8) == wide &&
+                Utf16ToUtf8(wide) == utf8);
 
     // No two bytes share a character.
     for (int a = 0; a < 256; ++a)

@@ -147,7 +147,8 @@ TEST_F(FileSystemTest, ReplaceFileCreatesAndReplacesWithoutLeftovers)
     const std::string name = dir.Path("record.bin");
     // Created, replaced under another spelling, emptied.
     for (auto [asked, bytes] : {std::pair{name.c_str(), "first"}, {P("RECORD.BIN"), "2nd"}, {name.c_str(), ""}}) {
-        EXPECT_EQ(platform::ReplaceFile(asked, *bytes ? bytes : nullptr, std::strlen(bytes)), platform::ReplaceResult::kReplaced);
+        EXPECT_EQ(platform::ReplaceFile(asked, *bytes ? bytes : nullptr, std::strlen(bytes)),
+                  platform::ReplaceResult::kReplaced);
         EXPECT_EQ(ReadFileBytes(name), bytes);
     }
     EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"record.bin"});

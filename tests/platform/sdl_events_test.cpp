@@ -213,8 +213,9 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
     for (const Message& m : got)
         params.emplace_back(m.wParam & MK_LBUTTON, int(m.wParam >> 16), LParamX(m.lParam) * 1000 + LParamY(m.lParam));
     EXPECT_EQ(params, (std::vector<std::tuple<uintptr_t, int, int>>{
-                          {MK_LBUTTON, 0, 10020}, {0, 0, -4300}, {MK_LBUTTON, 0, 30040}, {0, 0, 30040}, {MK_LBUTTON, 0, 30040},
-                          {0, 0, 899980}, {0, 0, 1002}, {0, 0, 1002}, {0, XBUTTON1, 3004}, {0, XBUTTON2, 3004}}));
+                          {MK_LBUTTON, 0, 10020}, {0, 0, -4300}, {MK_LBUTTON, 0, 30040}, {0, 0, 30040},
+                          {MK_LBUTTON, 0, 30040}, {0, 0, 899980}, {0, 0, 1002}, {0, 0, 1002}, {0, XBUTTON1, 3004},
+                          {0, XBUTTON2, 3004}}));
 }
 
 TEST_F(SdlEventsTest, TheWheelGivesNotchesOf120AtTheClientPosition)
@@ -231,7 +232,8 @@ TEST_F(SdlEventsTest, TheWheelGivesNotchesOf120AtTheClientPosition)
     const std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(Kinds(got), (std::vector<uint32_t>{WM_MOUSEWHEEL, WM_MOUSEWHEEL}));
-    EXPECT_EQ((std::pair(int16_t(got[0].wParam >> 16), int16_t(got[1].wParam >> 16))), (std::pair<int16_t, int16_t>(-240, -120)));
+    EXPECT_EQ((std::pair(int16_t(got[0].wParam >> 16), int16_t(got[1].wParam >> 16))),
+              (std::pair<int16_t, int16_t>(-240, -120)));
     std::pair<int, int> pointer;
     SDL_GetMouseState(&pointer.first, &pointer.second);
     EXPECT_EQ(Xy(got[0]), pointer);
@@ -248,8 +250,10 @@ TEST_F(SdlEventsTest, WindowEventsBecomeActivationPaintAndClose)
               (std::vector<MsgW>{{WM_ACTIVATE, WA_INACTIVE}, {WM_ACTIVATEAPP, 0}, {WM_ACTIVATEAPP, 1},
                                  {WM_ACTIVATE, WA_ACTIVE}}));
     // Minimized: inactive with the minimized flag.
-    EXPECT_EQ((std::tuple(got[4].message, got[4].wParam & 0xFFFF, got[4].wParam >> 16 != 0, got[5].message, got[6].message)),
-              (std::tuple<uint32_t, uintptr_t, bool, uint32_t, uint32_t>(WM_ACTIVATE, WA_INACTIVE, true, WM_PAINT, WM_CLOSE)));
+    EXPECT_EQ(
+        (std::tuple(got[4].message, got[4].wParam & 0xFFFF, got[4].wParam >> 16 != 0, got[5].message, got[6].message)),
+        (std::tuple<uint32_t, uintptr_t, bool, uint32_t, uint32_t>(WM_ACTIVATE, WA_INACTIVE, true, WM_PAINT,
+                                                                   WM_CLOSE)));
 
     // A quit request (a signal) asks the window to close; it does not end the program itself.
     SDL_Event quit{};

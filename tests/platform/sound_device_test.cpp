@@ -124,8 +124,11 @@ TEST_F(SoundDeviceTest, ControlsRefuseWhatIsOutOfRangeOrNotAskedFor)
         {full.get(), 2, 99, SoundResult::kInvalidParam},       {full.get(), 2, 100001, SoundResult::kInvalidParam},
         {full.get(), 2, 0, SoundResult::kOk}};
     for (auto [buffer, control, value, result] : calls)
-        EXPECT_EQ(control == 0 ? buffer->SetVolume(value) : control == 1 ? buffer->SetPan(value) : buffer->SetFrequency(uint32_t(value)),
-                  result) << control << " " << value;
+        EXPECT_EQ(control == 0   ? buffer->SetVolume(value)
+                  : control == 1 ? buffer->SetPan(value)
+                                 : buffer->SetFrequency(uint32_t(value)),
+                  result)
+            << control << " " << value;
     uint32_t hz = 0;
     EXPECT_EQ(full->GetFrequency(&hz), SoundResult::kOk);
     EXPECT_EQ(hz, 44100u); // 0: the buffer's own rate
@@ -159,14 +162,16 @@ TEST_F(SoundDeviceTest, OneShotStopsAtItsEndAndLoopingWraps)
     const auto out = Render(3000);
     uint32_t status = 1, play = 0;
     once->GetStatus(&status);
-    EXPECT_TRUE(status == 0 && MaxAbs(Channel(out, 2, 0, 0, 1000)) > 7000 && MaxAbs(Channel(out, 2, 0, 1000, 2000)) == 0);
+    EXPECT_TRUE(status == 0 && MaxAbs(Channel(out, 2, 0, 0, 1000)) > 7000 &&
+                MaxAbs(Channel(out, 2, 0, 1000, 2000)) == 0);
 
     auto loop = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 8000, 1000);
     ASSERT_EQ(loop->Play(true), SoundResult::kOk);
     Render(2500);
     loop->GetCurrentPosition(&play, nullptr);
     loop->GetStatus(&status);
-    EXPECT_EQ(std::tuple(play, status), std::tuple(500u * 4, platform::sound_status::kPlaying | platform::sound_status::kLooping));
+    EXPECT_EQ(std::tuple(play, status),
+              std::tuple(500u * 4, platform::sound_status::kPlaying | platform::sound_status::kLooping));
 }
 
 TEST_F(SoundDeviceTest, NotificationsFireWhenTheCursorPassesThem)

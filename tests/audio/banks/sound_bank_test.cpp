@@ -61,10 +61,11 @@ TEST_F(SoundBankTest, RecordsAreAddedReplacedAndRemovedByMovingTheLast)
     bank->RemoveSound(0);
     // The last record moved into the gap with everything set on it; id 0 is unknown now.
     EXPECT_EQ(bank->GetSound(1), sound);
-    EXPECT_EQ(std::tuple(bank->FindIndex(1), bank->FindIndex(2), bank->GetVolume(1), bank->GetPan(1), bank->GetFrequency(1),
-                         bank->GetBaseFrequency(1)),
+    EXPECT_EQ(std::tuple(bank->FindIndex(1), bank->FindIndex(2), bank->GetVolume(1), bank->GetPan(1),
+                         bank->GetFrequency(1), bank->GetBaseFrequency(1)),
               std::tuple(0, 1, 7000, -300, 50, 44100));
-    EXPECT_EQ(std::tuple(bank->GetVolume(0), bank->GetFrequency(0), bank->GetPan(0)), std::tuple(-1, -1, GSoundBank::kUnknownPan));
+    EXPECT_EQ(std::tuple(bank->GetVolume(0), bank->GetFrequency(0), bank->GetPan(0)),
+              std::tuple(-1, -1, GSoundBank::kUnknownPan));
     bank->RemoveSound(-5);
     EXPECT_EQ(bank->GetCount(), 2);
     for (int id = 100; bank->GetCount() < GSoundBank::kMaxSounds; ++id)

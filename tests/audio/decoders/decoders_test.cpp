@@ -94,7 +94,8 @@ TEST_F(DecodersTest, FormatsAndTonesOfOggAndMp3)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::unique_ptr<GStreamDecoder> decoder = std::string(c.name).ends_with("ogg")
-                                                      ? std::unique_ptr<GStreamDecoder>(new GOggDecoder) : std::make_unique<GMp3Decoder>();
+                                                      ? std::unique_ptr<GStreamDecoder>(new GOggDecoder)
+                                                      : std::make_unique<GMp3Decoder>();
         ASSERT_EQ(decoder->Open(Path(c.name).c_str(), 0), 1);
         EXPECT_EQ(decoder->GetFormat(), platform::WaveFormat::Pcm(c.channels, c.rate, 16, 18));
         const auto pcm = Samples(ReadAll(*decoder, 10000));
@@ -241,7 +242,8 @@ TEST_F(DecodersTest, EveryDecoderSurvivesBrokenFiles)
             EXPECT_LE(count, static_cast<int32_t>(pcm.size()));
         }
     }
-    EXPECT_EQ(GOggDecoder().Open(Path("missing.ogg").c_str(), 0) + GMp3Decoder().Open(Path("missing.mp3").c_str(), 0), 0);
+    EXPECT_EQ(GOggDecoder().Open(Path("missing.ogg").c_str(), 0) + GMp3Decoder().Open(Path("missing.mp3").c_str(), 0),
+              0);
 }
 
 } // namespace

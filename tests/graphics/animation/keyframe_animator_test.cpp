@@ -149,8 +149,9 @@ TEST(KeyFrameAnimatorTest, ChannelMaskTwoTouchesOnlyAlpha) {
     a.clip.SetFrame(5 << 8);
     a.clip.SetVisible(false);
     a.Ticks(2);
-    EXPECT_EQ(std::make_tuple(int(a.clip.GetAlpha()), a.clip.GetX(), a.clip.GetY(), a.clip.GetFrame(), a.clip.IsVisible()),
-              std::make_tuple(2, 7, 9, 5 << 8, false));
+    EXPECT_EQ(
+        std::make_tuple(int(a.clip.GetAlpha()), a.clip.GetX(), a.clip.GetY(), a.clip.GetFrame(), a.clip.IsVisible()),
+        std::make_tuple(2, 7, 9, 5 << 8, false));
 }
 
 TEST(KeyFrameAnimatorTest, Commands) {
@@ -162,7 +163,8 @@ TEST(KeyFrameAnimatorTest, Commands) {
     // Command 2 backwards: the speed turns negative, actions come back at the target only.
     a.SetSpeedPercent(100);
     ASSERT_EQ(a.ExecuteCommand(2, 2, 0), 1);
-    EXPECT_EQ(std::make_tuple(a.GetSpeed(), a.GetState()), std::make_tuple(-256, kStateStopped)); // it moves, it does not start
+    EXPECT_EQ(std::make_tuple(a.GetSpeed(), a.GetState()),
+              std::make_tuple(-256, kStateStopped)); // it moves, it does not start
     a.SetState(kStatePlaying);
     EXPECT_EQ(a.Ticks(4), (Trace{"0:8:1792", "0:7:1536", "0:6:1280", "0:5:1024"})); // c, b skipped
     EXPECT_EQ(a.Ticks(4), (Trace{"0:4:768", "0:3:512", "1:2:-256", "1:2:-256"})); // a stops
@@ -201,12 +203,14 @@ TEST(KeyFrameAnimatorTest, CommandTwoToItselfCarriesOutTheTargetAction) {
 // ---- Packed image ----
 
 std::unique_ptr<Animation> TwoKeysThreeHundredFrames() {
-    return std::make_unique<Animation>(300, std::vector<Key>{{"start", kActionMoveToKeyFrame, 1, 10}, {"end", kActionWait, -7, 299}});
+    return std::make_unique<Animation>(
+        300, std::vector<Key>{{"start", kActionMoveToKeyFrame, 1, 10}, {"end", kActionWait, -7, 299}});
 }
 
 // Every stored field of a key frame and of a frame, as comparable values.
 auto Fields(const GKeyFrame& k) {
-    return std::make_tuple(std::string(k.label, 20), k.action, k.param1, k.param2, k.channelMask, k.frame, k.rotate, k.scale);
+    return std::make_tuple(std::string(k.label, 20), k.action, k.param1, k.param2, k.channelMask, k.frame, k.rotate,
+                           k.scale);
 }
 auto Fields(const GAnimationFrame& f) { return std::make_tuple(f.image, f.x, f.y, f.alpha, f.keyFrame); }
 
@@ -295,7 +299,8 @@ TEST(AnimatorCommandSequenceTest, RunsConsecutiveStepsOfOneNumber) {
     seq.AddStep(Step(3, 6, 20));
 
     seq.Start(1);
-    EXPECT_EQ(std::make_tuple(anim->GetMode(), anim->GetSpeed(), seq.GetCurrentStep(), seq.IsRunning()), std::make_tuple(6, 128, 2, 0));
+    EXPECT_EQ(std::make_tuple(anim->GetMode(), anim->GetSpeed(), seq.GetCurrentStep(), seq.IsRunning()),
+              std::make_tuple(6, 128, 2, 0));
     seq.Start(2);
     EXPECT_EQ(std::make_tuple(seq.IsRunning(), seq.GetTargetKeyFrame()), std::make_tuple(1, 1));
     anim->SetSpeedPercent(100);

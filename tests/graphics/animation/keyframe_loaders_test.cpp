@@ -178,8 +178,10 @@ TEST(AttributeKeyFrameLoaderTest, FramesRepeatAndJumpsResolve) {
     EXPECT_EQ(Channel(a, &GAnimationFrame::keyFrame), (std::vector<int32_t>{-1, -1, 0, 1, 2, 3}));
     ASSERT_EQ(a.GetKeyFrameCount(), 4u);
     // "start" comes later and still resolves; "nowhere" does not; cfg names are not attribute names.
-    const std::vector<KeyFields> keys = {{"loop", kActionMoveToKeyFrame, 1, 0, 255, 2}, {"start", kActionStop, 9, 3, 6, 3},
-                                         {"bad", kActionMoveToKeyFrame, -1, 0, 255, 4}, {"other", kActionNone, 0, 0, 255, 5}};
+    const std::vector<KeyFields> keys = {{"loop", kActionMoveToKeyFrame, 1, 0, 255, 2},
+                                         {"start", kActionStop, 9, 3, 6, 3},
+                                         {"bad", kActionMoveToKeyFrame, -1, 0, 255, 4},
+                                         {"other", kActionNone, 0, 0, 255, 5}};
     for (uint32_t i = 0; i < 4; ++i)
         EXPECT_EQ(Fields(*a.GetKeyFrame(i)), keys[i]) << i;
     EXPECT_EQ((std::pair(a.GetKeyFrame(1)->rotate, a.GetKeyFrame(1)->scale)), (std::pair<int16_t, int16_t>(4, 5)));

@@ -91,7 +91,8 @@ TEST_F(Fills, FillRectClipsAndRefusesDegenerateAreas)
 TEST_F(Fills, FillRectWritesTheColourLowByteFirst)
 {
     FillRect(m_surface.get(), 0x00ABCDEF, GRect{0, 0, 0, 0});
-    EXPECT_EQ(std::vector<uint8_t>(m_surface->GetPixels(), m_surface->GetPixels() + 4), (std::vector<uint8_t>{0xEF, 0xCD, 0xAB, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(m_surface->GetPixels(), m_surface->GetPixels() + 4),
+              (std::vector<uint8_t>{0xEF, 0xCD, 0xAB, 0}));
 }
 
 TEST_F(Fills, DrawLineDrawsOnlyStraightLinesInsideTheSurface)

@@ -242,7 +242,8 @@ TEST(KernelClipping, EmptyImagesAndOrientationsOutsideTheTableDrawNothing)
     std::mt19937 rng(12);
     auto dst = reference::MakeDestination(kW, kH, rng);
     const auto before = reference::Snapshot(*dst);
-    std::unique_ptr<GBitmap> empty(GBitmap::Create(0, 5, 0, 2)), flat(GBitmap::Create(5, 0, 0, 2)), negative(GBitmap::Create(-3, 4, 0, 0));
+    std::unique_ptr<GBitmap> empty(GBitmap::Create(0, 5, 0, 2)), flat(GBitmap::Create(5, 0, 0, 2)),
+        negative(GBitmap::Create(-3, 4, 0, 0));
     for (size_t r = 0; r < kBlitRuleCount; ++r)
         for (int o = 0; o < 4; ++o)
             for (const GBitmap* src : {empty.get(), flat.get(), negative.get()})
@@ -259,12 +260,13 @@ TEST(KernelClipping, EmptyImagesAndOrientationsOutsideTheTableDrawNothing)
 TEST(KernelTable, DrawModesMapToTheirRules)
 {
     GBlitRule rule{};
-    for (auto [mode, want] : {std::pair{0, GBlitRule::Copy}, {10, GBlitRule::PaletteMaskAlpha}, {12, GBlitRule::PaletteMask},
-                              {13, GBlitRule::Lighten}, {21, GBlitRule::IndexedMaskAlpha}})
+    for (auto [mode, want] : {std::pair{0, GBlitRule::Copy}, {10, GBlitRule::PaletteMaskAlpha},
+                              {12, GBlitRule::PaletteMask}, {13, GBlitRule::Lighten}, {21, GBlitRule::IndexedMaskAlpha}})
         EXPECT_TRUE(BlitRuleForDrawMode(uint8_t(mode), rule) && rule == want) << mode;
     for (uint8_t none : {4, 5, 6, 9, 11, 15, 22, 255})
         EXPECT_FALSE(BlitRuleForDrawMode(none, rule)) << int(none);
-    EXPECT_TRUE(SubPixelBlitRuleForDrawMode(13, rule) && rule == GBlitRule::LightenSubPixel && !SubPixelBlitRuleForDrawMode(10, rule));
+    EXPECT_TRUE(SubPixelBlitRuleForDrawMode(13, rule) && rule == GBlitRule::LightenSubPixel &&
+                !SubPixelBlitRuleForDrawMode(10, rule));
     // The table holds the named kernels' adapters in rule order.
     static_assert(GetBlitKernel(GBlitRule::Copy, 1) == kBlitKernels[0][1]);
 }

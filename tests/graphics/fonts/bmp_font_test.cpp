@@ -45,7 +45,8 @@ TEST(BmpFontSymbolsTest, TablesFromDescriptions)
         std::u16string codes;
         for (size_t i = 0; i < c.codes.size(); ++i)
             codes += char16_t(table.GetIndex(int32_t(i)));
-        EXPECT_EQ(std::make_tuple(table.GetCount(), table.GetBase(), codes), std::make_tuple(c.count, c.baseAt, c.codes))
+        EXPECT_EQ(std::make_tuple(table.GetCount(), table.GetBase(), codes),
+                  std::make_tuple(c.count, c.baseAt, c.codes))
             << std::string(c.symbols.begin(), c.symbols.end());
     }
     table.Build({2, 0, 5}, u"abc", u"");
@@ -129,13 +130,15 @@ TEST(BmpFontCutTest, MarkerRowSeparators)
     auto ramp = GBmpFont::Create(indexed.get(), store.get(), nullptr);
     int16_t w = 0, h = 0;
     const int32_t first = ramp->GetGlyphPoolSlots()[0] + store->GetLoadedSlots();
-    EXPECT_EQ(std::make_tuple(ramp->GetGlyphSlot('!'), ramp->GetGlyphSlot(u'Ж'), ramp->GetGlyphSlot('#')), std::make_tuple(first, first, -1));
+    EXPECT_EQ(std::make_tuple(ramp->GetGlyphSlot('!'), ramp->GetGlyphSlot(u'Ж'), ramp->GetGlyphSlot('#')),
+              std::make_tuple(first, first, -1));
     EXPECT_TRUE(ramp->GetGlyphSize('"', w, h) && w == 1 && h == 5);
     EXPECT_FALSE(ramp->GetGlyphSize('#', w, h));
 
     const int16_t firstSlot = ramp->GetGlyphPoolSlots()[0];
     ramp->FreeGlyphs();
-    EXPECT_TRUE(ramp->GetGlyphPoolSlots().empty() && !store->GetPool()->GetBitmap(firstSlot) && ramp->GetGlyphSlot('!') == -1);
+    EXPECT_TRUE(ramp->GetGlyphPoolSlots().empty() && !store->GetPool()->GetBitmap(firstSlot) &&
+                ramp->GetGlyphSlot('!') == -1);
 }
 
 TEST(BmpFontCutTest, UnreadableSheetsAndFullPools)

@@ -151,7 +151,8 @@ TEST_F(BmpTextTest, DrawModesAndColourRamp)
     auto text = GBmpText::Create(font.get(), 2);
     EXPECT_EQ(text->GetClip(0).GetDrawMode(), 2);
     text->SetAlpha(90);
-    EXPECT_EQ((std::pair(text->GetClip(1).GetDrawMode(), text->GetClip(1).GetAlpha())), (std::pair<uint8_t, uint8_t>(3, 90)));
+    EXPECT_EQ((std::pair(text->GetClip(1).GetDrawMode(), text->GetClip(1).GetAlpha())),
+              (std::pair<uint8_t, uint8_t>(3, 90)));
     text->SetDrawModeOverride(13);
     EXPECT_EQ(text->GetClip(0).GetDrawMode(), 13);
 

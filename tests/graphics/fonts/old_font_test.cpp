@@ -57,8 +57,9 @@ protected:
 TEST_F(OldFontTest, MeasuresByAdvancesAndCentres)
 {
     // Uncovered codes ("C@") add nothing; -9 / 2 rounds toward zero.
-    EXPECT_EQ(std::make_tuple(font.GetHeight(), font.GetSecondHeight(), font.GetTextWidth("A B"), font.GetTextWidth("AC@B"),
-                              font.GetTextWidthN("AB", 1), font.CenterX("A", 0, 20), font.CenterX("AB", 0, 5), font.CenterY(10, 20)),
+    EXPECT_EQ(std::make_tuple(font.GetHeight(), font.GetSecondHeight(), font.GetTextWidth("A B"),
+                              font.GetTextWidth("AC@B"), font.GetTextWidthN("AB", 1), font.CenterX("A", 0, 20),
+                              font.CenterX("AB", 0, 5), font.CenterY(10, 20)),
               std::make_tuple(3, 1, 18, 14, 7, 6, -4, 13));
     font.SetSpacing(0, 2);
     EXPECT_EQ(font.GetTextWidth("AB"), 14);
@@ -75,12 +76,14 @@ TEST_F(OldFontTest, DrawRulesGiveHandComputedBytes)
         {ink.get(), 1, 1, 0, 0x33}, {ink.get(), 1, 1, 2, 0x11}, {ink.get(), 1, 1, 3, 0},
         {ink.get(), 9, 3, 0, 0x33}, {ink.get(), 9, 3, 3, 100}, // B column 1, m 100
         {ink.get(), 10, 2, 0, 200}, {ink.get(), 10, 2, 3, 77}, // m 255: untouched
-        {ink.get(), 0, 1, 0, 200},  {ink.get(), 1, 4, 0, 200}, // left bearing, below the glyph rows
-        {blend.get(), 1, 0, 0, 0},  {blend.get(), 2, 0, 0, 78}, {blend.get(), 5, 0, 0, 156}, // (200 * m) >> 8
+        {ink.get(), 0, 1, 0, 200}, {ink.get(), 1, 4, 0, 200},  // left bearing, below the glyph rows
+        {blend.get(), 1, 0, 0, 0}, {blend.get(), 2, 0, 0, 78}, {blend.get(), 5, 0, 0, 156}, // (200 * m) >> 8
         // 255 * 65025 >> 16, not 255; w = 155 * 255; the alpha rule leaves the mask alone.
-        {alpha.get(), 1, 0, 0, 253}, {alpha.get(), 2, 0, 0, 153}, {alpha.get(), 2, 0, 2, 0}, {alpha.get(), 1, 0, 3, 77}};
+        {alpha.get(), 1, 0, 0, 253}, {alpha.get(), 2, 0, 0, 153}, {alpha.get(), 2, 0, 2, 0},
+        {alpha.get(), 1, 0, 3, 77}};
     for (auto [image, x, y, byte, value] : probes)
-        EXPECT_EQ(byte == 3 ? image->GetAlpha()[y * 30 + x] : Px(*image, x, y)[byte], value) << x << "," << y << " byte " << byte;
+        EXPECT_EQ(byte == 3 ? image->GetAlpha()[y * 30 + x] : Px(*image, x, y)[byte], value)
+            << x << "," << y << " byte " << byte;
 
     Image none = Target(30, 9);
     font.DrawTextAlpha(none.get(), 0, 0, "AB", 0xFFFFFF, 0, nullptr);
@@ -100,7 +103,8 @@ TEST_F(OldFontTest, ClipsToRectangleAndDestination)
     Image outside = Target(30, 200);
     const GRect far{20, 0, 30, 6};
     font.DrawText(outside.get(), -3, 0, "A", 0, &far);
-    EXPECT_EQ(std::make_tuple(Px(*outside, 0, 0)[0], Px(*outside, 2, 0)[0], Px(*outside, 3, 0)[0]), std::make_tuple(0, 0, 200));
+    EXPECT_EQ(std::make_tuple(Px(*outside, 0, 0)[0], Px(*outside, 2, 0)[0], Px(*outside, 3, 0)[0]),
+              std::make_tuple(0, 0, 200));
 
     // Without a rectangle a long text stops at the right edge instead of running into the
     // next row (column 0 of row 2 is never ink here).

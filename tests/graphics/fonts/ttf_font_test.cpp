@@ -183,7 +183,8 @@ TEST(TtfFontTest, RendersIntoNewPoolImages)
     ASSERT_NE(image, nullptr);
     int w = 0, h = 0;
     font.MeasureText(u"Hi", 16, &w, &h, {});
-    EXPECT_EQ((std::tuple<int, int, int>(image->GetWidth(), image->GetHeight(), image->GetFormat())), std::tuple(w, h, 2));
+    EXPECT_EQ((std::tuple<int, int, int>(image->GetWidth(), image->GetHeight(), image->GetFormat())),
+              std::tuple(w, h, 2));
     const uint8_t* mask = image->GetAlpha();
     EXPECT_NE(std::find(mask, mask + w * h, 0), mask + w * h);     // full coverage: opaque
     EXPECT_NE(std::find(mask, mask + w * h, 255), mask + w * h);   // none: transparent

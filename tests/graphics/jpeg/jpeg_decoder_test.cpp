@@ -157,7 +157,8 @@ TEST(JpegDecoder, LinesEqualTheBgrPictureForEverySampling)
         int32_t last = 0;
         auto decoder = GJpegDecoder::Create();
         ASSERT_EQ(DecodeLines(jpeg, lines, last, decoder.get()), 29);
-        EXPECT_EQ(std::tuple(decoder->GetBytesPerPixel(), last, decoder->Decode(nullptr, nullptr)), std::tuple(4, 1, 1));
+        EXPECT_EQ(std::tuple(decoder->GetBytesPerPixel(), last, decoder->Decode(nullptr, nullptr)),
+                  std::tuple(4, 1, 1));
         ASSERT_EQ(lines.size(), size_t{37} * 29 * 4);
         for (size_t i = 0; i < size_t{37} * 29 * 4; ++i) // the fourth byte never written, zero from the start
             ASSERT_EQ(lines[i], i % 4 == 3 ? 0 : ours.bgr[i / 4 * 3 + 2 - i % 4]) << f[0] << "x" << f[1] << " byte " << i;
@@ -188,7 +189,8 @@ TEST(JpegDecoder, OneDecoderDecodesPictureAfterPictureAndRecoversFromErrors)
         int32_t last = 0;
         const int32_t count = DecodeLines(*jpeg, lines, last, decoder.get());
         if (jpeg == &bad) {
-            EXPECT_EQ(std::tuple(last, decoder->GetError(), decoder->Decode(nullptr, nullptr)), std::tuple(-1, kJpegErrPrecision, -1));
+            EXPECT_EQ(std::tuple(last, decoder->GetError(), decoder->Decode(nullptr, nullptr)),
+                      std::tuple(-1, kJpegErrPrecision, -1));
             continue;
         }
         Bytes fresh;

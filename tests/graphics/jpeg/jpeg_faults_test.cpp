@@ -216,7 +216,8 @@ TEST(JpegDecoderFaults, DamagedDataNeverEscapesThePicture)
         const Bytes canary(static_cast<size_t>(ours.width) * 3, 0xA5);
         for (int y = 0; y < ours.height; ++y)
             ASSERT_NE(0, std::memcmp(&ours.bgr[static_cast<size_t>(y) * ours.width * 3], canary.data(), canary.size()));
-        EXPECT_TRUE(ours.result == 0 || ours.error == kJpegErrCorruptData || ours.error == kJpegErrRestart) << ours.error;
+        EXPECT_TRUE(ours.result == 0 || ours.error == kJpegErrCorruptData || ours.error == kJpegErrRestart)
+            << ours.error;
         Bytes lines;
         int32_t last = 0;
         EXPECT_TRUE(DecodeLines(bad, lines, last) <= ours.height && last != 0);

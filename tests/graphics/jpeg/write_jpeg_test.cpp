@@ -63,7 +63,8 @@ std::unique_ptr<GBitmap> MakeImage(int16_t width, int16_t height)
 // Mean and largest channel difference between a decoded picture and the image's pixels.
 void ExpectClose(const jpeg_test::Ours& decoded, const GBitmap& image, double meanLimit, int maxLimit)
 {
-    ASSERT_EQ(std::tuple(decoded.result, decoded.width, decoded.height), std::tuple(0, int32_t(image.GetWidth()), int32_t(image.GetHeight())));
+    ASSERT_EQ(std::tuple(decoded.result, decoded.width, decoded.height),
+              std::tuple(0, int32_t(image.GetWidth()), int32_t(image.GetHeight())));
     double sum = 0;
     int worst = 0;
     for (int32_t y = 0; y < decoded.height; ++y)

@@ -25,7 +25,8 @@ TEST(FixedMathTest, SinTableValuesAndWrapping) {
     for (auto [degree, value] : entries)
         EXPECT_EQ(t.Entry(degree), value) << degree;
     // sin(-30) = -sin(30) = cos(-120); -32768 = -92 * 360 + 352.
-    EXPECT_EQ(std::make_tuple(t.Cos(0), t.Sin(390), t.Sin(360), t.Sin(-30), t.Sin(-90), t.Cos(-120), t.Cos(-180), t.Sin(-360)),
+    EXPECT_EQ(std::make_tuple(t.Cos(0), t.Sin(390), t.Sin(360), t.Sin(-30), t.Sin(-90), t.Cos(-120), t.Cos(-180),
+                              t.Sin(-360)),
               std::make_tuple(256, 128, 0, -127, -256, -127, -256, 0));
     EXPECT_EQ(DegreeIndex(-32768), 352);
     EXPECT_EQ(t.Sin(-32768), t.Entry(352));
@@ -144,8 +145,9 @@ TEST(FloatGeometryTest, PointInRotatedRectAndPolygon) {
     const GVector2 centre(10, 10);
     const GVector2 size(4, 2);
     // -270 is the same turn as 90.
-    const std::tuple<int, GVector2, int> points[] = {{0, {11.5f, 10.5f}, 1}, {0, {10, 11.5f}, 0}, {90, {10.5f, 11.5f}, 1},
-                                                     {-270, {10.5f, 11.5f}, 1}, {90, {11.5f, 10.5f}, 0}};
+    const std::tuple<int, GVector2, int> points[] = {{0, {11.5f, 10.5f}, 1},  {0, {10, 11.5f}, 0},
+                                                     {90, {10.5f, 11.5f}, 1}, {-270, {10.5f, 11.5f}, 1},
+                                                     {90, {11.5f, 10.5f}, 0}};
     for (auto [angle, point, inside] : points)
         EXPECT_EQ(PointInRotatedRect(centre, size, angle, point), inside) << angle << " " << point.x << "," << point.y;
 

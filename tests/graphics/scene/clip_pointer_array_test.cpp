@@ -184,7 +184,8 @@ TEST(ClipSortTest, LargeInputsStayShallow) {
         KeyOrder order(StackHere());
         SortClipPointers(ptrs.data(), kN, order);
         for (size_t i = 1; i < kN; ++i)
-            ASSERT_LE(static_cast<KeyClip*>(ptrs[i - 1])->key, static_cast<KeyClip*>(ptrs[i])->key) << shape << " at " << i;
+            ASSERT_LE(static_cast<KeyClip*>(ptrs[i - 1])->key, static_cast<KeyClip*>(ptrs[i])->key)
+                << shape << " at " << i;
         // Every clip is still there exactly once.
         std::vector<GClip*> sorted = ptrs;
         std::sort(sorted.begin(), sorted.end());
@@ -202,7 +203,8 @@ TEST(ClipSortTest, LargeInputsStayShallow) {
         ptrs[i] = &c.items[i];
     SortClipPointers(ptrs.data(), kChaos, ChaosOrder());
     std::sort(ptrs.begin(), ptrs.end());
-    EXPECT_TRUE(std::equal(ptrs.begin(), ptrs.end(), c.items.get(), [](GClip* p, const KeyClip& k) { return p == &k; }));
+    EXPECT_TRUE(
+        std::equal(ptrs.begin(), ptrs.end(), c.items.get(), [](GClip* p, const KeyClip& k) { return p == &k; }));
 }
 
 TEST(ClipSortTest, ClipArraySortsOnlyTheRange) {

@@ -148,14 +148,16 @@ TEST(RectArrayTest, PropertyDisjointAndCovering) {
                     ASSERT_FALSE(e.IsEmpty());
                     for (int j = i + 1; j < list->GetCount(); ++j)
                         ASSERT_FALSE(RectsOverlap(e, list->GetAt(j))) << "capacity " << capacity << " round " << round;
-                    ASSERT_TRUE(e.left >= kOrigin && e.top >= kOrigin && e.right < kOrigin + kSize && e.bottom < kOrigin + kSize);
+                    ASSERT_TRUE(e.left >= kOrigin && e.top >= kOrigin && e.right < kOrigin + kSize &&
+                                e.bottom < kOrigin + kSize);
                     for (int y = e.top; y <= e.bottom; ++y)
                         for (int x = e.left; x <= e.right; ++x)
                             covered[(y - kOrigin) * kSize + (x - kOrigin)] = 1;
                 }
                 for (int p = 0; p < kSize * kSize; ++p)
-                    ASSERT_TRUE(!required[p] || covered[p]) << "pixel " << p % kSize + kOrigin << "," << p / kSize + kOrigin
-                                                           << " lost, capacity " << capacity << " round " << round;
+                    ASSERT_TRUE(!required[p] || covered[p])
+                        << "pixel " << p % kSize + kOrigin << "," << p / kSize + kOrigin << " lost, capacity "
+                        << capacity << " round " << round;
             }
         }
 }

@@ -33,7 +33,8 @@ TEST_F(BitmapStoreTest, ReloadFillsTheRangeConsecutively)
         GBitmap* image = m_store.GetBitmap(1100 + i);
         ASSERT_NE(image, nullptr) << i;
         EXPECT_TRUE(image->GetName() == "I" + std::to_string(i) && image->GetFormat() == 2 &&
-                    SameBytes(image->GetPixels(), Pattern(600 + i, 27)) && SameBytes(image->GetAlpha(), Pattern(500 + i / 4, 9)))
+                    SameBytes(image->GetPixels(), Pattern(600 + i, 27)) &&
+                    SameBytes(image->GetAlpha(), Pattern(500 + i / 4, 9)))
             << i;
     }
     for (int slot = 1140; slot <= 2099; ++slot)
@@ -161,7 +162,8 @@ TEST_F(BitmapStoreTest, PoolSlotsAreFoundRangeCheckedAndRefusedWhenFull)
     Start({Rgb(0, "A", 2, 2, 1)}, 3, 0);
     GBitmapPool* pool = m_store.GetPool();
     // Asked slot -> slot taken: explicit, first free twice, full, out of range, too wide.
-    for (auto [width, asked, got] : {std::tuple{4, 1, 1}, {4, -1, 0}, {4, -1, 2}, {4, -1, -1}, {4, 3, -1}, {40000, 0, -1}})
+    for (auto [width, asked, got] :
+         {std::tuple{4, 1, 1}, {4, -1, 0}, {4, -1, 2}, {4, -1, -1}, {4, 3, -1}, {40000, 0, -1}})
         EXPECT_EQ(pool->CreateBitmap(int16_t(width), 4, 0, 0, nullptr, nullptr, int16_t(asked)), got) << asked;
     EXPECT_EQ(m_store.GetBitmap(1), pool->GetBitmap(0));
     EXPECT_TRUE(!pool->GetBitmap(3) && !pool->GetBitmap(-1));
@@ -237,7 +239,8 @@ TEST_F(BitmapStoreFilesTest, CreateReadsTheFolderThroughThePlatformLayer)
     EXPECT_STREQ(store->GetBitmap(0)->GetName(), "I0");
     // Ten masks take no loaded slot: the last ten images go to the pool's slots.
     store->Reinit("iface", 10);
-    EXPECT_EQ((std::tuple(store->GetEntryCount(), store->GetLoadedSlots(), store->GetSlotCount())), std::tuple(50, 40, 50));
+    EXPECT_EQ((std::tuple(store->GetEntryCount(), store->GetLoadedSlots(), store->GetSlotCount())),
+              std::tuple(50, 40, 50));
     EXPECT_STREQ(store->GetBitmap(49)->GetName(), "I39");
 
     set.WriteTo("."); // the current folder

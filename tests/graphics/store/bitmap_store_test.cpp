@@ -55,8 +55,9 @@ TEST_F(BitmapStoreTest, ThousandRecordsTakeTheirEntrySlots)
     Start(set, 5000, 4100);
 
     ASSERT_NE(m_store.GetPool(), nullptr);
-    EXPECT_EQ((std::vector<int>{m_store.GetEntryCount(), m_store.GetLoadedSlots(), m_store.GetMemCount(), m_store.GetSlotCount(),
-                                m_store.GetBlockPositionCount(), HeldPositions(m_store), m_store.GetPool()->GetFirstSlot()}),
+    EXPECT_EQ((std::vector<int>{m_store.GetEntryCount(), m_store.GetLoadedSlots(), m_store.GetMemCount(),
+                                m_store.GetSlotCount(), m_store.GetBlockPositionCount(), HeldPositions(m_store),
+                                m_store.GetPool()->GetFirstSlot()}),
               (std::vector<int>{8200, 8200, 5000, 13200, 8200 + 10000, 1000, 8200}));
 
     for (int i = 0; i < 1000; ++i) {
@@ -72,12 +73,14 @@ TEST_F(BitmapStoreTest, ThousandRecordsTakeTheirEntrySlots)
                     (image->GetPixelBlock() ? image->GetPixelBlock() : image->GetAlphaBlock()) == m_store.GetBlockAt(i))
             << i;
         // Per kind: its mask the record before, alpha only, a palette, a key, or plain.
-        const bool fits = kind == 1   ? image->GetAlphaBlock() == m_store.GetBlockAt(i - 1) &&
-                                          SameBytes(image->GetAlpha(), Pattern(i - 1, 12)) && SameBytes(image->GetPixels(), Pattern(i, 36))
+        const bool fits = kind == 1 ? image->GetAlphaBlock() == m_store.GetBlockAt(i - 1) &&
+                                          SameBytes(image->GetAlpha(), Pattern(i - 1, 12)) &&
+                                          SameBytes(image->GetPixels(), Pattern(i, 36))
                           : kind == 3 ? !image->GetPixelBlock() && SameBytes(image->GetAlpha(), Pattern(i, 12))
                           : kind == 4 ? image->GetPitch() == 4
-                          : kind == 5 ? image->GetKeyColour() == 0x123456u && SameBytes(image->GetPixels(), Pattern(i, 27))
-                                      : image->GetWidth() == 5 && image->GetHeight() == 1 + i % 3;
+                          : kind == 5
+                              ? image->GetKeyColour() == 0x123456u && SameBytes(image->GetPixels(), Pattern(i, 27))
+                              : image->GetWidth() == 5 && image->GetHeight() == 1 + i % 3;
         EXPECT_TRUE(fits) << i;
     }
     for (int slot : {1000, 4321, 8199}) {
@@ -97,7 +100,8 @@ TEST_F(BitmapStoreTest, ThousandRecordsTakeTheirEntrySlots)
 TEST_F(BitmapStoreTest, MasksOfFormat15PushTheLastImagesIntoThePool)
 {
     Start({OneByte(15, "MASK", 3, 2, 1), Rgb(2, "IMAGE", 3, 2, 2, 0), Rgb(0, "LAST", 2, 2, 3)}, 4, 0);
-    EXPECT_EQ((std::tuple(m_store.GetEntryCount(), m_store.GetLoadedSlots(), m_store.GetSlotCount())), std::tuple(3, 2, 6));
+    EXPECT_EQ((std::tuple(m_store.GetEntryCount(), m_store.GetLoadedSlots(), m_store.GetSlotCount())),
+              std::tuple(3, 2, 6));
     EXPECT_EQ(m_store.GetBitmap(0), nullptr);
     ASSERT_NE(m_store.GetBitmap(1), nullptr);
     EXPECT_EQ(m_store.GetBitmap(1)->GetAlphaBlock(), m_store.GetBlockAt(0));

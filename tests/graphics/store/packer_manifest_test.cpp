@@ -103,7 +103,8 @@ TEST_F(PackerManifestTest, AutoMasksAreNamedAfterTheirImageAndComeFirst)
         "masked A_VERY_LONG_NAME_19 small.png\njpeg_masked B small.png\n",
         "m.txt", m_folder.Path(), writer, settings, error))
         << error;
-    EXPECT_EQ((std::tuple(settings.maxFileBytes, settings.jpegQuality, writer.GetRecordCount())), (std::tuple(1234u, 40, 4)));
+    EXPECT_EQ((std::tuple(settings.maxFileBytes, settings.jpegQuality, writer.GetRecordCount())),
+              (std::tuple(1234u, 40, 4)));
     std::vector<int> found;
     for (const char* name : {"A_VERY_LONG_NAME_", "A_VERY_LONG_NAME__A", "A_VERY_LONG_NAME_19", "B_A", "B"})
         found.push_back(writer.FindRecord(name));
@@ -150,6 +151,7 @@ TEST_F(PackerManifestTest, RecordsAreLaidOutAsTheStoreReadsThem)
     GBitmapSetData set;
     const GBitmapStoreError error = ReadBitmapData(files, nullptr, 1, 1, {}, set);
     ASSERT_FALSE(error.Failed()) << error.message;
-    EXPECT_EQ((std::tuple<int, uint32_t, int>(set.GetEntry(0).format, set.GetEntry(0).value, set.GetBlock(0)->GetData()[2])),
-              (std::tuple<int, uint32_t, int>(15, 0x01020304u, 3)));
+    EXPECT_EQ(
+        (std::tuple<int, uint32_t, int>(set.GetEntry(0).format, set.GetEntry(0).value, set.GetBlock(0)->GetData()[2])),
+        (std::tuple<int, uint32_t, int>(15, 0x01020304u, 3)));
 }

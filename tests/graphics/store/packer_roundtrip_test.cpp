@@ -125,7 +125,8 @@ TEST_F(PackerRoundTripTest, EveryRecordKindSurvivesThePackerAndTheStore)
     const Picture masked = Ramp(16, 9, 5);
     const Picture few = Ramp(11, 5, 0, true);
     const Picture photo = Ramp(40, 24, 9);
-    for (auto [file, picture] : {std::pair{"rgb.png", &rgb}, {"masked.tga", &masked}, {"few.png", &few}, {"photo.png", &photo}})
+    for (auto [file, picture] :
+         {std::pair{"rgb.png", &rgb}, {"masked.tga", &masked}, {"few.png", &few}, {"photo.png", &photo}})
         Save(file, *picture);
     WriteManifest(
         "# every kind\n"
