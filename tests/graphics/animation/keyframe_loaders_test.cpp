@@ -99,8 +99,8 @@ TEST(CfgKeyFrameLoaderTest, RefusalsAreLogged) {
         GCfgNode root;
         EXPECT_EQ(LoadCfg(a, c.body, root), c.result) << c.body;
         const std::string log = ReadLog();
-        EXPECT_NE(log.find(c.logged), std::string::npos) << c.body << "\n" << log;
-        EXPECT_NE(log.find("Error:"), std::string::npos);
+        EXPECT_TRUE(log.find(c.logged) != std::string::npos && log.find("Error:") != std::string::npos)
+            << c.body << "\n" << log;
         EXPECT_TRUE(c.result == 1 || a.GetKeyFrameCount() == 0) << c.body;
     }
     // A bitmap name without a store resolves to -1; from there the interpolation still runs.
@@ -110,11 +110,11 @@ TEST(CfgKeyFrameLoaderTest, RefusalsAreLogged) {
                              "Interpolation { Channel = Bitmap From = IMG To = 8 FromKey = a ToKey = b Type = Linear }",
                       root),
               1);
-    EXPECT_EQ(a.GetFrame(0)->image, -1);
-    EXPECT_EQ(a.GetFrame(9)->image, 8);
+    EXPECT_EQ(std::make_pair(a.GetFrame(0)->image, a.GetFrame(9)->image), (std::pair<int16_t, int16_t>(-1, 8)));
     // No object under the cursor: refused before any log is opened.
-    EXPECT_EQ(a.LoadAndCheck(GCfgObjectCursor(root.FindObjectList("Anim"), 1), nullptr), 0);
-    EXPECT_EQ(a.LoadAndCheck(GCfgObjectCursor(), nullptr), 0);
+    EXPECT_EQ(a.LoadAndCheck(GCfgObjectCursor(root.FindObjectList("Anim"), 1), nullptr) +
+                  a.LoadAndCheck(GCfgObjectCursor(), nullptr),
+              0);
 }
 
 TEST(CfgKeyFrameLoaderTest, InterpolationClipsToTheFrames) {
@@ -122,8 +122,7 @@ TEST(CfgKeyFrameLoaderTest, InterpolationClipsToTheFrames) {
     GCfgNode root;
     ASSERT_EQ(LoadCfg(a, kTwoKeys, root), 1);
     EXPECT_EQ(a.InterpolateLinear(-5, 20, 0, 25, kInterpolateAlpha), 1);
-    EXPECT_EQ(a.GetFrame(0)->alpha, 5);
-    EXPECT_EQ(a.GetFrame(9)->alpha, 14);
+    EXPECT_EQ(std::make_pair(a.GetFrame(0)->alpha, a.GetFrame(9)->alpha), (std::pair<uint8_t, uint8_t>(5, 14)));
     EXPECT_EQ(a.Interpolate(0, 0, 9, 0, 1, kInterpolateX), 0);
     EXPECT_EQ(a.InterpolateLinear(3, 3, 7, 9, kInterpolateImage), 1);
     EXPECT_EQ(a.GetFrame(3)->image, 9);
@@ -145,8 +144,7 @@ TEST(CfgKeyFrameLoaderTest, NameTablesCursorAndKeys) {
     EXPECT_EQ(cursor.GetElement(), nullptr); // a fresh cursor stands before the first object
     EXPECT_EQ(cursor.Next()->GetI("v", 0), 1);
     EXPECT_EQ(cursor.Next()->GetI("v", 0), 2);
-    EXPECT_EQ(cursor.Next(), nullptr);
-    EXPECT_EQ(cursor.GetIndex(), -1);
+    EXPECT_TRUE(!cursor.Next() && cursor.GetIndex() == -1);
     EXPECT_TRUE(cursor == GCfgObjectCursor(root.FindObject("A")));
     EXPECT_FALSE(cursor == GCfgObjectCursor(root.FindObject("B")) || cursor == GCfgObjectCursor());
     EXPECT_TRUE(GCfgObjectCursor() == GCfgObjectCursor(root.FindObject("C")));
