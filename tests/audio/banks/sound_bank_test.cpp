@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <tuple>
 
 #include "audio/banks/sound_bank.h"
@@ -15,13 +16,13 @@ class SoundBankTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        folder = new TempFolder("tolvanrise_bank_");
+        folder = std::make_unique<TempFolder>("tolvanrise_bank_");
         WriteTone(*folder, "0.ogg", 441, 2, 44100, 0.5);
         WriteTone(*folder, "1.ogg", 441, 1, 22050, 0.5);
         WriteTone(*folder, "2.ogg", 882, 2, 44100, 0.2);
         folder->WriteFile("3.ogg", "not an ogg file");
     }
-    static void TearDownTestSuite() { delete folder; }
+    static void TearDownTestSuite() { folder.reset(); }
 
     void SetUp() override
     {
@@ -42,11 +43,10 @@ protected:
         return ToneLevel(Channel(out, 2, 0, 0, 4410));
     }
 
-    static TempFolder* folder;
+    inline static std::unique_ptr<TempFolder> folder;
     GAudioSystem system{nullptr};
     GSoundBank* bank = nullptr;
 };
-TempFolder* SoundBankTest::folder = nullptr;
 
 TEST_F(SoundBankTest, RecordsAreAddedReplacedAndRemovedByMovingTheLast)
 {

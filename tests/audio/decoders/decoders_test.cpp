@@ -57,27 +57,21 @@ class DecodersTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        folder = new TempFolder("tolvanrise_decoders_");
+        folder = std::make_unique<TempFolder>("tolvanrise_decoders_");
         WriteTone(*folder, "stereo44.ogg", 441, 2, 44100, 0.5);
         WriteTone(*folder, "mono22.ogg", 441, 1, 22050, 0.5);
         WriteTone(*folder, "stereo22.ogg", 441, 2, 22050, 0.3);
         WriteTone(*folder, "mono22.mp3", 441, 1, 22050, 0.5);
         WriteTone(*folder, "stereo44.mp3", 441, 2, 44100, 0.5);
         WriteModule(*folder, "two.mod", {428, 214}, 8);
-        library = platform::ModuleLibrary::Load().release();
+        library = platform::ModuleLibrary::Load();
     }
-    static void TearDownTestSuite()
-    {
-        delete library;
-        delete folder;
-    }
+    static void TearDownTestSuite() { library.reset(), folder.reset(); }
     static std::string Path(const char* name) { return folder->Path(name); }
 
-    static TempFolder* folder;
-    static platform::ModuleLibrary* library;
+    inline static std::unique_ptr<TempFolder> folder;
+    inline static std::unique_ptr<platform::ModuleLibrary> library;
 };
-TempFolder* DecodersTest::folder = nullptr;
-platform::ModuleLibrary* DecodersTest::library = nullptr;
 
 TEST_F(DecodersTest, FormatsAndTonesOfOggAndMp3)
 {
@@ -143,7 +137,7 @@ TEST_F(DecodersTest, ModuleServesAnyLengthThroughItsCarryOver)
 {
     if (!library)
         GTEST_SKIP() << "libxmp not installed";
-    GModuleDecoder a(library), b(library);
+    GModuleDecoder a(library.get()), b(library.get());
     ASSERT_TRUE(a.Init() == 44100 && b.Init() == 44100);
     EXPECT_EQ(a.GetFormat(), platform::WaveFormat::Pcm(2, 44100, 16, 18));
     ASSERT_TRUE(a.Open(Path("two.mod").c_str(), 0) && b.Open(Path("two.mod").c_str(), 0));
@@ -163,7 +157,7 @@ TEST_F(DecodersTest, ModuleEndsWithAShortReadThenSilence)
 {
     if (!library)
         GTEST_SKIP() << "libxmp not installed";
-    GModuleDecoder decoder(library);
+    GModuleDecoder decoder(library.get());
     ASSERT_EQ(decoder.Init(), 44100);
     ASSERT_EQ(decoder.Open(Path("two.mod").c_str(), 1), 1); // from pattern 1: 160 ms
     const auto pcm = Samples(ReadAll(decoder, 8192));
@@ -228,7 +222,7 @@ TEST_F(DecodersTest, EveryDecoderSurvivesBrokenFiles)
         const std::string path = folder->WriteFile(name, bytes);
         GOggDecoder ogg;
         GMp3Decoder mp3;
-        GModuleDecoder module(library);
+        GModuleDecoder module(library.get());
         module.Init();
         GStreamDecoder* decoders[] = {&ogg, &mp3, &module};
         for (GStreamDecoder* decoder : decoders)

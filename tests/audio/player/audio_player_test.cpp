@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "audio/decoders/module_decoder.h"
@@ -20,7 +21,7 @@ class AudioPlayerTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        folder = new TempFolder("tolvanrise_player_");
+        folder = std::make_unique<TempFolder>("tolvanrise_player_");
         WriteTone(*folder, "a.ogg", 441, 2, kRate, 0.5);
         WriteTone(*folder, "b.ogg", 882, 2, kRate, 0.5);
         WriteTone(*folder, "loop.ogg", 441, 2, kRate, 1.0);
@@ -31,7 +32,7 @@ protected:
         for (const char* name : {"a.OGG", "a.wav"})
             folder->WriteFile(name, ReadFileBytes(folder->Path("a.ogg")));
     }
-    static void TearDownTestSuite() { delete folder; }
+    static void TearDownTestSuite() { folder.reset(); }
 
     void SetUp() override
     {
@@ -63,12 +64,11 @@ protected:
         return ToneLevel(s) < 50 ? 0.0 : ToneFrequency(s, kRate);
     }
 
-    static TempFolder* folder;
+    inline static std::unique_ptr<TempFolder> folder;
     GAudioSystem system{nullptr};
     GAudioPlayer* player = nullptr;
     platform::SoundDevice* device = nullptr;
 };
-TempFolder* AudioPlayerTest::folder = nullptr;
 
 // Half-second segments of what plays after PlayTrack(first), by mode.
 TEST_F(AudioPlayerTest, PlayModesPickWhatFollows)
