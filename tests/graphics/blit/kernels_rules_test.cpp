@@ -61,11 +61,10 @@ protected:
             a.table = m_table.data();
         GetBlitKernel(rule, uint8_t(orientation))(m_dst.get(), m_src.get(), 0, 0, a, nullptr);
         const int drawn = reference::RuleIsSubPixel(rule) ? kRow - 1 : kRow;
-        for (int x = 0; x < drawn; ++x) {
-            const uint8_t* p = PixelAt(*m_dst, x, 0);
-            ASSERT_EQ(std::vector<uint8_t>(p, p + 3), (std::vector<uint8_t>{e0, e1, e2}))
+        for (int x = 0; x < drawn; ++x)
+            ASSERT_EQ(std::vector<uint8_t>(PixelAt(*m_dst, x, 0), PixelAt(*m_dst, x, 0) + 3),
+                      (std::vector<uint8_t>{e0, e1, e2}))
                 << reference::RuleName(rule) << " pixel " << x;
-        }
     }
 
     std::unique_ptr<GBitmap> m_src, m_dst;
@@ -131,9 +130,7 @@ TEST_P(KernelRules, EveryRuleAtItsCornerValues)
             const RuleCase& c = cases[i];
             Make(rule, c.s[0], c.s[1], c.s[2], c.m, c.d[0], c.d[1], c.d[2]);
             m_src->SetKeyColour(c.key);
-            GBlitArgs args;
-            args.alpha = c.alpha;
-            Expect(rule, args, c.e[0], c.e[1], c.e[2]);
+            Expect(rule, GBlitArgs{.alpha = c.alpha}, c.e[0], c.e[1], c.e[2]);
         }
 }
 

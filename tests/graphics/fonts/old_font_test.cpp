@@ -123,7 +123,8 @@ TEST(OldFontSheetTest, DamagedSheetsAreClampedOrRefused)
     Image plain(GBitmap::Create(20, 4, 0, 0));
     EXPECT_FALSE(font.InitFromResource(plain.get(), 4, 'B', 'A')); // no mask block
     EXPECT_EQ(font.GetTextWidth("A B"), 4);
-    Image dst = Target(30, 200);    font.DrawText(dst.get(), 0, 0, "AB", 0, nullptr);
+    Image dst = Target(30, 200);
+    font.DrawText(dst.get(), 0, 0, "AB", 0, nullptr);
     EXPECT_EQ(Px(*dst, 1, 0)[0], 200);
 
     Image shortRow = Sheet(12); // room for the header and one record
