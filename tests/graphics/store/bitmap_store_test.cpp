@@ -158,15 +158,12 @@ TEST_F(BitmapStoreTest, FindBitmapSearchesARangeCaseSensitivelyAndTheTableChecks
     ASSERT_EQ(m_store.CreateBitmap(1, 1, 0, 0, nullptr, nullptr, 1), 1);
     m_store.GetPool()->GetBitmap(1)->SetName("Glyph");
 
-    EXPECT_EQ(m_store.FindBitmap("Alpha"), 0);
-    EXPECT_EQ(m_store.FindBitmap("Alpha", 1, -1), 2);
-    EXPECT_EQ(m_store.FindBitmap("Glyph"), 4); // the pool is part of the whole table
-    EXPECT_EQ(m_store.FindBitmap("Beta", -7, 1000), 1);
-    EXPECT_TRUE(g_alerts.empty());
-    EXPECT_EQ(m_store.FindBitmap("alpha"), -1);
-    EXPECT_EQ(m_store.FindBitmap("Glyph", 0, 3), -1);
-    EXPECT_EQ(m_store.FindBitmap("Beta", 2, 1), -1);
-    EXPECT_EQ(m_store.FindBitmap(nullptr), -1);
+    // Name, range, slot found: the pool is part of the whole table; the search is case-sensitive.
+    const std::tuple<const char*, int, int, int> searches[] = {
+        {"Alpha", 0, -1, 0},  {"Alpha", 1, -1, 2},  {"Glyph", 0, -1, 4}, {"Beta", -7, 1000, 1},
+        {"alpha", 0, -1, -1}, {"Glyph", 0, 3, -1}, {"Beta", 2, 1, -1},  {nullptr, 0, -1, -1}};
+    for (auto [name, first, last, slot] : searches)
+        EXPECT_EQ(m_store.FindBitmap(name, int16_t(first), int16_t(last)), slot) << (name ? name : "null");
     EXPECT_EQ(g_alerts, (std::vector<std::string>{"Cannot find bitmap alpha", "Cannot find bitmap Glyph",
                                                   "Cannot find bitmap Beta", "Cannot find bitmap "}));
 
