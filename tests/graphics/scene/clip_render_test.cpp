@@ -262,9 +262,7 @@ struct Rig {
             if (image->GetAlpha())
                 std::memset(image->GetAlpha(), 100, image->GetAlphaBlock()->GetSize());
         container = GClipContainer::Create(screen.get(), &table, clips.get(), dirty.get());
-        clip.SetVisible(true);
-        clip.SetAlpha(200);
-        clip.SetPalette(palette.data());
+        clip.SetVisible(true), clip.SetAlpha(200), clip.SetPalette(palette.data());
         container->AddClip(&clip);
     }
     // Pixels changed by one dispatch of the clip placed at (x, y) in 24.8.
@@ -279,10 +277,8 @@ struct Rig {
             dirty->Add(r);
         const std::vector<uint8_t> before = Pixels();
         screen->Lock();
-        if (noMirror)
-            subPixel ? container->DrawClipSubPixelNoMirror(clip) : container->DrawClipNoMirror(clip);
-        else
-            subPixel ? container->DrawClipSubPixel(clip) : container->DrawClip(clip);
+        noMirror ? (subPixel ? container->DrawClipSubPixelNoMirror(clip) : container->DrawClipNoMirror(clip))
+                 : (subPixel ? container->DrawClipSubPixel(clip) : container->DrawClip(clip));
         screen->Unlock();
         const std::vector<uint8_t> after = Pixels();
         int changed = 0;
