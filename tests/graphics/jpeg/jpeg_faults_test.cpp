@@ -155,19 +155,14 @@ TEST(JpegDecoderFaults, ExtremeCoefficientsSaturate)
     StreamBuilder s;
     s.Marker(0xD8);
     s.Dqt(0, 65535 - 16, true);
-    HuffmanDefinition dc{{0, 0, 0, 14, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {}};
-    for (uint8_t i = 0; i < 16; ++i)
-        dc.symbols.push_back(i);
-    HuffmanDefinition ac{{0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x00, 0x0F, 0xF0}};
-    s.Dht(0x00, dc);
-    s.Dht(0x10, ac);
+    s.Dht(0x00, {{0, 0, 0, 14, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}});
+    s.Dht(0x10, {{0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0x00, 0x0F, 0xF0}});
     s.Sof(0xC1, 24, 8, {{1, 1, 1, 0}});
     s.Sos({{1, 0x00}});
-    const int values[3] = {32767, -32767, 32767};
-    for (int b = 0; b < 3; ++b) {
-        s.RawDc(0, values[b]);
+    for (int value : {32767, -32767, 32767}) {
+        s.RawDc(0, value);
         for (int k = 1; k < 64; ++k)
-            s.RawAc(0, 0, (k & 1) ? values[b] : -values[b]);
+            s.RawAc(0, 0, (k & 1) ? value : -value);
     }
     s.End();
     const Ours ours = DecodeBgr(s.bytes);
