@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "foundation/files/data_files.h"
 #include "game/profiles/player_profiles.h"
@@ -21,6 +22,12 @@ bool SilentAlert(const platform::MessageBoxRequest&, platform::MessageBoxAnswer&
 {
     answer = platform::MessageBoxAnswer::kOk;
     return true;
+}
+
+// The first two flags and the two volumes.
+std::tuple<int, int, int, int> Values(const GGameSettings& s)
+{
+    return {s.flags[0], s.flags[1], s.musicVolume, s.soundVolume};
 }
 
 class ProfilesTest : public testing::Test {
@@ -43,11 +50,7 @@ TEST_F(ProfilesTest, DefaultsSaveCreatesTheFolderAndLoadsBack)
 {
     GPlayerProfiles profiles(Folder());
     EXPECT_EQ(profiles.Load(), 0); // nothing saved yet
-    const GGameSettings& d = profiles.GetDefaultSettings();
-    EXPECT_EQ(d.flags[0], 1);
-    EXPECT_EQ(d.flags[1], 1);
-    EXPECT_EQ(d.musicVolume, 4000);
-    EXPECT_EQ(d.soundVolume, 6000);
+    EXPECT_EQ(Values(profiles.GetDefaultSettings()), std::tuple(1, 1, 4000, 6000));
 
     profiles.GetDefaultSettings().musicVolume = 2500;
     profiles.GetDefaultSettings().flags[GGameSettings::kFullScreenFlag] = 0;
@@ -56,9 +59,7 @@ TEST_F(ProfilesTest, DefaultsSaveCreatesTheFolderAndLoadsBack)
 
     GPlayerProfiles again(Folder());
     ASSERT_EQ(again.Load(), 1);
-    EXPECT_EQ(again.GetDefaultSettings().musicVolume, 2500);
-    EXPECT_EQ(again.GetDefaultSettings().flags[0], 0);
-    EXPECT_EQ(again.GetDefaultSettings().soundVolume, 6000);
+    EXPECT_EQ(Values(again.GetDefaultSettings()), std::tuple(0, 1, 2500, 6000));
 }
 
 TEST_F(ProfilesTest, BytesBeyondTheSettingsSurviveASave)
@@ -102,9 +103,7 @@ TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
         WriteRecord(0, bytes);
         GPlayerProfiles profiles(Folder());
         EXPECT_EQ(profiles.Load(), 0) << c.what;
-        EXPECT_EQ(profiles.GetDefaultSettings().musicVolume, 4000) << c.what;
-        EXPECT_EQ(profiles.GetDefaultSettings().soundVolume, 6000) << c.what;
-        EXPECT_EQ(profiles.GetDefaultSettings().flags[1], 1) << c.what;
+        EXPECT_EQ(Values(profiles.GetDefaultSettings()), std::tuple(1, 1, 4000, 6000)) << c.what;
     }
     // An empty file is no store either.
     fs::create_directories(Folder());
@@ -113,7 +112,7 @@ TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
     std::fclose(empty);
     GPlayerProfiles profiles(Folder());
     EXPECT_EQ(profiles.Load(), 0);
-    EXPECT_EQ(profiles.GetDefaultSettings().musicVolume, 4000);
+    EXPECT_EQ(Values(profiles.GetDefaultSettings()), std::tuple(1, 1, 4000, 6000));
 }
 
 TEST_F(ProfilesTest, TopScoresRoundTripAsRecord9999)
@@ -128,9 +127,8 @@ TEST_F(ProfilesTest, TopScoresRoundTripAsRecord9999)
 
     GTopScoreTable again(Folder());
     ASSERT_EQ(again.Load(), 1);
-    EXPECT_STREQ(again.Entries()[0].name, "Ada");
-    EXPECT_EQ(again.Entries()[0].score, 12345);
-    EXPECT_EQ(again.Entries()[29].score, -1);
+    EXPECT_EQ(std::tuple(std::string(again.Entries()[0].name), again.Entries()[0].score, again.Entries()[29].score),
+              std::tuple(std::string("Ada"), 12345, -1));
 
     // A name without its terminator in the file still ends inside its field.
     WriteRecord(9999, std::string(1080, 'x'));

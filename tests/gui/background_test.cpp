@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "foundation/image/bitmap.h"
@@ -33,16 +34,14 @@ TEST(Background, LoadsEachKindOfPackIntoAPoolSlot)
         GBackground background;
         ASSERT_EQ(background.Load(&store, 10 + i, folder.Path().c_str()), 1) << i;
         ASSERT_GE(background.GetSlot(), 0);
-        EXPECT_EQ(background.GetClip().GetSlot(), background.GetSlot());
-        EXPECT_EQ(background.GetClip().GetRect().Width(), 24);
-        EXPECT_EQ(background.GetClip().GetRect().Height(), 10);
-        EXPECT_EQ(store.GetBitmap(background.GetSlot())->GetWidth(), 24);
+        const GClip& clip = background.GetClip();
+        EXPECT_EQ(std::tuple(clip.GetSlot(), clip.GetRect().Width(), clip.GetRect().Height(),
+                             store.GetBitmap(background.GetSlot())->GetWidth()),
+                  std::tuple(background.GetSlot(), 24, 10, int16_t(24)));
     }
     GBackground missing;
-    EXPECT_EQ(missing.Load(&store, 99, folder.Path().c_str()), 0);
-    EXPECT_EQ(missing.Load(nullptr, 10, folder.Path().c_str()), 0);
-    EXPECT_EQ(missing.GetSlot(), -1);
-    EXPECT_EQ(missing.GetClip().GetFrame(), 0);
+    EXPECT_EQ(missing.Load(&store, 99, folder.Path().c_str()) + missing.Load(nullptr, 10, folder.Path().c_str()), 0);
+    EXPECT_EQ(std::tuple(missing.GetSlot(), missing.GetClip().GetFrame()), std::tuple(-1, 0));
 }
 
 } // namespace

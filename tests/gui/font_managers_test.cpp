@@ -45,20 +45,17 @@ TEST_F(FontManagersTest, MakesTheDataFoldersFonts)
         ASSERT_NE(font, nullptr) << name;
         EXPECT_GE(font->GetGlyphPoolSlots().size(), 94u + 66u);
         int16_t w = 0, h = 0;
-        EXPECT_TRUE(font->GetGlyphSize(u'Ж', w, h));
-        EXPECT_GT(w, 5);
-        EXPECT_EQ(font->GetGlyphSlot(u'"') != font->GetGlyphSlot(u'\''), true);
+        EXPECT_TRUE(font->GetGlyphSize(u'Ж', w, h) && w > 5);
+        EXPECT_NE(font->GetGlyphSlot(u'"'), font->GetGlyphSlot(u'\''));
         EXPECT_EQ(font->GetGlyphSlot(u'€'), font->GetGlyphSlot(u'?'));
     }
     EXPECT_EQ(bitmapFonts.FindFont("Sans12Ramp")->GetFormat(), 12);
     auto text = GBmpText::Create(bitmapFonts.FindFont("Sans12"), 32);
     text->SetText(u"Tolvanrise\\nЁлка");
-    EXPECT_EQ(text->GetCharCount(), 14);
-    EXPECT_GT(text->GetWidth(), 50);
+    EXPECT_TRUE(text->GetCharCount() == 14 && text->GetWidth() > 50);
 
     const int16_t slot = bitmapFonts.FindFont("Sans12")->GetGlyphPoolSlots()[0];
-    EXPECT_TRUE(bitmapFonts.DropFont("Sans12"));
-    EXPECT_FALSE(bitmapFonts.DropFont("Sans12"));
+    EXPECT_TRUE(bitmapFonts.DropFont("Sans12") && !bitmapFonts.DropFont("Sans12"));
     EXPECT_EQ(store->GetPool()->GetBitmap(slot), nullptr);
 
     GOldFontManager rasterFonts(store.get());
@@ -66,8 +63,7 @@ TEST_F(FontManagersTest, MakesTheDataFoldersFonts)
     EXPECT_EQ(rasterFonts.AddFont("", "OLDFONT_SANS9", 3, 255, 33), 0);
     GOldFont* small = rasterFonts.FindFont("Small");
     ASSERT_NE(small, nullptr);
-    EXPECT_GT(small->GetTextWidth("Tolvanrise"), 40);
-    EXPECT_GT(small->GetHeight(), 9);
+    EXPECT_TRUE(small->GetTextWidth("Tolvanrise") > 40 && small->GetHeight() > 9);
     std::unique_ptr<GBitmap> dst(GBitmap::Create(80, 20, 0, 2));
     std::memset(dst->GetPixels(), 0, 80 * 20 * 3);
     small->DrawText(dst.get(), 2, 2, "Tolvanrise", 0xFFFFFF, nullptr);
@@ -91,13 +87,12 @@ TEST_F(FontManagersTest, RefusesMissingListsConfigurationsAndSheets)
                                      "<Font Name=\"Missing\" Sheet=\"FONT_SANS12\"/></FontManager>");
     GHtmlLog log(folder.Path("log.html").c_str());
     GBmpFontManager fonts;
-    EXPECT_EQ(fonts.Init(store.get(), folder.Path("absent.xml").c_str(), &log), 0);
-    EXPECT_EQ(fonts.Init(store.get(), folder.Path("nocfg.xml").c_str(), &log), 0);
-    EXPECT_EQ(fonts.Init(nullptr, "fonts.xml", &log), 0);
+    for (auto [with, list] : {std::pair{store.get(), folder.Path("absent.xml")}, {store.get(), folder.Path("nocfg.xml")},
+                              {(GGraphicsResources*)nullptr, std::string("fonts.xml")}})
+        EXPECT_EQ(fonts.Init(with, list.c_str(), &log), 0) << list;
     EXPECT_EQ(fonts.Init(store.get(), folder.Path("list.xml").c_str(), &log), 1);
     ASSERT_NE(fonts.FindFont("B"), nullptr);
-    EXPECT_EQ(fonts.FindFont("B")->GetSymbols().FindCode('C'), 0);
-    EXPECT_EQ(fonts.FindFont("A"), nullptr);
+    EXPECT_TRUE(fonts.FindFont("B")->GetSymbols().FindCode('C') == 0 && !fonts.FindFont("A"));
     EXPECT_EQ(log.GetErrorCount(), 5);
 }
 

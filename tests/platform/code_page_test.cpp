@@ -15,10 +15,8 @@ char16_t ReferenceCp1251(iconv_t cd, uint8_t byte)
 {
     char in[1] = {static_cast<char>(byte)};
     char16_t out[2] = {};
-    char* inPtr = in;
-    size_t inLeft = 1;
-    char* outPtr = reinterpret_cast<char*>(out);
-    size_t outLeft = sizeof out;
+    char *inPtr = in, *outPtr = reinterpret_cast<char*>(out);
+    size_t inLeft = 1, outLeft = sizeof out;
     if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) || inLeft != 0)
         return 0;
     return out[0];
@@ -58,14 +56,11 @@ TEST(CodePage, EveryByteSurvivesEveryRoundTrip)
     std::string bytes;
     for (int b = 0; b < 256; ++b)
         bytes += static_cast<char>(b);
-    std::u16string wide = AnsiToUtf16(bytes);
+    const std::u16string wide = AnsiToUtf16(bytes);
+    const std::string utf8 = AnsiToUtf8(bytes);
     ASSERT_EQ(wide.size(), 256u);
-    EXPECT_EQ(Utf16ToAnsi(wide), bytes);
-
-    std::string utf8 = AnsiToUtf8(bytes);
-    EXPECT_EQ(Utf8ToAnsi(utf8), bytes);
-    EXPECT_EQ(Utf8ToUtf16(utf8), wide);
-    EXPECT_EQ(Utf16ToUtf8(wide), utf8);
+    EXPECT_TRUE(Utf16ToAnsi(wide) == bytes && Utf8ToAnsi(utf8) == bytes && Utf8ToUtf16(utf8) == wide &&
+                Utf16ToUtf8(wide) == utf8);
 
     // No two bytes share a character.
     for (int a = 0; a < 256; ++a)
@@ -92,8 +87,7 @@ TEST(CodePage, Utf8AndUtf16RoundTripAllScalarValues)
         else
             wide += {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)), static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF))};
     }
-    std::string utf8 = Utf16ToUtf8(wide);
-    EXPECT_EQ(Utf8ToUtf16(utf8), wide);
+    EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(wide)), wide);
     EXPECT_EQ(Utf16ToUtf8(u"\u0416\U0010FFFF"), "\xD0\x96\xF4\x8F\xBF\xBF");
 }
 

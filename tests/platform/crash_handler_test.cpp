@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "platform/crash_handler.h"
 #include "support/minidump_reader.h"
@@ -122,18 +123,15 @@ protected:
 TEST_F(CrashHandlerTest, SegmentationFaultWritesAValidDumpAndKillsTheProcess)
 {
     int status = RunCrashingChild([] { WriteToBadAddress(); });
-    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << status;
-    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << "status " << status;
 
     Dump d;
     ASSERT_EQ(ParseDumpFile(dump, &d), "");
-    EXPECT_EQ(d.exceptionCode, uint32_t(SIGSEGV));
-    EXPECT_EQ(d.exceptionFlags, uint32_t(SEGV_MAPERR));
-    EXPECT_EQ(d.exceptionAddress, 0x1234u);
+    EXPECT_EQ(std::tuple(d.exceptionCode, d.exceptionFlags, d.exceptionAddress),
+              std::tuple(uint32_t(SIGSEGV), uint32_t(SEGV_MAPERR), uint64_t(0x1234)));
     EXPECT_TRUE(d.StackCoversStackPointer());
-    uint64_t function = reinterpret_cast<uint64_t>(&WriteToBadAddress);
-    EXPECT_GE(d.rip, function);
-    EXPECT_LT(d.rip, function + 4096);
+    const uint64_t function = reinterpret_cast<uint64_t>(&WriteToBadAddress);
+    EXPECT_TRUE(d.rip >= function && d.rip < function + 4096);
     const std::string stack(d.bytes.begin() + d.threadStack.rva, d.bytes.begin() + d.threadStack.rva + d.threadStack.size);
     EXPECT_NE(stack.find("crash frame marker 55e1"), std::string::npos);
 
@@ -174,32 +172,26 @@ TEST_F(CrashHandlerTest, EachFatalSignalIsReportedWithItsNumber)
         SCOPED_TRACE(strsignal(c.signal));
         ::unlink(dump.c_str());
         int status = RunCrashingChild(c.crash);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << status;
-        EXPECT_EQ(WTERMSIG(status), c.signal);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "status " << status;
         Dump d;
         ASSERT_EQ(ParseDumpFile(dump, &d), "");
         EXPECT_EQ(d.exceptionCode, uint32_t(c.signal));
         // Faults carry the faulting address; signals sent by the process itself carry none.
-        if (c.signal == SIGABRT || c.signal == SIGSEGV) {
-            EXPECT_EQ(d.exceptionAddress, 0u);
-        } else if (c.signal != SIGBUS) {
-            EXPECT_EQ(d.exceptionAddress, d.rip);
-        }
+        const bool sent = c.signal == SIGABRT || c.signal == SIGSEGV;
+        EXPECT_TRUE(c.signal == SIGBUS || d.exceptionAddress == (sent ? 0 : d.rip)) << d.exceptionAddress;
     }
 }
 
 TEST_F(CrashHandlerTest, StackOverflowIsHandledOnTheAlternateStack)
 {
     int status = RunCrashingChild([] { Recurse(0); });
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
     Dump d;
     ASSERT_EQ(ParseDumpFile(dump, &d), "");
     EXPECT_EQ(d.exceptionCode, uint32_t(SIGSEGV));
     // The stack pointer ran off the stack; the copy is what remains of the stack above it,
     // full of Recurse frames up to the size cap.
-    EXPECT_GT(d.threadStack.start, d.rsp - 128);
-    EXPECT_LT(d.threadStack.start - d.rsp, uint64_t(1) << 20);
+    EXPECT_TRUE(d.threadStack.start > d.rsp - 128 && d.threadStack.start - d.rsp < uint64_t(1) << 20);
     EXPECT_EQ(d.threadStack.size, 64u * 1024);
 }
 
@@ -235,10 +227,8 @@ TEST_F(CrashHandlerTest, CallbackThatWritesNothingOtherThreadsAndCrashesInTheCal
         ::unlink(marker.c_str());
         g_crashInCallback = c.crashInCallback;
         const int status = RunCrashingChild(c.body);
-        ASSERT_TRUE(WIFSIGNALED(status));
-        EXPECT_EQ(WTERMSIG(status), SIGSEGV);
-        EXPECT_EQ(Exists(marker), c.called);
-        EXPECT_FALSE(Exists(dump));
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+        EXPECT_EQ(std::pair(Exists(marker), Exists(dump)), std::pair(c.called, false));
     }
 }
 
@@ -263,10 +253,8 @@ TEST(CrashHandler, UninstallPutsBackWhatWasThere)
     EXPECT_EQ(now.sa_handler, PreviousHandler);
     ::sigaction(SIGBUS, &saved, nullptr);
     // Without a capture there is nothing to write.
-    EXPECT_FALSE(platform::WriteCrashDump(1, platform::MinidumpKind::Normal));
-    EXPECT_EQ(platform::OpenCrashDumpFile(nullptr), -1);
-    EXPECT_EQ(platform::OpenCrashDumpFile("/nonexistent-folder/crash.mdmp"), -1);
-    EXPECT_FALSE(platform::CloseCrashDumpFile(-1));
+    EXPECT_FALSE(platform::WriteCrashDump(1, platform::MinidumpKind::Normal) || platform::CloseCrashDumpFile(-1));
+    EXPECT_EQ(platform::OpenCrashDumpFile(nullptr) + platform::OpenCrashDumpFile("/nonexistent-folder/crash.mdmp"), -2);
 }
 
 } // namespace

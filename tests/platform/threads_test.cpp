@@ -15,16 +15,13 @@ TEST(PlatformThreads, EventResetsItselfAndCollapsesSets)
 {
     AutoResetEvent event;
     EXPECT_FALSE(event.Wait(0));
-    event.Set();
-    event.Set();
-    EXPECT_TRUE(event.Wait(0));
-    EXPECT_FALSE(event.Wait(1));
+    event.Set(), event.Set();
+    EXPECT_TRUE(event.Wait(0) && !event.Wait(1));
 }
 
 TEST(PlatformThreads, QuitPostedBeforeTheWaitIsNeverLost)
 {
-    AutoResetEvent event;
-    AutoResetEvent started;
+    AutoResetEvent event, started;
     std::atomic<int> events{0};
     auto thread = Thread::Start([&](Thread& self) {
         started.Wait(); // the quit request is posted before this thread ever waits below
@@ -35,8 +32,7 @@ TEST(PlatformThreads, QuitPostedBeforeTheWaitIsNeverLost)
     thread->PostQuit();
     started.Set();
     thread->Join();
-    EXPECT_EQ(events.load(), 0);
-    EXPECT_TRUE(thread->QuitRequested());
+    EXPECT_TRUE(events == 0 && thread->QuitRequested());
 }
 
 TEST(PlatformThreads, EventsReachTheWaiterUntilQuit)

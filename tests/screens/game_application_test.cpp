@@ -53,8 +53,7 @@ TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen
                 (y < 250 || y > 350 ? litOutsideTheMiddle : lit)++;
         }
     surface->Unlock();
-    EXPECT_GT(lit, 20);
-    EXPECT_GT(litOutsideTheMiddle, 20);
+    EXPECT_TRUE(lit > 20 && litOutsideTheMiddle > 20) << lit << " " << litOutsideTheMiddle;
 
     game.Show();
     game.OnExit();
@@ -76,8 +75,7 @@ TEST(GameApplication, AFailedStartNeverSaves)
     CountingGame bare;
     EXPECT_EQ(bare.OnInit(), 0);
     bare.OnExit();
-    EXPECT_EQ(bare.saves, 0);
-    EXPECT_FALSE(bare.IsGameStarted());
+    EXPECT_TRUE(bare.saves == 0 && !bare.IsGameStarted());
 }
 
 TEST(GameApplication, TheLoopEndsOnCloseAndSavesOnce)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -28,11 +29,7 @@ using Bytes = std::vector<uint8_t>;
 
 struct Lcg {
     uint32_t seed;
-    uint32_t Next()
-    {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) & 0x7FFF;
-    }
+    uint32_t Next() { return ((seed = seed * 1103515245u + 12345u) >> 16) & 0x7FFF; }
 };
 
 // R, G, B: smooth gradients, a hard-edged disc, a checker patch and some noise, so that both
@@ -47,8 +44,7 @@ inline Bytes MakePicture(int w, int h, uint32_t seed)
             int r = x * 255 / (w > 1 ? w - 1 : 1);
             int g = y * 255 / (h > 1 ? h - 1 : 1);
             int b = (x + y) * 4 & 255;
-            const int dx = x - w / 2;
-            const int dy = y - h / 3;
+            const int dx = x - w / 2, dy = y - h / 3;
             if (dx * dx + dy * dy < (w * w + h * h) / 40)
                 r = 250, g = 20, b = 40;
             if (x > w * 2 / 3 && y > h / 2 && ((x / 3 + y / 3) & 1))
@@ -184,11 +180,8 @@ inline Ours DecodeBgr(const Bytes& jpeg)
 // Every line through the line interface; returns the count of 0 results before the end.
 inline int32_t DecodeLines(const Bytes& jpeg, Bytes& lines, int32_t& last, GJpegDecoder* decoder = nullptr)
 {
-    std::unique_ptr<GJpegDecoder> own;
-    if (!decoder) {
-        own = GJpegDecoder::Create();
-        decoder = own.get();
-    }
+    std::unique_ptr<GJpegDecoder> own = decoder ? nullptr : GJpegDecoder::Create();
+    decoder = decoder ? decoder : own.get();
     GMemoryDataSource source(jpeg.data(), static_cast<uint32_t>(jpeg.size()));
     lines.clear();
     last = decoder->Begin(&source);
@@ -216,8 +209,7 @@ inline void ExpectCloseToLibjpeg(const Bytes& jpeg, const std::string& label)
     int components = 0;
     ASSERT_TRUE(DecodeWithLibjpeg(jpeg, reference, components)) << label;
     const Ours ours = DecodeBgr(jpeg);
-    ASSERT_EQ(ours.begin, 0) << label << " error " << ours.error;
-    ASSERT_EQ(ours.result, 0) << label << " error " << ours.error;
+    ASSERT_TRUE(ours.begin == 0 && ours.result == 0) << label << " error " << ours.error;
     const size_t pixels = static_cast<size_t>(ours.width) * ours.height;
     ASSERT_EQ(reference.size(), pixels * components) << label;
     int worst = 0;
@@ -271,11 +263,7 @@ public:
     Bytes bytes;
 
     void Marker(uint8_t m) { Put({0xFF, m}); }
-    void Put(std::initializer_list<int> list)
-    {
-        for (int b : list)
-            bytes.push_back(static_cast<uint8_t>(b));
-    }
+    void Put(std::initializer_list<int> list) { bytes.insert(bytes.end(), list.begin(), list.end()); }
     void Put16(int v) { Put({v >> 8 & 0xFF, v & 0xFF}); }
     void Segment(uint8_t marker, const Bytes& body)
     {
@@ -374,9 +362,7 @@ private:
     }
     void PutValue(const Code* codes, int value, int run = 0)
     {
-        int size = 0;
-        for (int magnitude = std::abs(value); magnitude > 0; magnitude >>= 1)
-            ++size;
+        const int size = std::bit_width(static_cast<unsigned>(std::abs(value)));
         PutCode(codes[run << 4 | size]);
         if (size > 0)
             PutBits(static_cast<uint32_t>(value < 0 ? value + (1 << size) - 1 : value), size);
@@ -429,10 +415,9 @@ inline Bytes BuildStream(const BuiltPicture& p, bool transposed)
             block[0] = dc;
             const int detail = c == 0 ? p.detail : p.detail / 2;
             for (int k = 1; k < 64; ++k) {
-                if (static_cast<int>(lcg.Next() % 64) < detail * (64 - k) / 64) {
-                    const int range = 1 + 200 / (k + 2);
+                const int range = 1 + 200 / (k + 2);
+                if (static_cast<int>(lcg.Next() % 64) < detail * (64 - k) / 64)
                     block[kJpegZigzag[k]] = static_cast<int>(lcg.Next() % (2 * range + 1)) - range;
-                }
             }
             if (lcg.Next() % 5 == 0)
                 block[63] = -1;  // a long zero run, coded with ZRL

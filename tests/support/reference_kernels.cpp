@@ -1,5 +1,6 @@
 #include "support/reference_kernels.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace reference {
@@ -199,62 +200,25 @@ void Blit(GBlitRule rule, int orientation, GBitmap* dst, const GBitmap* src, int
     const int cutX = inset && (!clip || (mirror && rule != GBlitRule::MaskSubPixel)) ? 1 : 0;
     const int cutY = inset && (!clip || flip) ? 1 : 0;
 
-    int left, top, w, h, sx0, sy0;
-    if (clip) {
-        left = clip->left;
-        top = clip->top;
-        w = clip->right - clip->left + 1;
-        h = clip->bottom - clip->top + 1;
-        sx0 = left - x;
-        sy0 = top - y;
-    } else {
-        left = x;
-        top = y;
-        w = SW - inset;
-        h = SH - inset;
-        sx0 = sy0 = 0;
-    }
-    if (left > W || top > H)
-        return;
-    if (left < 0) {
-        w += left;
-        if (w < 0)
-            return;
-        sx0 -= left;
-        left = 0;
-    }
-    if (left + w > W)
-        w = W - left;
-    if (top < 0) {
-        h += top;
-        if (h < 0)
-            return;
-        sy0 -= top;
-        top = 0;
-    }
-    if (top + h > H)
-        h = H - top;
-    if (h <= 0 || w <= 0)
-        return;
-
+    // The rectangle (or the placement less the inset), cut to the destination.
+    const int left = std::max(clip ? int(clip->left) : x, 0), top = std::max(clip ? int(clip->top) : y, 0);
+    const int right = std::min(clip ? int(clip->right) : x + SW - inset - 1, W - 1);
+    const int bottom = std::min(clip ? int(clip->bottom) : y + SH - inset - 1, H - 1);
     const Source source{src, rule, args.table, SW, SH};
-    uint8_t* pixels = dst->GetPixels();
-    const int pitch = dst->GetPitch();
-    for (int j = 0; j < h; ++j) {
-        for (int i = 0; i < w; ++i) {
+    for (int dy = top; dy <= bottom; ++dy)
+        for (int dx = left; dx <= right; ++dx) {
             // Pixels outside the source placement are not drawn.
-            const int px = sx0 + i, py = sy0 + j;
+            const int px = dx - x, py = dy - y;
             if (px < 0 || py < 0 || px >= SW - cutX || py >= SH - cutY)
                 continue;
             const int sx = mirror ? SW - 1 - px : px;
             const int sy = flip ? SH - 1 - py : py;
-            uint8_t* d = pixels + (top + j) * pitch + 3 * (left + i);
+            uint8_t* d = dst->GetPixels() + dy * dst->GetPitch() + 3 * dx;
             if (inset)
                 SubPixelPixel(rule, orientation, source, sx, sy, args, d);
             else
                 PlainPixel(rule, source, sx, sy, args, d);
         }
-    }
 }
 
 std::unique_ptr<GBitmap> MakeSource(GBlitRule rule, int w, int h, std::mt19937& rng, Slack slack)

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <tuple>
+
 #include "audio/banks/sound_bank.h"
 #include "audio/player/audio_system.h"
 #include "support/audio_files.h"
@@ -13,13 +16,13 @@ class SoundBankTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        folder = new TempFolder("tolvanrise_bank_");
+        folder = std::make_unique<TempFolder>("tolvanrise_bank_");
         WriteTone(*folder, "0.ogg", 441, 2, 44100, 0.5);
         WriteTone(*folder, "1.ogg", 441, 1, 22050, 0.5);
         WriteTone(*folder, "2.ogg", 882, 2, 44100, 0.2);
         folder->WriteFile("3.ogg", "not an ogg file");
     }
-    static void TearDownTestSuite() { delete folder; }
+    static void TearDownTestSuite() { folder.reset(); }
 
     void SetUp() override
     {
@@ -40,35 +43,29 @@ protected:
         return ToneLevel(Channel(out, 2, 0, 0, 4410));
     }
 
-    static TempFolder* folder;
+    inline static std::unique_ptr<TempFolder> folder;
     GAudioSystem system{nullptr};
     GSoundBank* bank = nullptr;
 };
-TempFolder* SoundBankTest::folder = nullptr;
 
 TEST_F(SoundBankTest, RecordsAreAddedReplacedAndRemovedByMovingTheLast)
 {
     EXPECT_EQ(system.CreateSoundBank(9, "elsewhere"), bank);
-    EXPECT_EQ(bank->AddSound(-1, Path(0).c_str()), 0);
-    EXPECT_EQ(bank->AddSound(7, Path(3).c_str()), 0);
+    EXPECT_EQ(bank->AddSound(-1, Path(0).c_str()) + bank->AddSound(7, Path(3).c_str()), 0);
     EXPECT_EQ(bank->AddSound(1, Path(2).c_str()), 1); // replaces id 1: records 0, 2, 1
-    EXPECT_EQ(bank->GetCount(), 3);
-    EXPECT_EQ(bank->FindIndex(1), 2);
+    EXPECT_EQ(std::tuple(bank->GetCount(), bank->FindIndex(1)), std::tuple(3, 2));
     bank->SetVolume(1, 7000);
     bank->SetPan(1, -300);
     bank->SetFrequency(1, 50);
     GSoundBuffer* sound = bank->GetSound(1);
     bank->RemoveSound(0);
-    EXPECT_EQ(bank->FindIndex(1), 0);
-    EXPECT_EQ(bank->FindIndex(2), 1);
+    // The last record moved into the gap with everything set on it; id 0 is unknown now.
     EXPECT_EQ(bank->GetSound(1), sound);
-    EXPECT_EQ(bank->GetVolume(1), 7000);
-    EXPECT_EQ(bank->GetPan(1), -300);
-    EXPECT_EQ(bank->GetFrequency(1), 50);
-    EXPECT_EQ(bank->GetBaseFrequency(1), 44100);
-    EXPECT_EQ(bank->GetVolume(0), -1);
-    EXPECT_EQ(bank->GetFrequency(0), -1);
-    EXPECT_EQ(bank->GetPan(0), GSoundBank::kUnknownPan);
+    EXPECT_EQ(std::tuple(bank->FindIndex(1), bank->FindIndex(2), bank->GetVolume(1), bank->GetPan(1),
+                         bank->GetFrequency(1), bank->GetBaseFrequency(1)),
+              std::tuple(0, 1, 7000, -300, 50, 44100));
+    EXPECT_EQ(std::tuple(bank->GetVolume(0), bank->GetFrequency(0), bank->GetPan(0)),
+              std::tuple(-1, -1, GSoundBank::kUnknownPan));
     bank->RemoveSound(-5);
     EXPECT_EQ(bank->GetCount(), 2);
     for (int id = 100; bank->GetCount() < GSoundBank::kMaxSounds; ++id)
@@ -109,8 +106,7 @@ TEST_F(SoundBankTest, SoundsAreHeardAtVolumeTimesMaster)
     }
     bank->SetMasterVolume(10001);
     bank->SetVolume(0, -1);
-    EXPECT_EQ(bank->GetMasterVolume(), 0);
-    EXPECT_EQ(bank->GetVolume(0), 10000);
+    EXPECT_EQ(std::tuple(bank->GetMasterVolume(), bank->GetVolume(0)), std::tuple(0, 10000));
 }
 
 TEST_F(SoundBankTest, DisablingStopsEverythingAndPlayingWhileOffDoesNothing)
@@ -118,9 +114,7 @@ TEST_F(SoundBankTest, DisablingStopsEverythingAndPlayingWhileOffDoesNothing)
     EXPECT_EQ(bank->IsPlaying(-1), 0);
     bank->Play(0, 0);
     bank->Play(1, 0);
-    EXPECT_EQ(bank->IsPlaying(-1), 1);
-    EXPECT_EQ(bank->IsPlaying(1), 1);
-    EXPECT_EQ(bank->IsPlaying(2), 0);
+    EXPECT_EQ(std::tuple(bank->IsPlaying(-1), bank->IsPlaying(1), bank->IsPlaying(2)), std::tuple(1, 1, 0));
     bank->SetEnabled(0);
     EXPECT_EQ(bank->IsPlaying(-1), 0);
     bank->Play(0, 1);
@@ -130,8 +124,8 @@ TEST_F(SoundBankTest, DisablingStopsEverythingAndPlayingWhileOffDoesNothing)
     bank->Play(0, 1);
     std::vector<int16_t> out;
     system.GetDevice()->Render(2000, &out);
-    EXPECT_EQ(MaxAbs(Channel(out, 2, 0, 0, 2000)), 0); // panned fully right
-    EXPECT_GT(MaxAbs(Channel(out, 2, 1, 0, 2000)), 16000);
+    // Panned fully right.
+    EXPECT_TRUE(MaxAbs(Channel(out, 2, 0, 0, 2000)) == 0 && MaxAbs(Channel(out, 2, 1, 0, 2000)) > 16000);
     bank->StopSound(0);
     uint32_t play = 1;
     bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&play, nullptr);
@@ -154,15 +148,13 @@ TEST_F(SoundBankTest, FolderTooLongForThePathIsRefused)
 {
     ScopedCurrentFolder current(folder->Path());
     ASSERT_TRUE(current.Entered());
-    GSoundBank tooLong(system.GetDevice(), nullptr, std::string(1100, 'f').c_str());
-    tooLong.Preload(2);
-    EXPECT_EQ(tooLong.GetCount(), 0);
-    GSoundBank here(system.GetDevice(), nullptr, "");
-    here.Preload(2);
-    EXPECT_EQ(here.GetCount(), 2);
-    GSoundBank fallback(system.GetDevice(), nullptr, nullptr); // "SOUNDS\\": not here
-    fallback.Preload(1);
-    EXPECT_EQ(fallback.GetCount(), 0);
+    // Folder, files preloaded, sounds found; the default "SOUNDS\\" is not here.
+    const std::string tooLong(1100, 'f');
+    for (auto [name, count, found] : {std::tuple{tooLong.c_str(), 2, 0}, {"", 2, 2}, {(const char*)nullptr, 1, 0}}) {
+        GSoundBank bank(system.GetDevice(), nullptr, name);
+        bank.Preload(count);
+        EXPECT_EQ(bank.GetCount(), found) << count;
+    }
 }
 
 } // namespace

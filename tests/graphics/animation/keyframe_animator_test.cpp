@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "graphics/animation/animator_command_sequence.h"
@@ -66,7 +67,6 @@ public:
 
     GClip clip;
     Recorder recorder;
-
 };
 
 using Trace = std::vector<std::string>;
@@ -129,9 +129,8 @@ TEST(KeyFrameAnimatorTest, SpeedPercentAndStatesAndLabels) {
     Animation b(3, {{"stNormalEnd", kActionNone, 0, 0}, {"abcdefghijklmnopqrstuvwxyz", kActionNone, 0, 1}});
     EXPECT_STREQ(std::string(b.GetKeyFrame(1)->label, 20).c_str(), "abcdefghijklmnopqrst");
     b.MoveToKeyFrame("stNormal");
-    EXPECT_EQ(b.IsAtKeyFrame("stNormal"), 1);
-    EXPECT_EQ(b.IsAtKeyFrame(""), 1);
-    EXPECT_EQ(b.IsAtKeyFrame("stNormalEnd2"), 0);
+    EXPECT_EQ(std::make_tuple(b.IsAtKeyFrame("stNormal"), b.IsAtKeyFrame(""), b.IsAtKeyFrame("stNormalEnd2")),
+              std::make_tuple(1, 1, 0));
     b.MoveToKeyFrame("abcdefghijklmnopqrstXYZ"); // only 20 characters count
     EXPECT_EQ(b.GetCurrentKeyFrame(), 1);
     b.MoveToKeyFrameIndex(2); // past the end: nothing
@@ -150,24 +149,22 @@ TEST(KeyFrameAnimatorTest, ChannelMaskTwoTouchesOnlyAlpha) {
     a.clip.SetFrame(5 << 8);
     a.clip.SetVisible(false);
     a.Ticks(2);
-    EXPECT_EQ(a.clip.GetAlpha(), 2);
-    EXPECT_EQ(a.clip.GetX(), 7);
-    EXPECT_EQ(a.clip.GetY(), 9);
-    EXPECT_EQ(a.clip.GetFrame(), 5 << 8);
-    EXPECT_FALSE(a.clip.IsVisible());
+    EXPECT_EQ(
+        std::make_tuple(int(a.clip.GetAlpha()), a.clip.GetX(), a.clip.GetY(), a.clip.GetFrame(), a.clip.IsVisible()),
+        std::make_tuple(2, 7, 9, 5 << 8, false));
 }
 
 TEST(KeyFrameAnimatorTest, Commands) {
     Animation a(10, {{"a", kActionStop, 0, 2}, {"b", kActionWait, 5, 5}, {"c", kActionStop, 0, 8}});
-    EXPECT_EQ(a.ExecuteCommand(1, 3, 0), 0); // alerts "...: Invalid Keyframe!"
-    EXPECT_EQ(a.ExecuteCommand(2, 0, 3), 0); // alerts "...:: Invalid Keyframe!"
-    EXPECT_EQ(a.ExecuteCommand(7, 0, 0), 0);
+    // Key frame 3 of 3 (alerts "...: Invalid Keyframe!"), target 3 ("...:: Invalid Keyframe!"), command 7.
+    for (auto [command, p1, p2] : {std::tuple{1, 3, 0}, {2, 0, 3}, {7, 0, 0}})
+        EXPECT_EQ(a.ExecuteCommand(command, p1, p2), 0) << command;
 
     // Command 2 backwards: the speed turns negative, actions come back at the target only.
     a.SetSpeedPercent(100);
     ASSERT_EQ(a.ExecuteCommand(2, 2, 0), 1);
-    EXPECT_EQ(a.GetSpeed(), -256);
-    EXPECT_EQ(a.GetState(), kStateStopped); // the command moves, it does not start
+    EXPECT_EQ(std::make_tuple(a.GetSpeed(), a.GetState()),
+              std::make_tuple(-256, kStateStopped)); // it moves, it does not start
     a.SetState(kStatePlaying);
     EXPECT_EQ(a.Ticks(4), (Trace{"0:8:1792", "0:7:1536", "0:6:1280", "0:5:1024"})); // c, b skipped
     EXPECT_EQ(a.Ticks(4), (Trace{"0:4:768", "0:3:512", "1:2:-256", "1:2:-256"})); // a stops
@@ -178,18 +175,14 @@ TEST(KeyFrameAnimatorTest, Commands) {
     EXPECT_EQ(a.GetSpeed(), 128);
     a.SetFramePosition(9);
     ASSERT_EQ(a.ExecuteCommand(3, 1, 50), 1);
-    EXPECT_EQ(a.GetSpeed(), -128);
-    EXPECT_EQ(a.GetTargetKeyFrame(), 1);
+    EXPECT_EQ(std::make_tuple(a.GetSpeed(), a.GetTargetKeyFrame()), std::make_tuple(-128, 1));
 
     ASSERT_EQ(a.ExecuteCommand(4, 2, 0), 1);
-    EXPECT_EQ(a.GetState(), kStateWaiting);
-    EXPECT_EQ(a.GetWaitCounter(), 2);
+    EXPECT_EQ(std::make_tuple(a.GetState(), a.GetWaitCounter()), std::make_tuple(kStateWaiting, 2));
     ASSERT_EQ(a.ExecuteCommand(6, 30, 0), 1);
     EXPECT_EQ(a.GetSpeed(), 76);
     ASSERT_EQ(a.ExecuteCommand(5, 0, 0), 1);
-    EXPECT_EQ(a.GetState(), kStateStopped);
-    EXPECT_EQ(a.GetMode(), 5);
-    EXPECT_EQ(a.IsStopped(), 0);
+    EXPECT_EQ(std::make_tuple(a.GetState(), a.GetMode(), a.IsStopped()), std::make_tuple(kStateStopped, 5, 0));
 
     // Command 1: the key frame is reported, the actions stay off until Stop().
     a.recorder.events.clear();
@@ -203,7 +196,6 @@ TEST(KeyFrameAnimatorTest, Commands) {
 TEST(KeyFrameAnimatorTest, CommandTwoToItselfCarriesOutTheTargetAction) {
     Animation a(6, {{"x", kActionNone, 0, 0}, {"s", kActionStop, 0, 3}});
     ASSERT_EQ(a.ExecuteCommand(2, 1, 1), 1);
-    EXPECT_EQ(a.IsStopped(), 0);
     a.SetState(kStatePlaying);
     EXPECT_EQ(a.Tick(), "1:3:256");
 }
@@ -211,10 +203,16 @@ TEST(KeyFrameAnimatorTest, CommandTwoToItselfCarriesOutTheTargetAction) {
 // ---- Packed image ----
 
 std::unique_ptr<Animation> TwoKeysThreeHundredFrames() {
-    auto a = std::make_unique<Animation>(
+    return std::make_unique<Animation>(
         300, std::vector<Key>{{"start", kActionMoveToKeyFrame, 1, 10}, {"end", kActionWait, -7, 299}});
-    return a;
 }
+
+// Every stored field of a key frame and of a frame, as comparable values.
+auto Fields(const GKeyFrame& k) {
+    return std::make_tuple(std::string(k.label, 20), k.action, k.param1, k.param2, k.channelMask, k.frame, k.rotate,
+                           k.scale);
+}
+auto Fields(const GAnimationFrame& f) { return std::make_tuple(f.image, f.x, f.y, f.alpha, f.keyFrame); }
 
 TEST(KeyFrameAnimatorTest, PackedRoundTripKeepsEveryField) {
     auto a = TwoKeysThreeHundredFrames();
@@ -226,24 +224,12 @@ TEST(KeyFrameAnimatorTest, PackedRoundTripKeepsEveryField) {
     ASSERT_EQ(b.LoadFromMemory(image.get(), size), 1);
     ASSERT_EQ(b.GetKeyFrameCount(), 2u);
     ASSERT_EQ(b.GetFrameCount(), 300u);
-    for (uint32_t i = 0; i < 2; ++i) {
-        const GKeyFrame& x = *a->GetKeyFrame(i);
-        const GKeyFrame& y = *b.GetKeyFrame(i);
-        EXPECT_TRUE(std::memcmp(x.label, y.label, 20) == 0 && x.action == y.action &&
-                    x.param1 == y.param1 && x.param2 == y.param2 && x.channelMask == y.channelMask &&
-                    x.frame == y.frame && x.rotate == y.rotate && x.scale == y.scale)
-            << i;
-    }
-    for (uint32_t i = 0; i < 300; ++i) {
-        const GAnimationFrame& x = *a->GetFrame(i);
-        const GAnimationFrame& y = *b.GetFrame(i);
-        EXPECT_TRUE(x.image == y.image && x.x == y.x && x.y == y.y && x.alpha == y.alpha &&
-                    x.keyFrame == y.keyFrame)
-            << i;
-    }
-    EXPECT_EQ(b.GetFrame(10)->keyFrame, 0);
-    EXPECT_EQ(b.GetFrame(299)->keyFrame, 1);
-    EXPECT_EQ(b.GetChannelMask(), 255);
+    for (uint32_t i = 0; i < 2; ++i)
+        EXPECT_EQ(Fields(*a->GetKeyFrame(i)), Fields(*b.GetKeyFrame(i))) << i;
+    for (uint32_t i = 0; i < 300; ++i)
+        EXPECT_EQ(Fields(*a->GetFrame(i)), Fields(*b.GetFrame(i))) << i;
+    EXPECT_EQ(std::make_tuple(b.GetFrame(10)->keyFrame, b.GetFrame(299)->keyFrame, b.GetChannelMask()),
+              std::make_tuple(int8_t(0), int8_t(1), uint8_t(255)));
 }
 
 TEST(KeyFrameAnimatorTest, PackedImageRefusalsLeaveTheAnimatorAlone) {
@@ -268,8 +254,7 @@ TEST(KeyFrameAnimatorTest, PackedImageRefusalsLeaveTheAnimatorAlone) {
     GKeyFrameAnimator empty;
     empty.AddKeyFrame("k", 0, 0, 0, 0);
     EXPECT_EQ(empty.SaveToMemory(&image, &size), 0);
-    EXPECT_EQ(image, nullptr);
-    EXPECT_EQ(size, 0u);
+    EXPECT_TRUE(!image && size == 0);
     GKeyFrameAnimator tooMany;
     tooMany.AddInterpolation(0, 0, 0, 0, 0);
     for (int i = 0; i < 256; ++i)
@@ -285,8 +270,7 @@ TEST(KeyFrameAnimatorTest, FilesReplaceWholeOrNotAtAll) {
     GKeyFrameAnimator b;
     ASSERT_EQ(b.LoadFromFile(name.c_str()), 1);
     EXPECT_EQ(b.GetFrameCount(), 300u);
-    GKeyFrameAnimator empty;
-    EXPECT_EQ(empty.SaveToFile(name.c_str()), 0);
+    EXPECT_EQ(GKeyFrameAnimator().SaveToFile(name.c_str()), 0);
     ASSERT_EQ(b.LoadFromFile(name.c_str()), 1); // the old file is still whole
     EXPECT_EQ(b.LoadFromFile(folder.Path("missing").c_str()), 0);
     EXPECT_EQ(b.GetFrameCount(), 300u);
@@ -296,10 +280,7 @@ TEST(KeyFrameAnimatorTest, FilesReplaceWholeOrNotAtAll) {
 
 std::unique_ptr<GAnimatorCommandStep> Step(uint16_t seq, int32_t command, int32_t p1 = 0, int32_t p2 = 0) {
     auto s = std::make_unique<GAnimatorCommandStep>();
-    s->sequence = seq;
-    s->command = command;
-    s->p1 = p1;
-    s->p2 = p2;
+    s->sequence = seq, s->command = command, s->p1 = p1, s->p2 = p2;
     return s;
 }
 
@@ -318,26 +299,19 @@ TEST(AnimatorCommandSequenceTest, RunsConsecutiveStepsOfOneNumber) {
     seq.AddStep(Step(3, 6, 20));
 
     seq.Start(1);
-    EXPECT_EQ(anim->GetMode(), 6);
-    EXPECT_EQ(anim->GetSpeed(), 128);
-    EXPECT_EQ(seq.GetCurrentStep(), 2);
-    EXPECT_EQ(seq.IsRunning(), 0);
-
+    EXPECT_EQ(std::make_tuple(anim->GetMode(), anim->GetSpeed(), seq.GetCurrentStep(), seq.IsRunning()),
+              std::make_tuple(6, 128, 2, 0));
     seq.Start(2);
-    EXPECT_EQ(seq.IsRunning(), 1);
-    EXPECT_EQ(seq.GetTargetKeyFrame(), 1);
+    EXPECT_EQ(std::make_tuple(seq.IsRunning(), seq.GetTargetKeyFrame()), std::make_tuple(1, 1));
     anim->SetSpeedPercent(100);
     anim->SetState(kStatePlaying);
     for (int i = 0; i < 4; ++i)
         seq.Update();
     EXPECT_EQ(anim->GetMode(), 2);
     seq.Update(); // frame 4 reports key frame 1: the wait step follows
-    EXPECT_EQ(anim->GetMode(), 4);
-    EXPECT_EQ(seq.GetCurrentStep(), 4);
-
+    EXPECT_EQ(std::make_tuple(anim->GetMode(), seq.GetCurrentStep()), std::make_tuple(4, 4));
     seq.Start(9);
-    EXPECT_EQ(seq.GetCurrentStep(), -1);
-    EXPECT_EQ(seq.GetStep(6), nullptr);
+    EXPECT_TRUE(seq.GetCurrentStep() == -1 && !seq.GetStep(6));
 }
 
 TEST(AnimatorCommandSequenceTest, GroupOwnsAndRemovesMembers) {
@@ -352,9 +326,7 @@ TEST(AnimatorCommandSequenceTest, GroupOwnsAndRemovesMembers) {
     group.StartAll(4);
     GAnimatorCommandSequence* middle = group.GetMember(1);
     EXPECT_EQ(group.RemoveAt(3), 0);
-    EXPECT_EQ(group.Remove(middle), 1);
-    EXPECT_EQ(group.Remove(middle), 0);
-    EXPECT_EQ(group.RemoveAt(0), 1);
+    EXPECT_TRUE(group.Remove(middle) && !group.Remove(middle) && group.RemoveAt(0));
     ASSERT_EQ(group.GetCount(), 1u);
     EXPECT_EQ(group.GetMember(0)->GetAnimator()->GetSpeed(), 76); // the third, 30 percent
 }

@@ -34,9 +34,7 @@ protected:
             for (int x = 0; x < kW; ++x) {
                 const uint8_t* p = m_surface->GetPixels() + (y * kW + x) * 3;
                 const bool inside = x >= area.left && x <= area.right && y >= area.top && y <= area.bottom;
-                const uint8_t want[3] = {uint8_t(inside ? 0x33 : 0), uint8_t(inside ? 0x22 : 0),
-                                         uint8_t(inside ? 0x11 : 0)};
-                ASSERT_EQ(std::memcmp(p, want, 3), 0) << "pixel " << x << "," << y;
+                ASSERT_EQ(std::memcmp(p, inside ? "\x33\x22\x11" : "\0\0\0", 3), 0) << "pixel " << x << "," << y;
             }
     }
 
@@ -93,9 +91,8 @@ TEST_F(Fills, FillRectClipsAndRefusesDegenerateAreas)
 TEST_F(Fills, FillRectWritesTheColourLowByteFirst)
 {
     FillRect(m_surface.get(), 0x00ABCDEF, GRect{0, 0, 0, 0});
-    const uint8_t* p = m_surface->GetPixels();
-    const uint8_t want[4] = {0xEF, 0xCD, 0xAB, 0};
-    EXPECT_EQ(std::memcmp(p, want, 4), 0);
+    EXPECT_EQ(std::vector<uint8_t>(m_surface->GetPixels(), m_surface->GetPixels() + 4),
+              (std::vector<uint8_t>{0xEF, 0xCD, 0xAB, 0}));
 }
 
 TEST_F(Fills, DrawLineDrawsOnlyStraightLinesInsideTheSurface)

@@ -56,7 +56,7 @@ Case RandomCase(GBlitRule rule, int orientation, std::mt19937& rng)
     c.hasClip = clipKind >= 2;
     switch (clipKind) {
     case 0:
-    case 1:
+    case 1: // none
         break;
     case 2: // anywhere, possibly straying outside the placement
         c.clip.left = int16_t(Between(rng, -5, c.dw + 5));
@@ -153,8 +153,8 @@ void RunCase(const Case& c, std::mt19937& rng)
     GBlitArgs args = c.args;
     args.table = table.data();
 
-    auto fast = reference::MakeDestination(c.dw, c.dh, rng, c.slack);
-    auto slow = reference::MakeDestination(c.dw, c.dh, rng, c.slack);
+    auto fast = reference::MakeDestination(c.dw, c.dh, rng, c.slack),
+         slow = reference::MakeDestination(c.dw, c.dh, rng, c.slack);
     std::memcpy(slow->GetPixels(), fast->GetPixels(), fast->GetPixelBlock()->GetSize());
 
     const GRect* clip = c.hasClip ? &c.clip : nullptr;
@@ -224,10 +224,9 @@ TEST_P(KernelsAgainstReference, IndexedKeyWithNoneOneAndSeveralKeyedEntries)
                     if ((i / 9) % 3 == 0)
                         block[770 + i] = uint8_t(entries[(i / 27) % 3]);
                 src->SetKeyColour(key);
-                GBlitArgs args;
-                args.alpha = 190;
-                auto fast = reference::MakeDestination(70, 44, rng, Slack::Tight);
-                auto slow = reference::MakeDestination(70, 44, rng, Slack::Tight);
+                GBlitArgs args{.alpha = 190};
+                auto fast = reference::MakeDestination(70, 44, rng, Slack::Tight),
+                     slow = reference::MakeDestination(70, 44, rng, Slack::Tight);
                 std::memcpy(slow->GetPixels(), fast->GetPixels(), 70 * 44 * 3);
                 const GRect clip{3, 2, 62, 40};
                 for (const GRect* c : {static_cast<const GRect*>(nullptr), &clip}) {

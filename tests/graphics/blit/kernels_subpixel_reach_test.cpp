@@ -20,13 +20,10 @@ int DrawnPixels(GBlitRule rule, int o, const GRect* clip)
     auto src = reference::MakeSource(rule, kSW, kSH, rng, reference::Slack::Tight);
     for (uint32_t i = 0; i < src->GetAlphaBlock()->GetSize(); ++i)
         src->GetAlpha()[i] = uint8_t(60 + i % 100); // no skip values: every drawn pixel moves
-    GBlitArgs args;
-    args.alpha = 200;
-    args.fx = 90;
-    args.fy = 40;
+    const GBlitArgs args{.alpha = 200, .fx = 90, .fy = 40};
     auto dst = reference::MakeDestination(kW, kH, rng, reference::Slack::Tight);
-    std::memset(dst->GetPixels(), 128, size_t(kW) * kH * 3);
     auto ref = reference::MakeDestination(kW, kH, rng, reference::Slack::Tight);
+    std::memset(dst->GetPixels(), 128, size_t(kW) * kH * 3);
     std::memset(ref->GetPixels(), 128, size_t(kW) * kH * 3);
     GetBlitKernel(rule, uint8_t(o))(dst.get(), src.get(), 2, 1, args, clip);
     reference::Blit(rule, o, ref.get(), src.get(), 2, 1, args, clip);

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "foundation/cfg/cfg_node.h"
 #include "foundation/docs/xml_data_doc.h"
@@ -22,10 +23,8 @@ using tolvanrise::test::MakeSheet;
 TEST(BmpFontSymbolsTest, TablesFromDescriptions)
 {
     GBmpFontSymbols table;
-    EXPECT_EQ(table.GetCount(), 95);
-    EXPECT_EQ(table.FindCode('!'), 0);
-    EXPECT_EQ(table.FindCode(127), 94);
-    EXPECT_EQ(table.FindCode(u'Ж'), 0);
+    EXPECT_EQ(std::make_tuple(table.GetCount(), table.FindCode('!'), table.FindCode(127), table.FindCode(u'Ж')),
+              std::make_tuple(95, 0, 94, 0));
 
     struct Case {
         std::vector<int32_t> indexes;
@@ -43,18 +42,17 @@ TEST(BmpFontSymbolsTest, TablesFromDescriptions)
     };
     for (const Case& c : cases) {
         table.Build(c.indexes, c.symbols, c.base);
-        EXPECT_EQ(table.GetCount(), c.count) << std::string(c.symbols.begin(), c.symbols.end());
-        EXPECT_EQ(table.GetBase(), c.baseAt);
+        std::u16string codes;
         for (size_t i = 0; i < c.codes.size(); ++i)
-            EXPECT_EQ(table.GetIndex(int32_t(i)), c.codes[i]) << i;
+            codes += char16_t(table.GetIndex(int32_t(i)));
+        EXPECT_EQ(std::make_tuple(table.GetCount(), table.GetBase(), codes),
+                  std::make_tuple(c.count, c.baseAt, c.codes))
+            << std::string(c.symbols.begin(), c.symbols.end());
     }
     table.Build({2, 0, 5}, u"abc", u"");
-    EXPECT_EQ(table.FindCode('a'), 2);
-    EXPECT_EQ(table.FindCode('?'), 0);
+    EXPECT_EQ(std::make_tuple(table.FindCode('a'), table.FindCode('?')), std::make_tuple(2, 0));
     table.SetBaseCode('c');
-    EXPECT_EQ(table.FindCode('?'), 5);
-    EXPECT_EQ(table.GetIndex(-1), 0);
-    EXPECT_EQ(table.GetIndex(6), 0);
+    EXPECT_EQ(std::make_tuple(table.FindCode('?'), table.GetIndex(-1), table.GetIndex(6)), std::make_tuple(5, 0, 0));
 
     EXPECT_EQ(GBmpFont::ParseIndexes(u" 1, 2\t3\n-4,,x 99999999999 7z"),
               (std::vector<int32_t>{1, 2, 3, -4, INT_MAX, 7}));
@@ -67,18 +65,14 @@ TEST(BmpFontSymbolsTest, DescriptionReaders)
     ASSERT_EQ(node.Parse(text.data(), text.size()), 1);
     GBmpFontSymbols table;
     GBmpFont::LoadDescription(node, table);
-    EXPECT_EQ(table.FindCode('A'), 2);
-    EXPECT_EQ(table.FindCode('"'), 0);
-    EXPECT_EQ(table.GetBase(), 1);
+    EXPECT_EQ(std::make_tuple(table.FindCode('A'), table.FindCode('"'), table.GetBase()), std::make_tuple(2, 0, 1));
 
     GXmlDataDoc doc;
     ASSERT_EQ(doc.LoadFromText(GWString(u"<Font Symbols=\"&quot;ЖA\" BaseSymbol=\"A\"/>")), 1);
     GDataDoc* font = doc.GetChild("Font");
     ASSERT_NE(font, nullptr);
     GBmpFont::LoadDescription(*font, table); // no Indexes: glyphs 0 to 2 in order
-    EXPECT_EQ(table.GetCount(), 3);
-    EXPECT_EQ(table.FindCode(u'Ж'), 1);
-    EXPECT_EQ(table.GetBase(), 2);
+    EXPECT_EQ(std::make_tuple(table.GetCount(), table.FindCode(u'Ж'), table.GetBase()), std::make_tuple(3, 1, 2));
 }
 
 // Glyph pool slot i compared with sheet columns from..from + width - 1, rows 1 and on.
@@ -89,9 +83,7 @@ void ExpectGlyph(GGraphicsResources& store, const GBmpFont& font, size_t i, int 
     const int sheetWidth = sheet.GetWidth();
     ASSERT_LT(i, font.GetGlyphPoolSlots().size());
     const GBitmap* g = store.GetPool()->GetBitmap(font.GetGlyphPoolSlots()[i]);
-    ASSERT_NE(g, nullptr);
-    ASSERT_EQ(g->GetWidth(), width);
-    ASSERT_EQ(g->GetHeight(), sheet.GetHeight() - 1);
+    ASSERT_TRUE(g && g->GetWidth() == width && g->GetHeight() == sheet.GetHeight() - 1) << i;
     for (int y = 0; y < sheet.GetHeight() - 1; ++y)
         for (int x = 0; x < width; ++x) {
             for (int c = 0; c < bpp; ++c)
@@ -138,19 +130,16 @@ TEST(BmpFontCutTest, MarkerRowSeparators)
     auto indexed = MakeGlyphSheet(12, {4, 1}, 6);
     auto ramp = GBmpFont::Create(indexed.get(), store.get(), nullptr);
     int16_t w = 0, h = 0;
-    EXPECT_EQ(ramp->GetGlyphSlot('!'), ramp->GetGlyphPoolSlots()[0] + store->GetLoadedSlots());
-    EXPECT_EQ(ramp->GetGlyphSlot(u'Ж'), ramp->GetGlyphSlot('!'));
-    EXPECT_EQ(ramp->GetGlyphSlot('#'), -1);
-    EXPECT_TRUE(ramp->GetGlyphSize('"', w, h));
-    EXPECT_EQ(w, 1);
-    EXPECT_EQ(h, 5);
+    const int32_t first = ramp->GetGlyphPoolSlots()[0] + store->GetLoadedSlots();
+    EXPECT_EQ(std::make_tuple(ramp->GetGlyphSlot('!'), ramp->GetGlyphSlot(u'Ж'), ramp->GetGlyphSlot('#')),
+              std::make_tuple(first, first, -1));
+    EXPECT_TRUE(ramp->GetGlyphSize('"', w, h) && w == 1 && h == 5);
     EXPECT_FALSE(ramp->GetGlyphSize('#', w, h));
 
-    const int16_t first = ramp->GetGlyphPoolSlots()[0];
+    const int16_t firstSlot = ramp->GetGlyphPoolSlots()[0];
     ramp->FreeGlyphs();
-    EXPECT_TRUE(ramp->GetGlyphPoolSlots().empty());
-    EXPECT_EQ(store->GetPool()->GetBitmap(first), nullptr);
-    EXPECT_EQ(ramp->GetGlyphSlot('!'), -1);
+    EXPECT_TRUE(ramp->GetGlyphPoolSlots().empty() && !store->GetPool()->GetBitmap(firstSlot) &&
+                ramp->GetGlyphSlot('!') == -1);
 }
 
 TEST(BmpFontCutTest, UnreadableSheetsAndFullPools)

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <tuple>
 
 #include "foundation/core/rect.h"
 #include "foundation/image/bitmap.h"
@@ -55,43 +56,34 @@ protected:
 
 TEST_F(OldFontTest, MeasuresByAdvancesAndCentres)
 {
-    EXPECT_EQ(font.GetHeight(), 3);
-    EXPECT_EQ(font.GetSecondHeight(), 1);
-    EXPECT_EQ(font.GetTextWidth("A B"), 18);
-    EXPECT_EQ(font.GetTextWidth("AC@B"), 14); // uncovered codes add nothing
-    EXPECT_EQ(font.GetTextWidthN("AB", 1), 7);
-    EXPECT_EQ(font.CenterX("A", 0, 20), 6);
-    EXPECT_EQ(font.CenterX("AB", 0, 5), -4); // -9 / 2 rounds toward zero
-    EXPECT_EQ(font.CenterY(10, 20), 13);
+    // Uncovered codes ("C@") add nothing; -9 / 2 rounds toward zero.
+    EXPECT_EQ(std::make_tuple(font.GetHeight(), font.GetSecondHeight(), font.GetTextWidth("A B"),
+                              font.GetTextWidth("AC@B"), font.GetTextWidthN("AB", 1), font.CenterX("A", 0, 20),
+                              font.CenterX("AB", 0, 5), font.CenterY(10, 20)),
+              std::make_tuple(3, 1, 18, 14, 7, 6, -4, 13));
     font.SetSpacing(0, 2);
     EXPECT_EQ(font.GetTextWidth("AB"), 14);
 }
 
 TEST_F(OldFontTest, DrawRulesGiveHandComputedBytes)
 {
-    Image ink = Target(30, 200);
+    Image ink = Target(30, 200), blend = Target(30, 200), alpha = Target(30, 0);
     font.DrawText(ink.get(), 0, 1, "AB", 0x112233, nullptr);
-    EXPECT_EQ(0, std::memcmp(Px(*ink, 1, 1), "\x33\x22\x11", 3));
-    EXPECT_EQ(ink->GetAlpha()[1 * 30 + 1], 0);
-    EXPECT_EQ(0, std::memcmp(Px(*ink, 9, 3), "\x33\x22\x11", 3)); // B column 1, m 100
-    EXPECT_EQ(ink->GetAlpha()[3 * 30 + 9], 100);
-    EXPECT_EQ(Px(*ink, 10, 2)[0], 200); // m 255: untouched
-    EXPECT_EQ(ink->GetAlpha()[2 * 30 + 10], 77);
-    EXPECT_EQ(Px(*ink, 0, 1)[0], 200); // left bearing
-    EXPECT_EQ(Px(*ink, 1, 4)[0], 200); // below the glyph rows
-
-    Image blend = Target(30, 200);
     font.DrawTextBlend(blend.get(), 0, 0, "B", 0x000000, nullptr);
-    EXPECT_EQ(Px(*blend, 1, 0)[0], 0);
-    EXPECT_EQ(Px(*blend, 2, 0)[0], 78);  // (200 * 100) >> 8
-    EXPECT_EQ(Px(*blend, 5, 0)[0], 156); // (200 * 200) >> 8
-
-    Image alpha = Target(30, 0);
     font.DrawTextAlpha(alpha.get(), 0, 0, "B", 0x0000FF, 255, nullptr);
-    EXPECT_EQ(Px(*alpha, 1, 0)[0], 253); // 255 * 65025 >> 16, not 255
-    EXPECT_EQ(Px(*alpha, 2, 0)[0], 153); // w = 155 * 255
-    EXPECT_EQ(Px(*alpha, 2, 0)[2], 0);
-    EXPECT_EQ(alpha->GetAlpha()[1], 77); // the alpha rule leaves the mask alone
+    // Image, x, y, byte (0..2 colour, 3 the mask), value.
+    const std::tuple<const GBitmap*, int, int, int, int> probes[] = {
+        {ink.get(), 1, 1, 0, 0x33}, {ink.get(), 1, 1, 2, 0x11}, {ink.get(), 1, 1, 3, 0},
+        {ink.get(), 9, 3, 0, 0x33}, {ink.get(), 9, 3, 3, 100}, // B column 1, m 100
+        {ink.get(), 10, 2, 0, 200}, {ink.get(), 10, 2, 3, 77}, // m 255: untouched
+        {ink.get(), 0, 1, 0, 200}, {ink.get(), 1, 4, 0, 200},  // left bearing, below the glyph rows
+        {blend.get(), 1, 0, 0, 0}, {blend.get(), 2, 0, 0, 78}, {blend.get(), 5, 0, 0, 156}, // (200 * m) >> 8
+        // 255 * 65025 >> 16, not 255; w = 155 * 255; the alpha rule leaves the mask alone.
+        {alpha.get(), 1, 0, 0, 253}, {alpha.get(), 2, 0, 0, 153}, {alpha.get(), 2, 0, 2, 0},
+        {alpha.get(), 1, 0, 3, 77}};
+    for (auto [image, x, y, byte, value] : probes)
+        EXPECT_EQ(byte == 3 ? image->GetAlpha()[y * 30 + x] : Px(*image, x, y)[byte], value)
+            << x << "," << y << " byte " << byte;
 
     Image none = Target(30, 9);
     font.DrawTextAlpha(none.get(), 0, 0, "AB", 0xFFFFFF, 0, nullptr);
@@ -105,24 +97,20 @@ TEST_F(OldFontTest, ClipsToRectangleAndDestination)
     Image dst = Target(30, 200);
     const GRect clip{3, 0, 30, 6};
     font.DrawText(dst.get(), 0, 0, "AB", 0, &clip);
-    EXPECT_EQ(Px(*dst, 2, 0)[0], 200);
-    EXPECT_EQ(Px(*dst, 3, 0)[0], 0);
-    EXPECT_EQ(Px(*dst, 8, 0)[0], 0);
+    EXPECT_EQ(std::make_tuple(Px(*dst, 2, 0)[0], Px(*dst, 3, 0)[0], Px(*dst, 8, 0)[0]), std::make_tuple(200, 0, 0));
 
     // A start point outside the destination ignores the caller's rectangle.
     Image outside = Target(30, 200);
     const GRect far{20, 0, 30, 6};
     font.DrawText(outside.get(), -3, 0, "A", 0, &far);
-    EXPECT_EQ(Px(*outside, 0, 0)[0], 0);
-    EXPECT_EQ(Px(*outside, 2, 0)[0], 0);
-    EXPECT_EQ(Px(*outside, 3, 0)[0], 200);
+    EXPECT_EQ(std::make_tuple(Px(*outside, 0, 0)[0], Px(*outside, 2, 0)[0], Px(*outside, 3, 0)[0]),
+              std::make_tuple(0, 0, 200));
 
     // Without a rectangle a long text stops at the right edge instead of running into the
     // next row (column 0 of row 2 is never ink here).
     Image narrow = Target(10, 200);
     font.DrawText(narrow.get(), 0, 1, "ABABAB", 0, nullptr);
-    EXPECT_EQ(Px(*narrow, 0, 2)[0], 200);
-    EXPECT_EQ(Px(*narrow, 9, 1)[0], 0);
+    EXPECT_EQ(std::make_tuple(Px(*narrow, 0, 2)[0], Px(*narrow, 9, 1)[0]), std::make_tuple(200, 0));
     // A caller's rectangle beyond the destination is cut to it as well.
     const GRect wide{0, 0, 400, 400};
     font.DrawText(narrow.get(), 0, 3, "ABABAB", 0, &wide);
@@ -150,9 +138,8 @@ TEST(OldFontSheetTest, DamagedSheetsAreClampedOrRefused)
     Image past = Sheet(20, 2, 1, 18); // B's columns 17..21 on a 20-wide sheet
     ASSERT_TRUE(font.InitFromResource(past.get(), 4, 'B', 'A'));
     ASSERT_NE(font.GetGlyph('B'), nullptr);
-    EXPECT_EQ(font.GetGlyph('B')->width, 3);
+    EXPECT_TRUE(font.GetGlyph('B')->width == 3 && !font.GetGlyph('C'));
     font.DrawText(dst.get(), 0, 0, "B", 0, nullptr);
-    EXPECT_EQ(font.GetGlyph('C'), nullptr);
 }
 
 } // namespace

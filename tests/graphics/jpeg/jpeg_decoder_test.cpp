@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <tuple>
 
 #include "foundation/image/bitmap.h"
 #include "graphics/jpeg/jpeg_colour.h"
@@ -52,21 +53,15 @@ TEST(JpegDataSource, MemorySourceCopiesInPiecesAndReportsTheEnd)
     GMemoryDataSource source;
     source.Init(5, data);
     uint8_t buffer[8] = {};
-    bool end = true;
-    EXPECT_EQ(source.Read(buffer, 3, &end), 3);
-    EXPECT_FALSE(end);
-    EXPECT_EQ(source.Read(buffer + 3, 8, &end), 2);
-    EXPECT_TRUE(end);
+    bool end[4] = {true, false, false, false};
+    const int32_t three = source.Read(buffer, 3, &end[0]), two = source.Read(buffer + 3, 8, &end[1]);
+    const int32_t none = source.Read(buffer, 8, &end[2]);
+    EXPECT_EQ(std::tuple(three, end[0], two, end[1], none, end[2]), std::tuple(3, false, 2, true, 0, true));
     EXPECT_EQ(0, std::memcmp(buffer, data, 5));
-    EXPECT_EQ(source.Read(buffer, 8, &end), 0);
-    EXPECT_TRUE(end);
-
     GMemoryDataSource empty;
     empty.Init(100, nullptr);
-    end = false;
-    EXPECT_EQ(empty.Read(buffer, 8, &end), 0);
-    EXPECT_TRUE(end);
-    EXPECT_EQ(source.Read(buffer, -4, &end), 0);
+    EXPECT_EQ(empty.Read(buffer, 8, &end[3]) + source.Read(buffer, -4, &end[2]), 0);
+    EXPECT_TRUE(end[3]);
 }
 
 // --- Against libjpeg-turbo
@@ -99,11 +94,8 @@ TEST(JpegDecoder, MatchesLibjpegWithRestartsQualitiesAndWideTables)
         ExpectCloseToLibjpeg(EncodeWithLibjpeg(rgb, 161, 97, {.restartInterval = interval}), "restart" + std::to_string(interval));
     for (int quality : {10, 50, 95, 100})
         ExpectCloseToLibjpeg(EncodeWithLibjpeg(rgb, 161, 97, {.quality = quality}), "quality" + std::to_string(quality));
-    EncodeOptions options;
     // Quality 2 without the baseline limit needs 16-bit quantisation tables (an SOF1 frame).
-    options.quality = 2;
-    options.forceBaseline = false;
-    const Bytes wide = EncodeWithLibjpeg(rgb, 161, 97, options);
+    const Bytes wide = EncodeWithLibjpeg(rgb, 161, 97, {.quality = 2, .forceBaseline = false});
     bool hasWideTable = false;
     for (size_t i = 0; i + 4 < wide.size(); ++i)
         if (wide[i] == 0xFF && wide[i + 1] == 0xDB && (wide[i + 4] >> 4) == 1)
@@ -165,9 +157,8 @@ TEST(JpegDecoder, LinesEqualTheBgrPictureForEverySampling)
         int32_t last = 0;
         auto decoder = GJpegDecoder::Create();
         ASSERT_EQ(DecodeLines(jpeg, lines, last, decoder.get()), 29);
-        EXPECT_EQ(decoder->GetBytesPerPixel(), 4);
-        EXPECT_EQ(last, 1);
-        EXPECT_EQ(decoder->Decode(nullptr, nullptr), 1);
+        EXPECT_EQ(std::tuple(decoder->GetBytesPerPixel(), last, decoder->Decode(nullptr, nullptr)),
+                  std::tuple(4, 1, 1));
         ASSERT_EQ(lines.size(), size_t{37} * 29 * 4);
         for (size_t i = 0; i < size_t{37} * 29 * 4; ++i) // the fourth byte never written, zero from the start
             ASSERT_EQ(lines[i], i % 4 == 3 ? 0 : ours.bgr[i / 4 * 3 + 2 - i % 4]) << f[0] << "x" << f[1] << " byte " << i;
@@ -198,16 +189,14 @@ TEST(JpegDecoder, OneDecoderDecodesPictureAfterPictureAndRecoversFromErrors)
         int32_t last = 0;
         const int32_t count = DecodeLines(*jpeg, lines, last, decoder.get());
         if (jpeg == &bad) {
-            EXPECT_EQ(last, -1);
-            EXPECT_EQ(decoder->GetError(), kJpegErrPrecision);
-            EXPECT_EQ(decoder->Decode(nullptr, nullptr), -1);
+            EXPECT_EQ(std::tuple(last, decoder->GetError(), decoder->Decode(nullptr, nullptr)),
+                      std::tuple(-1, kJpegErrPrecision, -1));
             continue;
         }
         Bytes fresh;
         int32_t freshLast = 0;
         EXPECT_EQ(count, DecodeLines(*jpeg, fresh, freshLast));
-        EXPECT_EQ(lines, fresh);
-        EXPECT_EQ(decoder->GetError(), 0);
+        EXPECT_TRUE(lines == fresh && decoder->GetError() == 0);
     }
     auto unused = GJpegDecoder::Create();
     EXPECT_EQ(unused->Decode(nullptr, nullptr), -1);
@@ -229,8 +218,7 @@ TEST(JpegDecoder, ReaderForwardsAndBitmapsAreFilled)
         ++lines;
     EXPECT_EQ(lines, 10);
     reader->Close();
-    EXPECT_EQ(reader->GetDecoder(), nullptr);
-    EXPECT_EQ(reader->Begin(&source), -1);
+    EXPECT_TRUE(!reader->GetDecoder() && reader->Begin(&source) == -1);
 
     // Into a larger 24-bit bitmap: the top-left corner, rows at the bitmap's pitch.
     std::unique_ptr<GBitmap> bitmap(GBitmap::Create(23, 12, 0, 0));
@@ -247,8 +235,7 @@ TEST(JpegDecoder, ReaderForwardsAndBitmapsAreFilled)
     std::unique_ptr<GBitmap> palettised(GBitmap::Create(32, 32, 0, 16));
     source.Init(static_cast<uint32_t>(jpeg.size()), jpeg.data());
     ASSERT_EQ(decoder->Begin(&source), 0);
-    EXPECT_EQ(decoder->DecodeInto(*small), -1);
-    EXPECT_EQ(decoder->DecodeInto(*palettised), -1);
+    EXPECT_EQ(decoder->DecodeInto(*small) + decoder->DecodeInto(*palettised), -2);
     Bytes buffer(600, 0x5A);
     EXPECT_EQ(decoder->DecodeBgr(buffer.data(), 59), -1);
     ASSERT_EQ(decoder->Decode(&line, &length), 0);
@@ -258,9 +245,7 @@ TEST(JpegDecoder, ReaderForwardsAndBitmapsAreFilled)
 
 TEST(JpegDecoder, SlowSourcesGiveTheSamePictureAndBrokenOnesAnError)
 {
-    EncodeOptions options;
-    options.restartInterval = 2;
-    const Bytes jpeg = EncodeWithLibjpeg(MakePicture(90, 70, 9), 90, 70, options);
+    const Bytes jpeg = EncodeWithLibjpeg(MakePicture(90, 70, 9), 90, 70, {.restartInterval = 2});
     const Ours reference = DecodeBgr(jpeg);
     for (uint32_t seed = 1; seed <= 3; ++seed) {
         SlowSource source(jpeg, seed);
@@ -271,25 +256,20 @@ TEST(JpegDecoder, SlowSourcesGiveTheSamePictureAndBrokenOnesAnError)
         EXPECT_EQ(bgr, reference.bgr);
     }
     const size_t scan = FindMarker(jpeg, 0xDA);
-    for (int32_t after : {-1, 0}) {
+    for (int32_t after : {-1, 0})
         for (size_t good : {size_t{100}, scan + 200}) {
             SlowSource source(jpeg, 1, good, after);
             auto decoder = GJpegDecoder::Create();
             const int32_t begin = decoder->Begin(&source);
             Bytes bgr(reference.bgr.size());
             const int32_t result = begin == 0 ? decoder->DecodeBgr(bgr.data(), 270) : -1;
-            if (after < 0) {
-                // A read error is reported as such, however far the decoder got.
-                EXPECT_EQ(result, -1);
-                EXPECT_EQ(decoder->GetError(), kJpegErrRead);
-            } else if (good > scan) {
-                // A source that stops delivering is a stream that ended: the picture is whole.
-                EXPECT_EQ(result, 0);
-            } else {
-                EXPECT_EQ(begin, -1);
-            }
+            // A read error is reported as such, however far the decoder got; a source that
+            // stops delivering is a stream that ended: the picture is whole past the scan.
+            if (after < 0)
+                EXPECT_EQ(std::tuple(result, decoder->GetError()), std::tuple(-1, kJpegErrRead));
+            else
+                EXPECT_EQ(good > scan ? result : begin, good > scan ? 0 : -1) << good;
         }
-    }
 }
 
 // --- The arithmetic kernels on their own
@@ -302,16 +282,12 @@ TEST(JpegDecoder, ColourConversionClampsBothWays)
     const uint8_t y[2] = {0, 254}, cb[2] = {128, 128}, cr[2] = {126, 132};
     uint8_t out[6] = {};
     GJpegConvertRows<GJpegBgrPixel, 1, false>(tables, y, nullptr, cb, cr, out, nullptr, 2);
-    EXPECT_EQ(out[2], 0);    // -3
-    EXPECT_EQ(out[5], 255);  // 260
-    EXPECT_EQ(tables.crRed[126], -3);
-    EXPECT_EQ(tables.crRed[132], 6);
+    // Red -3 and 260 clamped.
+    EXPECT_EQ(std::tuple(out[2], out[5], tables.crRed[126], tables.crRed[132]), std::tuple(0, 255, -3, 6));
     // Neutral chroma leaves grey alone.
     const uint8_t grey[2] = {77, 200}, neutral[2] = {128, 128};
     GJpegConvertRows<GJpegBgrPixel, 1, false>(tables, grey, nullptr, neutral, neutral, out, nullptr, 2);
-    EXPECT_EQ(out[0], 77);
-    EXPECT_EQ(out[1], 77);
-    EXPECT_EQ(out[4], 200);
+    EXPECT_EQ(Bytes(out, out + 6), (Bytes{77, 77, 77, 200, 200, 200}));
 }
 
 // The fast IDCT (SSE2 where built for it, with short cuts for sparse blocks) must give
@@ -345,7 +321,7 @@ TEST(JpegDecoder, InverseDctIsAccurateAndItsFastPathsAreExact)
         if (kind < 2 || trial < 64)
             continue;
         // Against the exact transform in double precision.
-        for (int y = 0; y < 8; ++y) {
+        for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x) {
                 double sum = 0;
                 for (int v = 0; v < 8; ++v)
@@ -355,7 +331,6 @@ TEST(JpegDecoder, InverseDctIsAccurateAndItsFastPathsAreExact)
                 const double exact = std::min(255.0, std::max(0.0, sum / 4 + 128));
                 worstError = std::max(worstError, std::abs(exact - full[y * 10 + x]));
             }
-        }
     }
     EXPECT_LE(worstError, 1.0);
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/image/bitmap.h"
@@ -62,9 +63,8 @@ std::unique_ptr<GBitmap> MakeImage(int16_t width, int16_t height)
 // Mean and largest channel difference between a decoded picture and the image's pixels.
 void ExpectClose(const jpeg_test::Ours& decoded, const GBitmap& image, double meanLimit, int maxLimit)
 {
-    ASSERT_EQ(decoded.result, 0);
-    ASSERT_EQ(decoded.width, image.GetWidth());
-    ASSERT_EQ(decoded.height, image.GetHeight());
+    ASSERT_EQ(std::tuple(decoded.result, decoded.width, decoded.height),
+              std::tuple(0, int32_t(image.GetWidth()), int32_t(image.GetHeight())));
     double sum = 0;
     int worst = 0;
     for (int32_t y = 0; y < decoded.height; ++y)
@@ -74,8 +74,7 @@ void ExpectClose(const jpeg_test::Ours& decoded, const GBitmap& image, double me
             sum += error;
             worst = std::max(worst, error);
         }
-    EXPECT_LT(sum / (3.0 * decoded.width * decoded.height), meanLimit);
-    EXPECT_LE(worst, maxLimit);
+    EXPECT_TRUE(sum / (3.0 * decoded.width * decoded.height) < meanLimit && worst <= maxLimit) << sum << " " << worst;
 }
 
 class WriteJpegTest : public testing::Test {
@@ -93,9 +92,6 @@ TEST_F(WriteJpegTest, WritesAnRgbJpegThatDecodesClose)
 {
     auto image = MakeImage(53, 29);
     ASSERT_EQ(WriteJpegFile(PathOf("out.jpg").c_str(), image.get(), 95, 1), 1);
-    const Bytes bytes = ReadFileByteVector(PathOf("out.jpg"));
-    ASSERT_GT(bytes.size(), 4u);
-    EXPECT_EQ(bytes[0] << 8 | bytes[1], 0xFFD8);
     const jpeg_test::Ours out = DecodeFile("out.jpg");
     EXPECT_EQ(out.components, 3);
     ExpectClose(out, *image, 2.0, 24);
@@ -147,8 +143,7 @@ TEST_F(WriteJpegTest, UnwritablePathsAndImagesWithoutTrueColourAreRefused)
     uint8_t pixels[12] = {};
     EXPECT_FALSE(EncodeJpeg(pixels, 4, 1, 11, 90, true, out)) << "pitch below the row";
     EXPECT_TRUE(out.empty());
-    EXPECT_FALSE(EncodeJpeg(nullptr, 4, 1, 12, 90, true, out));
-    EXPECT_FALSE(EncodeJpeg(pixels, 40000, 1, 120000, 90, true, out));
+    EXPECT_FALSE(EncodeJpeg(nullptr, 4, 1, 12, 90, true, out) || EncodeJpeg(pixels, 40000, 1, 120000, 90, true, out));
 }
 
 TEST_F(WriteJpegTest, QualityOutsideTheRangeMeansBestAndReplacingKeepsTheFileWhole)
@@ -185,6 +180,5 @@ TEST_F(WriteJpegTest, LargePicturesGrowTheOutput)
     EXPECT_GT(out.size(), 16384u * 4);
     EXPECT_EQ(out[out.size() - 2] << 8 | out[out.size() - 1], 0xFFD9);
     const jpeg_test::Ours decoded = jpeg_test::DecodeBgr(out);
-    EXPECT_EQ(decoded.result, 0);
-    EXPECT_EQ(std::make_pair(decoded.width, decoded.height), std::make_pair(300, 200));
+    EXPECT_EQ(std::tuple(decoded.result, decoded.width, decoded.height), std::tuple(0, 300, 200));
 }

@@ -24,17 +24,12 @@ TEST(FixedMathTest, SinTableValuesAndWrapping) {
                                                {270, -256}, {359, -4}, {30, 128}, {150, 127}, {210, -128}, {330, -127}};
     for (auto [degree, value] : entries)
         EXPECT_EQ(t.Entry(degree), value) << degree;
-    EXPECT_EQ(t.Cos(0), 256);
-    EXPECT_EQ(t.Sin(390), 128);
-    EXPECT_EQ(t.Sin(360), 0);
-    EXPECT_EQ(t.Sin(-30), t.Entry(330)); // sin(-30) = -sin(30)
-    EXPECT_LT(t.Sin(-30), 0);
-    EXPECT_EQ(t.Sin(-90), -256);
-    EXPECT_EQ(t.Cos(-120), t.Entry(330)); // cos(-120) = -0.5
-    EXPECT_EQ(t.Cos(-180), -256);
-    EXPECT_EQ(t.Sin(-360), 0);
-    EXPECT_EQ(t.Sin(-32768), t.Entry(DegreeIndex(-32768)));
-    EXPECT_EQ(DegreeIndex(-32768), 352); // -32768 = -92 * 360 + 352
+    // sin(-30) = -sin(30) = cos(-120); -32768 = -92 * 360 + 352.
+    EXPECT_EQ(std::make_tuple(t.Cos(0), t.Sin(390), t.Sin(360), t.Sin(-30), t.Sin(-90), t.Cos(-120), t.Cos(-180),
+                              t.Sin(-360)),
+              std::make_tuple(256, 128, 0, -127, -256, -127, -256, 0));
+    EXPECT_EQ(DegreeIndex(-32768), 352);
+    EXPECT_EQ(t.Sin(-32768), t.Entry(352));
     EXPECT_EQ(t.Sin(INT32_MIN), t.Entry(DegreeIndex(INT32_MIN)));
     EXPECT_EQ(t.Cos(INT32_MAX), t.Entry(DegreeIndex(int64_t(INT32_MAX) + 90)));
     for (int a = -1000; a <= 1000; a += 7) {
@@ -49,12 +44,9 @@ TEST(FixedMathTest, IntegerSineTable) {
                                                {330, -32768}, {1, 1143}};
     for (auto [degree, value] : entries)
         EXPECT_EQ(IntSin(degree), value) << degree;
-    EXPECT_EQ(IntCos(0), 65536);
-    EXPECT_EQ(IntCos(-90), 0);
     // Below the old bounds the index used to go negative; now the angle wraps.
-    EXPECT_EQ(IntSin(-90), -65536);
-    EXPECT_EQ(IntCos(-180), -65536);
-    EXPECT_EQ(IntSin(-1), IntSin(359));
+    EXPECT_EQ(std::make_tuple(IntCos(0), IntCos(-90), IntSin(-90), IntCos(-180), IntSin(-1)),
+              std::make_tuple(65536, 0, -65536, -65536, IntSin(359)));
     EXPECT_EQ(IntSin(INT32_MIN), IntSin(DegreeIndex(INT32_MIN)));
     EXPECT_EQ(IntCos(INT32_MAX), IntSin(DegreeIndex(int64_t(INT32_MAX) + 90)));
 }
@@ -65,14 +57,12 @@ TEST(FixedMathTest, FixedSqrtEdgesAndRange) {
     for (auto [x, root] : roots)
         EXPECT_EQ(FixedSqrt(x), root) << x;
     // The top of the range used to overflow the 32-bit working value.
-    const double top = std::sqrt(double(INT32_MAX) * 256.0);
-    EXPECT_NEAR(FixedSqrt(INT32_MAX), top, 2.0);
+    EXPECT_NEAR(FixedSqrt(INT32_MAX), std::sqrt(double(INT32_MAX) * 256.0), 2.0);
     EXPECT_GT(FixedSqrt(INT32_MAX), FixedSqrt(INT32_MAX / 4));
     // Across the range, within a small relative error of the true root.
     for (int64_t x = 1; x <= INT32_MAX; x = x * 3 / 2 + 1) {
         const double exact = std::sqrt(double(x) * 256.0);
-        const int32_t got = FixedSqrt(int32_t(x));
-        EXPECT_NEAR(got, exact, std::max(2.0, exact * 0.01)) << x;
+        EXPECT_NEAR(FixedSqrt(int32_t(x)), exact, std::max(2.0, exact * 0.01)) << x;
     }
 }
 
@@ -96,9 +86,8 @@ TEST(FixedMathTest, ISqrt) {
     // Higher up three Newton steps do not settle: the result lies a little above the exact
     // root, never below it.
     for (uint64_t x = 1800000; x <= UINT32_MAX; x = x * 5 / 4 + 13) {
-        const uint32_t exact = uint32_t(std::sqrt(double(x)));
-        EXPECT_GE(ISqrt(uint32_t(x)), exact) << x;
-        EXPECT_LE(ISqrt(uint32_t(x)), exact + 20) << x;
+        const uint32_t exact = uint32_t(std::sqrt(double(x))), got = ISqrt(uint32_t(x));
+        EXPECT_TRUE(got >= exact && got <= exact + 20) << x << ": " << got;
     }
     EXPECT_GT(ISqrt(UINT32_MAX), 65535u);
 }
@@ -117,25 +106,19 @@ TEST(FixedMathTest, FixedVectorScaleAndRotate) {
     EXPECT_EQ(std::make_tuple(turned.x, turned.y, r.y), std::make_tuple(0, -256, -256));
     r.Set(256, 0);
     r.Rotate(-90);
-    EXPECT_EQ(std::make_pair(r.x, r.y), std::make_pair(0, 256));
     GFixedVector copy;
     copy.Assign(r);
-    EXPECT_EQ(copy.y, 256);
+    EXPECT_EQ(std::make_pair(copy.x, copy.y), std::make_pair(0, 256));
 }
 
 TEST(FloatGeometryTest, VectorOperations) {
     GVector2 v(3.0f, 4.0f);
-    EXPECT_FLOAT_EQ(v.Length(), 5.0f);
-    EXPECT_FLOAT_EQ(v.Project(1.0f, 0.0f), 3.0f);
-    EXPECT_FLOAT_EQ(v.Project(0.0f, 0.0f), 0.0f); // no direction: no division by zero
-    EXPECT_FLOAT_EQ(v.Cross(1.0f, 0.0f), -4.0f);
-    const GVector2 d = GVector2::Divide(v, 2.0f);
-    EXPECT_EQ(std::make_pair(d.x, d.y), std::make_pair(1.5f, 2.0f));
-    EXPECT_EQ(GVector2::Divide(v, 0.0f).x, 0.0f);
+    // Projecting on no direction and dividing by 0 give 0, not a division by zero.
+    EXPECT_EQ(std::make_tuple(v.Length(), v.Project(1.0f, 0.0f), v.Project(0.0f, 0.0f), v.Cross(1.0f, 0.0f),
+                              GVector2::Divide(v, 2.0f).x, GVector2::Divide(v, 2.0f).y, GVector2::Divide(v, 0.0f).x),
+              std::make_tuple(5.0f, 3.0f, 0.0f, -4.0f, 1.5f, 2.0f, 0.0f));
     v -= GVector2(1.0f, 1.0f);
-    EXPECT_FLOAT_EQ(v.x, 2.0f);
-    EXPECT_FLOAT_EQ((v + GVector2(1, 1)).y, 4.0f);
-    EXPECT_FLOAT_EQ(FloatSqrt(2.25f), 1.5f);
+    EXPECT_EQ(std::make_tuple(v.x, (v + GVector2(1, 1)).y, FloatSqrt(2.25f)), std::make_tuple(2.0f, 4.0f, 1.5f));
     EXPECT_EQ(std::make_tuple(FloatSin(360), FloatSin(90), FloatCos(0), FloatSin(-90)), std::make_tuple(0.0f, 1.0f, 1.0f, -1.0f));
 }
 
@@ -161,18 +144,19 @@ TEST(FloatGeometryTest, SegmentsIntersect) {
 TEST(FloatGeometryTest, PointInRotatedRectAndPolygon) {
     const GVector2 centre(10, 10);
     const GVector2 size(4, 2);
-    EXPECT_EQ(PointInRotatedRect(centre, size, 0, {11.5f, 10.5f}), 1);
-    EXPECT_EQ(PointInRotatedRect(centre, size, 0, {10, 11.5f}), 0);
-    EXPECT_EQ(PointInRotatedRect(centre, size, 90, {10.5f, 11.5f}), 1);
-    EXPECT_EQ(PointInRotatedRect(centre, size, -270, {10.5f, 11.5f}), 1); // same turn
-    EXPECT_EQ(PointInRotatedRect(centre, size, 90, {11.5f, 10.5f}), 0);
+    // -270 is the same turn as 90.
+    const std::tuple<int, GVector2, int> points[] = {{0, {11.5f, 10.5f}, 1},  {0, {10, 11.5f}, 0},
+                                                     {90, {10.5f, 11.5f}, 1}, {-270, {10.5f, 11.5f}, 1},
+                                                     {90, {11.5f, 10.5f}, 0}};
+    for (auto [angle, point, inside] : points)
+        EXPECT_EQ(PointInRotatedRect(centre, size, angle, point), inside) << angle << " " << point.x << "," << point.y;
 
     // Wound so that inside points give negative values for every edge.
     const GVector2 square[] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}};
-    EXPECT_EQ(PointInConvexPolygon(2, 2, square, 4), 1);
-    EXPECT_EQ(PointInConvexPolygon(5, 2, square, 4), 0);
-    EXPECT_EQ(PointInConvexPolygon(0, 2, square, 4), 0); // on an edge
-    EXPECT_EQ(PointInConvexPolygon(99, 99, nullptr, 0), 1);
+    // Inside, outside, on an edge; no polygon at all.
+    EXPECT_EQ(std::make_tuple(PointInConvexPolygon(2, 2, square, 4), PointInConvexPolygon(5, 2, square, 4),
+                              PointInConvexPolygon(0, 2, square, 4), PointInConvexPolygon(99, 99, nullptr, 0)),
+              std::make_tuple(1, 0, 0, 1));
 }
 
 TEST(FloatGeometryTest, Polygon) {
@@ -181,10 +165,9 @@ TEST(FloatGeometryTest, Polygon) {
     EXPECT_TRUE(p.Reserve(3));
     EXPECT_TRUE(p.Reserve(10)); // only the first reserve allocates
     EXPECT_EQ(p.GetCapacity(), 3);
-    EXPECT_EQ(p.AddPoint(1, 5), 0);
-    EXPECT_EQ(p.AddPoint(-2, 3), 1);
-    EXPECT_EQ(p.AddPoint(4, -1), 2);
-    EXPECT_EQ(p.AddPoint(9, 9), 3); // full: the count
+    // The last one does not fit: the count.
+    for (auto [x, y, index] : {std::tuple{1, 5, 0}, {-2, 3, 1}, {4, -1, 2}, {9, 9, 3}})
+        EXPECT_EQ(p.AddPoint(float(x), float(y)), index);
     EXPECT_EQ(p.GetCount(), 3);
     p.UpdateBounds();
     EXPECT_EQ(std::make_tuple(p.GetMinX(), p.GetMinY(), p.GetMaxX(), p.GetMaxY()), std::make_tuple(-2.0f, -1.0f, 4.0f, 5.0f));

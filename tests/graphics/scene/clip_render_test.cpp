@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -60,9 +61,8 @@ class SelfDrawn : public GClip {
 public:
     void Draw(GBitmap* target, const GRect& area) override {
         seen.push_back(area);
-        GRect r;
-        if (!IntersectRects(r, GetRect(), area))
-            return;
+        GRect r{0, 0, -1, -1};
+        IntersectRects(r, GetRect(), area);
         for (int y = std::max<int>(r.top, 0); y <= std::min<int>(r.bottom, target->GetHeight() - 1); ++y)
             for (int x = std::max<int>(r.left, 0); x <= std::min<int>(r.right, target->GetWidth() - 1); ++x)
                 for (int c = 0; c < 3; ++c) {
@@ -95,12 +95,10 @@ void RenderFromScratch(GBitmap& dst, const ImageTable& table, const std::vector<
     GRect all{0, 0, kW - 1, kH - 1};
     for (GClip* c : clips) {
         GBitmap* image = c->GetDrawMode() == 15 ? nullptr : table.FindSlot(c->GetSlot());
-        if (!c->IsVisible() || (c->GetDrawMode() != 15 && !image))
-            continue;
-        if (c->GetDrawMode() == 15) {
+        if (c->IsVisible() && c->GetDrawMode() == 15)
             c->Draw(&dst, all);
+        if (!c->IsVisible() || !image)
             continue;
-        }
         const uint8_t mode = c->GetDrawMode() == 6 ? image->GetFormat() : c->GetDrawMode();
         GBlitRule rule;
         int shift;
@@ -148,13 +146,10 @@ void Build(Scene& s, int count, std::mt19937& rng) {
     auto background = std::make_unique<GClip>();
     background->SetVisible(true);
     add(std::move(background));
-    std::vector<int> modes;
-    for (const auto& [mode, formats] : kFormatsOfMode)
-        modes.push_back(mode);
     for (int i = 0; i < count; ++i) {
         const bool self = rng() % 20 == 0;
         std::unique_ptr<GClip> c = self ? std::make_unique<SelfDrawn>() : std::make_unique<GClip>();
-        const int mode = self ? 15 : modes[rng() % modes.size()];
+        const int mode = self ? 15 : std::next(kFormatsOfMode.begin(), long(rng() % kFormatsOfMode.size()))->first;
         c->SetDrawMode(uint8_t(mode));
         c->SetSubPixel(rng() % 4 == 0);
         c->SetOrientation(uint8_t(rng() % 4));
@@ -252,8 +247,7 @@ TEST(ClipRender, FlushEqualsRenderFromScratchAndReportsEveryChangedPixel) {
         GRect covered;
         EXPECT_TRUE(IntersectRects(covered, owner.presented.back(), GRect{0, 0, kW - 1, kH - 1}) &&
                     covered == (GRect{0, 0, kW - 1, kH - 1}));
-        owner.Present(0);
-        owner.Present(1);
+        owner.Present(0), owner.Present(1);
         EXPECT_EQ(owner.presented.size(), 3u);
     }
 }
@@ -268,9 +262,7 @@ struct Rig {
             if (image->GetAlpha())
                 std::memset(image->GetAlpha(), 100, image->GetAlphaBlock()->GetSize());
         container = GClipContainer::Create(screen.get(), &table, clips.get(), dirty.get());
-        clip.SetVisible(true);
-        clip.SetAlpha(200);
-        clip.SetPalette(palette.data());
+        clip.SetVisible(true), clip.SetAlpha(200), clip.SetPalette(palette.data());
         container->AddClip(&clip);
     }
     // Pixels changed by one dispatch of the clip placed at (x, y) in 24.8.
@@ -285,10 +277,8 @@ struct Rig {
             dirty->Add(r);
         const std::vector<uint8_t> before = Pixels();
         screen->Lock();
-        if (noMirror)
-            subPixel ? container->DrawClipSubPixelNoMirror(clip) : container->DrawClipNoMirror(clip);
-        else
-            subPixel ? container->DrawClipSubPixel(clip) : container->DrawClip(clip);
+        noMirror ? (subPixel ? container->DrawClipSubPixelNoMirror(clip) : container->DrawClipNoMirror(clip))
+                 : (subPixel ? container->DrawClipSubPixel(clip) : container->DrawClip(clip));
         screen->Unlock();
         const std::vector<uint8_t> after = Pixels();
         int changed = 0;
@@ -340,8 +330,7 @@ TEST(ClipRender, DispatchEdgeCases) {
     std::memcpy(wild.table.images[slot]->GetPixels(), &past, 2);
     EXPECT_EQ(wild.Draw(16, slot, false, 0, 0, 3), 0);
     Rig six, twelve;
-    six.Draw(6, 3, false, 512, 256, 3);
-    twelve.Draw(12, 3, false, 512, 256, 3);
+    six.Draw(6, 3, false, 512, 256, 3), twelve.Draw(12, 3, false, 512, 256, 3);
     EXPECT_EQ(six.Pixels(), twelve.Pixels()) << "mode 6 on a format 12 image is mode 12";
     Rig empty;
     for (int32_t frame : {-256, 99 * 256}) {
@@ -366,10 +355,10 @@ TEST(ClipRender, SelfDrawnClipIsHandedTheTargetOrTheDirtyPart) {
     rig.container->AddClip(&self);
     rig.dirty->Clear(), rig.dirty->Add({5, 0, 12, 3});
     rig.screen->Lock();
-    self.SetDirtyState(3);
-    rig.container->DrawClip(self);
-    self.SetDirtyState(0);
-    rig.container->DrawClip(self);
+    for (uint8_t state : {3, 0}) {
+        self.SetDirtyState(state);
+        rig.container->DrawClip(self);
+    }
     rig.screen->Unlock();
     EXPECT_EQ(self.seen, (std::vector<GRect>{{0, 0, 39, 39}, {5, 2, 8, 3}}));
 }
@@ -383,14 +372,14 @@ TEST(ClipRender, FlushEdgeCases) {
     }
     rig.clip.SetSlot(1), rig.clip.SetPosition(20 * 256, 5 * 256);
     second.SetPosition(5 * 256, 30 * 256);
-    GRect io{1, 2, 3, 4};
-    // Three separate dirty areas (the first clip's 4x4 and two more) give their union.
-    EXPECT_EQ(rig.container->RedrawDirty(io, 0, 0), 1);
-    EXPECT_EQ(io, (GRect{0, 0, 23, 33}));
-    // Nothing changed: 0, io untouched, the screen untouched.
-    io = {1, 2, 3, 4};
-    EXPECT_EQ(rig.container->RedrawDirty(io, 0, 0), 0);
-    EXPECT_EQ(io, (GRect{1, 2, 3, 4}));
+    // Three separate dirty areas (the first clip's 4x4 and two more) give their union; then
+    // nothing changed: 0, io untouched.
+    for (auto [result, union_] : {std::pair{1, GRect{0, 0, 23, 33}}, {0, GRect{1, 2, 3, 4}}}) {
+        GRect io{1, 2, 3, 4};
+        EXPECT_EQ(rig.container->RedrawDirty(io, 0, 0), result);
+        EXPECT_EQ(io, union_);
+    }
+    GRect io;
     // The io flag redraws io even so; background mode 2 does not fill, mode 1 does.
     rig.container->SetBackgroundColour(0x123456);
     for (uint8_t mode : {2, 1}) {
@@ -424,8 +413,7 @@ TEST(ClipRender, PlacedRedrawsAndTheirChoices) {
     rig.clip.SetSlot(1), rig.clip.SetDrawMode(0), rig.clip.SetAnchorMode(5), rig.clip.SetRect({7, 9, 0, 0});
     rig.container->RedrawAll(0);
     const auto at = [&](int x, int y) { return rig.screen->GetDibPixels()[y * rig.screen->GetPitch() + 3 * x]; };
-    EXPECT_NE(at(7, 9), 0xFF);
-    EXPECT_EQ(at(6, 9), 0xFF);
+    EXPECT_TRUE(at(7, 9) != 0xFF && at(6, 9) == 0xFF);
     // A region wholly off the screen changes nothing, for the screen and for any image.
     const std::vector<uint8_t> before = rig.Pixels();
     const GRect off{100, 100, 120, 120};
@@ -439,8 +427,8 @@ TEST(ClipRender, PlacedRedrawsAndTheirChoices) {
     EXPECT_EQ(reference::Snapshot(*image), untouched);
     // On the image, moved by (dx, dy): the clip's 4x4 at (7 - 5, 9 - 8), the rest background.
     rig.container->DrawToBitmap(image.get(), 0, nullptr, -5, -8);
-    EXPECT_EQ(reference::PixelAt(*image, 1, 1)[0], 0xFF);
-    EXPECT_EQ(0, std::memcmp(reference::PixelAt(*image, 2, 1), reference::PixelAt(*rig.table.images[1], 0, 0), 3));
+    EXPECT_TRUE(reference::PixelAt(*image, 1, 1)[0] == 0xFF &&
+                !std::memcmp(reference::PixelAt(*image, 2, 1), reference::PixelAt(*rig.table.images[1], 0, 0), 3));
     EXPECT_EQ(rig.clip.GetRect(), (GRect{7, 9, 0, 0})); // not changed by DrawToBitmap
     // A region partly on screen: filled, then the clips drawn inside it only.
     const GRect part{8, 10, 60, 60};
@@ -468,8 +456,7 @@ TEST(ClipRender, TwinWithoutOrientation) {
     twin.container->AddClip(&self);
     GRect io{};
     EXPECT_EQ(twin.container->RedrawDirtyNoMirror(io, 0, 0), 1);
-    EXPECT_EQ(io, (GRect{0, 0, 30, 20}));
-    EXPECT_TRUE(self.seen.empty());
+    EXPECT_TRUE(io == (GRect{0, 0, 30, 20}) && self.seen.empty());
     EXPECT_EQ(twin.Pixels()[20 * twin.screen->GetPitch() + 3 * 30], 0xFF);
 }
 

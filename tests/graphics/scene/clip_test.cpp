@@ -53,20 +53,14 @@ protected:
     // Places the clip one way (or marks it dirty by its owner's rect) and returns its dirty state.
     enum Placement { kPlain, kSubPixel, kNoMode15, kMark };
     int Place(GClip& c, Placement how = kPlain) {
-        if (how == kPlain)
-            m_container.PlaceClip(c);
-        else if (how == kSubPixel)
-            m_container.PlaceClipSubPixel(c);
-        else if (how == kNoMode15)
-            m_container.PlaceClipNoMode15(c);
-        else
-            m_container.MarkClipDirty(c);
+        how == kPlain      ? m_container.PlaceClip(c)
+        : how == kSubPixel ? m_container.PlaceClipSubPixel(c)
+        : how == kNoMode15 ? m_container.PlaceClipNoMode15(c)
+                           : m_container.MarkClipDirty(c);
         return c.GetDirtyState();
     }
     static void Show(GClip& c, int32_t x, int32_t y, int32_t slot = 0) {
-        c.SetVisible(true);
-        c.SetSlot(slot);
-        c.SetPosition(x, y);
+        c.SetVisible(true), c.SetSlot(slot), c.SetPosition(x, y);
     }
 
     // A clip that is on screen as it is now: as the flush leaves it after drawing.
@@ -83,15 +77,6 @@ struct AnchorCase {
 };
 
 } // namespace
-
-TEST(ClipTest, SlotIsTheWholePartOfTheFrame) {
-    GClip c;
-    EXPECT_EQ(c.GetDrawMode(), dmImageFormat); // placement and fading rely on this default
-    c.SetSlot(12);
-    EXPECT_EQ(c.GetFrame(), 12 * 256);
-    c.SetFrame(12 * 256 + 255);
-    EXPECT_EQ(c.GetSlot(), 12);
-}
 
 TEST(ClipTest, NormalizeRectRecordsTheCornerNamed) {
     const struct {
@@ -110,13 +95,8 @@ TEST(ClipTest, NormalizeRectRecordsTheCornerNamed) {
 TEST(ClipTest, CommitPreviousAndMarkMoved) {
     GClip c;
     static const uint32_t palette[256] = {};
-    c.SetVisible(true);
-    c.SetPosition(300, -700);
-    c.SetFrame(0x512);
-    c.SetAlpha(9);
-    c.SetOrientation(2);
-    c.SetPalette(palette);
-    c.SetRect(R(1, 2, 3, 4));
+    c.SetVisible(true), c.SetPosition(300, -700), c.SetFrame(0x512), c.SetAlpha(9);
+    c.SetOrientation(2), c.SetPalette(palette), c.SetRect(R(1, 2, 3, 4));
     c.CommitPrevious(false); // orientation and palette only with the full commit
     EXPECT_EQ(std::make_tuple(c.WasVisible(), c.GetPrevX(), c.GetPrevY(), c.GetPrevFrame(), c.GetPrevAlpha(),
                               c.GetPrevRect(), c.GetPrevOrientation(), c.GetPrevPalette()),
@@ -168,22 +148,18 @@ TEST_F(PlacementTest, AnchorsWithPositiveAndNegativePositions) {
                     << "anchor " << int(ac.anchor) << (sub ? " sub-pixel" : " plain") << " at " << p.x << "," << p.y;
             }
 
-    // Anchor halves truncate (4 x 6 image, centred).
-    GClip c;
-    Show(c, 20 * 256, 20 * 256, 1);
-    c.SetAnchorMode(1);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetRect(), R(18, 17, 21, 22));
-    // Positions far outside saturate.
-    c.SetSlot(0);
-    c.SetAnchorMode(4);
-    c.SetPosition(INT32_MAX, INT32_MIN);
-    m_container.PlaceClip(c);
-    EXPECT_EQ(c.GetRect(), R(32767, -32768, 32767, -32768));
-    c.SetAnchorMode(0);
-    c.SetPosition(INT32_MIN, INT32_MAX);
-    m_container.PlaceClipSubPixel(c);
-    EXPECT_EQ(c.GetRect(), R(-32768, 32767, -32768, 32767));
+    // Anchor halves truncate (4 x 6 image, centred); positions far outside saturate.
+    const std::tuple<int32_t, int32_t, int32_t, uint8_t, Placement, GRect> more[] = {
+        {20 * 256, 20 * 256, 1, 1, kPlain, R(18, 17, 21, 22)},
+        {INT32_MAX, INT32_MIN, 0, 4, kPlain, R(32767, -32768, 32767, -32768)},
+        {INT32_MIN, INT32_MAX, 0, 0, kSubPixel, R(-32768, 32767, -32768, 32767)}};
+    for (auto [x, y, slot, anchor, how, rect] : more) {
+        GClip c;
+        Show(c, x, y, slot);
+        c.SetAnchorMode(anchor);
+        Place(c, how);
+        EXPECT_EQ(c.GetRect(), rect) << x << "," << y;
+    }
 }
 
 TEST_F(PlacementTest, OwnerPlacedAnchorsKeepTheCorner) {
@@ -233,8 +209,7 @@ TEST_F(PlacementTest, WhatCountsAsAChange) {
     GClip c;
     Show(c, 2560, 2560);
     c.SetPalette(paletteA);
-    m_container.PlaceClip(c);
-    Settle(c);
+    Place(c), Settle(c);
 
     // Half a pixel: the same whole pixel for the plain placement.
     c.SetX(2688);
@@ -242,10 +217,9 @@ TEST_F(PlacementTest, WhatCountsAsAChange) {
     // Any fraction for the sub-pixel placement, and one pixel wider.
     c.SetX(2560);
     EXPECT_EQ(Place(c, kSubPixel), kDirtyNone);
-    const GRect whole = R(11, 11, 13, 13);
     c.SetX(2688);
     EXPECT_EQ(Place(c, kSubPixel), kDirtyBoth);
-    EXPECT_EQ(c.GetRect().right, whole.right + 1);
+    EXPECT_EQ(c.GetRect().right, 13 + 1);
     c.SetX(2560);
 
     // Frame: only its whole part.
@@ -280,11 +254,8 @@ TEST_F(PlacementTest, WhatCountsAsAChange) {
 
 TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
     GClip c;
-    c.SetDrawMode(dmCustom);
-    c.SetSlot(40); // no image there: mode 15 never looks
-    c.SetVisible(true);
-    c.SetRect(R(50, 50, 59, 59));
-    c.SetPrevRect(R(0, 0, 9, 9));
+    c.SetDrawMode(dmCustom), c.SetSlot(40); // no image there: mode 15 never looks
+    c.SetVisible(true), c.SetRect(R(50, 50, 59, 59)), c.SetPrevRect(R(0, 0, 9, 9));
     EXPECT_EQ(Place(c), kDirtyShow);
     EXPECT_EQ(c.GetRect(), R(50, 50, 59, 59));
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59), R(0, 0, 9, 9)}));
@@ -292,15 +263,13 @@ TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
     m_container.PlaceClipSubPixel(c); // shown: only the current rect
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59)}));
 
-    c.SetPrevVisible(true);
-    c.SetAlpha(3);
+    c.SetPrevVisible(true), c.SetAlpha(3);
     EXPECT_EQ(Place(c), kDirtyBoth);
     EXPECT_EQ(c.GetRect(), R(50, 50, 59, 59));
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59), R(0, 0, 9, 9)}));
 
     // The twins without the mode-15 case compute the rect from the image like any clip.
-    c.SetSlot(0);
-    c.SetPosition(0, 0);
+    c.SetSlot(0), c.SetPosition(0, 0);
     m_container.PlaceClipNoMode15(c);
     EXPECT_EQ(c.GetRect(), R(0, 0, 4, 4));
 }
@@ -309,12 +278,10 @@ TEST_F(PlacementTest, MissingImageGivesAnEmptyRect) {
     GClip c;
     Show(c, 10 * 256, 10 * 256, 2); // an empty slot
     EXPECT_EQ(Place(c), kDirtyShow);
-    EXPECT_TRUE(c.GetRect().IsEmpty());
-    EXPECT_TRUE(Dirty().empty());
+    EXPECT_TRUE(c.GetRect().IsEmpty() && Dirty().empty());
 
     // Moved onto an empty slot: what it covered before is still repainted.
-    c.SetPrevVisible(true);
-    c.SetPrevRect(R(0, 0, 4, 4));
+    c.SetPrevVisible(true), c.SetPrevRect(R(0, 0, 4, 4));
     EXPECT_EQ(Place(c, kSubPixel), kDirtyBoth);
     EXPECT_TRUE(c.GetRect().IsEmpty());
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(0, 0, 4, 4)}));
@@ -329,9 +296,7 @@ TEST_F(PlacementTest, MissingImageGivesAnEmptyRect) {
 
 TEST_F(PlacementTest, MarkClipDirtyComparesTheOwnersRect) {
     GClip c;
-    c.SetDrawMode(dmLine);
-    c.SetVisible(true);
-    c.SetRect(R(0, 0, 10, 3));
+    c.SetDrawMode(dmLine), c.SetVisible(true), c.SetRect(R(0, 0, 10, 3));
     EXPECT_EQ(Place(c, kMark), kDirtyShow);
     EXPECT_EQ(Dirty(), (std::vector<GRect>{R(0, 0, 10, 3)}));
     Settle(c);
@@ -354,8 +319,7 @@ TEST_F(PlacementTest, WithoutADirtyListPlacementStillSetsState) {
     GClip c;
     c.SetVisible(true);
     bare.PlaceClip(c);
-    EXPECT_EQ(c.GetDirtyState(), kDirtyShow);
-    EXPECT_EQ(c.GetRect(), R(0, 0, 4, 4));
+    EXPECT_TRUE(c.GetDirtyState() == kDirtyShow && c.GetRect() == R(0, 0, 4, 4));
 }
 
 TEST(ClipFadeTest, DrawModeMapping) {
@@ -375,24 +339,17 @@ TEST(ClipFadeTest, ImageFormatModeUsesTheImageInTheFrameSlot) {
     table.Put(1, 4, 4, 0);
     table.Put(2, 4, 4, 13);
     table.Put(3, 4, 4, 6);
-
-    GClip c;
-    c.SetSlot(0);
-    MakeClipAlphaBlended(c, &table);
-    EXPECT_EQ(c.GetDrawMode(), dmIndexedMaskFaded);
-
-    c.SetDrawMode(dmImageFormat);
-    c.SetFrame(FixedFromInt(1) + 0xFF); // the fraction of the frame does not matter
-    MakeClipAlphaBlended(c, &table);
-    EXPECT_EQ(c.GetDrawMode(), dmFaded);
-
-    for (int32_t slot : {2, 3, 7, -1}) { // no faded variant, format 6, empty, outside
-        c.SetDrawMode(dmImageFormat);
-        c.SetSlot(slot);
-        MakeClipAlphaBlended(c, &table);
-        EXPECT_EQ(c.GetDrawMode(), dmImageFormat) << slot;
+    // Slot 1 with a fraction (which does not matter); 2 has no faded variant, 3 is format 6,
+    // 7 is empty, -1 outside; slot 0 without a store.
+    const std::tuple<int32_t, bool, uint8_t> cases[] = {
+        {0, true, dmIndexedMaskFaded}, {FixedFromInt(1) + 0xFF, true, dmFaded}, {2 << 8, true, dmImageFormat},
+        {3 << 8, true, dmImageFormat}, {7 << 8, true, dmImageFormat}, {-256, true, dmImageFormat},
+        {0, false, dmImageFormat}};
+    for (auto [frame, withTable, mode] : cases) {
+        GClip c;
+        EXPECT_EQ(c.GetDrawMode(), dmImageFormat); // placement and fading rely on this default
+        c.SetFrame(frame);
+        MakeClipAlphaBlended(c, withTable ? &table : nullptr);
+        EXPECT_EQ(c.GetDrawMode(), mode) << frame;
     }
-    c.SetSlot(0);
-    MakeClipAlphaBlended(c, nullptr); // no store
-    EXPECT_EQ(c.GetDrawMode(), dmImageFormat);
 }

@@ -34,9 +34,7 @@ TEST(RectTest, SetSizeAndOffsetMoveEdges) {
     r.Offset(-15, 5);
     EXPECT_EQ(r, R(-5, 25, -1, 27));
     r.SetSize(0, 0);
-    EXPECT_TRUE(r.IsEmpty());
-    EXPECT_EQ(r.Area(), 0);
-    EXPECT_EQ(R(0, 0, 9, 4).Area(), 50);
+    EXPECT_TRUE(r.IsEmpty() && r.Area() == 0 && R(0, 0, 9, 4).Area() == 50);
 }
 
 TEST(RectTest, EdgesSaturateInsteadOfWrapping) {
@@ -48,8 +46,7 @@ TEST(RectTest, EdgesSaturateInsteadOfWrapping) {
     EXPECT_EQ(r, R(32767, -32768, 32767, -32768));
     r = R(30000, -5, 0, 0);
     r.SetSize(70000, INT32_MAX);
-    EXPECT_EQ(r.right, 32767);
-    EXPECT_EQ(r.bottom, 32767);
+    EXPECT_EQ(r, R(30000, -5, 32767, 32767));
     r.SetClamped(-100000, 5, 100000, 6);
     EXPECT_EQ(r, R(-32768, 5, 32767, 6));
     EXPECT_EQ(r.Area(), 65536 * 2);
@@ -61,34 +58,27 @@ TEST(RectTest, OverlapUnionIntersect) {
     EXPECT_FALSE(RectsOverlap(a, R(10, 0, 19, 9)));   // touching, no shared pixel
     EXPECT_FALSE(RectsOverlap(a, R(0, 10, 9, 19)));
 
-    GRect out = R(1, 2, 3, 4);
-    EXPECT_EQ(IntersectRects(out, a, R(10, 0, 19, 9)), 0);
-    EXPECT_EQ(out, R(1, 2, 3, 4));
+    GRect out = R(1, 2, 3, 4), missed = out, self = a;
+    EXPECT_EQ(IntersectRects(missed, a, R(10, 0, 19, 9)), 0);
+    EXPECT_EQ(missed, out); // untouched
     EXPECT_EQ(IntersectRects(out, a, R(5, -5, 30, 7)), 1);
     EXPECT_EQ(out, R(5, 0, 9, 7));
-
     EXPECT_EQ(UnionRects(out, a, R(-32768, 5, 32767, 6)), 1);
     EXPECT_EQ(out, R(-32768, 0, 32767, 9));
-    GRect self = a;
     UnionRects(self, self, R(20, 20, 21, 21));
     EXPECT_EQ(self, R(0, 0, 21, 21));
-
-    EXPECT_EQ(a.NotEquals(R(0, 0, 9, 9)), 0);
-    EXPECT_EQ(a.NotEquals(R(0, 0, 9, 8)), 1);
+    EXPECT_EQ(a.NotEquals(R(0, 0, 9, 9)) * 10 + a.NotEquals(R(0, 0, 9, 8)), 1);
 }
 
 TEST(RectArrayTest, AddAndRemoveAt) {
     auto list = MakeList(3);
-    EXPECT_EQ(list->Add(R(0, 0, 1, 1)), 0);
-    EXPECT_EQ(list->Add(R(2, 2, 3, 3)), 1);
-    EXPECT_EQ(list->Add(R(4, 4, 5, 5)), 2);
-    EXPECT_EQ(list->Add(R(6, 6, 7, 7)), -1);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(list->Add(R(2 * i, 2 * i, 2 * i + 1, 2 * i + 1)), i < 3 ? i : -1);
     list->RemoveAt(0);
     EXPECT_EQ(Entries(*list), (std::vector<GRect>{R(4, 4, 5, 5), R(2, 2, 3, 3)}));
     list->RemoveAt(7); // outside: nothing
     EXPECT_EQ(list->GetCount(), 2);
-    EXPECT_EQ(GRectArray::Create(0), nullptr);
-    EXPECT_EQ(GRectArray::Create(-4), nullptr);
+    EXPECT_TRUE(!GRectArray::Create(0) && !GRectArray::Create(-4));
 }
 
 // Rectangles added in turn (merged, or merged with touching neighbours) and the list they leave.
@@ -137,48 +127,37 @@ TEST(RectArrayTest, PropertyDisjointAndCovering) {
     constexpr int kSize = 64;
     constexpr int kOrigin = -8; // the map spans -8..55 so negative coordinates are exercised
     std::mt19937 rng(12345);
-    for (int16_t capacity : {int16_t(1000), int16_t(9), int16_t(3), int16_t(1)}) {
+    for (int16_t capacity : {int16_t(1000), int16_t(9), int16_t(3), int16_t(1)})
         for (int round = 0; round < 60; ++round) {
             auto list = MakeList(capacity);
             std::vector<uint8_t> required(kSize * kSize, 0);
             const int n = 1 + int(rng() % 40);
             for (int k = 0; k < n; ++k) {
-                const int l = kOrigin + int(rng() % kSize);
-                const int t = kOrigin + int(rng() % kSize);
-                const int w = 1 + int(rng() % 12);
-                const int h = 1 + int(rng() % 12);
-                const int r = std::min(l + w - 1, kOrigin + kSize - 1);
-                const int b = std::min(t + h - 1, kOrigin + kSize - 1);
+                const int l = kOrigin + int(rng() % kSize), t = kOrigin + int(rng() % kSize);
+                const int r = std::min(l + int(rng() % 12), kOrigin + kSize - 1);
+                const int b = std::min(t + int(rng() % 12), kOrigin + kSize - 1);
                 list->AddMerged(R(l, t, r, b));
-                for (int y = t; y <= b; ++y) {
+                for (int y = t; y <= b; ++y)
                     for (int x = l; x <= r; ++x)
                         required[(y - kOrigin) * kSize + (x - kOrigin)] = 1;
-                }
 
                 ASSERT_LE(list->GetCount(), capacity);
                 std::vector<uint8_t> covered(kSize * kSize, 0);
                 for (int i = 0; i < list->GetCount(); ++i) {
                     const GRect& e = list->GetAt(i);
                     ASSERT_FALSE(e.IsEmpty());
-                    for (int j = i + 1; j < list->GetCount(); ++j) {
-                        ASSERT_FALSE(RectsOverlap(e, list->GetAt(j)))
-                            << "capacity " << capacity << " round " << round;
-                    }
-                    ASSERT_GE(e.left, kOrigin);
-                    ASSERT_GE(e.top, kOrigin);
-                    ASSERT_LT(e.right, kOrigin + kSize);
-                    ASSERT_LT(e.bottom, kOrigin + kSize);
-                    for (int y = e.top; y <= e.bottom; ++y) {
+                    for (int j = i + 1; j < list->GetCount(); ++j)
+                        ASSERT_FALSE(RectsOverlap(e, list->GetAt(j))) << "capacity " << capacity << " round " << round;
+                    ASSERT_TRUE(e.left >= kOrigin && e.top >= kOrigin && e.right < kOrigin + kSize &&
+                                e.bottom < kOrigin + kSize);
+                    for (int y = e.top; y <= e.bottom; ++y)
                         for (int x = e.left; x <= e.right; ++x)
                             covered[(y - kOrigin) * kSize + (x - kOrigin)] = 1;
-                    }
                 }
-                for (int p = 0; p < kSize * kSize; ++p) {
+                for (int p = 0; p < kSize * kSize; ++p)
                     ASSERT_TRUE(!required[p] || covered[p])
-                        << "pixel " << p % kSize + kOrigin << "," << p / kSize + kOrigin
-                        << " lost, capacity " << capacity << " round " << round;
-                }
+                        << "pixel " << p % kSize + kOrigin << "," << p / kSize + kOrigin << " lost, capacity "
+                        << capacity << " round " << round;
             }
         }
-    }
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/image/bitmap.h"
@@ -102,14 +103,12 @@ TEST_F(PackerManifestTest, AutoMasksAreNamedAfterTheirImageAndComeFirst)
         "masked A_VERY_LONG_NAME_19 small.png\njpeg_masked B small.png\n",
         "m.txt", m_folder.Path(), writer, settings, error))
         << error;
-    EXPECT_EQ(settings.maxFileBytes, 1234u);
-    EXPECT_EQ(settings.jpegQuality, 40);
-    EXPECT_EQ(writer.GetRecordCount(), 4);
-    EXPECT_EQ(writer.FindRecord("A_VERY_LONG_NAME_"), -1);
-    EXPECT_EQ(writer.FindRecord("A_VERY_LONG_NAME__A"), 0);
-    EXPECT_EQ(writer.FindRecord("A_VERY_LONG_NAME_19"), 1);
-    EXPECT_EQ(writer.FindRecord("B_A"), 2);
-    EXPECT_EQ(writer.FindRecord("B"), 3);
+    EXPECT_EQ((std::tuple(settings.maxFileBytes, settings.jpegQuality, writer.GetRecordCount())),
+              (std::tuple(1234u, 40, 4)));
+    std::vector<int> found;
+    for (const char* name : {"A_VERY_LONG_NAME_", "A_VERY_LONG_NAME__A", "A_VERY_LONG_NAME_19", "B_A", "B"})
+        found.push_back(writer.FindRecord(name));
+    EXPECT_EQ(found, (std::vector<int>{-1, 0, 1, 2, 3}));
 }
 
 TEST_F(PackerManifestTest, TheWriterRefusesWhatTheStoreCouldNotLoad)
@@ -129,8 +128,8 @@ TEST_F(PackerManifestTest, TheWriterRefusesWhatTheStoreCouldNotLoad)
 
     // An empty set still writes one (empty) data file and its index.
     EXPECT_EQ(writer.Write(m_folder.Path(), 100), 1);
-    EXPECT_EQ(fs::file_size(m_folder.Path("bmdt0.bin")), 0u);
-    EXPECT_EQ(fs::file_size(m_folder.Path("bmst.bin")), 4u);
+    EXPECT_EQ((std::pair(fs::file_size(m_folder.Path("bmdt0.bin")), fs::file_size(m_folder.Path("bmst.bin")))),
+              (std::pair<uintmax_t, uintmax_t>(0, 4)));
     EXPECT_EQ(writer.Write(m_folder.Path("no/such/folder"), 100), -1);
     EXPECT_NE(writer.GetError().find("cannot write"), std::string::npos);
 }
@@ -152,7 +151,7 @@ TEST_F(PackerManifestTest, RecordsAreLaidOutAsTheStoreReadsThem)
     GBitmapSetData set;
     const GBitmapStoreError error = ReadBitmapData(files, nullptr, 1, 1, {}, set);
     ASSERT_FALSE(error.Failed()) << error.message;
-    EXPECT_EQ(set.GetEntry(0).format, 15);
-    EXPECT_EQ(set.GetEntry(0).value, 0x01020304u);
-    EXPECT_EQ(set.GetBlock(0)->GetData()[2], 3);
+    EXPECT_EQ(
+        (std::tuple<int, uint32_t, int>(set.GetEntry(0).format, set.GetEntry(0).value, set.GetBlock(0)->GetData()[2])),
+        (std::tuple<int, uint32_t, int>(15, 0x01020304u, 3)));
 }

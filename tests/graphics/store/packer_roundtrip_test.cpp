@@ -125,10 +125,9 @@ TEST_F(PackerRoundTripTest, EveryRecordKindSurvivesThePackerAndTheStore)
     const Picture masked = Ramp(16, 9, 5);
     const Picture few = Ramp(11, 5, 0, true);
     const Picture photo = Ramp(40, 24, 9);
-    Save("rgb.png", rgb);
-    Save("masked.tga", masked);
-    Save("few.png", few);
-    Save("photo.png", photo);
+    for (auto [file, picture] :
+         {std::pair{"rgb.png", &rgb}, {"masked.tga", &masked}, {"few.png", &few}, {"photo.png", &photo}})
+        Save(file, *picture);
     WriteManifest(
         "# every kind\n"
         "jpeg_quality 95\n"
@@ -148,9 +147,8 @@ TEST_F(PackerRoundTripTest, EveryRecordKindSurvivesThePackerAndTheStore)
     Load(m_folder.Path("out"));
 
     ExpectPixels(Named("PLAIN", 0), rgb);
-    GBitmap& keyed = Named("KEYED", 1);
-    EXPECT_EQ(keyed.GetKeyColour(), 0xFF00FFu);
-    ExpectPixels(keyed, rgb);
+    EXPECT_EQ(Named("KEYED", 1).GetKeyColour(), 0xFF00FFu);
+    ExpectPixels(Named("KEYED", 1), rgb);
 
     GBitmap& withMask = Named("MASKED", 2);
     ExpectPixels(withMask, masked);
@@ -165,9 +163,8 @@ TEST_F(PackerRoundTripTest, EveryRecordKindSurvivesThePackerAndTheStore)
     ExpectMask(Named("SHADOW", 14), masked);
 
     ExpectPalettised(Named("PAL", 16), few);
-    GBitmap& palKey = Named("PAL_KEY", 18);
-    EXPECT_EQ(palKey.GetKeyColour(), 0xFF00FFu);
-    ExpectPalettised(palKey, few);
+    EXPECT_EQ(Named("PAL_KEY", 18).GetKeyColour(), 0xFF00FFu);
+    ExpectPalettised(Named("PAL_KEY", 18), few);
     ExpectPalettised(Named("PAL_MASK", 20), few);
     ExpectMask(Named("PAL_MASK", 20), few);
 
@@ -177,9 +174,8 @@ TEST_F(PackerRoundTripTest, EveryRecordKindSurvivesThePackerAndTheStore)
     ExpectMask(indexed, rgb);
 
     ExpectPixels(Named("PHOTO", 0), photo, 16, 3.5);
-    GBitmap& jpegMasked = Named("PHOTO_M", 2);
-    ExpectPixels(jpegMasked, photo, 12, 3.0);
-    ExpectMask(jpegMasked, photo);
+    ExpectPixels(Named("PHOTO_M", 2), photo, 12, 3.0);
+    ExpectMask(Named("PHOTO_M", 2), photo);
 }
 
 TEST_F(PackerRoundTripTest, SmallDataFilesSplitTheSetWithoutChangingIt)
@@ -195,10 +191,8 @@ TEST_F(PackerRoundTripTest, SmallDataFilesSplitTheSetWithoutChangingIt)
 
     GFolderSetSource files;
     uint16_t fileCount = 0, entryCount = 0;
-    ASSERT_TRUE(
-        ReadBitmapIndexHeader(files, m_folder.Path("split").c_str(), &fileCount, &entryCount));
-    EXPECT_GE(fileCount, 6);
-    EXPECT_EQ(entryCount, 12);
+    ASSERT_TRUE(ReadBitmapIndexHeader(files, m_folder.Path("split").c_str(), &fileCount, &entryCount));
+    EXPECT_TRUE(fileCount >= 6 && entryCount == 12) << fileCount << " " << entryCount;
     Load(m_folder.Path("split"));
     for (int i = 0; i < 6; ++i) {
         GBitmap* image = m_store.GetBitmap(2 * i + 1);
@@ -248,9 +242,8 @@ TEST_F(PackerRoundTripTest, TheSampleStoreLoadsWithItsNamedSlots)
 
     const int16_t bar = m_store.FindBitmap("INTRO_P_BAR_BG"), fx = m_store.FindBitmap("FX_NoMoveLevel");
     ASSERT_TRUE(bar >= 0 && fx >= 0);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_NE(m_store.GetBitmap(bar + i), nullptr) << i;
     for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(i >= 3 || m_store.GetBitmap(bar + i)) << i;
         ASSERT_NE(m_store.GetBitmap(fx + i), nullptr) << i;
         EXPECT_EQ(m_store.GetBitmap(fx + i)->GetFormat(), 2);
     }
