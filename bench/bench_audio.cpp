@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "audio/decoders/mp3_decoder.h"
+#include "bench/cpu_clock.h"
 #include "audio/decoders/ogg_decoder.h"
 #include "audio/player/audio_player.h"
 #include "audio/player/audio_system.h"
@@ -33,18 +34,8 @@
 
 namespace {
 
-// Thread CPU time: the shared machines these run on preempt us often, and a preempted span
-// would be charged to whichever side happened to run.
-struct Clock {
-    using duration = std::chrono::nanoseconds;
-    using time_point = std::chrono::time_point<Clock, duration>;
-    static time_point now()
-    {
-        timespec ts{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return time_point(duration(int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec));
-    }
-};
+using Clock = bench::CpuClock<CLOCK_THREAD_CPUTIME_ID>;
+using bench::Seconds;
 constexpr int32_t kBlock = 36864;
 
 std::string Folder()
@@ -58,11 +49,6 @@ std::string Folder()
         return path.string();
     }();
     return folder;
-}
-
-double Seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
 }
 
 size_t DecodeOurs(GStreamDecoder& decoder, const std::string& path, std::vector<uint8_t>& out)

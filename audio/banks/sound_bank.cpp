@@ -4,14 +4,26 @@
 #include <cstring>
 #include <new>
 
+#include "audio/banks/wav_file.h"
 #include "audio/decoders/ogg_reader.h"
 #include "audio/player/audio_level.h"
+#include "audio/player/stream_support.h"
+#include "platform/mapped_file.h"
 
 using platform::SoundResult;
 
+GSoundBuffer::GSoundBuffer(platform::SoundDevice* device, GEffectFormat kind)
+    : m_kind(kind), m_device(device)
+{
+}
+
+GSoundBuffer::~GSoundBuffer()
+{
+    Release();
+}
+
 int GSoundBuffer::LoadOgg(const char* path)
 {
-    m_pcm.clear();
     GOggReader reader;
     if (reader.Open(path) != kReaderOk)
         return 0;
@@ -19,38 +31,55 @@ int GSoundBuffer::LoadOgg(const char* path)
     if (size <= 0 || size > kMaxPcmBytes)
         return 0;
     try {
-        m_pcm.resize(static_cast<size_t>(size));
+        m_decoded.resize(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {
         return 0;
     }
     int32_t got = 0;
-    if (reader.Read(m_pcm.data(), static_cast<int32_t>(size), &got) != kReaderOk || got != size) {
-        m_pcm.clear();
+    if (reader.Read(m_decoded.data(), static_cast<int32_t>(size), &got) != kReaderOk || got != size) {
+        m_decoded.clear();
         return 0;
     }
     m_format = reader.GetFormat();
-    m_readPosition = 0;
+    m_pcm = m_decoded.data();
+    m_pcmSize = static_cast<uint32_t>(size);
+    return 1;
+}
+
+// The samples stay in the mapped file: nothing is decoded or copied but into the buffer.
+int GSoundBuffer::LoadWav(const char* path)
+{
+    auto mapping = platform::MappedFile::Open(path);
+    GWavData wav;
+    if (!mapping || !ParseWav(mapping->GetData(), mapping->GetSize(), &wav))
+        return 0;
+    m_mapping = std::move(mapping);
+    m_format = wav.format;
+    m_pcm = m_mapping->GetData() + wav.dataOffset;
+    m_pcmSize = wav.dataSize;
     return 1;
 }
 
 int GSoundBuffer::CreateBuffer(const char* path)
 {
-    if (!m_device || !LoadOgg(path))
+    Release();
+    if (!m_device || !(m_kind == GEffectFormat::kWav ? LoadWav(path) : LoadOgg(path)))
         return 0;
     platform::SoundBufferDesc desc;
-    desc.flags = platform::sound_caps::kCtrlFrequency | platform::sound_caps::kCtrlPan |
-                 platform::sound_caps::kCtrlVolume;
-    desc.bytes = static_cast<uint32_t>(m_pcm.size());
+    desc.flags = platform::sound_caps::kCtrlPan | platform::sound_caps::kCtrlVolume;
+    if (m_kind == GEffectFormat::kOgg)
+        desc.flags |= platform::sound_caps::kCtrlFrequency;
+    desc.bytes = m_pcmSize;
     desc.format = &m_format;
     return m_device->CreateBuffer(desc, &m_buffer) == SoundResult::kOk ? 1 : 0;
 }
 
 uint32_t GSoundBuffer::ReadPcm(uint8_t* dest, uint32_t length)
 {
-    if (m_pcm.empty() || m_readPosition >= m_pcm.size())
+    if (!m_pcm || m_readPosition >= m_pcmSize)
         return 0;
-    const uint32_t copied = std::min<uint32_t>(length, static_cast<uint32_t>(m_pcm.size()) - m_readPosition);
-    std::memcpy(dest, m_pcm.data() + m_readPosition, copied);
+    const uint32_t copied = std::min<uint32_t>(length, m_pcmSize - m_readPosition);
+    std::memcpy(dest, m_pcm + m_readPosition, copied);
     std::memset(dest + copied, m_format.bitsPerSample == 8 ? 0x80 : 0, length - copied);
     m_readPosition += copied;
     return copied;
@@ -63,7 +92,7 @@ int GSoundBuffer::FillBuffer()
         return 1;
     void* part = nullptr;
     uint32_t bytes = 0;
-    if (m_buffer->Lock(0, static_cast<uint32_t>(m_pcm.size()), &part, &bytes, nullptr, nullptr) ==
+    if (m_buffer->Lock(0, m_pcmSize, &part, &bytes, nullptr, nullptr) ==
         SoundResult::kOk) {
         ReadPcm(static_cast<uint8_t*>(part), bytes);
         m_buffer->Unlock(part, bytes, nullptr, 0);
@@ -98,9 +127,7 @@ void GSoundBuffer::Stop()
 
 bool GSoundBuffer::IsPlaying() const
 {
-    uint32_t status = 0;
-    return m_buffer && m_buffer->GetStatus(&status) == SoundResult::kOk &&
-           (status & platform::sound_status::kPlaying);
+    return IsBufferPlaying(m_buffer.get());
 }
 
 void GSoundBuffer::SetLevel(int32_t level)
@@ -132,15 +159,20 @@ uint32_t GSoundBuffer::GetFrequency() const
 void GSoundBuffer::Release()
 {
     m_buffer.reset();
-    m_pcm.clear();
-    m_pcm.shrink_to_fit();
+    m_decoded.clear();
+    m_decoded.shrink_to_fit();
+    m_mapping.reset();
+    m_pcm = nullptr;
+    m_pcmSize = 0;
     m_readPosition = 0;
 }
 
 // ---------------------------------------------------------------------------------------
 
-GSoundBank::GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder)
-    : m_folder(folder ? folder : "SOUNDS\\"), m_device(device)
+GSoundBank::GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder,
+                       GEffectFormat kind)
+    : m_kind(kind), m_folder(folder ? folder : kind == GEffectFormat::kWav ? "WAV\\" : "SOUNDS\\"),
+      m_device(device)
 {
     // Refused whole: a cut folder would name another place. Preload then adds nothing.
     m_folderFits = m_folder.size() < kPathBytes;
@@ -151,7 +183,7 @@ void GSoundBank::Preload(int count)
     ReleaseAll();
     m_records.reset(new (std::nothrow) Record[kMaxSounds]);
     for (int i = 0; i < count && m_records && m_folderFits; ++i) {
-        std::string path = m_folder + std::to_string(i) + ".ogg";
+        std::string path = m_folder + std::to_string(i) + (m_kind == GEffectFormat::kWav ? ".wav" : ".ogg");
         if (path.size() < kPathBytes)
             AddSound(i, path.c_str());
     }
@@ -159,7 +191,7 @@ void GSoundBank::Preload(int count)
 
 std::unique_ptr<GSoundBuffer> GSoundBank::CreateSound(const char* path)
 {
-    auto sound = std::make_unique<GSoundBuffer>(m_device);
+    auto sound = std::make_unique<GSoundBuffer>(m_device, m_kind);
     if (!sound->CreateBuffer(path) || !sound->FillBuffer())
         return nullptr;
     return sound;

@@ -1,9 +1,13 @@
 #pragma once
-// The sound-effect bank: up to 256 short effects, each decoded whole from an Ogg Vorbis file
-// and copied into a sound buffer of its own, so that playing one only starts its buffer. A
-// sound is addressed by a caller-chosen id (>= 0) and has its own volume (linear 0..10000),
-// pan and frequency in percent of its own rate; the bank adds a master volume and an on/off
-// switch. A sound plays at the level volume x master / 10000. Main thread only.
+// The sound-effect bank: up to 256 short effects, each copied into a sound buffer of its own,
+// so that playing one only starts its buffer. A sound is addressed by a caller-chosen id
+// (>= 0) and has its own volume (linear 0..10000), pan and frequency in percent of its own
+// rate; the bank adds a master volume and an on/off switch. A sound plays at the level
+// volume x master / 10000. Main thread only.
+//
+// The effects are Ogg Vorbis files decoded whole (GSoundBank) or uncompressed WAV files
+// played from a read-only mapping of the file (GWavBank, whose buffers have no frequency
+// control); both banks are this one code.
 
 #include <cstdint>
 #include <memory>
@@ -13,8 +17,11 @@
 #include "platform/sound_device.h"
 
 namespace platform {
+class MappedFile;
 class Window;
-}
+} // namespace platform
+
+enum class GEffectFormat { kOgg, kWav };
 
 class GSoundBuffer {
 public:
@@ -22,8 +29,8 @@ public:
     // an Ogg file's own claim of its length decides the allocation.
     static constexpr int64_t kMaxPcmBytes = int64_t{64} << 20;
 
-    explicit GSoundBuffer(platform::SoundDevice* device) : m_device(device) {}
-    ~GSoundBuffer() { Release(); }
+    explicit GSoundBuffer(platform::SoundDevice* device, GEffectFormat kind = GEffectFormat::kOgg);
+    ~GSoundBuffer();
     GSoundBuffer(const GSoundBuffer&) = delete;
     GSoundBuffer& operator=(const GSoundBuffer&) = delete;
 
@@ -43,10 +50,18 @@ public:
     const platform::WaveFormat& GetFormat() const { return m_format; }
     platform::SoundBuffer* GetBuffer() const { return m_buffer.get(); }
 
+    uint32_t GetPcmBytes() const { return m_pcmSize; }
+
 private:
     int LoadOgg(const char* path);
+    int LoadWav(const char* path);
 
-    std::vector<uint8_t> m_pcm; // kept to refill a lost buffer without decoding again
+    GEffectFormat m_kind;
+    // The PCM, kept to refill a lost buffer: decoded into m_decoded, or inside the mapping.
+    std::vector<uint8_t> m_decoded;
+    std::unique_ptr<platform::MappedFile> m_mapping;
+    const uint8_t* m_pcm = nullptr;
+    uint32_t m_pcmSize = 0;
     platform::WaveFormat m_format;
     uint32_t m_readPosition = 0;
     std::unique_ptr<platform::SoundBuffer> m_buffer;
@@ -60,12 +75,15 @@ public:
     static constexpr int32_t kUnknownPan = -10000000;
 
     // device and window borrowed; folder copied ("SOUNDS\\" when null).
-    GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder);
+    GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder)
+        : GSoundBank(device, window, folder, GEffectFormat::kOgg)
+    {
+    }
     ~GSoundBank() { ReleaseAll(); }
     GSoundBank(const GSoundBank&) = delete;
     GSoundBank& operator=(const GSoundBank&) = delete;
 
-    // Releases every sound, then adds sounds 0..count-1 from folder + i + ".ogg".
+    // Releases every sound, then adds sounds 0..count-1 from folder + i + ".ogg" (".wav").
     void Preload(int count);
     int AddSound(int id, const char* path);
     void RemoveSound(int id);
@@ -89,6 +107,11 @@ public:
     GSoundBuffer* GetSound(int id);
     void ReleaseAll();
 
+protected:
+    // The WAV bank's own defaults when folder is null: "WAV\\".
+    GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder,
+               GEffectFormat kind);
+
 private:
     struct Record {
         int id = 0;
@@ -102,6 +125,7 @@ private:
     std::unique_ptr<GSoundBuffer> CreateSound(const char* path);
     void ApplyLevel(Record& record);
 
+    GEffectFormat m_kind;
     std::string m_folder;
     bool m_folderFits = true;
     platform::SoundDevice* m_device;
@@ -109,4 +133,35 @@ private:
     int m_enabled = 1;
     std::unique_ptr<Record[]> m_records;
     int m_count = 0;
+};
+
+// The WAV twin of the Ogg bank: the same operations but for the frequency, over WAV files.
+class GWavBank : private GSoundBank {
+public:
+    // folder null: "WAV\\".
+    GWavBank(platform::SoundDevice* device, platform::Window* window, const char* folder)
+        : GSoundBank(device, window, folder, GEffectFormat::kWav)
+    {
+    }
+
+    using GSoundBank::kMaxSounds;
+    using GSoundBank::kUnknownPan;
+    using GSoundBank::AddSound;
+    using GSoundBank::FindIndex;
+    using GSoundBank::GetCount;
+    using GSoundBank::GetMasterVolume;
+    using GSoundBank::GetPan;
+    using GSoundBank::GetSound;
+    using GSoundBank::GetVolume;
+    using GSoundBank::IsEnabled;
+    using GSoundBank::IsPlaying;
+    using GSoundBank::Play;
+    using GSoundBank::Preload;
+    using GSoundBank::ReleaseAll;
+    using GSoundBank::RemoveSound;
+    using GSoundBank::SetEnabled;
+    using GSoundBank::SetMasterVolume;
+    using GSoundBank::SetPan;
+    using GSoundBank::SetVolume;
+    using GSoundBank::StopSound;
 };

@@ -1,5 +1,6 @@
 #include "audio/player/audio_player.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -8,9 +9,8 @@
 #include "audio/decoders/mp3_decoder.h"
 #include "audio/decoders/ogg_decoder.h"
 #include "audio/player/audio_level.h"
-#include "platform/message_box.h"
+#include "audio/player/stream_support.h"
 #include "platform/module_player.h"
-#include "platform/time.h"
 
 namespace {
 
@@ -18,9 +18,6 @@ using platform::SoundResult;
 
 platform::RecursiveLock g_audioPlayerLock;
 GAudioPlayer* g_activeAudioPlayer = nullptr; // guarded by g_audioPlayerLock
-
-// Restore answering "still lost" this many times (2 ms apart) counts as a failure.
-constexpr int kMaxRestoreTries = 500;
 
 bool EndsWith(const std::string& path, const char* ending)
 {
@@ -41,9 +38,20 @@ GAudioPlayer* GAudioPlayer::Active()
     return g_activeAudioPlayer;
 }
 
+const GAudioPlayer::Layout GAudioPlayer::kStreamLayout = {
+    kBufferBytes, kBlockCount, kMaxTracks, 2, false, "Audio Player", &g_audioPlayerLock, &g_activeAudioPlayer,
+};
+
 GAudioPlayer::GAudioPlayer(platform::SoundDevice* device, platform::Window* window,
                            const char* folder)
-    : m_device(device), m_folder(folder ? folder : ""),
+    : GAudioPlayer(device, window, folder, kStreamLayout)
+{
+}
+
+GAudioPlayer::GAudioPlayer(platform::SoundDevice* device, platform::Window* window,
+                           const char* folder, const Layout& layout)
+    : m_layout(layout), m_blockBytes(layout.bufferBytes / static_cast<uint32_t>(layout.blockCount)),
+      m_device(device), m_folder(folder ? folder : ""),
       m_library(platform::ModuleLibrary::Load())
 {
 }
@@ -57,51 +65,34 @@ GAudioPlayer::~GAudioPlayer()
 
 int GAudioPlayer::StartThread()
 {
-    std::lock_guard lock(g_audioPlayerLock);
-    if (g_activeAudioPlayer || m_thread)
+    std::lock_guard lock(*m_layout.lock);
+    if (*m_layout.active || m_thread)
         return 0;
-    m_tracks.reset(new (std::nothrow) Track[kMaxTracks]);
-    if (!m_tracks)
-        return 0;
-    m_trackCount = 0;
+    m_tracks.clear();
     m_event = std::shared_ptr<platform::AutoResetEvent>(new (std::nothrow) platform::AutoResetEvent);
-    if (!m_event) { // without it the thread could neither wait nor hear its quit request
-        m_tracks.reset();
+    if (!m_event) // without it the thread could neither wait nor hear its quit request
         return 0;
-    }
     m_thread = platform::Thread::Start([this](platform::Thread& thread) { ThreadMain(thread); });
     if (!m_thread) {
         m_event.reset();
-        m_tracks.reset();
         return 0;
     }
-    g_activeAudioPlayer = this;
+    m_started = true;
+    *m_layout.active = this;
     return 1;
 }
 
 void GAudioPlayer::ThreadMain(platform::Thread& thread)
 {
-    while (thread.WaitForEventOrQuit(*m_event) == platform::WaitResult::kEvent) {
-        bool failed = false;
-        {
-            std::lock_guard lock(g_audioPlayerLock);
-            GAudioPlayer* active = g_activeAudioPlayer;
-            if (active && active->IsPlaying() && !active->HandleNotification())
-                failed = true;
-        }
-        if (failed) {
-            // Shown outside the lock: the main thread may go on calling the player meanwhile.
-            platform::ShowMessageBox("Audio Player", "Error handling DirectSound notifications",
-                                     platform::MessageBoxButtons::kOk,
-                                     platform::MessageBoxIcon::kError);
-            return;
-        }
-    }
+    RunNotificationLoop(thread, *m_event, *m_layout.lock, m_layout.title, [this] {
+        GAudioPlayer* active = *m_layout.active;
+        return !active || !active->IsPlaying() || active->HandleNotification();
+    });
 }
 
 int GAudioPlayer::InitModulePlayer()
 {
-    std::lock_guard lock(g_audioPlayerLock);
+    std::lock_guard lock(*m_layout.lock);
     if (!m_library || m_moduleDecoder)
         return 0;
     auto decoder = std::make_unique<GModuleDecoder>(m_library.get());
@@ -120,55 +111,65 @@ void GAudioPlayer::ReleaseModulePlayer()
 
 int GAudioPlayer::AddTrack(const char* name, int flag)
 {
-    std::lock_guard lock(g_audioPlayerLock);
-    if (!name || !m_tracks || m_trackCount >= kMaxTracks)
+    std::lock_guard lock(*m_layout.lock);
+    if (!name || !m_started || (m_layout.maxTracks > 0 && GetTrackCount() >= m_layout.maxTracks))
         return 0;
     const size_t length = std::strlen(name);
     // Refused whole rather than cut: a shortened name could be another file's name.
     if (length > kMaxNameLength || m_folder.size() + length >= kPathBufferBytes)
         return 0;
-    Track& track = m_tracks[m_trackCount++];
-    std::memcpy(track.name, name, length + 1);
-    track.flag = flag;
+    try {
+        m_tracks.push_back({name, flag});
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
     return 1;
 }
 
 void GAudioPlayer::RemoveTrack(int index)
 {
-    std::lock_guard lock(g_audioPlayerLock);
-    if (index < 0 || index >= m_trackCount)
+    std::lock_guard lock(*m_layout.lock);
+    if (index < 0 || index >= GetTrackCount())
         return;
-    std::memmove(&m_tracks[index], &m_tracks[index + 1], sizeof(Track) * (m_trackCount - index - 1));
-    --m_trackCount;
+    m_tracks.erase(m_tracks.begin() + index);
+}
+
+int GAudioPlayer::FindTrack(const char* name)
+{
+    std::lock_guard lock(*m_layout.lock);
+    for (size_t i = 0; name && i < m_tracks.size(); ++i)
+        if (m_tracks[i].name == name)
+            return static_cast<int>(i);
+    return -1;
 }
 
 void GAudioPlayer::ClearTracks()
 {
-    std::lock_guard lock(g_audioPlayerLock);
-    m_trackCount = 0;
+    std::lock_guard lock(*m_layout.lock);
+    m_tracks.clear();
 }
 
 int GAudioPlayer::GetTrackCount()
 {
-    std::lock_guard lock(g_audioPlayerLock);
-    return m_trackCount;
+    std::lock_guard lock(*m_layout.lock);
+    return static_cast<int>(m_tracks.size());
 }
 
 int GAudioPlayer::GetCurrentTrack()
 {
-    std::lock_guard lock(g_audioPlayerLock);
+    std::lock_guard lock(*m_layout.lock);
     return m_current;
 }
 
 void GAudioPlayer::SetPlayMode(int mode)
 {
-    std::lock_guard lock(g_audioPlayerLock);
+    std::lock_guard lock(*m_layout.lock);
     m_playMode = mode;
 }
 
 void GAudioPlayer::SetRandomNext(int flag)
 {
-    std::lock_guard lock(g_audioPlayerLock);
+    std::lock_guard lock(*m_layout.lock);
     m_randomNext = flag;
 }
 
@@ -180,21 +181,25 @@ void GAudioPlayer::SetPath(int index)
 
 int GAudioPlayer::SelectNextTrack()
 {
-    if (m_trackCount <= 0)
+    const int count = GetTrackCount();
+    if (count <= 0)
         return -1;
     int next;
     if (m_playMode == kNextTrack && m_randomNext) {
-        if (m_trackCount < 2)
+        if (count < 2 && !m_layout.loneRandomRepeats)
             return -1;
-        do
-            next = std::rand() % m_trackCount;
-        while (next == m_current);
+        if (count < 2)
+            next = 0;
+        else
+            do
+                next = std::rand() % count;
+            while (next == m_current);
     } else if (m_playMode == kNextTrack) {
-        next = (m_current + 1) % m_trackCount;
+        next = (m_current + 1) % count;
         if (next < 0)
             next = 0;
     } else if (m_playMode == kRepeatTrack) {
-        next = m_current < 0 || m_current >= m_trackCount ? 0 : m_current;
+        next = m_current < 0 || m_current >= count ? 0 : m_current;
     } else {
         return -1;
     }
@@ -219,7 +224,7 @@ void GAudioPlayer::DropDecoder()
 int GAudioPlayer::OpenDecoder(const char* path, int flag, bool newFormatAllowed)
 {
     m_formatChanged = false;
-    if (!g_activeAudioPlayer || !path)
+    if (!*m_layout.active || !path)
         return 0;
     DropDecoder();
     const std::string name = path; // path may be m_path itself
@@ -261,7 +266,7 @@ int GAudioPlayer::CreateStreamBuffer()
     platform::SoundBufferDesc desc;
     desc.flags = platform::sound_caps::kGetCurrentPosition2 |
                  platform::sound_caps::kCtrlPositionNotify | platform::sound_caps::kCtrlVolume;
-    desc.bytes = kBufferBytes;
+    desc.bytes = m_layout.bufferBytes;
     desc.format = &m_format;
     if (m_device->CreateBuffer(desc, &m_buffer) != SoundResult::kOk) {
         m_buffer.reset();
@@ -275,10 +280,10 @@ int GAudioPlayer::SetNotifications()
 {
     if (!m_buffer || !m_event)
         return 0;
-    platform::SoundNotifyPosition positions[kBlockCount];
+    std::vector<platform::SoundNotifyPosition> positions;
     const uint32_t align = m_format.blockAlign ? m_format.blockAlign : 1;
-    for (int i = 0; i < kBlockCount; ++i)
-        positions[i] = {(kBlockBytes * (i + 1) - 1) / align * align, m_event};
+    for (int i = 0; i < m_layout.blockCount; ++i)
+        positions.push_back({(m_blockBytes * (i + 1) - 1) / align * align, m_event});
     return m_buffer->SetNotificationPositions(positions) == SoundResult::kOk ? 1 : 0;
 }
 
@@ -313,7 +318,7 @@ int GAudioPlayer::FillSilence(uint32_t offset, uint32_t length)
 
 void GAudioPlayer::EndStream(uint32_t position, uint32_t length)
 {
-    m_endBlock = static_cast<int>((position / kBlockBytes + 1) % kBlockCount);
+    m_endBlock = static_cast<int>((position / m_blockBytes + 1) % m_layout.blockCount);
     FillSilence(position, length);
     m_current = -1;
 }
@@ -326,10 +331,10 @@ int GAudioPlayer::FillRegion(uint32_t offset, uint32_t length)
     // Tries in a row that gave no data; once every listed track had its chance, the list
     // counts as ended (the refill runs on the player's thread under the lock: it must end).
     int fruitless = 0;
-    const int limit = m_trackCount > 0 ? m_trackCount : 1;
+    const int limit = std::max(GetTrackCount(), 1);
     while (count < length) {
         const uint32_t position = offset + count;
-        if (position >= kBufferBytes)
+        if (position >= m_layout.bufferBytes)
             return 1;
         const int next = fruitless < limit ? SelectNextTrack() : -1;
         if (next < 0) {
@@ -376,31 +381,31 @@ int GAudioPlayer::RestartStream()
         return 0;
     m_blockPlaying = 0;
     m_endBlock = -1;
-    if (!FillRegion(0, kBufferBytes))
+    if (!FillRegion(0, m_layout.bufferBytes))
         return 0;
-    m_lastRefilled = kBlockCount - 1;
+    m_lastRefilled = m_layout.blockCount - 1;
     m_buffer->SetCurrentPosition(0);
     return PlayLooping();
 }
 
 int GAudioPlayer::Open(const char* path, int flag)
 {
-    if (!g_activeAudioPlayer)
+    if (!*m_layout.active)
         return 0;
     m_blockPlaying = 0;
     m_endBlock = -1;
     m_restartPending = false;
-    if (!OpenDecoder(path, flag, true) || !FillRegion(0, kBufferBytes) || !m_buffer)
+    if (!OpenDecoder(path, flag, true) || !FillRegion(0, m_layout.bufferBytes) || !m_buffer)
         return 0;
-    m_lastRefilled = kBlockCount - 1;
+    m_lastRefilled = m_layout.blockCount - 1;
     m_buffer->SetCurrentPosition(0);
     return 1;
 }
 
 int GAudioPlayer::PlayTrack(int index, int flag)
 {
-    std::lock_guard lock(g_audioPlayerLock);
-    if (index < 0 || index >= m_trackCount)
+    std::lock_guard lock(*m_layout.lock);
+    if (index < 0 || index >= GetTrackCount())
         return 0;
     m_current = index;
     SetPath(index);
@@ -424,15 +429,15 @@ int GAudioPlayer::PlayLooping()
 
 int GAudioPlayer::Stop()
 {
-    std::lock_guard lock(g_audioPlayerLock);
-    if (g_activeAudioPlayer && m_buffer)
+    std::lock_guard lock(*m_layout.lock);
+    if (*m_layout.active && m_buffer)
         m_buffer->Stop();
     return 1;
 }
 
 int GAudioPlayer::Pause()
 {
-    std::lock_guard lock(g_audioPlayerLock);
+    std::lock_guard lock(*m_layout.lock);
     if (IsPlaying())
         m_buffer->Stop();
     return 1;
@@ -440,7 +445,7 @@ int GAudioPlayer::Pause()
 
 int GAudioPlayer::Resume()
 {
-    std::lock_guard lock(g_audioPlayerLock);
+    std::lock_guard lock(*m_layout.lock);
     if (!m_buffer || !RestoreBuffer())
         return 0;
     return PlayLooping();
@@ -448,8 +453,8 @@ int GAudioPlayer::Resume()
 
 int GAudioPlayer::SetVolume(int volume)
 {
-    std::lock_guard lock(g_audioPlayerLock);
-    if (!g_activeAudioPlayer || volume < 0 || volume > 10000)
+    std::lock_guard lock(*m_layout.lock);
+    if (!*m_layout.active || volume < 0 || volume > 10000)
         return 0;
     m_volume = volume;
     return m_buffer && m_buffer->SetVolume(AudioLevelFromVolume(volume)) == SoundResult::kOk ? 1 : 0;
@@ -457,26 +462,22 @@ int GAudioPlayer::SetVolume(int volume)
 
 int GAudioPlayer::IsPlaying()
 {
-    std::lock_guard lock(g_audioPlayerLock);
-    uint32_t status = 0;
-    return g_activeAudioPlayer && m_buffer && m_buffer->GetStatus(&status) == SoundResult::kOk &&
-                   (status & platform::sound_status::kPlaying)
-               ? 1
-               : 0;
+    std::lock_guard lock(*m_layout.lock);
+    return *m_layout.active && IsBufferPlaying(m_buffer.get()) ? 1 : 0;
 }
 
 uint32_t GAudioPlayer::GetPlayedBytes()
 {
-    std::lock_guard lock(g_audioPlayerLock);
+    std::lock_guard lock(*m_layout.lock);
     uint32_t play = 0;
     if (!m_buffer || m_buffer->GetCurrentPosition(&play, nullptr) != SoundResult::kOk)
         return 0;
-    return m_playedBytes - static_cast<uint32_t>(m_blockPlaying) * kBlockBytes + play;
+    return m_playedBytes - static_cast<uint32_t>(m_blockPlaying) * m_blockBytes + play;
 }
 
 double GAudioPlayer::GetPlayedMs()
 {
-    std::lock_guard lock(g_audioPlayerLock);
+    std::lock_guard lock(*m_layout.lock);
     if (m_format.avgBytesPerSec == 0)
         return 0.0;
     return GetPlayedBytes() * 1000.0 / m_format.avgBytesPerSec;
@@ -484,20 +485,7 @@ double GAudioPlayer::GetPlayedMs()
 
 int GAudioPlayer::RestoreBuffer()
 {
-    uint32_t status = 0;
-    if (!m_buffer || m_buffer->GetStatus(&status) != SoundResult::kOk)
-        return 0;
-    if (!(status & platform::sound_status::kBufferLost))
-        return 1;
-    for (int tries = 0; tries < kMaxRestoreTries; ++tries) {
-        const SoundResult result = m_buffer->Restore();
-        if (result == SoundResult::kOk)
-            return 1;
-        if (result != SoundResult::kBufferLost)
-            return 0; // another error will not go away by asking again
-        platform::SleepMs(2);
-    }
-    return 0;
+    return m_buffer ? RestoreLostBuffer(*m_buffer, m_layout.restoreSleepMs) : 0;
 }
 
 int GAudioPlayer::HandleNotification()
@@ -507,7 +495,7 @@ int GAudioPlayer::HandleNotification()
     uint32_t play = 0;
     if (m_buffer->GetCurrentPosition(&play, nullptr) != SoundResult::kOk)
         return 0;
-    const int block = static_cast<int>(play / kBlockBytes);
+    const int block = static_cast<int>(play / m_blockBytes);
     if (block == m_blockPlaying)
         return 1;
     if (block == m_endBlock) {
@@ -517,45 +505,40 @@ int GAudioPlayer::HandleNotification()
         return 1;
     }
     if (m_endBlock == -1) {
-        for (int i = (m_lastRefilled + 1) % kBlockCount; i != m_blockPlaying; i = (i + 1) % kBlockCount) {
-            if (!FillRegion(static_cast<uint32_t>(i) * kBlockBytes, kBlockBytes))
+        for (int i = (m_lastRefilled + 1) % m_layout.blockCount; i != m_blockPlaying; i = (i + 1) % m_layout.blockCount) {
+            if (!FillRegion(static_cast<uint32_t>(i) * m_blockBytes, m_blockBytes))
                 return 0;
-            m_playedBytes += kBlockBytes;
+            m_playedBytes += m_blockBytes;
         }
-        if (!FillRegion(static_cast<uint32_t>(m_blockPlaying) * kBlockBytes, kBlockBytes))
+        if (!FillRegion(static_cast<uint32_t>(m_blockPlaying) * m_blockBytes, m_blockBytes))
             return 0;
-    } else if ((block + 1) % kBlockCount == m_endBlock) {
-        FillSilence(static_cast<uint32_t>(m_endBlock) * kBlockBytes, kBlockBytes);
+    } else if ((block + 1) % m_layout.blockCount == m_endBlock) {
+        FillSilence(static_cast<uint32_t>(m_endBlock) * m_blockBytes, m_blockBytes);
     }
     m_lastRefilled = m_blockPlaying;
     m_blockPlaying = block;
-    m_playedBytes += kBlockBytes;
+    m_playedBytes += m_blockBytes;
     return 1;
 }
 
 void GAudioPlayer::Shutdown()
 {
     {
-        std::lock_guard lock(g_audioPlayerLock);
-        if (g_activeAudioPlayer != this)
+        std::lock_guard lock(*m_layout.lock);
+        if (*m_layout.active != this)
             return;
         if (m_buffer)
             m_buffer->Stop();
     }
-    // Not under the lock: the thread may be waiting for it to finish a refill.
-    if (m_thread) {
-        m_thread->PostQuit();
-        m_thread->Join();
-        m_thread.reset();
-    }
-    std::lock_guard lock(g_audioPlayerLock);
+    EndNotificationThread(m_thread);
+    std::lock_guard lock(*m_layout.lock);
     m_buffer.reset();
     m_event.reset();
     ReleaseModulePlayer();
     DropDecoder();
-    g_activeAudioPlayer = nullptr;
-    m_tracks.reset();
-    m_trackCount = 0;
+    *m_layout.active = nullptr;
+    m_tracks.clear();
+    m_started = false;
     m_current = -1;
     m_format = {};
 }

@@ -10,10 +10,14 @@
 // decodes under the same process-wide lock (AudioPlayerLock), which every operation that
 // touches the table, the decoders or the buffer takes. Only one player runs at a time
 // (ActiveAudioPlayer).
+//
+// The Ogg player (audio/ogg/ogg_player.h) is this player with another Layout: its own buffer
+// geometry, lock, running player and thread title.
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/sound_device.h"
 #include "platform/threads.h"
@@ -78,9 +82,28 @@ public:
     static platform::RecursiveLock& Lock();
     static GAudioPlayer* Active();
 
+protected:
+    // What sets one streaming player apart from another.
+    struct Layout {
+        uint32_t bufferBytes;
+        int blockCount;
+        int maxTracks;       // 0: no limit
+        int restoreSleepMs;  // between Restore calls while the buffer stays lost (1 s in all)
+        bool loneRandomRepeats; // random next with one track: it plays again (else the list ends)
+        const char* title;   // of the box that tells of a failed refill
+        platform::RecursiveLock* lock;
+        GAudioPlayer** active; // the running player of this kind, guarded by lock
+    };
+    GAudioPlayer(platform::SoundDevice* device, platform::Window* window, const char* folder,
+                 const Layout& layout);
+    // The index of the first track of that name; -1 when none.
+    int FindTrack(const char* name);
+
 private:
+    static const Layout kStreamLayout;
+
     struct Track {
-        char name[kMaxNameLength + 1];
+        std::string name;
         int flag;
     };
 
@@ -102,8 +125,10 @@ private:
     int PlayLooping();
     void ReleaseModulePlayer();
 
-    std::unique_ptr<Track[]> m_tracks;
-    int m_trackCount = 0;
+    const Layout& m_layout;
+    const uint32_t m_blockBytes;
+    std::vector<Track> m_tracks;
+    bool m_started = false; // the thread runs: tracks may be added
     int m_current = -1;
     int m_playMode = kNoNext;
     int m_randomNext = 0;

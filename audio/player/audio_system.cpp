@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include "audio/banks/sound_bank.h"
+#include "audio/ogg/ogg_engine.h"
+#include "audio/ogg/ogg_player.h"
 #include "audio/player/audio_player.h"
 #include "foundation/app/application.h"
 #include "platform/message_box.h"
@@ -59,7 +61,7 @@ SoundResult GAudioSystem::SetPrimaryFormat(int channels, int rate, int bits)
 
 GAudioPlayer* GAudioSystem::CreateAudioPlayer(const char* folder)
 {
-    if (!m_device)
+    if (!m_device || m_oggPlayer)
         return nullptr;
     if (!m_audioPlayer) {
         auto player = std::make_unique<GAudioPlayer>(m_device.get(), m_window, folder);
@@ -80,6 +82,56 @@ GSoundBank* GAudioSystem::CreateSoundBank(int count, const char* folder)
     return m_soundBank.get();
 }
 
+GWavBank* GAudioSystem::CreateWavBank(int count, const char* folder)
+{
+    if (!m_device)
+        return nullptr;
+    if (!m_wavBank) {
+        m_wavBank = std::make_unique<GWavBank>(m_device.get(), m_window, folder);
+        m_wavBank->Preload(count);
+    }
+    return m_wavBank.get();
+}
+
+void GAudioSystem::DestroyWavBank()
+{
+    m_wavBank.reset();
+}
+
+GOggEngine* GAudioSystem::CreateOggEngine(int fileCount, const char* folder)
+{
+    if (!m_device)
+        return nullptr;
+    if (!m_oggEngine) {
+        auto engine = std::make_unique<GOggEngine>(m_device.get(), m_window, folder);
+        if (engine->Start(fileCount))
+            m_oggEngine = std::move(engine);
+    }
+    return m_oggEngine.get();
+}
+
+void GAudioSystem::DestroyOggEngine()
+{
+    m_oggEngine.reset();
+}
+
+GOggPlayer* GAudioSystem::CreateOggPlayer(const char* folder)
+{
+    if (!m_device)
+        return nullptr;
+    if (!m_oggPlayer && !m_audioPlayer) {
+        auto player = std::make_unique<GOggPlayer>(m_device.get(), m_window, folder);
+        if (player->StartThread())
+            m_oggPlayer = std::move(player);
+    }
+    return m_oggPlayer.get();
+}
+
+void GAudioSystem::DestroyOggPlayer()
+{
+    m_oggPlayer.reset();
+}
+
 void GAudioSystem::DestroyAudioPlayer()
 {
     m_audioPlayer.reset();
@@ -92,7 +144,10 @@ void GAudioSystem::DestroySoundBank()
 
 void GAudioSystem::Shutdown()
 {
+    DestroyWavBank();
     DestroySoundBank();
+    DestroyOggEngine();
+    DestroyOggPlayer();
     DestroyAudioPlayer();
     m_device.reset();
 }

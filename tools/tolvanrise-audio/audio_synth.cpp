@@ -43,6 +43,41 @@ std::vector<int16_t> MakeTone(const std::vector<double>& frequencies, double amp
     return pcm;
 }
 
+std::vector<uint8_t> MakeWav(const std::vector<int16_t>& pcm, int channels, int rate)
+{
+    const uint32_t bytes = static_cast<uint32_t>(pcm.size() * 2);
+    const uint32_t align = static_cast<uint32_t>(channels * 2);
+    std::vector<uint8_t> file;
+    auto put = [&file](uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            file.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    };
+    auto tag = [&file](const char* id) { file.insert(file.end(), id, id + 4); };
+    tag("RIFF");
+    put(36 + bytes, 4);
+    tag("WAVE");
+    tag("fmt ");
+    put(16, 4);
+    put(1, 2); // PCM
+    put(static_cast<uint32_t>(channels), 2);
+    put(static_cast<uint32_t>(rate), 4);
+    put(static_cast<uint32_t>(rate) * align, 4);
+    put(align, 2);
+    put(16, 2);
+    tag("data");
+    put(bytes, 4);
+    for (int16_t sample : pcm)
+        put(static_cast<uint16_t>(sample), 2);
+    return file;
+}
+
+bool WriteWav(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate)
+{
+    const std::vector<uint8_t> bytes = MakeWav(pcm, channels, rate);
+    File file(std::fopen(path.c_str(), "wb"));
+    return file && WriteAll(file.get(), bytes.data(), bytes.size());
+}
+
 bool WriteOgg(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,
               float quality)
 {
@@ -163,6 +198,11 @@ double ModuleToneFrequency(int period)
     return kPalClock / (2.0 * period) / kCycleSamples;
 }
 
+int ModulePeriodForTone(double hz)
+{
+    return static_cast<int>(std::lround(kPalClock / (2.0 * kCycleSamples * hz)));
+}
+
 std::vector<uint8_t> MakeModule(const ModuleSong& song)
 {
     const int patterns = static_cast<int>(song.periods.size());
@@ -211,6 +251,68 @@ std::vector<uint8_t> MakeModule(const ModuleSong& song)
 bool WriteModule(const std::string& path, const ModuleSong& song)
 {
     const std::vector<uint8_t> bytes = MakeModule(song);
+    File file(std::fopen(path.c_str(), "wb"));
+    return file && WriteAll(file.get(), bytes.data(), bytes.size());
+}
+
+std::vector<uint8_t> MakeMidi(const MidiSong& song)
+{
+    struct Event {
+        int tick;
+        int order; // at one tick: programs, then note offs, then note ons
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Event> events;
+    std::vector<bool> programmed(16, false);
+    for (const MidiNote& n : song.notes) {
+        const uint8_t channel = static_cast<uint8_t>(n.channel & 15);
+        if (!programmed[channel]) {
+            programmed[channel] = true;
+            events.push_back({0, 0, {static_cast<uint8_t>(0xC0 | channel), static_cast<uint8_t>(n.program & 127)}});
+        }
+        events.push_back({n.startTick, 2, {static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(n.note & 127),
+                                           static_cast<uint8_t>(n.velocity & 127)}});
+        events.push_back({n.startTick + n.lengthTicks, 1,
+                          {static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(n.note & 127), 0}});
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
+        return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;
+    });
+    const uint32_t tempo = static_cast<uint32_t>(song.microsPerQuarter);
+    std::vector<uint8_t> track = {0x00, 0xFF, 0x51, 0x03, static_cast<uint8_t>(tempo >> 16),
+                                  static_cast<uint8_t>(tempo >> 8), static_cast<uint8_t>(tempo)};
+    auto putDelta = [&track](uint32_t delta) {
+        uint8_t groups[5];
+        int n = 0;
+        do {
+            groups[n++] = static_cast<uint8_t>(delta & 0x7F);
+            delta >>= 7;
+        } while (delta);
+        while (n > 1)
+            track.push_back(static_cast<uint8_t>(groups[--n] | 0x80));
+        track.push_back(groups[0]);
+    };
+    int now = 0;
+    for (const Event& e : events) {
+        putDelta(static_cast<uint32_t>(e.tick - now));
+        now = e.tick;
+        track.insert(track.end(), e.bytes.begin(), e.bytes.end());
+    }
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+    const int ppq = song.ticksPerQuarter;
+    std::vector<uint8_t> bytes = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1,
+                                  static_cast<uint8_t>(ppq >> 8), static_cast<uint8_t>(ppq)};
+    const uint32_t length = static_cast<uint32_t>(track.size());
+    bytes.insert(bytes.end(), {'M', 'T', 'r', 'k', static_cast<uint8_t>(length >> 24),
+                               static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 8),
+                               static_cast<uint8_t>(length)});
+    bytes.insert(bytes.end(), track.begin(), track.end());
+    return bytes;
+}
+
+bool WriteMidi(const std::string& path, const MidiSong& song)
+{
+    const std::vector<uint8_t> bytes = MakeMidi(song);
     File file(std::fopen(path.c_str(), "wb"));
     return file && WriteAll(file.get(), bytes.data(), bytes.size());
 }

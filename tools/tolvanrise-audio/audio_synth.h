@@ -14,6 +14,10 @@ namespace audio_synth {
 std::vector<int16_t> MakeTone(const std::vector<double>& frequencies, double amplitude,
                               int channels, int rate, double seconds);
 
+// A canonical 44-byte-header WAV file of 16-bit PCM.
+std::vector<uint8_t> MakeWav(const std::vector<int16_t>& pcm, int channels, int rate);
+bool WriteWav(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate);
+
 bool WriteOgg(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,
               float quality = 0.5f);
 bool WriteMp3(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,
@@ -30,5 +34,25 @@ std::vector<uint8_t> MakeModule(const ModuleSong& song);
 bool WriteModule(const std::string& path, const ModuleSong& song);
 // The tone frequency a period gives with our 32-sample sine cycle (PAL clock).
 double ModuleToneFrequency(int period);
+// The period whose tone comes nearest to hz.
+int ModulePeriodForTone(double hz);
+
+// A Standard MIDI file (format 0, one track) of these notes: each channel's instrument is the
+// program of its first note; the tempo is fixed.
+struct MidiNote {
+    int channel;
+    int program;
+    int note; // 69 = A4, 440 Hz
+    int startTick;
+    int lengthTicks;
+    int velocity = 100;
+};
+struct MidiSong {
+    int ticksPerQuarter = 480;
+    int microsPerQuarter = 500000; // 120 beats per minute
+    std::vector<MidiNote> notes;
+};
+std::vector<uint8_t> MakeMidi(const MidiSong& song);
+bool WriteMidi(const std::string& path, const MidiSong& song);
 
 } // namespace audio_synth

@@ -2,12 +2,14 @@
 // the data folder.
 //   tolvanrise-audio tone <out.ogg|out.mp3> <channels> <rate> <seconds> <Hz>...
 //   tolvanrise-audio module <out.mod> <rows per pattern> <period>...
+//   tolvanrise-audio data <source folder> <data folder>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "tools/tolvanrise-audio/audio_data.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
 int main(int argc, char** argv)
@@ -32,7 +34,10 @@ int main(int argc, char** argv)
             song.periods.push_back(std::atoi(argv[i]));
         return audio_synth::WriteModule(argv[2], song) ? 0 : 1;
     }
+    if (argc == 4 && std::strcmp(argv[1], "data") == 0)
+        return audio_data::WriteAudioData(argv[2], argv[3]) ? 0 : 1;
     std::fprintf(stderr, "usage: tolvanrise-audio tone <out.ogg|out.mp3> <channels> <rate> <seconds> <Hz>...\n"
-                         "       tolvanrise-audio module <out.mod> <rows per pattern> <period>...\n");
+                         "       tolvanrise-audio module <out.mod> <rows per pattern> <period>...\n"
+                         "       tolvanrise-audio data <source folder> <data folder>\n");
     return 2;
 }

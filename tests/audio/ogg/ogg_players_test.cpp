@@ -1,0 +1,140 @@
+// The Ogg engine and the Ogg player on the manual clock: a short file looped without a gap
+// across the engine's half refills and buffer wrap, a file played once then stopped, the
+// playlist of file numbers, and the facade's rules for both (one of each, and no Ogg player
+// beside a stream player).
+#include <gtest/gtest.h>
+
+#include "audio/ogg/ogg_engine.h"
+#include "audio/ogg/ogg_player.h"
+#include "audio/player/audio_system.h"
+#include "support/audio_files.h"
+#include "support/audio_measure.h"
+
+namespace {
+
+using namespace tolvanrise::test;
+constexpr int kRate = 44100;
+
+class OggPlayersTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = new TempFolder("tolvanrise_ogg_");
+        // 400 Hz for 0.25 s: a whole number of cycles, so the loop seam is smooth.
+        WriteTone(*folder, "0.ogg", 400, 2, kRate, 0.25);
+        WriteTone(*folder, "1.ogg", 800, 2, kRate, 0.5);
+        folder->WriteFile("2.ogg", "no ogg");
+    }
+    static void TearDownTestSuite() { delete folder; }
+
+    void SetUp() override { ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1); }
+
+    std::vector<double> Render(double seconds)
+    {
+        std::vector<int16_t> out;
+        system.GetDevice()->Render(static_cast<uint32_t>(seconds * kRate), &out);
+        return Channel(out, 2, 0, 0, out.size() / 2);
+    }
+
+    std::string Folder() const { return folder->Path() + "/"; }
+
+    static TempFolder* folder;
+    GAudioSystem system{nullptr};
+};
+TempFolder* OggPlayersTest::folder = nullptr;
+
+// 26 s pass both half refills of the 4 MB buffer (at 11.9 s) and its wrap (23.8 s).
+TEST_F(OggPlayersTest, EngineLoopsAShortFileWithoutAGap)
+{
+    GOggEngine* engine = system.CreateOggEngine(3, Folder().c_str());
+    ASSERT_TRUE(engine);
+    ASSERT_EQ(engine->Play(0), 1);
+    const auto heard = Render(26);
+    EXPECT_LT(LongestQuietRun(heard, 300), 20u);
+    EXPECT_LT(MaxJump(heard), 1100);
+    EXPECT_NEAR(ToneFrequency(heard, kRate), 400, 1);
+    EXPECT_TRUE(engine->IsPlaying());
+    EXPECT_GE(engine->GetStream()->GetBytesPlayed(), 2u * 0x200000);
+}
+
+TEST_F(OggPlayersTest, EngineWithoutLoopPlaysOnceThenStops)
+{
+    GOggEngine* engine = system.CreateOggEngine(3, Folder().c_str());
+    ASSERT_TRUE(engine);
+    engine->SetLoop(false);
+    ASSERT_EQ(engine->Play(1), 1);
+    const auto heard = Render(12.5);
+    EXPECT_NEAR(ToneFrequency(std::vector<double>(heard.begin(), heard.begin() + kRate / 2), kRate), 800, 2);
+    EXPECT_EQ(MaxAbs(std::vector<double>(heard.begin() + kRate / 2 + 10, heard.end())), 0);
+    EXPECT_FALSE(engine->IsPlaying()); // stopped at the first notification after the data
+    EXPECT_TRUE(engine->GetStream()->HasEnded());
+}
+
+TEST_F(OggPlayersTest, EngineOperationsAndItsOneInstance)
+{
+    GOggEngine* engine = system.CreateOggEngine(3, Folder().c_str());
+    ASSERT_TRUE(engine);
+    EXPECT_EQ(system.CreateOggEngine(9, "elsewhere"), engine);
+    EXPECT_EQ(GOggEngine::Active(), engine);
+    GOggEngine second(system.GetDevice(), nullptr, nullptr);
+    EXPECT_EQ(second.Start(1), 0); // one engine runs at a time
+    EXPECT_EQ(second.Play(0), 0);
+    EXPECT_EQ(engine->Play(3), 0);
+    EXPECT_EQ(engine->Play(2), 0); // no Ogg data
+    const int played = engine->Play(-1); // one of the three: 2 gives no stream
+    EXPECT_EQ(played == 1, engine->GetStream() != nullptr);
+
+    ASSERT_EQ(engine->Play(0), 1);
+    engine->SetVolume(5000);
+    engine->SetVolume(10001);
+    EXPECT_EQ(engine->GetVolume(), 5000);
+    int32_t level = 0;
+    engine->GetStream()->GetBuffer()->GetVolume(&level);
+    EXPECT_EQ(level, -602);
+    engine->Pause();
+    EXPECT_TRUE(engine->IsPaused());
+    EXPECT_EQ(MaxAbs(Render(0.1)), 0);
+    engine->Resume();
+    EXPECT_GT(MaxAbs(Render(0.1)), 4000);
+    engine->Pause(); // shut down from a pause: the thread still ends
+    system.DestroyOggEngine();
+    EXPECT_EQ(GOggEngine::Active(), nullptr);
+    EXPECT_EQ(second.Start(1), 1);
+}
+
+TEST_F(OggPlayersTest, PlayerPlaysItsListOfFileNumbers)
+{
+    GOggPlayer* player = system.CreateOggPlayer(Folder().c_str());
+    ASSERT_TRUE(player);
+    EXPECT_EQ(system.CreateAudioPlayer("MUSIC\\"), nullptr); // not beside the Ogg player
+    EXPECT_EQ(GOggPlayer::Active(), player);
+    for (int number : {1, 2, 0, 2})
+        ASSERT_EQ(player->AddTrack(number), 1);
+    player->RemoveTrack(2); // the first 2 only
+    player->RemoveTrack(7);
+    EXPECT_EQ(player->GetTrackCount(), 3); // 1, 0, 2
+    player->SetPlayMode(GOggPlayer::kNextTrack);
+    ASSERT_EQ(player->PlayTrack(1), 1);
+    EXPECT_EQ(player->GetStreamBuffer()->GetSize(), GOggPlayer::kBufferBytes);
+    const auto heard = Render(0.8);
+    EXPECT_NEAR(ToneFrequency(std::vector<double>(heard.begin(), heard.begin() + kRate / 5), kRate), 400, 2);
+    // 0 ends at 0.25 s; 2 cannot be played and is removed; then 1 (800 Hz) from the top.
+    EXPECT_NEAR(ToneFrequency(std::vector<double>(heard.begin() + kRate * 3 / 10, heard.begin() + kRate * 7 / 10), kRate),
+                800, 2);
+    EXPECT_EQ(player->GetTrackCount(), 2);
+
+    // Random next with one entry plays it again.
+    player->ClearTracks();
+    player->AddTrack(0);
+    player->SetRandomNext(1);
+    ASSERT_EQ(player->PlayTrack(0), 1);
+    EXPECT_LT(LongestQuietRun(Render(1.2), 300), 20u);
+    EXPECT_EQ(player->IsPlaying(), 1);
+
+    system.DestroyOggPlayer();
+    EXPECT_EQ(GOggPlayer::Active(), nullptr);
+    EXPECT_TRUE(system.CreateAudioPlayer("MUSIC\\"));
+    EXPECT_EQ(system.CreateOggPlayer(nullptr), nullptr); // not beside the stream player
+}
+
+} // namespace
