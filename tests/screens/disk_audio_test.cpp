@@ -1,0 +1,60 @@
+// The real program, headless, with SDL's disk audio driver: what it sends to the sound card
+// in its first seconds is written to a file, which must hold the menu music's steady tone.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "platform/sound_device.h"
+#include "support/audio_measure.h"
+#include "support/game_data_folder.h"
+#include "support/program_runner.h"
+#include "support/scoped_env.h"
+
+namespace {
+
+// The data tool gives the menu mode's generated track this tone; the other modes' tones
+// (330, 554 and 660 Hz) are far enough away to tell a wrong track from a slightly off pitch.
+constexpr double kMenuToneHz = 440.0;
+
+std::vector<int16_t> ReadPcm(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::vector<int16_t> pcm(bytes.size() / 2);
+    std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+    return pcm;
+}
+
+} // namespace
+
+TEST(DiskAudio, FirstSecondsOfOutputHoldTheMenuTrackTone)
+{
+    const tolvanrise::test::GameDataFolder folder("disk_audio_");
+    const std::string output = folder.Data("output.raw");
+    const tolvanrise::test::ScopedEnvVar driver("SDL_AUDIODRIVER", "disk");
+    tolvanrise::test::RunningProgram program(TOLVANRISE_EXECUTABLE, folder.DataFolder(),
+                                             "SDL_DISKAUDIOFILE=" + output);
+    const tolvanrise::test::ProgramRun run = program.Finish(std::chrono::seconds(3));
+    EXPECT_TRUE(run.closed);
+    EXPECT_EQ(run.exitCode, 0);
+
+    // 16-bit stereo at the mixer's rate; SDL's driver converts nothing for a file.
+    constexpr int rate = static_cast<int>(platform::SoundDevice::kRate);
+    const std::vector<int16_t> pcm = ReadPcm(output);
+    const std::vector<double> left = tolvanrise::test::Channel(pcm, 2, 0, 0, pcm.size() / 2);
+    size_t first = 0;
+    while (first < left.size() && left[first] == 0)
+        ++first;
+    ASSERT_LT(first + rate / 2, left.size()) << "under half a second of sound in " << left.size() << " frames";
+
+    // The last half second: well past the start and any restart of the track.
+    const std::vector<double> tone = tolvanrise::test::Channel(pcm, 2, 0, left.size() - rate / 2, rate / 2);
+    EXPECT_GT(tolvanrise::test::ToneLevel(tone), 1000.0);
+    EXPECT_NEAR(tolvanrise::test::ToneFrequency(tone, rate), kMenuToneHz, kMenuToneHz * 0.02);
+}
