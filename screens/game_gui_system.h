@@ -1,10 +1,9 @@
 #pragma once
 // GGameGuiSystem: the game's GUI system. Beyond the GUI's own parts it owns the player's
 // profiles and top scores, the audio facade with the music and sound managers over it and the
-// game's command factory, and loads the
-// start-up data: the bitmap fonts ("fonts.xml"), the language dictionary named by
-// "start_up_options.xml", and the store ranges the first screens reload (interface, text
-// particles, intro). One per program; main thread only.
+// game's command factory, and loads the start-up data: the bitmap fonts ("fonts.xml"), the
+// language dictionary named by "start_up_options.xml", and the store ranges the first screens
+// reload (interface, text particles, intro). One per program; main thread only.
 
 #include <memory>
 #include <string>
