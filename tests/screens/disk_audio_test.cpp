@@ -1,14 +1,12 @@
 // The real program, headless, with SDL's disk audio driver: what it sends to the sound card
-// in its first seconds is written to a file, which must hold the menu music's steady tone.
+// in its first seconds is written to a file, which must hold the menu music's steady tone,
+// unless the saved music volume of 0 keeps it silent.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "game/profiles/player_profiles.h"
@@ -17,55 +15,43 @@
 #include "support/game_data_folder.h"
 #include "support/program_runner.h"
 #include "support/scoped_env.h"
+#include "support/temp_files.h"
 
-namespace {
+using namespace tolvanrise::test;
 
 // The data tool gives the menu mode's generated track this tone; the other modes' tones
 // (330, 554 and 660 Hz) are far enough away to tell a wrong track from a slightly off pitch.
 constexpr double kMenuToneHz = 440.0;
 
-std::vector<int16_t> ReadPcm(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    std::vector<int16_t> pcm(bytes.size() / 2);
-    std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
-    return pcm;
-}
-
-} // namespace
-
-// The saved music volume switches the music: 0 keeps the program silent.
 class DiskAudio : public testing::TestWithParam<int32_t> {};
 
 TEST_P(DiskAudio, FirstSecondsOfOutputHoldTheMenuTrackToneUnlessMusicIsOff)
 {
-    const int32_t musicVolume = GetParam();
-    const tolvanrise::test::GameDataFolder folder("disk_audio_");
+    const GameDataFolder folder("disk_audio_");
     std::filesystem::create_directories(folder.ProfilesFolder());
     GPlayerProfiles profiles(folder.ProfilesFolder());
-    profiles.GetDefaultSettings().musicVolume = musicVolume;
+    profiles.GetDefaultSettings().musicVolume = GetParam();
     ASSERT_EQ(profiles.Save(), 1);
     const std::string output = folder.Data("output.raw");
-    const tolvanrise::test::ScopedEnvVar driver("SDL_AUDIODRIVER", "disk");
-    tolvanrise::test::RunningProgram program(TOLVANRISE_EXECUTABLE, folder.DataFolder(),
-                                             "SDL_DISKAUDIOFILE=" + output);
-    const tolvanrise::test::ProgramRun run = program.Finish(std::chrono::seconds(3));
-    EXPECT_TRUE(run.closed);
-    EXPECT_EQ(run.exitCode, 0);
+    const ScopedEnvVar driver("SDL_AUDIODRIVER", "disk");
+    RunningProgram program(TOLVANRISE_EXECUTABLE, folder.DataFolder(), "SDL_DISKAUDIOFILE=" + output);
+    const ProgramRun run = program.Finish(std::chrono::seconds(3));
+    EXPECT_TRUE(run.closed && run.exitCode == 0) << "exit " << run.exitCode << ", signal " << run.signal;
 
     // 16-bit stereo at the mixer's rate (SDL converts nothing for a file); the last half
     // second is well past the start and any restart of the track.
     constexpr int rate = static_cast<int>(platform::SoundDevice::kRate);
-    const std::vector<int16_t> pcm = ReadPcm(output);
+    const std::string bytes = ReadFileBytes(output);
+    std::vector<int16_t> pcm(bytes.size() / 2);
+    std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
     ASSERT_GT(pcm.size(), size_t{rate} * 2) << "under a second of output";
-    const std::vector<double> tone = tolvanrise::test::Channel(pcm, 2, 0, pcm.size() / 2 - rate / 2, rate / 2);
-    if (musicVolume == 0) {
-        EXPECT_EQ(tolvanrise::test::MaxAbs(tolvanrise::test::Channel(pcm, 2, 0, 0, pcm.size() / 2)), 0.0);
+    if (GetParam() == 0) {
+        EXPECT_EQ(MaxAbs(Channel(pcm, 2, 0, 0, pcm.size() / 2)), 0.0);
         return;
     }
-    EXPECT_GT(tolvanrise::test::ToneLevel(tone), 1000.0);
-    EXPECT_NEAR(tolvanrise::test::ToneFrequency(tone, rate), kMenuToneHz, kMenuToneHz * 0.02);
+    const std::vector<double> tone = Channel(pcm, 2, 0, pcm.size() / 2 - rate / 2, rate / 2);
+    EXPECT_GT(ToneLevel(tone), 1000.0);
+    EXPECT_NEAR(ToneFrequency(tone, rate), kMenuToneHz, kMenuToneHz * 0.02);
 }
 
 INSTANTIATE_TEST_SUITE_P(SavedMusicVolume, DiskAudio, testing::Values(4000, 0));
