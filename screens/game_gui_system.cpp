@@ -3,6 +3,8 @@
 #include <new>
 
 #include "audio/banks/sound_bank.h"
+#include "audio/music/music_manager.h"
+#include "audio/music/sound_manager.h"
 #include "audio/player/audio_player.h"
 #include "audio/player/audio_system.h"
 #include "foundation/docs/data_doc_text.h"
@@ -97,19 +99,31 @@ void GGameGuiSystem::InitGame()
     if (!m_audio)
         return;
     m_audio->InitDirectSound();
-    if (GAudioPlayer* player = m_audio->CreateAudioPlayer("MUSIC\\"))
+    GAudioPlayer* player = m_audio->CreateAudioPlayer(kMusicFolder);
+    if (player)
         player->InitModulePlayer();
-    m_audio->CreateSoundBank(0, "SOUNDS\\");
-    // TODO(music): construct GSoundManager and GMusicManager here and Init them with the
-    // profiles, the bank / the player and "SOUNDS\\sound.csv" / "MUSIC\\music.ini", once the
-    // music modes and sound events exist.
-    GetLog()->Printf("Audio: %s, music player %s, sound bank %s", m_audio->GetDevice() ? "on" : "off",
-                     m_audio->GetAudioPlayer() ? "ready" : "none", m_audio->GetSoundBank() ? "ready" : "none");
+    GSoundBank* bank = m_audio->CreateSoundBank(0, kSoundFolder);
+    // Without a bank, a player or a list a manager stays silent; the game runs on. Only a list
+    // that the ready bank or player cannot use is worth a line in the log.
+    GGameSettings* settings = m_profiles ? &m_profiles->GetDefaultSettings() : nullptr;
+    m_soundManager.reset(new (std::nothrow) GSoundManager());
+    if (m_soundManager && !m_soundManager->Init(settings ? &settings->soundVolume : nullptr, bank, kSoundList) && bank)
+        GetLog()->PrintError("Cannot load the sound list %s", kSoundList);
+    m_musicManager.reset(new (std::nothrow) GMusicManager());
+    if (m_musicManager && !m_musicManager->Init(settings ? &settings->musicVolume : nullptr, player, kMusicList) &&
+        player)
+        GetLog()->PrintError("Cannot load the music list %s", kMusicList);
+    GetLog()->Printf("Audio: %s, music player %s, sound bank %s, music modes %u, sound events %u",
+                     m_audio->GetDevice() ? "on" : "off", player ? "ready" : "none", bank ? "ready" : "none",
+                     m_musicManager ? static_cast<unsigned>(m_musicManager->GetEntries().size()) : 0u,
+                     m_soundManager ? static_cast<unsigned>(m_soundManager->GetEntries().size()) : 0u);
 }
 
 void GGameGuiSystem::ShutdownGame()
 {
-    // TODO(music): delete the sound manager, then the music manager, before the facade.
+    // The managers borrow the bank and the player, so they go first.
+    m_soundManager.reset();
+    m_musicManager.reset();
     if (m_audio) {
         m_audio->Shutdown();
         m_audio.reset();
@@ -172,12 +186,15 @@ int GGameGuiSystem::SavePlayerData()
 
 void GGameGuiSystem::ApplySettings()
 {
-    if (!m_profiles || !m_audio)
+    if (!m_profiles)
         return;
     const GGameSettings& settings = m_profiles->GetDefaultSettings();
-    // TODO(music): GMusicManager::SetEnabled / GSoundManager::SetEnabled with these volumes.
-    if (GAudioPlayer* player = m_audio->GetAudioPlayer())
-        player->SetVolume(settings.musicVolume);
-    if (GSoundBank* bank = m_audio->GetSoundBank())
+    // The bank's master level is not part of the sound manager's switch; without it a saved
+    // sound volume would only take effect once the options window is opened.
+    if (GSoundBank* bank = m_audio ? m_audio->GetSoundBank() : nullptr)
         bank->SetMasterVolume(settings.soundVolume);
+    if (m_musicManager)
+        m_musicManager->SetEnabled(settings.musicVolume);
+    if (m_soundManager)
+        m_soundManager->SetEnabled(settings.soundVolume);
 }

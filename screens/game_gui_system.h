@@ -1,9 +1,9 @@
 #pragma once
 // GGameGuiSystem: the game's GUI system. Beyond the GUI's own parts it owns the player's
-// profiles and top scores, the audio facade and the game's command factory, and loads the
-// start-up data: the bitmap fonts ("fonts.xml"), the language dictionary named by
-// "start_up_options.xml", and the store ranges the first screens reload (interface, text
-// particles, intro). One per program; main thread only.
+// profiles and top scores, the audio facade with the music and sound managers over it and the
+// game's command factory, and loads the start-up data: the bitmap fonts ("fonts.xml"), the
+// language dictionary named by "start_up_options.xml", and the store ranges the first screens
+// reload (interface, text particles, intro). One per program; main thread only.
 
 #include <memory>
 #include <string>
@@ -12,7 +12,9 @@
 
 class GAudioSystem;
 class GGameApplication;
+class GMusicManager;
 class GPlayerProfiles;
+class GSoundManager;
 class GTopScoreTable;
 
 class GGameGuiSystem : public GGuiSystem {
@@ -22,6 +24,10 @@ public:
     static constexpr const char* kStartUpOptions = "start_up_options.xml";
     static constexpr const char* kInterfaceFolder = "INTERFACE";
     static constexpr const char* kIntroFolder = "INTRO";
+    static constexpr const char* kMusicFolder = "MUSIC\\";
+    static constexpr const char* kSoundFolder = "SOUNDS\\";
+    static constexpr const char* kMusicList = "MUSIC\\music.ini";
+    static constexpr const char* kSoundList = "SOUNDS\\sound.csv";
     static constexpr int16_t kInterfaceFirstSlot = 1100;
     static constexpr int16_t kInterfaceLastSlot = 2100;
 
@@ -34,9 +40,11 @@ public:
     // The GUI's start-up, the game's command factory, the fonts, the dictionary and the
     // profiles folder (the profiles are not read yet). 1, or 0 when the GUI's start-up fails.
     int Init(GFormStackApplication* application, const char* logFileName) override;
-    // The audio start-up: facade, device, stream player with its module player, sound bank.
+    // The audio start-up: facade, device, stream player with its module player, sound bank,
+    // then the sound manager and the music manager with their lists. A part that cannot start
+    // leaves the ones above it silent, never the program stopped.
     void InitGame();
-    // The audio shut-down, in the reverse order. Also run by the destructor.
+    // The audio shut-down: the managers, then the facade. Also run by the destructor.
     void ShutdownGame();
 
     // Reads the dictionary named by the start-up options into the XML document and hands its
@@ -51,13 +59,16 @@ public:
     void LoadPlayerData();
     // Writes both; 1 when both were written.
     int SavePlayerData();
-    // Applies the profile store's settings: music and sound volumes.
+    // Applies the profile store's settings: a music or sound volume of 0 switches that manager
+    // off, any other value on (the music then plays its mode at that volume).
     void ApplySettings();
 
     const std::string& GetProfilesFolder() const { return m_profilesFolder; }
     GPlayerProfiles* GetProfiles() const { return m_profiles.get(); }
     GTopScoreTable* GetTopScores() const { return m_topScores.get(); }
     GAudioSystem* GetAudio() const { return m_audio.get(); }
+    GSoundManager* GetSoundManager() const { return m_soundManager.get(); }
+    GMusicManager* GetMusicManager() const { return m_musicManager.get(); }
 
 private:
     // Empties count slots from the named image's slot + offset and refills them from the
@@ -68,4 +79,6 @@ private:
     std::unique_ptr<GPlayerProfiles> m_profiles;
     std::unique_ptr<GTopScoreTable> m_topScores;
     std::unique_ptr<GAudioSystem> m_audio;
+    std::unique_ptr<GSoundManager> m_soundManager;
+    std::unique_ptr<GMusicManager> m_musicManager;
 };

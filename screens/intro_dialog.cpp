@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "audio/music/music_manager.h"
+#include "audio/music/sound_manager.h"
 #include "foundation/cfg/cfg_node.h"
 #include "foundation/files/html_log.h"
 #include "foundation/files/scramble_keys.h"
@@ -153,10 +155,12 @@ void GIntroDialog::LoadNextStep()
         m_game->LoadPlayerData();
         break;
     case 3:
-        // TODO(music): the sound list is read here once the sound manager exists.
+        if (GSoundManager* sounds = m_game->GetSoundManager())
+            sounds->LoadSoundList(GGameGuiSystem::kSoundList);
         break;
     case 4:
-        // TODO(music): GMusicManager::PlayForMode("menu") once the music manager exists.
+        if (GMusicManager* music = m_game->GetMusicManager())
+            music->PlayForMode(kMusicMenu);
         m_game->GetLog()->Printf("Start-up data loaded");
         break;
     default:

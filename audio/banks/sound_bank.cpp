@@ -171,7 +171,8 @@ void GSoundBuffer::Release()
 
 GSoundBank::GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder,
                        GEffectFormat kind)
-    : m_kind(kind), m_folder(folder ? folder : kind == GEffectFormat::kWav ? "WAV\\" : "SOUNDS\\"), m_device(device)
+    : m_kind(kind), m_folder(folder ? folder : kind == GEffectFormat::kWav ? "WAV\\" : "SOUNDS\\"),
+      m_device(device)
 {
     // Refused whole: a cut folder would name another place. Preload then adds nothing.
     m_folderFits = m_folder.size() < kPathBytes;
