@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "audio/banks/sound_bank.h"
 #include "audio/banks/wav_file.h"
@@ -68,10 +69,8 @@ TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
         GWavData wav;
         const bool ok = ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
         EXPECT_EQ(ok, c.ok) << c.what;
-        if (ok && c.ok) {
-            EXPECT_EQ(wav.dataOffset, c.offset) << c.what;
-            EXPECT_EQ(wav.dataSize, c.size) << c.what;
-        }
+        if (ok && c.ok)
+            EXPECT_EQ(std::pair(wav.dataOffset, wav.dataSize), std::pair(c.offset, c.size)) << c.what;
     }
     std::string noFormat = Wav(pcm);
     std::memcpy(noFormat.data() + 12, "fmx ", 4);
@@ -133,10 +132,8 @@ TEST_F(WavBankTest, RecordsFollowTheOggBanksRules)
     bank->SetVolume(7, 5000);
     bank->SetPan(7, 300);
     bank->RemoveSound(0); // the last record moves into its place
-    EXPECT_EQ(bank->FindIndex(7), 0);
-    EXPECT_EQ(bank->GetVolume(7), 5000);
-    EXPECT_EQ(bank->GetPan(7), 300);
-    EXPECT_EQ(bank->GetPan(0), GWavBank::kUnknownPan);
+    EXPECT_EQ(std::tuple(bank->FindIndex(7), bank->GetVolume(7), bank->GetPan(7), bank->GetPan(0)),
+              std::tuple(0, 5000, 300, GWavBank::kUnknownPan));
     // Half volume, and the left side 3 dB down for the pan.
     EXPECT_NEAR(ToneLevel(Heard(7)), 16384 * std::pow(10.0, -(602 + 300) / 2000.0), 100);
     bank->SetEnabled(0);
