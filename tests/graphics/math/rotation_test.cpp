@@ -10,8 +10,8 @@
 #include "graphics/math/rotation.h"
 #include "graphics/math/vector2.h"
 #include "graphics/store/bitmap_pool.h"
-#include "graphics/store/bitmap_store_reader.h"
 #include "graphics/store/graphics_resources.h"
+#include "support/font_sheets.h"
 
 namespace {
 
@@ -51,10 +51,8 @@ TEST(RotationTest, BoxesOfQuarterTurns) {
 }
 
 TEST(RotationTest, CopyThenMaskBlitEqualsTheDraw) {
-    GGraphicsResources store;
-    GMemorySetSource files;
-    files.Add("bmst.bin", {0, 0, 0, 0});
-    ASSERT_FALSE(store.TryInit(files, nullptr, 4, 0).Failed());
+    const auto pool = tolvanrise::test::MakePoolStore(4);
+    GGraphicsResources& store = *pool;
     auto source = Image(23, 17, 2, 3);
     const GRect clip{3, 2, 40, 30};
     for (int degrees : {0, 30, 90, 135, -60, 300}) {
