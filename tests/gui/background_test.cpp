@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "foundation/image/bitmap.h"
-#include "graphics/store/data_source.h"
 #include "graphics/store/graphics_resources.h"
 #include "gui/background.h"
+#include "support/font_sheets.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-packs/pack_writer.h"
 
@@ -17,10 +17,8 @@ namespace {
 TEST(Background, LoadsEachKindOfPackIntoAPoolSlot)
 {
     tolvanrise::test::TempFolder folder("background_");
-    GMemorySetSource files;
-    files.Add("bmst.bin", {0, 0, 0, 0});
-    GGraphicsResources store;
-    ASSERT_FALSE(store.TryInit(files, nullptr, 4, 0).Failed());
+    const auto pool = tolvanrise::test::MakePoolStore(4);
+    GGraphicsResources& store = *pool;
 
     packtool::Picture picture;
     picture.width = 24;
