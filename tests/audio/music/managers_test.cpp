@@ -94,8 +94,7 @@ TEST(SoundNames, EventsAndModesByExactName)
         }
     }
     EXPECT_EQ(MusicModeFromName("gametimed"), 3);
-    EXPECT_EQ(MusicModeFromName("GameTimed"), -1);
-    EXPECT_EQ(MusicModeFromName(nullptr), -1);
+    EXPECT_EQ(std::pair(MusicModeFromName("GameTimed"), MusicModeFromName(nullptr)), std::pair(-1, -1));
 }
 
 TEST_F(ManagersTest, SoundListRowsBecomeEntriesAndBankSounds)
@@ -209,8 +208,7 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
 
     music.PlayForMode(3);
     EXPECT_NEAR(HeardHz(system.GetDevice(), 0.5), 660, 660 * kModulePitch);
-    EXPECT_EQ(player->GetVolume(), 4000);
-    EXPECT_EQ(music.GetMode(), 3);
+    EXPECT_EQ(std::pair(player->GetVolume(), music.GetMode()), std::pair(4000, 3));
     music.PlayForMode(2); // no row: the mode stays
     EXPECT_EQ(music.GetMode(), 3);
     music.PlayForMode(1); // its track was refused: silence rather than another mode's track
