@@ -88,10 +88,12 @@ TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
         const char* what;
         int32_t music, sound;
         uint8_t flag;
+        bool empty = false;
     } cases[] = {
         {"music volume above the scale", 10001, 6000, 1},
         {"negative sound volume", 4000, -1, 1},
         {"flag neither 0 nor 1", 4000, 6000, 7},
+        {"empty file", 4000, 6000, 1, true},
     };
     for (const auto& c : cases) {
         std::string bytes(GPlayerProfiles::kStoreSize, '\x55');
@@ -100,19 +102,11 @@ TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
         settings.soundVolume = c.sound;
         settings.flags[1] = c.flag;
         std::memcpy(bytes.data(), &settings, sizeof settings);
-        WriteRecord(0, bytes);
+        WriteRecord(0, c.empty ? std::string() : bytes);
         GPlayerProfiles profiles(Folder());
         EXPECT_EQ(profiles.Load(), 0) << c.what;
         EXPECT_EQ(Values(profiles.GetDefaultSettings()), std::tuple(1, 1, 4000, 6000)) << c.what;
     }
-    // An empty file is no store either.
-    fs::create_directories(Folder());
-    std::FILE* empty = std::fopen((Folder() + "/00000000.bin").c_str(), "wb");
-    ASSERT_NE(empty, nullptr);
-    std::fclose(empty);
-    GPlayerProfiles profiles(Folder());
-    EXPECT_EQ(profiles.Load(), 0);
-    EXPECT_EQ(Values(profiles.GetDefaultSettings()), std::tuple(1, 1, 4000, 6000));
 }
 
 TEST_F(ProfilesTest, TopScoresRoundTripAsRecord9999)

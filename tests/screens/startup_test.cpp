@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,12 +25,14 @@ constexpr auto kRunTime = 1500ms;
 
 std::string Tail(const std::string& text) { return text.substr(text.size() > 1500 ? text.size() - 1500 : 0); }
 
-// One run that must last until asked to quit and then end cleanly; the volumes saved.
+// One run that must last until asked to quit (a terminal's request) and then end cleanly through
+// the normal shut-down; the volumes saved.
 std::pair<int32_t, int32_t> RunOnce(const GameDataFolder& data)
 {
     RunningProgram program(TOLVANRISE_EXECUTABLE, data.DataFolder(), data.HomeEnv());
     const auto run = program.Finish(kRunTime);
     EXPECT_TRUE(run.closed && run.exitCode == 0) << "exit " << run.exitCode << ", signal " << run.signal;
+    EXPECT_FALSE(std::filesystem::exists(data.Data("crash.mdmp"))); // a clean run leaves no crash report
     GPlayerProfiles saved(data.ProfilesFolder());
     EXPECT_EQ(saved.Load(), 1);
     return {saved.GetDefaultSettings().musicVolume, saved.GetDefaultSettings().soundVolume};

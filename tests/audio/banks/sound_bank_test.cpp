@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <tuple>
 
 #include "audio/banks/sound_bank.h"
+#include "audio/banks/wav_file.h"
 #include "audio/player/audio_system.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
+#include "support/temp_files.h"
+#include "tools/tolvanrise-audio/audio_synth.h"
 
 namespace {
 
@@ -155,6 +159,143 @@ TEST_F(SoundBankTest, FolderTooLongForThePathIsRefused)
         bank.Preload(count);
         EXPECT_EQ(bank.GetCount(), found) << count;
     }
+}
+
+} // namespace
+
+// The WAV bank: headers checked against the bytes at hand (a table of damaged and unusual
+// files), sounds heard sample for sample as the file holds them, refilled from the mapping
+// after a loss, and the facade's one bank.
+namespace {
+
+void Set(std::string& file, size_t at, uint32_t value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        file[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+// The synthesiser's canonical mono 22,050 Hz file, with the format's tag, channels and bits,
+// chunks put before the data and the data size declared changed as asked.
+std::string Wav(const std::vector<int16_t>& pcm, uint16_t tag = 1, uint16_t channels = 1,
+                uint16_t bits = 16, const std::string& before = {}, int64_t declared = -1)
+{
+    const auto made = audio_synth::MakeWav(pcm, 1, 22050);
+    std::string file(made.begin(), made.end());
+    Set(file, 20, tag, 2);
+    Set(file, 22, channels, 2);
+    Set(file, 32, channels * bits / 8, 2);
+    Set(file, 34, bits, 2);
+    if (declared >= 0)
+        Set(file, 40, static_cast<uint32_t>(declared), 4);
+    file.insert(36, before);
+    Set(file, 4, static_cast<uint32_t>(file.size() - 8), 4);
+    return file;
+}
+
+TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
+{
+    const std::vector<int16_t> pcm(100, 7);
+    const std::string odd("LIST\3\0\0\0abc\0", 12); // with the pad byte of an odd chunk
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool ok;
+        uint32_t offset = 0, size = 0;
+    } cases[] = {
+        {"canonical", Wav(pcm), true, 44, 200},
+        {"chunk before the data", Wav(pcm, 1, 1, 16, odd), true, 56, 200},
+        {"stereo: whole frames only", Wav(pcm, 1, 2, 16, {}, 198), true, 44, 196},
+        {"8-bit", Wav(pcm, 1, 1, 8), true, 44, 200},
+        {"float samples", Wav(pcm, 3), false},
+        {"three channels", Wav(pcm, 1, 3), false},
+        {"24-bit", Wav(pcm, 1, 1, 24), false},
+        {"data beyond the file", Wav(pcm, 1, 1, 16, {}, 202), false},
+        {"empty data", Wav({}), false},
+        {"shorter than its header", Wav(pcm).substr(0, 40), false},
+        {"chunk larger than the file", Wav(pcm, 1, 1, 16, std::string("JUNK\xff\xff\xff\x7f", 8)), false},
+        {"no RIFF", "RIFX" + Wav(pcm).substr(4), false},
+        {"nothing", "", false},
+    };
+    for (const Case& c : cases) {
+        GWavData wav;
+        const bool ok = ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
+        EXPECT_EQ(ok, c.ok) << c.what;
+        if (ok && c.ok)
+            EXPECT_EQ(std::pair(wav.dataOffset, wav.dataSize), std::pair(c.offset, c.size)) << c.what;
+    }
+    std::string noFormat = Wav(pcm);
+    std::memcpy(noFormat.data() + 12, "fmx ", 4);
+    EXPECT_FALSE(ParseWav(reinterpret_cast<const uint8_t*>(noFormat.data()), noFormat.size(), nullptr));
+}
+
+class WavBankTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        tone = audio_synth::MakeTone({441}, 0.5, 1, 22050, 0.2);
+        folder.WriteFile("0.wav", Wav(tone));
+        folder.WriteFile("1.wav", Wav(tone, 3));
+        folder.WriteFile("2.wav", Wav(tone).substr(0, 1000)); // cut short
+        ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
+        bank = system.CreateWavBank(3, (folder.Path() + "/").c_str());
+        ASSERT_TRUE(bank);
+    }
+
+    // Mono 22,050 Hz at full level: each sample is heard twice (44,100 Hz) on both sides.
+    std::vector<double> Heard(int id)
+    {
+        bank->Play(id, 1);
+        std::vector<int16_t> out;
+        system.GetDevice()->Render(8820, &out);
+        return Channel(out, 2, 0, 0, 8820);
+    }
+
+    TempFolder folder{"tolvanrise_wav_"};
+    std::vector<int16_t> tone;
+    GAudioSystem system{nullptr};
+    GWavBank* bank = nullptr;
+};
+
+TEST_F(WavBankTest, PlaysTheFilesSamplesAndRefillsFromTheMapping)
+{
+    EXPECT_EQ(bank->GetCount(), 1);
+    EXPECT_EQ(system.CreateWavBank(9, "elsewhere"), bank);
+    ASSERT_TRUE(bank->GetSound(0));
+    EXPECT_EQ(bank->GetSound(0)->GetPcmBytes(), tone.size() * 2);
+    for (int pass = 0; pass < 2; ++pass) {
+        const auto heard = Heard(0);
+        double worst = 0;
+        for (size_t i = 0; i + 1 < heard.size() && i / 2 < tone.size(); i += 2)
+            worst = std::max(worst, std::abs(heard[i] - tone[i / 2]));
+        EXPECT_LE(worst, 1) << "pass " << pass;
+        system.GetDevice()->LoseBuffers(); // the second pass restores and refills
+    }
+    // No frequency control on WAV effects.
+    EXPECT_NE(bank->GetSound(0)->GetBuffer()->SetFrequency(11025), platform::SoundResult::kOk);
+}
+
+TEST_F(WavBankTest, RecordsFollowTheOggBanksRules)
+{
+    ASSERT_EQ(bank->AddSound(5, folder.Path("0.wav").c_str()), 1);
+    ASSERT_EQ(bank->AddSound(7, folder.Path("0.wav").c_str()), 1);
+    EXPECT_EQ(bank->AddSound(8, folder.Path("1.wav").c_str()), 0);
+    EXPECT_EQ(bank->AddSound(8, folder.Path("missing.wav").c_str()), 0);
+    bank->SetVolume(7, 5000);
+    bank->SetPan(7, 300);
+    bank->RemoveSound(0); // the last record moves into its place
+    EXPECT_EQ(std::tuple(bank->FindIndex(7), bank->GetVolume(7), bank->GetPan(7), bank->GetPan(0)),
+              std::tuple(0, 5000, 300, GWavBank::kUnknownPan));
+    // Half volume, and the left side 3 dB down for the pan.
+    EXPECT_NEAR(ToneLevel(Heard(7)), 16384 * std::pow(10.0, -(602 + 300) / 2000.0), 100);
+    bank->SetEnabled(0);
+    EXPECT_EQ(bank->IsPlaying(-1), 0);
+
+    GWavBank fallback(system.GetDevice(), nullptr, nullptr); // "WAV\\": not in the test's folder
+    fallback.Preload(1);
+    EXPECT_EQ(fallback.GetCount(), 0);
+    system.Shutdown();
+    EXPECT_EQ(system.GetWavBank(), nullptr);
+    EXPECT_EQ(system.CreateWavBank(1, nullptr), nullptr); // no device
 }
 
 } // namespace

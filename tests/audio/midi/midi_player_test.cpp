@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <vector>
 
 #include "audio/midi/midi_player.h"
 #include "platform/midi_synth.h"
@@ -112,9 +114,8 @@ TEST_F(MidiPlayerTest, NotesAreHeardAtTheirPitchAndTempo)
     }
     player->SetTempo(7);
     player->SetTempo(-1);
-    EXPECT_EQ(player->GetTempo(), 6);
-    EXPECT_EQ(GMidiPlayer::TempoFactor(0), 0.25);
-    EXPECT_EQ(GMidiPlayer::TempoFactor(6), 4.0);
+    EXPECT_EQ(std::tuple(player->GetTempo(), GMidiPlayer::TempoFactor(0), GMidiPlayer::TempoFactor(6)),
+              std::tuple(6, 0.25, 4.0));
 }
 
 TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)
@@ -123,8 +124,7 @@ TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)
     const double full = ToneLevel(Part(Render(1.4), 1.0, 1.4));
     ASSERT_GT(full, 500);
     player->Pause();
-    EXPECT_TRUE(player->IsPaused());
-    EXPECT_FALSE(player->IsPlaying());
+    EXPECT_TRUE(player->IsPaused() && !player->IsPlaying());
     EXPECT_LT(MaxAbs(Part(Render(1.0), 0.7, 1.0)), 50); // once the release has died away
     player->Resume();
     EXPECT_TRUE(player->IsPlaying());
@@ -132,14 +132,10 @@ TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)
     EXPECT_EQ(Heard(Part(resumed, 0.3, 0.6)), 659.26); // goes on with the E5 notes
 
     // Volume: 4000 x log10(v / 10000) hundredths of a decibel; -20000 for 0.
-    const struct {
-        int volume;
-        int32_t level;
-    } steps[] = {{5000, -1204}, {10001, -1204}, {1000, -4000}, {0, -20000}, {10000, 0}};
-    for (const auto& step : steps) {
-        player->SetVolume(step.volume);
-        EXPECT_EQ(player->GetLevel(), step.level) << step.volume;
-    }
+    std::vector<int32_t> levels;
+    for (int volume : {5000, 10001, 1000, 0, 10000})
+        player->SetVolume(volume), levels.push_back(player->GetLevel());
+    EXPECT_EQ(levels, (std::vector<int32_t>{-1204, -1204, -4000, -20000, 0}));
     player->SetVolume(5000);
     const double half = ToneLevel(Part(Render(0.6), 0.3, 0.6));
     EXPECT_NEAR(half / full, 0.25, 0.06);
@@ -163,8 +159,7 @@ TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)
     EXPECT_FALSE(player->IsPlaying());
     EXPECT_EQ(player->GetCurrentFile(), 1);
 
-    EXPECT_EQ(player->Play(3), 0);
-    EXPECT_EQ(player->Play(2), 0);
+    EXPECT_EQ(player->Play(3) + player->Play(2), 0); // no such file; a file that does not load
     player->Shutdown();
     EXPECT_EQ(GMidiPlayer::Active(), nullptr);
     GMidiPlayer single(device.get(), nullptr, folder->Path().c_str());
@@ -196,9 +191,7 @@ TEST(MidiPlayerSetup, WithoutSoundFontOrDeviceStartFails)
     {
         ScopedEnvVar font("TOLVANRISE_SOUNDFONT", "/nonexistent/font.sf2");
         GMidiPlayer player(device.get(), nullptr, nullptr);
-        EXPECT_EQ(player.Start(1), 0);
-        EXPECT_EQ(player.Play(0), 0);
-        EXPECT_FALSE(player.IsPlaying());
+        EXPECT_EQ(player.Start(1) + player.Play(0) + player.IsPlaying(), 0);
     }
     GMidiPlayer noDevice(nullptr, nullptr, nullptr);
     EXPECT_EQ(noDevice.Start(1), 0);

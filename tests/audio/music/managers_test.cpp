@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
+#include <vector>
 
 #include "audio/banks/sound_bank.h"
 #include "audio/music/music_manager.h"
@@ -81,12 +83,10 @@ TempFolder* ManagersTest::folder = nullptr;
 
 TEST(SoundNames, EventsAndModesByExactName)
 {
-    EXPECT_EQ(SoundEventFromName("MenuBtnSel"), 34);
-    EXPECT_EQ(SoundEventFromName("MenuBtnPress"), 35);
-    EXPECT_EQ(SoundEventFromName("GameTimeWarn"), 33);
-    EXPECT_EQ(SoundEventFromName("SaluteOnPanel"), 48);
-    EXPECT_EQ(SoundEventFromName("objglassbreak"), -1);
-    EXPECT_EQ(SoundEventFromName(""), -1);
+    EXPECT_EQ((std::vector<int32_t>{SoundEventFromName("MenuBtnSel"), SoundEventFromName("MenuBtnPress"),
+                                    SoundEventFromName("GameTimeWarn"), SoundEventFromName("SaluteOnPanel"),
+                                    SoundEventFromName("objglassbreak"), SoundEventFromName("")}),
+              (std::vector<int32_t>{34, 35, 33, 48, -1, -1}));
     EXPECT_EQ(SoundEventName(32), nullptr);
     for (int32_t event = 0; event < kSoundEventCount; ++event) {
         if (SoundEventName(event)) {
@@ -94,8 +94,7 @@ TEST(SoundNames, EventsAndModesByExactName)
         }
     }
     EXPECT_EQ(MusicModeFromName("gametimed"), 3);
-    EXPECT_EQ(MusicModeFromName("GameTimed"), -1);
-    EXPECT_EQ(MusicModeFromName(nullptr), -1);
+    EXPECT_EQ(std::pair(MusicModeFromName("GameTimed"), MusicModeFromName(nullptr)), std::pair(-1, -1));
 }
 
 TEST_F(ManagersTest, SoundListRowsBecomeEntriesAndBankSounds)
@@ -106,25 +105,14 @@ TEST_F(ManagersTest, SoundListRowsBecomeEntriesAndBankSounds)
                          "MenuBtnPress;a, b\n"        // " b" is a name of its own (missing)
                          "GameEnd;\n"),               // no sound at all
               1);
-    struct Expected {
-        int32_t event;
-        std::vector<int16_t> variants;
-        float volumeMin, freqMax;
-    } expected[] = {
-        {26, {0, 1}, 0.5f, 1.1f}, {-1, {2}, 1.0f, 1.0f}, {34, {3, 4}, 1.0f, 1.0f},
-        {35, {5, 6}, 1.0f, 1.0f}, {4, {}, 1.0f, 1.0f},
-    };
-    const auto& entries = sounds.GetEntries();
-    ASSERT_EQ(entries.size(), std::size(expected));
-    for (size_t i = 0; i < entries.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(entries[i].event, expected[i].event);
-        std::vector<int16_t> got(entries[i].variants.GetData(),
-                                 entries[i].variants.GetData() + entries[i].variants.GetCount());
-        EXPECT_EQ(got, expected[i].variants);
-        EXPECT_FLOAT_EQ(entries[i].volumeMin, expected[i].volumeMin);
-        EXPECT_FLOAT_EQ(entries[i].freqMax, expected[i].freqMax);
-    }
+    // Event, variants, lowest volume and highest rate of each row.
+    using Entry = std::tuple<int32_t, std::vector<int16_t>, float, float>;
+    std::vector<Entry> got;
+    for (const GSoundEventEntry& e : sounds.GetEntries())
+        got.emplace_back(e.event, std::vector<int16_t>(e.variants.GetData(), e.variants.GetData() + e.variants.GetCount()),
+                         e.volumeMin, e.freqMax);
+    EXPECT_EQ(got, (std::vector<Entry>{{26, {0, 1}, 0.5f, 1.1f}, {-1, {2}, 1.0f, 1.0f}, {34, {3, 4}, 1.0f, 1.0f},
+                                       {35, {5, 6}, 1.0f, 1.0f}, {4, {}, 1.0f, 1.0f}}));
     EXPECT_EQ(bank->GetCount(), 6); // ids 0..6 but for the missing " b"
     EXPECT_EQ(bank->FindIndex(6), -1);
     EXPECT_EQ(sounds.PlayEvent(4), 0);    // no variant
@@ -191,12 +179,11 @@ TEST_F(ManagersTest, SoundSwitchAndMissingLists)
     EXPECT_EQ(sounds.PlayEvent(33), 0);
 
     GSoundManager empty;
-    EXPECT_EQ(empty.PlayEvent(0), 0);
-    EXPECT_EQ(empty.PickEventSound(0), 0);
-    EXPECT_EQ(empty.IsSoundPlaying(0), 0);
-    EXPECT_EQ(empty.Init(nullptr, bank, "sound.csv"), 0);
-    EXPECT_EQ(empty.Init(&volume, bank, "missing.csv"), 0);
-    EXPECT_EQ(empty.PickEventSound(0), -1); // a bank but no entries
+    // In order: nothing loaded, refused loads, then a bank but no entries.
+    EXPECT_EQ((std::vector<int>{empty.PlayEvent(0), empty.PickEventSound(0), empty.IsSoundPlaying(0),
+                                empty.Init(nullptr, bank, "sound.csv"), empty.Init(&volume, bank, "missing.csv"),
+                                empty.PickEventSound(0)}),
+              (std::vector<int>{0, 0, 0, 0, 0, -1}));
     folder->WriteFile("header_only.csv", "");
     EXPECT_EQ(empty.LoadSoundList("header_only.csv"), 0);
 }
@@ -212,25 +199,16 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
                                        "gametimed;high;;\n",
                                        kMusicTableKey);
     ASSERT_EQ(music.Init(&volume, player, list.c_str()), 1);
-    struct Expected {
-        int32_t mode;
-        int16_t index, position;
-        float volume;
-    } expected[] = {{0, 1, 3, 0.5f}, {-1, 2, 0, 0.0f}, {1, -1, 0, 0.0f}, {3, 3, 0, 0.0f}};
-    ASSERT_EQ(music.GetEntries().size(), std::size(expected));
-    for (size_t i = 0; i < std::size(expected); ++i) {
-        const GMusicTrackEntry& entry = music.GetEntries()[i];
-        EXPECT_EQ(entry.mode, expected[i].mode) << i;
-        EXPECT_EQ(entry.trackIndex, expected[i].index) << i;
-        EXPECT_EQ(entry.position, expected[i].position) << i;
-        EXPECT_FLOAT_EQ(entry.volume, expected[i].volume) << i;
-    }
+    using Entry = std::tuple<int32_t, int16_t, int16_t, float>; // mode, track index, position, volume
+    std::vector<Entry> got;
+    for (const GMusicTrackEntry& e : music.GetEntries())
+        got.emplace_back(e.mode, e.trackIndex, e.position, e.volume);
+    EXPECT_EQ(got, (std::vector<Entry>{{0, 1, 3, 0.5f}, {-1, 2, 0, 0.0f}, {1, -1, 0, 0.0f}, {3, 3, 0, 0.0f}}));
     EXPECT_EQ(player->GetTrackCount(), 4);
 
     music.PlayForMode(3);
     EXPECT_NEAR(HeardHz(system.GetDevice(), 0.5), 660, 660 * kModulePitch);
-    EXPECT_EQ(player->GetVolume(), 4000);
-    EXPECT_EQ(music.GetMode(), 3);
+    EXPECT_EQ(std::pair(player->GetVolume(), music.GetMode()), std::pair(4000, 3));
     music.PlayForMode(2); // no row: the mode stays
     EXPECT_EQ(music.GetMode(), 3);
     music.PlayForMode(1); // its track was refused: silence rather than another mode's track

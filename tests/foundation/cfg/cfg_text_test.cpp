@@ -1,17 +1,27 @@
-// The cfg text reader, the error codes and the getters of GCfgNode.
+// The cfg text reader and writers, the error codes and the getters of GCfgNode.
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "foundation/cfg/cfg_node.h"
 #include "foundation/cfg/cfg_parser.h"
+#include "foundation/cfg/cfg_writer.h"
+#include "foundation/docs/cfg_data_doc.h"
+#include "foundation/docs/ini_data_doc.h"
+#include "foundation/docs/table_data_doc.h"
+#include "foundation/docs/xml_data_doc.h"
+#include "foundation/text/decimal_number.h"
+#include "foundation/text/wstring.h"
 #include "support/foundation_values.h"
 #include "support/temp_files.h"
 
@@ -331,6 +341,224 @@ TEST(CfgNodeBuild, AddRemoveCopyClearAndSort)
     node.Clear();
     EXPECT_EQ(node, GCfgNode());
     EXPECT_EQ(node.GetSeed(), 1234u);
+}
+
+// ---- the text writers: layout, quoting, memory output and file replacement ----
+
+std::string WriteToStream(const GCfgNode& node, int width, int level, bool* ok = nullptr)
+{
+    std::FILE* file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    const bool written = node.WriteText(nullptr, width, level, file);
+    if (ok)
+        *ok = written;
+    std::rewind(file);
+    const std::string text = ReadStreamBytes(file);
+    std::fclose(file);
+    return text;
+}
+
+GCfgNode Sample()
+{
+    GCfgNode node;
+    node.AddValue("a", "1");
+    node.AddValue("b", "x");
+    node.AddValue("b", "y");
+    GCfgNode child;
+    child.AddValue("k", "2");
+    node.AddObject("c", child);
+    return node;
+}
+
+// Reading the output back is the round-trip tests' part; here the layout is compared.
+TEST(CfgWriteText, LayoutAndQuoting)
+{
+    EXPECT_EQ(WriteToStream(Sample(), 3, 0), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
+    EXPECT_EQ(WriteToStream(Sample(), 2, 1), "  a = 1\n  b = [x, y]\n  c = {\n    k = 2\n  }\n");
+
+    // The compact layout, appended to a string or saved to memory.
+    std::string out = "keep:";
+    EXPECT_TRUE(Sample().WriteStream(out, 0, 0));
+    EXPECT_EQ(out, "keep:a=1\nb=[x, y]\nc = {\nk=2\n}\n");
+    std::string indented;
+    EXPECT_TRUE(Sample().WriteStream(indented, 1, 1));
+    EXPECT_EQ(indented, " a=1\n b=[x, y]\n c = {\n  k=2\n }\n");
+    std::unique_ptr<char[]> buffer;
+    uint32_t size = 0;
+    ASSERT_TRUE(Sample().SaveToMemory(&buffer, &size));
+    EXPECT_EQ(std::string(buffer.get(), size), out.substr(5));
+    EXPECT_FALSE(Sample().SaveToMemory(nullptr, &size));
+    EXPECT_FALSE(Sample().SaveToMemory(&buffer, nullptr));
+    EXPECT_FALSE(GCfgNode().SaveToMemory(&buffer, &size)); // empty text
+    EXPECT_EQ(size, 0u);
+
+    GCfgNode node;
+    node.AddValue("blank", "two words");
+    node.AddValue("empty", "");
+    node.AddValue("'name", "v");
+    node.AddValue("dq", "say \"hi\"");
+    node.AddValue("slash", "//not a comment");
+    node.AddValue("star", "/*x");
+    node.AddValue("bare", "it's/ok");
+    node.AddValue("pair", "\"\"x");
+    node.AddValue("brace", "}");
+    node.GetOrAddValue("none");
+    node.FindValueList("none")->clear();
+    // Empty, "\"\"x" and no value cannot be carried by a single value and go out as lists.
+    EXPECT_EQ(WriteToStream(node, 0, 0), "\"'name\" = v\nbare = it's/ok\nblank = \"two words\"\nbrace = \"}\"\n"
+                                         "dq = 'say \"hi\"'\nempty = [\"\"]\nnone = []\npair = ['\"\"x']\n"
+                                         "slash = \"//not a comment\"\nstar = \"/*x\"\n");
+}
+
+TEST(CfgWriteText, EmptyObjectsDoNotReadBackAndBareTokenClasses)
+{
+    GCfgNode node;
+    node.AddObject("e", GCfgNode());
+    GCfgNode inner;
+    inner.AddObject("f", GCfgNode());
+    node.AddObject("e", inner);
+    const std::string text = WriteToStream(node, 3, 0);
+    EXPECT_EQ(text, "e = {\n}\ne = {\n   f = {\n   }\n}\n");
+    GCfgNode back;
+    ASSERT_EQ(back.Parse(text.data(), text.size()), 1);
+    GCfgNode expected;
+    expected.AddObject("e", GCfgNode());
+    EXPECT_EQ(back, expected);
+
+    for (const char* bare : {"abc", "x-1.5e+3", "a'b", "\x81\xFF", "a//b", "/a"})
+        EXPECT_EQ(CfgIsBareToken(bare), 1) << bare;
+    for (const char* quoted : {"", "'a", "\x80", "a b", "a=b", "//a", "/*a"})
+        EXPECT_EQ(CfgIsBareToken(quoted), 0) << quoted;
+}
+
+TEST(CfgWriteText, BothQuotesCannotBeWrittenAndFilesAreReplacedWhole)
+{
+    std::string out;
+    EXPECT_FALSE(CfgAppendText(out, "it's \"both\""));
+    EXPECT_TRUE(out.empty());
+
+    GCfgNode node;
+    node.AddValue("a", "1");
+    node.AddValue("b", "'\"");
+    bool ok = true;
+    EXPECT_EQ(WriteToStream(node, 3, 0, &ok), ""); // nothing at all is written
+    EXPECT_FALSE(ok);
+    std::string stream;
+    EXPECT_FALSE(node.WriteStream(stream));
+    std::unique_ptr<char[]> buffer;
+    uint32_t size = 7;
+    EXPECT_FALSE(node.SaveToMemory(&buffer, &size));
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(buffer, nullptr);
+
+    TempFolder folder("cfg_writer_test_");
+    const std::string path = folder.Path("out.cfg");
+    ASSERT_TRUE(Sample().WriteText(path.c_str(), 3, 0));
+    const std::string before = ReadFileBytes(path);
+    EXPECT_EQ(before, "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
+
+    // A save that fails leaves the old file whole.
+    GCfgNode bad;
+    bad.AddValue("q", "'\"");
+    EXPECT_FALSE(bad.WriteText(path.c_str()));
+    EXPECT_EQ(ReadFileBytes(path), before);
+    // A folder that does not exist is reported.
+    EXPECT_FALSE(Sample().WriteText(folder.Path("no/such/dir.cfg").c_str()));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("no")));
+    // A folder in the place of the file is not replaced.
+    std::filesystem::create_directories(folder.Path("taken.cfg"));
+    EXPECT_FALSE(Sample().WriteText(folder.Path("taken.cfg").c_str()));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.Path("taken.cfg")));
+}
+
+TEST(CfgWriteText, TooDeepIsRefused)
+{
+    GCfgNode leaf;
+    leaf.AddValue("k", "1");
+    for (int i = 0; i <= kCfgMaxDepth; ++i) {
+        GCfgNode parent;
+        parent.AddObject("o", std::move(leaf));
+        leaf = std::move(parent);
+    }
+    std::string text;
+    EXPECT_FALSE(leaf.WriteStream(text));
+    // One level less is written and read back.
+    GCfgNode shallower = leaf.FindObjectList("o")->front();
+    text.clear();
+    ASSERT_TRUE(shallower.WriteStream(text));
+    GCfgNode back;
+    ASSERT_EQ(back.Parse(text.data(), text.size()), 1);
+    EXPECT_EQ(back, shallower);
+}
+
+} // namespace
+
+// Two reading rules the settings readers share: floats are decimal only (C locale, no
+// hexadecimal form), and an empty cfg object stores nothing.
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+// Text, value, bytes the reading takes.
+const std::tuple<const char*, float, size_t> kFloats[] = {
+    {"0x10", 0.0f, 1},  {"0X1p4", 0.0f, 1},   {"-0x8", 0.0f, 2},   {"2.5x", 2.5f, 3},
+    {"+1.5", 1.5f, 4},  {".5", 0.5f, 2},      {"1e3", 1000.0f, 3}, {"7e", 7.0f, 1},
+    {"1e400", kInf, 5}, {"-1e400", -kInf, 6}, {"1e-400", 0.0f, 6}, {"0.0001e-999", 0.0f, 11},
+    {"inf", kInf, 3},   {"--1", 0.0f, 0},     {"+-1", 0.0f, 0},    {" \t12", 12.0f, 4},
+};
+
+// Text, children of "o".
+const std::tuple<const char*, size_t> kObjects[] = {
+    {"o { }", 0},        {"o = {}", 0},      {"o : { /* c */ }", 0},         {"o {\n # c\n\t}", 0},
+    {"o { // c\n }", 0}, {"o { k = 1 }", 1}, {"o { } o { k = 1 } o { }", 1}, {"o { i { } }", 1},
+};
+
+TEST(ReadingRules, FloatsAreDecimalOnlyInEveryReader)
+{
+    tolvanrise::test::TempFolder folder("reading_rules_");
+    for (const auto& [text, value, used] : kFloats) {
+        SCOPED_TRACE(text);
+        double read = -1.0;
+        EXPECT_EQ(text::ReadDecimalDouble(text, read), used);
+        EXPECT_EQ(static_cast<float>(read), value);
+
+        const std::string s(text);
+        GCfgNode node;
+        node.AddValue("v", s);
+        // GetF first asks for a digit, a sign or a point.
+        EXPECT_EQ(node.GetF("v", 99.0f), std::strchr("+-.0123456789", s[0]) ? value : 99.0f);
+
+        GCfgDataDoc cfg;
+        GTableDataDoc table;
+        GIniDataDoc ini;
+        GXmlDataDoc xml;
+        ASSERT_EQ(cfg.Load(folder.WriteFile("f.cfg", "v = '" + s + "'").c_str(), 0), 1);
+        ASSERT_EQ(table.Load(folder.WriteFile("f.csv", "#v\n" + s + "\n").c_str(), 0), 1);
+        ASSERT_EQ(ini.Load(folder.WriteFile("f.ini", "v=" + s + "\n").c_str(), 0), 1);
+        const std::string markup = "<e v='" + s + "'>" + s + "</e>";
+        ASSERT_EQ(xml.LoadFromText(GWString::FromUtf8(markup.c_str())), 1);
+        table.GetChild(nullptr);
+        ini.GetChild(nullptr);
+        GDataDoc* element = xml.GetChild("e");
+        for (GDataDoc* doc :
+             {static_cast<GDataDoc*>(&cfg), static_cast<GDataDoc*>(&table), element})
+            EXPECT_EQ(doc->GetAttributeFloat("v", 99.0f), value);
+        EXPECT_EQ(element->GetFloat(99.0f), value);
+        // The "%f" scan of the INI document keeps the default when no number begins the text.
+        EXPECT_EQ(ini.GetAttributeFloat("v", 99.0f), used ? value : 99.0f);
+    }
+}
+
+TEST(ReadingRules, AnEmptyCfgObjectStoresNothing)
+{
+    for (const auto& [text, children] : kObjects) {
+        GCfgNode node;
+        ASSERT_EQ(node.Parse(text, std::strlen(text)), 1) << text;
+        EXPECT_EQ(node.HasObject("o"), children > 0) << text;
+        EXPECT_FALSE(node.HasObject("o.i")) << text;
+        const GCfgNodeList* list = node.FindObjectList("o");
+        EXPECT_EQ(list ? list->size() : 0u, children) << text;
+    }
 }
 
 } // namespace

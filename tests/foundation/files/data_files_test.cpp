@@ -11,14 +11,19 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "foundation/files/html_log.h"
+#include "foundation/files/shared_data_folder.h"
+#include "foundation/files/xor_scramble.h"
 #include "foundation/text/gstring.h"
 #include "platform/message_box.h"
 #include "support/child_process.h"
+#include "support/scoped_env.h"
 #include "support/temp_files.h"
 
 namespace fs = std::filesystem;
@@ -401,4 +406,166 @@ TEST_F(DataFilesTest, AlertsFormatTheirNumbersAndTextConverts)
     EXPECT_STREQ(WideToAnsi(u"\u4E2Dx").get(), "?x");
     EXPECT_TRUE(AnsiToWide(nullptr) == nullptr && WideToAnsi(nullptr) == nullptr);
     EXPECT_EQ(AnsiToWide("")[0], 0);
+}
+
+// ---- the running-key scramble under them ----
+
+TEST(XorScrambleTest, RunningKeyItsOwnInverseInPlaceAndEdges)
+{
+    std::vector<uint8_t> plain(1000), scrambled(1000), back(1000);
+    for (size_t i = 0; i < plain.size(); ++i)
+        plain[i] = static_cast<uint8_t>(i * 37 + 11);
+    for (int key : {0x5a, 250, 0xfe}) {
+        EXPECT_EQ(XorScramble(plain.data(), scrambled.data(), 1000, uint8_t(key)), 1);
+        // Byte i is combined with key + i; after 255 comes 0.
+        for (size_t i = 0; i < plain.size(); ++i)
+            ASSERT_EQ(scrambled[i], plain[i] ^ static_cast<uint8_t>(key + i)) << key << " byte " << i;
+        EXPECT_EQ(XorScramble(scrambled.data(), back.data(), 1000, uint8_t(key)), 1);
+        EXPECT_EQ(back, plain);
+        // An int key uses its low byte.
+        XorScrambleInt(plain.data(), back.data(), 1000, key + 0x1200 - (key == 0xfe ? 0x1300 : 0));
+        EXPECT_EQ(back, scrambled) << key;
+    }
+
+    uint8_t data[3] = {1, 2, 3};
+    EXPECT_EQ(XorScramble(data, nullptr, 3, 1), 1);
+    EXPECT_EQ(std::vector<uint8_t>(data, data + 3), (std::vector<uint8_t>{0, 0, 0}));
+    XorScramble(data, data, 3, 1);
+    EXPECT_EQ(data[2], 3);
+    EXPECT_EQ(XorScramble(data, nullptr, 0, 77), 1);
+    EXPECT_EQ(data[0], 1);
+    EXPECT_EQ(XorScramble(nullptr, data, 3, 1), 0);
+    EXPECT_EQ(XorScramble(nullptr, nullptr, 0, 1), 0);
+}
+
+// ---- the HTML log ----
+
+TEST(HtmlLog, HeadReportLinesAndClosingTotals)
+{
+    TempFolder folder("html_log_");
+    const std::string path = folder.Path("html_log_basic.html");
+    {
+        GHtmlLog log(path.c_str());
+        log.Printf("plain %d", 42);
+        log.PrintError("first");
+        log.PrintError("second");
+        EXPECT_EQ(log.GetErrorCount(), 2);
+    }
+    const std::string text = ReadFileBytes(path);
+    EXPECT_EQ(text.rfind("<HTML>\n<HEAD>  <TITLE> Tolvanrise Log file  </TITLE>  </HEAD>\n<BODY>\n"
+                         "<FONT  STYLE='FONT-SIZE: 10pt'>\n<PRE>\n<B><FONT color= '0000ff'>Log file opened: ",
+                         0),
+              0u);
+    // Each line: milliseconds right-aligned in seven columns, then "> ".
+    EXPECT_TRUE(std::regex_search(text, std::regex("\n {0,6}[0-9]{1,7}> plain 42\n")));
+    EXPECT_TRUE(std::regex_search(text, std::regex("[0-9]> <B><FONT color= 'ff0000'>Error:</FONT></B> second\n")));
+    // The report: banners of 50 characters, the fallback processor lines, and separator lines
+    // that are a stamped line followed by an empty one.
+    for (const char* part : {"\n<B><FONT color= '0000ff'>Total Errors = 2\nLog file closed: ",
+                             "> System********************************************\n",
+                             "> Paths*********************************************\n", "   ProcessorType: ",
+                             "> Screen resolution*********************************\n"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    EXPECT_EQ(text.find("Video card"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(text, std::regex("[0-9]> \n\n")));
+}
+
+TEST(HtmlLog, MessagesAreEscapedAndNeverCutOrDroppedSilently)
+{
+    TempFolder folder("html_log_");
+    const std::string path = folder.Path("html_log_long.html");
+    const std::string longText(40000, 'x');
+    {
+        GHtmlLog log(path.c_str());
+        log.Printf("a<b & c");
+        log.Printf("%s|end", longText.c_str());
+    }
+    const std::string text = ReadFileBytes(path);
+    EXPECT_NE(text.find("> a&lt;b &amp; c\n"), std::string::npos);
+    EXPECT_NE(text.find("> " + longText + "|end\n"), std::string::npos);
+
+    // An unopenable file drops the lines silently.
+    GHtmlLog log("/nonexistent-folder/for/sure/log.html");
+    log.Printf("dropped");
+    log.PrintError("not counted");
+    EXPECT_EQ(log.GetErrorCount(), 0);
+}
+
+// ---- the shared data folder ----
+
+namespace {
+
+// A fresh data home under the working folder; XDG_DATA_HOME and HOME are restored after.
+class SharedDataFolderTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.Created());
+        ::setenv("XDG_DATA_HOME", m_home.c_str(), 1);
+        std::memset(m_out, '#', sizeof m_out);
+    }
+
+    ScopedEnvVar m_savedXdg{"XDG_DATA_HOME"};
+    ScopedEnvVar m_savedHome{"HOME"};
+    TempFolder m_folder{"shared_", fs::current_path()};
+    std::string m_home = m_folder.Path("share");
+    char m_out[kMaxPathLength];
+};
+
+} // namespace
+
+TEST_F(SharedDataFolderTest, CreatesBothLevelsUnderTheDataHome)
+{
+    ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
+    EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere/Tolvanrise");
+    EXPECT_TRUE(fs::is_directory(m_out));
+    struct stat st;
+    ASSERT_EQ(::stat(m_out, &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u) << "private to the user";
+
+    // Present already: nothing new, same answer.
+    fs::file_time_type before = fs::last_write_time(m_home + "/Hallowmere");
+    std::memset(m_out, '#', sizeof m_out);
+    ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
+    EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere/Tolvanrise");
+    EXPECT_EQ(fs::last_write_time(m_home + "/Hallowmere"), before);
+}
+
+TEST_F(SharedDataFolderTest, FileInPlaceOfAFolderIsRefused)
+{
+    ASSERT_TRUE(fs::create_directories(m_home));
+    WriteFileBytes(m_home + "/Hallowmere", "not a folder");
+    EXPECT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 0);
+    EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere") << "stops at the level that failed";
+
+    fs::remove(m_home + "/Hallowmere");
+    ASSERT_TRUE(fs::create_directories(m_home + "/Hallowmere"));
+    WriteFileBytes(m_home + "/Hallowmere/Tolvanrise", "not a folder");
+    EXPECT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 0);
+    EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere/Tolvanrise");
+}
+
+TEST_F(SharedDataFolderTest, TooNewAMinimumOrAPathThatDoesNotFitFails)
+{
+    EXPECT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 30000), 0);
+    EXPECT_EQ(m_out[0], '#');
+    EXPECT_FALSE(fs::exists(m_home));
+    EXPECT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", -1), 1);
+
+    char small[8];
+    std::memset(small, '#', sizeof small);
+    EXPECT_EQ(GetSharedDataFolder(small, sizeof small, "Hallowmere", "Tolvanrise", 1), 0);
+    EXPECT_EQ(small[7], '#');
+    EXPECT_EQ(GetSharedDataFolder(m_out, sizeof m_out, nullptr, "Tolvanrise", 1), 0);
+    EXPECT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "", 1), 0);
+    EXPECT_EQ(GetSharedDataFolder(nullptr, 0, "Hallowmere", "Tolvanrise", 1), 0);
+}
+
+TEST_F(SharedDataFolderTest, FallsBackToHomeWhenXdgIsUnset)
+{
+    ::unsetenv("XDG_DATA_HOME");
+    ::setenv("HOME", m_folder.Path().c_str(), 1);
+    ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
+    EXPECT_EQ(std::string(m_out), m_folder.Path(".local/share/Hallowmere/Tolvanrise"));
+    EXPECT_TRUE(fs::is_directory(m_out));
 }

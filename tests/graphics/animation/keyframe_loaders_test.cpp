@@ -166,8 +166,7 @@ TEST(AttributeKeyFrameLoaderTest, FramesRepeatAndJumpsResolve) {
               1);
     GCfgKeyFrameAnimator a;
     ASSERT_EQ(a.LoadDescription(doc.GetChild("Anim")), 1);
-    EXPECT_EQ(a.GetClipFrame(), 4);
-    EXPECT_EQ(a.GetSpeed(), 128);
+    EXPECT_EQ(std::pair(a.GetClipFrame(), a.GetSpeed()), (std::pair<int16_t, int32_t>(4, 128)));
     ASSERT_EQ(a.GetFrameCount(), 6u);
     EXPECT_EQ(Channel(a, &GAnimationFrame::x), (std::vector<int32_t>(6, 2560)));
     EXPECT_EQ(Channel(a, &GAnimationFrame::y), (std::vector<int32_t>{0, 0, 0, -512, -512, -512}));
@@ -186,8 +185,7 @@ TEST(AttributeKeyFrameLoaderTest, FramesRepeatAndJumpsResolve) {
 
     ASSERT_EQ(doc.LoadFromText(GWString(u"<Anim><Frames><Frame/></Frames><Other/></Anim>")), 1);
     ASSERT_EQ(a.LoadDescription(doc.GetChild("Anim")), 1);
-    EXPECT_EQ(a.GetSpeed(), 2);
-    EXPECT_EQ(a.LoadDescription(nullptr), 0);
+    EXPECT_EQ(std::pair(a.GetSpeed(), a.LoadDescription(nullptr)), std::pair(2, 0));
     ASSERT_EQ(doc.LoadFromText(GWString(u"<Anim><Frame/></Anim>")), 1);
     EXPECT_EQ(a.LoadDescription(doc.GetChild("Anim")), 0);
     EXPECT_EQ(a.GetFrameCount(), 0u);
