@@ -43,7 +43,9 @@ public:
     {
         uint8_t* pixels = target->GetPixels();
         GRect on{0, 0, int16_t(target->GetWidth() - 1), int16_t(target->GetHeight() - 1)};
-        if (!pixels || !IntersectRects(on, on, area) || !IntersectRects(on, on, GetRect()))
+        // The overlap test takes the edges as they are: an inverted rectangle can "overlap"
+        // and leave an inverted result, which covers no pixel.
+        if (!pixels || !IntersectRects(on, on, area) || !IntersectRects(on, on, GetRect()) || on.IsEmpty())
             return;
         for (int y = on.top; y <= on.bottom; ++y)
             std::memset(pixels + y * target->GetPitch() + on.left * 3, 0x5A,
