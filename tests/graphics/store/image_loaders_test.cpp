@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <random>
-#include <string>
 #include <tuple>
 #include <vector>
 
@@ -317,32 +315,6 @@ TEST_F(ImageLoadersTest, NotAJpegOrAProgressiveOneIsRefused)
     ExpectRefused(kJpeg, {{"noise", noise}, {"progressive", progressive}}, 1);
     int16_t slot = 1;
     EXPECT_EQ(LoadPackJpegImageFromBytes(noise.data(), 0, &slot, &m_store), 0);
-}
-
-TEST_F(ImageLoadersTest, TruncatedOrDamagedJpegStreamsStillGiveWholeImages)
-{
-    const Picture picture = MakePicture(40, 40, 8, false);
-    // Cut a pack JPEG half way through its coded data, after the scan header.
-    const Bytes bgr = packtool::BgrOf(picture);
-    Bytes pack, jpm;
-    ASSERT_TRUE(EncodeJpeg(bgr.data(), 40, 40, 40 * 3, 90, true, pack));
-    const size_t scan = jpeg_test::FindMarker(pack, 0xDA);
-    ASSERT_LT(scan, pack.size());
-    pack.resize(scan + (pack.size() - scan) / 2);
-    GPackDataSource::Scramble(pack.data(), pack.size(), kPackJpegWriteKey);
-    int16_t slot = -1;
-    ASSERT_EQ(Load(kJpeg, pack, &slot), 1);
-    EXPECT_EQ(std::tuple(Pool(slot)->GetWidth(), Pool(slot)->GetHeight()), std::tuple(40, 40));
-    EXPECT_NEAR(Pool(slot)->GetPixels()[2], picture.rgba[0], 8); // the top rows still carry the picture
-
-    // Damage a JPM's coded data in the middle (but keep the header and the mask).
-    ASSERT_TRUE(packtool::MakeJpm(picture, 90, kBackgroundJpmKey, jpm));
-    const uint32_t maskOffset = jpm[16] | (jpm[17] << 8) | (jpm[18] << 16) | (jpm[19] << 24);
-    for (uint32_t i = 20 + (maskOffset - 20) * 3 / 4; i < maskOffset - 2; ++i)
-        jpm[i] ^= 0x5A;
-    slot = -1;
-    ASSERT_EQ(Load(kJpm, jpm, &slot), 1);
-    ExpectMask(*Pool(slot), picture);
 }
 
 // Greyscale streams deliver one byte per pixel; both JPEG loaders turn them into grey pixels
