@@ -96,29 +96,24 @@ TEST_F(FileSystemTest, WritesResolveFoldersAndCreateTheLastNameAsWritten)
 
 TEST_F(FileSystemTest, FoldersAreCreatedRemovedAndDeleted)
 {
-    EXPECT_TRUE(platform::CreateFolder(P("A")));
-    EXPECT_FALSE(platform::CreateFolder(P("A")));
-    EXPECT_FALSE(platform::CreateFolder(P("a"))) << "exists in another case";
-    EXPECT_TRUE(platform::IsFolder(P("a")));
-    EXPECT_FALSE(platform::CreateFolder(P("x/y")));
-
-    EXPECT_TRUE(platform::CreateFolders(P("a/B/c/")));
-    EXPECT_TRUE(platform::IsFolder(P("A/B/c")));
-    EXPECT_TRUE(platform::CreateFolders(P("A/B/c"))) << "already there";
-
+    // Created once, in one case only; a missing parent is not made.
+    EXPECT_EQ((std::vector<bool>{platform::CreateFolder(P("A")), platform::CreateFolder(P("A")),
+                                 platform::CreateFolder(P("a")), platform::IsFolder(P("a")),
+                                 platform::CreateFolder(P("x/y"))}),
+              (std::vector<bool>{true, false, false, true, false}));
+    // Every level at once, and again when already there; never through or over a file.
     WriteFileBytes(dir.Path("A/file"), "f");
-    EXPECT_FALSE(platform::CreateFolders(P("A/file/deeper")));
-    EXPECT_FALSE(platform::CreateFolders(P("A/FILE")));
-    EXPECT_TRUE(platform::PathExists(P("a/FILE")));
-    EXPECT_FALSE(platform::IsFolder(P("a/FILE")));
-
-    EXPECT_FALSE(platform::RemoveFolder(P("A/B"))) << "not empty";
-    EXPECT_FALSE(platform::DeleteFile(P("A/B/c"))) << "a folder";
-    EXPECT_FALSE(platform::RemoveFolder(P("A/file"))) << "a file";
-    EXPECT_TRUE(platform::RemoveFolder(P("a/b/C")));
-    EXPECT_TRUE(platform::DeleteFile(P("a/FILE")));
-    EXPECT_FALSE(platform::DeleteFile(P("a/FILE")));
-    EXPECT_FALSE(platform::PathExists(P("A/file")));
+    EXPECT_EQ((std::vector<bool>{platform::CreateFolders(P("a/B/c/")), platform::IsFolder(P("A/B/c")),
+                                 platform::CreateFolders(P("A/B/c")), platform::CreateFolders(P("A/file/deeper")),
+                                 platform::CreateFolders(P("A/FILE")), platform::PathExists(P("a/FILE")),
+                                 platform::IsFolder(P("a/FILE"))}),
+              (std::vector<bool>{true, true, true, false, false, true, false}));
+    // Not a full folder, a folder as a file or a file as a folder; each thing once.
+    EXPECT_EQ((std::vector<bool>{platform::RemoveFolder(P("A/B")), platform::DeleteFile(P("A/B/c")),
+                                 platform::RemoveFolder(P("A/file")), platform::RemoveFolder(P("a/b/C")),
+                                 platform::DeleteFile(P("a/FILE")), platform::DeleteFile(P("a/FILE")),
+                                 platform::PathExists(P("A/file"))}),
+              (std::vector<bool>{false, false, false, true, true, false, false}));
 
     // Private folders give others no access.
     ASSERT_TRUE(platform::CreateFolders(P("p/q"), true));
