@@ -11,7 +11,6 @@
 #include <bit>
 #include <csetjmp>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 

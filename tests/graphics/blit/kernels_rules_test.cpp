@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <string>
 #include <utility>
 #include <vector>
 
