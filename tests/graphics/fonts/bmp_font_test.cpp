@@ -156,16 +156,13 @@ TEST(BmpFontCutTest, MarkerRowSeparators)
 TEST(BmpFontCutTest, UnreadableSheetsAndFullPools)
 {
     auto store = MakePoolStore(2);
-    EXPECT_EQ(GBmpFont::Create(nullptr, store.get(), nullptr), nullptr);
     auto flat = MakeSheet(2, 4, 1, {1});
-    EXPECT_EQ(GBmpFont::Create(flat.get(), store.get(), nullptr), nullptr);
     std::unique_ptr<GBitmap> alphaOnly(GBitmap::Create(4, 4, 0, 14));
-    EXPECT_EQ(GBmpFont::Create(alphaOnly.get(), store.get(), nullptr), nullptr);
     std::unique_ptr<GBitmap> unmasked(GBitmap::Create(4, 4, 0, 12)); // 12 needs its mask
-    EXPECT_EQ(GBmpFont::Create(unmasked.get(), store.get(), nullptr), nullptr);
     auto lying = MakeSheet(2, 4, 4, {1});
     lying->SetWidth(400); // blocks smaller than the size claims
-    EXPECT_EQ(GBmpFont::Create(lying.get(), store.get(), nullptr), nullptr);
+    for (const GBitmap* sheet : {static_cast<GBitmap*>(nullptr), flat.get(), alphaOnly.get(), unmasked.get(), lying.get()})
+        EXPECT_EQ(GBmpFont::Create(sheet, store.get(), nullptr), nullptr);
     EXPECT_EQ(store->GetPool()->GetBitmap(0), nullptr);
 
     // Two pool slots for three glyphs: the font keeps the two it could cut.
