@@ -129,26 +129,20 @@ TEST(FloatGeometryTest, VectorOperations) {
               std::make_tuple(5.0f, 3.0f, 0.0f, -4.0f, 1.5f, 2.0f, 0.0f));
     v -= GVector2(1.0f, 1.0f);
     EXPECT_EQ(std::make_tuple(v.x, (v + GVector2(1, 1)).y, FloatSqrt(2.25f)), std::make_tuple(2.0f, 4.0f, 1.5f));
-    EXPECT_EQ(std::make_tuple(FloatSin(360), FloatSin(90), FloatCos(0), FloatSin(-90)), std::make_tuple(0.0f, 1.0f, 1.0f, -1.0f));
 }
 
 TEST(FloatGeometryTest, SegmentsIntersect) {
-    GVector2 out(-7, -7);
-    // General case: two diagonals of a square cross in its middle.
-    EXPECT_EQ(SegmentsIntersect({0, 0}, {4, 4}, {0, 4}, {4, 0}, out), 1);
-    EXPECT_EQ(std::make_pair(out.x, out.y), std::make_pair(2.0f, 2.0f));
-    // Vertical against horizontal.
-    EXPECT_EQ(SegmentsIntersect({1, -1}, {1, 5}, {-2, 3}, {6, 3}, out), 1);
-    EXPECT_EQ(std::make_pair(out.x, out.y), std::make_pair(1.0f, 3.0f));
-    // Lines cross outside the second segment.
-    EXPECT_EQ(SegmentsIntersect({0, 0}, {4, 4}, {10, 0}, {9, 1}, out), 0);
-    // Parallel.
-    out.Set(-7, -7);
-    EXPECT_EQ(SegmentsIntersect({0, 0}, {4, 0}, {0, 1}, {4, 1}, out), 0);
-    EXPECT_EQ(SegmentsIntersect({0, 0}, {2, 2}, {0, 1}, {2, 3}, out), 0);
-    EXPECT_EQ(out.x, -7.0f);
-    // A segment of no length.
-    EXPECT_EQ(SegmentsIntersect({1, 1}, {1, 1}, {0, 0}, {2, 2}, out), 0);
+    // Crossing diagonals, vertical against horizontal; no point for lines crossing outside the
+    // second segment, parallel ones (out left alone) and a segment of no length.
+    const std::tuple<GVector2, GVector2, GVector2, GVector2, int, GVector2> cases[] = {
+        {{0, 0}, {4, 4}, {0, 4}, {4, 0}, 1, {2, 2}},      {{1, -1}, {1, 5}, {-2, 3}, {6, 3}, 1, {1, 3}},
+        {{0, 0}, {4, 4}, {10, 0}, {9, 1}, 0, {}},        {{0, 0}, {4, 0}, {0, 1}, {4, 1}, 0, {-7, -7}},
+        {{0, 0}, {2, 2}, {0, 1}, {2, 3}, 0, {-7, -7}},  {{1, 1}, {1, 1}, {0, 0}, {2, 2}, 0, {}}};
+    for (const auto& [a, b, c, d, crosses, point] : cases) {
+        GVector2 out(-7, -7);
+        EXPECT_EQ(SegmentsIntersect(a, b, c, d, out), crosses) << a.x << "," << a.y << " " << c.x << "," << c.y;
+        EXPECT_TRUE((point.x == 0 && point.y == 0) || (out.x == point.x && out.y == point.y)) << c.x << "," << c.y;
+    }
 }
 
 TEST(FloatGeometryTest, PointInRotatedRectAndPolygon) {
@@ -207,7 +201,8 @@ TEST(VectorRotationTest, QuarterTurnsAndNegativeAngles) {
         v.Rotate(c[0]);
         EXPECT_TRUE(v.x == float(c[1]) && v.y == float(c[2])) << c[0] << ": " << v.x << "," << v.y;
     }
-    EXPECT_TRUE(FloatSin(360) == 0 && FloatCos(0) == 1 && FloatSin(-30) == -0.5f && FloatCos(-180) == -1);
+    EXPECT_EQ(std::make_tuple(FloatSin(360), FloatSin(90), FloatSin(-90), FloatCos(0), FloatSin(-30), FloatCos(-180)),
+              std::make_tuple(0.0f, 1.0f, -1.0f, 1.0f, -0.5f, -1.0f));
 }
 
 TEST(RotationTest, BoxesOfQuarterTurns) {
