@@ -29,8 +29,7 @@ std::vector<uint8_t> ReadAll(GStreamDecoder& decoder, int32_t chunk, int maxRead
         buffer[chunk] = 0xA5;
         int32_t count = -1;
         EXPECT_EQ(decoder.Read(buffer.data(), chunk, &count), 1);
-        EXPECT_GE(count, 0);
-        EXPECT_LE(count, chunk);
+        EXPECT_TRUE(count >= 0 && count <= chunk) << count;
         EXPECT_EQ(buffer[chunk], 0xA5) << "wrote past the length";
         all.insert(all.end(), buffer.begin(), buffer.begin() + std::max(0, count));
         if (count < chunk)

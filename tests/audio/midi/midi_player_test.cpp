@@ -151,13 +151,11 @@ TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)
     ASSERT_EQ(player->Play(1), 1);
     for (int i = 0; i < 10 && player->GetCurrentFile() != 0; ++i)
         Render(0.5);
-    EXPECT_EQ(player->GetCurrentFile(), 0);
-    EXPECT_TRUE(player->IsPlaying());
+    EXPECT_TRUE(player->GetCurrentFile() == 0 && player->IsPlaying());
     player->SetRepeatNext(0);
     ASSERT_EQ(player->Play(1), 1);
     Render(1.2);
-    EXPECT_FALSE(player->IsPlaying());
-    EXPECT_EQ(player->GetCurrentFile(), 1);
+    EXPECT_TRUE(!player->IsPlaying() && player->GetCurrentFile() == 1);
 
     EXPECT_EQ(player->Play(3) + player->Play(2), 0); // no such file; a file that does not load
     player->Shutdown();
@@ -166,8 +164,7 @@ TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)
     ASSERT_EQ(single.Start(1), 1);
     ASSERT_EQ(single.Play(0), 1);
     const auto s = Render(3.0); // the song lasts 2 s; it starts again
-    EXPECT_EQ(Heard(Part(s, 2.3, 2.45)), 440);
-    EXPECT_TRUE(single.IsPlaying());
+    EXPECT_TRUE(Heard(Part(s, 2.3, 2.45)) == 440 && single.IsPlaying());
 }
 
 TEST_F(MidiPlayerTest, OnePlayerAtATimeAndShutdownFromAPause)

@@ -113,11 +113,10 @@ TEST_F(ManagersTest, SoundListRowsBecomeEntriesAndBankSounds)
                          e.volumeMin, e.freqMax);
     EXPECT_EQ(got, (std::vector<Entry>{{26, {0, 1}, 0.5f, 1.1f}, {-1, {2}, 1.0f, 1.0f}, {34, {3, 4}, 1.0f, 1.0f},
                                        {35, {5, 6}, 1.0f, 1.0f}, {4, {}, 1.0f, 1.0f}}));
-    EXPECT_EQ(bank->GetCount(), 6); // ids 0..6 but for the missing " b"
-    EXPECT_EQ(bank->FindIndex(6), -1);
-    EXPECT_EQ(sounds.PlayEvent(4), 0);    // no variant
-    EXPECT_EQ(sounds.PickEventSound(4), -1);
-    EXPECT_EQ(sounds.PlayEvent(35), 1);   // may pick the silent variant: still "started"
+    // Ids 0..6 but for the missing " b"; event 4 has no variant; 35 may pick the silent one: still "started".
+    EXPECT_EQ((std::vector<int>{bank->GetCount(), bank->FindIndex(6), sounds.PlayEvent(4), sounds.PickEventSound(4),
+                                sounds.PlayEvent(35)}),
+              (std::vector<int>{6, -1, 0, -1, 1}));
     // A reload restarts the ids: the bank's sounds are replaced, not added.
     ASSERT_EQ(sounds.LoadSoundList("sound.csv"), 1);
     EXPECT_EQ(bank->GetCount(), 6);
@@ -152,9 +151,8 @@ TEST_F(ManagersTest, PlayEventDrawsVariantVolumeAndRateInRange)
             const int v = c.volumeLo + reference.Next() % (c.volumeHi - c.volumeLo + 1);
             const int f = c.rateLo + reference.Next() % (c.rateHi - c.rateLo + 1);
             ASSERT_EQ(sounds.PlayEvent(c.event), 1);
-            EXPECT_EQ(bank->GetVolume(sound), v);
-            EXPECT_EQ(bank->GetFrequency(sound), f);
-            EXPECT_TRUE(bank->IsPlaying(sound));
+            EXPECT_EQ(std::tuple(bank->GetVolume(sound), bank->GetFrequency(sound), bank->IsPlaying(sound)),
+                      std::tuple(v, f, 1));
         }
     }
     EXPECT_EQ(sounds.PlayEvent(5), 1); // ranges no 16 bits hold: pinned, no fault
@@ -167,16 +165,14 @@ TEST_F(ManagersTest, SoundSwitchAndMissingLists)
 {
     ASSERT_EQ(LoadSounds("GameBegin;a\n"), 1);
     ASSERT_EQ(sounds.PlayEvent(0), 1);
-    EXPECT_EQ(sounds.IsSoundPlaying(0), 1);
-    EXPECT_EQ(sounds.IsSoundPlaying(99), 1); // unknown id: any sound
+    EXPECT_EQ(sounds.IsSoundPlaying(0) + sounds.IsSoundPlaying(99), 2); // 99 is unknown: any sound
     sounds.SetEnabled(0);
-    EXPECT_EQ(sounds.IsSoundPlaying(0), 0);  // the bank stopped them all
-    EXPECT_EQ(bank->IsEnabled(), 0);
-    EXPECT_EQ(sounds.PlayEvent(0), 0);
-    EXPECT_EQ(sounds.PickEventSound(0), 0);
+    // The bank stopped them all.
+    EXPECT_EQ((std::vector<int>{sounds.IsSoundPlaying(0), bank->IsEnabled(), sounds.PlayEvent(0),
+                                sounds.PickEventSound(0)}),
+              (std::vector<int>{0, 0, 0, 0}));
     sounds.SetEnabled(1);
-    EXPECT_EQ(sounds.PickEventSound(0), 0);  // the only variant has id 0
-    EXPECT_EQ(sounds.PlayEvent(33), 0);
+    EXPECT_EQ(sounds.PickEventSound(0) + sounds.PlayEvent(33), 0); // the only variant has id 0
 
     GSoundManager empty;
     // In order: nothing loaded, refused loads, then a bank but no entries.
@@ -212,12 +208,10 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
     music.PlayForMode(2); // no row: the mode stays
     EXPECT_EQ(music.GetMode(), 3);
     music.PlayForMode(1); // its track was refused: silence rather than another mode's track
-    EXPECT_EQ(music.GetMode(), 1);
-    EXPECT_EQ(player->IsPlaying(), 0);
+    EXPECT_EQ(std::tuple(music.GetMode(), player->IsPlaying()), std::tuple(1, 0));
 
     GMusicManager silent;
-    EXPECT_EQ(silent.Init(&volume, nullptr, list.c_str()), 0);
-    EXPECT_EQ(silent.Init(&volume, player, "missing.ini"), 0);
+    EXPECT_EQ(silent.Init(&volume, nullptr, list.c_str()) + silent.Init(&volume, player, "missing.ini"), 0);
     silent.PlayForMode(1);
     EXPECT_EQ(silent.GetMode(), 1);
 }

@@ -73,8 +73,7 @@ private:
 TEST_F(ApplicationMainTest, NormalRunCreatesShowsRunsAndDeletes)
 {
     StrCopy(DataFolderPrefix, "somewhere/");
-    EXPECT_EQ(ApplicationMain(&MakeLifeApp), 0);
-    EXPECT_STREQ(DataFolderPrefix, "");
+    EXPECT_TRUE(ApplicationMain(&MakeLifeApp) == 0 && *DataFolderPrefix == '\0');
     EXPECT_EQ(g_calls, (std::vector<std::string>{"init 800x600 Tolvanrise", "before show", "exit", "deleted"}));
     EXPECT_TRUE(g_boxes.empty());
 }
@@ -90,9 +89,7 @@ TEST_F(ApplicationMainTest, RefusedInitGivesOneAndTheAlert)
 
 TEST_F(ApplicationMainTest, NoObjectGivesTwoAndTheAlert)
 {
-    EXPECT_EQ(ApplicationMain(&MakeNothing), 2);
-    EXPECT_EQ(ApplicationMain(nullptr), 2);
-    EXPECT_TRUE(g_calls.empty());
+    EXPECT_TRUE(ApplicationMain(&MakeNothing) == 2 && ApplicationMain(nullptr) == 2 && g_calls.empty());
     EXPECT_EQ(g_boxes, (std::vector<std::string>{
                            "[Alert] Not enough memory!! Close some application then try again!",
                            "[Alert] Not enough memory!! Close some application then try again!"}));

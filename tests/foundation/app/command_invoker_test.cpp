@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/app/command.h"
@@ -86,9 +87,7 @@ TEST(CommandInvoker, ExecutesInOrderAndKeepsOnlyTheLastInHistory)
         invoker.Add(nullptr);
         invoker.Execute(-1);
         EXPECT_EQ(ledger.executed, (Names{"a", "b", "c"}));
-        EXPECT_EQ(invoker.GetQueueCount(), 0);
-        ASSERT_EQ(invoker.GetHistoryCount(), 1);
-        EXPECT_EQ(ledger.alive, 1);
+        ASSERT_EQ(std::tuple(invoker.GetQueueCount(), invoker.GetHistoryCount(), ledger.alive), std::tuple(0, 1, 1));
         GString name;
         EXPECT_STREQ(invoker.GetHistory(0)->GetName(name).c_str(), "c");
     }
@@ -107,8 +106,7 @@ TEST(CommandInvoker, FilterHoldsBackLowPriorityInTheirPlaces)
     EXPECT_EQ(QueueNames(invoker), (Names{"low1", "low2"}));
 
     invoker.ClearPriorityFilter();
-    EXPECT_EQ(invoker.GetPriorityThreshold(), 1024);
-    EXPECT_FALSE(invoker.IsPriorityFilterOn());
+    EXPECT_TRUE(invoker.GetPriorityThreshold() == 1024 && !invoker.IsPriorityFilterOn());
     invoker.Execute(-1);
     EXPECT_EQ(ledger.executed, (Names{"high", "low1", "low2"}));
 
@@ -138,8 +136,7 @@ TEST(CommandInvoker, FilterSwitchedMidway)
         EXPECT_EQ(QueueNames(invoker), (Names{"low1"}));
         invoker.Execute(-1);
         EXPECT_EQ(ledger.executed, (Names{"unlock", "low2", "low1"}));
-        EXPECT_EQ(invoker.GetQueueCount(), 0);
-        EXPECT_EQ(invoker.GetHistoryCount(), 3);
+        EXPECT_EQ(std::tuple(invoker.GetQueueCount(), invoker.GetHistoryCount()), std::tuple(0, 3));
     }
     EXPECT_EQ(ledger.alive, 0);
 
@@ -190,8 +187,7 @@ TEST(CommandInvoker, QueuedDuringExecuteHistoryAndUndo)
     EXPECT_EQ(invoker.GetHistoryCount(), 2);
     invoker.Undo(10);
     EXPECT_EQ(ledger.undone, (Names{"c", "b"}));
-    EXPECT_EQ(invoker.GetHistoryCount(), 0);
-    EXPECT_EQ(ledger.alive, 0);
+    EXPECT_EQ(std::tuple(invoker.GetHistoryCount(), ledger.alive), std::tuple(0, 0));
 }
 
 TEST(CommandInvoker, SortAddByPriorityAndDump)

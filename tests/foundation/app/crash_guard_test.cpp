@@ -128,9 +128,7 @@ TEST(CrashGuard, InitAndSettings)
     guard.SetDumpKind(0);
     guard.SetSupportAddress("old@example.org");
     guard.Init("page.html", "Product", "1.0");
-    EXPECT_EQ(guard.GetDumpKind(), 1);
-    EXPECT_STREQ(guard.GetSupportAddress(), "");
-    EXPECT_FALSE(guard.IsWriterBound());
+    EXPECT_TRUE(guard.GetDumpKind() == 1 && *guard.GetSupportAddress() == '\0' && !guard.IsWriterBound());
 
     guard.SetSupportAddress("help@example.org");
     guard.SetSupportAddress(nullptr); // changes nothing
@@ -158,17 +156,14 @@ TEST(CrashGuard, RunGuardedPassesTheResultOnAndUnbinds)
 {
     GCrashGuard guard;
     guard.Init("Tolvanrise.html", "Tolvanrise", "0.3");
-    EXPECT_EQ(guard.RunGuarded(nullptr), -1);
-    EXPECT_FALSE(platform::IsCrashHandlerInstalled());
-    EXPECT_EQ(guard.RunGuarded(&ReturnsSeven), 7);
-    EXPECT_EQ(g_observedInstalled, 1);
+    EXPECT_TRUE(guard.RunGuarded(nullptr) == -1 && !platform::IsCrashHandlerInstalled());
+    EXPECT_TRUE(guard.RunGuarded(&ReturnsSeven) == 7 && g_observedInstalled == 1);
     EXPECT_FALSE(platform::IsCrashHandlerInstalled() || guard.IsWriterBound());
 
     // No dump without a crash.
     Sandbox box;
-    EXPECT_FALSE(guard.WriteMiniDump(1, 1));
-    EXPECT_FALSE(guard.WriteDumpFile((box.run + "/crash.mdmp").c_str(), 1));
-    EXPECT_FALSE(guard.WriteDumpFile(nullptr, 1));
+    EXPECT_FALSE(guard.WriteMiniDump(1, 1) || guard.WriteDumpFile((box.run + "/crash.mdmp").c_str(), 1) ||
+                 guard.WriteDumpFile(nullptr, 1));
 }
 
 // One crash of a forked child per case: what the user answers, what stands in the way, and
@@ -217,8 +212,7 @@ TEST(CrashGuard, CrashReports)
             std::ofstream(dumpPath) << std::string(4 << 20, 'J');
         const int status = CrashUnderGuard(box, c.options);
         // The run ended by the crash's own signal: its status says it crashed.
-        ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
-        EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << "status " << status;
         EXPECT_EQ(ReadFileBytes(box.boxes), std::string("[Fatal error!] ") + kApology + "\n" + c.boxesAfterApology);
         EXPECT_EQ(Exists(box.mailArgs), c.mailed);
         if (!c.dumped) {
@@ -265,11 +259,10 @@ TEST(CrashGuard, SendReportKeepsTheCurrentFolder)
         ScopedEnvVar path("PATH", box.bin);
         sent = guard.SendReport();
     }
-    EXPECT_TRUE(sent);
-    EXPECT_EQ(platform::GetCurrentFolder(), before);
+    EXPECT_TRUE(sent && platform::GetCurrentFolder() == before);
     // Nothing was written, so nothing is attached.
-    std::vector<std::string> expected = {"--utf8", "--subject", "Tolvanrise 0.3", "a@b.example"};
-    EXPECT_EQ(ReadLines(box.mailArgs), expected);
+    EXPECT_EQ(ReadLines(box.mailArgs),
+              (std::vector<std::string>{"--utf8", "--subject", "Tolvanrise 0.3", "a@b.example"}));
 }
 
 } // namespace

@@ -52,7 +52,6 @@ int32_t ParseCode(std::string_view text)
 }
 
 using Strings = std::vector<std::string>;
-using tolvanrise::test::TempFolder;
 using namespace tolvanrise::test;
 
 // The tree as one line: value entries "name=[v,v]", then object entries "name{...}" per child.
@@ -117,14 +116,12 @@ TEST(CfgReader, TextsTreesErrorCodesAndPartialReads)
         EXPECT_EQ(ParseCode(text), code) << text;
         EXPECT_STRNE(CfgErrorText(code), "") << text;
     }
-    EXPECT_STREQ(CfgErrorText(14), "");
-    EXPECT_STREQ(CfgErrorText(-1), "");
+    EXPECT_EQ(std::string(CfgErrorText(14)) + CfgErrorText(-1), "");
 
     // A failed parse keeps what came before the fault.
     GCfgNode node;
-    EXPECT_EQ(ParseExact(node, "a = 1 o { k = 2 x = \x80 } b = 3"), 0);
-    EXPECT_EQ(CfgErrorCode, kCfgNoName);
-    EXPECT_EQ(Dump(node), "a=[1] o{k=[2]}");
+    EXPECT_EQ((std::tuple{ParseExact(node, "a = 1 o { k = 2 x = \x80 } b = 3"), CfgErrorCode, Dump(node)}),
+              std::tuple(0, kCfgNoName, "a=[1] o{k=[2]}"));
     // Reading again adds again.
     node = Parsed("a = 1 o { k = 1 }");
     ASSERT_EQ(ParseExact(node, "a = 1 o { k = 1 }"), 1);
@@ -132,11 +129,10 @@ TEST(CfgReader, TextsTreesErrorCodesAndPartialReads)
     // Null or empty text changes nothing, not even the code.
     GCfgNode none;
     CfgErrorCode = 7;
-    EXPECT_EQ(none.Parse(nullptr, 5), 0);
-    EXPECT_EQ(none.Parse("a = 1", 0), 0);
-    EXPECT_EQ(CfgErrorCode, 7);
+    EXPECT_EQ((std::vector<int>{none.Parse(nullptr, 5), none.Parse("a = 1", 0), CfgErrorCode,
+                                none.ParseText(nullptr, nullptr)}),
+              (std::vector<int>{0, 0, 7, 0}));
     EXPECT_EQ(none, GCfgNode());
-    EXPECT_EQ(none.ParseText(nullptr, nullptr), 0);
 
     // A literal lives in read-only memory: writing into it would fault.
     static const char kText[] = "a = 1 o { b = [x y] } c = \"q\"";
@@ -178,15 +174,14 @@ TEST(CfgReader, NestingIsBoundedFileCodesAndLineCounter)
         EXPECT_EQ(node.LoadFile(path.c_str()), 0);
         EXPECT_EQ(CfgErrorCode, code) << path;
     }
-    EXPECT_EQ(node.LoadFile(nullptr), 0);
-    EXPECT_EQ(CfgErrorCode, kCfgCannotOpen);
+    EXPECT_TRUE(node.LoadFile(nullptr) == 0 && CfgErrorCode == kCfgCannotOpen);
 
     // Line feeds between tokens and at the end of line comments count; those in block
     // comments and quoted texts do not.
     const std::string text = "a = 1\n# c\nb = \"x\ny\"\n/* p\nq */ c = 2\n\n";
     ASSERT_EQ(node.LoadFile(folder.WriteFile("lines.cfg", text).c_str()), 1);
-    EXPECT_EQ(CfgErrorCode, 0);
-    EXPECT_EQ(CfgLineNumber, 1 + 7 - 2); // seven line feeds, two not counted
+    // Seven line feeds, two not counted.
+    EXPECT_EQ((std::tuple{CfgErrorCode, CfgLineNumber}), std::tuple(0, 1 + 7 - 2));
     EXPECT_STREQ(node.Get("b", "-"), "x\ny");
 
     // Parse does not reset the counter; objects count each line once.
@@ -200,8 +195,6 @@ TEST(CfgReader, NestingIsBoundedFileCodesAndLineCounter)
     EXPECT_EQ(zero.FindValueList("a")->front().View(), std::string_view("x\0y", 3));
     EXPECT_EQ(ParseCode(std::string("a = x\0", 6)), kCfgNoName);
 }
-
-// ---- Paths and getters ----
 
 class CfgGetters : public testing::Test {
 protected:
@@ -279,28 +272,21 @@ TEST_F(CfgGetters, TableAndLists)
 
     // Each list getter empties the array first; an entry that does not convert reads 0.
     GIntArray ints = IntArray({99});
-    EXPECT_EQ(m_node.GetIList("list", ints), kCfgConversion);
-    EXPECT_EQ(CfgErrorCode, kCfgConversion);
-    EXPECT_EQ(Ints(ints), (std::vector<intptr_t>{1, 16, -3, 0, 0}));
-    EXPECT_EQ(m_node.GetIList("a.b.c", ints), 0);
-    EXPECT_EQ(Ints(ints), std::vector<intptr_t>{5});
-    EXPECT_EQ(m_node.GetIList("missing", ints), kCfgWrongName);
-    EXPECT_EQ(ints.GetCount(), 0u);
+    EXPECT_EQ((std::tuple{m_node.GetIList("list", ints), CfgErrorCode, Ints(ints)}),
+              std::tuple(kCfgConversion, kCfgConversion, std::vector<intptr_t>{1, 16, -3, 0, 0}));
+    EXPECT_EQ((std::tuple{m_node.GetIList("a.b.c", ints), Ints(ints)}), std::tuple(0, std::vector<intptr_t>{5}));
+    EXPECT_EQ((std::tuple{m_node.GetIList("missing", ints), ints.GetCount()}), std::tuple(kCfgWrongName, 0u));
 
     GFloatArray floats;
-    EXPECT_EQ(m_node.GetFList("fl", floats), kCfgConversion);
-    EXPECT_EQ(Floats(floats), (std::vector<float>{1.5f, 0.5f, 0.0f}));
-    EXPECT_EQ(m_node.GetFList("e", floats), 0);
-    EXPECT_EQ(floats.GetCount(), 0u);
+    EXPECT_EQ((std::tuple{m_node.GetFList("fl", floats), Floats(floats)}),
+              std::tuple(kCfgConversion, std::vector<float>{1.5f, 0.5f, 0.0f}));
+    EXPECT_EQ((std::tuple{m_node.GetFList("e", floats), floats.GetCount()}), std::tuple(0, 0u));
 
     GStringArray texts;
-    EXPECT_EQ(m_node.GetValueList("list", texts), 0);
-    EXPECT_EQ(StringList(texts), (Strings{"1", "0x10", "-3", "x", ""}));
-    EXPECT_EQ(m_node.GetValueList("nope", texts), kCfgWrongName);
-    EXPECT_EQ(texts.GetCount(), 0u);
+    EXPECT_EQ((std::tuple{m_node.GetValueList("list", texts), StringList(texts)}),
+              std::tuple(0, Strings{"1", "0x10", "-3", "x", ""}));
+    EXPECT_EQ((std::tuple{m_node.GetValueList("nope", texts), texts.GetCount()}), std::tuple(kCfgWrongName, 0u));
 }
-
-// ---- Building and maintenance ----
 
 TEST(CfgNodeBuild, AddRemoveCopyClearAndSort)
 {
@@ -342,8 +328,6 @@ TEST(CfgNodeBuild, AddRemoveCopyClearAndSort)
     EXPECT_EQ(node, GCfgNode());
     EXPECT_EQ(node.GetSeed(), 1234u);
 }
-
-// ---- the text writers: layout, quoting, memory output and file replacement ----
 
 std::string WriteToStream(const GCfgNode& node, int width, int level, bool* ok = nullptr)
 {
@@ -387,10 +371,8 @@ TEST(CfgWriteText, LayoutAndQuoting)
     uint32_t size = 0;
     ASSERT_TRUE(Sample().SaveToMemory(&buffer, &size));
     EXPECT_EQ(std::string(buffer.get(), size), out.substr(5));
-    EXPECT_FALSE(Sample().SaveToMemory(nullptr, &size));
-    EXPECT_FALSE(Sample().SaveToMemory(&buffer, nullptr));
-    EXPECT_FALSE(GCfgNode().SaveToMemory(&buffer, &size)); // empty text
-    EXPECT_EQ(size, 0u);
+    EXPECT_FALSE(Sample().SaveToMemory(nullptr, &size) || Sample().SaveToMemory(&buffer, nullptr));
+    EXPECT_TRUE(!GCfgNode().SaveToMemory(&buffer, &size) && size == 0u); // empty text
 
     GCfgNode node;
     node.AddValue("blank", "two words");
@@ -441,15 +423,13 @@ TEST(CfgWriteText, BothQuotesCannotBeWrittenAndFilesAreReplacedWhole)
     node.AddValue("a", "1");
     node.AddValue("b", "'\"");
     bool ok = true;
-    EXPECT_EQ(WriteToStream(node, 3, 0, &ok), ""); // nothing at all is written
-    EXPECT_FALSE(ok);
+    // Nothing at all is written.
+    EXPECT_EQ((std::tuple{WriteToStream(node, 3, 0, &ok), ok}), std::tuple(std::string(), false));
     std::string stream;
     EXPECT_FALSE(node.WriteStream(stream));
     std::unique_ptr<char[]> buffer;
     uint32_t size = 7;
-    EXPECT_FALSE(node.SaveToMemory(&buffer, &size));
-    EXPECT_EQ(size, 0u);
-    EXPECT_EQ(buffer, nullptr);
+    EXPECT_TRUE(!node.SaveToMemory(&buffer, &size) && size == 0u && buffer == nullptr);
 
     TempFolder folder("cfg_writer_test_");
     const std::string path = folder.Path("out.cfg");
@@ -491,12 +471,8 @@ TEST(CfgWriteText, TooDeepIsRefused)
     EXPECT_EQ(back, shallower);
 }
 
-} // namespace
-
 // Two reading rules the settings readers share: floats are decimal only (C locale, no
 // hexadecimal form), and an empty cfg object stores nothing.
-namespace {
-
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
 // Text, value, bytes the reading takes.

@@ -266,9 +266,7 @@ TEST_F(TableDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
 
     LoadText(doc, "#A\n1\n2\n");
     ASSERT_EQ(doc.Load(Write("second.csv", "#B\n9\n").c_str(), 0), 1);
-    EXPECT_EQ(doc.GetColumnCount(), 1u);
-    EXPECT_EQ(doc.GetCurrentRow(), -1);
-    EXPECT_EQ(Column(doc, "A"), Texts{"?"});
+    EXPECT_TRUE(doc.GetColumnCount() == 1u && doc.GetCurrentRow() == -1 && Column(doc, "A") == Texts{"?"});
     // The last is a folder.
     const std::string empty = Write("empty.csv", "");
     for (const std::string& bad : {m_folder.Path("missing.csv"), empty, std::string(), m_folder.Path()})
@@ -281,6 +279,5 @@ TEST_F(TableDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
     std::memcpy(bytes.get(), text.data(), text.size());
     ASSERT_EQ(doc.LoadSectionFromBytes(bytes.get(), text.size(), 0, 0), 1);
     EXPECT_EQ(Column(doc, "B"), Texts{"2"});
-    EXPECT_EQ(doc.LoadSectionFromBytes(bytes.get(), 0, 0, 0), 0);
-    EXPECT_EQ(doc.LoadSectionFromBytes(nullptr, 4, 0, 0), 0);
+    EXPECT_EQ(doc.LoadSectionFromBytes(bytes.get(), 0, 0, 0) + doc.LoadSectionFromBytes(nullptr, 4, 0, 0), 0);
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -53,12 +54,12 @@ TEST(ParseStatus, Entries)
 {
     const std::string text = "  speed = {fast}\nmode={a=b}";
     GParseStatus table;
-    EXPECT_EQ(Parse(table, text), GParseStatus::kOk);
-    EXPECT_EQ(All(table), (Entries{"speed=fast", "mode=a=b"}));
+    EXPECT_EQ((std::tuple{Parse(table, text), All(table)}),
+              std::tuple(GParseStatus::kOk, Entries{"speed=fast", "mode=a=b"}));
     GParseStatus names;
     names.SetStoreValues(0);
-    EXPECT_EQ(Parse(names, text), GParseStatus::kOk);
-    EXPECT_EQ(All(names), (Entries{"speed=", "mode="}));
+    EXPECT_EQ((std::tuple{Parse(names, text), All(names)}),
+              std::tuple(GParseStatus::kOk, Entries{"speed=", "mode="}));
 
     // Values keep blanks and line breaks; bytes above 127 are ordinary bytes; names lose
     // outer spaces only (a tab is part of the name).
@@ -75,9 +76,8 @@ TEST(ParseStatus, Entries)
     for (int i = 0; i < 600; ++i)
         many += "k" + std::to_string(i) + "={" + std::string(static_cast<size_t>(i), 'v') + "}\n";
     GParseStatus big;
-    EXPECT_EQ(Parse(big, many), 0);
-    EXPECT_EQ(All(big).back(), "k599=" + std::string(599, 'v'));
-    EXPECT_EQ(big.GetCount(), 600u);
+    EXPECT_EQ((std::tuple{Parse(big, many), All(big).back(), big.GetCount()}),
+              std::tuple(0, "k599=" + std::string(599, 'v'), 600u));
 }
 
 TEST(ParseStatus, StatusesAndFirstErrorPosition)
@@ -110,9 +110,8 @@ TEST(ParseStatus, StatusesAndFirstErrorPosition)
     // The buffer ends without a zero byte: the reader must stop at the given length.
     const char bytes[] = {'k', '=', '{', 'v', 0, 'w', '}', 'x', '=', '{', 'y'};
     GParseStatus open;
-    EXPECT_EQ(open.ParseText(bytes, sizeof(bytes)), GParseStatus::kLastEntryOpen);
-    EXPECT_EQ(open.GetPosition(), static_cast<int32_t>(sizeof(bytes)));
-    EXPECT_EQ(All(open), Entries{"k=vw"});
+    EXPECT_EQ((std::tuple{open.ParseText(bytes, sizeof(bytes)), open.GetPosition(), All(open)}),
+              std::tuple(GParseStatus::kLastEntryOpen, static_cast<int32_t>(sizeof(bytes)), Entries{"k=vw"}));
     EXPECT_EQ(open.ParseText(nullptr, 5), GParseStatus::kLastEntryOpen);
 }
 

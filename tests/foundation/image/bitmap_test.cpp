@@ -52,9 +52,8 @@ TEST(GBitmapTest, BlocksPerFormat)
             EXPECT_EQ(b->GetPixels(), nullptr);
             continue;
         }
-        EXPECT_EQ(b->GetPixelBlock()->GetRefCount(), 1);
-        EXPECT_EQ(b->GetPitch(), c.pitch) << f;
-        EXPECT_EQ(b->GetBytesPerPixel(), c.bytesPerPixel) << f;
+        EXPECT_EQ(std::tuple(b->GetPixelBlock()->GetRefCount(), b->GetPitch(), b->GetBytesPerPixel()),
+                  std::tuple(1, c.pitch, c.bytesPerPixel)) << f;
         EXPECT_EQ(GBitmap::IsPalettisedFormat(c.format), c.bytesPerPixel == 1) << f;
         if (c.bytesPerPixel == 1) {
             EXPECT_EQ(FirstWord(*b), 770) << f;
@@ -82,11 +81,9 @@ TEST(GBitmapTest, PixelBlocksAreCountedBorrowedOrKept)
     block->GetData()[152] = 0x5c;
     std::unique_ptr<GBitmap> first = GBitmap::CreateOnNewBlocks(10, 4, 0, 0, std::move(fresh), nullptr);
     std::unique_ptr<GBitmap> second = GBitmap::Create(10, 4, 0, 0, block);
-    EXPECT_EQ(block->GetRefCount(), 2);
-    EXPECT_EQ(first->GetPixels(), second->GetPixels());
+    EXPECT_TRUE(block->GetRefCount() == 2 && first->GetPixels() == second->GetPixels());
     first.reset();
-    EXPECT_EQ(block->GetRefCount(), 1);
-    EXPECT_EQ(second->GetPixels()[152], 0x5c);
+    EXPECT_TRUE(block->GetRefCount() == 1 && second->GetPixels()[152] == 0x5c);
     second.reset(); // frees the block and its data (checked by the sanitizer build)
 
     // Borrowed data is not freed.
@@ -104,8 +101,7 @@ TEST(GBitmapTest, PixelBlocksAreCountedBorrowedOrKept)
     std::unique_ptr<GBitmap> kept(GBitmap::Create(4, 4, 0, 0));
     GPixelBlock* own = kept->GetPixelBlock();
     kept->AllocBuffers(own, nullptr);
-    EXPECT_EQ(kept->GetPixelBlock(), own);
-    EXPECT_EQ(own->GetRefCount(), 1);
+    EXPECT_TRUE(kept->GetPixelBlock() == own && own->GetRefCount() == 1);
 }
 
 TEST(GBitmapTest, NamesAndAlphaFormats)
