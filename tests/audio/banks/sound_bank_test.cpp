@@ -220,8 +220,9 @@ TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
         GWavData wav;
         const bool ok = ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
         EXPECT_EQ(ok, c.ok) << c.what;
-        if (ok && c.ok)
+        if (ok && c.ok) {
             EXPECT_EQ(std::pair(wav.dataOffset, wav.dataSize), std::pair(c.offset, c.size)) << c.what;
+        }
     }
     std::string noFormat = Wav(pcm);
     std::memcpy(noFormat.data() + 12, "fmx ", 4);
