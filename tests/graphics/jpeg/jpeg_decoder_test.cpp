@@ -293,7 +293,6 @@ TEST(JpegDecoder, ColourConversionClampsBothWays)
     const uint8_t y[2] = {0, 254}, cb[2] = {128, 128}, cr[2] = {126, 132};
     uint8_t out[6] = {};
     GJpegConvertRows<GJpegBgrPixel, 1, false>(tables, y, nullptr, cb, cr, out, nullptr, 2);
-    // Red -3 and 260 clamped.
     EXPECT_EQ(std::tuple(out[2], out[5], tables.crRed[126], tables.crRed[132]), std::tuple(0, 255, -3, 6));
     // Neutral chroma leaves grey alone.
     const uint8_t grey[2] = {77, 200}, neutral[2] = {128, 128};
@@ -413,9 +412,7 @@ TEST_P(JpegIsa, InverseDctMatchesTheScalarPasses)
 TEST_P(JpegIsa, PicturesDecodeAlikeInEveryPath)
 {
     for (const auto& [h, v] : {std::pair{2, 2}, {1, 1}, {2, 1}, {1, 2}}) {
-        EncodeOptions options;
-        options.lumaH = h;
-        options.lumaV = v;
+        const EncodeOptions options{.lumaH = h, .lumaV = v};
         const Bytes jpeg = EncodeWithLibjpeg(MakePicture(77, 45, 11), 77, 45, options);
         const Ours fast = DecodeBgr(jpeg);
         ASSERT_EQ(fast.result, 0);
@@ -714,7 +711,7 @@ protected:
 
 } // namespace
 
-TEST_F(WriteJpegTest, WritesAnRgbJpegThatDecodesClose)
+TEST_F(WriteJpegTest, WritesAnRgbJpegThatDecodesCloseWhateverThePitch)
 {
     auto image = MakeImage(53, 29);
     ASSERT_EQ(WriteJpegFile(PathOf("out.jpg").c_str(), image.get(), 95, 1), 1);
@@ -730,10 +727,7 @@ TEST_F(WriteJpegTest, WritesAnRgbJpegThatDecodesClose)
     const jpeg_test::Ours decoded = DecodeFile("red.jpg");
     ASSERT_FALSE(decoded.bgr.empty());
     EXPECT_TRUE(decoded.bgr[0] < 8 && decoded.bgr[1] < 8 && decoded.bgr[2] > 247);
-}
 
-TEST_F(WriteJpegTest, RowsFollowThePitchNotTheWidth)
-{
     PaddedImage padded(21, 13, 21 * 3 + 17);
     FillPicture(padded);
     auto compact = MakeImage(21, 13);
@@ -772,7 +766,7 @@ TEST_F(WriteJpegTest, UnwritablePathsAndImagesWithoutTrueColourAreRefused)
     EXPECT_FALSE(EncodeJpeg(nullptr, 4, 1, 12, 90, true, out) || EncodeJpeg(pixels, 40000, 1, 120000, 90, true, out));
 }
 
-TEST_F(WriteJpegTest, QualityOutsideTheRangeMeansBestAndReplacingKeepsTheFileWhole)
+TEST_F(WriteJpegTest, QualityOutsideTheRangeMeansBestLargePicturesGrowTheOutputAndReplacingKeepsTheFileWhole)
 {
     auto image = MakeImage(24, 24);
     auto encode = [&](int32_t quality) {
@@ -790,21 +784,18 @@ TEST_F(WriteJpegTest, QualityOutsideTheRangeMeansBestAndReplacingKeepsTheFileWho
     ASSERT_EQ(WriteJpegFile(PathOf("replace.jpg").c_str(), image.get(), 95, 1), 1);
     const jpeg_test::Ours decoded = DecodeFile("replace.jpg");
     EXPECT_EQ(std::make_pair(decoded.width, decoded.height), std::make_pair(24, 24));
-}
 
-TEST_F(WriteJpegTest, LargePicturesGrowTheOutput)
-{
     // Noise compresses badly, so the encoder's output has to grow several times.
-    std::unique_ptr<GBitmap> image(GBitmap::Create(300, 200, 0, 0));
+    std::unique_ptr<GBitmap> noise(GBitmap::Create(300, 200, 0, 0));
     uint32_t seed = 12345;
     for (int32_t i = 0; i < 300 * 200 * 3; ++i) {
         seed = seed * 1103515245u + 12345u;
-        image->GetPixels()[i] = static_cast<uint8_t>(seed >> 16);
+        noise->GetPixels()[i] = static_cast<uint8_t>(seed >> 16);
     }
     Bytes out;
-    ASSERT_TRUE(EncodeJpeg(image->GetPixels(), 300, 200, image->GetPitch(), 100, true, out));
+    ASSERT_TRUE(EncodeJpeg(noise->GetPixels(), 300, 200, noise->GetPitch(), 100, true, out));
     EXPECT_GT(out.size(), 16384u * 4);
     EXPECT_EQ(out[out.size() - 2] << 8 | out[out.size() - 1], 0xFFD9);
-    const jpeg_test::Ours decoded = jpeg_test::DecodeBgr(out);
-    EXPECT_EQ(std::tuple(decoded.result, decoded.width, decoded.height), std::tuple(0, 300, 200));
+    const jpeg_test::Ours noisy = jpeg_test::DecodeBgr(out);
+    EXPECT_EQ(std::tuple(noisy.result, noisy.width, noisy.height), std::tuple(0, 300, 200));
 }
