@@ -59,6 +59,8 @@ protected:
                            : m_container.MarkClipDirty(c);
         return c.GetDirtyState();
     }
+    using Placed = std::pair<int, std::vector<GRect>>;
+    Placed PlaceDirty(GClip& c, Placement how = kPlain) { return {Place(c, how), Dirty()}; }
     static void Show(GClip& c, int32_t x, int32_t y, int32_t slot = 0) {
         c.SetVisible(true), c.SetSlot(slot), c.SetPosition(x, y);
     }
@@ -112,7 +114,7 @@ TEST(ClipTest, CommitPreviousAndMarkMoved) {
     EXPECT_NE(FixedWhole(c.GetPrevX()), FixedWhole(c.GetX()));
 }
 
-TEST_F(PlacementTest, AnchorsWithPositiveAndNegativePositions) {
+TEST_F(PlacementTest, AnchorsWithPositiveAndNegativePositionsAndOwnerPlacedCorners) {
     // 5 x 5 image at (10, 10), whole pixels: plain and sub-pixel rects.
     const AnchorCase atTen[] = {
         {0, R(10, 10, 14, 14), R(11, 11, 13, 13)},
@@ -160,9 +162,8 @@ TEST_F(PlacementTest, AnchorsWithPositiveAndNegativePositions) {
         Place(c, how);
         EXPECT_EQ(c.GetRect(), rect) << x << "," << y;
     }
-}
 
-TEST_F(PlacementTest, OwnerPlacedAnchorsKeepTheCorner) {
+    // Owner-placed anchors keep the corner.
     for (uint8_t anchor : {5, 6, 8, 200}) {
         GClip o;
         Show(o, 99 * 256, 99 * 256, 1);
@@ -183,24 +184,20 @@ TEST_F(PlacementTest, DirtyStates) {
 
     // 2: shown. Only the new area.
     c.SetVisible(true);
-    EXPECT_EQ(Place(c), kDirtyShow);
-    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(10, 10, 14, 14)}));
+    EXPECT_EQ(PlaceDirty(c), Placed(kDirtyShow, {R(10, 10, 14, 14)}));
     Settle(c);
 
     // 0: unchanged. Nothing added.
-    EXPECT_EQ(Place(c), kDirtyNone);
-    EXPECT_TRUE(Dirty().empty());
+    EXPECT_EQ(PlaceDirty(c), Placed(kDirtyNone, {}));
 
     // 3: moved. Old and new area (disjoint here).
     c.SetPosition(30 * 256, 10 * 256);
-    EXPECT_EQ(Place(c), kDirtyBoth);
-    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(30, 10, 34, 14), R(10, 10, 14, 14)}));
+    EXPECT_EQ(PlaceDirty(c), Placed(kDirtyBoth, {R(30, 10, 34, 14), R(10, 10, 14, 14)}));
     Settle(c);
 
     // 1: hidden. Exactly the old area.
     c.SetVisible(false);
-    EXPECT_EQ(Place(c), kDirtyHide);
-    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(30, 10, 34, 14)}));
+    EXPECT_EQ(PlaceDirty(c), Placed(kDirtyHide, {R(30, 10, 34, 14)}));
 }
 
 TEST_F(PlacementTest, WhatCountsAsAChange) {
@@ -282,9 +279,8 @@ TEST_F(PlacementTest, MissingImageGivesAnEmptyRect) {
 
     // Moved onto an empty slot: what it covered before is still repainted.
     c.SetPrevVisible(true), c.SetPrevRect(R(0, 0, 4, 4));
-    EXPECT_EQ(Place(c, kSubPixel), kDirtyBoth);
+    EXPECT_EQ(PlaceDirty(c, kSubPixel), Placed(kDirtyBoth, {R(0, 0, 4, 4)}));
     EXPECT_TRUE(c.GetRect().IsEmpty());
-    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(0, 0, 4, 4)}));
 
     c.SetX(INT32_MIN);
     for (int32_t slot : {-3, 100000}) {
@@ -297,20 +293,17 @@ TEST_F(PlacementTest, MissingImageGivesAnEmptyRect) {
 TEST_F(PlacementTest, MarkClipDirtyComparesTheOwnersRect) {
     GClip c;
     c.SetDrawMode(dmLine), c.SetVisible(true), c.SetRect(R(0, 0, 10, 3));
-    EXPECT_EQ(Place(c, kMark), kDirtyShow);
-    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(0, 0, 10, 3)}));
+    EXPECT_EQ(PlaceDirty(c, kMark), Placed(kDirtyShow, {R(0, 0, 10, 3)}));
     Settle(c);
 
     c.SetPosition(5000, 5000); // position is not looked at: the rect is the owner's
     EXPECT_EQ(Place(c, kMark), kDirtyNone);
     c.SetRect(R(20, 0, 30, 3));
-    EXPECT_EQ(Place(c, kMark), kDirtyBoth);
-    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(20, 0, 30, 3), R(0, 0, 10, 3)}));
+    EXPECT_EQ(PlaceDirty(c, kMark), Placed(kDirtyBoth, {R(20, 0, 30, 3), R(0, 0, 10, 3)}));
     Settle(c);
 
     c.SetVisible(false);
-    EXPECT_EQ(Place(c, kMark), kDirtyHide);
-    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(20, 0, 30, 3)}));
+    EXPECT_EQ(PlaceDirty(c, kMark), Placed(kDirtyHide, {R(20, 0, 30, 3)}));
 }
 
 TEST_F(PlacementTest, WithoutADirtyListPlacementStillSetsState) {
@@ -322,7 +315,7 @@ TEST_F(PlacementTest, WithoutADirtyListPlacementStillSetsState) {
     EXPECT_TRUE(c.GetDirtyState() == kDirtyShow && c.GetRect() == R(0, 0, 4, 4));
 }
 
-TEST(ClipFadeTest, DrawModeMapping) {
+TEST(ClipFadeTest, DrawModeMappingAndTheImageInTheFrameSlot) {
     // Modes with a faded variant turn into it; the others stay.
     const std::map<int, int> faded = {{0, 7}, {1, 8}, {2, 3}, {12, 10}, {16, 17}, {18, 19}, {20, 21}};
     for (int mode : {0, 1, 2, 12, 16, 18, 20, 3, 4, 5, 7, 8, 9, 10, 11, 13, 14, 15, 17, 19, 21, 22, 255}) {
@@ -331,9 +324,8 @@ TEST(ClipFadeTest, DrawModeMapping) {
         MakeClipAlphaBlended(c, nullptr);
         EXPECT_EQ(c.GetDrawMode(), faded.count(mode) ? faded.at(mode) : mode) << mode;
     }
-}
 
-TEST(ClipFadeTest, ImageFormatModeUsesTheImageInTheFrameSlot) {
+    // The image-format mode looks at the image in the frame's slot.
     FakeTable table;
     table.Put(0, 4, 4, 20);
     table.Put(1, 4, 4, 0);
