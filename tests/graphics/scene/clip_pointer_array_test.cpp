@@ -143,7 +143,7 @@ TEST(ClipPtrArrayTest, GrowthReserveEraseFind) {
     EXPECT_EQ(a.GetCapacity(), 0u);
 }
 
-TEST(ClipSortTest, SortsAndMarksOnlyClipsThatMoved) {
+TEST(ClipSortTest, SortsOnlyTheRangeAndMarksOnlyClipsThatMoved) {
     Clips c(5, {1, 2, 5, 4, 3});
     GClipPtrArray a;
     for (int i = 0; i < 5; ++i)
@@ -160,6 +160,18 @@ TEST(ClipSortTest, SortsAndMarksOnlyClipsThatMoved) {
     // The base comparator orders nothing.
     a.Sort(0, 4, GClipComparator());
     EXPECT_EQ(Keys(a), (std::vector<int>{1, 2, 3, 4, 5}));
+
+    // A clip list sorts only the range asked for, clamped to the list.
+    auto list = GClipArray::Create(8);
+    Clips d(6, {9, 3, 2, 1, 0, -5});
+    for (int i = 0; i < 6; ++i)
+        list->Add(&d.items[i]);
+    list->Sort(1, 4, order);
+    EXPECT_EQ(Keys(*list), (std::vector<int>{9, 0, 1, 2, 3, -5}));
+    EXPECT_FALSE(d.Marks()[0] || d.Marks()[5]);
+    list->Sort(3, 99, order);
+    list->Sort(-4, 0, order);
+    EXPECT_EQ(static_cast<KeyClip*>(list->GetAt(5))->key, 3);
 }
 
 TEST(ClipSortTest, LargeInputsStayShallow) {
@@ -207,20 +219,6 @@ TEST(ClipSortTest, LargeInputsStayShallow) {
         std::equal(ptrs.begin(), ptrs.end(), c.items.get(), [](GClip* p, const KeyClip& k) { return p == &k; }));
 }
 
-TEST(ClipSortTest, ClipArraySortsOnlyTheRange) {
-    auto list = GClipArray::Create(8);
-    Clips c(6, {9, 3, 2, 1, 0, -5});
-    for (int i = 0; i < 6; ++i)
-        list->Add(&c.items[i]);
-    KeyOrder order(StackHere());
-    list->Sort(1, 4, order);
-    EXPECT_EQ(Keys(*list), (std::vector<int>{9, 0, 1, 2, 3, -5}));
-    EXPECT_FALSE(c.Marks()[0] || c.Marks()[5]);
-    list->Sort(3, 99, order); // clamped to the list
-    list->Sort(-4, 0, order);
-    EXPECT_EQ(static_cast<KeyClip*>(list->GetAt(5))->key, 3);
-}
-
 TEST(ClipGroupTest, AttachDetachKeepsOneRun) {
     GClip before, a, b, c;
     GroupScene scene(8, {&a, &b, &c});
@@ -248,11 +246,9 @@ TEST(ClipGroupTest, AttachDetachKeepsOneRun) {
     EXPECT_EQ(std::make_tuple(group.GetIndex(), group.GetContainer(), container.notifications), std::make_tuple(-1, nullptr, 3));
 
     // Detached groups can join again.
-    EXPECT_EQ(group.Attach(&container), &container);
-    EXPECT_EQ(group.GetIndex(), 1);
+    EXPECT_EQ((std::pair{group.Attach(&container), group.GetIndex()}), (std::pair{&container, 1}));
     group.DetachAndClear();
-    EXPECT_EQ(group.GetClips().GetCount(), 0u);
-    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&after}));
+    EXPECT_EQ((std::pair{group.GetClips().GetCount(), Entries(*list)}), (std::pair{0u, std::vector<GClip*>{&after}}));
 }
 
 TEST(ClipGroupTest, AttachNeedsRoomForTheWholeGroup) {
@@ -260,9 +256,8 @@ TEST(ClipGroupTest, AttachNeedsRoomForTheWholeGroup) {
     GroupScene scene(3, {&a, &b, &c});
     auto& [list, container, group] = scene;
     container.AddClip(&x);
-    EXPECT_EQ(group.Attach(&container), nullptr);
-    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&x}));
-    EXPECT_EQ(std::make_pair(container.notifications, group.GetIndex()), std::make_pair(0, -1));
+    EXPECT_EQ((std::tuple{group.Attach(&container), Entries(*list), container.notifications, group.GetIndex()}),
+              (std::tuple{static_cast<GClipContainer*>(nullptr), std::vector<GClip*>{&x}, 0, -1}));
 }
 
 TEST(ClipGroupTest, SortReordersGroupAndRun) {
@@ -275,8 +270,8 @@ TEST(ClipGroupTest, SortReordersGroupAndRun) {
 
     KeyOrder order(StackHere());
     group.Sort(&order);
-    EXPECT_EQ(Keys(*list), (std::vector<int>{100, 1, 2, 3, -100}));
-    EXPECT_EQ(Keys(group.GetClips()), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ((std::pair{Keys(*list), Keys(group.GetClips())}),
+              (std::pair{std::vector<int>{100, 1, 2, 3, -100}, std::vector<int>{1, 2, 3}}));
     EXPECT_TRUE(c.Marks()[1] && !c.Marks()[0] && !c.Marks()[4]);
     group.Sort(nullptr); // the default comparator changes nothing
     EXPECT_EQ(Keys(*list), (std::vector<int>{100, 1, 2, 3, -100}));
