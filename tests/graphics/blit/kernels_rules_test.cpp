@@ -244,7 +244,7 @@ TEST(KernelSubPixel, MaskRuleCopiesOwnColourWhenFullyOpaque)
     EXPECT_EQ(std::make_pair(scene.At(0, 0), scene.At(1, 0)), std::make_pair(10, 200));
 }
 
-TEST(KernelSubPixel, DarkenUsesOwnMaskByteOnceTheMixIsBelow255)
+TEST(KernelSubPixel, DarkenUsesOwnMaskByteOnceTheMixIsBelow255AndLightenWithZeroAlphaLeavesTheDestination)
 {
     // Own mask 255, darker neighbours: the mix is below 255, so the pixel is processed with
     // its own byte 255: 255 -> 254.
@@ -258,17 +258,12 @@ TEST(KernelSubPixel, DarkenUsesOwnMaskByteOnceTheMixIsBelow255)
     SubPixelScene clear(GBlitRule::DarkenSubPixel, colour, allClear, 1);
     BlitDarkenSubPixel(clear.dst.get(), clear.src.get(), 0, 0, 200, 200);
     EXPECT_EQ(clear.At(0, 0), 1);
-}
 
-TEST(KernelSubPixel, LightenWithZeroAlphaLeavesTheDestination)
-{
-    const uint8_t colour[3][3] = {};
-    const uint8_t mask[3][3] = {{255, 255, 255}, {255, 255, 255}, {255, 255, 255}};
-    SubPixelScene scene(GBlitRule::LightenSubPixel, colour, mask, 40);
-    // Alpha 0, then 255: 40 + 215 * (255 * 255) >> 16 = 40 + 213 = 253.
+    // Lighten with alpha 0 leaves the destination; 255: 40 + 215 * (255 * 255) >> 16 = 40 + 213 = 253.
+    SubPixelScene light(GBlitRule::LightenSubPixel, colour, allClear, 40);
     for (auto [alpha, value] : {std::pair{0, 40}, {255, 253}}) {
-        BlitLightenSubPixel(scene.dst.get(), scene.src.get(), 0, 0, 100, 100, uint8_t(alpha));
-        EXPECT_EQ(scene.At(0, 0), value) << alpha;
+        BlitLightenSubPixel(light.dst.get(), light.src.get(), 0, 0, 100, 100, uint8_t(alpha));
+        EXPECT_EQ(light.At(0, 0), value) << alpha;
     }
 }
 
@@ -355,7 +350,7 @@ auto Clipped(int x0, int y0, int x1, int y1, GRect clip)
     };
 }
 
-TEST_F(Fills, FillRectClipsAndRefusesDegenerateAreas)
+TEST_F(Fills, FillRectClipsRefusesDegenerateAreasAndWritesTheLowByteFirst)
 {
     Run({
         {"inclusive area", {Fill({2, 3, 9, 4})}, {2, 3, 9, 4}},
@@ -371,16 +366,14 @@ TEST_F(Fills, FillRectClipsAndRefusesDegenerateAreas)
     });
     for (int w = 1; w <= kW; ++w) // every copy chunk of a row
         Run({{"row", {Fill({0, 1, int16_t(w - 1), 1})}, {0, 1, int16_t(w - 1), 1}}});
-}
 
-TEST_F(Fills, FillRectWritesTheColourLowByteFirst)
-{
+    SetUp(); // the colour's low byte comes first
     FillRect(m_surface.get(), 0x00ABCDEF, GRect{0, 0, 0, 0});
     EXPECT_EQ(std::vector<uint8_t>(m_surface->GetPixels(), m_surface->GetPixels() + 4),
               (std::vector<uint8_t>{0xEF, 0xCD, 0xAB, 0}));
 }
 
-TEST_F(Fills, DrawLineDrawsOnlyStraightLinesInsideTheSurface)
+TEST_F(Fills, DrawLinesDrawOnlyStraightLinesInsideTheSurfaceAndTheClip)
 {
     Run({
         {"horizontal, right to left", {Line(10, 5, 3, 5)}, {3, 5, 10, 5}},
@@ -390,12 +383,6 @@ TEST_F(Fills, DrawLineDrawsOnlyStraightLinesInsideTheSurface)
         {"horizontal past both ends", {Line(-4, 2, 30, 2)}, {0, 2, kW - 1, 2}},
         {"vertical past both ends", {Line(3, -100, 3, 100)}, {3, 0, 3, kH - 1}},
         {"off the surface", {Line(-1, -1, -1, 5), Line(0, kH, 5, kH)}, kNothing},
-    });
-}
-
-TEST_F(Fills, DrawLineClippedKeepsToTheRectangle)
-{
-    Run({
         // Rows 20..30 on a 10-row surface: nothing is left.
         {"vertical, rectangle below", {Clipped(7, 0, 7, 100, {0, 20, 50, 30})}, kNothing},
         {"vertical", {Clipped(7, 0, 7, 100, {0, 2, 50, 6})}, {7, 2, 7, 6}},
