@@ -31,7 +31,7 @@ using tolvanrise::test::MakeGlyphSheet;
 using tolvanrise::test::MakePoolStore;
 using tolvanrise::test::MakeSheet;
 
-TEST(BmpFontSymbolsTest, TablesFromDescriptions)
+TEST(BmpFontSymbolsTest, TablesFromDescriptionsAndTheirReaders)
 {
     GBmpFontSymbols table;
     EXPECT_EQ(std::make_tuple(table.GetCount(), table.FindCode('!'), table.FindCode(127), table.FindCode(u'Ж')),
@@ -67,14 +67,11 @@ TEST(BmpFontSymbolsTest, TablesFromDescriptions)
 
     EXPECT_EQ(GBmpFont::ParseIndexes(u" 1, 2\t3\n-4,,x 99999999999 7z"),
               (std::vector<int32_t>{1, 2, 3, -4, INT_MAX, 7}));
-}
 
-TEST(BmpFontSymbolsTest, DescriptionReaders)
-{
+    // The description readers.
     GCfgNode node;
     std::string text = "Symbols = 'A\"B'; Indexes = [2, 0, 1]; BaseSymbol = B;";
     ASSERT_EQ(node.Parse(text.data(), text.size()), 1);
-    GBmpFontSymbols table;
     GBmpFont::LoadDescription(node, table);
     EXPECT_EQ(std::make_tuple(table.FindCode('A'), table.FindCode('"'), table.GetBase()), std::make_tuple(2, 0, 1));
 
@@ -106,7 +103,7 @@ void ExpectGlyph(GGraphicsResources& store, const GBmpFont& font, size_t i, int 
         }
 }
 
-TEST(BmpFontCutTest, MarkerRowSeparators)
+TEST(BmpFontCutTest, MarkerRowSeparatorsUnreadableSheetsAndFullPools)
 {
     struct CutCase {
         const char* name;
@@ -151,25 +148,23 @@ TEST(BmpFontCutTest, MarkerRowSeparators)
     ramp->FreeGlyphs();
     EXPECT_TRUE(ramp->GetGlyphPoolSlots().empty() && !store->GetPool()->GetBitmap(firstSlot) &&
                 ramp->GetGlyphSlot('!') == -1);
-}
 
-TEST(BmpFontCutTest, UnreadableSheetsAndFullPools)
-{
-    auto store = MakePoolStore(2);
+    // Unreadable sheets and full pools.
+    auto small = MakePoolStore(2);
     auto flat = MakeSheet(2, 4, 1, {1});
     std::unique_ptr<GBitmap> alphaOnly(GBitmap::Create(4, 4, 0, 14));
     std::unique_ptr<GBitmap> unmasked(GBitmap::Create(4, 4, 0, 12)); // 12 needs its mask
     auto lying = MakeSheet(2, 4, 4, {1});
     lying->SetWidth(400); // blocks smaller than the size claims
     for (const GBitmap* sheet : {static_cast<GBitmap*>(nullptr), flat.get(), alphaOnly.get(), unmasked.get(), lying.get()})
-        EXPECT_EQ(GBmpFont::Create(sheet, store.get(), nullptr), nullptr);
-    EXPECT_EQ(store->GetPool()->GetBitmap(0), nullptr);
+        EXPECT_EQ(GBmpFont::Create(sheet, small.get(), nullptr), nullptr);
+    EXPECT_EQ(small->GetPool()->GetBitmap(0), nullptr);
 
     // Two pool slots for three glyphs: the font keeps the two it could cut.
     auto three = MakeGlyphSheet(12, {1, 2, 3}, 3);
-    auto font = GBmpFont::Create(three.get(), store.get(), nullptr);
-    ASSERT_NE(font, nullptr);
-    EXPECT_EQ(font->GetGlyphPoolSlots().size(), 2u);
+    auto partial = GBmpFont::Create(three.get(), small.get(), nullptr);
+    ASSERT_NE(partial, nullptr);
+    EXPECT_EQ(partial->GetGlyphPoolSlots().size(), 2u);
 }
 
 // Bitmap text: the layout rules as a table (anchors, lines at backslash-n, vertical texts,
@@ -254,7 +249,7 @@ TEST_F(BmpTextTest, LayoutRules)
     }
 }
 
-TEST_F(BmpTextTest, RectangleClipsAndFrames)
+TEST_F(BmpTextTest, RectangleClipsFramesDrawModesAndColourRamp)
 {
     auto text = GBmpText::Create(font.get(), 3);
     ASSERT_EQ(GBmpText::Create(nullptr, 3), nullptr);
@@ -268,8 +263,8 @@ TEST_F(BmpTextTest, RectangleClipsAndFrames)
 
     // Cut at the clip count; an unknown character shows the base symbol.
     text->SetText(u"B?ZAB");
-    EXPECT_EQ(text->GetCharCount(), 3);
-    EXPECT_EQ((std::pair(text->GetClip(1).GetSlot(), text->GetClip(2).GetSlot())), (std::pair(Slot('A'), Slot('Z'))));
+    EXPECT_EQ((std::tuple{text->GetCharCount(), text->GetClip(1).GetSlot(), text->GetClip(2).GetSlot()}),
+              (std::tuple{int16_t(3), Slot('A'), Slot('Z')}));
 
     int16_t w = 0, h = 0;
     text->Measure(u"A\\nA", w, h);
@@ -298,17 +293,15 @@ TEST_F(BmpTextTest, RectangleClipsAndFrames)
     EXPECT_EQ(list.GetCount(), 3);
     text->RemoveFromContainer(container);
     EXPECT_EQ(list.GetCount(), 0);
-}
 
-TEST_F(BmpTextTest, DrawModesAndColourRamp)
-{
-    auto text = GBmpText::Create(font.get(), 2);
-    EXPECT_EQ(text->GetClip(0).GetDrawMode(), 2);
-    text->SetAlpha(90);
-    EXPECT_EQ((std::pair(text->GetClip(1).GetDrawMode(), text->GetClip(1).GetAlpha())),
+    // Draw modes and the colour ramp.
+    auto modes = GBmpText::Create(font.get(), 2);
+    EXPECT_EQ(modes->GetClip(0).GetDrawMode(), 2);
+    modes->SetAlpha(90);
+    EXPECT_EQ((std::pair(modes->GetClip(1).GetDrawMode(), modes->GetClip(1).GetAlpha())),
               (std::pair<uint8_t, uint8_t>(3, 90)));
-    text->SetDrawModeOverride(13);
-    EXPECT_EQ(text->GetClip(0).GetDrawMode(), 13);
+    modes->SetDrawModeOverride(13);
+    EXPECT_EQ(modes->GetClip(0).GetDrawMode(), 13);
 
     auto rampFont = MakeFont(12);
     auto ramp = GBmpText::Create(rampFont.get(), 2);
@@ -404,7 +397,7 @@ TEST_F(OldFontTest, MeasuresByAdvancesAndCentres)
     EXPECT_EQ(font.GetTextWidth("AB"), 14);
 }
 
-TEST_F(OldFontTest, DrawRulesGiveHandComputedBytes)
+TEST_F(OldFontTest, DrawRulesGiveHandComputedBytesClippedToRectangleAndDestination)
 {
     Image ink = Target(30, 200), blend = Target(30, 200), alpha = Target(30, 0);
     font.DrawText(ink.get(), 0, 1, "AB", 0x112233, nullptr);
@@ -428,10 +421,7 @@ TEST_F(OldFontTest, DrawRulesGiveHandComputedBytes)
     font.DrawTextAlpha(none.get(), 0, 0, "AB", 0xFFFFFF, 0, nullptr);
     for (int x = 0; x < 30; ++x)
         EXPECT_EQ(Px(*none, x, 0)[1], 9);
-}
 
-TEST_F(OldFontTest, ClipsToRectangleAndDestination)
-{
     // Start left of the clip: A loses its columns 1 and 2, B still starts at 8.
     Image dst = Target(30, 200);
     const GRect clip{3, 0, 30, 6};
