@@ -184,8 +184,8 @@ TEST_F(ImageLoadersTest, JpegRoundTripsMatchThePlainStream)
     // Another key does not read the JPM's colour stream.
     PlaceMarker(5);
     slot = 5;
-    EXPECT_EQ(LoadJpegImageFromMemory(7, &slot, &m_store, Folder(), kBackgroundJpmKey + 1), 0);
-    EXPECT_EQ(slot, 5);
+    EXPECT_EQ((std::pair{LoadJpegImageFromMemory(7, &slot, &m_store, Folder(), kBackgroundJpmKey + 1), slot}),
+              (std::pair{0, int16_t(5)}));
     ExpectMarker(slot);
 }
 
@@ -202,19 +202,18 @@ TEST_F(ImageLoadersTest, EachLoaderTakesItsKindAgainAndRefusesTheOthers)
         for (Loader loader : {kTga, kJpm, kJpeg})
             for (int pack = 0; pack < 3; ++pack) {
                 int16_t slot = loader == pack ? int16_t(1 + loader) : 0;
-                EXPECT_EQ(Load(loader, 30 + pack, &slot), loader == pack ? 1 : 0) << loader << " " << pack;
-                EXPECT_EQ(slot, loader == pack ? 1 + loader : 0);
+                EXPECT_EQ((std::pair{Load(loader, 30 + pack, &slot), int(slot)}),
+                          (std::pair{loader == pack ? 1 : 0, loader == pack ? 1 + loader : 0})) << loader << " " << pack;
             }
     ExpectMarker(0);
     for (Loader loader : {kTga, kJpm, kJpeg}) {
         int16_t slot = 4;
-        EXPECT_EQ(Load(loader, 99, &slot), 0);
-        EXPECT_EQ(slot, 4);
+        EXPECT_EQ((std::pair{Load(loader, 99, &slot), slot}), (std::pair{0, int16_t(4)}));
         EXPECT_EQ(LoadTgaImage(30, &slot, nullptr, Folder()), 0);
     }
 }
 
-TEST_F(ImageLoadersTest, TgaRowsTurnOverAt32BitsAlphaInvertsAnd24BitsKeepTheOrder)
+TEST_F(ImageLoadersTest, TgaRowsTurnOverAt32BitsAlphaInverts24BitsKeepTheOrderAndMalformedHeadersAreRefused)
 {
     Bytes tga32 = TgaHeader(2, 2, 2, 32);
     // Row A (first in the file), then row B; pixels B, G, R, A.
@@ -236,13 +235,10 @@ TEST_F(ImageLoadersTest, TgaRowsTurnOverAt32BitsAlphaInvertsAnd24BitsKeepTheOrde
     Bytes expected = rows;
     expected.resize(block->GetSize(), 0); // the spare row and pixel are zeroed
     EXPECT_EQ(Bytes(block->GetData(), block->GetData() + block->GetSize()), expected);
-}
 
-TEST_F(ImageLoadersTest, MalformedTgaHeadersAreRefused)
-{
     Bytes good = TgaHeader(2, 4, 3, 24);
     good.resize(18 + 4 * 3 * 3, 0x55);
-    int16_t slot = -1;
+    slot = -1;
     ASSERT_EQ(Load(kTga, good, &slot), 1);
     auto with = [&](size_t at, uint8_t value) {
         Bytes bytes = good;
@@ -269,7 +265,7 @@ TEST_F(ImageLoadersTest, MalformedTgaHeadersAreRefused)
     EXPECT_EQ(LoadTgaImageFromBytes(nullptr, 100, &slot, &m_store), 0);
 }
 
-TEST_F(ImageLoadersTest, MalformedJpmHeadersAreRefused)
+TEST_F(ImageLoadersTest, MalformedJpmHeadersNotAJpegOrAProgressiveOneAreRefused)
 {
     Bytes good;
     ASSERT_TRUE(packtool::MakeJpm(MakePicture(10, 6, 6), 90, kBackgroundJpmKey, good));
@@ -303,17 +299,14 @@ TEST_F(ImageLoadersTest, MalformedJpmHeadersAreRefused)
     slot = -1;
     ASSERT_EQ(Load(kJpm, surplus, &slot), 1);
     ExpectMask(*Pool(slot), picture);
-}
 
-TEST_F(ImageLoadersTest, NotAJpegOrAProgressiveOneIsRefused)
-{
     const Bytes noise(600, 0x11);
     // A progressive stream is refused by the decoder, and so by the loader.
     Bytes progressive = {0xFF, 0xD8, 0xFF, 0xC2, 0x00, 0x11, 0x08, 0x00, 0x08, 0x00, 0x08, 0x03,
                          0x01, 0x11, 0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01, 0xFF, 0xD9};
     GPackDataSource::Scramble(progressive.data(), progressive.size(), 0x42);
     ExpectRefused(kJpeg, {{"noise", noise}, {"progressive", progressive}}, 1);
-    int16_t slot = 1;
+    slot = 1;
     EXPECT_EQ(LoadPackJpegImageFromBytes(noise.data(), 0, &slot, &m_store), 0);
 }
 
@@ -364,8 +357,7 @@ TEST_F(ImageLoadersTest, SlotsFirstFreeExplicitAndFullPool)
     // The first free slot; an explicit slot replaces what it held.
     for (auto [asked, got] : {std::pair{-1, 1}, {2, 2}}) {
         int16_t slot = int16_t(asked);
-        ASSERT_EQ(LoadTgaImage(40, &slot, &m_store, Folder()), 1);
-        EXPECT_EQ(slot, got);
+        EXPECT_EQ((std::pair{LoadTgaImage(40, &slot, &m_store, Folder()), int(slot)}), (std::pair{1, got}));
     }
     EXPECT_EQ(Pool(2)->GetWidth(), 5);
     ASSERT_EQ(LoadTgaImage(40, nullptr, &m_store, Folder()), 1); // a null slot: the first free one
@@ -375,16 +367,15 @@ TEST_F(ImageLoadersTest, SlotsFirstFreeExplicitAndFullPool)
     int16_t slot;
     for (int16_t asked : {int16_t(-1), kPoolSlots}) {
         slot = asked;
-        EXPECT_EQ(LoadTgaImage(40, &slot, &m_store, Folder()), 0);
-        EXPECT_EQ(slot, -1) << "the pool refused";
+        EXPECT_EQ((std::pair{LoadTgaImage(40, &slot, &m_store, Folder()), int(slot)}), (std::pair{0, -1}));
     }
 
     GGraphicsResources empty; // a store without pool
     Bytes bytes;
     ASSERT_TRUE(packtool::MakeTga(MakePicture(5, 4, 10), PackKind::kTga24, bytes));
     slot = 0;
-    EXPECT_EQ(LoadTgaImageFromBytes(bytes.data(), uint32_t(bytes.size()), &slot, &empty), 0);
-    EXPECT_EQ(slot, -1);
+    EXPECT_EQ((std::pair{LoadTgaImageFromBytes(bytes.data(), uint32_t(bytes.size()), &slot, &empty), int(slot)}),
+              (std::pair{0, -1}));
 }
 
 TEST(PackDataSourceTest, KeyStepFirstByteAndChunks)
@@ -439,8 +430,7 @@ TEST_F(ImageLoadersTest, PackSourceOpensAndGivesBackItsPack)
     EXPECT_TRUE(!source->GetData() && source->GetSize() == 0);
     bool end = false;
     uint8_t buffer[4];
-    EXPECT_EQ(source->Read(buffer, 4, &end), 0);
-    EXPECT_TRUE(end);
+    EXPECT_TRUE(source->Read(buffer, 4, &end) == 0 && end);
     ASSERT_EQ(source->Open(50, Folder()), 1);
     source->Close();
     ASSERT_EQ(source->Open(50, Folder()), 1);
