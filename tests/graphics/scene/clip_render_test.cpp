@@ -299,7 +299,7 @@ struct Rig {
     bool noMirror = false;
 };
 
-TEST(ClipRender, DispatchEdgeCases) {
+TEST(ClipRender, DispatchEdgeCasesAndSelfDrawnClips) {
     // Slots: 0 mask (format 2), 1 plain (7), 2 palette faded (10), 3 palette (12), 4 format 13.
     const GRect a{0, 0, 1, 1}, b{3, 2, 9, 9}, away{20, 20, 30, 30};
     struct Case { const char* what; int mode, slot; bool sub; int32_t x, y; uint8_t state; std::vector<GRect> rects; int changed; };
@@ -346,9 +346,7 @@ TEST(ClipRender, DispatchEdgeCases) {
         line.screen->Unlock();
         EXPECT_EQ(line.screen->GetDibPixels()[9 * line.screen->GetPitch() + 6] != 0, anchor == 0);
     }
-}
-
-TEST(ClipRender, SelfDrawnClipIsHandedTheTargetOrTheDirtyPart) {
+    // A self-drawn clip is handed the target, or only the dirty part.
     Rig rig;
     SelfDrawn self;
     self.SetDrawMode(15), self.SetVisible(true), self.SetRect({2, 2, 8, 8});
@@ -376,8 +374,7 @@ TEST(ClipRender, FlushEdgeCases) {
     // nothing changed: 0, io untouched.
     for (auto [result, union_] : {std::pair{1, GRect{0, 0, 23, 33}}, {0, GRect{1, 2, 3, 4}}}) {
         GRect io{1, 2, 3, 4};
-        EXPECT_EQ(rig.container->RedrawDirty(io, 0, 0), result);
-        EXPECT_EQ(io, union_);
+        EXPECT_EQ((std::pair{rig.container->RedrawDirty(io, 0, 0), io}), (std::pair{result, union_}));
     }
     GRect io;
     // The io flag redraws io even so; background mode 2 does not fill, mode 1 does.
@@ -385,8 +382,7 @@ TEST(ClipRender, FlushEdgeCases) {
     for (uint8_t mode : {2, 1}) {
         rig.container->SetBackgroundMode(mode);
         io = {30, 30, 35, 36};
-        EXPECT_EQ(rig.container->RedrawDirty(io, 1, 0), 1);
-        EXPECT_EQ(io, (GRect{30, 30, 35, 36}));
+        EXPECT_EQ((std::pair{rig.container->RedrawDirty(io, 1, 0), io}), (std::pair{1, GRect{30, 30, 35, 36}}));
         EXPECT_EQ(rig.screen->GetDibPixels()[32 * rig.screen->GetPitch() + 3 * 32] == 0x56, mode == 1);
     }
     // A hidden clip is not drawn; what lay under it is repainted by the clips before it.
@@ -395,18 +391,17 @@ TEST(ClipRender, FlushEdgeCases) {
     const std::vector<uint8_t> covered = rig.Pixels();
     second.SetVisible(false);
     rig.container->RedrawDirty(io, 0, 0);
-    EXPECT_FALSE(second.WasVisible());
-    EXPECT_EQ(io, (GRect{0, 1, 3, 4}));
+    EXPECT_EQ((std::pair{second.WasVisible(), io}), (std::pair{false, GRect{0, 1, 3, 4}}));
     EXPECT_NE(rig.Pixels(), covered);
     // Start indices beyond the list or before it: only a flagged io is reported.
     for (int16_t start : {int16_t(3), int16_t(999), int16_t(-5)}) {
         io = {0, 0, 1, 1};
-        EXPECT_EQ(rig.container->RedrawDirty(io, 1, start), 1);
-        EXPECT_EQ(rig.container->RedrawDirtyNoMirror(io, 0, start), 0);
+        EXPECT_EQ((std::pair{rig.container->RedrawDirty(io, 1, start), rig.container->RedrawDirtyNoMirror(io, 0, start)}),
+                  (std::pair{1, 0}));
     }
 }
 
-TEST(ClipRender, PlacedRedrawsAndTheirChoices) {
+TEST(ClipRender, PlacedRedrawsTheirChoicesAndTheTwinsWithoutOrientation) {
     Rig rig;
     rig.container->SetBackgroundMode(1), rig.container->SetBackgroundColour(0x0000FF);
     // Owner-placed anchors draw where their owner put the rect.
@@ -435,9 +430,8 @@ TEST(ClipRender, PlacedRedrawsAndTheirChoices) {
     rig.container->RedrawRegion(0, &part);
     EXPECT_EQ(at(7, 9), before[9 * rig.screen->GetPitch() + 21]);
     EXPECT_EQ(rig.clip.GetRect(), (GRect{7, 9, 10, 12}));
-}
 
-TEST(ClipRender, TwinWithoutOrientation) {
+    // The twins without orientation.
     Rig plain, twin;
     twin.noMirror = true;
     twin.clip.SetOrientation(1); // drawn as 0
