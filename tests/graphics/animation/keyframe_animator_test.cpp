@@ -77,7 +77,7 @@ public:
 
 using Trace = std::vector<std::string>;
 
-TEST(KeyFrameAnimatorTest, TickTables) {
+TEST(KeyFrameAnimatorTest, TickTablesAndReplayAfterAStop) {
     struct Case {
         const char* name;
         int frames;
@@ -112,9 +112,7 @@ TEST(KeyFrameAnimatorTest, TickTables) {
         a.SetState(kStatePlaying);
         EXPECT_EQ(a.Ticks(int(c.expected.size())), c.expected) << c.name;
     }
-}
-
-TEST(KeyFrameAnimatorTest, StopThenReplayStartsFromSpeed) {
+    // Stopped, then played again: from the speed on.
     Animation a(4, {{"s", kActionStop, 0, 0}});
     a.SetState(kStatePlaying);
     a.Ticks(1);
@@ -124,7 +122,7 @@ TEST(KeyFrameAnimatorTest, StopThenReplayStartsFromSpeed) {
     EXPECT_EQ(a.recorder.events, (Trace{"state0", "key s 0", "state1", "state0"}));
 }
 
-TEST(KeyFrameAnimatorTest, SpeedPercentAndStatesAndLabels) {
+TEST(KeyFrameAnimatorTest, SpeedPercentStatesLabelsAndChannelMask) {
     GKeyFrameAnimator a;
     const std::pair<int32_t, int32_t> speeds[] = {{250, 256}, {-250, -256}, {100, 256}, {50, 128},
                                                   {1, 2},     {0, 0},       {-30, -76}, {101, 256}};
@@ -145,18 +143,17 @@ TEST(KeyFrameAnimatorTest, SpeedPercentAndStatesAndLabels) {
     b.SetState(kStateStopped);
     EXPECT_EQ(b.IsAtKeyFrame("stNormal"), 0);
     EXPECT_EQ(b.recorder.events, (Trace{"state1", "state1"}));
-}
 
-TEST(KeyFrameAnimatorTest, ChannelMaskTwoTouchesOnlyAlpha) {
-    Animation a(3, {{"k", kActionNone, 0, 0, kChannelAlpha}});
-    a.SetState(kStatePlaying);
-    a.Tick(); // frame 0 applies every channel, then its key frame narrows them
-    a.clip.SetPosition(7, 9);
-    a.clip.SetFrame(5 << 8);
-    a.clip.SetVisible(false);
-    a.Ticks(2);
+    // Channel mask 2 touches only the alpha.
+    Animation c(3, {{"k", kActionNone, 0, 0, kChannelAlpha}});
+    c.SetState(kStatePlaying);
+    c.Tick(); // frame 0 applies every channel, then its key frame narrows them
+    c.clip.SetPosition(7, 9);
+    c.clip.SetFrame(5 << 8);
+    c.clip.SetVisible(false);
+    c.Ticks(2);
     EXPECT_EQ(
-        std::make_tuple(int(a.clip.GetAlpha()), a.clip.GetX(), a.clip.GetY(), a.clip.GetFrame(), a.clip.IsVisible()),
+        std::make_tuple(int(c.clip.GetAlpha()), c.clip.GetX(), c.clip.GetY(), c.clip.GetFrame(), c.clip.IsVisible()),
         std::make_tuple(2, 7, 9, 5 << 8, false));
 }
 
@@ -197,13 +194,12 @@ TEST(KeyFrameAnimatorTest, Commands) {
     a.SetSpeedPercent(100);
     a.SetState(kStatePlaying);
     EXPECT_EQ(a.Tick(), "0:5:1536");
-}
 
-TEST(KeyFrameAnimatorTest, CommandTwoToItselfCarriesOutTheTargetAction) {
-    Animation a(6, {{"x", kActionNone, 0, 0}, {"s", kActionStop, 0, 3}});
-    ASSERT_EQ(a.ExecuteCommand(2, 1, 1), 1);
-    a.SetState(kStatePlaying);
-    EXPECT_EQ(a.Tick(), "1:3:256");
+    // Command 2 to the key frame it is on carries out that key frame's action.
+    Animation self(6, {{"x", kActionNone, 0, 0}, {"s", kActionStop, 0, 3}});
+    ASSERT_EQ(self.ExecuteCommand(2, 1, 1), 1);
+    self.SetState(kStatePlaying);
+    EXPECT_EQ(self.Tick(), "1:3:256");
 }
 
 // ---- Packed image ----
@@ -220,7 +216,7 @@ auto Fields(const GKeyFrame& k) {
 }
 auto Fields(const GAnimationFrame& f) { return std::make_tuple(f.image, f.x, f.y, f.alpha, f.keyFrame); }
 
-TEST(KeyFrameAnimatorTest, PackedRoundTripKeepsEveryField) {
+TEST(KeyFrameAnimatorTest, PackedRoundTripsKeepEveryFieldAndRefusalsAndFailedSavesChangeNothing) {
     auto a = TwoKeysThreeHundredFrames();
     std::unique_ptr<uint8_t[]> image;
     uint32_t size = 0;
@@ -236,13 +232,8 @@ TEST(KeyFrameAnimatorTest, PackedRoundTripKeepsEveryField) {
         EXPECT_EQ(Fields(*a->GetFrame(i)), Fields(*b.GetFrame(i))) << i;
     EXPECT_EQ(std::make_tuple(b.GetFrame(10)->keyFrame, b.GetFrame(299)->keyFrame, b.GetChannelMask()),
               std::make_tuple(int8_t(0), int8_t(1), uint8_t(255)));
-}
 
-TEST(KeyFrameAnimatorTest, PackedImageRefusalsLeaveTheAnimatorAlone) {
-    auto a = TwoKeysThreeHundredFrames();
-    std::unique_ptr<uint8_t[]> image;
-    uint32_t size = 0;
-    ASSERT_EQ(a->SaveToMemory(&image, &size), 1);
+    // Refusals leave the animator alone.
     Animation target(2, {});
     for (uint32_t cut : {0u, 2u, 3u, 70u, 71u, 3370u}) {
         // Exactly the bytes given: anything read past them shows under the sanitizers.
@@ -266,20 +257,18 @@ TEST(KeyFrameAnimatorTest, PackedImageRefusalsLeaveTheAnimatorAlone) {
     for (int i = 0; i < 256; ++i)
         tooMany.AddKeyFrame("k", 5, 0, 0, 0);
     EXPECT_EQ(tooMany.SaveToMemory(&image, &size), 0);
-}
 
-TEST(KeyFrameAnimatorTest, FilesReplaceWholeOrNotAtAll) {
+    // Files are replaced whole or not at all.
     tolvanrise::test::TempFolder folder;
     const std::string name = folder.Path("anim.bin");
-    auto a = TwoKeysThreeHundredFrames();
     ASSERT_EQ(a->SaveToFile(name.c_str()), 1);
-    GKeyFrameAnimator b;
-    ASSERT_EQ(b.LoadFromFile(name.c_str()), 1);
-    EXPECT_EQ(b.GetFrameCount(), 300u);
+    GKeyFrameAnimator loaded;
+    ASSERT_EQ(loaded.LoadFromFile(name.c_str()), 1);
+    EXPECT_EQ(loaded.GetFrameCount(), 300u);
     EXPECT_EQ(GKeyFrameAnimator().SaveToFile(name.c_str()), 0);
-    ASSERT_EQ(b.LoadFromFile(name.c_str()), 1); // the old file is still whole
-    EXPECT_EQ(b.LoadFromFile(folder.Path("missing").c_str()), 0);
-    EXPECT_EQ(b.GetFrameCount(), 300u);
+    ASSERT_EQ(loaded.LoadFromFile(name.c_str()), 1); // the old file is still whole
+    EXPECT_EQ(loaded.LoadFromFile(folder.Path("missing").c_str()), 0);
+    EXPECT_EQ(loaded.GetFrameCount(), 300u);
 }
 
 // ---- Command sequences ----
@@ -381,12 +370,11 @@ struct ClipFixture {
     }
 };
 
-TEST(BitmapClipTest, DocumentedBoundsAndRectangles) {
+TEST(BitmapClipTest, DocumentedBoundsAndRectanglesAndTheExactBoxAtEveryAngle) {
     ClipFixture f(100, 60);
     f.clip.SetPosition(400 << 8, 300 << 8);
     f.Transform(0, 256);
-    EXPECT_EQ(f.clip.GetBounds(), (GRect{0, 0, 100, 60}));
-    EXPECT_EQ(f.clip.GetRect(), (GRect{350, 270, 448, 328}));
+    EXPECT_EQ((std::pair{f.clip.GetBounds(), f.clip.GetRect()}), (std::pair{GRect{0, 0, 100, 60}, GRect{350, 270, 448, 328}}));
     f.clip.SetBuffered(true);
     f.Transform(0, 512);
     EXPECT_EQ(f.clip.GetBounds(), (GRect{-50, -30, 150, 90}));
@@ -396,19 +384,17 @@ TEST(BitmapClipTest, DocumentedBoundsAndRectangles) {
     EXPECT_EQ(f.clip.GetAngle(), 330);
     f.Transform(725, 256);
     EXPECT_EQ(f.clip.GetAngle(), 5);
-}
 
-// Every angle and several scales: the box is within a pixel of the exact turned box, the
-// rectangle centred on the position, and a buffer holds the whole picture.
-TEST(BitmapClipTest, BoundsFollowTheExactBoxAtEveryAngle) {
-    ClipFixture f(37, 20);
-    f.clip.SetBuffered(true);
+    // Every angle and several scales: the box is within a pixel of the exact turned box, the
+    // rectangle centred on the position, and a buffer holds the whole picture.
+    ClipFixture g(37, 20);
+    g.clip.SetBuffered(true);
     const int32_t scales[][3] = {{256, 256, 256}, {512, 256, 256}, {128, 256, 256},
                                  {256, 512, 128}, {300, 100, 700}};
     for (const auto& s : scales)
         for (int angle = 0; angle < 360; ++angle) {
-            f.Transform(angle, s[0], s[1], s[2]);
-            const GRect& b = f.clip.GetBounds();
+            g.Transform(angle, s[0], s[1], s[2]);
+            const GRect& b = g.clip.GetBounds();
             const double rad = angle * M_PI / 180.0, k = s[0] / 256.0;
             const double sx = s[1] / 256.0 * k, sy = s[2] / 256.0 * k;
             double lo = 1e9, hi = -1e9, top = 1e9, bottom = -1e9;
@@ -422,11 +408,11 @@ TEST(BitmapClipTest, BoundsFollowTheExactBoxAtEveryAngle) {
             EXPECT_LE(std::max({std::abs(b.left - lo), std::abs(b.right - hi), std::abs(b.top - top),
                                 std::abs(b.bottom - bottom)}), 2.01) << angle << " " << s[0];
             const int bw = b.right - b.left, bh = b.bottom - b.top;
-            const GRect& r = f.clip.GetRect();
+            const GRect& r = g.clip.GetRect();
             EXPECT_EQ((std::tuple(r.left, r.top, r.right)),
                       (std::tuple(100 - bw / 2, 80 - bh / 2, std::max<int>(r.left, r.left + bw - 2))));
-            ASSERT_NE(f.clip.GetBuffer(), nullptr);
-            EXPECT_TRUE(f.clip.GetBuffer()->GetWidth() >= bw && f.clip.GetBuffer()->GetHeight() >= bh);
+            ASSERT_NE(g.clip.GetBuffer(), nullptr);
+            EXPECT_TRUE(g.clip.GetBuffer()->GetWidth() >= bw && g.clip.GetBuffer()->GetHeight() >= bh);
         }
 }
 
