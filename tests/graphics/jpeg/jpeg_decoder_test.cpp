@@ -430,7 +430,7 @@ INSTANTIATE_TEST_SUITE_P(Isa, JpegIsa, reference::kAllKernelIsas, reference::Ker
 
 // --- What is refused
 
-TEST(JpegDecoderFaults, ProgressiveArithmeticAndLosslessCodingAreRefused)
+TEST(JpegDecoderFaults, ProgressiveArithmeticLosslessAndLateStartsAreRefused)
 {
     const Bytes rgb = MakePicture(32, 32, 1);
     const Bytes progressive = EncodeWithLibjpeg(rgb, 32, 32, {.progressive = true});
@@ -446,10 +446,8 @@ TEST(JpegDecoderFaults, ProgressiveArithmeticAndLosslessCodingAreRefused)
     EXPECT_EQ(ErrorOf(dac), kJpegErrArithmetic);
     lossless[FindMarker(lossless, 0xC0) + 1] = 0xC3;
     EXPECT_EQ(ErrorOf(lossless), kJpegErrFrameType);
-}
 
-TEST(JpegDecoderFaults, StartOfImageIsSearchedFor511BytesOnly)
-{
+    // The start of the image is searched for over 511 bytes only.
     const Bytes jpeg = BuildStream(BuiltPicture{}, false);
     Bytes late(511, 0x00);
     late[100] = 0xFF;  // an FF that is not followed by D8
@@ -554,20 +552,9 @@ TEST(JpegDecoderFaults, RestartMarkersMustComeInOrder)
     EXPECT_EQ(ErrorOf(padded), kJpegErrRestart);
 }
 
-TEST(JpegDecoderFaults, AcRunPastTheBlockIsCorruptData)
-{
-    StreamBuilder s = GreyHeader();
-    s.RawDc(0, 5);
-    for (int i = 0; i < 4; ++i)
-        s.RawAc(0, 14, 1);  // coefficients 15, 30, 45, 60
-    s.RawAc(0, 15, 1);      // 61 + 15
-    s.End();
-    EXPECT_EQ(ErrorOf(s.bytes), kJpegErrCorruptData);
-}
-
 // --- Extreme values, cut-short and damaged streams
 
-TEST(JpegDecoderFaults, ExtremeCoefficientsSaturate)
+TEST(JpegDecoderFaults, ExtremeCoefficientsSaturateAndRunsPastTheBlockAreCorrupt)
 {
     // 16-bit factors of 65535 and 15-bit values: every product leaves the 16-bit range.
     StreamBuilder s;
@@ -587,6 +574,15 @@ TEST(JpegDecoderFaults, ExtremeCoefficientsSaturate)
     ASSERT_EQ(ours.result, 0) << ours.error;
     // The DC of the first block saturates high, the second brings the prediction back to 0.
     EXPECT_EQ(ours.bgr.size(), size_t{24} * 8 * 3);
+
+    // An AC run past the block is corrupt data.
+    StreamBuilder run = GreyHeader();
+    run.RawDc(0, 5);
+    for (int i = 0; i < 4; ++i)
+        run.RawAc(0, 14, 1);  // coefficients 15, 30, 45, 60
+    run.RawAc(0, 15, 1);      // 61 + 15
+    run.End();
+    EXPECT_EQ(ErrorOf(run.bytes), kJpegErrCorruptData);
 }
 
 TEST(JpegDecoderFaults, CutShortStreamsStillGiveEveryLine)
