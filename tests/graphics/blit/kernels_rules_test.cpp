@@ -220,7 +220,7 @@ struct SubPixelScene {
     int At(int x, int y) const { return PixelAt(*dst, x, y)[0]; }
 };
 
-TEST(KernelSubPixel, HalfFractionMixesVerticalAndDiagonalEvenly)
+TEST(KernelSubPixel, HalfFractionMixesEvenlyAndTheMaskRuleCopiesWhenFullyOpaque)
 {
     // fx = 128, fy = 0: Wo = Wh = 0, Wv = Wd = 32768. Pixel (0, 0) mixes (0, 1) and (1, 1).
     const uint8_t colour[3][3] = {{9, 9, 9}, {100, 201, 9}, {9, 9, 9}};
@@ -229,19 +229,16 @@ TEST(KernelSubPixel, HalfFractionMixesVerticalAndDiagonalEvenly)
     BlitMaskAlphaSubPixel(scene.dst.get(), scene.src.get(), 0, 0, 128, 0, 255);
     // c = (100 + 201) / 2 = 150; d = 0 + 150 * 65025 >> 16 = 148.
     EXPECT_EQ(scene.At(0, 0), 148);
-}
 
-TEST(KernelSubPixel, MaskRuleCopiesOwnColourWhenFullyOpaque)
-{
+    // The mask rule copies its own colour where fully opaque.
     const uint8_t uniform[3][3] = {{77, 77, 77}, {77, 77, 77}, {77, 77, 77}};
-    const uint8_t colour[3][3] = {{10, 200, 0}, {30, 40, 0}, {0, 0, 0}};
-    const uint8_t mask[3][3] = {};
+    const uint8_t split[3][3] = {{10, 200, 0}, {30, 40, 0}, {0, 0, 0}};
     SubPixelScene same(GBlitRule::MaskSubPixel, uniform, mask, 3);
     BlitMaskSubPixel(same.dst.get(), same.src.get(), 0, 0, 255, 255);
     EXPECT_EQ(std::make_pair(same.At(0, 0), same.At(1, 1)), std::make_pair(77, 77));
-    SubPixelScene scene(GBlitRule::MaskSubPixel, colour, mask, 3);
-    BlitMaskSubPixel(scene.dst.get(), scene.src.get(), 0, 0, 17, 99);
-    EXPECT_EQ(std::make_pair(scene.At(0, 0), scene.At(1, 0)), std::make_pair(10, 200));
+    SubPixelScene opaque(GBlitRule::MaskSubPixel, split, mask, 3);
+    BlitMaskSubPixel(opaque.dst.get(), opaque.src.get(), 0, 0, 17, 99);
+    EXPECT_EQ(std::make_pair(opaque.At(0, 0), opaque.At(1, 0)), std::make_pair(10, 200));
 }
 
 TEST(KernelSubPixel, DarkenUsesOwnMaskByteOnceTheMixIsBelow255AndLightenWithZeroAlphaLeavesTheDestination)

@@ -246,7 +246,8 @@ TEST(ClipGroupTest, AttachDetachKeepsOneRun) {
     EXPECT_EQ(std::make_tuple(group.GetIndex(), group.GetContainer(), container.notifications), std::make_tuple(-1, nullptr, 3));
 
     // Detached groups can join again.
-    EXPECT_EQ((std::pair{group.Attach(&container), group.GetIndex()}), (std::pair{&container, 1}));
+    EXPECT_EQ(group.Attach(&container), &container);
+    EXPECT_EQ(group.GetIndex(), 1);
     group.DetachAndClear();
     EXPECT_EQ((std::pair{group.GetClips().GetCount(), Entries(*list)}), (std::pair{0u, std::vector<GClip*>{&after}}));
 }

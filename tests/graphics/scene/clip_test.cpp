@@ -215,8 +215,7 @@ TEST_F(PlacementTest, WhatCountsAsAChange) {
     c.SetX(2560);
     EXPECT_EQ(Place(c, kSubPixel), kDirtyNone);
     c.SetX(2688);
-    EXPECT_EQ(Place(c, kSubPixel), kDirtyBoth);
-    EXPECT_EQ(c.GetRect().right, 13 + 1);
+    EXPECT_EQ((std::pair{Place(c, kSubPixel), int(c.GetRect().right)}), (std::pair{int(kDirtyBoth), 13 + 1}));
     c.SetX(2560);
 
     // Frame: only its whole part.
@@ -226,9 +225,8 @@ TEST_F(PlacementTest, WhatCountsAsAChange) {
 
     // Orientation: the plain placement sees it, the sub-pixel one does not.
     c.SetOrientation(1);
-    EXPECT_EQ(Place(c), kDirtyBoth);
-    EXPECT_EQ(Place(c, kSubPixel), kDirtyNone);
-    EXPECT_EQ(Place(c, kNoMode15), kDirtyNone);
+    EXPECT_EQ((std::vector<int>{Place(c), Place(c, kSubPixel), Place(c, kNoMode15)}),
+              (std::vector<int>{kDirtyBoth, kDirtyNone, kDirtyNone}));
     c.SetOrientation(0);
 
     // Palette: only for the palette draw modes.
@@ -239,31 +237,26 @@ TEST_F(PlacementTest, WhatCountsAsAChange) {
     c.SetPalette(paletteA);
     EXPECT_EQ(Place(c), kDirtyBoth);
     c.SetDrawMode(dmPaletteMaskFaded);
-    EXPECT_EQ(Place(c), kDirtyBoth);
-    EXPECT_EQ(Place(c, kNoMode15), kDirtyNone);
+    EXPECT_EQ((std::vector<int>{Place(c), Place(c, kNoMode15)}), (std::vector<int>{kDirtyBoth, kDirtyNone}));
     Settle(c);
 
     // Alpha: every placement.
     c.SetAlpha(1);
-    EXPECT_EQ(Place(c), kDirtyBoth);
-    EXPECT_EQ(Place(c, kSubPixel), kDirtyBoth);
+    EXPECT_EQ((std::vector<int>{Place(c), Place(c, kSubPixel)}), (std::vector<int>{kDirtyBoth, kDirtyBoth}));
 }
 
 TEST_F(PlacementTest, CustomDrawnClipsKeepTheirRect) {
     GClip c;
     c.SetDrawMode(dmCustom), c.SetSlot(40); // no image there: mode 15 never looks
     c.SetVisible(true), c.SetRect(R(50, 50, 59, 59)), c.SetPrevRect(R(0, 0, 9, 9));
-    EXPECT_EQ(Place(c), kDirtyShow);
+    EXPECT_EQ(PlaceDirty(c), Placed(kDirtyShow, {R(50, 50, 59, 59), R(0, 0, 9, 9)}));
     EXPECT_EQ(c.GetRect(), R(50, 50, 59, 59));
-    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59), R(0, 0, 9, 9)}));
 
-    m_container.PlaceClipSubPixel(c); // shown: only the current rect
-    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59)}));
+    EXPECT_EQ(PlaceDirty(c, kSubPixel), Placed(kDirtyShow, {R(50, 50, 59, 59)})); // shown: only the current rect
 
     c.SetPrevVisible(true), c.SetAlpha(3);
-    EXPECT_EQ(Place(c), kDirtyBoth);
+    EXPECT_EQ(PlaceDirty(c), Placed(kDirtyBoth, {R(50, 50, 59, 59), R(0, 0, 9, 9)}));
     EXPECT_EQ(c.GetRect(), R(50, 50, 59, 59));
-    EXPECT_EQ(Dirty(), (std::vector<GRect>{R(50, 50, 59, 59), R(0, 0, 9, 9)}));
 
     // The twins without the mode-15 case compute the rect from the image like any clip.
     c.SetSlot(0), c.SetPosition(0, 0);
