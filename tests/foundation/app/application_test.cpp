@@ -180,7 +180,7 @@ TEST_F(ApplicationTest, DragComesBeforeMoveOnlyWhileAPassedPressIsHeld)
     EXPECT_EQ(app.Take(), (Calls{"down 100,100", "up -40,700", "move -30,700"}));
 }
 
-TEST_F(ApplicationTest, ClipboardChordsBecomePseudoKeys)
+TEST_F(ApplicationTest, ClipboardChordsModifiersAndTheKeypad)
 {
     RecordingApp app;
     const int right = RecordingApp::kRight;
@@ -196,13 +196,8 @@ TEST_F(ApplicationTest, ClipboardChordsBecomePseudoKeys)
     // Ctrl with (right) Alt is AltGr and types instead of copying.
     EXPECT_EQ(app.Type({VK_CONTROL, VK_MENU | right, 'C', 'V'}), (Calls{Key(VK_CONTROL), Key(VK_MENU), Key('C'), Key('V')}));
     EXPECT_EQ(app.Type({-(VK_MENU | right), 'C', -VK_CONTROL}), (Calls{"keyup 18", Key(0x8000), "keyup 17"}));
-}
 
-TEST_F(ApplicationTest, ModifiersFollowTheKeysAndAreDroppedWhenFocusGoes)
-{
-    RecordingApp app;
-    const int right = RecordingApp::kRight;
-    // Ctrl pressed, then the window loses the focus and the release goes elsewhere.
+    // Modifiers follow the keys and are dropped when the focus goes: Ctrl pressed, then the window loses the focus and the release goes elsewhere.
     app.KeyDown(VK_CONTROL);
     app.Send(WM_ACTIVATE, WA_INACTIVE);
     app.Send(WM_ACTIVATE, WA_ACTIVE);
@@ -217,11 +212,8 @@ TEST_F(ApplicationTest, ModifiersFollowTheKeysAndAreDroppedWhenFocusGoes)
     app.KeyDown(VK_CONTROL);
     app.Send(WM_SYSKEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
     EXPECT_EQ(app.Type({'C'}).back(), Key('C'));
-}
 
-TEST_F(ApplicationTest, KeypadDigitsWithNumLockArriveOnlyAsCharacters)
-{
-    RecordingApp app;
+    // Keypad digits with Num Lock arrive only as characters.
     SetKeyToggled(VK_NUMLOCK, true);
     for (int vk = VK_NUMPAD0; vk <= VK_NUMPAD9; ++vk) {
         app.KeyDown(vk);
