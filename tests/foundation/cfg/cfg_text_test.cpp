@@ -355,7 +355,7 @@ GCfgNode Sample()
 }
 
 // Reading the output back is the round-trip tests' part; here the layout is compared.
-TEST(CfgWriteText, LayoutAndQuoting)
+TEST(CfgWriteText, LayoutQuotingEmptyObjectsAndBareTokenClasses)
 {
     EXPECT_EQ(WriteToStream(Sample(), 3, 0), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
     EXPECT_EQ(WriteToStream(Sample(), 2, 1), "  a = 1\n  b = [x, y]\n  c = {\n    k = 2\n  }\n");
@@ -390,16 +390,14 @@ TEST(CfgWriteText, LayoutAndQuoting)
     EXPECT_EQ(WriteToStream(node, 0, 0), "\"'name\" = v\nbare = it's/ok\nblank = \"two words\"\nbrace = \"}\"\n"
                                          "dq = 'say \"hi\"'\nempty = [\"\"]\nnone = []\npair = ['\"\"x']\n"
                                          "slash = \"//not a comment\"\nstar = \"/*x\"\n");
-}
 
-TEST(CfgWriteText, EmptyObjectsDoNotReadBackAndBareTokenClasses)
-{
-    GCfgNode node;
-    node.AddObject("e", GCfgNode());
+    // Empty objects do not read back.
+    GCfgNode empties;
+    empties.AddObject("e", GCfgNode());
     GCfgNode inner;
     inner.AddObject("f", GCfgNode());
-    node.AddObject("e", inner);
-    const std::string text = WriteToStream(node, 3, 0);
+    empties.AddObject("e", inner);
+    const std::string text = WriteToStream(empties, 3, 0);
     EXPECT_EQ(text, "e = {\n}\ne = {\n   f = {\n   }\n}\n");
     GCfgNode back;
     ASSERT_EQ(back.Parse(text.data(), text.size()), 1);
@@ -413,7 +411,7 @@ TEST(CfgWriteText, EmptyObjectsDoNotReadBackAndBareTokenClasses)
         EXPECT_EQ(CfgIsBareToken(quoted), 0) << quoted;
 }
 
-TEST(CfgWriteText, BothQuotesCannotBeWrittenAndFilesAreReplacedWhole)
+TEST(CfgWriteText, BothQuotesOrTooDeepCannotBeWrittenAndFilesAreReplacedWhole)
 {
     std::string out;
     EXPECT_FALSE(CfgAppendText(out, "it's \"both\""));
@@ -449,10 +447,8 @@ TEST(CfgWriteText, BothQuotesCannotBeWrittenAndFilesAreReplacedWhole)
     std::filesystem::create_directories(folder.Path("taken.cfg"));
     EXPECT_FALSE(Sample().WriteText(folder.Path("taken.cfg").c_str()));
     EXPECT_TRUE(std::filesystem::is_directory(folder.Path("taken.cfg")));
-}
 
-TEST(CfgWriteText, TooDeepIsRefused)
-{
+    // Too deep is refused.
     GCfgNode leaf;
     leaf.AddValue("k", "1");
     for (int i = 0; i <= kCfgMaxDepth; ++i) {
@@ -489,7 +485,7 @@ const std::tuple<const char*, size_t> kObjects[] = {
     {"o { // c\n }", 0}, {"o { k = 1 }", 1}, {"o { } o { k = 1 } o { }", 1}, {"o { i { } }", 1},
 };
 
-TEST(ReadingRules, FloatsAreDecimalOnlyInEveryReader)
+TEST(ReadingRules, FloatsAreDecimalOnlyInEveryReaderAndAnEmptyCfgObjectStoresNothing)
 {
     tolvanrise::test::TempFolder folder("reading_rules_");
     for (const auto& [text, value, used] : kFloats) {
@@ -523,10 +519,7 @@ TEST(ReadingRules, FloatsAreDecimalOnlyInEveryReader)
         // The "%f" scan of the INI document keeps the default when no number begins the text.
         EXPECT_EQ(ini.GetAttributeFloat("v", 99.0f), used ? value : 99.0f);
     }
-}
 
-TEST(ReadingRules, AnEmptyCfgObjectStoresNothing)
-{
     for (const auto& [text, children] : kObjects) {
         GCfgNode node;
         ASSERT_EQ(node.Parse(text, std::strlen(text)), 1) << text;
