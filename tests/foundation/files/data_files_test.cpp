@@ -158,8 +158,8 @@ TEST_F(DataFilesTest, RecordFilesOfAnotherSizeMissingOrEmpty)
     EXPECT_EQ(g_alerts.size(), 1u);
 }
 
-// The write runs into the file-size limit after 100 of its 8160 bytes.
-TEST_F(DataFilesTest, RecordWriteFailingHalfwayKeepsThePreviousFile)
+// The write runs into the file-size limit after 100 of its 8160 bytes, or into a read-only folder.
+TEST_F(DataFilesTest, RecordWriteFailingHalfwayOrIntoAReadOnlyFolderKeepsThePreviousFile)
 {
     ASSERT_EQ(::mkdir("PROFILES", 0755), 0);
     const std::string first = Pattern(8160, 5);
@@ -181,20 +181,16 @@ TEST_F(DataFilesTest, RecordWriteFailingHalfwayKeepsThePreviousFile)
     std::string back(8160, '\0');
     ASSERT_EQ(ReadUserRecordFile(0, back.data(), 8160, "PROFILES"), 1);
     EXPECT_EQ(back, first);
-}
 
-TEST_F(DataFilesTest, RecordWriteIntoReadOnlyFolderKeepsThePreviousFile)
-{
+    // Into a read-only folder.
     if (::geteuid() == 0)
         GTEST_SKIP() << "root ignores folder permissions";
     ASSERT_EQ(::mkdir("ro", 0755), 0);
-    const std::string first = Pattern(50, 8);
     ASSERT_EQ(WriteUserRecordFile(2, first.data(), 50, "ro"), 1);
-    const std::string before = ReadFileBytes("ro/00000002.bin");
+    const std::string small = ReadFileBytes("ro/00000002.bin");
     ASSERT_EQ(::chmod("ro", 0555), 0);
-    const std::string second = Pattern(50, 9);
-    EXPECT_EQ(WriteUserRecordFile(2, second.data(), 50, "ro"), 0);
-    EXPECT_EQ(ReadFileBytes("ro/00000002.bin"), before);
+    EXPECT_EQ(WriteUserRecordFile(2, Pattern(50, 9).data(), 50, "ro"), 0);
+    EXPECT_EQ(ReadFileBytes("ro/00000002.bin"), small);
     EXPECT_EQ(FolderEntries("ro"), std::set<std::string>{"00000002.bin"});
 }
 
@@ -421,7 +417,7 @@ TEST(XorScrambleTest, RunningKeyItsOwnInverseInPlaceAndEdges)
               (std::vector<int>{1, 1, 0, 0}));
 }
 
-TEST(HtmlLog, HeadReportLinesAndClosingTotals)
+TEST(HtmlLog, HeadReportLinesClosingTotalsEscapingAndNoSilentCuts)
 {
     TempFolder folder("html_log_");
     const std::string path = folder.Path("html_log_basic.html");
@@ -449,21 +445,18 @@ TEST(HtmlLog, HeadReportLinesAndClosingTotals)
         EXPECT_NE(text.find(part), std::string::npos) << part;
     EXPECT_EQ(text.find("Video card"), std::string::npos);
     EXPECT_TRUE(std::regex_search(text, std::regex("[0-9]> \n\n")));
-}
 
-TEST(HtmlLog, MessagesAreEscapedAndNeverCutOrDroppedSilently)
-{
-    TempFolder folder("html_log_");
-    const std::string path = folder.Path("html_log_long.html");
+    // Messages are escaped and never cut.
+    const std::string longPath = folder.Path("html_log_long.html");
     const std::string longText(40000, 'x');
     {
-        GHtmlLog log(path.c_str());
+        GHtmlLog log(longPath.c_str());
         log.Printf("a<b & c");
         log.Printf("%s|end", longText.c_str());
     }
-    const std::string text = ReadFileBytes(path);
-    EXPECT_NE(text.find("> a&lt;b &amp; c\n"), std::string::npos);
-    EXPECT_NE(text.find("> " + longText + "|end\n"), std::string::npos);
+    const std::string longLog = ReadFileBytes(longPath);
+    EXPECT_NE(longLog.find("> a&lt;b &amp; c\n"), std::string::npos);
+    EXPECT_NE(longLog.find("> " + longText + "|end\n"), std::string::npos);
 
     // An unopenable file drops the lines silently.
     GHtmlLog log("/nonexistent-folder/for/sure/log.html");
@@ -493,7 +486,7 @@ protected:
 
 } // namespace
 
-TEST_F(SharedDataFolderTest, CreatesBothLevelsUnderTheDataHome)
+TEST_F(SharedDataFolderTest, CreatesBothLevelsUnderTheDataHomeOrHome)
 {
     ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
     EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere/Tolvanrise");
@@ -507,6 +500,13 @@ TEST_F(SharedDataFolderTest, CreatesBothLevelsUnderTheDataHome)
     ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
     EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere/Tolvanrise");
     EXPECT_EQ(fs::last_write_time(m_home + "/Hallowmere"), before);
+
+    // Without XDG_DATA_HOME the folder goes under HOME.
+    ::unsetenv("XDG_DATA_HOME");
+    ::setenv("HOME", m_folder.Path().c_str(), 1);
+    ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
+    EXPECT_EQ(std::string(m_out), m_folder.Path(".local/share/Hallowmere/Tolvanrise"));
+    EXPECT_TRUE(fs::is_directory(m_out));
 }
 
 TEST_F(SharedDataFolderTest, FileInPlaceOfAFolderIsRefused)
@@ -536,13 +536,4 @@ TEST_F(SharedDataFolderTest, TooNewAMinimumOrAPathThatDoesNotFitFails)
                                 GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "", 1),
                                 GetSharedDataFolder(nullptr, 0, "Hallowmere", "Tolvanrise", 1), small[7]}),
               (std::vector<int>{0, 0, 0, 0, '#'}));
-}
-
-TEST_F(SharedDataFolderTest, FallsBackToHomeWhenXdgIsUnset)
-{
-    ::unsetenv("XDG_DATA_HOME");
-    ::setenv("HOME", m_folder.Path().c_str(), 1);
-    ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
-    EXPECT_EQ(std::string(m_out), m_folder.Path(".local/share/Hallowmere/Tolvanrise"));
-    EXPECT_TRUE(fs::is_directory(m_out));
 }
