@@ -191,7 +191,7 @@ TEST_F(FormStackTest, FrameTickRunsTheQueuedCommandsBeforeTheUpdate)
     EXPECT_EQ(Take(), (Log{"only: activate", "opened: activate", "opened: update 30"}));
 }
 
-TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
+TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize)
 {
     GGuiSystem system;
     Start(system);
@@ -232,12 +232,8 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
         if (line.rfind("edit: key ", 0) == 0)
             keys.push_back(line.substr(10));
     EXPECT_EQ(keys, (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46", "32768"}));
-}
 
-TEST_F(FormStackTest, LongClipboardTextIsCutToTheBuffer)
-{
-    GGuiSystem system;
-    Start(system);
+    // Long clipboard text is cut to the buffer.
     const std::string longText(5000, 'x');
     ASSERT_TRUE(platform::SetClipboardText(longText.data(), longText.size()));
     const int read = app.ReadClipboard();
