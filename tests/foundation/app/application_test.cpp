@@ -127,7 +127,7 @@ protected:
     void TearDown() override { SetUp(); }
 };
 
-TEST_F(ApplicationTest, PressesInTheTopRowsOrIgnoreRectanglesAreSwallowedWithTheirRelease)
+TEST_F(ApplicationTest, PressesInTheTopRowsOrIgnoreRectanglesAreSwallowedDragsAndOtherButtons)
 {
     RecordingApp app;
     EXPECT_EQ(app.Click(100, 6), Calls{});
@@ -147,11 +147,8 @@ TEST_F(ApplicationTest, PressesInTheTopRowsOrIgnoreRectanglesAreSwallowedWithThe
     app.ClearIgnoreRects();
     EXPECT_EQ(app.Click(20, 30), (Calls{"down 20,30", "up 20,30"}));
     EXPECT_EQ(app.Click(20, 5), Calls{});
-}
 
-TEST_F(ApplicationTest, DragComesBeforeMoveOnlyWhileAPassedPressIsHeld)
-{
-    RecordingApp app;
+    // Drag comes before move only while a passed press is held.
     app.Press(100, 100);
     app.Send(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(105, 103));
     app.Release(105, 103);
@@ -178,6 +175,20 @@ TEST_F(ApplicationTest, DragComesBeforeMoveOnlyWhileAPassedPressIsHeld)
     app.Release(-40, 700);
     app.Send(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(-30, 700));
     EXPECT_EQ(app.Take(), (Calls{"down 100,100", "up -40,700", "move -30,700"}));
+
+    // Other buttons and the wheel reach their handlers.
+    const uintptr_t wheel = uintptr_t(uint16_t(int16_t(-240))) << 16;
+    const std::tuple<uint32_t, uintptr_t, int, int> sent[] = {
+        {WM_RBUTTONDOWN, MK_RBUTTON, 1, 2}, {WM_RBUTTONUP, 0, 1, 2}, {WM_RBUTTONDBLCLK, 0, 1, 2},
+        {WM_MBUTTONDOWN, 0, 3, 4}, {WM_MBUTTONUP, 0, 3, 4}, {WM_MBUTTONDBLCLK, 0, 3, 4},
+        {WM_XBUTTONDOWN, XBUTTON1 << 16, 5, 6}, {WM_XBUTTONUP, XBUTTON1 << 16, 5, 6},
+        {WM_XBUTTONDBLCLK, XBUTTON2 << 16, 5, 6}, {WM_LBUTTONDBLCLK, 0, 7, 8}, {WM_MOUSEWHEEL, wheel, -2, 300}};
+    for (auto [message, wParam, x, y] : sent)
+        app.Send(message, wParam, MakeLParam(x, y));
+    app.Send(WM_CHAR, 0xC6);
+    EXPECT_EQ(app.Take(), (Calls{"rdown 1,2", "rup 1,2", "rdbl 1,2", "mdown 3,4", "mup 3,4",
+                                 "mdbl 3,4", "xdown 5,6", "xup 5,6", "xdbl 5,6", "dbl 7,8",
+                                 "wheel -2,300 -240", "char 198"}));
 }
 
 TEST_F(ApplicationTest, ClipboardChordsModifiersAndTheKeypad)
@@ -250,23 +261,6 @@ TEST_F(ApplicationTest, CloseCanBeRefusedMovingIsSwallowedActivationTogglesTheIn
     }
     EXPECT_EQ(app.Take(),
               (Calls{"deactivate", "inactive", "activate", "active", "deactivate", "inactive", "activate", "active"}));
-}
-
-TEST_F(ApplicationTest, OtherButtonsAndTheWheelReachTheirHandlers)
-{
-    RecordingApp app;
-    const uintptr_t wheel = uintptr_t(uint16_t(int16_t(-240))) << 16;
-    const std::tuple<uint32_t, uintptr_t, int, int> sent[] = {
-        {WM_RBUTTONDOWN, MK_RBUTTON, 1, 2}, {WM_RBUTTONUP, 0, 1, 2}, {WM_RBUTTONDBLCLK, 0, 1, 2},
-        {WM_MBUTTONDOWN, 0, 3, 4}, {WM_MBUTTONUP, 0, 3, 4}, {WM_MBUTTONDBLCLK, 0, 3, 4},
-        {WM_XBUTTONDOWN, XBUTTON1 << 16, 5, 6}, {WM_XBUTTONUP, XBUTTON1 << 16, 5, 6},
-        {WM_XBUTTONDBLCLK, XBUTTON2 << 16, 5, 6}, {WM_LBUTTONDBLCLK, 0, 7, 8}, {WM_MOUSEWHEEL, wheel, -2, 300}};
-    for (auto [message, wParam, x, y] : sent)
-        app.Send(message, wParam, MakeLParam(x, y));
-    app.Send(WM_CHAR, 0xC6);
-    EXPECT_EQ(app.Take(), (Calls{"rdown 1,2", "rup 1,2", "rdbl 1,2", "mdown 3,4", "mup 3,4",
-                                 "mdbl 3,4", "xdown 5,6", "xup 5,6", "xdbl 5,6", "dbl 7,8",
-                                 "wheel -2,300 -240", "char 198"}));
 }
 
 TEST_F(ApplicationTest, ClipboardTextIsCutToTheAskedLengthAndTheLastKeyTranslates)
