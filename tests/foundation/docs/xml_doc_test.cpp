@@ -41,7 +41,7 @@ protected:
     TempFolder m_folder{"xml_doc_", fs::current_path()};
 };
 
-TEST_F(XmlDocTest, EmptyRootGivesDefaultsLoadedOneReadsElementsTextsAndAttributes)
+TEST_F(XmlDocTest, EmptyRootGivesDefaultsLoadedOneReadsAndWalksElementsTextsAndAttributes)
 {
     GXmlDataDoc doc;
     EXPECT_TRUE(doc.IsRoot() && !doc.IsLoaded());
@@ -86,11 +86,8 @@ TEST_F(XmlDocTest, EmptyRootGivesDefaultsLoadedOneReadsElementsTextsAndAttribute
     EXPECT_EQ(std::tuple(font->GetAttributeInt(nullptr, 9), font->GetAttributeFloat("ratio", 0),
                          font->GetAttributeFloat("missing", 4.f)),
               std::tuple(9, 0.25f, 4.f));
-}
 
-TEST_F(XmlDocTest, SiblingAndAttributeWalks)
-{
-    GXmlDataDoc doc;
+    // Sibling and attribute walks.
     Parse(doc, "<r><a i='1'/><!-- note --><a i='2'/><b/><a i='3'/></r>");
     GDataDoc* r = doc.GetChild(nullptr);
     ASSERT_NE(r, nullptr);
