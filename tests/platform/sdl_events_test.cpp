@@ -231,12 +231,12 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
     EXPECT_EQ(Xy(got[0]), pointer);
 }
 
-TEST_F(SdlEventsTest, WindowEventsBecomeActivationPaintAndClose)
+TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
 {
     for (uint8_t what : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_MINIMIZED,
                          SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_EXPOSED /* repaints merge */, SDL_WINDOWEVENT_CLOSE})
         PushWindowEvent(what);
-    const std::vector<Message> got = Drain();
+    std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 7u);
     EXPECT_EQ(Pairs({got.begin(), got.begin() + 4}),
               (std::vector<MsgW>{{WM_ACTIVATE, WA_INACTIVE}, {WM_ACTIVATEAPP, 0}, {WM_ACTIVATEAPP, 1},
@@ -252,13 +252,11 @@ TEST_F(SdlEventsTest, WindowEventsBecomeActivationPaintAndClose)
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
     EXPECT_EQ(Kinds(Drain()), std::vector<uint32_t>{WM_CLOSE});
-}
 
-TEST_F(SdlEventsTest, PostedMessagesComeBackInOrderAndQuitCarriesItsCode)
-{
+    // Posted messages come back in order and quit carries its code.
     PostMessage(WM_CHAR, 'x', 7);
     PostQuitMessage(3);
-    const std::vector<Message> got = Drain();
+    got = Drain();
     EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_CHAR, 'x'}, {WM_QUIT, 3}}));
     EXPECT_EQ(got[0].lParam, 7);
     WaitForInput(1); // returns with nothing waiting
