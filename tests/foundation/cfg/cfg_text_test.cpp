@@ -210,20 +210,6 @@ protected:
     GCfgNode m_node;
 };
 
-TEST_F(CfgGetters, DottedPaths)
-{
-    // Only the first child of "a" is searched; "e" exists with an empty list.
-    EXPECT_EQ((std::vector<bool>{m_node.HasObject("a"), m_node.HasObject("a.b"), m_node.HasValue("a.b.c"),
-                                 m_node.HasValue("a.d"), m_node.HasValue("a.x.c"), m_node.HasValue("e")}),
-              (std::vector<bool>{true, true, true, false, false, true}));
-    EXPECT_EQ(m_node.GetI("a.b.c", 0), 5);
-    ASSERT_TRUE(m_node.FindValue("a.b.c") && m_node.FindObject("a.b"));
-    EXPECT_EQ(CfgView(m_node.FindValue("a.b.c")->first), "c");
-    EXPECT_EQ(m_node.FindObject("a.b")->second.size(), 1u);
-    EXPECT_EQ(m_node.FindObject("a.q"), nullptr);
-    EXPECT_EQ(m_node.FindValueList("a.b.c"), nullptr); // plain names only
-}
-
 // Every getter call as text: 's' Get, 'i' GetI, 'f' GetF (defaults read from the text).
 // kUntouched stands for "the call left the error code as it was".
 constexpr int32_t kUntouched = 99;
@@ -252,7 +238,7 @@ const GetterCase kGetterCases[] = {
     {'f', "off", "2.5", "2.5", kCfgConversion}, {'f', "missing", "3", "3", kCfgConversion},
 };
 
-TEST_F(CfgGetters, TableAndLists)
+TEST_F(CfgGetters, TableListsAndDottedPaths)
 {
     for (const GetterCase& c : kGetterCases) {
         CfgErrorCode = kUntouched;
@@ -286,6 +272,17 @@ TEST_F(CfgGetters, TableAndLists)
     EXPECT_EQ((std::tuple{m_node.GetValueList("list", texts), StringList(texts)}),
               std::tuple(0, Strings{"1", "0x10", "-3", "x", ""}));
     EXPECT_EQ((std::tuple{m_node.GetValueList("nope", texts), texts.GetCount()}), std::tuple(kCfgWrongName, 0u));
+
+    // Dotted paths.
+    // Only the first child of "a" is searched; "e" exists with an empty list.
+    EXPECT_EQ((std::vector<bool>{m_node.HasObject("a"), m_node.HasObject("a.b"), m_node.HasValue("a.b.c"),
+                                 m_node.HasValue("a.d"), m_node.HasValue("a.x.c"), m_node.HasValue("e")}),
+              (std::vector<bool>{true, true, true, false, false, true}));
+    EXPECT_EQ(m_node.GetI("a.b.c", 0), 5);
+    ASSERT_TRUE(m_node.FindValue("a.b.c") && m_node.FindObject("a.b"));
+    EXPECT_EQ(std::pair(CfgView(m_node.FindValue("a.b.c")->first), m_node.FindObject("a.b")->second.size()),
+              std::pair(std::string_view("c"), size_t{1}));
+    EXPECT_TRUE(!m_node.FindObject("a.q") && !m_node.FindValueList("a.b.c")); // plain names only
 }
 
 TEST(CfgNodeBuild, AddRemoveCopyClearAndSort)
