@@ -123,7 +123,7 @@ TEST_F(DataFilesTest, RecordXorWrapsFilesAreNeverWorldWritableAndRoundTripUnderP
     EXPECT_TRUE(fs::exists("pre/123456789.bin"));
 }
 
-TEST_F(DataFilesTest, RecordFilesOfAnotherSizeMissingOrEmpty)
+TEST_F(DataFilesTest, RecordFilesOfAnotherSizeMissingEmptyOrWithLongNames)
 {
     // Short: the rest of the buffer is zero. Long: the tail is ignored.
     for (auto [stored, warning] : {std::pair{100, "less"}, {130, "more"}}) {
@@ -156,6 +156,15 @@ TEST_F(DataFilesTest, RecordFilesOfAnotherSizeMissingOrEmpty)
     ReadUserRecordFileSimple(8, text.data(), 16);
     EXPECT_EQ(text, plain + "xxxxxx");
     EXPECT_EQ(g_alerts.size(), 1u);
+
+    // Long names do not overflow.
+    const std::string subfolder(3000, 'a');
+    std::string prefix(kDataFolderPrefixSize - 1, 'p');
+    std::memcpy(DataFolderPrefix, prefix.c_str(), prefix.size() + 1);
+    char byte = 1;
+    EXPECT_EQ(WriteUserRecordFile(1, &byte, 1, subfolder.c_str()), 0);
+    EXPECT_EQ(ReadUserRecordFile(1, &byte, 1, subfolder.c_str()), 0);
+    EXPECT_EQ(ReadWholeFile(subfolder.c_str()), nullptr);
 }
 
 // The write runs into the file-size limit after 100 of its 8160 bytes, or into a read-only folder.
@@ -194,17 +203,6 @@ TEST_F(DataFilesTest, RecordWriteFailingHalfwayOrIntoAReadOnlyFolderKeepsThePrev
     EXPECT_EQ(FolderEntries("ro"), std::set<std::string>{"00000002.bin"});
 }
 
-TEST_F(DataFilesTest, LongNamesDoNotOverflow)
-{
-    const std::string subfolder(3000, 'a');
-    std::string prefix(kDataFolderPrefixSize - 1, 'p');
-    std::memcpy(DataFolderPrefix, prefix.c_str(), prefix.size() + 1);
-    char byte = 1;
-    EXPECT_EQ(WriteUserRecordFile(1, &byte, 1, subfolder.c_str()), 0);
-    EXPECT_EQ(ReadUserRecordFile(1, &byte, 1, subfolder.c_str()), 0);
-    EXPECT_EQ(ReadWholeFile(subfolder.c_str()), nullptr);
-}
-
 // The cache's entries in order as "number[/folder]=text".
 std::vector<std::string> Entries(const GDataPackCache& cache)
 {
@@ -219,7 +217,7 @@ std::vector<std::string> Entries(const GDataPackCache& cache)
 
 using Packs = std::vector<std::string>;
 
-TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnceAndMatchesFoldersExactly)
+TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnceMatchesFoldersExactlyAndKeepsTheCacheInOrder)
 {
     WriteFileBytes("Data1.dat", "first pack");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
@@ -250,15 +248,13 @@ TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnceAndMatchesFoldersExactly)
     // The folder name is resolved on disk like any other name, but kept as given.
     ASSERT_NE(cache->Load(3, nullptr, "PACKS"), nullptr);
     EXPECT_EQ(Entries(*cache), (Packs{"3/packs=in folder", "3/PACKS=in folder"}));
-}
 
-TEST_F(DataFilesTest, UnloadsAndFailedLoadsKeepTheCacheInOrder)
-{
+    // Unloads and failed loads keep the cache in order.
     ASSERT_EQ(::mkdir("f", 0755), 0);
     WriteFileBytes("Data1.dat", "one");
     WriteFileBytes("Data2.dat", "two");
     WriteFileBytes("f/Data3.dat", "three");
-    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(3);
+    cache = GDataPackCache::Create(3);
     const uint8_t* three = nullptr;
     ASSERT_TRUE(cache->Load(1) && cache->Load(2) && (three = cache->Load(3, nullptr, "f")));
     EXPECT_EQ(cache->Load(4), nullptr) << "full";
@@ -275,7 +271,7 @@ TEST_F(DataFilesTest, UnloadsAndFailedLoadsKeepTheCacheInOrder)
     WriteFileBytes("Data5.dat", "");
     ASSERT_EQ(::mkdir("Data6.dat", 0755), 0);
     cache = GDataPackCache::Create(2);
-    uint32_t size = 99;
+    size = 99;
     EXPECT_TRUE(cache->Load(4, &size) == nullptr && size == 99u) << "a missing pack leaves the size alone";
     EXPECT_TRUE(cache->Load(5, &size) == nullptr && size == 0u);
     EXPECT_TRUE(cache->Load(6) == nullptr && cache->GetCount() == 0u);
