@@ -208,7 +208,7 @@ TEST_F(ApplicationTest, ClipboardChordsModifiersAndTheKeypad)
     EXPECT_EQ(app.Type({VK_CONTROL, VK_MENU | right, 'C', 'V'}), (Calls{Key(VK_CONTROL), Key(VK_MENU), Key('C'), Key('V')}));
     EXPECT_EQ(app.Type({-(VK_MENU | right), 'C', -VK_CONTROL}), (Calls{"keyup 18", Key(0x8000), "keyup 17"}));
 
-    // Modifiers follow the keys and are dropped when the focus goes: Ctrl pressed, then the window loses the focus and the release goes elsewhere.
+    // Modifiers are dropped when the focus goes: Ctrl pressed, then the release goes elsewhere.
     app.KeyDown(VK_CONTROL);
     app.Send(WM_ACTIVATE, WA_INACTIVE);
     app.Send(WM_ACTIVATE, WA_ACTIVE);

@@ -438,7 +438,7 @@ TEST_F(XmlDocTest, BuildingTreesAndSavesThatFailOrWouldNotLoadAgainKeepTheOldFil
         files += entry.is_regular_file();
     EXPECT_EQ(files, 1u) << "no temporary file left behind";
 
-    // A text that would not load again is refused, but CDATA takes any value. An unquoted value read byte by byte may end in a UTF-8 lead byte; printed inside quotes,
+    // Refused: an unquoted value read byte by byte may end in a UTF-8 lead byte; printed in quotes,
     // that byte would swallow the closing quote when the file is read again.
     Write("stray.xml", "<a v=x\xDA />");
     ASSERT_EQ(doc.Load(Path("stray.xml").c_str(), 0), 1);
