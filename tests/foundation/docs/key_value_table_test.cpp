@@ -226,7 +226,7 @@ TEST_F(IniDocTest, SectionsLinesKeysAndValues)
     EXPECT_EQ(Narrow(doc.GetAttributeString("speed ", "?")), " 3");
 }
 
-TEST_F(IniDocTest, NumbersHighBytesByteOrderMarkAndScrambling)
+TEST_F(IniDocTest, NumbersHighBytesByteOrderMarkScramblingAndReloads)
 {
     // Numbers that are not numbers leave the default.
     GIniDataDoc doc;
@@ -253,34 +253,32 @@ TEST_F(IniDocTest, NumbersHighBytesByteOrderMarkAndScrambling)
 
     ASSERT_EQ(doc.Load(Write("s.ini", "[Music]\nvolume=70\n", 0xA7).c_str(), 0xA7), 1);
     EXPECT_EQ(doc.GetAttributeInt("volume", 0), 70);
-}
 
-TEST_F(IniDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
-{
-    GIniDataDoc doc;
+    // A second load starts clean and a failed load keeps the old.
+    GIniDataDoc fresh;
     // Empty: one section, nothing in it; read-only.
-    EXPECT_TRUE(doc.GetChild(nullptr) == &doc && doc.GetNextSibling(&doc, nullptr) == nullptr);
-    EXPECT_EQ((std::vector<int>{doc.GetAttributeInt("a", 6), doc.Save(m_folder.Path("x.ini").c_str(), 0),
-                                doc.SetAttributeInt("a", 1)}),
+    EXPECT_TRUE(fresh.GetChild(nullptr) == &fresh && fresh.GetNextSibling(&fresh, nullptr) == nullptr);
+    EXPECT_EQ((std::vector<int>{fresh.GetAttributeInt("a", 6), fresh.Save(m_folder.Path("x.ini").c_str(), 0),
+                                fresh.SetAttributeInt("a", 1)}),
               (std::vector<int>{6, 0, 0}));
 
-    LoadText(doc, "a=1\n[X]\nb=2\n");
-    ASSERT_EQ(doc.Load(Write("two.ini", "c=3\n").c_str(), 0), 1);
-    EXPECT_EQ(Section(doc, 0), Entries{"c|3"});
-    EXPECT_EQ(doc.GetSectionCount(), 1u);
-    EXPECT_EQ(doc.Load(m_folder.Path("missing.ini").c_str(), 0), 0);
-    EXPECT_EQ(doc.Load(Write("empty.ini", "").c_str(), 0), 0);
-    EXPECT_EQ(Section(doc, 0), Entries{"c|3"});
+    LoadText(fresh, "a=1\n[X]\nb=2\n");
+    ASSERT_EQ(fresh.Load(Write("two.ini", "c=3\n").c_str(), 0), 1);
+    EXPECT_EQ(Section(fresh, 0), Entries{"c|3"});
+    EXPECT_EQ(fresh.GetSectionCount(), 1u);
+    EXPECT_EQ(fresh.Load(m_folder.Path("missing.ini").c_str(), 0), 0);
+    EXPECT_EQ(fresh.Load(Write("empty.ini", "").c_str(), 0), 0);
+    EXPECT_EQ(Section(fresh, 0), Entries{"c|3"});
 
     const std::string text = "[S]\nk=v";
     auto bytes = std::make_unique<uint8_t[]>(text.size());
     std::memcpy(bytes.get(), text.data(), text.size());
-    ASSERT_EQ(doc.LoadTextFromBytes(bytes.get(), text.size(), 0), 1);
-    EXPECT_EQ(Narrow(doc.GetAttributeString("k", "?")), "v");
+    ASSERT_EQ(fresh.LoadTextFromBytes(bytes.get(), text.size(), 0), 1);
+    EXPECT_EQ(Narrow(fresh.GetAttributeString("k", "?")), "v");
     const uint8_t brackets[] = {'[', ']'};
-    ASSERT_EQ(doc.LoadTextFromBytes(brackets, 2, 0), 1);
-    EXPECT_EQ(doc.GetSectionCount(), 2u);
+    ASSERT_EQ(fresh.LoadTextFromBytes(brackets, 2, 0), 1);
+    EXPECT_EQ(fresh.GetSectionCount(), 2u);
     const uint8_t open[] = {'['};
-    ASSERT_EQ(doc.LoadTextFromBytes(open, 1, 0), 1);
-    EXPECT_EQ(Section(doc, 0), Entries{"[|"});
+    ASSERT_EQ(fresh.LoadTextFromBytes(open, 1, 0), 1);
+    EXPECT_EQ(Section(fresh, 0), Entries{"[|"});
 }
