@@ -115,7 +115,7 @@ protected:
     GFormStackApplication app;
 };
 
-TEST_F(FormStackTest, WithoutFormsOrGuiSystemNothingHappens)
+TEST_F(FormStackTest, WithoutFormsOrGuiSystemNothingHappensWithThemInputGoesToTheTop)
 {
     app.WindowProc(WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 10));
     app.WindowProc(WM_KEYDOWN, 'A', 1);
@@ -125,10 +125,8 @@ TEST_F(FormStackTest, WithoutFormsOrGuiSystemNothingHappens)
     // Without a GUI system the clipboard is left alone.
     ASSERT_EQ(GGuiSystem::Get(), nullptr);
     EXPECT_EQ(app.ReadClipboard() + app.WriteClipboard(), 0);
-}
 
-TEST_F(FormStackTest, InputGoesToTheTopFormOnly)
-{
+    // Input goes to the top form only.
     Push("bottom");
     Push("top");
     const std::tuple<uint32_t, uintptr_t, intptr_t> messages[] = {
@@ -147,7 +145,7 @@ TEST_F(FormStackTest, InputGoesToTheTopFormOnly)
     EXPECT_FALSE(app.IsInactive());
 }
 
-TEST_F(FormStackTest, FrameTickRemovesFinishedFormsAndActivatesTheNewTop)
+TEST_F(FormStackTest, FrameTickRemovesFinishedFormsActivatesTheNewTopAndRunsQueuedCommands)
 {
     TestForm* bottom = Push("bottom");
     TestForm* middle = Push("middle");
@@ -173,10 +171,8 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsAndActivatesTheNewTop)
     app.OnFrame(30);
     EXPECT_EQ(Take(), Log{"bottom: deleted"});
     EXPECT_EQ(app.GetFormCount(), 0);
-}
 
-TEST_F(FormStackTest, FrameTickRunsTheQueuedCommandsBeforeTheUpdate)
-{
+    // Queued commands run before the update.
     GGuiSystem system;
     Start(system);
     Push("only");
@@ -191,7 +187,7 @@ TEST_F(FormStackTest, FrameTickRunsTheQueuedCommandsBeforeTheUpdate)
     EXPECT_EQ(Take(), (Log{"only: activate", "opened: activate", "opened: update 30"}));
 }
 
-TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
+TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize)
 {
     GGuiSystem system;
     Start(system);
@@ -232,12 +228,8 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBuffer)
         if (line.rfind("edit: key ", 0) == 0)
             keys.push_back(line.substr(10));
     EXPECT_EQ(keys, (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46", "32768"}));
-}
 
-TEST_F(FormStackTest, LongClipboardTextIsCutToTheBuffer)
-{
-    GGuiSystem system;
-    Start(system);
+    // Long clipboard text is cut to the buffer.
     const std::string longText(5000, 'x');
     ASSERT_TRUE(platform::SetClipboardText(longText.data(), longText.size()));
     const int read = app.ReadClipboard();

@@ -112,7 +112,7 @@ protected:
     std::unique_ptr<Window> window;
 };
 
-TEST_F(SdlEventsTest, KeysBecomeVirtualKeysWithTheirPositionAndFlags)
+TEST_F(SdlEventsTest, KeysBecomeVirtualKeysWithTheirPositionFlagsAltAndNumLock)
 {
     PushKey(true, SDL_SCANCODE_A, SDLK_a);
     PushKey(true, SDL_SCANCODE_A, SDLK_a, 0, true);
@@ -122,7 +122,7 @@ TEST_F(SdlEventsTest, KeysBecomeVirtualKeysWithTheirPositionAndFlags)
     PushKey(true, SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_LSHIFT);
     PushKey(true, SDL_SCANCODE_F5, SDLK_F5);
     PushKey(true, SDL_SCANCODE_Q, 0x439); // a Cyrillic layout: the key keeps its position
-    const std::vector<Message> got = Drain();
+    std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 8u);
     EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, 'A'}, {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'},
                                              {WM_KEYDOWN, VK_LEFT}, {WM_KEYDOWN, VK_CONTROL},
@@ -131,10 +131,8 @@ TEST_F(SdlEventsTest, KeysBecomeVirtualKeysWithTheirPositionAndFlags)
     EXPECT_EQ(got[0].lParam, 1 | (intptr_t(SDL_SCANCODE_A) << 16));
     EXPECT_EQ(KeyFlags(got), ",R,RU,E,E,,,,");
     EXPECT_EQ(KeyScanCode(got[7].lParam), int(SDL_SCANCODE_Q));
-}
 
-TEST_F(SdlEventsTest, LeftAltMakesSystemKeysButAltGrDoesNot)
-{
+    // Left Alt makes system keys, AltGr does not.
     PushKey(true, SDL_SCANCODE_LALT, SDLK_LALT, KMOD_LALT);
     PushKey(true, SDL_SCANCODE_F4, SDLK_F4, KMOD_LALT);
     PushKey(false, SDL_SCANCODE_LALT, SDLK_LALT, 0);
@@ -142,15 +140,13 @@ TEST_F(SdlEventsTest, LeftAltMakesSystemKeysButAltGrDoesNot)
     PushKey(true, SDL_SCANCODE_E, SDLK_e, KMOD_RALT);
     PushKey(true, SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_LCTRL | KMOD_LALT);
     PushKey(true, SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL | KMOD_LALT); // with Ctrl: an ordinary key
-    const std::vector<Message> got = Drain();
+    got = Drain();
     EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_SYSKEYDOWN, VK_MENU}, {WM_SYSKEYDOWN, VK_F4}, {WM_SYSKEYUP, VK_MENU},
                                              {WM_KEYDOWN, VK_MENU}, {WM_KEYDOWN, 'E'}, {WM_KEYDOWN, VK_CONTROL},
                                              {WM_KEYDOWN, 'C'}}));
     EXPECT_EQ(KeyFlags(got), ",,RU,E,,,,");
-}
 
-TEST_F(SdlEventsTest, TheKeypadFollowsNumLock)
-{
+    // The keypad follows Num Lock.
     const std::tuple<SDL_Scancode, SDL_Keycode, uint16_t> keys[] = {
         {SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM},           {SDL_SCANCODE_KP_7, SDLK_KP_7, 0},
         {SDL_SCANCODE_KP_5, SDLK_KP_5, 0},                  {SDL_SCANCODE_KP_1, SDLK_KP_1, 0},
@@ -158,7 +154,7 @@ TEST_F(SdlEventsTest, TheKeypadFollowsNumLock)
         {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_NUM}};
     for (auto [scan, sym, mod] : keys)
         PushKey(true, scan, sym, mod);
-    const std::vector<Message> got = Drain();
+    got = Drain();
     ASSERT_EQ(got.size(), 8u);
     EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, VK_NUMPAD7}, {WM_KEYDOWN, VK_HOME},
                                              {WM_KEYDOWN, VK_CLEAR}, {WM_KEYDOWN, VK_END},
@@ -179,10 +175,8 @@ TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
     // The key learned what it typed: its character can be asked for afterwards.
     uint8_t state[256] = {};
     EXPECT_EQ(KeyToChar(VK_OEM_1, SDL_SCANCODE_SEMICOLON, state), char16_t(0x416));
-}
 
-TEST_F(SdlEventsTest, EditingKeysTypeTheirControlCharacters)
-{
+    // Editing keys type their control characters.
     for (auto [scan, sym] : {std::pair{SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE}, {SDL_SCANCODE_RETURN, SDLK_RETURN},
                              {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE}, {SDL_SCANCODE_TAB, SDLK_TAB},
                              {SDL_SCANCODE_DELETE, SDLK_DELETE}})
@@ -205,7 +199,7 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
     PushButton(true, SDL_BUTTON_MIDDLE, 1, 2, 2);
     PushButton(true, SDL_BUTTON_X1, 3, 4);
     PushButton(false, SDL_BUTTON_X2, 3, 4);
-    const std::vector<Message> got = Drain();
+    std::vector<Message> got = Drain();
     EXPECT_EQ(Kinds(got), (std::vector<uint32_t>{WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
                                                  WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MBUTTONDBLCLK,
                                                  WM_XBUTTONDOWN, WM_XBUTTONUP}));
@@ -216,10 +210,8 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
                           {MK_LBUTTON, 0, 10020}, {0, 0, -4300}, {MK_LBUTTON, 0, 30040}, {0, 0, 30040},
                           {MK_LBUTTON, 0, 30040}, {0, 0, 899980}, {0, 0, 1002}, {0, 0, 1002}, {0, XBUTTON1, 3004},
                           {0, XBUTTON2, 3004}}));
-}
 
-TEST_F(SdlEventsTest, TheWheelGivesNotchesOf120AtTheClientPosition)
-{
+    // The wheel gives notches of 120 at the client position.
     SDL_WarpMouseInWindow(SDL_GetWindowFromID(window->GetId()), 123, 45);
     SDL_PumpEvents();
     ClearMessages();
@@ -229,7 +221,7 @@ TEST_F(SdlEventsTest, TheWheelGivesNotchesOf120AtTheClientPosition)
         wheel.wheel.y = y, wheel.wheel.direction = direction;
         Push(wheel, SDL_MOUSEWHEEL);
     }
-    const std::vector<Message> got = Drain();
+    got = Drain();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(Kinds(got), (std::vector<uint32_t>{WM_MOUSEWHEEL, WM_MOUSEWHEEL}));
     EXPECT_EQ((std::pair(int16_t(got[0].wParam >> 16), int16_t(got[1].wParam >> 16))),
@@ -239,12 +231,12 @@ TEST_F(SdlEventsTest, TheWheelGivesNotchesOf120AtTheClientPosition)
     EXPECT_EQ(Xy(got[0]), pointer);
 }
 
-TEST_F(SdlEventsTest, WindowEventsBecomeActivationPaintAndClose)
+TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
 {
     for (uint8_t what : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_MINIMIZED,
                          SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_EXPOSED /* repaints merge */, SDL_WINDOWEVENT_CLOSE})
         PushWindowEvent(what);
-    const std::vector<Message> got = Drain();
+    std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 7u);
     EXPECT_EQ(Pairs({got.begin(), got.begin() + 4}),
               (std::vector<MsgW>{{WM_ACTIVATE, WA_INACTIVE}, {WM_ACTIVATEAPP, 0}, {WM_ACTIVATEAPP, 1},
@@ -260,13 +252,11 @@ TEST_F(SdlEventsTest, WindowEventsBecomeActivationPaintAndClose)
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
     EXPECT_EQ(Kinds(Drain()), std::vector<uint32_t>{WM_CLOSE});
-}
 
-TEST_F(SdlEventsTest, PostedMessagesComeBackInOrderAndQuitCarriesItsCode)
-{
+    // Posted messages come back in order and quit carries its code.
     PostMessage(WM_CHAR, 'x', 7);
     PostQuitMessage(3);
-    const std::vector<Message> got = Drain();
+    got = Drain();
     EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_CHAR, 'x'}, {WM_QUIT, 3}}));
     EXPECT_EQ(got[0].lParam, 7);
     WaitForInput(1); // returns with nothing waiting

@@ -113,7 +113,7 @@ TEST_F(SoundBankTest, SoundsAreHeardAtVolumeTimesMaster)
     EXPECT_EQ(std::tuple(bank->GetMasterVolume(), bank->GetVolume(0)), std::tuple(0, 10000));
 }
 
-TEST_F(SoundBankTest, DisablingStopsEverythingAndPlayingWhileOffDoesNothing)
+TEST_F(SoundBankTest, DisablingStopsEverythingPlayingWhileOffDoesNothingALostBufferIsRefilled)
 {
     EXPECT_EQ(bank->IsPlaying(-1), 0);
     bank->Play(0, 0);
@@ -134,10 +134,8 @@ TEST_F(SoundBankTest, DisablingStopsEverythingAndPlayingWhileOffDoesNothing)
     uint32_t play = 1;
     bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&play, nullptr);
     EXPECT_EQ(play, 0u);
-}
 
-TEST_F(SoundBankTest, ALostBufferIsRefilledFromMemoryAtTheNextPlay)
-{
+    // A lost buffer is refilled from memory at the next play.
     system.GetDevice()->LoseBuffers();
     EXPECT_EQ(bank->IsPlaying(-1), 0);
     EXPECT_NEAR(PlayedLevel(2), 16384, 600);

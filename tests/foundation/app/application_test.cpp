@@ -127,7 +127,7 @@ protected:
     void TearDown() override { SetUp(); }
 };
 
-TEST_F(ApplicationTest, PressesInTheTopRowsOrIgnoreRectanglesAreSwallowedWithTheirRelease)
+TEST_F(ApplicationTest, PressesInTheTopRowsOrIgnoreRectanglesAreSwallowedDragsAndOtherButtons)
 {
     RecordingApp app;
     EXPECT_EQ(app.Click(100, 6), Calls{});
@@ -147,11 +147,8 @@ TEST_F(ApplicationTest, PressesInTheTopRowsOrIgnoreRectanglesAreSwallowedWithThe
     app.ClearIgnoreRects();
     EXPECT_EQ(app.Click(20, 30), (Calls{"down 20,30", "up 20,30"}));
     EXPECT_EQ(app.Click(20, 5), Calls{});
-}
 
-TEST_F(ApplicationTest, DragComesBeforeMoveOnlyWhileAPassedPressIsHeld)
-{
-    RecordingApp app;
+    // Drag comes before move only while a passed press is held.
     app.Press(100, 100);
     app.Send(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(105, 103));
     app.Release(105, 103);
@@ -178,9 +175,23 @@ TEST_F(ApplicationTest, DragComesBeforeMoveOnlyWhileAPassedPressIsHeld)
     app.Release(-40, 700);
     app.Send(WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(-30, 700));
     EXPECT_EQ(app.Take(), (Calls{"down 100,100", "up -40,700", "move -30,700"}));
+
+    // Other buttons and the wheel reach their handlers.
+    const uintptr_t wheel = uintptr_t(uint16_t(int16_t(-240))) << 16;
+    const std::tuple<uint32_t, uintptr_t, int, int> sent[] = {
+        {WM_RBUTTONDOWN, MK_RBUTTON, 1, 2}, {WM_RBUTTONUP, 0, 1, 2}, {WM_RBUTTONDBLCLK, 0, 1, 2},
+        {WM_MBUTTONDOWN, 0, 3, 4}, {WM_MBUTTONUP, 0, 3, 4}, {WM_MBUTTONDBLCLK, 0, 3, 4},
+        {WM_XBUTTONDOWN, XBUTTON1 << 16, 5, 6}, {WM_XBUTTONUP, XBUTTON1 << 16, 5, 6},
+        {WM_XBUTTONDBLCLK, XBUTTON2 << 16, 5, 6}, {WM_LBUTTONDBLCLK, 0, 7, 8}, {WM_MOUSEWHEEL, wheel, -2, 300}};
+    for (auto [message, wParam, x, y] : sent)
+        app.Send(message, wParam, MakeLParam(x, y));
+    app.Send(WM_CHAR, 0xC6);
+    EXPECT_EQ(app.Take(), (Calls{"rdown 1,2", "rup 1,2", "rdbl 1,2", "mdown 3,4", "mup 3,4",
+                                 "mdbl 3,4", "xdown 5,6", "xup 5,6", "xdbl 5,6", "dbl 7,8",
+                                 "wheel -2,300 -240", "char 198"}));
 }
 
-TEST_F(ApplicationTest, ClipboardChordsBecomePseudoKeys)
+TEST_F(ApplicationTest, ClipboardChordsModifiersAndTheKeypad)
 {
     RecordingApp app;
     const int right = RecordingApp::kRight;
@@ -196,13 +207,8 @@ TEST_F(ApplicationTest, ClipboardChordsBecomePseudoKeys)
     // Ctrl with (right) Alt is AltGr and types instead of copying.
     EXPECT_EQ(app.Type({VK_CONTROL, VK_MENU | right, 'C', 'V'}), (Calls{Key(VK_CONTROL), Key(VK_MENU), Key('C'), Key('V')}));
     EXPECT_EQ(app.Type({-(VK_MENU | right), 'C', -VK_CONTROL}), (Calls{"keyup 18", Key(0x8000), "keyup 17"}));
-}
 
-TEST_F(ApplicationTest, ModifiersFollowTheKeysAndAreDroppedWhenFocusGoes)
-{
-    RecordingApp app;
-    const int right = RecordingApp::kRight;
-    // Ctrl pressed, then the window loses the focus and the release goes elsewhere.
+    // Modifiers are dropped when the focus goes: Ctrl pressed, then the release goes elsewhere.
     app.KeyDown(VK_CONTROL);
     app.Send(WM_ACTIVATE, WA_INACTIVE);
     app.Send(WM_ACTIVATE, WA_ACTIVE);
@@ -217,11 +223,8 @@ TEST_F(ApplicationTest, ModifiersFollowTheKeysAndAreDroppedWhenFocusGoes)
     app.KeyDown(VK_CONTROL);
     app.Send(WM_SYSKEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
     EXPECT_EQ(app.Type({'C'}).back(), Key('C'));
-}
 
-TEST_F(ApplicationTest, KeypadDigitsWithNumLockArriveOnlyAsCharacters)
-{
-    RecordingApp app;
+    // Keypad digits with Num Lock arrive only as characters.
     SetKeyToggled(VK_NUMLOCK, true);
     for (int vk = VK_NUMPAD0; vk <= VK_NUMPAD9; ++vk) {
         app.KeyDown(vk);
@@ -258,23 +261,6 @@ TEST_F(ApplicationTest, CloseCanBeRefusedMovingIsSwallowedActivationTogglesTheIn
     }
     EXPECT_EQ(app.Take(),
               (Calls{"deactivate", "inactive", "activate", "active", "deactivate", "inactive", "activate", "active"}));
-}
-
-TEST_F(ApplicationTest, OtherButtonsAndTheWheelReachTheirHandlers)
-{
-    RecordingApp app;
-    const uintptr_t wheel = uintptr_t(uint16_t(int16_t(-240))) << 16;
-    const std::tuple<uint32_t, uintptr_t, int, int> sent[] = {
-        {WM_RBUTTONDOWN, MK_RBUTTON, 1, 2}, {WM_RBUTTONUP, 0, 1, 2}, {WM_RBUTTONDBLCLK, 0, 1, 2},
-        {WM_MBUTTONDOWN, 0, 3, 4}, {WM_MBUTTONUP, 0, 3, 4}, {WM_MBUTTONDBLCLK, 0, 3, 4},
-        {WM_XBUTTONDOWN, XBUTTON1 << 16, 5, 6}, {WM_XBUTTONUP, XBUTTON1 << 16, 5, 6},
-        {WM_XBUTTONDBLCLK, XBUTTON2 << 16, 5, 6}, {WM_LBUTTONDBLCLK, 0, 7, 8}, {WM_MOUSEWHEEL, wheel, -2, 300}};
-    for (auto [message, wParam, x, y] : sent)
-        app.Send(message, wParam, MakeLParam(x, y));
-    app.Send(WM_CHAR, 0xC6);
-    EXPECT_EQ(app.Take(), (Calls{"rdown 1,2", "rup 1,2", "rdbl 1,2", "mdown 3,4", "mup 3,4",
-                                 "mdbl 3,4", "xdown 5,6", "xup 5,6", "xdbl 5,6", "dbl 7,8",
-                                 "wheel -2,300 -240", "char 198"}));
 }
 
 TEST_F(ApplicationTest, ClipboardTextIsCutToTheAskedLengthAndTheLastKeyTranslates)
@@ -509,7 +495,7 @@ TEST_F(WindowedTest, FullScreenCursorModesAndImages)
 }
 
 // The timers the loop measures with.
-TEST(GTimerTest, HighResolutionReadsTheCounterLowResolutionTheWrappingTick)
+TEST(GTimerTest, HighResolutionReadsTheCounterLowResolutionTheWrappingTickAndLaps)
 {
     platform::ManualClock clock(5000999); // 5 s and 999 us
     GTimer high(true);
@@ -527,21 +513,18 @@ TEST(GTimerTest, HighResolutionReadsTheCounterLowResolutionTheWrappingTick)
     EXPECT_DOUBLE_EQ(timer.QueryTimerMs(), 2.0);
     clock.SetUs((uint64_t{1} << 32) * 1000 - 1000);
     EXPECT_DOUBLE_EQ(timer.QueryTimerMs(), 4294967295.0);
-}
 
-TEST(GTimerTest, Laps)
-{
-    platform::ManualClock clock;
-    GTimer timer;
+    clock.SetUs(0);
+    GTimer laps;
     // Each call's answer in order; the time between laps is not counted.
-    std::vector<double> seen{timer.StartLap(), timer.EndLap(), timer.StartLap()};
+    std::vector<double> seen{laps.StartLap(), laps.EndLap(), laps.StartLap()};
     clock.AdvanceUs(2500);
-    seen.push_back(timer.EndLap());
+    seen.push_back(laps.EndLap());
     clock.AdvanceMs(100);
-    seen.push_back(timer.StartLap());
+    seen.push_back(laps.StartLap());
     clock.AdvanceMs(4);
-    seen.insert(seen.end(), {timer.EndLap(), double(timer.GetLapCount()), timer.GetLapSum(), timer.Reset(),
-                             double(timer.GetLapCount()), timer.GetLapSum()});
+    seen.insert(seen.end(), {laps.EndLap(), double(laps.GetLapCount()), laps.GetLapSum(), laps.Reset(),
+                             double(laps.GetLapCount()), laps.GetLapSum()});
     EXPECT_EQ(seen, (std::vector<double>{0, 0, 0, 2.5, 2.5, 6.5, 3, 6.5, 0, 0, 0}));
 }
 

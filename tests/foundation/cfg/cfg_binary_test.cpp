@@ -141,7 +141,22 @@ TEST(CfgBinary, LayoutAndDistinctChildStreams)
               Bytes(twinBytes.end() - childSize, twinBytes.end()));
 }
 
-TEST(CfgBinary, MagicTruncationsCountsAndLengthsAreChecked)
+// depth objects "o" inside each other, the innermost empty.
+Bytes Nested(int depth)
+{
+    Bytes bytes = Magic();
+    for (int i = 0; i < depth; ++i) {
+        for (uint32_t v : {0u, 1u})
+            PutU32(bytes, v);
+        PutText(bytes, "o");
+        PutU32(bytes, 1);
+    }
+    PutU32(bytes, 0);
+    PutU32(bytes, 0);
+    return bytes;
+}
+
+TEST(CfgBinary, MagicTruncationsCountsLengthsAndNestingAreCheckedAndScrambling)
 {
     Bytes bytes;
     ASSERT_TRUE(Sample().SaveBinary(bytes, 0));
@@ -177,25 +192,8 @@ TEST(CfgBinary, MagicTruncationsCountsAndLengthsAreChecked)
     GCfgNode loaded;
     ASSERT_TRUE(loaded.LoadBinary(empties.data(), empties.size(), 0));
     EXPECT_TRUE(loaded.FindValueList("") && loaded.FindValueList("")->size() == 1u);
-}
 
-// depth objects "o" inside each other, the innermost empty.
-Bytes Nested(int depth)
-{
-    Bytes bytes = Magic();
-    for (int i = 0; i < depth; ++i) {
-        for (uint32_t v : {0u, 1u})
-            PutU32(bytes, v);
-        PutText(bytes, "o");
-        PutU32(bytes, 1);
-    }
-    PutU32(bytes, 0);
-    PutU32(bytes, 0);
-    return bytes;
-}
-
-TEST(CfgBinary, NestingIsBoundedAndScrambling)
-{
+    // Nesting is bounded.
     GCfgNode ok;
     const Bytes deepest = Nested(kCfgMaxDepth);
     EXPECT_TRUE(ok.LoadBinary(deepest.data(), deepest.size(), 0));
@@ -212,9 +210,8 @@ TEST(CfgBinary, NestingIsBoundedAndScrambling)
     EXPECT_FALSE(wrapper.SaveBinary(out, 0));
     EXPECT_TRUE(ok.SaveBinary(out, 0));
 
-    GCfgNode node;
     node.SetSeed(1234);
-    Bytes bytes = {1, 2, 3, 4, 5};
+    bytes = {1, 2, 3, 4, 5};
     const Bytes original = bytes;
     EXPECT_EQ(node.ScrambleBuffer(bytes.data(), 5), bytes.data());
     Stream stream{1234};

@@ -210,20 +210,6 @@ protected:
     GCfgNode m_node;
 };
 
-TEST_F(CfgGetters, DottedPaths)
-{
-    // Only the first child of "a" is searched; "e" exists with an empty list.
-    EXPECT_EQ((std::vector<bool>{m_node.HasObject("a"), m_node.HasObject("a.b"), m_node.HasValue("a.b.c"),
-                                 m_node.HasValue("a.d"), m_node.HasValue("a.x.c"), m_node.HasValue("e")}),
-              (std::vector<bool>{true, true, true, false, false, true}));
-    EXPECT_EQ(m_node.GetI("a.b.c", 0), 5);
-    ASSERT_TRUE(m_node.FindValue("a.b.c") && m_node.FindObject("a.b"));
-    EXPECT_EQ(CfgView(m_node.FindValue("a.b.c")->first), "c");
-    EXPECT_EQ(m_node.FindObject("a.b")->second.size(), 1u);
-    EXPECT_EQ(m_node.FindObject("a.q"), nullptr);
-    EXPECT_EQ(m_node.FindValueList("a.b.c"), nullptr); // plain names only
-}
-
 // Every getter call as text: 's' Get, 'i' GetI, 'f' GetF (defaults read from the text).
 // kUntouched stands for "the call left the error code as it was".
 constexpr int32_t kUntouched = 99;
@@ -252,7 +238,7 @@ const GetterCase kGetterCases[] = {
     {'f', "off", "2.5", "2.5", kCfgConversion}, {'f', "missing", "3", "3", kCfgConversion},
 };
 
-TEST_F(CfgGetters, TableAndLists)
+TEST_F(CfgGetters, TableListsAndDottedPaths)
 {
     for (const GetterCase& c : kGetterCases) {
         CfgErrorCode = kUntouched;
@@ -286,6 +272,17 @@ TEST_F(CfgGetters, TableAndLists)
     EXPECT_EQ((std::tuple{m_node.GetValueList("list", texts), StringList(texts)}),
               std::tuple(0, Strings{"1", "0x10", "-3", "x", ""}));
     EXPECT_EQ((std::tuple{m_node.GetValueList("nope", texts), texts.GetCount()}), std::tuple(kCfgWrongName, 0u));
+
+    // Dotted paths.
+    // Only the first child of "a" is searched; "e" exists with an empty list.
+    EXPECT_EQ((std::vector<bool>{m_node.HasObject("a"), m_node.HasObject("a.b"), m_node.HasValue("a.b.c"),
+                                 m_node.HasValue("a.d"), m_node.HasValue("a.x.c"), m_node.HasValue("e")}),
+              (std::vector<bool>{true, true, true, false, false, true}));
+    EXPECT_EQ(m_node.GetI("a.b.c", 0), 5);
+    ASSERT_TRUE(m_node.FindValue("a.b.c") && m_node.FindObject("a.b"));
+    EXPECT_EQ(std::pair(CfgView(m_node.FindValue("a.b.c")->first), m_node.FindObject("a.b")->second.size()),
+              std::pair(std::string_view("c"), size_t{1}));
+    EXPECT_TRUE(!m_node.FindObject("a.q") && !m_node.FindValueList("a.b.c")); // plain names only
 }
 
 TEST(CfgNodeBuild, AddRemoveCopyClearAndSort)
@@ -355,7 +352,7 @@ GCfgNode Sample()
 }
 
 // Reading the output back is the round-trip tests' part; here the layout is compared.
-TEST(CfgWriteText, LayoutAndQuoting)
+TEST(CfgWriteText, LayoutQuotingEmptyObjectsAndBareTokenClasses)
 {
     EXPECT_EQ(WriteToStream(Sample(), 3, 0), "a = 1\nb = [x, y]\nc = {\n   k = 2\n}\n");
     EXPECT_EQ(WriteToStream(Sample(), 2, 1), "  a = 1\n  b = [x, y]\n  c = {\n    k = 2\n  }\n");
@@ -390,16 +387,14 @@ TEST(CfgWriteText, LayoutAndQuoting)
     EXPECT_EQ(WriteToStream(node, 0, 0), "\"'name\" = v\nbare = it's/ok\nblank = \"two words\"\nbrace = \"}\"\n"
                                          "dq = 'say \"hi\"'\nempty = [\"\"]\nnone = []\npair = ['\"\"x']\n"
                                          "slash = \"//not a comment\"\nstar = \"/*x\"\n");
-}
 
-TEST(CfgWriteText, EmptyObjectsDoNotReadBackAndBareTokenClasses)
-{
-    GCfgNode node;
-    node.AddObject("e", GCfgNode());
+    // Empty objects do not read back.
+    GCfgNode empties;
+    empties.AddObject("e", GCfgNode());
     GCfgNode inner;
     inner.AddObject("f", GCfgNode());
-    node.AddObject("e", inner);
-    const std::string text = WriteToStream(node, 3, 0);
+    empties.AddObject("e", inner);
+    const std::string text = WriteToStream(empties, 3, 0);
     EXPECT_EQ(text, "e = {\n}\ne = {\n   f = {\n   }\n}\n");
     GCfgNode back;
     ASSERT_EQ(back.Parse(text.data(), text.size()), 1);
@@ -413,7 +408,7 @@ TEST(CfgWriteText, EmptyObjectsDoNotReadBackAndBareTokenClasses)
         EXPECT_EQ(CfgIsBareToken(quoted), 0) << quoted;
 }
 
-TEST(CfgWriteText, BothQuotesCannotBeWrittenAndFilesAreReplacedWhole)
+TEST(CfgWriteText, BothQuotesOrTooDeepCannotBeWrittenAndFilesAreReplacedWhole)
 {
     std::string out;
     EXPECT_FALSE(CfgAppendText(out, "it's \"both\""));
@@ -449,10 +444,8 @@ TEST(CfgWriteText, BothQuotesCannotBeWrittenAndFilesAreReplacedWhole)
     std::filesystem::create_directories(folder.Path("taken.cfg"));
     EXPECT_FALSE(Sample().WriteText(folder.Path("taken.cfg").c_str()));
     EXPECT_TRUE(std::filesystem::is_directory(folder.Path("taken.cfg")));
-}
 
-TEST(CfgWriteText, TooDeepIsRefused)
-{
+    // Too deep is refused.
     GCfgNode leaf;
     leaf.AddValue("k", "1");
     for (int i = 0; i <= kCfgMaxDepth; ++i) {
@@ -489,7 +482,7 @@ const std::tuple<const char*, size_t> kObjects[] = {
     {"o { // c\n }", 0}, {"o { k = 1 }", 1}, {"o { } o { k = 1 } o { }", 1}, {"o { i { } }", 1},
 };
 
-TEST(ReadingRules, FloatsAreDecimalOnlyInEveryReader)
+TEST(ReadingRules, FloatsAreDecimalOnlyInEveryReaderAndAnEmptyCfgObjectStoresNothing)
 {
     tolvanrise::test::TempFolder folder("reading_rules_");
     for (const auto& [text, value, used] : kFloats) {
@@ -523,10 +516,7 @@ TEST(ReadingRules, FloatsAreDecimalOnlyInEveryReader)
         // The "%f" scan of the INI document keeps the default when no number begins the text.
         EXPECT_EQ(ini.GetAttributeFloat("v", 99.0f), used ? value : 99.0f);
     }
-}
 
-TEST(ReadingRules, AnEmptyCfgObjectStoresNothing)
-{
     for (const auto& [text, children] : kObjects) {
         GCfgNode node;
         ASSERT_EQ(node.Parse(text, std::strlen(text)), 1) << text;

@@ -80,7 +80,7 @@ TEST(ParseStatus, Entries)
               std::tuple(0, "k599=" + std::string(599, 'v'), 600u));
 }
 
-TEST(ParseStatus, StatusesAndFirstErrorPosition)
+TEST(ParseStatus, StatusesFirstErrorPositionAndMessages)
 {
     struct Case {
         std::string text;
@@ -113,14 +113,11 @@ TEST(ParseStatus, StatusesAndFirstErrorPosition)
     EXPECT_EQ((std::tuple{open.ParseText(bytes, sizeof(bytes)), open.GetPosition(), All(open)}),
               std::tuple(GParseStatus::kLastEntryOpen, static_cast<int32_t>(sizeof(bytes)), Entries{"k=vw"}));
     EXPECT_EQ(open.ParseText(nullptr, 5), GParseStatus::kLastEntryOpen);
-}
 
-TEST(ParseStatus, Messages)
-{
-    GParseStatus table;
-    EXPECT_STREQ(table.BuildMessage().c_str(), "\xCE\xF8\xE8\xE1\xEA\xE8 \xED\xE5 \xEE\xE1\xED\xE0\xF0\xF3\xE6\xE5\xED\xFB");
-    Parse(table, "a = {b");
-    EXPECT_STREQ(table.BuildMessage().c_str(),
+    GParseStatus message;
+    EXPECT_STREQ(message.BuildMessage().c_str(), "\xCE\xF8\xE8\xE1\xEA\xE8 \xED\xE5 \xEE\xE1\xED\xE0\xF0\xF3\xE6\xE5\xED\xFB");
+    Parse(message, "a = {b");
+    EXPECT_STREQ(message.BuildMessage().c_str(),
                  "\xCD\xE5 \xE7\xE0\xE2\xE5\xF0\xF8\xE5\xED\xEE \xEF\xEE\xF1\xEB\xE5\xE4\xED\xE5\xE5 "
                  "\xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5 \xCF\xEE\xE7\xE8\xF6\xE8\xFF 6");
     GParseStatus early;
@@ -195,20 +192,18 @@ TEST_F(IniDocTest, SectionsLinesKeysAndValues)
     EXPECT_EQ(Section(doc, 1), (Entries{"[Game]|", "speed|3"}));
 
     ASSERT_EQ(doc.GetChild(nullptr), &doc);
-    EXPECT_EQ(doc.GetAttributeInt("a", 0), 1);
-    EXPECT_EQ(doc.GetAttributeInt("speed", 0), 0);
+    EXPECT_EQ(std::pair(doc.GetAttributeInt("a", 0), doc.GetAttributeInt("speed", 0)), std::pair(1, 0));
     ASSERT_EQ(doc.GetNextSibling(&doc, nullptr), &doc);
-    EXPECT_EQ(doc.GetAttributeInt("speed", 0), 3);
-    EXPECT_EQ(Narrow(doc.GetAttributeString("[Game]", "?")), "");
+    EXPECT_EQ(std::pair(doc.GetAttributeInt("speed", 0), Narrow(doc.GetAttributeString("[Game]", "?"))),
+              std::pair(3, std::string()));
     EXPECT_EQ(doc.GetNextSibling(&doc, nullptr), nullptr);
     EXPECT_EQ(doc.GetAttributeInt("speed", -1), -1);
 
     // Section 0 exists without entries; after a load the loader stands on the last section.
     LoadText(doc, "[Only]\nk=v\n");
-    ASSERT_EQ(doc.GetSectionCount(), 2u);
-    EXPECT_TRUE(doc.GetSection(0)->empty());
-    EXPECT_EQ(doc.GetCurrentSection(), 1);
-    EXPECT_EQ(Narrow(doc.GetAttributeString("k", "?")), "v");
+    EXPECT_EQ((std::tuple{doc.GetSectionCount(), Section(doc, 0), doc.GetCurrentSection(),
+                          Narrow(doc.GetAttributeString("k", "?"))}),
+              std::tuple(2u, Entries{}, 1, std::string("v")));
 
     // Lines of nothing but '=' (after trimming) are skipped; a line without '=' is a key with
     // no value; keys and values are not trimmed inside the line.
@@ -231,7 +226,7 @@ TEST_F(IniDocTest, SectionsLinesKeysAndValues)
     EXPECT_EQ(Narrow(doc.GetAttributeString("speed ", "?")), " 3");
 }
 
-TEST_F(IniDocTest, NumbersHighBytesByteOrderMarkAndScrambling)
+TEST_F(IniDocTest, NumbersHighBytesByteOrderMarkScramblingAndReloads)
 {
     // Numbers that are not numbers leave the default.
     GIniDataDoc doc;
@@ -258,34 +253,32 @@ TEST_F(IniDocTest, NumbersHighBytesByteOrderMarkAndScrambling)
 
     ASSERT_EQ(doc.Load(Write("s.ini", "[Music]\nvolume=70\n", 0xA7).c_str(), 0xA7), 1);
     EXPECT_EQ(doc.GetAttributeInt("volume", 0), 70);
-}
 
-TEST_F(IniDocTest, SecondLoadStartsCleanAndFailedLoadKeepsTheOld)
-{
-    GIniDataDoc doc;
+    // A second load starts clean and a failed load keeps the old.
+    GIniDataDoc fresh;
     // Empty: one section, nothing in it; read-only.
-    EXPECT_TRUE(doc.GetChild(nullptr) == &doc && doc.GetNextSibling(&doc, nullptr) == nullptr);
-    EXPECT_EQ((std::vector<int>{doc.GetAttributeInt("a", 6), doc.Save(m_folder.Path("x.ini").c_str(), 0),
-                                doc.SetAttributeInt("a", 1)}),
+    EXPECT_TRUE(fresh.GetChild(nullptr) == &fresh && fresh.GetNextSibling(&fresh, nullptr) == nullptr);
+    EXPECT_EQ((std::vector<int>{fresh.GetAttributeInt("a", 6), fresh.Save(m_folder.Path("x.ini").c_str(), 0),
+                                fresh.SetAttributeInt("a", 1)}),
               (std::vector<int>{6, 0, 0}));
 
-    LoadText(doc, "a=1\n[X]\nb=2\n");
-    ASSERT_EQ(doc.Load(Write("two.ini", "c=3\n").c_str(), 0), 1);
-    EXPECT_EQ(Section(doc, 0), Entries{"c|3"});
-    EXPECT_EQ(doc.GetSectionCount(), 1u);
-    EXPECT_EQ(doc.Load(m_folder.Path("missing.ini").c_str(), 0), 0);
-    EXPECT_EQ(doc.Load(Write("empty.ini", "").c_str(), 0), 0);
-    EXPECT_EQ(Section(doc, 0), Entries{"c|3"});
+    LoadText(fresh, "a=1\n[X]\nb=2\n");
+    ASSERT_EQ(fresh.Load(Write("two.ini", "c=3\n").c_str(), 0), 1);
+    EXPECT_EQ(Section(fresh, 0), Entries{"c|3"});
+    EXPECT_EQ(fresh.GetSectionCount(), 1u);
+    EXPECT_EQ(fresh.Load(m_folder.Path("missing.ini").c_str(), 0), 0);
+    EXPECT_EQ(fresh.Load(Write("empty.ini", "").c_str(), 0), 0);
+    EXPECT_EQ(Section(fresh, 0), Entries{"c|3"});
 
     const std::string text = "[S]\nk=v";
     auto bytes = std::make_unique<uint8_t[]>(text.size());
     std::memcpy(bytes.get(), text.data(), text.size());
-    ASSERT_EQ(doc.LoadTextFromBytes(bytes.get(), text.size(), 0), 1);
-    EXPECT_EQ(Narrow(doc.GetAttributeString("k", "?")), "v");
+    ASSERT_EQ(fresh.LoadTextFromBytes(bytes.get(), text.size(), 0), 1);
+    EXPECT_EQ(Narrow(fresh.GetAttributeString("k", "?")), "v");
     const uint8_t brackets[] = {'[', ']'};
-    ASSERT_EQ(doc.LoadTextFromBytes(brackets, 2, 0), 1);
-    EXPECT_EQ(doc.GetSectionCount(), 2u);
+    ASSERT_EQ(fresh.LoadTextFromBytes(brackets, 2, 0), 1);
+    EXPECT_EQ(fresh.GetSectionCount(), 2u);
     const uint8_t open[] = {'['};
-    ASSERT_EQ(doc.LoadTextFromBytes(open, 1, 0), 1);
-    EXPECT_EQ(Section(doc, 0), Entries{"[|"});
+    ASSERT_EQ(fresh.LoadTextFromBytes(open, 1, 0), 1);
+    EXPECT_EQ(Section(fresh, 0), Entries{"[|"});
 }

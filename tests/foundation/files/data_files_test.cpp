@@ -123,7 +123,7 @@ TEST_F(DataFilesTest, RecordXorWrapsFilesAreNeverWorldWritableAndRoundTripUnderP
     EXPECT_TRUE(fs::exists("pre/123456789.bin"));
 }
 
-TEST_F(DataFilesTest, RecordFilesOfAnotherSizeMissingOrEmpty)
+TEST_F(DataFilesTest, RecordFilesOfAnotherSizeMissingEmptyOrWithLongNames)
 {
     // Short: the rest of the buffer is zero. Long: the tail is ignored.
     for (auto [stored, warning] : {std::pair{100, "less"}, {130, "more"}}) {
@@ -156,10 +156,19 @@ TEST_F(DataFilesTest, RecordFilesOfAnotherSizeMissingOrEmpty)
     ReadUserRecordFileSimple(8, text.data(), 16);
     EXPECT_EQ(text, plain + "xxxxxx");
     EXPECT_EQ(g_alerts.size(), 1u);
+
+    // Long names do not overflow.
+    const std::string subfolder(3000, 'a');
+    std::string prefix(kDataFolderPrefixSize - 1, 'p');
+    std::memcpy(DataFolderPrefix, prefix.c_str(), prefix.size() + 1);
+    char byte = 1;
+    EXPECT_EQ(WriteUserRecordFile(1, &byte, 1, subfolder.c_str()), 0);
+    EXPECT_EQ(ReadUserRecordFile(1, &byte, 1, subfolder.c_str()), 0);
+    EXPECT_EQ(ReadWholeFile(subfolder.c_str()), nullptr);
 }
 
-// The write runs into the file-size limit after 100 of its 8160 bytes.
-TEST_F(DataFilesTest, RecordWriteFailingHalfwayKeepsThePreviousFile)
+// The write runs into the file-size limit after 100 of its 8160 bytes, or into a read-only folder.
+TEST_F(DataFilesTest, RecordWriteFailingHalfwayOrIntoAReadOnlyFolderKeepsThePreviousFile)
 {
     ASSERT_EQ(::mkdir("PROFILES", 0755), 0);
     const std::string first = Pattern(8160, 5);
@@ -181,32 +190,17 @@ TEST_F(DataFilesTest, RecordWriteFailingHalfwayKeepsThePreviousFile)
     std::string back(8160, '\0');
     ASSERT_EQ(ReadUserRecordFile(0, back.data(), 8160, "PROFILES"), 1);
     EXPECT_EQ(back, first);
-}
 
-TEST_F(DataFilesTest, RecordWriteIntoReadOnlyFolderKeepsThePreviousFile)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root ignores folder permissions";
-    ASSERT_EQ(::mkdir("ro", 0755), 0);
-    const std::string first = Pattern(50, 8);
-    ASSERT_EQ(WriteUserRecordFile(2, first.data(), 50, "ro"), 1);
-    const std::string before = ReadFileBytes("ro/00000002.bin");
-    ASSERT_EQ(::chmod("ro", 0555), 0);
-    const std::string second = Pattern(50, 9);
-    EXPECT_EQ(WriteUserRecordFile(2, second.data(), 50, "ro"), 0);
-    EXPECT_EQ(ReadFileBytes("ro/00000002.bin"), before);
-    EXPECT_EQ(FolderEntries("ro"), std::set<std::string>{"00000002.bin"});
-}
-
-TEST_F(DataFilesTest, LongNamesDoNotOverflow)
-{
-    const std::string subfolder(3000, 'a');
-    std::string prefix(kDataFolderPrefixSize - 1, 'p');
-    std::memcpy(DataFolderPrefix, prefix.c_str(), prefix.size() + 1);
-    char byte = 1;
-    EXPECT_EQ(WriteUserRecordFile(1, &byte, 1, subfolder.c_str()), 0);
-    EXPECT_EQ(ReadUserRecordFile(1, &byte, 1, subfolder.c_str()), 0);
-    EXPECT_EQ(ReadWholeFile(subfolder.c_str()), nullptr);
+    // Into a read-only folder (root ignores folder permissions).
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::mkdir("ro", 0755), 0);
+        ASSERT_EQ(WriteUserRecordFile(2, first.data(), 50, "ro"), 1);
+        const std::string small = ReadFileBytes("ro/00000002.bin");
+        ASSERT_EQ(::chmod("ro", 0555), 0);
+        EXPECT_EQ(WriteUserRecordFile(2, Pattern(50, 9).data(), 50, "ro"), 0);
+        EXPECT_EQ(ReadFileBytes("ro/00000002.bin"), small);
+        EXPECT_EQ(FolderEntries("ro"), std::set<std::string>{"00000002.bin"});
+    }
 }
 
 // The cache's entries in order as "number[/folder]=text".
@@ -223,7 +217,7 @@ std::vector<std::string> Entries(const GDataPackCache& cache)
 
 using Packs = std::vector<std::string>;
 
-TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnceAndMatchesFoldersExactly)
+TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnceMatchesFoldersExactlyAndKeepsTheCacheInOrder)
 {
     WriteFileBytes("Data1.dat", "first pack");
     std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(4);
@@ -254,15 +248,13 @@ TEST_F(DataFilesTest, PackLoadHandsEachPackOutOnceAndMatchesFoldersExactly)
     // The folder name is resolved on disk like any other name, but kept as given.
     ASSERT_NE(cache->Load(3, nullptr, "PACKS"), nullptr);
     EXPECT_EQ(Entries(*cache), (Packs{"3/packs=in folder", "3/PACKS=in folder"}));
-}
 
-TEST_F(DataFilesTest, UnloadsAndFailedLoadsKeepTheCacheInOrder)
-{
+    // Unloads and failed loads keep the cache in order.
     ASSERT_EQ(::mkdir("f", 0755), 0);
     WriteFileBytes("Data1.dat", "one");
     WriteFileBytes("Data2.dat", "two");
     WriteFileBytes("f/Data3.dat", "three");
-    std::unique_ptr<GDataPackCache> cache = GDataPackCache::Create(3);
+    cache = GDataPackCache::Create(3);
     const uint8_t* three = nullptr;
     ASSERT_TRUE(cache->Load(1) && cache->Load(2) && (three = cache->Load(3, nullptr, "f")));
     EXPECT_EQ(cache->Load(4), nullptr) << "full";
@@ -279,7 +271,7 @@ TEST_F(DataFilesTest, UnloadsAndFailedLoadsKeepTheCacheInOrder)
     WriteFileBytes("Data5.dat", "");
     ASSERT_EQ(::mkdir("Data6.dat", 0755), 0);
     cache = GDataPackCache::Create(2);
-    uint32_t size = 99;
+    size = 99;
     EXPECT_TRUE(cache->Load(4, &size) == nullptr && size == 99u) << "a missing pack leaves the size alone";
     EXPECT_TRUE(cache->Load(5, &size) == nullptr && size == 0u);
     EXPECT_TRUE(cache->Load(6) == nullptr && cache->GetCount() == 0u);
@@ -421,7 +413,7 @@ TEST(XorScrambleTest, RunningKeyItsOwnInverseInPlaceAndEdges)
               (std::vector<int>{1, 1, 0, 0}));
 }
 
-TEST(HtmlLog, HeadReportLinesAndClosingTotals)
+TEST(HtmlLog, HeadReportLinesClosingTotalsEscapingAndNoSilentCuts)
 {
     TempFolder folder("html_log_");
     const std::string path = folder.Path("html_log_basic.html");
@@ -449,21 +441,18 @@ TEST(HtmlLog, HeadReportLinesAndClosingTotals)
         EXPECT_NE(text.find(part), std::string::npos) << part;
     EXPECT_EQ(text.find("Video card"), std::string::npos);
     EXPECT_TRUE(std::regex_search(text, std::regex("[0-9]> \n\n")));
-}
 
-TEST(HtmlLog, MessagesAreEscapedAndNeverCutOrDroppedSilently)
-{
-    TempFolder folder("html_log_");
-    const std::string path = folder.Path("html_log_long.html");
+    // Messages are escaped and never cut.
+    const std::string longPath = folder.Path("html_log_long.html");
     const std::string longText(40000, 'x');
     {
-        GHtmlLog log(path.c_str());
+        GHtmlLog log(longPath.c_str());
         log.Printf("a<b & c");
         log.Printf("%s|end", longText.c_str());
     }
-    const std::string text = ReadFileBytes(path);
-    EXPECT_NE(text.find("> a&lt;b &amp; c\n"), std::string::npos);
-    EXPECT_NE(text.find("> " + longText + "|end\n"), std::string::npos);
+    const std::string longLog = ReadFileBytes(longPath);
+    EXPECT_NE(longLog.find("> a&lt;b &amp; c\n"), std::string::npos);
+    EXPECT_NE(longLog.find("> " + longText + "|end\n"), std::string::npos);
 
     // An unopenable file drops the lines silently.
     GHtmlLog log("/nonexistent-folder/for/sure/log.html");
@@ -493,7 +482,7 @@ protected:
 
 } // namespace
 
-TEST_F(SharedDataFolderTest, CreatesBothLevelsUnderTheDataHome)
+TEST_F(SharedDataFolderTest, CreatesBothLevelsUnderTheDataHomeOrHome)
 {
     ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
     EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere/Tolvanrise");
@@ -507,6 +496,13 @@ TEST_F(SharedDataFolderTest, CreatesBothLevelsUnderTheDataHome)
     ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
     EXPECT_EQ(std::string(m_out), m_home + "/Hallowmere/Tolvanrise");
     EXPECT_EQ(fs::last_write_time(m_home + "/Hallowmere"), before);
+
+    // Without XDG_DATA_HOME the folder goes under HOME.
+    ::unsetenv("XDG_DATA_HOME");
+    ::setenv("HOME", m_folder.Path().c_str(), 1);
+    ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
+    EXPECT_EQ(std::string(m_out), m_folder.Path(".local/share/Hallowmere/Tolvanrise"));
+    EXPECT_TRUE(fs::is_directory(m_out));
 }
 
 TEST_F(SharedDataFolderTest, FileInPlaceOfAFolderIsRefused)
@@ -536,13 +532,4 @@ TEST_F(SharedDataFolderTest, TooNewAMinimumOrAPathThatDoesNotFitFails)
                                 GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "", 1),
                                 GetSharedDataFolder(nullptr, 0, "Hallowmere", "Tolvanrise", 1), small[7]}),
               (std::vector<int>{0, 0, 0, 0, '#'}));
-}
-
-TEST_F(SharedDataFolderTest, FallsBackToHomeWhenXdgIsUnset)
-{
-    ::unsetenv("XDG_DATA_HOME");
-    ::setenv("HOME", m_folder.Path().c_str(), 1);
-    ASSERT_EQ(GetSharedDataFolder(m_out, sizeof m_out, "Hallowmere", "Tolvanrise", 1), 1);
-    EXPECT_EQ(std::string(m_out), m_folder.Path(".local/share/Hallowmere/Tolvanrise"));
-    EXPECT_TRUE(fs::is_directory(m_out));
 }
