@@ -2,7 +2,6 @@
 
 #include "foundation/files/scramble_keys.h"
 #include "foundation/image/bitmap.h"
-#include "graphics/store/bitmap_pool.h"
 #include "graphics/store/graphics_resources.h"
 #include "graphics/store/image_loaders.h"
 
@@ -15,13 +14,12 @@ int GBackground::Load(GGraphicsResources* store, int32_t pack, const char* folde
                         LoadJpegImageFromMemory(pack, &slot, store, folder, kBackgroundJpmKey) ||
                         LoadJpegImageFromPack(pack, &slot, store, folder);
     // The loaders give a slot of the pool; the clip shows an absolute slot of the store.
-    const int32_t absolute = loaded && slot >= 0 && store->GetPool() ? store->GetPool()->GetFirstSlot() + slot : -1;
+    const int32_t absolute = loaded ? store->AbsoluteSlotOfPoolSlot(slot) : -1;
     const GBitmap* image = absolute >= 0 ? store->GetBitmap(absolute) : nullptr;
     if (!image)
         return 0;
-    slot = static_cast<int16_t>(absolute);
-    m_slot = slot;
-    m_clip.SetSlot(slot);
+    m_slot = static_cast<int16_t>(absolute);
+    m_clip.SetSlot(absolute);
     GRect size;
     size.SetSize(image->GetWidth(), image->GetHeight());
     m_clip.SetRect(size);

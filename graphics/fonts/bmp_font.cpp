@@ -310,7 +310,7 @@ int32_t GBmpFont::GetGlyphSlot(uint16_t code) const
     const int16_t position = m_symbols->FindCode(code);
     if (position < 0 || position >= static_cast<int32_t>(m_glyphs.size()) || !m_store)
         return -1;
-    return m_glyphs[static_cast<size_t>(position)] + m_store->GetLoadedSlots();
+    return m_store->AbsoluteSlotOfPoolSlot(m_glyphs[static_cast<size_t>(position)]);
 }
 
 bool GBmpFont::GetSlotSize(int32_t slot, int16_t& width, int16_t& height) const

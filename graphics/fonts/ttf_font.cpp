@@ -307,7 +307,7 @@ int16_t GTtfFont::RenderText(const GWString& text, GBitmap* dst,
         // Transparent until a glyph covers it (the pool's blocks start at 0, which is opaque).
         GPixelBlock* mask = dst->GetAlphaBlock();
         std::memset(mask->GetData(), 255, mask->GetSize());
-        result = static_cast<int16_t>(slot + m_store->GetLoadedSlots());
+        result = static_cast<int16_t>(m_store->AbsoluteSlotOfPoolSlot(slot));
     }
 
     m_face->style_flags &= ~static_cast<FT_Long>(FT_STYLE_FLAG_BOLD | FT_STYLE_FLAG_ITALIC);

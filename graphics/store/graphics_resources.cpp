@@ -421,3 +421,8 @@ int16_t GGraphicsResources::CreateBitmap(uint16_t width, uint16_t height, uint32
         return -1;
     return m_pool->CreateBitmap(width, height, keyColour, format, pixels, alpha, slot);
 }
+
+int32_t GGraphicsResources::AbsoluteSlotOfPoolSlot(int32_t poolSlot) const
+{
+    return poolSlot >= 0 && m_pool ? m_pool->GetFirstSlot() + poolSlot : -1;
+}
