@@ -1,5 +1,6 @@
 #include "graphics/blit/blit_runs.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -66,12 +67,42 @@ std::vector<Run> Settle(const std::vector<Run>& raw, int32_t minSolid)
     return merged;
 }
 
+// The row's shape when it is Skip, Blend, Opaque, Blend, Skip (each optional) with short rims.
+GRowSpan SpanOf(const std::vector<Run>& runs)
+{
+    GRowSpan span;
+    size_t i = 0;
+    int32_t x = 0, left = 0, opaque = 0, right = 0;
+    auto take = [&](GRunKind kind, int32_t& length) {
+        if (i < runs.size() && runs[i].kind == kind)
+            length = runs[i++].length;
+    };
+    take(GRunKind::Skip, x);
+    take(GRunKind::Blend, left);
+    take(GRunKind::Opaque, opaque);
+    take(GRunKind::Blend, right);
+    int32_t after = 0;
+    take(GRunKind::Skip, after);
+    const int32_t rim = std::max(left, right), n = left + opaque + right;
+    if (i != runs.size() || rim > GRowSpan::kWideRim ||
+        (rim > GRowSpan::kNarrowRim && n < GRowSpan::kWideRimSpan) ||
+        (rim > 0 && n < GRowSpan::kNarrowRimSpan))
+        return span;
+    span.x = uint16_t(x);
+    span.opaque = uint16_t(opaque);
+    span.left = uint8_t(left);
+    span.right = uint8_t(right);
+    span.general = false;
+    return span;
+}
+
 } // namespace
 
 template <class KindOf>
 void GBlitRuns::AddRows(int32_t w, int32_t h, KindOf kindOf)
 {
     m_rowStart.reserve(size_t(h) + 1);
+    m_spans.reserve(size_t(h));
     std::vector<Run> raw;
     for (int32_t y = 0; y < h; ++y) {
         m_rowStart.push_back(uint32_t(m_runs.size()));
@@ -82,8 +113,10 @@ void GBlitRuns::AddRows(int32_t w, int32_t h, KindOf kindOf)
         // Every key rule skips Skip runs: a row's last one is left out.
         if (!mask && !raw.empty() && raw.back().kind == GRunKind::Skip)
             raw.pop_back();
-        for (const Run& run : Settle(raw, mask ? kMinSolidMask : 1))
+        const std::vector<Run> settled = Settle(raw, mask ? kMinSolidMask : 1);
+        for (const Run& run : settled)
             m_runs.push_back(uint32_t(run.length) << 2 | uint32_t(run.kind));
+        m_spans.push_back(SpanOf(settled));
     }
     m_rowStart.push_back(uint32_t(m_runs.size()));
 }

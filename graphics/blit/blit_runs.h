@@ -22,6 +22,23 @@
 #include "foundation/image/bitmap.h"
 
 enum class GRunKind : uint8_t { Skip, Opaque, Blend };
+
+// A row of the common convex shape, in one piece: Skip, a Blend rim, Opaque, a Blend rim, Skip
+// (any part may be empty). Rims of up to kNarrowRim pixels need a span of kNarrowRimSpan, so
+// that one 16-byte window at each end holds them; rims of up to kWideRim, a span of
+// kWideRimSpan, for a 30-byte window at each end. Other rows are marked `general` and drawn
+// from their runs.
+struct GRowSpan {
+    static constexpr int32_t kNarrowRim = 5;
+    static constexpr int32_t kNarrowRimSpan = 12;
+    static constexpr int32_t kWideRim = 10;
+    static constexpr int32_t kWideRimSpan = 20;
+    uint16_t x = 0;      // first pixel drawn
+    uint16_t opaque = 0; // pixels copied after the left rim
+    uint8_t left = 0;    // Blend pixels from x
+    uint8_t right = 0;   // Blend pixels after the opaque ones
+    bool general = true;
+};
 // What a table was built from, which is what a rule must read to use it.
 enum class GRunSource : uint8_t { None, Key, IndexedKey, Mask };
 
@@ -44,6 +61,8 @@ public:
     const uint32_t* RowEnd(int32_t y) const { return m_runs.data() + m_rowStart[size_t(y) + 1]; }
     // Where each row's runs start in the run array (RowBegin(0)); height + 1 entries.
     const uint32_t* RowStarts() const { return m_rowStart.data(); }
+    // Every row's shape (height entries).
+    const GRowSpan* RowSpans() const { return m_spans.data(); }
 
 private:
     GBlitRuns() = default;
@@ -58,6 +77,7 @@ private:
     const uint8_t* m_mask = nullptr;
     std::vector<uint32_t> m_rowStart; // height + 1 indices into m_runs
     std::vector<uint32_t> m_runs;
+    std::vector<GRowSpan> m_spans;
 };
 
 // Builds and attaches the image's table when its format has one.

@@ -23,6 +23,9 @@
 
 #include "graphics/blit/kernels.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "graphics/blit/kernel_rules.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -308,20 +311,117 @@ template <GSimdOp Op, bool Mirror>
     }
 }
 
-// A Blend run of a mask table: the SIMD mask row where the run is long enough for it, the
-// rule's own pixel step for the rest. Tables leave few pixels to that step (blit_runs.cpp);
-// 16-byte windows over short runs measured slower, their loads waiting on the stores of the
-// copies and windows beside them.
-[[gnu::target("avx2"), gnu::always_inline]] inline void BlendMaskAvx2(uint8_t* d, const uint8_t* s, const uint8_t* m,
-                                                                       int n)
+// Ten pixels exactly, as one group: lane 0 holds bytes 0..15, lane 1 bytes 14..29. Bytes 14
+// and 15 sit in both lanes and are worked out alike in each, so the two stores agree; nothing
+// outside the 30 bytes is read or written.
+[[gnu::target("avx2")]] inline V LoadTen(const uint8_t* p)
 {
-    int done = RowAvx2<GSimdOp::Mask, false>(d, s, m, n, GSimdArgs{});
-    const GRuleMask rule;
-    for (; done < n; ++done)
-        rule.Apply(d + 3 * done, s + 3 * done, m + done);
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 14));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
 }
 
-// Runs drawn whole, unmirrored: nothing per run but the kind test and one inline copy or blend.
+[[gnu::target("avx2")]] inline void StoreTen(uint8_t* p, V v)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 14), _mm256_extracti128_si256(v, 1));
+}
+
+// Byte by byte, the pixel of LoadTen's layout that the byte belongs to.
+[[gnu::target("avx2")]] inline V TenPixelOfByte()
+{
+    return _mm256_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5,
+                            4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9);
+}
+
+// Pixels [first, first + count) of the ten at d drawn by the mask rule; the others keep what
+// was loaded. Reads exactly ten mask bytes.
+[[gnu::target("avx2"), gnu::always_inline]] inline void BlendTen(uint8_t* d, const uint8_t* s,
+                                                                 const uint8_t* m, int first,
+                                                                 int count)
+{
+    int64_t low;
+    uint16_t high;
+    std::memcpy(&low, m, 8);
+    std::memcpy(&high, m + 8, 2);
+    const V pixelOf = TenPixelOfByte();
+    const V mv = _mm256_shuffle_epi8(
+        _mm256_broadcastsi128_si256(_mm_insert_epi16(_mm_cvtsi64_si128(low), high, 4)), pixelOf);
+    const V dv = LoadTen(d), sv = LoadTen(s);
+    const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
+    const V result = Narrow(MaskWords(dw.lo, sw.lo, _mm256_add_epi16(mw.lo, mw.lo)),
+                            MaskWords(dw.hi, sw.hi, _mm256_add_epi16(mw.hi, mw.hi)));
+    const V outside = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(char(first)), pixelOf),
+                                      _mm256_cmpgt_epi8(pixelOf, _mm256_set1_epi8(char(first + count - 1))));
+    const V keep = _mm256_or_si256(outside, _mm256_cmpeq_epi8(mv, _mm256_set1_epi8(-1)));
+    StoreTen(d, _mm256_blendv_epi8(result, dv, keep));
+}
+
+// A Blend run [x, x + n) of a row `width` pixels wide (at least ten), ten pixels at a time;
+// a last group that would pass the row's end moves back and leaves the pixels before the run
+// as it found them.
+[[gnu::target("avx2"), gnu::always_inline]] inline void BlendRunAvx2(uint8_t* row, const uint8_t* s,
+                                                                     const uint8_t* m, int32_t x,
+                                                                     int32_t n, int32_t width)
+{
+    for (int32_t at = x, end = x + n; at < end;) {
+        const int32_t start = std::min(at, width - 10);
+        const int32_t first = at - start;
+        const int32_t count = std::min(end - at, 10 - first);
+        BlendTen(row + ptrdiff_t(start) * 3, s + ptrdiff_t(start) * 3, m + start, first, count);
+        at += count;
+    }
+}
+
+// Bytes 0..15 in lane 0, last..last + 15 in lane 1.
+[[gnu::target("avx2")]] inline V LoadEnds(const uint8_t* p, ptrdiff_t last)
+{
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + last)), 1);
+}
+
+// Both rims of a convex row (GRowSpan) in one pass: lane 0 holds the span's first 16 bytes
+// (pixels 0..4 and a byte of 5), lane 1 its last 16 (a byte of pixel n-6 and pixels n-5..n-1).
+// The span is at least 12 pixels wide, so the lanes do not meet; bytes outside the rims are
+// stored as loaded, for the copy that follows to overwrite.
+[[gnu::target("avx2"), gnu::always_inline]] inline void BlendRimsAvx2(uint8_t* d, const uint8_t* s,
+                                                                      const uint8_t* m,
+                                                                      const GRowSpan& span)
+{
+    const int32_t n = span.left + span.opaque + span.right;
+    const ptrdiff_t last = ptrdiff_t(n) * 3 - 16;
+    int64_t head, tail;
+    std::memcpy(&head, m, 8);
+    std::memcpy(&tail, m + n - 8, 8);
+    // Mask bytes: 0..7 the span's first eight, 8..15 its last eight.
+    const V spread = _mm256_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5,
+                                      10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
+    const V mv = _mm256_shuffle_epi8(
+        _mm256_broadcastsi128_si256(_mm_set_epi64x(tail, head)), spread);
+    // A byte is in a rim where its pixel's distance from the span's nearer end is below that
+    // rim's width; the partial pixels' bytes never are.
+    const V distance = _mm256_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 99,
+                                        99, 4, 4, 4, 3, 3, 3, 2, 2, 2, 1, 1, 1, 0, 0, 0);
+    const V width = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi8(char(span.left))),
+                                            _mm_set1_epi8(char(span.right)), 1);
+    const V dv = LoadEnds(d, last), sv = LoadEnds(s, last);
+    const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
+    const V result = Narrow(MaskWords(dw.lo, sw.lo, _mm256_add_epi16(mw.lo, mw.lo)),
+                            MaskWords(dw.hi, sw.hi, _mm256_add_epi16(mw.hi, mw.hi)));
+    const V keep = _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_cmpgt_epi8(width, distance), _mm256_setzero_si256()),
+                                   _mm256_cmpeq_epi8(mv, _mm256_set1_epi8(-1)));
+    const V out = _mm256_blendv_epi8(result, dv, keep);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(out));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + last), _mm256_extracti128_si256(out, 1));
+}
+
+// Runs drawn whole, unmirrored. A convex row (most rows of most sprites) is its rims, in one
+// window or two, and one copy; any other row walks its runs. Either way a row blends first and
+// copies after: a window may reach past its rim into pixels it stores as it loaded them, so the
+// copy must come after it; and a window that loaded bytes just copied would wait for those
+// stores to drain. Measured on a frame of 1,000 round sprites, half keyed, half soft-rimmed:
+// 0.78x the time of walking every row's runs with a window per rim.
 // The table's arrays are read through locals: the byte stores could alias the table's members.
 [[gnu::target("avx2")]] void DrawRunsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
                                           ptrdiff_t srcPitch, const uint8_t* m, int32_t width,
@@ -331,29 +431,59 @@ template <GSimdOp Op, bool Mirror>
     constexpr ptrdiff_t kPrefetchRows = 2;
     const uint32_t* all = runs.RowBegin(0);
     const uint32_t* starts = runs.RowStarts();
+    const GRowSpan* spans = runs.RowSpans();
     const uint8_t* from = s + ptrdiff_t(row) * srcPitch;
     const uint8_t* fromMask = m ? m + ptrdiff_t(row) * width : nullptr;
     const ptrdiff_t fromStep = rowStep * srcPitch;
     const ptrdiff_t maskStep = m ? ptrdiff_t(rowStep) * width : 0; // key tables have no mask
+    const bool groups = width >= 10;
     for (; rows > 0; --rows, row += rowStep, d += dstPitch, from += fromStep, fromMask += maskStep) {
         // The destination rows are the frame's, often not yet in the nearer caches: blends read
         // them, and a read that misses stalls where a store would not.
         if (rows > kPrefetchRows)
             for (ptrdiff_t x = 0; x < ptrdiff_t(width) * 3; x += 64)
                 _mm_prefetch(reinterpret_cast<const char*>(d + kPrefetchRows * dstPitch + x), _MM_HINT_T0);
+        const GRowSpan& span = spans[row];
+        if (!span.general) {
+            uint8_t* at = d + ptrdiff_t(span.x) * 3;
+            const uint8_t* in = from + ptrdiff_t(span.x) * 3;
+            const int32_t n = span.left + span.opaque + span.right;
+            if (std::max(span.left, span.right) > GRowSpan::kNarrowRim) {
+                BlendTen(at, in, fromMask + span.x, 0, span.left);
+                BlendTen(at + (n - 10) * 3, in + (n - 10) * 3, fromMask + span.x + n - 10,
+                         10 - span.right, span.right);
+            } else if (span.left | span.right) {
+                BlendRimsAvx2(at, in, fromMask + span.x, span);
+            }
+            if (span.opaque)
+                CopyBytesAvx2(at + span.left * 3, in + span.left * 3, size_t(span.opaque) * 3);
+            continue;
+        }
+        const uint32_t* begin = all + starts[row];
+        const uint32_t* end = all + starts[row + 1];
+        if (m) { // only mask tables hold Blend runs
+            int32_t x = 0;
+            for (const uint32_t* r = begin; r != end; ++r) {
+                const int32_t n = GBlitRuns::Length(*r);
+                if (GBlitRuns::Kind(*r) != GRunKind::Blend) {
+                } else if (groups) {
+                    BlendRunAvx2(d, from, fromMask, x, n, width);
+                } else {
+                    const GRuleMask rule;
+                    for (int32_t i = x; i < x + n; ++i)
+                        rule.Apply(d + 3 * i, from + 3 * i, fromMask + i);
+                }
+                x += n;
+            }
+        }
         uint8_t* at = d;
         const uint8_t* in = from;
-        int32_t x = 0;
-        for (const uint32_t *r = all + starts[row], *end = all + starts[row + 1]; r != end; ++r) {
-            const int32_t n = GBlitRuns::Length(*r);
-            const GRunKind kind = GBlitRuns::Kind(*r);
-            if (kind == GRunKind::Opaque)
-                CopyBytesAvx2(at, in, size_t(n) * 3);
-            else if (kind == GRunKind::Blend) // only mask tables hold Blend runs
-                BlendMaskAvx2(at, in, fromMask + x, n);
-            at += ptrdiff_t(n) * 3;
-            in += ptrdiff_t(n) * 3;
-            x += n;
+        for (const uint32_t* r = begin; r != end; ++r) {
+            const size_t bytes = size_t(GBlitRuns::Length(*r)) * 3;
+            if (GBlitRuns::Kind(*r) == GRunKind::Opaque)
+                CopyBytesAvx2(at, in, bytes);
+            at += bytes;
+            in += bytes;
         }
     }
 }
