@@ -439,8 +439,8 @@ template <GSimdOp Op, bool Mirror>
     const bool groups = width >= 10;
     for (; rows > 0; --rows, row += rowStep, d += dstPitch, from += fromStep, fromMask += maskStep) {
         // The destination rows are the frame's, often not yet in the nearer caches: blends read
-        // them, and a read that misses stalls where a store would not.
-        if (rows > kPrefetchRows)
+        // them, and a read that misses stalls where a store would not. Copies only store.
+        if (m && rows > kPrefetchRows)
             for (ptrdiff_t x = 0; x < ptrdiff_t(width) * 3; x += 64)
                 _mm_prefetch(reinterpret_cast<const char*>(d + kPrefetchRows * dstPitch + x), _MM_HINT_T0);
         const GRowSpan& span = spans[row];
