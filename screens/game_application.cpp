@@ -38,7 +38,6 @@ int GGameApplication::OnInit()
     m_frameStatistics = 0;
     m_frameInterval = 30;
     m_gameStarted = true;
-    m_audioPending = true;
     return 1;
 }
 
@@ -61,7 +60,6 @@ void GGameApplication::OnExit()
 
 void GGameApplication::EndGame()
 {
-    m_audioPending = false;
     m_intro = nullptr;
     RemoveAllForms();
     m_system.reset();
@@ -69,16 +67,7 @@ void GGameApplication::EndGame()
 
 void GGameApplication::OnFrame(int elapsedMs)
 {
-    // The audio start-up (the device, the players, every sound effect decoded) takes longer
-    // than all the first screen needs, and that screen plays nothing: it runs once the screen
-    // has been drawn, on the next frame, before the intro's loading steps apply the saved
-    // volumes and start the music.
-    if (m_audioPending && m_firstFrameDrawn) {
-        m_audioPending = false;
-        m_system->InitGame();
-    }
     GFormStackApplication::OnFrame(elapsedMs);
-    m_firstFrameDrawn = true;
 }
 
 void GGameApplication::OnKeyDown(int key)

@@ -1,11 +1,10 @@
 #pragma once
 // GGameApplication: the game's application. It builds the game on top of the form-stack
-// application: its initialisation starts the game system (GUI, data) and the first screen,
-// the frame after that screen is first drawn starts the audio, its exit saves what the player
-// has done (only when the game was started, so a failed start never writes over the player's
-// files), and its frame tick runs the form stack and then the game's mouse cursor. Alt+Enter
-// toggles full screen; losing the focus in full screen minimises the window. Created and
-// deleted by the application main. Main thread only.
+// application: its initialisation starts the game system (GUI, data, audio) and the first
+// screen, its exit saves what the player has done (only when the game was started, so a
+// failed start never writes over the player's files), and its frame tick runs the form stack
+// and then the game's mouse cursor. Alt+Enter toggles full screen; losing the focus in full
+// screen minimises the window. Created and deleted by the application main. Main thread only.
 
 #include <memory>
 
@@ -56,6 +55,4 @@ private:
     std::unique_ptr<GGameGuiSystem> m_system;
     GIntroDialog* m_intro = nullptr; // owned by the form stack
     bool m_gameStarted = false;
-    bool m_firstFrameDrawn = false;
-    bool m_audioPending = false; // the game started, its audio not yet
 };

@@ -40,6 +40,7 @@ std::unique_ptr<GGameGuiSystem> GGameGuiSystem::Create(GGameApplication* applica
     std::unique_ptr<GGameGuiSystem> system(new (std::nothrow) GGameGuiSystem());
     if (!system || !system->Init(application, kLogFileName))
         return nullptr;
+    system->InitGame();
     return system;
 }
 

@@ -34,8 +34,7 @@ public:
     GGameGuiSystem();
     ~GGameGuiSystem() override;
 
-    // Init; null when it fails (the reason is in the log). The audio is started apart
-    // (InitGame), once the first screen is shown.
+    // Init, then the audio start-up; null when Init fails (the reason is in the log).
     static std::unique_ptr<GGameGuiSystem> Create(GGameApplication* application);
 
     // The GUI's start-up, the game's command factory, the fonts, the dictionary and the
