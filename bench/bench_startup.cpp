@@ -6,17 +6,19 @@
 // (the bitmap store and its three reload sets, the intro picture, the fonts, the TrueType
 // file, the options, the dictionary, the intro animation, both audio lists with every sound
 // effect, and the menu track's first block), measured in this process. Prints the ratios; the
-// target for the first frame is within 2x of the floor. The floor's part that the first screen
-// shows is timed on the way and printed beside it: the audio start-up and the loading steps
-// come after the first frame, so that part is the first frame's own floor. Run it pinned to
-// one core: taskset -c 3 bench_startup.
+// target for the first frame is within 2x of the floor. Run it pinned to one core:
+// taskset -c 3 bench_startup.
 //
 // Every side uses one clock (steady_clock, wall time: start-up waits on the disk and the
-// dynamic loader as a player does) and the sides alternate round by round.
+// dynamic loader as a player does) and the sides alternate round by round. While the program
+// runs, this process watches it from another core than the one it was pinned to, which the
+// program keeps: a watcher waking every 200 us on the program's own core would take its time
+// from the start-up it measures.
 
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -105,8 +107,43 @@ struct StartTimes {
     double firstSound = -1;
 };
 
+// While alive, moves this process off the one core it is pinned to (the child started in the
+// meantime keeps that core); nothing when it is not pinned to one core.
+class WatchFromAnotherCore {
+public:
+    WatchFromAnotherCore()
+    {
+        if (sched_getaffinity(0, sizeof m_pinned, &m_pinned) != 0 || CPU_COUNT(&m_pinned) != 1)
+            return;
+        const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+        for (int core = 0; core < cores && !m_moved; ++core) {
+            if (CPU_ISSET(core, &m_pinned))
+                continue;
+            cpu_set_t other;
+            CPU_ZERO(&other);
+            CPU_SET(core, &other);
+            m_moved = sched_setaffinity(0, sizeof other, &other) == 0;
+        }
+    }
+    ~WatchFromAnotherCore()
+    {
+        if (m_moved)
+            sched_setaffinity(0, sizeof m_pinned, &m_pinned);
+    }
+    void PinChild() const
+    {
+        if (m_moved)
+            sched_setaffinity(0, sizeof m_pinned, &m_pinned);
+    }
+
+private:
+    cpu_set_t m_pinned{};
+    bool m_moved = false;
+};
+
 StartTimes ExecToFirstFrameAndSound()
 {
+    const WatchFromAnotherCore watcher;
     const fs::path data = Space().root / "data";
     const fs::path log = data / "Tolvanrise.html";
     const fs::path raw = Space().root / "output.raw";
@@ -115,6 +152,7 @@ StartTimes ExecToFirstFrameAndSound()
     const auto start = Clock::now();
     const pid_t child = fork();
     if (child == 0) {
+        watcher.PinChild();
         // The disk driver announces itself on standard error every run.
         const int quiet = open("/dev/null", O_WRONLY);
         if (chdir(data.c_str()) != 0 || quiet < 0 || dup2(quiet, 2) < 0)
@@ -178,24 +216,19 @@ void ReadAudioData()
     benchmark::DoNotOptimize(pcm.data());
 }
 
-struct FloorTimes {
-    double firstFrameData = 0; // seconds: what the first screen shows
-    double all = 0;            // seconds: all that start-up reads
-};
-
-// Reads and decodes what start-up reads, as start-up does: first what the first screen shows
-// (the store, the intro set and picture, the fonts, the options, the dictionary, the intro
-// animation), then what the loading steps and the audio start-up read after it.
-FloorTimes ReadAndDecodeFloor()
+// Reads and decodes what start-up reads, as start-up does; seconds.
+double ReadAndDecodeFloor()
 {
     const fs::path previous = fs::current_path();
     fs::current_path(Space().root / "data");
-    FloorTimes times;
     const auto start = Clock::now();
     {
         auto store = GGraphicsResources::Create("800x600", 5000, 4100);
         const int16_t bar = store->FindBitmap("INTRO_P_BAR_BG");
         store->LoadBitmaps("INTRO", static_cast<int16_t>(bar + 1), static_cast<int16_t>(bar + 6));
+        store->LoadBitmaps("INTERFACE", 1100, 2099);
+        const int16_t fx = store->FindBitmap("FX_NoMoveLevel");
+        store->LoadBitmaps(nullptr, fx, static_cast<int16_t>(fx + 4));
         GBackground background;
         background.Load(store.get(), 1, nullptr);
         GBmpFontManager fonts;
@@ -208,21 +241,16 @@ FloorTimes ReadAndDecodeFloor()
         dictionary.Load("english.dic", kDictionaryKey);
         GCfgNode animation;
         animation.LoadFile("intro.cfg");
-        times.firstFrameData = std::chrono::duration<double>(Clock::now() - start).count();
-        store->LoadBitmaps("INTERFACE", 1100, 2099);
-        const int16_t fx = store->FindBitmap("FX_NoMoveLevel");
-        store->LoadBitmaps(nullptr, fx, static_cast<int16_t>(fx + 4));
         ReadAudioData();
         benchmark::DoNotOptimize(store.get());
     }
-    times.all = std::chrono::duration<double>(Clock::now() - start).count();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     fs::current_path(previous);
-    return times;
+    return seconds;
 }
 
-// Best of every round: exec to first frame, exec to first sound, the floor, the floor's part
-// that the first screen shows.
-double g_best[4] = {1e9, 1e9, 1e9, 1e9};
+// Best of every round: exec to first frame, exec to first sound, the floor.
+double g_best[3] = {1e9, 1e9, 1e9};
 
 void RunProgram(benchmark::State& state)
 {
@@ -242,11 +270,9 @@ void RunProgram(benchmark::State& state)
 void RunFloor(benchmark::State& state)
 {
     for (auto _ : state) {
-        const FloorTimes times = ReadAndDecodeFloor();
-        g_best[2] = std::min(g_best[2], times.all);
-        g_best[3] = std::min(g_best[3], times.firstFrameData);
-        state.counters["first_frame_data_ms"] = times.firstFrameData * 1e3;
-        state.SetIterationTime(times.all);
+        const double seconds = ReadAndDecodeFloor();
+        g_best[2] = std::min(g_best[2], seconds);
+        state.SetIterationTime(seconds);
     }
 }
 
@@ -266,11 +292,8 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     std::printf("\nbest exec to first frame   %8.2f ms\nbest exec to first sound   %8.2f ms\n"
                 "best read+decode floor     %8.2f ms\n"
-                "  of which the first screen's data %8.2f ms\n"
                 "ratio (first frame / floor) %6.2f  (target: at most 2)\n"
-                "ratio (first sound / floor) %6.2f\n"
-                "ratio (first frame / first screen's data) %6.2f\n",
-                g_best[0] * 1e3, g_best[1] * 1e3, g_best[2] * 1e3, g_best[3] * 1e3, g_best[0] / g_best[2],
-                g_best[1] / g_best[2], g_best[0] / g_best[3]);
+                "ratio (first sound / floor) %6.2f\n",
+                g_best[0] * 1e3, g_best[1] * 1e3, g_best[2] * 1e3, g_best[0] / g_best[2], g_best[1] / g_best[2]);
     return 0;
 }
