@@ -10,9 +10,7 @@ int GBackground::Load(GGraphicsResources* store, int32_t pack, const char* folde
     if (!store)
         return 0;
     int16_t slot = -1;
-    const bool loaded = LoadTgaImage(pack, &slot, store, folder) ||
-                        LoadJpegImageFromMemory(pack, &slot, store, folder, kBackgroundJpmKey) ||
-                        LoadJpegImageFromPack(pack, &slot, store, folder);
+    const bool loaded = LoadPackImageOfAnyKind(pack, &slot, store, folder, kBackgroundJpmKey) == 1;
     // The loaders give a slot of the pool; the clip shows an absolute slot of the store.
     const int32_t absolute = loaded ? store->AbsoluteSlotOfPoolSlot(slot) : -1;
     const GBitmap* image = absolute >= 0 ? store->GetBitmap(absolute) : nullptr;

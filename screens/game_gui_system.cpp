@@ -170,12 +170,15 @@ void GGameGuiSystem::LoadPlayerData()
     if (!m_profiles->Load())
         GetLog()->Printf("No usable profiles in %s: the defaults hold", m_profilesFolder.c_str());
     m_topScores->Load();
+    m_playerDataLoaded = true;
     ApplySettings();
 }
 
 int GGameGuiSystem::SavePlayerData()
 {
-    if (!m_profiles)
+    // A game closed before the loading step read the player's files would write the defaults
+    // over them.
+    if (!m_profiles || !m_playerDataLoaded)
         return 0;
     const int profiles = m_profiles->Save();
     const int scores = m_topScores->Save();

@@ -57,7 +57,7 @@ public:
     // Reads the profiles and top scores (a missing or damaged file gives the defaults) and
     // applies the settings to the audio.
     void LoadPlayerData();
-    // Writes both; 1 when both were written.
+    // Writes both; 1 when both were written. 0, writing nothing, until LoadPlayerData has run.
     int SavePlayerData();
     // Applies the profile store's settings: a music or sound volume of 0 switches that manager
     // off, any other value on (the music then plays its mode at that volume).
@@ -78,6 +78,7 @@ private:
     std::string m_profilesFolder;
     std::unique_ptr<GPlayerProfiles> m_profiles;
     std::unique_ptr<GTopScoreTable> m_topScores;
+    bool m_playerDataLoaded = false; // until then the files on disk are the player's only copy
     std::unique_ptr<GAudioSystem> m_audio;
     std::unique_ptr<GSoundManager> m_soundManager;
     std::unique_ptr<GMusicManager> m_musicManager;

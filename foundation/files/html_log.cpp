@@ -52,6 +52,9 @@ GHtmlLog::GHtmlLog(const char* fileName)
     std::snprintf(m_fileName, sizeof m_fileName, "%s", fileName ? fileName : "");
     m_file = platform::OpenFile(m_fileName, "w");
     if (m_file) {
+        // The header and the system report are written in one opening of the file; only the
+        // lines after them open and close it each.
+        m_keepOpen = 1;
         std::fprintf(m_file, "<HTML>\n<HEAD>  <TITLE> %s Log file  </TITLE>  </HEAD>\n", kSiteName);
         std::fputs("<BODY>\n<FONT  STYLE='FONT-SIZE: 10pt'>\n<PRE>", m_file);
         WriteTime(m_file, "\n<B><FONT color= '0000ff'>Log file opened: %d/%02d/%02d - %02d:%02d:%02d </FONT></B>\n\n");
@@ -59,6 +62,7 @@ GHtmlLog::GHtmlLog(const char* fileName)
         Printf("%s", platform::GetCommandLine().c_str());
         Printf("****************************************************");
         WriteSystemInfo();
+        m_keepOpen = 0;
     }
     Close();
 }

@@ -239,3 +239,17 @@ int LoadJpegImageFromPack(int32_t pack, int16_t* slot, GGraphicsResources* store
     source->Close();
     return result;
 }
+
+int LoadPackImageOfAnyKind(int32_t pack, int16_t* slot, GGraphicsResources* store,
+                           const char* folder, uint8_t jpmKey)
+{
+    if (!store)
+        return 0;
+    return WithPackBytes(pack, folder, [&](const uint8_t* data, uint32_t size) {
+        return LoadTgaImageFromBytes(data, size, slot, store) ||
+                       LoadJpmImageFromBytes(data, size, slot, store, jpmKey) ||
+                       LoadPackJpegImageFromBytes(data, size, slot, store)
+                   ? 1
+                   : 0;
+    });
+}

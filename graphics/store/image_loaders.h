@@ -35,6 +35,10 @@ int LoadJpegImageFromMemory(int32_t pack, int16_t* slot, GGraphicsResources* sto
                             const char* folder, uint8_t key);
 int LoadJpegImageFromPack(int32_t pack, int16_t* slot, GGraphicsResources* store,
                           const char* folder);
+// Reads the pack once and tries it as a TGA, then as a JPM with the key, then as a pack JPEG;
+// the first that accepts it decides.
+int LoadPackImageOfAnyKind(int32_t pack, int16_t* slot, GGraphicsResources* store,
+                           const char* folder, uint8_t jpmKey);
 
 // The same on the bytes of a pack already in memory (size bytes at data).
 int LoadTgaImageFromBytes(const uint8_t* data, uint32_t size, int16_t* slot,

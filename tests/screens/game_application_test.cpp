@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
 #include <tuple>
 
 #include "foundation/image/dib_surface.h"
@@ -78,6 +80,23 @@ TEST(GameApplication, AFailedStartNeverSaves)
     EXPECT_EQ(bare.OnInit(), 0);
     bare.OnExit();
     EXPECT_TRUE(bare.saves == 0 && !bare.IsGameStarted());
+}
+
+// Closed before its loading step has read them, the game leaves the player's files as they are.
+TEST(GameApplication, AGameClosedBeforeItReadTheProfilesKeepsThem)
+{
+    tolvanrise::test::GameDataFolder data;
+    platform::ClearMessages();
+    const std::string file = data.ProfilesFolder() + "/00000000.bin";
+    const std::string saved(GPlayerProfiles::kStoreSize, '\x01');
+    std::filesystem::create_directories(data.ProfilesFolder());
+    ASSERT_TRUE(tolvanrise::test::WriteFileBytes(file, saved));
+    GGameApplication game;
+    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    EXPECT_EQ(game.GetGameSystem()->SavePlayerData(), 0);
+    game.OnExit();
+    EXPECT_EQ(tolvanrise::test::ReadFileBytes(file), saved);
+    platform::ShowCursor(true);
 }
 
 TEST(GameApplication, TheLoopEndsOnCloseAndSavesOnce)
