@@ -1,6 +1,9 @@
 #include "graphics/scene/rect_array.h"
 
+#include <algorithm>
 #include <new>
+#include <utility>
+
 
 std::unique_ptr<GRectArray> GRectArray::Create(int16_t capacity)
 {
@@ -16,6 +19,7 @@ bool GRectArray::Init(int16_t capacity)
     m_items.reset();
     m_count = 0;
     m_capacity = 0;
+    m_disjoint = true;
     if (capacity <= 0) {
         return false;
     }
@@ -32,6 +36,9 @@ int GRectArray::Add(const GRect& rect)
     if (m_count >= m_capacity) {
         return -1;
     }
+    for (int i = 0; m_disjoint && i < m_count; ++i) {
+        m_disjoint = !RectsOverlap(m_items[i], rect);
+    }
     m_items[m_count] = rect;
     return m_count++;
 }
@@ -45,20 +52,29 @@ void GRectArray::RemoveAt(int index)
     m_items[index] = m_items[m_count];
 }
 
-bool GRectArray::MergePass(GRect& r)
+int GRectArray::MergePass(GRect& r, int clean)
 {
-    bool merged = false;
+    int last = -1;
     int i = 0;
-    while (i < m_count) {
+    // Once r grows, every entry left has to be tested against it.
+    while (i < (last < 0 ? std::min<int>(clean, m_count) : m_count)) {
         if (RectsOverlap(m_items[i], r)) {
             UnionRects(r, r, m_items[i]);
             RemoveAt(i); // the former last entry now sits at i: test it next
-            merged = true;
+            last = i;
         } else {
             ++i;
         }
     }
-    return merged;
+    return last;
+}
+
+void GRectArray::MergeAll(GRect& r, int clean)
+{
+    // The entries from the last merge on were tested against r as it now is; only those
+    // before it may overlap the grown r.
+    while ((clean = MergePass(r, clean)) > 0) {
+    }
 }
 
 void GRectArray::Store(GRect r)
@@ -84,19 +100,35 @@ void GRectArray::Store(GRect r)
         }
         UnionRects(r, r, m_items[best]);
         RemoveAt(best);
-        while (MergePass(r)) {
-        }
+        MergeAll(r, m_count);
     }
     m_items[m_count++] = r;
 }
 
-void GRectArray::AddMerged(GRect r)
+void GRectArray::AddMergedSearch(GRect r)
 {
     if (r.IsEmpty()) {
         return;
     }
-    while (MergePass(r)) {
+    int clean = m_count;
+    if (m_disjoint) {
+        // Disjoint entries are searched from the end: when none overlaps r, r is stored as it
+        // is; when the first that does holds r whole, it is the only one r overlaps, and the
+        // rule would merge it alone, move the last entry into its place and store it again at
+        // the end. Otherwise the passes need not test the entries found clean.
+        while (clean > 0 && !RectsOverlap(m_items[clean - 1], r)) {
+            --clean;
+        }
+        if (clean == 0) {
+            Store(r);
+            return;
+        }
+        if (Holds(m_items[clean - 1], r)) {
+            std::swap(m_items[clean - 1], m_items[m_count - 1]);
+            return;
+        }
     }
+    MergeAll(r, clean);
     Store(r);
 }
 
@@ -107,6 +139,7 @@ void GRectArray::AddMergedTouching(GRect r)
     }
     r.SetClamped(int32_t(r.left) - 1, int32_t(r.top) - 1, int32_t(r.right) + 1,
                  int32_t(r.bottom) + 1);
-    MergePass(r);
+    MergePass(r, m_count);
+    m_disjoint = false; // one pass may leave r over entries it passed before it grew
     Store(r);
 }
