@@ -72,6 +72,8 @@ private:
     // known not to overlap r and are skipped until r grows. The index of the last merge, or
     // -1 when nothing merged.
     int MergePass(GRect& r, int clean);
+    // The first index in [from, end) whose entry overlaps r; end when none does.
+    int FindOverlap(const GRect& r, int from, int end) const;
     // Appends r, first making room by the fallback merge when the list is full.
     void Store(GRect r);
 
