@@ -5,6 +5,10 @@
 #include <new>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // RectsOverlap without its early exits: the scans test mostly entries that miss, in no
@@ -13,6 +17,69 @@ inline bool Overlaps(const GRect& a, const GRect& b)
 {
     return (a.top <= b.bottom) & (a.right >= b.left) & (b.top <= a.bottom) & (b.right >= a.left);
 }
+
+// The scans test eight entries at a time and branch once on the result: bit k of the mask is
+// set when entry k overlaps the probe.
+constexpr int kBlock = 8;
+
+#if defined(__SSE2__)
+class GOverlapProbe {
+public:
+    explicit GOverlapProbe(const GRect& r)
+        // Entry lanes are (left, top, right, bottom); a lane fails when left > r.right,
+        // top > r.bottom, r.left > right or r.top > bottom. The unused halves never fail.
+        : m_high(_mm_setr_epi16(r.right, r.bottom, INT16_MAX, INT16_MAX, r.right, r.bottom,
+                                INT16_MAX, INT16_MAX)),
+          m_low(_mm_setr_epi16(INT16_MIN, INT16_MIN, r.left, r.top, INT16_MIN, INT16_MIN, r.left,
+                               r.top))
+    {
+    }
+
+    unsigned Block(const GRect* items) const
+    {
+        const __m128i* at = reinterpret_cast<const __m128i*>(items);
+        // Each pair of entries gives four lanes each, all zero where the entry overlaps; the
+        // packs keep every non-zero lane non-zero, down to two bytes per entry.
+        const __m128i pairs01 = _mm_packs_epi32(Fails(at), Fails(at + 1));
+        const __m128i pairs23 = _mm_packs_epi32(Fails(at + 2), Fails(at + 3));
+        const __m128i bytes = _mm_packs_epi16(pairs01, pairs23);
+        const unsigned zero = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
+        const unsigned both = zero & (zero >> 1) & 0x5555u;
+        unsigned mask = 0;
+        for (int k = 0; k < kBlock; ++k) {
+            mask |= ((both >> (2 * k)) & 1u) << k;
+        }
+        return mask;
+    }
+
+private:
+    __m128i Fails(const __m128i* at) const
+    {
+        const __m128i e = _mm_loadu_si128(at);
+        return _mm_or_si128(_mm_cmpgt_epi16(e, m_high), _mm_cmpgt_epi16(m_low, e));
+    }
+
+    __m128i m_high;
+    __m128i m_low;
+};
+#else
+class GOverlapProbe {
+public:
+    explicit GOverlapProbe(const GRect& r) : m_r(r) {}
+
+    unsigned Block(const GRect* items) const
+    {
+        unsigned mask = 0;
+        for (int k = 0; k < kBlock; ++k) {
+            mask |= unsigned(Overlaps(items[k], m_r)) << k;
+        }
+        return mask;
+    }
+
+private:
+    GRect m_r;
+};
+#endif
 
 } // namespace
 
@@ -66,26 +133,38 @@ void GRectArray::RemoveAt(int index)
 
 int GRectArray::FindOverlap(const GRect& r, int from, int end) const
 {
-    // Blocks of eight tests with one branch between them: which entry r overlaps follows no
-    // pattern the branch predictor could learn.
-    const GRect probe = r;
+    const GOverlapProbe probe(r);
     const GRect* items = m_items.get();
     int i = from;
-    for (; i + 8 <= end; i += 8) {
-        unsigned hits = 0;
-        for (int k = 0; k < 8; ++k) {
-            hits |= unsigned(Overlaps(items[i + k], probe)) << k;
-        }
-        if (hits) {
+    for (; i + kBlock <= end; i += kBlock) {
+        if (const unsigned hits = probe.Block(items + i)) {
             return i + std::countr_zero(hits);
         }
     }
     for (; i < end; ++i) {
-        if (Overlaps(items[i], probe)) {
+        if (Overlaps(items[i], r)) {
             return i;
         }
     }
     return end;
+}
+
+int GRectArray::FindOverlapBefore(const GRect& r, int end) const
+{
+    const GOverlapProbe probe(r);
+    const GRect* items = m_items.get();
+    int i = end;
+    for (; i >= kBlock; i -= kBlock) {
+        if (const unsigned hits = probe.Block(items + i - kBlock)) {
+            return i - kBlock + (std::bit_width(hits) - 1);
+        }
+    }
+    while (--i >= 0) {
+        if (Overlaps(items[i], r)) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 int GRectArray::MergePass(GRect& r, int clean)
@@ -148,9 +227,7 @@ void GRectArray::AddMergedSearch(GRect r)
         // is; when the first that does holds r whole, it is the only one r overlaps, and the
         // rule would merge it alone, move the last entry into its place and store it again at
         // the end. Otherwise the passes need not test the entries found clean.
-        while (clean > 0 && !Overlaps(m_items[clean - 1], r)) {
-            --clean;
-        }
+        clean = FindOverlapBefore(r, m_count) + 1;
         if (clean == 0) {
             Store(r);
             return;

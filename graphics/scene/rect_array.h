@@ -74,6 +74,8 @@ private:
     int MergePass(GRect& r, int clean);
     // The first index in [from, end) whose entry overlaps r; end when none does.
     int FindOverlap(const GRect& r, int from, int end) const;
+    // The last index below end whose entry overlaps r; -1 when none does.
+    int FindOverlapBefore(const GRect& r, int end) const;
     // Appends r, first making room by the fallback merge when the list is full.
     void Store(GRect r);
 
