@@ -131,19 +131,29 @@ void GRectArray::RemoveAt(int index)
     m_items[index] = m_items[m_count];
 }
 
+// Both scans read whole blocks, past the count where the storage allows (the entries there are
+// stale but allocated) and drop the bits beyond the range; only a list too small for a block
+// is tested entry by entry.
 int GRectArray::FindOverlap(const GRect& r, int from, int end) const
 {
-    const GOverlapProbe probe(r);
     const GRect* items = m_items.get();
-    int i = from;
-    for (; i + kBlock <= end; i += kBlock) {
-        if (const unsigned hits = probe.Block(items + i)) {
-            return i + std::countr_zero(hits);
+    if (m_capacity < kBlock) {
+        for (int i = from; i < end; ++i) {
+            if (Overlaps(items[i], r)) {
+                return i;
+            }
         }
+        return end;
     }
-    for (; i < end; ++i) {
-        if (Overlaps(items[i], r)) {
-            return i;
+    const GOverlapProbe probe(r);
+    for (int i = from; i < end; i += kBlock) {
+        const int start = std::min(i, m_capacity - kBlock);
+        unsigned hits = probe.Block(items + start) >> (i - start);
+        if (end - i < kBlock) {
+            hits &= (1u << (end - i)) - 1;
+        }
+        if (hits) {
+            return i + std::countr_zero(hits);
         }
     }
     return end;
@@ -151,17 +161,21 @@ int GRectArray::FindOverlap(const GRect& r, int from, int end) const
 
 int GRectArray::FindOverlapBefore(const GRect& r, int end) const
 {
-    const GOverlapProbe probe(r);
     const GRect* items = m_items.get();
-    int i = end;
-    for (; i >= kBlock; i -= kBlock) {
-        if (const unsigned hits = probe.Block(items + i - kBlock)) {
-            return i - kBlock + (std::bit_width(hits) - 1);
+    if (m_capacity < kBlock) {
+        for (int i = end - 1; i >= 0; --i) {
+            if (Overlaps(items[i], r)) {
+                return i;
+            }
         }
+        return -1;
     }
-    while (--i >= 0) {
-        if (Overlaps(items[i], r)) {
-            return i;
+    const GOverlapProbe probe(r);
+    for (int i = end; i > 0; i -= kBlock) {
+        const int start = std::max(i - kBlock, 0);
+        const unsigned hits = probe.Block(items + start) & ((1u << (i - start)) - 1);
+        if (hits) {
+            return start + (std::bit_width(hits) - 1);
         }
     }
     return -1;
