@@ -38,18 +38,15 @@ public:
     unsigned Block(const GRect* items) const
     {
         const __m128i* at = reinterpret_cast<const __m128i*>(items);
-        // Each pair of entries gives four lanes each, all zero where the entry overlaps; the
-        // packs keep every non-zero lane non-zero, down to two bytes per entry.
-        const __m128i pairs01 = _mm_packs_epi32(Fails(at), Fails(at + 1));
-        const __m128i pairs23 = _mm_packs_epi32(Fails(at + 2), Fails(at + 3));
-        const __m128i bytes = _mm_packs_epi16(pairs01, pairs23);
-        const unsigned zero = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
-        const unsigned both = zero & (zero >> 1) & 0x5555u;
-        unsigned mask = 0;
-        for (int k = 0; k < kBlock; ++k) {
-            mask |= ((both >> (2 * k)) & 1u) << k;
-        }
-        return mask;
+        // Each entry's two 32-bit lanes (four 16-bit ones) pack to one 32-bit lane, which is
+        // zero exactly when the entry overlaps; those pack down to one byte per entry.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i hits03 =
+            _mm_cmpeq_epi32(_mm_packs_epi32(Fails(at), Fails(at + 1)), zero);
+        const __m128i hits47 =
+            _mm_cmpeq_epi32(_mm_packs_epi32(Fails(at + 2), Fails(at + 3)), zero);
+        const __m128i bytes = _mm_packs_epi16(_mm_packs_epi32(hits03, hits47), zero);
+        return unsigned(_mm_movemask_epi8(bytes));
     }
 
 private:
@@ -82,7 +79,6 @@ private:
 #endif
 
 } // namespace
-
 
 std::unique_ptr<GRectArray> GRectArray::Create(int16_t capacity)
 {
