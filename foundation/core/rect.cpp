@@ -4,14 +4,6 @@
 
 #include "foundation/image/bitmap.h"
 
-void GRect::SetClamped(int32_t l, int32_t t, int32_t r, int32_t b)
-{
-    left = ClampToInt16(l);
-    top = ClampToInt16(t);
-    right = ClampToInt16(r);
-    bottom = ClampToInt16(b);
-}
-
 void GRect::SetSize(int32_t width, int32_t height)
 {
     // 64-bit sums: left + width may exceed 32 bits only in theory, but costs nothing here.
@@ -38,25 +30,6 @@ int64_t GRect::Area() const
         return 0;
     }
     return int64_t(Width()) * Height();
-}
-
-int UnionRects(GRect& out, const GRect& a, const GRect& b)
-{
-    const GRect u{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                  std::max(a.bottom, b.bottom)};
-    out = u;
-    return 1;
-}
-
-int IntersectRects(GRect& out, const GRect& a, const GRect& b)
-{
-    if (!RectsOverlap(a, b)) {
-        return 0;
-    }
-    const GRect i{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                  std::min(a.bottom, b.bottom)};
-    out = i;
-    return 1;
 }
 
 void GetBitmapBoundsRect(const GBitmap& bitmap, GRect& out)

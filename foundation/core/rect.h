@@ -14,6 +14,12 @@
 
 class GBitmap;
 
+// Saturates a 32-bit coordinate to the 16-bit range.
+constexpr int16_t ClampToInt16(int32_t v)
+{
+    return v < INT16_MIN ? int16_t(INT16_MIN) : v > INT16_MAX ? int16_t(INT16_MAX) : int16_t(v);
+}
+
 struct GRect {
     int16_t left = 0;
     int16_t top = 0;
@@ -28,7 +34,13 @@ struct GRect {
         bottom = b;
     }
     // Stores 32-bit edges, each saturated to the 16-bit range.
-    void SetClamped(int32_t l, int32_t t, int32_t r, int32_t b);
+    void SetClamped(int32_t l, int32_t t, int32_t r, int32_t b)
+    {
+        left = ClampToInt16(l);
+        top = ClampToInt16(t);
+        right = ClampToInt16(r);
+        bottom = ClampToInt16(b);
+    }
     // Keeps left and top; a width or height of 0 gives an empty rectangle.
     void SetSize(int32_t width, int32_t height);
     void Offset(int32_t dx, int32_t dy);
@@ -54,16 +66,25 @@ inline int RectsOverlap(const GRect& a, const GRect& b)
 }
 
 // out = the bounding box of a and b; returns 1. out may alias a or b.
-int UnionRects(GRect& out, const GRect& a, const GRect& b);
+inline int UnionRects(GRect& out, const GRect& a, const GRect& b)
+{
+    const GRect u{a.left < b.left ? a.left : b.left, a.top < b.top ? a.top : b.top,
+                  a.right > b.right ? a.right : b.right, a.bottom > b.bottom ? a.bottom : b.bottom};
+    out = u;
+    return 1;
+}
 
 // 0 with out untouched when a and b do not overlap; else out = the shared area and 1.
-int IntersectRects(GRect& out, const GRect& a, const GRect& b);
+inline int IntersectRects(GRect& out, const GRect& a, const GRect& b)
+{
+    if (!RectsOverlap(a, b)) {
+        return 0;
+    }
+    const GRect i{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
+                  a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+    out = i;
+    return 1;
+}
 
 // (0, 0, width - 1, height - 1) of an image.
 void GetBitmapBoundsRect(const GBitmap& bitmap, GRect& out);
-
-// Saturates a 32-bit coordinate to the 16-bit range.
-constexpr int16_t ClampToInt16(int32_t v)
-{
-    return v < INT16_MIN ? int16_t(INT16_MIN) : v > INT16_MAX ? int16_t(INT16_MAX) : int16_t(v);
-}

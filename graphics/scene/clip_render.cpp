@@ -39,18 +39,38 @@ struct GKernelPick {
     GBlitArgs args;
 };
 
+constexpr int kDrawModeCount = dmIndexedMaskFaded + 1;
+
+// The kernel of every draw mode and orientation under the plain rules, worked out at compile
+// time: a draw picks its kernel with one load.
+struct GModeKernels {
+    GBlitKernel kernel[kDrawModeCount][kBlitOrientationCount] = {};
+
+    constexpr GModeKernels()
+    {
+        for (int mode = 0; mode < kDrawModeCount; ++mode) {
+            GBlitRule rule{};
+            const bool drawn = BlitRuleForDrawMode(uint8_t(mode), rule);
+            for (size_t orientation = 0; orientation < kBlitOrientationCount; ++orientation) {
+                kernel[mode][orientation] = drawn ? GetBlitKernel(rule, uint8_t(orientation)) : nullptr;
+            }
+        }
+    }
+};
+constexpr GModeKernels kModeKernels;
+
 bool PickKernel(const GClip& clip, uint8_t mode, unsigned path, GKernelPick& pick)
 {
     const bool noMirror = path & kPathNoMirror;
     const bool perRect = path & kPathPerRect;
+    const uint8_t orientation = noMirror ? 0 : clip.GetOrientation();
+    if (mode >= kDrawModeCount || orientation >= kBlitOrientationCount) {
+        return false;
+    }
     pick.args.alpha = clip.GetAlpha();
     pick.args.table = reinterpret_cast<const uint8_t*>(clip.GetPalette());
-    GBlitRule rule{};
     if (!(path & kPathSubPixel)) {
         if (noMirror && perRect && mode > dmDarkenMask) {
-            return false;
-        }
-        if (!BlitRuleForDrawMode(mode, rule)) {
             return false;
         }
     } else if (FixedFraction(clip.GetX()) == 0 && FixedFraction(clip.GetY()) == 0) {
@@ -74,17 +94,21 @@ bool PickKernel(const GClip& clip, uint8_t mode, unsigned path, GKernelPick& pic
         default:
             return false;
         }
-        BlitRuleForDrawMode(mode, rule);
         pick.shift = -1;
-    } else if (noMirror && mode == dmAlphaMaskFaded) {
-        rule = GBlitRule::MaskAlpha;
-    } else if (SubPixelBlitRuleForDrawMode(mode, rule)) {
-        pick.args.fx = int16_t(FixedFraction(clip.GetX()));
-        pick.args.fy = int16_t(FixedFraction(clip.GetY()));
     } else {
-        return false;
+        GBlitRule rule{};
+        if (noMirror && mode == dmAlphaMaskFaded) {
+            rule = GBlitRule::MaskAlpha;
+        } else if (SubPixelBlitRuleForDrawMode(mode, rule)) {
+            pick.args.fx = int16_t(FixedFraction(clip.GetX()));
+            pick.args.fy = int16_t(FixedFraction(clip.GetY()));
+        } else {
+            return false;
+        }
+        pick.kernel = GetBlitKernel(rule, orientation);
+        return true;
     }
-    pick.kernel = GetBlitKernel(rule, noMirror ? 0 : clip.GetOrientation());
+    pick.kernel = kModeKernels.kernel[mode][orientation];
     return pick.kernel != nullptr;
 }
 
