@@ -56,27 +56,30 @@ GKernelIsa& SelectedIsa()
 
 using V = __m256i;
 
-// Pixels 0..4 of the group in lane 0, 5..9 in lane 1.
-[[gnu::target("avx2")]] inline V LoadGroup(const uint8_t* p)
+// Bytes 0..15 of p in lane 0, second..second + 15 in lane 1.
+[[gnu::target("avx2")]] inline V LoadLanes(const uint8_t* p, ptrdiff_t second)
 {
     const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 15));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + second));
     return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
 }
 
-// Lane 0 first, so that lane 1 leaves its own (correct) first byte in place.
-[[gnu::target("avx2")]] inline void StoreGroup(uint8_t* p, V v)
+// Lane 0 first: where the lanes share bytes, lane 1's are the ones that stay.
+[[gnu::target("avx2")]] inline void StoreLanes(uint8_t* p, ptrdiff_t second, V v)
 {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 15), _mm256_extracti128_si256(v, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + second), _mm256_extracti128_si256(v, 1));
 }
+
+// Pixels 0..4 of the group in lane 0, 5..9 in lane 1; lane 1 leaves its own (correct) first
+// byte in place of lane 0's last.
+[[gnu::target("avx2")]] inline V LoadGroup(const uint8_t* p) { return LoadLanes(p, 15); }
+[[gnu::target("avx2")]] inline void StoreGroup(uint8_t* p, V v) { StoreLanes(p, 15, v); }
 
 // Ten pixels walked backwards from p (the group's first pixel, highest address) in walk order.
 [[gnu::target("avx2")]] inline V LoadGroupReversed(const uint8_t* p)
 {
-    const V raw = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 13))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 28)), 1);
+    const V raw = LoadLanes(p - 13, -15);
     // Output pixel k of a lane is the loaded pixel 4 - k, which starts at byte 1 + 3 * (4 - k).
     const V order = _mm256_setr_epi8(13, 14, 15, 10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3, -128,
                                      13, 14, 15, 10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3, -128);
@@ -314,20 +317,9 @@ template <GSimdOp Op, bool Mirror>
 // Ten pixels exactly, as one group: lane 0 holds bytes 0..15, lane 1 bytes 14..29. Bytes 14
 // and 15 sit in both lanes and are worked out alike in each, so the two stores agree; nothing
 // outside the 30 bytes is read or written.
-[[gnu::target("avx2")]] inline V LoadTen(const uint8_t* p)
-{
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 14));
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-}
+constexpr ptrdiff_t kTenSecondLane = 14;
 
-[[gnu::target("avx2")]] inline void StoreTen(uint8_t* p, V v)
-{
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 14), _mm256_extracti128_si256(v, 1));
-}
-
-// Byte by byte, the pixel of LoadTen's layout that the byte belongs to.
+// Byte by byte, the pixel of that layout that the byte belongs to.
 [[gnu::target("avx2")]] inline V TenPixelOfByte()
 {
     return _mm256_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5,
@@ -347,14 +339,14 @@ template <GSimdOp Op, bool Mirror>
     const V pixelOf = TenPixelOfByte();
     const V mv = _mm256_shuffle_epi8(
         _mm256_broadcastsi128_si256(_mm_insert_epi16(_mm_cvtsi64_si128(low), high, 4)), pixelOf);
-    const V dv = LoadTen(d), sv = LoadTen(s);
+    const V dv = LoadLanes(d, kTenSecondLane), sv = LoadLanes(s, kTenSecondLane);
     const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
     const V result = Narrow(MaskWords(dw.lo, sw.lo, _mm256_add_epi16(mw.lo, mw.lo)),
                             MaskWords(dw.hi, sw.hi, _mm256_add_epi16(mw.hi, mw.hi)));
     const V outside = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(char(first)), pixelOf),
                                       _mm256_cmpgt_epi8(pixelOf, _mm256_set1_epi8(char(first + count - 1))));
     const V keep = _mm256_or_si256(outside, _mm256_cmpeq_epi8(mv, _mm256_set1_epi8(-1)));
-    StoreTen(d, _mm256_blendv_epi8(result, dv, keep));
+    StoreLanes(d, kTenSecondLane, _mm256_blendv_epi8(result, dv, keep));
 }
 
 // A Blend run [x, x + n) of a row `width` pixels wide (at least ten), ten pixels at a time;
@@ -371,14 +363,6 @@ template <GSimdOp Op, bool Mirror>
         BlendTen(row + ptrdiff_t(start) * 3, s + ptrdiff_t(start) * 3, m + start, first, count);
         at += count;
     }
-}
-
-// Bytes 0..15 in lane 0, last..last + 15 in lane 1.
-[[gnu::target("avx2")]] inline V LoadEnds(const uint8_t* p, ptrdiff_t last)
-{
-    return _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + last)), 1);
 }
 
 // Both rims of a convex row (GRowSpan) in one pass: lane 0 holds the span's first 16 bytes
@@ -405,15 +389,13 @@ template <GSimdOp Op, bool Mirror>
                                         99, 4, 4, 4, 3, 3, 3, 2, 2, 2, 1, 1, 1, 0, 0, 0);
     const V width = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi8(char(span.left))),
                                             _mm_set1_epi8(char(span.right)), 1);
-    const V dv = LoadEnds(d, last), sv = LoadEnds(s, last);
+    const V dv = LoadLanes(d, last), sv = LoadLanes(s, last);
     const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
     const V result = Narrow(MaskWords(dw.lo, sw.lo, _mm256_add_epi16(mw.lo, mw.lo)),
                             MaskWords(dw.hi, sw.hi, _mm256_add_epi16(mw.hi, mw.hi)));
     const V keep = _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_cmpgt_epi8(width, distance), _mm256_setzero_si256()),
                                    _mm256_cmpeq_epi8(mv, _mm256_set1_epi8(-1)));
-    const V out = _mm256_blendv_epi8(result, dv, keep);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(out));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + last), _mm256_extracti128_si256(out, 1));
+    StoreLanes(d, last, _mm256_blendv_epi8(result, dv, keep));
 }
 
 // Runs drawn whole, unmirrored. A convex row (most rows of most sprites) is its rims, in one
