@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "foundation/image/bitmap.h"
 #include "foundation/core/rect.h"
@@ -1031,6 +1032,15 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
     if (runs) {
         DrawRuns<O>(rule, *runs, d, dstPitch, a, elements, pitch, bpp, mask, sw, sh);
         return;
+    }
+    if constexpr (std::is_same_v<Rule, GRuleCopy> && !Orient::kMirror && !Orient::kFlip) {
+        // Whole rows of both images, one after the other in each (a full-screen background):
+        // one block copy rather than one a row.
+        const ptrdiff_t row = ptrdiff_t(a.w) * 3;
+        if (dstPitch == row && pitch == row) {
+            std::memcpy(d, s.start, size_t(row) * size_t(a.h));
+            return;
+        }
     }
     const ptrdiff_t dRowStep = dstPitch - ptrdiff_t(a.w) * 3;
     const uint8_t* sp = s.start;
