@@ -51,6 +51,8 @@ Case RandomCase(GBlitRule rule, int orientation, std::mt19937& rng)
     c.dh = Between(rng, 1, 16);
     c.x = Between(rng, -c.sw - 2, c.dw + 2);
     c.y = Between(rng, -c.sh - 2, c.dh + 2);
+    if (Between(rng, 0, 7) == 0) // whole rows of both images, which a copy takes as one block
+        c.dw = c.sw, c.x = 0;
     const int inset = reference::RuleIsSubPixel(rule) ? 1 : 0;
     const int clipKind = Between(rng, 0, 9);
     c.hasClip = clipKind >= 2;
