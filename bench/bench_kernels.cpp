@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/fastest.h"
 #include "foundation/image/bitmap.h"
 #include "graphics/blit/blit_runs.h"
 #include "graphics/blit/kernels.h"
@@ -374,9 +375,7 @@ void Configure(const std::string& name, int64_t pixels, benchmark::internal::Ben
 {
     g_pixels[name] = pixels;
     b->MinTime(kMinTime)->Repetitions(repetitions)->ReportAggregatesOnly(true);
-    b->ComputeStatistics("min", [](const std::vector<double>& v) {
-        return *std::min_element(v.begin(), v.end());
-    });
+    bench::AddFastestStatistic(b);
 }
 
 int Position(int size, int limit) { return size >= limit ? 0 : (limit - size) / 3; }
@@ -505,34 +504,6 @@ void RegisterMemcpy(size_t sizeIndex)
     }), kCopyRepetitions);
 }
 
-double TimeUnitNanoseconds(benchmark::TimeUnit unit)
-{
-    switch (unit) {
-    case benchmark::kSecond: return 1e9;
-    case benchmark::kMillisecond: return 1e6;
-    case benchmark::kMicrosecond: return 1e3;
-    default: return 1.0;
-    }
-}
-
-// Console output as usual, plus the rates kept for the table.
-class TableReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Aggregate || run.aggregate_name != "min")
-                continue;
-            // The "min" statistic of the time per iteration: the fastest repetition.
-            const std::string& name = run.run_name.function_name;
-            const double ns = run.GetAdjustedCPUTime() * TimeUnitNanoseconds(run.time_unit);
-            if (ns > 0 && g_pixels.count(name))
-                g_registry->rates[name] = double(g_pixels[name]) / ns * 1e3;
-        }
-    }
-};
-
 double Rate(const std::string& name)
 {
     auto it = g_registry->rates.find(name);
@@ -609,7 +580,11 @@ int main(int argc, char** argv)
                 Register(GBlitRule(r), o, i);
             }
 
-    TableReporter reporter;
+    // Megapixels per second of the fastest repetition's CPU time.
+    bench::FastestReporter reporter([](const std::string& name, double cpuNs, double) {
+        if (cpuNs > 0 && g_pixels.count(name))
+            g_registry->rates[name] = double(g_pixels[name]) / cpuNs * 1e3;
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     PrintTable();
     benchmark::Shutdown();

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/fastest.h"
 #include "foundation/image/dib_surface.h"
 #include "graphics/blit/blit_runs.h"
 #include "graphics/scene/clip_array.h"
@@ -255,35 +256,19 @@ std::map<std::string, double> g_ns; // fastest ns per frame, by benchmark name
 void Register(const std::string& scene, const std::string& side, void (*frame)(World&, int))
 {
     World* w = g_worlds[scene].get();
-    benchmark::RegisterBenchmark((scene + "/" + side).c_str(),
-                                 [w, frame](benchmark::State& state) {
-                                     for (auto _ : state) {
-                                         frame(*w, w->frame);
-                                         w->frame = (w->frame + 1) % kFrames;
-                                     }
-                                     benchmark::ClobberMemory();
-                                 })
-        ->Unit(benchmark::kMicrosecond)
-        ->MinTime(0.2)
-        ->Repetitions(7)
-        ->ReportAggregatesOnly(true)
-        ->ComputeStatistics("min", [](const std::vector<double>& v) {
-            return *std::min_element(v.begin(), v.end());
-        });
+    auto run = [w, frame](benchmark::State& state) {
+        for (auto _ : state) {
+            frame(*w, w->frame);
+            w->frame = (w->frame + 1) % kFrames;
+        }
+        benchmark::ClobberMemory();
+    };
+    bench::AddFastestStatistic(benchmark::RegisterBenchmark((scene + "/" + side).c_str(), run)
+                                   ->Unit(benchmark::kMicrosecond)
+                                   ->MinTime(0.2)
+                                   ->Repetitions(7)
+                                   ->ReportAggregatesOnly(true));
 }
-
-class Collector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Aggregate &&
-                run.aggregate_name == "min")
-                g_ns[run.run_name.function_name] =
-                    run.GetAdjustedRealTime() * 1e3; // microseconds in
-    }
-};
 
 void PrintTable()
 {
@@ -334,8 +319,8 @@ int main(int argc, char** argv)
             Register(name, "memcpy", MemcpyFrame);
         }
     }
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
+    bench::FastestReporter reporter([](const std::string& name, double, double realNs) { g_ns[name] = realNs; });
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     PrintTable();
     benchmark::Shutdown();
     return 0;

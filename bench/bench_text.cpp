@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/fastest.h"
 #include "foundation/image/bitmap.h"
 #include "graphics/blit/kernels.h"
 #include "graphics/fonts/bmp_font.h"
@@ -180,24 +181,6 @@ void SdlBlendedBlit(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kGlyphs);
 }
 
-class TableReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        // The "min" statistic of the CPU time per iteration: the fastest repetition.
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Aggregate || run.aggregate_name != "min")
-                continue;
-            const double ns = run.GetAdjustedCPUTime() * (run.time_unit == benchmark::kMicrosecond ? 1e3
-                                                           : run.time_unit == benchmark::kMillisecond ? 1e6
-                                                                                                      : 1.0);
-            if (ns > 0)
-                g_rates[run.run_name.function_name] = double(kGlyphs) / ns * 1e9;
-        }
-    }
-};
-
 void PrintTable()
 {
     auto rate = [](const char* name) { return g_rates.count(name) ? g_rates[name] : 0.0; };
@@ -252,11 +235,8 @@ int main(int argc, char** argv)
     }
 
     auto add = [](const char* name, auto fn) {
-        benchmark::RegisterBenchmark(name, fn)
-            ->Repetitions(kRepetitions)
-            ->MinTime(0.05)
-            ->ReportAggregatesOnly(true)
-            ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+        bench::AddFastestStatistic(
+            benchmark::RegisterBenchmark(name, fn)->Repetitions(kRepetitions)->MinTime(0.05)->ReportAggregatesOnly(true));
     };
     add("ttf/RenderText/into image", OursRenderInto);
     add("ttf/RenderText/new image", OursRenderNew);
@@ -265,7 +245,11 @@ int main(int argc, char** argv)
     add("sdl_ttf/Blended", SdlBlended);
     add("sdl_ttf/Blended+blit", SdlBlendedBlit);
 
-    TableReporter reporter;
+    // Glyphs per second of the fastest repetition's CPU time.
+    bench::FastestReporter reporter([](const std::string& name, double cpuNs, double) {
+        if (cpuNs > 0)
+            g_rates[name] = double(kGlyphs) / cpuNs * 1e9;
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     PrintTable();
     for (auto& text : scene.texts)
