@@ -225,10 +225,7 @@ void BM_Mixer32Voices(benchmark::State& state)
         benchmark::DoNotOptimize(out.data());
         benchmark::DoNotOptimize(sdlOut.data());
     }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["ours_core_%"] = Seconds(oursTime) / n * 100; // 1 s of sound per iteration
-    state.counters["sdl_core_%"] = Seconds(sdlTime) / n * 100;
-    state.counters["ours/sdl"] = Seconds(oursTime) / Seconds(sdlTime);
+    bench::ReportCoreShares(state, oursTime, sdlTime, "sdl");
 }
 BENCHMARK(BM_Mixer32Voices)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

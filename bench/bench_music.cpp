@@ -83,10 +83,7 @@ void BM_MidiSynthesis16Channels(benchmark::State& state)
     delete_fluid_player(peer);
     delete_fluid_synth(synth);
     delete_fluid_settings(settings);
-    const double n = static_cast<double>(state.iterations());
-    state.counters["ours_core_%"] = Seconds(oursTime) / n * 100; // 1 s of sound per iteration
-    state.counters["fluid_core_%"] = Seconds(peerTime) / n * 100;
-    state.counters["ours/fluid"] = Seconds(oursTime) / Seconds(peerTime);
+    bench::ReportCoreShares(state, oursTime, peerTime, "fluid");
 }
 BENCHMARK(BM_MidiSynthesis16Channels)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -134,10 +131,7 @@ void BM_WavBank32Effects(benchmark::State& state)
         benchmark::DoNotOptimize(out.data());
         benchmark::DoNotOptimize(sdlOut.data());
     }
-    const double n = static_cast<double>(state.iterations());
-    state.counters["ours_core_%"] = Seconds(oursTime) / n * 100;
-    state.counters["sdl_core_%"] = Seconds(sdlTime) / n * 100;
-    state.counters["ours/sdl"] = Seconds(oursTime) / Seconds(sdlTime);
+    bench::ReportCoreShares(state, oursTime, sdlTime, "sdl");
 }
 BENCHMARK(BM_WavBank32Effects)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

@@ -4,9 +4,12 @@
 // CLOCK_THREAD_CPUTIME_ID counts the calling thread only; CLOCK_PROCESS_CPUTIME_ID adds the
 // work a measured call hands to other threads.
 
+#include <benchmark/benchmark.h>
+
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 namespace bench {
 
@@ -25,6 +28,17 @@ struct CpuClock {
 inline double Seconds(std::chrono::nanoseconds d)
 {
     return std::chrono::duration<double>(d).count();
+}
+
+// For benchmarks whose every iteration renders one second of sound: the share of a core each
+// side took, and ours over the peer's.
+inline void ReportCoreShares(benchmark::State& state, std::chrono::nanoseconds ours,
+                             std::chrono::nanoseconds peer, const char* peerName)
+{
+    const double n = static_cast<double>(state.iterations());
+    state.counters["ours_core_%"] = Seconds(ours) / n * 100;
+    state.counters[std::string(peerName) + "_core_%"] = Seconds(peer) / n * 100;
+    state.counters[std::string("ours/") + peerName] = Seconds(ours) / Seconds(peer);
 }
 
 } // namespace bench
