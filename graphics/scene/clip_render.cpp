@@ -106,7 +106,7 @@ bool PickKernel(const GClip& clip, uint8_t mode, unsigned path, GKernelPick& pic
             return false;
         }
         pick.kernel = GetBlitKernel(rule, orientation);
-        return true;
+        return pick.kernel != nullptr;
     }
     pick.kernel = kModeKernels.kernel[mode][orientation];
     return pick.kernel != nullptr;
