@@ -40,6 +40,126 @@ const char* const kSoundFonts[] = {
 // in its results.
 void QuietLog(int, const char*, void*) {}
 
+// FluidSynth trusts a file's structure: a track with a runaway length or an event running past
+// its chunk can keep its player busy inside one render call for minutes. A file is handed over
+// only when every chunk fits the file, there are at least as many "MTrk" chunks as the header
+// counts, and every track is a sequence of whole events, each with its delta time, a tempo
+// of at least one microsecond a beat, and the track ends exactly at its end-of-track event.
+class MidiReader {
+public:
+    MidiReader(const uint8_t* at, const uint8_t* end) : m_at(at), m_end(end) {}
+    bool AtEnd() const { return m_at == m_end; }
+    bool Byte(uint8_t& value)
+    {
+        if (m_at == m_end)
+            return false;
+        value = *m_at++;
+        return true;
+    }
+    // A variable-length number of at most four bytes.
+    bool Number(uint32_t& value)
+    {
+        value = 0;
+        for (int i = 0; i < 4; ++i) {
+            uint8_t b = 0;
+            if (!Byte(b))
+                return false;
+            value = value << 7 | (b & 0x7F);
+            if (!(b & 0x80))
+                return true;
+        }
+        return false;
+    }
+    bool Skip(uint32_t count, const uint8_t** from = nullptr)
+    {
+        if (uint32_t(m_end - m_at) < count)
+            return false;
+        if (from)
+            *from = m_at;
+        m_at += count;
+        return true;
+    }
+
+private:
+    const uint8_t* m_at;
+    const uint8_t* m_end;
+};
+
+bool IsWellFormedTrack(MidiReader track)
+{
+    uint8_t running = 0;
+    for (;;) {
+        uint32_t delta = 0;
+        uint8_t status = 0;
+        if (!track.Number(delta) || !track.Byte(status))
+            return false;
+        if (status == 0xFF) {
+            uint8_t type = 0;
+            uint32_t length = 0;
+            const uint8_t* data = nullptr;
+            if (!track.Byte(type) || !track.Number(length) || !track.Skip(length, &data))
+                return false;
+            if (type == 0x51 && (length != 3 || (data[0] | data[1] | data[2]) == 0))
+                return false;
+            if (type == 0x2F)
+                return track.AtEnd();
+            continue;
+        }
+        if (status == 0xF0 || status == 0xF7) {
+            uint32_t length = 0;
+            if (!track.Number(length) || !track.Skip(length))
+                return false;
+            running = 0;
+            continue;
+        }
+        uint32_t dataBytes = 0;
+        if (status < 0x80) {
+            if (!running)
+                return false;
+            dataBytes = 1; // the first data byte was read as the status
+            status = running;
+        } else if (status < 0xF0) {
+            running = status;
+        } else {
+            return false; // system common and real-time messages have no place in a file
+        }
+        const uint8_t kind = status & 0xF0;
+        dataBytes = (kind == 0xC0 || kind == 0xD0 ? 1 : 2) - dataBytes;
+        for (uint32_t i = 0; i < dataBytes; ++i) {
+            uint8_t value = 0;
+            if (!track.Byte(value) || value >= 0x80)
+                return false;
+        }
+    }
+}
+
+bool IsWellFormedMidi(const std::vector<uint8_t>& bytes)
+{
+    auto chunkLength = [](const uint8_t* p) {
+        return uint32_t(p[4]) << 24 | uint32_t(p[5]) << 16 | uint32_t(p[6]) << 8 | p[7];
+    };
+    MidiReader file(bytes.data(), bytes.data() + bytes.size());
+    const uint8_t* header = nullptr;
+    if (!file.Skip(8, &header) || std::memcmp(header, "MThd", 4) != 0 ||
+        chunkLength(header) < 6 || !file.Skip(chunkLength(header), &header) ||
+        header[0] != 0 || header[1] > 2 || (header[4] | header[5]) == 0)
+        return false;
+    const uint32_t tracks = uint32_t(header[2]) << 8 | header[3];
+    uint32_t seen = 0;
+    while (!file.AtEnd()) {
+        const uint8_t* chunk = nullptr;
+        const uint8_t* body = nullptr;
+        if (!file.Skip(8, &chunk) || !file.Skip(chunkLength(chunk), &body))
+            return false;
+        if (std::memcmp(chunk, "MTrk", 4) != 0)
+            continue; // chunks of other kinds are skipped, as the format allows
+        if (!IsWellFormedTrack(MidiReader(body, body + chunkLength(chunk))))
+            return false;
+        ++seen;
+    }
+    return tracks > 0 && seen >= tracks;
+}
+
 } // namespace
 
 const char* FindSoundFont()
@@ -117,9 +237,7 @@ bool MidiSynth::Load(const char* path)
 bool MidiSynth::LoadBytes(std::vector<uint8_t> bytes)
 {
     DropSong();
-    // The header chunk: "MThd", length 6 or more, format 0..2, at least one track.
-    if (bytes.size() < 14 || std::memcmp(bytes.data(), "MThd", 4) != 0 || bytes[8] != 0 ||
-        bytes[9] > 2 || (bytes[10] == 0 && bytes[11] == 0))
+    if (!IsWellFormedMidi(bytes))
         return false;
     m_parts->player = new_fluid_player(m_parts->synth);
     if (!m_parts->player)
