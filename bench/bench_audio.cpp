@@ -29,7 +29,7 @@
 #include "audio/decoders/ogg_decoder.h"
 #include "audio/player/audio_player.h"
 #include "audio/player/audio_system.h"
-#include "platform/sound_device.h"
+#include "platform/sound/sound_device.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
 namespace {

@@ -24,8 +24,8 @@
 #include "audio/banks/sound_bank.h"
 #include "audio/midi/midi_player.h"
 #include "bench/cpu_clock.h"
-#include "platform/midi_synth.h"
-#include "platform/sound_device.h"
+#include "platform/sound/midi_synth.h"
+#include "platform/sound/sound_device.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
 namespace {

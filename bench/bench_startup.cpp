@@ -48,8 +48,8 @@
 #include "graphics/store/graphics_resources.h"
 #include "gui/background.h"
 #include "gui/bmp_font_manager.h"
-#include "platform/module_player.h"
-#include "platform/sound_device.h"
+#include "platform/sound/module_player.h"
+#include "platform/sound/sound_device.h"
 
 namespace {
 

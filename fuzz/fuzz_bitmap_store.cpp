@@ -13,7 +13,7 @@
 #include "foundation/image/bitmap.h"
 #include "fuzz/fuzz_support.h"
 #include "graphics/store/graphics_resources.h"
-#include "platform/message_box.h"
+#include "platform/window/message_box.h"
 
 namespace {
 

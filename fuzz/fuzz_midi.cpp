@@ -1,6 +1,6 @@
 // The MIDI loader: any bytes as a Standard MIDI file, loaded and played through the
 // synthesiser for a short while at a high tempo; refused bytes leave it silent.
-#include "platform/midi_synth.h"
+#include "platform/sound/midi_synth.h"
 #include "fuzz/fuzz_audio.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

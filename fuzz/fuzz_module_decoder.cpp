@@ -2,7 +2,7 @@
 // end (or a bounded number of reads) and rewound once, never past a read's length.
 #include "audio/decoders/module_decoder.h"
 #include "fuzz/fuzz_audio.h"
-#include "platform/module_player.h"
+#include "platform/sound/module_player.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

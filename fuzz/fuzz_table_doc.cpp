@@ -6,7 +6,7 @@
 #include "foundation/docs/table_data_doc.h"
 #include "foundation/text/wstring.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

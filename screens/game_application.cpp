@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "platform/keyboard.h"
+#include "platform/window/keyboard.h"
 #include "screens/game_gui_system.h"
 #include "screens/intro_dialog.h"
 

@@ -8,7 +8,7 @@
 #include "audio/decoders/ogg_reader.h"
 #include "audio/player/audio_level.h"
 #include "audio/player/stream_support.h"
-#include "platform/mapped_file.h"
+#include "platform/files/mapped_file.h"
 
 using platform::SoundResult;
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sound_device.h"
+#include "platform/sound/sound_device.h"
 
 namespace platform {
 class MappedFile;

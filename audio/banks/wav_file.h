@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/sound_device.h"
+#include "platform/sound/sound_device.h"
 
 struct GWavData {
     platform::WaveFormat format;

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "audio/decoders/stream_decoder.h"
-#include "platform/module_player.h"
+#include "platform/sound/module_player.h"
 
 class GModuleDecoder;
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <new>
 
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace ogg_file {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/sound_device.h"
+#include "platform/sound/sound_device.h"
 
 struct OggVorbis_File;
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/sound_device.h"
+#include "platform/sound/sound_device.h"
 
 class GStreamDecoder {
 public:

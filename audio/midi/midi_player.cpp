@@ -7,7 +7,7 @@
 
 #include "audio/player/stream_support.h"
 #include "foundation/files/data_files.h"
-#include "platform/midi_synth.h"
+#include "platform/sound/midi_synth.h"
 
 using platform::SoundResult;
 

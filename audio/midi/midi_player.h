@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/sound_device.h"
-#include "platform/threads.h"
+#include "platform/sound/sound_device.h"
+#include "platform/system/threads.h"
 
 namespace platform {
 class MidiSynth;

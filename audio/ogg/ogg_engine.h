@@ -11,8 +11,8 @@
 #include <string>
 
 #include "audio/decoders/ogg_reader.h"
-#include "platform/sound_device.h"
-#include "platform/threads.h"
+#include "platform/sound/sound_device.h"
+#include "platform/system/threads.h"
 
 namespace platform {
 class Window;

@@ -10,7 +10,7 @@
 #include "audio/decoders/ogg_decoder.h"
 #include "audio/player/audio_level.h"
 #include "audio/player/stream_support.h"
-#include "platform/module_player.h"
+#include "platform/sound/module_player.h"
 
 namespace {
 

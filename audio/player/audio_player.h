@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sound_device.h"
-#include "platform/threads.h"
+#include "platform/sound/sound_device.h"
+#include "platform/system/threads.h"
 
 class GStreamDecoder;
 class GModuleDecoder;

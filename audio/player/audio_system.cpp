@@ -7,8 +7,8 @@
 #include "audio/ogg/ogg_player.h"
 #include "audio/player/audio_player.h"
 #include "foundation/app/application.h"
-#include "platform/message_box.h"
-#include "platform/time.h"
+#include "platform/window/message_box.h"
+#include "platform/system/time.h"
 
 using platform::SoundResult;
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "platform/sound_device.h"
+#include "platform/sound/sound_device.h"
 
 class GApplication;
 class GAudioPlayer;

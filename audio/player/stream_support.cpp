@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "platform/message_box.h"
-#include "platform/time.h"
+#include "platform/window/message_box.h"
+#include "platform/system/time.h"
 
 void RunNotificationLoop(platform::Thread& thread, platform::AutoResetEvent& event,
                          platform::RecursiveLock& lock, const char* title,

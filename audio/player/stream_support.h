@@ -7,8 +7,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/sound_device.h"
-#include "platform/threads.h"
+#include "platform/sound/sound_device.h"
+#include "platform/system/threads.h"
 
 // refill returns 0 on failure. The box is shown outside the lock, so the main thread may go on
 // calling the player meanwhile.

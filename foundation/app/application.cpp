@@ -9,13 +9,13 @@
 #include "foundation/image/dib_surface.h"
 #include "foundation/app/key_codes.h"
 #include "foundation/app/timer.h"
-#include "platform/clipboard.h"
-#include "platform/cursor.h"
-#include "platform/keyboard.h"
-#include "platform/message_box.h"
-#include "platform/messages.h"
-#include "platform/time.h"
-#include "platform/window.h"
+#include "platform/window/clipboard.h"
+#include "platform/window/cursor.h"
+#include "platform/window/keyboard.h"
+#include "platform/window/message_box.h"
+#include "platform/window/messages.h"
+#include "platform/system/time.h"
+#include "platform/window/window.h"
 
 using namespace platform;
 

@@ -2,9 +2,9 @@
 
 #include "foundation/app/application.h"
 
-#include "platform/cursor.h"
-#include "platform/messages.h"
-#include "platform/window.h"
+#include "platform/window/cursor.h"
+#include "platform/window/messages.h"
+#include "platform/window/window.h"
 
 using namespace platform;
 

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/code_page.h"
-#include "platform/crash_handler.h"
-#include "platform/file_system.h"
-#include "platform/message_box.h"
-#include "platform/paths.h"
-#include "platform/shell.h"
+#include "platform/text/code_page.h"
+#include "platform/crash/crash_handler.h"
+#include "platform/files/file_system.h"
+#include "platform/window/message_box.h"
+#include "platform/files/paths.h"
+#include "platform/files/shell.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "platform/minidump_writer.h"
+#include "platform/crash/minidump_writer.h"
 
 class GCrashGuard {
 public:

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "platform/clipboard.h"
-#include "platform/keyboard.h"
-#include "platform/messages.h"
+#include "platform/window/clipboard.h"
+#include "platform/window/keyboard.h"
+#include "platform/window/messages.h"
 
 using namespace platform;
 

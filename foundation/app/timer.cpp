@@ -1,6 +1,6 @@
 #include "foundation/app/timer.h"
 
-#include "platform/time.h"
+#include "platform/system/time.h"
 
 GTimer::GTimer(bool wantHighResolution)
 {

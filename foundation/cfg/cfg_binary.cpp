@@ -9,7 +9,7 @@
 #include "foundation/cfg/cfg_node.h"
 #include "foundation/cfg/cfg_parser.h"
 #include "foundation/core/random.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 void CfgScramble(uint8_t* bytes, size_t count, uint32_t& seed)
 {

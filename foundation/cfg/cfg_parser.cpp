@@ -9,7 +9,7 @@
 #include <new>
 
 #include "foundation/cfg/cfg_node.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "foundation/cfg/cfg_node.h"
 #include "foundation/cfg/cfg_parser.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace {
 

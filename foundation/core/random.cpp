@@ -1,6 +1,6 @@
 #include "foundation/core/random.h"
 
-#include "platform/time.h"
+#include "platform/system/time.h"
 
 GRandom::GRandom() : m_seed(platform::GetTickMs())
 {

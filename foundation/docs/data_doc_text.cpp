@@ -12,8 +12,8 @@
 #include "foundation/text/text_functions.h"
 #include "foundation/text/wstring.h"
 #include "foundation/files/xor_scramble.h"
-#include "platform/code_page.h"
-#include "platform/file_system.h"
+#include "platform/text/code_page.h"
+#include "platform/files/file_system.h"
 
 namespace datadoc {
 

@@ -4,7 +4,7 @@
 
 #include "foundation/docs/data_doc_text.h"
 #include "foundation/text/wstring.h"
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "foundation/text/wstring.h"
 #include "foundation/docs/xml_nesting.h"
 #include "foundation/files/xor_scramble.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 // Every element and attribute that has been asked for has one node document, kept in the
 // root's map until the root reloads or dies. Removing an element takes the node documents of

@@ -8,10 +8,10 @@
 #include "foundation/text/gstring.h"
 #include "foundation/core/register_object.h"
 #include "foundation/files/xor_scramble.h"
-#include "platform/code_page.h"
-#include "platform/file_system.h"
-#include "platform/message_box.h"
-#include "platform/paths.h"
+#include "platform/text/code_page.h"
+#include "platform/files/file_system.h"
+#include "platform/window/message_box.h"
+#include "platform/files/paths.h"
 
 char DataFolderPrefix[kDataFolderPrefixSize] = {};
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/file_system.h"
-#include "platform/system_info.h"
+#include "platform/files/file_system.h"
+#include "platform/system/system_info.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/file_system.h"
-#include "platform/paths.h"
+#include "platform/files/file_system.h"
+#include "platform/files/paths.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "foundation/files/data_files.h"
-#include "platform/code_page.h"
-#include "platform/file_system.h"
-#include "platform/shell.h"
-#include "platform/system_info.h"
+#include "platform/text/code_page.h"
+#include "platform/files/file_system.h"
+#include "platform/files/shell.h"
+#include "platform/system/system_info.h"
 
 namespace {
 

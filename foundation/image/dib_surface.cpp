@@ -5,7 +5,7 @@
 #include <new>
 
 #include "foundation/core/register_object.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace {
 

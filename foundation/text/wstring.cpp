@@ -10,7 +10,7 @@
 
 #include "foundation/text/text_functions.h"
 #include "foundation/text/wstring_array.h"
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 
 // ---------------------------------------------------------------------------------------
 // Character classes and case mapping

@@ -6,7 +6,7 @@
 #include "foundation/files/data_files.h"
 #include "foundation/text/gstring.h"
 #include "graphics/scene/clip.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace {
 

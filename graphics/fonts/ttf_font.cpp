@@ -13,7 +13,7 @@
 #include "foundation/image/bitmap.h"
 #include "graphics/store/bitmap_pool.h"
 #include "graphics/store/graphics_resources.h"
-#include "platform/system_fonts.h"
+#include "platform/text/system_fonts.h"
 
 namespace {
 

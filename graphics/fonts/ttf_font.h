@@ -37,7 +37,7 @@ public:
     static bool HasLibrary();
 
     // Opens the file; when that fails, the file of the same name in the system's font folders
-    // (platform/system_fonts.h). 1 on success, else 0 with no face.
+    // (platform/text/system_fonts.h). 1 on success, else 0 with no face.
     int LoadFromFile(const char* path, int faceIndex);
     // Reads the data folder's file whole, unscrambles it from the key (0: a plain file) and
     // opens a face over the kept bytes. 1 on success, else 0 with no face and no bytes.

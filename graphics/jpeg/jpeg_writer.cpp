@@ -10,7 +10,7 @@
 #include <jerror.h>
 
 #include "foundation/image/bitmap.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace {
 

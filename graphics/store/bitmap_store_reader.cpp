@@ -9,7 +9,7 @@
 #include "foundation/files/data_files.h"
 #include "graphics/store/data_source.h"
 #include "graphics/jpeg/jpeg_decoder.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace {
 

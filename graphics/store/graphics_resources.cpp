@@ -10,7 +10,7 @@
 #include "foundation/text/gstring.h"
 #include "foundation/core/register_object.h"
 #include "graphics/blit/blit_runs.h"
-#include "platform/cursor.h"
+#include "platform/window/cursor.h"
 
 namespace {
 

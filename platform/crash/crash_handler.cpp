@@ -1,4 +1,4 @@
-#include "platform/crash_handler.h"
+#include "platform/crash/crash_handler.h"
 
 #include <fcntl.h>
 #include <signal.h>

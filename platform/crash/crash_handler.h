@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "platform/minidump_writer.h"
+#include "platform/crash/minidump_writer.h"
 
 namespace platform {
 

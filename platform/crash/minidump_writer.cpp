@@ -1,4 +1,4 @@
-#include "platform/minidump_writer.h"
+#include "platform/crash/minidump_writer.h"
 
 #include <elf.h>
 #include <fcntl.h>

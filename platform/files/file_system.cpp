@@ -1,4 +1,4 @@
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>

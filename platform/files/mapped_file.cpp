@@ -1,4 +1,4 @@
-#include "platform/mapped_file.h"
+#include "platform/files/mapped_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -8,7 +8,7 @@
 #include <new>
 #include <string>
 
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace platform {
 

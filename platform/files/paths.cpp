@@ -1,4 +1,4 @@
-#include "platform/paths.h"
+#include "platform/files/paths.h"
 
 #include <pwd.h>
 #include <sys/utsname.h>

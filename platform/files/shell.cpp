@@ -1,4 +1,4 @@
-#include "platform/shell.h"
+#include "platform/files/shell.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/system_info.h"
+#include "platform/system/system_info.h"
 
 extern char** environ;
 

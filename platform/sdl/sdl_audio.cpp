@@ -2,7 +2,7 @@
 
 #include <SDL.h>
 
-#include "platform/sound_device.h"
+#include "platform/sound/sound_device.h"
 
 namespace platform {
 namespace {

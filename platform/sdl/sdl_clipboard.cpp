@@ -2,8 +2,8 @@
 
 #include <SDL.h>
 
-#include "platform/clipboard.h"
-#include "platform/code_page.h"
+#include "platform/window/clipboard.h"
+#include "platform/text/code_page.h"
 #include "platform/sdl/sdl_internal.h"
 
 namespace platform {

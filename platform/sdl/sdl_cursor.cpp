@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/cursor.h"
+#include "platform/window/cursor.h"
 #include "platform/sdl/sdl_internal.h"
 
 namespace platform {

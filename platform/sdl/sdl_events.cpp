@@ -5,10 +5,10 @@
 #include <array>
 #include <deque>
 
-#include "platform/code_page.h"
-#include "platform/messages.h"
+#include "platform/text/code_page.h"
+#include "platform/window/messages.h"
 #include "platform/sdl/sdl_internal.h"
-#include "platform/time.h"
+#include "platform/system/time.h"
 
 namespace platform {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/messages.h"
+#include "platform/window/messages.h"
 
 namespace platform {
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "platform/keyboard.h"
-#include "platform/messages.h"
+#include "platform/window/keyboard.h"
+#include "platform/window/messages.h"
 #include "platform/sdl/sdl_internal.h"
 
 namespace platform {

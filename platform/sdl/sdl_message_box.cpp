@@ -2,7 +2,7 @@
 
 #include <SDL.h>
 
-#include "platform/message_box.h"
+#include "platform/window/message_box.h"
 #include "platform/sdl/sdl_internal.h"
 
 namespace platform {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/code_page.h"
-#include "platform/message_box.h"
+#include "platform/text/code_page.h"
+#include "platform/window/message_box.h"
 #include "platform/sdl/sdl_internal.h"
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/midi_synth.h"
+#include "platform/sound/midi_synth.h"
 
 #include <fluidsynth.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 struct MidiSynthParts {
     fluid_settings_t* settings = nullptr;

@@ -1,4 +1,4 @@
-#include "platform/module_player.h"
+#include "platform/sound/module_player.h"
 
 #include <dlfcn.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace platform {
 

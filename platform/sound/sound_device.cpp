@@ -1,4 +1,4 @@
-#include "platform/sound_device.h"
+#include "platform/sound/sound_device.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/threads.h"
+#include "platform/system/threads.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/system_info.h"
+#include "platform/system/system_info.h"
 
 #include <SDL.h>
 #include <sys/resource.h>

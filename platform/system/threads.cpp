@@ -1,4 +1,4 @@
-#include "platform/threads.h"
+#include "platform/system/threads.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "platform/time.h"
+#include "platform/system/time.h"
 
 #include <cerrno>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 
 namespace platform {
 

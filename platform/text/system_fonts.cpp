@@ -1,4 +1,4 @@
-#include "platform/system_fonts.h"
+#include "platform/text/system_fonts.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -6,7 +6,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/paths.h"
+#include "platform/files/paths.h"
 
 namespace platform {
 

@@ -1,10 +1,10 @@
-#include "platform/message_box.h"
+#include "platform/window/message_box.h"
 
 #include <atomic>
 #include <cstdio>
 #include <string>
 
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 
 namespace platform {
 

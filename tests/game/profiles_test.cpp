@@ -10,7 +10,7 @@
 
 #include "foundation/files/data_files.h"
 #include "game/profiles/player_profiles.h"
-#include "platform/message_box.h"
+#include "platform/window/message_box.h"
 #include "support/temp_files.h"
 
 namespace {

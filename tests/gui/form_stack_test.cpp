@@ -17,8 +17,8 @@
 #include "gui/form.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_system.h"
-#include "platform/clipboard.h"
-#include "platform/messages.h"
+#include "platform/window/clipboard.h"
+#include "platform/window/messages.h"
 #include "support/gui_store_folder.h"
 
 using namespace platform;

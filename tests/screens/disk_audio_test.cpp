@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "game/profiles/player_profiles.h"
-#include "platform/sound_device.h"
+#include "platform/sound/sound_device.h"
 #include "support/audio_measure.h"
 #include "support/game_data_folder.h"
 #include "support/program_runner.h"

@@ -9,8 +9,8 @@
 
 #include "foundation/image/dib_surface.h"
 #include "game/profiles/player_profiles.h"
-#include "platform/cursor.h"
-#include "platform/messages.h"
+#include "platform/window/cursor.h"
+#include "platform/window/messages.h"
 #include "screens/game_application.h"
 #include "screens/game_gui_system.h"
 #include "support/game_data_folder.h"

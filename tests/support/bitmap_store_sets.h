@@ -11,7 +11,7 @@
 
 #include "foundation/image/bitmap.h"
 #include "graphics/store/graphics_resources.h"
-#include "platform/message_box.h"
+#include "platform/window/message_box.h"
 #include "support/temp_files.h"
 
 namespace bitmap_store_test {

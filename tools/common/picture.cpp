@@ -9,7 +9,7 @@
 #include <iterator>
 #include <memory>
 
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 
 namespace tools {
 

@@ -10,7 +10,7 @@
 #include "foundation/files/scramble_keys.h"
 #include "foundation/files/xor_scramble.h"
 #include "foundation/text/wstring.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
 namespace audio_data {

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 #include "tools/common/drawing.h"
 
 namespace fonttool {

@@ -18,7 +18,7 @@
 #include "foundation/cfg/cfg_node.h"
 #include "foundation/files/scramble_keys.h"
 #include "foundation/files/xor_scramble.h"
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 #include "tools/tolvanrise-fonts/font_sheets.h"
 
 namespace {

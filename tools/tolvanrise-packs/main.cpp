@@ -17,7 +17,7 @@
 
 #include "generate.h"
 #include "pack_writer.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 #include "tools/common/picture.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "foundation/files/xor_scramble.h"
 #include "graphics/jpeg/jpeg_writer.h"
 #include "graphics/store/pack_data_source.h"
-#include "platform/file_system.h"
+#include "platform/files/file_system.h"
 #include "tools/common/picture.h"
 
 namespace packtool {

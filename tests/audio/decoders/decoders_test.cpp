@@ -9,7 +9,7 @@
 #include "audio/decoders/mp3_decoder.h"
 #include "audio/decoders/ogg_decoder.h"
 #include "audio/decoders/ogg_reader.h"
-#include "platform/module_player.h"
+#include "platform/sound/module_player.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
 

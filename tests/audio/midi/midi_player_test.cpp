@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "audio/midi/midi_player.h"
-#include "platform/midi_synth.h"
-#include "platform/sound_device.h"
+#include "platform/sound/midi_synth.h"
+#include "platform/sound/sound_device.h"
 #include "support/audio_measure.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"

@@ -7,7 +7,7 @@
 #include "audio/decoders/module_decoder.h"
 #include "audio/player/audio_player.h"
 #include "audio/player/audio_system.h"
-#include "platform/time.h"
+#include "platform/system/time.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
 #include "support/scoped_env.h"

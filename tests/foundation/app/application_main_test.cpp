@@ -12,8 +12,8 @@
 #include "foundation/app/application_main.h"
 #include "foundation/files/data_files.h"
 #include "foundation/text/gstring.h"
-#include "platform/message_box.h"
-#include "platform/messages.h"
+#include "platform/window/message_box.h"
+#include "platform/window/messages.h"
 
 namespace {
 

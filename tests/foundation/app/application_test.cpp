@@ -13,12 +13,12 @@
 #include "foundation/app/timer.h"
 #include "foundation/image/dib_surface.h"
 #include "foundation/app/key_codes.h"
-#include "platform/clipboard.h"
-#include "platform/cursor.h"
-#include "platform/keyboard.h"
-#include "platform/messages.h"
-#include "platform/time.h"
-#include "platform/window.h"
+#include "platform/window/clipboard.h"
+#include "platform/window/cursor.h"
+#include "platform/window/keyboard.h"
+#include "platform/window/messages.h"
+#include "platform/system/time.h"
+#include "platform/window/window.h"
 
 using namespace platform;
 

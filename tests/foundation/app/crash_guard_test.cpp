@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "foundation/app/crash_guard.h"
-#include "platform/crash_handler.h"
-#include "platform/message_box.h"
+#include "platform/crash/crash_handler.h"
+#include "platform/window/message_box.h"
 #include "support/minidump_reader.h"
-#include "platform/system_info.h"
+#include "platform/system/system_info.h"
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"

@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "foundation/app/key_codes.h"
-#include "platform/messages.h"
+#include "platform/window/messages.h"
 
 using namespace platform;
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/core/random.h"
-#include "platform/time.h"
+#include "platform/system/time.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "foundation/files/shared_data_folder.h"
 #include "foundation/files/xor_scramble.h"
 #include "foundation/text/gstring.h"
-#include "platform/message_box.h"
+#include "platform/window/message_box.h"
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"

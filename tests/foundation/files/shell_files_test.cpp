@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "foundation/files/shell_files.h"
-#include "platform/message_box.h"
-#include "platform/shell.h"
-#include "platform/system_info.h"
+#include "platform/window/message_box.h"
+#include "platform/files/shell.h"
+#include "platform/system/system_info.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"
 

@@ -10,7 +10,7 @@
 #include "foundation/text/gstring.h"
 #include "foundation/text/wstring.h"
 #include "foundation/text/wstring_array.h"
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 
 namespace {
 

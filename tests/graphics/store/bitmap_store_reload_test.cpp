@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "foundation/image/bitmap.h"
-#include "platform/message_box.h"
+#include "platform/window/message_box.h"
 #include "support/bitmap_store_sets.h"
 
 using namespace bitmap_store_test;

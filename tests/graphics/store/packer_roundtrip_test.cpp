@@ -16,7 +16,7 @@
 #include "foundation/image/bitmap.h"
 #include "graphics/store/bitmap_store_reader.h"
 #include "graphics/store/graphics_resources.h"
-#include "platform/message_box.h"
+#include "platform/window/message_box.h"
 #include "support/picture_checks.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-pack/manifest.h"

@@ -16,7 +16,7 @@
 #include <thread>
 #include <tuple>
 
-#include "platform/crash_handler.h"
+#include "platform/crash/crash_handler.h"
 #include "support/minidump_reader.h"
 #include "support/child_process.h"
 #include "support/temp_files.h"

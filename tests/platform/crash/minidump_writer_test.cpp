@@ -19,8 +19,8 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/code_page.h"
-#include "platform/minidump_writer.h"
+#include "platform/text/code_page.h"
+#include "platform/crash/minidump_writer.h"
 #include "support/minidump_reader.h"
 #include "support/temp_files.h"
 

@@ -1,5 +1,5 @@
-#include "platform/file_system.h"
-#include "platform/paths.h"
+#include "platform/files/file_system.h"
+#include "platform/files/paths.h"
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"

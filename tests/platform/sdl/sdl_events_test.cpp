@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "platform/clipboard.h"
-#include "platform/keyboard.h"
-#include "platform/message_box.h"
-#include "platform/messages.h"
-#include "platform/window.h"
+#include "platform/window/clipboard.h"
+#include "platform/window/keyboard.h"
+#include "platform/window/message_box.h"
+#include "platform/window/messages.h"
+#include "platform/window/window.h"
 
 using namespace platform;
 

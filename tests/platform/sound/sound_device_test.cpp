@@ -4,8 +4,8 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/sound_device.h"
-#include "platform/threads.h"
+#include "platform/sound/sound_device.h"
+#include "platform/system/threads.h"
 #include "support/audio_measure.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <mutex>
 #include <tuple>
 
-#include "platform/threads.h"
-#include "platform/time.h"
+#include "platform/system/threads.h"
+#include "platform/system/time.h"
 
 namespace {
 
