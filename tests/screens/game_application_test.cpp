@@ -111,24 +111,26 @@ TEST(GameApplication, TheLoopEndsOnCloseAndSavesOnce)
     platform::ShowCursor(true);
 }
 
-// "cmFullScreen" toggles the settings' full-screen flag and applies it to the window.
-TEST(FullScreen, TheCommandTogglesTheSettingAndTheWindow)
+// "cmFullScreen" switches the window from the mode it is really in, whatever the settings'
+// flag said, and leaves the flag telling the mode the window took.
+TEST(FullScreen, TheCommandSwitchesFromTheWindowsModeAndRecordsIt)
 {
     tolvanrise::test::GameDataFolder data("full_screen_");
     platform::ClearMessages();
     GGameApplication game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     // Past the intro's appear hold and its loading of the profiles.
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 12; ++i)
         game.OnFrame(30);
     GGameGuiSystem& system = *game.GetGameSystem();
     uint8_t& flag = system.GetProfiles()->GetDefaultSettings().flags[GGameSettings::kFullScreenFlag];
-    for (const uint8_t start : {0, 1}) {
+    for (const uint8_t start : {0, 1, 1, 0}) {
         flag = start;
+        const bool before = game.IsFullscreen();
         EXPECT_EQ(system.ExecuteCommandList("cmFullScreen"), 1);
         game.OnFrame(30);
-        EXPECT_EQ(flag, start ? 0 : 1);
-        EXPECT_EQ(game.IsFullscreen(), flag == 1);
+        EXPECT_NE(game.IsFullscreen(), before) << int(start);
+        EXPECT_EQ(flag, game.IsFullscreen() ? 1 : 0);
     }
     game.OnExit();
 }
