@@ -105,6 +105,14 @@ void GGameApplication::InitCursor()
     m_cursorFlags[kCursorReady] = m_cursorContainer ? 1 : 0;
 }
 
+GIntroDialog* GGameApplication::GetIntroDialog() const
+{
+    for (int i = 0; i < GetFormCount(); ++i)
+        if (GetForm(i) == m_intro)
+            return m_intro;
+    return nullptr;
+}
+
 int GGameApplication::GetShownCursor() const
 {
     if (!m_cursorFlags[kCursorShown])

@@ -46,7 +46,7 @@ public:
     bool IsGameStarted() const { return m_gameStarted; }
     GGameGuiSystem* GetGameSystem() const { return m_system.get(); }
     // The first screen while it is on the stack, else null.
-    GIntroDialog* GetIntroDialog() const { return m_intro; }
+    GIntroDialog* GetIntroDialog() const;
 
 protected:
     // Writes the player's data; called by OnExit only after a successful OnInit.
@@ -78,6 +78,6 @@ private:
     std::unique_ptr<GGameGuiSystem> m_system;
     // Draws through the system's lists; made after the system, gone before it.
     std::unique_ptr<GClipContainer> m_cursorContainer;
-    GIntroDialog* m_intro = nullptr; // owned by the form stack
+    GIntroDialog* m_intro = nullptr; // owned by the form stack, which may have deleted it
     bool m_gameStarted = false;
 };
