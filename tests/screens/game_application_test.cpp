@@ -45,7 +45,8 @@ TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen
     CountingGame game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     EXPECT_EQ(std::make_tuple(game.IsGameStarted(), game.IsCursorShown(), game.IsCursorClipped(),
-                              platform::IsCursorShown(), game.GetFrameStatistics(), game.GetFrameInterval()),
+                              platform::IsCursorShown(), game.GetFrameStatistics(),
+                              game.GetFrameInterval()),
               std::make_tuple(true, false, false, false, false, 30));
 
     // The first frame draws the first screen over the whole window.
@@ -128,7 +129,8 @@ TEST(FullScreen, TheCommandSwitchesFromTheWindowsModeAndRecordsIt)
     for (int i = 0; i < 12; ++i)
         game.OnFrame(30);
     GGameGuiSystem& system = *game.GetGameSystem();
-    uint8_t& flag = system.GetProfiles()->GetDefaultSettings().flags[GGameSettings::kFullScreenFlag];
+    uint8_t& flag =
+        system.GetProfiles()->GetDefaultSettings().flags[GGameSettings::kFullScreenFlag];
     for (const uint8_t start : {0, 1, 1, 0}) {
         flag = start;
         const bool before = game.IsFullscreen();
@@ -201,7 +203,8 @@ TEST(Settings, TheSavedSettingsAreAppliedAtStartAndEveryAltEnterSwitches)
             platform::Window::SimulateFullscreenFailure(false);
             GGameGuiSystem& system = *game.GetGameSystem();
             EXPECT_EQ(std::make_tuple(system.GetMusicManager()->IsEnabled() != 0,
-                                      system.GetSoundManager()->IsEnabled() != 0, game.IsFullscreen()),
+                                      system.GetSoundManager()->IsEnabled() != 0,
+                                      game.IsFullscreen()),
                       std::make_tuple(c.music != 0, c.sound != 0, fullScreen));
             for (const bool systemKey : {true, false, true}) {
                 AltEnter(game, systemKey);
@@ -218,7 +221,8 @@ TEST(Settings, TheSavedSettingsAreAppliedAtStartAndEveryAltEnterSwitches)
         }
         GPlayerProfiles saved(data.ProfilesFolder());
         ASSERT_EQ(saved.Load(), 1);
-        EXPECT_EQ(std::make_tuple(saved.GetDefaultSettings().musicVolume, saved.GetDefaultSettings().soundVolume,
+        EXPECT_EQ(std::make_tuple(saved.GetDefaultSettings().musicVolume,
+                                  saved.GetDefaultSettings().soundVolume,
                                   saved.GetDefaultSettings().flags[GGameSettings::kFullScreenFlag]),
                   std::make_tuple(c.music, c.sound, uint8_t(fullScreen)));
         GGameApplication next;
