@@ -45,8 +45,7 @@ TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen
     CountingGame game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     EXPECT_EQ(std::make_tuple(game.IsGameStarted(), game.IsCursorShown(), game.IsCursorClipped(),
-                              platform::IsCursorShown(), game.GetFrameStatistics(),
-                              game.GetFrameInterval()),
+                              platform::IsCursorShown(), game.GetFrameStatistics(), game.GetFrameInterval()),
               std::make_tuple(true, false, false, false, false, 30));
 
     // The first frame draws the first screen over the whole window.
