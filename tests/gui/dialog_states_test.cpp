@@ -20,19 +20,9 @@
 #include "gui/form_stack_application.h"
 #include "gui/gui_system.h"
 #include "support/gui_store_folder.h"
+#include "support/recording_application.h"
 
 namespace {
-
-class RecordingApp : public GFormStackApplication {
-public:
-    std::vector<GRect> presented;
-    int OnInit() override { return 1; }
-    void PresentRect(const GRect& r) override
-    {
-        presented.push_back(r);
-        GFormStackApplication::PresentRect(r);
-    }
-};
 
 class RecordingListener : public GDialogStateListener {
 public:
@@ -84,7 +74,7 @@ protected:
     bool FilterOn() const { return m_system.GetInvoker()->IsPriorityFilterOn() != 0; }
 
     tolvanrise::test::GuiStoreFolder m_folder{"dialog_states_"};
-    RecordingApp m_app;
+    tolvanrise::test::RecordingApplication m_app;
     GGuiSystem m_system;
     GClip m_clip;
     RecordingListener m_listener;

@@ -91,6 +91,15 @@ void RunFor(GGameApplication& game, std::chrono::milliseconds ms)
         game.RunStep();
 }
 
+// Shows the created game's window and runs it for a second: the intro has loaded and appeared.
+void ShowAndRun(GGameApplication& game)
+{
+    game.OnBeforeShow();
+    game.Show();
+    game.BeginRun();
+    RunFor(game, 1s);
+}
+
 TEST(Screenshot, TheWindowShowsTheBackBufferOfTheFirstScreen)
 {
     XServer x(800, 600);
@@ -104,10 +113,7 @@ TEST(Screenshot, TheWindowShowsTheBackBufferOfTheFirstScreen)
         tolvanrise::test::GameDataFolder data("screenshot_");
         GGameApplication game;
         ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
-        game.OnBeforeShow();
-        game.Show();
-        game.BeginRun();
-        RunFor(game, 1s);
+        ShowAndRun(game);
         GIntroDialog* intro = game.GetIntroDialog();
         ASSERT_TRUE(intro && intro->IsLoaded());
 
@@ -216,10 +222,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
 
     GGameApplication game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
-    game.OnBeforeShow();
-    game.Show();
-    game.BeginRun();
-    RunFor(game, 1s);
+    ShowAndRun(game);
     GIntroDialog* intro = game.GetIntroDialog();
     ASSERT_TRUE(intro && intro->IsLoaded() && !game.IsFullscreen());
     GGraphicsResources& store = *game.GetGameSystem()->GetResources();

@@ -18,19 +18,9 @@
 #include "gui/gui_system.h"
 #include "screens/window_states.h"
 #include "support/gui_store_folder.h"
+#include "support/recording_application.h"
 
 namespace {
-
-class RecordingApp : public GFormStackApplication {
-public:
-    std::vector<GRect> presented;
-    int OnInit() override { return 1; }
-    void PresentRect(const GRect& r) override
-    {
-        presented.push_back(r);
-        GFormStackApplication::PresentRect(r);
-    }
-};
 
 // Adds its clips as it is made, before its appear state begins.
 class ClipDialog : public GDialog {
@@ -92,7 +82,7 @@ protected:
     }
 
     tolvanrise::test::GuiStoreFolder m_folder{"window_states_"};
-    RecordingApp m_app;
+    tolvanrise::test::RecordingApplication m_app;
     GGuiSystem m_system;
     GClip m_clip;
     GClip m_other;
