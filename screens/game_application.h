@@ -40,7 +40,6 @@ public:
     static constexpr const char* kCursorPressedPicture = "CURSOR_PRESSED";
     // The cursor clip drawn now (0 normal, 1 pressed), or -1 while none is shown.
     int GetShownCursor() const;
-    const GClip& GetCursorClip(int index) const { return m_cursorClips[index & 1]; }
 
     // True once OnInit succeeded.
     bool IsGameStarted() const { return m_gameStarted; }
