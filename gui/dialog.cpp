@@ -1,44 +1,13 @@
 #include "gui/dialog.h"
 
+#include <algorithm>
+
 #include "foundation/app/command_invoker.h"
 #include "graphics/scene/clip_array.h"
-#include "gui/form_stack_application.h"
-#include "gui/gui_commands.h"
 #include "graphics/store/graphics_resources.h"
+#include "gui/dialog_states.h"
+#include "gui/form_stack_application.h"
 #include "gui/gui_system.h"
-
-int GDialogNormalState::OnUpdate(int)
-{
-    m_dialog.Present(0);
-    return 1;
-}
-
-void GDialogAppearState::OnBeginState()
-{
-    if (GCommandInvoker* invoker = m_dialog.GetSystem() ? m_dialog.GetSystem()->GetInvoker() : nullptr)
-        invoker->SetPriorityFilter(kUnfilteredCommandPriority);
-}
-
-int GDialogAppearState::OnUpdate(int elapsedMs)
-{
-    if (!m_shown) {
-        m_shown = true;
-        m_dialog.Present(1);
-    } else {
-        m_dialog.Present(0);
-        m_remainingMs -= elapsedMs;
-    }
-    if (m_remainingMs <= 0)
-        FinishState();
-    return 1;
-}
-
-void GDialogAppearState::FinishState()
-{
-    if (GCommandInvoker* invoker = m_dialog.GetSystem() ? m_dialog.GetSystem()->GetInvoker() : nullptr)
-        invoker->ClearPriorityFilter();
-    m_dialog.SetState(std::make_unique<GDialogNormalState>(m_dialog));
-}
 
 GDialog::GDialog(GFormStackApplication* application, GGuiSystem* system)
     : m_application(application), m_system(system)
@@ -57,13 +26,27 @@ GDialog::~GDialog()
 
 int GDialog::Create(int appearMs)
 {
+    return Create(std::make_unique<GDialogAppearState>(*this, appearMs));
+}
+
+int GDialog::Create(std::unique_ptr<GDialogState> appearState)
+{
     if (!m_system || !m_application)
         return 0;
     m_firstClip = m_system->GetClipArray() ? m_system->GetClipArray()->GetCount() : 0;
     const int result = Init(m_application->GetBackBuffer(), m_system->GetResources(),
                             m_system->GetClipArray(), m_system->GetRectArray());
-    SetState(std::make_unique<GDialogAppearState>(*this, appearMs));
+    SetState(appearState ? std::move(appearState) : std::make_unique<GDialogAppearState>(*this, 0));
     return result;
+}
+
+void GDialog::Activate()
+{
+    // Back on top: whatever the dialog above left on the screen is drawn over.
+    if (m_activated)
+        Repaint();
+    m_activated = true;
+    GClipContainer::OnActivate();
 }
 
 int GDialog::Update(int elapsedMs)
@@ -77,6 +60,8 @@ int GDialog::Update(int elapsedMs)
 
 void GDialog::SetState(std::unique_ptr<GDialogState> state)
 {
+    if (m_state)
+        m_state->OnEndState();
     m_retired = std::move(m_state);
     m_state = std::move(state);
     if (m_state)
@@ -110,4 +95,38 @@ void GDialog::Repaint()
     GRect rect{};
     RedrawDirty(rect, 0, 0);
     m_application->PresentRect(rect);
+}
+
+bool GDialog::CancelWait()
+{
+    auto* wait = dynamic_cast<GDialogWaitState*>(m_state.get());
+    if (!wait)
+        return false;
+    wait->FinishState();
+    return true;
+}
+
+void GDialog::AddStateListener(GDialogStateListener* listener)
+{
+    if (listener && std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+        m_listeners.push_back(listener);
+}
+
+void GDialog::RemoveStateListener(GDialogStateListener* listener)
+{
+    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener), m_listeners.end());
+}
+
+void GDialog::OnStateLabel(const char* label)
+{
+    // A listener may remove itself while it is told.
+    const std::vector<GDialogStateListener*> listeners = m_listeners;
+    for (GDialogStateListener* listener : listeners)
+        listener->OnDialogState(*this, label);
+}
+
+bool GDialog::IsStateBusy() const
+{
+    return std::any_of(m_listeners.begin(), m_listeners.end(),
+                       [](const GDialogStateListener* listener) { return listener->IsBusy(); });
 }

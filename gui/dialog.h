@@ -2,17 +2,21 @@
 // GDialog: a window of the GUI, a form on the application's stack drawn through its own clip
 // container. Its clips sit at the end of the shared render list, from the index the list had
 // when the dialog was made; the dialog takes them out again when it goes. What it does each
-// frame is up to its current state: the appear state holds back every queued command below
-// the unfiltered priority while the dialog comes in, the normal state redraws what changed.
-// Owns its state; observes the application and the GUI system. Main thread only.
+// frame is up to its current state (gui/dialog_states.h): appear, normal, wait, disappear and
+// finally the can-delete state, after which the form stack deletes it. Every state announces
+// its label ("stAppear") when it begins and the label's "End" twin when it ends, to the
+// dialog's state listeners (the controls' animators), which may keep a state going while busy.
+// Owns its state; observes the application, the GUI system and its listeners. Main thread only.
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "graphics/scene/clip_container.h"
 #include "gui/form.h"
 
 class GDialog;
+class GDialogStateListener;
 class GFormStackApplication;
 class GGuiSystem;
 
@@ -24,33 +28,13 @@ public:
     virtual ~GDialogState() = default;
 
     virtual void OnBeginState() {}
+    // When another state takes over (not when the dialog is destroyed).
+    virtual void OnEndState() {}
     // One frame; elapsedMs since the previous one. 1 while the dialog lives on.
     virtual int OnUpdate(int elapsedMs) = 0;
 
 protected:
     GDialog& m_dialog;
-};
-
-// Redraws the dirty part of the screen and presents it.
-class GDialogNormalState : public GDialogState {
-public:
-    using GDialogState::GDialogState;
-    int OnUpdate(int elapsedMs) override;
-};
-
-// Shows the dialog whole on its first frame and holds the command filter for durationMs
-// (at least that one frame), then clears the filter and hands over to the normal state.
-class GDialogAppearState : public GDialogState {
-public:
-    GDialogAppearState(GDialog& dialog, int durationMs) : GDialogState(dialog), m_remainingMs(durationMs) {}
-    void OnBeginState() override;
-    int OnUpdate(int elapsedMs) override;
-    // Ends the hold now: clears the filter and switches to the normal state.
-    void FinishState();
-
-private:
-    int m_remainingMs;
-    bool m_shown = false;
 };
 
 class GDialog : public GForm, public GClipContainer {
@@ -61,11 +45,15 @@ public:
     // Ties the container to the GUI system's back buffer, store and lists (GClipContainer::Init,
     // which runs OnInit) and starts the appear state. The result of OnInit.
     int Create(int appearMs = 0);
+    // The same with the dialog's own appear state (null: the plain one of 0 ms).
+    int Create(std::unique_ptr<GDialogState> appearState);
 
     // GForm: advances the clips, then the current state.
     int Update(int elapsedMs) override;
     using GClipContainer::Update; // the clip pass it runs first
-    void Activate() override { GClipContainer::OnActivate(); }
+    // A dialog that comes back to the top (the one above it has gone) is drawn whole again.
+    void Activate() override;
+    bool CanDelete() const override { return m_canDelete; }
     // Marks every clip of the dialog as moved, redraws from the list's start into a zeroed
     // rectangle and presents the rectangle the flush leaves.
     void Repaint() override;
@@ -75,8 +63,22 @@ public:
     // bounds when nothing was dirty, else the union of the dirty rectangles.
     void Present(int flag);
 
-    // Replaces the current state (null leaves none) and begins the new one.
+    // Ends the current state (OnEndState), replaces it (null leaves none) and begins the new
+    // one.
     void SetState(std::unique_ptr<GDialogState> state);
+    // Hands the dialog to the form stack's deletion; set by the can-delete state.
+    void MarkCanDelete() { m_canDelete = true; }
+    // Ends a wait state now ("cmCancelWait"); other states go on. True when a wait ended.
+    bool CancelWait();
+
+    // Listeners are told each state label; they are observed and must be removed before
+    // they go.
+    void AddStateListener(GDialogStateListener* listener);
+    void RemoveStateListener(GDialogStateListener* listener);
+    // Tells every listener; the states call it with their labels.
+    virtual void OnStateLabel(const char* label);
+    // True while a listener still plays what the current state waits for.
+    bool IsStateBusy() const;
     GDialogState* GetState() const { return m_state.get(); }
     // The dialog's first index in the render list.
     int16_t GetFirstClip() const { return m_firstClip; }
@@ -89,5 +91,8 @@ private:
     std::unique_ptr<GDialogState> m_state;
     // A state may replace itself: the old one lives until its OnUpdate returns.
     std::unique_ptr<GDialogState> m_retired;
+    std::vector<GDialogStateListener*> m_listeners; // observed
     int16_t m_firstClip = 0;
+    bool m_canDelete = false;
+    bool m_activated = false;
 };

@@ -2,6 +2,7 @@
 
 #include "foundation/app/application.h"
 #include "foundation/app/command_invoker.h"
+#include "gui/dialog.h"
 #include "gui/form.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_system.h"
@@ -36,7 +37,8 @@ int GCloseCommand::Run()
     return 1;
 }
 
-GReleaseFilterCommand::GReleaseFilterCommand(GGuiSystem* system, const char* name) : m_system(system)
+GReleaseFilterCommand::GReleaseFilterCommand(GGuiSystem* system, const char* name)
+    : m_system(system), m_cancelWait(StrCompare(name, "cmCancelWait") == 0)
 {
     SetName(name);
 }
@@ -45,6 +47,11 @@ void GReleaseFilterCommand::Execute()
 {
     if (m_system && m_system->GetInvoker())
         m_system->GetInvoker()->ClearPriorityFilter();
+    GFormStackApplication* application = m_system ? m_system->GetApplication() : nullptr;
+    if (!m_cancelWait || !application)
+        return;
+    if (auto* dialog = dynamic_cast<GDialog*>(application->GetTopForm()))
+        dialog->CancelWait();
 }
 
 GRepaintTopDialogCommand::GRepaintTopDialogCommand(GGuiSystem* system) : m_system(system)

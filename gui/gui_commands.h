@@ -24,7 +24,8 @@ private:
     GApplication* m_application; // observed
 };
 
-// Ends the hold of the invoker's priority filter ("cmUnLock", "cmCancelWait").
+// Ends the hold of the invoker's priority filter ("cmUnLock", "cmCancelWait"); "cmCancelWait"
+// also ends the wait state of the top dialog.
 class GReleaseFilterCommand : public GNamedCommand {
 public:
     GReleaseFilterCommand(GGuiSystem* system, const char* name);
@@ -33,6 +34,7 @@ public:
 
 private:
     GGuiSystem* m_system; // observed
+    bool m_cancelWait;
 };
 
 // Redraws the top form whole.

@@ -2,6 +2,11 @@
 
 #include <new>
 
+#include "foundation/files/html_log.h"
+#include "game/score/high_score_client.h"
+#include "graphics/scene/clip_array.h"
+#include "graphics/store/graphics_resources.h"
+#include "gui/dialog.h"
 #include "platform/window/keyboard.h"
 #include "screens/game_gui_system.h"
 #include "screens/intro_dialog.h"
@@ -28,6 +33,8 @@ int GGameApplication::OnInit()
     m_system = GGameGuiSystem::Create(this);
     if (!m_system)
         return 0;
+    GHighScoreClient::Get().Init(m_system->GetLog());
+    InitCursor();
     auto intro = std::unique_ptr<GIntroDialog>(new (std::nothrow) GIntroDialog(this, m_system.get()));
     if (!intro || !intro->Create())
         return 0;
@@ -55,6 +62,7 @@ void GGameApplication::OnExit()
         SavePlayerData();
         m_gameStarted = false;
     }
+    GHighScoreClient::Get().Shutdown();
     EndGame();
 }
 
@@ -62,17 +70,109 @@ void GGameApplication::EndGame()
 {
     m_intro = nullptr;
     RemoveAllForms();
+    if (m_cursorContainer) {
+        m_cursorContainer->RemoveClip(&m_cursorClips[0]);
+        m_cursorContainer->RemoveClip(&m_cursorClips[1]);
+        m_cursorContainer.reset();
+    }
+    m_cursorFlags[kCursorReady] = 0;
     m_system.reset();
 }
 
 void GGameApplication::OnFrame(int elapsedMs)
 {
     GFormStackApplication::OnFrame(elapsedMs);
+    UpdateCursor();
+}
+
+void GGameApplication::InitCursor()
+{
+    GGraphicsResources* store = m_system->GetResources();
+    const int16_t normal = store->FindBitmap(kCursorPicture);
+    const int16_t pressed = store->FindBitmap(kCursorPressedPicture);
+    if (normal < 0 || pressed < 0) {
+        // The game runs on without a pointer rather than not at all.
+        m_system->GetLog()->PrintError("Cannot find the cursor pictures %s and %s", kCursorPicture,
+                                       kCursorPressedPicture);
+        return;
+    }
+    m_cursorClips[0].SetSlot(normal);
+    m_cursorClips[1].SetSlot(pressed);
+    for (GClip& clip : m_cursorClips)
+        clip.SetVisible(false);
+    m_cursorContainer = GClipContainer::Create(GetBackBuffer(), store, m_system->GetClipArray(),
+                                               m_system->GetRectArray());
+    m_cursorFlags[kCursorReady] = m_cursorContainer ? 1 : 0;
+}
+
+GIntroDialog* GGameApplication::GetIntroDialog() const
+{
+    for (int i = 0; i < GetFormCount(); ++i)
+        if (GetForm(i) == m_intro)
+            return m_intro;
+    return nullptr;
+}
+
+int GGameApplication::GetShownCursor() const
+{
+    if (!m_cursorFlags[kCursorShown])
+        return -1;
+    return m_cursorFlags[kCursorPressed] ? 1 : 0;
+}
+
+void GGameApplication::UpdateCursor()
+{
+    if (!m_cursorFlags[kCursorReady])
+        return;
+    int16_t x = 0;
+    int16_t y = 0;
+    GetCursorClientPos(x, y);
+    const bool inside = !IsInactive() && x >= 0 && y >= 0 && x < GetWidth() && y < GetHeight();
+    const int shown = m_cursorFlags[kCursorPressed] ? 1 : 0;
+    m_cursorClips[1 - shown].SetVisible(false);
+    m_cursorClips[shown].SetVisible(inside);
+    if (inside)
+        m_cursorClips[shown].SetPosition(FixedFromInt(x + m_cursorHotX), FixedFromInt(y + m_cursorHotY));
+    m_cursorFlags[kCursorShown] = inside ? 1 : 0;
+    m_cursorX = inside ? x : -256;
+    m_cursorY = inside ? y : -256;
+
+    // Last in the list, so drawn over every form; a form made or deleted since the last frame
+    // may have left them elsewhere or taken them out.
+    GClipArray* list = m_cursorContainer->GetClips();
+    const int count = list->GetCount();
+    if (count < 2 || list->GetAt(count - 2) != &m_cursorClips[0] ||
+        list->GetAt(count - 1) != &m_cursorClips[1]) {
+        m_cursorContainer->RemoveClip(&m_cursorClips[0]);
+        m_cursorContainer->RemoveClip(&m_cursorClips[1]);
+        m_cursorContainer->AddClip(&m_cursorClips[0]);
+        m_cursorContainer->AddClip(&m_cursorClips[1]);
+    }
+    // From the top form's first clip: what lies under the cursor's old place is drawn again.
+    const auto* top = dynamic_cast<const GDialog*>(GetTopForm());
+    GRect rect;
+    m_cursorContainer->GetClientBounds(rect);
+    if (m_cursorContainer->RedrawDirty(rect, 0, top ? top->GetFirstClip() : 0) == 1)
+        PresentRect(rect);
+}
+
+void GGameApplication::OnLButtonDown(int x, int y)
+{
+    m_cursorFlags[kCursorPressed] = 1;
+    GFormStackApplication::OnLButtonDown(x, y);
+}
+
+void GGameApplication::OnLButtonUp(int x, int y)
+{
+    m_cursorFlags[kCursorPressed] = 0;
+    GFormStackApplication::OnLButtonUp(x, y);
 }
 
 void GGameApplication::OnKeyDown(int key)
 {
-    if (key == kVirtualKeyReturn && platform::IsKeyDown(kVirtualKeyMenu) && m_system) {
+    // Alt as the window's key messages told it, or as the keyboard holds it now.
+    if (key == kVirtualKeyReturn && (IsAltDown() || platform::IsKeyDown(kVirtualKeyMenu)) &&
+        m_system) {
         m_system->ExecuteCommand("cmFullScreen", nullptr);
         return;
     }

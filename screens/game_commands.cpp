@@ -18,9 +18,11 @@ void GFullScreenCommand::Execute()
     GFormStackApplication* application = m_system ? m_system->GetApplication() : nullptr;
     if (!profiles || !application)
         return;
-    uint8_t& flag = profiles->GetDefaultSettings().flags[GGameSettings::kFullScreenFlag];
-    flag = flag ? 0 : 1;
-    application->SetFullscreen(flag);
+    // The window's own mode decides, not the flag: the flag may not have been applied yet, or
+    // a switch may have failed. The flag then records what the window really did.
+    application->SetFullscreen(application->IsFullscreen() ? 0 : 1);
+    const uint8_t on = application->IsFullscreen() ? 1 : 0;
+    profiles->GetDefaultSettings().flags[GGameSettings::kFullScreenFlag] = on;
 }
 
 GGameCommandFactory::GGameCommandFactory(GGameGuiSystem* system, GCommandFactory* fallback)

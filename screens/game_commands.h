@@ -6,7 +6,8 @@
 
 class GGameGuiSystem;
 
-// "cmFullScreen": toggles the full-screen flag of the settings and applies it.
+// "cmFullScreen": switches the window between full screen and windowed, and keeps the
+// settings' full-screen flag in step with the result.
 class GFullScreenCommand : public GNamedCommand {
 public:
     explicit GFullScreenCommand(GGameGuiSystem* system);

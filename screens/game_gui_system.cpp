@@ -17,6 +17,7 @@
 #include "game/profiles/player_profiles.h"
 #include "graphics/store/graphics_resources.h"
 #include "gui/bmp_font_manager.h"
+#include "gui/form_stack_application.h"
 #include "screens/game_application.h"
 #include "screens/game_commands.h"
 
@@ -200,4 +201,9 @@ void GGameGuiSystem::ApplySettings()
         m_musicManager->SetEnabled(settings.musicVolume);
     if (m_soundManager)
         m_soundManager->SetEnabled(settings.soundVolume);
+    if (GFormStackApplication* application = GetApplication()) {
+        application->SetFullscreen(settings.flags[GGameSettings::kFullScreenFlag] ? 1 : 0);
+        GetLog()->Printf("Settings applied: music %d, sound %d, full screen %s", settings.musicVolume,
+                         settings.soundVolume, application->IsFullscreen() ? "on" : "off");
+    }
 }

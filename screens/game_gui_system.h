@@ -60,7 +60,8 @@ public:
     // Writes both; 1 when both were written. 0, writing nothing, until LoadPlayerData has run.
     int SavePlayerData();
     // Applies the profile store's settings: a music or sound volume of 0 switches that manager
-    // off, any other value on (the music then plays its mode at that volume).
+    // off, any other value on (the music then plays its mode at that volume); the window goes
+    // full screen or windowed as the full-screen flag says.
     void ApplySettings();
 
     const std::string& GetProfilesFolder() const { return m_profilesFolder; }

@@ -16,6 +16,7 @@
 #include "gui/ani_static_label_animator.h"
 #include "gui/bmp_font_manager.h"
 #include "screens/game_gui_system.h"
+#include "screens/window_states.h"
 
 namespace {
 
@@ -44,6 +45,16 @@ void ShowSlot(GClipContainer& container, GClip& clip, int32_t slot, int x, int y
 GIntroDialog::GIntroDialog(GFormStackApplication* application, GGameGuiSystem* system)
     : GDialog(application, system), m_game(system)
 {
+}
+
+int GIntroDialog::Create()
+{
+    return GDialog::Create(std::make_unique<GAppearStateAlpha>(*this, kAppearMs));
+}
+
+void GIntroDialog::Disappear()
+{
+    SetState(std::make_unique<GWaitAnimationDisappearState>(*this, &m_line, kDisappearMs));
 }
 
 GIntroDialog::~GIntroDialog()
@@ -139,6 +150,11 @@ int GIntroDialog::Update(int elapsedMs)
     if (!m_presented)
         m_game->GetLog()->Printf("First frame presented");
     m_presented = true;
+    // Loaded and fully shown: the screen waits for what comes next.
+    if (IsLoaded() && !m_waited && dynamic_cast<GDialogNormalState*>(GetState())) {
+        m_waited = true;
+        SetState(std::make_unique<GWaitAnimationWaitState>(*this, &m_line));
+    }
     return result;
 }
 

@@ -3,6 +3,8 @@
 // in the TrueType font, a label played by a keyframe animation, and the progress bar:
 // "INTRO_P_BAR_BG" with the five pieces that follow it in the store, one more shown after each
 // step of the game's start-up data is loaded (one step per frame, so the bar is seen to move).
+// It fades in as it appears; once everything is loaded it waits (the line pulsing) until the
+// wait is cancelled, and it fades out when told to disappear.
 // Owns its clips, texts, font and animator; observes the game system. Main thread only.
 
 #include <memory>
@@ -21,13 +23,19 @@ public:
     static constexpr int kBarPieces = 5;
     static constexpr int32_t kBackgroundPack = 1;
     static constexpr const char* kLabelAnimation = "intro.cfg";
+    static constexpr int kAppearMs = 300;
+    static constexpr int kDisappearMs = 300;
 
     GIntroDialog(GFormStackApplication* application, GGameGuiSystem* system);
     ~GIntroDialog() override;
 
+    // GDialog::Create with the intro's fade-in.
+    int Create();
     // Reloads the intro's store range and builds the screen; 0 when the dialog cannot be made.
     int OnInit() override;
     int Update(int elapsedMs) override;
+    // Fades the screen out; the form stack then deletes it.
+    void Disappear();
 
     // Steps of the start-up data done so far (0 to kBarPieces).
     int GetLoadedSteps() const { return m_loadedSteps; }
@@ -53,4 +61,5 @@ private:
     int m_loadedSteps = 0;
     bool m_presented = false;
     bool m_labelPlaying = false;
+    bool m_waited = false;
 };

@@ -222,6 +222,9 @@ intptr_t GApplication::WindowProc(uint32_t message, uintptr_t wParam, intptr_t l
     case WM_SYSKEYDOWN:
         if (wParam == static_cast<uintptr_t>(VK_MENU))
             m_altDown |= SideOf(lParam);
+        // Alt+Enter is the one system key the program hears: it switches full screen.
+        else if (wParam == static_cast<uintptr_t>(VK_RETURN) && m_altDown)
+            OnKeyDown(VK_RETURN);
         else if (wParam == static_cast<uintptr_t>(VK_CONTROL))
             m_ctrlDown |= SideOf(lParam);
         else if (wParam == static_cast<uintptr_t>(VK_SHIFT))

@@ -93,7 +93,8 @@ public:
 
     // Copies the inclusive client rectangle r of the back buffer to the window (in border
     // mode only the parts of r outside the inner rectangle). Clipped to the back buffer.
-    void PresentRect(const GRect& r);
+    // Virtual so that a test can see what is presented.
+    virtual void PresentRect(const GRect& r);
     // Windows-1251 text.
     void SetWindowTitle(const char* text);
     // The title becomes the average frame work time, "%.2f ms".
@@ -145,6 +146,8 @@ public:
     bool IsInactive() const { return m_inactive != 0; }
     bool IsCursorShown() const { return m_cursorShown != 0; }
     bool IsCursorClipped() const { return m_cursorClipped != 0; }
+    // An Alt key is held, as the window's own key messages told.
+    bool IsAltDown() const { return m_altDown != 0; }
     int GetCursorId() const { return m_cursorId; }
     int GetFrameInterval() const { return m_frameInterval; }
     bool GetFrameStatistics() const { return m_frameStatistics != 0; }

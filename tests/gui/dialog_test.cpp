@@ -15,6 +15,7 @@
 #include "graphics/store/graphics_resources.h"
 #include "gui/background.h"
 #include "gui/dialog.h"
+#include "gui/dialog_states.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_system.h"
 #include "support/font_sheets.h"

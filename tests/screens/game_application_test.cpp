@@ -7,12 +7,17 @@
 #include <string>
 #include <tuple>
 
+#include "audio/music/music_manager.h"
+#include "audio/music/sound_manager.h"
 #include "foundation/image/dib_surface.h"
 #include "game/profiles/player_profiles.h"
 #include "platform/window/cursor.h"
 #include "platform/window/messages.h"
+#include "platform/window/window.h"
 #include "screens/game_application.h"
 #include "screens/game_gui_system.h"
+#include "screens/intro_dialog.h"
+#include "screens/window_states.h"
 #include "support/game_data_folder.h"
 
 namespace {
@@ -111,26 +116,166 @@ TEST(GameApplication, TheLoopEndsOnCloseAndSavesOnce)
     platform::ShowCursor(true);
 }
 
-// "cmFullScreen" toggles the settings' full-screen flag and applies it to the window.
-TEST(FullScreen, TheCommandTogglesTheSettingAndTheWindow)
+// "cmFullScreen" switches the window from the mode it is really in, whatever the settings'
+// flag said, and leaves the flag telling the mode the window took.
+TEST(FullScreen, TheCommandSwitchesFromTheWindowsModeAndRecordsIt)
 {
     tolvanrise::test::GameDataFolder data("full_screen_");
     platform::ClearMessages();
     GGameApplication game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     // Past the intro's appear hold and its loading of the profiles.
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 12; ++i)
         game.OnFrame(30);
     GGameGuiSystem& system = *game.GetGameSystem();
-    uint8_t& flag = system.GetProfiles()->GetDefaultSettings().flags[GGameSettings::kFullScreenFlag];
-    for (const uint8_t start : {0, 1}) {
+    uint8_t& flag =
+        system.GetProfiles()->GetDefaultSettings().flags[GGameSettings::kFullScreenFlag];
+    for (const uint8_t start : {0, 1, 1, 0}) {
         flag = start;
+        const bool before = game.IsFullscreen();
         EXPECT_EQ(system.ExecuteCommandList("cmFullScreen"), 1);
         game.OnFrame(30);
-        EXPECT_EQ(flag, start ? 0 : 1);
-        EXPECT_EQ(game.IsFullscreen(), flag == 1);
+        EXPECT_NE(game.IsFullscreen(), before) << int(start);
+        EXPECT_EQ(flag, game.IsFullscreen() ? 1 : 0);
     }
     game.OnExit();
+}
+
+} // namespace
+
+namespace {
+
+using platform::VK_MENU;
+using platform::VK_RETURN;
+
+// Writes a profile store whose settings are the given ones, as a game saved it.
+void SaveSettings(const std::string& folder, int32_t music, int32_t sound, uint8_t fullScreen)
+{
+    std::filesystem::create_directories(folder);
+    GPlayerProfiles profiles(folder);
+    GGameSettings& settings = profiles.GetDefaultSettings();
+    settings.musicVolume = music;
+    settings.soundVolume = sound;
+    settings.flags[GGameSettings::kFullScreenFlag] = fullScreen;
+    ASSERT_EQ(profiles.Save(), 1);
+}
+
+// Alt+Enter as the window's messages bring it: with the left Alt a system key, with an Alt
+// that types (AltGr) an ordinary one.
+void AltEnter(GGameApplication& game, bool systemKey)
+{
+    const uint32_t down = systemKey ? platform::WM_SYSKEYDOWN : platform::WM_KEYDOWN;
+    const uint32_t up = systemKey ? platform::WM_SYSKEYUP : platform::WM_KEYUP;
+    game.WindowProc(down, VK_MENU, 1);
+    game.WindowProc(down, VK_RETURN, 1);
+    game.WindowProc(up, VK_RETURN, 1);
+    game.WindowProc(up, VK_MENU, 1);
+}
+
+void Frames(GGameApplication& game, int n)
+{
+    for (int i = 0; i < n; ++i)
+        game.OnFrame(30);
+}
+
+// The saved settings are applied at start; every Alt+Enter, the first included, switches the
+// mode; the choice is saved when the window is closed and applied at the next start.
+TEST(Settings, TheSavedSettingsAreAppliedAtStartAndEveryAltEnterSwitches)
+{
+    // refused: the display refuses full screen at start, so the saved flag and the window
+    // disagree until the first Alt+Enter.
+    const struct {
+        int32_t music, sound;
+        uint8_t fullScreen;
+        bool refused;
+    } cases[] = {{3000, 0, 0, false}, {0, 6000, 1, false}, {4000, 6000, 1, true}};
+    for (const auto& c : cases) {
+        tolvanrise::test::GameDataFolder data("settings_");
+        platform::ClearMessages();
+        SaveSettings(data.ProfilesFolder(), c.music, c.sound, c.fullScreen);
+        bool fullScreen = c.fullScreen != 0 && !c.refused;
+        {
+            GGameApplication game;
+            ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+            platform::Window::SimulateFullscreenFailure(c.refused);
+            Frames(game, 12); // the intro has loaded the profiles and appeared
+            platform::Window::SimulateFullscreenFailure(false);
+            GGameGuiSystem& system = *game.GetGameSystem();
+            EXPECT_EQ(std::make_tuple(system.GetMusicManager()->IsEnabled() != 0,
+                                      system.GetSoundManager()->IsEnabled() != 0,
+                                      game.IsFullscreen()),
+                      std::make_tuple(c.music != 0, c.sound != 0, fullScreen));
+            for (const bool systemKey : {true, false, true}) {
+                AltEnter(game, systemKey);
+                Frames(game, 1);
+                EXPECT_NE(game.IsFullscreen(), fullScreen) << systemKey;
+                fullScreen = game.IsFullscreen();
+            }
+            // Enter alone is no switch.
+            game.WindowProc(platform::WM_KEYDOWN, VK_RETURN, 1);
+            Frames(game, 1);
+            EXPECT_EQ(game.IsFullscreen(), fullScreen);
+            EXPECT_EQ(system.ExecuteCommandList("cmClose"), 1);
+            game.Run();
+        }
+        GPlayerProfiles saved(data.ProfilesFolder());
+        ASSERT_EQ(saved.Load(), 1);
+        EXPECT_EQ(std::make_tuple(saved.GetDefaultSettings().musicVolume,
+                                  saved.GetDefaultSettings().soundVolume,
+                                  saved.GetDefaultSettings().flags[GGameSettings::kFullScreenFlag]),
+                  std::make_tuple(c.music, c.sound, uint8_t(fullScreen)));
+        GGameApplication next;
+        ASSERT_TRUE(next.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+        Frames(next, 12);
+        EXPECT_EQ(next.IsFullscreen(), fullScreen);
+        next.OnExit();
+        platform::ShowCursor(true);
+    }
+}
+
+// "cmClose" and the close box end the game the same way: the player's data saved once.
+TEST(GameApplication, CloseCommandAndCloseBoxSaveOnce)
+{
+    for (const bool command : {true, false}) {
+        tolvanrise::test::GameDataFolder data("close_");
+        platform::ClearMessages();
+        CountingGame game;
+        ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+        Frames(game, 2); // still appearing: the close command is not held back
+        if (command)
+            game.GetGameSystem()->ExecuteCommandList("cmClose");
+        else
+            game.WindowProc(platform::WM_SYSCOMMAND, platform::SC_CLOSE, 0);
+        game.Run();
+        game.OnExit();
+        EXPECT_EQ(game.saves, 1) << command;
+        platform::ShowCursor(true);
+    }
+}
+
+// The intro appears, loads, waits until the wait is cancelled, and disappears when told to;
+// the frame tick then deletes it.
+TEST(GameApplication, TheIntroGoesThroughItsStates)
+{
+    tolvanrise::test::GameDataFolder data("intro_states_");
+    platform::ClearMessages();
+    GGameApplication game;
+    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    GIntroDialog* intro = game.GetIntroDialog();
+    ASSERT_NE(intro, nullptr);
+    EXPECT_NE(dynamic_cast<GAppearStateAlpha*>(intro->GetState()), nullptr);
+    Frames(game, 12);
+    EXPECT_TRUE(intro->IsLoaded());
+    EXPECT_NE(dynamic_cast<GWaitAnimationWaitState*>(intro->GetState()), nullptr);
+    game.GetGameSystem()->ExecuteCommandList("cmCancelWait");
+    Frames(game, 1);
+    EXPECT_NE(dynamic_cast<GDialogNormalState*>(intro->GetState()), nullptr);
+    intro->Disappear();
+    Frames(game, GIntroDialog::kDisappearMs / 30 + 2);
+    EXPECT_EQ(game.GetIntroDialog(), nullptr);
+    EXPECT_EQ(game.GetFormCount(), 0);
+    game.OnExit();
+    platform::ShowCursor(true);
 }
 
 } // namespace

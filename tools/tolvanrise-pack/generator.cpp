@@ -117,7 +117,8 @@ Picture Button(bool hover)
     return p;
 }
 
-Picture Cursor()
+// The pointer; pressed, its face is a warm gold instead of white.
+Picture Cursor(bool pressed)
 {
     Picture p;
     p.Resize(24, 24);
@@ -128,7 +129,7 @@ Picture Cursor()
             const bool stem = x >= 6 && x <= 9 && y >= 12 && y < 22 && x - 6 <= (y - 12);
             Rgb c{255, 0, 255};
             if (wedge || stem)
-                c = (x == 0 || x == y) ? Rgb{0, 0, 0} : Rgb{255, 255, 255};
+                c = (x == 0 || x == y) ? Rgb{0, 0, 0} : pressed ? Rgb{255, 200, 60} : Rgb{255, 255, 255};
             Put(p, x, y, c);
         }
     return p;
@@ -243,7 +244,8 @@ bool GenerateSamplePictures(const std::string& folder, std::string& error)
     items.push_back({"menu_bg.png", MenuBackground()});
     items.push_back({"button.png", Button(false)});
     items.push_back({"button_hover.png", Button(true)});
-    items.push_back({"cursor.png", Cursor()});
+    items.push_back({"cursor.png", Cursor(false)});
+    items.push_back({"cursor_pressed.png", Cursor(true)});
     items.push_back({"cube_red.png", Cube({210, 40, 40})});
     items.push_back({"cube_blue.png", Cube({40, 80, 210})});
     items.push_back({"glyphs.png", GlyphSheet()});
