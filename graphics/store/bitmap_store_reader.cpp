@@ -262,11 +262,22 @@ public:
     GBitmapStoreError CheckMasks() const;
 
 private:
+    // A record is its header, then its payload by format, then a pad byte after an odd
+    // number of pixels.
     GBitmapStoreError ReadRecord(GBitmapSetInput& input, const std::string& path,
                                  uint64_t& consumed);
-    GBitmapStoreError ReadJpeg(GBitmapSetInput& input, const std::string& path,
-                               uint64_t& consumed, GBitmapIndexEntry& entry,
-                               std::unique_ptr<GPixelBlock>& block, bool& oddPad);
+    GBitmapStoreError ReadHeader(GBitmapSetInput& input, const std::string& path,
+                                 uint64_t& consumed, GBitmapIndexEntry& entry) const;
+    GBitmapStoreError ReadPalettised(GBitmapSetInput& input, const std::string& path,
+                                     uint64_t& consumed, const GBitmapIndexEntry& entry,
+                                     std::unique_ptr<GPixelBlock>& block);
+    // Pixels of bytesPerPixel bytes each, as stored.
+    GBitmapStoreError ReadPlain(GBitmapSetInput& input, const std::string& path, uint64_t& consumed,
+                                const GBitmapIndexEntry& entry, uint32_t bytesPerPixel,
+                                std::unique_ptr<GPixelBlock>& block);
+    GBitmapStoreError ReadJpeg(GBitmapSetInput& input, const std::string& path, uint64_t& consumed,
+                               GBitmapIndexEntry& entry, std::unique_ptr<GPixelBlock>& block,
+                               bool& oddPad);
     // A zero-filled block of the given size, counted against the pass's budget.
     GBitmapStoreError NewBlock(uint64_t bytes, std::unique_ptr<GPixelBlock>& block);
     GBitmapStoreError Truncated(const std::string& path) const
@@ -307,9 +318,51 @@ GBitmapStoreError GBitmapSetReader::ReadFiles(uint16_t fileCount)
 GBitmapStoreError GBitmapSetReader::ReadRecord(GBitmapSetInput& input, const std::string& path,
                                                uint64_t& consumed)
 {
-    const uint64_t size = input.GetSize();
+    GBitmapIndexEntry entry;
+    GBitmapStoreError error = ReadHeader(input, path, consumed, entry);
+    if (error.Failed())
+        return error;
+
+    std::unique_ptr<GPixelBlock> block;
+    bool oddPad = ((static_cast<uint64_t>(entry.width) * entry.height) & 1) != 0;
+    switch (PayloadOfFormat(static_cast<uint8_t>(entry.format))) {
+    case GBitmapPayload::kJpeg:
+        error = ReadJpeg(input, path, consumed, entry, block, oddPad);
+        break;
+    case GBitmapPayload::kPalettised:
+        error = ReadPalettised(input, path, consumed, entry, block);
+        break;
+    case GBitmapPayload::kRgb:
+        error = ReadPlain(input, path, consumed, entry, 3, block);
+        break;
+    case GBitmapPayload::kBytes:
+        error = ReadPlain(input, path, consumed, entry, 1, block);
+        break;
+    }
+    if (error.Failed())
+        return error;
+
+    // A missing pad byte at the very end of a file loses nothing.
+    if (oddPad && consumed < input.GetSize()) {
+        uint8_t pad;
+        if (!input.Read(&pad, 1))
+            return Truncated(path);
+        ++consumed;
+    }
+
+    const int32_t index = m_out.m_recordCount;
+    block->AddRef();
+    m_out.m_blocks[index] = block.release();
+    m_out.m_entries[index] = entry;
+    ++m_out.m_recordCount;
+    return {};
+}
+
+GBitmapStoreError GBitmapSetReader::ReadHeader(GBitmapSetInput& input, const std::string& path,
+                                               uint64_t& consumed, GBitmapIndexEntry& entry) const
+{
     uint8_t header[kBitmapRecordHeaderSize];
-    if (size - consumed < sizeof header || !input.Read(header, sizeof header))
+    if (input.GetSize() - consumed < sizeof header || !input.Read(header, sizeof header))
         return Truncated(path);
     consumed += sizeof header;
 
@@ -319,7 +372,6 @@ GBitmapStoreError GBitmapSetReader::ReadRecord(GBitmapSetInput& input, const std
                        Format("Damaged bitmap file %s: more than %d records in the set",
                               path.c_str(), m_out.GetCapacity()));
 
-    GBitmapIndexEntry entry;
     entry.format = header[0];
     entry.width = Le16(header + 2);
     entry.height = Le16(header + 4);
@@ -329,77 +381,55 @@ GBitmapStoreError GBitmapSetReader::ReadRecord(GBitmapSetInput& input, const std
         return BadData(GBitmapStoreFault::kBadSize,
                        Format("Damaged bitmap file %s: record %d is %ux%u pixels", path.c_str(),
                               index, entry.width, entry.height));
+    return {};
+}
 
-    const uint64_t pixels = static_cast<uint64_t>(entry.width) * entry.height;
-    const uint64_t area = AreaBytes(entry.width, entry.height);
-    std::unique_ptr<GPixelBlock> block;
-    bool oddPad = (pixels & 1) != 0;
-    GBitmapStoreError error;
+GBitmapStoreError GBitmapSetReader::ReadPalettised(GBitmapSetInput& input, const std::string& path,
+                                                   uint64_t& consumed,
+                                                   const GBitmapIndexEntry& entry,
+                                                   std::unique_ptr<GPixelBlock>& block)
+{
+    const uint64_t size = input.GetSize();
+    uint8_t sizeField[2];
+    if (size - consumed < sizeof sizeField || !input.Read(sizeField, sizeof sizeField))
+        return Truncated(path);
+    consumed += sizeof sizeField;
+    const uint16_t section = Le16(sizeField);
+    if (section != kBitmapStorePaletteSection)
+        return BadData(GBitmapStoreFault::kBadPalette,
+                       Format("Damaged bitmap file %s: record %d has a palette section of "
+                              "%u bytes",
+                              path.c_str(), m_out.m_recordCount, section));
+    const uint64_t payload =
+        kBitmapStorePaletteSection - 2 + static_cast<uint64_t>(entry.width) * entry.height;
+    if (size - consumed < payload)
+        return Truncated(path);
+    GBitmapStoreError error =
+        NewBlock(AreaBytes(entry.width, entry.height) + kBitmapStorePaletteSection, block);
+    if (error.Failed())
+        return error;
+    uint8_t* data = block->GetData();
+    std::memcpy(data, sizeField, sizeof sizeField);
+    if (!input.Read(data + 2, static_cast<uint32_t>(payload)))
+        return Truncated(path);
+    consumed += payload;
+    return {};
+}
 
-    switch (PayloadOfFormat(static_cast<uint8_t>(entry.format))) {
-    case GBitmapPayload::kJpeg:
-        error = ReadJpeg(input, path, consumed, entry, block, oddPad);
-        if (error.Failed())
-            return error;
-        break;
-    case GBitmapPayload::kPalettised: {
-        uint8_t sizeField[2];
-        if (size - consumed < sizeof sizeField || !input.Read(sizeField, sizeof sizeField))
-            return Truncated(path);
-        consumed += sizeof sizeField;
-        const uint16_t section = Le16(sizeField);
-        if (section != kBitmapStorePaletteSection)
-            return BadData(GBitmapStoreFault::kBadPalette,
-                           Format("Damaged bitmap file %s: record %d has a palette section of "
-                                  "%u bytes",
-                                  path.c_str(), index, section));
-        const uint64_t payload = kBitmapStorePaletteSection - 2 + pixels;
-        if (size - consumed < payload)
-            return Truncated(path);
-        error = NewBlock(area + kBitmapStorePaletteSection, block);
-        if (error.Failed())
-            return error;
-        uint8_t* data = block->GetData();
-        std::memcpy(data, sizeField, sizeof sizeField);
-        if (!input.Read(data + 2, static_cast<uint32_t>(payload)))
-            return Truncated(path);
-        consumed += payload;
-        break;
-    }
-    case GBitmapPayload::kRgb:
-        if (size - consumed < pixels * 3)
-            return Truncated(path);
-        error = NewBlock(area * 3, block);
-        if (error.Failed())
-            return error;
-        if (!input.Read(block->GetData(), static_cast<uint32_t>(pixels * 3)))
-            return Truncated(path);
-        consumed += pixels * 3;
-        break;
-    case GBitmapPayload::kBytes:
-        if (size - consumed < pixels)
-            return Truncated(path);
-        error = NewBlock(area, block);
-        if (error.Failed())
-            return error;
-        if (!input.Read(block->GetData(), static_cast<uint32_t>(pixels)))
-            return Truncated(path);
-        consumed += pixels;
-        break;
-    }
-
-    // A missing pad byte at the very end of a file loses nothing.
-    if (oddPad && consumed < size) {
-        uint8_t pad;
-        if (!input.Read(&pad, 1))
-            return Truncated(path);
-        ++consumed;
-    }
-
-    block->AddRef();
-    m_out.m_blocks[index] = block.release();
-    m_out.m_entries[index] = entry;
-    ++m_out.m_recordCount;
+GBitmapStoreError GBitmapSetReader::ReadPlain(GBitmapSetInput& input, const std::string& path,
+                                              uint64_t& consumed, const GBitmapIndexEntry& entry,
+                                              uint32_t bytesPerPixel,
+                                              std::unique_ptr<GPixelBlock>& block)
+{
+    const uint64_t bytes = static_cast<uint64_t>(entry.width) * entry.height * bytesPerPixel;
+    if (input.GetSize() - consumed < bytes)
+        return Truncated(path);
+    GBitmapStoreError error = NewBlock(AreaBytes(entry.width, entry.height) * bytesPerPixel, block);
+    if (error.Failed())
+        return error;
+    if (!input.Read(block->GetData(), static_cast<uint32_t>(bytes)))
+        return Truncated(path);
+    consumed += bytes;
     return {};
 }
 
