@@ -1,4 +1,4 @@
-#include "tools/tolvanrise-pack/generator.h"
+#include "tools/tolvanrise-store/generator.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "tools/common/drawing.h"
-#include "tools/tolvanrise-pack/picture.h"
+#include "tools/tolvanrise-store/picture.h"
 
 namespace packer {
 
