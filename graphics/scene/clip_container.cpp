@@ -114,40 +114,53 @@ void GClipContainer::AddDirty(const GRect& rect)
 
 // --- Placement ---
 
-GRect GClipContainer::AnchorRect(const GClip& clip, int32_t w, int32_t h)
+namespace {
+
+// The top-left corner of a w x h image placed by the clip's anchor mode. False for the
+// owner-placed anchors, whose corner is the clip's current left and top.
+bool AnchorCorner(const GClip& clip, int32_t w, int32_t h, int32_t& left, int32_t& top)
 {
     const int32_t x = FixedWhole(clip.GetX());
     const int32_t y = FixedWhole(clip.GetY());
-    int32_t left = clip.GetRect().left;
-    int32_t top = clip.GetRect().top;
+    left = clip.GetRect().left;
+    top = clip.GetRect().top;
     switch (clip.GetAnchorMode()) {
     case kAnchorTopLeft:
         left = x;
         top = y;
-        break;
+        return true;
     case kAnchorCentre:
         left = x - w / 2;
         top = y - h / 2;
-        break;
+        return true;
     case kAnchorTopRight:
         left = x - w + 1;
         top = y;
-        break;
+        return true;
     case kAnchorBottomLeft:
         left = x;
         top = y - h + 1;
-        break;
+        return true;
     case kAnchorBottomRight:
         left = x - w + 1;
         top = y - h + 1;
-        break;
+        return true;
     case kAnchorBottomCentre:
         left = x - w / 2;
         top = y - h + 1;
-        break;
+        return true;
     default:
-        break; // the owner placed it
+        return false; // the owner placed it
     }
+}
+
+} // namespace
+
+GRect GClipContainer::AnchorRect(const GClip& clip, int32_t w, int32_t h)
+{
+    int32_t left = 0;
+    int32_t top = 0;
+    AnchorCorner(clip, w, h, left, top);
     GRect r;
     r.SetClamped(left, top, left + w - 1, top + h - 1);
     return r;
@@ -155,39 +168,13 @@ GRect GClipContainer::AnchorRect(const GClip& clip, int32_t w, int32_t h)
 
 GRect GClipContainer::AnchorRectSubPixel(const GClip& clip, int32_t w, int32_t h)
 {
-    const int32_t x = FixedWhole(clip.GetX());
-    const int32_t y = FixedWhole(clip.GetY());
-    int32_t left = clip.GetRect().left;
-    int32_t top = clip.GetRect().top;
+    int32_t left = 0;
+    int32_t top = 0;
     // The image carries a one-pixel border for the bilinear blit; its own top-left pixel is
-    // drawn at (left - 1, top - 1).
-    switch (clip.GetAnchorMode()) {
-    case kAnchorTopLeft:
-        left = x + 1;
-        top = y + 1;
-        break;
-    case kAnchorCentre:
-        left = x + 1 - w / 2;
-        top = y + 1 - h / 2;
-        break;
-    case kAnchorTopRight:
-        left = x - w + 2;
-        top = y + 1;
-        break;
-    case kAnchorBottomLeft:
-        left = x + 2;
-        top = y - h + 2;
-        break; // one right of top-left, as ever
-    case kAnchorBottomRight:
-        left = x - w + 2;
-        top = y - h + 2;
-        break;
-    case kAnchorBottomCentre:
-        left = x + 1 - w / 2;
-        top = y - h + 2;
-        break;
-    default:
-        break;
+    // drawn at (left - 1, top - 1). Bottom-left clips sit one more pixel right, as ever.
+    if (AnchorCorner(clip, w, h, left, top)) {
+        left += clip.GetAnchorMode() == kAnchorBottomLeft ? 2 : 1;
+        top += 1;
     }
     const int32_t right = left + w - 3 + (FixedFraction(clip.GetX()) ? 1 : 0);
     const int32_t bottom = top + h - 3 + (FixedFraction(clip.GetY()) ? 1 : 0);
