@@ -271,10 +271,10 @@ private:
     GBitmapStoreError ReadPalettised(GBitmapSetInput& input, const std::string& path,
                                      uint64_t& consumed, const GBitmapIndexEntry& entry,
                                      std::unique_ptr<GPixelBlock>& block);
-    // Pixels of bytesPerPixel bytes each, as stored.
-    GBitmapStoreError ReadPlain(GBitmapSetInput& input, const std::string& path, uint64_t& consumed,
-                                const GBitmapIndexEntry& entry, uint32_t bytesPerPixel,
-                                std::unique_ptr<GPixelBlock>& block);
+    // The next `bytes` of the file into a new block of blockBytes, from its byte `at` on.
+    GBitmapStoreError ReadPayload(GBitmapSetInput& input, const std::string& path,
+                                  uint64_t& consumed, uint64_t blockBytes, uint32_t at,
+                                  uint64_t bytes, std::unique_ptr<GPixelBlock>& block);
     GBitmapStoreError ReadJpeg(GBitmapSetInput& input, const std::string& path, uint64_t& consumed,
                                GBitmapIndexEntry& entry, std::unique_ptr<GPixelBlock>& block,
                                bool& oddPad);
@@ -324,7 +324,8 @@ GBitmapStoreError GBitmapSetReader::ReadRecord(GBitmapSetInput& input, const std
         return error;
 
     std::unique_ptr<GPixelBlock> block;
-    bool oddPad = ((static_cast<uint64_t>(entry.width) * entry.height) & 1) != 0;
+    const uint64_t pixels = static_cast<uint64_t>(entry.width) * entry.height;
+    bool oddPad = (pixels & 1) != 0;
     switch (PayloadOfFormat(static_cast<uint8_t>(entry.format))) {
     case GBitmapPayload::kJpeg:
         error = ReadJpeg(input, path, consumed, entry, block, oddPad);
@@ -333,10 +334,12 @@ GBitmapStoreError GBitmapSetReader::ReadRecord(GBitmapSetInput& input, const std
         error = ReadPalettised(input, path, consumed, entry, block);
         break;
     case GBitmapPayload::kRgb:
-        error = ReadPlain(input, path, consumed, entry, 3, block);
+        error = ReadPayload(input, path, consumed, AreaBytes(entry.width, entry.height) * 3, 0,
+                            pixels * 3, block);
         break;
     case GBitmapPayload::kBytes:
-        error = ReadPlain(input, path, consumed, entry, 1, block);
+        error = ReadPayload(input, path, consumed, AreaBytes(entry.width, entry.height), 0, pixels,
+                            block);
         break;
     }
     if (error.Failed())
@@ -400,34 +403,29 @@ GBitmapStoreError GBitmapSetReader::ReadPalettised(GBitmapSetInput& input, const
                        Format("Damaged bitmap file %s: record %d has a palette section of "
                               "%u bytes",
                               path.c_str(), m_out.m_recordCount, section));
-    const uint64_t payload =
-        kBitmapStorePaletteSection - 2 + static_cast<uint64_t>(entry.width) * entry.height;
-    if (size - consumed < payload)
-        return Truncated(path);
-    GBitmapStoreError error =
-        NewBlock(AreaBytes(entry.width, entry.height) + kBitmapStorePaletteSection, block);
-    if (error.Failed())
-        return error;
-    uint8_t* data = block->GetData();
-    std::memcpy(data, sizeField, sizeof sizeField);
-    if (!input.Read(data + 2, static_cast<uint32_t>(payload)))
-        return Truncated(path);
-    consumed += payload;
-    return {};
+    // The block keeps the size field before the palette, as a palettised image has it.
+    GBitmapStoreError error = ReadPayload(
+        input, path, consumed, AreaBytes(entry.width, entry.height) + kBitmapStorePaletteSection,
+        sizeof sizeField,
+        kBitmapStorePaletteSection - sizeof sizeField +
+            static_cast<uint64_t>(entry.width) * entry.height,
+        block);
+    if (!error.Failed())
+        std::memcpy(block->GetData(), sizeField, sizeof sizeField);
+    return error;
 }
 
-GBitmapStoreError GBitmapSetReader::ReadPlain(GBitmapSetInput& input, const std::string& path,
-                                              uint64_t& consumed, const GBitmapIndexEntry& entry,
-                                              uint32_t bytesPerPixel,
-                                              std::unique_ptr<GPixelBlock>& block)
+GBitmapStoreError GBitmapSetReader::ReadPayload(GBitmapSetInput& input, const std::string& path,
+                                                uint64_t& consumed, uint64_t blockBytes,
+                                                uint32_t at, uint64_t bytes,
+                                                std::unique_ptr<GPixelBlock>& block)
 {
-    const uint64_t bytes = static_cast<uint64_t>(entry.width) * entry.height * bytesPerPixel;
     if (input.GetSize() - consumed < bytes)
         return Truncated(path);
-    GBitmapStoreError error = NewBlock(AreaBytes(entry.width, entry.height) * bytesPerPixel, block);
+    GBitmapStoreError error = NewBlock(blockBytes, block);
     if (error.Failed())
         return error;
-    if (!input.Read(block->GetData(), static_cast<uint32_t>(bytes)))
+    if (!input.Read(block->GetData() + at, static_cast<uint32_t>(bytes)))
         return Truncated(path);
     consumed += bytes;
     return {};
