@@ -91,6 +91,15 @@ uint64_t AreaBytes(uint32_t width, uint32_t height)
     return static_cast<uint64_t>(width) * (static_cast<uint64_t>(height) + 1) + 1;
 }
 
+// The next n bytes of the file into field; false when the file ends first.
+bool ReadField(GBitmapSetInput& input, uint64_t& consumed, uint8_t* field, uint32_t n)
+{
+    if (input.GetSize() - consumed < n || !input.Read(field, n))
+        return false;
+    consumed += n;
+    return true;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -365,9 +374,8 @@ GBitmapStoreError GBitmapSetReader::ReadHeader(GBitmapSetInput& input, const std
                                                uint64_t& consumed, GBitmapIndexEntry& entry) const
 {
     uint8_t header[kBitmapRecordHeaderSize];
-    if (input.GetSize() - consumed < sizeof header || !input.Read(header, sizeof header))
+    if (!ReadField(input, consumed, header, sizeof header))
         return Truncated(path);
-    consumed += sizeof header;
 
     const int32_t index = m_out.m_recordCount;
     if (index >= m_out.GetCapacity())
@@ -392,11 +400,9 @@ GBitmapStoreError GBitmapSetReader::ReadPalettised(GBitmapSetInput& input, const
                                                    const GBitmapIndexEntry& entry,
                                                    std::unique_ptr<GPixelBlock>& block)
 {
-    const uint64_t size = input.GetSize();
     uint8_t sizeField[2];
-    if (size - consumed < sizeof sizeField || !input.Read(sizeField, sizeof sizeField))
+    if (!ReadField(input, consumed, sizeField, sizeof sizeField))
         return Truncated(path);
-    consumed += sizeof sizeField;
     const uint16_t section = Le16(sizeField);
     if (section != kBitmapStorePaletteSection)
         return BadData(GBitmapStoreFault::kBadPalette,
@@ -437,9 +443,8 @@ GBitmapStoreError GBitmapSetReader::ReadJpeg(GBitmapSetInput& input, const std::
 {
     const uint64_t size = input.GetSize();
     uint8_t countField[4];
-    if (size - consumed < sizeof countField || !input.Read(countField, sizeof countField))
+    if (!ReadField(input, consumed, countField, sizeof countField))
         return Truncated(path);
-    consumed += sizeof countField;
     const uint32_t count = Le32(countField);
     if (count > kBitmapStoreMaxJpegBytes)
         return MakeError(GBitmapStoreFault::kJpegTooBig, 100, "Jpeg data too big!");
