@@ -92,7 +92,7 @@ int GIntroDialog::OnInit()
         m_title = GBmpText::Create(font, 64);
         if (m_title) {
             GBmpTextFormat format;
-            format.anchor = 1;
+            format.anchor = kTextCentre;
             m_title->SetFormat(format);
             m_title->SetColor(kTitleColour);
             m_title->SetText(dictionary->Translate(GWString("IntroTitle")));

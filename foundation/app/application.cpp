@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "foundation/image/debug_font.h"
@@ -183,8 +184,18 @@ void GApplication::FrameTick(int elapsedMs)
 
 intptr_t GApplication::WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
-    const int x = LParamX(lParam);
-    const int y = LParamY(lParam);
+    if (const std::optional<intptr_t> result = WindowMessage(message, wParam, lParam))
+        return *result;
+    if (const std::optional<intptr_t> result = KeyMessage(message, wParam, lParam))
+        return *result;
+    if (const std::optional<intptr_t> result = MouseMessage(message, wParam, lParam))
+        return *result;
+    return DefaultWindowProc(message, wParam, lParam);
+}
+
+std::optional<intptr_t> GApplication::WindowMessage(uint32_t message, uintptr_t wParam,
+                                                    intptr_t lParam)
+{
     switch (message) {
     case WM_CREATE:
         return 0;
@@ -216,6 +227,22 @@ intptr_t GApplication::WindowProc(uint32_t message, uintptr_t wParam, intptr_t l
         if (!m_displayOwned)
             LeaveDisplayMode();
         return 0;
+    case WM_COMMAND:
+        return 0;
+    case WM_SYSCOMMAND:
+        if (wParam == SC_MAXIMIZE || wParam == SC_KEYMENU || wParam == SC_MOVE ||
+            wParam == SC_SCREENSAVE || wParam == SC_MONITORPOWER)
+            return 0;
+        return DefaultWindowProc(message, wParam, lParam);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<intptr_t> GApplication::KeyMessage(uint32_t message, uintptr_t wParam,
+                                                 intptr_t lParam)
+{
+    switch (message) {
     case WM_KEYDOWN:
         HandleKeyDown(wParam, lParam);
         return 0;
@@ -245,13 +272,17 @@ intptr_t GApplication::WindowProc(uint32_t message, uintptr_t wParam, intptr_t l
     case WM_CHAR:
         OnChar(static_cast<int>(wParam));
         return 0;
-    case WM_COMMAND:
-        return 0;
-    case WM_SYSCOMMAND:
-        if (wParam == SC_MAXIMIZE || wParam == SC_KEYMENU || wParam == SC_MOVE ||
-            wParam == SC_SCREENSAVE || wParam == SC_MONITORPOWER)
-            return 0;
-        return DefaultWindowProc(message, wParam, lParam);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<intptr_t> GApplication::MouseMessage(uint32_t message, uintptr_t wParam,
+                                                   intptr_t lParam)
+{
+    const int x = LParamX(lParam);
+    const int y = LParamY(lParam);
+    switch (message) {
     case WM_MOUSEMOVE:
         if (m_leftButtonHeld && !(wParam & MK_LBUTTON)) {
             // The release happened where we could not see it (another window took the
@@ -308,7 +339,7 @@ intptr_t GApplication::WindowProc(uint32_t message, uintptr_t wParam, intptr_t l
         OnMouseWheel(x, y, static_cast<int16_t>((wParam >> 16) & 0xFFFF));
         return 0;
     default:
-        return DefaultWindowProc(message, wParam, lParam);
+        return std::nullopt;
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "foundation/core/rect.h"
 
@@ -165,6 +166,11 @@ protected:
     intptr_t DefaultWindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 private:
+    // WindowProc's three groups: window state, keys, mouse. Each gives the result of a message
+    // it handles, nothing for one of another group.
+    std::optional<intptr_t> WindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    std::optional<intptr_t> KeyMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    std::optional<intptr_t> MouseMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
     void HandleKeyDown(uintptr_t wParam, intptr_t lParam);
     void HandleLButtonDown(int x, int y);
     void HandleActivate(bool active);

@@ -16,36 +16,26 @@
 #include "foundation/core/array_block.h"
 
 template <typename T>
-class GArray {
+class GArray : public GArrayStorage<T> {
     static_assert(std::is_trivially_copyable_v<T>, "GArray moves its elements as bytes");
+    using GArrayStorage<T>::m_items;
+    using GArrayStorage<T>::m_count;
+    using GArrayStorage<T>::m_capacity;
+    using GArrayStorage<T>::Grow;
 
 public:
-    GArray() = default;
-    GArray(const GArray& other) { Assign(other); }
-    GArray(GArray&& other) noexcept
-        : m_data(std::exchange(other.m_data, nullptr)),
-          m_count(std::exchange(other.m_count, 0)),
-          m_capacity(std::exchange(other.m_capacity, 0))
-    {
-    }
-    ~GArray() { Clear(); }
+    using GArrayStorage<T>::Clear;
 
+    GArray() = default;
+    GArray(const GArray& other) : GArrayStorage<T>() { Assign(other); }
+    GArray(GArray&& other) noexcept = default;
     GArray& operator=(const GArray& other)
     {
         if (this != &other)
             Assign(other);
         return *this;
     }
-    GArray& operator=(GArray&& other) noexcept
-    {
-        if (this != &other) {
-            Clear();
-            m_data = std::exchange(other.m_data, nullptr);
-            m_count = std::exchange(other.m_count, 0);
-            m_capacity = std::exchange(other.m_capacity, 0);
-        }
-        return *this;
-    }
+    GArray& operator=(GArray&& other) noexcept = default;
 
     // Copies other's elements; an empty source empties this array. False (and this array
     // unchanged) when the storage cannot be allocated.
@@ -61,34 +51,18 @@ public:
             T* block = new (std::nothrow) T[other.m_count];
             if (!block)
                 return false;
-            delete[] m_data;
-            m_data = block;
-            m_capacity = other.m_count;
+            this->Adopt(block, m_count, other.m_count);
         }
-        std::memcpy(m_data, other.m_data, sizeof(T) * other.m_count);
+        std::memcpy(m_items, other.m_items, sizeof(T) * other.m_count);
         m_count = other.m_count;
         return true;
-    }
-
-    void Clear()
-    {
-        delete[] m_data;
-        m_data = nullptr;
-        m_count = 0;
-        m_capacity = 0;
-    }
-
-    // 0 means 256. Keeps the first min(count, capacity) elements.
-    bool Reserve(uint32_t capacity)
-    {
-        return array_block::Reserve(m_data, m_count, m_capacity, capacity);
     }
 
     bool PushBack(T value)
     {
         if (m_count == m_capacity && !Grow())
             return false;
-        m_data[m_count++] = value;
+        m_items[m_count++] = value;
         return true;
     }
     bool Add(T value) { return PushBack(value); }
@@ -100,8 +74,8 @@ public:
             return PushBack(value);
         if (m_count == m_capacity && !Grow())
             return false;
-        std::memmove(m_data + index + 1, m_data + index, sizeof(T) * (m_count - index));
-        m_data[index] = value;
+        std::memmove(m_items + index + 1, m_items + index, sizeof(T) * (m_count - index));
+        m_items[index] = value;
         ++m_count;
         return true;
     }
@@ -115,7 +89,7 @@ public:
             m_count = index;
             return;
         }
-        std::memmove(m_data + index, m_data + index + n, sizeof(T) * (m_count - index - n));
+        std::memmove(m_items + index, m_items + index + n, sizeof(T) * (m_count - index - n));
         m_count -= n;
     }
 
@@ -148,44 +122,34 @@ public:
             QuickSort(0, static_cast<int64_t>(m_count) - 1, less);
     }
 
-    uint32_t GetCount() const { return m_count; }
-    uint32_t GetCapacity() const { return m_capacity; }
-    T* GetData() { return m_data; }
-    const T* GetData() const { return m_data; }
+    T* GetData() { return m_items; }
+    const T* GetData() const { return m_items; }
     // Null past the end.
-    T* GetAt(uint32_t i) { return i < m_count ? m_data + i : nullptr; }
-    const T* GetAt(uint32_t i) const { return i < m_count ? m_data + i : nullptr; }
-    T& operator[](uint32_t i) { return m_data[i]; }
-    const T& operator[](uint32_t i) const { return m_data[i]; }
+    T* GetAt(uint32_t i) { return i < m_count ? m_items + i : nullptr; }
+    const T* GetAt(uint32_t i) const { return i < m_count ? m_items + i : nullptr; }
 
 private:
-    bool Grow() { return array_block::Grow(m_data, m_count, m_capacity); }
-
     // Hoare-style partition around element[high]; returns the pivot's final index.
     template <typename Less>
     int64_t Partition(int64_t low, int64_t high, Less& less)
     {
-        const T pivot = m_data[high];
+        const T pivot = m_items[high];
         int64_t i = low - 1;
         int64_t j = high;
         for (;;) {
             ++i;
-            while (i != high && less(&m_data[i], &pivot))
+            while (i != high && less(&m_items[i], &pivot))
                 ++i;
             --j;
-            while (j > low && less(&pivot, &m_data[j]))
+            while (j > low && less(&pivot, &m_items[j]))
                 --j;
             if (i >= j)
                 break;
-            std::swap(m_data[i], m_data[j]);
+            std::swap(m_items[i], m_items[j]);
         }
-        std::swap(m_data[i], m_data[high]);
+        std::swap(m_items[i], m_items[high]);
         return i;
     }
-
-    T* m_data = nullptr;
-    uint32_t m_count = 0;
-    uint32_t m_capacity = 0;
 };
 
 using GIntArray = GArray<intptr_t>;

@@ -39,18 +39,8 @@ public:
     // The object after node's object in the same list; name is ignored.
     GDataDoc* GetNextSibling(GDataDoc* node, const char* name) override;
 
-    int32_t GetInt(int32_t defaultValue) const override { return defaultValue; }
-    float GetFloat(float defaultValue) const override { return defaultValue; }
+    // Nodes carry no value of their own: the value operations keep their defaults.
     GWString GetString(const char* defaultText) const override;
-    int GetIntList(GIntArray&, const char*) const override { return 0; }
-    int GetFloatList(GFloatArray&, const char*) const override { return 0; }
-    int SetInt(int32_t) override { return 0; }
-    int SetFloat(float) override { return 0; }
-    int SetString(const GWString&) override { return 0; }
-    int SetIntList(const GIntArray&, const char*) override { return 0; }
-    int SetFloatList(const GFloatArray&, const char*) override { return 0; }
-    GDataDoc* GetFirstAttribute() override { return nullptr; }
-    GDataDoc* GetNextAttribute(GDataDoc*) override { return nullptr; }
     GWString GetName() const override;
 
     // "0x" followed by hexadecimal digits, else decimal (optional sign, digits up to the

@@ -27,32 +27,36 @@ public:
     GDataDoc& operator=(const GDataDoc&) = delete;
     virtual ~GDataDoc() = default;
 
+    // Every back end reads, navigates and names; the other operations default to what the
+    // interface promises for one it does not implement (the default, 0 or null), so a back end
+    // overrides only what its format can do.
+
     // key 0 = plain bytes; otherwise the file is XOR-scrambled from that starting key.
     // 1 on success, 0 on any failure.
     virtual int Load(const char* fileName, uint8_t key) = 0;
-    virtual int Save(const char* fileName, uint8_t key) = 0;
+    virtual int Save(const char*, uint8_t) { return 0; }
 
     // name null = any.
     virtual GDataDoc* GetChild(const char* name) = 0;
     virtual GDataDoc* GetNextSibling(GDataDoc* node, const char* name) = 0;
 
     // The current node's own value.
-    virtual int32_t GetInt(int32_t defaultValue) const = 0;
-    virtual float GetFloat(float defaultValue) const = 0;
+    virtual int32_t GetInt(int32_t defaultValue) const { return defaultValue; }
+    virtual float GetFloat(float defaultValue) const { return defaultValue; }
     virtual GWString GetString(const char* defaultText) const = 0;
     // 1 when a list was read, else 0.
-    virtual int GetIntList(GIntArray& out, const char* separator) const = 0;
-    virtual int GetFloatList(GFloatArray& out, const char* separator) const = 0;
+    virtual int GetIntList(GIntArray&, const char*) const { return 0; }
+    virtual int GetFloatList(GFloatArray&, const char*) const { return 0; }
     // 1 stored, 0 not.
-    virtual int SetInt(int32_t value) = 0;
-    virtual int SetFloat(float value) = 0;
-    virtual int SetString(const GWString& value) = 0;
-    virtual int SetIntList(const GIntArray& values, const char* separator) = 0;
-    virtual int SetFloatList(const GFloatArray& values, const char* separator) = 0;
+    virtual int SetInt(int32_t) { return 0; }
+    virtual int SetFloat(float) { return 0; }
+    virtual int SetString(const GWString&) { return 0; }
+    virtual int SetIntList(const GIntArray&, const char*) { return 0; }
+    virtual int SetFloatList(const GFloatArray&, const char*) { return 0; }
 
     // Attributes as node documents.
-    virtual GDataDoc* GetFirstAttribute() = 0;
-    virtual GDataDoc* GetNextAttribute(GDataDoc* attribute) = 0;
+    virtual GDataDoc* GetFirstAttribute() { return nullptr; }
+    virtual GDataDoc* GetNextAttribute(GDataDoc*) { return nullptr; }
     // Name of the current node or attribute; empty when the back end has none.
     virtual GWString GetName() const = 0;
 
@@ -60,11 +64,11 @@ public:
     virtual int32_t GetAttributeInt(const char* name, int32_t defaultValue) const = 0;
     virtual float GetAttributeFloat(const char* name, float defaultValue) const = 0;
     virtual GWString GetAttributeString(const char* name, const char* defaultText) const = 0;
-    virtual int GetAttributeIntList(const char* name, GIntArray& out, const char* separator) const = 0;
-    virtual int GetAttributeFloatList(const char* name, GFloatArray& out, const char* separator) const = 0;
-    virtual int SetAttributeInt(const char* name, int32_t value) = 0;
-    virtual int SetAttributeFloat(const char* name, float value) = 0;
-    virtual int SetAttributeString(const char* name, const GWString& value) = 0;
-    virtual int SetAttributeIntList(const char* name, const GIntArray& values, const char* separator) = 0;
-    virtual int SetAttributeFloatList(const char* name, const GFloatArray& values, const char* separator) = 0;
+    virtual int GetAttributeIntList(const char*, GIntArray&, const char*) const { return 0; }
+    virtual int GetAttributeFloatList(const char*, GFloatArray&, const char*) const { return 0; }
+    virtual int SetAttributeInt(const char*, int32_t) { return 0; }
+    virtual int SetAttributeFloat(const char*, float) { return 0; }
+    virtual int SetAttributeString(const char*, const GWString&) { return 0; }
+    virtual int SetAttributeIntList(const char*, const GIntArray&, const char*) { return 0; }
+    virtual int SetAttributeFloatList(const char*, const GFloatArray&, const char*) { return 0; }
 };

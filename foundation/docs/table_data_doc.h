@@ -30,38 +30,20 @@ public:
     // The same over bytes in memory (no terminator needed); for texts already at hand.
     int LoadSectionFromBytes(const uint8_t* bytes, size_t size, int32_t headerLine, int32_t utf8);
 
-    int Save(const char*, uint8_t) override { return 0; }
-
     // Row 0 becomes current; the document itself is returned (name ignored).
     GDataDoc* GetChild(const char* name) override;
     // The next row becomes current; the document while it is a row, else null.
     GDataDoc* GetNextSibling(GDataDoc* node, const char* name) override;
 
-    int32_t GetInt(int32_t defaultValue) const override { return defaultValue; }
-    float GetFloat(float defaultValue) const override { return defaultValue; }
+    // Nodes carry no value of their own: the value operations keep their defaults.
     GWString GetString(const char* defaultText) const override;
-    int GetIntList(GIntArray&, const char*) const override { return 0; }
-    int GetFloatList(GFloatArray&, const char*) const override { return 0; }
-    int SetInt(int32_t) override { return 0; }
-    int SetFloat(float) override { return 0; }
-    int SetString(const GWString&) override { return 0; }
-    int SetIntList(const GIntArray&, const char*) override { return 0; }
-    int SetFloatList(const GFloatArray&, const char*) override { return 0; }
-    GDataDoc* GetFirstAttribute() override { return nullptr; }
-    GDataDoc* GetNextAttribute(GDataDoc*) override { return nullptr; }
     GWString GetName() const override;
 
     // Decimal: optional sign, digits up to the first other character ("12abc" is 12).
     int32_t GetAttributeInt(const char* column, int32_t defaultValue) const override;
     float GetAttributeFloat(const char* column, float defaultValue) const override;
     GWString GetAttributeString(const char* column, const char* defaultText) const override;
-    int GetAttributeIntList(const char*, GIntArray&, const char*) const override { return 0; }
-    int GetAttributeFloatList(const char*, GFloatArray&, const char*) const override { return 0; }
-    int SetAttributeInt(const char*, int32_t) override { return 0; }
-    int SetAttributeFloat(const char*, float) override { return 0; }
-    int SetAttributeString(const char*, const GWString&) override { return 0; }
-    int SetAttributeIntList(const char*, const GIntArray&, const char*) override { return 0; }
-    int SetAttributeFloatList(const char*, const GFloatArray&, const char*) override { return 0; }
+    // Read-only: no lists, nothing set (the defaults).
 
     uint32_t GetRowCount() const { return static_cast<uint32_t>(m_rows.size()); }
     uint32_t GetColumnCount() const { return static_cast<uint32_t>(m_header.size()); }

@@ -19,20 +19,11 @@ bool CopyString(GString& dst, const GString& src)
     return dst.AssignBytes(src.GetData(), src.GetSize());
 }
 
-template <typename T>
-bool Inside(const T* items, uint32_t capacity, const void* p)
-{
-    const auto* first = reinterpret_cast<const unsigned char*>(items);
-    const auto* last = reinterpret_cast<const unsigned char*>(items + capacity);
-    const auto* q = static_cast<const unsigned char*>(p);
-    return items && q >= first && q < last;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------
 
-GStringArray::GStringArray(const GStringArray& other)
+GStringArray::GStringArray(const GStringArray& other) : GArrayStorage()
 {
     *this = other;
 }
@@ -48,35 +39,17 @@ GStringArray& GStringArray::operator=(const GStringArray& other)
     return *this;
 }
 
-GStringArray::~GStringArray()
-{
-    delete[] m_items;
-}
-
-void GStringArray::Clear()
-{
-    delete[] m_items;
-    m_items = nullptr;
-    m_count = 0;
-    m_capacity = 0;
-}
-
-bool GStringArray::Reserve(uint32_t capacity)
-{
-    return array_block::Reserve(m_items, m_count, m_capacity, capacity);
-}
-
 bool GStringArray::Add(const GString& s)
 {
     if (m_count == m_capacity) {
         // s may be one of our own elements, which the growth moves away.
-        if (Inside(m_items, m_capacity, &s)) {
+        if (Holds(&s)) {
             const GString copy(s);
             if (copy.GetData() == nullptr && s.GetData() != nullptr)
                 return false;
             return Add(copy);
         }
-        if (!array_block::Grow(m_items, m_count, m_capacity))
+        if (!Grow())
             return false;
     }
     if (!CopyString(m_items[m_count], s))
@@ -96,10 +69,7 @@ bool GStringArray::Assign(const GString* strings, uint32_t n)
         bool ok = true;
         for (uint32_t i = 0; i < n && ok; ++i)
             ok = CopyString(block[i], strings[i]);
-        delete[] m_items;
-        m_items = block;
-        m_capacity = n;
-        m_count = ok ? n : 0;
+        Adopt(block, ok ? n : 0, n);
         return ok;
     }
     // Forward copy also handles a source that starts later inside this array.
@@ -115,34 +85,16 @@ bool GStringArray::Assign(const GString* strings, uint32_t n)
 
 // ---------------------------------------------------------------------------------------
 
-GStringPairArray::~GStringPairArray()
-{
-    delete[] m_items;
-}
-
-void GStringPairArray::Clear()
-{
-    delete[] m_items;
-    m_items = nullptr;
-    m_count = 0;
-    m_capacity = 0;
-}
-
-bool GStringPairArray::Reserve(uint32_t capacity)
-{
-    return array_block::Reserve(m_items, m_count, m_capacity, capacity);
-}
-
 bool GStringPairArray::Add(const GStringPair& pair)
 {
     if (m_count == m_capacity) {
-        if (Inside(m_items, m_capacity, &pair)) {
+        if (Holds(&pair)) {
             GStringPair copy;
             if (!CopyString(copy.key, pair.key) || !CopyString(copy.value, pair.value))
                 return false;
             return Add(copy);
         }
-        if (!array_block::Grow(m_items, m_count, m_capacity))
+        if (!Grow())
             return false;
     }
     GStringPair& slot = m_items[m_count];

@@ -16,6 +16,8 @@
 #include <memory>
 #include <string_view>
 
+#include "foundation/core/array_block.h"
+
 class GWStringArray;
 
 // Character classes and case mapping beyond ASCII: Latin-1, Latin Extended-A and B, Greek,
@@ -55,17 +57,14 @@ int32_t WStrToIntRadix(const char16_t* s, const char16_t** end, int radix);
 
 // A growable run of UTF-16 units without terminator. A reserve of 0 means 256 units; an append
 // to a full buffer doubles it. Failed growth leaves the buffer as it was and reports false.
-class GWCharBuffer {
+class GWCharBuffer : private GArrayStorage<char16_t> {
 public:
     GWCharBuffer() = default;
-    GWCharBuffer(const GWCharBuffer&) = delete;
-    GWCharBuffer& operator=(const GWCharBuffer&) = delete;
-    GWCharBuffer(GWCharBuffer&& other) noexcept;
-    GWCharBuffer& operator=(GWCharBuffer&& other) noexcept;
-    ~GWCharBuffer() { Free(); }
+    GWCharBuffer(GWCharBuffer&& other) noexcept = default;
+    GWCharBuffer& operator=(GWCharBuffer&& other) noexcept = default;
 
     // Keeps min(length, capacity) units.
-    bool Reserve(uint32_t capacity);
+    using GArrayStorage::Reserve;
     // Room for at least length + extra units, doubling from the current capacity (or 256).
     bool Grow(uint32_t extra);
     bool Append(char16_t c);
@@ -76,18 +75,14 @@ public:
     void Delete(uint32_t index, uint32_t count);
     // First index in [from, to) holding c, or -1.
     int32_t Find(char16_t c, uint32_t from, uint32_t to) const;
-    void SetLength(uint32_t length) { m_length = length <= m_capacity ? length : m_capacity; }
-    void Free();
+    void SetLength(uint32_t length) { m_count = length <= m_capacity ? length : m_capacity; }
+    void Free() { Clear(); }
 
-    char16_t* GetData() { return m_data; }
-    const char16_t* GetData() const { return m_data; }
-    uint32_t GetLength() const { return m_length; }
-    uint32_t GetCapacity() const { return m_capacity; }
-
-private:
-    char16_t* m_data = nullptr; // null until the first unit arrives
-    uint32_t m_length = 0;
-    uint32_t m_capacity = 0;
+    // Null until the first unit arrives.
+    char16_t* GetData() { return m_items; }
+    const char16_t* GetData() const { return m_items; }
+    uint32_t GetLength() const { return m_count; }
+    using GArrayStorage::GetCapacity;
 };
 
 class GWString {

@@ -5,16 +5,9 @@
 
 #include "foundation/core/array_block.h"
 
-GWStringArray::GWStringArray(const GWStringArray& other)
+GWStringArray::GWStringArray(const GWStringArray& other) : GArrayStorage()
 {
     Assign(other.m_items, other.m_count);
-}
-
-GWStringArray::GWStringArray(GWStringArray&& other) noexcept
-    : m_items(std::exchange(other.m_items, nullptr)),
-      m_count(std::exchange(other.m_count, 0)),
-      m_capacity(std::exchange(other.m_capacity, 0))
-{
 }
 
 GWStringArray& GWStringArray::operator=(const GWStringArray& other)
@@ -22,35 +15,6 @@ GWStringArray& GWStringArray::operator=(const GWStringArray& other)
     if (this != &other)
         Assign(other.m_items, other.m_count);
     return *this;
-}
-
-GWStringArray& GWStringArray::operator=(GWStringArray&& other) noexcept
-{
-    if (this != &other) {
-        Clear();
-        m_items = std::exchange(other.m_items, nullptr);
-        m_count = std::exchange(other.m_count, 0);
-        m_capacity = std::exchange(other.m_capacity, 0);
-    }
-    return *this;
-}
-
-GWStringArray::~GWStringArray()
-{
-    Clear();
-}
-
-void GWStringArray::Clear()
-{
-    delete[] m_items;
-    m_items = nullptr;
-    m_count = 0;
-    m_capacity = 0;
-}
-
-bool GWStringArray::Reserve(uint32_t capacity)
-{
-    return array_block::Reserve(m_items, m_count, m_capacity, capacity);
 }
 
 bool GWStringArray::Add(const GWString& s)
@@ -61,7 +25,7 @@ bool GWStringArray::Add(const GWString& s)
 
 bool GWStringArray::Add(GWString&& s)
 {
-    if (m_count == m_capacity && !array_block::Grow(m_items, m_count, m_capacity))
+    if (m_count == m_capacity && !Grow())
         return false;
     m_items[m_count++] = std::move(s);
     return true;
@@ -79,9 +43,6 @@ bool GWStringArray::Assign(const GWString* strings, uint32_t n)
         return false;
     for (uint32_t i = 0; i < n; ++i)
         block[i] = strings[i];
-    delete[] m_items;
-    m_items = block;
-    m_count = n;
-    m_capacity = n;
+    Adopt(block, n, n);
     return true;
 }

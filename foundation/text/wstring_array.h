@@ -5,20 +5,17 @@
 
 #include <cstdint>
 
+#include "foundation/core/array_block.h"
 #include "foundation/text/wstring.h"
 
-class GWStringArray {
+class GWStringArray : public GArrayStorage<GWString> {
 public:
     GWStringArray() = default;
     GWStringArray(const GWStringArray& other);
-    GWStringArray(GWStringArray&& other) noexcept;
+    GWStringArray(GWStringArray&& other) noexcept = default;
     GWStringArray& operator=(const GWStringArray& other);
-    GWStringArray& operator=(GWStringArray&& other) noexcept;
-    ~GWStringArray();
+    GWStringArray& operator=(GWStringArray&& other) noexcept = default;
 
-    void Clear();
-    // Keeps the first min(count, capacity) strings.
-    bool Reserve(uint32_t capacity);
     // s may be one of this array's own elements.
     bool Add(const GWString& s);
     bool Add(GWString&& s);
@@ -26,16 +23,7 @@ public:
     // False (array unchanged) when the storage cannot be allocated.
     bool Assign(const GWString* strings, uint32_t n);
 
-    uint32_t GetCount() const { return m_count; }
-    uint32_t GetCapacity() const { return m_capacity; }
     // Null past the end.
     GWString* GetAt(uint32_t i) { return i < m_count ? m_items + i : nullptr; }
     const GWString* GetAt(uint32_t i) const { return i < m_count ? m_items + i : nullptr; }
-    GWString& operator[](uint32_t i) { return m_items[i]; }
-    const GWString& operator[](uint32_t i) const { return m_items[i]; }
-
-private:
-    GWString* m_items = nullptr;
-    uint32_t m_count = 0;
-    uint32_t m_capacity = 0;
 };

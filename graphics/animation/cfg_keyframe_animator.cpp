@@ -219,24 +219,44 @@ int GLabelKeyFrameAnimator::LoadAndCheck(const GCfgObjectCursor& object,
     GHtmlLog log(kAnimatorLogName);
 
     const int32_t total = node->GetI("TotalFrames", 0);
-    if (total < 0 || uint32_t(total) > kMaxPackedFrames) {
-        log.PrintError("TotalFrames %d is out of range 0..%u!", total, kMaxPackedFrames);
+    if (!MakeFrames(total, log))
         return 0;
-    }
-    for (int32_t i = 0; i < total; ++i) {
-        if (!PushFrame(GAnimationFrame{})) {
-            log.PrintError("Not enough memory for %d frames!", total);
-            ResetAnimation();
-            return 0;
-        }
-    }
-
     const GCfgNodeList* keyFrames = node->FindObjectList("KeyFrame");
     if (!keyFrames) {
         log.PrintError("No key frames found!");
         return 0;
     }
-    for (const GCfgNode& entry : *keyFrames) {
+    LoadKeyFrames(*keyFrames, total, log);
+    if (GetKeyFrameCount() < 2) {
+        log.PrintError("Animation must have at least two key frames!");
+        ResetAnimation();
+        return 0;
+    }
+    if (const GCfgNodeList* interpolations = node->FindObjectList("Interpolation"))
+        LoadInterpolations(*interpolations, resources, log);
+    return 1;
+}
+
+bool GLabelKeyFrameAnimator::MakeFrames(int32_t total, GHtmlLog& log)
+{
+    if (total < 0 || uint32_t(total) > kMaxPackedFrames) {
+        log.PrintError("TotalFrames %d is out of range 0..%u!", total, kMaxPackedFrames);
+        return false;
+    }
+    for (int32_t i = 0; i < total; ++i) {
+        if (!PushFrame(GAnimationFrame{})) {
+            log.PrintError("Not enough memory for %d frames!", total);
+            ResetAnimation();
+            return false;
+        }
+    }
+    return true;
+}
+
+void GLabelKeyFrameAnimator::LoadKeyFrames(const GCfgNodeList& keyFrames, int32_t total,
+                                           GHtmlLog& log)
+{
+    for (const GCfgNode& entry : keyFrames) {
         const int32_t onFrame = entry.GetI("OnFrame", -1);
         if (onFrame < 0) {
             log.PrintError("Key frames with empty OnFrame are not accepted!");
@@ -265,16 +285,12 @@ int GLabelKeyFrameAnimator::LoadAndCheck(const GCfgObjectCursor& object,
             break;
         FrameAt(uint32_t(onFrame))->keyFrame = int8_t(index);
     }
-    if (GetKeyFrameCount() < 2) {
-        log.PrintError("Animation must have at least two key frames!");
-        ResetAnimation();
-        return 0;
-    }
+}
 
-    const GCfgNodeList* interpolations = node->FindObjectList("Interpolation");
-    if (!interpolations)
-        return 1;
-    for (const GCfgNode& entry : *interpolations) {
+void GLabelKeyFrameAnimator::LoadInterpolations(const GCfgNodeList& interpolations,
+                                                GGraphicsResources* resources, GHtmlLog& log)
+{
+    for (const GCfgNode& entry : interpolations) {
         const int32_t channel = ParseChannel(entry.Get("Channel", ""));
         if (channel == kInterpolateNone) {
             log.PrintError("Interpolation with no channel are not accepted!");
@@ -296,15 +312,8 @@ int GLabelKeyFrameAnimator::LoadAndCheck(const GCfgObjectCursor& object,
             log.PrintError("Interpolation without FromKey or ToKey are not accepted!");
             continue;
         }
-        int32_t fromFrame = -1;
-        int32_t toFrame = -1;
-        for (uint32_t i = 0; i < GetKeyFrameCount(); ++i) {
-            const GKeyFrame* key = GetKeyFrame(i);
-            if (key->LabelEquals(fromKey))
-                fromFrame = key->frame;
-            if (key->LabelEquals(toKey))
-                toFrame = key->frame;
-        }
+        const int32_t fromFrame = FrameOfLabel(fromKey);
+        const int32_t toFrame = FrameOfLabel(toKey);
         if (fromFrame < 0 || toFrame < 0) {
             log.PrintError("Keyframe %s not found!", fromFrame < 0 ? fromKey : toKey);
             continue;
@@ -312,7 +321,18 @@ int GLabelKeyFrameAnimator::LoadAndCheck(const GCfgObjectCursor& object,
         Interpolate(ParseInterpolation(entry.Get("Type", "")), fromFrame, toFrame, from, to,
                     channel);
     }
-    return 1;
+}
+
+int32_t GLabelKeyFrameAnimator::FrameOfLabel(const char* label) const
+{
+    // The last key frame of that label wins.
+    int32_t frame = -1;
+    for (uint32_t i = 0; i < GetKeyFrameCount(); ++i) {
+        const GKeyFrame* key = GetKeyFrame(i);
+        if (key->LabelEquals(label))
+            frame = key->frame;
+    }
+    return frame;
 }
 
 int GLabelKeyFrameAnimator::LoadFrameTracks(const GCfgNode& node)

@@ -21,6 +21,7 @@
 
 class GDataDoc;
 class GGraphicsResources;
+class GHtmlLog;
 
 // Channels as the interpolations number them.
 enum GInterpolationChannel : int32_t {
@@ -93,4 +94,13 @@ public:
     // Lists "f", "a", "x", "y" of the first "Frames" object; values missing from the shorter
     // lists are 0. Always 1.
     virtual int LoadFrameTracks(const GCfgNode& node);
+
+private:
+    // The steps of LoadAndCheck; each logs what it refuses.
+    bool MakeFrames(int32_t total, GHtmlLog& log);
+    void LoadKeyFrames(const GCfgNodeList& keyFrames, int32_t total, GHtmlLog& log);
+    void LoadInterpolations(const GCfgNodeList& interpolations, GGraphicsResources* resources,
+                            GHtmlLog& log);
+    // The frame of the last key frame with the label; -1 when there is none.
+    int32_t FrameOfLabel(const char* label) const;
 };

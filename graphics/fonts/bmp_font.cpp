@@ -31,10 +31,12 @@ struct SheetLayout {
     int32_t markerBytes = 0;
 };
 
+// The formats whose sheets carry a mask: the two alpha masks with the nameless 4 and 5 that
+// follow them, the palette mask, the mask-only format and the two indexed masks.
 bool FormatCopiesAlpha(uint16_t format)
 {
-    return (format >= 2 && format <= 5) || format == 12 || format == 14 || format == 20 ||
-           format == 21;
+    return (format >= dmAlphaMask && format < dmImageFormat) || format == dmPaletteMask ||
+           format == dmDarkenMask || format == dmIndexedMask || format == dmIndexedMaskFaded;
 }
 
 bool BlockHolds(const GPixelBlock* block, uint64_t bytes)
@@ -53,9 +55,9 @@ bool ReadLayout(const GBitmap& sheet, SheetLayout& out)
             return false;
         out.alpha = sheet.GetAlphaBlock()->GetData();
     }
-    if (format == 14)
+    if (format == dmDarkenMask)
         return false; // no pixels to read a marker row from
-    if (format == 12) {
+    if (format == dmPaletteMask) {
         // Index bytes from the block's start, rows of the width; the marker is in the mask.
         if (!BlockHolds(pixels, w * h))
             return false;
@@ -259,7 +261,7 @@ bool GBmpFont::CutGlyphs(const GBitmap& sheet, int markerRow)
             continue;
 
         std::unique_ptr<GPixelBlock> ownAlpha;
-        if (m_format == 12) {
+        if (m_format == dmPaletteMask) {
             ownAlpha = GPixelBlock::Create(static_cast<uint32_t>(height) * w + 1, nullptr);
             if (!ownAlpha)
                 return true;

@@ -55,8 +55,8 @@ void GBmpText::SetFont(GBmpFont* font)
 void GBmpText::SetFormat(const GBmpTextFormat& format)
 {
     m_format = format;
-    if (m_format.anchor > 5)
-        m_format.anchor = 0;
+    if (m_format.anchor > kTextJustified)
+        m_format.anchor = kTextTopLeft;
     SetText(GWString(m_text));
 }
 
@@ -178,26 +178,20 @@ void GBmpText::SetText(const GWString& text)
     m_width = static_cast<int16_t>(std::clamp(width, -32768, 32767));
     m_height = static_cast<int16_t>(std::clamp(height, -32768, 32767));
     // A justified text keeps the rectangle it fills: growing it would widen every later layout.
-    if (m_format.anchor != 5)
+    if (m_format.anchor != kTextJustified)
         m_rect.SetClamped(int32_t(bounds.left) - 3, int32_t(bounds.top) - 3,
                           int32_t(bounds.right) + 3, int32_t(bounds.bottom) + 3);
 }
 
-void GBmpText::LayoutLine(const char16_t* begin, const char16_t* end, int32_t penX,
-                          int32_t penY, int32_t& lineWidth, int32_t& lineHeight, GRect& bounds,
-                          bool& anyBounds)
+GBmpText::LineMeasure GBmpText::CollectLine(const char16_t* begin, const char16_t* end)
 {
     const GBmpTextFormat& f = m_format;
-    const bool vertical = f.vertical;
-    const int32_t spaceAdvance = f.spaceWidth + f.spacing;
-    int32_t along = 0;
-    int32_t across = 0;
-    int32_t spaces = 0;
+    LineMeasure m;
     m_line.clear();
     for (const char16_t* p = begin; p < end; ++p) {
         if (*p == u' ') {
-            along += spaceAdvance;
-            ++spaces;
+            m.along += f.spaceWidth + f.spacing;
+            ++m.spaces;
             m_line.push_back({-1, 0, 0});
             continue;
         }
@@ -217,62 +211,91 @@ void GBmpText::LayoutLine(const char16_t* begin, const char16_t* end, int32_t pe
         clip.SetVisible(!m_hidden && slot >= 0);
         m_line.push_back({m_charCount, gw, gh});
         ++m_charCount;
-        along += (vertical ? gh : gw) + f.spacing;
-        across = std::max<int32_t>(across, vertical ? gw : gh);
+        m.along += (f.vertical ? gh : gw) + f.spacing;
+        m.across = std::max<int32_t>(m.across, f.vertical ? gw : gh);
     }
-    lineWidth = vertical ? across : along;
-    lineHeight = vertical ? along : across;
+    m.width = f.vertical ? m.across : m.along;
+    m.height = f.vertical ? m.along : m.across;
+    return m;
+}
 
+GBmpText::LineOrigin GBmpText::AnchorLine(int32_t penX, int32_t penY, const LineMeasure& m) const
+{
+    const GBmpTextFormat& f = m_format;
     const int32_t x = penX >> 8;
     const int32_t y = penY >> 8;
-    const int32_t w = lineWidth;
-    const int32_t h = lineHeight;
-    int32_t left = x;
-    int32_t top = y;
-    int32_t advance = spaceAdvance;
+    const int32_t w = m.width;
+    const int32_t h = m.height;
+    LineOrigin o{x, y, f.spaceWidth + f.spacing};
     switch (f.anchor) {
-    case 1: left = x - w / 2; top = y - h / 2; break;
-    case 2: left = x - w; break;
-    case 3: top = y - h; break;
-    case 4: left = x - w; top = y - h; break;
-    case 5: {
+    case kTextCentre:
+        o.left = x - w / 2;
+        o.top = y - h / 2;
+        break;
+    case kTextTopRight:
+        o.left = x - w;
+        break;
+    case kTextBottomLeft:
+        o.top = y - h;
+        break;
+    case kTextBottomRight:
+        o.left = x - w;
+        o.top = y - h;
+        break;
+    case kTextJustified: {
         // Each line in the kept rectangle, offset by the lines before it.
-        left = vertical ? m_rect.left + ((penX - m_x) >> 8) : m_rect.left;
-        top = vertical ? m_rect.top : m_rect.top + ((penY - m_y) >> 8);
-        const int32_t room = vertical ? m_rect.Height() : m_rect.Width();
-        const int32_t stretched = (room - along) / std::max(1, spaces) + f.spacing;
-        if (stretched > advance)
-            advance = stretched;
+        o.left = f.vertical ? m_rect.left + ((penX - m_x) >> 8) : m_rect.left;
+        o.top = f.vertical ? m_rect.top : m_rect.top + ((penY - m_y) >> 8);
+        const int32_t room = f.vertical ? m_rect.Height() : m_rect.Width();
+        const int32_t stretched = (room - m.along) / std::max(1, m.spaces) + f.spacing;
+        if (stretched > o.spaceAdvance)
+            o.spaceAdvance = stretched;
         break;
     }
-    default: break;
+    default:
+        break;
     }
+    return o;
+}
 
-    int32_t pen = vertical ? top : left;
+void GBmpText::PlaceLineClips(const LineOrigin& o, int32_t lineWidth)
+{
+    const GBmpTextFormat& f = m_format;
+    int32_t pen = f.vertical ? o.top : o.left;
     for (const LineItem& item : m_line) {
         if (item.clip < 0) {
-            pen += advance;
+            pen += o.spaceAdvance;
             continue;
         }
         GClip& clip = m_clips[item.clip];
-        if (!vertical) {
-            clip.SetPosition(FixedFromInt(pen), FixedFromInt(top));
+        if (!f.vertical) {
+            clip.SetPosition(FixedFromInt(pen), FixedFromInt(o.top));
             pen += item.width + f.spacing;
         } else {
-            int32_t cx = left;
-            if (f.anchor == 1)
-                cx = left + (w - item.width) / 2;
-            else if (f.anchor == 2 || f.anchor == 4)
-                cx = left + w - item.width;
+            int32_t cx = o.left;
+            if (f.anchor == kTextCentre)
+                cx = o.left + (lineWidth - item.width) / 2;
+            else if (f.anchor == kTextTopRight || f.anchor == kTextBottomRight)
+                cx = o.left + lineWidth - item.width;
             clip.SetPosition(FixedFromInt(cx), FixedFromInt(pen));
             pen += item.height + f.spacing;
         }
     }
+}
 
-    const GRect line{static_cast<int16_t>(std::clamp(left, -32768, 32767)),
-                     static_cast<int16_t>(std::clamp(top, -32768, 32767)),
-                     static_cast<int16_t>(std::clamp(left + w - 1, -32768, 32767)),
-                     static_cast<int16_t>(std::clamp(top + h - 1, -32768, 32767))};
+void GBmpText::LayoutLine(const char16_t* begin, const char16_t* end, int32_t penX, int32_t penY,
+                          int32_t& lineWidth, int32_t& lineHeight, GRect& bounds, bool& anyBounds)
+{
+    const LineMeasure m = CollectLine(begin, end);
+    lineWidth = m.width;
+    lineHeight = m.height;
+    const LineOrigin o = AnchorLine(penX, penY, m);
+    PlaceLineClips(o, m.width);
+
+    const GRect line{static_cast<int16_t>(std::clamp(o.left, -32768, 32767)),
+                     static_cast<int16_t>(std::clamp(o.top, -32768, 32767)),
+                     static_cast<int16_t>(std::clamp(o.left + m.width - 1, -32768, 32767)),
+                     static_cast<int16_t>(std::clamp(o.top + m.height - 1, -32768, 32767))};
     if (!anyBounds) {
         bounds = line;
         anyBounds = true;

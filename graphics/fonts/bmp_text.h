@@ -21,15 +21,25 @@
 class GBmpFont;
 class GClipContainer;
 
+// Where a text stands against its position. Its own numbering, not a clip's anchor mode: a
+// text's 5 lays each line out justified in the rectangle the text keeps.
+enum GTextAnchor : uint8_t {
+    kTextTopLeft = 0,
+    kTextCentre = 1,
+    kTextTopRight = 2,
+    kTextBottomLeft = 3,
+    kTextBottomRight = 4,
+    kTextJustified = 5,
+};
+
 struct GBmpTextFormat {
-    int8_t lineSpacing = 0;     // pixels between lines
-    int16_t fixedWidth = 0;     // advance of every glyph in fixed-size mode
+    int8_t lineSpacing = 0; // pixels between lines
+    int16_t fixedWidth = 0; // advance of every glyph in fixed-size mode
     int16_t fixedHeight = 0;
     uint8_t spaceWidth = 5;
-    int8_t spacing = 0;         // pixels between characters
-    uint8_t anchor = 0;         // 0 top-left, 1 centre, 2 top-right, 3 bottom-left,
-                                // 4 bottom-right, 5 justified in the kept rectangle
-    bool vertical = false;      // lines run downwards, one column per line
+    int8_t spacing = 0; // pixels between characters
+    GTextAnchor anchor = kTextTopLeft;
+    bool vertical = false; // lines run downwards, one column per line
     bool fixedSize = false;
 };
 
@@ -54,7 +64,7 @@ public:
 
     void SetFont(GBmpFont* font);
     GBmpFont* GetFont() const { return m_font; }
-    // Anchors above 5 count as 0.
+    // Anchors past kTextJustified count as kTextTopLeft.
     void SetFormat(const GBmpTextFormat& format);
     const GBmpTextFormat& GetFormat() const { return m_format; }
     // Rebuilds the ramp from the colour (0x00RRGGBB).
@@ -90,8 +100,28 @@ private:
         int16_t height;
     };
 
+    // A line's size in pixels: along and across its direction, and as width and height.
+    struct LineMeasure {
+        int32_t along = 0;
+        int32_t across = 0;
+        int32_t spaces = 0;
+        int32_t width = 0;
+        int32_t height = 0;
+    };
+    // Where a line starts (whole pixels) and how far a space moves the pen.
+    struct LineOrigin {
+        int32_t left;
+        int32_t top;
+        int32_t spaceAdvance;
+    };
+
     GBmpText() = default;
     void ApplyDrawMode();
+    // The layout of one line in three steps: give each character its clip and glyph size,
+    // anchor the line, then place the clips along it.
+    LineMeasure CollectLine(const char16_t* begin, const char16_t* end);
+    LineOrigin AnchorLine(int32_t penX, int32_t penY, const LineMeasure& m) const;
+    void PlaceLineClips(const LineOrigin& origin, int32_t lineWidth);
     // Lays out one line at the pen; returns its size along and across the line.
     void LayoutLine(const char16_t* begin, const char16_t* end, int32_t penX, int32_t penY,
                     int32_t& lineWidth, int32_t& lineHeight, GRect& bounds, bool& anyBounds);

@@ -300,7 +300,7 @@ int16_t GTtfFont::RenderText(const GWString& text, GBitmap* dst,
         MeasureText(text, size, &w, &h, options);
         const int16_t slot = m_store->CreateBitmap(static_cast<uint16_t>(std::clamp(w, 0, 32767)),
                                                    static_cast<uint16_t>(std::clamp(h, 0, 32767)),
-                                                   0, 2, nullptr, nullptr, -1);
+                                                   0, dmAlphaMask, nullptr, nullptr, -1);
         if (slot < 0)
             return -1;
         dst = m_store->GetPool()->GetBitmap(slot);
@@ -319,8 +319,9 @@ int16_t GTtfFont::RenderText(const GWString& text, GBitmap* dst,
     const uint8_t format = dst->GetFormat();
     const uint64_t area = static_cast<uint64_t>(std::max<int16_t>(dst->GetWidth(), 0)) *
                           static_cast<uint64_t>(std::max<int16_t>(dst->GetHeight(), 0));
-    const bool drawable = (format == 2 || format == 3) && dst->GetPixelBlock() &&
-                          dst->GetAlphaBlock() && dst->GetPixelBlock()->GetSize() >= area * 3 &&
+    const bool drawable = (format == dmAlphaMask || format == dmAlphaMaskFaded) &&
+                          dst->GetPixelBlock() && dst->GetAlphaBlock() &&
+                          dst->GetPixelBlock()->GetSize() >= area * 3 &&
                           dst->GetAlphaBlock()->GetSize() >= area;
     int32_t penX = x;
     int32_t penY = Ascender() + y;

@@ -4,13 +4,13 @@
 
 void GClip::NormalizeRect()
 {
-    const bool swapX = m_rect.left > m_rect.right;
-    const bool swapY = m_rect.top > m_rect.bottom;
+    const bool swapX = m_now.rect.left > m_now.rect.right;
+    const bool swapY = m_now.rect.top > m_now.rect.bottom;
     if (swapX) {
-        std::swap(m_rect.left, m_rect.right);
+        std::swap(m_now.rect.left, m_now.rect.right);
     }
     if (swapY) {
-        std::swap(m_rect.top, m_rect.bottom);
+        std::swap(m_now.rect.top, m_now.rect.bottom);
     }
     m_anchorMode = swapX ? (swapY ? 4 : 2) : (swapY ? 3 : 0);
 }
@@ -19,19 +19,17 @@ void GClip::MarkMoved()
 {
     // Any previous x whose whole part differs from the current one will do; -1.0 is far from
     // every place a clip is normally drawn, and 0 serves the clips that happen to be there.
-    m_prevX = FixedWhole(m_x) == -1 ? 0 : -kFixedOne;
+    m_shown.x = FixedWhole(m_now.x) == -1 ? 0 : -kFixedOne;
 }
 
 void GClip::CommitPrevious(bool withPaletteAndOrientation)
 {
-    m_prevAlpha = m_alpha;
-    m_prevFrame = m_frame;
-    m_prevVisible = m_visible;
-    m_prevX = m_x;
-    m_prevY = m_y;
-    m_prevRect = m_rect;
     if (withPaletteAndOrientation) {
-        m_prevPalette = m_palette;
-        m_prevOrientation = m_orientation;
+        m_shown = m_now;
+        return;
     }
+    GClipPose shown = m_now;
+    shown.palette = m_shown.palette;
+    shown.orientation = m_shown.orientation;
+    m_shown = shown;
 }

@@ -114,40 +114,53 @@ void GClipContainer::AddDirty(const GRect& rect)
 
 // --- Placement ---
 
-GRect GClipContainer::AnchorRect(const GClip& clip, int32_t w, int32_t h)
+namespace {
+
+// The top-left corner of a w x h image placed by the clip's anchor mode. False for the
+// owner-placed anchors, whose corner is the clip's current left and top.
+bool AnchorCorner(const GClip& clip, int32_t w, int32_t h, int32_t& left, int32_t& top)
 {
     const int32_t x = FixedWhole(clip.GetX());
     const int32_t y = FixedWhole(clip.GetY());
-    int32_t left = clip.GetRect().left;
-    int32_t top = clip.GetRect().top;
+    left = clip.GetRect().left;
+    top = clip.GetRect().top;
     switch (clip.GetAnchorMode()) {
     case kAnchorTopLeft:
         left = x;
         top = y;
-        break;
+        return true;
     case kAnchorCentre:
         left = x - w / 2;
         top = y - h / 2;
-        break;
+        return true;
     case kAnchorTopRight:
         left = x - w + 1;
         top = y;
-        break;
+        return true;
     case kAnchorBottomLeft:
         left = x;
         top = y - h + 1;
-        break;
+        return true;
     case kAnchorBottomRight:
         left = x - w + 1;
         top = y - h + 1;
-        break;
+        return true;
     case kAnchorBottomCentre:
         left = x - w / 2;
         top = y - h + 1;
-        break;
+        return true;
     default:
-        break; // the owner placed it
+        return false; // the owner placed it
     }
+}
+
+} // namespace
+
+GRect GClipContainer::AnchorRect(const GClip& clip, int32_t w, int32_t h)
+{
+    int32_t left = 0;
+    int32_t top = 0;
+    AnchorCorner(clip, w, h, left, top);
     GRect r;
     r.SetClamped(left, top, left + w - 1, top + h - 1);
     return r;
@@ -155,39 +168,13 @@ GRect GClipContainer::AnchorRect(const GClip& clip, int32_t w, int32_t h)
 
 GRect GClipContainer::AnchorRectSubPixel(const GClip& clip, int32_t w, int32_t h)
 {
-    const int32_t x = FixedWhole(clip.GetX());
-    const int32_t y = FixedWhole(clip.GetY());
-    int32_t left = clip.GetRect().left;
-    int32_t top = clip.GetRect().top;
+    int32_t left = 0;
+    int32_t top = 0;
     // The image carries a one-pixel border for the bilinear blit; its own top-left pixel is
-    // drawn at (left - 1, top - 1).
-    switch (clip.GetAnchorMode()) {
-    case kAnchorTopLeft:
-        left = x + 1;
-        top = y + 1;
-        break;
-    case kAnchorCentre:
-        left = x + 1 - w / 2;
-        top = y + 1 - h / 2;
-        break;
-    case kAnchorTopRight:
-        left = x - w + 2;
-        top = y + 1;
-        break;
-    case kAnchorBottomLeft:
-        left = x + 2;
-        top = y - h + 2;
-        break; // one right of top-left, as ever
-    case kAnchorBottomRight:
-        left = x - w + 2;
-        top = y - h + 2;
-        break;
-    case kAnchorBottomCentre:
-        left = x + 1 - w / 2;
-        top = y - h + 2;
-        break;
-    default:
-        break;
+    // drawn at (left - 1, top - 1). Bottom-left clips sit one more pixel right, as ever.
+    if (AnchorCorner(clip, w, h, left, top)) {
+        left += clip.GetAnchorMode() == kAnchorBottomLeft ? 2 : 1;
+        top += 1;
     }
     const int32_t right = left + w - 3 + (FixedFraction(clip.GetX()) ? 1 : 0);
     const int32_t bottom = top + h - 3 + (FixedFraction(clip.GetY()) ? 1 : 0);
@@ -219,108 +206,111 @@ void GClipContainer::MarkChanged(GClip& clip, ComputeRect computeRect, bool addP
     }
 }
 
-void GClipContainer::PlaceChanged(GClip& clip, RectRule rule, bool customCase, bool addPrevOnShow)
-{
-    const bool custom = customCase && clip.GetDrawMode() == dmCustom;
-    auto computeRect = [&] {
-        const GBitmap* image = ClipImage(clip);
-        // Without an image the rect is empty (right < left) at the anchor position, so the
-        // clip adds nothing new to the dirty list and the area it left is still repainted.
-        const int32_t w = image && image->GetWidth() > 0 ? image->GetWidth() : 0;
-        const int32_t h = image && image->GetHeight() > 0 ? image->GetHeight() : 0;
-        GRect r = rule == RectRule::Plain ? AnchorRect(clip, w, h) : AnchorRectSubPixel(clip, w, h);
-        if (!image) {
-            r.left = std::max<int16_t>(r.left, INT16_MIN + 1);
-            r.top = std::max<int16_t>(r.top, INT16_MIN + 1);
-            r.right = int16_t(r.left - 1);
-            r.bottom = int16_t(r.top - 1);
-        }
-        clip.SetRect(r);
-    };
-
-    if (custom) {
-        MarkChanged(clip, nullptr, addPrevOnShow);
-    } else {
-        MarkChanged(clip, computeRect, false);
-    }
-}
-
 namespace {
-
-bool SameWhole(int32_t a, int32_t b)
-{
-    return FixedWhole(a) == FixedWhole(b);
-}
 
 bool UsesPalette(const GClip& clip)
 {
     return clip.GetDrawMode() == dmPaletteMaskFaded || clip.GetDrawMode() == dmPaletteMask;
 }
 
-// The unchanged test of the plain placement.
-bool PlainUnchanged(const GClip& c, bool withOrientationAndPalette)
+// Which parts of a pose a placement looks at to call a clip unchanged. The frame is always
+// compared by its whole part (the slot), visibility and alpha always exactly.
+struct PoseView {
+    enum Position : uint8_t { WholePixels, Exact, Ignored } position;
+    bool orientation;
+    bool palette;
+    bool rect;
+};
+
+// The pose reduced to what `view` sees, so that "unchanged" is one comparison of two of these.
+GClipPose Seen(GClipPose pose, const PoseView& view)
 {
-    if (c.IsVisible() != c.WasVisible() || !SameWhole(c.GetFrame(), c.GetPrevFrame()) ||
-        !SameWhole(c.GetX(), c.GetPrevX()) || !SameWhole(c.GetY(), c.GetPrevY()) ||
-        c.GetAlpha() != c.GetPrevAlpha()) {
-        return false;
+    pose.frame = FixedWhole(pose.frame);
+    if (view.position == PoseView::Ignored) {
+        pose.x = pose.y = 0;
+    } else if (view.position == PoseView::WholePixels) {
+        pose.x = FixedWhole(pose.x);
+        pose.y = FixedWhole(pose.y);
     }
-    if (!withOrientationAndPalette) {
-        return true;
+    if (!view.orientation) {
+        pose.orientation = 0;
     }
-    return c.GetOrientation() == c.GetPrevOrientation() &&
-           (!UsesPalette(c) || c.GetPalette() == c.GetPrevPalette());
+    if (!view.palette) {
+        pose.palette = nullptr;
+    }
+    if (!view.rect) {
+        pose.rect = GRect{};
+    }
+    return pose;
 }
 
-// The sub-pixel placement sees any change of the fraction.
-bool SubPixelUnchanged(const GClip& c)
+bool Unchanged(const GClip& clip, const PoseView& view)
 {
-    return c.IsVisible() == c.WasVisible() && SameWhole(c.GetFrame(), c.GetPrevFrame()) &&
-           c.GetX() == c.GetPrevX() && c.GetY() == c.GetPrevY() && c.GetAlpha() == c.GetPrevAlpha();
+    return Seen(clip.Pose(), view) == Seen(clip.ShownPose(), view);
 }
 
 } // namespace
 
-void GClipContainer::PlaceClip(GClip& clip)
+void GClipContainer::Place(GClip& clip, RectRule rule, bool withMode15)
 {
-    if (PlainUnchanged(clip, true)) {
+    // The plain placement sees whole pixels (and, with mode 15, orientation and the palette of
+    // the palette modes); the sub-pixel one sees any change of the fraction.
+    const bool plain = rule == RectRule::Plain;
+    const PoseView view{plain ? PoseView::WholePixels : PoseView::Exact, plain && withMode15,
+                        plain && withMode15 && UsesPalette(clip), false};
+    if (Unchanged(clip, view)) {
         clip.SetDirtyState(kDirtyNone);
         return;
     }
-    PlaceChanged(clip, RectRule::Plain, true, true);
+    if (withMode15 && clip.GetDrawMode() == dmCustom) {
+        // The clip set its own rect; the plain placement also repaints where a clip just shown
+        // was last drawn.
+        MarkChanged(clip, nullptr, plain);
+        return;
+    }
+    MarkChanged(
+        clip,
+        [&] {
+            const GBitmap* image = ClipImage(clip);
+            // Without an image the rect is empty (right < left) at the anchor position, so the
+            // clip adds nothing new to the dirty list and the area it left is still repainted.
+            const int32_t w = image && image->GetWidth() > 0 ? image->GetWidth() : 0;
+            const int32_t h = image && image->GetHeight() > 0 ? image->GetHeight() : 0;
+            GRect r = plain ? AnchorRect(clip, w, h) : AnchorRectSubPixel(clip, w, h);
+            if (!image) {
+                r.left = std::max<int16_t>(r.left, INT16_MIN + 1);
+                r.top = std::max<int16_t>(r.top, INT16_MIN + 1);
+                r.right = int16_t(r.left - 1);
+                r.bottom = int16_t(r.top - 1);
+            }
+            clip.SetRect(r);
+        },
+        false);
+}
+
+void GClipContainer::PlaceClip(GClip& clip)
+{
+    Place(clip, RectRule::Plain, true);
 }
 
 void GClipContainer::PlaceClipSubPixel(GClip& clip)
 {
-    if (SubPixelUnchanged(clip)) {
-        clip.SetDirtyState(kDirtyNone);
-        return;
-    }
-    PlaceChanged(clip, RectRule::SubPixel, true, false);
+    Place(clip, RectRule::SubPixel, true);
 }
 
 void GClipContainer::PlaceClipNoMode15(GClip& clip)
 {
-    if (PlainUnchanged(clip, false)) {
-        clip.SetDirtyState(kDirtyNone);
-        return;
-    }
-    PlaceChanged(clip, RectRule::Plain, false, false);
+    Place(clip, RectRule::Plain, false);
 }
 
 void GClipContainer::PlaceClipSubPixelNoMode15(GClip& clip)
 {
-    if (SubPixelUnchanged(clip)) {
-        clip.SetDirtyState(kDirtyNone);
-        return;
-    }
-    PlaceChanged(clip, RectRule::SubPixel, false, false);
+    Place(clip, RectRule::SubPixel, false);
 }
 
 void GClipContainer::MarkClipDirty(GClip& clip)
 {
-    if (clip.IsVisible() == clip.WasVisible() && SameWhole(clip.GetFrame(), clip.GetPrevFrame()) &&
-        !clip.GetRect().NotEquals(clip.GetPrevRect()) && clip.GetAlpha() == clip.GetPrevAlpha()) {
+    if (Unchanged(clip, PoseView{PoseView::Ignored, false, false, true})) {
         clip.SetDirtyState(kDirtyNone);
         return;
     }

@@ -183,8 +183,9 @@ protected:
 
 private:
     enum class RectRule { Plain, SubPixel };
-    // Steps shared by every placement once the clip is known to have changed.
-    void PlaceChanged(GClip& clip, RectRule rule, bool customCase, bool addPrevOnShow);
+    // The one body of the four placements: the unchanged test, then the rect and the dirty
+    // bookkeeping. withMode15 lets a draw-mode-15 clip keep the rect it set itself.
+    void Place(GClip& clip, RectRule rule, bool withMode15);
     // The dirty bookkeeping by visibility once a clip is known to have changed: adds the rects
     // that need repainting and sets the dirty state. computeRect (may be null) runs first for
     // a visible clip; addPrevOnShow also repaints the previous rect of a clip just shown.

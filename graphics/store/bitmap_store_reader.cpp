@@ -91,6 +91,15 @@ uint64_t AreaBytes(uint32_t width, uint32_t height)
     return static_cast<uint64_t>(width) * (static_cast<uint64_t>(height) + 1) + 1;
 }
 
+// The next n bytes of the file into field; false when the file ends first.
+bool ReadField(GBitmapSetInput& input, uint64_t& consumed, uint8_t* field, uint32_t n)
+{
+    if (input.GetSize() - consumed < n || !input.Read(field, n))
+        return false;
+    consumed += n;
+    return true;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -262,11 +271,22 @@ public:
     GBitmapStoreError CheckMasks() const;
 
 private:
+    // A record is its header, then its payload by format, then a pad byte after an odd
+    // number of pixels.
     GBitmapStoreError ReadRecord(GBitmapSetInput& input, const std::string& path,
                                  uint64_t& consumed);
-    GBitmapStoreError ReadJpeg(GBitmapSetInput& input, const std::string& path,
-                               uint64_t& consumed, GBitmapIndexEntry& entry,
-                               std::unique_ptr<GPixelBlock>& block, bool& oddPad);
+    GBitmapStoreError ReadHeader(GBitmapSetInput& input, const std::string& path,
+                                 uint64_t& consumed, GBitmapIndexEntry& entry) const;
+    GBitmapStoreError ReadPalettised(GBitmapSetInput& input, const std::string& path,
+                                     uint64_t& consumed, const GBitmapIndexEntry& entry,
+                                     std::unique_ptr<GPixelBlock>& block);
+    // The next `bytes` of the file into a new block of blockBytes, from its byte `at` on.
+    GBitmapStoreError ReadPayload(GBitmapSetInput& input, const std::string& path,
+                                  uint64_t& consumed, uint64_t blockBytes, uint32_t at,
+                                  uint64_t bytes, std::unique_ptr<GPixelBlock>& block);
+    GBitmapStoreError ReadJpeg(GBitmapSetInput& input, const std::string& path, uint64_t& consumed,
+                               GBitmapIndexEntry& entry, std::unique_ptr<GPixelBlock>& block,
+                               bool& oddPad);
     // A zero-filled block of the given size, counted against the pass's budget.
     GBitmapStoreError NewBlock(uint64_t bytes, std::unique_ptr<GPixelBlock>& block);
     GBitmapStoreError Truncated(const std::string& path) const
@@ -307,11 +327,55 @@ GBitmapStoreError GBitmapSetReader::ReadFiles(uint16_t fileCount)
 GBitmapStoreError GBitmapSetReader::ReadRecord(GBitmapSetInput& input, const std::string& path,
                                                uint64_t& consumed)
 {
-    const uint64_t size = input.GetSize();
+    GBitmapIndexEntry entry;
+    GBitmapStoreError error = ReadHeader(input, path, consumed, entry);
+    if (error.Failed())
+        return error;
+
+    std::unique_ptr<GPixelBlock> block;
+    const uint64_t pixels = static_cast<uint64_t>(entry.width) * entry.height;
+    bool oddPad = (pixels & 1) != 0;
+    switch (PayloadOfFormat(static_cast<uint8_t>(entry.format))) {
+    case GBitmapPayload::kJpeg:
+        error = ReadJpeg(input, path, consumed, entry, block, oddPad);
+        break;
+    case GBitmapPayload::kPalettised:
+        error = ReadPalettised(input, path, consumed, entry, block);
+        break;
+    case GBitmapPayload::kRgb:
+        error = ReadPayload(input, path, consumed, AreaBytes(entry.width, entry.height) * 3, 0,
+                            pixels * 3, block);
+        break;
+    case GBitmapPayload::kBytes:
+        error = ReadPayload(input, path, consumed, AreaBytes(entry.width, entry.height), 0, pixels,
+                            block);
+        break;
+    }
+    if (error.Failed())
+        return error;
+
+    // A missing pad byte at the very end of a file loses nothing.
+    if (oddPad && consumed < input.GetSize()) {
+        uint8_t pad;
+        if (!input.Read(&pad, 1))
+            return Truncated(path);
+        ++consumed;
+    }
+
+    const int32_t index = m_out.m_recordCount;
+    block->AddRef();
+    m_out.m_blocks[index] = block.release();
+    m_out.m_entries[index] = entry;
+    ++m_out.m_recordCount;
+    return {};
+}
+
+GBitmapStoreError GBitmapSetReader::ReadHeader(GBitmapSetInput& input, const std::string& path,
+                                               uint64_t& consumed, GBitmapIndexEntry& entry) const
+{
     uint8_t header[kBitmapRecordHeaderSize];
-    if (size - consumed < sizeof header || !input.Read(header, sizeof header))
+    if (!ReadField(input, consumed, header, sizeof header))
         return Truncated(path);
-    consumed += sizeof header;
 
     const int32_t index = m_out.m_recordCount;
     if (index >= m_out.GetCapacity())
@@ -319,7 +383,6 @@ GBitmapStoreError GBitmapSetReader::ReadRecord(GBitmapSetInput& input, const std
                        Format("Damaged bitmap file %s: more than %d records in the set",
                               path.c_str(), m_out.GetCapacity()));
 
-    GBitmapIndexEntry entry;
     entry.format = header[0];
     entry.width = Le16(header + 2);
     entry.height = Le16(header + 4);
@@ -329,77 +392,48 @@ GBitmapStoreError GBitmapSetReader::ReadRecord(GBitmapSetInput& input, const std
         return BadData(GBitmapStoreFault::kBadSize,
                        Format("Damaged bitmap file %s: record %d is %ux%u pixels", path.c_str(),
                               index, entry.width, entry.height));
+    return {};
+}
 
-    const uint64_t pixels = static_cast<uint64_t>(entry.width) * entry.height;
-    const uint64_t area = AreaBytes(entry.width, entry.height);
-    std::unique_ptr<GPixelBlock> block;
-    bool oddPad = (pixels & 1) != 0;
-    GBitmapStoreError error;
+GBitmapStoreError GBitmapSetReader::ReadPalettised(GBitmapSetInput& input, const std::string& path,
+                                                   uint64_t& consumed,
+                                                   const GBitmapIndexEntry& entry,
+                                                   std::unique_ptr<GPixelBlock>& block)
+{
+    uint8_t sizeField[2];
+    if (!ReadField(input, consumed, sizeField, sizeof sizeField))
+        return Truncated(path);
+    const uint16_t section = Le16(sizeField);
+    if (section != kBitmapStorePaletteSection)
+        return BadData(GBitmapStoreFault::kBadPalette,
+                       Format("Damaged bitmap file %s: record %d has a palette section of "
+                              "%u bytes",
+                              path.c_str(), m_out.m_recordCount, section));
+    // The block keeps the size field before the palette, as a palettised image has it.
+    GBitmapStoreError error = ReadPayload(
+        input, path, consumed, AreaBytes(entry.width, entry.height) + kBitmapStorePaletteSection,
+        sizeof sizeField,
+        kBitmapStorePaletteSection - sizeof sizeField +
+            static_cast<uint64_t>(entry.width) * entry.height,
+        block);
+    if (!error.Failed())
+        std::memcpy(block->GetData(), sizeField, sizeof sizeField);
+    return error;
+}
 
-    switch (PayloadOfFormat(static_cast<uint8_t>(entry.format))) {
-    case GBitmapPayload::kJpeg:
-        error = ReadJpeg(input, path, consumed, entry, block, oddPad);
-        if (error.Failed())
-            return error;
-        break;
-    case GBitmapPayload::kPalettised: {
-        uint8_t sizeField[2];
-        if (size - consumed < sizeof sizeField || !input.Read(sizeField, sizeof sizeField))
-            return Truncated(path);
-        consumed += sizeof sizeField;
-        const uint16_t section = Le16(sizeField);
-        if (section != kBitmapStorePaletteSection)
-            return BadData(GBitmapStoreFault::kBadPalette,
-                           Format("Damaged bitmap file %s: record %d has a palette section of "
-                                  "%u bytes",
-                                  path.c_str(), index, section));
-        const uint64_t payload = kBitmapStorePaletteSection - 2 + pixels;
-        if (size - consumed < payload)
-            return Truncated(path);
-        error = NewBlock(area + kBitmapStorePaletteSection, block);
-        if (error.Failed())
-            return error;
-        uint8_t* data = block->GetData();
-        std::memcpy(data, sizeField, sizeof sizeField);
-        if (!input.Read(data + 2, static_cast<uint32_t>(payload)))
-            return Truncated(path);
-        consumed += payload;
-        break;
-    }
-    case GBitmapPayload::kRgb:
-        if (size - consumed < pixels * 3)
-            return Truncated(path);
-        error = NewBlock(area * 3, block);
-        if (error.Failed())
-            return error;
-        if (!input.Read(block->GetData(), static_cast<uint32_t>(pixels * 3)))
-            return Truncated(path);
-        consumed += pixels * 3;
-        break;
-    case GBitmapPayload::kBytes:
-        if (size - consumed < pixels)
-            return Truncated(path);
-        error = NewBlock(area, block);
-        if (error.Failed())
-            return error;
-        if (!input.Read(block->GetData(), static_cast<uint32_t>(pixels)))
-            return Truncated(path);
-        consumed += pixels;
-        break;
-    }
-
-    // A missing pad byte at the very end of a file loses nothing.
-    if (oddPad && consumed < size) {
-        uint8_t pad;
-        if (!input.Read(&pad, 1))
-            return Truncated(path);
-        ++consumed;
-    }
-
-    block->AddRef();
-    m_out.m_blocks[index] = block.release();
-    m_out.m_entries[index] = entry;
-    ++m_out.m_recordCount;
+GBitmapStoreError GBitmapSetReader::ReadPayload(GBitmapSetInput& input, const std::string& path,
+                                                uint64_t& consumed, uint64_t blockBytes,
+                                                uint32_t at, uint64_t bytes,
+                                                std::unique_ptr<GPixelBlock>& block)
+{
+    if (input.GetSize() - consumed < bytes)
+        return Truncated(path);
+    GBitmapStoreError error = NewBlock(blockBytes, block);
+    if (error.Failed())
+        return error;
+    if (!input.Read(block->GetData() + at, static_cast<uint32_t>(bytes)))
+        return Truncated(path);
+    consumed += bytes;
     return {};
 }
 
@@ -409,9 +443,8 @@ GBitmapStoreError GBitmapSetReader::ReadJpeg(GBitmapSetInput& input, const std::
 {
     const uint64_t size = input.GetSize();
     uint8_t countField[4];
-    if (size - consumed < sizeof countField || !input.Read(countField, sizeof countField))
+    if (!ReadField(input, consumed, countField, sizeof countField))
         return Truncated(path);
-    consumed += sizeof countField;
     const uint32_t count = Le32(countField);
     if (count > kBitmapStoreMaxJpegBytes)
         return MakeError(GBitmapStoreFault::kJpegTooBig, 100, "Jpeg data too big!");

@@ -15,7 +15,7 @@
 //   12, 14, 15, 21, 24 and above: width * height bytes
 // then one pad byte when the pixel count (for JPEG: N) is odd.
 //
-// Also shared with the packer (tools/tolvanrise-pack), which writes these files.
+// Also shared with the store tool (tools/tolvanrise-store), which writes these files.
 // Main thread only (no state outside the objects).
 
 #include <cstdint>

@@ -62,6 +62,62 @@ std::unique_ptr<GBitmap> MakeImage(const GBitmapIndexEntry& entry, GPixelBlock* 
     return image;
 }
 
+// Slots the read set fills: every entry whose format takes one (never-filled entries read as
+// format 0 and count too), and at least the count the caller asked for.
+int32_t CountLoadedSlots(const GBitmapSetData& set, int32_t entries, uint16_t loadCount)
+{
+    int32_t loaded = 0;
+    for (int32_t i = 0; i < entries; ++i)
+        if (CountsAsLoadedSlot(static_cast<uint8_t>(set.GetEntry(i).format)))
+            ++loaded;
+    return loaded < loadCount ? loadCount : loaded;
+}
+
+// Images go to the slot of their entry index; with records that take no loaded slot
+// (masks, unknown formats) the last images can land in the pool's first slots, but
+// never beyond the table. (Placeholders of never-filled entries there are just left out.)
+GBitmapStoreError CheckImagesFit(const GBitmapSetData& set, int32_t slotCount, const char* folder)
+{
+    for (int32_t i = 0; i < set.GetRecordCount(); ++i) {
+        const auto format = static_cast<uint8_t>(set.GetEntry(i).format);
+        if (ImageKindOfFormat(format) != GBitmapImageKind::kNone && i >= slotCount)
+            return StoreError(GBitmapStoreFault::kSlotPastTable,
+                              "Bitmap set " + BitmapIndexPath(folder) + ": record " +
+                                  std::to_string(i) + " lies beyond the slot table");
+    }
+    return {};
+}
+
+// The images of the loaded slots over the set's blocks.
+GBitmapStoreError MakeSlotImages(const GBitmapSetData& set, int32_t entries, const char* folder,
+                                 std::vector<std::unique_ptr<GBitmap>>& slots)
+{
+    const int32_t slotCount = static_cast<int32_t>(slots.size());
+    for (int32_t i = 0; i < entries && i < slotCount; ++i) {
+        if (i >= set.GetRecordCount()) {
+            // An entry no record filled: an empty 0 x 0 image with its own (tiny) block.
+            slots[i] = GBitmap::Create(0, 0, 0, dmCopy);
+            if (slots[i] && slots[i]->GetPixelBlock()) {
+                GPixelBlock* block = slots[i]->GetPixelBlock();
+                std::fill_n(block->GetData(), block->GetSize(), uint8_t{0});
+            }
+        } else {
+            const GBitmapIndexEntry& entry = set.GetEntry(i);
+            const GBitmapImageKind kind = ImageKindOfFormat(static_cast<uint8_t>(entry.format));
+            if (kind == GBitmapImageKind::kNone)
+                continue;
+            GPixelBlock* mask = nullptr;
+            if (kind == GBitmapImageKind::kMasked)
+                mask = set.GetBlock(static_cast<int32_t>(entry.value));
+            slots[i] = MakeImage(entry, set.GetBlock(i), mask);
+        }
+        if (!slots[i])
+            return StoreError(GBitmapStoreFault::kOutOfMemory,
+                              "Not enough memory for bitmap set " + BitmapIndexPath(folder));
+    }
+    return {};
+}
+
 } // namespace
 
 void EndWithBitmapStoreError(const GBitmapStoreError& error)
@@ -143,52 +199,25 @@ GBitmapStoreError GGraphicsResources::TryInit(GBitmapSetSource& source, const ch
     if (error.Failed())
         return error;
 
-    // Never-filled entries read as format 0 and count too.
-    int32_t loaded = 0;
-    for (int32_t i = 0; i < entries; ++i)
-        if (CountsAsLoadedSlot(static_cast<uint8_t>(set.GetEntry(i).format)))
-            ++loaded;
-    if (loaded < loadCount)
-        loaded = loadCount;
+    const int32_t loaded = CountLoadedSlots(set, entries, loadCount);
     const int32_t slotCount = loaded + memCount;
     if (slotCount > kBitmapStoreMaxSlots)
         return StoreError(GBitmapStoreFault::kTooManyBitmaps, TooManyBitmaps(folder));
-
-    // Images go to the slot of their entry index; with records that take no loaded slot
-    // (masks, unknown formats) the last images can land in the pool's first slots, but
-    // never beyond the table. (Placeholders of never-filled entries there are just left out.)
-    for (int32_t i = 0; i < set.GetRecordCount(); ++i) {
-        const auto format = static_cast<uint8_t>(set.GetEntry(i).format);
-        if (ImageKindOfFormat(format) != GBitmapImageKind::kNone && i >= slotCount)
-            return StoreError(GBitmapStoreFault::kSlotPastTable,
-                              "Bitmap set " + BitmapIndexPath(folder) + ": record " +
-                                  std::to_string(i) + " lies beyond the slot table");
-    }
-
+    error = CheckImagesFit(set, slotCount, folder);
+    if (error.Failed())
+        return error;
     std::vector<std::unique_ptr<GBitmap>> slots(static_cast<size_t>(slotCount));
-    for (int32_t i = 0; i < entries && i < slotCount; ++i) {
-        if (i >= set.GetRecordCount()) {
-            // An entry no record filled: an empty 0 x 0 image with its own (tiny) block.
-            slots[i] = GBitmap::Create(0, 0, 0, dmCopy);
-            if (slots[i] && slots[i]->GetPixelBlock()) {
-                GPixelBlock* block = slots[i]->GetPixelBlock();
-                std::fill_n(block->GetData(), block->GetSize(), uint8_t{0});
-            }
-        } else {
-            const GBitmapIndexEntry& entry = set.GetEntry(i);
-            const GBitmapImageKind kind = ImageKindOfFormat(static_cast<uint8_t>(entry.format));
-            if (kind == GBitmapImageKind::kNone)
-                continue;
-            GPixelBlock* mask = nullptr;
-            if (kind == GBitmapImageKind::kMasked)
-                mask = set.GetBlock(static_cast<int32_t>(entry.value));
-            slots[i] = MakeImage(entry, set.GetBlock(i), mask);
-        }
-        if (!slots[i])
-            return StoreError(GBitmapStoreFault::kOutOfMemory,
-                              "Not enough memory for bitmap set " + BitmapIndexPath(folder));
-    }
+    error = MakeSlotImages(set, entries, folder, slots);
+    if (error.Failed())
+        return error;
+    return Adopt(set, std::move(slots), entries, loaded, memCount, folder);
+}
 
+GBitmapStoreError GGraphicsResources::Adopt(GBitmapSetData& set,
+                                            std::vector<std::unique_ptr<GBitmap>> slots,
+                                            int32_t entries, int32_t loaded, uint16_t memCount,
+                                            const char* folder)
+{
     const int32_t positions = entries + 2 * static_cast<int32_t>(memCount);
     m_blocks.assign(static_cast<size_t>(positions), nullptr);
     m_blockHeld.assign(static_cast<size_t>(positions), 0);

@@ -100,6 +100,9 @@ private:
     friend class GBitmapPool;
 
     void SetFolder(const char* folder);
+    // The last step of TryInit: the store takes the read set's blocks and the slot images.
+    GBitmapStoreError Adopt(GBitmapSetData& set, std::vector<std::unique_ptr<GBitmap>> slots,
+                            int32_t entries, int32_t loaded, uint16_t memCount, const char* folder);
     // Drops the store's reference on a block that only the given image (and the store) use,
     // clearing its position.
     void DropStoreReference(GPixelBlock* block, const GBitmap& image);

@@ -21,7 +21,7 @@
 #include "support/font_sheets.h"
 #include "support/gui_store_folder.h"
 #include "support/temp_files.h"
-#include "tools/tolvanrise-packs/pack_writer.h"
+#include "tools/tolvanrise-datapacks/pack_writer.h"
 
 namespace {
 

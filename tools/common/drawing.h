@@ -1,6 +1,7 @@
 #pragma once
-// Arithmetic the picture generators of the tools share: values rounded into bytes, linear
-// blends and a pixel set from four such values. Header only.
+// What the picture generators of the tools draw with: values rounded into bytes, linear
+// blends of values and of colours, a pixel set from four values or a colour, and an empty
+// picture to start from. Header only.
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,31 @@ inline void PutPixel(Picture& picture, int32_t x, int32_t y, double r, double g,
     p[1] = ToByte(g);
     p[2] = ToByte(b);
     p[3] = ToByte(a);
+}
+
+// A colour of whole channel values; PutPixel clamps what lies outside 0 to 255.
+struct Rgb {
+    int r, g, b;
+};
+
+// Each channel truncated towards zero.
+inline Rgb Mix(Rgb a, Rgb b, double t)
+{
+    return {static_cast<int>(Mix(a.r, b.r, t)), static_cast<int>(Mix(a.g, b.g, t)),
+            static_cast<int>(Mix(a.b, b.b, t))};
+}
+
+inline void PutPixel(Picture& picture, int32_t x, int32_t y, Rgb c, int a = 255)
+{
+    PutPixel(picture, x, y, c.r, c.g, c.b, a);
+}
+
+// width x height transparent black pixels.
+inline Picture Blank(int32_t width, int32_t height)
+{
+    Picture picture;
+    picture.Resize(width, height);
+    return picture;
 }
 
 } // namespace tools

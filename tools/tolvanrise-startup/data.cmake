@@ -23,8 +23,8 @@ foreach(set IN ITEMS intro interface text)
   endif()
   add_custom_command(
     OUTPUT ${set_output}/bmst.bin ${set_output}/bmdt0.bin
-    COMMAND tolvanrise-pack ${CMAKE_SOURCE_DIR}/assets/${set}/manifest.txt ${set_output}
-    DEPENDS tolvanrise-pack ${CMAKE_SOURCE_DIR}/assets/${set}/manifest.txt ${store_pictures_for_sets}
+    COMMAND tolvanrise-store ${CMAKE_SOURCE_DIR}/assets/${set}/manifest.txt ${set_output}
+    DEPENDS tolvanrise-store ${CMAKE_SOURCE_DIR}/assets/${set}/manifest.txt ${store_pictures_for_sets}
     COMMENT "Packing the ${set} bitmap set"
     VERBATIM)
   tolvanrise_data_outputs(${set_output}/bmst.bin ${set_output}/bmdt0.bin)

@@ -270,4 +270,31 @@ TEST(GStringArrayTest, GrowthAliasingReserveAssignCopyFindAndAllocate)
     EXPECT_EQ(pairs.FindValue(GString()), &pairs.GetAt(0)->value);
 }
 
+// Moving hands the block over whole and leaves the source empty and usable; copying into a
+// smaller array takes a block of the source's count.
+TEST(GIntArrayTest, MovesAndCopiesBetweenCapacities)
+{
+    GIntArray a;
+    for (intptr_t v : {3, 1, 2})
+        a.Add(v);
+    const intptr_t* block = a.GetData();
+    GIntArray moved(std::move(a));
+    EXPECT_TRUE(moved.GetData() == block && Contents(moved) == (std::vector<intptr_t>{3, 1, 2}));
+    EXPECT_TRUE(a.GetData() == nullptr && a.GetCount() == 0 && a.GetCapacity() == 0);
+    EXPECT_TRUE(a.Add(9) && Contents(a) == std::vector<intptr_t>{9});
+
+    a = std::move(moved);
+    EXPECT_EQ(Contents(a), (std::vector<intptr_t>{3, 1, 2}));
+    EXPECT_EQ(moved.GetCount(), 0u);
+    GIntArray& self = a;
+    a = std::move(self);
+    EXPECT_EQ(Contents(a), (std::vector<intptr_t>{3, 1, 2}));
+
+    GIntArray small;
+    small.Reserve(1);
+    small.Add(7);
+    EXPECT_TRUE(small.Assign(a));
+    EXPECT_TRUE(Contents(small) == Contents(a) && small.GetCapacity() == 3u);
+}
+
 } // namespace

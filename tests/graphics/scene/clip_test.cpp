@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -336,5 +337,45 @@ TEST(ClipFadeTest, DrawModeMappingAndTheImageInTheFrameSlot) {
         c.SetFrame(frame);
         MakeClipAlphaBlended(c, withTable ? &table : nullptr);
         EXPECT_EQ(c.GetDrawMode(), mode) << frame;
+    }
+}
+
+// Every part of the pose against every placement: which of them see the change.
+TEST_F(PlacementTest, EachPartOfThePoseSeenByEachPlacement) {
+    static const uint32_t paletteA[256] = {};
+    static const uint32_t paletteB[256] = {};
+    using Change = void (*)(GClip&);
+    const struct {
+        const char* what;
+        Change change;
+        std::array<bool, 5> seen; // plain, sub-pixel, plain and sub-pixel without mode 15, owner's rect
+    } cases[] = {
+        {"nothing", [](GClip&) {}, {0, 0, 0, 0, 0}},
+        {"visibility", [](GClip& c) { c.SetVisible(false); }, {1, 1, 1, 1, 1}},
+        {"alpha", [](GClip& c) { c.SetAlpha(7); }, {1, 1, 1, 1, 1}},
+        {"slot", [](GClip& c) { c.SetFrame(c.GetFrame() + kFixedOne); }, {1, 1, 1, 1, 1}},
+        {"frame fraction", [](GClip& c) { c.SetFrame(c.GetFrame() + 1); }, {0, 0, 0, 0, 0}},
+        {"x pixel", [](GClip& c) { c.SetX(c.GetX() - kFixedOne); }, {1, 1, 1, 1, 0}},
+        {"x fraction", [](GClip& c) { c.SetX(c.GetX() + 255); }, {0, 1, 0, 1, 0}},
+        {"y pixel", [](GClip& c) { c.SetY(c.GetY() + kFixedOne); }, {1, 1, 1, 1, 0}},
+        {"y fraction", [](GClip& c) { c.SetY(c.GetY() + 1); }, {0, 1, 0, 1, 0}},
+        {"orientation", [](GClip& c) { c.SetOrientation(3); }, {1, 0, 0, 0, 0}},
+        {"palette", [](GClip& c) { c.SetPalette(paletteB); }, {1, 0, 0, 0, 0}},
+        {"rect", [](GClip& c) { c.SetRect(R(0, 0, 1, 1)); }, {0, 0, 0, 0, 1}},
+    };
+    for (const auto& k : cases) {
+        for (int how = 0; how < 5; ++how) {
+            GClip c;
+            Show(c, 10 * kFixedOne, 10 * kFixedOne);
+            c.SetDrawMode(dmPaletteMask), c.SetPalette(paletteA), c.SetRect(R(10, 10, 14, 14));
+            Settle(c);
+            k.change(c);
+            how == 0   ? m_container.PlaceClip(c)
+            : how == 1 ? m_container.PlaceClipSubPixel(c)
+            : how == 2 ? m_container.PlaceClipNoMode15(c)
+            : how == 3 ? m_container.PlaceClipSubPixelNoMode15(c)
+                       : m_container.MarkClipDirty(c);
+            EXPECT_EQ(c.GetDirtyState() != kDirtyNone, k.seen[how]) << k.what << " placement " << how;
+        }
     }
 }

@@ -19,7 +19,7 @@
 #include "support/jpeg_test_streams.h"
 #include "support/picture_checks.h"
 #include "support/temp_files.h"
-#include "tools/tolvanrise-packs/pack_writer.h"
+#include "tools/tolvanrise-datapacks/pack_writer.h"
 
 using packtool::PackKind;
 using packtool::Picture;

@@ -19,9 +19,9 @@
 #include "platform/window/message_box.h"
 #include "support/picture_checks.h"
 #include "support/temp_files.h"
-#include "tools/tolvanrise-pack/manifest.h"
-#include "tools/tolvanrise-pack/picture.h"
-#include "tools/tolvanrise-pack/store_writer.h"
+#include "tools/tolvanrise-store/manifest.h"
+#include "tools/tolvanrise-store/picture.h"
+#include "tools/tolvanrise-store/store_writer.h"
 
 namespace fs = std::filesystem;
 using packer::Picture;
@@ -75,7 +75,7 @@ protected:
     void WriteManifest(const std::string& text) { m_folder.WriteFile("manifest.txt", text); }
     int RunPacker(const std::string& arguments)
     {
-        const int status = std::system((std::string(TOLVANRISE_PACK_EXE) + " " + arguments + " 2>" +
+        const int status = std::system((std::string(TOLVANRISE_STORE_EXE) + " " + arguments + " 2>" +
                                         m_folder.Path("packer.err")).c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }

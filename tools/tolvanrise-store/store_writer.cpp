@@ -1,4 +1,4 @@
-#include "tools/tolvanrise-pack/store_writer.h"
+#include "tools/tolvanrise-store/store_writer.h"
 
 #include <cstdio>
 

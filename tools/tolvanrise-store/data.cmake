@@ -1,12 +1,12 @@
-# The bitmap-store packer and the first 800x600 store it makes from assets/800x600/.
+# The bitmap-store tool and the first 800x600 store it makes from assets/800x600/.
 # Everything but main.cpp is the writer library, which the packer tests link as well; the
 # executable made from this folder then only compiles its main.
-file(GLOB tolvanrise_pack_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
-list(FILTER tolvanrise_pack_sources EXCLUDE REGEX "/main\\.cpp$")
-add_library(tolvanrise_pack_writer STATIC ${tolvanrise_pack_sources})
-target_link_libraries(tolvanrise_pack_writer PUBLIC tolvanrise_tools_common)
-set_property(TARGET tolvanrise-pack PROPERTY SOURCES ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-target_link_libraries(tolvanrise-pack PRIVATE tolvanrise_pack_writer)
+file(GLOB tolvanrise_store_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+list(FILTER tolvanrise_store_sources EXCLUDE REGEX "/main\\.cpp$")
+add_library(tolvanrise_store_writer STATIC ${tolvanrise_store_sources})
+target_link_libraries(tolvanrise_store_writer PUBLIC tolvanrise_tools_common)
+set_property(TARGET tolvanrise-store PROPERTY SOURCES ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+target_link_libraries(tolvanrise-store PRIVATE tolvanrise_store_writer)
 
 set(store_assets ${CMAKE_SOURCE_DIR}/assets/800x600)
 set(store_output ${TOLVANRISE_DATA_DIR}/800x600)
@@ -17,8 +17,8 @@ get_property(more_manifests GLOBAL PROPERTY TOLVANRISE_STORE_MANIFESTS)
 # The set fits one data file; a larger set would list bmdt1.bin and on here.
 add_custom_command(
   OUTPUT ${store_output}/bmst.bin ${store_output}/bmdt0.bin
-  COMMAND tolvanrise-pack ${store_assets}/manifest.txt ${more_manifests} ${store_output}
-  DEPENDS tolvanrise-pack ${store_assets}/manifest.txt ${store_pictures} ${more_manifests}
+  COMMAND tolvanrise-store ${store_assets}/manifest.txt ${more_manifests} ${store_output}
+  DEPENDS tolvanrise-store ${store_assets}/manifest.txt ${store_pictures} ${more_manifests}
   COMMENT "Packing the 800x600 bitmap store"
   VERBATIM)
 tolvanrise_data_outputs(${store_output}/bmst.bin ${store_output}/bmdt0.bin)

@@ -11,16 +11,10 @@ namespace packtool {
 
 namespace {
 
+using tools::Blank;
 using tools::Mix;
 using tools::PutPixel;
 using tools::ToByte;
-
-Picture Blank(int32_t width, int32_t height)
-{
-    Picture picture;
-    picture.Resize(width, height);
-    return picture;
-}
 
 // Evening sky over two rows of dunes, with a low sun: smooth areas and hard edges, which is
 // what a JPEG round trip should be tried on. Drawn on a 120 x 80 plan scaled to the size.

@@ -1,4 +1,4 @@
-#include "tools/tolvanrise-pack/generator.h"
+#include "tools/tolvanrise-store/generator.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,27 +6,15 @@
 #include <filesystem>
 
 #include "tools/common/drawing.h"
-#include "tools/tolvanrise-pack/picture.h"
+#include "tools/tolvanrise-store/picture.h"
 
 namespace packer {
 
 namespace {
 
-struct Rgb {
-    int r, g, b;
-};
-
-// Each channel truncated towards zero.
-Rgb Mix(Rgb a, Rgb b, double t)
-{
-    return {static_cast<int>(tools::Mix(a.r, b.r, t)), static_cast<int>(tools::Mix(a.g, b.g, t)),
-            static_cast<int>(tools::Mix(a.b, b.b, t))};
-}
-
-void Put(Picture& p, int x, int y, Rgb c, int a = 255)
-{
-    tools::PutPixel(p, x, y, c.r, c.g, c.b, a);
-}
+using tools::Mix;
+using tools::PutPixel;
+using tools::Rgb;
 
 // Coverage of a rounded rectangle filling the picture, 0 to 255, anti-aliased by distance.
 int RoundedCoverage(int x, int y, int w, int h, double radius)
@@ -45,7 +33,7 @@ Picture BarBackground()
         for (int x = 0; x < p.width; ++x) {
             const bool frame = x < 2 || y < 2 || x >= p.width - 2 || y >= p.height - 2;
             const Rgb c = frame ? Rgb{150, 110, 40} : Mix({40, 28, 18}, {70, 52, 30}, y / 23.0);
-            Put(p, x, y, c);
+            PutPixel(p, x, y, c);
         }
     return p;
 }
@@ -59,7 +47,7 @@ Picture BarFill(int width, bool rounded)
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x) {
             const double t = std::fabs(y - 9.5) / 9.5;
-            Put(p, x, y, Mix({255, 220, 110}, {190, 120, 20}, t),
+            PutPixel(p, x, y, Mix({255, 220, 110}, {190, 120, 20}, t),
                 rounded ? RoundedCoverage(x, y, p.width, p.height, 9.5) : 255);
         }
     return p;
@@ -85,7 +73,7 @@ Picture Logo()
                 c = lit ? Mix({230, 190, 120}, {200, 160, 90}, y / 59.0) : Rgb{150, 112, 60};
                 a = std::min(1.0, pyramid);
             }
-            Put(p, x, y, c, static_cast<int>(a * 255));
+            PutPixel(p, x, y, c, static_cast<int>(a * 255));
         }
     return p;
 }
@@ -100,7 +88,7 @@ Picture MenuBackground()
             Rgb c = Mix({40, 90, 170}, {240, 190, 140}, y / 149.0);
             if (y > dune)
                 c = Mix({210, 160, 80}, {160, 110, 50}, (y - dune) / 50.0);
-            Put(p, x, y, c);
+            PutPixel(p, x, y, c);
         }
     return p;
 }
@@ -113,7 +101,7 @@ Picture Button(bool hover)
     const Rgb bottom = hover ? Rgb{40, 110, 200} : Rgb{20, 60, 130};
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x)
-            Put(p, x, y, Mix(top, bottom, y / 35.0), RoundedCoverage(x, y, p.width, p.height, 10));
+            PutPixel(p, x, y, Mix(top, bottom, y / 35.0), RoundedCoverage(x, y, p.width, p.height, 10));
     return p;
 }
 
@@ -130,7 +118,7 @@ Picture Cursor(bool pressed)
             Rgb c{255, 0, 255};
             if (wedge || stem)
                 c = (x == 0 || x == y) ? Rgb{0, 0, 0} : pressed ? Rgb{255, 200, 60} : Rgb{255, 255, 255};
-            Put(p, x, y, c);
+            PutPixel(p, x, y, c);
         }
     return p;
 }
@@ -151,7 +139,7 @@ Picture Cube(Rgb face)
                 else if (x >= 27 || y >= 27)
                     c = dark;
             }
-            Put(p, x, y, c);
+            PutPixel(p, x, y, c);
         }
     return p;
 }
@@ -176,7 +164,7 @@ Picture GlyphSheet()
                 const bool bottom = (h & 16) && y == 12 && x >= 1 && x <= 5;
                 const bool diagonal = (h & 32) && y >= 3 && y <= 12 && x == 1 + (y - 3) * 4 / 9;
                 const bool ink = left || right || top || middle || bottom || diagonal;
-                Put(p, ox + x, oy + y, ink ? Rgb{250, 240, 210} : Rgb{0, 0, 0}, ink ? 255 : 0);
+                PutPixel(p, ox + x, oy + y, ink ? Rgb{250, 240, 210} : Rgb{0, 0, 0}, ink ? 255 : 0);
             }
     }
     return p;
@@ -189,7 +177,7 @@ Picture Shadow()
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x) {
             const double d = std::hypot((x - 23.5) / 24.0, (y - 7.5) / 8.0);
-            Put(p, x, y, {0, 0, 0}, static_cast<int>(std::max(0.0, 1.0 - d) * 200));
+            PutPixel(p, x, y, {0, 0, 0}, static_cast<int>(std::max(0.0, 1.0 - d) * 200));
         }
     return p;
 }
@@ -203,7 +191,7 @@ Picture Glow()
             const double d = std::hypot(x - 15.5, y - 15.5) / 16.0;
             const double t = std::max(0.0, 1.0 - d);
             const int level = static_cast<int>(t * 255);
-            Put(p, x, y, {level, level, level}, static_cast<int>(t * t * 255));
+            PutPixel(p, x, y, {level, level, level}, static_cast<int>(t * t * 255));
         }
     return p;
 }
@@ -221,7 +209,7 @@ Picture TextParticle(int variant)
             int a = RoundedCoverage(x, y, p.width, p.height, 6);
             if (notch)
                 a /= 4;
-            Put(p, x, y, Mix(colours[variant], {255, 255, 255}, y < 4 ? 0.4 : 0.0), a);
+            PutPixel(p, x, y, Mix(colours[variant], {255, 255, 255}, y < 4 ? 0.4 : 0.0), a);
         }
     return p;
 }

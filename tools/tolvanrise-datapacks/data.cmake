@@ -18,8 +18,8 @@ list(REMOVE_DUPLICATES packs_sources)
 
 add_custom_command(
   OUTPUT ${packs_outputs}
-  COMMAND tolvanrise-packs build ${packs_manifest} ${packs_assets} ${TOLVANRISE_DATA_DIR}
-  DEPENDS tolvanrise-packs ${packs_manifest} ${packs_sources}
+  COMMAND tolvanrise-datapacks build ${packs_manifest} ${packs_assets} ${TOLVANRISE_DATA_DIR}
+  DEPENDS tolvanrise-datapacks ${packs_manifest} ${packs_sources}
   COMMENT "Writing the picture packs from assets/packs"
   VERBATIM)
 tolvanrise_data_outputs(${packs_outputs})

@@ -1,4 +1,4 @@
-#include "tools/tolvanrise-pack/manifest.h"
+#include "tools/tolvanrise-store/manifest.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,8 +9,8 @@
 
 #include "foundation/image/bitmap.h"
 #include "graphics/jpeg/jpeg_writer.h"
-#include "tools/tolvanrise-pack/picture.h"
-#include "tools/tolvanrise-pack/store_writer.h"
+#include "tools/tolvanrise-store/picture.h"
+#include "tools/tolvanrise-store/store_writer.h"
 
 namespace packer {
 

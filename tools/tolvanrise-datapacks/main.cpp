@@ -1,8 +1,8 @@
-// tolvanrise-packs: writes the single-picture data packs "Data%d.dat" of the game's data
+// tolvanrise-datapacks: writes the single-picture data packs "Data%d.dat" of the game's data
 // folder from source pictures, as a manifest lists them.
 //
-//   tolvanrise-packs build <manifest> <source folder> <output folder>
-//   tolvanrise-packs generate <folder>      (draws the small source pictures of assets/packs)
+//   tolvanrise-datapacks build <manifest> <source folder> <output folder>
+//   tolvanrise-datapacks generate <folder>      (draws the small source pictures of assets/packs)
 //
 // Manifest: one pack per line, "<pack number> <kind> <source picture> [JPEG quality]", kinds
 // as in pack_writer.h (tga32, tga24, tga8, jpm, jpeg); "#" starts a comment. Exit code 0 when
@@ -120,8 +120,8 @@ int Build(const std::string& manifest, const std::string& sources, const std::st
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: tolvanrise-packs build <manifest> <source folder> <output folder>\n"
-                 "       tolvanrise-packs generate <folder>\n");
+                 "usage: tolvanrise-datapacks build <manifest> <source folder> <output folder>\n"
+                 "       tolvanrise-datapacks generate <folder>\n");
     return 2;
 }
 
