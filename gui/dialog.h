@@ -4,14 +4,27 @@
 // when the dialog was made; the dialog takes them out again when it goes. What it does each
 // frame is up to its current state: the appear state holds back every queued command below
 // the unfiltered priority while the dialog comes in, the normal state redraws what changed.
-// Owns its state; observes the application and the GUI system. Main thread only.
+//
+// Input reaches the dialog through the form stack's slots; the dialog hands each event to its
+// current state, whose default passes it on to the controls: mouse events to the control
+// under the cursor (or, while the left button is held, to the control the press started on),
+// keys to the focused control, and Tab / Shift+Tab move the focus when the focused control
+// does not take them. A control reports clicks to OnControlClick, which queues the control's
+// "OnClick" command list and then tells the dialog's control listeners.
+//
+// Owns its state, its controls and its listeners; observes the application and the GUI
+// system. Main thread only.
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "graphics/scene/clip_container.h"
 #include "gui/form.h"
 
+class GBaseControl;
+class GControlListener;
 class GDialog;
 class GFormStackApplication;
 class GGuiSystem;
@@ -26,6 +39,19 @@ public:
     virtual void OnBeginState() {}
     // One frame; elapsedMs since the previous one. 1 while the dialog lives on.
     virtual int OnUpdate(int elapsedMs) = 0;
+
+    // The dialog's input. By default each goes on to the controls (GDialog::Route...); a
+    // state that must not let the user act overrides them. 1 when something used the event.
+    virtual int OnKeyDown(int32_t key);
+    virtual int OnKeyUp(int32_t key) { return 0; }
+    virtual int OnChar(int32_t character) { return 0; }
+    virtual int OnLButtonDown(int32_t x, int32_t y);
+    virtual int OnLButtonUp(int32_t x, int32_t y);
+    virtual int OnLButtonDblClk(int32_t x, int32_t y);
+    virtual int OnLButtonDrag(int32_t x, int32_t y);
+    virtual int OnMouseMove(int32_t x, int32_t y);
+    virtual int OnRButtonDown(int32_t x, int32_t y) { return 0; }
+    virtual int OnRButtonUp(int32_t x, int32_t y) { return 0; }
 
 protected:
     GDialog& m_dialog;
@@ -42,7 +68,10 @@ public:
 // (at least that one frame), then clears the filter and hands over to the normal state.
 class GDialogAppearState : public GDialogState {
 public:
-    GDialogAppearState(GDialog& dialog, int durationMs) : GDialogState(dialog), m_remainingMs(durationMs) {}
+    GDialogAppearState(GDialog& dialog, int durationMs)
+        : GDialogState(dialog), m_remainingMs(durationMs)
+    {
+    }
     void OnBeginState() override;
     int OnUpdate(int elapsedMs) override;
     // Ends the hold now: clears the filter and switches to the normal state.
@@ -62,10 +91,56 @@ public:
     // which runs OnInit) and starts the appear state. The result of OnInit.
     int Create(int appearMs = 0);
 
-    // GForm: advances the clips, then the current state.
+    // GForm: advances the controls and the clips, then the current state.
     int Update(int elapsedMs) override;
     using GClipContainer::Update; // the clip pass it runs first
-    void Activate() override { GClipContainer::OnActivate(); }
+    void Activate() override { OnActivate(); }
+
+    // Input slots: each goes to the current state (with none, straight to the controls).
+    int OnKeyDown(int32_t key) override;
+    int OnKeyUp(int32_t key) override;
+    int OnChar(int32_t character) override;
+    int OnLButtonDown(int32_t x, int32_t y) override;
+    int OnLButtonUp(int32_t x, int32_t y) override;
+    int OnLButtonDblClk(int32_t x, int32_t y) override;
+    int OnLButtonDrag(int32_t x, int32_t y) override;
+    int OnMouseMove(int32_t x, int32_t y) override;
+    int OnRButtonDown(int32_t x, int32_t y) override;
+    int OnRButtonUp(int32_t x, int32_t y) override;
+
+    // The default road of each event to the controls (see the header's comment).
+    int RouteKeyDown(int32_t key);
+    int RouteLButtonDown(int32_t x, int32_t y);
+    int RouteLButtonUp(int32_t x, int32_t y);
+    int RouteLButtonDblClk(int32_t x, int32_t y);
+    int RouteLButtonDrag(int32_t x, int32_t y);
+    int RouteMouseMove(int32_t x, int32_t y);
+
+    // Takes the control, puts its clips after the dialog's clips so far and returns it.
+    GBaseControl* AddControl(std::unique_ptr<GBaseControl> control);
+    int GetControlCount() const { return static_cast<int>(m_controls.size()); }
+    GBaseControl* GetControl(int index) const;
+    // The first control of the name, or null.
+    GBaseControl* FindControl(std::string_view name) const;
+    // The last added control that takes input and covers the point, or null.
+    GBaseControl* ControlAt(int32_t x, int32_t y) const;
+    void AddControlListener(std::unique_ptr<GControlListener> listener);
+
+    // A control's click: its "OnClick" list goes to the GUI system's queue, then every
+    // listener hears of it, in the order they were added.
+    virtual void OnControlClick(GBaseControl& control);
+    // A control stopped taking input (disabled or hidden): it loses focus, hover and capture.
+    void OnControlLost(GBaseControl& control);
+
+    // Null takes the focus away; a control that cannot be focused or takes no input is refused.
+    void SetFocus(GBaseControl* control);
+    GBaseControl* GetFocus() const { return m_focus; }
+    // The next (step 1) or previous (step -1) control that can take the focus, wrapping around.
+    void MoveFocus(int step);
+    GBaseControl* GetHover() const { return m_hover; }
+    GBaseControl* GetCapture() const { return m_capture; }
+    // Some control's animator still plays a state's animation.
+    bool IsBusy() const;
     // Marks every clip of the dialog as moved, redraws from the list's start into a zeroed
     // rectangle and presents the rectangle the flush leaves.
     void Repaint() override;
@@ -84,10 +159,17 @@ public:
     GGuiSystem* GetSystem() const { return m_system; }
 
 private:
+    void SetHover(GBaseControl* control);
+
     GFormStackApplication* m_application; // observed
     GGuiSystem* m_system;                 // observed
     std::unique_ptr<GDialogState> m_state;
     // A state may replace itself: the old one lives until its OnUpdate returns.
     std::unique_ptr<GDialogState> m_retired;
     int16_t m_firstClip = 0;
+    std::vector<std::unique_ptr<GBaseControl>> m_controls; // in focus order
+    std::vector<std::unique_ptr<GControlListener>> m_listeners;
+    GBaseControl* m_focus = nullptr;   // observed
+    GBaseControl* m_hover = nullptr;   // observed
+    GBaseControl* m_capture = nullptr; // the control the left press started on, observed
 };

@@ -36,28 +36,29 @@ public:
     std::string copyText; // put into the GUI buffer on copy and cut
     std::string pasted;   // what the GUI buffer held on paste
 
-    void OnLButtonDown(int x, int y) override { Add("down", x, y); }
-    void OnLButtonUp(int x, int y) override { Add("up", x, y); }
-    void OnLButtonDblClk(int x, int y) override { Add("dbl", x, y); }
-    void OnLButtonDrag(int x, int y) override { Add("drag", x, y); }
-    void OnRButtonDown(int x, int y) override { Add("rdown", x, y); }
-    void OnRButtonUp(int x, int y) override { Add("rup", x, y); }
-    void OnMouseMove(int x, int y) override { Add("move", x, y); }
-    void OnKeyUp(int key) override { Add("keyup " + std::to_string(key)); }
-    void OnChar(int code) override { Add("char " + std::to_string(code)); }
-    void OnActivate() override { Add("app-activate"); }
-    void OnDeactivate() override { Add("app-deactivate"); }
-    void OnKeyDown(int key) override
+    int OnLButtonDown(int32_t x, int32_t y) override { Add("down", x, y); return 1; }
+    int OnLButtonUp(int32_t x, int32_t y) override { Add("up", x, y); return 1; }
+    int OnLButtonDblClk(int32_t x, int32_t y) override { Add("dbl", x, y); return 1; }
+    int OnLButtonDrag(int32_t x, int32_t y) override { Add("drag", x, y); return 1; }
+    int OnRButtonDown(int32_t x, int32_t y) override { Add("rdown", x, y); return 1; }
+    int OnRButtonUp(int32_t x, int32_t y) override { Add("rup", x, y); return 1; }
+    int OnMouseMove(int32_t x, int32_t y) override { Add("move", x, y); return 1; }
+    int OnKeyUp(int32_t key) override { Add("keyup " + std::to_string(key)); return 1; }
+    int OnChar(int32_t code) override { Add("char " + std::to_string(code)); return 1; }
+    int OnActivate() override { Add("app-activate"); return 1; }
+    int OnDeactivate() override { Add("app-deactivate"); return 1; }
+    int OnKeyDown(int32_t key) override
     {
         Add("key " + std::to_string(key));
         GGuiSystem* system = GGuiSystem::Get();
         char* buffer = system ? system->GetClipboardBuffer() : nullptr;
         if (!buffer)
-            return;
+            return 1;
         if (key == kKeyCopy || key == kKeyCut)
             std::snprintf(buffer, GGuiSystem::kClipboardSize, "%s", copyText.c_str());
         else if (key == kKeyPaste)
             pasted = buffer;
+        return 1;
     }
     int Update(int elapsedMs) override
     {
@@ -177,10 +178,10 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsActivatesTheNewTopAndRunsQueu
     Start(system);
     Push("only");
     int runs = 0;
-    system.GetInvoker()->Add(new ActionCommand([&] { ++runs; }));
-    system.GetInvoker()->Add(new ActionCommand([&] { ++runs; }));
+    system.GetInvoker()->Add(std::unique_ptr<GCommand>(new ActionCommand([&] { ++runs; })));
+    system.GetInvoker()->Add(std::unique_ptr<GCommand>(new ActionCommand([&] { ++runs; })));
     // Opens a form when it runs, as "cmShowDialog" does.
-    system.GetInvoker()->Add(new ActionCommand([&] { Push("opened"); }));
+    system.GetInvoker()->Add(std::unique_ptr<GCommand>(new ActionCommand([&] { Push("opened"); })));
     app.OnFrame(30);
     EXPECT_EQ(std::tuple(runs, system.GetInvoker()->GetQueueCount()), std::tuple(2, 0));
     // The form a command opened is the top: activated and updated in the same tick.

@@ -32,7 +32,7 @@ public:
     std::vector<Made> made;
 
 protected:
-    GCommand* CreateOwn(const char* name, const GStringArray& parameters, GString&) override
+    std::unique_ptr<GCommand> CreateOwn(const char* name, const GStringArray& parameters, GString&) override
     {
         if (std::string(name).rfind("cmGame", 0) != 0)
             return nullptr;
@@ -40,7 +40,7 @@ protected:
         for (uint32_t i = 0; i < parameters.GetCount(); ++i)
             entry.parameters.push_back(parameters[i].c_str());
         made.push_back(entry);
-        return new RecordedCommand(name);
+        return std::make_unique<RecordedCommand>(name);
     }
 };
 
