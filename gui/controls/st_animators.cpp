@@ -39,16 +39,13 @@ void ShowPanel(GPanelClip& panel, const GRect& rect, uint32_t fill, uint32_t bor
 
 } // namespace
 
-GCaption::GCaption(GBmpFont* font) : m_text(GBmpText::Create(font, kMaxLength))
-{
-    if (m_text)
-        m_text->SetAlpha(255);
-}
+GCaption::GCaption(GBmpFont* font) : m_font(font) {}
 
 GCaption::~GCaption() = default;
 
 void GCaption::Attach(GClipContainer& container)
 {
+    m_container = &container;
     if (m_text)
         m_text->AddToContainer(container);
 }
@@ -57,17 +54,42 @@ void GCaption::Detach(GClipContainer& container)
 {
     if (m_text)
         m_text->RemoveFromContainer(container);
+    for (std::unique_ptr<GBmpText>& retired : m_retired)
+        retired->RemoveFromContainer(container);
+    m_retired.clear();
+    m_container = nullptr;
 }
 
-void GCaption::Show(const GWString& text, uint32_t colour, uint8_t alpha, uint8_t anchor, int32_t x,
-                    int32_t yCentre, bool visible)
+bool GCaption::Reserve(int32_t length)
 {
-    if (!m_text)
+    if (!m_font)
+        return false;
+    if (m_text && m_text->GetClipCount() >= std::min<int32_t>(length, kMaxLength))
+        return true;
+    const int32_t grown = m_text ? std::max<int32_t>(length, 2 * m_text->GetClipCount()) : length;
+    std::unique_ptr<GBmpText> text =
+        GBmpText::Create(m_font, int16_t(std::clamp<int32_t>(grown, kMinClips, kMaxLength)));
+    if (!text)
+        return m_text != nullptr;
+    if (m_text && m_container) {
+        m_text->SetVisible(false);
+        m_retired.push_back(std::move(m_text));
+    }
+    m_text = std::move(text);
+    m_text->SetAlpha(255);
+    if (m_container)
+        m_text->AddToContainer(*m_container);
+    return true;
+}
+
+void GCaption::Show(const GWString& text, uint32_t colour, uint8_t alpha, uint8_t anchor, int32_t x, int32_t yCentre,
+                    bool visible)
+{
+    if (!Reserve(int32_t(text.GetLength())))
         return;
-    if (anchor != m_anchor || m_text->GetFormat().anchor != anchor) {
+    if (m_text->GetFormat().anchor != anchor) {
         GBmpTextFormat format = m_text->GetFormat();
         format.anchor = anchor;
-        m_anchor = anchor;
         m_text->SetFormat(format);
     }
     if (!(m_text->GetText() == text))

@@ -15,10 +15,13 @@ class GBmpFont;
 class GBmpText;
 class GWString;
 
-// One line of text in a bitmap font, laid out again only when something about it changed.
+// One line of text in a bitmap font, laid out again only when something about it changed. Its
+// clips are made for the text it shows (at least kMinClips, at most kMaxLength), and made
+// again when a longer text comes: every clip costs the frame's update pass, shown or not.
 class GCaption {
 public:
-    static constexpr int16_t kMaxLength = 64;
+    static constexpr int16_t kMinClips = 16;
+    static constexpr int16_t kMaxLength = 256;
 
     explicit GCaption(GBmpFont* font);
     ~GCaption();
@@ -30,8 +33,14 @@ public:
     GBmpText* GetText() const { return m_text.get(); }
 
 private:
-    std::unique_ptr<GBmpText> m_text; // null without a font
-    uint8_t m_anchor = 0;
+    // Enough clips for length characters; false without a font.
+    bool Reserve(int32_t length);
+
+    GBmpFont* m_font; // observed
+    GClipContainer* m_container = nullptr;
+    std::unique_ptr<GBmpText> m_text;
+    // Outgrown texts, hidden but still in the container, so the flush repaints where they were.
+    std::vector<std::unique_ptr<GBmpText>> m_retired;
 };
 
 // The panel colours of a look: fill and border (the focus colour while focused).

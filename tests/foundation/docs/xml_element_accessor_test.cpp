@@ -87,7 +87,9 @@ TEST(XmlElementAccessor, WritesReadBack)
     EXPECT_STREQ(accessor.GetText(""), "plain");
     TiXmlPrinter printer;
     doc.Accept(&printer);
-    EXPECT_NE(std::string(printer.CStr()).find("plain<!-- first -->"), std::string::npos);
+    const std::string printed = printer.CStr();
+    EXPECT_LT(printed.find("plain"), printed.find("<!-- first -->"));
+    EXPECT_EQ(printed.find("12"), std::string::npos); // replaced, not added
 }
 
 TEST(XmlElementAccessor, AttachesToANodeDocumentsElement)
