@@ -46,16 +46,34 @@ std::string DialogText()
         const std::string n = std::to_string(i);
         const std::string place = " X = " + std::to_string(x) + " Y = " + std::to_string(y);
         switch (i / 4) {
-        case 0: text += "Control { Name = btn" + n + place + " Width = 170 Height = 40 Font = Sans12 Text = Play" + n + " }\n"; break;
-        case 1: text += "Control { Name = cb" + n + place + " Width = 170 Height = 24 Font = Sans12 Text = Option" + n + " Checked = " + std::to_string(i & 1) + " }\n"; break;
-        case 2: text += "Control { Name = sl" + n + place + " Width = 170 Height = 20 Value = " + std::to_string(i * 5) + " }\n"; break;
+        case 0:
+            text += "Control { Name = btn" + n + place +
+                    " Width = 170 Height = 40 Font = Sans12 Text = Play" + n + " }\n";
+            break;
+        case 1:
+            text += "Control { Name = cb" + n + place +
+                    " Width = 170 Height = 24 Font = Sans12 Text = Option" + n +
+                    " Checked = " + std::to_string(i & 1) + " }\n";
+            break;
+        case 2:
+            text += "Control { Name = sl" + n + place +
+                    " Width = 170 Height = 20 Value = " + std::to_string(i * 5) + " }\n";
+            break;
         case 3:
-            text += i & 1 ? "Control { Name = ed" + n + place + " Width = 170 Height = 20 Font = Sans9 Text = Code" + n + " }\n"
-                          : "Control { Name = txt" + n + " Class = TEXTEDIT" + place + " Width = 170 Height = 24 Font = DejaVuSans.ttf Size = 12 Text = Name" + n + " }\n";
+            text +=
+                i & 1 ? "Control { Name = ed" + n + place +
+                            " Width = 170 Height = 20 Font = Sans9 Text = Code" + n + " }\n"
+                      : "Control { Name = txt" + n + " Class = TEXTEDIT" + place +
+                            " Width = 170 Height = 24 Font = DejaVuSans.ttf Size = 12 Text = Name" +
+                            n + " }\n";
             break;
         default:
-            text += i == 19 ? "Control { Name = lst" + n + place + " Width = 170 Height = 100 Font = Sans12 Items = [ One Two Three Four ] Selected = 1 }\n"
-                            : "Control { Name = lbl" + n + place + " Width = 170 Height = 30 Font = Sans12 Text = Label" + n + " }\n";
+            text += i == 19
+                        ? "Control { Name = lst" + n + place +
+                              " Width = 170 Height = 100 Font = Sans12 Items = [ One Two Three "
+                              "Four ] Selected = 1 }\n"
+                        : "Control { Name = lbl" + n + place +
+                              " Width = 170 Height = 30 Font = Sans12 Text = Label" + n + " }\n";
             break;
         }
     }
@@ -79,7 +97,8 @@ World* MakeWorld()
     if (chdir(TOLVANRISE_DATA_DIR) != 0)
         return nullptr;
     auto* w = new World;
-    if (!w->app.Create("Bench", "Bench", 800, 600, 0) || !w->system.Init(&w->app, "/tmp/bench_gui.html") ||
+    if (!w->app.Create("Bench", "Bench", 800, 600, 0) ||
+        !w->system.Init(&w->app, "/tmp/bench_gui.html") ||
         w->system.GetBmpFontManager()->Init(w->system.GetResources(), "fonts.xml") != 2 ||
         !w->system.GetOldFontManager()->AddFont("Sans9", "OLDFONT_SANS9", 3, 255, 33))
         return nullptr;
@@ -90,7 +109,8 @@ World* MakeWorld()
     w->app.PushForm(std::move(dialog));
     const std::string text = DialogText();
     GCfgNode file;
-    if (!file.Parse(text.data(), text.size()) || GDialogBuilder(w->system).Build(*w->dialog, file, "bench") != 20)
+    if (!file.Parse(text.data(), text.size()) ||
+        GDialogBuilder(w->system).Build(*w->dialog, file, "bench") != 20)
         return nullptr;
     w->button = w->dialog->FindControl("btn1")->GetRect();
     for (int i = 0; i < 3; ++i)
@@ -152,7 +172,8 @@ void Register(const char* name, void (*frame)(World&))
 
 void PrintTable()
 {
-    std::printf("\nMicroseconds per frame (fastest repetition); ratio = GUI frame / bare flush of the same area.\n");
+    std::printf("\nMicroseconds per frame (fastest repetition); ratio = GUI frame / bare flush of "
+                "the same area.\n");
     std::printf("%-8s %10s %10s %8s\n", "frame", "gui us", "bare us", "ratio");
     for (const char* frame : {"idle", "hovered"}) {
         const double gui = g_ns[std::string(frame) + "/gui"] / 1e3;
@@ -180,7 +201,8 @@ int main(int argc, char** argv)
     Register("idle/bare", BareIdle);
     Register("hovered/gui", GuiHovered);
     Register("hovered/bare", BareHovered);
-    bench::FastestReporter reporter([](const std::string& name, double, double realNs) { g_ns[name] = realNs; });
+    bench::FastestReporter reporter(
+        [](const std::string& name, double, double realNs) { g_ns[name] = realNs; });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     PrintTable();
     benchmark::Shutdown();

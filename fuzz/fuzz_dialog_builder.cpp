@@ -47,15 +47,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             __builtin_trap();
         const int made = GDialogBuilder(gui.system).Build(dialog, file, "fuzz.cfg");
         const GCfgNodeList* dialogs = file.FindObjectList("Dialog");
-        const GCfgNodeList* controls = dialogs && !dialogs->empty() ? dialogs->front().FindObjectList("Control") : nullptr;
-        if (made > int(controls ? controls->size() : 0) || (made >= 0 && made != dialog.GetControlCount()))
+        const GCfgNodeList* controls =
+            dialogs && !dialogs->empty() ? dialogs->front().FindObjectList("Control") : nullptr;
+        if (made > int(controls ? controls->size() : 0) ||
+            (made >= 0 && made != dialog.GetControlCount()))
             __builtin_trap();
         GRect screen;
         dialog.GetClientBounds(screen);
         for (int i = 0; i < dialog.GetControlCount(); ++i) {
             const GRect& r = dialog.GetControl(i)->GetRect();
-            if (r.IsEmpty() || r.left < screen.left || r.top < screen.top || r.right > screen.right ||
-                r.bottom > screen.bottom)
+            if (r.IsEmpty() || r.left < screen.left || r.top < screen.top ||
+                r.right > screen.right || r.bottom > screen.bottom)
                 __builtin_trap();
         }
         // A little input, then a frame.
@@ -72,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         GRect io{};
         dialog.RedrawDirty(io, 0, 0);
     }
-    gui.system.GetInvoker()->Execute(0);
+    gui.system.GetInvoker()->Execute(-1);
     if (clips.GetCount() != clipsBefore || FreePoolSlots(*gui.system.GetResources()) != freeBefore)
         __builtin_trap();
     return 0;

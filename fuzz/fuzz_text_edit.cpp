@@ -19,9 +19,10 @@ namespace {
 using namespace platform;
 
 constexpr int kMaxLength = 12;
-constexpr int kKeys[] = {VK_LEFT, VK_RIGHT, VK_HOME,  VK_END, VK_BACK, VK_DELETE, VK_SPACE, VK_RETURN, VK_TAB,
-                         VK_UP,   VK_PRIOR, VK_SHIFT, 'A',    'C',     'V',       'X',      'Z',       '7',
-                         VK_INSERT, VK_ESCAPE, 0x8000, 0x8001, 0x8002, VK_CONTROL};
+constexpr int kKeys[] = {VK_LEFT,   VK_RIGHT,  VK_HOME, VK_END, VK_BACK,  VK_DELETE,
+                         VK_SPACE,  VK_RETURN, VK_TAB,  VK_UP,  VK_PRIOR, VK_SHIFT,
+                         'A',       'C',       'V',     'X',    'Z',      '7',
+                         VK_INSERT, VK_ESCAPE, 0x8000,  0x8001, 0x8002,   VK_CONTROL};
 
 intptr_t Point(int x, int y)
 {
@@ -53,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             __builtin_trap();
         gui.app.PushForm(std::move(owned));
         made->AddControl(std::make_unique<GTextEdit>("edText", "DejaVuSans.ttf", 12, kMaxLength));
-        made->AddControl(std::make_unique<GEdit>("edCode", gui.system.GetOldFontManager()->FindFont("Sans9"), kMaxLength));
+        made->AddControl(std::make_unique<GEdit>(
+            "edCode", gui.system.GetOldFontManager()->FindFont("Sans9"), kMaxLength));
         return made;
     }();
     GBaseEdit* edit = static_cast<GBaseEdit*>(dialog->GetControl(data[0] & 1));
@@ -77,16 +79,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 1: {
             const int vk = kKeys[arg % (sizeof kKeys / sizeof kKeys[0])];
             // The key's position: letters and digits type characters through the layout.
-            const int position = vk >= 'A' && vk <= 'Z' ? 4 + vk - 'A' : vk == '7' ? 36 : vk == VK_SPACE ? 44 : 0;
+            const int position = vk >= 'A' && vk <= 'Z' ? 4 + vk - 'A'
+                                 : vk == '7'            ? 36
+                                 : vk == VK_SPACE       ? 44
+                                                        : 0;
             if (vk >= 0x8000)
                 gui.app.OnKeyDown(vk);
             else
-                gui.app.Send(op & 1 ? WM_KEYUP : WM_KEYDOWN, uintptr_t(vk), 1 | (position << 16) | (op & 1 ? 3 << 30 : 0));
+                gui.app.Send(op & 1 ? WM_KEYUP : WM_KEYDOWN, uintptr_t(vk),
+                             1 | (position << 16) | (op & 1 ? 3 << 30 : 0));
             break;
         }
-        case 2: gui.app.Send(WM_CHAR, arg, 0); break;
-        case 3: gui.app.Send(WM_LBUTTONDOWN, MK_LBUTTON, Point(rect.left + arg % 300 - 60, rect.top + 2)); break;
-        case 4: gui.app.Send(WM_MOUSEMOVE, op & 8 ? MK_LBUTTON : 0, Point(arg + 20, rect.top + 3)); break;
+        case 2:
+            gui.app.Send(WM_CHAR, arg, 0);
+            break;
+        case 3:
+            gui.app.Send(WM_LBUTTONDOWN, MK_LBUTTON,
+                         Point(rect.left + arg % 300 - 60, rect.top + 2));
+            break;
+        case 4:
+            gui.app.Send(WM_MOUSEMOVE, op & 8 ? MK_LBUTTON : 0, Point(arg + 20, rect.top + 3));
+            break;
         default: {
             char16_t text[8];
             for (int k = 0; k < 8; ++k)
@@ -103,6 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     dialog->RedrawDirty(io, 0, dialog->GetFirstClip());
     if (!fuzz::OnlyInside(screen, rect))
         __builtin_trap();
-    gui.system.GetInvoker()->Execute(0);
+    gui.system.GetInvoker()->Execute(-1);
     return 0;
 }

@@ -58,7 +58,9 @@ GTextAlign AlignOf(const GCfgNode& node)
 
 GBmpFont* BitmapFont(ControlSpec& spec)
 {
-    GBmpFont* font = spec.system.GetBmpFontManager() ? spec.system.GetBmpFontManager()->FindFont(spec.font) : nullptr;
+    GBmpFont* font = spec.system.GetBmpFontManager()
+                         ? spec.system.GetBmpFontManager()->FindFont(spec.font)
+                         : nullptr;
     if (!font)
         spec.error = "no bitmap font \"" + spec.font + "\"";
     return font;
@@ -113,7 +115,8 @@ std::unique_ptr<GBaseControl> MakeList(ControlSpec& spec)
     GBmpFont* font = BitmapFont(spec);
     if (!font)
         return nullptr;
-    auto list = std::make_unique<GListBox>(spec.name, font, spec.node.GetI("RowHeight", kDefaultRowHeight));
+    auto list =
+        std::make_unique<GListBox>(spec.name, font, spec.node.GetI("RowHeight", kDefaultRowHeight));
     if (const GCfgValueList* items = spec.node.FindValueList("Items"))
         for (const GCfgValue& item : *items)
             list->AddItem(Translate(spec.system, item.c_str()));
@@ -151,8 +154,9 @@ std::unique_ptr<GBaseControl> MakeStaticLabel(ControlSpec& spec)
         GCfgNode file;
         auto animator = std::make_unique<GAniStaticLabelAnimator>();
         if (file.LoadFile(animation) != 1 ||
-            !animator->Play(file, spec.node.Get("AnimationName", spec.name.c_str()), spec.system.GetResources(),
-                            spec.node.GetI("X", 0), spec.node.GetI("Y", 0))) {
+            !animator->Play(file, spec.node.Get("AnimationName", spec.name.c_str()),
+                            spec.system.GetResources(), spec.node.GetI("X", 0),
+                            spec.node.GetI("Y", 0))) {
             spec.error = std::string("cannot play the animation \"") + animation + "\"";
             return nullptr;
         }
@@ -163,7 +167,8 @@ std::unique_ptr<GBaseControl> MakeStaticLabel(ControlSpec& spec)
 
 std::unique_ptr<GBaseControl> MakeTextLabel(ControlSpec& spec)
 {
-    auto label = std::make_unique<GTextLabel>(spec.name, spec.font.c_str(), TtfSize(spec.node), AlignOf(spec.node));
+    auto label = std::make_unique<GTextLabel>(spec.name, spec.font.c_str(), TtfSize(spec.node),
+                                              AlignOf(spec.node));
     if (!label->GetFace().IsLoaded()) {
         spec.error = "no TrueType font \"" + spec.font + "\"";
         return nullptr;
@@ -173,7 +178,8 @@ std::unique_ptr<GBaseControl> MakeTextLabel(ControlSpec& spec)
 
 std::unique_ptr<GBaseControl> MakeTextEdit(ControlSpec& spec)
 {
-    auto edit = std::make_unique<GTextEdit>(spec.name, spec.font.c_str(), TtfSize(spec.node), MaxLengthOf(spec.node));
+    auto edit = std::make_unique<GTextEdit>(spec.name, spec.font.c_str(), TtfSize(spec.node),
+                                            MaxLengthOf(spec.node));
     if (!edit->GetFace().IsLoaded()) {
         spec.error = "no TrueType font \"" + spec.font + "\"";
         return nullptr;
@@ -236,8 +242,9 @@ int GDialogBuilder::BuildFromFile(GDialog& dialog, const char* fileName)
     GCfgNode file;
     if (!fileName || file.LoadFile(fileName) != 1) {
         if (GHtmlLog* log = m_system.GetLog())
-            log->PrintError("Cannot read the dialog file %s: %s (line %d)", fileName ? fileName : "(none)",
-                            CfgErrorText(CfgErrorCode), CfgLineNumber);
+            log->PrintError("Cannot read the dialog file %s: %s (line %d)",
+                            fileName ? fileName : "(none)", CfgErrorText(CfgErrorCode),
+                            CfgLineNumber);
         return -1;
     }
     return Build(dialog, file, fileName);
@@ -256,7 +263,8 @@ int GDialogBuilder::Build(GDialog& dialog, const GCfgNode& file, const char* sou
     const GCfgNode& root = dialogs->front();
     if (root.HasValue("BackgroundColour")) {
         dialog.SetBackgroundMode(kBackgroundFill);
-        dialog.SetBackgroundColour(static_cast<uint32_t>(root.GetI("BackgroundColour", 0)) & 0xFFFFFF);
+        dialog.SetBackgroundColour(static_cast<uint32_t>(root.GetI("BackgroundColour", 0)) &
+                                   0xFFFFFF);
     }
     GRect screen;
     dialog.GetClientBounds(screen);
@@ -274,7 +282,8 @@ int GDialogBuilder::Build(GDialog& dialog, const GCfgNode& file, const char* sou
         const int32_t h = node.GetI("Height", 0);
         std::unique_ptr<GBaseControl> control;
         if (!kind)
-            spec.error = keyword ? std::string("unknown keyword ") + keyword : "no Class and no known type prefix";
+            spec.error = keyword ? std::string("unknown keyword ") + keyword
+                                 : "no Class and no known type prefix";
         else if (w <= 0 || h <= 0)
             spec.error = "no size";
         else if (x < screen.left || y < screen.top || int64_t(x) + w - 1 > screen.right ||
@@ -284,8 +293,9 @@ int GDialogBuilder::Build(GDialog& dialog, const GCfgNode& file, const char* sou
             control = kind->make(spec);
         if (!control) {
             if (log)
-                log->PrintError("Dialog %s: control %d \"%s\" left out: %s", source, static_cast<int>(i) + 1,
-                                spec.name.c_str(), spec.error.empty() ? "cannot be made" : spec.error.c_str());
+                log->PrintError("Dialog %s: control %d \"%s\" left out: %s", source,
+                                static_cast<int>(i) + 1, spec.name.c_str(),
+                                spec.error.empty() ? "cannot be made" : spec.error.c_str());
             continue;
         }
         GRect rect;

@@ -44,7 +44,8 @@ int32_t ForEachToken(const char* text, const char* separators, int32_t capacity,
         if (at == std::string_view::npos)
             break;
         const size_t end = all.find_first_of(cuts, at);
-        take(count++, all.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
+        take(count++,
+             all.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
         if (end == std::string_view::npos)
             break;
         at = end;
@@ -90,7 +91,8 @@ void GXmlElementAccessor::Attach(const GXmlDataDoc& node)
     m_element = node.m_attribute ? nullptr : static_cast<TiXmlElement*>(node.m_element);
 }
 
-int32_t GXmlElementAccessor::GetAttributeInt(const char* name, int32_t defaultValue, TiXmlElement* element) const
+int32_t GXmlElementAccessor::GetAttributeInt(const char* name, int32_t defaultValue,
+                                             TiXmlElement* element) const
 {
     TiXmlElement* e = Pick(element);
     int value = 0;
@@ -99,7 +101,8 @@ int32_t GXmlElementAccessor::GetAttributeInt(const char* name, int32_t defaultVa
     return value;
 }
 
-double GXmlElementAccessor::GetAttributeDouble(const char* name, double defaultValue, TiXmlElement* element) const
+double GXmlElementAccessor::GetAttributeDouble(const char* name, double defaultValue,
+                                               TiXmlElement* element) const
 {
     TiXmlElement* e = Pick(element);
     double value = 0;
@@ -139,34 +142,41 @@ const char* GXmlElementAccessor::GetText(const char* defaultValue, TiXmlElement*
 }
 
 int32_t GXmlElementAccessor::GetAttributeIntList(const char* name, int32_t* out, int32_t capacity,
-                                                 const char* separators, TiXmlElement* element) const
+                                                 const char* separators,
+                                                 TiXmlElement* element) const
 {
-    return ForEachToken(GetAttributeString(name, nullptr, element), separators, out ? capacity : 0,
-                        [&](int32_t i, std::string_view token) { out[i] = ReadDecimalInt(token, 0); });
+    return ForEachToken(
+        GetAttributeString(name, nullptr, element), separators, out ? capacity : 0,
+        [&](int32_t i, std::string_view token) { out[i] = ReadDecimalInt(token, 0); });
 }
 
 int32_t GXmlElementAccessor::GetAttributeDoubleList(const char* name, double* out, int32_t capacity,
-                                                    const char* separators, TiXmlElement* element) const
+                                                    const char* separators,
+                                                    TiXmlElement* element) const
 {
-    return ForEachToken(GetAttributeString(name, nullptr, element), separators, out ? capacity : 0,
-                        [&](int32_t i, std::string_view token) { out[i] = text::DecimalToDouble(token); });
+    return ForEachToken(
+        GetAttributeString(name, nullptr, element), separators, out ? capacity : 0,
+        [&](int32_t i, std::string_view token) { out[i] = text::DecimalToDouble(token); });
 }
 
 int32_t GXmlElementAccessor::GetTextIntList(int32_t* out, int32_t capacity, const char* separators,
                                             TiXmlElement* element) const
 {
-    return ForEachToken(GetText(nullptr, element), separators, out ? capacity : 0,
-                        [&](int32_t i, std::string_view token) { out[i] = ReadDecimalInt(token, 0); });
+    return ForEachToken(
+        GetText(nullptr, element), separators, out ? capacity : 0,
+        [&](int32_t i, std::string_view token) { out[i] = ReadDecimalInt(token, 0); });
 }
 
-int32_t GXmlElementAccessor::GetTextDoubleList(double* out, int32_t capacity, const char* separators,
-                                               TiXmlElement* element) const
+int32_t GXmlElementAccessor::GetTextDoubleList(double* out, int32_t capacity,
+                                               const char* separators, TiXmlElement* element) const
 {
-    return ForEachToken(GetText(nullptr, element), separators, out ? capacity : 0,
-                        [&](int32_t i, std::string_view token) { out[i] = text::DecimalToDouble(token); });
+    return ForEachToken(
+        GetText(nullptr, element), separators, out ? capacity : 0,
+        [&](int32_t i, std::string_view token) { out[i] = text::DecimalToDouble(token); });
 }
 
-int GXmlElementAccessor::SetAttributeInt(const char* name, int32_t value, TiXmlElement* element) const
+int GXmlElementAccessor::SetAttributeInt(const char* name, int32_t value,
+                                         TiXmlElement* element) const
 {
     TiXmlElement* e = Pick(element);
     if (!e || !name)
@@ -175,7 +185,8 @@ int GXmlElementAccessor::SetAttributeInt(const char* name, int32_t value, TiXmlE
     return 1;
 }
 
-int GXmlElementAccessor::SetAttributeDouble(const char* name, double value, TiXmlElement* element) const
+int GXmlElementAccessor::SetAttributeDouble(const char* name, double value,
+                                            TiXmlElement* element) const
 {
     TiXmlElement* e = Pick(element);
     if (!e || !name)
@@ -184,7 +195,8 @@ int GXmlElementAccessor::SetAttributeDouble(const char* name, double value, TiXm
     return 1;
 }
 
-int GXmlElementAccessor::SetAttributeString(const char* name, const char* value, TiXmlElement* element) const
+int GXmlElementAccessor::SetAttributeString(const char* name, const char* value,
+                                            TiXmlElement* element) const
 {
     TiXmlElement* e = Pick(element);
     if (!e || !name)
@@ -211,13 +223,16 @@ int GXmlElementAccessor::SetText(const char* value, TiXmlElement* element) const
 int GXmlElementAccessor::SetAttributeIntList(const char* name, const int32_t* values, int32_t count,
                                              const char* separator, TiXmlElement* element) const
 {
-    return SetAttributeString(name, JoinList<long>(values, count, separator, "%ld").c_str(), element);
+    return SetAttributeString(name, JoinList<long>(values, count, separator, "%ld").c_str(),
+                              element);
 }
 
-int GXmlElementAccessor::SetAttributeDoubleList(const char* name, const double* values, int32_t count,
-                                                const char* separator, TiXmlElement* element) const
+int GXmlElementAccessor::SetAttributeDoubleList(const char* name, const double* values,
+                                                int32_t count, const char* separator,
+                                                TiXmlElement* element) const
 {
-    return SetAttributeString(name, JoinList<double>(values, count, separator, "%f").c_str(), element);
+    return SetAttributeString(name, JoinList<double>(values, count, separator, "%f").c_str(),
+                              element);
 }
 
 int GXmlElementAccessor::SetTextIntList(const int32_t* values, int32_t count, const char* separator,
@@ -226,8 +241,8 @@ int GXmlElementAccessor::SetTextIntList(const int32_t* values, int32_t count, co
     return PutText(Pick(element), JoinList<long>(values, count, separator, "%ld"));
 }
 
-int GXmlElementAccessor::SetTextDoubleList(const double* values, int32_t count, const char* separator,
-                                           TiXmlElement* element) const
+int GXmlElementAccessor::SetTextDoubleList(const double* values, int32_t count,
+                                           const char* separator, TiXmlElement* element) const
 {
     return PutText(Pick(element), JoinList<double>(values, count, separator, "%f"));
 }

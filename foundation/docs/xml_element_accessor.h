@@ -28,8 +28,10 @@ public:
     void Attach(const GXmlDataDoc& node);
     TiXmlElement* GetElement() const { return m_element; }
 
-    int32_t GetAttributeInt(const char* name, int32_t defaultValue, TiXmlElement* element = nullptr) const;
-    double GetAttributeDouble(const char* name, double defaultValue, TiXmlElement* element = nullptr) const;
+    int32_t GetAttributeInt(const char* name, int32_t defaultValue,
+                            TiXmlElement* element = nullptr) const;
+    double GetAttributeDouble(const char* name, double defaultValue,
+                              TiXmlElement* element = nullptr) const;
     // The attribute's text as stored (narrow), or the default.
     const char* GetAttributeString(const char* name, const char* defaultValue,
                                    TiXmlElement* element = nullptr) const;
@@ -38,10 +40,10 @@ public:
     const char* GetText(const char* defaultValue, TiXmlElement* element = nullptr) const;
 
     // Values read into out (at most capacity); the number stored.
-    int32_t GetAttributeIntList(const char* name, int32_t* out, int32_t capacity, const char* separators,
-                                TiXmlElement* element = nullptr) const;
-    int32_t GetAttributeDoubleList(const char* name, double* out, int32_t capacity, const char* separators,
-                                   TiXmlElement* element = nullptr) const;
+    int32_t GetAttributeIntList(const char* name, int32_t* out, int32_t capacity,
+                                const char* separators, TiXmlElement* element = nullptr) const;
+    int32_t GetAttributeDoubleList(const char* name, double* out, int32_t capacity,
+                                   const char* separators, TiXmlElement* element = nullptr) const;
     int32_t GetTextIntList(int32_t* out, int32_t capacity, const char* separators,
                            TiXmlElement* element = nullptr) const;
     int32_t GetTextDoubleList(double* out, int32_t capacity, const char* separators,
@@ -50,14 +52,15 @@ public:
     // 1, or 0 without an element or a name.
     int SetAttributeInt(const char* name, int32_t value, TiXmlElement* element = nullptr) const;
     int SetAttributeDouble(const char* name, double value, TiXmlElement* element = nullptr) const;
-    int SetAttributeString(const char* name, const char* value, TiXmlElement* element = nullptr) const;
+    int SetAttributeString(const char* name, const char* value,
+                           TiXmlElement* element = nullptr) const;
     int SetTextInt(int32_t value, TiXmlElement* element = nullptr) const;
     int SetTextDouble(double value, TiXmlElement* element = nullptr) const;
     int SetText(const char* value, TiXmlElement* element = nullptr) const;
-    int SetAttributeIntList(const char* name, const int32_t* values, int32_t count, const char* separator,
-                            TiXmlElement* element = nullptr) const;
-    int SetAttributeDoubleList(const char* name, const double* values, int32_t count, const char* separator,
-                               TiXmlElement* element = nullptr) const;
+    int SetAttributeIntList(const char* name, const int32_t* values, int32_t count,
+                            const char* separator, TiXmlElement* element = nullptr) const;
+    int SetAttributeDoubleList(const char* name, const double* values, int32_t count,
+                               const char* separator, TiXmlElement* element = nullptr) const;
     int SetTextIntList(const int32_t* values, int32_t count, const char* separator,
                        TiXmlElement* element = nullptr) const;
     int SetTextDoubleList(const double* values, int32_t count, const char* separator,

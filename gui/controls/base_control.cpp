@@ -24,24 +24,20 @@ bool GBaseControl::Contains(int32_t x, int32_t y) const
 
 void GBaseControl::SetEnabled(bool enabled)
 {
-    if (enabled == m_enabled)
-        return;
-    m_enabled = enabled;
-    if (!enabled) {
-        m_hovered = false;
-        m_pressed = false;
-    }
-    Changed();
-    if (!TakesInput() && m_dialog)
-        m_dialog->OnControlLost(*this);
+    SetInputFlag(m_enabled, enabled);
 }
 
 void GBaseControl::SetVisible(bool visible)
 {
-    if (visible == m_visible)
+    SetInputFlag(m_visible, visible);
+}
+
+void GBaseControl::SetInputFlag(bool& flag, bool value)
+{
+    if (value == flag)
         return;
-    m_visible = visible;
-    if (!visible) {
+    flag = value;
+    if (!value) {
         m_hovered = false;
         m_pressed = false;
     }

@@ -115,6 +115,9 @@ protected:
     GGuiSystem* GetSystem() const;
 
 private:
+    // Enabled and visible: clearing either drops hover, press and (through the dialog) focus.
+    void SetInputFlag(bool& flag, bool value);
+
     std::string m_name;
     GRect m_rect;
     bool m_enabled = true;

@@ -82,8 +82,8 @@ bool GCaption::Reserve(int32_t length)
     return true;
 }
 
-void GCaption::Show(const GWString& text, uint32_t colour, uint8_t alpha, uint8_t anchor, int32_t x, int32_t yCentre,
-                    bool visible)
+void GCaption::Show(const GWString& text, uint32_t colour, uint8_t alpha, uint8_t anchor, int32_t x,
+                    int32_t yCentre, bool visible)
 {
     if (!Reserve(int32_t(text.GetLength())))
         return;

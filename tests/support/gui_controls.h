@@ -25,7 +25,10 @@ using namespace platform;
 class ControlsApp : public GFormStackApplication {
 public:
     int OnInit() override { return 1; }
-    void Send(uint32_t message, uintptr_t wParam, intptr_t lParam) { WindowProc(message, wParam, lParam); }
+    void Send(uint32_t message, uintptr_t wParam, intptr_t lParam)
+    {
+        WindowProc(message, wParam, lParam);
+    }
 };
 
 // The key position the platform layer gives letters, digits and the space bar.
@@ -71,7 +74,10 @@ protected:
     }
 
     void KeyDown(int vk) { app.Send(WM_KEYDOWN, uintptr_t(vk), 1 | (KeyPosition(vk) << 16)); }
-    void KeyUp(int vk) { app.Send(WM_KEYUP, uintptr_t(vk), 1 | (KeyPosition(vk) << 16) | (3 << 30)); }
+    void KeyUp(int vk)
+    {
+        app.Send(WM_KEYUP, uintptr_t(vk), 1 | (KeyPosition(vk) << 16) | (3 << 30));
+    }
     void Key(int vk)
     {
         KeyDown(vk);

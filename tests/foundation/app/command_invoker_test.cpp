@@ -21,7 +21,8 @@ struct Ledger {
 
 class CountingCommand : public GNamedCommand {
 public:
-    CountingCommand(Ledger& ledger, const char* name, int priority) : m_ledger(ledger), m_priority(priority)
+    CountingCommand(Ledger& ledger, const char* name, int priority)
+        : m_ledger(ledger), m_priority(priority)
     {
         SetName(name);
         ++m_ledger.alive;
@@ -88,7 +89,8 @@ TEST(CommandInvoker, ExecutesInOrderAndKeepsOnlyTheLastInHistory)
         invoker.Add(nullptr);
         invoker.Execute(-1);
         EXPECT_EQ(ledger.executed, (Names{"a", "b", "c"}));
-        ASSERT_EQ(std::tuple(invoker.GetQueueCount(), invoker.GetHistoryCount(), ledger.alive), std::tuple(0, 1, 1));
+        ASSERT_EQ(std::tuple(invoker.GetQueueCount(), invoker.GetHistoryCount(), ledger.alive),
+                  std::tuple(0, 1, 1));
         GString name;
         EXPECT_STREQ(invoker.GetHistory(0)->GetName(name).c_str(), "c");
     }
@@ -101,7 +103,8 @@ TEST(CommandInvoker, FilterHoldsBackLowPriorityInTheirPlaces)
     GCommandInvoker invoker;
     invoker.SetPriorityFilter(1024);
     for (const char* name : {"low1", "high", "low2"})
-        invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, name, name[0] == 'h' ? 1024 : 0)));
+        invoker.Add(std::unique_ptr<GCommand>(
+            new CountingCommand(ledger, name, name[0] == 'h' ? 1024 : 0)));
     invoker.Execute(-1);
     EXPECT_EQ(ledger.executed, (Names{"high"}));
     EXPECT_EQ(QueueNames(invoker), (Names{"low1", "low2"}));
@@ -115,7 +118,8 @@ TEST(CommandInvoker, FilterHoldsBackLowPriorityInTheirPlaces)
     ledger.executed.clear();
     invoker.SetPriorityFilter(1024);
     for (const char* name : {"a", "b", "c", "d", "e"})
-        invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, name, name[0] == 'b' ? 1024 : 0)));
+        invoker.Add(std::unique_ptr<GCommand>(
+            new CountingCommand(ledger, name, name[0] == 'b' ? 1024 : 0)));
     invoker.Execute(2);
     EXPECT_EQ(ledger.executed, (Names{"b"}));
     EXPECT_EQ(QueueNames(invoker), (Names{"a", "c", "d", "e"}));
@@ -129,7 +133,10 @@ TEST(CommandInvoker, FilterSwitchedMidway)
         invoker.SetHistorySize(100);
         invoker.SetPriorityFilter(1024);
         invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "low1", 0)));
-        invoker.Add(std::unique_ptr<GCommand>((new CountingCommand(ledger, "unlock", 1024))->OnExecute([&] { invoker.ClearPriorityFilter(); })));
+        invoker.Add(
+            std::unique_ptr<GCommand>((new CountingCommand(ledger, "unlock", 1024))->OnExecute([&] {
+                invoker.ClearPriorityFilter();
+            })));
         invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "low2", 0)));
         invoker.Execute(-1);
         // low1 was held back before the unlock ran; low2 came after it and runs.
@@ -144,7 +151,10 @@ TEST(CommandInvoker, FilterSwitchedMidway)
     // Switched on midway it holds back the rest.
     ledger.executed.clear();
     GCommandInvoker invoker;
-    invoker.Add(std::unique_ptr<GCommand>((new CountingCommand(ledger, "appear", 0))->OnExecute([&] { invoker.SetPriorityFilter(1024); })));
+    invoker.Add(
+        std::unique_ptr<GCommand>((new CountingCommand(ledger, "appear", 0))->OnExecute([&] {
+            invoker.SetPriorityFilter(1024);
+        })));
     invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "next", 0)));
     invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "close", 1024)));
     invoker.Execute(-1);
@@ -160,11 +170,13 @@ TEST(CommandInvoker, QueuedDuringExecuteHistoryAndUndo)
         invoker.SetHistorySize(10);
         invoker.SetPriorityFilter(1024);
         invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "held", 0)));
-        invoker.Add(std::unique_ptr<GCommand>((new CountingCommand(ledger, "spawner", 1024))->OnExecute([&] {
-            invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "spawned", 1024)));
-            // Running the invoker from inside a command must not run anything twice.
-            invoker.Execute(-1);
-        })));
+        invoker.Add(std::unique_ptr<GCommand>(
+            (new CountingCommand(ledger, "spawner", 1024))->OnExecute([&] {
+                invoker.Add(
+                    std::unique_ptr<GCommand>(new CountingCommand(ledger, "spawned", 1024)));
+                // Running the invoker from inside a command must not run anything twice.
+                invoker.Execute(-1);
+            })));
         invoker.Execute(-1);
         EXPECT_EQ(ledger.executed, (Names{"spawner", "spawned"}));
         EXPECT_EQ(QueueNames(invoker), (Names{"held"}));
@@ -226,7 +238,8 @@ TEST(CommandInvoker, SortAddByPriorityAndDump)
     std::string text;
     ASSERT_TRUE(tolvanrise::test::ReadFileBytes(path, text));
     std::vector<size_t> at;
-    for (const char* line : {"> History: \n", "> \tcmDone\n", "> Command queue: \n", "> \tcmWaiting\n"})
+    for (const char* line :
+         {"> History: \n", "> \tcmDone\n", "> Command queue: \n", "> \tcmWaiting\n"})
         at.push_back(text.find(line));
     EXPECT_TRUE(std::is_sorted(at.begin(), at.end()) && at.back() != std::string::npos) << text;
 }

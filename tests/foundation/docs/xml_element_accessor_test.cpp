@@ -57,7 +57,8 @@ TEST(XmlElementAccessor, WritesReadBack)
     doc.Parse("<a><!-- first --></a>");
     GXmlElementAccessor accessor(doc.FirstChildElement("a"));
     EXPECT_EQ(accessor.SetAttributeInt("n", -5) + accessor.SetAttributeDouble("f", 0.25) +
-                  accessor.SetAttributeString("s", "x y") + accessor.SetAttributeString(nullptr, "z"),
+                  accessor.SetAttributeString("s", "x y") +
+                  accessor.SetAttributeString(nullptr, "z"),
               3);
     const int32_t ints[] = {1, -2, 3};
     const double doubles[] = {0.5, 1.5};

@@ -41,7 +41,8 @@ std::string StateOf(GBaseControl& control)
         std::string text;
         for (char16_t c : b.GetText())
             text += char(c);
-        return text + "|" + std::to_string(b.GetCaret()) + "|" + std::to_string(b.GetSelectionStart());
+        return text + "|" + std::to_string(b.GetCaret()) + "|" +
+               std::to_string(b.GetSelectionStart());
     }
     return "";
 }
@@ -86,8 +87,10 @@ protected:
                 Chord(row.modifier, row.key);
             else
                 Key(row.key);
-            EXPECT_EQ(StateOf(control), row.after) << control.GetName() << " key " << row.key << " from " << row.before;
-            EXPECT_EQ(Queued() - queued, row.queued) << control.GetName() << " key " << row.key << " from " << row.before;
+            EXPECT_EQ(StateOf(control), row.after)
+                << control.GetName() << " key " << row.key << " from " << row.before;
+            EXPECT_EQ(Queued() - queued, row.queued)
+                << control.GetName() << " key " << row.key << " from " << row.before;
             EXPECT_EQ(dialog->GetFocus(), &control) << control.GetName() << " key " << row.key;
         }
     }
@@ -199,10 +202,10 @@ TEST_F(ControlKeysTest, TextEdit)
               {0, VK_RIGHT, "abc|1|1", "abc|2|2", 0},
               {0, VK_HOME, "abc|2|2", "abc|0|0", 0},
               {0, VK_END, "abc|1|1", "abc|3|3", 0},
-              {VK_SHIFT, VK_LEFT, "abc|3|3", "abc|2|2", 0},  // selects: caret 2, anchor 3
-              {0, VK_LEFT, "abc|1|3", "abc|1|1", 0},         // a selection collapses first
+              {VK_SHIFT, VK_LEFT, "abc|3|3", "abc|2|2", 0}, // selects: caret 2, anchor 3
+              {0, VK_LEFT, "abc|1|3", "abc|1|1", 0},        // a selection collapses first
               {VK_SHIFT, VK_HOME, "abc|2|2", "abc|0|0", 0},
-              {0, 'X', "abcd|3|1", "axd|2|2", 0},            // typing replaces the selection
+              {0, 'X', "abcd|3|1", "axd|2|2", 0}, // typing replaces the selection
               {0, VK_BACK, "abcd|3|1", "ad|1|1", 0},
               {VK_CONTROL, 'A', "abc|1|1", "abc|3|0", 0},
               {0, VK_RETURN, "abc|1|1", "abc|1|1", 0},

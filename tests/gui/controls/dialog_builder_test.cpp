@@ -35,22 +35,27 @@ TEST_F(DialogBuilderTest, BuildsTheTestDialogWithEveryKind)
 {
     GDialog& dialog = Open();
     GDialogBuilder builder(system);
-    ASSERT_EQ(builder.BuildFromFile(dialog, TOLVANRISE_SOURCE_DIR "/tests/gui/dialogs/controls_test.cfg"), 10);
+    ASSERT_EQ(
+        builder.BuildFromFile(dialog, TOLVANRISE_SOURCE_DIR "/tests/gui/dialogs/controls_test.cfg"),
+        10);
     EXPECT_EQ(system.GetLog()->GetErrorCount(), 0);
     std::vector<std::string> names;
     for (int i = 0; i < dialog.GetControlCount(); ++i)
         names.push_back(dialog.GetControl(i)->GetName());
-    EXPECT_EQ(names, (std::vector<std::string>{"lblTitle", "btnPlay", "cbMusic", "slMusic", "lstProfiles",
-                                               "tabOptions", "lblName", "edName", "lblCode", "edCode"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"lblTitle", "btnPlay", "cbMusic", "slMusic", "lstProfiles",
+                                        "tabOptions", "lblName", "edName", "lblCode", "edCode"}));
     EXPECT_EQ(dialog.GetBackgroundColour(), 0x201810u);
     EXPECT_TRUE(dynamic_cast<GCheckBox*>(dialog.FindControl("cbMusic"))->IsChecked());
     EXPECT_EQ(dynamic_cast<GSliderBar*>(dialog.FindControl("slMusic"))->GetValue(), 40);
     EXPECT_EQ(dynamic_cast<GListBox*>(dialog.FindControl("lstProfiles"))->GetSelected(), 1);
     EXPECT_FALSE(dialog.FindControl("edCode")->IsEnabled());
     // The first tab's page shows; the second's (the name edit) is hidden until chosen.
-    EXPECT_TRUE(dialog.FindControl("slMusic")->IsVisible() && !dialog.FindControl("edName")->IsVisible());
+    EXPECT_TRUE(dialog.FindControl("slMusic")->IsVisible() &&
+                !dialog.FindControl("edName")->IsVisible());
     Click(500, 180);
-    EXPECT_TRUE(!dialog.FindControl("slMusic")->IsVisible() && dialog.FindControl("edName")->IsVisible());
+    EXPECT_TRUE(!dialog.FindControl("slMusic")->IsVisible() &&
+                dialog.FindControl("edName")->IsVisible());
 
     const GRect r = dialog.FindControl("btnPlay")->GetRect();
     EXPECT_TRUE(r.left == 40 && r.top == 80 && r.right == 199 && r.bottom == 115);
@@ -63,7 +68,8 @@ TEST_F(DialogBuilderTest, BuildsTheTestDialogWithEveryKind)
 
 TEST_F(DialogBuilderTest, BrokenControlsAreLeftOutWithOneLineEach)
 {
-    const std::string good = "Control { Name = btnOk X = 10 Y = 10 Width = 50 Height = 20 Font = Sans12 }\n";
+    const std::string good =
+        "Control { Name = btnOk X = 10 Y = 10 Width = 50 Height = 20 Font = Sans12 }\n";
     struct Case {
         const char* what;
         std::string controls;
@@ -72,23 +78,32 @@ TEST_F(DialogBuilderTest, BrokenControlsAreLeftOutWithOneLineEach)
     };
     const Case cases[] = {
         {"good", good, 2, nullptr},
-        {"unknown keyword", "Control { Name = btnX Class = KNOB X = 1 Y = 1 Width = 5 Height = 5 }", 1,
-         "control 1 \"btnX\" left out: unknown keyword KNOB"},
-        {"no keyword, no prefix", "Control { Name = okButton X = 1 Y = 1 Width = 5 Height = 5 Font = Sans12 }", 1,
+        {"unknown keyword", "Control { Name = btnX Class = KNOB X = 1 Y = 1 Width = 5 Height = 5 }",
+         1, "control 1 \"btnX\" left out: unknown keyword KNOB"},
+        {"no keyword, no prefix",
+         "Control { Name = okButton X = 1 Y = 1 Width = 5 Height = 5 Font = Sans12 }", 1,
          "no Class and no known type prefix"},
-        {"missing bitmap font", "Control { Name = btnX X = 1 Y = 1 Width = 5 Height = 5 Font = Nope }", 1,
+        {"missing bitmap font",
+         "Control { Name = btnX X = 1 Y = 1 Width = 5 Height = 5 Font = Nope }", 1,
          "no bitmap font \"Nope\""},
-        {"missing raster font", "Control { Name = edX X = 1 Y = 1 Width = 5 Height = 5 Font = Sans12 }", 1,
+        {"missing raster font",
+         "Control { Name = edX X = 1 Y = 1 Width = 5 Height = 5 Font = Sans12 }", 1,
          "no raster font \"Sans12\""},
-        {"missing TrueType file", "Control { Name = edX Class = TEXTEDIT X = 1 Y = 1 Width = 5 Height = 5 Font = no.ttf }",
+        {"missing TrueType file",
+         "Control { Name = edX Class = TEXTEDIT X = 1 Y = 1 Width = 5 Height = 5 Font = no.ttf }",
          1, "no TrueType font \"no.ttf\""},
-        {"right of the screen", "Control { Name = slX X = 760 Y = 1 Width = 41 Height = 5 }", 1, "outside the screen"},
-        {"above the screen", "Control { Name = slX X = 1 Y = -1 Width = 5 Height = 5 }", 1, "outside the screen"},
-        {"huge", "Control { Name = slX X = 1 Y = 1 Width = 2147483647 Height = 5 }", 1, "outside the screen"},
+        {"right of the screen", "Control { Name = slX X = 760 Y = 1 Width = 41 Height = 5 }", 1,
+         "outside the screen"},
+        {"above the screen", "Control { Name = slX X = 1 Y = -1 Width = 5 Height = 5 }", 1,
+         "outside the screen"},
+        {"huge", "Control { Name = slX X = 1 Y = 1 Width = 2147483647 Height = 5 }", 1,
+         "outside the screen"},
         {"no size", "Control { Name = slX X = 1 Y = 1 Width = 0 Height = 5 }", 1, "no size"},
-        {"missing animation", "Control { Name = lblX X = 1 Y = 1 Width = 5 Height = 5 Animation = none.cfg }", 1,
+        {"missing animation",
+         "Control { Name = lblX X = 1 Y = 1 Width = 5 Height = 5 Animation = none.cfg }", 1,
          "cannot play the animation \"none.cfg\""},
-        {"the whole screen", "Control { Name = slX X = 0 Y = 0 Width = 800 Height = 600 }", 2, nullptr},
+        {"the whole screen", "Control { Name = slX X = 0 Y = 0 Width = 800 Height = 600 }", 2,
+         nullptr},
     };
     for (const Case& c : cases) {
         GDialog dialog(&app, &system);

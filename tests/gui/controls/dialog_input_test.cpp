@@ -30,20 +30,41 @@ public:
         : GDialog(application, system), m_log(log)
     {
     }
-    int OnKeyDown(int32_t key) override { return Note("key " + std::to_string(key), GDialog::OnKeyDown(key)); }
-    int OnKeyUp(int32_t key) override { return Note("keyup " + std::to_string(key), GDialog::OnKeyUp(key)); }
+    int OnKeyDown(int32_t key) override
+    {
+        return Note("key " + std::to_string(key), GDialog::OnKeyDown(key));
+    }
+    int OnKeyUp(int32_t key) override
+    {
+        return Note("keyup " + std::to_string(key), GDialog::OnKeyUp(key));
+    }
     int OnChar(int32_t c) override { return Note("char " + std::to_string(c), GDialog::OnChar(c)); }
-    int OnLButtonDown(int32_t x, int32_t y) override { return Note(At("down", x, y), GDialog::OnLButtonDown(x, y)); }
-    int OnLButtonUp(int32_t x, int32_t y) override { return Note(At("up", x, y), GDialog::OnLButtonUp(x, y)); }
-    int OnLButtonDrag(int32_t x, int32_t y) override { return Note(At("drag", x, y), GDialog::OnLButtonDrag(x, y)); }
+    int OnLButtonDown(int32_t x, int32_t y) override
+    {
+        return Note(At("down", x, y), GDialog::OnLButtonDown(x, y));
+    }
+    int OnLButtonUp(int32_t x, int32_t y) override
+    {
+        return Note(At("up", x, y), GDialog::OnLButtonUp(x, y));
+    }
+    int OnLButtonDrag(int32_t x, int32_t y) override
+    {
+        return Note(At("drag", x, y), GDialog::OnLButtonDrag(x, y));
+    }
     int OnLButtonDblClk(int32_t x, int32_t y) override { return Note(At("dbl", x, y), 1); }
-    int OnMouseMove(int32_t x, int32_t y) override { return Note(At("move", x, y), GDialog::OnMouseMove(x, y)); }
+    int OnMouseMove(int32_t x, int32_t y) override
+    {
+        return Note(At("move", x, y), GDialog::OnMouseMove(x, y));
+    }
     int OnRButtonDown(int32_t x, int32_t y) override { return Note(At("rdown", x, y), 1); }
     int OnRButtonUp(int32_t x, int32_t y) override { return Note(At("rup", x, y), 1); }
     int OnActivate() override { return Note("activate", 1); }
 
 private:
-    static std::string At(const char* what, int x, int y) { return std::string(what) + " " + std::to_string(x) + "," + std::to_string(y); }
+    static std::string At(const char* what, int x, int y)
+    {
+        return std::string(what) + " " + std::to_string(x) + "," + std::to_string(y);
+    }
     int Note(std::string line, int result)
     {
         m_log->push_back(std::move(line));
@@ -55,7 +76,10 @@ private:
 class ClickListener : public GControlListener {
 public:
     explicit ClickListener(Log* log) : m_log(log) {}
-    void OnControlClick(GDialog&, GBaseControl& control) override { m_log->push_back("click " + control.GetName()); }
+    void OnControlClick(GDialog&, GBaseControl& control) override
+    {
+        m_log->push_back("click " + control.GetName());
+    }
 
 private:
     Log* m_log;
@@ -79,8 +103,9 @@ TEST_F(DialogInputTest, SubclassSeesEveryEventInOrder)
     app.Send(WM_RBUTTONUP, 0, tolvanrise::test::PointParam(7, 8));
     app.Send(WM_LBUTTONDBLCLK, MK_LBUTTON, tolvanrise::test::PointParam(9, 10));
     app.OnActivate();
-    EXPECT_EQ(log, (Log{"move 40,50", "down 40,50", "drag 45,52", "move 45,52", "up 45,52", "key 65", "char 97",
-                        "keyup 65", "rdown 7,8", "rup 7,8", "dbl 9,10", "activate"}));
+    EXPECT_EQ(log,
+              (Log{"move 40,50", "down 40,50", "drag 45,52", "move 45,52", "up 45,52", "key 65",
+                   "char 97", "keyup 65", "rdown 7,8", "rup 7,8", "dbl 9,10", "activate"}));
 }
 
 // Three buttons side by side (x 100-199, 200-299, 300-399; y 100-139) and a slider below.
@@ -192,7 +217,8 @@ TEST_F(MouseRoadTest, SliderFollowsPressAndDragWithinItsRange)
     EXPECT_NEAR(slider->GetValue(), 50, 3);
     Release(200, 210);
     const GRect thumb = slider->GetThumbRect();
-    EXPECT_TRUE(thumb.left >= 100 && thumb.right <= 299 && (thumb.left + thumb.right) / 2 - 200 <= 2);
+    EXPECT_TRUE(thumb.left >= 100 && thumb.right <= 299 &&
+                (thumb.left + thumb.right) / 2 - 200 <= 2);
     EXPECT_EQ(clicks.size(), 2u); // 0 was the value already; then 100, nothing past the end, ~50
 }
 

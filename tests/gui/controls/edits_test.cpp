@@ -50,7 +50,8 @@ protected:
         auto legacy = std::make_unique<GEdit>("edCode", raster, 8);
         legacy->SetRect(GRect{100, 200, 299, 223});
         edit = static_cast<GEdit*>(dialog->AddControl(std::move(legacy)));
-        auto button = std::make_unique<GButton>("btnOk", system.GetBmpFontManager()->FindFont("Sans12"));
+        auto button =
+            std::make_unique<GButton>("btnOk", system.GetBmpFontManager()->FindFont("Sans12"));
         button->SetRect(GRect{100, 300, 199, 339});
         dialog->AddControl(std::move(button));
     }
@@ -89,7 +90,8 @@ TEST_F(EditsTest, CopyCutAndPasteRoundTripThroughThePlatformClipboard)
     Chord(VK_SHIFT, VK_INSERT); // the other paste chord
     EXPECT_EQ(edit->GetBuffer().GetText(), U("llollo"));
     Chord(VK_CONTROL, 'V'); // eight at most
-    EXPECT_EQ(edit->GetBuffer().GetText(), U("llollo" "ll"));
+    EXPECT_EQ(edit->GetBuffer().GetText(), U("llollo"
+                                             "ll"));
 
     // Text from elsewhere: one line of it, and only what the font draws (U+4E00 has no
     // narrow form and no glyph).
@@ -155,7 +157,8 @@ TEST_F(EditsTest, RasterEditPixelsSitAtTheGlyphRecordsPositions)
         const GOldFont::Glyph& g = *raster->GetGlyph(code);
         for (int row = 0; row < raster->GetHeight(); ++row) {
             for (int col = 0; col < g.width; ++col) {
-                const uint8_t mask = sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
+                const uint8_t mask =
+                    sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
                 const uint32_t pixel = Pixel(pen + g.left + col, lineTop + row);
                 // The image's mask step over the edit's panel: text + ((face - text) * m >> 8).
                 uint32_t expected = edit->GetColours().face;
@@ -168,7 +171,8 @@ TEST_F(EditsTest, RasterEditPixelsSitAtTheGlyphRecordsPositions)
                     }
                     ++inked;
                 }
-                EXPECT_EQ(pixel, expected) << code << " " << col << "," << row << " mask " << int(mask);
+                EXPECT_EQ(pixel, expected)
+                    << code << " " << col << "," << row << " mask " << int(mask);
             }
         }
         pen += g.left + g.width + g.right;
@@ -193,7 +197,8 @@ TEST_F(EditsTest, TrueTypeEditPixelsMatchEachGlyphDrawnAloneAtItsPen)
         for (int y = 0; y < 40; ++y)
             for (int x = 0; x < 40; ++x)
                 if (alone->GetAlpha()[y * 40 + x] == 0) {
-                    EXPECT_EQ(Pixel(pen + x - kOffset, lineTop + y), textEdit->GetColours().text) << glyph;
+                    EXPECT_EQ(Pixel(pen + x - kOffset, lineTop + y), textEdit->GetColours().text)
+                        << glyph;
                     ++inked;
                 }
         int w = 0;
