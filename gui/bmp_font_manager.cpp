@@ -44,14 +44,13 @@ int GBmpFontManager::Init(GGraphicsResources* store, const char* listFileName, G
         const std::string sheetName = datadoc::NarrowOf(entry->GetAttributeString("Sheet", ""));
         const bool markerRowZero = entry->GetAttributeInt("MarkerRow", 1) == 0;
         const GCfgObjectEntry* description = config.FindObject(name);
-        const int16_t slot =
-            name.empty() || sheetName.empty() ? -1 : store->FindBitmap(sheetName.c_str());
+        const int16_t slot = name.empty() || sheetName.empty() ? -1
+                                                               : store->FindBitmap(sheetName.c_str());
         std::unique_ptr<GBmpFont> font;
         if (slot >= 0 && description && !description->second.empty()) {
             auto symbols = std::make_unique<GBmpFontSymbols>();
             GBmpFont::LoadDescription(description->second.front(), *symbols);
-            font =
-                GBmpFont::Create(store->GetBitmap(slot), store, std::move(symbols), markerRowZero);
+            font = GBmpFont::Create(store->GetBitmap(slot), store, std::move(symbols), markerRowZero);
         }
         if (!font) {
             if (log)

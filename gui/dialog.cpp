@@ -1,14 +1,14 @@
 #include "gui/dialog.h"
 
 #include "foundation/app/command_invoker.h"
-#include "foundation/app/key_codes.h"
 #include "graphics/scene/clip_array.h"
-#include "graphics/store/graphics_resources.h"
-#include "gui/control_listener.h"
-#include "gui/controls/base_control.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_commands.h"
+#include "graphics/store/graphics_resources.h"
 #include "gui/gui_system.h"
+#include "foundation/app/key_codes.h"
+#include "gui/control_listener.h"
+#include "gui/controls/base_control.h"
 
 int GDialogState::OnKeyDown(int32_t key)
 {
@@ -48,8 +48,7 @@ int GDialogNormalState::OnUpdate(int)
 
 void GDialogAppearState::OnBeginState()
 {
-    if (GCommandInvoker* invoker =
-            m_dialog.GetSystem() ? m_dialog.GetSystem()->GetInvoker() : nullptr)
+    if (GCommandInvoker* invoker = m_dialog.GetSystem() ? m_dialog.GetSystem()->GetInvoker() : nullptr)
         invoker->SetPriorityFilter(kUnfilteredCommandPriority);
 }
 
@@ -70,8 +69,7 @@ int GDialogAppearState::OnUpdate(int elapsedMs)
 
 void GDialogAppearState::FinishState()
 {
-    if (GCommandInvoker* invoker =
-            m_dialog.GetSystem() ? m_dialog.GetSystem()->GetInvoker() : nullptr)
+    if (GCommandInvoker* invoker = m_dialog.GetSystem() ? m_dialog.GetSystem()->GetInvoker() : nullptr)
         invoker->ClearPriorityFilter();
     m_dialog.SetState(std::make_unique<GDialogNormalState>(m_dialog));
 }

@@ -65,13 +65,11 @@ public:
 };
 
 // Shows the dialog whole on its first frame and holds the command filter for durationMs
-// (at least that one frame), then clears the filter and hands over to the normal state.
+// (at least that one frame) and while a control's appear animation plays (GDialog::IsBusy),
+// then clears the filter and hands over to the normal state.
 class GDialogAppearState : public GDialogState {
 public:
-    GDialogAppearState(GDialog& dialog, int durationMs)
-        : GDialogState(dialog), m_remainingMs(durationMs)
-    {
-    }
+    GDialogAppearState(GDialog& dialog, int durationMs) : GDialogState(dialog), m_remainingMs(durationMs) {}
     void OnBeginState() override;
     int OnUpdate(int elapsedMs) override;
     // Ends the hold now: clears the filter and switches to the normal state.

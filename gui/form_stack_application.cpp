@@ -175,8 +175,7 @@ int GFormStackApplication::ReadClipboard()
         return 0;
     // The buffer keeps room for the terminator. An empty clipboard pastes nothing, not what
     // was copied before.
-    const int16_t n =
-        GetClipboardText(buffer, static_cast<int16_t>(GGuiSystem::kClipboardSize - 1));
+    const int16_t n = GetClipboardText(buffer, static_cast<int16_t>(GGuiSystem::kClipboardSize - 1));
     if (n == 0)
         buffer[0] = '\0';
     return n;

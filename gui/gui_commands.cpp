@@ -38,8 +38,7 @@ int GCloseCommand::Run()
     return 1;
 }
 
-GReleaseFilterCommand::GReleaseFilterCommand(GGuiSystem* system, const char* name)
-    : m_system(system)
+GReleaseFilterCommand::GReleaseFilterCommand(GGuiSystem* system, const char* name) : m_system(system)
 {
     SetName(name);
 }

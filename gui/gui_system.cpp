@@ -74,9 +74,8 @@ int GGuiSystem::Init(GFormStackApplication* application, const char* logFileName
 
     m_resources = GGraphicsResources::Create(kResourceFolder, kPoolSlots, kLoadableSlots);
     if (!m_resources) {
-        m_log->PrintError(
-            "Graphics resources initialization failed. Path=%s, MemCount=%d, LoadCount=%d",
-            kResourceFolder, kPoolSlots, kLoadableSlots);
+        m_log->PrintError("Graphics resources initialization failed. Path=%s, MemCount=%d, LoadCount=%d",
+                          kResourceFolder, kPoolSlots, kLoadableSlots);
         return 0;
     }
     m_log->Printf("Bitmap store %s: %d slots, %d loaded", kResourceFolder,
@@ -101,8 +100,7 @@ int GGuiSystem::Init(GFormStackApplication* application, const char* logFileName
     m_bmpFonts.reset(new (std::nothrow) GBmpFontManager());
     m_xmlDoc.reset(new (std::nothrow) GXmlDataDoc());
     m_dictionary.reset(new (std::nothrow) GDictionary());
-    if (!(m_clipboard && m_invoker && m_guiFactory && m_oldFonts && m_bmpFonts && m_xmlDoc &&
-          m_dictionary)) {
+    if (!(m_clipboard && m_invoker && m_guiFactory && m_oldFonts && m_bmpFonts && m_xmlDoc && m_dictionary)) {
         m_log->PrintError("GUI system initialization failed: out of memory");
         return 0;
     }
@@ -159,13 +157,11 @@ int GGuiSystem::ExecuteCommand(const char* name, const char* parameters)
             error = "No command factory";
         if (m_log) {
             if (parameters)
-                m_log->PrintError(
-                    "Cannot create command: %s with parameters: %s. Error description: %s", name,
-                    parameters, error.c_str());
+                m_log->PrintError("Cannot create command: %s with parameters: %s. Error description: %s", name,
+                                  parameters, error.c_str());
             else
-                m_log->PrintError(
-                    "Cannot create command: %s without parameters. Error description: %s", name,
-                    error.c_str());
+                m_log->PrintError("Cannot create command: %s without parameters. Error description: %s", name,
+                                  error.c_str());
         }
         return 0;
     }

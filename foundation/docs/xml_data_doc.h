@@ -86,17 +86,14 @@ public:
     // Missing or empty: the default.
     GWString GetAttributeString(const char* name, const char* defaultText) const override;
     int GetAttributeIntList(const char* name, GIntArray& out, const char* separator) const override;
-    int GetAttributeFloatList(const char* name, GFloatArray& out,
-                              const char* separator) const override;
+    int GetAttributeFloatList(const char* name, GFloatArray& out, const char* separator) const override;
     // Decimal; "%g"; UTF-8; joined lists. 0 without an element, or for a name the XML
     // library could not read back.
     int SetAttributeInt(const char* name, int32_t value) override;
     int SetAttributeFloat(const char* name, float value) override;
     int SetAttributeString(const char* name, const GWString& value) override;
-    int SetAttributeIntList(const char* name, const GIntArray& values,
-                            const char* separator) override;
-    int SetAttributeFloatList(const char* name, const GFloatArray& values,
-                              const char* separator) override;
+    int SetAttributeIntList(const char* name, const GIntArray& values, const char* separator) override;
+    int SetAttributeFloatList(const char* name, const GFloatArray& values, const char* separator) override;
 
     // A new last child element of the element, or of the document for a root without current
     // element (an empty root gets a new, empty tree). Null for a name the XML library could

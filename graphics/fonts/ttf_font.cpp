@@ -253,8 +253,8 @@ void GTtfFont::CopyGlyph(const CachedGlyph& glyph, GBitmap& dst, int x, int y,
     for (int32_t row = y0; row < y1; ++row) {
         const int32_t from = std::max(x0, x + glyph.spanFrom[row - y]);
         const int32_t to = std::min(x1, x + glyph.spanTo[row - y]);
-        const uint8_t* c =
-            glyph.coverage.data() + static_cast<size_t>(row - y) * glyph.width + (from - x);
+        const uint8_t* c = glyph.coverage.data() + static_cast<size_t>(row - y) * glyph.width +
+                           (from - x);
         uint8_t* d = pixels + static_cast<size_t>(row) * pitch + from * 3;
         uint8_t* a = alpha + static_cast<size_t>(row) * dw + from;
         // Four pixels at a time: runs of four covered or four empty bytes are the common case
@@ -268,8 +268,8 @@ void GTtfFont::CopyGlyph(const CachedGlyph& glyph, GBitmap& dst, int x, int y,
             std::memcpy(&quad, c + i, 4);
             if (quad == 0)
                 continue;
-            const bool full =
-                (quad & 0xFFu) && (quad & 0xFF00u) && (quad & 0xFF0000u) && (quad & 0xFF000000u);
+            const bool full = (quad & 0xFFu) && (quad & 0xFF00u) && (quad & 0xFF0000u) &&
+                              (quad & 0xFF000000u);
             if (full) {
                 std::memcpy(d + 3 * i, pattern, 12);
                 for (int k = 0; k < 4; ++k)
@@ -290,8 +290,9 @@ void GTtfFont::CopyGlyph(const CachedGlyph& glyph, GBitmap& dst, int x, int y,
     }
 }
 
-int16_t GTtfFont::RenderText(const GWString& text, GBitmap* dst, const GTtfRenderOptions& options,
-                             int16_t size, uint32_t colour, int x, int y)
+int16_t GTtfFont::RenderText(const GWString& text, GBitmap* dst,
+                             const GTtfRenderOptions& options, int16_t size, uint32_t colour,
+                             int x, int y)
 {
     if (!g_library || !m_face || !SetSize(size))
         return -1;

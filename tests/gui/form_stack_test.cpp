@@ -36,61 +36,17 @@ public:
     std::string copyText; // put into the GUI buffer on copy and cut
     std::string pasted;   // what the GUI buffer held on paste
 
-    int OnLButtonDown(int32_t x, int32_t y) override
-    {
-        Add("down", x, y);
-        return 1;
-    }
-    int OnLButtonUp(int32_t x, int32_t y) override
-    {
-        Add("up", x, y);
-        return 1;
-    }
-    int OnLButtonDblClk(int32_t x, int32_t y) override
-    {
-        Add("dbl", x, y);
-        return 1;
-    }
-    int OnLButtonDrag(int32_t x, int32_t y) override
-    {
-        Add("drag", x, y);
-        return 1;
-    }
-    int OnRButtonDown(int32_t x, int32_t y) override
-    {
-        Add("rdown", x, y);
-        return 1;
-    }
-    int OnRButtonUp(int32_t x, int32_t y) override
-    {
-        Add("rup", x, y);
-        return 1;
-    }
-    int OnMouseMove(int32_t x, int32_t y) override
-    {
-        Add("move", x, y);
-        return 1;
-    }
-    int OnKeyUp(int32_t key) override
-    {
-        Add("keyup " + std::to_string(key));
-        return 1;
-    }
-    int OnChar(int32_t code) override
-    {
-        Add("char " + std::to_string(code));
-        return 1;
-    }
-    int OnActivate() override
-    {
-        Add("app-activate");
-        return 1;
-    }
-    int OnDeactivate() override
-    {
-        Add("app-deactivate");
-        return 1;
-    }
+    int OnLButtonDown(int32_t x, int32_t y) override { return Add("down", x, y); }
+    int OnLButtonUp(int32_t x, int32_t y) override { return Add("up", x, y); }
+    int OnLButtonDblClk(int32_t x, int32_t y) override { return Add("dbl", x, y); }
+    int OnLButtonDrag(int32_t x, int32_t y) override { return Add("drag", x, y); }
+    int OnRButtonDown(int32_t x, int32_t y) override { return Add("rdown", x, y); }
+    int OnRButtonUp(int32_t x, int32_t y) override { return Add("rup", x, y); }
+    int OnMouseMove(int32_t x, int32_t y) override { return Add("move", x, y); }
+    int OnKeyUp(int32_t key) override { return Add("keyup " + std::to_string(key)); }
+    int OnChar(int32_t code) override { return Add("char " + std::to_string(code)); }
+    int OnActivate() override { return Add("app-activate"); }
+    int OnDeactivate() override { return Add("app-deactivate"); }
     int OnKeyDown(int32_t key) override
     {
         Add("key " + std::to_string(key));
@@ -113,11 +69,12 @@ public:
     void Activate() override { Add("activate"); }
 
 private:
-    void Add(const std::string& what) { m_log->push_back(m_name + ": " + what); }
-    void Add(const char* what, int x, int y)
+    int Add(const std::string& what)
     {
-        Add(what + (" " + std::to_string(x)) + "," + std::to_string(y));
+        m_log->push_back(m_name + ": " + what);
+        return 1;
     }
+    int Add(const char* what, int x, int y) { return Add(what + (" " + std::to_string(x)) + "," + std::to_string(y)); }
 
     std::string m_name;
     Log* m_log;
@@ -126,10 +83,7 @@ private:
 // A queued command that runs the given action.
 class ActionCommand : public GNamedCommand {
 public:
-    explicit ActionCommand(std::function<void()> action) : m_action(std::move(action))
-    {
-        SetName("cmAction");
-    }
+    explicit ActionCommand(std::function<void()> action) : m_action(std::move(action)) { SetName("cmAction"); }
     void Execute() override { m_action(); }
 
 private:
@@ -181,23 +135,18 @@ TEST_F(FormStackTest, WithoutFormsOrGuiSystemNothingHappensWithThemInputGoesToTh
     Push("bottom");
     Push("top");
     const std::tuple<uint32_t, uintptr_t, intptr_t> messages[] = {
-        {WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 20)},
-        {WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(11, 21)},
-        {WM_LBUTTONUP, 0, MakeLParam(11, 21)},
-        {WM_LBUTTONDBLCLK, 0, MakeLParam(11, 21)},
-        {WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(1, 2)},
-        {WM_RBUTTONUP, 0, MakeLParam(1, 2)},
-        {WM_KEYDOWN, VK_RETURN, 1},
-        {WM_CHAR, 13, 1},
-        {WM_KEYUP, VK_RETURN, 1},
-        {WM_ACTIVATE, WA_INACTIVE, 0},
+        {WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 20)}, {WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(11, 21)},
+        {WM_LBUTTONUP, 0, MakeLParam(11, 21)},            {WM_LBUTTONDBLCLK, 0, MakeLParam(11, 21)},
+        {WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(1, 2)},   {WM_RBUTTONUP, 0, MakeLParam(1, 2)},
+        {WM_KEYDOWN, VK_RETURN, 1},                       {WM_CHAR, 13, 1},
+        {WM_KEYUP, VK_RETURN, 1},                         {WM_ACTIVATE, WA_INACTIVE, 0},
         {WM_ACTIVATE, WA_ACTIVE, 0}};
     for (auto [message, wParam, lParam] : messages)
         app.WindowProc(message, wParam, lParam);
-    EXPECT_EQ(Take(),
-              (Log{"top: down 10,20", "top: drag 11,21", "top: move 11,21", "top: up 11,21",
-                   "top: dbl 11,21", "top: rdown 1,2", "top: rup 1,2", "top: key 13",
-                   "top: char 13", "top: keyup 13", "top: app-deactivate", "top: app-activate"}));
+    EXPECT_EQ(Take(), (Log{"top: down 10,20", "top: drag 11,21", "top: move 11,21", "top: up 11,21",
+                           "top: dbl 11,21", "top: rdown 1,2", "top: rup 1,2", "top: key 13",
+                           "top: char 13", "top: keyup 13", "top: app-deactivate",
+                           "top: app-activate"}));
     EXPECT_FALSE(app.IsInactive());
 }
 
@@ -221,8 +170,7 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsActivatesTheNewTopAndRunsQueu
     app.OnFrame(33);
     EXPECT_EQ(Take(), (Log{"top: deleted", "bottom: activate", "bottom: update 33"}));
     EXPECT_EQ(std::make_tuple(app.GetTopForm(), app.GetForm(0), app.GetForm(1), app.GetForm(-1)),
-              std::make_tuple(static_cast<GForm*>(bottom), static_cast<GForm*>(bottom), nullptr,
-                              nullptr));
+              std::make_tuple(static_cast<GForm*>(bottom), static_cast<GForm*>(bottom), nullptr, nullptr));
 
     bottom->finished = true;
     app.OnFrame(30);
@@ -259,25 +207,13 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize
     };
     const Step steps[] = {
         // Ctrl+C: the form fills the buffer, then the text goes to the system clipboard.
-        {{{WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, 'C'}},
-         "copied text",
-         nullptr,
-         "copied text",
-         nullptr},
+        {{{WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, 'C'}}, "copied text", nullptr, "copied text", nullptr},
         // Ctrl+V: the system clipboard is read into the buffer before the form sees the key.
         {{{WM_KEYDOWN, 'V'}}, "", "from outside", nullptr, "from outside"},
         // Shift+Delete cuts, Shift+Insert pastes, Ctrl+Insert copies.
-        {{{WM_KEYUP, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_DELETE}},
-         "cut",
-         nullptr,
-         "cut",
-         nullptr},
+        {{{WM_KEYUP, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_DELETE}}, "cut", nullptr, "cut", nullptr},
         {{{WM_KEYDOWN, VK_INSERT}}, "", "pasted", nullptr, "pasted"},
-        {{{WM_KEYUP, VK_SHIFT}, {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_INSERT}},
-         "ins",
-         nullptr,
-         "ins",
-         nullptr},
+        {{{WM_KEYUP, VK_SHIFT}, {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_INSERT}}, "ins", nullptr, "ins", nullptr},
         // Ctrl+Delete is a plain Delete: nothing moves.
         {{{WM_KEYDOWN, VK_DELETE}}, "not this", nullptr, "ins", nullptr},
         // Copying with nothing selected keeps what the user had on the clipboard.
@@ -285,8 +221,7 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize
     };
     for (const Step& step : steps) {
         form->copyText = step.copyText;
-        EXPECT_TRUE(!step.outside ||
-                    platform::SetClipboardText(step.outside, std::strlen(step.outside)));
+        EXPECT_TRUE(!step.outside || platform::SetClipboardText(step.outside, std::strlen(step.outside)));
         for (auto [message, key] : step.keys)
             app.WindowProc(message, key, message == WM_KEYUP ? 1 | kKeyReleaseBit : 1);
         EXPECT_TRUE(!step.clip || Clip() == step.clip) << step.clip;
@@ -297,8 +232,7 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize
     for (const std::string& line : Take())
         if (line.rfind("edit: key ", 0) == 0)
             keys.push_back(line.substr(10));
-    EXPECT_EQ(keys,
-              (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46", "32768"}));
+    EXPECT_EQ(keys, (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46", "32768"}));
 
     // Long clipboard text is cut to the buffer.
     const std::string longText(5000, 'x');

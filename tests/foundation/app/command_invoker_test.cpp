@@ -21,8 +21,7 @@ struct Ledger {
 
 class CountingCommand : public GNamedCommand {
 public:
-    CountingCommand(Ledger& ledger, const char* name, int priority)
-        : m_ledger(ledger), m_priority(priority)
+    CountingCommand(Ledger& ledger, const char* name, int priority) : m_ledger(ledger), m_priority(priority)
     {
         SetName(name);
         ++m_ledger.alive;
@@ -89,8 +88,7 @@ TEST(CommandInvoker, ExecutesInOrderAndKeepsOnlyTheLastInHistory)
         invoker.Add(nullptr);
         invoker.Execute(-1);
         EXPECT_EQ(ledger.executed, (Names{"a", "b", "c"}));
-        ASSERT_EQ(std::tuple(invoker.GetQueueCount(), invoker.GetHistoryCount(), ledger.alive),
-                  std::tuple(0, 1, 1));
+        ASSERT_EQ(std::tuple(invoker.GetQueueCount(), invoker.GetHistoryCount(), ledger.alive), std::tuple(0, 1, 1));
         GString name;
         EXPECT_STREQ(invoker.GetHistory(0)->GetName(name).c_str(), "c");
     }
@@ -238,8 +236,7 @@ TEST(CommandInvoker, SortAddByPriorityAndDump)
     std::string text;
     ASSERT_TRUE(tolvanrise::test::ReadFileBytes(path, text));
     std::vector<size_t> at;
-    for (const char* line :
-         {"> History: \n", "> \tcmDone\n", "> Command queue: \n", "> \tcmWaiting\n"})
+    for (const char* line : {"> History: \n", "> \tcmDone\n", "> Command queue: \n", "> \tcmWaiting\n"})
         at.push_back(text.find(line));
     EXPECT_TRUE(std::is_sorted(at.begin(), at.end()) && at.back() != std::string::npos) << text;
 }
