@@ -66,7 +66,7 @@ void GStTextImageAnimator::Refresh(const GBaseControl& control)
     if (!source || !store)
         return;
     const GRect& r = control.GetRect();
-    uint32_t fill = 0;
+    uint32_t fill = 0; // an edit keeps its face colour; only the border shows the look
     uint32_t border = 0;
     PanelColoursOf(control, fill, border);
     m_panel.SetArea(r);
