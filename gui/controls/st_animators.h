@@ -20,7 +20,7 @@ class GWString;
 // again when a longer text comes: every clip costs the frame's update pass, shown or not.
 class GCaption {
 public:
-    static constexpr int16_t kMinClips = 16;
+    static constexpr int16_t kMinClips = 4;
     static constexpr int16_t kMaxLength = 256;
 
     explicit GCaption(GBmpFont* font);
