@@ -13,6 +13,7 @@
 #include "gui/ani_static_label_animator.h"
 #include "gui/control_listener.h"
 #include "gui/controls/button.h"
+#include "gui/controls/list_box.h"
 #include "gui/controls/slider_bar.h"
 #include "gui/controls/static_label.h"
 #include "gui/dialog_builder.h"
@@ -220,6 +221,35 @@ TEST_F(MouseRoadTest, SliderFollowsPressAndDragWithinItsRange)
     EXPECT_TRUE(thumb.left >= 100 && thumb.right <= 299 &&
                 (thumb.left + thumb.right) / 2 - 200 <= 2);
     EXPECT_EQ(clicks.size(), 2u); // 0 was the value already; then 100, nothing past the end, ~50
+}
+
+TEST_F(MouseRoadTest, ClicksToggleCheckBoxesAndSelectListRowsAndADoubleClickCountsAsAPress)
+{
+    GBmpFont* font = system.GetBmpFontManager()->FindFont("Sans12");
+    auto box = std::make_unique<GCheckBox>("cbMusic", font);
+    box->SetRect(GRect{100, 300, 299, 319});
+    auto* music = static_cast<GCheckBox*>(dialog->AddControl(std::move(box)));
+    auto rows = std::make_unique<GListBox>("lstNames", font, 20);
+    rows->SetRect(GRect{400, 300, 599, 359});
+    for (const char* item : {"a", "b", "c", "d"})
+        rows->AddItem(GWString(item));
+    auto* list = static_cast<GListBox*>(dialog->AddControl(std::move(rows)));
+
+    Click(150, 310);
+    EXPECT_TRUE(music->IsChecked());
+    app.Send(WM_LBUTTONDBLCLK, MK_LBUTTON, tolvanrise::test::PointParam(150, 310));
+    Release(150, 310);
+    EXPECT_FALSE(music->IsChecked());
+    Click(450, 345); // third row
+    EXPECT_EQ(list->GetSelected(), 2);
+    Click(450, 365); // below the list: nothing
+    EXPECT_EQ(list->GetSelected(), 2);
+    Press(450, 305);
+    Drag(450, 325);
+    Release(450, 325);
+    EXPECT_EQ(list->GetSelected(), 1);
+    EXPECT_EQ(clicks, (Log{"click cbMusic", "click cbMusic", "click lstNames", "click lstNames", "click lstNames"}));
+    EXPECT_EQ(dialog->GetFocus(), list);
 }
 
 TEST_F(DialogInputTest, AppearHoldsWhileALabelsAnimationIsBusy)
