@@ -3,12 +3,18 @@
 // holds the label animator and a listener on it; the listener clears the busy flag when the
 // animation reaches the key frame that ends a state ("stAppearEnd", "stNormalEnd",
 // "stDisappearEnd", "stDissabledEnd" or "stEnabledEnd"), which is how the dialog learns
-// that the label's appear or disappear animation is over. Owns the animator and the
-// listener. Main thread only.
+// that the label's appear or disappear animation is over. As a static label's animator it
+// plays on a clip of its own and the dialog waits for it through GBaseControl::IsBusy. Owns
+// the animator, the listener and that clip. Main thread only.
 
 #include <cstdint>
 
 #include "graphics/animation/cfg_keyframe_animator.h"
+#include "graphics/scene/clip.h"
+#include "gui/controls/animator.h"
+
+class GCfgNode;
+class GGraphicsResources;
 
 class GAniStaticLabelAnimator;
 
@@ -22,23 +28,35 @@ private:
     GAniStaticLabelAnimator& m_owner;
 };
 
-class GAniStaticLabelAnimator {
+class GAniStaticLabelAnimator : public GCAnimator {
 public:
     GAniStaticLabelAnimator();
-    GAniStaticLabelAnimator(const GAniStaticLabelAnimator&) = delete;
-    GAniStaticLabelAnimator& operator=(const GAniStaticLabelAnimator&) = delete;
-    virtual ~GAniStaticLabelAnimator() = default;
+    ~GAniStaticLabelAnimator() override = default;
+
+    // Loads the named animation of a cfg file onto the animator's own clip, placed at (x, y)
+    // (whole pixels), and starts it. The label is busy from here when the animation has a
+    // key frame that ends a state (without one nothing would ever clear the flag). 1 when
+    // loaded.
+    int Play(const GCfgNode& file, const char* name, GGraphicsResources* store, int32_t x,
+             int32_t y);
+    void Attach(GClipContainer& container) override;
+    void Detach(GClipContainer& container) override;
+    // Advances the animation one frame while it plays.
+    void Update(int elapsedMs) override;
 
     GLabelKeyFrameAnimator& GetAnimator() { return m_animator; }
     GKeyFrameListener& GetListener() { return m_listener; }
-    bool IsBusy() const { return m_busy; }
+    GClip& GetClip() { return m_clip; }
+    bool IsBusy() const override { return m_busy; }
     // Set while a state's animation plays; the end key frame clears it.
     void SetBusy(bool busy) { m_busy = busy; }
 
 private:
     GLabelKeyFrameAnimator m_animator;
     GAniStaticLabelListener m_listener;
+    GClip m_clip;
     bool m_busy = false;
+    bool m_playing = false;
 };
 
 // Whether a key frame's label ends a state's animation.

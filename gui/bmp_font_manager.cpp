@@ -59,10 +59,18 @@ int GBmpFontManager::Init(GGraphicsResources* store, const char* listFileName, G
             continue;
         }
         font->SetName(GWString(name.c_str()));
-        DropFont(name);
-        m_fonts[name] = std::move(font);
+        AddFont(name, std::move(font));
     }
     return GetCount();
+}
+
+bool GBmpFontManager::AddFont(const std::string& name, std::unique_ptr<GBmpFont> font)
+{
+    if (!font || name.empty())
+        return false;
+    DropFont(name);
+    m_fonts[name] = std::move(font);
+    return true;
 }
 
 GBmpFont* GBmpFontManager::FindFont(const std::string& name) const

@@ -32,6 +32,9 @@ public:
     // Returns the number of fonts made; 0 also when the list or configuration cannot be read.
     int Init(GGraphicsResources* store, const char* listFileName, GHtmlLog* log = nullptr);
 
+    // Files a font made elsewhere under the name (replacing one of that name); false for a
+    // null font or an empty name.
+    bool AddFont(const std::string& name, std::unique_ptr<GBmpFont> font);
     GBmpFont* FindFont(const std::string& name) const;
     // Frees the font's glyphs and forgets it; false when no font has the name.
     bool DropFont(const std::string& name);

@@ -99,12 +99,24 @@ void GFormStackApplication::OnLButtonDrag(int x, int y)
         top->OnLButtonDrag(x, y);
 }
 
+void GFormStackApplication::OnRButtonDblClk(int x, int y)
+{
+    if (GForm* top = GetTopForm())
+        top->OnRButtonDblClk(x, y);
+}
+
 void GFormStackApplication::OnKeyDown(int key)
 {
     // Paste reads the system clipboard before the form takes the text; copy and cut
-    // publish what the form left in the GUI's buffer.
+    // publish what the form left in the GUI's buffer. What an earlier copy left there must not
+    // reach the system clipboard again when nothing takes this one (the user may have copied
+    // elsewhere since).
     if (key == kKeyPaste)
         ReadClipboard();
+    if (key == kKeyCopy || key == kKeyCut) {
+        if (char* buffer = GGuiSystem::Get() ? GGuiSystem::Get()->GetClipboardBuffer() : nullptr)
+            buffer[0] = '\0';
+    }
     if (GForm* top = GetTopForm())
         top->OnKeyDown(key);
     if (key == kKeyCopy || key == kKeyCut)

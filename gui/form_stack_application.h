@@ -2,7 +2,9 @@
 // GFormStackApplication: the application that keeps a stack of forms. Input goes to the top
 // form; each frame tick removes the forms that have finished, activates the new top form,
 // runs the GUI's queued commands and lets the top form update and draw itself. The clipboard
-// pseudo keys move text between the system clipboard and the GUI system's clipboard buffer.
+// pseudo keys move text between the system clipboard and the GUI system's clipboard buffer:
+// paste fills the buffer before the form sees the key; copy and cut empty it, let the focused
+// control fill it, and publish what it left (nothing left: the system clipboard stays).
 // Owns its forms. Main thread only.
 
 #include <memory>
@@ -21,6 +23,7 @@ public:
     void OnLButtonDown(int x, int y) override;
     void OnLButtonUp(int x, int y) override;
     void OnLButtonDblClk(int x, int y) override;
+    void OnRButtonDblClk(int x, int y) override;
     void OnLButtonDrag(int x, int y) override;
     void OnKeyDown(int key) override;
     void OnKeyUp(int key) override;

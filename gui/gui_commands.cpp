@@ -7,11 +7,13 @@
 #include "gui/form_stack_application.h"
 #include "gui/gui_system.h"
 
-GCommand* GCommandFactory::CreateCommand(const char* name, const GStringArray& parameters,
-                                         GString& errorDescription)
+std::unique_ptr<GCommand> GCommandFactory::CreateCommand(const char* name,
+                                                         const GStringArray& parameters,
+                                                         GString& errorDescription)
 {
     for (GCommandFactory* factory = this; factory; factory = factory->m_fallback) {
-        if (GCommand* command = factory->CreateOwn(name, parameters, errorDescription))
+        if (std::unique_ptr<GCommand> command =
+                factory->CreateOwn(name, parameters, errorDescription))
             return command;
     }
     if (errorDescription.IsEmpty())
@@ -71,13 +73,14 @@ GGuiCommandFactory::GGuiCommandFactory(GGuiSystem* system, GCommandFactory* fall
 {
 }
 
-GCommand* GGuiCommandFactory::CreateOwn(const char* name, const GStringArray&, GString&)
+std::unique_ptr<GCommand> GGuiCommandFactory::CreateOwn(const char* name, const GStringArray&,
+                                                        GString&)
 {
     if (StrCompare(name, "cmClose") == 0)
-        return new GCloseCommand(m_system ? m_system->GetApplication() : nullptr);
+        return std::make_unique<GCloseCommand>(m_system ? m_system->GetApplication() : nullptr);
     if (StrCompare(name, "cmUnLock") == 0 || StrCompare(name, "cmCancelWait") == 0)
-        return new GReleaseFilterCommand(m_system, name);
+        return std::make_unique<GReleaseFilterCommand>(m_system, name);
     if (StrCompare(name, "cmRepaintTopDialog") == 0)
-        return new GRepaintTopDialogCommand(m_system);
+        return std::make_unique<GRepaintTopDialogCommand>(m_system);
     return nullptr;
 }

@@ -53,7 +53,8 @@ public:
     GGuiCommandFactory(GGuiSystem* system, GCommandFactory* fallback = nullptr);
 
 protected:
-    GCommand* CreateOwn(const char* name, const GStringArray& parameters, GString& errorDescription) override;
+    std::unique_ptr<GCommand> CreateOwn(const char* name, const GStringArray& parameters,
+                                        GString& errorDescription) override;
 
 private:
     GGuiSystem* m_system; // observed

@@ -150,7 +150,8 @@ int GGuiSystem::ExecuteCommand(const char* name, const char* parameters)
 
     GCommandFactory* factory = m_factory ? m_factory.get() : m_guiFactory.get();
     GString error;
-    GCommand* command = factory ? factory->CreateCommand(name, parts, error) : nullptr;
+    std::unique_ptr<GCommand> command =
+        factory ? factory->CreateCommand(name, parts, error) : nullptr;
     if (!command) {
         if (error.IsEmpty())
             error = "No command factory";
@@ -164,11 +165,9 @@ int GGuiSystem::ExecuteCommand(const char* name, const char* parameters)
         }
         return 0;
     }
-    if (!m_invoker) {
-        delete command;
+    if (!m_invoker)
         return 0;
-    }
-    m_invoker->Add(command);
+    m_invoker->Add(std::move(command));
     return 1;
 }
 

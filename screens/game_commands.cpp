@@ -30,9 +30,10 @@ GGameCommandFactory::GGameCommandFactory(GGameGuiSystem* system, GCommandFactory
 {
 }
 
-GCommand* GGameCommandFactory::CreateOwn(const char* name, const GStringArray&, GString&)
+std::unique_ptr<GCommand> GGameCommandFactory::CreateOwn(const char* name, const GStringArray&,
+                                                         GString&)
 {
     if (name && std::strcmp(name, "cmFullScreen") == 0)
-        return new (std::nothrow) GFullScreenCommand(m_system);
+        return std::unique_ptr<GCommand>(new (std::nothrow) GFullScreenCommand(m_system));
     return nullptr;
 }

@@ -22,7 +22,8 @@ public:
     GGameCommandFactory(GGameGuiSystem* system, GCommandFactory* fallback);
 
 protected:
-    GCommand* CreateOwn(const char* name, const GStringArray& parameters, GString& errorDescription) override;
+    std::unique_ptr<GCommand> CreateOwn(const char* name, const GStringArray& parameters,
+                                        GString& errorDescription) override;
 
 private:
     GGameGuiSystem* m_system; // observed

@@ -18,6 +18,7 @@
 #include "graphics/store/graphics_resources.h"
 #include "gui/bmp_font_manager.h"
 #include "gui/form_stack_application.h"
+#include "gui/old_font_manager.h"
 #include "screens/game_application.h"
 #include "screens/game_commands.h"
 
@@ -26,6 +27,18 @@ namespace {
 constexpr const char* kVendorFolder = "Hallowmere";
 constexpr const char* kProductFolder = "Tolvanrise";
 constexpr int16_t kMinimumSystemVersion = 1;
+
+// The raster fonts of the older controls: the sheets the font tool renders into the store.
+struct RasterFontSpec {
+    const char* name;
+    const char* sheet;
+    uint16_t spaceWidth;
+    uint8_t last;
+    uint8_t first;
+};
+constexpr RasterFontSpec kRasterFonts[] = {
+    {"Sans9", "OLDFONT_SANS9", 3, 255, 33},
+};
 
 } // namespace
 
@@ -54,6 +67,16 @@ int GGameGuiSystem::Init(GFormStackApplication* application, const char* logFile
 
     const int fonts = GetBmpFontManager()->Init(GetResources(), kFontList, log);
     log->Printf("Bitmap fonts loaded: %d", fonts);
+    int rasterFonts = 0;
+    for (const RasterFontSpec& font : kRasterFonts) {
+        if (GetOldFontManager()->AddFont(font.name, font.sheet, font.spaceWidth, font.last,
+                                         font.first))
+            ++rasterFonts;
+        else
+            log->PrintError("Cannot make the raster font %s from the sheet %s", font.name,
+                            font.sheet);
+    }
+    log->Printf("Raster fonts made: %d", rasterFonts);
     LoadDictionary();
 
     char shared[kMaxPathLength] = {};

@@ -37,7 +37,8 @@ public:
     // Init, then the audio start-up; null when Init fails (the reason is in the log).
     static std::unique_ptr<GGameGuiSystem> Create(GGameApplication* application);
 
-    // The GUI's start-up, the game's command factory, the fonts, the dictionary and the
+    // The GUI's start-up, the game's command factory, the fonts (bitmap fonts from the list,
+    // raster fonts from their sheets in the store), the dictionary and the
     // profiles folder (the profiles are not read yet). 1, or 0 when the GUI's start-up fails.
     int Init(GFormStackApplication* application, const char* logFileName) override;
     // The audio start-up: facade, device, stream player with its module player, sound bank,

@@ -143,6 +143,9 @@ public:
     // the resource does not load.
     bool SetCursor(int id);
 
+    // Modifiers held as the window procedure saw them (dropped when the focus goes).
+    bool IsShiftDown() const { return m_shiftDown != 0; }
+    bool IsControlDown() const { return m_ctrlDown != 0; }
     bool IsFullscreen() const { return m_fullscreen != 0; }
     bool IsInactive() const { return m_inactive != 0; }
     bool IsCursorShown() const { return m_cursorShown != 0; }

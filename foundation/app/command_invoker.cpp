@@ -64,16 +64,14 @@ void GCommandInvoker::SortQueue()
         m_queue[i].reset(AsCommand(order[i]));
 }
 
-void GCommandInvoker::Add(GCommand* command)
+void GCommandInvoker::Add(std::unique_ptr<GCommand> owned)
 {
-    std::unique_ptr<GCommand> owned(command);
     if (owned)
         InsertAt(m_queue, m_queue.size(), owned);
 }
 
-void GCommandInvoker::AddByPriority(GCommand* command)
+void GCommandInvoker::AddByPriority(std::unique_ptr<GCommand> owned)
 {
-    std::unique_ptr<GCommand> owned(command);
     if (!owned)
         return;
     size_t index = 0;

@@ -23,10 +23,10 @@ public:
     virtual void SetHistorySize(int n);
     // Ascending priority; not stable.
     virtual void SortQueue();
-    // Takes ownership; null is ignored.
-    virtual void Add(GCommand* command);
-    // In front of the first queued command of greater priority. Takes ownership.
-    virtual void AddByPriority(GCommand* command);
+    // Null is ignored.
+    virtual void Add(std::unique_ptr<GCommand> command);
+    // In front of the first queued command of greater priority; null is ignored.
+    virtual void AddByPriority(std::unique_ptr<GCommand> command);
     // Runs up to n of the commands queued when the call starts (n < 0: all of them).
     virtual void Execute(int n);
     virtual void Undo(int n);

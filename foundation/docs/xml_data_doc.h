@@ -117,6 +117,7 @@ public:
     uint32_t GetNodeDocCount() const;
 
 private:
+    friend class GXmlElementAccessor;
     struct Tree;
     GXmlDataDoc(Tree* tree, void* element, void* attribute);
 

@@ -148,15 +148,17 @@ template <typename Rule>
 void GOldFont::Draw(GBitmap* dst, int x, int y, const char* text, const Rule& rule,
                     const GRect* clip) const
 {
-    if (!dst || !text || !m_sheet || dst->GetBytesPerPixel() != 3 || !dst->GetPixelBlock())
+    if (!dst || !text || !m_sheet || dst->GetBytesPerPixel() != 3)
         return;
     const int dw = dst->GetWidth();
     const int dh = dst->GetHeight();
     const int pitch = dst->GetPitch();
-    if (dw <= 0 || dh <= 0 || static_cast<int64_t>(pitch) * (dh - 1) + dw * 3 >
-                                  static_cast<int64_t>(dst->GetPixelBlock()->GetSize()))
-        return;
     uint8_t* pixels = dst->GetPixels();
+    // A surface that keeps its own memory (the back buffer) has no block to measure.
+    const GPixelBlock* block = dst->GetPixelBlock();
+    if (!pixels || dw <= 0 || dh <= 0 || pitch < dw * 3 ||
+        (block && static_cast<int64_t>(pitch) * (dh - 1) + dw * 3 > static_cast<int64_t>(block->GetSize())))
+        return;
     const GPixelBlock* dstMaskBlock = dst->GetAlphaBlock();
     uint8_t* dstMask = dstMaskBlock && dstMaskBlock->GetSize() >= uint32_t(dw) * dh
                            ? dstMaskBlock->GetData()

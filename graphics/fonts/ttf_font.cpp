@@ -106,6 +106,11 @@ int GTtfFont::LoadFromPack(const char* fileName, uint8_t key, int faceIndex)
     return 1;
 }
 
+bool GTtfFont::HasGlyph(uint32_t code) const
+{
+    return m_face && FT_Get_Char_Index(m_face, code) != 0;
+}
+
 int GTtfFont::LoadGlyph(uint32_t code)
 {
     if (!m_face)

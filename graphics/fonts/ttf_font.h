@@ -43,6 +43,8 @@ public:
     // opens a face over the kept bytes. 1 on success, else 0 with no face and no bytes.
     int LoadFromPack(const char* fileName, uint8_t key, int faceIndex);
 
+    // Whether the face maps the character to a glyph of its own (not the missing-glyph box).
+    bool HasGlyph(uint32_t code) const;
     // Loads and renders one glyph into FreeType's slot with the font's own render mode. 1 on
     // success; 0 without a face or when FreeType fails.
     int LoadGlyph(uint32_t code);

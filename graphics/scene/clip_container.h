@@ -16,8 +16,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "graphics/scene/clip.h"
+#include "foundation/app/input_slots.h"
 #include "foundation/core/rect.h"
+#include "graphics/scene/clip.h"
 
 class GBitmap;
 class GBitmapTable;
@@ -47,7 +48,7 @@ enum GBackgroundMode : uint8_t {
     kBackgroundFill = 1,
 };
 
-class GClipContainer {
+class GClipContainer : public virtual GInputSlots {
 public:
     GClipContainer() = default;
     GClipContainer(const GClipContainer&) = delete;
@@ -142,23 +143,11 @@ public:
     // the whole image), without locking and without changing any clip.
     void DrawToBitmap(GBitmap* target, int16_t start, const GRect* region, int16_t dx, int16_t dy);
 
-    // --- Events. Every input handler returns 1 ("handled") in the base.
+    // --- Events. The input handlers (OnActivate, keys, characters, mouse) are GInputSlots',
+    // shared with the forms; each returns 1 ("handled") in the base.
     virtual int OnInit() { return 1; }
-    virtual int OnActivate() { return 1; }
     // Calls GClip::Update on every clip of the list, including clips added during the pass.
     virtual int Update();
-    virtual int OnKeyDown(int32_t keyCode) { return 1; }
-    virtual int OnKeyUp(int32_t keyCode) { return 1; }
-    virtual int OnChar(int32_t character) { return 1; }
-    virtual int OnLButtonDown(int32_t x, int32_t y) { return 1; }
-    virtual int OnLButtonDblClk(int32_t x, int32_t y) { return 1; }
-    virtual int OnRButtonDblClk(int32_t x, int32_t y) { return 1; }
-    virtual int OnLButtonUp(int32_t x, int32_t y) { return 1; }
-    virtual int OnMouseMove(int32_t x, int32_t y) { return 1; }
-    virtual int OnPlainEvent() { return 1; }
-    virtual int OnMouseEvent(int32_t x, int32_t y) { return 1; }
-    virtual int OnRButtonDown(int32_t x, int32_t y) { return 1; }
-    virtual int OnRButtonUp(int32_t x, int32_t y) { return 1; }
     virtual void SetFlag(uint8_t flag) { m_flag = flag; }
     // Told when a clip group joins or leaves the list.
     virtual void OnNotify(int32_t a, int32_t b, int32_t c) {}

@@ -84,7 +84,7 @@ TEST_F(DialogStatesTest, ALifeFromAppearToDeletion)
 {
     GDialog& dialog = Open(60);
     int runs = 0;
-    m_system.GetInvoker()->Add(new CountingCommand(&runs));
+    m_system.GetInvoker()->Add(std::make_unique<CountingCommand>(&runs));
     std::vector<bool> filter{FilterOn()};
     std::vector<int> counted{runs};
     auto step = [&] {

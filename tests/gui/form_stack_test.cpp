@@ -36,28 +36,29 @@ public:
     std::string copyText; // put into the GUI buffer on copy and cut
     std::string pasted;   // what the GUI buffer held on paste
 
-    void OnLButtonDown(int x, int y) override { Add("down", x, y); }
-    void OnLButtonUp(int x, int y) override { Add("up", x, y); }
-    void OnLButtonDblClk(int x, int y) override { Add("dbl", x, y); }
-    void OnLButtonDrag(int x, int y) override { Add("drag", x, y); }
-    void OnRButtonDown(int x, int y) override { Add("rdown", x, y); }
-    void OnRButtonUp(int x, int y) override { Add("rup", x, y); }
-    void OnMouseMove(int x, int y) override { Add("move", x, y); }
-    void OnKeyUp(int key) override { Add("keyup " + std::to_string(key)); }
-    void OnChar(int code) override { Add("char " + std::to_string(code)); }
-    void OnActivate() override { Add("app-activate"); }
-    void OnDeactivate() override { Add("app-deactivate"); }
-    void OnKeyDown(int key) override
+    int OnLButtonDown(int32_t x, int32_t y) override { return Add("down", x, y); }
+    int OnLButtonUp(int32_t x, int32_t y) override { return Add("up", x, y); }
+    int OnLButtonDblClk(int32_t x, int32_t y) override { return Add("dbl", x, y); }
+    int OnLButtonDrag(int32_t x, int32_t y) override { return Add("drag", x, y); }
+    int OnRButtonDown(int32_t x, int32_t y) override { return Add("rdown", x, y); }
+    int OnRButtonUp(int32_t x, int32_t y) override { return Add("rup", x, y); }
+    int OnMouseMove(int32_t x, int32_t y) override { return Add("move", x, y); }
+    int OnKeyUp(int32_t key) override { return Add("keyup " + std::to_string(key)); }
+    int OnChar(int32_t code) override { return Add("char " + std::to_string(code)); }
+    int OnActivate() override { return Add("app-activate"); }
+    int OnDeactivate() override { return Add("app-deactivate"); }
+    int OnKeyDown(int32_t key) override
     {
         Add("key " + std::to_string(key));
         GGuiSystem* system = GGuiSystem::Get();
         char* buffer = system ? system->GetClipboardBuffer() : nullptr;
         if (!buffer)
-            return;
+            return 1;
         if (key == kKeyCopy || key == kKeyCut)
             std::snprintf(buffer, GGuiSystem::kClipboardSize, "%s", copyText.c_str());
         else if (key == kKeyPaste)
             pasted = buffer;
+        return 1;
     }
     int Update(int elapsedMs) override
     {
@@ -68,8 +69,12 @@ public:
     void Activate() override { Add("activate"); }
 
 private:
-    void Add(const std::string& what) { m_log->push_back(m_name + ": " + what); }
-    void Add(const char* what, int x, int y) { Add(what + (" " + std::to_string(x)) + "," + std::to_string(y)); }
+    int Add(const std::string& what)
+    {
+        m_log->push_back(m_name + ": " + what);
+        return 1;
+    }
+    int Add(const char* what, int x, int y) { return Add(what + (" " + std::to_string(x)) + "," + std::to_string(y)); }
 
     std::string m_name;
     Log* m_log;
@@ -177,10 +182,10 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsActivatesTheNewTopAndRunsQueu
     Start(system);
     Push("only");
     int runs = 0;
-    system.GetInvoker()->Add(new ActionCommand([&] { ++runs; }));
-    system.GetInvoker()->Add(new ActionCommand([&] { ++runs; }));
+    system.GetInvoker()->Add(std::unique_ptr<GCommand>(new ActionCommand([&] { ++runs; })));
+    system.GetInvoker()->Add(std::unique_ptr<GCommand>(new ActionCommand([&] { ++runs; })));
     // Opens a form when it runs, as "cmShowDialog" does.
-    system.GetInvoker()->Add(new ActionCommand([&] { Push("opened"); }));
+    system.GetInvoker()->Add(std::unique_ptr<GCommand>(new ActionCommand([&] { Push("opened"); })));
     app.OnFrame(30);
     EXPECT_EQ(std::tuple(runs, system.GetInvoker()->GetQueueCount()), std::tuple(2, 0));
     // The form a command opened is the top: activated and updated in the same tick.

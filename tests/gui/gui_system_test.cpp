@@ -32,7 +32,8 @@ public:
     std::vector<Made> made;
 
 protected:
-    GCommand* CreateOwn(const char* name, const GStringArray& parameters, GString&) override
+    std::unique_ptr<GCommand> CreateOwn(const char* name, const GStringArray& parameters,
+                                        GString&) override
     {
         if (std::string(name).rfind("cmGame", 0) != 0)
             return nullptr;
@@ -40,7 +41,7 @@ protected:
         for (uint32_t i = 0; i < parameters.GetCount(); ++i)
             entry.parameters.push_back(parameters[i].c_str());
         made.push_back(entry);
-        return new RecordedCommand(name);
+        return std::make_unique<RecordedCommand>(name);
     }
 };
 
@@ -90,9 +91,11 @@ TEST_F(GuiSystemTest, UnknownNamesAreLoggedAndNotQueued)
     EXPECT_EQ(system.ExecuteCommand("cmNoSuch", nullptr) + system.ExecuteCommand("cmNoSuch2", "x,y"), 0);
     EXPECT_EQ(std::tuple(system.GetInvoker()->GetQueueCount(), system.GetLog()->GetErrorCount()), std::tuple(0, 2));
     const std::string text = tolvanrise::test::ReadFileBytes(logPath);
-    EXPECT_NE(text.find("Cannot create command: cmNoSuch without parameters. Error description: Unknown command\n"),
+    EXPECT_NE(text.find("Cannot create command: cmNoSuch without parameters. Error description: "
+                        "Unknown command\n"),
               std::string::npos);
-    EXPECT_NE(text.find("Cannot create command: cmNoSuch2 with parameters: x,y. Error description: Unknown command\n"),
+    EXPECT_NE(text.find("Cannot create command: cmNoSuch2 with parameters: x,y. Error description: "
+                        "Unknown command\n"),
               std::string::npos);
 }
 

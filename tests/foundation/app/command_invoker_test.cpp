@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -83,7 +84,7 @@ TEST(CommandInvoker, ExecutesInOrderAndKeepsOnlyTheLastInHistory)
         invoker.Execute(-1);
         EXPECT_EQ(invoker.GetHistoryCount(), 0);
         for (const char* name : {"a", "b", "c"})
-            invoker.Add(new CountingCommand(ledger, name, 0));
+            invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, name, 0)));
         invoker.Add(nullptr);
         invoker.Execute(-1);
         EXPECT_EQ(ledger.executed, (Names{"a", "b", "c"}));
@@ -100,7 +101,8 @@ TEST(CommandInvoker, FilterHoldsBackLowPriorityInTheirPlaces)
     GCommandInvoker invoker;
     invoker.SetPriorityFilter(1024);
     for (const char* name : {"low1", "high", "low2"})
-        invoker.Add(new CountingCommand(ledger, name, name[0] == 'h' ? 1024 : 0));
+        invoker.Add(std::unique_ptr<GCommand>(
+            new CountingCommand(ledger, name, name[0] == 'h' ? 1024 : 0)));
     invoker.Execute(-1);
     EXPECT_EQ(ledger.executed, (Names{"high"}));
     EXPECT_EQ(QueueNames(invoker), (Names{"low1", "low2"}));
@@ -114,7 +116,8 @@ TEST(CommandInvoker, FilterHoldsBackLowPriorityInTheirPlaces)
     ledger.executed.clear();
     invoker.SetPriorityFilter(1024);
     for (const char* name : {"a", "b", "c", "d", "e"})
-        invoker.Add(new CountingCommand(ledger, name, name[0] == 'b' ? 1024 : 0));
+        invoker.Add(std::unique_ptr<GCommand>(
+            new CountingCommand(ledger, name, name[0] == 'b' ? 1024 : 0)));
     invoker.Execute(2);
     EXPECT_EQ(ledger.executed, (Names{"b"}));
     EXPECT_EQ(QueueNames(invoker), (Names{"a", "c", "d", "e"}));
@@ -127,9 +130,12 @@ TEST(CommandInvoker, FilterSwitchedMidway)
         GCommandInvoker invoker;
         invoker.SetHistorySize(100);
         invoker.SetPriorityFilter(1024);
-        invoker.Add(new CountingCommand(ledger, "low1", 0));
-        invoker.Add((new CountingCommand(ledger, "unlock", 1024))->OnExecute([&] { invoker.ClearPriorityFilter(); }));
-        invoker.Add(new CountingCommand(ledger, "low2", 0));
+        invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "low1", 0)));
+        invoker.Add(
+            std::unique_ptr<GCommand>((new CountingCommand(ledger, "unlock", 1024))->OnExecute([&] {
+                invoker.ClearPriorityFilter();
+            })));
+        invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "low2", 0)));
         invoker.Execute(-1);
         // low1 was held back before the unlock ran; low2 came after it and runs.
         EXPECT_EQ(ledger.executed, (Names{"unlock", "low2"}));
@@ -143,9 +149,12 @@ TEST(CommandInvoker, FilterSwitchedMidway)
     // Switched on midway it holds back the rest.
     ledger.executed.clear();
     GCommandInvoker invoker;
-    invoker.Add((new CountingCommand(ledger, "appear", 0))->OnExecute([&] { invoker.SetPriorityFilter(1024); }));
-    invoker.Add(new CountingCommand(ledger, "next", 0));
-    invoker.Add(new CountingCommand(ledger, "close", 1024));
+    invoker.Add(
+        std::unique_ptr<GCommand>((new CountingCommand(ledger, "appear", 0))->OnExecute([&] {
+            invoker.SetPriorityFilter(1024);
+        })));
+    invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "next", 0)));
+    invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "close", 1024)));
     invoker.Execute(-1);
     EXPECT_EQ(ledger.executed, (Names{"appear", "close"}));
     EXPECT_EQ(QueueNames(invoker), (Names{"next"}));
@@ -158,12 +167,14 @@ TEST(CommandInvoker, QueuedDuringExecuteHistoryAndUndo)
         GCommandInvoker invoker;
         invoker.SetHistorySize(10);
         invoker.SetPriorityFilter(1024);
-        invoker.Add(new CountingCommand(ledger, "held", 0));
-        invoker.Add((new CountingCommand(ledger, "spawner", 1024))->OnExecute([&] {
-            invoker.Add(new CountingCommand(ledger, "spawned", 1024));
-            // Running the invoker from inside a command must not run anything twice.
-            invoker.Execute(-1);
-        }));
+        invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "held", 0)));
+        invoker.Add(std::unique_ptr<GCommand>(
+            (new CountingCommand(ledger, "spawner", 1024))->OnExecute([&] {
+                invoker.Add(
+                    std::unique_ptr<GCommand>(new CountingCommand(ledger, "spawned", 1024)));
+                // Running the invoker from inside a command must not run anything twice.
+                invoker.Execute(-1);
+            })));
         invoker.Execute(-1);
         EXPECT_EQ(ledger.executed, (Names{"spawner", "spawned"}));
         EXPECT_EQ(QueueNames(invoker), (Names{"held"}));
@@ -174,13 +185,13 @@ TEST(CommandInvoker, QueuedDuringExecuteHistoryAndUndo)
     GCommandInvoker invoker;
     invoker.SetHistorySize(0);
     invoker.SetHistorySize(-5);
-    invoker.Add(new CountingCommand(ledger, "a", 0));
-    invoker.Add(new CountingCommand(ledger, "b", 0));
+    invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "a", 0)));
+    invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "b", 0)));
     invoker.Execute(-1);
     EXPECT_EQ(invoker.GetHistoryCount(), 1); // the default maximum of 1 survived
 
     invoker.SetHistorySize(5);
-    invoker.Add(new CountingCommand(ledger, "c", 0));
+    invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "c", 0)));
     invoker.Execute(-1);
     invoker.Undo(0);
     invoker.Undo(-3);
@@ -195,19 +206,19 @@ TEST(CommandInvoker, SortAddByPriorityAndDump)
     Ledger ledger;
     GCommandInvoker invoker;
     for (int p : {5, 0, 1024, 0})
-        invoker.Add(new CountingCommand(ledger, "x", p));
+        invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "x", p)));
     invoker.SortQueue();
     EXPECT_EQ(QueuePriorities(invoker), (std::vector<int>{0, 0, 5, 1024}));
 
     GCommandInvoker byPriority;
     for (int p : {0, 0, 5})
-        byPriority.Add(new CountingCommand(ledger, "x", p));
-    byPriority.AddByPriority(new CountingCommand(ledger, "x", 1));
+        byPriority.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "x", p)));
+    byPriority.AddByPriority(std::unique_ptr<GCommand>(new CountingCommand(ledger, "x", 1)));
     EXPECT_EQ(QueuePriorities(byPriority), (std::vector<int>{0, 0, 1, 5}));
 
     GCommandInvoker single;
     for (auto [name, p] : {std::pair{"x", 5}, {"first", 0}, {"middle", 0}})
-        single.AddByPriority(new CountingCommand(ledger, name, p));
+        single.AddByPriority(std::unique_ptr<GCommand>(new CountingCommand(ledger, name, p)));
     EXPECT_EQ(QueueNames(single), (Names{"first", "middle", "x"}));
 
     // The dump lists the history, then the queue.
@@ -216,9 +227,9 @@ TEST(CommandInvoker, SortAddByPriorityAndDump)
     {
         GHtmlLog log(path.c_str());
         GCommandInvoker invoker;
-        invoker.Add(new CountingCommand(ledger, "cmDone", 0));
+        invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "cmDone", 0)));
         invoker.Execute(-1);
-        invoker.Add(new CountingCommand(ledger, "cmWaiting", 0));
+        invoker.Add(std::unique_ptr<GCommand>(new CountingCommand(ledger, "cmWaiting", 0)));
         invoker.Dump(&log);
         invoker.Dump(nullptr);
     }

@@ -15,6 +15,7 @@
 #include "foundation/core/rect.h"
 #include "foundation/docs/xml_data_doc.h"
 #include "foundation/image/bitmap.h"
+#include "foundation/image/dib_surface.h"
 #include "foundation/image/colour_ramp.h"
 #include "graphics/blit/kernels.h"
 #include "graphics/fonts/bmp_font.h"
@@ -444,6 +445,20 @@ TEST_F(OldFontTest, DrawRulesGiveHandComputedBytesClippedToRectangleAndDestinati
     const GRect wide{0, 0, 400, 400};
     font.DrawText(narrow.get(), 0, 3, "ABABAB", 0, &wide);
     EXPECT_EQ(Px(*narrow, 0, 4)[0], 200);
+}
+
+TEST_F(OldFontTest, DrawsOntoTheBackBufferWhichKeepsItsOwnMemory)
+{
+    // The back buffer has no pixel block; only its lock gives the pixels.
+    std::unique_ptr<GDibSurface> screen = GDibSurface::Create(30, 6, 24);
+    ASSERT_TRUE(screen && screen->GetPixelBlock() == nullptr);
+    font.DrawTextAlpha(screen.get(), 0, 0, "B", 0x0000FF, 255, nullptr); // not locked: nothing
+    uint8_t* pixels = screen->Lock();
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[1 * 3], 0);
+    font.DrawTextAlpha(screen.get(), 0, 0, "B", 0x0000FF, 255, nullptr);
+    EXPECT_EQ(std::make_tuple(pixels[1 * 3], pixels[2 * 3], pixels[2 * 3 + 2]), std::make_tuple(253, 153, 0));
+    screen->Unlock();
 }
 
 TEST(OldFontSheetTest, DamagedSheetsAreClampedOrRefused)

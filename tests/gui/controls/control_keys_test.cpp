@@ -1,0 +1,217 @@
+// One key table per control: the key (with Shift or Ctrl held), the control's state before
+// and after, and the commands its report queued. Keys travel the whole road: window
+// procedure, form stack, dialog, focused control, VirtualKeyToKeyCode.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gui/controls/button.h"
+#include "gui/controls/list_box.h"
+#include "gui/controls/slider_bar.h"
+#include "gui/controls/tab_control.h"
+#include "gui/controls/ttf_controls.h"
+#include "support/gui_controls.h"
+
+namespace {
+
+using namespace platform;
+
+struct KeyRow {
+    int modifier; // 0, VK_SHIFT or VK_CONTROL
+    int key;
+    std::string before;
+    std::string after;
+    int queued;
+};
+
+// "text|caret|selection start" for edits; the value or index as a number otherwise.
+std::string StateOf(GBaseControl& control)
+{
+    if (auto* box = dynamic_cast<GCheckBox*>(&control))
+        return box->IsChecked() ? "on" : "off";
+    if (auto* slider = dynamic_cast<GSliderBar*>(&control))
+        return std::to_string(slider->GetValue());
+    if (auto* list = dynamic_cast<GListBox*>(&control))
+        return std::to_string(list->GetSelected());
+    if (auto* tabs = dynamic_cast<GTabControl*>(&control))
+        return std::to_string(tabs->GetSelected());
+    if (auto* edit = dynamic_cast<GBaseEdit*>(&control)) {
+        const GEditBuffer& b = edit->GetBuffer();
+        std::string text;
+        for (char16_t c : b.GetText())
+            text += char(c);
+        return text + "|" + std::to_string(b.GetCaret()) + "|" +
+               std::to_string(b.GetSelectionStart());
+    }
+    return "";
+}
+
+void SetState(GBaseControl& control, const std::string& state)
+{
+    if (auto* box = dynamic_cast<GCheckBox*>(&control))
+        box->SetChecked(state == "on");
+    else if (auto* slider = dynamic_cast<GSliderBar*>(&control))
+        slider->SetValue(std::stoi(state));
+    else if (auto* list = dynamic_cast<GListBox*>(&control))
+        list->SetSelected(std::stoi(state));
+    else if (auto* tabs = dynamic_cast<GTabControl*>(&control))
+        tabs->SetSelected(std::stoi(state));
+    else if (auto* edit = dynamic_cast<GBaseEdit*>(&control)) {
+        const size_t bar = state.find('|');
+        const size_t second = state.find('|', bar + 1);
+        edit->SetText(GWString(state.substr(0, bar).c_str()));
+        const int caret = std::stoi(state.substr(bar + 1, second - bar - 1));
+        const int anchor = std::stoi(state.substr(second + 1));
+        const_cast<GEditBuffer&>(edit->GetBuffer()).MoveTo(anchor, false);
+        const_cast<GEditBuffer&>(edit->GetBuffer()).MoveTo(caret, true);
+    }
+}
+
+class ControlKeysTest : public tolvanrise::test::GuiControlsTest {
+protected:
+    GBaseControl& Add(std::unique_ptr<GBaseControl> control)
+    {
+        control->SetRect(GRect{100, 100, 299, 159});
+        control->SetOnClick("cmRepaintTopDialog");
+        GBaseControl* added = dialog->AddControl(std::move(control));
+        dialog->SetFocus(added);
+        return *added;
+    }
+    void Check(GBaseControl& control, const std::vector<KeyRow>& rows)
+    {
+        for (const KeyRow& row : rows) {
+            SetState(control, row.before);
+            const int queued = Queued();
+            if (row.modifier)
+                Chord(row.modifier, row.key);
+            else
+                Key(row.key);
+            EXPECT_EQ(StateOf(control), row.after)
+                << control.GetName() << " key " << row.key << " from " << row.before;
+            EXPECT_EQ(Queued() - queued, row.queued)
+                << control.GetName() << " key " << row.key << " from " << row.before;
+            EXPECT_EQ(dialog->GetFocus(), &control) << control.GetName() << " key " << row.key;
+        }
+    }
+    void SetUp() override
+    {
+        GuiControlsTest::SetUp();
+        dialog = &Open();
+        font = system.GetBmpFontManager()->FindFont("Sans12");
+    }
+    GDialog* dialog = nullptr;
+    GBmpFont* font = nullptr;
+};
+
+TEST_F(ControlKeysTest, Button)
+{
+    Check(Add(std::make_unique<GButton>("btnOk", font)), {
+                                                             {0, VK_RETURN, "", "", 1},
+                                                             {0, VK_SPACE, "", "", 1},
+                                                             {0, 'A', "", "", 0},
+                                                             {0, VK_LEFT, "", "", 0},
+                                                             {0, VK_ESCAPE, "", "", 0},
+                                                         });
+}
+
+TEST_F(ControlKeysTest, CheckBox)
+{
+    Check(Add(std::make_unique<GCheckBox>("cbMusic", font)), {
+                                                                 {0, VK_SPACE, "off", "on", 1},
+                                                                 {0, VK_RETURN, "on", "off", 1},
+                                                                 {0, 'A', "off", "off", 0},
+                                                                 {0, VK_DOWN, "on", "on", 0},
+                                                             });
+}
+
+TEST_F(ControlKeysTest, SliderBar)
+{
+    auto slider = std::make_unique<GSliderBar>("slMusic");
+    slider->SetStep(5);
+    Check(Add(std::move(slider)), {
+                                      {0, VK_RIGHT, "50", "55", 1},
+                                      {0, VK_UP, "50", "55", 1},
+                                      {0, VK_LEFT, "50", "45", 1},
+                                      {0, VK_DOWN, "50", "45", 1},
+                                      {0, VK_PRIOR, "50", "60", 1},
+                                      {0, VK_NEXT, "50", "40", 1},
+                                      {0, VK_HOME, "50", "0", 1},
+                                      {0, VK_END, "50", "100", 1},
+                                      {0, VK_RIGHT, "100", "100", 0},
+                                      {0, VK_LEFT, "0", "0", 0},
+                                      {0, VK_PRIOR, "95", "100", 1},
+                                      {0, VK_SPACE, "50", "50", 0},
+                                  });
+}
+
+TEST_F(ControlKeysTest, ListBox)
+{
+    auto list = std::make_unique<GListBox>("lstProfiles", font, 20); // 3 of 5 rows in view
+    for (const char* item : {"a", "b", "c", "d", "e"})
+        list->AddItem(GWString(item));
+    GListBox* shown = list.get();
+    Check(Add(std::move(list)), {
+                                    {0, VK_DOWN, "-1", "0", 1},
+                                    {0, VK_UP, "-1", "4", 1},
+                                    {0, VK_DOWN, "4", "4", 0},
+                                    {0, VK_UP, "2", "1", 1},
+                                    {0, VK_HOME, "3", "0", 1},
+                                    {0, VK_END, "0", "4", 1},
+                                    {0, VK_NEXT, "0", "3", 1},
+                                    {0, VK_PRIOR, "4", "1", 1},
+                                    {0, VK_LEFT, "2", "2", 0},
+                                });
+    shown->SetSelected(4);
+    EXPECT_EQ(shown->GetTopIndex(), 2); // the selection stays in view
+    shown->SetSelected(0);
+    EXPECT_EQ(shown->GetTopIndex(), 0);
+}
+
+TEST_F(ControlKeysTest, TabControl)
+{
+    auto tabs = std::make_unique<GTabControl>("tabOptions", font);
+    for (const char* caption : {"Sound", "Video", "Game"})
+        tabs->AddTab(GWString(caption), {});
+    Check(Add(std::move(tabs)), {
+                                    {0, VK_RIGHT, "0", "1", 1},
+                                    {0, VK_RIGHT, "2", "2", 0},
+                                    {0, VK_LEFT, "1", "0", 1},
+                                    {0, VK_LEFT, "0", "0", 0},
+                                    {0, VK_END, "0", "2", 1},
+                                    {0, VK_HOME, "2", "0", 1},
+                                    {0, VK_DOWN, "1", "1", 0},
+                                });
+}
+
+TEST_F(ControlKeysTest, TextEdit)
+{
+    Check(Add(std::make_unique<GTextEdit>("edName", "DejaVuSans.ttf", 12, 6)),
+          {
+              {0, 'D', "abc|3|3", "abcd|4|4", 0},
+              {0, 'D', "abc|0|0", "dabc|1|1", 0},
+              {0, VK_SPACE, "ab|2|2", "ab |3|3", 0},
+              {0, '7', "ab|1|1", "a7b|2|2", 0},
+              {0, 'Z', "abcdef|6|6", "abcdef|6|6", 0}, // full
+              {0, VK_BACK, "abc|3|3", "ab|2|2", 0},
+              {0, VK_BACK, "abc|0|0", "abc|0|0", 0},
+              {0, VK_DELETE, "abc|1|1", "ac|1|1", 0},
+              {0, VK_DELETE, "abc|3|3", "abc|3|3", 0},
+              {0, VK_LEFT, "abc|3|3", "abc|2|2", 0},
+              {0, VK_LEFT, "abc|0|0", "abc|0|0", 0},
+              {0, VK_RIGHT, "abc|1|1", "abc|2|2", 0},
+              {0, VK_HOME, "abc|2|2", "abc|0|0", 0},
+              {0, VK_END, "abc|1|1", "abc|3|3", 0},
+              {VK_SHIFT, VK_LEFT, "abc|3|3", "abc|2|2", 0}, // selects: caret 2, anchor 3
+              {0, VK_LEFT, "abc|1|3", "abc|1|1", 0},        // a selection collapses first
+              {VK_SHIFT, VK_HOME, "abc|2|2", "abc|0|0", 0},
+              {0, 'X', "abcd|3|1", "axd|2|2", 0}, // typing replaces the selection
+              {0, VK_BACK, "abcd|3|1", "ad|1|1", 0},
+              {VK_CONTROL, 'A', "abc|1|1", "abc|3|0", 0},
+              {0, VK_RETURN, "abc|1|1", "abc|1|1", 0},
+              {0, VK_ESCAPE, "abc|1|1", "abc|1|1", 0},
+              {0, VK_F1, "abc|1|1", "abc|1|1", 0},
+          });
+}
+
+} // namespace

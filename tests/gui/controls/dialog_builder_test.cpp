@@ -1,0 +1,139 @@
+// The dialog builder on the test dialog file and on broken files: each broken control is left
+// out with one error line in the log naming it and why, and the rest of the dialog is built.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "foundation/cfg/cfg_node.h"
+#include "foundation/files/html_log.h"
+#include "gui/controls/button.h"
+#include "gui/controls/list_box.h"
+#include "gui/controls/slider_bar.h"
+#include "gui/controls/tab_control.h"
+#include "gui/dialog_builder.h"
+#include "support/gui_controls.h"
+
+namespace {
+
+using namespace platform;
+
+using DialogBuilderTest = tolvanrise::test::GuiControlsTest;
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST_F(DialogBuilderTest, BuildsTheTestDialogWithEveryKind)
+{
+    GDialog& dialog = Open();
+    GDialogBuilder builder(system);
+    ASSERT_EQ(
+        builder.BuildFromFile(dialog, TOLVANRISE_SOURCE_DIR "/tests/gui/dialogs/controls_test.cfg"),
+        10);
+    EXPECT_EQ(system.GetLog()->GetErrorCount(), 0);
+    std::vector<std::string> names;
+    for (int i = 0; i < dialog.GetControlCount(); ++i)
+        names.push_back(dialog.GetControl(i)->GetName());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"lblTitle", "btnPlay", "cbMusic", "slMusic", "lstProfiles",
+                                        "tabOptions", "lblName", "edName", "lblCode", "edCode"}));
+    EXPECT_EQ(dialog.GetBackgroundColour(), 0x201810u);
+    EXPECT_TRUE(dynamic_cast<GCheckBox*>(dialog.FindControl("cbMusic"))->IsChecked());
+    EXPECT_EQ(dynamic_cast<GSliderBar*>(dialog.FindControl("slMusic"))->GetValue(), 40);
+    EXPECT_EQ(dynamic_cast<GListBox*>(dialog.FindControl("lstProfiles"))->GetSelected(), 1);
+    EXPECT_FALSE(dialog.FindControl("edCode")->IsEnabled());
+    // The first tab's page shows; the second's (the name edit) is hidden until chosen.
+    EXPECT_TRUE(dialog.FindControl("slMusic")->IsVisible() &&
+                !dialog.FindControl("edName")->IsVisible());
+    Click(500, 180);
+    EXPECT_TRUE(!dialog.FindControl("slMusic")->IsVisible() &&
+                dialog.FindControl("edName")->IsVisible());
+
+    const GRect r = dialog.FindControl("btnPlay")->GetRect();
+    EXPECT_TRUE(r.left == 40 && r.top == 80 && r.right == 199 && r.bottom == 115);
+    const int queued = Queued();
+    Click(100, 100);
+    EXPECT_EQ(Queued() - queued, 2); // its OnClick list
+    app.OnFrame(30);
+    EXPECT_EQ(system.GetLog()->GetErrorCount(), 0);
+}
+
+TEST_F(DialogBuilderTest, BrokenControlsAreLeftOutWithOneLineEach)
+{
+    const std::string good =
+        "Control { Name = btnOk X = 10 Y = 10 Width = 50 Height = 20 Font = Sans12 }\n";
+    struct Case {
+        const char* what;
+        std::string controls;
+        int made;
+        const char* logged; // a piece of the one error line; null: none
+    };
+    const Case cases[] = {
+        {"good", good, 2, nullptr},
+        {"unknown keyword", "Control { Name = btnX Class = KNOB X = 1 Y = 1 Width = 5 Height = 5 }",
+         1, "control 1 \"btnX\" left out: unknown keyword KNOB"},
+        {"no keyword, no prefix",
+         "Control { Name = okButton X = 1 Y = 1 Width = 5 Height = 5 Font = Sans12 }", 1,
+         "no Class and no known type prefix"},
+        {"missing bitmap font",
+         "Control { Name = btnX X = 1 Y = 1 Width = 5 Height = 5 Font = Nope }", 1,
+         "no bitmap font \"Nope\""},
+        {"missing raster font",
+         "Control { Name = edX X = 1 Y = 1 Width = 5 Height = 5 Font = Sans12 }", 1,
+         "no raster font \"Sans12\""},
+        {"missing TrueType file",
+         "Control { Name = edX Class = TEXTEDIT X = 1 Y = 1 Width = 5 Height = 5 Font = no.ttf }",
+         1, "no TrueType font \"no.ttf\""},
+        {"right of the screen", "Control { Name = slX X = 760 Y = 1 Width = 41 Height = 5 }", 1,
+         "outside the screen"},
+        {"above the screen", "Control { Name = slX X = 1 Y = -1 Width = 5 Height = 5 }", 1,
+         "outside the screen"},
+        {"huge", "Control { Name = slX X = 1 Y = 1 Width = 2147483647 Height = 5 }", 1,
+         "outside the screen"},
+        {"no size", "Control { Name = slX X = 1 Y = 1 Width = 0 Height = 5 }", 1, "no size"},
+        {"missing animation",
+         "Control { Name = lblX X = 1 Y = 1 Width = 5 Height = 5 Animation = none.cfg }", 1,
+         "cannot play the animation \"none.cfg\""},
+        {"the whole screen", "Control { Name = slX X = 0 Y = 0 Width = 800 Height = 600 }", 2,
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        GDialog dialog(&app, &system);
+        ASSERT_EQ(dialog.Create(0), 1);
+        const std::string text = "Dialog {\n" + c.controls + "\n" + good + "}\n";
+        GCfgNode file;
+        ASSERT_EQ(file.Parse(text.data(), text.size()), 1) << c.what;
+        const int errors = system.GetLog()->GetErrorCount();
+        EXPECT_EQ(GDialogBuilder(system).Build(dialog, file, "case.cfg"), c.made) << c.what;
+        EXPECT_EQ(dialog.GetControlCount(), c.made) << c.what;
+        EXPECT_NE(dialog.FindControl("btnOk"), nullptr) << c.what;
+        EXPECT_EQ(system.GetLog()->GetErrorCount() - errors, c.logged ? 1 : 0) << c.what;
+        if (c.logged)
+            EXPECT_NE(ReadFile(temp.Path("log.html")).find(c.logged), std::string::npos) << c.what;
+    }
+}
+
+TEST_F(DialogBuilderTest, UnreadableFilesBuildNothing)
+{
+    GDialog dialog(&app, &system);
+    ASSERT_EQ(dialog.Create(0), 1);
+    GDialogBuilder builder(system);
+    EXPECT_EQ(builder.BuildFromFile(dialog, "no_such_dialog.cfg"), -1);
+    const std::string path = temp.Path("broken.cfg");
+    std::ofstream(path) << "Dialog { Control { Name = btnOk ";
+    EXPECT_EQ(builder.BuildFromFile(dialog, path.c_str()), -1);
+    std::ofstream(path) << "Window { }";
+    EXPECT_EQ(builder.BuildFromFile(dialog, path.c_str()), -1);
+    EXPECT_EQ(dialog.GetControlCount(), 0);
+    EXPECT_EQ(system.GetLog()->GetErrorCount(), 3);
+}
+
+} // namespace

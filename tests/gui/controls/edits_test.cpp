@@ -1,0 +1,248 @@
+// The two edits: copy, cut and paste through the form stack, the GUI's clipboard buffer and the
+// platform clipboard; text widths and the caret against GetTextWidthN and MeasureText; and the
+// pixels a TrueType edit and a raster-font edit leave on the screen, against glyph positions
+// worked out from the fonts' own metrics.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "foundation/app/key_codes.h"
+#include "foundation/image/bitmap.h"
+#include "foundation/image/dib_surface.h"
+#include "graphics/fonts/old_font.h"
+#include "graphics/fonts/ttf_font.h"
+#include "gui/controls/button.h"
+#include "gui/controls/old_font_controls.h"
+#include "gui/controls/ttf_controls.h"
+#include "support/gui_controls.h"
+
+namespace {
+
+using namespace platform;
+
+std::u16string U(const char* ascii)
+{
+    std::u16string text;
+    while (*ascii)
+        text += char16_t(*ascii++);
+    return text;
+}
+
+std::string Clipboard(GApplication& app)
+{
+    char buffer[64] = {};
+    app.GetClipboardText(buffer, 63);
+    return buffer;
+}
+
+class EditsTest : public tolvanrise::test::GuiControlsTest {
+protected:
+    void SetUp() override
+    {
+        GuiControlsTest::SetUp();
+        dialog = &Open();
+        auto ttf = std::make_unique<GTextEdit>("edName", "DejaVuSans.ttf", 12, 8);
+        ttf->SetRect(GRect{100, 100, 299, 123});
+        textEdit = static_cast<GTextEdit*>(dialog->AddControl(std::move(ttf)));
+        raster = system.GetOldFontManager()->FindFont("Sans9");
+        auto legacy = std::make_unique<GEdit>("edCode", raster, 8);
+        legacy->SetRect(GRect{100, 200, 299, 223});
+        edit = static_cast<GEdit*>(dialog->AddControl(std::move(legacy)));
+        auto button =
+            std::make_unique<GButton>("btnOk", system.GetBmpFontManager()->FindFont("Sans12"));
+        button->SetRect(GRect{100, 300, 199, 339});
+        dialog->AddControl(std::move(button));
+    }
+    // Bytes B, G, R of the back buffer at (x, y) as 0x00RRGGBB.
+    uint32_t Pixel(int x, int y)
+    {
+        GDibSurface& surface = *app.GetBackBuffer();
+        const uint8_t* p = surface.Lock() + y * surface.GetPitch() + x * 3;
+        const uint32_t colour = p[0] | (p[1] << 8) | (p[2] << 16);
+        surface.Unlock();
+        return colour;
+    }
+    GDialog* dialog = nullptr;
+    GTextEdit* textEdit = nullptr;
+    GEdit* edit = nullptr;
+    GOldFont* raster = nullptr;
+};
+
+TEST_F(EditsTest, CopyCutAndPasteRoundTripThroughThePlatformClipboard)
+{
+    Click(150, 110);
+    Type("hello");
+    Chord(VK_CONTROL, 'A');
+    Chord(VK_CONTROL, 'C');
+    EXPECT_EQ(Clipboard(app), "hello");
+    Key(VK_END);
+    Chord(VK_SHIFT, VK_LEFT);
+    Chord(VK_SHIFT, VK_LEFT);
+    Chord(VK_SHIFT, VK_LEFT);
+    Chord(VK_CONTROL, 'X');
+    EXPECT_EQ(textEdit->GetBuffer().GetText(), U("he"));
+    EXPECT_EQ(Clipboard(app), "llo");
+
+    Click(150, 210);
+    Chord(VK_CONTROL, 'V');
+    Chord(VK_SHIFT, VK_INSERT); // the other paste chord
+    EXPECT_EQ(edit->GetBuffer().GetText(), U("llollo"));
+    Chord(VK_CONTROL, 'V'); // eight at most
+    EXPECT_EQ(edit->GetBuffer().GetText(), U("llollo"
+                                             "ll"));
+
+    // Text from elsewhere: one line of it, and only what the font draws (U+4E00 has no
+    // narrow form and no glyph).
+    ASSERT_EQ(SetClipboardText("ab\r\ncd", 0), 6);
+    Click(150, 110);
+    Key(VK_HOME);
+    Chord(VK_CONTROL, 'V');
+    EXPECT_EQ(textEdit->GetBuffer().GetText(), U("abhe"));
+    textEdit->SetText(GWString(u"x\u4E00y"));
+    edit->SetText(GWString(u"x\u4E00y\u20ACz"));
+    EXPECT_EQ(textEdit->GetBuffer().GetText(), U("xy"));
+    EXPECT_EQ(edit->GetBuffer().GetText().substr(0, 2), U("xy"));
+
+    // A copy that nothing takes leaves the user's clipboard alone.
+    ASSERT_EQ(SetClipboardText("keep", 0), 4);
+    Key(VK_END);
+    Chord(VK_CONTROL, 'C'); // edit without a selection
+    EXPECT_EQ(Clipboard(app), "keep");
+    Click(150, 320);
+    Chord(VK_CONTROL, 'X'); // a button
+    EXPECT_EQ(Clipboard(app), "keep");
+}
+
+TEST_F(EditsTest, WidthsAndCaretFollowTheFontsMeasures)
+{
+    const char* sample = "Tolvanrise 1024";
+    textEdit->SetText(GWString(sample));
+    edit->SetText(GWString(sample));
+    ASSERT_EQ(edit->GetBuffer().GetLength(), 8);
+    GTtfFont& font = *textEdit->GetFace().GetFont();
+    int previous = -1;
+    for (int n = 0; n <= 8; ++n) {
+        int w = 0;
+        int h = 0;
+        font.MeasureText(GWString(std::string(sample, n).c_str()), 12, &w, &h, font.GetOptions());
+        EXPECT_EQ(textEdit->TextWidthN(n), n ? w : 0) << n;
+        EXPECT_EQ(edit->TextWidthN(n), raster->GetTextWidthN(sample, n)) << n;
+        EXPECT_GT(edit->TextWidthN(n), previous) << n;
+        previous = edit->TextWidthN(n);
+    }
+    // The caret line of the focused edit stands where the prefix ends.
+    Click(150, 210);
+    Key(VK_HOME);
+    Key(VK_RIGHT);
+    Key(VK_RIGHT);
+    app.OnFrame(30);
+    const int caretX = 100 + GBaseEdit::kPadding + raster->GetTextWidthN(sample, 2);
+    EXPECT_EQ(Pixel(caretX, 211), edit->GetColours().focus);
+    EXPECT_EQ(edit->PositionAt(caretX), 2);
+    EXPECT_EQ(edit->PositionAt(0), 0);
+    EXPECT_EQ(edit->PositionAt(799), 8);
+}
+
+TEST_F(EditsTest, RasterEditPixelsSitAtTheGlyphRecordsPositions)
+{
+    edit->SetText(GWString("Hi"));
+    app.OnFrame(30);
+    const GBitmap& sheet = *raster->GetSheet();
+    const int lineTop = 200 + (24 - raster->GetHeight()) / 2;
+    int pen = 100 + GBaseEdit::kPadding;
+    int inked = 0;
+    for (uint8_t code : {uint8_t('H'), uint8_t('i')}) {
+        const GOldFont::Glyph& g = *raster->GetGlyph(code);
+        for (int row = 0; row < raster->GetHeight(); ++row) {
+            for (int col = 0; col < g.width; ++col) {
+                const uint8_t mask =
+                    sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
+                const uint32_t pixel = Pixel(pen + g.left + col, lineTop + row);
+                // The image's mask step over the edit's panel: text + ((face - text) * m >> 8).
+                uint32_t expected = edit->GetColours().face;
+                if (mask < 255) {
+                    expected = 0;
+                    for (int shift = 0; shift < 24; shift += 8) {
+                        const int s = int(edit->GetColours().text >> shift & 0xFF);
+                        const int d = int(edit->GetColours().face >> shift & 0xFF);
+                        expected |= uint32_t(uint8_t(s + (((d - s) * mask) >> 8))) << shift;
+                    }
+                    ++inked;
+                }
+                EXPECT_EQ(pixel, expected)
+                    << code << " " << col << "," << row << " mask " << int(mask);
+            }
+        }
+        pen += g.left + g.width + g.right;
+    }
+    EXPECT_GT(inked, 10);
+    EXPECT_EQ(pen, 100 + GBaseEdit::kPadding + raster->GetTextWidth("Hi"));
+}
+
+TEST_F(EditsTest, TrueTypeEditPixelsMatchEachGlyphDrawnAloneAtItsPen)
+{
+    textEdit->SetText(GWString("Hi"));
+    app.OnFrame(30);
+    GTtfFont& font = *textEdit->GetFace().GetFont();
+    const int lineTop = 100 + (24 - textEdit->LineHeight()) / 2;
+    int pen = 100 + GBaseEdit::kPadding;
+    int inked = 0;
+    for (const char* glyph : {"H", "i"}) {
+        constexpr int kOffset = 4; // room for a glyph that starts left of its pen
+        std::unique_ptr<GBitmap> alone(GBitmap::Create(40, 40, 0, 2));
+        std::memset(alone->GetAlpha(), 255, 40 * 40);
+        font.DrawTextW(GWString(glyph), alone.get(), 12, 0xFFFFFF, kOffset, 0);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x)
+                if (alone->GetAlpha()[y * 40 + x] == 0) {
+                    EXPECT_EQ(Pixel(pen + x - kOffset, lineTop + y), textEdit->GetColours().text)
+                        << glyph;
+                    ++inked;
+                }
+        int w = 0;
+        int h = 0;
+        font.MeasureText(GWString(glyph), 12, &w, &h, font.GetOptions());
+        pen += w;
+    }
+    EXPECT_GT(inked, 10);
+    // Nothing of the edit leaves its rectangle.
+    EXPECT_EQ(Pixel(99, 110), 0u);
+    EXPECT_EQ(Pixel(300, 110), 0u);
+}
+
+TEST_F(EditsTest, RasterLabelBlendsItsGlyphsRightAlignedAndAtHalfStrengthWhenDisabled)
+{
+    // Dirty areas are cleared to black, so each drawing blends over black.
+    dialog->SetBackgroundMode(kBackgroundFill);
+    dialog->SetBackgroundColour(0);
+    auto label = std::make_unique<GEditLabel>("lblCode", raster, GTextAlign::Right);
+    label->SetRect(GRect{400, 100, 499, 119});
+    label->SetText(GWString("H"));
+    GBaseControl* shown = dialog->AddControl(std::move(label));
+    const GOldFont::Glyph& g = *raster->GetGlyph('H');
+    const GBitmap& sheet = *raster->GetSheet();
+    const int left = 500 - raster->GetTextWidth("H") + g.left;
+    const int top = 100 + (20 - raster->GetHeight()) / 2;
+    for (uint8_t alpha : {uint8_t(255), uint8_t(128)}) {
+        shown->SetEnabled(alpha == 255);
+        app.OnFrame(30);
+        const uint32_t colour = alpha == 255 ? shown->GetColours().text : shown->GetColours().disabledText;
+        int inked = 0;
+        for (int row = 0; row < raster->GetHeight(); ++row)
+            for (int col = 0; col < g.width; ++col) {
+                const uint8_t mask = sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
+                // Over the black screen: d + ((c - d) * (255 - m) * alpha >> 16) with d = 0.
+                uint32_t expected = 0;
+                for (int shift = 0; shift < 24; shift += 8)
+                    expected |= uint32_t(((colour >> shift & 0xFF) * (255 - mask) * alpha) >> 16) << shift;
+                EXPECT_EQ(Pixel(left + col, top + row), expected) << int(alpha) << " " << col << "," << row;
+                inked += mask < 255;
+            }
+        EXPECT_GT(inked, 10);
+    }
+    EXPECT_EQ(dialog->ControlAt(450, 110), nullptr); // labels let the mouse through
+}
+
+} // namespace
