@@ -36,9 +36,17 @@ struct SoundVoice {
     bool lost = false;
     int32_t volume = 0;
     int32_t pan = 0;
+    // Linear gains of each side in 16.16 fixed point (at most 1.0), from volume and pan: worked
+    // out when either is set, so the mixer does no power per chunk.
+    int32_t gainLeft = 1 << 16;
+    int32_t gainRight = 1 << 16;
     uint32_t frequency = 0; // 0: the format's own rate
     uint64_t position = 0;  // frames in 32.32 fixed point
     std::vector<SoundNotifyPosition> notify;
+    // The region Lock handed out last (null: none), which Unlock must give back.
+    const uint8_t* lockedPart1 = nullptr;
+    uint32_t lockedBytes1 = 0;
+    uint32_t lockedBytes2 = 0;
 };
 
 class SoundCore {
@@ -59,7 +67,17 @@ int32_t GainOf(int32_t hundredthsDb)
 {
     if (hundredthsDb <= kVolumeMin)
         return 0;
+    if (hundredthsDb >= 0)
+        return kUnityGain;
     return static_cast<int32_t>(std::lround(std::pow(10.0, hundredthsDb / 2000.0) * kUnityGain));
+}
+
+// A pan attenuates the far side only: left of centre the right channel, right of it the left.
+void UpdateGains(SoundVoice& v)
+{
+    const int64_t gain = GainOf(v.volume);
+    v.gainLeft = static_cast<int32_t>(gain * GainOf(std::min(0, -v.pan)) >> 16);
+    v.gainRight = static_cast<int32_t>(gain * GainOf(std::min(0, v.pan)) >> 16);
 }
 
 template <int Bits>
@@ -74,53 +92,84 @@ inline int32_t SampleAt(const uint8_t* data, uint32_t index)
     }
 }
 
+// One output frame of a voice: the frame at index, moved towards the frame at next by frac
+// (16 bits), times the side's gain, added to out[0] and out[1].
+//
+// Bounds: samples are -32,768..32,767 (8-bit ones scaled up), so neighbours differ by at most
+// 65,535 (17 bits) and the 16-bit fraction makes the product 33 bits: it is worked out in 64
+// bits. The interpolated sample stays between its neighbours and a gain is at most 1.0
+// (65,536), so sample x gain fits 32 bits; 32 voices at full level sum to under 2^21.
+template <int Channels, int Bits, bool Interpolate>
+inline void MixFrame(const uint8_t* data, uint32_t index, uint32_t next, uint32_t frac,
+                     int32_t gainL, int32_t gainR, int32_t* out)
+{
+    int32_t l = SampleAt<Bits>(data, index * Channels);
+    int32_t r = Channels == 2 ? SampleAt<Bits>(data, index * Channels + 1) : l;
+    if constexpr (Interpolate) {
+        const int32_t l1 = SampleAt<Bits>(data, next * Channels);
+        const int32_t r1 = Channels == 2 ? SampleAt<Bits>(data, next * Channels + 1) : l1;
+        l += static_cast<int32_t>((int64_t{l1 - l} * frac) >> 16);
+        if constexpr (Channels == 2)
+            r += static_cast<int32_t>((int64_t{r1 - r} * frac) >> 16);
+        else
+            r = l;
+    }
+    out[0] += (l * gainL) >> 16;
+    out[1] += (r * gainR) >> 16;
+}
+
 // Adds one voice to acc (stereo int32) for up to frames frames; returns the frames mixed,
 // fewer when a one-shot voice reached its end. Resampling is linear between neighbouring
 // frames; at the voice's own rate of 44,100 Hz the step is whole and no neighbour is read.
+// Everything the loop reads is copied to locals first: acc's stores could otherwise alias the
+// voice's fields and force reloads on every frame.
 template <int Channels, int Bits, bool Interpolate>
-uint32_t MixVoice(const SoundVoice& v, uint64_t& position, uint64_t step, int32_t gainL,
-                  int32_t gainR, int32_t* acc, uint32_t frames)
+uint32_t MixVoice(const SoundVoice& v, uint64_t& position, uint64_t step, int32_t* acc,
+                  uint32_t frames)
 {
-    const uint8_t* data = v.data.data();
-    const uint64_t end = uint64_t{v.frames} << 32;
+    const uint8_t* const data = v.data.data();
+    const uint32_t count = v.frames;
+    const bool looping = v.looping;
+    const int32_t gainL = v.gainLeft;
+    const int32_t gainR = v.gainRight;
+    const uint64_t end = uint64_t{count} << 32;
+    // Below this every frame's neighbour is the next one; the last frame's is the first
+    // (looping) or itself.
+    const uint64_t plainEnd = Interpolate ? uint64_t{count - 1} << 32 : end;
+    uint64_t pos = position;
     uint32_t done = 0;
     while (done < frames) {
-        if (position >= end) {
-            if (!v.looping)
+        if (pos >= end) {
+            if (!looping)
                 break;
-            position -= end;
+            pos -= end;
         }
-        // Frames we can take before the end of the data.
-        const uint64_t left = (end - position + step - 1) / step;
+        if (pos >= plainEnd) {
+            const uint32_t index = static_cast<uint32_t>(pos >> 32);
+            MixFrame<Channels, Bits, Interpolate>(data, index, looping ? 0 : index,
+                                                  static_cast<uint32_t>(pos >> 16) & 0xFFFF, gainL,
+                                                  gainR, acc + done * 2);
+            pos += step;
+            ++done;
+            continue;
+        }
+        const uint64_t left = (plainEnd - pos + step - 1) / step;
         const uint32_t run = static_cast<uint32_t>(std::min<uint64_t>(left, frames - done));
         int32_t* out = acc + done * 2;
         for (uint32_t i = 0; i < run; ++i) {
-            const uint32_t index = static_cast<uint32_t>(position >> 32);
-            int32_t l = SampleAt<Bits>(data, index * Channels);
-            int32_t r = Channels == 2 ? SampleAt<Bits>(data, index * Channels + 1) : l;
-            if constexpr (Interpolate) {
-                const int32_t frac = static_cast<int32_t>((position >> 16) & 0xFFFF);
-                if (frac) {
-                    uint32_t next = index + 1;
-                    if (next >= v.frames)
-                        next = v.looping ? 0 : index;
-                    const int32_t l1 = SampleAt<Bits>(data, next * Channels);
-                    const int32_t r1 = Channels == 2 ? SampleAt<Bits>(data, next * Channels + 1) : l1;
-                    l += ((l1 - l) * frac) >> 16;
-                    r += ((r1 - r) * frac) >> 16;
-                }
-            }
-            out[2 * i] += (l * gainL) >> 16;
-            out[2 * i + 1] += (r * gainR) >> 16;
-            position += step;
+            const uint32_t index = static_cast<uint32_t>(pos >> 32);
+            MixFrame<Channels, Bits, Interpolate>(data, index, index + 1,
+                                                  static_cast<uint32_t>(pos >> 16) & 0xFFFF, gainL,
+                                                  gainR, out + 2 * i);
+            pos += step;
         }
         done += run;
     }
+    position = pos;
     return done;
 }
 
-using MixFunction = uint32_t (*)(const SoundVoice&, uint64_t&, uint64_t, int32_t, int32_t,
-                                 int32_t*, uint32_t);
+using MixFunction = uint32_t (*)(const SoundVoice&, uint64_t&, uint64_t, int32_t*, uint32_t);
 
 template <bool Interpolate>
 MixFunction PickMix(const WaveFormat& f)
@@ -199,20 +248,33 @@ SoundResult SoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** part1, uin
         return SoundResult::kInvalidParam;
     if (v.lost)
         return SoundResult::kBufferLost;
+    if (v.lockedPart1)
+        return SoundResult::kInvalidParam; // one region at a time, as the callers use it
     const uint32_t first = std::min(bytes, size - offset);
-    *part1 = v.data.data() + offset;
-    *bytes1 = first;
     if (first < bytes && (!part2 || !bytes2))
         return SoundResult::kInvalidParam;
+    *part1 = v.data.data() + offset;
+    *bytes1 = first;
     if (part2)
         *part2 = first < bytes ? v.data.data() : nullptr;
     if (bytes2)
         *bytes2 = bytes - first;
+    v.lockedPart1 = v.data.data() + offset;
+    v.lockedBytes1 = first;
+    v.lockedBytes2 = bytes - first;
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::Unlock(void*, uint32_t, void*, uint32_t)
+SoundResult SoundBuffer::Unlock(void* part1, uint32_t bytes1, void* part2, uint32_t bytes2)
 {
+    std::lock_guard lock(m_core->mutex);
+    SoundVoice& v = *m_voice;
+    const bool second = v.lockedBytes2 > 0;
+    if (!v.lockedPart1 || part1 != v.lockedPart1 || bytes1 > v.lockedBytes1 ||
+        (second ? part2 != v.data.data() : part2 != nullptr) || bytes2 > v.lockedBytes2)
+        return SoundResult::kInvalidParam;
+    v.lockedPart1 = nullptr;
+    v.lockedBytes1 = v.lockedBytes2 = 0;
     return SoundResult::kOk;
 }
 
@@ -248,9 +310,9 @@ SoundResult SoundBuffer::GetCurrentPosition(uint32_t* play, uint32_t* write) con
         *play = cursor;
     if (write) {
         // About 10 ms ahead while playing: what the mixer may already have taken.
-        const uint32_t lead = v.playing ? v.format.avgBytesPerSec / 100 / v.format.blockAlign *
-                                              v.format.blockAlign
-                                        : 0;
+        const uint32_t lead =
+            v.playing ? v.format.avgBytesPerSec / 100 / v.format.blockAlign * v.format.blockAlign
+                      : 0;
         *write = (cursor + lead) % size;
     }
     return SoundResult::kOk;
@@ -285,6 +347,7 @@ SoundResult SoundBuffer::SetVolume(int32_t hundredthsDb)
     if (hundredthsDb > 0 || hundredthsDb < kVolumeMin)
         return SoundResult::kInvalidParam;
     m_voice->volume = hundredthsDb;
+    UpdateGains(*m_voice);
     return SoundResult::kOk;
 }
 
@@ -305,6 +368,7 @@ SoundResult SoundBuffer::SetPan(int32_t pan)
     if (pan < kPanLeft || pan > kPanRight)
         return SoundResult::kInvalidParam;
     m_voice->pan = pan;
+    UpdateGains(*m_voice);
     return SoundResult::kOk;
 }
 
@@ -376,7 +440,8 @@ uint32_t SoundBuffer::GetSize() const
 
 // ---------------------------------------------------------------------------------------
 
-SoundDevice::SoundDevice(SoundOutput output) : m_core(std::make_shared<SoundCore>()), m_output(output)
+SoundDevice::SoundDevice(SoundOutput output)
+    : m_core(std::make_shared<SoundCore>()), m_output(output)
 {
 }
 
@@ -457,54 +522,76 @@ void SoundDevice::SetRestoreResult(SoundResult result)
     m_core->restoreResult = result;
 }
 
-void SoundDevice::Mix(int16_t* out, uint32_t frames,
-                      std::vector<std::shared_ptr<AutoResetEvent>>* fired)
+bool SoundEventSet::Add(const std::shared_ptr<AutoResetEvent>& event)
 {
-    std::vector<std::shared_ptr<AutoResetEvent>> local;
-    std::vector<std::shared_ptr<AutoResetEvent>>& events = fired ? *fired : local;
+    for (size_t i = 0; i < m_count; ++i)
+        if (m_events[i] == event)
+            return true;
+    if (m_count == kCapacity)
+        return false;
+    m_events[m_count++] = event;
+    return true;
+}
+
+void SoundEventSet::Clear()
+{
+    for (size_t i = 0; i < m_count; ++i)
+        m_events[i].reset();
+    m_count = 0;
+}
+
+namespace {
+
+// Mixes one voice into acc for n frames, moves its cursor and collects the events of the
+// notification positions it passed.
+void MixOneVoice(SoundVoice& v, int32_t* acc, uint32_t n, SoundEventSet& events)
+{
+    const uint32_t rate = v.frequency ? v.frequency : v.format.samplesPerSec;
+    const uint64_t step = (uint64_t{rate} << 32) / SoundDevice::kRate;
+    const uint32_t from = static_cast<uint32_t>(v.position >> 32);
+    uint64_t position = v.position;
+    const bool whole = (step & 0xFFFFFFFFu) == 0 && (position & 0xFFFFFFFFu) == 0;
+    const MixFunction mix = whole ? PickMix<false>(v.format) : PickMix<true>(v.format);
+    const uint32_t mixed = mix(v, position, step, acc, n);
+    const uint64_t end = uint64_t{v.frames} << 32;
+    bool wrapped = position >= end || (position >> 32) < from;
+    if (mixed < n) { // a one-shot voice ran out
+        v.playing = false;
+        position = 0;
+    } else if (position >= end) {
+        position -= end;
+    }
+    if (!v.notify.empty()) {
+        const uint32_t align = v.format.blockAlign;
+        const uint32_t to = mixed < n ? v.frames : static_cast<uint32_t>(position >> 32);
+        wrapped = mixed == n && (wrapped || to < from);
+        for (const SoundNotifyPosition& p : v.notify)
+            if (Passed(from * align, to * align, wrapped, p.offset) && !events.Add(p.event))
+                p.event->Set(); // more events than the set holds: at once, still in order
+    }
+    v.position = position;
+}
+
+} // namespace
+
+void SoundDevice::Mix(int16_t* out, uint32_t frames, SoundEventSet* fired)
+{
+    SoundEventSet local;
+    SoundEventSet& events = fired ? *fired : local;
     int32_t acc[kChunkFrames * 2];
     std::unique_lock lock(m_core->mutex);
     for (uint32_t base = 0; base < frames; base += kChunkFrames) {
         const uint32_t n = std::min(kChunkFrames, frames - base);
         std::memset(acc, 0, n * 2 * sizeof(int32_t));
-        for (SoundVoice* v : m_core->voices) {
-            if (!v->playing || v->frames == 0)
-                continue;
-            const int32_t gain = GainOf(v->volume);
-            const int32_t gainL = static_cast<int32_t>(int64_t{gain} * GainOf(std::min(0, -v->pan)) >> 16);
-            const int32_t gainR = static_cast<int32_t>(int64_t{gain} * GainOf(std::min(0, v->pan)) >> 16);
-            const uint32_t rate = v->frequency ? v->frequency : v->format.samplesPerSec;
-            const uint64_t step = (uint64_t{rate} << 32) / kRate;
-            const uint32_t from = static_cast<uint32_t>(v->position >> 32);
-            uint64_t position = v->position;
-            const bool whole = (step & 0xFFFFFFFFu) == 0 && (position & 0xFFFFFFFFu) == 0;
-            const MixFunction mix = whole ? PickMix<false>(v->format) : PickMix<true>(v->format);
-            const uint32_t mixed = mix(*v, position, step, gainL, gainR, acc, n);
-            const uint64_t end = uint64_t{v->frames} << 32;
-            bool wrapped = position >= end || (position >> 32) < from;
-            if (mixed < n) { // a one-shot voice ran out
-                v->playing = false;
-                position = 0;
-            } else if (position >= end) {
-                position -= end;
-            }
-            if (!v->notify.empty()) {
-                const uint32_t align = v->format.blockAlign;
-                const uint32_t to = mixed < n ? v->frames : static_cast<uint32_t>(position >> 32);
-                wrapped = mixed == n && (wrapped || to < from);
-                for (const SoundNotifyPosition& p : v->notify)
-                    if (Passed(from * align, to * align, wrapped, p.offset) &&
-                        std::find(events.begin(), events.end(), p.event) == events.end())
-                        events.push_back(p.event);
-            }
-            v->position = position;
-        }
+        for (SoundVoice* v : m_core->voices)
+            if (v->playing && v->frames != 0)
+                MixOneVoice(*v, acc, n, events);
         for (uint32_t i = 0; i < n * 2; ++i)
             out[base * 2 + i] = static_cast<int16_t>(std::clamp(acc[i], -32768, 32767));
     }
     lock.unlock();
     if (!fired)
-        for (const auto& event : local)
+        for (const auto& event : local.Events())
             event->Set();
 }
 
@@ -514,14 +601,14 @@ void SoundDevice::Render(uint32_t frames, std::vector<int16_t>* out)
     // device that reports its cursor in small steps.
     constexpr uint32_t kStep = 256;
     int16_t scratch[kStep * 2];
-    std::vector<std::shared_ptr<AutoResetEvent>> fired;
+    SoundEventSet fired;
     for (uint32_t done = 0; done < frames; done += kStep) {
         const uint32_t n = std::min(kStep, frames - done);
-        fired.clear();
+        fired.Clear();
         Mix(scratch, n, &fired);
         if (out)
             out->insert(out->end(), scratch, scratch + n * 2);
-        for (const auto& event : fired) {
+        for (const auto& event : fired.Events()) {
             event->Set();
             event->WaitUntilConsumed(2000);
         }

@@ -15,6 +15,7 @@
 // between Lock and Unlock are the caller's: the mixer reads the buffer while it plays, as a
 // hardware device would, so callers write only where the play cursor is not.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -40,12 +41,12 @@ struct WaveFormat {
 
 enum class SoundResult {
     kOk,
-    kInvalidParam,     // out of range or malformed
+    kInvalidParam,       // out of range or malformed
     kControlUnavailable, // the buffer was created without that control
     kBufferLost,
     kOutOfMemory,
-    kBadFormat,        // not PCM, or channels/bits/rate the mixer does not take
-    kNoDevice,         // the output could not be opened
+    kBadFormat, // not PCM, or channels/bits/rate the mixer does not take
+    kNoDevice,  // the output could not be opened
 };
 
 namespace sound_caps {
@@ -71,7 +72,7 @@ constexpr uint32_t kFrequencyMax = 100000;
 
 struct SoundBufferDesc {
     uint32_t flags = 0;
-    uint32_t bytes = 0;          // 0 for the primary buffer
+    uint32_t bytes = 0;                 // 0 for the primary buffer
     const WaveFormat* format = nullptr; // null for the primary buffer
 };
 
@@ -79,6 +80,26 @@ struct SoundBufferDesc {
 struct SoundNotifyPosition {
     uint32_t offset; // byte offset in the buffer
     std::shared_ptr<AutoResetEvent> event;
+};
+
+// The events one mix set, kept in fixed storage: the mixer runs on the output's thread and
+// must not allocate. Each event once, in the order the mix passed their positions.
+class SoundEventSet {
+public:
+    static constexpr size_t kCapacity = 64;
+
+    // False when the set is full (the caller then sets the event itself); true when the event
+    // is in the set, also when it was there already.
+    bool Add(const std::shared_ptr<AutoResetEvent>& event);
+    std::span<const std::shared_ptr<AutoResetEvent>> Events() const
+    {
+        return {m_events.data(), m_count};
+    }
+    void Clear();
+
+private:
+    std::array<std::shared_ptr<AutoResetEvent>, kCapacity> m_events;
+    size_t m_count = 0;
 };
 
 class SoundCore;
@@ -91,8 +112,8 @@ public:
     SoundBuffer& operator=(const SoundBuffer&) = delete;
 
     // One or two regions: a region that runs past the end wraps to the start (second part).
-    SoundResult Lock(uint32_t offset, uint32_t bytes, void** part1, uint32_t* bytes1,
-                     void** part2, uint32_t* bytes2);
+    SoundResult Lock(uint32_t offset, uint32_t bytes, void** part1, uint32_t* bytes1, void** part2,
+                     uint32_t* bytes2);
     SoundResult Unlock(void* part1, uint32_t bytes1, void* part2, uint32_t bytes2);
 
     SoundResult Play(bool looping);
@@ -104,8 +125,8 @@ public:
 
     SoundResult SetVolume(int32_t hundredthsDb); // kVolumeMin..0
     SoundResult GetVolume(int32_t* hundredthsDb) const;
-    SoundResult SetPan(int32_t pan);             // kPanLeft..kPanRight
-    SoundResult SetFrequency(uint32_t hz);       // 0, or kFrequencyMin..kFrequencyMax
+    SoundResult SetPan(int32_t pan);       // kPanLeft..kPanRight
+    SoundResult SetFrequency(uint32_t hz); // 0, or kFrequencyMin..kFrequencyMax
     SoundResult GetFrequency(uint32_t* hz) const;
     // Replaces the positions; only while stopped, on a buffer made with kCtrlPositionNotify.
     SoundResult SetNotificationPositions(std::span<const SoundNotifyPosition> positions);
@@ -150,10 +171,10 @@ public:
     // What Restore returns from now on (kOk: restores normally), for tests of failing devices.
     void SetRestoreResult(SoundResult result);
 
-    // The mixer: frames interleaved stereo 16-bit samples; the events it fires are appended to
-    // *fired (or set at once when fired is null). Outputs call it; benchmarks too.
-    void Mix(int16_t* out, uint32_t frames,
-             std::vector<std::shared_ptr<AutoResetEvent>>* fired = nullptr);
+    // The mixer: frames interleaved stereo 16-bit samples; the events it fires go to *fired
+    // (set once the mix is done when fired is null, or when *fired is full). Outputs call it;
+    // benchmarks too. Allocates nothing.
+    void Mix(int16_t* out, uint32_t frames, SoundEventSet* fired = nullptr);
 
 private:
     explicit SoundDevice(SoundOutput output);
