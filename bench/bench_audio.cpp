@@ -185,14 +185,14 @@ void BM_Mixer32Voices(benchmark::State& state)
     constexpr uint32_t kFrames = 44100;
     auto device = platform::SoundDevice::Create(platform::SoundOutput::kManual);
     std::mt19937 random(1);
-    std::vector<std::unique_ptr<platform::SoundBuffer>> buffers;
+    std::vector<std::unique_ptr<platform::SoundVoice>> buffers;
     std::vector<std::vector<int16_t>> peers; // the same voices at 44,100 Hz stereo for SDL
     for (int v = 0; v < kVoices; ++v) {
         const bool mono = v % 2;
         const uint32_t rate = mono ? 22050 : 44100;
         const platform::WaveFormat format = platform::WaveFormat::Pcm(mono ? 1 : 2, rate, 16);
         const auto pcm = audio_synth::MakeTone({200.0 + 37 * v}, 0.1, format.channels, rate, 0.5);
-        std::unique_ptr<platform::SoundBuffer> buffer;
+        std::unique_ptr<platform::SoundVoice> buffer;
         device->CreateBuffer({platform::sound_caps::kCtrlVolume | platform::sound_caps::kCtrlPan |
                                   platform::sound_caps::kCtrlFrequency,
                               static_cast<uint32_t>(pcm.size() * 2), &format},

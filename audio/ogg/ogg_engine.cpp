@@ -6,16 +6,12 @@
 #include <new>
 
 #include "audio/player/audio_level.h"
-#include "audio/player/stream_support.h"
 
 using platform::SoundResult;
 
 namespace {
 
-platform::RecursiveLock g_oggEngineLock;
-GOggEngine* g_activeOggEngine = nullptr; // guarded by g_oggEngineLock
-
-constexpr int kRestoreSleepMs = 10;
+GStreamKind g_oggEngineKind{"Ogg Engine", 10};
 
 } // namespace
 
@@ -29,7 +25,7 @@ int GOggStream::Create(uint32_t size, const char* path,
     m_half = size / 2 / align * align;
     m_size = m_half * 2;
     m_dataSize = m_reader.GetDataSize();
-    platform::SoundBufferDesc desc;
+    platform::SoundVoiceDesc desc;
     desc.flags = platform::sound_caps::kGetCurrentPosition2 |
                  platform::sound_caps::kCtrlPositionNotify | platform::sound_caps::kCtrlVolume;
     desc.bytes = m_size;
@@ -89,7 +85,7 @@ int GOggStream::Reset(bool loop)
     return Fill(0, m_size, loop);
 }
 
-int GOggStream::Refill(bool loop)
+int GOggStream::Refill(bool loop, const GStreamThread& stream)
 {
     if (!m_buffer)
         return 1;
@@ -98,7 +94,7 @@ int GOggStream::Refill(bool loop)
         return 0;
     if (status & platform::sound_status::kBufferLost) {
         // Whatever the buffer held is gone: it is written whole again from where the file is.
-        if (!RestoreLostBuffer(*m_buffer, kRestoreSleepMs))
+        if (!stream.RestoreLostBuffer(*m_buffer))
             return 0;
         return Fill(0, m_size, loop);
     }
@@ -141,8 +137,8 @@ void GOggStream::SetVolume(int volume)
 
 // ---------------------------------------------------------------------------------------
 
-GOggEngine::GOggEngine(platform::SoundDevice* device, platform::Window* window, const char* folder)
-    : m_device(device), m_folder(folder ? folder : "OGG\\")
+GOggEngine::GOggEngine(platform::SoundDevice* device, const char* folder)
+    : m_device(device), m_folder(folder ? folder : "OGG\\"), m_stream(g_oggEngineKind)
 {
 }
 
@@ -153,124 +149,108 @@ GOggEngine::~GOggEngine()
 
 platform::RecursiveLock& GOggEngine::Lock()
 {
-    return g_oggEngineLock;
+    return g_oggEngineKind.lock;
 }
 
 GOggEngine* GOggEngine::Active()
 {
-    std::lock_guard lock(g_oggEngineLock);
-    return g_activeOggEngine;
+    std::lock_guard lock(g_oggEngineKind.lock);
+    return static_cast<GOggEngine*>(const_cast<void*>(g_oggEngineKind.active));
 }
 
 int GOggEngine::Start(int fileCount)
 {
-    std::lock_guard lock(g_oggEngineLock);
-    if (g_activeOggEngine || m_thread)
+    std::lock_guard lock(g_oggEngineKind.lock);
+    if (!m_stream.Start(this, [this] { return m_file ? m_file->Refill(m_loop, m_stream) : 1; }))
         return 0;
-    m_event = std::shared_ptr<platform::AutoResetEvent>(new (std::nothrow) platform::AutoResetEvent);
-    if (!m_event)
-        return 0;
-    m_thread = platform::Thread::Start([this](platform::Thread& thread) {
-        RunNotificationLoop(thread, *m_event, g_oggEngineLock, "Ogg Engine",
-                            [this] { return m_stream ? m_stream->Refill(m_loop) : 1; });
-    });
-    if (!m_thread) {
-        m_event.reset();
-        return 0;
-    }
     m_fileCount = fileCount;
-    g_activeOggEngine = this;
     return 1;
 }
 
 int GOggEngine::OpenStream(const char* path)
 {
-    m_stream.reset();
+    m_file.reset();
     auto stream = std::make_unique<GOggStream>(m_device);
-    if (!stream->Create(kBufferBytes, path, m_event, m_loop))
+    if (!stream->Create(kBufferBytes, path, m_stream.Event(), m_loop))
         return 0;
-    m_stream = std::move(stream);
-    m_stream->SetVolume(m_volume);
+    m_file = std::move(stream);
+    m_file->SetVolume(m_volume);
     return 1;
 }
 
 int GOggEngine::Play(int index)
 {
-    std::lock_guard lock(g_oggEngineLock);
-    if (g_activeOggEngine != this || index >= m_fileCount || m_fileCount <= 0)
+    std::lock_guard lock(g_oggEngineKind.lock);
+    if (!m_stream.IsRunning() || index >= m_fileCount || m_fileCount <= 0)
         return 0;
     if (index < 0)
         index = std::rand() % m_fileCount;
-    if (m_stream) // replaced below: no need to rewind and refill it first
-        m_stream->Stop();
+    if (m_file) // replaced below: no need to rewind and refill it first
+        m_file->Stop();
     const std::string path = m_folder + std::to_string(index) + ".ogg";
     if (!OpenStream(path.c_str()))
         return 0;
     m_paused = false;
-    return m_stream->Play();
+    return m_file->Play();
 }
 
 void GOggEngine::Stop()
 {
-    std::lock_guard lock(g_oggEngineLock);
-    if (m_stream)
-        m_stream->Reset(m_loop);
+    std::lock_guard lock(g_oggEngineKind.lock);
+    if (m_file)
+        m_file->Reset(m_loop);
     m_paused = false;
 }
 
 void GOggEngine::Pause()
 {
-    std::lock_guard lock(g_oggEngineLock);
-    if (m_stream && m_stream->IsPlaying()) {
-        m_stream->Stop();
+    std::lock_guard lock(g_oggEngineKind.lock);
+    if (m_file && m_file->IsPlaying()) {
+        m_file->Stop();
         m_paused = true;
     }
 }
 
 void GOggEngine::Resume()
 {
-    std::lock_guard lock(g_oggEngineLock);
-    if (m_stream && m_paused) {
+    std::lock_guard lock(g_oggEngineKind.lock);
+    if (m_file && m_paused) {
         m_paused = false;
-        m_stream->Play();
+        m_file->Play();
     }
 }
 
 void GOggEngine::SetVolume(int volume)
 {
-    std::lock_guard lock(g_oggEngineLock);
+    std::lock_guard lock(g_oggEngineKind.lock);
     if (volume < 0 || volume > 10000)
         return;
     m_volume = volume;
-    if (m_stream)
-        m_stream->SetVolume(volume);
+    if (m_file)
+        m_file->SetVolume(volume);
 }
 
 void GOggEngine::SetLoop(bool loop)
 {
-    std::lock_guard lock(g_oggEngineLock);
+    std::lock_guard lock(g_oggEngineKind.lock);
     m_loop = loop;
 }
 
 bool GOggEngine::IsPlaying()
 {
-    std::lock_guard lock(g_oggEngineLock);
-    return m_stream && m_stream->IsPlaying();
+    std::lock_guard lock(g_oggEngineKind.lock);
+    return m_file && m_file->IsPlaying();
 }
 
 void GOggEngine::Shutdown()
 {
-    {
-        std::lock_guard lock(g_oggEngineLock);
-        if (g_activeOggEngine != this)
-            return;
-        if (m_stream)
-            m_stream->Stop();
-    }
-    EndNotificationThread(m_thread);
-    std::lock_guard lock(g_oggEngineLock);
-    m_stream.reset();
-    m_event.reset();
-    m_paused = false;
-    g_activeOggEngine = nullptr;
+    m_stream.Shutdown(
+        [this] {
+            if (m_file)
+                m_file->Stop();
+        },
+        [this] {
+            m_file.reset();
+            m_paused = false;
+        });
 }

@@ -26,7 +26,7 @@ WaveFormat WaveFormat::Pcm(uint16_t channels, uint32_t rate, uint16_t bits, uint
 }
 
 // One buffer's state; every field but the PCM bytes is guarded by the core's mutex.
-struct SoundVoice {
+struct VoiceState {
     uint32_t flags = 0;
     WaveFormat format;
     std::vector<uint8_t> data;
@@ -52,7 +52,7 @@ struct SoundVoice {
 class SoundCore {
 public:
     std::mutex mutex;
-    std::vector<SoundVoice*> voices;
+    std::vector<VoiceState*> voices;
     WaveFormat primary = WaveFormat::Pcm(2, SoundDevice::kRate, 16);
     SoundResult restoreResult = SoundResult::kOk;
 };
@@ -73,7 +73,7 @@ int32_t GainOf(int32_t hundredthsDb)
 }
 
 // A pan attenuates the far side only: left of centre the right channel, right of it the left.
-void UpdateGains(SoundVoice& v)
+void UpdateGains(VoiceState& v)
 {
     const int64_t gain = GainOf(v.volume);
     v.gainLeft = static_cast<int32_t>(gain * GainOf(std::min(0, -v.pan)) >> 16);
@@ -124,7 +124,7 @@ inline void MixFrame(const uint8_t* data, uint32_t index, uint32_t next, uint32_
 // Everything the loop reads is copied to locals first: acc's stores could otherwise alias the
 // voice's fields and force reloads on every frame.
 template <int Channels, int Bits, bool Interpolate>
-uint32_t MixVoice(const SoundVoice& v, uint64_t& position, uint64_t step, int32_t* acc,
+uint32_t MixVoice(const VoiceState& v, uint64_t& position, uint64_t step, int32_t* acc,
                   uint32_t frames)
 {
     const uint8_t* const data = v.data.data();
@@ -169,7 +169,7 @@ uint32_t MixVoice(const SoundVoice& v, uint64_t& position, uint64_t step, int32_
     return done;
 }
 
-using MixFunction = uint32_t (*)(const SoundVoice&, uint64_t&, uint64_t, int32_t*, uint32_t);
+using MixFunction = uint32_t (*)(const VoiceState&, uint64_t&, uint64_t, int32_t*, uint32_t);
 
 template <bool Interpolate>
 MixFunction PickMix(const WaveFormat& f)
@@ -225,24 +225,24 @@ private:
 
 // ---------------------------------------------------------------------------------------
 
-SoundBuffer::SoundBuffer(std::shared_ptr<SoundCore> core, std::unique_ptr<SoundVoice> voice)
+SoundVoice::SoundVoice(std::shared_ptr<SoundCore> core, std::unique_ptr<VoiceState> voice)
     : m_core(std::move(core)), m_voice(std::move(voice))
 {
     std::lock_guard lock(m_core->mutex);
     m_core->voices.push_back(m_voice.get());
 }
 
-SoundBuffer::~SoundBuffer()
+SoundVoice::~SoundVoice()
 {
     std::lock_guard lock(m_core->mutex);
     std::erase(m_core->voices, m_voice.get());
 }
 
-SoundResult SoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** part1, uint32_t* bytes1,
-                              void** part2, uint32_t* bytes2)
+SoundResult SoundVoice::Lock(uint32_t offset, uint32_t bytes, void** part1, uint32_t* bytes1,
+                             void** part2, uint32_t* bytes2)
 {
     std::lock_guard lock(m_core->mutex);
-    SoundVoice& v = *m_voice;
+    VoiceState& v = *m_voice;
     const uint32_t size = static_cast<uint32_t>(v.data.size());
     if (!part1 || !bytes1 || offset >= size || bytes == 0 || bytes > size)
         return SoundResult::kInvalidParam;
@@ -265,10 +265,10 @@ SoundResult SoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** part1, uin
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::Unlock(void* part1, uint32_t bytes1, void* part2, uint32_t bytes2)
+SoundResult SoundVoice::Unlock(void* part1, uint32_t bytes1, void* part2, uint32_t bytes2)
 {
     std::lock_guard lock(m_core->mutex);
-    SoundVoice& v = *m_voice;
+    VoiceState& v = *m_voice;
     const bool second = v.lockedBytes2 > 0;
     if (!v.lockedPart1 || part1 != v.lockedPart1 || bytes1 > v.lockedBytes1 ||
         (second ? part2 != v.data.data() : part2 != nullptr) || bytes2 > v.lockedBytes2)
@@ -278,10 +278,10 @@ SoundResult SoundBuffer::Unlock(void* part1, uint32_t bytes1, void* part2, uint3
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::Play(bool looping)
+SoundResult SoundVoice::Play(bool looping)
 {
     std::lock_guard lock(m_core->mutex);
-    SoundVoice& v = *m_voice;
+    VoiceState& v = *m_voice;
     if (v.flags & sound_caps::kPrimary)
         return SoundResult::kOk;
     if (v.lost)
@@ -291,17 +291,17 @@ SoundResult SoundBuffer::Play(bool looping)
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::Stop()
+SoundResult SoundVoice::Stop()
 {
     std::lock_guard lock(m_core->mutex);
     m_voice->playing = false;
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::GetCurrentPosition(uint32_t* play, uint32_t* write) const
+SoundResult SoundVoice::GetCurrentPosition(uint32_t* play, uint32_t* write) const
 {
     std::lock_guard lock(m_core->mutex);
-    const SoundVoice& v = *m_voice;
+    const VoiceState& v = *m_voice;
     if (v.data.empty())
         return SoundResult::kInvalidParam;
     const uint32_t size = static_cast<uint32_t>(v.data.size());
@@ -318,28 +318,28 @@ SoundResult SoundBuffer::GetCurrentPosition(uint32_t* play, uint32_t* write) con
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::SetCurrentPosition(uint32_t offset)
+SoundResult SoundVoice::SetCurrentPosition(uint32_t offset)
 {
     std::lock_guard lock(m_core->mutex);
-    SoundVoice& v = *m_voice;
+    VoiceState& v = *m_voice;
     if (offset >= v.data.size())
         return SoundResult::kInvalidParam;
     v.position = uint64_t{offset / v.format.blockAlign} << 32;
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::GetStatus(uint32_t* status) const
+SoundResult SoundVoice::GetStatus(uint32_t* status) const
 {
     if (!status)
         return SoundResult::kInvalidParam;
     std::lock_guard lock(m_core->mutex);
-    const SoundVoice& v = *m_voice;
+    const VoiceState& v = *m_voice;
     *status = (v.playing ? sound_status::kPlaying : 0) | (v.lost ? sound_status::kBufferLost : 0) |
               (v.playing && v.looping ? sound_status::kLooping : 0);
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::SetVolume(int32_t hundredthsDb)
+SoundResult SoundVoice::SetVolume(int32_t hundredthsDb)
 {
     std::lock_guard lock(m_core->mutex);
     if (!(m_voice->flags & sound_caps::kCtrlVolume))
@@ -351,7 +351,7 @@ SoundResult SoundBuffer::SetVolume(int32_t hundredthsDb)
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::GetVolume(int32_t* hundredthsDb) const
+SoundResult SoundVoice::GetVolume(int32_t* hundredthsDb) const
 {
     std::lock_guard lock(m_core->mutex);
     if (!(m_voice->flags & sound_caps::kCtrlVolume))
@@ -360,7 +360,7 @@ SoundResult SoundBuffer::GetVolume(int32_t* hundredthsDb) const
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::SetPan(int32_t pan)
+SoundResult SoundVoice::SetPan(int32_t pan)
 {
     std::lock_guard lock(m_core->mutex);
     if (!(m_voice->flags & sound_caps::kCtrlPan))
@@ -372,7 +372,7 @@ SoundResult SoundBuffer::SetPan(int32_t pan)
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::SetFrequency(uint32_t hz)
+SoundResult SoundVoice::SetFrequency(uint32_t hz)
 {
     std::lock_guard lock(m_core->mutex);
     if (!(m_voice->flags & sound_caps::kCtrlFrequency))
@@ -383,7 +383,7 @@ SoundResult SoundBuffer::SetFrequency(uint32_t hz)
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::GetFrequency(uint32_t* hz) const
+SoundResult SoundVoice::GetFrequency(uint32_t* hz) const
 {
     std::lock_guard lock(m_core->mutex);
     if (!(m_voice->flags & sound_caps::kCtrlFrequency))
@@ -392,10 +392,10 @@ SoundResult SoundBuffer::GetFrequency(uint32_t* hz) const
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::SetNotificationPositions(std::span<const SoundNotifyPosition> positions)
+SoundResult SoundVoice::SetNotificationPositions(std::span<const SoundNotifyPosition> positions)
 {
     std::lock_guard lock(m_core->mutex);
-    SoundVoice& v = *m_voice;
+    VoiceState& v = *m_voice;
     if (!(v.flags & sound_caps::kCtrlPositionNotify))
         return SoundResult::kControlUnavailable;
     if (v.playing)
@@ -407,7 +407,7 @@ SoundResult SoundBuffer::SetNotificationPositions(std::span<const SoundNotifyPos
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::Restore()
+SoundResult SoundVoice::Restore()
 {
     std::lock_guard lock(m_core->mutex);
     if (m_core->restoreResult != SoundResult::kOk)
@@ -416,7 +416,7 @@ SoundResult SoundBuffer::Restore()
     return SoundResult::kOk;
 }
 
-SoundResult SoundBuffer::SetFormat(const WaveFormat& format)
+SoundResult SoundVoice::SetFormat(const WaveFormat& format)
 {
     std::lock_guard lock(m_core->mutex);
     if (!(m_voice->flags & sound_caps::kPrimary))
@@ -428,12 +428,12 @@ SoundResult SoundBuffer::SetFormat(const WaveFormat& format)
     return SoundResult::kOk;
 }
 
-const WaveFormat& SoundBuffer::GetFormat() const
+const WaveFormat& SoundVoice::GetFormat() const
 {
     return m_voice->format; // fixed at creation for secondary buffers
 }
 
-uint32_t SoundBuffer::GetSize() const
+uint32_t SoundVoice::GetSize() const
 {
     return static_cast<uint32_t>(m_voice->data.size());
 }
@@ -467,12 +467,12 @@ std::unique_ptr<SoundDevice> SoundDevice::Create(SoundOutput output, SoundResult
     return device;
 }
 
-SoundResult SoundDevice::CreateBuffer(const SoundBufferDesc& desc,
-                                      std::unique_ptr<SoundBuffer>* buffer)
+SoundResult SoundDevice::CreateBuffer(const SoundVoiceDesc& desc,
+                                      std::unique_ptr<SoundVoice>* buffer)
 {
     if (!buffer)
         return SoundResult::kInvalidParam;
-    auto voice = std::make_unique<SoundVoice>();
+    auto voice = std::make_unique<VoiceState>();
     voice->flags = desc.flags;
     if (desc.flags & sound_caps::kPrimary) {
         if (desc.bytes != 0 || desc.format)
@@ -495,7 +495,7 @@ SoundResult SoundDevice::CreateBuffer(const SoundBufferDesc& desc,
         }
         voice->frames = desc.bytes / desc.format->blockAlign;
     }
-    buffer->reset(new SoundBuffer(m_core, std::move(voice)));
+    buffer->reset(new SoundVoice(m_core, std::move(voice)));
     return SoundResult::kOk;
 }
 
@@ -508,7 +508,7 @@ WaveFormat SoundDevice::GetPrimaryFormat() const
 void SoundDevice::LoseBuffers()
 {
     std::lock_guard lock(m_core->mutex);
-    for (SoundVoice* v : m_core->voices) {
+    for (VoiceState* v : m_core->voices) {
         if (v->flags & sound_caps::kPrimary)
             continue;
         v->lost = true;
@@ -544,7 +544,7 @@ namespace {
 
 // Mixes one voice into acc for n frames, moves its cursor and collects the events of the
 // notification positions it passed.
-void MixOneVoice(SoundVoice& v, int32_t* acc, uint32_t n, SoundEventSet& events)
+void MixOneVoice(VoiceState& v, int32_t* acc, uint32_t n, SoundEventSet& events)
 {
     const uint32_t rate = v.frequency ? v.frequency : v.format.samplesPerSec;
     const uint64_t step = (uint64_t{rate} << 32) / SoundDevice::kRate;
@@ -583,7 +583,7 @@ void SoundDevice::Mix(int16_t* out, uint32_t frames, SoundEventSet* fired)
     for (uint32_t base = 0; base < frames; base += kChunkFrames) {
         const uint32_t n = std::min(kChunkFrames, frames - base);
         std::memset(acc, 0, n * 2 * sizeof(int32_t));
-        for (SoundVoice* v : m_core->voices)
+        for (VoiceState* v : m_core->voices)
             if (v->playing && v->frames != 0)
                 MixOneVoice(*v, acc, n, events);
         for (uint32_t i = 0; i < n * 2; ++i)

@@ -1,19 +1,22 @@
 #pragma once
 // The sound device the audio code plays through: a software mixer of our own with the buffer
 // model the engine was written against. A device owns one primary format (2 channels, 44,100
-// Hz, 16 bits) and mixes any number of secondary buffers into it. Each buffer holds PCM
-// (8-bit unsigned or 16-bit signed, mono or stereo, any rate); it is written through Lock and
-// Unlock, played once or looping, and has volume, pan and frequency controls when they were
-// asked for at creation. Notification positions set an auto-reset event when the play cursor
-// passes them.
+// Hz, 16 bits) and mixes any number of voices into it. A voice (SoundVoice: what the engine
+// calls a secondary sound buffer, not to be confused with an effect's samples, GSoundBuffer)
+// holds PCM (8-bit unsigned or 16-bit signed, mono or stereo, any rate); it is written
+// between Lock (which hands out one region of its bytes at a time) and Unlock (which takes
+// that region back), played once or looping, and has volume, pan and frequency controls when
+// they were asked for at creation. Notification positions set an auto-reset event when the
+// play cursor passes them.
 //
 // Output goes to SDL audio (kSystem), nowhere at the real-time pace (kNull), or nowhere until a
 // test calls Render (kManual), which mixes exactly the frames asked for and lets the waiters of
 // every notification it set finish their work before it goes on.
 //
-// Any thread may call a buffer or the device; the mixer runs on the output's thread. Bytes
-// between Lock and Unlock are the caller's: the mixer reads the buffer while it plays, as a
-// hardware device would, so callers write only where the play cursor is not.
+// Any thread may call a voice or the device; the mixer runs on the output's thread and takes
+// the device's one lock (see audio/player/stream_thread.h for where it stands in the lock
+// order). Bytes between Lock and Unlock are the caller's: the mixer reads the voice while it
+// plays, as a hardware device would, so callers write only where the play cursor is not.
 
 #include <array>
 #include <cstdint>
@@ -70,7 +73,7 @@ constexpr int32_t kPanRight = 10000;
 constexpr uint32_t kFrequencyMin = 100; // Hz; 0 passed to SetFrequency means the format's rate
 constexpr uint32_t kFrequencyMax = 100000;
 
-struct SoundBufferDesc {
+struct SoundVoiceDesc {
     uint32_t flags = 0;
     uint32_t bytes = 0;                 // 0 for the primary buffer
     const WaveFormat* format = nullptr; // null for the primary buffer
@@ -103,17 +106,21 @@ private:
 };
 
 class SoundCore;
-struct SoundVoice;
+struct VoiceState;
 
-class SoundBuffer {
+class SoundVoice {
 public:
-    ~SoundBuffer();
-    SoundBuffer(const SoundBuffer&) = delete;
-    SoundBuffer& operator=(const SoundBuffer&) = delete;
+    ~SoundVoice();
+    SoundVoice(const SoundVoice&) = delete;
+    SoundVoice& operator=(const SoundVoice&) = delete;
 
-    // One or two regions: a region that runs past the end wraps to the start (second part).
+    // Hands out the region to write: one or two parts (a region that runs past the end wraps
+    // to the start, the second part). One region at a time: until it is unlocked another
+    // Lock is refused (kInvalidParam).
     SoundResult Lock(uint32_t offset, uint32_t bytes, void** part1, uint32_t* bytes1, void** part2,
                      uint32_t* bytes2);
+    // Takes back the region Lock handed out (the byte counts may be what was written, at most
+    // what was handed out); anything else is kInvalidParam.
     SoundResult Unlock(void* part1, uint32_t bytes1, void* part2, uint32_t bytes2);
 
     SoundResult Play(bool looping);
@@ -139,10 +146,10 @@ public:
 
 private:
     friend class SoundDevice;
-    SoundBuffer(std::shared_ptr<SoundCore> core, std::unique_ptr<SoundVoice> voice);
+    SoundVoice(std::shared_ptr<SoundCore> core, std::unique_ptr<VoiceState> voice);
 
     std::shared_ptr<SoundCore> m_core; // buffers may outlive the device object
-    std::unique_ptr<SoundVoice> m_voice;
+    std::unique_ptr<VoiceState> m_voice;
 };
 
 enum class SoundOutput { kSystem, kNull, kManual };
@@ -158,7 +165,7 @@ public:
     SoundDevice(const SoundDevice&) = delete;
     SoundDevice& operator=(const SoundDevice&) = delete;
 
-    SoundResult CreateBuffer(const SoundBufferDesc& desc, std::unique_ptr<SoundBuffer>* buffer);
+    SoundResult CreateBuffer(const SoundVoiceDesc& desc, std::unique_ptr<SoundVoice>* buffer);
     WaveFormat GetPrimaryFormat() const;
     SoundOutput GetOutput() const { return m_output; }
 

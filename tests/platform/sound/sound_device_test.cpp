@@ -38,9 +38,9 @@ void operator delete(void* p, size_t) noexcept
 
 namespace {
 
-using platform::SoundBuffer;
 using platform::SoundDevice;
 using platform::SoundResult;
+using platform::SoundVoice;
 using platform::WaveFormat;
 namespace caps = platform::sound_caps;
 using namespace tolvanrise::test;
@@ -57,11 +57,11 @@ protected:
     }
 
     // A buffer holding a sine of `hz` (peak `peak`) in the format.
-    std::unique_ptr<SoundBuffer> Tone(const WaveFormat& format, double hz, double peak,
-                                      uint32_t frames, uint32_t flags = kAllControls)
+    std::unique_ptr<SoundVoice> Tone(const WaveFormat& format, double hz, double peak,
+                                     uint32_t frames, uint32_t flags = kAllControls)
     {
-        platform::SoundBufferDesc desc{flags, frames * format.blockAlign, &format};
-        std::unique_ptr<SoundBuffer> buffer;
+        platform::SoundVoiceDesc desc{flags, frames * format.blockAlign, &format};
+        std::unique_ptr<SoundVoice> buffer;
         EXPECT_EQ(device->CreateBuffer(desc, &buffer), SoundResult::kOk);
         void* p1 = nullptr;
         uint32_t n1 = 0;
@@ -143,7 +143,7 @@ TEST_F(SoundDeviceTest, ControlsRefuseWhatIsOutOfRangeOrNotAskedFor)
     auto plain = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 64, 0);
     auto full = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 64);
     // Control 0 volume, 1 pan, 2 frequency.
-    const std::tuple<SoundBuffer*, int, int32_t, SoundResult> calls[] = {
+    const std::tuple<SoundVoice*, int, int32_t, SoundResult> calls[] = {
         {plain.get(), 0, 0, SoundResult::kControlUnavailable},
         {plain.get(), 1, 0, SoundResult::kControlUnavailable},
         {plain.get(), 2, 0, SoundResult::kControlUnavailable},
@@ -163,7 +163,7 @@ TEST_F(SoundDeviceTest, ControlsRefuseWhatIsOutOfRangeOrNotAskedFor)
     EXPECT_EQ(full->GetFrequency(&hz), SoundResult::kOk);
     EXPECT_EQ(hz, 44100u); // 0: the buffer's own rate
 
-    std::unique_ptr<SoundBuffer> none;
+    std::unique_ptr<SoundVoice> none;
     const WaveFormat bad[] = {WaveFormat::Pcm(3, 44100, 16), WaveFormat::Pcm(2, 44100, 24),
                               WaveFormat::Pcm(2, 99, 16), WaveFormat{}};
     for (const WaveFormat& f : bad)
@@ -205,7 +205,7 @@ TEST_F(SoundDeviceTest, ResamplingAndGainMatchADoubleReferenceAtEveryRate)
                     SCOPED_TRACE(testing::Message() << bits << " bits, " << channels << " ch, "
                                                     << rate << " Hz, " << volume);
                     const WaveFormat format = WaveFormat::Pcm(channels, rate, bits);
-                    std::unique_ptr<SoundBuffer> buffer;
+                    std::unique_ptr<SoundVoice> buffer;
                     ASSERT_EQ(device->CreateBuffer(
                                   {kAllControls, kFrames * format.blockAlign, &format}, &buffer),
                               SoundResult::kOk);
@@ -253,7 +253,7 @@ TEST_F(SoundDeviceTest, ResamplingAndGainMatchADoubleReferenceAtEveryRate)
 // mixer takes no memory from the heap.
 TEST_F(SoundDeviceTest, MixingAllocatesNothing)
 {
-    std::vector<std::unique_ptr<SoundBuffer>> voices;
+    std::vector<std::unique_ptr<SoundVoice>> voices;
     std::vector<std::shared_ptr<platform::AutoResetEvent>> events;
     for (int v = 0; v < 32; ++v) {
         const WaveFormat format =
@@ -347,7 +347,7 @@ TEST(SoundDeviceOutputs, NullAndSystemOutputsPullTheMix)
     auto quiet = SoundDevice::Create(platform::SoundOutput::kNull);
     ASSERT_TRUE(quiet);
     const WaveFormat format = WaveFormat::Pcm(2, 44100, 16);
-    std::unique_ptr<SoundBuffer> buffer;
+    std::unique_ptr<SoundVoice> buffer;
     ASSERT_EQ(quiet->CreateBuffer({0, 4 * 441, &format}, &buffer), SoundResult::kOk);
     buffer->Play(false);
     uint32_t status = 1;
