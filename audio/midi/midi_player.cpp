@@ -44,8 +44,7 @@ platform::RecursiveLock& GMidiPlayer::Lock()
 
 GMidiPlayer* GMidiPlayer::Active()
 {
-    std::lock_guard lock(g_midiKind.lock);
-    return static_cast<GMidiPlayer*>(const_cast<void*>(g_midiKind.active));
+    return g_midiKind.Running<GMidiPlayer>();
 }
 
 double GMidiPlayer::TempoFactor(int index)

@@ -154,8 +154,7 @@ platform::RecursiveLock& GOggEngine::Lock()
 
 GOggEngine* GOggEngine::Active()
 {
-    std::lock_guard lock(g_oggEngineKind.lock);
-    return static_cast<GOggEngine*>(const_cast<void*>(g_oggEngineKind.active));
+    return g_oggEngineKind.Running<GOggEngine>();
 }
 
 int GOggEngine::Start(int fileCount)

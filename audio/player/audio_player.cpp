@@ -32,8 +32,7 @@ platform::RecursiveLock& GAudioPlayer::Lock()
 
 GAudioPlayer* GAudioPlayer::Active()
 {
-    std::lock_guard lock(g_audioPlayerKind.lock);
-    return static_cast<GAudioPlayer*>(const_cast<void*>(g_audioPlayerKind.active));
+    return g_audioPlayerKind.Running<GAudioPlayer>();
 }
 
 const GAudioPlayer::Layout GAudioPlayer::kStreamLayout = {
@@ -61,7 +60,7 @@ GAudioPlayer::~GAudioPlayer()
 
 int GAudioPlayer::StartThread()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (IsKindRunning())
         return 0;
     m_tracks.clear();
@@ -75,7 +74,7 @@ int GAudioPlayer::StartThread()
 
 int GAudioPlayer::InitModulePlayer()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (!m_library || m_moduleDecoder)
         return 0;
     auto decoder = std::make_unique<GModuleDecoder>(m_library.get());
@@ -94,7 +93,7 @@ void GAudioPlayer::ReleaseModulePlayer()
 
 int GAudioPlayer::AddTrack(const char* name, int flag)
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (!name || !m_started || (m_layout.maxTracks > 0 && GetTrackCount() >= m_layout.maxTracks))
         return 0;
     const size_t length = std::strlen(name);
@@ -111,7 +110,7 @@ int GAudioPlayer::AddTrack(const char* name, int flag)
 
 void GAudioPlayer::RemoveTrack(int index)
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (index < 0 || index >= GetTrackCount())
         return;
     m_tracks.erase(m_tracks.begin() + index);
@@ -119,7 +118,7 @@ void GAudioPlayer::RemoveTrack(int index)
 
 int GAudioPlayer::FindTrack(const char* name, int preferred)
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (!name)
         return -1;
     if (preferred >= 0 && preferred < GetTrackCount() && m_tracks[preferred].name == name)
@@ -132,31 +131,31 @@ int GAudioPlayer::FindTrack(const char* name, int preferred)
 
 void GAudioPlayer::ClearTracks()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     m_tracks.clear();
 }
 
 int GAudioPlayer::GetTrackCount()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     return static_cast<int>(m_tracks.size());
 }
 
 int GAudioPlayer::GetCurrentTrack()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     return m_current;
 }
 
 void GAudioPlayer::SetPlayMode(int mode)
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     m_playMode = mode;
 }
 
 void GAudioPlayer::SetRandomNext(int flag)
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     m_randomNext = flag;
 }
 
@@ -387,7 +386,7 @@ int GAudioPlayer::Open(const char* path, int flag)
 
 int GAudioPlayer::PlayTrack(int index, int flag)
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (index < 0 || index >= GetTrackCount())
         return 0;
     m_current = index;
@@ -412,7 +411,7 @@ int GAudioPlayer::PlayLooping()
 
 int GAudioPlayer::Stop()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (IsKindRunning() && m_buffer)
         m_buffer->Stop();
     return 1;
@@ -420,7 +419,7 @@ int GAudioPlayer::Stop()
 
 int GAudioPlayer::Pause()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (IsPlaying())
         m_buffer->Stop();
     return 1;
@@ -428,7 +427,7 @@ int GAudioPlayer::Pause()
 
 int GAudioPlayer::Resume()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (!m_buffer || !RestoreBuffer())
         return 0;
     return PlayLooping();
@@ -436,7 +435,7 @@ int GAudioPlayer::Resume()
 
 int GAudioPlayer::SetVolume(int volume)
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (!IsKindRunning() || volume < 0 || volume > 10000)
         return 0;
     m_volume = volume;
@@ -446,13 +445,13 @@ int GAudioPlayer::SetVolume(int volume)
 
 int GAudioPlayer::IsPlaying()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     return IsKindRunning() && IsBufferPlaying(m_buffer.get()) ? 1 : 0;
 }
 
 uint32_t GAudioPlayer::GetPlayedBytes()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     uint32_t play = 0;
     if (!m_buffer || m_buffer->GetCurrentPosition(&play, nullptr) != SoundResult::kOk)
         return 0;
@@ -461,7 +460,7 @@ uint32_t GAudioPlayer::GetPlayedBytes()
 
 double GAudioPlayer::GetPlayedMs()
 {
-    std::lock_guard lock(Lock());
+    std::lock_guard lock(m_stream.Lock());
     if (m_format.avgBytesPerSec == 0)
         return 0.0;
     return GetPlayedBytes() * 1000.0 / m_format.avgBytesPerSec;

@@ -12,7 +12,7 @@ GStreamThread::~GStreamThread()
     Shutdown([] {}, [] {});
 }
 
-bool GStreamThread::Start(const void* owner, FillStep fill)
+bool GStreamThread::Start(void* owner, FillStep fill)
 {
     std::lock_guard lock(m_kind.lock);
     if (!owner || m_kind.active || m_thread)

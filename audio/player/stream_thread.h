@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/sound/sound_device.h"
@@ -31,7 +32,15 @@ struct GStreamKind {
     const char* title;  // of the boxes of its thread ("Audio Player", "Ogg Player"...)
     int restoreSleepMs; // between Restore calls while a buffer stays lost (a second in all)
     platform::RecursiveLock lock;
-    const void* active = nullptr; // the running player of this kind; guarded by lock
+    void* active = nullptr; // the running player of this kind; guarded by lock
+
+    // The running player, read under the lock.
+    template <typename Player>
+    Player* Running()
+    {
+        std::lock_guard guard(lock);
+        return static_cast<Player*>(active);
+    }
 };
 
 class GStreamThread {
@@ -48,7 +57,7 @@ public:
     // owner becomes the running player of the kind, with the event and the thread running
     // fill on each notification. False (nothing made) while a player of the kind runs, or
     // when the event or the thread cannot be made.
-    bool Start(const void* owner, FillStep fill);
+    bool Start(void* owner, FillStep fill);
     // The owner is the kind's running player. Under the kind's lock.
     bool IsRunning() const { return m_owner && m_kind.active == m_owner; }
 
@@ -74,7 +83,7 @@ private:
     void Run(platform::Thread& thread, const FillStep& fill);
 
     GStreamKind& m_kind;
-    const void* m_owner = nullptr; // guarded by the kind's lock
+    void* m_owner = nullptr; // guarded by the kind's lock
     std::shared_ptr<platform::AutoResetEvent> m_event;
     std::unique_ptr<platform::Thread> m_thread;
     std::string m_alert; // guarded by the kind's lock

@@ -142,6 +142,19 @@ TEST_F(AudioPlayerTest, RepeatedTrackLoopsWithoutAGapAcrossBlockSeams)
     EXPECT_TRUE(LongestQuietRun(left, 300) < 10 && player->IsPlaying());
 }
 
+// The generated module is one unbroken tone: repeated, its loop seam adds no silence.
+TEST_F(AudioPlayerTest, RepeatedModuleLoopsWithoutASilentSeam)
+{
+    if (!player->HasModuleLibrary())
+        GTEST_SKIP() << "libxmp not installed";
+    Tracks({"song.mod"});
+    player->SetPlayMode(GAudioPlayer::kRepeatTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    const auto left = Channel(Render(3.0), 2, 0, 0, 3 * kRate); // the song lasts 0.64 s
+    EXPECT_LT(LongestQuietRun(left, 200), 20u);
+    EXPECT_EQ(player->IsPlaying(), 1);
+}
+
 TEST_F(AudioPlayerTest, FileEndingsChooseTheDecoder)
 {
     const bool modules = player->HasModuleLibrary();
