@@ -52,7 +52,7 @@ double GMidiPlayer::TempoFactor(int index)
     return index >= 0 && index < kTempoCount ? kTempoFactors[index] : 0.0;
 }
 
-int GMidiPlayer::CreateBuffer()
+bool GMidiPlayer::CreateBuffer()
 {
     const platform::WaveFormat format =
         platform::WaveFormat::Pcm(2, platform::SoundDevice::kRate, 16);
@@ -67,12 +67,12 @@ int GMidiPlayer::CreateBuffer()
     if (m_device->CreateBuffer(desc, &m_buffer) != SoundResult::kOk ||
         m_buffer->SetNotificationPositions(positions) != SoundResult::kOk) {
         m_buffer.reset();
-        return 0;
+        return false;
     }
     for (int i = 0; i < kBlockCount; ++i)
         RenderBlock(i);
     m_nextBlock = 0;
-    return m_buffer->Play(true) == SoundResult::kOk ? 1 : 0;
+    return m_buffer->Play(true) == SoundResult::kOk;
 }
 
 int GMidiPlayer::Start(int fileCount)
@@ -113,39 +113,39 @@ int GMidiPlayer::Start(int fileCount)
     return 0;
 }
 
-int GMidiPlayer::RenderBlock(int block)
+bool GMidiPlayer::RenderBlock(int block)
 {
     void* part = nullptr;
     uint32_t bytes = 0;
     if (m_buffer->Lock(static_cast<uint32_t>(block) * kBlockBytes, kBlockBytes, &part, &bytes,
                        nullptr, nullptr) != SoundResult::kOk)
-        return 0;
+        return false;
     m_synth->Render(static_cast<int16_t*>(part), static_cast<int>(bytes / 4));
     m_buffer->Unlock(part, bytes, nullptr, 0);
-    return 1;
+    return true;
 }
 
-int GMidiPlayer::HandleNotification()
+bool GMidiPlayer::HandleNotification()
 {
     if (!m_stream.IsRunning() || !m_buffer)
-        return 1;
+        return true;
     uint32_t status = 0;
     if (m_buffer->GetStatus(&status) != SoundResult::kOk)
-        return 0;
+        return false;
     if (status & platform::sound_status::kBufferLost) {
         if (!m_stream.RestoreLostBuffer(*m_buffer))
-            return 0;
+            return false;
         for (int i = 0; i < kBlockCount; ++i)
             RenderBlock(i);
-        return m_buffer->Play(true) == SoundResult::kOk ? 1 : 0;
+        return m_buffer->Play(true) == SoundResult::kOk;
     }
     uint32_t play = 0;
     if (m_buffer->GetCurrentPosition(&play, nullptr) != SoundResult::kOk)
-        return 0;
+        return false;
     const int playing = static_cast<int>(play / kBlockBytes);
     for (; m_nextBlock != playing; m_nextBlock = (m_nextBlock + 1) % kBlockCount) {
         if (!RenderBlock(m_nextBlock))
-            return 0;
+            return false;
     }
     if (m_segment.downloaded && !m_segment.paused && !Loops() && m_synth->HasEnded()) {
         m_segment.downloaded = false;
@@ -158,7 +158,7 @@ int GMidiPlayer::HandleNotification()
         if (loadFailed)
             m_stream.Alert(kLoadFailed);
     }
-    return 1;
+    return true;
 }
 
 int GMidiPlayer::Play(int index)

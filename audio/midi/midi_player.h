@@ -76,11 +76,11 @@ public:
     static GMidiPlayer* Active();
 
 private:
-    int CreateBuffer();
-    int HandleNotification();
+    bool CreateBuffer();
+    bool HandleNotification();
     // Play without the box: *loadFailed tells that the file did not load.
     int PlayFile(int index, bool* loadFailed);
-    int RenderBlock(int block);
+    bool RenderBlock(int block);
     bool Loops() const { return m_repeatNext && m_fileCount == 1; }
 
     int m_fileCount = 0;

@@ -15,11 +15,11 @@ GStreamKind g_oggEngineKind{"Ogg Engine", 10};
 
 } // namespace
 
-int GOggStream::Create(uint32_t size, const char* path,
-                       std::shared_ptr<platform::AutoResetEvent> event, bool loop)
+bool GOggStream::Create(uint32_t size, const char* path,
+                        std::shared_ptr<platform::AutoResetEvent> event, bool loop)
 {
     if (!m_device || m_reader.Open(path) != kReaderOk)
-        return 0;
+        return false;
     const platform::WaveFormat format = m_reader.GetFormat();
     const uint32_t align = format.blockAlign ? format.blockAlign : 1;
     m_half = size / 2 / align * align;
@@ -35,9 +35,9 @@ int GOggStream::Create(uint32_t size, const char* path,
         m_buffer->SetNotificationPositions(positions) != SoundResult::kOk || !Reset(loop)) {
         m_buffer.reset();
         m_reader.Close();
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
 void GOggStream::Read(uint8_t* dest, uint32_t length, bool loop)
@@ -60,21 +60,21 @@ void GOggStream::Read(uint8_t* dest, uint32_t length, bool loop)
     std::memset(dest + done, 0, length - done); // 16-bit PCM: silence is 0
 }
 
-int GOggStream::Fill(uint32_t offset, uint32_t length, bool loop)
+bool GOggStream::Fill(uint32_t offset, uint32_t length, bool loop)
 {
     void* part = nullptr;
     uint32_t bytes = 0;
     if (m_buffer->Lock(offset, length, &part, &bytes, nullptr, nullptr) != SoundResult::kOk)
-        return 0;
+        return false;
     Read(static_cast<uint8_t*>(part), bytes, loop);
     m_buffer->Unlock(part, bytes, nullptr, 0);
-    return 1;
+    return true;
 }
 
-int GOggStream::Reset(bool loop)
+bool GOggStream::Reset(bool loop)
 {
     if (!m_buffer)
-        return 0;
+        return false;
     m_buffer->Stop();
     m_reader.Rewind();
     m_ended = false;
@@ -85,37 +85,37 @@ int GOggStream::Reset(bool loop)
     return Fill(0, m_size, loop);
 }
 
-int GOggStream::Refill(bool loop, const GStreamThread& stream)
+bool GOggStream::Refill(bool loop, const GStreamThread& stream)
 {
     if (!m_buffer)
-        return 1;
+        return true;
     uint32_t status = 0;
     if (m_buffer->GetStatus(&status) != SoundResult::kOk)
-        return 0;
+        return false;
     if (status & platform::sound_status::kBufferLost) {
         // Whatever the buffer held is gone: it is written whole again from where the file is.
         if (!stream.RestoreLostBuffer(*m_buffer))
-            return 0;
+            return false;
         return Fill(0, m_size, loop);
     }
     uint32_t play = 0;
     if (m_buffer->GetCurrentPosition(&play, nullptr) != SoundResult::kOk)
-        return 0;
+        return false;
     if (play >= m_writeOffset && play < m_writeOffset + m_half)
-        return 1; // still playing the half that would be written
+        return true; // still playing the half that would be written
     if (!Fill(m_writeOffset, m_half, loop))
-        return 0;
+        return false;
     m_bytesPlayed += (play + m_size - m_lastPlay) % m_size;
     m_lastPlay = play;
     if (m_ended && m_bytesPlayed >= m_dataSize)
         m_buffer->Stop();
     m_writeOffset = (m_writeOffset + m_half) % m_size;
-    return 1;
+    return true;
 }
 
-int GOggStream::Play()
+bool GOggStream::Play()
 {
-    return m_buffer && m_buffer->Play(true) == SoundResult::kOk ? 1 : 0;
+    return m_buffer && m_buffer->Play(true) == SoundResult::kOk;
 }
 
 void GOggStream::Stop()

@@ -23,15 +23,15 @@ public:
     GOggStream& operator=(const GOggStream&) = delete;
 
     // Opens the file, makes the buffer (size bytes, whole frames in each half) with its two
-    // notifications on event and fills it from the start. 1, or 0 with nothing made.
-    int Create(uint32_t size, const char* path, std::shared_ptr<platform::AutoResetEvent> event,
-               bool loop);
-    // The work of one notification; 0 when the buffer can no longer be written. stream
+    // notifications on event and fills it from the start. False with nothing made.
+    bool Create(uint32_t size, const char* path, std::shared_ptr<platform::AutoResetEvent> event,
+                bool loop);
+    // The work of one notification; false when the buffer can no longer be written. stream
     // restores a lost buffer.
-    int Refill(bool loop, const GStreamThread& stream);
+    bool Refill(bool loop, const GStreamThread& stream);
     // Rewinds the file and fills the buffer again from its start (position 0, nothing heard).
-    int Reset(bool loop);
-    int Play();
+    bool Reset(bool loop);
+    bool Play();
     void Stop();
     bool IsPlaying() const;
     void SetVolume(int volume);
@@ -44,7 +44,7 @@ private:
     // length bytes of PCM at dest: the file, from its start again when it ends (loop), or
     // silence after its end.
     void Read(uint8_t* dest, uint32_t length, bool loop);
-    int Fill(uint32_t offset, uint32_t length, bool loop);
+    bool Fill(uint32_t offset, uint32_t length, bool loop);
 
     platform::SoundDevice* m_device;
     std::unique_ptr<platform::SoundVoice> m_buffer;

@@ -240,11 +240,11 @@ int GAudioPlayer::OpenDecoder(const char* path, int flag, bool newFormatAllowed)
     return CreateStreamBuffer() ? SetNotifications() : 0;
 }
 
-int GAudioPlayer::CreateStreamBuffer()
+bool GAudioPlayer::CreateStreamBuffer()
 {
     m_buffer.reset();
     if (!m_device)
-        return 0;
+        return false;
     platform::SoundVoiceDesc desc;
     desc.flags = platform::sound_caps::kGetCurrentPosition2 |
                  platform::sound_caps::kCtrlPositionNotify | platform::sound_caps::kCtrlVolume;
@@ -252,10 +252,10 @@ int GAudioPlayer::CreateStreamBuffer()
     desc.format = &m_format;
     if (m_device->CreateBuffer(desc, &m_buffer) != SoundResult::kOk) {
         m_buffer.reset();
-        return 0;
+        return false;
     }
     SetVolume(m_volume);
-    return 1;
+    return true;
 }
 
 int GAudioPlayer::SetNotifications()
@@ -353,18 +353,18 @@ int GAudioPlayer::FillRegion(uint32_t offset, uint32_t length)
 
 // The open decoder's PCM needs a buffer of its own format: a new one, filled from its
 // start and played from there.
-int GAudioPlayer::RestartStream()
+bool GAudioPlayer::RestartStream()
 {
     m_restartPending = false;
     if (!m_decoder)
-        return 0;
+        return false;
     m_format = m_decoder->GetFormat();
     if (!CreateStreamBuffer() || !SetNotifications())
-        return 0;
+        return false;
     m_blockPlaying = 0;
     m_endBlock = -1;
     if (!FillRegion(0, m_layout.bufferBytes))
-        return 0;
+        return false;
     m_lastRefilled = m_layout.blockCount - 1;
     m_buffer->SetCurrentPosition(0);
     return PlayLooping();

@@ -111,13 +111,13 @@ private:
     int Open(const char* path, int flag);
     int OpenDecoder(const char* path, int flag, bool newFormatAllowed);
     void DropDecoder();
-    int CreateStreamBuffer();
+    bool CreateStreamBuffer();
     int SetNotifications();
     int FillRegion(uint32_t offset, uint32_t length);
     uint32_t ReadIntoBuffer(uint32_t offset, uint32_t length);
     int FillSilence(uint32_t offset, uint32_t length);
     void EndStream(uint32_t position, uint32_t length);
-    int RestartStream();
+    bool RestartStream();
     int SelectNextTrack();
     void SetPath(int index);
     int RestoreBuffer();

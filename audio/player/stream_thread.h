@@ -29,6 +29,8 @@
 
 // What the players of one kind share: one per kind, process-wide.
 struct GStreamKind {
+    GStreamKind(const char* boxTitle, int sleepMs) : title(boxTitle), restoreSleepMs(sleepMs) {}
+
     const char* title;  // of the boxes of its thread ("Audio Player", "Ogg Player"...)
     int restoreSleepMs; // between Restore calls while a buffer stays lost (a second in all)
     platform::RecursiveLock lock;
