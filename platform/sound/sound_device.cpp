@@ -139,42 +139,62 @@ uint32_t MixRunSse2(const uint8_t* data, uint64_t& pos, uint64_t step, float gai
                     int32_t* out, uint32_t run)
 {
     const __m128 gains = _mm_setr_ps(gainL, gainR, gainL, gainR);
+    // The fraction is bits 16..31 of a position's low half, which moves on by the step's low
+    // half whatever the carries into the frame index: one lane per position, all in integers.
+    const uint32_t stepLow = static_cast<uint32_t>(step);
+    const __m128 toFraction = _mm_set1_ps(1.0f / 65536.0f);
+    auto fractions = [&](__m128i low) {
+        return _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(low, 16)), toFraction);
+    };
+    auto frameAt = [&](uint64_t position, int frameBytes) {
+        return data + (position >> 32) * frameBytes;
+    };
     uint32_t i = 0;
     if constexpr (Channels == 2) {
+        const uint32_t p0 = static_cast<uint32_t>(pos), p1 = p0 + stepLow;
+        __m128i low = _mm_setr_epi32(static_cast<int32_t>(p0), static_cast<int32_t>(p0),
+                                     static_cast<int32_t>(p1), static_cast<int32_t>(p1));
+        const __m128i advance = _mm_set1_epi32(static_cast<int32_t>(2 * stepLow));
         for (; i + 2 <= run; i += 2) {
-            const uint64_t pa = pos, pb = pos + step;
-            pos += 2 * step;
-            const __m128i a =
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(data + (pa >> 32) * 4));
+            // Each load takes a frame and its neighbour: (l, r) then (l1, r1).
+            const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(frameAt(pos, 4)));
             const __m128i b =
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(data + (pb >> 32) * 4));
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(frameAt(pos + step, 4)));
+            pos += 2 * step;
             const __m128i ab = _mm_unpacklo_epi32(a, b); // s0a s0b s1a s1b, each a (l, r) pair
             const __m128i s0 = _mm_srai_epi32(_mm_unpacklo_epi16(ab, ab), 16);
             const __m128i s1 = _mm_srai_epi32(_mm_unpackhi_epi16(ab, ab), 16);
-            const float fa = FractionOf(pa), fb = FractionOf(pb);
-            const __m128 f = _mm_setr_ps(fa, fa, fb, fb);
-            const __m128 v = _mm_add_ps(_mm_cvtepi32_ps(s0),
-                                        _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(s1, s0)), f));
+            const __m128 v =
+                _mm_add_ps(_mm_cvtepi32_ps(s0),
+                           _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(s1, s0)), fractions(low)));
+            low = _mm_add_epi32(low, advance);
             __m128i* o = reinterpret_cast<__m128i*>(out + 2 * i);
             _mm_storeu_si128(
                 o, _mm_add_epi32(_mm_loadu_si128(o), _mm_cvttps_epi32(_mm_mul_ps(v, gains))));
         }
     } else {
+        const uint32_t p0 = static_cast<uint32_t>(pos);
+        __m128i low = _mm_setr_epi32(static_cast<int32_t>(p0), static_cast<int32_t>(p0 + stepLow),
+                                     static_cast<int32_t>(p0 + 2 * stepLow),
+                                     static_cast<int32_t>(p0 + 3 * stepLow));
+        const __m128i advance = _mm_set1_epi32(static_cast<int32_t>(4 * stepLow));
+        auto pairAt = [&](uint64_t position) { // a frame and its neighbour, as two int16
+            int32_t pair;
+            std::memcpy(&pair, frameAt(position, 2), 4);
+            return _mm_cvtsi32_si128(pair);
+        };
         for (; i + 4 <= run; i += 4) {
-            uint64_t p[4];
-            int32_t pairs[4]; // s0 and s1 of each frame, as two int16
-            for (int k = 0; k < 4; ++k) {
-                p[k] = pos;
-                std::memcpy(&pairs[k], data + (pos >> 32) * 2, 4);
-                pos += step;
-            }
-            const __m128i both = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs));
+            const __m128i a = pairAt(pos), b = pairAt(pos + step);
+            const __m128i c = pairAt(pos + 2 * step), d = pairAt(pos + 3 * step);
+            pos += 4 * step;
+            const __m128i both =
+                _mm_unpacklo_epi64(_mm_unpacklo_epi32(a, b), _mm_unpacklo_epi32(c, d));
             const __m128i s0 = _mm_srai_epi32(_mm_slli_epi32(both, 16), 16);
             const __m128i s1 = _mm_srai_epi32(both, 16);
-            const __m128 f =
-                _mm_setr_ps(FractionOf(p[0]), FractionOf(p[1]), FractionOf(p[2]), FractionOf(p[3]));
-            const __m128 v = _mm_add_ps(_mm_cvtepi32_ps(s0),
-                                        _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(s1, s0)), f));
+            const __m128 v =
+                _mm_add_ps(_mm_cvtepi32_ps(s0),
+                           _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(s1, s0)), fractions(low)));
+            low = _mm_add_epi32(low, advance);
             __m128i* o = reinterpret_cast<__m128i*>(out + 2 * i);
             const __m128 lo = _mm_mul_ps(_mm_unpacklo_ps(v, v), gains);
             const __m128 hi = _mm_mul_ps(_mm_unpackhi_ps(v, v), gains);
