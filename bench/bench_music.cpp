@@ -54,7 +54,7 @@ void BM_MidiSynthesis16Channels(benchmark::State& state)
     using Clock = CpuClock<CLOCK_PROCESS_CPUTIME_ID>;
     constexpr int kFrames = 44100;
     auto device = platform::SoundDevice::Create(platform::SoundOutput::kManual);
-    GMidiPlayer player(device.get(), nullptr, Folder().c_str());
+    GMidiPlayer player(device.get(), Folder().c_str());
     if (!player.Start(1) || !player.Play(0)) {
         state.SkipWithError("no MIDI synthesiser or sound font");
         return;
@@ -103,7 +103,7 @@ void BM_WavBank32Effects(benchmark::State& state)
         audio_synth::WriteWav(folder + std::to_string(i) + ".wav", pcm, mono ? 1 : 2, rate);
         peers.push_back(audio_synth::MakeTone({200.0 + 37 * i}, 0.1, 2, 44100, 1.0));
     }
-    GWavBank bank(device.get(), nullptr, folder.c_str());
+    GWavBank bank(device.get(), folder.c_str());
     bank.Preload(kSounds);
     if (bank.GetCount() != kSounds) {
         state.SkipWithError("the WAV files did not load");

@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static platform::SoundDevice* device =
         platform::SoundDevice::Create(platform::SoundOutput::kManual).release();
     static GAudioPlayer* player = [] {
-        auto* made = new GAudioPlayer(device, nullptr, "/nonexistent/");
+        auto* made = new GAudioPlayer(device, "/nonexistent/");
         if (!made->StartThread())
             __builtin_trap();
         return made;

@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static platform::SoundDevice* device =
         platform::SoundDevice::Create(platform::SoundOutput::kManual).release();
-    GSoundBank bank(device, nullptr, nullptr);
+    GSoundBank bank(device, nullptr);
     if (bank.AddSound(0, fuzz::WriteInput(data, size, ".ogg"))) {
         GSoundBuffer* sound = bank.GetSound(0);
         if (bank.GetCount() != 1 || !sound || !sound->GetBuffer())

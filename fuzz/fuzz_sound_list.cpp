@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static platform::SoundDevice* device =
         platform::SoundDevice::Create(platform::SoundOutput::kManual).release();
-    GSoundBank bank(device, nullptr, nullptr);
+    GSoundBank bank(device, nullptr);
     const int32_t volume = 5000;
     GSoundManager sounds;
     sounds.Init(&volume, &bank, fuzz::WriteInput(data, size, ".csv"));

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             __builtin_trap();
         fuzz::Keep(fuzz::SumBytes(data + wav.dataOffset, wav.dataSize));
     }
-    GWavBank bank(device, nullptr, nullptr);
+    GWavBank bank(device, nullptr);
     const int added = bank.AddSound(0, fuzz::WriteInput(data, size, ".wav"));
     if (added != (parsed ? 1 : 0))
         __builtin_trap();

@@ -7,7 +7,7 @@
 #include "audio/banks/wav_file.h"
 #include "audio/decoders/ogg_reader.h"
 #include "audio/player/audio_level.h"
-#include "audio/player/stream_support.h"
+#include "audio/player/stream_thread.h"
 #include "platform/files/mapped_file.h"
 
 using platform::SoundResult;
@@ -36,7 +36,8 @@ int GSoundBuffer::LoadOgg(const char* path)
         return 0;
     }
     int32_t got = 0;
-    if (reader.Read(m_decoded.data(), static_cast<int32_t>(size), &got) != kReaderOk || got != size) {
+    if (reader.Read(m_decoded.data(), static_cast<int32_t>(size), &got) != kReaderOk ||
+        got != size) {
         m_decoded.clear();
         return 0;
     }
@@ -65,7 +66,7 @@ int GSoundBuffer::CreateBuffer(const char* path)
     Release();
     if (!m_device || !(m_kind == GEffectFormat::kWav ? LoadWav(path) : LoadOgg(path)))
         return 0;
-    platform::SoundBufferDesc desc;
+    platform::SoundVoiceDesc desc;
     desc.flags = platform::sound_caps::kCtrlPan | platform::sound_caps::kCtrlVolume;
     if (m_kind == GEffectFormat::kOgg)
         desc.flags |= platform::sound_caps::kCtrlFrequency;
@@ -92,8 +93,7 @@ int GSoundBuffer::FillBuffer()
         return 1;
     void* part = nullptr;
     uint32_t bytes = 0;
-    if (m_buffer->Lock(0, m_pcmSize, &part, &bytes, nullptr, nullptr) ==
-        SoundResult::kOk) {
+    if (m_buffer->Lock(0, m_pcmSize, &part, &bytes, nullptr, nullptr) == SoundResult::kOk) {
         ReadPcm(static_cast<uint8_t*>(part), bytes);
         m_buffer->Unlock(part, bytes, nullptr, 0);
     }
@@ -169,9 +169,10 @@ void GSoundBuffer::Release()
 
 // ---------------------------------------------------------------------------------------
 
-GSoundBank::GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder,
-                       GEffectFormat kind)
-    : m_kind(kind), m_folder(folder ? folder : kind == GEffectFormat::kWav ? "WAV\\" : "SOUNDS\\"),
+GSoundBank::GSoundBank(platform::SoundDevice* device, const char* folder, GEffectFormat kind)
+    : m_kind(kind), m_folder(folder                        ? folder
+                             : kind == GEffectFormat::kWav ? "WAV\\"
+                                                           : "SOUNDS\\"),
       m_device(device)
 {
     // Refused whole: a cut folder would name another place. Preload then adds nothing.
@@ -183,7 +184,8 @@ void GSoundBank::Preload(int count)
     ReleaseAll();
     m_records.reset(new (std::nothrow) Record[kMaxSounds]);
     for (int i = 0; i < count && m_records && m_folderFits; ++i) {
-        std::string path = m_folder + std::to_string(i) + (m_kind == GEffectFormat::kWav ? ".wav" : ".ogg");
+        std::string path =
+            m_folder + std::to_string(i) + (m_kind == GEffectFormat::kWav ? ".wav" : ".ogg");
         if (path.size() < kPathBytes)
             AddSound(i, path.c_str());
     }

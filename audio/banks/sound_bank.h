@@ -18,7 +18,6 @@
 
 namespace platform {
 class MappedFile;
-class Window;
 } // namespace platform
 
 enum class GEffectFormat { kOgg, kWav };
@@ -48,7 +47,7 @@ public:
     // Copies up to length bytes of PCM from the read position; the rest of dest is silence.
     uint32_t ReadPcm(uint8_t* dest, uint32_t length);
     const platform::WaveFormat& GetFormat() const { return m_format; }
-    platform::SoundBuffer* GetBuffer() const { return m_buffer.get(); }
+    platform::SoundVoice* GetBuffer() const { return m_buffer.get(); }
 
     uint32_t GetPcmBytes() const { return m_pcmSize; }
 
@@ -64,7 +63,7 @@ private:
     uint32_t m_pcmSize = 0;
     platform::WaveFormat m_format;
     uint32_t m_readPosition = 0;
-    std::unique_ptr<platform::SoundBuffer> m_buffer;
+    std::unique_ptr<platform::SoundVoice> m_buffer;
     platform::SoundDevice* m_device;
 };
 
@@ -74,9 +73,9 @@ public:
     static constexpr int kPathBytes = 1024;
     static constexpr int32_t kUnknownPan = -10000000;
 
-    // device and window borrowed; folder copied ("SOUNDS\\" when null).
-    GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder)
-        : GSoundBank(device, window, folder, GEffectFormat::kOgg)
+    // device borrowed; folder copied ("SOUNDS\\" when null).
+    GSoundBank(platform::SoundDevice* device, const char* folder)
+        : GSoundBank(device, folder, GEffectFormat::kOgg)
     {
     }
     ~GSoundBank() { ReleaseAll(); }
@@ -109,8 +108,7 @@ public:
 
 protected:
     // The WAV bank's own defaults when folder is null: "WAV\\".
-    GSoundBank(platform::SoundDevice* device, platform::Window* window, const char* folder,
-               GEffectFormat kind);
+    GSoundBank(platform::SoundDevice* device, const char* folder, GEffectFormat kind);
 
 private:
     struct Record {
@@ -139,13 +137,11 @@ private:
 class GWavBank : private GSoundBank {
 public:
     // folder null: "WAV\\".
-    GWavBank(platform::SoundDevice* device, platform::Window* window, const char* folder)
-        : GSoundBank(device, window, folder, GEffectFormat::kWav)
+    GWavBank(platform::SoundDevice* device, const char* folder)
+        : GSoundBank(device, folder, GEffectFormat::kWav)
     {
     }
 
-    using GSoundBank::kMaxSounds;
-    using GSoundBank::kUnknownPan;
     using GSoundBank::AddSound;
     using GSoundBank::FindIndex;
     using GSoundBank::GetCount;
@@ -155,6 +151,8 @@ public:
     using GSoundBank::GetVolume;
     using GSoundBank::IsEnabled;
     using GSoundBank::IsPlaying;
+    using GSoundBank::kMaxSounds;
+    using GSoundBank::kUnknownPan;
     using GSoundBank::Play;
     using GSoundBank::Preload;
     using GSoundBank::ReleaseAll;

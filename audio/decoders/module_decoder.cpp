@@ -1,5 +1,6 @@
 #include "audio/decoders/module_decoder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -26,12 +27,13 @@ int GModuleDecoder::Init()
         return 0;
     platform::ModulePlayerParams params;
     m_player = m_library->CreatePlayer();
-    if (m_player) {
-        if (m_player->Init(&params) != 0)
-            return 0;
-        m_listener.m_owner = this;
-    }
+    if (m_player && m_player->Init(&params) != 0)
+        m_player.reset();
+    // The format is set also without a player: it describes what an open would give.
     m_format = platform::WaveFormat::Pcm(2, static_cast<uint32_t>(params.rate), 16, 18);
+    if (!m_player)
+        return 0;
+    m_listener.m_owner = this;
     return params.rate;
 }
 
@@ -59,6 +61,8 @@ void GModuleDecoder::Close()
     m_carryPosition = -1;
 }
 
+// The carry-over holds the rest of the last chunk; the chunk in which the song ended holds
+// only the frames the song filled, so the end of a read is the song's last real frame.
 int GModuleDecoder::Read(uint8_t* buffer, int32_t length, int32_t* count)
 {
     if (!buffer || length < 0)
@@ -68,50 +72,35 @@ int GModuleDecoder::Read(uint8_t* buffer, int32_t length, int32_t* count)
     int32_t copied = 0;
     int32_t wanted = length;
     if (m_carryPosition >= 0) {
-        const int32_t available = kChunkBytes - m_carryPosition;
-        if (wanted <= available) {
-            std::memcpy(buffer, carry + m_carryPosition, static_cast<size_t>(wanted));
-            m_carryPosition += wanted;
-            if (m_carryPosition >= kChunkBytes)
-                m_carryPosition = -1;
-            if (count)
-                *count = wanted;
-            return 1;
-        }
-        std::memcpy(buffer, carry + m_carryPosition, static_cast<size_t>(available));
-        m_carryPosition = -1;
-        copied = available;
-        wanted -= available;
+        const int32_t take = std::min(wanted, m_carryBytes - m_carryPosition);
+        std::memcpy(buffer, carry + m_carryPosition, static_cast<size_t>(take));
+        m_carryPosition += take;
+        if (m_carryPosition >= m_carryBytes)
+            m_carryPosition = -1;
+        copied = take;
+        wanted -= take;
     }
-    if (m_listener.m_ended || !m_player || !m_song || wanted == 0) {
-        if (count)
-            *count = copied;
-        return 1;
-    }
-    for (;;) {
-        m_player->Render(m_render, kChunkFrames);
-        for (int i = 0; i < kChunkFrames * 2; ++i) {
+    while (wanted > 0 && !m_listener.m_ended && m_player && m_song) {
+        const int frames = m_player->Render(m_render, kChunkFrames);
+        for (int i = 0; i < frames * 2; ++i) {
             const float scaled = std::nearbyint(m_render[i] * 32768.0f);
-            m_carry[i] = static_cast<int16_t>(scaled > 32767.0f ? 32767 : scaled < -32768.0f ? -32768 : scaled);
+            m_carry[i] = static_cast<int16_t>(scaled > 32767.0f    ? 32767
+                                              : scaled < -32768.0f ? -32768
+                                                                   : scaled);
         }
-        if (wanted > kChunkBytes) {
-            std::memcpy(buffer + copied, carry, kChunkBytes);
-            copied += kChunkBytes;
-            wanted -= kChunkBytes;
-            if (m_listener.m_ended) {
-                if (count)
-                    *count = copied;
-                return 1;
-            }
-            continue;
-        }
-        std::memcpy(buffer + copied, carry, static_cast<size_t>(wanted));
-        if (wanted < kChunkBytes)
-            m_carryPosition = wanted;
-        if (count)
-            *count = copied + wanted;
-        return 1;
+        if (frames <= 0)
+            break; // nothing more will come, whether or not the end was announced
+        m_carryBytes = frames * 4;
+        const int32_t take = std::min(wanted, m_carryBytes);
+        std::memcpy(buffer + copied, carry, static_cast<size_t>(take));
+        if (take < m_carryBytes)
+            m_carryPosition = take;
+        copied += take;
+        wanted -= take;
     }
+    if (count)
+        *count = copied;
+    return 1;
 }
 
 int GModuleDecoder::Rewind()

@@ -47,5 +47,6 @@ private:
     int m_song = 0;
     float m_render[kChunkFrames * 2];
     int16_t m_carry[kChunkFrames * 2];
-    int m_carryPosition = -1; // bytes into m_carry; -1 = empty
+    int m_carryPosition = -1;       // bytes into m_carry; -1 = empty
+    int m_carryBytes = kChunkBytes; // of m_carry that the song filled
 };

@@ -9,6 +9,14 @@
 namespace {
 
 constexpr int kWindowBytes = 4096;
+// Frames in a row, each right behind the one before, whose headers must agree before a stream
+// counts as MP3: a frame sync alone turns up somewhere in most byte streams.
+constexpr int kAgreeingFrames = 3;
+
+bool SameStream(const mad_header& a, const mad_header& b)
+{
+    return a.layer == b.layer && a.samplerate == b.samplerate && a.mode == b.mode;
+}
 
 } // namespace
 
@@ -20,20 +28,23 @@ struct GMp3Decoder::State {
     mad_stream stream;
     mad_frame frame;
     mad_synth synth;
+    int skips = 0;           // frames refused or bytes stepped over since the last frame
     bool frameReady = false; // decoded, not yet synthesised
     int pcmPosition = 0;     // next sample of synth.pcm to hand out
     int pcmLength = 0;
     bool madStarted = false;
 };
 
+// The rounding is added in 64 bits: near the top of libmad's range (up to 0x7FFFFFFF, eight
+// times full scale) it would wrap to the bottom in 32 and give a full-scale click.
 int16_t Mp3ScaleSample(int32_t sample)
 {
-    sample += 1 << (MAD_F_FRACBITS - 16);
-    if (sample >= MAD_F_ONE)
-        sample = MAD_F_ONE - 1;
-    else if (sample < -MAD_F_ONE)
-        sample = -MAD_F_ONE;
-    return static_cast<int16_t>(sample >> (MAD_F_FRACBITS + 1 - 16));
+    int64_t wide = int64_t{sample} + (1 << (MAD_F_FRACBITS - 16));
+    if (wide >= MAD_F_ONE)
+        wide = MAD_F_ONE - 1;
+    else if (wide < -MAD_F_ONE)
+        wide = -MAD_F_ONE;
+    return static_cast<int16_t>(wide >> (MAD_F_FRACBITS + 1 - 16));
 }
 
 GMp3Decoder::GMp3Decoder() : m_state(std::make_unique<State>()) {}
@@ -64,12 +75,12 @@ void GMp3Decoder::ResetState()
 bool GMp3Decoder::FillInput()
 {
     State& s = *m_state;
-    const size_t got = std::fread(s.input + s.valid, 1, kWindowBytes - s.valid, m_file);
+    const size_t got = std::fread(s.input + s.valid, 1, kWindowBytes - s.valid, m_file.get());
     if (got > 0) {
         s.valid += static_cast<int>(got);
         return true;
     }
-    if (s.valid < kWindowBytes && std::feof(m_file) && !s.guardAdded && s.valid > 0) {
+    if (s.valid < kWindowBytes && std::feof(m_file.get()) && !s.guardAdded && s.valid > 0) {
         std::memset(s.input + s.valid, 0, MAD_BUFFER_GUARD);
         s.valid += MAD_BUFFER_GUARD;
         s.guardAdded = true;
@@ -86,16 +97,20 @@ int GMp3Decoder::DecodeNextFrame()
         if (s.valid > 0) {
             mad_stream_buffer(&s.stream, s.input, static_cast<unsigned long>(s.valid));
             const int result = mad_frame_decode(&s.frame, &s.stream);
-            int consumed = s.stream.next_frame ? static_cast<int>(s.stream.next_frame - s.input) : 0;
+            int consumed =
+                s.stream.next_frame ? static_cast<int>(s.stream.next_frame - s.input) : 0;
             if (consumed < 0 || consumed > s.valid)
                 consumed = s.valid;
             std::memmove(s.input, s.input + consumed, s.valid - consumed);
             s.valid -= consumed;
             if (result == 0)
                 return 1;
-            if (consumed > 0 && s.stream.error != MAD_ERROR_BUFLEN)
+            if (consumed > 0 && s.stream.error != MAD_ERROR_BUFLEN) {
+                ++s.skips;
                 continue;
+            }
             if (s.valid == kWindowBytes) {
+                ++s.skips;
                 // A full window libmad cannot use: step over a byte and look again.
                 std::memmove(s.input, s.input + 1, --s.valid);
                 continue;
@@ -106,14 +121,35 @@ int GMp3Decoder::DecodeNextFrame()
     }
 }
 
+// The first frame may follow a tag or junk; the ones after it must follow without a gap and
+// agree with it, else the stream is refused. Then decoding starts again from the file's start.
+bool GMp3Decoder::CheckStream()
+{
+    State& s = *m_state;
+    if (!DecodeNextFrame())
+        return false;
+    const mad_header first = s.frame.header;
+    for (int i = 1; i < kAgreeingFrames; ++i) {
+        s.skips = 0;
+        if (!DecodeNextFrame() || s.skips > 0 || !SameStream(first, s.frame.header))
+            return false;
+    }
+    return std::fseek(m_file.get(), 0, SEEK_SET) == 0;
+}
+
 int GMp3Decoder::Open(const char* path, int)
 {
     if (!path)
         return 0;
     Close();
-    m_file = platform::OpenFile(path, "rb");
+    m_file.reset(platform::OpenFile(path, "rb"));
     if (!m_file)
         return 0;
+    ResetState();
+    if (!CheckStream()) {
+        Close();
+        return 0;
+    }
     ResetState();
     if (!DecodeNextFrame()) {
         Close();
@@ -131,10 +167,7 @@ int GMp3Decoder::Open(const char* path, int)
 
 void GMp3Decoder::Close()
 {
-    if (m_file) {
-        std::fclose(m_file);
-        m_file = nullptr;
-    }
+    m_file.reset();
     State& s = *m_state;
     if (s.madStarted) {
         mad_synth_finish(&s.synth);
@@ -189,7 +222,7 @@ int GMp3Decoder::Rewind()
 {
     if (!m_file)
         return 0;
-    std::fseek(m_file, 0, SEEK_SET);
+    std::fseek(m_file.get(), 0, SEEK_SET);
     ResetState();
     if (DecodeNextFrame())
         m_state->frameReady = true;

@@ -2,8 +2,6 @@
 
 #include <vorbis/vorbisfile.h>
 
-#include "audio/decoders/ogg_file.h"
-
 int GOggDecoder::Open(const char* path, int)
 {
     if (!path)
@@ -15,15 +13,14 @@ int GOggDecoder::Open(const char* path, int)
 
 void GOggDecoder::Close()
 {
-    ogg_file::Close(m_file);
-    m_file = nullptr;
+    m_file.reset();
 }
 
 int GOggDecoder::Read(uint8_t* buffer, int32_t length, int32_t* count)
 {
     if (!buffer || length < 0)
         return 0;
-    const int32_t got = m_file ? ogg_file::Read(m_file, buffer, length) : 0;
+    const int32_t got = m_file ? ogg_file::Read(m_file.get(), buffer, length) : 0;
     if (count)
         *count = got;
     return 1;
@@ -31,5 +28,5 @@ int GOggDecoder::Read(uint8_t* buffer, int32_t length, int32_t* count)
 
 int GOggDecoder::Rewind()
 {
-    return m_file && ov_time_seek(m_file, 0.0) == 0 ? 1 : 0;
+    return m_file && ov_time_seek(m_file.get(), 0.0) == 0 ? 1 : 0;
 }

@@ -3,7 +3,7 @@
 
 #include "audio/decoders/stream_decoder.h"
 
-struct OggVorbis_File;
+#include "audio/decoders/ogg_file.h"
 
 class GOggDecoder final : public GStreamDecoder {
 public:
@@ -16,5 +16,5 @@ public:
     int Rewind() override;
 
 private:
-    OggVorbis_File* m_file = nullptr; // owned
+    ogg_file::FilePtr m_file;
 };

@@ -35,39 +35,31 @@ long TellCallback(void* file)
 
 } // namespace
 
-OggVorbis_File* Open(const char* path, platform::WaveFormat* format, uint16_t extraSize)
+FilePtr Open(const char* path, platform::WaveFormat* format, uint16_t extraSize)
 {
     if (!path)
         return nullptr;
-    std::FILE* stream = platform::OpenFile(path, "rb");
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(platform::OpenFile(path, "rb"),
+                                                           std::fclose);
     if (!stream)
         return nullptr;
-    auto* file = new (std::nothrow) OggVorbis_File;
-    if (!file) {
-        std::fclose(stream);
-        return nullptr;
-    }
+    std::unique_ptr<OggVorbis_File> opening(new (std::nothrow) OggVorbis_File);
     const ov_callbacks callbacks{ReadCallback, SeekCallback, CloseCallback, TellCallback};
-    if (ov_open_callbacks(stream, file, nullptr, 0, callbacks) < 0) {
-        // A failed open leaves the stream to us.
-        std::fclose(stream);
-        delete file;
+    // A failed open leaves the stream to us; a successful one hands it to the stream object.
+    if (!opening || ov_open_callbacks(stream.get(), opening.get(), nullptr, 0, callbacks) < 0)
         return nullptr;
-    }
-    const vorbis_info* info = ov_info(file, -1);
-    if (!info || info->channels < 1 || info->channels > 2 || info->rate < 1 || info->rate > 1000000) {
-        Close(file);
+    stream.release();
+    FilePtr file(opening.release());
+    const vorbis_info* info = ov_info(file.get(), -1);
+    if (!info || info->channels < 1 || info->channels > 2 || info->rate < 1 || info->rate > 1000000)
         return nullptr;
-    }
     *format = platform::WaveFormat::Pcm(static_cast<uint16_t>(info->channels),
                                         static_cast<uint32_t>(info->rate), 16, extraSize);
     return file;
 }
 
-void Close(OggVorbis_File* file)
+void Closer::operator()(OggVorbis_File* file) const
 {
-    if (!file)
-        return;
     ov_clear(file);
     delete file;
 }
@@ -78,8 +70,8 @@ int32_t Read(OggVorbis_File* file, uint8_t* buffer, int32_t length)
     int failures = 0;
     while (count < length) {
         int section = 0;
-        const long got = ov_read(file, reinterpret_cast<char*>(buffer + count), length - count,
-                                 0, 2, 1, &section);
+        const long got = ov_read(file, reinterpret_cast<char*>(buffer + count), length - count, 0,
+                                 2, 1, &section);
         if (got == 0)
             break;
         if (got < 0) {

@@ -2,8 +2,6 @@
 
 #include <vorbis/vorbisfile.h>
 
-#include "audio/decoders/ogg_file.h"
-
 int32_t GOggReader::Open(const char* path)
 {
     if (!path)
@@ -12,7 +10,7 @@ int32_t GOggReader::Open(const char* path)
     m_file = ogg_file::Open(path, &m_format, 0);
     if (!m_file)
         return kReaderInvalidArg;
-    const ogg_int64_t frames = ov_pcm_total(m_file, -1);
+    const ogg_int64_t frames = ov_pcm_total(m_file.get(), -1);
     if (frames < 0) {
         Close();
         return kReaderInvalidArg;
@@ -23,7 +21,8 @@ int32_t GOggReader::Open(const char* path)
 
 int32_t GOggReader::Read(uint8_t* buffer, int32_t length, int32_t* count)
 {
-    const int32_t got = m_file && buffer && length > 0 ? ogg_file::Read(m_file, buffer, length) : 0;
+    const int32_t got =
+        m_file && buffer && length > 0 ? ogg_file::Read(m_file.get(), buffer, length) : 0;
     if (count)
         *count = got;
     return kReaderOk;
@@ -32,14 +31,13 @@ int32_t GOggReader::Read(uint8_t* buffer, int32_t length, int32_t* count)
 int32_t GOggReader::Rewind()
 {
     if (m_file)
-        ov_time_seek(m_file, 0.0);
+        ov_time_seek(m_file.get(), 0.0);
     return kReaderOk;
 }
 
 int32_t GOggReader::Close()
 {
-    ogg_file::Close(m_file);
-    m_file = nullptr;
+    m_file.reset();
     m_dataSize = 0;
     return kReaderOk;
 }

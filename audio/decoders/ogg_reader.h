@@ -6,7 +6,7 @@
 
 #include "platform/sound/sound_device.h"
 
-struct OggVorbis_File;
+#include "audio/decoders/ogg_file.h"
 
 constexpr int32_t kReaderOk = 0;
 constexpr int32_t kReaderInvalidArg = static_cast<int32_t>(0x80070057);
@@ -31,6 +31,6 @@ public:
 
 private:
     platform::WaveFormat m_format;
-    OggVorbis_File* m_file = nullptr; // owned
+    ogg_file::FilePtr m_file;
     int64_t m_dataSize = 0;
 };

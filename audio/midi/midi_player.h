@@ -6,17 +6,18 @@
 // the engine's linear scale with a steeper curve than effects (4000 x log10(v / 10000)
 // hundredths of a decibel); the tempo is one of seven factors, 0.25 to 4. Only one MIDI player
 // runs at a time; its operations take the process-wide MIDI lock, so any thread may call them.
+// The thread and the lock order are GStreamThread's; every box is shown outside the lock.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "audio/player/stream_thread.h"
 #include "platform/sound/sound_device.h"
 #include "platform/system/threads.h"
 
 namespace platform {
 class MidiSynth;
-class Window;
 } // namespace platform
 
 // The song the synthesiser holds, and where a pause left it.
@@ -36,9 +37,9 @@ public:
     static constexpr int kTempoCount = 7;
     static constexpr int32_t kSilentLevel = -20000;
 
-    // device and window borrowed; folder copied, with "\\" added when it ends in neither
-    // separator (null: "MIDI\\").
-    GMidiPlayer(platform::SoundDevice* device, platform::Window* window, const char* folder);
+    // device borrowed; folder copied, with "\\" added when it ends in neither separator
+    // (null: "MIDI\\").
+    GMidiPlayer(platform::SoundDevice* device, const char* folder);
     ~GMidiPlayer();
     GMidiPlayer(const GMidiPlayer&) = delete;
     GMidiPlayer& operator=(const GMidiPlayer&) = delete;
@@ -69,15 +70,17 @@ public:
     // Ends the thread (also from a pause or during a refill) and frees the synthesiser.
     void Shutdown();
 
-    platform::SoundBuffer* GetBuffer() const { return m_buffer.get(); }
-    platform::Thread* GetThreadHandle() const { return m_thread.get(); }
+    platform::SoundVoice* GetBuffer() const { return m_buffer.get(); }
+    platform::Thread* GetThreadHandle() const { return m_stream.GetThread(); }
     static platform::RecursiveLock& Lock();
     static GMidiPlayer* Active();
 
 private:
-    int CreateBuffer();
-    int HandleNotification();
-    int RenderBlock(int block);
+    bool CreateBuffer();
+    bool HandleNotification();
+    // Play without the box: *loadFailed tells that the file did not load.
+    int PlayFile(int index, bool* loadFailed);
+    bool RenderBlock(int block);
     bool Loops() const { return m_repeatNext && m_fileCount == 1; }
 
     int m_fileCount = 0;
@@ -89,9 +92,8 @@ private:
     std::unique_ptr<platform::MidiSynth> m_synth;
     GMidiSegment m_segment;
     platform::SoundDevice* m_device;
-    std::unique_ptr<platform::SoundBuffer> m_buffer;
+    std::unique_ptr<platform::SoundVoice> m_buffer;
     int m_nextBlock = 0; // the block to render once playback has left it
-    std::shared_ptr<platform::AutoResetEvent> m_event;
-    std::unique_ptr<platform::Thread> m_thread;
     std::string m_folder;
+    GStreamThread m_stream; // last: its thread ends before the rest goes
 };

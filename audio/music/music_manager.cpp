@@ -5,6 +5,7 @@
 
 #include "audio/player/audio_player.h"
 #include "foundation/docs/table_data_doc.h"
+#include "foundation/files/html_log.h"
 #include "foundation/files/scramble_keys.h"
 #include "foundation/text/gstring.h"
 #include "foundation/text/wstring.h"
@@ -44,7 +45,8 @@ int GMusicManager::LoadTrackList(const char* path)
         GMusicTrackEntry entry;
         const GWString name = row->GetAttributeString("TrackName", "");
         entry.mode = MusicModeFromName(name.GetNarrow());
-        const std::string file = std::string(row->GetAttributeString("FileName", "").GetNarrow()) + ".skm";
+        const std::string file =
+            std::string(row->GetAttributeString("FileName", "").GetNarrow()) + ".skm";
         if (m_player) {
             // The player may hold tracks already: the entry keeps the index its track gets.
             std::lock_guard lock(GAudioPlayer::Lock());
@@ -52,6 +54,7 @@ int GMusicManager::LoadTrackList(const char* path)
             if (m_player->AddTrack(file.c_str(), 0))
                 entry.trackIndex = static_cast<int16_t>(index);
         }
+        entry.file = file;
         entry.position = static_cast<int16_t>(row->GetAttributeInt("Pos", 0));
         entry.volume = row->GetAttributeFloat("Vol", 0.0f);
         m_entries.push_back(entry);
@@ -59,12 +62,31 @@ int GMusicManager::LoadTrackList(const char* path)
     return 1;
 }
 
+int GMusicManager::FindEntryTrack(GMusicTrackEntry& entry)
+{
+    if (entry.trackIndex < 0)
+        return -1;
+    const int index = m_player->FindTrack(entry.file.c_str(), entry.trackIndex);
+    if (index < 0)
+        ForgetTrack(entry);
+    else
+        entry.trackIndex = static_cast<int16_t>(index);
+    return index;
+}
+
+void GMusicManager::ForgetTrack(GMusicTrackEntry& entry)
+{
+    entry.trackIndex = -1;
+    GDefaultLog::Get()->PrintError("Music track %s cannot be played; its mode stays silent",
+                                   entry.file.c_str());
+}
+
 void GMusicManager::PlayForMode(int32_t mode)
 {
     if (!m_enabled || !m_player)
         return;
-    const GMusicTrackEntry* found = nullptr;
-    for (const GMusicTrackEntry& entry : m_entries) {
+    GMusicTrackEntry* found = nullptr;
+    for (GMusicTrackEntry& entry : m_entries) {
         if (entry.mode == mode) {
             found = &entry;
             break;
@@ -72,12 +94,16 @@ void GMusicManager::PlayForMode(int32_t mode)
     }
     if (!found)
         return;
+    // The player's thread may remove a track between the look-up and the play.
+    std::lock_guard lock(GAudioPlayer::Lock());
     m_player->SetPlayMode(GAudioPlayer::kRepeatTrack);
     m_player->SetVolume(m_musicVolume ? *m_musicVolume : 10000);
-    if (found->trackIndex >= 0)
-        m_player->PlayTrack(found->trackIndex, found->position);
-    else
-        m_player->Stop(); // its track was refused: this mode is silent, not another's
+    const int index = FindEntryTrack(*found);
+    if (index < 0)
+        m_player->Stop(); // its track was refused or removed: this mode is silent, not another's
+    else if (!m_player->PlayTrack(index, found->position) &&
+             m_player->FindTrack(found->file.c_str(), index) < 0)
+        ForgetTrack(*found); // it could not be opened and the player removed it
     m_mode = mode;
 }
 

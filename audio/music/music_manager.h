@@ -6,6 +6,7 @@
 // guards itself.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class GAudioPlayer;
@@ -23,9 +24,12 @@ int32_t MusicModeFromName(const char* name);
 
 struct GMusicTrackEntry {
     int32_t mode = kMusicNone;
-    int16_t trackIndex = -1; // in the stream player's table; -1 when the player refused it
-    int16_t position = 0;    // "Pos", handed to the player as the track's flag
-    float volume = 0.0f;     // "Vol", kept as read
+    // In the stream player's table; -1 when the player refused it or later removed it (a
+    // track that cannot be opened is taken out of the table, and the ones behind it move up).
+    int16_t trackIndex = -1;
+    int16_t position = 0; // "Pos", handed to the player as the track's flag
+    float volume = 0.0f;  // "Vol", kept as read
+    std::string file;     // the track's name in the player's table, by which it is found again
 };
 
 class GMusicManager {
@@ -42,7 +46,8 @@ public:
     int LoadTrackList(const char* path);
 
     // Loops the first listed track of the mode from its start position; nothing while
-    // disabled, without a player or for a mode no row names.
+    // disabled, without a player or for a mode no row names. A mode whose track the player
+    // refused or removed stops the music (one line in the default log when that is found).
     void PlayForMode(int32_t mode);
     // Callers pass 0/1 or a music volume: any change of the stored value counts, a nonzero
     // value plays the current mode again and 0 stops the music.
@@ -53,6 +58,11 @@ public:
     const std::vector<GMusicTrackEntry>& GetEntries() const { return m_entries; }
 
 private:
+    // Where the entry's track is now (the player may have removed tracks before it); -1 when
+    // it is gone.
+    int FindEntryTrack(GMusicTrackEntry& entry);
+    void ForgetTrack(GMusicTrackEntry& entry);
+
     GAudioPlayer* m_player = nullptr;
     const int32_t* m_musicVolume = nullptr;
     std::vector<GMusicTrackEntry> m_entries;

@@ -6,30 +6,26 @@
 #include <new>
 
 #include "audio/player/audio_level.h"
-#include "audio/player/stream_support.h"
 
 using platform::SoundResult;
 
 namespace {
 
-platform::RecursiveLock g_oggEngineLock;
-GOggEngine* g_activeOggEngine = nullptr; // guarded by g_oggEngineLock
-
-constexpr int kRestoreSleepMs = 10;
+GStreamKind g_oggEngineKind{"Ogg Engine", 10};
 
 } // namespace
 
-int GOggStream::Create(uint32_t size, const char* path,
-                       std::shared_ptr<platform::AutoResetEvent> event, bool loop)
+bool GOggStream::Create(uint32_t size, const char* path,
+                        std::shared_ptr<platform::AutoResetEvent> event, bool loop)
 {
     if (!m_device || m_reader.Open(path) != kReaderOk)
-        return 0;
+        return false;
     const platform::WaveFormat format = m_reader.GetFormat();
     const uint32_t align = format.blockAlign ? format.blockAlign : 1;
     m_half = size / 2 / align * align;
     m_size = m_half * 2;
     m_dataSize = m_reader.GetDataSize();
-    platform::SoundBufferDesc desc;
+    platform::SoundVoiceDesc desc;
     desc.flags = platform::sound_caps::kGetCurrentPosition2 |
                  platform::sound_caps::kCtrlPositionNotify | platform::sound_caps::kCtrlVolume;
     desc.bytes = m_size;
@@ -39,9 +35,9 @@ int GOggStream::Create(uint32_t size, const char* path,
         m_buffer->SetNotificationPositions(positions) != SoundResult::kOk || !Reset(loop)) {
         m_buffer.reset();
         m_reader.Close();
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
 void GOggStream::Read(uint8_t* dest, uint32_t length, bool loop)
@@ -64,21 +60,21 @@ void GOggStream::Read(uint8_t* dest, uint32_t length, bool loop)
     std::memset(dest + done, 0, length - done); // 16-bit PCM: silence is 0
 }
 
-int GOggStream::Fill(uint32_t offset, uint32_t length, bool loop)
+bool GOggStream::Fill(uint32_t offset, uint32_t length, bool loop)
 {
     void* part = nullptr;
     uint32_t bytes = 0;
     if (m_buffer->Lock(offset, length, &part, &bytes, nullptr, nullptr) != SoundResult::kOk)
-        return 0;
+        return false;
     Read(static_cast<uint8_t*>(part), bytes, loop);
     m_buffer->Unlock(part, bytes, nullptr, 0);
-    return 1;
+    return true;
 }
 
-int GOggStream::Reset(bool loop)
+bool GOggStream::Reset(bool loop)
 {
     if (!m_buffer)
-        return 0;
+        return false;
     m_buffer->Stop();
     m_reader.Rewind();
     m_ended = false;
@@ -89,37 +85,37 @@ int GOggStream::Reset(bool loop)
     return Fill(0, m_size, loop);
 }
 
-int GOggStream::Refill(bool loop)
+bool GOggStream::Refill(bool loop, const GStreamThread& stream)
 {
     if (!m_buffer)
-        return 1;
+        return true;
     uint32_t status = 0;
     if (m_buffer->GetStatus(&status) != SoundResult::kOk)
-        return 0;
+        return false;
     if (status & platform::sound_status::kBufferLost) {
         // Whatever the buffer held is gone: it is written whole again from where the file is.
-        if (!RestoreLostBuffer(*m_buffer, kRestoreSleepMs))
-            return 0;
+        if (!stream.RestoreLostBuffer(*m_buffer))
+            return false;
         return Fill(0, m_size, loop);
     }
     uint32_t play = 0;
     if (m_buffer->GetCurrentPosition(&play, nullptr) != SoundResult::kOk)
-        return 0;
+        return false;
     if (play >= m_writeOffset && play < m_writeOffset + m_half)
-        return 1; // still playing the half that would be written
+        return true; // still playing the half that would be written
     if (!Fill(m_writeOffset, m_half, loop))
-        return 0;
+        return false;
     m_bytesPlayed += (play + m_size - m_lastPlay) % m_size;
     m_lastPlay = play;
     if (m_ended && m_bytesPlayed >= m_dataSize)
         m_buffer->Stop();
     m_writeOffset = (m_writeOffset + m_half) % m_size;
-    return 1;
+    return true;
 }
 
-int GOggStream::Play()
+bool GOggStream::Play()
 {
-    return m_buffer && m_buffer->Play(true) == SoundResult::kOk ? 1 : 0;
+    return m_buffer && m_buffer->Play(true) == SoundResult::kOk;
 }
 
 void GOggStream::Stop()
@@ -141,8 +137,8 @@ void GOggStream::SetVolume(int volume)
 
 // ---------------------------------------------------------------------------------------
 
-GOggEngine::GOggEngine(platform::SoundDevice* device, platform::Window* window, const char* folder)
-    : m_device(device), m_folder(folder ? folder : "OGG\\")
+GOggEngine::GOggEngine(platform::SoundDevice* device, const char* folder)
+    : m_device(device), m_folder(folder ? folder : "OGG\\"), m_stream(g_oggEngineKind)
 {
 }
 
@@ -153,124 +149,107 @@ GOggEngine::~GOggEngine()
 
 platform::RecursiveLock& GOggEngine::Lock()
 {
-    return g_oggEngineLock;
+    return g_oggEngineKind.lock;
 }
 
 GOggEngine* GOggEngine::Active()
 {
-    std::lock_guard lock(g_oggEngineLock);
-    return g_activeOggEngine;
+    return g_oggEngineKind.Running<GOggEngine>();
 }
 
 int GOggEngine::Start(int fileCount)
 {
-    std::lock_guard lock(g_oggEngineLock);
-    if (g_activeOggEngine || m_thread)
+    std::lock_guard lock(g_oggEngineKind.lock);
+    if (!m_stream.Start(this, [this] { return m_file ? m_file->Refill(m_loop, m_stream) : 1; }))
         return 0;
-    m_event = std::shared_ptr<platform::AutoResetEvent>(new (std::nothrow) platform::AutoResetEvent);
-    if (!m_event)
-        return 0;
-    m_thread = platform::Thread::Start([this](platform::Thread& thread) {
-        RunNotificationLoop(thread, *m_event, g_oggEngineLock, "Ogg Engine",
-                            [this] { return m_stream ? m_stream->Refill(m_loop) : 1; });
-    });
-    if (!m_thread) {
-        m_event.reset();
-        return 0;
-    }
     m_fileCount = fileCount;
-    g_activeOggEngine = this;
     return 1;
 }
 
 int GOggEngine::OpenStream(const char* path)
 {
-    m_stream.reset();
+    m_file.reset();
     auto stream = std::make_unique<GOggStream>(m_device);
-    if (!stream->Create(kBufferBytes, path, m_event, m_loop))
+    if (!stream->Create(kBufferBytes, path, m_stream.Event(), m_loop))
         return 0;
-    m_stream = std::move(stream);
-    m_stream->SetVolume(m_volume);
+    m_file = std::move(stream);
+    m_file->SetVolume(m_volume);
     return 1;
 }
 
 int GOggEngine::Play(int index)
 {
-    std::lock_guard lock(g_oggEngineLock);
-    if (g_activeOggEngine != this || index >= m_fileCount || m_fileCount <= 0)
+    std::lock_guard lock(g_oggEngineKind.lock);
+    if (!m_stream.IsRunning() || index >= m_fileCount || m_fileCount <= 0)
         return 0;
     if (index < 0)
         index = std::rand() % m_fileCount;
-    if (m_stream) // replaced below: no need to rewind and refill it first
-        m_stream->Stop();
+    if (m_file) // replaced below: no need to rewind and refill it first
+        m_file->Stop();
     const std::string path = m_folder + std::to_string(index) + ".ogg";
     if (!OpenStream(path.c_str()))
         return 0;
     m_paused = false;
-    return m_stream->Play();
+    return m_file->Play();
 }
 
 void GOggEngine::Stop()
 {
-    std::lock_guard lock(g_oggEngineLock);
-    if (m_stream)
-        m_stream->Reset(m_loop);
+    std::lock_guard lock(g_oggEngineKind.lock);
+    if (m_file)
+        m_file->Reset(m_loop);
     m_paused = false;
 }
 
 void GOggEngine::Pause()
 {
-    std::lock_guard lock(g_oggEngineLock);
-    if (m_stream && m_stream->IsPlaying()) {
-        m_stream->Stop();
+    std::lock_guard lock(g_oggEngineKind.lock);
+    if (m_file && m_file->IsPlaying()) {
+        m_file->Stop();
         m_paused = true;
     }
 }
 
 void GOggEngine::Resume()
 {
-    std::lock_guard lock(g_oggEngineLock);
-    if (m_stream && m_paused) {
+    std::lock_guard lock(g_oggEngineKind.lock);
+    if (m_file && m_paused) {
         m_paused = false;
-        m_stream->Play();
+        m_file->Play();
     }
 }
 
 void GOggEngine::SetVolume(int volume)
 {
-    std::lock_guard lock(g_oggEngineLock);
+    std::lock_guard lock(g_oggEngineKind.lock);
     if (volume < 0 || volume > 10000)
         return;
     m_volume = volume;
-    if (m_stream)
-        m_stream->SetVolume(volume);
+    if (m_file)
+        m_file->SetVolume(volume);
 }
 
 void GOggEngine::SetLoop(bool loop)
 {
-    std::lock_guard lock(g_oggEngineLock);
+    std::lock_guard lock(g_oggEngineKind.lock);
     m_loop = loop;
 }
 
 bool GOggEngine::IsPlaying()
 {
-    std::lock_guard lock(g_oggEngineLock);
-    return m_stream && m_stream->IsPlaying();
+    std::lock_guard lock(g_oggEngineKind.lock);
+    return m_file && m_file->IsPlaying();
 }
 
 void GOggEngine::Shutdown()
 {
-    {
-        std::lock_guard lock(g_oggEngineLock);
-        if (g_activeOggEngine != this)
-            return;
-        if (m_stream)
-            m_stream->Stop();
-    }
-    EndNotificationThread(m_thread);
-    std::lock_guard lock(g_oggEngineLock);
-    m_stream.reset();
-    m_event.reset();
-    m_paused = false;
-    g_activeOggEngine = nullptr;
+    m_stream.Shutdown(
+        [this] {
+            if (m_file)
+                m_file->Stop();
+        },
+        [this] {
+            m_file.reset();
+            m_paused = false;
+        });
 }

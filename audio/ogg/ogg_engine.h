@@ -4,19 +4,16 @@
 // when a file starts; its own thread refills the half that playback has just left, looping
 // the file from its start (loop flag) or padding with silence and stopping once all the data
 // has been heard. Only one engine runs at a time; its operations may be called from any
-// thread and take the engine's lock.
+// thread and take the engine's lock. The thread and the lock order are GStreamThread's.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "audio/decoders/ogg_reader.h"
+#include "audio/player/stream_thread.h"
 #include "platform/sound/sound_device.h"
 #include "platform/system/threads.h"
-
-namespace platform {
-class Window;
-}
 
 // One file in a looping buffer of two halves, each announced by a notification at its end.
 class GOggStream {
@@ -26,19 +23,20 @@ public:
     GOggStream& operator=(const GOggStream&) = delete;
 
     // Opens the file, makes the buffer (size bytes, whole frames in each half) with its two
-    // notifications on event and fills it from the start. 1, or 0 with nothing made.
-    int Create(uint32_t size, const char* path, std::shared_ptr<platform::AutoResetEvent> event,
-               bool loop);
-    // The work of one notification; 0 when the buffer can no longer be written.
-    int Refill(bool loop);
+    // notifications on event and fills it from the start. False with nothing made.
+    bool Create(uint32_t size, const char* path, std::shared_ptr<platform::AutoResetEvent> event,
+                bool loop);
+    // The work of one notification; false when the buffer can no longer be written. stream
+    // restores a lost buffer.
+    bool Refill(bool loop, const GStreamThread& stream);
     // Rewinds the file and fills the buffer again from its start (position 0, nothing heard).
-    int Reset(bool loop);
-    int Play();
+    bool Reset(bool loop);
+    bool Play();
     void Stop();
     bool IsPlaying() const;
     void SetVolume(int volume);
 
-    platform::SoundBuffer* GetBuffer() const { return m_buffer.get(); }
+    platform::SoundVoice* GetBuffer() const { return m_buffer.get(); }
     uint32_t GetBytesPlayed() const { return m_bytesPlayed; }
     bool HasEnded() const { return m_ended; }
 
@@ -46,10 +44,10 @@ private:
     // length bytes of PCM at dest: the file, from its start again when it ends (loop), or
     // silence after its end.
     void Read(uint8_t* dest, uint32_t length, bool loop);
-    int Fill(uint32_t offset, uint32_t length, bool loop);
+    bool Fill(uint32_t offset, uint32_t length, bool loop);
 
     platform::SoundDevice* m_device;
-    std::unique_ptr<platform::SoundBuffer> m_buffer;
+    std::unique_ptr<platform::SoundVoice> m_buffer;
     uint32_t m_size = 0;
     uint32_t m_half = 0;
     GOggReader m_reader;
@@ -64,8 +62,8 @@ class GOggEngine {
 public:
     static constexpr uint32_t kBufferBytes = 0x400000;
 
-    // device and window borrowed; folder copied (null: "OGG\\").
-    GOggEngine(platform::SoundDevice* device, platform::Window* window, const char* folder);
+    // device borrowed; folder copied (null: "OGG\\").
+    GOggEngine(platform::SoundDevice* device, const char* folder);
     ~GOggEngine();
     GOggEngine(const GOggEngine&) = delete;
     GOggEngine& operator=(const GOggEngine&) = delete;
@@ -85,8 +83,8 @@ public:
     // Ends the thread, frees the stream and lets another engine run.
     void Shutdown();
 
-    GOggStream* GetStream() const { return m_stream.get(); }
-    platform::Thread* GetThreadHandle() const { return m_thread.get(); }
+    GOggStream* GetStream() const { return m_file.get(); }
+    platform::Thread* GetThreadHandle() const { return m_stream.GetThread(); }
 
     static platform::RecursiveLock& Lock();
     static GOggEngine* Active();
@@ -99,8 +97,7 @@ private:
     int m_volume = 10000;
     bool m_paused = false;
     platform::SoundDevice* m_device;
-    std::unique_ptr<GOggStream> m_stream;
-    std::shared_ptr<platform::AutoResetEvent> m_event;
-    std::unique_ptr<platform::Thread> m_thread;
+    std::unique_ptr<GOggStream> m_file; // the file playing
     std::string m_folder;
+    GStreamThread m_stream; // last: its thread ends before the rest goes
 };

@@ -5,8 +5,7 @@
 
 namespace {
 
-platform::RecursiveLock g_oggPlayerLock;
-GAudioPlayer* g_activeOggPlayer = nullptr; // guarded by g_oggPlayerLock
+GStreamKind g_oggPlayerKind{"Ogg Player", 10};
 
 std::string FileName(int number)
 {
@@ -16,11 +15,11 @@ std::string FileName(int number)
 } // namespace
 
 const GAudioPlayer::Layout GOggPlayer::kLayout = {
-    kBufferBytes, kBlockCount, 0, 10, true, "Ogg Player", &g_oggPlayerLock, &g_activeOggPlayer,
+    kBufferBytes, kBlockCount, 0, true, &g_oggPlayerKind,
 };
 
-GOggPlayer::GOggPlayer(platform::SoundDevice* device, platform::Window* window, const char* folder)
-    : GAudioPlayer(device, window, folder ? folder : "OGG\\", kLayout)
+GOggPlayer::GOggPlayer(platform::SoundDevice* device, const char* folder)
+    : GAudioPlayer(device, folder ? folder : "OGG\\", kLayout)
 {
 }
 
@@ -31,17 +30,18 @@ int GOggPlayer::AddTrack(int number)
 
 void GOggPlayer::RemoveTrack(int number)
 {
-    std::lock_guard lock(g_oggPlayerLock);
+    std::lock_guard lock(g_oggPlayerKind.lock);
     GAudioPlayer::RemoveTrack(FindTrack(FileName(number).c_str()));
 }
 
 platform::RecursiveLock& GOggPlayer::Lock()
 {
-    return g_oggPlayerLock;
+    return g_oggPlayerKind.lock;
 }
 
 GOggPlayer* GOggPlayer::Active()
 {
-    std::lock_guard lock(g_oggPlayerLock);
-    return static_cast<GOggPlayer*>(g_activeOggPlayer);
+    std::lock_guard lock(g_oggPlayerKind.lock);
+    return static_cast<GOggPlayer*>(
+        static_cast<GAudioPlayer*>(const_cast<void*>(g_oggPlayerKind.active)));
 }

@@ -8,11 +8,7 @@
 
 #include <cstdint>
 
-#include "audio/decoders/ogg_decoder.h"
 #include "audio/player/audio_player.h"
-
-// Reads go straight to the Ogg decoder: a decode-ahead ring would have no one to size it.
-using GBufferedOggReader = GOggDecoder;
 
 class GOggPlayer : private GAudioPlayer {
 public:
@@ -20,8 +16,8 @@ public:
     static constexpr int kBlockCount = 8;
     static constexpr uint32_t kBlockBytes = kBufferBytes / kBlockCount; // 32,768
 
-    // device and window borrowed; folder copied (null: "OGG\\").
-    GOggPlayer(platform::SoundDevice* device, platform::Window* window, const char* folder);
+    // device borrowed; folder copied (null: "OGG\\").
+    GOggPlayer(platform::SoundDevice* device, const char* folder);
 
     using GAudioPlayer::StartThread;
     // Appends the file number.
@@ -37,6 +33,8 @@ public:
     using GAudioPlayer::GetTrackCount;
     using GAudioPlayer::GetVolume;
     using GAudioPlayer::IsPlaying;
+    using GAudioPlayer::kNextTrack;
+    using GAudioPlayer::kRepeatTrack;
     using GAudioPlayer::Pause;
     using GAudioPlayer::Resume;
     using GAudioPlayer::SetPlayMode;
@@ -44,8 +42,6 @@ public:
     using GAudioPlayer::SetVolume;
     using GAudioPlayer::Shutdown;
     using GAudioPlayer::Stop;
-    using GAudioPlayer::kNextTrack;
-    using GAudioPlayer::kRepeatTrack;
     // Plays the playlist entry at index (not a file number) from its start, looping by the
     // play mode; an entry whose file cannot be played is removed.
     int PlayTrack(int index) { return GAudioPlayer::PlayTrack(index, 0); }

@@ -9,15 +9,13 @@
 #include "audio/decoders/mp3_decoder.h"
 #include "audio/decoders/ogg_decoder.h"
 #include "audio/player/audio_level.h"
-#include "audio/player/stream_support.h"
 #include "platform/sound/module_player.h"
 
 namespace {
 
 using platform::SoundResult;
 
-platform::RecursiveLock g_audioPlayerLock;
-GAudioPlayer* g_activeAudioPlayer = nullptr; // guarded by g_audioPlayerLock
+GStreamKind g_audioPlayerKind{"Audio Player", 2}; // AudioPlayerLock and ActiveAudioPlayer
 
 bool EndsWith(const std::string& path, const char* ending)
 {
@@ -29,30 +27,27 @@ bool EndsWith(const std::string& path, const char* ending)
 
 platform::RecursiveLock& GAudioPlayer::Lock()
 {
-    return g_audioPlayerLock;
+    return g_audioPlayerKind.lock;
 }
 
 GAudioPlayer* GAudioPlayer::Active()
 {
-    std::lock_guard lock(g_audioPlayerLock);
-    return g_activeAudioPlayer;
+    return g_audioPlayerKind.Running<GAudioPlayer>();
 }
 
 const GAudioPlayer::Layout GAudioPlayer::kStreamLayout = {
-    kBufferBytes, kBlockCount, kMaxTracks, 2, false, "Audio Player", &g_audioPlayerLock, &g_activeAudioPlayer,
+    kBufferBytes, kBlockCount, kMaxTracks, false, &g_audioPlayerKind,
 };
 
-GAudioPlayer::GAudioPlayer(platform::SoundDevice* device, platform::Window* window,
-                           const char* folder)
-    : GAudioPlayer(device, window, folder, kStreamLayout)
+GAudioPlayer::GAudioPlayer(platform::SoundDevice* device, const char* folder)
+    : GAudioPlayer(device, folder, kStreamLayout)
 {
 }
 
-GAudioPlayer::GAudioPlayer(platform::SoundDevice* device, platform::Window* window,
-                           const char* folder, const Layout& layout)
+GAudioPlayer::GAudioPlayer(platform::SoundDevice* device, const char* folder, const Layout& layout)
     : m_layout(layout), m_blockBytes(layout.bufferBytes / static_cast<uint32_t>(layout.blockCount)),
-      m_device(device), m_folder(folder ? folder : ""),
-      m_library(platform::ModuleLibrary::Load())
+      m_device(device), m_folder(folder ? folder : ""), m_library(platform::ModuleLibrary::Load()),
+      m_stream(*layout.kind)
 {
 }
 
@@ -65,34 +60,21 @@ GAudioPlayer::~GAudioPlayer()
 
 int GAudioPlayer::StartThread()
 {
-    std::lock_guard lock(*m_layout.lock);
-    if (*m_layout.active || m_thread)
+    std::lock_guard lock(m_stream.Lock());
+    if (IsKindRunning())
         return 0;
     m_tracks.clear();
-    m_event = std::shared_ptr<platform::AutoResetEvent>(new (std::nothrow) platform::AutoResetEvent);
-    if (!m_event) // without it the thread could neither wait nor hear its quit request
+    // The thread belongs to this player, which is the running one while it runs.
+    if (!m_stream.Start(
+            this, [this] { return !IsBufferPlaying(m_buffer.get()) || HandleNotification(); }))
         return 0;
-    m_thread = platform::Thread::Start([this](platform::Thread& thread) { ThreadMain(thread); });
-    if (!m_thread) {
-        m_event.reset();
-        return 0;
-    }
     m_started = true;
-    *m_layout.active = this;
     return 1;
-}
-
-void GAudioPlayer::ThreadMain(platform::Thread& thread)
-{
-    RunNotificationLoop(thread, *m_event, *m_layout.lock, m_layout.title, [this] {
-        GAudioPlayer* active = *m_layout.active;
-        return !active || !active->IsPlaying() || active->HandleNotification();
-    });
 }
 
 int GAudioPlayer::InitModulePlayer()
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     if (!m_library || m_moduleDecoder)
         return 0;
     auto decoder = std::make_unique<GModuleDecoder>(m_library.get());
@@ -104,14 +86,14 @@ int GAudioPlayer::InitModulePlayer()
 
 void GAudioPlayer::ReleaseModulePlayer()
 {
-    if (m_decoder && m_decoder == m_moduleDecoder.get())
+    if (m_decoder == m_moduleDecoder.get())
         m_decoder = nullptr;
     m_moduleDecoder.reset();
 }
 
 int GAudioPlayer::AddTrack(const char* name, int flag)
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     if (!name || !m_started || (m_layout.maxTracks > 0 && GetTrackCount() >= m_layout.maxTracks))
         return 0;
     const size_t length = std::strlen(name);
@@ -128,16 +110,20 @@ int GAudioPlayer::AddTrack(const char* name, int flag)
 
 void GAudioPlayer::RemoveTrack(int index)
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     if (index < 0 || index >= GetTrackCount())
         return;
     m_tracks.erase(m_tracks.begin() + index);
 }
 
-int GAudioPlayer::FindTrack(const char* name)
+int GAudioPlayer::FindTrack(const char* name, int preferred)
 {
-    std::lock_guard lock(*m_layout.lock);
-    for (size_t i = 0; name && i < m_tracks.size(); ++i)
+    std::lock_guard lock(m_stream.Lock());
+    if (!name)
+        return -1;
+    if (preferred >= 0 && preferred < GetTrackCount() && m_tracks[preferred].name == name)
+        return preferred;
+    for (size_t i = 0; i < m_tracks.size(); ++i)
         if (m_tracks[i].name == name)
             return static_cast<int>(i);
     return -1;
@@ -145,31 +131,31 @@ int GAudioPlayer::FindTrack(const char* name)
 
 void GAudioPlayer::ClearTracks()
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     m_tracks.clear();
 }
 
 int GAudioPlayer::GetTrackCount()
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     return static_cast<int>(m_tracks.size());
 }
 
 int GAudioPlayer::GetCurrentTrack()
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     return m_current;
 }
 
 void GAudioPlayer::SetPlayMode(int mode)
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     m_playMode = mode;
 }
 
 void GAudioPlayer::SetRandomNext(int flag)
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     m_randomNext = flag;
 }
 
@@ -210,29 +196,26 @@ int GAudioPlayer::SelectNextTrack()
 
 void GAudioPlayer::DropDecoder()
 {
-    if (!m_decoder)
-        return;
-    if (m_decoder == m_moduleDecoder.get()) {
-        m_decoder = nullptr;
+    if (m_decoder && m_decoder == m_moduleDecoder.get())
         m_moduleDecoder->Close(); // kept for the next module track
-    } else {
-        delete m_decoder;
-        m_decoder = nullptr;
-    }
+    m_decoder = nullptr;
+    m_fileDecoder.reset();
 }
 
 int GAudioPlayer::OpenDecoder(const char* path, int flag, bool newFormatAllowed)
 {
     m_formatChanged = false;
-    if (!*m_layout.active || !path)
+    if (!IsKindRunning() || !path)
         return 0;
-    DropDecoder();
     const std::string name = path; // path may be m_path itself
+    DropDecoder();
     GStreamDecoder* decoder = nullptr;
-    if (EndsWith(name, "ogg")) {
-        decoder = new (std::nothrow) GOggDecoder;
-    } else if (EndsWith(name, "mp3")) {
-        decoder = new (std::nothrow) GMp3Decoder;
+    if (EndsWith(name, "ogg") || EndsWith(name, "mp3")) {
+        if (EndsWith(name, "ogg"))
+            m_fileDecoder.reset(new (std::nothrow) GOggDecoder);
+        else
+            m_fileDecoder.reset(new (std::nothrow) GMp3Decoder);
+        decoder = m_fileDecoder.get();
     } else if (EndsWith(name, "skm") || EndsWith(name, ".xm") || EndsWith(name, "mod")) {
         if (!m_moduleDecoder && !InitModulePlayer())
             return 0;
@@ -241,8 +224,7 @@ int GAudioPlayer::OpenDecoder(const char* path, int flag, bool newFormatAllowed)
     if (!decoder)
         return 0;
     if (!decoder->Open(name.c_str(), flag)) {
-        if (decoder != m_moduleDecoder.get())
-            delete decoder;
+        m_fileDecoder.reset(); // the module decoder stays, closed
         return 0;
     }
     m_decoder = decoder;
@@ -258,32 +240,32 @@ int GAudioPlayer::OpenDecoder(const char* path, int flag, bool newFormatAllowed)
     return CreateStreamBuffer() ? SetNotifications() : 0;
 }
 
-int GAudioPlayer::CreateStreamBuffer()
+bool GAudioPlayer::CreateStreamBuffer()
 {
     m_buffer.reset();
     if (!m_device)
-        return 0;
-    platform::SoundBufferDesc desc;
+        return false;
+    platform::SoundVoiceDesc desc;
     desc.flags = platform::sound_caps::kGetCurrentPosition2 |
                  platform::sound_caps::kCtrlPositionNotify | platform::sound_caps::kCtrlVolume;
     desc.bytes = m_layout.bufferBytes;
     desc.format = &m_format;
     if (m_device->CreateBuffer(desc, &m_buffer) != SoundResult::kOk) {
         m_buffer.reset();
-        return 0;
+        return false;
     }
     SetVolume(m_volume);
-    return 1;
+    return true;
 }
 
 int GAudioPlayer::SetNotifications()
 {
-    if (!m_buffer || !m_event)
+    if (!m_buffer || !m_stream.Event())
         return 0;
     std::vector<platform::SoundNotifyPosition> positions;
     const uint32_t align = m_format.blockAlign ? m_format.blockAlign : 1;
     for (int i = 0; i < m_layout.blockCount; ++i)
-        positions.push_back({(m_blockBytes * (i + 1) - 1) / align * align, m_event});
+        positions.push_back({(m_blockBytes * (i + 1) - 1) / align * align, m_stream.Event()});
     return m_buffer->SetNotificationPositions(positions) == SoundResult::kOk ? 1 : 0;
 }
 
@@ -371,18 +353,18 @@ int GAudioPlayer::FillRegion(uint32_t offset, uint32_t length)
 
 // The open decoder's PCM needs a buffer of its own format: a new one, filled from its
 // start and played from there.
-int GAudioPlayer::RestartStream()
+bool GAudioPlayer::RestartStream()
 {
     m_restartPending = false;
     if (!m_decoder)
-        return 0;
+        return false;
     m_format = m_decoder->GetFormat();
     if (!CreateStreamBuffer() || !SetNotifications())
-        return 0;
+        return false;
     m_blockPlaying = 0;
     m_endBlock = -1;
     if (!FillRegion(0, m_layout.bufferBytes))
-        return 0;
+        return false;
     m_lastRefilled = m_layout.blockCount - 1;
     m_buffer->SetCurrentPosition(0);
     return PlayLooping();
@@ -390,7 +372,7 @@ int GAudioPlayer::RestartStream()
 
 int GAudioPlayer::Open(const char* path, int flag)
 {
-    if (!*m_layout.active)
+    if (!IsKindRunning())
         return 0;
     m_blockPlaying = 0;
     m_endBlock = -1;
@@ -404,7 +386,7 @@ int GAudioPlayer::Open(const char* path, int flag)
 
 int GAudioPlayer::PlayTrack(int index, int flag)
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     if (index < 0 || index >= GetTrackCount())
         return 0;
     m_current = index;
@@ -429,15 +411,15 @@ int GAudioPlayer::PlayLooping()
 
 int GAudioPlayer::Stop()
 {
-    std::lock_guard lock(*m_layout.lock);
-    if (*m_layout.active && m_buffer)
+    std::lock_guard lock(m_stream.Lock());
+    if (IsKindRunning() && m_buffer)
         m_buffer->Stop();
     return 1;
 }
 
 int GAudioPlayer::Pause()
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     if (IsPlaying())
         m_buffer->Stop();
     return 1;
@@ -445,7 +427,7 @@ int GAudioPlayer::Pause()
 
 int GAudioPlayer::Resume()
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     if (!m_buffer || !RestoreBuffer())
         return 0;
     return PlayLooping();
@@ -453,22 +435,23 @@ int GAudioPlayer::Resume()
 
 int GAudioPlayer::SetVolume(int volume)
 {
-    std::lock_guard lock(*m_layout.lock);
-    if (!*m_layout.active || volume < 0 || volume > 10000)
+    std::lock_guard lock(m_stream.Lock());
+    if (!IsKindRunning() || volume < 0 || volume > 10000)
         return 0;
     m_volume = volume;
-    return m_buffer && m_buffer->SetVolume(AudioLevelFromVolume(volume)) == SoundResult::kOk ? 1 : 0;
+    return m_buffer && m_buffer->SetVolume(AudioLevelFromVolume(volume)) == SoundResult::kOk ? 1
+                                                                                             : 0;
 }
 
 int GAudioPlayer::IsPlaying()
 {
-    std::lock_guard lock(*m_layout.lock);
-    return *m_layout.active && IsBufferPlaying(m_buffer.get()) ? 1 : 0;
+    std::lock_guard lock(m_stream.Lock());
+    return IsKindRunning() && IsBufferPlaying(m_buffer.get()) ? 1 : 0;
 }
 
 uint32_t GAudioPlayer::GetPlayedBytes()
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     uint32_t play = 0;
     if (!m_buffer || m_buffer->GetCurrentPosition(&play, nullptr) != SoundResult::kOk)
         return 0;
@@ -477,7 +460,7 @@ uint32_t GAudioPlayer::GetPlayedBytes()
 
 double GAudioPlayer::GetPlayedMs()
 {
-    std::lock_guard lock(*m_layout.lock);
+    std::lock_guard lock(m_stream.Lock());
     if (m_format.avgBytesPerSec == 0)
         return 0.0;
     return GetPlayedBytes() * 1000.0 / m_format.avgBytesPerSec;
@@ -485,12 +468,14 @@ double GAudioPlayer::GetPlayedMs()
 
 int GAudioPlayer::RestoreBuffer()
 {
-    return m_buffer ? RestoreLostBuffer(*m_buffer, m_layout.restoreSleepMs) : 0;
+    return m_buffer ? m_stream.RestoreLostBuffer(*m_buffer) : 0;
 }
 
+// Without a decoder too: a refill that could not open the next track has ended the list, and
+// what remains is to play out to the end block.
 int GAudioPlayer::HandleNotification()
 {
-    if (!m_buffer || !m_decoder || !RestoreBuffer())
+    if (!m_buffer || !RestoreBuffer())
         return 0;
     uint32_t play = 0;
     if (m_buffer->GetCurrentPosition(&play, nullptr) != SoundResult::kOk)
@@ -505,7 +490,8 @@ int GAudioPlayer::HandleNotification()
         return 1;
     }
     if (m_endBlock == -1) {
-        for (int i = (m_lastRefilled + 1) % m_layout.blockCount; i != m_blockPlaying; i = (i + 1) % m_layout.blockCount) {
+        for (int i = (m_lastRefilled + 1) % m_layout.blockCount; i != m_blockPlaying;
+             i = (i + 1) % m_layout.blockCount) {
             if (!FillRegion(static_cast<uint32_t>(i) * m_blockBytes, m_blockBytes))
                 return 0;
             m_playedBytes += m_blockBytes;
@@ -523,22 +509,18 @@ int GAudioPlayer::HandleNotification()
 
 void GAudioPlayer::Shutdown()
 {
-    {
-        std::lock_guard lock(*m_layout.lock);
-        if (*m_layout.active != this)
-            return;
-        if (m_buffer)
-            m_buffer->Stop();
-    }
-    EndNotificationThread(m_thread);
-    std::lock_guard lock(*m_layout.lock);
-    m_buffer.reset();
-    m_event.reset();
-    ReleaseModulePlayer();
-    DropDecoder();
-    *m_layout.active = nullptr;
-    m_tracks.clear();
-    m_started = false;
-    m_current = -1;
-    m_format = {};
+    m_stream.Shutdown(
+        [this] {
+            if (m_buffer)
+                m_buffer->Stop();
+        },
+        [this] {
+            m_buffer.reset();
+            ReleaseModulePlayer();
+            DropDecoder();
+            m_tracks.clear();
+            m_started = false;
+            m_current = -1;
+            m_format = {};
+        });
 }

@@ -9,16 +9,18 @@
 // Threads: every public operation may be called from the main thread; the player's own thread
 // decodes under the same process-wide lock (AudioPlayerLock), which every operation that
 // touches the table, the decoders or the buffer takes. Only one player runs at a time
-// (ActiveAudioPlayer).
+// (ActiveAudioPlayer). The thread, its event and the lock order are GStreamThread's
+// (audio/player/stream_thread.h).
 //
 // The Ogg player (audio/ogg/ogg_player.h) is this player with another Layout: its own buffer
-// geometry, lock, running player and thread title.
+// geometry and its own kind (lock, running player, thread title).
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "audio/player/stream_thread.h"
 #include "platform/sound/sound_device.h"
 #include "platform/system/threads.h"
 
@@ -26,7 +28,6 @@ class GStreamDecoder;
 class GModuleDecoder;
 namespace platform {
 class ModuleLibrary;
-class Window;
 } // namespace platform
 
 class GAudioPlayer {
@@ -40,9 +41,9 @@ public:
 
     enum PlayMode { kNoNext = 0, kNextTrack = 1, kRepeatTrack = 2 };
 
-    // device and window are borrowed; folder is copied (null: empty). Loads the module library
-    // (missing: module tracks will not open, nothing else changes).
-    GAudioPlayer(platform::SoundDevice* device, platform::Window* window, const char* folder);
+    // device is borrowed; folder is copied (null: empty). Loads the module library (missing:
+    // module tracks will not open, nothing else changes).
+    GAudioPlayer(platform::SoundDevice* device, const char* folder);
     ~GAudioPlayer();
     GAudioPlayer(const GAudioPlayer&) = delete;
     GAudioPlayer& operator=(const GAudioPlayer&) = delete;
@@ -71,8 +72,12 @@ public:
     double GetPlayedMs();
     void Shutdown();
 
-    platform::Thread* GetThreadHandle() const { return m_thread.get(); }
-    platform::SoundBuffer* GetStreamBuffer() const { return m_buffer.get(); }
+    // The index of the first track of that name, or preferred when that track has the name;
+    // -1 when none has.
+    int FindTrack(const char* name, int preferred = -1);
+
+    platform::Thread* GetThreadHandle() const { return m_stream.GetThread(); }
+    platform::SoundVoice* GetStreamBuffer() const { return m_buffer.get(); }
     const platform::WaveFormat& GetStreamFormat() const { return m_format; }
     GStreamDecoder* GetCurrentDecoder() const { return m_decoder; }
     GModuleDecoder* GetModuleDecoder() const { return m_moduleDecoder.get(); }
@@ -87,17 +92,11 @@ protected:
     struct Layout {
         uint32_t bufferBytes;
         int blockCount;
-        int maxTracks;       // 0: no limit
-        int restoreSleepMs;  // between Restore calls while the buffer stays lost (1 s in all)
+        int maxTracks;          // 0: no limit
         bool loneRandomRepeats; // random next with one track: it plays again (else the list ends)
-        const char* title;   // of the box that tells of a failed refill
-        platform::RecursiveLock* lock;
-        GAudioPlayer** active; // the running player of this kind, guarded by lock
+        GStreamKind* kind;      // lock, running player and box title of this kind of player
     };
-    GAudioPlayer(platform::SoundDevice* device, platform::Window* window, const char* folder,
-                 const Layout& layout);
-    // The index of the first track of that name; -1 when none.
-    int FindTrack(const char* name);
+    GAudioPlayer(platform::SoundDevice* device, const char* folder, const Layout& layout);
 
 private:
     static const Layout kStreamLayout;
@@ -107,18 +106,18 @@ private:
         int flag;
     };
 
-    void ThreadMain(platform::Thread& thread);
+    bool IsKindRunning() const { return m_layout.kind->active != nullptr; }
     int HandleNotification();
     int Open(const char* path, int flag);
     int OpenDecoder(const char* path, int flag, bool newFormatAllowed);
     void DropDecoder();
-    int CreateStreamBuffer();
+    bool CreateStreamBuffer();
     int SetNotifications();
     int FillRegion(uint32_t offset, uint32_t length);
     uint32_t ReadIntoBuffer(uint32_t offset, uint32_t length);
     int FillSilence(uint32_t offset, uint32_t length);
     void EndStream(uint32_t position, uint32_t length);
-    int RestartStream();
+    bool RestartStream();
     int SelectNextTrack();
     void SetPath(int index);
     int RestoreBuffer();
@@ -134,15 +133,14 @@ private:
     int m_randomNext = 0;
     int m_volume = 10000;
     platform::SoundDevice* m_device;
-    std::unique_ptr<platform::SoundBuffer> m_buffer;
-    std::shared_ptr<platform::AutoResetEvent> m_event; // shared with the buffer's positions
-    std::unique_ptr<platform::Thread> m_thread;
+    std::unique_ptr<platform::SoundVoice> m_buffer;
     platform::WaveFormat m_format;
     int m_lastRefilled = 0;
     int m_blockPlaying = 0;
     int m_endBlock = -1;
-    GStreamDecoder* m_decoder = nullptr; // owned unless it is the module decoder
-    std::unique_ptr<GModuleDecoder> m_moduleDecoder;
+    GStreamDecoder* m_decoder = nullptr; // the current one: m_fileDecoder, m_moduleDecoder or none
+    std::unique_ptr<GStreamDecoder> m_fileDecoder;   // Ogg or MP3, made for each track
+    std::unique_ptr<GModuleDecoder> m_moduleDecoder; // made once and reused
     std::string m_path;
     std::string m_folder;
     uint32_t m_playedBytes = 0;
@@ -151,4 +149,5 @@ private:
     // A track of another format is open and waits for the end block: then a buffer of its
     // format starts with it (a block of silence at most between the two).
     bool m_restartPending = false;
+    GStreamThread m_stream; // last: its thread ends before the rest goes
 };

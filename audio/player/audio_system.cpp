@@ -6,14 +6,12 @@
 #include "audio/ogg/ogg_engine.h"
 #include "audio/ogg/ogg_player.h"
 #include "audio/player/audio_player.h"
-#include "foundation/app/application.h"
 #include "platform/window/message_box.h"
 #include "platform/system/time.h"
 
 using platform::SoundResult;
 
-GAudioSystem::GAudioSystem(GApplication* application)
-    : m_window(application ? application->GetWindowHandle() : nullptr)
+GAudioSystem::GAudioSystem(GApplication*)
 {
     std::srand(platform::GetTickMs());
 }
@@ -29,7 +27,8 @@ int GAudioSystem::InitDirectSound(platform::SoundOutput output)
         return 0;
     if (CreateDirectSound(output) != SoundResult::kOk) {
         platform::ShowMessageBox("Ogg Engine", "Error initializing DirectSound",
-                                 platform::MessageBoxButtons::kOk, platform::MessageBoxIcon::kError);
+                                 platform::MessageBoxButtons::kOk,
+                                 platform::MessageBoxIcon::kError);
         return 0;
     }
     return 1;
@@ -48,15 +47,14 @@ SoundResult GAudioSystem::SetPrimaryFormat(int channels, int rate, int bits)
 {
     if (!m_device)
         return SoundResult::kNoDevice;
-    platform::SoundBufferDesc desc;
+    platform::SoundVoiceDesc desc;
     desc.flags = platform::sound_caps::kPrimary | platform::sound_caps::kCtrlVolume;
-    std::unique_ptr<platform::SoundBuffer> primary;
+    std::unique_ptr<platform::SoundVoice> primary;
     SoundResult result = m_device->CreateBuffer(desc, &primary);
     if (result != SoundResult::kOk)
         return result;
-    return primary->SetFormat(platform::WaveFormat::Pcm(static_cast<uint16_t>(channels),
-                                                        static_cast<uint32_t>(rate),
-                                                        static_cast<uint16_t>(bits)));
+    return primary->SetFormat(platform::WaveFormat::Pcm(
+        static_cast<uint16_t>(channels), static_cast<uint32_t>(rate), static_cast<uint16_t>(bits)));
 }
 
 GAudioPlayer* GAudioSystem::CreateAudioPlayer(const char* folder)
@@ -64,7 +62,7 @@ GAudioPlayer* GAudioSystem::CreateAudioPlayer(const char* folder)
     if (!m_device || m_oggPlayer)
         return nullptr;
     if (!m_audioPlayer) {
-        auto player = std::make_unique<GAudioPlayer>(m_device.get(), m_window, folder);
+        auto player = std::make_unique<GAudioPlayer>(m_device.get(), folder);
         if (player->StartThread())
             m_audioPlayer = std::move(player);
     }
@@ -76,7 +74,7 @@ GSoundBank* GAudioSystem::CreateSoundBank(int count, const char* folder)
     if (!m_device)
         return nullptr;
     if (!m_soundBank) {
-        m_soundBank = std::make_unique<GSoundBank>(m_device.get(), m_window, folder);
+        m_soundBank = std::make_unique<GSoundBank>(m_device.get(), folder);
         m_soundBank->Preload(count);
     }
     return m_soundBank.get();
@@ -87,7 +85,7 @@ GWavBank* GAudioSystem::CreateWavBank(int count, const char* folder)
     if (!m_device)
         return nullptr;
     if (!m_wavBank) {
-        m_wavBank = std::make_unique<GWavBank>(m_device.get(), m_window, folder);
+        m_wavBank = std::make_unique<GWavBank>(m_device.get(), folder);
         m_wavBank->Preload(count);
     }
     return m_wavBank.get();
@@ -103,7 +101,7 @@ GOggEngine* GAudioSystem::CreateOggEngine(int fileCount, const char* folder)
     if (!m_device)
         return nullptr;
     if (!m_oggEngine) {
-        auto engine = std::make_unique<GOggEngine>(m_device.get(), m_window, folder);
+        auto engine = std::make_unique<GOggEngine>(m_device.get(), folder);
         if (engine->Start(fileCount))
             m_oggEngine = std::move(engine);
     }
@@ -120,7 +118,7 @@ GOggPlayer* GAudioSystem::CreateOggPlayer(const char* folder)
     if (!m_device)
         return nullptr;
     if (!m_oggPlayer && !m_audioPlayer) {
-        auto player = std::make_unique<GOggPlayer>(m_device.get(), m_window, folder);
+        auto player = std::make_unique<GOggPlayer>(m_device.get(), folder);
         if (player->StartThread())
             m_oggPlayer = std::move(player);
     }

@@ -14,13 +14,11 @@ class GOggEngine;
 class GOggPlayer;
 class GSoundBank;
 class GWavBank;
-namespace platform {
-class Window;
-}
 
 class GAudioSystem {
 public:
-    // application may be null (no owner window for the boxes). Seeds rand() from the tick.
+    // application may be null; its window owns no box here (boxes have no owner window on this
+    // platform), so it is not kept. Seeds rand() from the tick.
     explicit GAudioSystem(GApplication* application);
     ~GAudioSystem();
     GAudioSystem(const GAudioSystem&) = delete;
@@ -67,5 +65,4 @@ private:
     std::unique_ptr<GWavBank> m_wavBank;
     std::unique_ptr<GOggEngine> m_oggEngine;
     std::unique_ptr<GOggPlayer> m_oggPlayer;
-    platform::Window* m_window = nullptr;
 };

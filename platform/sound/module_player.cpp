@@ -1,6 +1,7 @@
 #include "platform/sound/module_player.h"
 
 #include <dlfcn.h>
+#include <xmp.h> // the frame record's layout only: the functions are reached through dlsym
 
 #include <algorithm>
 #include <string>
@@ -18,7 +19,8 @@ struct ModuleApi {
     int (*loadModule)(void*, const char*) = nullptr;
     void (*releaseModule)(void*) = nullptr;
     int (*startPlayer)(void*, int, int) = nullptr;
-    int (*playBuffer)(void*, void*, int, int) = nullptr;
+    int (*playFrame)(void*) = nullptr;
+    void (*getFrameInfo)(void*, xmp_frame_info*) = nullptr;
     void (*endPlayer)(void*) = nullptr;
     int (*setPosition)(void*, int) = nullptr;
 
@@ -31,7 +33,6 @@ struct ModuleApi {
 
 namespace {
 
-constexpr int kXmpEnd = 1;
 constexpr int kMinRate = 4000;
 constexpr int kMaxRate = 49170;
 std::string g_libraryName = "libxmp.so.4";
@@ -62,7 +63,8 @@ std::unique_ptr<ModuleLibrary> ModuleLibrary::Load()
         !Resolve(h, "xmp_load_module", api->loadModule) ||
         !Resolve(h, "xmp_release_module", api->releaseModule) ||
         !Resolve(h, "xmp_start_player", api->startPlayer) ||
-        !Resolve(h, "xmp_play_buffer", api->playBuffer) ||
+        !Resolve(h, "xmp_play_frame", api->playFrame) ||
+        !Resolve(h, "xmp_get_frame_info", api->getFrameInfo) ||
         !Resolve(h, "xmp_end_player", api->endPlayer) ||
         !Resolve(h, "xmp_set_position", api->setPosition))
         return nullptr;
@@ -122,6 +124,8 @@ void ModulePlayer::FreeSong(int handle)
         m_api->endPlayer(m_context);
     m_api->releaseModule(m_context);
     m_loaded = m_started = m_playing = false;
+    m_pending = nullptr;
+    m_pendingFrames = 0;
 }
 
 void ModulePlayer::SelectSong(int handle)
@@ -133,8 +137,11 @@ void ModulePlayer::SelectSong(int handle)
 void ModulePlayer::SetStartPosition(int position)
 {
     m_startPosition = std::max(0, position);
-    if (m_started)
+    if (m_started) {
         m_api->setPosition(m_context, m_startPosition);
+        m_pending = nullptr; // the rest of a frame from before the jump
+        m_pendingFrames = 0;
+    }
 }
 
 void ModulePlayer::SetState(int state)
@@ -154,28 +161,54 @@ void ModulePlayer::Restart()
         m_api->endPlayer(m_context);
     m_started = m_api->startPlayer(m_context, m_rate, 0) == 0;
     m_playing = m_started;
+    m_pending = nullptr;
+    m_pendingFrames = 0;
     if (m_started && m_startPosition > 0)
         m_api->setPosition(m_context, m_startPosition);
 }
 
-void ModulePlayer::Render(float* buffer, int frames)
+// Frame by frame rather than libxmp's whole-buffer call: that one pads the chunk in which the
+// song ends with silence and reports the end only on the next call, a silent tail at every
+// loop. Here the song's frames are counted exactly.
+bool ModulePlayer::NextFrame()
+{
+    if (m_api->playFrame(m_context) != 0)
+        return false;
+    xmp_frame_info info;
+    m_api->getFrameInfo(m_context, &info);
+    // The song plays once: the first frame of its repeat is not heard.
+    if (info.loop_count > 0 || !info.buffer || info.buffer_size < 0)
+        return false;
+    m_pending = static_cast<const int16_t*>(info.buffer);
+    m_pendingFrames = info.buffer_size / 4;
+    return true;
+}
+
+int ModulePlayer::Render(float* buffer, int frames)
 {
     if (!buffer || frames <= 0)
-        return;
+        return 0;
     std::fill(buffer, buffer + frames * 2, 0.0f);
     if (!m_playing)
-        return;
-    std::vector<int16_t>& pcm = m_pcm;
-    pcm.assign(static_cast<size_t>(frames) * 2, 0);
-    // Loop count 1: the song plays once, then libxmp answers -XMP_END (the rest is silence).
-    const int result = m_api->playBuffer(m_context, pcm.data(), frames * 4, 1);
-    for (size_t i = 0; i < pcm.size(); ++i)
-        buffer[i] = pcm[i] / 32768.0f;
-    if (result == -kXmpEnd || result < 0) {
-        m_playing = false;
-        if (m_listener)
-            m_listener->OnEvent(0, 0);
+        return 0;
+    int filled = 0;
+    while (filled < frames) {
+        if (m_pendingFrames == 0 && !NextFrame()) {
+            m_playing = false;
+            m_pending = nullptr;
+            m_pendingFrames = 0;
+            if (m_listener)
+                m_listener->OnEvent(0, 0);
+            break;
+        }
+        const int take = std::min(frames - filled, m_pendingFrames);
+        for (int i = 0; i < take * 2; ++i)
+            buffer[filled * 2 + i] = m_pending[i] / 32768.0f;
+        m_pending += take * 2;
+        m_pendingFrames -= take;
+        filled += take;
     }
+    return filled;
 }
 
 } // namespace platform

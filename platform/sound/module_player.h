@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 namespace platform {
 
@@ -46,14 +45,17 @@ public:
     void SetStartPosition(int position);
     // kPlaying (re)starts the selected song at its start position; kEnded silences it.
     void SetState(int state);
-    // Writes frames interleaved stereo frames in -1.0..1.0; silence without a playing song.
-    void Render(float* buffer, int frames);
+    // Writes frames interleaved stereo frames in -1.0..1.0 and returns how many of them the
+    // song filled: all of them until it ends, then the frames before its end (the rest and
+    // every later call are silence). The end is reported to the listener during the call.
+    int Render(float* buffer, int frames);
     void SetListener(ModuleListener* listener) { m_listener = listener; }
 
 private:
     friend class ModuleLibrary;
     ModulePlayer(std::shared_ptr<ModuleApi> api, void* context);
     void Restart();
+    bool NextFrame();
 
     std::shared_ptr<ModuleApi> m_api;
     void* m_context;
@@ -63,7 +65,9 @@ private:
     bool m_started = false;
     bool m_playing = false;
     int m_startPosition = 0;
-    std::vector<int16_t> m_pcm; // libxmp mixes 16-bit; converted to floats
+    // What is left of libxmp's last frame (16-bit stereo, its own buffer until the next frame).
+    const int16_t* m_pending = nullptr;
+    int m_pendingFrames = 0;
 };
 
 class ModuleLibrary {

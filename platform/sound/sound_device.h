@@ -1,20 +1,24 @@
 #pragma once
 // The sound device the audio code plays through: a software mixer of our own with the buffer
 // model the engine was written against. A device owns one primary format (2 channels, 44,100
-// Hz, 16 bits) and mixes any number of secondary buffers into it. Each buffer holds PCM
-// (8-bit unsigned or 16-bit signed, mono or stereo, any rate); it is written through Lock and
-// Unlock, played once or looping, and has volume, pan and frequency controls when they were
-// asked for at creation. Notification positions set an auto-reset event when the play cursor
-// passes them.
+// Hz, 16 bits) and mixes any number of voices into it. A voice (SoundVoice: what the engine
+// calls a secondary sound buffer, not to be confused with an effect's samples, GSoundBuffer)
+// holds PCM (8-bit unsigned or 16-bit signed, mono or stereo, any rate); it is written
+// between Lock (which hands out one region of its bytes at a time) and Unlock (which takes
+// that region back), played once or looping, and has volume, pan and frequency controls when
+// they were asked for at creation. Notification positions set an auto-reset event when the
+// play cursor passes them.
 //
 // Output goes to SDL audio (kSystem), nowhere at the real-time pace (kNull), or nowhere until a
 // test calls Render (kManual), which mixes exactly the frames asked for and lets the waiters of
 // every notification it set finish their work before it goes on.
 //
-// Any thread may call a buffer or the device; the mixer runs on the output's thread. Bytes
-// between Lock and Unlock are the caller's: the mixer reads the buffer while it plays, as a
-// hardware device would, so callers write only where the play cursor is not.
+// Any thread may call a voice or the device; the mixer runs on the output's thread and takes
+// the device's one lock (see audio/player/stream_thread.h for where it stands in the lock
+// order). Bytes between Lock and Unlock are the caller's: the mixer reads the voice while it
+// plays, as a hardware device would, so callers write only where the play cursor is not.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -40,12 +44,12 @@ struct WaveFormat {
 
 enum class SoundResult {
     kOk,
-    kInvalidParam,     // out of range or malformed
+    kInvalidParam,       // out of range or malformed
     kControlUnavailable, // the buffer was created without that control
     kBufferLost,
     kOutOfMemory,
-    kBadFormat,        // not PCM, or channels/bits/rate the mixer does not take
-    kNoDevice,         // the output could not be opened
+    kBadFormat, // not PCM, or channels/bits/rate the mixer does not take
+    kNoDevice,  // the output could not be opened
 };
 
 namespace sound_caps {
@@ -69,9 +73,9 @@ constexpr int32_t kPanRight = 10000;
 constexpr uint32_t kFrequencyMin = 100; // Hz; 0 passed to SetFrequency means the format's rate
 constexpr uint32_t kFrequencyMax = 100000;
 
-struct SoundBufferDesc {
+struct SoundVoiceDesc {
     uint32_t flags = 0;
-    uint32_t bytes = 0;          // 0 for the primary buffer
+    uint32_t bytes = 0;                 // 0 for the primary buffer
     const WaveFormat* format = nullptr; // null for the primary buffer
 };
 
@@ -81,18 +85,42 @@ struct SoundNotifyPosition {
     std::shared_ptr<AutoResetEvent> event;
 };
 
-class SoundCore;
-struct SoundVoice;
-
-class SoundBuffer {
+// The events one mix set, kept in fixed storage: the mixer runs on the output's thread and
+// must not allocate. Each event once, in the order the mix passed their positions.
+class SoundEventSet {
 public:
-    ~SoundBuffer();
-    SoundBuffer(const SoundBuffer&) = delete;
-    SoundBuffer& operator=(const SoundBuffer&) = delete;
+    static constexpr size_t kCapacity = 64;
 
-    // One or two regions: a region that runs past the end wraps to the start (second part).
-    SoundResult Lock(uint32_t offset, uint32_t bytes, void** part1, uint32_t* bytes1,
-                     void** part2, uint32_t* bytes2);
+    // False when the set is full (the caller then sets the event itself); true when the event
+    // is in the set, also when it was there already.
+    bool Add(const std::shared_ptr<AutoResetEvent>& event);
+    std::span<const std::shared_ptr<AutoResetEvent>> Events() const
+    {
+        return {m_events.data(), m_count};
+    }
+    void Clear();
+
+private:
+    std::array<std::shared_ptr<AutoResetEvent>, kCapacity> m_events;
+    size_t m_count = 0;
+};
+
+class SoundCore;
+struct VoiceState;
+
+class SoundVoice {
+public:
+    ~SoundVoice();
+    SoundVoice(const SoundVoice&) = delete;
+    SoundVoice& operator=(const SoundVoice&) = delete;
+
+    // Hands out the region to write: one or two parts (a region that runs past the end wraps
+    // to the start, the second part). One region at a time: until it is unlocked another
+    // Lock is refused (kInvalidParam).
+    SoundResult Lock(uint32_t offset, uint32_t bytes, void** part1, uint32_t* bytes1, void** part2,
+                     uint32_t* bytes2);
+    // Takes back the region Lock handed out (the byte counts may be what was written, at most
+    // what was handed out); anything else is kInvalidParam.
     SoundResult Unlock(void* part1, uint32_t bytes1, void* part2, uint32_t bytes2);
 
     SoundResult Play(bool looping);
@@ -104,8 +132,8 @@ public:
 
     SoundResult SetVolume(int32_t hundredthsDb); // kVolumeMin..0
     SoundResult GetVolume(int32_t* hundredthsDb) const;
-    SoundResult SetPan(int32_t pan);             // kPanLeft..kPanRight
-    SoundResult SetFrequency(uint32_t hz);       // 0, or kFrequencyMin..kFrequencyMax
+    SoundResult SetPan(int32_t pan);       // kPanLeft..kPanRight
+    SoundResult SetFrequency(uint32_t hz); // 0, or kFrequencyMin..kFrequencyMax
     SoundResult GetFrequency(uint32_t* hz) const;
     // Replaces the positions; only while stopped, on a buffer made with kCtrlPositionNotify.
     SoundResult SetNotificationPositions(std::span<const SoundNotifyPosition> positions);
@@ -118,10 +146,10 @@ public:
 
 private:
     friend class SoundDevice;
-    SoundBuffer(std::shared_ptr<SoundCore> core, std::unique_ptr<SoundVoice> voice);
+    SoundVoice(std::shared_ptr<SoundCore> core, std::unique_ptr<VoiceState> voice);
 
     std::shared_ptr<SoundCore> m_core; // buffers may outlive the device object
-    std::unique_ptr<SoundVoice> m_voice;
+    std::unique_ptr<VoiceState> m_voice;
 };
 
 enum class SoundOutput { kSystem, kNull, kManual };
@@ -137,7 +165,7 @@ public:
     SoundDevice(const SoundDevice&) = delete;
     SoundDevice& operator=(const SoundDevice&) = delete;
 
-    SoundResult CreateBuffer(const SoundBufferDesc& desc, std::unique_ptr<SoundBuffer>* buffer);
+    SoundResult CreateBuffer(const SoundVoiceDesc& desc, std::unique_ptr<SoundVoice>* buffer);
     WaveFormat GetPrimaryFormat() const;
     SoundOutput GetOutput() const { return m_output; }
 
@@ -150,10 +178,10 @@ public:
     // What Restore returns from now on (kOk: restores normally), for tests of failing devices.
     void SetRestoreResult(SoundResult result);
 
-    // The mixer: frames interleaved stereo 16-bit samples; the events it fires are appended to
-    // *fired (or set at once when fired is null). Outputs call it; benchmarks too.
-    void Mix(int16_t* out, uint32_t frames,
-             std::vector<std::shared_ptr<AutoResetEvent>>* fired = nullptr);
+    // The mixer: frames interleaved stereo 16-bit samples; the events it fires go to *fired
+    // (set once the mix is done when fired is null, or when *fired is full). Outputs call it;
+    // benchmarks too. Allocates nothing.
+    void Mix(int16_t* out, uint32_t frames, SoundEventSet* fired = nullptr);
 
 private:
     explicit SoundDevice(SoundOutput output);

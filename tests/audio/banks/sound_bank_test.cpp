@@ -65,8 +65,8 @@ TEST_F(SoundBankTest, RecordsAreAddedReplacedAndRemovedByMovingTheLast)
     bank->RemoveSound(0);
     // The last record moved into the gap with everything set on it; id 0 is unknown now.
     EXPECT_EQ(bank->GetSound(1), sound);
-    EXPECT_EQ(std::tuple(bank->FindIndex(1), bank->FindIndex(2), bank->GetVolume(1), bank->GetPan(1),
-                         bank->GetFrequency(1), bank->GetBaseFrequency(1)),
+    EXPECT_EQ(std::tuple(bank->FindIndex(1), bank->FindIndex(2), bank->GetVolume(1),
+                         bank->GetPan(1), bank->GetFrequency(1), bank->GetBaseFrequency(1)),
               std::tuple(0, 1, 7000, -300, 50, 44100));
     EXPECT_EQ(std::tuple(bank->GetVolume(0), bank->GetFrequency(0), bank->GetPan(0)),
               std::tuple(-1, -1, GSoundBank::kUnknownPan));
@@ -97,7 +97,8 @@ TEST_F(SoundBankTest, SoundsAreHeardAtVolumeTimesMaster)
     const double full = PlayedLevel(0);
     EXPECT_NEAR(full, 16384, 600);
     const std::tuple<int, int, int32_t> cases[] = {
-        {8000, 5000, -795}, {5000, 200, -4000}, {10000, 10000, 0}, {0, 10000, -10000}, {10000, 0, -10000},
+        {8000, 5000, -795}, {5000, 200, -4000}, {10000, 10000, 0},
+        {0, 10000, -10000}, {10000, 0, -10000},
     };
     for (auto [volume, master, level] : cases) {
         bank->SetMasterVolume(master);
@@ -118,7 +119,8 @@ TEST_F(SoundBankTest, DisablingStopsEverythingPlayingWhileOffDoesNothingALostBuf
     EXPECT_EQ(bank->IsPlaying(-1), 0);
     bank->Play(0, 0);
     bank->Play(1, 0);
-    EXPECT_EQ(std::tuple(bank->IsPlaying(-1), bank->IsPlaying(1), bank->IsPlaying(2)), std::tuple(1, 1, 0));
+    EXPECT_EQ(std::tuple(bank->IsPlaying(-1), bank->IsPlaying(1), bank->IsPlaying(2)),
+              std::tuple(1, 1, 0));
     bank->SetEnabled(0);
     EXPECT_EQ(bank->IsPlaying(-1), 0);
     bank->Play(0, 1);
@@ -129,7 +131,8 @@ TEST_F(SoundBankTest, DisablingStopsEverythingPlayingWhileOffDoesNothingALostBuf
     std::vector<int16_t> out;
     system.GetDevice()->Render(2000, &out);
     // Panned fully right.
-    EXPECT_TRUE(MaxAbs(Channel(out, 2, 0, 0, 2000)) == 0 && MaxAbs(Channel(out, 2, 1, 0, 2000)) > 16000);
+    EXPECT_TRUE(MaxAbs(Channel(out, 2, 0, 0, 2000)) == 0 &&
+                MaxAbs(Channel(out, 2, 1, 0, 2000)) > 16000);
     bank->StopSound(0);
     uint32_t play = 1;
     bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&play, nullptr);
@@ -152,8 +155,9 @@ TEST_F(SoundBankTest, FolderTooLongForThePathIsRefused)
     ASSERT_TRUE(current.Entered());
     // Folder, files preloaded, sounds found; the default "SOUNDS\\" is not here.
     const std::string tooLong(1100, 'f');
-    for (auto [name, count, found] : {std::tuple{tooLong.c_str(), 2, 0}, {"", 2, 2}, {(const char*)nullptr, 1, 0}}) {
-        GSoundBank bank(system.GetDevice(), nullptr, name);
+    for (auto [name, count, found] :
+         {std::tuple{tooLong.c_str(), 2, 0}, {"", 2, 2}, {(const char*)nullptr, 1, 0}}) {
+        GSoundBank bank(system.GetDevice(), name);
         bank.Preload(count);
         EXPECT_EQ(bank.GetCount(), found) << count;
     }
@@ -210,21 +214,25 @@ TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
         {"data beyond the file", Wav(pcm, 1, 1, 16, {}, 202), false},
         {"empty data", Wav({}), false},
         {"shorter than its header", Wav(pcm).substr(0, 40), false},
-        {"chunk larger than the file", Wav(pcm, 1, 1, 16, std::string("JUNK\xff\xff\xff\x7f", 8)), false},
+        {"chunk larger than the file", Wav(pcm, 1, 1, 16, std::string("JUNK\xff\xff\xff\x7f", 8)),
+         false},
         {"no RIFF", "RIFX" + Wav(pcm).substr(4), false},
         {"nothing", "", false},
     };
     for (const Case& c : cases) {
         GWavData wav;
-        const bool ok = ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
+        const bool ok =
+            ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
         EXPECT_EQ(ok, c.ok) << c.what;
         if (ok && c.ok) {
-            EXPECT_EQ(std::pair(wav.dataOffset, wav.dataSize), std::pair(c.offset, c.size)) << c.what;
+            EXPECT_EQ(std::pair(wav.dataOffset, wav.dataSize), std::pair(c.offset, c.size))
+                << c.what;
         }
     }
     std::string noFormat = Wav(pcm);
     std::memcpy(noFormat.data() + 12, "fmx ", 4);
-    EXPECT_FALSE(ParseWav(reinterpret_cast<const uint8_t*>(noFormat.data()), noFormat.size(), nullptr));
+    EXPECT_FALSE(
+        ParseWav(reinterpret_cast<const uint8_t*>(noFormat.data()), noFormat.size(), nullptr));
 }
 
 class WavBankTest : public testing::Test {
@@ -288,7 +296,7 @@ TEST_F(WavBankTest, RecordsFollowTheOggBanksRules)
     bank->SetEnabled(0);
     EXPECT_EQ(bank->IsPlaying(-1), 0);
 
-    GWavBank fallback(system.GetDevice(), nullptr, nullptr); // "WAV\\": not in the test's folder
+    GWavBank fallback(system.GetDevice(), nullptr); // "WAV\\": not in the test's folder
     fallback.Preload(1);
     EXPECT_EQ(fallback.GetCount(), 0);
     system.Shutdown();

@@ -85,14 +85,16 @@ TEST_F(DecodersTest, FormatsAndTonesOfOggAndMp3)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::unique_ptr<GStreamDecoder> decoder = std::string(c.name).ends_with("ogg")
-                                                      ? std::unique_ptr<GStreamDecoder>(new GOggDecoder)
-                                                      : std::make_unique<GMp3Decoder>();
+        std::unique_ptr<GStreamDecoder> decoder =
+            std::string(c.name).ends_with("ogg") ? std::unique_ptr<GStreamDecoder>(new GOggDecoder)
+                                                 : std::make_unique<GMp3Decoder>();
         ASSERT_EQ(decoder->Open(Path(c.name).c_str(), 0), 1);
         EXPECT_EQ(decoder->GetFormat(), platform::WaveFormat::Pcm(c.channels, c.rate, 16, 18));
         const auto pcm = Samples(ReadAll(*decoder, 10000));
         // MP3 adds its encoder delay.
-        EXPECT_TRUE(pcm.size() / c.channels >= c.frames && pcm.size() / c.channels <= c.frames + 2400u) << pcm.size();
+        EXPECT_TRUE(pcm.size() / c.channels >= c.frames &&
+                    pcm.size() / c.channels <= c.frames + 2400u)
+            << pcm.size();
         const auto s = Channel(pcm, c.channels, c.channels - 1, 3000, c.frames - 4000);
         EXPECT_NEAR(ToneFrequency(s, static_cast<int>(c.rate)), 441, 2);
         EXPECT_NEAR(ToneLevel(s), 16384, 1200);
@@ -124,11 +126,73 @@ TEST_F(DecodersTest, Mp3ReadsOfAnyLengthLoseNothing)
 TEST_F(DecodersTest, Mp3SampleScaleRoundsAndClips)
 {
     const std::pair<int32_t, int16_t> cases[] = {
-        {0, 0}, {4095, 0}, {4096, 1}, {0x0FFFFFFF, 32767}, {0x7FFFFFFF - 4096, 32767},
-        {-0x10000000, -32768}, {-0x7FFFFFFF, -32768}, {-8192, -1},
+        {0, 0},
+        {4095, 0},
+        {4096, 1},
+        {0x0FFFFFFF, 32767},
+        {0x7FFFFFFF - 4096, 32767},
+        {0x7FFFFFFF - 4095, 32767},
+        {2147480502, 32767},
+        {0x7FFFFFFF, 32767},
+        {-0x10000000, -32768},
+        {-0x7FFFFFFF, -32768},
+        {INT32_MIN, -32768},
+        {-8192, -1},
     };
     for (auto [in, out] : cases)
         EXPECT_EQ(Mp3ScaleSample(in), out) << in;
+}
+
+// Bytes of other kinds in which a frame sync turns up by chance: refused, while every real
+// MP3 (also behind a tag) opens.
+TEST_F(DecodersTest, Mp3OpensOnlyStreamsWhoseFirstFramesAgree)
+{
+    const auto tone = ReadFileBytes(Path("stereo44.mp3"));
+    std::vector<std::pair<std::string, std::string>> others = {
+        {"ogg", ReadFileBytes(Path("stereo44.ogg"))}, {"mod", ReadFileBytes(Path("two.mod"))}};
+    uint32_t seed = 7;
+    for (int i = 0; i < 24; ++i) {
+        std::string noise(4096 << (i % 5), '\0');
+        for (char& byte : noise)
+            byte = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+        others.emplace_back("noise" + std::to_string(i), noise);
+    }
+    for (const char* font : {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"})
+        if (auto bytes = ReadFileBytes(font); !bytes.empty())
+            others.emplace_back("font", bytes);
+    GMp3Decoder decoder;
+    for (const auto& [name, bytes] : others) {
+        folder->WriteFile("other.mp3", bytes);
+        EXPECT_EQ(decoder.Open(Path("other.mp3").c_str(), 0), 0) << name;
+    }
+    std::string tagged("ID3\3\0\0\0\0\0\x14", 10);
+    tagged.resize(30, '\0');
+    tagged += tone;
+    for (const auto& bytes : {tone, tagged}) {
+        folder->WriteFile("other.mp3", bytes);
+        ASSERT_EQ(decoder.Open(Path("other.mp3").c_str(), 0), 1);
+        EXPECT_EQ(decoder.GetFormat(), platform::WaveFormat::Pcm(2, 44100, 16, 18));
+        EXPECT_NEAR(
+            ToneFrequency(Channel(Samples(ReadAll(decoder, 36864)), 2, 0, 2000, 15000), 44100), 441,
+            2);
+    }
+}
+
+// The end of a read is the song's last real frame: pattern 1 alone is 8 ticks of 882 frames,
+// and no chunk's silent rest follows it.
+TEST_F(DecodersTest, ModuleEndsAtItsLastRealFrame)
+{
+    if (!library)
+        GTEST_SKIP() << "libxmp not installed";
+    GModuleDecoder decoder(library.get());
+    ASSERT_EQ(decoder.Init(), 44100);
+    for (int32_t chunk : {8192, 36864, 1000}) {
+        ASSERT_EQ(decoder.Open(Path("two.mod").c_str(), 1), 1);
+        const auto pcm = Samples(ReadAll(decoder, chunk));
+        EXPECT_EQ(pcm.size() / 2, 7056u) << chunk;
+        EXPECT_LT(LongestQuietRun(Channel(pcm, 2, 0, 0, pcm.size() / 2), 100), 100u) << chunk;
+        decoder.Close();
+    }
 }
 
 TEST_F(DecodersTest, ModuleServesAnyLengthThroughItsCarryOver)
@@ -189,7 +253,8 @@ TEST_F(DecodersTest, OggReaderDecodesTheWholeFileOrLeavesNothing)
     EXPECT_FALSE(reader.IsOpen() || reader.GetDataSize());
     ASSERT_EQ(reader.Open(Path("stereo22.ogg").c_str()), kReaderOk);
     EXPECT_EQ(reader.GetFormat(), platform::WaveFormat::Pcm(2, 22050, 16));
-    EXPECT_EQ(std::tuple(reader.GetFormat().avgBytesPerSec, reader.GetDataSize()), std::tuple(88200u, 6615 * 4));
+    EXPECT_EQ(std::tuple(reader.GetFormat().avgBytesPerSec, reader.GetDataSize()),
+              std::tuple(88200u, 6615 * 4));
     std::vector<uint8_t> pcm(reader.GetDataSize() + 100);
     int32_t count = 0;
     EXPECT_EQ(reader.Read(pcm.data(), static_cast<int32_t>(pcm.size()), &count), kReaderOk);

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <mutex>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "audio/midi/midi_player.h"
 #include "platform/sound/midi_synth.h"
 #include "platform/sound/sound_device.h"
+#include "platform/window/message_box.h"
 #include "support/audio_measure.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"
@@ -71,7 +74,7 @@ protected:
         if (!*platform::FindSoundFont())
             GTEST_SKIP() << "no General MIDI sound font installed";
         device = platform::SoundDevice::Create(platform::SoundOutput::kManual);
-        player = std::make_unique<GMidiPlayer>(device.get(), nullptr, folder->Path().c_str());
+        player = std::make_unique<GMidiPlayer>(device.get(), folder->Path().c_str());
         ASSERT_EQ(player->Start(3), 1);
     }
 
@@ -85,7 +88,8 @@ protected:
 
     static std::vector<double> Part(const std::vector<double>& s, double from, double to)
     {
-        return {s.begin() + static_cast<long>(from * kRate), s.begin() + static_cast<long>(to * kRate)};
+        return {s.begin() + static_cast<long>(from * kRate),
+                s.begin() + static_cast<long>(to * kRate)};
     }
 
     static TempFolder* folder;
@@ -101,7 +105,10 @@ TEST_F(MidiPlayerTest, NotesAreHeardAtTheirPitchAndTempo)
     const struct {
         int tempo;
         double firstFrom, firstTo, secondFrom, secondTo;
-    } cases[] = {{3, 0.25, 0.6, 0.8, 1.2}, {1, 0.4, 1.0, 1.3, 1.6}, {5, 0.19, 0.3, 0.5, 0.8}, {6, 0.18, 0.26, 0.5, 0.8}};
+    } cases[] = {{3, 0.25, 0.6, 0.8, 1.2},
+                 {1, 0.4, 1.0, 1.3, 1.6},
+                 {5, 0.19, 0.3, 0.5, 0.8},
+                 {6, 0.18, 0.26, 0.5, 0.8}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tempo);
         player->SetTempo(c.tempo);
@@ -114,8 +121,9 @@ TEST_F(MidiPlayerTest, NotesAreHeardAtTheirPitchAndTempo)
     }
     player->SetTempo(7);
     player->SetTempo(-1);
-    EXPECT_EQ(std::tuple(player->GetTempo(), GMidiPlayer::TempoFactor(0), GMidiPlayer::TempoFactor(6)),
-              std::tuple(6, 0.25, 4.0));
+    EXPECT_EQ(
+        std::tuple(player->GetTempo(), GMidiPlayer::TempoFactor(0), GMidiPlayer::TempoFactor(6)),
+        std::tuple(6, 0.25, 4.0));
 }
 
 TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)
@@ -160,20 +168,55 @@ TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)
     EXPECT_EQ(player->Play(3) + player->Play(2), 0); // no such file; a file that does not load
     player->Shutdown();
     EXPECT_EQ(GMidiPlayer::Active(), nullptr);
-    GMidiPlayer single(device.get(), nullptr, folder->Path().c_str());
+    GMidiPlayer single(device.get(), folder->Path().c_str());
     ASSERT_EQ(single.Start(1), 1);
     ASSERT_EQ(single.Play(0), 1);
     const auto s = Render(3.0); // the song lasts 2 s; it starts again
     EXPECT_TRUE(Heard(Part(s, 2.3, 2.45)) == 440 && single.IsPlaying());
 }
 
+// Every box of the player is shown with the MIDI lock free, so the main thread may go on
+// calling the player meanwhile: one from a play on the main thread, one from the player's own
+// thread when the song that should follow does not load.
+TEST_F(MidiPlayerTest, BoxesAreShownOutsideTheLock)
+{
+    static std::mutex mutex;
+    static std::vector<bool> lockFree; // one per box
+    platform::SetMessageBoxBackend(
+        [](const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer) {
+            bool free = false;
+            std::thread([&] {
+                if (GMidiPlayer::Lock().try_lock()) {
+                    free = true;
+                    GMidiPlayer::Lock().unlock();
+                }
+            }).join();
+            std::lock_guard lock(mutex);
+            lockFree.push_back(free);
+            answer = platform::MessageBoxAnswer::kOk;
+            return true;
+        });
+    player->Shutdown();
+    TempFolder other("tolvanrise_midi_box_");
+    other.WriteFile("0.mid", ReadFileBytes(folder->Path("1.mid")));
+    other.WriteFile("1.mid", "MThd but not really");
+    GMidiPlayer songs(device.get(), (other.Path() + "/").c_str());
+    ASSERT_EQ(songs.Start(2), 1);
+    EXPECT_EQ(songs.Play(1), 0);
+    ASSERT_EQ(songs.Play(0), 1);
+    Render(1.5); // the song ends at 0.8 s
+    platform::SetMessageBoxBackend(nullptr);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(lockFree, (std::vector<bool>{true, true}));
+}
+
 TEST_F(MidiPlayerTest, OnePlayerAtATimeAndShutdownFromAPause)
 {
-    GMidiPlayer second(device.get(), nullptr, nullptr);
+    GMidiPlayer second(device.get(), nullptr);
     EXPECT_EQ(second.GetFolder(), "MIDI\\");
     EXPECT_EQ(second.Start(1), 0);
-    EXPECT_EQ(GMidiPlayer(nullptr, nullptr, "x").GetFolder(), "x\\");
-    EXPECT_EQ(GMidiPlayer(nullptr, nullptr, "x/").GetFolder(), "x/");
+    EXPECT_EQ(GMidiPlayer(nullptr, "x").GetFolder(), "x\\");
+    EXPECT_EQ(GMidiPlayer(nullptr, "x/").GetFolder(), "x/");
     ASSERT_EQ(player->Play(0), 1);
     Render(0.3);
     player->Pause();
@@ -187,10 +230,10 @@ TEST(MidiPlayerSetup, WithoutSoundFontOrDeviceStartFails)
     auto device = platform::SoundDevice::Create(platform::SoundOutput::kManual);
     {
         ScopedEnvVar font("TOLVANRISE_SOUNDFONT", "/nonexistent/font.sf2");
-        GMidiPlayer player(device.get(), nullptr, nullptr);
+        GMidiPlayer player(device.get(), nullptr);
         EXPECT_EQ(player.Start(1) + player.Play(0) + player.IsPlaying(), 0);
     }
-    GMidiPlayer noDevice(nullptr, nullptr, nullptr);
+    GMidiPlayer noDevice(nullptr, nullptr);
     EXPECT_EQ(noDevice.Start(1), 0);
     EXPECT_EQ(GMidiPlayer::Active(), nullptr);
 }
@@ -211,7 +254,8 @@ TEST(MidiSynthLoad, RefusesSongsThatAreNotWholeTracks)
         bytes.insert(bytes.end(), track.begin(), track.end());
         return bytes;
     };
-    const std::vector<uint8_t> note = {0, 0x90, 60, 100, 0x60, 60, 0}; // on, then off by running status
+    const std::vector<uint8_t> note = {0,    0x90, 60, 100,
+                                       0x60, 60,   0}; // on, then off by running status
     auto with = [&](std::vector<uint8_t> tail) {
         std::vector<uint8_t> track = note;
         track.insert(track.end(), tail.begin(), tail.end());
@@ -219,14 +263,14 @@ TEST(MidiSynthLoad, RefusesSongsThatAreNotWholeTracks)
     };
     EXPECT_TRUE(synth->LoadBytes(song(with({0, 0xFF, 0x2F, 0}))));
     const std::vector<std::vector<uint8_t>> refused = {
-        song(with({0, 0xFF, 0x2F, 0}), 2),                        // fewer tracks than counted
-        song(with({0, 0xFF, 0x2F, 0}), 1, "MUrk"),                // no track at all
-        song(with({})),                                           // no end of track
-        song(with({0, 0xFF, 0x2F, 0, 0})),                        // bytes after it
+        song(with({0, 0xFF, 0x2F, 0}), 2),                         // fewer tracks than counted
+        song(with({0, 0xFF, 0x2F, 0}), 1, "MUrk"),                 // no track at all
+        song(with({})),                                            // no end of track
+        song(with({0, 0xFF, 0x2F, 0, 0})),                         // bytes after it
         song(with({0, 0xFF, 0x51, 3, 0, 0, 0, 0, 0xFF, 0x2F, 0})), // a tempo of zero
         song(with({0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x2F, 0})), // a five-byte delta time
         song(with({0, 0xFF, 0x01, 0x40, 0xFF, 0x2F, 0})),          // text past the chunk
-        song({0, 0x60, 0xFF, 0x2F, 0}),                           // running status with none
+        song({0, 0x60, 0xFF, 0x2F, 0}),                            // running status with none
     };
     for (size_t i = 0; i < refused.size(); ++i)
         EXPECT_FALSE(synth->LoadBytes(refused[i])) << i;

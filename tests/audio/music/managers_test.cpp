@@ -12,6 +12,7 @@
 #include "audio/music/sound_manager.h"
 #include "audio/player/audio_player.h"
 #include "audio/player/audio_system.h"
+#include "foundation/files/html_log.h"
 #include "foundation/files/scramble_keys.h"
 #include "foundation/files/xor_scramble.h"
 #include "support/audio_files.h"
@@ -24,7 +25,8 @@ constexpr int kRate = 44100;
 // The module library's pitch runs about 1 % below the synthesiser's period arithmetic.
 constexpr double kModulePitch = 0.015;
 
-std::string WriteList(const TempFolder& folder, const std::string& name, std::string text, uint8_t key)
+std::string WriteList(const TempFolder& folder, const std::string& name, std::string text,
+                      uint8_t key)
 {
     XorScramble(text.data(), nullptr, static_cast<uint32_t>(text.size()), key);
     return folder.WriteFile(name, text);
@@ -64,10 +66,12 @@ protected:
 
     int LoadSounds(const std::string& rows)
     {
-        return sounds.Init(&volume, bank,
-                           WriteList(*folder, "sound.csv",
-                                     "Alias;SoundName;SoundCount;VolumeMin;VolumeMax;FreqMin;FreqMax\n" + rows,
-                                     kSoundTableKey).c_str());
+        return sounds.Init(
+            &volume, bank,
+            WriteList(*folder, "sound.csv",
+                      "Alias;SoundName;SoundCount;VolumeMin;VolumeMax;FreqMin;FreqMax\n" + rows,
+                      kSoundTableKey)
+                .c_str());
     }
 
     static TempFolder* folder;
@@ -83,9 +87,10 @@ TempFolder* ManagersTest::folder = nullptr;
 
 TEST(SoundNames, EventsAndModesByExactName)
 {
-    EXPECT_EQ((std::vector<int32_t>{SoundEventFromName("MenuBtnSel"), SoundEventFromName("MenuBtnPress"),
-                                    SoundEventFromName("GameTimeWarn"), SoundEventFromName("SaluteOnPanel"),
-                                    SoundEventFromName("objglassbreak"), SoundEventFromName("")}),
+    EXPECT_EQ((std::vector<int32_t>{
+                  SoundEventFromName("MenuBtnSel"), SoundEventFromName("MenuBtnPress"),
+                  SoundEventFromName("GameTimeWarn"), SoundEventFromName("SaluteOnPanel"),
+                  SoundEventFromName("objglassbreak"), SoundEventFromName("")}),
               (std::vector<int32_t>{34, 35, 33, 48, -1, -1}));
     EXPECT_EQ(SoundEventName(32), nullptr);
     for (int32_t event = 0; event < kSoundEventCount; ++event) {
@@ -94,28 +99,35 @@ TEST(SoundNames, EventsAndModesByExactName)
         }
     }
     EXPECT_EQ(MusicModeFromName("gametimed"), 3);
-    EXPECT_EQ(std::pair(MusicModeFromName("GameTimed"), MusicModeFromName(nullptr)), std::pair(-1, -1));
+    EXPECT_EQ(std::pair(MusicModeFromName("GameTimed"), MusicModeFromName(nullptr)),
+              std::pair(-1, -1));
 }
 
 TEST_F(ManagersTest, SoundListRowsBecomeEntriesAndBankSounds)
 {
     ASSERT_EQ(LoadSounds("ObjGlassBreak;a,b;2;0.5;1.0;0.9;1.1\n"
-                         "NoSuchEvent;a;1\n"          // unknown alias: its sound still loads
-                         "MenuBtnSel;a,,b\n"          // two commas in a row: two variants
-                         "MenuBtnPress;a, b\n"        // " b" is a name of its own (missing)
-                         "GameEnd;\n"),               // no sound at all
+                         "NoSuchEvent;a;1\n"   // unknown alias: its sound still loads
+                         "MenuBtnSel;a,,b\n"   // two commas in a row: two variants
+                         "MenuBtnPress;a, b\n" // " b" is a name of its own (missing)
+                         "GameEnd;\n"),        // no sound at all
               1);
     // Event, variants, lowest volume and highest rate of each row.
     using Entry = std::tuple<int32_t, std::vector<int16_t>, float, float>;
     std::vector<Entry> got;
     for (const GSoundEventEntry& e : sounds.GetEntries())
-        got.emplace_back(e.event, std::vector<int16_t>(e.variants.GetData(), e.variants.GetData() + e.variants.GetCount()),
+        got.emplace_back(e.event,
+                         std::vector<int16_t>(e.variants.GetData(),
+                                              e.variants.GetData() + e.variants.GetCount()),
                          e.volumeMin, e.freqMax);
-    EXPECT_EQ(got, (std::vector<Entry>{{26, {0, 1}, 0.5f, 1.1f}, {-1, {2}, 1.0f, 1.0f}, {34, {3, 4}, 1.0f, 1.0f},
-                                       {35, {5, 6}, 1.0f, 1.0f}, {4, {}, 1.0f, 1.0f}}));
-    // Ids 0..6 but for the missing " b"; event 4 has no variant; 35 may pick the silent one: still "started".
-    EXPECT_EQ((std::vector<int>{bank->GetCount(), bank->FindIndex(6), sounds.PlayEvent(4), sounds.PickEventSound(4),
-                                sounds.PlayEvent(35)}),
+    EXPECT_EQ(got, (std::vector<Entry>{{26, {0, 1}, 0.5f, 1.1f},
+                                       {-1, {2}, 1.0f, 1.0f},
+                                       {34, {3, 4}, 1.0f, 1.0f},
+                                       {35, {5, 6}, 1.0f, 1.0f},
+                                       {4, {}, 1.0f, 1.0f}}));
+    // Ids 0..6 but for the missing " b"; event 4 has no variant; 35 may pick the silent one: still
+    // "started".
+    EXPECT_EQ((std::vector<int>{bank->GetCount(), bank->FindIndex(6), sounds.PlayEvent(4),
+                                sounds.PickEventSound(4), sounds.PlayEvent(35)}),
               (std::vector<int>{6, -1, 0, -1, 1}));
     // A reload restarts the ids: the bank's sounds are replaced, not added.
     ASSERT_EQ(sounds.LoadSoundList("sound.csv"), 1);
@@ -151,7 +163,8 @@ TEST_F(ManagersTest, PlayEventDrawsVariantVolumeAndRateInRange)
             const int v = c.volumeLo + reference.Next() % (c.volumeHi - c.volumeLo + 1);
             const int f = c.rateLo + reference.Next() % (c.rateHi - c.rateLo + 1);
             ASSERT_EQ(sounds.PlayEvent(c.event), 1);
-            EXPECT_EQ(std::tuple(bank->GetVolume(sound), bank->GetFrequency(sound), bank->IsPlaying(sound)),
+            EXPECT_EQ(std::tuple(bank->GetVolume(sound), bank->GetFrequency(sound),
+                                 bank->IsPlaying(sound)),
                       std::tuple(v, f, 1));
         }
     }
@@ -176,9 +189,9 @@ TEST_F(ManagersTest, SoundSwitchAndMissingLists)
 
     GSoundManager empty;
     // In order: nothing loaded, refused loads, then a bank but no entries.
-    EXPECT_EQ((std::vector<int>{empty.PlayEvent(0), empty.PickEventSound(0), empty.IsSoundPlaying(0),
-                                empty.Init(nullptr, bank, "sound.csv"), empty.Init(&volume, bank, "missing.csv"),
-                                empty.PickEventSound(0)}),
+    EXPECT_EQ((std::vector<int>{empty.PlayEvent(0), empty.PickEventSound(0),
+                                empty.IsSoundPlaying(0), empty.Init(nullptr, bank, "sound.csv"),
+                                empty.Init(&volume, bank, "missing.csv"), empty.PickEventSound(0)}),
               (std::vector<int>{0, 0, 0, 0, 0, -1}));
     folder->WriteFile("header_only.csv", "");
     EXPECT_EQ(empty.LoadSoundList("header_only.csv"), 0);
@@ -191,15 +204,19 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
                                        "TrackName;FileName;Pos;Vol\n"
                                        "game;low;3;0.5\n"
                                        "GameTimed;low\n"
-                                       "menu;" + std::string(300, 'x') + "\n" // refused by the player
-                                       "gametimed;high;;\n",
+                                       "menu;" +
+                                           std::string(300, 'x') +
+                                           "\n" // refused by the player
+                                           "gametimed;high;;\n",
                                        kMusicTableKey);
     ASSERT_EQ(music.Init(&volume, player, list.c_str()), 1);
-    using Entry = std::tuple<int32_t, int16_t, int16_t, float>; // mode, track index, position, volume
+    using Entry =
+        std::tuple<int32_t, int16_t, int16_t, float>; // mode, track index, position, volume
     std::vector<Entry> got;
     for (const GMusicTrackEntry& e : music.GetEntries())
         got.emplace_back(e.mode, e.trackIndex, e.position, e.volume);
-    EXPECT_EQ(got, (std::vector<Entry>{{0, 1, 3, 0.5f}, {-1, 2, 0, 0.0f}, {1, -1, 0, 0.0f}, {3, 3, 0, 0.0f}}));
+    EXPECT_EQ(got, (std::vector<Entry>{
+                       {0, 1, 3, 0.5f}, {-1, 2, 0, 0.0f}, {1, -1, 0, 0.0f}, {3, 3, 0, 0.0f}}));
     EXPECT_EQ(player->GetTrackCount(), 4);
 
     music.PlayForMode(3);
@@ -211,16 +228,46 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
     EXPECT_EQ(std::tuple(music.GetMode(), player->IsPlaying()), std::tuple(1, 0));
 
     GMusicManager silent;
-    EXPECT_EQ(silent.Init(&volume, nullptr, list.c_str()) + silent.Init(&volume, player, "missing.ini"), 0);
+    EXPECT_EQ(silent.Init(&volume, nullptr, list.c_str()) +
+                  silent.Init(&volume, player, "missing.ini"),
+              0);
     silent.PlayForMode(1);
     EXPECT_EQ(silent.GetMode(), 1);
+}
+
+// Tracks the player removes (one refused by PlayTrack, one by a refill when its file went)
+// leave every other mode on its own track; a removed one's mode stays silent, with one line
+// in the log.
+TEST_F(ManagersTest, RemovedTracksLeaveTheOtherModesOnTheirOwn)
+{
+    folder->WriteFile("MUSIC/gone.skm", ReadFileBytes(folder->Path("MUSIC/low.skm")));
+    const std::string list = WriteList(*folder, "music.ini",
+                                       "TrackName;FileName;Pos;Vol\n"
+                                       "game;gone\nmenu;missing\ngameend;high\ngametimed;low\n",
+                                       kMusicTableKey);
+    ASSERT_EQ(music.Init(&volume, player, list.c_str()), 1);
+    if (!player->HasModuleLibrary())
+        GTEST_SKIP() << "libxmp not installed";
+    GDefaultLog::Get()->SetFileName(folder->Path("defaultlog.html").c_str());
+    const int errors = GDefaultLog::Get()->GetErrorCount();
+    music.PlayForMode(1);
+    EXPECT_EQ(player->IsPlaying(), 0);
+    music.PlayForMode(0);
+    std::filesystem::remove(folder->Path("MUSIC/gone.skm"));
+    system.GetDevice()->Render(3 * kRate);
+    EXPECT_EQ(player->GetTrackCount(), 2);
+    for (auto [mode, hz] : {std::pair{2, 660.0}, {3, 330.0}, {0, 0.0}, {1, 0.0}, {2, 660.0}}) {
+        music.PlayForMode(mode);
+        EXPECT_NEAR(HeardHz(system.GetDevice(), 0.5), hz, hz * kModulePitch + 1) << mode;
+    }
+    EXPECT_EQ(GDefaultLog::Get()->GetErrorCount() - errors, 2);
 }
 
 // Each step: the value passed, then whether music plays and whether the track started again.
 TEST_F(ManagersTest, MusicSwitchSequence)
 {
-    const std::string list = WriteList(*folder, "music.ini",
-                                       "TrackName;FileName;Pos;Vol\nmenu;high\n", kMusicTableKey);
+    const std::string list =
+        WriteList(*folder, "music.ini", "TrackName;FileName;Pos;Vol\nmenu;high\n", kMusicTableKey);
     ASSERT_EQ(music.Init(&volume, player, list.c_str()), 1);
     music.PlayForMode(1);
     struct Step {
@@ -266,7 +313,8 @@ TEST(DataFolderAudio, ListsPlayTheirTracksAndEffects)
     const double expected[] = {330, 440, 554, 660};
     for (int32_t mode : {1, 0, 2, 3}) {
         music.PlayForMode(mode);
-        EXPECT_NEAR(HeardHz(system.GetDevice(), 0.6), expected[mode], expected[mode] * kModulePitch) << mode;
+        EXPECT_NEAR(HeardHz(system.GetDevice(), 0.6), expected[mode], expected[mode] * kModulePitch)
+            << mode;
     }
     for (const char* kind : {"MUSIC/menu.ogg", "MUSIC/menu.mp3"}) {
         player->ClearTracks();

@@ -64,7 +64,8 @@ TEST_F(OggPlayersTest, EngineWithoutLoopPlaysOnceThenStops)
     engine->SetLoop(false);
     ASSERT_EQ(engine->Play(1), 1);
     const auto heard = Render(12.5);
-    EXPECT_NEAR(ToneFrequency(std::vector<double>(heard.begin(), heard.begin() + kRate / 2), kRate), 800, 2);
+    EXPECT_NEAR(ToneFrequency(std::vector<double>(heard.begin(), heard.begin() + kRate / 2), kRate),
+                800, 2);
     EXPECT_EQ(MaxAbs(std::vector<double>(heard.begin() + kRate / 2 + 10, heard.end())), 0);
     // Stopped at the first notification after the data.
     EXPECT_TRUE(!engine->IsPlaying() && engine->GetStream()->HasEnded());
@@ -75,11 +76,11 @@ TEST_F(OggPlayersTest, EngineOperationsAndItsOneInstance)
     GOggEngine* engine = system.CreateOggEngine(3, Folder().c_str());
     ASSERT_TRUE(engine);
     EXPECT_TRUE(system.CreateOggEngine(9, "elsewhere") == engine && GOggEngine::Active() == engine);
-    GOggEngine second(system.GetDevice(), nullptr, nullptr);
+    GOggEngine second(system.GetDevice(), nullptr);
     EXPECT_EQ(second.Start(1), 0); // one engine runs at a time
     EXPECT_EQ(second.Play(0), 0);
     EXPECT_EQ(engine->Play(3) + engine->Play(2), 0); // 2 holds no Ogg data
-    const int played = engine->Play(-1); // one of the three: 2 gives no stream
+    const int played = engine->Play(-1);             // one of the three: 2 gives no stream
     EXPECT_EQ(played == 1, engine->GetStream() != nullptr);
 
     ASSERT_EQ(engine->Play(0), 1);
@@ -114,9 +115,12 @@ TEST_F(OggPlayersTest, PlayerPlaysItsListOfFileNumbers)
     ASSERT_EQ(player->PlayTrack(1), 1);
     EXPECT_EQ(player->GetStreamBuffer()->GetSize(), GOggPlayer::kBufferBytes);
     const auto heard = Render(0.8);
-    EXPECT_NEAR(ToneFrequency(std::vector<double>(heard.begin(), heard.begin() + kRate / 5), kRate), 400, 2);
+    EXPECT_NEAR(ToneFrequency(std::vector<double>(heard.begin(), heard.begin() + kRate / 5), kRate),
+                400, 2);
     // 0 ends at 0.25 s; 2 cannot be played and is removed; then 1 (800 Hz) from the top.
-    EXPECT_NEAR(ToneFrequency(std::vector<double>(heard.begin() + kRate * 3 / 10, heard.begin() + kRate * 7 / 10), kRate),
+    EXPECT_NEAR(ToneFrequency(std::vector<double>(heard.begin() + kRate * 3 / 10,
+                                                  heard.begin() + kRate * 7 / 10),
+                              kRate),
                 800, 2);
     EXPECT_EQ(player->GetTrackCount(), 2);
 

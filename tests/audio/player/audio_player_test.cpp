@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -8,6 +9,7 @@
 #include "audio/player/audio_player.h"
 #include "audio/player/audio_system.h"
 #include "platform/system/time.h"
+#include "platform/window/message_box.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
 #include "support/scoped_env.h"
@@ -91,7 +93,8 @@ TEST_F(AudioPlayerTest, PlayModesPickWhatFollows)
         {{"a.mp3", "b.ogg"}, 1, 0, 0, {441, 882}, 0.8},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.tracks[0] << " mode " << c.mode << " random " << c.random);
+        SCOPED_TRACE(testing::Message()
+                     << c.tracks[0] << " mode " << c.mode << " random " << c.random);
         player->ClearTracks();
         for (const char* name : c.tracks)
             player->AddTrack(name, 0);
@@ -104,7 +107,8 @@ TEST_F(AudioPlayerTest, PlayModesPickWhatFollows)
             EXPECT_NEAR(Hz(out, at, at + 0.3), c.segments[k], 3) << "segment " << k;
         }
         // Stopped on reaching the end block.
-        EXPECT_TRUE(c.segments.back() != 0 || (!player->IsPlaying() && player->GetCurrentTrack() == -1));
+        EXPECT_TRUE(c.segments.back() != 0 ||
+                    (!player->IsPlaying() && player->GetCurrentTrack() == -1));
     }
     EXPECT_EQ(player->GetTrackCount(), 2);
 }
@@ -117,7 +121,8 @@ TEST_F(AudioPlayerTest, ShortTrackEndsInSilenceAtItsEndBlock)
     EXPECT_NEAR(player->GetPlayedMs(), 250, 6);
     const auto rest = Render(1.75);
     out.insert(out.end(), rest.begin(), rest.end());
-    EXPECT_TRUE(MaxAbs(Channel(out, 2, 0, kRate / 2 + 4, kRate * 3 / 2 - 4)) == 0 && !player->IsPlaying());
+    EXPECT_TRUE(MaxAbs(Channel(out, 2, 0, kRate / 2 + 4, kRate * 3 / 2 - 4)) == 0 &&
+                !player->IsPlaying());
     // The end block follows the one that holds the track's last byte (88,200 -> block 2).
     uint32_t play = 0;
     player->GetStreamBuffer()->GetCurrentPosition(&play, nullptr);
@@ -137,12 +142,25 @@ TEST_F(AudioPlayerTest, RepeatedTrackLoopsWithoutAGapAcrossBlockSeams)
     EXPECT_TRUE(LongestQuietRun(left, 300) < 10 && player->IsPlaying());
 }
 
+// The generated module is one unbroken tone: repeated, its loop seam adds no silence.
+TEST_F(AudioPlayerTest, RepeatedModuleLoopsWithoutASilentSeam)
+{
+    if (!player->HasModuleLibrary())
+        GTEST_SKIP() << "libxmp not installed";
+    Tracks({"song.mod"});
+    player->SetPlayMode(GAudioPlayer::kRepeatTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    const auto left = Channel(Render(3.0), 2, 0, 0, 3 * kRate); // the song lasts 0.64 s
+    EXPECT_LT(LongestQuietRun(left, 200), 20u);
+    EXPECT_EQ(player->IsPlaying(), 1);
+}
+
 TEST_F(AudioPlayerTest, FileEndingsChooseTheDecoder)
 {
     const bool modules = player->HasModuleLibrary();
     const std::pair<const char*, int> cases[] = {
-        {"a.ogg", 1}, {"a.mp3", 1}, {"song.mod", modules}, {"song.xm", modules},
-        {"song.skm", modules}, {"a.OGG", 0}, {"a.wav", 0}, {"missing.ogg", 0},
+        {"a.ogg", 1},          {"a.mp3", 1}, {"song.mod", modules}, {"song.xm", modules},
+        {"song.skm", modules}, {"a.OGG", 0}, {"a.wav", 0},          {"missing.ogg", 0},
     };
     for (auto [name, expected] : cases) {
         Tracks({name, "b.ogg"});
@@ -199,7 +217,7 @@ TEST_F(AudioPlayerTest, NamesThatDoNotFitAreRefusedWhole)
     EXPECT_EQ(player->GetTrackCount(), GAudioPlayer::kMaxTracks - 1);
     EXPECT_EQ(player->PlayTrack(GAudioPlayer::kMaxTracks, 0), 0);
 
-    GAudioPlayer deep(device, nullptr, std::string(1000, 'd').c_str());
+    GAudioPlayer deep(device, std::string(1000, 'd').c_str());
     system.DestroyAudioPlayer(); // one player runs at a time
     ASSERT_EQ(deep.StartThread(), 1);
     EXPECT_EQ(deep.AddTrack(std::string(24, 'x').c_str(), 0), 0); // 1,024 bytes with the zero
@@ -244,6 +262,37 @@ TEST_F(AudioPlayerTest, ShutdownEndsTheThreadEvenWhileItRefills)
     EXPECT_TRUE(system.CreateAudioPlayer("MUSIC\\"));
 }
 
+// A refill whose track can no longer be opened ends the list in every mode that opens a track
+// again: no box, the thread lives on, playback stops at the end block.
+TEST_F(AudioPlayerTest, RefillThatCannotOpenItsTrackEndsTheList)
+{
+    static std::atomic<int> boxes{0};
+    platform::SetMessageBoxBackend(
+        [](const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer) {
+            ++boxes;
+            answer = platform::MessageBoxAnswer::kOk;
+            return true;
+        });
+    for (int mode : {GAudioPlayer::kRepeatTrack, GAudioPlayer::kNextTrack}) {
+        SCOPED_TRACE(mode);
+        folder->WriteFile("gone.ogg", ReadFileBytes(folder->Path("a.ogg")));
+        Tracks({"gone.ogg"});
+        player->SetPlayMode(mode);
+        ASSERT_EQ(player->PlayTrack(0, 0), 1);
+        std::filesystem::remove(folder->Path("gone.ogg"));
+        Render(3.0);
+        EXPECT_EQ(std::tuple(player->IsPlaying(), player->GetCurrentTrack(),
+                             player->GetTrackCount(), boxes.load()),
+                  std::tuple(0, -1, 0, 0));
+    }
+    // The thread still refills: a track started now plays on past the buffer's length.
+    Tracks({"loop.ogg"});
+    player->SetPlayMode(GAudioPlayer::kRepeatTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    EXPECT_NEAR(Hz(Render(3.0), 2.5, 2.9), 441, 3);
+    platform::SetMessageBoxBackend(nullptr);
+}
+
 TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
 {
     GAudioSystem system(nullptr);
@@ -257,7 +306,7 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
     GAudioPlayer* player = system.CreateAudioPlayer("MUSIC\\");
     ASSERT_TRUE(player);
     EXPECT_EQ(system.CreateAudioPlayer("other"), player);
-    GAudioPlayer second(system.GetDevice(), nullptr, nullptr);
+    GAudioPlayer second(system.GetDevice(), nullptr);
     EXPECT_EQ(second.StartThread(), 0); // one runs already
     EXPECT_EQ(player->InitModulePlayer(), player->HasModuleLibrary() ? 1 : 0);
     EXPECT_EQ(player->InitModulePlayer(), 0);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <tuple>
 #include <vector>
 
@@ -10,15 +13,41 @@
 
 namespace {
 
-using platform::SoundBuffer;
+// Counts the heap allocations of the thread that has counting switched on.
+thread_local bool g_countAllocations = false;
+std::atomic<int> g_allocations{0};
+
+} // namespace
+
+void* operator new(size_t size)
+{
+    if (g_countAllocations)
+        ++g_allocations;
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+// Not inlined: the compiler would otherwise pair its own new with our free and warn.
+[[gnu::noinline]] void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, size_t) noexcept
+{
+    std::free(p);
+}
+
+namespace {
+
 using platform::SoundDevice;
 using platform::SoundResult;
+using platform::SoundVoice;
 using platform::WaveFormat;
 namespace caps = platform::sound_caps;
 using namespace tolvanrise::test;
 
-constexpr uint32_t kAllControls = caps::kCtrlVolume | caps::kCtrlPan | caps::kCtrlFrequency |
-                                  caps::kCtrlPositionNotify;
+constexpr uint32_t kAllControls =
+    caps::kCtrlVolume | caps::kCtrlPan | caps::kCtrlFrequency | caps::kCtrlPositionNotify;
 
 class SoundDeviceTest : public testing::Test {
 protected:
@@ -29,11 +58,11 @@ protected:
     }
 
     // A buffer holding a sine of `hz` (peak `peak`) in the format.
-    std::unique_ptr<SoundBuffer> Tone(const WaveFormat& format, double hz, double peak,
-                                      uint32_t frames, uint32_t flags = kAllControls)
+    std::unique_ptr<SoundVoice> Tone(const WaveFormat& format, double hz, double peak,
+                                     uint32_t frames, uint32_t flags = kAllControls)
     {
-        platform::SoundBufferDesc desc{flags, frames * format.blockAlign, &format};
-        std::unique_ptr<SoundBuffer> buffer;
+        platform::SoundVoiceDesc desc{flags, frames * format.blockAlign, &format};
+        std::unique_ptr<SoundVoice> buffer;
         EXPECT_EQ(device->CreateBuffer(desc, &buffer), SoundResult::kOk);
         void* p1 = nullptr;
         uint32_t n1 = 0;
@@ -42,9 +71,11 @@ protected:
             for (int c = 0; c < format.channels; ++c) {
                 const double v = peak * std::sin(2 * M_PI * hz * i / format.samplesPerSec);
                 if (format.bitsPerSample == 8)
-                    static_cast<uint8_t*>(p1)[i * format.channels + c] = static_cast<uint8_t>(128 + std::lround(v / 256));
+                    static_cast<uint8_t*>(p1)[i * format.channels + c] =
+                        static_cast<uint8_t>(128 + std::lround(v / 256));
                 else
-                    static_cast<int16_t*>(p1)[i * format.channels + c] = static_cast<int16_t>(std::lround(v));
+                    static_cast<int16_t*>(p1)[i * format.channels + c] =
+                        static_cast<int16_t>(std::lround(v));
             }
         buffer->Unlock(p1, n1, nullptr, 0);
         return buffer;
@@ -94,13 +125,9 @@ TEST_F(SoundDeviceTest, VolumeAndPanAttenuateInHundredthsOfADecibel)
         int32_t volume, pan;
         double left, right;
     } cases[] = {
-        {0, 0, 20000, 20000},
-        {-602, 0, 10000, 10000},
-        {-2000, 0, 2000, 2000},
-        {0, 2000, 2000, 20000},  // right: the left side goes down
-        {0, -602, 20000, 10000},
-        {-10000, 0, 0, 0},
-        {0, 10000, 0, 20000},
+        {0, 0, 20000, 20000},    {-602, 0, 10000, 10000}, {-2000, 0, 2000, 2000},
+        {0, 2000, 2000, 20000}, // right: the left side goes down
+        {0, -602, 20000, 10000}, {-10000, 0, 0, 0},       {0, 10000, 0, 20000},
     };
     ASSERT_EQ(buffer->Play(true), SoundResult::kOk);
     for (const Case& c : cases) {
@@ -117,11 +144,15 @@ TEST_F(SoundDeviceTest, ControlsRefuseWhatIsOutOfRangeOrNotAskedFor)
     auto plain = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 64, 0);
     auto full = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 64);
     // Control 0 volume, 1 pan, 2 frequency.
-    const std::tuple<SoundBuffer*, int, int32_t, SoundResult> calls[] = {
-        {plain.get(), 0, 0, SoundResult::kControlUnavailable}, {plain.get(), 1, 0, SoundResult::kControlUnavailable},
-        {plain.get(), 2, 0, SoundResult::kControlUnavailable}, {full.get(), 0, 1, SoundResult::kInvalidParam},
-        {full.get(), 0, -10001, SoundResult::kInvalidParam},   {full.get(), 1, 10001, SoundResult::kInvalidParam},
-        {full.get(), 2, 99, SoundResult::kInvalidParam},       {full.get(), 2, 100001, SoundResult::kInvalidParam},
+    const std::tuple<SoundVoice*, int, int32_t, SoundResult> calls[] = {
+        {plain.get(), 0, 0, SoundResult::kControlUnavailable},
+        {plain.get(), 1, 0, SoundResult::kControlUnavailable},
+        {plain.get(), 2, 0, SoundResult::kControlUnavailable},
+        {full.get(), 0, 1, SoundResult::kInvalidParam},
+        {full.get(), 0, -10001, SoundResult::kInvalidParam},
+        {full.get(), 1, 10001, SoundResult::kInvalidParam},
+        {full.get(), 2, 99, SoundResult::kInvalidParam},
+        {full.get(), 2, 100001, SoundResult::kInvalidParam},
         {full.get(), 2, 0, SoundResult::kOk}};
     for (auto [buffer, control, value, result] : calls)
         EXPECT_EQ(control == 0   ? buffer->SetVolume(value)
@@ -133,7 +164,7 @@ TEST_F(SoundDeviceTest, ControlsRefuseWhatIsOutOfRangeOrNotAskedFor)
     EXPECT_EQ(full->GetFrequency(&hz), SoundResult::kOk);
     EXPECT_EQ(hz, 44100u); // 0: the buffer's own rate
 
-    std::unique_ptr<SoundBuffer> none;
+    std::unique_ptr<SoundVoice> none;
     const WaveFormat bad[] = {WaveFormat::Pcm(3, 44100, 16), WaveFormat::Pcm(2, 44100, 24),
                               WaveFormat::Pcm(2, 99, 16), WaveFormat{}};
     for (const WaveFormat& f : bad)
@@ -149,10 +180,171 @@ TEST_F(SoundDeviceTest, LockWrapsIntoTwoRegions)
     void *p1, *p2;
     uint32_t n1, n2;
     ASSERT_EQ(buffer->Lock(300, 200, &p1, &n1, &p2, &n2), SoundResult::kOk);
-    EXPECT_EQ(std::tuple(n1, n2, static_cast<uint8_t*>(p1) - static_cast<uint8_t*>(p2)), std::tuple(100u, 100u, 300));
+    EXPECT_EQ(std::tuple(n1, n2, static_cast<uint8_t*>(p1) - static_cast<uint8_t*>(p2)),
+              std::tuple(100u, 100u, 300));
     EXPECT_EQ(buffer->Lock(300, 200, &p1, &n1, nullptr, nullptr), SoundResult::kInvalidParam);
     EXPECT_EQ(buffer->Lock(400, 4, &p1, &n1, &p2, &n2), SoundResult::kInvalidParam);
     EXPECT_EQ(buffer->Lock(0, 401, &p1, &n1, &p2, &n2), SoundResult::kInvalidParam);
+    // Unlock takes back only the region handed out, once; then the next Lock may come.
+    ASSERT_EQ(buffer->Lock(300, 200, &p1, &n1, &p2, &n2), SoundResult::kInvalidParam); // still out
+    EXPECT_EQ(buffer->Unlock(p2, n1, p1, n2), SoundResult::kInvalidParam);
+    EXPECT_EQ(buffer->Unlock(p1, n1 + 1, p2, n2), SoundResult::kInvalidParam);
+    EXPECT_EQ(buffer->Unlock(p1, n1, p2, n2), SoundResult::kOk);
+    EXPECT_EQ(buffer->Unlock(p1, n1, p2, n2), SoundResult::kInvalidParam);
+    EXPECT_EQ(buffer->Lock(0, 4, &p1, &n1, nullptr, nullptr), SoundResult::kOk);
+}
+
+// Full-scale square waves (the widest step between neighbours) at rates that are no simple
+// ratio of the output's, against linear interpolation and gain worked out in doubles.
+TEST_F(SoundDeviceTest, ResamplingAndGainMatchADoubleReferenceAtEveryRate)
+{
+    constexpr uint32_t kFrames = 2000;
+    for (uint16_t bits : {8, 16})
+        for (uint16_t channels : {1, 2})
+            for (uint32_t rate = 8000; rate <= 48000; rate += 2750)
+                for (int32_t volume : {0, -437, -2000}) {
+                    SCOPED_TRACE(testing::Message() << bits << " bits, " << channels << " ch, "
+                                                    << rate << " Hz, " << volume);
+                    const WaveFormat format = WaveFormat::Pcm(channels, rate, bits);
+                    std::unique_ptr<SoundVoice> buffer;
+                    ASSERT_EQ(device->CreateBuffer(
+                                  {kAllControls, kFrames * format.blockAlign, &format}, &buffer),
+                              SoundResult::kOk);
+                    std::vector<double> source(kFrames); // the same on every channel
+                    void* p = nullptr;
+                    uint32_t n = 0;
+                    ASSERT_EQ(
+                        buffer->Lock(0, kFrames * format.blockAlign, &p, &n, nullptr, nullptr),
+                        SoundResult::kOk);
+                    for (uint32_t i = 0; i < kFrames; ++i) {
+                        const bool high = i / 3 % 2 == 0;
+                        for (int c = 0; c < channels; ++c) {
+                            if (bits == 8)
+                                static_cast<uint8_t*>(p)[i * channels + c] = high ? 255 : 0;
+                            else
+                                static_cast<int16_t*>(p)[i * channels + c] = high ? 32767 : -32768;
+                        }
+                        source[i] =
+                            bits == 8 ? (high ? 127 * 256 : -128 * 256) : (high ? 32767 : -32768);
+                    }
+                    buffer->Unlock(p, n, nullptr, 0);
+                    buffer->SetVolume(volume);
+                    buffer->Play(false);
+                    std::vector<int16_t> out(2 * 1000);
+                    device->Mix(out.data(), 1000);
+                    const uint64_t step = (uint64_t{rate} << 32) / SoundDevice::kRate;
+                    const double gain = std::pow(10.0, volume / 2000.0);
+                    double worst = 0;
+                    for (uint32_t i = 0; i < 1000; ++i) {
+                        const uint64_t position = step * i;
+                        const uint32_t index = static_cast<uint32_t>(position >> 32);
+                        if (index + 1 >= kFrames)
+                            break;
+                        const double frac = ((position >> 16) & 0xFFFF) / 65536.0;
+                        const double expected =
+                            (source[index] + (source[index + 1] - source[index]) * frac) * gain;
+                        worst = std::max({worst, std::abs(out[2 * i] - expected),
+                                          std::abs(out[2 * i + 1] - expected)});
+                    }
+                    EXPECT_LE(worst, 1.01); // the truncation of the sum's share
+                }
+}
+
+// The mix rule in single precision, trunc((s0 + (s1 - s0) x f) x gain), is what every voice
+// gets to the bit, whichever loop (vector or one frame at a time) mixes it: random voices of
+// every format, rate, volume and pan, one at a time.
+TEST_F(SoundDeviceTest, EveryVoiceFollowsTheMixRuleToTheBit)
+{
+    uint32_t seed = 11;
+    auto next = [&seed](uint32_t n) {
+        return ((seed = seed * 1103515245 + 12345) >> 8 & 0xFFFFFF) % n;
+    };
+    for (int round = 0; round < 48; ++round) {
+        const uint16_t channels = 1 + round % 2, bits = round % 4 < 2 ? 16 : 8;
+        const uint32_t frames = 300 + next(700), rate = 4000 + next(60000);
+        const int32_t volume = -static_cast<int32_t>(next(3000)),
+                      pan = static_cast<int32_t>(next(8001)) - 4000;
+        SCOPED_TRACE(testing::Message()
+                     << channels << " ch, " << bits << " bits, " << rate << " Hz");
+        const WaveFormat format = WaveFormat::Pcm(channels, rate, bits);
+        std::unique_ptr<SoundVoice> voice;
+        ASSERT_EQ(device->CreateBuffer({kAllControls, frames * format.blockAlign, &format}, &voice),
+                  SoundResult::kOk);
+        void* p = nullptr;
+        uint32_t n = 0;
+        ASSERT_EQ(voice->Lock(0, frames * format.blockAlign, &p, &n, nullptr, nullptr),
+                  SoundResult::kOk);
+        std::vector<int32_t> source(frames * channels);
+        for (uint32_t i = 0; i < frames * channels; ++i) {
+            const uint32_t raw = next(1 << bits);
+            if (bits == 8) {
+                static_cast<uint8_t*>(p)[i] = static_cast<uint8_t>(raw);
+                source[i] = (static_cast<int32_t>(raw) - 128) * 256;
+            } else {
+                static_cast<int16_t*>(p)[i] = static_cast<int16_t>(raw - 32768);
+                source[i] = static_cast<int32_t>(raw) - 32768;
+            }
+        }
+        voice->Unlock(p, n, nullptr, 0);
+        voice->SetVolume(volume);
+        voice->SetPan(pan);
+        voice->Play(true);
+        const uint32_t mixed = 1500;
+        std::vector<int16_t> out(2 * mixed);
+        device->Mix(out.data(), mixed);
+        voice->Stop();
+        const double level = std::pow(10.0, volume / 2000.0);
+        const float gains[2] = {
+            static_cast<float>(level * std::pow(10.0, std::min(0, -pan) / 2000.0)),
+            static_cast<float>(level * std::pow(10.0, std::min(0, pan) / 2000.0))};
+        const uint64_t step = (uint64_t{rate} << 32) / SoundDevice::kRate;
+        int mismatches = 0;
+        for (uint32_t i = 0; i < mixed; ++i) {
+            const uint64_t position = step * i % (uint64_t{frames} << 32);
+            const uint32_t index = static_cast<uint32_t>(position >> 32),
+                           following = (index + 1) % frames;
+            const float f = static_cast<float>((position >> 16) & 0xFFFF) * (1.0f / 65536.0f);
+            for (int c = 0; c < 2; ++c) {
+                const int32_t s0 = source[index * channels + c % channels];
+                const int32_t s1 = source[following * channels + c % channels];
+                const float v = static_cast<float>(s0) + static_cast<float>(s1 - s0) * f;
+                mismatches += out[2 * i + c] != static_cast<int32_t>(v * gains[c]);
+            }
+        }
+        EXPECT_EQ(mismatches, 0);
+    }
+}
+
+// A minute of 32 voices of every format and rate, with notifications firing all along: the
+// mixer takes no memory from the heap.
+TEST_F(SoundDeviceTest, MixingAllocatesNothing)
+{
+    std::vector<std::unique_ptr<SoundVoice>> voices;
+    std::vector<std::shared_ptr<platform::AutoResetEvent>> events;
+    for (int v = 0; v < 32; ++v) {
+        const WaveFormat format =
+            WaveFormat::Pcm(v % 2 ? 1 : 2, 8000 + 1250 * v, v % 4 < 2 ? 16 : 8);
+        voices.push_back(Tone(format, 200 + 10 * v, 3000, 4000 + 100 * v));
+        events.push_back(std::make_shared<platform::AutoResetEvent>());
+        const platform::SoundNotifyPosition positions[] = {
+            {0, events.back()}, {2000u * format.blockAlign, events.back()}};
+        ASSERT_EQ(voices.back()->SetNotificationPositions(positions), SoundResult::kOk);
+        voices.back()->SetVolume(-100 * v);
+        voices.back()->SetPan(v * 600 - 10000);
+        voices.back()->SetFrequency(v % 3 ? 0 : 11025 + 999 * v);
+        voices.back()->Play(v % 5 != 0);
+    }
+    std::vector<int16_t> out(2 * 1024);
+    platform::SoundEventSet fired;
+    g_allocations = 0;
+    g_countAllocations = true;
+    for (uint32_t done = 0; done < 60 * SoundDevice::kRate; done += 1024) {
+        device->Mix(out.data(), 1024, done % 2048 ? &fired : nullptr);
+        fired.Clear();
+    }
+    g_countAllocations = false;
+    EXPECT_EQ(g_allocations.load(), 0);
+    EXPECT_TRUE(events[1]->Wait(0)); // notifications did fire
 }
 
 TEST_F(SoundDeviceTest, OneShotStopsAtItsEndAndLoopingWraps)
@@ -170,8 +362,8 @@ TEST_F(SoundDeviceTest, OneShotStopsAtItsEndAndLoopingWraps)
     Render(2500);
     loop->GetCurrentPosition(&play, nullptr);
     loop->GetStatus(&status);
-    EXPECT_EQ(std::tuple(play, status),
-              std::tuple(500u * 4, platform::sound_status::kPlaying | platform::sound_status::kLooping));
+    EXPECT_EQ(std::tuple(play, status), std::tuple(500u * 4, platform::sound_status::kPlaying |
+                                                                 platform::sound_status::kLooping));
 }
 
 TEST_F(SoundDeviceTest, NotificationsFireWhenTheCursorPassesThem)
@@ -181,7 +373,8 @@ TEST_F(SoundDeviceTest, NotificationsFireWhenTheCursorPassesThem)
     platform::AutoResetEvent& first = *firstEvent;
     platform::AutoResetEvent& second = *secondEvent;
     auto buffer = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 4000);
-    const platform::SoundNotifyPosition positions[] = {{1999 * 4 + 3, firstEvent}, {3999 * 4 + 3, secondEvent}};
+    const platform::SoundNotifyPosition positions[] = {{1999 * 4 + 3, firstEvent},
+                                                       {3999 * 4 + 3, secondEvent}};
     ASSERT_EQ(buffer->SetNotificationPositions(positions), SoundResult::kOk);
     ASSERT_EQ(buffer->Play(true), SoundResult::kOk);
     EXPECT_EQ(buffer->SetNotificationPositions(positions), SoundResult::kInvalidParam); // playing
@@ -192,7 +385,8 @@ TEST_F(SoundDeviceTest, NotificationsFireWhenTheCursorPassesThem)
         device->Mix(out.data(), frames);
         fired.emplace_back(first.Wait(0), second.Wait(0));
     }
-    EXPECT_EQ(fired, (std::vector<std::pair<bool, bool>>{{false, false}, {true, false}, {false, true}}));
+    EXPECT_EQ(fired,
+              (std::vector<std::pair<bool, bool>>{{false, false}, {true, false}, {false, true}}));
 }
 
 TEST_F(SoundDeviceTest, LostBuffersStopRefuseAndRestore)
@@ -219,7 +413,7 @@ TEST(SoundDeviceOutputs, NullAndSystemOutputsPullTheMix)
     auto quiet = SoundDevice::Create(platform::SoundOutput::kNull);
     ASSERT_TRUE(quiet);
     const WaveFormat format = WaveFormat::Pcm(2, 44100, 16);
-    std::unique_ptr<SoundBuffer> buffer;
+    std::unique_ptr<SoundVoice> buffer;
     ASSERT_EQ(quiet->CreateBuffer({0, 4 * 441, &format}, &buffer), SoundResult::kOk);
     buffer->Play(false);
     uint32_t status = 1;
