@@ -447,7 +447,14 @@ bool GJpegDecoder::ReadScanHeader()
 
     m_restartsLeft = m_restartInterval;
     m_nextRestart = 0;
-    m_inverseDct = GJpegSelectInverseDct();
+    // The vector transform reads its coefficients transposed when it can: they are stored so.
+    if (const GJpegInverseDctFn transposed = GJpegSelectTransposedInverseDct()) {
+        m_inverseDct = transposed;
+        m_zigzag = kJpegZigzagTransposed;
+    } else {
+        m_inverseDct = GJpegSelectInverseDct();
+        m_zigzag = kJpegZigzag;
+    }
     m_bits.Start(&m_input);
     return true;
 }
@@ -492,7 +499,7 @@ bool GJpegDecoder::DecodeMcuRow()
             // Only coefficients up to the last coded one can be nonzero.
             if (lastZigzag < 16) {
                 for (int k = 0; k <= lastZigzag; ++k)
-                    m_coefficients[kJpegZigzag[k]] = 0;
+                    m_coefficients[m_zigzag[k]] = 0;
             } else {
                 ClearBlock(m_coefficients);
             }
@@ -521,6 +528,7 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
 
     const GJpegHuffmanTable& ac = m_huffman[c.acTable];
     const int32_t* quant = c.quant;
+    const uint8_t* zigzag = m_zigzag;
     int last = 0;
     bool overrun = false;
     for (int k = 1; k < 64;) {
@@ -535,7 +543,7 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
             bits.Consume(fast & 0xFF);
             // |value| <= 255 here: with factors of at most 128 the product cannot leave 16 bits.
             const int32_t product = (fast >> 16) * quant[k];
-            coefficients[kJpegZigzag[k]] = static_cast<int16_t>(kSaturateSmall ? Saturate16(product) : product);
+            coefficients[zigzag[k]] = static_cast<int16_t>(kSaturateSmall ? Saturate16(product) : product);
             last = k++;
             continue;
         }
@@ -559,7 +567,7 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
             break;
         }
         const int32_t value = GJpegExtend(bits.Take(bitsOfValue), bitsOfValue);
-        coefficients[kJpegZigzag[k]] = static_cast<int16_t>(Saturate16(value * quant[k]));
+        coefficients[zigzag[k]] = static_cast<int16_t>(Saturate16(value * quant[k]));
         last = k++;
     }
     lastZigzag = last;

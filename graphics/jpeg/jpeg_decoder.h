@@ -203,6 +203,7 @@ private:
 
     alignas(32) int16_t m_coefficients[64] = {};  // natural order
     GJpegInverseDctFn m_inverseDct = GJpegInverseDct;
+    const uint8_t* m_zigzag = kJpegZigzag;  // where coefficient k of the zigzag order is kept
 
     std::unique_ptr<uint8_t[]> m_allocations[kMaxAllocations];
     int32_t m_allocationCount = 0;
