@@ -224,14 +224,14 @@ bool ClipArea(const GBlitTarget& t, int32_t sw, int32_t sh, int16_t x, int16_t y
                         clip, 0, a);
 }
 
-// A keyed or masked sprite drawn at full width, unmirrored, by the instruction set's run loop,
-// which needs nothing prepared; false when that loop does not apply.
+// A keyed or masked sprite drawn at full width, unmirrored, by the instruction set's run loop
+// of its rule, which needs nothing prepared; false when there is none or it does not apply.
 template <int O, class Rule>
 bool DrawWholeRuns(const GBlitRuns* runs, uint8_t* d, int32_t dstPitch, const GBlitArea& a, const GBlitSource& s)
 {
     using Orient = GOrientation<O>;
-    if constexpr (!Orient::kMirror && Rule::kOpaqueIsCopy) {
-        const GDrawRunsFn draw = runs && a.sx0 == 0 && a.w == s.sw ? DrawRunsWhole() : nullptr;
+    if constexpr (!Orient::kMirror) {
+        const GDrawRunsFn draw = runs && a.sx0 == 0 && a.w == s.sw ? Rule::WholeRuns() : nullptr;
         if (!draw)
             return false;
         draw(d, dstPitch, s.elements, s.pitch, s.mask, s.sw, *runs, Orient::kFlip ? s.sh - 1 - a.sy0 : a.sy0,

@@ -58,6 +58,9 @@ using GDrawRunsFn = void (*)(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s, p
                              const uint8_t* m, int32_t width, const GBlitRuns& runs, int32_t row,
                              int32_t rowStep, int32_t rows);
 GDrawRunsFn DrawRunsWhole();
+// The same for the lighten rule over a mask table: leaves the Opaque runs (mask 0) and
+// lightens the rest by their mask bytes; s is not read. Null for scalar.
+GDrawRunsFn LightenRunsWhole();
 
 // The palette colours of n index bytes as 24-bit pixels, exactly n * 3 bytes from d; indices
 // read forwards from s, or backwards when mirrored; palette entries of `Entry` bytes (3 for an
@@ -85,7 +88,8 @@ struct GRuleBase {
     static constexpr int32_t kInset = 0;
     static constexpr bool kNeighbourFollowsMirror = false;
     static constexpr GRunSource kRuns = GRunSource::None;
-    static constexpr bool kOpaqueIsCopy = false; // Opaque runs are 24-bit pixels copied as they are
+    // The instruction set's loop over whole unmirrored rows of the rule's run table, or null.
+    static GDrawRunsFn WholeRuns() { return nullptr; }
 
     template <bool Mirror>
     bool Prepare(const GSourceInfo&) { return true; }
@@ -161,7 +165,7 @@ struct GSimdRule : GRuleBase {
 // A SIMD rule whose Opaque runs are 24-bit pixels copied as they are.
 template <GSimdOp Op>
 struct GCopyingRule : GSimdRule<Op> {
-    static constexpr bool kOpaqueIsCopy = true;
+    static GDrawRunsFn WholeRuns() { return DrawRunsWhole(); }
     GCopyRun m_copy;
 
     template <bool Mirror>
@@ -323,6 +327,7 @@ struct GRuleLighten : GSimdRule<GSimdOp::Lighten> {
     static constexpr bool kMask = true;
     static constexpr GRunSource kRuns = GRunSource::Mask;
     static bool Skips(GRunKind kind) { return kind == GRunKind::Opaque; }
+    static GDrawRunsFn WholeRuns() { return LightenRunsWhole(); }
     template <bool Mirror>
     bool Prepare(const GSourceInfo&) { PickSimd<Mirror>(); return true; }
     void Apply(uint8_t* d, const uint8_t*, const uint8_t* m) const
