@@ -77,7 +77,7 @@ int PaletteRow(const Rule& rule, GSimdRowFn row, GSimdArgs args, uint8_t* d, con
                const uint8_t* m, int w)
 {
     constexpr int kChunk = 512;
-    constexpr int kShortest = 16; // the 24-bit rows draw nothing narrower
+    constexpr int kShortest = 10; // the 24-bit rows draw nothing narrower
     if (!row || !rule.m_forward || w < kShortest)
         return 0;
     alignas(32) uint8_t colours[kChunk * 3];
