@@ -372,6 +372,15 @@ template <GSimdOp Op, bool Mirror>
         Store32(d + 32, b);
         Store32(d + n - 64, c);
         Store32(d + n - 32, e);
+    } else if (n <= 192) {
+        const V a = Load32(s), b = Load32(s + 32), c = Load32(s + 64);
+        const V f = Load32(s + n - 96), g = Load32(s + n - 64), h = Load32(s + n - 32);
+        Store32(d, a);
+        Store32(d + 32, b);
+        Store32(d + 64, c);
+        Store32(d + n - 96, f);
+        Store32(d + n - 64, g);
+        Store32(d + n - 32, h);
     } else {
         const V a = Load32(s), b = Load32(s + 32), c = Load32(s + 64), e = Load32(s + 96);
         const V f = Load32(s + n - 128), g = Load32(s + n - 96), h = Load32(s + n - 64);
