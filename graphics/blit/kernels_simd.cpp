@@ -575,7 +575,8 @@ template <GSimdOp Op, bool Mirror>
 // Four palette colours a step: each entry loaded as a 4-byte word into its own lane (loads
 // that issue side by side, where a gather measured slower), the four 3-byte colours packed
 // to the front by one shuffle and stored as 16 bytes; the next group overwrites the last 4. The
-// run's last pixels, where 16 bytes would pass its end, are stored one by one.
+// run's last four pixels, where 16 bytes would pass its end, are stored as exactly 12 bytes
+// (runs shorter than four pixel by pixel).
 template <int Entry>
 [[gnu::always_inline]] inline int32_t PaletteWord(const uint8_t* palette, uint32_t index)
 {
@@ -610,12 +611,25 @@ template <int Entry, bool Mirror>
     }
     for (; i + 6 <= n; i += 4)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 3), PaletteFour<Entry, Mirror>(s, i, palette));
-    for (; i < n; ++i) {
-        const uint8_t* p = palette + ptrdiff_t(Mirror ? s[-i] : s[i]) * Entry;
-        d[i * 3] = p[0];
-        d[i * 3 + 1] = p[1];
-        d[i * 3 + 2] = p[2];
+    auto one = [&](int k) {
+        const uint8_t* p = palette + ptrdiff_t(Mirror ? s[-k] : s[k]) * Entry;
+        d[k * 3] = p[0];
+        d[k * 3 + 1] = p[1];
+        d[k * 3 + 2] = p[2];
+    };
+    if (i < n && n >= 4) {
+        // The run's last four pixels, exactly 12 bytes; those already drawn get the same bytes.
+        for (; i < n - 4; ++i)
+            one(i);
+        const __m128i v = PaletteFour<Entry, Mirror>(s, n - 4, palette);
+        uint8_t* last = d + (n - 4) * 3;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(last), v);
+        const int32_t top = _mm_extract_epi32(v, 2);
+        std::memcpy(last + 8, &top, 4);
+        return;
     }
+    for (; i < n; ++i)
+        one(i);
 }
 
 // Pixels [first, first + count) of the ten at d lightened by their mask bytes m[0..9]; the others
