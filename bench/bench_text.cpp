@@ -188,8 +188,9 @@ void PrintTable()
         const char* ours;
         const char* peer;
     };
-    const Row rows[] = {{"ttf/RenderText/into image", "sdl_ttf/Blended"},
-                        {"ttf/RenderText/new image", "sdl_ttf/Blended"},
+    // The headline row is like for like: SDL_ttf makes a new surface each call, and so does it.
+    const Row rows[] = {{"ttf/RenderText/new image", "sdl_ttf/Blended"},
+                        {"ttf/RenderText/into image", "sdl_ttf/Blended"},
                         {"bmp/SetText+flush/format 2", "sdl_ttf/Blended+blit"},
                         {"bmp/SetText+flush/format 12", "sdl_ttf/Blended+blit"}};
     std::printf("\nGlyphs per second (fastest of %d) and ratio ours/SDL_ttf (> 1: we are faster)\n", kRepetitions);
@@ -198,6 +199,7 @@ void PrintTable()
         const double o = rate(r.ours), p = rate(r.peer);
         std::printf("%-30s %14.0f %-22s %14.0f %7.2f\n", r.ours, o, r.peer, p, p > 0 ? o / p : 0.0);
     }
+    std::printf("Target: the first row (a new image each call on both sides) at least 1.20.\n");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "graphics/blit/kernel_area.h"
 #include "graphics/blit/kernel_rules.h"
 
 namespace {
@@ -11,18 +12,18 @@ namespace {
 GRunSource SourceOfFormat(uint8_t format)
 {
     switch (format) {
-    case 1:
-    case 8:
+    case dmColorKey:
+    case dmColorKeyFaded:
         return GRunSource::Key;
-    case 18:
-    case 19:
+    case dmIndexedColorKey:
+    case dmIndexedColorKeyFaded:
         return GRunSource::IndexedKey;
-    case 2:
-    case 3:
-    case 13:
-    case 14:
-    case 20:
-    case 21:
+    case dmAlphaMask:
+    case dmAlphaMaskFaded:
+    case dmLightenMask:
+    case dmDarkenMask:
+    case dmIndexedMask:
+    case dmIndexedMaskFaded:
         return GRunSource::Mask;
     default:
         return GRunSource::None;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "foundation/image/bitmap.h"
-#include "graphics/blit/kernel_rules.h"
+#include "graphics/blit/kernel_area.h"
 #include "foundation/core/rect.h"
 
 namespace {

@@ -1,10 +1,10 @@
 // The eight rules for 24-bit sources and mask-only sources, each in its four orientations.
-// Every kernel is the shared walk of kernel_rules.h instantiated with one rule and one
+// Every kernel is the shared walk of kernel_loops.h instantiated with one rule and one
 // orientation; the rule's fast row path (block copies, SIMD) is chosen inside the walk.
 
 #include "graphics/blit/kernels.h"
 
-#include "graphics/blit/kernel_rules.h"
+#include "graphics/blit/kernel_loops.h"
 
 using namespace kernel_detail;
 

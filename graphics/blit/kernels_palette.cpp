@@ -1,9 +1,9 @@
 // The palettised rules (own palette or a caller's 4-byte table) and the sub-pixel rules, each
-// in its four orientations, instantiated from the shared walk of kernel_rules.h.
+// in its four orientations, instantiated from the shared walk of kernel_loops.h.
 
 #include "graphics/blit/kernels.h"
 
-#include "graphics/blit/kernel_rules.h"
+#include "graphics/blit/kernel_loops.h"
 
 using namespace kernel_detail;
 

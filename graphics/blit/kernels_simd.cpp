@@ -148,6 +148,159 @@ struct Widened {
     return _mm256_add_epi16(d, _mm256_add_epi16(hi, fix));
 }
 
+// Per-call constants of the row functions.
+struct RowConstants {
+    V words255, a2, aw, keyPattern;
+    bool keyLive;
+};
+
+template <GSimdOp Op>
+[[gnu::target("avx2"), gnu::always_inline]] inline RowConstants MakeRowConstants(GSimdArgs args)
+{
+    constexpr bool kKey = Op == GSimdOp::Key || Op == GSimdOp::KeyAlpha;
+    RowConstants k;
+    k.words255 = _mm256_set1_epi16(255);
+    k.a2 = _mm256_set1_epi16(int16_t(args.alpha * 2));
+    k.aw = _mm256_set1_epi16(args.alpha);
+    // A key with any of its top 8 bits set matches nothing.
+    k.keyLive = kKey && args.key <= 0xFFFFFFu;
+    const uint8_t k0 = uint8_t(args.key), k1 = uint8_t(args.key >> 8), k2 = uint8_t(args.key >> 16);
+    k.keyPattern = _mm256_setr_epi8(
+        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), char(k0), char(k1), char(k2),
+        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), 0,
+        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), char(k0), char(k1), char(k2),
+        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), 0);
+    return k;
+}
+
+// The rule's bytes for destination dv, source sv and the mask spread over the bytes mv; `keep`
+// gains the bytes that keep the destination (masked-out pixels). Keys are matched by the
+// caller, whose byte layout the match depends on.
+template <GSimdOp Op>
+[[gnu::target("avx2"), gnu::always_inline]] inline V ApplyOp(V dv, V sv, V mv, const RowConstants& k, V& keep)
+{
+    const V ones = _mm256_set1_epi8(-1);
+    if constexpr (Op == GSimdOp::Copy || Op == GSimdOp::Key) {
+        return sv;
+    } else if constexpr (Op == GSimdOp::Alpha || Op == GSimdOp::KeyAlpha) {
+        const Widened dw = Widen(dv), sw = Widen(sv);
+        return Narrow(AlphaWords(dw.lo, sw.lo, k.a2), AlphaWords(dw.hi, sw.hi, k.a2));
+    } else if constexpr (Op == GSimdOp::Mask) {
+        const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
+        const V m2lo = _mm256_add_epi16(mw.lo, mw.lo), m2hi = _mm256_add_epi16(mw.hi, mw.hi);
+        keep = _mm256_or_si256(keep, _mm256_cmpeq_epi8(mv, ones));
+        return Narrow(MaskWords(dw.lo, sw.lo, m2lo), MaskWords(dw.hi, sw.hi, m2hi));
+    } else if constexpr (Op == GSimdOp::MaskAlpha) {
+        // m = 255 gives k = 0, which leaves d by itself.
+        const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
+        const V klo = _mm256_mullo_epi16(_mm256_sub_epi16(k.words255, mw.lo), k.aw);
+        const V khi = _mm256_mullo_epi16(_mm256_sub_epi16(k.words255, mw.hi), k.aw);
+        return Narrow(MaskAlphaWords(dw.lo, sw.lo, klo), MaskAlphaWords(dw.hi, sw.hi, khi));
+    } else if constexpr (Op == GSimdOp::Lighten) {
+        // m = 0 adds nothing, which leaves d by itself.
+        const Widened dw = Widen(dv), mw = Widen(mv);
+        const V lo = _mm256_add_epi16(
+            dw.lo, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(k.words255, dw.lo), mw.lo), 8));
+        const V hi = _mm256_add_epi16(
+            dw.hi, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(k.words255, dw.hi), mw.hi), 8));
+        return Narrow(lo, hi);
+    } else {
+        static_assert(Op == GSimdOp::Darken);
+        const Widened dw = Widen(dv), mw = Widen(mv);
+        keep = _mm256_or_si256(keep, _mm256_cmpeq_epi8(mv, ones));
+        return Narrow(_mm256_srli_epi16(_mm256_mullo_epi16(dw.lo, mw.lo), 8),
+                      _mm256_srli_epi16(_mm256_mullo_epi16(dw.hi, mw.hi), 8));
+    }
+}
+
+// Ten pixels exactly, as one group: lane 0 holds bytes 0..15, lane 1 bytes 14..29. Bytes 14
+// and 15 sit in both lanes and are worked out alike in each, so the two stores agree; nothing
+// outside the 30 bytes is read or written.
+constexpr ptrdiff_t kTenSecondLane = 14;
+
+// Byte by byte, the pixel of that layout that the byte belongs to.
+[[gnu::target("avx2")]] inline V TenPixelOfByte()
+{
+    return _mm256_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5,
+                            4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9);
+}
+
+// Exactly ten mask bytes from m, each over its pixel's bytes in the ten-pixel layout.
+[[gnu::target("avx2"), gnu::always_inline]] inline V LoadTenMask(const uint8_t* m)
+{
+    int64_t low;
+    uint16_t high;
+    std::memcpy(&low, m, 8);
+    std::memcpy(&high, m + 8, 2);
+    return _mm256_shuffle_epi8(
+        _mm256_broadcastsi128_si256(_mm_insert_epi16(_mm_cvtsi64_si128(low), high, 4)), TenPixelOfByte());
+}
+
+// The ops whose bytes depend only on their own pixel's bytes and mask byte: their unmirrored
+// rows are drawn in the exact ten-pixel layout (key matching needs whole pixels in a lane,
+// which that layout does not give, so the key ops keep the group layout below).
+template <GSimdOp Op>
+constexpr bool kTenRow = Op == GSimdOp::Mask || Op == GSimdOp::MaskAlpha || Op == GSimdOp::Alpha ||
+                         Op == GSimdOp::Lighten || Op == GSimdOp::Darken;
+
+// The ten pixels at d (destination bytes dv as loaded) drawn by the rule, those in `keep`
+// left as loaded.
+template <GSimdOp Op>
+[[gnu::target("avx2"), gnu::always_inline]] inline V TenBytes(V dv, const uint8_t* s, const uint8_t* m, V keep,
+                                                              const RowConstants& k)
+{
+    constexpr bool kSource = Op != GSimdOp::Lighten && Op != GSimdOp::Darken;
+    constexpr bool kMask = Op != GSimdOp::Alpha;
+    V sv = dv;
+    if constexpr (kSource)
+        sv = LoadLanes(s, kTenSecondLane);
+    V mv = _mm256_setzero_si256();
+    if constexpr (kMask)
+        mv = LoadTenMask(m);
+    const V result = ApplyOp<Op>(dv, sv, mv, k, keep);
+    return _mm256_blendv_epi8(result, dv, keep);
+}
+
+// An unmirrored row of at least ten pixels, whole: exact groups of ten, none reaching past the
+// row. A last window that does not fit after them ends at the row's end; it is loaded before
+// the group it overlaps is stored, stored first with that group's pixels as loaded, and then
+// overwritten there by the group: no load ever waits on a store it partly overlaps.
+template <GSimdOp Op>
+[[gnu::target("avx2")]] int RowTenAvx2(uint8_t* d, const uint8_t* s, const uint8_t* m, int w, GSimdArgs args)
+{
+    static_assert(kTenRow<Op>);
+    constexpr bool kSource = Op != GSimdOp::Lighten && Op != GSimdOp::Darken;
+    constexpr bool kMask = Op != GSimdOp::Alpha;
+    if (w < 10)
+        return 0;
+    const RowConstants k = MakeRowConstants<Op>(args);
+    const V none = _mm256_setzero_si256();
+    int n = 0;
+    for (; n + 20 <= w; n += 10) {
+        uint8_t* at = d + ptrdiff_t(n) * 3;
+        const V dv = LoadLanes(at, kTenSecondLane);
+        StoreLanes(at, kTenSecondLane,
+                   TenBytes<Op>(dv, kSource ? s + ptrdiff_t(n) * 3 : nullptr, kMask ? m + n : nullptr, none, k));
+    }
+    // 10 to 19 pixels left: the group at n, and the window ending at w when they are more.
+    uint8_t* at = d + ptrdiff_t(n) * 3;
+    const V dv = LoadLanes(at, kTenSecondLane);
+    if (w - n > 10) {
+        const int start = w - 10;
+        uint8_t* last = d + ptrdiff_t(start) * 3;
+        const V keep = _mm256_cmpgt_epi8(_mm256_set1_epi8(char(n + 10 - start)), TenPixelOfByte());
+        const V lastBytes = TenBytes<Op>(LoadLanes(last, kTenSecondLane), kSource ? s + ptrdiff_t(start) * 3 : nullptr,
+                                         kMask ? m + start : nullptr, keep, k);
+        const V group = TenBytes<Op>(dv, kSource ? s + ptrdiff_t(n) * 3 : nullptr, kMask ? m + n : nullptr, none, k);
+        StoreLanes(last, kTenSecondLane, lastBytes);
+        StoreLanes(at, kTenSecondLane, group);
+    } else {
+        StoreLanes(at, kTenSecondLane,
+                   TenBytes<Op>(dv, kSource ? s + ptrdiff_t(n) * 3 : nullptr, kMask ? m + n : nullptr, none, k));
+    }
+    return w;
+}
+
 template <GSimdOp Op, bool Mirror>
 [[gnu::target("avx2")]] int RowAvx2(uint8_t* d, const uint8_t* s, const uint8_t* m, int w,
                                     GSimdArgs args)
@@ -155,7 +308,6 @@ template <GSimdOp Op, bool Mirror>
     constexpr bool kSource = Op != GSimdOp::Lighten && Op != GSimdOp::Darken;
     constexpr bool kMask = Op == GSimdOp::Mask || Op == GSimdOp::MaskAlpha ||
                            Op == GSimdOp::Lighten || Op == GSimdOp::Darken;
-    constexpr bool kKey = Op == GSimdOp::Key || Op == GSimdOp::KeyAlpha;
     constexpr int kGroup = 10;
     constexpr int kReach = 16; // pixels of the row a group may touch, counted from its first
 
@@ -164,18 +316,7 @@ template <GSimdOp Op, bool Mirror>
 
     const V lastByte = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1,
                                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1);
-    const V ones = _mm256_set1_epi8(-1);
-    const V words255 = _mm256_set1_epi16(255);
-    const V a2 = _mm256_set1_epi16(int16_t(args.alpha * 2));
-    const V aw = _mm256_set1_epi16(args.alpha);
-    // A key with any of its top 8 bits set matches nothing.
-    const bool keyLive = kKey && args.key <= 0xFFFFFFu;
-    const uint8_t k0 = uint8_t(args.key), k1 = uint8_t(args.key >> 8), k2 = uint8_t(args.key >> 16);
-    const V keyPattern = _mm256_setr_epi8(
-        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), char(k0), char(k1), char(k2),
-        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), 0,
-        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), char(k0), char(k1), char(k2),
-        char(k0), char(k1), char(k2), char(k0), char(k1), char(k2), 0);
+    const RowConstants k = MakeRowConstants<Op>(args);
 
     int n = 0;
     V dv = LoadGroup(d);
@@ -188,41 +329,10 @@ template <GSimdOp Op, bool Mirror>
         if constexpr (kMask)
             mv = LoadMask<Mirror>(m);
 
-        V result;
         V keep = lastByte; // bytes that keep the destination
-        if constexpr (Op == GSimdOp::Copy || Op == GSimdOp::Key) {
-            result = sv;
-        } else if constexpr (Op == GSimdOp::Alpha || Op == GSimdOp::KeyAlpha) {
-            const Widened dw = Widen(dv), sw = Widen(sv);
-            result = Narrow(AlphaWords(dw.lo, sw.lo, a2), AlphaWords(dw.hi, sw.hi, a2));
-        } else if constexpr (Op == GSimdOp::Mask) {
-            const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
-            const V m2lo = _mm256_add_epi16(mw.lo, mw.lo), m2hi = _mm256_add_epi16(mw.hi, mw.hi);
-            result = Narrow(MaskWords(dw.lo, sw.lo, m2lo), MaskWords(dw.hi, sw.hi, m2hi));
-            keep = _mm256_or_si256(keep, _mm256_cmpeq_epi8(mv, ones));
-        } else if constexpr (Op == GSimdOp::MaskAlpha) {
-            // m = 255 gives k = 0, which leaves d by itself.
-            const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
-            const V klo = _mm256_mullo_epi16(_mm256_sub_epi16(words255, mw.lo), aw);
-            const V khi = _mm256_mullo_epi16(_mm256_sub_epi16(words255, mw.hi), aw);
-            result = Narrow(MaskAlphaWords(dw.lo, sw.lo, klo), MaskAlphaWords(dw.hi, sw.hi, khi));
-        } else if constexpr (Op == GSimdOp::Lighten) {
-            // m = 0 adds nothing, which leaves d by itself.
-            const Widened dw = Widen(dv), mw = Widen(mv);
-            const V lo = _mm256_add_epi16(
-                dw.lo, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(words255, dw.lo), mw.lo), 8));
-            const V hi = _mm256_add_epi16(
-                dw.hi, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(words255, dw.hi), mw.hi), 8));
-            result = Narrow(lo, hi);
-        } else {
-            static_assert(Op == GSimdOp::Darken);
-            const Widened dw = Widen(dv), mw = Widen(mv);
-            result = Narrow(_mm256_srli_epi16(_mm256_mullo_epi16(dw.lo, mw.lo), 8),
-                            _mm256_srli_epi16(_mm256_mullo_epi16(dw.hi, mw.hi), 8));
-            keep = _mm256_or_si256(keep, _mm256_cmpeq_epi8(mv, ones));
-        }
-        if (keyLive)
-            keep = _mm256_or_si256(keep, KeyMatch(sv, keyPattern));
+        const V result = ApplyOp<Op>(dv, sv, mv, k, keep);
+        if (k.keyLive)
+            keep = _mm256_or_si256(keep, KeyMatch(sv, k.keyPattern));
 
         StoreGroup(d, _mm256_blendv_epi8(result, dv, keep));
         dv = next;
@@ -262,6 +372,15 @@ template <GSimdOp Op, bool Mirror>
         Store32(d + 32, b);
         Store32(d + n - 64, c);
         Store32(d + n - 32, e);
+    } else if (n <= 192) {
+        const V a = Load32(s), b = Load32(s + 32), c = Load32(s + 64);
+        const V f = Load32(s + n - 96), g = Load32(s + n - 64), h = Load32(s + n - 32);
+        Store32(d, a);
+        Store32(d + 32, b);
+        Store32(d + 64, c);
+        Store32(d + n - 96, f);
+        Store32(d + n - 64, g);
+        Store32(d + n - 32, h);
     } else {
         const V a = Load32(s), b = Load32(s + 32), c = Load32(s + 64), e = Load32(s + 96);
         const V f = Load32(s + n - 128), g = Load32(s + n - 96), h = Load32(s + n - 64);
@@ -314,31 +433,14 @@ template <GSimdOp Op, bool Mirror>
     }
 }
 
-// Ten pixels exactly, as one group: lane 0 holds bytes 0..15, lane 1 bytes 14..29. Bytes 14
-// and 15 sit in both lanes and are worked out alike in each, so the two stores agree; nothing
-// outside the 30 bytes is read or written.
-constexpr ptrdiff_t kTenSecondLane = 14;
-
-// Byte by byte, the pixel of that layout that the byte belongs to.
-[[gnu::target("avx2")]] inline V TenPixelOfByte()
-{
-    return _mm256_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5,
-                            4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9);
-}
-
 // Pixels [first, first + count) of the ten at d drawn by the mask rule; the others keep what
 // was loaded. Reads exactly ten mask bytes.
 [[gnu::target("avx2"), gnu::always_inline]] inline void BlendTen(uint8_t* d, const uint8_t* s,
                                                                  const uint8_t* m, int first,
                                                                  int count)
 {
-    int64_t low;
-    uint16_t high;
-    std::memcpy(&low, m, 8);
-    std::memcpy(&high, m + 8, 2);
     const V pixelOf = TenPixelOfByte();
-    const V mv = _mm256_shuffle_epi8(
-        _mm256_broadcastsi128_si256(_mm_insert_epi16(_mm_cvtsi64_si128(low), high, 4)), pixelOf);
+    const V mv = LoadTenMask(m);
     const V dv = LoadLanes(d, kTenSecondLane), sv = LoadLanes(s, kTenSecondLane);
     const Widened dw = Widen(dv), sw = Widen(sv), mw = Widen(mv);
     const V result = Narrow(MaskWords(dw.lo, sw.lo, _mm256_add_epi16(mw.lo, mw.lo)),
@@ -470,23 +572,170 @@ constexpr ptrdiff_t kTenSecondLane = 14;
     }
 }
 
+// Four palette colours a step: each entry loaded as a 4-byte word into its own lane (loads
+// that issue side by side, where a gather measured slower), the four 3-byte colours packed
+// to the front by one shuffle and stored as 16 bytes; the next group overwrites the last 4. The
+// run's last four pixels, where 16 bytes would pass its end, are stored as exactly 12 bytes
+// (runs shorter than four pixel by pixel).
+template <int Entry>
+[[gnu::always_inline]] inline int32_t PaletteWord(const uint8_t* palette, uint32_t index)
+{
+    int32_t word;
+    std::memcpy(&word, palette + ptrdiff_t(index) * Entry, 4);
+    return word;
+}
+
+template <int Entry, bool Mirror>
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i PaletteFour(const uint8_t* s, int i, const uint8_t* palette)
+{
+    uint32_t four;
+    std::memcpy(&four, Mirror ? s - i - 3 : s + i, 4);
+    if constexpr (Mirror)
+        four = __builtin_bswap32(four);
+    __m128i v = _mm_cvtsi32_si128(PaletteWord<Entry>(palette, four & 255));
+    v = _mm_insert_epi32(v, PaletteWord<Entry>(palette, (four >> 8) & 255), 1);
+    v = _mm_insert_epi32(v, PaletteWord<Entry>(palette, (four >> 16) & 255), 2);
+    v = _mm_insert_epi32(v, PaletteWord<Entry>(palette, four >> 24), 3);
+    return _mm_shuffle_epi8(v, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+}
+
+template <int Entry, bool Mirror>
+[[gnu::target("avx2")]] void PaletteRunAvx2(uint8_t* d, const uint8_t* s, int n, const uint8_t* palette)
+{
+    int i = 0;
+    for (; i + 10 <= n; i += 8) {
+        const __m128i a = PaletteFour<Entry, Mirror>(s, i, palette);
+        const __m128i b = PaletteFour<Entry, Mirror>(s, i + 4, palette);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 3), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 3 + 12), b);
+    }
+    for (; i + 6 <= n; i += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 3), PaletteFour<Entry, Mirror>(s, i, palette));
+    auto one = [&](int k) {
+        const uint8_t* p = palette + ptrdiff_t(Mirror ? s[-k] : s[k]) * Entry;
+        d[k * 3] = p[0];
+        d[k * 3 + 1] = p[1];
+        d[k * 3 + 2] = p[2];
+    };
+    if (i < n && n >= 4) {
+        // The run's last four pixels, exactly 12 bytes; those already drawn get the same bytes.
+        for (; i < n - 4; ++i)
+            one(i);
+        const __m128i v = PaletteFour<Entry, Mirror>(s, n - 4, palette);
+        uint8_t* last = d + (n - 4) * 3;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(last), v);
+        const int32_t top = _mm_extract_epi32(v, 2);
+        std::memcpy(last + 8, &top, 4);
+        return;
+    }
+    for (; i < n; ++i)
+        one(i);
+}
+
+// Pixels [first, first + count) of the ten at d lightened by their mask bytes m[0..9]; the others
+// keep what was loaded.
+[[gnu::target("avx2"), gnu::always_inline]] inline void LightenTen(uint8_t* d, const uint8_t* m, int first, int count,
+                                                                   const RowConstants& k)
+{
+    const V pixelOf = TenPixelOfByte();
+    const V dv = LoadLanes(d, kTenSecondLane);
+    V keep = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(char(first)), pixelOf),
+                             _mm256_cmpgt_epi8(pixelOf, _mm256_set1_epi8(char(first + count - 1))));
+    const V result = ApplyOp<GSimdOp::Lighten>(dv, dv, LoadTenMask(m), k, keep);
+    StoreLanes(d, kTenSecondLane, _mm256_blendv_epi8(result, dv, keep));
+}
+
+// Pixels [from, to) of a row `width` pixels wide lightened, ten at a time when the row has room
+// for a window, a last window moved back to end inside the row.
+[[gnu::target("avx2"), gnu::always_inline]] inline void LightenSpanAvx2(uint8_t* row, const uint8_t* m, int32_t from,
+                                                                        int32_t to, int32_t width, const RowConstants& k)
+{
+    if (width < 10) {
+        const GRuleLighten rule;
+        for (int32_t i = from; i < to; ++i)
+            rule.Apply(row + 3 * i, nullptr, m + i);
+        return;
+    }
+    for (int32_t at = from; at < to;) {
+        const int32_t start = std::min(at, width - 10);
+        const int32_t first = at - start;
+        const int32_t count = std::min(to - at, 10 - first);
+        LightenTen(row + ptrdiff_t(start) * 3, m + start, first, count, k);
+        at += count;
+    }
+}
+
+// The lighten rule over whole rows of a mask table: each stretch of runs other than Opaque
+// (mask 0, which adds nothing) as one span, so that neighbouring Skip and Blend runs share
+// their windows.
+[[gnu::target("avx2")]] void LightenRunsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t*, ptrdiff_t,
+                                             const uint8_t* m, int32_t width, const GBlitRuns& runs, int32_t row,
+                                             int32_t rowStep, int32_t rows)
+{
+    const RowConstants k = MakeRowConstants<GSimdOp::Lighten>(GSimdArgs{});
+    const uint32_t* all = runs.RowBegin(0);
+    const uint32_t* starts = runs.RowStarts();
+    for (; rows > 0; --rows, row += rowStep, d += dstPitch) {
+        const uint8_t* mask = m + ptrdiff_t(row) * width;
+        int32_t x = 0;
+        int32_t spanStart = -1;
+        for (const uint32_t* r = all + starts[row], *end = all + starts[row + 1]; r != end; ++r) {
+            const int32_t n = GBlitRuns::Length(*r);
+            if (GBlitRuns::Kind(*r) != GRunKind::Opaque) {
+                if (spanStart < 0)
+                    spanStart = x;
+            } else if (spanStart >= 0) {
+                LightenSpanAvx2(d, mask, spanStart, x, width, k);
+                spanStart = -1;
+            }
+            x += n;
+        }
+        if (spanStart >= 0)
+            LightenSpanAvx2(d, mask, spanStart, x, width, k);
+    }
+}
+
 constexpr size_t kOps = size_t(GSimdOp::Count);
 
 // [op][mirror]
 constexpr GSimdRowFn kAvx2Rows[kOps][2] = {
     {CopyRowAvx2, RowAvx2<GSimdOp::Copy, true>},
     {RowAvx2<GSimdOp::Key, false>, RowAvx2<GSimdOp::Key, true>},
-    {RowAvx2<GSimdOp::Mask, false>, RowAvx2<GSimdOp::Mask, true>},
-    {RowAvx2<GSimdOp::MaskAlpha, false>, RowAvx2<GSimdOp::MaskAlpha, true>},
-    {RowAvx2<GSimdOp::Alpha, false>, RowAvx2<GSimdOp::Alpha, true>},
+    {RowTenAvx2<GSimdOp::Mask>, RowAvx2<GSimdOp::Mask, true>},
+    {RowTenAvx2<GSimdOp::MaskAlpha>, RowAvx2<GSimdOp::MaskAlpha, true>},
+    {RowTenAvx2<GSimdOp::Alpha>, RowAvx2<GSimdOp::Alpha, true>},
     {RowAvx2<GSimdOp::KeyAlpha, false>, RowAvx2<GSimdOp::KeyAlpha, true>},
-    {RowAvx2<GSimdOp::Lighten, false>, RowAvx2<GSimdOp::Lighten, true>},
-    {RowAvx2<GSimdOp::Darken, false>, RowAvx2<GSimdOp::Darken, true>},
+    {RowTenAvx2<GSimdOp::Lighten>, RowAvx2<GSimdOp::Lighten, true>},
+    {RowTenAvx2<GSimdOp::Darken>, RowAvx2<GSimdOp::Darken, true>},
 };
 
 #endif // TOLVANRISE_KERNELS_X86
 
 } // namespace
+
+GPaletteRunFn PaletteRun(int entry, bool mirror)
+{
+#ifdef TOLVANRISE_KERNELS_X86
+    if (SelectedIsa() == GKernelIsa::Avx2) {
+        if (entry == 3)
+            return mirror ? PaletteRunAvx2<3, true> : PaletteRunAvx2<3, false>;
+        if (entry == 4)
+            return mirror ? PaletteRunAvx2<4, true> : PaletteRunAvx2<4, false>;
+    }
+#endif
+    (void)entry;
+    (void)mirror;
+    return nullptr;
+}
+
+GDrawRunsFn LightenRunsWhole()
+{
+#ifdef TOLVANRISE_KERNELS_X86
+    if (SelectedIsa() == GKernelIsa::Avx2)
+        return LightenRunsAvx2;
+#endif
+    return nullptr;
+}
 
 GDrawRunsFn DrawRunsWhole()
 {

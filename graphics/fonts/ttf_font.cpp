@@ -4,6 +4,7 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -11,9 +12,15 @@
 #include "foundation/files/data_files.h"
 #include "foundation/files/xor_scramble.h"
 #include "foundation/image/bitmap.h"
+#include "graphics/blit/kernels.h"
 #include "graphics/store/bitmap_pool.h"
 #include "graphics/store/graphics_resources.h"
 #include "platform/text/system_fonts.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TOLVANRISE_GLYPHS_X86 1
+#endif
 
 namespace {
 
@@ -29,6 +36,31 @@ uint64_t CacheKey(int32_t charSize, int32_t mode, uint32_t code)
     return (static_cast<uint64_t>(static_cast<uint32_t>(charSize)) << 32) |
            (static_cast<uint64_t>(mode & 0xFF) << 24) | (code & 0xFFFFFF);
 }
+
+#ifdef TOLVANRISE_GLYPHS_X86
+// Eight pixels, some covered and some not (the antialiased edges of a glyph), without a branch
+// per pixel: each covered one takes the colour and the mask 255 - c, each empty one keeps its
+// bytes, chosen by the empty bytes spread over the three bytes of their pixels. Reads and
+// writes exactly the eight pixels and their eight mask bytes.
+[[gnu::target("avx2")]] void MixedEightAvx2(const uint8_t* c, uint8_t* d, uint8_t* a,
+                                            const uint64_t* words)
+{
+    const __m128i cv = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(c));
+    const __m128i empty = _mm_cmpeq_epi8(cv, _mm_setzero_si128());
+    const __m128i masks = _mm_xor_si128(cv, _mm_set1_epi8(-1));
+    const __m128i oldMasks = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(a), _mm_blendv_epi8(masks, oldMasks, empty));
+    const __m128i keepLow = _mm_shuffle_epi8(empty, _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5));
+    const __m128i keepHigh = _mm_shuffle_epi8(empty, _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, -1, -1, -1, -1, -1, -1, -1, -1));
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+    const __m128i high = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(d + 16));
+    const __m128i colourLow = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
+    const __m128i colourHigh = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(words + 2));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_blendv_epi8(colourLow, low, keepLow));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), _mm_blendv_epi8(colourHigh, high, keepHigh));
+}
+
+#endif
 
 } // namespace
 
@@ -243,13 +275,24 @@ void GTtfFont::CopyGlyph(const CachedGlyph& glyph, GBitmap& dst, int x, int y,
     const int32_t pitch = dst.GetPitch();
     uint8_t* pixels = dst.GetPixels();
     uint8_t* alpha = dst.GetAlpha();
-    // The colour as four pixels of B, G, R.
-    uint8_t pattern[12];
-    for (int k = 0; k < 4; ++k) {
+    // The colour as eight pixels of B, G, R, held in three words; one pixel as 2 + 1 bytes.
+    uint8_t pattern[24];
+    for (int k = 0; k < 8; ++k) {
         pattern[3 * k + 0] = static_cast<uint8_t>(colour);
         pattern[3 * k + 1] = static_cast<uint8_t>(colour >> 8);
         pattern[3 * k + 2] = static_cast<uint8_t>(colour >> 16);
     }
+    uint64_t words[3];
+    std::memcpy(words, pattern, sizeof words);
+    const uint16_t low = static_cast<uint16_t>(colour);
+    const uint8_t high = static_cast<uint8_t>(colour >> 16);
+    auto pixel = [&](uint8_t* d, uint8_t* a, uint8_t cover) {
+        std::memcpy(d, &low, 2);
+        d[2] = high;
+        *a = static_cast<uint8_t>(255 - cover);
+    };
+    // The instruction set of the blit kernels, which tests may narrow to compare both paths.
+    [[maybe_unused]] const bool wide = GetKernelIsa() == GKernelIsa::Avx2;
     for (int32_t row = y0; row < y1; ++row) {
         const int32_t from = std::max(x0, x + glyph.spanFrom[row - y]);
         const int32_t to = std::min(x1, x + glyph.spanTo[row - y]);
@@ -257,36 +300,39 @@ void GTtfFont::CopyGlyph(const CachedGlyph& glyph, GBitmap& dst, int x, int y,
                            (from - x);
         uint8_t* d = pixels + static_cast<size_t>(row) * pitch + from * 3;
         uint8_t* a = alpha + static_cast<size_t>(row) * dw + from;
-        // Four pixels at a time: runs of four covered or four empty bytes are the common case
-        // (stems and bowls, gaps); only mixed groups go pixel by pixel. Measured on 16-point
-        // text (bench_text): about 1.15 times the speed of the plain pixel loop; a branch-free
-        // byte-wise select instead ran at half its speed.
+        // Eight pixels at a time: runs of eight covered or eight empty bytes are common (stems
+        // and bowls, gaps), stored or skipped whole from registers; mixed groups are blended
+        // by their coverage where the vector path runs, else drawn pixel by pixel. The mask of
+        // a covered pixel is 255 - c, the complement of its byte. Measured on 16-point text
+        // (bench_text): about 1.2 times the speed of the four-pixel groups that came before.
         const int32_t n = to - from;
         int32_t i = 0;
-        for (; i + 4 <= n; i += 4) {
-            uint32_t quad;
-            std::memcpy(&quad, c + i, 4);
-            if (quad == 0)
+        for (; i + 8 <= n; i += 8) {
+            uint64_t oct;
+            std::memcpy(&oct, c + i, 8);
+            if (oct == 0)
                 continue;
-            const bool full = (quad & 0xFFu) && (quad & 0xFF00u) && (quad & 0xFF0000u) &&
-                              (quad & 0xFF000000u);
-            if (full) {
-                std::memcpy(d + 3 * i, pattern, 12);
-                for (int k = 0; k < 4; ++k)
-                    a[i + k] = static_cast<uint8_t>(255 - c[i + k]);
+            const bool anyEmpty = ((oct - 0x0101010101010101ull) & ~oct & 0x8080808080808080ull) != 0;
+            if (!anyEmpty) {
+                std::memcpy(d + 3 * i, words, sizeof words);
+                const uint64_t masks = ~oct;
+                std::memcpy(a + i, &masks, 8);
                 continue;
             }
-            for (int k = i; k < i + 4; ++k)
-                if (c[k] != 0) {
-                    std::memcpy(d + 3 * k, pattern, 3);
-                    a[k] = static_cast<uint8_t>(255 - c[k]);
-                }
+#ifdef TOLVANRISE_GLYPHS_X86
+            if (wide) {
+                MixedEightAvx2(c + i, d + 3 * i, a + i, words);
+                continue;
+            }
+#endif
+            static_assert(std::endian::native == std::endian::little, "c[i] is the low byte");
+            for (int k = 0; k < 8; ++k, oct >>= 8)
+                if (const uint8_t cover = static_cast<uint8_t>(oct); cover != 0)
+                    pixel(d + 3 * (i + k), a + i + k, cover);
         }
         for (; i < n; ++i)
-            if (c[i] != 0) {
-                std::memcpy(d + 3 * i, pattern, 3);
-                a[i] = static_cast<uint8_t>(255 - c[i]);
-            }
+            if (c[i] != 0)
+                pixel(d + 3 * i, a + i, c[i]);
     }
 }
 

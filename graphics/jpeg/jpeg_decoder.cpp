@@ -415,6 +415,14 @@ bool GJpegDecoder::ReadScanHeader()
     if (count != m_componentCount)
         return Fail(kJpegErrScanHeader);
 
+    // The vector transform reads its coefficients transposed when it can: they are stored so.
+    if (const GJpegInverseDctFn transposed = GJpegSelectTransposedInverseDct()) {
+        m_inverseDct = transposed;
+        m_zigzag = kJpegZigzagTransposed;
+    } else {
+        m_inverseDct = GJpegSelectInverseDct();
+        m_zigzag = kJpegZigzag;
+    }
     for (int32_t i = 0; i < count; ++i) {
         Component& c = m_components[m_scanOrder[i]];
         if (!m_quantDefined[c.quantTable])
@@ -425,6 +433,7 @@ bool GJpegDecoder::ReadScanHeader()
         for (int k = 0; k < 64; ++k) {
             c.quant[k] = m_quantTables[c.quantTable][k];
             c.smallQuant = c.smallQuant && c.quant[k] <= 128;
+            c.place[k] = static_cast<uint32_t>(c.quant[k]) << 8 | m_zigzag[k];
         }
         c.prediction = 0;
     }
@@ -447,7 +456,6 @@ bool GJpegDecoder::ReadScanHeader()
 
     m_restartsLeft = m_restartInterval;
     m_nextRestart = 0;
-    m_inverseDct = GJpegSelectInverseDct();
     m_bits.Start(&m_input);
     return true;
 }
@@ -492,7 +500,7 @@ bool GJpegDecoder::DecodeMcuRow()
             // Only coefficients up to the last coded one can be nonzero.
             if (lastZigzag < 16) {
                 for (int k = 0; k <= lastZigzag; ++k)
-                    m_coefficients[kJpegZigzag[k]] = 0;
+                    m_coefficients[m_zigzag[k]] = 0;
             } else {
                 ClearBlock(m_coefficients);
             }
@@ -520,7 +528,7 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
     coefficients[0] = static_cast<int16_t>(Saturate16(c.prediction * c.quant[0]));
 
     const GJpegHuffmanTable& ac = m_huffman[c.acTable];
-    const int32_t* quant = c.quant;
+    const uint32_t* place = c.place;
     int last = 0;
     bool overrun = false;
     for (int k = 1; k < 64;) {
@@ -534,8 +542,9 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
             }
             bits.Consume(fast & 0xFF);
             // |value| <= 255 here: with factors of at most 128 the product cannot leave 16 bits.
-            const int32_t product = (fast >> 16) * quant[k];
-            coefficients[kJpegZigzag[k]] = static_cast<int16_t>(kSaturateSmall ? Saturate16(product) : product);
+            const uint32_t at = place[k];
+            const int32_t product = (fast >> 16) * static_cast<int32_t>(at >> 8);
+            coefficients[at & 0xFF] = static_cast<int16_t>(kSaturateSmall ? Saturate16(product) : product);
             last = k++;
             continue;
         }
@@ -559,7 +568,8 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
             break;
         }
         const int32_t value = GJpegExtend(bits.Take(bitsOfValue), bitsOfValue);
-        coefficients[kJpegZigzag[k]] = static_cast<int16_t>(Saturate16(value * quant[k]));
+        const uint32_t at = place[k];
+        coefficients[at & 0xFF] = static_cast<int16_t>(Saturate16(value * static_cast<int32_t>(at >> 8)));
         last = k++;
     }
     lastZigzag = last;

@@ -123,6 +123,7 @@ private:
         uint8_t blocksDown = 1;
         int32_t prediction = 0;  // DC predictor of T.81 F.2.1.1, kept in signed 16-bit range
         int32_t quant[64] = {};  // dequantisation factors in zigzag order
+        uint32_t place[64] = {}; // factor << 8 | where coefficient k is kept (m_zigzag[k])
         bool smallQuant = false; // every factor at most 128
         uint8_t* plane = nullptr;  // samples of one MCU row: blocksDown * 8 rows
         int32_t stride = 0;        // bytes per plane row
@@ -203,6 +204,7 @@ private:
 
     alignas(32) int16_t m_coefficients[64] = {};  // natural order
     GJpegInverseDctFn m_inverseDct = GJpegInverseDct;
+    const uint8_t* m_zigzag = kJpegZigzag;  // where coefficient k of the zigzag order is kept
 
     std::unique_ptr<uint8_t[]> m_allocations[kMaxAllocations];
     int32_t m_allocationCount = 0;

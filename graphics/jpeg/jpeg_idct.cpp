@@ -358,16 +358,12 @@ template <int kShift>
     return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
 }
 
-[[gnu::target("avx2")]] void InverseDctAvx2(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride)
+// Both passes from v[j] = coefficient j of every row (the first pass's input); `natural` gives
+// the block in natural order to the scalar passes when a pass-1 value leaves 16 bits.
+template <class Natural>
+[[gnu::target("avx2")]] inline void PassesAvx2(__m128i v[8], int lastZigzag, uint8_t* out, int32_t stride,
+                                               Natural natural)
 {
-    if (lastZigzag <= 0) {
-        GJpegInverseDctScalar(coefficients, 0, out, stride);
-        return;
-    }
-    __m128i v[8];
-    for (int r = 0; r < 8; ++r)
-        v[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 8 * r));
-    Transpose8x8(v);
     __m256i w[8];
     Idct8LanesAvx2<kConstBits - kPass1Bits>(v, _mm256_set1_epi32(1 << (kConstBits - kPass1Bits - 1)), w);
     __m256i outside = _mm256_setzero_si256();
@@ -376,7 +372,7 @@ template <int kShift>
         v[k] = Pack16(w[k]);
     }
     if (!_mm256_testz_si256(outside, outside)) {
-        GJpegInverseDctScalar(coefficients, lastZigzag, out, stride);
+        GJpegInverseDctScalar(natural(), lastZigzag, out, stride);
         return;
     }
     Transpose8x8(v);
@@ -387,6 +383,40 @@ template <int kShift>
         const __m128i row = _mm_add_epi16(Pack16(w[r]), level);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + r * stride), _mm_packus_epi16(row, row));
     }
+}
+
+[[gnu::target("avx2")]] void InverseDctAvx2(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride)
+{
+    if (lastZigzag <= 0) {
+        GJpegInverseDctScalar(coefficients, 0, out, stride);
+        return;
+    }
+    __m128i v[8];
+    for (int r = 0; r < 8; ++r)
+        v[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + 8 * r));
+    Transpose8x8(v);
+    PassesAvx2(v, lastZigzag, out, stride, [coefficients] { return coefficients; });
+}
+
+// Coefficients stored column by column need no transpose before the first pass; the rare
+// block that leaves 16 bits is put back in natural order for the scalar passes.
+[[gnu::target("avx2")]] void InverseDctTransposedAvx2(const int16_t* transposed, int lastZigzag, uint8_t* out,
+                                                      int32_t stride)
+{
+    if (lastZigzag <= 0) {
+        GJpegInverseDctScalar(transposed, 0, out, stride); // the DC term sits at 0 either way
+        return;
+    }
+    __m128i v[8];
+    for (int j = 0; j < 8; ++j)
+        v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(transposed + 8 * j));
+    alignas(16) int16_t natural[64];
+    PassesAvx2(v, lastZigzag, out, stride, [&] {
+        for (int r = 0; r < 8; ++r)
+            for (int j = 0; j < 8; ++j)
+                natural[8 * r + j] = transposed[8 * j + r];
+        return natural;
+    });
 }
 
 } // namespace
@@ -433,6 +463,11 @@ GJpegInverseDctFn GJpegSelectInverseDct()
     return GetKernelIsa() == GKernelIsa::Avx2 ? InverseDctAvx2 : GJpegInverseDct;
 }
 
+GJpegInverseDctFn GJpegSelectTransposedInverseDct()
+{
+    return GetKernelIsa() == GKernelIsa::Avx2 ? InverseDctTransposedAvx2 : nullptr;
+}
+
 #else
 
 void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride)
@@ -441,5 +476,7 @@ void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, 
 }
 
 GJpegInverseDctFn GJpegSelectInverseDct() { return GJpegInverseDct; }
+
+GJpegInverseDctFn GJpegSelectTransposedInverseDct() { return nullptr; }
 
 #endif

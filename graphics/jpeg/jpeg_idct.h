@@ -20,5 +20,14 @@ void GJpegInverseDct(const int16_t* coefficients, int lastZigzag, uint8_t* out, 
 // picked once per picture by the decoder: AVX2, else the function above.
 using GJpegInverseDctFn = void (*)(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride);
 GJpegInverseDctFn GJpegSelectInverseDct();
+// The same transform reading its coefficients transposed (index column * 8 + row), which
+// saves the vector code a transpose; null where the instruction set in use has none. With it,
+// a decoder stores coefficient k of the zigzag order at kJpegZigzagTransposed[k].
+GJpegInverseDctFn GJpegSelectTransposedInverseDct();
+inline constexpr uint8_t kJpegZigzagTransposed[64] = {
+    0,  8,  1,  2,  9,  16, 24, 17, 10, 3,  4,  11, 18, 25, 32, 40, 33, 26, 19, 12, 5,  6,
+    13, 20, 27, 34, 41, 48, 56, 49, 42, 35, 28, 21, 14, 7,  15, 22, 29, 36, 43, 50, 57, 58,
+    51, 44, 37, 30, 23, 31, 38, 45, 52, 59, 60, 53, 46, 39, 47, 54, 61, 62, 55, 63,
+};
 // The scalar reference.
 void GJpegInverseDctScalar(const int16_t* coefficients, int lastZigzag, uint8_t* out, int32_t stride);

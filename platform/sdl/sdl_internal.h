@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/window/messages.h"
+#include "platform/window/pixel_convert.h"
 
 namespace platform {
 
@@ -59,6 +60,10 @@ public:
     int windowedX = 0; // client position before full screen
     int windowedY = 0;
     SDL_Rect target{}; // where the back buffer lands in renderer output pixels
+    // The texture holds 32-bit pixels of this order that the window widens itself; without
+    // one (a renderer that takes no 32-bit format) it holds 24-bit pixels SDL converts.
+    bool wide = false;
+    PixelOrder32 order = PixelOrder32::Bgrx;
 
     // Recomputes target from the renderer's output size: 1:1 when it fits exactly, else
     // scaled with the aspect kept and centred.

@@ -67,6 +67,39 @@ bool IsVideoRunning()
     return SDL_WasInit(SDL_INIT_VIDEO) != 0;
 }
 
+// A streaming texture in the renderer's own 32-bit format (the first of its list that the
+// engine can write), opaque with blending off; else a 24-bit one that SDL converts.
+void CreateTexture(WindowImpl& impl)
+{
+    SDL_Renderer* renderer = impl.renderer.get();
+    SDL_RendererInfo info{};
+    // The byte orders below hold for the packed formats on little-endian machines only.
+    if (SDL_BYTEORDER == SDL_LIL_ENDIAN && SDL_GetRendererInfo(renderer, &info) == 0) {
+        for (Uint32 i = 0; i < info.num_texture_formats && !impl.texture; ++i) {
+            const Uint32 format = info.texture_formats[i];
+            bool known = true;
+            if (format == SDL_PIXELFORMAT_XRGB8888 || format == SDL_PIXELFORMAT_ARGB8888)
+                impl.order = PixelOrder32::Bgrx;
+            else if (format == SDL_PIXELFORMAT_XBGR8888 || format == SDL_PIXELFORMAT_ABGR8888)
+                impl.order = PixelOrder32::Rgbx;
+            else
+                known = false;
+            if (known)
+                impl.texture.reset(SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_STREAMING,
+                                                     impl.clientWidth, impl.clientHeight));
+        }
+    }
+    if (impl.texture) {
+        impl.wide = true;
+        SDL_SetTextureBlendMode(impl.texture.get(), SDL_BLENDMODE_NONE);
+        return;
+    }
+    impl.wide = false;
+    impl.texture.reset(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_BGR24,
+                                         SDL_TEXTUREACCESS_STREAMING, impl.clientWidth,
+                                         impl.clientHeight));
+}
+
 bool HasRealDisplay()
 {
     if (!IsVideoRunning())
@@ -167,11 +200,8 @@ std::unique_ptr<Window> Window::Create(const char* title, int clientWidth, int c
     impl->renderer.reset(SDL_CreateRenderer(window, -1, 0));
     if (!impl->renderer)
         impl->renderer.reset(SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE));
-    if (impl->renderer) {
-        impl->texture.reset(SDL_CreateTexture(impl->renderer.get(), SDL_PIXELFORMAT_BGR24,
-                                              SDL_TEXTUREACCESS_STREAMING, clientWidth,
-                                              clientHeight));
-    }
+    if (impl->renderer)
+        sdl::CreateTexture(*impl);
     if (!impl->renderer || !impl->texture)
         return nullptr;
     impl->UpdateTarget();
@@ -302,7 +332,16 @@ bool Window::Upload(const uint8_t* pixels, int width, int height, int pitch, int
         return false;
     const SDL_Rect rect{left, top, right - left + 1, bottom - top + 1};
     const uint8_t* first = pixels + size_t(top) * size_t(pitch) + size_t(left) * 3;
-    return SDL_UpdateTexture(w.texture.get(), &rect, first, pitch) == 0;
+    if (!w.wide)
+        return SDL_UpdateTexture(w.texture.get(), &rect, first, pitch) == 0;
+    void* texels = nullptr;
+    int texPitch = 0;
+    if (SDL_LockTexture(w.texture.get(), &rect, &texels, &texPitch) != 0)
+        return false;
+    ConvertRows24To32(first, pitch, static_cast<uint8_t*>(texels), texPitch, rect.w, rect.h,
+                      w.order);
+    SDL_UnlockTexture(w.texture.get());
+    return true;
 }
 
 void Window::Flip()

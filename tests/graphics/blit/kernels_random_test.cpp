@@ -204,6 +204,23 @@ TEST_P(KernelsAgainstReference, RowSplitsAtEveryOffset)
             }
 }
 
+// Rows wider than the buffers the palettised rows lay their colours out in (512 pixels a
+// chunk), cut at random places, so every chunk boundary meets a row prefix and a tail.
+TEST_P(KernelsAgainstReference, WideRowsAcrossTheColourChunks)
+{
+    std::mt19937 rng(512);
+    for (size_t r = 0; r < kBlitRuleCount; ++r)
+        for (int o = 0; o < 4; ++o)
+            for (int t = 0; t < 3 && !HasFatalFailure(); ++t) {
+                const int sw = Between(rng, 500, 1100), dw = sw + 8;
+                Case c{GBlitRule(r), o, sw, 2, dw, 2, 4, 0, t != 0,
+                       GRect{int16_t(4 + Between(rng, 0, 20)), 0, int16_t(4 + sw - 1 - Between(rng, 0, 20)), 1},
+                       {}, Slack::Tight};
+                c.args.alpha = uint8_t(rng()), c.args.fx = int16_t(rng() & 255), c.args.fy = int16_t(rng() & 255);
+                RunCase(c, rng);
+            }
+}
+
 // Indexed keys over large areas decide keyed indices once per call: none, exactly one, or
 // several indices carrying the key colour, each against the reference.
 TEST_P(KernelsAgainstReference, IndexedKeyWithNoneOneAndSeveralKeyedEntries)

@@ -17,6 +17,7 @@
 #include "foundation/files/scramble_keys.h"
 #include "foundation/files/xor_scramble.h"
 #include "foundation/image/bitmap.h"
+#include "graphics/blit/kernels.h"
 #include "graphics/fonts/ttf_font.h"
 #include "graphics/store/bitmap_pool.h"
 #include "support/font_sheets.h"
@@ -169,6 +170,30 @@ TEST(TtfFontTest, DrawsAndMeasuresAsFreeTypeRenders)
     font.DrawTextW(u"W", mono.get(), 20, 0, 0, 0);
     for (int i = 0; i < 60 * 30; ++i)
         ASSERT_TRUE(mono->GetAlpha()[i] == 0 || mono->GetAlpha()[i] == 0xEE) << i;
+}
+
+// Glyph rows wide enough for the eight-pixel groups (stems, bowls and antialiased edges mixed),
+// in every instruction set, clipped on each side, as FreeType renders them.
+TEST(TtfFontTest, LargeGlyphsDrawAsFreeTypeRendersInEveryInstructionSet)
+{
+    GTtfFont font;
+    ASSERT_EQ(font.LoadFromFile(kFacePath, 0), 1);
+    const std::u16string text = u"Wm@%";
+    const GWString wide(text);
+    const GKernelIsa before = GetKernelIsa();
+    for (GKernelIsa isa : {GKernelIsa::Scalar, GKernelIsa::Avx2})
+        for (int size : {18, 28})
+            for (auto [x, y] : {std::pair{1, -2}, std::pair{-9, 4}, std::pair{25, -12}}) {
+                SCOPED_TRACE("isa " + std::to_string(int(isa)) + " size " + std::to_string(size) +
+                             " at " + std::to_string(x) + "," + std::to_string(y));
+                SetKernelIsa(isa);
+                auto ours = Canvas();
+                auto theirs = Canvas();
+                font.DrawTextW(wide, ours.get(), int16_t(size), 0x3060A0, x, y);
+                ReferenceDraw(text, size, 0x3060A0, x, y, *theirs);
+                EXPECT_TRUE(SameImage(*ours, *theirs));
+            }
+    SetKernelIsa(before);
 }
 
 TEST(TtfFontTest, RendersIntoNewPoolImages)

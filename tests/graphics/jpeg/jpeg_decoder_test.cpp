@@ -406,6 +406,15 @@ TEST_P(JpegIsa, InverseDctMatchesTheScalarPasses)
         GJpegSelectInverseDct()(block, last, fast, 8);
         GJpegInverseDctScalar(block, 63, slow, 8);
         ASSERT_EQ(0, std::memcmp(fast, slow, 64)) << "trial " << trial;
+        // The same block stored column by column, for the transform that reads it so.
+        if (const GJpegInverseDctFn transposed = GJpegSelectTransposedInverseDct()) {
+            alignas(16) int16_t columns[64] = {};
+            for (int k = 0; k <= last; ++k)
+                columns[kJpegZigzagTransposed[k]] = block[kJpegZigzag[k]];
+            uint8_t fromColumns[64];
+            transposed(columns, last, fromColumns, 8);
+            ASSERT_EQ(0, std::memcmp(fromColumns, slow, 64)) << "transposed, trial " << trial;
+        }
     }
 }
 

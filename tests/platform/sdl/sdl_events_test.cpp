@@ -283,6 +283,34 @@ TEST_F(SdlEventsTest, PresentShowsTheRectangleInBGROrder)
     EXPECT_FALSE(window->Present(image.data(), 64, 64, 64 * 3, 0, 0, 1, 1)); // wrong size
 }
 
+TEST_F(SdlEventsTest, PresentedRectanglesReadBackAsTheyWereAndKeepEarlierOnes)
+{
+    const int w = 800, h = 600;
+    std::vector<uint8_t> image(size_t(w) * h * 3);
+    uint32_t seed = 1;
+    for (uint8_t& b : image)
+        b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+    SDL_Renderer* renderer = SDL_GetRenderer(SDL_GetWindowFromID(window->GetId()));
+    ASSERT_NE(renderer, nullptr);
+    ASSERT_TRUE(window->Present(image.data(), w, h, w * 3, 0, 0, w - 1, h - 1));
+    // Change the image, present only a narrow odd-sized rectangle of it: inside it the new
+    // pixels show, outside it the old ones stay.
+    std::vector<uint8_t> before = image;
+    for (uint8_t& b : image)
+        b = uint8_t(~b);
+    const SDL_Rect r{13, 7, 37, 5};
+    ASSERT_TRUE(window->Present(image.data(), w, h, w * 3, r.x, r.y, r.x + r.w - 1, r.y + r.h - 1));
+    std::vector<uint8_t> shown(size_t(w) * h * 3);
+    ASSERT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_BGR24, shown.data(), w * 3), 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool inside = x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
+            const size_t at = (size_t(y) * w + x) * 3;
+            const uint8_t* want = inside ? &image[at] : &before[at];
+            ASSERT_EQ(std::memcmp(&shown[at], want, 3), 0) << x << "," << y;
+        }
+}
+
 TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
 {
     window->Show();
