@@ -1,15 +1,21 @@
 #include "foundation/files/html_log.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "foundation/files/data_files.h"
 #include "platform/files/file_system.h"
 #include "platform/system/system_info.h"
 
 namespace {
 
 constexpr const char* kSiteName = "Tolvanrise";
+
+// A plain pointer, so that logs destroyed during the exit (static ones) never meet a list that
+// is gone already.
+GHtmlLog* g_newestAlive = nullptr;
 
 // Messages are text, not markup: a "<" or "&" in them must not open a tag or an entity.
 std::string EscapeHtml(const char* text)
@@ -49,6 +55,10 @@ int Megabytes(uint64_t bytes)
 
 GHtmlLog::GHtmlLog(const char* fileName)
 {
+    m_nextAlive = g_newestAlive;
+    if (m_nextAlive)
+        m_nextAlive->m_prevAlive = this;
+    g_newestAlive = this;
     std::snprintf(m_fileName, sizeof m_fileName, "%s", fileName ? fileName : "");
     m_file = platform::OpenFile(m_fileName, "w");
     if (m_file) {
@@ -57,7 +67,8 @@ GHtmlLog::GHtmlLog(const char* fileName)
         m_keepOpen = 1;
         std::fprintf(m_file, "<HTML>\n<HEAD>  <TITLE> %s Log file  </TITLE>  </HEAD>\n", kSiteName);
         std::fputs("<BODY>\n<FONT  STYLE='FONT-SIZE: 10pt'>\n<PRE>", m_file);
-        WriteTime(m_file, "\n<B><FONT color= '0000ff'>Log file opened: %d/%02d/%02d - %02d:%02d:%02d </FONT></B>\n\n");
+        WriteTime(m_file, "\n<B><FONT color= '0000ff'>Log file opened: %d/%02d/%02d - "
+                          "%02d:%02d:%02d </FONT></B>\n\n");
         Printf("****************************************************");
         Printf("%s", platform::GetCommandLine().c_str());
         Printf("****************************************************");
@@ -69,12 +80,45 @@ GHtmlLog::GHtmlLog(const char* fileName)
 
 GHtmlLog::~GHtmlLog()
 {
+    WriteClosingLines();
+    if (m_prevAlive)
+        m_prevAlive->m_nextAlive = m_nextAlive;
+    else
+        g_newestAlive = m_nextAlive;
+    if (m_nextAlive)
+        m_nextAlive->m_prevAlive = m_prevAlive;
+}
+
+void GHtmlLog::WriteClosingLines()
+{
+    if (m_closingWritten)
+        return;
+    m_closingWritten = true;
     Reopen();
     if (m_file) {
         std::fprintf(m_file, "\n<B><FONT color= '0000ff'>Total Errors = %d\n", m_errorCount);
         WriteTime(m_file, "Log file closed: %d/%02d/%02d - %02d:%02d:%02d </FONT></B>\n\n");
     }
     Close();
+}
+
+void EndEveryLog(const char* error)
+{
+    for (GHtmlLog* log = g_newestAlive; log; log = log->m_nextAlive) {
+        if (log->m_closingWritten)
+            continue;
+        if (error && *error)
+            log->PrintError("%s", error);
+        log->WriteClosingLines();
+    }
+}
+
+void EndProcessWithAlert(const char* message, int exitCode)
+{
+    EndEveryLog(message);
+    if (message && *message)
+        ShowAlert(message);
+    std::exit(exitCode);
 }
 
 void GHtmlLog::Reopen()
@@ -140,7 +184,8 @@ void GHtmlLog::WriteLine(bool isError, const char* format, va_list args)
     const std::string text = EscapeHtml(message);
     const int ms = platform::GetProcessMs();
     if (isError)
-        std::fprintf(m_file, "%7d> <B><FONT color= 'ff0000'>Error:</FONT></B> %s\n", ms, text.c_str());
+        std::fprintf(m_file, "%7d> <B><FONT color= 'ff0000'>Error:</FONT></B> %s\n", ms,
+                     text.c_str());
     else
         std::fprintf(m_file, "%7d> %s\n", ms, text.c_str());
     if (!m_keepOpen)
@@ -158,7 +203,8 @@ void GHtmlLog::WriteSystemInfo()
     // This system is none of the three families the report names, so no family line is written.
     constexpr int kPlatformId = 3;
     Printf("   Version %d.%d.%d %s; Platform ID:%d;", static_cast<int>(version.major),
-           static_cast<int>(version.minor), static_cast<int>(version.build), version.name.c_str(), kPlatformId);
+           static_cast<int>(version.minor), static_cast<int>(version.build), version.name.c_str(),
+           kPlatformId);
     Printf("\n");
 
     PrintBanner(*this, "Processor");
@@ -168,10 +214,18 @@ void GHtmlLog::WriteSystemInfo()
     // the report always takes its fallback lines; for the same reason the video-card section,
     // which names the display adapter's registry key, is never written.
     switch (processor.architecture) {
-    case 386: Printf("   ProcessorType: PROCESSOR_INTEL_386"); break;
-    case 486: Printf("   ProcessorType: PROCESSOR_INTEL_486"); break;
-    case 586: Printf("   ProcessorType: PROCESSOR_INTEL_PENTIUM"); break;
-    default: Printf("   ProcessorType: NOT DETECTED = %d", static_cast<int>(processor.architecture)); break;
+    case 386:
+        Printf("   ProcessorType: PROCESSOR_INTEL_386");
+        break;
+    case 486:
+        Printf("   ProcessorType: PROCESSOR_INTEL_486");
+        break;
+    case 586:
+        Printf("   ProcessorType: PROCESSOR_INTEL_PENTIUM");
+        break;
+    default:
+        Printf("   ProcessorType: NOT DETECTED = %d", static_cast<int>(processor.architecture));
+        break;
     }
     Printf("   ProcessorRevision        : 0x%x", processor.revision);
     Printf("   ProcessorLevel           : 0x%x", processor.level);
@@ -186,9 +240,12 @@ void GHtmlLog::WriteSystemInfo()
     PrintBanner(*this, "Memory status");
     const platform::MemoryInfo memory = platform::GetMemoryInfo();
     Printf("   memory in use:  %d percent", static_cast<int>(memory.loadPercent));
-    Printf("   free physical memory: %d of %d Mb", Megabytes(memory.availablePhysical), Megabytes(memory.totalPhysical));
-    Printf("   free paging file:     %d of %d Mb", Megabytes(memory.availablePaging), Megabytes(memory.totalPaging));
-    Printf("   free virtual memory:  %d of %d Mb", Megabytes(memory.availableVirtual), Megabytes(memory.totalVirtual));
+    Printf("   free physical memory: %d of %d Mb", Megabytes(memory.availablePhysical),
+           Megabytes(memory.totalPhysical));
+    Printf("   free paging file:     %d of %d Mb", Megabytes(memory.availablePaging),
+           Megabytes(memory.totalPaging));
+    Printf("   free virtual memory:  %d of %d Mb", Megabytes(memory.availableVirtual),
+           Megabytes(memory.totalVirtual));
     Printf("\n");
 
     PrintBanner(*this, "Paths");

@@ -7,6 +7,7 @@
 
 #include "foundation/image/bitmap.h"
 #include "foundation/files/data_files.h"
+#include "foundation/files/html_log.h"
 #include "foundation/text/gstring.h"
 #include "foundation/core/register_object.h"
 #include "graphics/blit/blit_runs.h"
@@ -68,9 +69,7 @@ void EndWithBitmapStoreError(const GBitmapStoreError& error)
 {
     if (error.showCursor)
         platform::ShowCursor(true);
-    if (!error.message.empty())
-        ShowAlert(error.message.c_str());
-    std::exit(error.exitCode);
+    EndProcessWithAlert(error.message.c_str(), error.exitCode);
 }
 
 GGraphicsResources::~GGraphicsResources()
@@ -78,9 +77,8 @@ GGraphicsResources::~GGraphicsResources()
     Release();
 }
 
-std::unique_ptr<GGraphicsResources> GGraphicsResources::Create(const char* folder,
-                                                               uint16_t memCount,
-                                                               uint16_t loadCount)
+std::unique_ptr<GGraphicsResources>
+GGraphicsResources::Create(const char* folder, uint16_t memCount, uint16_t loadCount)
 {
     std::unique_ptr<GGraphicsResources> store(new (std::nothrow) GGraphicsResources);
     if (!store)
@@ -199,8 +197,8 @@ GBitmapStoreError GGraphicsResources::TryInit(GBitmapSetSource& source, const ch
     m_entryCount = entries;
     m_loadedSlots = loaded;
     m_memCount = memCount;
-    m_pool.reset(new (std::nothrow) GBitmapPool(*this, loaded, entries,
-                                                static_cast<int16_t>(memCount)));
+    m_pool.reset(new (std::nothrow)
+                     GBitmapPool(*this, loaded, entries, static_cast<int16_t>(memCount)));
     if (!m_pool) {
         Release();
         return StoreError(GBitmapStoreFault::kOutOfMemory,
@@ -335,8 +333,8 @@ int GGraphicsResources::LoadBitmaps(const char* folder, int16_t first, int16_t l
     return result;
 }
 
-int GGraphicsResources::TryLoadBitmaps(GBitmapSetSource& source, const char* folder,
-                                       int16_t first, int16_t last, GBitmapStoreError* error,
+int GGraphicsResources::TryLoadBitmaps(GBitmapSetSource& source, const char* folder, int16_t first,
+                                       int16_t last, GBitmapStoreError* error,
                                        const GBitmapReadLimits& limits)
 {
     GBitmapStoreError ignored;
