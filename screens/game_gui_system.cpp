@@ -56,13 +56,15 @@ int GGameGuiSystem::Init(GFormStackApplication* application, const char* logFile
     LoadDictionary();
 
     char shared[kMaxPathLength] = {};
-    if (GetSharedDataFolder(shared, sizeof shared, kVendorFolder, kProductFolder, kMinimumSystemVersion)) {
+    if (GetSharedDataFolder(shared, sizeof shared, kVendorFolder, kProductFolder,
+                            kMinimumSystemVersion)) {
         m_profilesFolder = std::string(shared) + "/PROFILES";
         log->Printf("Profiles folder: %s", m_profilesFolder.c_str());
     } else {
         // The game still runs; the profiles then live in the data folder.
         m_profilesFolder = "PROFILES";
-        log->PrintError("Cannot open the shared data folder; profiles are kept in %s", m_profilesFolder.c_str());
+        log->PrintError("Cannot open the shared data folder; profiles are kept in %s",
+                        m_profilesFolder.c_str());
     }
     m_profiles = std::make_unique<GPlayerProfiles>(m_profilesFolder);
     m_topScores = std::make_unique<GTopScoreTable>(m_profilesFolder);
@@ -107,16 +109,20 @@ void GGameGuiSystem::InitGame()
     // that the ready bank or player cannot use is worth a line in the log.
     GGameSettings* settings = m_profiles ? &m_profiles->GetDefaultSettings() : nullptr;
     m_soundManager.reset(new (std::nothrow) GSoundManager());
-    if (m_soundManager && !m_soundManager->Init(settings ? &settings->soundVolume : nullptr, bank, kSoundList) && bank)
+    if (m_soundManager &&
+        !m_soundManager->Init(settings ? &settings->soundVolume : nullptr, bank, kSoundList) &&
+        bank)
         GetLog()->PrintError("Cannot load the sound list %s", kSoundList);
     m_musicManager.reset(new (std::nothrow) GMusicManager());
-    if (m_musicManager && !m_musicManager->Init(settings ? &settings->musicVolume : nullptr, player, kMusicList) &&
+    if (m_musicManager &&
+        !m_musicManager->Init(settings ? &settings->musicVolume : nullptr, player, kMusicList) &&
         player)
         GetLog()->PrintError("Cannot load the music list %s", kMusicList);
-    GetLog()->Printf("Audio: %s, music player %s, sound bank %s, music modes %u, sound events %u",
-                     m_audio->GetDevice() ? "on" : "off", player ? "ready" : "none", bank ? "ready" : "none",
-                     m_musicManager ? static_cast<unsigned>(m_musicManager->GetEntries().size()) : 0u,
-                     m_soundManager ? static_cast<unsigned>(m_soundManager->GetEntries().size()) : 0u);
+    GetLog()->Printf(
+        "Audio: %s, music player %s, sound bank %s, music modes %u, sound events %u",
+        m_audio->GetDevice() ? "on" : "off", player ? "ready" : "none", bank ? "ready" : "none",
+        m_musicManager ? static_cast<unsigned>(m_musicManager->GetEntries().size()) : 0u,
+        m_soundManager ? static_cast<unsigned>(m_soundManager->GetEntries().size()) : 0u);
 }
 
 void GGameGuiSystem::ShutdownGame()
@@ -170,6 +176,7 @@ void GGameGuiSystem::LoadPlayerData()
     if (!m_profiles->Load())
         GetLog()->Printf("No usable profiles in %s: the defaults hold", m_profilesFolder.c_str());
     m_topScores->Load();
+    LogRecordNotes();
     m_playerDataLoaded = true;
     ApplySettings();
 }
@@ -180,11 +187,21 @@ int GGameGuiSystem::SavePlayerData()
     // over them.
     if (!m_profiles || !m_playerDataLoaded)
         return 0;
-    const int profiles = m_profiles->Save();
+    // The scores lead and the store follows: a close cut short between the two leaves new
+    // scores beside an old store, never a new store beside old scores.
     const int scores = m_topScores->Save();
+    const int profiles = m_profiles->Save();
+    LogRecordNotes();
     if (!profiles || !scores)
         GetLog()->PrintError("Cannot save the profiles in %s", m_profilesFolder.c_str());
     return profiles && scores ? 1 : 0;
+}
+
+void GGameGuiSystem::LogRecordNotes()
+{
+    for (std::vector<std::string> notes : {m_profiles->TakeNotes(), m_topScores->TakeNotes()})
+        for (const std::string& note : notes)
+            GetLog()->PrintError("%s", note.c_str());
 }
 
 void GGameGuiSystem::ApplySettings()
