@@ -352,8 +352,11 @@ bool KeepAside(const char* name, const char* asideName, std::string* reason)
                                                         : TemporaryName(aside.substr(0, slash + 1),
                                                                         aside.substr(slash + 1));
     if (::link(path.c_str(), link.c_str()) == 0) {
-        if (::rename(link.c_str(), aside.c_str()) == 0)
+        if (::rename(link.c_str(), aside.c_str()) == 0) {
+            // A rename between two links of one file does nothing and leaves the new link.
+            ::unlink(link.c_str());
             return true;
+        }
         const int error = errno;
         ::unlink(link.c_str());
         errno = error;
