@@ -199,8 +199,10 @@ TEST(RecordFiles, DamagedOrUnreadableRecordsAreKeptAndSaySo)
         // The players' bytes as far as the damage left them.
         const size_t to = std::string(c.what).find("truncated") == 0 ? (c.record == 0 ? 5000 : 500)
                                                                      : original.size();
-        const std::string now = Plain(file, c.record);
-        ASSERT_EQ(now.size(), original.size()) << "the record is written whole";
+        // A record not written whole fails here; the other rows are still checked.
+        std::string now = Plain(file, c.record);
+        EXPECT_EQ(now.size(), original.size()) << "the record is written whole";
+        now.resize(original.size());
         switch (c.expect) {
         case Expect::kKeptInRecord: {
             std::string expected = original.substr(from, to - from);
