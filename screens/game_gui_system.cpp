@@ -56,15 +56,13 @@ int GGameGuiSystem::Init(GFormStackApplication* application, const char* logFile
     LoadDictionary();
 
     char shared[kMaxPathLength] = {};
-    if (GetSharedDataFolder(shared, sizeof shared, kVendorFolder, kProductFolder,
-                            kMinimumSystemVersion)) {
+    if (GetSharedDataFolder(shared, sizeof shared, kVendorFolder, kProductFolder, kMinimumSystemVersion)) {
         m_profilesFolder = std::string(shared) + "/PROFILES";
         log->Printf("Profiles folder: %s", m_profilesFolder.c_str());
     } else {
         // The game still runs; the profiles then live in the data folder.
         m_profilesFolder = "PROFILES";
-        log->PrintError("Cannot open the shared data folder; profiles are kept in %s",
-                        m_profilesFolder.c_str());
+        log->PrintError("Cannot open the shared data folder; profiles are kept in %s", m_profilesFolder.c_str());
     }
     m_profiles = std::make_unique<GPlayerProfiles>(m_profilesFolder);
     m_topScores = std::make_unique<GTopScoreTable>(m_profilesFolder);
@@ -109,20 +107,16 @@ void GGameGuiSystem::InitGame()
     // that the ready bank or player cannot use is worth a line in the log.
     GGameSettings* settings = m_profiles ? &m_profiles->GetDefaultSettings() : nullptr;
     m_soundManager.reset(new (std::nothrow) GSoundManager());
-    if (m_soundManager &&
-        !m_soundManager->Init(settings ? &settings->soundVolume : nullptr, bank, kSoundList) &&
-        bank)
+    if (m_soundManager && !m_soundManager->Init(settings ? &settings->soundVolume : nullptr, bank, kSoundList) && bank)
         GetLog()->PrintError("Cannot load the sound list %s", kSoundList);
     m_musicManager.reset(new (std::nothrow) GMusicManager());
-    if (m_musicManager &&
-        !m_musicManager->Init(settings ? &settings->musicVolume : nullptr, player, kMusicList) &&
+    if (m_musicManager && !m_musicManager->Init(settings ? &settings->musicVolume : nullptr, player, kMusicList) &&
         player)
         GetLog()->PrintError("Cannot load the music list %s", kMusicList);
-    GetLog()->Printf(
-        "Audio: %s, music player %s, sound bank %s, music modes %u, sound events %u",
-        m_audio->GetDevice() ? "on" : "off", player ? "ready" : "none", bank ? "ready" : "none",
-        m_musicManager ? static_cast<unsigned>(m_musicManager->GetEntries().size()) : 0u,
-        m_soundManager ? static_cast<unsigned>(m_soundManager->GetEntries().size()) : 0u);
+    GetLog()->Printf("Audio: %s, music player %s, sound bank %s, music modes %u, sound events %u",
+                     m_audio->GetDevice() ? "on" : "off", player ? "ready" : "none", bank ? "ready" : "none",
+                     m_musicManager ? static_cast<unsigned>(m_musicManager->GetEntries().size()) : 0u,
+                     m_soundManager ? static_cast<unsigned>(m_soundManager->GetEntries().size()) : 0u);
 }
 
 void GGameGuiSystem::ShutdownGame()

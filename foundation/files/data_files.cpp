@@ -75,9 +75,7 @@ int WriteKeyedFile(const char* name, const void* data, uint32_t size, uint32_t k
             block[i] ^= k;
     }
     return platform::ReplaceFile(Prefixed(name).c_str(), block.get(), size) ==
-                   platform::ReplaceResult::kReplaced
-               ? 1
-               : 0;
+                   platform::ReplaceResult::kReplaced ? 1 : 0;
 }
 
 int AppendKeyedFile(const char* name, const void* data, uint32_t size, uint32_t key)
@@ -203,8 +201,7 @@ const uint8_t* GDataPackCache::Load(int32_t number, uint32_t* size, const char* 
 {
     if (m_count >= m_capacity || IsCached(number, folder))
         return nullptr;
-    std::string name =
-        folder ? Format("%s/Data%d.dat", folder, number) : Format("Data%d.dat", number);
+    std::string name = folder ? Format("%s/Data%d.dat", folder, number) : Format("Data%d.dat", number);
     platform::FilePtr file = Open(name, "rb");
     if (!file)
         return nullptr;
@@ -321,10 +318,8 @@ int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* 
         return unreadable(std::strerror(errno));
     int64_t fileSize = platform::GetFileSize(file.get());
     if (fileSize > static_cast<int64_t>(size))
-        ShowAlert(
-            Format("WARNING! Incorrect version file %s!\nFile size is more then buffer's size!",
-                   name.c_str())
-                .c_str());
+        ShowAlert(Format("WARNING! Incorrect version file %s!\nFile size is more then buffer's size!",
+                         name.c_str()).c_str());
 
     uint8_t* bytes = static_cast<uint8_t*>(buffer);
     if (size > 0)
@@ -338,10 +333,8 @@ int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* 
         return unreadable("0 bytes read");
     }
     if (got < size)
-        ShowAlert(
-            Format("WARNING! Incorrect version file %s!\nFile size is less then buffer's size!",
-                   name.c_str())
-                .c_str());
+        ShowAlert(Format("WARNING! Incorrect version file %s!\nFile size is less then buffer's size!",
+                         name.c_str()).c_str());
     XorScrambleInt(bytes, nullptr, static_cast<uint32_t>(got), number);
     result.outcome = got < size || fileSize > static_cast<int64_t>(size) ? GRecordRead::kOtherSize
                                                                          : GRecordRead::kWhole;

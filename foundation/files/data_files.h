@@ -107,8 +107,7 @@ std::string UserRecordFileName(int32_t number, const char* subfolder = nullptr);
 int KeepUserRecordAside(int32_t number, const char* subfolder, std::string* reason);
 // Reads byte by byte until the file or the buffer ends; reports nothing and leaves the bytes
 // past the end of the file as they were.
-void ReadUserRecordFileSimple(int32_t number, void* buffer, uint32_t size,
-                              const char* subfolder = nullptr);
+void ReadUserRecordFileSimple(int32_t number, void* buffer, uint32_t size, const char* subfolder = nullptr);
 
 // Files combined with one constant byte, the sum of the key's four bytes modulo 256; a key of
 // 0 leaves the bytes as they are. Names take the prefix. 1 when every byte was written or

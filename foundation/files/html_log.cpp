@@ -184,8 +184,7 @@ void GHtmlLog::WriteLine(bool isError, const char* format, va_list args)
     const std::string text = EscapeHtml(message);
     const int ms = platform::GetProcessMs();
     if (isError)
-        std::fprintf(m_file, "%7d> <B><FONT color= 'ff0000'>Error:</FONT></B> %s\n", ms,
-                     text.c_str());
+        std::fprintf(m_file, "%7d> <B><FONT color= 'ff0000'>Error:</FONT></B> %s\n", ms, text.c_str());
     else
         std::fprintf(m_file, "%7d> %s\n", ms, text.c_str());
     if (!m_keepOpen)
@@ -203,8 +202,7 @@ void GHtmlLog::WriteSystemInfo()
     // This system is none of the three families the report names, so no family line is written.
     constexpr int kPlatformId = 3;
     Printf("   Version %d.%d.%d %s; Platform ID:%d;", static_cast<int>(version.major),
-           static_cast<int>(version.minor), static_cast<int>(version.build), version.name.c_str(),
-           kPlatformId);
+           static_cast<int>(version.minor), static_cast<int>(version.build), version.name.c_str(), kPlatformId);
     Printf("\n");
 
     PrintBanner(*this, "Processor");
@@ -214,18 +212,10 @@ void GHtmlLog::WriteSystemInfo()
     // the report always takes its fallback lines; for the same reason the video-card section,
     // which names the display adapter's registry key, is never written.
     switch (processor.architecture) {
-    case 386:
-        Printf("   ProcessorType: PROCESSOR_INTEL_386");
-        break;
-    case 486:
-        Printf("   ProcessorType: PROCESSOR_INTEL_486");
-        break;
-    case 586:
-        Printf("   ProcessorType: PROCESSOR_INTEL_PENTIUM");
-        break;
-    default:
-        Printf("   ProcessorType: NOT DETECTED = %d", static_cast<int>(processor.architecture));
-        break;
+    case 386: Printf("   ProcessorType: PROCESSOR_INTEL_386"); break;
+    case 486: Printf("   ProcessorType: PROCESSOR_INTEL_486"); break;
+    case 586: Printf("   ProcessorType: PROCESSOR_INTEL_PENTIUM"); break;
+    default: Printf("   ProcessorType: NOT DETECTED = %d", static_cast<int>(processor.architecture)); break;
     }
     Printf("   ProcessorRevision        : 0x%x", processor.revision);
     Printf("   ProcessorLevel           : 0x%x", processor.level);
@@ -240,12 +230,9 @@ void GHtmlLog::WriteSystemInfo()
     PrintBanner(*this, "Memory status");
     const platform::MemoryInfo memory = platform::GetMemoryInfo();
     Printf("   memory in use:  %d percent", static_cast<int>(memory.loadPercent));
-    Printf("   free physical memory: %d of %d Mb", Megabytes(memory.availablePhysical),
-           Megabytes(memory.totalPhysical));
-    Printf("   free paging file:     %d of %d Mb", Megabytes(memory.availablePaging),
-           Megabytes(memory.totalPaging));
-    Printf("   free virtual memory:  %d of %d Mb", Megabytes(memory.availableVirtual),
-           Megabytes(memory.totalVirtual));
+    Printf("   free physical memory: %d of %d Mb", Megabytes(memory.availablePhysical), Megabytes(memory.totalPhysical));
+    Printf("   free paging file:     %d of %d Mb", Megabytes(memory.availablePaging), Megabytes(memory.totalPaging));
+    Printf("   free virtual memory:  %d of %d Mb", Megabytes(memory.availableVirtual), Megabytes(memory.totalVirtual));
     Printf("\n");
 
     PrintBanner(*this, "Paths");

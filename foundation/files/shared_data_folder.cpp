@@ -30,16 +30,14 @@ bool AppendLevel(std::string& path, const char* name, bool privateToUser)
 int GetSharedDataFolder(char* out, uint32_t outSize, const char* vendor, const char* product,
                         int16_t minimumVersion)
 {
-    if (minimumVersion > 0 &&
-        platform::GetSystemMajorVersion() < static_cast<uint32_t>(minimumVersion))
+    if (minimumVersion > 0 && platform::GetSystemMajorVersion() < static_cast<uint32_t>(minimumVersion))
         return 0;
     if (!out || outSize == 0 || !vendor || !product || !*vendor || !*product)
         return 0;
 
     // The data home is private to its user by convention; so are the folders we add.
     std::string path = platform::GetDataHome();
-    if (path.empty() ||
-        !(platform::IsFolder(path.c_str()) || platform::CreateFolders(path.c_str(), true)))
+    if (path.empty() || !(platform::IsFolder(path.c_str()) || platform::CreateFolders(path.c_str(), true)))
         return 0;
     if (!Store(out, outSize, path))
         return 0;

@@ -131,10 +131,9 @@ bool ShowFileDialog(platform::Window* owner, char* outPath, const char* title,
         folder.pop_back();
     std::string title8 = platform::AnsiToUtf8(title ? title : "");
     std::vector<FilterPair> filters = ParseFilter(filter);
-    platform::ProgramResult result =
-        platform::RunProgram(zenity ? ZenityArguments(title8, folder, filters, save)
-                                    : KdialogArguments(title8, folder, filters, save),
-                             true);
+    platform::ProgramResult result = platform::RunProgram(
+        zenity ? ZenityArguments(title8, folder, filters, save) : KdialogArguments(title8, folder, filters, save),
+        true);
     if (!result.started)
         return false;
     if (result.exitCode != 0) {

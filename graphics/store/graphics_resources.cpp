@@ -77,8 +77,9 @@ GGraphicsResources::~GGraphicsResources()
     Release();
 }
 
-std::unique_ptr<GGraphicsResources>
-GGraphicsResources::Create(const char* folder, uint16_t memCount, uint16_t loadCount)
+std::unique_ptr<GGraphicsResources> GGraphicsResources::Create(const char* folder,
+                                                               uint16_t memCount,
+                                                               uint16_t loadCount)
 {
     std::unique_ptr<GGraphicsResources> store(new (std::nothrow) GGraphicsResources);
     if (!store)
@@ -197,8 +198,8 @@ GBitmapStoreError GGraphicsResources::TryInit(GBitmapSetSource& source, const ch
     m_entryCount = entries;
     m_loadedSlots = loaded;
     m_memCount = memCount;
-    m_pool.reset(new (std::nothrow)
-                     GBitmapPool(*this, loaded, entries, static_cast<int16_t>(memCount)));
+    m_pool.reset(new (std::nothrow) GBitmapPool(*this, loaded, entries,
+                                                static_cast<int16_t>(memCount)));
     if (!m_pool) {
         Release();
         return StoreError(GBitmapStoreFault::kOutOfMemory,
@@ -333,8 +334,8 @@ int GGraphicsResources::LoadBitmaps(const char* folder, int16_t first, int16_t l
     return result;
 }
 
-int GGraphicsResources::TryLoadBitmaps(GBitmapSetSource& source, const char* folder, int16_t first,
-                                       int16_t last, GBitmapStoreError* error,
+int GGraphicsResources::TryLoadBitmaps(GBitmapSetSource& source, const char* folder,
+                                       int16_t first, int16_t last, GBitmapStoreError* error,
                                        const GBitmapReadLimits& limits)
 {
     GBitmapStoreError ignored;

@@ -23,15 +23,12 @@ struct ProgramRun {
 class RunningProgram {
 public:
     // env: one "NAME=value" set in the child besides the drivers (may be empty).
-    RunningProgram(const char* executable, const std::string& folder, std::string env = {})
-        : m_env(std::move(env))
+    RunningProgram(const char* executable, const std::string& folder, std::string env = {}) : m_env(std::move(env))
     {
         m_child = fork();
         if (m_child != 0)
             return;
-        const int err = chdir(folder.c_str()) == 0
-                            ? open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644)
-                            : -1;
+        const int err = chdir(folder.c_str()) == 0 ? open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
         if (err < 0)
             _exit(120);
         dup2(err, 2);

@@ -71,8 +71,7 @@ bool Run(const std::string& fontPath, const fs::path& dataFolder, const fs::path
     if (!fonttool::OpenFace(fontPath, error))
         return Fail(error);
 
-    std::string manifest =
-        "# Made by tolvanrise-fonts from " + fs::path(fontPath).filename().string() + "\n";
+    std::string manifest = "# Made by tolvanrise-fonts from " + fs::path(fontPath).filename().string() + "\n";
     std::string list = "<FontManager Config=\"fonts.cfg\">\n";
     GCfgNode config;
     const std::u16string codes = fonttool::SheetCodes();
