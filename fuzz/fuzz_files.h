@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -43,13 +45,22 @@ inline bool QuietBox(const platform::MessageBoxRequest&, platform::MessageBoxAns
     return true;
 }
 
-// "/tmp/fuzz_<name>_<pid>/", made once; boxes are answered silently from then on.
+// Plain bytes, so the exit handler below never meets a string already destroyed.
+inline char g_scratchFolder[512];
+
+// "/tmp/fuzz_<name>_<pid>/", made once and removed when the process exits normally; boxes are
+// answered silently from then on.
 inline const std::string& ScratchFolder(const char* name)
 {
     static const std::string folder = [name] {
         platform::SetMessageBoxBackend(&QuietBox);
         std::string path = "/tmp/fuzz_" + std::string(name) + "_" + std::to_string(getpid());
         platform::CreateFolder(path.c_str());
+        std::snprintf(g_scratchFolder, sizeof g_scratchFolder, "%s", path.c_str());
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(g_scratchFolder, ignored);
+        });
         return path + "/";
     }();
     return folder;

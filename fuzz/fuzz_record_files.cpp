@@ -3,33 +3,21 @@
 // into a folder of their own and read with GPlayerProfiles::Load and GTopScoreTable::Load.
 // Whatever the files held, the settings must come out on the scale and the names terminated;
 // a save must then read back to the same values.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "fuzz/fuzz_files.h"
 #include "game/profiles/player_profiles.h"
-#include "platform/files/file_system.h"
-#include "platform/window/message_box.h"
 
 namespace {
-
-bool Silent(const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer)
-{
-    answer = platform::MessageBoxAnswer::kOk;
-    return true;
-}
 
 void WriteRaw(const std::string& path, const uint8_t* data, size_t size)
 {
     platform::DeleteFile((path + ".damaged").c_str());
-    if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(data, 1, size, file);
-        std::fclose(file);
-    }
+    fuzz::WriteBytes(path, fuzz::Bytes(data, data + size));
 }
 
 void Check(const GGameSettings& s)
@@ -44,15 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2 || size > 64 * 1024)
         return 0;
-    static const std::string folder = [] {
-        platform::SetMessageBoxBackend(&Silent);
-        std::string path = "/tmp/fuzz_record_files_" + std::to_string(getpid());
-        platform::CreateFolder(path.c_str());
-        return path;
-    }();
+    const std::string& folder = fuzz::ScratchFolder("record_files");
     const size_t split = std::min<size_t>(size - 2, size_t(data[0] | data[1] << 8));
-    WriteRaw(folder + "/00000000.bin", data + 2, split);
-    WriteRaw(folder + "/00009999.bin", data + 2 + split, size - 2 - split);
+    WriteRaw(folder + "00000000.bin", data + 2, split);
+    WriteRaw(folder + "00009999.bin", data + 2 + split, size - 2 - split);
 
     GPlayerProfiles profiles(folder);
     GTopScoreTable scores(folder);
