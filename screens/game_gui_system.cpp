@@ -194,6 +194,7 @@ void GGameGuiSystem::LoadPlayerData()
     if (!m_profiles->Load())
         GetLog()->Printf("No usable profiles in %s: the defaults hold", m_profilesFolder.c_str());
     m_topScores->Load();
+    LogRecordNotes();
     m_playerDataLoaded = true;
     ApplySettings();
 }
@@ -204,11 +205,21 @@ int GGameGuiSystem::SavePlayerData()
     // over them.
     if (!m_profiles || !m_playerDataLoaded)
         return 0;
-    const int profiles = m_profiles->Save();
+    // The scores lead and the store follows: a close cut short between the two leaves new
+    // scores beside an old store, never a new store beside old scores.
     const int scores = m_topScores->Save();
+    const int profiles = m_profiles->Save();
+    LogRecordNotes();
     if (!profiles || !scores)
         GetLog()->PrintError("Cannot save the profiles in %s", m_profilesFolder.c_str());
     return profiles && scores ? 1 : 0;
+}
+
+void GGameGuiSystem::LogRecordNotes()
+{
+    for (std::vector<std::string> notes : {m_profiles->TakeNotes(), m_topScores->TakeNotes()})
+        for (const std::string& note : notes)
+            GetLog()->PrintError("%s", note.c_str());
 }
 
 void GGameGuiSystem::ApplySettings()

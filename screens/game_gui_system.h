@@ -76,6 +76,8 @@ private:
     // Empties count slots from the named image's slot + offset and refills them from the
     // folder's set (null: the current folder); 0 when the name is not in the store.
     int ReloadAfter(const char* name, int16_t offset, int16_t count, const char* folder);
+    // Writes what the record files found wrong on disk, and did about it, as error lines.
+    void LogRecordNotes();
 
     std::string m_profilesFolder;
     std::unique_ptr<GPlayerProfiles> m_profiles;

@@ -1,5 +1,6 @@
 #include "foundation/files/data_files.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <new>
@@ -276,12 +277,45 @@ int WriteUserRecordFile(int32_t number, const void* data, uint32_t size, const c
     return 0;
 }
 
-int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* subfolder)
+std::string UserRecordFileName(int32_t number, const char* subfolder)
 {
-    std::string name = RecordFileName(number, subfolder);
-    platform::FilePtr file = Open(name, "rb");
-    if (!file || (!buffer && size > 0))
+    return RecordFileName(number, subfolder);
+}
+
+int KeepUserRecordAside(int32_t number, const char* subfolder, std::string* reason)
+{
+    const std::string name = RecordFileName(number, subfolder);
+    return platform::KeepAside(name.c_str(), (name + ".damaged").c_str(), reason) ? 1 : 0;
+}
+
+int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* subfolder,
+                       GRecordReadInfo* info)
+{
+    GRecordReadInfo unused;
+    GRecordReadInfo& result = info ? *info : unused;
+    const auto unreadable = [&](std::string reason) {
+        result.outcome = GRecordRead::kUnreadable;
+        result.reason = std::move(reason);
         return 0;
+    };
+    result = GRecordReadInfo();
+    std::string name = RecordFileName(number, subfolder);
+    if (!buffer && size > 0)
+        return 0;
+    // Looked at before it is opened: a pipe in the record's place would block the open.
+    switch (platform::GetFileKind(name.c_str())) {
+    case platform::FileKind::kMissing:
+        return 0;
+    case platform::FileKind::kFolder:
+        return unreadable("a folder stands in its place");
+    case platform::FileKind::kOther:
+        return unreadable("it is not a plain file");
+    case platform::FileKind::kFile:
+        break;
+    }
+    platform::FilePtr file = Open(name, "rb");
+    if (!file)
+        return unreadable(std::strerror(errno));
     int64_t fileSize = platform::GetFileSize(file.get());
     if (fileSize > static_cast<int64_t>(size))
         ShowAlert(Format("WARNING! Incorrect version file %s!\nFile size is more then buffer's size!",
@@ -292,15 +326,18 @@ int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* 
         std::memset(bytes, 0, size);
     size_t got = size > 0 ? std::fread(bytes, 1, size, file.get()) : 0;
     if (std::ferror(file.get()))
-        return 0;
+        return unreadable(std::strerror(errno));
     if (got == 0) {
-        ShowAlert(Format("File %s cannot be read! ReadFile function: 0 bytes read", name.c_str()).c_str());
-        return 0;
+        ShowAlert(Format("File %s cannot be read! ReadFile function: 0 bytes read", name.c_str())
+                      .c_str());
+        return unreadable("0 bytes read");
     }
     if (got < size)
         ShowAlert(Format("WARNING! Incorrect version file %s!\nFile size is less then buffer's size!",
                          name.c_str()).c_str());
     XorScrambleInt(bytes, nullptr, static_cast<uint32_t>(got), number);
+    result.outcome = got < size || fileSize > static_cast<int64_t>(size) ? GRecordRead::kOtherSize
+                                                                         : GRecordRead::kWhole;
     return 1;
 }
 

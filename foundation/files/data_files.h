@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 class GString;
 
@@ -80,10 +81,30 @@ private:
 // number as eight decimal digits. Byte i is stored XOR (number + i) in 8-bit arithmetic.
 // Writing replaces the file atomically: a failed write keeps the previous record intact.
 // 1 written, 0 failed (a failure to write, as opposed to create, also shows an alert).
-int WriteUserRecordFile(int32_t number, const void* data, uint32_t size, const char* subfolder = nullptr);
+int WriteUserRecordFile(int32_t number, const void* data, uint32_t size,
+                        const char* subfolder = nullptr);
+// What a record read found on disk, for callers that must not take an unreadable record for a
+// missing one (and then write over it).
+enum class GRecordRead {
+    kWhole,      // read, exactly size bytes
+    kOtherSize,  // read as far as it goes: the file is shorter or longer (warned)
+    kMissing,    // nothing of that name
+    kUnreadable, // there, but no record: no permission, a folder, not a file, empty, a read error
+};
+struct GRecordReadInfo {
+    GRecordRead outcome = GRecordRead::kMissing;
+    std::string reason; // why it was unreadable; empty otherwise
+};
 // Zeroes the buffer and reads up to size bytes; a file of another size is read as far as it
-// goes, with a warning. 1 read, 0 when missing or empty.
-int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* subfolder = nullptr);
+// goes, with a warning. 1 read, 0 when missing or unreadable; info (when given) tells which.
+int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* subfolder = nullptr,
+                       GRecordReadInfo* info = nullptr);
+// The record's file name as the two functions above form it.
+std::string UserRecordFileName(int32_t number, const char* subfolder = nullptr);
+// Keeps what stands at the record's name as "<name>.damaged" beside it (one copy per record,
+// replacing the older one), so the record can be written over without losing it. 1 when kept
+// or when nothing is there; 0 when it cannot be kept, with the reason in *reason.
+int KeepUserRecordAside(int32_t number, const char* subfolder, std::string* reason);
 // Reads byte by byte until the file or the buffer ends; reports nothing and leaves the bytes
 // past the end of the file as they were.
 void ReadUserRecordFileSimple(int32_t number, void* buffer, uint32_t size, const char* subfolder = nullptr);

@@ -1,15 +1,21 @@
 #include "foundation/files/html_log.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "foundation/files/data_files.h"
 #include "platform/files/file_system.h"
 #include "platform/system/system_info.h"
 
 namespace {
 
 constexpr const char* kSiteName = "Tolvanrise";
+
+// A plain pointer, so that logs destroyed during the exit (static ones) never meet a list that
+// is gone already.
+GHtmlLog* g_newestAlive = nullptr;
 
 // Messages are text, not markup: a "<" or "&" in them must not open a tag or an entity.
 std::string EscapeHtml(const char* text)
@@ -49,6 +55,10 @@ int Megabytes(uint64_t bytes)
 
 GHtmlLog::GHtmlLog(const char* fileName)
 {
+    m_nextAlive = g_newestAlive;
+    if (m_nextAlive)
+        m_nextAlive->m_prevAlive = this;
+    g_newestAlive = this;
     std::snprintf(m_fileName, sizeof m_fileName, "%s", fileName ? fileName : "");
     m_file = platform::OpenFile(m_fileName, "w");
     if (m_file) {
@@ -57,7 +67,8 @@ GHtmlLog::GHtmlLog(const char* fileName)
         m_keepOpen = 1;
         std::fprintf(m_file, "<HTML>\n<HEAD>  <TITLE> %s Log file  </TITLE>  </HEAD>\n", kSiteName);
         std::fputs("<BODY>\n<FONT  STYLE='FONT-SIZE: 10pt'>\n<PRE>", m_file);
-        WriteTime(m_file, "\n<B><FONT color= '0000ff'>Log file opened: %d/%02d/%02d - %02d:%02d:%02d </FONT></B>\n\n");
+        WriteTime(m_file, "\n<B><FONT color= '0000ff'>Log file opened: %d/%02d/%02d - "
+                          "%02d:%02d:%02d </FONT></B>\n\n");
         Printf("****************************************************");
         Printf("%s", platform::GetCommandLine().c_str());
         Printf("****************************************************");
@@ -69,12 +80,45 @@ GHtmlLog::GHtmlLog(const char* fileName)
 
 GHtmlLog::~GHtmlLog()
 {
+    WriteClosingLines();
+    if (m_prevAlive)
+        m_prevAlive->m_nextAlive = m_nextAlive;
+    else
+        g_newestAlive = m_nextAlive;
+    if (m_nextAlive)
+        m_nextAlive->m_prevAlive = m_prevAlive;
+}
+
+void GHtmlLog::WriteClosingLines()
+{
+    if (m_closingWritten)
+        return;
+    m_closingWritten = true;
     Reopen();
     if (m_file) {
         std::fprintf(m_file, "\n<B><FONT color= '0000ff'>Total Errors = %d\n", m_errorCount);
         WriteTime(m_file, "Log file closed: %d/%02d/%02d - %02d:%02d:%02d </FONT></B>\n\n");
     }
     Close();
+}
+
+void EndEveryLog(const char* error)
+{
+    for (GHtmlLog* log = g_newestAlive; log; log = log->m_nextAlive) {
+        if (log->m_closingWritten)
+            continue;
+        if (error && *error)
+            log->PrintError("%s", error);
+        log->WriteClosingLines();
+    }
+}
+
+void EndProcessWithAlert(const char* message, int exitCode)
+{
+    EndEveryLog(message);
+    if (message && *message)
+        ShowAlert(message);
+    std::exit(exitCode);
 }
 
 void GHtmlLog::Reopen()

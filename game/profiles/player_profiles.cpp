@@ -5,13 +5,47 @@
 
 #include "foundation/files/data_files.h"
 
-bool GGameSettings::IsPlausible() const
+namespace {
+
+bool VolumeOnScale(int32_t v)
 {
-    const auto volume = [](int32_t v) { return v >= 0 && v <= kMaxVolume; };
-    return flags[0] <= 1 && flags[1] <= 1 && volume(musicVolume) && volume(soundVolume);
+    return v >= 0 && v <= GGameSettings::kMaxVolume;
 }
 
-GPlayerProfiles::GPlayerProfiles(std::string profilesFolder) : m_folder(std::move(profilesFolder))
+} // namespace
+
+bool GGameSettings::IsPlausible() const
+{
+    return flags[0] <= 1 && flags[1] <= 1 && VolumeOnScale(musicVolume) &&
+           VolumeOnScale(soundVolume);
+}
+
+std::string GGameSettings::ResetImplausibleFields()
+{
+    const GGameSettings defaults;
+    std::string reset;
+    const auto note = [&](const char* field, int32_t value) {
+        reset += (reset.empty() ? "" : ", ") + std::string(field) + " " + std::to_string(value);
+    };
+    for (int i = 0; i < 2; ++i) {
+        if (flags[i] > 1) {
+            note(i == 0 ? "first flag" : "second flag", flags[i]);
+            flags[i] = defaults.flags[i];
+        }
+    }
+    if (!VolumeOnScale(musicVolume)) {
+        note("music volume", musicVolume);
+        musicVolume = defaults.musicVolume;
+    }
+    if (!VolumeOnScale(soundVolume)) {
+        note("sound volume", soundVolume);
+        soundVolume = defaults.soundVolume;
+    }
+    return reset;
+}
+
+GPlayerProfiles::GPlayerProfiles(std::string profilesFolder)
+    : m_folder(std::move(profilesFolder)), m_file(m_folder, kRecordNumber, kStoreSize)
 {
     ResetToDefaults();
 }
@@ -26,40 +60,46 @@ void GPlayerProfiles::ResetToDefaults()
 int GPlayerProfiles::Load()
 {
     std::array<uint8_t, kStoreSize> read{};
-    GGameSettings settings;
-    if (ReadUserRecordFile(kRecordNumber, read.data(), kStoreSize, m_folder.c_str()) == 1) {
-        std::memcpy(&settings, read.data(), sizeof settings);
-        if (settings.IsPlausible()) {
-            m_store = read;
-            m_settings = settings;
-            return 1;
-        }
+    const GRecordRead outcome = m_file.Read(read.data());
+    if (outcome != GRecordRead::kWhole && outcome != GRecordRead::kOtherSize) {
+        ResetToDefaults();
+        return 0;
     }
-    ResetToDefaults();
-    return 0;
+    // The players' profiles stay as read whatever the settings hold.
+    m_store = read;
+    std::memcpy(&m_settings, read.data(), sizeof m_settings);
+    const std::string reset = m_settings.ResetImplausibleFields();
+    if (!reset.empty())
+        m_file.MarkDamaged("settings out of range (" + reset + "), the defaults hold for them");
+    std::memcpy(m_store.data(), &m_settings, sizeof m_settings);
+    return outcome == GRecordRead::kWhole && reset.empty() ? 1 : 0;
 }
 
 int GPlayerProfiles::Save()
 {
-    CreateDataSubfolder(m_folder.c_str());
     std::memcpy(m_store.data(), &m_settings, sizeof m_settings);
-    return WriteUserRecordFile(kRecordNumber, m_store.data(), kStoreSize, m_folder.c_str());
+    return m_file.Write(m_store.data());
 }
 
 int GTopScoreTable::Load()
 {
-    if (ReadUserRecordFile(kRecordNumber, m_entries.data(), sizeof m_entries, m_folder.c_str()) == 1) {
-        // Names are shown as text: each ends inside its field whatever the file held.
-        for (GTopScoreEntry& entry : m_entries)
-            entry.name[sizeof entry.name - 1] = '\0';
-        return 1;
+    const GRecordRead outcome = m_file.Read(m_entries.data());
+    if (outcome != GRecordRead::kWhole && outcome != GRecordRead::kOtherSize) {
+        m_entries.fill(GTopScoreEntry());
+        return 0;
     }
-    m_entries.fill(GTopScoreEntry());
-    return 0;
+    // Names are shown as text: each ends inside its field whatever the file held.
+    bool cut = false;
+    for (GTopScoreEntry& entry : m_entries) {
+        cut |= std::memchr(entry.name, 0, sizeof entry.name) == nullptr;
+        entry.name[sizeof entry.name - 1] = '\0';
+    }
+    if (cut)
+        m_file.MarkDamaged("a name runs past its field");
+    return 1;
 }
 
 int GTopScoreTable::Save()
 {
-    CreateDataSubfolder(m_folder.c_str());
-    return WriteUserRecordFile(kRecordNumber, m_entries.data(), sizeof m_entries, m_folder.c_str());
+    return m_file.Write(m_entries.data());
 }

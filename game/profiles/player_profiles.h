@@ -3,11 +3,17 @@
 // top-score table, each one record file of the profiles folder in the shared data folder.
 // The engine reads and writes the settings block; the rest of the store belongs to the game's
 // board and is kept byte for byte as it was read, so a save never loses what this build does
-// not interpret. Main thread only.
+// not interpret. A settings field that fails its check falls back to its default alone, and a
+// file that could not be used whole is kept as "<name>.damaged" before it is written over
+// (user_record_file.h). Callers that save both write the top scores first and the store last:
+// a save cut short leaves the store never newer than the scores beside it. Main thread only.
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "game/profiles/user_record_file.h"
 
 // The settings record, as it lies at the start of the profile store. Volumes are on the
 // engine's linear scale 0 to 10000.
@@ -22,6 +28,9 @@ struct GGameSettings {
 
     // A block read from a file is believed only when it could have been written by us.
     bool IsPlausible() const;
+    // Puts each field that fails the check back to its default; names what was reset (with
+    // the value found), empty when nothing was.
+    std::string ResetImplausibleFields();
 };
 static_assert(sizeof(GGameSettings) == 12);
 
@@ -34,11 +43,15 @@ public:
     // folder prefix); it is created on save.
     explicit GPlayerProfiles(std::string profilesFolder);
 
-    // 1 when the record was read and its settings block is plausible; otherwise the store
-    // holds the defaults and 0 is returned (a missing file, a damaged one).
+    // 1 when the record was read whole and its settings block is plausible. Otherwise 0: a
+    // missing or unreadable file gives the defaults; a file of another size or with settings
+    // fields that fail the check keeps what it holds, those fields taking their defaults.
     int Load();
-    // Creates the folder, then replaces the record as a whole; 1 when written.
+    // Creates the folder, keeps a file that could not be used aside, then replaces the record
+    // as a whole; 1 when written.
     int Save();
+    // What was found wrong on disk and done about it, for the program's log.
+    std::vector<std::string> TakeNotes() { return m_file.TakeNotes(); }
 
     GGameSettings& GetDefaultSettings() { return m_settings; }
     const GGameSettings& GetDefaultSettings() const { return m_settings; }
@@ -48,6 +61,7 @@ private:
     void ResetToDefaults();
 
     std::string m_folder;
+    GUserRecordFile m_file;
     GGameSettings m_settings;
     // The whole store as last read or written; the settings block above is its first bytes.
     std::array<uint8_t, kStoreSize> m_store{};
@@ -64,11 +78,16 @@ public:
     static constexpr int kEntryCount = 30;
     static constexpr int32_t kRecordNumber = 9999;
 
-    explicit GTopScoreTable(std::string profilesFolder) : m_folder(std::move(profilesFolder)) {}
+    explicit GTopScoreTable(std::string profilesFolder)
+        : m_folder(std::move(profilesFolder)), m_file(m_folder, kRecordNumber, sizeof m_entries)
+    {
+    }
 
-    // 1 when read; else the table is emptied and 0 returned.
+    // 1 when read; else the table is emptied and 0 returned. A name that does not end inside
+    // its field is cut there, and the file counts as damaged.
     int Load();
     int Save();
+    std::vector<std::string> TakeNotes() { return m_file.TakeNotes(); }
 
     std::array<GTopScoreEntry, kEntryCount>& Entries() { return m_entries; }
     const std::array<GTopScoreEntry, kEntryCount>& Entries() const { return m_entries; }
@@ -76,5 +95,6 @@ public:
 private:
     std::string m_folder;
     std::array<GTopScoreEntry, kEntryCount> m_entries{};
+    GUserRecordFile m_file;
 };
 static_assert(sizeof(std::array<GTopScoreEntry, GTopScoreTable::kEntryCount>) == 1080);

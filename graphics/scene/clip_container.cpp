@@ -314,5 +314,22 @@ void GClipContainer::MarkClipDirty(GClip& clip)
         clip.SetDirtyState(kDirtyNone);
         return;
     }
-    MarkChanged(clip, nullptr, false);
+    // A line's rectangle holds its two end points, in whichever order they were written; the
+    // pixels it touches lie in their bounding box.
+    const auto box = [](GRect r) {
+        if (r.left > r.right)
+            std::swap(r.left, r.right);
+        if (r.top > r.bottom)
+            std::swap(r.top, r.bottom);
+        return r;
+    };
+    const bool visible = clip.IsVisible();
+    const bool wasVisible = clip.WasVisible();
+    if (visible)
+        AddDirty(box(clip.GetRect()));
+    if (wasVisible)
+        AddDirty(box(clip.GetPrevRect()));
+    clip.SetDirtyState(visible      ? (wasVisible ? kDirtyBoth : kDirtyShow)
+                       : wasVisible ? kDirtyHide
+                                    : kDirtyNone);
 }

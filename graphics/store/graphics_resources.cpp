@@ -7,6 +7,7 @@
 
 #include "foundation/image/bitmap.h"
 #include "foundation/files/data_files.h"
+#include "foundation/files/html_log.h"
 #include "foundation/text/gstring.h"
 #include "foundation/core/register_object.h"
 #include "graphics/blit/blit_runs.h"
@@ -124,9 +125,7 @@ void EndWithBitmapStoreError(const GBitmapStoreError& error)
 {
     if (error.showCursor)
         platform::ShowCursor(true);
-    if (!error.message.empty())
-        ShowAlert(error.message.c_str());
-    std::exit(error.exitCode);
+    EndProcessWithAlert(error.message.c_str(), error.exitCode);
 }
 
 GGraphicsResources::~GGraphicsResources()

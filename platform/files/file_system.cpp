@@ -6,8 +6,11 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <signal.h>
+
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 namespace platform {
@@ -223,6 +226,49 @@ void SyncFolder(const std::string& folder)
 
 std::atomic<uint32_t> g_temporaryCounter{0};
 
+std::string TemporaryName(const std::string& folder, const std::string& base)
+{
+    return folder + "." + base + "." + std::to_string(::getpid()) + "." +
+           std::to_string(g_temporaryCounter.fetch_add(1)) + ".tmp";
+}
+
+// Our temporaries are ".<name>.<pid>.<counter>.tmp"; the pid of the writer, or 0 when the
+// entry is not one of them.
+long TemporaryOwner(const char* entry)
+{
+    const size_t length = std::strlen(entry);
+    if (entry[0] != '.' || length < 9 || std::strcmp(entry + length - 4, ".tmp") != 0)
+        return 0;
+    size_t end = length - 4, p = end;
+    while (p > 0 && entry[p - 1] >= '0' && entry[p - 1] <= '9')
+        --p;
+    if (p == end || p == 0 || entry[p - 1] != '.')
+        return 0;
+    end = p - 1;
+    p = end;
+    while (p > 0 && entry[p - 1] >= '0' && entry[p - 1] <= '9')
+        --p;
+    if (p == end || p < 2 || entry[p - 1] != '.' || end - p > 9)
+        return 0;
+    return std::stol(std::string(entry + p, end - p));
+}
+
+// A writer that is gone never finishes its temporary: such files would pile up beside the
+// records, one per interrupted save.
+void RemoveStaleTemporaries(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const long owner = TemporaryOwner(entry->d_name);
+        if (owner > 0 && owner != ::getpid() && ::kill(static_cast<pid_t>(owner), 0) != 0 &&
+            errno == ESRCH)
+            ::unlink((folder + entry->d_name).c_str());
+    }
+    ::closedir(dir);
+}
+
 } // namespace
 
 ReplaceResult ReplaceFile(const char* name, const void* data, size_t size)
@@ -241,15 +287,16 @@ ReplaceResult ReplaceFile(const char* name, const void* data, size_t size)
     if (::stat(path.c_str(), &old) == 0) {
         if (!S_ISREG(old.st_mode))
             return ReplaceResult::kCannotCreate;
-        mode = old.st_mode & 0644;
+        // A file the owner could not read back would be lost at the next start.
+        mode = (old.st_mode & 0644) | 0600;
     }
+    RemoveStaleTemporaries(folder);
 
     // A hidden name of our own in the same folder, so the rename never crosses file systems.
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 64 && fd < 0; ++attempt) {
-        temporary = folder + "." + base + "." + std::to_string(::getpid()) + "." +
-                    std::to_string(g_temporaryCounter.fetch_add(1)) + ".tmp";
+        temporary = TemporaryName(folder, base);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST)
             return ReplaceResult::kCannotCreate;
@@ -268,6 +315,60 @@ ReplaceResult ReplaceFile(const char* name, const void* data, size_t size)
     }
     SyncFolder(folder);
     return ReplaceResult::kReplaced;
+}
+
+FileKind GetFileKind(const char* name)
+{
+    if (!name || !*name)
+        return FileKind::kMissing;
+    const std::string path = ResolvePath(name);
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return Exists(path) ? FileKind::kOther : FileKind::kMissing;
+    return S_ISREG(st.st_mode)   ? FileKind::kFile
+           : S_ISDIR(st.st_mode) ? FileKind::kFolder
+                                 : FileKind::kOther;
+}
+
+bool KeepAside(const char* name, const char* asideName, std::string* reason)
+{
+    const auto fail = [&](const char* what) {
+        if (reason)
+            *reason = std::string(what) + ": " + std::strerror(errno);
+        return false;
+    };
+    if (!name || !*name || !asideName || !*asideName) {
+        errno = EINVAL;
+        return fail("no name");
+    }
+    const std::string path = ResolvePath(name);
+    const std::string aside = ResolvePath(asideName);
+    if (!Exists(path))
+        return true;
+    // The link is made under a name of its own and renamed over the older copy, so that copy
+    // is only replaced once the new one is complete.
+    const size_t slash = aside.rfind('/');
+    const std::string link = slash == std::string::npos ? TemporaryName("", aside)
+                                                        : TemporaryName(aside.substr(0, slash + 1),
+                                                                        aside.substr(slash + 1));
+    if (::link(path.c_str(), link.c_str()) == 0) {
+        if (::rename(link.c_str(), aside.c_str()) == 0) {
+            // A rename between two links of one file does nothing and leaves the new link.
+            ::unlink(link.c_str());
+            return true;
+        }
+        const int error = errno;
+        ::unlink(link.c_str());
+        errno = error;
+        return fail("cannot replace the older copy");
+    }
+    // No second link: move the thing itself, after an older copy that is a plain file or link.
+    struct stat older;
+    if (::lstat(aside.c_str(), &older) == 0 && !S_ISDIR(older.st_mode))
+        ::unlink(aside.c_str());
+    if (::rename(path.c_str(), aside.c_str()) == 0)
+        return true;
+    return fail("cannot move it aside");
 }
 
 } // namespace platform

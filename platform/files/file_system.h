@@ -45,17 +45,30 @@ bool DeleteFile(const char* name);
 // the stream are not counted); -1 when it is not a regular file or cannot be queried.
 int64_t GetFileSize(std::FILE* file);
 
+// What stands at a name, without opening it (so a pipe or a device never blocks the caller).
+// A link is followed; a link that leads nowhere (or round in a loop) is kOther.
+enum class FileKind { kMissing, kFile, kFolder, kOther };
+FileKind GetFileKind(const char* name);
+
+// Keeps what stands at name under asideName in the same folder, replacing an earlier file there.
+// A file stays in place too (a second link to it, so neither read permission nor space is
+// needed); where no link can be made (another user's file, a folder) it is moved aside instead.
+// True when kept or when nothing stands at name; else false with the reason in *reason.
+bool KeepAside(const char* name, const char* asideName, std::string* reason);
+
 enum class ReplaceResult {
     kReplaced,
-    kCannotCreate, // the temporary could not be made: missing folder, no permission, a folder in the way
+    kCannotCreate, // the temporary could not be made: missing folder, no permission, a folder in
+                   // the way
     kWriteFailed,  // writing, syncing or renaming failed; the old file is untouched
 };
 
 // Replaces the whole file atomically: the bytes go to a temporary file in the same folder,
 // which is synced and then renamed over the old name, so a crash or a full disk leaves either
 // the old file or the new one, never a mixture. The new file is never more permissive than
-// the old one and never more than rw-r--r-- (less the umask); on failure the temporary is
-// removed.
+// the old one for group and others and never more than rw-r--r-- (less the umask); the owner
+// can always read and write it back. On failure the temporary is removed; temporaries that
+// a process which has ended left in the folder (killed while writing) are removed first.
 ReplaceResult ReplaceFile(const char* name, const void* data, size_t size);
 
 } // namespace platform

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "foundation/files/data_files.h"
 #include "game/profiles/player_profiles.h"
@@ -107,6 +108,80 @@ TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
         EXPECT_EQ(profiles.Load(), 0) << c.what;
         EXPECT_EQ(Values(profiles.GetDefaultSettings()), std::tuple(1, 1, 4000, 6000)) << c.what;
     }
+}
+
+// Only the fields that fail the check take their defaults; the players' bytes stay as read and
+// the first save keeps the old file as "<name>.damaged" before it writes the mended one.
+TEST_F(ProfilesTest, ImplausibleFieldsFallBackAloneAndTheOldFileIsKeptOnce)
+{
+    const struct {
+        const char* what;
+        uint8_t flag0;
+        int32_t music, sound;
+        std::tuple<int, int, int, int> loaded;
+        const char* said;
+    } cases[] = {
+        {"music above the scale", 0, 10001, 300, {0, 1, 4000, 300}, "music volume 10001"},
+        {"negative sound", 1, 0, -1, {1, 1, 0, 6000}, "sound volume -1"},
+        {"first flag 9, music INT32_MIN", 9, INT32_MIN, 10000, {1, 1, 4000, 10000}, "first flag 9, music volume"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes(GPlayerProfiles::kStoreSize, '\0');
+        for (size_t i = sizeof(GGameSettings); i < bytes.size(); ++i)
+            bytes[i] = static_cast<char>(i * 13);
+        GGameSettings settings;
+        settings.flags[0] = c.flag0, settings.musicVolume = c.music, settings.soundVolume = c.sound;
+        std::memcpy(bytes.data(), &settings, sizeof settings);
+        WriteRecord(0, bytes);
+        const std::string onDisk = tolvanrise::test::ReadFileBytes(Folder() + "/00000000.bin");
+
+        GPlayerProfiles profiles(Folder());
+        EXPECT_EQ(profiles.Load(), 0);
+        EXPECT_EQ(Values(profiles.GetDefaultSettings()), c.loaded);
+        const std::vector<std::string> notes = profiles.TakeNotes();
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_NE(notes[0].find(c.said), std::string::npos) << notes[0];
+        ASSERT_EQ(profiles.Save(), 1);
+        EXPECT_EQ(tolvanrise::test::ReadFileBytes(Folder() + "/00000000.bin.damaged"), onDisk);
+        std::string back(GPlayerProfiles::kStoreSize, '\0');
+        ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()), 1);
+        EXPECT_EQ(back.substr(sizeof settings), bytes.substr(sizeof settings));
+        // Mended: the next save makes no copy.
+        fs::remove(Folder() + "/00000000.bin.damaged");
+        ASSERT_EQ(profiles.Save(), 1);
+        EXPECT_FALSE(fs::exists(Folder() + "/00000000.bin.damaged"));
+        GPlayerProfiles again(Folder());
+        EXPECT_EQ(again.Load(), 1);
+    }
+}
+
+// Where the old file cannot be kept aside (a folder full of things holds the copy's name), the
+// record is not written over, and the next try says so again.
+TEST_F(ProfilesTest, ARecordThatCannotBeKeptIsNotWrittenOver)
+{
+    WriteRecord(9999, std::string(500, 'x')); // too short: damaged
+    const std::string onDisk = tolvanrise::test::ReadFileBytes(Folder() + "/00009999.bin");
+    fs::create_directories(Folder() + "/00009999.bin.damaged/full");
+    GTopScoreTable table(Folder());
+    EXPECT_EQ(table.Load(), 1);
+    table.TakeNotes();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_EQ(table.Save(), 0);
+        const std::vector<std::string> notes = table.TakeNotes();
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_NE(notes[0].find("it is not written over"), std::string::npos) << notes[0];
+        EXPECT_EQ(tolvanrise::test::ReadFileBytes(Folder() + "/00009999.bin"), onDisk);
+    }
+    // A file that is there but no record (a folder) is not taken for a missing one.
+    fs::remove_all(Folder() + "/00009999.bin.damaged");
+    fs::remove(Folder() + "/00000000.bin");
+    fs::create_directory(Folder() + "/00000000.bin");
+    GPlayerProfiles profiles(Folder());
+    EXPECT_EQ(profiles.Load(), 0);
+    EXPECT_EQ(profiles.Save(), 1);
+    EXPECT_TRUE(fs::is_directory(Folder() + "/00000000.bin.damaged"));
+    EXPECT_EQ(profiles.Load(), 1);
 }
 
 TEST_F(ProfilesTest, TopScoresRoundTripAsRecord9999)

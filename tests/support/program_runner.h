@@ -43,6 +43,13 @@ public:
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
 
+    // Sends a signal to the program while it runs (a kill in the middle of its close...).
+    void Signal(int number)
+    {
+        if (m_child > 0)
+            kill(m_child, number);
+    }
+
     ProgramRun Finish(std::chrono::milliseconds runFor)
     {
         ProgramRun run;

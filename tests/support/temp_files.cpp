@@ -75,6 +75,12 @@ ScopedCurrentFolder::~ScopedCurrentFolder()
 
 bool ReadFileBytes(const fs::path& path, std::string& bytes)
 {
+    // A folder opens as a stream but throws on the first read.
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+        bytes.clear();
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return bool(in); // a file that did not open reads as nothing, and the stream stays failed

@@ -8,6 +8,11 @@
 // which holds a symbol list with both quote characters) and the font file itself, scrambled
 // with the key the text controls read it with. Exit code 0 on success, 1 on failure, 2 for
 // a command line not understood.
+//
+//   tolvanrise-fonts --subset <font.ttf> <out.ttf> <characters, UTF-8>
+//
+// writes the font cut down to those characters' glyphs (a small font that still loads: the
+// TrueType fuzzer's seed).
 
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +25,7 @@
 #include "foundation/files/xor_scramble.h"
 #include "platform/text/code_page.h"
 #include "tools/tolvanrise-fonts/font_sheets.h"
+#include "tools/tolvanrise-fonts/ttf_subset.h"
 
 namespace {
 
@@ -105,10 +111,22 @@ bool Run(const std::string& fontPath, const fs::path& dataFolder, const fs::path
            WriteText(dataFolder / fs::path(fontPath).filename(), font);
 }
 
+bool Subset(const std::string& fontPath, const fs::path& outPath, const std::string& characters)
+{
+    std::ifstream in(fontPath, std::ios::binary);
+    const std::string font((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string subset, error;
+    if (!fonttool::SubsetTrueType(font, platform::Utf8ToUtf16(characters), subset, error))
+        return Fail(fontPath + ": " + error);
+    return WriteText(outPath, subset);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 5 && std::string(argv[1]) == "--subset")
+        return Subset(argv[2], argv[3], argv[4]) ? 0 : 1;
     if (argc != 4) {
         std::fprintf(stderr, "usage: tolvanrise-fonts <font.ttf> <data folder> <sheet folder>\n");
         return 2;

@@ -461,6 +461,39 @@ TEST(HtmlLog, HeadReportLinesClosingTotalsEscapingAndNoSilentCuts)
     EXPECT_EQ(log.GetErrorCount(), 0);
 }
 
+// A fatal error ends every log alive with the cause and its closing lines, once each (logs that
+// are destroyed during the exit do not close again), shows the box and exits with the code.
+TEST(HtmlLog, AFatalErrorEndsEveryLogAliveBeforeTheProcessEnds)
+{
+    TempFolder folder("html_log_fatal_");
+    const std::string first = folder.Path("first.html"), second = folder.Path("second.html"),
+                      gone = folder.Path("gone.html");
+    for (const auto& [message, code] : {std::pair{"800x600\\bmst.bin not found!", 255}, {"Jpeg data too big!", 100},
+                                        {"", 255}}) {
+        SCOPED_TRACE(message);
+        const int status = RunInChild([&]() -> int {
+            platform::SetMessageBoxBackend(&RecordAlert);
+            { GHtmlLog closed(gone.c_str()); } // destroyed before: not on the list any more
+            static GHtmlLog staticLog(first.c_str());
+            auto* heapLog = new GHtmlLog(second.c_str()); // never destroyed, as in a fatal exit
+            heapLog->PrintError("earlier");
+            EndProcessWithAlert(message, code);
+        });
+        ASSERT_TRUE(status != -1 && WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), code);
+        for (const auto& [path, errors] : {std::pair{first, 1}, {second, 2}}) {
+            const std::string text = ReadFileBytes(path);
+            const std::string cause = std::string("Error:</FONT></B> ") + message + "\n";
+            const size_t at = *message ? text.find(cause) : 0;
+            const std::string total = "Total Errors = " + std::to_string(*message ? errors : errors - 1) + "\n";
+            EXPECT_NE(at, std::string::npos) << text;
+            EXPECT_NE(text.find(total, at), std::string::npos) << text;
+            EXPECT_EQ(text.find("Log file closed: "), text.rfind("Log file closed: ")) << "closed twice";
+        }
+        EXPECT_EQ(ReadFileBytes(gone).find("Error:"), std::string::npos);
+    }
+}
+
 namespace {
 
 // A fresh data home under the working folder; XDG_DATA_HOME and HOME are restored after.

@@ -455,3 +455,34 @@ TEST(ClipRender, PlacedRedrawsTheirChoicesAndTheTwinsWithoutOrientation) {
 }
 
 } // namespace
+
+namespace {
+
+// A line clip's rectangle holds its end points in any order: the reported area covers both end
+// points (so every pixel between them) when the line first shows, when it moves and when it hides.
+TEST(ClipRender, LineClipsReportTheirBoundingBoxWhicheverWayTheCornersAreWritten) {
+    const GRect kCorners[] = {{3, 5, 30, 20}, {30, 5, 3, 20}, {3, 20, 30, 5}, {30, 20, 3, 5}, {12, 9, 0, 9}};
+    const auto covers = [](const GRect& io, int16_t x, int16_t y) {
+        return x >= io.left && x <= io.right && y >= io.top && y <= io.bottom;
+    };
+    for (const GRect& corners : kCorners) {
+        SCOPED_TRACE(testing::Message() << corners.left << "," << corners.top << " " << corners.right << ","
+                                        << corners.bottom);
+        Rig rig;
+        rig.clip.SetDrawMode(11), rig.clip.SetLineColour(0xFFFFFF);
+        GRect moved = corners;
+        moved.Offset(4, 3);
+        struct Frame { GRect rect; bool visible; std::vector<GRect> lines; };
+        for (const Frame& f : {Frame{corners, true, {corners}}, Frame{moved, true, {corners, moved}},
+                               Frame{moved, false, {moved}}}) {
+            rig.clip.SetRect(f.rect), rig.clip.SetVisible(f.visible);
+            GRect io{};
+            EXPECT_EQ(rig.container->RedrawDirtyNoMirror(io, 0, 0), 1);
+            for (const GRect& line : f.lines)
+                EXPECT_TRUE(covers(io, line.left, line.top) && covers(io, line.right, line.bottom))
+                    << "io " << io.left << "," << io.top << " " << io.right << "," << io.bottom;
+        }
+    }
+}
+
+} // namespace

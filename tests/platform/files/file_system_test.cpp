@@ -162,7 +162,9 @@ TEST_F(FileSystemTest, ReplaceFileIsNeverWorldWritableNorLooserThanTheOldFile)
 {
     const mode_t oldMask = ::umask(0);
     // No old file; an old file of 0600; an old world-writable one.
-    for (auto [name, old, mode] : {std::tuple{"fresh", 0, 0644u}, {"tight", 0600, 0600u}, {"loose", 0666, 0644u}}) {
+    // Whatever the old file allowed, the owner can read the new one back.
+    for (auto [name, old, mode] : {std::tuple{"fresh", 0, 0644u}, {"tight", 0600, 0600u}, {"loose", 0666, 0644u},
+                                   {"write only", 0200, 0600u}, {"read only", 0444, 0644u}}) {
         const std::string path = dir.Path(name);
         if (old)
             WriteFileBytes(path, "old"), ::chmod(path.c_str(), mode_t(old));
@@ -192,6 +194,72 @@ TEST_F(FileSystemTest, ReplaceFileFailedWriteKeepsTheOldFileByteIdentical)
     ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(ReadFileBytes(name), old);
     EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"keep.bin"});
+}
+
+TEST_F(FileSystemTest, FileKindsWithoutOpeningAndLinksFollowed)
+{
+    WriteFileBytes(dir.Path("file"), "x");
+    fs::create_directory(dir.Path("folder"));
+    fs::create_symlink("file", dir.Path("to_file"));
+    fs::create_symlink("nowhere", dir.Path("dangling"));
+    fs::create_symlink("loop", dir.Path("loop"));
+    ASSERT_EQ(::mkfifo(dir.Path("pipe").c_str(), 0600), 0); // opening it would block
+    using K = platform::FileKind;
+    for (auto [name, kind] : {std::pair{"file", K::kFile}, {"FILE", K::kFile}, {"folder", K::kFolder},
+                              {"to_file", K::kFile}, {"dangling", K::kOther}, {"loop", K::kOther},
+                              {"pipe", K::kOther}, {"missing", K::kMissing}, {"file/below", K::kMissing}})
+        EXPECT_EQ(platform::GetFileKind(P(name)), kind) << name;
+    EXPECT_EQ(platform::GetFileKind(""), K::kMissing);
+}
+
+TEST_F(FileSystemTest, KeepAsideLinksFilesMovesFoldersAndReplacesTheOlderCopy)
+{
+    std::string reason;
+    // A file stays and gains a copy; a second keep replaces the first copy.
+    for (const char* bytes : {"first", "second"}) {
+        WriteFileBytes(dir.Path("rec"), bytes);
+        ASSERT_TRUE(platform::KeepAside(P("rec"), P("rec.damaged"), &reason)) << reason;
+        EXPECT_EQ(ReadFileBytes(dir.Path("rec")), bytes);
+        EXPECT_EQ(ReadFileBytes(dir.Path("rec.damaged")), bytes);
+    }
+    // Replacing the record afterwards leaves the copy as it was.
+    ASSERT_EQ(platform::ReplaceFile(P("rec"), "new", 3), platform::ReplaceResult::kReplaced);
+    EXPECT_EQ(ReadFileBytes(dir.Path("rec.damaged")), "second");
+    // Nothing there: nothing to keep, no copy made.
+    EXPECT_TRUE(platform::KeepAside(P("none"), P("none.damaged"), &reason));
+    EXPECT_FALSE(fs::exists(dir.Path("none.damaged")));
+    // A folder moves aside whole, over an older copy that is a file.
+    fs::create_directory(dir.Path("dir"));
+    WriteFileBytes(dir.Path("dir/inside"), "kept");
+    WriteFileBytes(dir.Path("dir.damaged"), "older");
+    ASSERT_TRUE(platform::KeepAside(P("dir"), P("dir.damaged"), &reason)) << reason;
+    EXPECT_FALSE(fs::exists(dir.Path("dir")));
+    EXPECT_EQ(ReadFileBytes(dir.Path("dir.damaged/inside")), "kept");
+    // An older copy that is a folder with something in it is not thrown away: the keep fails.
+    fs::create_directory(dir.Path("dir"));
+    EXPECT_FALSE(platform::KeepAside(P("dir"), P("dir.damaged"), &reason));
+    EXPECT_NE(reason.find("cannot move it aside"), std::string::npos) << reason;
+    EXPECT_TRUE(fs::is_directory(dir.Path("dir")));
+    EXPECT_EQ(ReadFileBytes(dir.Path("dir.damaged/inside")), "kept");
+    EXPECT_FALSE(platform::KeepAside(nullptr, P("x"), &reason));
+    for (const std::string& entry : FolderEntries(dir.Path()))
+        EXPECT_EQ(entry.find(".tmp"), std::string::npos) << entry;
+}
+
+// Temporaries of writers that have ended are removed by the next write into the folder; those
+// of live processes and files of other names stay.
+TEST_F(FileSystemTest, ReplaceFileRemovesTheTemporariesOfEndedWriters)
+{
+    const std::string ours = std::to_string(::getpid()), parent = std::to_string(::getppid());
+    const std::set<std::string> stay = {".rec.bin." + ours + ".9.tmp", ".rec.bin." + parent + ".2.tmp", "x.tmp",
+                                        ".rec.bin.12x.3.tmp", ".rec.bin.tmp", "rec.bin"};
+    const std::set<std::string> go = {".rec.bin.99999999.1.tmp", ".other.bin.99999999.4.tmp"};
+    for (const auto& names : {stay, go})
+        for (const std::string& name : names)
+            WriteFileBytes(dir.Path(name), "half");
+    ASSERT_EQ(platform::ReplaceFile(P("rec.bin"), "new", 3), platform::ReplaceResult::kReplaced);
+    EXPECT_EQ(FolderEntries(dir.Path()), stay);
+    EXPECT_EQ(ReadFileBytes(dir.Path("rec.bin")), "new");
 }
 
 TEST(Paths, ProgramFolderHoldsThisTestAndTheSystemVersionIsKnown)
