@@ -10,7 +10,10 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <thread>
+
+#include "support/temp_files.h"
 
 namespace tolvanrise::test {
 
@@ -66,6 +69,25 @@ public:
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         return run;
+    }
+
+    // Waits until the file holds the text, the program has ended or the time is up (sanitizer
+    // builds on a busy machine start slowly: callers give tens of seconds). True when found.
+    bool WaitForText(const std::string& file, std::string_view text, std::chrono::milliseconds timeout)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            if (ReadFileBytes(file).find(text) != std::string::npos)
+                return true;
+            // An ended program writes no more; it is left for Finish to reap.
+            siginfo_t info{};
+            if (m_child <= 0 || waitid(P_PID, static_cast<id_t>(m_child), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+                info.si_pid == m_child)
+                return ReadFileBytes(file).find(text) != std::string::npos;
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     }
 
 private:
