@@ -91,13 +91,17 @@ void RunFor(GGameApplication& game, std::chrono::milliseconds ms)
         game.RunStep();
 }
 
-// Shows the created game's window and runs it for a second: the intro has loaded and appeared.
+// Shows the created game's window and runs it for a second, and on until the intro has loaded
+// (a sanitizer build on a busy machine may need longer; at most a minute).
 void ShowAndRun(GGameApplication& game)
 {
     game.OnBeforeShow();
     game.Show();
     game.BeginRun();
     RunFor(game, 1s);
+    for (const auto end = std::chrono::steady_clock::now() + 60s;
+         std::chrono::steady_clock::now() < end && !(game.GetIntroDialog() && game.GetIntroDialog()->IsLoaded());)
+        game.RunStep();
 }
 
 TEST(Screenshot, TheWindowShowsTheBackBufferOfTheFirstScreen)
