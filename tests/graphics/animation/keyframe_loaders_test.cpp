@@ -11,6 +11,7 @@
 #include "foundation/docs/xml_data_doc.h"
 #include "foundation/text/wstring.h"
 #include "graphics/animation/cfg_keyframe_animator.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -70,6 +71,11 @@ TEST(CfgKeyFrameLoaderTest, InterpolationsExactly) {
 }
 
 TEST(CfgKeyFrameLoaderTest, RefusalsAreLogged) {
+    // The log is written in the current folder, which other suites running at the same time
+    // share: this one reads its own.
+    tolvanrise::test::TempFolder folder("keyframe_log_");
+    tolvanrise::test::ScopedCurrentFolder here(folder.Path());
+    ASSERT_TRUE(here.Entered());
     struct Case {
         std::string body;
         int result;
