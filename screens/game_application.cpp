@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "audio/music/music_manager.h"
 #include "foundation/files/html_log.h"
 #include "game/score/high_score_client.h"
 #include "graphics/scene/clip_array.h"
@@ -82,7 +83,25 @@ void GGameApplication::EndGame()
 void GGameApplication::OnFrame(int elapsedMs)
 {
     GFormStackApplication::OnFrame(elapsedMs);
+    if (!m_mainMenuStarted && m_intro && GetIntroDialog() && m_intro->IsDoneWaiting())
+        StartMainMenu();
     UpdateCursor();
+}
+
+void GGameApplication::StartMainMenu()
+{
+    m_mainMenuStarted = true;
+    m_intro->Disappear();
+    GGameGuiSystem* system = m_system.get();
+    OpenWhenSettled([system]() -> std::unique_ptr<GForm> {
+        std::unique_ptr<GForm> menu = system->MakeDialog(GGameGuiSystem::kMainMenuDialog);
+        if (!menu)
+            system->GetLog()->PrintError("Cannot open the main menu %s", GGameGuiSystem::kMainMenuDialog);
+        return menu;
+    });
+    if (GMusicManager* music = m_system->GetMusicManager())
+        music->PlayForMode(kMusicMenu);
+    m_system->GetLog()->Printf("Main menu");
 }
 
 void GGameApplication::InitCursor()

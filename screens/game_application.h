@@ -46,6 +46,8 @@ public:
     GGameGuiSystem* GetGameSystem() const { return m_system.get(); }
     // The first screen while it is on the stack, else null.
     GIntroDialog* GetIntroDialog() const;
+    // True once the intro has handed over to the main menu.
+    bool IsMainMenuStarted() const { return m_mainMenuStarted; }
 
 protected:
     // Writes the player's data; called by OnExit only after a successful OnInit.
@@ -71,6 +73,10 @@ private:
     // last in the render list and redraws what changed, its old place included.
     void UpdateCursor();
 
+    // When the intro's wait is over: the intro disappears, the main menu opens once it has
+    // gone and the menu music starts.
+    void StartMainMenu();
+
     // Forms draw through the system's lists: they go first.
     void EndGame();
 
@@ -79,4 +85,5 @@ private:
     std::unique_ptr<GClipContainer> m_cursorContainer;
     GIntroDialog* m_intro = nullptr; // owned by the form stack, which may have deleted it
     bool m_gameStarted = false;
+    bool m_mainMenuStarted = false;
 };

@@ -16,6 +16,7 @@
 #include "platform/window/window.h"
 #include "screens/game_application.h"
 #include "screens/game_gui_system.h"
+#include "screens/game_window.h"
 #include "screens/intro_dialog.h"
 #include "screens/window_states.h"
 #include "support/game_data_folder.h"
@@ -253,8 +254,8 @@ TEST(GameApplication, CloseCommandAndCloseBoxSaveOnce)
     }
 }
 
-// The intro appears, loads, waits until the wait is cancelled, and disappears when told to;
-// the frame tick then deletes it.
+// The intro appears, loads, waits until the wait is cancelled, and disappears; the frame tick
+// then deletes it and the main menu opens alone on the stack.
 TEST(GameApplication, TheIntroGoesThroughItsStates)
 {
     tolvanrise::test::GameDataFolder data("intro_states_");
@@ -269,11 +270,16 @@ TEST(GameApplication, TheIntroGoesThroughItsStates)
     EXPECT_NE(dynamic_cast<GWaitAnimationWaitState*>(intro->GetState()), nullptr);
     game.GetGameSystem()->ExecuteCommandList("cmCancelWait");
     Frames(game, 1);
-    EXPECT_NE(dynamic_cast<GDialogNormalState*>(intro->GetState()), nullptr);
-    intro->Disappear();
+    EXPECT_NE(dynamic_cast<GWaitAnimationDisappearState*>(intro->GetState()), nullptr);
+    EXPECT_TRUE(game.IsMainMenuStarted());
+    intro->Disappear(); // already going: nothing changes
+    EXPECT_EQ(game.GetWaitingFormCount(), 1);
     Frames(game, GIntroDialog::kDisappearMs / 30 + 2);
     EXPECT_EQ(game.GetIntroDialog(), nullptr);
-    EXPECT_EQ(game.GetFormCount(), 0);
+    ASSERT_EQ(game.GetFormCount(), 1);
+    const auto* menu = dynamic_cast<GGameWindow*>(game.GetTopForm());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->GetFileName(), GGameGuiSystem::kMainMenuDialog);
     game.OnExit();
     platform::ShowCursor(true);
 }
