@@ -51,6 +51,7 @@ void GFormStackApplication::OpenWaitingForms()
     while (!m_waiting.empty() && !HasClosingForm()) {
         std::function<std::unique_ptr<GForm>()> make = std::move(m_waiting.front());
         m_waiting.erase(m_waiting.begin());
+        OnFormOpening();
         PushForm(make());
     }
 }

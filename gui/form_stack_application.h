@@ -64,6 +64,9 @@ protected:
     void ActivateTopForm();
     // Runs the waiting makers while no form is closing.
     void OpenWaitingForms();
+    // Just before a waiting form is made: clips the application keeps at the end of the render
+    // list (over every form) must be taken out, or the new form would begin after them.
+    virtual void OnFormOpening() {}
 
 private:
     std::vector<std::unique_ptr<GForm>> m_forms;

@@ -71,11 +71,8 @@ void GGameApplication::EndGame()
 {
     m_intro = nullptr;
     RemoveAllForms();
-    if (m_cursorContainer) {
-        m_cursorContainer->RemoveClip(&m_cursorClips[0]);
-        m_cursorContainer->RemoveClip(&m_cursorClips[1]);
-        m_cursorContainer.reset();
-    }
+    TakeCursorOut();
+    m_cursorContainer.reset();
     m_cursorFlags[kCursorReady] = 0;
     m_system.reset();
 }
@@ -104,6 +101,19 @@ void GGameApplication::StartMainMenu()
     m_system->GetLog()->Printf("Main menu");
 }
 
+void GGameApplication::OnFormOpening()
+{
+    TakeCursorOut();
+}
+
+void GGameApplication::TakeCursorOut()
+{
+    if (m_cursorContainer) {
+        m_cursorContainer->RemoveClip(&m_cursorClips[0]);
+        m_cursorContainer->RemoveClip(&m_cursorClips[1]);
+    }
+}
+
 void GGameApplication::InitCursor()
 {
     GGraphicsResources* store = m_system->GetResources();
@@ -119,6 +129,7 @@ void GGameApplication::InitCursor()
     m_cursorClips[1].SetSlot(pressed);
     for (GClip& clip : m_cursorClips)
         clip.SetVisible(false);
+    m_cursorDrawMode = m_cursorClips[0].GetDrawMode();
     m_cursorContainer = GClipContainer::Create(GetBackBuffer(), store, m_system->GetClipArray(),
                                                m_system->GetRectArray());
     m_cursorFlags[kCursorReady] = m_cursorContainer ? 1 : 0;
@@ -148,6 +159,15 @@ void GGameApplication::UpdateCursor()
     GetCursorClientPos(x, y);
     const bool inside = !IsInactive() && x >= 0 && y >= 0 && x < GetWidth() && y < GetHeight();
     const int shown = m_cursorFlags[kCursorPressed] ? 1 : 0;
+    // The cursor's clips end the list, inside the range of the top window, whose fades take
+    // every clip of that range: the cursor always draws as itself.
+    for (GClip& clip : m_cursorClips) {
+        if (clip.GetDrawMode() != m_cursorDrawMode || clip.GetAlpha() != 255) {
+            clip.SetDrawMode(m_cursorDrawMode);
+            clip.SetAlpha(255);
+            clip.MarkMoved();
+        }
+    }
     m_cursorClips[1 - shown].SetVisible(false);
     m_cursorClips[shown].SetVisible(inside);
     if (inside)
@@ -162,8 +182,7 @@ void GGameApplication::UpdateCursor()
     const int count = list->GetCount();
     if (count < 2 || list->GetAt(count - 2) != &m_cursorClips[0] ||
         list->GetAt(count - 1) != &m_cursorClips[1]) {
-        m_cursorContainer->RemoveClip(&m_cursorClips[0]);
-        m_cursorContainer->RemoveClip(&m_cursorClips[1]);
+        TakeCursorOut();
         m_cursorContainer->AddClip(&m_cursorClips[0]);
         m_cursorContainer->AddClip(&m_cursorClips[1]);
     }

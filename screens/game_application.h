@@ -65,8 +65,12 @@ protected:
     int m_cursorY = -256;
     int m_cursorFlags[3] = {0, 0, 0};
     int m_cursorCounter = 60;
+    uint8_t m_cursorDrawMode = 0; // as the clips were made
 
 private:
+    // The cursor's clips leave the list while a form is made; the next frame puts them last.
+    void OnFormOpening() override;
+    void TakeCursorOut();
     // Finds the cursor pictures in the store and makes the container the cursor redraws with.
     void InitCursor();
     // After the forms have drawn: puts the cursor at the mouse (or hides it), keeps its clips

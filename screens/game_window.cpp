@@ -6,6 +6,7 @@
 #include "foundation/app/key_codes.h"
 #include "foundation/cfg/cfg_node.h"
 #include "foundation/files/html_log.h"
+#include "graphics/store/bitmap_pool.h"
 #include "graphics/store/graphics_resources.h"
 #include "gui/controls/button.h"
 #include "screens/game_gui_system.h"
@@ -15,6 +16,17 @@ GGameWindow::GGameWindow(GFormStackApplication* application, GGameGuiSystem* sys
                          std::string fileName)
     : GCfgDialog(application, system, std::move(fileName)), m_game(system)
 {
+}
+
+GGameWindow::~GGameWindow()
+{
+    GGraphicsResources* store = m_game ? m_game->GetResources() : nullptr;
+    GBitmapPool* pool = store ? store->GetPool() : nullptr;
+    if (pool && m_background.GetSlot() >= 0) {
+        // Nothing draws the clip any more: the list is flushed only by frames to come.
+        m_background.GetClip().SetVisible(false);
+        pool->FreeBitmap(static_cast<int16_t>(m_background.GetSlot() - pool->GetFirstSlot()));
+    }
 }
 
 int GGameWindow::Create()
@@ -34,22 +46,18 @@ void GGameWindow::Disappear()
 void GGameWindow::OnBeforeControls(const GCfgNode& dialog)
 {
     m_onEscape = dialog.Get("OnEscape", "");
-    const char* picture = dialog.Get("Picture", nullptr);
-    if (!picture)
+    if (!dialog.HasValue("BackgroundPack"))
         return;
-    GGraphicsResources* store = m_game ? m_game->GetResources() : nullptr;
-    m_pictureSlot = store ? store->FindBitmap(picture) : -1;
-    if (m_pictureSlot < 0) {
+    const int32_t pack = dialog.GetI("BackgroundPack", 0);
+    if (!m_background.Load(m_game ? m_game->GetResources() : nullptr, pack, nullptr)) {
         // The window opens on its background colour instead.
         if (GHtmlLog* log = m_game ? m_game->GetLog() : nullptr)
-            log->PrintError("Window %s: no picture %s in the store", GetFileName().c_str(),
-                            picture);
+            log->PrintError("Window %s: cannot load the picture Data%d.dat", GetFileName().c_str(),
+                            pack);
         return;
     }
-    m_picture.SetSlot(m_pictureSlot);
-    m_picture.SetPosition(0, 0);
-    m_picture.SetVisible(true);
-    AddClip(&m_picture);
+    m_background.GetClip().SetVisible(true);
+    AddClip(&m_background.GetClip());
 }
 
 int GGameWindow::OnKeyDown(int32_t key)

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "graphics/scene/clip.h"
+#include "gui/background.h"
 #include "gui/cfg_dialog.h"
 
 class GGameGuiSystem;
@@ -22,6 +22,8 @@ public:
     static constexpr const char* kPressSound = "MenuBtnPress";
 
     GGameWindow(GFormStackApplication* application, GGameGuiSystem* system, std::string fileName);
+    // Gives the picture's pool slot back: a window opened again loads it again.
+    ~GGameWindow() override;
 
     // GDialog::Create with the fade-in; the window's sound event plays when it succeeds.
     int Create();
@@ -31,7 +33,7 @@ public:
 
     const std::string& GetEscapeCommands() const { return m_onEscape; }
     // The store slot of the window's picture, -1 without one.
-    int16_t GetPictureSlot() const { return m_pictureSlot; }
+    int16_t GetBackgroundSlot() const { return m_background.GetSlot(); }
 
 protected:
     void OnBeforeControls(const GCfgNode& dialog) override;
@@ -40,7 +42,6 @@ private:
     void PlaySound(const char* event);
 
     GGameGuiSystem* m_game; // observed
-    GClip m_picture;
-    int16_t m_pictureSlot = -1;
+    GBackground m_background;
     std::string m_onEscape;
 };

@@ -31,7 +31,8 @@ constexpr const char* kTwoSliders = R"(Dialog {
 // A dialog of the file that takes disappearMs to disappear.
 class SlowDialog : public GCfgDialog {
 public:
-    SlowDialog(GFormStackApplication* application, GGuiSystem* system, std::string file, int disappearMs)
+    SlowDialog(GFormStackApplication* application, GGuiSystem* system, std::string file,
+               int disappearMs)
         : GCfgDialog(application, system, std::move(file)), m_ms(disappearMs)
     {
     }
@@ -112,7 +113,8 @@ TEST_F(DialogCommandsTest, ADialogOverOneAtRestOpensAtOnceAndLeavesIt)
     m_system.ExecuteCommandList("cmDisappearDialog");
     for (int i = 0; i < 3; ++i)
         tops.push_back(FrameTop());
-    EXPECT_EQ(tops, (std::vector<std::string>{"a.cfg", "a.cfg", "a.cfg", "b.cfg", "b.cfg", "a.cfg", "a.cfg"}));
+    EXPECT_EQ(tops, (std::vector<std::string>{"a.cfg", "a.cfg", "a.cfg", "b.cfg", "b.cfg", "a.cfg",
+                                              "a.cfg"}));
     EXPECT_EQ(m_app.GetFormCount(), 1);
 }
 
@@ -134,7 +136,8 @@ TEST_F(DialogCommandsTest, ADialogShownAfterOneSentOutWaitsUntilItHasGone)
         waiting.push_back(m_app.GetWaitingFormCount());
     }
     // 90 ms: three frames of disappearing, the deletion on the fourth tick.
-    EXPECT_EQ(tops, (std::vector<std::string>{"a.cfg", "a.cfg", "a.cfg", "b.cfg", "b.cfg", "b.cfg"}));
+    EXPECT_EQ(tops,
+              (std::vector<std::string>{"a.cfg", "a.cfg", "a.cfg", "b.cfg", "b.cfg", "b.cfg"}));
     EXPECT_EQ(waiting, (std::vector<int>{1, 1, 1, 0, 0, 0}));
     ASSERT_EQ(m_app.GetFormCount(), 1);
     auto* shown = dynamic_cast<GCfgDialog*>(m_app.GetTopForm());

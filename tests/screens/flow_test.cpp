@@ -63,14 +63,16 @@ TEST(Flow, IntroMenuOptionsBackQuitThenTheNextStartAppliesTheChoices)
         auto* sound = dynamic_cast<GCheckBox*>(options->FindControl(Options::kSoundBox));
         ASSERT_TRUE(music && sound);
         // The window shows the settings: the default music volume, sound on.
-        EXPECT_EQ(std::make_tuple(music->GetValue(), sound->IsChecked()), std::make_tuple(40, true));
+        EXPECT_EQ(std::make_tuple(music->GetValue(), sound->IsChecked()),
+                  std::make_tuple(40, true));
 
         player.ClickAt(ColumnOf(*music, 30), (music->GetRect().top + music->GetRect().bottom) / 2);
         ASSERT_TRUE(player.Click(Options::kSoundBox));
         const GGameSettings& settings = system.GetProfiles()->GetDefaultSettings();
         GAudioPlayer* stream = system.GetAudio()->GetAudioPlayer();
         EXPECT_EQ(std::make_tuple(settings.musicVolume, settings.soundVolume, sound->IsChecked(),
-                                  system.GetSoundManager()->IsEnabled(), stream ? stream->GetVolume() : 3000),
+                                  system.GetSoundManager()->IsEnabled(),
+                                  stream ? stream->GetVolume() : 3000),
                   std::make_tuple(3000, 0, false, 0, 3000));
 
         player.Key(platform::VK_ESCAPE);
@@ -82,7 +84,8 @@ TEST(Flow, IntroMenuOptionsBackQuitThenTheNextStartAppliesTheChoices)
     }
     GPlayerProfiles saved(data.ProfilesFolder());
     ASSERT_EQ(saved.Load(), 1);
-    EXPECT_EQ(std::make_tuple(saved.GetDefaultSettings().musicVolume, saved.GetDefaultSettings().soundVolume),
+    EXPECT_EQ(std::make_tuple(saved.GetDefaultSettings().musicVolume,
+                              saved.GetDefaultSettings().soundVolume),
               std::make_tuple(3000, 0));
 
     platform::ClearMessages();
@@ -93,17 +96,20 @@ TEST(Flow, IntroMenuOptionsBackQuitThenTheNextStartAppliesTheChoices)
     ASSERT_NE(menu, nullptr);
     GGameGuiSystem& system = *next.GetGameSystem();
     GAudioPlayer* stream = system.GetAudio()->GetAudioPlayer();
-    EXPECT_EQ(std::make_tuple(system.GetMusicManager()->IsEnabled() != 0, system.GetSoundManager()->IsEnabled(),
+    EXPECT_EQ(std::make_tuple(system.GetMusicManager()->IsEnabled() != 0,
+                              system.GetSoundManager()->IsEnabled(),
                               stream ? stream->GetVolume() : 3000),
               std::make_tuple(true, 0, 3000));
     ASSERT_TRUE(player.Click("btnOptions"));
     GGameWindow* options = player.WaitFor(GGameGuiSystem::kOptionsDialog);
     ASSERT_NE(options, nullptr);
-    EXPECT_EQ(dynamic_cast<GSliderBar*>(options->FindControl(Options::kMusicSlider))->GetValue(), 30);
+    EXPECT_EQ(dynamic_cast<GSliderBar*>(options->FindControl(Options::kMusicSlider))->GetValue(),
+              30);
     EXPECT_FALSE(dynamic_cast<GCheckBox*>(options->FindControl(Options::kSoundBox))->IsChecked());
     next.OnExit();
     const std::string log = tolvanrise::test::ReadFileBytes(data.Data("Tolvanrise.html"));
-    EXPECT_NE(log.find("Settings applied: music 3000, sound 0, full screen off"), std::string::npos);
+    EXPECT_NE(log.find("Settings applied: music 3000, sound 0, full screen off"),
+              std::string::npos);
     platform::ShowCursor(true);
 }
 

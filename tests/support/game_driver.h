@@ -27,7 +27,8 @@ public:
     GGameWindow* Window(std::string_view file) const
     {
         auto* window = dynamic_cast<GGameWindow*>(m_game.GetTopForm());
-        return window && window->GetFileName() == file && dynamic_cast<GDialogNormalState*>(window->GetState())
+        return window && window->GetFileName() == file &&
+                       dynamic_cast<GDialogNormalState*>(window->GetState())
                    ? window
                    : nullptr;
     }
