@@ -65,8 +65,12 @@ void GOptionsWndControlListener::OnControlClick(GDialog& dialog, GBaseControl& c
     if (auto* slider = dynamic_cast<GSliderBar*>(&control)) {
         if (name == kMusicSlider)
             SetMusicVolume(slider->GetValue() * kSliderScale);
-        else if (name == kSoundSlider)
-            SetSoundVolume(slider->GetValue() * kSliderScale);
+        if (name != kSoundSlider)
+            return;
+        SetSoundVolume(slider->GetValue() * kSliderScale);
+        // The slider may have switched sound on.
+        if (auto* box = Find<GCheckBox>(dialog, kSoundBox))
+            box->SetChecked(m_system.GetSoundManager() && m_system.GetSoundManager()->IsEnabled());
     } else if (auto* box = dynamic_cast<GCheckBox*>(&control)) {
         if (name == kMusicBox)
             SwitchMusic(dialog, box->IsChecked());
@@ -80,7 +84,13 @@ void GOptionsWndControlListener::SetMusicVolume(int32_t volume)
     GPlayerProfiles* profiles = m_system.GetProfiles();
     if (!profiles)
         return;
-    profiles->GetDefaultSettings().musicVolume = volume;
+    // While the music is off the settings keep it off: the slider picks the volume it comes
+    // back at.
+    GMusicManager* music = m_system.GetMusicManager();
+    if (music && !music->IsEnabled())
+        m_musicBeforeOff = volume;
+    else
+        profiles->GetDefaultSettings().musicVolume = volume;
     if (GAudioPlayer* player =
             m_system.GetAudio() ? m_system.GetAudio()->GetAudioPlayer() : nullptr)
         player->SetVolume(volume);

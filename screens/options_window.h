@@ -4,8 +4,9 @@
 // a hundred times their value (the engine's 0 to 10000); the music slider sets the stream
 // player's volume, the sound slider the sound bank's master volume and switches sound on when
 // it was off and the value is above 0. The check boxes switch the music and sound managers; the
-// settings keep a switched-off sound as a volume of 0 (as the next start reads it), and a box
-// checked again brings back the volume it had before. The full-screen box's own command list
+// settings keep a switched-off music or sound as a volume of 0 (as the next start reads it), a
+// box checked again brings back the volume it had before, and the music slider moved while
+// the music is off picks the volume it comes back at. The full-screen box's own command list
 // ("cmFullScreen") switches the mode. Owned by its window; observes the game system. Main
 // thread only.
 

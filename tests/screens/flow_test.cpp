@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <tuple>
 
@@ -110,6 +111,77 @@ TEST(Flow, IntroMenuOptionsBackQuitThenTheNextStartAppliesTheChoices)
     const std::string log = tolvanrise::test::ReadFileBytes(data.Data("Tolvanrise.html"));
     EXPECT_NE(log.find("Settings applied: music 3000, sound 0, full screen off"),
               std::string::npos);
+    platform::ShowCursor(true);
+}
+
+// The options window's controls one after another: what the settings, the managers and the
+// controls show after each. The boxes keep a switch as a volume of 0 and bring the volume
+// back; the sound slider switches sound on; the music slider moved while the music is off
+// picks the volume it comes back at.
+TEST(Flow, TheOptionsControlsKeepSettingsManagersAndControlsInStep)
+{
+    tolvanrise::test::GameDataFolder data("options_");
+    platform::ClearMessages();
+    GGameApplication game;
+    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    GameDriver player(game);
+    ASSERT_NE(player.WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
+    GGameGuiSystem& system = *game.GetGameSystem();
+    system.ExecuteCommandList("cmShowDialog(options.cfg)");
+    GGameWindow* options = player.WaitFor(GGameGuiSystem::kOptionsDialog);
+    ASSERT_NE(options, nullptr);
+    auto& music = *dynamic_cast<GSliderBar*>(options->FindControl(Options::kMusicSlider));
+    auto& sound = *dynamic_cast<GSliderBar*>(options->FindControl(Options::kSoundSlider));
+    auto& musicBox = *dynamic_cast<GCheckBox*>(options->FindControl(Options::kMusicBox));
+    auto& soundBox = *dynamic_cast<GCheckBox*>(options->FindControl(Options::kSoundBox));
+    const GGameSettings& settings = system.GetProfiles()->GetDefaultSettings();
+    auto slide = [&](GSliderBar& slider, int32_t value) {
+        player.ClickAt(ColumnOf(slider, value),
+                       (slider.GetRect().top + slider.GetRect().bottom) / 2);
+    };
+    using State = std::tuple<int32_t, int32_t, bool, bool, int32_t, int32_t, bool, bool>;
+    auto state = [&] {
+        return State{settings.musicVolume,
+                     settings.soundVolume,
+                     system.GetMusicManager()->IsEnabled() != 0,
+                     system.GetSoundManager()->IsEnabled() != 0,
+                     music.GetValue(),
+                     sound.GetValue(),
+                     musicBox.IsChecked(),
+                     soundBox.IsChecked()};
+    };
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        State expected; // music, sound, the managers on, the sliders, the boxes checked
+    } steps[] = {
+        {"as loaded", [] {}, {4000, 6000, true, true, 40, 60, true, true}},
+        {"music off",
+         [&] { player.Click(Options::kMusicBox); },
+         {0, 6000, false, true, 0, 60, false, true}},
+        {"music slid while off",
+         [&] { slide(music, 70); },
+         {0, 6000, false, true, 70, 60, false, true}},
+        {"music on",
+         [&] { player.Click(Options::kMusicBox); },
+         {7000, 6000, true, true, 70, 60, true, true}},
+        {"sound off",
+         [&] { player.Click(Options::kSoundBox); },
+         {7000, 0, true, false, 70, 0, true, false}},
+        {"sound on",
+         [&] { player.Click(Options::kSoundBox); },
+         {7000, 6000, true, true, 70, 60, true, true}},
+        {"sound off again",
+         [&] { player.Click(Options::kSoundBox); },
+         {7000, 0, true, false, 70, 0, true, false}},
+        {"sound slid up", [&] { slide(sound, 25); }, {7000, 2500, true, true, 70, 25, true, true}},
+        {"sound slid to 0", [&] { slide(sound, 0); }, {7000, 0, true, true, 70, 0, true, true}},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        EXPECT_EQ(state(), step.expected) << step.what;
+    }
+    game.OnExit();
     platform::ShowCursor(true);
 }
 
