@@ -109,19 +109,27 @@ void GOptionsWndControlListener::SetSoundVolume(int32_t volume)
         sounds->SetEnabled(1);
 }
 
+int32_t GOptionsWndControlListener::SwitchVolume(bool on, int32_t& volume, int32_t& putAside,
+                                                 int32_t fallback)
+{
+    if (on) {
+        volume = Restored(putAside, fallback);
+    } else {
+        putAside = volume;
+        volume = 0;
+    }
+    return volume;
+}
+
 void GOptionsWndControlListener::SwitchMusic(GDialog& dialog, bool on)
 {
     GPlayerProfiles* profiles = m_system.GetProfiles();
     if (!profiles)
         return;
-    int32_t& volume = profiles->GetDefaultSettings().musicVolume;
-    if (on) {
-        volume = Restored(m_musicBeforeOff, GGameSettings().musicVolume);
+    const int32_t volume = SwitchVolume(on, profiles->GetDefaultSettings().musicVolume,
+                                        m_musicBeforeOff, GGameSettings().musicVolume);
+    if (on)
         SetMusicVolume(volume);
-    } else {
-        m_musicBeforeOff = volume;
-        volume = 0;
-    }
     ShowVolume(dialog, kMusicSlider, volume);
     if (GMusicManager* music = m_system.GetMusicManager())
         music->SetEnabled(on ? 1 : 0);
@@ -132,13 +140,10 @@ void GOptionsWndControlListener::SwitchSound(GDialog& dialog, bool on)
     GPlayerProfiles* profiles = m_system.GetProfiles();
     if (!profiles)
         return;
-    int32_t& volume = profiles->GetDefaultSettings().soundVolume;
-    if (on) {
-        SetSoundVolume(Restored(m_soundBeforeOff, GGameSettings().soundVolume));
-    } else {
-        m_soundBeforeOff = volume;
-        volume = 0;
-    }
+    const int32_t volume = SwitchVolume(on, profiles->GetDefaultSettings().soundVolume,
+                                        m_soundBeforeOff, GGameSettings().soundVolume);
+    if (on)
+        SetSoundVolume(volume);
     ShowVolume(dialog, kSoundSlider, volume);
     if (GSoundManager* sounds = m_system.GetSoundManager())
         sounds->SetEnabled(on ? 1 : 0);

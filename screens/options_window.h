@@ -34,6 +34,9 @@ public:
 private:
     void SetMusicVolume(int32_t volume);
     void SetSoundVolume(int32_t volume);
+    // On brings back the volume put aside (or the fallback), off puts it aside and keeps 0.
+    // The new volume.
+    static int32_t SwitchVolume(bool on, int32_t& volume, int32_t& putAside, int32_t fallback);
     // A box switched: the manager follows, the settings keep the switch as the volume.
     void SwitchMusic(GDialog& dialog, bool on);
     void SwitchSound(GDialog& dialog, bool on);

@@ -16,6 +16,7 @@
 #include "screens/game_gui_system.h"
 #include "screens/options_window.h"
 #include "support/game_driver.h"
+#include "support/saved_settings.h"
 #include "platform/sound/sound_device.h"
 #include "support/audio_measure.h"
 #include "support/game_data_folder.h"
@@ -97,11 +98,7 @@ TEST(DiskAudioFlow, AMenuClickIsHeardAndTheMusicSliderChangesTheLevel)
 {
     using namespace std::chrono_literals;
     const GameDataFolder folder("disk_flow_");
-    std::filesystem::create_directories(folder.ProfilesFolder());
-    GPlayerProfiles profiles(folder.ProfilesFolder());
-    profiles.GetDefaultSettings().musicVolume = 0;
-    profiles.GetDefaultSettings().flags[GGameSettings::kFullScreenFlag] = 0;
-    ASSERT_EQ(profiles.Save(), 1);
+    ASSERT_EQ(SaveSettings(folder.ProfilesFolder(), 0, GGameSettings().soundVolume, 0), 1);
     const std::string output = folder.Data("flow.raw");
     const ScopedEnvVar driver("SDL_AUDIODRIVER", "disk");
     const ScopedEnvVar file("SDL_DISKAUDIOFILE", output);

@@ -23,6 +23,7 @@
 #include "screens/options_window.h"
 #include "support/game_data_folder.h"
 #include "support/game_driver.h"
+#include "support/saved_settings.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -42,10 +43,7 @@ int ColumnOf(const GSliderBar& slider, int32_t value)
 TEST(Flow, IntroMenuOptionsBackQuitThenTheNextStartAppliesTheChoices)
 {
     tolvanrise::test::GameDataFolder data("flow_");
-    std::filesystem::create_directories(data.ProfilesFolder());
-    GPlayerProfiles windowed(data.ProfilesFolder());
-    windowed.GetDefaultSettings().flags[GGameSettings::kFullScreenFlag] = 0;
-    ASSERT_EQ(windowed.Save(), 1);
+    ASSERT_EQ(tolvanrise::test::SaveWindowed(data.ProfilesFolder()), 1);
     platform::ClearMessages();
     {
         GGameApplication game;

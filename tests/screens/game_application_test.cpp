@@ -20,6 +20,7 @@
 #include "screens/intro_dialog.h"
 #include "screens/window_states.h"
 #include "support/game_data_folder.h"
+#include "support/saved_settings.h"
 
 namespace {
 
@@ -149,18 +150,6 @@ namespace {
 using platform::VK_MENU;
 using platform::VK_RETURN;
 
-// Writes a profile store whose settings are the given ones, as a game saved it.
-void SaveSettings(const std::string& folder, int32_t music, int32_t sound, uint8_t fullScreen)
-{
-    std::filesystem::create_directories(folder);
-    GPlayerProfiles profiles(folder);
-    GGameSettings& settings = profiles.GetDefaultSettings();
-    settings.musicVolume = music;
-    settings.soundVolume = sound;
-    settings.flags[GGameSettings::kFullScreenFlag] = fullScreen;
-    ASSERT_EQ(profiles.Save(), 1);
-}
-
 // Alt+Enter as the window's messages bring it: with the left Alt a system key, with an Alt
 // that types (AltGr) an ordinary one.
 void AltEnter(GGameApplication& game, bool systemKey)
@@ -193,7 +182,7 @@ TEST(Settings, TheSavedSettingsAreAppliedAtStartAndEveryAltEnterSwitches)
     for (const auto& c : cases) {
         tolvanrise::test::GameDataFolder data("settings_");
         platform::ClearMessages();
-        SaveSettings(data.ProfilesFolder(), c.music, c.sound, c.fullScreen);
+        ASSERT_EQ(tolvanrise::test::SaveSettings(data.ProfilesFolder(), c.music, c.sound, c.fullScreen), 1);
         bool fullScreen = c.fullScreen != 0 && !c.refused;
         {
             GGameApplication game;

@@ -25,6 +25,7 @@
 #include "screens/intro_dialog.h"
 #include "support/game_data_folder.h"
 #include "support/game_driver.h"
+#include "support/saved_settings.h"
 
 // Last: Xlib's macros (None, Status, Bool...) would clash with the names above.
 #include <X11/Xlib.h>
@@ -216,10 +217,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "x11");
     tolvanrise::test::ScopedEnvVar screen("DISPLAY", x.name);
     tolvanrise::test::GameDataFolder data("cursor_");
-    std::filesystem::create_directories(data.ProfilesFolder());
-    GPlayerProfiles windowed(data.ProfilesFolder());
-    windowed.GetDefaultSettings().flags[GGameSettings::kFullScreenFlag] = 0;
-    ASSERT_EQ(windowed.Save(), 1);
+    ASSERT_EQ(tolvanrise::test::SaveWindowed(data.ProfilesFolder()), 1);
 
     GGameApplication game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
@@ -315,10 +313,7 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
     tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "x11");
     tolvanrise::test::ScopedEnvVar screen("DISPLAY", x.name);
     tolvanrise::test::GameDataFolder data("menu_shot_");
-    std::filesystem::create_directories(data.ProfilesFolder());
-    GPlayerProfiles windowed(data.ProfilesFolder());
-    windowed.GetDefaultSettings().flags[GGameSettings::kFullScreenFlag] = 0;
-    ASSERT_EQ(windowed.Save(), 1);
+    ASSERT_EQ(tolvanrise::test::SaveWindowed(data.ProfilesFolder()), 1);
     const std::string shots = std::string(TOLVANRISE_DATA_DIR) + "/../screenshots";
     std::filesystem::create_directories(shots);
 
