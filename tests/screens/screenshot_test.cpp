@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -205,19 +206,35 @@ int ScreenDiffers(Display* display, const platform::Window& window, const uint8_
     return differing;
 }
 
+// An X server with a screen larger than the window (the mouse can leave it), the game's drivers
+// pointed at it and a data folder whose saved settings keep the game in a window.
+struct WindowedOnX {
+    XServer x{1024, 768};
+    std::optional<tolvanrise::test::ScopedEnvVar> driver, screen;
+    std::optional<tolvanrise::test::GameDataFolder> data;
+    bool saved = false;
+
+    explicit WindowedOnX(const char* prefix)
+    {
+        if (!x.display)
+            return;
+        driver.emplace("SDL_VIDEODRIVER", "x11");
+        screen.emplace("DISPLAY", x.name);
+        data.emplace(prefix);
+        saved = tolvanrise::test::SaveWindowed(data->ProfilesFolder()) == 1;
+    }
+};
+
 // The game's own pointer in a real window: drawn at the mouse plus its hot-spot offsets and
 // shown on the screen, its old place repainted with what lies under it when the mouse moves,
 // the pressed picture while the left button is held, and nothing once the mouse has left.
 TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
 {
-    // A screen larger than the window, so that the mouse can leave it.
-    XServer x(1024, 768);
-    if (!x.display)
+    WindowedOnX session("cursor_");
+    if (!session.x.display)
         GTEST_SKIP() << "Xvfb is not available";
-    tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "x11");
-    tolvanrise::test::ScopedEnvVar screen("DISPLAY", x.name);
-    tolvanrise::test::GameDataFolder data("cursor_");
-    ASSERT_EQ(tolvanrise::test::SaveWindowed(data.ProfilesFolder()), 1);
+    ASSERT_TRUE(session.saved);
+    XServer& x = session.x;
 
     GGameApplication game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
@@ -307,13 +324,11 @@ std::string Pixels(const uint8_t* buffer, int pitch, const GRect& r)
 // was before once the mouse has left. The pictures are kept in the build's "screenshots".
 TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
 {
-    XServer x(1024, 768);
-    if (!x.display)
+    WindowedOnX session("menu_shot_");
+    if (!session.x.display)
         GTEST_SKIP() << "Xvfb is not available";
-    tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "x11");
-    tolvanrise::test::ScopedEnvVar screen("DISPLAY", x.name);
-    tolvanrise::test::GameDataFolder data("menu_shot_");
-    ASSERT_EQ(tolvanrise::test::SaveWindowed(data.ProfilesFolder()), 1);
+    ASSERT_TRUE(session.saved);
+    XServer& x = session.x;
     const std::string shots = std::string(TOLVANRISE_DATA_DIR) + "/../screenshots";
     std::filesystem::create_directories(shots);
 
