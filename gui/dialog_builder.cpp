@@ -242,8 +242,8 @@ int GDialogBuilder::LoadFile(GCfgNode& file, const char* fileName)
     if (fileName && file.LoadFile(fileName) == 1)
         return 1;
     if (GHtmlLog* log = m_system.GetLog())
-        log->PrintError("Cannot read the dialog file %s: %s (line %d)", fileName ? fileName : "(none)",
-                        CfgErrorText(CfgErrorCode), CfgLineNumber);
+        log->PrintError("Cannot read the dialog file %s: %s (line %d)",
+                        fileName ? fileName : "(none)", CfgErrorText(CfgErrorCode), CfgLineNumber);
     return 0;
 }
 

@@ -93,7 +93,8 @@ void GGameApplication::StartMainMenu()
     OpenWhenSettled([system]() -> std::unique_ptr<GForm> {
         std::unique_ptr<GForm> menu = system->MakeDialog(GGameGuiSystem::kMainMenuDialog);
         if (!menu)
-            system->GetLog()->PrintError("Cannot open the main menu %s", GGameGuiSystem::kMainMenuDialog);
+            system->GetLog()->PrintError("Cannot open the main menu %s",
+                                         GGameGuiSystem::kMainMenuDialog);
         return menu;
     });
     if (GMusicManager* music = m_system->GetMusicManager())

@@ -99,7 +99,8 @@ std::unique_ptr<GDialog> GGameGuiSystem::MakeDialog(const char* fileName)
 {
     if (!fileName)
         return nullptr;
-    auto window = std::unique_ptr<GGameWindow>(new (std::nothrow) GGameWindow(GetApplication(), this, fileName));
+    auto window = std::unique_ptr<GGameWindow>(new (std::nothrow)
+                                                   GGameWindow(GetApplication(), this, fileName));
     if (!window || !window->Create())
         return nullptr;
     if (StrCompare(fileName, kOptionsDialog) == 0)

@@ -171,7 +171,8 @@ void GIntroDialog::BeginWait()
         if (m_waitSound >= 0)
             bank->Play(m_waitSound, 1);
     }
-    SetState(std::make_unique<GWaitAnimationWaitState>(*this, &m_line, -1, [this] { return IsWaitOver(); }));
+    SetState(std::make_unique<GWaitAnimationWaitState>(*this, &m_line, -1,
+                                                       [this] { return IsWaitOver(); }));
 }
 
 bool GIntroDialog::IsWaitOver()

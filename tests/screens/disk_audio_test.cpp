@@ -84,7 +84,8 @@ std::vector<double> Written(const std::string& file, size_t first, size_t end)
 
 void RunFor(GGameApplication& game, std::chrono::milliseconds ms)
 {
-    for (const auto end = std::chrono::steady_clock::now() + ms; std::chrono::steady_clock::now() < end;)
+    for (const auto end = std::chrono::steady_clock::now() + ms;
+         std::chrono::steady_clock::now() < end;)
         game.RunStep();
 }
 
@@ -125,7 +126,8 @@ TEST(DiskAudioFlow, AMenuClickIsHeardAndTheMusicSliderChangesTheLevel)
     constexpr size_t window = platform::SoundDevice::kRate / 3;
     RunFor(game, 900ms);
     const size_t at40 = FramesWritten(output);
-    auto* slider = dynamic_cast<GSliderBar*>(options->FindControl(GOptionsWndControlListener::kMusicSlider));
+    auto* slider =
+        dynamic_cast<GSliderBar*>(options->FindControl(GOptionsWndControlListener::kMusicSlider));
     ASSERT_NE(slider, nullptr);
     EXPECT_EQ(slider->GetValue(), 40);
     player.ClickAt(slider->GetRect().right, (slider->GetRect().top + slider->GetRect().bottom) / 2);

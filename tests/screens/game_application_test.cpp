@@ -182,7 +182,9 @@ TEST(Settings, TheSavedSettingsAreAppliedAtStartAndEveryAltEnterSwitches)
     for (const auto& c : cases) {
         tolvanrise::test::GameDataFolder data("settings_");
         platform::ClearMessages();
-        ASSERT_EQ(tolvanrise::test::SaveSettings(data.ProfilesFolder(), c.music, c.sound, c.fullScreen), 1);
+        ASSERT_EQ(
+            tolvanrise::test::SaveSettings(data.ProfilesFolder(), c.music, c.sound, c.fullScreen),
+            1);
         bool fullScreen = c.fullScreen != 0 && !c.refused;
         {
             GGameApplication game;

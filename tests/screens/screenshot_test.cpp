@@ -297,7 +297,8 @@ namespace {
 
 // Pixels of the cursor picture (its key colour left out) that the buffer does not show at the
 // mouse plus the hot-spot offsets.
-int CursorPixelsMissing(const uint8_t* buffer, int pitch, const GBitmap& cursor, int mouseX, int mouseY)
+int CursorPixelsMissing(const uint8_t* buffer, int pitch, const GBitmap& cursor, int mouseX,
+                        int mouseY)
 {
     const uint32_t key = cursor.GetKeyColour();
     const uint8_t keyBytes[3] = {uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16)};
@@ -355,7 +356,8 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         ASSERT_NE(window, nullptr) << c.window;
         const GRect& button = window->FindControl(c.button)->GetRect();
         const int mx = (button.left + button.right) / 2, my = (button.top + button.bottom) / 2;
-        const GRect under{mx - 5, my + 5, mx - 5 + cursor->GetWidth() - 1, my + 5 + cursor->GetHeight() - 1};
+        const GRect under{mx - 5, my + 5, mx - 5 + cursor->GetWidth() - 1,
+                          my + 5 + cursor->GetHeight() - 1};
         game.SetCursorPos(790, 590);
         XSync(x.display, False);
         RunFor(game, 300ms);
@@ -369,7 +371,8 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         const uint8_t* buffer = surface.Lock();
         EXPECT_EQ(CursorPixelsMissing(buffer, pitch, *cursor, mx, my), 0) << c.window;
         EXPECT_NE(Pixels(buffer, pitch, under), before) << c.window;
-        EXPECT_EQ(ScreenDiffers(x.display, *game.GetWindowHandle(), buffer, pitch, under), 0) << c.window;
+        EXPECT_EQ(ScreenDiffers(x.display, *game.GetWindowHandle(), buffer, pitch, under), 0)
+            << c.window;
         surface.Unlock();
         surface.SaveBmp((shots + "/" + c.picture + ".bmp").c_str());
 
