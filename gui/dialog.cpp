@@ -77,6 +77,17 @@ int GDialog::Create(std::unique_ptr<GDialogState> appearState)
     return result;
 }
 
+bool GDialog::IsClosing() const
+{
+    return m_canDelete || dynamic_cast<const GDialogDisappearState*>(m_state.get()) != nullptr;
+}
+
+void GDialog::Disappear()
+{
+    if (!IsClosing())
+        SetState(std::make_unique<GDialogDisappearState>(*this, 0));
+}
+
 void GDialog::Activate()
 {
     // Back on top: whatever the dialog above left on the screen is drawn over.

@@ -79,6 +79,11 @@ public:
     // A dialog that comes back to the top (the one above it has gone) is drawn whole again.
     void Activate() override;
     bool CanDelete() const override { return m_canDelete; }
+    // In its disappear state or finished.
+    bool IsClosing() const override;
+    // Starts the dialog's disappearance ("cmDisappearDialog"); the plain one is a disappear
+    // state of 0 ms. A dialog already closing goes on as it was.
+    virtual void Disappear();
 
     // Input slots: each goes to the current state (with none, straight to the controls).
     int OnKeyDown(int32_t key) override;

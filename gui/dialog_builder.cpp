@@ -237,30 +237,40 @@ const Kind* KindOf(const char* keyword, const std::string& name)
 
 } // namespace
 
+int GDialogBuilder::LoadFile(GCfgNode& file, const char* fileName)
+{
+    if (fileName && file.LoadFile(fileName) == 1)
+        return 1;
+    if (GHtmlLog* log = m_system.GetLog())
+        log->PrintError("Cannot read the dialog file %s: %s (line %d)",
+                        fileName ? fileName : "(none)", CfgErrorText(CfgErrorCode), CfgLineNumber);
+    return 0;
+}
+
+const GCfgNode* GDialogBuilder::FindDialog(const GCfgNode& file, const char* source)
+{
+    const GCfgNodeList* dialogs = file.FindObjectList("Dialog");
+    if (dialogs && !dialogs->empty())
+        return &dialogs->front();
+    if (GHtmlLog* log = m_system.GetLog())
+        log->PrintError("Dialog file %s holds no Dialog", source ? source : "(dialog)");
+    return nullptr;
+}
+
 int GDialogBuilder::BuildFromFile(GDialog& dialog, const char* fileName)
 {
     GCfgNode file;
-    if (!fileName || file.LoadFile(fileName) != 1) {
-        if (GHtmlLog* log = m_system.GetLog())
-            log->PrintError("Cannot read the dialog file %s: %s (line %d)",
-                            fileName ? fileName : "(none)", CfgErrorText(CfgErrorCode),
-                            CfgLineNumber);
-        return -1;
-    }
-    return Build(dialog, file, fileName);
+    return LoadFile(file, fileName) ? Build(dialog, file, fileName) : -1;
 }
 
 int GDialogBuilder::Build(GDialog& dialog, const GCfgNode& file, const char* source)
 {
     GHtmlLog* log = m_system.GetLog();
     source = source ? source : "(dialog)";
-    const GCfgNodeList* dialogs = file.FindObjectList("Dialog");
-    if (!dialogs || dialogs->empty()) {
-        if (log)
-            log->PrintError("Dialog file %s holds no Dialog", source);
+    const GCfgNode* found = FindDialog(file, source);
+    if (!found)
         return -1;
-    }
-    const GCfgNode& root = dialogs->front();
+    const GCfgNode& root = *found;
     if (root.HasValue("BackgroundColour")) {
         dialog.SetBackgroundMode(kBackgroundFill);
         dialog.SetBackgroundColour(static_cast<uint32_t>(root.GetI("BackgroundColour", 0)) &

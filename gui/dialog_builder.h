@@ -34,6 +34,10 @@ public:
     // Reads the file (cfg text) and builds from it; the number of controls made, or -1 when
     // the file cannot be read or holds no "Dialog" (logged).
     int BuildFromFile(GDialog& dialog, const char* fileName);
+    // Reads the dialog file into file; 0 when it cannot be read (logged).
+    int LoadFile(GCfgNode& file, const char* fileName);
+    // The file's "Dialog" entry, or null (logged).
+    const GCfgNode* FindDialog(const GCfgNode& file, const char* source);
     // source names the file in the log lines.
     int Build(GDialog& dialog, const GCfgNode& file, const char* source);
 

@@ -18,6 +18,9 @@ public:
     virtual int Update(int elapsedMs) { return 1; }
     // True once the form has finished and may be deleted by the frame tick.
     virtual bool CanDelete() const { return false; }
+    // True while the form is on its way out (disappearing, or finished): forms waiting to
+    // open are held back until it has gone.
+    virtual bool IsClosing() const { return false; }
     // Called when the form becomes the top of the stack.
     virtual void Activate() {}
     // Redraws the whole form (after a change that dirty rectangles do not describe).

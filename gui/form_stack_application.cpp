@@ -17,6 +17,7 @@ GFormStackApplication::~GFormStackApplication()
 void GFormStackApplication::RemoveAllForms()
 {
     m_activeForm = nullptr;
+    m_waiting.clear();
     // Top first, as they were opened last.
     while (!m_forms.empty())
         m_forms.pop_back();
@@ -26,6 +27,33 @@ void GFormStackApplication::PushForm(std::unique_ptr<GForm> form)
 {
     if (form)
         m_forms.push_back(std::move(form));
+}
+
+void GFormStackApplication::OpenWhenSettled(std::function<std::unique_ptr<GForm>()> make)
+{
+    if (!make)
+        return;
+    m_waiting.push_back(std::move(make));
+    OpenWaitingForms();
+}
+
+bool GFormStackApplication::HasClosingForm() const
+{
+    for (const std::unique_ptr<GForm>& form : m_forms)
+        if (form->IsClosing())
+            return true;
+    return false;
+}
+
+void GFormStackApplication::OpenWaitingForms()
+{
+    // A maker may itself ask for another form: it queues behind the ones waiting now.
+    while (!m_waiting.empty() && !HasClosingForm()) {
+        std::function<std::unique_ptr<GForm>()> make = std::move(m_waiting.front());
+        m_waiting.erase(m_waiting.begin());
+        OnFormOpening();
+        PushForm(make());
+    }
 }
 
 GForm* GFormStackApplication::GetTopForm() const
@@ -64,13 +92,13 @@ void GFormStackApplication::ActivateTopForm()
 void GFormStackApplication::OnFrame(int elapsedMs)
 {
     RemoveFinishedForms();
+    OpenWaitingForms();
     if (GGuiSystem* system = GGuiSystem::Get()) {
-        if (GCommandInvoker* invoker = system->GetInvoker()) {
+        if (GCommandInvoker* invoker = system->GetInvoker())
             invoker->Execute(-1);
-            // A command may have opened a form.
-            ActivateTopForm();
-        }
     }
+    // A command may have opened a form.
+    ActivateTopForm();
     if (GForm* top = GetTopForm())
         top->Update(elapsedMs);
 }

@@ -1,7 +1,10 @@
 #include "gui/gui_commands.h"
 
+#include <string>
+
 #include "foundation/app/application.h"
 #include "foundation/app/command_invoker.h"
+#include "foundation/text/string_array.h"
 #include "gui/dialog.h"
 #include "gui/form.h"
 #include "gui/form_stack_application.h"
@@ -68,14 +71,54 @@ void GRepaintTopDialogCommand::Execute()
         top->Repaint();
 }
 
+GShowDialogCommand::GShowDialogCommand(GGuiSystem* system, GString fileName)
+    : m_system(system), m_fileName(std::move(fileName))
+{
+    SetName("cmShowDialog");
+}
+
+void GShowDialogCommand::Execute()
+{
+    GFormStackApplication* application = m_system ? m_system->GetApplication() : nullptr;
+    if (!application)
+        return;
+    GGuiSystem* system = m_system;
+    const std::string fileName(m_fileName.c_str());
+    application->OpenWhenSettled([system, fileName]() -> std::unique_ptr<GForm> {
+        return system->MakeDialog(fileName.c_str());
+    });
+}
+
+GDisappearDialogCommand::GDisappearDialogCommand(GGuiSystem* system) : m_system(system)
+{
+    SetName("cmDisappearDialog");
+}
+
+void GDisappearDialogCommand::Execute()
+{
+    GFormStackApplication* application = m_system ? m_system->GetApplication() : nullptr;
+    if (auto* dialog = application ? dynamic_cast<GDialog*>(application->GetTopForm()) : nullptr)
+        dialog->Disappear();
+}
+
 GGuiCommandFactory::GGuiCommandFactory(GGuiSystem* system, GCommandFactory* fallback)
     : GCommandFactory(fallback), m_system(system)
 {
 }
 
-std::unique_ptr<GCommand> GGuiCommandFactory::CreateOwn(const char* name, const GStringArray&,
-                                                        GString&)
+std::unique_ptr<GCommand> GGuiCommandFactory::CreateOwn(const char* name,
+                                                        const GStringArray& parameters,
+                                                        GString& errorDescription)
 {
+    if (StrCompare(name, "cmShowDialog") == 0) {
+        if (parameters.GetCount() != 1 || parameters[0].IsEmpty()) {
+            errorDescription = "cmShowDialog takes one dialog file";
+            return nullptr;
+        }
+        return std::make_unique<GShowDialogCommand>(m_system, parameters[0]);
+    }
+    if (StrCompare(name, "cmDisappearDialog") == 0)
+        return std::make_unique<GDisappearDialogCommand>(m_system);
     if (StrCompare(name, "cmClose") == 0)
         return std::make_unique<GCloseCommand>(m_system ? m_system->GetApplication() : nullptr);
     if (StrCompare(name, "cmUnLock") == 0 || StrCompare(name, "cmCancelWait") == 0)

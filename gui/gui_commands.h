@@ -48,6 +48,31 @@ private:
     GGuiSystem* m_system; // observed
 };
 
+// "cmShowDialog(<file>)": opens the dialog the GUI system makes from the dialog file, on top of
+// the stack, once no dialog is on its way out ("cmDisappearDialog;cmShowDialog(x.cfg)" lets
+// the old dialog finish first). A file that cannot be made into a dialog opens nothing.
+class GShowDialogCommand : public GNamedCommand {
+public:
+    GShowDialogCommand(GGuiSystem* system, GString fileName);
+    void Execute() override;
+    const GString& GetFileName() const { return m_fileName; }
+
+private:
+    GGuiSystem* m_system; // observed
+    GString m_fileName;
+};
+
+// "cmDisappearDialog": the top dialog begins to disappear; after its disappear state the frame
+// tick deletes it. Nothing happens without a dialog on top.
+class GDisappearDialogCommand : public GNamedCommand {
+public:
+    explicit GDisappearDialogCommand(GGuiSystem* system);
+    void Execute() override;
+
+private:
+    GGuiSystem* m_system; // observed
+};
+
 class GGuiCommandFactory : public GCommandFactory {
 public:
     GGuiCommandFactory(GGuiSystem* system, GCommandFactory* fallback = nullptr);

@@ -11,6 +11,7 @@
 #include "foundation/text/string_array.h"
 #include "gui/bmp_font_manager.h"
 #include "gui/command_factory.h"
+#include "gui/cfg_dialog.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_commands.h"
 #include "gui/old_font_manager.h"
@@ -169,6 +170,16 @@ int GGuiSystem::ExecuteCommand(const char* name, const char* parameters)
         return 0;
     m_invoker->Add(std::move(command));
     return 1;
+}
+
+std::unique_ptr<GDialog> GGuiSystem::MakeDialog(const char* fileName)
+{
+    if (!fileName)
+        return nullptr;
+    std::unique_ptr<GDialog> dialog(new (std::nothrow) GCfgDialog(m_application, this, fileName));
+    if (!dialog || !dialog->Create())
+        return nullptr;
+    return dialog;
 }
 
 int GGuiSystem::ExecuteCommandList(const char* text)

@@ -16,6 +16,7 @@ class GBmpFontManager;
 class GClipArray;
 class GCommandFactory;
 class GCommandInvoker;
+class GDialog;
 class GDictionary;
 class GFormStackApplication;
 class GGraphicsResources;
@@ -57,6 +58,11 @@ public:
     // Splits text at ';' (outside parentheses) and queues each command in order; a command's
     // parameters stand in parentheses, separated by ','. Returns the number of commands.
     int ExecuteCommandList(const char* text);
+
+    // The dialog "cmShowDialog(<file>)" opens: a dialog made from the dialog file by the dialog
+    // builder and created (it begins to appear). Null when the file cannot be read or the dialog
+    // cannot be made (logged). The game makes its own windows here.
+    virtual std::unique_ptr<GDialog> MakeDialog(const char* fileName);
 
     // Replaces the factory commands are made with (the game installs its own, which falls back
     // on the GUI's). Takes ownership.

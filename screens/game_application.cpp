@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "audio/music/music_manager.h"
 #include "foundation/files/html_log.h"
 #include "game/score/high_score_client.h"
 #include "graphics/scene/clip_array.h"
@@ -70,11 +71,8 @@ void GGameApplication::EndGame()
 {
     m_intro = nullptr;
     RemoveAllForms();
-    if (m_cursorContainer) {
-        m_cursorContainer->RemoveClip(&m_cursorClips[0]);
-        m_cursorContainer->RemoveClip(&m_cursorClips[1]);
-        m_cursorContainer.reset();
-    }
+    TakeCursorOut();
+    m_cursorContainer.reset();
     m_cursorFlags[kCursorReady] = 0;
     m_system.reset();
 }
@@ -82,7 +80,39 @@ void GGameApplication::EndGame()
 void GGameApplication::OnFrame(int elapsedMs)
 {
     GFormStackApplication::OnFrame(elapsedMs);
+    if (!m_mainMenuStarted && m_intro && GetIntroDialog() && m_intro->IsDoneWaiting())
+        StartMainMenu();
     UpdateCursor();
+}
+
+void GGameApplication::StartMainMenu()
+{
+    m_mainMenuStarted = true;
+    m_intro->Disappear();
+    GGameGuiSystem* system = m_system.get();
+    OpenWhenSettled([system]() -> std::unique_ptr<GForm> {
+        std::unique_ptr<GForm> menu = system->MakeDialog(GGameGuiSystem::kMainMenuDialog);
+        if (!menu)
+            system->GetLog()->PrintError("Cannot open the main menu %s",
+                                         GGameGuiSystem::kMainMenuDialog);
+        return menu;
+    });
+    if (GMusicManager* music = m_system->GetMusicManager())
+        music->PlayForMode(kMusicMenu);
+    m_system->GetLog()->Printf("Main menu");
+}
+
+void GGameApplication::OnFormOpening()
+{
+    TakeCursorOut();
+}
+
+void GGameApplication::TakeCursorOut()
+{
+    if (m_cursorContainer) {
+        m_cursorContainer->RemoveClip(&m_cursorClips[0]);
+        m_cursorContainer->RemoveClip(&m_cursorClips[1]);
+    }
 }
 
 void GGameApplication::InitCursor()
@@ -100,6 +130,7 @@ void GGameApplication::InitCursor()
     m_cursorClips[1].SetSlot(pressed);
     for (GClip& clip : m_cursorClips)
         clip.SetVisible(false);
+    m_cursorDrawMode = m_cursorClips[0].GetDrawMode();
     m_cursorContainer = GClipContainer::Create(GetBackBuffer(), store, m_system->GetClipArray(),
                                                m_system->GetRectArray());
     m_cursorFlags[kCursorReady] = m_cursorContainer ? 1 : 0;
@@ -129,6 +160,15 @@ void GGameApplication::UpdateCursor()
     GetCursorClientPos(x, y);
     const bool inside = !IsInactive() && x >= 0 && y >= 0 && x < GetWidth() && y < GetHeight();
     const int shown = m_cursorFlags[kCursorPressed] ? 1 : 0;
+    // The cursor's clips end the list, inside the range of the top window, whose fades take
+    // every clip of that range: the cursor always draws as itself.
+    for (GClip& clip : m_cursorClips) {
+        if (clip.GetDrawMode() != m_cursorDrawMode || clip.GetAlpha() != 255) {
+            clip.SetDrawMode(m_cursorDrawMode);
+            clip.SetAlpha(255);
+            clip.MarkMoved();
+        }
+    }
     m_cursorClips[1 - shown].SetVisible(false);
     m_cursorClips[shown].SetVisible(inside);
     if (inside)
@@ -143,8 +183,7 @@ void GGameApplication::UpdateCursor()
     const int count = list->GetCount();
     if (count < 2 || list->GetAt(count - 2) != &m_cursorClips[0] ||
         list->GetAt(count - 1) != &m_cursorClips[1]) {
-        m_cursorContainer->RemoveClip(&m_cursorClips[0]);
-        m_cursorContainer->RemoveClip(&m_cursorClips[1]);
+        TakeCursorOut();
         m_cursorContainer->AddClip(&m_cursorClips[0]);
         m_cursorContainer->AddClip(&m_cursorClips[1]);
     }

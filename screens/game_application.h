@@ -46,6 +46,8 @@ public:
     GGameGuiSystem* GetGameSystem() const { return m_system.get(); }
     // The first screen while it is on the stack, else null.
     GIntroDialog* GetIntroDialog() const;
+    // True once the intro has handed over to the main menu.
+    bool IsMainMenuStarted() const { return m_mainMenuStarted; }
 
 protected:
     // Writes the player's data; called by OnExit only after a successful OnInit.
@@ -63,13 +65,21 @@ protected:
     int m_cursorY = -256;
     int m_cursorFlags[3] = {0, 0, 0};
     int m_cursorCounter = 60;
+    uint8_t m_cursorDrawMode = 0; // as the clips were made
 
 private:
+    // The cursor's clips leave the list while a form is made; the next frame puts them last.
+    void OnFormOpening() override;
+    void TakeCursorOut();
     // Finds the cursor pictures in the store and makes the container the cursor redraws with.
     void InitCursor();
     // After the forms have drawn: puts the cursor at the mouse (or hides it), keeps its clips
     // last in the render list and redraws what changed, its old place included.
     void UpdateCursor();
+
+    // When the intro's wait is over: the intro disappears, the main menu opens once it has
+    // gone and the menu music starts.
+    void StartMainMenu();
 
     // Forms draw through the system's lists: they go first.
     void EndGame();
@@ -79,4 +89,5 @@ private:
     std::unique_ptr<GClipContainer> m_cursorContainer;
     GIntroDialog* m_intro = nullptr; // owned by the form stack, which may have deleted it
     bool m_gameStarted = false;
+    bool m_mainMenuStarted = false;
 };

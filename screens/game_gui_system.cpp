@@ -21,6 +21,8 @@
 #include "gui/old_font_manager.h"
 #include "screens/game_application.h"
 #include "screens/game_commands.h"
+#include "screens/game_window.h"
+#include "screens/options_window.h"
 
 namespace {
 
@@ -91,6 +93,19 @@ int GGameGuiSystem::Init(GFormStackApplication* application, const char* logFile
     m_profiles = std::make_unique<GPlayerProfiles>(m_profilesFolder);
     m_topScores = std::make_unique<GTopScoreTable>(m_profilesFolder);
     return 1;
+}
+
+std::unique_ptr<GDialog> GGameGuiSystem::MakeDialog(const char* fileName)
+{
+    if (!fileName)
+        return nullptr;
+    auto window = std::unique_ptr<GGameWindow>(new (std::nothrow)
+                                                   GGameWindow(GetApplication(), this, fileName));
+    if (!window || !window->Create())
+        return nullptr;
+    if (StrCompare(fileName, kOptionsDialog) == 0)
+        GOptionsWndControlListener::Attach(*window, *this);
+    return window;
 }
 
 int GGameGuiSystem::LoadDictionary()

@@ -28,6 +28,8 @@ public:
     static constexpr const char* kSoundFolder = "SOUNDS\\";
     static constexpr const char* kMusicList = "MUSIC\\music.ini";
     static constexpr const char* kSoundList = "SOUNDS\\sound.csv";
+    static constexpr const char* kMainMenuDialog = "main_menu.cfg";
+    static constexpr const char* kOptionsDialog = "options.cfg";
     static constexpr int16_t kInterfaceFirstSlot = 1100;
     static constexpr int16_t kInterfaceLastSlot = 2100;
 
@@ -47,6 +49,10 @@ public:
     void InitGame();
     // The audio shut-down: the managers, then the facade. Also run by the destructor.
     void ShutdownGame();
+
+    // The game's windows (GGameWindow), the options window with its listener; created, so they
+    // have begun to appear and play their sound event.
+    std::unique_ptr<GDialog> MakeDialog(const char* fileName) override;
 
     // Reads the dictionary named by the start-up options into the XML document and hands its
     // "Dictionary" element to the dictionary; failures are logged. 1 when a table was read.

@@ -2,7 +2,8 @@
 
 #include <new>
 
-#include "audio/music/music_manager.h"
+#include "audio/banks/sound_bank.h"
+#include "audio/player/audio_system.h"
 #include "audio/music/sound_manager.h"
 #include "foundation/cfg/cfg_node.h"
 #include "foundation/files/html_log.h"
@@ -54,7 +55,8 @@ int GIntroDialog::Create()
 
 void GIntroDialog::Disappear()
 {
-    SetState(std::make_unique<GWaitAnimationDisappearState>(*this, &m_line, kDisappearMs));
+    if (!IsClosing())
+        SetState(std::make_unique<GWaitAnimationDisappearState>(*this, &m_line, kDisappearMs));
 }
 
 GIntroDialog::~GIntroDialog()
@@ -150,12 +152,40 @@ int GIntroDialog::Update(int elapsedMs)
     if (!m_presented)
         m_game->GetLog()->Printf("First frame presented");
     m_presented = true;
+    if (m_waited)
+        m_waitedMs += elapsedMs > 0 ? elapsedMs : 0;
     // Loaded and fully shown: the screen waits for what comes next.
-    if (IsLoaded() && !m_waited && dynamic_cast<GDialogNormalState*>(GetState())) {
-        m_waited = true;
-        SetState(std::make_unique<GWaitAnimationWaitState>(*this, &m_line));
-    }
+    if (IsLoaded() && !m_waited && dynamic_cast<GDialogNormalState*>(GetState()))
+        BeginWait();
     return result;
+}
+
+void GIntroDialog::BeginWait()
+{
+    m_waited = true;
+    GSoundManager* sounds = m_game->GetSoundManager();
+    GSoundBank* bank = m_game->GetAudio() ? m_game->GetAudio()->GetSoundBank() : nullptr;
+    // A switched-off manager picks no sound (its 0 is no id then).
+    if (sounds && bank && sounds->IsEnabled()) {
+        m_waitSound = sounds->PickEventSound(SoundEventFromName(kWaitSound));
+        if (m_waitSound >= 0)
+            bank->Play(m_waitSound, 1);
+    }
+    SetState(std::make_unique<GWaitAnimationWaitState>(*this, &m_line, -1,
+                                                       [this] { return IsWaitOver(); }));
+}
+
+bool GIntroDialog::IsWaitOver()
+{
+    if (m_waitedMs < kWaitMs)
+        return false;
+    GSoundManager* sounds = m_game->GetSoundManager();
+    return m_waitSound < 0 || !sounds || !sounds->IsSoundPlaying(m_waitSound);
+}
+
+bool GIntroDialog::IsDoneWaiting() const
+{
+    return m_waited && dynamic_cast<GDialogNormalState*>(GetState()) != nullptr;
 }
 
 void GIntroDialog::LoadNextStep()
@@ -171,12 +201,11 @@ void GIntroDialog::LoadNextStep()
         m_game->LoadPlayerData();
         break;
     case 3:
+        // The sound list again, as the screen that loads the start-up data reads it.
         if (GSoundManager* sounds = m_game->GetSoundManager())
             sounds->LoadSoundList(GGameGuiSystem::kSoundList);
         break;
     case 4:
-        if (GMusicManager* music = m_game->GetMusicManager())
-            music->PlayForMode(kMusicMenu);
         m_game->GetLog()->Printf("Start-up data loaded");
         break;
     default:

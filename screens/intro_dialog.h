@@ -25,6 +25,9 @@ public:
     static constexpr const char* kLabelAnimation = "intro.cfg";
     static constexpr int kAppearMs = 300;
     static constexpr int kDisappearMs = 300;
+    // Once loaded the screen waits at least this long, and until its sound event has ended.
+    static constexpr int kWaitMs = 1500;
+    static constexpr const char* kWaitSound = "StoryShow";
 
     GIntroDialog(GFormStackApplication* application, GGameGuiSystem* system);
     ~GIntroDialog() override;
@@ -35,11 +38,15 @@ public:
     int OnInit() override;
     int Update(int elapsedMs) override;
     // Fades the screen out; the form stack then deletes it.
-    void Disappear();
+    void Disappear() override;
 
     // Steps of the start-up data done so far (0 to kBarPieces).
     int GetLoadedSteps() const { return m_loadedSteps; }
     bool IsLoaded() const { return m_loadedSteps >= kBarPieces; }
+    // Its wait is over (it ran out or was cancelled): the game goes on to the main menu.
+    bool IsDoneWaiting() const;
+    // The bank's id of the sound the wait plays, -1 when none plays.
+    int GetWaitSound() const { return m_waitSound; }
     // Screen areas of the parts, for checks of what was drawn.
     GRect GetBarRect() const;
     GRect GetTitleRect() const;
@@ -49,6 +56,9 @@ public:
 
 private:
     void LoadNextStep();
+    // Loaded and shown: plays a variant of the wait's sound event and waits.
+    void BeginWait();
+    bool IsWaitOver();
 
     GGameGuiSystem* m_game; // observed
     GBackground m_background;
@@ -62,4 +72,6 @@ private:
     bool m_presented = false;
     bool m_labelPlaying = false;
     bool m_waited = false;
+    int m_waitSound = -1;
+    int m_waitedMs = 0;
 };

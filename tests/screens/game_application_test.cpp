@@ -16,9 +16,11 @@
 #include "platform/window/window.h"
 #include "screens/game_application.h"
 #include "screens/game_gui_system.h"
+#include "screens/game_window.h"
 #include "screens/intro_dialog.h"
 #include "screens/window_states.h"
 #include "support/game_data_folder.h"
+#include "support/saved_settings.h"
 
 namespace {
 
@@ -148,18 +150,6 @@ namespace {
 using platform::VK_MENU;
 using platform::VK_RETURN;
 
-// Writes a profile store whose settings are the given ones, as a game saved it.
-void SaveSettings(const std::string& folder, int32_t music, int32_t sound, uint8_t fullScreen)
-{
-    std::filesystem::create_directories(folder);
-    GPlayerProfiles profiles(folder);
-    GGameSettings& settings = profiles.GetDefaultSettings();
-    settings.musicVolume = music;
-    settings.soundVolume = sound;
-    settings.flags[GGameSettings::kFullScreenFlag] = fullScreen;
-    ASSERT_EQ(profiles.Save(), 1);
-}
-
 // Alt+Enter as the window's messages bring it: with the left Alt a system key, with an Alt
 // that types (AltGr) an ordinary one.
 void AltEnter(GGameApplication& game, bool systemKey)
@@ -192,7 +182,9 @@ TEST(Settings, TheSavedSettingsAreAppliedAtStartAndEveryAltEnterSwitches)
     for (const auto& c : cases) {
         tolvanrise::test::GameDataFolder data("settings_");
         platform::ClearMessages();
-        SaveSettings(data.ProfilesFolder(), c.music, c.sound, c.fullScreen);
+        ASSERT_EQ(
+            tolvanrise::test::SaveSettings(data.ProfilesFolder(), c.music, c.sound, c.fullScreen),
+            1);
         bool fullScreen = c.fullScreen != 0 && !c.refused;
         {
             GGameApplication game;
@@ -253,8 +245,8 @@ TEST(GameApplication, CloseCommandAndCloseBoxSaveOnce)
     }
 }
 
-// The intro appears, loads, waits until the wait is cancelled, and disappears when told to;
-// the frame tick then deletes it.
+// The intro appears, loads, waits until the wait is cancelled, and disappears; the frame tick
+// then deletes it and the main menu opens alone on the stack.
 TEST(GameApplication, TheIntroGoesThroughItsStates)
 {
     tolvanrise::test::GameDataFolder data("intro_states_");
@@ -269,11 +261,16 @@ TEST(GameApplication, TheIntroGoesThroughItsStates)
     EXPECT_NE(dynamic_cast<GWaitAnimationWaitState*>(intro->GetState()), nullptr);
     game.GetGameSystem()->ExecuteCommandList("cmCancelWait");
     Frames(game, 1);
-    EXPECT_NE(dynamic_cast<GDialogNormalState*>(intro->GetState()), nullptr);
-    intro->Disappear();
+    EXPECT_NE(dynamic_cast<GWaitAnimationDisappearState*>(intro->GetState()), nullptr);
+    EXPECT_TRUE(game.IsMainMenuStarted());
+    intro->Disappear(); // already going: nothing changes
+    EXPECT_EQ(game.GetWaitingFormCount(), 1);
     Frames(game, GIntroDialog::kDisappearMs / 30 + 2);
     EXPECT_EQ(game.GetIntroDialog(), nullptr);
-    EXPECT_EQ(game.GetFormCount(), 0);
+    ASSERT_EQ(game.GetFormCount(), 1);
+    const auto* menu = dynamic_cast<GGameWindow*>(game.GetTopForm());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->GetFileName(), GGameGuiSystem::kMainMenuDialog);
     game.OnExit();
     platform::ShowCursor(true);
 }

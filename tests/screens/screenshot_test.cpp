@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -24,6 +25,8 @@
 #include "screens/game_gui_system.h"
 #include "screens/intro_dialog.h"
 #include "support/game_data_folder.h"
+#include "support/game_driver.h"
+#include "support/saved_settings.h"
 
 // Last: Xlib's macros (None, Status, Bool...) would clash with the names above.
 #include <X11/Xlib.h>
@@ -207,22 +210,35 @@ int ScreenDiffers(Display* display, const platform::Window& window, const uint8_
     return differing;
 }
 
+// An X server with a screen larger than the window (the mouse can leave it), the game's drivers
+// pointed at it and a data folder whose saved settings keep the game in a window.
+struct WindowedOnX {
+    XServer x{1024, 768};
+    std::optional<tolvanrise::test::ScopedEnvVar> driver, screen;
+    std::optional<tolvanrise::test::GameDataFolder> data;
+    bool saved = false;
+
+    explicit WindowedOnX(const char* prefix)
+    {
+        if (!x.display)
+            return;
+        driver.emplace("SDL_VIDEODRIVER", "x11");
+        screen.emplace("DISPLAY", x.name);
+        data.emplace(prefix);
+        saved = tolvanrise::test::SaveWindowed(data->ProfilesFolder()) == 1;
+    }
+};
+
 // The game's own pointer in a real window: drawn at the mouse plus its hot-spot offsets and
 // shown on the screen, its old place repainted with what lies under it when the mouse moves,
 // the pressed picture while the left button is held, and nothing once the mouse has left.
 TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
 {
-    // A screen larger than the window, so that the mouse can leave it.
-    XServer x(1024, 768);
-    if (!x.display)
+    WindowedOnX session("cursor_");
+    if (!session.x.display)
         GTEST_SKIP() << "Xvfb is not available";
-    tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "x11");
-    tolvanrise::test::ScopedEnvVar screen("DISPLAY", x.name);
-    tolvanrise::test::GameDataFolder data("cursor_");
-    std::filesystem::create_directories(data.ProfilesFolder());
-    GPlayerProfiles windowed(data.ProfilesFolder());
-    windowed.GetDefaultSettings().flags[GGameSettings::kFullScreenFlag] = 0;
-    ASSERT_EQ(windowed.Save(), 1);
+    ASSERT_TRUE(session.saved);
+    XServer& x = session.x;
 
     GGameApplication game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
@@ -276,6 +292,102 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     EXPECT_EQ(DrawnOver(buffer, pitch, *picture, second), 0);
     EXPECT_EQ(ScreenDiffers(x.display, *game.GetWindowHandle(), buffer, pitch, second), 0);
     surface.Unlock();
+    game.OnExit();
+}
+
+} // namespace
+
+namespace {
+
+// Pixels of the cursor picture (its key colour left out) that the buffer does not show at the
+// mouse plus the hot-spot offsets.
+int CursorPixelsMissing(const uint8_t* buffer, int pitch, const GBitmap& cursor, int mouseX,
+                        int mouseY)
+{
+    const uint32_t key = cursor.GetKeyColour();
+    const uint8_t keyBytes[3] = {uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16)};
+    int missing = 0;
+    for (int py = 0; py < cursor.GetHeight(); ++py)
+        for (int px = 0; px < cursor.GetWidth(); ++px) {
+            const uint8_t* own = cursor.GetPixels() + py * cursor.GetPitch() + px * 3;
+            const uint8_t* seen = buffer + (mouseY + 5 + py) * pitch + (mouseX - 5 + px) * 3;
+            missing += std::memcmp(own, keyBytes, 3) != 0 && std::memcmp(seen, own, 3) != 0;
+        }
+    return missing;
+}
+
+std::string Pixels(const uint8_t* buffer, int pitch, const GRect& r)
+{
+    std::string bytes;
+    for (int y = r.top; y <= r.bottom; ++y)
+        bytes.append(reinterpret_cast<const char*>(buffer + y * pitch + r.left * 3), r.Width() * 3);
+    return bytes;
+}
+
+// The main menu and the options window with the game's cursor over a button: the cursor's
+// pixels at the mouse, the screen showing the back buffer there, and the button's place as it
+// was before once the mouse has left. The pictures are kept in the build's "screenshots".
+TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
+{
+    WindowedOnX session("menu_shot_");
+    if (!session.x.display)
+        GTEST_SKIP() << "Xvfb is not available";
+    ASSERT_TRUE(session.saved);
+    XServer& x = session.x;
+    const std::string shots = std::string(TOLVANRISE_DATA_DIR) + "/../screenshots";
+    std::filesystem::create_directories(shots);
+
+    GGameApplication game;
+    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    game.OnBeforeShow();
+    game.Show();
+    game.BeginRun();
+    tolvanrise::test::GameDriver player(game, [&game] { RunFor(game, 10ms); });
+    GGraphicsResources& store = *game.GetGameSystem()->GetResources();
+    const GBitmap* cursor = store.GetBitmap(store.FindBitmap(GGameApplication::kCursorPicture));
+    ASSERT_NE(cursor, nullptr);
+    GDibSurface& surface = *game.GetBackBuffer();
+    const int pitch = surface.GetPitch();
+
+    const struct {
+        const char* window;
+        const char* button;
+        const char* picture;
+    } cases[] = {{GGameGuiSystem::kMainMenuDialog, "btnOptions", "menu"},
+                 {GGameGuiSystem::kOptionsDialog, "btnBack", "options"}};
+    for (const auto& c : cases) {
+        GGameWindow* window = player.WaitFor(c.window);
+        ASSERT_NE(window, nullptr) << c.window;
+        const GRect& button = window->FindControl(c.button)->GetRect();
+        const int mx = (button.left + button.right) / 2, my = (button.top + button.bottom) / 2;
+        const GRect under{mx - 5, my + 5, mx - 5 + cursor->GetWidth() - 1,
+                          my + 5 + cursor->GetHeight() - 1};
+        game.SetCursorPos(790, 590);
+        XSync(x.display, False);
+        RunFor(game, 300ms);
+        const std::string before = Pixels(surface.Lock(), pitch, under);
+        surface.Unlock();
+
+        game.SetCursorPos(mx, my);
+        XSync(x.display, False);
+        RunFor(game, 300ms);
+        EXPECT_EQ(game.GetShownCursor(), 0) << c.window;
+        const uint8_t* buffer = surface.Lock();
+        EXPECT_EQ(CursorPixelsMissing(buffer, pitch, *cursor, mx, my), 0) << c.window;
+        EXPECT_NE(Pixels(buffer, pitch, under), before) << c.window;
+        EXPECT_EQ(ScreenDiffers(x.display, *game.GetWindowHandle(), buffer, pitch, under), 0)
+            << c.window;
+        surface.Unlock();
+        surface.SaveBmp((shots + "/" + c.picture + ".bmp").c_str());
+
+        game.SetCursorPos(790, 590);
+        XSync(x.display, False);
+        RunFor(game, 300ms);
+        EXPECT_EQ(Pixels(surface.Lock(), pitch, under), before) << c.window;
+        surface.Unlock();
+        if (c.picture == std::string("menu"))
+            ASSERT_TRUE(player.Click("btnOptions"));
+    }
     game.OnExit();
 }
 

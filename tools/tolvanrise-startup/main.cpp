@@ -49,6 +49,8 @@ int main(int argc, char** argv)
     fs::create_directories(data, ignored);
     const bool ok = Copy(source / "start_up_options.xml", data / "start_up_options.xml", 0) &&
                     Copy(source / "intro.cfg", data / "intro.cfg", 0) &&
+                    Copy(source / "main_menu.cfg", data / "main_menu.cfg", 0) &&
+                    Copy(source / "options.cfg", data / "options.cfg", 0) &&
                     Copy(source / "english.xml", data / "english.dic", kDictionaryKey);
     return ok ? 0 : 1;
 }

@@ -1,0 +1,186 @@
+// The game's flow as a player goes through it, driven by the window's own messages: the
+// intro hands over to the main menu, the menu opens the options window, the player sets the
+// music slider to 30 and switches sound off, goes back with Escape and quits with the menu's
+// button. The profile then holds the choices, and the next start applies them.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <tuple>
+
+#include "audio/music/music_manager.h"
+#include "audio/music/sound_manager.h"
+#include "audio/player/audio_player.h"
+#include "audio/player/audio_system.h"
+#include "game/profiles/player_profiles.h"
+#include "gui/controls/button.h"
+#include "gui/controls/slider_bar.h"
+#include "platform/window/cursor.h"
+#include "platform/window/messages.h"
+#include "screens/game_gui_system.h"
+#include "screens/options_window.h"
+#include "support/game_data_folder.h"
+#include "support/game_driver.h"
+#include "support/saved_settings.h"
+#include "support/temp_files.h"
+
+namespace {
+
+using tolvanrise::test::GameDriver;
+using Options = GOptionsWndControlListener;
+
+// The column of the slider's track that stands for value.
+int ColumnOf(const GSliderBar& slider, int32_t value)
+{
+    for (int x = slider.GetRect().left; x <= slider.GetRect().right; ++x)
+        if (slider.ValueAt(x) == value)
+            return x;
+    return -1;
+}
+
+TEST(Flow, IntroMenuOptionsBackQuitThenTheNextStartAppliesTheChoices)
+{
+    tolvanrise::test::GameDataFolder data("flow_");
+    ASSERT_EQ(tolvanrise::test::SaveWindowed(data.ProfilesFolder()), 1);
+    platform::ClearMessages();
+    {
+        GGameApplication game;
+        ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+        GameDriver player(game);
+        GGameGuiSystem& system = *game.GetGameSystem();
+        ASSERT_NE(player.WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
+        EXPECT_EQ(game.GetIntroDialog(), nullptr);
+        EXPECT_EQ(system.GetMusicManager()->GetMode(), kMusicMenu);
+
+        ASSERT_TRUE(player.Click("btnOptions"));
+        GGameWindow* options = player.WaitFor(GGameGuiSystem::kOptionsDialog);
+        ASSERT_NE(options, nullptr);
+        EXPECT_EQ(game.GetFormCount(), 2); // the menu waits under it
+        auto* music = dynamic_cast<GSliderBar*>(options->FindControl(Options::kMusicSlider));
+        auto* sound = dynamic_cast<GCheckBox*>(options->FindControl(Options::kSoundBox));
+        ASSERT_TRUE(music && sound);
+        // The window shows the settings: the default music volume, sound on.
+        EXPECT_EQ(std::make_tuple(music->GetValue(), sound->IsChecked()),
+                  std::make_tuple(40, true));
+
+        player.ClickAt(ColumnOf(*music, 30), (music->GetRect().top + music->GetRect().bottom) / 2);
+        ASSERT_TRUE(player.Click(Options::kSoundBox));
+        const GGameSettings& settings = system.GetProfiles()->GetDefaultSettings();
+        GAudioPlayer* stream = system.GetAudio()->GetAudioPlayer();
+        EXPECT_EQ(std::make_tuple(settings.musicVolume, settings.soundVolume, sound->IsChecked(),
+                                  system.GetSoundManager()->IsEnabled(),
+                                  stream ? stream->GetVolume() : 3000),
+                  std::make_tuple(3000, 0, false, 0, 3000));
+
+        player.Key(platform::VK_ESCAPE);
+        ASSERT_NE(player.WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
+        EXPECT_EQ(game.GetFormCount(), 1);
+        ASSERT_TRUE(player.Click("btnQuit"));
+        game.Run(); // the close the button asked for
+        EXPECT_FALSE(game.IsGameStarted());
+    }
+    GPlayerProfiles saved(data.ProfilesFolder());
+    ASSERT_EQ(saved.Load(), 1);
+    EXPECT_EQ(std::make_tuple(saved.GetDefaultSettings().musicVolume,
+                              saved.GetDefaultSettings().soundVolume),
+              std::make_tuple(3000, 0));
+
+    platform::ClearMessages();
+    GGameApplication next;
+    ASSERT_TRUE(next.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    GameDriver player(next);
+    GGameWindow* menu = player.WaitFor(GGameGuiSystem::kMainMenuDialog);
+    ASSERT_NE(menu, nullptr);
+    GGameGuiSystem& system = *next.GetGameSystem();
+    GAudioPlayer* stream = system.GetAudio()->GetAudioPlayer();
+    EXPECT_EQ(std::make_tuple(system.GetMusicManager()->IsEnabled() != 0,
+                              system.GetSoundManager()->IsEnabled(),
+                              stream ? stream->GetVolume() : 3000),
+              std::make_tuple(true, 0, 3000));
+    ASSERT_TRUE(player.Click("btnOptions"));
+    GGameWindow* options = player.WaitFor(GGameGuiSystem::kOptionsDialog);
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(dynamic_cast<GSliderBar*>(options->FindControl(Options::kMusicSlider))->GetValue(),
+              30);
+    EXPECT_FALSE(dynamic_cast<GCheckBox*>(options->FindControl(Options::kSoundBox))->IsChecked());
+    next.OnExit();
+    const std::string log = tolvanrise::test::ReadFileBytes(data.Data("Tolvanrise.html"));
+    EXPECT_NE(log.find("Settings applied: music 3000, sound 0, full screen off"),
+              std::string::npos);
+    platform::ShowCursor(true);
+}
+
+// The options window's controls one after another: what the settings, the managers and the
+// controls show after each. The boxes keep a switch as a volume of 0 and bring the volume
+// back; the sound slider switches sound on; the music slider moved while the music is off
+// picks the volume it comes back at.
+TEST(Flow, TheOptionsControlsKeepSettingsManagersAndControlsInStep)
+{
+    tolvanrise::test::GameDataFolder data("options_");
+    platform::ClearMessages();
+    GGameApplication game;
+    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    GameDriver player(game);
+    ASSERT_NE(player.WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
+    GGameGuiSystem& system = *game.GetGameSystem();
+    system.ExecuteCommandList("cmShowDialog(options.cfg)");
+    GGameWindow* options = player.WaitFor(GGameGuiSystem::kOptionsDialog);
+    ASSERT_NE(options, nullptr);
+    auto& music = *dynamic_cast<GSliderBar*>(options->FindControl(Options::kMusicSlider));
+    auto& sound = *dynamic_cast<GSliderBar*>(options->FindControl(Options::kSoundSlider));
+    auto& musicBox = *dynamic_cast<GCheckBox*>(options->FindControl(Options::kMusicBox));
+    auto& soundBox = *dynamic_cast<GCheckBox*>(options->FindControl(Options::kSoundBox));
+    const GGameSettings& settings = system.GetProfiles()->GetDefaultSettings();
+    auto slide = [&](GSliderBar& slider, int32_t value) {
+        player.ClickAt(ColumnOf(slider, value),
+                       (slider.GetRect().top + slider.GetRect().bottom) / 2);
+    };
+    using State = std::tuple<int32_t, int32_t, bool, bool, int32_t, int32_t, bool, bool>;
+    auto state = [&] {
+        return State{settings.musicVolume,
+                     settings.soundVolume,
+                     system.GetMusicManager()->IsEnabled() != 0,
+                     system.GetSoundManager()->IsEnabled() != 0,
+                     music.GetValue(),
+                     sound.GetValue(),
+                     musicBox.IsChecked(),
+                     soundBox.IsChecked()};
+    };
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        State expected; // music, sound, the managers on, the sliders, the boxes checked
+    } steps[] = {
+        {"as loaded", [] {}, {4000, 6000, true, true, 40, 60, true, true}},
+        {"music off",
+         [&] { player.Click(Options::kMusicBox); },
+         {0, 6000, false, true, 0, 60, false, true}},
+        {"music slid while off",
+         [&] { slide(music, 70); },
+         {0, 6000, false, true, 70, 60, false, true}},
+        {"music on",
+         [&] { player.Click(Options::kMusicBox); },
+         {7000, 6000, true, true, 70, 60, true, true}},
+        {"sound off",
+         [&] { player.Click(Options::kSoundBox); },
+         {7000, 0, true, false, 70, 0, true, false}},
+        {"sound on",
+         [&] { player.Click(Options::kSoundBox); },
+         {7000, 6000, true, true, 70, 60, true, true}},
+        {"sound off again",
+         [&] { player.Click(Options::kSoundBox); },
+         {7000, 0, true, false, 70, 0, true, false}},
+        {"sound slid up", [&] { slide(sound, 25); }, {7000, 2500, true, true, 70, 25, true, true}},
+        {"sound slid to 0", [&] { slide(sound, 0); }, {7000, 0, true, true, 70, 0, true, true}},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        EXPECT_EQ(state(), step.expected) << step.what;
+    }
+    game.OnExit();
+    platform::ShowCursor(true);
+}
+
+} // namespace
