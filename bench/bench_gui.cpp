@@ -173,16 +173,7 @@ void PresentButton(World& w)
 
 void Register(const char* name, void (*frame)(World&))
 {
-    auto run = [frame](benchmark::State& state) {
-        for (auto _ : state)
-            frame(*g_world);
-        benchmark::ClobberMemory();
-    };
-    bench::AddFastestStatistic(benchmark::RegisterBenchmark(name, run)
-                                   ->Unit(benchmark::kMicrosecond)
-                                   ->MinTime(0.2)
-                                   ->Repetitions(7)
-                                   ->ReportAggregatesOnly(true));
+    bench::RegisterRepeated(name, [frame] { frame(*g_world); });
 }
 
 void PrintTable()
@@ -204,11 +195,7 @@ void PrintTable()
 
 int main(int argc, char** argv)
 {
-    std::vector<char*> args(argv, argv + argc);
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave.data());
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
+    bench::InitializeInterleaved(argc, argv);
     g_world = MakeWorld();
     if (!g_world) {
         std::fprintf(stderr, "bench_gui: cannot build the dialog over %s\n", TOLVANRISE_DATA_DIR);

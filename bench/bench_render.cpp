@@ -327,18 +327,10 @@ std::map<std::string, double> g_ns; // fastest ns per frame, by benchmark name
 void Register(const std::string& scene, const std::string& side, void (*frame)(World&, int))
 {
     World* w = g_worlds[scene].get();
-    auto run = [w, frame](benchmark::State& state) {
-        for (auto _ : state) {
-            frame(*w, w->frame);
-            w->frame = (w->frame + 1) % kFrames;
-        }
-        benchmark::ClobberMemory();
-    };
-    bench::AddFastestStatistic(benchmark::RegisterBenchmark((scene + "/" + side).c_str(), run)
-                                   ->Unit(benchmark::kMicrosecond)
-                                   ->MinTime(0.2)
-                                   ->Repetitions(7)
-                                   ->ReportAggregatesOnly(true));
+    bench::RegisterRepeated(scene + "/" + side, [w, frame] {
+        frame(*w, w->frame);
+        w->frame = (w->frame + 1) % kFrames;
+    });
 }
 
 // A whole frame widened, against memcpy of the bytes it writes and SDL's converter.
@@ -351,16 +343,7 @@ Widen g_widen;
 
 void RegisterWiden(const char* name, void (*run)())
 {
-    auto body = [run](benchmark::State& state) {
-        for (auto _ : state)
-            run();
-        benchmark::ClobberMemory();
-    };
-    bench::AddFastestStatistic(benchmark::RegisterBenchmark(name, body)
-                                   ->Unit(benchmark::kMicrosecond)
-                                   ->MinTime(0.2)
-                                   ->Repetitions(7)
-                                   ->ReportAggregatesOnly(true));
+    bench::RegisterRepeated(name, run);
 }
 
 void RegisterWidening()
@@ -421,11 +404,7 @@ void PrintTable()
 
 int main(int argc, char** argv)
 {
-    std::vector<char*> args(argv, argv + argc);
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave.data());
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
+    bench::InitializeInterleaved(argc, argv);
     if (!OpenScreen()) {
         std::fprintf(stderr, "bench_render: no window (%s)\n", SDL_GetError());
         return 1;

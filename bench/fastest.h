@@ -18,6 +18,34 @@ inline void AddFastestStatistic(benchmark::internal::Benchmark* b)
     b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
 }
 
+// Google Benchmark initialised from the command line, with the repetitions shuffled among all
+// measurements unless it says otherwise.
+inline void InitializeInterleaved(int argc, char** argv)
+{
+    static char interleave[] = "--benchmark_enable_random_interleaving=true";
+    std::vector<char*> args(argv, argv + argc);
+    args.insert(args.begin() + 1, interleave);
+    int count = int(args.size());
+    benchmark::Initialize(&count, args.data());
+}
+
+// A benchmark that runs body once per iteration, timed in microseconds over seven repetitions
+// of at least 0.2 s each, reporting only the aggregates (with the fastest among them).
+template <class Body>
+void RegisterRepeated(const std::string& name, Body body)
+{
+    auto run = [body](benchmark::State& state) {
+        for (auto _ : state)
+            body();
+        benchmark::ClobberMemory();
+    };
+    AddFastestStatistic(benchmark::RegisterBenchmark(name.c_str(), run)
+                            ->Unit(benchmark::kMicrosecond)
+                            ->MinTime(0.2)
+                            ->Repetitions(7)
+                            ->ReportAggregatesOnly(true));
+}
+
 class FastestReporter : public benchmark::ConsoleReporter {
 public:
     using Sink = std::function<void(const std::string& name, double cpuNs, double realNs)>;

@@ -12,6 +12,22 @@
 #include "gui/control_listener.h"
 #include "gui/controls/base_control.h"
 
+namespace {
+
+// Moves a mark that one control at most carries (hover, focus) to another, or to none.
+void HandOver(GBaseControl*& holder, GBaseControl* to, void (GBaseControl::*mark)(bool))
+{
+    if (to == holder)
+        return;
+    if (holder)
+        (holder->*mark)(false);
+    holder = to;
+    if (holder)
+        (holder->*mark)(true);
+}
+
+} // namespace
+
 int GDialogState::OnKeyDown(int32_t key)
 {
     return m_dialog.RouteKeyDown(key);
@@ -295,13 +311,7 @@ int GDialog::RouteMouseMove(int32_t x, int32_t y)
 
 void GDialog::SetHover(GBaseControl* control)
 {
-    if (control == m_hover)
-        return;
-    if (m_hover)
-        m_hover->SetHovered(false);
-    m_hover = control;
-    if (m_hover)
-        m_hover->SetHovered(true);
+    HandOver(m_hover, control, &GBaseControl::SetHovered);
 }
 
 GBaseControl* GDialog::AddControl(std::unique_ptr<GBaseControl> control)
@@ -372,13 +382,7 @@ void GDialog::SetFocus(GBaseControl* control)
 {
     if (control && (!control->CanFocus() || !control->TakesInput()))
         return;
-    if (control == m_focus)
-        return;
-    if (m_focus)
-        m_focus->SetFocused(false);
-    m_focus = control;
-    if (m_focus)
-        m_focus->SetFocused(true);
+    HandOver(m_focus, control, &GBaseControl::SetFocused);
 }
 
 void GDialog::MoveFocus(int step)

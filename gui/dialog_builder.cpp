@@ -165,26 +165,29 @@ std::unique_ptr<GBaseControl> MakeStaticLabel(ControlSpec& spec)
     return label;
 }
 
-std::unique_ptr<GBaseControl> MakeTextLabel(ControlSpec& spec)
+// The TrueType controls open their face themselves: one that could not is refused by name.
+template <class Control>
+std::unique_ptr<GBaseControl> WithLoadedFace(ControlSpec& spec, std::unique_ptr<Control> control)
 {
-    auto label = std::make_unique<GTextLabel>(spec.name, spec.font.c_str(), TtfSize(spec.node),
-                                              AlignOf(spec.node));
-    if (!label->GetFace().IsLoaded()) {
+    if (!control->GetFace().IsLoaded()) {
         spec.error = "no TrueType font \"" + spec.font + "\"";
         return nullptr;
     }
-    return label;
+    return control;
+}
+
+std::unique_ptr<GBaseControl> MakeTextLabel(ControlSpec& spec)
+{
+    return WithLoadedFace(spec,
+                          std::make_unique<GTextLabel>(spec.name, spec.font.c_str(),
+                                                       TtfSize(spec.node), AlignOf(spec.node)));
 }
 
 std::unique_ptr<GBaseControl> MakeTextEdit(ControlSpec& spec)
 {
-    auto edit = std::make_unique<GTextEdit>(spec.name, spec.font.c_str(), TtfSize(spec.node),
-                                            MaxLengthOf(spec.node));
-    if (!edit->GetFace().IsLoaded()) {
-        spec.error = "no TrueType font \"" + spec.font + "\"";
-        return nullptr;
-    }
-    return edit;
+    return WithLoadedFace(spec,
+                          std::make_unique<GTextEdit>(spec.name, spec.font.c_str(),
+                                                      TtfSize(spec.node), MaxLengthOf(spec.node)));
 }
 
 std::unique_ptr<GBaseControl> MakeEdit(ControlSpec& spec)

@@ -84,6 +84,18 @@ int PutText(TiXmlElement* element, const std::string& text)
     return 1;
 }
 
+// The element's attribute read by query, or fallback without an element, a name, or an
+// attribute query can read.
+template <class T>
+T QueryOr(const TiXmlElement* e, const char* name, T fallback,
+          int (TiXmlElement::*query)(const char*, T*) const)
+{
+    T value = 0;
+    if (!e || !name || (e->*query)(name, &value) != TIXML_SUCCESS)
+        return fallback;
+    return value;
+}
+
 } // namespace
 
 void GXmlElementAccessor::Attach(const GXmlDataDoc& node)
@@ -94,21 +106,13 @@ void GXmlElementAccessor::Attach(const GXmlDataDoc& node)
 int32_t GXmlElementAccessor::GetAttributeInt(const char* name, int32_t defaultValue,
                                              TiXmlElement* element) const
 {
-    TiXmlElement* e = Pick(element);
-    int value = 0;
-    if (!e || !name || e->QueryIntAttribute(name, &value) != TIXML_SUCCESS)
-        return defaultValue;
-    return value;
+    return QueryOr<int>(Pick(element), name, defaultValue, &TiXmlElement::QueryIntAttribute);
 }
 
 double GXmlElementAccessor::GetAttributeDouble(const char* name, double defaultValue,
                                                TiXmlElement* element) const
 {
-    TiXmlElement* e = Pick(element);
-    double value = 0;
-    if (!e || !name || e->QueryDoubleAttribute(name, &value) != TIXML_SUCCESS)
-        return defaultValue;
-    return value;
+    return QueryOr<double>(Pick(element), name, defaultValue, &TiXmlElement::QueryDoubleAttribute);
 }
 
 const char* GXmlElementAccessor::GetAttributeString(const char* name, const char* defaultValue,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -30,6 +31,11 @@ int g_instances = 0;
 // Beyond this many rendered glyphs the cache starts again: a text control cycling through
 // many sizes must not grow without bound.
 constexpr size_t kMaxCachedGlyphs = 4096;
+
+// No glyph of a sound font reaches this many ems in any direction (the widest ligatures and
+// brackets stay within three or four); the slack covers hinting at the smallest sizes.
+constexpr int32_t kMaxGlyphEms = 8;
+constexpr int32_t kGlyphSlack = 16;
 
 uint64_t CacheKey(int32_t charSize, int32_t mode, uint32_t code)
 {
@@ -143,6 +149,27 @@ bool GTtfFont::HasGlyph(uint32_t code) const
     return m_face && FT_Get_Char_Index(m_face, code) != 0;
 }
 
+int32_t GTtfFont::PlausibleExtent() const
+{
+    const FT_Size_Metrics& metrics = m_face->size->metrics;
+    return kMaxGlyphEms * std::max<int32_t>(metrics.x_ppem, metrics.y_ppem) + kGlyphSlack;
+}
+
+bool GTtfFont::PlausibleGlyph() const
+{
+    const FT_GlyphSlot slot = m_face->glyph;
+    const FT_Pos limit = static_cast<FT_Pos>(PlausibleExtent()) * 64;
+    const FT_Glyph_Metrics& m = slot->metrics;
+    for (const FT_Pos v :
+         {slot->advance.x, slot->advance.y, m.width, m.height, m.horiBearingX, m.horiBearingY})
+        if (v < -limit || v > limit)
+            return false;
+    const int64_t pixels = PlausibleExtent();
+    return slot->bitmap.width <= pixels && slot->bitmap.rows <= pixels &&
+           std::abs(static_cast<int64_t>(slot->bitmap_left)) <= pixels &&
+           std::abs(static_cast<int64_t>(slot->bitmap_top)) <= pixels;
+}
+
 int GTtfFont::LoadGlyph(uint32_t code)
 {
     if (!m_face)
@@ -151,12 +178,20 @@ int GTtfFont::LoadGlyph(uint32_t code)
     m_lastError = FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT);
     if (m_lastError != 0)
         return 0;
+    // A damaged font (its units per em, bounding boxes or advances) can scale a glyph to
+    // thousands of pixels: refused before FreeType renders it, and again on the bitmap it made.
+    if (!PlausibleGlyph()) {
+        m_lastError = FT_Err_Invalid_Outline;
+        return 0;
+    }
     // Rendering the anti-aliased bitmap a second time in monochrome would leave it as it is,
     // so the anti-aliased mode renders once.
     if (m_options.renderMode == 1)
         m_lastError = FT_Render_Glyph(m_face->glyph, FT_RENDER_MODE_NORMAL);
     else if (m_options.renderMode == 0)
         m_lastError = FT_Render_Glyph(m_face->glyph, FT_RENDER_MODE_MONO);
+    if (m_lastError == 0 && !PlausibleGlyph())
+        m_lastError = FT_Err_Invalid_Outline;
     return m_lastError == 0 ? 1 : 0;
 }
 
@@ -178,7 +213,10 @@ bool GTtfFont::SetSize(int size)
 
 int32_t GTtfFont::Ascender() const
 {
-    return static_cast<int32_t>(m_face->size->metrics.ascender >> 6);
+    // Bounded like the glyphs, so that a damaged face cannot size a text image from it.
+    const int32_t limit = PlausibleExtent();
+    return static_cast<int32_t>(
+        std::clamp<FT_Pos>(m_face->size->metrics.ascender >> 6, -limit, limit));
 }
 
 const GTtfFont::CachedGlyph& GTtfFont::Glyph(uint32_t code)

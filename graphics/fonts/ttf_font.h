@@ -46,7 +46,8 @@ public:
     // Whether the face maps the character to a glyph of its own (not the missing-glyph box).
     bool HasGlyph(uint32_t code) const;
     // Loads and renders one glyph into FreeType's slot with the font's own render mode. 1 on
-    // success; 0 without a face or when FreeType fails.
+    // success; 0 without a face, when FreeType fails, or when the glyph's box or advance lies
+    // far beyond a few ems of the size (a damaged font): such a glyph draws nothing.
     int LoadGlyph(uint32_t code);
 
     // Width (advances) and height (the tallest glyph below the ascender line) of the text at
@@ -91,6 +92,10 @@ private:
     bool SetSize(int size);
     const CachedGlyph& Glyph(uint32_t code);
     int32_t Ascender() const;
+    // Pixels a glyph may reach in any direction at the current size, and whether the slot's
+    // glyph stays within them.
+    int32_t PlausibleExtent() const;
+    bool PlausibleGlyph() const;
     void CopyGlyph(const CachedGlyph& glyph, GBitmap& dst, int x, int y, uint32_t colour) const;
 
     GTtfRenderOptions m_options;

@@ -103,6 +103,22 @@ void GCaption::Show(const GWString& text, uint32_t colour, uint8_t alpha, GTextA
     m_text->SetVisible(visible);
 }
 
+void GClipSetAnimator::Attach(GClipContainer& container)
+{
+    for (GClip* clip : m_clips)
+        container.AddClip(clip);
+    if (m_caption)
+        m_caption->Attach(container);
+}
+
+void GClipSetAnimator::Detach(GClipContainer& container)
+{
+    if (m_caption)
+        m_caption->Detach(container);
+    for (auto clip = m_clips.rbegin(); clip != m_clips.rend(); ++clip)
+        container.RemoveClip(*clip);
+}
+
 void PanelColoursOf(const GBaseControl& control, uint32_t& fill, uint32_t& border)
 {
     const GControlColours& c = control.GetColours();
@@ -128,18 +144,6 @@ uint8_t TextAlphaOf(const GBaseControl& control)
     return control.IsEnabled() ? 255 : 128;
 }
 
-void GStButtonAnimator::Attach(GClipContainer& container)
-{
-    container.AddClip(&m_panel);
-    m_caption.Attach(container);
-}
-
-void GStButtonAnimator::Detach(GClipContainer& container)
-{
-    m_caption.Detach(container);
-    container.RemoveClip(&m_panel);
-}
-
 void GStButtonAnimator::Refresh(const GBaseControl& control)
 {
     uint32_t fill = 0;
@@ -149,20 +153,6 @@ void GStButtonAnimator::Refresh(const GBaseControl& control)
     ShowPanel(m_panel, r, fill, border, control.IsVisible());
     m_caption.Show(control.GetText(), TextColourOf(control), TextAlphaOf(control), kTextCentre,
                    CentreX(r), CentreY(r), control.IsVisible());
-}
-
-void GStCheckBoxAnimator::Attach(GClipContainer& container)
-{
-    container.AddClip(&m_box);
-    container.AddClip(&m_mark);
-    m_caption.Attach(container);
-}
-
-void GStCheckBoxAnimator::Detach(GClipContainer& container)
-{
-    m_caption.Detach(container);
-    container.RemoveClip(&m_mark);
-    container.RemoveClip(&m_box);
 }
 
 void GStCheckBoxAnimator::Refresh(const GBaseControl& control)
@@ -204,18 +194,6 @@ void GStStaticLabelAnimator::Refresh(const GBaseControl& control)
                                               : r.right;
     m_caption.Show(control.GetText(), TextColourOf(control), TextAlphaOf(control), anchor, x,
                    CentreY(r), control.IsVisible());
-}
-
-void GStSliderBarAnimator::Attach(GClipContainer& container)
-{
-    container.AddClip(&m_track);
-    container.AddClip(&m_thumb);
-}
-
-void GStSliderBarAnimator::Detach(GClipContainer& container)
-{
-    container.RemoveClip(&m_thumb);
-    container.RemoveClip(&m_track);
 }
 
 void GStSliderBarAnimator::Refresh(const GBaseControl& control)

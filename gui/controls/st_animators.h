@@ -5,6 +5,7 @@
 // Each animator reads the control it belongs to and ignores any other kind. Owned by their
 // controls. Main thread only.
 
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -44,16 +45,37 @@ private:
     std::vector<std::unique_ptr<GBmpText>> m_retired;
 };
 
+// An animator whose clips go into the container in the order given and come out in the
+// reverse order, an optional caption over them.
+class GClipSetAnimator : public GCAnimator {
+public:
+    void Attach(GClipContainer& container) override;
+    void Detach(GClipContainer& container) override;
+
+protected:
+    // The clips and the caption are the derived animator's members: only their addresses are
+    // kept, used once it is built.
+    GClipSetAnimator(std::initializer_list<GClip*> clips, GCaption* caption)
+        : m_clips(clips), m_caption(caption)
+    {
+    }
+
+private:
+    std::vector<GClip*> m_clips;
+    GCaption* m_caption; // observed, may be null
+};
+
 // The panel colours of a look: fill and border (the focus colour while focused).
 void PanelColoursOf(const GBaseControl& control, uint32_t& fill, uint32_t& border);
 // Alpha of a control's texts: full, or half when disabled.
 uint8_t TextAlphaOf(const GBaseControl& control);
 
-class GStButtonAnimator : public GCAnimator {
+class GStButtonAnimator : public GClipSetAnimator {
 public:
-    explicit GStButtonAnimator(GBmpFont* font) : m_caption(font) {}
-    void Attach(GClipContainer& container) override;
-    void Detach(GClipContainer& container) override;
+    explicit GStButtonAnimator(GBmpFont* font)
+        : GClipSetAnimator({&m_panel}, &m_caption), m_caption(font)
+    {
+    }
     void Refresh(const GBaseControl& control) override;
 
 private:
@@ -62,11 +84,12 @@ private:
 };
 
 // A square box at the left with a mark inside when checked, the caption to its right.
-class GStCheckBoxAnimator : public GCAnimator {
+class GStCheckBoxAnimator : public GClipSetAnimator {
 public:
-    explicit GStCheckBoxAnimator(GBmpFont* font) : m_caption(font) {}
-    void Attach(GClipContainer& container) override;
-    void Detach(GClipContainer& container) override;
+    explicit GStCheckBoxAnimator(GBmpFont* font)
+        : GClipSetAnimator({&m_box, &m_mark}, &m_caption), m_caption(font)
+    {
+    }
     void Refresh(const GBaseControl& control) override;
 
 private:
@@ -75,11 +98,12 @@ private:
     GCaption m_caption;
 };
 
-class GStStaticLabelAnimator : public GCAnimator {
+class GStStaticLabelAnimator : public GClipSetAnimator {
 public:
-    explicit GStStaticLabelAnimator(GBmpFont* font) : m_caption(font) {}
-    void Attach(GClipContainer& container) override { m_caption.Attach(container); }
-    void Detach(GClipContainer& container) override { m_caption.Detach(container); }
+    explicit GStStaticLabelAnimator(GBmpFont* font)
+        : GClipSetAnimator({}, &m_caption), m_caption(font)
+    {
+    }
     void Refresh(const GBaseControl& control) override;
 
 private:
@@ -87,10 +111,9 @@ private:
 };
 
 // A thin track across the middle of the rectangle and the thumb on it.
-class GStSliderBarAnimator : public GCAnimator {
+class GStSliderBarAnimator : public GClipSetAnimator {
 public:
-    void Attach(GClipContainer& container) override;
-    void Detach(GClipContainer& container) override;
+    GStSliderBarAnimator() : GClipSetAnimator({&m_track, &m_thumb}, nullptr) {}
     void Refresh(const GBaseControl& control) override;
 
 private:

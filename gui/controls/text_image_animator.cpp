@@ -23,18 +23,6 @@ void GStTextImageAnimator::FreeImage()
     m_poolSlot = -1;
 }
 
-void GStTextImageAnimator::Attach(GClipContainer& container)
-{
-    container.AddClip(&m_panel);
-    container.AddClip(&m_clip);
-}
-
-void GStTextImageAnimator::Detach(GClipContainer& container)
-{
-    container.RemoveClip(&m_clip);
-    container.RemoveClip(&m_panel);
-}
-
 GBitmap* GStTextImageAnimator::Image(GGraphicsResources* store, int32_t w, int32_t h)
 {
     if (!store || w <= 0 || h <= 0 || w > 32767 || h > 32767)

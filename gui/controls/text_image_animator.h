@@ -10,6 +10,7 @@
 #include "graphics/scene/clip.h"
 #include "gui/controls/animator.h"
 #include "gui/controls/panel_clip.h"
+#include "gui/controls/st_animators.h"
 
 class GBitmap;
 class GGraphicsResources;
@@ -24,12 +25,10 @@ public:
     virtual bool IsFramed() const { return false; }
 };
 
-class GStTextImageAnimator : public GCAnimator {
+class GStTextImageAnimator : public GClipSetAnimator {
 public:
-    GStTextImageAnimator() = default;
+    GStTextImageAnimator() : GClipSetAnimator({&m_panel, &m_clip}, nullptr) {}
     ~GStTextImageAnimator() override;
-    void Attach(GClipContainer& container) override;
-    void Detach(GClipContainer& container) override;
     void Refresh(const GBaseControl& control) override;
 
     // The absolute store slot of the image; -1 before the first drawing.

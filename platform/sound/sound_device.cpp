@@ -430,57 +430,61 @@ SoundResult SoundVoice::GetStatus(uint32_t* status) const
     return SoundResult::kOk;
 }
 
-SoundResult SoundVoice::SetVolume(int32_t hundredthsDb)
+template <class Step>
+SoundResult SoundVoice::WithControl(uint32_t control, Step step) const
 {
     std::lock_guard lock(m_core->mutex);
-    if (!(m_voice->flags & sound_caps::kCtrlVolume))
+    if (!(m_voice->flags & control))
         return SoundResult::kControlUnavailable;
-    if (hundredthsDb > 0 || hundredthsDb < kVolumeMin)
-        return SoundResult::kInvalidParam;
-    m_voice->volume = hundredthsDb;
-    UpdateGains(*m_voice);
-    return SoundResult::kOk;
+    return step(*m_voice);
+}
+
+SoundResult SoundVoice::SetVolume(int32_t hundredthsDb)
+{
+    return WithControl(sound_caps::kCtrlVolume, [&](VoiceState& v) {
+        if (hundredthsDb > 0 || hundredthsDb < kVolumeMin)
+            return SoundResult::kInvalidParam;
+        v.volume = hundredthsDb;
+        UpdateGains(v);
+        return SoundResult::kOk;
+    });
 }
 
 SoundResult SoundVoice::GetVolume(int32_t* hundredthsDb) const
 {
-    std::lock_guard lock(m_core->mutex);
-    if (!(m_voice->flags & sound_caps::kCtrlVolume))
-        return SoundResult::kControlUnavailable;
-    *hundredthsDb = m_voice->volume;
-    return SoundResult::kOk;
+    return WithControl(sound_caps::kCtrlVolume, [&](const VoiceState& v) {
+        *hundredthsDb = v.volume;
+        return SoundResult::kOk;
+    });
 }
 
 SoundResult SoundVoice::SetPan(int32_t pan)
 {
-    std::lock_guard lock(m_core->mutex);
-    if (!(m_voice->flags & sound_caps::kCtrlPan))
-        return SoundResult::kControlUnavailable;
-    if (pan < kPanLeft || pan > kPanRight)
-        return SoundResult::kInvalidParam;
-    m_voice->pan = pan;
-    UpdateGains(*m_voice);
-    return SoundResult::kOk;
+    return WithControl(sound_caps::kCtrlPan, [&](VoiceState& v) {
+        if (pan < kPanLeft || pan > kPanRight)
+            return SoundResult::kInvalidParam;
+        v.pan = pan;
+        UpdateGains(v);
+        return SoundResult::kOk;
+    });
 }
 
 SoundResult SoundVoice::SetFrequency(uint32_t hz)
 {
-    std::lock_guard lock(m_core->mutex);
-    if (!(m_voice->flags & sound_caps::kCtrlFrequency))
-        return SoundResult::kControlUnavailable;
-    if (hz != 0 && (hz < kFrequencyMin || hz > kFrequencyMax))
-        return SoundResult::kInvalidParam;
-    m_voice->frequency = hz;
-    return SoundResult::kOk;
+    return WithControl(sound_caps::kCtrlFrequency, [&](VoiceState& v) {
+        if (hz != 0 && (hz < kFrequencyMin || hz > kFrequencyMax))
+            return SoundResult::kInvalidParam;
+        v.frequency = hz;
+        return SoundResult::kOk;
+    });
 }
 
 SoundResult SoundVoice::GetFrequency(uint32_t* hz) const
 {
-    std::lock_guard lock(m_core->mutex);
-    if (!(m_voice->flags & sound_caps::kCtrlFrequency))
-        return SoundResult::kControlUnavailable;
-    *hz = m_voice->frequency ? m_voice->frequency : m_voice->format.samplesPerSec;
-    return SoundResult::kOk;
+    return WithControl(sound_caps::kCtrlFrequency, [&](const VoiceState& v) {
+        *hz = v.frequency ? v.frequency : v.format.samplesPerSec;
+        return SoundResult::kOk;
+    });
 }
 
 SoundResult SoundVoice::SetNotificationPositions(std::span<const SoundNotifyPosition> positions)

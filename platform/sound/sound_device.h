@@ -147,6 +147,10 @@ public:
 private:
     friend class SoundDevice;
     SoundVoice(std::shared_ptr<SoundCore> core, std::unique_ptr<VoiceState> voice);
+    // Under the core's lock: kControlUnavailable for a voice made without the control (a
+    // sound_caps::kCtrl flag), else what step makes of the voice's state.
+    template <class Step>
+    SoundResult WithControl(uint32_t control, Step step) const;
 
     std::shared_ptr<SoundCore> m_core; // buffers may outlive the device object
     std::unique_ptr<VoiceState> m_voice;

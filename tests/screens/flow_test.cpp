@@ -87,9 +87,8 @@ TEST(Flow, IntroMenuOptionsBackQuitThenTheNextStartAppliesTheChoices)
                               saved.GetDefaultSettings().soundVolume),
               std::make_tuple(3000, 0));
 
-    platform::ClearMessages();
     GGameApplication next;
-    ASSERT_TRUE(next.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    ASSERT_TRUE(tolvanrise::test::OpenGame(next));
     GameDriver player(next);
     GGameWindow* menu = player.WaitFor(GGameGuiSystem::kMainMenuDialog);
     ASSERT_NE(menu, nullptr);
@@ -119,9 +118,8 @@ TEST(Flow, IntroMenuOptionsBackQuitThenTheNextStartAppliesTheChoices)
 TEST(Flow, TheOptionsControlsKeepSettingsManagersAndControlsInStep)
 {
     tolvanrise::test::GameDataFolder data("options_");
-    platform::ClearMessages();
     GGameApplication game;
-    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    ASSERT_TRUE(tolvanrise::test::OpenGame(game));
     GameDriver player(game);
     ASSERT_NE(player.WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
     GGameGuiSystem& system = *game.GetGameSystem();

@@ -20,6 +20,7 @@
 #include "screens/intro_dialog.h"
 #include "screens/window_states.h"
 #include "support/game_data_folder.h"
+#include "support/game_driver.h"
 #include "support/saved_settings.h"
 
 namespace {
@@ -43,9 +44,8 @@ protected:
 TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen)
 {
     tolvanrise::test::GameDataFolder data;
-    platform::ClearMessages();
     CountingGame game;
-    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    ASSERT_TRUE(tolvanrise::test::OpenGame(game));
     EXPECT_EQ(std::make_tuple(game.IsGameStarted(), game.IsCursorShown(), game.IsCursorClipped(),
                               platform::IsCursorShown(), game.GetFrameStatistics(), game.GetFrameInterval()),
               std::make_tuple(true, false, false, false, false, 30));
@@ -109,9 +109,8 @@ TEST(GameApplication, AGameClosedBeforeItReadTheProfilesKeepsThem)
 TEST(GameApplication, TheLoopEndsOnCloseAndSavesOnce)
 {
     tolvanrise::test::GameDataFolder data;
-    platform::ClearMessages();
     CountingGame game;
-    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    ASSERT_TRUE(tolvanrise::test::OpenGame(game));
     platform::PostMessage(platform::WM_CLOSE, 0, 0);
     game.Run();
     EXPECT_EQ(game.saves, 1);
@@ -123,9 +122,8 @@ TEST(GameApplication, TheLoopEndsOnCloseAndSavesOnce)
 TEST(FullScreen, TheCommandSwitchesFromTheWindowsModeAndRecordsIt)
 {
     tolvanrise::test::GameDataFolder data("full_screen_");
-    platform::ClearMessages();
     GGameApplication game;
-    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    ASSERT_TRUE(tolvanrise::test::OpenGame(game));
     // Past the intro's appear hold and its loading of the profiles.
     for (int i = 0; i < 12; ++i)
         game.OnFrame(30);
@@ -230,9 +228,8 @@ TEST(GameApplication, CloseCommandAndCloseBoxSaveOnce)
 {
     for (const bool command : {true, false}) {
         tolvanrise::test::GameDataFolder data("close_");
-        platform::ClearMessages();
         CountingGame game;
-        ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+        ASSERT_TRUE(tolvanrise::test::OpenGame(game));
         Frames(game, 2); // still appearing: the close command is not held back
         if (command)
             game.GetGameSystem()->ExecuteCommandList("cmClose");
@@ -250,9 +247,8 @@ TEST(GameApplication, CloseCommandAndCloseBoxSaveOnce)
 TEST(GameApplication, TheIntroGoesThroughItsStates)
 {
     tolvanrise::test::GameDataFolder data("intro_states_");
-    platform::ClearMessages();
     GGameApplication game;
-    ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
+    ASSERT_TRUE(tolvanrise::test::OpenGame(game));
     GIntroDialog* intro = game.GetIntroDialog();
     ASSERT_NE(intro, nullptr);
     EXPECT_NE(dynamic_cast<GAppearStateAlpha*>(intro->GetState()), nullptr);

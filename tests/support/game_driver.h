@@ -16,6 +16,13 @@
 
 namespace tolvanrise::test {
 
+// The game's 800 x 600 window opened with no message left over from an earlier test.
+inline bool OpenGame(GGameApplication& game)
+{
+    platform::ClearMessages();
+    return game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0);
+}
+
 class GameDriver {
 public:
     explicit GameDriver(GGameApplication& game, std::function<void()> step = {})

@@ -98,77 +98,98 @@ std::vector<std::pair<size_t, uint32_t>> Components(Reader& r, size_t glyph, siz
     return parts;
 }
 
-} // namespace
+// The source font's tables by tag (offset, length) and what the subset reads through them.
+struct Source {
+    explicit Source(const std::string& font) : r(font) {}
+    size_t Table(const char* tag) { return tables[tag].first; }
+    std::string Copy(const char* tag) { return r.Slice(tables[tag].first, tables[tag].second); }
+    size_t Location(uint32_t g)
+    {
+        return longLoca ? size_t(r.U32(Table("loca") + 4 * g))
+                        : size_t(r.U16(Table("loca") + 2 * g)) * 2;
+    }
 
-bool SubsetTrueType(const std::string& font, const std::u16string& characters, std::string& out,
-                    std::string& error)
-{
-    Reader r(font);
+    Reader r;
     std::map<std::string, std::pair<size_t, size_t>> tables;
+    size_t sub = 0; // the format-4 Unicode character map
+    uint32_t glyphCount = 0;
+    bool longLoca = false;
+};
+
+bool OpenSource(Source& source, std::string& error)
+{
+    Reader& r = source.r;
     for (uint32_t i = 0, n = r.U16(4); i < n; ++i)
-        tables[r.Slice(12 + 16 * i, 4)] = {r.U32(12 + 16 * i + 8), r.U32(12 + 16 * i + 12)};
+        source.tables[r.Slice(12 + 16 * i, 4)] = {r.U32(12 + 16 * i + 8), r.U32(12 + 16 * i + 12)};
     for (const char* need : {"cmap", "glyf", "head", "hhea", "hmtx", "loca", "maxp"})
-        if (!tables.count(need)) {
+        if (!source.tables.count(need)) {
             error = std::string("no ") + need + " table";
             return false;
         }
-    const auto table = [&](const char* tag) { return tables[tag].first; };
-    const auto copy = [&](const char* tag) {
-        return r.Slice(tables[tag].first, tables[tag].second);
-    };
-
-    size_t sub = 0;
-    for (uint32_t i = 0, n = r.U16(table("cmap") + 2); i < n && !sub; ++i) {
-        const size_t record = table("cmap") + 4 + 8 * i;
-        const size_t at = table("cmap") + r.U32(record + 4);
+    const size_t cmap = source.Table("cmap");
+    for (uint32_t i = 0, n = r.U16(cmap + 2); i < n && !source.sub; ++i) {
+        const size_t record = cmap + 4 + 8 * i;
+        const size_t at = cmap + r.U32(record + 4);
         if (r.U16(record) == 3 && r.U16(record + 2) == 1 && r.U16(at) == 4)
-            sub = at;
+            source.sub = at;
     }
-    if (!sub) {
+    if (!source.sub) {
         error = "no format-4 Unicode character map";
         return false;
     }
-    const uint32_t glyphCount = r.U16(table("maxp") + 4);
-    const bool longLoca = r.U16(table("head") + 50) == 1;
-    const auto location = [&](uint32_t g) {
-        return longLoca ? size_t(r.U32(table("loca") + 4 * g))
-                        : size_t(r.U16(table("loca") + 2 * g)) * 2;
-    };
+    source.glyphCount = r.U16(source.Table("maxp") + 4);
+    source.longLoca = r.U16(source.Table("head") + 50) == 1;
+    return true;
+}
 
-    // Glyph 0 (the missing-glyph box), the characters' glyphs and every component, in order.
-    std::map<uint32_t, uint32_t> codes; // code -> old glyph
+// Glyph 0 (the missing-glyph box), the characters' glyphs and every component, in order;
+// codes maps each character found to its old glyph.
+std::set<uint32_t> KeptGlyphs(Source& source, const std::u16string& characters,
+                              std::map<uint32_t, uint32_t>& codes)
+{
     std::set<uint32_t> keep = {0};
     for (char16_t c : characters)
-        if (const uint32_t g = GlyphOfCode(r, sub, c); g != 0 && g < glyphCount)
+        if (const uint32_t g = GlyphOfCode(source.r, source.sub, c);
+            g != 0 && g < source.glyphCount)
             codes[c] = g, keep.insert(g);
     for (std::vector<uint32_t> todo(keep.begin(), keep.end()); !todo.empty();) {
         const uint32_t g = todo.back();
         todo.pop_back();
-        for (const auto& part :
-             Components(r, table("glyf") + location(g), location(g + 1) - location(g)))
-            if (part.second < glyphCount && keep.insert(part.second).second)
+        for (const auto& part : Components(source.r, source.Table("glyf") + source.Location(g),
+                                           source.Location(g + 1) - source.Location(g)))
+            if (part.second < source.glyphCount && keep.insert(part.second).second)
                 todo.push_back(part.second);
     }
-    std::map<uint32_t, uint32_t> newIndex;
-    for (uint32_t g : keep)
-        newIndex.emplace(g, uint32_t(newIndex.size()));
+    return keep;
+}
 
-    std::string glyf, loca, hmtx;
-    const uint32_t metrics = r.U16(table("hhea") + 34);
+// The kept glyphs' outlines (components renumbered), their long locations and metrics.
+void CopyGlyphs(Source& source, const std::set<uint32_t>& keep,
+                std::map<uint32_t, uint32_t>& newIndex, std::string& glyf, std::string& loca,
+                std::string& hmtx)
+{
+    Reader& r = source.r;
+    const uint32_t metrics = r.U16(source.Table("hhea") + 34);
+    const size_t glyfAt = source.Table("glyf"), hmtxAt = source.Table("hmtx");
     for (uint32_t g : keep) {
         Put32(loca, uint32_t(glyf.size()));
-        std::string outline = r.Slice(table("glyf") + location(g), location(g + 1) - location(g));
-        for (const auto& part : Components(r, table("glyf") + location(g), outline.size()))
+        const size_t at = glyfAt + source.Location(g);
+        std::string outline = r.Slice(at, source.Location(g + 1) - source.Location(g));
+        for (const auto& part : Components(r, at, outline.size()))
             Set16(outline, part.first, newIndex.count(part.second) ? newIndex[part.second] : 0);
         glyf += outline + std::string((4 - outline.size() % 4) % 4, '\0');
         const uint32_t m = std::min(g, metrics - 1);
-        Put16(hmtx, r.U16(table("hmtx") + 4 * m));
-        Put16(hmtx, g < metrics ? r.U16(table("hmtx") + 4 * g + 2)
-                                : r.U16(table("hmtx") + 4 * metrics + 2 * (g - metrics)));
+        Put16(hmtx, r.U16(hmtxAt + 4 * m));
+        Put16(hmtx, g < metrics ? r.U16(hmtxAt + 4 * g + 2)
+                                : r.U16(hmtxAt + 4 * metrics + 2 * (g - metrics)));
     }
     Put32(loca, uint32_t(glyf.size()));
+}
 
-    // One segment per character, then the closing 0xFFFF one.
+// A format-4 map with one segment per character, then the closing 0xFFFF one.
+std::string CharacterMap(const std::map<uint32_t, uint32_t>& codes,
+                         std::map<uint32_t, uint32_t>& newIndex)
+{
     std::string cmap;
     const uint32_t segments = uint32_t(codes.size()) + 1;
     uint32_t power = 1, log = 0;
@@ -189,20 +210,12 @@ bool SubsetTrueType(const std::string& font, const std::u16string& characters, s
     Put16(cmap, 1);
     for (uint32_t i = 0; i < segments; ++i)
         Put16(cmap, 0);
+    return cmap;
+}
 
-    std::string head = copy("head"), hhea = copy("hhea"), maxp = copy("maxp"), post = copy("post");
-    if (r.Bad() || head.size() < 54 || hhea.size() < 36 || maxp.size() < 6) {
-        error = "a table runs past the end of the font";
-        return false;
-    }
-    Set32(head, 8, 0);
-    Set16(head, 50, 1);
-    Set16(hhea, 34, uint32_t(keep.size()));
-    Set16(maxp, 4, uint32_t(keep.size()));
-    if (post.size() >= 32) {
-        post.resize(32);
-        Set32(post, 0, 0x00030000); // no glyph names
-    }
+// The family "Subset", style "Regular", in Windows Unicode records.
+std::string NameTable()
+{
     std::string name;
     const std::u16string family = u"Subset", style = u"Regular";
     Put16(name, 0), Put16(name, 2), Put16(name, 6 + 2 * 12);
@@ -212,21 +225,13 @@ bool SubsetTrueType(const std::string& font, const std::u16string& characters, s
         Put16(name, 2 * style.size()), Put16(name, 2 * family.size());
     for (char16_t c : family + style)
         Put16(name, c);
+    return name;
+}
 
-    std::map<std::string, std::string> kept = {{"cmap", cmap}, {"glyf", glyf}, {"head", head},
-                                               {"hhea", hhea}, {"hmtx", hmtx}, {"loca", loca},
-                                               {"maxp", maxp}, {"name", name}};
-    if (!post.empty())
-        kept["post"] = post;
-    for (const char* tag : {"OS/2", "cvt ", "fpgm", "prep", "gasp"})
-        if (tables.count(tag))
-            kept[tag] = copy(tag);
-    if (r.Bad()) {
-        error = "a table runs past the end of the font";
-        return false;
-    }
-
-    out.clear();
+// The font file of the tables: directory, padded tables, and the head table's adjustment.
+std::string Assemble(const std::map<std::string, std::string>& kept)
+{
+    std::string out;
     Put32(out, 0x00010000), Put16(out, uint32_t(kept.size()));
     uint32_t power2 = 1, log2 = 0;
     while (power2 * 2 <= kept.size())
@@ -252,6 +257,53 @@ bool SubsetTrueType(const std::string& font, const std::u16string& characters, s
         return at;
     }();
     Set32(out, headAt + 8, 0xB1B0AFBA - CheckSum(out));
+    return out;
+}
+
+} // namespace
+
+bool SubsetTrueType(const std::string& font, const std::u16string& characters, std::string& out,
+                    std::string& error)
+{
+    Source source(font);
+    if (!OpenSource(source, error))
+        return false;
+    std::map<uint32_t, uint32_t> codes; // code -> old glyph
+    const std::set<uint32_t> keep = KeptGlyphs(source, characters, codes);
+    std::map<uint32_t, uint32_t> newIndex;
+    for (uint32_t g : keep)
+        newIndex.emplace(g, uint32_t(newIndex.size()));
+    std::string glyf, loca, hmtx;
+    CopyGlyphs(source, keep, newIndex, glyf, loca, hmtx);
+    const std::string cmap = CharacterMap(codes, newIndex);
+
+    std::string head = source.Copy("head"), hhea = source.Copy("hhea"), maxp = source.Copy("maxp"),
+                post = source.Copy("post");
+    if (source.r.Bad() || head.size() < 54 || hhea.size() < 36 || maxp.size() < 6) {
+        error = "a table runs past the end of the font";
+        return false;
+    }
+    Set32(head, 8, 0);
+    Set16(head, 50, 1);
+    Set16(hhea, 34, uint32_t(keep.size()));
+    Set16(maxp, 4, uint32_t(keep.size()));
+    if (post.size() >= 32) {
+        post.resize(32);
+        Set32(post, 0, 0x00030000); // no glyph names
+    }
+    std::map<std::string, std::string> kept = {{"cmap", cmap}, {"glyf", glyf},       {"head", head},
+                                               {"hhea", hhea}, {"hmtx", hmtx},       {"loca", loca},
+                                               {"maxp", maxp}, {"name", NameTable()}};
+    if (!post.empty())
+        kept["post"] = post;
+    for (const char* tag : {"OS/2", "cvt ", "fpgm", "prep", "gasp"})
+        if (source.tables.count(tag))
+            kept[tag] = source.Copy(tag);
+    if (source.r.Bad()) {
+        error = "a table runs past the end of the font";
+        return false;
+    }
+    out = Assemble(kept);
     return true;
 }
 

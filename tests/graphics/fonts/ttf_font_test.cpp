@@ -217,4 +217,92 @@ TEST(TtfFontTest, RendersIntoNewPoolImages)
     EXPECT_EQ(font.DrawTextW(u"Hi", nullptr, 16, 0, 0, 0), -1); // the pool is full
 }
 
+// The face's file with one big-endian 16-bit field of a table overwritten (FreeType checks no
+// table checksums), written as a plain pack.
+std::string Damaged(const char* tag, uint32_t offset, uint16_t value)
+{
+    std::string bytes = ReadFileBytes(kFacePath);
+    auto u16 = [&](size_t at) {
+        return uint32_t(uint8_t(bytes[at]) << 8 | uint8_t(bytes[at + 1]));
+    };
+    auto u32 = [&](size_t at) { return u16(at) << 16 | u16(at + 2); };
+    for (uint32_t t = 0; t < u16(4); ++t) {
+        const size_t record = 12 + 16 * size_t(t);
+        if (bytes.compare(record, 4, tag) != 0)
+            continue;
+        const size_t at = u32(record + 8) + offset;
+        bytes[at] = char(value >> 8);
+        bytes[at + 1] = char(value);
+    }
+    return bytes;
+}
+
+uint32_t GlyphIndex(char16_t c)
+{
+    FT_Library library;
+    FT_Face face;
+    if (FT_Init_FreeType(&library) != 0)
+        return 0;
+    uint32_t index = 0;
+    if (FT_New_Face(library, kFacePath, 0, &face) == 0) {
+        index = FT_Get_Char_Index(face, c);
+        FT_Done_Face(face);
+    }
+    FT_Done_FreeType(library);
+    return index;
+}
+
+// A damaged face must not size glyphs or text images beyond a few ems of the size: the glyphs
+// it scales out of all proportion draw nothing and do not advance, the others draw as before.
+TEST(TtfFontTest, DamagedFacesNeitherDrawNorSizeHugeGlyphs)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::u16string text;
+        std::u16string drawnAs; // what the sound face draws in its place, at the same place
+        bool samePlace;
+    };
+    const uint32_t t = GlyphIndex(u'T');
+    ASSERT_NE(t, 0u);
+    const Case cases[] = {
+        {"units per em 16", Damaged("head", 18, 16), u"Tg", u"", true},
+        {"advance of T", Damaged("hmtx", 4 * t, 0xFFFF), u"oTo", u"oo", true},
+        {"ascender", Damaged("hhea", 4, 0x7FFF), u"o", u"o", false},
+    };
+    TempFolder folder;
+    ScopedCurrentFolder here(folder.Path());
+    GTtfFont sound;
+    ASSERT_EQ(sound.LoadFromFile(kFacePath, 0), 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        folder.WriteFile("face.ttf", c.bytes);
+        GTtfFont font;
+        ASSERT_EQ(font.LoadFromPack("face.ttf", 0, 0), 1);
+        // 40 points are 53 pixels an em: no height may reach past nine ems.
+        const int bound = 9 * 53;
+        int w = -1, h = -1, soundW = -1, soundH = -1;
+        font.MeasureText(GWString(c.text), 40, &w, &h, {});
+        sound.MeasureText(GWString(c.drawnAs), 40, &soundW, &soundH, {});
+        EXPECT_EQ(w, soundW);
+        EXPECT_LE(h, bound);
+        if (c.samePlace) {
+            auto ours = Canvas();
+            auto theirs = Canvas();
+            font.DrawTextW(GWString(c.text), ours.get(), 12, 0x8040C0, 1, 2);
+            sound.DrawTextW(GWString(c.drawnAs), theirs.get(), 12, 0x8040C0, 1, 2);
+            EXPECT_TRUE(SameImage(*ours, *theirs));
+        }
+
+        auto store = tolvanrise::test::MakePoolStore(1);
+        font.SetStore(store.get());
+        const int16_t slot = font.DrawTextW(GWString(c.text + u"W"), nullptr, 40, 0xFFFFFF, 0, 0);
+        const GBitmap* image = slot >= 0 ? store->GetBitmap(slot) : nullptr;
+        if (image) {
+            EXPECT_LE(image->GetWidth(), 4 * bound);
+            EXPECT_LE(image->GetHeight(), bound);
+        }
+    }
+}
+
 } // namespace
