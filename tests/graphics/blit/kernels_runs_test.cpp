@@ -156,6 +156,32 @@ TEST(BlitRuns, BuiltForKeyedAndMaskedFormatsOnly)
     EXPECT_EQ(GBlitRuns::Build(*empty), nullptr);
 }
 
+// A table is used while what it was built from is what the kernel reads: the pixels of a key
+// table, the mask of a mask table.
+TEST(BlitRuns, TablesAreCheckedAgainstWhatTheyDescribe)
+{
+    std::mt19937 rng(6);
+    auto keyed = reference::MakeSource(GBlitRule::Key, 40, 2, rng);
+    keyed->SetFormat(1);
+    keyed->SetKeyColour(0);
+    std::memset(keyed->GetPixels(), 0, 3 * 20);
+    PrepareBlitRuns(*keyed);
+    ASSERT_NE(keyed->GetRuns(), nullptr);
+    const uint8_t other[4] = {};
+    EXPECT_NE(GBlitRuns::Of(*keyed, GRunSource::Key, keyed->GetPixels(), other), nullptr);
+    EXPECT_EQ(GBlitRuns::Of(*keyed, GRunSource::Key, other, keyed->GetAlpha()), nullptr);
+    EXPECT_EQ(GBlitRuns::Of(*keyed, GRunSource::Mask, keyed->GetPixels(), keyed->GetAlpha()), nullptr);
+    keyed->SetKeyColour(1);
+    EXPECT_EQ(GBlitRuns::Of(*keyed, GRunSource::Key, keyed->GetPixels(), keyed->GetAlpha()), nullptr);
+
+    auto masked = reference::MakeSource(GBlitRule::Mask, 40, 2, rng);
+    std::memset(masked->GetAlpha(), 0, 80);
+    PrepareBlitRuns(*masked);
+    ASSERT_NE(masked->GetRuns(), nullptr);
+    EXPECT_NE(GBlitRuns::Of(*masked, GRunSource::Mask, other, masked->GetAlpha()), nullptr);
+    EXPECT_EQ(GBlitRuns::Of(*masked, GRunSource::Mask, masked->GetPixels(), other), nullptr);
+}
+
 // Masked sprites of every small width: a hard edge gets a run table, a soft one (blends of a few
 // pixels all round) none; drawn whole, flipped or placed part off the target, both match.
 // A disc: mask 0 inside, 255 outside, a ramp `rim` pixels wide between.
