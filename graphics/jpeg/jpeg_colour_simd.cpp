@@ -1,7 +1,7 @@
 // AVX2 prefix of the colour conversion (box upsampling included), the same bits as the tables.
 //
 // Per group of 32 pixels in 256-bit registers, then of 16 in 128-bit ones: the chroma terms are computed once per chroma sample in 16-bit lanes
-// with the bits of the tables (k * constant + 32768, arithmetic shift by 16; see ChromaTerms8),
+// with the bits of the tables (k * constant + 32768, arithmetic shift by 16; see ChromaTermsOf),
 // |term| <= 227, repeated for the H pixels each sample covers, added to the luma and
 // clamped by the unsigned byte pack; the three channels are then interleaved with byte
 // shuffles into 3-byte or 4-byte pixels. Only whole groups inside the row are written.
@@ -23,29 +23,14 @@ namespace {
 
 using V = __m128i;
 
-// Terms of 8 chroma samples (bytes at cb, cr), as 16-bit lanes.
+// Terms of 8 or 16 chroma samples, as 16-bit lanes.
 struct Terms {
     V red, green, blue;
 };
-
-// The table terms in 16-bit arithmetic, k = sample - 128, with the same bits: each constant
-// of red and blue is 65536 + f with f even, so (k * (65536 + f) + 32768) >> 16 is
-// k + ((k * f/2 + 16384) >> 15), the rounded high half that mulhrs gives; the green sum has
-// even constants too and halves the same way, through one multiply-add of (kr, kb) pairs.
-[[gnu::target("avx2")]] inline Terms ChromaTerms8(const uint8_t* cb, const uint8_t* cr)
-{
-    const V zero = _mm_setzero_si128();
-    const V bias = _mm_set1_epi16(128);
-    const V kb = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const V*>(cb)), zero), bias);
-    const V kr = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const V*>(cr)), zero), bias);
-    const V red = _mm_add_epi16(kr, _mm_mulhrs_epi16(kr, _mm_set1_epi16((91882 - 65536) / 2)));
-    const V blue = _mm_add_epi16(kb, _mm_mulhrs_epi16(kb, _mm_set1_epi16((116130 - 65536) / 2)));
-    const V weights = _mm_set1_epi32(int32_t(uint16_t(-46802 / 2)) | int32_t(uint32_t(uint16_t(-22554 / 2)) << 16));
-    const V half = _mm_set1_epi32(16384);
-    const V lo = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(kr, kb), weights), half), 15);
-    const V hi = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(kr, kb), weights), half), 15);
-    return Terms{red, _mm_packs_epi32(lo, hi), blue};
-}
+using W = __m256i;
+struct Terms16 {
+    W red, green, blue;
+};
 
 // Shuffle masks that place byte p of a channel vector at the bytes of pixel p's channel c in
 // output vector v of 3-byte B, G, R pixels (0x80 elsewhere).
@@ -97,19 +82,16 @@ constexpr BgrMasks kBgrMasks = MakeBgrMasks();
     StorePixels(out, r, g, b, bytes);
 }
 
-// The same in 256-bit registers, 32 pixels a step.
-using W = __m256i;
-
-struct Terms16 {
-    W red, green, blue;
-};
-
-// Terms of 16 chroma samples in order, one 16-bit lane each; the sums of ChromaTerms8.
-[[gnu::target("avx2")]] inline Terms16 ChromaTerms16(const uint8_t* cb, const uint8_t* cr)
+// The table terms in 16-bit arithmetic, k = sample - 128, with the same bits: each constant
+// of red and blue is 65536 + f with f even, so (k * (65536 + f) + 32768) >> 16 is
+// k + ((k * f/2 + 16384) >> 15), the rounded high half that mulhrs gives; the green sum has
+// even constants too and halves the same way, through one multiply-add of (kr, kb) pairs.
+// Samples come widened to 16-bit lanes, in order.
+[[gnu::target("avx2")]] inline Terms16 ChromaTermsOf(W cb, W cr)
 {
     const W bias = _mm256_set1_epi16(128);
-    const W kb = _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const V*>(cb))), bias);
-    const W kr = _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const V*>(cr))), bias);
+    const W kb = _mm256_sub_epi16(cb, bias);
+    const W kr = _mm256_sub_epi16(cr, bias);
     const W red = _mm256_add_epi16(kr, _mm256_mulhrs_epi16(kr, _mm256_set1_epi16((91882 - 65536) / 2)));
     const W blue = _mm256_add_epi16(kb, _mm256_mulhrs_epi16(kb, _mm256_set1_epi16((116130 - 65536) / 2)));
     const W weights = _mm256_set1_epi32(int32_t(uint16_t(-46802 / 2)) | int32_t(uint32_t(uint16_t(-22554 / 2)) << 16));
@@ -117,6 +99,21 @@ struct Terms16 {
     const W lo = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(kr, kb), weights), half), 15);
     const W hi = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(kr, kb), weights), half), 15);
     return Terms16{red, _mm256_packs_epi32(lo, hi), blue};
+}
+
+// Terms of 16 chroma samples (bytes at cb, cr), in order.
+[[gnu::target("avx2")]] inline Terms16 ChromaTerms16(const uint8_t* cb, const uint8_t* cr)
+{
+    return ChromaTermsOf(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const V*>(cb))),
+                         _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const V*>(cr))));
+}
+
+// Terms of 8 chroma samples, as 16-bit lanes of 128-bit registers; reads 8 bytes of each.
+[[gnu::target("avx2")]] inline Terms ChromaTerms8(const uint8_t* cb, const uint8_t* cr)
+{
+    const Terms16 t = ChromaTermsOf(_mm256_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const V*>(cb))),
+                                    _mm256_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const V*>(cr))));
+    return Terms{_mm256_castsi256_si128(t.red), _mm256_castsi256_si128(t.green), _mm256_castsi256_si128(t.blue)};
 }
 
 // Each term twice, for the two pixels a sample covers: pixels 0..15 in a, 16..31 in b.
