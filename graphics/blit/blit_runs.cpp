@@ -201,14 +201,15 @@ std::unique_ptr<GBlitRuns> GBlitRuns::Build(const GBitmap& image)
     return runs;
 }
 
-const GBlitRuns* GBlitRuns::Of(const GBitmap& image, GRunSource source)
+const GBlitRuns* GBlitRuns::Of(const GBitmap& image, GRunSource source, const uint8_t* pixels,
+                               const uint8_t* mask)
 {
     // Only this class derives from GBitmapRuns; the source check below rejects a table that is
     // not of the kind the caller reads.
     const auto* runs = static_cast<const GBlitRuns*>(image.GetRuns());
     if (!runs || source == GRunSource::None || runs->m_source != source ||
         runs->m_width != image.GetWidth() || runs->m_height != image.GetHeight() ||
-        runs->m_pixels != image.GetPixels() || runs->m_mask != image.GetAlpha())
+        (source == GRunSource::Mask ? runs->m_mask != mask : runs->m_pixels != pixels))
         return nullptr;
     if (source != GRunSource::Mask && runs->m_key != image.GetKeyColour())
         return nullptr;

@@ -12,7 +12,8 @@
 // which gains nothing from them, none.
 //
 // A table describes the pixels as they were when it was built: it records the image's size, key
-// colour and blocks, and the kernels ignore it once any of those differ. Writing new pixels
+// colour and the block it was read from (the pixels of a key table, the mask of a mask table),
+// and the kernels ignore it once any of those differ. Writing new pixels
 // into the same blocks is not seen: images drawn into afterwards must not be prepared.
 
 #include <cstdint>
@@ -50,7 +51,11 @@ public:
     static std::unique_ptr<GBlitRuns> Build(const GBitmap& image);
 
     // The image's table when it was built from `source` and still matches the image; else null.
-    static const GBlitRuns* Of(const GBitmap& image, GRunSource source);
+    // pixels and mask are the image's GetPixels() and GetAlpha() as the caller read them
+    // (a kernel reads them once per call); each table is checked against what it was built
+    // from, mask tables against the mask, key tables against the pixels.
+    static const GBlitRuns* Of(const GBitmap& image, GRunSource source, const uint8_t* pixels,
+                               const uint8_t* mask);
 
     // A run: kind in the low 2 bits, length in pixels above them.
     static GRunKind Kind(uint32_t run) { return GRunKind(run & 3); }

@@ -141,6 +141,7 @@ inline bool PrepareTarget(GBitmap* dst, GBlitTarget& t)
 // What a rule's walk reads of its source image, checked against the image's blocks once per
 // call: the elements (24-bit pixels or index bytes), the mask, and what the rule is told.
 struct GBlitSource {
+    const uint8_t* block = nullptr; // the image's pixels, before any palette header
     const uint8_t* elements = nullptr;
     ptrdiff_t pitch = 0; // bytes per row of elements
     ptrdiff_t bpp = 0;   // bytes per element
@@ -166,6 +167,7 @@ bool PrepareSource(const GBitmap& src, GBlitSource& s)
         const uint8_t* block = src.GetPixels();
         if (!block)
             return false;
+        s.block = block;
         if constexpr (Rule::kSource == GSourceKind::Rgb24) {
             s.bpp = 3;
             s.pitch = src.GetPitch();
@@ -303,7 +305,7 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
     uint8_t* d = t.pixels + ptrdiff_t(a.top) * t.pitch + ptrdiff_t(a.left) * 3;
     const GBlitRuns* runs = nullptr;
     if constexpr (Rule::kRuns != GRunSource::None) {
-        runs = GBlitRuns::Of(*src, Rule::kRuns);
+        runs = GBlitRuns::Of(*src, Rule::kRuns, s.block, s.mask);
         if (DrawWholeRuns<O, Rule>(runs, d, t.pitch, a, s))
             return;
     }

@@ -389,13 +389,11 @@ int16_t GTtfFont::RenderText(const GWString& text, GBitmap* dst,
         MeasureText(text, size, &w, &h, options);
         const int16_t slot = m_store->CreateBitmap(static_cast<uint16_t>(std::clamp(w, 0, 32767)),
                                                    static_cast<uint16_t>(std::clamp(h, 0, 32767)),
-                                                   0, dmAlphaMask, nullptr, nullptr, -1);
+                                                   0, dmAlphaMask, nullptr, nullptr, -1, 255);
         if (slot < 0)
             return -1;
+        // Its mask starts at 255, transparent until a glyph covers it.
         dst = m_store->GetPool()->GetBitmap(slot);
-        // Transparent until a glyph covers it (the pool's blocks start at 0, which is opaque).
-        GPixelBlock* mask = dst->GetAlphaBlock();
-        std::memset(mask->GetData(), 255, mask->GetSize());
         result = static_cast<int16_t>(m_store->AbsoluteSlotOfPoolSlot(slot));
     }
 

@@ -467,6 +467,8 @@ namespace {
 
 // A copy of zeros: the compiler makes it a few vector stores, where a 128-byte memset became
 // "rep stos", whose start-up cost on some processors is a fair part of a block's decoding.
+// The whole block is cleared every time: clearing only the coded positions was a loop of
+// unpredictable length, and its mispredicted exits cost more than the eight stores.
 constexpr int16_t kZeroBlock[64] = {};
 
 inline void ClearBlock(int16_t* coefficients)
@@ -489,7 +491,8 @@ bool GJpegDecoder::DecodeMcuRow()
             Component& c = m_components[block.component];
             int lastZigzag = 0;
             if (!m_bits.Starved()) {
-                if (!(c.smallQuant ? DecodeBlock<false>(c, lastZigzag) : DecodeBlock<true>(c, lastZigzag)))
+                if (!(c.smallQuant ? DecodeBlock<false>(c, lastZigzag)
+                                   : DecodeBlock<true>(c, lastZigzag)))
                     return false;
             } else {
                 // No data left: the block keeps the running DC and no detail.
@@ -497,13 +500,7 @@ bool GJpegDecoder::DecodeMcuRow()
             }
             uint8_t* out = c.plane + (mcu * c.blocksAcross + block.x) * 8 + block.y * 8 * c.stride;
             m_inverseDct(m_coefficients, lastZigzag, out, c.stride);
-            // Only coefficients up to the last coded one can be nonzero.
-            if (lastZigzag < 16) {
-                for (int k = 0; k <= lastZigzag; ++k)
-                    m_coefficients[m_zigzag[k]] = 0;
-            } else {
-                ClearBlock(m_coefficients);
-            }
+            ClearBlock(m_coefficients);
         }
     }
     if (m_input.ReadFailed())
@@ -537,14 +534,18 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
         if (fast != 0) {
             k += (fast >> 8) & 0xFF;
             if (k > 63) {
-                overrun = true;
+                if (((fast >> 8) & 0xFF) == kJpegEndOfBlockRun)
+                    bits.Consume(fast & 0xFF);
+                else
+                    overrun = true;
                 break;
             }
             bits.Consume(fast & 0xFF);
             // |value| <= 255 here: with factors of at most 128 the product cannot leave 16 bits.
             const uint32_t at = place[k];
             const int32_t product = (fast >> 16) * static_cast<int32_t>(at >> 8);
-            coefficients[at & 0xFF] = static_cast<int16_t>(kSaturateSmall ? Saturate16(product) : product);
+            coefficients[at & 0xFF] =
+                static_cast<int16_t>(kSaturateSmall ? Saturate16(product) : product);
             last = k++;
             continue;
         }
@@ -553,7 +554,7 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
         const int bitsOfValue = symbol & 15;
         if (bitsOfValue == 0) {
             if (run != 15)
-                break;  // end of block
+                break; // end of block
             // Sixteen zeros, which must still lie inside the block.
             if (k + 15 > 63) {
                 overrun = true;
@@ -569,7 +570,8 @@ bool GJpegDecoder::DecodeBlock(Component& c, int& lastZigzag)
         }
         const int32_t value = GJpegExtend(bits.Take(bitsOfValue), bitsOfValue);
         const uint32_t at = place[k];
-        coefficients[at & 0xFF] = static_cast<int16_t>(Saturate16(value * static_cast<int32_t>(at >> 8)));
+        coefficients[at & 0xFF] =
+            static_cast<int16_t>(Saturate16(value * static_cast<int32_t>(at >> 8)));
         last = k++;
     }
     lastZigzag = last;
@@ -709,7 +711,8 @@ int32_t GJpegDecoder::DecodeBgr(uint8_t* pixels, int32_t pitch)
         row += rows;
     }
     for (; row < m_height; ++row)
-        std::memset(pixels + static_cast<ptrdiff_t>(row) * pitch, 0, static_cast<size_t>(m_width) * 3);
+        std::memset(pixels + static_cast<ptrdiff_t>(row) * pitch, 0,
+                    static_cast<size_t>(m_width) * 3);
     m_linesLeft = 0;
     if (!ok)
         return -1;

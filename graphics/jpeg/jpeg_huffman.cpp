@@ -42,10 +42,13 @@ void GJpegExpandHuffmanTable(GJpegHuffmanTable& table, bool isAc)
                 table.fast[first + j] = static_cast<uint16_t>(length << 8 | symbol);
                 const int run = symbol >> 4;
                 const int size = symbol & 15;
+                if (isAc && symbol == 0)
+                    table.fastAc[first + j] = kJpegEndOfBlockRun << 8 | length;
                 if (!isAc || size == 0 || length + size > kJpegFastBits)
                     continue;
                 // The extra bits follow the code inside the look-up index.
-                const uint32_t extra = static_cast<uint32_t>(j) >> (spare - size) & ((1u << size) - 1);
+                const uint32_t extra =
+                    static_cast<uint32_t>(j) >> (spare - size) & ((1u << size) - 1);
                 const int32_t value = GJpegExtend(extra, size);
                 table.fastAc[first + j] = static_cast<int32_t>(static_cast<uint32_t>(value) << 16) |
                                           run << 8 | (length + size);

@@ -7,7 +7,8 @@
 //    of up to kFastBits bits (a prefix that belongs to a longer code, or to none, reads 0);
 //  - fastAc (AC tables): where a code and the extra bits of its coefficient both fit in the
 //    kFastBits, the run, the extended coefficient value and the bits used, so the common small
-//    coefficients cost one look-up;
+//    coefficients cost one look-up; an end-of-block code reads as run kJpegEndOfBlockRun, which
+//    takes the position past the block, so the one range check of the loop also ends the block;
 //  - maxCode / valueOffset: the code-by-length search of T.81 F.2.2.3 (DECODE) for the rest.
 // Ten look-up bits cover nearly every code of ordinary images and, with it, the extra bits of
 // most coefficients: eight left ~10% of AC codes to the slow search, and ten decoded an
@@ -19,18 +20,20 @@
 #include "graphics/jpeg/jpeg_bitstream.h"
 
 constexpr int kJpegFastBits = 10;
+// The run an end-of-block code has in fastAc: no real run (15 at most) comes near it.
+constexpr int kJpegEndOfBlockRun = 0xFF;
 
 struct GJpegHuffmanTable {
-    bool defined = false;   // by the current picture's DHT segments
-    bool expanded = false;  // the look-up views match counts and symbols
-    uint8_t counts[17] = {};  // counts[l]: codes of length l, 1 to 16
+    bool defined = false;    // by the current picture's DHT segments
+    bool expanded = false;   // the look-up views match counts and symbols
+    uint8_t counts[17] = {}; // counts[l]: codes of length l, 1 to 16
     uint8_t symbols[256] = {};
     int32_t symbolCount = 0;
 
-    uint16_t fast[1 << kJpegFastBits] = {};   // (length << 8) | symbol; 0 = not here
-    int32_t fastAc[1 << kJpegFastBits] = {};  // value << 16 | run << 8 | bits; 0 = not here
-    int32_t maxCode[18] = {};                 // largest code of each length, -1 for none
-    int32_t valueOffset[17] = {};             // symbols[code + valueOffset[length]]
+    uint16_t fast[1 << kJpegFastBits] = {};  // (length << 8) | symbol; 0 = not here
+    int32_t fastAc[1 << kJpegFastBits] = {}; // value << 16 | run << 8 | bits; 0 = not here
+    int32_t maxCode[18] = {};                // largest code of each length, -1 for none
+    int32_t valueOffset[17] = {};            // symbols[code + valueOffset[length]]
 };
 
 // Checks that the counts describe a code that can exist (no length runs out of codes) and, for

@@ -378,10 +378,21 @@ template <class Natural>
     Transpose8x8(v);
     constexpr int kShift = kConstBits + kPass1Bits + 3;
     Idct8LanesAvx2<kShift>(v, _mm256_set1_epi32(1 << (kShift - 1)), w);
-    const __m128i level = _mm_set1_epi16(128);
-    for (int r = 0; r < 8; ++r) {
-        const __m128i row = _mm_add_epi16(Pack16(w[r]), level);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + r * stride), _mm_packus_epi16(row, row));
+    // Four rows at a time: packed to 16 bits pairwise (row r's columns 0-3 and row r+1's in
+    // the low half, their columns 4-7 in the high one), levelled, packed to bytes, and the
+    // 4-byte halves of each row brought together, which saturates and wraps exactly as row by
+    // row.
+    const __m256i level = _mm256_set1_epi16(128);
+    const __m256i rowOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    for (int r = 0; r < 8; r += 4) {
+        const __m256i rows01 = _mm256_add_epi16(_mm256_packs_epi32(w[r], w[r + 1]), level);
+        const __m256i rows23 = _mm256_add_epi16(_mm256_packs_epi32(w[r + 2], w[r + 3]), level);
+        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(rows01, rows23), rowOrder);
+        const __m128i low = _mm256_castsi256_si128(bytes), high = _mm256_extracti128_si256(bytes, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + r * stride), low);
+        _mm_storeh_pd(reinterpret_cast<double*>(out + (r + 1) * stride), _mm_castsi128_pd(low));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (r + 2) * stride), high);
+        _mm_storeh_pd(reinterpret_cast<double*>(out + (r + 3) * stride), _mm_castsi128_pd(high));
     }
 }
 

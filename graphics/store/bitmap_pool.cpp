@@ -10,13 +10,13 @@ namespace {
 
 // A block the image made for itself starts zeroed, so margins and parts a loader leaves
 // unwritten never reach the kernels as leftover memory. A palettised block keeps its header.
-void ZeroOwnBlock(GPixelBlock* block, bool palettised)
+void FillOwnBlock(GPixelBlock* block, bool palettised, uint8_t value)
 {
     if (!block || !block->GetData())
         return;
     const uint32_t skip = palettised ? 2 : 0;
     if (block->GetSize() > skip)
-        std::memset(block->GetData() + skip, 0, block->GetSize() - skip);
+        std::memset(block->GetData() + skip, value, block->GetSize() - skip);
 }
 
 } // namespace
@@ -41,7 +41,7 @@ GBitmap* GBitmapPool::GetBitmap(int16_t slot) const
 
 int16_t GBitmapPool::CreateBitmap(uint16_t width, uint16_t height, uint32_t keyColour,
                                   uint8_t format, GPixelBlock* pixels, GPixelBlock* alpha,
-                                  int16_t slot)
+                                  int16_t slot, uint8_t alphaFill)
 {
     if (slot >= m_count)
         return -1;
@@ -80,8 +80,8 @@ int16_t GBitmapPool::CreateBitmap(uint16_t width, uint16_t height, uint32_t keyC
 
     GPixelBlock* ownPixels = pixels ? nullptr : image->GetPixelBlock();
     GPixelBlock* ownAlpha = alpha ? nullptr : image->GetAlphaBlock();
-    ZeroOwnBlock(ownPixels, GBitmap::IsPalettisedFormat(format));
-    ZeroOwnBlock(ownAlpha, false);
+    FillOwnBlock(ownPixels, GBitmap::IsPalettisedFormat(format), 0);
+    FillOwnBlock(ownAlpha, false, alphaFill);
     m_owner.m_slots[m_firstSlot + slot] = std::move(image);
 
     // Recorded without a reference of the store; a full list simply does not record them.

@@ -20,12 +20,14 @@ public:
     ~GBitmapPool();
 
     // Makes an image in a pool slot (negative: the first empty one), replacing what the slot
-    // held. Blocks not handed in are made by the image and zero-filled (a palettised block
-    // keeps its header). Returns the pool slot, or -1 when the slot is out of range, the pool
+    // held. Blocks not handed in are made by the image and filled: the pixel block with zeros
+    // (a palettised block keeps its header), the alpha block with alphaFill, so a caller that
+    // wants another start than opaque does not clear it twice. Returns the pool slot, or -1 when the slot is out of range, the pool
     // is full, a side is above 32767 or the image or a block it needs cannot be allocated;
     // a failure leaves the reference counts of the blocks handed in as they were.
     int16_t CreateBitmap(uint16_t width, uint16_t height, uint32_t keyColour, uint8_t format,
-                         GPixelBlock* pixels, GPixelBlock* alpha, int16_t slot);
+                         GPixelBlock* pixels, GPixelBlock* alpha, int16_t slot,
+                         uint8_t alphaFill = 0);
     // Destroys the image of a pool slot; nothing for an empty or out-of-range slot.
     void FreeBitmap(int16_t slot);
     void FreeAll();

@@ -443,11 +443,12 @@ int GGraphicsResources::TryLoadBitmaps(GBitmapSetSource& source, const char* fol
 
 int16_t GGraphicsResources::CreateBitmap(uint16_t width, uint16_t height, uint32_t keyColour,
                                          uint8_t format, GPixelBlock* pixels, GPixelBlock* alpha,
-                                         int16_t slot)
+                                         int16_t slot, uint8_t alphaFill)
 {
     if (!m_pool)
         return -1;
-    return m_pool->CreateBitmap(width, height, keyColour, format, pixels, alpha, slot);
+    return m_pool->CreateBitmap(width, height, keyColour, format, pixels, alpha, slot,
+                                alphaFill);
 }
 
 int32_t GGraphicsResources::AbsoluteSlotOfPoolSlot(int32_t poolSlot) const

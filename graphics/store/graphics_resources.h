@@ -78,7 +78,8 @@ public:
 
     // GBitmapPool::CreateBitmap; -1 when the store has no pool.
     int16_t CreateBitmap(uint16_t width, uint16_t height, uint32_t keyColour, uint8_t format,
-                         GPixelBlock* pixels, GPixelBlock* alpha, int16_t slot);
+                         GPixelBlock* pixels, GPixelBlock* alpha, int16_t slot,
+                         uint8_t alphaFill = 0);
     // The absolute slot (what clips and GetBitmap take) of a pool slot, as the pool's users
     // get it back from CreateBitmap and the loaders; -1 for a negative one or without a pool.
     int32_t AbsoluteSlotOfPoolSlot(int32_t poolSlot) const;

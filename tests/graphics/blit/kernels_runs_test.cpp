@@ -29,7 +29,7 @@ constexpr RunRule kRunRules[] = {
 
 // Runs of keyed pixels (or palette entries 0..3 given the key colour) and of mask bytes 0, 255
 // and between, with single pixels breaking them.
-void ShapeRuns(GBitmap& src, GBlitRule rule, uint32_t key, std::mt19937& rng)
+void ShapeRuns(GBitmap& src, GBlitRule rule, uint32_t key, std::mt19937& rng, int longestRun = 40)
 {
     const int n = src.GetWidth() * src.GetHeight();
     const bool indexed = reference::RuleIsIndexed(rule);
@@ -40,7 +40,7 @@ void ShapeRuns(GBitmap& src, GBlitRule rule, uint32_t key, std::mt19937& rng)
                 pixels[2 + 3 * e + c] = uint8_t(key >> (8 * c));
     for (int i = 0, left = 0, kind = 0; i < n; ++i, --left) {
         if (left == 0) {
-            left = Between(rng, 1, 40);
+            left = Between(rng, 1, longestRun);
             kind = Between(rng, 0, 2);
         }
         const int k = Between(rng, 0, 9) == 0 ? Between(rng, 0, 2) : kind;
@@ -97,6 +97,34 @@ TEST_P(KernelRuns, MatchTheReferenceInEveryOrientationAndClip)
     EXPECT_GT(tables, trials * 3 / 4);
 }
 
+// Sprites drawn whole with opaque runs far longer than a short copy (up to 1,200 bytes), at
+// every alignment of the destination.
+TEST_P(KernelRuns, LongOpaqueRunsMatchTheReference)
+{
+    std::mt19937 rng(78);
+    for (const RunRule& r : {kRunRules[0], kRunRules[4]}) {
+        for (int trial = 0; trial < 64; ++trial) {
+            const int sw = Between(rng, 80, 400), sh = Between(rng, 1, 6);
+            const int dw = sw + 40, dh = sh + 2;
+            const int x = Between(rng, 0, 40), y = Between(rng, 0, 2);
+            auto src = reference::MakeSource(r.rule, sw, sh, rng, reference::Slack::Tight);
+            const uint32_t key = rng() & 0xFFFFFFu;
+            ShapeRuns(*src, r.rule, key, rng, 400);
+            src->SetKeyColour(key);
+            src->SetFormat(r.format);
+            PrepareBlitRuns(*src);
+            GBlitArgs args;
+            auto fast = reference::MakeDestination(dw, dh, rng, reference::Slack::Tight);
+            auto slow = reference::MakeDestination(dw, dh, rng, reference::Slack::Tight);
+            std::memcpy(slow->GetPixels(), fast->GetPixels(), fast->GetPixelBlock()->GetSize());
+            GetBlitKernel(r.rule, 0)(fast.get(), src.get(), int16_t(x), int16_t(y), args, nullptr);
+            reference::Blit(r.rule, 0, slow.get(), src.get(), x, y, args, nullptr);
+            ASSERT_EQ(reference::Snapshot(*fast), reference::Snapshot(*slow))
+                << reference::RuleName(r.rule) << " trial " << trial << " width " << sw;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Isa, KernelRuns, reference::kAllKernelIsas, reference::KernelIsaName);
 
 // Tables follow the image's format and blocks; short solid runs join the blended ones; rows
@@ -126,6 +154,32 @@ TEST(BlitRuns, BuiltForKeyedAndMaskedFormatsOnly)
     EXPECT_EQ(GBlitRuns::Build(*keyed), nullptr);
     auto empty = std::make_unique<GBitmap>(int16_t(0), int16_t(0), 0u, uint8_t(1));
     EXPECT_EQ(GBlitRuns::Build(*empty), nullptr);
+}
+
+// A table is used while what it was built from is what the kernel reads: the pixels of a key
+// table, the mask of a mask table.
+TEST(BlitRuns, TablesAreCheckedAgainstWhatTheyDescribe)
+{
+    std::mt19937 rng(6);
+    auto keyed = reference::MakeSource(GBlitRule::Key, 40, 2, rng);
+    keyed->SetFormat(1);
+    keyed->SetKeyColour(0);
+    std::memset(keyed->GetPixels(), 0, 3 * 20);
+    PrepareBlitRuns(*keyed);
+    ASSERT_NE(keyed->GetRuns(), nullptr);
+    const uint8_t other[4] = {};
+    EXPECT_NE(GBlitRuns::Of(*keyed, GRunSource::Key, keyed->GetPixels(), other), nullptr);
+    EXPECT_EQ(GBlitRuns::Of(*keyed, GRunSource::Key, other, keyed->GetAlpha()), nullptr);
+    EXPECT_EQ(GBlitRuns::Of(*keyed, GRunSource::Mask, keyed->GetPixels(), keyed->GetAlpha()), nullptr);
+    keyed->SetKeyColour(1);
+    EXPECT_EQ(GBlitRuns::Of(*keyed, GRunSource::Key, keyed->GetPixels(), keyed->GetAlpha()), nullptr);
+
+    auto masked = reference::MakeSource(GBlitRule::Mask, 40, 2, rng);
+    std::memset(masked->GetAlpha(), 0, 80);
+    PrepareBlitRuns(*masked);
+    ASSERT_NE(masked->GetRuns(), nullptr);
+    EXPECT_NE(GBlitRuns::Of(*masked, GRunSource::Mask, other, masked->GetAlpha()), nullptr);
+    EXPECT_EQ(GBlitRuns::Of(*masked, GRunSource::Mask, masked->GetPixels(), other), nullptr);
 }
 
 // Masked sprites of every small width: a hard edge gets a run table, a soft one (blends of a few

@@ -196,6 +196,15 @@ TEST_F(BitmapStoreTest, PoolImagesStartZeroedAndRecordTheirOwnBlocks)
     EXPECT_TRUE(m_store.GetBlockAt(1) == pixels && m_store.GetBlockAt(2) == image->GetAlphaBlock());
     EXPECT_FALSE(m_store.HoldsBlockAt(1));
 
+    // An alpha fill starts the mask there and leaves the pixels zeroed.
+    ASSERT_EQ(pool->CreateBitmap(5, 3, 0, 20, nullptr, nullptr, 1, 255), 1);
+    const GBitmap* filled = pool->GetBitmap(1);
+    const uint32_t maskSize = filled->GetAlphaBlock()->GetSize();
+    const uint32_t pixelSize = filled->GetPixelBlock()->GetSize();
+    EXPECT_EQ(Bytes(filled->GetAlpha(), filled->GetAlpha() + maskSize), Bytes(maskSize, 255));
+    EXPECT_EQ(Bytes(filled->GetPixels() + 2, filled->GetPixels() + pixelSize), Bytes(pixelSize - 2, 0));
+    pool->FreeBitmap(1);
+
     // A block handed in is shared, not recorded, and outlives the pool image.
     GPixelBlock* loaded = m_store.GetBlockAt(0);
     ASSERT_EQ(pool->CreateBitmap(2, 2, 0, 0, loaded, nullptr, 1), 1);
