@@ -1,5 +1,7 @@
 #include "platform/files/file_system.h"
+#include "platform/files/mapped_file.h"
 #include "platform/files/paths.h"
+#include "platform/files/shell.h"
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"
@@ -77,7 +79,8 @@ TEST_F(FileSystemTest, MissingNamesFailAndDotComponentsPass)
 {
     fs::create_directory(dir.Path("Sub"));
     WriteFileBytes(dir.Path("Sub/file.bin"), "x");
-    EXPECT_EQ(ReadVia(dir.Path("nothing.bin")) + ReadVia(dir.Path("nofolder/file.bin")), "<none><none>");
+    EXPECT_EQ(ReadVia(dir.Path("nothing.bin")) + ReadVia(dir.Path("nofolder/file.bin")),
+              "<none><none>");
     EXPECT_TRUE(!platform::OpenFile(nullptr, "rb") && !platform::OpenFile(P("x"), nullptr));
     EXPECT_EQ(ReadVia(dir.Path("sub/./../SUB//FILE.BIN")), "x");
 }
@@ -103,17 +106,19 @@ TEST_F(FileSystemTest, FoldersAreCreatedRemovedAndDeleted)
               (std::vector<bool>{true, false, false, true, false}));
     // Every level at once, and again when already there; never through or over a file.
     WriteFileBytes(dir.Path("A/file"), "f");
-    EXPECT_EQ((std::vector<bool>{platform::CreateFolders(P("a/B/c/")), platform::IsFolder(P("A/B/c")),
-                                 platform::CreateFolders(P("A/B/c")), platform::CreateFolders(P("A/file/deeper")),
-                                 platform::CreateFolders(P("A/FILE")), platform::PathExists(P("a/FILE")),
-                                 platform::IsFolder(P("a/FILE"))}),
+    EXPECT_EQ((std::vector<bool>{
+                  platform::CreateFolders(P("a/B/c/")), platform::IsFolder(P("A/B/c")),
+                  platform::CreateFolders(P("A/B/c")), platform::CreateFolders(P("A/file/deeper")),
+                  platform::CreateFolders(P("A/FILE")), platform::PathExists(P("a/FILE")),
+                  platform::IsFolder(P("a/FILE"))}),
               (std::vector<bool>{true, true, true, false, false, true, false}));
     // Not a full folder, a folder as a file or a file as a folder; each thing once.
-    EXPECT_EQ((std::vector<bool>{platform::RemoveFolder(P("A/B")), platform::DeleteFile(P("A/B/c")),
-                                 platform::RemoveFolder(P("A/file")), platform::RemoveFolder(P("a/b/C")),
-                                 platform::DeleteFile(P("a/FILE")), platform::DeleteFile(P("a/FILE")),
-                                 platform::PathExists(P("A/file"))}),
-              (std::vector<bool>{false, false, false, true, true, false, false}));
+    EXPECT_EQ(
+        (std::vector<bool>{platform::RemoveFolder(P("A/B")), platform::DeleteFile(P("A/B/c")),
+                           platform::RemoveFolder(P("A/file")), platform::RemoveFolder(P("a/b/C")),
+                           platform::DeleteFile(P("a/FILE")), platform::DeleteFile(P("a/FILE")),
+                           platform::PathExists(P("A/file"))}),
+        (std::vector<bool>{false, false, false, true, true, false, false}));
 
     // Private folders give others no access.
     ASSERT_TRUE(platform::CreateFolders(P("p/q"), true));
@@ -141,7 +146,8 @@ TEST_F(FileSystemTest, ReplaceFileCreatesAndReplacesWithoutLeftovers)
 {
     const std::string name = dir.Path("record.bin");
     // Created, replaced under another spelling, emptied.
-    for (auto [asked, bytes] : {std::pair{name.c_str(), "first"}, {P("RECORD.BIN"), "2nd"}, {name.c_str(), ""}}) {
+    for (auto [asked, bytes] :
+         {std::pair{name.c_str(), "first"}, {P("RECORD.BIN"), "2nd"}, {name.c_str(), ""}}) {
         EXPECT_EQ(platform::ReplaceFile(asked, *bytes ? bytes : nullptr, std::strlen(bytes)),
                   platform::ReplaceResult::kReplaced);
         EXPECT_EQ(ReadFileBytes(name), bytes);
@@ -153,7 +159,8 @@ TEST_F(FileSystemTest, ReplaceFileRefusesWhatItCannotCreate)
 {
     fs::create_directory(dir.Path("folder"));
     for (const char* name : {"folder", "missing/x.bin", ""})
-        EXPECT_EQ(platform::ReplaceFile(P(name), "x", 1), platform::ReplaceResult::kCannotCreate) << name;
+        EXPECT_EQ(platform::ReplaceFile(P(name), "x", 1), platform::ReplaceResult::kCannotCreate)
+            << name;
     EXPECT_EQ(platform::ReplaceFile(P("y"), nullptr, 1), platform::ReplaceResult::kCannotCreate);
     EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"folder"});
 }
@@ -162,11 +169,13 @@ TEST_F(FileSystemTest, ReplaceFileIsNeverWorldWritableNorLooserThanTheOldFile)
 {
     const mode_t oldMask = ::umask(0);
     // No old file; an old file of 0600; an old world-writable one.
-    for (auto [name, old, mode] : {std::tuple{"fresh", 0, 0644u}, {"tight", 0600, 0600u}, {"loose", 0666, 0644u}}) {
+    for (auto [name, old, mode] :
+         {std::tuple{"fresh", 0, 0644u}, {"tight", 0600, 0600u}, {"loose", 0666, 0644u}}) {
         const std::string path = dir.Path(name);
         if (old)
             WriteFileBytes(path, "old"), ::chmod(path.c_str(), mode_t(old));
-        EXPECT_EQ(platform::ReplaceFile(path.c_str(), "new", 3), platform::ReplaceResult::kReplaced);
+        EXPECT_EQ(platform::ReplaceFile(path.c_str(), "new", 3),
+                  platform::ReplaceResult::kReplaced);
         struct stat st;
         ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
         EXPECT_EQ(st.st_mode & 0777, mode) << path;
@@ -186,7 +195,10 @@ TEST_F(FileSystemTest, ReplaceFileFailedWriteKeepsTheOldFileByteIdentical)
     const int status = RunInChild(
         [&] {
             const std::string bigger(5000, 'n');
-            return platform::ReplaceFile(name.c_str(), bigger.data(), bigger.size()) == platform::ReplaceResult::kWriteFailed ? 0 : 1;
+            return platform::ReplaceFile(name.c_str(), bigger.data(), bigger.size()) ==
+                           platform::ReplaceResult::kWriteFailed
+                       ? 0
+                       : 1;
         },
         {.maxFileBytes = 100});
     ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -217,9 +229,108 @@ TEST(Paths, DataHomeFollowsXdgThenHome)
     for (auto [homeValue, xdgValue, expected] : cases) {
         ::setenv("HOME", homeValue, 1);
         xdgValue ? ::setenv("XDG_DATA_HOME", xdgValue, 1) : ::unsetenv("XDG_DATA_HOME");
-        EXPECT_EQ(platform::GetDataHome(), expected) << homeValue << " " << (xdgValue ? xdgValue : "(unset)");
+        EXPECT_EQ(platform::GetDataHome(), expected)
+            << homeValue << " " << (xdgValue ? xdgValue : "(unset)");
     }
     ::unsetenv("HOME");
     std::string fallback = platform::GetDataHome(); // from the password database
     EXPECT_TRUE(fallback.empty() || fallback.ends_with("/.local/share")) << fallback;
+}
+
+TEST_F(FileSystemTest, MappedFileViewsRegularNonEmptyFilesOnly)
+{
+    WriteFileBytes(dir.Path("Data.BIN"), std::string("a\0b", 3));
+    WriteFileBytes(dir.Path("empty"), "");
+    fs::create_directory(dir.Path("folder"));
+    const std::pair<const char*, std::string> cases[] = {
+        {P("Data.BIN"), std::string("a\0b", 3)},
+        {P("data.bin"), std::string("a\0b", 3)},
+        {P("empty"), "<none>"},
+        {P("folder"), "<none>"},
+        {P("missing"), "<none>"},
+        {nullptr, "<none>"},
+    };
+    for (auto [name, expected] : cases) {
+        const std::unique_ptr<platform::MappedFile> file = platform::MappedFile::Open(name);
+        const std::string seen =
+            file ? std::string(reinterpret_cast<const char*>(file->GetData()), file->GetSize())
+                 : "<none>";
+        EXPECT_EQ(seen, expected) << (name ? name : "(null)");
+    }
+}
+
+// Stand-in programs on a PATH of our own: the first executable match wins, an empty PATH entry is
+// the current folder, a name with a slash is taken as it is.
+TEST_F(FileSystemTest, ProgramsAreFoundOnThePathRunAndLaunched)
+{
+    fs::create_directory(dir.Path("bin"));
+    fs::create_directory(dir.Path("first"));
+    fs::create_directory(dir.Path("here"));
+    WriteFileBytes(dir.Path("first/tool"), "#!/bin/sh\nexit 9\n"); // not executable: skipped
+    WriteExecutableFile(dir.Path("bin/tool"), "#!/bin/sh\necho \"$@\"; exit 3\n");
+    WriteExecutableFile(dir.Path("bin/killed"), "#!/bin/sh\nkill -9 $$\n");
+    WriteExecutableFile(dir.Path("bin/reader"), "#!/bin/sh\ncat; echo end\n");
+    WriteExecutableFile(dir.Path("bin/big"), "#!/bin/sh\nhead -c 10000 /dev/zero | tr '\\0' x\n");
+    WriteExecutableFile(dir.Path("bin/noformat"), "no interpreter line\n");
+    WriteExecutableFile(dir.Path("bin/touch"), "#!/bin/sh\necho made > \"$1\"\n");
+    ScopedEnvVar path("PATH", dir.Path("first") + ":" + dir.Path("bin") + "::/bin:/usr/bin");
+
+    const std::pair<const char*, std::string> finds[] = {
+        {"tool", dir.Path("bin/tool")},
+        {P("bin/tool"), dir.Path("bin/tool")},
+        {P("first/tool"), ""},
+        {"missing", ""},
+        {"", ""},
+        {nullptr, ""},
+        {P("bin"), ""},
+    };
+    for (auto [name, expected] : finds)
+        EXPECT_EQ(platform::FindProgram(name), expected) << (name ? name : "(null)");
+    WriteExecutableFile(dir.Path("here/local"), "#!/bin/sh\n");
+    {
+        ScopedCurrentFolder here(dir.Path("here"));
+        EXPECT_EQ(platform::FindProgram("local"), "./local"); // the empty entry
+    }
+
+    using Run = std::tuple<bool, int, std::string>;
+    const std::pair<std::vector<std::string>, Run> runs[] = {
+        {{"tool", "a", "b c"}, {true, 3, "a b c\n"}},
+        {{"killed"}, {true, -1, ""}},
+        {{"reader"}, {true, 0, "end\n"}}, // standard input is empty, not ours
+        {{"big"}, {true, 0, std::string(10000, 'x')}},
+        {{"missing"}, {false, -1, ""}},
+        {{}, {false, -1, ""}},
+    };
+    for (const auto& [args, expected] : runs) {
+        const platform::ProgramResult r = platform::RunProgram(args, true);
+        EXPECT_EQ(Run(r.started, r.exitCode, r.output), expected)
+            << (args.empty() ? "(none)" : args[0]);
+    }
+    EXPECT_EQ(platform::RunProgram({"tool", "x"}).output, ""); // not captured
+
+    // True only when the program was executed; it runs on after the call.
+    const std::string made = dir.Path("made");
+    EXPECT_EQ((std::vector<bool>{platform::LaunchProgram({}), platform::LaunchProgram({"missing"}),
+                                 platform::LaunchProgram({"noformat"}),
+                                 platform::LaunchProgram({"touch", made})}),
+              (std::vector<bool>{false, false, false, true}));
+    for (int i = 0; i < 500 && ReadFileBytes(made) != "made\n"; ++i)
+        usleep(10000);
+    EXPECT_EQ(ReadFileBytes(made), "made\n");
+}
+
+TEST_F(FileSystemTest, AbsolutePathsJoinTheCurrentFolderWithSlashes)
+{
+    ScopedCurrentFolder here(dir.Path());
+    const std::string cwd = fs::current_path().string();
+    const std::pair<const char*, std::string> cases[] = {
+        {"/abs\\name", "/abs/name"},
+        {"sub\\file.txt", cwd + "/sub/file.txt"},
+        {"", cwd + "/"},
+        {nullptr, cwd + "/"},
+    };
+    for (auto [name, expected] : cases)
+        EXPECT_EQ(platform::AbsolutePath(name), expected) << (name ? name : "(null)");
+    ScopedCurrentFolder root("/");
+    EXPECT_EQ(platform::AbsolutePath("etc"), "/etc");
 }
