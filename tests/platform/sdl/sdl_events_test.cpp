@@ -56,13 +56,17 @@ protected:
             out.push_back(m.message);
         return out;
     }
-    static std::pair<int, int> Xy(const Message& m) { return {LParamX(m.lParam), LParamY(m.lParam)}; }
+    static std::pair<int, int> Xy(const Message& m)
+    {
+        return {LParamX(m.lParam), LParamY(m.lParam)};
+    }
     // The repeat (R), release (U) and extended (E) bits of each key message.
     static std::string KeyFlags(const std::vector<Message>& got)
     {
         std::string out;
         for (const Message& m : got)
-            out += std::string(m.lParam & kKeyRepeatBit ? "R" : "") + (m.lParam & kKeyReleaseBit ? "U" : "") +
+            out += std::string(m.lParam & kKeyRepeatBit ? "R" : "") +
+                   (m.lParam & kKeyReleaseBit ? "U" : "") +
                    (m.lParam & kKeyExtendedBit ? "E" : "") + ",";
         return out;
     }
@@ -124,9 +128,13 @@ TEST_F(SdlEventsTest, KeysBecomeVirtualKeysWithTheirPositionFlagsAltAndNumLock)
     PushKey(true, SDL_SCANCODE_Q, 0x439); // a Cyrillic layout: the key keeps its position
     std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 8u);
-    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, 'A'}, {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'},
-                                             {WM_KEYDOWN, VK_LEFT}, {WM_KEYDOWN, VK_CONTROL},
-                                             {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_F1 + 4},
+    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, 'A'},
+                                             {WM_KEYDOWN, 'A'},
+                                             {WM_KEYUP, 'A'},
+                                             {WM_KEYDOWN, VK_LEFT},
+                                             {WM_KEYDOWN, VK_CONTROL},
+                                             {WM_KEYDOWN, VK_SHIFT},
+                                             {WM_KEYDOWN, VK_F1 + 4},
                                              {WM_KEYDOWN, 'Q'}}));
     EXPECT_EQ(got[0].lParam, 1 | (intptr_t(SDL_SCANCODE_A) << 16));
     EXPECT_EQ(KeyFlags(got), ",R,RU,E,E,,,,");
@@ -141,35 +149,237 @@ TEST_F(SdlEventsTest, KeysBecomeVirtualKeysWithTheirPositionFlagsAltAndNumLock)
     PushKey(true, SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_LCTRL | KMOD_LALT);
     PushKey(true, SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL | KMOD_LALT); // with Ctrl: an ordinary key
     got = Drain();
-    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_SYSKEYDOWN, VK_MENU}, {WM_SYSKEYDOWN, VK_F4}, {WM_SYSKEYUP, VK_MENU},
-                                             {WM_KEYDOWN, VK_MENU}, {WM_KEYDOWN, 'E'}, {WM_KEYDOWN, VK_CONTROL},
+    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_SYSKEYDOWN, VK_MENU},
+                                             {WM_SYSKEYDOWN, VK_F4},
+                                             {WM_SYSKEYUP, VK_MENU},
+                                             {WM_KEYDOWN, VK_MENU},
+                                             {WM_KEYDOWN, 'E'},
+                                             {WM_KEYDOWN, VK_CONTROL},
                                              {WM_KEYDOWN, 'C'}}));
     EXPECT_EQ(KeyFlags(got), ",,RU,E,,,,");
 
     // The keypad follows Num Lock.
     const std::tuple<SDL_Scancode, SDL_Keycode, uint16_t> keys[] = {
-        {SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM},           {SDL_SCANCODE_KP_7, SDLK_KP_7, 0},
-        {SDL_SCANCODE_KP_5, SDLK_KP_5, 0},                  {SDL_SCANCODE_KP_1, SDLK_KP_1, 0},
-        {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, KMOD_NUM}, {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, 0},
+        {SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM},
+        {SDL_SCANCODE_KP_7, SDLK_KP_7, 0},
+        {SDL_SCANCODE_KP_5, SDLK_KP_5, 0},
+        {SDL_SCANCODE_KP_1, SDLK_KP_1, 0},
+        {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, KMOD_NUM},
+        {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, 0},
         {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_NUM}};
     for (auto [scan, sym, mod] : keys)
         PushKey(true, scan, sym, mod);
     got = Drain();
     ASSERT_EQ(got.size(), 8u);
-    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, VK_NUMPAD7}, {WM_KEYDOWN, VK_HOME},
-                                             {WM_KEYDOWN, VK_CLEAR}, {WM_KEYDOWN, VK_END},
-                                             {WM_KEYDOWN, VK_DECIMAL}, {WM_KEYDOWN, VK_DELETE},
-                                             {WM_KEYDOWN, VK_RETURN}, {WM_CHAR, 13}}));
-    EXPECT_EQ(KeyFlags(got), ",,,,,,E,E,"); // keypad 7 is not the grey Home key; keypad Enter (and its character) is
+    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, VK_NUMPAD7},
+                                             {WM_KEYDOWN, VK_HOME},
+                                             {WM_KEYDOWN, VK_CLEAR},
+                                             {WM_KEYDOWN, VK_END},
+                                             {WM_KEYDOWN, VK_DECIMAL},
+                                             {WM_KEYDOWN, VK_DELETE},
+                                             {WM_KEYDOWN, VK_RETURN},
+                                             {WM_CHAR, 13}}));
+    EXPECT_EQ(
+        KeyFlags(got),
+        ",,,,,,E,E,"); // keypad 7 is not the grey Home key; keypad Enter (and its character) is
+}
+
+// Every row: a key position, the layout's symbol and the modifiers, with the virtual key and
+// whether it is an extended (grey) key; a key without a virtual key posts nothing.
+TEST_F(SdlEventsTest, EveryKindOfKeyPositionHasItsVirtualKey)
+{
+    struct Row {
+        SDL_Scancode scan;
+        SDL_Keycode sym;
+        uint16_t mod;
+        int vk;
+        bool extended;
+    };
+    const Row rows[] = {
+        {SDL_SCANCODE_Q, 'a', 0, 'A', false}, // AZERTY: the layout's letter
+        {SDL_SCANCODE_Z, 0x44F, 0, 'Z', false},
+        {SDL_SCANCODE_SEMICOLON, 'm', 0, 'M', false},
+        {SDL_SCANCODE_1, '&', 0, '1', false},
+        {SDL_SCANCODE_9, '9', 0, '9', false},
+        {SDL_SCANCODE_0, '0', 0, '0', false},
+        {SDL_SCANCODE_F12, SDLK_F12, 0, VK_F1 + 11, false},
+        {SDL_SCANCODE_F13, SDLK_F13, 0, VK_F1 + 12, false},
+        {SDL_SCANCODE_F24, SDLK_F24, 0, VK_F1 + 23, false},
+        {SDL_SCANCODE_KP_0, SDLK_KP_0, KMOD_NUM, VK_NUMPAD0, false},
+        {SDL_SCANCODE_KP_0, SDLK_KP_0, 0, VK_INSERT, false},
+        {SDL_SCANCODE_KP_2, SDLK_KP_2, KMOD_NUM, VK_NUMPAD2, false},
+        {SDL_SCANCODE_KP_2, SDLK_KP_2, 0, VK_DOWN, false},
+        {SDL_SCANCODE_KP_3, SDLK_KP_3, KMOD_NUM, VK_NUMPAD3, false},
+        {SDL_SCANCODE_KP_3, SDLK_KP_3, 0, VK_NEXT, false},
+        {SDL_SCANCODE_KP_4, SDLK_KP_4, KMOD_NUM, VK_NUMPAD4, false},
+        {SDL_SCANCODE_KP_4, SDLK_KP_4, 0, VK_LEFT, false},
+        {SDL_SCANCODE_KP_6, SDLK_KP_6, KMOD_NUM, VK_NUMPAD6, false},
+        {SDL_SCANCODE_KP_6, SDLK_KP_6, 0, VK_RIGHT, false},
+        {SDL_SCANCODE_KP_8, SDLK_KP_8, KMOD_NUM, VK_NUMPAD8, false},
+        {SDL_SCANCODE_KP_8, SDLK_KP_8, 0, VK_UP, false},
+        {SDL_SCANCODE_KP_9, SDLK_KP_9, KMOD_NUM, VK_NUMPAD9, false},
+        {SDL_SCANCODE_KP_9, SDLK_KP_9, 0, VK_PRIOR, false},
+        {SDL_SCANCODE_KP_1, SDLK_KP_1, KMOD_NUM, VK_NUMPAD1, false},
+        {SDL_SCANCODE_KP_5, SDLK_KP_5, KMOD_NUM, VK_NUMPAD5, false},
+        {SDL_SCANCODE_KP_MULTIPLY, SDLK_KP_MULTIPLY, 0, VK_MULTIPLY, false},
+        {SDL_SCANCODE_KP_MINUS, SDLK_KP_MINUS, 0, VK_SUBTRACT, false},
+        {SDL_SCANCODE_KP_PLUS, SDLK_KP_PLUS, 0, VK_ADD, false},
+        {SDL_SCANCODE_KP_DIVIDE, SDLK_KP_DIVIDE, 0, VK_DIVIDE, true},
+        {SDL_SCANCODE_INSERT, SDLK_INSERT, 0, VK_INSERT, true},
+        {SDL_SCANCODE_DELETE, SDLK_DELETE, 0, VK_DELETE, true},
+        {SDL_SCANCODE_HOME, SDLK_HOME, 0, VK_HOME, true},
+        {SDL_SCANCODE_END, SDLK_END, 0, VK_END, true},
+        {SDL_SCANCODE_PAGEUP, SDLK_PAGEUP, 0, VK_PRIOR, true},
+        {SDL_SCANCODE_PAGEDOWN, SDLK_PAGEDOWN, 0, VK_NEXT, true},
+        {SDL_SCANCODE_RIGHT, SDLK_RIGHT, 0, VK_RIGHT, true},
+        {SDL_SCANCODE_UP, SDLK_UP, 0, VK_UP, true},
+        {SDL_SCANCODE_DOWN, SDLK_DOWN, 0, VK_DOWN, true},
+        {SDL_SCANCODE_NUMLOCKCLEAR, SDLK_NUMLOCKCLEAR, 0, VK_NUMLOCK, true},
+        {SDL_SCANCODE_PRINTSCREEN, SDLK_PRINTSCREEN, 0, VK_SNAPSHOT, true},
+        {SDL_SCANCODE_APPLICATION, SDLK_APPLICATION, 0, VK_APPS, true},
+        {SDL_SCANCODE_LGUI, SDLK_LGUI, 0, VK_LWIN, true},
+        {SDL_SCANCODE_RGUI, SDLK_RGUI, 0, VK_RWIN, true},
+        {SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, 0, VK_SHIFT, true},
+        {SDL_SCANCODE_MODE, SDLK_MODE, 0, VK_MENU, true},
+        {SDL_SCANCODE_SPACE, ' ', 0, VK_SPACE, false},
+        {SDL_SCANCODE_MINUS, '-', 0, VK_OEM_MINUS, false},
+        {SDL_SCANCODE_EQUALS, '=', 0, VK_OEM_PLUS, false},
+        {SDL_SCANCODE_LEFTBRACKET, '[', 0, VK_OEM_4, false},
+        {SDL_SCANCODE_RIGHTBRACKET, ']', 0, VK_OEM_6, false},
+        {SDL_SCANCODE_BACKSLASH, '\\', 0, VK_OEM_5, false},
+        {SDL_SCANCODE_NONUSHASH, '#', 0, VK_OEM_5, false},
+        {SDL_SCANCODE_APOSTROPHE, '\'', 0, VK_OEM_7, false},
+        {SDL_SCANCODE_GRAVE, '`', 0, VK_OEM_3, false},
+        {SDL_SCANCODE_COMMA, ',', 0, VK_OEM_COMMA, false},
+        {SDL_SCANCODE_PERIOD, '.', 0, VK_OEM_PERIOD, false},
+        {SDL_SCANCODE_SLASH, '/', 0, VK_OEM_2, false},
+        {SDL_SCANCODE_NONUSBACKSLASH, '<', 0, VK_OEM_102, false},
+        {SDL_SCANCODE_CAPSLOCK, SDLK_CAPSLOCK, 0, VK_CAPITAL, false},
+        {SDL_SCANCODE_SCROLLLOCK, SDLK_SCROLLLOCK, 0, VK_SCROLL, false},
+        {SDL_SCANCODE_PAUSE, SDLK_PAUSE, 0, VK_PAUSE, false},
+        {SDL_SCANCODE_AUDIOPLAY, SDLK_AUDIOPLAY, 0, 0, false},
+    };
+    std::vector<std::pair<int, bool>> expected;
+    for (const Row& row : rows) {
+        PushKey(true, row.scan, row.sym, row.mod);
+        if (row.vk)
+            expected.emplace_back(row.vk, row.extended);
+    }
+    std::vector<std::pair<int, bool>> got;
+    for (const Message& m : Drain()) {
+        EXPECT_EQ(m.message, uint32_t(WM_KEYDOWN)) << m.wParam;
+        got.emplace_back(int(m.wParam), (m.lParam & kKeyExtendedBit) != 0);
+    }
+    EXPECT_EQ(got, expected);
+
+    // F10 is a system key, without Alt too; with Ctrl it is not.
+    PushKey(true, SDL_SCANCODE_F10, SDLK_F10);
+    PushKey(false, SDL_SCANCODE_F10, SDLK_F10);
+    PushKey(true, SDL_SCANCODE_F10, SDLK_F10, KMOD_LCTRL);
+    EXPECT_EQ(Kinds(Drain()), (std::vector<uint32_t>{WM_SYSKEYDOWN, WM_SYSKEYUP, WM_KEYDOWN}));
+}
+
+// The character of a key in each state of the modifiers, on the US layout the dummy display has.
+TEST_F(SdlEventsTest, KeysGiveTheirCharactersUnderEachModifier)
+{
+    enum : uint8_t { kShift = 1, kCaps = 2, kCtrl = 4, kAlt = 8, kAltGr = 16 };
+    const std::tuple<int, int, uint8_t, char16_t> rows[] = {
+        {'C', SDL_SCANCODE_C, kCtrl, 3},
+        {'Z', SDL_SCANCODE_Z, kCtrl, 26},
+        {VK_OEM_4, SDL_SCANCODE_LEFTBRACKET, kCtrl, 0},
+        {'C', SDL_SCANCODE_C, kCtrl | kAlt, u'c'},
+        {'A', SDL_SCANCODE_A, 0, u'a'},
+        {'A', SDL_SCANCODE_A, kShift, u'A'},
+        {'A', SDL_SCANCODE_A, kCaps, u'A'},
+        {'A', SDL_SCANCODE_A, kShift | kCaps, u'a'},
+        {'1', SDL_SCANCODE_1, kShift, u'!'},
+        {'0', SDL_SCANCODE_0, kShift, u')'},
+        {'1', SDL_SCANCODE_1, kCaps, u'1'},
+        {VK_OEM_3, SDL_SCANCODE_GRAVE, kShift, u'~'},
+        {VK_OEM_2, SDL_SCANCODE_SLASH, 0, u'/'},
+        {'A', SDL_SCANCODE_A, kAltGr, 0}, // AltGr types only what the layout was seen to type
+        {VK_BACK, SDL_SCANCODE_BACKSPACE, 0, 8},
+        {VK_TAB, SDL_SCANCODE_TAB, 0, 9},
+        {VK_RETURN, SDL_SCANCODE_RETURN, 0, 13},
+        {VK_ESCAPE, SDL_SCANCODE_ESCAPE, 0, 27},
+        {VK_SPACE, SDL_SCANCODE_SPACE, kShift, u' '},
+        {VK_MULTIPLY, SDL_SCANCODE_KP_MULTIPLY, 0, u'*'},
+        {VK_ADD, SDL_SCANCODE_KP_PLUS, 0, u'+'},
+        {VK_SUBTRACT, SDL_SCANCODE_KP_MINUS, 0, u'-'},
+        {VK_DECIMAL, SDL_SCANCODE_KP_PERIOD, 0, u'.'},
+        {VK_DIVIDE, SDL_SCANCODE_KP_DIVIDE, 0, u'/'},
+        {VK_NUMPAD0, SDL_SCANCODE_KP_0, 0, u'0'},
+        {VK_NUMPAD9, SDL_SCANCODE_KP_9, 0, u'9'},
+        {VK_F1, SDL_SCANCODE_F1, 0, 0},
+        {VK_DELETE, SDL_SCANCODE_DELETE, 0, 0},
+        {0, SDL_SCANCODE_RETURN, 0, 0},
+        {'A', 0, 0, 0},
+        {'A', SDL_NUM_SCANCODES, 0, 0},
+    };
+    for (auto [vk, scan, mods, expected] : rows) {
+        uint8_t state[256] = {};
+        state[VK_SHIFT] = mods & kShift ? 0x80 : 0;
+        state[VK_CAPITAL] = mods & kCaps ? 0x01 : 0;
+        state[VK_CONTROL] = mods & kCtrl ? 0x80 : 0;
+        state[VK_MENU] = mods & (kAlt | kAltGr) ? 0x80 : 0;
+        state[VK_RMENU] = mods & kAltGr ? 0x80 : 0;
+        EXPECT_EQ(int(KeyToChar(vk, scan, state)), int(expected))
+            << vk << " " << scan << " " << int(mods);
+    }
+}
+
+// The modifiers as the program reads them: each side apart, both together, toggles set and read.
+TEST_F(SdlEventsTest, ModifierStateAndTogglesReadBackThroughEveryCall)
+{
+    SDL_SetModState(SDL_Keymod(KMOD_LSHIFT | KMOD_RCTRL | KMOD_RALT));
+    const std::pair<int, bool> held[] = {
+        {VK_SHIFT, true},     {VK_LSHIFT, true},   {VK_RSHIFT, false}, {VK_CONTROL, true},
+        {VK_LCONTROL, false}, {VK_RCONTROL, true}, {VK_MENU, true},    {VK_LMENU, false},
+        {VK_RMENU, true},     {'A', false},        {'5', false},       {VK_LBUTTON, false},
+        {VK_RBUTTON, false},  {VK_MBUTTON, false}, {VK_F1, false},
+    };
+    for (auto [vk, down] : held)
+        EXPECT_EQ(IsKeyDown(vk), down) << vk;
+    SDL_SetModState(SDL_Keymod(KMOD_RSHIFT | KMOD_LCTRL | KMOD_LALT));
+    for (auto [vk, down] : {std::pair{VK_LSHIFT, false},
+                            {VK_RSHIFT, true},
+                            {VK_LCONTROL, true},
+                            {VK_LMENU, true},
+                            {VK_RMENU, false}})
+        EXPECT_EQ(IsKeyDown(vk), down) << vk;
+
+    SDL_SetModState(KMOD_NONE);
+    SetKeyToggled(VK_CAPITAL, true);
+    SetKeyToggled(VK_SCROLL, true);
+    SetKeyToggled(VK_NUMLOCK, true);
+    SetKeyToggled(VK_NUMLOCK, false);
+    SetKeyToggled(VK_F1, true); // no toggle: nothing changes
+    EXPECT_EQ(SDL_GetModState(), KMOD_CAPS | KMOD_SCROLL);
+    EXPECT_EQ(std::tuple(IsKeyToggled(VK_CAPITAL), IsKeyToggled(VK_SCROLL),
+                         IsKeyToggled(VK_NUMLOCK), IsKeyToggled('A')),
+              std::tuple(true, true, false, false));
+
+    SDL_SetModState(SDL_Keymod(KMOD_CAPS | KMOD_LSHIFT | KMOD_RALT));
+    uint8_t state[256];
+    std::memset(state, 0xAA, sizeof state);
+    GetKeyboardState(state);
+    std::vector<int> set;
+    for (int vk = 0; vk < 256; ++vk)
+        if (state[vk])
+            set.push_back(vk << 8 | state[vk]);
+    EXPECT_EQ(set,
+              (std::vector<int>{VK_SHIFT << 8 | 0x80, VK_MENU << 8 | 0x80, VK_CAPITAL << 8 | 0x01,
+                                VK_LSHIFT << 8 | 0x80, VK_RMENU << 8 | 0x80}));
+    SDL_SetModState(KMOD_NONE);
 }
 
 TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
 {
     PushKey(true, SDL_SCANCODE_SEMICOLON, 0x436); // the Cyrillic layout's key for "zh"
-    PushText("\xD0\x96");                          // U+0416
-    PushText("a\xE2\x82\xAC");                     // 'a' and the euro sign (0x88 in 1251)
-    PushText("\xC3\xA9");                          // U+00E9 has no 1251 form
-    PushText("\xF0\x9F\x98\x80");                  // outside the basic plane: one '?'
+    PushText("\xD0\x96");                         // U+0416
+    PushText("a\xE2\x82\xAC");                    // 'a' and the euro sign (0x88 in 1251)
+    PushText("\xC3\xA9");                         // U+00E9 has no 1251 form
+    PushText("\xF0\x9F\x98\x80");                 // outside the basic plane: one '?'
     EXPECT_EQ(DrainChars(), (std::vector<uintptr_t>{0xC6, 'a', 0x88, '?', '?'}));
 
     // The key learned what it typed: its character can be asked for afterwards.
@@ -177,8 +387,10 @@ TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
     EXPECT_EQ(KeyToChar(VK_OEM_1, SDL_SCANCODE_SEMICOLON, state), char16_t(0x416));
 
     // Editing keys type their control characters.
-    for (auto [scan, sym] : {std::pair{SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE}, {SDL_SCANCODE_RETURN, SDLK_RETURN},
-                             {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE}, {SDL_SCANCODE_TAB, SDLK_TAB},
+    for (auto [scan, sym] : {std::pair{SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE},
+                             {SDL_SCANCODE_RETURN, SDLK_RETURN},
+                             {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE},
+                             {SDL_SCANCODE_TAB, SDLK_TAB},
                              {SDL_SCANCODE_DELETE, SDLK_DELETE}})
         PushKey(true, scan, sym);
     EXPECT_EQ(DrainChars(), (std::vector<uintptr_t>{8, 13, 27, 9}));
@@ -200,23 +412,32 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
     PushButton(true, SDL_BUTTON_X1, 3, 4);
     PushButton(false, SDL_BUTTON_X2, 3, 4);
     std::vector<Message> got = Drain();
-    EXPECT_EQ(Kinds(got), (std::vector<uint32_t>{WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
-                                                 WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MBUTTONDBLCLK,
-                                                 WM_XBUTTONDOWN, WM_XBUTTONUP}));
+    EXPECT_EQ(Kinds(got),
+              (std::vector<uint32_t>{WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
+                                     WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN,
+                                     WM_MBUTTONDBLCLK, WM_XBUTTONDOWN, WM_XBUTTONUP}));
     std::vector<std::tuple<uintptr_t, int, int>> params; // left button held, X button, position
     for (const Message& m : got)
-        params.emplace_back(m.wParam & MK_LBUTTON, int(m.wParam >> 16), LParamX(m.lParam) * 1000 + LParamY(m.lParam));
-    EXPECT_EQ(params, (std::vector<std::tuple<uintptr_t, int, int>>{
-                          {MK_LBUTTON, 0, 10020}, {0, 0, -4300}, {MK_LBUTTON, 0, 30040}, {0, 0, 30040},
-                          {MK_LBUTTON, 0, 30040}, {0, 0, 899980}, {0, 0, 1002}, {0, 0, 1002}, {0, XBUTTON1, 3004},
-                          {0, XBUTTON2, 3004}}));
+        params.emplace_back(m.wParam & MK_LBUTTON, int(m.wParam >> 16),
+                            LParamX(m.lParam) * 1000 + LParamY(m.lParam));
+    EXPECT_EQ(params, (std::vector<std::tuple<uintptr_t, int, int>>{{MK_LBUTTON, 0, 10020},
+                                                                    {0, 0, -4300},
+                                                                    {MK_LBUTTON, 0, 30040},
+                                                                    {0, 0, 30040},
+                                                                    {MK_LBUTTON, 0, 30040},
+                                                                    {0, 0, 899980},
+                                                                    {0, 0, 1002},
+                                                                    {0, 0, 1002},
+                                                                    {0, XBUTTON1, 3004},
+                                                                    {0, XBUTTON2, 3004}}));
 
     // The wheel gives notches of 120 at the client position.
     SDL_WarpMouseInWindow(SDL_GetWindowFromID(window->GetId()), 123, 45);
     SDL_PumpEvents();
     ClearMessages();
     SDL_Event wheel{};
-    for (auto [y, direction] : {std::pair{-2, SDL_MOUSEWHEEL_NORMAL}, {1, SDL_MOUSEWHEEL_FLIPPED},
+    for (auto [y, direction] : {std::pair{-2, SDL_MOUSEWHEEL_NORMAL},
+                                {1, SDL_MOUSEWHEEL_FLIPPED},
                                 {0, SDL_MOUSEWHEEL_FLIPPED}}) { // the last sideways only: nothing
         wheel.wheel.y = y, wheel.wheel.direction = direction;
         Push(wheel, SDL_MOUSEWHEEL);
@@ -233,19 +454,21 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
 
 TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
 {
-    for (uint8_t what : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_MINIMIZED,
-                         SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_EXPOSED /* repaints merge */, SDL_WINDOWEVENT_CLOSE})
+    for (uint8_t what : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED,
+                         SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_EXPOSED,
+                         SDL_WINDOWEVENT_EXPOSED /* repaints merge */, SDL_WINDOWEVENT_CLOSE})
         PushWindowEvent(what);
     std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 7u);
-    EXPECT_EQ(Pairs({got.begin(), got.begin() + 4}),
-              (std::vector<MsgW>{{WM_ACTIVATE, WA_INACTIVE}, {WM_ACTIVATEAPP, 0}, {WM_ACTIVATEAPP, 1},
-                                 {WM_ACTIVATE, WA_ACTIVE}}));
+    EXPECT_EQ(Pairs({got.begin(), got.begin() + 4}), (std::vector<MsgW>{{WM_ACTIVATE, WA_INACTIVE},
+                                                                        {WM_ACTIVATEAPP, 0},
+                                                                        {WM_ACTIVATEAPP, 1},
+                                                                        {WM_ACTIVATE, WA_ACTIVE}}));
     // Minimized: inactive with the minimized flag.
-    EXPECT_EQ(
-        (std::tuple(got[4].message, got[4].wParam & 0xFFFF, got[4].wParam >> 16 != 0, got[5].message, got[6].message)),
-        (std::tuple<uint32_t, uintptr_t, bool, uint32_t, uint32_t>(WM_ACTIVATE, WA_INACTIVE, true, WM_PAINT,
-                                                                   WM_CLOSE)));
+    EXPECT_EQ((std::tuple(got[4].message, got[4].wParam & 0xFFFF, got[4].wParam >> 16 != 0,
+                          got[5].message, got[6].message)),
+              (std::tuple<uint32_t, uintptr_t, bool, uint32_t, uint32_t>(
+                  WM_ACTIVATE, WA_INACTIVE, true, WM_PAINT, WM_CLOSE)));
 
     // A quit request (a signal) asks the window to close; it does not end the program itself.
     SDL_Event quit{};
@@ -266,7 +489,8 @@ TEST_F(SdlEventsTest, PresentShowsTheRectangleInBGROrder)
 {
     const int w = 800, h = 600;
     std::vector<uint8_t> image(size_t(w) * h * 3 + w * 3, 0);
-    std::memcpy(image.data() + (20 * w + 10) * 3, "\xC8\x64\x32", 3); // B, G, R 200, 100, 50 at (10, 20)
+    std::memcpy(image.data() + (20 * w + 10) * 3, "\xC8\x64\x32",
+                3); // B, G, R 200, 100, 50 at (10, 20)
     ASSERT_TRUE(window->Present(image.data(), w, h, w * 3, 0, 0, w - 1, h - 1));
     SDL_Renderer* renderer = SDL_GetRenderer(SDL_GetWindowFromID(window->GetId()));
     ASSERT_NE(renderer, nullptr);
@@ -326,7 +550,8 @@ TEST_F(SdlEventsTest, ClipboardRoundTripsWindows1251ThroughUtf8AndNoBoxesWithout
     std::string text;
     ASSERT_TRUE(GetClipboardText(text));
     EXPECT_EQ(text, "\xCF\xF0\xE8\xE2\xE5\xF2 1");
-    EXPECT_EQ(GetMessageBoxBackend(), nullptr); // the dummy driver is no display a person can answer on
+    EXPECT_EQ(GetMessageBoxBackend(),
+              nullptr); // the dummy driver is no display a person can answer on
 }
 
 } // namespace
