@@ -507,6 +507,85 @@ TEST_F(SdlEventsTest, PresentShowsTheRectangleInBGROrder)
     EXPECT_FALSE(window->Present(image.data(), 64, 64, 64 * 3, 0, 0, 1, 1)); // wrong size
 }
 
+TEST_F(SdlEventsTest, WindowPropertiesReadBackAsSet)
+{
+    bool failed = true;
+    EXPECT_TRUE(!Window::Create("none", 0, 10, &failed) && !Window::Create("none", 10, -1) &&
+                !failed);
+
+    window->SetTitle("\xCF\xF0\xE8\xE2\xE5\xF2"); // Windows-1251 in, the same out
+    EXPECT_EQ(window->GetTitle(), "\xCF\xF0\xE8\xE2\xE5\xF2");
+    window->SetTitle(nullptr);
+    EXPECT_EQ(window->GetTitle(), "");
+
+    EXPECT_FALSE(window->IsVisible());
+    window->Show();
+    EXPECT_TRUE(window->IsVisible() && !window->IsMinimized());
+    window->Hide();
+    EXPECT_FALSE(window->IsVisible());
+    window->Restore();
+    EXPECT_TRUE(window->IsVisible());
+
+    int frameW = -1, frameH = -1;
+    window->GetFrameSize(frameW, frameH);
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(SDL_GetWindowFromID(window->GetId()), &top, &left, &bottom,
+                                 &right) != 0)
+        top = left = bottom = right = 0;
+    EXPECT_EQ(std::pair(frameW, frameH), std::pair(left + right, top + bottom));
+    window->SetPosition(40, 30);
+    int x = 0, y = 0;
+    window->GetPosition(x, y);
+    EXPECT_EQ(std::pair(x, y), std::pair(40, 30));
+
+    // A size of nothing is refused.
+    int w = 0, h = 0;
+    for (auto [askW, askH, wantW, wantH] : {std::tuple{640, 480, 640, 480},
+                                            {0, 300, 640, 480},
+                                            {300, -1, 640, 480},
+                                            {800, 600, 800, 600}}) {
+        window->SetClientSize(askW, askH);
+        window->GetClientSize(w, h);
+        EXPECT_EQ(std::pair(w, h), std::pair(wantW, wantH)) << askW << "x" << askH;
+    }
+
+    window->ConfineCursor(true);
+    EXPECT_TRUE(window->IsCursorConfined());
+    window->ConfineCursor(false);
+    EXPECT_FALSE(window->IsCursorConfined());
+    window->WarpCursor(100, 50);
+    SDL_PumpEvents();
+    window->GetCursorClientPos(x, y);
+    EXPECT_EQ(std::pair(x, y), std::pair(100, 50));
+
+    SDL_DisplayMode desktop{};
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
+    EXPECT_TRUE(GetScreenSize(w, h));
+    EXPECT_EQ(std::pair(w, h), std::pair(desktop.w, desktop.h));
+}
+
+TEST_F(SdlEventsTest, UploadsGatherUntilTheFlipAndRefuseBadImages)
+{
+    const int w = 800, h = 600;
+    std::vector<uint8_t> image(size_t(w) * h * 3, 0);
+    ASSERT_TRUE(window->Present(image.data(), w, h, w * 3, 0, 0, w - 1, h - 1));
+    std::memcpy(image.data() + (5 * w + 5) * 3, "\x01\x02\x03", 3);
+    std::memcpy(image.data() + (599 * w + 799) * 3, "\x04\x05\x06", 3);
+    EXPECT_TRUE(window->Upload(image.data(), w, h, w * 3, 5, 5, 5, 5));
+    EXPECT_TRUE(window->Upload(image.data(), w, h, w * 3, 790, 590, 900, 700));
+    EXPECT_FALSE(
+        window->Upload(image.data(), w, h, w * 3 - 1, 0, 0, 1, 1)); // a pitch short of a row
+    EXPECT_FALSE(window->Upload(image.data(), w, h - 1, w * 3, 0, 0, 1, 1));
+    EXPECT_FALSE(window->Upload(image.data(), w, h, w * 3, 10, 0, 5, 1));
+    window->Flip();
+    SDL_Renderer* renderer = SDL_GetRenderer(SDL_GetWindowFromID(window->GetId()));
+    uint8_t rgb[6] = {};
+    SDL_Rect first{5, 5, 1, 1}, last{799, 599, 1, 1};
+    ASSERT_EQ(SDL_RenderReadPixels(renderer, &first, SDL_PIXELFORMAT_RGB24, rgb, 3), 0);
+    ASSERT_EQ(SDL_RenderReadPixels(renderer, &last, SDL_PIXELFORMAT_RGB24, rgb + 3, 3), 0);
+    EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 6), (std::vector<uint8_t>{3, 2, 1, 6, 5, 4}));
+}
+
 TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
 {
     window->Show();
