@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/window/clipboard.h"
+#include "platform/window/cursor.h"
 #include "platform/window/keyboard.h"
 #include "platform/window/message_box.h"
 #include "platform/window/messages.h"
@@ -562,6 +563,36 @@ TEST_F(SdlEventsTest, WindowPropertiesReadBackAsSet)
     ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
     EXPECT_TRUE(GetScreenSize(w, h));
     EXPECT_EQ(std::pair(w, h), std::pair(desktop.w, desktop.h));
+}
+
+TEST_F(SdlEventsTest, CursorPicturesRegisterOnceAndVisibilityIsAState)
+{
+    const std::vector<uint32_t> pixels(256 * 257, 0xFF102030);
+    const std::tuple<int, const uint32_t*, int, int, bool> rows[] = {
+        {1, pixels.data(), 32, 32, true},  {1, pixels.data(), 16, 16, false}, // the number is taken
+        {2, nullptr, 32, 32, false},       {3, pixels.data(), 0, 32, false},
+        {4, pixels.data(), 32, -1, false}, {5, pixels.data(), 257, 1, false},
+        {6, pixels.data(), 1, 257, false}, {7, pixels.data(), 256, 256, true},
+    };
+    for (auto [number, argb, w, h, registered] : rows)
+        EXPECT_EQ(RegisterCursorResource(number, argb, w, h, -3, 99), registered) << number;
+    EXPECT_TRUE(LoadCursorResource(1) && LoadCursorResource(7) &&
+                LoadCursorResource(1) != LoadCursorResource(7));
+    EXPECT_EQ(LoadCursorResource(2), nullptr);
+    CursorImage* arrow = GetArrowCursor();
+    EXPECT_TRUE(arrow && arrow == GetArrowCursor());
+    SetCursorImage(LoadCursorResource(1));
+    SetCursorImage(nullptr); // the dummy display shows no pictures: only nothing may break
+    ClearCursorResources();
+    EXPECT_EQ(LoadCursorResource(1), nullptr);
+    EXPECT_TRUE(RegisterCursorResource(1, pixels.data(), 8, 8, 0, 0)); // free again
+    ClearCursorResources();
+
+    ShowCursor(false);
+    ShowCursor(false);
+    EXPECT_FALSE(IsCursorShown());
+    ShowCursor(true); // one show undoes any number of hides
+    EXPECT_TRUE(IsCursorShown());
 }
 
 TEST_F(SdlEventsTest, UploadsGatherUntilTheFlipAndRefuseBadImages)
