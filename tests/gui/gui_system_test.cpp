@@ -10,6 +10,7 @@
 #include "gui/command_factory.h"
 #include "gui/gui_commands.h"
 #include "gui/gui_system.h"
+#include "support/failing_array_allocations.h"
 #include "support/gui_store_folder.h"
 
 namespace {
@@ -75,24 +76,31 @@ protected:
 TEST_F(GuiSystemTest, ListSplitsAtSemicolonsWithParametersInParentheses)
 {
     EXPECT_EQ(GGuiSystem::Get(), &system);
-    const int count = system.ExecuteCommandList(" cmGameA ; cmGameShow(how_to_play.cfg);;cmGameB( 1, two ,3);cmGameC(a;b)");
+    const int count = system.ExecuteCommandList(
+        " cmGameA ; cmGameShow(how_to_play.cfg);;cmGameB( 1, two ,3);cmGameC(a;b)");
     EXPECT_EQ(count, 4);
-    EXPECT_EQ(QueuedNames(), (std::vector<std::string>{"cmGameA", "cmGameShow", "cmGameB", "cmGameC"}));
+    EXPECT_EQ(QueuedNames(),
+              (std::vector<std::string>{"cmGameA", "cmGameShow", "cmGameB", "cmGameC"}));
     std::vector<std::vector<std::string>> parameters;
     for (const Made& made : factory->made)
         parameters.push_back(made.parameters);
-    EXPECT_EQ(parameters, (std::vector<std::vector<std::string>>{{}, {"how_to_play.cfg"}, {"1", "two", "3"}, {"a;b"}}));
+    EXPECT_EQ(parameters, (std::vector<std::vector<std::string>>{
+                              {}, {"how_to_play.cfg"}, {"1", "two", "3"}, {"a;b"}}));
     EXPECT_EQ(system.ExecuteCommandList("") + system.ExecuteCommandList(nullptr), 0);
 }
 
 TEST_F(GuiSystemTest, UnknownNamesAreLoggedAndNotQueued)
 {
-    EXPECT_EQ(system.ExecuteCommand("cmNoSuch", nullptr) + system.ExecuteCommand("cmNoSuch2", "x,y"), 0);
-    EXPECT_EQ(std::tuple(system.GetInvoker()->GetQueueCount(), system.GetLog()->GetErrorCount()), std::tuple(0, 2));
+    EXPECT_EQ(
+        system.ExecuteCommand("cmNoSuch", nullptr) + system.ExecuteCommand("cmNoSuch2", "x,y"), 0);
+    EXPECT_EQ(std::tuple(system.GetInvoker()->GetQueueCount(), system.GetLog()->GetErrorCount()),
+              std::tuple(0, 2));
     const std::string text = tolvanrise::test::ReadFileBytes(logPath);
-    EXPECT_NE(text.find("Cannot create command: cmNoSuch without parameters. Error description: Unknown command\n"),
+    EXPECT_NE(text.find("Cannot create command: cmNoSuch without parameters. Error description: "
+                        "Unknown command\n"),
               std::string::npos);
-    EXPECT_NE(text.find("Cannot create command: cmNoSuch2 with parameters: x,y. Error description: Unknown command\n"),
+    EXPECT_NE(text.find("Cannot create command: cmNoSuch2 with parameters: x,y. Error description: "
+                        "Unknown command\n"),
               std::string::npos);
 }
 
@@ -117,4 +125,82 @@ TEST_F(GuiSystemTest, GuiCommandsRunThroughTheAppearHold)
     system.ExecuteCommand("cmCancelWait", nullptr);
     invoker->Execute(-1);
     EXPECT_FALSE(invoker->IsPriorityFilterOn());
+}
+
+TEST_F(GuiSystemTest, ListItemsWithoutNamesAndOddParenthesesAreHandled)
+{
+    using Params = std::vector<std::vector<std::string>>;
+    const std::tuple<const char*, int, Params> rows[] = {
+        {"(x); ;\t;cmGameA", 1, {{}}},                      // items without a name are skipped
+        {" \t\r\ncmGameB\r\n( 1 ,)", 1, {{"1", ""}}},       // blanks of every kind trimmed
+        {"cmGameC(a(b;c)d);cmGameD", 2, {{"a(b;c)d"}, {}}}, // nested parentheses keep their ';'
+        {"cmGameE(x", 1, {{"x"}}},                          // an unclosed list runs to the end
+        {"cmGameF()", 1, {{""}}},                           // one empty parameter
+    };
+    for (const auto& [text, count, parameters] : rows) {
+        factory->made.clear();
+        EXPECT_EQ(system.ExecuteCommandList(text), count) << text;
+        Params made;
+        for (const Made& m : factory->made)
+            made.push_back(m.parameters);
+        EXPECT_EQ(made, parameters) << text;
+    }
+}
+
+TEST_F(GuiSystemTest, CommandsNeedAFactoryAndAnInvoker)
+{
+    system.SetCommandFactory(nullptr); // the GUI's own factory alone
+    EXPECT_EQ(std::tuple(system.ExecuteCommand("cmClose", nullptr),
+                         system.ExecuteCommand("cmGameA", nullptr)),
+              std::tuple(1, 0));
+    EXPECT_EQ(QueuedNames(), std::vector<std::string>{"cmClose"});
+
+    system.Shutdown();
+    EXPECT_TRUE(!system.GetInvoker() && !system.GetLog() && !system.GetClipboardBuffer());
+    EXPECT_EQ(system.ExecuteCommand("cmClose", "x"), 0); // no factory, no log: refused quietly
+    system.SetCommandFactory(std::make_unique<RecordingFactory>(nullptr));
+    EXPECT_EQ(system.ExecuteCommand("cmGameA", nullptr),
+              0); // made, then dropped: nothing to queue it on
+}
+
+TEST(GuiSystemCurrent, TheLastMadeIsCurrentUntilItGoes)
+{
+    auto first = std::make_unique<GGuiSystem>();
+    auto second = std::make_unique<GGuiSystem>();
+    EXPECT_EQ(GGuiSystem::Get(), second.get());
+    first.reset();
+    EXPECT_EQ(GGuiSystem::Get(), second.get());
+    second.reset();
+    EXPECT_EQ(GGuiSystem::Get(), nullptr);
+}
+
+// The last array allocations of the start-up (the clip and rect arrays and the clipboard; the
+// bitmap store before them treats running out as fatal) failing in turn: the start fails, and
+// only a start with every part reports success.
+TEST(GuiSystemStart, EachLateFailedArrayAllocationFailsTheStart)
+{
+    tolvanrise::test::GuiStoreFolder folder{"gui_start_"};
+    const std::string logPath = folder.Path("start_log.html");
+    auto whole = [](const GGuiSystem& system) {
+        return system.GetLog() && system.GetResources() && system.GetClipArray() &&
+               system.GetRectArray() && system.GetClipboardBuffer() && system.GetInvoker() &&
+               system.GetGuiCommandFactory() && system.GetOldFontManager() &&
+               system.GetBmpFontManager() && system.GetXmlDataDoc() && system.GetDictionary();
+    };
+    constexpr int kPlenty = 1 << 30;
+    int total = 0;
+    {
+        GGuiSystem system;
+        FailArrayAllocationsAfter count(kPlenty);
+        ASSERT_EQ(system.Init(nullptr, logPath.c_str()), 1);
+        total = kPlenty - g_nothrowArraysLeft.load();
+        EXPECT_TRUE(whole(system));
+    }
+    ASSERT_GE(total, 3);
+    for (int last = 1; last <= 3; ++last) {
+        GGuiSystem system;
+        FailArrayAllocationsAfter fail(total - last);
+        EXPECT_EQ(system.Init(nullptr, logPath.c_str()), 0) << last;
+        EXPECT_FALSE(whole(system)) << last;
+    }
 }

@@ -12,37 +12,7 @@
 #include "foundation/core/int_array.h"
 #include "foundation/text/string_array.h"
 
-// Array allocations in this program go through these replacements, so a test can make the
-// next non-throwing array allocations fail the way an exhausted heap would.
-namespace {
-std::atomic<int> g_nothrowArraysLeft{-1}; // -1: never fail
-
-class FailArrayAllocationsAfter {
-public:
-    explicit FailArrayAllocationsAfter(int successes) { g_nothrowArraysLeft = successes; }
-    ~FailArrayAllocationsAfter() { g_nothrowArraysLeft = -1; }
-};
-} // namespace
-
-void* operator new[](std::size_t n)
-{
-    void* p = std::malloc(n ? n : 1);
-    if (!p)
-        throw std::bad_alloc();
-    return p;
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept
-{
-    int left = g_nothrowArraysLeft.load();
-    if (left == 0)
-        return nullptr;
-    if (left > 0)
-        g_nothrowArraysLeft = left - 1;
-    return std::malloc(n ? n : 1);
-}
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "support/failing_array_allocations.h"
 
 namespace {
 
@@ -101,9 +71,13 @@ TEST(GIntArrayTest, GrowthReserveInsertAndRemove)
         a.PushBack(i);
     // Index, count, what is left: at or past the end nothing goes; a count running past the
     // end stops there; index + count may wrap in 32 bits.
-    const std::tuple<uint32_t, uint32_t, Ints> steps[] = {
-        {6, 1, {0, 1, 2, 3, 4, 5}}, {99, 1, {0, 1, 2, 3, 4, 5}}, {1, 2, {0, 3, 4, 5}}, {2, 0, {0, 3, 4, 5}},
-        {2, 1000, {0, 3}},          {1, UINT32_MAX, {0}},         {0, 1, {}}};
+    const std::tuple<uint32_t, uint32_t, Ints> steps[] = {{6, 1, {0, 1, 2, 3, 4, 5}},
+                                                          {99, 1, {0, 1, 2, 3, 4, 5}},
+                                                          {1, 2, {0, 3, 4, 5}},
+                                                          {2, 0, {0, 3, 4, 5}},
+                                                          {2, 1000, {0, 3}},
+                                                          {1, UINT32_MAX, {0}},
+                                                          {0, 1, {}}};
     for (const auto& [index, count, left] : steps) {
         a.RemoveRange(index, count);
         EXPECT_EQ(Contents(a), left) << index << " " << count;
@@ -136,7 +110,8 @@ TEST(GIntArrayTest, SortCopyAndFloat)
     a.Sort(LessInt);
     a.Sort(LessInt);
     const Ints sorted = Contents(a);
-    EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()) && sorted.size() == 5000 && sorted[0] == 1);
+    EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()) && sorted.size() == 5000 &&
+                sorted[0] == 1);
 
     // A sub-range only; out-of-range bounds are refused.
     GIntArray b;
@@ -179,7 +154,8 @@ TEST(FailedGrowth, IntArrayAndStringKeepTheirContents)
     GString s("abc");
     {
         FailArrayAllocationsAfter fail(0);
-        EXPECT_FALSE(s.Append("def") || s.Reserve(100) || s.AppendCharTrimmed('x') || s.Allocate(9));
+        EXPECT_FALSE(s.Append("def") || s.Reserve(100) || s.AppendCharTrimmed('x') ||
+                     s.Allocate(9));
         EXPECT_STREQ(s.c_str(), "abc");
         EXPECT_EQ(s.GetCapacity(), 4u);
         // A text that fits needs no allocation.
@@ -260,7 +236,9 @@ TEST(GStringArrayTest, GrowthAliasingReserveAssignCopyFindAndAllocate)
         pairs.Add({GString(key), GString(value)});
     // The first match wins.
     ASSERT_TRUE(pairs.FindValue(GString("a")) && pairs.FindValue(GString("b")));
-    EXPECT_EQ(std::string(pairs.FindValue(GString("a"))->c_str()) + pairs.FindValue(GString("b"))->c_str(), "12");
+    EXPECT_EQ(std::string(pairs.FindValue(GString("a"))->c_str()) +
+                  pairs.FindValue(GString("b"))->c_str(),
+              "12");
     EXPECT_TRUE(pairs.FindValue(GString("c")) == nullptr && pairs.GetAt(3) == nullptr);
 
     EXPECT_TRUE(pairs.Allocate(5));
