@@ -283,7 +283,9 @@ TEST_F(SdlEventsTest, EveryKindOfKeyPositionHasItsVirtualKey)
 // The character of a key in each state of the modifiers, on the US layout the dummy display has.
 TEST_F(SdlEventsTest, KeysGiveTheirCharactersUnderEachModifier)
 {
-    enum : uint8_t { kShift = 1, kCaps = 2, kCtrl = 4, kAlt = 8, kAltGr = 16 };
+    // kLow: bit 0 (a toggle, not a hold) on Shift, Ctrl, Alt and AltGr, which must count for
+    // nothing.
+    enum : uint8_t { kShift = 1, kCaps = 2, kCtrl = 4, kAlt = 8, kAltGr = 16, kLow = 32 };
     const std::tuple<int, int, uint8_t, char16_t> rows[] = {
         {'C', SDL_SCANCODE_C, kCtrl, 3},
         {'Z', SDL_SCANCODE_Z, kCtrl, 26},
@@ -293,6 +295,7 @@ TEST_F(SdlEventsTest, KeysGiveTheirCharactersUnderEachModifier)
         {'A', SDL_SCANCODE_A, kShift, u'A'},
         {'A', SDL_SCANCODE_A, kCaps, u'A'},
         {'A', SDL_SCANCODE_A, kShift | kCaps, u'a'},
+        {'A', SDL_SCANCODE_A, kLow, u'a'},
         {'1', SDL_SCANCODE_1, kShift, u'!'},
         {'0', SDL_SCANCODE_0, kShift, u')'},
         {'1', SDL_SCANCODE_1, kCaps, u'1'},
@@ -324,6 +327,8 @@ TEST_F(SdlEventsTest, KeysGiveTheirCharactersUnderEachModifier)
         state[VK_CONTROL] = mods & kCtrl ? 0x80 : 0;
         state[VK_MENU] = mods & (kAlt | kAltGr) ? 0x80 : 0;
         state[VK_RMENU] = mods & kAltGr ? 0x80 : 0;
+        if (mods & kLow)
+            state[VK_SHIFT] = state[VK_CONTROL] = state[VK_MENU] = state[VK_RMENU] = 0x01;
         EXPECT_EQ(int(KeyToChar(vk, scan, state)), int(expected))
             << vk << " " << scan << " " << int(mods);
     }
@@ -652,6 +657,27 @@ TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
     EXPECT_FALSE(window->EnterFullscreen());
     Window::SimulateFullscreenFailure(false);
     EXPECT_FALSE(window->IsFullscreen());
+}
+
+// A window of the display's own size takes the real mode; leaving gives the window back.
+TEST_F(SdlEventsTest, FullScreenInARealModeOfTheClientSize)
+{
+    SDL_DisplayMode mode{};
+    ASSERT_EQ(SDL_GetDisplayMode(0, 0, &mode), 0);
+    const int bits = int(SDL_BITSPERPIXEL(mode.format));
+    if (bits != 32 && bits != 24 && bits != 16)
+        GTEST_SKIP() << "the display offers no mode of a depth the window takes";
+    std::unique_ptr<Window> real = Window::Create("real", mode.w, mode.h);
+    ASSERT_NE(real, nullptr);
+    bool realMode = false;
+    ASSERT_TRUE(real->EnterFullscreen(&realMode));
+    EXPECT_TRUE(realMode && real->IsFullscreen());
+    EXPECT_TRUE(real->EnterFullscreen(&realMode)); // already there
+    EXPECT_TRUE(realMode);
+    real->LeaveFullscreen();
+    int w = 0, h = 0;
+    real->GetClientSize(w, h);
+    EXPECT_EQ(std::tuple(real->IsFullscreen(), w, h), std::tuple(false, mode.w, mode.h));
 }
 
 TEST_F(SdlEventsTest, ClipboardRoundTripsWindows1251ThroughUtf8AndNoBoxesWithoutADisplay)
