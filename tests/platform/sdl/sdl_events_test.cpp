@@ -476,6 +476,25 @@ TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
               (std::tuple<uint32_t, uintptr_t, bool, uint32_t, uint32_t>(
                   WM_ACTIVATE, WA_INACTIVE, true, WM_PAINT, WM_CLOSE)));
 
+    // Each event alone: what it posts and nothing more; another window's events post nothing.
+    const std::pair<uint8_t, std::vector<uint32_t>> alone[] = {
+        {SDL_WINDOWEVENT_CLOSE, {WM_CLOSE}},          {SDL_WINDOWEVENT_SIZE_CHANGED, {WM_PAINT}},
+        {SDL_WINDOWEVENT_SHOWN, {WM_PAINT}},          {SDL_WINDOWEVENT_RESTORED, {WM_PAINT}}, // no focus: not activated
+        {SDL_WINDOWEVENT_MOVED, {}},                  {SDL_WINDOWEVENT_FOCUS_GAINED, {WM_ACTIVATEAPP, WM_ACTIVATE}},
+    };
+    for (const auto& [what, kinds] : alone) {
+        PushWindowEvent(what);
+        EXPECT_EQ(Kinds(Drain()), kinds) << int(what);
+    }
+    SDL_Event other{};
+    other.type = SDL_WINDOWEVENT;
+    other.window.event = SDL_WINDOWEVENT_CLOSE;
+    other.window.windowID = window->GetId() + 1;
+    SDL_PushEvent(&other);
+    other.type = SDL_RENDER_TARGETS_RESET; // the renderer lost its pictures: everything is drawn again
+    SDL_PushEvent(&other);
+    EXPECT_EQ(Kinds(Drain()), std::vector<uint32_t>{WM_PAINT});
+
     // A quit request (a signal) asks the window to close; it does not end the program itself.
     SDL_Event quit{};
     quit.type = SDL_QUIT;
