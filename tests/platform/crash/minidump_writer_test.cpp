@@ -42,13 +42,16 @@ std::string SelfPath()
 __attribute__((noinline)) std::string CaptureAndWrite(platform::MinidumpWriter& writer,
                                                       const std::string& path,
                                                       platform::MinidumpKind kind, Dump& dump,
-                                                      const char* marker = "stack marker 7f3a")
+                                                      const char* marker = "stack marker 7f3a",
+                                                      void (*edit)(ucontext_t&) = nullptr)
 {
     volatile char onStack[32] = {};
     for (size_t i = 0; marker[i] && i < sizeof onStack - 1; ++i)
         onStack[i] = marker[i];
     ucontext_t context;
     ::getcontext(&context);
+    if (edit)
+        edit(context);
     platform::CrashInfo info;
     info.signal = 11;
     info.code = 1;
@@ -68,7 +71,8 @@ __attribute__((noinline)) std::string CaptureAndWrite(platform::MinidumpWriter& 
 
 bool Contains(const std::vector<uint8_t>& haystack, const std::string& needle)
 {
-    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) !=
+           haystack.end();
 }
 
 struct LoadedModule {
@@ -99,7 +103,8 @@ std::vector<LoadedModule> LoaderModules()
                     const auto* note = reinterpret_cast<const ElfW(Nhdr)*>(p);
                     const uint8_t* name = p + sizeof *note;
                     const uint8_t* desc = name + ((note->n_namesz + 3) & ~3u);
-                    if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0)
+                    if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 &&
+                        std::memcmp(name, "GNU", 4) == 0)
                         m.buildId.assign(desc, desc + note->n_descsz);
                     p = desc + ((note->n_descsz + 3) & ~3u);
                 }
@@ -125,10 +130,15 @@ uint32_t g_dataSegmentValue = 0x5EEDF00D;
 class MinidumpWriterTest : public testing::Test {
 protected:
     // A normal dump of the calling test's state, written to crash.mdmp and parsed into dump.
-    std::string WriteNormal() { return CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump); }
+    std::string WriteNormal()
+    {
+        return CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal,
+                               dump);
+    }
     static std::vector<uint8_t> StackOf(const Dump& d)
     {
-        return {d.bytes.begin() + d.threadStack.rva, d.bytes.begin() + d.threadStack.rva + d.threadStack.size};
+        return {d.bytes.begin() + d.threadStack.rva,
+                d.bytes.begin() + d.threadStack.rva + d.threadStack.size};
     }
 
     TempFolder dir{"minidump_writer_"};
@@ -141,9 +151,11 @@ TEST_F(MinidumpWriterTest, NormalDumpDescribesTheCapturedThread)
     ASSERT_TRUE(writer.Prepare());
     ASSERT_EQ(WriteNormal(), "");
     // Flags, AMD64, the platform id, the signal, code and address, one thread: this one.
-    EXPECT_EQ(std::tuple(dump.flags, dump.architecture, dump.platformId, dump.exceptionCode, dump.exceptionFlags,
-                         dump.exceptionAddress, dump.threadCount, dump.threadId),
-              std::tuple(0u, 9, 0x8201u, 11u, 1u, 0x1234u, 1u, static_cast<uint32_t>(::syscall(SYS_gettid))));
+    EXPECT_EQ(std::tuple(dump.flags, dump.architecture, dump.platformId, dump.exceptionCode,
+                         dump.exceptionFlags, dump.exceptionAddress, dump.threadCount,
+                         dump.threadId),
+              std::tuple(0u, 9, 0x8201u, 11u, 1u, 0x1234u, 1u,
+                         static_cast<uint32_t>(::syscall(SYS_gettid))));
     EXPECT_TRUE(dump.processors >= 1 && (dump.contextFlags & 0xF) != 0);
     EXPECT_TRUE(platform::Utf16ToUtf8(dump.csdVersion).starts_with("Linux "));
     EXPECT_TRUE(dump.StackCoversStackPointer() && Contains(StackOf(dump), "stack marker 7f3a"));
@@ -176,6 +188,45 @@ TEST_F(MinidumpWriterTest, NormalDumpDescribesTheCapturedThread)
     EXPECT_GE(checked, 3); // the program, libc and the dynamic loader at least
 }
 
+// Registers of a context edited to distinct values land where the dump format puts them.
+TEST_F(MinidumpWriterTest, RegistersAndFloatStateComeFromTheContext)
+{
+    static const int kIntegers[16] = {REG_RAX, REG_RCX, REG_RDX, REG_RBX, REG_RSP, REG_RBP,
+                                      REG_RSI, REG_RDI, REG_R8,  REG_R9,  REG_R10, REG_R11,
+                                      REG_R12, REG_R13, REG_R14, REG_R15};
+    auto edit = [](ucontext_t& c) {
+        for (int i = 0; i < 16; ++i)
+            if (kIntegers[i] != REG_RSP) // the stack copy starts there
+                c.uc_mcontext.gregs[kIntegers[i]] = greg_t(0x0101010101010101ull * uint64_t(i + 1));
+        c.uc_mcontext.gregs[REG_EFL] = 0x10246;
+        c.uc_mcontext.gregs[REG_CSGSFS] =
+            greg_t(0x33 | 0x11ull << 16 | 0x22ull << 32 | 0x2bull << 48);
+        c.uc_mcontext.fpregs->mxcsr = 0x1fa0;
+        std::memset(&c.uc_mcontext.fpregs->_xmm[3], 0x5c, 16);
+    };
+    ASSERT_TRUE(writer.Prepare());
+    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("regs.mdmp"), platform::MinidumpKind::Normal, dump,
+                              "regs", edit),
+              "");
+    auto u64 = [&](uint32_t at) {
+        uint64_t v;
+        std::memcpy(&v, &dump.bytes[dump.contextRva + at], 8);
+        return v;
+    };
+    auto u16 = [&](uint32_t at) { return uint16_t(u64(at)); };
+    EXPECT_EQ(std::tuple(dump.contextFlags, uint32_t(u64(0x34)), u16(0x38), u16(0x3e), u16(0x40),
+                         u16(0x42), uint32_t(u64(0x44))),
+              std::tuple(0x10000Fu, 0x1fa0u, uint16_t(0x33), uint16_t(0x22), uint16_t(0x11),
+                         uint16_t(0x2b), 0x10246u));
+    for (int i = 0; i < 16; ++i)
+        if (kIntegers[i] != REG_RSP)
+            EXPECT_EQ(u64(0x78 + 8 * i), 0x0101010101010101ull * uint64_t(i + 1)) << i;
+    // The float save area is the FXSAVE image: xmm3 sits 160 + 3 * 16 bytes into it.
+    EXPECT_EQ(std::vector<uint8_t>(dump.bytes.begin() + dump.contextRva + 0x100 + 160 + 48,
+                                   dump.bytes.begin() + dump.contextRva + 0x100 + 160 + 64),
+              std::vector<uint8_t>(16, 0x5c));
+}
+
 TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
 {
     // Sanitizer builds reserve huge shadow mappings; a modest cap leaves them out.
@@ -183,16 +234,21 @@ TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
     ASSERT_TRUE(writer.Prepare(64 * 1024, cap));
 
     Dump data;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("data.mdmp"), platform::MinidumpKind::WithDataSegs, data), "");
+    ASSERT_EQ(
+        CaptureAndWrite(writer, dir.Path("data.mdmp"), platform::MinidumpKind::WithDataSegs, data),
+        "");
     EXPECT_EQ(data.flags, 1u);
     const uint8_t* value = reinterpret_cast<const uint8_t*>(&g_dataSegmentValue);
-    EXPECT_EQ(data.Read(reinterpret_cast<uint64_t>(value), 4), std::vector<uint8_t>(value, value + 4));
+    EXPECT_EQ(data.Read(reinterpret_cast<uint64_t>(value), 4),
+              std::vector<uint8_t>(value, value + 4));
 
     // A heap block far from any module shows up only in the full dump.
     std::vector<char> heap(1 << 20, 'h');
     std::memcpy(heap.data() + 4096, "heap marker 91c2", 16);
     Dump full;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("full.mdmp"), platform::MinidumpKind::WithFullMemory, full), "");
+    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("full.mdmp"), platform::MinidumpKind::WithFullMemory,
+                              full),
+              "");
     EXPECT_EQ(full.flags, 2u);
     EXPECT_EQ(full.Read(reinterpret_cast<uint64_t>(heap.data() + 4096), 16),
               std::vector<uint8_t>(heap.begin() + 4096, heap.begin() + 4112));
@@ -207,7 +263,8 @@ TEST_F(MinidumpWriterTest, ModuleNamesAreUtf16)
 {
     // Any file mapped from its start that begins with an ELF header is a module, so a copy
     // of this program mapped under a name with non-ASCII characters stands in for a library.
-    const std::string name = dir.Path("lib\xC3\xBC\xF0\x9D\x84\x9E.so"); // u-umlaut, and a clef beyond the BMP
+    const std::string name =
+        dir.Path("lib\xC3\xBC\xF0\x9D\x84\x9E.so"); // u-umlaut, and a clef beyond the BMP
     ASSERT_EQ(std::system(("cp '" + SelfPath() + "' '" + name + "'").c_str()), 0);
     int fd = ::open(name.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
@@ -222,7 +279,8 @@ TEST_F(MinidumpWriterTest, ModuleNamesAreUtf16)
     const auto* m = ModuleAt(dump, reinterpret_cast<uint64_t>(mapping));
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->name, platform::Utf8ToUtf16(name));
-    EXPECT_EQ(m->name.size(), platform::Utf8ToUtf16(dir.Path()).size() + 10); // "/lib", 1 unit, 2 units, ".so"
+    EXPECT_EQ(m->name.size(),
+              platform::Utf8ToUtf16(dir.Path()).size() + 10); // "/lib", 1 unit, 2 units, ".so"
     // The copy carries the program's own build id.
     const auto* self = ModuleAt(dump, dump.rip);
     ASSERT_NE(self, nullptr);
