@@ -76,31 +76,24 @@ protected:
 TEST_F(GuiSystemTest, ListSplitsAtSemicolonsWithParametersInParentheses)
 {
     EXPECT_EQ(GGuiSystem::Get(), &system);
-    const int count = system.ExecuteCommandList(
-        " cmGameA ; cmGameShow(how_to_play.cfg);;cmGameB( 1, two ,3);cmGameC(a;b)");
+    const int count = system.ExecuteCommandList(" cmGameA ; cmGameShow(how_to_play.cfg);;cmGameB( 1, two ,3);cmGameC(a;b)");
     EXPECT_EQ(count, 4);
-    EXPECT_EQ(QueuedNames(),
-              (std::vector<std::string>{"cmGameA", "cmGameShow", "cmGameB", "cmGameC"}));
+    EXPECT_EQ(QueuedNames(), (std::vector<std::string>{"cmGameA", "cmGameShow", "cmGameB", "cmGameC"}));
     std::vector<std::vector<std::string>> parameters;
     for (const Made& made : factory->made)
         parameters.push_back(made.parameters);
-    EXPECT_EQ(parameters, (std::vector<std::vector<std::string>>{
-                              {}, {"how_to_play.cfg"}, {"1", "two", "3"}, {"a;b"}}));
+    EXPECT_EQ(parameters, (std::vector<std::vector<std::string>>{{}, {"how_to_play.cfg"}, {"1", "two", "3"}, {"a;b"}}));
     EXPECT_EQ(system.ExecuteCommandList("") + system.ExecuteCommandList(nullptr), 0);
 }
 
 TEST_F(GuiSystemTest, UnknownNamesAreLoggedAndNotQueued)
 {
-    EXPECT_EQ(
-        system.ExecuteCommand("cmNoSuch", nullptr) + system.ExecuteCommand("cmNoSuch2", "x,y"), 0);
-    EXPECT_EQ(std::tuple(system.GetInvoker()->GetQueueCount(), system.GetLog()->GetErrorCount()),
-              std::tuple(0, 2));
+    EXPECT_EQ(system.ExecuteCommand("cmNoSuch", nullptr) + system.ExecuteCommand("cmNoSuch2", "x,y"), 0);
+    EXPECT_EQ(std::tuple(system.GetInvoker()->GetQueueCount(), system.GetLog()->GetErrorCount()), std::tuple(0, 2));
     const std::string text = tolvanrise::test::ReadFileBytes(logPath);
-    EXPECT_NE(text.find("Cannot create command: cmNoSuch without parameters. Error description: "
-                        "Unknown command\n"),
+    EXPECT_NE(text.find("Cannot create command: cmNoSuch without parameters. Error description: Unknown command\n"),
               std::string::npos);
-    EXPECT_NE(text.find("Cannot create command: cmNoSuch2 with parameters: x,y. Error description: "
-                        "Unknown command\n"),
+    EXPECT_NE(text.find("Cannot create command: cmNoSuch2 with parameters: x,y. Error description: Unknown command\n"),
               std::string::npos);
 }
 

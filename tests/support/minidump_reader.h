@@ -90,8 +90,7 @@ public:
         if (!InFile(directory, uint64_t(count) * 12))
             return "directory outside the file";
         for (uint32_t i = 0; i < count; ++i) {
-            Stream s{U32(directory + 12 * i), U32(directory + 12 * i + 4),
-                     U32(directory + 12 * i + 8)};
+            Stream s{U32(directory + 12 * i), U32(directory + 12 * i + 4), U32(directory + 12 * i + 8)};
             if (!InFile(s.rva, s.size))
                 return "stream " + std::to_string(s.type) + " outside the file";
             for (const Stream& other : m_dump.streams)
@@ -103,10 +102,8 @@ public:
             if (!m_dump.Find(type))
                 return "stream " + std::to_string(type) + " missing";
         std::string error;
-        if ((error = ParseSystemInfo(*m_dump.Find(7))).empty() &&
-            (error = ParseMemoryList(*m_dump.Find(5))).empty() &&
-            (error = ParseThreadList(*m_dump.Find(3))).empty() &&
-            (error = ParseException(*m_dump.Find(6))).empty())
+        if ((error = ParseSystemInfo(*m_dump.Find(7))).empty() && (error = ParseMemoryList(*m_dump.Find(5))).empty() &&
+            (error = ParseThreadList(*m_dump.Find(3))).empty() && (error = ParseException(*m_dump.Find(6))).empty())
             error = ParseModuleList(*m_dump.Find(4));
         return error;
     }
@@ -114,28 +111,10 @@ public:
     Dump TakeDump() { return std::move(m_dump); }
 
 private:
-    bool InFile(uint64_t rva, uint64_t size) const
-    {
-        return rva <= m_dump.bytes.size() && size <= m_dump.bytes.size() - rva;
-    }
-    uint16_t U16(uint64_t at) const
-    {
-        uint16_t v;
-        std::memcpy(&v, &m_dump.bytes[at], 2);
-        return v;
-    }
-    uint32_t U32(uint64_t at) const
-    {
-        uint32_t v;
-        std::memcpy(&v, &m_dump.bytes[at], 4);
-        return v;
-    }
-    uint64_t U64(uint64_t at) const
-    {
-        uint64_t v;
-        std::memcpy(&v, &m_dump.bytes[at], 8);
-        return v;
-    }
+    bool InFile(uint64_t rva, uint64_t size) const { return rva <= m_dump.bytes.size() && size <= m_dump.bytes.size() - rva; }
+    uint16_t U16(uint64_t at) const { uint16_t v; std::memcpy(&v, &m_dump.bytes[at], 2); return v; }
+    uint32_t U32(uint64_t at) const { uint32_t v; std::memcpy(&v, &m_dump.bytes[at], 4); return v; }
+    uint64_t U64(uint64_t at) const { uint64_t v; std::memcpy(&v, &m_dump.bytes[at], 8); return v; }
 
     bool String(uint32_t rva, std::u16string& out) const
     {
@@ -240,8 +219,7 @@ private:
             if (cvSize && (!InFile(cvRva, cvSize) || cvSize < 4))
                 return "module record outside the file";
             if (cvSize && U32(cvRva) == 0x4270454C)
-                m.buildId.assign(m_dump.bytes.begin() + cvRva + 4,
-                                 m_dump.bytes.begin() + cvRva + cvSize);
+                m.buildId.assign(m_dump.bytes.begin() + cvRva + 4, m_dump.bytes.begin() + cvRva + cvSize);
             for (const Module& other : m_dump.modules)
                 if (m.base < other.base + other.size && other.base < m.base + m.size)
                     return "modules overlap";

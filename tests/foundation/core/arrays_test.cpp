@@ -71,13 +71,9 @@ TEST(GIntArrayTest, GrowthReserveInsertAndRemove)
         a.PushBack(i);
     // Index, count, what is left: at or past the end nothing goes; a count running past the
     // end stops there; index + count may wrap in 32 bits.
-    const std::tuple<uint32_t, uint32_t, Ints> steps[] = {{6, 1, {0, 1, 2, 3, 4, 5}},
-                                                          {99, 1, {0, 1, 2, 3, 4, 5}},
-                                                          {1, 2, {0, 3, 4, 5}},
-                                                          {2, 0, {0, 3, 4, 5}},
-                                                          {2, 1000, {0, 3}},
-                                                          {1, UINT32_MAX, {0}},
-                                                          {0, 1, {}}};
+    const std::tuple<uint32_t, uint32_t, Ints> steps[] = {
+        {6, 1, {0, 1, 2, 3, 4, 5}}, {99, 1, {0, 1, 2, 3, 4, 5}}, {1, 2, {0, 3, 4, 5}}, {2, 0, {0, 3, 4, 5}},
+        {2, 1000, {0, 3}},          {1, UINT32_MAX, {0}},         {0, 1, {}}};
     for (const auto& [index, count, left] : steps) {
         a.RemoveRange(index, count);
         EXPECT_EQ(Contents(a), left) << index << " " << count;
@@ -110,8 +106,7 @@ TEST(GIntArrayTest, SortCopyAndFloat)
     a.Sort(LessInt);
     a.Sort(LessInt);
     const Ints sorted = Contents(a);
-    EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()) && sorted.size() == 5000 &&
-                sorted[0] == 1);
+    EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()) && sorted.size() == 5000 && sorted[0] == 1);
 
     // A sub-range only; out-of-range bounds are refused.
     GIntArray b;
@@ -154,8 +149,7 @@ TEST(FailedGrowth, IntArrayAndStringKeepTheirContents)
     GString s("abc");
     {
         FailArrayAllocationsAfter fail(0);
-        EXPECT_FALSE(s.Append("def") || s.Reserve(100) || s.AppendCharTrimmed('x') ||
-                     s.Allocate(9));
+        EXPECT_FALSE(s.Append("def") || s.Reserve(100) || s.AppendCharTrimmed('x') || s.Allocate(9));
         EXPECT_STREQ(s.c_str(), "abc");
         EXPECT_EQ(s.GetCapacity(), 4u);
         // A text that fits needs no allocation.
@@ -236,9 +230,7 @@ TEST(GStringArrayTest, GrowthAliasingReserveAssignCopyFindAndAllocate)
         pairs.Add({GString(key), GString(value)});
     // The first match wins.
     ASSERT_TRUE(pairs.FindValue(GString("a")) && pairs.FindValue(GString("b")));
-    EXPECT_EQ(std::string(pairs.FindValue(GString("a"))->c_str()) +
-                  pairs.FindValue(GString("b"))->c_str(),
-              "12");
+    EXPECT_EQ(std::string(pairs.FindValue(GString("a"))->c_str()) + pairs.FindValue(GString("b"))->c_str(), "12");
     EXPECT_TRUE(pairs.FindValue(GString("c")) == nullptr && pairs.GetAt(3) == nullptr);
 
     EXPECT_TRUE(pairs.Allocate(5));

@@ -71,8 +71,7 @@ __attribute__((noinline)) std::string CaptureAndWrite(platform::MinidumpWriter& 
 
 bool Contains(const std::vector<uint8_t>& haystack, const std::string& needle)
 {
-    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) !=
-           haystack.end();
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
 }
 
 struct LoadedModule {
@@ -103,8 +102,7 @@ std::vector<LoadedModule> LoaderModules()
                     const auto* note = reinterpret_cast<const ElfW(Nhdr)*>(p);
                     const uint8_t* name = p + sizeof *note;
                     const uint8_t* desc = name + ((note->n_namesz + 3) & ~3u);
-                    if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 &&
-                        std::memcmp(name, "GNU", 4) == 0)
+                    if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0)
                         m.buildId.assign(desc, desc + note->n_descsz);
                     p = desc + ((note->n_descsz + 3) & ~3u);
                 }
@@ -130,15 +128,10 @@ uint32_t g_dataSegmentValue = 0x5EEDF00D;
 class MinidumpWriterTest : public testing::Test {
 protected:
     // A normal dump of the calling test's state, written to crash.mdmp and parsed into dump.
-    std::string WriteNormal()
-    {
-        return CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal,
-                               dump);
-    }
+    std::string WriteNormal() { return CaptureAndWrite(writer, dir.Path("crash.mdmp"), platform::MinidumpKind::Normal, dump); }
     static std::vector<uint8_t> StackOf(const Dump& d)
     {
-        return {d.bytes.begin() + d.threadStack.rva,
-                d.bytes.begin() + d.threadStack.rva + d.threadStack.size};
+        return {d.bytes.begin() + d.threadStack.rva, d.bytes.begin() + d.threadStack.rva + d.threadStack.size};
     }
 
     TempFolder dir{"minidump_writer_"};
@@ -151,11 +144,9 @@ TEST_F(MinidumpWriterTest, NormalDumpDescribesTheCapturedThread)
     ASSERT_TRUE(writer.Prepare());
     ASSERT_EQ(WriteNormal(), "");
     // Flags, AMD64, the platform id, the signal, code and address, one thread: this one.
-    EXPECT_EQ(std::tuple(dump.flags, dump.architecture, dump.platformId, dump.exceptionCode,
-                         dump.exceptionFlags, dump.exceptionAddress, dump.threadCount,
-                         dump.threadId),
-              std::tuple(0u, 9, 0x8201u, 11u, 1u, 0x1234u, 1u,
-                         static_cast<uint32_t>(::syscall(SYS_gettid))));
+    EXPECT_EQ(std::tuple(dump.flags, dump.architecture, dump.platformId, dump.exceptionCode, dump.exceptionFlags,
+                         dump.exceptionAddress, dump.threadCount, dump.threadId),
+              std::tuple(0u, 9, 0x8201u, 11u, 1u, 0x1234u, 1u, static_cast<uint32_t>(::syscall(SYS_gettid))));
     EXPECT_TRUE(dump.processors >= 1 && (dump.contextFlags & 0xF) != 0);
     EXPECT_TRUE(platform::Utf16ToUtf8(dump.csdVersion).starts_with("Linux "));
     EXPECT_TRUE(dump.StackCoversStackPointer() && Contains(StackOf(dump), "stack marker 7f3a"));
@@ -234,21 +225,16 @@ TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
     ASSERT_TRUE(writer.Prepare(64 * 1024, cap));
 
     Dump data;
-    ASSERT_EQ(
-        CaptureAndWrite(writer, dir.Path("data.mdmp"), platform::MinidumpKind::WithDataSegs, data),
-        "");
+    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("data.mdmp"), platform::MinidumpKind::WithDataSegs, data), "");
     EXPECT_EQ(data.flags, 1u);
     const uint8_t* value = reinterpret_cast<const uint8_t*>(&g_dataSegmentValue);
-    EXPECT_EQ(data.Read(reinterpret_cast<uint64_t>(value), 4),
-              std::vector<uint8_t>(value, value + 4));
+    EXPECT_EQ(data.Read(reinterpret_cast<uint64_t>(value), 4), std::vector<uint8_t>(value, value + 4));
 
     // A heap block far from any module shows up only in the full dump.
     std::vector<char> heap(1 << 20, 'h');
     std::memcpy(heap.data() + 4096, "heap marker 91c2", 16);
     Dump full;
-    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("full.mdmp"), platform::MinidumpKind::WithFullMemory,
-                              full),
-              "");
+    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("full.mdmp"), platform::MinidumpKind::WithFullMemory, full), "");
     EXPECT_EQ(full.flags, 2u);
     EXPECT_EQ(full.Read(reinterpret_cast<uint64_t>(heap.data() + 4096), 16),
               std::vector<uint8_t>(heap.begin() + 4096, heap.begin() + 4112));
@@ -263,8 +249,7 @@ TEST_F(MinidumpWriterTest, ModuleNamesAreUtf16)
 {
     // Any file mapped from its start that begins with an ELF header is a module, so a copy
     // of this program mapped under a name with non-ASCII characters stands in for a library.
-    const std::string name =
-        dir.Path("lib\xC3\xBC\xF0\x9D\x84\x9E.so"); // u-umlaut, and a clef beyond the BMP
+    const std::string name = dir.Path("lib\xC3\xBC\xF0\x9D\x84\x9E.so"); // u-umlaut, and a clef beyond the BMP
     ASSERT_EQ(std::system(("cp '" + SelfPath() + "' '" + name + "'").c_str()), 0);
     int fd = ::open(name.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
@@ -279,8 +264,7 @@ TEST_F(MinidumpWriterTest, ModuleNamesAreUtf16)
     const auto* m = ModuleAt(dump, reinterpret_cast<uint64_t>(mapping));
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->name, platform::Utf8ToUtf16(name));
-    EXPECT_EQ(m->name.size(),
-              platform::Utf8ToUtf16(dir.Path()).size() + 10); // "/lib", 1 unit, 2 units, ".so"
+    EXPECT_EQ(m->name.size(), platform::Utf8ToUtf16(dir.Path()).size() + 10); // "/lib", 1 unit, 2 units, ".so"
     // The copy carries the program's own build id.
     const auto* self = ModuleAt(dump, dump.rip);
     ASSERT_NE(self, nullptr);

@@ -79,8 +79,7 @@ TEST_F(FileSystemTest, MissingNamesFailAndDotComponentsPass)
 {
     fs::create_directory(dir.Path("Sub"));
     WriteFileBytes(dir.Path("Sub/file.bin"), "x");
-    EXPECT_EQ(ReadVia(dir.Path("nothing.bin")) + ReadVia(dir.Path("nofolder/file.bin")),
-              "<none><none>");
+    EXPECT_EQ(ReadVia(dir.Path("nothing.bin")) + ReadVia(dir.Path("nofolder/file.bin")), "<none><none>");
     EXPECT_TRUE(!platform::OpenFile(nullptr, "rb") && !platform::OpenFile(P("x"), nullptr));
     EXPECT_EQ(ReadVia(dir.Path("sub/./../SUB//FILE.BIN")), "x");
 }
@@ -106,19 +105,17 @@ TEST_F(FileSystemTest, FoldersAreCreatedRemovedAndDeleted)
               (std::vector<bool>{true, false, false, true, false}));
     // Every level at once, and again when already there; never through or over a file.
     WriteFileBytes(dir.Path("A/file"), "f");
-    EXPECT_EQ((std::vector<bool>{
-                  platform::CreateFolders(P("a/B/c/")), platform::IsFolder(P("A/B/c")),
-                  platform::CreateFolders(P("A/B/c")), platform::CreateFolders(P("A/file/deeper")),
-                  platform::CreateFolders(P("A/FILE")), platform::PathExists(P("a/FILE")),
-                  platform::IsFolder(P("a/FILE"))}),
+    EXPECT_EQ((std::vector<bool>{platform::CreateFolders(P("a/B/c/")), platform::IsFolder(P("A/B/c")),
+                                 platform::CreateFolders(P("A/B/c")), platform::CreateFolders(P("A/file/deeper")),
+                                 platform::CreateFolders(P("A/FILE")), platform::PathExists(P("a/FILE")),
+                                 platform::IsFolder(P("a/FILE"))}),
               (std::vector<bool>{true, true, true, false, false, true, false}));
     // Not a full folder, a folder as a file or a file as a folder; each thing once.
-    EXPECT_EQ(
-        (std::vector<bool>{platform::RemoveFolder(P("A/B")), platform::DeleteFile(P("A/B/c")),
-                           platform::RemoveFolder(P("A/file")), platform::RemoveFolder(P("a/b/C")),
-                           platform::DeleteFile(P("a/FILE")), platform::DeleteFile(P("a/FILE")),
-                           platform::PathExists(P("A/file"))}),
-        (std::vector<bool>{false, false, false, true, true, false, false}));
+    EXPECT_EQ((std::vector<bool>{platform::RemoveFolder(P("A/B")), platform::DeleteFile(P("A/B/c")),
+                                 platform::RemoveFolder(P("A/file")), platform::RemoveFolder(P("a/b/C")),
+                                 platform::DeleteFile(P("a/FILE")), platform::DeleteFile(P("a/FILE")),
+                                 platform::PathExists(P("A/file"))}),
+              (std::vector<bool>{false, false, false, true, true, false, false}));
 
     // Private folders give others no access.
     ASSERT_TRUE(platform::CreateFolders(P("p/q"), true));
@@ -146,8 +143,7 @@ TEST_F(FileSystemTest, ReplaceFileCreatesAndReplacesWithoutLeftovers)
 {
     const std::string name = dir.Path("record.bin");
     // Created, replaced under another spelling, emptied.
-    for (auto [asked, bytes] :
-         {std::pair{name.c_str(), "first"}, {P("RECORD.BIN"), "2nd"}, {name.c_str(), ""}}) {
+    for (auto [asked, bytes] : {std::pair{name.c_str(), "first"}, {P("RECORD.BIN"), "2nd"}, {name.c_str(), ""}}) {
         EXPECT_EQ(platform::ReplaceFile(asked, *bytes ? bytes : nullptr, std::strlen(bytes)),
                   platform::ReplaceResult::kReplaced);
         EXPECT_EQ(ReadFileBytes(name), bytes);
@@ -159,8 +155,7 @@ TEST_F(FileSystemTest, ReplaceFileRefusesWhatItCannotCreate)
 {
     fs::create_directory(dir.Path("folder"));
     for (const char* name : {"folder", "missing/x.bin", ""})
-        EXPECT_EQ(platform::ReplaceFile(P(name), "x", 1), platform::ReplaceResult::kCannotCreate)
-            << name;
+        EXPECT_EQ(platform::ReplaceFile(P(name), "x", 1), platform::ReplaceResult::kCannotCreate) << name;
     EXPECT_EQ(platform::ReplaceFile(P("y"), nullptr, 1), platform::ReplaceResult::kCannotCreate);
     EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"folder"});
 }
@@ -169,13 +164,11 @@ TEST_F(FileSystemTest, ReplaceFileIsNeverWorldWritableNorLooserThanTheOldFile)
 {
     const mode_t oldMask = ::umask(0);
     // No old file; an old file of 0600; an old world-writable one.
-    for (auto [name, old, mode] :
-         {std::tuple{"fresh", 0, 0644u}, {"tight", 0600, 0600u}, {"loose", 0666, 0644u}}) {
+    for (auto [name, old, mode] : {std::tuple{"fresh", 0, 0644u}, {"tight", 0600, 0600u}, {"loose", 0666, 0644u}}) {
         const std::string path = dir.Path(name);
         if (old)
             WriteFileBytes(path, "old"), ::chmod(path.c_str(), mode_t(old));
-        EXPECT_EQ(platform::ReplaceFile(path.c_str(), "new", 3),
-                  platform::ReplaceResult::kReplaced);
+        EXPECT_EQ(platform::ReplaceFile(path.c_str(), "new", 3), platform::ReplaceResult::kReplaced);
         struct stat st;
         ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
         EXPECT_EQ(st.st_mode & 0777, mode) << path;
@@ -195,10 +188,7 @@ TEST_F(FileSystemTest, ReplaceFileFailedWriteKeepsTheOldFileByteIdentical)
     const int status = RunInChild(
         [&] {
             const std::string bigger(5000, 'n');
-            return platform::ReplaceFile(name.c_str(), bigger.data(), bigger.size()) ==
-                           platform::ReplaceResult::kWriteFailed
-                       ? 0
-                       : 1;
+            return platform::ReplaceFile(name.c_str(), bigger.data(), bigger.size()) == platform::ReplaceResult::kWriteFailed ? 0 : 1;
         },
         {.maxFileBytes = 100});
     ASSERT_TRUE(status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -229,8 +219,7 @@ TEST(Paths, DataHomeFollowsXdgThenHome)
     for (auto [homeValue, xdgValue, expected] : cases) {
         ::setenv("HOME", homeValue, 1);
         xdgValue ? ::setenv("XDG_DATA_HOME", xdgValue, 1) : ::unsetenv("XDG_DATA_HOME");
-        EXPECT_EQ(platform::GetDataHome(), expected)
-            << homeValue << " " << (xdgValue ? xdgValue : "(unset)");
+        EXPECT_EQ(platform::GetDataHome(), expected) << homeValue << " " << (xdgValue ? xdgValue : "(unset)");
     }
     ::unsetenv("HOME");
     std::string fallback = platform::GetDataHome(); // from the password database

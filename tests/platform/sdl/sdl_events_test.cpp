@@ -57,17 +57,13 @@ protected:
             out.push_back(m.message);
         return out;
     }
-    static std::pair<int, int> Xy(const Message& m)
-    {
-        return {LParamX(m.lParam), LParamY(m.lParam)};
-    }
+    static std::pair<int, int> Xy(const Message& m) { return {LParamX(m.lParam), LParamY(m.lParam)}; }
     // The repeat (R), release (U) and extended (E) bits of each key message.
     static std::string KeyFlags(const std::vector<Message>& got)
     {
         std::string out;
         for (const Message& m : got)
-            out += std::string(m.lParam & kKeyRepeatBit ? "R" : "") +
-                   (m.lParam & kKeyReleaseBit ? "U" : "") +
+            out += std::string(m.lParam & kKeyRepeatBit ? "R" : "") + (m.lParam & kKeyReleaseBit ? "U" : "") +
                    (m.lParam & kKeyExtendedBit ? "E" : "") + ",";
         return out;
     }
@@ -129,13 +125,9 @@ TEST_F(SdlEventsTest, KeysBecomeVirtualKeysWithTheirPositionFlagsAltAndNumLock)
     PushKey(true, SDL_SCANCODE_Q, 0x439); // a Cyrillic layout: the key keeps its position
     std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 8u);
-    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, 'A'},
-                                             {WM_KEYDOWN, 'A'},
-                                             {WM_KEYUP, 'A'},
-                                             {WM_KEYDOWN, VK_LEFT},
-                                             {WM_KEYDOWN, VK_CONTROL},
-                                             {WM_KEYDOWN, VK_SHIFT},
-                                             {WM_KEYDOWN, VK_F1 + 4},
+    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, 'A'}, {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'},
+                                             {WM_KEYDOWN, VK_LEFT}, {WM_KEYDOWN, VK_CONTROL},
+                                             {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_F1 + 4},
                                              {WM_KEYDOWN, 'Q'}}));
     EXPECT_EQ(got[0].lParam, 1 | (intptr_t(SDL_SCANCODE_A) << 16));
     EXPECT_EQ(KeyFlags(got), ",R,RU,E,E,,,,");
@@ -150,39 +142,26 @@ TEST_F(SdlEventsTest, KeysBecomeVirtualKeysWithTheirPositionFlagsAltAndNumLock)
     PushKey(true, SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_LCTRL | KMOD_LALT);
     PushKey(true, SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL | KMOD_LALT); // with Ctrl: an ordinary key
     got = Drain();
-    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_SYSKEYDOWN, VK_MENU},
-                                             {WM_SYSKEYDOWN, VK_F4},
-                                             {WM_SYSKEYUP, VK_MENU},
-                                             {WM_KEYDOWN, VK_MENU},
-                                             {WM_KEYDOWN, 'E'},
-                                             {WM_KEYDOWN, VK_CONTROL},
+    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_SYSKEYDOWN, VK_MENU}, {WM_SYSKEYDOWN, VK_F4}, {WM_SYSKEYUP, VK_MENU},
+                                             {WM_KEYDOWN, VK_MENU}, {WM_KEYDOWN, 'E'}, {WM_KEYDOWN, VK_CONTROL},
                                              {WM_KEYDOWN, 'C'}}));
     EXPECT_EQ(KeyFlags(got), ",,RU,E,,,,");
 
     // The keypad follows Num Lock.
     const std::tuple<SDL_Scancode, SDL_Keycode, uint16_t> keys[] = {
-        {SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM},
-        {SDL_SCANCODE_KP_7, SDLK_KP_7, 0},
-        {SDL_SCANCODE_KP_5, SDLK_KP_5, 0},
-        {SDL_SCANCODE_KP_1, SDLK_KP_1, 0},
-        {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, KMOD_NUM},
-        {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, 0},
+        {SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM},           {SDL_SCANCODE_KP_7, SDLK_KP_7, 0},
+        {SDL_SCANCODE_KP_5, SDLK_KP_5, 0},                  {SDL_SCANCODE_KP_1, SDLK_KP_1, 0},
+        {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, KMOD_NUM}, {SDL_SCANCODE_KP_PERIOD, SDLK_KP_PERIOD, 0},
         {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_NUM}};
     for (auto [scan, sym, mod] : keys)
         PushKey(true, scan, sym, mod);
     got = Drain();
     ASSERT_EQ(got.size(), 8u);
-    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, VK_NUMPAD7},
-                                             {WM_KEYDOWN, VK_HOME},
-                                             {WM_KEYDOWN, VK_CLEAR},
-                                             {WM_KEYDOWN, VK_END},
-                                             {WM_KEYDOWN, VK_DECIMAL},
-                                             {WM_KEYDOWN, VK_DELETE},
-                                             {WM_KEYDOWN, VK_RETURN},
-                                             {WM_CHAR, 13}}));
-    EXPECT_EQ(
-        KeyFlags(got),
-        ",,,,,,E,E,"); // keypad 7 is not the grey Home key; keypad Enter (and its character) is
+    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_KEYDOWN, VK_NUMPAD7}, {WM_KEYDOWN, VK_HOME},
+                                             {WM_KEYDOWN, VK_CLEAR}, {WM_KEYDOWN, VK_END},
+                                             {WM_KEYDOWN, VK_DECIMAL}, {WM_KEYDOWN, VK_DELETE},
+                                             {WM_KEYDOWN, VK_RETURN}, {WM_CHAR, 13}}));
+    EXPECT_EQ(KeyFlags(got), ",,,,,,E,E,"); // keypad 7 is not the grey Home key; keypad Enter (and its character) is
 }
 
 // Every row: a key position, the layout's symbol and the modifiers, with the virtual key and
@@ -382,10 +361,10 @@ TEST_F(SdlEventsTest, ModifierStateAndTogglesReadBackThroughEveryCall)
 TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
 {
     PushKey(true, SDL_SCANCODE_SEMICOLON, 0x436); // the Cyrillic layout's key for "zh"
-    PushText("\xD0\x96");                         // U+0416
-    PushText("a\xE2\x82\xAC");                    // 'a' and the euro sign (0x88 in 1251)
-    PushText("\xC3\xA9");                         // U+00E9 has no 1251 form
-    PushText("\xF0\x9F\x98\x80");                 // outside the basic plane: one '?'
+    PushText("\xD0\x96");                          // U+0416
+    PushText("a\xE2\x82\xAC");                     // 'a' and the euro sign (0x88 in 1251)
+    PushText("\xC3\xA9");                          // U+00E9 has no 1251 form
+    PushText("\xF0\x9F\x98\x80");                  // outside the basic plane: one '?'
     EXPECT_EQ(DrainChars(), (std::vector<uintptr_t>{0xC6, 'a', 0x88, '?', '?'}));
 
     // The key learned what it typed: its character can be asked for afterwards.
@@ -393,10 +372,8 @@ TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
     EXPECT_EQ(KeyToChar(VK_OEM_1, SDL_SCANCODE_SEMICOLON, state), char16_t(0x416));
 
     // Editing keys type their control characters.
-    for (auto [scan, sym] : {std::pair{SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE},
-                             {SDL_SCANCODE_RETURN, SDLK_RETURN},
-                             {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE},
-                             {SDL_SCANCODE_TAB, SDLK_TAB},
+    for (auto [scan, sym] : {std::pair{SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE}, {SDL_SCANCODE_RETURN, SDLK_RETURN},
+                             {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE}, {SDL_SCANCODE_TAB, SDLK_TAB},
                              {SDL_SCANCODE_DELETE, SDLK_DELETE}})
         PushKey(true, scan, sym);
     EXPECT_EQ(DrainChars(), (std::vector<uintptr_t>{8, 13, 27, 9}));
@@ -418,32 +395,23 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
     PushButton(true, SDL_BUTTON_X1, 3, 4);
     PushButton(false, SDL_BUTTON_X2, 3, 4);
     std::vector<Message> got = Drain();
-    EXPECT_EQ(Kinds(got),
-              (std::vector<uint32_t>{WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
-                                     WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN,
-                                     WM_MBUTTONDBLCLK, WM_XBUTTONDOWN, WM_XBUTTONUP}));
+    EXPECT_EQ(Kinds(got), (std::vector<uint32_t>{WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
+                                                 WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MBUTTONDBLCLK,
+                                                 WM_XBUTTONDOWN, WM_XBUTTONUP}));
     std::vector<std::tuple<uintptr_t, int, int>> params; // left button held, X button, position
     for (const Message& m : got)
-        params.emplace_back(m.wParam & MK_LBUTTON, int(m.wParam >> 16),
-                            LParamX(m.lParam) * 1000 + LParamY(m.lParam));
-    EXPECT_EQ(params, (std::vector<std::tuple<uintptr_t, int, int>>{{MK_LBUTTON, 0, 10020},
-                                                                    {0, 0, -4300},
-                                                                    {MK_LBUTTON, 0, 30040},
-                                                                    {0, 0, 30040},
-                                                                    {MK_LBUTTON, 0, 30040},
-                                                                    {0, 0, 899980},
-                                                                    {0, 0, 1002},
-                                                                    {0, 0, 1002},
-                                                                    {0, XBUTTON1, 3004},
-                                                                    {0, XBUTTON2, 3004}}));
+        params.emplace_back(m.wParam & MK_LBUTTON, int(m.wParam >> 16), LParamX(m.lParam) * 1000 + LParamY(m.lParam));
+    EXPECT_EQ(params, (std::vector<std::tuple<uintptr_t, int, int>>{
+                          {MK_LBUTTON, 0, 10020}, {0, 0, -4300}, {MK_LBUTTON, 0, 30040}, {0, 0, 30040},
+                          {MK_LBUTTON, 0, 30040}, {0, 0, 899980}, {0, 0, 1002}, {0, 0, 1002}, {0, XBUTTON1, 3004},
+                          {0, XBUTTON2, 3004}}));
 
     // The wheel gives notches of 120 at the client position.
     SDL_WarpMouseInWindow(SDL_GetWindowFromID(window->GetId()), 123, 45);
     SDL_PumpEvents();
     ClearMessages();
     SDL_Event wheel{};
-    for (auto [y, direction] : {std::pair{-2, SDL_MOUSEWHEEL_NORMAL},
-                                {1, SDL_MOUSEWHEEL_FLIPPED},
+    for (auto [y, direction] : {std::pair{-2, SDL_MOUSEWHEEL_NORMAL}, {1, SDL_MOUSEWHEEL_FLIPPED},
                                 {0, SDL_MOUSEWHEEL_FLIPPED}}) { // the last sideways only: nothing
         wheel.wheel.y = y, wheel.wheel.direction = direction;
         Push(wheel, SDL_MOUSEWHEEL);
@@ -460,21 +428,19 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
 
 TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
 {
-    for (uint8_t what : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED,
-                         SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_EXPOSED,
-                         SDL_WINDOWEVENT_EXPOSED /* repaints merge */, SDL_WINDOWEVENT_CLOSE})
+    for (uint8_t what : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_MINIMIZED,
+                         SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_EXPOSED /* repaints merge */, SDL_WINDOWEVENT_CLOSE})
         PushWindowEvent(what);
     std::vector<Message> got = Drain();
     ASSERT_EQ(got.size(), 7u);
-    EXPECT_EQ(Pairs({got.begin(), got.begin() + 4}), (std::vector<MsgW>{{WM_ACTIVATE, WA_INACTIVE},
-                                                                        {WM_ACTIVATEAPP, 0},
-                                                                        {WM_ACTIVATEAPP, 1},
-                                                                        {WM_ACTIVATE, WA_ACTIVE}}));
+    EXPECT_EQ(Pairs({got.begin(), got.begin() + 4}),
+              (std::vector<MsgW>{{WM_ACTIVATE, WA_INACTIVE}, {WM_ACTIVATEAPP, 0}, {WM_ACTIVATEAPP, 1},
+                                 {WM_ACTIVATE, WA_ACTIVE}}));
     // Minimized: inactive with the minimized flag.
-    EXPECT_EQ((std::tuple(got[4].message, got[4].wParam & 0xFFFF, got[4].wParam >> 16 != 0,
-                          got[5].message, got[6].message)),
-              (std::tuple<uint32_t, uintptr_t, bool, uint32_t, uint32_t>(
-                  WM_ACTIVATE, WA_INACTIVE, true, WM_PAINT, WM_CLOSE)));
+    EXPECT_EQ(
+        (std::tuple(got[4].message, got[4].wParam & 0xFFFF, got[4].wParam >> 16 != 0, got[5].message, got[6].message)),
+        (std::tuple<uint32_t, uintptr_t, bool, uint32_t, uint32_t>(WM_ACTIVATE, WA_INACTIVE, true, WM_PAINT,
+                                                                   WM_CLOSE)));
 
     // Each event alone: what it posts and nothing more; another window's events post nothing.
     const std::pair<uint8_t, std::vector<uint32_t>> alone[] = {
@@ -514,8 +480,7 @@ TEST_F(SdlEventsTest, PresentShowsTheRectangleInBGROrder)
 {
     const int w = 800, h = 600;
     std::vector<uint8_t> image(size_t(w) * h * 3 + w * 3, 0);
-    std::memcpy(image.data() + (20 * w + 10) * 3, "\xC8\x64\x32",
-                3); // B, G, R 200, 100, 50 at (10, 20)
+    std::memcpy(image.data() + (20 * w + 10) * 3, "\xC8\x64\x32", 3); // B, G, R 200, 100, 50 at (10, 20)
     ASSERT_TRUE(window->Present(image.data(), w, h, w * 3, 0, 0, w - 1, h - 1));
     SDL_Renderer* renderer = SDL_GetRenderer(SDL_GetWindowFromID(window->GetId()));
     ASSERT_NE(renderer, nullptr);
@@ -705,8 +670,7 @@ TEST_F(SdlEventsTest, ClipboardRoundTripsWindows1251ThroughUtf8AndNoBoxesWithout
     std::string text;
     ASSERT_TRUE(GetClipboardText(text));
     EXPECT_EQ(text, "\xCF\xF0\xE8\xE2\xE5\xF2 1");
-    EXPECT_EQ(GetMessageBoxBackend(),
-              nullptr); // the dummy driver is no display a person can answer on
+    EXPECT_EQ(GetMessageBoxBackend(), nullptr); // the dummy driver is no display a person can answer on
 }
 
 } // namespace

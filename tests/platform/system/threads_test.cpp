@@ -114,14 +114,12 @@ TEST(PlatformTime, ManualClockDrivesEveryReading)
     {
         platform::ManualClock clock(1000);
         EXPECT_TRUE(platform::IsTestClockSet());
-        EXPECT_EQ(std::make_tuple(platform::GetTickMs(), platform::GetHighResCounter(),
-                                  platform::GetHighResFrequency()),
+        EXPECT_EQ(std::make_tuple(platform::GetTickMs(), platform::GetHighResCounter(), platform::GetHighResFrequency()),
                   std::make_tuple(1u, int64_t{1000000}, int64_t{1000000000}));
         clock.AdvanceMs(30);
         EXPECT_EQ(platform::GetTickMs(), 31u);
         platform::SleepMs(250); // moves the clock instead of waiting
-        EXPECT_EQ(std::make_tuple(platform::GetTickMs(), clock.GetUs()),
-                  std::make_tuple(281u, uint64_t{281000}));
+        EXPECT_EQ(std::make_tuple(platform::GetTickMs(), clock.GetUs()), std::make_tuple(281u, uint64_t{281000}));
     }
     EXPECT_FALSE(platform::IsTestClockSet());
 }

@@ -50,11 +50,7 @@ TEST(CodePage, TableMatchesTheSystemConverter)
 TEST(CodePage, KnownLetters)
 {
     // Checked without the system converter too, which may be missing or leave 0x98 out.
-    for (auto [byte, unit] : {std::pair{0xC0, u'\u0410'},
-                              {0x88, u'\u20AC'},
-                              {0x98, u'\u0098'},
-                              {0xC6, u'\u0416'},
-                              {0x97, u'\u2014'}}) {
+    for (auto [byte, unit] : {std::pair{0xC0, u'\u0410'}, {0x88, u'\u20AC'}, {0x98, u'\u0098'}, {0xC6, u'\u0416'}, {0x97, u'\u2014'}}) {
         EXPECT_EQ(Cp1251ToUtf16(uint8_t(byte)), unit) << byte;
         EXPECT_EQ(Utf16ToCp1251(unit), byte) << byte;
     }
@@ -68,8 +64,8 @@ TEST(CodePage, EveryByteSurvivesEveryRoundTrip)
     const std::u16string wide = AnsiToUtf16(bytes);
     const std::string utf8 = AnsiToUtf8(bytes);
     ASSERT_EQ(wide.size(), 256u);
-    EXPECT_TRUE(Utf16ToAnsi(wide) == bytes && Utf8ToAnsi(utf8) == bytes &&
-                Utf8ToUtf16(utf8) == wide && Utf16ToUtf8(wide) == utf8);
+    EXPECT_TRUE(Utf16ToAnsi(wide) == bytes && Utf8ToAnsi(utf8) == bytes && Utf8ToUtf16(utf8) == wide &&
+                Utf16ToUtf8(wide) == utf8);
 
     // No two bytes share a character.
     for (int a = 0; a < 256; ++a)
@@ -81,8 +77,7 @@ TEST(CodePage, UnmappableCharactersBecomeOneQuestionMarkEach)
     // é, a CJK ideograph, a surrogate pair (U+1F600), a lone high and a lone low surrogate.
     std::u16string wide = u"a\u00E9b\u4E2D\U0001F600\xD800z\xDC00";
     EXPECT_EQ(Utf16ToAnsi(wide), "a?b???z?");
-    EXPECT_EQ(Utf8ToAnsi("\xC3\xA9\xF0\x9F\x98\x80!"), "?"
-                                                       "?!");
+    EXPECT_EQ(Utf8ToAnsi("\xC3\xA9\xF0\x9F\x98\x80!"), "?" "?!");
     EXPECT_EQ(Utf16ToAnsi(u""), "");
 }
 
@@ -95,8 +90,7 @@ TEST(CodePage, Utf8AndUtf16RoundTripAllScalarValues)
         if (c < 0x10000)
             wide += static_cast<char16_t>(c);
         else
-            wide += {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)),
-                     static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF))};
+            wide += {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)), static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF))};
     }
     EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(wide)), wide);
     EXPECT_EQ(Utf16ToUtf8(u"\u0416\U0010FFFF"), "\xD0\x96\xF4\x8F\xBF\xBF");
@@ -107,12 +101,9 @@ TEST(CodePage, MalformedUtf8BecomesReplacementCharacters)
     // Overlong NUL and slash, an encoded surrogate, above U+10FFFF, cut short at the end and
     // before ASCII, stray bytes.
     const std::pair<const char*, std::u16string> cases[] = {
-        {"\xC0\x80", u"\uFFFD\uFFFD"},
-        {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
-        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
-        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-        {"\xE2\x82", u"\uFFFD"},
-        {"\xE2\x82x", u"\uFFFDx"},
+        {"\xC0\x80", u"\uFFFD\uFFFD"},           {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},   {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xE2\x82", u"\uFFFD"},                 {"\xE2\x82x", u"\uFFFDx"},
         {"\x80\xFF", u"\uFFFD\uFFFD"}};
     for (const auto& [utf8, utf16] : cases)
         EXPECT_EQ(Utf8ToUtf16(utf8), utf16) << utf8;
