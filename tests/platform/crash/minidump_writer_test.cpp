@@ -4,17 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cpuid.h>
 #include <elf.h>
 #include <fcntl.h>
 #include <link.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/utsname.h>
 #include <ucontext.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -216,6 +220,75 @@ TEST_F(MinidumpWriterTest, RegistersAndFloatStateComeFromTheContext)
     EXPECT_EQ(std::vector<uint8_t>(dump.bytes.begin() + dump.contextRva + 0x100 + 160 + 48,
                                    dump.bytes.begin() + dump.contextRva + 0x100 + 160 + 64),
               std::vector<uint8_t>(16, 0x5c));
+}
+
+// The system description agrees with the kernel, /proc/cpuinfo and the processor itself.
+TEST_F(MinidumpWriterTest, SystemInfoAgreesWithTheSystem)
+{
+    ASSERT_TRUE(writer.Prepare());
+    ASSERT_EQ(WriteNormal(), "");
+    const minidump_test::Stream* info = dump.Find(7);
+    ASSERT_NE(info, nullptr);
+    auto at = [&](uint32_t offset, size_t n) {
+        uint32_t v = 0;
+        std::memcpy(&v, &dump.bytes[info->rva + offset], n);
+        return v;
+    };
+    utsname names{};
+    ASSERT_EQ(::uname(&names), 0);
+    unsigned version[3] = {};
+    std::sscanf(names.release, "%u.%u.%u", &version[0], &version[1], &version[2]);
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    EXPECT_EQ(
+        std::tuple(at(8, 4), at(12, 4), at(16, 4), at(6, 1)),
+        std::tuple(version[0], version[1], version[2], uint32_t(online > 255 ? 255 : online)));
+
+    std::map<std::string, std::string> cpu;
+    std::ifstream in("/proc/cpuinfo");
+    for (std::string line; std::getline(in, line) && !line.empty();) {
+        const size_t colon = line.find(':');
+        std::string key = line.substr(0, colon);
+        key.erase(key.find_last_not_of(" \t") + 1);
+        if (colon != std::string::npos && colon + 2 <= line.size())
+            cpu.emplace(key, line.substr(colon + 2));
+    }
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    ASSERT_TRUE(__get_cpuid(1, &a, &b, &c, &d));
+    const uint32_t revision = std::stoul(cpu["model"]) << 8 | std::stoul(cpu["stepping"]);
+    EXPECT_EQ(std::tuple(at(2, 2), at(4, 2), at(44, 4), at(48, 4)),
+              std::tuple(uint32_t(std::stoul(cpu["cpu family"])), revision, a, d));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&dump.bytes[info->rva + 32]), 12),
+              cpu["vendor_id"]);
+}
+
+// Memory unmapped between the capture and the write is written as zeros, at the place the
+// layout gave it, and the file stays whole.
+TEST_F(MinidumpWriterTest, MemoryGoneSinceTheCaptureIsWrittenAsZeros)
+{
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    auto* block = static_cast<char*>(
+        ::mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(block, MAP_FAILED);
+    std::memset(block, 'm', 3 * page);
+    ASSERT_TRUE(writer.Prepare(64 * 1024, 128u << 20));
+    ucontext_t context;
+    ::getcontext(&context);
+    platform::CrashInfo crash;
+    crash.threadId = static_cast<uint32_t>(::syscall(SYS_gettid));
+    writer.Capture(crash, &context);
+    ::munmap(block + page, page); // the middle page goes
+    const std::string path = dir.Path("gone.mdmp");
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(writer.Write(fd, platform::MinidumpKind::WithFullMemory));
+    ::close(fd);
+    ASSERT_EQ(minidump_test::ParseDumpFile(path, &dump), "");
+    const uint64_t base = reinterpret_cast<uint64_t>(block);
+    EXPECT_EQ(dump.Read(base, page), std::vector<uint8_t>(page, 'm'));
+    EXPECT_EQ(dump.Read(base + page, page), std::vector<uint8_t>(page, 0));
+    EXPECT_EQ(dump.Read(base + 2 * page, page), std::vector<uint8_t>(page, 'm'));
+    ::munmap(block, page);
+    ::munmap(block + 2 * page, page);
 }
 
 TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)

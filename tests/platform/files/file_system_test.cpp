@@ -256,6 +256,7 @@ TEST_F(FileSystemTest, ProgramsAreFoundOnThePathRunAndLaunched)
     fs::create_directory(dir.Path("first"));
     fs::create_directory(dir.Path("here"));
     WriteFileBytes(dir.Path("first/tool"), "#!/bin/sh\nexit 9\n"); // not executable: skipped
+    WriteExecutableFile(dir.Path("first/only"), "#!/bin/sh\n");
     WriteExecutableFile(dir.Path("bin/tool"), "#!/bin/sh\necho \"$@\"; exit 3\n");
     WriteExecutableFile(dir.Path("bin/killed"), "#!/bin/sh\nkill -9 $$\n");
     WriteExecutableFile(dir.Path("bin/reader"), "#!/bin/sh\ncat; echo end\n");
@@ -266,6 +267,7 @@ TEST_F(FileSystemTest, ProgramsAreFoundOnThePathRunAndLaunched)
 
     const std::pair<const char*, std::string> finds[] = {
         {"tool", dir.Path("bin/tool")},
+        {"only", dir.Path("first/only")},
         {P("bin/tool"), dir.Path("bin/tool")},
         {P("first/tool"), ""},
         {"missing", ""},

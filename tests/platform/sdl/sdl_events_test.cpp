@@ -562,6 +562,7 @@ TEST_F(SdlEventsTest, CursorPicturesRegisterOnceAndVisibilityIsAState)
         {2, nullptr, 32, 32, false},       {3, pixels.data(), 0, 32, false},
         {4, pixels.data(), 32, -1, false}, {5, pixels.data(), 257, 1, false},
         {6, pixels.data(), 1, 257, false}, {7, pixels.data(), 256, 256, true},
+        {8, pixels.data(), 1, 1, true},
     };
     for (auto [number, argb, w, h, registered] : rows)
         EXPECT_EQ(RegisterCursorResource(number, argb, w, h, -3, 99), registered) << number;
