@@ -16,6 +16,7 @@
 #include "foundation/app/key_codes.h"
 #include "gui/form.h"
 #include "gui/form_stack_application.h"
+#include "gui/gui_commands.h"
 #include "gui/gui_system.h"
 #include "platform/window/clipboard.h"
 #include "platform/window/messages.h"
@@ -66,6 +67,7 @@ public:
     }
     bool CanDelete() const override { return finished; }
     void Activate() override { Add("activate"); }
+    void Repaint() override { Add("repaint"); }
 
 private:
     void Add(const std::string& what) { m_log->push_back(m_name + ": " + what); }
@@ -83,6 +85,17 @@ public:
 
 private:
     std::function<void()> m_action;
+};
+
+// Counts close requests and refuses them.
+class ClosingApplication : public GFormStackApplication {
+public:
+    int closes = 0;
+    int OnClose() override
+    {
+        ++closes;
+        return 0;
+    }
 };
 
 class FormStackTest : public testing::Test {
@@ -185,6 +198,29 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsActivatesTheNewTopAndRunsQueu
     EXPECT_EQ(std::tuple(runs, system.GetInvoker()->GetQueueCount()), std::tuple(2, 0));
     // The form a command opened is the top: activated and updated in the same tick.
     EXPECT_EQ(Take(), (Log{"only: activate", "opened: activate", "opened: update 30"}));
+}
+
+TEST_F(FormStackTest, GuiCommandsRepaintTheTopFormAndCloseTheApplication)
+{
+    GGuiSystem system;
+    Start(system);
+    Push("bottom");
+    Push("top");
+    ASSERT_EQ(system.ExecuteCommandList("cmRepaintTopDialog"), 1);
+    system.GetInvoker()->Execute(-1);
+    EXPECT_EQ(Take(), Log{"top: repaint"});
+    app.RemoveAllForms();
+    EXPECT_EQ(Take(), (Log{"top: deleted", "bottom: deleted"}));
+    system.ExecuteCommandList("cmRepaintTopDialog"); // no form: nothing to repaint
+    system.GetInvoker()->Execute(-1);
+    EXPECT_EQ(Take(), Log{});
+
+    ClosingApplication closing;
+    GCloseCommand close(&closing), nowhere(nullptr);
+    EXPECT_EQ(std::tuple(close.Run(), nowhere.Run(), closing.closes), std::tuple(1, 0, 1));
+    close.Execute();
+    nowhere.Execute();
+    EXPECT_EQ(closing.closes, 2);
 }
 
 TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize)

@@ -33,8 +33,12 @@ public:
     std::vector<Made> made;
 
 protected:
-    GCommand* CreateOwn(const char* name, const GStringArray& parameters, GString&) override
+    GCommand* CreateOwn(const char* name, const GStringArray& parameters, GString& error) override
     {
+        if (std::string(name) == "cmGameRefused") {
+            error = "Refused here";
+            return nullptr;
+        }
         if (std::string(name).rfind("cmGame", 0) != 0)
             return nullptr;
         Made entry{name, {}};
@@ -94,6 +98,11 @@ TEST_F(GuiSystemTest, UnknownNamesAreLoggedAndNotQueued)
     EXPECT_NE(text.find("Cannot create command: cmNoSuch without parameters. Error description: Unknown command\n"),
               std::string::npos);
     EXPECT_NE(text.find("Cannot create command: cmNoSuch2 with parameters: x,y. Error description: Unknown command\n"),
+              std::string::npos);
+    // A factory's own reason is kept.
+    EXPECT_EQ(system.ExecuteCommand("cmGameRefused", nullptr), 0);
+    EXPECT_NE(tolvanrise::test::ReadFileBytes(logPath).find(
+                  "cmGameRefused without parameters. Error description: Refused here\n"),
               std::string::npos);
 }
 
