@@ -316,6 +316,20 @@ TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
     for (const auto& m : full.memory)
         extra += m.size;
     EXPECT_LE(extra - full.threadStack.size, cap);
+
+    // With a short stack copy the rest of the stack's mapping (up to the environment strings at
+    // its top) comes as further memory around the copy.
+    platform::MinidumpWriter shortStack;
+    ASSERT_TRUE(shortStack.Prepare(4096, cap));
+    Dump around;
+    ASSERT_EQ(CaptureAndWrite(shortStack, dir.Path("short.mdmp"),
+                              platform::MinidumpKind::WithFullMemory, around),
+              "");
+    EXPECT_LE(around.threadStack.size, 4096u);
+    const char* variable = environ[0];
+    ASSERT_NE(variable, nullptr);
+    EXPECT_EQ(around.Read(reinterpret_cast<uint64_t>(variable), std::strlen(variable)),
+              std::vector<uint8_t>(variable, variable + std::strlen(variable)));
 }
 
 TEST_F(MinidumpWriterTest, ModuleNamesAreUtf16)

@@ -330,7 +330,11 @@ TEST_F(SdlEventsTest, ModifierStateAndTogglesReadBackThroughEveryCall)
                             {VK_RSHIFT, true},
                             {VK_LCONTROL, true},
                             {VK_LMENU, true},
-                            {VK_RMENU, false}})
+                            {VK_RMENU, false},
+                            {VK_RCONTROL, false},
+                            {VK_SHIFT, true},
+                            {VK_CONTROL, true},
+                            {VK_MENU, true}})
         EXPECT_EQ(IsKeyDown(vk), down) << vk;
 
     SDL_SetModState(KMOD_NONE);
@@ -360,12 +364,17 @@ TEST_F(SdlEventsTest, ModifierStateAndTogglesReadBackThroughEveryCall)
 
 TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
 {
-    PushKey(true, SDL_SCANCODE_SEMICOLON, 0x436); // the Cyrillic layout's key for "zh"
-    PushText("\xD0\x96");                          // U+0416
-    PushText("a\xE2\x82\xAC");                     // 'a' and the euro sign (0x88 in 1251)
-    PushText("\xC3\xA9");                          // U+00E9 has no 1251 form
-    PushText("\xF0\x9F\x98\x80");                  // outside the basic plane: one '?'
-    EXPECT_EQ(DrainChars(), (std::vector<uintptr_t>{0xC6, 'a', 0x88, '?', '?'}));
+    PushKey(true, SDL_SCANCODE_SEMICOLON, 0x436);      // the Cyrillic layout's key for "zh"
+    PushText("\xD0\x96");                              // U+0416
+    PushText("a\xE2\x82\xAC");                         // 'a' and the euro sign (0x88 in 1251)
+    PushText("\xC3\xA9");                              // U+00E9 has no 1251 form
+    PushText("\xF0\x9F\x98\x80");                      // outside the basic plane: one '?'
+    std::vector<std::pair<uintptr_t, intptr_t>> typed; // characters with their repeat count
+    for (const Message& m : Drain())
+        if (m.message == WM_CHAR)
+            typed.emplace_back(m.wParam, m.lParam);
+    EXPECT_EQ(typed, (std::vector<std::pair<uintptr_t, intptr_t>>{
+                         {0xC6, 1}, {'a', 1}, {0x88, 1}, {'?', 1}, {'?', 1}}));
 
     // The key learned what it typed: its character can be asked for afterwards.
     uint8_t state[256] = {};
@@ -405,6 +414,17 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
                           {MK_LBUTTON, 0, 10020}, {0, 0, -4300}, {MK_LBUTTON, 0, 30040}, {0, 0, 30040},
                           {MK_LBUTTON, 0, 30040}, {0, 0, 899980}, {0, 0, 1002}, {0, 0, 1002}, {0, XBUTTON1, 3004},
                           {0, XBUTTON2, 3004}}));
+
+    // Every button held and the Shift and Ctrl keys show in the flags.
+    SDL_SetModState(SDL_Keymod(KMOD_LSHIFT | KMOD_RCTRL));
+    move.motion.x = 1, move.motion.y = 1;
+    move.motion.state = SDL_BUTTON_RMASK | SDL_BUTTON_MMASK | SDL_BUTTON_X1MASK | SDL_BUTTON_X2MASK;
+    Push(move, SDL_MOUSEMOTION);
+    got = Drain();
+    SDL_SetModState(KMOD_NONE);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].wParam, uintptr_t(MK_RBUTTON | MK_MBUTTON | MK_XBUTTON1 | MK_XBUTTON2 |
+                                       MK_SHIFT | MK_CONTROL));
 
     // The wheel gives notches of 120 at the client position.
     SDL_WarpMouseInWindow(SDL_GetWindowFromID(window->GetId()), 123, 45);

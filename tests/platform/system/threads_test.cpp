@@ -75,6 +75,15 @@ TEST(PlatformThreads, ConsumedWaitTimesOutWithoutAWaiter)
     AutoResetEvent event;
     event.Set();
     EXPECT_FALSE(event.WaitUntilConsumed(5));
+    // A waiter that came and went is no waiter: nothing consumes the next signal.
+    EXPECT_TRUE(event.Wait(0));
+    EXPECT_FALSE(event.Wait(1));
+    EXPECT_FALSE(event.WaitUntilConsumed(5));
+    auto thread = Thread::Start([&](Thread& self) { self.WaitForEventOrQuit(event); });
+    ASSERT_TRUE(thread);
+    event.Set();
+    thread->Join();
+    EXPECT_FALSE(event.WaitUntilConsumed(5));
 }
 
 TEST(PlatformThreads, RecursiveLockReentersOnOneThread)
