@@ -158,7 +158,10 @@ TEST_F(GuiSystemTest, CommandsNeedAFactoryAndAnInvoker)
     EXPECT_EQ(QueuedNames(), std::vector<std::string>{"cmClose"});
 
     system.Shutdown();
-    EXPECT_TRUE(!system.GetInvoker() && !system.GetLog() && !system.GetClipboardBuffer());
+    EXPECT_TRUE(!system.GetInvoker() && !system.GetLog() && !system.GetClipboardBuffer() &&
+                !system.GetResources() && !system.GetClipArray() && !system.GetRectArray() &&
+                !system.GetGuiCommandFactory() && !system.GetOldFontManager() &&
+                !system.GetBmpFontManager() && !system.GetXmlDataDoc() && !system.GetDictionary());
     EXPECT_EQ(system.ExecuteCommand("cmClose", "x"), 0); // no factory, no log: refused quietly
     system.SetCommandFactory(std::make_unique<RecordingFactory>(nullptr));
     EXPECT_EQ(system.ExecuteCommand("cmGameA", nullptr),
