@@ -231,14 +231,12 @@ TEST_F(FileSystemTest, MappedFileViewsRegularNonEmptyFilesOnly)
     WriteFileBytes(dir.Path("Data.BIN"), std::string("a\0b", 3));
     WriteFileBytes(dir.Path("empty"), "");
     fs::create_directory(dir.Path("folder"));
-    const std::pair<const char*, std::string> cases[] = {
-        {P("Data.BIN"), std::string("a\0b", 3)},
-        {P("data.bin"), std::string("a\0b", 3)},
-        {P("empty"), "<none>"},
-        {P("folder"), "<none>"},
-        {P("missing"), "<none>"},
-        {nullptr, "<none>"},
-    };
+    const std::pair<const char*, std::string> cases[] = {{P("Data.BIN"), std::string("a\0b", 3)},
+                                                         {P("data.bin"), std::string("a\0b", 3)},
+                                                         {P("empty"), "<none>"},
+                                                         {P("folder"), "<none>"},
+                                                         {P("missing"), "<none>"},
+                                                         {nullptr, "<none>"}};
     for (auto [name, expected] : cases) {
         const std::unique_ptr<platform::MappedFile> file = platform::MappedFile::Open(name);
         const std::string seen =
@@ -265,16 +263,14 @@ TEST_F(FileSystemTest, ProgramsAreFoundOnThePathRunAndLaunched)
     WriteExecutableFile(dir.Path("bin/touch"), "#!/bin/sh\necho made > \"$1\"\n");
     ScopedEnvVar path("PATH", dir.Path("first") + ":" + dir.Path("bin") + "::/bin:/usr/bin");
 
-    const std::pair<const char*, std::string> finds[] = {
-        {"tool", dir.Path("bin/tool")},
-        {"only", dir.Path("first/only")},
-        {P("bin/tool"), dir.Path("bin/tool")},
-        {P("first/tool"), ""},
-        {"missing", ""},
-        {"", ""},
-        {nullptr, ""},
-        {P("bin"), ""},
-    };
+    const std::pair<const char*, std::string> finds[] = {{"tool", dir.Path("bin/tool")},
+                                                         {"only", dir.Path("first/only")},
+                                                         {P("bin/tool"), dir.Path("bin/tool")},
+                                                         {P("first/tool"), ""},
+                                                         {"missing", ""},
+                                                         {"", ""},
+                                                         {nullptr, ""},
+                                                         {P("bin"), ""}};
     for (auto [name, expected] : finds)
         EXPECT_EQ(platform::FindProgram(name), expected) << (name ? name : "(null)");
     WriteExecutableFile(dir.Path("here/local"), "#!/bin/sh\n");
@@ -290,8 +286,7 @@ TEST_F(FileSystemTest, ProgramsAreFoundOnThePathRunAndLaunched)
         {{"reader"}, {true, 0, "end\n"}}, // standard input is empty, not ours
         {{"big"}, {true, 0, std::string(10000, 'x')}},
         {{"missing"}, {false, -1, ""}},
-        {{}, {false, -1, ""}},
-    };
+        {{}, {false, -1, ""}}};
     for (const auto& [args, expected] : runs) {
         const platform::ProgramResult r = platform::RunProgram(args, true);
         EXPECT_EQ(Run(r.started, r.exitCode, r.output), expected)
@@ -314,12 +309,10 @@ TEST_F(FileSystemTest, AbsolutePathsJoinTheCurrentFolderWithSlashes)
 {
     ScopedCurrentFolder here(dir.Path());
     const std::string cwd = fs::current_path().string();
-    const std::pair<const char*, std::string> cases[] = {
-        {"/abs\\name", "/abs/name"},
-        {"sub\\file.txt", cwd + "/sub/file.txt"},
-        {"", cwd + "/"},
-        {nullptr, cwd + "/"},
-    };
+    const std::pair<const char*, std::string> cases[] = {{"/abs\\name", "/abs/name"},
+                                                         {"sub\\file.txt", cwd + "/sub/file.txt"},
+                                                         {"", cwd + "/"},
+                                                         {nullptr, cwd + "/"}};
     for (auto [name, expected] : cases)
         EXPECT_EQ(platform::AbsolutePath(name), expected) << (name ? name : "(null)");
     ScopedCurrentFolder root("/");

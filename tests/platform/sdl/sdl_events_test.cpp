@@ -175,70 +175,69 @@ TEST_F(SdlEventsTest, EveryKindOfKeyPositionHasItsVirtualKey)
         int vk;
         bool extended;
     };
-    const Row rows[] = {
-        {SDL_SCANCODE_Q, 'a', 0, 'A', false}, // AZERTY: the layout's letter
-        {SDL_SCANCODE_Z, 0x44F, 0, 'Z', false},
-        {SDL_SCANCODE_SEMICOLON, 'm', 0, 'M', false},
-        {SDL_SCANCODE_1, '&', 0, '1', false},
-        {SDL_SCANCODE_9, '9', 0, '9', false},
-        {SDL_SCANCODE_0, '0', 0, '0', false},
-        {SDL_SCANCODE_F12, SDLK_F12, 0, VK_F1 + 11, false},
-        {SDL_SCANCODE_F13, SDLK_F13, 0, VK_F1 + 12, false},
-        {SDL_SCANCODE_F24, SDLK_F24, 0, VK_F1 + 23, false},
-        {SDL_SCANCODE_KP_0, SDLK_KP_0, KMOD_NUM, VK_NUMPAD0, false},
-        {SDL_SCANCODE_KP_0, SDLK_KP_0, 0, VK_INSERT, false},
-        {SDL_SCANCODE_KP_2, SDLK_KP_2, KMOD_NUM, VK_NUMPAD2, false},
-        {SDL_SCANCODE_KP_2, SDLK_KP_2, 0, VK_DOWN, false},
-        {SDL_SCANCODE_KP_3, SDLK_KP_3, KMOD_NUM, VK_NUMPAD3, false},
-        {SDL_SCANCODE_KP_3, SDLK_KP_3, 0, VK_NEXT, false},
-        {SDL_SCANCODE_KP_4, SDLK_KP_4, KMOD_NUM, VK_NUMPAD4, false},
-        {SDL_SCANCODE_KP_4, SDLK_KP_4, 0, VK_LEFT, false},
-        {SDL_SCANCODE_KP_6, SDLK_KP_6, KMOD_NUM, VK_NUMPAD6, false},
-        {SDL_SCANCODE_KP_6, SDLK_KP_6, 0, VK_RIGHT, false},
-        {SDL_SCANCODE_KP_8, SDLK_KP_8, KMOD_NUM, VK_NUMPAD8, false},
-        {SDL_SCANCODE_KP_8, SDLK_KP_8, 0, VK_UP, false},
-        {SDL_SCANCODE_KP_9, SDLK_KP_9, KMOD_NUM, VK_NUMPAD9, false},
-        {SDL_SCANCODE_KP_9, SDLK_KP_9, 0, VK_PRIOR, false},
-        {SDL_SCANCODE_KP_1, SDLK_KP_1, KMOD_NUM, VK_NUMPAD1, false},
-        {SDL_SCANCODE_KP_5, SDLK_KP_5, KMOD_NUM, VK_NUMPAD5, false},
-        {SDL_SCANCODE_KP_MULTIPLY, SDLK_KP_MULTIPLY, 0, VK_MULTIPLY, false},
-        {SDL_SCANCODE_KP_MINUS, SDLK_KP_MINUS, 0, VK_SUBTRACT, false},
-        {SDL_SCANCODE_KP_PLUS, SDLK_KP_PLUS, 0, VK_ADD, false},
-        {SDL_SCANCODE_KP_DIVIDE, SDLK_KP_DIVIDE, 0, VK_DIVIDE, true},
-        {SDL_SCANCODE_INSERT, SDLK_INSERT, 0, VK_INSERT, true},
-        {SDL_SCANCODE_DELETE, SDLK_DELETE, 0, VK_DELETE, true},
-        {SDL_SCANCODE_HOME, SDLK_HOME, 0, VK_HOME, true},
-        {SDL_SCANCODE_END, SDLK_END, 0, VK_END, true},
-        {SDL_SCANCODE_PAGEUP, SDLK_PAGEUP, 0, VK_PRIOR, true},
-        {SDL_SCANCODE_PAGEDOWN, SDLK_PAGEDOWN, 0, VK_NEXT, true},
-        {SDL_SCANCODE_RIGHT, SDLK_RIGHT, 0, VK_RIGHT, true},
-        {SDL_SCANCODE_UP, SDLK_UP, 0, VK_UP, true},
-        {SDL_SCANCODE_DOWN, SDLK_DOWN, 0, VK_DOWN, true},
-        {SDL_SCANCODE_NUMLOCKCLEAR, SDLK_NUMLOCKCLEAR, 0, VK_NUMLOCK, true},
-        {SDL_SCANCODE_PRINTSCREEN, SDLK_PRINTSCREEN, 0, VK_SNAPSHOT, true},
-        {SDL_SCANCODE_APPLICATION, SDLK_APPLICATION, 0, VK_APPS, true},
-        {SDL_SCANCODE_LGUI, SDLK_LGUI, 0, VK_LWIN, true},
-        {SDL_SCANCODE_RGUI, SDLK_RGUI, 0, VK_RWIN, true},
-        {SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, 0, VK_SHIFT, true},
-        {SDL_SCANCODE_MODE, SDLK_MODE, 0, VK_MENU, true},
-        {SDL_SCANCODE_SPACE, ' ', 0, VK_SPACE, false},
-        {SDL_SCANCODE_MINUS, '-', 0, VK_OEM_MINUS, false},
-        {SDL_SCANCODE_EQUALS, '=', 0, VK_OEM_PLUS, false},
-        {SDL_SCANCODE_LEFTBRACKET, '[', 0, VK_OEM_4, false},
-        {SDL_SCANCODE_RIGHTBRACKET, ']', 0, VK_OEM_6, false},
-        {SDL_SCANCODE_BACKSLASH, '\\', 0, VK_OEM_5, false},
-        {SDL_SCANCODE_NONUSHASH, '#', 0, VK_OEM_5, false},
-        {SDL_SCANCODE_APOSTROPHE, '\'', 0, VK_OEM_7, false},
-        {SDL_SCANCODE_GRAVE, '`', 0, VK_OEM_3, false},
-        {SDL_SCANCODE_COMMA, ',', 0, VK_OEM_COMMA, false},
-        {SDL_SCANCODE_PERIOD, '.', 0, VK_OEM_PERIOD, false},
-        {SDL_SCANCODE_SLASH, '/', 0, VK_OEM_2, false},
-        {SDL_SCANCODE_NONUSBACKSLASH, '<', 0, VK_OEM_102, false},
-        {SDL_SCANCODE_CAPSLOCK, SDLK_CAPSLOCK, 0, VK_CAPITAL, false},
-        {SDL_SCANCODE_SCROLLLOCK, SDLK_SCROLLLOCK, 0, VK_SCROLL, false},
-        {SDL_SCANCODE_PAUSE, SDLK_PAUSE, 0, VK_PAUSE, false},
-        {SDL_SCANCODE_AUDIOPLAY, SDLK_AUDIOPLAY, 0, 0, false},
-    };
+    // The first row is AZERTY's A key: the layout's letter counts.
+    const Row rows[] = {{SDL_SCANCODE_Q, 'a', 0, 'A', false},
+                        {SDL_SCANCODE_Z, 0x44F, 0, 'Z', false},
+                        {SDL_SCANCODE_SEMICOLON, 'm', 0, 'M', false},
+                        {SDL_SCANCODE_1, '&', 0, '1', false},
+                        {SDL_SCANCODE_9, '9', 0, '9', false},
+                        {SDL_SCANCODE_0, '0', 0, '0', false},
+                        {SDL_SCANCODE_F12, SDLK_F12, 0, VK_F1 + 11, false},
+                        {SDL_SCANCODE_F13, SDLK_F13, 0, VK_F1 + 12, false},
+                        {SDL_SCANCODE_F24, SDLK_F24, 0, VK_F1 + 23, false},
+                        {SDL_SCANCODE_KP_0, SDLK_KP_0, KMOD_NUM, VK_NUMPAD0, false},
+                        {SDL_SCANCODE_KP_0, SDLK_KP_0, 0, VK_INSERT, false},
+                        {SDL_SCANCODE_KP_2, SDLK_KP_2, KMOD_NUM, VK_NUMPAD2, false},
+                        {SDL_SCANCODE_KP_2, SDLK_KP_2, 0, VK_DOWN, false},
+                        {SDL_SCANCODE_KP_3, SDLK_KP_3, KMOD_NUM, VK_NUMPAD3, false},
+                        {SDL_SCANCODE_KP_3, SDLK_KP_3, 0, VK_NEXT, false},
+                        {SDL_SCANCODE_KP_4, SDLK_KP_4, KMOD_NUM, VK_NUMPAD4, false},
+                        {SDL_SCANCODE_KP_4, SDLK_KP_4, 0, VK_LEFT, false},
+                        {SDL_SCANCODE_KP_6, SDLK_KP_6, KMOD_NUM, VK_NUMPAD6, false},
+                        {SDL_SCANCODE_KP_6, SDLK_KP_6, 0, VK_RIGHT, false},
+                        {SDL_SCANCODE_KP_8, SDLK_KP_8, KMOD_NUM, VK_NUMPAD8, false},
+                        {SDL_SCANCODE_KP_8, SDLK_KP_8, 0, VK_UP, false},
+                        {SDL_SCANCODE_KP_9, SDLK_KP_9, KMOD_NUM, VK_NUMPAD9, false},
+                        {SDL_SCANCODE_KP_9, SDLK_KP_9, 0, VK_PRIOR, false},
+                        {SDL_SCANCODE_KP_1, SDLK_KP_1, KMOD_NUM, VK_NUMPAD1, false},
+                        {SDL_SCANCODE_KP_5, SDLK_KP_5, KMOD_NUM, VK_NUMPAD5, false},
+                        {SDL_SCANCODE_KP_MULTIPLY, SDLK_KP_MULTIPLY, 0, VK_MULTIPLY, false},
+                        {SDL_SCANCODE_KP_MINUS, SDLK_KP_MINUS, 0, VK_SUBTRACT, false},
+                        {SDL_SCANCODE_KP_PLUS, SDLK_KP_PLUS, 0, VK_ADD, false},
+                        {SDL_SCANCODE_KP_DIVIDE, SDLK_KP_DIVIDE, 0, VK_DIVIDE, true},
+                        {SDL_SCANCODE_INSERT, SDLK_INSERT, 0, VK_INSERT, true},
+                        {SDL_SCANCODE_DELETE, SDLK_DELETE, 0, VK_DELETE, true},
+                        {SDL_SCANCODE_HOME, SDLK_HOME, 0, VK_HOME, true},
+                        {SDL_SCANCODE_END, SDLK_END, 0, VK_END, true},
+                        {SDL_SCANCODE_PAGEUP, SDLK_PAGEUP, 0, VK_PRIOR, true},
+                        {SDL_SCANCODE_PAGEDOWN, SDLK_PAGEDOWN, 0, VK_NEXT, true},
+                        {SDL_SCANCODE_RIGHT, SDLK_RIGHT, 0, VK_RIGHT, true},
+                        {SDL_SCANCODE_UP, SDLK_UP, 0, VK_UP, true},
+                        {SDL_SCANCODE_DOWN, SDLK_DOWN, 0, VK_DOWN, true},
+                        {SDL_SCANCODE_NUMLOCKCLEAR, SDLK_NUMLOCKCLEAR, 0, VK_NUMLOCK, true},
+                        {SDL_SCANCODE_PRINTSCREEN, SDLK_PRINTSCREEN, 0, VK_SNAPSHOT, true},
+                        {SDL_SCANCODE_APPLICATION, SDLK_APPLICATION, 0, VK_APPS, true},
+                        {SDL_SCANCODE_LGUI, SDLK_LGUI, 0, VK_LWIN, true},
+                        {SDL_SCANCODE_RGUI, SDLK_RGUI, 0, VK_RWIN, true},
+                        {SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, 0, VK_SHIFT, true},
+                        {SDL_SCANCODE_MODE, SDLK_MODE, 0, VK_MENU, true},
+                        {SDL_SCANCODE_SPACE, ' ', 0, VK_SPACE, false},
+                        {SDL_SCANCODE_MINUS, '-', 0, VK_OEM_MINUS, false},
+                        {SDL_SCANCODE_EQUALS, '=', 0, VK_OEM_PLUS, false},
+                        {SDL_SCANCODE_LEFTBRACKET, '[', 0, VK_OEM_4, false},
+                        {SDL_SCANCODE_RIGHTBRACKET, ']', 0, VK_OEM_6, false},
+                        {SDL_SCANCODE_BACKSLASH, '\\', 0, VK_OEM_5, false},
+                        {SDL_SCANCODE_NONUSHASH, '#', 0, VK_OEM_5, false},
+                        {SDL_SCANCODE_APOSTROPHE, '\'', 0, VK_OEM_7, false},
+                        {SDL_SCANCODE_GRAVE, '`', 0, VK_OEM_3, false},
+                        {SDL_SCANCODE_COMMA, ',', 0, VK_OEM_COMMA, false},
+                        {SDL_SCANCODE_PERIOD, '.', 0, VK_OEM_PERIOD, false},
+                        {SDL_SCANCODE_SLASH, '/', 0, VK_OEM_2, false},
+                        {SDL_SCANCODE_NONUSBACKSLASH, '<', 0, VK_OEM_102, false},
+                        {SDL_SCANCODE_CAPSLOCK, SDLK_CAPSLOCK, 0, VK_CAPITAL, false},
+                        {SDL_SCANCODE_SCROLLLOCK, SDLK_SCROLLLOCK, 0, VK_SCROLL, false},
+                        {SDL_SCANCODE_PAUSE, SDLK_PAUSE, 0, VK_PAUSE, false},
+                        {SDL_SCANCODE_AUDIOPLAY, SDLK_AUDIOPLAY, 0, 0, false}};
     std::vector<std::pair<int, bool>> expected;
     for (const Row& row : rows) {
         PushKey(true, row.scan, row.sym, row.mod);
@@ -297,8 +296,7 @@ TEST_F(SdlEventsTest, KeysGiveTheirCharactersUnderEachModifier)
         {VK_DELETE, SDL_SCANCODE_DELETE, 0, 0},
         {0, SDL_SCANCODE_RETURN, 0, 0},
         {'A', 0, 0, 0},
-        {'A', SDL_NUM_SCANCODES, 0, 0},
-    };
+        {'A', SDL_NUM_SCANCODES, 0, 0}};
     for (auto [vk, scan, mods, expected] : rows) {
         uint8_t state[256] = {};
         state[VK_SHIFT] = mods & kShift ? 0x80 : 0;
@@ -321,8 +319,7 @@ TEST_F(SdlEventsTest, ModifierStateAndTogglesReadBackThroughEveryCall)
         {VK_SHIFT, true},     {VK_LSHIFT, true},   {VK_RSHIFT, false}, {VK_CONTROL, true},
         {VK_LCONTROL, false}, {VK_RCONTROL, true}, {VK_MENU, true},    {VK_LMENU, false},
         {VK_RMENU, true},     {'A', false},        {'5', false},       {VK_LBUTTON, false},
-        {VK_RBUTTON, false},  {VK_MBUTTON, false}, {VK_F1, false},
-    };
+        {VK_RBUTTON, false},  {VK_MBUTTON, false}, {VK_F1, false}};
     for (auto [vk, down] : held)
         EXPECT_EQ(IsKeyDown(vk), down) << vk;
     SDL_SetModState(SDL_Keymod(KMOD_RSHIFT | KMOD_LCTRL | KMOD_LALT));
@@ -464,10 +461,12 @@ TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
 
     // Each event alone: what it posts and nothing more; another window's events post nothing.
     const std::pair<uint8_t, std::vector<uint32_t>> alone[] = {
-        {SDL_WINDOWEVENT_CLOSE, {WM_CLOSE}},          {SDL_WINDOWEVENT_SIZE_CHANGED, {WM_PAINT}},
-        {SDL_WINDOWEVENT_SHOWN, {WM_PAINT}},          {SDL_WINDOWEVENT_RESTORED, {WM_PAINT}}, // no focus: not activated
-        {SDL_WINDOWEVENT_MOVED, {}},                  {SDL_WINDOWEVENT_FOCUS_GAINED, {WM_ACTIVATEAPP, WM_ACTIVATE}},
-    };
+        {SDL_WINDOWEVENT_CLOSE, {WM_CLOSE}},
+        {SDL_WINDOWEVENT_SIZE_CHANGED, {WM_PAINT}},
+        {SDL_WINDOWEVENT_SHOWN, {WM_PAINT}},
+        {SDL_WINDOWEVENT_RESTORED, {WM_PAINT}}, // no focus: not activated
+        {SDL_WINDOWEVENT_MOVED, {}},
+        {SDL_WINDOWEVENT_FOCUS_GAINED, {WM_ACTIVATEAPP, WM_ACTIVATE}}};
     for (const auto& [what, kinds] : alone) {
         PushWindowEvent(what);
         EXPECT_EQ(Kinds(Drain()), kinds) << int(what);
@@ -582,8 +581,7 @@ TEST_F(SdlEventsTest, CursorPicturesRegisterOnceAndVisibilityIsAState)
         {2, nullptr, 32, 32, false},       {3, pixels.data(), 0, 32, false},
         {4, pixels.data(), 32, -1, false}, {5, pixels.data(), 257, 1, false},
         {6, pixels.data(), 1, 257, false}, {7, pixels.data(), 256, 256, true},
-        {8, pixels.data(), 1, 1, true},
-    };
+        {8, pixels.data(), 1, 1, true}};
     for (auto [number, argb, w, h, registered] : rows)
         EXPECT_EQ(RegisterCursorResource(number, argb, w, h, -3, 99), registered) << number;
     EXPECT_TRUE(LoadCursorResource(1) && LoadCursorResource(7) &&

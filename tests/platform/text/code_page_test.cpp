@@ -141,8 +141,7 @@ TEST(SystemFonts, ExactNamesWinThenTheFirstFoldedOneInFolderOrder)
         {"r.ttf", ""},
         {"fonts/", ""},
         {"", ""},
-        {nullptr, ""},
-    };
+        {nullptr, ""}};
     for (auto [name, expected] : rows)
         EXPECT_EQ(FindSystemFontFile(name), expected) << (name ? name : "(null)");
 }

@@ -120,8 +120,7 @@ TEST(WithoutDisplay, ClipboardIsPrivateAndKeysTypeUsCharacters)
         {VK_OEM_COMMA, 54, shifted, u'<'},
         {VK_OEM_PERIOD, 55, plain, u'.'},
         {VK_OEM_2, 56, shifted, u'?'},
-        {VK_F1, 58, plain, 0},
-    };
+        {VK_F1, 58, plain, 0}};
     for (auto [vk, scan, state, expected] : keys)
         EXPECT_EQ(int(KeyToChar(vk, scan, state)), int(expected)) << vk;
 }
