@@ -208,4 +208,20 @@ TEST(GuiSystemStart, EachLateFailedArrayAllocationFailsTheStart)
         EXPECT_EQ(system.Init(nullptr, logPath.c_str()), 0) << last;
         EXPECT_FALSE(whole(system)) << last;
     }
+
+    // The same for single objects: the log and the store first, then each part made last.
+    int objects = 0;
+    {
+        GGuiSystem system;
+        FailObjectAllocationsAfter count(kPlenty);
+        ASSERT_EQ(system.Init(nullptr, logPath.c_str()), 1);
+        objects = kPlenty - g_nothrowObjectsLeft.load();
+    }
+    ASSERT_GE(objects, 8);
+    for (int fail : {0, 1, objects - 5, objects - 4, objects - 3, objects - 2, objects - 1}) {
+        GGuiSystem system;
+        FailObjectAllocationsAfter failing(fail);
+        EXPECT_EQ(system.Init(nullptr, logPath.c_str()), 0) << fail;
+        EXPECT_FALSE(whole(system)) << fail;
+    }
 }
