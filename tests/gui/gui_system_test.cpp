@@ -10,7 +10,7 @@
 #include "gui/command_factory.h"
 #include "gui/gui_commands.h"
 #include "gui/gui_system.h"
-#include "support/failing_array_allocations.h"
+#include "support/failing_allocations.h"
 #include "support/gui_store_folder.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "foundation/core/int_array.h"
 #include "foundation/text/string_array.h"
 
-#include "support/failing_array_allocations.h"
+#include "support/failing_allocations.h"
 
 namespace {
 
