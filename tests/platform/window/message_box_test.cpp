@@ -2,6 +2,8 @@
 #include "platform/window/clipboard.h"
 #include "platform/window/keyboard.h"
 #include "platform/window/messages.h"
+#include "platform/window/window.h"
+#include "support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -123,4 +125,15 @@ TEST(WithoutDisplay, ClipboardIsPrivateAndKeysTypeUsCharacters)
         {VK_F1, 58, plain, 0}};
     for (auto [vk, scan, state, expected] : keys)
         EXPECT_EQ(int(KeyToChar(vk, scan, state)), int(expected)) << vk;
+}
+
+TEST(WithoutDisplay, AWindowSystemThatCannotStartIsReportedAsSuch)
+{
+    tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "no-such-driver");
+    bool systemFailed = false;
+    EXPECT_EQ(Window::Create("none", 64, 64, &systemFailed), nullptr);
+    EXPECT_TRUE(systemFailed);
+    int w = -1, h = -1;
+    EXPECT_FALSE(GetScreenSize(w, h));
+    EXPECT_EQ(std::pair(w, h), std::pair(0, 0));
 }
