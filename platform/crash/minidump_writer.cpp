@@ -391,7 +391,8 @@ size_t MinidumpWriter::State::SafeRead(void* dst, uint64_t address, size_t size)
             piece = size - done;
         if (!IsReadable(at, piece))
             break;
-        CopyProcessMemory(static_cast<uint8_t*>(dst) + done, reinterpret_cast<const void*>(at), piece);
+        CopyProcessMemory(static_cast<uint8_t*>(dst) + done, reinterpret_cast<const void*>(at),
+                          piece);
         done += piece;
     }
     return done;
