@@ -228,6 +228,11 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize
     GGuiSystem system;
     Start(system);
     TestForm* form = Push("edit");
+    // Before anything was ever put on the clipboard, a paste finds nothing, not what the buffer
+    // held.
+    std::snprintf(system.GetClipboardBuffer(), GGuiSystem::kClipboardSize, "stale");
+    EXPECT_EQ(app.ReadClipboard(), 0);
+    EXPECT_EQ(std::string(system.GetClipboardBuffer()), "");
 
     struct Step {
         std::vector<std::pair<uint32_t, uintptr_t>> keys;

@@ -10,6 +10,8 @@
 namespace {
 std::atomic<int> g_nothrowArraysLeft{-1}; // -1: never fail
 std::atomic<int> g_nothrowObjectsLeft{-1};
+// Set: only the one allocation at the count fails, the ones after it succeed again.
+std::atomic<bool> g_failOnlyOne{false};
 
 class FailArrayAllocationsAfter {
 public:
@@ -27,8 +29,11 @@ public:
 inline bool TakeNothrowAllocation(std::atomic<int>& left)
 {
     int now = left.load();
-    if (now == 0)
+    if (now == 0) {
+        if (g_failOnlyOne)
+            left = -1;
         return false;
+    }
     if (now > 0)
         left = now - 1;
     return true;
