@@ -383,7 +383,7 @@ bool Window::EnterFullscreen(bool* realMode)
 {
     WindowImpl& w = *m_impl;
     if (realMode)
-        *realMode = false;
+        *realMode = w.fullscreen && w.realMode;
     if (w.fullscreen)
         return true;
     if (g_failFullscreen)

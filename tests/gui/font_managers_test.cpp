@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "foundation/files/html_log.h"
 #include "foundation/files/scramble_keys.h"
@@ -59,8 +60,22 @@ TEST_F(FontManagersTest, MakesTheDataFoldersFonts)
     EXPECT_EQ(store->GetPool()->GetBitmap(slot), nullptr);
 
     GOldFontManager rasterFonts(store.get());
-    EXPECT_EQ(rasterFonts.AddFont("Small", "OLDFONT_SANS9", 3, 255, 33), 1);
-    EXPECT_EQ(rasterFonts.AddFont("", "OLDFONT_SANS9", 3, 255, 33), 0);
+    GOldFontManager withoutStore(nullptr);
+    // Every name and the store are needed; a second font of a name replaces the first.
+    EXPECT_EQ((std::vector<int>{rasterFonts.AddFont("Small", "OLDFONT_SANS9", 3, 255, 33),
+                                rasterFonts.AddFont("", "OLDFONT_SANS9", 3, 255, 33),
+                                rasterFonts.AddFont(nullptr, "OLDFONT_SANS9", 3, 255, 33),
+                                rasterFonts.AddFont("Other", "", 3, 255, 33),
+                                rasterFonts.AddFont("Other", nullptr, 3, 255, 33),
+                                rasterFonts.AddFont("Other", "NO_SUCH_SHEET", 3, 255, 33),
+                                withoutStore.AddFont("Other", "OLDFONT_SANS9", 3, 255, 33),
+                                rasterFonts.AddFont("Again", "OLDFONT_SANS9", 3, 255, 33)}),
+              (std::vector<int>{1, 0, 0, 0, 0, 0, 0, 1}));
+    GOldFont* again = rasterFonts.FindFont("Again");
+    EXPECT_EQ(rasterFonts.AddFont("Again", "OLDFONT_SANS9", 5, 255, 33), 1);
+    EXPECT_TRUE(rasterFonts.FindFont("Again") && rasterFonts.FindFont("Again") != again);
+    EXPECT_TRUE(!rasterFonts.FindFont("Other") && !rasterFonts.FindFont(nullptr) &&
+                !withoutStore.FindFont("Other"));
     GOldFont* small = rasterFonts.FindFont("Small");
     ASSERT_NE(small, nullptr);
     EXPECT_TRUE(small->GetTextWidth("Tolvanrise") > 40 && small->GetHeight() > 9);
@@ -71,6 +86,9 @@ TEST_F(FontManagersTest, MakesTheDataFoldersFonts)
     for (int i = 0; i < 80 * 20 * 3; ++i)
         lit += dst->GetPixels()[i] == 255;
     EXPECT_GT(lit, 60);
+
+    rasterFonts.Clear();
+    EXPECT_EQ(rasterFonts.FindFont("Small"), nullptr);
 
     GTtfFont outline;
     EXPECT_EQ(outline.LoadFromPack("DejaVuSans.ttf", kTrueTypeFontKey, 0), 1);
@@ -94,6 +112,26 @@ TEST_F(FontManagersTest, RefusesMissingListsConfigurationsAndSheets)
     ASSERT_NE(fonts.FindFont("B"), nullptr);
     EXPECT_TRUE(fonts.FindFont("B")->GetSymbols().FindCode('C') == 0 && !fonts.FindFont("A"));
     EXPECT_EQ(log.GetErrorCount(), 5);
+
+    // A font listed twice is made twice, the second replacing the first with its glyphs; a
+    // later list replaces the whole set, and a failed one leaves nothing.
+    folder.WriteFile("twice.xml", "<FontManager Config=\"" + folder.Path("fonts.cfg") +
+                                      "\"><Font Name=\"B\" Sheet=\"FONT_SANS12\"/>"
+                                      "<Font Name=\"A\" Sheet=\"FONT_SANS12\" MarkerRow=\"0\"/>"
+                                      "<Font Name=\"B\" Sheet=\"FONT_SANS12\"/></FontManager>");
+    auto usedSlots = [pool = store->GetPool()] {
+        int used = 0;
+        for (int16_t slot = 0; slot < pool->GetCount(); ++slot)
+            used += pool->GetBitmap(slot) != nullptr;
+        return used;
+    };
+    const int slotsBefore = usedSlots();
+    EXPECT_EQ(fonts.Init(store.get(), folder.Path("twice.xml").c_str(), &log), 2);
+    EXPECT_EQ(fonts.FindFont("B")->GetName(), GWString("B"));
+    EXPECT_EQ(fonts.Init(store.get(), folder.Path("list.xml").c_str(), &log), 1);
+    EXPECT_EQ(usedSlots(), slotsBefore); // the dropped fonts' glyphs are gone
+    EXPECT_EQ(fonts.Init(store.get(), folder.Path("absent.xml").c_str(), &log), 0);
+    EXPECT_TRUE(fonts.GetCount() == 0 && !fonts.FindFont("B"));
 }
 
 } // namespace

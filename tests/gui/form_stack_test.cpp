@@ -16,6 +16,7 @@
 #include "foundation/app/key_codes.h"
 #include "gui/form.h"
 #include "gui/form_stack_application.h"
+#include "gui/gui_commands.h"
 #include "gui/gui_system.h"
 #include "platform/window/clipboard.h"
 #include "platform/window/messages.h"
@@ -67,6 +68,7 @@ public:
     }
     bool CanDelete() const override { return finished; }
     void Activate() override { Add("activate"); }
+    void Repaint() override { Add("repaint"); }
 
 private:
     int Add(const std::string& what)
@@ -88,6 +90,17 @@ public:
 
 private:
     std::function<void()> m_action;
+};
+
+// Counts close requests and refuses them.
+class ClosingApplication : public GFormStackApplication {
+public:
+    int closes = 0;
+    int OnClose() override
+    {
+        ++closes;
+        return 0;
+    }
 };
 
 class FormStackTest : public testing::Test {
@@ -192,11 +205,39 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsActivatesTheNewTopAndRunsQueu
     EXPECT_EQ(Take(), (Log{"only: activate", "opened: activate", "opened: update 30"}));
 }
 
+TEST_F(FormStackTest, GuiCommandsRepaintTheTopFormAndCloseTheApplication)
+{
+    GGuiSystem system;
+    Start(system);
+    Push("bottom");
+    Push("top");
+    ASSERT_EQ(system.ExecuteCommandList("cmRepaintTopDialog"), 1);
+    system.GetInvoker()->Execute(-1);
+    EXPECT_EQ(Take(), Log{"top: repaint"});
+    app.RemoveAllForms();
+    EXPECT_EQ(Take(), (Log{"top: deleted", "bottom: deleted"}));
+    system.ExecuteCommandList("cmRepaintTopDialog"); // no form: nothing to repaint
+    system.GetInvoker()->Execute(-1);
+    EXPECT_EQ(Take(), Log{});
+
+    ClosingApplication closing;
+    GCloseCommand close(&closing), nowhere(nullptr);
+    EXPECT_EQ(std::tuple(close.Run(), nowhere.Run(), closing.closes), std::tuple(1, 0, 1));
+    close.Execute();
+    nowhere.Execute();
+    EXPECT_EQ(closing.closes, 2);
+}
+
 TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize)
 {
     GGuiSystem system;
     Start(system);
     TestForm* form = Push("edit");
+    // Before anything was ever put on the clipboard, a paste finds nothing, not what the buffer
+    // held.
+    std::snprintf(system.GetClipboardBuffer(), GGuiSystem::kClipboardSize, "stale");
+    EXPECT_EQ(app.ReadClipboard(), 0);
+    EXPECT_EQ(std::string(system.GetClipboardBuffer()), "");
 
     struct Step {
         std::vector<std::pair<uint32_t, uintptr_t>> keys;
@@ -233,6 +274,14 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize
         if (line.rfind("edit: key ", 0) == 0)
             keys.push_back(line.substr(10));
     EXPECT_EQ(keys, (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46", "32768"}));
+
+    // An empty clipboard pastes nothing, not what the buffer held before.
+    std::snprintf(system.GetClipboardBuffer(), GGuiSystem::kClipboardSize, "stale");
+    ASSERT_TRUE(platform::SetClipboardText("", 0));
+    app.WindowProc(WM_KEYDOWN, VK_SHIFT, 1);
+    app.WindowProc(WM_KEYDOWN, VK_INSERT, 1);
+    app.WindowProc(WM_KEYUP, VK_SHIFT, 1 | kKeyReleaseBit);
+    EXPECT_EQ(form->pasted, "");
 
     // Long clipboard text is cut to the buffer.
     const std::string longText(5000, 'x');

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -10,6 +13,8 @@
 #include "gui/command_factory.h"
 #include "gui/gui_commands.h"
 #include "gui/gui_system.h"
+#include "support/child_process.h"
+#include "support/failing_allocations.h"
 #include "support/gui_store_folder.h"
 
 namespace {
@@ -33,8 +38,12 @@ public:
 
 protected:
     std::unique_ptr<GCommand> CreateOwn(const char* name, const GStringArray& parameters,
-                                        GString&) override
+                                        GString& error) override
     {
+        if (std::string(name) == "cmGameRefused") {
+            error = "Refused here";
+            return nullptr;
+        }
         if (std::string(name).rfind("cmGame", 0) != 0)
             return nullptr;
         Made entry{name, {}};
@@ -97,6 +106,11 @@ TEST_F(GuiSystemTest, UnknownNamesAreLoggedAndNotQueued)
     EXPECT_NE(text.find("Cannot create command: cmNoSuch2 with parameters: x,y. Error description: "
                         "Unknown command\n"),
               std::string::npos);
+    // A factory's own reason is kept.
+    EXPECT_EQ(system.ExecuteCommand("cmGameRefused", nullptr), 0);
+    EXPECT_NE(tolvanrise::test::ReadFileBytes(logPath).find(
+                  "cmGameRefused without parameters. Error description: Refused here\n"),
+              std::string::npos);
 }
 
 TEST_F(GuiSystemTest, GuiCommandsRunThroughTheAppearHold)
@@ -120,4 +134,102 @@ TEST_F(GuiSystemTest, GuiCommandsRunThroughTheAppearHold)
     system.ExecuteCommand("cmCancelWait", nullptr);
     invoker->Execute(-1);
     EXPECT_FALSE(invoker->IsPriorityFilterOn());
+}
+
+TEST_F(GuiSystemTest, ListItemsWithoutNamesAndOddParenthesesAreHandled)
+{
+    using Params = std::vector<std::vector<std::string>>;
+    const std::tuple<const char*, int, Params> rows[] = {
+        {"(x); ;\t;cmGameA", 1, {{}}},                      // items without a name are skipped
+        {" \t\r\ncmGameB\r\n( 1 ,)", 1, {{"1", ""}}},       // blanks of every kind trimmed
+        {"cmGameC(a(b;c)d);cmGameD", 2, {{"a(b;c)d"}, {}}}, // nested parentheses keep their ';'
+        {"cmGameE(x", 1, {{"x"}}},                          // an unclosed list runs to the end
+        {"cmGameF()", 1, {{""}}},                           // one empty parameter
+    };
+    for (const auto& [text, count, parameters] : rows) {
+        factory->made.clear();
+        EXPECT_EQ(system.ExecuteCommandList(text), count) << text;
+        Params made;
+        for (const Made& m : factory->made)
+            made.push_back(m.parameters);
+        EXPECT_EQ(made, parameters) << text;
+    }
+}
+
+TEST_F(GuiSystemTest, CommandsNeedAFactoryAndAnInvoker)
+{
+    system.SetCommandFactory(nullptr); // the GUI's own factory alone
+    EXPECT_EQ(std::tuple(system.ExecuteCommand("cmClose", nullptr),
+                         system.ExecuteCommand("cmGameA", nullptr)),
+              std::tuple(1, 0));
+    EXPECT_EQ(QueuedNames(), std::vector<std::string>{"cmClose"});
+
+    system.Shutdown();
+    EXPECT_TRUE(!system.GetInvoker() && !system.GetLog() && !system.GetClipboardBuffer() &&
+                !system.GetResources() && !system.GetClipArray() && !system.GetRectArray() &&
+                !system.GetGuiCommandFactory() && !system.GetOldFontManager() &&
+                !system.GetBmpFontManager() && !system.GetXmlDataDoc() && !system.GetDictionary());
+    EXPECT_EQ(system.ExecuteCommand("cmClose", "x"), 0); // no factory, no log: refused quietly
+    system.SetCommandFactory(std::make_unique<RecordingFactory>(nullptr));
+    EXPECT_EQ(system.ExecuteCommand("cmGameA", nullptr),
+              0); // made, then dropped: nothing to queue it on
+}
+
+TEST(GuiSystemCurrent, TheLastMadeIsCurrentUntilItGoes)
+{
+    auto first = std::make_unique<GGuiSystem>();
+    auto second = std::make_unique<GGuiSystem>();
+    EXPECT_EQ(GGuiSystem::Get(), second.get());
+    first.reset();
+    EXPECT_EQ(GGuiSystem::Get(), second.get());
+    second.reset();
+    EXPECT_EQ(GGuiSystem::Get(), nullptr);
+}
+
+// The start-up's own allocations failing one at a time, arrays and single objects apart, each in
+// a child of its own (the bitmap store ends the program when it runs out): a start reports
+// success exactly when it has every part.
+TEST(GuiSystemStart, EachFailedAllocationFailsTheStart)
+{
+    tolvanrise::test::GuiStoreFolder folder{"gui_start_"};
+    const std::string logPath = folder.Path("start_log.html");
+    auto whole = [](const GGuiSystem& system) {
+        return system.GetLog() && system.GetResources() && system.GetClipArray() &&
+               system.GetRectArray() && system.GetClipboardBuffer() && system.GetInvoker() &&
+               system.GetGuiCommandFactory() && system.GetOldFontManager() &&
+               system.GetBmpFontManager() && system.GetXmlDataDoc() && system.GetDictionary();
+    };
+    constexpr int kPlenty = 1 << 30;
+    for (std::atomic<int>* left : {&g_nothrowArraysLeft, &g_nothrowObjectsLeft}) {
+        int total = 0;
+        {
+            GGuiSystem system;
+            *left = kPlenty;
+            ASSERT_EQ(system.Init(nullptr, logPath.c_str()), 1);
+            total = kPlenty - left->load();
+            *left = -1;
+            EXPECT_TRUE(whole(system));
+        }
+        ASSERT_GE(total, 3);
+        int failedStarts = 0;
+        // The store makes thousands of its own before the parts: the first few and the last
+        // forty are the ones the start itself asks for.
+        for (int successes = 0; successes < total;
+             successes = successes == 2 ? std::max(3, total - 40) : successes + 1) {
+            const int status = tolvanrise::test::RunInChild([&] {
+                GGuiSystem system;
+                g_failOnlyOne = true;
+                *left = successes;
+                const int started = system.Init(nullptr, logPath.c_str());
+                *left = -1;
+                // A failure the parts absorb may still give a whole start.
+                return whole(system) != (started == 1) ? 99 : started;
+            });
+            ASSERT_TRUE(WIFEXITED(status)) << successes << " of " << total << ": " << status;
+            // 0: a failed start, 1: a whole one; the store's own end exits with its own code.
+            EXPECT_NE(WEXITSTATUS(status), 99) << successes << " of " << total;
+            failedStarts += WEXITSTATUS(status) == 0;
+        }
+        EXPECT_GE(failedStarts, 3);
+    }
 }

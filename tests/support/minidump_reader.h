@@ -41,7 +41,7 @@ struct Dump {
     // The first thread of the list, and its context.
     uint32_t threadCount = 0, threadId = 0;
     Memory threadStack;
-    uint32_t contextFlags = 0;
+    uint32_t contextFlags = 0, contextRva = 0;
     uint64_t rip = 0, rsp = 0;
     std::vector<Module> modules;
     std::vector<Memory> memory;
@@ -146,6 +146,7 @@ private:
         if (size != 1232 || !InFile(rva, size))
             return "context: bad location";
         m_dump.contextFlags = U32(rva + 0x30);
+        m_dump.contextRva = rva;
         if ((m_dump.contextFlags & 0x00100000) == 0)
             return "context: not an x86-64 context";
         m_dump.rsp = U64(rva + 0x78 + 4 * 8);

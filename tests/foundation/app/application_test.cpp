@@ -184,7 +184,8 @@ TEST_F(ApplicationTest, PressesInTheTopRowsOrIgnoreRectanglesAreSwallowedDragsAn
         {WM_XBUTTONDOWN, XBUTTON1 << 16, 5, 6}, {WM_XBUTTONUP, XBUTTON1 << 16, 5, 6},
         {WM_XBUTTONDBLCLK, XBUTTON2 << 16, 5, 6}, {WM_LBUTTONDBLCLK, 0, 7, 8}, {WM_MOUSEWHEEL, wheel, -2, 300}};
     for (auto [message, wParam, x, y] : sent)
-        app.Send(message, wParam, MakeLParam(x, y));
+        EXPECT_EQ(app.WindowProc(message, wParam, MakeLParam(x, y)), 0) << message; // handled
+    EXPECT_EQ(app.WindowProc(WM_SETCURSOR, 0, 0), 0);
     app.Send(WM_CHAR, 0xC6);
     EXPECT_EQ(app.Take(), (Calls{"rdown 1,2", "rup 1,2", "rdbl 1,2", "mdown 3,4", "mup 3,4",
                                  "mdbl 3,4", "xdown 5,6", "xup 5,6", "xdbl 5,6", "dbl 7,8",

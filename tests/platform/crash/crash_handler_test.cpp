@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -248,6 +249,12 @@ TEST(CrashHandler, UninstallPutsBackWhatWasThere)
 
     platform::UninstallCrashHandler();
     EXPECT_FALSE(platform::IsCrashHandlerInstalled());
+    // The alternate stack is given back to the system.
+    const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
+    errno = 0;
+    EXPECT_TRUE(
+        ::msync(reinterpret_cast<void*>(uintptr_t(alt.ss_sp) & ~(page - 1)), page, MS_ASYNC) != 0 &&
+        errno == ENOMEM);
     ::sigaction(SIGBUS, nullptr, &now);
     EXPECT_EQ(now.sa_handler, PreviousHandler);
     ::sigaction(SIGBUS, &saved, nullptr);

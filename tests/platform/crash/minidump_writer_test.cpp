@@ -4,23 +4,32 @@
 
 #include <gtest/gtest.h>
 
+#include <cpuid.h>
 #include <elf.h>
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <link.h>
+#include <sys/prctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "platform/text/code_page.h"
 #include "platform/crash/minidump_writer.h"
+#include "support/child_process.h"
 #include "support/minidump_reader.h"
 #include "support/temp_files.h"
 
@@ -42,13 +51,16 @@ std::string SelfPath()
 __attribute__((noinline)) std::string CaptureAndWrite(platform::MinidumpWriter& writer,
                                                       const std::string& path,
                                                       platform::MinidumpKind kind, Dump& dump,
-                                                      const char* marker = "stack marker 7f3a")
+                                                      const char* marker = "stack marker 7f3a",
+                                                      void (*edit)(ucontext_t&) = nullptr)
 {
     volatile char onStack[32] = {};
     for (size_t i = 0; marker[i] && i < sizeof onStack - 1; ++i)
         onStack[i] = marker[i];
     ucontext_t context;
     ::getcontext(&context);
+    if (edit)
+        edit(context);
     platform::CrashInfo info;
     info.signal = 11;
     info.code = 1;
@@ -120,6 +132,20 @@ const minidump_test::Module* ModuleAt(const Dump& dump, uint64_t address)
     return nullptr;
 }
 
+// Makes process_vm_readv fail with EPERM from now on, as some container sandboxes do.
+bool ForbidProcessVmReadv()
+{
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_process_vm_readv, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{sizeof filter / sizeof filter[0], filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
 uint32_t g_dataSegmentValue = 0x5EEDF00D;
 
 class MinidumpWriterTest : public testing::Test {
@@ -176,6 +202,114 @@ TEST_F(MinidumpWriterTest, NormalDumpDescribesTheCapturedThread)
     EXPECT_GE(checked, 3); // the program, libc and the dynamic loader at least
 }
 
+// Registers of a context edited to distinct values land where the dump format puts them.
+TEST_F(MinidumpWriterTest, RegistersAndFloatStateComeFromTheContext)
+{
+    static const int kIntegers[16] = {REG_RAX, REG_RCX, REG_RDX, REG_RBX, REG_RSP, REG_RBP,
+                                      REG_RSI, REG_RDI, REG_R8,  REG_R9,  REG_R10, REG_R11,
+                                      REG_R12, REG_R13, REG_R14, REG_R15};
+    auto edit = [](ucontext_t& c) {
+        for (int i = 0; i < 16; ++i)
+            if (kIntegers[i] != REG_RSP) // the stack copy starts there
+                c.uc_mcontext.gregs[kIntegers[i]] = greg_t(0x0101010101010101ull * uint64_t(i + 1));
+        c.uc_mcontext.gregs[REG_EFL] = 0x10246;
+        c.uc_mcontext.gregs[REG_CSGSFS] =
+            greg_t(0x33 | 0x11ull << 16 | 0x22ull << 32 | 0x2bull << 48);
+        c.uc_mcontext.fpregs->mxcsr = 0x1fa0;
+        std::memset(&c.uc_mcontext.fpregs->_xmm[3], 0x5c, 16);
+    };
+    ASSERT_TRUE(writer.Prepare());
+    ASSERT_EQ(CaptureAndWrite(writer, dir.Path("regs.mdmp"), platform::MinidumpKind::Normal, dump,
+                              "regs", edit),
+              "");
+    auto u64 = [&](uint32_t at) {
+        uint64_t v;
+        std::memcpy(&v, &dump.bytes[dump.contextRva + at], 8);
+        return v;
+    };
+    auto u16 = [&](uint32_t at) { return uint16_t(u64(at)); };
+    EXPECT_EQ(std::tuple(dump.contextFlags, uint32_t(u64(0x34)), u16(0x38), u16(0x3e), u16(0x40),
+                         u16(0x42), uint32_t(u64(0x44))),
+              std::tuple(0x10000Fu, 0x1fa0u, uint16_t(0x33), uint16_t(0x22), uint16_t(0x11),
+                         uint16_t(0x2b), 0x10246u));
+    for (int i = 0; i < 16; ++i)
+        if (kIntegers[i] != REG_RSP)
+            EXPECT_EQ(u64(0x78 + 8 * i), 0x0101010101010101ull * uint64_t(i + 1)) << i;
+    // The float save area is the FXSAVE image: xmm3 sits 160 + 3 * 16 bytes into it.
+    EXPECT_EQ(std::vector<uint8_t>(dump.bytes.begin() + dump.contextRva + 0x100 + 160 + 48,
+                                   dump.bytes.begin() + dump.contextRva + 0x100 + 160 + 64),
+              std::vector<uint8_t>(16, 0x5c));
+}
+
+// The system description agrees with the kernel, /proc/cpuinfo and the processor itself.
+TEST_F(MinidumpWriterTest, SystemInfoAgreesWithTheSystem)
+{
+    ASSERT_TRUE(writer.Prepare());
+    ASSERT_EQ(WriteNormal(), "");
+    const minidump_test::Stream* info = dump.Find(7);
+    ASSERT_NE(info, nullptr);
+    auto at = [&](uint32_t offset, size_t n) {
+        uint32_t v = 0;
+        std::memcpy(&v, &dump.bytes[info->rva + offset], n);
+        return v;
+    };
+    utsname names{};
+    ASSERT_EQ(::uname(&names), 0);
+    unsigned version[3] = {};
+    std::sscanf(names.release, "%u.%u.%u", &version[0], &version[1], &version[2]);
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    EXPECT_EQ(
+        std::tuple(at(8, 4), at(12, 4), at(16, 4), at(6, 1)),
+        std::tuple(version[0], version[1], version[2], uint32_t(online > 255 ? 255 : online)));
+
+    std::map<std::string, std::string> cpu;
+    std::ifstream in("/proc/cpuinfo");
+    for (std::string line; std::getline(in, line) && !line.empty();) {
+        const size_t colon = line.find(':');
+        std::string key = line.substr(0, colon);
+        key.erase(key.find_last_not_of(" \t") + 1);
+        if (colon != std::string::npos && colon + 2 <= line.size())
+            cpu.emplace(key, line.substr(colon + 2));
+    }
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    ASSERT_TRUE(__get_cpuid(1, &a, &b, &c, &d));
+    const uint32_t revision = std::stoul(cpu["model"]) << 8 | std::stoul(cpu["stepping"]);
+    EXPECT_EQ(std::tuple(at(2, 2), at(4, 2), at(44, 4), at(48, 4)),
+              std::tuple(uint32_t(std::stoul(cpu["cpu family"])), revision, a, d));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&dump.bytes[info->rva + 32]), 12),
+              cpu["vendor_id"]);
+}
+
+// Memory unmapped between the capture and the write is written as zeros, at the place the
+// layout gave it, and the file stays whole.
+TEST_F(MinidumpWriterTest, MemoryGoneSinceTheCaptureIsWrittenAsZeros)
+{
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    auto* block = static_cast<char*>(
+        ::mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(block, MAP_FAILED);
+    std::memset(block, 'm', 3 * page);
+    ASSERT_TRUE(writer.Prepare(64 * 1024, 128u << 20));
+    ucontext_t context;
+    ::getcontext(&context);
+    platform::CrashInfo crash;
+    crash.threadId = static_cast<uint32_t>(::syscall(SYS_gettid));
+    writer.Capture(crash, &context);
+    ::munmap(block + page, page); // the middle page goes
+    const std::string path = dir.Path("gone.mdmp");
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(writer.Write(fd, platform::MinidumpKind::WithFullMemory));
+    ::close(fd);
+    ASSERT_EQ(minidump_test::ParseDumpFile(path, &dump), "");
+    const uint64_t base = reinterpret_cast<uint64_t>(block);
+    EXPECT_EQ(dump.Read(base, page), std::vector<uint8_t>(page, 'm'));
+    EXPECT_EQ(dump.Read(base + page, page), std::vector<uint8_t>(page, 0));
+    EXPECT_EQ(dump.Read(base + 2 * page, page), std::vector<uint8_t>(page, 'm'));
+    ::munmap(block, page);
+    ::munmap(block + 2 * page, page);
+}
+
 TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
 {
     // Sanitizer builds reserve huge shadow mappings; a modest cap leaves them out.
@@ -201,6 +335,47 @@ TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
     for (const auto& m : full.memory)
         extra += m.size;
     EXPECT_LE(extra - full.threadStack.size, cap);
+
+    // With a short stack copy the rest of the stack's mapping (up to the environment strings at
+    // its top) comes as further memory around the copy.
+    platform::MinidumpWriter shortStack;
+    ASSERT_TRUE(shortStack.Prepare(4096, cap));
+    Dump around;
+    ASSERT_EQ(CaptureAndWrite(shortStack, dir.Path("short.mdmp"),
+                              platform::MinidumpKind::WithFullMemory, around),
+              "");
+    EXPECT_LE(around.threadStack.size, 4096u);
+    const char* variable = environ[0];
+    ASSERT_NE(variable, nullptr);
+    EXPECT_EQ(around.Read(reinterpret_cast<uint64_t>(variable), std::strlen(variable)),
+              std::vector<uint8_t>(variable, variable + std::strlen(variable)));
+}
+
+// Where the system refuses to read memory through process_vm_readv, the writer reads it
+// itself from the readable mappings: the dump carries the same stack and heap.
+TEST_F(MinidumpWriterTest, WithoutProcessVmReadvMemoryIsCopiedFromTheMappings)
+{
+    std::vector<char> heap(1 << 16, 'h');
+    std::memcpy(heap.data() + 4096, "heap marker 5d1e", 16);
+    const std::string path = dir.Path("fallback.mdmp");
+    const int status = tolvanrise::test::RunInChild([&] {
+        if (!ForbidProcessVmReadv())
+            return 2;
+        platform::MinidumpWriter child;
+        Dump seen;
+        if (!child.Prepare(64 * 1024, 128u << 20) ||
+            !CaptureAndWrite(child, path, platform::MinidumpKind::WithFullMemory, seen,
+                             "fallback marker")
+                 .empty())
+            return 3;
+        const bool stack = Contains(StackOf(seen), "fallback marker");
+        const bool heapRead = seen.Read(reinterpret_cast<uint64_t>(heap.data() + 4096), 16) ==
+                              std::vector<uint8_t>(heap.begin() + 4096, heap.begin() + 4112);
+        return stack && heapRead ? 0 : 4;
+    });
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "no seccomp filters here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(MinidumpWriterTest, ModuleNamesAreUtf16)

@@ -1,5 +1,7 @@
 #include "platform/files/file_system.h"
+#include "platform/files/mapped_file.h"
 #include "platform/files/paths.h"
+#include "platform/files/shell.h"
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"
@@ -290,4 +292,97 @@ TEST(Paths, DataHomeFollowsXdgThenHome)
     ::unsetenv("HOME");
     std::string fallback = platform::GetDataHome(); // from the password database
     EXPECT_TRUE(fallback.empty() || fallback.ends_with("/.local/share")) << fallback;
+}
+
+TEST_F(FileSystemTest, MappedFileViewsRegularNonEmptyFilesOnly)
+{
+    WriteFileBytes(dir.Path("Data.BIN"), std::string("a\0b", 3));
+    WriteFileBytes(dir.Path("empty"), "");
+    fs::create_directory(dir.Path("folder"));
+    const std::pair<const char*, std::string> cases[] = {{P("Data.BIN"), std::string("a\0b", 3)},
+                                                         {P("data.bin"), std::string("a\0b", 3)},
+                                                         {P("empty"), "<none>"},
+                                                         {P("folder"), "<none>"},
+                                                         {P("missing"), "<none>"},
+                                                         {nullptr, "<none>"}};
+    for (auto [name, expected] : cases) {
+        const std::unique_ptr<platform::MappedFile> file = platform::MappedFile::Open(name);
+        const std::string seen =
+            file ? std::string(reinterpret_cast<const char*>(file->GetData()), file->GetSize())
+                 : "<none>";
+        EXPECT_EQ(seen, expected) << (name ? name : "(null)");
+    }
+}
+
+// Stand-in programs on a PATH of our own: the first executable match wins, an empty PATH entry is
+// the current folder, a name with a slash is taken as it is.
+TEST_F(FileSystemTest, ProgramsAreFoundOnThePathRunAndLaunched)
+{
+    fs::create_directory(dir.Path("bin"));
+    fs::create_directory(dir.Path("first"));
+    fs::create_directory(dir.Path("here"));
+    WriteFileBytes(dir.Path("first/tool"), "#!/bin/sh\nexit 9\n"); // not executable: skipped
+    WriteExecutableFile(dir.Path("first/only"), "#!/bin/sh\n");
+    WriteExecutableFile(dir.Path("bin/tool"), "#!/bin/sh\necho \"$@\"; exit 3\n");
+    WriteExecutableFile(dir.Path("bin/killed"), "#!/bin/sh\nkill -9 $$\n");
+    WriteExecutableFile(dir.Path("bin/reader"), "#!/bin/sh\ncat; echo end\n");
+    WriteExecutableFile(dir.Path("bin/big"), "#!/bin/sh\nhead -c 10000 /dev/zero | tr '\\0' x\n");
+    WriteExecutableFile(dir.Path("bin/noformat"), "no interpreter line\n");
+    WriteExecutableFile(dir.Path("bin/touch"), "#!/bin/sh\necho made > \"$1\"\n");
+    ScopedEnvVar path("PATH", dir.Path("first") + ":" + dir.Path("bin") + "::/bin:/usr/bin");
+
+    const std::pair<const char*, std::string> finds[] = {{"tool", dir.Path("bin/tool")},
+                                                         {"only", dir.Path("first/only")},
+                                                         {P("bin/tool"), dir.Path("bin/tool")},
+                                                         {P("first/tool"), ""},
+                                                         {"missing", ""},
+                                                         {"", ""},
+                                                         {nullptr, ""},
+                                                         {P("bin"), ""}};
+    for (auto [name, expected] : finds)
+        EXPECT_EQ(platform::FindProgram(name), expected) << (name ? name : "(null)");
+    WriteExecutableFile(dir.Path("here/local"), "#!/bin/sh\n");
+    {
+        ScopedCurrentFolder here(dir.Path("here"));
+        EXPECT_EQ(platform::FindProgram("local"), "./local"); // the empty entry
+    }
+
+    using Run = std::tuple<bool, int, std::string>;
+    const std::pair<std::vector<std::string>, Run> runs[] = {
+        {{"tool", "a", "b c"}, {true, 3, "a b c\n"}},
+        {{"killed"}, {true, -1, ""}},
+        {{"reader"}, {true, 0, "end\n"}}, // standard input is empty, not ours
+        {{"big"}, {true, 0, std::string(10000, 'x')}},
+        {{"missing"}, {false, -1, ""}},
+        {{}, {false, -1, ""}}};
+    for (const auto& [args, expected] : runs) {
+        const platform::ProgramResult r = platform::RunProgram(args, true);
+        EXPECT_EQ(Run(r.started, r.exitCode, r.output), expected)
+            << (args.empty() ? "(none)" : args[0]);
+    }
+    EXPECT_EQ(platform::RunProgram({"tool", "x"}).output, ""); // not captured
+
+    // True only when the program was executed; it runs on after the call.
+    const std::string made = dir.Path("made");
+    EXPECT_EQ((std::vector<bool>{platform::LaunchProgram({}), platform::LaunchProgram({"missing"}),
+                                 platform::LaunchProgram({"noformat"}),
+                                 platform::LaunchProgram({"touch", made})}),
+              (std::vector<bool>{false, false, false, true}));
+    for (int i = 0; i < 500 && ReadFileBytes(made) != "made\n"; ++i)
+        usleep(10000);
+    EXPECT_EQ(ReadFileBytes(made), "made\n");
+}
+
+TEST_F(FileSystemTest, AbsolutePathsJoinTheCurrentFolderWithSlashes)
+{
+    ScopedCurrentFolder here(dir.Path());
+    const std::string cwd = fs::current_path().string();
+    const std::pair<const char*, std::string> cases[] = {{"/abs\\name", "/abs/name"},
+                                                         {"sub\\file.txt", cwd + "/sub/file.txt"},
+                                                         {"", cwd + "/"},
+                                                         {nullptr, cwd + "/"}};
+    for (auto [name, expected] : cases)
+        EXPECT_EQ(platform::AbsolutePath(name), expected) << (name ? name : "(null)");
+    ScopedCurrentFolder root("/");
+    EXPECT_EQ(platform::AbsolutePath("etc"), "/etc");
 }

@@ -4,6 +4,20 @@
 #include <mutex>
 #include <tuple>
 
+#include <SDL2/SDL.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "platform/files/paths.h"
+#include "platform/system/system_info.h"
 #include "platform/system/threads.h"
 #include "platform/system/time.h"
 
@@ -60,6 +74,15 @@ TEST(PlatformThreads, ConsumedWaitTimesOutWithoutAWaiter)
 {
     AutoResetEvent event;
     event.Set();
+    EXPECT_FALSE(event.WaitUntilConsumed(5));
+    // A waiter that came and went is no waiter: nothing consumes the next signal.
+    EXPECT_TRUE(event.Wait(0));
+    EXPECT_FALSE(event.Wait(1));
+    EXPECT_FALSE(event.WaitUntilConsumed(5));
+    auto thread = Thread::Start([&](Thread& self) { self.WaitForEventOrQuit(event); });
+    ASSERT_TRUE(thread);
+    event.Set();
+    thread->Join();
     EXPECT_FALSE(event.WaitUntilConsumed(5));
 }
 
@@ -131,6 +154,106 @@ TEST(PlatformTime, CustomClockWithoutSleepHook)
     platform::TestClock empty;
     platform::SetTestClock(&empty); // no reading function: the system clock again
     EXPECT_FALSE(platform::IsTestClockSet());
+}
+
+} // namespace
+
+namespace {
+
+// "key : value" lines as a map, the first of each key kept.
+std::map<std::string, std::string> KeyValues(const char* path)
+{
+    std::map<std::string, std::string> values;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        auto trim = [](std::string text) {
+            text.erase(0, text.find_first_not_of(" \t"));
+            text.erase(text.find_last_not_of(" \t") + 1);
+            return text;
+        };
+        values.emplace(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
+    }
+    return values;
+}
+
+TEST(PlatformSystemInfo, ReadingsAgreeWithTheSystemsOwnSources)
+{
+    utsname names{};
+    ASSERT_EQ(uname(&names), 0);
+    unsigned parts[3] = {};
+    std::sscanf(names.release, "%u.%u.%u", &parts[0], &parts[1], &parts[2]);
+    const platform::SystemVersion version = platform::GetSystemVersion();
+    EXPECT_EQ(std::tuple(version.major, version.minor, version.build, version.name),
+              std::tuple(parts[0], parts[1], parts[2],
+                         std::string(names.sysname) + " " + names.release + " " + names.version));
+    EXPECT_EQ(platform::GetSystemMajorVersion(), parts[0]);
+
+    // "model name" must not be read as "model".
+    auto cpu = KeyValues("/proc/cpuinfo");
+    const platform::ProcessorInfo processor = platform::GetProcessorInfo();
+    const uint32_t revision =
+        (std::stoul("0" + cpu["model"]) & 0xff) << 8 | (std::stoul("0" + cpu["stepping"]) & 0xff);
+    EXPECT_EQ(std::tuple(processor.count, processor.level, processor.revision),
+              std::tuple(uint32_t(sysconf(_SC_NPROCESSORS_ONLN)),
+                         uint32_t(std::stoul("0" + cpu["cpu family"])), revision));
+
+    auto kb = [mem = KeyValues("/proc/meminfo")](const char* key) mutable {
+        return std::stoull("0" + mem[key]) * 1024;
+    };
+    const platform::MemoryInfo memory = platform::GetMemoryInfo();
+    EXPECT_EQ(std::tuple(memory.totalPhysical, memory.totalPaging, memory.totalVirtual),
+              std::tuple(kb("MemTotal"), kb("SwapTotal"), kb("CommitLimit")));
+    ASSERT_GT(memory.totalPhysical, 0u);
+    EXPECT_TRUE(memory.availablePhysical > 0 && memory.availablePhysical <= memory.totalPhysical);
+    EXPECT_LE(memory.availablePaging, memory.totalPaging);
+    EXPECT_LE(memory.availableVirtual, memory.totalVirtual);
+    EXPECT_EQ(memory.loadPercent,
+              (memory.totalPhysical - memory.availablePhysical) * 100 / memory.totalPhysical);
+
+    std::string commandLine;
+    for (const std::string& arg : testing::internal::GetArgvs())
+        commandLine += (commandLine.empty() ? "" : " ") + arg;
+    EXPECT_EQ(platform::GetCommandLine(), commandLine);
+    EXPECT_EQ(platform::GetCurrentFolder(), std::filesystem::current_path().string());
+}
+
+TEST(PlatformSystemInfo, ClocksAndTheDisplayFollowTheSystem)
+{
+    const int32_t before = platform::GetProcessMs();
+    platform::SleepMs(5);
+    const int32_t after = platform::GetProcessMs();
+    EXPECT_TRUE(before >= 0 && after - before >= 5 && after - before < 5000)
+        << before << " " << after;
+
+    // The local time of the second it was taken in (retried when the second turned meanwhile).
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const time_t start = time(nullptr);
+        const platform::LocalTime now = platform::GetLocalTime();
+        if (time(nullptr) != start)
+            continue;
+        tm parts{};
+        localtime_r(&start, &parts);
+        EXPECT_EQ(std::tuple(now.year, now.month, now.day, now.hour, now.minute, now.second),
+                  std::tuple(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+                             parts.tm_min, parts.tm_sec));
+        break;
+    }
+
+    // Zeros while the display backend is down, its current mode once up.
+    ASSERT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+    const platform::DisplayInfo down = platform::GetDisplayInfo();
+    EXPECT_EQ(std::tuple(down.width, down.height, down.bitsPerPixel), std::tuple(0, 0, 0));
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_DisplayMode mode{};
+    ASSERT_EQ(SDL_GetCurrentDisplayMode(0, &mode), 0);
+    const platform::DisplayInfo up = platform::GetDisplayInfo();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    EXPECT_EQ(std::tuple(up.width, up.height, up.bitsPerPixel),
+              std::tuple(mode.w, mode.h, int32_t(SDL_BITSPERPIXEL(mode.format))));
+    EXPECT_GT(up.width, 0);
 }
 
 } // namespace

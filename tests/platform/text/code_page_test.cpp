@@ -1,10 +1,15 @@
 #include "platform/text/code_page.h"
+#include "platform/text/system_fonts.h"
+#include "support/scoped_env.h"
+#include "support/temp_files.h"
 
 #include <gtest/gtest.h>
 
 #include <iconv.h>
 
+#include <filesystem>
 #include <string>
+#include <utility>
 
 using namespace platform;
 
@@ -103,4 +108,40 @@ TEST(CodePage, MalformedUtf8BecomesReplacementCharacters)
     for (const auto& [utf8, utf16] : cases)
         EXPECT_EQ(Utf8ToUtf16(utf8), utf16) << utf8;
     EXPECT_EQ(Utf16ToUtf8(u"\xDC00\xD800"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// Font folders of our own in every place the search looks: the data home, ~/.fonts and each
+// absolute XDG data folder, in that order; relative entries do not count.
+TEST(SystemFonts, ExactNamesWinThenTheFirstFoldedOneInFolderOrder)
+{
+    tolvanrise::test::TempFolder dir("system_fonts_");
+    tolvanrise::test::ScopedEnvVar dataHome("XDG_DATA_HOME", dir.Path("data"));
+    tolvanrise::test::ScopedEnvVar home("HOME", dir.Path("home"));
+    tolvanrise::test::ScopedEnvVar dataDirs("XDG_DATA_DIRS",
+                                            "rel:" + dir.Path("d1") + "::" + dir.Path("d2"));
+    for (const char* file :
+         {"data/fonts/sub/Exact.ttf", "data/fonts/BOTH.ttf", "home/.fonts/other.TTF",
+          "d1/fonts/X.ttf", "d2/fonts/Both.ttf", "d2/fonts/X.TTF", "d2/fonts/Case.TTF",
+          "data/fonts/folder.ttf/inner", "rel/fonts/r.ttf"}) {
+        std::filesystem::create_directories(std::filesystem::path(dir.Path(file)).parent_path());
+        ASSERT_TRUE(tolvanrise::test::WriteFileBytes(dir.Path(file), "font")) << file;
+    }
+    tolvanrise::test::ScopedCurrentFolder here(dir.Path());
+
+    const std::pair<const char*, std::string> rows[] = {
+        {"Exact.ttf", dir.Path("data/fonts/sub/Exact.ttf")},
+        {"c:\\windows\\fonts\\Exact.ttf", dir.Path("data/fonts/sub/Exact.ttf")},
+        {"other.TTF", dir.Path("home/.fonts/other.TTF")},
+        {"Both.ttf",
+         dir.Path("d2/fonts/Both.ttf")}, // exact in a later folder beats folded in an earlier one
+        {"x.ttf", dir.Path("d1/fonts/X.ttf")},
+        {"case.ttf", dir.Path("d2/fonts/Case.TTF")},
+        {"Exact.tt", ""},
+        {"folder.ttf", ""},
+        {"r.ttf", ""},
+        {"fonts/", ""},
+        {"", ""},
+        {nullptr, ""}};
+    for (auto [name, expected] : rows)
+        EXPECT_EQ(FindSystemFontFile(name), expected) << (name ? name : "(null)");
 }

@@ -1,4 +1,9 @@
 #include "platform/window/message_box.h"
+#include "platform/window/clipboard.h"
+#include "platform/window/keyboard.h"
+#include "platform/window/messages.h"
+#include "platform/window/window.h"
+#include "support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -84,4 +89,51 @@ TEST_F(MessageBoxTest, BackendThatCannotShowFallsBackToHeadless)
               MessageBoxAnswer::kNo);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("fallback -> No"), std::string::npos);
     EXPECT_EQ(g_seen.calls, 1);
+}
+
+// Without a window system: the clipboard is the program's own, and keys type what they do on a
+// US keyboard.
+TEST(WithoutDisplay, ClipboardIsPrivateAndKeysTypeUsCharacters)
+{
+    std::string text = "old";
+    EXPECT_FALSE(GetClipboardText(text)); // nothing put there yet
+    EXPECT_EQ(text, "");
+    EXPECT_FALSE(SetClipboardText(nullptr, 3));
+    ASSERT_TRUE(SetClipboardText("\xCF\xF0\xE8 1", 5));
+    EXPECT_TRUE(GetClipboardText(text));
+    EXPECT_EQ(text, "\xCF\xF0\xE8 1");
+
+    uint8_t plain[256] = {}, shifted[256] = {};
+    shifted[VK_SHIFT] = 0x80;
+    const std::tuple<int, int, const uint8_t*, char16_t> keys[] = {
+        {'A', 4, plain, u'a'},
+        {'Z', 29, shifted, u'Z'},
+        {'1', 30, shifted, u'!'},
+        {'9', 38, plain, u'9'},
+        {'0', 39, plain, u'0'},
+        {VK_OEM_MINUS, 45, shifted, u'_'},
+        {VK_OEM_PLUS, 46, plain, u'='},
+        {VK_OEM_4, 47, plain, u'['},
+        {VK_OEM_6, 48, shifted, u'}'},
+        {VK_OEM_5, 49, plain, u'\\'},
+        {VK_OEM_1, 51, shifted, u':'},
+        {VK_OEM_7, 52, plain, u'\''},
+        {VK_OEM_3, 53, plain, u'`'},
+        {VK_OEM_COMMA, 54, shifted, u'<'},
+        {VK_OEM_PERIOD, 55, plain, u'.'},
+        {VK_OEM_2, 56, shifted, u'?'},
+        {VK_F1, 58, plain, 0}};
+    for (auto [vk, scan, state, expected] : keys)
+        EXPECT_EQ(int(KeyToChar(vk, scan, state)), int(expected)) << vk;
+}
+
+TEST(WithoutDisplay, AWindowSystemThatCannotStartIsReportedAsSuch)
+{
+    tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "no-such-driver");
+    bool systemFailed = false;
+    EXPECT_EQ(Window::Create("none", 64, 64, &systemFailed), nullptr);
+    EXPECT_TRUE(systemFailed);
+    int w = -1, h = -1;
+    EXPECT_FALSE(GetScreenSize(w, h));
+    EXPECT_EQ(std::pair(w, h), std::pair(0, 0));
 }
