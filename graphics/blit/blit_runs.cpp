@@ -198,7 +198,34 @@ std::unique_ptr<GBlitRuns> GBlitRuns::Build(const GBitmap& image)
     runs->m_pixels = pixels;
     runs->m_mask = mask;
     runs->m_runs.shrink_to_fit();
+    // Only the plain key rule copies pixels as they are; images of the faded format are drawn
+    // by blending, which reads the image and the frame alike.
+    if (image.GetFormat() == dmColorKey)
+        runs->Pack(pixels, image.GetPitch());
     return runs;
+}
+
+void GBlitRuns::Pack(const uint8_t* pixels, int32_t pitch)
+{
+    size_t bytes = 0;
+    for (const uint32_t run : m_runs)
+        bytes += Kind(run) == GRunKind::Opaque ? size_t(Length(run)) * 3 : 0;
+    m_packed.resize(bytes);
+    m_packedStart.reserve(size_t(m_height) + 1);
+    uint8_t* to = m_packed.data();
+    for (int32_t y = 0; y < m_height; ++y) {
+        m_packedStart.push_back(uint32_t(to - m_packed.data()));
+        const uint8_t* from = pixels + ptrdiff_t(y) * pitch;
+        for (const uint32_t* r = RowBegin(y); r != RowEnd(y); ++r) {
+            const size_t n = size_t(Length(*r)) * 3;
+            if (Kind(*r) == GRunKind::Opaque) {
+                std::memcpy(to, from, n);
+                to += n;
+            }
+            from += n;
+        }
+    }
+    m_packedStart.push_back(uint32_t(bytes));
 }
 
 const GBlitRuns* GBlitRuns::Of(const GBitmap& image, GRunSource source, const uint8_t* pixels,

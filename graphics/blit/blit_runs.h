@@ -11,6 +11,9 @@
 // each mask rule reads the kinds its own way (lighten skips mask 0), and the mask-alpha rule,
 // which gains nothing from them, none.
 //
+// A table of format 1 also holds a copy of the pixels it draws (three bytes per drawn pixel),
+// read in place of the image by the whole-row draw.
+//
 // A table describes the pixels as they were when it was built: it records the image's size, key
 // colour and the block it was read from (the pixels of a key table, the mask of a mask table),
 // and the kernels ignore it once any of those differ. Writing new pixels
@@ -68,11 +71,18 @@ public:
     const uint32_t* RowStarts() const { return m_rowStart.data(); }
     // Every row's shape (height entries).
     const GRowSpan* RowSpans() const { return m_spans.data(); }
+    // Tables of format 1: the Opaque runs' pixels, row after row, with nothing between them, so
+    // that a whole-row draw reads one unbroken stream instead of the image's rows with their keyed
+    // stretches; PackedStarts()[y] is where row y's bytes begin (height + 1 entries). Null for
+    // other tables.
+    const uint8_t* Packed() const { return m_packed.empty() ? nullptr : m_packed.data(); }
+    const uint32_t* PackedStarts() const { return m_packedStart.data(); }
 
 private:
     GBlitRuns() = default;
     template <class KindOf>
     void AddRows(int32_t w, int32_t h, KindOf kindOf);
+    void Pack(const uint8_t* pixels, int32_t pitch);
 
     GRunSource m_source = GRunSource::None;
     int32_t m_width = 0;
@@ -83,6 +93,8 @@ private:
     std::vector<uint32_t> m_rowStart; // height + 1 indices into m_runs
     std::vector<uint32_t> m_runs;
     std::vector<GRowSpan> m_spans;
+    std::vector<uint8_t> m_packed;
+    std::vector<uint32_t> m_packedStart;
 };
 
 // Builds and attaches the image's table when its format has one.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "graphics/blit/blit_runs.h"
 #include "support/reference_kernels.h"
@@ -180,6 +181,40 @@ TEST(BlitRuns, TablesAreCheckedAgainstWhatTheyDescribe)
     ASSERT_NE(masked->GetRuns(), nullptr);
     EXPECT_NE(GBlitRuns::Of(*masked, GRunSource::Mask, other, masked->GetAlpha()), nullptr);
     EXPECT_EQ(GBlitRuns::Of(*masked, GRunSource::Mask, masked->GetPixels(), other), nullptr);
+}
+
+// A plain keyed image's table carries its drawn pixels row after row, keyed ones left out; the
+// faded format and mask tables, whose rules blend, carry none.
+TEST(BlitRuns, PlainKeyTablesCarryTheDrawnPixels)
+{
+    std::mt19937 rng(8);
+    auto keyed = reference::MakeSource(GBlitRule::Key, 30, 5, rng);
+    const uint32_t key = 0x123456;
+    ShapeRuns(*keyed, GBlitRule::Key, key, rng, 12);
+    keyed->SetKeyColour(key);
+    keyed->SetFormat(1);
+    PrepareBlitRuns(*keyed);
+    const auto* runs = static_cast<const GBlitRuns*>(keyed->GetRuns());
+    ASSERT_NE(runs, nullptr);
+    std::vector<uint8_t> expected;
+    std::vector<uint32_t> starts;
+    for (int y = 0; y < 5; ++y) {
+        starts.push_back(uint32_t(expected.size()));
+        for (int x = 0; x < 30; ++x) {
+            const uint8_t* p = keyed->GetPixels() + y * keyed->GetPitch() + x * 3;
+            if ((p[0] | p[1] << 8 | p[2] << 16) != int(key))
+                expected.insert(expected.end(), p, p + 3);
+        }
+    }
+    starts.push_back(uint32_t(expected.size()));
+    ASSERT_NE(runs->Packed(), nullptr);
+    EXPECT_EQ(std::vector<uint8_t>(runs->Packed(), runs->Packed() + expected.size()), expected);
+    EXPECT_EQ(std::vector<uint32_t>(runs->PackedStarts(), runs->PackedStarts() + 6), starts);
+
+    keyed->SetFormat(8);
+    PrepareBlitRuns(*keyed);
+    ASSERT_NE(keyed->GetRuns(), nullptr);
+    EXPECT_EQ(static_cast<const GBlitRuns*>(keyed->GetRuns())->Packed(), nullptr);
 }
 
 // Masked sprites of every small width: a hard edge gets a run table, a soft one (blends of a few
