@@ -251,6 +251,9 @@ TEST_F(DecodersTest, OggReaderDecodesTheWholeFileOrLeavesNothing)
     for (const char* name : {"missing.ogg", (const char*)nullptr})
         EXPECT_EQ(reader.Open(name ? Path(name).c_str() : nullptr), kReaderInvalidArg);
     EXPECT_FALSE(reader.IsOpen() || reader.GetDataSize());
+    GOggDecoder ogg;
+    GMp3Decoder mp3;
+    EXPECT_EQ(ogg.Open(nullptr, 0) + mp3.Open(nullptr, 0), 0);
     ASSERT_EQ(reader.Open(Path("stereo22.ogg").c_str()), kReaderOk);
     EXPECT_EQ(reader.GetFormat(), platform::WaveFormat::Pcm(2, 22050, 16));
     EXPECT_EQ(std::tuple(reader.GetFormat().avgBytesPerSec, reader.GetDataSize()),

@@ -310,8 +310,11 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
     EXPECT_EQ(second.StartThread(), 0); // one runs already
     EXPECT_EQ(player->InitModulePlayer(), player->HasModuleLibrary() ? 1 : 0);
     EXPECT_EQ(player->InitModulePlayer(), 0);
+    // Everything made on the device goes with it.
+    ASSERT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateWavBank(0, "WAV\\"));
     system.Shutdown();
-    EXPECT_FALSE(system.GetDevice() || GAudioPlayer::Active());
+    EXPECT_FALSE(system.GetDevice() || GAudioPlayer::Active() || system.GetAudioPlayer() ||
+                 system.GetSoundBank() || system.GetWavBank());
 }
 
 } // namespace
