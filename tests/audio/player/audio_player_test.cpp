@@ -203,6 +203,12 @@ TEST_F(AudioPlayerTest, VolumeSetsTheLevelInHundredthsOfADecibel)
     }
     player->SetVolume(5000);
     EXPECT_NEAR(ToneLevel(Channel(Render(0.2), 2, 0, 0, kRate / 5)), full / 2, full * 0.01);
+    // The buffer made for another format keeps the volume.
+    Tracks({"a.mp3"});
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    int32_t set = 1;
+    player->GetStreamBuffer()->GetVolume(&set);
+    EXPECT_EQ(set, -602);
 }
 
 TEST_F(AudioPlayerTest, NamesThatDoNotFitAreRefusedWhole)
