@@ -229,7 +229,8 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
 
     GMusicManager silent;
     EXPECT_EQ(silent.Init(&volume, nullptr, list.c_str()) +
-                  silent.Init(&volume, player, "missing.ini"),
+                  silent.Init(&volume, player, "missing.ini") +
+                  silent.Init(nullptr, player, list.c_str()) + silent.Init(&volume, player, nullptr),
               0);
     silent.PlayForMode(1);
     EXPECT_EQ(silent.GetMode(), 1);
