@@ -41,7 +41,9 @@ protected:
     void WriteRecord(int32_t number, std::string bytes)
     {
         fs::create_directories(Folder());
-        ASSERT_EQ(WriteUserRecordFile(number, bytes.data(), static_cast<uint32_t>(bytes.size()), Folder().c_str()), 1);
+        ASSERT_EQ(WriteUserRecordFile(number, bytes.data(), static_cast<uint32_t>(bytes.size()),
+                                      Folder().c_str()),
+                  1);
     }
 
     TempFolder m_folder{"profiles_", fs::current_path()};
@@ -123,7 +125,12 @@ TEST_F(ProfilesTest, ImplausibleFieldsFallBackAloneAndTheOldFileIsKeptOnce)
     } cases[] = {
         {"music above the scale", 0, 10001, 300, {0, 1, 4000, 300}, "music volume 10001"},
         {"negative sound", 1, 0, -1, {1, 1, 0, 6000}, "sound volume -1"},
-        {"first flag 9, music INT32_MIN", 9, INT32_MIN, 10000, {1, 1, 4000, 10000}, "first flag 9, music volume"},
+        {"first flag 9, music INT32_MIN",
+         9,
+         INT32_MIN,
+         10000,
+         {1, 1, 4000, 10000},
+         "first flag 9, music volume"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -145,7 +152,8 @@ TEST_F(ProfilesTest, ImplausibleFieldsFallBackAloneAndTheOldFileIsKeptOnce)
         ASSERT_EQ(profiles.Save(), 1);
         EXPECT_EQ(tolvanrise::test::ReadFileBytes(Folder() + "/00000000.bin.damaged"), onDisk);
         std::string back(GPlayerProfiles::kStoreSize, '\0');
-        ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()), 1);
+        ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()),
+                  1);
         EXPECT_EQ(back.substr(sizeof settings), bytes.substr(sizeof settings));
         // Mended: the next save makes no copy.
         fs::remove(Folder() + "/00000000.bin.damaged");
@@ -196,13 +204,29 @@ TEST_F(ProfilesTest, TopScoresRoundTripAsRecord9999)
 
     GTopScoreTable again(Folder());
     ASSERT_EQ(again.Load(), 1);
-    EXPECT_EQ(std::tuple(std::string(again.Entries()[0].name), again.Entries()[0].score, again.Entries()[29].score),
+    EXPECT_EQ(std::tuple(std::string(again.Entries()[0].name), again.Entries()[0].score,
+                         again.Entries()[29].score),
               std::tuple(std::string("Ada"), 12345, -1));
 
     // A name without its terminator in the file still ends inside its field.
     WriteRecord(9999, std::string(1080, 'x'));
     ASSERT_EQ(again.Load(), 1);
     EXPECT_EQ(std::strlen(again.Entries()[0].name), sizeof again.Entries()[0].name - 1);
+
+    // Each damaged read says why; a whole file read after one leaves nothing to keep aside.
+    for (auto [bytes, said] : {std::pair{std::string(1080, 'x'), "a name runs past its field"},
+                               {std::string(500, '\0'), "it is not 1080 bytes long"}}) {
+        WriteRecord(9999, bytes);
+        again.TakeNotes();
+        again.Load();
+        const std::vector<std::string> notes = again.TakeNotes();
+        ASSERT_EQ(notes.size(), 1u) << said;
+        EXPECT_NE(notes[0].find(said), std::string::npos) << notes[0];
+    }
+    WriteRecord(9999, std::string(1080, '\0'));
+    ASSERT_EQ(again.Load(), 1);
+    ASSERT_EQ(again.Save(), 1);
+    EXPECT_FALSE(fs::exists(Folder() + "/00009999.bin.damaged"));
 }
 
 } // namespace
