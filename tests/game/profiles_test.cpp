@@ -19,8 +19,11 @@ namespace {
 namespace fs = std::filesystem;
 using tolvanrise::test::TempFolder;
 
+int g_alerts = 0;
+
 bool SilentAlert(const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer)
 {
+    ++g_alerts;
     answer = platform::MessageBoxAnswer::kOk;
     return true;
 }
@@ -83,6 +86,15 @@ TEST_F(ProfilesTest, BytesBeyondTheSettingsSurviveASave)
     std::string back(GPlayerProfiles::kStoreSize, '\0');
     ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()), 1);
     EXPECT_EQ(back.substr(sizeof settings), bytes.substr(sizeof settings));
+
+    // A store that cannot be read afterwards gives the defaults, the players' bytes included.
+    fs::remove(Folder() + "/00000000.bin");
+    fs::create_directory(Folder() + "/00000000.bin");
+    EXPECT_EQ(profiles.Load(), 0);
+    EXPECT_EQ(Values(profiles.GetDefaultSettings()), std::tuple(1, 1, 4000, 6000));
+    ASSERT_EQ(profiles.Save(), 1);
+    ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()), 1);
+    EXPECT_EQ(back.substr(sizeof settings), std::string(back.size() - sizeof settings, '\0'));
 }
 
 TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
@@ -106,8 +118,10 @@ TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
         settings.flags[1] = c.flag;
         std::memcpy(bytes.data(), &settings, sizeof settings);
         WriteRecord(0, c.empty ? std::string() : bytes);
+        EXPECT_NE(settings.IsPlausible(), !c.empty) << c.what;
         GPlayerProfiles profiles(Folder());
         EXPECT_EQ(profiles.Load(), 0) << c.what;
+        EXPECT_TRUE(profiles.GetDefaultSettings().IsPlausible()) << c.what;
         EXPECT_EQ(Values(profiles.GetDefaultSettings()), std::tuple(1, 1, 4000, 6000)) << c.what;
     }
 }
@@ -149,7 +163,9 @@ TEST_F(ProfilesTest, ImplausibleFieldsFallBackAloneAndTheOldFileIsKeptOnce)
         const std::vector<std::string> notes = profiles.TakeNotes();
         ASSERT_EQ(notes.size(), 1u);
         EXPECT_NE(notes[0].find(c.said), std::string::npos) << notes[0];
+        g_alerts = 0;
         ASSERT_EQ(profiles.Save(), 1);
+        EXPECT_EQ(g_alerts, 1); // the player hears of the copy
         EXPECT_EQ(tolvanrise::test::ReadFileBytes(Folder() + "/00000000.bin.damaged"), onDisk);
         std::string back(GPlayerProfiles::kStoreSize, '\0');
         ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()),
