@@ -242,6 +242,23 @@ TEST_F(DialogStatesTest, AnAppearingDialogPresentsWhatChangedAfterItsFirstFrame)
               std::tuple(5, 6, 21, 7));
 }
 
+// Before it has a state a dialog takes no input and its frames go on; a listener is told once
+// however often it was added, and a null one is never added.
+TEST_F(DialogStatesTest, WithoutAStateADialogTakesNoInput)
+{
+    GDialog bare(&m_app, &m_system);
+    for (GDialogStateListener* listener :
+         std::vector<GDialogStateListener*>{nullptr, &m_listener, &m_listener})
+        bare.AddStateListener(listener);
+    EXPECT_EQ(
+        (std::vector<int>{bare.Update(30), bare.OnKeyUp('A'), bare.OnChar('a'), bare.OnKeyDown('A'),
+                          bare.OnLButtonDrag(1, 1), bare.OnLButtonUp(1, 1)}),
+        (std::vector<int>{1, 0, 0, 0, 0, 0}));
+    bare.SetState(std::make_unique<GDialogNormalState>(bare));
+    EXPECT_EQ(m_listener.labels, (std::vector<std::pair<int, std::string>>{{0, "stNormal"}}));
+    bare.SetState(nullptr);
+}
+
 // A dialog deleted while it appears does not leave every later command held.
 TEST_F(DialogStatesTest, ADialogDeletedWhileAppearingReleasesTheFilter)
 {

@@ -161,6 +161,9 @@ TEST_F(ControlKeysTest, ListBox)
                                     {0, VK_NEXT, "0", "3", 1},
                                     {0, VK_PRIOR, "4", "1", 1},
                                     {0, VK_LEFT, "2", "2", 0},
+                                    // A selection out of range is none.
+                                    {0, VK_DOWN, "5", "0", 1},
+                                    {0, VK_UP, "-2", "4", 1},
                                 });
     shown->SetSelected(4);
     EXPECT_EQ(shown->GetTopIndex(), 2); // the selection stays in view
@@ -182,6 +185,10 @@ TEST_F(ControlKeysTest, TabControl)
                                     {0, VK_HOME, "2", "0", 1},
                                     {0, VK_DOWN, "1", "1", 0},
                                 });
+    // Chosen by the program, a tab is not reported as the user's choice.
+    const int queued = Queued();
+    static_cast<GTabControl*>(dialog->FindControl("tabOptions"))->SetSelected(1);
+    EXPECT_EQ(Queued(), queued);
 }
 
 TEST_F(ControlKeysTest, TextEdit)
