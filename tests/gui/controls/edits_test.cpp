@@ -83,6 +83,7 @@ TEST_F(EditsTest, CopyCutAndPasteRoundTripThroughThePlatformClipboard)
     Chord(VK_SHIFT, VK_LEFT);
     Chord(VK_CONTROL, 'X');
     EXPECT_EQ(textEdit->GetBuffer().GetText(), U("he"));
+    EXPECT_TRUE(textEdit->GetText() == "he"); // the control's text follows the cut
     EXPECT_EQ(Clipboard(app), "llo");
 
     Click(150, 210);
