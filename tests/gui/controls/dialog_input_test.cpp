@@ -222,6 +222,15 @@ TEST_F(MouseRoadTest, SliderFollowsPressAndDragWithinItsRange)
     EXPECT_TRUE(thumb.left >= 100 && thumb.right <= 299 &&
                 (thumb.left + thumb.right) / 2 - 200 <= 2);
     EXPECT_EQ(clicks.size(), 2u); // 0 was the value already; then 100, nothing past the end, ~50
+
+    // A range of one value, or reversed: every place on the track is that value.
+    for (auto [low, high, value] : {std::tuple{7, 7, 7}, {9, 3, 9}}) {
+        slider->SetRange(low, high);
+        Press(250, 210);
+        Drag(120, 210);
+        Release(120, 210);
+        EXPECT_EQ(slider->GetValue(), value) << low << ".." << high;
+    }
 }
 
 TEST_F(MouseRoadTest, ClicksToggleCheckBoxesAndSelectListRowsAndADoubleClickCountsAsAPress)
