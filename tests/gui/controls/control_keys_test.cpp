@@ -6,9 +6,11 @@
 
 #include <string>
 
+#include "graphics/scene/clip_array.h"
 #include "gui/controls/button.h"
 #include "gui/controls/list_box.h"
 #include "gui/controls/slider_bar.h"
+#include "gui/controls/st_animators.h"
 #include "gui/controls/tab_control.h"
 #include "gui/controls/ttf_controls.h"
 #include "support/gui_controls.h"
@@ -189,6 +191,41 @@ TEST_F(ControlKeysTest, TabControl)
     const int queued = Queued();
     static_cast<GTabControl*>(dialog->FindControl("tabOptions"))->SetSelected(1);
     EXPECT_EQ(Queued(), queued);
+}
+
+// A caption shows what it is given and keeps its clips in the container as it grows; detached,
+// it leaves none behind.
+TEST_F(ControlKeysTest, CaptionShowsWhatItIsGivenAndGrowsInItsContainer)
+{
+    GCaption caption(font);
+    caption.Attach(*dialog);
+    GClipArray& list = *dialog->GetClips();
+    const struct {
+        const char* text;
+        uint32_t colour;
+        uint8_t alpha;
+        bool visible;
+    } shows[] = {
+        {"ab", 0x102030, 255, true},
+        {"ab", 0x405060, 128, true},
+        {"a caption far longer than the first", 0x405060, 0, false},
+        {"", 0, 255, true},
+    };
+    std::vector<GBmpText*> texts;
+    for (const auto& s : shows) {
+        caption.Show(GWString(s.text), s.colour, s.alpha, static_cast<GTextAnchor>(1), 50, 60,
+                     s.visible);
+        GBmpText* text = caption.GetText();
+        ASSERT_TRUE(text);
+        texts.push_back(text);
+        EXPECT_TRUE(text->GetText() == s.text && text->GetColor() == s.colour &&
+                    text->GetAlpha() == s.alpha && text->IsVisible() == s.visible)
+            << s.text;
+        EXPECT_GE(list.Find(&text->GetClip(0)), 0) << s.text;
+    }
+    EXPECT_NE(texts.front(), texts.back()); // outgrown and replaced
+    caption.Detach(*dialog);
+    EXPECT_EQ(list.Find(&caption.GetText()->GetClip(0)), -1);
 }
 
 TEST_F(ControlKeysTest, TextEdit)

@@ -258,7 +258,8 @@ TEST_F(MouseRoadTest, ClicksToggleCheckBoxesAndSelectListRowsAndADoubleClickCoun
     Drag(450, 325);
     Release(450, 325);
     EXPECT_EQ(list->GetSelected(), 1);
-    EXPECT_EQ(clicks, (Log{"click cbMusic", "click cbMusic", "click lstNames", "click lstNames", "click lstNames"}));
+    EXPECT_EQ(clicks, (Log{"click cbMusic", "click cbMusic", "click lstNames", "click lstNames",
+                           "click lstNames"}));
     EXPECT_EQ(dialog->GetFocus(), list);
 }
 

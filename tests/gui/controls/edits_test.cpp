@@ -229,16 +229,20 @@ TEST_F(EditsTest, RasterLabelBlendsItsGlyphsRightAlignedAndAtHalfStrengthWhenDis
     for (uint8_t alpha : {uint8_t(255), uint8_t(128)}) {
         shown->SetEnabled(alpha == 255);
         app.OnFrame(30);
-        const uint32_t colour = alpha == 255 ? shown->GetColours().text : shown->GetColours().disabledText;
+        const uint32_t colour =
+            alpha == 255 ? shown->GetColours().text : shown->GetColours().disabledText;
         int inked = 0;
         for (int row = 0; row < raster->GetHeight(); ++row)
             for (int col = 0; col < g.width; ++col) {
-                const uint8_t mask = sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
+                const uint8_t mask =
+                    sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
                 // Over the black screen: d + ((c - d) * (255 - m) * alpha >> 16) with d = 0.
                 uint32_t expected = 0;
                 for (int shift = 0; shift < 24; shift += 8)
-                    expected |= uint32_t(((colour >> shift & 0xFF) * (255 - mask) * alpha) >> 16) << shift;
-                EXPECT_EQ(Pixel(left + col, top + row), expected) << int(alpha) << " " << col << "," << row;
+                    expected |= uint32_t(((colour >> shift & 0xFF) * (255 - mask) * alpha) >> 16)
+                                << shift;
+                EXPECT_EQ(Pixel(left + col, top + row), expected)
+                    << int(alpha) << " " << col << "," << row;
                 inked += mask < 255;
             }
         EXPECT_GT(inked, 10);
