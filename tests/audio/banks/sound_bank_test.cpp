@@ -161,6 +161,11 @@ TEST_F(SoundBankTest, DisablingStopsEverythingPlayingWhileOffDoesNothingALostBuf
     // Panned fully right.
     EXPECT_TRUE(MaxAbs(Channel(out, 2, 0, 0, 2000)) == 0 &&
                 MaxAbs(Channel(out, 2, 1, 0, 2000)) > 16000);
+    // Played again without a restart, a playing sound goes on from where it is.
+    bank->Play(0, 0);
+    uint32_t at = 0;
+    bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&at, nullptr);
+    EXPECT_GT(at, 0u);
     bank->StopSound(0);
     bank->Play(1, 1); // half a second: it plays once and stops
     system.GetDevice()->Render(44100, &out);

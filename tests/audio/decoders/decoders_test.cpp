@@ -243,6 +243,9 @@ TEST_F(DecodersTest, ModuleWithoutTheLibraryOpensNothing)
     platform::SetModuleLibraryName(nullptr);
     GModuleDecoder decoder(nullptr);
     EXPECT_EQ(decoder.Init() + decoder.Open(Path("two.mod").c_str(), 0), 0);
+    uint8_t byte = 1;
+    int32_t count = 0;
+    EXPECT_EQ(decoder.Read(nullptr, 4, &count) + decoder.Read(&byte, -1, &count), 0);
 }
 
 TEST_F(DecodersTest, OggReaderDecodesTheWholeFileOrLeavesNothing)
