@@ -226,6 +226,12 @@ TEST_F(ControlKeysTest, CaptionShowsWhatItIsGivenAndGrowsInItsContainer)
     EXPECT_NE(texts.front(), texts.back()); // outgrown and replaced
     caption.Detach(*dialog);
     EXPECT_EQ(list.Find(&caption.GetText()->GetClip(0)), -1);
+    // Shown before it is attached, its text joins the container with it.
+    GCaption early(font);
+    early.Show(GWString("ab"), 0, 255, static_cast<GTextAnchor>(0), 5, 5, true);
+    early.Attach(*dialog);
+    EXPECT_GE(list.Find(&early.GetText()->GetClip(0)), 0);
+    early.Detach(*dialog);
 }
 
 TEST_F(ControlKeysTest, TextEdit)
