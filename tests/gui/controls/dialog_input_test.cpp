@@ -227,6 +227,7 @@ TEST_F(MouseRoadTest, SliderFollowsPressAndDragWithinItsRange)
     for (auto [low, high, value] : {std::tuple{7, 7, 7}, {9, 3, 9}}) {
         slider->SetRange(low, high);
         Press(250, 210);
+        EXPECT_TRUE(slider->IsPressed()); // drawn pressed while held
         Drag(120, 210);
         Release(120, 210);
         EXPECT_EQ(slider->GetValue(), value) << low << ".." << high;
