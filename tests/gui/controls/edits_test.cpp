@@ -218,34 +218,41 @@ TEST_F(EditsTest, RasterLabelBlendsItsGlyphsRightAlignedAndAtHalfStrengthWhenDis
     // Dirty areas are cleared to black, so each drawing blends over black.
     dialog->SetBackgroundMode(kBackgroundFill);
     dialog->SetBackgroundColour(0);
-    auto label = std::make_unique<GEditLabel>("lblCode", raster, GTextAlign::Right);
-    label->SetRect(GRect{400, 100, 499, 119});
-    label->SetText(GWString("H"));
-    GBaseControl* shown = dialog->AddControl(std::move(label));
     const GOldFont::Glyph& g = *raster->GetGlyph('H');
     const GBitmap& sheet = *raster->GetSheet();
-    const int left = 500 - raster->GetTextWidth("H") + g.left;
-    const int top = 100 + (20 - raster->GetHeight()) / 2;
-    for (uint8_t alpha : {uint8_t(255), uint8_t(128)}) {
-        shown->SetEnabled(alpha == 255);
-        app.OnFrame(30);
-        const uint32_t colour =
-            alpha == 255 ? shown->GetColours().text : shown->GetColours().disabledText;
-        int inked = 0;
-        for (int row = 0; row < raster->GetHeight(); ++row)
-            for (int col = 0; col < g.width; ++col) {
-                const uint8_t mask =
-                    sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
-                // Over the black screen: d + ((c - d) * (255 - m) * alpha >> 16) with d = 0.
-                uint32_t expected = 0;
-                for (int shift = 0; shift < 24; shift += 8)
-                    expected |= uint32_t(((colour >> shift & 0xFF) * (255 - mask) * alpha) >> 16)
-                                << shift;
-                EXPECT_EQ(Pixel(left + col, top + row), expected)
-                    << int(alpha) << " " << col << "," << row;
-                inked += mask < 255;
-            }
-        EXPECT_GT(inked, 10);
+    // Right-aligned in 400..499 on rows 100..119; centred in the same columns 30 rows lower.
+    for (const GTextAlign align : {GTextAlign::Right, GTextAlign::Centre}) {
+        const int y0 = align == GTextAlign::Right ? 100 : 130;
+        auto label = std::make_unique<GEditLabel>("lblCode", raster, align);
+        label->SetRect(GRect{400, int16_t(y0), 499, int16_t(y0 + 19)});
+        label->SetText(GWString("H"));
+        GBaseControl* shown = dialog->AddControl(std::move(label));
+        const int left = (align == GTextAlign::Right ? 500 - raster->GetTextWidth("H")
+                                                     : raster->CenterX("H", 400, 500)) +
+                         g.left;
+        const int top = y0 + (20 - raster->GetHeight()) / 2;
+        for (uint8_t alpha : {uint8_t(255), uint8_t(128)}) {
+            shown->SetEnabled(alpha == 255);
+            app.OnFrame(30);
+            const uint32_t colour =
+                alpha == 255 ? shown->GetColours().text : shown->GetColours().disabledText;
+            int inked = 0;
+            for (int row = 0; row < raster->GetHeight(); ++row)
+                for (int col = 0; col < g.width; ++col) {
+                    const uint8_t mask =
+                        sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
+                    // Over the black screen: d + ((c - d) * (255 - m) * alpha >> 16) with d = 0.
+                    uint32_t expected = 0;
+                    for (int shift = 0; shift < 24; shift += 8)
+                        expected |=
+                            uint32_t(((colour >> shift & 0xFF) * (255 - mask) * alpha) >> 16)
+                            << shift;
+                    EXPECT_EQ(Pixel(left + col, top + row), expected)
+                        << int(alpha) << " " << col << "," << row;
+                    inked += mask < 255;
+                }
+            EXPECT_GT(inked, 10);
+        }
     }
     EXPECT_EQ(dialog->ControlAt(450, 110), nullptr); // labels let the mouse through
 }
