@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <string>
 
 #include "graphics/scene/clip_array.h"
@@ -11,6 +13,7 @@
 #include "gui/controls/list_box.h"
 #include "gui/controls/slider_bar.h"
 #include "gui/controls/st_animators.h"
+#include "gui/controls/static_label.h"
 #include "gui/controls/tab_control.h"
 #include "gui/controls/ttf_controls.h"
 #include "support/gui_controls.h"
@@ -232,6 +235,37 @@ TEST_F(ControlKeysTest, CaptionShowsWhatItIsGivenAndGrowsInItsContainer)
     early.Attach(*dialog);
     EXPECT_GE(list.Find(&early.GetText()->GetClip(0)), 0);
     early.Detach(*dialog);
+}
+
+// A static label's text starts at its left edge, centres on its middle or ends at its right
+// edge as aligned: the span of its visible glyph clips, in whole pixels.
+TEST_F(ControlKeysTest, StaticLabelPlacesItsTextAsAligned)
+{
+    GClipArray& list = *dialog->GetClips();
+    std::vector<std::pair<int, int>> spans;
+    for (const GTextAlign align : {GTextAlign::Left, GTextAlign::Centre, GTextAlign::Right}) {
+        auto label = std::make_unique<GStaticLabel>("lblTitle", font, align);
+        label->SetRect(
+            GRect{100, int16_t(300 + 40 * spans.size()), 499, int16_t(329 + 40 * spans.size())});
+        label->SetText(GWString("Menu"));
+        const int first = list.GetCount();
+        dialog->AddControl(std::move(label));
+        app.OnFrame(30);
+        int left = INT32_MAX, right = INT32_MIN;
+        for (int i = first; i < list.GetCount(); ++i)
+            if (const GClip* clip = list.GetAt(i); clip && clip->IsVisible()) {
+                left = std::min(left, FixedWhole(clip->GetX()));
+                right = std::max(right, FixedWhole(clip->GetX()));
+            }
+        ASSERT_LT(left, right) << int(align);
+        spans.emplace_back(left, right);
+    }
+    const int width = spans[0].second - spans[0].first;
+    EXPECT_LE(std::abs(spans[0].first - 100), 2);
+    EXPECT_LE(std::abs((spans[1].first + spans[1].second) / 2 - 299), width / 2 + 2);
+    EXPECT_TRUE(spans[0].first < spans[1].first && spans[1].first < spans[2].first &&
+                spans[2].second < 499);
+    EXPECT_GT(spans[2].first, 499 - 2 * width);
 }
 
 TEST_F(ControlKeysTest, TextEdit)
