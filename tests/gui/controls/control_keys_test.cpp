@@ -46,8 +46,10 @@ std::string StateOf(GBaseControl& control)
         std::string text;
         for (char16_t c : b.GetText())
             text += char(c);
+        // The control shows what the buffer holds after every edit.
+        const bool shown = edit->GetText().View() == std::u16string_view(b.GetText());
         return text + "|" + std::to_string(b.GetCaret()) + "|" +
-               std::to_string(b.GetSelectionStart());
+               std::to_string(b.GetSelectionStart()) + (shown ? "" : " (not shown)");
     }
     return "";
 }
@@ -291,6 +293,8 @@ TEST_F(ControlKeysTest, TextEdit)
               {VK_SHIFT, VK_HOME, "abc|2|2", "abc|0|0", 0},
               {0, 'X', "abcd|3|1", "axd|2|2", 0}, // typing replaces the selection
               {0, VK_BACK, "abcd|3|1", "ad|1|1", 0},
+              {0, VK_DELETE, "abcd|3|1", "ad|1|1", 0},
+              {0, VK_RIGHT, "abc|1|3", "abc|3|3", 0}, // to the selection's end
               {VK_CONTROL, 'A', "abc|1|1", "abc|3|0", 0},
               {0, VK_RETURN, "abc|1|1", "abc|1|1", 0},
               {0, VK_ESCAPE, "abc|1|1", "abc|1|1", 0},
