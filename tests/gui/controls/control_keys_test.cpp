@@ -150,6 +150,13 @@ TEST_F(ControlKeysTest, SliderBar)
                                       {0, VK_PRIOR, "95", "100", 1},
                                       {0, VK_SPACE, "50", "50", 0},
                                   });
+    // Values snap to whole steps counted from the minimum; the maximum stays reachable.
+    auto* shown = static_cast<GSliderBar*>(dialog->FindControl("slMusic"));
+    shown->SetRange(10, 112);
+    std::vector<int32_t> values;
+    for (int32_t value : {23, 22, -5, 200, 111, 109})
+        shown->SetValue(value), values.push_back(shown->GetValue());
+    EXPECT_EQ(values, (std::vector<int32_t>{25, 20, 10, 112, 110, 110}));
 }
 
 TEST_F(ControlKeysTest, ListBox)
@@ -192,9 +199,15 @@ TEST_F(ControlKeysTest, TabControl)
                                     {0, VK_HOME, "2", "0", 1},
                                     {0, VK_DOWN, "1", "1", 0},
                                 });
+    // Three tabs share the control's 200 columns (100..299) in whole pixels.
+    auto* shown = static_cast<GTabControl*>(dialog->FindControl("tabOptions"));
+    std::vector<std::pair<int, int>> columns;
+    for (int i = 0; i < 3; ++i)
+        columns.emplace_back(shown->GetTabRect(i).left, shown->GetTabRect(i).right);
+    EXPECT_EQ(columns, (std::vector<std::pair<int, int>>{{100, 165}, {166, 232}, {233, 299}}));
     // Chosen by the program, a tab is not reported as the user's choice.
     const int queued = Queued();
-    static_cast<GTabControl*>(dialog->FindControl("tabOptions"))->SetSelected(1);
+    shown->SetSelected(1);
     EXPECT_EQ(Queued(), queued);
 }
 

@@ -105,6 +105,7 @@ TEST_F(DialogBuilderTest, BrokenControlsAreLeftOutWithOneLineEach)
         {"huge", "Control { Name = slX X = 1 Y = 1 Width = 2147483647 Height = 5 }", 1,
          "outside the screen"},
         {"no size", "Control { Name = slX X = 1 Y = 1 Width = 0 Height = 5 }", 1, "no size"},
+        {"no height", "Control { Name = slX X = 1 Y = 1 Width = 5 }", 1, "no size"},
         {"missing animation",
          "Control { Name = lblX X = 1 Y = 1 Width = 5 Height = 5 Animation = none.cfg }", 1,
          "cannot play the animation \"none.cfg\""},
