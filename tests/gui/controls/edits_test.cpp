@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cstring>
 #include <string>
 
@@ -211,6 +213,45 @@ TEST_F(EditsTest, TrueTypeEditPixelsMatchEachGlyphDrawnAloneAtItsPen)
     // Nothing of the edit leaves its rectangle.
     EXPECT_EQ(Pixel(99, 110), 0u);
     EXPECT_EQ(Pixel(300, 110), 0u);
+}
+
+// A TrueType label's line starts at the image's left, centres or ends at its right as aligned,
+// and sits in the middle of the image's height.
+TEST_F(EditsTest, TrueTypeLabelPlacesItsLineAsAligned)
+{
+    constexpr int kWidth = 120, kHeight = 40;
+    std::vector<std::array<int, 4>> boxes; // inked left, right, top, bottom
+    int lineHeight = 0;
+    // The last one is left-aligned again, 20 rows taller.
+    for (const GTextAlign align :
+         {GTextAlign::Left, GTextAlign::Centre, GTextAlign::Right, GTextAlign::Left}) {
+        const int height = boxes.size() == 3 ? kHeight + 20 : kHeight;
+        GTextLabel label("lblA", "DejaVuSans.ttf", 12, align);
+        label.SetText(GWString("Hi"));
+        lineHeight = label.GetFace().LineHeight();
+        std::unique_ptr<GBitmap> image(GBitmap::Create(kWidth, int16_t(height), 0, 2));
+        std::memset(image->GetAlpha(), 255, kWidth * height);
+        label.RenderText(*image);
+        std::array<int, 4> box{kWidth, -1, height, -1};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                if (image->GetAlpha()[y * kWidth + x] < 255)
+                    box = {std::min(box[0], x), std::max(box[1], x), std::min(box[2], y),
+                           std::max(box[3], y)};
+        ASSERT_GE(box[1], box[0]) << int(align);
+        boxes.push_back(box);
+    }
+    const int width = boxes[0][1] - boxes[0][0];
+    EXPECT_LE(boxes[0][0], 2);
+    EXPECT_LE(std::abs((boxes[1][0] + boxes[1][1]) / 2 - kWidth / 2), 2);
+    EXPECT_GE(boxes[2][1], kWidth - 3);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(boxes[i][1] - boxes[i][0], width);
+        EXPECT_EQ(std::pair(boxes[i][2], boxes[i][3]), std::pair(boxes[0][2], boxes[0][3]));
+    }
+    // The line's top moves by half of what the image grew.
+    const int moved = (kHeight + 20 - lineHeight) / 2 - (kHeight - lineHeight) / 2;
+    EXPECT_EQ(boxes[3][2] - boxes[0][2], moved);
 }
 
 TEST_F(EditsTest, RasterLabelBlendsItsGlyphsRightAlignedAndAtHalfStrengthWhenDisabled)
