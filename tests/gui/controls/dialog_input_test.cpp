@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/scene/clip_array.h"
 #include "foundation/cfg/cfg_node.h"
 #include "gui/ani_static_label_animator.h"
 #include "gui/control_listener.h"
@@ -232,6 +233,31 @@ TEST_F(MouseRoadTest, SliderFollowsPressAndDragWithinItsRange)
         Release(120, 210);
         EXPECT_EQ(slider->GetValue(), value) << low << ".." << high;
     }
+    // Narrower than its thumb, a slider has no track to travel: a press gives the minimum.
+    slider->SetRange(5, 50);
+    slider->SetValue(30);
+    slider->SetRect(GRect{100, 200, 102, 219});
+    Press(101, 210);
+    Release(101, 210);
+    EXPECT_EQ(slider->GetValue(), 5);
+
+    // A check box set by the program shows its mark at the next frame.
+    GClipArray& list = *dialog->GetClips();
+    const auto visible = [&] {
+        int n = 0;
+        for (int i = 0; i < list.GetCount(); ++i)
+            n += list.GetAt(i) && list.GetAt(i)->IsVisible();
+        return n;
+    };
+    auto box =
+        std::make_unique<GCheckBox>("cbMusic", system.GetBmpFontManager()->FindFont("Sans12"));
+    box->SetRect(GRect{100, 300, 299, 319});
+    auto* music = static_cast<GCheckBox*>(dialog->AddControl(std::move(box)));
+    app.OnFrame(30);
+    const int before = visible();
+    music->SetChecked(true);
+    app.OnFrame(30);
+    EXPECT_EQ(visible(), before + 1);
 }
 
 TEST_F(MouseRoadTest, ClicksToggleCheckBoxesAndSelectListRowsAndADoubleClickCountsAsAPress)
