@@ -166,6 +166,9 @@ TEST_F(SoundBankTest, DisablingStopsEverythingPlayingWhileOffDoesNothingALostBuf
     uint32_t at = 0;
     bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&at, nullptr);
     EXPECT_GT(at, 0u);
+    bank->Play(0, 1); // and with one, from its start
+    bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&at, nullptr);
+    EXPECT_EQ(at, 0u);
     bank->StopSound(0);
     bank->Play(1, 1); // half a second: it plays once and stops
     system.GetDevice()->Render(44100, &out);

@@ -215,8 +215,8 @@ TEST_F(AudioPlayerTest, NamesThatDoNotFitAreRefusedWhole)
 {
     player->ClearTracks();
     EXPECT_EQ(player->AddTrack(nullptr, 0) + player->AddTrack(std::string(256, 'x').c_str(), 0), 0);
-    EXPECT_EQ(player->FindTrack(nullptr, 0), -1);
     EXPECT_EQ(player->AddTrack(std::string(255, 'x').c_str(), 0), 1);
+    EXPECT_EQ(player->FindTrack(nullptr, 0), -1);
     for (int i = 1; i < GAudioPlayer::kMaxTracks; ++i)
         ASSERT_EQ(player->AddTrack("a.ogg", 0), 1);
     EXPECT_EQ(player->AddTrack("a.ogg", 0), 0);
