@@ -19,8 +19,11 @@ namespace {
 namespace fs = std::filesystem;
 using tolvanrise::test::TempFolder;
 
+int g_alerts = 0;
+
 bool SilentAlert(const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer)
 {
+    ++g_alerts;
     answer = platform::MessageBoxAnswer::kOk;
     return true;
 }
@@ -41,7 +44,9 @@ protected:
     void WriteRecord(int32_t number, std::string bytes)
     {
         fs::create_directories(Folder());
-        ASSERT_EQ(WriteUserRecordFile(number, bytes.data(), static_cast<uint32_t>(bytes.size()), Folder().c_str()), 1);
+        ASSERT_EQ(WriteUserRecordFile(number, bytes.data(), static_cast<uint32_t>(bytes.size()),
+                                      Folder().c_str()),
+                  1);
     }
 
     TempFolder m_folder{"profiles_", fs::current_path()};
@@ -81,6 +86,15 @@ TEST_F(ProfilesTest, BytesBeyondTheSettingsSurviveASave)
     std::string back(GPlayerProfiles::kStoreSize, '\0');
     ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()), 1);
     EXPECT_EQ(back.substr(sizeof settings), bytes.substr(sizeof settings));
+
+    // A store that cannot be read afterwards gives the defaults, the players' bytes included.
+    fs::remove(Folder() + "/00000000.bin");
+    fs::create_directory(Folder() + "/00000000.bin");
+    EXPECT_EQ(profiles.Load(), 0);
+    EXPECT_EQ(Values(profiles.GetDefaultSettings()), std::tuple(1, 1, 4000, 6000));
+    ASSERT_EQ(profiles.Save(), 1);
+    ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()), 1);
+    EXPECT_EQ(back.substr(sizeof settings), std::string(back.size() - sizeof settings, '\0'));
 }
 
 TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
@@ -104,8 +118,10 @@ TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
         settings.flags[1] = c.flag;
         std::memcpy(bytes.data(), &settings, sizeof settings);
         WriteRecord(0, c.empty ? std::string() : bytes);
+        EXPECT_NE(settings.IsPlausible(), !c.empty) << c.what;
         GPlayerProfiles profiles(Folder());
         EXPECT_EQ(profiles.Load(), 0) << c.what;
+        EXPECT_TRUE(profiles.GetDefaultSettings().IsPlausible()) << c.what;
         EXPECT_EQ(Values(profiles.GetDefaultSettings()), std::tuple(1, 1, 4000, 6000)) << c.what;
     }
 }
@@ -123,7 +139,12 @@ TEST_F(ProfilesTest, ImplausibleFieldsFallBackAloneAndTheOldFileIsKeptOnce)
     } cases[] = {
         {"music above the scale", 0, 10001, 300, {0, 1, 4000, 300}, "music volume 10001"},
         {"negative sound", 1, 0, -1, {1, 1, 0, 6000}, "sound volume -1"},
-        {"first flag 9, music INT32_MIN", 9, INT32_MIN, 10000, {1, 1, 4000, 10000}, "first flag 9, music volume"},
+        {"first flag 9, music INT32_MIN",
+         9,
+         INT32_MIN,
+         10000,
+         {1, 1, 4000, 10000},
+         "first flag 9, music volume"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -142,10 +163,13 @@ TEST_F(ProfilesTest, ImplausibleFieldsFallBackAloneAndTheOldFileIsKeptOnce)
         const std::vector<std::string> notes = profiles.TakeNotes();
         ASSERT_EQ(notes.size(), 1u);
         EXPECT_NE(notes[0].find(c.said), std::string::npos) << notes[0];
+        g_alerts = 0;
         ASSERT_EQ(profiles.Save(), 1);
+        EXPECT_EQ(g_alerts, 1); // the player hears of the copy
         EXPECT_EQ(tolvanrise::test::ReadFileBytes(Folder() + "/00000000.bin.damaged"), onDisk);
         std::string back(GPlayerProfiles::kStoreSize, '\0');
-        ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()), 1);
+        ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()),
+                  1);
         EXPECT_EQ(back.substr(sizeof settings), bytes.substr(sizeof settings));
         // Mended: the next save makes no copy.
         fs::remove(Folder() + "/00000000.bin.damaged");
@@ -196,13 +220,29 @@ TEST_F(ProfilesTest, TopScoresRoundTripAsRecord9999)
 
     GTopScoreTable again(Folder());
     ASSERT_EQ(again.Load(), 1);
-    EXPECT_EQ(std::tuple(std::string(again.Entries()[0].name), again.Entries()[0].score, again.Entries()[29].score),
+    EXPECT_EQ(std::tuple(std::string(again.Entries()[0].name), again.Entries()[0].score,
+                         again.Entries()[29].score),
               std::tuple(std::string("Ada"), 12345, -1));
 
     // A name without its terminator in the file still ends inside its field.
     WriteRecord(9999, std::string(1080, 'x'));
     ASSERT_EQ(again.Load(), 1);
     EXPECT_EQ(std::strlen(again.Entries()[0].name), sizeof again.Entries()[0].name - 1);
+
+    // Each damaged read says why; a whole file read after one leaves nothing to keep aside.
+    for (auto [bytes, said] : {std::pair{std::string(1080, 'x'), "a name runs past its field"},
+                               {std::string(500, '\0'), "it is not 1080 bytes long"}}) {
+        WriteRecord(9999, bytes);
+        again.TakeNotes();
+        again.Load();
+        const std::vector<std::string> notes = again.TakeNotes();
+        ASSERT_EQ(notes.size(), 1u) << said;
+        EXPECT_NE(notes[0].find(said), std::string::npos) << notes[0];
+    }
+    WriteRecord(9999, std::string(1080, '\0'));
+    ASSERT_EQ(again.Load(), 1);
+    ASSERT_EQ(again.Save(), 1);
+    EXPECT_FALSE(fs::exists(Folder() + "/00009999.bin.damaged"));
 }
 
 } // namespace

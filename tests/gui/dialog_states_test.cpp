@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -187,6 +188,75 @@ TEST_F(DialogStatesTest, AWaitEndsByItsTimeOrItsCondition)
         }
         EXPECT_EQ(frames, c.expectedFrames) << c.timeoutMs << " " << c.useCondition;
     }
+}
+
+// A timed state's progress: 0 to 256 over its duration, counting no negative frame times and
+// saturating instead of wrapping.
+class ProbeState : public GDialogTimedState {
+public:
+    ProbeState(GDialog& dialog, int durationMs) : GDialogTimedState(dialog, "a", "b", durationMs) {}
+    void FinishState() override {}
+    using GDialogTimedState::AddElapsed;
+    using GDialogTimedState::Progress;
+};
+
+TEST_F(DialogStatesTest, TimedProgressRunsFromZeroTo256AndSaturates)
+{
+    GDialog& dialog = Open(0);
+    const struct {
+        int durationMs;
+        std::vector<int> frames;
+        int progress, elapsed;
+    } cases[] = {
+        {0, {}, 256, 0},
+        {-5, {}, 256, 0},
+        {1, {}, 0, 0},
+        {100, {50}, 128, 50},
+        {100, {-20, 50, 0}, 128, 50},
+        {100, {99}, 253, 99},
+        {100, {100}, 256, 100},
+        {INT_MAX, {INT_MAX - 1, 5}, 256, INT_MAX},
+        {INT_MAX, {INT_MAX / 2}, 127, INT_MAX / 2},
+    };
+    for (const auto& c : cases) {
+        ProbeState state(dialog, c.durationMs);
+        for (int ms : c.frames)
+            state.AddElapsed(ms);
+        EXPECT_EQ(std::pair(state.Progress(), state.GetElapsed()), std::pair(c.progress, c.elapsed))
+            << c.durationMs << " after " << c.frames.size() << " frames";
+    }
+}
+
+// While it appears, after its first whole frame, the dialog presents only what changed.
+TEST_F(DialogStatesTest, AnAppearingDialogPresentsWhatChangedAfterItsFirstFrame)
+{
+    Open(300);
+    Frame();
+    Frame();
+    ASSERT_EQ(m_app.presented.size(), 1u);
+    m_clip.SetPosition(FixedFromInt(20), FixedFromInt(6));
+    Frame();
+    ASSERT_EQ(m_app.presented.size(), 2u);
+    const GRect moved = m_app.presented[1];
+    EXPECT_EQ(std::tuple(moved.left, moved.top, moved.right, moved.bottom),
+              std::tuple(5, 6, 21, 7));
+}
+
+// Before it has a state a dialog takes no input and its frames go on; a listener is told once
+// however often it was added, and a null one is never added.
+TEST_F(DialogStatesTest, WithoutAStateADialogTakesNoInput)
+{
+    GDialog bare(&m_app, &m_system);
+    for (GDialogStateListener* listener :
+         std::vector<GDialogStateListener*>{nullptr, &m_listener, &m_listener})
+        bare.AddStateListener(listener);
+    EXPECT_EQ(
+        (std::vector<int>{bare.Update(30), bare.OnKeyUp('A'), bare.OnChar('a'), bare.OnKeyDown('A'),
+                          bare.OnLButtonDrag(1, 1), bare.OnLButtonUp(1, 1)}),
+        (std::vector<int>{1, 0, 0, 0, 0, 0}));
+    bare.SetState(std::make_unique<GDialogNormalState>(bare));
+    EXPECT_EQ(m_listener.labels, (std::vector<std::pair<int, std::string>>{{0, "stNormal"}}));
+    bare.SetState(nullptr);
 }
 
 // A dialog deleted while it appears does not leave every later command held.

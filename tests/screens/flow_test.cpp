@@ -172,6 +172,21 @@ TEST(Flow, TheOptionsControlsKeepSettingsManagersAndControlsInStep)
          {7000, 0, true, false, 70, 0, true, false}},
         {"sound slid up", [&] { slide(sound, 25); }, {7000, 2500, true, true, 70, 25, true, true}},
         {"sound slid to 0", [&] { slide(sound, 0); }, {7000, 0, true, true, 70, 0, true, true}},
+        {"sound off at 0",
+         [&] { player.Click(Options::kSoundBox); },
+         {7000, 0, true, false, 70, 0, true, false}},
+        {"sound on from 0: the default",
+         [&] { player.Click(Options::kSoundBox); },
+         {7000, 6000, true, true, 70, 60, true, true}},
+        {"sound slid to 35",
+         [&] { slide(sound, 35); },
+         {7000, 3500, true, true, 70, 35, true, true}},
+        {"sound off from 35",
+         [&] { player.Click(Options::kSoundBox); },
+         {7000, 0, true, false, 70, 0, true, false}},
+        {"sound on: back at 35",
+         [&] { player.Click(Options::kSoundBox); },
+         {7000, 3500, true, true, 70, 35, true, true}},
     };
     for (const auto& step : steps) {
         step.act();

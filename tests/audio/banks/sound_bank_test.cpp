@@ -9,6 +9,7 @@
 #include "audio/player/audio_system.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
+#include "support/failing_array_allocations.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
@@ -76,6 +77,17 @@ TEST_F(SoundBankTest, RecordsAreAddedReplacedAndRemovedByMovingTheLast)
         ASSERT_EQ(bank->AddSound(id, Path(2).c_str()), 1);
     EXPECT_EQ(bank->AddSound(999, Path(2).c_str()), 0); // the 257th
     EXPECT_EQ(bank->AddSound(100, Path(0).c_str()), 1); // a replacement still fits
+
+    // A record table that cannot be allocated adds nothing; the next call tries again.
+    GSoundBank fresh(system.GetDevice(), (folder->Path() + "/").c_str());
+    {
+        FailArrayAllocationsAfter none(0);
+        fresh.Preload(2);
+        EXPECT_EQ(fresh.AddSound(0, Path(0).c_str()) + fresh.GetCount(), 0);
+        EXPECT_EQ(fresh.IsPlaying(-1) + fresh.FindIndex(0), -1);
+        fresh.StopSound(-1);
+    }
+    EXPECT_EQ(fresh.AddSound(0, Path(0).c_str()), 1);
 }
 
 TEST_F(SoundBankTest, FrequencyPercentOfTheOwnRateIsClamped)
@@ -112,6 +124,22 @@ TEST_F(SoundBankTest, SoundsAreHeardAtVolumeTimesMaster)
     bank->SetMasterVolume(10001);
     bank->SetVolume(0, -1);
     EXPECT_EQ(std::tuple(bank->GetMasterVolume(), bank->GetVolume(0)), std::tuple(0, 10000));
+
+    // A sound already playing takes the new master level at once.
+    bank->SetMasterVolume(10000);
+    bank->SetVolume(0, 5000);
+    bank->Play(0, 1);
+    bank->SetMasterVolume(5000);
+    int32_t playing = 1;
+    bank->GetSound(0)->GetBuffer()->GetVolume(&playing);
+    EXPECT_EQ(playing, -1204);
+    bank->SetVolume(0, 2500); // and the sound's own volume too
+    bank->GetSound(0)->GetBuffer()->GetVolume(&playing);
+    EXPECT_EQ(playing, -1806);
+    bank->SetVolume(0, 5000);
+    std::vector<int16_t> out;
+    system.GetDevice()->Render(4410, &out);
+    EXPECT_NEAR(ToneLevel(Channel(out, 2, 0, 0, 4410)), full / 4, full * 0.01);
 }
 
 TEST_F(SoundBankTest, DisablingStopsEverythingPlayingWhileOffDoesNothingALostBufferIsRefilled)
@@ -133,7 +161,18 @@ TEST_F(SoundBankTest, DisablingStopsEverythingPlayingWhileOffDoesNothingALostBuf
     // Panned fully right.
     EXPECT_TRUE(MaxAbs(Channel(out, 2, 0, 0, 2000)) == 0 &&
                 MaxAbs(Channel(out, 2, 1, 0, 2000)) > 16000);
+    // Played again without a restart, a playing sound goes on from where it is.
+    bank->Play(0, 0);
+    uint32_t at = 0;
+    bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&at, nullptr);
+    EXPECT_GT(at, 0u);
+    bank->Play(0, 1); // and with one, from its start
+    bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&at, nullptr);
+    EXPECT_EQ(at, 0u);
     bank->StopSound(0);
+    bank->Play(1, 1); // half a second: it plays once and stops
+    system.GetDevice()->Render(44100, &out);
+    EXPECT_EQ(bank->IsPlaying(1), 0);
     uint32_t play = 1;
     bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&play, nullptr);
     EXPECT_EQ(play, 0u);

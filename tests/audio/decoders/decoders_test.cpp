@@ -243,6 +243,9 @@ TEST_F(DecodersTest, ModuleWithoutTheLibraryOpensNothing)
     platform::SetModuleLibraryName(nullptr);
     GModuleDecoder decoder(nullptr);
     EXPECT_EQ(decoder.Init() + decoder.Open(Path("two.mod").c_str(), 0), 0);
+    uint8_t byte = 1;
+    int32_t count = 0;
+    EXPECT_EQ(decoder.Read(nullptr, 4, &count) + decoder.Read(&byte, -1, &count), 0);
 }
 
 TEST_F(DecodersTest, OggReaderDecodesTheWholeFileOrLeavesNothing)
@@ -251,6 +254,13 @@ TEST_F(DecodersTest, OggReaderDecodesTheWholeFileOrLeavesNothing)
     for (const char* name : {"missing.ogg", (const char*)nullptr})
         EXPECT_EQ(reader.Open(name ? Path(name).c_str() : nullptr), kReaderInvalidArg);
     EXPECT_FALSE(reader.IsOpen() || reader.GetDataSize());
+    GOggDecoder ogg;
+    GMp3Decoder mp3;
+    for (const char* name : {"missing.ogg", "missing.mp3", (const char*)nullptr}) {
+        const std::string path = name ? Path(name) : "";
+        EXPECT_EQ(ogg.Open(name ? path.c_str() : nullptr, 0), 0) << (name ? name : "null");
+        EXPECT_EQ(mp3.Open(name ? path.c_str() : nullptr, 0), 0) << (name ? name : "null");
+    }
     ASSERT_EQ(reader.Open(Path("stereo22.ogg").c_str()), kReaderOk);
     EXPECT_EQ(reader.GetFormat(), platform::WaveFormat::Pcm(2, 22050, 16));
     EXPECT_EQ(std::tuple(reader.GetFormat().avgBytesPerSec, reader.GetDataSize()),

@@ -151,6 +151,11 @@ TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)
     player->Stop();
     EXPECT_FALSE(player->IsPlaying());
     EXPECT_LT(MaxAbs(Part(Render(1.0), 0.7, 1.0)), 50);
+    // A song played from a pause starts afresh, no longer paused.
+    ASSERT_EQ(player->Play(0), 1);
+    player->Pause();
+    ASSERT_EQ(player->Play(0), 1);
+    EXPECT_TRUE(player->IsPlaying() && !player->IsPaused());
 }
 
 TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)

@@ -228,9 +228,10 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
     EXPECT_EQ(std::tuple(music.GetMode(), player->IsPlaying()), std::tuple(1, 0));
 
     GMusicManager silent;
-    EXPECT_EQ(silent.Init(&volume, nullptr, list.c_str()) +
-                  silent.Init(&volume, player, "missing.ini"),
-              0);
+    EXPECT_EQ(
+        silent.Init(&volume, nullptr, list.c_str()) + silent.Init(&volume, player, "missing.ini") +
+            silent.Init(nullptr, player, list.c_str()) + silent.Init(&volume, player, nullptr),
+        0);
     silent.PlayForMode(1);
     EXPECT_EQ(silent.GetMode(), 1);
 }

@@ -131,6 +131,11 @@ TEST_F(OggPlayersTest, PlayerPlaysItsListOfFileNumbers)
     ASSERT_EQ(player->PlayTrack(0), 1);
     EXPECT_TRUE(LongestQuietRun(Render(1.2), 300) < 20u && player->IsPlaying() == 1);
 
+    // Shutting the system down ends the player with it; a new one can start.
+    system.Shutdown();
+    EXPECT_TRUE(GOggPlayer::Active() == nullptr && system.GetOggPlayer() == nullptr);
+    ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
+    ASSERT_TRUE(system.CreateOggPlayer(Folder().c_str()));
     system.DestroyOggPlayer();
     EXPECT_TRUE(GOggPlayer::Active() == nullptr && system.CreateAudioPlayer("MUSIC\\"));
     EXPECT_EQ(system.CreateOggPlayer(nullptr), nullptr); // not beside the stream player

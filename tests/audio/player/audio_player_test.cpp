@@ -203,6 +203,12 @@ TEST_F(AudioPlayerTest, VolumeSetsTheLevelInHundredthsOfADecibel)
     }
     player->SetVolume(5000);
     EXPECT_NEAR(ToneLevel(Channel(Render(0.2), 2, 0, 0, kRate / 5)), full / 2, full * 0.01);
+    // The buffer made for another format keeps the volume.
+    Tracks({"a.mp3"});
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    int32_t set = 1;
+    player->GetStreamBuffer()->GetVolume(&set);
+    EXPECT_EQ(set, -602);
 }
 
 TEST_F(AudioPlayerTest, NamesThatDoNotFitAreRefusedWhole)
@@ -210,6 +216,7 @@ TEST_F(AudioPlayerTest, NamesThatDoNotFitAreRefusedWhole)
     player->ClearTracks();
     EXPECT_EQ(player->AddTrack(nullptr, 0) + player->AddTrack(std::string(256, 'x').c_str(), 0), 0);
     EXPECT_EQ(player->AddTrack(std::string(255, 'x').c_str(), 0), 1);
+    EXPECT_EQ(player->FindTrack(nullptr, 0), -1);
     for (int i = 1; i < GAudioPlayer::kMaxTracks; ++i)
         ASSERT_EQ(player->AddTrack("a.ogg", 0), 1);
     EXPECT_EQ(player->AddTrack("a.ogg", 0), 0);
@@ -310,8 +317,11 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
     EXPECT_EQ(second.StartThread(), 0); // one runs already
     EXPECT_EQ(player->InitModulePlayer(), player->HasModuleLibrary() ? 1 : 0);
     EXPECT_EQ(player->InitModulePlayer(), 0);
+    // Everything made on the device goes with it.
+    ASSERT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateWavBank(0, "WAV\\"));
     system.Shutdown();
-    EXPECT_FALSE(system.GetDevice() || GAudioPlayer::Active());
+    EXPECT_FALSE(system.GetDevice() || GAudioPlayer::Active() || system.GetAudioPlayer() ||
+                 system.GetSoundBank() || system.GetWavBank());
 }
 
 } // namespace

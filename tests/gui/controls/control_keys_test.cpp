@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <string>
 
+#include "graphics/scene/clip_array.h"
 #include "gui/controls/button.h"
 #include "gui/controls/list_box.h"
 #include "gui/controls/slider_bar.h"
+#include "gui/controls/st_animators.h"
+#include "gui/controls/static_label.h"
 #include "gui/controls/tab_control.h"
 #include "gui/controls/ttf_controls.h"
 #include "support/gui_controls.h"
@@ -41,8 +46,10 @@ std::string StateOf(GBaseControl& control)
         std::string text;
         for (char16_t c : b.GetText())
             text += char(c);
+        // The control shows what the buffer holds after every edit.
+        const bool shown = edit->GetText().View() == std::u16string_view(b.GetText());
         return text + "|" + std::to_string(b.GetCaret()) + "|" +
-               std::to_string(b.GetSelectionStart());
+               std::to_string(b.GetSelectionStart()) + (shown ? "" : " (not shown)");
     }
     return "";
 }
@@ -143,6 +150,13 @@ TEST_F(ControlKeysTest, SliderBar)
                                       {0, VK_PRIOR, "95", "100", 1},
                                       {0, VK_SPACE, "50", "50", 0},
                                   });
+    // Values snap to whole steps counted from the minimum; the maximum stays reachable.
+    auto* shown = static_cast<GSliderBar*>(dialog->FindControl("slMusic"));
+    shown->SetRange(10, 112);
+    std::vector<int32_t> values;
+    for (int32_t value : {23, 22, -5, 200, 111, 109})
+        shown->SetValue(value), values.push_back(shown->GetValue());
+    EXPECT_EQ(values, (std::vector<int32_t>{25, 20, 10, 112, 110, 110}));
 }
 
 TEST_F(ControlKeysTest, ListBox)
@@ -161,6 +175,9 @@ TEST_F(ControlKeysTest, ListBox)
                                     {0, VK_NEXT, "0", "3", 1},
                                     {0, VK_PRIOR, "4", "1", 1},
                                     {0, VK_LEFT, "2", "2", 0},
+                                    // A selection out of range is none.
+                                    {0, VK_DOWN, "5", "0", 1},
+                                    {0, VK_UP, "-2", "4", 1},
                                 });
     shown->SetSelected(4);
     EXPECT_EQ(shown->GetTopIndex(), 2); // the selection stays in view
@@ -182,6 +199,89 @@ TEST_F(ControlKeysTest, TabControl)
                                     {0, VK_HOME, "2", "0", 1},
                                     {0, VK_DOWN, "1", "1", 0},
                                 });
+    // Three tabs share the control's 200 columns (100..299) in whole pixels.
+    auto* shown = static_cast<GTabControl*>(dialog->FindControl("tabOptions"));
+    std::vector<std::pair<int, int>> columns;
+    for (int i = 0; i < 3; ++i)
+        columns.emplace_back(shown->GetTabRect(i).left, shown->GetTabRect(i).right);
+    EXPECT_EQ(columns, (std::vector<std::pair<int, int>>{{100, 165}, {166, 232}, {233, 299}}));
+    // Chosen by the program, a tab is not reported as the user's choice.
+    const int queued = Queued();
+    const int32_t other = shown->GetSelected() == 0 ? 2 : 0;
+    shown->SetSelected(other);
+    EXPECT_EQ(std::pair(shown->GetSelected(), Queued()), std::pair(other, queued));
+}
+
+// A caption shows what it is given and keeps its clips in the container as it grows; detached,
+// it leaves none behind.
+TEST_F(ControlKeysTest, CaptionShowsWhatItIsGivenAndGrowsInItsContainer)
+{
+    GCaption caption(font);
+    caption.Attach(*dialog);
+    GClipArray& list = *dialog->GetClips();
+    const struct {
+        const char* text;
+        uint32_t colour;
+        uint8_t alpha;
+        bool visible;
+    } shows[] = {
+        {"ab", 0x102030, 255, true},
+        {"ab", 0x405060, 128, true},
+        {"a caption far longer than the first", 0x405060, 0, false},
+        {"", 0, 255, true},
+    };
+    std::vector<GBmpText*> texts;
+    for (const auto& s : shows) {
+        caption.Show(GWString(s.text), s.colour, s.alpha, static_cast<GTextAnchor>(1), 50, 60,
+                     s.visible);
+        GBmpText* text = caption.GetText();
+        ASSERT_TRUE(text);
+        texts.push_back(text);
+        EXPECT_TRUE(text->GetText() == s.text && text->GetColor() == s.colour &&
+                    text->GetAlpha() == s.alpha && text->IsVisible() == s.visible)
+            << s.text;
+        EXPECT_GE(list.Find(&text->GetClip(0)), 0) << s.text;
+    }
+    EXPECT_NE(texts.front(), texts.back()); // outgrown and replaced
+    caption.Detach(*dialog);
+    EXPECT_EQ(list.Find(&caption.GetText()->GetClip(0)), -1);
+    // Shown before it is attached, its text joins the container with it.
+    GCaption early(font);
+    early.Show(GWString("ab"), 0, 255, static_cast<GTextAnchor>(0), 5, 5, true);
+    early.Attach(*dialog);
+    EXPECT_GE(list.Find(&early.GetText()->GetClip(0)), 0);
+    early.Detach(*dialog);
+}
+
+// A static label's text starts at its left edge, centres on its middle or ends at its right
+// edge as aligned: the span of its visible glyph clips, in whole pixels.
+TEST_F(ControlKeysTest, StaticLabelPlacesItsTextAsAligned)
+{
+    GClipArray& list = *dialog->GetClips();
+    std::vector<std::pair<int, int>> spans;
+    for (const GTextAlign align : {GTextAlign::Left, GTextAlign::Centre, GTextAlign::Right}) {
+        auto label = std::make_unique<GStaticLabel>("lblTitle", font, align);
+        label->SetRect(
+            GRect{100, int16_t(300 + 40 * spans.size()), 499, int16_t(329 + 40 * spans.size())});
+        label->SetText(GWString("Menu"));
+        const int first = list.GetCount();
+        dialog->AddControl(std::move(label));
+        app.OnFrame(30);
+        int left = INT32_MAX, right = INT32_MIN;
+        for (int i = first; i < list.GetCount(); ++i)
+            if (const GClip* clip = list.GetAt(i); clip && clip->IsVisible()) {
+                left = std::min(left, FixedWhole(clip->GetX()));
+                right = std::max(right, FixedWhole(clip->GetX()));
+            }
+        ASSERT_LT(left, right) << int(align);
+        spans.emplace_back(left, right);
+    }
+    const int width = spans[0].second - spans[0].first;
+    EXPECT_LE(std::abs(spans[0].first - 100), 2);
+    EXPECT_LE(std::abs((spans[1].first + spans[1].second) / 2 - 299), width / 2 + 2);
+    EXPECT_TRUE(spans[0].first < spans[1].first && spans[1].first < spans[2].first &&
+                spans[2].second < 499);
+    EXPECT_GT(spans[2].first, 499 - 2 * width);
 }
 
 TEST_F(ControlKeysTest, TextEdit)
@@ -207,6 +307,8 @@ TEST_F(ControlKeysTest, TextEdit)
               {VK_SHIFT, VK_HOME, "abc|2|2", "abc|0|0", 0},
               {0, 'X', "abcd|3|1", "axd|2|2", 0}, // typing replaces the selection
               {0, VK_BACK, "abcd|3|1", "ad|1|1", 0},
+              {0, VK_DELETE, "abcd|3|1", "ad|1|1", 0},
+              {0, VK_RIGHT, "abc|1|3", "abc|3|3", 0}, // to the selection's end
               {VK_CONTROL, 'A', "abc|1|1", "abc|3|0", 0},
               {0, VK_RETURN, "abc|1|1", "abc|1|1", 0},
               {0, VK_ESCAPE, "abc|1|1", "abc|1|1", 0},

@@ -14,6 +14,7 @@
 #include "gui/controls/list_box.h"
 #include "gui/controls/slider_bar.h"
 #include "gui/controls/tab_control.h"
+#include "gui/controls/ttf_controls.h"
 #include "gui/dialog_builder.h"
 #include "support/gui_controls.h"
 
@@ -83,6 +84,11 @@ TEST_F(DialogBuilderTest, BrokenControlsAreLeftOutWithOneLineEach)
         {"no keyword, no prefix",
          "Control { Name = okButton X = 1 Y = 1 Width = 5 Height = 5 Font = Sans12 }", 1,
          "no Class and no known type prefix"},
+        {"prefix then a small letter",
+         "Control { Name = btnx X = 1 Y = 1 Width = 5 Height = 5 Font = Sans12 }", 1,
+         "no Class and no known type prefix"},
+        {"prefix then a digit",
+         "Control { Name = btn2 X = 1 Y = 1 Width = 5 Height = 5 Font = Sans12 }", 2, nullptr},
         {"missing bitmap font",
          "Control { Name = btnX X = 1 Y = 1 Width = 5 Height = 5 Font = Nope }", 1,
          "no bitmap font \"Nope\""},
@@ -99,6 +105,7 @@ TEST_F(DialogBuilderTest, BrokenControlsAreLeftOutWithOneLineEach)
         {"huge", "Control { Name = slX X = 1 Y = 1 Width = 2147483647 Height = 5 }", 1,
          "outside the screen"},
         {"no size", "Control { Name = slX X = 1 Y = 1 Width = 0 Height = 5 }", 1, "no size"},
+        {"no height", "Control { Name = slX X = 1 Y = 1 Width = 5 }", 1, "no size"},
         {"missing animation",
          "Control { Name = lblX X = 1 Y = 1 Width = 5 Height = 5 Animation = none.cfg }", 1,
          "cannot play the animation \"none.cfg\""},
@@ -118,6 +125,40 @@ TEST_F(DialogBuilderTest, BrokenControlsAreLeftOutWithOneLineEach)
         EXPECT_EQ(system.GetLog()->GetErrorCount() - errors, c.logged ? 1 : 0) << c.what;
         if (c.logged)
             EXPECT_NE(ReadFile(temp.Path("log.html")).find(c.logged), std::string::npos) << c.what;
+    }
+}
+
+// Numbers the file leaves out take their defaults; those out of range are clamped to it.
+TEST_F(DialogBuilderTest, ValuesAreDefaultedAndClamped)
+{
+    const char* ttf = "Font = DejaVuSans.ttf X = 1 Y = 1 Width = 50 Height = 20";
+    const struct {
+        std::string control;
+        int32_t value; // the edit's maximum length, the face's size or the slider's step
+    } cases[] = {
+        {std::string("Name = edA Class = TEXTEDIT MaxLength = -5 ") + ttf, 0},
+        {std::string("Name = edA Class = TEXTEDIT MaxLength = 3 Size = 500 ") + ttf, 3},
+        {std::string("Name = lblA Class = TEXTLABEL Size = 500 ") + ttf, 200},
+        {std::string("Name = lblA Class = TEXTLABEL Size = 3 ") + ttf, 4},
+        {"Name = slA X = 1 Y = 1 Width = 50 Height = 20 Max = 10", 1},
+        {"Name = slA X = 1 Y = 1 Width = 50 Height = 20 Max = 10 Step = 3", 3},
+    };
+    for (const auto& c : cases) {
+        GDialog dialog(&app, &system);
+        ASSERT_EQ(dialog.Create(0), 1);
+        const std::string text = "Dialog { Control { " + c.control + " } }\n";
+        GCfgNode file;
+        ASSERT_EQ(file.Parse(text.data(), text.size()), 1) << c.control;
+        ASSERT_EQ(GDialogBuilder(system).Build(dialog, file, "case.cfg"), 1) << c.control;
+        GBaseControl* control = dialog.GetControl(0);
+        int32_t value = -1;
+        if (auto* edit = dynamic_cast<GTextEdit*>(control))
+            value = edit->GetBuffer().GetMaxLength();
+        else if (auto* label = dynamic_cast<GTextLabel*>(control))
+            value = label->GetFace().GetSize();
+        else if (auto* slider = dynamic_cast<GSliderBar*>(control))
+            value = slider->GetStep();
+        EXPECT_EQ(value, c.value) << c.control;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/scene/clip_array.h"
 #include "foundation/cfg/cfg_node.h"
 #include "gui/ani_static_label_animator.h"
 #include "gui/control_listener.h"
@@ -222,6 +223,41 @@ TEST_F(MouseRoadTest, SliderFollowsPressAndDragWithinItsRange)
     EXPECT_TRUE(thumb.left >= 100 && thumb.right <= 299 &&
                 (thumb.left + thumb.right) / 2 - 200 <= 2);
     EXPECT_EQ(clicks.size(), 2u); // 0 was the value already; then 100, nothing past the end, ~50
+
+    // A range of one value, or reversed: every place on the track is that value.
+    for (auto [low, high, value] : {std::tuple{7, 7, 7}, {9, 3, 9}}) {
+        slider->SetRange(low, high);
+        Press(250, 210);
+        EXPECT_TRUE(slider->IsPressed()); // drawn pressed while held
+        Drag(120, 210);
+        Release(120, 210);
+        EXPECT_EQ(slider->GetValue(), value) << low << ".." << high;
+    }
+    // Narrower than its thumb, a slider has no track to travel: a press gives the minimum.
+    slider->SetRange(5, 50);
+    slider->SetValue(30);
+    slider->SetRect(GRect{100, 200, 102, 219});
+    Press(101, 210);
+    Release(101, 210);
+    EXPECT_EQ(slider->GetValue(), 5);
+
+    // A check box set by the program shows its mark at the next frame.
+    GClipArray& list = *dialog->GetClips();
+    const auto visible = [&] {
+        int n = 0;
+        for (int i = 0; i < list.GetCount(); ++i)
+            n += list.GetAt(i) && list.GetAt(i)->IsVisible();
+        return n;
+    };
+    auto box =
+        std::make_unique<GCheckBox>("cbMusic", system.GetBmpFontManager()->FindFont("Sans12"));
+    box->SetRect(GRect{100, 300, 299, 319});
+    auto* music = static_cast<GCheckBox*>(dialog->AddControl(std::move(box)));
+    app.OnFrame(30);
+    const int before = visible();
+    music->SetChecked(true);
+    app.OnFrame(30);
+    EXPECT_EQ(visible(), before + 1);
 }
 
 TEST_F(MouseRoadTest, ClicksToggleCheckBoxesAndSelectListRowsAndADoubleClickCountsAsAPress)
@@ -249,7 +285,8 @@ TEST_F(MouseRoadTest, ClicksToggleCheckBoxesAndSelectListRowsAndADoubleClickCoun
     Drag(450, 325);
     Release(450, 325);
     EXPECT_EQ(list->GetSelected(), 1);
-    EXPECT_EQ(clicks, (Log{"click cbMusic", "click cbMusic", "click lstNames", "click lstNames", "click lstNames"}));
+    EXPECT_EQ(clicks, (Log{"click cbMusic", "click cbMusic", "click lstNames", "click lstNames",
+                           "click lstNames"}));
     EXPECT_EQ(dialog->GetFocus(), list);
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cstring>
 #include <string>
 
@@ -83,6 +85,7 @@ TEST_F(EditsTest, CopyCutAndPasteRoundTripThroughThePlatformClipboard)
     Chord(VK_SHIFT, VK_LEFT);
     Chord(VK_CONTROL, 'X');
     EXPECT_EQ(textEdit->GetBuffer().GetText(), U("he"));
+    EXPECT_TRUE(textEdit->GetText() == "he"); // the control's text follows the cut
     EXPECT_EQ(Clipboard(app), "llo");
 
     Click(150, 210);
@@ -212,35 +215,85 @@ TEST_F(EditsTest, TrueTypeEditPixelsMatchEachGlyphDrawnAloneAtItsPen)
     EXPECT_EQ(Pixel(300, 110), 0u);
 }
 
+// A TrueType label's line starts at the image's left, centres or ends at its right as aligned,
+// and sits in the middle of the image's height.
+TEST_F(EditsTest, TrueTypeLabelPlacesItsLineAsAligned)
+{
+    constexpr int kWidth = 120, kHeight = 40;
+    std::vector<std::array<int, 4>> boxes; // inked left, right, top, bottom
+    int lineHeight = 0;
+    // The last one is left-aligned again, 20 rows taller.
+    for (const GTextAlign align :
+         {GTextAlign::Left, GTextAlign::Centre, GTextAlign::Right, GTextAlign::Left}) {
+        const int height = boxes.size() == 3 ? kHeight + 20 : kHeight;
+        GTextLabel label("lblA", "DejaVuSans.ttf", 12, align);
+        label.SetText(GWString("Hi"));
+        lineHeight = label.GetFace().LineHeight();
+        std::unique_ptr<GBitmap> image(GBitmap::Create(kWidth, int16_t(height), 0, 2));
+        std::memset(image->GetAlpha(), 255, kWidth * height);
+        label.RenderText(*image);
+        std::array<int, 4> box{kWidth, -1, height, -1};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                if (image->GetAlpha()[y * kWidth + x] < 255)
+                    box = {std::min(box[0], x), std::max(box[1], x), std::min(box[2], y),
+                           std::max(box[3], y)};
+        ASSERT_GE(box[1], box[0]) << int(align);
+        boxes.push_back(box);
+    }
+    const int width = boxes[0][1] - boxes[0][0];
+    EXPECT_LE(boxes[0][0], 2);
+    EXPECT_LE(std::abs((boxes[1][0] + boxes[1][1]) / 2 - kWidth / 2), 2);
+    EXPECT_GE(boxes[2][1], kWidth - 3);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(boxes[i][1] - boxes[i][0], width);
+        EXPECT_EQ(std::pair(boxes[i][2], boxes[i][3]), std::pair(boxes[0][2], boxes[0][3]));
+    }
+    // The line's top moves by half of what the image grew.
+    const int moved = (kHeight + 20 - lineHeight) / 2 - (kHeight - lineHeight) / 2;
+    EXPECT_EQ(boxes[3][2] - boxes[0][2], moved);
+}
+
 TEST_F(EditsTest, RasterLabelBlendsItsGlyphsRightAlignedAndAtHalfStrengthWhenDisabled)
 {
     // Dirty areas are cleared to black, so each drawing blends over black.
     dialog->SetBackgroundMode(kBackgroundFill);
     dialog->SetBackgroundColour(0);
-    auto label = std::make_unique<GEditLabel>("lblCode", raster, GTextAlign::Right);
-    label->SetRect(GRect{400, 100, 499, 119});
-    label->SetText(GWString("H"));
-    GBaseControl* shown = dialog->AddControl(std::move(label));
     const GOldFont::Glyph& g = *raster->GetGlyph('H');
     const GBitmap& sheet = *raster->GetSheet();
-    const int left = 500 - raster->GetTextWidth("H") + g.left;
-    const int top = 100 + (20 - raster->GetHeight()) / 2;
-    for (uint8_t alpha : {uint8_t(255), uint8_t(128)}) {
-        shown->SetEnabled(alpha == 255);
-        app.OnFrame(30);
-        const uint32_t colour = alpha == 255 ? shown->GetColours().text : shown->GetColours().disabledText;
-        int inked = 0;
-        for (int row = 0; row < raster->GetHeight(); ++row)
-            for (int col = 0; col < g.width; ++col) {
-                const uint8_t mask = sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
-                // Over the black screen: d + ((c - d) * (255 - m) * alpha >> 16) with d = 0.
-                uint32_t expected = 0;
-                for (int shift = 0; shift < 24; shift += 8)
-                    expected |= uint32_t(((colour >> shift & 0xFF) * (255 - mask) * alpha) >> 16) << shift;
-                EXPECT_EQ(Pixel(left + col, top + row), expected) << int(alpha) << " " << col << "," << row;
-                inked += mask < 255;
-            }
-        EXPECT_GT(inked, 10);
+    // Right-aligned in 400..499 on rows 100..119; centred in the same columns 30 rows lower.
+    for (const GTextAlign align : {GTextAlign::Right, GTextAlign::Centre}) {
+        const int y0 = align == GTextAlign::Right ? 100 : 130;
+        auto label = std::make_unique<GEditLabel>("lblCode", raster, align);
+        label->SetRect(GRect{400, int16_t(y0), 499, int16_t(y0 + 19)});
+        label->SetText(GWString("H"));
+        GBaseControl* shown = dialog->AddControl(std::move(label));
+        const int left = (align == GTextAlign::Right ? 500 - raster->GetTextWidth("H")
+                                                     : raster->CenterX("H", 400, 500)) +
+                         g.left;
+        const int top = y0 + (20 - raster->GetHeight()) / 2;
+        for (uint8_t alpha : {uint8_t(255), uint8_t(128)}) {
+            shown->SetEnabled(alpha == 255);
+            app.OnFrame(30);
+            const uint32_t colour =
+                alpha == 255 ? shown->GetColours().text : shown->GetColours().disabledText;
+            int inked = 0;
+            for (int row = 0; row < raster->GetHeight(); ++row)
+                for (int col = 0; col < g.width; ++col) {
+                    const uint8_t mask =
+                        sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
+                    // Over the black screen: d + ((c - d) * (255 - m) * alpha >> 16) with d = 0.
+                    uint32_t expected = 0;
+                    for (int shift = 0; shift < 24; shift += 8)
+                        expected |=
+                            uint32_t(((colour >> shift & 0xFF) * (255 - mask) * alpha) >> 16)
+                            << shift;
+                    EXPECT_EQ(Pixel(left + col, top + row), expected)
+                        << int(alpha) << " " << col << "," << row;
+                    inked += mask < 255;
+                }
+            EXPECT_GT(inked, 10);
+        }
     }
     EXPECT_EQ(dialog->ControlAt(450, 110), nullptr); // labels let the mouse through
 }
