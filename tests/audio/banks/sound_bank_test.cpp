@@ -9,7 +9,7 @@
 #include "audio/player/audio_system.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
-#include "support/failing_array_allocations.h"
+#include "support/failing_allocations.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
