@@ -25,6 +25,19 @@ struct GBlitArea {
     int32_t sy0 = 0;
 };
 
+// One axis of ClipBlitArea: start and length of the run on the side being clipped, partner the
+// start of the same run on the other side.
+inline void ClipAxis(int32_t& start, int32_t& length, int32_t& partner, int32_t limit)
+{
+    if (start < 0) {
+        length += start;
+        partner -= start;
+        start = 0;
+    }
+    if (start + length > limit)
+        length = limit - start;
+}
+
 // Clips the area of a source of sw x sh pixels placed at (x, y) on a w x h destination, with an
 // optional clip rectangle. `inset` is 1 for the sub-pixel kernels drawn without a rectangle,
 // whose last source column and row then only serve as neighbours. Returns false when nothing
@@ -60,39 +73,14 @@ inline bool ClipBlitArea(int32_t dstW, int32_t dstH, int32_t sw, int32_t sh, int
     if (a.w <= 0 || a.h <= 0)
         return false;
 
-    // Destination edges.
-    if (a.left < 0) {
-        a.w += a.left;
-        a.sx0 -= a.left;
-        a.left = 0;
-    }
-    if (a.left + a.w > dstW)
-        a.w = dstW - a.left;
-    if (a.top < 0) {
-        a.h += a.top;
-        a.sy0 -= a.top;
-        a.top = 0;
-    }
-    if (a.top + a.h > dstH)
-        a.h = dstH - a.top;
+    // Destination edges, then the source placement: a start below 0 moves both starts on and
+    // shortens the run, a run past its limit is cut.
+    ClipAxis(a.left, a.w, a.sx0, dstW);
+    ClipAxis(a.top, a.h, a.sy0, dstH);
     if (a.w <= 0 || a.h <= 0)
         return false;
-
-    // Source placement.
-    if (a.sx0 < 0) {
-        a.w += a.sx0;
-        a.left -= a.sx0;
-        a.sx0 = 0;
-    }
-    if (a.sx0 + a.w > limitW)
-        a.w = limitW - a.sx0;
-    if (a.sy0 < 0) {
-        a.h += a.sy0;
-        a.top -= a.sy0;
-        a.sy0 = 0;
-    }
-    if (a.sy0 + a.h > limitH)
-        a.h = limitH - a.sy0;
+    ClipAxis(a.sx0, a.w, a.left, limitW);
+    ClipAxis(a.sy0, a.h, a.top, limitH);
     return a.w > 0 && a.h > 0;
 }
 
