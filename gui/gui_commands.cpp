@@ -1,7 +1,5 @@
 #include "gui/gui_commands.h"
 
-#include <string>
-
 #include "foundation/app/application.h"
 #include "foundation/app/command_invoker.h"
 #include "foundation/text/string_array.h"
@@ -82,11 +80,10 @@ void GShowDialogCommand::Execute()
     GFormStackApplication* application = m_system ? m_system->GetApplication() : nullptr;
     if (!application)
         return;
-    GGuiSystem* system = m_system;
-    const std::string fileName(m_fileName.c_str());
-    application->OpenWhenSettled([system, fileName]() -> std::unique_ptr<GForm> {
-        return system->MakeDialog(fileName.c_str());
-    });
+    application->OpenWhenSettled(
+        [system = m_system, fileName = m_fileName]() -> std::unique_ptr<GForm> {
+            return system->MakeDialog(fileName.c_str());
+        });
 }
 
 GDisappearDialogCommand::GDisappearDialogCommand(GGuiSystem* system) : m_system(system)

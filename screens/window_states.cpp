@@ -22,6 +22,16 @@ bool IsInList(GDialog& dialog, GClip* clip)
     return dialog.GetClips() && dialog.GetClips()->Find(clip) >= 0;
 }
 
+// A change of draw mode alone is not seen by the placement pass: a clip given its old mode back
+// is marked to be redrawn.
+void RestoreLook(GClip& clip, uint8_t drawMode, uint8_t alpha)
+{
+    if (clip.GetDrawMode() != drawMode)
+        clip.MarkMoved();
+    clip.SetDrawMode(drawMode);
+    clip.SetAlpha(alpha);
+}
+
 // A level 0 to 255 from a progress 0 to 256.
 int LevelOf(int progress)
 {
@@ -60,13 +70,8 @@ void GWindowFade::SetLevel(GDialog& dialog, int level)
 
 void GWindowFade::Restore(GDialog& dialog)
 {
-    ForEachLive(dialog, [](const Saved& saved) {
-        // A change of draw mode alone is not seen by the placement pass: redraw it.
-        if (saved.clip->GetDrawMode() != saved.drawMode)
-            saved.clip->MarkMoved();
-        saved.clip->SetDrawMode(saved.drawMode);
-        saved.clip->SetAlpha(saved.alpha);
-    });
+    ForEachLive(dialog,
+                [](const Saved& saved) { RestoreLook(*saved.clip, saved.drawMode, saved.alpha); });
     m_saved.clear();
 }
 
@@ -187,10 +192,7 @@ int GWaitAnimationWaitState::OnUpdate(int elapsedMs)
 void GWaitAnimationWaitState::OnEndState()
 {
     if (m_animation && IsInList(m_dialog, m_animation)) {
-        if (m_animation->GetDrawMode() != m_savedMode)
-            m_animation->MarkMoved();
-        m_animation->SetDrawMode(m_savedMode);
-        m_animation->SetAlpha(m_savedAlpha);
+        RestoreLook(*m_animation, m_savedMode, m_savedAlpha);
         m_animation->SetVisible(m_savedVisible);
     }
     GDialogWaitState::OnEndState();
