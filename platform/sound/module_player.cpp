@@ -1,19 +1,19 @@
 #include "platform/sound/module_player.h"
 
-#include <dlfcn.h>
-#include <xmp.h> // the frame record's layout only: the functions are reached through dlsym
+#include <xmp.h> // the frame record's layout only: the functions are looked up at run time
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/files/file_system.h"
+#include "platform/system/shared_library.h"
 
 namespace platform {
 
 // The libxmp functions we call, by their C signatures (xmp_context is a pointer).
 struct ModuleApi {
-    void* handle = nullptr;
+    std::unique_ptr<SharedLibrary> library;
     void* (*createContext)() = nullptr;
     void (*freeContext)(void*) = nullptr;
     int (*loadModule)(void*, const char*) = nullptr;
@@ -23,12 +23,6 @@ struct ModuleApi {
     void (*getFrameInfo)(void*, xmp_frame_info*) = nullptr;
     void (*endPlayer)(void*) = nullptr;
     int (*setPosition)(void*, int) = nullptr;
-
-    ~ModuleApi()
-    {
-        if (handle)
-            dlclose(handle);
-    }
 };
 
 namespace {
@@ -36,13 +30,6 @@ namespace {
 constexpr int kMinRate = 4000;
 constexpr int kMaxRate = 49170;
 std::string g_libraryName = "libxmp.so.4";
-
-template <typename Function>
-bool Resolve(void* handle, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(handle, name));
-    return function != nullptr;
-}
 
 } // namespace
 
@@ -54,19 +41,19 @@ void SetModuleLibraryName(const char* soname)
 std::unique_ptr<ModuleLibrary> ModuleLibrary::Load()
 {
     auto api = std::make_shared<ModuleApi>();
-    api->handle = dlopen(g_libraryName.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!api->handle)
+    api->library = SharedLibrary::Open(g_libraryName.c_str());
+    if (!api->library)
         return nullptr;
-    void* h = api->handle;
-    if (!Resolve(h, "xmp_create_context", api->createContext) ||
-        !Resolve(h, "xmp_free_context", api->freeContext) ||
-        !Resolve(h, "xmp_load_module", api->loadModule) ||
-        !Resolve(h, "xmp_release_module", api->releaseModule) ||
-        !Resolve(h, "xmp_start_player", api->startPlayer) ||
-        !Resolve(h, "xmp_play_frame", api->playFrame) ||
-        !Resolve(h, "xmp_get_frame_info", api->getFrameInfo) ||
-        !Resolve(h, "xmp_end_player", api->endPlayer) ||
-        !Resolve(h, "xmp_set_position", api->setPosition))
+    const SharedLibrary& lib = *api->library;
+    if (!lib.Find("xmp_create_context", api->createContext) ||
+        !lib.Find("xmp_free_context", api->freeContext) ||
+        !lib.Find("xmp_load_module", api->loadModule) ||
+        !lib.Find("xmp_release_module", api->releaseModule) ||
+        !lib.Find("xmp_start_player", api->startPlayer) ||
+        !lib.Find("xmp_play_frame", api->playFrame) ||
+        !lib.Find("xmp_get_frame_info", api->getFrameInfo) ||
+        !lib.Find("xmp_end_player", api->endPlayer) ||
+        !lib.Find("xmp_set_position", api->setPosition))
         return nullptr;
     return std::unique_ptr<ModuleLibrary>(new ModuleLibrary(std::move(api)));
 }
