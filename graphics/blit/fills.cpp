@@ -10,22 +10,7 @@
 
 namespace {
 
-// The surface's pixels, or null when it has none or its pitch cannot hold its rows.
-uint8_t* SurfacePixels(GBitmap* surface, int32_t& w, int32_t& h, ptrdiff_t& pitch)
-{
-    if (!surface)
-        return nullptr;
-    uint8_t* pixels = surface->GetPixels();
-    w = surface->GetWidth();
-    h = surface->GetHeight();
-    pitch = surface->GetPitch();
-    if (!pixels || w <= 0 || h <= 0 || pitch < ptrdiff_t(w) * 3)
-        return nullptr;
-    const size_t extent = size_t(pitch * (h - 1) + ptrdiff_t(w) * 3);
-    if (!kernel_detail::BlockHolds(surface->GetPixelBlock(), pixels, extent))
-        return nullptr;
-    return pixels;
-}
+using kernel_detail::SurfacePixels;
 
 // Writes n >= 1 pixels of one colour: the first four by bytes, the rest by doubling copies.
 void FillRun(uint8_t* p, int32_t n, uint32_t colour)

@@ -1,7 +1,8 @@
 #pragma once
-// The blitter kernels' drawing area and walk, shared by graphics/blit/ only: how a drawing
-// area is cut to the destination and the source placement, whether an image's block holds
-// what a walk reads, and where each of the four orientations starts and how it steps.
+// The blitter kernels' drawing area and walk, shared by graphics/blit/ (and, for the surface
+// check, by fonts that draw straight into a surface): how a drawing area is cut to the
+// destination and the source placement, whether an image's block holds what a walk reads, and
+// where each of the four orientations starts and how it steps.
 //
 // 32-bit arithmetic throughout (see ClipBlitArea). Nothing here draws.
 
@@ -95,6 +96,23 @@ inline bool BlockHolds(const GPixelBlock* block, const uint8_t* p, size_t needed
     if (p < begin || p > end)
         return true;
     return size_t(end - p) >= needed;
+}
+
+// The surface's pixels, or null when it has none or its pitch cannot hold its rows.
+inline uint8_t* SurfacePixels(GBitmap* surface, int32_t& w, int32_t& h, ptrdiff_t& pitch)
+{
+    if (!surface)
+        return nullptr;
+    uint8_t* pixels = surface->GetPixels();
+    w = surface->GetWidth();
+    h = surface->GetHeight();
+    pitch = surface->GetPitch();
+    if (!pixels || w <= 0 || h <= 0 || pitch < ptrdiff_t(w) * 3)
+        return nullptr;
+    const size_t extent = size_t(pitch * (h - 1) + ptrdiff_t(w) * 3);
+    if (!BlockHolds(surface->GetPixelBlock(), pixels, extent))
+        return nullptr;
+    return pixels;
 }
 
 // ------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "foundation/core/rect.h"
 #include "foundation/image/bitmap.h"
+#include "graphics/blit/kernel_area.h"
 
 namespace {
 
@@ -150,14 +151,12 @@ void GOldFont::Draw(GBitmap* dst, int x, int y, const char* text, const Rule& ru
 {
     if (!dst || !text || !m_sheet || dst->GetBytesPerPixel() != 3)
         return;
-    const int dw = dst->GetWidth();
-    const int dh = dst->GetHeight();
-    const int pitch = dst->GetPitch();
-    uint8_t* pixels = dst->GetPixels();
-    // A surface that keeps its own memory (the back buffer) has no block to measure.
-    const GPixelBlock* block = dst->GetPixelBlock();
-    if (!pixels || dw <= 0 || dh <= 0 || pitch < dw * 3 ||
-        (block && static_cast<int64_t>(pitch) * (dh - 1) + dw * 3 > static_cast<int64_t>(block->GetSize())))
+    int32_t dw = 0, dh = 0;
+    ptrdiff_t pitch = 0;
+    // The same surface check as the fills: a surface that keeps its own memory (the back
+    // buffer) has no block to measure.
+    uint8_t* pixels = kernel_detail::SurfacePixels(dst, dw, dh, pitch);
+    if (!pixels)
         return;
     const GPixelBlock* dstMaskBlock = dst->GetAlphaBlock();
     uint8_t* dstMask = dstMaskBlock && dstMaskBlock->GetSize() >= uint32_t(dw) * dh
