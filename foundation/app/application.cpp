@@ -247,6 +247,10 @@ std::optional<intptr_t> GApplication::KeyMessage(uint32_t message, uintptr_t wPa
         HandleKeyDown(wParam, lParam);
         return 0;
     case WM_SYSKEYDOWN:
+        // The message says whether Alt is held, which also covers an Alt pressed before the
+        // window had the focus (that press never reached us).
+        if (lParam & kKeyAltHeldBit)
+            m_altDown |= kLeftSide;
         if (wParam == static_cast<uintptr_t>(VK_MENU))
             m_altDown |= SideOf(lParam);
         // Alt+Enter is the one system key the program hears: it switches full screen.

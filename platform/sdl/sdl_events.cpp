@@ -82,8 +82,10 @@ void TranslateKey(const SDL_KeyboardEvent& key, std::vector<Message>& out)
     // AltGr (the right Alt) types characters and stays an ordinary key.
     const bool ctrl = (mod & KMOD_CTRL) != 0;
     const bool leftAltKey = vk == VK_MENU && !extended;
-    const bool system =
-        !ctrl && (leftAltKey || (mod & KMOD_LALT) != 0 || vk == VK_F10);
+    const bool altHeld = (mod & KMOD_LALT) != 0 || (leftAltKey && down);
+    const bool system = !ctrl && (altHeld || leftAltKey || vk == VK_F10);
+    if (system && altHeld)
+        lParam |= kKeyAltHeldBit;
     uint32_t message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN)
                             : (system ? WM_SYSKEYUP : WM_KEYUP);
     out.push_back({message, uintptr_t(vk), lParam});

@@ -156,6 +156,9 @@ constexpr int VK_OEM_102 = 0xE2;    // the extra key left of Z on ISO keyboards
 
 // Key-message lParam fields.
 constexpr intptr_t kKeyExtendedBit = intptr_t(1) << 24;
+// A system key that went down or up while Alt was held: it tells Alt+key apart even when the
+// window never saw the Alt press (the focus came to it afterwards).
+constexpr intptr_t kKeyAltHeldBit = intptr_t(1) << 29;
 constexpr intptr_t kKeyRepeatBit = intptr_t(1) << 30;
 constexpr intptr_t kKeyReleaseBit = intptr_t(1) << 31;
 

@@ -4,6 +4,10 @@ function(tolvanrise_screens_test_deps target)
   target_compile_definitions(${target} PRIVATE TOLVANRISE_EXECUTABLE="$<TARGET_FILE:tolvanrise>"
                                                TOLVANRISE_DATA_DIR="${CMAKE_BINARY_DIR}/data")
   tolvanrise_screens_x11(${target})
+  # The game-application suite presses keys as SDL events, through the platform's event path.
+  if(target MATCHES "^test_screens_game_application$")
+    target_link_libraries(${target} PRIVATE PkgConfig::SDL2)
+  endif()
 endfunction()
 
 # The screenshot suite reads the screen of the X server it starts.

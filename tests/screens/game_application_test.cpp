@@ -1,6 +1,7 @@
 // The game application: its initialisation, that a failed start never saves over the player's
 // data, and the full-screen command.
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -47,7 +48,8 @@ TEST(GameApplication, InitHidesTheCursorTurnsStatisticsOffAndDrawsTheFirstScreen
     CountingGame game;
     ASSERT_TRUE(tolvanrise::test::OpenGame(game));
     EXPECT_EQ(std::make_tuple(game.IsGameStarted(), game.IsCursorShown(), game.IsCursorClipped(),
-                              platform::IsCursorShown(), game.GetFrameStatistics(), game.GetFrameInterval()),
+                              platform::IsCursorShown(), game.GetFrameStatistics(),
+                              game.GetFrameInterval()),
               std::make_tuple(true, false, false, false, false, 30));
 
     // The first frame draws the first screen over the whole window.
@@ -221,6 +223,62 @@ TEST(Settings, TheSavedSettingsAreAppliedAtStartAndEveryAltEnterSwitches)
         next.OnExit();
         platform::ShowCursor(true);
     }
+}
+
+// A key as the keyboard brings it: an SDL event that the platform turns into window messages.
+void PushSdlKey(bool down, SDL_Scancode scancode, SDL_Keycode sym, uint16_t mod)
+{
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym = {scancode, sym, mod, 0};
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+}
+
+// Alt+Enter pressed on the keyboard switches the mode every time, whichever Alt it is and even
+// when the Alt press went to another window; Enter alone never does.
+TEST(Settings, AltEnterFromTheKeyboardSwitchesEveryTime)
+{
+    const struct {
+        const char* press;
+        SDL_Scancode alt; // SDL_SCANCODE_UNKNOWN: no Alt
+        SDL_Keycode altSym;
+        bool altPressSeen; // else the press went to another window, the release comes to ours
+        uint16_t mod;      // the modifiers held while Enter goes down
+        bool switches;
+    } rows[] = {
+        {"left Alt", SDL_SCANCODE_LALT, SDLK_LALT, true, KMOD_LALT, true},
+        {"AltGr", SDL_SCANCODE_RALT, SDLK_RALT, true, KMOD_RALT, true},
+        {"left Alt held before the window had the focus", SDL_SCANCODE_LALT, SDLK_LALT, false,
+         KMOD_LALT, true},
+        {"Enter alone", SDL_SCANCODE_UNKNOWN, 0, false, 0, false},
+    };
+    tolvanrise::test::GameDataFolder data("alt_enter_");
+    ASSERT_EQ(tolvanrise::test::SaveSettings(data.ProfilesFolder(), 5000, 5000, 0), 1);
+    GGameApplication game;
+    ASSERT_TRUE(tolvanrise::test::OpenGame(game));
+    Frames(game, 12); // the intro has loaded the profiles: the full-screen command can run
+    ASSERT_FALSE(game.IsFullscreen());
+    game.BeginRun();
+    for (const auto& row : rows) {
+        for (int press = 0; press < 2; ++press) {
+            const bool before = game.IsFullscreen();
+            if (row.altPressSeen)
+                PushSdlKey(true, row.alt, row.altSym, row.mod);
+            PushSdlKey(true, SDL_SCANCODE_RETURN, SDLK_RETURN, row.mod);
+            PushSdlKey(false, SDL_SCANCODE_RETURN, SDLK_RETURN, row.mod);
+            if (row.alt != SDL_SCANCODE_UNKNOWN)
+                PushSdlKey(false, row.alt, row.altSym, 0);
+            for (int step = 0; step < 8; ++step)
+                ASSERT_TRUE(game.RunStep());
+            Frames(game, 1);
+            EXPECT_EQ(game.IsFullscreen() != before, row.switches)
+                << row.press << ", press " << press;
+        }
+        EXPECT_FALSE(game.IsAltDown()) << row.press;
+    }
+    game.OnExit();
+    platform::ShowCursor(true);
 }
 
 // "cmClose" and the close box end the game the same way: the player's data saved once.

@@ -225,6 +225,20 @@ TEST_F(ApplicationTest, ClipboardChordsModifiersAndTheKeypad)
     app.Send(WM_SYSKEYUP, VK_CONTROL, 1 | kKeyReleaseBit);
     EXPECT_EQ(app.Type({'C'}).back(), Key('C'));
 
+    // Of the system keys only Alt+Enter reaches the program: after an Alt press it saw, or with
+    // the message's Alt bit when that press went to another window; a bare system Return does not.
+    app.Send(WM_SYSKEYDOWN, VK_RETURN, 1);
+    app.Send(WM_SYSKEYDOWN, VK_RETURN, 1 | kKeyAltHeldBit);
+    EXPECT_TRUE(app.IsAltDown());
+    app.Send(WM_SYSKEYUP, VK_MENU, 1 | kKeyReleaseBit);
+    app.Send(WM_SYSKEYDOWN, VK_RETURN, 1);
+    app.Send(WM_SYSKEYDOWN, VK_MENU, 1 | kKeyAltHeldBit);
+    app.Send(WM_SYSKEYDOWN, VK_F4, 1 | kKeyAltHeldBit);
+    app.Send(WM_SYSKEYDOWN, VK_RETURN, 1 | kKeyAltHeldBit);
+    app.Send(WM_SYSKEYUP, VK_MENU, 1 | kKeyReleaseBit);
+    EXPECT_EQ(app.Take(), (Calls{Key(VK_RETURN), Key(VK_RETURN)}));
+    EXPECT_FALSE(app.IsAltDown());
+
     // Keypad digits with Num Lock arrive only as characters.
     SetKeyToggled(VK_NUMLOCK, true);
     for (int vk = VK_NUMPAD0; vk <= VK_NUMPAD9; ++vk) {

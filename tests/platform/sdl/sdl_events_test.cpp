@@ -58,13 +58,15 @@ protected:
         return out;
     }
     static std::pair<int, int> Xy(const Message& m) { return {LParamX(m.lParam), LParamY(m.lParam)}; }
-    // The repeat (R), release (U) and extended (E) bits of each key message.
+    // The repeat (R), release (U), extended (E) and Alt-held (A) bits of each key message.
     static std::string KeyFlags(const std::vector<Message>& got)
     {
         std::string out;
         for (const Message& m : got)
-            out += std::string(m.lParam & kKeyRepeatBit ? "R" : "") + (m.lParam & kKeyReleaseBit ? "U" : "") +
-                   (m.lParam & kKeyExtendedBit ? "E" : "") + ",";
+            out += std::string(m.lParam & kKeyRepeatBit ? "R" : "") +
+                   (m.lParam & kKeyReleaseBit ? "U" : "") +
+                   (m.lParam & kKeyExtendedBit ? "E" : "") +
+                   (m.lParam & kKeyAltHeldBit ? "A" : "") + ",";
         return out;
     }
     std::vector<uintptr_t> DrainChars()
@@ -141,11 +143,20 @@ TEST_F(SdlEventsTest, KeysBecomeVirtualKeysWithTheirPositionFlagsAltAndNumLock)
     PushKey(true, SDL_SCANCODE_E, SDLK_e, KMOD_RALT);
     PushKey(true, SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_LCTRL | KMOD_LALT);
     PushKey(true, SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL | KMOD_LALT); // with Ctrl: an ordinary key
+    // Alt held since before the window had the focus: no press of its own, the bit says it.
+    PushKey(true, SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT);
+    PushKey(false, SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT);
     got = Drain();
-    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_SYSKEYDOWN, VK_MENU}, {WM_SYSKEYDOWN, VK_F4}, {WM_SYSKEYUP, VK_MENU},
-                                             {WM_KEYDOWN, VK_MENU}, {WM_KEYDOWN, 'E'}, {WM_KEYDOWN, VK_CONTROL},
-                                             {WM_KEYDOWN, 'C'}}));
-    EXPECT_EQ(KeyFlags(got), ",,RU,E,,,,");
+    EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_SYSKEYDOWN, VK_MENU},
+                                             {WM_SYSKEYDOWN, VK_F4},
+                                             {WM_SYSKEYUP, VK_MENU},
+                                             {WM_KEYDOWN, VK_MENU},
+                                             {WM_KEYDOWN, 'E'},
+                                             {WM_KEYDOWN, VK_CONTROL},
+                                             {WM_KEYDOWN, 'C'},
+                                             {WM_SYSKEYDOWN, VK_RETURN},
+                                             {WM_SYSKEYUP, VK_RETURN}}));
+    EXPECT_EQ(KeyFlags(got), "A,A,RU,E,,,,A,RUA,"); // a system Return types no carriage return
 
     // The keypad follows Num Lock.
     const std::tuple<SDL_Scancode, SDL_Keycode, uint16_t> keys[] = {
@@ -255,7 +266,9 @@ TEST_F(SdlEventsTest, EveryKindOfKeyPositionHasItsVirtualKey)
     PushKey(true, SDL_SCANCODE_F10, SDLK_F10);
     PushKey(false, SDL_SCANCODE_F10, SDLK_F10);
     PushKey(true, SDL_SCANCODE_F10, SDLK_F10, KMOD_LCTRL);
-    EXPECT_EQ(Kinds(Drain()), (std::vector<uint32_t>{WM_SYSKEYDOWN, WM_SYSKEYUP, WM_KEYDOWN}));
+    const std::vector<Message> f10 = Drain();
+    EXPECT_EQ(Kinds(f10), (std::vector<uint32_t>{WM_SYSKEYDOWN, WM_SYSKEYUP, WM_KEYDOWN}));
+    EXPECT_EQ(KeyFlags(f10), ",RU,,"); // no Alt was held
 }
 
 // The character of a key in each state of the modifiers, on the US layout the dummy display has.
