@@ -380,6 +380,10 @@ TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
     // The key learned what it typed: its character can be asked for afterwards.
     uint8_t state[256] = {};
     EXPECT_EQ(KeyToChar(VK_OEM_1, SDL_SCANCODE_SEMICOLON, state), char16_t(0x416));
+    PushKey(true, SDL_Scancode(1), 'q'); // the lowest key position learns as well
+    PushText("\xD0\xB9");
+    Drain();
+    EXPECT_EQ(KeyToChar('Q', 1, state), char16_t(0x439));
 
     // Editing keys type their control characters.
     for (auto [scan, sym] : {std::pair{SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE}, {SDL_SCANCODE_RETURN, SDLK_RETURN},
