@@ -391,6 +391,32 @@ TEST_F(MinidumpWriterTest, WithoutProcessVmReadvMemoryIsCopiedFromTheMappings)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
+// A stack pointer that leads into no mapping (a wild jump) leaves the thread without stack
+// memory: it says so with an empty range at 0, which strict readers refuse by name.
+TEST_F(MinidumpWriterTest, AStackPointerIntoNothingGivesAnEmptyStackAtZero)
+{
+    ASSERT_TRUE(writer.Prepare());
+    const std::string path = dir.Path("nostack.mdmp");
+    EXPECT_EQ(CaptureAndWrite(writer, path, platform::MinidumpKind::Normal, dump, "marker",
+                              [](ucontext_t& c) { c.uc_mcontext.gregs[REG_RSP] = 0x10000; }),
+              "thread without stack memory");
+    const std::string bytes = tolvanrise::test::ReadFileBytes(path);
+    auto u32 = [&](size_t at) {
+        uint32_t v = 0;
+        if (at + 4 <= bytes.size())
+            std::memcpy(&v, bytes.data() + at, 4);
+        return v;
+    };
+    uint32_t threads = 0;
+    for (uint32_t i = 0; i < u32(8); ++i)
+        if (u32(u32(12) + 12 * i) == 3) // the thread list
+            threads = u32(u32(12) + 12 * i + 8);
+    ASSERT_NE(threads, 0u);
+    // The one thread's stack: its start (two halves) and its size.
+    EXPECT_EQ(std::tuple(u32(threads + 28), u32(threads + 32), u32(threads + 36)),
+              std::tuple(0u, 0u, 0u));
+}
+
 // A module without a build id says so, also where an earlier capture found one with an id.
 TEST_F(MinidumpWriterTest, AModuleWithoutBuildIdCarriesNone)
 {

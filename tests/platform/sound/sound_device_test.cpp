@@ -276,12 +276,15 @@ TEST_F(SoundDeviceTest, EveryVoiceFollowsTheMixRuleToTheBit)
     };
     for (int round = 0; round < 48; ++round) {
         const uint16_t channels = 1 + round % 2, bits = round % 4 < 2 ? 16 : 8;
-        // The first at a third of the output's rate: a step that falls short of a third of
-        // a frame, so that its fraction carries into the frame index every third frame.
+        // The first at full level and a third of the output's rate, between the two extremes:
+        // a step just short of a third of a frame, whose third frame lies a hair before the
+        // next one and must come out one below it.
+        const bool edge = round == 0;
         const uint32_t frames = 300 + next(700), drawn = 4000 + next(60000);
-        const uint32_t rate = round == 0 ? SoundDevice::kRate / 3 : drawn;
-        const int32_t volume = -static_cast<int32_t>(next(3000)),
-                      pan = static_cast<int32_t>(next(8001)) - 4000;
+        const uint32_t rate = edge ? SoundDevice::kRate / 3 : drawn;
+        const int32_t drawnVolume = -static_cast<int32_t>(next(3000)),
+                      drawnPan = static_cast<int32_t>(next(8001)) - 4000;
+        const int32_t volume = edge ? 0 : drawnVolume, pan = edge ? 0 : drawnPan;
         SCOPED_TRACE(testing::Message()
                      << channels << " ch, " << bits << " bits, " << rate << " Hz");
         const WaveFormat format = WaveFormat::Pcm(channels, rate, bits);
@@ -294,7 +297,8 @@ TEST_F(SoundDeviceTest, EveryVoiceFollowsTheMixRuleToTheBit)
                   SoundResult::kOk);
         std::vector<int32_t> source(frames * channels);
         for (uint32_t i = 0; i < frames * channels; ++i) {
-            const uint32_t raw = next(1 << bits);
+            const uint32_t drawnRaw = next(1 << bits);
+            const uint32_t raw = edge ? (i % 2 ? (1u << bits) - 1 : 0) : drawnRaw;
             if (bits == 8) {
                 static_cast<uint8_t*>(p)[i] = static_cast<uint8_t>(raw);
                 source[i] = (static_cast<int32_t>(raw) - 128) * 256;
