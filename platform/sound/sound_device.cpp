@@ -452,6 +452,8 @@ SoundResult SoundVoice::SetVolume(int32_t hundredthsDb)
 
 SoundResult SoundVoice::GetVolume(int32_t* hundredthsDb) const
 {
+    if (!hundredthsDb)
+        return SoundResult::kInvalidParam;
     return WithControl(sound_caps::kCtrlVolume, [&](const VoiceState& v) {
         *hundredthsDb = v.volume;
         return SoundResult::kOk;
@@ -481,6 +483,8 @@ SoundResult SoundVoice::SetFrequency(uint32_t hz)
 
 SoundResult SoundVoice::GetFrequency(uint32_t* hz) const
 {
+    if (!hz)
+        return SoundResult::kInvalidParam;
     return WithControl(sound_caps::kCtrlFrequency, [&](const VoiceState& v) {
         *hz = v.frequency ? v.frequency : v.format.samplesPerSec;
         return SoundResult::kOk;

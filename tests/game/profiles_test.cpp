@@ -104,10 +104,12 @@ TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
         int32_t music, sound;
         uint8_t flag;
         bool empty = false;
+        uint8_t flag0 = 1;
     } cases[] = {
         {"music volume above the scale", 10001, 6000, 1},
         {"negative sound volume", 4000, -1, 1},
         {"flag neither 0 nor 1", 4000, 6000, 7},
+        {"first flag neither 0 nor 1", 4000, 6000, 1, false, 2},
         {"empty file", 4000, 6000, 1, true},
     };
     for (const auto& c : cases) {
@@ -115,6 +117,7 @@ TEST_F(ProfilesTest, DamagedStoresGiveTheDefaults)
         GGameSettings settings;
         settings.musicVolume = c.music;
         settings.soundVolume = c.sound;
+        settings.flags[0] = c.flag0;
         settings.flags[1] = c.flag;
         std::memcpy(bytes.data(), &settings, sizeof settings);
         WriteRecord(0, c.empty ? std::string() : bytes);
@@ -166,6 +169,10 @@ TEST_F(ProfilesTest, ImplausibleFieldsFallBackAloneAndTheOldFileIsKeptOnce)
         g_alerts = 0;
         ASSERT_EQ(profiles.Save(), 1);
         EXPECT_EQ(g_alerts, 1); // the player hears of the copy
+        const std::vector<std::string> saved = profiles.TakeNotes();
+        ASSERT_EQ(saved.size(), 1u);
+        EXPECT_NE(saved[0].find("the old file is kept as /"), std::string::npos) << saved[0];
+        EXPECT_TRUE(saved[0].ends_with("/00000000.bin.damaged")) << saved[0];
         EXPECT_EQ(tolvanrise::test::ReadFileBytes(Folder() + "/00000000.bin.damaged"), onDisk);
         std::string back(GPlayerProfiles::kStoreSize, '\0');
         ASSERT_EQ(ReadUserRecordFile(0, back.data(), GPlayerProfiles::kStoreSize, Folder().c_str()),

@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <string>
 
 #include "game/score/high_score_client.h"
 #include "platform/system/shared_library.h"
+#include "support/child_process.h"
 #include "support/scoped_env.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -63,6 +68,22 @@ TEST(HighScoreClient, WithItsLibraryTheCallsReachTheService)
     EXPECT_EQ(StubCalls(*keep),
               "open;mode 1;mode 2;submit Ann 120;submit Bob -1;close;open;mode 2;close;open;");
     client.SetGameMode(0);
+}
+
+// The service is closed when the program ends without shutting the client down itself.
+TEST(HighScoreClient, AtExitTheServiceIsClosed)
+{
+    tolvanrise::test::TempFolder folder("tolvanrise_scores_");
+    tolvanrise::test::ScopedEnvVar log("TOLVANRISE_SCORE_STUB_LOG", folder.Path("calls"));
+    const int status = tolvanrise::test::RunInChild([] {
+        GHighScoreClient::Get().SetGameMode(1);
+        if (GHighScoreClient::Get().Init(nullptr, TOLVANRISE_SCORE_STUB) != 1)
+            return 3;
+        std::exit(0); // the way a program ends: static objects go
+    });
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(tolvanrise::test::ReadFileBytes(folder.Path("calls")), "open;mode 1;close;");
 }
 
 } // namespace

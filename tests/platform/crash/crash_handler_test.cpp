@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -239,6 +240,12 @@ TEST(CrashHandler, UninstallPutsBackWhatWasThere)
     struct sigaction mine = {}, saved = {}, now = {};
     mine.sa_handler = PreviousHandler;
     ASSERT_EQ(::sigaction(SIGBUS, &mine, &saved), 0);
+    // An alternate stack of the program's own, which must come back too.
+    static char ownStack[64 * 1024];
+    stack_t own = {}, savedStack = {};
+    own.ss_sp = ownStack;
+    own.ss_size = sizeof ownStack;
+    ASSERT_EQ(::sigaltstack(&own, &savedStack), 0);
     ASSERT_TRUE(platform::InstallCrashHandler(WriteDumpCallback, nullptr));
     EXPECT_TRUE(platform::IsCrashHandlerInstalled());
     ::sigaction(SIGBUS, nullptr, &now);
@@ -258,9 +265,23 @@ TEST(CrashHandler, UninstallPutsBackWhatWasThere)
     ::sigaction(SIGBUS, nullptr, &now);
     EXPECT_EQ(now.sa_handler, PreviousHandler);
     ::sigaction(SIGBUS, &saved, nullptr);
+    stack_t back = {};
+    ::sigaltstack(nullptr, &back);
+    EXPECT_TRUE(back.ss_sp == ownStack && back.ss_size == sizeof ownStack && !(back.ss_flags & SS_DISABLE));
+    if (savedStack.ss_sp == nullptr)
+        savedStack.ss_flags = SS_DISABLE;
+    ::sigaltstack(&savedStack, nullptr);
     // Without a capture there is nothing to write.
     EXPECT_FALSE(platform::WriteCrashDump(1, platform::MinidumpKind::Normal) || platform::CloseCrashDumpFile(-1));
     EXPECT_EQ(platform::OpenCrashDumpFile(nullptr) + platform::OpenCrashDumpFile("/nonexistent-folder/crash.mdmp"), -2);
+    // A dump is a file to read, not to run.
+    TempFolder dir("crash_mode_");
+    const mode_t mask = ::umask(022);
+    const int fd = platform::OpenCrashDumpFile(dir.Path("mode.mdmp").c_str());
+    ::umask(mask);
+    struct stat st = {};
+    EXPECT_TRUE(fd >= 0 && ::fstat(fd, &st) == 0 && (st.st_mode & 0777) == 0644) << std::oct << st.st_mode;
+    EXPECT_TRUE(platform::CloseCrashDumpFile(fd));
 }
 
 } // namespace

@@ -336,6 +336,19 @@ TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
         extra += m.size;
     EXPECT_LE(extra - full.threadStack.size, cap);
 
+    // A cap smaller than the heap block: what fits goes in, never more than the cap in all.
+    const uint64_t small = 256u << 10;
+    platform::MinidumpWriter capped;
+    ASSERT_TRUE(capped.Prepare(64 * 1024, small));
+    Dump some;
+    ASSERT_EQ(CaptureAndWrite(capped, dir.Path("capped.mdmp"), platform::MinidumpKind::WithFullMemory, some), "");
+    extra = 0;
+    for (const auto& m : some.memory)
+        extra += m.size;
+    EXPECT_GT(extra - some.threadStack.size, 0u);
+    EXPECT_LE(extra - some.threadStack.size, small);
+    EXPECT_TRUE(some.Read(reinterpret_cast<uint64_t>(heap.data() + 4096), 16).empty());
+
     // With a short stack copy the rest of the stack's mapping (up to the environment strings at
     // its top) comes as further memory around the copy.
     platform::MinidumpWriter shortStack;
@@ -376,6 +389,67 @@ TEST_F(MinidumpWriterTest, WithoutProcessVmReadvMemoryIsCopiedFromTheMappings)
     if (WIFEXITED(status) && WEXITSTATUS(status) == 2)
         GTEST_SKIP() << "no seccomp filters here";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// A stack pointer that leads into no mapping (a wild jump) leaves the thread without stack
+// memory: it says so with an empty range at 0, which strict readers refuse by name.
+TEST_F(MinidumpWriterTest, AStackPointerIntoNothingGivesAnEmptyStackAtZero)
+{
+    ASSERT_TRUE(writer.Prepare());
+    const std::string path = dir.Path("nostack.mdmp");
+    EXPECT_EQ(CaptureAndWrite(writer, path, platform::MinidumpKind::Normal, dump, "marker",
+                              [](ucontext_t& c) { c.uc_mcontext.gregs[REG_RSP] = 0x10000; }),
+              "thread without stack memory");
+    const std::string bytes = tolvanrise::test::ReadFileBytes(path);
+    auto u32 = [&](size_t at) {
+        uint32_t v = 0;
+        if (at + 4 <= bytes.size())
+            std::memcpy(&v, bytes.data() + at, 4);
+        return v;
+    };
+    uint32_t threads = 0;
+    for (uint32_t i = 0; i < u32(8); ++i)
+        if (u32(u32(12) + 12 * i) == 3) // the thread list
+            threads = u32(u32(12) + 12 * i + 8);
+    ASSERT_NE(threads, 0u);
+    // The one thread's stack: its start (two halves) and its size.
+    EXPECT_EQ(std::tuple(u32(threads + 28), u32(threads + 32), u32(threads + 36)),
+              std::tuple(0u, 0u, 0u));
+}
+
+// A module without a build id says so, also where an earlier capture found one with an id.
+TEST_F(MinidumpWriterTest, AModuleWithoutBuildIdCarriesNone)
+{
+    ASSERT_TRUE(writer.Prepare());
+    ASSERT_EQ(WriteNormal(), "");
+    ASSERT_FALSE(dump.modules.empty());
+    // An ELF header with no program headers, hence no notes, mapped from its start.
+    Elf64_Ehdr header = {};
+    std::memcpy(header.e_ident, ELFMAG, SELFMAG);
+    header.e_ident[EI_CLASS] = ELFCLASS64;
+    header.e_ident[EI_DATA] = ELFDATA2LSB;
+    header.e_ident[EI_VERSION] = EV_CURRENT;
+    header.e_type = ET_DYN;
+    header.e_machine = EM_X86_64;
+    header.e_version = EV_CURRENT;
+    header.e_ehsize = sizeof header;
+    header.e_phentsize = sizeof(Elf64_Phdr);
+    std::string bytes(4096, '\0');
+    std::memcpy(bytes.data(), &header, sizeof header);
+    const std::string name = dir.Path("libnoid.so");
+    ASSERT_TRUE(tolvanrise::test::WriteFileBytes(name, bytes));
+    int fd = ::open(name.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    void* mapping = ::mmap(nullptr, bytes.size(), PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    ASSERT_NE(mapping, MAP_FAILED);
+
+    ASSERT_EQ(WriteNormal(), "");
+    const auto* m = ModuleAt(dump, reinterpret_cast<uint64_t>(mapping));
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->name, platform::Utf8ToUtf16(name));
+    EXPECT_TRUE(m->buildId.empty());
+    ::munmap(mapping, bytes.size());
 }
 
 TEST_F(MinidumpWriterTest, ModuleNamesAreUtf16)
@@ -426,6 +500,20 @@ TEST_F(MinidumpWriterTest, RefusesWithoutCaptureOrWritableFile)
         EXPECT_FALSE(writer.Write(bad, platform::MinidumpKind::Normal));
         ::close(bad);
     }
+    // A file that takes all but the dump's last byte (a size limit) fails the write as well.
+    fd = ::open(path.c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_TRUE(fd >= 0 && writer.Write(fd, platform::MinidumpKind::Normal));
+    const int64_t size = ::lseek(fd, 0, SEEK_CUR);
+    ::close(fd);
+    tolvanrise::test::ChildLimits limits;
+    limits.maxFileBytes = size - 1;
+    const int status = tolvanrise::test::RunInChild(
+        [&] {
+            int cut = ::open(path.c_str(), O_WRONLY | O_TRUNC);
+            return cut >= 0 && !writer.Write(cut, platform::MinidumpKind::Normal) ? 0 : 1;
+        },
+        limits);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <iterator>
 #include <set>
 #include <string>
 #include <tuple>
@@ -254,7 +255,8 @@ TEST_F(FileSystemTest, ReplaceFileRemovesTheTemporariesOfEndedWriters)
 {
     const std::string ours = std::to_string(::getpid()), parent = std::to_string(::getppid());
     const std::set<std::string> stay = {".rec.bin." + ours + ".9.tmp", ".rec.bin." + parent + ".2.tmp", "x.tmp",
-                                        ".rec.bin.12x.3.tmp", ".rec.bin.tmp", "rec.bin"};
+                                        ".rec.bin.12x.3.tmp", ".rec.bin.99999999.5x.tmp", ".rec.bin.tmp",
+                                        "rec.bin"};
     const std::set<std::string> go = {".rec.bin.99999999.1.tmp", ".other.bin.99999999.4.tmp"};
     for (const auto& names : {stay, go})
         for (const std::string& name : names)
@@ -354,13 +356,19 @@ TEST_F(FileSystemTest, ProgramsAreFoundOnThePathRunAndLaunched)
         {{"reader"}, {true, 0, "end\n"}}, // standard input is empty, not ours
         {{"big"}, {true, 0, std::string(10000, 'x')}},
         {{"missing"}, {false, -1, ""}},
+        {{"noformat"}, {false, -1, ""}}, // found, but the system cannot run it
         {{}, {false, -1, ""}}};
+    const auto openFiles = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto before = openFiles();
     for (const auto& [args, expected] : runs) {
         const platform::ProgramResult r = platform::RunProgram(args, true);
         EXPECT_EQ(Run(r.started, r.exitCode, r.output), expected)
             << (args.empty() ? "(none)" : args[0]);
     }
     EXPECT_EQ(platform::RunProgram({"tool", "x"}).output, ""); // not captured
+    EXPECT_EQ(openFiles(), before); // every pipe closed, whatever became of the run
 
     // True only when the program was executed; it runs on after the call.
     const std::string made = dir.Path("made");

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/system/time.h"
 #include "platform/window/clipboard.h"
 #include "platform/window/cursor.h"
 #include "platform/window/keyboard.h"
@@ -379,16 +380,23 @@ TEST_F(SdlEventsTest, TypedTextBecomesWindows1251Characters)
     PushText("a\xE2\x82\xAC");                         // 'a' and the euro sign (0x88 in 1251)
     PushText("\xC3\xA9");                              // U+00E9 has no 1251 form
     PushText("\xF0\x9F\x98\x80");                      // outside the basic plane: one '?'
+    PushText("\xEE\x80\x80\xF0\x9F\x98\x80\xEE\x80\x80"); // the same between two U+E000
     std::vector<std::pair<uintptr_t, intptr_t>> typed; // characters with their repeat count
-    for (const Message& m : Drain())
+    const std::vector<Message> got = Drain();
+    for (const Message& m : got)
         if (m.message == WM_CHAR)
             typed.emplace_back(m.wParam, m.lParam);
     EXPECT_EQ(typed, (std::vector<std::pair<uintptr_t, intptr_t>>{
-                         {0xC6, 1}, {'a', 1}, {0x88, 1}, {'?', 1}, {'?', 1}}));
+                         {0xC6, 1}, {'a', 1}, {0x88, 1}, {'?', 1}, {'?', 1}, {'?', 1}, {'?', 1}, {'?', 1}}));
+    EXPECT_EQ(got.size(), typed.size() + 1); // text posts characters and nothing else
 
     // The key learned what it typed: its character can be asked for afterwards.
     uint8_t state[256] = {};
     EXPECT_EQ(KeyToChar(VK_OEM_1, SDL_SCANCODE_SEMICOLON, state), char16_t(0x416));
+    PushKey(true, SDL_Scancode(1), 'q'); // the lowest key position learns as well
+    PushText("\xD0\xB9");
+    Drain();
+    EXPECT_EQ(KeyToChar('Q', 1, state), char16_t(0x439));
 
     // Editing keys type their control characters.
     for (auto [scan, sym] : {std::pair{SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE}, {SDL_SCANCODE_RETURN, SDLK_RETURN},
@@ -506,6 +514,16 @@ TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
     EXPECT_EQ(Pairs(got), (std::vector<MsgW>{{WM_CHAR, 'x'}, {WM_QUIT, 3}}));
     EXPECT_EQ(got[0].lParam, 7);
     WaitForInput(1); // returns with nothing waiting
+
+    // The wait lasts its whole time when nothing comes, and none when something waits.
+    ManualClock clock;
+    const uint32_t start = GetTickMs();
+    WaitForInput(250);
+    EXPECT_EQ(GetTickMs() - start, 250u);
+    PostMessage(WM_CHAR, 'y', 1);
+    WaitForInput(250);
+    EXPECT_EQ(GetTickMs() - start, 250u);
+    EXPECT_EQ(Kinds(Drain()), std::vector<uint32_t>{WM_CHAR});
 }
 
 TEST_F(SdlEventsTest, PresentShowsTheRectangleInBGROrder)
@@ -722,6 +740,8 @@ TEST_F(SdlEventsTest, FullScreenInARealModeOfTheClientSize)
     int w = 0, h = 0;
     real->GetClientSize(w, h);
     EXPECT_EQ(std::tuple(real->IsFullscreen(), w, h), std::tuple(false, mode.w, mode.h));
+    real.reset(); // the window that is left stays usable
+    EXPECT_TRUE(GetScreenSize(w, h));
 }
 
 TEST_F(SdlEventsTest, ClipboardRoundTripsWindows1251ThroughUtf8AndNoBoxesWithoutADisplay)
@@ -730,6 +750,9 @@ TEST_F(SdlEventsTest, ClipboardRoundTripsWindows1251ThroughUtf8AndNoBoxesWithout
     std::string text;
     ASSERT_TRUE(GetClipboardText(text));
     EXPECT_EQ(text, "\xCF\xF0\xE8\xE2\xE5\xF2 1");
+    ASSERT_TRUE(SetClipboardText("", 0)); // an empty clipboard holds no text
+    EXPECT_FALSE(GetClipboardText(text));
+    EXPECT_EQ(text, "");
     EXPECT_EQ(GetMessageBoxBackend(), nullptr); // the dummy driver is no display a person can answer on
 }
 

@@ -10,6 +10,7 @@
 #include "platform/sound/sound_device.h"
 #include "platform/system/threads.h"
 #include "support/audio_measure.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -163,6 +164,20 @@ TEST_F(SoundDeviceTest, ControlsRefuseWhatIsOutOfRangeOrNotAskedFor)
     uint32_t hz = 0;
     EXPECT_EQ(full->GetFrequency(&hz), SoundResult::kOk);
     EXPECT_EQ(hz, 44100u); // 0: the buffer's own rate
+    EXPECT_EQ(full->GetFrequency(nullptr), SoundResult::kInvalidParam);
+    EXPECT_EQ(full->GetVolume(nullptr), SoundResult::kInvalidParam);
+    EXPECT_EQ(full->GetStatus(nullptr), SoundResult::kInvalidParam);
+
+    // Only the primary buffer takes a format, and only one the mixer can play.
+    std::unique_ptr<SoundVoice> primary;
+    ASSERT_EQ(device->CreateBuffer({caps::kPrimary, 0, nullptr}, &primary), SoundResult::kOk);
+    const WaveFormat mono = WaveFormat::Pcm(1, 22050, 8);
+    EXPECT_EQ(full->SetFormat(mono), SoundResult::kInvalidParam);
+    EXPECT_EQ(primary->SetFormat(WaveFormat::Pcm(2, 44100, 24)), SoundResult::kBadFormat);
+    EXPECT_EQ(device->GetPrimaryFormat(), WaveFormat::Pcm(2, 44100, 16));
+    EXPECT_EQ(primary->SetFormat(mono), SoundResult::kOk);
+    EXPECT_EQ(std::tuple(device->GetPrimaryFormat(), primary->GetFormat(), full->GetFormat()),
+              std::tuple(mono, mono, WaveFormat::Pcm(2, 44100, 16)));
 
     std::unique_ptr<SoundVoice> none;
     const WaveFormat bad[] = {WaveFormat::Pcm(3, 44100, 16), WaveFormat::Pcm(2, 44100, 24),
@@ -261,9 +276,15 @@ TEST_F(SoundDeviceTest, EveryVoiceFollowsTheMixRuleToTheBit)
     };
     for (int round = 0; round < 48; ++round) {
         const uint16_t channels = 1 + round % 2, bits = round % 4 < 2 ? 16 : 8;
-        const uint32_t frames = 300 + next(700), rate = 4000 + next(60000);
-        const int32_t volume = -static_cast<int32_t>(next(3000)),
-                      pan = static_cast<int32_t>(next(8001)) - 4000;
+        // The first at full level and a third of the output's rate, between the two extremes:
+        // a step just short of a third of a frame, whose third frame lies a hair before the
+        // next one and must come out one below it.
+        const bool edge = round == 0;
+        const uint32_t frames = 300 + next(700), drawn = 4000 + next(60000);
+        const uint32_t rate = edge ? SoundDevice::kRate / 3 : drawn;
+        const int32_t drawnVolume = -static_cast<int32_t>(next(3000)),
+                      drawnPan = static_cast<int32_t>(next(8001)) - 4000;
+        const int32_t volume = edge ? 0 : drawnVolume, pan = edge ? 0 : drawnPan;
         SCOPED_TRACE(testing::Message()
                      << channels << " ch, " << bits << " bits, " << rate << " Hz");
         const WaveFormat format = WaveFormat::Pcm(channels, rate, bits);
@@ -276,7 +297,8 @@ TEST_F(SoundDeviceTest, EveryVoiceFollowsTheMixRuleToTheBit)
                   SoundResult::kOk);
         std::vector<int32_t> source(frames * channels);
         for (uint32_t i = 0; i < frames * channels; ++i) {
-            const uint32_t raw = next(1 << bits);
+            const uint32_t drawnRaw = next(1 << bits);
+            const uint32_t raw = edge ? (i % 2 ? (1u << bits) - 1 : 0) : drawnRaw;
             if (bits == 8) {
                 static_cast<uint8_t*>(p)[i] = static_cast<uint8_t>(raw);
                 source[i] = (static_cast<int32_t>(raw) - 128) * 256;
@@ -364,6 +386,42 @@ TEST_F(SoundDeviceTest, OneShotStopsAtItsEndAndLoopingWraps)
     loop->GetStatus(&status);
     EXPECT_EQ(std::tuple(play, status), std::tuple(500u * 4, platform::sound_status::kPlaying |
                                                                  platform::sound_status::kLooping));
+
+    // The shortest sound there is: one frame, heard once.
+    loop->Stop();
+    auto single = Tone(WaveFormat::Pcm(1, 44100, 16), 441, 100, 1);
+    void* p = nullptr;
+    uint32_t n = 0;
+    ASSERT_EQ(single->Lock(0, 2, &p, &n, nullptr, nullptr), SoundResult::kOk);
+    *static_cast<int16_t*>(p) = 12345;
+    single->Unlock(p, n, nullptr, 0);
+    ASSERT_EQ(single->Play(false), SoundResult::kOk);
+    EXPECT_EQ(Render(3), (std::vector<int16_t>{12345, 12345, 0, 0, 0, 0}));
+    single->GetStatus(&status);
+    EXPECT_EQ(status, 0u);
+}
+
+// Each event once, in the order added; what does not fit is refused, not dropped silently.
+TEST(SoundEventSet, HoldsEachEventOnceUpToItsCapacity)
+{
+    platform::SoundEventSet set;
+    std::vector<std::shared_ptr<platform::AutoResetEvent>> events;
+    for (size_t i = 0; i <= platform::SoundEventSet::kCapacity; ++i)
+        events.push_back(std::make_shared<platform::AutoResetEvent>());
+    EXPECT_TRUE(set.Add(events[1]));
+    EXPECT_TRUE(set.Add(events[0]));
+    EXPECT_TRUE(set.Add(events[1])); // there already
+    ASSERT_EQ(set.Events().size(), 2u);
+    EXPECT_TRUE(set.Events()[0] == events[1] && set.Events()[1] == events[0]);
+    for (size_t i = 2; i < platform::SoundEventSet::kCapacity; ++i)
+        EXPECT_TRUE(set.Add(events[i]));
+    EXPECT_FALSE(set.Add(events.back())); // full
+    EXPECT_TRUE(set.Add(events[5]));      // full, but there already
+    EXPECT_EQ(set.Events().size(), platform::SoundEventSet::kCapacity);
+    set.Clear();
+    EXPECT_TRUE(set.Events().empty());
+    EXPECT_EQ(events[0].use_count(), 1); // the set lets go of what it held
+    EXPECT_TRUE(set.Add(events.back()));
 }
 
 TEST_F(SoundDeviceTest, NotificationsFireWhenTheCursorPassesThem)
@@ -410,6 +468,12 @@ TEST_F(SoundDeviceTest, LostBuffersStopRefuseAndRestore)
 
 TEST(SoundDeviceOutputs, NullAndSystemOutputsPullTheMix)
 {
+    {
+        ScopedEnvVar driver("SDL_AUDIODRIVER", "no-such-driver");
+        SoundResult error = SoundResult::kOk;
+        EXPECT_FALSE(SoundDevice::Create(platform::SoundOutput::kSystem, &error));
+        EXPECT_EQ(error, SoundResult::kNoDevice);
+    }
     auto quiet = SoundDevice::Create(platform::SoundOutput::kNull);
     ASSERT_TRUE(quiet);
     const WaveFormat format = WaveFormat::Pcm(2, 44100, 16);
@@ -423,7 +487,9 @@ TEST(SoundDeviceOutputs, NullAndSystemOutputsPullTheMix)
     }
     EXPECT_EQ(status, 0u);
     // The dummy driver of the test run stands in for a sound card.
-    EXPECT_TRUE(SoundDevice::Create(platform::SoundOutput::kSystem));
+    SoundResult error = SoundResult::kNoDevice;
+    EXPECT_TRUE(SoundDevice::Create(platform::SoundOutput::kSystem, &error));
+    EXPECT_EQ(error, SoundResult::kOk);
 }
 
 } // namespace

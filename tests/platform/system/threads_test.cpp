@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <tuple>
 
 #include <SDL2/SDL.h>
@@ -33,6 +35,8 @@ TEST(PlatformThreads, EventResetsItselfAndCollapsesSets)
     EXPECT_FALSE(event.Wait(0));
     event.Set(), event.Set();
     EXPECT_TRUE(event.Wait(0) && !event.Wait(1));
+    event.Set(); // a wait without a time limit takes the signal the same way
+    EXPECT_TRUE(event.Wait(-1) && !event.Wait(0));
 }
 
 TEST(PlatformThreads, QuitPostedBeforeTheWaitIsNeverLost)
@@ -56,14 +60,17 @@ TEST(PlatformThreads, EventsReachTheWaiterUntilQuit)
     AutoResetEvent event;
     std::atomic<int> events{0};
     auto thread = Thread::Start([&](Thread& self) {
-        while (self.WaitForEventOrQuit(event) == WaitResult::kEvent)
+        while (self.WaitForEventOrQuit(event) == WaitResult::kEvent) {
             ++events;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2)); // back only later
+        }
     });
     ASSERT_TRUE(thread);
     for (int i = 1; i <= 5; ++i) {
         event.Set();
-        // Back waiting with the signal consumed: the body has counted it.
-        ASSERT_TRUE(event.WaitUntilConsumed(5000));
+        // Back waiting with the signal consumed: the body has counted it. No time limit:
+        // the waiter's return is what ends this wait.
+        ASSERT_TRUE(event.WaitUntilConsumed(-1));
         EXPECT_EQ(events.load(), i);
     }
     thread.reset(); // posts quit and joins

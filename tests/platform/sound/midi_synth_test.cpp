@@ -1,0 +1,116 @@
+// The General MIDI synthesiser over the system's FluidSynth: which songs it takes, and that a
+// stop or a new song silences what the old one left sounding.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/sound/midi_synth.h"
+#include "support/audio_measure.h"
+#include "tools/tolvanrise-audio/audio_synth.h"
+
+// The synthesiser loads its sound font on OpenMP threads, whose runtime ThreadSanitizer cannot
+// see into: its own memory handling would be reported as races of ours.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:libgomp.so.1\n";
+}
+
+namespace {
+
+using namespace tolvanrise::test;
+constexpr int kRate = 44100;
+constexpr int kOrgan = 16; // holds its level for as long as the key is down
+constexpr int kA4 = 69;
+
+class MidiSynthTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        synth = platform::MidiSynth::Create(kRate);
+        if (!synth)
+            GTEST_SKIP() << "no General MIDI sound font installed";
+    }
+
+    // The peak of the left channel over the next seconds.
+    double Peak(double seconds)
+    {
+        std::vector<int16_t> out(size_t(seconds * kRate) * 2);
+        synth->Render(out.data(), int(out.size() / 2));
+        return MaxAbs(Channel(out, 2, 0, 0, out.size() / 2));
+    }
+
+    // A standard MIDI file of one track holding these events, ended.
+    static std::vector<uint8_t> Song(std::vector<uint8_t> track, uint8_t tracks = 1,
+                                     const char* id = "MTrk")
+    {
+        std::vector<uint8_t> bytes = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, tracks, 1, 0xE0};
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(uint8_t(id[i]));
+        for (const int shift : {24, 16, 8, 0})
+            bytes.push_back(uint8_t(track.size() >> shift));
+        bytes.insert(bytes.end(), track.begin(), track.end());
+        return bytes;
+    }
+
+    std::unique_ptr<platform::MidiSynth> synth;
+};
+
+// Songs the synthesiser would trust to its structure are refused unless every track is whole:
+// one whose chunk runs on past the file kept it rendering for minutes.
+TEST_F(MidiSynthTest, RefusesSongsThatAreNotWholeTracks)
+{
+    const std::vector<uint8_t> note = {0,    0x90, 60, 100,
+                                       0x60, 60,   0}; // on, then off by running status
+    auto with = [&](std::vector<uint8_t> tail) {
+        std::vector<uint8_t> track = note;
+        track.insert(track.end(), tail.begin(), tail.end());
+        return track;
+    };
+    EXPECT_TRUE(synth->LoadBytes(Song(with({0, 0xFF, 0x2F, 0}))));
+    // Delta times of two bytes and tempo, program and other chunks a writer may add.
+    EXPECT_TRUE(synth->LoadBytes(audio_synth::MakeMidi({480, 500000, {{0, kOrgan, kA4, 0, 960}}})));
+    const std::vector<std::vector<uint8_t>> refused = {
+        Song(with({0, 0xFF, 0x2F, 0}), 2),                         // fewer tracks than counted
+        Song(with({0, 0xFF, 0x2F, 0}), 1, "MUrk"),                 // no track at all
+        Song(with({})),                                            // no end of track
+        Song(with({0, 0xFF, 0x2F, 0, 0})),                         // bytes after it
+        Song(with({0, 0xFF, 0x51, 3, 0, 0, 0, 0, 0xFF, 0x2F, 0})), // a tempo of zero
+        Song(with({0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x2F, 0})), // a five-byte delta time
+        Song(with({0, 0xFF, 0x01, 0x40, 0xFF, 0x2F, 0})),          // text past the chunk
+        Song({0, 0x60, 0xFF, 0x2F, 0}),                            // running status with none
+        Song({0, 0x40, 0x40, 0, 0xFF, 0x2F, 0}),                   // the same, then whole
+    };
+    for (size_t i = 0; i < refused.size(); ++i) {
+        EXPECT_FALSE(synth->LoadBytes(refused[i])) << i;
+        EXPECT_FALSE(synth->Play(false)) << i; // the old song is gone too
+    }
+    std::vector<uint8_t> runaway = Song(with({0, 0xFF, 0x2F, 0}));
+    runaway[18] = 0x7F; // a track length far past the file's end
+    EXPECT_FALSE(synth->LoadBytes(runaway));
+}
+
+// A held organ note sounds until the song lets go of it; Stop and a new song must not wait.
+TEST_F(MidiSynthTest, StopAndANewSongSilenceNotesStillHeld)
+{
+    const auto held = audio_synth::MakeMidi({480, 500000, {{0, kOrgan, kA4, 0, 480 * 40}}});
+    ASSERT_TRUE(synth->LoadBytes(held));
+    ASSERT_TRUE(synth->Play(false));
+    EXPECT_GT(Peak(0.5), 1000);
+    synth->Stop();
+    Peak(1.0); // the release
+    EXPECT_LT(Peak(0.25), 50);
+    EXPECT_FALSE(synth->HasEnded());
+
+    ASSERT_TRUE(synth->Play(false)); // on from where it stopped: the note is not struck again
+    EXPECT_LT(Peak(0.25), 50);
+    ASSERT_TRUE(synth->LoadBytes(held));
+    ASSERT_TRUE(synth->Play(false));
+    EXPECT_GT(Peak(0.5), 1000);
+    ASSERT_TRUE(synth->LoadBytes(Song({0, 0xFF, 0x2F, 0})));
+    Peak(1.0);
+    EXPECT_LT(Peak(0.25), 50);
+}
+
+} // namespace
