@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/image/bitmap.h"
+#include "foundation/image/dib_surface.h"
 #include "graphics/animation/animator_command_sequence.h"
 #include "graphics/animation/bitmap_clip.h"
 #include "graphics/animation/keyframe_animator.h"
@@ -613,6 +614,22 @@ TEST(BitmapClipTest, SharpenAndAreaResize) {
     ASSERT_TRUE(ResizeAreaAverage(src.get(), twice.get()));
     EXPECT_EQ(twice->GetPixels()[(3 * 8 + 7) * 3], 130);
     EXPECT_FALSE(ResizeAreaAverage(src.get(), nullptr));
+
+    // The back buffer keeps its own memory: refused while unlocked, else treated as any image.
+    std::unique_ptr<GDibSurface> screen = GDibSurface::Create(8, 4, 24);
+    ASSERT_TRUE(screen && !screen->GetPixelBlock());
+    EXPECT_FALSE(ResizeAreaAverage(src.get(), screen.get()) || ResizeAreaAverage(screen.get(), half.get()) ||
+                 SharpenImage(screen.get()));
+    ASSERT_NE(screen->Lock(), nullptr);
+    const auto same = [&] {
+        for (int y = 0; y < 4; ++y)
+            if (std::memcmp(screen->GetPixels() + y * screen->GetPitch(), twice->GetPixels() + y * 8 * 3, 8 * 3))
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(ResizeAreaAverage(src.get(), screen.get()) && same());
+    EXPECT_TRUE(SharpenImage(screen.get()) && SharpenImage(twice.get()) && same());
+    screen->Unlock();
 }
 
 } // namespace
