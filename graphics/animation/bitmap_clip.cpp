@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/image/bitmap.h"
+#include "graphics/blit/kernel_area.h"
 #include "graphics/blit/kernels.h"
 #include "graphics/math/cubic.h"
 #include "graphics/math/masked_image.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr int64_t kMaxBufferSide = 2048;
 
 using GSourceView = GMaskedImageView;
+using kernel_detail::BlockHolds;
 
 // A sample: blue, green, red, mask.
 struct GSample {
@@ -506,9 +508,9 @@ bool SharpenImage(GBitmap* image)
     const int32_t w = image->GetWidth();
     const int32_t h = image->GetHeight();
     const int32_t pitch = image->GetPitch();
-    if (w <= 0 || h <= 0 || image->GetPixelBlock()->GetSize() < uint64_t(pitch) * h)
-        return false;
     uint8_t* pixels = image->GetPixels();
+    if (w <= 0 || h <= 0 || !BlockHolds(image->GetPixelBlock(), pixels, size_t(pitch) * h))
+        return false;
     std::vector<uint8_t> copy;
     try {
         copy.assign(pixels, pixels + size_t(pitch) * h);
@@ -576,8 +578,8 @@ bool ResizeAreaAverage(const GBitmap* src, GBitmap* dst)
     const int32_t sw = src->GetWidth(), sh = src->GetHeight();
     const int32_t dw = dst->GetWidth(), dh = dst->GetHeight();
     if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0 ||
-        src->GetPixelBlock()->GetSize() < uint64_t(src->GetPitch()) * sh ||
-        dst->GetPixelBlock()->GetSize() < uint64_t(dst->GetPitch()) * dh)
+        !BlockHolds(src->GetPixelBlock(), src->GetPixels(), size_t(src->GetPitch()) * sh) ||
+        !BlockHolds(dst->GetPixelBlock(), dst->GetPixels(), size_t(dst->GetPitch()) * dh))
         return false;
     try {
         const GCoverage cx = AxisCoverage(sw, dw);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/image/bitmap.h"
+#include "foundation/image/dib_surface.h"
 #include "graphics/animation/animator_command_sequence.h"
 #include "graphics/animation/bitmap_clip.h"
 #include "graphics/animation/keyframe_animator.h"
@@ -442,11 +443,20 @@ struct Reference {
 TEST(BitmapClipTest, DirectAndBufferedDrawsMatchTheFloatReference) {
     const int32_t transforms[][4] = {{30, 256, 256, 256}, {137, 512, 256, 256}, {200, 180, 256, 256},
                                      {275, 256, 400, 160}, {0, 300, 256, 256},  {90, 256, 256, 256}};
-    const GRect clipRect{60, 50, 150, 115};
+    // Inside the target, and straddling its bottom-right corner under a clip area beyond it.
+    struct Placement {
+        int32_t x, y;
+        GRect clipRect;
+        bool additive;
+    };
+    const GRect inside{60, 50, 150, 115}, beyond{150, 120, 400, 400};
+    const Placement placements[] = {
+        {100, 80, inside, false}, {100, 80, inside, true}, {190, 150, beyond, false}, {190, 150, beyond, true}};
     int worstDirect = 0, worstBuffer = 0;
-    for (bool additive : {false, true}) {
+    for (const auto& [x0, y0, clipRect, additive] : placements) {
         for (const auto& t : transforms) {
             ClipFixture f(41, 29);
+            f.clip.SetPosition(x0 << 8, y0 << 8);
             f.clip.SetAdditive(additive);
             f.clip.SetAlpha(200);
             f.clip.SetBuffered(true);
@@ -574,6 +584,26 @@ TEST(BitmapClipTest, UnturnedPictureUsesThePlainKernels) {
     const uint8_t* s = image->GetPixels() + 3;
     for (int k = 0; k < 3; ++k)
         EXPECT_NEAR(d[k], s[k], 1);
+
+    // A sub-pixel clip half a pixel right of a whole one: over a ramp of 20 * x + 10, every
+    // drawn pixel lies halfway between two source pixels, at a multiple of 20.
+    ClipFixture g(8, 6);
+    g.clip.SetSubPixel(true), g.clip.SetAlpha(255), g.clip.SetPosition((10 << 8) + 128, 10 << 8);
+    g.Transform(0, 256);
+    GBitmap* ramp = const_cast<GBitmap*>(g.table.GetBitmap(0));
+    std::memset(ramp->GetAlpha(), 0, 8 * 6);
+    for (int i = 0; i < 8 * 6; ++i)
+        std::memset(ramp->GetPixels() + i * 3, 20 * (i % 8) + 10, 3);
+    auto black = Target(32, 32, 5);
+    std::memset(black->GetPixels(), 0, 32 * 32 * 3);
+    g.clip.Draw(black.get(), nullptr);
+    int drawn = 0;
+    for (int x = 0; x < 32; ++x)
+        if (const int v = black->GetPixels()[(9 * 32 + x) * 3]; v != 0) {
+            ++drawn;
+            EXPECT_LE(std::abs(v - (v + 10) / 20 * 20), 1) << x << ": " << v;
+        }
+    EXPECT_GE(drawn, 5);
 }
 
 TEST(BitmapClipTest, AdditiveBlitSaturatesAndKeepsToTheClip) {
@@ -613,6 +643,30 @@ TEST(BitmapClipTest, SharpenAndAreaResize) {
     ASSERT_TRUE(ResizeAreaAverage(src.get(), twice.get()));
     EXPECT_EQ(twice->GetPixels()[(3 * 8 + 7) * 3], 130);
     EXPECT_FALSE(ResizeAreaAverage(src.get(), nullptr));
+    // The weighted mean of this 3 x 7 picture is 92.49999994: just below a half, it rounds down.
+    const uint8_t rows[7][3] = {{52, 234, 156}, {72, 91, 23}, {161, 18, 34}, {36, 4, 227},
+                                {99, 16, 126},  {12, 12, 79}, {236, 65, 189}};
+    std::unique_ptr<GBitmap> tall(GBitmap::Create(3, 7, 0, 0)), one(GBitmap::Create(1, 1, 0, 0));
+    for (int i = 0; i < 3 * 7; ++i)
+        std::memset(tall->GetPixels() + i * 3, rows[i / 3][i % 3], 3);
+    ASSERT_TRUE(ResizeAreaAverage(tall.get(), one.get()));
+    EXPECT_EQ(std::vector<int>(one->GetPixels(), one->GetPixels() + 3), std::vector<int>(3, 92));
+
+    // The back buffer keeps its own memory: refused while unlocked, else treated as any image.
+    std::unique_ptr<GDibSurface> screen = GDibSurface::Create(8, 4, 24);
+    ASSERT_TRUE(screen && !screen->GetPixelBlock());
+    EXPECT_FALSE(ResizeAreaAverage(src.get(), screen.get()) || ResizeAreaAverage(screen.get(), half.get()) ||
+                 SharpenImage(screen.get()));
+    ASSERT_NE(screen->Lock(), nullptr);
+    const auto same = [&] {
+        for (int y = 0; y < 4; ++y)
+            if (std::memcmp(screen->GetPixels() + y * screen->GetPitch(), twice->GetPixels() + y * 8 * 3, 8 * 3))
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(ResizeAreaAverage(src.get(), screen.get()) && same());
+    EXPECT_TRUE(SharpenImage(screen.get()) && SharpenImage(twice.get()) && same());
+    screen->Unlock();
 }
 
 } // namespace

@@ -80,32 +80,36 @@ TEST(CfgKeyFrameLoaderTest, RefusalsAreLogged) {
         std::string body;
         int result;
         const char* logged;
+        int errors; // each refusal is logged once, with the first fault found
     };
     const Case cases[] = {
-        {"TotalFrames = 3", 0, "No key frames found!"},
+        {"TotalFrames = 3", 0, "No key frames found!", 1},
         {"TotalFrames = 3 KeyFrame { Label = a } KeyFrame { OnFrame = 1 Label = b }", 0,
-         "Key frames with empty OnFrame are not accepted!"},
+         "Key frames with empty OnFrame are not accepted!", 2},
         {"TotalFrames = 3 KeyFrame { OnFrame = 0 } KeyFrame { OnFrame = 1 Label = b }", 0,
-         "Key frames with empty label are not accepted!"},
+         "Key frames with empty label are not accepted!", 2},
         {"TotalFrames = 3 KeyFrame { OnFrame = 0 Label = a } KeyFrame { OnFrame = 3 Label = b }", 0,
-         "Key frame b lies past TotalFrames!"},
-        {"TotalFrames = 70000", 0, "TotalFrames 70000 is out of range"},
-        {"TotalFrames = -1", 0, "TotalFrames -1 is out of range"},
+         "Key frame b lies past TotalFrames!", 2},
+        {"TotalFrames = 70000", 0, "TotalFrames 70000 is out of range", 1},
+        {"TotalFrames = -1", 0, "TotalFrames -1 is out of range", 1},
         {std::string(kTwoKeys) + "Interpolation { From = 1 FromKey = a ToKey = b }", 1,
-         "Interpolation with no channel are not accepted!"},
+         "Interpolation with no channel are not accepted!", 1},
+        {std::string(kTwoKeys) + "Interpolation { FromKey = a ToKey = c }", 1,
+         "Interpolation with no channel are not accepted!", 1},
         {std::string(kTwoKeys) + "Interpolation { Channel = X FromKey = a ToKey = b }", 1,
-         "Interpolation without From field are not accepted!"},
+         "Interpolation without From field are not accepted!", 1},
         {std::string(kTwoKeys) + "Interpolation { Channel = X From = 1 ToKey = b }", 1,
-         "Interpolation without FromKey or ToKey are not accepted!"},
+         "Interpolation without FromKey or ToKey are not accepted!", 1},
         {std::string(kTwoKeys) + "Interpolation { Channel = X From = 1 FromKey = a ToKey = c }", 1,
-         "Keyframe c not found!"},
+         "Keyframe c not found!", 1},
     };
     for (const Case& c : cases) {
         GLabelKeyFrameAnimator a;
         GCfgNode root;
         EXPECT_EQ(LoadCfg(a, c.body, root), c.result) << c.body;
         const std::string log = ReadLog();
-        EXPECT_TRUE(log.find(c.logged) != std::string::npos && log.find("Error:") != std::string::npos)
+        EXPECT_TRUE(log.find(c.logged) != std::string::npos &&
+                    log.find("Total Errors = " + std::to_string(c.errors) + "\n") != std::string::npos)
             << c.body << "\n" << log;
         EXPECT_TRUE(c.result == 1 || a.GetKeyFrameCount() == 0) << c.body;
     }
@@ -188,6 +192,15 @@ TEST(AttributeKeyFrameLoaderTest, FramesRepeatAndJumpsResolve) {
     for (uint32_t i = 0; i < 4; ++i)
         EXPECT_EQ(Fields(*a.GetKeyFrame(i)), keys[i]) << i;
     EXPECT_EQ((std::pair(a.GetKeyFrame(1)->rotate, a.GetKeyFrame(1)->scale)), (std::pair<int16_t, int16_t>(4, 5)));
+
+    // A label named twice: the jump goes to the first key frame of that name.
+    ASSERT_EQ(doc.LoadFromText(GWString(u"<Anim><Frames><Frame KeyFrame='x'/>"
+                                        u"<Frame KeyFrame='go' Action='acMoveToKeyFrame' Param1='x'/>"
+                                        u"<Frame KeyFrame='x'/></Frames></Anim>")),
+              1);
+    ASSERT_EQ(a.LoadDescription(doc.GetChild("Anim")), 1);
+    ASSERT_EQ(a.GetKeyFrameCount(), 3u);
+    EXPECT_EQ(a.GetKeyFrame(1)->param1, 0);
 
     ASSERT_EQ(doc.LoadFromText(GWString(u"<Anim><Frames><Frame/></Frames><Other/></Anim>")), 1);
     ASSERT_EQ(a.LoadDescription(doc.GetChild("Anim")), 1);

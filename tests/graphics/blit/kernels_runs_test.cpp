@@ -256,6 +256,30 @@ TEST_P(MaskedSprites, HardEdgesGetTablesAndEveryDrawMatchesTheReference)
         }
 }
 
+// Lighten draws the stretches between opaque runs (mask 0, nothing to add) ten pixels at a time:
+// stretches of every length before the shortest opaque run a table keeps (8), and a stretch
+// right after it, so that a window running past the stretch would reach the next one.
+TEST_P(MaskedSprites, LightenStretchesEndWhereTheOpaqueRunsBegin)
+{
+    std::mt19937 rng(10);
+    const int w = 60, h = 14;
+    auto src = reference::MakeSource(GBlitRule::Lighten, w, h, rng, reference::Slack::Tight);
+    src->SetFormat(13);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            src->GetAlpha()[y * w + x] = x >= 8 + y && x < 16 + y ? 0 : uint8_t(Between(rng, 1, 254));
+    PrepareBlitRuns(*src);
+    ASSERT_NE(src->GetRuns(), nullptr);
+    for (int o = 0; o < 4; ++o) {
+        auto fast = reference::MakeDestination(w, h, rng, reference::Slack::Tight);
+        auto slow = reference::MakeDestination(w, h, rng, reference::Slack::Tight);
+        std::memcpy(slow->GetPixels(), fast->GetPixels(), fast->GetPixelBlock()->GetSize());
+        GetBlitKernel(GBlitRule::Lighten, uint8_t(o))(fast.get(), src.get(), 0, 0, GBlitArgs{}, nullptr);
+        reference::Blit(GBlitRule::Lighten, o, slow.get(), src.get(), 0, 0, GBlitArgs{}, nullptr);
+        ASSERT_EQ(reference::Snapshot(*fast), reference::Snapshot(*slow)) << o;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Isa, MaskedSprites, reference::kAllKernelIsas, reference::KernelIsaName);
 
 // Rows of the convex shape (skip, rim, opaque, rim, skip), one per combination of widths around

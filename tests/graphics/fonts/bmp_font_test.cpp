@@ -308,6 +308,7 @@ TEST_F(BmpTextTest, RectangleClipsFramesDrawModesAndColourRamp)
     auto ramp = GBmpText::Create(rampFont.get(), 2);
     EXPECT_EQ(ramp->GetClip(0).GetDrawMode(), 12);
     ramp->SetColor(0x804020);
+    EXPECT_EQ(ramp->GetColor(), 0x804020u);
     const uint32_t* table = ramp->GetColourRamp();
     EXPECT_EQ(ramp->GetClip(0).GetPalette(), table);
     uint32_t expected[256];
@@ -417,6 +418,11 @@ TEST_F(OldFontTest, DrawRulesGiveHandComputedBytesClippedToRectangleAndDestinati
     for (auto [image, x, y, byte, value] : probes)
         EXPECT_EQ(byte == 3 ? image->GetAlpha()[y * 30 + x] : Px(*image, x, y)[byte], value)
             << x << "," << y << " byte " << byte;
+
+    // Codes the font does not cover draw nothing and take no room, as in the measures.
+    Image skipped = Target(30, 200);
+    font.DrawText(skipped.get(), 0, 1, "AC@B", 0x112233, nullptr);
+    EXPECT_EQ(0, std::memcmp(skipped->GetPixels(), ink->GetPixels(), 30 * 6 * 3));
 
     Image none = Target(30, 9);
     font.DrawTextAlpha(none.get(), 0, 0, "AB", 0xFFFFFF, 0, nullptr);

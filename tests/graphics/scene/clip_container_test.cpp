@@ -95,6 +95,12 @@ TEST(ClipArrayTest, AddInsertRemoveFind) {
         list->RemoveRange(index, count);
     EXPECT_EQ(list->GetCount(), 2);
 
+    // A list made again is empty, at its new capacity; a refused size leaves no room.
+    for (auto [capacity, made, room] : {std::tuple{2, true, 2}, {0, false, 0}}) {
+        ASSERT_EQ(list->Init(int16_t(capacity)), made);
+        EXPECT_EQ((std::tuple{list->GetCount(), list->GetCapacity(), list->Add(&e)}),
+                  (std::tuple{int16_t(0), int16_t(room), made ? 0 : -1}));
+    }
     EXPECT_EQ(GClipArray::Create(0), nullptr);
 }
 

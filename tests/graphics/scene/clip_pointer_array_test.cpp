@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -48,6 +49,29 @@ public:
 
 private:
     mutable std::mt19937 m_rng{99};
+};
+
+// McIlroy's adversary: keys are fixed only when a comparison forces it, so that every pivot
+// turns out the smallest clip still open. A quicksort that trusted its pivots would take n^2
+// comparisons; the depth budget hands such ranges to the heapsort.
+class AdversaryOrder : public GClipComparator {
+public:
+    explicit AdversaryOrder(int open) : m_open(open) {}
+    int Compare(const GClip* a, const GClip* b) const override {
+        KeyClip* x = const_cast<KeyClip*>(static_cast<const KeyClip*>(a));
+        KeyClip* y = const_cast<KeyClip*>(static_cast<const KeyClip*>(b));
+        if (x->key == m_open && y->key == m_open)
+            (x == m_candidate ? x : y)->key = m_fixed++;
+        if (x->key == m_open)
+            m_candidate = x;
+        else if (y->key == m_open)
+            m_candidate = y;
+        return x->key < y->key ? -1 : x->key > y->key ? 1 : 0;
+    }
+private:
+    int m_open;
+    mutable int m_fixed = 0;
+    mutable const KeyClip* m_candidate = nullptr;
 };
 
 uintptr_t StackHere() {
@@ -207,6 +231,27 @@ TEST(ClipSortTest, LargeInputsStayShallow) {
         EXPECT_TRUE(shape != Sorted || c.Marks() == std::vector<bool>(kN, false)); // nothing moved
     }
 
+    // Against the adversary the pivots are worthless. Its answers, with the clips it never had
+    // to settle placed above the rest in falling order, make an input on which the sort takes
+    // the same path: the heapsort finishes the ranges, sorted, in n log n comparisons.
+    for (size_t n : {size_t(40), size_t(4096)}) {
+        Clips c(n);
+        std::vector<GClip*> ptrs(n);
+        for (size_t i = 0; i < n; ++i)
+            c.items[i].key = int(n), ptrs[i] = &c.items[i];
+        SortClipPointers(ptrs.data(), n, AdversaryOrder{int(n)});
+        for (size_t i = 0; i < n; ++i) {
+            c.items[i].key = c.items[i].key == int(n) ? int(3 * n - i) : c.items[i].key;
+            ptrs[i] = &c.items[i];
+        }
+        KeyOrder order(StackHere());
+        SortClipPointers(ptrs.data(), n, order);
+        for (size_t i = 1; i < n; ++i)
+            ASSERT_LT(static_cast<KeyClip*>(ptrs[i - 1])->key, static_cast<KeyClip*>(ptrs[i])->key)
+                << n << " at " << i;
+        EXPECT_LT(order.calls, 8ull * n * std::bit_width(n)) << n; // n log n, not n^2
+    }
+
     // A comparator that is not an order at all still leaves a permutation of the input.
     constexpr size_t kChaos = 5000;
     Clips c(kChaos);
@@ -225,6 +270,8 @@ TEST(ClipGroupTest, AttachDetachKeepsOneRun) {
     auto& [list, container, group] = scene;
     container.AddClip(&before);
     EXPECT_EQ(group.Attach(nullptr), nullptr);
+    group.RefreshIndex(); // not placed: there is no run to find
+    EXPECT_EQ(std::make_pair(group.GetIndex(), group.GetContainer()), std::make_pair(-1, (GClipContainer*)nullptr));
     EXPECT_EQ(group.Attach(&container), &container);
     EXPECT_EQ(std::make_pair(group.GetIndex(), container.notifications), std::make_pair(1, 1));
     EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&before, &a, &b, &c}));
