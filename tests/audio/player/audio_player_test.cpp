@@ -95,7 +95,7 @@ TEST_F(AudioPlayerTest, PlayModesPickWhatFollows)
         // A missing track is removed once; the one behind it is what plays next.
         {{"a.ogg", "missing.ogg", "b.ogg"}, 1, 0, 0, {441, 882, 441, 882}},
         // The buffer started for the new format plays on past its own length.
-        {{"a.mp3", "loop.ogg", "loop.ogg"}, 1, 0, 0, {441, 441, 441, 441}, 0.8},
+        {{"a.mp3", "long.ogg"}, 1, 0, 0, {441, 441, 441, 441, 441}, 0.8},
         // A new format starts a new buffer after the end block of the old one (0.84 s: a
         // block of 22,050 Hz mono).
         {{"a.mp3", "b.ogg"}, 1, 0, 0, {441, 882}, 0.8},
