@@ -385,13 +385,13 @@ TEST(AudioSystem, RandomOrderIsSeededFromTheClockAtStart)
 TEST(StreamThread, OneOfAKindRunsAndEndsByStopThenRelease)
 {
     GStreamKind kind{"Test Stream", 1};
-    GStreamThread stream(kind), other(kind);
     int owner = 0;
     std::atomic<int> fills{0};
     const auto fill = [&] {
         ++fills;
         return 1;
     };
+    GStreamThread stream(kind), other(kind); // their threads end before what they use goes
     {
         FailObjectAllocationsAfter none(0); // its event cannot be made
         EXPECT_FALSE(stream.Start(&owner, fill));
