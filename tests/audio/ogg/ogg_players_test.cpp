@@ -79,10 +79,10 @@ TEST_F(OggPlayersTest, EngineWithoutLoopPlaysOnceThenStops)
 TEST_F(OggPlayersTest, SmallStreamRefillsItsHalvesAndALostBuffer)
 {
     GStreamKind kind{"Test Ogg Stream", 1};
-    GStreamThread thread(kind);
     std::unique_ptr<GOggStream> stream;
     bool loop = false;
     int owner = 0;
+    GStreamThread thread(kind); // its thread ends before what its fill step uses goes
     ASSERT_TRUE(thread.Start(&owner, [&] { return !stream || stream->Refill(loop, thread); }));
     auto start = [&](const char* name, bool loops) {
         std::lock_guard lock(kind.lock);
