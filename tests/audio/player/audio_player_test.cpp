@@ -72,7 +72,21 @@ protected:
         return ToneLevel(s) < 50 ? 0.0 : ToneFrequency(s, kRate);
     }
 
+    // From here to the end of the test boxes are counted in boxes instead of shown.
+    static void CountBoxes()
+    {
+        boxes = 0;
+        platform::SetMessageBoxBackend(
+            [](const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer) {
+                ++boxes;
+                answer = platform::MessageBoxAnswer::kOk;
+                return true;
+            });
+    }
+    void TearDown() override { platform::SetMessageBoxBackend(nullptr); }
+
     inline static std::unique_ptr<TempFolder> folder;
+    inline static std::atomic<int> boxes{0};
     GAudioSystem system{nullptr};
     GAudioPlayer* player = nullptr;
     platform::SoundDevice* device = nullptr;
@@ -267,13 +281,7 @@ TEST_F(AudioPlayerTest, LostBufferIsRestoredOnceOrReportedBounded)
 // starts again whenever a track is opened.
 TEST_F(AudioPlayerTest, BlocksPassedBetweenTwoNotificationsAreRefilledAndCounted)
 {
-    static std::atomic<int> boxes{0};
-    platform::SetMessageBoxBackend(
-        [](const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer) {
-            ++boxes;
-            answer = platform::MessageBoxAnswer::kOk;
-            return true;
-        });
+    CountBoxes();
     Tracks({"long.ogg"});
     player->SetPlayMode(GAudioPlayer::kRepeatTrack);
     ASSERT_EQ(player->PlayTrack(0, 0), 1);
@@ -291,7 +299,6 @@ TEST_F(AudioPlayerTest, BlocksPassedBetweenTwoNotificationsAreRefilledAndCounted
     EXPECT_EQ(std::pair(boxes.load(), player->IsPlaying()), std::pair(0, 1));
     EXPECT_EQ(player->Pause(), 1);
     EXPECT_EQ(player->Stop(), 1);
-    platform::SetMessageBoxBackend(nullptr);
 }
 
 TEST_F(AudioPlayerTest, ShutdownEndsTheThreadEvenWhileItRefills)
@@ -318,13 +325,7 @@ TEST_F(AudioPlayerTest, ShutdownEndsTheThreadEvenWhileItRefills)
 // again: no box, the thread lives on, playback stops at the end block.
 TEST_F(AudioPlayerTest, RefillThatCannotOpenItsTrackEndsTheList)
 {
-    static std::atomic<int> boxes{0};
-    platform::SetMessageBoxBackend(
-        [](const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer) {
-            ++boxes;
-            answer = platform::MessageBoxAnswer::kOk;
-            return true;
-        });
+    CountBoxes();
     for (int mode : {GAudioPlayer::kRepeatTrack, GAudioPlayer::kNextTrack}) {
         SCOPED_TRACE(mode);
         folder->WriteFile("gone.ogg", ReadFileBytes(folder->Path("a.ogg")));
@@ -342,7 +343,6 @@ TEST_F(AudioPlayerTest, RefillThatCannotOpenItsTrackEndsTheList)
     player->SetPlayMode(GAudioPlayer::kRepeatTrack);
     ASSERT_EQ(player->PlayTrack(0, 0), 1);
     EXPECT_NEAR(Hz(Render(3.0), 2.5, 2.9), 441, 3);
-    platform::SetMessageBoxBackend(nullptr);
 }
 
 TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
