@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <tuple>
 
 #include "audio/banks/sound_bank.h"
@@ -185,6 +186,27 @@ TEST_F(SoundBankTest, DisablingStopsEverythingPlayingWhileOffDoesNothingALostBuf
     system.GetDevice()->SetRestoreResult(platform::SoundResult::kOutOfMemory);
     bank->Play(2, 1);
     EXPECT_EQ(bank->IsPlaying(2), 0);
+}
+
+// One effect loaded again and again: a load that fails leaves nothing of the one before.
+TEST_F(SoundBankTest, EffectLoadThatFailsLeavesNothingBehind)
+{
+    GSoundBuffer sound(system.GetDevice());
+    const std::tuple<std::string, int, uint32_t> cases[] = {
+        {Path(0), 1, 22050 * 4},
+        {Path(3), 0, 0}, // not an Ogg file
+        {Path(2), 1, 8820 * 4},
+        {folder->Path("missing.ogg"), 0, 0},
+    };
+    for (const auto& [path, loaded, bytes] : cases) {
+        EXPECT_EQ(sound.CreateBuffer(path.c_str()), loaded) << path;
+        uint8_t first[4] = {};
+        const uint32_t read = sound.ReadPcm(first, 4);
+        EXPECT_EQ(
+            std::tuple(sound.GetPcmBytes(), sound.GetBuffer() != nullptr, read, sound.FillBuffer()),
+            std::tuple(bytes, loaded == 1, loaded ? 4u : 0u, 1))
+            << path;
+    }
 }
 
 // Run from the folder that holds 0.ogg and 1.ogg: a cut folder name must not reach them.

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -232,6 +233,13 @@ TEST_F(MidiPlayerTest, OnePlayerAtATimeAndShutdownFromAPause)
 
 TEST(MidiPlayerSetup, WithoutSoundFontOrDeviceStartFails)
 {
+    static std::vector<std::string> boxes;
+    platform::SetMessageBoxBackend(
+        [](const platform::MessageBoxRequest& request, platform::MessageBoxAnswer& answer) {
+            boxes.push_back(request.textUtf8);
+            answer = platform::MessageBoxAnswer::kOk;
+            return true;
+        });
     auto device = platform::SoundDevice::Create(platform::SoundOutput::kManual);
     {
         ScopedEnvVar font("TOLVANRISE_SOUNDFONT", "/nonexistent/font.sf2");
@@ -241,6 +249,9 @@ TEST(MidiPlayerSetup, WithoutSoundFontOrDeviceStartFails)
     GMidiPlayer noDevice(nullptr, nullptr);
     EXPECT_EQ(noDevice.Start(1), 0);
     EXPECT_EQ(GMidiPlayer::Active(), nullptr);
+    platform::SetMessageBoxBackend(nullptr);
+    EXPECT_EQ(boxes, (std::vector<std::string>{"Cannot Init Audio System!",
+                                               "Warning: No sound card found!"}));
 }
 
 } // namespace

@@ -261,6 +261,11 @@ TEST_F(ManagersTest, RemovedTracksLeaveTheOtherModesOnTheirOwn)
         music.PlayForMode(mode);
         EXPECT_NEAR(HeardHz(system.GetDevice(), 0.5), hz, hz * kModulePitch + 1) << mode;
     }
+    // Each entry knows where its track is now, or that it is gone.
+    std::vector<int16_t> indices;
+    for (const GMusicTrackEntry& e : music.GetEntries())
+        indices.push_back(e.trackIndex);
+    EXPECT_EQ(indices, (std::vector<int16_t>{-1, -1, 0, 1}));
     EXPECT_EQ(GDefaultLog::Get()->GetErrorCount() - errors, 2);
 }
 

@@ -4,6 +4,9 @@
 // beside a stream player).
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <mutex>
+
 #include "audio/ogg/ogg_engine.h"
 #include "audio/ogg/ogg_player.h"
 #include "audio/player/audio_system.h"
@@ -69,6 +72,53 @@ TEST_F(OggPlayersTest, EngineWithoutLoopPlaysOnceThenStops)
     EXPECT_EQ(MaxAbs(std::vector<double>(heard.begin() + kRate / 2 + 10, heard.end())), 0);
     // Stopped at the first notification after the data.
     EXPECT_TRUE(!engine->IsPlaying() && engine->GetStream()->HasEnded());
+}
+
+// The engine's stream in a buffer of 64 KB (halves of 0.19 s) on a thread of its own: the
+// refills, the end of the data and a lost buffer within a second of sound.
+TEST_F(OggPlayersTest, SmallStreamRefillsItsHalvesAndALostBuffer)
+{
+    GStreamKind kind{"Test Ogg Stream", 1};
+    std::unique_ptr<GOggStream> stream;
+    bool loop = false;
+    int owner = 0;
+    GStreamThread thread(kind); // its thread ends before what its fill step uses goes
+    ASSERT_TRUE(thread.Start(&owner, [&] { return !stream || stream->Refill(loop, thread); }));
+    auto start = [&](const char* name, bool loops) {
+        std::lock_guard lock(kind.lock);
+        loop = loops;
+        stream = std::make_unique<GOggStream>(system.GetDevice());
+        return stream->Create(0x10000, (Folder() + name).c_str(), thread.Event(), loop) &&
+               stream->Play();
+    };
+    // Once: 0.5 s of 800 Hz, then silence, and stopped at the next notification.
+    ASSERT_TRUE(start("1.ogg", false));
+    auto heard = Render(1.0);
+    EXPECT_NEAR(
+        ToneFrequency(std::vector<double>(heard.begin(), heard.begin() + kRate * 9 / 20), kRate),
+        800, 2);
+    EXPECT_LT(LongestQuietRun(std::vector<double>(heard.begin(), heard.begin() + kRate / 2), 300),
+              20u);
+    EXPECT_EQ(MaxAbs(std::vector<double>(heard.begin() + kRate / 2 + 10, heard.end())), 0);
+    EXPECT_TRUE(!stream->IsPlaying() && stream->HasEnded() &&
+                stream->GetBytesPlayed() >= 22050u * 4);
+
+    // Looping, lost: refused while the device cannot give it back, then written whole again.
+    ASSERT_TRUE(start("0.ogg", true));
+    Render(0.1);
+    system.GetDevice()->LoseBuffers();
+    {
+        std::lock_guard lock(kind.lock);
+        system.GetDevice()->SetRestoreResult(platform::SoundResult::kOutOfMemory);
+        EXPECT_FALSE(stream->Refill(loop, thread) || stream->Reset(loop));
+        system.GetDevice()->SetRestoreResult(platform::SoundResult::kOk);
+        EXPECT_TRUE(stream->Refill(loop, thread) && stream->Play());
+    }
+    heard = Render(1.0);
+    EXPECT_NEAR(ToneFrequency(heard, kRate), 400, 1);
+    EXPECT_LT(LongestQuietRun(heard, 300), 20u);
+    EXPECT_TRUE(stream->IsPlaying() && !stream->HasEnded());
+    thread.Shutdown([] {}, [&] { stream.reset(); });
 }
 
 TEST_F(OggPlayersTest, EngineOperationsAndItsOneInstance)

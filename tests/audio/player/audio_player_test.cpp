@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 #include "audio/decoders/module_decoder.h"
 #include "audio/player/audio_player.h"
@@ -12,6 +16,7 @@
 #include "platform/window/message_box.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
+#include "support/failing_allocations.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -27,6 +32,7 @@ protected:
         WriteTone(*folder, "a.ogg", 441, 2, kRate, 0.5);
         WriteTone(*folder, "b.ogg", 882, 2, kRate, 0.5);
         WriteTone(*folder, "loop.ogg", 441, 2, kRate, 1.0);
+        WriteTone(*folder, "long.ogg", 441, 2, kRate, 4.0);
         WriteTone(*folder, "a.mp3", 441, 1, 22050, 0.5);
         WriteModule(*folder, "song.mod", {428}, 32);
         for (const char* name : {"song.xm", "song.skm"})
@@ -66,7 +72,21 @@ protected:
         return ToneLevel(s) < 50 ? 0.0 : ToneFrequency(s, kRate);
     }
 
+    // From here to the end of the test boxes are counted in boxes instead of shown.
+    static void CountBoxes()
+    {
+        boxes = 0;
+        platform::SetMessageBoxBackend(
+            [](const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer) {
+                ++boxes;
+                answer = platform::MessageBoxAnswer::kOk;
+                return true;
+            });
+    }
+    void TearDown() override { platform::SetMessageBoxBackend(nullptr); }
+
     inline static std::unique_ptr<TempFolder> folder;
+    inline static std::atomic<int> boxes{0};
     GAudioSystem system{nullptr};
     GAudioPlayer* player = nullptr;
     platform::SoundDevice* device = nullptr;
@@ -88,6 +108,8 @@ TEST_F(AudioPlayerTest, PlayModesPickWhatFollows)
         {{"a.ogg", "b.ogg"}, 2, 0, 1, {882, 882, 882, 882}},
         // A missing track is removed once; the one behind it is what plays next.
         {{"a.ogg", "missing.ogg", "b.ogg"}, 1, 0, 0, {441, 882, 441, 882}},
+        // The buffer started for the new format plays on past its own length.
+        {{"a.mp3", "long.ogg"}, 1, 0, 0, {441, 441, 441, 441, 441}, 0.8},
         // A new format starts a new buffer after the end block of the old one (0.84 s: a
         // block of 22,050 Hz mono).
         {{"a.mp3", "b.ogg"}, 1, 0, 0, {441, 882}, 0.8},
@@ -134,7 +156,12 @@ TEST_F(AudioPlayerTest, RepeatedTrackLoopsWithoutAGapAcrossBlockSeams)
     Tracks({"loop.ogg"});
     player->SetPlayMode(GAudioPlayer::kRepeatTrack);
     ASSERT_EQ(player->PlayTrack(0, 0), 1);
-    const auto out = Render(4.0);
+    // In uneven pieces, as an output pulls it: the buffer's end falls inside a piece.
+    std::vector<int16_t> out;
+    for (int i = 0; i < 40; ++i) {
+        const auto piece = Render(0.1);
+        out.insert(out.end(), piece.begin(), piece.end());
+    }
     const auto left = Channel(out, 2, 0, 0, 4 * kRate);
     EXPECT_NEAR(ToneFrequency(left, kRate), 441, 0.5);
     // A 441 Hz sine of peak 16,384 moves at most 1,029 per sample.
@@ -249,6 +276,31 @@ TEST_F(AudioPlayerTest, LostBufferIsRestoredOnceOrReportedBounded)
     EXPECT_GE(clock.GetUs(), 2000u * 100);
 }
 
+// A thread that woke late finds the cursor blocks further on: every block passed is refilled
+// (the tone goes on without a seam) and counted as played. The track outlasts the count, which
+// starts again whenever a track is opened.
+TEST_F(AudioPlayerTest, BlocksPassedBetweenTwoNotificationsAreRefilledAndCounted)
+{
+    CountBoxes();
+    Tracks({"long.ogg"});
+    player->SetPlayMode(GAudioPlayer::kRepeatTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    Render(0.1);
+    const uint32_t jump = 3 * GAudioPlayer::kBlockBytes + 1000;
+    {
+        std::lock_guard lock(GAudioPlayer::Lock());
+        player->GetStreamBuffer()->SetCurrentPosition(jump);
+    }
+    Render(1.0);
+    EXPECT_EQ(player->GetPlayedBytes(), jump + kRate * 4u);
+    const auto left = Channel(Render(3.0), 2, 0, 0, 3 * kRate);
+    EXPECT_NEAR(ToneFrequency(left, kRate), 441, 0.5);
+    EXPECT_LT(MaxJump(left), 1400);
+    EXPECT_EQ(std::pair(boxes.load(), player->IsPlaying()), std::pair(0, 1));
+    EXPECT_EQ(player->Pause(), 1);
+    EXPECT_EQ(player->Stop(), 1);
+}
+
 TEST_F(AudioPlayerTest, ShutdownEndsTheThreadEvenWhileItRefills)
 {
     Tracks({"a.ogg", "b.ogg"});
@@ -273,13 +325,7 @@ TEST_F(AudioPlayerTest, ShutdownEndsTheThreadEvenWhileItRefills)
 // again: no box, the thread lives on, playback stops at the end block.
 TEST_F(AudioPlayerTest, RefillThatCannotOpenItsTrackEndsTheList)
 {
-    static std::atomic<int> boxes{0};
-    platform::SetMessageBoxBackend(
-        [](const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer) {
-            ++boxes;
-            answer = platform::MessageBoxAnswer::kOk;
-            return true;
-        });
+    CountBoxes();
     for (int mode : {GAudioPlayer::kRepeatTrack, GAudioPlayer::kNextTrack}) {
         SCOPED_TRACE(mode);
         folder->WriteFile("gone.ogg", ReadFileBytes(folder->Path("a.ogg")));
@@ -297,7 +343,6 @@ TEST_F(AudioPlayerTest, RefillThatCannotOpenItsTrackEndsTheList)
     player->SetPlayMode(GAudioPlayer::kRepeatTrack);
     ASSERT_EQ(player->PlayTrack(0, 0), 1);
     EXPECT_NEAR(Hz(Render(3.0), 2.5, 2.9), 441, 3);
-    platform::SetMessageBoxBackend(nullptr);
 }
 
 TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
@@ -322,6 +367,95 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
     system.Shutdown();
     EXPECT_FALSE(system.GetDevice() || GAudioPlayer::Active() || system.GetAudioPlayer() ||
                  system.GetSoundBank() || system.GetWavBank());
+}
+
+// Start-up seeds the random next track from the clock: another start draws another order.
+TEST(AudioSystem, RandomOrderIsSeededFromTheClockAtStart)
+{
+    std::vector<int> first;
+    for (uint32_t ms : {1000u, 2000u, 1000u}) {
+        platform::ManualClock clock(uint64_t{ms} * 1000);
+        GAudioSystem system(nullptr);
+        first.push_back(std::rand());
+    }
+    EXPECT_TRUE(first[0] != first[1] && first[0] == first[2]);
+}
+
+// The scaffolding under every streaming player, with a fill step of the test's own.
+TEST(StreamThread, OneOfAKindRunsAndEndsByStopThenRelease)
+{
+    GStreamKind kind{"Test Stream", 1};
+    int owner = 0;
+    std::atomic<int> fills{0};
+    const auto fill = [&] {
+        ++fills;
+        return 1;
+    };
+    GStreamThread stream(kind), other(kind); // their threads end before what they use goes
+    {
+        FailObjectAllocationsAfter none(0); // its event cannot be made
+        EXPECT_FALSE(stream.Start(&owner, fill));
+    }
+    EXPECT_FALSE(stream.Start(nullptr, fill));
+    EXPECT_TRUE(!kind.active && !stream.Event() && !stream.GetThread());
+    ASSERT_TRUE(stream.Start(&owner, fill));
+    EXPECT_FALSE(other.Start(&fills, fill));
+    stream.Event()->Set();
+    EXPECT_TRUE(stream.Event()->WaitUntilConsumed(2000));
+    EXPECT_EQ(fills.load(), 1);
+
+    std::vector<std::string> calls;
+    const auto stop = [&] { calls.push_back("stop"); };
+    const auto release = [&] { calls.push_back("release"); };
+    other.Shutdown(stop, release); // not the running one: nothing happens
+    stream.Shutdown(stop, release);
+    stream.Shutdown(stop, release);
+    EXPECT_EQ(calls, (std::vector<std::string>{"stop", "release"}));
+    EXPECT_TRUE(!kind.active && !stream.Event() && !stream.GetThread());
+    EXPECT_TRUE(other.Start(&fills, fill));
+}
+
+// A lost buffer is asked back while the device answers "lost", for about a second in all (the
+// sleeps between the tries move the test clock); any other answer is final at once.
+TEST(StreamThread, LostBufferIsAskedBackOnlyWhileTheDeviceSaysLost)
+{
+    using platform::SoundResult;
+    auto device = platform::SoundDevice::Create(platform::SoundOutput::kManual);
+    const platform::WaveFormat format = platform::WaveFormat::Pcm(2, kRate, 16);
+    platform::SoundVoiceDesc desc;
+    desc.bytes = 4096;
+    desc.format = &format;
+    std::unique_ptr<platform::SoundVoice> buffer;
+    ASSERT_EQ(device->CreateBuffer(desc, &buffer), SoundResult::kOk);
+    const struct {
+        int sleepMs;
+        bool lost;
+        SoundResult answer;
+        int result;
+        uint64_t sleptMs;
+    } cases[] = {
+        {10, false, SoundResult::kBufferLost, 1, 0}, // not lost: the device is not asked
+        {10, true, SoundResult::kOk, 1, 0},
+        {10, true, SoundResult::kOutOfMemory, 0, 0},
+        {10, true, SoundResult::kBufferLost, 0, 1000},
+        {300, true, SoundResult::kBufferLost, 0, 900},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.sleepMs << " ms, answer " << int(c.answer));
+        device->SetRestoreResult(SoundResult::kOk);
+        buffer->Restore();
+        if (c.lost)
+            device->LoseBuffers();
+        device->SetRestoreResult(c.answer);
+        GStreamKind kind{"Test Stream", c.sleepMs};
+        GStreamThread stream(kind);
+        platform::ManualClock clock;
+        EXPECT_EQ(stream.RestoreLostBuffer(*buffer), c.result);
+        EXPECT_EQ(clock.GetUs(), c.sleptMs * 1000);
+        uint32_t status = 0;
+        buffer->GetStatus(&status);
+        EXPECT_EQ((status & platform::sound_status::kBufferLost) != 0, c.result == 0);
+    }
 }
 
 } // namespace
