@@ -654,7 +654,10 @@ void MixOneVoice(VoiceState& v, int32_t* acc, uint32_t n, SoundEventSet& events)
     const uint32_t mixed = mix(v, position, step, acc, n);
     const uint64_t end = uint64_t{v.frames} << 32;
     bool wrapped = position >= end || (position >> 32) < from;
-    if (mixed < n) { // a one-shot voice ran out
+    // A one-shot voice ran out: within this step, or exactly at its end, where no frame is
+    // missing but the cursor must not wrap to the start.
+    const bool ended = mixed < n || (!v.looping && position >= end);
+    if (ended) {
         v.playing = false;
         position = 0;
     } else if (position >= end) {
@@ -662,8 +665,8 @@ void MixOneVoice(VoiceState& v, int32_t* acc, uint32_t n, SoundEventSet& events)
     }
     if (!v.notify.empty()) {
         const uint32_t align = v.format.blockAlign;
-        const uint32_t to = mixed < n ? v.frames : static_cast<uint32_t>(position >> 32);
-        wrapped = mixed == n && (wrapped || to < from);
+        const uint32_t to = ended ? v.frames : static_cast<uint32_t>(position >> 32);
+        wrapped = !ended && (wrapped || to < from);
         for (const SoundNotifyPosition& p : v.notify)
             if (Passed(from * align, to * align, wrapped, p.offset) && !events.Add(p.event))
                 p.event->Set(); // more events than the set holds: at once, still in order

@@ -399,6 +399,28 @@ TEST_F(SoundDeviceTest, OneShotStopsAtItsEndAndLoopingWraps)
     EXPECT_EQ(Render(3), (std::vector<int16_t>{12345, 12345, 0, 0, 0, 0}));
     single->GetStatus(&status);
     EXPECT_EQ(status, 0u);
+
+    // A one-shot whose end falls exactly on the end of a mix step (the render's, the mixer's
+    // chunk, a whole Mix call): it stops there, its last-byte event fires once, nothing follows.
+    for (const uint32_t frames : {256u, 512u, 1000u}) {
+        auto exact = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 8000, frames);
+        auto endEvent = std::make_shared<platform::AutoResetEvent>();
+        const platform::SoundNotifyPosition atEnd[] = {{frames * 4 - 1, endEvent}};
+        ASSERT_EQ(exact->SetNotificationPositions(atEnd), SoundResult::kOk);
+        ASSERT_EQ(exact->Play(false), SoundResult::kOk);
+        std::vector<int16_t> out(2 * frames);
+        device->Mix(out.data(), frames);
+        exact->GetStatus(&status);
+        exact->GetCurrentPosition(&play, nullptr);
+        EXPECT_EQ(std::tuple(status, play, endEvent->Wait(0),
+                             MaxAbs(Channel(out, 2, 0, 0, frames)) > 7000),
+                  std::tuple(0u, 0u, true, true))
+            << frames;
+        device->Mix(out.data(), frames);
+        EXPECT_EQ(std::tuple(MaxAbs(Channel(out, 2, 0, 0, frames)), endEvent->Wait(0)),
+                  std::tuple(0.0, false))
+            << frames;
+    }
 }
 
 // Each event once, in the order added; what does not fit is refused, not dropped silently.
