@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 #include <cstring>
@@ -17,7 +18,9 @@
 #include "graphics/fonts/ttf_font.h"
 #include "gui/controls/button.h"
 #include "gui/controls/old_font_controls.h"
+#include "gui/controls/text_image_animator.h"
 #include "gui/controls/ttf_controls.h"
+#include "graphics/store/graphics_resources.h"
 #include "support/gui_controls.h"
 
 namespace {
@@ -56,15 +59,6 @@ protected:
             std::make_unique<GButton>("btnOk", system.GetBmpFontManager()->FindFont("Sans12"));
         button->SetRect(GRect{100, 300, 199, 339});
         dialog->AddControl(std::move(button));
-    }
-    // Bytes B, G, R of the back buffer at (x, y) as 0x00RRGGBB.
-    uint32_t Pixel(int x, int y)
-    {
-        GDibSurface& surface = *app.GetBackBuffer();
-        const uint8_t* p = surface.Lock() + y * surface.GetPitch() + x * 3;
-        const uint32_t colour = p[0] | (p[1] << 8) | (p[2] << 16);
-        surface.Unlock();
-        return colour;
     }
     GDialog* dialog = nullptr;
     GTextEdit* textEdit = nullptr;
@@ -146,6 +140,122 @@ TEST_F(EditsTest, WidthsAndCaretFollowTheFontsMeasures)
     EXPECT_EQ(edit->PositionAt(caretX), 2);
     EXPECT_EQ(edit->PositionAt(0), 0);
     EXPECT_EQ(edit->PositionAt(799), 8);
+}
+
+// The selection bar and the caret of a focused raster edit, pixel by pixel: every pixel of the
+// edit is the caret's, the bar's, the frame's or the face's, at the columns the font's widths
+// give, in a wide edit, in a narrow one scrolled to its end and back, and in one lower than its
+// font's line (the bar then fills its whole height). The text is spaces: nothing is inked.
+TEST_F(EditsTest, SelectionAndCaretStandWhereTheFontsWidthsPutThem)
+{
+    auto narrow = std::make_unique<GEdit>("edNarrow", raster, 32);
+    narrow->SetRect(GRect{400, 200, 459, 223});
+    GBaseEdit* narrowEdit = static_cast<GBaseEdit*>(dialog->AddControl(std::move(narrow)));
+    auto low = std::make_unique<GEdit>("edLow", raster, 8);
+    low->SetRect(GRect{100, 400, 299, 404});
+    GBaseEdit* lowEdit = static_cast<GBaseEdit*>(dialog->AddControl(std::move(low)));
+    ASSERT_GT(raster->GetHeight(), 5);
+    const struct {
+        GBaseEdit* edit;
+        int length, anchor, caret;
+        bool byMouse;  // a press at the anchor and a drag to the caret, else keys
+        bool scrolled; // the caret stands at the right end of the text room
+    } cases[] = {
+        {edit, 6, 1, 3, false, false},         {edit, 6, 3, 1, false, false},
+        {edit, 6, 1, 4, true, false},          {edit, 6, 2, 2, true, false},
+        {narrowEdit, 30, 28, 30, false, true}, {narrowEdit, 30, 30, 0, false, false},
+        {lowEdit, 4, 1, 2, false, false},
+    };
+    for (const auto& c : cases) {
+        const std::string text(size_t(c.length), ' ');
+        const auto width = [&](int n) { return raster->GetTextWidthN(text.c_str(), n); };
+        const GRect r = c.edit->GetRect();
+        c.edit->SetText(GWString(text.c_str()));
+        if (c.byMouse) {
+            const int y = (r.top + r.bottom) / 2;
+            Press(r.left + GBaseEdit::kPadding + width(c.anchor), y);
+            if (c.caret != c.anchor)
+                Drag(r.left + GBaseEdit::kPadding + width(c.caret), y);
+            Release(r.left + GBaseEdit::kPadding + width(c.caret), y);
+        } else {
+            dialog->SetFocus(c.edit);
+            Key(VK_HOME);
+            for (int i = 0; i < c.anchor; ++i)
+                Key(VK_RIGHT);
+            for (int i = c.anchor; i != c.caret; i += c.caret > c.anchor ? 1 : -1)
+                Chord(VK_SHIFT, c.caret > c.anchor ? VK_RIGHT : VK_LEFT);
+        }
+        app.OnFrame(30);
+        const int inner = r.Width() - 2 * GBaseEdit::kPadding;
+        const int scroll = c.scrolled ? width(c.caret) - inner + 1 : 0;
+        EXPECT_EQ(c.edit->GetScroll(), scroll) << c.edit->GetName() << " " << c.caret;
+        // Columns and rows inside the edit's image, which is the edit's rectangle.
+        const int x0 = GBaseEdit::kPadding - scroll;
+        const int y0 = std::max(0, (r.Height() - raster->GetHeight()) / 2);
+        const int yEnd = std::min(y0 + raster->GetHeight() - 1, r.Height() - 1);
+        const int caretX = std::clamp(x0 + width(c.caret), 0, r.Width() - 1);
+        const int barLeft = x0 + width(std::min(c.anchor, c.caret));
+        const int barRight = x0 + width(std::max(c.anchor, c.caret)) - 1;
+        const GControlColours& colours = c.edit->GetColours();
+        int wrong = 0;
+        for (int y = 0; y < r.Height(); ++y)
+            for (int x = 0; x < r.Width(); ++x) {
+                const bool line = y >= y0 && y <= yEnd;
+                const bool edge = x == 0 || y == 0 || x == r.Width() - 1 || y == r.Height() - 1;
+                const uint32_t expected = line && x == caretX ? colours.focus
+                                          : line && x >= barLeft && x <= barRight
+                                              ? colours.selection
+                                          : edge ? colours.focus
+                                                 : colours.face;
+                const uint32_t pixel = Pixel(r.left + x, r.top + y);
+                if (pixel != expected && wrong++ < 3)
+                    ADD_FAILURE() << c.edit->GetName() << " " << c.anchor << ".." << c.caret
+                                  << ": at " << x << "," << y << " " << std::hex << pixel << " not "
+                                  << expected;
+            }
+        EXPECT_EQ(wrong, 0) << c.edit->GetName() << " " << c.anchor << ".." << c.caret;
+    }
+    // Without the focus the edit shows neither its selection nor its caret: only its face in
+    // its own frame colour.
+    Click(150, 320);
+    app.OnFrame(30);
+    EXPECT_EQ((std::vector<uint32_t>{Pixel(101, 401), Pixel(100, 401), Pixel(103, 401)}),
+              (std::vector<uint32_t>{lowEdit->GetColours().face, lowEdit->GetColours().border,
+                                     lowEdit->GetColours().face}));
+}
+
+// An edit's image lives in the store's pool while the edit does, at the edit's size.
+TEST_F(EditsTest, TheImageFollowsTheEditsSizeAndGoesWithIt)
+{
+    GGraphicsResources& store = *system.GetResources();
+    int32_t slot = -1;
+    {
+        GDialog own(&app, &system);
+        ASSERT_EQ(own.Create(0), 1);
+        auto owned = std::make_unique<GEdit>("edX", raster, 8);
+        owned->SetRect(GRect{10, 10, 59, 29});
+        GBaseControl* added = own.AddControl(std::move(owned));
+        const auto* animator = static_cast<const GStTextImageAnimator*>(added->GetAnimator());
+        const int32_t first = animator->GetImageSlot();
+        ASSERT_NE(store.GetBitmap(first), nullptr);
+        EXPECT_EQ(store.GetBitmap(first)->GetWidth(), 50);
+        added->SetRect(GRect{10, 10, 89, 29});
+        slot = animator->GetImageSlot();
+        ASSERT_NE(store.GetBitmap(slot), nullptr);
+        EXPECT_EQ(std::pair(store.GetBitmap(slot)->GetWidth(), store.GetBitmap(slot)->GetHeight()),
+                  std::pair(int16_t(80), int16_t(20)));
+        if (slot != first)
+            EXPECT_EQ(store.GetBitmap(first), nullptr);
+    }
+    EXPECT_EQ(store.GetBitmap(slot), nullptr);
+
+    // Without a font an edit measures nothing and takes nothing.
+    GEdit bare("edBare", nullptr, 8);
+    bare.SetRect(GRect{0, 0, 4, 9});
+    bare.SetText(GWString("abc"));
+    EXPECT_EQ((std::vector<int32_t>{bare.GetBuffer().GetLength(), bare.TextWidthN(0),
+                                    bare.TextWidthN(3), bare.LineHeight(), bare.GetScroll()}),
+              (std::vector<int32_t>{0, 0, 0, 0, 0}));
 }
 
 TEST_F(EditsTest, RasterEditPixelsSitAtTheGlyphRecordsPositions)
