@@ -66,6 +66,56 @@ protected:
     GOldFont* raster = nullptr;
 };
 
+// The buffer's edits report true exactly when the text changed; control characters and what
+// no longer fits never enter.
+TEST(EditBuffer, EditsReportWhetherTheTextChanged)
+{
+    using Edit = bool (*)(GEditBuffer&);
+    const struct {
+        const char* what;
+        int32_t maxLength;
+        const char16_t* start;
+        int32_t anchor, caret;
+        Edit edit;
+        const char16_t* text;
+        bool changed;
+        int32_t caretAfter;
+    } rows[] = {
+        {"control characters", 8, u"", 0, 0,
+         [](GEditBuffer& b) { return b.SetText(u"a\tb\x7F\r c"); }, u"ab c", true, 4},
+        {"the same text", 8, u"ab", 0, 0, [](GEditBuffer& b) { return b.SetText(u"ab"); }, u"ab",
+         false, 2},
+        {"no room at all", -3, u"", 0, 0, [](GEditBuffer& b) { return b.SetText(u"abc"); }, u"",
+         false, 0},
+        {"backspace at the start", 8, u"ab", 0, 0, [](GEditBuffer& b) { return b.Backspace(); },
+         u"ab", false, 0},
+        {"backspace", 8, u"ab", 1, 1, [](GEditBuffer& b) { return b.Backspace(); }, u"b", true, 0},
+        {"backspace a selection", 8, u"abcd", 3, 1, [](GEditBuffer& b) { return b.Backspace(); },
+         u"ad", true, 1},
+        {"delete at the end", 8, u"ab", 2, 2, [](GEditBuffer& b) { return b.Delete(); }, u"ab",
+         false, 2},
+        {"erase without a selection", 8, u"ab", 1, 1,
+         [](GEditBuffer& b) { return b.EraseSelection(); }, u"ab", false, 1},
+        {"insert when full", 2, u"ab", 1, 1, [](GEditBuffer& b) { return b.Insert(u"x"); }, u"ab",
+         false, 1},
+        {"insert refused characters", 8, u"ab", 1, 1,
+         [](GEditBuffer& b) { return b.Insert(u"\t\n"); }, u"ab", false, 1},
+        {"insert over a selection", 3, u"abc", 0, 3,
+         [](GEditBuffer& b) { return b.Insert(u"xyzw"); }, u"xyz", true, 3},
+    };
+    for (const auto& row : rows) {
+        GEditBuffer buffer(row.maxLength);
+        buffer.SetText(row.start);
+        buffer.MoveTo(row.anchor, false);
+        buffer.MoveTo(row.caret, true);
+        EXPECT_EQ(row.edit(buffer), row.changed) << row.what;
+        EXPECT_EQ(buffer.GetText(), std::u16string(row.text)) << row.what;
+        EXPECT_EQ(std::pair(buffer.GetCaret(), buffer.HasSelection()),
+                  std::pair(row.caretAfter, false))
+            << row.what;
+    }
+}
+
 TEST_F(EditsTest, CopyCutAndPasteRoundTripThroughThePlatformClipboard)
 {
     Click(150, 110);
@@ -110,6 +160,16 @@ TEST_F(EditsTest, CopyCutAndPasteRoundTripThroughThePlatformClipboard)
     Click(150, 320);
     Chord(VK_CONTROL, 'X'); // a button
     EXPECT_EQ(Clipboard(app), "keep");
+
+    // Outside a dialog an edit reaches no clipboard buffer: the keys are left unused.
+    GEdit alone("edAlone", raster, 8);
+    alone.SetText(GWString("ab"));
+    alone.OnKeyDown(VK_HOME);
+    alone.OnKeyDown(VK_END); // keeps a selection for copy and cut to act on
+    EXPECT_EQ((std::vector<int>{alone.OnKeyDown(kKeyCopy), alone.OnKeyDown(kKeyCut),
+                                alone.OnKeyDown(kKeyPaste)}),
+              (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(alone.GetBuffer().GetText(), U("ab"));
 }
 
 TEST_F(EditsTest, WidthsAndCaretFollowTheFontsMeasures)
@@ -371,25 +431,49 @@ TEST_F(EditsTest, RasterLabelBlendsItsGlyphsRightAlignedAndAtHalfStrengthWhenDis
     dialog->SetBackgroundColour(0);
     const GOldFont::Glyph& g = *raster->GetGlyph('H');
     const GBitmap& sheet = *raster->GetSheet();
-    // Right-aligned in 400..499 on rows 100..119; centred in the same columns 30 rows lower.
-    for (const GTextAlign align : {GTextAlign::Right, GTextAlign::Centre}) {
-        const int y0 = align == GTextAlign::Right ? 100 : 130;
-        auto label = std::make_unique<GEditLabel>("lblCode", raster, align);
-        label->SetRect(GRect{400, int16_t(y0), 499, int16_t(y0 + 19)});
-        label->SetText(GWString("H"));
+    const int h = raster->GetHeight();
+    ASSERT_GT(h, 4);
+    // The first glyph's pen: right-aligned or centred in 400..499; a text wider than its
+    // rectangle, or a rectangle lower than the line, starts at the rectangle's corner and is cut
+    // to it.
+    const struct {
+        GTextAlign align;
+        GRect rect;
+        const char* text;
+        int penX, penY;
+        int minInk;
+    } cases[] = {
+        {GTextAlign::Right,
+         {400, 100, 499, 119},
+         "H",
+         500 - raster->GetTextWidth("H"),
+         100 + (20 - h) / 2,
+         10},
+        {GTextAlign::Centre,
+         {400, 130, 499, 149},
+         "H",
+         raster->CenterX("H", 400, 500),
+         130 + (20 - h) / 2,
+         10},
+        {GTextAlign::Right, {400, 160, 403, 179}, "HHHH", 400, 160 + (20 - h) / 2, 2},
+        {GTextAlign::Left, {400, 190, 499, 193}, "H", 400, 190, 0},
+    };
+    for (const auto& c : cases) {
+        auto label = std::make_unique<GEditLabel>("lblCode", raster, c.align);
+        label->SetRect(c.rect);
+        label->SetText(GWString(c.text));
         GBaseControl* shown = dialog->AddControl(std::move(label));
-        const int left = (align == GTextAlign::Right ? 500 - raster->GetTextWidth("H")
-                                                     : raster->CenterX("H", 400, 500)) +
-                         g.left;
-        const int top = y0 + (20 - raster->GetHeight()) / 2;
+        const int left = c.penX + g.left;
         for (uint8_t alpha : {uint8_t(255), uint8_t(128)}) {
             shown->SetEnabled(alpha == 255);
             app.OnFrame(30);
             const uint32_t colour =
                 alpha == 255 ? shown->GetColours().text : shown->GetColours().disabledText;
             int inked = 0;
-            for (int row = 0; row < raster->GetHeight(); ++row)
+            for (int row = 0; row < h; ++row)
                 for (int col = 0; col < g.width; ++col) {
+                    if (left + col > c.rect.right || c.penY + row > c.rect.bottom)
+                        continue;
                     const uint8_t mask =
                         sheet.GetAlpha()[(row + 1) * sheet.GetWidth() + g.sourceX - 1 + col];
                     // Over the black screen: d + ((c - d) * (255 - m) * alpha >> 16) with d = 0.
@@ -398,12 +482,13 @@ TEST_F(EditsTest, RasterLabelBlendsItsGlyphsRightAlignedAndAtHalfStrengthWhenDis
                         expected |=
                             uint32_t(((colour >> shift & 0xFF) * (255 - mask) * alpha) >> 16)
                             << shift;
-                    EXPECT_EQ(Pixel(left + col, top + row), expected)
-                        << int(alpha) << " " << col << "," << row;
+                    EXPECT_EQ(Pixel(left + col, c.penY + row), expected)
+                        << c.text << " " << int(alpha) << " " << col << "," << row;
                     inked += mask < 255;
                 }
-            EXPECT_GT(inked, 10);
+            EXPECT_GE(inked, c.minInk) << c.text;
         }
+        shown->SetVisible(false);
     }
     EXPECT_EQ(dialog->ControlAt(450, 110), nullptr); // labels let the mouse through
 }
