@@ -17,6 +17,7 @@
 #include "gui/controls/tab_control.h"
 #include "gui/controls/text_image_animator.h"
 #include "gui/controls/ttf_controls.h"
+#include "support/failing_allocations.h"
 #include "support/gui_controls.h"
 
 namespace {
@@ -414,7 +415,41 @@ TEST_F(ControlKeysTest, CaptionShowsWhatItIsGivenAndGrowsInItsContainer)
     early.Show(GWString("ab"), 0, 255, static_cast<GTextAnchor>(0), 5, 5, true);
     early.Attach(*dialog);
     EXPECT_GE(list.Find(&early.GetText()->GetClip(0)), 0);
+
+    // Out of memory for a longer text, a caption goes on with the clips it has; one that never
+    // had any shows nothing.
+    GBmpText* kept = early.GetText();
+    GCaption never(font);
+    {
+        FailObjectAllocationsAfter none(0);
+        early.Show(GWString("a far longer caption"), 0x405060, 255, static_cast<GTextAnchor>(0), 5,
+                   5, true);
+        never.Show(GWString("ab"), 0, 255, static_cast<GTextAnchor>(0), 5, 5, true);
+    }
+    EXPECT_TRUE(early.GetText() == kept && kept->GetColor() == 0x405060u);
+    EXPECT_EQ(never.GetText(), nullptr);
     early.Detach(*dialog);
+}
+
+// A press on a control is used by it, whatever its kind.
+TEST_F(ControlKeysTest, EveryKindUsesAPressOnIt)
+{
+    std::vector<std::unique_ptr<GBaseControl>> kinds;
+    kinds.push_back(std::make_unique<GButton>("btnOk", font));
+    kinds.push_back(std::make_unique<GCheckBox>("cbMusic", font));
+    kinds.push_back(std::make_unique<GSliderBar>("slMusic"));
+    kinds.push_back(std::make_unique<GListBox>("lstProfiles", font, 20));
+    auto tabs = std::make_unique<GTabControl>("tabOptions", font);
+    tabs->AddTab(GWString("Sound"), {});
+    kinds.push_back(std::move(tabs));
+    kinds.push_back(std::make_unique<GTextEdit>("edName", "DejaVuSans.ttf", 12, 6));
+    for (std::unique_ptr<GBaseControl>& kind : kinds) {
+        GBaseControl& control = Add(std::move(kind));
+        EXPECT_EQ(std::pair(control.OnLButtonDown(150, 130), control.OnLButtonUp(150, 130)),
+                  std::pair(1, 1))
+            << control.GetName();
+        control.SetVisible(false);
+    }
 }
 
 // A static label's text starts at its left edge, centres on its middle or ends at its right

@@ -218,7 +218,7 @@ TEST_F(EditsTest, SelectionAndCaretStandWhereTheFontsWidthsPutThem)
     const struct {
         GBaseEdit* edit;
         int length, anchor, caret;
-        bool byMouse;  // a press at the anchor and a drag to the caret, else keys
+        bool byMouse;  // a press at the anchor and a drag to the caret (still held), else keys
         bool scrolled; // the caret stands at the right end of the text room
     } cases[] = {
         {edit, 6, 1, 3, false, false},         {edit, 6, 3, 1, false, false},
@@ -236,7 +236,7 @@ TEST_F(EditsTest, SelectionAndCaretStandWhereTheFontsWidthsPutThem)
             Press(r.left + GBaseEdit::kPadding + width(c.anchor), y);
             if (c.caret != c.anchor)
                 Drag(r.left + GBaseEdit::kPadding + width(c.caret), y);
-            Release(r.left + GBaseEdit::kPadding + width(c.caret), y);
+            // Looked at while the button is still held.
         } else {
             dialog->SetFocus(c.edit);
             Key(VK_HOME);
@@ -274,6 +274,8 @@ TEST_F(EditsTest, SelectionAndCaretStandWhereTheFontsWidthsPutThem)
                                   << expected;
             }
         EXPECT_EQ(wrong, 0) << c.edit->GetName() << " " << c.anchor << ".." << c.caret;
+        if (c.byMouse)
+            Release(r.left + x0 + width(c.caret), r.top + r.Height() / 2);
     }
     // Without the focus the edit shows neither its selection nor its caret: only its face in
     // its own frame colour.
