@@ -139,6 +139,17 @@ TEST_F(GuiSystemTest, GuiCommandsRunThroughTheAppearHold)
     system.ExecuteCommand("cmCancelWait", nullptr);
     invoker->Execute(-1);
     EXPECT_FALSE(invoker->IsPriorityFilterOn());
+
+    // Every GUI command carries its name; without an application to act on they do nothing.
+    system.SetCommandFactory(nullptr);
+    const std::vector<std::string> names{"cmShowDialog", "cmDisappearDialog", "cmClose",
+                                         "cmUnLock",     "cmCancelWait",      "cmRepaintTopDialog"};
+    EXPECT_EQ(system.ExecuteCommandList("cmShowDialog(a.cfg);cmDisappearDialog;cmClose;cmUnLock;"
+                                        "cmCancelWait;cmRepaintTopDialog"),
+              6);
+    EXPECT_EQ(QueuedNames(), names);
+    invoker->Execute(-1);
+    EXPECT_EQ(invoker->GetQueueCount(), 0);
 }
 
 TEST_F(GuiSystemTest, ListItemsWithoutNamesAndOddParenthesesAreHandled)

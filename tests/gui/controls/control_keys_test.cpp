@@ -175,6 +175,10 @@ TEST_F(ControlKeysTest, SliderBar)
     for (int32_t value : {23, 22, -5, 200, 111, 109})
         shown->SetValue(value), values.push_back(shown->GetValue());
     EXPECT_EQ(values, (std::vector<int32_t>{25, 20, 10, 112, 110, 110}));
+    // A page is a tenth of the range, counted from its minimum: 10 of 10..112.
+    shown->SetValue(20);
+    Key(VK_PRIOR);
+    EXPECT_EQ(shown->GetValue(), 30);
 }
 
 TEST_F(ControlKeysTest, ListBox)
@@ -347,11 +351,78 @@ TEST_F(ControlKeysTest, SliderDrawsItsTrackAndThumbInTheColoursOfItsLook)
                                      Pixel(105, 127), Pixel(105, 110)};
     };
     EXPECT_EQ(look(), (std::vector<uint32_t>{c.face, c.focus, c.pressed, c.focus, 0}));
+    // Moved by a key, the thumb is drawn at its new place on the next frame.
+    Key(VK_END);
+    app.OnFrame(30);
+    const GRect end = static_cast<GSliderBar&>(slider).GetThumbRect();
+    EXPECT_EQ(std::pair(Pixel(end.right - 3, end.top + 3), Pixel(thumb.left + 3, thumb.top + 3)),
+              std::pair(c.face, 0u));
+    Key(VK_HOME);
+    static_cast<GSliderBar&>(slider).SetValue(50);
     Move(thumb.left + 3, thumb.top + 3);
     dialog->SetFocus(nullptr);
     EXPECT_EQ(look(), (std::vector<uint32_t>{c.hover, c.border, c.pressed, c.border, 0}));
     slider.SetEnabled(false);
     EXPECT_EQ(look(), (std::vector<uint32_t>{c.disabled, c.border, c.pressed, c.border, 0}));
+}
+
+// A small check box's mark stands two pixels inside its square.
+TEST_F(ControlKeysTest, ASmallCheckBoxShowsItsMarkInsideItsSquare)
+{
+    BlackBackground();
+    auto owned = std::make_unique<GCheckBox>("cbMusic", font);
+    owned->SetChecked(true);
+    GBaseControl& box = Add(std::move(owned));
+    box.SetRect(GRect{100, 100, 199, 107}); // an 8-pixel square at the left
+    app.OnFrame(30);
+    const GControlColours& c = box.GetColours();
+    EXPECT_EQ((std::vector<uint32_t>{Pixel(100, 103), Pixel(101, 103), Pixel(102, 103),
+                                     Pixel(105, 103), Pixel(106, 103), Pixel(107, 103)}),
+              (std::vector<uint32_t>{c.focus, c.face, c.text, c.text, c.face, c.focus}));
+}
+
+// Keys a control has no use for go on to the dialog: Tab moves the focus on from every kind.
+TEST_F(ControlKeysTest, TabLeavesEveryKind)
+{
+    auto first = std::make_unique<GButton>("btnFirst", font);
+    first->SetRect(GRect{400, 400, 499, 439});
+    GBaseControl* next = dialog->AddControl(std::move(first));
+    std::vector<std::unique_ptr<GBaseControl>> kinds;
+    kinds.push_back(std::make_unique<GButton>("btnOk", font));
+    kinds.push_back(std::make_unique<GCheckBox>("cbMusic", font));
+    kinds.push_back(std::make_unique<GSliderBar>("slMusic"));
+    kinds.push_back(std::make_unique<GListBox>("lstProfiles", font, 20));
+    auto tabs = std::make_unique<GTabControl>("tabOptions", font);
+    tabs->AddTab(GWString("Sound"), {});
+    kinds.push_back(std::move(tabs));
+    kinds.push_back(std::make_unique<GTextEdit>("edName", "DejaVuSans.ttf", 12, 6));
+    for (std::unique_ptr<GBaseControl>& kind : kinds) {
+        GBaseControl& control = Add(std::move(kind));
+        Key(VK_TAB);
+        EXPECT_EQ(dialog->GetFocus(), next) << control.GetName();
+        control.SetVisible(false);
+    }
+}
+
+// A control named on two pages shows while either page does.
+TEST_F(ControlKeysTest, AControlOnTwoPagesShowsWithEither)
+{
+    for (const char* name : {"btnA", "btnB"}) {
+        auto button = std::make_unique<GButton>(name, font);
+        button->SetRect(GRect{400, 400, 499, 439});
+        dialog->AddControl(std::move(button));
+    }
+    auto owned = std::make_unique<GTabControl>("tabOptions", font);
+    owned->AddTab(GWString("One"), {"btnA", "btnB"});
+    owned->AddTab(GWString("Two"), {"btnB"});
+    auto& tabs = static_cast<GTabControl&>(Add(std::move(owned)));
+    std::vector<std::pair<bool, bool>> shown;
+    for (int32_t tab : {1, 0}) {
+        tabs.SetSelected(tab);
+        shown.emplace_back(dialog->FindControl("btnA")->IsVisible(),
+                           dialog->FindControl("btnB")->IsVisible());
+    }
+    EXPECT_EQ(shown, (std::vector<std::pair<bool, bool>>{{false, true}, {true, true}}));
 }
 
 // An animator given a control of another kind draws nothing for it, and breaks nothing.

@@ -187,8 +187,9 @@ TEST_F(MouseRoadTest, HoverFollowsTheCursorAndPressLightsOnlyItsControl)
                                 dialog->OnLButtonDown(350, 120), dialog->OnLButtonDrag(360, 120),
                                 dialog->OnLButtonUp(350, 120), dialog->OnLButtonDown(50, 50),
                                 dialog->OnLButtonDrag(60, 60), dialog->OnLButtonUp(50, 50),
-                                dialog->OnKeyDown(VK_F1)}),
-              (std::vector<int>{1, 0, 1, 0, 1, 0, 0, 0, 0}));
+                                dialog->OnKeyDown(VK_F1), dialog->OnLButtonDown(150, 210),
+                                dialog->OnLButtonDrag(200, 210), dialog->OnLButtonUp(200, 210)}),
+              (std::vector<int>{1, 0, 1, 0, 1, 0, 0, 0, 0, 1, 1, 1}));
 }
 
 // A button's panel shows its look on the next frame: face, hover, pressed, and face again.
@@ -350,6 +351,19 @@ TEST_F(DialogInputTest, AppearHoldsWhileALabelsAnimationIsBusy)
     EXPECT_FALSE(added->IsBusy());
     EXPECT_NE(dynamic_cast<GDialogNormalState*>(dialog.GetState()), nullptr);
 
+    // A label of a dialog file without a place plays at the origin.
+    {
+        GDialog built(&app, &system);
+        ASSERT_EQ(built.Create(0), 1);
+        const std::string text = "Dialog { Control { Name = lblLogo Animation = intro.cfg "
+                                 "AnimationName = IntroLabel Width = 5 Height = 5 } }";
+        GCfgNode dialogFile;
+        ASSERT_EQ(dialogFile.Parse(text.data(), text.size()), 1);
+        ASSERT_EQ(GDialogBuilder(system).Build(built, dialogFile, "label.cfg"), 1);
+        auto* played = static_cast<GAniStaticLabelAnimator*>(built.GetControl(0)->GetAnimator());
+        EXPECT_EQ(std::pair(played->GetClip().GetX(), played->GetClip().GetY()),
+                  std::pair(atOrigin.GetClip().GetX(), atOrigin.GetClip().GetY()));
+    }
     GAniStaticLabelAnimator missing;
     EXPECT_EQ(missing.Play(file, "NoSuchAnimation", system.GetResources(), 0, 0), 0);
     EXPECT_FALSE(missing.IsBusy());
