@@ -175,10 +175,11 @@ TEST_F(ControlKeysTest, SliderBar)
     for (int32_t value : {23, 22, -5, 200, 111, 109})
         shown->SetValue(value), values.push_back(shown->GetValue());
     EXPECT_EQ(values, (std::vector<int32_t>{25, 20, 10, 112, 110, 110}));
-    // A page is a tenth of the range, counted from its minimum: 10 of 10..112.
-    shown->SetValue(20);
+    // A page is a tenth of the range: 10 of 100..200.
+    shown->SetRange(100, 200);
+    shown->SetValue(120);
     Key(VK_PRIOR);
-    EXPECT_EQ(shown->GetValue(), 30);
+    EXPECT_EQ(shown->GetValue(), 130);
 }
 
 TEST_F(ControlKeysTest, ListBox)
