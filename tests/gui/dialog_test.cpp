@@ -52,8 +52,7 @@ TEST(Dialog, AppearsHeldThenRedrawsWhatChangedAndRepaintsWhole)
     picture.height = 2;
     picture.rgba.assign(3 * 2 * 4, 90);
     std::vector<uint8_t> pack;
-    ASSERT_TRUE(packtool::MakePack(picture, packtool::PackKind::kTga24, 90, pack) &&
-                packtool::WritePack(".", 7, pack));
+    ASSERT_TRUE(packtool::MakePack(picture, packtool::PackKind::kTga24, 90, pack) && packtool::WritePack(".", 7, pack));
     GBackground background;
     ASSERT_EQ(background.Load(&store, 7, nullptr), 1);
     ASSERT_GT(background.GetSlot(), 0);
@@ -85,9 +84,7 @@ TEST(Dialog, AppearsHeldThenRedrawsWhatChangedAndRepaintsWhole)
         ASSERT_NE(pixels, nullptr);
         EXPECT_EQ(At(surface, pixels, 2, 1)[0], 90);
         for (int y = 0; y < 2; ++y)
-            EXPECT_EQ(std::memcmp(At(surface, pixels, 5, 6 + y),
-                                  image->GetPixels() + y * image->GetPitch(), 6),
-                      0);
+            EXPECT_EQ(std::memcmp(At(surface, pixels, 5, 6 + y), image->GetPixels() + y * image->GetPitch(), 6), 0);
         // Nothing changed: the next frame writes nothing, even over a wiped buffer.
         std::memset(pixels, 0, static_cast<size_t>(surface.GetPitch()) * 48);
         surface.Unlock();
@@ -116,8 +113,7 @@ TEST(Background, LoadsEachKindOfPackIntoAPoolSlot)
     picture.width = 24;
     picture.height = 10;
     picture.rgba.assign(24 * 10 * 4, 200);
-    const packtool::PackKind kinds[] = {packtool::PackKind::kTga24, packtool::PackKind::kJpm,
-                                        packtool::PackKind::kJpeg};
+    const packtool::PackKind kinds[] = {packtool::PackKind::kTga24, packtool::PackKind::kJpm, packtool::PackKind::kJpeg};
     for (int i = 0; i < 3; ++i) {
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(packtool::MakePack(picture, kinds[i], 90, bytes));
@@ -131,9 +127,7 @@ TEST(Background, LoadsEachKindOfPackIntoAPoolSlot)
                   std::tuple(background.GetSlot(), 24, 10, int16_t(24)));
     }
     GBackground missing;
-    EXPECT_EQ(missing.Load(&store, 99, folder.Path().c_str()) +
-                  missing.Load(nullptr, 10, folder.Path().c_str()),
-              0);
+    EXPECT_EQ(missing.Load(&store, 99, folder.Path().c_str()) + missing.Load(nullptr, 10, folder.Path().c_str()), 0);
     EXPECT_EQ(std::tuple(missing.GetSlot(), missing.GetClip().GetFrame()), std::tuple(-1, 0));
 }
 

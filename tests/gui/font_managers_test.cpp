@@ -97,19 +97,15 @@ TEST_F(FontManagersTest, MakesTheDataFoldersFonts)
 TEST_F(FontManagersTest, RefusesMissingListsConfigurationsAndSheets)
 {
     TempFolder folder;
-    folder.WriteFile(
-        "nocfg.xml",
-        "<FontManager Config=\"none.cfg\"><Font Name=\"A\" Sheet=\"X\"/></FontManager>");
+    folder.WriteFile("nocfg.xml", "<FontManager Config=\"none.cfg\"><Font Name=\"A\" Sheet=\"X\"/></FontManager>");
     folder.WriteFile("fonts.cfg", "A { Symbols = AB; } B { Symbols = C; }");
-    folder.WriteFile("list.xml",
-                     "<FontManager Config=\"" + folder.Path("fonts.cfg") +
-                         "\"><Font Name=\"A\" Sheet=\"NO_SUCH_SHEET\"/>"
-                         "<Font Name=\"B\" Sheet=\"FONT_SANS12\"/>"
-                         "<Font Name=\"Missing\" Sheet=\"FONT_SANS12\"/></FontManager>");
+    folder.WriteFile("list.xml", "<FontManager Config=\"" + folder.Path("fonts.cfg") +
+                                     "\"><Font Name=\"A\" Sheet=\"NO_SUCH_SHEET\"/>"
+                                     "<Font Name=\"B\" Sheet=\"FONT_SANS12\"/>"
+                                     "<Font Name=\"Missing\" Sheet=\"FONT_SANS12\"/></FontManager>");
     GHtmlLog log(folder.Path("log.html").c_str());
     GBmpFontManager fonts;
-    for (auto [with, list] : {std::pair{store.get(), folder.Path("absent.xml")},
-                              {store.get(), folder.Path("nocfg.xml")},
+    for (auto [with, list] : {std::pair{store.get(), folder.Path("absent.xml")}, {store.get(), folder.Path("nocfg.xml")},
                               {(GGraphicsResources*)nullptr, std::string("fonts.xml")}})
         EXPECT_EQ(fonts.Init(with, list.c_str(), &log), 0) << list;
     EXPECT_EQ(fonts.Init(store.get(), folder.Path("list.xml").c_str(), &log), 1);

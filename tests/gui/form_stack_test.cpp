@@ -76,10 +76,7 @@ private:
         m_log->push_back(m_name + ": " + what);
         return 1;
     }
-    int Add(const char* what, int x, int y)
-    {
-        return Add(what + (" " + std::to_string(x)) + "," + std::to_string(y));
-    }
+    int Add(const char* what, int x, int y) { return Add(what + (" " + std::to_string(x)) + "," + std::to_string(y)); }
 
     std::string m_name;
     Log* m_log;
@@ -88,10 +85,7 @@ private:
 // A queued command that runs the given action.
 class ActionCommand : public GNamedCommand {
 public:
-    explicit ActionCommand(std::function<void()> action) : m_action(std::move(action))
-    {
-        SetName("cmAction");
-    }
+    explicit ActionCommand(std::function<void()> action) : m_action(std::move(action)) { SetName("cmAction"); }
     void Execute() override { m_action(); }
 
 private:
@@ -154,23 +148,18 @@ TEST_F(FormStackTest, WithoutFormsOrGuiSystemNothingHappensWithThemInputGoesToTh
     Push("bottom");
     Push("top");
     const std::tuple<uint32_t, uintptr_t, intptr_t> messages[] = {
-        {WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 20)},
-        {WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(11, 21)},
-        {WM_LBUTTONUP, 0, MakeLParam(11, 21)},
-        {WM_LBUTTONDBLCLK, 0, MakeLParam(11, 21)},
-        {WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(1, 2)},
-        {WM_RBUTTONUP, 0, MakeLParam(1, 2)},
-        {WM_KEYDOWN, VK_RETURN, 1},
-        {WM_CHAR, 13, 1},
-        {WM_KEYUP, VK_RETURN, 1},
-        {WM_ACTIVATE, WA_INACTIVE, 0},
+        {WM_LBUTTONDOWN, MK_LBUTTON, MakeLParam(10, 20)}, {WM_MOUSEMOVE, MK_LBUTTON, MakeLParam(11, 21)},
+        {WM_LBUTTONUP, 0, MakeLParam(11, 21)},            {WM_LBUTTONDBLCLK, 0, MakeLParam(11, 21)},
+        {WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(1, 2)},   {WM_RBUTTONUP, 0, MakeLParam(1, 2)},
+        {WM_KEYDOWN, VK_RETURN, 1},                       {WM_CHAR, 13, 1},
+        {WM_KEYUP, VK_RETURN, 1},                         {WM_ACTIVATE, WA_INACTIVE, 0},
         {WM_ACTIVATE, WA_ACTIVE, 0}};
     for (auto [message, wParam, lParam] : messages)
         app.WindowProc(message, wParam, lParam);
-    EXPECT_EQ(Take(),
-              (Log{"top: down 10,20", "top: drag 11,21", "top: move 11,21", "top: up 11,21",
-                   "top: dbl 11,21", "top: rdown 1,2", "top: rup 1,2", "top: key 13",
-                   "top: char 13", "top: keyup 13", "top: app-deactivate", "top: app-activate"}));
+    EXPECT_EQ(Take(), (Log{"top: down 10,20", "top: drag 11,21", "top: move 11,21", "top: up 11,21",
+                           "top: dbl 11,21", "top: rdown 1,2", "top: rup 1,2", "top: key 13",
+                           "top: char 13", "top: keyup 13", "top: app-deactivate",
+                           "top: app-activate"}));
     EXPECT_FALSE(app.IsInactive());
 }
 
@@ -194,8 +183,7 @@ TEST_F(FormStackTest, FrameTickRemovesFinishedFormsActivatesTheNewTopAndRunsQueu
     app.OnFrame(33);
     EXPECT_EQ(Take(), (Log{"top: deleted", "bottom: activate", "bottom: update 33"}));
     EXPECT_EQ(std::make_tuple(app.GetTopForm(), app.GetForm(0), app.GetForm(1), app.GetForm(-1)),
-              std::make_tuple(static_cast<GForm*>(bottom), static_cast<GForm*>(bottom), nullptr,
-                              nullptr));
+              std::make_tuple(static_cast<GForm*>(bottom), static_cast<GForm*>(bottom), nullptr, nullptr));
 
     bottom->finished = true;
     app.OnFrame(30);
@@ -260,25 +248,13 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize
     };
     const Step steps[] = {
         // Ctrl+C: the form fills the buffer, then the text goes to the system clipboard.
-        {{{WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, 'C'}},
-         "copied text",
-         nullptr,
-         "copied text",
-         nullptr},
+        {{{WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, 'C'}}, "copied text", nullptr, "copied text", nullptr},
         // Ctrl+V: the system clipboard is read into the buffer before the form sees the key.
         {{{WM_KEYDOWN, 'V'}}, "", "from outside", nullptr, "from outside"},
         // Shift+Delete cuts, Shift+Insert pastes, Ctrl+Insert copies.
-        {{{WM_KEYUP, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_DELETE}},
-         "cut",
-         nullptr,
-         "cut",
-         nullptr},
+        {{{WM_KEYUP, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_DELETE}}, "cut", nullptr, "cut", nullptr},
         {{{WM_KEYDOWN, VK_INSERT}}, "", "pasted", nullptr, "pasted"},
-        {{{WM_KEYUP, VK_SHIFT}, {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_INSERT}},
-         "ins",
-         nullptr,
-         "ins",
-         nullptr},
+        {{{WM_KEYUP, VK_SHIFT}, {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_INSERT}}, "ins", nullptr, "ins", nullptr},
         // Ctrl+Delete is a plain Delete: nothing moves.
         {{{WM_KEYDOWN, VK_DELETE}}, "not this", nullptr, "ins", nullptr},
         // Copying with nothing selected keeps what the user had on the clipboard.
@@ -286,8 +262,7 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize
     };
     for (const Step& step : steps) {
         form->copyText = step.copyText;
-        EXPECT_TRUE(!step.outside ||
-                    platform::SetClipboardText(step.outside, std::strlen(step.outside)));
+        EXPECT_TRUE(!step.outside || platform::SetClipboardText(step.outside, std::strlen(step.outside)));
         for (auto [message, key] : step.keys)
             app.WindowProc(message, key, message == WM_KEYUP ? 1 | kKeyReleaseBit : 1);
         EXPECT_TRUE(!step.clip || Clip() == step.clip) << step.clip;
@@ -298,8 +273,7 @@ TEST_F(FormStackTest, ClipboardPseudoKeysMoveTextThroughTheGuiBufferCutToItsSize
     for (const std::string& line : Take())
         if (line.rfind("edit: key ", 0) == 0)
             keys.push_back(line.substr(10));
-    EXPECT_EQ(keys,
-              (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46", "32768"}));
+    EXPECT_EQ(keys, (Log{"17", "32768", "32769", "16", "32770", "32769", "17", "32768", "46", "32768"}));
 
     // An empty clipboard pastes nothing, not what the buffer held before.
     std::snprintf(system.GetClipboardBuffer(), GGuiSystem::kClipboardSize, "stale");

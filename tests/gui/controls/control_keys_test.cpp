@@ -125,6 +125,20 @@ protected:
                     return x;
         return -1;
     }
+    // A control of every kind that takes input, not yet in the dialog.
+    std::vector<std::unique_ptr<GBaseControl>> OneOfEachKind()
+    {
+        std::vector<std::unique_ptr<GBaseControl>> kinds;
+        kinds.push_back(std::make_unique<GButton>("btnOk", font));
+        kinds.push_back(std::make_unique<GCheckBox>("cbMusic", font));
+        kinds.push_back(std::make_unique<GSliderBar>("slMusic"));
+        kinds.push_back(std::make_unique<GListBox>("lstProfiles", font, 20));
+        auto tabs = std::make_unique<GTabControl>("tabOptions", font);
+        tabs->AddTab(GWString("Sound"), {});
+        kinds.push_back(std::move(tabs));
+        kinds.push_back(std::make_unique<GTextEdit>("edName", "DejaVuSans.ttf", 12, 6));
+        return kinds;
+    }
     GDialog* dialog = nullptr;
     GBmpFont* font = nullptr;
 };
@@ -388,16 +402,7 @@ TEST_F(ControlKeysTest, TabLeavesEveryKind)
     auto first = std::make_unique<GButton>("btnFirst", font);
     first->SetRect(GRect{400, 400, 499, 439});
     GBaseControl* next = dialog->AddControl(std::move(first));
-    std::vector<std::unique_ptr<GBaseControl>> kinds;
-    kinds.push_back(std::make_unique<GButton>("btnOk", font));
-    kinds.push_back(std::make_unique<GCheckBox>("cbMusic", font));
-    kinds.push_back(std::make_unique<GSliderBar>("slMusic"));
-    kinds.push_back(std::make_unique<GListBox>("lstProfiles", font, 20));
-    auto tabs = std::make_unique<GTabControl>("tabOptions", font);
-    tabs->AddTab(GWString("Sound"), {});
-    kinds.push_back(std::move(tabs));
-    kinds.push_back(std::make_unique<GTextEdit>("edName", "DejaVuSans.ttf", 12, 6));
-    for (std::unique_ptr<GBaseControl>& kind : kinds) {
+    for (std::unique_ptr<GBaseControl>& kind : OneOfEachKind()) {
         GBaseControl& control = Add(std::move(kind));
         Key(VK_TAB);
         EXPECT_EQ(dialog->GetFocus(), next) << control.GetName();
@@ -506,16 +511,7 @@ TEST_F(ControlKeysTest, CaptionShowsWhatItIsGivenAndGrowsInItsContainer)
 // A press on a control is used by it, whatever its kind.
 TEST_F(ControlKeysTest, EveryKindUsesAPressOnIt)
 {
-    std::vector<std::unique_ptr<GBaseControl>> kinds;
-    kinds.push_back(std::make_unique<GButton>("btnOk", font));
-    kinds.push_back(std::make_unique<GCheckBox>("cbMusic", font));
-    kinds.push_back(std::make_unique<GSliderBar>("slMusic"));
-    kinds.push_back(std::make_unique<GListBox>("lstProfiles", font, 20));
-    auto tabs = std::make_unique<GTabControl>("tabOptions", font);
-    tabs->AddTab(GWString("Sound"), {});
-    kinds.push_back(std::move(tabs));
-    kinds.push_back(std::make_unique<GTextEdit>("edName", "DejaVuSans.ttf", 12, 6));
-    for (std::unique_ptr<GBaseControl>& kind : kinds) {
+    for (std::unique_ptr<GBaseControl>& kind : OneOfEachKind()) {
         GBaseControl& control = Add(std::move(kind));
         EXPECT_EQ(std::pair(control.OnLButtonDown(150, 130), control.OnLButtonUp(150, 130)),
                   std::pair(1, 1))
