@@ -6,8 +6,7 @@
 namespace {
 
 // Only the end key frames of its own animator clear the busy flag.
-TEST(AniStaticLabelAnimatorTest, StateEndKeyFramesClearBusy)
-{
+TEST(AniStaticLabelAnimatorTest, StateEndKeyFramesClearBusy) {
     GAniStaticLabelAnimator label;
     GLabelKeyFrameAnimator& anim = label.GetAnimator();
     EXPECT_EQ(anim.GetListener(), &label.GetListener());
