@@ -14,6 +14,7 @@
 
 #include "foundation/app/command.h"
 #include "foundation/app/command_invoker.h"
+#include "graphics/animation/bitmap_clip.h"
 #include "graphics/scene/clip_array.h"
 #include "graphics/store/graphics_resources.h"
 #include "gui/dialog.h"
@@ -78,6 +79,7 @@ protected:
     tolvanrise::test::RecordingApplication m_app;
     GGuiSystem m_system;
     GClip m_clip;
+    GClip m_upper; // a second dialog's
     RecordingListener m_listener;
 };
 
@@ -242,6 +244,55 @@ TEST_F(DialogStatesTest, AnAppearingDialogPresentsWhatChangedAfterItsFirstFrame)
               std::tuple(5, 6, 21, 7));
 }
 
+// The top dialog draws and presents only what changed among its own clips: a change beneath it
+// waits until the dialog below is the top again, which then draws itself whole.
+TEST_F(DialogStatesTest, TheTopDialogPresentsOnlyItsOwnChanges)
+{
+    Open(0);
+    Frame();
+    m_upper.SetSlot(m_system.GetResources()->FindBitmap("PIXEL"));
+    m_upper.SetPosition(FixedFromInt(30), FixedFromInt(20));
+    m_upper.SetVisible(true);
+    auto owned = std::make_unique<GDialog>(&m_app, &m_system);
+    ASSERT_EQ(owned->Create(0), 1);
+    owned->AddClip(&m_upper);
+    GDialog& top = *owned;
+    m_app.PushForm(std::move(owned));
+    Frame(); // appears: the whole list
+    Frame(); // normal, nothing changed
+    const size_t shown = m_app.presented.size();
+    m_clip.SetPosition(FixedFromInt(10), FixedFromInt(6));
+    Frame();
+    Frame();
+    EXPECT_EQ(m_app.presented.size(), shown);
+    m_clip.SetPosition(FixedFromInt(5), FixedFromInt(6));
+
+    top.Disappear();
+    Frame(); // its one frame of disappearing
+    const size_t gone = m_app.presented.size();
+    Frame(); // deleted; the dialog below is the top again and draws itself whole
+    ASSERT_EQ(m_app.presented.size(), gone + 1);
+    const GRect whole = m_app.presented.back();
+    EXPECT_TRUE(whole.left <= 5 && whole.top <= 6 && whole.right >= 6 && whole.bottom >= 7)
+        << whole.left << "," << whole.top << " " << whole.right << "," << whole.bottom;
+    Frame(); // and then rests
+    EXPECT_EQ(m_app.presented.size(), gone + 1);
+}
+
+// Each frame runs the clips' own update pass before the state draws: a turned clip's angle is
+// brought into 0..359 there.
+TEST_F(DialogStatesTest, AFrameUpdatesTheDialogsClips)
+{
+    GDialog& dialog = Open(0);
+    GBitmapClip turned;
+    turned.SetAngle(370);
+    turned.SetVisible(true);
+    dialog.AddClip(&turned);
+    Frame();
+    EXPECT_EQ(turned.GetAngle(), 10);
+    dialog.RemoveClip(&turned);
+}
+
 // Before it has a state a dialog takes no input and its frames go on; a listener is told once
 // however often it was added, and a null one is never added.
 TEST_F(DialogStatesTest, WithoutAStateADialogTakesNoInput)
@@ -256,7 +307,10 @@ TEST_F(DialogStatesTest, WithoutAStateADialogTakesNoInput)
         (std::vector<int>{1, 0, 0, 0, 0, 0}));
     bare.SetState(std::make_unique<GDialogNormalState>(bare));
     EXPECT_EQ(m_listener.labels, (std::vector<std::pair<int, std::string>>{{0, "stNormal"}}));
+    // A listener removed hears nothing more.
+    bare.RemoveStateListener(&m_listener);
     bare.SetState(nullptr);
+    EXPECT_EQ(m_listener.labels.size(), 1u);
 }
 
 // A dialog deleted while it appears does not leave every later command held.

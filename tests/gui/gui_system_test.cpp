@@ -85,20 +85,25 @@ protected:
 TEST_F(GuiSystemTest, ListSplitsAtSemicolonsWithParametersInParentheses)
 {
     EXPECT_EQ(GGuiSystem::Get(), &system);
-    const int count = system.ExecuteCommandList(" cmGameA ; cmGameShow(how_to_play.cfg);;cmGameB( 1, two ,3);cmGameC(a;b)");
+    const int count = system.ExecuteCommandList(
+        " cmGameA ; cmGameShow(how_to_play.cfg);;cmGameB( 1, two ,3);cmGameC(a;b)");
     EXPECT_EQ(count, 4);
-    EXPECT_EQ(QueuedNames(), (std::vector<std::string>{"cmGameA", "cmGameShow", "cmGameB", "cmGameC"}));
+    EXPECT_EQ(QueuedNames(),
+              (std::vector<std::string>{"cmGameA", "cmGameShow", "cmGameB", "cmGameC"}));
     std::vector<std::vector<std::string>> parameters;
     for (const Made& made : factory->made)
         parameters.push_back(made.parameters);
-    EXPECT_EQ(parameters, (std::vector<std::vector<std::string>>{{}, {"how_to_play.cfg"}, {"1", "two", "3"}, {"a;b"}}));
+    EXPECT_EQ(parameters, (std::vector<std::vector<std::string>>{
+                              {}, {"how_to_play.cfg"}, {"1", "two", "3"}, {"a;b"}}));
     EXPECT_EQ(system.ExecuteCommandList("") + system.ExecuteCommandList(nullptr), 0);
 }
 
 TEST_F(GuiSystemTest, UnknownNamesAreLoggedAndNotQueued)
 {
-    EXPECT_EQ(system.ExecuteCommand("cmNoSuch", nullptr) + system.ExecuteCommand("cmNoSuch2", "x,y"), 0);
-    EXPECT_EQ(std::tuple(system.GetInvoker()->GetQueueCount(), system.GetLog()->GetErrorCount()), std::tuple(0, 2));
+    EXPECT_EQ(
+        system.ExecuteCommand("cmNoSuch", nullptr) + system.ExecuteCommand("cmNoSuch2", "x,y"), 0);
+    EXPECT_EQ(std::tuple(system.GetInvoker()->GetQueueCount(), system.GetLog()->GetErrorCount()),
+              std::tuple(0, 2));
     const std::string text = tolvanrise::test::ReadFileBytes(logPath);
     EXPECT_NE(text.find("Cannot create command: cmNoSuch without parameters. Error description: "
                         "Unknown command\n"),
@@ -134,6 +139,17 @@ TEST_F(GuiSystemTest, GuiCommandsRunThroughTheAppearHold)
     system.ExecuteCommand("cmCancelWait", nullptr);
     invoker->Execute(-1);
     EXPECT_FALSE(invoker->IsPriorityFilterOn());
+
+    // Every GUI command carries its name; without an application to act on they do nothing.
+    system.SetCommandFactory(nullptr);
+    const std::vector<std::string> names{"cmShowDialog", "cmDisappearDialog", "cmClose",
+                                         "cmUnLock",     "cmCancelWait",      "cmRepaintTopDialog"};
+    EXPECT_EQ(system.ExecuteCommandList("cmShowDialog(a.cfg);cmDisappearDialog;cmClose;cmUnLock;"
+                                        "cmCancelWait;cmRepaintTopDialog"),
+              6);
+    EXPECT_EQ(QueuedNames(), names);
+    invoker->Execute(-1);
+    EXPECT_EQ(invoker->GetQueueCount(), 0);
 }
 
 TEST_F(GuiSystemTest, ListItemsWithoutNamesAndOddParenthesesAreHandled)
@@ -173,6 +189,14 @@ TEST_F(GuiSystemTest, CommandsNeedAFactoryAndAnInvoker)
     system.SetCommandFactory(std::make_unique<RecordingFactory>(nullptr));
     EXPECT_EQ(system.ExecuteCommand("cmGameA", nullptr),
               0); // made, then dropped: nothing to queue it on
+
+    // The game's factory goes with the GUI's it falls back on: started again, the GUI knows
+    // only its own commands until the game installs its factory anew.
+    system.Shutdown();
+    ASSERT_EQ(system.Init(nullptr, logPath.c_str()), 1);
+    EXPECT_EQ(std::tuple(system.ExecuteCommand("cmGameA", nullptr),
+                         system.ExecuteCommand("cmClose", nullptr)),
+              std::tuple(0, 1));
 }
 
 TEST(GuiSystemCurrent, TheLastMadeIsCurrentUntilItGoes)

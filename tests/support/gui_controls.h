@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "foundation/app/command_invoker.h"
+#include "foundation/image/dib_surface.h"
 #include "gui/bmp_font_manager.h"
 #include "gui/dialog.h"
 #include "gui/form_stack_application.h"
@@ -107,6 +108,15 @@ protected:
         Release(x, y);
     }
     int Queued() const { return system.GetInvoker()->GetQueueCount(); }
+    // Bytes B, G, R of the back buffer at (x, y) as 0x00RRGGBB.
+    uint32_t Pixel(int x, int y)
+    {
+        GDibSurface& surface = *app.GetBackBuffer();
+        const uint8_t* p = surface.Lock() + y * surface.GetPitch() + x * 3;
+        const uint32_t colour = p[0] | (p[1] << 8) | (p[2] << 16);
+        surface.Unlock();
+        return colour;
+    }
 
     ScopedCurrentFolder here{TOLVANRISE_DATA_DIR};
     TempFolder temp{"controls_"};

@@ -15,7 +15,9 @@
 #include "gui/controls/st_animators.h"
 #include "gui/controls/static_label.h"
 #include "gui/controls/tab_control.h"
+#include "gui/controls/text_image_animator.h"
 #include "gui/controls/ttf_controls.h"
+#include "support/failing_allocations.h"
 #include "support/gui_controls.h"
 
 namespace {
@@ -107,6 +109,36 @@ protected:
         dialog = &Open();
         font = system.GetBmpFontManager()->FindFont("Sans12");
     }
+    // Dirty areas painted black, so what a control leaves behind when hidden shows.
+    void BlackBackground()
+    {
+        dialog->SetBackgroundMode(kBackgroundFill);
+        dialog->SetBackgroundColour(0);
+    }
+    // The rightmost column of the box (inclusive) holding a pixel of neither colour: a
+    // caption's ink. -1 when there is none.
+    int InkRight(const GRect& box, uint32_t a, uint32_t b)
+    {
+        for (int x = box.right; x >= box.left; --x)
+            for (int y = box.top; y <= box.bottom; ++y)
+                if (const uint32_t p = Pixel(x, y); p != a && p != b)
+                    return x;
+        return -1;
+    }
+    // A control of every kind that takes input, not yet in the dialog.
+    std::vector<std::unique_ptr<GBaseControl>> OneOfEachKind()
+    {
+        std::vector<std::unique_ptr<GBaseControl>> kinds;
+        kinds.push_back(std::make_unique<GButton>("btnOk", font));
+        kinds.push_back(std::make_unique<GCheckBox>("cbMusic", font));
+        kinds.push_back(std::make_unique<GSliderBar>("slMusic"));
+        kinds.push_back(std::make_unique<GListBox>("lstProfiles", font, 20));
+        auto tabs = std::make_unique<GTabControl>("tabOptions", font);
+        tabs->AddTab(GWString("Sound"), {});
+        kinds.push_back(std::move(tabs));
+        kinds.push_back(std::make_unique<GTextEdit>("edName", "DejaVuSans.ttf", 12, 6));
+        return kinds;
+    }
     GDialog* dialog = nullptr;
     GBmpFont* font = nullptr;
 };
@@ -157,6 +189,11 @@ TEST_F(ControlKeysTest, SliderBar)
     for (int32_t value : {23, 22, -5, 200, 111, 109})
         shown->SetValue(value), values.push_back(shown->GetValue());
     EXPECT_EQ(values, (std::vector<int32_t>{25, 20, 10, 112, 110, 110}));
+    // A page is a tenth of the range: 10 of 100..200.
+    shown->SetRange(100, 200);
+    shown->SetValue(120);
+    Key(VK_PRIOR);
+    EXPECT_EQ(shown->GetValue(), 130);
 }
 
 TEST_F(ControlKeysTest, ListBox)
@@ -212,6 +249,211 @@ TEST_F(ControlKeysTest, TabControl)
     EXPECT_EQ(std::pair(shown->GetSelected(), Queued()), std::pair(other, queued));
 }
 
+// The list as the screen shows it, row by row: the bar's colour at the row's right end and the
+// rightmost column of the row's caption. Items grow by one letter each, so a row's extent tells
+// which item it shows.
+TEST_F(ControlKeysTest, ListDrawsItsPanelTheBarAndACaptionPerShownRow)
+{
+    BlackBackground();
+    auto owned = std::make_unique<GListBox>("lstProfiles", font, 20);
+    for (const char* item : {"a", "bb", "ccc", "dddd", "eeeee"})
+        owned->AddItem(GWString(item));
+    auto& list = static_cast<GListBox&>(Add(std::move(owned))); // three rows of 20 in view
+    const GControlColours& c = list.GetColours();
+    using Rows = std::vector<std::pair<uint32_t, int>>;
+    const auto rows = [&](int count) {
+        app.OnFrame(30);
+        Rows shown;
+        for (int i = 0; i < count; ++i) {
+            const int16_t top = int16_t(100 + 20 * i);
+            shown.emplace_back(Pixel(290, top + 10),
+                               InkRight(GRect{101, int16_t(top + 1), 289, int16_t(top + 18)},
+                                        c.face, c.selection));
+        }
+        return shown;
+    };
+    const Rows first = rows(3);
+    ASSERT_TRUE(first[0].second > 100 && first[0].second < first[1].second &&
+                first[1].second < first[2].second);
+    const int thirdItem = first[2].second;
+    EXPECT_EQ(first,
+              (Rows{{c.face, first[0].second}, {c.face, first[1].second}, {c.face, thirdItem}}));
+    EXPECT_EQ(std::pair(Pixel(100, 130), Pixel(299, 130)), std::pair(c.focus, c.focus));
+
+    list.SetSelected(4); // scrolls: items 2 to 4 in view, the bar on the last row
+    const Rows scrolled = rows(3);
+    EXPECT_EQ(scrolled[0], std::pair(c.face, thirdItem));
+    EXPECT_TRUE(scrolled[1].first == c.face && scrolled[1].second > thirdItem);
+    EXPECT_TRUE(scrolled[2].first == c.selection && scrolled[2].second > scrolled[1].second);
+    // The bar stops one row short of the panel's bottom edge, and inside its sides.
+    EXPECT_EQ(
+        (std::vector<uint32_t>{Pixel(290, 158), Pixel(290, 159), Pixel(101, 150), Pixel(100, 150)}),
+        (std::vector<uint32_t>{c.selection, c.focus, c.selection, c.focus}));
+
+    list.ClearItems();
+    EXPECT_EQ(rows(3), (Rows{{c.face, -1}, {c.face, -1}, {c.face, -1}}));
+    list.AddItem(GWString("ccc"));
+    EXPECT_EQ(rows(1), (Rows{{c.face, thirdItem}}));
+    // Grown to five rows while in the dialog: the new rows show their items too.
+    list.SetRect(GRect{100, 100, 299, 199});
+    for (const char* item : {"a", "a", "a", "a"})
+        list.AddItem(GWString(item));
+    const Rows grown = rows(5);
+    EXPECT_TRUE(grown[3].second > 100 && grown[4].second == grown[3].second);
+    list.SetVisible(false);
+    app.OnFrame(30);
+    EXPECT_EQ(InkRight(list.GetRect(), 0, 0), -1); // nothing left of it
+}
+
+// Each tab as the screen shows it: its fill, its left edge and whether its caption is inked.
+TEST_F(ControlKeysTest, TabsDrawAPanelAndACaptionEach)
+{
+    BlackBackground();
+    auto owned = std::make_unique<GTabControl>("tabOptions", font);
+    for (const char* caption : {"Sound", "Video", "Game"})
+        owned->AddTab(GWString(caption), {});
+    auto& tabs = static_cast<GTabControl&>(Add(std::move(owned)));
+    const GControlColours& c = tabs.GetColours();
+    using Looks = std::vector<std::tuple<uint32_t, uint32_t, bool>>;
+    const auto looks = [&] {
+        app.OnFrame(30);
+        Looks shown;
+        for (int i = 0; i < tabs.GetTabCount(); ++i) {
+            const GRect r = tabs.GetTabRect(i);
+            const uint32_t fill = Pixel(r.left + 2, r.top + 2);
+            const GRect inside{int16_t(r.left + 1), int16_t(r.top + 1), int16_t(r.right - 1),
+                               int16_t(r.bottom - 1)};
+            shown.emplace_back(fill, Pixel(r.left, r.top + 30), InkRight(inside, fill, fill) >= 0);
+        }
+        return shown;
+    };
+    EXPECT_EQ(
+        looks(),
+        (Looks{{c.selection, c.focus, true}, {c.face, c.focus, true}, {c.face, c.focus, true}}));
+    Move(200, 105); // hovered: every tab but the chosen one lights up
+    EXPECT_EQ(
+        looks(),
+        (Looks{{c.selection, c.focus, true}, {c.hover, c.focus, true}, {c.hover, c.focus, true}}));
+    Move(10, 10);
+    Key(VK_END);
+    dialog->SetFocus(nullptr);
+    EXPECT_EQ(
+        looks(),
+        (Looks{{c.face, c.border, true}, {c.face, c.border, true}, {c.selection, c.border, true}}));
+    // A tab added while in the dialog gets its own panel and caption.
+    tabs.AddTab(GWString("More"), {});
+    EXPECT_EQ(looks(), (Looks{{c.face, c.border, true},
+                              {c.face, c.border, true},
+                              {c.selection, c.border, true},
+                              {c.face, c.border, true}}));
+    tabs.SetVisible(false);
+    EXPECT_EQ(looks(), (Looks{{0, 0, false}, {0, 0, false}, {0, 0, false}, {0, 0, false}}));
+}
+
+// The slider's track and thumb in the colours of its look.
+TEST_F(ControlKeysTest, SliderDrawsItsTrackAndThumbInTheColoursOfItsLook)
+{
+    BlackBackground();
+    GBaseControl& slider = Add(std::make_unique<GSliderBar>("slMusic"));
+    static_cast<GSliderBar&>(slider).SetValue(50);
+    const GControlColours& c = slider.GetColours();
+    const GRect thumb = static_cast<GSliderBar&>(slider).GetThumbRect();
+    // Thumb fill, thumb edge, track fill, track edge, and the rectangle above the track.
+    const auto look = [&] {
+        app.OnFrame(30);
+        return std::vector<uint32_t>{Pixel(thumb.left + 3, thumb.top + 3),
+                                     Pixel(thumb.left, thumb.top + 3), Pixel(105, 129),
+                                     Pixel(105, 127), Pixel(105, 110)};
+    };
+    EXPECT_EQ(look(), (std::vector<uint32_t>{c.face, c.focus, c.pressed, c.focus, 0}));
+    // Moved by a key, the thumb is drawn at its new place on the next frame.
+    Key(VK_END);
+    app.OnFrame(30);
+    const GRect end = static_cast<GSliderBar&>(slider).GetThumbRect();
+    EXPECT_EQ(std::pair(Pixel(end.right - 3, end.top + 3), Pixel(thumb.left + 3, thumb.top + 3)),
+              std::pair(c.face, 0u));
+    Key(VK_HOME);
+    static_cast<GSliderBar&>(slider).SetValue(50);
+    Move(thumb.left + 3, thumb.top + 3);
+    dialog->SetFocus(nullptr);
+    EXPECT_EQ(look(), (std::vector<uint32_t>{c.hover, c.border, c.pressed, c.border, 0}));
+    slider.SetEnabled(false);
+    EXPECT_EQ(look(), (std::vector<uint32_t>{c.disabled, c.border, c.pressed, c.border, 0}));
+}
+
+// A small check box's mark stands two pixels inside its square.
+TEST_F(ControlKeysTest, ASmallCheckBoxShowsItsMarkInsideItsSquare)
+{
+    BlackBackground();
+    auto owned = std::make_unique<GCheckBox>("cbMusic", font);
+    owned->SetChecked(true);
+    GBaseControl& box = Add(std::move(owned));
+    box.SetRect(GRect{100, 100, 199, 107}); // an 8-pixel square at the left
+    app.OnFrame(30);
+    const GControlColours& c = box.GetColours();
+    EXPECT_EQ((std::vector<uint32_t>{Pixel(100, 103), Pixel(101, 103), Pixel(102, 103),
+                                     Pixel(105, 103), Pixel(106, 103), Pixel(107, 103)}),
+              (std::vector<uint32_t>{c.focus, c.face, c.text, c.text, c.face, c.focus}));
+}
+
+// Keys a control has no use for go on to the dialog: Tab moves the focus on from every kind.
+TEST_F(ControlKeysTest, TabLeavesEveryKind)
+{
+    auto first = std::make_unique<GButton>("btnFirst", font);
+    first->SetRect(GRect{400, 400, 499, 439});
+    GBaseControl* next = dialog->AddControl(std::move(first));
+    for (std::unique_ptr<GBaseControl>& kind : OneOfEachKind()) {
+        GBaseControl& control = Add(std::move(kind));
+        Key(VK_TAB);
+        EXPECT_EQ(dialog->GetFocus(), next) << control.GetName();
+        control.SetVisible(false);
+    }
+}
+
+// A control named on two pages shows while either page does.
+TEST_F(ControlKeysTest, AControlOnTwoPagesShowsWithEither)
+{
+    for (const char* name : {"btnA", "btnB"}) {
+        auto button = std::make_unique<GButton>(name, font);
+        button->SetRect(GRect{400, 400, 499, 439});
+        dialog->AddControl(std::move(button));
+    }
+    auto owned = std::make_unique<GTabControl>("tabOptions", font);
+    owned->AddTab(GWString("One"), {"btnA", "btnB"});
+    owned->AddTab(GWString("Two"), {"btnB"});
+    auto& tabs = static_cast<GTabControl&>(Add(std::move(owned)));
+    std::vector<std::pair<bool, bool>> shown;
+    for (int32_t tab : {1, 0}) {
+        tabs.SetSelected(tab);
+        shown.emplace_back(dialog->FindControl("btnA")->IsVisible(),
+                           dialog->FindControl("btnB")->IsVisible());
+    }
+    EXPECT_EQ(shown, (std::vector<std::pair<bool, bool>>{{false, true}, {true, true}}));
+}
+
+// An animator given a control of another kind draws nothing for it, and breaks nothing.
+TEST_F(ControlKeysTest, AnimatorsIgnoreControlsOfAnotherKind)
+{
+    BlackBackground();
+    std::vector<std::unique_ptr<GCAnimator>> animators;
+    animators.push_back(std::make_unique<GStCheckBoxAnimator>(font));
+    animators.push_back(std::make_unique<GStStaticLabelAnimator>(font));
+    animators.push_back(std::make_unique<GStSliderBarAnimator>());
+    animators.push_back(std::make_unique<GStListBoxAnimator>(font));
+    animators.push_back(std::make_unique<GStTabControlAnimator>(font));
+    animators.push_back(std::make_unique<GStTextImageAnimator>());
+    for (std::unique_ptr<GCAnimator>& animator : animators) {
+        auto owned = std::make_unique<GButton>("btnOk", font);
+        owned->SetText(GWString("Ok"));
+        GBaseControl& button = Add(std::move(owned));
+        button.SetAnimator(std::move(animator));
+        button.SetRect(GRect{100, 100, 299, 159});
+        app.OnFrame(30);
+        EXPECT_EQ(InkRight(button.GetRect(), 0, 0), -1) << dialog->GetControlCount();
+        button.SetVisible(false);
+    }
+}
+
 // A caption shows what it is given and keeps its clips in the container as it grows; detached,
 // it leaves none behind.
 TEST_F(ControlKeysTest, CaptionShowsWhatItIsGivenAndGrowsInItsContainer)
@@ -250,7 +492,32 @@ TEST_F(ControlKeysTest, CaptionShowsWhatItIsGivenAndGrowsInItsContainer)
     early.Show(GWString("ab"), 0, 255, static_cast<GTextAnchor>(0), 5, 5, true);
     early.Attach(*dialog);
     EXPECT_GE(list.Find(&early.GetText()->GetClip(0)), 0);
+
+    // Out of memory for a longer text, a caption goes on with the clips it has; one that never
+    // had any shows nothing.
+    GBmpText* kept = early.GetText();
+    GCaption never(font);
+    {
+        FailObjectAllocationsAfter none(0);
+        early.Show(GWString("a far longer caption"), 0x405060, 255, static_cast<GTextAnchor>(0), 5,
+                   5, true);
+        never.Show(GWString("ab"), 0, 255, static_cast<GTextAnchor>(0), 5, 5, true);
+    }
+    EXPECT_TRUE(early.GetText() == kept && kept->GetColor() == 0x405060u);
+    EXPECT_EQ(never.GetText(), nullptr);
     early.Detach(*dialog);
+}
+
+// A press on a control is used by it, whatever its kind.
+TEST_F(ControlKeysTest, EveryKindUsesAPressOnIt)
+{
+    for (std::unique_ptr<GBaseControl>& kind : OneOfEachKind()) {
+        GBaseControl& control = Add(std::move(kind));
+        EXPECT_EQ(std::pair(control.OnLButtonDown(150, 130), control.OnLButtonUp(150, 130)),
+                  std::pair(1, 1))
+            << control.GetName();
+        control.SetVisible(false);
+    }
 }
 
 // A static label's text starts at its left edge, centres on its middle or ends at its right

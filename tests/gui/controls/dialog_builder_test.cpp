@@ -58,6 +58,15 @@ TEST_F(DialogBuilderTest, BuildsTheTestDialogWithEveryKind)
     EXPECT_TRUE(!dialog.FindControl("slMusic")->IsVisible() &&
                 dialog.FindControl("edName")->IsVisible());
 
+    // The TrueType label shows its text from the first frame on, over the dialog's colour.
+    app.OnFrame(30);
+    const GRect name = dialog.FindControl("lblName")->GetRect();
+    int inked = 0;
+    for (int y = name.top; y <= name.bottom; ++y)
+        for (int x = name.left; x <= name.right; ++x)
+            inked += Pixel(x, y) != 0x201810u;
+    EXPECT_GT(inked, 20);
+
     const GRect r = dialog.FindControl("btnPlay")->GetRect();
     EXPECT_TRUE(r.left == 40 && r.top == 80 && r.right == 199 && r.bottom == 115);
     const int queued = Queued();
@@ -92,6 +101,18 @@ TEST_F(DialogBuilderTest, BrokenControlsAreLeftOutWithOneLineEach)
         {"missing bitmap font",
          "Control { Name = btnX X = 1 Y = 1 Width = 5 Height = 5 Font = Nope }", 1,
          "no bitmap font \"Nope\""},
+        {"missing check box font",
+         "Control { Name = cbX X = 1 Y = 1 Width = 5 Height = 5 Font = Nope }", 1,
+         "no bitmap font \"Nope\""},
+        {"missing list font",
+         "Control { Name = lstX X = 1 Y = 1 Width = 5 Height = 5 Font = Nope }", 1,
+         "no bitmap font \"Nope\""},
+        {"missing tab font",
+         "Control { Name = tabX Class = TABCONTROL X = 1 Y = 1 Width = 5 Height = 5 Font = Nope }",
+         1, "no bitmap font \"Nope\""},
+        {"missing label font",
+         "Control { Name = lblX X = 1 Y = 1 Width = 5 Height = 5 Font = Nope }", 1,
+         "no bitmap font \"Nope\""},
         {"missing raster font",
          "Control { Name = edX X = 1 Y = 1 Width = 5 Height = 5 Font = Sans12 }", 1,
          "no raster font \"Sans12\""},
@@ -111,6 +132,11 @@ TEST_F(DialogBuilderTest, BrokenControlsAreLeftOutWithOneLineEach)
          "cannot play the animation \"none.cfg\""},
         {"the whole screen", "Control { Name = slX X = 0 Y = 0 Width = 800 Height = 600 }", 2,
          nullptr},
+        {"the whole screen from the corner left out",
+         "Control { Name = slX Width = 800 Height = 600 }", 2, nullptr},
+        {"a raster label missing its font",
+         "Control { Name = lblX Class = EDITLABEL X = 1 Y = 1 Width = 5 Height = 5 Font = No }", 1,
+         "no raster font \"No\""},
     };
     for (const Case& c : cases) {
         GDialog dialog(&app, &system);
@@ -173,6 +199,9 @@ TEST_F(DialogBuilderTest, UnreadableFilesBuildNothing)
     EXPECT_EQ(builder.BuildFromFile(dialog, path.c_str()), -1);
     std::ofstream(path) << "Window { }";
     EXPECT_EQ(builder.BuildFromFile(dialog, path.c_str()), -1);
+    // A dialog of no controls is built, empty, without complaint.
+    std::ofstream(path) << "Dialog { BackgroundColour = 0x102030 }";
+    EXPECT_EQ(builder.BuildFromFile(dialog, path.c_str()), 0);
     EXPECT_EQ(dialog.GetControlCount(), 0);
     EXPECT_EQ(system.GetLog()->GetErrorCount(), 3);
 }

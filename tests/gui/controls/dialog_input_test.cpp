@@ -181,6 +181,38 @@ TEST_F(MouseRoadTest, HoverFollowsTheCursorAndPressLightsOnlyItsControl)
     EXPECT_EQ(dialog->GetHover(), buttons[1]);
     buttons[1]->SetEnabled(false);
     EXPECT_TRUE(dialog->GetHover() == nullptr && buttons[1]->GetLook() == GControlLook::Disabled);
+
+    // The slots report whether a control took the event.
+    EXPECT_EQ((std::vector<int>{dialog->OnMouseMove(350, 120), dialog->OnMouseMove(50, 50),
+                                dialog->OnLButtonDown(350, 120), dialog->OnLButtonDrag(360, 120),
+                                dialog->OnLButtonUp(350, 120), dialog->OnLButtonDown(50, 50),
+                                dialog->OnLButtonDrag(60, 60), dialog->OnLButtonUp(50, 50),
+                                dialog->OnKeyDown(VK_F1), dialog->OnLButtonDown(150, 210),
+                                dialog->OnLButtonDrag(200, 210), dialog->OnLButtonUp(200, 210)}),
+              (std::vector<int>{1, 0, 1, 0, 1, 0, 0, 0, 0, 1, 1, 1}));
+}
+
+// A button's panel shows its look on the next frame: face, hover, pressed, and face again.
+TEST_F(MouseRoadTest, AButtonsPanelFollowsItsLook)
+{
+    const GControlColours& c = buttons[0]->GetColours();
+    std::vector<uint32_t> fills;
+    const auto frame = [&] {
+        app.OnFrame(30);
+        fills.push_back(Pixel(105, 135));
+    };
+    frame();
+    Move(150, 120);
+    frame();
+    Press(150, 120);
+    frame();
+    Release(150, 120);
+    Move(50, 50);
+    frame();
+    buttons[0]->SetEnabled(false);
+    frame();
+    EXPECT_EQ(fills, (std::vector<uint32_t>{c.face, c.hover, c.pressed, c.face, c.disabled}));
+    EXPECT_EQ(Pixel(100, 135), c.border); // disabled, it lost the focus its press gave it
 }
 
 TEST_F(MouseRoadTest, FocusMovesWithTabSkippingWhatTakesNoInputAndDisabledFocusGoes)
@@ -298,6 +330,13 @@ TEST_F(DialogInputTest, AppearHoldsWhileALabelsAnimationIsBusy)
     ASSERT_EQ(file.LoadFile("intro.cfg"), 1);
     auto animator = std::make_unique<GAniStaticLabelAnimator>();
     ASSERT_EQ(animator->Play(file, "IntroLabel", system.GetResources(), 300, 300), 1);
+    // Played at (300, 300), the label stands where the same animation at the origin stands,
+    // moved by that much.
+    GAniStaticLabelAnimator atOrigin;
+    ASSERT_EQ(atOrigin.Play(file, "IntroLabel", system.GetResources(), 0, 0), 1);
+    EXPECT_EQ(std::pair(animator->GetClip().GetX() - atOrigin.GetClip().GetX(),
+                        animator->GetClip().GetY() - atOrigin.GetClip().GetY()),
+              std::pair(FixedFromInt(300), FixedFromInt(300)));
     auto label = std::make_unique<GStaticLabel>("lblLogo", nullptr, GTextAlign::Left);
     label->SetAnimator(std::move(animator));
     GBaseControl* added = dialog.AddControl(std::move(label));
@@ -312,6 +351,19 @@ TEST_F(DialogInputTest, AppearHoldsWhileALabelsAnimationIsBusy)
     EXPECT_FALSE(added->IsBusy());
     EXPECT_NE(dynamic_cast<GDialogNormalState*>(dialog.GetState()), nullptr);
 
+    // A label of a dialog file without a place plays at the origin.
+    {
+        GDialog built(&app, &system);
+        ASSERT_EQ(built.Create(0), 1);
+        const std::string text = "Dialog { Control { Name = lblLogo Animation = intro.cfg "
+                                 "AnimationName = IntroLabel Width = 5 Height = 5 } }";
+        GCfgNode dialogFile;
+        ASSERT_EQ(dialogFile.Parse(text.data(), text.size()), 1);
+        ASSERT_EQ(GDialogBuilder(system).Build(built, dialogFile, "label.cfg"), 1);
+        auto* played = static_cast<GAniStaticLabelAnimator*>(built.GetControl(0)->GetAnimator());
+        EXPECT_EQ(std::pair(played->GetClip().GetX(), played->GetClip().GetY()),
+                  std::pair(atOrigin.GetClip().GetX(), atOrigin.GetClip().GetY()));
+    }
     GAniStaticLabelAnimator missing;
     EXPECT_EQ(missing.Play(file, "NoSuchAnimation", system.GetResources(), 0, 0), 0);
     EXPECT_FALSE(missing.IsBusy());
