@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -468,8 +469,15 @@ TEST(CfgWriteText, BothQuotesOrTooDeepCannotBeWrittenAndFilesAreReplacedWhole)
 // hexadecimal form), and an empty cfg object stores nothing.
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
+// Out of range only below: a run of zeros before or after the point moves the leading digit,
+// never turns the underflow into an infinity.
+const std::string kZeroRun(400, '0');
+const std::string kLeadingZeros = kZeroRun + "1e-400";
+const std::string kFractionZeros = "0." + kZeroRun + "1e5";
+
 // Text, value, bytes the reading takes.
 const std::tuple<const char*, float, size_t> kFloats[] = {
+    {kLeadingZeros.c_str(), 0.0f, 406}, {kFractionZeros.c_str(), 0.0f, 405},
     {"0x10", 0.0f, 1},  {"0X1p4", 0.0f, 1},   {"-0x8", 0.0f, 2},   {"2.5x", 2.5f, 3},
     {"+1.5", 1.5f, 4},  {".5", 0.5f, 2},      {"1e3", 1000.0f, 3}, {"7e", 7.0f, 1},
     {"1e400", kInf, 5}, {"-1e400", -kInf, 6}, {"1e-400", 0.0f, 6}, {"0.0001e-999", 0.0f, 11},
@@ -515,6 +523,14 @@ TEST(ReadingRules, FloatsAreDecimalOnlyInEveryReaderAndAnEmptyCfgObjectStoresNot
         EXPECT_EQ(element->GetFloat(99.0f), value);
         // The "%f" scan of the INI document keeps the default when no number begins the text.
         EXPECT_EQ(ini.GetAttributeFloat("v", 99.0f), used ? value : 99.0f);
+    }
+
+    // A NaN in any spelling reads as the one quiet NaN: the text's sign does not carry over.
+    for (const char* nan : {"nan", "-nan", "-NaN"}) {
+        GCfgDataDoc cfg;
+        ASSERT_EQ(cfg.Load(folder.WriteFile("n.cfg", std::string("v = '") + nan + "'").c_str(), 0), 1);
+        const float read = cfg.GetAttributeFloat("v", 0.0f);
+        EXPECT_TRUE(std::isnan(read) && !std::signbit(read)) << nan;
     }
 
     for (const auto& [text, children] : kObjects) {
