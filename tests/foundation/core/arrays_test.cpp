@@ -198,6 +198,12 @@ TEST(FailedGrowth, StringArrayKeepsItsStrings)
         FailArrayAllocationsAfter fail(0);
         EXPECT_FALSE(p.Add(*p.GetAt(0)));
     }
+    // With room to spare only the copy can fail.
+    ASSERT_TRUE(p.Reserve(4));
+    {
+        FailArrayAllocationsAfter fail(0);
+        EXPECT_FALSE(p.Add(second));
+    }
     EXPECT_EQ(p.GetCount(), 1u);
 }
 
