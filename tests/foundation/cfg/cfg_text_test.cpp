@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -23,6 +25,7 @@
 #include "foundation/docs/xml_data_doc.h"
 #include "foundation/text/decimal_number.h"
 #include "foundation/text/wstring.h"
+#include "support/failing_allocations.h"
 #include "support/foundation_values.h"
 #include "support/temp_files.h"
 
@@ -325,6 +328,22 @@ TEST(CfgNodeBuild, AddRemoveCopyClearAndSort)
     node.Clear();
     EXPECT_EQ(node, GCfgNode());
     EXPECT_EQ(node.GetSeed(), 1234u);
+
+    // A value that cannot take a text says so and is left empty, never stale: no memory for the
+    // copy, or a text past 32-bit sizes (only reserved, never touched; skipped where the
+    // system will not lend that much address space).
+    GCfgValue value("old");
+    {
+        FailArrayAllocationsAfter fail(0);
+        EXPECT_FALSE(value.Set("new text"));
+    }
+    EXPECT_TRUE(value.IsEmpty());
+    const std::unique_ptr<char[]> huge(new (std::nothrow) char[size_t{UINT32_MAX}]);
+    if (huge) {
+        value = "old";
+        EXPECT_FALSE(value.Set(std::string_view(huge.get(), UINT32_MAX)));
+        EXPECT_TRUE(value.IsEmpty());
+    }
 }
 
 std::string WriteToStream(const GCfgNode& node, int width, int level, bool* ok = nullptr)
