@@ -286,6 +286,11 @@ TEST_F(ApplicationTest, ClipboardTextIsCutToTheAskedLengthAndTheLastKeyTranslate
         app.Send(WM_KEYDOWN, uintptr_t(vk), 1 | (scan << 16));
         EXPECT_EQ(app.TranslateLastKeyToChar(), expected) << vk;
     }
+    // The keyboard's state takes part: with Caps Lock on the same key is a capital.
+    SetKeyToggled(VK_CAPITAL, true);
+    app.Send(WM_KEYDOWN, uintptr_t('A'), 1 | (4 << 16));
+    EXPECT_EQ(app.TranslateLastKeyToChar(), u'A');
+    SetKeyToggled(VK_CAPITAL, false);
 }
 
 // The loop on a manual clock: every idle pass waits 1 ms of test time.
