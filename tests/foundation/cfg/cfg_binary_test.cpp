@@ -180,9 +180,11 @@ TEST(CfgBinary, MagicTruncationsCountsLengthsAndNestingAreCheckedAndScrambling)
     EXPECT_FALSE(partial.LoadBinary(bytes.data(), bytes.size() - 2, 3));
     EXPECT_TRUE(std::string(partial.Get("a", "-")) == "1" && partial.HasObject("c"));
 
-    // Counts and lengths far beyond the bytes that follow are refused before any allocation.
+    // Counts and lengths far beyond the bytes that follow are refused before any allocation,
+    // also where the bytes after an overlong length would read as a well-formed rest.
     for (const Bytes& bad : {Record({0xFFFFFFFFu}), Record({1u, 0x7FFFFFFFu, 0u}), Record({1u, "a", 1000000u, 0u}),
-                             Record({0u, 1u, "o", 0x40000000u, 0u, 0u})}) {
+                             Record({0u, 1u, "o", 0x40000000u, 0u, 0u}), Record({1u, 0x7FFFFFF0u, 0u, 0u}),
+                             Record({1u, "a", 1u, 0x7FFFFFF0u, 0u})}) {
         GCfgNode node;
         EXPECT_FALSE(node.LoadBinary(bad.data(), bad.size(), 0));
     }

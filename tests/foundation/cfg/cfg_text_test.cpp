@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -22,6 +25,7 @@
 #include "foundation/docs/xml_data_doc.h"
 #include "foundation/text/decimal_number.h"
 #include "foundation/text/wstring.h"
+#include "support/failing_allocations.h"
 #include "support/foundation_values.h"
 #include "support/temp_files.h"
 
@@ -324,6 +328,22 @@ TEST(CfgNodeBuild, AddRemoveCopyClearAndSort)
     node.Clear();
     EXPECT_EQ(node, GCfgNode());
     EXPECT_EQ(node.GetSeed(), 1234u);
+
+    // A value that cannot take a text says so and is left empty, never stale: no memory for the
+    // copy, or a text past 32-bit sizes (only reserved, never touched; skipped where the
+    // system will not lend that much address space).
+    GCfgValue value("old");
+    {
+        FailArrayAllocationsAfter fail(0);
+        EXPECT_FALSE(value.Set("new text"));
+    }
+    EXPECT_TRUE(value.IsEmpty());
+    const std::unique_ptr<char[]> huge(new (std::nothrow) char[size_t{UINT32_MAX}]);
+    if (huge) {
+        value = "old";
+        EXPECT_FALSE(value.Set(std::string_view(huge.get(), UINT32_MAX)));
+        EXPECT_TRUE(value.IsEmpty());
+    }
 }
 
 std::string WriteToStream(const GCfgNode& node, int width, int level, bool* ok = nullptr)
@@ -468,8 +488,15 @@ TEST(CfgWriteText, BothQuotesOrTooDeepCannotBeWrittenAndFilesAreReplacedWhole)
 // hexadecimal form), and an empty cfg object stores nothing.
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
+// Out of range only below: a run of zeros before or after the point moves the leading digit,
+// never turns the underflow into an infinity.
+const std::string kZeroRun(400, '0');
+const std::string kLeadingZeros = kZeroRun + "1e-400";
+const std::string kFractionZeros = "0." + kZeroRun + "1e5";
+
 // Text, value, bytes the reading takes.
 const std::tuple<const char*, float, size_t> kFloats[] = {
+    {kLeadingZeros.c_str(), 0.0f, 406}, {kFractionZeros.c_str(), 0.0f, 405},
     {"0x10", 0.0f, 1},  {"0X1p4", 0.0f, 1},   {"-0x8", 0.0f, 2},   {"2.5x", 2.5f, 3},
     {"+1.5", 1.5f, 4},  {".5", 0.5f, 2},      {"1e3", 1000.0f, 3}, {"7e", 7.0f, 1},
     {"1e400", kInf, 5}, {"-1e400", -kInf, 6}, {"1e-400", 0.0f, 6}, {"0.0001e-999", 0.0f, 11},
@@ -515,6 +542,14 @@ TEST(ReadingRules, FloatsAreDecimalOnlyInEveryReaderAndAnEmptyCfgObjectStoresNot
         EXPECT_EQ(element->GetFloat(99.0f), value);
         // The "%f" scan of the INI document keeps the default when no number begins the text.
         EXPECT_EQ(ini.GetAttributeFloat("v", 99.0f), used ? value : 99.0f);
+    }
+
+    // A NaN in any spelling reads as the one quiet NaN: the text's sign does not carry over.
+    for (const char* nan : {"nan", "-nan", "-NaN"}) {
+        GCfgDataDoc cfg;
+        ASSERT_EQ(cfg.Load(folder.WriteFile("n.cfg", std::string("v = '") + nan + "'").c_str(), 0), 1);
+        const float read = cfg.GetAttributeFloat("v", 0.0f);
+        EXPECT_TRUE(std::isnan(read) && !std::signbit(read)) << nan;
     }
 
     for (const auto& [text, children] : kObjects) {

@@ -190,6 +190,21 @@ TEST(FailedGrowth, StringArrayKeepsItsStrings)
         EXPECT_FALSE(p.Add(second) || p.Allocate(4));
     }
     EXPECT_EQ(p.GetCount(), 0u); // Allocate drops the old storage before allocating
+
+    // Adding a pair of the full array itself copies it aside first; a failed copy adds nothing.
+    p.Reserve(1);
+    ASSERT_TRUE(p.Add({GString("k"), GString("v")}));
+    {
+        FailArrayAllocationsAfter fail(0);
+        EXPECT_FALSE(p.Add(*p.GetAt(0)));
+    }
+    // With room to spare only the copy can fail.
+    ASSERT_TRUE(p.Reserve(4));
+    {
+        FailArrayAllocationsAfter fail(0);
+        EXPECT_FALSE(p.Add(second));
+    }
+    EXPECT_EQ(p.GetCount(), 1u);
 }
 
 TEST(GStringArrayTest, GrowthAliasingReserveAssignCopyFindAndAllocate)

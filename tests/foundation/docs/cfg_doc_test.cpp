@@ -99,6 +99,8 @@ TEST_F(CfgDocTest, AttributeReads)
     EXPECT_EQ(Floats(floats), (std::vector<float>{0.5f, 1.5f}));
     ASSERT_EQ(doc.GetAttributeIntList("mix", ints, ","), 0);
     EXPECT_EQ(ints.GetCount(), 0u);
+    ASSERT_EQ(doc.GetAttributeFloatList("mix", floats, nullptr), 0);
+    EXPECT_EQ(floats.GetCount(), 0u);
     ints.Add(4);
     EXPECT_EQ(doc.GetAttributeIntList("missing", ints, ","), 0);
     EXPECT_EQ(ints.GetCount(), 1u); // untouched when the entry is missing

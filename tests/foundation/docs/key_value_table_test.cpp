@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/docs/data_doc_text.h"
 #include "foundation/docs/ini_data_doc.h"
 #include "foundation/files/xor_scramble.h"
 #include "support/foundation_values.h"
@@ -281,4 +282,28 @@ TEST_F(IniDocTest, NumbersHighBytesByteOrderMarkScramblingAndReloads)
     const uint8_t open[] = {'['};
     ASSERT_EQ(fresh.LoadTextFromBytes(open, 1, 0), 1);
     EXPECT_EQ(Section(fresh, 0), Entries{"[|"});
+
+    // The readings the documents share say what they did: a scan without a number says so and
+    // keeps the value; a file that cannot be read, or is empty, gives false and no bytes.
+    int32_t scannedInt = 7;
+    float scannedFloat = 7.0f;
+    EXPECT_EQ((std::vector<bool>{datadoc::ScanInt("x", scannedInt), datadoc::ScanFloat("-", scannedFloat),
+                                 datadoc::ScanInt(" -3", scannedInt), datadoc::ScanFloat(" .5", scannedFloat)}),
+              (std::vector<bool>{false, false, true, true}));
+    EXPECT_EQ(std::pair(scannedInt, scannedFloat), std::pair(-3, 0.5f));
+    const std::string emptyFile = Write("none.ini", "");
+    const std::string missingFile = m_folder.Path("missing.ini");
+    std::vector<const char*> unreadable{nullptr, "", missingFile.c_str(), emptyFile.c_str()};
+    // A kernel status file claims a whole page and holds one line: the read comes up short.
+    const char* const shortFile = "/sys/devices/system/cpu/online";
+    if (fs::is_regular_file(shortFile))
+        unreadable.push_back(shortFile);
+    for (const char* name : unreadable) {
+        std::vector<uint8_t> read{1};
+        EXPECT_FALSE(datadoc::ReadFileBytes(name, 0, read)) << (name ? name : "null");
+        EXPECT_TRUE(read.empty());
+    }
+    std::vector<uint8_t> read;
+    EXPECT_TRUE(datadoc::ReadFileBytes(Write("one.ini", "a", 0x21).c_str(), 0x21, read));
+    EXPECT_EQ(read, std::vector<uint8_t>{'a'});
 }

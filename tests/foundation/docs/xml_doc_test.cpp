@@ -384,6 +384,9 @@ TEST_F(XmlDocTest, NodeDocumentsAreReusedAndEmptiedWithTheirElements)
     EXPECT_EQ(static_cast<GXmlDataDoc*>(r)->RemoveCurrent() + doc.RemoveCurrent(), 0);
     ASSERT_EQ(doc.Save(Path("after.xml").c_str(), 0), 1);
     EXPECT_EQ(Read("after.xml").find("<c"), std::string::npos);
+    // Reloading lets go of every node document, the retired ones included.
+    Parse(doc, "<r/>");
+    EXPECT_EQ(doc.GetNodeDocCount(), 0u);
 }
 
 TEST_F(XmlDocTest, BuildingTreesAndSavesThatFailOrWouldNotLoadAgainKeepTheOldFile)

@@ -339,6 +339,9 @@ TEST_F(DataFilesTest, KeyedFilesLogLinesFoldersProgramPathAndPrefix)
     EXPECT_EQ(ReadKeyedFile("raw.bin", three, 3, 0), 1);
     EXPECT_EQ(std::string(three, 3), "raw");
     EXPECT_EQ(ReadKeyedFile("none.bin", three, 3, 0), 0);
+    // Without a buffer only an empty read succeeds.
+    EXPECT_EQ((std::vector<int>{ReadKeyedFile("raw.bin", nullptr, 3, key), ReadKeyedFile("raw.bin", nullptr, 0, 0)}),
+              (std::vector<int>{0, 1}));
     EXPECT_EQ(WriteKeyedFile("nofolder/x.bin", "x", 1, 0), 0);
 
     AppendLogLine("log.txt", "first");
@@ -420,6 +423,8 @@ TEST(HtmlLog, HeadReportLinesClosingTotalsEscapingAndNoSilentCuts)
     {
         GHtmlLog log(path.c_str());
         log.Printf("plain %d", 42);
+        // On disk at once, so that a crash loses nothing written so far.
+        EXPECT_NE(ReadFileBytes(path).find("> plain 42\n"), std::string::npos);
         log.PrintError("first");
         log.PrintError("second");
         EXPECT_EQ(log.GetErrorCount(), 2);

@@ -153,11 +153,13 @@ void ExpectFields(const uint8_t* header, std::initializer_list<Field> fields)
 
 TEST(GDibSurfaceTest, PitchBitmapInfoAndLocking)
 {
-    // Rows are word-aligned: 9 bytes round up to 12.
-    for (auto [w, bits, pitch] : {std::tuple{3, 24, 12}, {800, 24, 2400}, {5, 32, 20}}) {
+    // Rows are word-aligned: 9 bytes round up to 12. No columns is an empty picture, not a failure.
+    for (auto [w, bits, pitch] : {std::tuple{3, 24, 12}, {800, 24, 2400}, {5, 32, 20}, {0, 24, 0}}) {
         std::unique_ptr<GDibSurface> s(GDibSurface::Create(int16_t(w), 2, bits));
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->GetPitch(), pitch) << w;
+        EXPECT_TRUE(s->GetBitmapInfo() && s->Lock()) << w;
+        s->Unlock();
     }
     std::unique_ptr<GDibSurface> s(GDibSurface::Create(800, 600, 24));
     EXPECT_EQ(std::pair(s->GetBytesPerPixel(), int(s->GetFormat())), std::pair(3, 0));

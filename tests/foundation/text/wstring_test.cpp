@@ -69,7 +69,7 @@ TEST(GWString, ConstructionAndConversion)
 TEST(GWString, ConcatenationComparisonSearchAndSubstring)
 {
     GWString a(u"ab");
-    EXPECT_EQ(U(a + "\xC6") + U("y" + a), u"abЖyab");
+    EXPECT_EQ(U(a + "\xC6") + U("y" + a) + U(a + GWString(u"cd")), u"abЖyababcd");
     a.Append(a);
     EXPECT_EQ(U(a), u"abab");
     // Exact comparison, no folding.
@@ -177,7 +177,28 @@ TEST(GWString, NumbersAndCachedCopies)
     s.Append(s.GetWide());
     EXPECT_EQ(U(s), u"ЖукЖукЖукЖук");
 
-    // A change drops the caches; the next call sees the new text.
+    // Every kind of change drops the caches; the next call sees the new text.
+    const std::pair<void (*)(GWString&), const char16_t*> changes[] = {
+        {[](GWString& t) { t.AppendChar(u'!'); }, u"Жук!"}, {[](GWString& t) { t.Append('z'); }, u"Жукz"},
+        {[](GWString& t) { t.MakeUpper(); }, u"ЖУК"},        {[](GWString& t) { t.MakeLower(); }, u"жук"},
+        {[](GWString& t) { t.Reverse(); }, u"куЖ"},          {[](GWString& t) { t.Delete(0, 1); }, u"ук"},
+        {[](GWString& t) { t.Insert(u"-", 1); }, u"Ж-ук"},   {[](GWString& t) { t.Replace(u"у", u"и"); }, u"Жик"},
+        {[](GWString& t) { t.Clear(); }, u""},               {[](GWString& t) { t.AssignUtf8("ok"); }, u"ok"},
+        {[](GWString& t) { t = u'q'; }, u"q"},
+    };
+    for (const auto& [change, after] : changes) {
+        GWString t(u"Жук");
+        t.GetWide();
+        t.GetNarrow();
+        change(t);
+        EXPECT_EQ(std::u16string(t.GetWide()), after);
+        EXPECT_STREQ(t.GetNarrow(), GWString(after).GetNarrow());
+    }
+    GWString padded(u" Жук ");
+    padded.GetWide();
+    padded.Trim();
+    EXPECT_EQ(std::u16string(padded.GetWide()), u"Жук");
+
     s = u"€";
     EXPECT_EQ(std::string(s.GetNarrow()) + GWString(u"中").GetNarrow() + GWString().GetNarrow(), "\x88?");
     EXPECT_EQ(GWString().GetWide()[0], 0);
@@ -190,6 +211,9 @@ TEST(GWString, Utf8OutInAndRoundTrips)
     // A surrogate pair is one four-byte sequence; a lone half is written by itself.
     EXPECT_EQ(Bytes(GWString(u"\U0001F600").ToUtf8()), "\xF0\x9F\x98\x80");
     EXPECT_EQ(Bytes(GWString(u"\xD800x").ToUtf8()), "\xED\xA0\x80x");
+    // The units just outside the surrogate halves are ordinary characters, never joined.
+    EXPECT_EQ(Bytes(GWString(u"\xD7FF\xDC00").ToUtf8()), "\xED\x9F\xBF\xED\xB0\x80");
+    EXPECT_EQ(Bytes(GWString(u"\xDBFF\xE000").ToUtf8()), "\xED\xAF\xBF\xEE\x80\x80");
 
     // Sequences cut short by the terminator end the text there; nothing past the zero is
     // read (the bytes after it would otherwise be taken as continuation bytes).
@@ -425,6 +449,10 @@ TEST(GStringTest, SizesBuffersAssignmentAliasingTrimmedAppendCompareAndCase)
 
     EXPECT_TRUE(t.Allocate(10));
     EXPECT_EQ(std::pair(t.GetSize(), t.GetData()[9]), std::pair(10u, '\0'));
+    // A shorter text in the same buffer: allocating its capacity again gives the whole size, zeroed.
+    t = "abc";
+    EXPECT_TRUE(t.Allocate(10));
+    EXPECT_EQ(std::pair(t.GetSize(), std::string(t.GetData(), 10)), std::pair(10u, std::string(10, '\0')));
     EXPECT_TRUE(t.Allocate(0) && t.GetData() == nullptr);
 
     GString a("long enough text");
