@@ -19,8 +19,12 @@ GWStringArray& GWStringArray::operator=(const GWStringArray& other)
 
 bool GWStringArray::Add(const GWString& s)
 {
-    // Copy first: growing moves the elements, and s may be one of them.
-    return Add(GWString(s));
+    // Copy first: growing moves the elements, and s may be one of them. A copy that found no
+    // memory comes out empty: that is a failure, not a blank element.
+    GWString copy(s);
+    if (copy.GetLength() != s.GetLength())
+        return false;
+    return Add(std::move(copy));
 }
 
 bool GWStringArray::Add(GWString&& s)
@@ -41,8 +45,13 @@ bool GWStringArray::Assign(const GWString* strings, uint32_t n)
     auto* block = new (std::nothrow) GWString[n];
     if (!block)
         return false;
-    for (uint32_t i = 0; i < n; ++i)
+    for (uint32_t i = 0; i < n; ++i) {
         block[i] = strings[i];
+        if (block[i].GetLength() != strings[i].GetLength()) {
+            delete[] block; // the array keeps what it held
+            return false;
+        }
+    }
     Adopt(block, n, n);
     return true;
 }

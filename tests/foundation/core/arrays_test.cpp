@@ -11,6 +11,7 @@
 
 #include "foundation/core/int_array.h"
 #include "foundation/text/string_array.h"
+#include "foundation/text/wstring_array.h"
 
 #include "support/failing_allocations.h"
 
@@ -205,6 +206,28 @@ TEST(FailedGrowth, StringArrayKeepsItsStrings)
         EXPECT_FALSE(p.Add(second));
     }
     EXPECT_EQ(p.GetCount(), 1u);
+}
+
+// A wide string that cannot be copied is a failed add or assignment, never a blank element.
+TEST(FailedGrowth, WideStringArrayReportsAFailedCopy)
+{
+    GWStringArray a;
+    ASSERT_TRUE(a.Reserve(4) && a.Add(GWString(u"one")));
+    const GWString two(u"two");
+    {
+        FailArrayAllocationsAfter fail(0); // room to spare: only the copy allocates
+        EXPECT_FALSE(a.Add(two));
+    }
+    EXPECT_EQ(a.GetCount(), 1u);
+    const GWString source[] = {GWString(u"x"), GWString(u"y")};
+    for (const int successes : {0, 1, 2}) { // the block, then each copy
+        FailArrayAllocationsAfter fail(successes);
+        EXPECT_FALSE(a.Assign(source, 2)) << successes;
+    }
+    ASSERT_EQ(a.GetCount(), 1u);
+    EXPECT_TRUE(*a.GetAt(0) == GWString(u"one"));
+    EXPECT_TRUE(a.Assign(source, 2) && a.Add(two));
+    EXPECT_EQ(a.GetCount(), 3u);
 }
 
 TEST(GStringArrayTest, GrowthAliasingReserveAssignCopyFindAndAllocate)
