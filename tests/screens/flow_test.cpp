@@ -10,6 +10,7 @@
 #include <string>
 #include <tuple>
 
+#include "audio/banks/sound_bank.h"
 #include "audio/music/music_manager.h"
 #include "audio/music/sound_manager.h"
 #include "audio/player/audio_player.h"
@@ -60,10 +61,11 @@ TEST(Flow, IntroMenuOptionsBackQuitThenTheNextStartAppliesTheChoices)
         EXPECT_EQ(game.GetFormCount(), 2); // the menu waits under it
         auto* music = dynamic_cast<GSliderBar*>(options->FindControl(Options::kMusicSlider));
         auto* sound = dynamic_cast<GCheckBox*>(options->FindControl(Options::kSoundBox));
-        ASSERT_TRUE(music && sound);
-        // The window shows the settings: the default music volume, sound on.
-        EXPECT_EQ(std::make_tuple(music->GetValue(), sound->IsChecked()),
-                  std::make_tuple(40, true));
+        auto* fullScreen = dynamic_cast<GCheckBox*>(options->FindControl(Options::kFullScreenBox));
+        ASSERT_TRUE(music && sound && fullScreen);
+        // The window shows the settings: the default music volume, sound on, in a window.
+        EXPECT_EQ(std::make_tuple(music->GetValue(), sound->IsChecked(), fullScreen->IsChecked()),
+                  std::make_tuple(40, true, false));
 
         player.ClickAt(ColumnOf(*music, 30), (music->GetRect().top + music->GetRect().bottom) / 2);
         ASSERT_TRUE(player.Click(Options::kSoundBox));
@@ -135,7 +137,9 @@ TEST(Flow, TheOptionsControlsKeepSettingsManagersAndControlsInStep)
         player.ClickAt(ColumnOf(slider, value),
                        (slider.GetRect().top + slider.GetRect().bottom) / 2);
     };
-    using State = std::tuple<int32_t, int32_t, bool, bool, int32_t, int32_t, bool, bool>;
+    GSoundBank* bank = system.GetAudio()->GetSoundBank();
+    ASSERT_NE(bank, nullptr);
+    using State = std::tuple<int32_t, int32_t, bool, bool, int32_t, int32_t, bool, bool, int>;
     auto state = [&] {
         return State{settings.musicVolume,
                      settings.soundVolume,
@@ -144,49 +148,53 @@ TEST(Flow, TheOptionsControlsKeepSettingsManagersAndControlsInStep)
                      music.GetValue(),
                      sound.GetValue(),
                      musicBox.IsChecked(),
-                     soundBox.IsChecked()};
+                     soundBox.IsChecked(),
+                     bank->GetMasterVolume()};
     };
     const struct {
         const char* what;
         std::function<void()> act;
-        State expected; // music, sound, the managers on, the sliders, the boxes checked
+        State expected; // music, sound, the managers on, the sliders, the boxes checked, the
+                        // sound bank's level
     } steps[] = {
-        {"as loaded", [] {}, {4000, 6000, true, true, 40, 60, true, true}},
+        {"as loaded", [] {}, {4000, 6000, true, true, 40, 60, true, true, 6000}},
         {"music off",
          [&] { player.Click(Options::kMusicBox); },
-         {0, 6000, false, true, 0, 60, false, true}},
+         {0, 6000, false, true, 0, 60, false, true, 6000}},
         {"music slid while off",
          [&] { slide(music, 70); },
-         {0, 6000, false, true, 70, 60, false, true}},
+         {0, 6000, false, true, 70, 60, false, true, 6000}},
         {"music on",
          [&] { player.Click(Options::kMusicBox); },
-         {7000, 6000, true, true, 70, 60, true, true}},
+         {7000, 6000, true, true, 70, 60, true, true, 6000}},
         {"sound off",
          [&] { player.Click(Options::kSoundBox); },
-         {7000, 0, true, false, 70, 0, true, false}},
+         {7000, 0, true, false, 70, 0, true, false, 6000}},
         {"sound on",
          [&] { player.Click(Options::kSoundBox); },
-         {7000, 6000, true, true, 70, 60, true, true}},
+         {7000, 6000, true, true, 70, 60, true, true, 6000}},
         {"sound off again",
          [&] { player.Click(Options::kSoundBox); },
-         {7000, 0, true, false, 70, 0, true, false}},
-        {"sound slid up", [&] { slide(sound, 25); }, {7000, 2500, true, true, 70, 25, true, true}},
-        {"sound slid to 0", [&] { slide(sound, 0); }, {7000, 0, true, true, 70, 0, true, true}},
+         {7000, 0, true, false, 70, 0, true, false, 6000}},
+        {"sound slid up",
+         [&] { slide(sound, 25); },
+         {7000, 2500, true, true, 70, 25, true, true, 2500}},
+        {"sound slid to 0", [&] { slide(sound, 0); }, {7000, 0, true, true, 70, 0, true, true, 0}},
         {"sound off at 0",
          [&] { player.Click(Options::kSoundBox); },
-         {7000, 0, true, false, 70, 0, true, false}},
+         {7000, 0, true, false, 70, 0, true, false, 0}},
         {"sound on from 0: the default",
          [&] { player.Click(Options::kSoundBox); },
-         {7000, 6000, true, true, 70, 60, true, true}},
+         {7000, 6000, true, true, 70, 60, true, true, 6000}},
         {"sound slid to 35",
          [&] { slide(sound, 35); },
-         {7000, 3500, true, true, 70, 35, true, true}},
+         {7000, 3500, true, true, 70, 35, true, true, 3500}},
         {"sound off from 35",
          [&] { player.Click(Options::kSoundBox); },
-         {7000, 0, true, false, 70, 0, true, false}},
+         {7000, 0, true, false, 70, 0, true, false, 3500}},
         {"sound on: back at 35",
          [&] { player.Click(Options::kSoundBox); },
-         {7000, 3500, true, true, 70, 35, true, true}},
+         {7000, 3500, true, true, 70, 35, true, true, 3500}},
     };
     for (const auto& step : steps) {
         step.act();

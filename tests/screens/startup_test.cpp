@@ -48,12 +48,14 @@ TEST(Startup, AGoodStartLogsItsStepsAndKeepsTheProfilesFromRunToRun)
     EXPECT_EQ(RunOnce(data), std::make_pair(4000, 6000));
     const std::string log = ReadFileBytes(data.Data("Tolvanrise.html"));
     size_t at = 0;
-    for (const char* line : {"GUI system start-up", "Bitmap store 800x600", "GUI system ready",
-                             "Bitmap fonts loaded: 2", "Raster fonts made: 1",
-                             "Dictionary english.dic: 11 entries", "Profiles folder: ", "Audio: on",
-                             "First frame presented", "Start-up data loaded", "Total Errors = 0"}) {
+    for (const char* line :
+         {"GUI system start-up", "Bitmap store 800x600", "GUI system ready",
+          "Bitmap fonts loaded: 2", "Raster fonts made: 1", "Dictionary english.dic: 11 entries",
+          "Profiles folder: ", "Audio: on", "First frame presented", "No usable profiles in ",
+          "Start-up data loaded", "Total Errors = 0"}) {
         at = log.find(line, at);
         ASSERT_NE(at, std::string::npos) << "missing or out of order: " << line << "\n" << Tail(log);
+        EXPECT_EQ(log.find(line, at + 1), std::string::npos) << "more than once: " << line;
     }
 
     GPlayerProfiles edited(data.ProfilesFolder());

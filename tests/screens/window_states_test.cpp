@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -35,6 +36,12 @@ public:
             AddClip(clip);
         return 1;
     }
+    void OnStateLabel(const char* label) override
+    {
+        labels.push_back(label);
+        GDialog::OnStateLabel(label);
+    }
+    std::vector<std::string> labels; // every state label, in order
 
 private:
     std::vector<GClip*> m_clips;
@@ -58,13 +65,15 @@ protected:
     }
     void TearDown() override { m_app.RemoveAllForms(); }
 
-    // A dialog holding both clips; its appear state is made by make(dialog).
+    // A dialog holding the clips (both of the fixture's by default); its appear state is made
+    // by make(dialog).
     template <class Make>
-    GDialog& Open(Make make)
+    ClipDialog& Open(Make make, std::vector<GClip*> clips = {})
     {
-        auto dialog =
-            std::make_unique<ClipDialog>(&m_app, &m_system, std::vector<GClip*>{&m_clip, &m_other});
-        GDialog& result = *dialog;
+        if (clips.empty())
+            clips = {&m_clip, &m_other};
+        auto dialog = std::make_unique<ClipDialog>(&m_app, &m_system, std::move(clips));
+        ClipDialog& result = *dialog;
         m_app.PushForm(std::move(dialog));
         EXPECT_EQ(result.Create(make(result)), 1);
         return result;
@@ -169,6 +178,56 @@ TEST_F(WindowStatesTest, TheWaitAnimationPulsesUntilTheWaitIsCancelled)
     EXPECT_FALSE(m_other.IsVisible());
     m_app.OnFrame(30);
     EXPECT_TRUE(dialog.CanDelete());
+}
+
+// A shown clip pulsed by the wait is put back shown and in its own draw mode once the wait
+// ends, and drawn whole again even when its alpha (which its own mode ignores) is the one the
+// pulse ended on; the window hears the wait's labels.
+TEST_F(WindowStatesTest, AShownAnimationIsDrawnWholeAgainAfterTheWait)
+{
+    m_clip.SetAlpha(128);
+    ClipDialog& dialog =
+        Open([](GDialog& d) { return std::make_unique<GDialogAppearState>(d, 0); });
+    dialog.SetBackgroundMode(kBackgroundFill);
+    m_app.OnFrame(30);
+    ASSERT_TRUE(ShowsPicture(5, 6));
+    dialog.labels.clear();
+    dialog.SetState(std::make_unique<GWaitAnimationWaitState>(dialog, &m_clip, -1, nullptr, 120));
+    m_app.OnFrame(30);
+    m_app.OnFrame(30);
+    EXPECT_EQ(m_clip.GetAlpha(), 128); // half way through the period
+    EXPECT_FALSE(ShowsPicture(5, 6));
+    m_system.ExecuteCommandList("cmCancelWait");
+    m_app.OnFrame(30);
+    EXPECT_EQ(std::tuple(m_clip.IsVisible(), m_clip.GetDrawMode(), m_clip.GetAlpha()),
+              std::tuple(true, uint8_t(dmImageFormat), uint8_t(128)));
+    EXPECT_TRUE(ShowsPicture(5, 6));
+    EXPECT_EQ(dialog.labels,
+              (std::vector<std::string>{kStateNormalEnd, kStateWait, kStateWaitEnd, kStateNormal}));
+
+    // A fade out shows at once what changed before it began.
+    m_clip.SetPosition(FixedFromInt(9), FixedFromInt(6));
+    m_app.presented.clear();
+    dialog.SetState(std::make_unique<GDisappearStateAlpha>(dialog, 60));
+    EXPECT_FALSE(m_app.presented.empty());
+}
+
+// A fade begun again on another window takes that window's clips only.
+TEST_F(WindowStatesTest, AFadeBegunOnAnotherWindowLeavesTheFirstAlone)
+{
+    GDialog& first = Open([](GDialog& d) { return std::make_unique<GDialogAppearState>(d, 0); });
+    GClip third;
+    third.SetSlot(m_slot);
+    third.SetVisible(true);
+    GDialog& second =
+        Open([](GDialog& d) { return std::make_unique<GDialogAppearState>(d, 0); }, {&third});
+    m_app.OnFrame(30);
+    GWindowFade fade;
+    fade.Begin(first);
+    fade.Begin(second);
+    fade.SetLevel(second, 0);
+    EXPECT_EQ(std::tuple(m_other.GetAlpha(), third.GetAlpha()),
+              std::tuple(uint8_t(100), uint8_t(0)));
 }
 
 } // namespace
