@@ -81,6 +81,11 @@ TEST_F(ModulePlayerTest, FreedOrEndedSongsAreSilentAndOnlyTheSongHandleCounts)
     player->FreeSong(2); // not ours: the song stays
     player->SetState(platform::ModulePlayer::kPlaying);
     EXPECT_EQ(player->Render(buffer.data(), 256), 256);
+    // Loading over a playing song lets the old one go: nothing plays until the new one starts.
+    ASSERT_EQ(player->Load(song.c_str()), 1);
+    EXPECT_EQ(player->Render(buffer.data(), 256), 0);
+    player->SelectSong(1);
+    EXPECT_EQ(player->Render(buffer.data(), 256), 256);
     player->FreeSong(1);
     player->SetState(platform::ModulePlayer::kPlaying);
     EXPECT_EQ(player->Render(buffer.data(), 256), 0);

@@ -164,6 +164,15 @@ TEST_F(SoundDeviceTest, ControlsRefuseWhatIsOutOfRangeOrNotAskedFor)
     uint32_t hz = 0;
     EXPECT_EQ(full->GetFrequency(&hz), SoundResult::kOk);
     EXPECT_EQ(hz, 44100u); // 0: the buffer's own rate
+    int32_t volume = -1;
+    EXPECT_EQ(full->GetVolume(&volume), SoundResult::kOk);
+    EXPECT_EQ(volume, 0); // a new buffer plays at full level
+    // The cursor goes to the frame holding the offset; the buffer's size is past its end.
+    uint32_t play = 1;
+    EXPECT_EQ(full->SetCurrentPosition(255), SoundResult::kOk);
+    full->GetCurrentPosition(&play, nullptr);
+    EXPECT_EQ(play, 252u);
+    EXPECT_EQ(full->SetCurrentPosition(256), SoundResult::kInvalidParam);
     EXPECT_EQ(full->GetFrequency(nullptr), SoundResult::kInvalidParam);
     EXPECT_EQ(full->GetVolume(nullptr), SoundResult::kInvalidParam);
     EXPECT_EQ(full->GetStatus(nullptr), SoundResult::kInvalidParam);
@@ -187,6 +196,8 @@ TEST_F(SoundDeviceTest, ControlsRefuseWhatIsOutOfRangeOrNotAskedFor)
     const WaveFormat good = WaveFormat::Pcm(2, 44100, 16);
     EXPECT_EQ(device->CreateBuffer({0, 6, &good}, &none), SoundResult::kInvalidParam); // part frame
     EXPECT_EQ(device->CreateBuffer({0, 0, &good}, &none), SoundResult::kInvalidParam);
+    // Past a gigabyte is refused before anything is allocated.
+    EXPECT_EQ(device->CreateBuffer({0, (1u << 30) + 4, &good}, &none), SoundResult::kInvalidParam);
 }
 
 TEST_F(SoundDeviceTest, LockWrapsIntoTwoRegions)
