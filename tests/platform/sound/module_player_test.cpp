@@ -67,6 +67,13 @@ TEST_F(ModulePlayerTest, AnyChunkSizeGivesTheSameFramesAndAStartGivesThemAgain)
     std::vector<float> after(64, 1.0f);
     EXPECT_EQ(player->Render(after.data(), 32), 0);
     EXPECT_EQ(after, std::vector<float>(64, 0.0f)); // silence once ended
+
+    // A jump while playing drops the rest of the frame it was in: the song plays on from the
+    // top, as long as a fresh start.
+    player->SetState(platform::ModulePlayer::kPlaying);
+    ASSERT_EQ(player->Render(after.data(), 32), 32);
+    player->SetStartPosition(0);
+    EXPECT_NEAR(double(RenderAll(4096).size()), double(whole.size()), 2.0 * 2048);
 }
 
 TEST_F(ModulePlayerTest, FreedOrEndedSongsAreSilentAndOnlyTheSongHandleCounts)

@@ -478,6 +478,23 @@ TEST_F(SoundDeviceTest, NotificationsFireWhenTheCursorPassesThem)
     }
     EXPECT_EQ(fired,
               (std::vector<std::pair<bool, bool>>{{false, false}, {true, false}, {false, true}}));
+
+    // More events passed in one step than the mixer's set holds: the rest are set at once.
+    buffer->Stop();
+    std::vector<std::shared_ptr<platform::AutoResetEvent>> many;
+    std::vector<platform::SoundNotifyPosition> everyFrame;
+    for (uint32_t i = 0; i < platform::SoundEventSet::kCapacity + 2; ++i) {
+        many.push_back(std::make_shared<platform::AutoResetEvent>());
+        everyFrame.push_back({i * 4, many.back()});
+    }
+    ASSERT_EQ(buffer->SetNotificationPositions(everyFrame), SoundResult::kOk);
+    ASSERT_EQ(buffer->SetCurrentPosition(0), SoundResult::kOk);
+    ASSERT_EQ(buffer->Play(false), SoundResult::kOk);
+    device->Mix(out.data(), 200);
+    size_t set = 0;
+    for (const auto& event : many)
+        set += event->Wait(0) ? 1 : 0;
+    EXPECT_EQ(set, many.size());
 }
 
 TEST_F(SoundDeviceTest, LostBuffersStopRefuseAndRestore)
