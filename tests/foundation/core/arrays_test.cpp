@@ -272,6 +272,7 @@ TEST(GStringArrayTest, GrowthAliasingReserveAssignCopyFindAndAllocate)
     EXPECT_TRUE(pairs.FindValue(GString("c")) == nullptr && pairs.GetAt(3) == nullptr);
 
     EXPECT_TRUE(pairs.Allocate(5));
+    EXPECT_TRUE(pairs.Allocate(5)); // already that size: nothing to do
     EXPECT_EQ(pairs.GetCount(), 5u);
     EXPECT_EQ(pairs.GetAt(4)->key.GetData(), nullptr);
     // A key without a buffer matches only keys without one.

@@ -95,12 +95,23 @@ TEST(ColourRampTest, RampEndsAndColourAtBrightness)
     // Colour, level, result. Brightness 255 of white would divide by zero: the colour is
     // already as bright as it gets. Out-of-range levels are clamped instead of overflowing the
     // channels, and the top byte is ignored.
-    const uint32_t cases[][3] = {
-        {0xff0000, 85, 0xff0000},  {0xff0000, 170, 0xff8080},    {0xff0000, 255, 0xffffff},
-        {0xff0000, 42, 0x7e0000},  {0xff0000, 0, 0},             {Grey(100), 100, Grey(100)},
-        {0, 0, 0},                 {0, 255, 0xffffff},           {0xffffff, 255, 0xffffff},
-        {0xfffffe, 255, 0xfffffe}, {0xffffff, 0, 0},             {0xffffff, 128, Grey(128)},
-        {0x336699, 1000, 0xffffff}, {0x336699, uint32_t(-5), 0}, {0xff336699, 255, 0xffffff}};
+    const uint32_t cases[][3] = {{0xff0000, 85, 0xff0000},
+                                 {0xff0000, 170, 0xff8080},
+                                 {0xff0000, 255, 0xffffff},
+                                 {0xff0000, 42, 0x7e0000},
+                                 {0xff0000, 0, 0},
+                                 {Grey(100), 100, Grey(100)},
+                                 {0, 0, 0},
+                                 {0, 255, 0xffffff},
+                                 {0xffffff, 255, 0xffffff},
+                                 {0xfffffe, 255, 0xfffffe},
+                                 {0xffffff, 0, 0},
+                                 {0xffffff, 128, Grey(128)},
+                                 {0x336699, 1000, 0xffffff},
+                                 {0x336699, uint32_t(-5), 0},
+                                 {0xff336699, 255, 0xffffff},
+                                 {0xfffffe, 1000, 0xfffffe},
+                                 {0x808080, 256, 0xffffff}};
     for (const auto& [colour, level, expected] : cases)
         EXPECT_EQ(ColourAtBrightness(colour, int(level)), expected) << std::hex << colour << " " << level;
 }

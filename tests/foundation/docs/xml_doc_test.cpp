@@ -407,6 +407,11 @@ TEST_F(XmlDocTest, BuildingTreesAndSavesThatFailOrWouldNotLoadAgainKeepTheOldFil
     // Not children of the list or of the item.
     EXPECT_TRUE(!list->InsertChildBefore(list, "Item") && !second->InsertChildBefore(first, "Item"));
     EXPECT_EQ(std::pair(list->SetAttributeInt("bad name", 1), list->SetAttributeInt(nullptr, 1)), std::pair(0, 0));
+    // A name led by a byte order mark (or a non-character) would be skipped as space when read
+    // back.
+    EXPECT_EQ(std::pair(list->SetAttributeInt("\xEF\xBB\xBFid", 1),
+                        list->SetAttributeInt("\xEF\xBF\xBEid", 1)),
+              std::pair(0, 0));
     EXPECT_EQ((std::vector<int>{first->IsSameNode(list->GetChild("Item")), first->IsSameNode(second),
                                 doc.IsSameNode(&doc), first->IsSameNode(nullptr)}),
               (std::vector<int>{1, 0, 1, 0}));

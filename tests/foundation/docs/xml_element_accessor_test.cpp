@@ -30,6 +30,8 @@ TEST(XmlElementAccessor, ReadsAttributesAndTextsWithDefaults)
     EXPECT_DOUBLE_EQ(accessor.GetAttributeDouble("f", 0), 2.5);
     EXPECT_STREQ(accessor.GetAttributeString("s", "none"), "text");
     EXPECT_STREQ(accessor.GetAttributeString("empty", "none"), "");
+    EXPECT_STREQ(accessor.GetAttributeString(nullptr, "none"), "none");
+    EXPECT_EQ(accessor.SetAttributeDouble(nullptr, 1.0), 0);
     EXPECT_EQ(accessor.GetTextInt(0), -17);
     EXPECT_STREQ(accessor.GetText("none"), "-17xyz");
     EXPECT_DOUBLE_EQ(accessor.GetTextDouble(0, c), 32.5); // the element of one call

@@ -29,9 +29,11 @@ using Texts = std::vector<std::u16string>;
 TEST(WCharClasses, BeyondAscii)
 {
     // Spaces: no-break and ideographic; letters: Cyrillic, accented, not the multiplication sign.
-    EXPECT_EQ((std::vector<int>{WCharIsSpace(0xA0), WCharIsSpace(0x3000), WCharIsSpace('x'), WCharIsAlpha(u'Ж'),
-                                WCharIsAlpha(u'é'), WCharIsAlpha(0xD7), WCharIsAlnum('_')}),
-              (std::vector<int>{1, 1, 0, 1, 1, 0, 0}));
+    EXPECT_EQ((std::vector<int>{WCharIsSpace(0xA0), WCharIsSpace(0x3000), WCharIsSpace('x'),
+                                WCharIsAlpha(u'Ж'), WCharIsAlpha(u'é'), WCharIsAlpha(0xD7),
+                                WCharIsAlnum('_'), WCharIsSpace(0x202F), WCharIsSpace(0x2030),
+                                WCharIsSpace(0x2027)}),
+              (std::vector<int>{1, 1, 0, 1, 1, 0, 0, 1, 0, 0}));
     EXPECT_EQ(WCharToLower(u'Ё'), u'ё');
     // The division sign and CJK have no case.
     for (auto [c, upper] : {std::pair{0xFF, 0x178}, {u'ą', u'Ą'}, {u'ς', u'Σ'}, {u'ѣ', u'Ѣ'}, {0xF7, 0xF7}, {u'中', u'中'}})
@@ -110,6 +112,19 @@ TEST(GWString, EditingInPlaceAndReplacing)
     EXPECT_EQ(U(t), u"mid dle \r\n");
     t.TrimRight();
     EXPECT_EQ(U(t), u"mid dle");
+    GWString unpadded(u"ab");
+    unpadded.TrimLeft();
+    EXPECT_EQ(U(unpadded), u"ab");
+    // A narrow 0 adds nothing, a narrow 1 adds U+0001; a character goes in anywhere.
+    unpadded.Append('\0');
+    unpadded.Append('\x01');
+    EXPECT_TRUE(unpadded.Insert(u"-", 1));
+    EXPECT_EQ(U(unpadded), u"a-b\u0001");
+    EXPECT_STREQ(GString('q').c_str(), "q");
+    GWCharBuffer units;
+    EXPECT_TRUE(units.Append(u'a') && units.Append(u'c') && units.Insert(u'b', 1) &&
+                units.Insert(u'd', 9));
+    EXPECT_EQ(std::u16string(units.GetData(), units.GetLength()), u"abcd");
     GWString blank(u"   ");
     blank.Trim();
     EXPECT_TRUE(blank.IsEmpty());
