@@ -179,18 +179,28 @@ TEST_F(ApplicationTest, PressesInTheTopRowsOrIgnoreRectanglesAreSwallowedDragsAn
     // Other buttons and the wheel reach their handlers.
     const uintptr_t wheel = uintptr_t(uint16_t(int16_t(-240))) << 16;
     const std::tuple<uint32_t, uintptr_t, int, int> sent[] = {
-        {WM_LBUTTONDOWN, MK_LBUTTON, 9, 10}, {WM_LBUTTONUP, 0, 9, 10},
-        {WM_RBUTTONDOWN, MK_RBUTTON, 1, 2}, {WM_RBUTTONUP, 0, 1, 2}, {WM_RBUTTONDBLCLK, 0, 1, 2},
-        {WM_MBUTTONDOWN, 0, 3, 4}, {WM_MBUTTONUP, 0, 3, 4}, {WM_MBUTTONDBLCLK, 0, 3, 4},
-        {WM_XBUTTONDOWN, XBUTTON1 << 16, 5, 6}, {WM_XBUTTONUP, XBUTTON1 << 16, 5, 6},
-        {WM_XBUTTONDBLCLK, XBUTTON2 << 16, 5, 6}, {WM_LBUTTONDBLCLK, 0, 7, 8}, {WM_MOUSEWHEEL, wheel, -2, 300}};
+        {WM_LBUTTONDOWN, MK_LBUTTON, 9, 10},
+        {WM_LBUTTONUP, 0, 9, 10},
+        {WM_RBUTTONDOWN, MK_RBUTTON, 1, 2},
+        {WM_RBUTTONUP, 0, 1, 2},
+        {WM_RBUTTONDBLCLK, 0, 1, 2},
+        {WM_MBUTTONDOWN, 0, 3, 4},
+        {WM_MBUTTONUP, 0, 3, 4},
+        {WM_MBUTTONDBLCLK, 0, 3, 4},
+        {WM_XBUTTONDOWN, XBUTTON1 << 16, 5, 6},
+        {WM_XBUTTONUP, XBUTTON1 << 16, 5, 6},
+        {WM_XBUTTONDBLCLK, XBUTTON2 << 16, 5, 6},
+        {WM_LBUTTONDBLCLK, 0, 7, 8},
+        {WM_MOUSEWHEEL, wheel, -2, 300},
+        {WM_MOUSEMOVE, 0, 11, 12}};
     for (auto [message, wParam, x, y] : sent)
         EXPECT_EQ(app.WindowProc(message, wParam, MakeLParam(x, y)), 0) << message; // handled
     EXPECT_EQ(app.WindowProc(WM_SETCURSOR, 0, 0), 0);
     app.Send(WM_CHAR, 0xC6);
-    EXPECT_EQ(app.Take(), (Calls{"down 9,10", "up 9,10", "rdown 1,2", "rup 1,2", "rdbl 1,2", "mdown 3,4",
-                                 "mup 3,4", "mdbl 3,4", "xdown 5,6", "xup 5,6", "xdbl 5,6", "dbl 7,8",
-                                 "wheel -2,300 -240", "char 198"}));
+    EXPECT_EQ(app.Take(),
+              (Calls{"down 9,10", "up 9,10", "rdown 1,2", "rup 1,2", "rdbl 1,2", "mdown 3,4",
+                     "mup 3,4", "mdbl 3,4", "xdown 5,6", "xup 5,6", "xdbl 5,6", "dbl 7,8",
+                     "wheel -2,300 -240", "move 11,12", "char 198"}));
 }
 
 TEST_F(ApplicationTest, ClipboardChordsModifiersAndTheKeypad)
