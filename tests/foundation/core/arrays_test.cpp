@@ -274,6 +274,8 @@ TEST(GStringArrayTest, GrowthAliasingReserveAssignCopyFindAndAllocate)
     EXPECT_TRUE(pairs.Allocate(5));
     EXPECT_TRUE(pairs.Allocate(5)); // already that size: nothing to do
     EXPECT_EQ(pairs.GetCount(), 5u);
+    GStringPairArray emptied(pairs);
+    EXPECT_TRUE(emptied.Allocate(0) && emptied.GetCount() == 0);
     EXPECT_EQ(pairs.GetAt(4)->key.GetData(), nullptr);
     // A key without a buffer matches only keys without one.
     EXPECT_EQ(pairs.FindValue(GString()), &pairs.GetAt(0)->value);
