@@ -19,10 +19,10 @@ GWStringArray& GWStringArray::operator=(const GWStringArray& other)
 
 bool GWStringArray::Add(const GWString& s)
 {
-    // Copy first: growing moves the elements, and s may be one of them. A copy that found no
-    // memory comes out empty: that is a failure, not a blank element.
-    GWString copy(s);
-    if (copy.GetLength() != s.GetLength())
+    // Copy first: growing moves the elements, and s may be one of them. Appending, unlike the
+    // copy constructor, says whether the copy found its memory.
+    GWString copy;
+    if (!copy.Append(s))
         return false;
     return Add(std::move(copy));
 }
@@ -46,8 +46,7 @@ bool GWStringArray::Assign(const GWString* strings, uint32_t n)
     if (!block)
         return false;
     for (uint32_t i = 0; i < n; ++i) {
-        block[i] = strings[i];
-        if (block[i].GetLength() != strings[i].GetLength()) {
+        if (!block[i].Append(strings[i])) {
             delete[] block; // the array keeps what it held
             return false;
         }
