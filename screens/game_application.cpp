@@ -89,17 +89,7 @@ void GGameApplication::StartMainMenu()
 {
     m_mainMenuStarted = true;
     m_intro->Disappear();
-    GGameGuiSystem* system = m_system.get();
-    OpenWhenSettled([system]() -> std::unique_ptr<GForm> {
-        std::unique_ptr<GForm> menu = system->MakeDialog(GGameGuiSystem::kMainMenuDialog);
-        if (!menu)
-            system->GetLog()->PrintError("Cannot open the main menu %s",
-                                         GGameGuiSystem::kMainMenuDialog);
-        return menu;
-    });
-    if (GMusicManager* music = m_system->GetMusicManager())
-        music->PlayForMode(kMusicMenu);
-    m_system->GetLog()->Printf("Main menu");
+    m_system->OpenMainMenu();
 }
 
 void GGameApplication::OnFormOpening()

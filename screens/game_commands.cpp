@@ -25,6 +25,18 @@ void GFullScreenCommand::Execute()
     profiles->GetDefaultSettings().flags[GGameSettings::kFullScreenFlag] = on;
 }
 
+GGameFlowCommand::GGameFlowCommand(const char* name, GGameGuiSystem* system, Step step)
+    : m_system(system), m_step(step)
+{
+    SetName(name);
+}
+
+void GGameFlowCommand::Execute()
+{
+    if (m_system)
+        (m_system->*m_step)();
+}
+
 GGameCommandFactory::GGameCommandFactory(GGameGuiSystem* system, GCommandFactory* fallback)
     : GCommandFactory(fallback), m_system(system)
 {
@@ -33,7 +45,22 @@ GGameCommandFactory::GGameCommandFactory(GGameGuiSystem* system, GCommandFactory
 std::unique_ptr<GCommand> GGameCommandFactory::CreateOwn(const char* name, const GStringArray&,
                                                          GString&)
 {
-    if (name && std::strcmp(name, "cmFullScreen") == 0)
+    if (!name)
+        return nullptr;
+    if (std::strcmp(name, "cmFullScreen") == 0)
         return std::unique_ptr<GCommand>(new (std::nothrow) GFullScreenCommand(m_system));
+    struct FlowStep {
+        const char* name;
+        GGameFlowCommand::Step step;
+    };
+    static constexpr FlowStep kSteps[] = {
+        {"cmClearAsGameOver", &GGameGuiSystem::ClearGame},
+        {"cmStartGame", &GGameGuiSystem::StartGame},
+        {"cmContinueGame", &GGameGuiSystem::ContinueGame},
+        {"cmExitGame", &GGameGuiSystem::ExitGame},
+    };
+    for (const FlowStep& step : kSteps)
+        if (std::strcmp(name, step.name) == 0)
+            return std::unique_ptr<GCommand>(new (std::nothrow) GGameFlowCommand(step.name, m_system, step.step));
     return nullptr;
 }

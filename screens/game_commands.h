@@ -17,6 +17,19 @@ private:
     GGameGuiSystem* m_system; // observed
 };
 
+// The commands of the game's road, each one step of the game system: "cmClearAsGameOver",
+// "cmStartGame", "cmContinueGame" and "cmExitGame".
+class GGameFlowCommand : public GNamedCommand {
+public:
+    using Step = void (GGameGuiSystem::*)();
+    GGameFlowCommand(const char* name, GGameGuiSystem* system, Step step);
+    void Execute() override;
+
+private:
+    GGameGuiSystem* m_system; // observed
+    Step m_step;
+};
+
 class GGameCommandFactory : public GCommandFactory {
 public:
     GGameCommandFactory(GGameGuiSystem* system, GCommandFactory* fallback);

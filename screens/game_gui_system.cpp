@@ -23,6 +23,8 @@
 #include "screens/game_commands.h"
 #include "screens/game_window.h"
 #include "screens/options_window.h"
+#include "screens/result_window.h"
+#include "screens/select_game_window.h"
 
 namespace {
 
@@ -105,6 +107,10 @@ std::unique_ptr<GDialog> GGameGuiSystem::MakeDialog(const char* fileName)
         return nullptr;
     if (StrCompare(fileName, kOptionsDialog) == 0)
         GOptionsWndControlListener::Attach(*window, *this);
+    if (StrCompare(fileName, kSelectGameDialog) == 0)
+        window->AddControlListener(std::make_unique<GSelectGameWndControlListener>(*this));
+    if (StrCompare(fileName, kResultDialog) == 0 && m_mainForm)
+        ShowResult(*window, *m_mainForm, *this);
     return window;
 }
 

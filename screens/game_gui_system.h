@@ -12,10 +12,20 @@
 
 class GAudioSystem;
 class GGameApplication;
+class GGameMainForm;
 class GMusicManager;
 class GPlayerProfiles;
 class GSoundManager;
 class GTopScoreTable;
+
+// The game in progress: its mode, the level being played (0 the first), the score of the
+// levels won so far and the seed the boards are drawn from.
+struct GGameProgress {
+    bool timed = false;
+    int level = 0;
+    int32_t score = 0;
+    uint32_t seed = 0;
+};
 
 class GGameGuiSystem : public GGuiSystem {
 public:
@@ -30,6 +40,10 @@ public:
     static constexpr const char* kSoundList = "SOUNDS\\sound.csv";
     static constexpr const char* kMainMenuDialog = "main_menu.cfg";
     static constexpr const char* kOptionsDialog = "options.cfg";
+    static constexpr const char* kSelectGameDialog = "select_game.cfg";
+    static constexpr const char* kResultDialog = "result.cfg";
+    // The name a finished game's score is entered under (there are no named profiles).
+    static constexpr const char* kPlayerName = "Player";
     static constexpr int16_t kInterfaceFirstSlot = 1100;
     static constexpr int16_t kInterfaceLastSlot = 2100;
 
@@ -71,6 +85,26 @@ public:
     // full screen or windowed as the full-screen flag says.
     void ApplySettings();
 
+    // The main menu opens once the forms on the stack have gone, with the menu music.
+    void OpenMainMenu();
+    // A new game ("cmClearAsGameOver"): the first level, no score, the mode the high-score
+    // client was given, a seed from the clock.
+    void ClearGame();
+    // The windows go and the game's main form opens ("cmStartGame"); the main menu comes back
+    // when the form cannot be made.
+    void StartGame();
+    // The game's main form goes and the main menu comes back ("cmExitGame").
+    void ExitGame();
+    // "cmContinueGame" after the result window: the main form goes on, and the level-end
+    // music gives way to the game's (timed or not) when the game goes on.
+    void ContinueGame();
+    // The last level is won: the score enters the top scores when it earns a place and goes
+    // to the high-score client; the main menu comes back.
+    void FinishGame();
+    GGameProgress& GetProgress() { return m_progress; }
+    GGameMainForm* GetMainForm() const { return m_mainForm; }
+    void SetMainForm(GGameMainForm* form) { m_mainForm = form; }
+
     const std::string& GetProfilesFolder() const { return m_profilesFolder; }
     GPlayerProfiles* GetProfiles() const { return m_profiles.get(); }
     GTopScoreTable* GetTopScores() const { return m_topScores.get(); }
@@ -92,4 +126,6 @@ private:
     std::unique_ptr<GAudioSystem> m_audio;
     std::unique_ptr<GSoundManager> m_soundManager;
     std::unique_ptr<GMusicManager> m_musicManager;
+    GGameProgress m_progress;
+    GGameMainForm* m_mainForm = nullptr; // owned by the form stack while it is on it
 };

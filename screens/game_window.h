@@ -3,7 +3,7 @@
 // as it appears and out as it disappears, plays the window's sound event as it opens and the
 // button sound event when a button or check box is pressed. Besides the controls its file's
 // "Dialog" entry may name a store picture that fills the window under them
-// ("Picture = MENU_BG") and a command list that Escape runs ("OnEscape = cmDisappearDialog").
+// from a picture pack ("BackgroundPack = 1": Data1.dat) and a command list that Escape runs ("OnEscape = cmDisappearDialog").
 // Observes the game system. Main thread only.
 
 #include <string>

@@ -200,11 +200,6 @@ void GIntroDialog::LoadNextStep()
     case 2:
         m_game->LoadPlayerData();
         break;
-    case 3:
-        // The sound list again, as the screen that loads the start-up data reads it.
-        if (GSoundManager* sounds = m_game->GetSoundManager())
-            sounds->LoadSoundList(GGameGuiSystem::kSoundList);
-        break;
     case 4:
         m_game->GetLog()->Printf("Start-up data loaded");
         break;

@@ -51,6 +51,9 @@ int main(int argc, char** argv)
                     Copy(source / "intro.cfg", data / "intro.cfg", 0) &&
                     Copy(source / "main_menu.cfg", data / "main_menu.cfg", 0) &&
                     Copy(source / "options.cfg", data / "options.cfg", 0) &&
+                    Copy(source / "select_game.cfg", data / "select_game.cfg", 0) &&
+                    Copy(source / "game_main.cfg", data / "game_main.cfg", 0) &&
+                    Copy(source / "result.cfg", data / "result.cfg", 0) &&
                     Copy(source / "english.xml", data / "english.dic", kDictionaryKey);
     return ok ? 0 : 1;
 }

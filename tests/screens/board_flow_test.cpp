@@ -1,0 +1,160 @@
+// A game played as a player plays it, through the window's own messages: the main menu, Play,
+// a mode, the shot that wins a level, the result window, Continue, and Escape back to the menu;
+// the music follows each step and the game's sound list is read once more, by the board.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "audio/music/music_manager.h"
+#include "audio/music/sound_manager.h"
+#include "foundation/files/scramble_keys.h"
+#include "foundation/files/xor_scramble.h"
+#include "game/profiles/player_profiles.h"
+#include "platform/window/messages.h"
+#include "screens/board_view.h"
+#include "screens/game_application.h"
+#include "screens/game_gui_system.h"
+#include "screens/game_main_form.h"
+#include "screens/target_glow.h"
+#include "support/game_data_folder.h"
+#include "support/game_driver.h"
+#include "support/temp_files.h"
+
+namespace {
+
+using tolvanrise::test::GameDataFolder;
+using tolvanrise::test::GameDriver;
+
+// Two levels of one colour: a wall at the top of column 6 and two cubes beside the cell under
+// it, one of them on the only target. The first cube fired up column 6 from the bottom stops
+// under the wall between them, the three explode and the target burns: the level is won.
+constexpr const char* kLevelFile =
+    "[Cells]\n"
+    "Row1=......#......\nRow2=.....T.......\nRow3=.............\nRow4=.............\n"
+    "Row5=.............\nRow6=.............\nRow7=.............\nRow8=.............\n"
+    "Row9=.............\nRow10=.............\nRow11=.............\nRow12=.............\n"
+    "Row13=.............\n"
+    "[Cubes]\n"
+    "Row1=.............\nRow2=.....0.0.....\nRow3=.............\nRow4=.............\n"
+    "Row5=.............\nRow6=.............\nRow7=.............\nRow8=.............\n"
+    "Row9=.............\nRow10=.............\nRow11=.............\nRow12=.............\n"
+    "Row13=.............\n";
+constexpr int kTargetX = 5;
+constexpr int kTargetY = 1;
+
+void WriteFile(const std::string& path, const std::string& text)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+void WriteTestLevels(const GameDataFolder& data)
+{
+    WriteFile(data.Data("LEVELS/levellist.csv"),
+              "Name;File;Shots;Colours;Seconds\nFirst;test1.ini;5;1;60\nSecond;test2.ini;5;1;60\n");
+    WriteFile(data.Data("LEVELS/test1.ini"), kLevelFile);
+    WriteFile(data.Data("LEVELS/test2.ini"), kLevelFile);
+}
+
+// The sound list cut to its header and first rows, scrambled as the game reads it.
+void WriteShortSoundList(const GameDataFolder& data, int rows)
+{
+    const std::string path = data.Data("SOUNDS/sound.csv");
+    std::string bytes = tolvanrise::test::ReadFileBytes(path);
+    XorScramble(bytes.data(), nullptr, static_cast<uint32_t>(bytes.size()), kSoundTableKey);
+    size_t kept = 0;
+    for (int line = 0; line <= rows; ++line)
+        kept = bytes.find('\n', kept) + 1;
+    bytes.resize(kept);
+    XorScramble(bytes.data(), nullptr, static_cast<uint32_t>(bytes.size()), kSoundTableKey);
+    WriteFile(path, bytes);
+}
+
+GGameMainForm* MainForm(GGameApplication& game)
+{
+    return dynamic_cast<GGameMainForm*>(game.GetTopForm());
+}
+
+struct ModeCase {
+    const char* name;
+    const char* button;
+    bool musicOn;
+    int32_t playingMode;  // while the level is played
+    int32_t continueMode; // after Continue
+};
+
+class BoardFlow : public testing::TestWithParam<ModeCase> {};
+
+TEST_P(BoardFlow, MenuModeWinResultContinueEscape)
+{
+    const ModeCase& mode = GetParam();
+    GameDataFolder data("board_flow_");
+    WriteTestLevels(data);
+    GGameApplication game;
+    ASSERT_TRUE(tolvanrise::test::OpenGame(game));
+    GameDriver player(game);
+    ASSERT_NE(player.WaitFor("main_menu.cfg"), nullptr);
+    GGameGuiSystem* system = game.GetGameSystem();
+    GMusicManager* music = system->GetMusicManager();
+    GSoundManager* sounds = system->GetSoundManager();
+    ASSERT_NE(music, nullptr);
+    ASSERT_NE(sounds, nullptr);
+    const size_t fullList = sounds->GetEntries().size();
+    WriteShortSoundList(data, 3);
+    if (!mode.musicOn)
+        music->SetEnabled(0);
+
+    ASSERT_TRUE(player.Click("btnPlay"));
+    ASSERT_NE(player.WaitFor("select_game.cfg"), nullptr);
+    EXPECT_EQ(sounds->GetEntries().size(), fullList) << "nothing reads the sound list before the board";
+    ASSERT_TRUE(player.Click(mode.button));
+    ASSERT_NE(player.WaitFor("game_main.cfg"), nullptr);
+    GGameMainForm* form = MainForm(game);
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(sounds->GetEntries().size(), 3u) << "the board reads the sound list as it opens";
+    EXPECT_EQ(music->GetMode(), mode.playingMode);
+
+    // The glow of the target as it burns: its loop, the flare, the burned cell it settles on.
+    const GTargetGlow* glow = form->GetView().GlowAt(kTargetX, kTargetY);
+    ASSERT_NE(glow, nullptr);
+    EXPECT_TRUE(glow->GetAnimator().IsAtKeyFrame("stNormal"));
+    player.ClickAt(GBoardView::CentreX(6), GBoardView::CentreY(GGameBoard::kSize));
+    std::vector<std::string> labels;
+    for (int i = 0; i < 200 && !player.Window("result.cfg"); ++i) {
+        for (const char* label : {"stNormal", "st_GlowNormalEnd2", "st_GlowBurn", "st_GlowNormalEnd3", "st_GlowEmptyEnd"})
+            if (MainForm(game) == form && glow->GetAnimator().IsAtKeyFrame(label) &&
+                (labels.empty() || labels.back() != label))
+                labels.push_back(label);
+        player.Frames(1);
+    }
+    ASSERT_NE(player.Window("result.cfg"), nullptr) << "a won level ends in the result window";
+    EXPECT_EQ(form->GetBoard().GetState(), GBoardState::kWon);
+    const std::vector<std::string> burn = {"st_GlowBurn", "st_GlowNormalEnd3", "st_GlowEmptyEnd"};
+    ASSERT_GE(labels.size(), burn.size());
+    EXPECT_EQ(std::vector<std::string>(labels.end() - 3, labels.end()), burn) << "the flare, then the settled cell";
+    EXPECT_EQ(music->GetMode(), mode.musicOn ? kMusicGameEnd : kMusicMenu);
+
+    WriteShortSoundList(data, 2);
+    ASSERT_TRUE(player.Click("btnContinue"));
+    ASSERT_NE(player.WaitFor("game_main.cfg"), nullptr);
+    EXPECT_EQ(music->GetMode(), mode.continueMode);
+    EXPECT_EQ(system->GetProgress().level, 1) << "a win goes on to the next level";
+    EXPECT_EQ(MainForm(game)->GetBoard().GetState(), GBoardState::kAiming);
+
+    player.Key(platform::VK_ESCAPE);
+    ASSERT_NE(player.WaitFor("main_menu.cfg"), nullptr);
+    EXPECT_EQ(music->GetMode(), kMusicMenu);
+    EXPECT_EQ(sounds->GetEntries().size(), 3u) << "the sound list is read once more, not again";
+}
+
+INSTANTIATE_TEST_SUITE_P(, BoardFlow,
+                         testing::Values(ModeCase{"Timed", "btnTimedMode", true, kMusicGameTimed, kMusicGameTimed},
+                                         ModeCase{"Normal", "btnNormalMode", true, kMusicGame, kMusicGame},
+                                         ModeCase{"MusicOff", "btnTimedMode", false, kMusicMenu, kMusicMenu}),
+                         [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+
+} // namespace
