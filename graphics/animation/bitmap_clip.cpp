@@ -350,10 +350,12 @@ void GBitmapClip::Update()
 {
     if (!IsVisible() && !WasVisible())
         return;
-    m_angle %= 360;
-    if (m_angle < 0)
-        m_angle += 360;
-    const GBitmap* source = Source();
+    // Most clips are updated every frame with an angle long in range: no division for them.
+    if (m_angle < 0 || m_angle >= 360) {
+        m_angle %= 360;
+        if (m_angle < 0)
+            m_angle += 360;
+    }
     if (m_angle == m_prevAngle && GetX() == GetPrevX() && GetY() == GetPrevY() &&
         m_scale == m_prevScale && GetFrame() == GetPrevFrame() && m_scaleX == m_prevScaleX &&
         m_scaleY == m_prevScaleY && m_cubic == m_prevCubic) {
@@ -370,6 +372,7 @@ void GBitmapClip::Update()
             changed = true;
             SetPrevFrame(-256);
         }
+        const GBitmap* source = Source();
         ComputeBoundsAndRect(source);
         if (m_buffered) {
             // A new buffer is always rendered: it must never show what its memory held.
