@@ -46,14 +46,21 @@ bool GBoardView::Init(GGraphicsResources* store, GClipContainer& container, std:
             return false;
     }
     // Drawing order: the floor, what stands on it, then what flies over it.
-    for (auto* layer : {&m_cells, &m_cubes, &m_bonuses, &m_bursts})
-        for (GBitmapClip& clip : *layer)
+    auto addLayer = [&](auto& layer) {
+        for (GBitmapClip& clip : layer)
             MakeClip(clip, container);
+    };
+    addLayer(m_cells);
+    addLayer(m_cubes);
+    addLayer(m_bonuses);
+    addLayer(m_bursts);
     for (GBitmapClip* clip : {&m_mark, &m_flying, &m_gunClip, &m_next})
         MakeClip(*clip, container);
     for (BonusFlight& flight : m_flights)
         MakeClip(flight.clip, container);
     m_next.SetScale(kNextCubeScale);
+    m_burstMs.fill(-1);
+    m_bonusCell.fill(-1);
     return true;
 }
 
@@ -74,9 +81,12 @@ void GBoardView::Place(GBitmapClip& clip, int px, int py, int16_t slot)
 
 void GBoardView::Build(const GGameBoard& board)
 {
-    m_activeBursts.clear();
-    for (GBitmapClip& burst : m_bursts)
-        burst.SetVisible(false);
+    m_burstMs.fill(-1);
+    m_bonusCell.fill(-1);
+    for (GBitmapClip& clip : m_bursts)
+        clip.SetVisible(false);
+    for (GBitmapClip& clip : m_bonuses)
+        clip.SetVisible(false);
     for (BonusFlight& flight : m_flights) {
         flight.ms = -1;
         flight.clip.SetVisible(false);
@@ -85,11 +95,8 @@ void GBoardView::Build(const GGameBoard& board)
         for (int x = 0; x < GGameBoard::kSize; ++x) {
             ShowCell(x, y, board);
             ShowCube(x, y, board.At(x, y).cube);
-            GBitmapClip& bonus = m_bonuses[Index(x, y)];
             if (board.At(x, y).bonus)
-                Place(bonus, CentreX(x), CentreY(y), m_slot.bonus);
-            else
-                bonus.SetVisible(false);
+                ShowBonus(x, y);
         }
     m_flying.SetVisible(false);
     ShowGun(board);
@@ -159,7 +166,7 @@ void GBoardView::OnEvent(const GBoardEvent& event, const GGameBoard& board)
         m_flying.SetSlot(m_slot.cube + event.colour);
         break;
     case GBoardMoment::kBonusCollected:
-        m_bonuses[Index(event.x, event.y)].SetVisible(false);
+        HideBonus(event.x, event.y);
         StartBonusFlight(event.x, event.y);
         break;
     case GBoardMoment::kCubeStops:
@@ -172,7 +179,7 @@ void GBoardView::OnEvent(const GBoardEvent& event, const GGameBoard& board)
             m_cells[Index(event.x, event.y)].SetSlot(m_slot.target + kBurnedTarget);
         break;
     case GBoardMoment::kBonusAppears:
-        Place(m_bonuses[Index(event.x, event.y)], CentreX(event.x), CentreY(event.y), m_slot.bonus);
+        ShowBonus(event.x, event.y);
         break;
     case GBoardMoment::kLevelWon:
     case GBoardMoment::kLevelLost:
@@ -197,11 +204,33 @@ void GBoardView::SyncCubes(const GGameBoard& board)
 
 void GBoardView::StartBurst(int x, int y)
 {
-    GBitmapClip& burst = m_bursts[Index(x, y)];
-    Place(burst, CentreX(x), CentreY(y), static_cast<int16_t>(m_cubes[Index(x, y)].GetSlot()));
-    burst.SetScale(256);
-    burst.SetAlpha(255);
-    m_activeBursts.push_back({Index(x, y), 0});
+    for (int i = 0; i < kBurstClips; ++i)
+        if (m_burstMs[i] < 0) {
+            m_burstMs[i] = 0;
+            Place(m_bursts[i], CentreX(x), CentreY(y), static_cast<int16_t>(m_cubes[Index(x, y)].GetSlot()));
+            m_bursts[i].SetScale(256);
+            m_bursts[i].SetAlpha(255);
+            return;
+        }
+}
+
+void GBoardView::ShowBonus(int x, int y)
+{
+    for (int i = 0; i < kBonusClips; ++i)
+        if (m_bonusCell[i] < 0) {
+            m_bonusCell[i] = Index(x, y);
+            Place(m_bonuses[i], CentreX(x), CentreY(y), m_slot.bonus);
+            return;
+        }
+}
+
+void GBoardView::HideBonus(int x, int y)
+{
+    for (int i = 0; i < kBonusClips; ++i)
+        if (m_bonusCell[i] == Index(x, y)) {
+            m_bonusCell[i] = -1;
+            m_bonuses[i].SetVisible(false);
+        }
 }
 
 void GBoardView::StartBonusFlight(int x, int y)
@@ -249,15 +278,18 @@ void GBoardView::UpdateFlying(const GGameBoard& board, int stepFraction)
 
 void GBoardView::UpdateBursts(int elapsedMs)
 {
-    for (Burst& burst : m_activeBursts) {
-        burst.ms = std::min(burst.ms + elapsedMs, kBurstMs);
-        GBitmapClip& clip = m_bursts[burst.cell];
-        clip.SetScale(256 + kBurstGrowth * burst.ms / kBurstMs);
-        clip.SetAlpha(static_cast<uint8_t>(255 - 255 * burst.ms / kBurstMs));
-        if (burst.ms == kBurstMs)
-            clip.SetVisible(false);
+    for (int i = 0; i < kBurstClips; ++i) {
+        int& ms = m_burstMs[i];
+        if (ms < 0)
+            continue;
+        ms = std::min(ms + elapsedMs, kBurstMs);
+        m_bursts[i].SetScale(256 + kBurstGrowth * ms / kBurstMs);
+        m_bursts[i].SetAlpha(static_cast<uint8_t>(255 - 255 * ms / kBurstMs));
+        if (ms == kBurstMs) {
+            m_bursts[i].SetVisible(false);
+            ms = -1;
+        }
     }
-    std::erase_if(m_activeBursts, [](const Burst& burst) { return burst.ms >= kBurstMs; });
 }
 
 int GBoardView::UpdateBonusFlights(int elapsedMs)
@@ -292,7 +324,7 @@ int GBoardView::UpdateGlows()
 
 bool GBoardView::IsSettled() const
 {
-    if (!m_activeBursts.empty())
+    if (std::any_of(m_burstMs.begin(), m_burstMs.end(), [](int ms) { return ms >= 0; }))
         return false;
     for (const BonusFlight& flight : m_flights)
         if (flight.ms >= 0)

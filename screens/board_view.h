@@ -79,10 +79,10 @@ private:
     static constexpr int kBurnedTarget = 14;
     static int Index(int x, int y) { return y * 13 + x; }
 
-    struct Burst {
-        int cell;
-        int ms;
-    };
+    // Bursts and bonus fires come and go: a few clips serve them in turn (a burst that finds
+    // none free is not drawn; a bonus fire always finds one, as a level cannot hold more).
+    static constexpr int kBurstClips = 24;
+    static constexpr int kBonusClips = 16;
     struct BonusFlight {
         GBitmapClip clip;
         int fromX = 0, fromY = 0;
@@ -95,6 +95,8 @@ private:
     void ShowCube(int x, int y, int8_t colour);
     void StartBurst(int x, int y);
     void StartBonusFlight(int x, int y);
+    void ShowBonus(int x, int y);
+    void HideBonus(int x, int y);
     void UpdateBursts(int elapsedMs);
     int UpdateBonusFlights(int elapsedMs);
     void UpdateFlying(const GGameBoard& board, int stepFraction);
@@ -110,14 +112,15 @@ private:
 
     std::array<GBitmapClip, kCells> m_cells;
     std::array<GBitmapClip, kCells> m_cubes;
-    std::array<GBitmapClip, kCells> m_bonuses;
-    std::array<GBitmapClip, kCells> m_bursts;
+    std::array<GBitmapClip, kBonusClips> m_bonuses;
+    std::array<int, kBonusClips> m_bonusCell{}; // the cell each shows, -1 free
+    std::array<GBitmapClip, kBurstClips> m_bursts;
+    std::array<int, kBurstClips> m_burstMs{};  // time into the burst, -1 free
     std::array<std::unique_ptr<GTargetGlow>, kCells> m_glows;
     GBitmapClip m_flying;
     GBitmapClip m_mark;
     GBitmapClip m_gunClip;
     GBitmapClip m_next;
     std::array<BonusFlight, 4> m_flights;
-    std::vector<Burst> m_activeBursts;
     int m_bonusClock = 0;
 };

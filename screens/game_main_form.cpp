@@ -144,6 +144,10 @@ bool GGameMainForm::StartLevel()
     m_shownScore = progress.score;
     m_lastSecondShown = -1;
     SetLabel("lblLevel", progress.level + 1);
+    // Only a timed game has a time to show.
+    for (const char* name : {"capTime", "lblTime"})
+        if (GBaseControl* control = FindControl(name))
+            control->SetVisible(progress.timed);
     UpdatePanel(0);
     if (GSoundManager* sounds = m_game->GetSoundManager())
         sounds->PlayEvent(SoundEventFromName(kLevelBeginSound));

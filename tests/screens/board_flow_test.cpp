@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,8 +22,12 @@
 #include "screens/game_gui_system.h"
 #include "screens/game_main_form.h"
 #include "screens/target_glow.h"
+#include "platform/sound/sound_device.h"
+#include "support/audio_measure.h"
 #include "support/game_data_folder.h"
 #include "support/game_driver.h"
+#include "support/saved_settings.h"
+#include "support/scoped_env.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -156,5 +162,55 @@ INSTANTIATE_TEST_SUITE_P(, BoardFlow,
                                          ModeCase{"Normal", "btnNormalMode", true, kMusicGame, kMusicGame},
                                          ModeCase{"MusicOff", "btnTimedMode", false, kMusicMenu, kMusicMenu}),
                          [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+
+// The music the player hears, on SDL's disk driver: the game's track while the level is
+// played, the level-end track once it is over. The sound effects are off (a saved sound
+// volume of 0), so only the music is in the output.
+TEST(BoardFlowAudio, TheLevelEndTrackFollowsTheGameTrackWhenTheLevelIsOver)
+{
+    using namespace std::chrono_literals;
+    // The data tool's tones of the game and level-end tracks.
+    constexpr double kGameToneHz = 330.0;
+    constexpr double kLevelEndToneHz = 554.0;
+    constexpr int kRate = static_cast<int>(platform::SoundDevice::kRate);
+    GameDataFolder data("board_audio_");
+    WriteTestLevels(data);
+    ASSERT_EQ(tolvanrise::test::SaveSettings(data.ProfilesFolder(), 4000, 0, 0), 1);
+    const std::string output = data.Data("board.raw");
+    const tolvanrise::test::ScopedEnvVar driver("SDL_AUDIODRIVER", "disk");
+    const tolvanrise::test::ScopedEnvVar file("SDL_DISKAUDIOFILE", output);
+    GGameApplication game;
+    ASSERT_TRUE(tolvanrise::test::OpenGame(game));
+    game.BeginRun();
+    auto runFor = [&game](std::chrono::milliseconds ms) {
+        for (const auto end = std::chrono::steady_clock::now() + ms; std::chrono::steady_clock::now() < end;)
+            game.RunStep();
+    };
+    GameDriver player(game, [&] { runFor(10ms); });
+    // The last third of a second written so far: its tone.
+    auto heard = [&output] {
+        const std::string bytes = tolvanrise::test::ReadFileBytes(output);
+        std::vector<int16_t> pcm(bytes.size() / 2);
+        std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+        const size_t frames = pcm.size() / 2;
+        return tolvanrise::test::Channel(pcm, 2, 0, frames - kRate / 3, kRate / 3);
+    };
+    ASSERT_NE(player.WaitFor("main_menu.cfg", 1000), nullptr);
+    ASSERT_TRUE(player.Click("btnPlay"));
+    ASSERT_NE(player.WaitFor("select_game.cfg", 1000), nullptr);
+    ASSERT_TRUE(player.Click("btnNormalMode"));
+    ASSERT_NE(player.WaitFor("game_main.cfg", 1000), nullptr);
+    runFor(700ms);
+    const std::vector<double> playing = heard();
+    EXPECT_NEAR(tolvanrise::test::ToneFrequency(playing, kRate), kGameToneHz, kGameToneHz * 0.02);
+
+    player.ClickAt(GBoardView::CentreX(6), GBoardView::CentreY(GGameBoard::kSize));
+    ASSERT_NE(player.WaitFor("result.cfg", 1000), nullptr);
+    runFor(700ms);
+    const std::vector<double> over = heard();
+    EXPECT_GT(tolvanrise::test::ToneLevel(over), 300.0);
+    EXPECT_NEAR(tolvanrise::test::ToneFrequency(over, kRate), kLevelEndToneHz, kLevelEndToneHz * 0.02);
+    game.OnExit();
+}
 
 } // namespace
