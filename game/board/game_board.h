@@ -15,6 +15,21 @@
 // AdvanceTime with the elapsed game time, and hears every moment through its listener. The
 // same seed and the same calls give the same game. Main thread only; the listener is called
 // synchronously from inside Fire, Step and AdvanceTime and must not call them back.
+//
+// The moments of one shot, in order: Fire tells kShot and then enters the entry cell as the
+// Steps enter the others: kCubeEnters, then kRepaint when a repaint cell changed the cube's
+// colour (a cube of the cell's own colour passes without one), then kBonusCollected when a bonus
+// fire waited there. The Step that finds the next cell taken (or the board's end) tells
+// kCubeStops; when the group is big enough kGroupExplodes follows, then kTargetBurns for each
+// target under it that had not burned (row by row from the top), then kBonusAppears; last comes
+// the level's end, if any: kLevelWon when no target is left, else kLevelLost for the time run
+// out, the shots used up or no free entry cell, in that order of precedence.
+//
+// Time: the warning comes once, when at most the warning time and more than nothing is left. When
+// the time runs out while aiming the level is lost at once; while a cube flies, that shot is
+// played out first (it may still win the level) and the loss comes as it settles.
+//
+// Before the first successful Start the board is empty and lost (reason kNone): nothing plays.
 
 #include <array>
 #include <cstdint>
@@ -96,7 +111,8 @@ public:
     // Lays out the level and starts it: the gun at the middle of the bottom side, the first
     // cube's colour drawn. 0 (and nothing changed) when the level is not playable: a colour
     // count outside 1..kMaxColours, a cube or repaint colour not below it, no target, or no
-    // shots.
+    // shots; or whatever else LevelProblem and RulesProblem (level_data.h) name: a cube on a
+    // wall, no free entry cell, shots or seconds or a rule out of range.
     int Start(const GLevel& level, const GBoardRules& rules, bool timed, uint32_t seed);
 
     // The gun: Aim puts it on a ring position (a line outside 0..12 is refused, 0);
@@ -114,7 +130,7 @@ public:
     static void EntryOf(GGunPosition gun, int& x, int& y, int& dx, int& dy);
 
     // Fires the next cube: 1 when it flies (kShot), 0 when refused (kShotRefused) or when not
-    // aiming.
+    // aiming. The next colour is drawn before kShot is told.
     int Fire();
     // Moves the flying cube one cell, or stops it and settles the shot. 1 while it still
     // flies afterwards.
@@ -133,11 +149,45 @@ public:
     int8_t GetFlyingY() const { return m_flyY; }
     int8_t GetFlyingColour() const { return m_flyColour; }
     int GetShotsLeft() const;
-    int GetTimeLeftMs() const { return m_timeLeftMs; }
+    int GetTimeLeftMs() const { return m_timeLeftMs; } // 0 on a level that is not timed
     int GetTargetsLeft() const { return m_stats.targetsTotal - m_stats.targetsBurned; }
-    int GetCubeCount() const;
+    int GetCubeCount() const; // the cubes resting on the board; the flying one is not counted
     const GBoardStats& GetStats() const { return m_stats; }
 
 private:
-    // ... the implementation's own steps and fields.
+    GCell& CellAt(int x, int y) { return m_cells[static_cast<size_t>(y * kSize + x)]; }
+    static bool Inside(int x, int y) { return x >= 0 && x < kSize && y >= 0 && y < kSize; }
+    bool IsFreeEntry(int x, int y) const;
+    bool AnyFreeEntry() const;
+    void Emit(GBoardMoment moment, int x, int y, int colour, int count = 0, int32_t score = 0);
+    void AddScore(int32_t score);
+    // The flying cube moved into (x, y): repaint and bonus fire.
+    void EnterCell(int x, int y);
+    // The flying cube rests at its cell: its group, the targets under it, the level's end.
+    void Settle();
+    // Explodes the group around (x, y) when it is big enough; the cubes that went.
+    int ExplodeGroup(int x, int y, std::array<uint8_t, kSize * kSize>& exploded);
+    void EndLevel();
+    void Lose(GLossReason reason);
+
+    GBoardListener* m_listener = nullptr;
+    std::array<GCell, kSize * kSize> m_cells{};
+    GBoardRules m_rules;
+    GRandom m_random{0u};
+    GBoardStats m_stats;
+    GGunPosition m_gun;
+    // Nothing is played before the first successful Start.
+    GBoardState m_state = GBoardState::kLost;
+    GLossReason m_lossReason = GLossReason::kNone;
+    bool m_timed = false;
+    bool m_warned = false;
+    int8_t m_colours = 0;
+    int8_t m_nextColour = -1;
+    int8_t m_flyX = -1;
+    int8_t m_flyY = -1;
+    int8_t m_flyColour = -1;
+    int8_t m_flyDx = 0;
+    int8_t m_flyDy = 0;
+    int16_t m_shots = 0;
+    int32_t m_timeLeftMs = 0;
 };

@@ -6,4 +6,9 @@ function(tolvanrise_game_test_deps target)
     target_compile_definitions(${target} PRIVATE
       TOLVANRISE_SCORE_STUB="$<TARGET_FILE:tolvanrise_test_score_service>")
   endif()
+  # The board's property suite plays the levels the build's data target ships.
+  if(target MATCHES "^test_game_board_property$")
+    add_dependencies(${target} data)
+    target_compile_definitions(${target} PRIVATE TOLVANRISE_DATA_DIR="${CMAKE_BINARY_DIR}/data")
+  endif()
 endfunction()
