@@ -1,7 +1,7 @@
 // tolvanrise-startup <source folder> <data folder>
-// Writes the start-up files of the data folder from assets/startup/: the start-up options and
-// the intro's label animation as they are, and the dictionary they name scrambled with the
-// dictionary's key.
+// Writes the start-up files of the data folder from assets/startup/: the start-up options, the
+// dialog files and the intro's and the target's animations as they are, and the dictionary
+// they name scrambled with the dictionary's key.
 
 #include <cstdio>
 #include <filesystem>
@@ -51,6 +51,7 @@ int main(int argc, char** argv)
                     Copy(source / "intro.cfg", data / "intro.cfg", 0) &&
                     Copy(source / "main_menu.cfg", data / "main_menu.cfg", 0) &&
                     Copy(source / "options.cfg", data / "options.cfg", 0) &&
+                    Copy(source / "target_glow.cfg", data / "target_glow.cfg", 0) &&
                     Copy(source / "english.xml", data / "english.dic", kDictionaryKey);
     return ok ? 0 : 1;
 }
