@@ -1,7 +1,7 @@
 // tolvanrise-startup <source folder> <data folder>
-// Writes the start-up files of the data folder from assets/startup/: the start-up options and
-// the intro's label animation as they are, and the dictionary they name scrambled with the
-// dictionary's key.
+// Writes the start-up files of the data folder from assets/startup/: the start-up options, the
+// dialog files and the intro's and the target's animations as they are, and the dictionary
+// they name scrambled with the dictionary's key.
 
 #include <cstdio>
 #include <filesystem>
@@ -54,6 +54,7 @@ int main(int argc, char** argv)
                     Copy(source / "select_game.cfg", data / "select_game.cfg", 0) &&
                     Copy(source / "game_main.cfg", data / "game_main.cfg", 0) &&
                     Copy(source / "result.cfg", data / "result.cfg", 0) &&
+                    Copy(source / "target_glow.cfg", data / "target_glow.cfg", 0) &&
                     Copy(source / "english.xml", data / "english.dic", kDictionaryKey);
     return ok ? 0 : 1;
 }

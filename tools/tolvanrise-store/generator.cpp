@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "tools/common/drawing.h"
+#include "tools/tolvanrise-store/board_pictures.h"
 #include "tools/tolvanrise-store/picture.h"
 
 namespace packer {
@@ -248,6 +249,9 @@ bool GenerateSamplePictures(const std::string& folder, std::string& error)
         if (!SavePng(folder + "/" + name, item.picture, error))
             return false;
     }
+    for (const BoardPicture& board : BoardPictures())
+        if (!SavePng(folder + "/" + board.file, board.picture, error))
+            return false;
     return true;
 }
 
