@@ -1,11 +1,16 @@
 #include "screens/target_glow.h"
 
+#include "graphics/scene/clip.h"
+
 bool GTargetGlow::Start(GClip& clip, const uint8_t* animation, uint32_t size)
 {
     m_burnRequested = m_flaring = m_burned = false;
     if (!animation || !m_animator.LoadFromMemory(animation, size))
         return false;
     m_animator.SetClip(&clip);
+    // A freshly loaded animation drives every channel on its first frame, the position
+    // included: its frames stand at 0, 0 and the offset puts them on the cell.
+    m_animator.SetOffset(clip.GetX(), clip.GetY());
     m_animator.SetState(kStatePlaying);
     m_animator.MoveToKeyFrame(kLoopStart);
     return m_animator.IsAtKeyFrame(kLoopStart) != 0;

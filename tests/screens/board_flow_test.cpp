@@ -142,6 +142,10 @@ TEST_P(BoardFlow, MenuModeWinResultContinueEscape)
     const std::vector<std::string> burn = {"st_GlowBurn", "st_GlowNormalEnd3", "st_GlowEmptyEnd"};
     ASSERT_GE(labels.size(), burn.size());
     EXPECT_EQ(std::vector<std::string>(labels.end() - 3, labels.end()), burn) << "the flare, then the settled cell";
+    const GBitmapClip& cell = form->GetView().CellClip(kTargetX, kTargetY);
+    EXPECT_EQ(cell.GetX(), FixedFromInt(GBoardView::CentreX(kTargetX))) << "the glow stays on its cell";
+    EXPECT_EQ(cell.GetY(), FixedFromInt(GBoardView::CentreY(kTargetY)));
+    EXPECT_TRUE(cell.IsVisible());
     EXPECT_EQ(music->GetMode(), mode.musicOn ? kMusicGameEnd : kMusicMenu);
 
     WriteShortSoundList(data, 2);
