@@ -425,10 +425,16 @@ void GBitmapClip::Draw(GBitmap* target, const GRect* clipRect)
     if (!source)
         return;
     if (m_angle == 0 && m_scale == 256) {
-        if (part.right > part.left)
-            --part.right;
-        if (part.bottom > part.top)
-            --part.bottom;
+        // The picture covers its rectangle but for the last column and row. That edge is the
+        // rectangle's own: an area that cuts the picture elsewhere (a dirty rectangle over
+        // part of it) takes nothing more off, or each partial redraw would leave a seam.
+        GRect drawn = GetRect();
+        if (drawn.right > drawn.left)
+            --drawn.right;
+        if (drawn.bottom > drawn.top)
+            --drawn.bottom;
+        if (!IntersectRects(part, drawn, area))
+            return;
         using SubPixelKernel = void (*)(GBitmap*, const GBitmap*, int16_t, int16_t, int16_t,
                                         int16_t, uint8_t, const GRect*);
         using AlphaKernel =

@@ -606,6 +606,29 @@ TEST(BitmapClipTest, UnturnedPictureUsesThePlainKernels) {
     EXPECT_GE(drawn, 5);
 }
 
+// A redraw of dirty rectangles draws a still clip piece by piece: pieces of any size, in any
+// orientation, whole or sub-pixel, must give exactly the pixels of one whole draw.
+TEST(BitmapClipTest, AStillPictureDrawnPieceByPieceMatchesItsWholeDraw) {
+    for (const int piece : {1, 3, 7, 16})
+        for (uint8_t orientation = 0; orientation < 4; ++orientation)
+            for (const bool subPixel : {false, true}) {
+                ClipFixture f(23, 17);
+                f.clip.SetOrientation(orientation), f.clip.SetSubPixel(subPixel), f.clip.SetAlpha(200);
+                f.clip.SetPosition((20 << 8) + (subPixel ? 77 : 0), (18 << 8) + (subPixel ? 150 : 0));
+                f.Transform(0, 256);
+                auto whole = Target(48, 40, 9);
+                auto pieces = Target(48, 40, 9);
+                f.clip.Draw(whole.get(), nullptr);
+                for (int16_t y = 0; y < 40; y = int16_t(y + piece))
+                    for (int16_t x = 0; x < 48; x = int16_t(x + piece)) {
+                        const GRect area{x, y, int16_t(x + piece - 1), int16_t(y + piece - 1)};
+                        f.clip.Draw(pieces.get(), &area);
+                    }
+                EXPECT_EQ(std::memcmp(whole->GetPixels(), pieces->GetPixels(), 48 * 40 * 3), 0)
+                    << "pieces of " << piece << ", orientation " << int(orientation) << ", sub-pixel " << subPixel;
+            }
+}
+
 TEST(BitmapClipTest, AdditiveBlitSaturatesAndKeepsToTheClip) {
     std::unique_ptr<GBitmap> src(GBitmap::Create(4, 4, 0, 2));
     std::memset(src->GetPixels(), 200, 4 * 4 * 3);
