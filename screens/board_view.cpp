@@ -170,7 +170,9 @@ void GBoardView::OnEvent(const GBoardEvent& event, const GGameBoard& board)
         StartBonusFlight(event.x, event.y);
         break;
     case GBoardMoment::kCubeStops:
+        // The cube rests on its cell now, so a group it ends in bursts with it.
         m_flying.SetVisible(false);
+        ShowCube(event.x, event.y, event.colour);
         break;
     case GBoardMoment::kTargetBurns:
         if (GTargetGlow* glow = m_glows[Index(event.x, event.y)].get())
