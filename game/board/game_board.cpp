@@ -116,11 +116,12 @@ void GGameBoard::MoveGun(int dx, int dy)
     if (m_state != GBoardState::kAiming)
         return;
     const bool horizontal = m_gun.side == GSide::kTop || m_gun.side == GSide::kBottom;
-    int move = horizontal ? dx : dy;
+    // Reduced first, so that turning the way round below cannot overflow.
+    int move = (horizontal ? dx : dy) % kRingPlaces;
     // Along the bottom and the left side the clockwise walk runs against the axis.
     if (m_gun.side == GSide::kBottom || m_gun.side == GSide::kLeft)
         move = -move;
-    const int index = (RingIndex(m_gun) + move % kRingPlaces + kRingPlaces) % kRingPlaces;
+    const int index = (RingIndex(m_gun) + move + kRingPlaces) % kRingPlaces;
     m_gun = RingPlace(index);
 }
 

@@ -251,6 +251,9 @@ constexpr const char* kUnreadable = "missing, empty or unreadable";
 
 } // namespace
 
+// The texts below name the limits.
+static_assert(kMaxColours == 4 && kMaxShots == 999 && kMaxLevelSeconds == 3600);
+
 const char* LevelProblem(const GLevel& level)
 {
     if (level.colours < 1 || level.colours > kMaxColours)
