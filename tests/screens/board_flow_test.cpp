@@ -167,6 +167,71 @@ INSTANTIATE_TEST_SUITE_P(, BoardFlow,
                                          ModeCase{"MusicOff", "btnTimedMode", false, kMusicMenu, kMusicMenu}),
                          [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
 
+// Opens the game's main form on the test levels in normal mode; null when it does not open.
+GGameMainForm* OpenBoard(GGameApplication& game, GameDriver& player)
+{
+    if (!tolvanrise::test::OpenGame(game) || !player.WaitFor("main_menu.cfg") || !player.Click("btnPlay") ||
+        !player.WaitFor("select_game.cfg") || !player.Click("btnNormalMode") || !player.WaitFor("game_main.cfg"))
+        return nullptr;
+    return MainForm(game);
+}
+
+// The keyboard plays as the mouse does: the arrows walk the gun around the ring, Enter fires;
+// a shot into a taken cell is refused and costs nothing.
+TEST(BoardKeys, ArrowsAimEnterFiresATakenEntryRefuses)
+{
+    GameDataFolder data("board_keys_");
+    WriteTestLevels(data);
+    GGameApplication game;
+    GameDriver player(game);
+    GGameMainForm* form = OpenBoard(game, player);
+    ASSERT_NE(form, nullptr);
+    const GGunPosition start = form->GetBoard().GetGun();
+    player.Key(platform::VK_LEFT);
+    EXPECT_EQ(form->GetBoard().GetGun().line, start.line - 1) << "Left moves the gun one column left";
+    player.Key(platform::VK_RIGHT);
+    EXPECT_EQ(form->GetBoard().GetGun(), start);
+    // Column 5 leads up to the cube on the target: the cube fired stops under it.
+    player.Key(platform::VK_LEFT);
+    const int shots = form->GetBoard().GetShotsLeft();
+    player.Key(platform::VK_RETURN);
+    EXPECT_EQ(form->GetBoard().GetShotsLeft(), shots - 1);
+    player.Frames(40);
+    EXPECT_EQ(form->GetBoard().At(5, 2).cube, 0) << "it stopped under the cube of column 5";
+
+    // From the top of column 6 the entry cell is the wall: refused.
+    // Clockwise: left along the bottom, up the left side, right along the top.
+    for (int i = 0; i < 40 && !(form->GetBoard().GetGun() == GGunPosition{GSide::kTop, 6}); ++i) {
+        const GSide side = form->GetBoard().GetGun().side;
+        player.Key(side == GSide::kBottom ? platform::VK_LEFT : side == GSide::kLeft ? platform::VK_UP : platform::VK_RIGHT);
+    }
+    ASSERT_EQ(form->GetBoard().GetGun(), (GGunPosition{GSide::kTop, 6})) << "the gun walks round the corner";
+    player.Key(platform::VK_SPACE);
+    EXPECT_EQ(form->GetBoard().GetShotsLeft(), shots - 1) << "a refused shot costs no cube";
+    EXPECT_EQ(form->GetBoard().GetState(), GBoardState::kAiming);
+}
+
+// Level data the game cannot use: one line in the log, and the main menu again.
+TEST(BoardKeys, DamagedLevelDataLeadsBackToTheMenu)
+{
+    GameDataFolder data("board_damaged_");
+    WriteTestLevels(data);
+    WriteFile(data.Data("LEVELS/test1.ini"), "[Cells]\nRow1=#\n");
+    GGameApplication game;
+    GameDriver player(game);
+    ASSERT_TRUE(tolvanrise::test::OpenGame(game));
+    ASSERT_NE(player.WaitFor("main_menu.cfg"), nullptr);
+    ASSERT_TRUE(player.Click("btnPlay"));
+    ASSERT_NE(player.WaitFor("select_game.cfg"), nullptr);
+    ASSERT_TRUE(player.Click("btnTimedMode"));
+    EXPECT_NE(player.WaitFor("main_menu.cfg"), nullptr);
+    EXPECT_EQ(game.GetGameSystem()->GetMusicManager()->GetMode(), kMusicMenu);
+    game.OnExit();
+    const std::string log = tolvanrise::test::ReadFileBytes(data.Data("Tolvanrise.html"));
+    EXPECT_NE(log.find("test1.ini"), std::string::npos) << "the log names the damaged file";
+    EXPECT_NE(log.find("Cannot start the game"), std::string::npos);
+}
+
 // The music the player hears, on SDL's disk driver: the game's track while the level is
 // played, the level-end track once it is over. The sound effects are off (a saved sound
 // volume of 0), so only the music is in the output.
