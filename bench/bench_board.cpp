@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/dialog_bench.h"
 #include "bench/fastest.h"
 #include "game/board/game_board.h"
 #include "graphics/scene/clip_array.h"
@@ -26,23 +27,8 @@
 
 namespace {
 
-class BenchApp : public GFormStackApplication {
-public:
-    int OnInit() override { return 1; }
-};
-
-// The normal state's flush without its present.
-class FlushState : public GDialogState {
-public:
-    using GDialogState::GDialogState;
-    int OnUpdate(int) override
-    {
-        GRect rect;
-        m_dialog.GetClientBounds(rect);
-        m_dialog.RedrawDirty(rect, 0, m_dialog.GetFirstClip());
-        return 1;
-    }
-};
+using bench::BenchApp;
+using bench::FlushState;
 
 // A board as a level of the game lays it out: walls, repaint cells, targets and cubes about,
 // the bottom row's middle column left free for the shot.

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/dialog_bench.h"
 #include "bench/fastest.h"
 #include "foundation/cfg/cfg_node.h"
 #include "graphics/scene/clip_array.h"
@@ -33,10 +34,8 @@
 
 namespace {
 
-class BenchApp : public GFormStackApplication {
-public:
-    int OnInit() override { return 1; }
-};
+using bench::BenchApp;
+using bench::FlushState;
 
 // Five rows of four: buttons, check boxes, sliders, edits (two kinds), labels and a list.
 std::string DialogText()
@@ -81,19 +80,6 @@ std::string DialogText()
     }
     return text + "}\n";
 }
-
-// The normal state's flush without its present.
-class FlushState : public GDialogState {
-public:
-    using GDialogState::GDialogState;
-    int OnUpdate(int) override
-    {
-        GRect rect;
-        m_dialog.GetClientBounds(rect);
-        m_dialog.RedrawDirty(rect, 0, m_dialog.GetFirstClip());
-        return 1;
-    }
-};
 
 struct World {
     BenchApp app;
