@@ -45,7 +45,8 @@ struct GLevelDataResult {
 
 // The options: the rules with every accepted value, and one note per value that was refused
 // (out of range or no number; the default stays). A missing or damaged file fails and leaves
-// all defaults.
+// all defaults. Ranges: GroupSize 2..9, BonusGroupSize 2..169, ScorePerCube 0..1000,
+// TargetScore and BonusScore 0..10000, TimedSeconds 10..3600, TimeWarnSeconds 0..600.
 struct GRulesRead {
     GBoardRules rules;
     std::vector<std::string> refused;

@@ -109,6 +109,7 @@ TEST(GameBoard, SameColouredNeighboursBurstFromTheGroupSizeOn)
         {"a pair stays", {"......0"}, 1, 0, 2},
         {"three in a column burst", {"......0", "......0"}, 1, 3, 0},
         {"an L of three bursts", {".....00"}, 1, 3, 0},
+        {"an L hanging down the side", {".....0", ".....0"}, 1, 3, 0},
         {"diagonal cubes do not join", {"", ".....0.0"}, 1, 0, 3},
         {"another colour does not join", {"......1", "......1"}, 2, 0, 3},
         {"the shot joins two pairs", {"....00.00"}, 1, 5, 0},
@@ -503,6 +504,24 @@ TEST(GameBoard, StartRefusesALevelThatCannotBePlayedAndKeepsTheGameItHad)
     GGameBoard fresh;
     EXPECT_EQ(fresh.GetState(), GBoardState::kLost) << "nothing to play before Start";
     EXPECT_EQ(fresh.Fire(), 0);
+}
+
+TEST(GameBoard, AStartBeginsAfreshWithTheColoursOfItsSeed)
+{
+    const GLevel level = DrawLevel({"T"}, {}, 20, 3);
+    const uint32_t seed = SeedFor({2, 1}, 3);
+    Played play(level, seed);
+    EXPECT_EQ(play.board.GetNextColour(), 2);
+    ASSERT_EQ(play.board.Fire(), 1);
+    EXPECT_EQ(play.board.GetNextColour(), 1);
+    // Started again with a cube in flight: nothing flies, nothing was fired, the same colours.
+    ASSERT_EQ(play.board.Start(level, play.rules, false, seed), 1);
+    EXPECT_EQ(play.board.GetFlyingX(), -1);
+    EXPECT_EQ(play.board.GetFlyingColour(), -1);
+    EXPECT_EQ(play.board.Step(), 0);
+    EXPECT_EQ(play.board.GetState(), GBoardState::kAiming);
+    EXPECT_EQ(play.board.GetStats().shots, 0);
+    EXPECT_EQ(play.board.GetNextColour(), 2);
 }
 
 } // namespace

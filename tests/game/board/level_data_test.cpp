@@ -32,17 +32,17 @@ TEST(LevelList, GoodRowsGiveTheLevelsInOrderWithTheirLimits)
 {
     const auto list =
         List(std::string("#") + kHeader +
-             "\r\nDawn; dawn.ini ;25;2;0;extra\n# a comment\nDusk;dusk.ini; 40 ;4;90\n");
+             "\r\nDawn; dawn.ini ;1;1;0;extra\n# a comment\nDusk;dusk.ini; 999 ;4;3600\n");
     ASSERT_TRUE(list.Ok()) << list.error;
     ASSERT_EQ(list.value.size(), 2u);
     EXPECT_EQ(list.value[0].name, "Dawn");
     EXPECT_EQ(list.value[0].file, "dawn.ini");
-    EXPECT_EQ(list.value[0].shots, 25);
-    EXPECT_EQ(list.value[0].colours, 2);
+    EXPECT_EQ(list.value[0].shots, 1);
+    EXPECT_EQ(list.value[0].colours, 1);
     EXPECT_EQ(list.value[0].seconds, 0);
-    EXPECT_EQ(list.value[1].shots, 40);
+    EXPECT_EQ(list.value[1].shots, 999);
     EXPECT_EQ(list.value[1].colours, 4);
-    EXPECT_EQ(list.value[1].seconds, 90);
+    EXPECT_EQ(list.value[1].seconds, 3600);
 }
 
 TEST(LevelList, ADamagedListOrAnyBadRowIsRefusedSayingWhere)
@@ -177,19 +177,20 @@ auto Rules(std::string_view text)
 
 TEST(BoardOptions, GivenValuesTuneTheRulesAndMissingOnesKeepTheirDefaults)
 {
+    // The highest value of each range level_data.h names.
     const auto all =
-        Rules("[Rules]\nGroupSize=4\nBonusGroupSize=7\nScorePerCube=20\nTargetScore=80\n"
-              "BonusScore=150\nTimedSeconds=90\nTimeWarnSeconds=10\n");
+        Rules("[Rules]\nGroupSize=9\nBonusGroupSize=169\nScorePerCube=1000\nTargetScore=10000\n"
+              "BonusScore=10000\nTimedSeconds=3600\nTimeWarnSeconds=600\n");
     ASSERT_TRUE(all.Ok()) << all.error;
     EXPECT_TRUE(all.value.refused.empty());
     const GBoardRules& r = all.value.rules;
-    EXPECT_EQ(r.groupSize, 4);
-    EXPECT_EQ(r.bonusGroupSize, 7);
-    EXPECT_EQ(r.scorePerCube, 20);
-    EXPECT_EQ(r.targetScore, 80);
-    EXPECT_EQ(r.bonusScore, 150);
-    EXPECT_EQ(r.timedSeconds, 90);
-    EXPECT_EQ(r.timeWarnSeconds, 10);
+    EXPECT_EQ(r.groupSize, 9);
+    EXPECT_EQ(r.bonusGroupSize, 169);
+    EXPECT_EQ(r.scorePerCube, 1000);
+    EXPECT_EQ(r.targetScore, 10000);
+    EXPECT_EQ(r.bonusScore, 10000);
+    EXPECT_EQ(r.timedSeconds, 3600);
+    EXPECT_EQ(r.timeWarnSeconds, 600);
 
     const GBoardRules defaults;
     const auto some = Rules("Other=1\n[Rules]\nScorePerCube=5\n[Later]\nGroupSize=6\n");
