@@ -51,7 +51,10 @@ GLevel BenchLevel()
     return level;
 }
 
-struct World {
+struct World : GBoardListener {
+    // The form's part: the view follows the board's moments.
+    void OnBoardEvent(const GBoardEvent& event) override { view.OnEvent(event, board); }
+
     BenchApp app;
     GGuiSystem system;
     GDialog* dialog = nullptr;
@@ -79,10 +82,13 @@ World* MakeWorld()
         return nullptr;
     w->app.PushForm(std::move(dialog));
     // The targets stand still: their glow would add dirty areas of its own to one side only.
+    w->board.SetListener(w);
     if (!w->view.Init(w->system.GetResources(), *w->dialog, {}) ||
-        !w->board.Start(BenchLevel(), GBoardRules{}, false, 1) || !w->board.Fire())
+        !w->board.Start(BenchLevel(), GBoardRules{}, false, 1))
         return nullptr;
     w->view.Build(w->board);
+    if (!w->board.Fire())
+        return nullptr;
     GClipArray& clips = *w->dialog->GetClips();
     for (int i = w->dialog->GetFirstClip(); i < clips.GetCount(); ++i)
         if (clips.GetAt(i) == &w->view.FlyingClip())
@@ -113,6 +119,8 @@ void BareFrame(World& w)
     const int t = NextFraction(w.bareFraction);
     w.flying->SetX(FixedFromInt(GBoardView::CentreX(x) - dx * GBoardView::kCellSize * (256 - t) / 256));
     w.flying->SetY(FixedFromInt(GBoardView::CentreY(y) - dy * GBoardView::kCellSize * (256 - t) / 256));
+    // The drawable image finds its rectangle in its own update: only then is its move dirty.
+    w.flying->Update();
     GRect rect;
     w.dialog->GetClientBounds(rect);
     w.dialog->RedrawDirty(rect, 0, w.dialog->GetFirstClip());
