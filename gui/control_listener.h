@@ -1,7 +1,7 @@
 #pragma once
 // GControlListener: told of the clicks (and value changes) of a dialog's controls after the
-// control's own "OnClick" command list has been queued. The game's windows identify the
-// control by its name ("btnTimedMode") and act. Owned by the dialog. Main thread only.
+// control's own "OnClick" command list has been queued, and of every frame. The game's windows
+// identify the control by its name ("btnTimedMode") and act. Owned by the dialog. Main thread only.
 
 class GBaseControl;
 class GDialog;
@@ -14,4 +14,7 @@ public:
     virtual ~GControlListener() = default;
 
     virtual void OnControlClick(GDialog& dialog, GBaseControl& control) {}
+    // Every frame, before the dialog's state updates and draws: the controls may be made to
+    // show what changed outside them.
+    virtual void OnUpdate(GDialog& dialog) {}
 };

@@ -115,6 +115,8 @@ void GDialog::Activate()
 
 int GDialog::Update(int elapsedMs)
 {
+    for (size_t i = 0; i < m_controlListeners.size(); ++i)
+        m_controlListeners[i]->OnUpdate(*this);
     for (size_t i = 0; i < m_controls.size(); ++i)
         m_controls[i]->Update(elapsedMs);
     GClipContainer::Update();

@@ -118,8 +118,12 @@ void GGameApplication::InitCursor()
     }
     m_cursorClips[0].SetSlot(normal);
     m_cursorClips[1].SetSlot(pressed);
-    for (GClip& clip : m_cursorClips)
+    for (GClip& clip : m_cursorClips) {
         clip.SetVisible(false);
+        // The pictures are drawn around their centre, which goes to the mouse plus the
+        // hot-spot offsets; our tools draw each arrow's tip where that puts it on the mouse.
+        clip.SetAnchorMode(kCursorAnchor);
+    }
     m_cursorDrawMode = m_cursorClips[0].GetDrawMode();
     m_cursorContainer = GClipContainer::Create(GetBackBuffer(), store, m_system->GetClipArray(),
                                                m_system->GetRectArray());
@@ -168,20 +172,26 @@ void GGameApplication::UpdateCursor()
     m_cursorY = inside ? y : -256;
 
     // Last in the list, so drawn over every form; a form made or deleted since the last frame
-    // may have left them elsewhere or taken them out.
+    // may have left them elsewhere or taken them out, and whatever was drawn at their place
+    // meanwhile was drawn without them: back in the list, they are drawn whole again.
     GClipArray* list = m_cursorContainer->GetClips();
     const int count = list->GetCount();
     if (count < 2 || list->GetAt(count - 2) != &m_cursorClips[0] ||
         list->GetAt(count - 1) != &m_cursorClips[1]) {
         TakeCursorOut();
-        m_cursorContainer->AddClip(&m_cursorClips[0]);
-        m_cursorContainer->AddClip(&m_cursorClips[1]);
+        for (GClip& clip : m_cursorClips) {
+            m_cursorContainer->AddClip(&clip);
+            clip.MarkMoved();
+        }
     }
-    // From the top form's first clip: what lies under the cursor's old place is drawn again.
-    const auto* top = dynamic_cast<const GDialog*>(GetTopForm());
+    // What lies under the cursor's old and new place is drawn again by the top window itself,
+    // from its first clip and over its own background, exactly as its last redraw drew it
+    // (a fade included): the cursor leaves no square of another frame behind.
+    auto* top = dynamic_cast<GDialog*>(GetTopForm());
+    GClipContainer* container = top ? static_cast<GClipContainer*>(top) : m_cursorContainer.get();
     GRect rect;
-    m_cursorContainer->GetClientBounds(rect);
-    if (m_cursorContainer->RedrawDirty(rect, 0, top ? top->GetFirstClip() : 0) == 1)
+    container->GetClientBounds(rect);
+    if (container->RedrawDirty(rect, 0, top ? top->GetFirstClip() : 0) == 1)
         PresentRect(rect);
 }
 

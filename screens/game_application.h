@@ -54,9 +54,10 @@ protected:
     virtual void SavePlayerData();
 
     // The game's drawn mouse cursor: its two clips, hot-spot offsets in pixels (the pictures'
-    // top-left corner goes to the mouse position plus these), the mouse position it was last
-    // drawn at (-256: not shown), state flags (CursorFlag) and a counter that the cursor
+    // centre, kCursorAnchor, goes to the mouse position plus these), the mouse position it was
+    // last drawn at (-256: not shown), state flags (CursorFlag) and a counter that the cursor
     // handling owns.
+    static constexpr uint8_t kCursorAnchor = 1;
     enum CursorFlag { kCursorPressed = 0, kCursorReady = 1, kCursorShown = 2 };
     GClip m_cursorClips[2];
     int m_cursorHotX = -5;

@@ -243,19 +243,37 @@ void GGameGuiSystem::LogRecordNotes()
             GetLog()->PrintError("%s", note.c_str());
 }
 
-void GGameGuiSystem::ApplySettings()
+void GGameGuiSystem::ApplyAudioSettings(bool fromFile)
 {
     if (!m_profiles)
         return;
     const GGameSettings& settings = m_profiles->GetDefaultSettings();
     // The bank's master level is not part of the sound manager's switch; without it a saved
-    // sound volume would only take effect once the options window is opened.
-    if (GSoundBank* bank = m_audio ? m_audio->GetSoundBank() : nullptr)
+    // sound volume would only take effect once the options window is opened. A switched-off
+    // sound keeps the bank's level it had.
+    GSoundBank* bank = m_audio ? m_audio->GetSoundBank() : nullptr;
+    if (bank && (fromFile || settings.IsOn(GGameSettings::kSound)))
         bank->SetMasterVolume(settings.soundVolume);
-    if (m_musicManager)
+    // Read from the file, the volumes switch the managers (0 off, any other value on, the
+    // music then playing its mode); later only a change of on or off does, so that a volume
+    // changed while the music plays does not start its track again.
+    if (m_musicManager &&
+        (fromFile || (m_musicManager->IsEnabled() != 0) != settings.IsOn(GGameSettings::kMusic)))
         m_musicManager->SetEnabled(settings.musicVolume);
-    if (m_soundManager)
+    else if (GAudioPlayer* player = m_audio ? m_audio->GetAudioPlayer() : nullptr;
+             player && settings.IsOn(GGameSettings::kMusic))
+        player->SetVolume(settings.musicVolume);
+    if (m_soundManager &&
+        (fromFile || (m_soundManager->IsEnabled() != 0) != settings.IsOn(GGameSettings::kSound)))
         m_soundManager->SetEnabled(settings.soundVolume);
+}
+
+void GGameGuiSystem::ApplySettings()
+{
+    if (!m_profiles)
+        return;
+    const GGameSettings& settings = m_profiles->GetDefaultSettings();
+    ApplyAudioSettings(true);
     if (GFormStackApplication* application = GetApplication()) {
         application->SetFullscreen(settings.flags[GGameSettings::kFullScreenFlag] ? 1 : 0);
         GetLog()->Printf("Settings applied: music %d, sound %d, full screen %s", settings.musicVolume,

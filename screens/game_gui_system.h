@@ -80,10 +80,14 @@ public:
     void LoadPlayerData();
     // Writes both; 1 when both were written. 0, writing nothing, until LoadPlayerData has run.
     int SavePlayerData();
-    // Applies the profile store's settings: a music or sound volume of 0 switches that manager
-    // off, any other value on (the music then plays its mode at that volume); the window goes
-    // full screen or windowed as the full-screen flag says.
+    // Applies the profile store's settings: the audio (ApplyAudioSettings, as read from the
+    // file); the window goes full screen or windowed as the full-screen flag says.
     void ApplySettings();
+    // The one step that makes the audio follow the settings record, the only place the
+    // player's audio settings live: the sound bank's and the stream player's levels, and the
+    // music and sound managers switched on by a volume above 0, off by 0. fromFile: the
+    // settings were just read (the managers are switched whatever state they are in).
+    void ApplyAudioSettings(bool fromFile);
 
     // The main menu opens once the forms on the stack have gone, with the menu music.
     void OpenMainMenu();

@@ -3,11 +3,6 @@
 #include <memory>
 #include <string_view>
 
-#include "audio/banks/sound_bank.h"
-#include "audio/music/music_manager.h"
-#include "audio/music/sound_manager.h"
-#include "audio/player/audio_player.h"
-#include "audio/player/audio_system.h"
 #include "game/profiles/player_profiles.h"
 #include "gui/controls/button.h"
 #include "gui/controls/slider_bar.h"
@@ -25,126 +20,89 @@ Control* Find(GDialog& dialog, std::string_view name)
     return dynamic_cast<Control*>(dialog.FindControl(name));
 }
 
-void ShowVolume(GDialog& dialog, std::string_view slider, int32_t volume)
+void ShowChecked(GDialog& dialog, std::string_view name, bool checked)
 {
-    if (auto* control = Find<GSliderBar>(dialog, slider))
-        control->SetValue(volume / kSliderScale);
+    auto* box = Find<GCheckBox>(dialog, name);
+    if (box && box->IsChecked() != checked)
+        box->SetChecked(checked);
 }
 
-// A volume put aside may be 0 (the game started with the switch off): the default then.
-int32_t Restored(int32_t saved, int32_t fallback)
+// The volume while on; while off, the one that comes back.
+void ShowVolume(GDialog& dialog, std::string_view name, const GGameSettings& settings,
+                GGameSettings::Audio audio)
 {
-    return saved > 0 ? saved : fallback;
+    const int32_t volume = settings.IsOn(audio) ? settings.Volume(audio) : settings.PutAside(audio);
+    auto* slider = Find<GSliderBar>(dialog, name);
+    if (slider && slider->GetValue() != volume / kSliderScale)
+        slider->SetValue(volume / kSliderScale);
 }
 
 } // namespace
 
 void GOptionsWndControlListener::Attach(GDialog& window, GGameGuiSystem& system)
 {
-    GPlayerProfiles* profiles = system.GetProfiles();
-    if (!profiles)
+    if (!system.GetProfiles())
         return;
-    const GGameSettings& settings = profiles->GetDefaultSettings();
     for (const char* name : {kMusicSlider, kSoundSlider})
         if (auto* slider = Find<GSliderBar>(window, name))
             slider->SetRange(0, GGameSettings::kMaxVolume / kSliderScale);
-    ShowVolume(window, kMusicSlider, settings.musicVolume);
-    ShowVolume(window, kSoundSlider, settings.soundVolume);
-    if (auto* box = Find<GCheckBox>(window, kMusicBox))
-        box->SetChecked(system.GetMusicManager() && system.GetMusicManager()->IsEnabled());
-    if (auto* box = Find<GCheckBox>(window, kSoundBox))
-        box->SetChecked(system.GetSoundManager() && system.GetSoundManager()->IsEnabled());
-    if (auto* box = Find<GCheckBox>(window, kFullScreenBox))
-        box->SetChecked(system.GetApplication() && system.GetApplication()->IsFullscreen());
+    ShowSettings(window, system);
     window.AddControlListener(std::make_unique<GOptionsWndControlListener>(system));
+}
+
+void GOptionsWndControlListener::ShowSettings(GDialog& window, GGameGuiSystem& system)
+{
+    const GGameSettings& settings = system.GetProfiles()->GetDefaultSettings();
+    ShowVolume(window, kMusicSlider, settings, GGameSettings::kMusic);
+    ShowVolume(window, kSoundSlider, settings, GGameSettings::kSound);
+    ShowChecked(window, kMusicBox, settings.IsOn(GGameSettings::kMusic));
+    ShowChecked(window, kSoundBox, settings.IsOn(GGameSettings::kSound));
+    ShowChecked(window, kFullScreenBox,
+                system.GetApplication() && system.GetApplication()->IsFullscreen());
+}
+
+void GOptionsWndControlListener::OnUpdate(GDialog& dialog)
+{
+    if (m_system.GetProfiles())
+        ShowSettings(dialog, m_system);
 }
 
 void GOptionsWndControlListener::OnControlClick(GDialog& dialog, GBaseControl& control)
 {
+    GPlayerProfiles* profiles = m_system.GetProfiles();
+    if (!profiles)
+        return;
+    GGameSettings& settings = profiles->GetDefaultSettings();
     const std::string& name = control.GetName();
     if (auto* slider = dynamic_cast<GSliderBar*>(&control)) {
-        if (name == kMusicSlider)
-            SetMusicVolume(slider->GetValue() * kSliderScale);
-        if (name != kSoundSlider)
+        if (name != kMusicSlider && name != kSoundSlider)
             return;
-        SetSoundVolume(slider->GetValue() * kSliderScale);
-        // The slider may have switched sound on.
-        if (auto* box = Find<GCheckBox>(dialog, kSoundBox))
-            box->SetChecked(m_system.GetSoundManager() && m_system.GetSoundManager()->IsEnabled());
+        Slide(name == kMusicSlider, slider->GetValue() * kSliderScale);
     } else if (auto* box = dynamic_cast<GCheckBox*>(&control)) {
         if (name == kMusicBox)
-            SwitchMusic(dialog, box->IsChecked());
+            settings.Switch(GGameSettings::kMusic, box->IsChecked());
         else if (name == kSoundBox)
-            SwitchSound(dialog, box->IsChecked());
-    }
-}
-
-void GOptionsWndControlListener::SetMusicVolume(int32_t volume)
-{
-    GPlayerProfiles* profiles = m_system.GetProfiles();
-    if (!profiles)
-        return;
-    // While the music is off the settings keep it off: the slider picks the volume it comes
-    // back at.
-    GMusicManager* music = m_system.GetMusicManager();
-    if (music && !music->IsEnabled())
-        m_musicBeforeOff = volume;
-    else
-        profiles->GetDefaultSettings().musicVolume = volume;
-    if (GAudioPlayer* player =
-            m_system.GetAudio() ? m_system.GetAudio()->GetAudioPlayer() : nullptr)
-        player->SetVolume(volume);
-}
-
-void GOptionsWndControlListener::SetSoundVolume(int32_t volume)
-{
-    GPlayerProfiles* profiles = m_system.GetProfiles();
-    if (!profiles)
-        return;
-    profiles->GetDefaultSettings().soundVolume = volume;
-    if (GSoundBank* bank = m_system.GetAudio() ? m_system.GetAudio()->GetSoundBank() : nullptr)
-        bank->SetMasterVolume(volume);
-    GSoundManager* sounds = m_system.GetSoundManager();
-    if (sounds && !sounds->IsEnabled() && volume > 0)
-        sounds->SetEnabled(1);
-}
-
-int32_t GOptionsWndControlListener::SwitchVolume(bool on, int32_t& volume, int32_t& putAside,
-                                                 int32_t fallback)
-{
-    if (on) {
-        volume = Restored(putAside, fallback);
+            settings.Switch(GGameSettings::kSound, box->IsChecked());
+        else
+            return;
     } else {
-        putAside = volume;
-        volume = 0;
+        return;
     }
-    return volume;
+    m_system.ApplyAudioSettings(false);
+    ShowSettings(dialog, m_system);
 }
 
-void GOptionsWndControlListener::SwitchMusic(GDialog& dialog, bool on)
+void GOptionsWndControlListener::Slide(bool music, int32_t volume)
 {
-    GPlayerProfiles* profiles = m_system.GetProfiles();
-    if (!profiles)
-        return;
-    const int32_t volume = SwitchVolume(on, profiles->GetDefaultSettings().musicVolume,
-                                        m_musicBeforeOff, GGameSettings().musicVolume);
-    if (on)
-        SetMusicVolume(volume);
-    ShowVolume(dialog, kMusicSlider, volume);
-    if (GMusicManager* music = m_system.GetMusicManager())
-        music->SetEnabled(on ? 1 : 0);
-}
-
-void GOptionsWndControlListener::SwitchSound(GDialog& dialog, bool on)
-{
-    GPlayerProfiles* profiles = m_system.GetProfiles();
-    if (!profiles)
-        return;
-    const int32_t volume = SwitchVolume(on, profiles->GetDefaultSettings().soundVolume,
-                                        m_soundBeforeOff, GGameSettings().soundVolume);
-    if (on)
-        SetSoundVolume(volume);
-    ShowVolume(dialog, kSoundSlider, volume);
-    if (GSoundManager* sounds = m_system.GetSoundManager())
-        sounds->SetEnabled(on ? 1 : 0);
+    GGameSettings& settings = m_system.GetProfiles()->GetDefaultSettings();
+    const GGameSettings::Audio audio = music ? GGameSettings::kMusic : GGameSettings::kSound;
+    // The music stays off while its slider picks the volume it comes back at; the sound slider
+    // switches sound on. Slid to 0, either is off with nothing put aside.
+    if (settings.IsOn(audio) || (!music && volume > 0)) {
+        settings.Volume(audio) = volume;
+        if (volume == 0)
+            settings.SetPutAside(audio, 0);
+    } else {
+        settings.SetPutAside(audio, volume);
+    }
 }

@@ -1,5 +1,6 @@
 #include "game/profiles/player_profiles.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -12,12 +13,35 @@ bool VolumeOnScale(int32_t v)
     return v >= 0 && v <= GGameSettings::kMaxVolume;
 }
 
+constexpr uint8_t kMaxPutAside = GGameSettings::kMaxVolume / GGameSettings::kPutAsideStep;
+
 } // namespace
 
 bool GGameSettings::IsPlausible() const
 {
-    return flags[0] <= 1 && flags[1] <= 1 && VolumeOnScale(musicVolume) &&
-           VolumeOnScale(soundVolume);
+    return flags[0] <= 1 && flags[1] <= 1 && putAside[0] <= kMaxPutAside &&
+           putAside[1] <= kMaxPutAside && VolumeOnScale(musicVolume) && VolumeOnScale(soundVolume);
+}
+
+void GGameSettings::SetPutAside(Audio audio, int32_t volume)
+{
+    // To the nearest step; a volume that is not 0 is never put aside as nothing.
+    const int32_t steps = (std::clamp(volume, 0, kMaxVolume) + kPutAsideStep / 2) / kPutAsideStep;
+    putAside[audio] = static_cast<uint8_t>(volume > 0 ? std::max(steps, 1) : 0);
+}
+
+void GGameSettings::Switch(Audio audio, bool on)
+{
+    if (IsOn(audio) == on)
+        return;
+    int32_t& volume = Volume(audio);
+    if (on) {
+        const GGameSettings defaults;
+        volume = PutAside(audio) > 0 ? PutAside(audio) : defaults.Volume(audio);
+    } else {
+        SetPutAside(audio, volume);
+        volume = 0;
+    }
 }
 
 std::string GGameSettings::ResetImplausibleFields()
@@ -31,6 +55,12 @@ std::string GGameSettings::ResetImplausibleFields()
         if (flags[i] > 1) {
             note(i == 0 ? "first flag" : "second flag", flags[i]);
             flags[i] = defaults.flags[i];
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (putAside[i] > kMaxPutAside) {
+            note(i == kMusic ? "music put aside" : "sound put aside", putAside[i]);
+            putAside[i] = defaults.putAside[i];
         }
     }
     if (!VolumeOnScale(musicVolume)) {

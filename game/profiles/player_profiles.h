@@ -16,15 +16,31 @@
 #include "game/profiles/user_record_file.h"
 
 // The settings record, as it lies at the start of the profile store. Volumes are on the
-// engine's linear scale 0 to 10000.
+// engine's linear scale 0 to 10000; a music or sound switched off is kept as a volume of 0 (as
+// the next start reads it), and the two bytes after the flags keep the volume it had, so that
+// switching it on again, even after a restart, brings that volume back.
 struct GGameSettings {
     static constexpr int kFullScreenFlag = 0;
     static constexpr int32_t kMaxVolume = 10000;
+    // The volumes put aside are kept in the options sliders' steps, a hundredth of the scale.
+    static constexpr int32_t kPutAsideStep = 100;
+    enum Audio { kMusic = 0, kSound = 1 };
 
     uint8_t flags[2] = {1, 1};
-    uint8_t reserved[2] = {0, 0};
+    // The volume each switch put aside (kMusic, kSound), in kPutAsideStep units; 0: none.
+    uint8_t putAside[2] = {0, 0};
     int32_t musicVolume = 4000;
     int32_t soundVolume = 6000;
+
+    int32_t& Volume(Audio audio) { return audio == kMusic ? musicVolume : soundVolume; }
+    int32_t Volume(Audio audio) const { return audio == kMusic ? musicVolume : soundVolume; }
+    bool IsOn(Audio audio) const { return Volume(audio) > 0; }
+    // The volume a switch put aside (0: none).
+    int32_t PutAside(Audio audio) const { return putAside[audio] * kPutAsideStep; }
+    void SetPutAside(Audio audio, int32_t volume);
+    // Switched off, the volume is put aside and 0 kept; switched on, the volume put aside
+    // comes back (the default when there is none). Nothing changes when already so.
+    void Switch(Audio audio, bool on);
 
     // A block read from a file is believed only when it could have been written by us.
     bool IsPlausible() const;

@@ -24,3 +24,21 @@ private:
     uint32_t m_fill = 0;
     uint32_t m_border = 0;
 };
+
+// GCheckMarkClip: a tick drawn in the border colour inside the panel's rectangle, thick enough
+// to read at a glance (an eighth of the side, at least two pixels); the fill is not drawn.
+class GCheckMarkClip : public GPanelClip {
+public:
+    void Draw(GBitmap* target, const GRect& clipRect) override;
+};
+
+// GRingClip: a band of the border colour, a few pixels wide, along the inside of the
+// rectangle; what lies within the band is not drawn over.
+class GRingClip : public GPanelClip {
+public:
+    void SetBandWidth(int32_t width) { m_band = width; }
+    void Draw(GBitmap* target, const GRect& clipRect) override;
+
+private:
+    int32_t m_band = 1;
+};

@@ -139,6 +139,16 @@ void PanelColoursOf(const GBaseControl& control, uint32_t& fill, uint32_t& borde
     border = control.IsFocused() ? c.focus : c.border;
 }
 
+void ShowFocusRing(GRingClip& ring, const GBaseControl& control, const GRect& around)
+{
+    GRect r;
+    r.SetClamped(around.left - kFocusRingWidth, around.top - kFocusRingWidth,
+                 around.right + kFocusRingWidth, around.bottom + kFocusRingWidth);
+    const uint32_t colour = control.GetColours().focus;
+    ring.SetBandWidth(kFocusRingWidth);
+    ShowPanel(ring, r, colour, colour, control.IsVisible() && control.IsFocused());
+}
+
 uint8_t TextAlphaOf(const GBaseControl& control)
 {
     return control.IsEnabled() ? 255 : 128;
@@ -150,6 +160,7 @@ void GStButtonAnimator::Refresh(const GBaseControl& control)
     uint32_t border = 0;
     PanelColoursOf(control, fill, border);
     const GRect& r = control.GetRect();
+    ShowFocusRing(m_focus, control, r);
     ShowPanel(m_panel, r, fill, border, control.IsVisible());
     m_caption.Show(control.GetText(), TextColourOf(control), TextAlphaOf(control), kTextCentre,
                    CentreX(r), CentreY(r), control.IsVisible());
@@ -168,9 +179,10 @@ void GStCheckBoxAnimator::Refresh(const GBaseControl& control)
     uint32_t fill = 0;
     uint32_t border = 0;
     PanelColoursOf(control, fill, border);
+    ShowFocusRing(m_focus, control, square);
     ShowPanel(m_box, square, fill, border, control.IsVisible());
     GRect inner;
-    const int32_t inset = std::max(2, side / 4);
+    const int32_t inset = std::max(2, side / 5);
     inner.SetClamped(square.left + inset, square.top + inset, square.right - inset,
                      square.bottom - inset);
     const uint32_t mark = TextColourOf(control);
@@ -205,6 +217,7 @@ void GStSliderBarAnimator::Refresh(const GBaseControl& control)
     GRect track;
     track.SetClamped(r.left, CentreY(r) - 2, r.right, CentreY(r) + 2);
     const GControlColours& c = control.GetColours();
+    ShowFocusRing(m_focus, control, r);
     ShowPanel(m_track, track, c.pressed, control.IsFocused() ? c.focus : c.border,
               control.IsVisible());
     uint32_t fill = 0;

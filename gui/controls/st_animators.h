@@ -65,36 +65,46 @@ private:
     GCaption* m_caption; // observed, may be null
 };
 
+// The ring shown around a focused control: a band of the focus colour this many pixels wide
+// just outside its panel.
+constexpr int32_t kFocusRingWidth = 3;
+void ShowFocusRing(GRingClip& ring, const GBaseControl& control, const GRect& around);
+
 // The panel colours of a look: fill and border (the focus colour while focused).
 void PanelColoursOf(const GBaseControl& control, uint32_t& fill, uint32_t& border);
 // Alpha of a control's texts: full, or half when disabled.
 uint8_t TextAlphaOf(const GBaseControl& control);
 
+// The panel with the caption centred on it; while focused, a ring in the focus colour around
+// the panel.
 class GStButtonAnimator : public GClipSetAnimator {
 public:
     explicit GStButtonAnimator(GBmpFont* font)
-        : GClipSetAnimator({&m_panel}, &m_caption), m_caption(font)
+        : GClipSetAnimator({&m_focus, &m_panel}, &m_caption), m_caption(font)
     {
     }
     void Refresh(const GBaseControl& control) override;
 
 private:
+    GRingClip m_focus;
     GPanelClip m_panel;
     GCaption m_caption;
 };
 
-// A square box at the left with a mark inside when checked, the caption to its right.
+// A square box at the left with a tick inside when checked, the caption to its right; while
+// focused, a ring in the focus colour around the box.
 class GStCheckBoxAnimator : public GClipSetAnimator {
 public:
     explicit GStCheckBoxAnimator(GBmpFont* font)
-        : GClipSetAnimator({&m_box, &m_mark}, &m_caption), m_caption(font)
+        : GClipSetAnimator({&m_focus, &m_box, &m_mark}, &m_caption), m_caption(font)
     {
     }
     void Refresh(const GBaseControl& control) override;
 
 private:
+    GRingClip m_focus;
     GPanelClip m_box;
-    GPanelClip m_mark;
+    GCheckMarkClip m_mark;
     GCaption m_caption;
 };
 
@@ -110,13 +120,15 @@ private:
     GCaption m_caption;
 };
 
-// A thin track across the middle of the rectangle and the thumb on it.
+// A thin track across the middle of the rectangle and the thumb on it; while focused, a ring in
+// the focus colour around the rectangle.
 class GStSliderBarAnimator : public GClipSetAnimator {
 public:
-    GStSliderBarAnimator() : GClipSetAnimator({&m_track, &m_thumb}, nullptr) {}
+    GStSliderBarAnimator() : GClipSetAnimator({&m_focus, &m_track, &m_thumb}, nullptr) {}
     void Refresh(const GBaseControl& control) override;
 
 private:
+    GRingClip m_focus;
     GPanelClip m_track;
     GPanelClip m_thumb;
 };

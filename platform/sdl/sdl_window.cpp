@@ -451,17 +451,28 @@ void Window::WindowToClient(int& x, int& y) const
 
 void Window::GetCursorClientPos(int& x, int& y) const
 {
-    int gx = 0;
-    int gy = 0;
-    int wx = 0;
-    int wy = 0;
-    SDL_GetGlobalMouseState(&gx, &gy);
-    SDL_GetWindowPosition(m_impl->window.get(), &wx, &wy);
-    x = gx - wx;
-    y = gy - wy;
-    if (!sdl::HasRealDisplay()) {
-        // No global pointer without a display: the last position seen in the window.
-        SDL_GetMouseState(&x, &y);
+    SDL_Window* window = m_impl->window.get();
+    // Over the window (or held by a pressed button) the window's own motion events are the
+    // truth: they also follow a pointer moved by another program (a warp), which the global
+    // state, refreshed by raw motion only, misses. Away from it the global state tells where
+    // the pointer went; when that still claims the window, it is older than the leave event
+    // whose position the window kept.
+    SDL_GetMouseState(&x, &y);
+    if (sdl::HasRealDisplay() && SDL_GetMouseFocus() != window) {
+        int gx = 0;
+        int gy = 0;
+        int wx = 0;
+        int wy = 0;
+        int width = 0;
+        int height = 0;
+        SDL_GetGlobalMouseState(&gx, &gy);
+        SDL_GetWindowPosition(window, &wx, &wy);
+        SDL_GetWindowSize(window, &width, &height);
+        const bool claimsWindow = gx >= wx && gy >= wy && gx < wx + width && gy < wy + height;
+        if (!claimsWindow) {
+            x = gx - wx;
+            y = gy - wy;
+        }
     }
     m_impl->WindowToClient(x, y);
 }

@@ -115,8 +115,9 @@ TEST(Flow, IntroMenuOptionsBackQuitThenTheNextStartAppliesTheChoices)
 
 // The options window's controls one after another: what the settings, the managers and the
 // controls show after each. The boxes keep a switch as a volume of 0 and bring the volume
-// back; the sound slider switches sound on; the music slider moved while the music is off
-// picks the volume it comes back at.
+// back; a slider shows the volume put aside while off; the sound slider switches sound on; the
+// music slider moved while the music is off picks the volume it comes back at; either slid to
+// 0 is off.
 TEST(Flow, TheOptionsControlsKeepSettingsManagersAndControlsInStep)
 {
     tolvanrise::test::GameDataFolder data("options_");
@@ -158,10 +159,10 @@ TEST(Flow, TheOptionsControlsKeepSettingsManagersAndControlsInStep)
                         // sound bank's level
     } steps[] = {
         {"as loaded", [] {}, {4000, 6000, true, true, 40, 60, true, true, 6000}},
-        {"music off",
+        {"music off: its slider shows the volume put aside",
          [&] { player.Click(Options::kMusicBox); },
-         {0, 6000, false, true, 0, 60, false, true, 6000}},
-        {"music slid while off",
+         {0, 6000, false, true, 40, 60, false, true, 6000}},
+        {"music slid while off: still off",
          [&] { slide(music, 70); },
          {0, 6000, false, true, 70, 60, false, true, 6000}},
         {"music on",
@@ -169,20 +170,19 @@ TEST(Flow, TheOptionsControlsKeepSettingsManagersAndControlsInStep)
          {7000, 6000, true, true, 70, 60, true, true, 6000}},
         {"sound off",
          [&] { player.Click(Options::kSoundBox); },
-         {7000, 0, true, false, 70, 0, true, false, 6000}},
+         {7000, 0, true, false, 70, 60, true, false, 6000}},
         {"sound on",
          [&] { player.Click(Options::kSoundBox); },
          {7000, 6000, true, true, 70, 60, true, true, 6000}},
         {"sound off again",
          [&] { player.Click(Options::kSoundBox); },
-         {7000, 0, true, false, 70, 0, true, false, 6000}},
-        {"sound slid up",
+         {7000, 0, true, false, 70, 60, true, false, 6000}},
+        {"sound slid up: on",
          [&] { slide(sound, 25); },
          {7000, 2500, true, true, 70, 25, true, true, 2500}},
-        {"sound slid to 0", [&] { slide(sound, 0); }, {7000, 0, true, true, 70, 0, true, true, 0}},
-        {"sound off at 0",
-         [&] { player.Click(Options::kSoundBox); },
-         {7000, 0, true, false, 70, 0, true, false, 0}},
+        {"sound slid to 0: off, nothing put aside",
+         [&] { slide(sound, 0); },
+         {7000, 0, true, false, 70, 0, true, false, 2500}},
         {"sound on from 0: the default",
          [&] { player.Click(Options::kSoundBox); },
          {7000, 6000, true, true, 70, 60, true, true, 6000}},
@@ -191,16 +191,101 @@ TEST(Flow, TheOptionsControlsKeepSettingsManagersAndControlsInStep)
          {7000, 3500, true, true, 70, 35, true, true, 3500}},
         {"sound off from 35",
          [&] { player.Click(Options::kSoundBox); },
-         {7000, 0, true, false, 70, 0, true, false, 3500}},
+         {7000, 0, true, false, 70, 35, true, false, 3500}},
         {"sound on: back at 35",
          [&] { player.Click(Options::kSoundBox); },
          {7000, 3500, true, true, 70, 35, true, true, 3500}},
+        {"music slid to 0: off",
+         [&] { slide(music, 0); },
+         {0, 3500, false, true, 0, 35, false, true, 3500}},
+        {"music on from 0: the default",
+         [&] { player.Click(Options::kMusicBox); },
+         {4000, 3500, true, true, 40, 35, true, true, 3500}},
     };
     for (const auto& step : steps) {
         step.act();
         EXPECT_EQ(state(), step.expected) << step.what;
     }
     game.OnExit();
+    platform::ShowCursor(true);
+}
+
+// The player's volumes survive a switch off across the window and across a restart. In one
+// game: music and sound set (70 and 35), switched off, the window closed and opened again,
+// switched on: both come back. Switched off again and the game quit: the next start keeps them
+// off, and switching on brings back 70 and 35, to the settings, the stream player and the bank.
+TEST(Flow, VolumesSwitchedOffComeBackAfterTheWindowClosesAndAfterARestart)
+{
+    tolvanrise::test::GameDataFolder data("round_trip_");
+    ASSERT_EQ(tolvanrise::test::SaveWindowed(data.ProfilesFolder()), 1);
+    using Heard = std::tuple<int32_t, int32_t, bool, bool, int32_t, int32_t>;
+    // The settings' volumes, the managers on, the stream player's (-1: none) and the bank's levels.
+    auto heard = [](GGameGuiSystem& system) {
+        const GGameSettings& settings = system.GetProfiles()->GetDefaultSettings();
+        GAudioPlayer* stream = system.GetAudio()->GetAudioPlayer();
+        return Heard{settings.musicVolume,
+                     settings.soundVolume,
+                     system.GetMusicManager()->IsEnabled() != 0,
+                     system.GetSoundManager()->IsEnabled() != 0,
+                     stream ? stream->GetVolume() : -1,
+                     system.GetAudio()->GetSoundBank()->GetMasterVolume()};
+    };
+    auto openOptions = [](GameDriver& player) {
+        EXPECT_TRUE(player.Click("btnOptions"));
+        return player.WaitFor(GGameGuiSystem::kOptionsDialog);
+    };
+    auto switchBoth = [](GameDriver& player) {
+        player.Click(Options::kMusicBox);
+        player.Click(Options::kSoundBox);
+    };
+    {
+        GGameApplication game;
+        ASSERT_TRUE(tolvanrise::test::OpenGame(game));
+        GameDriver player(game);
+        ASSERT_NE(player.WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
+        GGameGuiSystem& system = *game.GetGameSystem();
+        const bool stream = system.GetAudio()->GetAudioPlayer() != nullptr;
+        GGameWindow* options = openOptions(player);
+        ASSERT_NE(options, nullptr);
+        for (auto [name, value] :
+             {std::pair{Options::kMusicSlider, 70}, {Options::kSoundSlider, 35}}) {
+            auto& slider = *dynamic_cast<GSliderBar*>(options->FindControl(name));
+            player.ClickAt(ColumnOf(slider, value),
+                           (slider.GetRect().top + slider.GetRect().bottom) / 2);
+        }
+        switchBoth(player);
+        EXPECT_EQ(heard(system), Heard(0, 0, false, false, stream ? 7000 : -1, 3500));
+        player.Key(platform::VK_ESCAPE);
+        ASSERT_NE(player.WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
+        ASSERT_NE(openOptions(player), nullptr);
+        switchBoth(player);
+        EXPECT_EQ(heard(system), Heard(7000, 3500, true, true, stream ? 7000 : -1, 3500));
+        switchBoth(player);
+        player.Key(platform::VK_ESCAPE);
+        ASSERT_NE(player.WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
+        ASSERT_TRUE(player.Click("btnQuit"));
+        game.Run();
+    }
+    GGameApplication next;
+    ASSERT_TRUE(tolvanrise::test::OpenGame(next));
+    GameDriver player(next);
+    ASSERT_NE(player.WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
+    GGameGuiSystem& system = *next.GetGameSystem();
+    const bool stream = system.GetAudio()->GetAudioPlayer() != nullptr;
+    EXPECT_EQ(std::make_tuple(system.GetMusicManager()->IsEnabled(),
+                              system.GetSoundManager()->IsEnabled()),
+              std::make_tuple(0, 0));
+    GGameWindow* options = openOptions(player);
+    ASSERT_NE(options, nullptr);
+    // Off, the sliders show the volumes that come back.
+    EXPECT_EQ(
+        std::make_tuple(
+            dynamic_cast<GSliderBar*>(options->FindControl(Options::kMusicSlider))->GetValue(),
+            dynamic_cast<GSliderBar*>(options->FindControl(Options::kSoundSlider))->GetValue()),
+        std::make_tuple(70, 35));
+    switchBoth(player);
+    EXPECT_EQ(heard(system), Heard(7000, 3500, true, true, stream ? 7000 : -1, 3500));
+    next.OnExit();
     platform::ShowCursor(true);
 }
 

@@ -27,10 +27,7 @@
 #include "support/game_data_folder.h"
 #include "support/game_driver.h"
 #include "support/saved_settings.h"
-
-// Last: Xlib's macros (None, Status, Bool...) would clash with the names above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "support/x_session.h" // last: it brings Xlib's macros
 
 // The X11 backend's system libraries (D-Bus, Xlib, some loaded and unloaded again) keep
 // allocations past exit that no suppression can name; the same game code is leak-checked by
@@ -43,6 +40,7 @@ extern "C" int __lsan_is_turned_off()
 namespace {
 
 using namespace std::chrono_literals;
+using namespace tolvanrise::test;
 
 // Pixels of r in the back buffer that differ from the picture behind them.
 int DrawnOver(const uint8_t* buffer, int pitch, const GBitmap& picture, const GRect& r)
@@ -55,45 +53,6 @@ int DrawnOver(const uint8_t* buffer, int pitch, const GBitmap& picture, const GR
     return drawn;
 }
 
-// An X server of its own (Xvfb) and a connection to it, for the life of the object; both are
-// closed however the test ends. display stays null when Xvfb is missing or does not start.
-struct XServer {
-    std::string name = ":" + std::to_string(90 + getpid() % 100);
-    pid_t server = -1;
-    Display* display = nullptr;
-
-    XServer(int width, int height)
-    {
-        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-        server = access("/usr/bin/Xvfb", X_OK) == 0 ? fork() : -1;
-        if (server == 0) {
-            execl("/usr/bin/Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen.c_str(),
-                  "-nolisten", "tcp", nullptr);
-            _exit(127);
-        }
-        for (int i = 0; i < 500 && server > 0 && !display; ++i) {
-            std::this_thread::sleep_for(10ms);
-            if (std::filesystem::exists("/tmp/.X11-unix/X" + name.substr(1)))
-                display = XOpenDisplay(name.c_str());
-        }
-    }
-    ~XServer()
-    {
-        if (display)
-            XCloseDisplay(display);
-        if (server > 0 && kill(server, SIGTERM) == 0)
-            waitpid(server, nullptr, 0);
-    }
-};
-
-// Runs the game's loop for ms milliseconds of real time.
-void RunFor(GGameApplication& game, std::chrono::milliseconds ms)
-{
-    for (const auto end = std::chrono::steady_clock::now() + ms;
-         std::chrono::steady_clock::now() < end;)
-        game.RunStep();
-}
-
 // Shows the created game's window and runs it for a second, and on until the intro has loaded
 // (a sanitizer build on a busy machine may need longer; at most a minute).
 void ShowAndRun(GGameApplication& game)
@@ -103,7 +62,8 @@ void ShowAndRun(GGameApplication& game)
     game.BeginRun();
     RunFor(game, 1s);
     for (const auto end = std::chrono::steady_clock::now() + 60s;
-         std::chrono::steady_clock::now() < end && !(game.GetIntroDialog() && game.GetIntroDialog()->IsLoaded());)
+         std::chrono::steady_clock::now() < end &&
+         !(game.GetIntroDialog() && game.GetIntroDialog()->IsLoaded());)
         game.RunStep();
 }
 
@@ -166,71 +126,38 @@ TEST(Screenshot, TheWindowShowsTheBackBufferOfTheFirstScreen)
 
 namespace {
 
-// Pixels around (mouseX, mouseY) that do not show what the cursor picture puts there: the
-// picture's own pixels where they are not its key colour, the intro picture elsewhere.
+// The picture's place when the arrow's point is on the mouse, cut to the 800 x 600 client.
+GRect CursorArea(const GBitmap& cursor, int mouseX, int mouseY)
+{
+    const PixelPoint tip = TipOf(cursor);
+    GRect r{int16_t(std::max(0, mouseX - tip.x)), int16_t(std::max(0, mouseY - tip.y)),
+            int16_t(std::min(799, mouseX - tip.x + cursor.GetWidth() - 1)),
+            int16_t(std::min(599, mouseY - tip.y + cursor.GetHeight() - 1))};
+    return r;
+}
+
+// Pixels around (mouseX, mouseY) that do not show what the cursor picture puts there, its
+// point on the mouse: the picture's own pixels where they are not its key colour, the intro
+// picture elsewhere.
 int CursorMismatches(const uint8_t* buffer, int pitch, const GBitmap& cursor,
                      const GBitmap& picture, int mouseX, int mouseY)
 {
-    const uint32_t key = cursor.GetKeyColour();
-    const uint8_t keyBytes[3] = {uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16)};
+    const PixelPoint tip = TipOf(cursor);
+    const GRect area = CursorArea(cursor, mouseX, mouseY);
     int wrong = 0;
-    for (int py = 0; py < cursor.GetHeight(); ++py)
-        for (int px = 0; px < cursor.GetWidth(); ++px) {
-            const int x = mouseX - 5 + px, y = mouseY + 5 + py;
-            const uint8_t* own = cursor.GetPixels() + py * cursor.GetPitch() + px * 3;
-            const uint8_t* expected = std::memcmp(own, keyBytes, 3) != 0
-                                          ? own
+    for (int y = area.top; y <= area.bottom; ++y)
+        for (int x = area.left; x <= area.right; ++x) {
+            const int px = x - mouseX + tip.x, py = y - mouseY + tip.y;
+            const uint8_t* expected = !IsKeyPixel(cursor, px, py)
+                                          ? cursor.GetPixels() + py * cursor.GetPitch() + px * 3
                                           : picture.GetPixels() + y * picture.GetPitch() + x * 3;
             wrong += std::memcmp(buffer + y * pitch + x * 3, expected, 3) != 0;
         }
     return wrong;
 }
 
-// Pixels of the client rectangle r that the X screen shows differently from the back buffer.
-int ScreenDiffers(Display* display, const platform::Window& window, const uint8_t* buffer,
-                  int pitch, const GRect& r)
-{
-    int wx = 0, wy = 0;
-    window.GetPosition(wx, wy);
-    XSync(display, False);
-    XImage* shot = XGetImage(display, DefaultRootWindow(display), wx + r.left, wy + r.top,
-                             r.Width(), r.Height(), AllPlanes, ZPixmap);
-    if (!shot)
-        return -1;
-    int differing = 0;
-    for (int y = 0; y < r.Height(); ++y)
-        for (int x = 0; x < r.Width(); ++x) {
-            const unsigned long p = XGetPixel(shot, x, y);
-            const uint8_t seen[3] = {uint8_t(p & shot->blue_mask),
-                                     uint8_t((p & shot->green_mask) >> 8),
-                                     uint8_t((p & shot->red_mask) >> 16)};
-            differing += std::memcmp(seen, buffer + (r.top + y) * pitch + (r.left + x) * 3, 3) != 0;
-        }
-    XDestroyImage(shot);
-    return differing;
-}
-
-// An X server with a screen larger than the window (the mouse can leave it), the game's drivers
-// pointed at it and a data folder whose saved settings keep the game in a window.
-struct WindowedOnX {
-    XServer x{1024, 768};
-    std::optional<tolvanrise::test::ScopedEnvVar> driver, screen;
-    std::optional<tolvanrise::test::GameDataFolder> data;
-    bool saved = false;
-
-    explicit WindowedOnX(const char* prefix)
-    {
-        if (!x.display)
-            return;
-        driver.emplace("SDL_VIDEODRIVER", "x11");
-        screen.emplace("DISPLAY", x.name);
-        data.emplace(prefix);
-        saved = tolvanrise::test::SaveWindowed(data->ProfilesFolder()) == 1;
-    }
-};
-
-// The game's own pointer in a real window: drawn at the mouse plus its hot-spot offsets and
-// shown on the screen, its old place repainted with what lies under it when the mouse moves,
+// The game's own pointer in a real window: drawn with its point on the mouse and shown on the
+// screen, its old place repainted with what lies under it when the mouse moves,
 // the pressed picture while the left button is held, and nothing once the mouse has left.
 TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
 {
@@ -254,7 +181,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     GDibSurface& surface = *game.GetBackBuffer();
     const int pitch = surface.GetPitch();
     // The cursor's area at the mouse positions used (the top band shows the picture alone).
-    const GRect first{95, 15, 118, 38}, second{295, 15, 318, 38};
+    const GRect first = CursorArea(*normal, 100, 10), second = CursorArea(*normal, 300, 10);
 
     game.SetCursorPos(100, 10);
     XSync(x.display, False);
@@ -299,19 +226,21 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
 
 namespace {
 
-// Pixels of the cursor picture (its key colour left out) that the buffer does not show at the
-// mouse plus the hot-spot offsets.
+// Pixels of the cursor picture (its key colour left out) that the buffer does not show with
+// the arrow's point on the mouse.
 int CursorPixelsMissing(const uint8_t* buffer, int pitch, const GBitmap& cursor, int mouseX,
                         int mouseY)
 {
-    const uint32_t key = cursor.GetKeyColour();
-    const uint8_t keyBytes[3] = {uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16)};
+    const PixelPoint tip = TipOf(cursor);
     int missing = 0;
     for (int py = 0; py < cursor.GetHeight(); ++py)
         for (int px = 0; px < cursor.GetWidth(); ++px) {
+            const int x = mouseX - tip.x + px, y = mouseY - tip.y + py;
+            if (IsKeyPixel(cursor, px, py))
+                continue;
             const uint8_t* own = cursor.GetPixels() + py * cursor.GetPitch() + px * 3;
-            const uint8_t* seen = buffer + (mouseY + 5 + py) * pitch + (mouseX - 5 + px) * 3;
-            missing += std::memcmp(own, keyBytes, 3) != 0 && std::memcmp(seen, own, 3) != 0;
+            missing += x < 0 || y < 0 || x >= 800 || y >= 600 ||
+                       std::memcmp(buffer + y * pitch + x * 3, own, 3) != 0;
         }
     return missing;
 }
@@ -360,8 +289,7 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         ASSERT_NE(window, nullptr) << c.window;
         const GRect& button = window->FindControl(c.button)->GetRect();
         const int mx = (button.left + button.right) / 2, my = (button.top + button.bottom) / 2;
-        const GRect under{mx - 5, my + 5, mx - 5 + cursor->GetWidth() - 1,
-                          my + 5 + cursor->GetHeight() - 1};
+        const GRect under = CursorArea(*cursor, mx, my);
         game.SetCursorPos(790, 590);
         XSync(x.display, False);
         RunFor(game, 300ms);

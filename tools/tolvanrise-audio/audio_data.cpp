@@ -59,12 +59,13 @@ bool LoadPlain(const std::string& path, GTableDataDoc& table)
     return true;
 }
 
-// Four patterns of one held note: about 5 s before the song repeats.
+// One held note across 128 patterns of 1.28 s: the song starts again after 163.84 s, the
+// note fading out over its last 160 ms so that the new start follows silence.
 bool WriteTrack(const std::string& base, double hz)
 {
     const int period = audio_synth::ModulePeriodForTone(hz);
     const auto pcm = audio_synth::MakeTone({hz}, 0.5, 2, kTrackRate, kTrackSeconds);
-    return audio_synth::WriteModule(base + ".skm", {{period, period, period, period}, 64}) &&
+    return audio_synth::WriteModule(base + ".skm", {{period}, 64, 128, 8}) &&
            audio_synth::WriteOgg(base + ".ogg", pcm, 2, kTrackRate) &&
            audio_synth::WriteMp3(base + ".mp3", pcm, 2, kTrackRate);
 }
@@ -99,8 +100,8 @@ bool WriteSounds(const std::string& source, const std::string& folder)
             start = comma + 1;
             if (name.empty())
                 continue;
-            const auto pcm = audio_synth::MakeTone({EffectToneHz(index++)}, 0.6, 1, kEffectRate,
-                                                   kEffectSeconds);
+            const auto pcm =
+                audio_synth::MakeTone({EffectToneHz(index++)}, 0.6, 1, kEffectRate, kEffectSeconds);
             if (!audio_synth::WriteOgg(folder + "/" + name + ".ogg", pcm, 1, kEffectRate, 0.3f))
                 return Fail("cannot write the effect " + name);
         }

@@ -14,6 +14,8 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kCycleSamples = 32;
 constexpr double kPalClock = 7093789.2;
+constexpr int kFullVolume = 64;
+constexpr int kLoopCycles = 1024;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -185,7 +187,8 @@ bool WriteMp3(const std::string& path, const std::vector<int16_t>& pcm, int chan
         ok = bytes >= 0;
     }
     if (ok) {
-        const int tail = lame_encode_flush(lame, out.data() + bytes, static_cast<int>(out.size()) - bytes);
+        const int tail =
+            lame_encode_flush(lame, out.data() + bytes, static_cast<int>(out.size()) - bytes);
         ok = tail >= 0;
         bytes += tail > 0 ? tail : 0;
     }
@@ -206,48 +209,86 @@ int ModulePeriodForTone(double hz)
     return static_cast<int>(std::lround(kPalClock / (2.0 * kCycleSamples * hz)));
 }
 
+namespace {
+
+// One stored pattern: the pitch it holds, whether it strikes the note at its start (a new
+// pitch, or the song's very first pattern) and whether the note fades out over its last rows.
+struct PatternKind {
+    int period;
+    bool strike;
+    bool fade;
+    bool operator==(const PatternKind&) const = default;
+};
+
+void PutPattern(std::vector<uint8_t>& bytes, const PatternKind& kind, int rows, int fadeRows)
+{
+    for (int row = 0; row < 64; ++row) {
+        for (int channel = 0; channel < 4; ++channel) {
+            int period = 0, sample = 0, effect = 0, param = 0;
+            if (channel == 0 && row == 0 && kind.strike) {
+                period = kind.period;
+                sample = 1;
+            }
+            if (channel == 0 && kind.fade && row >= rows - fadeRows) {
+                effect = 0xC; // set volume: down to nothing on the song's last row
+                param = kFullVolume * (rows - 1 - row) / fadeRows;
+            }
+            if (channel == 1 && row == 0) {
+                effect = 0xF; // speed 1: one 20 ms tick per row
+                param = 1;
+            }
+            if (channel == 2 && row == rows - 1 && rows < 64)
+                effect = 0xD; // pattern break: the pattern ends here
+            for (int v : {(sample & 0xF0) | (period >> 8), period & 0xFF,
+                          ((sample & 0x0F) << 4) | effect, param})
+                bytes.push_back(static_cast<uint8_t>(v));
+        }
+    }
+}
+
+} // namespace
+
 std::vector<uint8_t> MakeModule(const ModuleSong& song)
 {
-    const int patterns = static_cast<int>(song.periods.size());
     const char title[20] = "tolvanrise tone";
     std::vector<uint8_t> bytes(title, title + 20);
     auto put = [&bytes](std::initializer_list<int> values) {
         for (int v : values)
             bytes.push_back(static_cast<uint8_t>(v));
     };
-    // Sample 1: one sine cycle, looped whole; samples 2..31 empty.
+    // Sample 1: whole sine cycles, looped whole (several of them: libxmp's resampler drops a
+    // step now and then where a one-cycle loop wraps); samples 2..31 empty.
     for (int s = 0; s < 31; ++s) {
         bytes.insert(bytes.end(), 22, 0);
-        const int words = s == 0 ? kCycleSamples / 2 : 0;
-        put({words >> 8, words & 0xFF, 0, s == 0 ? 64 : 0, 0, 0, 0, s == 0 ? words : 1});
+        const int words = s == 0 ? kCycleSamples * kLoopCycles / 2 : 0;
+        const int loop = s == 0 ? words : 1;
+        put({words >> 8, words & 0xFF, 0, s == 0 ? 64 : 0, 0, 0, loop >> 8, loop & 0xFF});
     }
-    put({patterns, 127});
+    // The orders: the periods over and over. A note goes on into the next pattern when that one
+    // plays the same pitch: a note struck again starts its sample over, a gap in the tone.
+    const int count = static_cast<int>(song.periods.size());
+    const int orders = std::clamp(count * std::max(song.repeats, 1), 0, 128);
+    std::vector<PatternKind> kinds;
+    std::vector<int> order;
+    for (int i = 0; i < orders; ++i) {
+        const int period = song.periods[i % count];
+        const PatternKind kind{period, i == 0 || song.periods[(i + count - 1) % count] != period,
+                               song.fadeRows > 0 && i == orders - 1};
+        const auto found = std::find(kinds.begin(), kinds.end(), kind);
+        order.push_back(static_cast<int>(found - kinds.begin()));
+        if (found == kinds.end())
+            kinds.push_back(kind);
+    }
+    put({orders, 127});
     for (int i = 0; i < 128; ++i)
-        bytes.push_back(static_cast<uint8_t>(i < patterns ? i : 0));
+        bytes.push_back(static_cast<uint8_t>(i < orders ? order[i] : 0));
     put({'M', '.', 'K', '.'});
     const int rows = std::clamp(song.rows, 1, 64);
-    for (int p = 0; p < patterns; ++p) {
-        for (int row = 0; row < 64; ++row) {
-            for (int channel = 0; channel < 4; ++channel) {
-                int period = 0, sample = 0, effect = 0, param = 0;
-                if (channel == 0 && row == 0) {
-                    period = song.periods[p];
-                    sample = 1;
-                }
-                if (channel == 1 && row == 0) {
-                    effect = 0xF; // speed 1: one 20 ms tick per row
-                    param = 1;
-                }
-                if (channel == 2 && row == rows - 1 && rows < 64) {
-                    effect = 0xD; // pattern break: the pattern ends here
-                }
-                put({(sample & 0xF0) | (period >> 8), period & 0xFF, ((sample & 0x0F) << 4) | effect, param});
-            }
-        }
-    }
-    for (int i = 0; i < kCycleSamples; ++i)
-        bytes.push_back(static_cast<uint8_t>(static_cast<int8_t>(
-            std::lround(std::sin(2.0 * kPi * i / kCycleSamples) * 100.0))));
+    for (const PatternKind& kind : kinds)
+        PutPattern(bytes, kind, rows, std::clamp(song.fadeRows, 1, rows));
+    for (int i = 0; i < kCycleSamples * kLoopCycles; ++i)
+        bytes.push_back(static_cast<uint8_t>(
+            static_cast<int8_t>(std::lround(std::sin(2.0 * kPi * i / kCycleSamples) * 100.0))));
     return bytes;
 }
 
@@ -271,19 +312,31 @@ std::vector<uint8_t> MakeMidi(const MidiSong& song)
         const uint8_t channel = static_cast<uint8_t>(n.channel & 15);
         if (!programmed[channel]) {
             programmed[channel] = true;
-            events.push_back({0, 0, {static_cast<uint8_t>(0xC0 | channel), static_cast<uint8_t>(n.program & 127)}});
+            events.push_back(
+                {0,
+                 0,
+                 {static_cast<uint8_t>(0xC0 | channel), static_cast<uint8_t>(n.program & 127)}});
         }
-        events.push_back({n.startTick, 2, {static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(n.note & 127),
-                                           static_cast<uint8_t>(n.velocity & 127)}});
-        events.push_back({n.startTick + n.lengthTicks, 1,
-                          {static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(n.note & 127), 0}});
+        events.push_back({n.startTick,
+                          2,
+                          {static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(n.note & 127),
+                           static_cast<uint8_t>(n.velocity & 127)}});
+        events.push_back(
+            {n.startTick + n.lengthTicks,
+             1,
+             {static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(n.note & 127), 0}});
     }
     std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
         return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;
     });
     const uint32_t tempo = static_cast<uint32_t>(song.microsPerQuarter);
-    std::vector<uint8_t> track = {0x00, 0xFF, 0x51, 0x03, static_cast<uint8_t>(tempo >> 16),
-                                  static_cast<uint8_t>(tempo >> 8), static_cast<uint8_t>(tempo)};
+    std::vector<uint8_t> track = {0x00,
+                                  0xFF,
+                                  0x51,
+                                  0x03,
+                                  static_cast<uint8_t>(tempo >> 16),
+                                  static_cast<uint8_t>(tempo >> 8),
+                                  static_cast<uint8_t>(tempo)};
     auto putDelta = [&track](uint32_t delta) {
         uint8_t groups[5];
         int n = 0;
@@ -303,12 +356,24 @@ std::vector<uint8_t> MakeMidi(const MidiSong& song)
     }
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
     const int ppq = song.ticksPerQuarter;
-    std::vector<uint8_t> bytes = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1,
-                                  static_cast<uint8_t>(ppq >> 8), static_cast<uint8_t>(ppq)};
+    std::vector<uint8_t> bytes = {'M',
+                                  'T',
+                                  'h',
+                                  'd',
+                                  0,
+                                  0,
+                                  0,
+                                  6,
+                                  0,
+                                  0,
+                                  0,
+                                  1,
+                                  static_cast<uint8_t>(ppq >> 8),
+                                  static_cast<uint8_t>(ppq)};
     const uint32_t length = static_cast<uint32_t>(track.size());
     bytes.insert(bytes.end(), {'M', 'T', 'r', 'k', static_cast<uint8_t>(length >> 24),
-                               static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 8),
-                               static_cast<uint8_t>(length)});
+                               static_cast<uint8_t>(length >> 16),
+                               static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
     bytes.insert(bytes.end(), track.begin(), track.end());
     return bytes;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Our own test and data audio: tones and chords of known frequencies as 16-bit PCM, written as
 // Ogg Vorbis (libvorbisenc), MP3 (libmp3lame) or a small four-channel tracker module of our own
-// making, whose patterns each hold one note of a sine sample.
+// making, whose patterns hold the notes of a looped sine sample.
 
 #include <cstdint>
 #include <string>
@@ -23,11 +23,15 @@ bool WriteOgg(const std::string& path, const std::vector<int16_t>& pcm, int chan
 bool WriteMp3(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate,
               int kbps = 128);
 
-// Amiga periods of the note each pattern plays (pattern i is order i); each pattern lasts
-// rows rows of one tick (20 ms) each.
+// Amiga periods of the note each pattern plays, the whole list played repeats times over (at
+// most 128 patterns in all); each pattern lasts rows rows of one tick (20 ms) each. A note
+// is struck only where the pitch changes, so a held pitch goes on across patterns; with
+// fadeRows, its volume falls to nothing over the song's last rows, where it starts again.
 struct ModuleSong {
     std::vector<int> periods;
     int rows = 8;
+    int repeats = 1;
+    int fadeRows = 0;
 };
 // The module file's bytes ("M.K." four-channel form).
 std::vector<uint8_t> MakeModule(const ModuleSong& song);

@@ -106,19 +106,28 @@ Picture Button(bool hover)
     return p;
 }
 
-// The pointer; pressed, its face is a warm gold instead of white.
+// The pointer; pressed, its face is a warm gold instead of white. The game puts a cursor
+// picture's centre at the mouse plus its hot-spot offsets (-5, 5), so the arrow's tip is drawn
+// 5 pixels right of and 5 above the centre: there it lands on the point that clicks.
 Picture Cursor(bool pressed)
 {
+    constexpr int kSide = 48;
+    constexpr int kTipFromCentre = 5;
+    constexpr int kTipX = kSide / 2 + kTipFromCentre;
+    constexpr int kTipY = kSide / 2 - kTipFromCentre;
     Picture p;
-    p.Resize(24, 24);
+    p.Resize(kSide, kSide);
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x) {
-            // An arrow: a wedge from the top-left corner with a short stem.
-            const bool wedge = x <= y && x + y / 2 < 16;
-            const bool stem = x >= 6 && x <= 9 && y >= 12 && y < 22 && x - 6 <= (y - 12);
+            // An arrow: a wedge from the tip down and to the right, with a short stem.
+            const int ax = x - kTipX, ay = y - kTipY;
+            const bool wedge = ax >= 0 && ax <= ay && ax + ay / 2 < 16;
+            const bool stem = ax >= 6 && ax <= 9 && ay >= 12 && ay < 22 && ax - 6 <= (ay - 12);
             Rgb c{255, 0, 255};
             if (wedge || stem)
-                c = (x == 0 || x == y) ? Rgb{0, 0, 0} : pressed ? Rgb{255, 200, 60} : Rgb{255, 255, 255};
+                c = (ax == 0 || ax == ay) ? Rgb{0, 0, 0}
+                    : pressed             ? Rgb{255, 200, 60}
+                                          : Rgb{255, 255, 255};
             PutPixel(p, x, y, c);
         }
     return p;

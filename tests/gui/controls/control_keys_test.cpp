@@ -381,19 +381,31 @@ TEST_F(ControlKeysTest, SliderDrawsItsTrackAndThumbInTheColoursOfItsLook)
     EXPECT_EQ(look(), (std::vector<uint32_t>{c.disabled, c.border, c.pressed, c.border, 0}));
 }
 
-// A small check box's mark stands two pixels inside its square.
+// A small check box's tick stands inside its square, clear of its border, and is gone when the
+// box is not checked; the focused box has a ring of the focus colour around its square.
 TEST_F(ControlKeysTest, ASmallCheckBoxShowsItsMarkInsideItsSquare)
 {
     BlackBackground();
     auto owned = std::make_unique<GCheckBox>("cbMusic", font);
     owned->SetChecked(true);
-    GBaseControl& box = Add(std::move(owned));
+    auto& box = static_cast<GCheckBox&>(Add(std::move(owned)));
     box.SetRect(GRect{100, 100, 199, 107}); // an 8-pixel square at the left
     app.OnFrame(30);
     const GControlColours& c = box.GetColours();
-    EXPECT_EQ((std::vector<uint32_t>{Pixel(100, 103), Pixel(101, 103), Pixel(102, 103),
-                                     Pixel(105, 103), Pixel(106, 103), Pixel(107, 103)}),
-              (std::vector<uint32_t>{c.focus, c.face, c.text, c.text, c.face, c.focus}));
+    auto marked = [&](int left, int top, int right, int bottom) {
+        int count = 0;
+        for (int y = top; y <= bottom; ++y)
+            for (int x = left; x <= right; ++x)
+                count += Pixel(x, y) == c.text;
+        return count;
+    };
+    EXPECT_GE(marked(101, 101, 106, 106), 5);
+    EXPECT_EQ(std::vector<uint32_t>({Pixel(100, 103), Pixel(107, 103), Pixel(97, 103),
+                                     Pixel(99, 103), Pixel(96, 103)}),
+              std::vector<uint32_t>({c.focus, c.focus, c.focus, c.focus, 0u}));
+    box.SetChecked(false);
+    app.OnFrame(30);
+    EXPECT_EQ(marked(101, 101, 106, 106), 0);
 }
 
 // Keys a control has no use for go on to the dialog: Tab moves the focus on from every kind.

@@ -1,0 +1,263 @@
+#pragma once
+// The screenshot suites' X display: an Xvfb server of its own with a window manager on it
+// (openbox, when installed), the game's drivers pointed at it, the screen read back, and the
+// game's drawn cursor found in a picture. Only the screenshot suites include this (they link
+// Xlib).
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/image/bitmap.h"
+#include "platform/window/window.h"
+#include "screens/game_application.h"
+#include "support/game_data_folder.h"
+#include "support/saved_settings.h"
+#include "support/scoped_env.h"
+
+// Last: Xlib's macros (None, Status, Bool...) would clash with the names above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace tolvanrise::test {
+
+using namespace std::chrono_literals;
+
+// An X server of its own (Xvfb) with a window manager when one is installed, and a connection
+// to it, for the life of the object; all are closed however the test ends. display stays null
+// when Xvfb is missing or does not start.
+struct XServer {
+    std::string name = ":" + std::to_string(90 + getpid() % 100);
+    pid_t server = -1;
+    pid_t manager = -1;
+    Display* display = nullptr;
+
+    XServer(int width, int height)
+    {
+        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+        server = access("/usr/bin/Xvfb", X_OK) == 0 ? fork() : -1;
+        if (server == 0) {
+            execl("/usr/bin/Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen.c_str(),
+                  "-nolisten", "tcp", nullptr);
+            _exit(127);
+        }
+        for (int i = 0; i < 500 && server > 0 && !display; ++i) {
+            std::this_thread::sleep_for(10ms);
+            if (std::filesystem::exists("/tmp/.X11-unix/X" + name.substr(1)))
+                display = XOpenDisplay(name.c_str());
+        }
+        if (display)
+            StartWindowManager();
+    }
+    ~XServer()
+    {
+        if (display)
+            XCloseDisplay(display);
+        for (pid_t child : {manager, server})
+            if (child > 0 && kill(child, SIGTERM) == 0)
+                waitpid(child, nullptr, 0);
+    }
+
+    bool HasWindowManager() const { return manager > 0; }
+
+private:
+    // As a player's desktop has one: it frames, places and focuses the window, and takes the
+    // full-screen requests.
+    void StartWindowManager()
+    {
+        if (access("/usr/bin/openbox", X_OK) != 0)
+            return;
+        manager = fork();
+        if (manager == 0) {
+            setenv("DISPLAY", name.c_str(), 1);
+            execl("/usr/bin/openbox", "openbox", "--sm-disable", nullptr);
+            _exit(127);
+        }
+        const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+        for (int i = 0; i < 500 && manager > 0; ++i) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, left = 0;
+            unsigned char* data = nullptr;
+            XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
+                               &type, &format, &items, &left, &data);
+            if (data)
+                XFree(data);
+            if (items > 0)
+                return;
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+};
+
+// Runs the game's loop for ms milliseconds of real time.
+inline void RunFor(GGameApplication& game, std::chrono::milliseconds ms)
+{
+    for (const auto end = std::chrono::steady_clock::now() + ms;
+         std::chrono::steady_clock::now() < end;)
+        game.RunStep();
+}
+
+// The whole X screen as a 24-bit B,G,R picture (pitch = width * 3).
+inline std::vector<uint8_t> RootPicture(Display* display, int& width, int& height)
+{
+    XSync(display, False);
+    XWindowAttributes root{};
+    XGetWindowAttributes(display, DefaultRootWindow(display), &root);
+    width = root.width;
+    height = root.height;
+    std::vector<uint8_t> bytes;
+    XImage* shot = XGetImage(display, DefaultRootWindow(display), 0, 0, width, height, AllPlanes,
+                             ZPixmap);
+    if (!shot)
+        return bytes;
+    bytes.resize(size_t(width) * height * 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const unsigned long p = XGetPixel(shot, x, y);
+            uint8_t* out = &bytes[(size_t(y) * width + x) * 3];
+            out[0] = uint8_t(p & shot->blue_mask);
+            out[1] = uint8_t((p & shot->green_mask) >> 8);
+            out[2] = uint8_t((p & shot->red_mask) >> 16);
+        }
+    XDestroyImage(shot);
+    return bytes;
+}
+
+// The 800 x 600 client area as the X screen shows it (pitch 2400), found on the screen where
+// its middle rows show the back buffer's (a window manager's frame moves it from where the
+// window was asked to be); empty when it is not on the screen.
+inline std::vector<uint8_t> ClientScreenshot(Display* display, const uint8_t* buffer, int pitch)
+{
+    int width = 0, height = 0;
+    const std::vector<uint8_t> root = RootPicture(display, width, height);
+    auto rowsMatch = [&](int ox, int oy) {
+        for (int y : {150, 300, 450})
+            if (std::memcmp(&root[(size_t(oy + y) * width + ox) * 3], buffer + y * pitch,
+                            800 * 3) != 0)
+                return false;
+        return true;
+    };
+    for (int oy = 0; oy + 600 <= height; ++oy)
+        for (int ox = 0; ox + 800 <= width; ++ox)
+            if (rowsMatch(ox, oy)) {
+                std::vector<uint8_t> client(800 * 600 * 3);
+                for (int y = 0; y < 600; ++y)
+                    std::memcpy(&client[size_t(y) * 2400], &root[(size_t(oy + y) * width + ox) * 3],
+                                2400);
+                return client;
+            }
+    return {};
+}
+
+// Pixels of the client rectangle r that the X screen shows differently from the back buffer
+// (-1: the client is not on the screen).
+inline int ScreenDiffers(Display* display, const platform::Window&, const uint8_t* buffer,
+                         int pitch, const GRect& r)
+{
+    const std::vector<uint8_t> client = ClientScreenshot(display, buffer, pitch);
+    if (client.empty())
+        return -1;
+    int differing = 0;
+    for (int y = r.top; y <= r.bottom; ++y)
+        for (int x = r.left; x <= r.right; ++x)
+            differing +=
+                std::memcmp(&client[size_t(y) * 2400 + x * 3], buffer + y * pitch + x * 3, 3) != 0;
+    return differing;
+}
+
+// An X server with a screen larger than the window (the mouse can leave it), the game's drivers
+// pointed at it and a data folder whose saved settings keep the game in a window.
+struct WindowedOnX {
+    XServer x{1024, 768};
+    std::optional<ScopedEnvVar> driver, screen;
+    std::optional<GameDataFolder> data;
+    bool saved = false;
+
+    explicit WindowedOnX(const char* prefix)
+    {
+        if (!x.display)
+            return;
+        driver.emplace("SDL_VIDEODRIVER", "x11");
+        screen.emplace("DISPLAY", x.name);
+        data.emplace(prefix);
+        saved = SaveWindowed(data->ProfilesFolder()) == 1;
+    }
+};
+
+struct PixelPoint {
+    int x = 0;
+    int y = 0;
+    bool operator==(const PixelPoint&) const = default;
+};
+
+// What the player reads as the arrow's point: the topmost of the cursor picture's drawn pixels
+// (the leftmost of that row); its key colour is not drawn.
+inline PixelPoint TipOf(const GBitmap& cursor)
+{
+    const uint32_t key = cursor.GetKeyColour();
+    for (int y = 0; y < cursor.GetHeight(); ++y)
+        for (int x = 0; x < cursor.GetWidth(); ++x) {
+            const uint8_t* p = cursor.GetPixels() + y * cursor.GetPitch() + x * 3;
+            if ((uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16) != key)
+                return {x, y};
+        }
+    return {};
+}
+
+inline bool IsKeyPixel(const GBitmap& cursor, int x, int y)
+{
+    const uint32_t key = cursor.GetKeyColour();
+    const uint8_t* p = cursor.GetPixels() + y * cursor.GetPitch() + x * 3;
+    return (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16) == key;
+}
+
+// The top-left corners at which a picture (width x height, pitch bytes a row) shows every
+// drawn pixel of the cursor picture (its key-coloured margin may lie outside).
+inline std::vector<PixelPoint> FindCursor(const uint8_t* picture, int width, int height, int pitch,
+                                          const GBitmap& cursor)
+{
+    std::vector<PixelPoint> drawn;
+    for (int y = 0; y < cursor.GetHeight(); ++y)
+        for (int x = 0; x < cursor.GetWidth(); ++x)
+            if (!IsKeyPixel(cursor, x, y))
+                drawn.push_back({x, y});
+    std::vector<PixelPoint> found;
+    for (int oy = 1 - cursor.GetHeight(); oy < height; ++oy)
+        for (int ox = 1 - cursor.GetWidth(); ox < width; ++ox) {
+            bool all = !drawn.empty();
+            for (size_t i = 0; i < drawn.size() && all; ++i) {
+                const int x = ox + drawn[i].x, y = oy + drawn[i].y;
+                all = x >= 0 && y >= 0 && x < width && y < height &&
+                      std::memcmp(picture + y * pitch + x * 3,
+                                  cursor.GetPixels() + drawn[i].y * cursor.GetPitch() +
+                                      drawn[i].x * 3,
+                                  3) == 0;
+            }
+            if (all)
+                found.push_back({ox, oy});
+        }
+    return found;
+}
+
+// Where the arrow's point is drawn in the picture, for each cursor found.
+inline std::vector<PixelPoint> DrawnTips(const uint8_t* picture, int width, int height, int pitch,
+                                         const GBitmap& cursor)
+{
+    std::vector<PixelPoint> tips = FindCursor(picture, width, height, pitch, cursor);
+    const PixelPoint tip = TipOf(cursor);
+    for (PixelPoint& p : tips)
+        p = {p.x + tip.x, p.y + tip.y};
+    return tips;
+}
+
+} // namespace tolvanrise::test
