@@ -87,7 +87,8 @@ int GGameMainForm::OnInit()
 bool GGameMainForm::LoadStartUpData()
 {
     GHtmlLog* log = m_game->GetLog();
-    // The sound list again: the game's events may have been changed by a window since.
+    // The sound list is part of the game's own start-up data: each game plays its events from
+    // the list as it is on disk when the game begins.
     if (GSoundManager* sounds = m_game->GetSoundManager())
         sounds->LoadSoundList(GGameGuiSystem::kSoundList);
     if (!LoadLevels(log))
