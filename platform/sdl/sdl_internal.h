@@ -78,6 +78,9 @@ namespace sdl {
 bool IsVideoRunning();
 // A display that a person can see (not the dummy or offscreen driver).
 bool HasRealDisplay();
+// True with a real display, or a driver without one that SDL_VIDEODRIVER names; else false
+// after telling on stderr that there is no display (program names the teller).
+bool CanShowWindows(const char* program);
 
 // The window events are meant for (the one window of the program), or null.
 WindowImpl* GetMainWindow();
@@ -94,6 +97,14 @@ char16_t LookupTypedChar(int scancode, int variant);
 
 // The message-box backend that shows real SDL boxes.
 void InstallMessageBoxBackend();
+
+// X11 only (nothing elsewhere): the window's destruction by another program and the loss of
+// the display become a close request (quit_requests.h) instead of ending the process.
+void WatchX11Window(SDL_Window* window);
+// Before the watched window is destroyed by us.
+void ForgetX11Window(SDL_Window* window);
+// For the event translator: a window-system event (DestroyNotify of the watched window).
+void NoteWindowSystemEvent(const SDL_Event& event);
 
 } // namespace sdl
 } // namespace platform

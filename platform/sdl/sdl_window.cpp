@@ -1,10 +1,13 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/text/code_page.h"
 #include "platform/window/message_box.h"
+#include "platform/window/quit_requests.h"
 #include "platform/sdl/sdl_internal.h"
 #include "platform/window/window.h"
 
@@ -49,8 +52,12 @@ bool AcquireVideo()
         // A press that leaves the window still gets its release.
         SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "1");
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+        // Our own handlers turn SIGTERM, SIGINT and SIGHUP alike into a close of the window,
+        // also while a box waits for the user (quit_requests.h).
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
+        StartQuitWatch();
     }
     ++g_videoUsers;
     return true;
@@ -58,8 +65,10 @@ bool AcquireVideo()
 
 void ReleaseVideo()
 {
-    if (g_videoUsers > 0 && --g_videoUsers == 0)
+    if (g_videoUsers > 0 && --g_videoUsers == 0) {
+        StopQuitWatch();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
 }
 
 bool IsVideoRunning()
@@ -98,6 +107,29 @@ void CreateTexture(WindowImpl& impl)
     impl.texture.reset(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_BGR24,
                                          SDL_TEXTUREACCESS_STREAMING, impl.clientWidth,
                                          impl.clientHeight));
+}
+
+bool CanShowWindows(const char* program)
+{
+    if (HasRealDisplay())
+        return true;
+    // A driver without a screen runs only when asked for by name (tests, servers); taken by
+    // SDL as a fallback it would run the program where no one can see it.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && asked && SDL_strcasestr(asked, driver))
+        return true;
+    const char* display = SDL_getenv("DISPLAY");
+    const std::string why = display && *display
+                                ? std::string("the display ") + display + " cannot be opened"
+                                : std::string("DISPLAY is not set");
+    std::fprintf(stderr,
+                 "%s: no display to show a window on (%s; the video driver left is \"%s\"). "
+                 "Start it in a desktop session, or set SDL_VIDEODRIVER=dummy to run it without "
+                 "a window.\n",
+                 program && *program ? program : "The program", why.c_str(),
+                 driver ? driver : "none");
+    return false;
 }
 
 bool HasRealDisplay()
@@ -183,7 +215,7 @@ std::unique_ptr<Window> Window::Create(const char* title, int clientWidth, int c
     if (clientWidth <= 0 || clientHeight <= 0)
         return nullptr;
     auto impl = std::make_unique<WindowImpl>();
-    if (!impl->video.Acquire()) {
+    if (!impl->video.Acquire() || !sdl::CanShowWindows(title)) {
         if (systemFailed)
             *systemFailed = true;
         return nullptr;
@@ -206,6 +238,7 @@ std::unique_ptr<Window> Window::Create(const char* title, int clientWidth, int c
         return nullptr;
     impl->UpdateTarget();
     sdl::SetMainWindow(impl.get());
+    sdl::WatchX11Window(window);
     if (sdl::HasRealDisplay() && !GetMessageBoxBackend())
         sdl::InstallMessageBoxBackend();
     return std::unique_ptr<Window>(new Window(std::move(impl)));
@@ -213,6 +246,7 @@ std::unique_ptr<Window> Window::Create(const char* title, int clientWidth, int c
 
 Window::~Window()
 {
+    sdl::ForgetX11Window(m_impl->window.get());
     if (sdl::GetMainWindow() == m_impl.get())
         sdl::SetMainWindow(nullptr);
     if (m_impl->confined)

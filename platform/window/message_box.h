@@ -5,6 +5,8 @@
 // engine text (Windows-1251); backends receive UTF-8. Any thread may call ShowMessageBox;
 // install the backend and preset the answer before other threads use boxes.
 
+#include <string>
+
 namespace platform {
 
 enum class MessageBoxButtons { kOk, kYesNo };
@@ -24,6 +26,12 @@ using MessageBoxBackend = bool (*)(const MessageBoxRequest& request, MessageBoxA
 
 MessageBoxAnswer ShowMessageBox(const char* title, const char* text, MessageBoxButtons buttons,
                                 MessageBoxIcon icon);
+
+// For backends that size a box by its longest line (the SDL one), so that no box is wider
+// than a screen: the text broken into lines of at most width characters (UTF-8 code points): at
+// blanks, and a word longer than a line (a long path) after a '/' where it has one, else anywhere.
+// Line breaks already in the text stay; blanks at the ends of the lines made go.
+std::string WrapBoxText(const std::string& utf8, size_t width = 60);
 
 // Null returns to the headless path.
 void SetMessageBoxBackend(MessageBoxBackend backend);
