@@ -101,8 +101,14 @@ void InstallMessageBoxBackend();
 // X11 only (nothing elsewhere): the window's destruction by another program and the loss of
 // the display become a close request (quit_requests.h) instead of ending the process.
 void WatchX11Window(SDL_Window* window);
-// Before the watched window is destroyed by us.
-void ForgetX11Window(SDL_Window* window);
+// Before the video subsystem starts (X11 or not; nothing happens without Xlib loaded).
+void InstallX11ErrorHook();
+// The connection to the display is gone: the window's operations send nothing more (SDL
+// would wait for answers that never come).
+bool IsDisplayLost();
+// Destroys the window's texture, renderer and window (X11 or not); a watched window's errors
+// are collected before the watch ends.
+void DestroyWatchedWindow(WindowImpl& impl);
 // For the event translator: a window-system event (DestroyNotify of the watched window).
 void NoteWindowSystemEvent(const SDL_Event& event);
 

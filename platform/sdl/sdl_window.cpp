@@ -55,6 +55,7 @@ bool AcquireVideo()
         // Our own handlers turn SIGTERM, SIGINT and SIGHUP alike into a close of the window,
         // also while a box waits for the user (quit_requests.h).
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        InstallX11ErrorHook();
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         StartQuitWatch();
@@ -67,7 +68,10 @@ void ReleaseVideo()
 {
     if (g_videoUsers > 0 && --g_videoUsers == 0) {
         StopQuitWatch();
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        // Stopping would hide and destroy the windows on a server that is gone, waiting for
+        // answers for ever; the process is on its way out.
+        if (!IsDisplayLost())
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 }
 
@@ -246,30 +250,38 @@ std::unique_ptr<Window> Window::Create(const char* title, int clientWidth, int c
 
 Window::~Window()
 {
-    sdl::ForgetX11Window(m_impl->window.get());
     if (sdl::GetMainWindow() == m_impl.get())
         sdl::SetMainWindow(nullptr);
-    if (m_impl->confined)
+    if (m_impl->confined && !sdl::IsDisplayLost())
         SDL_SetWindowMouseGrab(m_impl->window.get(), SDL_FALSE);
+    sdl::DestroyWatchedWindow(*m_impl);
 }
 
 void Window::Show()
 {
+    if (sdl::IsDisplayLost())
+        return;
     SDL_ShowWindow(m_impl->window.get());
 }
 
 void Window::Hide()
 {
+    if (sdl::IsDisplayLost())
+        return;
     SDL_HideWindow(m_impl->window.get());
 }
 
 void Window::Minimize()
 {
+    if (sdl::IsDisplayLost())
+        return;
     SDL_MinimizeWindow(m_impl->window.get());
 }
 
 void Window::Restore()
 {
+    if (sdl::IsDisplayLost())
+        return;
     SDL_ShowWindow(m_impl->window.get());
     SDL_RestoreWindow(m_impl->window.get());
 }
@@ -286,6 +298,8 @@ bool Window::IsVisible() const
 
 void Window::SetTitle(const char* title)
 {
+    if (sdl::IsDisplayLost())
+        return;
     std::string title8 = AnsiToUtf8(title ? title : "");
     SDL_SetWindowTitle(m_impl->window.get(), title8.c_str());
 }
@@ -298,6 +312,8 @@ std::string Window::GetTitle() const
 
 void Window::SetPosition(int x, int y)
 {
+    if (sdl::IsDisplayLost())
+        return;
     int top = 0;
     int left = 0;
     if (SDL_GetWindowBordersSize(m_impl->window.get(), &top, &left, nullptr, nullptr) != 0)
@@ -318,6 +334,8 @@ void Window::GetPosition(int& x, int& y) const
 
 void Window::SetClientSize(int width, int height)
 {
+    if (sdl::IsDisplayLost())
+        return;
     // The back buffer keeps its size; in a window the client area always matches it.
     if (width > 0 && height > 0 && !m_impl->fullscreen)
         SDL_SetWindowSize(m_impl->window.get(), width, height);
@@ -380,6 +398,8 @@ bool Window::Upload(const uint8_t* pixels, int width, int height, int pitch, int
 
 void Window::Flip()
 {
+    if (sdl::IsDisplayLost())
+        return;
     WindowImpl& w = *m_impl;
     // The whole picture goes out every time: the renderer's own back buffers do not keep
     // what earlier frames showed.
@@ -415,6 +435,8 @@ bool FindRealMode(SDL_Window* window, int width, int height, int bitsPerPixel, S
 
 bool Window::EnterFullscreen(bool* realMode)
 {
+    if (sdl::IsDisplayLost())
+        return false;
     WindowImpl& w = *m_impl;
     if (realMode)
         *realMode = w.fullscreen && w.realMode;
@@ -458,6 +480,8 @@ bool Window::EnterFullscreen(bool* realMode)
 
 void Window::LeaveFullscreen()
 {
+    if (sdl::IsDisplayLost())
+        return;
     WindowImpl& w = *m_impl;
     SDL_SetWindowFullscreen(w.window.get(), 0);
     w.fullscreen = false;
@@ -502,6 +526,8 @@ void Window::GetCursorClientPos(int& x, int& y) const
 
 void Window::WarpCursor(int clientX, int clientY)
 {
+    if (sdl::IsDisplayLost())
+        return;
     m_impl->ClientToWindow(clientX, clientY);
     SDL_WarpMouseInWindow(m_impl->window.get(), clientX, clientY);
 }
@@ -509,6 +535,8 @@ void Window::WarpCursor(int clientX, int clientY)
 void Window::ConfineCursor(bool on)
 {
     m_impl->confined = on;
+    if (sdl::IsDisplayLost())
+        return;
     SDL_SetWindowMouseGrab(m_impl->window.get(), on ? SDL_TRUE : SDL_FALSE);
 }
 

@@ -22,6 +22,8 @@ using ErrorHandler = int (*)(Display*, XErrorEvent*);
 using SetErrorHandler = ErrorHandler (*)(ErrorHandler);
 using IoExitHandler = void (*)(Display*, void*);
 using SetIoExitHandler = void (*)(Display*, IoExitHandler, void*);
+using IoErrorHandler = int (*)(Display*);
+using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
 using QueryExtension = Bool (*)(Display*, const char*, int*, int*, int*);
 
 constexpr const char* kWindowGone = "the window was destroyed by another program";
@@ -30,12 +32,16 @@ constexpr const char* kDisplayGone = "the connection to the display was lost";
 Display* g_display = nullptr;
 ::Window g_window = 0;
 bool g_windowGone = false;
+bool g_displayLost = false;
+::Window g_goneWindow = 0; // our window once another program destroyed it
 ErrorHandler g_previousHandler = nullptr;
 bool g_handlerInstalled = false;
 int g_glxFirstError = -1;
 
 void WindowGone()
 {
+    if (g_window != 0)
+        g_goneWindow = g_window;
     if (!g_windowGone) {
         g_windowGone = true;
         RequestCloseFromOutside(kWindowGone);
@@ -54,15 +60,23 @@ bool SaysOurWindowIsGone(const XErrorEvent& e)
 
 int OnXError(Display* display, XErrorEvent* e)
 {
-    if (display == g_display && (g_windowGone || (e && SaysOurWindowIsGone(*e)))) {
+    // Once gone, every request about the window fails, whichever connection SDL sends it on.
+    const bool aboutOurs = e && g_goneWindow != 0 && e->resourceid == g_goneWindow;
+    if (aboutOurs || (display == g_display && (g_windowGone || (e && SaysOurWindowIsGone(*e))))) {
         WindowGone();
         return 0;
     }
     return g_previousHandler ? g_previousHandler(display, e) : 0;
 }
 
+int OnIoErrorTold(Display*)
+{
+    return 0;
+}
+
 void OnIoError(Display*, void*)
 {
+    g_displayLost = true;
     g_windowGone = true;
     RequestCloseFromOutside(kDisplayGone);
 }
@@ -77,6 +91,31 @@ F Symbol(void* library, const char* name)
 
 namespace sdl {
 
+bool IsDisplayLost()
+{
+    return g_displayLost;
+}
+
+void InstallX11ErrorHook()
+{
+    if (g_handlerInstalled)
+        return;
+    // Before SDL's video starts: SDL keeps the handler it finds as the one its own passes
+    // errors on to, and puts it back when it stops, so this one stays in place to the end.
+    void* x11 = ::dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    if (const auto setHandler = Symbol<SetErrorHandler>(x11, "XSetErrorHandler")) {
+        g_previousHandler = setHandler(&OnXError);
+        g_handlerInstalled = true;
+    }
+    // Xlib's own handler of a lost connection ends the process; where Xlib can go on after
+    // one (it has the exit handler set below), ours only tells and returns.
+    const auto setIo = Symbol<SetIoErrorHandler>(x11, "XSetIOErrorHandler");
+    if (setIo && Symbol<SetIoExitHandler>(x11, "XSetIOErrorExitHandler"))
+        setIo(&OnIoErrorTold);
+    if (x11)
+        ::dlclose(x11);
+}
+
 void WatchX11Window(SDL_Window* window)
 {
     SDL_SysWMinfo info;
@@ -85,16 +124,12 @@ void WatchX11Window(SDL_Window* window)
         return;
     // The library SDL uses is loaded already; nothing is loaded here.
     void* x11 = ::dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
-    const auto setHandler = Symbol<SetErrorHandler>(x11, "XSetErrorHandler");
-    if (!setHandler)
+    if (!x11)
         return;
     g_display = info.info.x11.display;
     g_window = info.info.x11.window;
     g_windowGone = false;
-    if (!g_handlerInstalled) {
-        g_previousHandler = setHandler(&OnXError);
-        g_handlerInstalled = true;
-    }
+    g_goneWindow = 0;
     int opcode = 0, event = 0, error = 0;
     if (const auto query = Symbol<QueryExtension>(x11, "XQueryExtension"))
         g_glxFirstError = query(g_display, "GLX", &opcode, &event, &error) ? error : -1;
@@ -105,13 +140,33 @@ void WatchX11Window(SDL_Window* window)
     ::dlclose(x11);
 }
 
-void ForgetX11Window(SDL_Window* window)
+void DestroyWatchedWindow(WindowImpl& impl)
 {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (window && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 &&
-        info.info.x11.window == g_window)
-        g_window = 0;
+    const bool watched = impl.window && SDL_GetWindowWMInfo(impl.window.get(), &info) &&
+                         info.subsystem == SDL_SYSWM_X11 && info.info.x11.window == g_window;
+    if (g_displayLost) {
+        // Destroying them would wait for a server that is gone; the process ends soon.
+        (void)impl.texture.release();
+        (void)impl.renderer.release();
+        (void)impl.window.release();
+        return;
+    }
+    impl.texture.reset();
+    impl.renderer.reset();
+    impl.window.reset();
+    if (!watched)
+        return;
+    // The errors of destroying a window that is gone already must reach our handler now: SDL
+    // puts Xlib's own back before it closes the display, and that one ends the process.
+    void* x11 = ::dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    using Sync = int (*)(Display*, Bool);
+    if (const auto sync = Symbol<Sync>(x11, "XSync"))
+        sync(g_display, False);
+    if (x11)
+        ::dlclose(x11);
+    g_window = 0;
 }
 
 void NoteWindowSystemEvent(const SDL_Event& event)
