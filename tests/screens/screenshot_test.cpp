@@ -29,8 +29,7 @@
 #include "support/saved_settings.h"
 
 // Last: Xlib's macros (None, Status, Bool...) would clash with the names above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "support/x_server.h"
 
 // The X11 backend's system libraries (D-Bus, Xlib, some loaded and unloaded again) keep
 // allocations past exit that no suppression can name; the same game code is leak-checked by
@@ -43,6 +42,7 @@ extern "C" int __lsan_is_turned_off()
 namespace {
 
 using namespace std::chrono_literals;
+using tolvanrise::test::XServer;
 
 // Pixels of r in the back buffer that differ from the picture behind them.
 int DrawnOver(const uint8_t* buffer, int pitch, const GBitmap& picture, const GRect& r)
@@ -54,37 +54,6 @@ int DrawnOver(const uint8_t* buffer, int pitch, const GBitmap& picture, const GR
                                  picture.GetPixels() + y * picture.GetPitch() + x * 3, 3) != 0;
     return drawn;
 }
-
-// An X server of its own (Xvfb) and a connection to it, for the life of the object; both are
-// closed however the test ends. display stays null when Xvfb is missing or does not start.
-struct XServer {
-    std::string name = ":" + std::to_string(90 + getpid() % 100);
-    pid_t server = -1;
-    Display* display = nullptr;
-
-    XServer(int width, int height)
-    {
-        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-        server = access("/usr/bin/Xvfb", X_OK) == 0 ? fork() : -1;
-        if (server == 0) {
-            execl("/usr/bin/Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen.c_str(),
-                  "-nolisten", "tcp", nullptr);
-            _exit(127);
-        }
-        for (int i = 0; i < 500 && server > 0 && !display; ++i) {
-            std::this_thread::sleep_for(10ms);
-            if (std::filesystem::exists("/tmp/.X11-unix/X" + name.substr(1)))
-                display = XOpenDisplay(name.c_str());
-        }
-    }
-    ~XServer()
-    {
-        if (display)
-            XCloseDisplay(display);
-        if (server > 0 && kill(server, SIGTERM) == 0)
-            waitpid(server, nullptr, 0);
-    }
-};
 
 // Runs the game's loop for ms milliseconds of real time.
 void RunFor(GGameApplication& game, std::chrono::milliseconds ms)
