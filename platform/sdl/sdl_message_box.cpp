@@ -56,11 +56,12 @@ std::set<pid_t> OurChildren()
     return children;
 }
 
-// While a box is up: once a quit signal arrives, ends every child made since the box began
-// (the box's own process) until the box call returns.
+// While a box is up: once the program has been asked to quit (before the box, when the box
+// belongs to the close that followed), ends every child made since the box began (the box's
+// own process) until the box call returns.
 class QuitWatch {
 public:
-    QuitWatch() : m_before(OurChildren()), m_signals(GetQuitSignalCount())
+    QuitWatch() : m_before(OurChildren())
     {
         m_thread = std::thread([this] { Watch(); });
     }
@@ -76,7 +77,7 @@ private:
     void Watch()
     {
         while (!m_done.load()) {
-            if (GetQuitSignalCount() != m_signals) {
+            if (WasQuitSignalled()) {
                 for (pid_t child : OurChildren())
                     if (!m_before.count(child))
                         ::kill(child, SIGKILL);
@@ -86,7 +87,6 @@ private:
     }
 
     const std::set<pid_t> m_before;
-    const uint32_t m_signals;
     std::atomic<bool> m_done{false};
     std::thread m_thread;
 };

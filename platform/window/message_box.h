@@ -3,7 +3,9 @@
 // up); without a backend, or when the backend cannot show a box, the text goes to stderr and
 // the preset answer is returned, so headless runs never block. Title and text are narrow
 // engine text (Windows-1251); backends receive UTF-8. Any thread may call ShowMessageBox;
-// install the backend and preset the answer before other threads use boxes.
+// install the backend and preset the answer before other threads use boxes. While an SDL box
+// is up a watcher thread of its own waits for a quit request (quit_requests.h) and then ends
+// the box's process; it takes no lock and touches nothing else.
 
 #include <string>
 

@@ -16,6 +16,7 @@ constexpr int kSignalCount = sizeof kSignals / sizeof kSignals[0];
 
 std::atomic<uint32_t> g_signalCount{0};
 std::atomic<int> g_lastSignal{0};
+std::atomic<uint32_t> g_baseline{0}; // the count when the watch started
 uint32_t g_postedSignals = 0; // main thread
 const char* g_outsideReason = nullptr;
 bool g_outsidePosted = true;
@@ -24,6 +25,11 @@ std::string g_closeReason;
 int g_watchers = 0;
 struct sigaction g_previous[kSignalCount];
 bool g_installed[kSignalCount] = {};
+
+uint32_t GetQuitSignalCount()
+{
+    return g_signalCount.load(std::memory_order_acquire);
+}
 
 void OnQuitSignal(int sig)
 {
@@ -52,6 +58,7 @@ void StartQuitWatch()
     if (g_watchers++ > 0)
         return;
     g_postedSignals = g_signalCount.load();
+    g_baseline.store(g_postedSignals);
     g_outsideReason = nullptr;
     g_outsidePosted = true;
     for (int i = 0; i < kSignalCount; ++i) {
@@ -77,9 +84,9 @@ void StopQuitWatch()
             ::sigaction(kSignals[i], &g_previous[i], nullptr);
 }
 
-uint32_t GetQuitSignalCount()
+bool WasQuitSignalled()
 {
-    return g_signalCount.load(std::memory_order_acquire);
+    return GetQuitSignalCount() != g_baseline.load(std::memory_order_acquire);
 }
 
 std::string TakeCloseReason()

@@ -15,8 +15,9 @@ namespace platform {
 void StartQuitWatch();
 void StopQuitWatch();
 
-// Signals received so far; any thread (a box waiting for the user watches it).
-uint32_t GetQuitSignalCount();
+// True once a quit signal arrived since the watch started; any thread (a box waiting for the
+// user watches it: no box keeps a program that was asked to quit).
+bool WasQuitSignalled();
 
 // Why the program was last asked from outside to close ("SIGHUP", "the window was destroyed
 // by another program"...), emptied by the call; empty when nothing from outside asked.

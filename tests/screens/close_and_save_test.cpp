@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "game/profiles/player_profiles.h"
@@ -317,10 +318,12 @@ void StartAndClose(const Row& row, World& run, tolvanrise::test::XServer* x)
 
 void CheckRow(const Row& row, World& run)
 {
-    EXPECT_EQ(run.ended.exitCode, row.exitCode) << "signal " << run.ended.signal;
-    EXPECT_FALSE(run.ended.closed) << "it ended by itself after the request";
     if (run.told.empty())
         run.told = ReadFileBytes(run.folder + "/stderr.txt");
+    std::printf("%-52s exit %d, %zu alert(s)\n", row.what, run.ended.exitCode,
+                Count(run.told, "[Alert]"));
+    EXPECT_EQ(run.ended.exitCode, row.exitCode) << "signal " << run.ended.signal;
+    EXPECT_FALSE(run.ended.closed) << "it ended by itself after the request";
     EXPECT_EQ(Count(run.told, "[Alert]"), row.boxes) << run.told;
     for (const std::string& text : row.told)
         EXPECT_NE(run.told.find(Fill(text, run)), std::string::npos) << Fill(text, run) << "\n" << run.told;
@@ -383,6 +386,49 @@ TEST(CloseAndSave, EachFaultIsToldOnceAndThePlayersBytesAreKeptOrTrulySetAside)
         EXPECT_EQ(log.find("could not be used"), std::string::npos) << log;
         EXPECT_EQ(log.find("Cannot save"), std::string::npos) << log;
     }
+}
+
+// An alert about a file deep in a long folder, on a 1024x768 X screen: the box and so its
+// whole text lie inside the screen (the picture is kept in the build's "screenshots"), and a
+// quit request while it waits for the player closes it and the game closes and saves.
+TEST(CloseAndSave, ALongAlertFitsTheScreenAndAQuitRequestClosesIt)
+{
+    tolvanrise::test::XServer x(1024, 768);
+    if (!x.display)
+        GTEST_SKIP() << "Xvfb is not available";
+    World run;
+    const std::string home =
+        run.folder +
+        "/../home/a-folder-with-a-rather-long-name-for-the-players-data/and-one-more-level";
+    run.p = home + "/Hallowmere/Tolvanrise/PROFILES";
+    run.store = run.p + "/00000000.bin";
+    fs::create_directories(run.p);
+    ASSERT_TRUE(WriteFileBytes(run.store, PlayersStore().substr(0, 5000)));
+    run.options.env = {"XDG_DATA_HOME=" + home, "SDL_VIDEODRIVER=x11", "DISPLAY=" + x.name};
+    run.options.dummyVideo = false;
+    RunningProgram program(TOLVANRISE_EXECUTABLE, run.folder, run.options);
+    const Window box = tolvanrise::test::WaitForWindowTitled(x.display, "Alert", kLimit);
+    ASSERT_NE(box, 0u) << ReadFileBytes(run.folder + "/stderr.txt");
+    std::this_thread::sleep_for(500ms); // drawn
+    XWindowAttributes at{};
+    Window child = 0;
+    int left = 0, top = 0;
+    ASSERT_TRUE(XGetWindowAttributes(x.display, box, &at));
+    XTranslateCoordinates(x.display, box, DefaultRootWindow(x.display), 0, 0, &left, &top, &child);
+    EXPECT_TRUE(left >= 0 && top >= 0 && left + at.width <= 1024 && top + at.height <= 768)
+        << at.width << "x" << at.height << " at " << left << "," << top;
+    const std::string shots = std::string(TOLVANRISE_DATA_DIR) + "/../screenshots";
+    fs::create_directories(shots);
+    EXPECT_TRUE(tolvanrise::test::SaveScreen(x.display, shots + "/long_path_alert.ppm"));
+    program.Signal(SIGTERM);
+    run.ended = program.Finish(kLimit);
+    EXPECT_EQ(run.ended.exitCode, 0);
+    EXPECT_FALSE(run.ended.closed) << "the box waited for ever";
+    const std::string log = ReadFileBytes(run.folder + "/Tolvanrise.html");
+    EXPECT_NE(log.find("Closing: asked to quit (SIGTERM)"), std::string::npos) << log;
+    EXPECT_NE(log.find("Log file closed"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(run.store + ".damaged"), PlayersStore().substr(0, 5000));
+    EXPECT_EQ(ReadFileBytes(run.store).size(), GPlayerProfiles::kStoreSize) << "saved";
 }
 
 } // namespace

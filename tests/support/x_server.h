@@ -56,10 +56,13 @@ struct XServer {
 // The first window below root whose title is title (depth first), or 0.
 inline Window FindWindowTitled(Display* display, Window root, const std::string& title)
 {
-    char* name = nullptr;
-    if (XFetchName(display, root, &name) && name) {
-        const bool same = title == name;
-        XFree(name);
+    // The title as stored, whatever its encoding (SDL's boxes store UTF-8, which XFetchName
+    // does not return).
+    XTextProperty name{};
+    if (XGetWMName(display, root, &name) && name.value) {
+        const bool same =
+            title == std::string(reinterpret_cast<const char*>(name.value), name.nitems);
+        XFree(name.value);
         if (same)
             return root;
     }
