@@ -135,6 +135,7 @@ TEST(Dialog, ItsOwnActivationSlotRunsWhenItBecomesTheTopForm)
         app.OnFrame(30);
     ASSERT_EQ(app.GetFormCount(), 1);
     EXPECT_EQ(below->activations, 2);
+    app.RemoveAllForms(); // the dialogs go before the system they draw through
 }
 
 // A dialog's picture from each kind of pack, and from none.
