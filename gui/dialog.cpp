@@ -110,7 +110,8 @@ void GDialog::Activate()
     if (m_activated)
         Repaint();
     m_activated = true;
-    GClipContainer::OnActivate();
+    // Through the slot, so a dialog that overrides it hears that it is on top.
+    OnActivate();
 }
 
 int GDialog::Update(int elapsedMs)

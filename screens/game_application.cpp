@@ -9,6 +9,7 @@
 #include "graphics/store/graphics_resources.h"
 #include "gui/dialog.h"
 #include "platform/window/keyboard.h"
+#include "platform/window/quit_requests.h"
 #include "screens/game_gui_system.h"
 #include "screens/intro_dialog.h"
 
@@ -59,6 +60,9 @@ void GGameApplication::OnExit()
 {
     // After a failed start there is nothing of the player's in memory: saving now would
     // replace the player's files with empty ones.
+    const std::string asked = platform::TakeCloseReason();
+    if (m_system && !asked.empty())
+        m_system->GetLog()->Printf("Closing: %s", asked.c_str());
     if (m_gameStarted) {
         SavePlayerData();
         m_gameStarted = false;

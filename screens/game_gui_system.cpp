@@ -1,5 +1,6 @@
 #include "screens/game_gui_system.h"
 
+#include <cstdio>
 #include <new>
 
 #include "audio/banks/sound_bank.h"
@@ -9,6 +10,7 @@
 #include "audio/player/audio_system.h"
 #include "foundation/docs/data_doc_text.h"
 #include "foundation/docs/xml_data_doc.h"
+#include "foundation/files/data_files.h"
 #include "foundation/files/html_log.h"
 #include "foundation/files/scramble_keys.h"
 #include "foundation/files/shared_data_folder.h"
@@ -19,6 +21,9 @@
 #include "gui/bmp_font_manager.h"
 #include "gui/form_stack_application.h"
 #include "gui/old_font_manager.h"
+#include "platform/files/file_system.h"
+#include "platform/files/paths.h"
+#include "platform/system/system_info.h"
 #include "screens/game_application.h"
 #include "screens/game_commands.h"
 #include "screens/game_window.h"
@@ -55,11 +60,48 @@ GGameGuiSystem::~GGameGuiSystem()
 
 std::unique_ptr<GGameGuiSystem> GGameGuiSystem::Create(GGameApplication* application)
 {
+    EndUnlessInDataFolder();
     std::unique_ptr<GGameGuiSystem> system(new (std::nothrow) GGameGuiSystem());
-    if (!system || !system->Init(application, kLogFileName))
+    if (!system)
+        return nullptr;
+    const std::string log = system->TakeLogName();
+    if (!system->Init(application, log.c_str()))
         return nullptr;
     system->InitGame();
     return system;
+}
+
+void GGameGuiSystem::EndUnlessInDataFolder()
+{
+    if (platform::IsFolder(kResourceFolder))
+        return;
+    // Started elsewhere (from the build folder, say): every file would be "not found".
+    std::string text = std::string("Tolvanrise runs from its data folder, and ") +
+                       platform::GetCurrentFolder() + " is not one: it has no " + kResourceFolder +
+                       " folder.";
+    const std::string beside = platform::GetProgramFolder() + "data";
+    if (platform::IsFolder((beside + "/" + kResourceFolder).c_str()))
+        text += " Start it in " + beside + ".";
+    else
+        text += " Start it in the folder that holds its data.";
+    std::fprintf(stderr, "%s\n", text.c_str());
+    EndProcessWithAlert(text.c_str(), kNotInDataFolderExitCode);
+}
+
+std::string GGameGuiSystem::TakeLogName()
+{
+    // A second copy of the game started in the same folder writes a log of its own, never
+    // over the first one's while it runs.
+    for (int copy = 1; copy <= kMaxLogCopies; ++copy) {
+        const std::string name =
+            copy == 1 ? std::string(kLogFileName)
+                      : kLogFileStem + std::string("-") + std::to_string(copy) + ".html";
+        platform::FileLock::Outcome outcome;
+        m_logLock = platform::FileLock::Take(name.c_str(), outcome, nullptr, nullptr, false);
+        if (outcome != platform::FileLock::Outcome::kHeldElsewhere)
+            return name;
+    }
+    return kLogFileName;
 }
 
 int GGameGuiSystem::Init(GFormStackApplication* application, const char* logFileName)
@@ -94,7 +136,27 @@ int GGameGuiSystem::Init(GFormStackApplication* application, const char* logFile
     }
     m_profiles = std::make_unique<GPlayerProfiles>(m_profilesFolder);
     m_topScores = std::make_unique<GTopScoreTable>(m_profilesFolder);
+    TakeProfilesLock();
     return 1;
+}
+
+void GGameGuiSystem::TakeProfilesLock()
+{
+    // The folder is made now (not at the first save) so that the lock can live in it; where it
+    // cannot be made the saves say why.
+    platform::CreateFolders(m_profilesFolder.c_str());
+    platform::FileLock::Outcome outcome;
+    std::string reason;
+    m_profilesLock = platform::FileLock::Take((m_profilesFolder + "/" + kProfilesLockName).c_str(),
+                                              outcome, &m_profilesHolder, &reason);
+    if (outcome == platform::FileLock::Outcome::kHeldElsewhere)
+        GetLog()->PrintError("Another Tolvanrise (process %ld) uses the profiles in %s: this one "
+                             "does not save them",
+                             m_profilesHolder, m_profilesFolder.c_str());
+    else if (outcome == platform::FileLock::Outcome::kUnavailable)
+        GetLog()->Printf("No lock on the profiles in %s (%s)", m_profilesFolder.c_str(),
+                         reason.c_str());
+    m_profilesShared = outcome == platform::FileLock::Outcome::kHeldElsewhere;
 }
 
 std::unique_ptr<GDialog> GGameGuiSystem::MakeDialog(const char* fileName)
@@ -212,10 +274,18 @@ void GGameGuiSystem::LoadPlayerData()
 {
     if (!m_profiles)
         return;
-    if (!m_profiles->Load())
+    m_profiles->Load();
+    // Only when nothing of the file was taken; a file used in part says so in its notes.
+    if (m_profiles->HoldsDefaults())
         GetLog()->Printf("No usable profiles in %s: the defaults hold", m_profilesFolder.c_str());
     m_topScores->Load();
     LogRecordNotes();
+    std::vector<std::string> alerts = TakeRecordAlerts();
+    if (m_profilesShared)
+        alerts.push_back("Another Tolvanrise (process " + std::to_string(m_profilesHolder) +
+                         ") is using the profiles in " + m_profilesFolder +
+                         ". The settings changed in this one will not be saved.");
+    ShowAlerts(alerts);
     m_playerDataLoaded = true;
     ApplySettings();
 }
@@ -226,13 +296,32 @@ int GGameGuiSystem::SavePlayerData()
     // over them.
     if (!m_profiles || !m_playerDataLoaded)
         return 0;
+    if (m_profilesShared) {
+        // Told at the start; the other copy's settings stay as it saves them.
+        GetLog()->PrintError("The profiles in %s are not saved: another Tolvanrise (process %ld) "
+                             "uses them",
+                             m_profilesFolder.c_str(), m_profilesHolder);
+        return 0;
+    }
     // The scores lead and the store follows: a close cut short between the two leaves new
-    // scores beside an old store, never a new store beside old scores.
+    // scores beside an old store, never a new store beside old scores. So a store is never
+    // written beside scores that could not be.
     const int scores = m_topScores->Save();
-    const int profiles = m_profiles->Save();
+    const int profiles = scores ? m_profiles->Save() : 0;
     LogRecordNotes();
-    if (!profiles || !scores)
-        GetLog()->PrintError("Cannot save the profiles in %s", m_profilesFolder.c_str());
+    std::vector<std::string> alerts = TakeRecordAlerts();
+    if (!scores || !profiles) {
+        const std::string& why =
+            !scores ? m_topScores->GetWriteFailure() : m_profiles->GetWriteFailure();
+        GetLog()->PrintError("Cannot save the profiles in %s: %s%s", m_profilesFolder.c_str(),
+                             !scores ? "the top scores cannot be written, " : "", why.c_str());
+        alerts.push_back("The settings cannot be saved in " + m_profilesFolder + ": " +
+                         (!scores ? "the top scores cannot be written there (" + why +
+                                        "), and the profiles are written only after them."
+                                  : why + ".") +
+                         " The changes of this session are lost.");
+    }
+    ShowAlerts(alerts);
     return profiles && scores ? 1 : 0;
 }
 
@@ -241,6 +330,24 @@ void GGameGuiSystem::LogRecordNotes()
     for (std::vector<std::string> notes : {m_profiles->TakeNotes(), m_topScores->TakeNotes()})
         for (const std::string& note : notes)
             GetLog()->PrintError("%s", note.c_str());
+}
+
+std::vector<std::string> GGameGuiSystem::TakeRecordAlerts()
+{
+    std::vector<std::string> alerts = m_profiles->TakeAlerts();
+    for (std::string& alert : m_topScores->TakeAlerts())
+        alerts.push_back(std::move(alert));
+    return alerts;
+}
+
+void GGameGuiSystem::ShowAlerts(const std::vector<std::string>& alerts)
+{
+    // One box for all of them: the player confirms once, not once per record.
+    std::string text;
+    for (const std::string& alert : alerts)
+        text += (text.empty() ? "" : "\n\n") + alert;
+    if (!text.empty())
+        ShowAlert(text.c_str());
 }
 
 void GGameGuiSystem::ApplyAudioSettings(bool fromFile)

@@ -7,6 +7,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/files/file_lock.h"
 
 #include "gui/gui_system.h"
 
@@ -30,6 +33,13 @@ struct GGameProgress {
 class GGameGuiSystem : public GGuiSystem {
 public:
     static constexpr const char* kLogFileName = "Tolvanrise.html";
+    // A second copy running in the same folder logs to "Tolvanrise-2.html" and so on.
+    static constexpr const char* kLogFileStem = "Tolvanrise";
+    static constexpr int kMaxLogCopies = 9;
+    // In the profiles folder: held by the copy of the game that saves them.
+    static constexpr const char* kProfilesLockName = "Tolvanrise.lock";
+    // A start outside the data folder, as a missing start-up file.
+    static constexpr int kNotInDataFolderExitCode = 255;
     static constexpr const char* kFontList = "fonts.xml";
     static constexpr const char* kStartUpOptions = "start_up_options.xml";
     static constexpr const char* kInterfaceFolder = "INTERFACE";
@@ -50,7 +60,8 @@ public:
     GGameGuiSystem();
     ~GGameGuiSystem() override;
 
-    // Init, then the audio start-up; null when Init fails (the reason is in the log).
+    // Init, then the audio start-up; null when Init fails (the reason is in the log). Started
+    // outside its data folder, the program ends here with an alert saying so (also on stderr).
     static std::unique_ptr<GGameGuiSystem> Create(GGameApplication* application);
 
     // The GUI's start-up, the game's command factory, the fonts (bitmap fonts from the list,
@@ -76,9 +87,13 @@ public:
     int LoadTextParticles();
     int LoadIntroResources();
     // Reads the profiles and top scores (a missing or damaged file gives the defaults) and
-    // applies the settings to the audio.
+    // applies the settings to the audio. What the player must hear of the files (and of
+    // another copy of the game using them) comes in one alert.
     void LoadPlayerData();
-    // Writes both; 1 when both were written. 0, writing nothing, until LoadPlayerData has run.
+    // Writes the scores, then the store (not when the scores failed); 1 when both were written.
+    // 0, writing nothing, until LoadPlayerData has run or while another copy of the game holds
+    // the profiles. A failure, with the folder and the reason, and copies kept aside come in
+    // one alert.
     int SavePlayerData();
     // Applies the profile store's settings: the audio (ApplyAudioSettings, as read from the
     // file); the window goes full screen or windowed as the full-screen flag says.
@@ -122,11 +137,21 @@ private:
     int ReloadAfter(const char* name, int16_t offset, int16_t count, const char* folder);
     // Writes what the record files found wrong on disk, and did about it, as error lines.
     void LogRecordNotes();
+    std::vector<std::string> TakeRecordAlerts();
+    void ShowAlerts(const std::vector<std::string>& alerts);
+    static void EndUnlessInDataFolder();
+    // The log's name, locked for this copy of the game.
+    std::string TakeLogName();
+    void TakeProfilesLock();
 
     std::string m_profilesFolder;
     std::unique_ptr<GPlayerProfiles> m_profiles;
     std::unique_ptr<GTopScoreTable> m_topScores;
     bool m_playerDataLoaded = false; // until then the files on disk are the player's only copy
+    std::unique_ptr<platform::FileLock> m_logLock;
+    std::unique_ptr<platform::FileLock> m_profilesLock;
+    bool m_profilesShared = false; // another running copy holds the profiles
+    long m_profilesHolder = 0;     // its process id, 0 when unknown
     std::unique_ptr<GAudioSystem> m_audio;
     std::unique_ptr<GSoundManager> m_soundManager;
     std::unique_ptr<GMusicManager> m_musicManager;

@@ -255,26 +255,55 @@ void GDataPackCache::Clear()
     m_count = 0;
 }
 
-int WriteUserRecordFile(int32_t number, const void* data, uint32_t size, const char* subfolder)
+namespace {
+
+// Why a record could not be written, in the player's words where the system's are unclear.
+std::string WriteFailure(int error)
 {
-    if (!data && size > 0)
+    switch (error) {
+    case EISDIR:
+        return "a folder stands in its place";
+    case EINVAL:
+        return "it is not a plain file";
+    case ENOTDIR:
+        return "a file stands in the folder's place";
+    case ENOENT:
+        return "the folder is missing and cannot be made";
+    default:
+        return std::strerror(error);
+    }
+}
+
+} // namespace
+
+int WriteUserRecordFile(int32_t number, const void* data, uint32_t size, const char* subfolder,
+                        std::string* failure)
+{
+    const auto failed = [failure](std::string why) {
+        if (failure)
+            *failure = std::move(why);
         return 0;
+    };
+    if (!data && size > 0)
+        return failed("no data");
     std::string name = RecordFileName(number, subfolder);
     std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[size ? size : 1]);
     if (!block)
-        return 0;
+        return failed(std::strerror(ENOMEM));
     XorScrambleInt(data ? data : block.get(), block.get(), size, number);
 
-    switch (platform::ReplaceFile(name.c_str(), block.get(), size)) {
+    int error = 0;
+    switch (platform::ReplaceFile(name.c_str(), block.get(), size, &error)) {
     case platform::ReplaceResult::kReplaced:
         return 1;
     case platform::ReplaceResult::kCannotCreate:
-        return 0;
+        return failed(WriteFailure(error));
     case platform::ReplaceResult::kWriteFailed:
         break;
     }
-    ShowAlert(Format("%s: Error in WriteFile!", name.c_str()).c_str());
-    return 0;
+    if (!failure)
+        ShowAlert(Format("%s: Error in WriteFile!", name.c_str()).c_str());
+    return failed(WriteFailure(error));
 }
 
 std::string UserRecordFileName(int32_t number, const char* subfolder)
@@ -298,7 +327,15 @@ int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* 
         result.reason = std::move(reason);
         return 0;
     };
+    const bool quiet = result.quiet;
     result = GRecordReadInfo();
+    result.quiet = quiet;
+    const auto warn = [&result](const std::string& text) {
+        if (result.quiet)
+            result.warnings += (result.warnings.empty() ? "" : "\n") + text;
+        else
+            ShowAlert(text.c_str());
+    };
     std::string name = RecordFileName(number, subfolder);
     if (!buffer && size > 0)
         return 0;
@@ -318,8 +355,8 @@ int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* 
         return unreadable(std::strerror(errno));
     int64_t fileSize = platform::GetFileSize(file.get());
     if (fileSize > static_cast<int64_t>(size))
-        ShowAlert(Format("WARNING! Incorrect version file %s!\nFile size is more then buffer's size!",
-                         name.c_str()).c_str());
+        warn(Format("WARNING! Incorrect version file %s!\nFile size is more then buffer's size!",
+                    name.c_str()));
 
     uint8_t* bytes = static_cast<uint8_t*>(buffer);
     if (size > 0)
@@ -328,13 +365,12 @@ int ReadUserRecordFile(int32_t number, void* buffer, uint32_t size, const char* 
     if (std::ferror(file.get()))
         return unreadable(std::strerror(errno));
     if (got == 0) {
-        ShowAlert(Format("File %s cannot be read! ReadFile function: 0 bytes read", name.c_str())
-                      .c_str());
+        warn(Format("File %s cannot be read! ReadFile function: 0 bytes read", name.c_str()));
         return unreadable("0 bytes read");
     }
     if (got < size)
-        ShowAlert(Format("WARNING! Incorrect version file %s!\nFile size is less then buffer's size!",
-                         name.c_str()).c_str());
+        warn(Format("WARNING! Incorrect version file %s!\nFile size is less then buffer's size!",
+                    name.c_str()));
     XorScrambleInt(bytes, nullptr, static_cast<uint32_t>(got), number);
     result.outcome = got < size || fileSize > static_cast<int64_t>(size) ? GRecordRead::kOtherSize
                                                                          : GRecordRead::kWhole;

@@ -80,9 +80,10 @@ private:
 // Per-user records: "<prefix><number>.bin" or "<prefix><subfolder>/<number>.bin" with the
 // number as eight decimal digits. Byte i is stored XOR (number + i) in 8-bit arithmetic.
 // Writing replaces the file atomically: a failed write keeps the previous record intact.
-// 1 written, 0 failed (a failure to write, as opposed to create, also shows an alert).
+// 1 written, 0 failed. Without failure, a failure to write (as opposed to create) shows an
+// alert; with it, nothing is shown and *failure says why it failed (of creating too).
 int WriteUserRecordFile(int32_t number, const void* data, uint32_t size,
-                        const char* subfolder = nullptr);
+                        const char* subfolder = nullptr, std::string* failure = nullptr);
 // What a record read found on disk, for callers that must not take an unreadable record for a
 // missing one (and then write over it).
 enum class GRecordRead {
@@ -94,6 +95,10 @@ enum class GRecordRead {
 struct GRecordReadInfo {
     GRecordRead outcome = GRecordRead::kMissing;
     std::string reason; // why it was unreadable; empty otherwise
+    // Set by the caller: the warnings are not shown but left in warnings (one a line), for a
+    // caller that tells of several records in one box.
+    bool quiet = false;
+    std::string warnings;
 };
 // Zeroes the buffer and reads up to size bytes; a file of another size is read as far as it
 // goes, with a warning. 1 read, 0 when missing or unreadable; info (when given) tells which.

@@ -91,7 +91,8 @@ int GPlayerProfiles::Load()
 {
     std::array<uint8_t, kStoreSize> read{};
     const GRecordRead outcome = m_file.Read(read.data());
-    if (outcome != GRecordRead::kWhole && outcome != GRecordRead::kOtherSize) {
+    m_holdsDefaults = outcome != GRecordRead::kWhole && outcome != GRecordRead::kOtherSize;
+    if (m_holdsDefaults) {
         ResetToDefaults();
         return 0;
     }

@@ -68,6 +68,11 @@ public:
     int Save();
     // What was found wrong on disk and done about it, for the program's log.
     std::vector<std::string> TakeNotes() { return m_file.TakeNotes(); }
+    // What the player is to be told of it (the caller shows it); why the last Save failed.
+    std::vector<std::string> TakeAlerts() { return m_file.TakeAlerts(); }
+    const std::string& GetWriteFailure() const { return m_file.GetWriteFailure(); }
+    // True when the last Load took nothing from the file: the defaults hold whole.
+    bool HoldsDefaults() const { return m_holdsDefaults; }
 
     GGameSettings& GetDefaultSettings() { return m_settings; }
     const GGameSettings& GetDefaultSettings() const { return m_settings; }
@@ -79,6 +84,7 @@ private:
     std::string m_folder;
     GUserRecordFile m_file;
     GGameSettings m_settings;
+    bool m_holdsDefaults = true;
     // The whole store as last read or written; the settings block above is its first bytes.
     std::array<uint8_t, kStoreSize> m_store{};
 };
@@ -104,6 +110,8 @@ public:
     int Load();
     int Save();
     std::vector<std::string> TakeNotes() { return m_file.TakeNotes(); }
+    std::vector<std::string> TakeAlerts() { return m_file.TakeAlerts(); }
+    const std::string& GetWriteFailure() const { return m_file.GetWriteFailure(); }
 
     std::array<GTopScoreEntry, kEntryCount>& Entries() { return m_entries; }
     const std::array<GTopScoreEntry, kEntryCount>& Entries() const { return m_entries; }

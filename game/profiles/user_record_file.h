@@ -2,8 +2,11 @@
 // GUserRecordFile: one record file of the profiles folder and what is known of it on disk. A
 // file the game could not use whole (unreadable, of another size, or found wrong by its owner's
 // checks) is never written over without a copy: the first write keeps it beside the record as
-// "<name>.damaged" (one copy per record, replaced each time) and says so in an "Alert" box;
-// when even that copy cannot be made, the record is not written. Main thread only.
+// "<name>.damaged" (one copy per record, replaced each time; what is not a plain file, such as
+// a pipe or a link, is moved there so the record's name is free); when even that cannot be
+// done, the record is not written. Nothing here shows a box: what the player must be told is
+// collected (TakeAlerts) for the owner to show together with the other records'. Main thread
+// only.
 
 #include <cstdint>
 #include <string>
@@ -24,11 +27,14 @@ public:
     // The owner found the content wrong in part: the file is kept before it is written over.
     void MarkDamaged(const std::string& why);
     // Creates the folder, keeps a damaged file aside, then replaces the record. 1 written, 0
-    // not (nothing written over).
+    // not (nothing written over); GetWriteFailure() then says why.
     int Write(const void* data);
 
     // Lines for the program's log: what was found wrong and what was done about it.
     std::vector<std::string> TakeNotes() { return std::move(m_notes); }
+    // What the player is to be told of the last reads and writes, one text each.
+    std::vector<std::string> TakeAlerts() { return std::move(m_alerts); }
+    const std::string& GetWriteFailure() const { return m_writeFailure; }
     bool IsDamaged() const { return !m_damage.empty(); }
     std::string GetFileName() const { return UserRecordFileName(m_number, m_folder.c_str()); }
 
@@ -37,5 +43,7 @@ private:
     int32_t m_number;
     uint32_t m_size;
     std::string m_damage; // why the file on disk must be kept; empty when it need not be
+    std::string m_writeFailure;
     std::vector<std::string> m_notes;
+    std::vector<std::string> m_alerts;
 };

@@ -271,22 +271,29 @@ void RemoveStaleTemporaries(const std::string& folder)
 
 } // namespace
 
-ReplaceResult ReplaceFile(const char* name, const void* data, size_t size)
+ReplaceResult ReplaceFile(const char* name, const void* data, size_t size, int* error)
 {
+    int ignored = 0;
+    int& failure = error ? *error : ignored;
+    failure = 0;
+    const auto fail = [&](ReplaceResult result, int code) {
+        failure = code;
+        return result;
+    };
     if (!name || !*name || (!data && size > 0))
-        return ReplaceResult::kCannotCreate;
+        return fail(ReplaceResult::kCannotCreate, EINVAL);
     std::string path = ResolvePath(name);
     size_t slash = path.rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     if (base.empty())
-        return ReplaceResult::kCannotCreate;
+        return fail(ReplaceResult::kCannotCreate, EISDIR);
 
     mode_t mode = 0644;
     struct stat old;
     if (::stat(path.c_str(), &old) == 0) {
         if (!S_ISREG(old.st_mode))
-            return ReplaceResult::kCannotCreate;
+            return fail(ReplaceResult::kCannotCreate, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
         // A file the owner could not read back would be lost at the next start.
         mode = (old.st_mode & 0644) | 0600;
     }
@@ -299,19 +306,24 @@ ReplaceResult ReplaceFile(const char* name, const void* data, size_t size)
         temporary = TemporaryName(folder, base);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST)
-            return ReplaceResult::kCannotCreate;
+            return fail(ReplaceResult::kCannotCreate, errno);
     }
     if (fd < 0)
-        return ReplaceResult::kCannotCreate;
+        return fail(ReplaceResult::kCannotCreate, EEXIST);
 
     bool ok = WriteAll(fd, data, size) && ::fsync(fd) == 0;
-    if (::close(fd) != 0)
+    int code = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
         ok = false;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0)
+        code = errno;
+    }
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
         ok = false;
+        code = errno;
+    }
     if (!ok) {
         ::unlink(temporary.c_str());
-        return ReplaceResult::kWriteFailed;
+        return fail(ReplaceResult::kWriteFailed, code ? code : EIO);
     }
     SyncFolder(folder);
     return ReplaceResult::kReplaced;
@@ -343,15 +355,18 @@ bool KeepAside(const char* name, const char* asideName, std::string* reason)
     }
     const std::string path = ResolvePath(name);
     const std::string aside = ResolvePath(asideName);
-    if (!Exists(path))
+    struct stat at;
+    if (::lstat(path.c_str(), &at) != 0)
         return true;
     // The link is made under a name of its own and renamed over the older copy, so that copy
-    // is only replaced once the new one is complete.
+    // is only replaced once the new one is complete. Only a plain file is linked: a second
+    // name of a pipe, a device or a symbolic link would leave the thing itself in the
+    // record's place, where no write can replace it.
     const size_t slash = aside.rfind('/');
     const std::string link = slash == std::string::npos ? TemporaryName("", aside)
                                                         : TemporaryName(aside.substr(0, slash + 1),
                                                                         aside.substr(slash + 1));
-    if (::link(path.c_str(), link.c_str()) == 0) {
+    if (S_ISREG(at.st_mode) && ::link(path.c_str(), link.c_str()) == 0) {
         if (::rename(link.c_str(), aside.c_str()) == 0) {
             // A rename between two links of one file does nothing and leaves the new link.
             ::unlink(link.c_str());
@@ -362,7 +377,8 @@ bool KeepAside(const char* name, const char* asideName, std::string* reason)
         errno = error;
         return fail("cannot replace the older copy");
     }
-    // No second link: move the thing itself, after an older copy that is a plain file or link.
+    // Anything else, or a file that cannot be linked: move the thing itself, after an older
+    // copy that is a plain file or link.
     struct stat older;
     if (::lstat(aside.c_str(), &older) == 0 && !S_ISDIR(older.st_mode))
         ::unlink(aside.c_str());

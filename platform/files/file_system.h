@@ -51,8 +51,9 @@ enum class FileKind { kMissing, kFile, kFolder, kOther };
 FileKind GetFileKind(const char* name);
 
 // Keeps what stands at name under asideName in the same folder, replacing an earlier file there.
-// A file stays in place too (a second link to it, so neither read permission nor space is
-// needed); where no link can be made (another user's file, a folder) it is moved aside instead.
+// A plain file stays in place too (a second link to it, so neither read permission nor space
+// is needed); anything else (a folder, a pipe, a device, a symbolic link) and a file that
+// cannot be linked (another user's) is moved aside, so that nothing is left at name.
 // True when kept or when nothing stands at name; else false with the reason in *reason.
 bool KeepAside(const char* name, const char* asideName, std::string* reason);
 
@@ -69,6 +70,8 @@ enum class ReplaceResult {
 // the old one for group and others and never more than rw-r--r-- (less the umask); the owner
 // can always read and write it back. On failure the temporary is removed; temporaries that
 // a process which has ended left in the folder (killed while writing) are removed first.
-ReplaceResult ReplaceFile(const char* name, const void* data, size_t size);
+// *error (when given) receives the errno of a failure (EISDIR: a folder stands at name,
+// EINVAL: something else that is not a plain file), 0 on success.
+ReplaceResult ReplaceFile(const char* name, const void* data, size_t size, int* error = nullptr);
 
 } // namespace platform

@@ -7,6 +7,7 @@
 
 #include "platform/text/code_page.h"
 #include "platform/window/messages.h"
+#include "platform/window/quit_requests.h"
 #include "platform/sdl/sdl_internal.h"
 #include "platform/system/time.h"
 
@@ -267,6 +268,9 @@ void TranslateEvent(const SDL_Event& event, std::vector<Message>& out)
         out.push_back({WM_MOUSEWHEEL, high | MouseFlags(buttons), ClientPoint(x, y)});
         break;
     }
+    case SDL_SYSWMEVENT:
+        sdl::NoteWindowSystemEvent(event);
+        break;
     case SDL_RENDER_TARGETS_RESET:
     case SDL_RENDER_DEVICE_RESET:
         out.push_back({WM_PAINT, 0, 0});
@@ -282,6 +286,7 @@ bool PeekMessage(Message& out)
 {
     if (g_queue.empty())
         PumpEvents();
+    PostPendingQuitRequests();
     if (g_queue.empty())
         return false;
     out = g_queue.front();

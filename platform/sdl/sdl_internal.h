@@ -78,6 +78,9 @@ namespace sdl {
 bool IsVideoRunning();
 // A display that a person can see (not the dummy or offscreen driver).
 bool HasRealDisplay();
+// True with a real display, or a driver without one that SDL_VIDEODRIVER names; else false
+// after telling on stderr that there is no display (program names the teller).
+bool CanShowWindows(const char* program);
 
 // The window events are meant for (the one window of the program), or null.
 WindowImpl* GetMainWindow();
@@ -94,6 +97,20 @@ char16_t LookupTypedChar(int scancode, int variant);
 
 // The message-box backend that shows real SDL boxes.
 void InstallMessageBoxBackend();
+
+// X11 only (nothing elsewhere): the window's destruction by another program and the loss of
+// the display become a close request (quit_requests.h) instead of ending the process.
+void WatchX11Window(SDL_Window* window);
+// Before the video subsystem starts (X11 or not; nothing happens without Xlib loaded).
+void InstallX11ErrorHook();
+// The connection to the display is gone: the window's operations send nothing more (SDL
+// would wait for answers that never come).
+bool IsDisplayLost();
+// Destroys the window's texture, renderer and window (X11 or not); a watched window's errors
+// are collected before the watch ends.
+void DestroyWatchedWindow(WindowImpl& impl);
+// For the event translator: a window-system event (DestroyNotify of the watched window).
+void NoteWindowSystemEvent(const SDL_Event& event);
 
 } // namespace sdl
 } // namespace platform

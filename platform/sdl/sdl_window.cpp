@@ -1,10 +1,13 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/text/code_page.h"
 #include "platform/window/message_box.h"
+#include "platform/window/quit_requests.h"
 #include "platform/sdl/sdl_internal.h"
 #include "platform/window/window.h"
 
@@ -49,8 +52,13 @@ bool AcquireVideo()
         // A press that leaves the window still gets its release.
         SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "1");
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+        // Our own handlers turn SIGTERM, SIGINT and SIGHUP alike into a close of the window,
+        // also while a box waits for the user (quit_requests.h).
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        InstallX11ErrorHook();
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
+        StartQuitWatch();
     }
     ++g_videoUsers;
     return true;
@@ -58,8 +66,13 @@ bool AcquireVideo()
 
 void ReleaseVideo()
 {
-    if (g_videoUsers > 0 && --g_videoUsers == 0)
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (g_videoUsers > 0 && --g_videoUsers == 0) {
+        StopQuitWatch();
+        // Stopping would hide and destroy the windows on a server that is gone, waiting for
+        // answers for ever; the process is on its way out.
+        if (!IsDisplayLost())
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
 }
 
 bool IsVideoRunning()
@@ -98,6 +111,29 @@ void CreateTexture(WindowImpl& impl)
     impl.texture.reset(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_BGR24,
                                          SDL_TEXTUREACCESS_STREAMING, impl.clientWidth,
                                          impl.clientHeight));
+}
+
+bool CanShowWindows(const char* program)
+{
+    if (HasRealDisplay())
+        return true;
+    // A driver without a screen runs only when asked for by name (tests, servers); taken by
+    // SDL as a fallback it would run the program where no one can see it.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && asked && SDL_strcasestr(asked, driver))
+        return true;
+    const char* display = SDL_getenv("DISPLAY");
+    const std::string why = display && *display
+                                ? std::string("the display ") + display + " cannot be opened"
+                                : std::string("DISPLAY is not set");
+    std::fprintf(stderr,
+                 "%s: no display to show a window on (%s; the video driver left is \"%s\"). "
+                 "Start it in a desktop session, or set SDL_VIDEODRIVER=dummy to run it without "
+                 "a window.\n",
+                 program && *program ? program : "The program", why.c_str(),
+                 driver ? driver : "none");
+    return false;
 }
 
 bool HasRealDisplay()
@@ -183,7 +219,7 @@ std::unique_ptr<Window> Window::Create(const char* title, int clientWidth, int c
     if (clientWidth <= 0 || clientHeight <= 0)
         return nullptr;
     auto impl = std::make_unique<WindowImpl>();
-    if (!impl->video.Acquire()) {
+    if (!impl->video.Acquire() || !sdl::CanShowWindows(title)) {
         if (systemFailed)
             *systemFailed = true;
         return nullptr;
@@ -206,6 +242,7 @@ std::unique_ptr<Window> Window::Create(const char* title, int clientWidth, int c
         return nullptr;
     impl->UpdateTarget();
     sdl::SetMainWindow(impl.get());
+    sdl::WatchX11Window(window);
     if (sdl::HasRealDisplay() && !GetMessageBoxBackend())
         sdl::InstallMessageBoxBackend();
     return std::unique_ptr<Window>(new Window(std::move(impl)));
@@ -215,27 +252,36 @@ Window::~Window()
 {
     if (sdl::GetMainWindow() == m_impl.get())
         sdl::SetMainWindow(nullptr);
-    if (m_impl->confined)
+    if (m_impl->confined && !sdl::IsDisplayLost())
         SDL_SetWindowMouseGrab(m_impl->window.get(), SDL_FALSE);
+    sdl::DestroyWatchedWindow(*m_impl);
 }
 
 void Window::Show()
 {
+    if (sdl::IsDisplayLost())
+        return;
     SDL_ShowWindow(m_impl->window.get());
 }
 
 void Window::Hide()
 {
+    if (sdl::IsDisplayLost())
+        return;
     SDL_HideWindow(m_impl->window.get());
 }
 
 void Window::Minimize()
 {
+    if (sdl::IsDisplayLost())
+        return;
     SDL_MinimizeWindow(m_impl->window.get());
 }
 
 void Window::Restore()
 {
+    if (sdl::IsDisplayLost())
+        return;
     SDL_ShowWindow(m_impl->window.get());
     SDL_RestoreWindow(m_impl->window.get());
 }
@@ -252,6 +298,8 @@ bool Window::IsVisible() const
 
 void Window::SetTitle(const char* title)
 {
+    if (sdl::IsDisplayLost())
+        return;
     std::string title8 = AnsiToUtf8(title ? title : "");
     SDL_SetWindowTitle(m_impl->window.get(), title8.c_str());
 }
@@ -264,6 +312,8 @@ std::string Window::GetTitle() const
 
 void Window::SetPosition(int x, int y)
 {
+    if (sdl::IsDisplayLost())
+        return;
     int top = 0;
     int left = 0;
     if (SDL_GetWindowBordersSize(m_impl->window.get(), &top, &left, nullptr, nullptr) != 0)
@@ -284,6 +334,8 @@ void Window::GetPosition(int& x, int& y) const
 
 void Window::SetClientSize(int width, int height)
 {
+    if (sdl::IsDisplayLost())
+        return;
     // The back buffer keeps its size; in a window the client area always matches it.
     if (width > 0 && height > 0 && !m_impl->fullscreen)
         SDL_SetWindowSize(m_impl->window.get(), width, height);
@@ -346,6 +398,8 @@ bool Window::Upload(const uint8_t* pixels, int width, int height, int pitch, int
 
 void Window::Flip()
 {
+    if (sdl::IsDisplayLost())
+        return;
     WindowImpl& w = *m_impl;
     // The whole picture goes out every time: the renderer's own back buffers do not keep
     // what earlier frames showed.
@@ -381,6 +435,8 @@ bool FindRealMode(SDL_Window* window, int width, int height, int bitsPerPixel, S
 
 bool Window::EnterFullscreen(bool* realMode)
 {
+    if (sdl::IsDisplayLost())
+        return false;
     WindowImpl& w = *m_impl;
     if (realMode)
         *realMode = w.fullscreen && w.realMode;
@@ -424,6 +480,8 @@ bool Window::EnterFullscreen(bool* realMode)
 
 void Window::LeaveFullscreen()
 {
+    if (sdl::IsDisplayLost())
+        return;
     WindowImpl& w = *m_impl;
     SDL_SetWindowFullscreen(w.window.get(), 0);
     w.fullscreen = false;
@@ -479,6 +537,8 @@ void Window::GetCursorClientPos(int& x, int& y) const
 
 void Window::WarpCursor(int clientX, int clientY)
 {
+    if (sdl::IsDisplayLost())
+        return;
     m_impl->ClientToWindow(clientX, clientY);
     SDL_WarpMouseInWindow(m_impl->window.get(), clientX, clientY);
 }
@@ -486,6 +546,8 @@ void Window::WarpCursor(int clientX, int clientY)
 void Window::ConfineCursor(bool on)
 {
     m_impl->confined = on;
+    if (sdl::IsDisplayLost())
+        return;
     SDL_SetWindowMouseGrab(m_impl->window.get(), on ? SDL_TRUE : SDL_FALSE);
 }
 

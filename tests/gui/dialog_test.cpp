@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -100,6 +101,41 @@ TEST(Dialog, AppearsHeldThenRedrawsWhatChangedAndRepaintsWhole)
         EXPECT_EQ(list.Find(&background.GetClip()), dialog.GetFirstClip());
     }
     EXPECT_EQ(list.Find(&clip), -1);
+}
+
+// A dialog that keeps its own activation slot hears each time it becomes the top form: when
+// it first reaches the top and when the dialog above it has gone, never while covered.
+TEST(Dialog, ItsOwnActivationSlotRunsWhenItBecomesTheTopForm)
+{
+    class Heard : public GDialog {
+    public:
+        using GDialog::GDialog;
+        int OnActivate() override { return ++activations; }
+        int activations = 0;
+    };
+    tolvanrise::test::GuiStoreFolder folder("dialog_activate_");
+    App app;
+    ASSERT_TRUE(app.Create("Dialog", "Dialog", 64, 48, 0));
+    GGuiSystem system;
+    ASSERT_EQ(system.Init(&app, folder.Path("log.html").c_str()), 1);
+    auto lower = std::make_unique<Heard>(&app, &system);
+    auto upper = std::make_unique<Heard>(&app, &system);
+    ASSERT_EQ(lower->Create() + upper->Create(), 2);
+    Heard* below = lower.get();
+    Heard* above = upper.get();
+    app.PushForm(std::move(lower));
+    app.OnFrame(30);
+    EXPECT_EQ(below->activations, 1);
+    app.PushForm(std::move(upper));
+    app.OnFrame(30);
+    app.OnFrame(30);
+    EXPECT_EQ(std::tuple(below->activations, above->activations), std::tuple(1, 1));
+    above->Disappear();
+    for (int i = 0; i < 5 && app.GetFormCount() > 1; ++i)
+        app.OnFrame(30);
+    ASSERT_EQ(app.GetFormCount(), 1);
+    EXPECT_EQ(below->activations, 2);
+    app.RemoveAllForms(); // the dialogs go before the system they draw through
 }
 
 // A dialog's picture from each kind of pack, and from none.

@@ -10,10 +10,10 @@ function(tolvanrise_screens_test_deps target)
   endif()
 endfunction()
 
-# The screenshot suite reads the screen of the X server it starts.
+# The screenshot and close suites look at the screen of the X server they start.
 find_package(X11)
 function(tolvanrise_screens_x11 target)
-  if(target MATCHES "^test_screens_screenshot" AND X11_FOUND)
+  if(target MATCHES "^test_screens_(screenshot|close_and_save)" AND X11_FOUND)
     target_link_libraries(${target} PRIVATE X11::X11)
   endif()
 endfunction()

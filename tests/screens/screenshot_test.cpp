@@ -69,7 +69,7 @@ void ShowAndRun(GGameApplication& game)
 
 TEST(Screenshot, TheWindowShowsTheBackBufferOfTheFirstScreen)
 {
-    XServer x(800, 600);
+    XServer x(800, 600, true);
     Display* display = x.display;
     if (!display)
         GTEST_SKIP() << "Xvfb is not available";

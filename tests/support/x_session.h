@@ -24,80 +24,11 @@
 #include "support/scoped_env.h"
 
 // Last: Xlib's macros (None, Status, Bool...) would clash with the names above.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "support/x_server.h"
 
 namespace tolvanrise::test {
 
 using namespace std::chrono_literals;
-
-// An X server of its own (Xvfb) with a window manager when one is installed, and a connection
-// to it, for the life of the object; all are closed however the test ends. display stays null
-// when Xvfb is missing or does not start.
-struct XServer {
-    std::string name = ":" + std::to_string(90 + getpid() % 100);
-    pid_t server = -1;
-    pid_t manager = -1;
-    Display* display = nullptr;
-
-    XServer(int width, int height)
-    {
-        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-        server = access("/usr/bin/Xvfb", X_OK) == 0 ? fork() : -1;
-        if (server == 0) {
-            execl("/usr/bin/Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen.c_str(),
-                  "-nolisten", "tcp", nullptr);
-            _exit(127);
-        }
-        for (int i = 0; i < 500 && server > 0 && !display; ++i) {
-            std::this_thread::sleep_for(10ms);
-            if (std::filesystem::exists("/tmp/.X11-unix/X" + name.substr(1)))
-                display = XOpenDisplay(name.c_str());
-        }
-        if (display)
-            StartWindowManager();
-    }
-    ~XServer()
-    {
-        if (display)
-            XCloseDisplay(display);
-        for (pid_t child : {manager, server})
-            if (child > 0 && kill(child, SIGTERM) == 0)
-                waitpid(child, nullptr, 0);
-    }
-
-    bool HasWindowManager() const { return manager > 0; }
-
-private:
-    // As a player's desktop has one: it frames, places and focuses the window, and takes the
-    // full-screen requests.
-    void StartWindowManager()
-    {
-        if (access("/usr/bin/openbox", X_OK) != 0)
-            return;
-        manager = fork();
-        if (manager == 0) {
-            setenv("DISPLAY", name.c_str(), 1);
-            execl("/usr/bin/openbox", "openbox", "--sm-disable", nullptr);
-            _exit(127);
-        }
-        const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-        for (int i = 0; i < 500 && manager > 0; ++i) {
-            Atom type = 0;
-            int format = 0;
-            unsigned long items = 0, left = 0;
-            unsigned char* data = nullptr;
-            XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
-                               &type, &format, &items, &left, &data);
-            if (data)
-                XFree(data);
-            if (items > 0)
-                return;
-            std::this_thread::sleep_for(10ms);
-        }
-    }
-};
 
 // Runs the game's loop for ms milliseconds of real time.
 inline void RunFor(GGameApplication& game, std::chrono::milliseconds ms)
@@ -178,7 +109,7 @@ inline int ScreenDiffers(Display* display, const platform::Window&, const uint8_
 // An X server with a screen larger than the window (the mouse can leave it), the game's drivers
 // pointed at it and a data folder whose saved settings keep the game in a window.
 struct WindowedOnX {
-    XServer x{1024, 768};
+    XServer x{1024, 768, true};
     std::optional<ScopedEnvVar> driver, screen;
     std::optional<GameDataFolder> data;
     bool saved = false;

@@ -1,3 +1,4 @@
+#include "platform/files/file_lock.h"
 #include "platform/files/file_system.h"
 #include "platform/files/mapped_file.h"
 #include "platform/files/paths.h"
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
@@ -394,3 +396,92 @@ TEST_F(FileSystemTest, AbsolutePathsJoinTheCurrentFolderWithSlashes)
     ScopedCurrentFolder root("/");
     EXPECT_EQ(platform::AbsolutePath("etc"), "/etc");
 }
+
+namespace {
+
+// What is not a plain file leaves the record's name when kept aside (a second name would leave
+// it in the way of every later write); the next replace then makes a plain file there.
+TEST_F(FileSystemTest, KeepAsideMovesPipesAndLinksSoTheNameIsFree)
+{
+    fs::create_directory(dir.Path("folder"));
+    const struct {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        fs::file_type kind;
+        int refused; // the replace's error while it stands there
+    } cases[] = {
+        {"pipe", [](const std::string& at) { ::mkfifo(at.c_str(), 0644); }, fs::file_type::fifo,
+         EINVAL},
+        {"link to a folder",
+         [this](const std::string& at) { fs::create_directory_symlink(dir.Path("folder"), at); },
+         fs::file_type::symlink, EISDIR},
+        {"link to /dev/null", [](const std::string& at) { fs::create_symlink("/dev/null", at); },
+         fs::file_type::symlink, EINVAL},
+    };
+    for (const auto& c : cases) {
+        fs::remove(dir.Path("rec")), fs::remove(dir.Path("rec.damaged"));
+        c.make(dir.Path("rec"));
+        int error = -1;
+        EXPECT_EQ(platform::ReplaceFile(P("rec"), "x", 1, &error),
+                  platform::ReplaceResult::kCannotCreate)
+            << c.what;
+        EXPECT_EQ(error, c.refused) << c.what;
+        std::string reason;
+        ASSERT_TRUE(platform::KeepAside(P("rec"), P("rec.damaged"), &reason))
+            << c.what << ": " << reason;
+        EXPECT_EQ(fs::symlink_status(dir.Path("rec")).type(), fs::file_type::not_found) << c.what;
+        EXPECT_EQ(fs::symlink_status(dir.Path("rec.damaged")).type(), c.kind) << c.what;
+        EXPECT_EQ(platform::ReplaceFile(P("rec"), "new", 3, &error),
+                  platform::ReplaceResult::kReplaced)
+            << c.what;
+        EXPECT_EQ(std::tuple(ReadFileBytes(dir.Path("rec")), error),
+                  std::tuple(std::string("new"), 0))
+            << c.what;
+    }
+    EXPECT_TRUE(fs::is_directory(dir.Path("folder")));
+}
+
+// A lock of a file is held by one process: another one is told who holds it, until the holder
+// ends in any way (a crash leaves a stale file, taken at once); a second take within the
+// holder shares the lock.
+TEST_F(FileSystemTest, AFileLockIsHeldByOneProcessAndEndsWithIt)
+{
+    using Outcome = platform::FileLock::Outcome;
+    Outcome outcome = Outcome::kUnavailable;
+    long holder = -1;
+    std::string reason;
+    EXPECT_EQ(platform::FileLock::Take(P("missing/x.lock"), outcome, &holder, &reason), nullptr);
+    EXPECT_EQ(outcome, Outcome::kUnavailable);
+    EXPECT_FALSE(reason.empty());
+    int up[2], down[2]; // child to parent, parent to child
+    ASSERT_EQ(::pipe(up) | ::pipe(down), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        Outcome taken;
+        const auto lock = platform::FileLock::Take(P("x.lock"), taken);
+        char ready = taken == Outcome::kTaken ? 'y' : 'n';
+        (void)!::write(up[1], &ready, 1);
+        (void)!::read(down[0], &ready, 1); // until told to end, without releasing: a crash
+        ::_exit(0);
+    }
+    char ready = 0;
+    ASSERT_EQ(::read(up[0], &ready, 1), 1);
+    ASSERT_EQ(ready, 'y');
+    EXPECT_EQ(platform::FileLock::Take(P("x.lock"), outcome, &holder), nullptr);
+    EXPECT_EQ(std::tuple(outcome, holder), std::tuple(Outcome::kHeldElsewhere, long(child)));
+    (void)!::write(down[1], &ready, 1);
+    ::waitpid(child, nullptr, 0);
+    for (int fd : {up[0], up[1], down[0], down[1]})
+        ::close(fd);
+    auto first = platform::FileLock::Take(P("x.lock"), outcome, &holder);
+    ASSERT_NE(first, nullptr);
+    auto second = platform::FileLock::Take(P("x.lock"), outcome);
+    EXPECT_EQ(std::tuple(second != nullptr, outcome), std::tuple(true, Outcome::kTaken));
+    EXPECT_EQ(std::stol(ReadFileBytes(dir.Path("x.lock"))), long(::getpid()));
+    first.reset();
+    EXPECT_FALSE(ReadFileBytes(dir.Path("x.lock")).empty()) << "still held by the second take";
+    second.reset();
+    EXPECT_EQ(ReadFileBytes(dir.Path("x.lock")), "") << "released: no one is named";
+}
+
+} // namespace

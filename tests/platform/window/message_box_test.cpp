@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 
@@ -137,3 +138,53 @@ TEST(WithoutDisplay, AWindowSystemThatCannotStartIsReportedAsSuch)
     EXPECT_FALSE(GetScreenSize(w, h));
     EXPECT_EQ(std::pair(w, h), std::pair(0, 0));
 }
+
+namespace {
+
+// Box text wrapped for a box no wider than a screen: no line longer than the width (in
+// characters, not bytes), every character kept in order, a long path broken just after a '/',
+// the text's own line breaks kept.
+TEST(WrapBoxText, LinesFitTheWidthAndLongPathsBreakAtSlashes)
+{
+    const std::string path =
+        "/home/player/.local/share/Hallowmere/Tolvanrise/PROFILES/00000000.bin";
+    const struct {
+        std::string text;
+        std::string firstLine; // empty: not checked
+    } cases[] = {
+        {"Short.", "Short."},
+        {"Cannot save " + path + " now: the folder is read-only.", "Cannot save"},
+        {path + path, "/home/player/.local/share/Hallowmere/Tolvanrise/PROFILES/"},
+        {"WARNING! Incorrect version file " + path + "!\nFile size is less then buffer's size!",
+         ""},
+        {std::string(130, 'x'), std::string(60, 'x')},
+        {"\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 " + std::string(55, 'a'),
+         ""}, // 6 Cyrillic letters
+    };
+    for (const auto& c : cases) {
+        const std::string wrapped = WrapBoxText(c.text);
+        size_t longest = 0;
+        size_t from = 0;
+        for (size_t end; from <= wrapped.size(); from = end + 1) {
+            end = wrapped.find('\n', from);
+            end = end == std::string::npos ? wrapped.size() : end;
+            size_t chars = 0;
+            for (size_t i = from; i < end; ++i)
+                chars += (static_cast<unsigned char>(wrapped[i]) & 0xC0) != 0x80;
+            longest = std::max(longest, chars);
+        }
+        EXPECT_LE(longest, 60u) << wrapped;
+        std::string kept = wrapped, asked = c.text;
+        std::erase_if(kept, [](char ch) { return ch == '\n' || ch == ' '; });
+        std::erase_if(asked, [](char ch) { return ch == '\n' || ch == ' '; });
+        EXPECT_EQ(kept, asked);
+        if (!c.firstLine.empty()) {
+            EXPECT_EQ(wrapped.substr(0, wrapped.find('\n')), c.firstLine);
+        }
+    }
+    EXPECT_EQ(WrapBoxText("a\n\nb"), "a\n\nb");
+    EXPECT_EQ(WrapBoxText("Cyrillic: \xd0\x9f" + std::string(49, 'a')),
+              "Cyrillic: \xd0\x9f" + std::string(49, 'a'));
+}
+
+} // namespace
