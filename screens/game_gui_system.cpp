@@ -9,6 +9,7 @@
 #include "audio/player/audio_system.h"
 #include "foundation/docs/data_doc_text.h"
 #include "foundation/docs/xml_data_doc.h"
+#include "foundation/files/data_files.h"
 #include "foundation/files/html_log.h"
 #include "foundation/files/scramble_keys.h"
 #include "foundation/files/shared_data_folder.h"
@@ -67,16 +68,20 @@ int GGameGuiSystem::Init(GFormStackApplication* application, const char* logFile
     GHtmlLog* log = GetLog();
     SetCommandFactory(std::make_unique<GGameCommandFactory>(this, GetGuiCommandFactory()));
 
+    // Every window's texts and buttons are drawn in these fonts: without one of them a window
+    // would open without its controls, so a font that cannot be made stops the start.
     const int fonts = GetBmpFontManager()->Init(GetResources(), kFontList, log);
     log->Printf("Bitmap fonts loaded: %d", fonts);
+    if (!GetBmpFontManager()->GetProblem().empty())
+        return RefuseStart(GetBmpFontManager()->GetProblem(), true);
     int rasterFonts = 0;
     for (const RasterFontSpec& font : kRasterFonts) {
-        if (GetOldFontManager()->AddFont(font.name, font.sheet, font.spaceWidth, font.last,
-                                         font.first))
-            ++rasterFonts;
-        else
-            log->PrintError("Cannot make the raster font %s from the sheet %s", font.name,
-                            font.sheet);
+        if (!GetOldFontManager()->AddFont(font.name, font.sheet, font.spaceWidth, font.last,
+                                          font.first))
+            return RefuseStart(std::string("Cannot make the raster font ") + font.name +
+                               " from the sheet " + font.sheet,
+                               false);
+        ++rasterFonts;
     }
     log->Printf("Raster fonts made: %d", rasterFonts);
     LoadDictionary();
@@ -93,6 +98,14 @@ int GGameGuiSystem::Init(GFormStackApplication* application, const char* logFile
     m_profiles = std::make_unique<GPlayerProfiles>(m_profilesFolder);
     m_topScores = std::make_unique<GTopScoreTable>(m_profilesFolder);
     return 1;
+}
+
+int GGameGuiSystem::RefuseStart(const std::string& cause, bool logged)
+{
+    if (!logged)
+        GetLog()->PrintError("%s", cause.c_str());
+    ShowAlert(cause.c_str());
+    return 0;
 }
 
 std::unique_ptr<GDialog> GGameGuiSystem::MakeDialog(const char* fileName)
@@ -173,8 +186,9 @@ int GGameGuiSystem::LoadInterfaceResources()
 {
     GGraphicsResources* store = GetResources();
     store->UnloadBitmaps(kInterfaceFirstSlot, kInterfaceLastSlot);
-    if (!store->LoadBitmaps(kInterfaceFolder, kInterfaceFirstSlot, kInterfaceLastSlot - 1)) {
-        GetLog()->PrintError("Error! Cannot loading resource from interface!");
+    std::string why;
+    if (!store->LoadBitmaps(kInterfaceFolder, kInterfaceFirstSlot, kInterfaceLastSlot - 1, &why)) {
+        GetLog()->PrintError("Error! Cannot loading resource from interface! %s", why.c_str());
         return 0;
     }
     return 1;
@@ -189,7 +203,13 @@ int GGameGuiSystem::ReloadAfter(const char* name, int16_t offset, int16_t count,
     const int16_t first = static_cast<int16_t>(found + offset);
     const int16_t last = static_cast<int16_t>(first + count - 1);
     store->UnloadBitmaps(first, last);
-    return store->LoadBitmaps(folder, first, last);
+    std::string why;
+    if (store->LoadBitmaps(folder, first, last, &why))
+        return 1;
+    // The game runs on without these pictures; the log says which file and why.
+    GetLog()->PrintError("Cannot load the bitmaps after %s: %s", name,
+                         why.empty() ? "no loaded slot there" : why.c_str());
+    return 0;
 }
 
 int GGameGuiSystem::LoadTextParticles()

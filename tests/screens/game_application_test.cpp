@@ -520,8 +520,9 @@ TEST_F(OpenedGame, TheGameMakesItsWindowsByFileName)
              {GOptionsWndControlListener::kMusicSlider, GOptionsWndControlListener::kSoundSlider})
             if (const auto* slider = dynamic_cast<GSliderBar*>(dialog->FindControl(name)))
                 sliders.emplace_back(slider->GetMin(), slider->GetMax(), slider->GetValue());
-        if (c.file == std::string(GGameGuiSystem::kOptionsDialog))
+        if (c.file == std::string(GGameGuiSystem::kOptionsDialog)) {
             EXPECT_EQ(sliders, (std::vector<Slider>{{0, 100, 40}, {0, 100, 60}}));
+        }
     }
 }
 

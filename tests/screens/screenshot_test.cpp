@@ -360,8 +360,8 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         ASSERT_NE(window, nullptr) << c.window;
         const GRect& button = window->FindControl(c.button)->GetRect();
         const int mx = (button.left + button.right) / 2, my = (button.top + button.bottom) / 2;
-        const GRect under{mx - 5, my + 5, mx - 5 + cursor->GetWidth() - 1,
-                          my + 5 + cursor->GetHeight() - 1};
+        const GRect under{int16_t(mx - 5), int16_t(my + 5), int16_t(mx - 5 + cursor->GetWidth() - 1),
+                          int16_t(my + 5 + cursor->GetHeight() - 1)};
         game.SetCursorPos(790, 590);
         XSync(x.display, False);
         RunFor(game, 300ms);
@@ -385,8 +385,9 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         RunFor(game, 300ms);
         EXPECT_EQ(Pixels(surface.Lock(), pitch, under), before) << c.window;
         surface.Unlock();
-        if (c.picture == std::string("menu"))
+        if (c.picture == std::string("menu")) {
             ASSERT_TRUE(player.Click("btnOptions"));
+        }
     }
     game.OnExit();
 }
