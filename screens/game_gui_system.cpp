@@ -79,7 +79,7 @@ int GGameGuiSystem::Init(GFormStackApplication* application, const char* logFile
         if (!GetOldFontManager()->AddFont(font.name, font.sheet, font.spaceWidth, font.last,
                                           font.first))
             return RefuseStart(std::string("Cannot make the raster font ") + font.name +
-                               " from the sheet " + font.sheet,
+                                   " from the sheet " + font.sheet,
                                false);
         ++rasterFonts;
     }
@@ -159,9 +159,13 @@ void GGameGuiSystem::InitGame()
     // that the ready bank or player cannot use is worth a line in the log.
     GGameSettings* settings = m_profiles ? &m_profiles->GetDefaultSettings() : nullptr;
     m_soundManager.reset(new (std::nothrow) GSoundManager());
+    if (m_soundManager)
+        m_soundManager->SetLog(GetLog());
     if (m_soundManager && !m_soundManager->Init(settings ? &settings->soundVolume : nullptr, bank, kSoundList) && bank)
         GetLog()->PrintError("Cannot load the sound list %s", kSoundList);
     m_musicManager.reset(new (std::nothrow) GMusicManager());
+    if (m_musicManager)
+        m_musicManager->SetLog(GetLog());
     if (m_musicManager && !m_musicManager->Init(settings ? &settings->musicVolume : nullptr, player, kMusicList) &&
         player)
         GetLog()->PrintError("Cannot load the music list %s", kMusicList);

@@ -103,7 +103,8 @@ void ShowAndRun(GGameApplication& game)
     game.BeginRun();
     RunFor(game, 1s);
     for (const auto end = std::chrono::steady_clock::now() + 60s;
-         std::chrono::steady_clock::now() < end && !(game.GetIntroDialog() && game.GetIntroDialog()->IsLoaded());)
+         std::chrono::steady_clock::now() < end &&
+         !(game.GetIntroDialog() && game.GetIntroDialog()->IsLoaded());)
         game.RunStep();
 }
 
@@ -360,7 +361,8 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         ASSERT_NE(window, nullptr) << c.window;
         const GRect& button = window->FindControl(c.button)->GetRect();
         const int mx = (button.left + button.right) / 2, my = (button.top + button.bottom) / 2;
-        const GRect under{int16_t(mx - 5), int16_t(my + 5), int16_t(mx - 5 + cursor->GetWidth() - 1),
+        const GRect under{int16_t(mx - 5), int16_t(my + 5),
+                          int16_t(mx - 5 + cursor->GetWidth() - 1),
                           int16_t(my + 5 + cursor->GetHeight() - 1)};
         game.SetCursorPos(790, 590);
         XSync(x.display, False);

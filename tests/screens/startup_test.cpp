@@ -102,6 +102,12 @@ const DataFault kFaults[] = {
     {"fonts.cfg", "garbage", 1, "Cannot make the bitmap font Sans12 from FONT_SANS12"},
     {"fonts.cfg", "cut:40", 1, "Cannot read the font configuration fonts.cfg"},
     {"DejaVuSans.ttf", "not a font", 0, "Cannot load the TrueType font DejaVuSans.ttf"},
+    // A sound or the menu's track that cannot be read: one line naming the file and why.
+    {"SOUNDS/menu_btn_sel.ogg", nullptr, 0, "Sound effect SOUNDS/menu_btn_sel.ogg cannot be read: not found"},
+    {"SOUNDS/menu_btn_sel.ogg", "cut:60", 0,
+     "Sound effect SOUNDS/menu_btn_sel.ogg cannot be read: it is damaged or not a sound the game plays"},
+    {"MUSIC/menu.skm", "cut:20", 0,
+     "Music track MUSIC/menu.skm cannot be read: it is damaged or not a sound the game plays; its mode stays silent"},
     {"Data1.dat", nullptr, 0, "Cannot load the intro picture Data1.dat"},
     {"intro.cfg", "IntroLabel { TotalFrames = 0 }", 0, "Cannot load the intro animation intro.cfg"},
 };
