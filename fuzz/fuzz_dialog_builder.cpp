@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0 || size > (1 << 16))
         return 0;
-    fuzz::Gui& gui = fuzz::TheGui();
+    const fuzz::GuiInput<> input;
+    fuzz::Gui& gui = *input;
     GCfgNode file;
     if (!file.Parse(reinterpret_cast<const char*>(data), size))
         return 0;

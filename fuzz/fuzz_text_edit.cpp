@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2 || size > 4096)
         return 0;
-    fuzz::Gui& gui = fuzz::TheGui();
+    const fuzz::GuiInput<> input;
+    fuzz::Gui& gui = *input;
     GDibSurface& screen = *gui.app.GetBackBuffer();
     // One dialog with both edits for the whole run; each input takes one of them.
     static GDialog* dialog = [&gui] {
