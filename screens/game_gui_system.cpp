@@ -1,5 +1,6 @@
 #include "screens/game_gui_system.h"
 
+#include <algorithm>
 #include <new>
 
 #include "audio/banks/sound_bank.h"
@@ -42,6 +43,14 @@ struct RasterFontSpec {
 constexpr RasterFontSpec kRasterFonts[] = {
     {"Sans9", "OLDFONT_SANS9", 3, 255, 33},
 };
+
+// The engine's names use '\\'; what the player reads uses '/'.
+std::string ShownPath(const char* name)
+{
+    std::string shown = name;
+    std::replace(shown.begin(), shown.end(), '\\', '/');
+    return shown;
+}
 
 } // namespace
 
@@ -162,13 +171,13 @@ void GGameGuiSystem::InitGame()
     if (m_soundManager)
         m_soundManager->SetLog(GetLog());
     if (m_soundManager && !m_soundManager->Init(settings ? &settings->soundVolume : nullptr, bank, kSoundList) && bank)
-        GetLog()->PrintError("Cannot load the sound list %s", kSoundList);
+        GetLog()->PrintError("Cannot load the sound list %s", ShownPath(kSoundList).c_str());
     m_musicManager.reset(new (std::nothrow) GMusicManager());
     if (m_musicManager)
         m_musicManager->SetLog(GetLog());
     if (m_musicManager && !m_musicManager->Init(settings ? &settings->musicVolume : nullptr, player, kMusicList) &&
         player)
-        GetLog()->PrintError("Cannot load the music list %s", kMusicList);
+        GetLog()->PrintError("Cannot load the music list %s", ShownPath(kMusicList).c_str());
     GetLog()->Printf("Audio: %s, music player %s, sound bank %s, music modes %u, sound events %u",
                      m_audio->GetDevice() ? "on" : "off", player ? "ready" : "none", bank ? "ready" : "none",
                      m_musicManager ? static_cast<unsigned>(m_musicManager->GetEntries().size()) : 0u,

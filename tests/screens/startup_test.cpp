@@ -102,6 +102,7 @@ const DataFault kFaults[] = {
     {"fonts.cfg", "garbage", 1, "Cannot make the bitmap font Sans12 from FONT_SANS12"},
     {"fonts.cfg", "cut:40", 1, "Cannot read the font configuration fonts.cfg"},
     {"DejaVuSans.ttf", "not a font", 0, "Cannot load the TrueType font DejaVuSans.ttf"},
+    {"SOUNDS/sound.csv", "\x01\x02", 0, "Cannot load the sound list SOUNDS/sound.csv"},
     // A sound or the menu's track that cannot be read: one line naming the file and why.
     {"SOUNDS/menu_btn_sel.ogg", nullptr, 0, "Sound effect SOUNDS/menu_btn_sel.ogg cannot be read: not found"},
     {"SOUNDS/menu_btn_sel.ogg", "cut:60", 0,
