@@ -86,8 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     clip.SetResources(&table);
     clip.SetVisible(true);
     for (size_t round = 0; round < kRounds; ++round) {
-        clip.SetAngle(int32_t(in.Take(2)) - 32768);
-        clip.SetScale(int32_t(in.Take(2) % 1100) - 100); // below the lower limit, up to 4 times
+        // A fifth of the rounds upright at full size, where the plain kernels draw.
+        const uint32_t turn = in.Take(2);
+        clip.SetAngle(turn < 0x3333 ? 0 : int32_t(turn) - 32768);
+        const uint32_t scale = in.Take(2);
+        clip.SetScale(scale < 0x3333 ? 256 : int32_t(scale % 1100) - 100); // below the lower limit, up to 4 times
         clip.SetScaleX(int32_t(in.Take(2) % 1100) - 100);
         clip.SetScaleY(int32_t(in.Take(2) % 1100) - 100);
         const uint32_t flags = in.Take(1);

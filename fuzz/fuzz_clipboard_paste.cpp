@@ -21,19 +21,6 @@
 #include "gui/dialog.h"
 #include "platform/window/messages.h"
 
-namespace {
-
-void Check(const GBaseEdit& edit, int maxLength)
-{
-    const GEditBuffer& b = edit.GetBuffer();
-    if (b.GetLength() > maxLength || b.GetCaret() < 0 || b.GetCaret() > b.GetLength() ||
-        b.GetSelectionStart() < 0 || b.GetSelectionEnd() > b.GetLength() ||
-        edit.GetText().GetLength() != uint32_t(b.GetLength()))
-        __builtin_trap();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1 || size > 4 * GGuiSystem::kClipboardSize)
@@ -73,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } else {
             gui.app.OnKeyDown(key);
         }
-        Check(*edit, maxLength);
+        fuzz::CheckEdit(*edit, maxLength);
         if (key == kKeyCopy) {
             char back[GGuiSystem::kClipboardSize + 1] = {};
             gui.app.GetClipboardText(back, GGuiSystem::kClipboardSize);

@@ -31,14 +31,6 @@ GameGui& TheGameGui()
     return *gui;
 }
 
-int FreePoolSlots(GGraphicsResources& store)
-{
-    int free = 0;
-    for (int16_t i = 0; i < store.GetPool()->GetCount(); ++i)
-        free += store.GetPool()->GetBitmap(i) ? 0 : 1;
-    return free;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -51,9 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::WriteBytes("a.cfg", parts[0]);
     const std::string list(parts[1].begin(), parts[1].end());
 
-    GClipArray& clips = *gui.system.GetClipArray();
-    const int clipsBefore = clips.GetCount();
-    const int freeBefore = FreePoolSlots(*gui.system.GetResources());
+    const fuzz::LeftAsFound before(gui.system);
     gui.system.ExecuteCommandList(list.c_str());
     for (int frame = 0; frame < 8; ++frame) {
         gui.app.OnFrame(frame < 4 ? 400 : 30);
@@ -66,7 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     gui.app.OnFrame(30);
     gui.system.GetInvoker()->Execute(-1);
     gui.app.RemoveAllForms();
-    if (clips.GetCount() != clipsBefore || FreePoolSlots(*gui.system.GetResources()) != freeBefore)
-        __builtin_trap();
+    before.Check();
     return 0;
 }

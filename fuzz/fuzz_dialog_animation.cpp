@@ -19,14 +19,6 @@
 
 namespace {
 
-int FreePoolSlots(GGraphicsResources& store)
-{
-    int free = 0;
-    for (int16_t i = 0; i < store.GetPool()->GetCount(); ++i)
-        free += store.GetPool()->GetBitmap(i) ? 0 : 1;
-    return free;
-}
-
 // A 24 x 16 picture with a mask, named so an animation can find it.
 void AddPicture(GGraphicsResources& store)
 {
@@ -59,9 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!file.Parse(dialogText.c_str(), dialogText.size()))
         __builtin_trap();
 
-    GClipArray& clips = *gui.system.GetClipArray();
-    const int clipsBefore = clips.GetCount();
-    const int freeBefore = FreePoolSlots(*gui.system.GetResources());
+    const fuzz::LeftAsFound before(gui.system);
     {
         GDialog dialog(&gui.app, &gui.system);
         if (dialog.Create(0) != 1)
@@ -75,7 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             dialog.RedrawDirty(io, 0, 0);
         }
     }
-    if (clips.GetCount() != clipsBefore || FreePoolSlots(*gui.system.GetResources()) != freeBefore)
-        __builtin_trap();
+    before.Check();
     return 0;
 }

@@ -29,9 +29,12 @@
 #include "foundation/image/bitmap.h"
 #include "foundation/image/dib_surface.h"
 #include "graphics/fonts/bmp_font.h"
+#include "graphics/scene/clip_array.h"
+#include "graphics/store/bitmap_pool.h"
 #include "graphics/store/graphics_resources.h"
 #include "gui/bmp_font_manager.h"
 #include "gui/command_factory.h"
+#include "gui/controls/edit_control.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_system.h"
 #include "gui/old_font_manager.h"
@@ -181,6 +184,45 @@ private:
     G& m_gui;
     InFolder m_entered;
 };
+
+inline int FreePoolSlots(GGraphicsResources& store)
+{
+    int free = 0;
+    for (int16_t i = 0; i < store.GetPool()->GetCount(); ++i)
+        free += store.GetPool()->GetBitmap(i) ? 0 : 1;
+    return free;
+}
+
+// What a GUI target checks once the dialogs or forms of an input are gone: their clips left
+// the render list and the pool holds the images it held before.
+class LeftAsFound {
+public:
+    explicit LeftAsFound(GGuiSystem& system)
+        : m_system(system), m_clips(system.GetClipArray()->GetCount()),
+          m_free(FreePoolSlots(*system.GetResources()))
+    {
+    }
+    void Check() const
+    {
+        if (m_system.GetClipArray()->GetCount() != m_clips || FreePoolSlots(*m_system.GetResources()) != m_free)
+            __builtin_trap();
+    }
+
+private:
+    GGuiSystem& m_system;
+    int m_clips;
+    int m_free;
+};
+
+// An edit's text never passes its maximum; the caret and the selection stay inside it.
+inline void CheckEdit(const GBaseEdit& edit, int maxLength)
+{
+    const GEditBuffer& b = edit.GetBuffer();
+    if (b.GetLength() > maxLength || b.GetCaret() < 0 || b.GetCaret() > b.GetLength() ||
+        b.GetSelectionStart() < 0 || b.GetSelectionEnd() > b.GetLength() ||
+        edit.GetText().GetLength() != uint32_t(b.GetLength()))
+        __builtin_trap();
+}
 
 // Nothing was drawn outside r (inclusive) since the back buffer was cleared to 0. Compared
 // with memcmp, row part by row part: a byte loop here would cost more than the edits.
