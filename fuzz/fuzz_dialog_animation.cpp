@@ -41,12 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)pictured;
     const std::vector<fuzz::Bytes> parts = fuzz::SplitAt(data, size, "\n--\n", 2);
     std::string name(parts[0].begin(), parts[0].end());
-    name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return !std::isalnum(uint8_t(c)) && c != '_'; }),
+    name.erase(std::remove_if(name.begin(), name.end(),
+                              [](char c) { return !std::isalnum(uint8_t(c)) && c != '_'; }),
                name.end());
     fuzz::WriteBytes("anim.cfg", parts[1]);
-    const std::string dialogText =
-        "Dialog { Control { Name = lblAnim Class = STATICLABEL X = 10 Y = 20 Width = 200 Height = 100 "
-        "Animation = anim.cfg" + (name.empty() ? std::string() : " AnimationName = " + name) + " } }";
+    const std::string dialogText = "Dialog { Control { Name = lblAnim Class = STATICLABEL X = 10 Y "
+                                   "= 20 Width = 200 Height = 100 "
+                                   "Animation = anim.cfg" +
+                                   (name.empty() ? std::string() : " AnimationName = " + name) +
+                                   " } }";
     GCfgNode file;
     if (!file.Parse(dialogText.c_str(), dialogText.size()))
         __builtin_trap();

@@ -74,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1 || size > (size_t{1} << 18))
         return 0;
-    static const char* const kNames[] = {"track.ogg", "track.mp3", "track.skm", "track.mod",
-                                         "track.xm", "0.mid"};
+    static const char* const kNames[] = {"track.ogg", "track.mp3", "track.skm",
+                                         "track.mod", "track.xm",  "0.mid"};
     const size_t kind = data[0] % 6;
     fuzz::WriteBytes(TrackFolder() + kNames[kind], fuzz::Bytes(data + 1, data + size));
     if (kind == 5)
