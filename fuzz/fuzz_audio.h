@@ -1,22 +1,22 @@
 #pragma once
 // What the audio fuzz targets share: the decoders read files by name, so each input is written
-// to one scratch file of the process first; and a read loop that checks every count against
-// its length and a guard byte behind it.
-#include <unistd.h>
-
+// to one scratch file of the process first (in a folder removed at exit); and a read loop that
+// checks every count against its length and a guard byte behind it.
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "audio/decoders/stream_decoder.h"
+#include "fuzz/fuzz_files.h"
 #include "fuzz/fuzz_support.h"
 
 namespace fuzz {
 
+// The one scratch file of the process (in its scratch folder, removed at exit).
 inline const std::string& InputPath(const char* ending)
 {
-    static const std::string path = "/tmp/tolvanrise_fuzz_" + std::to_string(getpid()) + ending;
+    static const std::string path = ScratchFolder("audio") + "input" + ending;
     return path;
 }
 

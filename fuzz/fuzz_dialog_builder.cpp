@@ -20,13 +20,6 @@ namespace {
 
 using namespace platform;
 
-int FreePoolSlots(GGraphicsResources& store)
-{
-    int free = 0;
-    for (int16_t i = 0; i < store.GetPool()->GetCount(); ++i)
-        free += store.GetPool()->GetBitmap(i) ? 0 : 1;
-    return free;
-}
 
 } // namespace
 
@@ -34,13 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0 || size > (1 << 16))
         return 0;
-    fuzz::Gui& gui = fuzz::TheGui();
+    const fuzz::GuiInput<> input;
+    fuzz::Gui& gui = *input;
     GCfgNode file;
     if (!file.Parse(reinterpret_cast<const char*>(data), size))
         return 0;
-    GClipArray& clips = *gui.system.GetClipArray();
-    const int clipsBefore = clips.GetCount();
-    const int freeBefore = FreePoolSlots(*gui.system.GetResources());
+    const fuzz::LeftAsFound before(gui.system);
     {
         GDialog dialog(&gui.app, &gui.system);
         if (dialog.Create(0) != 1)
@@ -75,7 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         dialog.RedrawDirty(io, 0, 0);
     }
     gui.system.GetInvoker()->Execute(-1);
-    if (clips.GetCount() != clipsBefore || FreePoolSlots(*gui.system.GetResources()) != freeBefore)
-        __builtin_trap();
+    before.Check();
     return 0;
 }

@@ -1,9 +1,11 @@
 #pragma once
 // What the GUI fuzz targets share: one headless application (a window of the dummy video
-// driver, 320 x 240) and one GUI system, made once for the whole process in a folder of its
-// own that holds everything the controls read: an empty bitmap store, the TrueType font of
-// fonts-dejavu-core scrambled as the data folder keeps it, and, in the store's pool, a
-// bitmap-font sheet ("Sans12") and a raster-font sheet ("Sans9") drawn here. Header only.
+// driver, 320 x 240) and one GUI system, made once for the whole process in a scratch folder of
+// its own (removed at exit) that holds everything the controls read: an empty bitmap store, the
+// TrueType font of fonts-dejavu-core scrambled as the data folder keeps it, and, in the store's
+// pool, a bitmap-font sheet ("Sans12") and a raster-font sheet ("Sans9") drawn here. The folder
+// is current only while a GuiInput lives (one input): libFuzzer opens its seeds and writes its
+// findings by the paths it was given, which may be relative. Header only.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,15 +22,19 @@
 #include <vector>
 
 #include "foundation/app/command.h"
+#include "fuzz/fuzz_files.h"
 #include "foundation/app/command_invoker.h"
 #include "foundation/files/scramble_keys.h"
 #include "foundation/files/xor_scramble.h"
 #include "foundation/image/bitmap.h"
 #include "foundation/image/dib_surface.h"
 #include "graphics/fonts/bmp_font.h"
+#include "graphics/scene/clip_array.h"
+#include "graphics/store/bitmap_pool.h"
 #include "graphics/store/graphics_resources.h"
 #include "gui/bmp_font_manager.h"
 #include "gui/command_factory.h"
+#include "gui/controls/edit_control.h"
 #include "gui/form_stack_application.h"
 #include "gui/gui_system.h"
 #include "gui/old_font_manager.h"
@@ -38,7 +44,14 @@ namespace fuzz {
 class GuiApp : public GFormStackApplication {
 public:
     int OnInit() override { return 1; }
+    // A close request ("cmClose") is counted and refused: the window serves the next input.
+    int OnClose() override
+    {
+        ++closeRequests;
+        return 0;
+    }
     void Send(uint32_t message, uintptr_t wParam, intptr_t lParam) { WindowProc(message, wParam, lParam); }
+    int closeRequests = 0;
 };
 
 // Every name makes a command that does nothing, so queued lists can run without closing the
@@ -55,12 +68,14 @@ protected:
     }
 };
 
-struct Gui {
+template <class System>
+struct BasicGui {
     GuiApp app;
-    GGuiSystem system;
+    System system;
 };
+using Gui = BasicGui<GGuiSystem>;
 
-inline void WriteBytes(const std::string& path, const std::string& bytes)
+inline void WriteText(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -118,29 +133,95 @@ inline bool AddBitmapFont(GGuiSystem& system)
     return font && system.GetBmpFontManager()->AddFont("Sans12", std::move(font));
 }
 
+inline const std::string& GuiFolder()
+{
+    return ScratchFolder("gui");
+}
+
+// The folder's files, the window and the GUI's own start (a game system's start is left
+// out: the fonts are drawn here), once per process.
+template <class System>
+BasicGui<System>* MakeGui()
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    const InFolder entered(GuiFolder());
+    if (mkdir("800x600", 0700) != 0)
+        __builtin_trap();
+    WriteText("800x600/bmst.bin", std::string(4, '\0'));
+    std::ifstream in("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", std::ios::binary);
+    std::string font((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (font.empty())
+        __builtin_trap();
+    XorScramble(font.data(), nullptr, static_cast<uint32_t>(font.size()), kTrueTypeFontKey);
+    WriteText("DejaVuSans.ttf", font);
+    auto* made = new BasicGui<System>;
+    if (!made->app.Create("Fuzz", "Fuzz", 320, 240, 0) ||
+        !made->system.GGuiSystem::Init(&made->app, (GuiFolder() + "log.html").c_str()) ||
+        !AddRasterFont(made->system) || !AddBitmapFont(made->system))
+        __builtin_trap();
+    return made;
+}
+
 inline Gui& TheGui()
 {
     static Gui* gui = [] {
-        setenv("SDL_VIDEODRIVER", "dummy", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        char folder[] = "/tmp/fuzz_gui_XXXXXX";
-        if (!mkdtemp(folder) || chdir(folder) != 0 || mkdir("800x600", 0700) != 0)
-            __builtin_trap();
-        WriteBytes("800x600/bmst.bin", std::string(4, '\0'));
-        std::ifstream in("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", std::ios::binary);
-        std::string font((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (font.empty())
-            __builtin_trap();
-        XorScramble(font.data(), nullptr, static_cast<uint32_t>(font.size()), kTrueTypeFontKey);
-        WriteBytes("DejaVuSans.ttf", font);
-        auto* made = new Gui;
-        if (!made->app.Create("Fuzz", "Fuzz", 320, 240, 0) || !made->system.Init(&made->app, "log.html") ||
-            !AddRasterFont(made->system) || !AddBitmapFont(made->system))
-            __builtin_trap();
+        Gui* made = MakeGui<GGuiSystem>();
         made->system.SetCommandFactory(std::make_unique<InertFactory>());
         return made;
     }();
     return *gui;
+}
+
+// One input's use of the GUI: its folder is current meanwhile, the one before again after.
+template <class G = Gui>
+class GuiInput {
+public:
+    explicit GuiInput(G& gui = TheGui()) : m_gui(gui), m_entered(GuiFolder()) {}
+    G& operator*() const { return m_gui; }
+
+private:
+    G& m_gui;
+    InFolder m_entered;
+};
+
+inline int FreePoolSlots(GGraphicsResources& store)
+{
+    int free = 0;
+    for (int16_t i = 0; i < store.GetPool()->GetCount(); ++i)
+        free += store.GetPool()->GetBitmap(i) ? 0 : 1;
+    return free;
+}
+
+// What a GUI target checks once the dialogs or forms of an input are gone: their clips left
+// the render list and the pool holds the images it held before.
+class LeftAsFound {
+public:
+    explicit LeftAsFound(GGuiSystem& system)
+        : m_system(system), m_clips(system.GetClipArray()->GetCount()),
+          m_free(FreePoolSlots(*system.GetResources()))
+    {
+    }
+    void Check() const
+    {
+        if (m_system.GetClipArray()->GetCount() != m_clips || FreePoolSlots(*m_system.GetResources()) != m_free)
+            __builtin_trap();
+    }
+
+private:
+    GGuiSystem& m_system;
+    int m_clips;
+    int m_free;
+};
+
+// An edit's text never passes its maximum; the caret and the selection stay inside it.
+inline void CheckEdit(const GBaseEdit& edit, int maxLength)
+{
+    const GEditBuffer& b = edit.GetBuffer();
+    if (b.GetLength() > maxLength || b.GetCaret() < 0 || b.GetCaret() > b.GetLength() ||
+        b.GetSelectionStart() < 0 || b.GetSelectionEnd() > b.GetLength() ||
+        edit.GetText().GetLength() != uint32_t(b.GetLength()))
+        __builtin_trap();
 }
 
 // Nothing was drawn outside r (inclusive) since the back buffer was cleared to 0. Compared

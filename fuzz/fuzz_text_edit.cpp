@@ -29,22 +29,14 @@ intptr_t Point(int x, int y)
     return intptr_t((uint32_t(uint16_t(y)) << 16) | uint16_t(x));
 }
 
-void Check(const GBaseEdit& edit)
-{
-    const GEditBuffer& b = edit.GetBuffer();
-    if (b.GetLength() > kMaxLength || b.GetCaret() < 0 || b.GetCaret() > b.GetLength() ||
-        b.GetSelectionStart() < 0 || b.GetSelectionEnd() > b.GetLength() ||
-        edit.GetText().GetLength() != uint32_t(b.GetLength()))
-        __builtin_trap();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2 || size > 4096)
         return 0;
-    fuzz::Gui& gui = fuzz::TheGui();
+    const fuzz::GuiInput<> input;
+    fuzz::Gui& gui = *input;
     GDibSurface& screen = *gui.app.GetBackBuffer();
     // One dialog with both edits for the whole run; each input takes one of them.
     static GDialog* dialog = [&gui] {
@@ -108,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         }
-        Check(*edit);
+        fuzz::CheckEdit(*edit, kMaxLength);
     }
     gui.app.Send(WM_LBUTTONUP, 0, Point(rect.left, rect.top));
     // Whatever changed is redrawn: the whole edit, as the previous input's screen is gone.

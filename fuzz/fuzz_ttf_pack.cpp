@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
+#include "fuzz/fuzz_files.h"
 #include "fuzz/fuzz_support.h"
 #include "graphics/fonts/ttf_font.h"
 
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2 || size > 1 << 20)
         return 0;
-    static const std::string path = "/tmp/fuzz_ttf_pack_" + std::to_string(getpid()) + ".ttf";
+    static const std::string path = fuzz::ScratchFolder("ttf_pack") + "input.ttf";
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         return 0;

@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,19 +16,13 @@
 #include "foundation/text/wstring.h"
 #include "foundation/docs/xml_data_doc.h"
 #include "foundation/docs/xml_nesting.h"
+#include "fuzz/fuzz_files.h"
 
 namespace {
 
 const std::string& Folder()
 {
-    // One folder per process, so that parallel jobs do not share files.
-    static const std::string folder = [] {
-        const std::filesystem::path path =
-            std::filesystem::temp_directory_path() / ("fuzz_xml_doc_" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(path);
-        return path.string() + "/";
-    }();
-    return folder;
+    return fuzz::ScratchFolder("xml_doc");
 }
 
 bool WriteFile(const std::string& path, const uint8_t* data, size_t size)

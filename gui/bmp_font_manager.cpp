@@ -14,13 +14,14 @@ GBmpFontManager::~GBmpFontManager() = default;
 int GBmpFontManager::Init(GGraphicsResources* store, const char* listFileName, GHtmlLog* log)
 {
     DropAll();
+    m_problem.clear();
+    const std::string listName = listFileName ? listFileName : "";
     GXmlDataDoc list;
     GDataDoc* manager = nullptr;
     if (store && listFileName && list.Load(listFileName, 0))
         manager = list.GetChild("FontManager");
     if (!manager) {
-        if (log)
-            log->PrintError("Cannot read the font list %s", listFileName ? listFileName : "");
+        Note(log, "Cannot read the font list " + listName);
         return 0;
     }
     const std::string configName = datadoc::NarrowOf(manager->GetAttributeString("Config", ""));
@@ -33,13 +34,14 @@ int GBmpFontManager::Init(GGraphicsResources* store, const char* listFileName, G
         read = config.LoadFile(configName.c_str()) == 1;
     }
     if (!read) {
-        if (log)
-            log->PrintError("Cannot read the font configuration %s", configName.c_str());
+        Note(log, "Cannot read the font configuration " + configName);
         return 0;
     }
 
+    int listed = 0;
     for (GDataDoc* entry = manager->GetChild("Font"); entry;
          entry = manager->GetNextSibling(entry, "Font")) {
+        ++listed;
         const std::string name = datadoc::NarrowOf(entry->GetAttributeString("Name", ""));
         const std::string sheetName = datadoc::NarrowOf(entry->GetAttributeString("Sheet", ""));
         const bool markerRowZero = entry->GetAttributeInt("MarkerRow", 1) == 0;
@@ -52,16 +54,27 @@ int GBmpFontManager::Init(GGraphicsResources* store, const char* listFileName, G
             GBmpFont::LoadDescription(description->second.front(), *symbols);
             font = GBmpFont::Create(store->GetBitmap(slot), store, std::move(symbols), markerRowZero);
         }
-        if (!font) {
-            if (log)
-                log->PrintError("Cannot make the bitmap font %s from %s", name.c_str(),
-                                sheetName.c_str());
+        // A sheet without a separator cuts no glyph: such a font draws nothing.
+        if (!font || font->GetGlyphPoolSlots().empty()) {
+            if (font)
+                font->FreeGlyphs();
+            Note(log, "Cannot make the bitmap font " + name + " from " + sheetName);
             continue;
         }
         font->SetName(GWString(name.c_str()));
         AddFont(name, std::move(font));
     }
+    if (listed == 0)
+        Note(log, "The font list " + listName + " names no font");
     return GetCount();
+}
+
+void GBmpFontManager::Note(GHtmlLog* log, const std::string& problem)
+{
+    if (log)
+        log->PrintError("%s", problem.c_str());
+    if (m_problem.empty())
+        m_problem = problem;
 }
 
 bool GBmpFontManager::AddFont(const std::string& name, std::unique_ptr<GBmpFont> font)

@@ -28,9 +28,14 @@ public:
     GBmpFontManager& operator=(const GBmpFontManager&) = delete;
 
     // Drops every font, then makes those of the list (file names against the current folder).
-    // Fonts whose sheet is missing or unusable are logged (when a log is given) and left out.
-    // Returns the number of fonts made; 0 also when the list or configuration cannot be read.
+    // Fonts whose sheet is missing or cuts no glyph, or whose description is missing, are
+    // logged (when a log is given) and left out. Returns the number of fonts made; 0 also
+    // when the list or configuration cannot be read.
     int Init(GGraphicsResources* store, const char* listFileName, GHtmlLog* log = nullptr);
+    // Why the last Init did not make every font its list names (the first problem met: the
+    // list or configuration unreadable, a list naming no font, a font not made); empty when
+    // it made them all.
+    const std::string& GetProblem() const { return m_problem; }
 
     // Files a font made elsewhere under the name (replacing one of that name); false for a
     // null font or an empty name.
@@ -42,5 +47,9 @@ public:
     int GetCount() const { return static_cast<int>(m_fonts.size()); }
 
 private:
+    // Logs the problem (when a log is given) and keeps the first one.
+    void Note(GHtmlLog* log, const std::string& problem);
+
     std::map<std::string, std::unique_ptr<GBmpFont>> m_fonts;
+    std::string m_problem;
 };

@@ -1,5 +1,6 @@
 #include "screens/game_gui_system.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -48,6 +49,14 @@ struct RasterFontSpec {
 constexpr RasterFontSpec kRasterFonts[] = {
     {"Sans9", "OLDFONT_SANS9", 3, 255, 33},
 };
+
+// The engine's names use '\\'; what the player reads uses '/'.
+std::string ShownPath(const char* name)
+{
+    std::string shown = name;
+    std::replace(shown.begin(), shown.end(), '\\', '/');
+    return shown;
+}
 
 } // namespace
 
@@ -111,16 +120,20 @@ int GGameGuiSystem::Init(GFormStackApplication* application, const char* logFile
     GHtmlLog* log = GetLog();
     SetCommandFactory(std::make_unique<GGameCommandFactory>(this, GetGuiCommandFactory()));
 
+    // Every window's texts and buttons are drawn in these fonts: without one of them a window
+    // would open without its controls, so a font that cannot be made stops the start.
     const int fonts = GetBmpFontManager()->Init(GetResources(), kFontList, log);
     log->Printf("Bitmap fonts loaded: %d", fonts);
+    if (!GetBmpFontManager()->GetProblem().empty())
+        return RefuseStart(GetBmpFontManager()->GetProblem(), true);
     int rasterFonts = 0;
     for (const RasterFontSpec& font : kRasterFonts) {
-        if (GetOldFontManager()->AddFont(font.name, font.sheet, font.spaceWidth, font.last,
-                                         font.first))
-            ++rasterFonts;
-        else
-            log->PrintError("Cannot make the raster font %s from the sheet %s", font.name,
-                            font.sheet);
+        if (!GetOldFontManager()->AddFont(font.name, font.sheet, font.spaceWidth, font.last,
+                                          font.first))
+            return RefuseStart(std::string("Cannot make the raster font ") + font.name +
+                                   " from the sheet " + font.sheet,
+                               false);
+        ++rasterFonts;
     }
     log->Printf("Raster fonts made: %d", rasterFonts);
     LoadDictionary();
@@ -157,6 +170,14 @@ void GGameGuiSystem::TakeProfilesLock()
         GetLog()->Printf("No lock on the profiles in %s (%s)", m_profilesFolder.c_str(),
                          reason.c_str());
     m_profilesShared = outcome == platform::FileLock::Outcome::kHeldElsewhere;
+}
+
+int GGameGuiSystem::RefuseStart(const std::string& cause, bool logged)
+{
+    if (!logged)
+        GetLog()->PrintError("%s", cause.c_str());
+    ShowAlert(cause.c_str());
+    return 0;
 }
 
 std::unique_ptr<GDialog> GGameGuiSystem::MakeDialog(const char* fileName)
@@ -214,12 +235,16 @@ void GGameGuiSystem::InitGame()
     // that the ready bank or player cannot use is worth a line in the log.
     GGameSettings* settings = m_profiles ? &m_profiles->GetDefaultSettings() : nullptr;
     m_soundManager.reset(new (std::nothrow) GSoundManager());
+    if (m_soundManager)
+        m_soundManager->SetLog(GetLog());
     if (m_soundManager && !m_soundManager->Init(settings ? &settings->soundVolume : nullptr, bank, kSoundList) && bank)
-        GetLog()->PrintError("Cannot load the sound list %s", kSoundList);
+        GetLog()->PrintError("Cannot load the sound list %s", ShownPath(kSoundList).c_str());
     m_musicManager.reset(new (std::nothrow) GMusicManager());
+    if (m_musicManager)
+        m_musicManager->SetLog(GetLog());
     if (m_musicManager && !m_musicManager->Init(settings ? &settings->musicVolume : nullptr, player, kMusicList) &&
         player)
-        GetLog()->PrintError("Cannot load the music list %s", kMusicList);
+        GetLog()->PrintError("Cannot load the music list %s", ShownPath(kMusicList).c_str());
     GetLog()->Printf("Audio: %s, music player %s, sound bank %s, music modes %u, sound events %u",
                      m_audio->GetDevice() ? "on" : "off", player ? "ready" : "none", bank ? "ready" : "none",
                      m_musicManager ? static_cast<unsigned>(m_musicManager->GetEntries().size()) : 0u,
@@ -241,8 +266,9 @@ int GGameGuiSystem::LoadInterfaceResources()
 {
     GGraphicsResources* store = GetResources();
     store->UnloadBitmaps(kInterfaceFirstSlot, kInterfaceLastSlot);
-    if (!store->LoadBitmaps(kInterfaceFolder, kInterfaceFirstSlot, kInterfaceLastSlot - 1)) {
-        GetLog()->PrintError("Error! Cannot loading resource from interface!");
+    std::string why;
+    if (!store->LoadBitmaps(kInterfaceFolder, kInterfaceFirstSlot, kInterfaceLastSlot - 1, &why)) {
+        GetLog()->PrintError("Error! Cannot loading resource from interface! %s", why.c_str());
         return 0;
     }
     return 1;
@@ -257,7 +283,13 @@ int GGameGuiSystem::ReloadAfter(const char* name, int16_t offset, int16_t count,
     const int16_t first = static_cast<int16_t>(found + offset);
     const int16_t last = static_cast<int16_t>(first + count - 1);
     store->UnloadBitmaps(first, last);
-    return store->LoadBitmaps(folder, first, last);
+    std::string why;
+    if (store->LoadBitmaps(folder, first, last, &why))
+        return 1;
+    // The game runs on without these pictures; the log says which file and why.
+    GetLog()->PrintError("Cannot load the bitmaps after %s: %s", name,
+                         why.empty() ? "no loaded slot there" : why.c_str());
+    return 0;
 }
 
 int GGameGuiSystem::LoadTextParticles()

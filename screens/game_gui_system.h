@@ -66,7 +66,8 @@ public:
 
     // The GUI's start-up, the game's command factory, the fonts (bitmap fonts from the list,
     // raster fonts from their sheets in the store), the dictionary and the
-    // profiles folder (the profiles are not read yet). 1, or 0 when the GUI's start-up fails.
+    // profiles folder (the profiles are not read yet). 1, or 0 when the GUI's start-up fails
+    // or a font of the list or a raster font cannot be made.
     int Init(GFormStackApplication* application, const char* logFileName) override;
     // The audio start-up: facade, device, stream player with its module player, sound bank,
     // then the sound manager and the music manager with their lists. A part that cannot start
@@ -132,6 +133,9 @@ public:
     GMusicManager* GetMusicManager() const { return m_musicManager.get(); }
 
 private:
+    // A start-up that cannot give the player working windows: the cause is logged (unless it
+    // was already) and shown, and Init fails (the game ends with its start-up error).
+    int RefuseStart(const std::string& cause, bool logged);
     // Empties count slots from the named image's slot + offset and refills them from the
     // folder's set (null: the current folder); 0 when the name is not in the store.
     int ReloadAfter(const char* name, int16_t offset, int16_t count, const char* folder);

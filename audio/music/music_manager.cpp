@@ -3,6 +3,7 @@
 #include <mutex>
 #include <string>
 
+#include "audio/music/audio_file_problem.h"
 #include "audio/player/audio_player.h"
 #include "foundation/docs/table_data_doc.h"
 #include "foundation/files/html_log.h"
@@ -77,8 +78,10 @@ int GMusicManager::FindEntryTrack(GMusicTrackEntry& entry)
 void GMusicManager::ForgetTrack(GMusicTrackEntry& entry)
 {
     entry.trackIndex = -1;
-    GDefaultLog::Get()->PrintError("Music track %s cannot be played; its mode stays silent",
-                                   entry.file.c_str());
+    GHtmlLog* log = m_log ? m_log : GDefaultLog::Get();
+    const std::string folder = m_player ? m_player->GetFolder() : std::string();
+    log->PrintError("Music track %s; its mode stays silent",
+                    AudioFileProblem(folder + entry.file).c_str());
 }
 
 void GMusicManager::PlayForMode(int32_t mode)

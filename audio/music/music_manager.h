@@ -10,6 +10,7 @@
 #include <vector>
 
 class GAudioPlayer;
+class GHtmlLog;
 
 enum GMusicMode : int32_t {
     kMusicNone = -1,
@@ -47,12 +48,17 @@ public:
 
     // Loops the first listed track of the mode from its start position; nothing while
     // disabled, without a player or for a mode no row names. A mode whose track the player
-    // refused or removed stops the music (one line in the default log when that is found).
+    // refused or removed stops the music (one line in the log when that is found, naming the
+    // file and why it cannot be read).
     void PlayForMode(int32_t mode);
     // Callers pass 0/1 or a music volume: any change of the stored value counts, a nonzero
     // value plays the current mode again and 0 stops the music.
     void SetEnabled(int32_t flag);
     int32_t IsEnabled() const { return m_enabled; }
+
+    // Where a track that cannot be played is reported (the default log when none is set);
+    // borrowed, it must outlive the manager's use.
+    void SetLog(GHtmlLog* log) { m_log = log; }
 
     int32_t GetMode() const { return m_mode; }
     const std::vector<GMusicTrackEntry>& GetEntries() const { return m_entries; }
@@ -64,6 +70,7 @@ private:
     void ForgetTrack(GMusicTrackEntry& entry);
 
     GAudioPlayer* m_player = nullptr;
+    GHtmlLog* m_log = nullptr;
     const int32_t* m_musicVolume = nullptr;
     std::vector<GMusicTrackEntry> m_entries;
     int32_t m_mode = kMusicMenu;

@@ -6,7 +6,9 @@
 #include <string_view>
 
 #include "audio/banks/sound_bank.h"
+#include "audio/music/audio_file_problem.h"
 #include "foundation/docs/table_data_doc.h"
+#include "foundation/files/html_log.h"
 #include "foundation/files/scramble_keys.h"
 #include "foundation/text/gstring.h"
 #include "foundation/text/wstring.h"
@@ -94,8 +96,8 @@ int GSoundManager::LoadSoundList(const char* path)
             if (name.empty() || counter > INT16_MAX)
                 continue;
             const std::string file = "SOUNDS/" + std::string(name) + ".ogg";
-            if (m_bank)
-                m_bank->AddSound(counter, file.c_str());
+            if (m_bank && !m_bank->AddSound(counter, file.c_str()) && m_log)
+                m_log->PrintError("Sound effect %s", AudioFileProblem(file).c_str());
             entry.variants.PushBack(static_cast<int16_t>(counter));
             ++counter;
         }

@@ -12,6 +12,7 @@
 #include "audio/music/short_array.h"
 #include "foundation/core/random.h"
 
+class GHtmlLog;
 class GSoundBank;
 
 // The events by number; 32 is not used.
@@ -23,7 +24,7 @@ const char* SoundEventName(int32_t event);
 
 struct GSoundEventEntry {
     int32_t event = -1;
-    GShortArray variants; // sound ids in the bank
+    GShortArray variants;   // sound ids in the bank
     int16_t soundCount = 1; // "SoundCount", kept as read
     float volumeMin = 1.0f;
     float volumeMax = 1.0f;
@@ -44,6 +45,9 @@ public:
     // 1, or 0 when the list cannot be read or has no row. Replaces the entries; the sound ids
     // restart at 0, so a reload replaces the bank's sounds of the same ids.
     int LoadSoundList(const char* path);
+    // Where a sound file the list names but the bank cannot load is reported, one line each
+    // (nothing when none is set); borrowed, it must outlive the manager's use.
+    void SetLog(GHtmlLog* log) { m_log = log; }
 
     // 1 when a variant was started (again from its beginning when it was playing).
     int PlayEvent(int32_t event);
@@ -62,6 +66,7 @@ private:
     const GSoundEventEntry* FindEntry(int32_t event) const;
 
     GSoundBank* m_bank = nullptr;
+    GHtmlLog* m_log = nullptr;
     const int32_t* m_soundVolume = nullptr;
     std::vector<GSoundEventEntry> m_entries;
     int32_t m_enabled = 1;

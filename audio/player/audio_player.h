@@ -57,6 +57,8 @@ public:
     void RemoveTrack(int index);
     void ClearTracks();
     int GetTrackCount();
+    // The folder the track names are read from ("MUSIC\\"), as given at construction.
+    const std::string& GetFolder() const { return m_folder; }
     int GetCurrentTrack();
     void SetPlayMode(int mode);
     void SetRandomNext(int flag);

@@ -187,28 +187,42 @@ std::string BitmapIndexPath(const char* folder)
 {
     if (!folder || !*folder)
         return "bmst.bin";
-    return Format("%s\\bmst.bin", folder);
+    return Format("%s/bmst.bin", folder);
 }
 
 std::string BitmapDataPath(const char* folder, int32_t number)
 {
     if (!folder || !*folder)
         return Format("bmdt%d.bin", number);
-    return Format("%s\\bmdt%d.bin", folder, number);
+    return Format("%s/bmdt%d.bin", folder, number);
+}
+
+GBitmapIndexState ReadBitmapIndex(GBitmapSetSource& source, const char* folder, uint16_t* fileCount,
+                                  uint16_t* entryCount)
+{
+    std::unique_ptr<GBitmapSetInput> input = source.Open(BitmapIndexPath(folder));
+    if (!input)
+        return GBitmapIndexState::kMissing;
+    uint8_t header[4];
+    if (input->GetSize() < sizeof header || !input->Read(header, sizeof header))
+        return GBitmapIndexState::kTooShort;
+    if (fileCount)
+        *fileCount = Le16(header);
+    if (entryCount)
+        *entryCount = Le16(header + 2);
+    return GBitmapIndexState::kRead;
 }
 
 bool ReadBitmapIndexHeader(GBitmapSetSource& source, const char* folder, uint16_t* fileCount,
                            uint16_t* entryCount)
 {
-    std::unique_ptr<GBitmapSetInput> input = source.Open(BitmapIndexPath(folder));
-    uint8_t header[4];
-    if (!input || input->GetSize() < sizeof header || !input->Read(header, sizeof header))
-        return false;
-    if (fileCount)
-        *fileCount = Le16(header);
-    if (entryCount)
-        *entryCount = Le16(header + 2);
-    return true;
+    return ReadBitmapIndex(source, folder, fileCount, entryCount) == GBitmapIndexState::kRead;
+}
+
+std::string BitmapIndexProblem(const char* folder, GBitmapIndexState state)
+{
+    return BitmapIndexPath(folder) +
+           (state == GBitmapIndexState::kTooShort ? " is damaged (too short)" : " not found!");
 }
 
 void ReleasePixelBlock(GPixelBlock* block)
@@ -268,6 +282,8 @@ public:
     }
 
     GBitmapStoreError ReadFiles(uint16_t fileCount);
+    // Files that end before the records their index lists: the last file lost them.
+    GBitmapStoreError CheckCount(uint16_t fileCount, int32_t listed) const;
     GBitmapStoreError CheckMasks() const;
 
 private:
@@ -292,7 +308,7 @@ private:
     GBitmapStoreError Truncated(const std::string& path) const
     {
         return BadData(GBitmapStoreFault::kTruncated,
-                       Format("Damaged bitmap file %s: record %d is cut short", path.c_str(),
+                       Format("%s is damaged (too short): record %d is cut short", path.c_str(),
                               m_out.m_recordCount));
     }
 
@@ -314,6 +330,9 @@ GBitmapStoreError GBitmapSetReader::ReadFiles(uint16_t fileCount)
             return MakeError(GBitmapStoreFault::kDataFileMissing, 255,
                              Format("Cannot open file %s", path.c_str()));
         const uint64_t size = input->GetSize();
+        if (size == 0)
+            return BadData(GBitmapStoreFault::kTruncated,
+                           Format("%s is damaged (too short): it holds no record", path.c_str()));
         uint64_t consumed = 0;
         while (consumed < size) {
             GBitmapStoreError error = ReadRecord(*input, path, consumed);
@@ -380,7 +399,7 @@ GBitmapStoreError GBitmapSetReader::ReadHeader(GBitmapSetInput& input, const std
     const int32_t index = m_out.m_recordCount;
     if (index >= m_out.GetCapacity())
         return BadData(GBitmapStoreFault::kTooManyRecords,
-                       Format("Damaged bitmap file %s: more than %d records in the set",
+                       Format("%s is damaged: more than %d records in the set",
                               path.c_str(), m_out.GetCapacity()));
 
     entry.format = header[0];
@@ -390,7 +409,7 @@ GBitmapStoreError GBitmapSetReader::ReadHeader(GBitmapSetInput& input, const std
     std::memcpy(entry.name, header + 10, sizeof entry.name);
     if (entry.width > kBitmapStoreMaxSide || entry.height > kBitmapStoreMaxSide)
         return BadData(GBitmapStoreFault::kBadSize,
-                       Format("Damaged bitmap file %s: record %d is %ux%u pixels", path.c_str(),
+                       Format("%s is damaged: record %d is %ux%u pixels", path.c_str(),
                               index, entry.width, entry.height));
     return {};
 }
@@ -406,7 +425,7 @@ GBitmapStoreError GBitmapSetReader::ReadPalettised(GBitmapSetInput& input, const
     const uint16_t section = Le16(sizeField);
     if (section != kBitmapStorePaletteSection)
         return BadData(GBitmapStoreFault::kBadPalette,
-                       Format("Damaged bitmap file %s: record %d has a palette section of "
+                       Format("%s is damaged: record %d has a palette section of "
                               "%u bytes",
                               path.c_str(), m_out.m_recordCount, section));
     // The block keeps the size field before the palette, as a palettised image has it.
@@ -471,7 +490,7 @@ GBitmapStoreError GBitmapSetReader::ReadJpeg(GBitmapSetInput& input, const std::
     if (ready && (decoder->GetWidth() != entry.width || decoder->GetHeight() != entry.height)) {
         GBitmapStoreError error = BadData(
             GBitmapStoreFault::kJpegSizeMismatch,
-            Format("Damaged bitmap file %s: record %d decodes to %dx%d, not %ux%u",
+            Format("%s is damaged: record %d decodes to %dx%d, not %ux%u",
                    path.c_str(), index, decoder->GetWidth(), decoder->GetHeight(),
                    entry.width, entry.height));
         decoder->Close();
@@ -511,6 +530,17 @@ GBitmapStoreError GBitmapSetReader::NewBlock(uint64_t bytes, std::unique_ptr<GPi
     return {};
 }
 
+GBitmapStoreError GBitmapSetReader::CheckCount(uint16_t fileCount, int32_t listed) const
+{
+    if (fileCount == 0 || m_out.m_recordCount >= listed)
+        return {};
+    return BadData(GBitmapStoreFault::kTruncated,
+                   Format("%s is damaged (too short): the set holds %d of the %d records its index "
+                          "lists",
+                          BitmapDataPath(m_folder, fileCount - 1).c_str(), m_out.m_recordCount,
+                          listed));
+}
+
 GBitmapStoreError GBitmapSetReader::CheckMasks() const
 {
     for (int32_t i = 0; i < m_out.m_recordCount; ++i) {
@@ -526,7 +556,7 @@ GBitmapStoreError GBitmapSetReader::CheckMasks() const
         }
         if (!good)
             return BadData(GBitmapStoreFault::kBadMaskReference,
-                           Format("Damaged bitmap set %s: record %d has no mask of its size "
+                           Format("Bitmap set %s is damaged: record %d has no mask of its size "
                                   "(record %u)",
                                   BitmapIndexPath(m_folder).c_str(), i, mask));
     }
@@ -535,7 +565,8 @@ GBitmapStoreError GBitmapSetReader::CheckMasks() const
 
 GBitmapStoreError ReadBitmapData(GBitmapSetSource& source, const char* folder,
                                  uint16_t fileCount, int32_t capacity,
-                                 const GBitmapReadLimits& limits, GBitmapSetData& out)
+                                 const GBitmapReadLimits& limits, GBitmapSetData& out,
+                                 int32_t listed)
 {
     if (capacity < 0 || capacity > kBitmapStoreMaxSlots)
         return BadData(GBitmapStoreFault::kTooManyBitmaps,
@@ -548,6 +579,8 @@ GBitmapStoreError ReadBitmapData(GBitmapSetSource& source, const char* folder,
 
     GBitmapSetReader reader(source, folder, limits, out);
     GBitmapStoreError error = reader.ReadFiles(fileCount);
+    if (!error.Failed())
+        error = reader.CheckCount(fileCount, listed);
     if (!error.Failed())
         error = reader.CheckMasks();
     if (error.Failed())

@@ -68,7 +68,8 @@ enum class GBitmapStoreFault : int32_t {
     kReloadIndexMissing, // reload: index missing, short, or listing no records
     kDataFileMissing,    // a "bmdt%d.bin" does not open
     kJpegTooBig,         // a JPEG record longer than 1 MiB
-    kTruncated,          // a record runs past the end of its data file
+    kTruncated,          // a record runs past the end of its data file, or the files hold fewer
+                         // records than the index lists
     kBadSize,            // a side above 32767
     kBadPalette,         // a palette section other than 770 bytes
     kTooManyRecords,     // more records than the entries were sized for
@@ -102,7 +103,7 @@ public:
     virtual bool Read(void* buffer, uint32_t size) = 0;
 };
 
-// Where a set's files come from. Paths are the engine's names ("800x600\bmdt0.bin").
+// Where a set's files come from. Paths are "800x600/bmdt0.bin" (letter case resolved there).
 class GBitmapSetSource {
 public:
     virtual ~GBitmapSetSource() = default;
@@ -110,7 +111,7 @@ public:
     virtual std::unique_ptr<GBitmapSetInput> Open(const std::string& path) = 0;
 };
 
-// Files on disk through the platform layer (backslashes and letter case resolved there).
+// Files on disk through the platform layer.
 class GFolderSetSource : public GBitmapSetSource {
 public:
     std::unique_ptr<GBitmapSetInput> Open(const std::string& path) override;
@@ -126,14 +127,21 @@ private:
     std::map<std::string, std::vector<uint8_t>> m_files;
 };
 
-// "<folder>\bmst.bin", or "bmst.bin" without a folder (null or empty).
+// "<folder>/bmst.bin", or "bmst.bin" without a folder (null or empty).
 std::string BitmapIndexPath(const char* folder);
-// "<folder>\bmdt<number>.bin", or "bmdt<number>.bin".
+// "<folder>/bmdt<number>.bin", or "bmdt<number>.bin".
 std::string BitmapDataPath(const char* folder, int32_t number);
 
-// The two counts of the index; false when it does not open or holds fewer than 4 bytes.
+enum class GBitmapIndexState { kRead, kMissing, kTooShort };
+// The two counts of the index, or why there are none.
+GBitmapIndexState ReadBitmapIndex(GBitmapSetSource& source, const char* folder, uint16_t* fileCount,
+                                  uint16_t* entryCount);
+// The same; false when the index does not open or holds fewer than 4 bytes.
 bool ReadBitmapIndexHeader(GBitmapSetSource& source, const char* folder, uint16_t* fileCount,
                            uint16_t* entryCount);
+// What a player is told of an index that could not be read: "<path> not found!" or
+// "<path> is damaged (too short)".
+std::string BitmapIndexProblem(const char* folder, GBitmapIndexState state);
 
 struct GBitmapReadLimits {
     // Pixel-block bytes one read pass may allocate. Far above any real set; it stops a few
@@ -170,11 +178,13 @@ private:
 
 // Reads data files 0 to fileCount - 1 of the folder into out, which is sized for capacity
 // entries (the records of all files are numbered together, in file order). Checks every
-// size, count and mask reference before the store may trust them. On failure out holds no
-// blocks.
+// size, count and mask reference before the store may trust them; a data file without a
+// record, or files holding fewer records than the index lists (listed), are damaged. On
+// failure out holds no blocks.
 GBitmapStoreError ReadBitmapData(GBitmapSetSource& source, const char* folder,
                                  uint16_t fileCount, int32_t capacity,
-                                 const GBitmapReadLimits& limits, GBitmapSetData& out);
+                                 const GBitmapReadLimits& limits, GBitmapSetData& out,
+                                 int32_t listed = 0);
 
 // Drops one reference; the last one frees the block with its data.
 void ReleasePixelBlock(GPixelBlock* block);

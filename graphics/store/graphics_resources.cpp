@@ -180,9 +180,10 @@ GBitmapStoreError GGraphicsResources::TryInit(GBitmapSetSource& source, const ch
 
     uint16_t fileCount = 0;
     uint16_t indexEntries = 0;
-    if (!ReadBitmapIndexHeader(source, folder, &fileCount, &indexEntries)) {
+    const GBitmapIndexState index = ReadBitmapIndex(source, folder, &fileCount, &indexEntries);
+    if (index != GBitmapIndexState::kRead) {
         GBitmapStoreError error =
-            StoreError(GBitmapStoreFault::kIndexMissing, BitmapIndexPath(folder) + " not found!");
+            StoreError(GBitmapStoreFault::kIndexMissing, BitmapIndexProblem(folder, index));
         error.showCursor = true;
         return error;
     }
@@ -194,7 +195,8 @@ GBitmapStoreError GGraphicsResources::TryInit(GBitmapSetSource& source, const ch
         return StoreError(GBitmapStoreFault::kTooManyBitmaps, TooManyBitmaps(folder));
 
     GBitmapSetData set;
-    GBitmapStoreError error = ReadBitmapData(source, folder, fileCount, entries, limits, set);
+    GBitmapStoreError error =
+        ReadBitmapData(source, folder, fileCount, entries, limits, set, indexEntries);
     if (error.Failed())
         return error;
 
@@ -353,13 +355,16 @@ void GGraphicsResources::UnloadBitmaps(int16_t first, int16_t last)
     }
 }
 
-int GGraphicsResources::LoadBitmaps(const char* folder, int16_t first, int16_t last)
+int GGraphicsResources::LoadBitmaps(const char* folder, int16_t first, int16_t last,
+                                    std::string* why)
 {
     GFolderSetSource files;
     GBitmapStoreError error;
     const int result = TryLoadBitmaps(files, folder, first, last, &error);
     if (error.Failed() && EndsProcessOnReload(error.fault))
         EndWithBitmapStoreError(error);
+    if (why)
+        *why = error.message;
     return result;
 }
 
@@ -375,8 +380,12 @@ int GGraphicsResources::TryLoadBitmaps(GBitmapSetSource& source, const char* fol
 
     uint16_t fileCount = 0;
     uint16_t entries = 0;
-    if (!ReadBitmapIndexHeader(source, folder, &fileCount, &entries) || entries == 0) {
-        result = StoreError(GBitmapStoreFault::kReloadIndexMissing, BitmapIndexPath(folder));
+    const GBitmapIndexState index = ReadBitmapIndex(source, folder, &fileCount, &entries);
+    if (index != GBitmapIndexState::kRead || entries == 0) {
+        result = StoreError(GBitmapStoreFault::kReloadIndexMissing,
+                            index != GBitmapIndexState::kRead
+                                ? BitmapIndexProblem(folder, index)
+                                : BitmapIndexPath(folder) + " is damaged (it lists no bitmap)");
         return 0;
     }
     if (entries > kBitmapStoreMaxSlots) {
@@ -393,7 +402,7 @@ int GGraphicsResources::TryLoadBitmaps(GBitmapSetSource& source, const char* fol
     // The whole set is read and checked before anything of the table changes, so a refused
     // reload leaves the store as it was.
     GBitmapSetData set;
-    result = ReadBitmapData(source, folder, fileCount, entries, limits, set);
+    result = ReadBitmapData(source, folder, fileCount, entries, limits, set, entries);
     if (result.Failed())
         return 0;
 

@@ -69,8 +69,9 @@ public:
     // (last < first: first + the set's entry count), clamped to the loaded part. 1 on
     // success; 0 when first is not a loaded slot (first == loadedSlots fills nothing and
     // succeeds). A missing index or data file and a too long JPEG record end the process;
-    // any other bad data refuses the reload with 0 and changes nothing.
-    int LoadBitmaps(const char* folder, int16_t first, int16_t last);
+    // any other bad data refuses the reload with 0 and changes nothing; why (when given) then
+    // gets the file and the reason, for the caller's log.
+    int LoadBitmaps(const char* folder, int16_t first, int16_t last, std::string* why = nullptr);
     // The same without ending anything; the error says why a reload gave 0.
     int TryLoadBitmaps(GBitmapSetSource& source, const char* folder, int16_t first,
                        int16_t last, GBitmapStoreError* error,

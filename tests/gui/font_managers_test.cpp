@@ -134,4 +134,41 @@ TEST_F(FontManagersTest, RefusesMissingListsConfigurationsAndSheets)
     EXPECT_TRUE(fonts.GetCount() == 0 && !fonts.FindFont("B"));
 }
 
+// The manager says why a list did not give every font it names: the first problem met, which
+// the game shows before it refuses to start; a list that gives them all leaves it empty.
+TEST_F(FontManagersTest, TellsTheFirstReasonAFontOfTheListWasNotMade)
+{
+    TempFolder folder;
+    folder.WriteFile("fonts.cfg", "A { Symbols = AB; } B { Symbols = C; }");
+    const std::string config = "<FontManager Config=\"" + folder.Path("fonts.cfg") + "\">";
+    // A sheet of solid colour has no separator: it cuts no glyph.
+    const int16_t pool = store->CreateBitmap(8, 4, 0, 0, nullptr, nullptr, -1);
+    GBitmap* solid = store->GetBitmap(store->AbsoluteSlotOfPoolSlot(pool));
+    ASSERT_NE(solid, nullptr);
+    std::memset(solid->GetPixels(), 0x7f, size_t(solid->GetPitch()) * 4);
+    solid->SetName("SOLID");
+    const struct {
+        const char* list; // the Font elements, or a whole file when it has no '<'
+        int made;
+        std::string problem;
+    } cases[] = {
+        {"<Font Name=\"B\" Sheet=\"FONT_SANS12\"/>", 1, ""},
+        {"", 0, "The font list " + folder.Path("list.xml") + " names no font"},
+        {"<Font Name=\"A\" Sheet=\"SOLID\"/><Font Name=\"B\" Sheet=\"FONT_SANS12\"/>", 1,
+         "Cannot make the bitmap font A from SOLID"},
+        {"<Font Name=\"B\" Sheet=\"FONT_SANS12\"/><Font Name=\"C\" Sheet=\"FONT_SANS12\"/>"
+         "<Font Name=\"A\" Sheet=\"SOLID\"/>",
+         1, "Cannot make the bitmap font C from FONT_SANS12"},
+        {"not xml", 0, "Cannot read the font list " + folder.Path("list.xml")},
+    };
+    GBmpFontManager fonts;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        const std::string list(c.list);
+        folder.WriteFile("list.xml", list.find('<') == 0 || list.empty() ? config + list + "</FontManager>" : list);
+        EXPECT_EQ(fonts.Init(store.get(), folder.Path("list.xml").c_str()), c.made);
+        EXPECT_EQ(fonts.GetProblem(), c.problem);
+    }
+}
+
 } // namespace

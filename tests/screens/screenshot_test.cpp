@@ -313,8 +313,9 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         RunFor(game, 300ms);
         EXPECT_EQ(Pixels(surface.Lock(), pitch, under), before) << c.window;
         surface.Unlock();
-        if (c.picture == std::string("menu"))
+        if (c.picture == std::string("menu")) {
             ASSERT_TRUE(player.Click("btnOptions"));
+        }
     }
     game.OnExit();
 }

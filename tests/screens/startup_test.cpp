@@ -81,22 +81,57 @@ struct DataFault {
     const char* message;     // in standard error (exit codes above 0) or the log
 };
 
+// Exit 255 is the bitmap store's; exit 1 the refused start ("Cannot initialize the application!
+// Please reinstall." follows the cause's box), for fonts that would leave the windows without
+// their texts and buttons.
 const DataFault kFaults[] = {
-    {"800x600/bmst.bin", nullptr, 255, "800x600\\bmst.bin not found!"},
-    {"800x600/bmst.bin", "\x01", 255, "800x600\\bmst.bin not found!"},
-    {"800x600/bmdt0.bin", nullptr, 255, "bmdt0.bin"},
-    {"INTRO/bmst.bin", nullptr, 255, "INTRO\\bmst.bin"},
-    {"INTERFACE/bmst.bin", nullptr, 255, "INTERFACE\\bmst.bin"},
-    {"bmst.bin", nullptr, 255, "bmst.bin"},
+    {"800x600/bmst.bin", nullptr, 255, "800x600/bmst.bin not found!"},
+    {"800x600/bmst.bin", "\x01", 255, "800x600/bmst.bin is damaged (too short)"},
+    {"800x600/bmdt0.bin", nullptr, 255, "Cannot open file 800x600/bmdt0.bin"},
+    {"800x600/bmdt0.bin", "", 255, "800x600/bmdt0.bin is damaged (too short): it holds no record"},
+    {"800x600/bmdt0.bin", "cut:1000", 255, "800x600/bmdt0.bin is damaged (too short): record "},
+    {"INTRO/bmst.bin", nullptr, 255, "INTRO/bmst.bin not found!"},
+    {"INTERFACE/bmst.bin", nullptr, 255, "INTERFACE/bmst.bin not found!"},
+    {"INTERFACE/bmst.bin", "\x01\x00", 255, "INTERFACE/bmst.bin is damaged (too short)"},
+    {"bmst.bin", nullptr, 255, "bmst.bin not found!"},
+    // The root set and the intro's own only lose their pictures; the log names file and reason.
+    {"bmdt0.bin", "cut:100", 0, "bmdt0.bin is damaged (too short): record "},
+    {"INTRO/bmdt0.bin", "", 0, "INTRO/bmdt0.bin is damaged (too short): it holds no record"},
     {"start_up_options.xml", nullptr, 0, "Can not load dictionary from current language!"},
     {"english.dic", "<Dictionary><Row", 0, "Can not load dictionary from current language!"},
     {"english.dic", "scrambled:<Words/>", 0, "Invalid dictionary from current language! Attribute: Dictionary"},
-    {"fonts.xml", nullptr, 0, "Cannot read the font list fonts.xml"},
-    {"fonts.cfg", "garbage", 0, "Cannot make the bitmap font Sans12 from FONT_SANS12"},
+    {"fonts.xml", nullptr, 1, "Cannot read the font list fonts.xml"},
+    {"fonts.xml", "", 1, "Cannot read the font list fonts.xml"},
+    {"fonts.xml", "<FontManager Config=\"fonts.cfg\"/>", 1, "The font list fonts.xml names no font"},
+    {"fonts.cfg", nullptr, 1, "Cannot read the font configuration fonts.cfg"},
+    {"fonts.cfg", "", 1, "Cannot read the font configuration fonts.cfg"},
+    {"fonts.cfg", "garbage", 1, "Cannot make the bitmap font Sans12 from FONT_SANS12"},
+    {"fonts.cfg", "cut:40", 1, "Cannot read the font configuration fonts.cfg"},
     {"DejaVuSans.ttf", "not a font", 0, "Cannot load the TrueType font DejaVuSans.ttf"},
+    {"SOUNDS/sound.csv", "\x01\x02", 0, "Cannot load the sound list SOUNDS/sound.csv"},
+    // A sound or the menu's track that cannot be read: one line naming the file and why.
+    {"SOUNDS/menu_btn_sel.ogg", nullptr, 0, "Sound effect SOUNDS/menu_btn_sel.ogg cannot be read: not found"},
+    {"SOUNDS/menu_btn_sel.ogg", "cut:60", 0,
+     "Sound effect SOUNDS/menu_btn_sel.ogg cannot be read: it is damaged or not a sound the game plays"},
+    {"MUSIC/menu.skm", "cut:20", 0,
+     "Music track MUSIC/menu.skm cannot be read: it is damaged or not a sound the game plays; its mode stays silent"},
     {"Data1.dat", nullptr, 0, "Cannot load the intro picture Data1.dat"},
     {"intro.cfg", "IntroLabel { TotalFrames = 0 }", 0, "Cannot load the intro animation intro.cfg"},
 };
+
+// The replacement bytes of a fault: "scrambled:" text is scrambled with the dictionary's key,
+// "cut:<n>" keeps the file's first n bytes.
+std::string Replacement(const DataFault& fault, const std::string& original)
+{
+    std::string bytes = fault.replacement;
+    if (bytes.rfind("scrambled:", 0) == 0) {
+        bytes.erase(0, 10);
+        XorScramble(bytes.data(), nullptr, static_cast<uint32_t>(bytes.size()), kDictionaryKey);
+    } else if (bytes.rfind("cut:", 0) == 0) {
+        bytes = original.substr(0, std::stoul(bytes.substr(4)));
+    }
+    return bytes;
+}
 
 TEST(Startup, EachMissingOrDamagedFileGivesItsMessageAndNoCrash)
 {
@@ -105,12 +140,8 @@ TEST(Startup, EachMissingOrDamagedFileGivesItsMessageAndNoCrash)
     std::vector<std::unique_ptr<RunningProgram>> programs;
     for (const DataFault& fault : kFaults) {
         const auto& data = *folders.emplace_back(std::make_unique<GameDataFolder>("startup_fault_", false));
-        std::string bytes = fault.replacement ? fault.replacement : "";
-        if (bytes.rfind("scrambled:", 0) == 0) {
-            bytes.erase(0, 10);
-            XorScramble(bytes.data(), nullptr, static_cast<uint32_t>(bytes.size()), kDictionaryKey);
-        }
-        ASSERT_TRUE(fault.replacement ? tolvanrise::test::WriteFileBytes(data.Data(fault.file), bytes)
+        ASSERT_TRUE(fault.replacement ? tolvanrise::test::WriteFileBytes(
+                                            data.Data(fault.file), Replacement(fault, ReadFileBytes(data.Data(fault.file))))
                                       : std::filesystem::remove(data.Data(fault.file)));
         programs.push_back(std::make_unique<RunningProgram>(TOLVANRISE_EXECUTABLE, data.DataFolder(), data.HomeEnv()));
     }

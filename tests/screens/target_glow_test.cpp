@@ -106,9 +106,10 @@ TEST_F(TargetGlowTest, BoardPicturesAreMaskedAndNumberedRunsFillConsecutiveSlots
             ASSERT_EQ(picture->GetWidth(), run.width) << name;
             ASSERT_EQ(picture->GetHeight(), run.height) << name;
             const uint8_t* mask = picture->GetAlpha();
-            if (run.opaque)
+            if (run.opaque) {
                 for (int p = 0; p < run.width * run.height; ++p)
                     ASSERT_EQ(mask[p], 0) << name << " pixel " << p;
+            }
             for (const Probe& probe : run.probes)
                 EXPECT_EQ(mask[probe.y * run.width + probe.x] == 255, probe.seeThrough)
                     << name << " at " << probe.x << "," << probe.y;

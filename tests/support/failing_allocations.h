@@ -2,7 +2,9 @@
 // Allocations of the program that includes this go through these replacements, so a test can
 // make the next non-throwing array allocations, or the next non-throwing single objects, fail
 // the way an exhausted heap would. Replaces the global operators (new and delete alike, so that
-// every pair matches): include it from exactly one source of a test executable.
+// every pair matches): include it from exactly one source of a test executable. The operators
+// are never inlined: inlined, GCC pairs malloc() and free() with the operators
+// and warns of a mismatch.
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -40,50 +42,50 @@ inline bool TakeNothrowAllocation(std::atomic<int>& left)
 }
 } // namespace
 
-void* operator new[](std::size_t n)
+[[gnu::noinline]] void* operator new[](std::size_t n)
 {
     void* p = std::malloc(n ? n : 1);
     if (!p)
         throw std::bad_alloc();
     return p;
 }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept
+[[gnu::noinline]] void* operator new[](std::size_t n, const std::nothrow_t&) noexcept
 {
     return TakeNothrowAllocation(g_nothrowArraysLeft) ? std::malloc(n ? n : 1) : nullptr;
 }
-void operator delete[](void* p) noexcept
+[[gnu::noinline]] void operator delete[](void* p) noexcept
 {
     std::free(p);
 }
-void operator delete[](void* p, std::size_t) noexcept
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept
 {
     std::free(p);
 }
-void operator delete[](void* p, const std::nothrow_t&) noexcept
+[[gnu::noinline]] void operator delete[](void* p, const std::nothrow_t&) noexcept
 {
     std::free(p);
 }
 
-void* operator new(std::size_t n)
+[[gnu::noinline]] void* operator new(std::size_t n)
 {
     void* p = std::malloc(n ? n : 1);
     if (!p)
         throw std::bad_alloc();
     return p;
 }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+[[gnu::noinline]] void* operator new(std::size_t n, const std::nothrow_t&) noexcept
 {
     return TakeNothrowAllocation(g_nothrowObjectsLeft) ? std::malloc(n ? n : 1) : nullptr;
 }
-void operator delete(void* p) noexcept
+[[gnu::noinline]] void operator delete(void* p) noexcept
 {
     std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }
-void operator delete(void* p, const std::nothrow_t&) noexcept
+[[gnu::noinline]] void operator delete(void* p, const std::nothrow_t&) noexcept
 {
     std::free(p);
 }

@@ -294,3 +294,8 @@ std::string KernelIsaName(const testing::TestParamInfo<GKernelIsa>& info)
 }
 
 } // namespace reference
+
+void PrintTo(GKernelIsa isa, std::ostream* os)
+{
+    *os << (isa == GKernelIsa::Scalar ? "Scalar" : "Avx2");
+}

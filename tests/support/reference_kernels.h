@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -73,3 +74,6 @@ inline const auto kAllKernelIsas = testing::Values(GKernelIsa::Scalar, GKernelIs
 std::string KernelIsaName(const testing::TestParamInfo<GKernelIsa>& info);
 
 } // namespace reference
+
+// How a test's parameter shows in its full name: "Scalar" or "Avx2", not the enum's bytes.
+void PrintTo(GKernelIsa isa, std::ostream* os);

@@ -34,6 +34,12 @@ struct BackEnd {
     bool lists;
 };
 
+// The back end's name stands for it in the test's full name (the factory's bytes would not).
+void PrintTo(const BackEnd& backEnd, std::ostream* os)
+{
+    *os << backEnd.name;
+}
+
 std::vector<BackEnd> BackEnds()
 {
     return {

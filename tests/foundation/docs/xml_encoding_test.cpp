@@ -29,6 +29,12 @@ struct EncodedDocument {
     std::u16string attributeRead, textRead;
 };
 
+// The encoding's name stands for the document in the test's full name.
+void PrintTo(const EncodedDocument& document, std::ostream* os)
+{
+    *os << document.name;
+}
+
 // Values that are not well-formed UTF-8 read as Windows-1251, the engine's narrow code page:
 // right for windows-1251 files, the 1251 letters of the bytes for any other 8-bit encoding.
 std::u16string As1251(const char* bytes)

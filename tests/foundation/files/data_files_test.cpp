@@ -473,7 +473,7 @@ TEST(HtmlLog, AFatalErrorEndsEveryLogAliveBeforeTheProcessEnds)
     TempFolder folder("html_log_fatal_");
     const std::string first = folder.Path("first.html"), second = folder.Path("second.html"),
                       gone = folder.Path("gone.html");
-    for (const auto& [message, code] : {std::pair{"800x600\\bmst.bin not found!", 255}, {"Jpeg data too big!", 100},
+    for (const auto& [message, code] : {std::pair{"800x600/bmst.bin not found!", 255}, {"Jpeg data too big!", 100},
                                         {"", 255}}) {
         SCOPED_TRACE(message);
         const int status = RunInChild([&]() -> int {

@@ -92,6 +92,8 @@ TEST_F(BitmapStoreTest, RefusedReloadsChangeNothing)
     bad.Install(m_files, "bad");
     InterfaceSet().Install(m_files, "short", 20); // more records than the index lists
     SetBuilder{}.Install(m_files, "empty");
+    InterfaceSet().Install(m_files, "cut", 60); // the index lists 10 records more than there are
+    m_files.Add("stub/bmst.bin", {1, 0});
     SetBuilder{JpegRecord(22, "J", 1, 1, Bytes(kBitmapStoreMaxJpegBytes + 1, 0))}.Install(m_files, "big");
     struct Refusal {
         const char* folder;
@@ -102,9 +104,12 @@ TEST_F(BitmapStoreTest, RefusedReloadsChangeNothing)
     const Refusal cases[] = {
         {"bad", F::kBadPalette, false, nullptr},
         {"short", F::kTooManyRecords, false, nullptr},
-        {"nowhere", F::kReloadIndexMissing, true, "nowhere\\bmst.bin"},
-        {"empty", F::kReloadIndexMissing, true, "empty\\bmst.bin"},
+        {"nowhere", F::kReloadIndexMissing, true, "nowhere/bmst.bin not found!"},
+        {"empty", F::kReloadIndexMissing, true, "empty/bmst.bin is damaged (it lists no bitmap)"},
         {"big", F::kJpegTooBig, true, nullptr},
+        {"cut", F::kTruncated, false,
+         "cut/bmdt0.bin is damaged (too short): the set holds 50 of the 60 records its index lists"},
+        {"stub", F::kReloadIndexMissing, true, "stub/bmst.bin is damaged (too short)"},
     };
     std::vector<GBitmap*> before;
     for (int slot = 0; slot < 1200; ++slot)

@@ -238,10 +238,15 @@ TEST_F(BitmapStoreTest, MalformedSetsAreRefusedWithTheirFaultAndExitCode)
     std::vector<Refusal> cases = {
         {"no records, no pool", {}, F::kEmptyStore, 0, 0, -1, -1, uint64_t{1} << 30, ""},
         {"a data file missing", one, F::kDataFileMissing, 0, 0, -1, 2, uint64_t{1} << 30,
-         "Cannot open file gfx\\bmdt1.bin"},
+         "Cannot open file gfx/bmdt1.bin"},
         {"JPEG of 1 MiB + 1", {JpegRecord(22, "BIG", 16, 8, [&] { Bytes b = jpeg; b.resize(kBitmapStoreMaxJpegBytes + 1); return b; }())},
          F::kJpegTooBig, 0, 0, -1, -1, uint64_t{1} << 30, "Jpeg data too big!"},
         {"JPEG cut short", {cutJpeg}, F::kTruncated},
+        // Data files ending before the records their index lists: damage, named by the file.
+        {"an empty data file", {}, F::kTruncated, 0, 0, 3, 1, uint64_t{1} << 30,
+         "gfx/bmdt0.bin is damaged (too short): it holds no record"},
+        {"fewer records than listed", one, F::kTruncated, 0, 2, 3, -1, uint64_t{1} << 30,
+         "gfx/bmdt0.bin is damaged (too short): the set holds 1 of the 3 records its index lists"},
         {"palette cut short", {cutPalette}, F::kTruncated},
         {"JPEG header claims a huge picture", {JpegRecord(22, "HUGE", 65535, 65535, jpeg)}, F::kBadSize},
         {"3 records, 2 entries", three, F::kTooManyRecords, 0, 0, 2},
@@ -289,12 +294,14 @@ TEST_F(BitmapStoreTest, MalformedSetsAreRefusedWithTheirFaultAndExitCode)
 
     // No index, or one shorter than its 4 bytes: the alert names the path and shows the pointer.
     GMemorySetSource none, shortIndex;
-    shortIndex.Add("gfx\\bmst.bin", {1, 0, 0});
+    shortIndex.Add("gfx/bmst.bin", {1, 0, 0});
     GBitmapStoreError error = m_store.TryInit(none, "gfx", 10, 0);
     EXPECT_EQ((std::tuple(error.fault, error.exitCode, error.showCursor, error.message)),
-              (std::tuple(F::kIndexMissing, 255, true, std::string("gfx\\bmst.bin not found!"))));
+              (std::tuple(F::kIndexMissing, 255, true, std::string("gfx/bmst.bin not found!"))));
     EXPECT_EQ(m_store.TryInit(none, nullptr, 10, 0).message, "bmst.bin not found!");
-    EXPECT_EQ(m_store.TryInit(shortIndex, "gfx", 10, 0).fault, F::kIndexMissing);
+    error = m_store.TryInit(shortIndex, "gfx", 10, 0);
+    EXPECT_EQ((std::tuple(error.fault, error.exitCode, error.message)),
+              (std::tuple(F::kIndexMissing, 255, std::string("gfx/bmst.bin is damaged (too short)"))));
 }
 
 // Just inside each limit the refused sets above load.

@@ -149,8 +149,9 @@ TEST_F(DialogBuilderTest, BrokenControlsAreLeftOutWithOneLineEach)
         EXPECT_EQ(dialog.GetControlCount(), c.made) << c.what;
         EXPECT_NE(dialog.FindControl("btnOk"), nullptr) << c.what;
         EXPECT_EQ(system.GetLog()->GetErrorCount() - errors, c.logged ? 1 : 0) << c.what;
-        if (c.logged)
+        if (c.logged) {
             EXPECT_NE(ReadFile(temp.Path("log.html")).find(c.logged), std::string::npos) << c.what;
+        }
     }
 }
 

@@ -306,8 +306,9 @@ TEST_F(EditsTest, TheImageFollowsTheEditsSizeAndGoesWithIt)
         ASSERT_NE(store.GetBitmap(slot), nullptr);
         EXPECT_EQ(std::pair(store.GetBitmap(slot)->GetWidth(), store.GetBitmap(slot)->GetHeight()),
                   std::pair(int16_t(80), int16_t(20)));
-        if (slot != first)
+        if (slot != first) {
             EXPECT_EQ(store.GetBitmap(first), nullptr);
+        }
     }
     EXPECT_EQ(store.GetBitmap(slot), nullptr);
 

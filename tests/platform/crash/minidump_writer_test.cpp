@@ -232,9 +232,11 @@ TEST_F(MinidumpWriterTest, RegistersAndFloatStateComeFromTheContext)
                          u16(0x42), uint32_t(u64(0x44))),
               std::tuple(0x10000Fu, 0x1fa0u, uint16_t(0x33), uint16_t(0x22), uint16_t(0x11),
                          uint16_t(0x2b), 0x10246u));
-    for (int i = 0; i < 16; ++i)
-        if (kIntegers[i] != REG_RSP)
+    for (int i = 0; i < 16; ++i) {
+        if (kIntegers[i] != REG_RSP) {
             EXPECT_EQ(u64(0x78 + 8 * i), 0x0101010101010101ull * uint64_t(i + 1)) << i;
+        }
+    }
     // The float save area is the FXSAVE image: xmm3 sits 160 + 3 * 16 bytes into it.
     EXPECT_EQ(std::vector<uint8_t>(dump.bytes.begin() + dump.contextRva + 0x100 + 160 + 48,
                                    dump.bytes.begin() + dump.contextRva + 0x100 + 160 + 64),
