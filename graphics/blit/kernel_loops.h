@@ -269,6 +269,13 @@ void DrawRows(Rule& rule, uint8_t* d, int32_t dstPitch, const GBlitArea& a, cons
             return;
         }
     }
+    if constexpr (std::is_same_v<Rule, GRuleCopy> && !Orient::kMirror) {
+        // Flipped or not, each row is one block: the whole area in one call.
+        if (const GCopyRowsFn copy = CopyRowsWhole()) {
+            copy(d, dstPitch, s.start, s.rowStep + s.step * a.w, size_t(a.w) * 3, a.h);
+            return;
+        }
+    }
     const ptrdiff_t dRowStep = dstPitch - ptrdiff_t(a.w) * 3;
     const uint8_t* sp = s.start;
     const uint8_t* mp = m.start;

@@ -62,6 +62,13 @@ GDrawRunsFn DrawRunsWhole();
 // lightens the rest by their mask bytes; s is not read. Null for scalar.
 GDrawRunsFn LightenRunsWhole();
 
+// `rows` rows of `bytes` bytes each copied as they are, from s to d; rows of s lie srcPitch
+// bytes apart (negative walks up), rows of d dstPitch. One call for the whole area, so a small
+// image pays for one call, not one a row. Null for scalar.
+using GCopyRowsFn = void (*)(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s, ptrdiff_t srcPitch,
+                             size_t bytes, int32_t rows);
+GCopyRowsFn CopyRowsWhole();
+
 // The palette colours of n index bytes as 24-bit pixels, exactly n * 3 bytes from d; indices
 // read forwards from s, or backwards when mirrored; palette entries of `Entry` bytes (3 for an
 // image's own palette, 4 for a caller's table), every one readable as 4 bytes. Null for
