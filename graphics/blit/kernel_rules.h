@@ -95,6 +95,11 @@ struct GRuleBase {
     static constexpr int32_t kInset = 0;
     static constexpr bool kNeighbourFollowsMirror = false;
     static constexpr GRunSource kRuns = GRunSource::None;
+    // Unmirrored areas at least kRowsFrom and narrower than kRowsBelow pixels are drawn row by
+    // row even where the image has a run table: one or two SIMD windows cover such a row, where
+    // its runs would take a window or a store each.
+    static constexpr int32_t kRowsFrom = 0;
+    static constexpr int32_t kRowsBelow = 0;
     // The instruction set's loop over whole unmirrored rows of the rule's run table, or null.
     static GDrawRunsFn WholeRuns() { return nullptr; }
 
@@ -333,6 +338,8 @@ struct GRuleLighten : GSimdRule<GSimdOp::Lighten> {
     static constexpr GSourceKind kSource = GSourceKind::MaskOnly;
     static constexpr bool kMask = true;
     static constexpr GRunSource kRuns = GRunSource::Mask;
+    static constexpr int32_t kRowsFrom = 10;
+    static constexpr int32_t kRowsBelow = 20;
     static bool Skips(GRunKind kind) { return kind == GRunKind::Opaque; }
     static GDrawRunsFn WholeRuns() { return LightenRunsWhole(); }
     template <bool Mirror>
@@ -353,6 +360,8 @@ struct GRuleDarken : GSimdRule<GSimdOp::Darken> {
     static constexpr GSourceKind kSource = GSourceKind::MaskOnly;
     static constexpr bool kMask = true;
     static constexpr GRunSource kRuns = GRunSource::Mask;
+    static constexpr int32_t kRowsFrom = 10;
+    static constexpr int32_t kRowsBelow = 20;
     // Mask 0 darkens to black.
     template <bool Mirror>
     bool Opaque(uint8_t* d, const uint8_t*, const uint8_t*, int n) const
