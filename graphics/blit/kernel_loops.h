@@ -321,8 +321,10 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
     uint8_t* d = t.pixels + ptrdiff_t(a.top) * t.pitch + ptrdiff_t(a.left) * 3;
     const GBlitRuns* runs = nullptr;
     if constexpr (Rule::kRuns != GRunSource::None) {
-        if (!GOrientation<O>::kMirror && a.w >= Rule::kRowsFrom && a.w < Rule::kRowsBelow)
-            return DrawRowsOf<O>(rule, d, t.pitch, a, s);
+        if constexpr (!GOrientation<O>::kMirror && Rule::kRowsBelow > 0) {
+            if (a.w >= Rule::kRowsFrom && a.w < Rule::kRowsBelow)
+                return DrawRowsOf<O>(rule, d, t.pitch, a, s);
+        }
         runs = GBlitRuns::Of(*src, Rule::kRuns, s.block, s.mask);
         if (DrawWholeRuns<O, Rule>(runs, d, t.pitch, a, s))
             return;
