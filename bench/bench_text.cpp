@@ -6,9 +6,10 @@
 // and that surface blitted onto a 32-bit 800x600 surface, SDL's fastest target).
 // The font is DejaVu Sans at 16 points, 96 dpi on both sides.
 //
-// Ours and SDL_ttf's runs are interleaved at random and repeated; the table takes the fastest
-// repetition of each, timed by the CPU clock on both sides (the machine may be shared). Pin it
-// to one core:  taskset -c 2 bench_text
+// Ours and SDL_ttf's runs are interleaved at random and repeated; the table takes the median
+// repetition of each and prints the fastest and slowest beside it, timed by one clock on both
+// sides (the CPU time of the thread; the machine may be shared). Pin it to one core:
+//   taskset -c 7 bench_text
 
 #include <benchmark/benchmark.h>
 
@@ -23,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/fastest.h"
+#include "bench/bench_stats.h"
 #include "foundation/image/bitmap.h"
 #include "graphics/blit/kernels.h"
 #include "graphics/fonts/bmp_font.h"
@@ -38,7 +39,7 @@ namespace {
 const char* const kFacePath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr int kPoints = 16;
 const char* const kText = "The quick brown fox jumps over the lazy dog, 0123456789!";
-constexpr int kRepetitions = 7;
+constexpr int kRepetitions = 9;
 
 struct Scene {
     std::unique_ptr<GGraphicsResources> store;
@@ -51,7 +52,7 @@ struct Scene {
     SDL_Surface* sdlScreen = nullptr;
 };
 Scene* g_scene = nullptr;
-std::map<std::string, double> g_rates; // glyphs per second, fastest repetition
+bench::SpreadReporter g_reporter;
 
 // A bitmap-font sheet of the text's characters rendered by our TrueType font: row 1 the
 // marker row, the glyphs below; format 2 keeps the colours, format 12 stores 255 - coverage
@@ -65,7 +66,8 @@ std::unique_ptr<GBmpFont> MakeBitmapFont(Scene& s, uint8_t format)
         const char16_t c = char16_t(*p);
         if (c == u' ' || symbols.find(c) != std::u16string::npos)
             continue;
-        const int16_t slot = s.ttf.DrawTextW(GWString(std::u16string(1, c).c_str()), nullptr, kPoints, 0xF0E0C0, 0, 0);
+        const int16_t slot = s.ttf.DrawTextW(GWString(std::u16string(1, c).c_str()), nullptr,
+                                             kPoints, 0xF0E0C0, 0, 0);
         if (slot < 0)
             continue;
         symbols.push_back(c);
@@ -136,7 +138,8 @@ void OursRenderInto(benchmark::State& state)
 {
     const GWString text(kText);
     for (auto _ : state)
-        benchmark::DoNotOptimize(g_scene->ttf.RenderText(text, g_scene->image.get(), {}, kPoints, 0xFFFFFF, 0, 0));
+        benchmark::DoNotOptimize(
+            g_scene->ttf.RenderText(text, g_scene->image.get(), {}, kPoints, 0xFFFFFF, 0, 0));
     state.SetItemsProcessed(state.iterations() * kGlyphs);
 }
 
@@ -181,9 +184,15 @@ void SdlBlendedBlit(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kGlyphs);
 }
 
+// Glyphs per second of the median repetition, or of the fastest or slowest.
+double Rate(const char* name, double bench::Spread::*which = &bench::Spread::median)
+{
+    const double ns = g_reporter.Get(name).cpuNs.*which;
+    return ns > 0 ? double(kGlyphs) / ns * 1e9 : 0.0;
+}
+
 void PrintTable()
 {
-    auto rate = [](const char* name) { return g_rates.count(name) ? g_rates[name] : 0.0; };
     struct Row {
         const char* ours;
         const char* peer;
@@ -193,11 +202,21 @@ void PrintTable()
                         {"ttf/RenderText/into image", "sdl_ttf/Blended"},
                         {"bmp/SetText+flush/format 2", "sdl_ttf/Blended+blit"},
                         {"bmp/SetText+flush/format 12", "sdl_ttf/Blended+blit"}};
-    std::printf("\nGlyphs per second (fastest of %d) and ratio ours/SDL_ttf (> 1: we are faster)\n", kRepetitions);
-    std::printf("%-30s %14s %-22s %14s %7s\n", "ours", "glyphs/s", "peer", "glyphs/s", "ratio");
+    std::printf("\nGlyphs per second (median of %d repetitions) and ratio ours/SDL_ttf (> 1: we "
+                "are faster);\n"
+                "in brackets the ratio of our slowest repetition to the peer's fastest, and of our "
+                "fastest\n"
+                "to the peer's slowest.\n",
+                kRepetitions);
+    bench::PrintClockHeader("at the end of the run");
+    std::printf("%-30s %14s %-22s %14s %7s %13s\n", "ours", "glyphs/s", "peer", "glyphs/s", "ratio",
+                "(bounds)");
     for (const Row& r : rows) {
-        const double o = rate(r.ours), p = rate(r.peer);
-        std::printf("%-30s %14.0f %-22s %14.0f %7.2f\n", r.ours, o, r.peer, p, p > 0 ? o / p : 0.0);
+        const double o = Rate(r.ours), p = Rate(r.peer);
+        const double low = Rate(r.ours, &bench::Spread::max) / Rate(r.peer, &bench::Spread::min);
+        const double high = Rate(r.ours, &bench::Spread::min) / Rate(r.peer, &bench::Spread::max);
+        std::printf("%-30s %14.0f %-22s %14.0f %7.2f  (%.2f-%.2f)\n", r.ours, o, r.peer, p,
+                    p > 0 ? o / p : 0.0, low, high);
     }
     std::printf("Target: the first row (a new image each call on both sides) at least 1.20.\n");
 }
@@ -219,8 +238,9 @@ int main(int argc, char** argv)
     scene.store = std::make_unique<GGraphicsResources>();
     GMemorySetSource files;
     files.Add("bmst.bin", {0, 0, 0, 0});
-    if (scene.store->TryInit(files, nullptr, 400, 0).Failed() || !scene.ttf.LoadFromFile(kFacePath, 0) ||
-        TTF_Init() != 0 || !(scene.sdlFont = TTF_OpenFontDPI(kFacePath, kPoints, 96, 96))) {
+    if (scene.store->TryInit(files, nullptr, 400, 0).Failed() ||
+        !scene.ttf.LoadFromFile(kFacePath, 0) || TTF_Init() != 0 ||
+        !(scene.sdlFont = TTF_OpenFontDPI(kFacePath, kPoints, 96, 96))) {
         std::fprintf(stderr, "bench_text: cannot set up (%s)\n", kFacePath);
         return 1;
     }
@@ -237,8 +257,10 @@ int main(int argc, char** argv)
     }
 
     auto add = [](const char* name, auto fn) {
-        bench::AddFastestStatistic(
-            benchmark::RegisterBenchmark(name, fn)->Repetitions(kRepetitions)->MinTime(0.05)->ReportAggregatesOnly(true));
+        bench::AddSpreadStatistics(benchmark::RegisterBenchmark(name, fn)
+                                       ->Repetitions(kRepetitions)
+                                       ->MinTime(0.1)
+                                       ->ReportAggregatesOnly(true));
     };
     add("ttf/RenderText/into image", OursRenderInto);
     add("ttf/RenderText/new image", OursRenderNew);
@@ -247,12 +269,8 @@ int main(int argc, char** argv)
     add("sdl_ttf/Blended", SdlBlended);
     add("sdl_ttf/Blended+blit", SdlBlendedBlit);
 
-    // Glyphs per second of the fastest repetition's CPU time.
-    bench::FastestReporter reporter([](const std::string& name, double cpuNs, double) {
-        if (cpuNs > 0)
-            g_rates[name] = double(kGlyphs) / cpuNs * 1e9;
-    });
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    bench::PrintClockHeader("at the start of the run");
+    benchmark::RunSpecifiedBenchmarks(&g_reporter);
     PrintTable();
     for (auto& text : scene.texts)
         text.reset();

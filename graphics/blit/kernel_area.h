@@ -49,7 +49,7 @@ inline void ClipAxis(int32_t& start, int32_t& length, int32_t& partner, int32_t 
 // negative length. The area is also cut to the source placement, which callers are meant to
 // guarantee; a rectangle that strays outside it can then only draw less, never read
 // beyond the source.
-inline bool ClipBlitArea(int32_t dstW, int32_t dstH, int32_t sw, int32_t sh, int32_t x, int32_t y,
+[[gnu::always_inline]] inline bool ClipBlitArea(int32_t dstW, int32_t dstH, int32_t sw, int32_t sh, int32_t x, int32_t y,
                          const GRect* clip, int32_t inset, GBlitArea& a)
 {
     const int32_t limitW = sw - inset;

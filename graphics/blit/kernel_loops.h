@@ -269,6 +269,13 @@ void DrawRows(Rule& rule, uint8_t* d, int32_t dstPitch, const GBlitArea& a, cons
             return;
         }
     }
+    if constexpr (std::is_same_v<Rule, GRuleCopy> && !Orient::kMirror) {
+        // Flipped or not, each row is one block: the whole area in one call.
+        if (const GCopyRowsFn copy = CopyRowsWhole()) {
+            copy(d, dstPitch, s.start, s.rowStep + s.step * a.w, size_t(a.w) * 3, a.h);
+            return;
+        }
+    }
     const ptrdiff_t dRowStep = dstPitch - ptrdiff_t(a.w) * 3;
     const uint8_t* sp = s.start;
     const uint8_t* mp = m.start;
@@ -289,6 +296,15 @@ void DrawRows(Rule& rule, uint8_t* d, int32_t dstPitch, const GBlitArea& a, cons
     }
 }
 
+// The area row by row: the rule's preparation, then its rows.
+template <int O, class Rule>
+void DrawRowsOf(Rule& rule, uint8_t* d, int32_t dstPitch, const GBlitArea& a, GBlitSource& s)
+{
+    s.info.pixels = int64_t(a.w) * a.h;
+    if (rule.template Prepare<GOrientation<O>::kMirror>(s.info))
+        DrawRows<O>(rule, d, dstPitch, a, s);
+}
+
 // One kernel: the destination and the area, then the source, then its run table or its rows.
 template <int O, class Rule>
 void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, const GRect* clip)
@@ -305,6 +321,10 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
     uint8_t* d = t.pixels + ptrdiff_t(a.top) * t.pitch + ptrdiff_t(a.left) * 3;
     const GBlitRuns* runs = nullptr;
     if constexpr (Rule::kRuns != GRunSource::None) {
+        if constexpr (!GOrientation<O>::kMirror && Rule::kRowsBelow > 0) {
+            if (a.w >= Rule::kRowsFrom && a.w < Rule::kRowsBelow)
+                return DrawRowsOf<O>(rule, d, t.pitch, a, s);
+        }
         runs = GBlitRuns::Of(*src, Rule::kRuns, s.block, s.mask);
         if (DrawWholeRuns<O, Rule>(runs, d, t.pitch, a, s))
             return;

@@ -62,6 +62,13 @@ GDrawRunsFn DrawRunsWhole();
 // lightens the rest by their mask bytes; s is not read. Null for scalar.
 GDrawRunsFn LightenRunsWhole();
 
+// `rows` rows of `bytes` bytes each copied as they are, from s to d; rows of s lie srcPitch
+// bytes apart (negative walks up), rows of d dstPitch. One call for the whole area, so a small
+// image pays for one call, not one a row. Null for scalar.
+using GCopyRowsFn = void (*)(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s, ptrdiff_t srcPitch,
+                             size_t bytes, int32_t rows);
+GCopyRowsFn CopyRowsWhole();
+
 // The palette colours of n index bytes as 24-bit pixels, exactly n * 3 bytes from d; indices
 // read forwards from s, or backwards when mirrored; palette entries of `Entry` bytes (3 for an
 // image's own palette, 4 for a caller's table), every one readable as 4 bytes. Null for
@@ -88,6 +95,11 @@ struct GRuleBase {
     static constexpr int32_t kInset = 0;
     static constexpr bool kNeighbourFollowsMirror = false;
     static constexpr GRunSource kRuns = GRunSource::None;
+    // Unmirrored areas at least kRowsFrom and narrower than kRowsBelow pixels are drawn row by
+    // row even where the image has a run table: one or two SIMD windows cover such a row, where
+    // its runs would take a window or a store each.
+    static constexpr int32_t kRowsFrom = 0;
+    static constexpr int32_t kRowsBelow = 0;
     // The instruction set's loop over whole unmirrored rows of the rule's run table, or null.
     static GDrawRunsFn WholeRuns() { return nullptr; }
 
@@ -326,6 +338,8 @@ struct GRuleLighten : GSimdRule<GSimdOp::Lighten> {
     static constexpr GSourceKind kSource = GSourceKind::MaskOnly;
     static constexpr bool kMask = true;
     static constexpr GRunSource kRuns = GRunSource::Mask;
+    static constexpr int32_t kRowsFrom = 10;
+    static constexpr int32_t kRowsBelow = 20;
     static bool Skips(GRunKind kind) { return kind == GRunKind::Opaque; }
     static GDrawRunsFn WholeRuns() { return LightenRunsWhole(); }
     template <bool Mirror>
@@ -346,6 +360,8 @@ struct GRuleDarken : GSimdRule<GSimdOp::Darken> {
     static constexpr GSourceKind kSource = GSourceKind::MaskOnly;
     static constexpr bool kMask = true;
     static constexpr GRunSource kRuns = GRunSource::Mask;
+    static constexpr int32_t kRowsFrom = 10;
+    static constexpr int32_t kRowsBelow = 20;
     // Mask 0 darkens to black.
     template <bool Mirror>
     bool Opaque(uint8_t* d, const uint8_t*, const uint8_t*, int n) const

@@ -457,6 +457,33 @@ template <GSimdOp Op, bool Mirror>
     }
 }
 
+// The rows of a small image share their length: the copy's choice by length is made once,
+// outside the loop, for the lengths of 11 to 42 pixel rows.
+[[gnu::target("avx2")]] void CopyRowsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
+                                          ptrdiff_t srcPitch, size_t bytes, int32_t rows)
+{
+    if (bytes >= 32 && bytes <= 64) {
+        const ptrdiff_t last = ptrdiff_t(bytes) - 32;
+        for (; rows > 0; --rows, d += dstPitch, s += srcPitch) {
+            const V a = Load32(s), b = Load32(s + last);
+            Store32(d, a);
+            Store32(d + last, b);
+        }
+    } else if (bytes > 64 && bytes <= 128) {
+        const ptrdiff_t last = ptrdiff_t(bytes) - 64;
+        for (; rows > 0; --rows, d += dstPitch, s += srcPitch) {
+            const V a = Load32(s), b = Load32(s + 32), c = Load32(s + last), e = Load32(s + last + 32);
+            Store32(d, a);
+            Store32(d + 32, b);
+            Store32(d + last, c);
+            Store32(d + last + 32, e);
+        }
+    } else {
+        for (; rows > 0; --rows, d += dstPitch, s += srcPitch)
+            CopyBytesAvx2(d, s, bytes);
+    }
+}
+
 // Pixels [first, first + count) of the ten at d drawn by the mask rule; the others keep what
 // was loaded. Reads exactly ten mask bytes.
 [[gnu::target("avx2"), gnu::always_inline]] inline void BlendTen(uint8_t* d, const uint8_t* s,
@@ -790,6 +817,15 @@ GDrawRunsFn LightenRunsWhole()
 #ifdef TOLVANRISE_KERNELS_X86
     if (SelectedIsa() == GKernelIsa::Avx2)
         return LightenRunsAvx2;
+#endif
+    return nullptr;
+}
+
+GCopyRowsFn CopyRowsWhole()
+{
+#ifdef TOLVANRISE_KERNELS_X86
+    if (SelectedIsa() == GKernelIsa::Avx2)
+        return CopyRowsAvx2;
 #endif
     return nullptr;
 }

@@ -204,6 +204,21 @@ TEST_P(KernelsAgainstReference, RowSplitsAtEveryOffset)
             }
 }
 
+// Small images drawn whole, several rows of every width up to 48 pixels: the paths that decide
+// by the row's length once per call (rather than once a row) meet every length class.
+TEST_P(KernelsAgainstReference, SmallImagesWholeAtEveryWidth)
+{
+    std::mt19937 rng(1616);
+    for (size_t r = 0; r < kBlitRuleCount; ++r)
+        for (int o = 0; o < 4; ++o)
+            for (int w = 1; w <= 48 && !HasFatalFailure(); ++w) {
+                const int h = 1 + w % 4;
+                Case c{GBlitRule(r), o, w, h, w + 6, h + 2, 3, 1, false, {}, {}, Slack::Tight};
+                c.args.alpha = uint8_t(rng()), c.args.fx = int16_t(rng() & 255), c.args.fy = int16_t(rng() & 255);
+                RunCase(c, rng);
+            }
+}
+
 // Rows wider than the buffers the palettised rows lay their colours out in (512 pixels a
 // chunk), cut at random places, so every chunk boundary meets a row prefix and a tail.
 TEST_P(KernelsAgainstReference, WideRowsAcrossTheColourChunks)

@@ -256,6 +256,34 @@ TEST_P(MaskedSprites, HardEdgesGetTablesAndEveryDrawMatchesTheReference)
         }
 }
 
+// Glows and shadows of 8 to 24 pixels with their tables: the narrow ones are drawn row by row
+// past their table, the wider ones by it; whole, part off the target and through a rectangle.
+TEST_P(MaskedSprites, NarrowGlowsAndShadowsMatchTheReference)
+{
+    std::mt19937 rng(1020);
+    for (const GBlitRule rule : {GBlitRule::Lighten, GBlitRule::Darken})
+        for (int size = 8; size <= 24; ++size) {
+            auto src = reference::MakeSource(rule, size, size, rng, reference::Slack::Tight);
+            src->SetFormat(rule == GBlitRule::Lighten ? 13 : 14);
+            ShapeDisc(*src, 1.0);
+            PrepareBlitRuns(*src);
+            const GRect part{4, 3, int16_t(4 + size / 2), int16_t(3 + size - 2)};
+            for (int o = 0; o < 4; ++o)
+                for (const int x : {3, -size / 3})
+                    for (const GRect* clip : {static_cast<const GRect*>(nullptr), &part}) {
+                        if (clip && x < 0)
+                            continue; // a rectangle lies inside the placement
+                        auto fast = reference::MakeDestination(40, 30, rng, reference::Slack::Tight);
+                        auto slow = reference::MakeDestination(40, 30, rng, reference::Slack::Tight);
+                        std::memcpy(slow->GetPixels(), fast->GetPixels(), fast->GetPixelBlock()->GetSize());
+                        GetBlitKernel(rule, uint8_t(o))(fast.get(), src.get(), int16_t(x), 2, GBlitArgs{}, clip);
+                        reference::Blit(rule, o, slow.get(), src.get(), x, 2, GBlitArgs{}, clip);
+                        ASSERT_EQ(reference::Snapshot(*fast), reference::Snapshot(*slow))
+                            << reference::RuleName(rule) << " " << size << " " << o << " " << x << (clip ? " clip" : "");
+                    }
+        }
+}
+
 // Lighten draws the stretches between opaque runs (mask 0, nothing to add) ten pixels at a time:
 // stretches of every length before the shortest opaque run a table keeps (8), and a stretch
 // right after it, so that a window running past the stretch would reach the next one.

@@ -3,6 +3,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -377,5 +378,40 @@ TEST_F(PlacementTest, EachPartOfThePoseSeenByEachPlacement) {
                        : m_container.MarkClipDirty(c);
             EXPECT_EQ(c.GetDirtyState() != kDirtyNone, k.seen[how]) << k.what << " placement " << how;
         }
+    }
+}
+
+// Random poses around the edges of whole pixels (both signs, fractions from 0 to 255) against
+// the rule as a player sees it: a clip is redrawn when it shows, hides, changes image or alpha,
+// or moves onto another pixel (the sub-pixel placement: by any fraction); the plain placement
+// also when it turns, and in the palette modes when its palette changes.
+TEST_F(PlacementTest, PropertyUnchangedMatchesThePixelsShown) {
+    static const uint32_t palettes[2][256] = {};
+    std::mt19937 rng(35);
+    auto near = [&](int32_t around) { return around + int32_t(rng() % 600) - 300; };
+    auto whole = [](int32_t v) { return v >> 8; };
+    for (int n = 0; n < 4000; ++n) {
+        const bool subPixel = n % 2;
+        GClip c;
+        c.SetDrawMode(rng() % 3 == 0 ? dmPaletteMask : dmAlphaMask);
+        c.SetVisible(true), c.SetFrame(int32_t(rng() % 512)), c.SetPosition(near(0), near(-256));
+        c.SetAlpha(uint8_t(rng() % 2)), c.SetOrientation(uint8_t(rng() % 2)), c.SetPalette(palettes[rng() % 2]);
+        Settle(c);
+        const GClipPose before = c.Pose();
+        c.SetVisible(rng() % 8 != 0), c.SetFrame(rng() % 4 ? before.frame : int32_t(rng() % 512));
+        c.SetPosition(rng() % 2 ? before.x : near(before.x), rng() % 2 ? before.y : near(before.y));
+        c.SetAlpha(rng() % 8 ? before.alpha : uint8_t(rng() % 2));
+        c.SetOrientation(rng() % 4 ? before.orientation : uint8_t(rng() % 2));
+        c.SetPalette(rng() % 4 ? before.palette : palettes[rng() % 2]);
+        const GClipPose& now = c.Pose();
+        const bool moved = subPixel ? now.x != before.x || now.y != before.y
+                                    : whole(now.x) != whole(before.x) || whole(now.y) != whole(before.y);
+        const bool turned = !subPixel && (now.orientation != before.orientation ||
+                                          (c.GetDrawMode() == dmPaletteMask && now.palette != before.palette));
+        const bool changed = now.visible != before.visible || whole(now.frame) != whole(before.frame) ||
+                             now.alpha != before.alpha || moved || turned;
+        subPixel ? m_container.PlaceClipSubPixel(c) : m_container.PlaceClip(c);
+        ASSERT_EQ(c.GetDirtyState() != kDirtyNone, changed) << "case " << n;
+        m_dirty->Clear();
     }
 }
