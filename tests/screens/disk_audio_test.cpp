@@ -18,8 +18,8 @@
 #include "screens/options_window.h"
 #include "support/game_driver.h"
 #include "support/saved_settings.h"
-#include "platform/sound/sound_device.h"
 #include "support/audio_measure.h"
+#include "support/disk_output.h"
 #include "support/game_data_folder.h"
 #include "support/program_runner.h"
 #include "support/scoped_env.h"
@@ -31,10 +31,7 @@ using namespace tolvanrise::test;
 // (330, 554 and 660 Hz) are far enough away to tell a wrong track from a slightly off pitch.
 constexpr double kMenuToneHz = 440.0;
 
-constexpr size_t kRate = platform::SoundDevice::kRate;
-// Sound started now is written after at most the frames the driver has mixed and not yet
-// written: the device's buffer, well under a tenth of a second.
-constexpr size_t kUnwrittenFrames = kRate / 10;
+constexpr size_t kRate = kDiskRate;
 // The data tool's effects last a quarter second, a little longer when played slowed down.
 constexpr size_t kEffectFrames = kRate * 3 / 10;
 // How long a start may take before the test gives up on it (sanitizer builds on a busy machine).
@@ -42,47 +39,10 @@ constexpr auto kStartLimit = std::chrono::seconds(60);
 
 namespace {
 
-// 16-bit stereo frames the disk driver has written so far.
-size_t FramesWritten(const std::string& file)
-{
-    std::error_code error;
-    const auto bytes = std::filesystem::file_size(file, error);
-    return error ? 0 : static_cast<size_t>(bytes / 4);
-}
-
-// The left channel of frames [first, end) of the file.
-std::vector<double> Written(const std::string& file, size_t first, size_t end)
-{
-    const std::string bytes = ReadFileBytes(file);
-    std::vector<int16_t> pcm(bytes.size() / 2);
-    std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
-    return Channel(pcm, 2, 0, first, end > first ? end - first : 0);
-}
-
-// Waits until the disk driver has written the frames; false when the time limit came first.
-bool WaitForFrames(const std::string& file, size_t frames)
-{
-    for (const auto end = std::chrono::steady_clock::now() + kStartLimit;
-         FramesWritten(file) < frames;) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 void RunFor(GGameApplication& game, std::chrono::milliseconds ms)
 {
     for (const auto end = std::chrono::steady_clock::now() + ms;
          std::chrono::steady_clock::now() < end;)
-        game.RunStep();
-}
-
-// Runs the game until the disk driver has written the frames (or the time limit has come).
-void RunUntilWritten(GGameApplication& game, const std::string& file, size_t frames)
-{
-    for (const auto end = std::chrono::steady_clock::now() + kStartLimit;
-         FramesWritten(file) < frames && std::chrono::steady_clock::now() < end;)
         game.RunStep();
 }
 
@@ -104,11 +64,12 @@ TEST_P(DiskAudio, FirstSecondsOfOutputHoldTheMenuTrackToneUnlessMusicIsOff)
     const ScopedEnvVar driver("SDL_AUDIODRIVER", "disk");
     RunningProgram program(TOLVANRISE_EXECUTABLE, folder.DataFolder(),
                            "SDL_DISKAUDIOFILE=" + output);
-    // The menu's track is asked for before the log names the menu: a second from there on
-    // (16-bit stereo at the mixer's rate: SDL converts nothing for a file) is the menu's music.
+    // The menu's track is asked for before the log names the menu: a second from there on is
+    // the menu's music.
     ASSERT_TRUE(program.WaitForText(log, "Main menu", kStartLimit));
     const size_t first = FramesWritten(output) + kUnwrittenFrames;
-    ASSERT_TRUE(WaitForFrames(output, first + kRate));
+    ASSERT_TRUE(StepUntilWritten(
+        output, first + kRate, [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }));
     const ProgramRun run = program.Finish(std::chrono::milliseconds(0));
     EXPECT_TRUE(run.closed && run.exitCode == 0)
         << "exit " << run.exitCode << ", signal " << run.signal;
@@ -142,15 +103,16 @@ TEST(DiskAudioFlow, AMenuClickIsHeardAndTheMusicSliderChangesTheLevel)
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     game.BeginRun();
     GameDriver player(game, [&game] { RunFor(game, 10ms); });
+    auto step = [&game] { game.RunStep(); };
     // Windows start their opening sound before they come to rest; each window below is measured
     // from the frames written when its sound had started, past everything heard before.
     ASSERT_NE(player.WaitFor(GGameGuiSystem::kMainMenuDialog, 1000), nullptr);
     const size_t quiet = FramesWritten(output) + kUnwrittenFrames + kEffectFrames;
-    RunUntilWritten(game, output, quiet + kRate * 3 / 10);
+    ASSERT_TRUE(StepUntilWritten(output, quiet + kRate * 3 / 10, step));
     const size_t click = FramesWritten(output);
     ASSERT_TRUE(player.Click("btnOptions"));
     const size_t heard = FramesWritten(output) + kUnwrittenFrames + kEffectFrames;
-    RunUntilWritten(game, output, heard);
+    ASSERT_TRUE(StepUntilWritten(output, heard, step));
     EXPECT_EQ(MaxAbs(Written(output, quiet, click)), 0.0);
     EXPECT_GT(ToneLevel(Written(output, click, heard)), 300.0);
 
@@ -159,7 +121,7 @@ TEST(DiskAudioFlow, AMenuClickIsHeardAndTheMusicSliderChangesTheLevel)
     ASSERT_TRUE(player.Click(GOptionsWndControlListener::kMusicBox)); // on, at the default 40
     constexpr size_t window = kRate / 3;
     const size_t at40 = FramesWritten(output) + kUnwrittenFrames + kEffectFrames + window;
-    RunUntilWritten(game, output, at40);
+    ASSERT_TRUE(StepUntilWritten(output, at40, step));
     auto* slider =
         dynamic_cast<GSliderBar*>(options->FindControl(GOptionsWndControlListener::kMusicSlider));
     ASSERT_NE(slider, nullptr);
@@ -167,7 +129,7 @@ TEST(DiskAudioFlow, AMenuClickIsHeardAndTheMusicSliderChangesTheLevel)
     player.ClickAt(slider->GetRect().right, (slider->GetRect().top + slider->GetRect().bottom) / 2);
     EXPECT_EQ(slider->GetValue(), 100);
     const size_t at100 = FramesWritten(output) + kUnwrittenFrames + kEffectFrames + window;
-    RunUntilWritten(game, output, at100);
+    ASSERT_TRUE(StepUntilWritten(output, at100, step));
     const std::vector<double> low = Written(output, at40 - window, at40);
     const std::vector<double> high = Written(output, at100 - window, at100);
     EXPECT_NEAR(ToneFrequency(low, static_cast<int>(kRate)), kMenuToneHz, kMenuToneHz * 0.02);
