@@ -39,7 +39,7 @@ std::vector<PixelPoint> Once(int x, int y)
 // The game in a window on its own X server, run in real time, with its cursor picture.
 struct PointerSession {
     WindowedOnX session;
-    GGameApplication game;
+    SettlingGame game;
     std::optional<GameDriver> player;
     const GBitmap* cursor = nullptr;
 
@@ -53,6 +53,8 @@ struct PointerSession {
         game.OnBeforeShow();
         game.Show();
         game.BeginRun();
+        if (!WaitForManagedMode(session.x, false))
+            return false;
         player.emplace(game, [this] { RunFor(game, 10ms); });
         GGraphicsResources& store = *game.GetGameSystem()->GetResources();
         cursor = store.GetBitmap(store.FindBitmap(GGameApplication::kCursorPicture));
@@ -62,8 +64,7 @@ struct PointerSession {
     void MoveMouse(int x, int y)
     {
         game.SetCursorPos(int16_t(x), int16_t(y));
-        XSync(session.x.display, False);
-        RunFor(game, 300ms);
+        game.Settle(session.x.display);
     }
     // Where the back buffer draws the arrow's point, once for each arrow drawn.
     std::vector<PixelPoint> TipsInBuffer()
@@ -138,7 +139,7 @@ TEST(PointerScreenshot, AfterTheWindowClosesThePointerIsAtTheStillMouse)
     s.MoveMouse(400, 560);
     s.player->Key(platform::VK_ESCAPE);
     ASSERT_NE(s.player->WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
-    RunFor(s.game, 300ms);
+    s.game.Settle(s.session.x.display);
     EXPECT_EQ(s.TipsInBuffer(), Once(400, 560));
     EXPECT_EQ(s.TipsOnScreen(), Once(400, 560));
 }
@@ -159,8 +160,7 @@ TEST(PointerScreenshot, AWarpByAnotherProgramMovesTheArrow)
     XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &winX, &winY,
                   &mask);
     XWarpPointer(display, 0, DefaultRootWindow(display), 0, 0, 0, 0, rootX + 250, rootY + 130);
-    XSync(display, False);
-    RunFor(s.game, 300ms);
+    s.game.Settle(display);
     EXPECT_EQ(s.TipsInBuffer(), Once(450, 330));
     EXPECT_EQ(s.TipsOnScreen(), Once(450, 330));
 }
@@ -227,7 +227,8 @@ TEST(PointerScreenshot, AltEnterInTheOptionsWindowTheBoxShowsTheMode)
         s.game.WindowProc(platform::WM_KEYDOWN, platform::VK_RETURN, 1);
         s.game.WindowProc(platform::WM_KEYUP, platform::VK_RETURN, 1);
         s.game.WindowProc(platform::WM_KEYUP, platform::VK_MENU, 1);
-        RunFor(s.game, 1000ms);
+        EXPECT_TRUE(WaitForManagedMode(s.session.x, s.game.IsFullscreen()));
+        s.game.Settle(s.session.x.display);
     };
     EXPECT_TRUE(square(Options::kFullScreenBox) == square(Options::kSoundBox));
     for (bool fullScreen : {true, false}) {

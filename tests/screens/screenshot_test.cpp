@@ -55,7 +55,7 @@ int DrawnOver(const uint8_t* buffer, int pitch, const GBitmap& picture, const GR
 
 // Shows the created game's window and runs it for a second, and on until the intro has loaded
 // (a sanitizer build on a busy machine may need longer; at most a minute).
-void ShowAndRun(GGameApplication& game)
+void ShowAndRun(SettlingGame& game)
 {
     game.OnBeforeShow();
     game.Show();
@@ -78,11 +78,14 @@ TEST(Screenshot, TheWindowShowsTheBackBufferOfTheFirstScreen)
         tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "x11");
         tolvanrise::test::ScopedEnvVar screen("DISPLAY", name);
         tolvanrise::test::GameDataFolder data("screenshot_");
-        GGameApplication game;
+        SettlingGame game;
         ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
         ShowAndRun(game);
         GIntroDialog* intro = game.GetIntroDialog();
         ASSERT_TRUE(intro && intro->IsLoaded());
+        ASSERT_TRUE(WaitForManagedMode(x, game.IsFullscreen()));
+        game.Settle(display);
+        ASSERT_TRUE(intro == game.GetIntroDialog() && intro->IsLoaded());
 
         XSync(display, False);
         XImage* shot =
@@ -167,11 +170,12 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     ASSERT_TRUE(session.saved);
     XServer& x = session.x;
 
-    GGameApplication game;
+    SettlingGame game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     ShowAndRun(game);
     GIntroDialog* intro = game.GetIntroDialog();
     ASSERT_TRUE(intro && intro->IsLoaded() && !game.IsFullscreen());
+    ASSERT_TRUE(WaitForManagedMode(x, false));
     GGraphicsResources& store = *game.GetGameSystem()->GetResources();
     const GBitmap* picture = store.GetBitmap(intro->GetBackgroundSlot());
     const GBitmap* normal = store.GetBitmap(store.FindBitmap(GGameApplication::kCursorPicture));
@@ -184,8 +188,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     const GRect first = CursorArea(*normal, 100, 10), second = CursorArea(*normal, 300, 10);
 
     game.SetCursorPos(100, 10);
-    XSync(x.display, False);
-    RunFor(game, 150ms);
+    game.Settle(x.display);
     EXPECT_EQ(game.GetShownCursor(), 0);
     const uint8_t* buffer = surface.Lock();
     EXPECT_EQ(CursorMismatches(buffer, pitch, *normal, *picture, 100, 10), 0);
@@ -194,8 +197,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     surface.Unlock();
 
     game.SetCursorPos(300, 10);
-    XSync(x.display, False);
-    RunFor(game, 150ms);
+    game.Settle(x.display);
     buffer = surface.Lock();
     EXPECT_EQ(DrawnOver(buffer, pitch, *picture, first), 0);
     EXPECT_EQ(ScreenDiffers(x.display, *game.GetWindowHandle(), buffer, pitch, first), 0);
@@ -204,7 +206,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
 
     const intptr_t at = 300 | (10 << 16);
     game.WindowProc(platform::WM_LBUTTONDOWN, platform::MK_LBUTTON, at);
-    RunFor(game, 100ms);
+    game.Settle(x.display);
     EXPECT_EQ(game.GetShownCursor(), 1);
     buffer = surface.Lock();
     EXPECT_EQ(CursorMismatches(buffer, pitch, *pressed, *picture, 300, 10), 0);
@@ -212,8 +214,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     game.WindowProc(platform::WM_LBUTTONUP, 0, at);
 
     game.SetCursorPos(-50, -40); // above and left of the window
-    XSync(x.display, False);
-    RunFor(game, 150ms);
+    game.Settle(x.display);
     EXPECT_EQ(game.GetShownCursor(), -1);
     buffer = surface.Lock();
     EXPECT_EQ(DrawnOver(buffer, pitch, *picture, second), 0);
@@ -266,11 +267,12 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
     const std::string shots = std::string(TOLVANRISE_DATA_DIR) + "/../screenshots";
     std::filesystem::create_directories(shots);
 
-    GGameApplication game;
+    SettlingGame game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     game.OnBeforeShow();
     game.Show();
     game.BeginRun();
+    ASSERT_TRUE(WaitForManagedMode(x, false));
     tolvanrise::test::GameDriver player(game, [&game] { RunFor(game, 10ms); });
     GGraphicsResources& store = *game.GetGameSystem()->GetResources();
     const GBitmap* cursor = store.GetBitmap(store.FindBitmap(GGameApplication::kCursorPicture));
@@ -291,14 +293,12 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         const int mx = (button.left + button.right) / 2, my = (button.top + button.bottom) / 2;
         const GRect under = CursorArea(*cursor, mx, my);
         game.SetCursorPos(790, 590);
-        XSync(x.display, False);
-        RunFor(game, 300ms);
+        game.Settle(x.display);
         const std::string before = Pixels(surface.Lock(), pitch, under);
         surface.Unlock();
 
         game.SetCursorPos(mx, my);
-        XSync(x.display, False);
-        RunFor(game, 300ms);
+        game.Settle(x.display);
         EXPECT_EQ(game.GetShownCursor(), 0) << c.window;
         const uint8_t* buffer = surface.Lock();
         EXPECT_EQ(CursorPixelsMissing(buffer, pitch, *cursor, mx, my), 0) << c.window;
@@ -309,8 +309,7 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         surface.SaveBmp((shots + "/" + c.picture + ".bmp").c_str());
 
         game.SetCursorPos(790, 590);
-        XSync(x.display, False);
-        RunFor(game, 300ms);
+        game.Settle(x.display);
         EXPECT_EQ(Pixels(surface.Lock(), pitch, under), before) << c.window;
         surface.Unlock();
         if (c.picture == std::string("menu")) {

@@ -4,7 +4,9 @@
 // picture. Include it last: Xlib's macros (None, Status, Bool...) clash with other names.
 // POSIX and Xlib; the test's main thread only.
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,10 +25,12 @@ namespace tolvanrise::test {
 // Xvfb with one screen of width x height, and a connection to it, for the life of the object;
 // with windowManager, also a window manager on it when one is installed (openbox), as a
 // player's desktop has one: it frames, places and focuses windows and takes the full-screen
-// requests. All are closed however the test ends. display stays null when Xvfb is missing or
-// does not start.
+// requests. All are closed however the test ends, and end with the test if it is killed. The
+// server picks a display number no other server holds and reports it once it takes
+// connections, so suites run side by side (here or by other users of the machine) never share
+// one. display stays null when Xvfb is missing or does not start.
 struct XServer {
-    std::string name = ":" + std::to_string(90 + getpid() % 100);
+    std::string name;
     pid_t server = -1;
     pid_t manager = -1;
     Display* display = nullptr;
@@ -34,16 +38,29 @@ struct XServer {
     XServer(int width, int height, bool windowManager = false)
     {
         const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-        server = access("/usr/bin/Xvfb", X_OK) == 0 ? fork() : -1;
+        int ready[2] = {-1, -1};
+        if (access("/usr/bin/Xvfb", X_OK) != 0 || pipe(ready) != 0)
+            return;
+        server = fork();
         if (server == 0) {
-            execl("/usr/bin/Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-                  nullptr);
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            close(ready[0]);
+            const std::string fd = std::to_string(ready[1]);
+            execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+                  "tcp", nullptr);
             _exit(127);
         }
-        for (int i = 0; i < 500 && server > 0 && !display; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (std::filesystem::exists("/tmp/.X11-unix/X" + name.substr(1)))
-                display = XOpenDisplay(name.c_str());
+        close(ready[1]);
+        // The number and a newline; nothing when the server ended without taking connections.
+        std::string number;
+        char c = 0;
+        pollfd wait{ready[0], POLLIN, 0};
+        while (server > 0 && poll(&wait, 1, 60000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(ready[0]);
+        if (c == '\n' && !number.empty()) {
+            name = ":" + number;
+            display = XOpenDisplay(name.c_str());
         }
         if (display && windowManager)
             StartWindowManager();
@@ -68,12 +85,20 @@ private:
             return;
         manager = fork();
         if (manager == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
             setenv("DISPLAY", name.c_str(), 1);
             execl("/usr/bin/openbox", "openbox", "--sm-disable", nullptr);
             _exit(127);
         }
+        // Once it has said so on the root window it manages every window mapped from then on
+        // (starting on a busy machine may take long; a manager that ended counts as none).
         const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-        for (int i = 0; i < 500 && manager > 0; ++i) {
+        for (const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+             manager > 0 && std::chrono::steady_clock::now() < end;) {
+            if (waitpid(manager, nullptr, WNOHANG) == manager) {
+                manager = -1;
+                return;
+            }
             Atom type = 0;
             int format = 0;
             unsigned long items = 0, left = 0;

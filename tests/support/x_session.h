@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -36,6 +37,90 @@ inline void RunFor(GGameApplication& game, std::chrono::milliseconds ms)
     for (const auto end = std::chrono::steady_clock::now() + ms;
          std::chrono::steady_clock::now() < end;)
         game.RunStep();
+}
+
+// The game with its frames counted: a test waits for the window to catch up with the X server
+// by frames drawn, which a busy machine does not cut short, rather than by real time.
+class SettlingGame : public GGameApplication {
+public:
+    void OnFrame(int elapsedMs) override
+    {
+        GGameApplication::OnFrame(elapsedMs);
+        ++m_frames;
+    }
+    // Once the X server has handled all that was asked of it so far (the events it sends the
+    // game are then on their way), runs the loop until two more frames are drawn: the loop
+    // takes every waiting message before a frame, so those frames show what the events said.
+    // At most a minute (an inactive window draws no frames).
+    void Settle(Display* display)
+    {
+        XSync(display, False);
+        const int target = m_frames + 2;
+        for (const auto end = std::chrono::steady_clock::now() + 60s;
+             m_frames < target && std::chrono::steady_clock::now() < end;)
+            RunStep();
+    }
+
+private:
+    int m_frames = 0;
+};
+
+namespace x_detail {
+
+// The atoms of a window's list property (empty when it has none).
+inline std::vector<unsigned long> ListProperty(Display* display, Window window, const char* name,
+                                               Atom type)
+{
+    Atom actual = 0;
+    int format = 0;
+    unsigned long items = 0, left = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> list;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 64, False, type,
+                           &actual, &format, &items, &left, &data) == Success &&
+        data && format == 32)
+        list.assign(reinterpret_cast<unsigned long*>(data),
+                    reinterpret_cast<unsigned long*>(data) + items);
+    if (data)
+        XFree(data);
+    return list;
+}
+
+} // namespace x_detail
+
+// Waits until the window manager has put the game's window (the one window it manages) into
+// the mode the game asked for: full screen, covering the screen, or out of it. Managers take
+// such requests in their own time. True at once without a manager; false after a minute.
+inline bool WaitForManagedMode(const XServer& x, bool fullScreen)
+{
+    if (!x.HasWindowManager())
+        return true;
+    Display* display = x.display;
+    const Atom state = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    const Window root = DefaultRootWindow(display);
+    XWindowAttributes screen{};
+    XGetWindowAttributes(display, root, &screen);
+    for (const auto end = std::chrono::steady_clock::now() + 60s;
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(10ms)) {
+        XSync(display, False);
+        const auto clients = x_detail::ListProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW);
+        if (clients.size() != 1)
+            continue;
+        const Window window = clients[0];
+        const auto states = x_detail::ListProperty(display, window, "_NET_WM_STATE", XA_ATOM);
+        const bool full = std::find(states.begin(), states.end(), state) != states.end();
+        XWindowAttributes a{};
+        int rx = 0, ry = 0;
+        Window child = 0;
+        if (!XGetWindowAttributes(display, window, &a) ||
+            !XTranslateCoordinates(display, window, root, 0, 0, &rx, &ry, &child))
+            continue;
+        const bool covers =
+            rx == 0 && ry == 0 && a.width == screen.width && a.height == screen.height;
+        if (full == fullScreen && covers == fullScreen)
+            return true;
+    }
+    return false;
 }
 
 // The whole X screen as a 24-bit B,G,R picture (pitch = width * 3).
