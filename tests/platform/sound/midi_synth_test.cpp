@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "platform/sound/midi_synth.h"
@@ -111,6 +113,68 @@ TEST_F(MidiSynthTest, StopAndANewSongSilenceNotesStillHeld)
     ASSERT_TRUE(synth->LoadBytes(Song({0, 0xFF, 0x2F, 0})));
     Peak(1.0);
     EXPECT_LT(Peak(0.25), 50);
+}
+
+// The song moves on with the frames rendered, at its own tempo times the factor; a seek puts it
+// at the tick asked for, and the song has ended once its last event has passed.
+TEST_F(MidiSynthTest, TheSongClockFollowsTheFramesTheTempoAndSeeks)
+{
+    // 480 ticks a quarter note of half a second: 960 ticks a second at the song's own tempo,
+    // one organ note of four seconds.
+    const auto song = audio_synth::MakeMidi({480, 500000, {{0, kOrgan, kA4, 0, 480 * 8}}});
+    struct Case {
+        double tempo;
+        int seekTo; // after the first half second; -1: none
+        double seconds;
+        int tick;
+        bool ended;
+    };
+    const Case cases[] = {
+        {1.0, -1, 1.0, 1440, false},   {2.0, -1, 1.0, 2880, false}, {0.5, -1, 1.0, 720, false},
+        {1.0, 2880, 0.5, 3360, false}, {1.0, 0, 0.25, 240, false},  {1.0, -1, 4.0, 3840, true},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(synth->LoadBytes(song));
+        EXPECT_EQ(synth->GetTick(), 0);
+        synth->SetTempoFactor(c.tempo);
+        ASSERT_TRUE(synth->Play(false));
+        EXPECT_TRUE(synth->IsPlaying());
+        Peak(0.5);
+        if (c.seekTo >= 0) {
+            synth->Seek(c.seekTo);
+            Peak(0.01); // the seek takes effect with the next block
+            Peak(c.seconds - 0.01);
+        } else {
+            Peak(c.seconds);
+        }
+        // The clock runs on past the last event while the notes die away.
+        const int tick = c.ended ? std::min(synth->GetTick(), c.tick) : synth->GetTick();
+        EXPECT_NEAR(tick, c.tick, 40) << c.tempo << " " << c.seekTo;
+        EXPECT_EQ(synth->HasEnded(), c.ended) << c.tempo << " " << c.seekTo;
+    }
+    synth->SetTempoFactor(1.0);
+    // Without a song there is no clock and nothing to play.
+    ASSERT_FALSE(synth->LoadBytes({}));
+    EXPECT_EQ(std::tuple(synth->GetTick(), synth->IsPlaying(), synth->HasEnded()),
+              std::tuple(0, false, false));
+}
+
+// The gain scales the whole output: half the factor, half the level; none, silence.
+TEST_F(MidiSynthTest, GainScalesTheLevelOfEverythingRendered)
+{
+    const auto song = audio_synth::MakeMidi({480, 500000, {{0, kOrgan, kA4, 0, 480 * 8}}});
+    std::vector<double> peaks;
+    for (const double gain : {1.0, 0.5, 0.0}) {
+        ASSERT_TRUE(synth->LoadBytes(song));
+        synth->SetGain(gain);
+        ASSERT_TRUE(synth->Play(false));
+        Peak(0.2); // past the attack
+        peaks.push_back(Peak(0.3));
+    }
+    synth->SetGain(1.0);
+    ASSERT_GT(peaks[0], 1000);
+    EXPECT_NEAR(peaks[1] / peaks[0], 0.5, 0.05);
+    EXPECT_LT(peaks[2], 10); // the dither alone
 }
 
 } // namespace
