@@ -464,6 +464,29 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
     EXPECT_EQ(Xy(got[0]), pointer);
 }
 
+// A position far outside the window reaches the program as the nearest one a 16-bit
+// coordinate can hold, never wrapped round to the other side.
+TEST_F(SdlEventsTest, FarPositionsSaturateAtTheEdgeOfSixteenBits)
+{
+    struct Case {
+        int x, y;         // where the pointer is, from the window's corner
+        int seenX, seenY; // what the program reads
+    };
+    const Case cases[] = {
+        {-32769, 32768, -32768, 32767},  {-32768, 32767, -32768, 32767},
+        {-40000, 100000, -32768, 32767}, {32768, -32769, 32767, -32768},
+        {32767, -32768, 32767, -32768},  {-1, 0, -1, 0},
+    };
+    for (const Case& c : cases) {
+        SDL_Event move{};
+        move.motion.x = c.x, move.motion.y = c.y;
+        Push(move, SDL_MOUSEMOTION);
+        const std::vector<Message> got = Drain();
+        ASSERT_EQ(got.size(), 1u) << c.x;
+        EXPECT_EQ(Xy(got[0]), std::pair(c.seenX, c.seenY)) << c.x << "," << c.y;
+    }
+}
+
 TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
 {
     for (uint8_t what : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_MINIMIZED,
@@ -493,29 +516,6 @@ TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
         EXPECT_EQ(Kinds(Drain()), kinds) << int(what);
     }
     SDL_Event other{};
-// A position far outside the window reaches the program as the nearest one a 16-bit
-// coordinate can hold, never wrapped round to the other side.
-TEST_F(SdlEventsTest, FarPositionsSaturateAtTheEdgeOfSixteenBits)
-{
-    struct Case {
-        int x, y;         // where the pointer is, from the window's corner
-        int seenX, seenY; // what the program reads
-    };
-    const Case cases[] = {
-        {-32769, 32768, -32768, 32767},  {-32768, 32767, -32768, 32767},
-        {-40000, 100000, -32768, 32767}, {32768, -32769, 32767, -32768},
-        {32767, -32768, 32767, -32768},  {-1, 0, -1, 0},
-    };
-    for (const Case& c : cases) {
-        SDL_Event move{};
-        move.motion.x = c.x, move.motion.y = c.y;
-        Push(move, SDL_MOUSEMOTION);
-        const std::vector<Message> got = Drain();
-        ASSERT_EQ(got.size(), 1u) << c.x;
-        EXPECT_EQ(Xy(got[0]), std::pair(c.seenX, c.seenY)) << c.x << "," << c.y;
-    }
-}
-
     other.type = SDL_WINDOWEVENT;
     other.window.event = SDL_WINDOWEVENT_CLOSE;
     other.window.windowID = window->GetId() + 1;

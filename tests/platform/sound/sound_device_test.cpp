@@ -92,6 +92,30 @@ protected:
     std::unique_ptr<SoundDevice> device;
 };
 
+// A PCM description's derived fields for every width and channel count: a frame holds one
+// sample of each channel, and a second holds a frame for each tick of the rate.
+TEST(WaveFormat, FramesAndSecondsInBytesForEveryRateAndWidth)
+{
+    struct Case {
+        uint16_t channels;
+        uint32_t rate;
+        uint16_t bits;
+        uint16_t frameBytes;
+        uint32_t secondBytes;
+    };
+    const Case cases[] = {
+        {1, 8000, 8, 1, 8000},      {2, 11025, 8, 2, 22050},     {1, 22050, 16, 2, 44100},
+        {2, 44100, 16, 4, 176400},  {1, 48000, 16, 2, 96000},    {2, 96000, 8, 2, 192000},
+    };
+    for (const Case& c : cases) {
+        const WaveFormat f = WaveFormat::Pcm(c.channels, c.rate, c.bits, 3);
+        EXPECT_EQ(std::tuple(f.formatTag, f.channels, f.samplesPerSec, f.bitsPerSample, f.extraSize),
+                  std::tuple(uint16_t(1), c.channels, c.rate, c.bits, uint16_t(3)));
+        EXPECT_EQ(std::pair(uint32_t(f.blockAlign), f.avgBytesPerSec), std::pair(uint32_t(c.frameBytes), c.secondBytes))
+            << c.channels << "x" << c.bits << " at " << c.rate;
+    }
+}
+
 // Rates, widths and channel counts are resampled to the 44.1 kHz stereo mix at their pitch.
 TEST_F(SoundDeviceTest, MixKeepsPitchAndLevelOfEveryFormat)
 {
