@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <tuple>
 #include <vector>
 
 #include "platform/sound/midi_synth.h"
 #include "support/audio_measure.h"
+#include "support/temp_files.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
 // The synthesiser loads its sound font on OpenMP threads, whose runtime ThreadSanitizer cannot
@@ -175,6 +178,45 @@ TEST_F(MidiSynthTest, GainScalesTheLevelOfEverythingRendered)
     ASSERT_GT(peaks[0], 1000);
     EXPECT_NEAR(peaks[1] / peaks[0], 0.5, 0.05);
     EXPECT_LT(peaks[2], 10); // the dither alone
+}
+
+// Every kind of event a track may hold is taken when whole, and refused when cut short or
+// out of place; a song is read from a file as from bytes.
+TEST_F(MidiSynthTest, EveryKindOfEventIsReadWholeAndSongsLoadFromFiles)
+{
+    const std::vector<uint8_t> end = {0, 0xFF, 0x2F, 0};
+    auto track = [&](std::vector<uint8_t> events) {
+        events.insert(events.end(), end.begin(), end.end());
+        return Song(events);
+    };
+    const std::pair<std::vector<uint8_t>, bool> cases[] = {
+        {{0, 0xF0, 3, 0x7E, 0x7F, 0xF7}, true},       // a system exclusive message
+        {{0, 0xF7, 1, 0x42}, true},                   // its continuation
+        {{0, 0xC0, 16, 0, 0x90, 60, 100}, true},      // a program change: one data byte
+        {{0, 0xD0, 64, 0, 0xB0, 7, 100}, true},       // channel pressure, a controller
+        {{0, 0x90, 60, 100, 0x60, 62, 100}, true},    // a running status carries on
+        {{0, 0xF0, 5, 0x7E, 0x7F}, false},            // an exclusive message past the track
+        {{0, 0xF0, 1, 0x7E, 0, 0x62, 100}, false},    // no running status after one
+        {{0, 0xF1, 0x10}, false},                     // a system common message
+        {{0, 0xF8}, false},                           // a real-time message
+        {{0, 0x90, 60, 0x80}, false},                 // a data byte with its top bit set
+        {{0, 0xC0, 0x90}, false},                     // the same in a program change
+        {{0, 0xFF, 0x51, 2, 7, 0xA1}, false},         // a tempo of two bytes
+        {{0, 0xFF, 0x01, 0x80, 0x80, 0x80, 0x80, 0}, false}, // a length of five bytes
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(synth->LoadBytes(track(cases[i].first)), cases[i].second) << i;
+
+    TempFolder folder("midi_synth_");
+    const auto song = audio_synth::MakeMidi({480, 500000, {{0, kOrgan, kA4, 0, 480 * 8}}});
+    const std::string path = folder.WriteFile("song.mid", std::string(song.begin(), song.end()));
+    ASSERT_TRUE(synth->Load(path.c_str()));
+    ASSERT_TRUE(synth->Play(false));
+    EXPECT_GT(Peak(0.5), 1000);
+    EXPECT_FALSE(synth->Load(folder.Path("none.mid").c_str()));
+    EXPECT_FALSE(synth->Play(false));
+    Peak(1.0);
+    EXPECT_LT(Peak(0.25), 50); // the song that was playing is gone
 }
 
 } // namespace
