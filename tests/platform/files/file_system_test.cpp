@@ -249,6 +249,28 @@ TEST_F(FileSystemTest, KeepAsideLinksFilesMovesFoldersAndReplacesTheOlderCopy)
         EXPECT_EQ(entry.find(".tmp"), std::string::npos) << entry;
 }
 
+// A file whose older copy is a folder with something in it keeps the file and the folder as
+// they were, says why and leaves no link behind; names without a folder keep in the current one.
+TEST_F(FileSystemTest, KeepAsideOfAFileOverAFullFolderFailsWholeAndBareNamesWork)
+{
+    std::string reason;
+    WriteFileBytes(dir.Path("rec"), "record");
+    fs::create_directory(dir.Path("rec.damaged"));
+    WriteFileBytes(dir.Path("rec.damaged/inside"), "older");
+    EXPECT_FALSE(platform::KeepAside(P("rec"), P("rec.damaged"), &reason));
+    EXPECT_NE(reason.find("cannot replace the older copy"), std::string::npos) << reason;
+    EXPECT_EQ(ReadFileBytes(dir.Path("rec")), "record");
+    EXPECT_EQ(ReadFileBytes(dir.Path("rec.damaged/inside")), "older");
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 2u);
+
+    ScopedCurrentFolder here(dir.Path());
+    WriteFileBytes(dir.Path("bare"), "bare");
+    ASSERT_TRUE(platform::KeepAside("bare", "bare.damaged", &reason)) << reason;
+    EXPECT_EQ(ReadFileBytes(dir.Path("bare.damaged")), "bare");
+    EXPECT_EQ(ReadFileBytes(dir.Path("bare")), "bare");
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 4u);
+}
+
 // Temporaries of writers that have ended are removed by the next write into the folder; those
 // of live processes and files of other names stay.
 TEST_F(FileSystemTest, ReplaceFileRemovesTheTemporariesOfEndedWriters)
