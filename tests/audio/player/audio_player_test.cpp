@@ -345,6 +345,42 @@ TEST_F(AudioPlayerTest, RefillThatCannotOpenItsTrackEndsTheList)
     EXPECT_NEAR(Hz(Render(3.0), 2.5, 2.9), 441, 3);
 }
 
+// Tracks that open but hold no sound give the refill nothing: in every mode the list ends in
+// silence instead of trying them for ever, and a sounding track among them still plays.
+TEST_F(AudioPlayerTest, TracksThatOpenButHoldNoSoundEndTheList)
+{
+    WriteTone(*folder, "empty.ogg", 441, 2, kRate, 0.0);
+    WriteTone(*folder, "empty.mp3", 441, 1, 22050, 0.0);
+    struct Case {
+        std::vector<const char*> tracks;
+        int mode, random;
+        double hz; // what plays in the first half second
+    } cases[] = {
+        {{"empty.ogg"}, GAudioPlayer::kNextTrack, 0, 0},
+        {{"empty.ogg", "empty.ogg", "empty.ogg"}, GAudioPlayer::kNextTrack, 0, 0},
+        {{"empty.ogg", "empty.ogg"}, GAudioPlayer::kNextTrack, 1, 0},
+        {{"empty.ogg"}, GAudioPlayer::kRepeatTrack, 0, 0},
+        {{"empty.mp3", "empty.mp3"}, GAudioPlayer::kNextTrack, 0, 0},
+        {{"empty.ogg", "b.ogg"}, GAudioPlayer::kNextTrack, 0, 882},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.tracks.size() << " x " << c.tracks[0] << " mode " << c.mode
+                                        << " random " << c.random);
+        player->ClearTracks();
+        for (const char* name : c.tracks)
+            ASSERT_EQ(player->AddTrack(name, 0), 1);
+        player->SetPlayMode(c.mode);
+        player->SetRandomNext(c.random);
+        player->PlayTrack(0, 0);
+        const auto out = Render(2.5);
+        EXPECT_NEAR(Hz(out, 0.1, 0.4), c.hz, 3);
+        if (c.hz == 0)
+            EXPECT_EQ(std::tuple(player->IsPlaying(), player->GetCurrentTrack(), Hz(out, 2.0, 2.5)),
+                      std::tuple(0, -1, 0.0));
+    }
+    player->SetRandomNext(0);
+}
+
 TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
 {
     GAudioSystem system(nullptr);
