@@ -362,6 +362,8 @@ TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
     ASSERT_NE(variable, nullptr);
     EXPECT_EQ(around.Read(reinterpret_cast<uint64_t>(variable), std::strlen(variable)),
               std::vector<uint8_t>(variable, variable + std::strlen(variable)));
+    // The mapping's part below the stack pointer (room the stack has not used yet) comes too.
+    EXPECT_EQ(around.Read(around.threadStack.start - 256, 256).size(), 256u);
 }
 
 // Where the system refuses to read memory through process_vm_readv, the writer reads it
