@@ -296,6 +296,56 @@ TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
         ParseWav(reinterpret_cast<const uint8_t*>(noFormat.data()), noFormat.size(), nullptr));
 }
 
+// The format chunk's own fields: each one the mixer cannot play, and a chunk too short to
+// hold them, is refused; the extra size is read only when the chunk has room for it; a data
+// chunk before any format has nothing to describe it.
+TEST(WavFile, FormatChunksAreReadFieldByField)
+{
+    const std::vector<int16_t> pcm(100, 7);
+    const auto with = [&](size_t at, uint32_t value, int bytes) {
+        std::string file = Wav(pcm);
+        Set(file, at, value, bytes);
+        return file;
+    };
+    // An 18-byte format chunk whose extra size is 5, the file's sizes grown to match.
+    std::string extra = Wav(pcm);
+    extra.insert(36, std::string("\5\0", 2));
+    Set(extra, 16, 18, 4);
+    Set(extra, 4, uint32_t(extra.size() - 8), 4);
+    // The data chunk first, then the format chunk.
+    std::string dataFirst = Wav(pcm);
+    dataFirst = dataFirst.substr(0, 12) + dataFirst.substr(36) + dataFirst.substr(12, 24);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool ok;
+        uint32_t rate = 0;
+        uint16_t extraSize = 0;
+    } cases[] = {
+        {"plain", Wav(pcm), true, 22050, 0},
+        {"extra size", extra, true, 22050, 5},
+        {"100 Hz", with(24, 100, 4), true, 100, 0},
+        {"100,000 Hz", with(24, 100000, 4), true, 100000, 0},
+        {"99 Hz", with(24, 99, 4), false},
+        {"100,001 Hz", with(24, 100001, 4), false},
+        {"no channels", with(22, 0, 2), false},
+        {"a frame of three bytes", with(32, 3, 2), false},
+        {"a frame of one byte", with(32, 1, 2), false},
+        {"a format chunk of 15 bytes", with(16, 15, 4), false},
+        {"data before the format", dataFirst, false},
+    };
+    for (const Case& c : cases) {
+        GWavData wav;
+        const bool ok = ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
+        EXPECT_EQ(ok, c.ok) << c.what;
+        if (ok && c.ok)
+            EXPECT_EQ(std::tuple(wav.format.samplesPerSec, wav.format.extraSize, wav.format.channels,
+                                 wav.format.bitsPerSample, wav.dataSize),
+                      std::tuple(c.rate, c.extraSize, uint16_t(1), uint16_t(16), 200u))
+                << c.what;
+    }
+}
+
 class WavBankTest : public testing::Test {
 protected:
     void SetUp() override
