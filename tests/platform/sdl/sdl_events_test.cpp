@@ -487,6 +487,31 @@ TEST_F(SdlEventsTest, FarPositionsSaturateAtTheEdgeOfSixteenBits)
     }
 }
 
+// A window drawn larger than its client area (its picture scaled up) gives the program mouse
+// positions in client pixels, as the conversion the window offers does.
+TEST_F(SdlEventsTest, MousePositionsInAScaledWindowAreClientPixels)
+{
+    SDL_Window* sdlWindow = SDL_GetWindowFromID(window->GetId());
+    SDL_SetWindowSize(sdlWindow, 1600, 1200);
+    Drain(); // the size change
+    const std::pair<int, int> cases[][2] = {
+        {{800, 600}, {400, 300}}, {{0, 0}, {0, 0}}, {{1599, 1199}, {799, 599}}, {{-4, 10}, {-2, 5}},
+    };
+    for (const auto& c : cases) {
+        SDL_Event move{};
+        move.motion.x = c[0].first, move.motion.y = c[0].second;
+        Push(move, SDL_MOUSEMOTION);
+        const std::vector<Message> got = Drain();
+        ASSERT_EQ(got.size(), 1u);
+        int x = c[0].first, y = c[0].second;
+        window->WindowToClient(x, y);
+        EXPECT_EQ(Xy(got[0]), c[1]) << c[0].first << "," << c[0].second;
+        EXPECT_EQ(std::pair(x, y), c[1]);
+    }
+    SDL_SetWindowSize(sdlWindow, 800, 600);
+    Drain();
+}
+
 TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
 {
     for (uint8_t what : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_MINIMIZED,

@@ -203,6 +203,7 @@ TEST_F(MidiSynthTest, EveryKindOfEventIsReadWholeAndSongsLoadFromFiles)
         {{0, 0xC0, 0x90}, false},                     // the same in a program change
         {{0, 0xFF, 0x51, 2, 7, 0xA1}, false},         // a tempo of two bytes
         {{0, 0xFF, 0x01, 0x80, 0x80, 0x80, 0x80, 0}, false}, // a length of five bytes
+        {{0x80, 0x80, 0x80, 0x80, 0x90, 60, 100}, false},     // a delta time of five bytes
     };
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(synth->LoadBytes(track(cases[i].first)), cases[i].second) << i;
