@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -401,6 +402,25 @@ TEST_F(FileSystemTest, ProgramsAreFoundOnThePathRunAndLaunched)
     for (int i = 0; i < 500 && ReadFileBytes(made) != "made\n"; ++i)
         usleep(10000);
     EXPECT_EQ(ReadFileBytes(made), "made\n");
+}
+
+namespace {
+void CountAlarm(int) {}
+} // namespace
+
+// A program's output and exit status come whole when signals keep interrupting the wait for
+// them (a handler installed without automatic restarts, firing every millisecond).
+TEST_F(FileSystemTest, RunProgramOutputSurvivesInterruptingSignals)
+{
+    struct sigaction alarm = {}, saved = {};
+    alarm.sa_handler = CountAlarm;
+    ASSERT_EQ(::sigaction(SIGALRM, &alarm, &saved), 0);
+    itimerval every{{0, 1000}, {0, 1000}}, off{};
+    ASSERT_EQ(::setitimer(ITIMER_REAL, &every, nullptr), 0);
+    const platform::ProgramResult r = platform::RunProgram({"sh", "-c", "sleep 0.1; echo late; exit 4"}, true);
+    ::setitimer(ITIMER_REAL, &off, nullptr);
+    ::sigaction(SIGALRM, &saved, nullptr);
+    EXPECT_EQ(std::tuple(r.started, r.exitCode, r.output), std::tuple(true, 4, std::string("late\n")));
 }
 
 TEST_F(FileSystemTest, AbsolutePathsJoinTheCurrentFolderWithSlashes)

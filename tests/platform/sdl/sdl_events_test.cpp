@@ -738,6 +738,13 @@ TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
     bool real = true;
     ASSERT_TRUE(window->EnterFullscreen(&real));
     EXPECT_TRUE(window->IsFullscreen());
+    // A real mode only where the display offers one of the client's size.
+    bool offered = false;
+    for (int i = 0; i < SDL_GetNumDisplayModes(0); ++i) {
+        SDL_DisplayMode mode{};
+        offered |= SDL_GetDisplayMode(0, i, &mode) == 0 && mode.w == 800 && mode.h == 600;
+    }
+    EXPECT_EQ(real, offered);
     // Client <-> window conversions are each other's inverse where pixels map 1:1 or larger.
     int x = 400, y = 300;
     window->ClientToWindow(x, y);
