@@ -197,6 +197,9 @@ TEST_F(SoundBankTest, EffectLoadThatFailsLeavesNothingBehind)
         {Path(3), 0, 0}, // not an Ogg file
         {Path(2), 1, 8820 * 4},
         {folder->Path("missing.ogg"), 0, 0},
+        // Loaded over one read to its end, an effect reads from its own start.
+        {Path(0), 1, 22050 * 4},
+        {Path(2), 1, 8820 * 4},
     };
     for (const auto& [path, loaded, bytes] : cases) {
         EXPECT_EQ(sound.CreateBuffer(path.c_str()), loaded) << path;
@@ -269,6 +272,7 @@ TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
         {"chunk before the data", Wav(pcm, 1, 1, 16, odd), true, 56, 200},
         {"stereo: whole frames only", Wav(pcm, 1, 2, 16, {}, 198), true, 44, 196},
         {"8-bit", Wav(pcm, 1, 1, 8), true, 44, 200},
+        {"one 8-bit sample", Wav(pcm, 1, 1, 8, {}, 1), true, 44, 1},
         {"float samples", Wav(pcm, 3), false},
         {"three channels", Wav(pcm, 1, 3), false},
         {"24-bit", Wav(pcm, 1, 1, 24), false},

@@ -388,7 +388,8 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
         ScopedEnvVar driver("SDL_AUDIODRIVER", "tolvanrise-no-such-driver");
         EXPECT_EQ(system.InitDirectSound(), 0); // "Error initializing DirectSound", no device
     }
-    EXPECT_FALSE(system.CreateAudioPlayer("MUSIC\\") || system.CreateSoundBank(0, "SOUNDS\\"));
+    EXPECT_FALSE(system.CreateAudioPlayer("MUSIC\\") || system.CreateSoundBank(0, "SOUNDS\\") ||
+                 system.CreateOggEngine(1, "OGG\\"));
     ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
     EXPECT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 0);
     GAudioPlayer* player = system.CreateAudioPlayer("MUSIC\\");
