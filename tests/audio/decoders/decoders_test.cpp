@@ -290,6 +290,16 @@ TEST_F(DecodersTest, ModuleEndsWithAShortReadThenSilence)
     // Rewound, it plays again.
     EXPECT_EQ(decoder.Rewind(), 1);
     EXPECT_GT(ReadAll(decoder, 8192).size(), 28000u);
+    // Rewound halfway through a chunk, the rest of that chunk is not heard: the song plays again
+    // exactly as long as the first time.
+    EXPECT_EQ(decoder.Rewind(), 1);
+    ASSERT_EQ(ReadOnce(decoder, 1000).size(), 1000u);
+    EXPECT_EQ(decoder.Rewind(), 1);
+    EXPECT_EQ(ReadAll(decoder, 8192).size(), pcm.size() * 2);
+    // Closed, there is nothing to rewind or read.
+    decoder.Close();
+    EXPECT_EQ(decoder.Rewind(), 0);
+    EXPECT_TRUE(ReadAll(decoder, 8192).empty());
 }
 
 TEST_F(DecodersTest, ModuleWithoutTheLibraryOpensNothing)
