@@ -234,6 +234,35 @@ TEST_F(DecodersTest, Mp3DamagedAmongItsFirstFramesIsRefusedAndLaterIsSkipped)
     EXPECT_EQ(decoder.Open(Path("none.mp3").c_str(), 0) + decoder.Open(nullptr, 0), 0);
 }
 
+// An Ogg stream damaged in its middle (a page's bytes overwritten) plays on past the damage to
+// its end, shorter by the page lost, its tone unchanged; closed, it has nothing to give.
+TEST_F(DecodersTest, OggDamagedInTheMiddlePlaysOnToItsEnd)
+{
+    const std::string path = WriteTone(*folder, "six.ogg", 441, 2, 44100, 6.0);
+    const std::string tone = ReadFileBytes(path);
+    GOggDecoder decoder;
+    ASSERT_EQ(decoder.Open(path.c_str(), 0), 1);
+    const size_t whole = ReadAll(decoder, 4096).size();
+    ASSERT_EQ(whole, 6u * 44100 * 4);
+    for (const double at : {0.4, 0.6}) {
+        std::string damaged = tone;
+        const size_t from = size_t(tone.size() * at);
+        for (size_t i = from; i < from + 200; ++i)
+            damaged[i] = char(i * 37);
+        folder->WriteFile("damaged.ogg", damaged);
+        ASSERT_EQ(decoder.Open(Path("damaged.ogg").c_str(), 0), 1) << at;
+        const auto bytes = ReadAll(decoder, 4096);
+        EXPECT_TRUE(bytes.size() >= whole / 2 && bytes.size() < whole) << at << ": " << bytes.size();
+        const auto pcm = Samples(bytes);
+        EXPECT_NEAR(ToneFrequency(Channel(pcm, 2, 0, pcm.size() / 2 - 20000, 15000), 44100), 441, 2) << at;
+        EXPECT_EQ(decoder.Rewind(), 1);
+        EXPECT_EQ(ReadAll(decoder, 4096).size(), bytes.size()) << at;
+    }
+    decoder.Close();
+    EXPECT_EQ(decoder.Rewind(), 0);
+    EXPECT_TRUE(ReadAll(decoder, 4096).empty());
+}
+
 // The end of a read is the song's last real frame: pattern 1 alone is 8 ticks of 882 frames,
 // and no chunk's silent rest follows it.
 TEST_F(DecodersTest, ModuleEndsAtItsLastRealFrame)
