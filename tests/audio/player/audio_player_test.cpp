@@ -389,7 +389,8 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
         EXPECT_EQ(system.InitDirectSound(), 0); // "Error initializing DirectSound", no device
     }
     EXPECT_FALSE(system.CreateAudioPlayer("MUSIC\\") || system.CreateSoundBank(0, "SOUNDS\\") ||
-                 system.CreateOggEngine(1, "OGG\\"));
+                 system.CreateOggEngine(1, "OGG\\") || system.CreateWavBank(0, "WAV\\") ||
+                 system.CreateOggPlayer("OGG\\"));
     ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
     EXPECT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 0);
     GAudioPlayer* player = system.CreateAudioPlayer("MUSIC\\");
@@ -404,6 +405,37 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
     system.Shutdown();
     EXPECT_FALSE(system.GetDevice() || GAudioPlayer::Active() || system.GetAudioPlayer() ||
                  system.GetSoundBank() || system.GetWavBank());
+}
+
+// Each part of the audio system goes with its own destroy (the others stay) and a new one comes
+// with the next create.
+TEST(AudioSystem, EachPartGoesWithItsDestroyAndComesBackWithTheNextCreate)
+{
+    GAudioSystem system(nullptr);
+    ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
+    ASSERT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateWavBank(0, "WAV\\") &&
+                system.CreateOggEngine(0, "OGG\\") && system.CreateAudioPlayer("MUSIC\\"));
+    const auto present = [&] {
+        return std::vector<bool>{system.GetSoundBank() != nullptr, system.GetWavBank() != nullptr,
+                                 system.GetOggEngine() != nullptr, system.GetAudioPlayer() != nullptr};
+    };
+    system.DestroySoundBank();
+    EXPECT_EQ(present(), (std::vector<bool>{false, true, true, true}));
+    system.DestroyWavBank();
+    system.DestroyOggEngine();
+    EXPECT_EQ(present(), (std::vector<bool>{false, false, false, true}));
+    // Beside a stream player there is no Ogg player; without it, there is.
+    EXPECT_EQ(system.CreateOggPlayer("OGG\\"), nullptr);
+    system.DestroyAudioPlayer();
+    EXPECT_EQ(present(), (std::vector<bool>{false, false, false, false}));
+    ASSERT_TRUE(system.CreateOggPlayer("OGG\\"));
+    EXPECT_EQ(system.CreateAudioPlayer("MUSIC\\"), nullptr);
+    system.DestroyOggPlayer();
+    EXPECT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateAudioPlayer("MUSIC\\") &&
+                system.CreateOggEngine(0, "OGG\\"));
+    EXPECT_EQ(present(), (std::vector<bool>{true, false, true, true}));
+    // The device's mix is 44.1 kHz stereo 16-bit.
+    EXPECT_EQ(system.GetDevice()->GetPrimaryFormat(), platform::WaveFormat::Pcm(2, 44100, 16));
 }
 
 // Start-up seeds the random next track from the clock: another start draws another order.
