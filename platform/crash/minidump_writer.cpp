@@ -215,11 +215,17 @@ void MinidumpWriter::State::AddMapLine(const char* p, const char* end)
     size_t length = static_cast<size_t>(end - p);
     if (length > 0xFFFF || pathUsed + length + 1 > kPathArenaBytes)
         length = 0;
-    m.pathOffset = static_cast<uint32_t>(pathUsed);
-    m.pathLength = static_cast<uint16_t>(length);
-    std::memcpy(paths + pathUsed, p, length);
-    paths[pathUsed + length] = 0;
-    pathUsed += length + 1;
+    if (pathUsed + length + 1 > kPathArenaBytes) {
+        // Not even room for an empty name: the mapping shares the terminator of the last one.
+        m.pathOffset = static_cast<uint32_t>(pathUsed - 1);
+        m.pathLength = 0;
+    } else {
+        m.pathOffset = static_cast<uint32_t>(pathUsed);
+        m.pathLength = static_cast<uint16_t>(length);
+        std::memcpy(paths + pathUsed, p, length);
+        paths[pathUsed + length] = 0;
+        pathUsed += length + 1;
+    }
     if (m.end > m.start)
         maps[mapCount++] = m;
 }

@@ -38,6 +38,8 @@ struct Dump {
     std::u16string csdVersion;
     uint32_t exceptionThread = 0, exceptionCode = 0, exceptionFlags = 0;
     uint64_t exceptionAddress = 0;
+    uint64_t exceptionNested = 0; // the address of a chained record; 0 for none
+    uint32_t exceptionParameters = 0;
     // The first thread of the list, and its context.
     uint32_t threadCount = 0, threadId = 0;
     Memory threadStack;
@@ -187,6 +189,8 @@ private:
         m_dump.exceptionCode = U32(s.rva + 8);
         m_dump.exceptionFlags = U32(s.rva + 12);
         m_dump.exceptionAddress = U64(s.rva + 24);
+        m_dump.exceptionNested = U64(s.rva + 16);
+        m_dump.exceptionParameters = U32(s.rva + 32);
         if (U32(s.rva + 32) > 15)
             return "exception: too many parameters";
         const uint64_t savedRip = m_dump.rip;

@@ -197,6 +197,9 @@ TEST_F(SoundBankTest, EffectLoadThatFailsLeavesNothingBehind)
         {Path(3), 0, 0}, // not an Ogg file
         {Path(2), 1, 8820 * 4},
         {folder->Path("missing.ogg"), 0, 0},
+        // Loaded over one read to its end, an effect reads from its own start.
+        {Path(0), 1, 22050 * 4},
+        {Path(2), 1, 8820 * 4},
     };
     for (const auto& [path, loaded, bytes] : cases) {
         EXPECT_EQ(sound.CreateBuffer(path.c_str()), loaded) << path;
@@ -269,6 +272,7 @@ TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
         {"chunk before the data", Wav(pcm, 1, 1, 16, odd), true, 56, 200},
         {"stereo: whole frames only", Wav(pcm, 1, 2, 16, {}, 198), true, 44, 196},
         {"8-bit", Wav(pcm, 1, 1, 8), true, 44, 200},
+        {"one 8-bit sample", Wav(pcm, 1, 1, 8, {}, 1), true, 44, 1},
         {"float samples", Wav(pcm, 3), false},
         {"three channels", Wav(pcm, 1, 3), false},
         {"24-bit", Wav(pcm, 1, 1, 24), false},
@@ -294,6 +298,56 @@ TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
     std::memcpy(noFormat.data() + 12, "fmx ", 4);
     EXPECT_FALSE(
         ParseWav(reinterpret_cast<const uint8_t*>(noFormat.data()), noFormat.size(), nullptr));
+}
+
+// The format chunk's own fields: each one the mixer cannot play, and a chunk too short to
+// hold them, is refused; the extra size is read only when the chunk has room for it; a data
+// chunk before any format has nothing to describe it.
+TEST(WavFile, FormatChunksAreReadFieldByField)
+{
+    const std::vector<int16_t> pcm(100, 7);
+    const auto with = [&](size_t at, uint32_t value, int bytes) {
+        std::string file = Wav(pcm);
+        Set(file, at, value, bytes);
+        return file;
+    };
+    // An 18-byte format chunk whose extra size is 5, the file's sizes grown to match.
+    std::string extra = Wav(pcm);
+    extra.insert(36, std::string("\5\0", 2));
+    Set(extra, 16, 18, 4);
+    Set(extra, 4, uint32_t(extra.size() - 8), 4);
+    // The data chunk first, then the format chunk.
+    std::string dataFirst = Wav(pcm);
+    dataFirst = dataFirst.substr(0, 12) + dataFirst.substr(36) + dataFirst.substr(12, 24);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool ok;
+        uint32_t rate = 0;
+        uint16_t extraSize = 0;
+    } cases[] = {
+        {"plain", Wav(pcm), true, 22050, 0},
+        {"extra size", extra, true, 22050, 5},
+        {"100 Hz", with(24, 100, 4), true, 100, 0},
+        {"100,000 Hz", with(24, 100000, 4), true, 100000, 0},
+        {"99 Hz", with(24, 99, 4), false},
+        {"100,001 Hz", with(24, 100001, 4), false},
+        {"no channels", with(22, 0, 2), false},
+        {"a frame of three bytes", with(32, 3, 2), false},
+        {"a frame of one byte", with(32, 1, 2), false},
+        {"a format chunk of 15 bytes", with(16, 15, 4), false},
+        {"data before the format", dataFirst, false},
+    };
+    for (const Case& c : cases) {
+        GWavData wav;
+        const bool ok = ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
+        EXPECT_EQ(ok, c.ok) << c.what;
+        if (ok && c.ok)
+            EXPECT_EQ(std::tuple(wav.format.samplesPerSec, wav.format.extraSize, wav.format.channels,
+                                 wav.format.bitsPerSample, wav.dataSize),
+                      std::tuple(c.rate, c.extraSize, uint16_t(1), uint16_t(16), 200u))
+                << c.what;
+    }
 }
 
 class WavBankTest : public testing::Test {

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include "audio/decoders/module_decoder.h"
 #include "audio/decoders/mp3_decoder.h"
@@ -178,6 +180,89 @@ TEST_F(DecodersTest, Mp3OpensOnlyStreamsWhoseFirstFramesAgree)
     }
 }
 
+// Where each MPEG-1 layer III frame of a file starts, from each header's bit rate and padding.
+std::vector<size_t> Mp3FrameStarts(const std::string& bytes)
+{
+    static const int kKbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static const int kRates[4] = {44100, 48000, 32000, 0};
+    std::vector<size_t> starts;
+    for (size_t at = 0; at + 4 <= bytes.size();) {
+        const auto b = [&](size_t i) { return uint8_t(bytes[at + i]); };
+        const int kbps = kKbps[b(2) >> 4], rate = kRates[(b(2) >> 2) & 3];
+        if (b(0) != 0xFF || (b(1) & 0xFE) != 0xFA || !kbps || !rate)
+            break;
+        starts.push_back(at);
+        at += size_t(144000 * kbps / rate + ((b(2) >> 1) & 1));
+    }
+    return starts;
+}
+
+// The first frames must follow one another whole: a stream damaged among them is refused,
+// while one damaged later plays on past the damage, shorter by that frame and those whose
+// data began in it (layer III frames borrow room from the ones before: at most two more).
+TEST_F(DecodersTest, Mp3DamagedAmongItsFirstFramesIsRefusedAndLaterIsSkipped)
+{
+    const std::string tone = ReadFileBytes(Path("stereo44.mp3"));
+    const std::vector<size_t> starts = Mp3FrameStarts(tone);
+    ASSERT_GT(starts.size(), 15u);
+    GMp3Decoder decoder;
+    ASSERT_EQ(decoder.Open(Path("stereo44.mp3").c_str(), 0), 1);
+    const size_t whole = ReadAll(decoder, 4096).size();
+    struct Case {
+        size_t frame;   // whose header is cleared
+        bool opens;
+    } cases[] = {{1, false}, {2, false}, {10, true}, {starts.size() - 2, true}};
+    for (const Case& c : cases) {
+        std::string damaged = tone;
+        std::memset(damaged.data() + starts[c.frame], 0, 4);
+        folder->WriteFile("damaged.mp3", damaged);
+        ASSERT_EQ(decoder.Open(Path("damaged.mp3").c_str(), 0), c.opens ? 1 : 0) << c.frame;
+        if (!c.opens)
+            continue;
+        const auto bytes = ReadAll(decoder, 4096);
+        const size_t lost = whole - bytes.size(), frame = 1152 * 4;
+        EXPECT_TRUE(lost % frame == 0 && lost >= frame && lost <= 3 * frame) << c.frame << ": " << lost;
+        EXPECT_NEAR(ToneFrequency(Channel(Samples(bytes), 2, 0, 2000, 15000), 44100), 441, 2) << c.frame;
+    }
+    // Junk of more than a window ahead of the first frame is stepped over.
+    std::string junk(10000, '\x11');
+    folder->WriteFile("damaged.mp3", junk + tone);
+    ASSERT_EQ(decoder.Open(Path("damaged.mp3").c_str(), 0), 1);
+    EXPECT_EQ(ReadAll(decoder, 4096).size(), whole);
+    folder->WriteFile("damaged.mp3", "");
+    EXPECT_EQ(decoder.Open(Path("damaged.mp3").c_str(), 0), 0);
+    EXPECT_EQ(decoder.Open(Path("none.mp3").c_str(), 0) + decoder.Open(nullptr, 0), 0);
+}
+
+// An Ogg stream damaged in its middle (a page's bytes overwritten) plays on past the damage to
+// its end, shorter by the page lost, its tone unchanged; closed, it has nothing to give.
+TEST_F(DecodersTest, OggDamagedInTheMiddlePlaysOnToItsEnd)
+{
+    const std::string path = WriteTone(*folder, "six.ogg", 441, 2, 44100, 6.0);
+    const std::string tone = ReadFileBytes(path);
+    GOggDecoder decoder;
+    ASSERT_EQ(decoder.Open(path.c_str(), 0), 1);
+    const size_t whole = ReadAll(decoder, 4096).size();
+    ASSERT_EQ(whole, 6u * 44100 * 4);
+    for (const double at : {0.4, 0.6}) {
+        std::string damaged = tone;
+        const size_t from = size_t(tone.size() * at);
+        for (size_t i = from; i < from + 200; ++i)
+            damaged[i] = char(i * 37);
+        folder->WriteFile("damaged.ogg", damaged);
+        ASSERT_EQ(decoder.Open(Path("damaged.ogg").c_str(), 0), 1) << at;
+        const auto bytes = ReadAll(decoder, 4096);
+        EXPECT_TRUE(bytes.size() >= whole / 2 && bytes.size() < whole) << at << ": " << bytes.size();
+        const auto pcm = Samples(bytes);
+        EXPECT_NEAR(ToneFrequency(Channel(pcm, 2, 0, pcm.size() / 2 - 20000, 15000), 44100), 441, 2) << at;
+        EXPECT_EQ(decoder.Rewind(), 1);
+        EXPECT_EQ(ReadAll(decoder, 4096).size(), bytes.size()) << at;
+    }
+    decoder.Close();
+    EXPECT_EQ(decoder.Rewind(), 0);
+    EXPECT_TRUE(ReadAll(decoder, 4096).empty());
+}
+
 // The end of a read is the song's last real frame: pattern 1 alone is 8 ticks of 882 frames,
 // and no chunk's silent rest follows it.
 TEST_F(DecodersTest, ModuleEndsAtItsLastRealFrame)
@@ -234,6 +319,16 @@ TEST_F(DecodersTest, ModuleEndsWithAShortReadThenSilence)
     // Rewound, it plays again.
     EXPECT_EQ(decoder.Rewind(), 1);
     EXPECT_GT(ReadAll(decoder, 8192).size(), 28000u);
+    // Rewound halfway through a chunk, the rest of that chunk is not heard: the song plays again
+    // exactly as long as the first time.
+    EXPECT_EQ(decoder.Rewind(), 1);
+    ASSERT_EQ(ReadOnce(decoder, 1000).size(), 1000u);
+    EXPECT_EQ(decoder.Rewind(), 1);
+    EXPECT_EQ(ReadAll(decoder, 8192).size(), pcm.size() * 2);
+    // Closed, there is nothing to rewind or read.
+    decoder.Close();
+    EXPECT_EQ(decoder.Rewind(), 0);
+    EXPECT_TRUE(ReadAll(decoder, 8192).empty());
 }
 
 TEST_F(DecodersTest, ModuleWithoutTheLibraryOpensNothing)

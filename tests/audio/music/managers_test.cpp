@@ -90,8 +90,8 @@ TEST(SoundNames, EventsAndModesByExactName)
     EXPECT_EQ((std::vector<int32_t>{
                   SoundEventFromName("MenuBtnSel"), SoundEventFromName("MenuBtnPress"),
                   SoundEventFromName("GameTimeWarn"), SoundEventFromName("SaluteOnPanel"),
-                  SoundEventFromName("objglassbreak"), SoundEventFromName("")}),
-              (std::vector<int32_t>{34, 35, 33, 48, -1, -1}));
+                  SoundEventFromName("objglassbreak"), SoundEventFromName(""), SoundEventFromName(nullptr)}),
+              (std::vector<int32_t>{34, 35, 33, 48, -1, -1, -1}));
     EXPECT_EQ(SoundEventName(32), nullptr);
     for (int32_t event = 0; event < kSoundEventCount; ++event) {
         if (SoundEventName(event)) {

@@ -150,6 +150,32 @@ TEST_F(OggPlayersTest, EngineOperationsAndItsOneInstance)
     EXPECT_TRUE(GOggEngine::Active() == nullptr && second.Start(1) == 1);
 }
 
+// Stop silences the engine and puts its file back at the start: no pause to resume from, and
+// its stream afterwards holds the file from its beginning again.
+TEST_F(OggPlayersTest, EngineStopSilencesAndRewindsWithoutAPause)
+{
+    GOggEngine* engine = system.CreateOggEngine(3, Folder().c_str());
+    ASSERT_TRUE(engine);
+    engine->Stop(); // nothing playing: nothing to do
+    EXPECT_FALSE(engine->IsPlaying() || engine->IsPaused());
+    for (const bool pausedFirst : {false, true}) {
+        ASSERT_EQ(engine->Play(1), 1);
+        EXPECT_GT(MaxAbs(Render(0.2)), 4000);
+        if (pausedFirst)
+            engine->Pause();
+        engine->Stop();
+        EXPECT_FALSE(engine->IsPlaying() || engine->IsPaused()) << pausedFirst;
+        engine->Resume();
+        EXPECT_EQ(MaxAbs(Render(0.2)), 0) << pausedFirst;
+    }
+    // Played again, the stream is the whole file from its start: 0.5 s of 800 Hz, no more.
+    engine->SetLoop(false);
+    ASSERT_EQ(engine->Play(1), 1);
+    const auto heard = Render(1.0);
+    EXPECT_LT(LongestQuietRun(std::vector<double>(heard.begin(), heard.begin() + kRate / 2), 300), 20u);
+    EXPECT_EQ(MaxAbs(std::vector<double>(heard.begin() + kRate / 2 + 10, heard.end())), 0);
+}
+
 TEST_F(OggPlayersTest, PlayerPlaysItsListOfFileNumbers)
 {
     GOggPlayer* player = system.CreateOggPlayer(Folder().c_str());

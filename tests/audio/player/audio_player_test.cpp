@@ -345,6 +345,42 @@ TEST_F(AudioPlayerTest, RefillThatCannotOpenItsTrackEndsTheList)
     EXPECT_NEAR(Hz(Render(3.0), 2.5, 2.9), 441, 3);
 }
 
+// Tracks that open but hold no sound give the refill nothing: in every mode the list ends in
+// silence instead of trying them for ever, and a sounding track among them still plays.
+TEST_F(AudioPlayerTest, TracksThatOpenButHoldNoSoundEndTheList)
+{
+    WriteTone(*folder, "empty.ogg", 441, 2, kRate, 0.0);
+    WriteTone(*folder, "empty.mp3", 441, 1, 22050, 0.0);
+    struct Case {
+        std::vector<const char*> tracks;
+        int mode, random;
+        double hz; // what plays in the first half second
+    } cases[] = {
+        {{"empty.ogg"}, GAudioPlayer::kNextTrack, 0, 0},
+        {{"empty.ogg", "empty.ogg", "empty.ogg"}, GAudioPlayer::kNextTrack, 0, 0},
+        {{"empty.ogg", "empty.ogg"}, GAudioPlayer::kNextTrack, 1, 0},
+        {{"empty.ogg"}, GAudioPlayer::kRepeatTrack, 0, 0},
+        {{"empty.mp3", "empty.mp3"}, GAudioPlayer::kNextTrack, 0, 0},
+        {{"empty.ogg", "b.ogg"}, GAudioPlayer::kNextTrack, 0, 882},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.tracks.size() << " x " << c.tracks[0] << " mode " << c.mode
+                                        << " random " << c.random);
+        player->ClearTracks();
+        for (const char* name : c.tracks)
+            ASSERT_EQ(player->AddTrack(name, 0), 1);
+        player->SetPlayMode(c.mode);
+        player->SetRandomNext(c.random);
+        player->PlayTrack(0, 0);
+        const auto out = Render(2.5);
+        EXPECT_NEAR(Hz(out, 0.1, 0.4), c.hz, 3);
+        if (c.hz == 0)
+            EXPECT_EQ(std::tuple(player->IsPlaying(), player->GetCurrentTrack(), Hz(out, 2.0, 2.5)),
+                      std::tuple(0, -1, 0.0));
+    }
+    player->SetRandomNext(0);
+}
+
 TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
 {
     GAudioSystem system(nullptr);
@@ -352,7 +388,9 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
         ScopedEnvVar driver("SDL_AUDIODRIVER", "tolvanrise-no-such-driver");
         EXPECT_EQ(system.InitDirectSound(), 0); // "Error initializing DirectSound", no device
     }
-    EXPECT_FALSE(system.CreateAudioPlayer("MUSIC\\") || system.CreateSoundBank(0, "SOUNDS\\"));
+    EXPECT_FALSE(system.CreateAudioPlayer("MUSIC\\") || system.CreateSoundBank(0, "SOUNDS\\") ||
+                 system.CreateOggEngine(1, "OGG\\") || system.CreateWavBank(0, "WAV\\") ||
+                 system.CreateOggPlayer("OGG\\"));
     ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
     EXPECT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 0);
     GAudioPlayer* player = system.CreateAudioPlayer("MUSIC\\");
@@ -367,6 +405,37 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
     system.Shutdown();
     EXPECT_FALSE(system.GetDevice() || GAudioPlayer::Active() || system.GetAudioPlayer() ||
                  system.GetSoundBank() || system.GetWavBank());
+}
+
+// Each part of the audio system goes with its own destroy (the others stay) and a new one comes
+// with the next create.
+TEST(AudioSystem, EachPartGoesWithItsDestroyAndComesBackWithTheNextCreate)
+{
+    GAudioSystem system(nullptr);
+    ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
+    ASSERT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateWavBank(0, "WAV\\") &&
+                system.CreateOggEngine(0, "OGG\\") && system.CreateAudioPlayer("MUSIC\\"));
+    const auto present = [&] {
+        return std::vector<bool>{system.GetSoundBank() != nullptr, system.GetWavBank() != nullptr,
+                                 system.GetOggEngine() != nullptr, system.GetAudioPlayer() != nullptr};
+    };
+    system.DestroySoundBank();
+    EXPECT_EQ(present(), (std::vector<bool>{false, true, true, true}));
+    system.DestroyWavBank();
+    system.DestroyOggEngine();
+    EXPECT_EQ(present(), (std::vector<bool>{false, false, false, true}));
+    // Beside a stream player there is no Ogg player; without it, there is.
+    EXPECT_EQ(system.CreateOggPlayer("OGG\\"), nullptr);
+    system.DestroyAudioPlayer();
+    EXPECT_EQ(present(), (std::vector<bool>{false, false, false, false}));
+    ASSERT_TRUE(system.CreateOggPlayer("OGG\\"));
+    EXPECT_EQ(system.CreateAudioPlayer("MUSIC\\"), nullptr);
+    system.DestroyOggPlayer();
+    EXPECT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateAudioPlayer("MUSIC\\") &&
+                system.CreateOggEngine(0, "OGG\\"));
+    EXPECT_EQ(present(), (std::vector<bool>{true, false, true, true}));
+    // The device's mix is 44.1 kHz stereo 16-bit.
+    EXPECT_EQ(system.GetDevice()->GetPrimaryFormat(), platform::WaveFormat::Pcm(2, 44100, 16));
 }
 
 // Start-up seeds the random next track from the clock: another start draws another order.

@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "platform/crash/crash_handler.h"
 #include "support/minidump_reader.h"
@@ -282,6 +283,49 @@ TEST(CrashHandler, UninstallPutsBackWhatWasThere)
     struct stat st = {};
     EXPECT_TRUE(fd >= 0 && ::fstat(fd, &st) == 0 && (st.st_mode & 0777) == 0644) << std::oct << st.st_mode;
     EXPECT_TRUE(platform::CloseCrashDumpFile(fd));
+}
+
+// Installing again (a new callback) replaces the handler: one uninstall then still puts back
+// the program's own handler and stack.
+TEST(CrashHandler, InstallingTwiceThenUninstallingPutsBackWhatWasThereBeforeTheFirst)
+{
+    struct sigaction mine = {}, saved = {}, now = {};
+    mine.sa_handler = PreviousHandler;
+    ASSERT_EQ(::sigaction(SIGSEGV, &mine, &saved), 0);
+    static char ownStack[64 * 1024];
+    stack_t own = {}, savedStack = {};
+    own.ss_sp = ownStack;
+    own.ss_size = sizeof ownStack;
+    ASSERT_EQ(::sigaltstack(&own, &savedStack), 0);
+
+    std::vector<void*> stacks;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(platform::InstallCrashHandler(WriteDumpCallback, nullptr));
+        stack_t alt = {};
+        ::sigaltstack(nullptr, &alt);
+        stacks.push_back(alt.ss_sp);
+    }
+    platform::UninstallCrashHandler();
+    EXPECT_FALSE(platform::IsCrashHandlerInstalled());
+    ::sigaction(SIGSEGV, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, PreviousHandler);
+    stack_t back = {};
+    ::sigaltstack(nullptr, &back);
+    EXPECT_TRUE(back.ss_sp == ownStack && back.ss_size == sizeof ownStack) << back.ss_sp;
+    // The stack in use is given back (the first one's pages may already serve another mapping).
+    const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
+    errno = 0;
+    EXPECT_TRUE(::msync(reinterpret_cast<void*>(uintptr_t(stacks.back()) & ~(page - 1)), page, MS_ASYNC) != 0 &&
+                errno == ENOMEM);
+    // Uninstalling what is not installed changes nothing.
+    platform::UninstallCrashHandler();
+    ::sigaction(SIGSEGV, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, PreviousHandler);
+
+    ::sigaction(SIGSEGV, &saved, nullptr);
+    if (savedStack.ss_sp == nullptr)
+        savedStack.ss_flags = SS_DISABLE;
+    ::sigaltstack(&savedStack, nullptr);
 }
 
 } // namespace

@@ -171,6 +171,8 @@ TEST_F(MinidumpWriterTest, NormalDumpDescribesTheCapturedThread)
                          dump.exceptionAddress, dump.threadCount, dump.threadId),
               std::tuple(0u, 9, 0x8201u, 11u, 1u, 0x1234u, 1u, static_cast<uint32_t>(::syscall(SYS_gettid))));
     EXPECT_TRUE(dump.processors >= 1 && (dump.contextFlags & 0xF) != 0);
+    // A signal is one record of its own, with no chained record and no parameters.
+    EXPECT_EQ(std::pair(dump.exceptionNested, dump.exceptionParameters), std::pair(uint64_t{0}, 0u));
     EXPECT_TRUE(platform::Utf16ToUtf8(dump.csdVersion).starts_with("Linux "));
     EXPECT_TRUE(dump.StackCoversStackPointer() && Contains(StackOf(dump), "stack marker 7f3a"));
     // A normal dump carries the stack and nothing else.
@@ -364,6 +366,8 @@ TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
     ASSERT_NE(variable, nullptr);
     EXPECT_EQ(around.Read(reinterpret_cast<uint64_t>(variable), std::strlen(variable)),
               std::vector<uint8_t>(variable, variable + std::strlen(variable)));
+    // The mapping's part below the stack pointer (room the stack has not used yet) comes too.
+    EXPECT_EQ(around.Read(around.threadStack.start - 256, 256).size(), 256u);
 }
 
 // Where the system refuses to read memory through process_vm_readv, the writer reads it
@@ -391,6 +395,34 @@ TEST_F(MinidumpWriterTest, WithoutProcessVmReadvMemoryIsCopiedFromTheMappings)
     if (WIFEXITED(status) && WEXITSTATUS(status) == 2)
         GTEST_SKIP() << "no seccomp filters here";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// A process with more mapped file names than the writer keeps room for (thousands of mappings
+// of a long-named file) still gets a whole dump: the names past the room are left out, never
+// written beyond it.
+TEST_F(MinidumpWriterTest, MoreMappedNamesThanTheirRoomStillGiveAWholeDump)
+{
+    const std::string path = dir.Path(std::string(200, 'm') + ".bin");
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 4096), 0);
+    // Each line of the map names the file in full: about a megabyte of names in all.
+    std::vector<void*> views;
+    for (int i = 0; i < 3000; ++i) {
+        void* view = ::mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE, fd, 0);
+        ASSERT_NE(view, MAP_FAILED);
+        views.push_back(view);
+    }
+    ::close(fd);
+    ASSERT_TRUE(writer.Prepare());
+    const std::string written = WriteNormal();
+    for (void* view : views)
+        ::munmap(view, 4096);
+    ASSERT_EQ(written, "");
+    EXPECT_TRUE(dump.StackCoversStackPointer() && Contains(StackOf(dump), "stack marker 7f3a"));
+    const auto* self = ModuleAt(dump, dump.rip);
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(platform::Utf16ToUtf8(self->name), SelfPath());
 }
 
 // A stack pointer that leads into no mapping (a wild jump) leaves the thread without stack

@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -251,6 +252,28 @@ TEST_F(FileSystemTest, KeepAsideLinksFilesMovesFoldersAndReplacesTheOlderCopy)
         EXPECT_EQ(entry.find(".tmp"), std::string::npos) << entry;
 }
 
+// A file whose older copy is a folder with something in it keeps the file and the folder as
+// they were, says why and leaves no link behind; names without a folder keep in the current one.
+TEST_F(FileSystemTest, KeepAsideOfAFileOverAFullFolderFailsWholeAndBareNamesWork)
+{
+    std::string reason;
+    WriteFileBytes(dir.Path("rec"), "record");
+    fs::create_directory(dir.Path("rec.damaged"));
+    WriteFileBytes(dir.Path("rec.damaged/inside"), "older");
+    EXPECT_FALSE(platform::KeepAside(P("rec"), P("rec.damaged"), &reason));
+    EXPECT_NE(reason.find("cannot replace the older copy"), std::string::npos) << reason;
+    EXPECT_EQ(ReadFileBytes(dir.Path("rec")), "record");
+    EXPECT_EQ(ReadFileBytes(dir.Path("rec.damaged/inside")), "older");
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 2u);
+
+    ScopedCurrentFolder here(dir.Path());
+    WriteFileBytes(dir.Path("bare"), "bare");
+    ASSERT_TRUE(platform::KeepAside("bare", "bare.damaged", &reason)) << reason;
+    EXPECT_EQ(ReadFileBytes(dir.Path("bare.damaged")), "bare");
+    EXPECT_EQ(ReadFileBytes(dir.Path("bare")), "bare");
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 4u);
+}
+
 // Temporaries of writers that have ended are removed by the next write into the folder; those
 // of live processes and files of other names stay.
 TEST_F(FileSystemTest, ReplaceFileRemovesTheTemporariesOfEndedWriters)
@@ -381,6 +404,25 @@ TEST_F(FileSystemTest, ProgramsAreFoundOnThePathRunAndLaunched)
     for (int i = 0; i < 500 && ReadFileBytes(made) != "made\n"; ++i)
         usleep(10000);
     EXPECT_EQ(ReadFileBytes(made), "made\n");
+}
+
+namespace {
+void CountAlarm(int) {}
+} // namespace
+
+// A program's output and exit status come whole when signals keep interrupting the wait for
+// them (a handler installed without automatic restarts, firing every millisecond).
+TEST_F(FileSystemTest, RunProgramOutputSurvivesInterruptingSignals)
+{
+    struct sigaction alarm = {}, saved = {};
+    alarm.sa_handler = CountAlarm;
+    ASSERT_EQ(::sigaction(SIGALRM, &alarm, &saved), 0);
+    itimerval every{{0, 1000}, {0, 1000}}, off{};
+    ASSERT_EQ(::setitimer(ITIMER_REAL, &every, nullptr), 0);
+    const platform::ProgramResult r = platform::RunProgram({"sh", "-c", "sleep 0.1; echo late; exit 4"}, true);
+    ::setitimer(ITIMER_REAL, &off, nullptr);
+    ::sigaction(SIGALRM, &saved, nullptr);
+    EXPECT_EQ(std::tuple(r.started, r.exitCode, r.output), std::tuple(true, 4, std::string("late\n")));
 }
 
 TEST_F(FileSystemTest, AbsolutePathsJoinTheCurrentFolderWithSlashes)

@@ -464,6 +464,54 @@ TEST_F(SdlEventsTest, MouseEventsCarryClientCoordinatesAndButtons)
     EXPECT_EQ(Xy(got[0]), pointer);
 }
 
+// A position far outside the window reaches the program as the nearest one a 16-bit
+// coordinate can hold, never wrapped round to the other side.
+TEST_F(SdlEventsTest, FarPositionsSaturateAtTheEdgeOfSixteenBits)
+{
+    struct Case {
+        int x, y;         // where the pointer is, from the window's corner
+        int seenX, seenY; // what the program reads
+    };
+    const Case cases[] = {
+        {-32769, 32768, -32768, 32767},  {-32768, 32767, -32768, 32767},
+        {-40000, 100000, -32768, 32767}, {32768, -32769, 32767, -32768},
+        {32767, -32768, 32767, -32768},  {-1, 0, -1, 0},
+    };
+    for (const Case& c : cases) {
+        SDL_Event move{};
+        move.motion.x = c.x, move.motion.y = c.y;
+        Push(move, SDL_MOUSEMOTION);
+        const std::vector<Message> got = Drain();
+        ASSERT_EQ(got.size(), 1u) << c.x;
+        EXPECT_EQ(Xy(got[0]), std::pair(c.seenX, c.seenY)) << c.x << "," << c.y;
+    }
+}
+
+// A window drawn larger than its client area (its picture scaled up) gives the program mouse
+// positions in client pixels, as the conversion the window offers does.
+TEST_F(SdlEventsTest, MousePositionsInAScaledWindowAreClientPixels)
+{
+    SDL_Window* sdlWindow = SDL_GetWindowFromID(window->GetId());
+    SDL_SetWindowSize(sdlWindow, 1600, 1200);
+    Drain(); // the size change
+    const std::pair<int, int> cases[][2] = {
+        {{800, 600}, {400, 300}}, {{0, 0}, {0, 0}}, {{1599, 1199}, {799, 599}}, {{-4, 10}, {-2, 5}},
+    };
+    for (const auto& c : cases) {
+        SDL_Event move{};
+        move.motion.x = c[0].first, move.motion.y = c[0].second;
+        Push(move, SDL_MOUSEMOTION);
+        const std::vector<Message> got = Drain();
+        ASSERT_EQ(got.size(), 1u);
+        int x = c[0].first, y = c[0].second;
+        window->WindowToClient(x, y);
+        EXPECT_EQ(Xy(got[0]), c[1]) << c[0].first << "," << c[0].second;
+        EXPECT_EQ(std::pair(x, y), c[1]);
+    }
+    SDL_SetWindowSize(sdlWindow, 800, 600);
+    Drain();
+}
+
 TEST_F(SdlEventsTest, WindowEventsAndPostedMessagesInOrder)
 {
     for (uint8_t what : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_MINIMIZED,
@@ -690,6 +738,13 @@ TEST_F(SdlEventsTest, FullScreenKeepsClientCoordinatesAndRestoresTheSize)
     bool real = true;
     ASSERT_TRUE(window->EnterFullscreen(&real));
     EXPECT_TRUE(window->IsFullscreen());
+    // A real mode only where the display offers one of the client's size.
+    bool offered = false;
+    for (int i = 0; i < SDL_GetNumDisplayModes(0); ++i) {
+        SDL_DisplayMode mode{};
+        offered |= SDL_GetDisplayMode(0, i, &mode) == 0 && mode.w == 800 && mode.h == 600;
+    }
+    EXPECT_EQ(real, offered);
     // Client <-> window conversions are each other's inverse where pixels map 1:1 or larger.
     int x = 400, y = 300;
     window->ClientToWindow(x, y);

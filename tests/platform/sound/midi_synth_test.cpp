@@ -3,11 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/sound/midi_synth.h"
 #include "support/audio_measure.h"
+#include "support/temp_files.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
 // The synthesiser loads its sound font on OpenMP threads, whose runtime ThreadSanitizer cannot
@@ -111,6 +116,108 @@ TEST_F(MidiSynthTest, StopAndANewSongSilenceNotesStillHeld)
     ASSERT_TRUE(synth->LoadBytes(Song({0, 0xFF, 0x2F, 0})));
     Peak(1.0);
     EXPECT_LT(Peak(0.25), 50);
+}
+
+// The song moves on with the frames rendered, at its own tempo times the factor; a seek puts it
+// at the tick asked for, and the song has ended once its last event has passed.
+TEST_F(MidiSynthTest, TheSongClockFollowsTheFramesTheTempoAndSeeks)
+{
+    // 480 ticks a quarter note of half a second: 960 ticks a second at the song's own tempo,
+    // one organ note of four seconds.
+    const auto song = audio_synth::MakeMidi({480, 500000, {{0, kOrgan, kA4, 0, 480 * 8}}});
+    struct Case {
+        double tempo;
+        int seekTo; // after the first half second; -1: none
+        double seconds;
+        int tick;
+        bool ended;
+    };
+    const Case cases[] = {
+        {1.0, -1, 1.0, 1440, false},   {2.0, -1, 1.0, 2880, false}, {0.5, -1, 1.0, 720, false},
+        {1.0, 2880, 0.5, 3360, false}, {1.0, 0, 0.25, 240, false},  {1.0, -1, 4.0, 3840, true},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(synth->LoadBytes(song));
+        EXPECT_EQ(synth->GetTick(), 0);
+        synth->SetTempoFactor(c.tempo);
+        ASSERT_TRUE(synth->Play(false));
+        EXPECT_TRUE(synth->IsPlaying());
+        Peak(0.5);
+        if (c.seekTo >= 0) {
+            synth->Seek(c.seekTo);
+            Peak(0.01); // the seek takes effect with the next block
+            Peak(c.seconds - 0.01);
+        } else {
+            Peak(c.seconds);
+        }
+        // The clock runs on past the last event while the notes die away.
+        const int tick = c.ended ? std::min(synth->GetTick(), c.tick) : synth->GetTick();
+        EXPECT_NEAR(tick, c.tick, 40) << c.tempo << " " << c.seekTo;
+        EXPECT_EQ(synth->HasEnded(), c.ended) << c.tempo << " " << c.seekTo;
+    }
+    synth->SetTempoFactor(1.0);
+    // Without a song there is no clock and nothing to play.
+    ASSERT_FALSE(synth->LoadBytes({}));
+    EXPECT_EQ(std::tuple(synth->GetTick(), synth->IsPlaying(), synth->HasEnded()),
+              std::tuple(0, false, false));
+}
+
+// The gain scales the whole output: half the factor, half the level; none, silence.
+TEST_F(MidiSynthTest, GainScalesTheLevelOfEverythingRendered)
+{
+    const auto song = audio_synth::MakeMidi({480, 500000, {{0, kOrgan, kA4, 0, 480 * 8}}});
+    std::vector<double> peaks;
+    for (const double gain : {1.0, 0.5, 0.0}) {
+        ASSERT_TRUE(synth->LoadBytes(song));
+        synth->SetGain(gain);
+        ASSERT_TRUE(synth->Play(false));
+        Peak(0.2); // past the attack
+        peaks.push_back(Peak(0.3));
+    }
+    synth->SetGain(1.0);
+    ASSERT_GT(peaks[0], 1000);
+    EXPECT_NEAR(peaks[1] / peaks[0], 0.5, 0.05);
+    EXPECT_LT(peaks[2], 10); // the dither alone
+}
+
+// Every kind of event a track may hold is taken when whole, and refused when cut short or
+// out of place; a song is read from a file as from bytes.
+TEST_F(MidiSynthTest, EveryKindOfEventIsReadWholeAndSongsLoadFromFiles)
+{
+    const std::vector<uint8_t> end = {0, 0xFF, 0x2F, 0};
+    auto track = [&](std::vector<uint8_t> events) {
+        events.insert(events.end(), end.begin(), end.end());
+        return Song(events);
+    };
+    const std::pair<std::vector<uint8_t>, bool> cases[] = {
+        {{0, 0xF0, 3, 0x7E, 0x7F, 0xF7}, true},       // a system exclusive message
+        {{0, 0xF7, 1, 0x42}, true},                   // its continuation
+        {{0, 0xC0, 16, 0, 0x90, 60, 100}, true},      // a program change: one data byte
+        {{0, 0xD0, 64, 0, 0xB0, 7, 100}, true},       // channel pressure, a controller
+        {{0, 0x90, 60, 100, 0x60, 62, 100}, true},    // a running status carries on
+        {{0, 0xF0, 5, 0x7E, 0x7F}, false},            // an exclusive message past the track
+        {{0, 0xF0, 1, 0x7E, 0, 0x62, 100}, false},    // no running status after one
+        {{0, 0xF1, 0x10}, false},                     // a system common message
+        {{0, 0xF8}, false},                           // a real-time message
+        {{0, 0x90, 60, 0x80}, false},                 // a data byte with its top bit set
+        {{0, 0xC0, 0x90}, false},                     // the same in a program change
+        {{0, 0xFF, 0x51, 2, 7, 0xA1}, false},         // a tempo of two bytes
+        {{0, 0xFF, 0x01, 0x80, 0x80, 0x80, 0x80, 0}, false}, // a length of five bytes
+        {{0x80, 0x80, 0x80, 0x80, 0x90, 60, 100}, false},     // a delta time of five bytes
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(synth->LoadBytes(track(cases[i].first)), cases[i].second) << i;
+
+    TempFolder folder("midi_synth_");
+    const auto song = audio_synth::MakeMidi({480, 500000, {{0, kOrgan, kA4, 0, 480 * 8}}});
+    const std::string path = folder.WriteFile("song.mid", std::string(song.begin(), song.end()));
+    ASSERT_TRUE(synth->Load(path.c_str()));
+    ASSERT_TRUE(synth->Play(false));
+    EXPECT_GT(Peak(0.5), 1000);
+    EXPECT_FALSE(synth->Load(folder.Path("none.mid").c_str()));
+    EXPECT_FALSE(synth->Play(false));
+    Peak(1.0);
+    EXPECT_LT(Peak(0.25), 50); // the song that was playing is gone
 }
 
 } // namespace

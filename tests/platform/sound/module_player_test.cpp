@@ -100,4 +100,45 @@ TEST_F(ModulePlayerTest, FreedOrEndedSongsAreSilentAndOnlyTheSongHandleCounts)
     EXPECT_EQ(player->Load(folder.Path("missing.mod").c_str()), 0);
 }
 
+// The start position is an order number: from order 1 only the second pattern plays. The
+// rate asked for is taken within what the library plays, and the end of the song is reported
+// once, from inside the render that reaches it.
+TEST_F(ModulePlayerTest, StartPositionRateAndTheEndReportedOnce)
+{
+    struct Counter : platform::ModuleListener {
+        void OnEvent(int event, int argument) override { events.push_back(event * 100 + argument); }
+        std::vector<int> events;
+    } counter;
+    player->SetListener(&counter);
+    player->SelectSong(1);
+    const size_t whole = RenderAll(4096).size() / 2;
+    EXPECT_EQ(counter.events, std::vector<int>{0});
+    std::vector<float> buffer(64, 1.0f);
+    EXPECT_EQ(player->Render(buffer.data(), 32) + player->Render(nullptr, 32) + player->Render(buffer.data(), 0), 0);
+    EXPECT_EQ(counter.events.size(), 1u); // an ended song is not reported again
+
+    struct Case {
+        int position;
+        double share; // of the whole song's frames
+    } cases[] = {{1, 0.5}, {-3, 1.0}, {0, 1.0}};
+    for (const Case& c : cases) {
+        player->SetStartPosition(c.position);
+        player->SetState(platform::ModulePlayer::kPlaying);
+        EXPECT_NEAR(double(RenderAll(4096).size() / 2), whole * c.share, 64.0) << c.position;
+    }
+    player->SetListener(nullptr);
+
+    // Half the rate, half the frames for the same 0.32 s; a rate no player takes is raised to one
+    // it does.
+    EXPECT_EQ(player->Init(nullptr), -1);
+    for (const int rate : {22050, 1, 1000000}) {
+        platform::ModulePlayerParams params;
+        params.rate = rate;
+        ASSERT_EQ(player->Init(&params), 0);
+        EXPECT_TRUE(params.rate >= 4000 && params.rate <= 49170) << rate;
+        player->SetState(platform::ModulePlayer::kPlaying);
+        EXPECT_NEAR(double(RenderAll(4096).size() / 2), 0.32 * params.rate, 64.0) << rate;
+    }
+}
+
 } // namespace

@@ -92,6 +92,30 @@ protected:
     std::unique_ptr<SoundDevice> device;
 };
 
+// A PCM description's derived fields for every width and channel count: a frame holds one
+// sample of each channel, and a second holds a frame for each tick of the rate.
+TEST(WaveFormat, FramesAndSecondsInBytesForEveryRateAndWidth)
+{
+    struct Case {
+        uint16_t channels;
+        uint32_t rate;
+        uint16_t bits;
+        uint16_t frameBytes;
+        uint32_t secondBytes;
+    };
+    const Case cases[] = {
+        {1, 8000, 8, 1, 8000},      {2, 11025, 8, 2, 22050},     {1, 22050, 16, 2, 44100},
+        {2, 44100, 16, 4, 176400},  {1, 48000, 16, 2, 96000},    {2, 96000, 8, 2, 192000},
+    };
+    for (const Case& c : cases) {
+        const WaveFormat f = WaveFormat::Pcm(c.channels, c.rate, c.bits, 3);
+        EXPECT_EQ(std::tuple(f.formatTag, f.channels, f.samplesPerSec, f.bitsPerSample, f.extraSize),
+                  std::tuple(uint16_t(1), c.channels, c.rate, c.bits, uint16_t(3)));
+        EXPECT_EQ(std::pair(uint32_t(f.blockAlign), f.avgBytesPerSec), std::pair(uint32_t(c.frameBytes), c.secondBytes))
+            << c.channels << "x" << c.bits << " at " << c.rate;
+    }
+}
+
 // Rates, widths and channel counts are resampled to the 44.1 kHz stereo mix at their pitch.
 TEST_F(SoundDeviceTest, MixKeepsPitchAndLevelOfEveryFormat)
 {
@@ -378,6 +402,50 @@ TEST_F(SoundDeviceTest, MixingAllocatesNothing)
     g_countAllocations = false;
     EXPECT_EQ(g_allocations.load(), 0);
     EXPECT_TRUE(events[1]->Wait(0)); // notifications did fire
+}
+
+// The play cursor is where the mix has got to, in bytes of the voice's own format; the write
+// cursor stays on it while stopped and runs about 10 ms of whole frames ahead while playing.
+TEST_F(SoundDeviceTest, CursorsFollowTheMixInTheVoicesOwnBytes)
+{
+    struct Case {
+        WaveFormat format;
+        uint32_t startFrame;
+        uint32_t mixFrames;    // at 44.1 kHz
+        uint32_t playedFrames; // of the voice
+        uint32_t leadBytes;
+    };
+    const Case cases[] = {
+        {WaveFormat::Pcm(2, 44100, 16), 1000, 441, 441, 441 * 4},
+        {WaveFormat::Pcm(1, 22050, 8), 10, 882, 441, 220},
+        {WaveFormat::Pcm(1, 11025, 16), 0, 4410, 1102, 110 * 2},
+        {WaveFormat::Pcm(2, 44100, 8), 20000, 441, 441, 441 * 2},
+    };
+    for (const Case& c : cases) {
+        const uint32_t align = c.format.channels * c.format.bitsPerSample / 8;
+        auto voice = Tone(c.format, 100, 1000, c.format.samplesPerSec);
+        ASSERT_EQ(voice->SetCurrentPosition(c.startFrame * align + align - 1), SoundResult::kOk);
+        uint32_t play = 1, write = 1;
+        ASSERT_EQ(voice->GetCurrentPosition(&play, &write), SoundResult::kOk);
+        EXPECT_EQ(std::pair(play, write), std::pair(c.startFrame * align, c.startFrame * align));
+        ASSERT_EQ(voice->Play(true), SoundResult::kOk);
+        Render(c.mixFrames);
+        ASSERT_EQ(voice->GetCurrentPosition(&play, &write), SoundResult::kOk);
+        const uint32_t at = (c.startFrame + c.playedFrames) * align;
+        EXPECT_NEAR(double(play), double(at), align) << c.format.samplesPerSec;
+        EXPECT_EQ(write - play, c.leadBytes) << c.format.samplesPerSec;
+        voice->Stop();
+        EXPECT_EQ(voice->SetCurrentPosition(c.format.samplesPerSec * align), SoundResult::kInvalidParam);
+    }
+    // Losing the voices leaves the primary buffer alone.
+    std::unique_ptr<SoundVoice> primary;
+    ASSERT_EQ(device->CreateBuffer({caps::kPrimary, 0, nullptr}, &primary), SoundResult::kOk);
+    auto voice = Tone(WaveFormat::Pcm(2, 44100, 16), 441, 100, 64);
+    device->LoseBuffers();
+    uint32_t status = 0, primaryStatus = 0;
+    voice->GetStatus(&status);
+    primary->GetStatus(&primaryStatus);
+    EXPECT_EQ(std::pair(status & platform::sound_status::kBufferLost, primaryStatus), std::pair(platform::sound_status::kBufferLost, 0u));
 }
 
 TEST_F(SoundDeviceTest, OneShotStopsAtItsEndAndLoopingWraps)
