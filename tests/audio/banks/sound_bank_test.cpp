@@ -342,11 +342,12 @@ TEST(WavFile, FormatChunksAreReadFieldByField)
         GWavData wav;
         const bool ok = ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
         EXPECT_EQ(ok, c.ok) << c.what;
-        if (ok && c.ok)
+        if (ok && c.ok) {
             EXPECT_EQ(std::tuple(wav.format.samplesPerSec, wav.format.extraSize, wav.format.channels,
                                  wav.format.bitsPerSample, wav.dataSize),
                       std::tuple(c.rate, c.extraSize, uint16_t(1), uint16_t(16), 200u))
                 << c.what;
+        }
     }
 }
 

@@ -374,9 +374,10 @@ TEST_F(AudioPlayerTest, TracksThatOpenButHoldNoSoundEndTheList)
         player->PlayTrack(0, 0);
         const auto out = Render(2.5);
         EXPECT_NEAR(Hz(out, 0.1, 0.4), c.hz, 3);
-        if (c.hz == 0)
+        if (c.hz == 0) {
             EXPECT_EQ(std::tuple(player->IsPlaying(), player->GetCurrentTrack(), Hz(out, 2.0, 2.5)),
                       std::tuple(0, -1, 0.0));
+        }
     }
     player->SetRandomNext(0);
 }
