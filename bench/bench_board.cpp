@@ -164,13 +164,7 @@ int main(int argc, char** argv)
     Register("flight/board", BoardFrame);
     Register("flight/bare", BareFrame);
     Register("present/area", PresentArea);
-    bench::PrintClockHeader("at the start of the run");
-    bench::FastestReporter reporter(
-        [](const std::string& name, double cpuNs, double) { g_ns[name] = cpuNs; });
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintTable();
-    bench::PrintClockHeader("at the end of the run");
-    benchmark::Shutdown();
+    bench::RunFrames(g_ns, PrintTable);
     // The dialog holds clips in the system's list: it goes first.
     g_world->app.RemoveAllForms();
     return 0;
