@@ -141,4 +141,15 @@ TEST_F(ModulePlayerTest, StartPositionRateAndTheEndReportedOnce)
     }
 }
 
+// The library is looked up by the name given, and by its own again once the name is cleared.
+TEST(ModuleLibrary, LoadsUnderTheNameGivenAndItsOwnAgain)
+{
+    if (!platform::ModuleLibrary::Load())
+        GTEST_SKIP() << "no libxmp here";
+    platform::SetModuleLibraryName("libtolvanrise-no-such-module-library.so");
+    EXPECT_FALSE(platform::ModuleLibrary::Load());
+    platform::SetModuleLibraryName(nullptr);
+    EXPECT_TRUE(platform::ModuleLibrary::Load());
+}
+
 } // namespace
