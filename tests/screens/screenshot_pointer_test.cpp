@@ -39,7 +39,7 @@ std::vector<PixelPoint> Once(int x, int y)
 // The game in a window on its own X server, run in real time, with its cursor picture.
 struct PointerSession {
     WindowedOnX session;
-    SettlingGame game;
+    GGameApplication game;
     std::optional<GameDriver> player;
     const GBitmap* cursor = nullptr;
 
@@ -64,7 +64,7 @@ struct PointerSession {
     void MoveMouse(int x, int y)
     {
         game.SetCursorPos(int16_t(x), int16_t(y));
-        game.Settle(session.x.display);
+        Settle(game, session.x.display);
     }
     // Where the back buffer draws the arrow's point, once for each arrow drawn.
     std::vector<PixelPoint> TipsInBuffer()
@@ -139,7 +139,7 @@ TEST(PointerScreenshot, AfterTheWindowClosesThePointerIsAtTheStillMouse)
     s.MoveMouse(400, 560);
     s.player->Key(platform::VK_ESCAPE);
     ASSERT_NE(s.player->WaitFor(GGameGuiSystem::kMainMenuDialog), nullptr);
-    s.game.Settle(s.session.x.display);
+    Settle(s.game, s.session.x.display);
     EXPECT_EQ(s.TipsInBuffer(), Once(400, 560));
     EXPECT_EQ(s.TipsOnScreen(), Once(400, 560));
 }
@@ -160,7 +160,7 @@ TEST(PointerScreenshot, AWarpByAnotherProgramMovesTheArrow)
     XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &winX, &winY,
                   &mask);
     XWarpPointer(display, 0, DefaultRootWindow(display), 0, 0, 0, 0, rootX + 250, rootY + 130);
-    s.game.Settle(display);
+    Settle(s.game, display);
     EXPECT_EQ(s.TipsInBuffer(), Once(450, 330));
     EXPECT_EQ(s.TipsOnScreen(), Once(450, 330));
 }
@@ -228,7 +228,7 @@ TEST(PointerScreenshot, AltEnterInTheOptionsWindowTheBoxShowsTheMode)
         s.game.WindowProc(platform::WM_KEYUP, platform::VK_RETURN, 1);
         s.game.WindowProc(platform::WM_KEYUP, platform::VK_MENU, 1);
         EXPECT_TRUE(WaitForManagedMode(s.session.x, s.game.IsFullscreen()));
-        s.game.Settle(s.session.x.display);
+        Settle(s.game, s.session.x.display);
     };
     EXPECT_TRUE(square(Options::kFullScreenBox) == square(Options::kSoundBox));
     for (bool fullScreen : {true, false}) {

@@ -55,7 +55,7 @@ int DrawnOver(const uint8_t* buffer, int pitch, const GBitmap& picture, const GR
 
 // Shows the created game's window and runs it for a second, and on until the intro has loaded
 // (a sanitizer build on a busy machine may need longer; at most a minute).
-void ShowAndRun(SettlingGame& game)
+void ShowAndRun(GGameApplication& game)
 {
     game.OnBeforeShow();
     game.Show();
@@ -78,13 +78,13 @@ TEST(Screenshot, TheWindowShowsTheBackBufferOfTheFirstScreen)
         tolvanrise::test::ScopedEnvVar driver("SDL_VIDEODRIVER", "x11");
         tolvanrise::test::ScopedEnvVar screen("DISPLAY", name);
         tolvanrise::test::GameDataFolder data("screenshot_");
-        SettlingGame game;
+        GGameApplication game;
         ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
         ShowAndRun(game);
         GIntroDialog* intro = game.GetIntroDialog();
         ASSERT_TRUE(intro && intro->IsLoaded());
         ASSERT_TRUE(WaitForManagedMode(x, game.IsFullscreen()));
-        game.Settle(display);
+        Settle(game, display);
         ASSERT_TRUE(intro == game.GetIntroDialog() && intro->IsLoaded());
 
         XSync(display, False);
@@ -170,7 +170,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     ASSERT_TRUE(session.saved);
     XServer& x = session.x;
 
-    SettlingGame game;
+    GGameApplication game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     ShowAndRun(game);
     GIntroDialog* intro = game.GetIntroDialog();
@@ -188,7 +188,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     const GRect first = CursorArea(*normal, 100, 10), second = CursorArea(*normal, 300, 10);
 
     game.SetCursorPos(100, 10);
-    game.Settle(x.display);
+    Settle(game, x.display);
     EXPECT_EQ(game.GetShownCursor(), 0);
     const uint8_t* buffer = surface.Lock();
     EXPECT_EQ(CursorMismatches(buffer, pitch, *normal, *picture, 100, 10), 0);
@@ -197,7 +197,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     surface.Unlock();
 
     game.SetCursorPos(300, 10);
-    game.Settle(x.display);
+    Settle(game, x.display);
     buffer = surface.Lock();
     EXPECT_EQ(DrawnOver(buffer, pitch, *picture, first), 0);
     EXPECT_EQ(ScreenDiffers(x.display, *game.GetWindowHandle(), buffer, pitch, first), 0);
@@ -206,7 +206,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
 
     const intptr_t at = 300 | (10 << 16);
     game.WindowProc(platform::WM_LBUTTONDOWN, platform::MK_LBUTTON, at);
-    game.Settle(x.display);
+    Settle(game, x.display);
     EXPECT_EQ(game.GetShownCursor(), 1);
     buffer = surface.Lock();
     EXPECT_EQ(CursorMismatches(buffer, pitch, *pressed, *picture, 300, 10), 0);
@@ -214,7 +214,7 @@ TEST(Screenshot, TheGameDrawsItsCursorAndRepaintsWhereItWas)
     game.WindowProc(platform::WM_LBUTTONUP, 0, at);
 
     game.SetCursorPos(-50, -40); // above and left of the window
-    game.Settle(x.display);
+    Settle(game, x.display);
     EXPECT_EQ(game.GetShownCursor(), -1);
     buffer = surface.Lock();
     EXPECT_EQ(DrawnOver(buffer, pitch, *picture, second), 0);
@@ -267,7 +267,7 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
     const std::string shots = std::string(TOLVANRISE_DATA_DIR) + "/../screenshots";
     std::filesystem::create_directories(shots);
 
-    SettlingGame game;
+    GGameApplication game;
     ASSERT_TRUE(game.Create("Tolvanrise", "Tolvanrise", 800, 600, 0));
     game.OnBeforeShow();
     game.Show();
@@ -293,12 +293,12 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         const int mx = (button.left + button.right) / 2, my = (button.top + button.bottom) / 2;
         const GRect under = CursorArea(*cursor, mx, my);
         game.SetCursorPos(790, 590);
-        game.Settle(x.display);
+        Settle(game, x.display);
         const std::string before = Pixels(surface.Lock(), pitch, under);
         surface.Unlock();
 
         game.SetCursorPos(mx, my);
-        game.Settle(x.display);
+        Settle(game, x.display);
         EXPECT_EQ(game.GetShownCursor(), 0) << c.window;
         const uint8_t* buffer = surface.Lock();
         EXPECT_EQ(CursorPixelsMissing(buffer, pitch, *cursor, mx, my), 0) << c.window;
@@ -309,7 +309,7 @@ TEST(Screenshot, TheMenuAndTheOptionsWindowUnderTheCursor)
         surface.SaveBmp((shots + "/" + c.picture + ".bmp").c_str());
 
         game.SetCursorPos(790, 590);
-        game.Settle(x.display);
+        Settle(game, x.display);
         EXPECT_EQ(Pixels(surface.Lock(), pitch, under), before) << c.window;
         surface.Unlock();
         if (c.picture == std::string("menu")) {
