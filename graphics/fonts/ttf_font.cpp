@@ -252,7 +252,8 @@ const GTtfFont::CachedGlyph& GTtfFont::Glyph(uint32_t code)
     glyph.coverage.assign(static_cast<size_t>(glyph.rows) * glyph.width, 0);
     const bool gray = bitmap.pixel_mode == FT_PIXEL_MODE_GRAY;
     const bool mono = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
-    for (int32_t r = 0; r < glyph.rows && (gray || mono); ++r) {
+    // A glyph of no width (or no pixels) has nothing to copy, and no coverage to copy into.
+    for (int32_t r = 0; r < glyph.rows && glyph.width > 0 && bitmap.buffer && (gray || mono); ++r) {
         const uint8_t* src = bitmap.buffer + static_cast<ptrdiff_t>(r) * bitmap.pitch;
         uint8_t* out = glyph.coverage.data() + static_cast<size_t>(r) * glyph.width;
         if (gray) {
