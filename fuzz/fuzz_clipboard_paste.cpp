@@ -32,11 +32,7 @@ constexpr int kEdits = 2 * int(std::size(kMaxLengths));
 GDialog& EditsDialog(fuzz::Gui& gui)
 {
     static GDialog* dialog = [&gui] {
-        auto owned = std::make_unique<GDialog>(&gui.app, &gui.system);
-        GDialog* made = owned.get();
-        if (made->Create(0) != 1)
-            __builtin_trap();
-        gui.app.PushForm(std::move(owned));
+        GDialog* made = fuzz::PushDialog(gui);
         for (int maxLength : kMaxLengths) {
             made->AddControl(
                 std::make_unique<GTextEdit>("edText", "DejaVuSans.ttf", 12, maxLength));

@@ -32,6 +32,7 @@
 #include "graphics/scene/clip_array.h"
 #include "graphics/store/bitmap_pool.h"
 #include "graphics/store/graphics_resources.h"
+#include "gui/dialog.h"
 #include "gui/bmp_font_manager.h"
 #include "gui/command_factory.h"
 #include "gui/controls/edit_control.h"
@@ -184,6 +185,18 @@ private:
     G& m_gui;
     InFolder m_entered;
 };
+
+// An empty dialog made and pushed on the stack, for the targets that put their own controls on
+// it; a dialog that cannot be made stops the run.
+inline GDialog* PushDialog(Gui& gui)
+{
+    auto owned = std::make_unique<GDialog>(&gui.app, &gui.system);
+    GDialog* made = owned.get();
+    if (made->Create(0) != 1)
+        __builtin_trap();
+    gui.app.PushForm(std::move(owned));
+    return made;
+}
 
 inline int FreePoolSlots(GGraphicsResources& store)
 {

@@ -40,11 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     GDibSurface& screen = *gui.app.GetBackBuffer();
     // One dialog with both edits for the whole run; each input takes one of them.
     static GDialog* dialog = [&gui] {
-        auto owned = std::make_unique<GDialog>(&gui.app, &gui.system);
-        GDialog* made = owned.get();
-        if (made->Create(0) != 1)
-            __builtin_trap();
-        gui.app.PushForm(std::move(owned));
+        GDialog* made = fuzz::PushDialog(gui);
         made->AddControl(std::make_unique<GTextEdit>("edText", "DejaVuSans.ttf", 12, kMaxLength));
         made->AddControl(std::make_unique<GEdit>(
             "edCode", gui.system.GetOldFontManager()->FindFont("Sans9"), kMaxLength));
