@@ -106,6 +106,9 @@ void InstallX11ErrorHook();
 // The connection to the display is gone: the window's operations send nothing more (SDL
 // would wait for answers that never come).
 bool IsDisplayLost();
+// The watched window was destroyed by another program (or the display is lost): nothing more
+// is presented to it. Reads the connection for the window's destruction (main thread).
+bool IsWindowGone();
 // Destroys the window's texture, renderer and window (X11 or not); a watched window's errors
 // are collected before the watch ends.
 void DestroyWatchedWindow(WindowImpl& impl);

@@ -398,7 +398,10 @@ bool Window::Upload(const uint8_t* pixels, int width, int height, int pitch, int
 
 void Window::Flip()
 {
-    if (sdl::IsDisplayLost())
+    // A software GL draws the frame into an image the size it last knew the window to have;
+    // with the window gone it may shrink that image while the frame is still being drawn
+    // into it. The close request is on its way; the player sees nothing more anyway.
+    if (sdl::IsWindowGone())
         return;
     WindowImpl& w = *m_impl;
     // The whole picture goes out every time: the renderer's own back buffers do not keep

@@ -25,6 +25,7 @@ using SetIoExitHandler = void (*)(Display*, IoExitHandler, void*);
 using IoErrorHandler = int (*)(Display*);
 using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
 using QueryExtension = Bool (*)(Display*, const char*, int*, int*, int*);
+using CheckTypedWindowEvent = Bool (*)(Display*, ::Window, int, XEvent*);
 
 constexpr const char* kWindowGone = "the window was destroyed by another program";
 constexpr const char* kDisplayGone = "the connection to the display was lost";
@@ -37,6 +38,7 @@ bool g_displayLost = false;
 ErrorHandler g_previousHandler = nullptr;
 bool g_handlerInstalled = false;
 int g_glxFirstError = -1;
+CheckTypedWindowEvent g_checkEvent = nullptr;
 
 void WindowGone()
 {
@@ -96,6 +98,17 @@ bool IsDisplayLost()
     return g_displayLost;
 }
 
+bool IsWindowGone()
+{
+    // The destruction may be waiting on the connection, not yet read by the event loop: a
+    // frame's present must not be the one that finds it.
+    XEvent event;
+    if (!g_windowGone && g_checkEvent && g_window != 0 &&
+        g_checkEvent(g_display, g_window, DestroyNotify, &event))
+        WindowGone();
+    return g_windowGone;
+}
+
 void InstallX11ErrorHook()
 {
     if (g_handlerInstalled)
@@ -133,6 +146,7 @@ void WatchX11Window(SDL_Window* window)
     int opcode = 0, event = 0, error = 0;
     if (const auto query = Symbol<QueryExtension>(x11, "XQueryExtension"))
         g_glxFirstError = query(g_display, "GLX", &opcode, &event, &error) ? error : -1;
+    g_checkEvent = Symbol<CheckTypedWindowEvent>(x11, "XCheckTypedWindowEvent");
     // Older Xlib has no way back from a lost connection: it ends the process as before.
     if (const auto setIo = Symbol<SetIoExitHandler>(x11, "XSetIOErrorExitHandler"))
         setIo(g_display, &OnIoError, nullptr);
