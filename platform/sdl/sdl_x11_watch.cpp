@@ -62,9 +62,12 @@ bool SaysOurWindowIsGone(const XErrorEvent& e)
 
 int OnXError(Display* display, XErrorEvent* e)
 {
-    // Once gone, every request about the window fails, whichever connection SDL sends it on.
-    const bool aboutOurs = e && g_goneWindow != 0 && e->resourceid == g_goneWindow;
-    if (aboutOurs || (display == g_display && (g_windowGone || (e && SaysOurWindowIsGone(*e))))) {
+    // Every request about the window fails once it is gone, whichever connection SDL sends it
+    // on: its wake-up message to the event loop goes on a connection of its own, and may be
+    // the first to find the window gone.
+    const bool aboutOurs =
+        e && ((g_goneWindow != 0 && e->resourceid == g_goneWindow) || SaysOurWindowIsGone(*e));
+    if (aboutOurs || (display == g_display && g_windowGone)) {
         WindowGone();
         return 0;
     }

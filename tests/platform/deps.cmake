@@ -1,6 +1,11 @@
-# The music-library suites play songs made with our synthesiser.
+find_package(X11)
 function(tolvanrise_platform_test_deps target)
+  # The music-library suites play songs made with our synthesiser.
   if(target MATCHES "^test_platform_(module_player|midi_synth)$")
     target_link_libraries(${target} PRIVATE tolvanrise_audio_synth)
+  endif()
+  # The window-gone suite destroys its window from a connection of its own to an X server.
+  if(target STREQUAL "test_platform_window_gone" AND X11_FOUND)
+    target_link_libraries(${target} PRIVATE X11::X11)
   endif()
 endfunction()
