@@ -120,8 +120,8 @@ struct Row {
     Close close;
     int exitCode;
     std::vector<std::string> told, said; // "{p}" stands for the profiles folder
-    std::function<void(World&)> kept;      // the player's bytes
-    size_t boxes = 1; // alerts shown, all told at once
+    std::function<void(World&)> kept;    // the player's bytes
+    size_t boxes = 1;                    // alerts shown, all told at once
     bool unprivileged = false, onX = false, nextSaveClean = false;
 };
 
@@ -155,7 +155,8 @@ std::vector<Row> Rows()
             if (target) {
                 EXPECT_EQ(fs::read_symlink(name + ".damaged"), target);
             }
-            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name))) << "the record is a file again";
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)))
+                << "the record is a file again";
         };
     };
     const auto untouched = [](World& run) {
@@ -165,11 +166,19 @@ std::vector<Row> Rows()
     };
     const std::string keptAs = "; the old file is kept as {p}/";
     return {
-        {"a pipe at the store's name", [](World& run) { fs::remove(run.store), ::mkfifo(run.store.c_str(), 0644); },
-         Close::kSigterm, 0,
-         {"{p}/00000000.bin could not be used (it cannot be read: it is not a plain file)" + keptAs + "00000000.bin.damaged"},
-         {"{p}/00000000.bin could not be used (it cannot be read: it is not a plain file)" + keptAs + "00000000.bin.damaged"},
-         kept_aside("00000000.bin", S_IFIFO, nullptr), 1, false, false, true},
+        {"a pipe at the store's name",
+         [](World& run) { fs::remove(run.store), ::mkfifo(run.store.c_str(), 0644); },
+         Close::kSigterm,
+         0,
+         {"{p}/00000000.bin could not be used (it cannot be read: it is not a plain file)" +
+          keptAs + "00000000.bin.damaged"},
+         {"{p}/00000000.bin could not be used (it cannot be read: it is not a plain file)" +
+          keptAs + "00000000.bin.damaged"},
+         kept_aside("00000000.bin", S_IFIFO, nullptr),
+         1,
+         false,
+         false,
+         true},
         {"a link to a folder at the scores' name",
          [](World& run) {
              fs::create_directories(run.p + "/../elsewhere");
@@ -177,42 +186,70 @@ std::vector<Row> Rows()
              fs::remove(run.scores);
              fs::create_directory_symlink(run.p + "/../elsewhere", run.scores);
          },
-         Close::kSigterm, 0,
-         {"{p}/00009999.bin could not be used (it cannot be read: a folder stands in its place)" + keptAs + "00009999.bin.damaged"},
+         Close::kSigterm,
+         0,
+         {"{p}/00009999.bin could not be used (it cannot be read: a folder stands in its place)" +
+          keptAs + "00009999.bin.damaged"},
          {"00009999.bin could not be used whole: it cannot be read: a folder stands in its place"},
          [=](World& run) {
              kept_aside("00009999.bin", S_IFLNK, nullptr)(run);
              EXPECT_EQ(ReadFileBytes(run.p + "/../elsewhere/inside"), "player's");
          },
-         1, false, false, true},
+         1,
+         false,
+         false,
+         true},
         {"a link to /dev/null at the store's name",
-         [](World& run) { fs::remove(run.store), fs::create_symlink("/dev/null", run.store); }, Close::kSigterm, 0,
-         {"{p}/00000000.bin could not be used (it cannot be read: it is not a plain file)" + keptAs + "00000000.bin.damaged"},
-         {"No usable profiles in {p}: the defaults hold"}, kept_aside("00000000.bin", S_IFLNK, "/dev/null"), 1, false,
-         false, true},
-        {"a read-only profiles folder", [](World& run) { ::chmod(run.p.c_str(), 0555); }, Close::kSigterm, 0,
-         {"The settings cannot be saved in {p}: the top scores cannot be written there (Permission denied)"},
-         {"Cannot save the profiles in {p}: the top scores cannot be written, Permission denied"}, untouched, 1, true},
+         [](World& run) { fs::remove(run.store), fs::create_symlink("/dev/null", run.store); },
+         Close::kSigterm,
+         0,
+         {"{p}/00000000.bin could not be used (it cannot be read: it is not a plain file)" +
+          keptAs + "00000000.bin.damaged"},
+         {"No usable profiles in {p}: the defaults hold"},
+         kept_aside("00000000.bin", S_IFLNK, "/dev/null"),
+         1,
+         false,
+         false,
+         true},
+        {"a read-only profiles folder",
+         [](World& run) { ::chmod(run.p.c_str(), 0555); },
+         Close::kSigterm,
+         0,
+         {"The settings cannot be saved in {p}: the top scores cannot be written there (Permission "
+          "denied)"},
+         {"Cannot save the profiles in {p}: the top scores cannot be written, Permission denied"},
+         untouched,
+         1,
+         true},
         {"a file in the profiles folder's place",
-         [](World& run) { fs::remove_all(run.p), WriteFileBytes(run.p, "player's"); }, Close::kSigterm, 0,
-         {"The settings cannot be saved in {p}: the top scores cannot be written there (a file stands in the "
+         [](World& run) { fs::remove_all(run.p), WriteFileBytes(run.p, "player's"); },
+         Close::kSigterm,
+         0,
+         {"The settings cannot be saved in {p}: the top scores cannot be written there (a file "
+          "stands in the "
           "folder's place)"},
-         {"Cannot save the profiles in {p}: the top scores cannot be written, a file stands in the folder's place"},
+         {"Cannot save the profiles in {p}: the top scores cannot be written, a file stands in the "
+          "folder's place"},
          [](World& run) { EXPECT_EQ(ReadFileBytes(run.p), "player's"); }},
         {"scores that cannot be written beside a store to mend",
          [](World& run) {
              WriteFileBytes(run.store, PlayersStore(10001)); // out of range: the save would mend it
              fs::remove(run.scores);
-             fs::create_directories(run.scores + ".damaged/full"); // no room to keep the folder below
+             fs::create_directories(run.scores +
+                                    ".damaged/full"); // no room to keep the folder below
              fs::create_directory(run.scores);
              run.storeBefore = LinkStat(run.store);
          },
-         Close::kSigterm, 0,
-         {"{p}/00009999.bin could not be used (it cannot be read: a folder stands in its place) and cannot be kept aside",
+         Close::kSigterm,
+         0,
+         {"{p}/00009999.bin could not be used (it cannot be read: a folder stands in its place) "
+          "and cannot be kept aside",
           "The settings cannot be saved in {p}: the top scores cannot be written there"},
-         {"Cannot save the profiles in {p}: the top scores cannot be written, the old file cannot be kept aside"},
+         {"Cannot save the profiles in {p}: the top scores cannot be written, the old file cannot "
+          "be kept aside"},
          [](World& run) {
-             EXPECT_EQ(ReadFileBytes(run.store), PlayersStore(10001)) << "no store beside unwritten scores";
+             EXPECT_EQ(ReadFileBytes(run.store), PlayersStore(10001))
+                 << "no store beside unwritten scores";
              EXPECT_EQ(LinkStat(run.store).inode, run.storeBefore.inode);
              EXPECT_FALSE(LinkStat(run.store + ".damaged").exists);
          }},
@@ -221,11 +258,14 @@ std::vector<Row> Rows()
              WriteFileBytes(run.store, PlayersStore().substr(0, 5000));
              WriteFileBytes(run.scores, PlayersScores().substr(0, 500));
          },
-         Close::kSigterm, 0,
-         {"WARNING! Incorrect version file {p}/00000000.bin!\nFile size is less then buffer's size!\n\n"
+         Close::kSigterm,
+         0,
+         {"WARNING! Incorrect version file {p}/00000000.bin!\nFile size is less then buffer's "
+          "size!\n\n"
           "WARNING! Incorrect version file {p}/00009999.bin!",
-          "{p}/00000000.bin could not be used (it is not 8160 bytes long)" + keptAs + "00000000.bin.damaged\n\n"
-          "{p}/00009999.bin could not be used"},
+          "{p}/00000000.bin could not be used (it is not 8160 bytes long)" + keptAs +
+              "00000000.bin.damaged\n\n"
+              "{p}/00009999.bin could not be used"},
          {"Settings applied: music 2500"},
          [](World& run) {
              EXPECT_EQ(ReadFileBytes(run.store + ".damaged"), PlayersStore().substr(0, 5000));
@@ -233,35 +273,56 @@ std::vector<Row> Rows()
              EXPECT_EQ(ReadFileBytes(run.scores + ".damaged"), PlayersScores().substr(0, 500));
          },
          2},
-        {"the window destroyed by another program", nullptr, Close::kDestroyWindow, 0, {},
+        {"the window destroyed by another program",
+         nullptr,
+         Close::kDestroyWindow,
+         0,
+         {},
          {"Closing: the window was destroyed by another program"},
-         [](World& run) { EXPECT_NE(LinkStat(run.store).inode, run.storeBefore.inode) << "saved"; }, 0, false, true},
-        {"the terminal closed (SIGHUP)", nullptr, Close::kSighup, 0, {}, {"Closing: the terminal closed (SIGHUP)"},
+         [](World& run) { EXPECT_NE(LinkStat(run.store).inode, run.storeBefore.inode) << "saved"; },
+         0,
+         false,
+         true},
+        {"the terminal closed (SIGHUP)",
+         nullptr,
+         Close::kSighup,
+         0,
+         {},
+         {"Closing: the terminal closed (SIGHUP)"},
          [](World& run) {
              EXPECT_NE(LinkStat(run.store).inode, run.storeBefore.inode) << "saved";
              EXPECT_EQ(ReadFileBytes(run.store), PlayersStore());
          },
          0},
-        {"a second copy of the game", nullptr, Close::kSecondCopy, 0,
+        {"a second copy of the game",
+         nullptr,
+         Close::kSecondCopy,
+         0,
          {"is using the profiles in {p}. The settings changed in this one will not be saved."},
-         {"The profiles in {p} are not saved: another Tolvanrise (process "}, nullptr},
+         {"The profiles in {p} are not saved: another Tolvanrise (process "},
+         nullptr},
         {"a start outside the data folder",
          [](World& run) {
              run.folder = run.p + "/../../../../elsewhere";
              fs::create_directories(run.folder);
          },
-         Close::kByItself, 255,
-         {"Tolvanrise runs from its data folder, and ", " is not one: it has no 800x600 folder. Start it in " +
-                                                             fs::path(TOLVANRISE_EXECUTABLE).parent_path().string() +
-                                                             "/data."},
-         {}, untouched},
+         Close::kByItself,
+         255,
+         {"Tolvanrise runs from its data folder, and ",
+          " is not one: it has no 800x600 folder. Start it in " +
+              fs::path(TOLVANRISE_EXECUTABLE).parent_path().string() + "/data."},
+         {},
+         untouched},
         {"no display",
          [](World& run) {
              run.options.dummyVideo = false;
              run.options.unset = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
          },
-         Close::kByItself, 1,
-         {"Tolvanrise: no display to show a window on (DISPLAY is not set"}, {}, untouched},
+         Close::kByItself,
+         1,
+         {"Tolvanrise: no display to show a window on (DISPLAY is not set"},
+         {},
+         untouched},
     };
 }
 
@@ -282,7 +343,8 @@ void StartAndClose(const Row& row, World& run, tolvanrise::test::XServer* x)
         program.Signal(SIGHUP);
         break;
     case Close::kDestroyWindow: {
-        const Window window = tolvanrise::test::WaitForWindowTitled(x->display, "Tolvanrise", kLimit);
+        const Window window =
+            tolvanrise::test::WaitForWindowTitled(x->display, "Tolvanrise", kLimit);
         ASSERT_NE(window, 0u);
         XDestroyWindow(x->display, window);
         XSync(x->display, False);
@@ -292,7 +354,8 @@ void StartAndClose(const Row& row, World& run, tolvanrise::test::XServer* x)
         ProgramOptions options = run.options;
         options.errorFile = "stderr2.txt";
         second = std::make_unique<RunningProgram>(TOLVANRISE_EXECUTABLE, run.folder, options);
-        EXPECT_TRUE(second->WaitForText(run.folder + "/Tolvanrise-2.html", "Start-up data loaded", kLimit));
+        EXPECT_TRUE(
+            second->WaitForText(run.folder + "/Tolvanrise-2.html", "Start-up data loaded", kLimit));
         const pid_t firstPid = program.GetPid();
         program.Signal(SIGTERM); // the first one closes and saves first
         EXPECT_EQ(program.Finish(kLimit).exitCode, 0);
@@ -300,13 +363,15 @@ void StartAndClose(const Row& row, World& run, tolvanrise::test::XServer* x)
         second->Signal(SIGTERM);
         run.ended = second->Finish(kLimit);
         run.told = ReadFileBytes(run.folder + "/stderr2.txt");
-        EXPECT_NE(run.told.find("Another Tolvanrise (process " + std::to_string(firstPid) + ")"), std::string::npos);
+        EXPECT_NE(run.told.find("Another Tolvanrise (process " + std::to_string(firstPid) + ")"),
+                  std::string::npos);
         run.log = "Tolvanrise-2.html";
         // The first one's log is its own, whole.
         const std::string first = ReadFileBytes(log);
         EXPECT_EQ(Count(first, "Log file opened"), 1u);
         EXPECT_NE(first.find("Closing: asked to quit (SIGTERM)"), std::string::npos);
-        EXPECT_EQ(LinkStat(run.store).inode, run.storeBefore.inode) << "the first one's save stands";
+        EXPECT_EQ(LinkStat(run.store).inode, run.storeBefore.inode)
+            << "the first one's save stands";
         return;
     }
     default:
@@ -326,7 +391,8 @@ void CheckRow(const Row& row, World& run)
     EXPECT_FALSE(run.ended.closed) << "it ended by itself after the request";
     EXPECT_EQ(Count(run.told, "[Alert]"), row.boxes) << run.told;
     for (const std::string& text : row.told)
-        EXPECT_NE(run.told.find(Fill(text, run)), std::string::npos) << Fill(text, run) << "\n" << run.told;
+        EXPECT_NE(run.told.find(Fill(text, run)), std::string::npos) << Fill(text, run) << "\n"
+                                                                     << run.told;
     EXPECT_EQ(run.told.find('\\'), std::string::npos) << "paths with '/'";
     run.said = ReadFileBytes(run.folder + "/" + run.log);
     for (const std::string& text : row.said)
@@ -353,14 +419,16 @@ TEST(CloseAndSave, EachFaultIsToldOnceAndThePlayersBytesAreKeptOrTrulySetAside)
             continue;
         }
         if (row.unprivileged && ::geteuid() == 0 && !nobody) {
-            std::printf("skipped \"%s\": running as root, for whom no folder is read-only, and there "
-                        "is no user \"nobody\" to run as\n",
-                        row.what);
+            std::printf(
+                "skipped \"%s\": running as root, for whom no folder is read-only, and there "
+                "is no user \"nobody\" to run as\n",
+                row.what);
             continue;
         }
         World run;
         fs::create_directories(run.p);
-        ASSERT_TRUE(WriteFileBytes(run.store, PlayersStore()) && WriteFileBytes(run.scores, PlayersScores()));
+        ASSERT_TRUE(WriteFileBytes(run.store, PlayersStore()) &&
+                    WriteFileBytes(run.scores, PlayersScores()));
         run.storeBefore = LinkStat(run.store);
         if (row.spoil)
             row.spoil(run);
@@ -382,7 +450,8 @@ TEST(CloseAndSave, EachFaultIsToldOnceAndThePlayersBytesAreKeptOrTrulySetAside)
         // Set aside once, the next start and close save without a word.
         fs::remove(run.folder + "/Tolvanrise.html");
         RunningProgram program(TOLVANRISE_EXECUTABLE, run.folder, run.options);
-        EXPECT_TRUE(program.WaitForText(run.folder + "/Tolvanrise.html", "Start-up data loaded", kLimit));
+        EXPECT_TRUE(
+            program.WaitForText(run.folder + "/Tolvanrise.html", "Start-up data loaded", kLimit));
         EXPECT_EQ(program.Finish(0ms).exitCode, 0);
         const std::string log = ReadFileBytes(run.folder + "/Tolvanrise.html");
         EXPECT_EQ(ReadFileBytes(run.folder + "/stderr.txt").find("[Alert]"), std::string::npos);
@@ -407,14 +476,16 @@ TEST(CloseAndSave, ALongAlertFitsTheScreenAndAQuitRequestClosesIt)
     run.store = run.p + "/00000000.bin";
     fs::create_directories(run.p);
     ASSERT_TRUE(WriteFileBytes(run.store, PlayersStore().substr(0, 5000)));
-    run.options.env = {"XDG_DATA_HOME=" + home, "SDL_VIDEODRIVER=x11", "DISPLAY=" + x.name, "LSAN_OPTIONS=detect_leaks=0"};
+    run.options.env = {"XDG_DATA_HOME=" + home, "SDL_VIDEODRIVER=x11", "DISPLAY=" + x.name,
+                       "LSAN_OPTIONS=detect_leaks=0"};
     run.options.dummyVideo = false;
     RunningProgram program(TOLVANRISE_EXECUTABLE, run.folder, run.options);
     // The box, or its text on standard error where SDL could not show one.
     Window box = 0;
     const std::string told = run.folder + "/stderr.txt";
     for (const auto end = std::chrono::steady_clock::now() + kLimit;
-         !box && std::chrono::steady_clock::now() < end && ReadFileBytes(told).find("[Alert]") == std::string::npos;)
+         !box && std::chrono::steady_clock::now() < end &&
+         ReadFileBytes(told).find("[Alert]") == std::string::npos;)
         box = tolvanrise::test::WaitForWindowTitled(x.display, "Alert", 200ms);
     if (!box) {
         program.Finish(0ms);
@@ -440,6 +511,41 @@ TEST(CloseAndSave, ALongAlertFitsTheScreenAndAQuitRequestClosesIt)
     EXPECT_NE(log.find("Log file closed"), std::string::npos);
     EXPECT_EQ(ReadFileBytes(run.store + ".damaged"), PlayersStore().substr(0, 5000));
     EXPECT_EQ(ReadFileBytes(run.store).size(), GPlayerProfiles::kStoreSize) << "saved";
+}
+
+// The X server going away under the game (the session ends, the server dies): Xlib would end the
+// process at once; the game closes through its close path instead, saves and closes its log.
+TEST(CloseAndSave, TheDisplayGoingAwayClosesAndSaves)
+{
+    tolvanrise::test::XServer x(800, 600);
+    if (!x.display)
+        GTEST_SKIP() << "Xvfb is not available";
+    World run;
+    fs::create_directories(run.p);
+    ASSERT_TRUE(WriteFileBytes(run.store, PlayersStore()) &&
+                WriteFileBytes(run.scores, PlayersScores()));
+    run.storeBefore = LinkStat(run.store);
+    run.options.dummyVideo = false;
+    run.options.env.insert(run.options.env.end(), {"SDL_VIDEODRIVER=x11", "DISPLAY=" + x.name,
+                                                   "LSAN_OPTIONS=detect_leaks=0"});
+    const std::string log = run.folder + "/" + run.log;
+    fs::remove(log); // the wait reads this run's log
+    RunningProgram program(TOLVANRISE_EXECUTABLE, run.folder, run.options);
+    ASSERT_TRUE(program.WaitForText(log, "Start-up data loaded", kLimit)) << ReadFileBytes(log);
+    XCloseDisplay(x.display); // the test's own connection would end the test with the server
+    x.display = nullptr;
+    kill(x.server, SIGKILL);
+    waitpid(x.server, nullptr, 0);
+    x.server = -1;
+    run.ended = program.Finish(kLimit);
+    EXPECT_EQ(run.ended.exitCode, 0) << "signal " << run.ended.signal << "\n"
+                                     << ReadFileBytes(run.folder + "/stderr.txt");
+    EXPECT_FALSE(run.ended.closed) << "it waited for ever on the server";
+    run.said = ReadFileBytes(log);
+    EXPECT_EQ(Count(run.said, "Closing: the connection to the display was lost"), 1u) << run.said;
+    EXPECT_NE(run.said.find("Log file closed"), std::string::npos);
+    EXPECT_NE(LinkStat(run.store).inode, run.storeBefore.inode) << "saved";
+    EXPECT_EQ(ReadFileBytes(run.store), PlayersStore());
 }
 
 } // namespace
