@@ -2,10 +2,12 @@
 // and back.
 
 #include <new>
+#include <string>
 
 #include "audio/music/music_manager.h"
 #include "audio/music/sound_manager.h"
 #include "foundation/core/random.h"
+#include "foundation/files/data_files.h"
 #include "foundation/files/html_log.h"
 #include "game/profiles/player_profiles.h"
 #include "game/score/high_score_client.h"
@@ -34,8 +36,15 @@ void GGameGuiSystem::OpenMainMenu()
 {
     GetApplication()->OpenWhenSettled([this]() -> std::unique_ptr<GForm> {
         std::unique_ptr<GForm> menu = MakeDialog(kMainMenuDialog);
-        if (!menu)
-            GetLog()->PrintError("Cannot open the main menu %s", kMainMenuDialog);
+        if (!menu) {
+            // Without its menu the player has no way on and no way out: say so and close
+            // the game the usual way, so the profiles are saved.
+            const std::string cause =
+                std::string("Cannot open the main menu ") + kMainMenuDialog + ". Please reinstall.";
+            GetLog()->PrintError("%s", cause.c_str());
+            ShowAlert(cause.c_str());
+            GetApplication()->Close();
+        }
         return menu;
     });
     if (m_musicManager)
@@ -46,7 +55,8 @@ void GGameGuiSystem::OpenMainMenu()
 void GGameGuiSystem::ClearGame()
 {
     m_progress = GGameProgress{};
-    m_progress.timed = GHighScoreClient::Get().GetGameMode() == GSelectGameWndControlListener::kTimedMode;
+    m_progress.timed =
+        GHighScoreClient::Get().GetGameMode() == GSelectGameWndControlListener::kTimedMode;
     m_progress.seed = GRandom().GetSeed();
 }
 
@@ -54,7 +64,8 @@ void GGameGuiSystem::StartGame()
 {
     CloseForms(*GetApplication());
     GetApplication()->OpenWhenSettled([this]() -> std::unique_ptr<GForm> {
-        auto form = std::unique_ptr<GGameMainForm>(new (std::nothrow) GGameMainForm(GetApplication(), this));
+        auto form = std::unique_ptr<GGameMainForm>(new (std::nothrow)
+                                                       GGameMainForm(GetApplication(), this));
         if (form && form->Create()) {
             if (m_musicManager)
                 m_musicManager->PlayForMode(m_progress.timed ? kMusicGameTimed : kMusicGame);

@@ -25,7 +25,10 @@ using tolvanrise::test::RunningProgram;
 // at once on a busy machine start slowly, so no test relies on a fixed running time.
 constexpr auto kStartLimit = 60s;
 
-std::string Tail(const std::string& text) { return text.substr(text.size() > 1500 ? text.size() - 1500 : 0); }
+std::string Tail(const std::string& text)
+{
+    return text.substr(text.size() > 1500 ? text.size() - 1500 : 0);
+}
 
 // One run that must last until asked to quit (a terminal's request) and then end cleanly through
 // the normal shut-down; the volumes saved.
@@ -33,10 +36,13 @@ std::pair<int32_t, int32_t> RunOnce(const GameDataFolder& data)
 {
     std::filesystem::remove(data.Data("Tolvanrise.html")); // the wait below reads this run's log
     RunningProgram program(TOLVANRISE_EXECUTABLE, data.DataFolder(), data.HomeEnv());
-    EXPECT_TRUE(program.WaitForText(data.Data("Tolvanrise.html"), "Start-up data loaded", kStartLimit));
+    EXPECT_TRUE(
+        program.WaitForText(data.Data("Tolvanrise.html"), "Start-up data loaded", kStartLimit));
     const auto run = program.Finish(0ms);
-    EXPECT_TRUE(run.closed && run.exitCode == 0) << "exit " << run.exitCode << ", signal " << run.signal;
-    EXPECT_FALSE(std::filesystem::exists(data.Data("crash.mdmp"))); // a clean run leaves no crash report
+    EXPECT_TRUE(run.closed && run.exitCode == 0)
+        << "exit " << run.exitCode << ", signal " << run.signal;
+    EXPECT_FALSE(
+        std::filesystem::exists(data.Data("crash.mdmp"))); // a clean run leaves no crash report
     GPlayerProfiles saved(data.ProfilesFolder());
     EXPECT_EQ(saved.Load(), 1);
     return {saved.GetDefaultSettings().musicVolume, saved.GetDefaultSettings().soundVolume};
@@ -48,9 +54,11 @@ TEST(Startup, AGoodStartLogsItsStepsAndKeepsTheProfilesFromRunToRun)
     EXPECT_EQ(RunOnce(data), std::make_pair(4000, 6000));
     const std::string log = ReadFileBytes(data.Data("Tolvanrise.html"));
     // Every row of the dictionary's source is an entry.
-    const std::string dictionary = ReadFileBytes(TOLVANRISE_SOURCE_DIR "/assets/startup/english.xml");
+    const std::string dictionary =
+        ReadFileBytes(TOLVANRISE_SOURCE_DIR "/assets/startup/english.xml");
     size_t rows = 0;
-    for (size_t row = dictionary.find("<Row "); row != std::string::npos; row = dictionary.find("<Row ", row + 1))
+    for (size_t row = dictionary.find("<Row "); row != std::string::npos;
+         row = dictionary.find("<Row ", row + 1))
         ++rows;
     const std::string entries = "Dictionary english.dic: " + std::to_string(rows) + " entries";
     size_t at = 0;
@@ -60,7 +68,8 @@ TEST(Startup, AGoodStartLogsItsStepsAndKeepsTheProfilesFromRunToRun)
           "Profiles folder: ", "Audio: on", "First frame presented", "No usable profiles in ",
           "Start-up data loaded", "Total Errors = 0"}) {
         at = log.find(line, at);
-        ASSERT_NE(at, std::string::npos) << "missing or out of order: " << line << "\n" << Tail(log);
+        ASSERT_NE(at, std::string::npos) << "missing or out of order: " << line << "\n"
+                                         << Tail(log);
         EXPECT_EQ(log.find(line, at + 1), std::string::npos) << "more than once: " << line;
     }
 
@@ -70,15 +79,18 @@ TEST(Startup, AGoodStartLogsItsStepsAndKeepsTheProfilesFromRunToRun)
     ASSERT_EQ(edited.Save(), 1);
     EXPECT_EQ(RunOnce(data), std::make_pair(2500, 0));
     // A record of the wrong size is no profile store: the run starts from the defaults.
-    ASSERT_TRUE(tolvanrise::test::WriteFileBytes(data.ProfilesFolder() + "/00000000.bin", std::string(100, '\x7f')));
+    ASSERT_TRUE(tolvanrise::test::WriteFileBytes(data.ProfilesFolder() + "/00000000.bin",
+                                                 std::string(100, '\x7f')));
     EXPECT_EQ(RunOnce(data), std::make_pair(4000, 6000));
 }
 
 struct DataFault {
     const char* file;
-    const char* replacement; // null: removed; "scrambled:" text is scrambled with the dictionary's key
-    int exitCode;            // 0: the program runs on until asked to quit
-    const char* message;     // in standard error (exit codes above 0) or the log
+    const char*
+        replacement;     // null: removed; "scrambled:" text is scrambled with the dictionary's key
+    int exitCode;        // 0: the program runs on until asked to quit
+    const char* message; // in standard error (exit codes above 0) or the log
+    bool closes = false; // the program tells (standard error) and closes by itself
 };
 
 // Exit 255 is the bitmap store's; exit 1 the refused start ("Cannot initialize the application!
@@ -99,10 +111,12 @@ const DataFault kFaults[] = {
     {"INTRO/bmdt0.bin", "", 0, "INTRO/bmdt0.bin is damaged (too short): it holds no record"},
     {"start_up_options.xml", nullptr, 0, "Can not load dictionary from current language!"},
     {"english.dic", "<Dictionary><Row", 0, "Can not load dictionary from current language!"},
-    {"english.dic", "scrambled:<Words/>", 0, "Invalid dictionary from current language! Attribute: Dictionary"},
+    {"english.dic", "scrambled:<Words/>", 0,
+     "Invalid dictionary from current language! Attribute: Dictionary"},
     {"fonts.xml", nullptr, 1, "Cannot read the font list fonts.xml"},
     {"fonts.xml", "", 1, "Cannot read the font list fonts.xml"},
-    {"fonts.xml", "<FontManager Config=\"fonts.cfg\"/>", 1, "The font list fonts.xml names no font"},
+    {"fonts.xml", "<FontManager Config=\"fonts.cfg\"/>", 1,
+     "The font list fonts.xml names no font"},
     {"fonts.cfg", nullptr, 1, "Cannot read the font configuration fonts.cfg"},
     {"fonts.cfg", "", 1, "Cannot read the font configuration fonts.cfg"},
     {"fonts.cfg", "garbage", 1, "Cannot make the bitmap font Sans12 from FONT_SANS12"},
@@ -110,13 +124,21 @@ const DataFault kFaults[] = {
     {"DejaVuSans.ttf", "not a font", 0, "Cannot load the TrueType font DejaVuSans.ttf"},
     {"SOUNDS/sound.csv", "\x01\x02", 0, "Cannot load the sound list SOUNDS/sound.csv"},
     // A sound or the menu's track that cannot be read: one line naming the file and why.
-    {"SOUNDS/menu_btn_sel.ogg", nullptr, 0, "Sound effect SOUNDS/menu_btn_sel.ogg cannot be read: not found"},
+    {"SOUNDS/menu_btn_sel.ogg", nullptr, 0,
+     "Sound effect SOUNDS/menu_btn_sel.ogg cannot be read: not found"},
     {"SOUNDS/menu_btn_sel.ogg", "cut:60", 0,
-     "Sound effect SOUNDS/menu_btn_sel.ogg cannot be read: it is damaged or not a sound the game plays"},
+     "Sound effect SOUNDS/menu_btn_sel.ogg cannot be read: it is damaged or not a sound the game "
+     "plays"},
     {"MUSIC/menu.skm", "cut:20", 0,
-     "Music track MUSIC/menu.skm cannot be read: it is damaged or not a sound the game plays; its mode stays silent"},
+     "Music track MUSIC/menu.skm cannot be read: it is damaged or not a sound the game plays; its "
+     "mode stays silent"},
     {"Data1.dat", nullptr, 0, "Cannot load the intro picture Data1.dat"},
     {"intro.cfg", "IntroLabel { TotalFrames = 0 }", 0, "Cannot load the intro animation intro.cfg"},
+    // No menu, no way on: the player is told, and the game closes the usual way.
+    {"main_menu.cfg", nullptr, 0, "Cannot open the main menu main_menu.cfg. Please reinstall.",
+     true},
+    {"main_menu.cfg", "Dialog {", 0, "Cannot open the main menu main_menu.cfg. Please reinstall.",
+     true},
 };
 
 // The replacement bytes of a fault: "scrambled:" text is scrambled with the dictionary's key,
@@ -139,25 +161,31 @@ TEST(Startup, EachMissingOrDamagedFileGivesItsMessageAndNoCrash)
     std::vector<std::unique_ptr<GameDataFolder>> folders;
     std::vector<std::unique_ptr<RunningProgram>> programs;
     for (const DataFault& fault : kFaults) {
-        const auto& data = *folders.emplace_back(std::make_unique<GameDataFolder>("startup_fault_", false));
-        ASSERT_TRUE(fault.replacement ? tolvanrise::test::WriteFileBytes(
-                                            data.Data(fault.file), Replacement(fault, ReadFileBytes(data.Data(fault.file))))
-                                      : std::filesystem::remove(data.Data(fault.file)));
-        programs.push_back(std::make_unique<RunningProgram>(TOLVANRISE_EXECUTABLE, data.DataFolder(), data.HomeEnv()));
+        const auto& data =
+            *folders.emplace_back(std::make_unique<GameDataFolder>("startup_fault_", false));
+        ASSERT_TRUE(fault.replacement
+                        ? tolvanrise::test::WriteFileBytes(
+                              data.Data(fault.file),
+                              Replacement(fault, ReadFileBytes(data.Data(fault.file))))
+                        : std::filesystem::remove(data.Data(fault.file)));
+        programs.push_back(std::make_unique<RunningProgram>(TOLVANRISE_EXECUTABLE,
+                                                            data.DataFolder(), data.HomeEnv()));
     }
     for (size_t i = 0; i < programs.size(); ++i) {
         const DataFault& fault = kFaults[i];
         SCOPED_TRACE(std::string(fault.file) + (fault.replacement ? " damaged" : " missing"));
         // A fatal fault ends the program by itself; otherwise it runs on until asked to quit,
         // once its log names the fault.
-        if (!fault.exitCode)
-            programs[i]->WaitForText(folders[i]->Data("Tolvanrise.html"), fault.message, kStartLimit);
-        const auto run = programs[i]->Finish(fault.exitCode ? kStartLimit : 0ms);
+        const bool ends = fault.exitCode != 0 || fault.closes;
+        if (!ends)
+            programs[i]->WaitForText(folders[i]->Data("Tolvanrise.html"), fault.message,
+                                     kStartLimit);
+        const auto run = programs[i]->Finish(ends ? kStartLimit : 0ms);
         EXPECT_EQ(run.exitCode, fault.exitCode) << "signal " << run.signal;
-        EXPECT_EQ(run.closed, fault.exitCode == 0);
+        EXPECT_EQ(run.closed, !ends);
         // The box (standard error, headless) and the player's log both name the cause; the log
         // also ends with its closing lines, fatal or not.
-        if (fault.exitCode) {
+        if (ends) {
             const std::string box = ReadFileBytes(folders[i]->Data("stderr.txt"));
             EXPECT_NE(box.find(fault.message), std::string::npos) << Tail(box);
         }
