@@ -710,6 +710,45 @@ template <int Entry, bool Mirror>
         one(i);
 }
 
+// A whole area of palette colours: the rows of a small image pay one call, not one a row.
+template <bool Mirror>
+[[gnu::target("avx2")]] void PaletteRowsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
+                                             ptrdiff_t srcPitch, const uint8_t* palette,
+                                             int32_t width, int32_t rows)
+{
+    for (; rows > 0; --rows, d += dstPitch, s += srcPitch)
+        PaletteRunAvx2<3, Mirror>(d, s, width, palette);
+}
+
+// An index key table's rows: a convex row is one run of colours, any other walks its runs.
+[[gnu::target("avx2")]] void PaletteRunsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
+                                             ptrdiff_t srcPitch, const uint8_t* palette,
+                                             const GBlitRuns& runs, int32_t row, int32_t rowStep,
+                                             int32_t rows)
+{
+    const uint32_t* all = runs.RowBegin(0);
+    const uint32_t* starts = runs.RowStarts();
+    const GRowSpan* spans = runs.RowSpans();
+    const uint8_t* from = s + ptrdiff_t(row) * srcPitch;
+    const ptrdiff_t fromStep = rowStep * srcPitch;
+    for (; rows > 0; --rows, row += rowStep, d += dstPitch, from += fromStep) {
+        const GRowSpan& span = spans[row];
+        if (!span.general) { // a key table's convex row has no rims
+            if (span.opaque)
+                PaletteRunAvx2<3, false>(d + ptrdiff_t(span.x) * 3, from + span.x, span.opaque,
+                                         palette);
+            continue;
+        }
+        int32_t x = 0;
+        for (const uint32_t *r = all + starts[row], *end = all + starts[row + 1]; r != end; ++r) {
+            const int32_t n = GBlitRuns::Length(*r);
+            if (GBlitRuns::Kind(*r) == GRunKind::Opaque)
+                PaletteRunAvx2<3, false>(d + ptrdiff_t(x) * 3, from + x, n, palette);
+            x += n;
+        }
+    }
+}
+
 // Pixels [first, first + count) of the ten at d lightened by their mask bytes m[0..9]; the others
 // keep what was loaded.
 [[gnu::target("avx2"), gnu::always_inline]] inline void LightenTen(uint8_t* d, const uint8_t* m, int first, int count,
@@ -803,6 +842,25 @@ GPaletteRunFn PaletteRun(int entry, bool mirror)
 #endif
     (void)entry;
     (void)mirror;
+    return nullptr;
+}
+
+GPaletteRowsFn PaletteRowsWhole(bool mirror)
+{
+#ifdef TOLVANRISE_KERNELS_X86
+    if (SelectedIsa() == GKernelIsa::Avx2)
+        return mirror ? PaletteRowsAvx2<true> : PaletteRowsAvx2<false>;
+#endif
+    (void)mirror;
+    return nullptr;
+}
+
+GPaletteRunsFn PaletteRunsWhole()
+{
+#ifdef TOLVANRISE_KERNELS_X86
+    if (SelectedIsa() == GKernelIsa::Avx2)
+        return PaletteRunsAvx2;
+#endif
     return nullptr;
 }
 
