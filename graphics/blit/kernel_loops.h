@@ -233,11 +233,12 @@ bool DrawWholeRuns(const GBlitRuns* runs, uint8_t* d, int32_t dstPitch, const GB
 {
     using Orient = GOrientation<O>;
     if constexpr (!Orient::kMirror && std::is_same_v<Rule, GRuleIndexedKey>) {
-        const GPaletteRunsFn draw = runs && a.sx0 == 0 && a.w == s.sw ? PaletteRunsWhole() : nullptr;
+        const GPaletteRunsFn draw =
+            runs && a.sx0 == 0 && a.w == s.sw ? PaletteRunsWhole() : nullptr;
         if (!draw)
             return false;
-        draw(d, dstPitch, s.elements, s.pitch, s.info.palette, *runs, Orient::kFlip ? s.sh - 1 - a.sy0 : a.sy0,
-             Orient::kFlip ? -1 : 1, a.h);
+        draw(d, dstPitch, s.elements, s.pitch, s.info.palette, *runs,
+             Orient::kFlip ? s.sh - 1 - a.sy0 : a.sy0, Orient::kFlip ? -1 : 1, a.h);
         return true;
     } else if constexpr (!Orient::kMirror) {
         const GDrawRunsFn draw = runs && a.sx0 == 0 && a.w == s.sw ? Rule::WholeRuns() : nullptr;
