@@ -232,7 +232,15 @@ template <int O, class Rule>
 bool DrawWholeRuns(const GBlitRuns* runs, uint8_t* d, int32_t dstPitch, const GBlitArea& a, const GBlitSource& s)
 {
     using Orient = GOrientation<O>;
-    if constexpr (!Orient::kMirror) {
+    if constexpr (!Orient::kMirror && std::is_same_v<Rule, GRuleIndexedKey>) {
+        const GPaletteRunsFn draw =
+            runs && a.sx0 == 0 && a.w == s.sw ? PaletteRunsWhole() : nullptr;
+        if (!draw)
+            return false;
+        draw(d, dstPitch, s.elements, s.pitch, s.info.palette, *runs,
+             Orient::kFlip ? s.sh - 1 - a.sy0 : a.sy0, Orient::kFlip ? -1 : 1, a.h);
+        return true;
+    } else if constexpr (!Orient::kMirror) {
         const GDrawRunsFn draw = runs && a.sx0 == 0 && a.w == s.sw ? Rule::WholeRuns() : nullptr;
         if (!draw)
             return false;
@@ -273,6 +281,13 @@ void DrawRows(Rule& rule, uint8_t* d, int32_t dstPitch, const GBlitArea& a, cons
         // Flipped or not, each row is one block: the whole area in one call.
         if (const GCopyRowsFn copy = CopyRowsWhole()) {
             copy(d, dstPitch, s.start, s.rowStep + s.step * a.w, size_t(a.w) * 3, a.h);
+            return;
+        }
+    }
+    if constexpr (std::is_same_v<Rule, GRuleIndexed>) {
+        // The whole area in one call, as for the copy.
+        if (const GPaletteRowsFn rows = PaletteRowsWhole(Orient::kMirror)) {
+            rows(d, dstPitch, s.start, s.rowStep + s.step * a.w, rule.m_palette, a.w, a.h);
             return;
         }
     }

@@ -172,10 +172,13 @@ struct GRuleIndexedKey : GRuleIndexedBase {
     uint32_t m_key = 0;
     Mode m_mode = Mode::PerPixel;
     int m_keyIndex = -1; // OneIndex: the keyed index, or -1 for none
-    uint8_t m_keyed[256];
+    uint8_t m_keyed[256]; // filled by Prepare where it is read
 
     GSimdRowFn m_simd = nullptr;
     GSimdArgs m_simdArgs{};
+
+    // Provided, so that GRuleIndexedKey{} does not clear the 256-byte table on every call.
+    GRuleIndexedKey() {}
 
     template <bool Mirror>
     bool Prepare(const GSourceInfo& info)

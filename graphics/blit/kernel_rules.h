@@ -76,6 +76,22 @@ GCopyRowsFn CopyRowsWhole();
 using GPaletteRunFn = void (*)(uint8_t* d, const uint8_t* s, int n, const uint8_t* palette);
 GPaletteRunFn PaletteRun(int entry, bool mirror);
 
+// `rows` rows of `width` palette colours (entries of 3 bytes), each row's indices read as
+// PaletteRun reads them from s, the next row's first index srcPitch bytes further (negative
+// walks up), rows of d dstPitch apart. One call for the whole area. Null for scalar.
+using GPaletteRowsFn = void (*)(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
+                                ptrdiff_t srcPitch, const uint8_t* palette, int32_t width,
+                                int32_t rows);
+GPaletteRowsFn PaletteRowsWhole(bool mirror);
+
+// Whole unmirrored rows of an index key table (GRunSource::IndexedKey): leaves the Skip runs
+// and draws the palette colours (entries of 3 bytes) of the Opaque ones, rows as for
+// GDrawRunsFn. Null for scalar.
+using GPaletteRunsFn = void (*)(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
+                                ptrdiff_t srcPitch, const uint8_t* palette, const GBlitRuns& runs,
+                                int32_t row, int32_t rowStep, int32_t rows);
+GPaletteRunsFn PaletteRunsWhole();
+
 // ------------------------------------------------------------------------------------------
 // Pixel rules. Each has:
 //   kSource, kMask, kInset (1 for sub-pixel), kNeighbourFollowsMirror (sub-pixel only)
