@@ -268,29 +268,6 @@ void DrawRows(Rule& rule, uint8_t* d, int32_t dstPitch, const GBlitArea& a, cons
         const ptrdiff_t vy = kLooksUp<O, Rule> ? -1 : 1;
         rule.SetNeighbours(hx * src.bpp, vy * src.pitch, hx, vy * src.sw);
     }
-    if constexpr (std::is_same_v<Rule, GRuleCopy> && !Orient::kMirror && !Orient::kFlip) {
-        // Whole rows of both images, one after the other in each (a full-screen background):
-        // one block copy rather than one a row.
-        const ptrdiff_t row = ptrdiff_t(a.w) * 3;
-        if (dstPitch == row && src.pitch == row) {
-            std::memcpy(d, s.start, size_t(row) * size_t(a.h));
-            return;
-        }
-    }
-    if constexpr (std::is_same_v<Rule, GRuleCopy> && !Orient::kMirror) {
-        // Flipped or not, each row is one block: the whole area in one call.
-        if (const GCopyRowsFn copy = CopyRowsWhole()) {
-            copy(d, dstPitch, s.start, s.rowStep + s.step * a.w, size_t(a.w) * 3, a.h);
-            return;
-        }
-    }
-    if constexpr (std::is_same_v<Rule, GRuleIndexed>) {
-        // The whole area in one call, as for the copy.
-        if (const GPaletteRowsFn rows = PaletteRowsWhole(Orient::kMirror)) {
-            rows(d, dstPitch, s.start, s.rowStep + s.step * a.w, rule.m_palette, a.w, a.h);
-            return;
-        }
-    }
     const ptrdiff_t dRowStep = dstPitch - ptrdiff_t(a.w) * 3;
     const uint8_t* sp = s.start;
     const uint8_t* mp = m.start;
@@ -311,6 +288,40 @@ void DrawRows(Rule& rule, uint8_t* d, int32_t dstPitch, const GBlitArea& a, cons
     }
 }
 
+// An area the instruction set draws by one call for the whole of it, which needs nothing the
+// rule prepares: unmirrored copies and plain palette colours. A small image then pays one call,
+// not one a row, and no choice of row functions. False when the rule has no such call.
+template <int O, class Rule>
+bool DrawWholeArea(uint8_t* d, int32_t dstPitch, const GBlitArea& a, const GBlitSource& src)
+{
+    using Orient = GOrientation<O>;
+    if constexpr (std::is_same_v<Rule, GRuleCopy> && !Orient::kMirror) {
+        const GWalk s = Orient::Start(src.elements, src.pitch, src.bpp, src.sw, src.sh, a);
+        const ptrdiff_t row = ptrdiff_t(a.w) * 3;
+        if (!Orient::kFlip && dstPitch == row && src.pitch == row) {
+            // Whole rows of both images, one after the other in each (a full-screen
+            // background): one block copy rather than one a row.
+            std::memcpy(d, s.start, size_t(row) * size_t(a.h));
+            return true;
+        }
+        // Flipped or not, each row is one block.
+        const GCopyRowsFn copy = CopyRowsWhole();
+        if (!copy)
+            return false;
+        copy(d, dstPitch, s.start, s.rowStep + s.step * a.w, size_t(row), a.h);
+        return true;
+    } else if constexpr (std::is_same_v<Rule, GRuleIndexed>) {
+        const GPaletteRowsFn rows = PaletteRowsWhole(Orient::kMirror);
+        if (!rows || !src.info.palette)
+            return false;
+        const GWalk s = Orient::Start(src.elements, src.pitch, src.bpp, src.sw, src.sh, a);
+        rows(d, dstPitch, s.start, s.rowStep + s.step * a.w, src.info.palette, a.w, a.h);
+        return true;
+    } else {
+        return false;
+    }
+}
+
 // The area row by row: the rule's preparation, then its rows.
 template <int O, class Rule>
 void DrawRowsOf(Rule& rule, uint8_t* d, int32_t dstPitch, const GBlitArea& a, GBlitSource& s)
@@ -322,7 +333,7 @@ void DrawRowsOf(Rule& rule, uint8_t* d, int32_t dstPitch, const GBlitArea& a, GB
 
 // One kernel: the destination and the area, then the source, then its run table or its rows.
 template <int O, class Rule>
-void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, const GRect* clip)
+void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule&& rule, const GRect* clip)
 {
     GBlitTarget t;
     if (!dst || !src || !PrepareTarget(dst, t))
@@ -344,6 +355,8 @@ void RunBlit(GBitmap* dst, const GBitmap* src, int16_t x, int16_t y, Rule rule, 
         if (DrawWholeRuns<O, Rule>(runs, d, t.pitch, a, s))
             return;
     }
+    if (DrawWholeArea<O, Rule>(d, t.pitch, a, s))
+        return;
     s.info.pixels = int64_t(a.w) * a.h;
     if (!rule.template Prepare<GOrientation<O>::kMirror>(s.info))
         return;

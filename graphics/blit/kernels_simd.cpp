@@ -681,8 +681,8 @@ template <int Entry, bool Mirror>
 }
 
 template <int Entry, bool Mirror>
-[[gnu::target("avx2")]] void PaletteRunAvx2(uint8_t* d, const uint8_t* s, int n,
-                                            const uint8_t* palette)
+[[gnu::target("avx2"), gnu::always_inline]] inline void
+PaletteRunInline(uint8_t* d, const uint8_t* s, int n, const uint8_t* palette)
 {
     auto one = [&](int k) {
         const uint8_t* p = palette + ptrdiff_t(Mirror ? s[-k] : s[k]) * Entry;
@@ -710,6 +710,15 @@ template <int Entry, bool Mirror>
         one(i);
 }
 
+// The same as a function of its own, for the rules' run pointers; the whole-area loops below
+// take the body inline, so a row costs no call and the loop keeps its constants in registers.
+template <int Entry, bool Mirror>
+[[gnu::target("avx2")]] void PaletteRunAvx2(uint8_t* d, const uint8_t* s, int n,
+                                            const uint8_t* palette)
+{
+    PaletteRunInline<Entry, Mirror>(d, s, n, palette);
+}
+
 // A whole area of palette colours: the rows of a small image pay one call, not one a row.
 template <bool Mirror>
 [[gnu::target("avx2")]] void PaletteRowsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
@@ -717,7 +726,7 @@ template <bool Mirror>
                                              int32_t width, int32_t rows)
 {
     for (; rows > 0; --rows, d += dstPitch, s += srcPitch)
-        PaletteRunAvx2<3, Mirror>(d, s, width, palette);
+        PaletteRunInline<3, Mirror>(d, s, width, palette);
 }
 
 // An index key table's rows: a convex row is one run of colours, any other walks its runs.
@@ -735,15 +744,15 @@ template <bool Mirror>
         const GRowSpan& span = spans[row];
         if (!span.general) { // a key table's convex row has no rims
             if (span.opaque)
-                PaletteRunAvx2<3, false>(d + ptrdiff_t(span.x) * 3, from + span.x, span.opaque,
-                                         palette);
+                PaletteRunInline<3, false>(d + ptrdiff_t(span.x) * 3, from + span.x, span.opaque,
+                                           palette);
             continue;
         }
         int32_t x = 0;
         for (const uint32_t *r = all + starts[row], *end = all + starts[row + 1]; r != end; ++r) {
             const int32_t n = GBlitRuns::Length(*r);
             if (GBlitRuns::Kind(*r) == GRunKind::Opaque)
-                PaletteRunAvx2<3, false>(d + ptrdiff_t(x) * 3, from + x, n, palette);
+                PaletteRunInline<3, false>(d + ptrdiff_t(x) * 3, from + x, n, palette);
             x += n;
         }
     }
