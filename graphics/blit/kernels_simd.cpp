@@ -801,6 +801,34 @@ template <bool Mirror>
         PaletteRunInline<3, Mirror>(d, s, width, palette);
 }
 
+// Up to sixteen palette colours (entries of 3 bytes), on CPUs with byte-masked loads and
+// stores: the indices read and the colours stored exactly to the run's end by masks, so a
+// short run takes no pixel-by-pixel tail. Two groups of eight as in PaletteEight, each
+// gathered, packed to 24 contiguous bytes and stored under its mask.
+[[gnu::target("avx2,avx512bw,avx512vl,bmi2"), gnu::always_inline]] inline V
+PaletteEightPacked(__m128i bytes, const uint8_t* palette)
+{
+    const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    V at = _mm256_cvtepu8_epi32(bytes);
+    at = _mm256_add_epi32(at, _mm256_slli_epi32(at, 1));
+    const V words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(palette), at, 1);
+    return _mm256_permutevar8x32_epi32(
+        _mm256_shuffle_epi8(words, _mm256_broadcastsi128_si256(pack)),
+        _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+}
+
+[[gnu::target("avx2,avx512bw,avx512vl,bmi2")]] void
+PaletteSixteenMasked(uint8_t* d, const uint8_t* s, int n, const uint8_t* palette)
+{
+    const __m128i indices = _mm_maskz_loadu_epi8(__mmask16(_bzhi_u32(0xFFFFu, uint32_t(n))), s);
+    const uint32_t bytes = uint32_t(n) * 3;
+    _mm256_mask_storeu_epi8(d, __mmask32(_bzhi_u32(~0u, bytes < 24 ? bytes : 24)),
+                            PaletteEightPacked(indices, palette));
+    if (n > 8)
+        _mm256_mask_storeu_epi8(d + 24, __mmask32(_bzhi_u32(~0u, bytes - 24)),
+                                PaletteEightPacked(_mm_srli_si128(indices, 8), palette));
+}
+
 // An index key table's rows: a convex row is one run of colours, any other walks its runs.
 [[gnu::target("avx2")]] void PaletteRunsAvx2(uint8_t* d, ptrdiff_t dstPitch, const uint8_t* s,
                                              ptrdiff_t srcPitch, const uint8_t* palette,
@@ -812,10 +840,14 @@ template <bool Mirror>
     const GRowSpan* spans = runs.RowSpans();
     const uint8_t* from = s + ptrdiff_t(row) * srcPitch;
     const ptrdiff_t fromStep = rowStep * srcPitch;
+    const bool masked = HasMaskedBytes();
     for (; rows > 0; --rows, row += rowStep, d += dstPitch, from += fromStep) {
         const GRowSpan& span = spans[row];
         if (!span.general) { // a key table's convex row has no rims
-            if (span.opaque)
+            if (masked && span.opaque <= 16)
+                PaletteSixteenMasked(d + ptrdiff_t(span.x) * 3, from + span.x, span.opaque,
+                                     palette);
+            else if (span.opaque)
                 PaletteRunInline<3, false>(d + ptrdiff_t(span.x) * 3, from + span.x, span.opaque,
                                            palette);
             continue;
