@@ -848,15 +848,15 @@ PaletteSixteenMasked(uint8_t* d, const uint8_t* s, int n, const uint8_t* palette
                 PaletteSixteenMasked(d + ptrdiff_t(span.x) * 3, from + span.x, span.opaque,
                                      palette);
             else if (span.opaque)
-                PaletteRunInline<3, false>(d + ptrdiff_t(span.x) * 3, from + span.x, span.opaque,
-                                           palette);
+                PaletteRunAvx2<3, false>(d + ptrdiff_t(span.x) * 3, from + span.x, span.opaque,
+                                         palette);
             continue;
         }
         int32_t x = 0;
         for (const uint32_t *r = all + starts[row], *end = all + starts[row + 1]; r != end; ++r) {
             const int32_t n = GBlitRuns::Length(*r);
             if (GBlitRuns::Kind(*r) == GRunKind::Opaque)
-                PaletteRunInline<3, false>(d + ptrdiff_t(x) * 3, from + x, n, palette);
+                PaletteRunAvx2<3, false>(d + ptrdiff_t(x) * 3, from + x, n, palette);
             x += n;
         }
     }
