@@ -11,6 +11,7 @@
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
 #include "support/failing_allocations.h"
+#include "support/ogg_pages.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
@@ -212,6 +213,45 @@ TEST_F(SoundBankTest, EffectLoadThatFailsLeavesNothingBehind)
     }
 }
 
+// An effect is loaded only when the file holds what it claims and the device plays its rate; a
+// refused one leaves no buffer, adds no sound, and has nothing to play.
+TEST_F(SoundBankTest, EffectsWhoseFileOrRateCannotBeKeptAreRefused)
+{
+    // Long enough for pages of its own: the length claim is the last page's alone.
+    const std::string tone = ReadFileBytes(WriteTone(*folder, "long.ogg", 441, 2, 44100, 3.0));
+    WriteTone(*folder, "silent.ogg", 441, 2, 44100, 0.0);
+    const struct {
+        const char* what;
+        std::string bytes;
+        int loaded;
+    } cases[] = {
+        {"as written", tone, 1},
+        {"no samples", ReadFileBytes(folder->Path("silent.ogg")), 0},
+        {"longer than it is", WithOggLength(tone, 3 * 44100 + 1000), 0},
+        {"longer than an effect may be", WithOggLength(tone, uint64_t{1} << 32), 0},
+        {"a rate the device does not play", WithOggRate(tone, 100001), 0},
+        {"a rate no decoder takes", WithOggRate(tone, 1000001), 0},
+        {"the highest rate the device plays", WithOggRate(tone, 100000), 1},
+    };
+    GSoundBuffer sound(system.GetDevice());
+    for (const auto& c : cases) {
+        const std::string path = folder->WriteFile("claim.ogg", c.bytes);
+        EXPECT_EQ(sound.CreateBuffer(path.c_str()), c.loaded) << c.what;
+        EXPECT_EQ(sound.GetBuffer() != nullptr, c.loaded == 1) << c.what;
+        EXPECT_EQ(sound.Play(true) == platform::SoundResult::kOk, c.loaded == 1) << c.what;
+        EXPECT_EQ(bank->AddSound(50, path.c_str()), c.loaded) << c.what;
+        EXPECT_EQ(bank->GetSound(50) != nullptr, c.loaded == 1) << c.what;
+    }
+    // Without a device nothing loads; a sound never loaded cannot play.
+    GSoundBuffer detached(nullptr);
+    EXPECT_EQ(detached.CreateBuffer(Path(0).c_str()), 0);
+    EXPECT_EQ(detached.Play(false), platform::SoundResult::kInvalidParam);
+    EXPECT_FALSE(detached.IsPlaying() || detached.GetFrequency());
+    GSoundBank none(nullptr, (folder->Path() + "/").c_str());
+    none.Preload(3);
+    EXPECT_EQ(none.GetCount() + none.IsPlaying(-1), 0);
+}
+
 // Run from the folder that holds 0.ogg and 1.ogg: a cut folder name must not reach them.
 TEST_F(SoundBankTest, FolderTooLongForThePathIsRefused)
 {
@@ -340,11 +380,12 @@ TEST(WavFile, FormatChunksAreReadFieldByField)
     };
     for (const Case& c : cases) {
         GWavData wav;
-        const bool ok = ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
+        const bool ok =
+            ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
         EXPECT_EQ(ok, c.ok) << c.what;
         if (ok && c.ok) {
-            EXPECT_EQ(std::tuple(wav.format.samplesPerSec, wav.format.extraSize, wav.format.channels,
-                                 wav.format.bitsPerSample, wav.dataSize),
+            EXPECT_EQ(std::tuple(wav.format.samplesPerSec, wav.format.extraSize,
+                                 wav.format.channels, wav.format.bitsPerSample, wav.dataSize),
                       std::tuple(c.rate, c.extraSize, uint16_t(1), uint16_t(16), 200u))
                 << c.what;
         }

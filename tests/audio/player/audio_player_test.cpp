@@ -17,6 +17,7 @@
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
 #include "support/failing_allocations.h"
+#include "support/ogg_pages.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -364,8 +365,8 @@ TEST_F(AudioPlayerTest, TracksThatOpenButHoldNoSoundEndTheList)
         {{"empty.ogg", "b.ogg"}, GAudioPlayer::kNextTrack, 0, 882},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.tracks.size() << " x " << c.tracks[0] << " mode " << c.mode
-                                        << " random " << c.random);
+        SCOPED_TRACE(testing::Message() << c.tracks.size() << " x " << c.tracks[0] << " mode "
+                                        << c.mode << " random " << c.random);
         player->ClearTracks();
         for (const char* name : c.tracks)
             ASSERT_EQ(player->AddTrack(name, 0), 1);
@@ -380,6 +381,88 @@ TEST_F(AudioPlayerTest, TracksThatOpenButHoldNoSoundEndTheList)
         }
     }
     player->SetRandomNext(0);
+}
+
+// A list emptied while a track plays: what the buffer already holds plays to the end of its
+// track, then the stream ends in silence, whatever the mode would have chosen next.
+TEST_F(AudioPlayerTest, ListClearedWhileATrackPlaysEndsAfterIt)
+{
+    for (auto [mode, random] : {std::pair{GAudioPlayer::kNextTrack, 0},
+                                {GAudioPlayer::kNextTrack, 1},
+                                {GAudioPlayer::kRepeatTrack, 0}}) {
+        SCOPED_TRACE(testing::Message() << "mode " << mode << " random " << random);
+        Tracks({"a.ogg", "b.ogg"});
+        player->SetPlayMode(mode);
+        player->SetRandomNext(random);
+        ASSERT_EQ(player->PlayTrack(0, 0), 1);
+        player->ClearTracks();
+        // The first fill holds 1.67 s: what was chosen then plays to its end at 2 s.
+        const auto out = Render(3.5);
+        EXPECT_NEAR(Hz(out, 1.6, 1.9), mode == GAudioPlayer::kRepeatTrack ? 441 : 882, 3);
+        EXPECT_EQ(std::tuple(Hz(out, 2.05, 3.5), player->IsPlaying(), player->GetCurrentTrack()),
+                  std::tuple(0.0, 0, -1));
+    }
+    player->SetRandomNext(0);
+}
+
+// What a player answers before anything was played, and when it is not the running one: no
+// sound, no time played, nothing to resume; a volume is kept for the buffer to come.
+TEST_F(AudioPlayerTest, NothingPlayedYetAndNotRunningAnswerQuietly)
+{
+    EXPECT_EQ(std::tuple(player->GetPlayedBytes(), player->GetPlayedMs(), player->Resume(),
+                         player->IsPlaying(), player->GetCurrentTrack()),
+              std::tuple(0u, 0.0, 0, 0, -1));
+    EXPECT_EQ(player->SetVolume(5000), 0); // no buffer to take it yet
+    EXPECT_EQ(player->GetVolume(), 5000);
+    Tracks({"a.ogg"});
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    int32_t level = 1;
+    player->GetStreamBuffer()->GetVolume(&level);
+    EXPECT_EQ(level, -602);
+
+    GAudioPlayer idle(device, (folder->Path() + "/").c_str());
+    ASSERT_EQ(idle.StartThread(), 0); // the other one runs
+    EXPECT_EQ(std::tuple(idle.AddTrack("a.ogg", 0), idle.GetTrackCount(), idle.PlayTrack(0, 0),
+                         idle.SetVolume(4000), idle.GetVolume(), idle.IsPlaying(), idle.Resume(),
+                         idle.GetPlayedBytes(), idle.Stop(), idle.Pause()),
+              std::tuple(0, 0, 0, 0, 10000, 0, 0, 0u, 1, 1));
+    EXPECT_EQ(player->IsPlaying(), 1); // the running one is left alone
+    system.DestroyAudioPlayer();
+    ASSERT_EQ(idle.StartThread(), 1);
+    ASSERT_EQ(idle.AddTrack("a.ogg", 0), 1);
+    EXPECT_EQ(idle.PlayTrack(0, 0), 1);
+}
+
+// A track whose rate the device does not play, or whose decoder cannot be made, is refused as a
+// missing file is; met by a refill after a track of another format, it ends the music with the
+// notification error.
+TEST_F(AudioPlayerTest, TracksTheDeviceOrMemoryCannotTakeAreRefused)
+{
+    CountBoxes();
+    const std::string tone = ReadFileBytes(folder->Path("b.ogg"));
+    folder->WriteFile("fast.ogg", WithOggRate(tone, 100001));
+    folder->WriteFile("faster.ogg", WithOggRate(tone, 1000001));
+    for (const char* name : {"fast.ogg", "faster.ogg"}) {
+        Tracks({name, "a.ogg"});
+        EXPECT_EQ(player->PlayTrack(0, 0), 0) << name;
+        EXPECT_EQ(std::pair(player->GetTrackCount(), player->GetCurrentTrack()), std::pair(1, -1));
+    }
+    for (int successes : {0, 1}) { // the decoder; then the Ogg stream it opens
+        Tracks({"a.ogg", "b.ogg"});
+        {
+            FailObjectAllocationsAfter fail(successes);
+            EXPECT_EQ(player->PlayTrack(0, 0), 0) << successes;
+        }
+        EXPECT_EQ(player->GetTrackCount(), 1);
+    }
+    EXPECT_EQ(boxes.load(), 0);
+    Tracks({"a.mp3", "fast.ogg"});
+    player->SetPlayMode(GAudioPlayer::kNextTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    const auto out = Render(2.5);
+    EXPECT_NEAR(Hz(out, 0.1, 0.4), 441, 3);
+    EXPECT_EQ(std::tuple(Hz(out, 1.0, 2.5), player->IsPlaying(), boxes.load()),
+              std::tuple(0.0, 0, 1));
 }
 
 TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
@@ -418,7 +501,8 @@ TEST(AudioSystem, EachPartGoesWithItsDestroyAndComesBackWithTheNextCreate)
                 system.CreateOggEngine(0, "OGG\\") && system.CreateAudioPlayer("MUSIC\\"));
     const auto present = [&] {
         return std::vector<bool>{system.GetSoundBank() != nullptr, system.GetWavBank() != nullptr,
-                                 system.GetOggEngine() != nullptr, system.GetAudioPlayer() != nullptr};
+                                 system.GetOggEngine() != nullptr,
+                                 system.GetAudioPlayer() != nullptr};
     };
     system.DestroySoundBank();
     EXPECT_EQ(present(), (std::vector<bool>{false, true, true, true}));
