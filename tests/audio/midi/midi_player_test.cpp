@@ -231,6 +231,49 @@ TEST_F(MidiPlayerTest, OnePlayerAtATimeAndShutdownFromAPause)
     EXPECT_EQ(second.Start(1), 1);
 }
 
+// The thread woken by a block's end finds the buffer lost (another program took the device
+// meanwhile): it asks for the buffer back, renders it afresh and plays on. Refused, the thread
+// ends and the music stays silent.
+TEST_F(MidiPlayerTest, LostBufferIsRestoredByTheThread)
+{
+    static int boxes = 0;
+    platform::SetMessageBoxBackend(
+        [](const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer) {
+            ++boxes;
+            answer = platform::MessageBoxAnswer::kOk;
+            return true;
+        });
+    for (auto answer : {platform::SoundResult::kOk, platform::SoundResult::kOutOfMemory}) {
+        SCOPED_TRACE(int(answer));
+        ASSERT_EQ(player->Play(0), 1);
+        Render(0.7);
+        {
+            // The thread waits for the lock while the block's end passes (the render gives up
+            // waiting for it after 2 s) and the buffer goes.
+            std::lock_guard lock(GMidiPlayer::Lock());
+            Render(0.05);
+            device->LoseBuffers();
+            device->SetRestoreResult(answer);
+        }
+        uint32_t status = 0;
+        for (int i = 0; i < 200 && answer == platform::SoundResult::kOk &&
+                        !(status & platform::sound_status::kPlaying);
+             ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            player->GetBuffer()->GetStatus(&status);
+        }
+        const auto s = Render(0.5);
+        if (answer == platform::SoundResult::kOk) {
+            EXPECT_EQ(Heard(Part(s, 0.2, 0.5)), 659.26); // the E5 notes go on
+            EXPECT_EQ(boxes, 0);
+        } else {
+            EXPECT_EQ(MaxAbs(s), 0);
+        }
+    }
+    platform::SetMessageBoxBackend(nullptr);
+    EXPECT_EQ(boxes, 1);
+}
+
 TEST(MidiPlayerSetup, WithoutSoundFontOrDeviceStartFails)
 {
     static std::vector<std::string> boxes;

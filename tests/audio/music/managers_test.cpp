@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/banks/sound_bank.h"
+#include "audio/music/audio_file_problem.h"
 #include "audio/music/music_manager.h"
 #include "audio/music/sound_manager.h"
 #include "audio/player/audio_player.h"
@@ -90,7 +91,8 @@ TEST(SoundNames, EventsAndModesByExactName)
     EXPECT_EQ((std::vector<int32_t>{
                   SoundEventFromName("MenuBtnSel"), SoundEventFromName("MenuBtnPress"),
                   SoundEventFromName("GameTimeWarn"), SoundEventFromName("SaluteOnPanel"),
-                  SoundEventFromName("objglassbreak"), SoundEventFromName(""), SoundEventFromName(nullptr)}),
+                  SoundEventFromName("objglassbreak"), SoundEventFromName(""),
+                  SoundEventFromName(nullptr)}),
               (std::vector<int32_t>{34, 35, 33, 48, -1, -1, -1}));
     EXPECT_EQ(SoundEventName(32), nullptr);
     for (int32_t event = 0; event < kSoundEventCount; ++event) {
@@ -101,6 +103,26 @@ TEST(SoundNames, EventsAndModesByExactName)
     EXPECT_EQ(MusicModeFromName("gametimed"), 3);
     EXPECT_EQ(std::pair(MusicModeFromName("GameTimed"), MusicModeFromName(nullptr)),
               std::pair(-1, -1));
+}
+
+// The log names the file (the game's backslashes shown as slashes) and tells a missing file from
+// one that is there but holds no sound the game plays.
+TEST(AudioFileProblem, SaysWhyFromWhatTheFileSystemShows)
+{
+    TempFolder folder("tolvanrise_problem_");
+    folder.WriteFile("junk.ogg", "no sound");
+    const std::string base = folder.Path();
+    const std::pair<std::string, std::string> cases[] = {
+        {base + "/junk.ogg",
+         base + "/junk.ogg cannot be read: it is damaged or not a sound the game plays"},
+        {base + "/missing.ogg", base + "/missing.ogg cannot be read: not found"},
+        {base + "\\junk.ogg",
+         base + "/junk.ogg cannot be read: it is damaged or not a sound the game plays"},
+        {base + "\\missing.ogg", base + "/missing.ogg cannot be read: not found"},
+        {"", " cannot be read: not found"},
+    };
+    for (const auto& [path, said] : cases)
+        EXPECT_EQ(AudioFileProblem(path), said) << path;
 }
 
 TEST_F(ManagersTest, SoundListRowsBecomeEntriesAndBankSounds)

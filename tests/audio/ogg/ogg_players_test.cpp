@@ -12,6 +12,7 @@
 #include "audio/player/audio_system.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
+#include "support/ogg_pages.h"
 
 namespace {
 
@@ -172,8 +173,26 @@ TEST_F(OggPlayersTest, EngineStopSilencesAndRewindsWithoutAPause)
     engine->SetLoop(false);
     ASSERT_EQ(engine->Play(1), 1);
     const auto heard = Render(1.0);
-    EXPECT_LT(LongestQuietRun(std::vector<double>(heard.begin(), heard.begin() + kRate / 2), 300), 20u);
+    EXPECT_LT(LongestQuietRun(std::vector<double>(heard.begin(), heard.begin() + kRate / 2), 300),
+              20u);
     EXPECT_EQ(MaxAbs(std::vector<double>(heard.begin() + kRate / 2 + 10, heard.end())), 0);
+}
+
+// A file of a rate the device does not play is refused: the one before it is stopped, nothing
+// is kept of either, and the next file plays.
+TEST_F(OggPlayersTest, EngineRefusesAFileTheDeviceCannotPlay)
+{
+    folder->WriteFile("4.ogg", WithOggRate(ReadFileBytes(folder->Path("1.ogg")), 100001));
+    GOggEngine* engine = system.CreateOggEngine(5, Folder().c_str());
+    ASSERT_TRUE(engine);
+    engine->Pause(); // nothing plays: nothing to pause
+    EXPECT_FALSE(engine->IsPaused());
+    ASSERT_EQ(engine->Play(0), 1);
+    EXPECT_EQ(engine->Play(4), 0);
+    EXPECT_FALSE(engine->GetStream() || engine->IsPlaying());
+    EXPECT_EQ(MaxAbs(Render(0.2)), 0);
+    ASSERT_EQ(engine->Play(1), 1);
+    EXPECT_GT(MaxAbs(Render(0.2)), 4000);
 }
 
 TEST_F(OggPlayersTest, PlayerPlaysItsListOfFileNumbers)
