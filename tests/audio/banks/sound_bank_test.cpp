@@ -257,10 +257,16 @@ TEST_F(SoundBankTest, FolderTooLongForThePathIsRefused)
 {
     ScopedCurrentFolder current(folder->Path());
     ASSERT_TRUE(current.Entered());
-    // Folder, files preloaded, sounds found; the default "SOUNDS\\" is not here.
+    // Folder, files preloaded, sounds found; the default "SOUNDS\\" is not here. "./////..."
+    // names this folder at any length: its paths ("0.ogg" added) fit the 1,024-byte path with
+    // the terminating zero, or do not.
     const std::string tooLong(1100, 'f');
-    for (auto [name, count, found] :
-         {std::tuple{tooLong.c_str(), 2, 0}, {"", 2, 2}, {(const char*)nullptr, 1, 0}}) {
+    const std::string fits = "." + std::string(1017, '/'), over = "." + std::string(1018, '/');
+    for (auto [name, count, found] : {std::tuple{tooLong.c_str(), 2, 0},
+                                      {"", 2, 2},
+                                      {(const char*)nullptr, 1, 0},
+                                      {fits.c_str(), 2, 2},
+                                      {over.c_str(), 2, 0}}) {
         GSoundBank bank(system.GetDevice(), name);
         bank.Preload(count);
         EXPECT_EQ(bank.GetCount(), found) << count;

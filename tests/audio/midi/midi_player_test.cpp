@@ -179,6 +179,12 @@ TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)
     ASSERT_EQ(single.Play(0), 1);
     const auto s = Render(3.0); // the song lasts 2 s; it starts again
     EXPECT_TRUE(Heard(Part(s, 2.3, 2.45)) == 440 && single.IsPlaying());
+    EXPECT_EQ(single.Play(-1), 1); // the only file, again
+    EXPECT_EQ(single.GetCurrentFile(), 0);
+    single.Shutdown();
+    GMidiPlayer none(device.get(), folder->Path().c_str());
+    ASSERT_EQ(none.Start(0), 1);
+    EXPECT_EQ(none.Play(-1) + none.Play(0), 0); // no files to choose from
 }
 
 // Every box of the player is shown with the MIDI lock free, so the main thread may go on

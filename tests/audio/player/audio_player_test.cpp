@@ -465,6 +465,26 @@ TEST_F(AudioPlayerTest, TracksTheDeviceOrMemoryCannotTakeAreRefused)
               std::tuple(0.0, 0, 1));
 }
 
+// Names are found by their first entry unless the preferred index holds that name; an index
+// outside the list removes nothing.
+TEST_F(AudioPlayerTest, TracksAreFoundByNameAndRemovedByIndex)
+{
+    Tracks({"a.ogg", "b.ogg", "a.ogg"});
+    const std::tuple<const char*, int, int> cases[] = {
+        {"a.ogg", -1, 0}, {"a.ogg", 2, 2}, {"a.ogg", 1, 0},  {"a.ogg", 3, 0},
+        {"b.ogg", 0, 1},  {"b.ogg", 1, 1}, {"c.ogg", 0, -1}, {"a.og", -1, -1},
+    };
+    for (auto [name, preferred, found] : cases)
+        EXPECT_EQ(player->FindTrack(name, preferred), found) << name << " " << preferred;
+    for (int index : {-1, 3, 4})
+        player->RemoveTrack(index);
+    ASSERT_EQ(player->GetTrackCount(), 3);
+    player->RemoveTrack(0);
+    EXPECT_EQ(
+        std::tuple(player->GetTrackCount(), player->FindTrack("b.ogg"), player->FindTrack("a.ogg")),
+        std::tuple(2, 0, 1));
+}
+
 TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
 {
     GAudioSystem system(nullptr);
