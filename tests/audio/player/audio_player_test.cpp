@@ -485,6 +485,27 @@ TEST_F(AudioPlayerTest, TracksAreFoundByNameAndRemovedByIndex)
         std::tuple(2, 0, 1));
 }
 
+// A track that cannot be opened leaves the stopped buffer of the one before: resumed, that plays
+// on, and the first block it refills starts the list again from its top, cleanly.
+TEST_F(AudioPlayerTest, ResumedAfterAFailedPlayTheListGoesOnFromItsTop)
+{
+    Tracks({"b.ogg", "missing.ogg"});
+    player->SetPlayMode(GAudioPlayer::kNextTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    Render(0.1);
+    Tracks({"b.ogg", "missing.ogg"});
+    EXPECT_EQ(player->PlayTrack(1, 0), 0);
+    EXPECT_EQ(std::pair(player->IsPlaying(), player->GetCurrentTrack()), std::pair(0, -1));
+    ASSERT_EQ(player->Resume(), 1);
+    // Block 0 (refilled when playback left it) comes round again after the buffer's 1.67 s.
+    const auto left = Channel(Render(2.0), 2, 0, 0, 2 * kRate);
+    const auto refilled =
+        std::vector<double>(left.begin() + kRate * 16 / 10, left.begin() + kRate * 17 / 10);
+    EXPECT_NEAR(ToneFrequency(refilled, kRate), 882, 2);
+    EXPECT_LT(MaxJump(refilled), 2200); // a sine of 882 Hz moves at most 2,059 a sample
+    EXPECT_EQ(std::pair(player->IsPlaying(), player->GetCurrentTrack()), std::pair(1, 0));
+}
+
 TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
 {
     GAudioSystem system(nullptr);
