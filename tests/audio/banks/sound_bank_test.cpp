@@ -105,6 +105,35 @@ TEST_F(SoundBankTest, FrequencyPercentOfTheOwnRateIsClamped)
     EXPECT_EQ(bank->GetFrequency(0), 150);
 }
 
+// Pan from full left to full right is kept and heard; a pan outside that, or any setting of an
+// id the bank does not hold, changes nothing.
+TEST_F(SoundBankTest, PanOutsideItsRangeAndUnknownIdsChangeNothing)
+{
+    for (auto [pan, kept] :
+         {std::pair{-10000, -10000}, {10001, -10000}, {10000, 10000}, {-10001, 10000}, {0, 0}}) {
+        bank->SetPan(2, pan);
+        EXPECT_EQ(bank->GetPan(2), kept) << pan;
+    }
+    bank->SetPan(2, -10000);
+    bank->Play(2, 1);
+    std::vector<int16_t> out;
+    system.GetDevice()->Render(2000, &out);
+    EXPECT_TRUE(MaxAbs(Channel(out, 2, 0, 0, 2000)) > 16000 &&
+                MaxAbs(Channel(out, 2, 1, 0, 2000)) == 0);
+    for (int id : {-1, 3, 99}) {
+        bank->SetPan(id, 100);
+        bank->SetVolume(id, 100);
+        bank->SetFrequency(id, 50);
+        bank->Play(id, 1);
+        EXPECT_EQ(std::tuple(bank->GetPan(id), bank->GetVolume(id), bank->GetFrequency(id),
+                             bank->GetBaseFrequency(id), bank->GetSound(id)),
+                  std::tuple(GSoundBank::kUnknownPan, -1, -1, -1, nullptr))
+            << id;
+    }
+    EXPECT_EQ(std::tuple(bank->GetCount(), bank->IsPlaying(0), bank->IsPlaying(1)),
+              std::tuple(3, 0, 0));
+}
+
 // Every sound is heard at volume x master / 10000, whichever call set the level last.
 TEST_F(SoundBankTest, SoundsAreHeardAtVolumeTimesMaster)
 {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/decoders/module_decoder.h"
+#include "audio/ogg/ogg_engine.h"
 #include "audio/player/audio_player.h"
 #include "audio/player/audio_system.h"
 #include "platform/system/time.h"
@@ -562,6 +563,29 @@ TEST(AudioSystem, EachPartGoesWithItsDestroyAndComesBackWithTheNextCreate)
     EXPECT_EQ(present(), (std::vector<bool>{true, false, true, true}));
     // The device's mix is 44.1 kHz stereo 16-bit.
     EXPECT_EQ(system.GetDevice()->GetPrimaryFormat(), platform::WaveFormat::Pcm(2, 44100, 16));
+}
+
+// A streaming part whose thread cannot be given its event is not kept: the facade answers null,
+// and the next create, with memory back, makes it.
+TEST(AudioSystem, PartsWithoutTheirThreadAreNotKept)
+{
+    GAudioSystem system(nullptr);
+    ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
+    for (int part = 0; part < 3; ++part) {
+        const auto create = [&]() -> void* {
+            return part == 0   ? (void*)system.CreateAudioPlayer("MUSIC\\")
+                   : part == 1 ? (void*)system.CreateOggEngine(1, "OGG\\")
+                               : (void*)system.CreateOggPlayer("OGG\\");
+        };
+        {
+            FailObjectAllocationsAfter none(0);
+            EXPECT_EQ(create(), nullptr) << part;
+        }
+        EXPECT_NE(create(), nullptr) << part;
+        if (part == 0)
+            system.DestroyAudioPlayer(); // no Ogg player beside it
+    }
+    EXPECT_TRUE(GOggEngine::Active() && !GAudioPlayer::Active());
 }
 
 // Start-up seeds the random next track from the clock: another start draws another order.
