@@ -104,6 +104,12 @@ TEST_F(OggPlayersTest, SmallStreamRefillsItsHalvesAndALostBuffer)
     EXPECT_TRUE(!stream->IsPlaying() && stream->HasEnded() &&
                 stream->GetBytesPlayed() >= 22050u * 4);
 
+    // Looping a file that holds no sound: silence, and stopped at the next notification.
+    WriteTone(*folder, "empty.ogg", 400, 2, kRate, 0.0);
+    ASSERT_TRUE(start("empty.ogg", true));
+    EXPECT_EQ(MaxAbs(Render(0.5)), 0);
+    EXPECT_TRUE(!stream->IsPlaying() && stream->HasEnded());
+
     // Looping, lost: refused while the device cannot give it back, then written whole again.
     ASSERT_TRUE(start("0.ogg", true));
     Render(0.1);
