@@ -229,7 +229,8 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
                                        "menu;" +
                                            std::string(300, 'x') +
                                            "\n" // refused by the player
-                                           "gametimed;high;;\n",
+                                           "gametimed;high;;\n"
+                                           "gametimed;low\n", // a second row of a mode: not played
                                        kMusicTableKey);
     ASSERT_EQ(music.Init(&volume, player, list.c_str()), 1);
     using Entry =
@@ -237,9 +238,12 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
     std::vector<Entry> got;
     for (const GMusicTrackEntry& e : music.GetEntries())
         got.emplace_back(e.mode, e.trackIndex, e.position, e.volume);
-    EXPECT_EQ(got, (std::vector<Entry>{
-                       {0, 1, 3, 0.5f}, {-1, 2, 0, 0.0f}, {1, -1, 0, 0.0f}, {3, 3, 0, 0.0f}}));
-    EXPECT_EQ(player->GetTrackCount(), 4);
+    EXPECT_EQ(got, (std::vector<Entry>{{0, 1, 3, 0.5f},
+                                       {-1, 2, 0, 0.0f},
+                                       {1, -1, 0, 0.0f},
+                                       {3, 3, 0, 0.0f},
+                                       {3, 4, 0, 0.0f}}));
+    EXPECT_EQ(player->GetTrackCount(), 5);
 
     music.PlayForMode(3);
     EXPECT_NEAR(HeardHz(system.GetDevice(), 0.5), 660, 660 * kModulePitch);
