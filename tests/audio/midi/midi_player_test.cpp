@@ -224,6 +224,24 @@ TEST_F(MidiPlayerTest, BoxesAreShownOutsideTheLock)
     EXPECT_EQ(lockFree, (std::vector<bool>{true, true}));
 }
 
+// Tempo and volume chosen before the player starts are what its first song is played with.
+TEST_F(MidiPlayerTest, TempoAndVolumeSetBeforeStartApply)
+{
+    player->Shutdown();
+    GMidiPlayer early(device.get(), folder->Path().c_str());
+    early.SetTempo(1); // half speed: A4 for a second, then E5
+    early.SetVolume(5000);
+    ASSERT_EQ(early.Start(3), 1);
+    ASSERT_EQ(early.Play(0), 1);
+    const auto quiet = Render(1.6);
+    // At the song's own tempo E5 would sound from 0.65 s on.
+    EXPECT_TRUE(Heard(Part(quiet, 0.8, 1.1)) == 440 && Heard(Part(quiet, 1.3, 1.6)) == 659.26);
+    early.SetVolume(10000);
+    ASSERT_EQ(early.Play(0), 1);
+    const auto full = Render(1.0);
+    EXPECT_NEAR(ToneLevel(Part(quiet, 0.4, 1.0)) / ToneLevel(Part(full, 0.4, 1.0)), 0.25, 0.06);
+}
+
 TEST_F(MidiPlayerTest, OnePlayerAtATimeAndShutdownFromAPause)
 {
     GMidiPlayer second(device.get(), nullptr);
