@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -424,6 +425,26 @@ TEST(WavFile, FormatChunksAreReadFieldByField)
                       std::tuple(c.rate, c.extraSize, uint16_t(1), uint16_t(16), 200u))
                 << c.what;
         }
+    }
+}
+
+// Reading past an effect's end gives what is left, then the silence of its sample format
+// (0 for 16-bit, 0x80 for unsigned 8-bit) for the rest; a read at its end gives nothing.
+TEST(EffectPcm, ReadsPastTheEndAreFilledWithSilence)
+{
+    TempFolder folder("tolvanrise_pcm_");
+    const std::vector<int16_t> pcm(50, 1000);
+    folder.WriteFile("16.wav", Wav(pcm));
+    folder.WriteFile("8.wav", Wav(pcm, 1, 1, 8));
+    auto device = platform::SoundDevice::Create(platform::SoundOutput::kManual);
+    for (auto [name, silence] : {std::pair{"16.wav", uint8_t{0}}, {"8.wav", uint8_t{0x80}}}) {
+        GSoundBuffer sound(device.get(), GEffectFormat::kWav);
+        ASSERT_EQ(sound.CreateBuffer(folder.Path(name).c_str()), 1) << name;
+        std::vector<uint8_t> out(130, 0x55);
+        EXPECT_EQ(sound.ReadPcm(out.data(), 30), 30u);
+        EXPECT_EQ(sound.ReadPcm(out.data(), 130), 70u) << name;
+        EXPECT_EQ(std::count(out.begin() + 70, out.end(), silence), 60) << name;
+        EXPECT_EQ(sound.ReadPcm(out.data(), 10), 0u);
     }
 }
 

@@ -136,9 +136,19 @@ TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)
     ASSERT_GT(full, 500);
     player->Pause();
     EXPECT_TRUE(player->IsPaused() && !player->IsPlaying());
+    // 1.4 s into a song of 960 ticks a second, give or take the buffer's 0.19 s; a second
+    // pause keeps it.
+    const int pausedAt = player->GetSegment().pausedAt;
+    EXPECT_TRUE(pausedAt > 1150 && pausedAt < 1530) << pausedAt;
     EXPECT_LT(MaxAbs(Part(Render(1.0), 0.7, 1.0)), 50); // once the release has died away
+    player->Pause();
+    EXPECT_EQ(player->GetSegment().pausedAt, pausedAt);
+    player->Resume();
     player->Resume();
     EXPECT_TRUE(player->IsPlaying());
+    EXPECT_EQ(std::tuple(player->GetSegment().startTick, player->GetSegment().paused,
+                         player->GetSegment().downloaded),
+              std::tuple(pausedAt, false, true));
     const auto resumed = Render(0.6);
     EXPECT_EQ(Heard(Part(resumed, 0.3, 0.6)), 659.26); // goes on with the E5 notes
 
