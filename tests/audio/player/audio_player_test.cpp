@@ -384,6 +384,21 @@ TEST_F(AudioPlayerTest, TracksThatOpenButHoldNoSoundEndTheList)
     player->SetRandomNext(0);
 }
 
+// After the buffer was made again for another format, a track that cannot be opened is passed
+// over as anywhere else: the next one of the same format follows without a box.
+TEST_F(AudioPlayerTest, MissingTrackAfterAFormatChangeIsPassedOver)
+{
+    CountBoxes();
+    Tracks({"a.mp3", "b.ogg", "missing.ogg", "b.ogg"});
+    player->SetPlayMode(GAudioPlayer::kNextTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    const auto out = Render(2.0); // a.mp3, its end block, then b.ogg from 0.84 s
+    EXPECT_NEAR(Hz(out, 0.1, 0.4), 441, 3);
+    EXPECT_NEAR(Hz(out, 0.9, 1.3), 882, 3);
+    EXPECT_NEAR(Hz(out, 1.4, 1.8), 882, 3);
+    EXPECT_EQ(std::tuple(boxes.load(), player->GetTrackCount()), std::tuple(0, 3));
+}
+
 // A list emptied while a track plays: what the buffer already holds plays to the end of its
 // track, then the stream ends in silence, whatever the mode would have chosen next.
 TEST_F(AudioPlayerTest, ListClearedWhileATrackPlaysEndsAfterIt)
