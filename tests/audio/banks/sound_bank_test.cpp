@@ -346,6 +346,10 @@ TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
     } cases[] = {
         {"canonical", Wav(pcm), true, 44, 200},
         {"chunk before the data", Wav(pcm, 1, 1, 16, odd), true, 56, 200},
+        // Chunks whose names only begin like the format's and the data's are neither.
+        {"fmtx and datx chunks",
+         Wav(pcm, 1, 1, 16, std::string("fmtx\4\0\0\0\0\0\0\0datx\2\0\0\0\0\0", 22)), true, 66,
+         200},
         {"stereo: whole frames only", Wav(pcm, 1, 2, 16, {}, 198), true, 44, 196},
         {"8-bit", Wav(pcm, 1, 1, 8), true, 44, 200},
         {"one 8-bit sample", Wav(pcm, 1, 1, 8, {}, 1), true, 44, 1},
