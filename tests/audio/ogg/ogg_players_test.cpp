@@ -113,6 +113,12 @@ TEST_F(OggPlayersTest, SmallStreamRefillsItsHalvesAndALostBuffer)
     // Looping, lost: refused while the device cannot give it back, then written whole again.
     ASSERT_TRUE(start("0.ogg", true));
     Render(0.1);
+    {
+        // A notification while the half it would write still plays: nothing written or counted.
+        std::lock_guard lock(kind.lock);
+        EXPECT_TRUE(stream->Refill(loop, thread));
+        EXPECT_EQ(stream->GetBytesPlayed(), 0u);
+    }
     system.GetDevice()->LoseBuffers();
     {
         std::lock_guard lock(kind.lock);
