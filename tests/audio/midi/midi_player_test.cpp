@@ -3,6 +3,7 @@
 // volume asked for, silent when paused or stopped, and followed by another file at their end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <mutex>
@@ -250,6 +251,17 @@ TEST_F(MidiPlayerTest, TempoAndVolumeSetBeforeStartApply)
     ASSERT_EQ(early.Play(0), 1);
     const auto full = Render(1.0);
     EXPECT_NEAR(ToneLevel(Part(quiet, 0.4, 1.0)) / ToneLevel(Part(full, 0.4, 1.0)), 0.25, 0.06);
+}
+
+// A song played right after the start is heard once what the buffer held has played out (its 4
+// blocks, 0.19 s), and the flute's attack: every block the cursor left is rendered again.
+TEST_F(MidiPlayerTest, SongIsHeardOneBufferAfterPlay)
+{
+    ASSERT_EQ(player->Play(0), 1);
+    const auto s = Render(0.5);
+    const auto onset =
+        std::find_if(s.begin(), s.end(), [](double v) { return std::abs(v) >= 100; });
+    EXPECT_NEAR((onset - s.begin()) / double(kRate), 0.2, 0.02);
 }
 
 TEST_F(MidiPlayerTest, OnePlayerAtATimeAndShutdownFromAPause)
