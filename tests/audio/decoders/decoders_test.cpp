@@ -103,6 +103,11 @@ TEST_F(DecodersTest, FormatsAndTonesOfOggAndMp3)
         EXPECT_NEAR(ToneLevel(s), 16384, 1200);
         EXPECT_EQ(decoder->Rewind(), 1);
         EXPECT_EQ(Samples(ReadAll(*decoder, 10000)), pcm);
+        // Rewound in the middle of a frame, nothing of that frame is left to hear.
+        EXPECT_EQ(decoder->Rewind(), 1);
+        ASSERT_EQ(ReadOnce(*decoder, 1000).size(), 1000u);
+        EXPECT_EQ(decoder->Rewind(), 1);
+        EXPECT_EQ(Samples(ReadAll(*decoder, 10000)), pcm);
     }
 }
 

@@ -170,6 +170,7 @@ TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)
     player->Pause();
     ASSERT_EQ(player->Play(0), 1);
     EXPECT_TRUE(player->IsPlaying() && !player->IsPaused());
+    EXPECT_EQ(player->GetSegment().startTick, 0);
 }
 
 TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)
@@ -183,6 +184,7 @@ TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)
     ASSERT_EQ(player->Play(1), 1);
     Render(1.2);
     EXPECT_TRUE(!player->IsPlaying() && player->GetCurrentFile() == 1);
+    EXPECT_FALSE(player->GetSegment().downloaded); // the song that ended is let go
 
     EXPECT_EQ(player->Play(3) + player->Play(2), 0); // no such file; a file that does not load
     player->Shutdown();
@@ -274,6 +276,8 @@ TEST_F(MidiPlayerTest, OnePlayerAtATimeAndShutdownFromAPause)
     ASSERT_EQ(player->Play(0), 1);
     Render(0.3);
     player->Pause();
+    player->Shutdown(); // nothing is left paused or loaded
+    EXPECT_FALSE(player->IsPaused() || player->IsPlaying() || player->GetSegment().downloaded);
     player.reset();
     EXPECT_EQ(GMidiPlayer::Active(), nullptr);
     EXPECT_EQ(second.Start(1), 1);

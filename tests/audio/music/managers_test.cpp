@@ -200,6 +200,14 @@ TEST_F(ManagersTest, SoundSwitchAndMissingLists)
 {
     ASSERT_EQ(LoadSounds("GameBegin;a\n"), 1);
     ASSERT_EQ(sounds.PlayEvent(0), 1);
+    // Played again while it plays, the sound starts over.
+    system.GetDevice()->Render(2000);
+    uint32_t at = 0;
+    bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&at, nullptr);
+    EXPECT_GT(at, 0u);
+    ASSERT_EQ(sounds.PlayEvent(0), 1);
+    bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&at, nullptr);
+    EXPECT_EQ(at, 0u);
     EXPECT_EQ(sounds.IsSoundPlaying(0) + sounds.IsSoundPlaying(99), 2); // 99 is unknown: any sound
     sounds.SetEnabled(0);
     // The bank stopped them all.

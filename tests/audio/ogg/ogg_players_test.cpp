@@ -157,7 +157,11 @@ TEST_F(OggPlayersTest, EngineOperationsAndItsOneInstance)
     EXPECT_TRUE(engine->IsPaused());
     EXPECT_EQ(MaxAbs(Render(0.1)), 0);
     engine->Resume();
+    EXPECT_FALSE(engine->IsPaused());
     EXPECT_GT(MaxAbs(Render(0.1)), 4000);
+    engine->Pause(); // a file played from a pause is not paused
+    ASSERT_EQ(engine->Play(1), 1);
+    EXPECT_TRUE(engine->IsPlaying() && !engine->IsPaused());
     engine->Pause(); // shut down from a pause: the thread still ends
     system.DestroyOggEngine();
     EXPECT_TRUE(GOggEngine::Active() == nullptr && second.Start(1) == 1);

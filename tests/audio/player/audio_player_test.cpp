@@ -542,10 +542,12 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
     EXPECT_EQ(player->InitModulePlayer(), player->HasModuleLibrary() ? 1 : 0);
     EXPECT_EQ(player->InitModulePlayer(), 0);
     // Everything made on the device goes with it.
-    ASSERT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateWavBank(0, "WAV\\"));
+    ASSERT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateWavBank(0, "WAV\\") &&
+                system.CreateOggEngine(0, "OGG\\"));
     system.Shutdown();
     EXPECT_FALSE(system.GetDevice() || GAudioPlayer::Active() || system.GetAudioPlayer() ||
-                 system.GetSoundBank() || system.GetWavBank());
+                 system.GetSoundBank() || system.GetWavBank() || system.GetOggEngine() ||
+                 GOggEngine::Active());
 }
 
 // Each part of the audio system goes with its own destroy (the others stay) and a new one comes
