@@ -128,6 +128,8 @@ TEST_F(MidiPlayerTest, NotesAreHeardAtTheirPitchAndTempo)
     EXPECT_EQ(
         std::tuple(player->GetTempo(), GMidiPlayer::TempoFactor(0), GMidiPlayer::TempoFactor(6)),
         std::tuple(6, 0.25, 4.0));
+    EXPECT_EQ(std::pair(GMidiPlayer::TempoFactor(-1), GMidiPlayer::TempoFactor(7)),
+              std::pair(0.0, 0.0));
 }
 
 TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)

@@ -541,6 +541,11 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
     EXPECT_EQ(second.StartThread(), 0); // one runs already
     EXPECT_EQ(player->InitModulePlayer(), player->HasModuleLibrary() ? 1 : 0);
     EXPECT_EQ(player->InitModulePlayer(), 0);
+    // Shut down and started again, the player makes its module decoder afresh.
+    player->Shutdown();
+    EXPECT_EQ(player->GetModuleDecoder(), nullptr);
+    ASSERT_EQ(player->StartThread(), 1);
+    EXPECT_EQ(player->InitModulePlayer(), player->HasModuleLibrary() ? 1 : 0);
     // Everything made on the device goes with it.
     ASSERT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateWavBank(0, "WAV\\") &&
                 system.CreateOggEngine(0, "OGG\\"));
