@@ -244,7 +244,7 @@ TEST_F(SoundBankTest, EffectLoadThatFailsLeavesNothingBehind)
 }
 
 // An effect is loaded only when the file holds what it claims and the device plays its rate; a
-// refused one leaves no buffer, adds no sound, and has nothing to play.
+// refused one leaves no buffer and no PCM to read, adds no sound, and has nothing to play.
 TEST_F(SoundBankTest, EffectsWhoseFileOrRateCannotBeKeptAreRefused)
 {
     // Long enough for pages of its own: the length claim is the last page's alone.
@@ -267,7 +267,11 @@ TEST_F(SoundBankTest, EffectsWhoseFileOrRateCannotBeKeptAreRefused)
     for (const auto& c : cases) {
         const std::string path = folder->WriteFile("claim.ogg", c.bytes);
         EXPECT_EQ(sound.CreateBuffer(path.c_str()), c.loaded) << c.what;
-        EXPECT_EQ(sound.GetBuffer() != nullptr, c.loaded == 1) << c.what;
+        uint8_t first[4] = {};
+        EXPECT_EQ(std::tuple(sound.GetBuffer() != nullptr, sound.GetPcmBytes() != 0,
+                             sound.ReadPcm(first, 4)),
+                  std::tuple(c.loaded == 1, c.loaded == 1, c.loaded ? 4u : 0u))
+            << c.what;
         EXPECT_EQ(sound.Play(true) == platform::SoundResult::kOk, c.loaded == 1) << c.what;
         EXPECT_EQ(bank->AddSound(50, path.c_str()), c.loaded) << c.what;
         EXPECT_EQ(bank->GetSound(50) != nullptr, c.loaded == 1) << c.what;
