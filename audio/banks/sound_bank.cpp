@@ -72,7 +72,11 @@ int GSoundBuffer::CreateBuffer(const char* path)
         desc.flags |= platform::sound_caps::kCtrlFrequency;
     desc.bytes = m_pcmSize;
     desc.format = &m_format;
-    return m_device->CreateBuffer(desc, &m_buffer) == SoundResult::kOk ? 1 : 0;
+    if (m_device->CreateBuffer(desc, &m_buffer) != SoundResult::kOk) {
+        Release(); // a refused effect keeps no PCM to read back
+        return 0;
+    }
+    return 1;
 }
 
 uint32_t GSoundBuffer::ReadPcm(uint8_t* dest, uint32_t length)

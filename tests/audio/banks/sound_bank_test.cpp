@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
 #include "support/failing_allocations.h"
+#include "support/ogg_pages.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
@@ -102,6 +104,35 @@ TEST_F(SoundBankTest, FrequencyPercentOfTheOwnRateIsClamped)
     }
     bank->SetFrequency(0, -1);
     EXPECT_EQ(bank->GetFrequency(0), 150);
+}
+
+// Pan from full left to full right is kept and heard; a pan outside that, or any setting of an
+// id the bank does not hold, changes nothing.
+TEST_F(SoundBankTest, PanOutsideItsRangeAndUnknownIdsChangeNothing)
+{
+    for (auto [pan, kept] :
+         {std::pair{-10000, -10000}, {10001, -10000}, {10000, 10000}, {-10001, 10000}, {0, 0}}) {
+        bank->SetPan(2, pan);
+        EXPECT_EQ(bank->GetPan(2), kept) << pan;
+    }
+    bank->SetPan(2, -10000);
+    bank->Play(2, 1);
+    std::vector<int16_t> out;
+    system.GetDevice()->Render(2000, &out);
+    EXPECT_TRUE(MaxAbs(Channel(out, 2, 0, 0, 2000)) > 16000 &&
+                MaxAbs(Channel(out, 2, 1, 0, 2000)) == 0);
+    for (int id : {-1, 3, 99}) {
+        bank->SetPan(id, 100);
+        bank->SetVolume(id, 100);
+        bank->SetFrequency(id, 50);
+        bank->Play(id, 1);
+        EXPECT_EQ(std::tuple(bank->GetPan(id), bank->GetVolume(id), bank->GetFrequency(id),
+                             bank->GetBaseFrequency(id), bank->GetSound(id)),
+                  std::tuple(GSoundBank::kUnknownPan, -1, -1, -1, nullptr))
+            << id;
+    }
+    EXPECT_EQ(std::tuple(bank->GetCount(), bank->IsPlaying(0), bank->IsPlaying(1)),
+              std::tuple(3, 0, 0));
 }
 
 // Every sound is heard at volume x master / 10000, whichever call set the level last.
@@ -212,15 +243,64 @@ TEST_F(SoundBankTest, EffectLoadThatFailsLeavesNothingBehind)
     }
 }
 
+// An effect is loaded only when the file holds what it claims and the device plays its rate; a
+// refused one leaves no buffer and no PCM to read, adds no sound, and has nothing to play.
+TEST_F(SoundBankTest, EffectsWhoseFileOrRateCannotBeKeptAreRefused)
+{
+    // Long enough for pages of its own: the length claim is the last page's alone.
+    const std::string tone = ReadFileBytes(WriteTone(*folder, "long.ogg", 441, 2, 44100, 3.0));
+    WriteTone(*folder, "silent.ogg", 441, 2, 44100, 0.0);
+    const struct {
+        const char* what;
+        std::string bytes;
+        int loaded;
+    } cases[] = {
+        {"as written", tone, 1},
+        {"no samples", ReadFileBytes(folder->Path("silent.ogg")), 0},
+        {"longer than it is", WithOggLength(tone, 3 * 44100 + 1000), 0},
+        {"longer than an effect may be", WithOggLength(tone, uint64_t{1} << 32), 0},
+        {"a rate the device does not play", WithOggRate(tone, 100001), 0},
+        {"a rate no decoder takes", WithOggRate(tone, 1000001), 0},
+        {"the highest rate the device plays", WithOggRate(tone, 100000), 1},
+    };
+    GSoundBuffer sound(system.GetDevice());
+    for (const auto& c : cases) {
+        const std::string path = folder->WriteFile("claim.ogg", c.bytes);
+        EXPECT_EQ(sound.CreateBuffer(path.c_str()), c.loaded) << c.what;
+        uint8_t first[4] = {};
+        EXPECT_EQ(std::tuple(sound.GetBuffer() != nullptr, sound.GetPcmBytes() != 0,
+                             sound.ReadPcm(first, 4)),
+                  std::tuple(c.loaded == 1, c.loaded == 1, c.loaded ? 4u : 0u))
+            << c.what;
+        EXPECT_EQ(sound.Play(true) == platform::SoundResult::kOk, c.loaded == 1) << c.what;
+        EXPECT_EQ(bank->AddSound(50, path.c_str()), c.loaded) << c.what;
+        EXPECT_EQ(bank->GetSound(50) != nullptr, c.loaded == 1) << c.what;
+    }
+    // Without a device nothing loads; a sound never loaded cannot play.
+    GSoundBuffer detached(nullptr);
+    EXPECT_EQ(detached.CreateBuffer(Path(0).c_str()), 0);
+    EXPECT_EQ(detached.Play(false), platform::SoundResult::kInvalidParam);
+    EXPECT_FALSE(detached.IsPlaying() || detached.GetFrequency());
+    GSoundBank none(nullptr, (folder->Path() + "/").c_str());
+    none.Preload(3);
+    EXPECT_EQ(none.GetCount() + none.IsPlaying(-1), 0);
+}
+
 // Run from the folder that holds 0.ogg and 1.ogg: a cut folder name must not reach them.
 TEST_F(SoundBankTest, FolderTooLongForThePathIsRefused)
 {
     ScopedCurrentFolder current(folder->Path());
     ASSERT_TRUE(current.Entered());
-    // Folder, files preloaded, sounds found; the default "SOUNDS\\" is not here.
+    // Folder, files preloaded, sounds found; the default "SOUNDS\\" is not here. "./////..."
+    // names this folder at any length: its paths ("0.ogg" added) fit the 1,024-byte path with
+    // the terminating zero, or do not.
     const std::string tooLong(1100, 'f');
-    for (auto [name, count, found] :
-         {std::tuple{tooLong.c_str(), 2, 0}, {"", 2, 2}, {(const char*)nullptr, 1, 0}}) {
+    const std::string fits = "." + std::string(1017, '/'), over = "." + std::string(1018, '/');
+    for (auto [name, count, found] : {std::tuple{tooLong.c_str(), 2, 0},
+                                      {"", 2, 2},
+                                      {(const char*)nullptr, 1, 0},
+                                      {fits.c_str(), 2, 2},
+                                      {over.c_str(), 2, 0}}) {
         GSoundBank bank(system.GetDevice(), name);
         bank.Preload(count);
         EXPECT_EQ(bank.GetCount(), found) << count;
@@ -270,6 +350,10 @@ TEST(WavFile, HeadersAreCheckedAgainstTheBytes)
     } cases[] = {
         {"canonical", Wav(pcm), true, 44, 200},
         {"chunk before the data", Wav(pcm, 1, 1, 16, odd), true, 56, 200},
+        // Chunks whose names only begin like the format's and the data's are neither.
+        {"fmtx and datx chunks",
+         Wav(pcm, 1, 1, 16, std::string("fmtx\4\0\0\0\0\0\0\0datx\2\0\0\0\0\0", 22)), true, 66,
+         200},
         {"stereo: whole frames only", Wav(pcm, 1, 2, 16, {}, 198), true, 44, 196},
         {"8-bit", Wav(pcm, 1, 1, 8), true, 44, 200},
         {"one 8-bit sample", Wav(pcm, 1, 1, 8, {}, 1), true, 44, 1},
@@ -340,14 +424,35 @@ TEST(WavFile, FormatChunksAreReadFieldByField)
     };
     for (const Case& c : cases) {
         GWavData wav;
-        const bool ok = ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
+        const bool ok =
+            ParseWav(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &wav);
         EXPECT_EQ(ok, c.ok) << c.what;
         if (ok && c.ok) {
-            EXPECT_EQ(std::tuple(wav.format.samplesPerSec, wav.format.extraSize, wav.format.channels,
-                                 wav.format.bitsPerSample, wav.dataSize),
+            EXPECT_EQ(std::tuple(wav.format.samplesPerSec, wav.format.extraSize,
+                                 wav.format.channels, wav.format.bitsPerSample, wav.dataSize),
                       std::tuple(c.rate, c.extraSize, uint16_t(1), uint16_t(16), 200u))
                 << c.what;
         }
+    }
+}
+
+// Reading past an effect's end gives what is left, then the silence of its sample format
+// (0 for 16-bit, 0x80 for unsigned 8-bit) for the rest; a read at its end gives nothing.
+TEST(EffectPcm, ReadsPastTheEndAreFilledWithSilence)
+{
+    TempFolder folder("tolvanrise_pcm_");
+    const std::vector<int16_t> pcm(50, 1000);
+    folder.WriteFile("16.wav", Wav(pcm));
+    folder.WriteFile("8.wav", Wav(pcm, 1, 1, 8));
+    auto device = platform::SoundDevice::Create(platform::SoundOutput::kManual);
+    for (auto [name, silence] : {std::pair{"16.wav", uint8_t{0}}, {"8.wav", uint8_t{0x80}}}) {
+        GSoundBuffer sound(device.get(), GEffectFormat::kWav);
+        ASSERT_EQ(sound.CreateBuffer(folder.Path(name).c_str()), 1) << name;
+        std::vector<uint8_t> out(130, 0x55);
+        EXPECT_EQ(sound.ReadPcm(out.data(), 30), 30u);
+        EXPECT_EQ(sound.ReadPcm(out.data(), 130), 70u) << name;
+        EXPECT_EQ(std::count(out.begin() + 70, out.end(), silence), 60) << name;
+        EXPECT_EQ(sound.ReadPcm(out.data(), 10), 0u);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "platform/sound/module_player.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
+#include "support/ogg_pages.h"
 
 namespace {
 
@@ -102,6 +103,11 @@ TEST_F(DecodersTest, FormatsAndTonesOfOggAndMp3)
         EXPECT_NEAR(ToneLevel(s), 16384, 1200);
         EXPECT_EQ(decoder->Rewind(), 1);
         EXPECT_EQ(Samples(ReadAll(*decoder, 10000)), pcm);
+        // Rewound in the middle of a frame, nothing of that frame is left to hear.
+        EXPECT_EQ(decoder->Rewind(), 1);
+        ASSERT_EQ(ReadOnce(*decoder, 1000).size(), 1000u);
+        EXPECT_EQ(decoder->Rewind(), 1);
+        EXPECT_EQ(Samples(ReadAll(*decoder, 10000)), pcm);
     }
 }
 
@@ -183,7 +189,8 @@ TEST_F(DecodersTest, Mp3OpensOnlyStreamsWhoseFirstFramesAgree)
 // Where each MPEG-1 layer III frame of a file starts, from each header's bit rate and padding.
 std::vector<size_t> Mp3FrameStarts(const std::string& bytes)
 {
-    static const int kKbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static const int kKbps[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                  112, 128, 160, 192, 224, 256, 320, 0};
     static const int kRates[4] = {44100, 48000, 32000, 0};
     std::vector<size_t> starts;
     for (size_t at = 0; at + 4 <= bytes.size();) {
@@ -209,7 +216,7 @@ TEST_F(DecodersTest, Mp3DamagedAmongItsFirstFramesIsRefusedAndLaterIsSkipped)
     ASSERT_EQ(decoder.Open(Path("stereo44.mp3").c_str(), 0), 1);
     const size_t whole = ReadAll(decoder, 4096).size();
     struct Case {
-        size_t frame;   // whose header is cleared
+        size_t frame; // whose header is cleared
         bool opens;
     } cases[] = {{1, false}, {2, false}, {10, true}, {starts.size() - 2, true}};
     for (const Case& c : cases) {
@@ -221,8 +228,10 @@ TEST_F(DecodersTest, Mp3DamagedAmongItsFirstFramesIsRefusedAndLaterIsSkipped)
             continue;
         const auto bytes = ReadAll(decoder, 4096);
         const size_t lost = whole - bytes.size(), frame = 1152 * 4;
-        EXPECT_TRUE(lost % frame == 0 && lost >= frame && lost <= 3 * frame) << c.frame << ": " << lost;
-        EXPECT_NEAR(ToneFrequency(Channel(Samples(bytes), 2, 0, 2000, 15000), 44100), 441, 2) << c.frame;
+        EXPECT_TRUE(lost % frame == 0 && lost >= frame && lost <= 3 * frame)
+            << c.frame << ": " << lost;
+        EXPECT_NEAR(ToneFrequency(Channel(Samples(bytes), 2, 0, 2000, 15000), 44100), 441, 2)
+            << c.frame;
     }
     // Junk of more than a window ahead of the first frame is stepped over.
     std::string junk(10000, '\x11');
@@ -252,9 +261,11 @@ TEST_F(DecodersTest, OggDamagedInTheMiddlePlaysOnToItsEnd)
         folder->WriteFile("damaged.ogg", damaged);
         ASSERT_EQ(decoder.Open(Path("damaged.ogg").c_str(), 0), 1) << at;
         const auto bytes = ReadAll(decoder, 4096);
-        EXPECT_TRUE(bytes.size() >= whole / 2 && bytes.size() < whole) << at << ": " << bytes.size();
+        EXPECT_TRUE(bytes.size() >= whole / 2 && bytes.size() < whole)
+            << at << ": " << bytes.size();
         const auto pcm = Samples(bytes);
-        EXPECT_NEAR(ToneFrequency(Channel(pcm, 2, 0, pcm.size() / 2 - 20000, 15000), 44100), 441, 2) << at;
+        EXPECT_NEAR(ToneFrequency(Channel(pcm, 2, 0, pcm.size() / 2 - 20000, 15000), 44100), 441, 2)
+            << at;
         EXPECT_EQ(decoder.Rewind(), 1);
         EXPECT_EQ(ReadAll(decoder, 4096).size(), bytes.size()) << at;
     }
@@ -364,6 +375,39 @@ TEST_F(DecodersTest, OggReaderDecodesTheWholeFileOrLeavesNothing)
     int32_t count = 0;
     EXPECT_EQ(reader.Read(pcm.data(), static_cast<int32_t>(pcm.size()), &count), kReaderOk);
     EXPECT_EQ(count, reader.GetDataSize());
+}
+
+// The rate a stream announces is taken up to 1 MHz and refused above (the device decides
+// later what it plays); reads into nothing, or of nothing, give nothing.
+TEST_F(DecodersTest, OggRatesAreTakenUpToAMegahertzAndEmptyReadsGiveNothing)
+{
+    const std::string tone = ReadFileBytes(Path("stereo22.ogg"));
+    GOggDecoder ogg;
+    GOggReader reader;
+    for (auto [rate, opens] : {std::pair{100001u, true}, {1000000u, true}, {1000001u, false}}) {
+        const std::string path = folder->WriteFile("rate.ogg", WithOggRate(tone, rate));
+        EXPECT_EQ(ogg.Open(path.c_str(), 0), opens ? 1 : 0) << rate;
+        EXPECT_EQ(reader.Open(path.c_str()), opens ? kReaderOk : kReaderInvalidArg) << rate;
+        EXPECT_EQ(std::tuple(reader.GetFormat().samplesPerSec == rate, reader.GetDataSize()),
+                  std::tuple(opens, opens ? 6615 * 4 : 0))
+            << rate;
+    }
+    ASSERT_EQ(ogg.Open(Path("stereo22.ogg").c_str(), 0), 1);
+    ASSERT_EQ(reader.Open(Path("stereo22.ogg").c_str()), kReaderOk);
+    uint8_t byte = 0x55;
+    int32_t count = -1;
+    EXPECT_EQ(ogg.Read(nullptr, 4, &count) + ogg.Read(&byte, -1, &count), 0);
+    for (auto [buffer, length] : {std::pair{(uint8_t*)nullptr, 4}, {&byte, 0}, {&byte, -1}}) {
+        count = -1;
+        EXPECT_EQ(reader.Read(buffer, length, &count), kReaderOk);
+        EXPECT_EQ(std::pair(count, byte), std::pair(0, uint8_t{0x55})) << length;
+    }
+    GMp3Decoder mp3;
+    EXPECT_EQ(mp3.Rewind(), 0); // nothing open
+    ASSERT_EQ(mp3.Open(Path("mono22.mp3").c_str(), 0), 1);
+    mp3.Close();
+    EXPECT_EQ(mp3.Rewind(), 0);
+    EXPECT_TRUE(ReadAll(mp3, 4096).empty());
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 // volume asked for, silent when paused or stopped, and followed by another file at their end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <mutex>
 #include <string>
@@ -15,6 +17,7 @@
 #include "platform/sound/sound_device.h"
 #include "platform/window/message_box.h"
 #include "support/audio_measure.h"
+#include "support/failing_allocations.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
@@ -125,6 +128,8 @@ TEST_F(MidiPlayerTest, NotesAreHeardAtTheirPitchAndTempo)
     EXPECT_EQ(
         std::tuple(player->GetTempo(), GMidiPlayer::TempoFactor(0), GMidiPlayer::TempoFactor(6)),
         std::tuple(6, 0.25, 4.0));
+    EXPECT_EQ(std::pair(GMidiPlayer::TempoFactor(-1), GMidiPlayer::TempoFactor(7)),
+              std::pair(0.0, 0.0));
 }
 
 TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)
@@ -134,9 +139,19 @@ TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)
     ASSERT_GT(full, 500);
     player->Pause();
     EXPECT_TRUE(player->IsPaused() && !player->IsPlaying());
+    // 1.4 s into a song of 960 ticks a second, give or take the buffer's 0.19 s; a second
+    // pause keeps it.
+    const int pausedAt = player->GetSegment().pausedAt;
+    EXPECT_TRUE(pausedAt > 1150 && pausedAt < 1530) << pausedAt;
     EXPECT_LT(MaxAbs(Part(Render(1.0), 0.7, 1.0)), 50); // once the release has died away
+    player->Pause();
+    EXPECT_EQ(player->GetSegment().pausedAt, pausedAt);
+    player->Resume();
     player->Resume();
     EXPECT_TRUE(player->IsPlaying());
+    EXPECT_EQ(std::tuple(player->GetSegment().startTick, player->GetSegment().paused,
+                         player->GetSegment().downloaded),
+              std::tuple(pausedAt, false, true));
     const auto resumed = Render(0.6);
     EXPECT_EQ(Heard(Part(resumed, 0.3, 0.6)), 659.26); // goes on with the E5 notes
 
@@ -157,6 +172,7 @@ TEST_F(MidiPlayerTest, PauseResumeStopAndVolume)
     player->Pause();
     ASSERT_EQ(player->Play(0), 1);
     EXPECT_TRUE(player->IsPlaying() && !player->IsPaused());
+    EXPECT_EQ(player->GetSegment().startTick, 0);
 }
 
 TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)
@@ -170,6 +186,7 @@ TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)
     ASSERT_EQ(player->Play(1), 1);
     Render(1.2);
     EXPECT_TRUE(!player->IsPlaying() && player->GetCurrentFile() == 1);
+    EXPECT_FALSE(player->GetSegment().downloaded); // the song that ended is let go
 
     EXPECT_EQ(player->Play(3) + player->Play(2), 0); // no such file; a file that does not load
     player->Shutdown();
@@ -179,6 +196,12 @@ TEST_F(MidiPlayerTest, EndOfSongPlaysAnotherOrRepeatsTheOnlyOne)
     ASSERT_EQ(single.Play(0), 1);
     const auto s = Render(3.0); // the song lasts 2 s; it starts again
     EXPECT_TRUE(Heard(Part(s, 2.3, 2.45)) == 440 && single.IsPlaying());
+    EXPECT_EQ(single.Play(-1), 1); // the only file, again
+    EXPECT_EQ(single.GetCurrentFile(), 0);
+    single.Shutdown();
+    GMidiPlayer none(device.get(), folder->Path().c_str());
+    ASSERT_EQ(none.Start(0), 1);
+    EXPECT_EQ(none.Play(-1) + none.Play(0), 0); // no files to choose from
 }
 
 // Every box of the player is shown with the MIDI lock free, so the main thread may go on
@@ -216,6 +239,35 @@ TEST_F(MidiPlayerTest, BoxesAreShownOutsideTheLock)
     EXPECT_EQ(lockFree, (std::vector<bool>{true, true}));
 }
 
+// Tempo and volume chosen before the player starts are what its first song is played with.
+TEST_F(MidiPlayerTest, TempoAndVolumeSetBeforeStartApply)
+{
+    player->Shutdown();
+    GMidiPlayer early(device.get(), folder->Path().c_str());
+    early.SetTempo(1); // half speed: A4 for a second, then E5
+    early.SetVolume(5000);
+    ASSERT_EQ(early.Start(3), 1);
+    ASSERT_EQ(early.Play(0), 1);
+    const auto quiet = Render(1.6);
+    // At the song's own tempo E5 would sound from 0.65 s on.
+    EXPECT_TRUE(Heard(Part(quiet, 0.8, 1.1)) == 440 && Heard(Part(quiet, 1.3, 1.6)) == 659.26);
+    early.SetVolume(10000);
+    ASSERT_EQ(early.Play(0), 1);
+    const auto full = Render(1.0);
+    EXPECT_NEAR(ToneLevel(Part(quiet, 0.4, 1.0)) / ToneLevel(Part(full, 0.4, 1.0)), 0.25, 0.06);
+}
+
+// A song played right after the start is heard once what the buffer held has played out (its 4
+// blocks, 0.19 s), and the flute's attack: every block the cursor left is rendered again.
+TEST_F(MidiPlayerTest, SongIsHeardOneBufferAfterPlay)
+{
+    ASSERT_EQ(player->Play(0), 1);
+    const auto s = Render(0.5);
+    const auto onset =
+        std::find_if(s.begin(), s.end(), [](double v) { return std::abs(v) >= 100; });
+    EXPECT_NEAR((onset - s.begin()) / double(kRate), 0.2, 0.02);
+}
+
 TEST_F(MidiPlayerTest, OnePlayerAtATimeAndShutdownFromAPause)
 {
     GMidiPlayer second(device.get(), nullptr);
@@ -226,9 +278,58 @@ TEST_F(MidiPlayerTest, OnePlayerAtATimeAndShutdownFromAPause)
     ASSERT_EQ(player->Play(0), 1);
     Render(0.3);
     player->Pause();
+    player->Shutdown(); // nothing is left paused or loaded
+    EXPECT_FALSE(player->IsPaused() || player->IsPlaying() || player->GetSegment().downloaded);
     player.reset();
     EXPECT_EQ(GMidiPlayer::Active(), nullptr);
     EXPECT_EQ(second.Start(1), 1);
+}
+
+// The thread woken by a block's end finds the buffer lost (another program took the device
+// meanwhile): it asks for the buffer back, renders it afresh and plays on. Refused, the thread
+// ends and the music stays silent.
+TEST_F(MidiPlayerTest, LostBufferIsRestoredByTheThread)
+{
+    static std::atomic<int> boxes{0};
+    platform::SetMessageBoxBackend(
+        [](const platform::MessageBoxRequest&, platform::MessageBoxAnswer& answer) {
+            ++boxes;
+            answer = platform::MessageBoxAnswer::kOk;
+            return true;
+        });
+    for (auto answer : {platform::SoundResult::kOk, platform::SoundResult::kOutOfMemory}) {
+        SCOPED_TRACE(int(answer));
+        ASSERT_EQ(player->Play(0), 1);
+        Render(0.7);
+        {
+            // The thread waits for the lock while one block's end passes (the render gives up
+            // waiting for it after 2 s) and the buffer goes.
+            std::lock_guard lock(GMidiPlayer::Lock());
+            uint32_t play = 0;
+            player->GetBuffer()->GetCurrentPosition(&play, nullptr);
+            const uint32_t end = (play / GMidiPlayer::kBlockBytes + 1) * GMidiPlayer::kBlockBytes;
+            device->Render((end - play) / 4 + 8);
+            device->LoseBuffers();
+            device->SetRestoreResult(answer);
+        }
+        const bool restored = answer == platform::SoundResult::kOk;
+        const auto handled = [&] {
+            uint32_t status = 0;
+            player->GetBuffer()->GetStatus(&status);
+            return restored ? (status & platform::sound_status::kPlaying) != 0 : boxes == 1;
+        };
+        for (int i = 0; i < 200 && !handled(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const auto s = Render(0.5);
+        if (restored) {
+            EXPECT_EQ(Heard(Part(s, 0.2, 0.5)), 659.26); // the E5 notes go on
+            EXPECT_EQ(boxes, 0);
+        } else {
+            EXPECT_EQ(MaxAbs(s), 0);
+        }
+    }
+    platform::SetMessageBoxBackend(nullptr);
+    EXPECT_EQ(boxes, 1);
 }
 
 TEST(MidiPlayerSetup, WithoutSoundFontOrDeviceStartFails)
@@ -249,9 +350,20 @@ TEST(MidiPlayerSetup, WithoutSoundFontOrDeviceStartFails)
     GMidiPlayer noDevice(nullptr, nullptr);
     EXPECT_EQ(noDevice.Start(1), 0);
     EXPECT_EQ(GMidiPlayer::Active(), nullptr);
+    std::vector<std::string> expected{"Cannot Init Audio System!", "Warning: No sound card found!"};
+    if (*platform::FindSoundFont()) {
+        // The thread's event cannot be made: nothing starts, and the next start does.
+        GMidiPlayer noEvent(device.get(), nullptr);
+        {
+            FailObjectAllocationsAfter none(0);
+            EXPECT_EQ(noEvent.Start(1), 0);
+        }
+        EXPECT_EQ(GMidiPlayer::Active(), nullptr);
+        EXPECT_EQ(noEvent.Start(1), 1);
+        expected.push_back("Cannot Init Audio System!");
+    }
     platform::SetMessageBoxBackend(nullptr);
-    EXPECT_EQ(boxes, (std::vector<std::string>{"Cannot Init Audio System!",
-                                               "Warning: No sound card found!"}));
+    EXPECT_EQ(boxes, expected);
 }
 
 } // namespace

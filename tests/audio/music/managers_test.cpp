@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/banks/sound_bank.h"
+#include "audio/music/audio_file_problem.h"
 #include "audio/music/music_manager.h"
 #include "audio/music/sound_manager.h"
 #include "audio/player/audio_player.h"
@@ -90,7 +91,8 @@ TEST(SoundNames, EventsAndModesByExactName)
     EXPECT_EQ((std::vector<int32_t>{
                   SoundEventFromName("MenuBtnSel"), SoundEventFromName("MenuBtnPress"),
                   SoundEventFromName("GameTimeWarn"), SoundEventFromName("SaluteOnPanel"),
-                  SoundEventFromName("objglassbreak"), SoundEventFromName(""), SoundEventFromName(nullptr)}),
+                  SoundEventFromName("objglassbreak"), SoundEventFromName(""),
+                  SoundEventFromName(nullptr)}),
               (std::vector<int32_t>{34, 35, 33, 48, -1, -1, -1}));
     EXPECT_EQ(SoundEventName(32), nullptr);
     for (int32_t event = 0; event < kSoundEventCount; ++event) {
@@ -101,6 +103,26 @@ TEST(SoundNames, EventsAndModesByExactName)
     EXPECT_EQ(MusicModeFromName("gametimed"), 3);
     EXPECT_EQ(std::pair(MusicModeFromName("GameTimed"), MusicModeFromName(nullptr)),
               std::pair(-1, -1));
+}
+
+// The log names the file (the game's backslashes shown as slashes) and tells a missing file from
+// one that is there but holds no sound the game plays.
+TEST(AudioFileProblem, SaysWhyFromWhatTheFileSystemShows)
+{
+    TempFolder folder("tolvanrise_problem_");
+    folder.WriteFile("junk.ogg", "no sound");
+    const std::string base = folder.Path();
+    const std::pair<std::string, std::string> cases[] = {
+        {base + "/junk.ogg",
+         base + "/junk.ogg cannot be read: it is damaged or not a sound the game plays"},
+        {base + "/missing.ogg", base + "/missing.ogg cannot be read: not found"},
+        {base + "\\junk.ogg",
+         base + "/junk.ogg cannot be read: it is damaged or not a sound the game plays"},
+        {base + "\\missing.ogg", base + "/missing.ogg cannot be read: not found"},
+        {"", " cannot be read: not found"},
+    };
+    for (const auto& [path, said] : cases)
+        EXPECT_EQ(AudioFileProblem(path), said) << path;
 }
 
 TEST_F(ManagersTest, SoundListRowsBecomeEntriesAndBankSounds)
@@ -178,6 +200,14 @@ TEST_F(ManagersTest, SoundSwitchAndMissingLists)
 {
     ASSERT_EQ(LoadSounds("GameBegin;a\n"), 1);
     ASSERT_EQ(sounds.PlayEvent(0), 1);
+    // Played again while it plays, the sound starts over.
+    system.GetDevice()->Render(2000);
+    uint32_t at = 0;
+    bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&at, nullptr);
+    EXPECT_GT(at, 0u);
+    ASSERT_EQ(sounds.PlayEvent(0), 1);
+    bank->GetSound(0)->GetBuffer()->GetCurrentPosition(&at, nullptr);
+    EXPECT_EQ(at, 0u);
     EXPECT_EQ(sounds.IsSoundPlaying(0) + sounds.IsSoundPlaying(99), 2); // 99 is unknown: any sound
     sounds.SetEnabled(0);
     // The bank stopped them all.
@@ -207,7 +237,8 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
                                        "menu;" +
                                            std::string(300, 'x') +
                                            "\n" // refused by the player
-                                           "gametimed;high;;\n",
+                                           "gametimed;high;;\n"
+                                           "gametimed;low\n", // a second row of a mode: not played
                                        kMusicTableKey);
     ASSERT_EQ(music.Init(&volume, player, list.c_str()), 1);
     using Entry =
@@ -215,9 +246,12 @@ TEST_F(ManagersTest, MusicListKeepsThePlayersTrackIndices)
     std::vector<Entry> got;
     for (const GMusicTrackEntry& e : music.GetEntries())
         got.emplace_back(e.mode, e.trackIndex, e.position, e.volume);
-    EXPECT_EQ(got, (std::vector<Entry>{
-                       {0, 1, 3, 0.5f}, {-1, 2, 0, 0.0f}, {1, -1, 0, 0.0f}, {3, 3, 0, 0.0f}}));
-    EXPECT_EQ(player->GetTrackCount(), 4);
+    EXPECT_EQ(got, (std::vector<Entry>{{0, 1, 3, 0.5f},
+                                       {-1, 2, 0, 0.0f},
+                                       {1, -1, 0, 0.0f},
+                                       {3, 3, 0, 0.0f},
+                                       {3, 4, 0, 0.0f}}));
+    EXPECT_EQ(player->GetTrackCount(), 5);
 
     music.PlayForMode(3);
     EXPECT_NEAR(HeardHz(system.GetDevice(), 0.5), 660, 660 * kModulePitch);

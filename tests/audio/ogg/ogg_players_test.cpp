@@ -12,6 +12,7 @@
 #include "audio/player/audio_system.h"
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
+#include "support/ogg_pages.h"
 
 namespace {
 
@@ -103,9 +104,21 @@ TEST_F(OggPlayersTest, SmallStreamRefillsItsHalvesAndALostBuffer)
     EXPECT_TRUE(!stream->IsPlaying() && stream->HasEnded() &&
                 stream->GetBytesPlayed() >= 22050u * 4);
 
+    // Looping a file that holds no sound: silence, and stopped at the next notification.
+    WriteTone(*folder, "empty.ogg", 400, 2, kRate, 0.0);
+    ASSERT_TRUE(start("empty.ogg", true));
+    EXPECT_EQ(MaxAbs(Render(0.5)), 0);
+    EXPECT_TRUE(!stream->IsPlaying() && stream->HasEnded());
+
     // Looping, lost: refused while the device cannot give it back, then written whole again.
     ASSERT_TRUE(start("0.ogg", true));
     Render(0.1);
+    {
+        // A notification while the half it would write still plays: nothing written or counted.
+        std::lock_guard lock(kind.lock);
+        EXPECT_TRUE(stream->Refill(loop, thread));
+        EXPECT_EQ(stream->GetBytesPlayed(), 0u);
+    }
     system.GetDevice()->LoseBuffers();
     {
         std::lock_guard lock(kind.lock);
@@ -144,7 +157,11 @@ TEST_F(OggPlayersTest, EngineOperationsAndItsOneInstance)
     EXPECT_TRUE(engine->IsPaused());
     EXPECT_EQ(MaxAbs(Render(0.1)), 0);
     engine->Resume();
+    EXPECT_FALSE(engine->IsPaused());
     EXPECT_GT(MaxAbs(Render(0.1)), 4000);
+    engine->Pause(); // a file played from a pause is not paused
+    ASSERT_EQ(engine->Play(1), 1);
+    EXPECT_TRUE(engine->IsPlaying() && !engine->IsPaused());
     engine->Pause(); // shut down from a pause: the thread still ends
     system.DestroyOggEngine();
     EXPECT_TRUE(GOggEngine::Active() == nullptr && second.Start(1) == 1);
@@ -172,8 +189,26 @@ TEST_F(OggPlayersTest, EngineStopSilencesAndRewindsWithoutAPause)
     engine->SetLoop(false);
     ASSERT_EQ(engine->Play(1), 1);
     const auto heard = Render(1.0);
-    EXPECT_LT(LongestQuietRun(std::vector<double>(heard.begin(), heard.begin() + kRate / 2), 300), 20u);
+    EXPECT_LT(LongestQuietRun(std::vector<double>(heard.begin(), heard.begin() + kRate / 2), 300),
+              20u);
     EXPECT_EQ(MaxAbs(std::vector<double>(heard.begin() + kRate / 2 + 10, heard.end())), 0);
+}
+
+// A file of a rate the device does not play is refused: the one before it is stopped, nothing
+// is kept of either, and the next file plays.
+TEST_F(OggPlayersTest, EngineRefusesAFileTheDeviceCannotPlay)
+{
+    folder->WriteFile("4.ogg", WithOggRate(ReadFileBytes(folder->Path("1.ogg")), 100001));
+    GOggEngine* engine = system.CreateOggEngine(5, Folder().c_str());
+    ASSERT_TRUE(engine);
+    engine->Pause(); // nothing plays: nothing to pause
+    EXPECT_FALSE(engine->IsPaused());
+    ASSERT_EQ(engine->Play(0), 1);
+    EXPECT_EQ(engine->Play(4), 0);
+    EXPECT_FALSE(engine->GetStream() || engine->IsPlaying());
+    EXPECT_EQ(MaxAbs(Render(0.2)), 0);
+    ASSERT_EQ(engine->Play(1), 1);
+    EXPECT_GT(MaxAbs(Render(0.2)), 4000);
 }
 
 TEST_F(OggPlayersTest, PlayerPlaysItsListOfFileNumbers)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/decoders/module_decoder.h"
+#include "audio/ogg/ogg_engine.h"
 #include "audio/player/audio_player.h"
 #include "audio/player/audio_system.h"
 #include "platform/system/time.h"
@@ -17,6 +18,7 @@
 #include "support/audio_files.h"
 #include "support/audio_measure.h"
 #include "support/failing_allocations.h"
+#include "support/ogg_pages.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -364,8 +366,8 @@ TEST_F(AudioPlayerTest, TracksThatOpenButHoldNoSoundEndTheList)
         {{"empty.ogg", "b.ogg"}, GAudioPlayer::kNextTrack, 0, 882},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.tracks.size() << " x " << c.tracks[0] << " mode " << c.mode
-                                        << " random " << c.random);
+        SCOPED_TRACE(testing::Message() << c.tracks.size() << " x " << c.tracks[0] << " mode "
+                                        << c.mode << " random " << c.random);
         player->ClearTracks();
         for (const char* name : c.tracks)
             ASSERT_EQ(player->AddTrack(name, 0), 1);
@@ -380,6 +382,144 @@ TEST_F(AudioPlayerTest, TracksThatOpenButHoldNoSoundEndTheList)
         }
     }
     player->SetRandomNext(0);
+}
+
+// After the buffer was made again for another format, a track that cannot be opened is passed
+// over as anywhere else: the next one of the same format follows without a box.
+TEST_F(AudioPlayerTest, MissingTrackAfterAFormatChangeIsPassedOver)
+{
+    CountBoxes();
+    Tracks({"a.mp3", "b.ogg", "missing.ogg", "b.ogg"});
+    player->SetPlayMode(GAudioPlayer::kNextTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    const auto out = Render(2.0); // a.mp3, its end block, then b.ogg from 0.84 s
+    EXPECT_NEAR(Hz(out, 0.1, 0.4), 441, 3);
+    EXPECT_NEAR(Hz(out, 0.9, 1.3), 882, 3);
+    EXPECT_NEAR(Hz(out, 1.4, 1.8), 882, 3);
+    EXPECT_EQ(std::tuple(boxes.load(), player->GetTrackCount()), std::tuple(0, 3));
+}
+
+// A list emptied while a track plays: what the buffer already holds plays to the end of its
+// track, then the stream ends in silence, whatever the mode would have chosen next.
+TEST_F(AudioPlayerTest, ListClearedWhileATrackPlaysEndsAfterIt)
+{
+    for (auto [mode, random] : {std::pair{GAudioPlayer::kNextTrack, 0},
+                                {GAudioPlayer::kNextTrack, 1},
+                                {GAudioPlayer::kRepeatTrack, 0}}) {
+        SCOPED_TRACE(testing::Message() << "mode " << mode << " random " << random);
+        Tracks({"a.ogg", "b.ogg"});
+        player->SetPlayMode(mode);
+        player->SetRandomNext(random);
+        ASSERT_EQ(player->PlayTrack(0, 0), 1);
+        player->ClearTracks();
+        // The first fill holds 1.67 s: what was chosen then plays to its end at 2 s.
+        const auto out = Render(3.5);
+        EXPECT_NEAR(Hz(out, 1.6, 1.9), mode == GAudioPlayer::kRepeatTrack ? 441 : 882, 3);
+        EXPECT_EQ(std::tuple(Hz(out, 2.05, 3.5), player->IsPlaying(), player->GetCurrentTrack()),
+                  std::tuple(0.0, 0, -1));
+    }
+    player->SetRandomNext(0);
+}
+
+// What a player answers before anything was played, and when it is not the running one: no
+// sound, no time played, nothing to resume; a volume is kept for the buffer to come.
+TEST_F(AudioPlayerTest, NothingPlayedYetAndNotRunningAnswerQuietly)
+{
+    EXPECT_EQ(std::tuple(player->GetPlayedBytes(), player->GetPlayedMs(), player->Resume(),
+                         player->IsPlaying(), player->GetCurrentTrack()),
+              std::tuple(0u, 0.0, 0, 0, -1));
+    EXPECT_EQ(player->SetVolume(5000), 0); // no buffer to take it yet
+    EXPECT_EQ(player->GetVolume(), 5000);
+    Tracks({"a.ogg"});
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    int32_t level = 1;
+    player->GetStreamBuffer()->GetVolume(&level);
+    EXPECT_EQ(level, -602);
+
+    GAudioPlayer idle(device, (folder->Path() + "/").c_str());
+    ASSERT_EQ(idle.StartThread(), 0); // the other one runs
+    EXPECT_EQ(std::tuple(idle.AddTrack("a.ogg", 0), idle.GetTrackCount(), idle.PlayTrack(0, 0),
+                         idle.SetVolume(4000), idle.GetVolume(), idle.IsPlaying(), idle.Resume(),
+                         idle.GetPlayedBytes(), idle.Stop(), idle.Pause()),
+              std::tuple(0, 0, 0, 0, 10000, 0, 0, 0u, 1, 1));
+    EXPECT_EQ(player->IsPlaying(), 1); // the running one is left alone
+    system.DestroyAudioPlayer();
+    ASSERT_EQ(idle.StartThread(), 1);
+    ASSERT_EQ(idle.AddTrack("a.ogg", 0), 1);
+    EXPECT_EQ(idle.PlayTrack(0, 0), 1);
+}
+
+// A track whose rate the device does not play, or whose decoder cannot be made, is refused as a
+// missing file is; met by a refill after a track of another format, it ends the music with the
+// notification error.
+TEST_F(AudioPlayerTest, TracksTheDeviceOrMemoryCannotTakeAreRefused)
+{
+    CountBoxes();
+    const std::string tone = ReadFileBytes(folder->Path("b.ogg"));
+    folder->WriteFile("fast.ogg", WithOggRate(tone, 100001));
+    folder->WriteFile("faster.ogg", WithOggRate(tone, 1000001));
+    for (const char* name : {"fast.ogg", "faster.ogg"}) {
+        Tracks({name, "a.ogg"});
+        EXPECT_EQ(player->PlayTrack(0, 0), 0) << name;
+        EXPECT_EQ(std::pair(player->GetTrackCount(), player->GetCurrentTrack()), std::pair(1, -1));
+    }
+    for (int successes : {0, 1}) { // the decoder; then the Ogg stream it opens
+        Tracks({"a.ogg", "b.ogg"});
+        {
+            FailObjectAllocationsAfter fail(successes);
+            EXPECT_EQ(player->PlayTrack(0, 0), 0) << successes;
+        }
+        EXPECT_EQ(player->GetTrackCount(), 1);
+    }
+    EXPECT_EQ(boxes.load(), 0);
+    Tracks({"a.mp3", "fast.ogg"});
+    player->SetPlayMode(GAudioPlayer::kNextTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    const auto out = Render(2.5);
+    EXPECT_NEAR(Hz(out, 0.1, 0.4), 441, 3);
+    EXPECT_EQ(std::tuple(Hz(out, 1.0, 2.5), player->IsPlaying(), boxes.load()),
+              std::tuple(0.0, 0, 1));
+}
+
+// Names are found by their first entry unless the preferred index holds that name; an index
+// outside the list removes nothing.
+TEST_F(AudioPlayerTest, TracksAreFoundByNameAndRemovedByIndex)
+{
+    Tracks({"a.ogg", "b.ogg", "a.ogg"});
+    const std::tuple<const char*, int, int> cases[] = {
+        {"a.ogg", -1, 0}, {"a.ogg", 2, 2}, {"a.ogg", 1, 0},  {"a.ogg", 3, 0},
+        {"b.ogg", 0, 1},  {"b.ogg", 1, 1}, {"c.ogg", 0, -1}, {"a.og", -1, -1},
+    };
+    for (auto [name, preferred, found] : cases)
+        EXPECT_EQ(player->FindTrack(name, preferred), found) << name << " " << preferred;
+    for (int index : {-1, 3, 4})
+        player->RemoveTrack(index);
+    ASSERT_EQ(player->GetTrackCount(), 3);
+    player->RemoveTrack(0);
+    EXPECT_EQ(
+        std::tuple(player->GetTrackCount(), player->FindTrack("b.ogg"), player->FindTrack("a.ogg")),
+        std::tuple(2, 0, 1));
+}
+
+// A track that cannot be opened leaves the stopped buffer of the one before: resumed, that plays
+// on, and the first block it refills starts the list again from its top, cleanly.
+TEST_F(AudioPlayerTest, ResumedAfterAFailedPlayTheListGoesOnFromItsTop)
+{
+    Tracks({"b.ogg", "missing.ogg"});
+    player->SetPlayMode(GAudioPlayer::kNextTrack);
+    ASSERT_EQ(player->PlayTrack(0, 0), 1);
+    Render(0.1);
+    Tracks({"b.ogg", "missing.ogg"});
+    EXPECT_EQ(player->PlayTrack(1, 0), 0);
+    EXPECT_EQ(std::pair(player->IsPlaying(), player->GetCurrentTrack()), std::pair(0, -1));
+    ASSERT_EQ(player->Resume(), 1);
+    // Block 0 (refilled when playback left it) comes round again after the buffer's 1.67 s.
+    const auto left = Channel(Render(2.0), 2, 0, 0, 2 * kRate);
+    const auto refilled =
+        std::vector<double>(left.begin() + kRate * 16 / 10, left.begin() + kRate * 17 / 10);
+    EXPECT_NEAR(ToneFrequency(refilled, kRate), 882, 2);
+    EXPECT_LT(MaxJump(refilled), 2200); // a sine of 882 Hz moves at most 2,059 a sample
+    EXPECT_EQ(std::pair(player->IsPlaying(), player->GetCurrentTrack()), std::pair(1, 0));
 }
 
 TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
@@ -401,11 +541,18 @@ TEST(AudioSystem, WithoutADeviceThereIsNoPlayerAndNoBank)
     EXPECT_EQ(second.StartThread(), 0); // one runs already
     EXPECT_EQ(player->InitModulePlayer(), player->HasModuleLibrary() ? 1 : 0);
     EXPECT_EQ(player->InitModulePlayer(), 0);
+    // Shut down and started again, the player makes its module decoder afresh.
+    player->Shutdown();
+    EXPECT_EQ(player->GetModuleDecoder(), nullptr);
+    ASSERT_EQ(player->StartThread(), 1);
+    EXPECT_EQ(player->InitModulePlayer(), player->HasModuleLibrary() ? 1 : 0);
     // Everything made on the device goes with it.
-    ASSERT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateWavBank(0, "WAV\\"));
+    ASSERT_TRUE(system.CreateSoundBank(0, "SOUNDS\\") && system.CreateWavBank(0, "WAV\\") &&
+                system.CreateOggEngine(0, "OGG\\"));
     system.Shutdown();
     EXPECT_FALSE(system.GetDevice() || GAudioPlayer::Active() || system.GetAudioPlayer() ||
-                 system.GetSoundBank() || system.GetWavBank());
+                 system.GetSoundBank() || system.GetWavBank() || system.GetOggEngine() ||
+                 GOggEngine::Active());
 }
 
 // Each part of the audio system goes with its own destroy (the others stay) and a new one comes
@@ -418,7 +565,8 @@ TEST(AudioSystem, EachPartGoesWithItsDestroyAndComesBackWithTheNextCreate)
                 system.CreateOggEngine(0, "OGG\\") && system.CreateAudioPlayer("MUSIC\\"));
     const auto present = [&] {
         return std::vector<bool>{system.GetSoundBank() != nullptr, system.GetWavBank() != nullptr,
-                                 system.GetOggEngine() != nullptr, system.GetAudioPlayer() != nullptr};
+                                 system.GetOggEngine() != nullptr,
+                                 system.GetAudioPlayer() != nullptr};
     };
     system.DestroySoundBank();
     EXPECT_EQ(present(), (std::vector<bool>{false, true, true, true}));
@@ -437,6 +585,29 @@ TEST(AudioSystem, EachPartGoesWithItsDestroyAndComesBackWithTheNextCreate)
     EXPECT_EQ(present(), (std::vector<bool>{true, false, true, true}));
     // The device's mix is 44.1 kHz stereo 16-bit.
     EXPECT_EQ(system.GetDevice()->GetPrimaryFormat(), platform::WaveFormat::Pcm(2, 44100, 16));
+}
+
+// A streaming part whose thread cannot be given its event is not kept: the facade answers null,
+// and the next create, with memory back, makes it.
+TEST(AudioSystem, PartsWithoutTheirThreadAreNotKept)
+{
+    GAudioSystem system(nullptr);
+    ASSERT_EQ(system.InitDirectSound(platform::SoundOutput::kManual), 1);
+    for (int part = 0; part < 3; ++part) {
+        const auto create = [&]() -> void* {
+            return part == 0   ? (void*)system.CreateAudioPlayer("MUSIC\\")
+                   : part == 1 ? (void*)system.CreateOggEngine(1, "OGG\\")
+                               : (void*)system.CreateOggPlayer("OGG\\");
+        };
+        {
+            FailObjectAllocationsAfter none(0);
+            EXPECT_EQ(create(), nullptr) << part;
+        }
+        EXPECT_NE(create(), nullptr) << part;
+        if (part == 0)
+            system.DestroyAudioPlayer(); // no Ogg player beside it
+    }
+    EXPECT_TRUE(GOggEngine::Active() && !GAudioPlayer::Active());
 }
 
 // Start-up seeds the random next track from the clock: another start draws another order.
