@@ -168,6 +168,70 @@ TEST(BmpFontCutTest, MarkerRowSeparatorsUnreadableSheetsAndFullPools)
     EXPECT_EQ(partial->GetGlyphPoolSlots().size(), 2u);
 }
 
+// Palettised sheets (formats 16 to 21): each glyph gets the sheet's palette and its own
+// columns of index bytes (and of the mask where the format has one); a sheet whose pixel block
+// is too small for its palette offset and indexes, or whose offset points into the palette,
+// makes no font.
+TEST(BmpFontCutTest, PalettisedSheetsGiveEachGlyphThePaletteAndItsIndexes)
+{
+    constexpr int kWidth = 7, kHeight = 4; // glyphs of 2 and 3 columns, separators at 2 and 6
+    auto store = MakePoolStore(16);
+    for (uint8_t format : {uint8_t(dmIndexed), uint8_t(dmIndexedMask)}) {
+        SCOPED_TRACE(int(format));
+        std::unique_ptr<GBitmap> sheet(GBitmap::Create(kWidth, kHeight, 0, format));
+        ASSERT_TRUE(sheet && sheet->GetPixels());
+        uint8_t* palette = sheet->GetPixels() + 2;
+        for (int i = 0; i < kPalettisedPixelOffset - 2; ++i)
+            palette[i] = uint8_t(i * 7 + 1);
+        uint8_t* index = sheet->GetPixels() + kPalettisedPixelOffset;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                index[y * kWidth + x] =
+                    (y == 1 && (x == 2 || x == 6)) ? 0 : uint8_t(1 + x + y * 10);
+                if (sheet->GetAlpha())
+                    sheet->GetAlpha()[y * kWidth + x] = uint8_t(200 - x - y * 10);
+            }
+        auto font = GBmpFont::Create(sheet.get(), store.get(), nullptr);
+        ASSERT_NE(font, nullptr);
+        ASSERT_EQ(font->GetGlyphPoolSlots().size(), 2u);
+        const std::pair<int, int> glyphs[] = {{0, 2}, {3, 3}};
+        for (size_t i = 0; i < 2; ++i) {
+            const GBitmap* g = store->GetPool()->GetBitmap(font->GetGlyphPoolSlots()[i]);
+            const auto [from, width] = glyphs[i];
+            ASSERT_TRUE(g && g->GetWidth() == width && g->GetHeight() == kHeight - 1 &&
+                        g->GetFormat() == format);
+            EXPECT_EQ(0, std::memcmp(g->GetPixels() + 2, palette, kPalettisedPixelOffset - 2)) << i;
+            for (int y = 0; y < kHeight - 1; ++y)
+                for (int x = 0; x < width; ++x) {
+                    EXPECT_EQ(g->GetPixels()[kPalettisedPixelOffset + y * width + x],
+                              index[(y + 1) * kWidth + from + x])
+                        << i << " " << x << "," << y;
+                    if (format == dmIndexedMask)
+                        EXPECT_EQ(g->GetAlpha()[y * width + x],
+                                  sheet->GetAlpha()[(y + 1) * kWidth + from + x]);
+                }
+        }
+    }
+
+    // Blocks of 1 byte, of the palette and all but the last index, and an offset inside the
+    // palette.
+    const uint32_t sizes[] = {1, kPalettisedPixelOffset + kWidth * kHeight - 1,
+                              kPalettisedPixelOffset + kWidth * kHeight};
+    const uint16_t offsets[] = {kPalettisedPixelOffset, kPalettisedPixelOffset,
+                                kPalettisedPixelOffset - 1};
+    for (int k = 0; k < 3; ++k) {
+        std::unique_ptr<GPixelBlock> block = GPixelBlock::Create(sizes[k], nullptr);
+        ASSERT_NE(block, nullptr);
+        std::memset(block->GetData(), 5, sizes[k]);
+        if (sizes[k] >= 2)
+            std::memcpy(block->GetData(), &offsets[k], 2);
+        auto sheet =
+            GBitmap::CreateOnNewBlocks(kWidth, kHeight, 0, dmIndexed, std::move(block), nullptr);
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(GBmpFont::Create(sheet.get(), store.get(), nullptr), nullptr) << k;
+    }
+}
+
 // Bitmap text: the layout rules as a table (anchors, lines at backslash-n, vertical texts,
 // justified lines, fixed size), clip counts, draw modes, and the colour ramp a format-12 glyph
 // is drawn through.

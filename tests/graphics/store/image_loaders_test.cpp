@@ -435,3 +435,37 @@ TEST_F(ImageLoadersTest, PackSourceOpensAndGivesBackItsPack)
     source->Close();
     ASSERT_EQ(source->Open(50, Folder()), 1);
 }
+
+// One read of the pack tried as each kind in turn: the kind that accepts decides, and a pack
+// none accepts (another JPM key, noise, a missing pack, no store) loads nothing.
+TEST_F(ImageLoadersTest, AnyKindLoadsWhateverThePackHolds)
+{
+    const Picture picture = MakePicture(12, 9, 6, false);
+    const PackKind kinds[] = {PackKind::kTga24, PackKind::kTga8, PackKind::kJpm, PackKind::kJpeg};
+    const int formats[] = {0, 14, 2, 0};
+    for (int16_t k = 0; k < 4; ++k) {
+        WritePicturePack(60 + k, picture, kinds[k], 90);
+        int16_t slot = -1;
+        ASSERT_EQ(LoadPackImageOfAnyKind(60 + k, &slot, &m_store, Folder(), kBackgroundJpmKey), 1)
+            << k;
+        ASSERT_EQ(slot, k);
+        EXPECT_EQ(std::tuple(int(Pool(k)->GetFormat()), Pool(k)->GetWidth(), Pool(k)->GetHeight()),
+                  std::tuple(formats[k], 12, 9))
+            << k;
+    }
+    ExpectPixels(*Pool(0), picture);
+    ExpectMask(*Pool(2), picture);
+    ASSERT_TRUE(packtool::WritePack(m_folder.Path(), 70, Bytes(300, 0x5A)));
+    PlaceMarker(5);
+    for (auto [pack, key, store] :
+         {std::tuple{62, uint8_t(kBackgroundJpmKey + 1), &m_store},
+          {70, kBackgroundJpmKey, &m_store},
+          {71, kBackgroundJpmKey, &m_store},
+          {60, kBackgroundJpmKey, static_cast<GGraphicsResources*>(nullptr)}}) {
+        int16_t slot = 5;
+        EXPECT_EQ((std::pair{LoadPackImageOfAnyKind(pack, &slot, store, Folder(), key), slot}),
+                  (std::pair{0, int16_t(5)}))
+            << pack;
+    }
+    ExpectMarker(5);
+}
