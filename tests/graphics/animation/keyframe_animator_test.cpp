@@ -201,6 +201,30 @@ TEST(KeyFrameAnimatorTest, Commands) {
     EXPECT_EQ(self.Tick(), "1:3:256");
 }
 
+// What the frames put on the clip: the offset moves every position, the clip frame base moves
+// every image number (and shows the base at once), a mirror key frame turns the clip; with the
+// actions off the mirror waits.
+TEST(KeyFrameAnimatorTest, OffsetFrameBaseAndMirrorReachTheClip) {
+    Animation a(4, {{"m", kActionSetMirror, 2, 1}, {"n", kActionSetMirror, 0, 3}});
+    a.SetOffset(10, -3);
+    a.SetClipFrame(7);
+    EXPECT_EQ(a.clip.GetFrame(), 7 * 256);
+    a.SetState(kStatePlaying);
+    std::vector<std::tuple<int32_t, int32_t, int32_t, int>> seen;
+    for (int i = 0; i < 4; ++i) {
+        a.ApplyFrame();
+        seen.emplace_back(a.clip.GetX(), a.clip.GetY(), a.clip.GetFrame() >> 8, int(a.clip.GetOrientation()));
+    }
+    using Seen = std::vector<std::tuple<int32_t, int32_t, int32_t, int>>;
+    EXPECT_EQ(seen, (Seen{{10, -3, 7, 0}, {256 + 10, -256 - 3, 8, 2}, {512 + 10, -512 - 3, 9, 2},
+                          {768 + 10, -768 - 3, 10, 0}}));
+    Animation quiet(3, {{"m", kActionSetMirror, 1, 1}});
+    ASSERT_EQ(quiet.ExecuteCommand(1, 0, 0), 1); // command 1 leaves the actions off
+    quiet.SetState(kStatePlaying);
+    quiet.Ticks(2);
+    EXPECT_EQ(quiet.clip.GetOrientation(), 0);
+}
+
 // ---- Packed image ----
 
 std::unique_ptr<Animation> TwoKeysThreeHundredFrames() {
