@@ -15,6 +15,8 @@
 #include "graphics/animation/bitmap_clip.h"
 #include "graphics/animation/keyframe_animator.h"
 #include "graphics/scene/clip.h"
+#include "graphics/scene/clip_array.h"
+#include "graphics/scene/clip_container.h"
 #include "graphics/store/bitmap_table.h"
 #include "support/temp_files.h"
 
@@ -348,6 +350,56 @@ TEST(AnimatorCommandSequenceTest, RunsConsecutiveStepsOfOneNumberAndGroupsOwnAnd
 }
 
 } // namespace
+
+// A step of command 3 runs until its animator reaches the key frame it names; a group hands
+// every member's clip to a container and takes exactly those out again, and updates every
+// member together.
+TEST(AnimatorCommandSequenceTest, PlayToAKeyFrameAndGroupsOfClipsInAContainer) {
+    GAnimatorCommandSequence seq;
+    auto owned = std::make_unique<Animation>(8, std::vector<Key>{{"a", 5, 0, 0}, {"b", 5, 0, 3}, {"c", 5, 0, 6}});
+    Animation* anim = owned.get();
+    anim->SetListener(&seq);
+    seq.SetAnimator(std::move(owned));
+    seq.AddStep(Step(1, 3, 2, 100)); // to key frame 2
+    seq.AddStep(Step(1, 6, 50));
+    seq.Start(1);
+    EXPECT_EQ(std::make_tuple(seq.IsRunning(), seq.GetTargetKeyFrame(), seq.GetCurrentStep()), std::make_tuple(1, 2, 0));
+    anim->SetState(kStatePlaying);
+    for (int i = 0; i < 6; ++i)
+        seq.Update();
+    EXPECT_EQ(std::make_tuple(seq.IsRunning(), seq.GetCurrentStep()), std::make_tuple(1, 0)); // passed b, not c
+    seq.Update();
+    EXPECT_EQ(std::make_tuple(seq.IsRunning(), seq.GetCurrentStep(), anim->GetSpeed()), std::make_tuple(0, 1, 128));
+
+    auto surface = GDibSurface::Create(8, 8, 24);
+    auto clips = GClipArray::Create(8);
+    auto container = GClipContainer::Create(surface.get(), nullptr, clips.get(), nullptr);
+    GClip other;
+    container->AddClip(&other);
+    GAnimatorCommandGroup group;
+    std::vector<GClip*> theirs;
+    for (int i = 0; i < 3; ++i) {
+        auto member = std::make_unique<GAnimatorCommandSequence>();
+        if (i != 1) { // the middle member has no animator
+            auto animation = std::make_unique<Animation>(3, std::vector<Key>{});
+            animation->SetState(kStatePlaying);
+            theirs.push_back(&animation->clip);
+            member->SetAnimator(std::move(animation));
+        }
+        group.Add(std::move(member));
+    }
+    group.AddClipsTo(nullptr);
+    group.AddClipsTo(container.get());
+    ASSERT_EQ(clips->GetCount(), 3);
+    EXPECT_TRUE(clips->GetAt(0) == &other && clips->GetAt(1) == theirs[0] && clips->GetAt(2) == theirs[1]);
+    group.UpdateAll();
+    group.UpdateAll();
+    EXPECT_EQ(std::make_tuple(theirs[0]->GetX(), theirs[1]->GetX()), std::make_tuple(256, 256));
+    group.RemoveClipsFrom(nullptr);
+    EXPECT_EQ(clips->GetCount(), 3);
+    group.RemoveClipsFrom(container.get());
+    EXPECT_TRUE(clips->GetCount() == 1 && clips->GetAt(0) == &other);
+}
 
 // ---- bitmap clips: turned, scaled and filtered drawing ----
 namespace {
