@@ -557,3 +557,36 @@ TEST(OldFontSheetTest, DamagedSheetsAreClampedOrRefused)
 }
 
 } // namespace
+
+namespace {
+
+// Another font lays the same text out again in its own glyphs, widths and draw mode; the
+// position reads back as set; showing a shown text again changes no clip.
+TEST_F(BmpTextTest, AnotherFontLaysTheTextOutAgain)
+{
+    auto text = GBmpText::Create(font.get(), 4);
+    text->SetPosition(10 << 8, 20 << 8);
+    text->SetText(u"AB");
+    EXPECT_EQ(std::make_tuple(text->GetWidth(), text->GetClip(1).GetSlot(), int(text->GetClip(0).GetDrawMode())),
+              std::make_tuple(int16_t(8), Slot('B'), 2));
+    auto wide = std::make_unique<GBmpFontSymbols>();
+    wide->Build({0, 1}, u"AB", u"A");
+    auto sheet = MakeGlyphSheet(12, {6, 4}, 5);
+    auto other = GBmpFont::Create(sheet.get(), store.get(), std::move(wide));
+    ASSERT_NE(other, nullptr);
+    text->SetFont(other.get());
+    EXPECT_EQ(text->GetFont(), other.get());
+    EXPECT_EQ(std::make_tuple(text->GetWidth(), text->GetHeight(), text->GetClip(1).GetSlot(),
+                              int(text->GetClip(0).GetDrawMode())),
+              std::make_tuple(int16_t(10), int16_t(4), other->GetGlyphSlot('B'), 12));
+    EXPECT_EQ(text->GetClip(1).GetX() - text->GetClip(0).GetX(), 6 << 8);
+    int32_t x = 0, y = 0;
+    text->GetPosition(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(10 << 8, 20 << 8));
+    text->GetClip(0).SetVisible(false); // hidden from outside: showing the shown text leaves it
+    text->SetVisible(true);
+    EXPECT_FALSE(text->GetClip(0).IsVisible());
+    text->SetFont(font.get()); // the fixture's font goes after this one
+}
+
+} // namespace
