@@ -18,6 +18,7 @@
 #include "graphics/scene/clip_array.h"
 #include "graphics/scene/clip_container.h"
 #include "graphics/store/bitmap_table.h"
+#include "support/reference_kernels.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -607,6 +608,44 @@ TEST(BitmapClipTest, BufferLifecycle) {
     EXPECT_EQ(f.clip.GetBufferScale(), 300);
     f.Transform(45, 256, 256, 2048); // stretched beyond the diagonal: the box decides
     EXPECT_GE(f.clip.GetBuffer()->GetHeight(), f.clip.GetBounds().bottom - f.clip.GetBounds().top);
+}
+
+// A buffered clip draws its buffer at its rectangle with the mask kernels, inside the clip
+// area only: whole-pixel and sub-pixel positions blend as those kernels do, the additive one
+// only brightens.
+TEST(BitmapClipTest, BufferedDrawsBlitTheBufferInsideTheArea) {
+    const GRect area{70, 60, 120, 100};
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        ClipFixture f(30, 22);
+        f.clip.SetBuffered(true), f.clip.SetAlpha(180), f.clip.SetAdditive(way == 2), f.clip.SetSubPixel(way == 1);
+        f.clip.SetPosition((100 << 8) + (way == 1 ? 77 : 0), (80 << 8) + (way == 1 ? 141 : 0));
+        f.Transform(33, 300);
+        const GBitmap* buffer = f.clip.GetBuffer();
+        ASSERT_NE(buffer, nullptr);
+        auto target = Target(200, 160, 9), before = Target(200, 160, 9), expected = Target(200, 160, 9);
+        f.clip.Draw(target.get(), &area);
+        const GRect& r = f.clip.GetRect();
+        GRect part;
+        ASSERT_TRUE(IntersectRects(part, r, area));
+        if (way < 2) {
+            const GBlitArgs args{180, nullptr, int16_t(f.clip.GetX() & 255), int16_t(f.clip.GetY() & 255)};
+            reference::Blit(way == 1 ? GBlitRule::MaskAlphaSubPixel : GBlitRule::MaskAlpha, 0, expected.get(), buffer,
+                            r.left, r.top, args, &part);
+            EXPECT_EQ(reference::Snapshot(*target), reference::Snapshot(*expected));
+        }
+        int changed = 0;
+        for (int y = 0; y < 160; ++y)
+            for (int x = 0; x < 200; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    const int d = reference::PixelAt(*target, x, y)[c], o = reference::PixelAt(*before, x, y)[c];
+                    const bool inside = x >= part.left && x <= part.right && y >= part.top && y <= part.bottom;
+                    ASSERT_TRUE(inside || d == o) << x << "," << y;
+                    ASSERT_TRUE(way != 2 || d >= o) << x << "," << y;
+                    changed += d != o;
+                }
+        EXPECT_GT(changed, 100);
+    }
 }
 
 TEST(BitmapClipTest, DegenerateInputsDrawNothing) {
