@@ -469,3 +469,32 @@ TEST_F(ImageLoadersTest, AnyKindLoadsWhateverThePackHolds)
     }
     ExpectMarker(5);
 }
+
+// Without a store, or without bytes, every loader refuses and leaves the slot alone, even when
+// the pack holds its own kind.
+TEST_F(ImageLoadersTest, EveryLoaderRefusesWithoutAStoreOrBytes)
+{
+    const Picture picture = MakePicture(8, 8, 7, false);
+    const PackKind kinds[] = {PackKind::kTga24, PackKind::kJpm, PackKind::kJpeg};
+    std::vector<Bytes> packs(3);
+    for (int k = 0; k < 3; ++k) {
+        WritePicturePack(80 + k, picture, kinds[k], 90);
+        ASSERT_TRUE(packtool::MakePack(picture, kinds[k], 90, packs[k]));
+    }
+    GGraphicsResources* none = nullptr;
+    const uint32_t size[] = {uint32_t(packs[0].size()), uint32_t(packs[1].size()), uint32_t(packs[2].size())};
+    int16_t slot = 3;
+    const std::vector<int> results = {
+        LoadTgaImage(80, &slot, none, Folder()),
+        LoadJpegImageFromMemory(81, &slot, none, Folder(), kBackgroundJpmKey),
+        LoadJpegImageFromPack(82, &slot, none, Folder()),
+        LoadPackImageOfAnyKind(80, &slot, none, Folder(), kBackgroundJpmKey),
+        LoadTgaImageFromBytes(packs[0].data(), size[0], &slot, none),
+        LoadJpmImageFromBytes(packs[1].data(), size[1], &slot, none, kBackgroundJpmKey),
+        LoadPackJpegImageFromBytes(packs[2].data(), size[2], &slot, none),
+        LoadTgaImageFromBytes(nullptr, size[0], &slot, &m_store),
+        LoadJpmImageFromBytes(nullptr, size[1], &slot, &m_store, kBackgroundJpmKey),
+        LoadPackJpegImageFromBytes(nullptr, size[2], &slot, &m_store)};
+    EXPECT_EQ(results, std::vector<int>(10, 0));
+    EXPECT_TRUE(slot == 3 && !Pool(3));
+}
