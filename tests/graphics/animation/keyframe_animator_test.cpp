@@ -141,6 +141,8 @@ TEST(KeyFrameAnimatorTest, SpeedPercentStatesLabelsAndChannelMask) {
               std::make_tuple(1, 1, 0));
     b.MoveToKeyFrame("abcdefghijklmnopqrstXYZ"); // only 20 characters count
     EXPECT_EQ(b.GetCurrentKeyFrame(), 1);
+    b.MoveToKeyFrame(nullptr); // no label: nothing
+    EXPECT_EQ(b.GetCurrentKeyFrame(), 1);
     b.MoveToKeyFrameIndex(2); // past the end: nothing
     EXPECT_EQ(b.GetCurrentKeyFrame(), 1);
     b.SetState(kStateStopped);
@@ -164,7 +166,7 @@ TEST(KeyFrameAnimatorTest, SpeedPercentStatesLabelsAndChannelMask) {
 TEST(KeyFrameAnimatorTest, Commands) {
     Animation a(10, {{"a", kActionStop, 0, 2}, {"b", kActionWait, 5, 5}, {"c", kActionStop, 0, 8}});
     // Key frame 3 of 3 (alerts "...: Invalid Keyframe!"), target 3 ("...:: Invalid Keyframe!"), command 7.
-    for (auto [command, p1, p2] : {std::tuple{1, 3, 0}, {2, 0, 3}, {7, 0, 0}})
+    for (auto [command, p1, p2] : {std::tuple{1, 3, 0}, {2, 0, 3}, {3, 3, 50}, {3, -1, 50}, {7, 0, 0}})
         EXPECT_EQ(a.ExecuteCommand(command, p1, p2), 0) << command;
 
     // Command 2 backwards: the speed turns negative, actions come back at the target only.
