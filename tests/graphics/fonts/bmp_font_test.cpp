@@ -68,6 +68,8 @@ TEST(BmpFontSymbolsTest, TablesFromDescriptionsAndTheirReaders)
 
     EXPECT_EQ(GBmpFont::ParseIndexes(u" 1, 2\t3\n-4,,x 99999999999 7z"),
               (std::vector<int32_t>{1, 2, 3, -4, INT_MAX, 7}));
+    // A plus sign, a sign alone, separators at the end; saturation downwards.
+    EXPECT_EQ(GBmpFont::ParseIndexes(u"+5 - -0 -99999999999 ,\n"), (std::vector<int32_t>{5, 0, INT_MIN}));
 
     // The description readers.
     GCfgNode node;
