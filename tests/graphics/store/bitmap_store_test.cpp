@@ -354,3 +354,25 @@ TEST(BitmapStoreFormats, EveryFormatByteHasItsPayloadImageAndSlot)
             << f;
     }
 }
+
+// The index and data file names with and without a folder, the index read into either count
+// alone, and what a player is told of an index that is missing or too short.
+TEST(BitmapStoreFormats, IndexAndDataPathsCountsAndProblems)
+{
+    EXPECT_EQ(BitmapIndexPath(nullptr) + "|" + BitmapIndexPath("") + "|" + BitmapIndexPath("800x600"),
+              "bmst.bin|bmst.bin|800x600/bmst.bin");
+    EXPECT_EQ(BitmapDataPath(nullptr, 0) + "|" + BitmapDataPath("", 12) + "|" + BitmapDataPath("iface", 3),
+              "bmdt0.bin|bmdt12.bin|iface/bmdt3.bin");
+    GMemorySetSource files;
+    files.Add("bmst.bin", {0x02, 0x01, 0x34, 0x12});
+    files.Add("short/bmst.bin", {0x02, 0x01, 0x34});
+    uint16_t fileCount = 0, entryCount = 0;
+    EXPECT_EQ(ReadBitmapIndex(files, "", &fileCount, nullptr), GBitmapIndexState::kRead);
+    EXPECT_EQ(ReadBitmapIndex(files, nullptr, nullptr, &entryCount), GBitmapIndexState::kRead);
+    EXPECT_EQ(std::make_pair(fileCount, entryCount), std::make_pair(uint16_t(0x102), uint16_t(0x1234)));
+    EXPECT_EQ(ReadBitmapIndex(files, "short", &fileCount, &entryCount), GBitmapIndexState::kTooShort);
+    EXPECT_EQ(ReadBitmapIndex(files, "none", &fileCount, &entryCount), GBitmapIndexState::kMissing);
+    EXPECT_TRUE(ReadBitmapIndexHeader(files, nullptr, nullptr, nullptr) && !ReadBitmapIndexHeader(files, "short", nullptr, nullptr));
+    EXPECT_EQ(BitmapIndexProblem("short", GBitmapIndexState::kTooShort), "short/bmst.bin is damaged (too short)");
+    EXPECT_EQ(BitmapIndexProblem(nullptr, GBitmapIndexState::kMissing), "bmst.bin not found!");
+}
