@@ -140,10 +140,19 @@ TEST(CfgKeyFrameLoaderTest, InterpolationClipsToTheFrames) {
 
 // Linear ramps on each channel: from the first value on the earlier frame to the last value,
 // exactly, on the later one, only on frames that exist; a channel of no name writes nothing.
-TEST(CfgKeyFrameLoaderTest, LinearRampsOnEveryChannelEndExactly) {
-    struct Ramp { int32_t from, to, a, b, channel; std::vector<std::pair<int, int32_t>> expected; };
+TEST(CfgKeyFrameLoaderTest, LinearRampsOnEveryChannelEndExactly)
+{
+    struct Ramp {
+        int32_t from, to, a, b, channel;
+        std::vector<std::pair<int, int32_t>> expected;
+    };
     const Ramp ramps[] = {
-        {2, 6, 10, 30, kInterpolateX, {{2, 10 << 8}, {3, 15 << 8}, {4, 20 << 8}, {5, 25 << 8}, {6, 30 << 8}}},
+        {2,
+         6,
+         10,
+         30,
+         kInterpolateX,
+         {{2, 10 << 8}, {3, 15 << 8}, {4, 20 << 8}, {5, 25 << 8}, {6, 30 << 8}}},
         {7, 20, 0, 26, kInterpolateY, {{7, 0}, {8, 2 << 8}, {9, 4 << 8}}},
         {-3, 1, 4, 8, kInterpolateAlpha, {{0, 7}, {1, 8}}},
         {5, 5, 3, 9, kInterpolateImage, {{5, 9}}},
@@ -170,7 +179,8 @@ TEST(CfgKeyFrameLoaderTest, LinearRampsOnEveryChannelEndExactly) {
             }
             const GAnimationFrame& got = *a.GetFrame(i);
             EXPECT_EQ(std::make_tuple(got.image, got.x, got.y, int(got.alpha)),
-                      std::make_tuple(want.image, want.x, want.y, int(want.alpha))) << "frame " << i;
+                      std::make_tuple(want.image, want.x, want.y, int(want.alpha)))
+                << "frame " << i;
         }
     }
 }

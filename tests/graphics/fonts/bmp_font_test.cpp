@@ -69,7 +69,8 @@ TEST(BmpFontSymbolsTest, TablesFromDescriptionsAndTheirReaders)
     EXPECT_EQ(GBmpFont::ParseIndexes(u" 1, 2\t3\n-4,,x 99999999999 7z"),
               (std::vector<int32_t>{1, 2, 3, -4, INT_MAX, 7}));
     // A plus sign, a sign alone, separators at the end; saturation downwards.
-    EXPECT_EQ(GBmpFont::ParseIndexes(u"+5 - -0 -99999999999 ,\n"), (std::vector<int32_t>{5, 0, INT_MIN}));
+    EXPECT_EQ(GBmpFont::ParseIndexes(u"+5 - -0 -99999999999 ,\n"),
+              (std::vector<int32_t>{5, 0, INT_MIN}));
 
     // The description readers.
     GCfgNode node;
@@ -569,7 +570,8 @@ TEST_F(BmpTextTest, AnotherFontLaysTheTextOutAgain)
     auto text = GBmpText::Create(font.get(), 4);
     text->SetPosition(10 << 8, 20 << 8);
     text->SetText(u"AB");
-    EXPECT_EQ(std::make_tuple(text->GetWidth(), text->GetClip(1).GetSlot(), int(text->GetClip(0).GetDrawMode())),
+    EXPECT_EQ(std::make_tuple(text->GetWidth(), text->GetClip(1).GetSlot(),
+                              int(text->GetClip(0).GetDrawMode())),
               std::make_tuple(int16_t(8), Slot('B'), 2));
     auto wide = std::make_unique<GBmpFontSymbols>();
     wide->Build({0, 1}, u"AB", u"A");

@@ -777,11 +777,13 @@ TEST_F(WriteJpegTest, UnwritablePathsAndImagesWithoutTrueColourAreRefused)
 TEST_F(WriteJpegTest, SamplingLayoutsAndTheCompressorsOwnRefusals)
 {
     auto image = MakeImage(40, 24);
-    for (auto [h, v, ok] : {std::tuple{1, 1, true}, {2, 1, true}, {1, 2, true}, {0, 2, false}, {2, 5, false}}) {
+    for (auto [h, v, ok] :
+         {std::tuple{1, 1, true}, {2, 1, true}, {1, 2, true}, {0, 2, false}, {2, 5, false}}) {
         JpegEncoding encoding;
         encoding.quality = 95, encoding.lumaH = h, encoding.lumaV = v;
         Bytes out = {7};
-        EXPECT_EQ(EncodeJpeg(image->GetPixels(), 40, 24, image->GetPitch(), encoding, out), ok) << h << "x" << v;
+        EXPECT_EQ(EncodeJpeg(image->GetPixels(), 40, 24, image->GetPitch(), encoding, out), ok)
+            << h << "x" << v;
         EXPECT_EQ(out.empty(), !ok);
         if (ok)
             ExpectClose(jpeg_test::DecodeBgr(out), *image, 3.0, 40);

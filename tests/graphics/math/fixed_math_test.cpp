@@ -148,7 +148,8 @@ TEST(FloatGeometryTest, SegmentsIntersect) {
 // Segments between grid points, many axis-parallel, against the exact solution of
 // p0 + t (p1 - p0) = p2 + u (p3 - p2): they meet when the directions are not parallel and t, u
 // lie in [0, 1]; the point found is that one. Ends touching exactly are left to the table above.
-TEST(FloatGeometryTest, SegmentsIntersectLikeTheExactSolution) {
+TEST(FloatGeometryTest, SegmentsIntersectLikeTheExactSolution)
+{
     std::mt19937 rng(11);
     int met = 0;
     for (int i = 0; i < 4000; ++i) {
@@ -166,13 +167,16 @@ TEST(FloatGeometryTest, SegmentsIntersectLikeTheExactSolution) {
         const int tn = ex * d2y - ey * d2x, un = ex * d1y - ey * d1x;
         if (denominator != 0 && (tn == 0 || un == 0 || tn == denominator || un == denominator))
             continue; // an end on the other segment
-        const bool within = denominator != 0 && (denominator > 0 ? tn > 0 && tn < denominator && un > 0 && un < denominator
-                                                                 : tn < 0 && tn > denominator && un < 0 && un > denominator);
+        const bool within =
+            denominator != 0 &&
+            (denominator > 0 ? tn > 0 && tn < denominator && un > 0 && un < denominator
+                             : tn < 0 && tn > denominator && un < 0 && un > denominator);
         GVector2 out(-99, -99);
         const GVector2 p0{float(v[0]), float(v[1])}, p1{float(v[2]), float(v[3])};
         const GVector2 p2{float(v[4]), float(v[5])}, p3{float(v[6]), float(v[7])};
-        SCOPED_TRACE(testing::Message() << v[0] << "," << v[1] << " " << v[2] << "," << v[3] << " x " << v[4] << ","
-                                        << v[5] << " " << v[6] << "," << v[7]);
+        SCOPED_TRACE(testing::Message()
+                     << v[0] << "," << v[1] << " " << v[2] << "," << v[3] << " x " << v[4] << ","
+                     << v[5] << " " << v[6] << "," << v[7]);
         ASSERT_EQ(SegmentsIntersect(p0, p1, p2, p3, out), within ? 1 : 0);
         if (denominator != 0) {
             met += within;

@@ -330,7 +330,8 @@ namespace {
 // A run broken up from outside (a stranger between the group's clips, the order changed):
 // removing one clip and detaching take out the group's clips only, wherever they are; sorting
 // leaves the list alone.
-TEST(ClipGroupTest, ARunBrokenFromOutsideLosesOnlyTheGroupsClips) {
+TEST(ClipGroupTest, ARunBrokenFromOutsideLosesOnlyTheGroupsClips)
+{
     Clips c(4, {3, 1, 2, 0});
     GClip x, y;
     GroupScene scene(8, {&c.items[0], &c.items[1], &c.items[2]});
@@ -342,7 +343,8 @@ TEST(ClipGroupTest, ARunBrokenFromOutsideLosesOnlyTheGroupsClips) {
     container.AddClip(&c.items[3]);
     KeyOrder order(StackHere());
     group.Sort(&order);
-    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&x, &c.items[0], &y, &c.items[2], &c.items[1], &c.items[3]}));
+    EXPECT_EQ(Entries(*list),
+              (std::vector<GClip*>{&x, &c.items[0], &y, &c.items[2], &c.items[1], &c.items[3]}));
     group.Remove(&c.items[2]);
     EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&x, &c.items[0], &y, &c.items[1], &c.items[3]}));
     group.Remove(&x); // not the group's: nothing

@@ -199,7 +199,8 @@ TEST_F(BitmapStoreTest, PoolImagesWhoseBlocksCannotBeMadeAreRefused)
     ASSERT_TRUE(loaded && mask);
     const int16_t loadedCount = loaded->GetRefCount();
     // Pixels handed in, the mask made; the mask handed in, the pixels made; both made.
-    const std::pair<GPixelBlock*, GPixelBlock*> handed[] = {{loaded, nullptr}, {nullptr, mask.get()}, {nullptr, nullptr}};
+    const std::pair<GPixelBlock*, GPixelBlock*> handed[] = {
+        {loaded, nullptr}, {nullptr, mask.get()}, {nullptr, nullptr}};
     for (auto [pixels, alpha] : handed) {
         {
             FailArrayAllocationsAfter fail(0);

@@ -482,7 +482,8 @@ TEST_F(ImageLoadersTest, EveryLoaderRefusesWithoutAStoreOrBytes)
         ASSERT_TRUE(packtool::MakePack(picture, kinds[k], 90, packs[k]));
     }
     GGraphicsResources* none = nullptr;
-    const uint32_t size[] = {uint32_t(packs[0].size()), uint32_t(packs[1].size()), uint32_t(packs[2].size())};
+    const uint32_t size[] = {uint32_t(packs[0].size()), uint32_t(packs[1].size()),
+                             uint32_t(packs[2].size())};
     int16_t slot = 3;
     const std::vector<int> results = {
         LoadTgaImage(80, &slot, none, Folder()),
