@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "foundation/core/rect.h"
 #include "foundation/image/bitmap.h"
@@ -206,6 +209,40 @@ TEST(FloatGeometryTest, PointInRotatedRectAndPolygon) {
               std::make_tuple(1, 0, 0, 1));
 }
 
+// Convex polygons wound like the square above, against an even-odd ray cast: every edge
+// counts, whichever comes first in the list (points near an edge are left out).
+TEST(FloatGeometryTest, PointInConvexPolygonAgreesWithARayCast)
+{
+    std::mt19937 rng(47);
+    for (int i = 0; i < 300; ++i) {
+        std::vector<double> angles(3 + rng() % 6);
+        for (double& a : angles)
+            a = (rng() % 3600) / 3600.0 * 2 * M_PI;
+        std::sort(angles.begin(), angles.end());
+        std::vector<GVector2> poly;
+        for (double a : angles)
+            poly.emplace_back(float(10 + 8 * std::cos(a)), float(10 + 8 * std::sin(a)));
+        std::rotate(poly.begin(), poly.begin() + std::ptrdiff_t(rng() % poly.size()), poly.end());
+        for (int k = 0; k < 50; ++k) {
+            const double x = (rng() % 2000) / 100.0, y = (rng() % 2000) / 100.0;
+            bool inside = false, near = false;
+            for (size_t e = 0; e < poly.size(); ++e) {
+                const GVector2& a = poly[e];
+                const GVector2& b = poly[(e + 1) % poly.size()];
+                const double length = std::hypot(double(b.x) - a.x, double(b.y) - a.y);
+                const double distance = std::abs((double(b.y) - a.y) * (x - a.x) - (y - a.y) * (double(b.x) - a.x));
+                near |= length == 0 || distance / length < 1e-3;
+                if ((a.y > y) != (b.y > y) && x < (double(b.x) - a.x) * (y - a.y) / (double(b.y) - a.y) + a.x)
+                    inside = !inside;
+            }
+            if (near)
+                continue;
+            ASSERT_EQ(PointInConvexPolygon(float(x), float(y), poly.data(), int(poly.size())), inside ? 1 : 0)
+                << i << ": " << x << "," << y;
+        }
+    }
+}
+
 TEST(FloatGeometryTest, Polygon) {
     GPolygon p;
     EXPECT_EQ(p.AddPoint(1, 1), 0); // no room yet: the count
@@ -338,6 +375,40 @@ TEST(RotationTest, QuarterTurnBlitsAgainstTheirMapping) {
                 }
             EXPECT_TRUE(Same(*target, *expected)) << b.kind << " at " << x << "," << y;
         }
+}
+
+// Every turned draw, with a clip rectangle cutting its picture on any side or sides: inside the
+// clip the bytes of the unclipped draw, outside it the target as it was.
+TEST(RotationTest, EveryTurnedDrawKeepsToItsClipOnEverySide)
+{
+    using Clipped = std::function<void(GBitmap*, const GRect*)>;
+    auto source = Image(9, 6, 2, 12);
+    const GBitmap* s = source.get();
+    const Clipped draws[] = {
+        [s](GBitmap* t, const GRect* c) { DrawRotatedBilinear(t, s, 3, 2, 30, -1, -1, c); },
+        [s](GBitmap* t, const GRect* c) { DrawRotatedCubic(t, s, 3, 2, 200, -1, -1, c); },
+        [s](GBitmap* t, const GRect* c) { DrawRotatedFloat(t, s, 3, 2, 75, -1, -1, c); },
+        [s](GBitmap* t, const GRect* c) { BlitMaskQuarterTurn(t, s, 4, 3, c); },
+        [s](GBitmap* t, const GRect* c) { BlitMaskQuarterTurnBack(t, s, 4, 3, c); },
+        [s](GBitmap* t, const GRect* c) { BlitMaskTransposed(t, s, 4, 3, c); },
+    };
+    const GRect clips[] = {{0, 0, 8, 19}, {8, 0, 19, 19}, {0, 0, 19, 6}, {0, 7, 19, 19}, {6, 5, 9, 8}, {5, 4, 5, 4}};
+    for (size_t d = 0; d < std::size(draws); ++d) {
+        auto whole = Image(20, 20, 0, 3), original = Image(20, 20, 0, 3);
+        draws[d](whole.get(), nullptr);
+        ASSERT_FALSE(Same(*whole, *original)) << d;
+        for (const GRect& clip : clips) {
+            auto target = Image(20, 20, 0, 3);
+            draws[d](target.get(), &clip);
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < 20; ++x) {
+                    const bool inside = x >= clip.left && x <= clip.right && y >= clip.top && y <= clip.bottom;
+                    const GBitmap& want = inside ? *whole : *original;
+                    ASSERT_EQ(0, std::memcmp(target->GetPixels() + (y * 20 + x) * 3, want.GetPixels() + (y * 20 + x) * 3, 3))
+                        << "draw " << d << " clip " << clip.left << "," << clip.top << " at " << x << "," << y;
+                }
+        }
+    }
 }
 
 } // namespace
