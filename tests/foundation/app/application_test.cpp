@@ -341,6 +341,25 @@ TEST_F(ApplicationTest, FocusLossDropsModifiersAndSystemKeyPressesCount)
     EXPECT_FALSE(app.IsAltDown());
 }
 
+// Every message the window gets is answered 0, whatever part of the program handles it and
+// whether the program or the window system's default does.
+TEST_F(ApplicationTest, EveryMessageIsAnsweredZero)
+{
+    RecordingApp app;
+    const uint32_t messages[] = {WM_NULL, WM_CREATE, WM_SIZE, WM_ACTIVATE, WM_SETFOCUS, WM_KILLFOCUS, WM_PAINT,
+                                 WM_ACTIVATEAPP, WM_SETCURSOR, WM_DISPLAYCHANGE, WM_KEYDOWN, WM_KEYUP, WM_CHAR,
+                                 WM_SYSKEYDOWN, WM_SYSKEYUP, WM_SYSCHAR, WM_COMMAND, WM_MOUSEMOVE, WM_LBUTTONDOWN,
+                                 WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK,
+                                 WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK, WM_MOUSEWHEEL, WM_XBUTTONDOWN,
+                                 WM_XBUTTONUP, WM_XBUTTONDBLCLK, WM_DESTROY, WM_CLOSE};
+    for (uint32_t message : messages)
+        for (uintptr_t w : {uintptr_t(0), uintptr_t(1), uintptr_t(VK_RETURN)})
+            EXPECT_EQ(app.WindowProc(message, w, MakeLParam(20, 30)), 0) << message << " " << w;
+    for (uintptr_t request : {SC_CLOSE, SC_MINIMIZE, SC_RESTORE, SC_MAXIMIZE, SC_MOVE, uintptr_t(0xF0F0)})
+        EXPECT_EQ(app.WindowProc(WM_SYSCOMMAND, request, 0), 0) << request;
+    ClearMessages();
+}
+
 // The loop on a manual clock: every idle pass waits 1 ms of test time.
 class LoopTest : public ApplicationTest {
 protected:

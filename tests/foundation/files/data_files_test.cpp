@@ -222,6 +222,8 @@ TEST_F(DataFilesTest, RecordFailuresAndQuietWarningsSayWhatHappened)
         EXPECT_EQ(failure, w.reason);
     }
     EXPECT_TRUE(g_alerts.empty()); // a caller that asks for the reason is not shown a box
+    WriteFileBytes("00000008.bin", "abc");
+    EXPECT_EQ(ReadUserRecordFile(8, nullptr, 3), 0); // no buffer to read into
 
     ASSERT_EQ(::mkfifo("00000009.bin", 0644), 0);
     WriteFileBytes("00000010.bin", "");

@@ -95,6 +95,21 @@ TEST(GWString, ConcatenationComparisonSearchAndSubstring)
               (Texts{u"", u"lo", u"", u""}));
 }
 
+// Wide text on either side of +, and null or empty texts appended, compared and assigned.
+TEST(GWString, ConcatenationWithWideTextsAndNullsOnEitherSide)
+{
+    const GWString s(u"mid");
+    EXPECT_EQ(U(u"<" + s) + U(s + u">") + U(u"" + s) + U(s + static_cast<const char16_t*>(nullptr)),
+              u"<midmid>midmid");
+    GWString t(u"ab");
+    EXPECT_TRUE(t.Append(static_cast<const char16_t*>(nullptr)) && t.Append(static_cast<const char*>(nullptr)) &&
+                t.Append(u"") && U(t) == u"ab");
+    EXPECT_TRUE(t == u'a' ? false : GWString(u"a") == u'a');
+    GString n("ab");
+    EXPECT_TRUE(n.Append(static_cast<const char*>(nullptr)) && n.Append("") && std::string(n.c_str()) == "ab");
+    EXPECT_EQ(std::string((n + static_cast<const char*>(nullptr)).c_str()), "ab");
+}
+
 TEST(GWString, EditingInPlaceAndReplacing)
 {
     GWString s(u"hello");
@@ -643,6 +658,10 @@ TEST(GWString, RandomEditsFollowAPlainStringModel)
         ASSERT_EQ(U(s), m);
         ASSERT_EQ(s.GetLength(), m.size());
         ASSERT_EQ(std::u16string(s.GetWide()), m);
+        std::string narrow; // Windows-1251 of the model: its two Cyrillic letters and ASCII
+        for (char16_t c : m)
+            narrow.push_back(c == u'Ж' ? '\xC6' : c == u'ж' ? '\xE6' : char(c));
+        ASSERT_EQ(std::string(s.GetNarrow()), narrow);
     }
 }
 
