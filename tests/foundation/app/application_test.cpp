@@ -317,6 +317,49 @@ TEST_F(ApplicationTest, ClipboardTextIsCutToTheAskedLengthAndTheLastKeyTranslate
     SetKeyToggled(VK_CAPITAL, false);
 }
 
+// Messages the program only answers, and modifiers the system reports: losing the focus drops
+// Ctrl and Shift (their releases go elsewhere), a Ctrl or Shift press seen as a system key
+// counts like a plain one.
+TEST_F(ApplicationTest, FocusLossDropsModifiersAndSystemKeyPressesCount)
+{
+    RecordingApp app;
+    for (uint32_t message : {WM_CREATE, WM_COMMAND, WM_DISPLAYCHANGE})
+        EXPECT_EQ(app.WindowProc(message, 1, 1), 0) << message;
+    EXPECT_EQ(app.WindowProc(WM_ACTIVATEAPP, 0, 0), 0);
+    for (uint32_t modifier : {uint32_t(VK_CONTROL), uint32_t(VK_SHIFT)}) {
+        app.KeyDown(int(modifier));
+        app.Send(WM_KILLFOCUS);
+        app.Take();
+        EXPECT_EQ(app.Type({VK_INSERT}), Calls{Key(VK_INSERT)}) << modifier;
+        app.Send(WM_SYSKEYDOWN, modifier, 1);
+        EXPECT_EQ(app.Type({VK_INSERT}), Calls{Key(modifier == VK_CONTROL ? 0x8000 : 0x8001)}) << modifier;
+        app.Send(WM_SYSKEYUP, modifier, 1 | kKeyReleaseBit);
+        EXPECT_EQ(app.Type({VK_INSERT}), Calls{Key(VK_INSERT)}) << modifier;
+    }
+    app.KeyDown(VK_MENU);
+    app.Send(WM_KILLFOCUS);
+    EXPECT_FALSE(app.IsAltDown());
+}
+
+// Every message the window gets is answered 0, whatever part of the program handles it and
+// whether the program or the window system's default does.
+TEST_F(ApplicationTest, EveryMessageIsAnsweredZero)
+{
+    RecordingApp app;
+    const uint32_t messages[] = {WM_NULL, WM_CREATE, WM_SIZE, WM_ACTIVATE, WM_SETFOCUS, WM_KILLFOCUS, WM_PAINT,
+                                 WM_ACTIVATEAPP, WM_SETCURSOR, WM_DISPLAYCHANGE, WM_KEYDOWN, WM_KEYUP, WM_CHAR,
+                                 WM_SYSKEYDOWN, WM_SYSKEYUP, WM_SYSCHAR, WM_COMMAND, WM_MOUSEMOVE, WM_LBUTTONDOWN,
+                                 WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK,
+                                 WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK, WM_MOUSEWHEEL, WM_XBUTTONDOWN,
+                                 WM_XBUTTONUP, WM_XBUTTONDBLCLK, WM_DESTROY, WM_CLOSE};
+    for (uint32_t message : messages)
+        for (uintptr_t w : {uintptr_t(0), uintptr_t(1), uintptr_t(VK_RETURN)})
+            EXPECT_EQ(app.WindowProc(message, w, MakeLParam(20, 30)), 0) << message << " " << w;
+    for (uintptr_t request : {SC_CLOSE, SC_MINIMIZE, SC_RESTORE, SC_MAXIMIZE, SC_MOVE, uintptr_t(0xF0F0)})
+        EXPECT_EQ(app.WindowProc(WM_SYSCOMMAND, request, 0), 0) << request;
+    ClearMessages();
+}
+
 // The loop on a manual clock: every idle pass waits 1 ms of test time.
 class LoopTest : public ApplicationTest {
 protected:
@@ -523,6 +566,46 @@ TEST_F(WindowedTest, FullScreenCursorModesAndImages)
     shaped.Send(WM_SETCURSOR);
     EXPECT_EQ(set(-1), std::pair(true, -1));
     ClearCursorResources();
+}
+
+// The system menu and losing the program's turn in full screen reach the window without harm
+// (the test display has no minimised state to read back); the pointer goes where the program
+// puts it; debug text draws into the back buffer, opaque or over what is there.
+TEST_F(WindowedTest, SystemMenuFocusPointerAndDebugText)
+{
+    RecordingApp app;
+    ASSERT_TRUE(app.Create("t", "t", 320, 200, 0));
+    app.Show();
+    for (uintptr_t request : {SC_MINIMIZE | 3, SC_RESTORE, uintptr_t(0xF0F0)})
+        EXPECT_EQ(app.WindowProc(WM_SYSCOMMAND, request, 0), 0);
+    app.SetFullscreen(1);
+    EXPECT_EQ(app.WindowProc(WM_ACTIVATEAPP, 0, 0), 0);
+    app.SetFullscreen(0);
+
+    app.SetCursorPos(40, 30);
+    int16_t x = 0, y = 0;
+    app.GetCursorClientPos(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(int16_t(40), int16_t(30)));
+
+    GDibSurface* buffer = app.GetBackBuffer();
+    ASSERT_NE(buffer, nullptr);
+    const auto pixels = [&] {
+        return std::vector<uint8_t>(buffer->GetDibPixels(), buffer->GetDibPixels() + buffer->GetPitch() * 200);
+    };
+    std::memset(buffer->Lock(), 0x40, size_t(buffer->GetPitch()) * 200);
+    buffer->Unlock();
+    const std::vector<uint8_t> grey = pixels();
+    app.DrawDebugText(4, 4, nullptr);
+    EXPECT_EQ(pixels(), grey);
+    app.DrawDebugTextTransparent(4, 4, "%d", 7);
+    const std::vector<uint8_t> over = pixels();
+    EXPECT_NE(over, grey);
+    std::memset(buffer->Lock(), 0x40, size_t(buffer->GetPitch()) * 200);
+    buffer->Unlock();
+    app.DrawDebugText(4, 4, "%d", 7);
+    const std::vector<uint8_t> opaque = pixels();
+    EXPECT_NE(opaque, grey);
+    EXPECT_NE(opaque, over); // the opaque text also paints its background
 }
 
 // The timers the loop measures with.

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -240,3 +242,98 @@ TEST(CommandInvoker, SortAddByPriorityAndDump)
         at.push_back(text.find(line));
     EXPECT_TRUE(std::is_sorted(at.begin(), at.end()) && at.back() != std::string::npos) << text;
 }
+
+namespace {
+
+Names HistoryNames(const GCommandInvoker& invoker)
+{
+    Names result;
+    GString name;
+    for (int i = 0; i < invoker.GetHistoryCount(); ++i)
+        result.push_back(invoker.GetHistory(i)->GetName(name).c_str());
+    return result;
+}
+
+// Random mixes of queueing (in order and by priority), running some or all, undoing, resizing the
+// history and switching the filter, against a plain model of the queue and the history.
+TEST(CommandInvoker, RandomOperationsFollowAPlainModel)
+{
+    std::mt19937 rng(41);
+    Ledger ledger;
+    {
+        GCommandInvoker invoker;
+        std::vector<std::pair<std::string, int>> queue; // name, priority
+        Names history, executed, undone;
+        size_t historyMax = 1;
+        bool filter = false;
+        int threshold = -1;
+        for (int step = 0; step < 4000; ++step) {
+            const int op = int(rng() % 8), priority = int(rng() % 5), n = int(rng() % 6) - 1;
+            const std::string name = "c" + std::to_string(step);
+            SCOPED_TRACE(testing::Message() << "step " << step << " op " << op << " n " << n);
+            if (op == 0) {
+                invoker.Add(std::make_unique<CountingCommand>(ledger, name.c_str(), priority));
+                queue.emplace_back(name, priority);
+            } else if (op == 1) {
+                invoker.AddByPriority(std::make_unique<CountingCommand>(ledger, name.c_str(), priority));
+                auto at = std::find_if(queue.begin(), queue.end(), [&](const auto& c) { return c.second > priority; });
+                queue.insert(at, {name, priority});
+            } else if (op == 2) {
+                const size_t considered = n < 0 ? queue.size() : std::min<size_t>(size_t(n), queue.size());
+                std::vector<std::pair<std::string, int>> held;
+                for (size_t i = 0; i < considered; ++i) {
+                    if (filter && queue[i].second < threshold) {
+                        held.push_back(queue[i]);
+                        continue;
+                    }
+                    executed.push_back(queue[i].first);
+                    history.push_back(queue[i].first);
+                }
+                queue.erase(queue.begin(), queue.begin() + std::ptrdiff_t(considered));
+                queue.insert(queue.begin(), held.begin(), held.end());
+                if (considered > 0 && history.size() > historyMax) // the bound applies as commands move in
+                    history.erase(history.begin(), history.end() - std::ptrdiff_t(historyMax));
+                invoker.Execute(n);
+            } else if (op == 3) {
+                for (int k = 0; k < n && !history.empty(); ++k) {
+                    undone.push_back(history.back());
+                    history.pop_back();
+                }
+                invoker.Undo(n);
+            } else if (op == 4) {
+                if (n > 0)
+                    historyMax = size_t(n);
+                invoker.SetHistorySize(n);
+            } else if (op == 5) {
+                filter = true, threshold = priority;
+                invoker.SetPriorityFilter(priority);
+            } else if (op == 6) {
+                filter = false;
+                invoker.ClearPriorityFilter();
+            } else if (queue.size() > 30) { // keep the queue short: everything runs
+                invoker.ClearPriorityFilter();
+                invoker.Execute(-1);
+                filter = false;
+                for (const auto& c : queue)
+                    executed.push_back(c.first), history.push_back(c.first);
+                queue.clear();
+                if (history.size() > historyMax)
+                    history.erase(history.begin(), history.end() - std::ptrdiff_t(historyMax));
+            }
+            Names queued;
+            for (const auto& c : queue)
+                queued.push_back(c.first);
+            ASSERT_EQ(QueueNames(invoker), queued);
+            ASSERT_EQ(HistoryNames(invoker), history);
+            ASSERT_EQ(ledger.executed, executed);
+            ASSERT_EQ(ledger.undone, undone);
+            ASSERT_EQ(std::make_pair(invoker.IsPriorityFilterOn(), invoker.GetPriorityThreshold() == threshold),
+                      std::make_pair(filter ? 1 : 0, true));
+            ASSERT_TRUE(!invoker.GetQueued(-1) && !invoker.GetQueued(int(queue.size())) && !invoker.GetHistory(-1) &&
+                        !invoker.GetHistory(int(history.size())));
+        }
+    }
+    EXPECT_EQ(ledger.alive, 0);
+}
+
+} // namespace

@@ -289,6 +289,27 @@ TEST_F(CfgGetters, TableListsAndDottedPaths)
     EXPECT_TRUE(!m_node.FindObject("a.q") && !m_node.FindValueList("a.b.c")); // plain names only
 }
 
+// The text a tree holds: every entry name and value text, here and in every child; the
+// estimate of its memory is never below that and grows with every entry.
+TEST(CfgNodeBuild, TextLengthCountsNamesAndValuesAtEveryDepth)
+{
+    GCfgNode empty;
+    EXPECT_EQ(empty.TextLength(), 0u);
+    const char kText[] = "ab = [xyz 12]\nobj { c = \"hello\"\n inner { dd = 1 } }\nobj { }\n";
+    GCfgNode node;
+    ASSERT_EQ(node.Parse(kText, sizeof kText - 1), 1);
+    // ab, xyz, 12; obj (the empty one stores nothing) with c, hello, inner, dd, 1.
+    const uint64_t expected = 2 + 3 + 2 + 3 + 1 + 5 + 5 + 2 + 1;
+    EXPECT_EQ(node.TextLength(), expected);
+    const uint64_t before = node.MemorySize();
+    EXPECT_GE(before, node.TextLength());
+    GCfgNode more;
+    const char kMore[] = "ab = [xyz 12]\nobj { c = \"hello\"\n inner { dd = 1 } }\nobj { }\nlonger_name = 1234567\n";
+    ASSERT_EQ(more.Parse(kMore, sizeof kMore - 1), 1);
+    EXPECT_EQ(more.TextLength(), expected + 11 + 7);
+    EXPECT_GE(more.MemorySize(), before + 11 + 7);
+}
+
 TEST(CfgNodeBuild, AddRemoveCopyClearAndSort)
 {
     GCfgNode node;

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <memory>
+#include <random>
 #include <utility>
 #include <vector>
 
 #include "foundation/image/colour_ramp.h"
 #include "foundation/core/fixed.h"
+#include "foundation/core/rect.h"
+#include "foundation/image/bitmap.h"
 
 namespace {
 
@@ -114,6 +119,45 @@ TEST(ColourRampTest, RampEndsAndColourAtBrightness)
                                  {0x808080, 256, 0xffffff}};
     for (const auto& [colour, level, expected] : cases)
         EXPECT_EQ(ColourAtBrightness(colour, int(level)), expected) << std::hex << colour << " " << level;
+}
+
+} // namespace
+
+namespace {
+
+// Rectangles moved, sized and measured against 64-bit arithmetic saturated at the 16-bit edges;
+// an image's bounds start at its top-left pixel.
+TEST(GRectTest, SizeOffsetAndAreaFollowWideArithmeticSaturated)
+{
+    std::mt19937 rng(43);
+    auto coordinate = [&]() -> int32_t {
+        const int32_t edges[] = {INT16_MIN, INT16_MIN + 1, -1, 0, 1, INT16_MAX - 1, INT16_MAX, 70000, -70000};
+        return rng() % 3 ? int32_t(rng() % 200) - 100 : edges[rng() % std::size(edges)];
+    };
+    auto clamp = [](int64_t v) { return int16_t(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX)); };
+    for (int i = 0; i < 20000; ++i) {
+        GRect r;
+        r.SetClamped(coordinate(), coordinate(), coordinate(), coordinate());
+        const GRect before = r;
+        const int32_t a = coordinate(), b = coordinate();
+        const int64_t width = int64_t(before.right) - before.left + 1, height = int64_t(before.bottom) - before.top + 1;
+        const int64_t area = width <= 0 || height <= 0 ? 0 : width * height;
+        ASSERT_EQ(r.Area(), area);
+        r.Offset(a, b);
+        ASSERT_EQ(r, (GRect{clamp(int64_t(before.left) + a), clamp(int64_t(before.top) + b),
+                            clamp(int64_t(before.right) + a), clamp(int64_t(before.bottom) + b)}));
+        r = before;
+        r.SetSize(a, b);
+        ASSERT_EQ(r, (GRect{before.left, before.top, clamp(int64_t(before.left) + a - 1),
+                            clamp(int64_t(before.top) + b - 1)}));
+    }
+    GRect full;
+    full.Set(INT16_MIN, INT16_MIN, INT16_MAX, INT16_MAX);
+    EXPECT_EQ(full.Area(), int64_t(1) << 32);
+    std::unique_ptr<GBitmap> image(GBitmap::Create(7, 3, 0, 0));
+    GRect bounds{5, 5, 5, 5};
+    GetBitmapBoundsRect(*image, bounds);
+    EXPECT_EQ(bounds, (GRect{0, 0, 6, 2}));
 }
 
 } // namespace

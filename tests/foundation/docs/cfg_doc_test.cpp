@@ -143,6 +143,32 @@ TEST_F(CfgDocTest, SettersTextAndScrambledBinaryRoundTrips)
     EXPECT_EQ(wrong.GetKind(), GCfgDataDoc::kEmptyRoot);
 }
 
+// Names that hold a dot are plain names to the document: their lists read whole. Lists under a
+// name that is not there read nothing and leave the caller's array alone; no setter takes an
+// empty name.
+TEST_F(CfgDocTest, DottedNamesReadAsPlainNamesAndEmptyNamesAreRefused)
+{
+    GCfgDataDoc doc;
+    LoadText(doc, "d.cfg", "a.b = [1, -2, 0x10]\nf.g = [0.5, 2]\nplain = [3, 4]\n");
+    GIntArray ints;
+    GFloatArray floats;
+    ASSERT_EQ(doc.GetAttributeIntList("a.b", ints, ","), 1);
+    EXPECT_EQ(Ints(ints), (std::vector<intptr_t>{1, -2, 16}));
+    ASSERT_EQ(doc.GetAttributeFloatList("f.g", floats, ","), 1);
+    EXPECT_EQ(Floats(floats), (std::vector<float>{0.5f, 2.0f}));
+    ASSERT_EQ(doc.GetAttributeIntList("plain", ints, ","), 1);
+    EXPECT_EQ(ints.GetCount(), 2u);
+    EXPECT_EQ(doc.GetAttributeIntList("a.c", ints, ",") + doc.GetAttributeFloatList("x.y", floats, ",") +
+                  doc.GetAttributeIntList(nullptr, ints, ","),
+              0);
+    EXPECT_TRUE(ints.GetCount() == 2u && floats.GetCount() == 2u);
+    EXPECT_EQ((std::vector<int>{doc.SetAttributeFloat("", 1.5f), doc.SetAttributeString("", GWString(u"x")),
+                                doc.SetAttributeIntList("", ints, ","), doc.SetAttributeFloatList("", floats, ","),
+                                doc.SetAttributeIntList("e", GIntArray(), ",")}),
+              std::vector<int>(5, 0));
+    EXPECT_EQ(doc.GetAttributeInt("e", 7), 7);
+}
+
 TEST_F(CfgDocTest, FailedLoadsAndSavesKeepTheOldFile)
 {
     const std::string broken = m_folder.WriteFile("x.cfg", "a = 1\nb = { c = 2\n");

@@ -152,6 +152,9 @@ TEST_F(PackFolder, Packs)
     WritePack(3, "a={1}\nb={2}}\nc={3}");
     EXPECT_EQ(table.LoadFromPack(3, Folder(), 0, 1), GParseStatus::kSurplusCloseBrace);
     EXPECT_EQ(std::pair(table.GetPosition(), table.GetCount()), std::pair(11, 2u));
+    // The next load starts over: no error, no position, only its own entries.
+    EXPECT_EQ(table.LoadFromPack(1, Folder(), 0, 1), GParseStatus::kOk);
+    EXPECT_EQ((std::tuple{table.GetPosition(), All(table)}), (std::tuple{0, Entries{"name=Anna", "level=3"}}));
 }
 
 // ---- ini documents ----

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <random>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -179,6 +181,65 @@ TEST_F(XmlDocTest, NumberListsOfAnyLengthRoundTrip)
     EXPECT_TRUE(Floats(floatsBack) == Floats(times));
 }
 
+// Every setter needs an element to write to and, for attributes, a name the parser could read
+// back: without them it refuses (0) and nothing is written; with them it writes (1).
+TEST_F(XmlDocTest, EverySetterRefusesWithoutAnElementOrAReadableName)
+{
+    GIntArray ints;
+    ints.Add(1), ints.Add(2);
+    GFloatArray floats;
+    floats.Add(0.5f);
+    const auto setters = [&](GDataDoc& d, const char* name) {
+        return std::vector<int>{d.SetInt(1), d.SetFloat(1.5f), d.SetString(GWString(u"x")), d.SetIntList(ints, ","),
+                                d.SetFloatList(floats, ","), d.SetAttributeInt(name, 1), d.SetAttributeFloat(name, 1.5f),
+                                d.SetAttributeString(name, GWString(u"x")), d.SetAttributeIntList(name, ints, ","),
+                                d.SetAttributeFloatList(name, floats, ",")};
+    };
+    GXmlDataDoc empty;
+    EXPECT_EQ(setters(empty, "a"), std::vector<int>(10, 0));
+    EXPECT_FALSE(empty.IsLoaded());
+
+    GXmlDataDoc doc;
+    Parse(doc, "<Top a='1'/>");
+    GDataDoc* top = doc.GetChild("Top");
+    ASSERT_NE(top, nullptr);
+    for (const char* bad : {"", "1a", "\xEF\xBB\xBFx"}) {
+        const std::vector<int> results = setters(*top, bad);
+        EXPECT_EQ(std::vector<int>(results.begin() + 5, results.end()), std::vector<int>(5, 0)) << bad;
+    }
+    EXPECT_EQ(Narrow(top->GetAttributeString("a", "")), "1");
+    EXPECT_EQ(setters(*top, "b"), std::vector<int>(10, 1));
+    EXPECT_EQ(Narrow(top->GetAttributeString("b", "")), "0.500000"); // the float list, set last
+}
+
+// A name is taken for an attribute exactly when the XML library reads it back from markup:
+// random names of letters, digits, punctuation, high bytes and byte-order-mark starts.
+TEST_F(XmlDocTest, NamesAreTakenExactlyWhenTheParserReadsThemBack)
+{
+    const std::vector<std::string> pieces = {"a", "Z", "_", "-", ".", ":", "0", "9", " ", "=", "'",
+                                             "\xC3\xA9", "\xEF\xBB\xBF", "\xEF\xBF\xBE", "\xEF\xBF\xBF",
+                                             "\xEF\xBF\xBD", "\x7F", "/", "@"};
+    std::mt19937 rng(31);
+    std::vector<std::string> names = {"", "\xEF\xBB", "\xEF"};
+    for (int i = 0; i < 3000; ++i) {
+        std::string name;
+        for (size_t n = 1 + rng() % 3; n > 0; --n)
+            name += pieces[rng() % pieces.size()];
+        names.push_back(name);
+    }
+    for (const std::string& name : names) {
+        GXmlDataDoc doc;
+        Parse(doc, "<T/>");
+        const int taken = doc.GetChild("T")->SetAttributeInt(name.c_str(), 7);
+        TiXmlDocument reference;
+        reference.Parse(("<T " + name + "='7'/>").c_str(), nullptr, TIXML_ENCODING_UTF8);
+        const TiXmlElement* t = reference.Error() ? nullptr : reference.FirstChildElement("T");
+        const char* back = t ? t->Attribute(name.c_str()) : nullptr;
+        const bool readable = back && std::string(back) == "7";
+        ASSERT_EQ(taken == 1, readable) << '"' << name << '"';
+    }
+}
+
 TEST_F(XmlDocTest, SettersAndSaveLoadRoundTrip)
 {
     GXmlDataDoc doc;
@@ -325,6 +386,46 @@ TEST(XmlNesting, FollowsTheParsersReading)
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(XmlNestingDepth(text.data(), text.size()), expected) << text;
         EXPECT_EQ(LibraryDepth(text), expected) << text;
+    }
+}
+
+// Random markup of tags, ends, comments, CDATA, quotes, declarations and UTF-8 lead bytes: the
+// guard never counts below the depth the parser reaches. Random well-formed trees whose values,
+// comments, CDATA and texts hold markup characters: the guard counts that depth exactly.
+TEST(XmlNesting, FollowsTheParsersReadingOnRandomMarkup)
+{
+    const char* const pieces[] = {"<a>", "<b x='1'>", "</a>", "</b>", "<c/>", "<!--", "-->", "<![CDATA[", "]]>",
+                                  "'", "\"", "=", "\xE0", "\xF0", "\xC3", "&lt;", "<?x ", "?>", "<!D", ">", " ",
+                                  "t", "<", "/", "\xEF\xBB\xBF"};
+    const char* const fillers[] = {"<!-- <a><b> -->", "<![CDATA[<a><b>]]>", "t&lt;x&gt;", "\xC3\xA9", " ",
+                                   "<?pi <a>?>"};
+    std::mt19937 rng(37);
+    for (int i = 0; i < 3000; ++i) {
+        std::string text = i % 3 ? "<r>" : "";
+        for (size_t n = rng() % 16; n > 0; --n)
+            text += pieces[rng() % std::size(pieces)];
+        ASSERT_GE(XmlNestingDepth(text.data(), text.size()), LibraryDepth(text)) << text;
+    }
+    // depth: the deepest level the tree reaches.
+    std::function<std::string(int, int, uint32_t&)> tree = [&](int level, int budget, uint32_t& deepest) {
+        deepest = std::max<uint32_t>(deepest, uint32_t(level));
+        const std::string name = level % 2 ? "n" : "m";
+        std::string out = "<" + name + (rng() % 2 ? " v='<x>' w=\"/>\"" : "") + ">";
+        if (rng() % 4 == 0)
+            return out.substr(0, out.size() - 1) + "/>";
+        for (int k = int(rng() % 4); k > 0 && budget > 0; --k, --budget) {
+            if (rng() % 2)
+                out += tree(level + 1, budget - 1, deepest);
+            else
+                out += fillers[rng() % std::size(fillers)];
+        }
+        return out + "</" + name + ">";
+    };
+    for (int i = 0; i < 1000; ++i) {
+        uint32_t deepest = 0;
+        const std::string text = (i % 2 ? "<?xml version='1.0'?>" : "") + tree(1, 12, deepest);
+        ASSERT_EQ(LibraryDepth(text), deepest) << text;
+        ASSERT_EQ(XmlNestingDepth(text.data(), text.size()), deepest) << text;
     }
 }
 

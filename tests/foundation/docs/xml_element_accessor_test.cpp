@@ -111,3 +111,52 @@ TEST(XmlElementAccessor, AttachesToANodeDocumentsElement)
 }
 
 } // namespace
+
+namespace {
+
+// Lists of both kinds, in attributes and in texts: written with the separator between values
+// only, read back cut at any separator character with runs, leading and trailing separators
+// adding no value; an element with no text or attribute, a null text or no element give none.
+TEST(XmlElementAccessor, ListsOfIntsAndDoublesRoundTripInAttributesAndTexts)
+{
+    TiXmlDocument doc;
+    doc.Parse("<a><b/></a><c/>");
+    TiXmlElement* a = doc.FirstChildElement("a");
+    TiXmlElement* c = doc.FirstChildElement("c");
+    GXmlElementAccessor accessor(a);
+    const int32_t ints[] = {7, -8, 0, 2147483647};
+    const double doubles[] = {0.25, -3.5, 1e3};
+    ASSERT_EQ(accessor.SetTextDoubleList(doubles, 3, "; "), 1);
+    EXPECT_STREQ(accessor.GetText(""), "0.250000; -3.500000; 1000.000000");
+    ASSERT_EQ(accessor.SetAttributeIntList("i", ints, 4, " "), 1);
+    EXPECT_EQ(accessor.SetTextIntList(ints, 2, ",", c), 1); // the stand-in element gets the text
+    EXPECT_STREQ(accessor.GetText("", c), "7,-8");
+    EXPECT_EQ(accessor.SetTextDoubleList(doubles, 1, ",", nullptr), 1);
+    GXmlElementAccessor none;
+    EXPECT_EQ(none.SetTextDoubleList(doubles, 1, ","), 0);
+
+    TiXmlDocument cut;
+    cut.Parse("<t d=';;0.5;;-2;' i=' 1  2 x3 '>;1.5;; 2.5 ;</t><e/>");
+    GXmlElementAccessor reader(cut.FirstChildElement("t"));
+    TiXmlElement* e = cut.FirstChildElement("e");
+    double d[4] = {9, 9, 9, 9};
+    EXPECT_EQ(reader.GetTextDoubleList(d, 4, "; "), 2);
+    EXPECT_TRUE(d[0] == 1.5 && d[1] == 2.5 && d[2] == 9);
+    EXPECT_EQ(reader.GetTextDoubleList(d, 1, "; "), 1);
+    EXPECT_EQ(reader.GetAttributeDoubleList("d", d, 4, ";"), 2);
+    EXPECT_TRUE(d[0] == 0.5 && d[1] == -2);
+    int32_t i[4] = {9, 9, 9, 9};
+    EXPECT_EQ(reader.GetAttributeIntList("i", i, 4, " "), 3); // a token that is no number reads 0
+    EXPECT_TRUE(i[0] == 1 && i[1] == 2 && i[2] == 0 && i[3] == 9);
+    for (TiXmlElement* empty : {e, static_cast<TiXmlElement*>(nullptr)}) {
+        GXmlElementAccessor other(empty);
+        EXPECT_EQ(other.GetTextDoubleList(d, 4, ";") + other.GetTextIntList(i, 4, ";") +
+                      other.GetAttributeDoubleList("d", d, 4, ";"),
+                  0);
+    }
+    EXPECT_EQ(reader.GetTextDoubleList(d, 0, ";") + reader.GetTextDoubleList(nullptr, 4, ";"), 0);
+    EXPECT_EQ(reader.GetAttributeInt("d", 5), 5); // not a number: the default
+    EXPECT_EQ(reader.GetTextInt(6, e), 6);
+}
+
+} // namespace

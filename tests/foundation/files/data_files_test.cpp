@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <regex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -201,6 +203,64 @@ TEST_F(DataFilesTest, RecordWriteFailingHalfwayOrIntoAReadOnlyFolderKeepsThePrev
         EXPECT_EQ(ReadFileBytes("ro/00000002.bin"), small);
         EXPECT_EQ(FolderEntries("ro"), std::set<std::string>{"00000002.bin"});
     }
+}
+
+// What a caller is told about each record it could not write or read: the reason in the
+// player's words, the outcome, and the warnings kept back for a quiet caller instead of shown.
+TEST_F(DataFilesTest, RecordFailuresAndQuietWarningsSayWhatHappened)
+{
+    WriteFileBytes("plain", "x");
+    ASSERT_EQ(::mkdir("00000004.bin", 0755), 0);
+    const char byte = 7;
+    struct Write { int32_t number; const char* subfolder; const void* data; const char* reason; };
+    for (const Write& w : {Write{4, nullptr, &byte, "a folder stands in its place"},
+                           Write{4, "plain", &byte, "a file stands in the folder's place"},
+                           Write{4, "missing", &byte, "the folder is missing and cannot be made"},
+                           Write{5, nullptr, nullptr, "no data"}}) {
+        std::string failure;
+        EXPECT_EQ(WriteUserRecordFile(w.number, w.data, 1, w.subfolder, &failure), 0) << w.reason;
+        EXPECT_EQ(failure, w.reason);
+    }
+    EXPECT_TRUE(g_alerts.empty()); // a caller that asks for the reason is not shown a box
+    WriteFileBytes("00000008.bin", "abc");
+    EXPECT_EQ(ReadUserRecordFile(8, nullptr, 3), 0); // no buffer to read into
+
+    ASSERT_EQ(::mkfifo("00000009.bin", 0644), 0);
+    WriteFileBytes("00000010.bin", "");
+    WriteFileBytes("00000011.bin", Scrambled("abc", 11));
+    struct Read { int32_t number; GRecordRead outcome; const char* reason; const char* warnings; };
+    for (const Read& r : {Read{4, GRecordRead::kUnreadable, "a folder stands in its place", ""},
+                          Read{9, GRecordRead::kUnreadable, "it is not a plain file", ""},
+                          Read{10, GRecordRead::kUnreadable, "0 bytes read",
+                               "File 00000010.bin cannot be read! ReadFile function: 0 bytes read"},
+                          Read{11, GRecordRead::kOtherSize, "",
+                               "WARNING! Incorrect version file 00000011.bin!\nFile size is less then buffer's size!"},
+                          Read{12, GRecordRead::kMissing, "", ""}}) {
+        GRecordReadInfo info;
+        info.quiet = true;
+        info.warnings = "old";
+        char buffer[5];
+        const int read = ReadUserRecordFile(r.number, buffer, sizeof buffer, nullptr, &info);
+        EXPECT_EQ(std::make_tuple(read, info.outcome, info.reason, info.warnings, info.quiet),
+                  std::make_tuple(r.outcome == GRecordRead::kOtherSize ? 1 : 0, r.outcome, std::string(r.reason),
+                                  std::string(r.warnings), true))
+            << r.number;
+    }
+    EXPECT_TRUE(g_alerts.empty());
+
+    // Kept aside beside itself, replacing an older copy; nothing there is nothing to keep.
+    ASSERT_EQ(::mkdir("PROFILES", 0755), 0);
+    EXPECT_EQ(UserRecordFileName(3, "PROFILES"), "PROFILES/00000003.bin");
+    WriteFileBytes("PROFILES/00000003.bin.damaged", "older");
+    WriteFileBytes("PROFILES/00000003.bin", "broken");
+    std::string reason;
+    EXPECT_EQ(KeepUserRecordAside(3, "PROFILES", &reason), 1);
+    EXPECT_EQ(ReadFileBytes("PROFILES/00000003.bin.damaged"), "broken");
+    WriteFileBytes("PROFILES/00000003.bin", "newer");
+    EXPECT_EQ(KeepUserRecordAside(3, "PROFILES", &reason), 1);
+    EXPECT_EQ(ReadFileBytes("PROFILES/00000003.bin.damaged"), "newer");
+    EXPECT_EQ(KeepUserRecordAside(13, "PROFILES", &reason), 1);
+    EXPECT_EQ(FolderEntries("PROFILES"), (std::set<std::string>{"00000003.bin", "00000003.bin.damaged"}));
 }
 
 // The cache's entries in order as "number[/folder]=text".
@@ -464,6 +524,38 @@ TEST(HtmlLog, HeadReportLinesClosingTotalsEscapingAndNoSilentCuts)
     log.Printf("dropped");
     log.PrintError("not counted");
     EXPECT_EQ(log.GetErrorCount(), 0);
+}
+
+// Ending every log reaches each log still alive, however the list was broken up (a log in the
+// middle destroyed), once: a log whose closing lines were written takes no more. A log moved to
+// another file writes its lines there.
+TEST(HtmlLog, EndingEveryLogReachesTheLivingOnesOnce)
+{
+    TempFolder folder("html_log_list_");
+    const std::string older = folder.Path("older.html"), middle = folder.Path("middle.html"),
+                      newer = folder.Path("newer.html"), closed = folder.Path("closed.html"),
+                      moved = folder.Path("moved.html");
+    {
+        GHtmlLog a(older.c_str());
+        auto b = std::make_unique<GHtmlLog>(middle.c_str());
+        GHtmlLog c(newer.c_str());
+        GHtmlLog d(closed.c_str());
+        d.WriteClosingLines();
+        b.reset();
+        c.SetFileName(moved.c_str());
+        EXPECT_STREQ(c.GetFileName(), moved.c_str());
+        EndEveryLog("the cause");
+        for (const std::string& path : {older, moved})
+            EXPECT_NE(ReadFileBytes(path).find("Error:</FONT></B> the cause\n"), std::string::npos) << path;
+        for (const std::string& path : {middle, newer, closed})
+            EXPECT_EQ(ReadFileBytes(path).find("the cause"), std::string::npos) << path;
+        EndEveryLog(nullptr);
+        EXPECT_EQ(ReadFileBytes(older).find("Log file closed: "), ReadFileBytes(older).rfind("Log file closed: "));
+    }
+    for (const std::string& path : {older, moved, closed}) {
+        const std::string text = ReadFileBytes(path);
+        EXPECT_EQ(text.find("Log file closed: "), text.rfind("Log file closed: ")) << path << " closed twice";
+    }
 }
 
 // A fatal error ends every log alive with the cause and its closing lines, once each (logs that

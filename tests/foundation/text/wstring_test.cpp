@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "foundation/text/decimal_number.h"
 #include "foundation/text/gstring.h"
 #include "foundation/text/wstring.h"
 #include "foundation/text/wstring_array.h"
@@ -88,6 +93,21 @@ TEST(GWString, ConcatenationComparisonSearchAndSubstring)
     // No wrap-around in start + count.
     EXPECT_EQ((Texts{U(hello.Mid(3, 5)), U(hello.Mid(3, 2)), U(hello.Mid(5, 0)), U(hello.Mid(1, UINT32_MAX))}),
               (Texts{u"", u"lo", u"", u""}));
+}
+
+// Wide text on either side of +, and null or empty texts appended, compared and assigned.
+TEST(GWString, ConcatenationWithWideTextsAndNullsOnEitherSide)
+{
+    const GWString s(u"mid");
+    EXPECT_EQ(U(u"<" + s) + U(s + u">") + U(u"" + s) + U(s + static_cast<const char16_t*>(nullptr)),
+              u"<midmid>midmid");
+    GWString t(u"ab");
+    EXPECT_TRUE(t.Append(static_cast<const char16_t*>(nullptr)) && t.Append(static_cast<const char*>(nullptr)) &&
+                t.Append(u"") && U(t) == u"ab");
+    EXPECT_TRUE(t == u'a' ? false : GWString(u"a") == u'a');
+    GString n("ab");
+    EXPECT_TRUE(n.Append(static_cast<const char*>(nullptr)) && n.Append("") && std::string(n.c_str()) == "ab");
+    EXPECT_EQ(std::string((n + static_cast<const char*>(nullptr)).c_str()), "ab");
 }
 
 TEST(GWString, EditingInPlaceAndReplacing)
@@ -300,6 +320,16 @@ TEST(GWStringArray, SplitCopyAndAliasing)
     EXPECT_EQ(Parts(b), (Texts{u"10", u"11", u"12"}));
     b = GWStringArray();
     EXPECT_EQ(b.GetCount(), 0u);
+    // Copy assignment copies every element, to itself changes nothing; assigning none empties.
+    GWStringArray c;
+    c.Add(GWString(u"x"));
+    const GWStringArray& same = c;
+    c = same;
+    b = c;
+    c[0] = GWString(u"y");
+    EXPECT_EQ(Parts(b) == Texts{u"x"} && Parts(c) == Texts{u"y"}, true);
+    EXPECT_TRUE(c.Assign(nullptr, 3) && c.GetCount() == 0u);
+    EXPECT_TRUE(b.Assign(&a[0], 0) && b.GetCount() == 0u);
     EXPECT_TRUE(a.Reserve(2));
     EXPECT_EQ(Parts(a), (Texts{u"0", u"1"}));
 }
@@ -520,6 +550,223 @@ TEST(GStringTest, SizesBuffersAssignmentAliasingTrimmedAppendCompareAndCase)
     EXPECT_STREQ(mixed.c_str(), "ab\xc0z1");
     none1.MakeUpper();
     EXPECT_EQ(none1.GetData(), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Random edits of a GWString against the same edits of a std::u16string, by each operation's
+// contract; after every step the text, its length and its cached wide copy agree with the model.
+TEST(GWString, RandomEditsFollowAPlainStringModel)
+{
+    const char16_t alphabet[] = {u'a', u'b', u' ', u'\t', u'Ж', u'ж', u'Z'};
+    std::mt19937 rng(17);
+    auto pick = [&](size_t n) { return n ? size_t(rng() % n) : size_t(0); };
+    auto word = [&](size_t most) {
+        std::u16string w;
+        for (size_t n = pick(most + 1); n > 0; --n)
+            w.push_back(alphabet[pick(std::size(alphabet))]);
+        return w;
+    };
+    auto isSpace = [](char16_t c) { return c == u' ' || c == u'\t'; };
+    GWString s;
+    std::u16string m;
+    for (int step = 0; step < 6000; ++step) {
+        const std::u16string w = word(3);
+        const uint32_t i = uint32_t(pick(m.size() + 2)), n = uint32_t(pick(4));
+        const int op = int(pick(12));
+        SCOPED_TRACE(testing::Message() << "step " << step << " op " << op);
+        switch (op) {
+        case 0: {
+            const bool done = s.Insert(GWString(w), i);
+            const bool expect = i < m.size() && !w.empty();
+            ASSERT_EQ(done, expect);
+            if (expect)
+                m.insert(i, w);
+            break;
+        }
+        case 1:
+            s.Delete(i, n);
+            if (i < m.size())
+                m.erase(i, n);
+            break;
+        case 2: {
+            const GWString replacement(word(2));
+            int32_t count = 0;
+            std::u16string out;
+            size_t done = 0;
+            for (size_t at = w.empty() || w.size() > m.size() ? std::u16string::npos : m.find(w);
+                 at != std::u16string::npos; at = m.find(w, done)) {
+                out += m.substr(done, at - done) + std::u16string(replacement.View());
+                done = at + w.size();
+                ++count;
+            }
+            ASSERT_EQ(s.Replace(GWString(w), replacement), count);
+            if (count)
+                m = out + m.substr(done);
+            break;
+        }
+        case 3: {
+            const size_t left = m.find_first_not_of(u" \t");
+            m = left == std::u16string::npos ? u"" : m.substr(left);
+            s.TrimLeft();
+            break;
+        }
+        case 4:
+            while (!m.empty() && isSpace(m.back()))
+                m.pop_back();
+            s.TrimRight();
+            break;
+        case 5:
+            for (char16_t& c : m)
+                c = c == u'a' ? u'A' : c == u'b' ? u'B' : c == u'z' ? u'Z' : c == u'ж' ? u'Ж' : c;
+            s.MakeUpper();
+            break;
+        case 6:
+            for (char16_t& c : m)
+                c = c == u'A' ? u'a' : c == u'B' ? u'b' : c == u'Z' ? u'z' : c == u'Ж' ? u'ж' : c;
+            s.MakeLower();
+            break;
+        case 7:
+            std::reverse(m.begin(), m.end());
+            s.Reverse();
+            break;
+        case 8:
+            m += w;
+            ASSERT_TRUE(s.Append(GWString(w)) || w.empty());
+            break;
+        case 9: {
+            const int32_t expect = w.empty() || i >= m.size() ? -1 : int32_t(int64_t(m.find(w, i)));
+            ASSERT_EQ(s.Find(GWString(w), i), expect);
+            const int32_t last = w.empty() || w.size() > m.size() ? -1 : int32_t(int64_t(m.rfind(w)));
+            ASSERT_EQ(s.ReverseFind(GWString(w)), last);
+            break;
+        }
+        case 10: {
+            const bool inside = i < m.size() && size_t(i) + n <= m.size();
+            ASSERT_EQ(U(s.Mid(i, n)), inside ? m.substr(i, n) : u"");
+            ASSERT_EQ(s.GetAt(i), i < m.size() ? m[i] : u'\0');
+            break;
+        }
+        default:
+            if (m.size() > 40) {
+                m.clear();
+                s.Clear();
+            }
+        }
+        ASSERT_EQ(U(s), m);
+        ASSERT_EQ(s.GetLength(), m.size());
+        ASSERT_EQ(std::u16string(s.GetWide()), m);
+        std::string narrow; // Windows-1251 of the model: its two Cyrillic letters and ASCII
+        for (char16_t c : m)
+            narrow.push_back(c == u'Ж' ? '\xC6' : c == u'ж' ? '\xE6' : char(c));
+        ASSERT_EQ(std::string(s.GetNarrow()), narrow);
+    }
+}
+
+// The unit buffer under GWString: finding a unit in a range, inserting anywhere (past the end
+// appends), deleting clipped at the end.
+TEST(GWCharBuffer, FindInsertAndDeleteFollowAPlainStringModel)
+{
+    std::mt19937 rng(5);
+    GWCharBuffer b;
+    std::u16string m;
+    EXPECT_EQ(b.Find(u'a', 0, 5), -1);
+    for (int step = 0; step < 3000; ++step) {
+        const char16_t c = char16_t(u'a' + rng() % 3);
+        const uint32_t i = uint32_t(rng() % (m.size() + 3)), j = uint32_t(rng() % (m.size() + 3));
+        switch (rng() % 4) {
+        case 0:
+            ASSERT_TRUE(b.Insert(c, i));
+            m.insert(std::min<size_t>(i, m.size()), 1, c);
+            break;
+        case 1:
+            b.Delete(i, j % 4);
+            if (i < m.size())
+                m.erase(i, j % 4);
+            break;
+        case 2: {
+            size_t found = std::u16string::npos;
+            for (size_t k = i; k < std::min<size_t>(j, m.size()) && found == std::u16string::npos; ++k)
+                if (m[k] == c)
+                    found = k;
+            ASSERT_EQ(b.Find(c, i, j), found == std::u16string::npos ? -1 : int32_t(found)) << step;
+            break;
+        }
+        default:
+            ASSERT_TRUE(b.Append(c));
+            m.push_back(c);
+        }
+        ASSERT_EQ(std::u16string(b.GetData() ? b.GetData() : u"", b.GetLength()), m) << step;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The decimal reader against the C library's reading in the C locale, on random texts of
+// digits, points, exponents, signs and blanks: the same bytes read and the same value, also
+// where the magnitude leaves the double range either way.
+TEST(DecimalNumber, ReadsWhatTheCLibraryReads)
+{
+    const char alphabet[] = "0123456789000.eE+-  \t";
+    std::mt19937 rng(23);
+    std::vector<std::string> texts = {"1e400", "-1e400", "1e-400", "0.000e999999999999", "1234e-330",
+                                      "00012.5e+2x", ".5", "-.", "1e", "1e+", " \t\n+7", "+-1", "Inf",
+                                      "-infinity", "nan", "9" + std::string(400, '9'),
+                                      "0." + std::string(400, '0') + "1"};
+    for (int i = 0; i < 20000; ++i) {
+        std::string t;
+        for (size_t n = rng() % 12; n > 0; --n)
+            t.push_back(alphabet[rng() % (sizeof alphabet - 1)]);
+        if (rng() % 8 == 0)
+            t += "e" + std::to_string(int(rng() % 800) - 400);
+        texts.push_back(t);
+    }
+    for (const std::string& t : texts) {
+        double value = -1;
+        const size_t read = text::ReadDecimalDouble(t, value);
+        char* end = nullptr;
+        const double expected = std::strtod(t.c_str(), &end);
+        const size_t expectedRead = size_t(end - t.c_str());
+        ASSERT_EQ(read, expectedRead) << '"' << t << '"';
+        if (std::isnan(expected))
+            ASSERT_TRUE(std::isnan(value)) << t;
+        else
+            ASSERT_EQ(value, expected) << '"' << t << '"';
+        const double alone = text::DecimalToDouble(t);
+        ASSERT_TRUE(alone == value || (std::isnan(alone) && std::isnan(value))) << t;
+    }
+    double hex = -1;
+    EXPECT_EQ(std::make_pair(text::ReadDecimalDouble("0x10", hex), hex), std::make_pair(size_t(1), 0.0)); // no hex form
+}
+
+} // namespace
+
+namespace {
+
+// Integers read as the C library's strtol reads them, saturated at the 32-bit range, in every
+// radix (0 choosing by prefix); a radix outside 2 to 36 reads nothing.
+TEST(GWString, ToIntReadsWhatStrtolReads)
+{
+    const char alphabet[] = "0123456789abfzAFxX+- \t";
+    std::mt19937 rng(29);
+    for (int i = 0; i < 20000; ++i) {
+        std::string t;
+        for (size_t n = rng() % 14; n > 0; --n)
+            t.push_back(alphabet[rng() % (sizeof alphabet - 1)]);
+        if (i % 5 == 0)
+            t = (rng() % 2 ? "-" : "") + std::string(rng() % 2 ? "0x" : "") + std::to_string(rng() % 3000000000u);
+        const int radices[] = {0, 2, 8, 10, 16, 36};
+        const int radix = radices[rng() % 6];
+        const long long wide = std::strtoll(t.c_str(), nullptr, radix);
+        const int32_t expected = int32_t(std::clamp<long long>(wide, INT32_MIN, INT32_MAX));
+        ASSERT_EQ(GWString(t.c_str()).ToInt(radix), expected) << '"' << t << "\" radix " << radix;
+    }
+    for (int radix : {1, 37, -16})
+        EXPECT_EQ(GWString("12").ToInt(radix), 0) << radix;
 }
 
 } // namespace

@@ -15,7 +15,10 @@
 #include "graphics/animation/bitmap_clip.h"
 #include "graphics/animation/keyframe_animator.h"
 #include "graphics/scene/clip.h"
+#include "graphics/scene/clip_array.h"
+#include "graphics/scene/clip_container.h"
 #include "graphics/store/bitmap_table.h"
+#include "support/reference_kernels.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -138,6 +141,8 @@ TEST(KeyFrameAnimatorTest, SpeedPercentStatesLabelsAndChannelMask) {
               std::make_tuple(1, 1, 0));
     b.MoveToKeyFrame("abcdefghijklmnopqrstXYZ"); // only 20 characters count
     EXPECT_EQ(b.GetCurrentKeyFrame(), 1);
+    b.MoveToKeyFrame(nullptr); // no label: nothing
+    EXPECT_EQ(b.GetCurrentKeyFrame(), 1);
     b.MoveToKeyFrameIndex(2); // past the end: nothing
     EXPECT_EQ(b.GetCurrentKeyFrame(), 1);
     b.SetState(kStateStopped);
@@ -161,7 +166,8 @@ TEST(KeyFrameAnimatorTest, SpeedPercentStatesLabelsAndChannelMask) {
 TEST(KeyFrameAnimatorTest, Commands) {
     Animation a(10, {{"a", kActionStop, 0, 2}, {"b", kActionWait, 5, 5}, {"c", kActionStop, 0, 8}});
     // Key frame 3 of 3 (alerts "...: Invalid Keyframe!"), target 3 ("...:: Invalid Keyframe!"), command 7.
-    for (auto [command, p1, p2] : {std::tuple{1, 3, 0}, {2, 0, 3}, {7, 0, 0}})
+    for (auto [command, p1, p2] :
+         {std::tuple{1, 3, 0}, {2, 0, 3}, {3, 3, 50}, {3, -1, 50}, {7, 0, 0}})
         EXPECT_EQ(a.ExecuteCommand(command, p1, p2), 0) << command;
 
     // Command 2 backwards: the speed turns negative, actions come back at the target only.
@@ -199,6 +205,34 @@ TEST(KeyFrameAnimatorTest, Commands) {
     ASSERT_EQ(self.ExecuteCommand(2, 1, 1), 1);
     self.SetState(kStatePlaying);
     EXPECT_EQ(self.Tick(), "1:3:256");
+}
+
+// What the frames put on the clip: the offset moves every position, the clip frame base moves
+// every image number (and shows the base at once), a mirror key frame turns the clip; with the
+// actions off the mirror waits.
+TEST(KeyFrameAnimatorTest, OffsetFrameBaseAndMirrorReachTheClip)
+{
+    Animation a(4, {{"m", kActionSetMirror, 2, 1}, {"n", kActionSetMirror, 0, 3}});
+    a.SetOffset(10, -3);
+    a.SetClipFrame(7);
+    EXPECT_EQ(a.clip.GetFrame(), 7 * 256);
+    a.SetState(kStatePlaying);
+    std::vector<std::tuple<int32_t, int32_t, int32_t, int>> seen;
+    for (int i = 0; i < 4; ++i) {
+        a.ApplyFrame();
+        seen.emplace_back(a.clip.GetX(), a.clip.GetY(), a.clip.GetFrame() >> 8,
+                          int(a.clip.GetOrientation()));
+    }
+    using Seen = std::vector<std::tuple<int32_t, int32_t, int32_t, int>>;
+    EXPECT_EQ(seen, (Seen{{10, -3, 7, 0},
+                          {256 + 10, -256 - 3, 8, 2},
+                          {512 + 10, -512 - 3, 9, 2},
+                          {768 + 10, -768 - 3, 10, 0}}));
+    Animation quiet(3, {{"m", kActionSetMirror, 1, 1}});
+    ASSERT_EQ(quiet.ExecuteCommand(1, 0, 0), 1); // command 1 leaves the actions off
+    quiet.SetState(kStatePlaying);
+    quiet.Ticks(2);
+    EXPECT_EQ(quiet.clip.GetOrientation(), 0);
 }
 
 // ---- Packed image ----
@@ -324,6 +358,62 @@ TEST(AnimatorCommandSequenceTest, RunsConsecutiveStepsOfOneNumberAndGroupsOwnAnd
 }
 
 } // namespace
+
+// A step of command 3 runs until its animator reaches the key frame it names; a group hands
+// every member's clip to a container and takes exactly those out again, and updates every
+// member together.
+TEST(AnimatorCommandSequenceTest, PlayToAKeyFrameAndGroupsOfClipsInAContainer)
+{
+    GAnimatorCommandSequence seq;
+    auto owned = std::make_unique<Animation>(
+        8, std::vector<Key>{{"a", 5, 0, 0}, {"b", 5, 0, 3}, {"c", 5, 0, 6}});
+    Animation* anim = owned.get();
+    anim->SetListener(&seq);
+    seq.SetAnimator(std::move(owned));
+    seq.AddStep(Step(1, 3, 2, 100)); // to key frame 2
+    seq.AddStep(Step(1, 6, 50));
+    seq.Start(1);
+    EXPECT_EQ(std::make_tuple(seq.IsRunning(), seq.GetTargetKeyFrame(), seq.GetCurrentStep()),
+              std::make_tuple(1, 2, 0));
+    anim->SetState(kStatePlaying);
+    for (int i = 0; i < 6; ++i)
+        seq.Update();
+    EXPECT_EQ(std::make_tuple(seq.IsRunning(), seq.GetCurrentStep()),
+              std::make_tuple(1, 0)); // passed b, not c
+    seq.Update();
+    EXPECT_EQ(std::make_tuple(seq.IsRunning(), seq.GetCurrentStep(), anim->GetSpeed()),
+              std::make_tuple(0, 1, 128));
+
+    auto surface = GDibSurface::Create(8, 8, 24);
+    auto clips = GClipArray::Create(8);
+    auto container = GClipContainer::Create(surface.get(), nullptr, clips.get(), nullptr);
+    GClip other;
+    container->AddClip(&other);
+    GAnimatorCommandGroup group;
+    std::vector<GClip*> theirs;
+    for (int i = 0; i < 3; ++i) {
+        auto member = std::make_unique<GAnimatorCommandSequence>();
+        if (i != 1) { // the middle member has no animator
+            auto animation = std::make_unique<Animation>(3, std::vector<Key>{});
+            animation->SetState(kStatePlaying);
+            theirs.push_back(&animation->clip);
+            member->SetAnimator(std::move(animation));
+        }
+        group.Add(std::move(member));
+    }
+    group.AddClipsTo(nullptr);
+    group.AddClipsTo(container.get());
+    ASSERT_EQ(clips->GetCount(), 3);
+    EXPECT_TRUE(clips->GetAt(0) == &other && clips->GetAt(1) == theirs[0] &&
+                clips->GetAt(2) == theirs[1]);
+    group.UpdateAll();
+    group.UpdateAll();
+    EXPECT_EQ(std::make_tuple(theirs[0]->GetX(), theirs[1]->GetX()), std::make_tuple(256, 256));
+    group.RemoveClipsFrom(nullptr);
+    EXPECT_EQ(clips->GetCount(), 3);
+    group.RemoveClipsFrom(container.get());
+    EXPECT_TRUE(clips->GetCount() == 1 && clips->GetAt(0) == &other);
+}
 
 // ---- bitmap clips: turned, scaled and filtered drawing ----
 namespace {
@@ -531,6 +621,50 @@ TEST(BitmapClipTest, BufferLifecycle) {
     EXPECT_EQ(f.clip.GetBufferScale(), 300);
     f.Transform(45, 256, 256, 2048); // stretched beyond the diagonal: the box decides
     EXPECT_GE(f.clip.GetBuffer()->GetHeight(), f.clip.GetBounds().bottom - f.clip.GetBounds().top);
+}
+
+// A buffered clip draws its buffer at its rectangle with the mask kernels, inside the clip
+// area only: whole-pixel and sub-pixel positions blend as those kernels do, the additive one
+// only brightens.
+TEST(BitmapClipTest, BufferedDrawsBlitTheBufferInsideTheArea)
+{
+    const GRect area{70, 60, 120, 100};
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        ClipFixture f(30, 22);
+        f.clip.SetBuffered(true), f.clip.SetAlpha(180), f.clip.SetAdditive(way == 2),
+            f.clip.SetSubPixel(way == 1);
+        f.clip.SetPosition((100 << 8) + (way == 1 ? 77 : 0), (80 << 8) + (way == 1 ? 141 : 0));
+        f.Transform(33, 300);
+        const GBitmap* buffer = f.clip.GetBuffer();
+        ASSERT_NE(buffer, nullptr);
+        auto target = Target(200, 160, 9), before = Target(200, 160, 9),
+             expected = Target(200, 160, 9);
+        f.clip.Draw(target.get(), &area);
+        const GRect& r = f.clip.GetRect();
+        GRect part;
+        ASSERT_TRUE(IntersectRects(part, r, area));
+        if (way < 2) {
+            const GBlitArgs args{180, nullptr, int16_t(f.clip.GetX() & 255),
+                                 int16_t(f.clip.GetY() & 255)};
+            reference::Blit(way == 1 ? GBlitRule::MaskAlphaSubPixel : GBlitRule::MaskAlpha, 0,
+                            expected.get(), buffer, r.left, r.top, args, &part);
+            EXPECT_EQ(reference::Snapshot(*target), reference::Snapshot(*expected));
+        }
+        int changed = 0;
+        for (int y = 0; y < 160; ++y)
+            for (int x = 0; x < 200; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    const int d = reference::PixelAt(*target, x, y)[c],
+                              o = reference::PixelAt(*before, x, y)[c];
+                    const bool inside =
+                        x >= part.left && x <= part.right && y >= part.top && y <= part.bottom;
+                    ASSERT_TRUE(inside || d == o) << x << "," << y;
+                    ASSERT_TRUE(way != 2 || d >= o) << x << "," << y;
+                    changed += d != o;
+                }
+        EXPECT_GT(changed, 100);
+    }
 }
 
 TEST(BitmapClipTest, DegenerateInputsDrawNothing) {

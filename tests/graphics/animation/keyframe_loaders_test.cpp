@@ -138,6 +138,53 @@ TEST(CfgKeyFrameLoaderTest, InterpolationClipsToTheFrames) {
     EXPECT_EQ(a.GetFrame(3)->image, 9);
 }
 
+// Linear ramps on each channel: from the first value on the earlier frame to the last value,
+// exactly, on the later one, only on frames that exist; a channel of no name writes nothing.
+TEST(CfgKeyFrameLoaderTest, LinearRampsOnEveryChannelEndExactly)
+{
+    struct Ramp {
+        int32_t from, to, a, b, channel;
+        std::vector<std::pair<int, int32_t>> expected;
+    };
+    const Ramp ramps[] = {
+        {2,
+         6,
+         10,
+         30,
+         kInterpolateX,
+         {{2, 10 << 8}, {3, 15 << 8}, {4, 20 << 8}, {5, 25 << 8}, {6, 30 << 8}}},
+        {7, 20, 0, 26, kInterpolateY, {{7, 0}, {8, 2 << 8}, {9, 4 << 8}}},
+        {-3, 1, 4, 8, kInterpolateAlpha, {{0, 7}, {1, 8}}},
+        {5, 5, 3, 9, kInterpolateImage, {{5, 9}}},
+        {0, 9, 1, 2, kInterpolateNone, {}},
+    };
+    for (const Ramp& r : ramps) {
+        SCOPED_TRACE(r.channel);
+        GLabelKeyFrameAnimator a;
+        GCfgNode root;
+        ASSERT_EQ(LoadCfg(a, kTwoKeys, root), 1);
+        std::vector<GAnimationFrame> before;
+        for (uint32_t i = 0; i < a.GetFrameCount(); ++i)
+            before.push_back(*a.GetFrame(i));
+        EXPECT_EQ(a.Interpolate(1, r.from, r.to, r.a, r.b, r.channel), 1);
+        for (uint32_t i = 0; i < a.GetFrameCount(); ++i) {
+            GAnimationFrame want = before[i];
+            for (auto [frame, value] : r.expected) {
+                if (uint32_t(frame) != i)
+                    continue;
+                want.x = r.channel == kInterpolateX ? value : want.x;
+                want.y = r.channel == kInterpolateY ? value : want.y;
+                want.alpha = r.channel == kInterpolateAlpha ? uint8_t(value) : want.alpha;
+                want.image = r.channel == kInterpolateImage ? int16_t(value) : want.image;
+            }
+            const GAnimationFrame& got = *a.GetFrame(i);
+            EXPECT_EQ(std::make_tuple(got.image, got.x, got.y, int(got.alpha)),
+                      std::make_tuple(want.image, want.x, want.y, int(want.alpha)))
+                << "frame " << i;
+        }
+    }
+}
+
 TEST(CfgKeyFrameLoaderTest, NameTablesCursorAndKeys) {
     GCfgKeyFrameAnimator a;
     const char* const actions[] = {"MoveToKeyFrame", "SetSpeed", "Wait", "Stop", "SetMirror", "stop", ""};

@@ -68,6 +68,9 @@ TEST(BmpFontSymbolsTest, TablesFromDescriptionsAndTheirReaders)
 
     EXPECT_EQ(GBmpFont::ParseIndexes(u" 1, 2\t3\n-4,,x 99999999999 7z"),
               (std::vector<int32_t>{1, 2, 3, -4, INT_MAX, 7}));
+    // A plus sign, a sign alone, separators at the end; saturation downwards.
+    EXPECT_EQ(GBmpFont::ParseIndexes(u"+5 - -0 -99999999999 ,\n"),
+              (std::vector<int32_t>{5, 0, INT_MIN}));
 
     // The description readers.
     GCfgNode node;
@@ -166,6 +169,70 @@ TEST(BmpFontCutTest, MarkerRowSeparatorsUnreadableSheetsAndFullPools)
     auto partial = GBmpFont::Create(three.get(), small.get(), nullptr);
     ASSERT_NE(partial, nullptr);
     EXPECT_EQ(partial->GetGlyphPoolSlots().size(), 2u);
+}
+
+// Palettised sheets (formats 16 to 21): each glyph gets the sheet's palette and its own
+// columns of index bytes (and of the mask where the format has one); a sheet whose pixel block
+// is too small for its palette offset and indexes, or whose offset points into the palette,
+// makes no font.
+TEST(BmpFontCutTest, PalettisedSheetsGiveEachGlyphThePaletteAndItsIndexes)
+{
+    constexpr int kWidth = 7, kHeight = 4; // glyphs of 2 and 3 columns, separators at 2 and 6
+    auto store = MakePoolStore(16);
+    for (uint8_t format : {uint8_t(dmIndexed), uint8_t(dmIndexedMask)}) {
+        SCOPED_TRACE(int(format));
+        std::unique_ptr<GBitmap> sheet(GBitmap::Create(kWidth, kHeight, 0, format));
+        ASSERT_TRUE(sheet && sheet->GetPixels());
+        uint8_t* palette = sheet->GetPixels() + 2;
+        for (int i = 0; i < kPalettisedPixelOffset - 2; ++i)
+            palette[i] = uint8_t(i * 7 + 1);
+        uint8_t* index = sheet->GetPixels() + kPalettisedPixelOffset;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                index[y * kWidth + x] =
+                    (y == 1 && (x == 2 || x == 6)) ? 0 : uint8_t(1 + x + y * 10);
+                if (sheet->GetAlpha())
+                    sheet->GetAlpha()[y * kWidth + x] = uint8_t(200 - x - y * 10);
+            }
+        auto font = GBmpFont::Create(sheet.get(), store.get(), nullptr);
+        ASSERT_NE(font, nullptr);
+        ASSERT_EQ(font->GetGlyphPoolSlots().size(), 2u);
+        const std::pair<int, int> glyphs[] = {{0, 2}, {3, 3}};
+        for (size_t i = 0; i < 2; ++i) {
+            const GBitmap* g = store->GetPool()->GetBitmap(font->GetGlyphPoolSlots()[i]);
+            const auto [from, width] = glyphs[i];
+            ASSERT_TRUE(g && g->GetWidth() == width && g->GetHeight() == kHeight - 1 &&
+                        g->GetFormat() == format);
+            EXPECT_EQ(0, std::memcmp(g->GetPixels() + 2, palette, kPalettisedPixelOffset - 2)) << i;
+            for (int y = 0; y < kHeight - 1; ++y)
+                for (int x = 0; x < width; ++x) {
+                    EXPECT_EQ(g->GetPixels()[kPalettisedPixelOffset + y * width + x],
+                              index[(y + 1) * kWidth + from + x])
+                        << i << " " << x << "," << y;
+                    if (format == dmIndexedMask)
+                        EXPECT_EQ(g->GetAlpha()[y * width + x],
+                                  sheet->GetAlpha()[(y + 1) * kWidth + from + x]);
+                }
+        }
+    }
+
+    // Blocks of 1 byte, of the palette and all but the last index, and an offset inside the
+    // palette.
+    const uint32_t sizes[] = {1, kPalettisedPixelOffset + kWidth * kHeight - 1,
+                              kPalettisedPixelOffset + kWidth * kHeight};
+    const uint16_t offsets[] = {kPalettisedPixelOffset, kPalettisedPixelOffset,
+                                kPalettisedPixelOffset - 1};
+    for (int k = 0; k < 3; ++k) {
+        std::unique_ptr<GPixelBlock> block = GPixelBlock::Create(sizes[k], nullptr);
+        ASSERT_NE(block, nullptr);
+        std::memset(block->GetData(), 5, sizes[k]);
+        if (sizes[k] >= 2)
+            std::memcpy(block->GetData(), &offsets[k], 2);
+        auto sheet =
+            GBitmap::CreateOnNewBlocks(kWidth, kHeight, 0, dmIndexed, std::move(block), nullptr);
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(GBmpFont::Create(sheet.get(), store.get(), nullptr), nullptr) << k;
+    }
 }
 
 // Bitmap text: the layout rules as a table (anchors, lines at backslash-n, vertical texts,
@@ -490,6 +557,40 @@ TEST(OldFontSheetTest, DamagedSheetsAreClampedOrRefused)
     ASSERT_NE(font.GetGlyph('B'), nullptr);
     EXPECT_TRUE(font.GetGlyph('B')->width == 3 && !font.GetGlyph('C'));
     font.DrawText(dst.get(), 0, 0, "B", 0, nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Another font lays the same text out again in its own glyphs, widths and draw mode; the
+// position reads back as set; showing a shown text again changes no clip.
+TEST_F(BmpTextTest, AnotherFontLaysTheTextOutAgain)
+{
+    auto text = GBmpText::Create(font.get(), 4);
+    text->SetPosition(10 << 8, 20 << 8);
+    text->SetText(u"AB");
+    EXPECT_EQ(std::make_tuple(text->GetWidth(), text->GetClip(1).GetSlot(),
+                              int(text->GetClip(0).GetDrawMode())),
+              std::make_tuple(int16_t(8), Slot('B'), 2));
+    auto wide = std::make_unique<GBmpFontSymbols>();
+    wide->Build({0, 1}, u"AB", u"A");
+    auto sheet = MakeGlyphSheet(12, {6, 4}, 5);
+    auto other = GBmpFont::Create(sheet.get(), store.get(), std::move(wide));
+    ASSERT_NE(other, nullptr);
+    text->SetFont(other.get());
+    EXPECT_EQ(text->GetFont(), other.get());
+    EXPECT_EQ(std::make_tuple(text->GetWidth(), text->GetHeight(), text->GetClip(1).GetSlot(),
+                              int(text->GetClip(0).GetDrawMode())),
+              std::make_tuple(int16_t(10), int16_t(4), other->GetGlyphSlot('B'), 12));
+    EXPECT_EQ(text->GetClip(1).GetX() - text->GetClip(0).GetX(), 6 << 8);
+    int32_t x = 0, y = 0;
+    text->GetPosition(x, y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(10 << 8, 20 << 8));
+    text->GetClip(0).SetVisible(false); // hidden from outside: showing the shown text leaves it
+    text->SetVisible(true);
+    EXPECT_FALSE(text->GetClip(0).IsVisible());
+    text->SetFont(font.get()); // the fixture's font goes after this one
 }
 
 } // namespace

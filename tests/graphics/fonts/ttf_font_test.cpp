@@ -133,6 +133,18 @@ TEST(TtfFontTest, LoadsScrambledPacksAndSystemFonts)
     EXPECT_FALSE(font.HasFace());
 }
 
+// A face answers for the characters it maps; no face maps nothing, and no path loads nothing.
+TEST(TtfFontTest, HasGlyphFollowsTheFacesCharacterMap)
+{
+    GTtfFont font;
+    EXPECT_FALSE(font.HasGlyph('A'));
+    EXPECT_EQ(font.LoadFromFile(nullptr, 0), 0);
+    ASSERT_EQ(font.LoadFromFile(kFacePath, 0), 1);
+    for (auto [code, mapped] :
+         {std::pair{uint32_t('A'), true}, {uint32_t(u'Ж'), true}, {0x10FFFDu, false}, {0u, false}})
+        EXPECT_EQ(font.HasGlyph(code), mapped) << code;
+}
+
 TEST(TtfFontTest, DrawsAndMeasuresAsFreeTypeRenders)
 {
     GTtfFont font;

@@ -771,6 +771,32 @@ TEST_F(WriteJpegTest, UnwritablePathsAndImagesWithoutTrueColourAreRefused)
     EXPECT_FALSE(EncodeJpeg(nullptr, 4, 1, 12, 90, true, out) || EncodeJpeg(pixels, 40000, 1, 120000, 90, true, out));
 }
 
+// Sampling layouts the compressor takes give pictures the decoder reads back; ones it refuses
+// (its error ends the call, not the process) give false and nothing; an image whose size claims
+// more rows than its block holds is not written.
+TEST_F(WriteJpegTest, SamplingLayoutsAndTheCompressorsOwnRefusals)
+{
+    auto image = MakeImage(40, 24);
+    for (auto [h, v, ok] :
+         {std::tuple{1, 1, true}, {2, 1, true}, {1, 2, true}, {0, 2, false}, {2, 5, false}}) {
+        JpegEncoding encoding;
+        encoding.quality = 95, encoding.lumaH = h, encoding.lumaV = v;
+        Bytes out = {7};
+        EXPECT_EQ(EncodeJpeg(image->GetPixels(), 40, 24, image->GetPitch(), encoding, out), ok)
+            << h << "x" << v;
+        EXPECT_EQ(out.empty(), !ok);
+        if (ok)
+            ExpectClose(jpeg_test::DecodeBgr(out), *image, 3.0, 40);
+    }
+    auto tall = MakeImage(8, 8);
+    tall->SetHeight(10); // the block holds one spare row, not two
+    auto wide = MakeImage(8, 8);
+    wide->SetWidth(10);
+    for (GBitmap* lying : {tall.get(), wide.get()})
+        EXPECT_EQ(WriteJpegFile(PathOf("lying.jpg").c_str(), lying, 90, 1), 0);
+    EXPECT_EQ(FolderEntries(m_folder.Path()), std::set<std::string>{});
+}
+
 TEST_F(WriteJpegTest, QualityOutsideTheRangeMeansBestLargePicturesGrowTheOutputAndReplacingKeepsTheFileWhole)
 {
     auto image = MakeImage(24, 24);

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "foundation/core/rect.h"
 #include "foundation/image/bitmap.h"
@@ -145,6 +148,49 @@ TEST(FloatGeometryTest, SegmentsIntersect) {
     }
 }
 
+// Segments between grid points, many axis-parallel, against the exact solution of
+// p0 + t (p1 - p0) = p2 + u (p3 - p2): they meet when the directions are not parallel and t, u
+// lie in [0, 1]; the point found is that one. Ends touching exactly are left to the table above.
+TEST(FloatGeometryTest, SegmentsIntersectLikeTheExactSolution)
+{
+    std::mt19937 rng(11);
+    int met = 0;
+    for (int i = 0; i < 4000; ++i) {
+        auto coordinate = [&] { return int(rng() % 9) - 4; };
+        int v[8];
+        for (int& c : v)
+            c = coordinate();
+        // Each segment slanted, vertical or horizontal, in every pairing.
+        for (int segment : {0, 1})
+            if (const int kind = (i >> (2 * segment)) % 4; kind == 1 || kind == 2)
+                v[4 * segment + 2 + (kind - 1)] = v[4 * segment + (kind - 1)];
+        const int d1x = v[2] - v[0], d1y = v[3] - v[1], d2x = v[6] - v[4], d2y = v[7] - v[5];
+        const int denominator = d1x * d2y - d1y * d2x;
+        const int ex = v[4] - v[0], ey = v[5] - v[1];
+        const int tn = ex * d2y - ey * d2x, un = ex * d1y - ey * d1x;
+        if (denominator != 0 && (tn == 0 || un == 0 || tn == denominator || un == denominator))
+            continue; // an end on the other segment
+        const bool within =
+            denominator != 0 &&
+            (denominator > 0 ? tn > 0 && tn < denominator && un > 0 && un < denominator
+                             : tn < 0 && tn > denominator && un < 0 && un > denominator);
+        GVector2 out(-99, -99);
+        const GVector2 p0{float(v[0]), float(v[1])}, p1{float(v[2]), float(v[3])};
+        const GVector2 p2{float(v[4]), float(v[5])}, p3{float(v[6]), float(v[7])};
+        SCOPED_TRACE(testing::Message()
+                     << v[0] << "," << v[1] << " " << v[2] << "," << v[3] << " x " << v[4] << ","
+                     << v[5] << " " << v[6] << "," << v[7]);
+        ASSERT_EQ(SegmentsIntersect(p0, p1, p2, p3, out), within ? 1 : 0);
+        if (denominator != 0) {
+            met += within;
+            const double t = double(tn) / denominator;
+            EXPECT_NEAR(out.x, v[0] + t * d1x, 1e-4);
+            EXPECT_NEAR(out.y, v[1] + t * d1y, 1e-4);
+        }
+    }
+    EXPECT_GT(met, 200);
+}
+
 TEST(FloatGeometryTest, PointInRotatedRectAndPolygon) {
     const GVector2 centre(10, 10);
     const GVector2 size(4, 2);
@@ -161,6 +207,40 @@ TEST(FloatGeometryTest, PointInRotatedRectAndPolygon) {
     EXPECT_EQ(std::make_tuple(PointInConvexPolygon(2, 2, square, 4), PointInConvexPolygon(5, 2, square, 4),
                               PointInConvexPolygon(0, 2, square, 4), PointInConvexPolygon(99, 99, nullptr, 0)),
               std::make_tuple(1, 0, 0, 1));
+}
+
+// Convex polygons wound like the square above, against an even-odd ray cast: every edge
+// counts, whichever comes first in the list (points near an edge are left out).
+TEST(FloatGeometryTest, PointInConvexPolygonAgreesWithARayCast)
+{
+    std::mt19937 rng(47);
+    for (int i = 0; i < 300; ++i) {
+        std::vector<double> angles(3 + rng() % 6);
+        for (double& a : angles)
+            a = (rng() % 3600) / 3600.0 * 2 * M_PI;
+        std::sort(angles.begin(), angles.end());
+        std::vector<GVector2> poly;
+        for (double a : angles)
+            poly.emplace_back(float(10 + 8 * std::cos(a)), float(10 + 8 * std::sin(a)));
+        std::rotate(poly.begin(), poly.begin() + std::ptrdiff_t(rng() % poly.size()), poly.end());
+        for (int k = 0; k < 50; ++k) {
+            const double x = (rng() % 2000) / 100.0, y = (rng() % 2000) / 100.0;
+            bool inside = false, near = false;
+            for (size_t e = 0; e < poly.size(); ++e) {
+                const GVector2& a = poly[e];
+                const GVector2& b = poly[(e + 1) % poly.size()];
+                const double length = std::hypot(double(b.x) - a.x, double(b.y) - a.y);
+                const double distance = std::abs((double(b.y) - a.y) * (x - a.x) - (y - a.y) * (double(b.x) - a.x));
+                near |= length == 0 || distance / length < 1e-3;
+                if ((a.y > y) != (b.y > y) && x < (double(b.x) - a.x) * (y - a.y) / (double(b.y) - a.y) + a.x)
+                    inside = !inside;
+            }
+            if (near)
+                continue;
+            ASSERT_EQ(PointInConvexPolygon(float(x), float(y), poly.data(), int(poly.size())), inside ? 1 : 0)
+                << i << ": " << x << "," << y;
+        }
+    }
 }
 
 TEST(FloatGeometryTest, Polygon) {
@@ -295,6 +375,40 @@ TEST(RotationTest, QuarterTurnBlitsAgainstTheirMapping) {
                 }
             EXPECT_TRUE(Same(*target, *expected)) << b.kind << " at " << x << "," << y;
         }
+}
+
+// Every turned draw, with a clip rectangle cutting its picture on any side or sides: inside the
+// clip the bytes of the unclipped draw, outside it the target as it was.
+TEST(RotationTest, EveryTurnedDrawKeepsToItsClipOnEverySide)
+{
+    using Clipped = std::function<void(GBitmap*, const GRect*)>;
+    auto source = Image(9, 6, 2, 12);
+    const GBitmap* s = source.get();
+    const Clipped draws[] = {
+        [s](GBitmap* t, const GRect* c) { DrawRotatedBilinear(t, s, 3, 2, 30, -1, -1, c); },
+        [s](GBitmap* t, const GRect* c) { DrawRotatedCubic(t, s, 3, 2, 200, -1, -1, c); },
+        [s](GBitmap* t, const GRect* c) { DrawRotatedFloat(t, s, 3, 2, 75, -1, -1, c); },
+        [s](GBitmap* t, const GRect* c) { BlitMaskQuarterTurn(t, s, 4, 3, c); },
+        [s](GBitmap* t, const GRect* c) { BlitMaskQuarterTurnBack(t, s, 4, 3, c); },
+        [s](GBitmap* t, const GRect* c) { BlitMaskTransposed(t, s, 4, 3, c); },
+    };
+    const GRect clips[] = {{0, 0, 8, 19}, {8, 0, 19, 19}, {0, 0, 19, 6}, {0, 7, 19, 19}, {6, 5, 9, 8}, {5, 4, 5, 4}};
+    for (size_t d = 0; d < std::size(draws); ++d) {
+        auto whole = Image(20, 20, 0, 3), original = Image(20, 20, 0, 3);
+        draws[d](whole.get(), nullptr);
+        ASSERT_FALSE(Same(*whole, *original)) << d;
+        for (const GRect& clip : clips) {
+            auto target = Image(20, 20, 0, 3);
+            draws[d](target.get(), &clip);
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < 20; ++x) {
+                    const bool inside = x >= clip.left && x <= clip.right && y >= clip.top && y <= clip.bottom;
+                    const GBitmap& want = inside ? *whole : *original;
+                    ASSERT_EQ(0, std::memcmp(target->GetPixels() + (y * 20 + x) * 3, want.GetPixels() + (y * 20 + x) * 3, 3))
+                        << "draw " << d << " clip " << clip.left << "," << clip.top << " at " << x << "," << y;
+                }
+        }
+    }
 }
 
 } // namespace

@@ -324,3 +324,34 @@ TEST(ClipGroupTest, SortReordersGroupAndRun) {
     group.Sort(nullptr); // the default comparator changes nothing
     EXPECT_EQ(Keys(*list), (std::vector<int>{100, 1, 2, 3, -100}));
 }
+
+namespace {
+
+// A run broken up from outside (a stranger between the group's clips, the order changed):
+// removing one clip and detaching take out the group's clips only, wherever they are; sorting
+// leaves the list alone.
+TEST(ClipGroupTest, ARunBrokenFromOutsideLosesOnlyTheGroupsClips)
+{
+    Clips c(4, {3, 1, 2, 0});
+    GClip x, y;
+    GroupScene scene(8, {&c.items[0], &c.items[1], &c.items[2]});
+    auto& [list, container, group] = scene;
+    container.AddClip(&x);
+    ASSERT_EQ(group.Attach(&container), &container);
+    list->SetAt(2, &y); // the middle clip goes, a stranger takes its place
+    container.AddClip(&c.items[1]);
+    container.AddClip(&c.items[3]);
+    KeyOrder order(StackHere());
+    group.Sort(&order);
+    EXPECT_EQ(Entries(*list),
+              (std::vector<GClip*>{&x, &c.items[0], &y, &c.items[2], &c.items[1], &c.items[3]}));
+    group.Remove(&c.items[2]);
+    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&x, &c.items[0], &y, &c.items[1], &c.items[3]}));
+    group.Remove(&x); // not the group's: nothing
+    EXPECT_EQ(list->GetCount(), 5);
+    group.Detach();
+    EXPECT_EQ(Entries(*list), (std::vector<GClip*>{&x, &y, &c.items[3]}));
+    EXPECT_EQ(container.notifications, 3);
+}
+
+} // namespace

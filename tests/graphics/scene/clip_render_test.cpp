@@ -486,3 +486,51 @@ TEST(ClipRender, LineClipsReportTheirBoundingBoxWhicheverWayTheCornersAreWritten
 }
 
 } // namespace
+
+namespace {
+
+// A line clip drawn by itself: the same pixels under each corner anchor; shown whole it draws
+// its span, left alone (state 0) only the parts inside the dirty rectangles, hidden nothing.
+TEST(ClipRender, LineClipsDrawTheirSpanOrOnlyItsDirtyParts)
+{
+    struct Case {
+        const char* what;
+        uint8_t state;
+        std::vector<GRect> dirty;
+        int from, to;
+    };
+    const Case cases[] = {
+        {"shown", 3, {}, 4, 30},
+        {"unchanged, two dirty rectangles", 0, {{0, 0, 9, 39}, {20, 6, 25, 8}}, 4, 9},
+        {"unchanged, no dirty rectangle on it", 0, {{0, 0, 39, 5}}, -1, -1},
+        {"hidden", 1, {{0, 0, 39, 39}}, -1, -1},
+    };
+    for (const Case& c : cases)
+        for (uint8_t anchor : {0, 2, 3, 4}) {
+            SCOPED_TRACE(testing::Message() << c.what << ", anchor " << int(anchor));
+            Rig rig;
+            rig.clip.SetDrawMode(11), rig.clip.SetLineColour(0xFFFFFF),
+                rig.clip.SetAnchorMode(anchor);
+            rig.clip.SetRect({4, 7, 30, 7}), rig.clip.SetDirtyState(c.state);
+            for (const GRect& r : c.dirty)
+                rig.dirty->Add(r);
+            rig.screen->Lock();
+            rig.container->DrawLineClip(rig.clip);
+            rig.screen->Unlock();
+            std::vector<int> lit;
+            const std::vector<uint8_t> px = rig.Pixels();
+            for (int y = 0; y < 40; ++y)
+                for (int x = 0; x < 40; ++x)
+                    if (px[y * rig.screen->GetPitch() + 3 * x] != 0)
+                        lit.push_back(y == 7 ? x : -1000 - x);
+            std::vector<int> expected;
+            for (int x = c.from; c.from >= 0 && x <= c.to; ++x)
+                expected.push_back(x);
+            if (c.dirty.size() == 2 && c.state == 0)
+                for (int x = 20; x <= 25; ++x)
+                    expected.push_back(x);
+            EXPECT_EQ(lit, expected);
+        }
+}
+
+} // namespace

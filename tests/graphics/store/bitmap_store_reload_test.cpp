@@ -13,6 +13,7 @@
 #include "foundation/image/bitmap.h"
 #include "platform/window/message_box.h"
 #include "support/bitmap_store_sets.h"
+#include "support/failing_allocations.h"
 
 using namespace bitmap_store_test;
 
@@ -185,6 +186,33 @@ TEST_F(BitmapStoreTest, PoolSlotsAreFoundRangeCheckedAndRefusedWhenFull)
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(m_store.CreateBitmap(32768, 1, 0, 2, block.get(), nullptr, 0), -1);
     EXPECT_EQ(block->GetRefCount(), 0);
+}
+
+// A pool image whose own block cannot be allocated is refused: the blocks handed in keep their
+// counts and live on, nothing is recorded, and the pool takes images again afterwards.
+TEST_F(BitmapStoreTest, PoolImagesWhoseBlocksCannotBeMadeAreRefused)
+{
+    Start({Rgb(0, "A", 2, 2, 1)}, 2, 0);
+    GBitmapPool* pool = m_store.GetPool();
+    GPixelBlock* loaded = m_store.GetBlockAt(0);
+    std::unique_ptr<GPixelBlock> mask(GPixelBlock::Create(64, nullptr));
+    ASSERT_TRUE(loaded && mask);
+    const int16_t loadedCount = loaded->GetRefCount();
+    // Pixels handed in, the mask made; the mask handed in, the pixels made; both made.
+    const std::pair<GPixelBlock*, GPixelBlock*> handed[] = {
+        {loaded, nullptr}, {nullptr, mask.get()}, {nullptr, nullptr}};
+    for (auto [pixels, alpha] : handed) {
+        {
+            FailArrayAllocationsAfter fail(0);
+            EXPECT_EQ(pool->CreateBitmap(2, 2, 0, 2, pixels, alpha, 1), -1);
+        }
+        EXPECT_EQ(std::tuple(loaded->GetRefCount(), mask->GetRefCount(), pool->GetBitmap(1)),
+                  std::tuple(loadedCount, int16_t(0), static_cast<GBitmap*>(nullptr)));
+        for (int32_t p = 1; p < m_store.GetBlockPositionCount(); ++p)
+            ASSERT_EQ(m_store.GetBlockAt(p), nullptr) << p;
+    }
+    EXPECT_TRUE(SameBytes(m_store.GetBitmap(0)->GetPixels(), Pattern(1, 12)));
+    EXPECT_EQ(pool->CreateBitmap(2, 2, 0, 2, nullptr, nullptr, -1), 0);
 }
 
 TEST_F(BitmapStoreTest, PoolImagesStartZeroedAndRecordTheirOwnBlocks)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/image/bitmap.h"
+#include "graphics/store/bitmap_store_reader.h"
 #include "support/bitmap_store_sets.h"
 #include "support/jpeg_test_streams.h"
 
@@ -328,4 +329,58 @@ TEST_F(BitmapStoreTest, SetsJustInsideTheLimitsLoad)
     limits.maxBlockBytes = 2 * (100 * 101 + 1) * 3;
     SetBuilder{Rgb(0, "A", 100, 100, 1), Rgb(0, "B", 100, 100, 2)}.Install(m_files, "gfx");
     EXPECT_FALSE(m_store.TryInit(m_files, "gfx", 0, 0, limits).Failed());
+}
+
+// Every format byte against the record layout the index documents: what payload follows the
+// header, which image the record makes, and whether it counts towards the loaded slots.
+TEST(BitmapStoreFormats, EveryFormatByteHasItsPayloadImageAndSlot)
+{
+    for (int f = 0; f < 256; ++f) {
+        const bool jpeg = f == 22 || f == 23;
+        const bool palette = f >= 16 && f <= 20;
+        const bool rgb = f <= 11 || f == 13;
+        const GBitmapPayload payload = jpeg      ? GBitmapPayload::kJpeg
+                                       : palette ? GBitmapPayload::kPalettised
+                                       : rgb     ? GBitmapPayload::kRgb
+                                                 : GBitmapPayload::kBytes;
+        const bool plain = f == 0 || f == 1 || f == 16 || f == 18;
+        const bool masked = f == 2 || f == 12 || f == 20;
+        const GBitmapImageKind kind = plain     ? GBitmapImageKind::kPlain
+                                      : masked  ? GBitmapImageKind::kMasked
+                                      : f == 14 ? GBitmapImageKind::kAlphaOnly
+                                                : GBitmapImageKind::kNone;
+        const bool loaded = f <= 14 || (f >= 16 && f <= 21);
+        EXPECT_EQ(std::make_tuple(PayloadOfFormat(uint8_t(f)), ImageKindOfFormat(uint8_t(f)),
+                                  CountsAsLoadedSlot(uint8_t(f))),
+                  std::make_tuple(payload, kind, loaded))
+            << f;
+    }
+}
+
+// The index and data file names with and without a folder, the index read into either count
+// alone, and what a player is told of an index that is missing or too short.
+TEST(BitmapStoreFormats, IndexAndDataPathsCountsAndProblems)
+{
+    EXPECT_EQ(BitmapIndexPath(nullptr) + "|" + BitmapIndexPath("") + "|" +
+                  BitmapIndexPath("800x600"),
+              "bmst.bin|bmst.bin|800x600/bmst.bin");
+    EXPECT_EQ(BitmapDataPath(nullptr, 0) + "|" + BitmapDataPath("", 12) + "|" +
+                  BitmapDataPath("iface", 3),
+              "bmdt0.bin|bmdt12.bin|iface/bmdt3.bin");
+    GMemorySetSource files;
+    files.Add("bmst.bin", {0x02, 0x01, 0x34, 0x12});
+    files.Add("short/bmst.bin", {0x02, 0x01, 0x34});
+    uint16_t fileCount = 0, entryCount = 0;
+    EXPECT_EQ(ReadBitmapIndex(files, "", &fileCount, nullptr), GBitmapIndexState::kRead);
+    EXPECT_EQ(ReadBitmapIndex(files, nullptr, nullptr, &entryCount), GBitmapIndexState::kRead);
+    EXPECT_EQ(std::make_pair(fileCount, entryCount),
+              std::make_pair(uint16_t(0x102), uint16_t(0x1234)));
+    EXPECT_EQ(ReadBitmapIndex(files, "short", &fileCount, &entryCount),
+              GBitmapIndexState::kTooShort);
+    EXPECT_EQ(ReadBitmapIndex(files, "none", &fileCount, &entryCount), GBitmapIndexState::kMissing);
+    EXPECT_TRUE(ReadBitmapIndexHeader(files, nullptr, nullptr, nullptr) &&
+                !ReadBitmapIndexHeader(files, "short", nullptr, nullptr));
+    EXPECT_EQ(BitmapIndexProblem("short", GBitmapIndexState::kTooShort),
+              "short/bmst.bin is damaged (too short)");
+    EXPECT_EQ(BitmapIndexProblem(nullptr, GBitmapIndexState::kMissing), "bmst.bin not found!");
 }

@@ -435,3 +435,67 @@ TEST_F(ImageLoadersTest, PackSourceOpensAndGivesBackItsPack)
     source->Close();
     ASSERT_EQ(source->Open(50, Folder()), 1);
 }
+
+// One read of the pack tried as each kind in turn: the kind that accepts decides, and a pack
+// none accepts (another JPM key, noise, a missing pack, no store) loads nothing.
+TEST_F(ImageLoadersTest, AnyKindLoadsWhateverThePackHolds)
+{
+    const Picture picture = MakePicture(12, 9, 6, false);
+    const PackKind kinds[] = {PackKind::kTga24, PackKind::kTga8, PackKind::kJpm, PackKind::kJpeg};
+    const int formats[] = {0, 14, 2, 0};
+    for (int16_t k = 0; k < 4; ++k) {
+        WritePicturePack(60 + k, picture, kinds[k], 90);
+        int16_t slot = -1;
+        ASSERT_EQ(LoadPackImageOfAnyKind(60 + k, &slot, &m_store, Folder(), kBackgroundJpmKey), 1)
+            << k;
+        ASSERT_EQ(slot, k);
+        EXPECT_EQ(std::tuple(int(Pool(k)->GetFormat()), Pool(k)->GetWidth(), Pool(k)->GetHeight()),
+                  std::tuple(formats[k], 12, 9))
+            << k;
+    }
+    ExpectPixels(*Pool(0), picture);
+    ExpectMask(*Pool(2), picture);
+    ASSERT_TRUE(packtool::WritePack(m_folder.Path(), 70, Bytes(300, 0x5A)));
+    PlaceMarker(5);
+    for (auto [pack, key, store] :
+         {std::tuple{62, uint8_t(kBackgroundJpmKey + 1), &m_store},
+          {70, kBackgroundJpmKey, &m_store},
+          {71, kBackgroundJpmKey, &m_store},
+          {60, kBackgroundJpmKey, static_cast<GGraphicsResources*>(nullptr)}}) {
+        int16_t slot = 5;
+        EXPECT_EQ((std::pair{LoadPackImageOfAnyKind(pack, &slot, store, Folder(), key), slot}),
+                  (std::pair{0, int16_t(5)}))
+            << pack;
+    }
+    ExpectMarker(5);
+}
+
+// Without a store, or without bytes, every loader refuses and leaves the slot alone, even when
+// the pack holds its own kind.
+TEST_F(ImageLoadersTest, EveryLoaderRefusesWithoutAStoreOrBytes)
+{
+    const Picture picture = MakePicture(8, 8, 7, false);
+    const PackKind kinds[] = {PackKind::kTga24, PackKind::kJpm, PackKind::kJpeg};
+    std::vector<Bytes> packs(3);
+    for (int k = 0; k < 3; ++k) {
+        WritePicturePack(80 + k, picture, kinds[k], 90);
+        ASSERT_TRUE(packtool::MakePack(picture, kinds[k], 90, packs[k]));
+    }
+    GGraphicsResources* none = nullptr;
+    const uint32_t size[] = {uint32_t(packs[0].size()), uint32_t(packs[1].size()),
+                             uint32_t(packs[2].size())};
+    int16_t slot = 3;
+    const std::vector<int> results = {
+        LoadTgaImage(80, &slot, none, Folder()),
+        LoadJpegImageFromMemory(81, &slot, none, Folder(), kBackgroundJpmKey),
+        LoadJpegImageFromPack(82, &slot, none, Folder()),
+        LoadPackImageOfAnyKind(80, &slot, none, Folder(), kBackgroundJpmKey),
+        LoadTgaImageFromBytes(packs[0].data(), size[0], &slot, none),
+        LoadJpmImageFromBytes(packs[1].data(), size[1], &slot, none, kBackgroundJpmKey),
+        LoadPackJpegImageFromBytes(packs[2].data(), size[2], &slot, none),
+        LoadTgaImageFromBytes(nullptr, size[0], &slot, &m_store),
+        LoadJpmImageFromBytes(nullptr, size[1], &slot, &m_store, kBackgroundJpmKey),
+        LoadPackJpegImageFromBytes(nullptr, size[2], &slot, &m_store)};
+    EXPECT_EQ(results, std::vector<int>(10, 0));
+    EXPECT_TRUE(slot == 3 && !Pool(3));
+}
