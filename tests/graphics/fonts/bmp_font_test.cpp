@@ -209,9 +209,10 @@ TEST(BmpFontCutTest, PalettisedSheetsGiveEachGlyphThePaletteAndItsIndexes)
                     EXPECT_EQ(g->GetPixels()[kPalettisedPixelOffset + y * width + x],
                               index[(y + 1) * kWidth + from + x])
                         << i << " " << x << "," << y;
-                    if (format == dmIndexedMask)
+                    if (format == dmIndexedMask) {
                         EXPECT_EQ(g->GetAlpha()[y * width + x],
                                   sheet->GetAlpha()[(y + 1) * kWidth + from + x]);
+                    }
                 }
         }
     }
