@@ -176,9 +176,10 @@ protected:
     // Presses and lets go of key on the box titled title, as a user would, until the box has
     // gone (a press sent before the box listens is lost); after 10 s, ends the box with a quit
     // signal instead, so that a box that does not hear keys fails the test without hanging it.
-    void PressUntilGone(const std::string& title, KeySym key) const
+    // own is a connection of the caller's thread, opened before the box: a connection opened
+    // while the box's process forks could leave Xlib's lock held in that process for ever.
+    static void PressUntilGone(Display* own, const std::string& title, KeySym key)
     {
-        Display* own = XOpenDisplay(x->name.c_str());
         const ::Window box = tolvanrise::test::WaitForWindowTitled(own, title, 10s);
         for (int i = 0; box && i < 100 &&
                         tolvanrise::test::FindWindowTitled(own, DefaultRootWindow(own), title);
@@ -198,7 +199,6 @@ protected:
         }
         if (tolvanrise::test::FindWindowTitled(own, DefaultRootWindow(own), title))
             kill(getpid(), SIGTERM);
-        XCloseDisplay(own);
     }
     std::pair<int, int> ClientOrigin() const
     {
@@ -438,11 +438,13 @@ TEST_F(X11WindowTest, MessageBoxesAreAnsweredFromTheKeyboard)
     int n = 0;
     for (const Case& c : cases) {
         const std::string title = "Question " + std::to_string(++n);
-        std::thread user([&] { PressUntilGone(title, c.key); });
+        Display* own = XOpenDisplay(x->name.c_str());
+        std::thread user([&] { PressUntilGone(own, title, c.key); });
         EXPECT_EQ(ShowMessageBox(title.c_str(), "text", c.buttons, MessageBoxIcon::kWarning),
                   c.answer)
             << title;
         user.join();
+        XCloseDisplay(own);
     }
     // The pointer is given back as the program had it.
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
@@ -456,17 +458,19 @@ TEST_F(X11WindowTest, AQuitSignalEndsTheBoxThatWaits)
     auto window = Shown("owner", 64, 48);
     ASSERT_NE(window, nullptr);
     SetHeadlessAnswer(MessageBoxAnswer::kYes);
+    Display* own = XOpenDisplay(x->name.c_str()); // before the box: see PressUntilGone
+    bool seen = false;
     std::thread user([&] {
-        Display* own = XOpenDisplay(x->name.c_str());
-        if (tolvanrise::test::WaitForWindowTitled(own, "Wait", 10s))
-            kill(getpid(), SIGTERM);
-        XCloseDisplay(own);
+        seen = tolvanrise::test::WaitForWindowTitled(own, "Wait", 10s) != 0;
+        kill(getpid(), SIGTERM);
     });
     testing::internal::CaptureStderr();
     const auto answer =
         ShowMessageBox("Wait", "for ever?", MessageBoxButtons::kYesNo, MessageBoxIcon::kNone);
     const std::string err = testing::internal::GetCapturedStderr();
     user.join();
+    XCloseDisplay(own);
+    EXPECT_TRUE(seen);
     // No one answered: the box is gone, and the answer is the one given without a screen.
     EXPECT_EQ(answer, MessageBoxAnswer::kYes);
     EXPECT_NE(err.find("for ever? -> Yes"), std::string::npos) << err;
