@@ -267,3 +267,21 @@ TEST_F(MidiSynthTest, TheSoundFontNamedInTheEnvironmentIsTheOneTried)
             << named;
     }
 }
+
+// Tracks are read to the length their chunk gives, however long: one of a few hundred bytes
+// and one past 64 KB (long texts before the note) play their note like a short one.
+TEST_F(MidiSynthTest, LongTracksAreReadWhole)
+{
+    for (const size_t texts : {2u, 600u}) {
+        std::vector<uint8_t> track;
+        for (size_t i = 0; i < texts; ++i) {
+            track.insert(track.end(), {0, 0xFF, 0x01, 127});
+            track.insert(track.end(), 127, 'a');
+        }
+        track.insert(track.end(), {0, 0xC0, kOrgan, 0, 0x90, kA4, 100, 0x83, 0x60, 0x80, kA4, 0, 0,
+                                   0xFF, 0x2F, 0});
+        ASSERT_TRUE(synth->LoadBytes(Song(track))) << track.size();
+        ASSERT_TRUE(synth->Play(false));
+        EXPECT_GT(Peak(0.3), 1000) << track.size();
+    }
+}
