@@ -409,6 +409,23 @@ TEST_F(X11WindowTest, AWindowDestroyedByAnotherProgramAsksOnceToClose)
         false));
 }
 
+// A window the program closes itself is no request from outside, also while another of its
+// windows stays open.
+TEST_F(X11WindowTest, AWindowTheProgramClosesAsksNothing)
+{
+    auto kept = Shown("kept", 64, 48);
+    ASSERT_NE(kept, nullptr);
+    auto closed = Shown("closed", 32, 24);
+    ASSERT_NE(closed, nullptr);
+    closed.reset();
+    XSync(x->display, False);
+    int closes = 0;
+    for (int i = 0; i < 50; ++i, std::this_thread::sleep_for(20ms)) // what the server sends back
+        closes += Pump();
+    EXPECT_EQ(closes, 0);
+    EXPECT_EQ(TakeCloseReason(), "");
+}
+
 TEST_F(X11WindowTest, ALostDisplayAsksToCloseAndTheWindowIsLeftAlone)
 {
     // In a process of its own, with a server of its own to lose.
