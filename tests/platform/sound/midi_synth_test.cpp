@@ -261,7 +261,11 @@ TEST_F(MidiSynthTest, TheSoundFontNamedInTheEnvironmentIsTheOneTried)
         EXPECT_EQ(std::string(platform::FindSoundFont()), named == notAFont || usable ? named : "")
             << named;
         platform::MidiSynthError error = platform::MidiSynthError::kNone;
+        // The synthesiser's own complaints stay off the player's terminal.
+        testing::internal::CaptureStderr();
         EXPECT_EQ(platform::MidiSynth::Create(kRate, &error) != nullptr, usable) << named;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("fluidsynth"), std::string::npos) << said;
         EXPECT_EQ(error,
                   usable ? platform::MidiSynthError::kNone : platform::MidiSynthError::kNoSoundFont)
             << named;
