@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <SDL2/SDL.h>
+
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -245,6 +247,13 @@ TEST_F(SoundDeviceTest, LockWrapsIntoTwoRegions)
     EXPECT_EQ(buffer->Unlock(p1, n1, p2, n2), SoundResult::kOk);
     EXPECT_EQ(buffer->Unlock(p1, n1, p2, n2), SoundResult::kInvalidParam);
     EXPECT_EQ(buffer->Lock(0, 4, &p1, &n1, nullptr, nullptr), SoundResult::kOk);
+
+    // The smallest wrap: one byte of an 8-bit mono voice on either side of its end.
+    auto bytes = Tone(WaveFormat::Pcm(1, 8000, 8), 100, 100, 10);
+    ASSERT_EQ(bytes->Lock(9, 2, &p1, &n1, &p2, &n2), SoundResult::kOk);
+    EXPECT_EQ(std::pair(n1, n2), std::pair(1u, 1u));
+    EXPECT_EQ(bytes->Unlock(p1, n1, nullptr, 0), SoundResult::kInvalidParam);
+    EXPECT_EQ(bytes->Unlock(p1, n1, p2, n2), SoundResult::kOk);
 }
 
 // Full-scale square waves (the widest step between neighbours) at rates that are no simple
@@ -645,6 +654,8 @@ TEST(SoundDeviceOutputs, TheSystemOutputPlaysEveryFrameOfTheMix)
         for (int i = 0; i < 500 && std::filesystem::file_size(file) < 64 * 1024; ++i)
             platform::AutoResetEvent().Wait(10);
     }
+    // The last output gone, the system's audio is released for whoever starts it next.
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
     const std::string played = ReadFileBytes(file);
     ASSERT_GE(played.size(), 64u * 1024);
     std::vector<int16_t> samples(played.size() / 2);
