@@ -92,6 +92,26 @@ F Symbol(void* library, const char* name)
     return library ? reinterpret_cast<F>(::dlsym(library, name)) : nullptr;
 }
 
+// SDL hides a shown window before destroying it and waits for the server's UnmapNotify, which
+// never comes for a window that another program has destroyed: one put at the front of the
+// queue ends that wait at once (where SDL does not wait, SDL drops it as a window it no longer
+// knows).
+void PutBackUnmap(::Window window)
+{
+    void* x11 = ::dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    using PutBack = int (*)(Display*, XEvent*);
+    if (const auto putBack = Symbol<PutBack>(x11, "XPutBackEvent")) {
+        XEvent unmap{};
+        unmap.xunmap.type = UnmapNotify;
+        unmap.xunmap.display = g_display;
+        unmap.xunmap.event = window;
+        unmap.xunmap.window = window;
+        putBack(g_display, &unmap);
+    }
+    if (x11)
+        ::dlclose(x11);
+}
+
 } // namespace
 
 namespace sdl {
@@ -170,6 +190,8 @@ void DestroyWatchedWindow(WindowImpl& impl)
         (void)impl.window.release();
         return;
     }
+    if (watched && g_windowGone)
+        PutBackUnmap(g_window);
     impl.texture.reset();
     impl.renderer.reset();
     impl.window.reset();

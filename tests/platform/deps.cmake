@@ -4,8 +4,8 @@ function(tolvanrise_platform_test_deps target)
   if(target MATCHES "^test_platform_(module_player|midi_synth)$")
     target_link_libraries(${target} PRIVATE tolvanrise_audio_synth)
   endif()
-  # The window-gone suite destroys its window from a connection of its own to an X server.
-  if(target STREQUAL "test_platform_window_gone" AND X11_FOUND)
+  # The X11 suites look at, and take away, windows on the X server they start.
+  if(target MATCHES "^test_platform_(x11_window|window_gone)$" AND X11_FOUND)
     target_link_libraries(${target} PRIVATE X11::X11)
   endif()
 endfunction()

@@ -43,8 +43,13 @@ volatile int g_zero = 0;
 volatile bool g_keepRecursing = true;
 volatile int* volatile g_badPointer = reinterpret_cast<int*>(16);
 
-void WriteDumpCallback(const platform::CrashInfo& info, void*)
+// Handed to the handler when it is installed; the callback acts only when it gets it back.
+int g_userToken = 0;
+
+void WriteDumpCallback(const platform::CrashInfo& info, void* user)
 {
+    if (user != &g_userToken)
+        return;
     if (g_markerPath) {
         int fd = ::open(g_markerPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
         char text[64];
@@ -68,7 +73,7 @@ int RunCrashingChild(const std::function<void()>& body)
 {
     return RunInChild(
         [&] {
-            if (!platform::InstallCrashHandler(WriteDumpCallback, nullptr))
+            if (!platform::InstallCrashHandler(WriteDumpCallback, &g_userToken))
                 return 90;
             body();
             return 91; // the body was meant to crash
@@ -247,7 +252,7 @@ TEST(CrashHandler, UninstallPutsBackWhatWasThere)
     own.ss_sp = ownStack;
     own.ss_size = sizeof ownStack;
     ASSERT_EQ(::sigaltstack(&own, &savedStack), 0);
-    ASSERT_TRUE(platform::InstallCrashHandler(WriteDumpCallback, nullptr));
+    ASSERT_TRUE(platform::InstallCrashHandler(WriteDumpCallback, &g_userToken));
     EXPECT_TRUE(platform::IsCrashHandlerInstalled());
     ::sigaction(SIGBUS, nullptr, &now);
     EXPECT_NE(now.sa_handler, PreviousHandler);
@@ -300,7 +305,7 @@ TEST(CrashHandler, InstallingTwiceThenUninstallingPutsBackWhatWasThereBeforeTheF
 
     std::vector<void*> stacks;
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(platform::InstallCrashHandler(WriteDumpCallback, nullptr));
+        ASSERT_TRUE(platform::InstallCrashHandler(WriteDumpCallback, &g_userToken));
         stack_t alt = {};
         ::sigaltstack(nullptr, &alt);
         stacks.push_back(alt.ss_sp);

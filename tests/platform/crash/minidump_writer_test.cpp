@@ -162,6 +162,31 @@ protected:
     Dump dump;
 };
 
+// Every record where readers of the format expect it: streams and the thread's context on
+// 8 bytes, the modules' names and build-id records on 4, memory contents on 16.
+static void ExpectAligned(const Dump& d)
+{
+    auto u32 = [&](size_t at) {
+        return uint32_t(d.bytes[at]) | uint32_t(d.bytes[at + 1]) << 8 | uint32_t(d.bytes[at + 2]) << 16 |
+               uint32_t(d.bytes[at + 3]) << 24;
+    };
+    for (const auto& stream : d.streams) {
+        if (stream.size == 0)
+            continue;
+        EXPECT_EQ(stream.rva % 8, 0u) << "stream " << stream.type;
+        if (stream.type != 4) // the module list
+            continue;
+        for (uint32_t i = 0; i < u32(stream.rva); ++i) {
+            const size_t entry = stream.rva + 4 + size_t(i) * 108;
+            EXPECT_EQ(u32(entry + 20) % 4, 0u) << "module name " << i;
+            EXPECT_EQ(u32(entry + 80) % 4, 0u) << "build id " << i;
+        }
+    }
+    EXPECT_EQ(d.contextRva % 8, 0u);
+    for (const auto& m : d.memory)
+        EXPECT_EQ(m.rva % 16, 0u) << std::hex << m.start;
+}
+
 TEST_F(MinidumpWriterTest, NormalDumpDescribesTheCapturedThread)
 {
     ASSERT_TRUE(writer.Prepare());
@@ -339,6 +364,8 @@ TEST_F(MinidumpWriterTest, DataSegmentsAndFullMemoryCarryMore)
     for (const auto& m : full.memory)
         extra += m.size;
     EXPECT_LE(extra - full.threadStack.size, cap);
+    ExpectAligned(data);
+    ExpectAligned(full);
 
     // A cap smaller than the heap block: what fits goes in, never more than the cap in all.
     const uint64_t small = 256u << 10;

@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -281,14 +282,50 @@ TEST_F(FileSystemTest, ReplaceFileRemovesTheTemporariesOfEndedWriters)
     const std::string ours = std::to_string(::getpid()), parent = std::to_string(::getppid());
     const std::set<std::string> stay = {".rec.bin." + ours + ".9.tmp", ".rec.bin." + parent + ".2.tmp", "x.tmp",
                                         ".rec.bin.12x.3.tmp", ".rec.bin.99999999.5x.tmp", ".rec.bin.tmp",
-                                        "rec.bin"};
-    const std::set<std::string> go = {".rec.bin.99999999.1.tmp", ".other.bin.99999999.4.tmp"};
+                                        "rec.bin", "rec.bin.99999999.1.tmp", ".rec.bin.99999999.1.tmpx",
+                                        ".rec.bin.9999999999.1.tmp", ".rec.bin..1.tmp", ".99999999.1.tmp",
+                                        ".rec.bin.99999999..tmp", ".rec.bin.99999999.1.TMP", ".rec.bin.99999999.1"};
+    const std::set<std::string> go = {".rec.bin.99999999.1.tmp", ".other.bin.99999999.4.tmp", "..99999999.1.tmp",
+                                      ".r.999999999.7.tmp", ".r.99999999.1234567890.tmp"};
     for (const auto& names : {stay, go})
         for (const std::string& name : names)
             WriteFileBytes(dir.Path(name), "half");
     ASSERT_EQ(platform::ReplaceFile(P("rec.bin"), "new", 3), platform::ReplaceResult::kReplaced);
     EXPECT_EQ(FolderEntries(dir.Path()), stay);
     EXPECT_EQ(ReadFileBytes(dir.Path("rec.bin")), "new");
+}
+
+// The program's folder however deep it lies: a copy of this suite three long folder names
+// down (past any first guess of the path's length) reports the folder it was started from.
+TEST(Paths, ProgramFolderOfAProgramDeepDown)
+{
+    if (std::getenv("TOLVANRISE_TELL_PROGRAM_FOLDER")) {
+        std::printf("folder=[%s]\n", platform::GetProgramFolder().c_str());
+        return;
+    }
+    const std::string here = platform::GetProgramFolder();
+    ASSERT_FALSE(here.empty());
+    std::string deep = here + "deep." + std::to_string(getpid());
+    const std::string top = deep;
+    for (char c : {'a', 'b', 'c'})
+        deep += "/" + std::string(200, c);
+    fs::create_directories(deep);
+    const std::string copy = deep + "/suite";
+    std::error_code linked;
+    fs::create_hard_link(here + "test_platform_file_system", copy, linked);
+    if (linked)
+        fs::copy_file(here + "test_platform_file_system", copy);
+    const std::string command = "TOLVANRISE_TELL_PROGRAM_FOLDER=1 '" + copy +
+                                "' --gtest_filter=Paths.ProgramFolderOfAProgramDeepDown 2>&1";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+            out.append(chunk, n);
+        pclose(pipe);
+    }
+    fs::remove_all(top);
+    EXPECT_NE(out.find("folder=[" + deep + "/]"), std::string::npos) << out.substr(0, 2000);
 }
 
 TEST(Paths, ProgramFolderHoldsThisTestAndTheSystemVersionIsKnown)

@@ -12,6 +12,7 @@
 
 #include "platform/sound/midi_synth.h"
 #include "support/audio_measure.h"
+#include "support/scoped_env.h"
 #include "support/temp_files.h"
 #include "tools/tolvanrise-audio/audio_synth.h"
 
@@ -28,6 +29,7 @@ using namespace tolvanrise::test;
 constexpr int kRate = 44100;
 constexpr int kOrgan = 16; // holds its level for as long as the key is down
 constexpr int kA4 = 69;
+constexpr int kFlute = 73; // nearly a pure tone
 
 class MidiSynthTest : public testing::Test {
 protected:
@@ -224,3 +226,66 @@ TEST_F(MidiSynthTest, EveryKindOfEventIsReadWholeAndSongsLoadFromFiles)
 }
 
 } // namespace
+
+// A note's pitch is the same at every output rate: a synthesiser made for 22,050 or 48,000
+// frames a second plays A4 as the one of the mix's own rate does (the crossings of the tone
+// and its overtones, counted per second, agree within the spread of the count).
+TEST_F(MidiSynthTest, ANoteKeepsItsPitchAtEveryRate)
+{
+    std::vector<double> pitch;
+    for (const int rate : {kRate, 22050, 48000}) {
+        auto own = platform::MidiSynth::Create(rate);
+        ASSERT_TRUE(own);
+        ASSERT_TRUE(
+            own->LoadBytes(audio_synth::MakeMidi({480, 500000, {{0, kFlute, kA4, 0, 480 * 40}}})));
+        ASSERT_TRUE(own->Play(false));
+        std::vector<int16_t> out(size_t(rate) * 2);
+        own->Render(out.data(), rate);
+        pitch.push_back(ToneFrequency(Channel(out, 2, 0, rate / 2, rate / 2), rate));
+    }
+    EXPECT_GT(pitch[0], 400.0);
+    EXPECT_NEAR(pitch[1], pitch[0], pitch[0] * 0.15);
+    EXPECT_NEAR(pitch[2], pitch[0], pitch[0] * 0.15);
+}
+
+// The sound font named in the environment is the only one tried: a missing one or a file that
+// is no sound font leaves no synthesiser, however many fonts the system has.
+TEST_F(MidiSynthTest, TheSoundFontNamedInTheEnvironmentIsTheOneTried)
+{
+    const std::string installed = platform::FindSoundFont();
+    TempFolder dir;
+    const std::string notAFont = dir.WriteFile("font.sf2", std::string(4096, 'x'));
+    for (const std::string& named : {dir.Path("missing.sf2"), notAFont, installed}) {
+        ScopedEnvVar font("TOLVANRISE_SOUNDFONT", named);
+        const bool usable = named == installed;
+        EXPECT_EQ(std::string(platform::FindSoundFont()), named == notAFont || usable ? named : "")
+            << named;
+        platform::MidiSynthError error = platform::MidiSynthError::kNone;
+        // The synthesiser's own complaints stay off the player's terminal.
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(platform::MidiSynth::Create(kRate, &error) != nullptr, usable) << named;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("fluidsynth"), std::string::npos) << said;
+        EXPECT_EQ(error,
+                  usable ? platform::MidiSynthError::kNone : platform::MidiSynthError::kNoSoundFont)
+            << named;
+    }
+}
+
+// Tracks are read to the length their chunk gives, however long: one of a few hundred bytes
+// and one past 64 KB (long texts before the note) play their note like a short one.
+TEST_F(MidiSynthTest, LongTracksAreReadWhole)
+{
+    for (const size_t texts : {2u, 600u}) {
+        std::vector<uint8_t> track;
+        for (size_t i = 0; i < texts; ++i) {
+            track.insert(track.end(), {0, 0xFF, 0x01, 127});
+            track.insert(track.end(), 127, 'a');
+        }
+        track.insert(track.end(), {0, 0xC0, kOrgan, 0, 0x90, kA4, 100, 0x83, 0x60, 0x80, kA4, 0, 0,
+                                   0xFF, 0x2F, 0});
+        ASSERT_TRUE(synth->LoadBytes(Song(track))) << track.size();
+        ASSERT_TRUE(synth->Play(false));
+        EXPECT_GT(Peak(0.3), 1000) << track.size();
+    }
+}

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <SDL2/SDL.h>
+
 #include <atomic>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <cstdlib>
 #include <new>
 #include <tuple>
@@ -11,6 +15,7 @@
 #include "platform/system/threads.h"
 #include "support/audio_measure.h"
 #include "support/scoped_env.h"
+#include "support/temp_files.h"
 
 namespace {
 
@@ -242,6 +247,13 @@ TEST_F(SoundDeviceTest, LockWrapsIntoTwoRegions)
     EXPECT_EQ(buffer->Unlock(p1, n1, p2, n2), SoundResult::kOk);
     EXPECT_EQ(buffer->Unlock(p1, n1, p2, n2), SoundResult::kInvalidParam);
     EXPECT_EQ(buffer->Lock(0, 4, &p1, &n1, nullptr, nullptr), SoundResult::kOk);
+
+    // The smallest wrap: one byte of an 8-bit mono voice on either side of its end.
+    auto bytes = Tone(WaveFormat::Pcm(1, 8000, 8), 100, 100, 10);
+    ASSERT_EQ(bytes->Lock(9, 2, &p1, &n1, &p2, &n2), SoundResult::kOk);
+    EXPECT_EQ(std::pair(n1, n2), std::pair(1u, 1u));
+    EXPECT_EQ(bytes->Unlock(p1, n1, nullptr, 0), SoundResult::kInvalidParam);
+    EXPECT_EQ(bytes->Unlock(p1, n1, p2, n2), SoundResult::kOk);
 }
 
 // Full-scale square waves (the widest step between neighbours) at rates that are no simple
@@ -608,6 +620,55 @@ TEST(SoundDeviceOutputs, NullAndSystemOutputsPullTheMix)
     SoundResult error = SoundResult::kNoDevice;
     EXPECT_TRUE(SoundDevice::Create(platform::SoundOutput::kSystem, &error));
     EXPECT_EQ(error, SoundResult::kOk);
+}
+
+} // namespace
+
+namespace {
+
+// The system output on SDL's disk driver, which writes what the device plays to a file: a
+// looping voice of a steady left and right level in the mix's own format comes out as
+// 16-bit stereo frames of those levels, every frame of every buffer, from its first on.
+TEST(SoundDeviceOutputs, TheSystemOutputPlaysEveryFrameOfTheMix)
+{
+    TempFolder dir;
+    const std::string file = dir.Path("played.raw");
+    ScopedEnvVar driver("SDL_AUDIODRIVER", "disk");
+    ScopedEnvVar output("SDL_DISKAUDIOFILE", file);
+    ScopedEnvVar pace("SDL_DISKAUDIODELAY", "1");
+    {
+        SoundResult error = SoundResult::kNoDevice;
+        auto device = SoundDevice::Create(platform::SoundOutput::kSystem, &error);
+        ASSERT_TRUE(device);
+        EXPECT_EQ(error, SoundResult::kOk);
+        const WaveFormat format = WaveFormat::Pcm(2, SoundDevice::kRate, 16);
+        std::unique_ptr<SoundVoice> voice;
+        ASSERT_EQ(device->CreateBuffer({0, 4 * 100, &format}, &voice), SoundResult::kOk);
+        void* p = nullptr;
+        uint32_t n = 0;
+        ASSERT_EQ(voice->Lock(0, 400, &p, &n, nullptr, nullptr), SoundResult::kOk);
+        for (uint32_t i = 0; i < 100; ++i)
+            static_cast<int16_t*>(p)[2 * i] = 1000, static_cast<int16_t*>(p)[2 * i + 1] = -2000;
+        voice->Unlock(p, n, nullptr, 0);
+        voice->Play(true);
+        for (int i = 0; i < 500 && std::filesystem::file_size(file) < 64 * 1024; ++i)
+            platform::AutoResetEvent().Wait(10);
+    }
+    // The last output gone, the system's audio is released for whoever starts it next.
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+    const std::string played = ReadFileBytes(file);
+    ASSERT_GE(played.size(), 64u * 1024);
+    std::vector<int16_t> samples(played.size() / 2);
+    std::memcpy(samples.data(), played.data(), samples.size() * 2);
+    // Silence until the voice starts, then its levels in every frame up to the end.
+    size_t first = 0;
+    while (first + 1 < samples.size() && samples[first] == 0 && samples[first + 1] == 0)
+        first += 2;
+    size_t steady = 0;
+    for (size_t i = first; i + 1 < samples.size(); i += 2)
+        steady += samples[i] == 1000 && samples[i + 1] == -2000;
+    EXPECT_EQ(first % 2, 0u);
+    EXPECT_EQ(steady, (samples.size() - first) / 2) << "of " << samples.size() / 2 << " frames from " << first / 2;
 }
 
 } // namespace
