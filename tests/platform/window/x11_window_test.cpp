@@ -349,8 +349,9 @@ TEST_F(X11WindowTest, ThePointerIsFoundInsideAndOutsideTheWindow)
         << px << "," << py;
     int frameW = -1, frameH = -1;
     window->GetFrameSize(frameW, frameH);
-    if (x->HasWindowManager())
+    if (x->HasWindowManager()) {
         EXPECT_GT(frameH, 0); // the title bar
+    }
     // The client area lies within the frame placed at the asked position.
     EXPECT_TRUE(Soon([&] {
         auto [cx, cy] = ClientOrigin();
@@ -407,6 +408,26 @@ TEST_F(X11WindowTest, AWindowDestroyedByAnotherProgramAsksOnceToClose)
     EXPECT_TRUE(Soon(
         [&] { return Pump() == 1 && TakeCloseReason().find("destroyed") != std::string::npos; },
         false));
+}
+
+// SDL wakes its event loop with a message to the window on a connection of its own: when that
+// message is the first to find the window gone, the error is a close request too, not Xlib's
+// end of the process. The suite's own connection stands for that other one.
+TEST_F(X11WindowTest, AnErrorAboutTheGoneWindowOnAnotherConnectionAsksToClose)
+{
+    auto window = Shown("woken", 64, 48);
+    ASSERT_NE(window, nullptr);
+    XDestroyWindow(x->display, xid);
+    XEvent wake{};
+    wake.xclient.type = ClientMessage;
+    wake.xclient.window = xid;
+    wake.xclient.format = 32;
+    XSendEvent(x->display, xid, False, NoEventMask, &wake);
+    XSync(x->display, False);
+    int closes = 0;
+    EXPECT_TRUE(Soon([&] { return (closes += Pump()) > 0; }, false));
+    EXPECT_EQ(closes, 1);
+    EXPECT_NE(TakeCloseReason().find("destroyed"), std::string::npos);
 }
 
 // A window the program closes itself is no request from outside, also while another of its
