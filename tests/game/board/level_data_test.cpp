@@ -220,6 +220,54 @@ TEST(BoardOptions, EachValueOutOfRangeIsRefusedAloneAndTheOthersApply)
     EXPECT_FALSE(Rules("").Ok());
 }
 
+// Each option at both ends of its range and one step past each; the numbers as a hand-edited
+// file writes them.
+TEST(BoardOptions, EachOptionTakesBothEndsOfItsRangeAndRefusesOneStepPast)
+{
+    const struct {
+        const char* key;
+        int16_t GBoardRules::*field;
+        int lo, hi;
+    } options[] = {
+        {"GroupSize", &GBoardRules::groupSize, 2, 9},
+        {"BonusGroupSize", &GBoardRules::bonusGroupSize, 2, 169},
+        {"ScorePerCube", &GBoardRules::scorePerCube, 0, 1000},
+        {"TargetScore", &GBoardRules::targetScore, 0, 10000},
+        {"BonusScore", &GBoardRules::bonusScore, 0, 10000},
+        {"TimedSeconds", &GBoardRules::timedSeconds, 10, 3600},
+        {"TimeWarnSeconds", &GBoardRules::timeWarnSeconds, 0, 600},
+    };
+    const GBoardRules defaults;
+    for (const auto& o : options)
+        for (const int value : {o.lo - 1, o.lo, o.hi, o.hi + 1}) {
+            const bool inside = value >= o.lo && value <= o.hi;
+            const auto read =
+                Rules("[Rules]\n" + std::string(o.key) + "=" + std::to_string(value) + "\n");
+            ASSERT_TRUE(read.Ok()) << o.key;
+            EXPECT_EQ(read.value.refused.size(), inside ? 0u : 1u) << o.key << " " << value;
+            EXPECT_EQ(read.value.rules.*o.field, inside ? value : defaults.*o.field)
+                << o.key << " " << value;
+            GBoardRules rules;
+            rules.*o.field = static_cast<int16_t>(value);
+            const char* problem = RulesProblem(rules);
+            EXPECT_EQ(problem ? std::string(problem) : "", inside ? "" : o.key) << value;
+        }
+    const struct {
+        const char* text;
+        int value; // -1: refused
+    } numbers[] = {
+        {" 12 ", 12}, {"\t+12", 12}, {"-0", 0},   {"000012", 12}, {"0000012", -1}, {"1 2", -1},
+        {"+", -1},    {"-", -1},     {"12-", -1}, {"0x10", -1},   {"3.5", -1},     {"999999", -1},
+    };
+    for (const auto& n : numbers) {
+        const auto read = Rules(std::string("[Rules]\nScorePerCube=") + n.text + "\n");
+        ASSERT_TRUE(read.Ok()) << n.text;
+        EXPECT_EQ(read.value.rules.scorePerCube, n.value < 0 ? defaults.scorePerCube : n.value)
+            << n.text;
+        EXPECT_EQ(read.value.refused.size(), n.value < 0 ? 1u : 0u) << n.text;
+    }
+}
+
 // The files of a level folder, and a log that counts the errors written to it.
 struct Folder {
     TempFolder root{"levels_"};
