@@ -1,4 +1,5 @@
-// The end of a game as a player reaches it: the last level won and Continue pressed, the score
+// The end of a level and of a game as a player reaches them: the panel beside the board and the
+// result window tell the level's numbers; the last level won and Continue pressed, the score
 // enters the top scores, which are kept on disk at once, and the main menu comes back; a level
 // lost is played again from its start without its score.
 
@@ -53,7 +54,7 @@ class GameOver : public testing::Test {
 protected:
     // Two levels of one shot each; the second has a second target no shot reaches when
     // twoTargets, so that it is lost with a score.
-    void Open(bool twoTargets)
+    void Open(bool twoTargets, const char* mode = "btnNormalMode")
     {
         WriteFile(data.Data("LEVELS/levellist.csv"),
                   "Name;File;Shots;Colours;Seconds\nFirst;a.ini;1;1;60\nLast;b.ini;1;1;60\n");
@@ -66,7 +67,7 @@ protected:
         ASSERT_NE(player.WaitFor("main_menu.cfg"), nullptr);
         ASSERT_TRUE(player.Click("btnPlay"));
         ASSERT_NE(player.WaitFor("select_game.cfg"), nullptr);
-        ASSERT_TRUE(player.Click("btnNormalMode"));
+        ASSERT_TRUE(player.Click(mode));
         ASSERT_NE(player.WaitFor("game_main.cfg"), nullptr);
         system = game.GetGameSystem();
     }
@@ -81,6 +82,21 @@ protected:
             player.Frames(1);
         EXPECT_NE(player.Window("result.cfg"), nullptr);
         return form->GetBoard().GetState();
+    }
+
+    void PlayFirstLevel(bool timed);
+    // The text of a label of the top window ("-" when there is none), and whether it shows.
+    std::string Label(const char* name) const
+    {
+        const GBaseControl* label =
+            game.GetTopForm() ? static_cast<GDialog*>(game.GetTopForm())->FindControl(name)
+                              : nullptr;
+        return label ? label->GetText().GetNarrow() : "-";
+    }
+    bool Shown(const char* name) const
+    {
+        const GBaseControl* label = static_cast<GDialog*>(game.GetTopForm())->FindControl(name);
+        return label && label->IsVisible();
     }
 
     GameDataFolder data{"game_over_"};
@@ -133,6 +149,65 @@ TEST_F(GameOver, ALostLevelIsPlayedAgainFromItsStartWithoutItsScore)
     EXPECT_EQ(form->GetBoard().GetShotsLeft(), 1);
     EXPECT_EQ(form->GetBoard().GetCubeCount(), 2) << "the level as it began";
     EXPECT_EQ(form->GetBoard().GetTargetsLeft(), 2);
+}
+
+// The panel counts the score up a frame at a time to the board's and shows the targets and shots
+// left, and in a timed game the whole seconds begun; the result window then tells the level's
+// numbers, and the next level's panel its number and the score so far.
+void GameOver::PlayFirstLevel(bool timed)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(true, timed ? "btnTimedMode" : "btnNormalMode"));
+    const GGameBoard& board = system->GetMainForm()->GetBoard();
+    EXPECT_EQ(Label("lblLevel"), "1");
+    EXPECT_EQ(Label("lblScore"), "0");
+    EXPECT_EQ(Label("lblTargets"), "1");
+    EXPECT_EQ(Label("lblShots"), "1");
+    EXPECT_EQ(Shown("lblTime"), timed);
+    EXPECT_EQ(Shown("capTime"), timed);
+    for (int i = 0; timed && i < 60; ++i) {
+        // The level's 60 s: a second begun is shown whole.
+        ASSERT_EQ(Label("lblTime"), std::to_string((board.GetTimeLeftMs() + 999) / 1000));
+        ASSERT_GE(board.GetTimeLeftMs(), 60000 - 30 * (i + 60));
+        player.Frames(1);
+    }
+    player.ClickAt(GBoardView::CentreX(6), GBoardView::CentreY(GGameBoard::kSize));
+    int shown = 0, counts = 0;
+    for (int i = 0; i < 300 && !player.Window("result.cfg"); ++i) {
+        if (static_cast<GGameWindow*>(game.GetTopForm())->GetFileName() == "game_main.cfg") {
+            const int now = std::stoi(Label("lblScore"));
+            EXPECT_GE(now, shown) << "the score only counts up";
+            EXPECT_LE(now - shown, 25) << "a little a frame";
+            counts += now > shown;
+            shown = now;
+        }
+        player.Frames(1);
+    }
+    ASSERT_NE(player.Window("result.cfg"), nullptr);
+    const GBoardStats& stats = board.GetStats();
+    EXPECT_EQ(shown, stats.score) << "the panel reached the board's score before the result";
+    EXPECT_GT(counts, 1) << "counted, not jumped";
+    EXPECT_EQ(Label("lblScore"), std::to_string(stats.score));
+    EXPECT_EQ(Label("lblShots"), "1");
+    EXPECT_EQ(Label("lblGroups"), "1");
+    EXPECT_EQ(Label("lblTargets"), "1");
+    EXPECT_EQ(Label("lblTime"), std::to_string(stats.timeMs / 1000));
+    EXPECT_NE(Label("lblOutcome"), "");
+    ASSERT_TRUE(player.Click("btnContinue"));
+    ASSERT_NE(player.WaitFor("game_main.cfg"), nullptr);
+    EXPECT_EQ(Label("lblLevel"), "2");
+    EXPECT_EQ(Label("lblScore"), std::to_string(system->GetProgress().score));
+    EXPECT_EQ(system->GetProgress().score, shown);
+    EXPECT_EQ(Label("lblTargets"), "2");
+}
+
+TEST_F(GameOver, ThePanelAndTheResultTellTheLevelsNumbers)
+{
+    PlayFirstLevel(false);
+}
+
+TEST_F(GameOver, ATimedGamesPanelCountsTheSecondsDown)
+{
+    PlayFirstLevel(true);
 }
 
 } // namespace
