@@ -170,6 +170,34 @@ TEST(LevelFile, ADamagedOrUnplayableLayoutIsRefused)
     EXPECT_FALSE(ReadLevel(Info(), nullptr, 0).Ok());
 }
 
+// A level needs one free entry cell on the ring, on whichever side: every entry cell walled or
+// taken but those of one side (or one cell of it) still leaves a level to play.
+TEST(LevelFile, OneFreeEntryCellOnAnySideIsEnough)
+{
+    const struct {
+        const char* side;
+        int x, y; // the one entry cell left free
+    } cases[] = {
+        {"top", 7, 0}, {"right", 12, 7}, {"bottom", 7, 12}, {"left", 0, 7}, {"a corner", 0, 0}};
+    for (const auto& c : cases) {
+        for (const bool free : {true, false}) {
+            LevelText text;
+            for (int i = 0; i < 13; ++i)
+                for (auto [x, y] : {std::pair{i, 0}, {i, 12}, {0, i}, {12, i}})
+                    text.cells[y][x] = '#';
+            text.cubes[0][3] = '.';
+            text.cells[6][6] = 'T';
+            if (free)
+                text.cells[c.y][c.x] = '.';
+            const auto level = Level(text);
+            EXPECT_EQ(level.Ok(), free) << c.side << ": " << level.error;
+            if (!free) {
+                EXPECT_NE(level.error.find("entry"), std::string::npos) << level.error;
+            }
+        }
+    }
+}
+
 auto Rules(std::string_view text)
 {
     return ReadText(ReadBoardRules, text);
@@ -331,6 +359,23 @@ TEST(LevelFiles, AMissingOrDamagedFileIsOneLogLineAndAFailure)
         if (!rules.Ok()) {
             EXPECT_EQ(rules.value.rules.groupSize, GBoardRules{}.groupSize) << c.name;
         }
+    }
+}
+
+// A file that cannot be used is named in the failure, and so in the log line.
+TEST(LevelFiles, EachFailureNamesItsFile)
+{
+    Folder f;
+    for (const char* name : {"levellist.csv", "sands.ini", "options.ini"})
+        tolvanrise::test::WriteFileBytes(f.Path(name), "");
+    const std::string failures[] = {LoadLevelList(&f.log, f.Levels()).error,
+                                    LoadLevel(Info(), &f.log, f.Levels()).error,
+                                    LoadBoardRules(&f.log, f.Levels()).error};
+    const char* names[] = {"levellist.csv", "sands.ini", "options.ini"};
+    const std::string log = tolvanrise::test::ReadFileBytes(f.root.Path("log.html"));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(failures[i].rfind(f.Levels() + "\\" + names[i] + ": ", 0), 0u) << failures[i];
+        EXPECT_NE(log.find(names[i]), std::string::npos) << names[i];
     }
 }
 
