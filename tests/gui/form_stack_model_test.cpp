@@ -153,4 +153,24 @@ TEST(FormStackModel, RandomStacksDeleteActivateUpdateAndOpenAsTheModelSays)
     }
 }
 
+// Emptying the stack drops the forms that were waiting for it to settle as well: none of them
+// opens on a later frame.
+TEST(FormStackModel, EmptyingTheStackDropsTheFormsWaitingToOpen)
+{
+    Story story;
+    App app;
+    auto closing = std::make_unique<Form>(1, &story);
+    closing->closing = true;
+    app.PushForm(std::move(closing));
+    int made = 0;
+    app.OpenWhenSettled(
+        [&]() -> std::unique_ptr<GForm> { return std::make_unique<Form>(2 + made++, &story); });
+    EXPECT_EQ(made, 0) << "held back by the closing form";
+    app.RemoveAllForms();
+    app.OnFrame(30);
+    app.OnFrame(30);
+    EXPECT_EQ(made, 0);
+    EXPECT_EQ(app.GetFormCount(), 0);
+}
+
 } // namespace

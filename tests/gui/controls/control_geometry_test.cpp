@@ -113,4 +113,21 @@ TEST(TabHeaders, TheHeadersShareTheWidthAndEachColumnFindsItsTab)
         }
 }
 
+// A track narrower than the thumb still has a whole thumb to grab, at its left end.
+TEST(SliderThumb, ATrackNarrowerThanTheThumbKeepsAWholeThumb)
+{
+    for (int16_t width = 1; width <= 6; ++width)
+        for (int16_t height = 1; height <= 30; ++height) {
+            GSliderBar slider("slider");
+            slider.SetRect(GRect{10, 10, static_cast<int16_t>(10 + width - 1),
+                                 static_cast<int16_t>(10 + height - 1)});
+            slider.SetValue(50);
+            const GRect thumb = slider.GetThumbRect();
+            EXPECT_GE(thumb.Width(), 4) << width << "x" << height;
+            if (width <= 4) {
+                EXPECT_EQ(thumb.left, 10) << width << "x" << height;
+            }
+        }
+}
+
 } // namespace
