@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -255,6 +256,99 @@ TEST_F(ProfilesTest, TopScoresRoundTripAsRecord9999)
     ASSERT_EQ(again.Load(), 1);
     ASSERT_EQ(again.Save(), 1);
     EXPECT_FALSE(fs::exists(Folder() + "/00009999.bin.damaged"));
+}
+
+} // namespace
+
+namespace {
+
+// A switch turned off and on again brings back the volume the slider showed (to its step of a
+// hundredth), through a save and a load as well; a switch never turned off brings the default.
+TEST_F(ProfilesTest, ASwitchedOffVolumeComesBackAtItsSliderStep)
+{
+    const struct {
+        int32_t volume, back;
+    } cases[] = {{1, 100},     {49, 100},    {50, 100},     {149, 100},    {150, 200},
+                 {2549, 2500}, {2550, 2600}, {9999, 10000}, {10000, 10000}};
+    for (const GGameSettings::Audio audio : {GGameSettings::kMusic, GGameSettings::kSound})
+        for (const auto& c : cases) {
+            GPlayerProfiles profiles(Folder());
+            GGameSettings& s = profiles.GetDefaultSettings();
+            s.Volume(audio) = c.volume;
+            const int32_t other = s.Volume(audio == GGameSettings::kMusic ? GGameSettings::kSound
+                                                                          : GGameSettings::kMusic);
+            s.Switch(audio, true); // already on: nothing
+            EXPECT_EQ(s.Volume(audio), c.volume);
+            s.Switch(audio, false);
+            EXPECT_FALSE(s.IsOn(audio));
+            s.Switch(audio, false); // already off: what was put aside stays
+            EXPECT_EQ(s.PutAside(audio), c.back) << c.volume;
+            ASSERT_EQ(profiles.Save(), 1);
+            GPlayerProfiles again(Folder());
+            ASSERT_EQ(again.Load(), 1);
+            GGameSettings& read = again.GetDefaultSettings();
+            EXPECT_EQ(read.Volume(audio), 0);
+            read.Switch(audio, true);
+            EXPECT_EQ(read.Volume(audio), c.back) << c.volume;
+            EXPECT_EQ(read.Volume(audio == GGameSettings::kMusic ? GGameSettings::kSound
+                                                                 : GGameSettings::kMusic),
+                      other);
+        }
+    const GGameSettings defaults;
+    for (const GGameSettings::Audio audio : {GGameSettings::kMusic, GGameSettings::kSound}) {
+        GGameSettings s;
+        s.Volume(audio) = 0;
+        s.Switch(audio, true);
+        EXPECT_EQ(s.Volume(audio), defaults.Volume(audio));
+        // A volume out of the scale is put aside as the whole scale, a negative one as none.
+        s.SetPutAside(audio, 20000);
+        EXPECT_EQ(s.PutAside(audio), GGameSettings::kMaxVolume);
+        s.SetPutAside(audio, -5);
+        EXPECT_EQ(s.PutAside(audio), 0);
+    }
+}
+
+// A put-aside volume past the scale in the file is reset alone and named.
+TEST_F(ProfilesTest, APutAsideVolumePastTheScaleIsResetAlone)
+{
+    for (const int audio : {0, 1}) {
+        GGameSettings settings;
+        settings.putAside[audio] = 101;
+        settings.putAside[1 - audio] = 100;
+        std::string bytes(GPlayerProfiles::kStoreSize, '\0');
+        std::memcpy(bytes.data(), &settings, sizeof settings);
+        WriteRecord(0, bytes);
+        GPlayerProfiles profiles(Folder());
+        EXPECT_EQ(profiles.Load(), 0);
+        const GGameSettings& read = profiles.GetDefaultSettings();
+        EXPECT_EQ(read.putAside[audio], 0);
+        EXPECT_EQ(read.putAside[1 - audio], 100);
+        const std::vector<std::string> notes = profiles.TakeNotes();
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_NE(notes[0].find(audio == 0 ? "music put aside 101" : "sound put aside 101"),
+                  std::string::npos)
+            << notes[0];
+        profiles.TakeAlerts();
+        fs::remove_all(Folder());
+    }
+}
+
+// A file where the profiles folder should be: neither record is written, each says why, and
+// nothing of the file is lost.
+TEST_F(ProfilesTest, AFileWhereTheFolderShouldBeFailsEverySaveSayingSo)
+{
+    std::filesystem::create_directories(m_folder.Path(""));
+    std::ofstream(Folder(), std::ios::binary) << "not a folder";
+    GPlayerProfiles profiles(Folder());
+    GTopScoreTable scores(Folder());
+    EXPECT_EQ(profiles.Save(), 0);
+    EXPECT_EQ(scores.Save(), 0);
+    for (const std::string& why : {profiles.GetWriteFailure(), scores.GetWriteFailure()})
+        EXPECT_NE(why.find("a file stands in the folder"), std::string::npos) << why;
+    EXPECT_EQ(tolvanrise::test::ReadFileBytes(Folder()), "not a folder");
+    std::filesystem::remove(Folder());
+    EXPECT_EQ(profiles.Save(), 1);
+    EXPECT_EQ(profiles.GetWriteFailure(), "");
 }
 
 } // namespace

@@ -323,3 +323,21 @@ TEST_F(DialogStatesTest, ADialogDeletedWhileAppearingReleasesTheFilter)
 }
 
 } // namespace
+
+// Each state's frame answers that the dialog lives on, from its first frame to the last frame of
+// its disappearance, with time left or not.
+TEST_F(DialogStatesTest, EveryStatesFrameSaysTheDialogLivesOn)
+{
+    GDialog& dialog = Open(60);
+    std::vector<int> answers;
+    for (int ms : {0, 30, 30, 30})
+        answers.push_back(dialog.Update(ms)); // appearing, then normal
+    dialog.SetState(std::make_unique<GDialogWaitState>(dialog));
+    answers.push_back(dialog.Update(30));
+    dialog.CancelWait();
+    answers.push_back(dialog.Update(30));
+    dialog.SetState(std::make_unique<GDialogDisappearState>(dialog, 60));
+    answers.push_back(dialog.Update(0));
+    answers.push_back(dialog.Update(30));
+    EXPECT_EQ(answers, std::vector<int>(8, 1));
+}

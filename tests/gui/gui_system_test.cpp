@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -255,5 +256,47 @@ TEST(GuiSystemStart, EachFailedAllocationFailsTheStart)
             failedStarts += WEXITSTATUS(status) == 0;
         }
         EXPECT_GE(failedStarts, 3);
+    }
+}
+
+// Lists written as a hand-edited file writes them (blanks anywhere between the parts, empty
+// items, parameters holding semicolons and parentheses of their own) give back every command
+// with its parameters, in order.
+TEST_F(GuiSystemTest, RandomListsGiveBackEachCommandAndItsParameters)
+{
+    std::mt19937 draw(3);
+    auto blanks = [&] { return std::string(draw() % 3, " \t"[draw() % 2]); };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<Made> wanted;
+        std::string list = blanks();
+        for (int n = static_cast<int>(draw() % 5); n > 0; --n) {
+            Made item{"cmGame" + std::string(1 + draw() % 3, static_cast<char>('a' + draw() % 26)),
+                      {}};
+            list += item.name + blanks();
+            const int count = static_cast<int>(draw() % 4);
+            for (int p = 0; p < count; ++p) {
+                std::string value;
+                for (int c = static_cast<int>(draw() % 4); c > 0; --c)
+                    value += std::string("ab1._")[draw() % 5];
+                if (draw() % 4 == 0)
+                    value += "(x;y)";
+                item.parameters.push_back(value);
+                list += (p ? "," : "(") + blanks() + value + blanks();
+            }
+            if (count)
+                list += ")" + blanks();
+            list += std::string(1 + draw() % 2, ';') + blanks();
+            wanted.push_back(item);
+        }
+        factory->made.clear();
+        const int before = system.GetInvoker()->GetQueueCount();
+        ASSERT_EQ(system.ExecuteCommandList(list.c_str()), static_cast<int>(wanted.size())) << list;
+        ASSERT_EQ(system.GetInvoker()->GetQueueCount() - before, static_cast<int>(wanted.size()))
+            << list;
+        ASSERT_EQ(factory->made.size(), wanted.size()) << list;
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            ASSERT_EQ(factory->made[i].name, wanted[i].name) << list;
+            ASSERT_EQ(factory->made[i].parameters, wanted[i].parameters) << list;
+        }
     }
 }

@@ -170,6 +170,34 @@ TEST(LevelFile, ADamagedOrUnplayableLayoutIsRefused)
     EXPECT_FALSE(ReadLevel(Info(), nullptr, 0).Ok());
 }
 
+// A level needs one free entry cell on the ring, on whichever side: every entry cell walled or
+// taken but those of one side (or one cell of it) still leaves a level to play.
+TEST(LevelFile, OneFreeEntryCellOnAnySideIsEnough)
+{
+    const struct {
+        const char* side;
+        int x, y; // the one entry cell left free
+    } cases[] = {
+        {"top", 7, 0}, {"right", 12, 7}, {"bottom", 7, 12}, {"left", 0, 7}, {"a corner", 0, 0}};
+    for (const auto& c : cases) {
+        for (const bool free : {true, false}) {
+            LevelText text;
+            for (int i = 0; i < 13; ++i)
+                for (auto [x, y] : {std::pair{i, 0}, {i, 12}, {0, i}, {12, i}})
+                    text.cells[y][x] = '#';
+            text.cubes[0][3] = '.';
+            text.cells[6][6] = 'T';
+            if (free)
+                text.cells[c.y][c.x] = '.';
+            const auto level = Level(text);
+            EXPECT_EQ(level.Ok(), free) << c.side << ": " << level.error;
+            if (!free) {
+                EXPECT_NE(level.error.find("entry"), std::string::npos) << level.error;
+            }
+        }
+    }
+}
+
 auto Rules(std::string_view text)
 {
     return ReadText(ReadBoardRules, text);
@@ -218,6 +246,54 @@ TEST(BoardOptions, EachValueOutOfRangeIsRefusedAloneAndTheOthersApply)
 
     EXPECT_FALSE(Rules("GroupSize=3\n").Ok()) << "no [Rules] section";
     EXPECT_FALSE(Rules("").Ok());
+}
+
+// Each option at both ends of its range and one step past each; the numbers as a hand-edited
+// file writes them.
+TEST(BoardOptions, EachOptionTakesBothEndsOfItsRangeAndRefusesOneStepPast)
+{
+    const struct {
+        const char* key;
+        int16_t GBoardRules::*field;
+        int lo, hi;
+    } options[] = {
+        {"GroupSize", &GBoardRules::groupSize, 2, 9},
+        {"BonusGroupSize", &GBoardRules::bonusGroupSize, 2, 169},
+        {"ScorePerCube", &GBoardRules::scorePerCube, 0, 1000},
+        {"TargetScore", &GBoardRules::targetScore, 0, 10000},
+        {"BonusScore", &GBoardRules::bonusScore, 0, 10000},
+        {"TimedSeconds", &GBoardRules::timedSeconds, 10, 3600},
+        {"TimeWarnSeconds", &GBoardRules::timeWarnSeconds, 0, 600},
+    };
+    const GBoardRules defaults;
+    for (const auto& o : options)
+        for (const int value : {o.lo - 1, o.lo, o.hi, o.hi + 1}) {
+            const bool inside = value >= o.lo && value <= o.hi;
+            const auto read =
+                Rules("[Rules]\n" + std::string(o.key) + "=" + std::to_string(value) + "\n");
+            ASSERT_TRUE(read.Ok()) << o.key;
+            EXPECT_EQ(read.value.refused.size(), inside ? 0u : 1u) << o.key << " " << value;
+            EXPECT_EQ(read.value.rules.*o.field, inside ? value : defaults.*o.field)
+                << o.key << " " << value;
+            GBoardRules rules;
+            rules.*o.field = static_cast<int16_t>(value);
+            const char* problem = RulesProblem(rules);
+            EXPECT_EQ(problem ? std::string(problem) : "", inside ? "" : o.key) << value;
+        }
+    const struct {
+        const char* text;
+        int value; // -1: refused
+    } numbers[] = {
+        {" 12 ", 12}, {"\t+12", 12}, {"-0", 0},   {"000012", 12}, {"0000012", -1}, {"1 2", -1},
+        {"+", -1},    {"-", -1},     {"12-", -1}, {"0x10", -1},   {"3.5", -1},     {"999999", -1},
+    };
+    for (const auto& n : numbers) {
+        const auto read = Rules(std::string("[Rules]\nScorePerCube=") + n.text + "\n");
+        ASSERT_TRUE(read.Ok()) << n.text;
+        EXPECT_EQ(read.value.rules.scorePerCube, n.value < 0 ? defaults.scorePerCube : n.value)
+            << n.text;
+        EXPECT_EQ(read.value.refused.size(), n.value < 0 ? 1u : 0u) << n.text;
+    }
 }
 
 // The files of a level folder, and a log that counts the errors written to it.
@@ -283,6 +359,23 @@ TEST(LevelFiles, AMissingOrDamagedFileIsOneLogLineAndAFailure)
         if (!rules.Ok()) {
             EXPECT_EQ(rules.value.rules.groupSize, GBoardRules{}.groupSize) << c.name;
         }
+    }
+}
+
+// A file that cannot be used is named in the failure, and so in the log line.
+TEST(LevelFiles, EachFailureNamesItsFile)
+{
+    Folder f;
+    for (const char* name : {"levellist.csv", "sands.ini", "options.ini"})
+        tolvanrise::test::WriteFileBytes(f.Path(name), "");
+    const std::string failures[] = {LoadLevelList(&f.log, f.Levels()).error,
+                                    LoadLevel(Info(), &f.log, f.Levels()).error,
+                                    LoadBoardRules(&f.log, f.Levels()).error};
+    const char* names[] = {"levellist.csv", "sands.ini", "options.ini"};
+    const std::string log = tolvanrise::test::ReadFileBytes(f.root.Path("log.html"));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(failures[i].rfind(f.Levels() + "\\" + names[i] + ": ", 0), 0u) << failures[i];
+        EXPECT_NE(log.find(names[i]), std::string::npos) << names[i];
     }
 }
 

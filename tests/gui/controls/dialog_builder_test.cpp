@@ -207,4 +207,38 @@ TEST_F(DialogBuilderTest, UnreadableFilesBuildNothing)
     EXPECT_EQ(system.GetLog()->GetErrorCount(), 3);
 }
 
+// Pages apply wherever the tab control stands among the controls: first, between its pages'
+// controls, or last; and a second tab control hides its own pages as well.
+TEST_F(DialogBuilderTest, EveryTabControlShowsOnlyItsFirstPageWhereverItStands)
+{
+    const std::string tabs =
+        "Control { Name = tabA Class = TABCONTROL X = 300 Y = 10 Width = 200 Height = 24 Font = "
+        "Sans12\n"
+        "  Tab { Text = One  Controls = [ slA ] }  Tab { Text = Two  Controls = [ slB ] } }\n";
+    const std::string second =
+        "Control { Name = tabB Class = TABCONTROL X = 300 Y = 50 Width = 200 Height = 24 Font = "
+        "Sans12\n"
+        "  Tab { Text = One  Controls = [ slC ] }  Tab { Text = Two  Controls = [ slD ] } }\n";
+    auto slider = [](const char* name, int y) {
+        return std::string("Control { Name = ") + name + " X = 10 Y = " + std::to_string(y) +
+               " Width = 100 Height = 20 }\n";
+    };
+    const std::string sliders = slider("slA", 10) + slider("slB", 40);
+    const std::string others = slider("slC", 70) + slider("slD", 100);
+    for (const std::string& controls :
+         {tabs + sliders + second + others, sliders + tabs + others + second,
+          slider("slA", 10) + tabs + slider("slB", 40) + others + second}) {
+        GDialog dialog(&app, &system);
+        ASSERT_EQ(dialog.Create(0), 1);
+        const std::string text = "Dialog {\n" + controls + "}\n";
+        GCfgNode file;
+        ASSERT_EQ(file.Parse(text.data(), text.size()), 1);
+        ASSERT_EQ(GDialogBuilder(system).Build(dialog, file, "pages.cfg"), 6);
+        EXPECT_TRUE(dialog.FindControl("slA")->IsVisible()) << controls;
+        EXPECT_FALSE(dialog.FindControl("slB")->IsVisible()) << controls;
+        EXPECT_TRUE(dialog.FindControl("slC")->IsVisible()) << controls;
+        EXPECT_FALSE(dialog.FindControl("slD")->IsVisible()) << controls;
+    }
+}
+
 } // namespace

@@ -170,6 +170,17 @@ TEST_F(EditsTest, CopyCutAndPasteRoundTripThroughThePlatformClipboard)
                                 alone.OnKeyDown(kKeyPaste)}),
               (std::vector<int>{0, 0, 0}));
     EXPECT_EQ(alone.GetBuffer().GetText(), U("ab"));
+
+    // In its dialog an edit uses each of the three keys, with a selection and without.
+    for (const bool selected : {true, false}) {
+        textEdit->OnKeyDown(VK_END);
+        if (selected)
+            Chord(VK_SHIFT, VK_LEFT);
+        EXPECT_EQ((std::vector<int>{textEdit->OnKeyDown(kKeyCopy), textEdit->OnKeyDown(kKeyCut),
+                                    textEdit->OnKeyDown(kKeyPaste)}),
+                  (std::vector<int>{1, 1, 1}))
+            << selected;
+    }
 }
 
 TEST_F(EditsTest, WidthsAndCaretFollowTheFontsMeasures)
