@@ -27,6 +27,7 @@
 #include "support/disk_output.h"
 #include "support/game_data_folder.h"
 #include "support/game_driver.h"
+#include "support/one_shot_level.h"
 #include "support/saved_settings.h"
 #include "support/scoped_env.h"
 #include "support/temp_files.h"
@@ -35,36 +36,20 @@ namespace {
 
 using tolvanrise::test::GameDataFolder;
 using tolvanrise::test::GameDriver;
+using tolvanrise::test::kOneShotLevelFile;
+using tolvanrise::test::WriteDataFile;
 
-// Two levels of one colour: a wall at the top of column 6 and two cubes beside the cell under
-// it, one of them on the only target. The first cube fired up column 6 from the bottom stops
-// under the wall between them, the three explode and the target burns: the level is won.
-constexpr const char* kLevelFile =
-    "[Cells]\n"
-    "Row1=......#......\nRow2=.....T.......\nRow3=.............\nRow4=.............\n"
-    "Row5=.............\nRow6=.............\nRow7=.............\nRow8=.............\n"
-    "Row9=.............\nRow10=.............\nRow11=.............\nRow12=.............\n"
-    "Row13=.............\n"
-    "[Cubes]\n"
-    "Row1=.............\nRow2=.....0.0.....\nRow3=.............\nRow4=.............\n"
-    "Row5=.............\nRow6=.............\nRow7=.............\nRow8=.............\n"
-    "Row9=.............\nRow10=.............\nRow11=.............\nRow12=.............\n"
-    "Row13=.............\n";
+// The level's only target.
 constexpr int kTargetX = 5;
 constexpr int kTargetY = 1;
 
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 void WriteTestLevels(const GameDataFolder& data)
 {
-    WriteFile(data.Data("LEVELS/levellist.csv"),
-              "Name;File;Shots;Colours;Seconds\nFirst;test1.ini;5;1;60\nSecond;test2.ini;5;1;60\n");
-    WriteFile(data.Data("LEVELS/test1.ini"), kLevelFile);
-    WriteFile(data.Data("LEVELS/test2.ini"), kLevelFile);
+    WriteDataFile(
+        data.Data("LEVELS/levellist.csv"),
+        "Name;File;Shots;Colours;Seconds\nFirst;test1.ini;5;1;60\nSecond;test2.ini;5;1;60\n");
+    WriteDataFile(data.Data("LEVELS/test1.ini"), kOneShotLevelFile);
+    WriteDataFile(data.Data("LEVELS/test2.ini"), kOneShotLevelFile);
 }
 
 // The sound list cut to its header and first rows, scrambled as the game reads it.
@@ -78,7 +63,7 @@ void WriteShortSoundList(const GameDataFolder& data, int rows)
         kept = bytes.find('\n', kept) + 1;
     bytes.resize(kept);
     XorScramble(bytes.data(), nullptr, static_cast<uint32_t>(bytes.size()), kSoundTableKey);
-    WriteFile(path, bytes);
+    WriteDataFile(path, bytes);
 }
 
 GGameMainForm* MainForm(GGameApplication& game)
@@ -117,7 +102,8 @@ TEST_P(BoardFlow, MenuModeWinResultContinueEscape)
 
     ASSERT_TRUE(player.Click("btnPlay"));
     ASSERT_NE(player.WaitFor("select_game.cfg"), nullptr);
-    EXPECT_EQ(sounds->GetEntries().size(), fullList) << "nothing reads the sound list before the board";
+    EXPECT_EQ(sounds->GetEntries().size(), fullList)
+        << "nothing reads the sound list before the board";
     ASSERT_TRUE(player.Click(mode.button));
     ASSERT_NE(player.WaitFor("game_main.cfg"), nullptr);
     GGameMainForm* form = MainForm(game);
@@ -132,7 +118,8 @@ TEST_P(BoardFlow, MenuModeWinResultContinueEscape)
     player.ClickAt(GBoardView::CentreX(6), GBoardView::CentreY(GGameBoard::kSize));
     std::vector<std::string> labels;
     for (int i = 0; i < 200 && !player.Window("result.cfg"); ++i) {
-        for (const char* label : {"stNormal", "st_GlowNormalEnd2", "st_GlowBurn", "st_GlowNormalEnd3", "st_GlowEmptyEnd"})
+        for (const char* label : {"stNormal", "st_GlowNormalEnd2", "st_GlowBurn",
+                                  "st_GlowNormalEnd3", "st_GlowEmptyEnd"})
             if (MainForm(game) == form && glow->GetAnimator().IsAtKeyFrame(label) &&
                 (labels.empty() || labels.back() != label))
                 labels.push_back(label);
@@ -142,9 +129,11 @@ TEST_P(BoardFlow, MenuModeWinResultContinueEscape)
     EXPECT_EQ(form->GetBoard().GetState(), GBoardState::kWon);
     const std::vector<std::string> burn = {"st_GlowBurn", "st_GlowNormalEnd3", "st_GlowEmptyEnd"};
     ASSERT_GE(labels.size(), burn.size());
-    EXPECT_EQ(std::vector<std::string>(labels.end() - 3, labels.end()), burn) << "the flare, then the settled cell";
+    EXPECT_EQ(std::vector<std::string>(labels.end() - 3, labels.end()), burn)
+        << "the flare, then the settled cell";
     const GBitmapClip& cell = form->GetView().CellClip(kTargetX, kTargetY);
-    EXPECT_EQ(cell.GetX(), FixedFromInt(GBoardView::CentreX(kTargetX))) << "the glow stays on its cell";
+    EXPECT_EQ(cell.GetX(), FixedFromInt(GBoardView::CentreX(kTargetX)))
+        << "the glow stays on its cell";
     EXPECT_EQ(cell.GetY(), FixedFromInt(GBoardView::CentreY(kTargetY)));
     EXPECT_TRUE(cell.IsVisible());
     EXPECT_EQ(music->GetMode(), mode.musicOn ? kMusicGameEnd : kMusicMenu);
@@ -162,17 +151,19 @@ TEST_P(BoardFlow, MenuModeWinResultContinueEscape)
     EXPECT_EQ(sounds->GetEntries().size(), 3u) << "the sound list is read once more, not again";
 }
 
-INSTANTIATE_TEST_SUITE_P(, BoardFlow,
-                         testing::Values(ModeCase{"Timed", "btnTimedMode", true, kMusicGameTimed, kMusicGameTimed},
-                                         ModeCase{"Normal", "btnNormalMode", true, kMusicGame, kMusicGame},
-                                         ModeCase{"MusicOff", "btnTimedMode", false, kMusicMenu, kMusicMenu}),
-                         [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    , BoardFlow,
+    testing::Values(ModeCase{"Timed", "btnTimedMode", true, kMusicGameTimed, kMusicGameTimed},
+                    ModeCase{"Normal", "btnNormalMode", true, kMusicGame, kMusicGame},
+                    ModeCase{"MusicOff", "btnTimedMode", false, kMusicMenu, kMusicMenu}),
+    [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
 
 // Opens the game's main form on the test levels in normal mode; null when it does not open.
 GGameMainForm* OpenBoard(GGameApplication& game, GameDriver& player)
 {
-    if (!tolvanrise::test::OpenGame(game) || !player.WaitFor("main_menu.cfg") || !player.Click("btnPlay") ||
-        !player.WaitFor("select_game.cfg") || !player.Click("btnNormalMode") || !player.WaitFor("game_main.cfg"))
+    if (!tolvanrise::test::OpenGame(game) || !player.WaitFor("main_menu.cfg") ||
+        !player.Click("btnPlay") || !player.WaitFor("select_game.cfg") ||
+        !player.Click("btnNormalMode") || !player.WaitFor("game_main.cfg"))
         return nullptr;
     return MainForm(game);
 }
@@ -189,7 +180,8 @@ TEST(BoardKeys, ArrowsAimEnterFiresATakenEntryRefuses)
     ASSERT_NE(form, nullptr);
     const GGunPosition start = form->GetBoard().GetGun();
     player.Key(platform::VK_LEFT);
-    EXPECT_EQ(form->GetBoard().GetGun().line, start.line - 1) << "Left moves the gun one column left";
+    EXPECT_EQ(form->GetBoard().GetGun().line, start.line - 1)
+        << "Left moves the gun one column left";
     player.Key(platform::VK_RIGHT);
     EXPECT_EQ(form->GetBoard().GetGun(), start);
     // Column 5 leads up to the cube on the target: the cube fired stops under it.
@@ -204,9 +196,12 @@ TEST(BoardKeys, ArrowsAimEnterFiresATakenEntryRefuses)
     // Clockwise: left along the bottom, up the left side, right along the top.
     for (int i = 0; i < 40 && !(form->GetBoard().GetGun() == GGunPosition{GSide::kTop, 6}); ++i) {
         const GSide side = form->GetBoard().GetGun().side;
-        player.Key(side == GSide::kBottom ? platform::VK_LEFT : side == GSide::kLeft ? platform::VK_UP : platform::VK_RIGHT);
+        player.Key(side == GSide::kBottom ? platform::VK_LEFT
+                   : side == GSide::kLeft ? platform::VK_UP
+                                          : platform::VK_RIGHT);
     }
-    ASSERT_EQ(form->GetBoard().GetGun(), (GGunPosition{GSide::kTop, 6})) << "the gun walks round the corner";
+    ASSERT_EQ(form->GetBoard().GetGun(), (GGunPosition{GSide::kTop, 6}))
+        << "the gun walks round the corner";
     player.Key(platform::VK_SPACE);
     EXPECT_EQ(form->GetBoard().GetShotsLeft(), shots - 1) << "a refused shot costs no cube";
     EXPECT_EQ(form->GetBoard().GetState(), GBoardState::kAiming);
@@ -217,7 +212,7 @@ TEST(BoardKeys, DamagedLevelDataLeadsBackToTheMenu)
 {
     GameDataFolder data("board_damaged_");
     WriteTestLevels(data);
-    WriteFile(data.Data("LEVELS/test1.ini"), "[Cells]\nRow1=#\n");
+    WriteDataFile(data.Data("LEVELS/test1.ini"), "[Cells]\nRow1=#\n");
     GGameApplication game;
     GameDriver player(game);
     ASSERT_TRUE(tolvanrise::test::OpenGame(game));
@@ -253,7 +248,8 @@ TEST(BoardFlowAudio, TheLevelEndTrackFollowsTheGameTrackWhenTheLevelIsOver)
     ASSERT_TRUE(tolvanrise::test::OpenGame(game));
     game.BeginRun();
     auto runFor = [&game](std::chrono::milliseconds ms) {
-        for (const auto end = std::chrono::steady_clock::now() + ms; std::chrono::steady_clock::now() < end;)
+        for (const auto end = std::chrono::steady_clock::now() + ms;
+             std::chrono::steady_clock::now() < end;)
             game.RunStep();
     };
     GameDriver player(game, [&] { runFor(10ms); });
@@ -278,7 +274,8 @@ TEST(BoardFlowAudio, TheLevelEndTrackFollowsTheGameTrackWhenTheLevelIsOver)
     ASSERT_NE(player.WaitFor("result.cfg", 1000), nullptr);
     const std::vector<double> over = heard();
     EXPECT_GT(tolvanrise::test::ToneLevel(over), 300.0);
-    EXPECT_NEAR(tolvanrise::test::ToneFrequency(over, kRate), kLevelEndToneHz, kLevelEndToneHz * 0.02);
+    EXPECT_NEAR(tolvanrise::test::ToneFrequency(over, kRate), kLevelEndToneHz,
+                kLevelEndToneHz * 0.02);
     game.OnExit();
 }
 

@@ -18,32 +18,14 @@
 #include "screens/game_main_form.h"
 #include "support/game_data_folder.h"
 #include "support/game_driver.h"
+#include "support/one_shot_level.h"
 
 namespace {
 
 using tolvanrise::test::GameDataFolder;
 using tolvanrise::test::GameDriver;
-
-// One colour; a wall tops column 6 and two cubes wait beside the cell under it, one on the only
-// target: a cube fired up column 6 stops between them and the three burst, winning the level. A
-// cube fired up column 0 finds nothing and wins nothing.
-constexpr const char* kLevelFile =
-    "[Cells]\n"
-    "Row1=......#......\nRow2=.....T.......\nRow3=.............\nRow4=.............\n"
-    "Row5=.............\nRow6=.............\nRow7=.............\nRow8=.............\n"
-    "Row9=.............\nRow10=.............\nRow11=.............\nRow12=.............\n"
-    "Row13=.............\n"
-    "[Cubes]\n"
-    "Row1=.............\nRow2=.....0.0.....\nRow3=.............\nRow4=.............\n"
-    "Row5=.............\nRow6=.............\nRow7=.............\nRow8=.............\n"
-    "Row9=.............\nRow10=.............\nRow11=.............\nRow12=.............\n"
-    "Row13=.............\n";
-
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
+using tolvanrise::test::kOneShotLevelFile;
+using tolvanrise::test::WriteDataFile;
 
 GGameMainForm* MainForm(GGameApplication& game)
 {
@@ -56,13 +38,13 @@ protected:
     // twoTargets, so that it is lost with a score.
     void Open(bool twoTargets, const char* mode = "btnNormalMode")
     {
-        WriteFile(data.Data("LEVELS/levellist.csv"),
-                  "Name;File;Shots;Colours;Seconds\nFirst;a.ini;1;1;60\nLast;b.ini;1;1;60\n");
-        WriteFile(data.Data("LEVELS/a.ini"), kLevelFile);
-        std::string second = kLevelFile;
+        WriteDataFile(data.Data("LEVELS/levellist.csv"),
+                      "Name;File;Shots;Colours;Seconds\nFirst;a.ini;1;1;60\nLast;b.ini;1;1;60\n");
+        WriteDataFile(data.Data("LEVELS/a.ini"), kOneShotLevelFile);
+        std::string second = kOneShotLevelFile;
         if (twoTargets)
             second.replace(second.find("Row13=.............\n"), 20, "Row13=............T\n");
-        WriteFile(data.Data("LEVELS/b.ini"), second);
+        WriteDataFile(data.Data("LEVELS/b.ini"), second);
         ASSERT_TRUE(tolvanrise::test::OpenGame(game));
         ASSERT_NE(player.WaitFor("main_menu.cfg"), nullptr);
         ASSERT_TRUE(player.Click("btnPlay"));
